@@ -1,0 +1,39 @@
+# Helpers shared by every folder of the project.
+
+# Warnings as errors on our own code only; Qt and Exiv2 come in as system headers
+# through their imported targets.
+function(lumetta_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# One static library per source folder, made from every source in it. Folders
+# list the libraries they may use (only folders earlier in the layering order).
+function(lumetta_folder_library name)
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+  lumetta_warnings(${name})
+endfunction()
+
+# A test executable per test folder, with every *Test.cpp / *Tests.cpp in it.
+# Each GoogleTest case is registered with CTest and labelled by folder.
+function(lumetta_folder_tests name)
+  cmake_parse_arguments(ARG "" "LABEL" "LINKS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} lumetta_test_support GTest::gtest GTest::gmock)
+  lumetta_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 300
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+endfunction()

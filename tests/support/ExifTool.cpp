@@ -1,0 +1,51 @@
+#include "support/ExifTool.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace ExifTool {
+
+namespace {
+
+QByteArray run(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("exiftool"), arguments);
+    if (!process.waitForFinished(60000)) {
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+}  // namespace
+
+bool available()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("exiftool")).isEmpty();
+}
+
+QJsonObject read(const QString& path, const QStringList& extraArguments)
+{
+    QStringList arguments{QStringLiteral("-j"), QStringLiteral("-G1"), QStringLiteral("-struct"),
+                          QStringLiteral("-charset"), QStringLiteral("UTF8")};
+    arguments += extraArguments;
+    arguments << path;
+    const QJsonArray list = QJsonDocument::fromJson(run(arguments)).array();
+    return list.isEmpty() ? QJsonObject() : list.first().toObject();
+}
+
+QStringList warnings(const QString& path)
+{
+    const QJsonObject tags = read(path, {QStringLiteral("-warning"), QStringLiteral("-error")});
+    QStringList result;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().endsWith(QLatin1String(":Warning")) || it.key().endsWith(QLatin1String(":Error"))) {
+            result << it.value().toString();
+        }
+    }
+    return result;
+}
+
+}  // namespace ExifTool

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+// Debian's exiftool as an independent reader of what we write.
+namespace ExifTool {
+
+bool available();
+
+// The tags of `path` as exiftool reports them with `-j -G1 -struct`, plus any
+// extra arguments (for example "-n" for numeric values). Keys look like
+// "IFD0:Make", "IPTC:Keywords", "XMP-dc:Title". Empty on failure.
+QJsonObject read(const QString& path, const QStringList& extraArguments = {});
+
+// The warnings and errors exiftool reports while reading the file (a damaged
+// directory, a maker note it cannot follow). Empty when it reads cleanly.
+QStringList warnings(const QString& path);
+
+}  // namespace ExifTool

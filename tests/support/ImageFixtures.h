@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// Makes real image files for tests: pixels through QImage, then metadata
+// written through the metadata library exactly as a camera or another program
+// would have left it.
+namespace ImageFixtures {
+
+// One tag to write. The family comes from the key's prefix ("Exif.", "Iptc.",
+// "Xmp."). Without a type the library's default type for the key is used.
+// A repeatable IPTC dataset (Keywords) gets one dataset per entry of `values`.
+struct Tag {
+    QString key;
+    QString value;
+    std::optional<int> typeId;  // an Exiv2::TypeId
+};
+
+// Writes an image of `size` pixels filled with a gradient. The format follows
+// the suffix (jpg, png, tif, bmp, ...). Returns false when Qt cannot write it.
+bool makeImage(const QString& path, QSize size = QSize(64, 48));
+
+// Adds or replaces the given tags in an existing image file. Returns false (and
+// prints why) when the library refuses a key, a value or the write.
+bool writeTags(const QString& path, const std::vector<Tag>& tags);
+
+// Adds one IPTC dataset per keyword (the way cameras and other programs do).
+bool writeKeywords(const QString& path, const QStringList& keywords);
+
+// makeImage followed by writeTags.
+bool makeImageWithTags(const QString& path, const std::vector<Tag>& tags, QSize size = QSize(64, 48));
+
+// The path of a committed sample under tests/data.
+QString sample(const QString& name);
+
+// Copies a committed sample into `folder` (under `newName` when given) and
+// returns the copy's path, or an empty string.
+QString copySample(const QString& name, const QString& folder, const QString& newName = QString());
+
+}  // namespace ImageFixtures

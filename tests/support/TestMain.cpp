@@ -1,0 +1,45 @@
+// The one main() of every test executable: an offscreen QApplication, Qt's test
+// mode for standard paths, and a private home folder so that no test ever
+// touches a real user's settings or files.
+#include "models/ExivRuntime.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/lumetta-test-home-XXXXXX"));
+    if (!home.isValid()) {
+        return 2;
+    }
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toUtf8());
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Lumetta"));
+    QApplication::setApplicationName(QStringLiteral("Lumetta"));
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + QStringLiteral("/settings"));
+
+    ExivRuntime::initialize();
+
+    return RUN_ALL_TESTS();
+}
