@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class TAVEntity;
+
+using TAVEntityPtr = std::shared_ptr<TAVEntity>;
+
+// One metadata row: a metadata key (an Exiv2 key such as "Exif.Image.Make" or
+// one of the pseudo keys "Summary.CreateTime" / "Summary.ImageSize"), its value
+// as text, the key in display form, and the flags that the editor, the save
+// road and the tool windows set on it.
+//
+// Texts: a null QString is "absent" and differs from "" (the empty value).
+// Entities are shared between records (see TAVExifData), so copy one only
+// where a copy is meant: use copy() or copyValueFromEntity().
+class TAVEntity {
+public:
+    // All texts absent, all flags false except isOverwrite, type and dataType 0.
+    TAVEntity();
+
+    // A new entity with the given value and key; an absent argument gives "".
+    static TAVEntityPtr entityWithValue(const QString& value, const QString& key);
+
+    // The display form of a key: "C - B (A)" for a key "A.B.C[...]"; a key of
+    // fewer than three parts is its own display form; absent stays absent.
+    static QString displayKeyFor(const QString& key);
+
+    // Copies key (deriving dispKey again), value, isGroup, isModified, isClear,
+    // replaceAfterValue, dispKey (overwriting the derived one), isOverwrite and
+    // isChecked. type and dataType are left as they are.
+    void copyValueFromEntity(const TAVEntity& other);
+
+    // A new entity carrying the nine fields copyValueFromEntity copies; its
+    // type and dataType are 0.
+    TAVEntityPtr copy() const;
+
+    QString description() const;
+
+    bool isOverwrite() const { return isOverwrite_; }
+    void setIsOverwrite(bool isOverwrite) { isOverwrite_ = isOverwrite; }
+
+    const QString& key() const { return key_; }
+    // Also sets dispKey to the display form of the key.
+    void setKey(const QString& key);
+
+    bool isModified() const { return isModified_; }
+    void setIsModified(bool isModified) { isModified_ = isModified; }
+
+    const QString& value() const { return value_; }
+    void setValue(const QString& value) { value_ = value; }
+
+    bool isGroup() const { return isGroup_; }
+    void setIsGroup(bool isGroup) { isGroup_ = isGroup; }
+
+    bool isClear() const { return isClear_; }
+    void setIsClear(bool isClear) { isClear_ = isClear; }
+
+    const QString& dispKey() const { return dispKey_; }
+    void setDispKey(const QString& dispKey) { dispKey_ = dispKey; }
+
+    const QString& replaceAfterValue() const { return replaceAfterValue_; }
+    void setReplaceAfterValue(const QString& value) { replaceAfterValue_ = value; }
+
+    // Family as set by the readers: 1 EXIF, 2 IPTC, 3 XMP; 0 when not set.
+    int32_t type() const { return type_; }
+    void setType(int32_t type) { type_ = type; }
+
+    // The Exiv2 TypeId of the value as read.
+    int32_t dataType() const { return dataType_; }
+    void setDataType(int32_t dataType) { dataType_ = dataType; }
+
+    bool isChecked() const { return isChecked_; }
+    void setIsChecked(bool isChecked) { isChecked_ = isChecked; }
+
+private:
+    bool isOverwrite_ = true;
+    QString key_;
+    bool isModified_ = false;
+    QString value_;
+    bool isGroup_ = false;
+    bool isClear_ = false;
+    QString dispKey_;
+    QString replaceAfterValue_;
+    int32_t type_ = 0;
+    int32_t dataType_ = 0;
+    bool isChecked_ = false;
+};

@@ -1,0 +1,83 @@
+#include "models/TAVEntity.h"
+
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+TEST(TAVEntityTest, MadeFromValueAndKeyWithAbsentArgumentsGivingEmptyTexts)
+{
+    const auto entity = TAVEntity::entityWithValue(QString(), QString());
+    EXPECT_FALSE(entity->value().isNull());
+    EXPECT_EQ(entity->value(), QString(""));
+    EXPECT_FALSE(entity->key().isNull());
+    EXPECT_EQ(entity->key(), QString(""));
+    EXPECT_EQ(entity->dispKey(), QString(""));
+    EXPECT_TRUE(entity->isOverwrite());
+    EXPECT_FALSE(entity->isModified() || entity->isClear() || entity->isGroup() || entity->isChecked());
+    EXPECT_EQ(entity->type(), 0);
+    EXPECT_EQ(entity->dataType(), 0);
+
+    const TAVEntity plain;
+    EXPECT_TRUE(plain.isOverwrite());
+    EXPECT_TRUE(plain.key().isNull());
+    EXPECT_TRUE(plain.value().isNull());
+}
+
+TEST(TAVEntityTest, DisplayKeyFollowsTheKey)
+{
+    const auto fNumber = TAVEntity::entityWithValue("2.8", "Exif.Photo.FNumber");
+    EXPECT_EQ(fNumber->dispKey(), QString("FNumber - Photo (Exif)"));
+    EXPECT_EQ(TAVEntity::entityWithValue("", "Iptc.Application2.Keywords")->dispKey(),
+        QString("Keywords - Application2 (Iptc)"));
+    EXPECT_EQ(TAVEntity::entityWithValue("", "A.B.C.D")->dispKey(), QString("C - B (A)"));
+    EXPECT_EQ(TAVEntity::entityWithValue("", "Summary.CreateTime")->dispKey(), QString("Summary.CreateTime"));
+    EXPECT_EQ(TAVEntity::entityWithValue("", "Summary.ImageSize")->dispKey(), QString("Summary.ImageSize"));
+    EXPECT_EQ(TAVEntity::entityWithValue("", "EXIF")->dispKey(), QString("EXIF"));
+
+    fNumber->setKey(QString());
+    EXPECT_TRUE(fNumber->dispKey().isNull());
+}
+
+TEST(TAVEntityTest, CopyCarriesTheEditorFieldsButNotTheReaderTypes)
+{
+    const auto read = TAVEntity::entityWithValue("Canon", "Exif.Image.Make");
+    read->setType(1);
+    read->setDataType(2);
+    read->setIsModified(true);
+    read->setIsClear(true);
+    read->setIsGroup(true);
+    read->setIsChecked(true);
+    read->setIsOverwrite(false);
+    read->setReplaceAfterValue("Nikon");
+    read->setDispKey("Camera maker");
+
+    const auto copy = read->copy();
+    EXPECT_NE(copy.get(), read.get());
+    EXPECT_EQ(copy->key(), read->key());
+    EXPECT_EQ(copy->value(), QString("Canon"));
+    EXPECT_EQ(copy->dispKey(), QString("Camera maker"));
+    EXPECT_EQ(copy->replaceAfterValue(), QString("Nikon"));
+    EXPECT_TRUE(copy->isModified() && copy->isClear() && copy->isGroup() && copy->isChecked());
+    EXPECT_FALSE(copy->isOverwrite());
+    EXPECT_EQ(copy->type(), 0);
+    EXPECT_EQ(copy->dataType(), 0);
+    EXPECT_EQ(read->type(), 1);
+    EXPECT_EQ(read->dataType(), 2);
+
+    // Copying into an existing entity keeps that entity's reader types.
+    TAVEntity target;
+    target.setType(3);
+    target.setDataType(7);
+    target.copyValueFromEntity(*read);
+    EXPECT_EQ(target.type(), 3);
+    EXPECT_EQ(target.dataType(), 7);
+    EXPECT_EQ(target.dispKey(), QString("Camera maker"));
+}
+
+TEST(TAVEntityTest, DescriptionNamesKeyValueAndFlags)
+{
+    const auto entity = TAVEntity::entityWithValue("100%1", "Exif.Photo.ISOSpeedRatings");
+    entity->setIsModified(true);
+    EXPECT_EQ(entity->description(),
+        QString("key = Exif.Photo.ISOSpeedRatings, value = 100%1, isModified = 1, isgroup = 0, replaceAfterValue = "));
+}
