@@ -18,7 +18,8 @@ namespace {
 
 std::unique_ptr<Exiv2::Image> openImage(const QString& path)
 {
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    // The library hands out a deprecated owning pointer; take ownership at once.
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
     return std::unique_ptr<Exiv2::Image>(image.release());
 }
 
@@ -26,7 +27,7 @@ void setExif(Exiv2::ExifData& exif, const Tag& tag)
 {
     const Exiv2::ExifKey key(tag.key.toStdString());
     const auto type = tag.typeId ? static_cast<Exiv2::TypeId>(*tag.typeId) : key.defaultTypeId();
-    Exiv2::Value::AutoPtr value = Exiv2::Value::create(type);
+    auto value = Exiv2::Value::create(type);
     if (value->read(tag.value.toStdString()) != 0) {
         throw Exiv2::Error(Exiv2::kerInvalidKey, "value not accepted: " + tag.value.toStdString());
     }
@@ -38,7 +39,7 @@ void setIptc(Exiv2::IptcData& iptc, const Tag& tag)
     const Exiv2::IptcKey key(tag.key.toStdString());
     const auto type = tag.typeId ? static_cast<Exiv2::TypeId>(*tag.typeId)
                                  : Exiv2::IptcDataSets::dataSetType(key.tag(), key.record());
-    Exiv2::Value::AutoPtr value = Exiv2::Value::create(type);
+    auto value = Exiv2::Value::create(type);
     if (value->read(tag.value.toStdString()) != 0) {
         throw Exiv2::Error(Exiv2::kerInvalidKey, "value not accepted: " + tag.value.toStdString());
     }
