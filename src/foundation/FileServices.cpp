@@ -1,0 +1,452 @@
+#include "foundation/FileServices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+void setError(QString* error, const QString& text)
+{
+    if (error) {
+        *error = text;
+    }
+}
+
+QString systemError(const QString& what, const QString& path, int code)
+{
+    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(code)));
+}
+
+QDateTime dateFrom(const struct timespec& ts)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000);
+}
+
+struct timespec timespecFrom(const QDateTime& date)
+{
+    const qint64 ms = date.toMSecsSinceEpoch();
+    struct timespec ts {};
+    ts.tv_sec = time_t(ms / 1000);
+    ts.tv_nsec = long((ms % 1000) * 1000000);
+    if (ts.tv_nsec < 0) {
+        ts.tv_sec -= 1;
+        ts.tv_nsec += 1000000000L;
+    }
+    return ts;
+}
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1)
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+    // Closes now and reports whether the close succeeded (it can report a late
+    // write error on some file systems).
+    bool close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// Copies the rest of `from` into `to`. Sets errno on failure.
+bool copyContents(int from, int to)
+{
+    static constexpr size_t kChunk = 1 << 20;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.data(), kChunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        if (!writeAll(to, buffer.constData(), size_t(got))) {
+            return false;
+        }
+    }
+}
+
+// A new, empty file next to `destination` with a unique hidden name, created
+// with `mode` (before the umask). Returns its path in `tempPath`.
+int createTemporaryBeside(const QString& destination, mode_t mode, QString* tempPath)
+{
+    const QFileInfo info(destination);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = QStringLiteral(".%1.%2.tmp")
+                                 .arg(info.fileName())
+                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString candidate = info.dir().filePath(name);
+        const int fd = ::open(native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            *tempPath = candidate;
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void syncFolderOf(const QString& path)
+{
+    const int fd = ::open(native(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// The shared tail of an atomic write: `fill` writes the content into the
+// temporary file, which then gets its mode and dates, is flushed and renamed.
+template <typename Fill>
+bool writeThroughTemporary(const QString& destination, mode_t mode, const struct timespec* times, Fill fill,
+                           QString* error)
+{
+    QString tempPath;
+    Descriptor out(createTemporaryBeside(destination, 0666, &tempPath));
+    if (!out.valid()) {
+        setError(error, systemError(QStringLiteral("cannot create a temporary file beside"), destination, errno));
+        return false;
+    }
+    const QByteArray tempName = native(tempPath);
+    const auto failWith = [&](const QString& what) {
+        const int code = errno;
+        out.reset();
+        ::unlink(tempName.constData());
+        setError(error, systemError(what, destination, code));
+        return false;
+    };
+    if (!fill(out.get())) {
+        return failWith(QStringLiteral("cannot write the new content of"));
+    }
+    if (mode != mode_t(-1) && ::fchmod(out.get(), mode) != 0) {
+        return failWith(QStringLiteral("cannot set the permissions of"));
+    }
+    if (::fsync(out.get()) != 0) {
+        return failWith(QStringLiteral("cannot flush the new content of"));
+    }
+    if (times && ::futimens(out.get(), times) != 0) {
+        return failWith(QStringLiteral("cannot set the dates of"));
+    }
+    if (!out.close()) {
+        return failWith(QStringLiteral("cannot finish writing"));
+    }
+    if (::rename(tempName.constData(), native(destination).constData()) != 0) {
+        return failWith(QStringLiteral("cannot replace"));
+    }
+    syncFolderOf(destination);
+    return true;
+}
+
+bool lstatPath(const QString& path, struct stat* st)
+{
+    return ::lstat(native(path).constData(), st) == 0;
+}
+
+bool copyFile(const QString& source, const QString& destination, const struct stat& st, QString* error)
+{
+    Descriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid()) {
+        setError(error, systemError(QStringLiteral("cannot read"), source, errno));
+        return false;
+    }
+    const QByteArray target = native(destination);
+    Descriptor out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+    if (!out.valid()) {
+        setError(error, systemError(QStringLiteral("cannot create"), destination, errno));
+        return false;
+    }
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (!copyContents(in.get(), out.get()) || ::futimens(out.get(), times) != 0 || !out.close()) {
+        setError(error, systemError(QStringLiteral("cannot copy to"), destination, errno));
+        out.reset();
+        ::unlink(target.constData());
+        return false;
+    }
+    return true;
+}
+
+bool copyAny(const QString& source, const QString& destination, QString* error)
+{
+    struct stat st {};
+    if (!lstatPath(source, &st)) {
+        setError(error, systemError(QStringLiteral("cannot read"), source, errno));
+        return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        QByteArray raw(4096, Qt::Uninitialized);
+        const ssize_t length = ::readlink(native(source).constData(), raw.data(), size_t(raw.size()));
+        if (length < 0 || ::symlink(raw.left(int(length)).constData(), native(destination).constData()) != 0) {
+            setError(error, systemError(QStringLiteral("cannot copy the link"), source, errno));
+            return false;
+        }
+        return true;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return copyFile(source, destination, st, error);
+    }
+    if (::mkdir(native(destination).constData(), (st.st_mode & 07777) | S_IRWXU) != 0) {
+        setError(error, systemError(QStringLiteral("cannot create"), destination, errno));
+        return false;
+    }
+    for (const QString& name : FileServices::contentsOfFolder(source)) {
+        if (!copyAny(source + QLatin1Char('/') + name, destination + QLatin1Char('/') + name, error)) {
+            return false;
+        }
+    }
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, native(destination).constData(), times, 0);
+    ::chmod(native(destination).constData(), st.st_mode & 07777);
+    return true;
+}
+
+void collectSubpaths(const QString& folder, const QString& prefix, QStringList* out)
+{
+    for (const QString& name : FileServices::contentsOfFolder(folder)) {
+        const QString full = folder + QLatin1Char('/') + name;
+        const QString relative = prefix.isEmpty() ? name : prefix + QLatin1Char('/') + name;
+        out->append(relative);
+        struct stat st {};
+        // Links to folders are listed but not followed, so a loop cannot trap us.
+        if (lstatPath(full, &st) && S_ISDIR(st.st_mode)) {
+            collectSubpaths(full, relative, out);
+        }
+    }
+}
+
+}  // namespace
+
+bool FileServices::fileExists(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0;
+}
+
+bool FileServices::isFolder(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileServices::createFolder(const QString& path)
+{
+    if (path.isEmpty()) {
+        return false;
+    }
+    return QDir().mkpath(path) && isFolder(path);
+}
+
+bool FileServices::removeItem(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || !lstatPath(path, &st)) {
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return ::unlink(native(path).constData()) == 0;
+    }
+    bool ok = true;
+    for (const QString& name : contentsOfFolder(path)) {
+        ok = removeItem(path + QLatin1Char('/') + name) && ok;
+    }
+    return ::rmdir(native(path).constData()) == 0 && ok;
+}
+
+QStringList FileServices::contentsOfFolder(const QString& path)
+{
+    if (path.isEmpty()) {
+        return {};
+    }
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList FileServices::subpathsOfFolder(const QString& path)
+{
+    QStringList result;
+    if (isFolder(path)) {
+        collectSubpaths(path, QString(), &result);
+    }
+    return result;
+}
+
+bool FileServices::copyItem(const QString& source, const QString& destination, QString* error)
+{
+    struct stat st {};
+    if (lstatPath(destination, &st)) {
+        setError(error, QStringLiteral("cannot copy to %1: it already exists").arg(destination));
+        return false;
+    }
+    return copyAny(source, destination, error);
+}
+
+bool FileServices::moveItem(const QString& source, const QString& destination, QString* error)
+{
+    struct stat st {};
+    if (lstatPath(destination, &st)) {
+        setError(error, QStringLiteral("cannot move to %1: it already exists").arg(destination));
+        return false;
+    }
+    if (::rename(native(source).constData(), native(destination).constData()) == 0) {
+        return true;
+    }
+    if (errno != EXDEV) {
+        setError(error, systemError(QStringLiteral("cannot move"), source, errno));
+        return false;
+    }
+    if (!copyAny(source, destination, error)) {
+        removeItem(destination);
+        return false;
+    }
+    return removeItem(source);
+}
+
+bool FileServices::contentsEqual(const QString& first, const QString& second)
+{
+    QFile a(first);
+    QFile b(second);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    if (a.size() != b.size()) {
+        return false;
+    }
+    static constexpr qint64 kChunk = 1 << 20;
+    while (!a.atEnd()) {
+        const QByteArray left = a.read(kChunk);
+        if (left != b.read(kChunk)) {
+            return false;
+        }
+        if (left.isEmpty()) {
+            return false;  // read error
+        }
+    }
+    return b.atEnd();
+}
+
+int64_t FileServices::fileSize(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0) {
+        return -1;
+    }
+    return int64_t(st.st_size);
+}
+
+QDateTime FileServices::modificationDate(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0) {
+        return {};
+    }
+    return dateFrom(st.st_mtim);
+}
+
+QDateTime FileServices::accessDate(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0) {
+        return {};
+    }
+    return dateFrom(st.st_atim);
+}
+
+QDateTime FileServices::creationDate(const QString& path)
+{
+    struct statx stx {};
+    if (path.isEmpty() || ::statx(AT_FDCWD, native(path).constData(), 0, STATX_BTIME | STATX_MTIME, &stx) != 0) {
+        return {};
+    }
+    const struct statx_timestamp& t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime;
+    struct timespec ts {};
+    ts.tv_sec = time_t(t.tv_sec);
+    ts.tv_nsec = long(t.tv_nsec);
+    return dateFrom(ts);
+}
+
+bool FileServices::setFileDates(const QString& path, const QDateTime& modification, const QDateTime& access)
+{
+    if (path.isEmpty() || !modification.isValid()) {
+        return false;
+    }
+    struct timespec times[2] {};
+    if (access.isValid()) {
+        times[0] = timespecFrom(access);
+    } else {
+        times[0].tv_nsec = UTIME_OMIT;
+    }
+    times[1] = timespecFrom(modification);
+    return ::utimensat(AT_FDCWD, native(path).constData(), times, 0) == 0;
+}
+
+bool FileServices::replaceFile(const QString& destination, const QString& source, QString* error)
+{
+    Descriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat sourceStat {};
+    if (!in.valid() || ::fstat(in.get(), &sourceStat) != 0) {
+        setError(error, systemError(QStringLiteral("cannot read"), source, errno));
+        return false;
+    }
+    struct stat destinationStat {};
+    const mode_t mode = ::stat(native(destination).constData(), &destinationStat) == 0
+                            ? (destinationStat.st_mode & 07777)
+                            : (sourceStat.st_mode & 07777);
+    const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+    return writeThroughTemporary(
+        destination, mode, times, [&](int out) { return copyContents(in.get(), out); }, error);
+}
+
+bool FileServices::writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
+{
+    struct stat existing {};
+    const mode_t mode = ::stat(native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : mode_t(-1);
+    return writeThroughTemporary(
+        path, mode, nullptr, [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error);
+}

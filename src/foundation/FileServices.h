@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+// File-system operations on paths (no URLs), all failures returned as results.
+//
+// Callers rely on:
+// - copyItem refuses to overwrite and keeps the source's modification and access
+//   times; moveItem refuses to overwrite as well.
+// - replaceFile and writeFileAtomically never leave a half-written destination:
+//   the new content goes to a temporary file in the destination's folder, is
+//   flushed to disk and then renamed over the destination. On any failure the
+//   destination is untouched and the reason is returned.
+// - Dates are absolute instants (QDateTime in local time). Linux cannot set a
+//   file's creation (birth) time: setFileDates sets the modification and access
+//   times only, and creationDate reads the birth time where the file system
+//   records it, else the modification time.
+class FileServices {
+public:
+    // Anything at the path (a symbolic link counts by its target).
+    static bool fileExists(const QString& path);
+    static bool isFolder(const QString& path);
+
+    // Creates the folder and its missing parents. True when it exists afterwards.
+    static bool createFolder(const QString& path);
+    // Removes a file, or a folder with everything in it. False when nothing was
+    // there or something could not be removed.
+    static bool removeItem(const QString& path);
+
+    // The names in the folder (hidden ones included, "." and ".." not), sorted.
+    static QStringList contentsOfFolder(const QString& path);
+    // Every file and folder below the folder as paths relative to it, depth
+    // first, each folder's entries sorted by name.
+    static QStringList subpathsOfFolder(const QString& path);
+
+    // Copies a file, or a folder with its contents. Fails when the destination
+    // exists. The copies keep the source's modification and access times.
+    static bool copyItem(const QString& source, const QString& destination, QString* error = nullptr);
+    // Renames, or copies and removes across file systems. Fails when the
+    // destination exists.
+    static bool moveItem(const QString& source, const QString& destination, QString* error = nullptr);
+
+    // Byte-wise equality of two files. False when either cannot be read.
+    static bool contentsEqual(const QString& first, const QString& second);
+    // The file's size in bytes, -1 when it cannot be read.
+    static int64_t fileSize(const QString& path);
+
+    // Invalid QDateTime when the file's attributes cannot be read.
+    static QDateTime modificationDate(const QString& path);
+    static QDateTime accessDate(const QString& path);
+    static QDateTime creationDate(const QString& path);
+    // Sets the modification time, and the access time when `access` is valid
+    // (otherwise the access time is left as it is). A creation date cannot be set
+    // on Linux; callers that want one set the modification time instead.
+    static bool setFileDates(const QString& path, const QDateTime& modification,
+                             const QDateTime& access = QDateTime());
+
+    // Replaces `destination` by a copy of `source` atomically (see above). The
+    // result keeps the source's modification and access times and the
+    // destination's permissions (the source's when the destination is new).
+    static bool replaceFile(const QString& destination, const QString& source, QString* error = nullptr);
+    // Writes `data` to `path` atomically (see above).
+    static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+};

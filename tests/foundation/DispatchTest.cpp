@@ -1,0 +1,69 @@
+#include "foundation/Dispatch.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+// Runs the GUI thread's event loop until `done` or a generous time-out.
+bool pumpUntil(const std::atomic<bool>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done;
+}
+
+}  // namespace
+
+TEST(DispatchTest, WorkerHandsOverToTheGuiThreadAndWaits)
+{
+    QThread* gui = QCoreApplication::instance()->thread();
+    std::atomic<bool> done{false};
+    std::atomic<bool> ranOnGui{false};
+    std::atomic<bool> workerWasOffGui{false};
+    std::atomic<int> order{0};
+    Dispatch::async([&] {
+        workerWasOffGui = !Dispatch::isMainThread();
+        Dispatch::syncMain([&] {
+            ranOnGui = QThread::currentThread() == gui;
+            order = 1;
+        });
+        // The hand-over finished before syncMain returned.
+        if (order == 1) {
+            order = 2;
+        }
+        done = true;
+    });
+    ASSERT_TRUE(pumpUntil(done));
+    EXPECT_TRUE(workerWasOffGui);
+    EXPECT_TRUE(ranOnGui);
+    EXPECT_EQ(order, 2);
+}
+
+TEST(DispatchTest, SyncFromTheGuiThreadRunsDirectlyAndAsyncIsQueued)
+{
+    ASSERT_TRUE(Dispatch::isMainThread());
+    bool ran = false;
+    Dispatch::syncMain([&] { ran = true; });
+    EXPECT_TRUE(ran);
+
+    std::atomic<bool> queued{false};
+    Dispatch::asyncMain([&] { queued = true; });
+    EXPECT_FALSE(queued);  // not before the event loop runs
+    EXPECT_TRUE(pumpUntil(queued));
+
+    std::once_flag flag;
+    int calls = 0;
+    for (int i = 0; i < 3; ++i) {
+        Dispatch::once(flag, [&] { ++calls; });
+    }
+    EXPECT_EQ(calls, 1);
+}

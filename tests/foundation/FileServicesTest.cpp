@@ -1,0 +1,142 @@
+#include "foundation/FileServices.h"
+
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FileServicesTest : public TempFolderTest {
+protected:
+    QString write(const QString& name, const QByteArray& content)
+    {
+        const QString path = tempPath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return path;
+    }
+    static QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Dates well in the past, with whole seconds, so no clock can produce them by chance.
+    const QDateTime modified = QDateTime(QDate(2011, 3, 4), QTime(5, 6, 7), Qt::UTC);
+    const QDateTime accessed = QDateTime(QDate(2012, 8, 9), QTime(10, 11, 12), Qt::UTC);
+};
+
+}  // namespace
+
+TEST_F(FileServicesTest, CopyRefusesToOverwriteAndKeepsDates)
+{
+    const QString source = write(QStringLiteral("a.jpg"), "source");
+    ASSERT_TRUE(FileServices::setFileDates(source, modified, accessed));
+    const QString copy = tempPath(QStringLiteral("b.jpg"));
+    ASSERT_TRUE(FileServices::copyItem(source, copy));
+    // Dates first: reading the content may move the access time.
+    EXPECT_EQ(FileServices::modificationDate(copy), modified);
+    EXPECT_EQ(FileServices::accessDate(copy), accessed);
+    EXPECT_TRUE(FileServices::contentsEqual(source, copy));
+
+    const QString other = write(QStringLiteral("c.jpg"), "other");
+    QString error;
+    EXPECT_FALSE(FileServices::copyItem(source, other, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(read(other), QByteArray("other"));
+    EXPECT_FALSE(FileServices::moveItem(source, other));
+    EXPECT_TRUE(FileServices::fileExists(source));
+
+    // Folders copy with their contents.
+    write(QStringLiteral("tree/sub/x.txt"), "x");
+    ASSERT_TRUE(FileServices::copyItem(tempPath(QStringLiteral("tree")), tempPath(QStringLiteral("tree2"))));
+    EXPECT_EQ(read(tempPath(QStringLiteral("tree2/sub/x.txt"))), QByteArray("x"));
+}
+
+TEST_F(FileServicesTest, ListingsAreSortedAndRecursiveRemovalClears)
+{
+    write(QStringLiteral("d/b.txt"), "");
+    write(QStringLiteral("d/.hidden"), "");
+    write(QStringLiteral("d/a/z.txt"), "");
+    const QString folder = tempPath(QStringLiteral("d"));
+    EXPECT_EQ(FileServices::contentsOfFolder(folder),
+              (QStringList{QStringLiteral(".hidden"), QStringLiteral("a"), QStringLiteral("b.txt")}));
+    EXPECT_EQ(FileServices::subpathsOfFolder(folder),
+              (QStringList{QStringLiteral(".hidden"), QStringLiteral("a"), QStringLiteral("a/z.txt"),
+                           QStringLiteral("b.txt")}));
+    EXPECT_TRUE(FileServices::removeItem(folder));
+    EXPECT_FALSE(FileServices::fileExists(folder));
+    EXPECT_FALSE(FileServices::removeItem(folder));
+    EXPECT_TRUE(FileServices::createFolder(tempPath(QStringLiteral("p/q/r"))));
+    EXPECT_TRUE(FileServices::isFolder(tempPath(QStringLiteral("p/q/r"))));
+}
+
+TEST_F(FileServicesTest, ContentComparisonAndAttributes)
+{
+    const QString a = write(QStringLiteral("a"), "12345");
+    const QString b = write(QStringLiteral("b"), "12346");
+    const QString c = write(QStringLiteral("c"), "1234");
+    EXPECT_FALSE(FileServices::contentsEqual(a, b));
+    EXPECT_FALSE(FileServices::contentsEqual(a, c));
+    EXPECT_FALSE(FileServices::contentsEqual(a, tempPath(QStringLiteral("missing"))));
+    EXPECT_EQ(FileServices::fileSize(a), 5);
+    EXPECT_EQ(FileServices::fileSize(tempPath(QStringLiteral("missing"))), -1);
+    EXPECT_FALSE(FileServices::modificationDate(tempPath(QStringLiteral("missing"))).isValid());
+    // Setting a modification date leaves the creation date to the file system:
+    // never after the modification date we did not set, and always readable.
+    EXPECT_TRUE(FileServices::creationDate(a).isValid());
+    ASSERT_TRUE(FileServices::setFileDates(a, modified));
+    EXPECT_EQ(FileServices::modificationDate(a), modified);
+}
+
+TEST_F(FileServicesTest, ReplaceKeepsTheSourceDatesAndTheOriginalsPermissions)
+{
+    const QString original = write(QStringLiteral("photo.jpg"), "old content");
+    QFile::setPermissions(original, QFile::ReadOwner | QFile::WriteOwner);
+    const QString working = write(QStringLiteral("work/photo.jpg"), "new content");
+    ASSERT_TRUE(FileServices::setFileDates(working, modified, accessed));
+
+    QString error;
+    ASSERT_TRUE(FileServices::replaceFile(original, working, &error)) << error.toStdString();
+    EXPECT_EQ(FileServices::modificationDate(original), modified);
+    EXPECT_EQ(FileServices::accessDate(original), accessed);
+    EXPECT_EQ(read(original), QByteArray("new content"));
+    const auto modeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                          QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    EXPECT_EQ(QFile::permissions(original) & modeBits, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{QStringLiteral("photo.jpg"),
+                                                                         QStringLiteral("work")}));
+}
+
+TEST_F(FileServicesTest, FailedReplaceLeavesTheOriginalAndNoLeftovers)
+{
+    const QString original = write(QStringLiteral("photo.jpg"), "precious bytes");
+    const QDateTime before = FileServices::modificationDate(original);
+
+    // The content cannot be read half way (a folder as source): the temporary
+    // file is created and must vanish again.
+    const QString folderSource = tempPath(QStringLiteral("folder"));
+    ASSERT_TRUE(FileServices::createFolder(folderSource));
+    QString error;
+    EXPECT_FALSE(FileServices::replaceFile(original, folderSource, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(read(original), QByteArray("precious bytes"));
+    EXPECT_EQ(FileServices::modificationDate(original), before);
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()),
+              (QStringList{QStringLiteral("folder"), QStringLiteral("photo.jpg")}));
+
+    // A destination whose folder is a regular file cannot be written at all.
+    const QString source = write(QStringLiteral("new.jpg"), "new");
+    error.clear();
+    EXPECT_FALSE(FileServices::replaceFile(original + QStringLiteral("/x.jpg"), source, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(FileServices::writeFileAtomically(original + QStringLiteral("/x.jpg"), "data", &error));
+    EXPECT_EQ(read(original), QByteArray("precious bytes"));
+    EXPECT_FALSE(FileServices::replaceFile(original, tempPath(QStringLiteral("missing")), &error));
+    EXPECT_EQ(read(original), QByteArray("precious bytes"));
+}

@@ -1,0 +1,169 @@
+#include "foundation/KeyedArchive.h"
+
+#include "foundation/FileServices.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A class using every kind of value an archive carries, including a list,
+// a map of objects and a back reference that closes a cycle.
+class Sample : public KeyedCodable {
+public:
+    QString className() const override { return QStringLiteral("TestSample"); }
+
+    void encode(KeyedArchiver& a) const override
+    {
+        if (flagPresent) {
+            a.encodeBool(QStringLiteral("flag"), flag);
+        }
+        a.encodeInt32(QStringLiteral("small"), small);
+        a.encodeInt64(QStringLiteral("big"), big);
+        a.encodeDouble(QStringLiteral("real"), real);
+        a.encodeString(QStringLiteral("text"), text);
+        a.encodeObject(QStringLiteral("child"), child);
+        a.encodeObject(QStringLiteral("parent"), parent.lock());
+        a.encodeList(QStringLiteral("children"), children);
+        a.encodeMap(QStringLiteral("byName"), byName);
+        a.encodeMap(QStringLiteral("nested"), nested);
+        a.encodeMap(QStringLiteral("attributes"), attributes);
+    }
+
+    void decode(KeyedUnarchiver& u) override
+    {
+        flagPresent = u.containsValue(QStringLiteral("flag"));
+        flag = u.decodeBool(QStringLiteral("flag"));
+        small = u.decodeInt32(QStringLiteral("small"));
+        big = u.decodeInt64(QStringLiteral("big"));
+        real = u.decodeDouble(QStringLiteral("real"));
+        text = u.decodeString(QStringLiteral("text"));
+        child = u.decodeObject<Sample>(QStringLiteral("child"));
+        parent = u.decodeObject<Sample>(QStringLiteral("parent"));
+        children = u.decodeList<QList<std::shared_ptr<Sample>>>(QStringLiteral("children"));
+        byName = u.decodeMap<QMap<QString, std::shared_ptr<Sample>>>(QStringLiteral("byName"));
+        nested = u.decodeMap<QMap<QString, QMap<QString, std::shared_ptr<Sample>>>>(QStringLiteral("nested"));
+        attributes = u.decodeMap<QMap<QString, QString>>(QStringLiteral("attributes"));
+    }
+
+    bool flagPresent = true;
+    bool flag = false;
+    int32_t small = 0;
+    int64_t big = 0;
+    double real = 0;
+    QString text;
+    std::shared_ptr<Sample> child;
+    std::weak_ptr<Sample> parent;
+    QList<std::shared_ptr<Sample>> children;
+    QMap<QString, std::shared_ptr<Sample>> byName;
+    QMap<QString, QMap<QString, std::shared_ptr<Sample>>> nested;
+    QMap<QString, QString> attributes;
+};
+
+class KeyedArchiveTest : public TempFolderTest {
+protected:
+    static void SetUpTestSuite() { KeyedClassRegistry::registerClass<Sample>(QStringLiteral("TestSample")); }
+
+    static std::shared_ptr<Sample> roundTrip(const std::shared_ptr<Sample>& sample)
+    {
+        QString error;
+        auto back = KeyedUnarchiver::unarchive<Sample>(KeyedArchiver::archivedData(sample), &error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return back;
+    }
+};
+
+}  // namespace
+
+TEST_F(KeyedArchiveTest, ValuesComeBackWithAbsentAndFalseKeptApart)
+{
+    auto sample = std::make_shared<Sample>();
+    sample->flag = false;  // written as false
+    sample->small = -7;
+    sample->big = (int64_t(1) << 60) + 3;  // beyond what a JSON number holds exactly
+    sample->real = 0.1;
+    sample->text = QStringLiteral("");  // present but empty
+    sample->attributes = {{QStringLiteral("k"), QStringLiteral("v")}};
+
+    auto back = roundTrip(sample);
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->flagPresent);
+    EXPECT_FALSE(back->flag);
+    EXPECT_EQ(back->small, -7);
+    EXPECT_EQ(back->big, (int64_t(1) << 60) + 3);
+    EXPECT_EQ(back->real, 0.1);
+    EXPECT_FALSE(back->text.isNull());
+    EXPECT_TRUE(back->text.isEmpty());
+    EXPECT_EQ(back->attributes.value(QStringLiteral("k")), QStringLiteral("v"));
+    EXPECT_EQ(back->child, nullptr);
+
+    // Not written at all: absent, and the reads give their defaults.
+    sample->flagPresent = false;
+    sample->text = QString();
+    back = roundTrip(sample);
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->flagPresent);
+    EXPECT_FALSE(back->flag);
+    EXPECT_TRUE(back->text.isNull());
+}
+
+TEST_F(KeyedArchiveTest, ObjectGraphsKeepSharingAndCycles)
+{
+    auto root = std::make_shared<Sample>();
+    auto shared = std::make_shared<Sample>();
+    shared->text = QStringLiteral("shared");
+    shared->parent = root;  // back reference to the root: a cycle
+    root->child = shared;
+    root->children = {shared, std::make_shared<Sample>()};
+    root->byName = {{QStringLiteral("s"), shared}};
+    root->nested = {{QStringLiteral("0"), {{QStringLiteral("Exif.Image.Make"), shared}}}};
+
+    auto back = roundTrip(root);
+    ASSERT_TRUE(back);
+    ASSERT_TRUE(back->child);
+    EXPECT_EQ(back->child->text, QStringLiteral("shared"));
+    EXPECT_EQ(back->child->parent.lock(), back);
+    ASSERT_EQ(back->children.size(), 2);
+    EXPECT_EQ(back->children.first(), back->child);
+    EXPECT_EQ(back->byName.value(QStringLiteral("s")), back->child);
+    EXPECT_EQ(back->nested.value(QStringLiteral("0")).value(QStringLiteral("Exif.Image.Make")), back->child);
+    back->child->parent.reset();
+}
+
+TEST_F(KeyedArchiveTest, DamagedOrForeignDataFailsWithAReason)
+{
+    QString error;
+    EXPECT_EQ(KeyedUnarchiver::unarchiveObject(QByteArray("not json"), &error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(KeyedUnarchiver::unarchiveObject(QByteArray("{\"a\":1}"), &error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+
+    auto sample = std::make_shared<Sample>();
+    QByteArray data = KeyedArchiver::archivedData(sample);
+    data.replace("TestSample", "NoSuchClass");
+    EXPECT_EQ(KeyedUnarchiver::unarchiveObject(data, &error), nullptr);
+    EXPECT_TRUE(error.contains(QStringLiteral("NoSuchClass")));
+
+    // An archive of nothing reads as nothing, without an error.
+    EXPECT_EQ(KeyedUnarchiver::unarchiveObject(KeyedArchiver::archivedData(nullptr), &error), nullptr);
+    EXPECT_TRUE(error.isEmpty());
+}
+
+TEST_F(KeyedArchiveTest, FilesAreReplacedWholeOrNotAtAll)
+{
+    auto sample = std::make_shared<Sample>();
+    sample->small = 1;
+    const QString path = tempPath(QStringLiteral("preset.data"));
+    ASSERT_TRUE(KeyedArchiver::archiveRootObject(sample.get(), path));
+    sample->small = 2;
+    ASSERT_TRUE(KeyedArchiver::archiveRootObject(sample.get(), path));
+    auto back = std::dynamic_pointer_cast<Sample>(KeyedUnarchiver::unarchiveObjectWithFile(path));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->small, 2);
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), QStringList{QStringLiteral("preset.data")});
+
+    QString error;
+    EXPECT_FALSE(KeyedArchiver::archiveRootObject(sample.get(), path + QStringLiteral("/inside.data"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}

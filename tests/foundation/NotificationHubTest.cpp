@@ -1,0 +1,71 @@
+#include "foundation/NotificationHub.h"
+
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+TEST(NotificationHubTest, DeliversToEveryObserverOfTheNameBeforePostReturns)
+{
+    NotificationHub hub;
+    QStringList log;
+    int owner1 = 0;
+    int owner2 = 0;
+    hub.addObserver(&owner1, QStringLiteral("notiFileMetadataHasChanged"), [&](const Notification& n) {
+        log << QStringLiteral("1:") + n.userInfo.value(QStringLiteral("key")).toString();
+    });
+    hub.addObserver(&owner2, QStringLiteral("notiFileMetadataHasChanged"), [&](const Notification&) {
+        log << QStringLiteral("2");
+    });
+    hub.addObserver(&owner2, QStringLiteral("other"), [&](const Notification&) { log << QStringLiteral("other"); });
+
+    int sender = 0;
+    hub.post(QStringLiteral("notiFileMetadataHasChanged"), &sender, {{QStringLiteral("key"), QStringLiteral("v")}});
+    EXPECT_EQ(log, (QStringList{QStringLiteral("1:v"), QStringLiteral("2")}));
+
+    log.clear();
+    hub.removeObserver(&owner2, QStringLiteral("notiFileMetadataHasChanged"));
+    hub.post(QStringLiteral("notiFileMetadataHasChanged"));
+    hub.post(QStringLiteral("other"));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("1:"), QStringLiteral("other")}));
+}
+
+TEST(NotificationHubTest, ObserverRemovedDuringDeliveryHearsNothingMore)
+{
+    NotificationHub hub;
+    int first = 0;
+    int second = 0;
+    int secondCalls = 0;
+    // The first observer tears down the second (as a window closing would).
+    hub.addObserver(&first, QStringLiteral("n"), [&](const Notification&) { hub.removeObserver(&second); });
+    hub.addObserver(&second, QStringLiteral("n"), [&](const Notification&) { ++secondCalls; });
+    hub.post(QStringLiteral("n"));
+    EXPECT_EQ(secondCalls, 0);
+
+    // A handler may remove itself and post again without deadlock.
+    int selfCalls = 0;
+    NotificationHub::ObserverId id = 0;
+    id = hub.addObserver(&second, QStringLiteral("m"), [&](const Notification&) {
+        ++selfCalls;
+        hub.removeObserver(id);
+        hub.post(QStringLiteral("m"));
+    });
+    hub.post(QStringLiteral("m"));
+    EXPECT_EQ(selfCalls, 1);
+}
+
+TEST(NotificationHubTest, DeliveryHappensOnThePostingThread)
+{
+    NotificationHub hub;
+    std::thread::id deliveredOn;
+    int owner = 0;
+    hub.addObserver(&owner, QStringLiteral("n"), [&](const Notification&) { deliveredOn = std::this_thread::get_id(); });
+    std::thread::id postedOn;
+    std::thread worker([&] {
+        postedOn = std::this_thread::get_id();
+        hub.post(QStringLiteral("n"));
+    });
+    worker.join();
+    EXPECT_EQ(deliveredOn, postedOn);
+}

@@ -1,0 +1,87 @@
+#include "foundation/UserDefaults.h"
+
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class UserDefaultsTest : public TempFolderTest {
+protected:
+    QString settingsPath() const { return tempPath(QStringLiteral("defaults.ini")); }
+};
+
+}  // namespace
+
+TEST_F(UserDefaultsTest, StoredBeatsRegisteredBeatsNothing)
+{
+    UserDefaults defaults(settingsPath());
+    defaults.registerDefaults({{QStringLiteral("flag"), true},
+                               {QStringLiteral("count"), 5},
+                               {QStringLiteral("name"), QStringLiteral("registered")}});
+
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("flag")));
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("count")), 5);
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("name")), QStringLiteral("registered"));
+    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("unknown")));
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("unknown")), 0);
+    EXPECT_TRUE(defaults.stringForKey(QStringLiteral("unknown")).isNull());
+    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("unknown")).isValid());
+
+    // An explicit NO and 0 override the registered values, also after a restart.
+    defaults.setBool(false, QStringLiteral("flag"));
+    defaults.setInteger(0, QStringLiteral("count"));
+    defaults.setDouble(2.5, QStringLiteral("ratio"));
+    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("flag")));
+    ASSERT_TRUE(defaults.synchronize());
+
+    UserDefaults reopened(settingsPath());
+    reopened.registerDefaults({{QStringLiteral("flag"), true}, {QStringLiteral("count"), 5}});
+    EXPECT_FALSE(reopened.boolForKey(QStringLiteral("flag")));
+    EXPECT_EQ(reopened.integerForKey(QStringLiteral("count")), 0);
+    EXPECT_DOUBLE_EQ(reopened.doubleForKey(QStringLiteral("ratio")), 2.5);
+    // Only the registration domain knew "name"; it was never written.
+    EXPECT_TRUE(reopened.stringForKey(QStringLiteral("name")).isNull());
+
+    // Removing the stored value uncovers the registered one again.
+    reopened.removeObjectForKey(QStringLiteral("flag"));
+    EXPECT_TRUE(reopened.boolForKey(QStringLiteral("flag")));
+}
+
+TEST_F(UserDefaultsTest, RegisteringWritesNothing)
+{
+    {
+        UserDefaults defaults(settingsPath());
+        defaults.registerDefaults({{QStringLiteral("flag"), true}});
+        defaults.synchronize();
+    }
+    QFile file(settingsPath());
+    EXPECT_TRUE(!file.exists() || (file.open(QIODevice::ReadOnly) && !file.readAll().contains("flag")));
+}
+
+TEST_F(UserDefaultsTest, WorkersReadWhileTheGuiThreadWrites)
+{
+    UserDefaults defaults(settingsPath());
+    defaults.registerDefaults({{QStringLiteral("n"), 0}});
+    std::atomic<bool> sawGarbage{false};
+    std::thread reader([&] {
+        for (int i = 0; i < 2000; ++i) {
+            const int64_t n = defaults.integerForKey(QStringLiteral("n"));
+            if (n < 0 || n >= 2000) {
+                sawGarbage = true;
+            }
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        defaults.setInteger(i, QStringLiteral("n"));
+    }
+    reader.join();
+    EXPECT_FALSE(sawGarbage);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("n")), 1999);
+}
