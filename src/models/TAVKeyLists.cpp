@@ -1,0 +1,272 @@
+#include "models/TAVKeyLists.h"
+
+#include "models/TAVCVSParaser.h"
+
+void TAVKeyLists::loadDefaultValues()
+{
+    loadExifTag();
+    // Touch every list so that all of them exist before other threads read them.
+    displayOnlyKeys();
+    shownKeys();
+    flashIcons();
+    sensingMethodIcons();
+    focusModeIcons();
+    meteringModeIcons();
+    exposureProgramIcons();
+    whiteBalanceIcons();
+    contrastIcons();
+    saturationIcons();
+    sharpnessIcons();
+}
+
+void TAVKeyLists::loadExifTag()
+{
+    TAVCVSParaser::loadCanEditTags();
+}
+
+const QStringList& TAVKeyLists::displayOnlyKeys()
+{
+    static const QStringList keys{QStringLiteral("Summary.ImageSize")};
+    return keys;
+}
+
+bool TAVKeyLists::isDisplayOnlyKey(const QString& key)
+{
+    return displayOnlyKeys().contains(key);
+}
+
+const QStringList& TAVKeyLists::summaryKeys()
+{
+    static const QStringList keys{
+        QStringLiteral("Exif.Image.DateTime"),
+        QStringLiteral("Exif.Image.CreateDate"),
+        QStringLiteral("Summary.CreateTime"),
+        QStringLiteral("Summary.ImageSize"),
+        QStringLiteral("Exif.Image.Make"),
+        QStringLiteral("Iptc.Application2.Keywords"),
+        QStringLiteral("Exif.Photo.LensMake"),
+        QStringLiteral("Exif.Photo.LensModel"),
+        QStringLiteral("Exif.Image.Model"),
+        QStringLiteral("Exif.Image.Software"),
+        QStringLiteral("Exif.Image.ImageDescription"),
+        QStringLiteral("Exif.Image.Artist"),
+        QStringLiteral("Exif.Image.Copyright"),
+        QStringLiteral("Iptc.Application2.Caption"),
+        QStringLiteral("Iptc.Application2.ObjectName"),
+    };
+    return keys;
+}
+
+const QStringList& TAVKeyLists::exposureKeys()
+{
+    static const QStringList keys{
+        QStringLiteral("Exif.Photo.ExposureTime"),
+        QStringLiteral("Exif.Photo.FNumber"),
+        QStringLiteral("Exif.Photo.ISOSpeedRatings"),
+        QStringLiteral("Exif.Photo.Flash"),
+        QStringLiteral("Exif.Photo.ExposureProgram"),
+        QStringLiteral("Exif.Photo.MeteringMode"),
+        QStringLiteral("Exif.Photo.SubjectDistanceRange"),
+        QStringLiteral("Exif.Photo.SensingMethod"),
+        QStringLiteral("Exif.Photo.SubjectDistance"),
+        QStringLiteral("Exif.Photo.FocalLength"),
+        QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"),
+        QStringLiteral("Exif.Photo.DigitalZoomRatio"),
+        QStringLiteral("Exif.Photo.WhiteBalance"),
+        QStringLiteral("Exif.Photo.Contrast"),
+        QStringLiteral("Exif.Photo.Saturation"),
+        QStringLiteral("Exif.Photo.Sharpness"),
+    };
+    return keys;
+}
+
+const QStringList& TAVKeyLists::gpsKeys()
+{
+    static const QStringList keys{
+        QStringLiteral("Exif.GPSInfo.GPSVersionID"),
+        QStringLiteral("Exif.GPSInfo.GPSAltitudeRef"),
+        QStringLiteral("Exif.GPSInfo.GPSAltitude"),
+        QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"),
+        QStringLiteral("Exif.GPSInfo.GPSLatitude"),
+        QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"),
+        QStringLiteral("Exif.GPSInfo.GPSLongitude"),
+    };
+    return keys;
+}
+
+const QStringList& TAVKeyLists::shownKeys()
+{
+    static const QStringList keys = summaryKeys() + exposureKeys() + gpsKeys();
+    return keys;
+}
+
+int TAVKeyLists::categoryOfKey(const QString& key)
+{
+    if (summaryKeys().contains(key)) {
+        return 0;
+    }
+    if (exposureKeys().contains(key)) {
+        return 1;
+    }
+    if (gpsKeys().contains(key)) {
+        return 2;
+    }
+    return 3;
+}
+
+const QStringList& TAVKeyLists::flashLabels()
+{
+    static const QStringList labels{"Unknown", "Did not fire", "Fired", "Forced", "Suppressed", "Red eye"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::flashIcons()
+{
+    static const QStringList icons{"",
+                                   "flash_didNotFire",
+                                   "flash_autoFired",
+                                   "flash_forced",
+                                   "flash_suppressed",
+                                   "flash_redEye"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::sensingMethodLabels()
+{
+    static const QStringList labels{"Unknown",    "One chip area", "Two chip area",    "Three chip area",
+                                    "Sequential", "Trilinear",     "Linear sequential"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::sensingMethodIcons()
+{
+    static const QStringList icons{"",
+                                   "sensor_oneChipArea",
+                                   "sensor_twoChipArea",
+                                   "sensor_threeChipArea",
+                                   "sensor_colorSequentialArea",
+                                   "sensor_trilinear",
+                                   "sensor_colorSequential"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::focusModeLabels()
+{
+    static const QStringList labels{"Unknown", "Auto", "Manual", "Macro", "Close View", "Infinity"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::focusModeIcons()
+{
+    static const QStringList icons{"", "focus_auto", "focus_manual", "focus_macro", "focus_macro", "focus_infinity"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::meteringModeLabels()
+{
+    static const QStringList labels{"Unknown", "Average", "Center Weighted", "Spot", "Multi-Spot", "Partial",
+                                    "Matrix"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::meteringModeIcons()
+{
+    static const QStringList icons{"",
+                                   "metering_average",
+                                   "metering_centerWeighted",
+                                   "metering_spot",
+                                   "metering_multiSpot",
+                                   "metering_partial",
+                                   "metering_matrix"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::exposureProgramLabels()
+{
+    static const QStringList labels{"Unknown",
+                                    "Manual",
+                                    "Automatic",
+                                    "Flexible Automatic",
+                                    "Aperature Priority",
+                                    "Shutter Priority",
+                                    "Creative",
+                                    "Action",
+                                    "Portrait",
+                                    "Landscape",
+                                    "Night Portrait",
+                                    "Night Scene",
+                                    "Close Up"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::exposureProgramIcons()
+{
+    static const QStringList icons{"",
+                                   "exposurePrgm_manual",
+                                   "exposurePrgm_auto",
+                                   "exposurePrgm_flexibleAuto",
+                                   "exposurePrgm_aperture",
+                                   "exposurePrgm_shutter",
+                                   "exposurePrgm_other",
+                                   "exposurePrgm_action",
+                                   "exposurePrgm_portrait",
+                                   "exposurePrgm_landscape",
+                                   "exposurePrgm_nightPortrait",
+                                   "exposurePrgm_nightScene",
+                                   "exposurePrgm_closeUp"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::whiteBalanceLabels()
+{
+    static const QStringList labels{"Unknown", "Auto", "Daylight", "Shade", "Incandescent", "Fluorescent", "Flash"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::whiteBalanceIcons()
+{
+    static const QStringList icons{"",
+                                   "whiteBalance_auto",
+                                   "whiteBalance_daylight",
+                                   "whiteBalance_shade",
+                                   "whiteBalance_incandescent",
+                                   "whiteBalance_fluorescent",
+                                   "flash_autoFired"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::contrastLabels()
+{
+    static const QStringList labels{"Unknown", "Soft", "Normal", "Hard"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::contrastIcons()
+{
+    static const QStringList icons{"", "contrast", "contrast", "contrast"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::saturationLabels()
+{
+    static const QStringList labels{"Unknown", "Low", "Normal", "High"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::saturationIcons()
+{
+    static const QStringList icons{"", "saturation", "saturation", "saturation"};
+    return icons;
+}
+
+const QStringList& TAVKeyLists::sharpnessLabels()
+{
+    static const QStringList labels{"Unknown", "Soft", "Normal", "Hard"};
+    return labels;
+}
+
+const QStringList& TAVKeyLists::sharpnessIcons()
+{
+    static const QStringList icons{"", "sharpness_soft", "sharpness_normal", "sharpness_hard"};
+    return icons;
+}

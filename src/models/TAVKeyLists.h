@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The process-wide key lists that decide which tab shows a metadata key and to
+// which category of a record it belongs, and the value-label tables (with their
+// icon-name twins) of the enumerated exposure values.
+//
+// The lists are constants built on first use (thread-safe) and never change, so
+// every thread may read them. `loadDefaultValues` is what start-up calls: it
+// loads the tag tables and builds every list before the main window exists.
+class TAVKeyLists {
+public:
+    // Start-up: loads the tag tables (`loadExifTag`), then builds the lists and
+    // label tables in their documented order.
+    static void loadDefaultValues();
+    // Loads the two editable-tag tables from the compiled-in resources.
+    static void loadExifTag();
+
+    // Keys that are shown but never cleared, applied, compared or offered in
+    // the replace and new-preset tables ("Summary.ImageSize").
+    static const QStringList& displayOnlyKeys();
+    static bool isDisplayOnlyKey(const QString& key);
+
+    static const QStringList& summaryKeys();   // category 0
+    static const QStringList& exposureKeys();  // category 1
+    static const QStringList& gpsKeys();       // category 2
+    // Summary, exposure and GPS keys joined in that order; every other key
+    // belongs to category 3 ("other").
+    static const QStringList& shownKeys();
+
+    // The category of a key: 0 when on the summary list, else 1 when on the
+    // exposure list, else 2 when on the GPS list, else 3.
+    static int categoryOfKey(const QString& key);
+
+    // Label tables: the words a tab shows for the codes 0..n-1 (0 is always
+    // "Unknown"). Each icon table has the same length; its entry 0 is "" (no
+    // image). The labels are data the writer matches on: keep their spelling.
+    static const QStringList& flashLabels();
+    static const QStringList& flashIcons();
+    static const QStringList& sensingMethodLabels();
+    static const QStringList& sensingMethodIcons();
+    static const QStringList& focusModeLabels();
+    static const QStringList& focusModeIcons();
+    static const QStringList& meteringModeLabels();
+    static const QStringList& meteringModeIcons();
+    static const QStringList& exposureProgramLabels();
+    static const QStringList& exposureProgramIcons();
+    static const QStringList& whiteBalanceLabels();
+    static const QStringList& whiteBalanceIcons();
+    static const QStringList& contrastLabels();
+    static const QStringList& contrastIcons();
+    static const QStringList& saturationLabels();
+    static const QStringList& saturationIcons();
+    static const QStringList& sharpnessLabels();
+    static const QStringList& sharpnessIcons();
+};
