@@ -1,5 +1,7 @@
 #include "models/TAVEntity.h"
 
+#include "foundation/KeyedArchive.h"
+
 #include <QStringList>
 
 TAVEntity::TAVEntity() = default;
@@ -53,4 +55,35 @@ QString TAVEntity::description() const
 {
     return QStringLiteral("key = %1, value = %2, isModified = %3, isgroup = %4, replaceAfterValue = %5")
         .arg(key_, value_, QString::number(int(isModified_)), QString::number(int(isGroup_)), replaceAfterValue_);
+}
+
+void TAVEntity::registerKeyedClass()
+{
+    KeyedClassRegistry::registerClass<TAVEntity>(QString::fromLatin1(kClassName));
+}
+
+void TAVEntity::encode(KeyedArchiver& archiver) const
+{
+    // Empty texts are written, absent ones are not; key and value are always
+    // present on rows the engine makes.
+    archiver.encodeString(QStringLiteral("key"), key_);
+    archiver.encodeString(QStringLiteral("value"), value_);
+    archiver.encodeBool(QStringLiteral("isGroup"), isGroup_);
+    archiver.encodeBool(QStringLiteral("isOverwrite"), isOverwrite_);
+    archiver.encodeString(QStringLiteral("dispKey"), dispKey_);
+    archiver.encodeBool(QStringLiteral("isChecked"), isChecked_);
+    archiver.encodeString(QStringLiteral("replaceAfterValue"), replaceAfterValue_);
+}
+
+void TAVEntity::decode(KeyedUnarchiver& unarchiver)
+{
+    setKey(unarchiver.decodeString(QStringLiteral("key")));
+    value_ = unarchiver.decodeString(QStringLiteral("value"));
+    isGroup_ = unarchiver.decodeBool(QStringLiteral("isGroup"));
+    isModified_ = unarchiver.decodeBool(QStringLiteral("isModified"));
+    isOverwrite_ = unarchiver.decodeBool(QStringLiteral("isOverwrite"));
+    // The archived display key replaces the derived one, so a custom one survives.
+    dispKey_ = unarchiver.decodeString(QStringLiteral("dispKey"));
+    replaceAfterValue_ = unarchiver.decodeString(QStringLiteral("replaceAfterValue"));
+    isChecked_ = unarchiver.decodeBool(QStringLiteral("isChecked"));
 }

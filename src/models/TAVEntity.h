@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/KeyedCodable.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -17,7 +19,7 @@ using TAVEntityPtr = std::shared_ptr<TAVEntity>;
 // Texts: a null QString is "absent" and differs from "" (the empty value).
 // Entities are shared between records (see TAVExifData), so copy one only
 // where a copy is meant: use copy() or copyValueFromEntity().
-class TAVEntity {
+class TAVEntity : public KeyedCodable {
 public:
     // All texts absent, all flags false except isOverwrite, type and dataType 0.
     TAVEntity();
@@ -39,6 +41,16 @@ public:
     TAVEntityPtr copy() const;
 
     QString description() const;
+
+    // Keyed coding. isClear, type and dataType are not archived, and
+    // isModified is read but never written, so an entity read back from an
+    // archive is unmodified. A missing "isOverwrite" reads as false.
+    static constexpr const char* kClassName = "TAVEntity";
+    // Lets archives name this class; safe to call any number of times.
+    static void registerKeyedClass();
+    QString className() const override { return QString::fromLatin1(kClassName); }
+    void encode(KeyedArchiver& archiver) const override;
+    void decode(KeyedUnarchiver& unarchiver) override;
 
     bool isOverwrite() const { return isOverwrite_; }
     void setIsOverwrite(bool isOverwrite) { isOverwrite_ = isOverwrite; }

@@ -1,6 +1,11 @@
 #include "models/TAVEntity.h"
 
+#include "foundation/KeyedArchive.h"
+
 #include "support/QtPrinters.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -80,4 +85,65 @@ TEST(TAVEntityTest, DescriptionNamesKeyValueAndFlags)
     entity->setIsModified(true);
     EXPECT_EQ(entity->description(),
         QString("key = Exif.Photo.ISOSpeedRatings, value = 100%1, isModified = 1, isgroup = 0, replaceAfterValue = "));
+}
+
+namespace {
+
+TAVEntityPtr roundTrip(const TAVEntityPtr& entity)
+{
+    TAVEntity::registerKeyedClass();
+    QString error;
+    const auto back = KeyedUnarchiver::unarchive<TAVEntity>(KeyedArchiver::archivedData(entity), &error);
+    EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+    return back;
+}
+
+}  // namespace
+
+TEST(TAVEntityTest, ArchiveKeepsEditorFieldsButComesBackUnmodified)
+{
+    const auto entity = TAVEntity::entityWithValue("", "Iptc.Application2.Keywords");
+    entity->setIsModified(true);
+    entity->setIsClear(true);
+    entity->setIsOverwrite(false);
+    entity->setIsChecked(true);
+    entity->setIsGroup(true);
+    entity->setType(2);
+    entity->setDataType(2);
+    entity->setDispKey("Keywords");
+
+    const auto back = roundTrip(entity);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->key(), QString("Iptc.Application2.Keywords"));
+    EXPECT_FALSE(back->value().isNull());
+    EXPECT_EQ(back->value(), QString(""));
+    EXPECT_EQ(back->dispKey(), QString("Keywords"));
+    EXPECT_TRUE(back->replaceAfterValue().isNull());
+    EXPECT_FALSE(back->isModified());
+    EXPECT_FALSE(back->isClear());
+    EXPECT_FALSE(back->isOverwrite());
+    EXPECT_TRUE(back->isChecked());
+    EXPECT_TRUE(back->isGroup());
+    EXPECT_EQ(back->type(), 0);
+    EXPECT_EQ(back->dataType(), 0);
+}
+
+TEST(TAVEntityTest, ArchiveWithoutOverwriteFlagReadsItAsFalse)
+{
+    // An archive from before the flag existed: the written entity minus "isOverwrite".
+    const auto entity = TAVEntity::entityWithValue("Canon", "Exif.Image.Make");
+    QJsonObject document = QJsonDocument::fromJson(KeyedArchiver::archivedData(entity)).object();
+    QJsonObject top = document.value("$top").toObject();
+    ASSERT_TRUE(top.contains("isOverwrite"));
+    EXPECT_FALSE(top.contains("isModified"));
+    top.remove("isOverwrite");
+    document.insert("$top", top);
+
+    TAVEntity::registerKeyedClass();
+    QString error;
+    const auto back = KeyedUnarchiver::unarchive<TAVEntity>(QJsonDocument(document).toJson(), &error);
+    ASSERT_TRUE(back) << qPrintable(error);
+    EXPECT_FALSE(back->isOverwrite());
+    EXPECT_EQ(back->value(), QString("Canon"));
+    EXPECT_EQ(back->dispKey(), QString("Make - Image (Exif)"));
 }
