@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exiv2/image.hpp>
+
+#include <memory>
+
+// Runs the metadata library on an in-memory copy of a file, so that what it
+// writes reaches the disk only as a whole: the new bytes go to a temporary file
+// in the same folder, which is flushed and then renamed over the old one. A
+// failure at any step leaves the old file as it was.
+class ExivMemoryFile {
+public:
+    // Reads the file at `path` into memory and opens it. Throws the library's
+    // error when the file cannot be read or its format is not known.
+    explicit ExivMemoryFile(const QString& path);
+
+    Exiv2::Image& image() { return *image_; }
+
+    // Replaces the file at `path` with the bytes the image's memory holds
+    // (after `writeMetadata`). False with `error` filled on failure.
+    static bool commit(Exiv2::Image& image, const QString& path, QString* error);
+
+private:
+    // The image reads from these bytes until its first write, so they are
+    // declared first and outlive it.
+    QByteArray bytes_;
+    std::unique_ptr<Exiv2::Image> image_;
+};

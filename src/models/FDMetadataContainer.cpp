@@ -1,0 +1,163 @@
+#include "models/FDMetadataContainer.h"
+
+#include "models/ExivMemoryFile.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+
+#include <exiv2/exiv2.hpp>
+
+#include <iostream>
+#include <optional>
+
+Q_LOGGING_CATEGORY(lcMetadataContainer, "lumetta.models.container")
+
+namespace {
+
+const char* const kOrientationKey = "Exif.Image.Orientation";
+
+void reportLibraryError(const char* message)
+{
+    std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
+}
+
+// Finds the first entry of `key` in the collection its prefix names, without
+// adding one. Throws the library's error for a key it does not know.
+const Exiv2::Metadatum* findDatum(const FDMetadataContainer& container, const std::string& key)
+{
+    if (key.rfind("Exif", 0) == 0) {
+        const auto& exif = container.exifData();
+        const auto found = exif.findKey(Exiv2::ExifKey(key));
+        return found == exif.end() ? nullptr : &*found;
+    }
+    if (key.rfind("Iptc", 0) == 0) {
+        const auto& iptc = container.iptcData();
+        const auto found = iptc.findKey(Exiv2::IptcKey(key));
+        return found == iptc.end() ? nullptr : &*found;
+    }
+    if (key.rfind("Xmp", 0) == 0) {
+        const auto& xmp = container.xmpData();
+        const auto found = xmp.findKey(Exiv2::XmpKey(key));
+        return found == xmp.end() ? nullptr : &*found;
+    }
+    return nullptr;
+}
+
+template <typename Collection> void appendKeys(const Collection& collection, QStringList& keys)
+{
+    for (const auto& datum : collection) {
+        keys.append(QString::fromStdString(datum.key()));
+    }
+}
+
+} // namespace
+
+FDMetadataContainerPtr FDMetadataContainer::metadataForImageAtPath(const QString& path)
+{
+    if (path.isEmpty()) {
+        return nullptr;
+    }
+    FDMetadataContainerPtr container;
+    try {
+        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        container = std::make_shared<FDMetadataContainer>();
+        container->exifData_ = image->exifData();
+        container->iptcData_ = image->iptcData();
+        container->xmpData_ = image->xmpData();
+    } catch (const Exiv2::AnyError& error) {
+        reportLibraryError(error.what());
+    } catch (const std::exception& error) {
+        reportLibraryError(error.what());
+    }
+    return container;
+}
+
+QStringList FDMetadataContainer::allKeys() const
+{
+    QStringList keys;
+    appendKeys(exifData_, keys);
+    appendKeys(iptcData_, keys);
+    appendKeys(xmpData_, keys);
+    return keys;
+}
+
+FDDataBitPtr FDMetadataContainer::valueForKey(const QString& key) const
+{
+    if (key.isNull()) {
+        qCWarning(lcMetadataContainer, "nil key argument");
+        return nullptr;
+    }
+    try {
+        const Exiv2::Metadatum* datum = findDatum(*this, key.toStdString());
+        if (datum == nullptr || datum->typeId() == Exiv2::invalidTypeId) {
+            return nullptr;
+        }
+        return FDDataBit::dataBitWithDatum(*datum);
+    } catch (const Exiv2::AnyError&) {
+        // A key the library does not know names no entry.
+    } catch (const std::exception&) {
+    }
+    return nullptr;
+}
+
+QMap<QString, FDDataBitPtr> FDMetadataContainer::dictionary() const
+{
+    QMap<QString, FDDataBitPtr> values;
+    for (const QString& key : allKeys()) {
+        if (values.contains(key)) {
+            continue;
+        }
+        if (FDDataBitPtr value = valueForKey(key)) {
+            values.insert(key, value);
+        }
+    }
+    return values;
+}
+
+bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
+{
+    try {
+        // The source's orientation describes the source's pixels, not the
+        // target's, so it is never cloned.
+        const auto sourceOrientation = exifData_.findKey(Exiv2::ExifKey(kOrientationKey));
+        if (sourceOrientation != exifData_.end()) {
+            exifData_.erase(sourceOrientation);
+        }
+
+        // Reading the target first keeps what is not metadata proper: its
+        // colour profile, its comment and its own orientation.
+        ExivMemoryFile target(path);
+        Exiv2::Image* image = &target.image();
+        image->readMetadata();
+        std::optional<Exiv2::Exifdatum> targetOrientation;
+        const auto ownOrientation = image->exifData().findKey(Exiv2::ExifKey(kOrientationKey));
+        if (ownOrientation != image->exifData().end()) {
+            targetOrientation = *ownOrientation;
+        }
+
+        Exiv2::ExifData exif = exifData_;
+        Exiv2::ExifThumb(exif).erase();
+        if (targetOrientation) {
+            exif.add(*targetOrientation);
+        }
+        // Every family is set, empty ones too, so that a family the source
+        // lacks is removed from the target.
+        image->setExifData(exif);
+        image->setIptcData(iptcData_);
+        image->setXmpData(xmpData_);
+        image->writeMetadata();
+
+        QString error;
+        if (!ExivMemoryFile::commit(*image, path, &error)) {
+            qCWarning(lcMetadataContainer, "Could not replace %s: %s", qUtf8Printable(path), qUtf8Printable(error));
+            return false;
+        }
+        return true;
+    } catch (const Exiv2::AnyError& error) {
+        reportLibraryError(error.what());
+    } catch (const std::exception& error) {
+        reportLibraryError(error.what());
+    }
+    return false;
+}

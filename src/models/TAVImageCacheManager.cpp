@@ -1,0 +1,217 @@
+#include "models/TAVImageCacheManager.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcImageCache, "lumetta.models.imagecache")
+
+namespace {
+
+// Application images are compiled into the resources under this prefix and
+// asked for by name, with or without their ".png" suffix.
+QImage namedResourceImage(const QString& name)
+{
+    if (name.contains(QLatin1String(".."))) {
+        return QImage();
+    }
+    const QString base = QStringLiteral(":/images/") + name;
+    for (const QString& candidate : {base, base + QStringLiteral(".png")}) {
+        if (QFileInfo(candidate).isFile()) {
+            return QImage(candidate);
+        }
+    }
+    return QImage();
+}
+
+// What a file shows when no decoder reads its format: a plain page with a
+// folded corner, made once and shared.
+QImage genericFileImage()
+{
+    static const QImage image = [] {
+        QImage page(QSize(256, 256), QImage::Format_ARGB32_Premultiplied);
+        page.fill(Qt::transparent);
+        QPainter painter(&page);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath outline;
+        outline.moveTo(48, 16);
+        outline.lineTo(168, 16);
+        outline.lineTo(208, 56);
+        outline.lineTo(208, 240);
+        outline.lineTo(48, 240);
+        outline.closeSubpath();
+        painter.setPen(QPen(QColor(120, 120, 120), 4));
+        painter.setBrush(QColor(245, 245, 245));
+        painter.drawPath(outline);
+        painter.drawPolyline(QPolygonF({QPointF(168, 16), QPointF(168, 56), QPointF(208, 56)}));
+        return page;
+    }();
+    return image;
+}
+
+QSize boundedSize(const QSize& size, int maxSide)
+{
+    if (!size.isValid() || std::max(size.width(), size.height()) <= maxSide) {
+        return size;
+    }
+    return size.scaled(maxSide, maxSide, Qt::KeepAspectRatio);
+}
+
+QImage bounded(const QImage& image, int maxSide)
+{
+    const QSize size = boundedSize(image.size(), maxSide);
+    if (image.isNull() || size == image.size()) {
+        return image;
+    }
+    return image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+// The largest preview a camera raw file embeds; null when it has none.
+QImage largestPreview(const QString& path, bool* readable)
+{
+    *readable = false;
+    try {
+        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        *readable = true;
+        Exiv2::PreviewManager previews(*image);
+        const Exiv2::PreviewPropertiesList list = previews.getPreviewProperties();
+        // The library lists previews from the smallest to the largest.
+        for (auto properties = list.rbegin(); properties != list.rend(); ++properties) {
+            const Exiv2::PreviewImage preview = previews.getPreviewImage(*properties);
+            QImage decoded = QImage::fromData(preview.pData(), static_cast<int>(preview.size()));
+            if (!decoded.isNull()) {
+                return decoded;
+            }
+        }
+    } catch (const Exiv2::AnyError& error) {
+        qCWarning(lcImageCache, "No preview in %s: %s", qUtf8Printable(path), error.what());
+    } catch (const std::exception& error) {
+        qCWarning(lcImageCache, "No preview in %s: %s", qUtf8Printable(path), error.what());
+    }
+    return QImage();
+}
+
+qsizetype costOf(const QImage& image)
+{
+    return std::max<qsizetype>(1, image.sizeInBytes() / 1024);
+}
+
+} // namespace
+
+TAVImageCacheManager::TAVImageCacheManager(int maxSide, qsizetype maxBytes)
+    : maxSide_(maxSide)
+    , mdicCache_(std::max<qsizetype>(1, maxBytes / 1024))
+{
+}
+
+TAVImageCacheManager& TAVImageCacheManager::sharedInstance()
+{
+    static TAVImageCacheManager instance;
+    return instance;
+}
+
+bool TAVImageCacheManager::isRawExtension(const QString& suffix)
+{
+    static const QStringList raw = {QStringLiteral("cr2"), QStringLiteral("crw"), QStringLiteral("nef"),
+        QStringLiteral("orf"), QStringLiteral("raf"), QStringLiteral("rw2"), QStringLiteral("pef"),
+        QStringLiteral("sr2"), QStringLiteral("srw"), QStringLiteral("dng"), QStringLiteral("raw")};
+    return raw.contains(suffix.toLower());
+}
+
+QImage TAVImageCacheManager::getImage(const QString& path)
+{
+    if (path.isEmpty()) {
+        return QImage();
+    }
+    QImage named = namedResourceImage(path);
+    if (!named.isNull()) {
+        return named;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (const QImage* cached = mdicCache_.object(path)) {
+            return *cached;
+        }
+    }
+    // Decoding runs outside the lock so that one slow file does not hold up
+    // the views asking for others.
+    QImage image = loadImage(path);
+    if (image.isNull()) {
+        return image;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!mdicCache_.insert(path, new QImage(image), costOf(image))) {
+        qCWarning(lcImageCache, "Image of %s is larger than the whole cache", qUtf8Printable(path));
+    }
+    return image;
+}
+
+bool TAVImageCacheManager::removeImageFromCache(const QString& path)
+{
+    if (!path.isEmpty()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        mdicCache_.remove(path);
+    }
+    return true;
+}
+
+qsizetype TAVImageCacheManager::count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return mdicCache_.count();
+}
+
+qsizetype TAVImageCacheManager::totalBytes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return mdicCache_.totalCost() * 1024;
+}
+
+QImage TAVImageCacheManager::loadImage(const QString& path) const
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        return QImage();
+    }
+    if (isRawExtension(info.suffix())) {
+        bool readable = false;
+        const QImage preview = largestPreview(path, &readable);
+        if (!readable) {
+            return QImage();
+        }
+        return preview.isNull() ? genericFileImage() : bounded(preview, maxSide_);
+    }
+
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) {
+        // A format no decoder knows shows as a generic page; a file of a known
+        // format that does not decode is a failed load.
+        const QByteArray suffix = info.suffix().toLower().toUtf8();
+        if (!QImageReader::supportedImageFormats().contains(suffix)) {
+            return genericFileImage();
+        }
+        qCWarning(lcImageCache, "Cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(reader.errorString()));
+        return QImage();
+    }
+    // Decoders that can scale while decoding (JPEG) then never hold the full
+    // picture in memory.
+    const QSize scaled = boundedSize(reader.size(), maxSide_);
+    if (scaled.isValid() && scaled != reader.size()) {
+        reader.setScaledSize(scaled);
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        qCWarning(lcImageCache, "Cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(reader.errorString()));
+        return image;
+    }
+    return bounded(image, maxSide_);
+}

@@ -1,0 +1,171 @@
+#include "models/FDMetadataContainer.h"
+#include "models/FDNumberDataBit.h"
+
+#include "support/ExifTool.h"
+#include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImage>
+
+#include <exiv2/exiv2.hpp>
+
+#include <gtest/gtest.h>
+
+using ImageFixtures::Tag;
+
+namespace {
+
+std::unique_ptr<Exiv2::Image> readImage(const QString& path)
+{
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    return std::unique_ptr<Exiv2::Image>(image.release());
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class FDMetadataContainerTest : public TempFolderTest {
+protected:
+    // A camera file (with an EXIF thumbnail) turned on its side, without IPTC.
+    QString cameraSource()
+    {
+        const QString path = ImageFixtures::copySample(
+            QStringLiteral("npm-canon-s40.jpg"), tempFolder(), QStringLiteral("source.jpg"));
+        EXPECT_TRUE(ImageFixtures::writeTags(path,
+            {{"Exif.Image.Orientation", "6", {}}, {"Exif.GPSInfo.GPSLatitude", "40/1 0/1 1471/100", {}},
+                {"Xmp.dc.title", "Harbour", {}}}));
+        return path;
+    }
+};
+
+} // namespace
+
+TEST_F(FDMetadataContainerTest, ReadsEveryFamilyAndLooksUpWithoutAddingEntries)
+{
+    const QString path = tempPath(QStringLiteral("tagged.jpg"));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(path,
+        {{"Exif.Image.Model", "S40", {}}, {"Exif.GPSInfo.GPSLatitude", "40/1 0/1 1471/100", {}},
+            {"Exif.Photo.ExposureTime", "1/500", {}}, {"Xmp.dc.title", "Harbour", {}},
+            {"Iptc.Application2.Keywords", "sea", {}}, {"Iptc.Application2.Keywords", "boat", {}}}));
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(path);
+    ASSERT_NE(container, nullptr);
+
+    const QStringList keys = container->allKeys();
+    const auto firstIptc = keys.indexOf(QStringLiteral("Iptc.Application2.Keywords"));
+    EXPECT_LT(keys.indexOf(QStringLiteral("Exif.GPSInfo.GPSLatitude")), firstIptc);
+    EXPECT_EQ(keys.count(QStringLiteral("Iptc.Application2.Keywords")), 2);
+    EXPECT_EQ(keys.last(), "Xmp.dc.title");
+
+    EXPECT_EQ(container->valueForKey(QStringLiteral("Exif.GPSInfo.GPSLatitude"))->description(), "40 0 14.71");
+    EXPECT_EQ((*container)[QStringLiteral("Exif.Image.Model")]->kind(), FDDataBit::Kind::String);
+    const auto exposure = container->valueForKey(QStringLiteral("Exif.Photo.ExposureTime"));
+    EXPECT_EQ(dynamic_cast<const FDNumberDataBit&>(*exposure).values().size(), 1);
+    EXPECT_EQ(container->valueForKey(QStringLiteral("Iptc.Application2.Keywords"))->description(), "sea");
+
+    // Missing, unknown and malformed keys give nothing and leave the container as it was.
+    for (const char* key : {"Exif.Photo.LensModel", "Iptc.Application2.Caption", "Xmp.dc.rights",
+             "Exif.Image.NoSuchTag", "Xmp.nosuchns.x", "Other.Key", ""}) {
+        EXPECT_EQ(container->valueForKey(QString::fromLatin1(key)), nullptr) << key;
+    }
+    EXPECT_EQ(container->valueForKey(QString()), nullptr);
+    EXPECT_EQ(container->allKeys(), keys);
+    EXPECT_EQ(container->dictionary().size(), keys.size() - 1); // the second keyword shares its key
+}
+
+TEST_F(FDMetadataContainerTest, UnreadableSourceGivesNothing)
+{
+    QFile text(tempPath(QStringLiteral("notes.jpg")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not an image");
+    text.close();
+    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(text.fileName()), nullptr);
+    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(tempPath(QStringLiteral("missing.jpg"))), nullptr);
+    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(QString()), nullptr);
+}
+
+TEST_F(FDMetadataContainerTest, CloneReplacesFamiliesButNotThumbnailOrOrientation)
+{
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
+    ASSERT_NE(container, nullptr);
+    ASSERT_FALSE(Exiv2::ExifThumbC(container->exifData()).copy().size_ == 0);
+    // Asking for tags the source lacks must not plant empty tags in the targets.
+    EXPECT_EQ(container->valueForKey(QStringLiteral("Exif.Photo.LensModel")), nullptr);
+    EXPECT_EQ(container->valueForKey(QStringLiteral("Iptc.Application2.Caption")), nullptr);
+
+    const QString target = tempPath(QStringLiteral("target.jpg"));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(target,
+        {{"Exif.Image.Make", "Other", {}}, {"Exif.Photo.LensModel", "Target lens", {}},
+            {"Iptc.Application2.Keywords", "old", {}}}));
+    ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
+    EXPECT_FALSE(container->allKeys().contains(QStringLiteral("Exif.Image.Orientation")));
+
+    const auto written = readImage(target);
+    Exiv2::ExifData& exif = written->exifData();
+    EXPECT_EQ(exif["Exif.Image.Model"].toString(), "S40");
+    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation")), exif.end());
+    EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Photo.LensModel")), exif.end());
+    EXPECT_EQ(Exiv2::ExifThumbC(exif).copy().size_, 0);
+    EXPECT_TRUE(written->iptcData().empty());
+    EXPECT_EQ(written->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour");
+
+    const QJsonObject tags = ExifTool::read(target);
+    EXPECT_EQ(tags.value("IFD0:Model").toString(), "S40");
+    EXPECT_EQ(tags.value("IFD0:Make").toString(), "Canon");
+    EXPECT_FALSE(tags.contains("IPTC:Keywords"));
+    EXPECT_FALSE(tags.contains("IFD1:ThumbnailImage"));
+    EXPECT_FALSE(tags.contains("ExifIFD:LensModel"));
+    EXPECT_TRUE(ExifTool::warnings(target).isEmpty()) << ExifTool::warnings(target).join('\n').toStdString();
+}
+
+TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation)
+{
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
+    ASSERT_NE(container, nullptr);
+
+    const QString target = tempPath(QStringLiteral("profiled.jpg"));
+    QImage pixels(QSize(40, 30), QImage::Format_RGB32);
+    pixels.fill(Qt::darkGreen);
+    pixels.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+    ASSERT_TRUE(pixels.save(target));
+    ASSERT_TRUE(ImageFixtures::writeTags(target, {{"Exif.Image.Orientation", "8", {}}}));
+    Exiv2::DataBuf profile;
+    {
+        auto image = readImage(target);
+        image->setComment("scanned by hand");
+        image->writeMetadata();
+        ASSERT_TRUE(image->iccProfileDefined());
+        profile = Exiv2::DataBuf(image->iccProfile()->pData_, image->iccProfile()->size_);
+    }
+
+    ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
+    const auto written = readImage(target);
+    ASSERT_TRUE(written->iccProfileDefined());
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(written->iccProfile()->pData_), written->iccProfile()->size_),
+        QByteArray(reinterpret_cast<const char*>(profile.pData_), profile.size_));
+    EXPECT_EQ(written->comment(), "scanned by hand");
+    EXPECT_EQ(written->exifData()["Exif.Image.Orientation"].toLong(), 8);
+    EXPECT_EQ(written->exifData()["Exif.Image.Model"].toString(), "S40");
+}
+
+TEST_F(FDMetadataContainerTest, FailedCloneLeavesTheTargetUntouched)
+{
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
+    ASSERT_NE(container, nullptr);
+    const QString target = tempPath(QStringLiteral("notes.jpg"));
+    QFile text(target);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not an image");
+    text.close();
+
+    EXPECT_FALSE(container->saveMetadataToFileAtPath(target));
+    EXPECT_EQ(contents(target), "not an image");
+    EXPECT_FALSE(container->saveMetadataToFileAtPath(tempPath(QStringLiteral("missing.jpg"))));
+    EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("missing.jpg"))));
+}

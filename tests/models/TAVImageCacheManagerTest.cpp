@@ -1,0 +1,98 @@
+#include "models/TAVImageCacheManager.h"
+
+#include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QFile>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TAVImageCacheManagerTest : public TempFolderTest {
+protected:
+    // Writes a plain image of one colour; the colour tells later which
+    // version of the file an image was loaded from.
+    QString writeImage(const QString& name, QColor colour, QSize size = QSize(200, 100))
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = tempPath(name);
+        EXPECT_TRUE(image.save(path));
+        return path;
+    }
+
+    static QColor colourOf(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+};
+
+} // namespace
+
+TEST_F(TAVImageCacheManagerTest, LoadsOnceUntilRemoved)
+{
+    TAVImageCacheManager cache;
+    const QString path = writeImage(QStringLiteral("photo.png"), Qt::red);
+    EXPECT_EQ(colourOf(cache.getImage(path)), QColor(Qt::red));
+
+    writeImage(QStringLiteral("photo.png"), Qt::blue);
+    EXPECT_EQ(colourOf(cache.getImage(path)), QColor(Qt::red));
+    EXPECT_TRUE(cache.removeImageFromCache(path));
+    EXPECT_EQ(colourOf(cache.getImage(path)), QColor(Qt::blue));
+
+    EXPECT_TRUE(cache.getImage(QString()).isNull());
+    EXPECT_TRUE(cache.removeImageFromCache(QString()));
+}
+
+TEST_F(TAVImageCacheManagerTest, FailedLoadsAreNotKept)
+{
+    TAVImageCacheManager cache;
+    const QString missing = tempPath(QStringLiteral("later.png"));
+    EXPECT_TRUE(cache.getImage(missing).isNull());
+    writeImage(QStringLiteral("later.png"), Qt::green);
+    EXPECT_EQ(colourOf(cache.getImage(missing)), QColor(Qt::green));
+
+    const QString broken = tempPath(QStringLiteral("broken.jpg"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\xff\xd8 truncated");
+    file.close();
+    EXPECT_TRUE(cache.getImage(broken).isNull());
+    EXPECT_EQ(cache.count(), 1);
+}
+
+TEST_F(TAVImageCacheManagerTest, StaysWithinItsBound)
+{
+    // Images scaled to at most 64 pixels (64 x 32 x 4 bytes = 8 KB), room for three.
+    TAVImageCacheManager cache(64, 3 * 8 * 1024);
+    QStringList paths;
+    for (int index = 0; index < 10; ++index) {
+        paths << writeImage(QStringLiteral("image%1.png").arg(index), Qt::red);
+        EXPECT_EQ(cache.getImage(paths.last()).size(), QSize(64, 32));
+        EXPECT_LE(cache.count(), 3);
+        EXPECT_LE(cache.totalBytes(), 3 * 8 * 1024);
+    }
+
+    // The least recently used went first; the most recent is still held.
+    for (int index : {0, 9}) {
+        writeImage(QStringLiteral("image%1.png").arg(index), Qt::blue);
+    }
+    EXPECT_EQ(colourOf(cache.getImage(paths[9])), QColor(Qt::red));
+    EXPECT_EQ(colourOf(cache.getImage(paths[0])), QColor(Qt::blue));
+}
+
+TEST_F(TAVImageCacheManagerTest, RawFilesShowTheirEmbeddedPreviewOthersWithoutDecoderAGenericImage)
+{
+    TAVImageCacheManager cache;
+    // A camera file under a raw name: its 160 x 120 EXIF preview, not its 480 x 360 picture.
+    const QString raw
+        = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder(), QStringLiteral("IMG_0001.CR2"));
+    EXPECT_EQ(cache.getImage(raw).size(), QSize(160, 120));
+
+    const QString sidecar = tempPath(QStringLiteral("notes.xmp"));
+    QFile file(sidecar);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<x:xmpmeta xmlns:x='adobe:ns:meta/'/>");
+    file.close();
+    EXPECT_FALSE(cache.getImage(sidecar).isNull());
+}
