@@ -1,0 +1,3 @@
+#include "foundation/FoundationLog.h"
+
+Q_LOGGING_CATEGORY(lcFoundation, "lumetta.foundation")

@@ -1,0 +1,52 @@
+#include "foundation/TextServices.h"
+
+#include "foundation/VXFileLocalManager.h"
+#include "support/QtPrinters.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+TEST(TextServicesTest, TypedNumbersAreJudgedCharacterByCharacter)
+{
+    for (const char* ok : {"", "0", "0123"}) {
+        EXPECT_TRUE(TextServices::isAllNumberic(QString::fromLatin1(ok))) << ok;
+    }
+    for (const char* bad : {"1.5", "-1", " 1", "1a", "\xd9\xa3"}) {
+        EXPECT_FALSE(TextServices::isAllNumberic(QString::fromUtf8(bad))) << bad;
+    }
+    for (const char* ok : {"", "2", "2.", "2.8", ".5", "."}) {
+        EXPECT_TRUE(TextServices::isUnsiginedFloatNumber(QString::fromLatin1(ok))) << ok;
+    }
+    for (const char* bad : {"-2", "+2", "1.2.3", "1e5", "2,8", "2 "}) {
+        EXPECT_FALSE(TextServices::isUnsiginedFloatNumber(QString::fromLatin1(bad))) << bad;
+    }
+    EXPECT_EQ(TextServices::stringByTrimmingLeadingAndTrailingWhitespaceAndNewlineCharacters(
+                  QStringLiteral(" \n\tCanon EOS \r\n")),
+              QStringLiteral("Canon EOS"));
+    EXPECT_EQ(TextServices::sizeStringWithBytes(512), QStringLiteral("512 bytes"));
+    EXPECT_EQ(TextServices::sizeStringWithBytes(1500), QStringLiteral("1.5 KB"));
+    EXPECT_EQ(TextServices::sizeStringWithBytes(3200000), QStringLiteral("3.2 MB"));
+}
+
+TEST(VXFileLocalManagerTest, FoldersStayInsideTheirParent)
+{
+    const QString home = VXFileLocalManager::appHomeDirectory();
+    ASSERT_FALSE(home.isEmpty());
+    EXPECT_TRUE(QDir(home).exists());
+    // Tests never touch a real user's folders.
+    EXPECT_TRUE(home.startsWith(QDir::homePath()));
+
+    const QString temp = VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("Temp"));
+    EXPECT_EQ(temp, home + QStringLiteral("/Temp"));
+    EXPECT_TRUE(QDir(temp).exists());
+    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("..")).isNull());
+    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("a/b")).isNull());
+    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("")).isNull());
+    EXPECT_FALSE(VXFileLocalManager::makeSureDirCreated(home + QStringLiteral("/x/../../y")));
+
+    EXPECT_EQ(VXFileLocalManager::userUiDispAppDirectory(QStringLiteral("Pictures")),
+              QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    EXPECT_TRUE(VXFileLocalManager::userUiDispAppDirectory(QStringLiteral("../etc")).isNull());
+}
