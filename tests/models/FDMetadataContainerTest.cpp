@@ -102,7 +102,7 @@ TEST_F(FDMetadataContainerTest, CloneReplacesFamiliesButNotThumbnailOrOrientatio
     const QString target = tempPath(QStringLiteral("target.jpg"));
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(target,
         {{"Exif.Image.Make", "Other", {}}, {"Exif.Photo.LensModel", "Target lens", {}},
-            {"Iptc.Application2.Keywords", "old", {}}}));
+            {"Iptc.Application2.Keywords", "old", {}}, {"Xmp.dc.rights", "Target rights", {}}}));
     ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
     EXPECT_FALSE(container->allKeys().contains(QStringLiteral("Exif.Image.Orientation")));
 
@@ -114,6 +114,7 @@ TEST_F(FDMetadataContainerTest, CloneReplacesFamiliesButNotThumbnailOrOrientatio
     EXPECT_EQ(Exiv2::ExifThumbC(exif).copy().size_, 0);
     EXPECT_TRUE(written->iptcData().empty());
     EXPECT_EQ(written->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour");
+    EXPECT_EQ(written->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.rights")), written->xmpData().end());
 
     const QJsonObject tags = ExifTool::read(target);
     EXPECT_EQ(tags.value("IFD0:Model").toString(), "S40");
