@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 QString written(const std::function<void(CSVWriter&)>& write)
