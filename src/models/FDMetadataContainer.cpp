@@ -128,11 +128,11 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         // Reading the target first keeps what is not metadata proper: its
         // colour profile, its comment and its own orientation.
         ExivMemoryFile target(path);
-        Exiv2::Image* image = &target.image();
-        image->readMetadata();
+        Exiv2::Image& image = target.image();
+        image.readMetadata();
         std::optional<Exiv2::Exifdatum> targetOrientation;
-        const auto ownOrientation = image->exifData().findKey(Exiv2::ExifKey(kOrientationKey));
-        if (ownOrientation != image->exifData().end()) {
+        const auto ownOrientation = image.exifData().findKey(Exiv2::ExifKey(kOrientationKey));
+        if (ownOrientation != image.exifData().end()) {
             targetOrientation = *ownOrientation;
         }
 
@@ -143,13 +143,13 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         }
         // Every family is set, empty ones too, so that a family the source
         // lacks is removed from the target.
-        image->setExifData(exif);
-        image->setIptcData(iptcData_);
-        image->setXmpData(xmpData_);
-        image->writeMetadata();
+        image.setExifData(exif);
+        image.setIptcData(iptcData_);
+        image.setXmpData(xmpData_);
+        image.writeMetadata();
 
         QString error;
-        if (!ExivMemoryFile::commit(*image, path, &error)) {
+        if (!ExivMemoryFile::commit(image, path, &error)) {
             qCWarning(lcMetadataContainer, "Could not replace %s: %s", qUtf8Printable(path), qUtf8Printable(error));
             return false;
         }
