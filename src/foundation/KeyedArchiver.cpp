@@ -23,7 +23,17 @@ constexpr int64_t kLargestExactInteger = int64_t(1) << 53;
 QByteArray KeyedArchiver::archivedData(const KeyedCodable* root)
 {
     KeyedArchiver archiver;
-    const QJsonValue top = archiver.objectValue(root);
+    return documentData(archiver.objectValue(root));
+}
+
+QByteArray KeyedArchiver::archivedData(const std::shared_ptr<const KeyedCodable>& root)
+{
+    KeyedArchiver archiver;
+    return documentData(archiver.sharedObjectValue(root));
+}
+
+QByteArray KeyedArchiver::documentData(const QJsonValue& top)
+{
     QJsonObject document{{kArchiverKey, kArchiverName}, {kVersionKey, 1}, {kTopKey, top}};
     return QJsonDocument(document).toJson(QJsonDocument::Compact);
 }
@@ -84,11 +94,24 @@ QJsonValue KeyedArchiver::objectValue(const KeyedCodable* object)
     if (known != ids_.cend()) {
         return QJsonObject{{QStringLiteral("$ref"), known.value()}};
     }
-    const int id = int(ids_.size()) + 1;
+    const int id = ++lastId_;
     ids_.insert(object, id);
     stack_.append(QJsonObject{{QStringLiteral("$class"), object->className()}, {QStringLiteral("$id"), id}});
     object->encode(*this);
+    // Once written, an object held by nobody here may be freed and its address
+    // reused, so only pinned objects stay known.
+    if (!pinned_.contains(object)) {
+        ids_.remove(object);
+    }
     return stack_.takeLast();
+}
+
+QJsonValue KeyedArchiver::sharedObjectValue(const std::shared_ptr<const KeyedCodable>& object)
+{
+    if (object) {
+        pinned_.insert(object.get(), object);
+    }
+    return objectValue(object.get());
 }
 
 QJsonValue KeyedArchiver::integerValue(int64_t value)

@@ -61,9 +61,35 @@ public:
     QMap<QString, QString> attributes;
 };
 
+// Writes two short-lived objects through plain pointers; they may well share
+// an address, yet they are different objects.
+class Temporaries : public KeyedCodable {
+public:
+    QString className() const override { return QStringLiteral("TestTemporaries"); }
+    void encode(KeyedArchiver& a) const override
+    {
+        for (int i = 0; i < 2; ++i) {
+            Sample temporary;
+            temporary.small = i + 1;
+            a.encodeObject(QStringLiteral("t%1").arg(i), &temporary);
+        }
+    }
+    void decode(KeyedUnarchiver& u) override
+    {
+        first = u.decodeObject<Sample>(QStringLiteral("t0"));
+        second = u.decodeObject<Sample>(QStringLiteral("t1"));
+    }
+    std::shared_ptr<Sample> first;
+    std::shared_ptr<Sample> second;
+};
+
 class KeyedArchiveTest : public TempFolderTest {
 protected:
-    static void SetUpTestSuite() { KeyedClassRegistry::registerClass<Sample>(QStringLiteral("TestSample")); }
+    static void SetUpTestSuite()
+    {
+        KeyedClassRegistry::registerClass<Sample>(QStringLiteral("TestSample"));
+        KeyedClassRegistry::registerClass<Temporaries>(QStringLiteral("TestTemporaries"));
+    }
 
     static std::shared_ptr<Sample> roundTrip(const std::shared_ptr<Sample>& sample)
     {
@@ -128,7 +154,12 @@ TEST_F(KeyedArchiveTest, ObjectGraphsKeepSharingAndCycles)
     EXPECT_EQ(back->children.first(), back->child);
     EXPECT_EQ(back->byName.value(QStringLiteral("s")), back->child);
     EXPECT_EQ(back->nested.value(QStringLiteral("0")).value(QStringLiteral("Exif.Image.Make")), back->child);
-    back->child->parent.reset();
+
+    Temporaries temporaries;
+    auto copies = KeyedUnarchiver::unarchive<Temporaries>(KeyedArchiver::archivedData(&temporaries));
+    ASSERT_TRUE(copies && copies->first && copies->second);
+    EXPECT_EQ(copies->first->small, 1);
+    EXPECT_EQ(copies->second->small, 2);
 }
 
 TEST_F(KeyedArchiveTest, DamagedOrForeignDataFailsWithAReason)
