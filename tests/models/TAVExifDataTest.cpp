@@ -1,0 +1,474 @@
+#include "models/TAVExifData.h"
+#include "models/TAVImageObject.h"
+
+#include "foundation/KeyedArchive.h"
+
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+TAVEntityMap entities(const std::vector<std::pair<QString, QString>>& keyValues)
+{
+    TAVEntityMap map;
+    for (const auto& [key, value] : keyValues)
+        map.insert(key, TAVEntity::entityWithValue(value, key));
+    return map;
+}
+
+// A record as an image object fills it after reading a photo.
+TAVExifDataPtr readRecord()
+{
+    auto record = TAVExifData::create();
+    record->initImageExifData(entities({{"Exif.Image.CreateDate", "2015-03-01"},
+                                  {"Summary.CreateTime", "10:00:00"},
+                                  {"Summary.ImageSize", "640 x 480"},
+                                  {"Exif.Image.Make", "Canon"},
+                                  {"Iptc.Application2.Keywords", "a, b"},
+                                  {"Iptc.Application2.Caption", "Harbour"}}),
+        TAVExifData::CategorySummary);
+    record->initImageExifData(entities({{"Exif.Photo.FNumber", "28/10"},
+                                  {"Exif.Photo.Flash", "Fired"},
+                                  {"Exif.Photo.Contrast", "Normal"},
+                                  {"Exif.Photo.FocalLength", "50"}}),
+        TAVExifData::CategoryExposure);
+    record->initImageExifData(entities({{"Exif.GPSInfo.GPSLatitudeRef", "N"},
+                                  {"Exif.GPSInfo.GPSLatitude", "37/1 46/1 2900/100"}}),
+        TAVExifData::CategoryGps);
+    record->initImageExifData(entities({{"Exif.Photo.LightSource", "Daylight"},
+                                  {"Xmp.dc.title", "Boats"},
+                                  {"Iptc.Application2.City", "Kiel"}}),
+        TAVExifData::CategoryOther);
+    return record;
+}
+
+class RecordingDelegate : public TAVImageObjectProtocol {
+public:
+    void imageObjectHasModified(TAVImageObject*) override { ++modifiedCalls; }
+    int modifiedCalls = 0;
+};
+
+}  // namespace
+
+TEST(TAVExifDataTest, FillingKeepsReadEntriesAndCopiesThemForTheUser)
+{
+    const auto record = readRecord();
+    EXPECT_EQ(record->enuModifyState(), 0);
+    const auto read = record->originalEntity("Exif.Image.Make", 0);
+    const auto userSet = record->userSetEntity("Exif.Image.Make", 0);
+    ASSERT_TRUE(read && userSet);
+    EXPECT_NE(read.get(), userSet.get());
+    EXPECT_EQ(record->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
+    EXPECT_EQ(record->getToolTipsForKey("Exif.Photo.FNumber", 1), QString("FNumber - Photo (Exif)"));
+
+    // Wrong category, unknown category and empty key find nothing.
+    EXPECT_TRUE(record->getValueForKey("Exif.Image.Make", 1).isNull());
+    EXPECT_TRUE(record->getValueForKey("Exif.Image.Make", 7).isNull());
+    EXPECT_TRUE(record->getValueFromOriginalDataForKey("", 0).isNull());
+
+    // An absent map drops the read category and leaves an empty user-set one.
+    record->initImageExifData(std::nullopt, TAVExifData::CategoryGps);
+    EXPECT_FALSE(record->mdicExifDataInfo().contains("geoDic"));
+    ASSERT_TRUE(record->mdicUserSetExifDataInfo().contains("geoDic"));
+    EXPECT_TRUE(record->mdicUserSetExifDataInfo().value("geoDic").isEmpty());
+}
+
+TEST(TAVExifDataTest, SetterWithUnchangedValueOnlyTakesOverwriteAndClearsClearAll)
+{
+    const auto record = readRecord();
+    TAVImageObject image;
+    RecordingDelegate delegate;
+    image.setDelegate(&delegate);
+    image.setExifData(record);
+    record->setIsClearAll(true);
+    record->userSetEntity("Iptc.Application2.Keywords", 0)->setIsModified(true);
+
+    EXPECT_TRUE(record->setValue("a, b", "Iptc.Application2.Keywords", 0, false, false, false));
+    EXPECT_EQ(record->enuModifyState(), 0);
+    EXPECT_FALSE(record->userSetEntity("Iptc.Application2.Keywords", 0)->isOverwrite());
+    EXPECT_FALSE(record->isClearAll());
+    EXPECT_EQ(delegate.modifiedCalls, 1);
+
+    EXPECT_FALSE(record->setValue("Canon", "Exif.Image.Make", 0, false, false, true));
+    EXPECT_EQ(record->enuModifyState(), 0);
+    EXPECT_EQ(delegate.modifiedCalls, 2);
+}
+
+TEST(TAVExifDataTest, SetterWithChangedValueMarksEntryAndRecord)
+{
+    const auto record = readRecord();
+    const auto entry = record->userSetEntity("Exif.Image.Make", 0);
+    entry->setIsClear(true);
+    EXPECT_TRUE(record->setValue("Nikon", "Exif.Image.Make", 0, false, false, true));
+    EXPECT_EQ(entry->value(), QString("Nikon"));
+    EXPECT_TRUE(entry->isModified());
+    EXPECT_FALSE(entry->isClear());
+    EXPECT_EQ(record->enuModifyState(), 2);
+    // The value as read stays untouched.
+    EXPECT_EQ(record->getValueFromOriginalDataForKey("Exif.Image.Make", 0), QString("Canon"));
+
+    // An absent value differs from every text and is stored as "".
+    EXPECT_TRUE(record->setValue(QString(), "Exif.Image.Make", 0, false, false, true));
+    EXPECT_FALSE(entry->value().isNull());
+    EXPECT_EQ(entry->value(), QString(""));
+}
+
+TEST(TAVExifDataTest, ForcedSetterDecidesTheModifiedFlag)
+{
+    const auto record = readRecord();
+    EXPECT_FALSE(record->setValue("Sony", "Exif.Image.Make", 0, true, false, true));
+    EXPECT_EQ(record->getValueForKey("Exif.Image.Make", 0), QString("Sony"));
+    EXPECT_FALSE(record->isModifiedForKey("Exif.Image.Make", 0));
+    EXPECT_EQ(record->enuModifyState(), 2);
+
+    // Forcing YES on an unchanged value marks it without touching the state.
+    const auto fresh = readRecord();
+    EXPECT_TRUE(fresh->setValue("Canon", "Exif.Image.Make", 0, true, true, true));
+    EXPECT_EQ(fresh->enuModifyState(), 0);
+}
+
+TEST(TAVExifDataTest, SetterWithoutEntryAddsNothing)
+{
+    const auto record = readRecord();
+    record->setIsClearAll(true);
+    EXPECT_FALSE(record->setValue("x", "Exif.Image.Model", 0, true, true, true));
+    EXPECT_FALSE(record->mdicUserSetExifDataInfo().value("summaryDic").contains("Exif.Image.Model"));
+    EXPECT_FALSE(record->isClearAll());
+    EXPECT_FALSE(record->setValue("x", "Exif.Image.Make", 9, false, false, true));
+    EXPECT_EQ(record->enuModifyState(), 0);
+
+    record->setIsClearAll(true);
+    EXPECT_FALSE(record->setValue("x", "", 0, false, false, true));
+    EXPECT_TRUE(record->isClearAll());
+}
+
+TEST(TAVExifDataTest, ClearKindsChooseTheirFamiliesAndNeverTheImageSize)
+{
+    struct Case {
+        int kind;
+        QStringList cleared;
+        bool clearAll;
+    };
+    const QStringList all = {"Exif.Image.CreateDate", "Summary.CreateTime", "Exif.Image.Make",
+        "Iptc.Application2.Keywords", "Iptc.Application2.Caption", "Exif.Photo.FNumber", "Exif.Photo.Flash",
+        "Exif.Photo.Contrast", "Exif.Photo.FocalLength", "Exif.GPSInfo.GPSLatitudeRef", "Exif.GPSInfo.GPSLatitude",
+        "Exif.Photo.LightSource", "Xmp.dc.title", "Iptc.Application2.City"};
+    const std::vector<Case> cases = {
+        {1,
+            {"Exif.Image.CreateDate", "Summary.CreateTime", "Exif.Image.Make", "Exif.Photo.FNumber",
+                "Exif.Photo.Flash", "Exif.Photo.Contrast", "Exif.Photo.FocalLength", "Exif.GPSInfo.GPSLatitudeRef",
+                "Exif.GPSInfo.GPSLatitude", "Exif.Photo.LightSource"},
+            false},
+        {2, {"Exif.GPSInfo.GPSLatitudeRef", "Exif.GPSInfo.GPSLatitude"}, false},
+        {3, {"Iptc.Application2.Keywords", "Iptc.Application2.Caption", "Iptc.Application2.City"}, false},
+        {0, all, true},
+        {7, all, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const auto record = readRecord();
+        record->clear(c.kind);
+        EXPECT_EQ(record->enuModifyState(), 2);
+        EXPECT_EQ(record->isClearAll(), c.clearAll);
+        for (int category = 0; category < 4; ++category) {
+            for (const auto& entity : record->mdicUserSetExifDataInfo().value(TAVExifData::getKeyStrForType(category))) {
+                const bool expected = c.cleared.contains(entity->key());
+                EXPECT_EQ(entity->isClear(), expected) << qPrintable(entity->key());
+                EXPECT_EQ(entity->isModified(), expected) << qPrintable(entity->key());
+            }
+        }
+        EXPECT_EQ(record->getValueForKey("Summary.ImageSize", 0), QString("640 x 480"));
+    }
+
+    // A partial clear keeps an earlier clear-all.
+    const auto record = readRecord();
+    record->setIsClearAll(true);
+    record->clear(3);
+    EXPECT_TRUE(record->isClearAll());
+}
+
+TEST(TAVExifDataTest, ClearedValuesAreUnknownForLabelledExposureKeysOnly)
+{
+    for (const char* key : {"Exif.Photo.Flash", "Exif.Photo.ExposureProgram", "Exif.Photo.MeteringMode",
+             "Exif.Photo.SubjectDistanceRange", "Exif.Photo.SensingMethod", "Exif.Photo.WhiteBalance",
+             "Exif.Photo.Contrast", "Exif.Photo.Saturation", "Exif.Photo.Sharpness"})
+        EXPECT_EQ(TAVExifData::getClearValue(key), QString("Unknown")) << key;
+    for (const char* key : {"Exif.Photo.FNumber", "Exif.Photo.LightSource", "Iptc.Application2.Keywords", ""}) {
+        EXPECT_FALSE(TAVExifData::getClearValue(key).isNull()) << key;
+        EXPECT_EQ(TAVExifData::getClearValue(key), QString("")) << key;
+    }
+
+    const auto record = readRecord();
+    record->clear(0);
+    EXPECT_EQ(record->getValueForKey("Exif.Photo.Flash", 1), QString("Unknown"));
+    EXPECT_EQ(record->getValueForKey("Exif.Photo.FNumber", 1), QString(""));
+}
+
+TEST(TAVExifDataTest, ClearGpsMarksOnlyTheGpsCategory)
+{
+    const auto record = readRecord();
+    EXPECT_FALSE(record->isGPSModified());
+    EXPECT_FALSE(record->isGpsClear());
+    record->clearGPS();
+    EXPECT_TRUE(record->isGPSModified());
+    EXPECT_TRUE(record->isGpsClear());
+    EXPECT_EQ(record->getValueForKey("Exif.GPSInfo.GPSLatitude", 2), QString(""));
+    EXPECT_FALSE(record->isModifiedForKey("Exif.Image.Make", 0));
+    EXPECT_FALSE(record->isClearAll());
+    EXPECT_EQ(record->enuModifyState(), 2);
+}
+
+TEST(TAVExifDataTest, RestoreAndRemoveModifyFlagReturnToUnchanged)
+{
+    const auto record = readRecord();
+    record->setStrName("Holiday");
+    record->setValue("Nikon", "Exif.Image.Make", 0, false, false, true);
+    record->clear(0);
+    // An entry the read values lack keeps its value.
+    TAVEntityMap other = record->mdicUserSetExifDataInfo().value("other");
+    other.insert("Exif.Photo.UserComment", TAVEntity::entityWithValue("kept", "Exif.Photo.UserComment"));
+    record->setImageExifData(other, TAVExifData::CategoryOther);
+
+    record->restore();
+    EXPECT_EQ(record->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
+    EXPECT_EQ(record->getValueForKey("Exif.Photo.Flash", 1), QString("Fired"));
+    EXPECT_FALSE(record->isModifiedForKey("Exif.Image.Make", 0));
+    EXPECT_FALSE(record->userSetEntity("Exif.Photo.Flash", 1)->isClear());
+    EXPECT_EQ(record->getValueForKey("Exif.Photo.UserComment", 3), QString("kept"));
+    EXPECT_EQ(record->enuModifyState(), 1);
+    EXPECT_TRUE(record->strName().isNull());
+    EXPECT_FALSE(record->isClearAll());
+
+    record->clear(0);
+    record->removeModifyFlag();
+    EXPECT_EQ(record->getValueForKey("Exif.Image.Make", 0), QString(""));
+    EXPECT_FALSE(record->isModifiedForKey("Exif.Image.Make", 0));
+    EXPECT_FALSE(record->isGpsClear());
+    EXPECT_EQ(record->enuModifyState(), 1);
+    EXPECT_FALSE(record->isClearAll());
+}
+
+TEST(TAVExifDataTest, ResetAfterSaveSettlesReadValuesSharedWithCopies)
+{
+    const auto record = readRecord();
+    const auto copy = record->copy();
+    record->setValue("Nikon", "Exif.Image.Make", 0, false, false, true);
+    record->setValue("11:30:00", "Summary.CreateTime", 0, false, false, true);
+    record->clear(1);
+    record->resetEnityModifyFlag(TAVExifData::CategorySummary);
+
+    EXPECT_FALSE(record->isModifiedForKey("Exif.Image.Make", 0));
+    EXPECT_FALSE(record->isModifiedForKey("Summary.CreateTime", 0));
+    EXPECT_FALSE(record->isModifiedForKey("Exif.Image.CreateDate", 0));
+    EXPECT_EQ(record->getValueFromOriginalDataForKey("Exif.Image.Make", 0), QString(""));
+    EXPECT_EQ(record->getValueFromOriginalDataForKey("Summary.CreateTime", 0), QString(""));
+    // The clear flag survives the reset; other categories are left for their own reset.
+    EXPECT_TRUE(record->userSetEntity("Exif.Image.Make", 0)->isClear());
+    EXPECT_TRUE(record->isModifiedForKey("Exif.Photo.FNumber", 1));
+    EXPECT_EQ(record->getValueFromOriginalDataForKey("Exif.Photo.FNumber", 1), QString("28/10"));
+
+    // The copy shares the read entries, so it sees the saved values; its own
+    // user-set entries stay as they were.
+    EXPECT_EQ(copy->getValueFromOriginalDataForKey("Exif.Image.Make", 0), QString(""));
+    EXPECT_EQ(copy->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
+}
+
+TEST(TAVExifDataTest, ApplyChangesMovesOnlyModifiedEntries)
+{
+    const auto target = readRecord();
+    const auto shown = readRecord();
+    target->setValue("Sony", "Exif.Image.Make", 0, false, false, true);
+    target->applyChangeValueFromExifData(*shown);
+    EXPECT_EQ(target->enuModifyState(), 1);
+    EXPECT_EQ(target->getValueForKey("Exif.Image.Make", 0), QString("Sony"));
+
+    shown->setValue("Nikon", "Exif.Image.Make", 0, false, false, true);
+    shown->setValue("b, c", "Iptc.Application2.Keywords", 0, false, false, false);
+    shown->clearGPS();
+    TAVEntityMap extra = shown->mdicUserSetExifDataInfo().value("other");
+    auto onlyInSource = TAVEntity::entityWithValue("new", "Exif.Photo.UserComment");
+    onlyInSource->setIsModified(true);
+    extra.insert(onlyInSource->key(), onlyInSource);
+    shown->setImageExifData(extra, TAVExifData::CategoryOther);
+    target->setIsClearAll(true);
+
+    target->applyChangeValueFromExifData(*shown);
+    EXPECT_EQ(target->enuModifyState(), 2);
+    EXPECT_FALSE(target->isClearAll());
+    EXPECT_EQ(target->getValueForKey("Exif.Image.Make", 0), QString("Nikon"));
+    const auto keywords = target->userSetEntity("Iptc.Application2.Keywords", 0);
+    EXPECT_EQ(keywords->value(), QString("b, c"));
+    EXPECT_FALSE(keywords->isOverwrite());
+    EXPECT_TRUE(target->isGpsClear());
+    EXPECT_FALSE(target->mdicUserSetExifDataInfo().value("other").contains("Exif.Photo.UserComment"));
+    // The entries are taken over by value, not shared.
+    EXPECT_NE(target->userSetEntity("Exif.Image.Make", 0), shown->userSetEntity("Exif.Image.Make", 0));
+}
+
+TEST(TAVExifDataTest, ApplyChangesTakesTheTimeShift)
+{
+    const auto target = readRecord();
+    const auto shown = readRecord();
+    TAVTimeOffsetInfo shift;
+    shift.setDateOffsetNum(-1);
+    shown->setCreatedDateTimeOffset(shift);
+    shown->setIsApplyToFileCreatedDateTime(true);
+    target->applyChangeValueFromExifData(*shown);
+    EXPECT_EQ(target->enuModifyState(), 1);
+    EXPECT_TRUE(target->isApplyToFileCreatedDateTime());
+    ASSERT_TRUE(target->createdDateTimeOffset().has_value());
+
+    shift.setDateOffsetNum(2);
+    shown->setCreatedDateTimeOffset(shift);
+    target->applyChangeValueFromExifData(*shown);
+    EXPECT_EQ(target->enuModifyState(), 2);
+    EXPECT_EQ(target->createdDateTimeOffset()->dateOffsetNum(), 2);
+}
+
+TEST(TAVExifDataTest, ApplySettingMovesDifferingValues)
+{
+    const auto image = readRecord();
+    auto preset = readRecord();
+    preset->setStrName("Studio");
+    preset->setValue("", "Iptc.Application2.Caption", 0, true, false, true);
+    preset->setValue("Hasselblad", "Exif.Image.Make", 0, true, false, true);
+    preset->userSetEntity("Exif.Image.Make", 0)->setIsClear(true);
+    preset->setValue("1 x 1", "Summary.ImageSize", 0, true, false, true);
+    image->userSetEntity("Exif.Photo.FNumber", 1)->setIsClear(true);
+
+    image->applyToNewExifDataSetting(*preset);
+    EXPECT_EQ(image->getValueForKey("Iptc.Application2.Caption", 0), QString(""));
+    EXPECT_TRUE(image->isModifiedForKey("Iptc.Application2.Caption", 0));
+    EXPECT_TRUE(image->isModifiedForKey("Exif.Image.Make", 0));
+    EXPECT_TRUE(image->userSetEntity("Exif.Image.Make", 0)->isClear());
+    EXPECT_EQ(image->getValueForKey("Summary.ImageSize", 0), QString("640 x 480"));
+    // Equal values are left alone whatever their flags.
+    EXPECT_TRUE(image->userSetEntity("Exif.Photo.FNumber", 1)->isClear());
+    EXPECT_FALSE(image->isModifiedForKey("Exif.Photo.FNumber", 1));
+    EXPECT_EQ(image->enuModifyState(), 2);
+    EXPECT_EQ(image->strName(), QString("Studio"));
+
+    // The variant moves only what the source changed or cleared.
+    const auto other = readRecord();
+    preset->userSetEntity("Iptc.Application2.Caption", 0)->setIsModified(false);
+    other->applyToNewExifDataSettingWithModifyFields(*preset);
+    EXPECT_EQ(other->getValueForKey("Iptc.Application2.Caption", 0), QString("Harbour"));
+    EXPECT_EQ(other->getValueForKey("Exif.Image.Make", 0), QString("Hasselblad"));
+}
+
+TEST(TAVExifDataTest, CopyHasOwnUserSetEntriesAndSharedReadEntries)
+{
+    const auto record = readRecord();
+    TAVImageObject image;
+    image.setExifData(record);
+    record->setStrImagePath("/photos/a.jpg");
+    record->setStrName("A");
+    record->setEnuModifyState(2);
+    record->setIsDefault(true);
+    record->mutableOrgExifData().append(TAVEntity::entityWithValue("Canon", "Exif.Image.Make"));
+
+    const auto copy = record->copy();
+    EXPECT_EQ(copy->accessImgObj(), &image);
+    EXPECT_EQ(copy->strImagePath(), QString("/photos/a.jpg"));
+    EXPECT_EQ(copy->strName(), QString("A"));
+    EXPECT_EQ(copy->enuModifyState(), 2);
+    EXPECT_TRUE(copy->isDefault());
+    ASSERT_EQ(copy->maryOrgExifData().size(), 1);
+    EXPECT_NE(copy->maryOrgExifData().first(), record->maryOrgExifData().first());
+    EXPECT_EQ(copy->originalEntity("Exif.Image.Make", 0), record->originalEntity("Exif.Image.Make", 0));
+
+    copy->setValue("Leica", "Exif.Image.Make", 0, false, false, true);
+    EXPECT_EQ(record->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
+    record->clear(0);
+    EXPECT_EQ(copy->getValueForKey("Iptc.Application2.Caption", 0), QString("Harbour"));
+}
+
+TEST(TAVExifDataTest, RemovingATagLeavesMapsSharedElsewhereAlone)
+{
+    const auto record = readRecord();
+    const TAVEntityMap given = record->mdicUserSetExifDataInfo().value("summaryDic");
+    record->setImageExifData(given, TAVExifData::CategorySummary);
+    record->removeExifTag("Exif.Image.Make");
+    EXPECT_TRUE(record->getValueForKey("Exif.Image.Make", 0).isNull());
+    EXPECT_TRUE(given.contains("Exif.Image.Make"));
+}
+
+TEST(TAVExifDataTest, KeysAreClassifiedByPrefixAndKeyList)
+{
+    EXPECT_EQ(TAVExifData::getKeyType("Exif.Photo.FNumber"), 2);
+    EXPECT_EQ(TAVExifData::getKeyType("Iptc.Application2.Keywords"), 1);
+    EXPECT_EQ(TAVExifData::getKeyType("Xmp.dc.title"), 3);
+    EXPECT_EQ(TAVExifData::getKeyType("Summary.CreateTime"), 0);
+    EXPECT_EQ(TAVExifData::getKeyType("exif.Photo.FNumber"), 0);
+
+    EXPECT_EQ(TAVExifData::getLocalShowKeyType("Exif.Image.DateTime"), 0);
+    EXPECT_EQ(TAVExifData::getLocalShowKeyType("Summary.ImageSize"), 0);
+    EXPECT_EQ(TAVExifData::getLocalShowKeyType("Exif.Photo.Sharpness"), 1);
+    EXPECT_EQ(TAVExifData::getLocalShowKeyType("Exif.GPSInfo.GPSVersionID"), 2);
+    EXPECT_EQ(TAVExifData::getLocalShowKeyType("Exif.Photo.LightSource"), 3);
+
+    EXPECT_TRUE(TAVExifData::getKeyStrForType(4).isNull());
+    EXPECT_TRUE(TAVExifData::getKeyStrForType(-1).isNull());
+}
+
+TEST(TAVExifDataTest, ArchiveRoundTripKeepsTheSettingButNotTheEditState)
+{
+    const auto preset = readRecord();
+    preset->setStrName("Holiday");
+    preset->setIsDefault(true);
+    preset->setIsApplyToFileCreatedDateTime(true);
+    preset->setStrImagePath("/photos/a.jpg");
+    preset->setEnuModifyState(2);
+    preset->mutableOrgExifData().append(TAVEntity::entityWithValue("", "EXIF"));
+    preset->setValue("Nikon", "Exif.Image.Make", 0, false, false, true);
+    preset->clear(3);
+    preset->userSetEntity("Exif.Image.Make", 0)->setDispKey("Maker");
+    TAVTimeOffsetInfo shift;
+    shift.setDateUnit(TAVTimeOffsetInfo::Month);
+    shift.setDateOffsetNum(3);
+    shift.setTimeOffsetNum(-2);
+    preset->setCreatedDateTimeOffset(shift);
+
+    TAVExifData::registerKeyedClass();
+    QString error;
+    const auto back = KeyedUnarchiver::unarchive<TAVExifData>(KeyedArchiver::archivedData(preset), &error);
+    ASSERT_TRUE(back) << qPrintable(error);
+    EXPECT_EQ(back->strName(), QString("Holiday"));
+    EXPECT_TRUE(back->isDefault());
+    EXPECT_TRUE(back->isApplyToFileCreatedDateTime());
+    EXPECT_FALSE(back->isClearAll());
+    EXPECT_EQ(back->enuModifyState(), 2);
+    EXPECT_TRUE(back->strImagePath().isNull());
+    EXPECT_EQ(back->accessImgObj(), nullptr);
+    ASSERT_EQ(back->maryOrgExifData().size(), 1);
+    EXPECT_EQ(back->maryOrgExifData().first()->key(), QString("EXIF"));
+
+    const auto make = back->userSetEntity("Exif.Image.Make", 0);
+    ASSERT_TRUE(make);
+    EXPECT_EQ(make->value(), QString("Nikon"));
+    EXPECT_EQ(make->dispKey(), QString("Maker"));
+    EXPECT_FALSE(make->isModified());
+    EXPECT_EQ(back->getValueFromOriginalDataForKey("Exif.Image.Make", 0), QString("Canon"));
+    const auto caption = back->userSetEntity("Iptc.Application2.Caption", 0);
+    ASSERT_TRUE(caption);
+    EXPECT_EQ(caption->value(), QString(""));
+    EXPECT_FALSE(caption->isClear());
+    EXPECT_EQ(back->getValueForKey("Exif.GPSInfo.GPSLatitude", 2), QString("37/1 46/1 2900/100"));
+
+    ASSERT_TRUE(back->createdDateTimeOffset().has_value());
+    EXPECT_EQ(back->createdDateTimeOffset()->dateUnit(), uint64_t(TAVTimeOffsetInfo::Month));
+    EXPECT_EQ(back->createdDateTimeOffset()->dateOffsetNum(), 3);
+    EXPECT_EQ(back->createdDateTimeOffset()->timeOffsetNum(), -2);
+
+    // A record without a shift comes back without one, and clear-all survives.
+    preset->setCreatedDateTimeOffset(std::nullopt);
+    preset->clear(0);
+    const auto plain = KeyedUnarchiver::unarchive<TAVExifData>(KeyedArchiver::archivedData(preset), &error);
+    ASSERT_TRUE(plain) << qPrintable(error);
+    EXPECT_FALSE(plain->createdDateTimeOffset().has_value());
+    EXPECT_TRUE(plain->isClearAll());
+}
