@@ -12,16 +12,22 @@ void Dispatch::async(std::function<void()> work)
 
 void Dispatch::asyncMain(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+    QCoreApplication* application = QCoreApplication::instance();
+    Q_ASSERT(application);
+    if (application) {
+        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
+    }
 }
 
 void Dispatch::syncMain(const std::function<void()>& work)
 {
-    if (isMainThread()) {
+    QCoreApplication* application = QCoreApplication::instance();
+    // Without an application there is no GUI thread to hand over to.
+    if (!application || isMainThread()) {
         work();
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), work, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(application, work, Qt::BlockingQueuedConnection);
 }
 
 void Dispatch::once(std::once_flag& flag, const std::function<void()>& work)

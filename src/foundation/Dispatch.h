@@ -12,7 +12,8 @@
 //   GUI thread itself it runs the closure directly (no deadlock). The GUI thread
 //   must not be blocked waiting for the caller meanwhile.
 // - once() runs the closure exactly once per flag, other callers waiting for it.
-// A QCoreApplication must exist for the GUI-thread hand-overs.
+// A QCoreApplication must exist for asyncMain; without one, syncMain runs the
+// closure on the calling thread.
 class Dispatch {
 public:
     static void async(std::function<void()> work);

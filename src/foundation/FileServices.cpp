@@ -324,7 +324,13 @@ bool FileServices::copyItem(const QString& source, const QString& destination, Q
         setError(error, QStringLiteral("cannot copy to %1: it already exists").arg(destination));
         return false;
     }
-    return copyAny(source, destination, error);
+    if (!copyAny(source, destination, error)) {
+        // The destination did not exist before, so whatever stands there now is
+        // our own unfinished copy.
+        removeItem(destination);
+        return false;
+    }
+    return true;
 }
 
 bool FileServices::moveItem(const QString& source, const QString& destination, QString* error)
@@ -341,8 +347,7 @@ bool FileServices::moveItem(const QString& source, const QString& destination, Q
         setError(error, systemError(QStringLiteral("cannot move"), source, errno));
         return false;
     }
-    if (!copyAny(source, destination, error)) {
-        removeItem(destination);
+    if (!copyItem(source, destination, error)) {
         return false;
     }
     return removeItem(source);
@@ -428,6 +433,11 @@ bool FileServices::setFileDates(const QString& path, const QDateTime& modificati
 
 bool FileServices::replaceFile(const QString& destination, const QString& source, QString* error)
 {
+    // A link keeps being a link: the file it points to is what gets replaced.
+    const QFileInfo link(destination);
+    if (link.isSymLink() && link.exists()) {
+        return replaceFile(link.canonicalFilePath(), source, error);
+    }
     Descriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     struct stat sourceStat {};
     if (!in.valid() || ::fstat(in.get(), &sourceStat) != 0) {
@@ -445,6 +455,10 @@ bool FileServices::replaceFile(const QString& destination, const QString& source
 
 bool FileServices::writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
 {
+    const QFileInfo link(path);
+    if (link.isSymLink() && link.exists()) {
+        return writeFileAtomically(link.canonicalFilePath(), data, error);
+    }
     struct stat existing {};
     const mode_t mode = ::stat(native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : mode_t(-1);
     return writeThroughTemporary(

@@ -15,7 +15,8 @@
 // - replaceFile and writeFileAtomically never leave a half-written destination:
 //   the new content goes to a temporary file in the destination's folder, is
 //   flushed to disk and then renamed over the destination. On any failure the
-//   destination is untouched and the reason is returned.
+//   destination is untouched and the reason is returned. A destination that is
+//   a symbolic link stays one; the file it points to is replaced.
 // - Dates are absolute instants (QDateTime in local time). Linux cannot set a
 //   file's creation (birth) time: setFileDates sets the modification and access
 //   times only, and creationDate reads the birth time where the file system

@@ -3,11 +3,12 @@
 #include <QString>
 #include <QVariantMap>
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // A notification as observers receive it.
@@ -23,8 +24,11 @@ struct Notification {
 // - post() delivers synchronously, on the posting thread, to every observer of
 //   that name whatever the sender, in the order they were added, before it
 //   returns. Names are compared exactly.
-// - An observer removed (also from inside a handler, or while its owner is being
-//   destroyed) receives nothing more from that moment on the removing thread.
+// - Once removeObserver returns, the removed handlers are not running on any
+//   other thread and are never called again, so an owner may remove its
+//   observations in its destructor and then die. Removal from inside a handler
+//   (also the handler's own) works; two threads must not, from inside handlers,
+//   remove each other's running observations at the same moment.
 // - Observers may add or remove observers and post from inside a handler.
 class NotificationHub {
 public:
@@ -47,12 +51,20 @@ public:
 
 private:
     struct Observation {
-        ObserverId id;
-        const void* owner;
+        ObserverId id = 0;
+        const void* owner = nullptr;
         QString name;
         Handler handler;
-        std::atomic<bool> active{true};
+        // Guards the two fields below; `finished` wakes a waiting removal.
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool active = true;
+        std::vector<std::thread::id> runningOn;
     };
+
+    void removeMatching(const std::function<bool(const Observation&)>& matches);
+    static void deactivate(Observation& observation);
+    static void deliver(Observation& observation, const Notification& notification);
 
     std::mutex mutex_;
     std::vector<std::shared_ptr<Observation>> observations_;

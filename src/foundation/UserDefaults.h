@@ -22,7 +22,8 @@ class QSettings;
 // - Every operation is thread-safe (the save loop reads from a worker).
 class UserDefaults {
 public:
-    // The application's defaults, in QSettings' standard place.
+    // The application's defaults, in QSettings' standard place for the
+    // organisation and application names, which must be set before first use.
     static UserDefaults& standard();
 
     // Defaults kept in the given INI file (tests, tools).

@@ -111,6 +111,14 @@ TEST_F(FileServicesTest, ReplaceKeepsTheSourceDatesAndTheOriginalsPermissions)
     EXPECT_EQ(QFile::permissions(original) & modeBits, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{QStringLiteral("photo.jpg"),
                                                                          QStringLiteral("work")}));
+
+    // Through a link: the link survives and its target gets the content.
+    const QString link = tempPath(QStringLiteral("link.jpg"));
+    ASSERT_TRUE(QFile::link(original, link));
+    const QString newer = write(QStringLiteral("work/newer.jpg"), "newer");
+    ASSERT_TRUE(FileServices::replaceFile(link, newer, &error)) << error.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(read(original), QByteArray("newer"));
 }
 
 TEST_F(FileServicesTest, FailedReplaceLeavesTheOriginalAndNoLeftovers)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 TEST(NotificationHubTest, DeliversToEveryObserverOfTheNameBeforePostReturns)
@@ -68,4 +70,43 @@ TEST(NotificationHubTest, DeliveryHappensOnThePostingThread)
     });
     worker.join();
     EXPECT_EQ(deliveredOn, postedOn);
+}
+
+// An owner removing its observations while another thread is inside its
+// handler must not go on (and die) before that handler has finished.
+TEST(NotificationHubTest, RemovalWaitsForAHandlerRunningOnAnotherThread)
+{
+    NotificationHub hub;
+    int owner = 0;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
+    std::atomic<bool> handlerDone{false};
+    hub.addObserver(&owner, QStringLiteral("n"), [&](const Notification&) {
+        entered = true;
+        while (!release) {
+            std::this_thread::yield();
+        }
+        handlerDone = true;
+    });
+    std::thread poster([&] { hub.post(QStringLiteral("n")); });
+    while (!entered) {
+        std::this_thread::yield();
+    }
+    std::atomic<bool> removed{false};
+    std::atomic<bool> doneWhenRemoved{false};
+    std::thread remover([&] {
+        hub.removeObserver(&owner);
+        doneWhenRemoved = handlerDone.load();
+        removed = true;
+    });
+    // Give a wrong removal every chance to return early before the handler may end.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    while (!removed && std::chrono::steady_clock::now() < until) {
+        std::this_thread::yield();
+    }
+    EXPECT_FALSE(removed);
+    release = true;
+    poster.join();
+    remover.join();
+    EXPECT_TRUE(doneWhenRemoved);
 }
