@@ -1,0 +1,36 @@
+#pragma once
+
+#include "models/TAVImageMetadatReaderBase.h"
+
+#include <exiv2/exif.hpp>
+
+// Reads the EXIF rows of one file; also answers the image's pixel and file
+// size and hands out the raw EXIF data for the maker-note rules.
+class TAVExifReader : public TAVImageMetadatReaderBase {
+public:
+    // Opens the file; metadata is read only when asked for.
+    explicit TAVExifReader(const QString& path);
+
+    // The file's EXIF data as it is on disk now; empty without an image or
+    // when the library cannot read it.
+    Exiv2::ExifData getExifData();
+
+    // Group row "EXIF", then one row per datum with a key and a value text.
+    std::optional<QList<TAVEntityPtr>> doReadImageMeatadata() override;
+
+    // "<width> x <height> (<size> MB)" with the pixel size of the last read
+    // (digits grouped as the user's locale does) and the file size in decimal
+    // megabytes; nothing without an image or before a read found a size.
+    QString getImageSize() const;
+
+    // The file size in bytes; 0 in the cases where getImageSize gives nothing.
+    float getImageSizeByte() const;
+
+    // The text shown for an EXIF datum: the value's raw text, except for the
+    // Windows text tags, whose UCS-2 bytes are decoded into text.
+    static std::string valueText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData);
+
+private:
+    // The file size in bytes when the last read found a pixel size.
+    std::optional<qint64> sizedFileBytes() const;
+};

@@ -1,0 +1,98 @@
+#include "models/TAVImageMetadatReaderBase.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <exiv2/exiv2.hpp>
+
+#include <iostream>
+
+Q_LOGGING_CATEGORY(lcMetadataRows, "lumetta.metadata.rows", QtInfoMsg)
+
+TAVImageMetadatReaderBase::TAVImageMetadatReaderBase(const QString& path)
+    : filePath_(path)
+{
+}
+
+TAVImageMetadatReaderBase::~TAVImageMetadatReaderBase() = default;
+
+std::optional<QList<TAVEntityPtr>> TAVImageMetadatReaderBase::doReadImageMeatadata()
+{
+    return std::nullopt;
+}
+
+void TAVImageMetadatReaderBase::printCaughtException(const char* message)
+{
+    std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
+}
+
+QString TAVImageMetadatReaderBase::decodeUtf8(const std::string& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (decoder.hasError()) {
+        return QString();
+    }
+    return text;
+}
+
+void TAVImageMetadatReaderBase::openImage()
+{
+    image_.reset();
+    // The library reads "-" as standard input and URLs over the network; an
+    // absolute path always means the local file.
+    const QString absolute = filePath_.isEmpty() ? QString() : QFileInfo(filePath_).absoluteFilePath();
+    try {
+        if (absolute.isEmpty()) {
+            throw Exiv2::Error(Exiv2::kerErrorMessage, "empty file path");
+        }
+        auto opened = Exiv2::ImageFactory::open(QFile::encodeName(absolute).toStdString(), true);
+        image_.reset(opened.release());
+    } catch (const Exiv2::AnyError& error) {
+        printCaughtException(error.what());
+    } catch (const std::exception& error) {
+        printCaughtException(error.what());
+    }
+}
+
+std::optional<QList<TAVEntityPtr>> TAVImageMetadatReaderBase::readFamily(
+    const QString& groupName, const RowCollector& appendRows)
+{
+    if (!image_) {
+        return std::nullopt;
+    }
+    QList<TAVEntityPtr> rows;
+    rows.reserve(10);
+    auto group = std::make_shared<TAVEntity>();
+    group->setKey(groupName);
+    group->setDispKey(groupName);
+    group->setIsGroup(true);
+    rows.append(group);
+    try {
+        image_->readMetadata();
+        appendRows(*image_, rows);
+    } catch (const Exiv2::AnyError& error) {
+        printCaughtException(error.what());
+    } catch (const std::exception& error) {
+        printCaughtException(error.what());
+    }
+    return rows;
+}
+
+TAVEntityPtr TAVImageMetadatReaderBase::makeRow(int32_t kind, int32_t typeId, const QString& key, const QString& value)
+{
+    auto row = std::make_shared<TAVEntity>();
+    row->setType(kind);
+    row->setDataType(typeId);
+    row->setKey(key);
+    row->setValue(value);
+    return row;
+}
+
+void TAVImageMetadatReaderBase::reportNoData(const char* familyName) const
+{
+    const std::string message
+        = QFile::encodeName(filePath_).toStdString() + ": No " + familyName + " data found in the file";
+    printCaughtException(message.c_str());
+}

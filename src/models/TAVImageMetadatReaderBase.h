@@ -1,0 +1,92 @@
+#pragma once
+
+#include "models/TAVEntity.h"
+
+#include <QList>
+#include <QLoggingCategory>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Exiv2 {
+class Image;
+}
+
+// Rows read from files are logged here at debug level only: they carry
+// personal data (GPS positions, names), so the category is off by default.
+Q_DECLARE_LOGGING_CATEGORY(lcMetadataRows)
+
+// One reader per metadata family over one file. The base keeps the path and
+// the opened file; each family reader opens the file by itself and turns the
+// family's collection into TAVEntity rows headed by one group row.
+class TAVImageMetadatReaderBase {
+public:
+    // Keeps the path; the file is not opened here (family readers open it).
+    explicit TAVImageMetadatReaderBase(const QString& path);
+    virtual ~TAVImageMetadatReaderBase();
+
+    TAVImageMetadatReaderBase(const TAVImageMetadatReaderBase&) = delete;
+    TAVImageMetadatReaderBase& operator=(const TAVImageMetadatReaderBase&) = delete;
+
+    // The family's rows, read from the file anew at every call: the group row,
+    // then one row per datum. Nothing when the reader has no opened file (and
+    // always nothing for the base).
+    virtual std::optional<QList<TAVEntityPtr>> doReadImageMeatadata();
+
+    const QString& filePath() const { return filePath_; }
+    bool hasImage() const { return image_ != nullptr; }
+
+    // The line every reader prints when the metadata library fails, so that a
+    // malformed file shows up on standard output instead of ending the process.
+    static void printCaughtException(const char* message);
+
+    // Bytes from the library as text; a null text when they are not UTF-8.
+    static QString decodeUtf8(const std::string& bytes);
+
+protected:
+    // Opens the file through the library; on failure prints the caught line
+    // and leaves the reader without an image.
+    void openImage();
+
+    Exiv2::Image* image() const { return image_.get(); }
+
+    // The shared read loop of the family readers: re-reads the file, appends
+    // the group row, and lets `appendRows` add the family's rows. Any library
+    // failure ends the reading with the rows made so far.
+    using RowCollector = std::function<void(Exiv2::Image&, QList<TAVEntityPtr>&)>;
+    std::optional<QList<TAVEntityPtr>> readFamily(const QString& groupName, const RowCollector& appendRows);
+
+    // A data row of the family `kind` (1 EXIF, 2 IPTC, 3 XMP).
+    static TAVEntityPtr makeRow(int32_t kind, int32_t typeId, const QString& key, const QString& value);
+
+    // The line printed when the family's collection is empty.
+    void reportNoData(const char* familyName) const;
+
+    // Walks a family's collection (ExifData, IptcData, XmpData): prints the
+    // "no data" line for an empty one, else hands every datum whose key and
+    // value text are both non-empty UTF-8 to `onRow(key, value, typeId)`.
+    template <typename Collection, typename TextOf, typename OnRow>
+    void forEachTextDatum(const Collection& data, const char* familyName, TextOf textOf, OnRow onRow) const
+    {
+        if (data.empty()) {
+            reportNoData(familyName);
+            return;
+        }
+        for (const auto& datum : data) {
+            const QString key = decodeUtf8(datum.key());
+            const QString value = decodeUtf8(textOf(datum));
+            qCDebug(
+                lcMetadataRows, "%s the key = %s, value = %s", familyName, qUtf8Printable(key), qUtf8Printable(value));
+            if (!key.isEmpty() && !value.isEmpty()) {
+                onRow(key, value, static_cast<int32_t>(datum.typeId()));
+            }
+        }
+    }
+
+private:
+    QString filePath_;
+    std::unique_ptr<Exiv2::Image> image_;
+};

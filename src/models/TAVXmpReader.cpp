@@ -1,0 +1,30 @@
+#include "models/TAVXmpReader.h"
+
+#include <exiv2/exiv2.hpp>
+
+TAVXmpReader::TAVXmpReader(const QString& path)
+    : TAVImageMetadatReaderBase(path)
+{
+    openImage();
+}
+
+std::string TAVXmpReader::textValue(const Exiv2::Xmpdatum& datum)
+{
+    if (datum.typeId() == Exiv2::langAlt) {
+        const auto* langAlt = dynamic_cast<const Exiv2::LangAltValue*>(&datum.value());
+        if (langAlt) {
+            return langAlt->toString("x-default");
+        }
+    }
+    return datum.toString();
+}
+
+std::optional<QList<TAVEntityPtr>> TAVXmpReader::doReadImageMeatadata()
+{
+    return readFamily(QStringLiteral("XMP"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
+        forEachTextDatum(image.xmpData(), "xmp", &TAVXmpReader::textValue,
+            [&rows](const QString& key, const QString& value, int32_t typeId) {
+                rows.append(makeRow(3, typeId, key, value));
+            });
+    });
+}
