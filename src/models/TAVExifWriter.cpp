@@ -1,0 +1,477 @@
+#include "models/TAVExifWriter.h"
+
+#include "models/TAVCVSParaser.h"
+#include "models/TAVExifTag.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <exiv2/exiv2.hpp>
+
+#include <cmath>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+namespace {
+
+const QString kExifPrefix = QStringLiteral("Exif.");
+const QString kIptcPrefix = QStringLiteral("Iptc.");
+const QString kXmpPrefix = QStringLiteral("Xmp.");
+const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
+const QString kLatitudeKey = QStringLiteral("Exif.GPSInfo.GPSLatitude");
+const QString kLongitudeKey = QStringLiteral("Exif.GPSInfo.GPSLongitude");
+const char* const kNoImageMessage = "Exif writer get image is nil error...";
+
+void printCaught(const std::string& message)
+{
+    std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
+}
+
+std::string utf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+// The editable-tag row of a key, or nothing for keys outside the tables (maker
+// tags and the companions the writer manager writes beside a field).
+TAVExifTagPtr tagRowForKey(const QString& key)
+{
+    return TAVCVSParaser::tagForKey(key);
+}
+
+// The value type a new value of the key gets: the table's type, else the type
+// the library gives the key. Nothing when the table names a type the library
+// does not know: such a row would accept any text as raw bytes.
+std::optional<Exiv2::TypeId> typeForNewValue(const TAVExifTagPtr& row, Exiv2::TypeId libraryType)
+{
+    if (!row) {
+        return libraryType;
+    }
+    if (!row->explicitType() || row->tagType() == TAVExifTag::kInvalidTypeId) {
+        return std::nullopt;
+    }
+    return static_cast<Exiv2::TypeId>(row->tagType());
+}
+
+// "37/1 46/1 2950/100": three rationals with non-zero denominators.
+std::optional<std::vector<double>> parseCoordinate(const QString& text)
+{
+    static const QRegularExpression rational(QStringLiteral("^(\\d+)/(\\d+)$"));
+    const QStringList parts = text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (parts.size() != 3) {
+        return std::nullopt;
+    }
+    std::vector<double> numbers;
+    for (const QString& part : parts) {
+        const QRegularExpressionMatch match = rational.match(part);
+        if (!match.hasMatch()) {
+            return std::nullopt;
+        }
+        bool numeratorOk = false;
+        bool denominatorOk = false;
+        const qint64 numerator = match.captured(1).toLongLong(&numeratorOk);
+        const qint64 denominator = match.captured(2).toLongLong(&denominatorOk);
+        if (!numeratorOk || !denominatorOk || denominator == 0) {
+            return std::nullopt;
+        }
+        numbers.push_back(static_cast<double>(numerator) / static_cast<double>(denominator));
+    }
+    return numbers;
+}
+
+// Whole numbers as "n/1"; anything with a fraction as hundredths, cut rather
+// than rounded so that 59.999 seconds never become 60.
+QString coordinatePart(double value)
+{
+    if (value == std::floor(value)) {
+        return QStringLiteral("%1/1").arg(static_cast<qint64>(value));
+    }
+    return QStringLiteral("%1/100").arg(static_cast<qint64>(std::floor(value * 100.0 + 1e-6)));
+}
+
+QStringList keywordsOf(const QString& text)
+{
+    QStringList words;
+    for (const QString& word : text.split(QLatin1Char(','))) {
+        const QString trimmed = word.trimmed();
+        if (!trimmed.isEmpty()) {
+            words.append(trimmed);
+        }
+    }
+    return words;
+}
+
+using ValuePtr = std::unique_ptr<Exiv2::Value>;
+
+ValuePtr newValueOfType(Exiv2::TypeId type)
+{
+    auto value = Exiv2::Value::create(type);
+    return ValuePtr(value.release());
+}
+
+ValuePtr copyOfValue(const Exiv2::Metadatum& datum)
+{
+    auto value = datum.getValue();
+    return ValuePtr(value.release());
+}
+
+void eraseAll(Exiv2::IptcData& iptcData, const Exiv2::IptcKey& key)
+{
+    for (auto found = iptcData.findKey(key); found != iptcData.end(); found = iptcData.findKey(key)) {
+        iptcData.erase(found);
+    }
+}
+
+// Erases every key in turn. A key the library rejects cannot be in the data:
+// it is reported and skipped, and the remaining keys are still erased.
+template <typename EraseOne>
+bool eraseEachKey(const QStringList& keys, EraseOne eraseOne)
+{
+    bool allKnown = true;
+    for (const QString& key : keys) {
+        try {
+            eraseOne(utf8(key));
+        } catch (const Exiv2::AnyError& error) {
+            printCaught(error.what());
+            allKnown = false;
+        } catch (const std::exception& error) {
+            printCaught(error.what());
+            allKnown = false;
+        }
+    }
+    return allKnown;
+}
+
+}  // namespace
+
+TAVExifWriter::TAVExifWriter(const QString& path)
+    : filePath_(path)
+{
+    try {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), true);
+        image_.reset(image.release());
+        image_->readMetadata();
+    } catch (const Exiv2::AnyError& error) {
+        printCaught(error.what());
+        // A file whose metadata cannot be read keeps no image: saving would
+        // otherwise replace that metadata with the edited tags alone.
+        image_.reset();
+    } catch (const std::exception& error) {
+        printCaught(error.what());
+        image_.reset();
+    }
+}
+
+TAVExifWriter::~TAVExifWriter() = default;
+
+bool TAVExifWriter::checkImage() const
+{
+    if (!image_) {
+        printCaught(kNoImageMessage);
+        return false;
+    }
+    return true;
+}
+
+QList<TAVEntityPtr> TAVExifWriter::doWriteMetadata(const QList<TAVEntityPtr>& entities)
+{
+    if (!checkImage()) {
+        return entities;
+    }
+    QList<TAVEntityPtr> failed;
+    for (const TAVEntityPtr& entity : entities) {
+        if (!entity) {
+            continue;
+        }
+        const QString& key = entity->key();
+        bool written = true;
+        if (key.startsWith(kExifPrefix)) {
+            written = writeExifVale(entity->value(), key, image_->exifData());
+        } else if (key.startsWith(kIptcPrefix)) {
+            written = writeIptcVale(entity->value(), key, image_->iptcData());
+        } else if (key.startsWith(kXmpPrefix)) {
+            written = writeXmpVale(entity->value(), key, image_->xmpData());
+        }
+        if (!written) {
+            failed.append(entity);
+        }
+    }
+    return failed;
+}
+
+bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv2::ExifData& exifData)
+{
+    try {
+        if (key == kLatitudeKey || key == kLongitudeKey) {
+            const Exiv2::ExifKey referenceKey(utf8(key + QStringLiteral("Ref")));
+            const Exiv2::ExifKey coordinateKey(utf8(key));
+            if (value.trimmed().isEmpty()) {
+                // An empty coordinate is no place: the coordinate and its
+                // hemisphere go together.
+                for (const auto& gone : {coordinateKey, referenceKey}) {
+                    const auto found = exifData.findKey(gone);
+                    if (found != exifData.end()) {
+                        exifData.erase(found);
+                    }
+                }
+                return true;
+            }
+            const auto numbers = parseCoordinate(value);
+            if (!numbers) {
+                return false;
+            }
+            const QString text = coordinatePart((*numbers)[0]) + QLatin1Char(' ') + coordinatePart((*numbers)[1]) +
+                                 QLatin1Char(' ') + coordinatePart((*numbers)[2]);
+            std::cout << "the gps = " << utf8(text) << '\n' << std::flush;
+            const ValuePtr rationals = newValueOfType(Exiv2::unsignedRational);
+            if (rationals->read(utf8(text)) != 0) {
+                return false;
+            }
+            exifData[utf8(key)].setValue(rationals.get());
+            return true;
+        }
+
+        const TAVExifTagPtr row = tagRowForKey(key);
+        const Exiv2::ExifKey exifKey(utf8(row ? row->tagStr() : key));
+        const auto found = exifData.findKey(exifKey);
+        const auto newType = typeForNewValue(row, exifKey.defaultTypeId());
+        if (!newType) {
+            return false;
+        }
+        const ValuePtr newValue = found == exifData.end() || (row && found->typeId() != *newType)
+                                      ? newValueOfType(*newType)
+                                      : copyOfValue(*found);
+        if (newValue->read(utf8(value)) != 0) {
+            return false;
+        }
+        if (found != exifData.end()) {
+            found->setValue(newValue.get());
+        } else {
+            exifData.add(exifKey, newValue.get());
+        }
+        return true;
+    } catch (const Exiv2::AnyError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv2::IptcData& iptcData)
+{
+    try {
+        const TAVExifTagPtr row = tagRowForKey(key);
+        const Exiv2::IptcKey iptcKey(utf8(row ? row->tagStr() : key));
+        const auto newType = typeForNewValue(row, Exiv2::IptcDataSets::dataSetType(iptcKey.tag(), iptcKey.record()));
+        if (!newType) {
+            return false;
+        }
+
+        if (key == kKeywordsKey) {
+            // One dataset per keyword, as cameras and other programs write
+            // them; a single dataset holding "a, b" would read as one keyword
+            // elsewhere. Every value is made before the old ones go.
+            std::vector<ValuePtr> words;
+            for (const QString& word : keywordsOf(value)) {
+                ValuePtr wordValue = newValueOfType(*newType);
+                if (wordValue->read(utf8(word)) != 0) {
+                    return false;
+                }
+                words.push_back(std::move(wordValue));
+            }
+            eraseAll(iptcData, iptcKey);
+            for (const auto& word : words) {
+                iptcData.add(iptcKey, word.get());
+            }
+            return true;
+        }
+
+        const auto found = iptcData.findKey(iptcKey);
+        const ValuePtr newValue = found == iptcData.end() || (row && found->typeId() != *newType)
+                                      ? newValueOfType(*newType)
+                                      : copyOfValue(*found);
+        if (newValue->read(utf8(value)) != 0) {
+            return false;
+        }
+        if (found != iptcData.end()) {
+            found->setValue(newValue.get());
+            return true;
+        }
+        return iptcData.add(iptcKey, newValue.get()) == 0;
+    } catch (const Exiv2::AnyError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TAVExifWriter::writeXmpVale(const QString& value, const QString& key, Exiv2::XmpData& xmpData)
+{
+    try {
+        const Exiv2::XmpKey xmpKey(utf8(key));
+        const auto found = xmpData.findKey(xmpKey);
+        if (value.isEmpty()) {
+            if (found != xmpData.end()) {
+                xmpData.erase(found);
+            }
+            return true;
+        }
+        if (found != xmpData.end() && found->typeId() == Exiv2::langAlt) {
+            // The text is the default-language entry; the other languages stay.
+            const ValuePtr changed = copyOfValue(*found);
+            static_cast<Exiv2::LangAltValue&>(*changed).value_["x-default"] = utf8(value);
+            found->setValue(changed.get());
+            return true;
+        }
+        const Exiv2::TypeId type =
+            found != xmpData.end() ? found->typeId() : Exiv2::XmpProperties::propertyType(xmpKey);
+        const ValuePtr newValue = newValueOfType(type);
+        if (newValue->read(utf8(value)) != 0) {
+            return false;
+        }
+        if (found != xmpData.end()) {
+            xmpData.erase(found);
+        }
+        return xmpData.add(xmpKey, newValue.get()) == 0;
+    } catch (const Exiv2::AnyError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TAVExifWriter::clearMetadata(const QStringList& keys)
+{
+    if (!checkImage()) {
+        return false;
+    }
+    Exiv2::ExifData& exifData = image_->exifData();
+    return eraseEachKey(keys, [&exifData](const std::string& key) {
+        const auto found = exifData.findKey(Exiv2::ExifKey(key));
+        if (found != exifData.end()) {
+            exifData.erase(found);
+        }
+    });
+}
+
+bool TAVExifWriter::clearIPTCMetadata(const QStringList& keys)
+{
+    if (!checkImage()) {
+        return false;
+    }
+    Exiv2::IptcData& iptcData = image_->iptcData();
+    return eraseEachKey(keys, [&iptcData](const std::string& key) { eraseAll(iptcData, Exiv2::IptcKey(key)); });
+}
+
+bool TAVExifWriter::clearXMPMetadata(const QStringList& keys)
+{
+    if (!checkImage()) {
+        return false;
+    }
+    Exiv2::XmpData& xmpData = image_->xmpData();
+    return eraseEachKey(keys, [&xmpData](const std::string& key) {
+        const auto found = xmpData.findKey(Exiv2::XmpKey(key));
+        if (found != xmpData.end()) {
+            xmpData.erase(found);
+        }
+    });
+}
+
+bool TAVExifWriter::clearAllMetadata()
+{
+    if (!checkImage()) {
+        return false;
+    }
+    image_->exifData().clear();
+    return true;
+}
+
+bool TAVExifWriter::clearAllIPTCMetadata()
+{
+    if (!checkImage()) {
+        return false;
+    }
+    image_->iptcData().clear();
+    return true;
+}
+
+bool TAVExifWriter::saveModifiedMetadata()
+{
+    if (!checkImage()) {
+        return false;
+    }
+    try {
+        image_->writeMetadata();
+        return true;
+    } catch (const Exiv2::AnyError& error) {
+        std::cout << "Caught Exiv2 exception when save exif data'" << error.what() << "'\n" << std::flush;
+    } catch (const std::exception& error) {
+        std::cout << "Caught Exiv2 exception when save exif data'" << error.what() << "'\n" << std::flush;
+    }
+    return false;
+}
+
+bool TAVExifWriter::isKeyExistInCurrentImage(const QString& key)
+{
+    if (!checkImage()) {
+        return false;
+    }
+    bool found = true;
+    try {
+        if (key.startsWith(kExifPrefix)) {
+            const Exiv2::ExifData& exifData = image_->exifData();
+            found = exifData.findKey(Exiv2::ExifKey(utf8(key))) != exifData.end();
+        } else if (key.startsWith(kIptcPrefix)) {
+            const Exiv2::IptcData& iptcData = image_->iptcData();
+            found = iptcData.findKey(Exiv2::IptcKey(utf8(key))) != iptcData.end();
+        }
+    } catch (const Exiv2::AnyError& error) {
+        printCaught(error.what());
+        return false;
+    } catch (const std::exception& error) {
+        printCaught(error.what());
+        return false;
+    }
+    if (!found) {
+        printCaught("Key not found");
+    }
+    return found;
+}
+
+Exiv2::ExifData TAVExifWriter::getExifData() const
+{
+    return image_ ? image_->exifData() : Exiv2::ExifData();
+}
+
+bool TAVExifWriter::testValue(const QString& value, const QString& key)
+{
+    if (value.isEmpty()) {
+        return true;
+    }
+    // Keys of no metadata family (the application's own "Summary." keys)
+    // hold nothing the library could check.
+    if (!key.startsWith(QLatin1String("Exif")) && !key.startsWith(QLatin1String("Xmp")) &&
+        !key.startsWith(QLatin1String("Iptc"))) {
+        return false;
+    }
+    try {
+        int32_t type = 0;
+        if (const TAVExifTagPtr row = tagRowForKey(key)) {
+            if (!row->explicitType() || row->tagType() == TAVExifTag::kInvalidTypeId) {
+                return false;
+            }
+            type = row->tagType();
+        } else if (key.startsWith(kXmpPrefix)) {
+            // XMP properties are written with the library's type for them, so
+            // they are checked against that type too.
+            type = Exiv2::XmpProperties::propertyType(Exiv2::XmpKey(utf8(key)));
+        }
+        const ValuePtr probe = newValueOfType(static_cast<Exiv2::TypeId>(type));
+        return probe->read(utf8(value)) == 0;
+    } catch (const Exiv2::AnyError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "models/TAVEntity.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace Exiv2 {
+class ExifData;
+class Image;
+class IptcData;
+class XmpData;
+}  // namespace Exiv2
+
+// Changes the EXIF, IPTC and XMP data of one image file in memory and writes
+// them back into the file on request. The file is opened and read once, when
+// the writer is made; every write and clear changes only the in-memory data
+// until saveModifiedMetadata. The library rewrites the file in place, so the
+// engine only ever hands a writer the working copy of an image.
+//
+// Library errors never leave this class: they become failure results plus the
+// line "Caught Exiv2 exception '...'" on standard output.
+class TAVExifWriter {
+public:
+    explicit TAVExifWriter(const QString& path);
+    ~TAVExifWriter();
+
+    TAVExifWriter(const TAVExifWriter&) = delete;
+    TAVExifWriter& operator=(const TAVExifWriter&) = delete;
+
+    // Sets each entity's key to its value text: "Exif." and "Iptc." keys
+    // through their collections, "Xmp." keys as XMP properties; any other key
+    // is passed over. Returns the entities whose write failed (empty when all
+    // went in); without an image that is the whole list.
+    QList<TAVEntityPtr> doWriteMetadata(const QList<TAVEntityPtr>& entities);
+
+    // Erases the listed EXIF keys. A key the library rejects is skipped and
+    // the rest are still erased; the answer is false when any key was rejected.
+    bool clearMetadata(const QStringList& keys);
+    // Erases all EXIF data.
+    bool clearAllMetadata();
+    // Writes the in-memory EXIF, IPTC and XMP data into the file.
+    bool saveModifiedMetadata();
+    // Whether the key is in the current data. Keys of no family answer true.
+    bool isKeyExistInCurrentImage(const QString& key);
+    // A copy of the current EXIF data (the file is not read again); empty
+    // without an image.
+    Exiv2::ExifData getExifData() const;
+    // As clearMetadata for IPTC keys; every dataset of a key goes.
+    bool clearIPTCMetadata(const QStringList& keys);
+    bool clearAllIPTCMetadata();
+    // As clearMetadata for XMP keys.
+    bool clearXMPMetadata(const QStringList& keys);
+
+    // One value into a collection; false when the key or the text is refused
+    // (nothing changes then).
+    bool writeIptcVale(const QString& value, const QString& key, Exiv2::IptcData& iptcData);
+    bool writeExifVale(const QString& value, const QString& key, Exiv2::ExifData& exifData);
+    bool writeXmpVale(const QString& value, const QString& key, Exiv2::XmpData& xmpData);
+
+    // Whether a text is acceptable for a key: the one check the editors use.
+    // An empty text is always acceptable (it clears).
+    static bool testValue(const QString& value, const QString& key);
+
+    const QString& filePath() const { return filePath_; }
+    // False when the file could not be opened or its metadata not read.
+    bool hasImage() const { return image_ != nullptr; }
+
+private:
+    // Prints the missing-image failure and answers whether the image is there.
+    bool checkImage() const;
+
+    QString filePath_;
+    std::unique_ptr<Exiv2::Image> image_;
+};

@@ -1,0 +1,631 @@
+#include "models/TAVMetadataWritterMgr.h"
+
+#include "foundation/DateServices.h"
+#include "foundation/TextNumbers.h"
+#include "models/MakerNoteIdentifier.h"
+#include "models/TAVExifWriter.h"
+#include "models/TAVKeyLists.h"
+#include "models/TAVMetadataHelper.h"
+
+#include <QDateTime>
+#include <QMap>
+#include <QRegularExpression>
+
+#include <exiv2/exif.hpp>
+
+namespace {
+
+const QString kExifPrefix = QStringLiteral("Exif.");
+const QString kIptcPrefix = QStringLiteral("Iptc.");
+const QString kXmpPrefix = QStringLiteral("Xmp.");
+
+const QString kImageDateTime = QStringLiteral("Exif.Image.DateTime");
+const QString kDateTimeOriginal = QStringLiteral("Exif.Photo.DateTimeOriginal");
+const QString kDateTimeDigitized = QStringLiteral("Exif.Photo.DateTimeDigitized");
+const QString kExposureTime = QStringLiteral("Exif.Photo.ExposureTime");
+const QString kShutterSpeedValue = QStringLiteral("Exif.Photo.ShutterSpeedValue");
+const QString kFNumber = QStringLiteral("Exif.Photo.FNumber");
+const QString kIsoSpeedRatings = QStringLiteral("Exif.Photo.ISOSpeedRatings");
+const QString kExposureIndex = QStringLiteral("Exif.Photo.ExposureIndex");
+const QString kFlash = QStringLiteral("Exif.Photo.Flash");
+const QString kExposureProgram = QStringLiteral("Exif.Photo.ExposureProgram");
+const QString kSensingMethod = QStringLiteral("Exif.Photo.SensingMethod");
+const QString kSubjectDistanceRange = QStringLiteral("Exif.Photo.SubjectDistanceRange");
+const QString kMeteringMode = QStringLiteral("Exif.Photo.MeteringMode");
+const QString kSubjectDistance = QStringLiteral("Exif.Photo.SubjectDistance");
+const QString kFocalLength = QStringLiteral("Exif.Photo.FocalLength");
+const QString kFocalLength35 = QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm");
+const QString kDigitalZoomRatio = QStringLiteral("Exif.Photo.DigitalZoomRatio");
+const QString kWhiteBalance = QStringLiteral("Exif.Photo.WhiteBalance");
+const QString kLightSource = QStringLiteral("Exif.Photo.LightSource");
+const QString kContrast = QStringLiteral("Exif.Photo.Contrast");
+const QString kSaturation = QStringLiteral("Exif.Photo.Saturation");
+const QString kSharpness = QStringLiteral("Exif.Photo.Sharpness");
+
+const QString kFujifilmFlashMode = QStringLiteral("Exif.Fujifilm.FlashMode");
+const QString kCanonFlashMode = QStringLiteral("Exif.CanonCs.FlashMode");
+const QString kCanonFlashActivity = QStringLiteral("Exif.CanonCs.FlashActivity");
+const QString kNikon3VariProgram = QStringLiteral("Exif.Nikon3.VariProgram");
+const QString kCanonEasyMode = QStringLiteral("Exif.CanonCs.EasyMode");
+const QString kCanonExposureProgram = QStringLiteral("Exif.CanonCs.ExposureProgram");
+
+const QString kGpsVersion = QStringLiteral("Exif.GPSInfo.GPSVersionID");
+
+const QString kExifDateFormat = QStringLiteral("yyyy:MM:dd HH:mm:ss");
+
+// The maker-note tags that repeat a standard tag; a clear of the standard tag
+// takes them too.
+const QMap<QString, QStringList>& alsoErased()
+{
+    static const QMap<QString, QStringList> keys = {
+        {kImageDateTime, {kDateTimeOriginal, kDateTimeDigitized}},
+        {kExposureTime, {kShutterSpeedValue}},
+        {kFNumber, {QStringLiteral("Exif.Photo.ApertureValue")}},
+        {kIsoSpeedRatings,
+         {kExposureIndex, QStringLiteral("Exif.CanonCs.ISOSpeed"), QStringLiteral("Exif.Nikon1.ISOSpeed"),
+          QStringLiteral("Exif.Nikon2.ISOSpeed"), QStringLiteral("Exif.Nikon3.ISOSpeed"),
+          QStringLiteral("Exif.Nikon3.ISOSetting")}},
+        {kFlash, {kFujifilmFlashMode, kCanonFlashMode, kCanonFlashActivity}},
+        {kMeteringMode, {QStringLiteral("Exif.Sigma.MeteringMode"), QStringLiteral("Exif.CanonCs.MeteringMode")}},
+        {kSubjectDistance, {QStringLiteral("Exif.CanonCs2.SubjectDistance")}},
+        {kDigitalZoomRatio,
+         {QStringLiteral("Exif.CanonCs1.DigitalZoom"), QStringLiteral("Exif.Olympus.DigitalZoom"),
+          QStringLiteral("Exif.Nikon1.DigitalZoom"), QStringLiteral("Exif.Nikon2.DigitalZoom")}},
+    };
+    return keys;
+}
+
+// Keys that keep an "unknown" value when cleared, and the maker-note tags that
+// go instead of them.
+struct UnknownValue {
+    QString value;
+    QStringList makerKeys;
+};
+
+const QMap<QString, UnknownValue>& unknownValues()
+{
+    static const QMap<QString, UnknownValue> values = {
+        {kSubjectDistanceRange,
+         {QStringLiteral("0"),
+          {QStringLiteral("Exif.CanonCs.FocusType"), QStringLiteral("Exif.Olympus.Macro"),
+           QStringLiteral("Exif.Fujifilm.Macro"), QStringLiteral("Exif.Fujifilm.FocusMode"),
+           QStringLiteral("Exif.Nikon1.Focus"), QStringLiteral("Exif.Nikon2.Focus"), QStringLiteral("Exif.Nikon3.Focus"),
+           QStringLiteral("Exif.Sigma.FocusSetting")}}},
+        {kExposureProgram,
+         {QStringLiteral("0"),
+          {kCanonExposureProgram, kCanonEasyMode, QStringLiteral("Exif.Fujifilm.PictureMode"), kNikon3VariProgram}}},
+        {kWhiteBalance,
+         {QStringLiteral("2"),
+          {QStringLiteral("Exif.CanonCs2.WhiteBalance"), QStringLiteral("Exif.Fujifilm.WhiteBalance"),
+           QStringLiteral("Exif.Nikon1.WhiteBalance"), QStringLiteral("Exif.Nikon2.WhiteBalance"),
+           QStringLiteral("Exif.Sigma.WhiteBalance"), kLightSource}}},
+        {kContrast,
+         {QStringLiteral("3"),
+          {QStringLiteral("Exif.CanonCs1.Contrast"), QStringLiteral("Exif.Fujifilm.Tone"),
+           QStringLiteral("Exif.Nikon1.ImageAdjustment"), QStringLiteral("Exif.Nikon2.ImageAdjustment"),
+           QStringLiteral("Exif.Sigma.Contrast")}}},
+        {kSaturation,
+         {QStringLiteral("3"),
+          {QStringLiteral("Exif.CanonCs1.Saturation"), QStringLiteral("Exif.Fujifilm.Color"),
+           QStringLiteral("Exif.Sigma.Saturation")}}},
+        {kSharpness,
+         {QStringLiteral("3"),
+          {QStringLiteral("Exif.CanonCs1.Sharpness"), QStringLiteral("Exif.Fujifilm.Sharpness"),
+           QStringLiteral("Exif.Nikon1.Sharpening"), QStringLiteral("Exif.Sigma.Sharpness")}}},
+    };
+    return values;
+}
+
+QStringList list(std::initializer_list<const char*> texts)
+{
+    QStringList result;
+    for (const char* text : texts) {
+        result.append(QString::fromLatin1(text));
+    }
+    return result;
+}
+
+// The position of a label in its table; -1 when the text is not in it.
+int positionOf(const QStringList& labels, const QString& text)
+{
+    return labels.indexOf(text);
+}
+
+// The date a text stands for: the application's dash form (what the tabs
+// show) or the EXIF form itself; an invalid date when it is neither.
+QDateTime dateOfText(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    const QDateTime date = DateServices::dateValue(trimmed);
+    return date.isValid() ? date : DateServices::dateWithDateFormateString(trimmed, kExifDateFormat);
+}
+
+}  // namespace
+
+TAVMetadataWritterMgr::TAVMetadataWritterMgr(const QString& path)
+    : exifWriter_(std::make_unique<TAVExifWriter>(path))
+    , handleFilePath_(path)
+{
+}
+
+TAVMetadataWritterMgr::~TAVMetadataWritterMgr() = default;
+
+bool TAVMetadataWritterMgr::testValueVaild(const QString& value, const QString& key)
+{
+    return TAVExifWriter::testValue(value, key);
+}
+
+// ---------------------------------------------------------------- routing
+
+QStringList TAVMetadataWritterMgr::batchWriteMetadata(const QList<TAVEntityPtr>& entities, bool igonreError)
+{
+    QStringList failedKeys;
+    for (const TAVEntityPtr& entity : entities) {
+        if (!entity || entity->key().isNull() || entity->value().isNull()) {
+            continue;
+        }
+        if (entity->isClear()) {
+            // Clears count as done: their erase lists name maker tags this
+            // library does not know, which can never be present anyway.
+            clearOneMetadata(entity->key());
+            continue;
+        }
+        if (!writeMetadat(entity->value(), entity->key())) {
+            failedKeys.append(entity->key());
+            if (!igonreError) {
+                break;
+            }
+        }
+    }
+    return failedKeys;
+}
+
+bool TAVMetadataWritterMgr::writeMetadat(const QString& value, const QString& key)
+{
+    if (key.isEmpty()) {
+        return false;
+    }
+    const TAVEntityPtr entity = TAVEntity::entityWithValue(value, key);
+    if (isExifTag(key)) {
+        return handleExifMetadataWrite({entity}).isEmpty();
+    }
+    if (isIPTCTag(key)) {
+        return handleIptcMetadataWrite({entity}).isEmpty();
+    }
+    if (key.startsWith(kXmpPrefix)) {
+        return setOneKeyValuePair(entity);
+    }
+    // The application's own keys ("Summary.ImageSize") are never written.
+    return true;
+}
+
+QList<TAVEntityPtr> TAVMetadataWritterMgr::handleExifMetadataWrite(const QList<TAVEntityPtr>& entities)
+{
+    using Setter = bool (TAVMetadataWritterMgr::*)(const TAVEntityPtr&);
+    static const QMap<QString, Setter> setters = {
+        {kImageDateTime, &TAVMetadataWritterMgr::setDateAndTime},
+        {kDateTimeOriginal, &TAVMetadataWritterMgr::setDateTimeTag},
+        {kDateTimeDigitized, &TAVMetadataWritterMgr::setDateTimeTag},
+        {kGpsVersion, &TAVMetadataWritterMgr::setGpsVersion},
+        {kExposureTime, &TAVMetadataWritterMgr::setExposureTime},
+        {kFNumber, &TAVMetadataWritterMgr::setAperture},
+        {kIsoSpeedRatings, &TAVMetadataWritterMgr::setSensitivity},
+        {kFlash, &TAVMetadataWritterMgr::setFlash},
+        {kExposureProgram, &TAVMetadataWritterMgr::setExposureProgram},
+        {kSensingMethod, &TAVMetadataWritterMgr::setSensor},
+        {kSubjectDistanceRange, &TAVMetadataWritterMgr::setFocusMode},
+        {kMeteringMode, &TAVMetadataWritterMgr::setMeteringMode},
+        {kSubjectDistance, &TAVMetadataWritterMgr::setSubjectDistance},
+        {kFocalLength, &TAVMetadataWritterMgr::setFocalLength},
+        {kFocalLength35, &TAVMetadataWritterMgr::setFocalLength35},
+        {kDigitalZoomRatio, &TAVMetadataWritterMgr::setDigitalZoom},
+        {kWhiteBalance, &TAVMetadataWritterMgr::setWhitebalance},
+        {kContrast, &TAVMetadataWritterMgr::setContrast},
+        {kSaturation, &TAVMetadataWritterMgr::setSaturation},
+        {kSharpness, &TAVMetadataWritterMgr::setSharpness},
+    };
+    QList<TAVEntityPtr> failed;
+    for (const TAVEntityPtr& entity : entities) {
+        const Setter setter = setters.value(entity->key(), &TAVMetadataWritterMgr::setOneKeyValuePair);
+        if (!(this->*setter)(entity)) {
+            failed.append(entity);
+        }
+    }
+    return failed;
+}
+
+QList<TAVEntityPtr> TAVMetadataWritterMgr::handleIptcMetadataWrite(const QList<TAVEntityPtr>& entities)
+{
+    return setKeysAndValues(entities);
+}
+
+bool TAVMetadataWritterMgr::isExifTag(const QString& key) const
+{
+    return key.startsWith(kExifPrefix);
+}
+
+bool TAVMetadataWritterMgr::isIPTCTag(const QString& key) const
+{
+    return key.startsWith(kIptcPrefix);
+}
+
+// ---------------------------------------------------------------- writer calls
+
+bool TAVMetadataWritterMgr::setOneKeyValuePair(const TAVEntityPtr& entity)
+{
+    return exifWriter_->doWriteMetadata({entity}).isEmpty();
+}
+
+QList<TAVEntityPtr> TAVMetadataWritterMgr::setKeysAndValues(const QList<TAVEntityPtr>& entities)
+{
+    return exifWriter_->doWriteMetadata(entities);
+}
+
+bool TAVMetadataWritterMgr::writeValues(const QList<QPair<QString, QString>>& pairs)
+{
+    QList<TAVEntityPtr> entities;
+    for (const auto& [key, value] : pairs) {
+        entities.append(TAVEntity::entityWithValue(value, key));
+    }
+    return setKeysAndValues(entities).isEmpty();
+}
+
+bool TAVMetadataWritterMgr::writeValue(const QString& key, const QString& value)
+{
+    return writeValues({{key, value}});
+}
+
+bool TAVMetadataWritterMgr::writeRationalOf(const QString& numberText, const QString& key)
+{
+    if (numberText.trimmed().isEmpty()) {
+        // An emptied number field removes the value rather than writing 0.
+        return clearOneMetadata(key);
+    }
+    int32_t numerator = 0;
+    int32_t denominator = 1;
+    TAVMetadataHelper::convertToRational(TextNumbers::floatValue(numberText), &numerator, &denominator);
+    return writeValue(key, QStringLiteral("%1/%2").arg(numerator).arg(denominator));
+}
+
+int32_t TAVMetadataWritterMgr::makerNoteIdentifier() const
+{
+    return MakerNoteIdentifier::fromExifData(exifWriter_->getExifData());
+}
+
+// ---------------------------------------------------------------- numbers and dates
+
+bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
+{
+    const QString& text = entity->value();
+    if (text.trimmed().isEmpty()) {
+        // A cleared date arrives as a blank between an empty date and time:
+        // the dates go rather than being set to blanks.
+        return exifWriter_->clearMetadata({kDateTimeOriginal, kDateTimeDigitized, kImageDateTime});
+    }
+    const QDateTime date = dateOfText(text);
+    if (!date.isValid()) {
+        return false;
+    }
+    const QString exifText = DateServices::getStringFromDate(date, kExifDateFormat);
+    return writeValues({{kDateTimeOriginal, exifText}, {kDateTimeDigitized, exifText}, {kImageDateTime, exifText}});
+}
+
+bool TAVMetadataWritterMgr::setDateTimeTag(const TAVEntityPtr& entity)
+{
+    const QDateTime date = DateServices::dateValue(entity->value().trimmed());
+    if (!date.isValid()) {
+        return setOneKeyValuePair(entity);
+    }
+    return writeValue(entity->key(), DateServices::getStringFromDate(date, kExifDateFormat));
+}
+
+bool TAVMetadataWritterMgr::setGpsVersion(const TAVEntityPtr& entity)
+{
+    // The GPS tab shows the version as "version 2.2.0.0"; the tag holds the
+    // four bytes "2 2 0 0".
+    static const QRegularExpression shown(QStringLiteral("^\\s*version\\s+(\\d+)\\.(\\d+)\\.(\\d+)\\.(\\d+)\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = shown.match(entity->value());
+    if (!match.hasMatch()) {
+        return setOneKeyValuePair(entity);
+    }
+    const QStringList bytes = {match.captured(1), match.captured(2), match.captured(3), match.captured(4)};
+    return writeValue(kGpsVersion, bytes.join(QLatin1Char(' ')));
+}
+
+bool TAVMetadataWritterMgr::setExposureTime(const TAVEntityPtr& entity)
+{
+    if (!setOneKeyValuePair(entity)) {
+        return false;
+    }
+    // The APEX twin would otherwise show the old speed again.
+    clearOneMetadata(kShutterSpeedValue);
+    return true;
+}
+
+bool TAVMetadataWritterMgr::setAperture(const TAVEntityPtr& entity)
+{
+    // A new entity: the caller's is the record's own entry, which must keep
+    // the number the user typed for a later retry.
+    return writeRationalOf(entity->value(), kFNumber);
+}
+
+bool TAVMetadataWritterMgr::setSensitivity(const TAVEntityPtr& entity)
+{
+    if (entity->value().trimmed().isEmpty()) {
+        return clearOneMetadata(kIsoSpeedRatings);
+    }
+    const QString iso = QString::number(TextNumbers::intValue(entity->value()));
+    const bool hasIso = exifWriter_->isKeyExistInCurrentImage(kIsoSpeedRatings);
+    const bool hasIndex = exifWriter_->isKeyExistInCurrentImage(kExposureIndex);
+    QList<QPair<QString, QString>> pairs;
+    if (hasIso || !hasIndex) {
+        pairs.append({kIsoSpeedRatings, iso});
+    }
+    if (hasIndex) {
+        // The exposure index is a rational: a bare number does not parse as one.
+        pairs.append({kExposureIndex, iso + QStringLiteral("/1")});
+    }
+    if (!writeValues(pairs)) {
+        return false;
+    }
+    exifWriter_->clearMetadata(list({"Exif.CanonCs2.ISOSpeed", "Exif.Nikon1.ISOSpeed", "Exif.Nikon2.ISOSpeed",
+                                     "Exif.Nikon3.ISOSpeed", "Exif.Nikon3.ISOSetting"}));
+    return true;
+}
+
+bool TAVMetadataWritterMgr::setSubjectDistance(const TAVEntityPtr& entity)
+{
+    if (!writeRationalOf(entity->value(), kSubjectDistance)) {
+        return false;
+    }
+    clearOneMetadata(QStringLiteral("Exif.CanonCs2.SubjectDistance"));
+    return true;
+}
+
+bool TAVMetadataWritterMgr::setFocalLength(const TAVEntityPtr& entity)
+{
+    return writeRationalOf(entity->value(), kFocalLength);
+}
+
+bool TAVMetadataWritterMgr::setFocalLength35(const TAVEntityPtr& entity)
+{
+    return setOneKeyValuePair(entity);
+}
+
+bool TAVMetadataWritterMgr::setDigitalZoom(const TAVEntityPtr& entity)
+{
+    if (!writeRationalOf(entity->value(), kDigitalZoomRatio)) {
+        return false;
+    }
+    exifWriter_->clearMetadata(list({"Exif.CanonCs1.DigitalZoom", "Exif.Olympus.DigitalZoom", "Exif.Nikon1.DigitalZoom",
+                                     "Exif.Nikon2.DigitalZoom"}));
+    return true;
+}
+
+// ---------------------------------------------------------------- labelled values
+
+bool TAVMetadataWritterMgr::setFlash(const TAVEntityPtr& entity)
+{
+    // Which maker tags the file carries is looked at before the clear below
+    // erases them.
+    const bool hasFujifilm = exifWriter_->isKeyExistInCurrentImage(kFujifilmFlashMode);
+    const bool hasCanonMode = exifWriter_->isKeyExistInCurrentImage(QStringLiteral("Exif.CanonCs1.FlashMode"));
+    const bool hasCanonActivity = exifWriter_->isKeyExistInCurrentImage(QStringLiteral("Exif.CanonCs1.FlashActivity"));
+    clearOneMetadata(kFlash);
+
+    const int position = positionOf(TAVKeyLists::flashLabels(), entity->value());
+    if (position < 1 || position > 5) {
+        return true;
+    }
+    static const QStringList flash = list({"24", "25", "9", "16", "65"});
+    static const QStringList fujifilm = list({"0", "0", "1", "2", "3"});
+    static const QStringList canonMode = list({"1", "1", "2", "0", "3"});
+    static const QStringList canonActivity = list({"0", "1", "1", "0", "1"});
+    const int row = position - 1;
+    QList<QPair<QString, QString>> pairs = {{kFlash, flash[row]}};
+    if (hasFujifilm) {
+        pairs.append({kFujifilmFlashMode, fujifilm[row]});
+    }
+    if (hasCanonMode) {
+        pairs.append({kCanonFlashMode, canonMode[row]});
+    }
+    if (hasCanonActivity) {
+        pairs.append({kCanonFlashActivity, canonActivity[row]});
+    }
+    return writeValues(pairs);
+}
+
+bool TAVMetadataWritterMgr::setSensor(const TAVEntityPtr& entity)
+{
+    const int position = positionOf(TAVKeyLists::sensingMethodLabels(), entity->value());
+    if (position == 0) {
+        return true;
+    }
+    if (position < 0) {
+        clearOneMetadata(kSensingMethod);
+        return true;
+    }
+    static const QStringList values = list({"2", "3", "4", "5", "7", "8"});
+    return writeValue(kSensingMethod, values.value(position - 1));
+}
+
+bool TAVMetadataWritterMgr::setFocusMode(const TAVEntityPtr& entity)
+{
+    const int32_t maker = makerNoteIdentifier();
+    clearOneMetadata(kSubjectDistanceRange);
+
+    const int position = positionOf(TAVKeyLists::focusModeLabels(), entity->value());
+    switch (position) {
+    case 3:
+        return writeValue(kSubjectDistanceRange, QStringLiteral("1"));
+    case 4:
+        return writeValue(kSubjectDistanceRange, QStringLiteral("2"));
+    case 5:
+        return writeValue(kSubjectDistanceRange, QStringLiteral("3"));
+    case 1:
+    case 2:
+        break;
+    default:
+        return true;
+    }
+    const bool isAuto = position == 1;
+    if (MakerNoteIdentifier::isCanon(maker)) {
+        return writeValue(QStringLiteral("Exif.CanonCs.FocusType"), isAuto ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    switch (maker) {
+    case MakerNoteIdentifier::Fujifilm:
+        return writeValue(QStringLiteral("Exif.Fujifilm.FocusMode"), isAuto ? QStringLiteral("0") : QStringLiteral("1"));
+    case MakerNoteIdentifier::Nikon1:
+        return writeValue(QStringLiteral("Exif.Nikon1.Focus"), isAuto ? QStringLiteral("AF") : QStringLiteral("MF"));
+    case MakerNoteIdentifier::Nikon3:
+        return writeValue(QStringLiteral("Exif.Nikon3.Focus"), isAuto ? QStringLiteral("AF") : QStringLiteral("MANUAL"));
+    case MakerNoteIdentifier::Sigma:
+        return writeValue(QStringLiteral("Exif.Sigma.FocusSetting"), isAuto ? QStringLiteral("AF") : QStringLiteral("M"));
+    default:
+        // The standard tag has no value for auto or manual focus; without a
+        // maker note that does, there is nothing to write.
+        return true;
+    }
+}
+
+bool TAVMetadataWritterMgr::setMeteringMode(const TAVEntityPtr& entity)
+{
+    clearOneMetadata(kMeteringMode);
+    const int position = positionOf(TAVKeyLists::meteringModeLabels(), entity->value());
+    if (position < 1) {
+        return true;
+    }
+    // The table lists Partial before Matrix; the standard numbers them 6 and 5.
+    static const QStringList values = list({"1", "2", "3", "4", "6", "5"});
+    return writeValue(kMeteringMode, values.value(position - 1));
+}
+
+bool TAVMetadataWritterMgr::setExposureProgram(const TAVEntityPtr& entity)
+{
+    const int32_t maker = makerNoteIdentifier();
+    clearOneMetadata(kExposureProgram);
+
+    const int position = positionOf(TAVKeyLists::exposureProgramLabels(), entity->value());
+    if (position == 0) {
+        return true;
+    }
+    if (maker == MakerNoteIdentifier::Nikon3 && position == 2) {
+        return writeValue(kNikon3VariProgram, QStringLiteral("AUTO"));
+    }
+    if (maker == MakerNoteIdentifier::Nikon3 && position == 3) {
+        return writeValue(kExposureProgram, QStringLiteral("2"));
+    }
+    if (position >= 1 && position <= 9) {
+        static const QStringList values = list({"1", "2", "2", "3", "4", "5", "6", "7", "8"});
+        return writeValue(kExposureProgram, values.value(position - 1));
+    }
+    if (maker == MakerNoteIdentifier::Nikon3) {
+        static const QStringList variPrograms = list({"NIGHT PORTRAIT", "NIGHT SCENE", "CLOSE UP"});
+        if (position >= 10 && position <= 12) {
+            return writeValue(kNikon3VariProgram, variPrograms.value(position - 10));
+        }
+        return true;
+    }
+    if (maker == MakerNoteIdentifier::Fujifilm) {
+        return position == 11 ? writeValue(QStringLiteral("Exif.Fujifilm.PictureMode"), QStringLiteral("5")) : true;
+    }
+    if (MakerNoteIdentifier::isCanon(maker) && (position == 11 || position == 12)) {
+        // The easy mode is read only when the camera's program says "easy"
+        // (0); the clear above erased that program, so it is written again.
+        return writeValues({{kCanonExposureProgram, QStringLiteral("0")},
+                            {kCanonEasyMode, position == 11 ? QStringLiteral("5") : QStringLiteral("10")}});
+    }
+    return true;
+}
+
+bool TAVMetadataWritterMgr::setWhitebalance(const TAVEntityPtr& entity)
+{
+    clearOneMetadata(kWhiteBalance);
+    const int position = positionOf(TAVKeyLists::whiteBalanceLabels(), entity->value());
+    if (position == 0) {
+        return true;
+    }
+    const QString balance = position == 1 ? QStringLiteral("0") : QStringLiteral("1");
+    const bool balanceWritten = writeValue(kWhiteBalance, balance);
+    if (position < 0) {
+        return false;
+    }
+    static const QStringList lightSources = list({"0", "1", "11", "3", "2", "4"});
+    const bool lightWritten =
+        writeValues({{kWhiteBalance, balance}, {kLightSource, lightSources.value(position - 1)}});
+    return balanceWritten && lightWritten;
+}
+
+bool TAVMetadataWritterMgr::setLabelledValue(const TAVEntityPtr& entity, const QString& key,
+                                             const QStringList& labels, const QStringList& values)
+{
+    clearOneMetadata(key);
+    const int position = positionOf(labels, entity->value());
+    if (position == 0) {
+        return true;
+    }
+    if (position < 0) {
+        return false;
+    }
+    return writeValue(key, values.value(position - 1));
+}
+
+bool TAVMetadataWritterMgr::setContrast(const TAVEntityPtr& entity)
+{
+    return setLabelledValue(entity, kContrast, TAVKeyLists::contrastLabels(), list({"1", "0", "2"}));
+}
+
+bool TAVMetadataWritterMgr::setSaturation(const TAVEntityPtr& entity)
+{
+    return setLabelledValue(entity, kSaturation, TAVKeyLists::saturationLabels(), list({"1", "0", "2"}));
+}
+
+bool TAVMetadataWritterMgr::setSharpness(const TAVEntityPtr& entity)
+{
+    return setLabelledValue(entity, kSharpness, TAVKeyLists::sharpnessLabels(), list({"1", "0", "2"}));
+}
+
+// ---------------------------------------------------------------- clearing
+
+bool TAVMetadataWritterMgr::replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys)
+{
+    if (writeValue(key, value)) {
+        exifWriter_->clearMetadata(makerKeys);
+        return true;
+    }
+    return exifWriter_->clearMetadata({key});
+}
+
+bool TAVMetadataWritterMgr::clearOneMetadata(const QString& key)
+{
+    if (isExifTag(key)) {
+        if (key == kSensingMethod) {
+            return writeValue(kSensingMethod, QStringLiteral("1"));
+        }
+        const auto unknown = unknownValues().constFind(key);
+        if (unknown != unknownValues().constEnd()) {
+            return replaceAndErase(key, unknown->value, unknown->makerKeys);
+        }
+        return exifWriter_->clearMetadata(QStringList{key} + alsoErased().value(key));
+    }
+    if (isIPTCTag(key)) {
+        return exifWriter_->clearIPTCMetadata({key});
+    }
+    if (key.startsWith(kXmpPrefix)) {
+        return exifWriter_->clearXMPMetadata({key});
+    }
+    return true;
+}
+
+bool TAVMetadataWritterMgr::clearAllMetadata()
+{
+    exifWriter_->clearAllMetadata();
+    exifWriter_->clearAllIPTCMetadata();
+    return saveMetadataToImage();
+}
+
+bool TAVMetadataWritterMgr::saveMetadataToImage()
+{
+    return exifWriter_->saveModifiedMetadata();
+}

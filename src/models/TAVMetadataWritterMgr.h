@@ -1,0 +1,105 @@
+#pragma once
+
+#include "models/TAVEntity.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class TAVExifWriter;
+class TAVMetadataWritterMgr;
+
+using TAVMetadataWritterMgrPtr = std::shared_ptr<TAVMetadataWritterMgr>;
+
+// The writing side of one image file. The save road hands it, category by
+// category, the entities to write or clear. Most keys go to the writer as they
+// are; the date and the exposure fields arrive as the texts the tabs show
+// ("Fired", "Center Weighted", 2.8) and are turned here into EXIF values, with
+// the related maker-note tags written or cleared beside them. A clear erases a
+// key together with the tags that would otherwise show the same information
+// again. Nothing reaches the file before saveMetadataToImage.
+//
+// Used by one thread at a time (the save loop); testValueVaild is free of state.
+class TAVMetadataWritterMgr {
+public:
+    // Opens the file and reads its metadata (initWriterWithPath).
+    explicit TAVMetadataWritterMgr(const QString& path);
+    ~TAVMetadataWritterMgr();
+
+    TAVMetadataWritterMgr(const TAVMetadataWritterMgr&) = delete;
+    TAVMetadataWritterMgr& operator=(const TAVMetadataWritterMgr&) = delete;
+
+    // Whether `value` is acceptable for `key` (the editors' check).
+    static bool testValueVaild(const QString& value, const QString& key);
+
+    // Writes or clears every entity (cleared ones by clearOneMetadata) and
+    // returns the keys that failed. Entities without a key or value text are
+    // passed over. With igonreError false the walk stops at the first failure.
+    QStringList batchWriteMetadata(const QList<TAVEntityPtr>& entities, bool igonreError);
+    // Routes one key and value; false when the write failed or the key is empty.
+    bool writeMetadat(const QString& value, const QString& key);
+    // Per-field conversion of EXIF entities; returns the entities that failed.
+    QList<TAVEntityPtr> handleExifMetadataWrite(const QList<TAVEntityPtr>& entities);
+    // IPTC entities as they are; returns the entities that failed.
+    QList<TAVEntityPtr> handleIptcMetadataWrite(const QList<TAVEntityPtr>& entities);
+
+    bool isExifTag(const QString& key) const;
+    bool isIPTCTag(const QString& key) const;
+
+    // Per-field setters: each converts the display text of its field.
+    bool setDateAndTime(const TAVEntityPtr& entity);
+    bool setExposureTime(const TAVEntityPtr& entity);
+    bool setAperture(const TAVEntityPtr& entity);
+    bool setSensitivity(const TAVEntityPtr& entity);
+    bool setFlash(const TAVEntityPtr& entity);
+    bool setSensor(const TAVEntityPtr& entity);
+    bool setFocusMode(const TAVEntityPtr& entity);
+    bool setMeteringMode(const TAVEntityPtr& entity);
+    bool setExposureProgram(const TAVEntityPtr& entity);
+    bool setSubjectDistance(const TAVEntityPtr& entity);
+    bool setFocalLength(const TAVEntityPtr& entity);
+    bool setFocalLength35(const TAVEntityPtr& entity);
+    bool setDigitalZoom(const TAVEntityPtr& entity);
+    bool setWhitebalance(const TAVEntityPtr& entity);
+    bool setContrast(const TAVEntityPtr& entity);
+    bool setSaturation(const TAVEntityPtr& entity);
+    bool setSharpness(const TAVEntityPtr& entity);
+
+    // The entity alone through the writer; true when it went in.
+    bool setOneKeyValuePair(const TAVEntityPtr& entity);
+    // The entities through the writer; returns those that failed.
+    QList<TAVEntityPtr> setKeysAndValues(const QList<TAVEntityPtr>& entities);
+
+    // Erases a key and the tags that repeat its information (some keys are
+    // set to their "unknown" value instead).
+    bool clearOneMetadata(const QString& key);
+    // Erases all EXIF and IPTC data and saves the file; XMP stays.
+    bool clearAllMetadata();
+    // Writes the in-memory changes into the file.
+    bool saveMetadataToImage();
+
+    const QString& handleFilePath() const { return handleFilePath_; }
+
+private:
+    // One writer call with new entities made of key/value pairs.
+    bool writeValues(const QList<QPair<QString, QString>>& pairs);
+    bool writeValue(const QString& key, const QString& value);
+    // Writes `numberText` as a fraction into `key`; an empty text clears the key.
+    bool writeRationalOf(const QString& numberText, const QString& key);
+    // A modified original or digitised date in the application's dash form
+    // goes back to the EXIF form.
+    bool setDateTimeTag(const TAVEntityPtr& entity);
+    // The GPS version as the GPS tab shows it goes back to its four bytes.
+    bool setGpsVersion(const TAVEntityPtr& entity);
+    // Writes `value` into a key that has an "unknown" value; on success erases
+    // `makerKeys`, otherwise erases the key itself.
+    bool replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys);
+    bool setLabelledValue(const TAVEntityPtr& entity, const QString& key, const QStringList& labels,
+                          const QStringList& values);
+    int32_t makerNoteIdentifier() const;
+
+    std::unique_ptr<TAVExifWriter> exifWriter_;
+    QString handleFilePath_;
+};

@@ -1,0 +1,286 @@
+#include "models/TAVMetadataWritterMgr.h"
+
+#include "models/TAVCVSParaser.h"
+#include "support/ExifTool.h"
+#include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+#include "WrittenFileProbe.h"
+
+#include <QFile>
+
+namespace {
+
+using ImageFixtures::Tag;
+using WrittenFileProbe::value;
+
+const QString kFlash = QStringLiteral("Exif.Photo.Flash");
+const QString kImageDateTime = QStringLiteral("Exif.Image.DateTime");
+const QString kDateTimeOriginal = QStringLiteral("Exif.Photo.DateTimeOriginal");
+const QString kDateTimeDigitized = QStringLiteral("Exif.Photo.DateTimeDigitized");
+
+Tag tag(const char* key, const char* text)
+{
+    return {QString::fromLatin1(key), QString::fromUtf8(text), std::nullopt};
+}
+
+class TAVMetadataWritterMgrTest : public TempFolderTest {
+protected:
+    static void SetUpTestSuite() { TAVCVSParaser::loadCanEditTags(); }
+
+    QString imageWith(const std::vector<Tag>& tags)
+    {
+        const QString path = tempPath(QStringLiteral("image%1.jpg").arg(++count_));
+        EXPECT_TRUE(ImageFixtures::makeImageWithTags(path, tags));
+        return path;
+    }
+
+    // Writes one field as a tab hands it over and saves the file.
+    static bool writeAndSave(TAVMetadataWritterMgr& manager, const QString& key, const QString& text)
+    {
+        const bool written = manager.writeMetadat(text, key);
+        EXPECT_TRUE(manager.saveMetadataToImage());
+        return written;
+    }
+
+    int count_ = 0;
+};
+
+TEST_F(TAVMetadataWritterMgrTest, FlashLabelsWriteTheStandardAndTheMakersTags)
+{
+    const QString path = imageWith({tag("Exif.Image.Make", "FUJIFILM"), tag("Exif.Fujifilm.Quality", "NORMAL"),
+                                    tag("Exif.Fujifilm.FlashMode", "1"), tag("Exif.Photo.Flash", "16")});
+    TAVMetadataWritterMgr manager(path);
+
+    EXPECT_TRUE(writeAndSave(manager, kFlash, QStringLiteral("Fired")));
+    EXPECT_EQ(value(path, kFlash), QStringLiteral("25"));
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Fujifilm.FlashMode")), QStringLiteral("0"));
+    EXPECT_EQ(ExifTool::read(path, {QStringLiteral("-n")}).value(QStringLiteral("ExifIFD:Flash")).toInt(), 25);
+
+    EXPECT_TRUE(writeAndSave(manager, kFlash, QStringLiteral("Unknown")));
+    EXPECT_TRUE(value(path, kFlash).isNull());
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Fujifilm.FlashMode")).isNull());
+
+    // The maker tag is only written where the camera wrote one.
+    const QString plain = imageWith({});
+    TAVMetadataWritterMgr plainManager(plain);
+    EXPECT_TRUE(writeAndSave(plainManager, kFlash, QStringLiteral("Red eye")));
+    EXPECT_EQ(value(plain, kFlash), QStringLiteral("65"));
+    EXPECT_TRUE(value(plain, QStringLiteral("Exif.Fujifilm.FlashMode")).isNull());
+}
+
+TEST_F(TAVMetadataWritterMgrTest, LabelTablesOfStandardTagsWriteTheStandardNumbers)
+{
+    const QString path = imageWith({});
+    TAVMetadataWritterMgr manager(path);
+    const QString metering = QStringLiteral("Exif.Photo.MeteringMode");
+
+    EXPECT_TRUE(writeAndSave(manager, metering, QStringLiteral("Partial")));
+    EXPECT_EQ(value(path, metering), QStringLiteral("6"));
+    EXPECT_TRUE(writeAndSave(manager, metering, QStringLiteral("Matrix")));
+    EXPECT_EQ(value(path, metering), QStringLiteral("5"));
+
+    const QString balance = QStringLiteral("Exif.Photo.WhiteBalance");
+    EXPECT_TRUE(writeAndSave(manager, balance, QStringLiteral("Shade")));
+    EXPECT_EQ(value(path, balance), QStringLiteral("1"));
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.LightSource")), QStringLiteral("11"));
+
+    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.Saturation"), QStringLiteral("High")));
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.Saturation")), QStringLiteral("2"));
+    EXPECT_FALSE(writeAndSave(manager, QStringLiteral("Exif.Photo.Contrast"), QStringLiteral("Vivid")));
+
+    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.SensingMethod"), QStringLiteral("Trilinear")));
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.SensingMethod")), QStringLiteral("7"));
+
+    const QJsonObject tags = ExifTool::read(path, {QStringLiteral("-n")});
+    EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:MeteringMode")).toInt(), 5);
+    EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:LightSource")).toInt(), 11);
+
+    EXPECT_FALSE(writeAndSave(manager, balance, QStringLiteral("Tungsten")));
+}
+
+TEST_F(TAVMetadataWritterMgrTest, ExposureProgramAndFocusFollowTheMakerNote)
+{
+    const QString program = QStringLiteral("Exif.Photo.ExposureProgram");
+    const QString range = QStringLiteral("Exif.Photo.SubjectDistanceRange");
+
+    const QString nikon = imageWith({tag("Exif.Image.Make", "NIKON CORPORATION"), tag("Exif.Nikon3.Quality", "FINE"),
+                                     tag("Exif.Nikon3.Focus", "AF-S"), tag("Exif.Photo.ExposureProgram", "3")});
+    TAVMetadataWritterMgr nikonManager(nikon);
+    EXPECT_TRUE(writeAndSave(nikonManager, program, QStringLiteral("Automatic")));
+    EXPECT_EQ(value(nikon, QStringLiteral("Exif.Nikon3.VariProgram")), QStringLiteral("AUTO"));
+    EXPECT_EQ(value(nikon, program), QStringLiteral("0"));
+    EXPECT_TRUE(writeAndSave(nikonManager, program, QStringLiteral("Night Scene")));
+    EXPECT_EQ(value(nikon, QStringLiteral("Exif.Nikon3.VariProgram")), QStringLiteral("NIGHT SCENE"));
+    EXPECT_TRUE(writeAndSave(nikonManager, range, QStringLiteral("Manual")));
+    EXPECT_EQ(value(nikon, QStringLiteral("Exif.Nikon3.Focus")), QStringLiteral("MANUAL"));
+    EXPECT_TRUE(ExifTool::warnings(nikon).isEmpty()) << ExifTool::warnings(nikon).join(QLatin1Char('\n')).toStdString();
+
+    const QString plain = imageWith({});
+    TAVMetadataWritterMgr plainManager(plain);
+    EXPECT_TRUE(writeAndSave(plainManager, program, QStringLiteral("Automatic")));
+    EXPECT_EQ(value(plain, program), QStringLiteral("2"));
+    // The standard tag has no "auto focus" value: only the clear's "unknown" remains.
+    EXPECT_TRUE(writeAndSave(plainManager, range, QStringLiteral("Auto")));
+    EXPECT_EQ(value(plain, range), QStringLiteral("0"));
+    EXPECT_TRUE(writeAndSave(plainManager, range, QStringLiteral("Infinity")));
+    EXPECT_EQ(value(plain, range), QStringLiteral("3"));
+}
+
+TEST_F(TAVMetadataWritterMgrTest, SensitivityGoesWhereTheCameraKeptItAndMakerCopiesGo)
+{
+    const QString iso = QStringLiteral("Exif.Photo.ISOSpeedRatings");
+    const QString index = QStringLiteral("Exif.Photo.ExposureIndex");
+
+    const QString indexOnly = imageWith({tag("Exif.Photo.ExposureIndex", "100/1")});
+    TAVMetadataWritterMgr indexManager(indexOnly);
+    EXPECT_TRUE(writeAndSave(indexManager, iso, QStringLiteral("200")));
+    EXPECT_EQ(value(indexOnly, index), QStringLiteral("200/1"));
+    EXPECT_TRUE(value(indexOnly, iso).isNull());
+
+    // The erase list starts with a key this library rejects; the Nikon copy
+    // after it must still go.
+    const QString nikon = imageWith({tag("Exif.Image.Make", "NIKON CORPORATION"), tag("Exif.Nikon3.Quality", "FINE"),
+                                     tag("Exif.Nikon3.ISOSpeed", "0 800")});
+    TAVMetadataWritterMgr nikonManager(nikon);
+    EXPECT_TRUE(writeAndSave(nikonManager, iso, QStringLiteral("200")));
+    EXPECT_EQ(value(nikon, iso), QStringLiteral("200"));
+    EXPECT_TRUE(value(nikon, index).isNull());
+    EXPECT_TRUE(value(nikon, QStringLiteral("Exif.Nikon3.ISOSpeed")).isNull());
+}
+
+TEST_F(TAVMetadataWritterMgrTest, ClearsSetUnknownValuesAndEraseTheMakersCopies)
+{
+    const QString path = imageWith({tag("Exif.Image.Make", "FUJIFILM"), tag("Exif.Fujifilm.Tone", "256"),
+                                    tag("Exif.Fujifilm.Color", "0"), tag("Exif.Photo.Contrast", "2"),
+                                    tag("Exif.Photo.SensingMethod", "2"), tag("Exif.Photo.FNumber", "28/10"),
+                                    tag("Exif.Photo.ApertureValue", "3/1")});
+    TAVMetadataWritterMgr manager(path);
+    EXPECT_TRUE(manager.clearOneMetadata(QStringLiteral("Exif.Photo.Contrast")));
+    EXPECT_TRUE(manager.clearOneMetadata(QStringLiteral("Exif.Photo.SensingMethod")));
+    EXPECT_TRUE(manager.clearOneMetadata(QStringLiteral("Exif.Photo.FNumber")));
+    ASSERT_TRUE(manager.saveMetadataToImage());
+
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.Contrast")), QStringLiteral("3"));
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Fujifilm.Tone")).isNull());
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.SensingMethod")), QStringLiteral("1"));
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Fujifilm.Color")), QStringLiteral("0"));
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.FNumber")).isNull());
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.ApertureValue")).isNull());
+}
+
+TEST_F(TAVMetadataWritterMgrTest, DatesGoBackToTheExifFormOrAreErasedOrRefused)
+{
+    const QString path = imageWith({tag("Exif.Image.DateTime", "2001:01:01 01:01:01"),
+                                    tag("Exif.Photo.DateTimeOriginal", "2001:01:01 01:01:01"),
+                                    tag("Exif.Photo.DateTimeDigitized", "2001:01:01 01:01:01")});
+    TAVMetadataWritterMgr manager(path);
+
+    EXPECT_TRUE(writeAndSave(manager, kImageDateTime, QStringLiteral("2015-03-01 10:20:30")));
+    for (const QString& key : {kImageDateTime, kDateTimeOriginal, kDateTimeDigitized}) {
+        EXPECT_EQ(value(path, key), QStringLiteral("2015:03:01 10:20:30")) << key.toStdString();
+    }
+
+    EXPECT_FALSE(writeAndSave(manager, kImageDateTime, QStringLiteral("first of March")));
+    EXPECT_EQ(value(path, kDateTimeOriginal), QStringLiteral("2015:03:01 10:20:30"));
+
+    EXPECT_TRUE(writeAndSave(manager, kDateTimeOriginal, QStringLiteral("2016-04-02 11:21:31")));
+    EXPECT_EQ(value(path, kDateTimeOriginal), QStringLiteral("2016:04:02 11:21:31"));
+    EXPECT_EQ(value(path, kImageDateTime), QStringLiteral("2015:03:01 10:20:30"));
+
+    // A cleared date arrives as an empty date and time joined by a blank.
+    EXPECT_TRUE(writeAndSave(manager, kImageDateTime, QStringLiteral(" ")));
+    for (const QString& key : {kImageDateTime, kDateTimeOriginal, kDateTimeDigitized}) {
+        EXPECT_TRUE(value(path, key).isNull()) << key.toStdString();
+    }
+}
+
+TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsWithoutTouchingTheCallersEntity)
+{
+    const QString path = imageWith({tag("Exif.Photo.FocalLength", "50/1"), tag("Exif.Photo.ExposureTime", "1/60"),
+                                    tag("Exif.Photo.ShutterSpeedValue", "6/1")});
+    TAVMetadataWritterMgr manager(path);
+    const TAVEntityPtr aperture = TAVEntity::entityWithValue(QStringLiteral("2.8"), QStringLiteral("Exif.Photo.FNumber"));
+
+    EXPECT_TRUE(manager.setAperture(aperture));
+    EXPECT_EQ(aperture->value(), QStringLiteral("2.8"));
+    EXPECT_TRUE(manager.setAperture(aperture));
+    EXPECT_TRUE(manager.writeMetadat(QStringLiteral("1/250"), QStringLiteral("Exif.Photo.ExposureTime")));
+    EXPECT_TRUE(manager.writeMetadat(QString(""), QStringLiteral("Exif.Photo.FocalLength")));
+    EXPECT_TRUE(manager.writeMetadat(QStringLiteral("version 2.2.0.0"), QStringLiteral("Exif.GPSInfo.GPSVersionID")));
+    ASSERT_TRUE(manager.saveMetadataToImage());
+
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.FNumber")), QStringLiteral("28/10"));
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.ExposureTime")), QStringLiteral("1/250"));
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.ShutterSpeedValue")).isNull());
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.FocalLength")).isNull());
+    EXPECT_EQ(value(path, QStringLiteral("Exif.GPSInfo.GPSVersionID")), QStringLiteral("2 2 0 0"));
+}
+
+TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
+{
+    const QString path = imageWith({tag("Exif.Image.Artist", "Old"), tag("Exif.Image.Copyright", "Old")});
+    TAVMetadataWritterMgr manager(path);
+    const auto make = [](const char* key, const char* text, bool clear = false) {
+        TAVEntityPtr entity = TAVEntity::entityWithValue(QString::fromUtf8(text), QString::fromLatin1(key));
+        entity->setIsClear(clear);
+        return entity;
+    };
+    const QList<TAVEntityPtr> batch = {
+        make("Exif.Photo.Contrast", "Vivid"),
+        make("Exif.Image.Artist", "Ann"),
+        make("Exif.Image.Copyright", "", true),
+        make("Xmp.dc.title", "Harbour"),
+        make("Summary.ImageSize", "64 x 48"),
+        make("Iptc.Application2.Caption", "Boats at dawn"),
+    };
+
+    EXPECT_EQ(manager.batchWriteMetadata(batch, false), QStringList{QStringLiteral("Exif.Photo.Contrast")});
+    EXPECT_EQ(manager.batchWriteMetadata(batch, true), QStringList{QStringLiteral("Exif.Photo.Contrast")});
+    EXPECT_FALSE(manager.writeMetadat(QStringLiteral("x"), QString()));
+    ASSERT_TRUE(manager.saveMetadataToImage());
+
+    const QJsonObject tags = ExifTool::read(path);
+    EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann"));
+    EXPECT_FALSE(tags.contains(QStringLiteral("IFD0:Copyright")));
+    EXPECT_EQ(tags.value(QStringLiteral("XMP-dc:Title")).toString(), QStringLiteral("Harbour"));
+    EXPECT_EQ(tags.value(QStringLiteral("IPTC:Caption-Abstract")).toString(), QStringLiteral("Boats at dawn"));
+}
+
+TEST_F(TAVMetadataWritterMgrTest, ARealCameraFilesMakerNoteSurvivesAWrite)
+{
+    const QString path = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
+    ASSERT_FALSE(path.isEmpty());
+    const int canonTagsBefore = [&] {
+        int count = 0;
+        const QJsonObject tags = ExifTool::read(path);
+        for (auto it = tags.begin(); it != tags.end(); ++it) {
+            count += it.key().startsWith(QLatin1String("Canon:")) ? 1 : 0;
+        }
+        return count;
+    }();
+    ASSERT_GT(canonTagsBefore, 10);
+
+    TAVMetadataWritterMgr manager(path);
+    EXPECT_TRUE(manager.batchWriteMetadata({TAVEntity::entityWithValue(QStringLiteral("Ann"), QStringLiteral("Exif.Image.Artist")),
+                                            TAVEntity::entityWithValue(QStringLiteral("Night Scene"),
+                                                                       QStringLiteral("Exif.Photo.ExposureProgram")),
+                                            TAVEntity::entityWithValue(QStringLiteral("Manual"),
+                                                                       QStringLiteral("Exif.Photo.SubjectDistanceRange"))},
+                                           true)
+                    .isEmpty());
+    ASSERT_TRUE(manager.saveMetadataToImage());
+
+    EXPECT_TRUE(ExifTool::warnings(path).isEmpty()) << ExifTool::warnings(path).join(QLatin1Char('\n')).toStdString();
+    const QJsonObject tags = ExifTool::read(path, {QStringLiteral("-n")});
+    int canonTagsAfter = 0;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        canonTagsAfter += it.key().startsWith(QLatin1String("Canon:")) ? 1 : 0;
+    }
+    EXPECT_GE(canonTagsAfter, canonTagsBefore - 4);
+    EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann"));
+    EXPECT_EQ(tags.value(QStringLiteral("Canon:EasyMode")).toInt(), 5);
+    EXPECT_EQ(tags.value(QStringLiteral("Canon:FocusType")).toInt(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#pragma once
+
+// Reads single values of a file the writer saved, straight through the
+// metadata library (exiftool is the independent check where it matters).
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <exiv2/exiv2.hpp>
+
+namespace WrittenFileProbe {
+
+inline std::unique_ptr<Exiv2::Image> open(const QString& path)
+{
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    return std::unique_ptr<Exiv2::Image>(image.release());
+}
+
+// Every value of the key, in file order (IPTC datasets may repeat).
+inline QStringList values(const QString& path, const QString& key)
+{
+    QStringList result;
+    const std::string name = key.toStdString();
+    const auto image = open(path);
+    if (key.startsWith(QLatin1String("Exif."))) {
+        for (const auto& datum : image->exifData()) {
+            if (datum.key() == name) {
+                result << QString::fromStdString(datum.toString());
+            }
+        }
+    } else if (key.startsWith(QLatin1String("Iptc."))) {
+        for (const auto& datum : image->iptcData()) {
+            if (datum.key() == name) {
+                result << QString::fromStdString(datum.toString());
+            }
+        }
+    } else {
+        for (const auto& datum : image->xmpData()) {
+            if (datum.key() == name) {
+                result << QString::fromStdString(datum.toString());
+            }
+        }
+    }
+    return result;
+}
+
+// The value of the key, or a null text when the file lacks it.
+inline QString value(const QString& path, const QString& key)
+{
+    const QStringList found = values(path, key);
+    return found.isEmpty() ? QString() : found.first();
+}
+
+}  // namespace WrittenFileProbe
