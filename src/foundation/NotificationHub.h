@@ -11,13 +11,6 @@
 #include <thread>
 #include <vector>
 
-// A notification as observers receive it.
-struct Notification {
-    QString name;
-    const void* sender = nullptr;  // who posted it (may be null); never dereferenced here
-    QVariantMap userInfo;
-};
-
 // The process-wide notification hub.
 //
 // Callers rely on:
@@ -30,6 +23,15 @@ struct Notification {
 //   (also the handler's own) works; two threads must not, from inside handlers,
 //   remove each other's running observations at the same moment.
 // - Observers may add or remove observers and post from inside a handler.
+
+// A notification as observers receive it.
+struct Notification {
+    QString name;
+    const void* sender = nullptr;  // who posted it (may be null); never dereferenced here
+    QVariantMap userInfo;
+};
+
+// Use defaultHub() in the application; separate hubs serve tests.
 class NotificationHub {
 public:
     using Handler = std::function<void(const Notification&)>;

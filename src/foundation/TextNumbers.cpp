@@ -52,7 +52,7 @@ Int leadingInteger(const QString& text)
 
 // The numeric prefix as plain ASCII without a leading "+", ready for from_chars.
 // Returns the prefix end (0 when there is no number).
-int numericPrefix(const QString& text, std::string* ascii)
+int numericPrefix(const QString& text, std::string& ascii)
 {
     int i = skipSpace(text);
     const int start = i;
@@ -93,13 +93,11 @@ int numericPrefix(const QString& text, std::string* ascii)
             i = j;
         }
     }
-    if (ascii) {
-        QString prefix = text.mid(start, i - start);
-        if (prefix.startsWith(QLatin1Char('+'))) {
-            prefix.remove(0, 1);
-        }
-        *ascii = prefix.toStdString();
+    QString prefix = text.mid(start, i - start);
+    if (prefix.startsWith(QLatin1Char('+'))) {
+        prefix.remove(0, 1);
     }
+    ascii = prefix.toStdString();
     return i;
 }
 
@@ -107,7 +105,7 @@ template <typename Real>
 Real leadingReal(const QString& text)
 {
     std::string ascii;
-    if (numericPrefix(text, &ascii) == 0) {
+    if (numericPrefix(text, ascii) == 0) {
         return 0;
     }
     Real value = 0;
@@ -195,9 +193,4 @@ QString TextNumbers::stringFromDouble(double value, int decimals)
     }
     // QString::number always formats in the C locale.
     return QString::number(value, 'f', decimals < 0 ? 0 : decimals);
-}
-
-int TextNumbers::numericPrefixLength(const QString& text)
-{
-    return numericPrefix(text, nullptr);
 }

@@ -28,8 +28,4 @@ public:
     static QString stringFromFloat(float value);
     // Fixed notation with the given number of decimals, as "%.Nf" would give.
     static QString stringFromDouble(double value, int decimals);
-
-    // The length of the numeric prefix that doubleValue reads, counted from the
-    // start of the text (leading white space included); 0 when there is none.
-    static int numericPrefixLength(const QString& text);
 };
