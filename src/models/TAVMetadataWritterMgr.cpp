@@ -531,10 +531,9 @@ bool TAVMetadataWritterMgr::setExposureProgram(const TAVEntityPtr& entity)
         return position == 11 ? writeValue(QStringLiteral("Exif.Fujifilm.PictureMode"), QStringLiteral("5")) : true;
     }
     if (MakerNoteIdentifier::isCanon(maker) && (position == 11 || position == 12)) {
-        // The easy mode is read only when the camera's program says "easy"
-        // (0); the clear above erased that program, so it is written again.
-        return writeValues({{kCanonExposureProgram, QStringLiteral("0")},
-                            {kCanonEasyMode, position == 11 ? QStringLiteral("5") : QStringLiteral("10")}});
+        // The clear above emptied the camera's own program, which reads as 0
+        // ("easy mode"), so the easy mode decides what shows.
+        return writeValue(kCanonEasyMode, position == 11 ? QStringLiteral("5") : QStringLiteral("10"));
     }
     return true;
 }
