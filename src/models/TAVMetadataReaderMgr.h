@@ -3,8 +3,10 @@
 #include "models/TAVEntity.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -74,6 +76,42 @@ public:
     bool getGPSLatitudeDecimalValue(double& degree, double& minutes, double& secondes) const;
     bool getGPSLongitudeDecimalValue(double& degree, double& minutes, double& secondes) const;
 
+    // Camera values derived from the standard tag first, then from the maker
+    // notes of Canon, Nikon, Fujifilm, Olympus and Sigma cameras. Texts are null
+    // when nothing gives a value; labels come from the value-label tables.
+    QString getShutterSpeed() const;
+    QString getAperture() const;
+    QString getSensitivity() const;
+    QString getFlash() const;
+    QString getSensor() const;
+    QString getFocusMode() const;
+    QString getMeteringMode() const;
+    QString getExposureProgram() const;
+    // "" when the file gives no value.
+    QString getSubjectDistance() const;
+    QString getFocalLength() const;
+    QString getFocalLength35() const;
+    QString getDigitalZoom() const;
+
+    // Label and icon name of a derived value, under the keys below.
+    using LabelAndIcon = QMap<QString, QString>;
+    static constexpr const char* kValueKey = "com.tav.value";
+    static constexpr const char* kImageNameKey = "com.tav.ImageName";
+    LabelAndIcon getWhitebalance() const;
+    LabelAndIcon getContrast() const;
+    LabelAndIcon getSaturation() const;
+    LabelAndIcon getSharpness() const;
+
+    // Which exposure programs (13 codes) and focus settings (6 codes) the user
+    // may choose for this camera.
+    std::array<bool, 13> validExposureProgramSettings() const;
+    std::array<bool, 6> validFocusSettings() const;
+
+    // Sidecar export of all metadata of `srcPath` into "<folder>/<base>.exv";
+    // see SidecarExporter.
+    static int32_t exportMetadata(uint64_t type, const QString& srcPath, const QString& folder);
+    static int32_t doExportMetadata(int32_t argc, const char* const argv[]);
+
     // Rewrites the three EXIF date rows of the kept list in the application's
     // date form (see getConvertDatetimeString).
     void modifyDateFormat();
@@ -89,6 +127,19 @@ private:
     // value as it is (possibly null).
     QString firstValueOf(std::initializer_list<const char*> keys) const;
     QList<TAVEntityPtr> readAllFamilies();
+    // The maker-note identifier of the file (see MakerNoteIdentifier); reads
+    // the file's EXIF data again.
+    int32_t makerNoteIdentifier() const;
+    int flashCode() const;
+    int exposureProgramCode() const;
+    int whiteBalanceCode() const;
+    int contrastCode() const;
+    int saturationCode() const;
+    int sharpnessCode() const;
+    int focusModeCode() const;
+    int meteringModeCode() const;
+    int sensingMethodCode() const;
+
     std::unique_ptr<TAVExifReader> exifReader_;
     std::unique_ptr<TAVIPTCReader> iptcReader_;
     std::unique_ptr<TAVXmpReader> xmpReader_;

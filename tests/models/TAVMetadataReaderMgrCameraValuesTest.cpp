@@ -1,0 +1,180 @@
+// Camera values the exposure tab shows, derived from standard tags and from
+// real maker notes that the metadata library writes for the given Make.
+#include "models/TAVMetadataReaderMgr.h"
+
+#include "models/TAVKeyLists.h"
+
+#include "support/ExifTool.h"
+#include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using ImageFixtures::Tag;
+
+class TAVMetadataReaderMgrCameraValuesTest : public TempFolderTest {
+protected:
+    // A new file with the tags, read as the image object reads it.
+    std::unique_ptr<TAVMetadataReaderMgr> cameraWith(const std::vector<std::pair<const char*, const char*>>& tags)
+    {
+        std::vector<Tag> list;
+        for (const auto& [key, value] : tags) {
+            list.push_back({QString::fromLatin1(key), QString::fromLatin1(value), std::nullopt});
+        }
+        const QString path = tempPath(QStringLiteral("camera-%1.jpg").arg(++files_));
+        EXPECT_TRUE(ImageFixtures::makeImageWithTags(path, list));
+        auto manager = std::make_unique<TAVMetadataReaderMgr>(path);
+        testing::internal::CaptureStdout();
+        manager->readAllMetadata();
+        testing::internal::GetCapturedStdout();
+        return manager;
+    }
+
+    int files_ = 0;
+};
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, ShutterSpeedAndAperture)
+{
+    EXPECT_EQ(cameraWith({{"Exif.Photo.ExposureTime", "10/2000"}})->getShutterSpeed(), QStringLiteral("1/200"));
+    EXPECT_EQ(cameraWith({{"Exif.Photo.ExposureTime", "30/10"}})->getShutterSpeed(), QStringLiteral("3/1"));
+    EXPECT_EQ(cameraWith({{"Exif.Photo.ShutterSpeedValue", "7/1"}})->getShutterSpeed(), QStringLiteral("1/128 sec"));
+    // Four seconds; the APEX value is negative.
+    EXPECT_EQ(cameraWith({{"Exif.Photo.ShutterSpeedValue", "-2/1"}})->getShutterSpeed(), QStringLiteral("4/1 sec"));
+    EXPECT_TRUE(cameraWith({{"Exif.Photo.ExposureTime", "1/0"}})->getShutterSpeed().isNull());
+    EXPECT_TRUE(cameraWith({{"Exif.Photo.ShutterSpeedValue", "400/1"}})->getShutterSpeed().isNull());
+
+    EXPECT_EQ(cameraWith({{"Exif.Photo.FNumber", "28/10"}})->getAperture(), QStringLiteral("2.80"));
+    EXPECT_EQ(cameraWith({{"Exif.Photo.ApertureValue", "3/1"}})->getAperture(), QStringLiteral("2.83"));
+    EXPECT_TRUE(cameraWith({{"Exif.Photo.FNumber", "28/0"}})->getAperture().isNull());
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, FlashBitPatterns)
+{
+    const QStringList& labels = TAVKeyLists::flashLabels();
+    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "25"}})->getFlash(), labels.at(2)); // fired, auto
+    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "24"}})->getFlash(), labels.at(1)); // auto, did not fire
+    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "16"}})->getFlash(), labels.at(4)); // suppressed
+    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "65"}})->getFlash(), labels.at(5)); // red-eye
+    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "9"}})->getFlash(), labels.at(3)); // forced
+    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "Acme"}})->getFlash(), QStringLiteral("Unknown"));
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, SensitivityFromStandardAndNikonTags)
+{
+    EXPECT_EQ(cameraWith({{"Exif.Photo.ISOSpeedRatings", "400"}})->getSensitivity(), QStringLiteral("400"));
+    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.ISOSpeed", "4"}})->getSensitivity(),
+        QStringLiteral("320"));
+    EXPECT_EQ(
+        cameraWith({{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.ISOSpeed", "0 800"}})->getSensitivity(),
+        QStringLiteral("800"));
+    EXPECT_TRUE(cameraWith({{"Exif.Image.Make", "Acme"}})->getSensitivity().isNull());
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, WhiteBalanceAndTheOtherAdjustmentsCarryTheirIcons)
+{
+    using Mgr = TAVMetadataReaderMgr;
+    const auto shade
+        = cameraWith({{"Exif.Photo.WhiteBalance", "1"}, {"Exif.Photo.LightSource", "10"}})->getWhitebalance();
+    EXPECT_EQ(shade.value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Shade"));
+    EXPECT_EQ(shade.value(QLatin1String(Mgr::kImageNameKey)), QStringLiteral("whiteBalance_shade"));
+    EXPECT_EQ(cameraWith({{"Exif.Photo.WhiteBalance", "0"}, {"Exif.Photo.LightSource", "10"}})
+                  ->getWhitebalance()
+                  .value(QLatin1String(Mgr::kValueKey)),
+        QStringLiteral("Auto"));
+    // Manual without a light source asks the maker notes; with none there it is unknown.
+    const auto unknown = cameraWith({{"Exif.Photo.WhiteBalance", "1"}})->getWhitebalance();
+    EXPECT_EQ(unknown.value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Unknown"));
+    EXPECT_EQ(unknown.value(QLatin1String(Mgr::kImageNameKey)), QStringLiteral(""));
+    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Photo.WhiteBalance", "1"},
+                             {"Exif.Fujifilm.WhiteBalance", "512"}})
+                  ->getWhitebalance()
+                  .value(QLatin1String(Mgr::kValueKey)),
+        QStringLiteral("Shade"));
+
+    // The standard tag decides, even with a value outside its table.
+    auto standard
+        = cameraWith({{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Photo.Contrast", "5"}, {"Exif.Fujifilm.Tone", "256"}});
+    EXPECT_EQ(standard->getContrast().value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Unknown"));
+    auto maker = cameraWith({{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.Tone", "256"},
+        {"Exif.Fujifilm.Color", "512"}, {"Exif.Fujifilm.Sharpness", "3"}});
+    EXPECT_EQ(maker->getContrast().value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Hard"));
+    EXPECT_EQ(maker->getSaturation().value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Low"));
+    EXPECT_EQ(maker->getSharpness().value(QLatin1String(Mgr::kImageNameKey)), QStringLiteral("sharpness_normal"));
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, ExposureProgramAndFocusFollowTheMakerNote)
+{
+    const QStringList& programs = TAVKeyLists::exposureProgramLabels();
+    auto nikon = cameraWith({{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.Quality", "FINE"},
+        {"Exif.Photo.ExposureProgram", "2"}});
+    EXPECT_EQ(nikon->getExposureProgram(), programs.at(3)); // Nikon's flexible program
+    const std::array<bool, 13> nikonPrograms = nikon->validExposureProgramSettings();
+    for (int code : {3, 10, 11, 12}) {
+        EXPECT_TRUE(nikonPrograms[code]) << code;
+    }
+    const std::array<bool, 6> nikonFocus = nikon->validFocusSettings();
+    EXPECT_TRUE(nikonFocus[1] && nikonFocus[2]);
+
+    auto canon = cameraWith(
+        {{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "0"}, {"Exif.CanonCs.EasyMode", "10"}});
+    EXPECT_EQ(canon->getExposureProgram(), programs.at(12)); // easy mode "close up"
+    const std::array<bool, 13> canonPrograms = canon->validExposureProgramSettings();
+    EXPECT_TRUE(canonPrograms[11] && canonPrograms[12]);
+    EXPECT_FALSE(canonPrograms[3] || canonPrograms[10]);
+
+    auto plain = cameraWith({{"Exif.Image.Make", "Acme"}, {"Exif.Photo.ExposureProgram", "2"}});
+    EXPECT_EQ(plain->getExposureProgram(), programs.at(2));
+    const std::array<bool, 13> plainPrograms = plain->validExposureProgramSettings();
+    EXPECT_FALSE(plainPrograms[3] || plainPrograms[10] || plainPrograms[11] || plainPrograms[12]);
+    EXPECT_TRUE(plainPrograms[0] && plainPrograms[9]);
+    const std::array<bool, 6> plainFocus = plain->validFocusSettings();
+    EXPECT_FALSE(plainFocus[1] || plainFocus[2]);
+    EXPECT_TRUE(plainFocus[0] && plainFocus[3] && plainFocus[5]);
+    // No maker tag at all gives no exposure program, not a guessed one.
+    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "Acme"}})->getExposureProgram(), QStringLiteral("Unknown"));
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, DistancesAndLengthsRoundToWholeNumbers)
+{
+    EXPECT_EQ(cameraWith({{"Exif.Photo.SubjectDistance", "26/10"}})->getSubjectDistance(), QStringLiteral("3"));
+    EXPECT_EQ(cameraWith({{"Exif.Photo.SubjectDistance", "0/1"}})->getSubjectDistance(), QStringLiteral(""));
+    EXPECT_EQ(cameraWith({{"Exif.Photo.SubjectDistance", "4294967295/1"}})->getSubjectDistance(), QStringLiteral(""));
+    auto lens = cameraWith({{"Exif.Photo.FocalLength", "213/10"}, {"Exif.Photo.FocalLengthIn35mmFilm", "105"},
+        {"Exif.Photo.DigitalZoomRatio", "0/1"}});
+    EXPECT_EQ(lens->getFocalLength(), QStringLiteral("21"));
+    EXPECT_EQ(lens->getFocalLength35(), QStringLiteral("105"));
+    EXPECT_EQ(lens->getDigitalZoom(), QStringLiteral("1"));
+    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "Acme"}})->getFocalLength(), QStringLiteral(""));
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, TheRealCanonSampleReadsAsExifToolReports)
+{
+    if (!ExifTool::available()) {
+        GTEST_SKIP() << "exiftool is not installed";
+    }
+    const QString path = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
+    ASSERT_FALSE(path.isEmpty());
+    const QJsonObject shown = ExifTool::read(path);
+    const QJsonObject numbers = ExifTool::read(path, {QStringLiteral("-n")});
+    TAVMetadataReaderMgr manager(path);
+    testing::internal::CaptureStdout();
+    manager.readAllMetadata();
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(manager.getShutterSpeed(), shown.value(QStringLiteral("ExifIFD:ExposureTime")).toString());
+    EXPECT_EQ(
+        manager.getAperture(), QString::asprintf("%.2f", numbers.value(QStringLiteral("ExifIFD:FNumber")).toDouble()));
+    EXPECT_EQ(manager.getFocalLength(),
+        QString::asprintf("%.0f", numbers.value(QStringLiteral("ExifIFD:FocalLength")).toDouble()));
+    EXPECT_TRUE(shown.value(QStringLiteral("ExifIFD:Flash")).toString().contains(manager.getFlash()));
+    EXPECT_EQ(numbers.value(QStringLiteral("ExifIFD:SensingMethod")).toInt(), 2);
+    EXPECT_EQ(manager.getSensor(), QStringLiteral("One chip area"));
+    EXPECT_EQ(numbers.value(QStringLiteral("ExifIFD:MeteringMode")).toInt(), 2);
+    EXPECT_EQ(manager.getMeteringMode(), QStringLiteral("Center Weighted"));
+    EXPECT_EQ(manager.getFocusMode(), QStringLiteral("Auto"));
+    const std::array<bool, 6> focus = manager.validFocusSettings();
+    EXPECT_TRUE(focus[1] && focus[2]);
+}
+
+} // namespace
