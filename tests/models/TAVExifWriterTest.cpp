@@ -136,20 +136,6 @@ TEST_F(TAVExifWriterTest, KeywordsAreOneDatasetPerWordAndAClearTakesThemAll)
     EXPECT_TRUE(values(path, QStringLiteral("Iptc.Application2.Keywords")).isEmpty());
 }
 
-TEST_F(TAVExifWriterTest, AnEraseListGoesOnPastAKeyTheLibraryRejects)
-{
-    const QString path = imageWith({
-        {QStringLiteral("Exif.Image.Artist"), QStringLiteral("Ann"), std::nullopt},
-        {QStringLiteral("Exif.Image.Copyright"), QStringLiteral("Ann 2020"), std::nullopt},
-    });
-    TAVExifWriter writer(path);
-    EXPECT_FALSE(writer.clearMetadata({QStringLiteral("Exif.Image.Artist"), QStringLiteral("Exif.CanonCs1.FlashMode"),
-                                       QStringLiteral("Exif.Image.Copyright")}));
-    ASSERT_TRUE(writer.saveModifiedMetadata());
-    EXPECT_TRUE(value(path, QStringLiteral("Exif.Image.Artist")).isNull());
-    EXPECT_TRUE(value(path, QStringLiteral("Exif.Image.Copyright")).isNull());
-}
-
 TEST_F(TAVExifWriterTest, XmpLanguageAlternativeChangesOnlyItsDefaultText)
 {
     const QString path = imageWith({});

@@ -1,6 +1,8 @@
 #include "models/TAVMetadataWritterMgr.h"
 
 #include "models/TAVCVSParaser.h"
+#include "models/TAVKeyLists.h"
+#include "models/TAVMetadataReaderMgr.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
@@ -8,6 +10,8 @@
 #include "WrittenFileProbe.h"
 
 #include <QFile>
+
+#include <functional>
 
 namespace {
 
@@ -188,8 +192,16 @@ TEST_F(TAVMetadataWritterMgrTest, DatesGoBackToTheExifFormOrAreErasedOrRefused)
     EXPECT_EQ(value(path, kDateTimeOriginal), QStringLiteral("2016:04:02 11:21:31"));
     EXPECT_EQ(value(path, kImageDateTime), QStringLiteral("2015:03:01 10:20:30"));
 
-    // A cleared date arrives as an empty date and time joined by a blank.
+    // A cleared date arrives as an empty date and time joined by a blank, or
+    // as a clear of the date key.
     EXPECT_TRUE(writeAndSave(manager, kImageDateTime, QStringLiteral(" ")));
+    for (const QString& key : {kImageDateTime, kDateTimeOriginal, kDateTimeDigitized}) {
+        EXPECT_TRUE(value(path, key).isNull()) << key.toStdString();
+    }
+    EXPECT_TRUE(writeAndSave(manager, kImageDateTime, QStringLiteral("2015:03:01 10:20:30")));
+    EXPECT_EQ(value(path, kDateTimeDigitized), QStringLiteral("2015:03:01 10:20:30"));
+    EXPECT_TRUE(manager.clearOneMetadata(kImageDateTime));
+    ASSERT_TRUE(manager.saveMetadataToImage());
     for (const QString& key : {kImageDateTime, kDateTimeOriginal, kDateTimeDigitized}) {
         EXPECT_TRUE(value(path, key).isNull()) << key.toStdString();
     }
@@ -219,7 +231,8 @@ TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsWithoutTouchingTheCaller
 
 TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
 {
-    const QString path = imageWith({tag("Exif.Image.Artist", "Old"), tag("Exif.Image.Copyright", "Old")});
+    const QString path = imageWith(
+        {tag("Exif.Image.Artist", "Old"), tag("Exif.Image.Copyright", "Old"), tag("Xmp.dc.source", "Old scan")});
     TAVMetadataWritterMgr manager(path);
     const auto make = [](const char* key, const char* text, bool clear = false) {
         TAVEntityPtr entity = TAVEntity::entityWithValue(QString::fromUtf8(text), QString::fromLatin1(key));
@@ -233,6 +246,7 @@ TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
         make("Xmp.dc.title", "Harbour"),
         make("Summary.ImageSize", "64 x 48"),
         make("Iptc.Application2.Caption", "Boats at dawn"),
+        make("Xmp.dc.source", "", true),
     };
 
     EXPECT_EQ(manager.batchWriteMetadata(batch, false), QStringList{QStringLiteral("Exif.Photo.Contrast")});
@@ -245,6 +259,7 @@ TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
     EXPECT_FALSE(tags.contains(QStringLiteral("IFD0:Copyright")));
     EXPECT_EQ(tags.value(QStringLiteral("XMP-dc:Title")).toString(), QStringLiteral("Harbour"));
     EXPECT_EQ(tags.value(QStringLiteral("IPTC:Caption-Abstract")).toString(), QStringLiteral("Boats at dawn"));
+    EXPECT_FALSE(tags.contains(QStringLiteral("XMP-dc:Source")));
 }
 
 TEST_F(TAVMetadataWritterMgrTest, ARealCameraFilesMakerNoteSurvivesAWrite)
@@ -281,6 +296,133 @@ TEST_F(TAVMetadataWritterMgrTest, ARealCameraFilesMakerNoteSurvivesAWrite)
     EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann"));
     EXPECT_EQ(tags.value(QStringLiteral("Canon:EasyMode")).toInt(), 5);
     EXPECT_EQ(tags.value(QStringLiteral("Canon:FocusType")).toInt(), 0);
+}
+
+// Every label a tab offers for a camera reads back as the same label after a
+// save, through the same derived-value rules the exposure tab uses.
+class LabelRoundTripTest : public TAVMetadataWritterMgrTest {
+protected:
+    using Getter = std::function<QString(const TAVMetadataReaderMgr&)>;
+
+    // Writes each label (by its position in `labels`) into `key` of the file
+    // and reads it back; returns the labels that did not come back.
+    QStringList labelsLost(const QString& path, const QString& key, const QStringList& labels,
+                           const QList<int>& positions, const Getter& read)
+    {
+        QStringList lost;
+        TAVMetadataWritterMgr manager(path);
+        for (const int position : positions) {
+            const QString label = labels.at(position);
+            EXPECT_TRUE(writeAndSave(manager, key, label)) << label.toStdString();
+            TAVMetadataReaderMgr reader(path);
+            reader.readAllMetadata();
+            const QString back = read(reader);
+            if (back != label) {
+                lost << QStringLiteral("%1 -> %2").arg(label, back);
+            }
+        }
+        return lost;
+    }
+
+    static QList<int> positions(int from, int to)
+    {
+        QList<int> result;
+        for (int position = from; position <= to; ++position) {
+            result << position;
+        }
+        return result;
+    }
+
+    static Getter valueOf(TAVMetadataReaderMgr::LabelAndIcon (TAVMetadataReaderMgr::*getter)() const)
+    {
+        return [getter](const TAVMetadataReaderMgr& reader) {
+            return (reader.*getter)().value(QString::fromLatin1(TAVMetadataReaderMgr::kValueKey));
+        };
+    }
+
+    static Getter textOf(QString (TAVMetadataReaderMgr::*getter)() const)
+    {
+        return [getter](const TAVMetadataReaderMgr& reader) { return (reader.*getter)(); };
+    }
+};
+
+TEST_F(LabelRoundTripTest, StandardTagLabelsComeBackOnAnyCamera)
+{
+    const QString path = imageWith({});
+    const auto check = [&](const char* key, const QStringList& labels, const QList<int>& which, const Getter& read) {
+        EXPECT_EQ(labelsLost(path, QString::fromLatin1(key), labels, which, read), QStringList()) << key;
+    };
+    check("Exif.Photo.Flash", TAVKeyLists::flashLabels(), positions(1, 5) << 0, textOf(&TAVMetadataReaderMgr::getFlash));
+    check("Exif.Photo.SensingMethod", TAVKeyLists::sensingMethodLabels(), positions(1, 6),
+          textOf(&TAVMetadataReaderMgr::getSensor));
+    check("Exif.Photo.SubjectDistanceRange", TAVKeyLists::focusModeLabels(), positions(3, 5),
+          textOf(&TAVMetadataReaderMgr::getFocusMode));
+    check("Exif.Photo.MeteringMode", TAVKeyLists::meteringModeLabels(), positions(1, 6) << 0,
+          textOf(&TAVMetadataReaderMgr::getMeteringMode));
+    check("Exif.Photo.ExposureProgram", TAVKeyLists::exposureProgramLabels(), QList<int>{1, 2, 4, 5, 6, 7, 8, 9, 0},
+          textOf(&TAVMetadataReaderMgr::getExposureProgram));
+    check("Exif.Photo.WhiteBalance", TAVKeyLists::whiteBalanceLabels(), positions(1, 6) << 0,
+          valueOf(&TAVMetadataReaderMgr::getWhitebalance));
+    check("Exif.Photo.Contrast", TAVKeyLists::contrastLabels(), positions(1, 3) << 0,
+          valueOf(&TAVMetadataReaderMgr::getContrast));
+    check("Exif.Photo.Saturation", TAVKeyLists::saturationLabels(), positions(1, 3) << 0,
+          valueOf(&TAVMetadataReaderMgr::getSaturation));
+    check("Exif.Photo.Sharpness", TAVKeyLists::sharpnessLabels(), positions(1, 3) << 0,
+          valueOf(&TAVMetadataReaderMgr::getSharpness));
+}
+
+TEST_F(LabelRoundTripTest, NumberFieldsComeBackAsTheExposureTabShowsThem)
+{
+    const QString path = imageWith({tag("Exif.Photo.ExposureIndex", "100/1")});
+    TAVMetadataWritterMgr manager(path);
+    const QList<TAVEntityPtr> fields = {
+        TAVEntity::entityWithValue(QStringLiteral("1/200"), QStringLiteral("Exif.Photo.ExposureTime")),
+        TAVEntity::entityWithValue(QStringLiteral("2.8"), QStringLiteral("Exif.Photo.FNumber")),
+        TAVEntity::entityWithValue(QStringLiteral("400"), QStringLiteral("Exif.Photo.ISOSpeedRatings")),
+        TAVEntity::entityWithValue(QStringLiteral("3"), QStringLiteral("Exif.Photo.SubjectDistance")),
+        TAVEntity::entityWithValue(QStringLiteral("50"), QStringLiteral("Exif.Photo.FocalLength")),
+        TAVEntity::entityWithValue(QStringLiteral("75"), QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm")),
+        TAVEntity::entityWithValue(QStringLiteral("2"), QStringLiteral("Exif.Photo.DigitalZoomRatio")),
+    };
+    EXPECT_EQ(manager.batchWriteMetadata(fields, true), QStringList());
+    ASSERT_TRUE(manager.saveMetadataToImage());
+
+    TAVMetadataReaderMgr reader(path);
+    reader.readAllMetadata();
+    EXPECT_EQ(reader.getShutterSpeed(), QStringLiteral("1/200"));
+    EXPECT_EQ(reader.getAperture(), QStringLiteral("2.80"));
+    EXPECT_EQ(reader.getSensitivity(), QStringLiteral("400"));
+    EXPECT_EQ(reader.getSubjectDistance(), QStringLiteral("3"));
+    EXPECT_EQ(reader.getFocalLength(), QStringLiteral("50"));
+    EXPECT_EQ(reader.getFocalLength35(), QStringLiteral("75"));
+    EXPECT_EQ(reader.getDigitalZoom(), QStringLiteral("2"));
+}
+
+TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
+{
+    const QString program = QStringLiteral("Exif.Photo.ExposureProgram");
+    const QString focus = QStringLiteral("Exif.Photo.SubjectDistanceRange");
+    const Getter readProgram = textOf(&TAVMetadataReaderMgr::getExposureProgram);
+    const Getter readFocus = textOf(&TAVMetadataReaderMgr::getFocusMode);
+    const QStringList& programs = TAVKeyLists::exposureProgramLabels();
+    const QStringList& focusModes = TAVKeyLists::focusModeLabels();
+
+    const QString nikon = imageWith({tag("Exif.Image.Make", "NIKON CORPORATION"), tag("Exif.Nikon3.Quality", "FINE")});
+    EXPECT_EQ(labelsLost(nikon, program, programs, QList<int>{2, 3, 10, 11, 12, 1}, readProgram), QStringList());
+    EXPECT_EQ(labelsLost(nikon, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
+
+    const QString fujifilm = imageWith({tag("Exif.Image.Make", "FUJIFILM"), tag("Exif.Fujifilm.Quality", "NORMAL")});
+    EXPECT_EQ(labelsLost(fujifilm, program, programs, QList<int>{11}, readProgram), QStringList());
+    EXPECT_EQ(labelsLost(fujifilm, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
+
+    const QString canon = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
+    EXPECT_EQ(labelsLost(canon, program, programs, QList<int>{11, 12, 2}, readProgram), QStringList());
+    EXPECT_EQ(labelsLost(canon, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
+
+    const QString nikon1 = imageWith({tag("Exif.Image.Make", "NIKON"), tag("Exif.Nikon1.Quality", "FINE")});
+    EXPECT_EQ(labelsLost(nikon1, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
+    const QString sigma = imageWith({tag("Exif.Image.Make", "SIGMA"), tag("Exif.Sigma.SerialNumber", "1234")});
+    EXPECT_EQ(labelsLost(sigma, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
 }
 
 }  // namespace
