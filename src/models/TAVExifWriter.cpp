@@ -8,6 +8,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <optional>
@@ -114,6 +115,26 @@ ValuePtr copyOfValue(const Exiv2::Metadatum& datum)
 {
     auto value = datum.getValue();
     return ValuePtr(value.release());
+}
+
+// IPTC text carries no encoding of its own: without the envelope's coded
+// character set, other programs read it as Latin-1 and show "LÃ¼beck" for
+// "Lübeck". Our texts are UTF-8, so declare it whenever a value needs it and
+// the existing datasets are valid UTF-8 (never mislabel another encoding).
+void markIptcAsUtf8(Exiv2::IptcData& iptcData)
+{
+    static const Exiv2::IptcKey characterSetKey("Iptc.Envelope.CharacterSet");
+    if (iptcData.empty() || iptcData.findKey(characterSetKey) != iptcData.end()) {
+        return;
+    }
+    const bool hasNonAscii = std::any_of(iptcData.begin(), iptcData.end(), [](const Exiv2::Iptcdatum& datum) {
+        const std::string text = datum.toString();
+        return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    });
+    const char* detected = iptcData.detectCharset();
+    if (hasNonAscii && detected && std::string(detected) == "UTF-8") {
+        iptcData["Iptc.Envelope.CharacterSet"] = std::string("\x1b%G");
+    }
 }
 
 void eraseAll(Exiv2::IptcData& iptcData, const Exiv2::IptcKey& key)
@@ -402,6 +423,7 @@ bool TAVExifWriter::saveModifiedMetadata()
         return false;
     }
     try {
+        markIptcAsUtf8(image_->iptcData());
         image_->writeMetadata();
         return true;
     } catch (const Exiv2::AnyError& error) {

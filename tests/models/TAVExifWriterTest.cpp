@@ -116,6 +116,28 @@ TEST_F(TAVExifWriterTest, GpsCoordinatesKeepFractionsOfSecondsAndEmptyTextErases
     EXPECT_EQ(value(path, QStringLiteral("Exif.GPSInfo.GPSLatitudeRef")), QStringLiteral("N"));
 }
 
+TEST_F(TAVExifWriterTest, NonAsciiIptcTextIsDeclaredUtf8SoOtherProgramsReadIt)
+{
+    const QString path = imageWith({});
+    TAVExifWriter writer(path);
+    EXPECT_TRUE(writer
+                    .doWriteMetadata({entity(QStringLiteral("Iptc.Application2.City"), QStringLiteral("Lübeck")),
+                                      entity(QStringLiteral("Iptc.Application2.Keywords"), QStringLiteral("Straße, 港"))})
+                    .isEmpty());
+    ASSERT_TRUE(writer.saveModifiedMetadata());
+
+    const QJsonObject tags = ExifTool::read(path);
+    EXPECT_EQ(tags.value(QStringLiteral("IPTC:City")).toString(), QStringLiteral("Lübeck"));
+    EXPECT_EQ(tags.value(QStringLiteral("IPTC:Keywords")).toArray(), (QJsonArray{QStringLiteral("Straße"), QStringLiteral("港")}));
+
+    // Plain ASCII needs no declaration and gets none.
+    const QString ascii = imageWith({}, QStringLiteral("ascii.jpg"));
+    TAVExifWriter asciiWriter(ascii);
+    EXPECT_TRUE(asciiWriter.doWriteMetadata({entity(QStringLiteral("Iptc.Application2.City"), QStringLiteral("Luebeck"))}).isEmpty());
+    ASSERT_TRUE(asciiWriter.saveModifiedMetadata());
+    EXPECT_TRUE(values(ascii, QStringLiteral("Iptc.Envelope.CharacterSet")).isEmpty());
+}
+
 TEST_F(TAVExifWriterTest, KeywordsAreOneDatasetPerWordAndAClearTakesThemAll)
 {
     const QString path = imageWith({});
