@@ -1,8 +1,72 @@
 #include "models/TAVImageObject.h"
 
-TAVImageObject::TAVImageObject()
+#include "foundation/DateServices.h"
+#include "foundation/Dispatch.h"
+#include "foundation/FileServices.h"
+#include "foundation/TextNumbers.h"
+#include "foundation/UiServices.h"
+#include "foundation/UserDefaults.h"
+#include "models/TAVCVSParaser.h"
+#include "models/TAVKeyLists.h"
+#include "models/TAVMetadataHelper.h"
+#include "models/TAVMetadataReaderMgr.h"
+#include "models/TAVMetadataWritterMgr.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+const QString kCreateDateKey = QStringLiteral("Exif.Image.CreateDate");
+const QString kCreateTimeKey = QStringLiteral("Summary.CreateTime");
+
+// -1, 0 or 1 for a three-way comparison result.
+int64_t signOf(double difference)
+{
+    return difference > 0 ? 1 : (difference < 0 ? -1 : 0);
+}
+
+int64_t signOf(int difference)
+{
+    return difference > 0 ? 1 : (difference < 0 ? -1 : 0);
+}
+
+int64_t compareTexts(const QString& first, const QString& second)
+{
+    return signOf(QString::compare(first, second, Qt::CaseInsensitive));
+}
+
+// A text of the reader manager, or "" when there is no manager or no value.
+template <typename Getter>
+QString textOf(const TAVMetadataReaderMgr* reader, Getter getter)
+{
+    if (!reader)
+        return QStringLiteral("");
+    const QString value = (reader->*getter)();
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
+QString labelOf(const TAVMetadataReaderMgr* reader, TAVMetadataReaderMgr::LabelAndIcon (TAVMetadataReaderMgr::*getter)() const)
+{
+    if (!reader)
+        return QStringLiteral("");
+    const QString label = (reader->*getter)().value(QString::fromLatin1(TAVMetadataReaderMgr::kValueKey));
+    return label.isNull() ? QStringLiteral("") : label;
+}
+
+void insertEntity(TAVEntityMap& map, const QString& key, const QString& value)
+{
+    map.insert(key, TAVEntity::entityWithValue(value, key));
+}
+
+}  // namespace
+
+TAVImageObject::TAVImageObject(const QString& path)
 {
     setExifData(TAVExifData::create());
+    readImageOriginalDatetimeInfo(path);
+    setPath(path);
 }
 
 TAVImageObject::~TAVImageObject()
@@ -21,8 +85,596 @@ void TAVImageObject::setExifData(const TAVExifDataPtr& record)
         exifData_->setAccessImgObj(this);
 }
 
+void TAVImageObject::setPath(const QString& path)
+{
+    path_ = path;
+    loadImageMetadata(path);
+    refreshDispUIData();
+}
+
+void TAVImageObject::loadImageMetadata(const QString& path)
+{
+    exifData_->setStrImagePath(path);
+    exifData_->mutableOrgExifData().clear();
+    exifData_->setCreatedDateTimeOffset(std::nullopt);
+    if (path.isEmpty())
+        return;
+
+    readerMgr_ = std::make_unique<TAVMetadataReaderMgr>(path);
+    exifData_->mutableOrgExifData().append(readerMgr_->readAllMetadata());
+
+    TAVCVSParaser::loadCanEditTags();
+    const auto& families = TAVCVSParaser::tagsByFamily();
+    const TAVEntityList exifRest = _leftTagInExist(families.value(QStringLiteral("exif")));
+    const TAVEntityList iptcRest = _leftTagInExist(families.value(QStringLiteral("iptc")));
+    _composeAllEditEntities(exifRest, iptcRest);
+}
+
+bool TAVImageObject::_isTag(const TAVExifTagPtr& tag, const TAVEntityList& rows) const
+{
+    if (!tag || rows.isEmpty())
+        return false;
+    return std::any_of(rows.cbegin(), rows.cend(),
+        [&](const TAVEntityPtr& row) { return row && row->key() == tag->tagStr(); });
+}
+
+TAVEntityList TAVImageObject::_leftTagInExist(const QList<TAVExifTagPtr>& tags) const
+{
+    TAVEntityList rest;
+    for (const auto& tag : tags) {
+        if (tag && !_isTag(tag, exifData_->maryOrgExifData()))
+            rest.append(TAVEntity::entityWithValue(QStringLiteral(""), tag->tagStr()));
+    }
+    return rest;
+}
+
+void TAVImageObject::_composeAllEditEntities(const TAVEntityList& exifRest, const TAVEntityList& iptcRest)
+{
+    TAVEntityList& rows = exifData_->mutableOrgExifData();
+    if (rows.isEmpty()) {
+        // The file could not be read: the sections still get their headings.
+        for (const char* family : {"EXIF", "IPTC", "XMP"}) {
+            auto group = std::make_shared<TAVEntity>();
+            group->setKey(QString::fromLatin1(family));
+            group->setIsGroup(true);
+            rows.append(group);
+        }
+    }
+    // The empty EXIF rows end the EXIF section, just before the IPTC heading.
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows.at(i) && rows.at(i)->isGroup() && rows.at(i)->key() == QLatin1String("IPTC")) {
+            for (qsizetype j = 0; j < exifRest.size(); ++j)
+                rows.insert(i + j, exifRest.at(j));
+            break;
+        }
+    }
+    rows.append(iptcRest);
+}
+
+void TAVImageObject::refreshDispUIData()
+{
+    refreshSummary();
+    refreshExposure();
+    refreshGeoInfo();
+    refreshOtherInfo();
+}
+
+void TAVImageObject::refreshSummary()
+{
+    const TAVMetadataReaderMgr* reader = readerMgr_.get();
+    // The record keeps the creation date in fixed forms; only the interface
+    // shows it in the user's locale.
+    QString date = QStringLiteral("");
+    QString time = QStringLiteral("");
+    const QDateTime created = DateServices::dateValue(textOf(reader, &TAVMetadataReaderMgr::getCreateDateAndTime));
+    if (created.isValid()) {
+        date = DateServices::getStringFromDate(created, TAVMetadataHelper::getAppDatetimeFormateString(1));
+        time = DateServices::getStringFromDate(created, TAVMetadataHelper::getAppDatetimeFormateString(2));
+    }
+    TAVEntityMap map;
+    insertEntity(map, kCreateDateKey, date);
+    insertEntity(map, kCreateTimeKey, time);
+    insertEntity(map, QStringLiteral("Summary.ImageSize"), textOf(reader, &TAVMetadataReaderMgr::getImageSize));
+    insertEntity(map, QStringLiteral("Exif.Image.Make"), textOf(reader, &TAVMetadataReaderMgr::getCameraMake));
+    insertEntity(map, QStringLiteral("Iptc.Application2.Keywords"), textOf(reader, &TAVMetadataReaderMgr::getKeywords));
+    insertEntity(map, QStringLiteral("Exif.Photo.LensMake"), textOf(reader, &TAVMetadataReaderMgr::getLensMake));
+    insertEntity(map, QStringLiteral("Exif.Photo.LensModel"), textOf(reader, &TAVMetadataReaderMgr::getLensModel));
+    insertEntity(map, QStringLiteral("Iptc.Application2.Caption"), textOf(reader, &TAVMetadataReaderMgr::getCaption));
+    insertEntity(map, QStringLiteral("Iptc.Application2.ObjectName"), textOf(reader, &TAVMetadataReaderMgr::getTitle));
+    insertEntity(map, QStringLiteral("Exif.Image.Model"), textOf(reader, &TAVMetadataReaderMgr::getCameraModel));
+    insertEntity(map, QStringLiteral("Exif.Image.Software"), textOf(reader, &TAVMetadataReaderMgr::getCameraSoftware));
+    insertEntity(
+        map, QStringLiteral("Exif.Image.ImageDescription"), textOf(reader, &TAVMetadataReaderMgr::getDescription));
+    insertEntity(map, QStringLiteral("Exif.Image.Artist"), textOf(reader, &TAVMetadataReaderMgr::getPhotographer));
+    insertEntity(map, QStringLiteral("Exif.Image.Copyright"), textOf(reader, &TAVMetadataReaderMgr::getCopyright));
+    exifData_->initImageExifData(map, TAVExifData::CategorySummary);
+}
+
+void TAVImageObject::refreshExposure()
+{
+    const TAVMetadataReaderMgr* reader = readerMgr_.get();
+    using R = TAVMetadataReaderMgr;
+    TAVEntityMap map;
+    insertEntity(map, QStringLiteral("Exif.Photo.ExposureTime"), textOf(reader, &R::getShutterSpeed));
+    insertEntity(map, QStringLiteral("Exif.Photo.FNumber"), textOf(reader, &R::getAperture));
+    insertEntity(map, QStringLiteral("Exif.Photo.ISOSpeedRatings"), textOf(reader, &R::getSensitivity));
+    insertEntity(map, QStringLiteral("Exif.Photo.Flash"), textOf(reader, &R::getFlash));
+    insertEntity(map, QStringLiteral("Exif.Photo.ExposureProgram"), textOf(reader, &R::getExposureProgram));
+    insertEntity(map, QStringLiteral("Exif.Photo.MeteringMode"), textOf(reader, &R::getMeteringMode));
+    insertEntity(map, QStringLiteral("Exif.Photo.SubjectDistanceRange"), textOf(reader, &R::getFocusMode));
+    insertEntity(map, QStringLiteral("Exif.Photo.SensingMethod"), textOf(reader, &R::getSensor));
+    insertEntity(map, QStringLiteral("Exif.Photo.SubjectDistance"), textOf(reader, &R::getSubjectDistance));
+    insertEntity(map, QStringLiteral("Exif.Photo.FocalLength"), textOf(reader, &R::getFocalLength));
+    insertEntity(map, QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"), textOf(reader, &R::getFocalLength35));
+    insertEntity(map, QStringLiteral("Exif.Photo.DigitalZoomRatio"), textOf(reader, &R::getDigitalZoom));
+    insertEntity(map, QStringLiteral("Exif.Photo.WhiteBalance"), labelOf(reader, &R::getWhitebalance));
+    insertEntity(map, QStringLiteral("Exif.Photo.Contrast"), labelOf(reader, &R::getContrast));
+    insertEntity(map, QStringLiteral("Exif.Photo.Saturation"), labelOf(reader, &R::getSaturation));
+    insertEntity(map, QStringLiteral("Exif.Photo.Sharpness"), labelOf(reader, &R::getSharpness));
+    exifData_->initImageExifData(map, TAVExifData::CategoryExposure);
+}
+
+void TAVImageObject::refreshGeoInfo()
+{
+    const TAVMetadataReaderMgr* reader = readerMgr_.get();
+    using R = TAVMetadataReaderMgr;
+    TAVEntityMap map;
+    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSVersionID"), textOf(reader, &R::getGPSVersion));
+    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSAltitudeRef"), textOf(reader, &R::getGPSAltitudeRef));
+    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSAltitude"), textOf(reader, &R::getGPSAltitude));
+    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"), textOf(reader, &R::getGPSLatitudeRef));
+    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLatitude"), textOf(reader, &R::getGPSLatitudeString));
+    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"), textOf(reader, &R::getGPSLongitudeRef));
+    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLongitude"), textOf(reader, &R::getGPSLongitudeString));
+    exifData_->initImageExifData(map, TAVExifData::CategoryGps);
+}
+
+void TAVImageObject::refreshOtherInfo()
+{
+    TAVEntityMap map;
+    for (const auto& row : exifData_->maryOrgExifData()) {
+        if (row && !row->key().isEmpty() && !TAVKeyLists::shownKeys().contains(row->key()))
+            map.insert(row->key(), row->copy());
+    }
+    exifData_->initImageExifData(map, TAVExifData::CategoryOther);
+}
+
+void TAVImageObject::readImageOriginalDatetimeInfo(const QString& path)
+{
+    if (path.isEmpty() || !FileServices::fileExists(path))
+        return;
+    fileOrignalCreateDate_ = FileServices::creationDate(path);
+    fileOrignalModifiedDate_ = FileServices::modificationDate(path);
+}
+
+QList<TAVEntityPtr> TAVImageObject::readAllMetadata(uint64_t exportType) const
+{
+    return readerMgr_ ? readerMgr_->readAllMetadata(exportType) : QList<TAVEntityPtr>();
+}
+
+QString TAVImageObject::getValueForKey(const QString& key, int32_t category) const
+{
+    return exifData_->getValueForKey(key, category);
+}
+
+void TAVImageObject::restore()
+{
+    exifData_->restore();
+}
+
+void TAVImageObject::clear(uint64_t kind)
+{
+    // Kinds beyond the known ones clear everything without "clear all".
+    exifData_->clear(kind > uint64_t(TAVExifData::ClearIptc) ? INT32_MAX : int32_t(kind));
+}
+
+void TAVImageObject::applyToNewExifDataSetting(const TAVExifData& source)
+{
+    restore();
+    exifData_->applyToNewExifDataSetting(source);
+}
+
 void TAVImageObject::notiRefreshUIWhenModified()
 {
-    if (delegate_)
-        delegate_->imageObjectHasModified(this);
+    tellDelegate(&TAVImageObjectProtocol::imageObjectHasModified);
+}
+
+void TAVImageObject::tellDelegate(void (TAVImageObjectProtocol::*call)(TAVImageObject*))
+{
+    if (!delegate_)
+        return;
+    // The delegate is a window: it hears from us on the GUI thread only.
+    Dispatch::syncMain([this, call] {
+        if (delegate_)
+            (delegate_->*call)(this);
+    });
+}
+
+std::vector<bool> TAVImageObject::getVaildFocusSetting() const
+{
+    if (!readerMgr_)
+        return std::vector<bool>(TAVKeyLists::focusModeLabels().size(), false);
+    const auto valid = readerMgr_->validFocusSettings();
+    return std::vector<bool>(valid.begin(), valid.end());
+}
+
+std::vector<bool> TAVImageObject::getVaildExposurePrgmSetting() const
+{
+    if (!readerMgr_)
+        return std::vector<bool>(TAVKeyLists::exposureProgramLabels().size(), false);
+    const auto valid = readerMgr_->validExposureProgramSettings();
+    return std::vector<bool>(valid.begin(), valid.end());
+}
+
+QString TAVImageObject::getImageForImageState() const
+{
+    switch (exifData_->enuModifyState()) {
+    case TAVExifData::StateModified:
+        return QStringLiteral("modified.png");
+    case TAVExifData::StateSaved:
+        return QStringLiteral("finish.png");
+    case TAVExifData::StateSaveFailed:
+        return QStringLiteral("error.png");
+    default:
+        return QString();
+    }
+}
+
+QString TAVImageObject::imageTitle() const
+{
+    return QFileInfo(path_).fileName();
+}
+
+double TAVImageObject::sortNumber(const QString& key, int32_t category) const
+{
+    return TextNumbers::doubleValue(getValueForKey(key, category));
+}
+
+int64_t TAVImageObject::compareWithObj(const TAVImageObject& other, const QString& sortKey) const
+{
+    const QString key = sortKey.toLower();
+    if (key == QLatin1String("name"))
+        return compareTexts(QFileInfo(path_).fileName(), QFileInfo(other.path_).fileName());
+    if (key == QLatin1String("type"))
+        return compareTexts(QFileInfo(path_).suffix(), QFileInfo(other.path_).suffix());
+    if (key == QLatin1String("createdatetime"))
+        return compareDate(getValueForKey(kCreateDateKey, 0), other.getValueForKey(kCreateDateKey, 0));
+    if (key == QLatin1String("modifydate")) {
+        const QDateTime mine = FileServices::modificationDate(path_);
+        const QDateTime theirs = FileServices::modificationDate(other.path_);
+        if (!mine.isValid() || !theirs.isValid())
+            return 0;
+        return signOf(double(theirs.msecsTo(mine)));
+    }
+    if (key == QLatin1String("camera"))
+        return compareTexts(getValueForKey(QStringLiteral("Exif.Image.Model"), 0),
+            other.getValueForKey(QStringLiteral("Exif.Image.Model"), 0));
+    if (key == QLatin1String("imagesize")) {
+        const float mine = readerMgr_ ? readerMgr_->getImageSizeByte() : 0;
+        const float theirs = other.readerMgr_ ? other.readerMgr_->getImageSizeByte() : 0;
+        return signOf(double(mine) - double(theirs));
+    }
+    if (key == QLatin1String("shutterspeed"))
+        return signOf(double(getShutterSpeed()) - double(other.getShutterSpeed()));
+    // The greater f-number comes first.
+    if (key == QLatin1String("aperture"))
+        return signOf(double(other.getAperture()) - double(getAperture()));
+    if (key == QLatin1String("gpslatitude"))
+        return signOf(double(getGPSFloat(true)) - double(other.getGPSFloat(true)));
+    if (key == QLatin1String("gpslongitude"))
+        return signOf(double(getGPSFloat(false)) - double(other.getGPSFloat(false)));
+
+    static const QMap<QString, QString> exposureNumbers = {
+        {QStringLiteral("sensitivity"), QStringLiteral("Exif.Photo.ISOSpeedRatings")},
+        {QStringLiteral("subjectdistance"), QStringLiteral("Exif.Photo.SubjectDistance")},
+        {QStringLiteral("focallength"), QStringLiteral("Exif.Photo.FocalLength")},
+        {QStringLiteral("35mmequiv"), QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm")},
+        {QStringLiteral("digitalzoom"), QStringLiteral("Exif.Photo.DigitalZoomRatio")},
+    };
+    const QString numberKey = exposureNumbers.value(key);
+    if (numberKey.isNull())
+        return 0;
+    return signOf(sortNumber(numberKey, 1) - other.sortNumber(numberKey, 1));
+}
+
+int64_t TAVImageObject::compareDate(const QString& first, const QString& second)
+{
+    const QDateTime a = first.isEmpty() ? QDateTime() : DateServices::dateValue(first);
+    const QDateTime b = second.isEmpty() ? QDateTime() : DateServices::dateValue(second);
+    if (!a.isValid() && !b.isValid())
+        return 0;
+    if (!a.isValid())
+        return -1;
+    if (!b.isValid())
+        return 1;
+    return signOf(double(b.msecsTo(a)));
+}
+
+float TAVImageObject::getAperture() const
+{
+    // "f/2.8" sorts by 2.8.
+    const QString value = getValueForKey(QStringLiteral("Exif.Photo.FNumber"), 1);
+    const QStringList parts = value.split(QLatin1Char('/'));
+    return TextNumbers::floatValue(parts.size() > 1 ? parts.at(1) : value);
+}
+
+float TAVImageObject::getShutterSpeed() const
+{
+    // "1/200", "1/128 sec" and "3/1" sort by the time they stand for.
+    const QString value = getValueForKey(QStringLiteral("Exif.Photo.ExposureTime"), 1);
+    const qsizetype slash = value.indexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return TextNumbers::floatValue(value);
+    const double numerator = TextNumbers::doubleValue(value.left(slash));
+    double denominator = TextNumbers::doubleValue(value.mid(slash + 1));
+    if (denominator == 0)
+        denominator = 1;
+    return float(numerator / denominator);
+}
+
+float TAVImageObject::getGPSFloat(bool latitude) const
+{
+    const QString refKey = latitude ? QStringLiteral("Exif.GPSInfo.GPSLatitudeRef")
+                                    : QStringLiteral("Exif.GPSInfo.GPSLongitudeRef");
+    const QString valueKey =
+        latitude ? QStringLiteral("Exif.GPSInfo.GPSLatitude") : QStringLiteral("Exif.GPSInfo.GPSLongitude");
+    const QString direction = TAVMetadataHelper::getGpsFullDirction(getValueForKey(refKey, 2)).toLower();
+    const QString coordinate = getValueForKey(valueKey, 2);
+    if (coordinate.isEmpty())
+        return 0;
+    double degrees = 0;
+    double minutes = 0;
+    double seconds = 0;
+    if (!TAVMetadataHelper::paraseGpsInfoFromString(coordinate, &degrees, &minutes, &seconds))
+        return 0;
+    const bool negative = direction == (latitude ? QLatin1String("south") : QLatin1String("west"));
+    const double value = degrees + minutes / 60 + seconds / 3600;
+    return float(negative ? -value : value);
+}
+
+// ---------------------------------------------------------------------------
+// The save road
+
+bool TAVImageObject::saveMetadataToImage()
+{
+    // A fresh writer per save: edits of a failed save never linger in a
+    // writer's memory to be written by a later save.
+    writerMgr_ = std::make_unique<TAVMetadataWritterMgr>(path_);
+
+    bool written = false;
+    const bool success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
+    writerMgr_.reset();
+
+    if (success) {
+        if (written || exifData_->isClearAll())
+            exifData_->setEnuModifyState(TAVExifData::StateSaved);
+        reread();
+    } else {
+        exifData_->setEnuModifyState(TAVExifData::StateSaveFailed);
+    }
+    tellDelegate(&TAVImageObjectProtocol::imageObjectFinishSave);
+    return success;
+}
+
+bool TAVImageObject::saveClearAll()
+{
+    if (!writerMgr_->clearAllMetadata())
+        return false;
+    // A clear-all whose library save failed shows no alert; a failed
+    // replacement of the user's file does, like any other failed save.
+    if (!copyToDestFolder(*this)) {
+        reportSaveFailure();
+        return false;
+    }
+    for (int32_t category = 0; category < 4; ++category)
+        exifData_->resetEnityModifyFlag(category);
+    return true;
+}
+
+bool TAVImageObject::saveChangedEntities(bool& written)
+{
+    QStringList failedKeys;
+    QList<int32_t> settled;
+    for (int32_t category = 0; category < 4; ++category) {
+        const QList<TAVEntityPtr> entities = getProcessedEntitiesForSave(category);
+        if (entities.isEmpty())
+            continue;
+        written = true;
+        const QStringList failed = writerMgr_->batchWriteMetadata(entities, true);
+        if (failed.isEmpty())
+            settled.append(category);
+        failedKeys.append(failed);
+    }
+    // A batch with failed keys is not saved into the working copy: half of a
+    // failed save must not reach the user's file with a later save.
+    const bool saved = !written || (failedKeys.isEmpty() && writerMgr_->saveMetadataToImage());
+    applyExifDatetimeToFileCreateDatetime();
+
+    bool success = saved && failedKeys.isEmpty();
+    if (!failedKeys.isEmpty())
+        qWarning("Save of %s failed for: %s", qPrintable(path_), qPrintable(failedKeys.join(QStringLiteral(", "))));
+    if (success && !copyToDestFolder(*this))
+        success = false;
+    if (!success) {
+        reportSaveFailure();
+        return false;
+    }
+    // The edits count as saved only once they are in the user's file.
+    for (int32_t category : settled)
+        exifData_->resetEnityModifyFlag(category);
+    return true;
+}
+
+void TAVImageObject::reportSaveFailure() const
+{
+    if (UserDefaults::standard().boolForKey(QStringLiteral("save_continue_after_error")))
+        return;
+    UiServices* ui = UiServices::shared();
+    if (!ui) {
+        qWarning("Some error occured when save modifications: %s", qPrintable(path_));
+        return;
+    }
+    // Modal: the save goes on only once the user has dismissed the alert.
+    Dispatch::syncMain([ui] {
+        ui->showTipsAlert(QStringLiteral("Errors"), QStringLiteral("Some error occured when save modifications"),
+            QStringLiteral("Dismiss"));
+    });
+}
+
+void TAVImageObject::reread()
+{
+    loadImageMetadata(path_);
+    refreshDispUIData();
+}
+
+QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category)
+{
+    if (category == TAVExifData::CategorySummary)
+        applyTimeOffsetSettingToDatetimeEntity();
+
+    QList<TAVEntityPtr> entities;
+    entities.reserve(10);
+    const TAVEntityMap map = exifData_->mdicUserSetExifDataInfo().value(TAVExifData::getKeyStrForType(category));
+    for (const auto& entity : map) {
+        if (!entity || !entity->isModified())
+            continue;
+        const QString& key = entity->key();
+        if (key == kCreateDateKey || key == kCreateTimeKey) {
+            // Date and time travel together as one EXIF date.
+            const QString dateTime = processModifiedDatetime();
+            entities.append(TAVEntity::entityWithValue(dateTime.isNull() ? QStringLiteral("") : dateTime,
+                QStringLiteral("Exif.Image.DateTime")));
+        } else if (key == QLatin1String("Iptc.Application2.Keywords") && !entity->isOverwrite()
+                   && !entity->isClear()) {
+            entities.append(mergedKeywords(entity));
+        } else {
+            entities.append(entity);
+        }
+    }
+    return entities;
+}
+
+TAVEntityPtr TAVImageObject::mergedKeywords(const TAVEntityPtr& entity) const
+{
+    const QString key = entity->key();
+    const QString oldText = exifData_->getValueFromOriginalDataForKey(key, TAVExifData::CategorySummary);
+    QStringList oldWords;
+    for (const QString& word : oldText.split(QLatin1Char(',')))
+        oldWords.append(word.trimmed());
+
+    QString merged = oldText.isNull() ? QStringLiteral("") : oldText;
+    for (const QString& word : entity->value().split(QLatin1Char(','))) {
+        const QString trimmed = word.trimmed();
+        if (trimmed.isEmpty() || oldWords.contains(trimmed))
+            continue;
+        if (!merged.isEmpty())
+            merged.append(QLatin1Char(','));
+        merged.append(word);
+    }
+    auto result = TAVEntity::entityWithValue(merged, key);
+    result->setIsOverwrite(entity->isOverwrite());
+    result->setIsModified(entity->isModified());
+    return result;
+}
+
+QString TAVImageObject::willWriteText(const QString& key) const
+{
+    return exifData_->isModifiedForKey(key, TAVExifData::CategorySummary)
+               ? exifData_->getValueForKey(key, TAVExifData::CategorySummary)
+               : exifData_->getValueFromOriginalDataForKey(key, TAVExifData::CategorySummary);
+}
+
+QString TAVImageObject::processModifiedDatetime() const
+{
+    return willWriteText(kCreateDateKey) + QLatin1Char(' ') + willWriteText(kCreateTimeKey);
+}
+
+QDateTime TAVImageObject::getWillWriteDatetime(bool date) const
+{
+    return DateServices::dateValue(willWriteText(date ? kCreateDateKey : kCreateTimeKey));
+}
+
+void TAVImageObject::applyTimeOffsetSettingToDatetimeEntity()
+{
+    const auto shift = exifData_->createdDateTimeOffset();
+    if (!shift || !shift->isTimeOffsetVaild())
+        return;
+    const QDateTime date = getWillWriteDatetime(true);
+    const QDateTime time = getWillWriteDatetime(false);
+    if (!date.isValid() && !time.isValid())
+        return;
+
+    // The shift moves the date and time as one: 23:30 plus one hour is 00:30
+    // of the next day.
+    QDateTime moment = date.isValid() ? date : time;
+    if (date.isValid() && time.isValid())
+        moment = QDateTime(date.date(), time.time(), Qt::UTC);
+    static const int32_t dateUnits[] = {DateServices::Day, DateServices::Month, DateServices::Year};
+    static const int32_t timeUnits[] = {DateServices::Hour, DateServices::Minute, DateServices::Second};
+    if (shift->dateOffsetNum() > 0 && date.isValid() && shift->dateUnit() < 3)
+        moment = DateServices::dateByAddMore(moment, shift->dateOffsetNum(), dateUnits[shift->dateUnit()]);
+    if (shift->timeOffsetNum() > 0 && time.isValid() && shift->timeUnit() < 3)
+        moment = DateServices::dateByAddMore(moment, shift->timeOffsetNum(), timeUnits[shift->timeUnit()]);
+
+    if (date.isValid())
+        exifData_->setValue(DateServices::getStringFromDate(moment, TAVMetadataHelper::getAppDatetimeFormateString(1)),
+            kCreateDateKey, TAVExifData::CategorySummary, true, true, true);
+    if (time.isValid())
+        exifData_->setValue(DateServices::getStringFromDate(moment, TAVMetadataHelper::getAppDatetimeFormateString(2)),
+            kCreateTimeKey, TAVExifData::CategorySummary, true, true, true);
+    // Used up: a retry after a failed save must not shift the date again.
+    exifData_->setCreatedDateTimeOffset(std::nullopt);
+}
+
+QDateTime TAVImageObject::getCreateDateTime(bool userSet) const
+{
+    const TAVCategoryMaps& maps = userSet ? exifData_->mdicUserSetExifDataInfo() : exifData_->mdicExifDataInfo();
+    if (maps.isEmpty())
+        return QDateTime();
+    const TAVEntityMap summary = maps.value(TAVExifData::getKeyStrForType(TAVExifData::CategorySummary));
+    QString text;
+    if (const auto date = summary.value(kCreateDateKey))
+        text = date->value();
+    if (const auto time = summary.value(kCreateTimeKey))
+        text += QLatin1Char(' ') + time->value();
+    if (text.isEmpty())
+        return QDateTime();
+    return DateServices::dateValue(text);
+}
+
+void TAVImageObject::applyExifDatetimeToFileCreateDatetime()
+{
+    // Linux keeps no settable creation date: "the file's creation date" is
+    // carried by the modification (and access) time.
+    if (exifData_->isApplyToFileCreatedDateTime()) {
+        QDateTime created = getCreateDateTime(true);
+        if (!created.isValid())
+            created = getCreateDateTime(false);
+        if (created.isValid()) {
+            const QDateTime instant = DateServices::instantOfWallClock(created);
+            FileServices::setFileDates(path_, instant, instant);
+        }
+        return;
+    }
+    if (!UserDefaults::standard().boolForKey(QStringLiteral("update_file_origine_open_create_modify_date")))
+        return;
+    const QDateTime modified = fileOrignalModifiedDate_.isValid() ? fileOrignalModifiedDate_ : fileOrignalCreateDate_;
+    if (modified.isValid())
+        FileServices::setFileDates(path_, modified, fileOrignalCreateDate_);
+}
+
+bool TAVImageObject::copyToDestFolder(const TAVImageObject& image)
+{
+    if (image.srcPath_.isEmpty() || image.path_.isEmpty()) {
+        qWarning("No user file to replace for %s", qPrintable(image.path_));
+        return false;
+    }
+    // A symbolic link stays a link: the file it points to gets the new content.
+    const QString& destination = image.srcPath_;
+    QString error;
+    if (!FileServices::replaceFile(destination, image.path_, &error)) {
+        qWarning("Could not replace %s: %s", qPrintable(destination), qPrintable(error));
+        return false;
+    }
+    return true;
 }

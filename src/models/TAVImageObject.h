@@ -1,43 +1,167 @@
 #pragma once
 
 #include "models/TAVExifData.h"
+#include "models/TAVExifTag.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
+#include <QUrl>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 class TAVImageObject;
+class TAVMetadataReaderMgr;
+class TAVMetadataWritterMgr;
+
+using TAVImageObjectPtr = std::shared_ptr<TAVImageObject>;
 
 // What an image object tells its owner. Every operation has an empty default,
-// so a delegate overrides only what it wants to hear about.
+// so a delegate overrides only what it wants to hear about. Both arrive on the
+// GUI thread, also when the edit or the save ran on a worker.
 class TAVImageObjectProtocol {
 public:
     virtual ~TAVImageObjectProtocol() = default;
-    // The image's record was changed by an edit (sent on the editing thread).
+    // The image's record was changed by an edit.
     virtual void imageObjectHasModified(TAVImageObject* imageObject) { (void)imageObject; }
     // A save of this image has finished, whatever its outcome.
     virtual void imageObjectFinishSave(TAVImageObject* imageObject) { (void)imageObject; }
 };
 
-// One imported image: its working copy, its metadata record and the managers
-// that read and write it.
+// One imported image. All reading and writing happens on its working copy
+// (`path`); a successful save replaces the user's file (`srcPath`) with it.
+// The object owns its record, whose back reference points here, and the
+// managers that read and write the working copy.
 class TAVImageObject {
 public:
-    TAVImageObject();
+    // Makes an empty record, takes the working copy's file dates as the import
+    // dates and reads the file. Without a path the record holds the keys of the
+    // summary, exposure and GPS categories with empty values.
+    explicit TAVImageObject(const QString& path = QString());
     ~TAVImageObject();
     TAVImageObject(const TAVImageObject&) = delete;
     TAVImageObject& operator=(const TAVImageObject&) = delete;
 
+    static TAVImageObjectPtr create(const QString& path = QString())
+    {
+        return std::make_shared<TAVImageObject>(path);
+    }
+
+    // --- Creation and reading ---
+    const QString& path() const { return path_; }
+    // Stores the path, reads the file and fills the record.
+    void setPath(const QString& path);
+    // Reads the file's rows into the record's row list, completed with empty
+    // rows for the editable tags the file lacks. Replaces the reader manager
+    // and removes the record's time shift.
+    void loadImageMetadata(const QString& path);
+    // Fills the four categories of the record from the reader manager.
+    void refreshDispUIData();
+    void refreshSummary();
+    void refreshExposure();
+    void refreshGeoInfo();
+    void refreshOtherInfo();
+    // The file's creation and modification dates become the import dates when
+    // a file exists at the path.
+    void readImageOriginalDatetimeInfo(const QString& path);
+    // A fresh row list of the file (all families), for the export.
+    QList<TAVEntityPtr> readAllMetadata(uint64_t exportType) const;
+
+    // --- Record access and editing ---
+    QString getValueForKey(const QString& key, int32_t category) const;
+    void restore();
+    void clear(uint64_t kind);
+    // Throws the unsaved edits away, then applies the preset or setting.
+    void applyToNewExifDataSetting(const TAVExifData& source);
+    // Tells the delegate that the record was modified.
+    void notiRefreshUIWhenModified();
+    // One flag per row of the focus / exposure-program label tables: whether
+    // the user may choose that row for this image (all false without a read).
+    std::vector<bool> getVaildFocusSetting() const;
+    std::vector<bool> getVaildExposurePrgmSetting() const;
+
+    // --- Display and sorting ---
+    // The name of the state image resource ("modified.png", "finish.png",
+    // "error.png") for the record's modify state; null for the other states.
+    QString getImageForImageState() const;
+    // -1, 0 or 1; 0 for equal values and for unknown sort keys (case-insensitive).
+    int64_t compareWithObj(const TAVImageObject& other, const QString& sortKey) const;
+    float getGPSFloat(bool latitude) const;
+    float getAperture() const;
+    // The exposure time in seconds (1/200 gives 0.005).
+    float getShutterSpeed() const;
+    // Dates in the record's forms; a text without a date sorts first.
+    static int64_t compareDate(const QString& first, const QString& second);
+
+    // --- Browser and preview items ---
+    const QString& imageUID() const { return path_; }
+    QString imageTitle() const;
+    QUrl previewItemURL() const { return QUrl::fromLocalFile(path_); }
+    QString previewItemTitle() const { return imageTitle(); }
+    QString description() const { return imageTitle(); }
+
+    // --- Save ---
+    // Writes the changed entities into the working copy, sets its file dates,
+    // replaces the user's file with it and reads it again. False when anything
+    // failed; the user's file is then untouched and the edits stay modified.
+    bool saveMetadataToImage();
+    QList<TAVEntityPtr> getProcessedEntitiesForSave(int32_t category);
+    // "date time" of the creation date to write: each part from the user's
+    // value when modified, else from the value read.
+    QString processModifiedDatetime() const;
+    // Moves the creation date and time forward by the record's time shift
+    // (once: the shift is used up).
+    void applyTimeOffsetSettingToDatetimeEntity();
+    // The creation date (YES) or time (NO) that a save would write.
+    QDateTime getWillWriteDatetime(bool date) const;
+    void applyExifDatetimeToFileCreateDatetime();
+    // The record's creation date and time from the user-set (YES) or read
+    // values; invalid when there is none.
+    QDateTime getCreateDateTime(bool userSet) const;
+    // Replaces the image's user file by its working copy, atomically.
+    static bool copyToDestFolder(const TAVImageObject& image);
+
+    // --- Accessors ---
+    const QString& srcPath() const { return srcPath_; }
+    void setSrcPath(const QString& path) { srcPath_ = path; }
     const TAVExifDataPtr& exifData() const { return exifData_; }
     // The record's back reference follows the record.
     void setExifData(const TAVExifDataPtr& record);
-
-    // Not owned; cleared by the owner when it goes.
+    // Not owned; the owner clears it when it goes.
     TAVImageObjectProtocol* delegate() const { return delegate_; }
     void setDelegate(TAVImageObjectProtocol* delegate) { delegate_ = delegate; }
-
-    // Tells the delegate that the record was modified.
-    void notiRefreshUIWhenModified();
+    const QString& renamedPath() const { return renamedPath_; }
+    void setRenamedPath(const QString& path) { renamedPath_ = path; }
+    const QDateTime& fileOrignalCreateDate() const { return fileOrignalCreateDate_; }
+    const QDateTime& fileOrignalModifiedDate() const { return fileOrignalModifiedDate_; }
+    const TAVMetadataReaderMgr* readerMgr() const { return readerMgr_.get(); }
 
 private:
+    bool _isTag(const TAVExifTagPtr& tag, const TAVEntityList& rows) const;
+    TAVEntityList _leftTagInExist(const QList<TAVExifTagPtr>& tags) const;
+    void _composeAllEditEntities(const TAVEntityList& exifRest, const TAVEntityList& iptcRest);
+
+    // Runs a delegate call on the GUI thread.
+    void tellDelegate(void (TAVImageObjectProtocol::*call)(TAVImageObject*));
+    bool saveClearAll();
+    bool saveChangedEntities(bool& written);
+    void reportSaveFailure() const;
+    void reread();
+    // The keyword entity to write when new words are merged into the old ones.
+    TAVEntityPtr mergedKeywords(const TAVEntityPtr& entity) const;
+    // The user's text of a creation date entry when modified, else the one read.
+    QString willWriteText(const QString& key) const;
+    double sortNumber(const QString& key, int32_t category) const;
+
     TAVExifDataPtr exifData_;
+    QString path_;
+    std::unique_ptr<TAVMetadataWritterMgr> writerMgr_;
+    std::unique_ptr<TAVMetadataReaderMgr> readerMgr_;
+    QString srcPath_;
     TAVImageObjectProtocol* delegate_ = nullptr;
+    QString renamedPath_;
+    QDateTime fileOrignalCreateDate_;
+    QDateTime fileOrignalModifiedDate_;
 };

@@ -79,14 +79,6 @@ TEST(TAVEntityTest, CopyCarriesTheEditorFieldsButNotTheReaderTypes)
     EXPECT_EQ(target.dispKey(), QString("Camera maker"));
 }
 
-TEST(TAVEntityTest, DescriptionNamesKeyValueAndFlags)
-{
-    const auto entity = TAVEntity::entityWithValue("100%1", "Exif.Photo.ISOSpeedRatings");
-    entity->setIsModified(true);
-    EXPECT_EQ(entity->description(),
-        QString("key = Exif.Photo.ISOSpeedRatings, value = 100%1, isModified = 1, isgroup = 0, replaceAfterValue = "));
-}
-
 namespace {
 
 TAVEntityPtr roundTrip(const TAVEntityPtr& entity)

@@ -1,0 +1,638 @@
+#include "models/TAVImageObject.h"
+
+#include "foundation/DateServices.h"
+#include "foundation/Dispatch.h"
+#include "foundation/FileServices.h"
+#include "foundation/UiServices.h"
+#include "foundation/UserDefaults.h"
+#include "models/TAVCVSParaser.h"
+#include "models/TAVKeyLists.h"
+
+#include "support/ExifTool.h"
+#include "support/FakeUiServices.h"
+#include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QJsonObject>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+using ImageFixtures::Tag;
+
+namespace {
+
+class TAVImageObjectTest : public TempFolderTest {
+protected:
+    // A photo as the user has it, and the image object on its working copy.
+    TAVImageObjectPtr import(const QString& name, const std::vector<std::pair<QString, QString>>& keyValues)
+    {
+        std::vector<Tag> tags;
+        for (const auto& [key, value] : keyValues)
+            tags.push_back(Tag{key, value, std::nullopt});
+        QDir().mkpath(tempPath("user"));
+        QDir().mkpath(tempPath("work"));
+        const QString user = tempPath("user/" + name);
+        EXPECT_TRUE(tags.empty() ? ImageFixtures::makeImage(user) : ImageFixtures::makeImageWithTags(user, tags));
+        const QString work = tempPath("work/" + name);
+        EXPECT_TRUE(FileServices::copyItem(user, work));
+        auto image = TAVImageObject::create(work);
+        image->setSrcPath(user);
+        return image;
+    }
+
+    static QStringList keysOf(const TAVEntityList& rows)
+    {
+        QStringList keys;
+        for (const auto& row : rows)
+            keys.append(row->key());
+        return keys;
+    }
+
+    static qsizetype editableCount(const char* family)
+    {
+        TAVCVSParaser::loadCanEditTags();
+        return TAVCVSParaser::tagsByFamily().value(family).size();
+    }
+};
+
+// An image object without a file whose record holds the given values.
+TAVImageObjectPtr withValues(const std::vector<std::tuple<QString, int, QString>>& values)
+{
+    auto image = TAVImageObject::create();
+    for (const auto& [key, category, value] : values)
+        image->exifData()->setValue(value, key, category, true, true, true);
+    return image;
+}
+
+class ThreadRecordingDelegate : public TAVImageObjectProtocol {
+public:
+    void imageObjectHasModified(TAVImageObject*) override
+    {
+        onGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        called = true;
+    }
+    std::atomic<bool> called = false;
+    bool onGuiThread = false;
+};
+
+}  // namespace
+
+TEST_F(TAVImageObjectTest, ReadsTheFileIntoRowsAndCategories)
+{
+    const auto image = import("photo.jpg",
+        {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Model", "EOS 5D"},
+            {"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}, {"Exif.Photo.FNumber", "28/10"},
+            {"Exif.Photo.LightSource", "1"}, {"Exif.GPSInfo.GPSLatitudeRef", "S"},
+            {"Exif.GPSInfo.GPSLatitude", "37/1 46/1 2900/100"}, {"Iptc.Application2.Caption", "Harbour"},
+            {"Xmp.dc.title", "Boats"}});
+    const auto record = image->exifData();
+    EXPECT_EQ(record->accessImgObj(), image.get());
+    EXPECT_EQ(record->strImagePath(), image->path());
+    EXPECT_EQ(record->enuModifyState(), 0);
+
+    EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-01"));
+    EXPECT_EQ(image->getValueForKey("Summary.CreateTime", 0), QString("10:20:30"));
+    EXPECT_EQ(image->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
+    EXPECT_EQ(image->getValueForKey("Exif.Image.Model", 0), QString("EOS 5D"));
+    EXPECT_EQ(image->getValueForKey("Iptc.Application2.Caption", 0), QString("Harbour"));
+    EXPECT_FALSE(record->mdicUserSetExifDataInfo().value("summaryDic").contains("Exif.Image.DateTime"));
+    EXPECT_EQ(image->getValueForKey("Exif.Photo.FNumber", 1), QString("2.80"));
+    EXPECT_EQ(image->getValueForKey("Exif.GPSInfo.GPSLatitude", 2), QString("37/1 46/1 2900/100"));
+    EXPECT_EQ(image->getValueForKey("Exif.GPSInfo.GPSLatitudeRef", 2), QString("S"));
+
+    // The other category: every read row not shown on a tab, group rows included.
+    const TAVEntityMap other = record->mdicUserSetExifDataInfo().value("other");
+    for (const char* key : {"Exif.Photo.LightSource", "Xmp.dc.title", "EXIF", "IPTC", "XMP"})
+        EXPECT_TRUE(other.contains(key)) << key;
+    for (const char* key : {"Exif.Image.Make", "Exif.Photo.FNumber", "Exif.GPSInfo.GPSLatitude"})
+        EXPECT_FALSE(other.contains(key)) << key;
+    EXPECT_EQ(other.value("Xmp.dc.title")->value(), QString("Boats"));
+}
+
+TEST_F(TAVImageObjectTest, RowListEndsEachSectionWithTheEditableTagsTheFileLacks)
+{
+    const auto image = import("plain.png", {});
+    const TAVEntityList& rows = image->exifData()->maryOrgExifData();
+    const QStringList keys = keysOf(rows);
+    const qsizetype iptcGroup = keys.indexOf("IPTC");
+    ASSERT_EQ(keys.first(), QString("EXIF"));
+    ASSERT_GT(iptcGroup, 0);
+    EXPECT_EQ(iptcGroup - 1, editableCount("exif"));
+    EXPECT_EQ(keys.at(iptcGroup + 1), QString("XMP"));
+    EXPECT_EQ(keys.size() - iptcGroup - 2, editableCount("iptc"));
+    for (qsizetype i = 1; i < iptcGroup; ++i) {
+        EXPECT_TRUE(keys.at(i).startsWith("Exif.")) << qPrintable(keys.at(i));
+        EXPECT_EQ(rows.at(i)->value(), QString(""));
+    }
+    EXPECT_TRUE(keys.last().startsWith("Iptc."));
+
+    // Shown values are empty; the labelled ones show their "Unknown" row and
+    // the image size comes from the file itself.
+    for (int category = 0; category < 3; ++category) {
+        for (const auto& entity :
+            image->exifData()->mdicUserSetExifDataInfo().value(TAVExifData::getKeyStrForType(category))) {
+            const QString& key = entity->key();
+            if (key == QLatin1String("Summary.ImageSize"))
+                continue;
+            EXPECT_EQ(entity->value(), TAVExifData::getClearValue(key)) << qPrintable(key);
+        }
+    }
+}
+
+TEST_F(TAVImageObjectTest, MissingOrAbsentFileGivesEmptyRecords)
+{
+    const auto missing = TAVImageObject::create(tempPath("gone.jpg"));
+    EXPECT_FALSE(missing->fileOrignalCreateDate().isValid());
+    EXPECT_FALSE(missing->fileOrignalModifiedDate().isValid());
+    const QStringList keys = keysOf(missing->exifData()->maryOrgExifData());
+    EXPECT_EQ(keys.mid(0, 1), QStringList{"EXIF"});
+    EXPECT_EQ(keys.indexOf("IPTC"), editableCount("exif") + 1);
+    EXPECT_EQ(keys.indexOf("XMP"), editableCount("exif") + 2);
+
+    // Without a path: the shown keys with empty values and nothing else.
+    const auto empty = TAVImageObject::create();
+    EXPECT_EQ(empty->readerMgr(), nullptr);
+    EXPECT_TRUE(empty->exifData()->maryOrgExifData().isEmpty());
+    const TAVCategoryMaps& maps = empty->exifData()->mdicUserSetExifDataInfo();
+    EXPECT_EQ(maps.value("summaryDic").size(), 14);
+    EXPECT_EQ(maps.value("exposureDic").size(), 16);
+    EXPECT_EQ(maps.value("geoDic").size(), 7);
+    EXPECT_TRUE(maps.contains("other"));
+    EXPECT_TRUE(maps.value("other").isEmpty());
+    EXPECT_EQ(empty->getValueForKey("Exif.Photo.Flash", 1), QString(""));
+    EXPECT_TRUE(empty->readAllMetadata(1).isEmpty());
+    EXPECT_EQ(empty->getVaildFocusSetting().size(), size_t(TAVKeyLists::focusModeLabels().size()));
+}
+
+TEST_F(TAVImageObjectTest, ImportDatesAreTheWorkingCopysDates)
+{
+    const auto image = import("dated.jpg", {{"Exif.Image.Make", "Canon"}});
+    const QDateTime modified = FileServices::modificationDate(image->path());
+    EXPECT_EQ(image->fileOrignalModifiedDate(), modified);
+    EXPECT_TRUE(image->fileOrignalCreateDate().isValid());
+    // Read again later, the import dates stay as they were.
+    const QDateTime later = modified.addDays(-3);
+    ASSERT_TRUE(FileServices::setFileDates(image->path(), later));
+    image->setPath(image->path());
+    EXPECT_EQ(image->fileOrignalModifiedDate(), modified);
+}
+
+TEST_F(TAVImageObjectTest, SortComparisonsAreThreeWay)
+{
+    const auto a = withValues({{"Exif.Photo.ISOSpeedRatings", 1, "200"}, {"Exif.Photo.FNumber", 1, "2.8"},
+        {"Exif.Photo.ExposureTime", 1, "1/200"}, {"Exif.Image.Model", 0, "alpha"}});
+    const auto b = withValues({{"Exif.Photo.ISOSpeedRatings", 1, "200"}, {"Exif.Photo.FNumber", 1, "f/2.8"},
+        {"Exif.Photo.ExposureTime", 1, "1/50"}, {"Exif.Image.Model", 0, "Beta"}});
+    // Equal values compare as 0 both ways (a strict weak ordering).
+    EXPECT_EQ(a->compareWithObj(*b, "sensitivity"), 0);
+    EXPECT_EQ(b->compareWithObj(*a, "Sensitivity"), 0);
+    EXPECT_EQ(a->compareWithObj(*b, "aperture"), 0);
+    EXPECT_EQ(a->compareWithObj(*b, "CAMERA"), -1);
+    EXPECT_EQ(b->compareWithObj(*a, "camera"), 1);
+    EXPECT_EQ(a->compareWithObj(*b, "no such key"), 0);
+    // Shutter speeds by their value: 1/200 s is shorter than 1/50 s.
+    EXPECT_EQ(a->compareWithObj(*b, "shutterspeed"), -1);
+    EXPECT_FLOAT_EQ(a->getShutterSpeed(), 0.005f);
+
+    // The greater f-number comes first.
+    const auto wide = withValues({{"Exif.Photo.FNumber", 1, "1.4"}});
+    EXPECT_EQ(a->compareWithObj(*wide, "aperture"), -1);
+    EXPECT_EQ(wide->compareWithObj(*a, "aperture"), 1);
+
+    // Creation dates: a missing date sorts first.
+    const auto dated = withValues({{"Exif.Image.CreateDate", 0, "2015-03-01"}});
+    const auto undated = withValues({});
+    EXPECT_EQ(undated->compareWithObj(*withValues({}), "createdatetime"), 0);
+    EXPECT_EQ(undated->compareWithObj(*dated, "createdatetime"), -1);
+    EXPECT_EQ(dated->compareWithObj(*undated, "createdatetime"), 1);
+    EXPECT_EQ(TAVImageObject::compareDate("2015-03-02", "2015-03-01"), 1);
+}
+
+TEST_F(TAVImageObjectTest, GpsSortValueIsSignedDecimalDegrees)
+{
+    const auto south = withValues(
+        {{"Exif.GPSInfo.GPSLatitudeRef", 2, "S"}, {"Exif.GPSInfo.GPSLatitude", 2, "37/1 46/1 2900/100"}});
+    EXPECT_NEAR(south->getGPSFloat(true), -37.774722, 1e-5);
+    const auto north = withValues(
+        {{"Exif.GPSInfo.GPSLatitudeRef", 2, "N"}, {"Exif.GPSInfo.GPSLatitude", 2, "37/1 46/1 2900/100"}});
+    EXPECT_NEAR(north->getGPSFloat(true), 37.774722, 1e-5);
+    EXPECT_EQ(withValues({})->getGPSFloat(true), 0.f);
+    EXPECT_EQ(south->compareWithObj(*north, "gpslatitude"), -1);
+    const auto west = withValues(
+        {{"Exif.GPSInfo.GPSLongitudeRef", 2, "W"}, {"Exif.GPSInfo.GPSLongitude", 2, "122/1 25/1 0/1"}});
+    EXPECT_NEAR(west->getGPSFloat(false), -122.416667, 1e-4);
+}
+
+TEST_F(TAVImageObjectTest, StableSortKeepsEqualImagesInOrder)
+{
+    std::vector<TAVImageObjectPtr> images;
+    for (const char* iso : {"400", "100", "400", "200", "100", "400"})
+        images.push_back(withValues({{"Exif.Photo.ISOSpeedRatings", 1, iso}}));
+    std::vector<TAVImageObjectPtr> sorted = images;
+    std::stable_sort(sorted.begin(), sorted.end(),
+        [](const auto& x, const auto& y) { return x->compareWithObj(*y, "sensitivity") < 0; });
+    const std::vector<TAVImageObjectPtr> expected = {images[1], images[4], images[3], images[0], images[2], images[5]};
+    EXPECT_EQ(sorted, expected);
+}
+
+TEST_F(TAVImageObjectTest, ApplyingASettingFirstThrowsUnsavedEditsAway)
+{
+    const auto image = import("edited.jpg", {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Artist", "Ann"}});
+    image->exifData()->setValue("Nikon", "Exif.Image.Make", 0, false, false, true);
+    const auto setting = image->exifData()->copy();
+    setting->restore();
+    setting->setValue("Bob", "Exif.Image.Artist", 0, true, true, true);
+    setting->setStrName("Studio");
+
+    image->applyToNewExifDataSetting(*setting);
+    EXPECT_EQ(image->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
+    EXPECT_FALSE(image->exifData()->isModifiedForKey("Exif.Image.Make", 0));
+    EXPECT_EQ(image->getValueForKey("Exif.Image.Artist", 0), QString("Bob"));
+    EXPECT_EQ(image->exifData()->strName(), QString("Studio"));
+    EXPECT_EQ(image->exifData()->enuModifyState(), 2);
+}
+
+TEST_F(TAVImageObjectTest, EditOnAWorkerReachesTheDelegateOnTheGuiThread)
+{
+    const auto image = import("threaded.jpg", {{"Exif.Image.Make", "Canon"}});
+    ThreadRecordingDelegate delegate;
+    image->setDelegate(&delegate);
+    const auto record = image->exifData();
+    Dispatch::async([record] { record->setValue("Nikon", "Exif.Image.Make", 0, false, false, true); });
+    QElapsedTimer timer;
+    timer.start();
+    while (!delegate.called && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(delegate.called);
+    EXPECT_TRUE(delegate.onGuiThread);
+
+}
+
+TEST_F(TAVImageObjectTest, RecordOutlivingItsImageForgetsIt)
+{
+    TAVExifDataPtr kept;
+    {
+        auto image = import("short.jpg", {{"Exif.Image.Make", "Canon"}});
+        kept = image->exifData();
+        EXPECT_EQ(kept->accessImgObj(), image.get());
+    }
+    EXPECT_EQ(kept->accessImgObj(), nullptr);
+    EXPECT_TRUE(kept->setValue("Nikon", "Exif.Image.Make", 0, false, false, true));
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+namespace {
+
+class RecordingSaveDelegate : public TAVImageObjectProtocol {
+public:
+    void imageObjectFinishSave(TAVImageObject*) override
+    {
+        onGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        ++finished;
+    }
+    std::atomic<int> finished = 0;
+    bool onGuiThread = false;
+};
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The tags of one exiftool group, e.g. a maker note's "Canon".
+QJsonObject groupOf(const QJsonObject& tags, const QString& group)
+{
+    QJsonObject result;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().startsWith(group + ":"))
+            result.insert(it.key(), it.value());
+    }
+    return result;
+}
+
+}  // namespace
+
+class TAVImageObjectSaveTest : public TAVImageObjectTest {
+protected:
+    void SetUp() override
+    {
+        TAVImageObjectTest::SetUp();
+        UserDefaults::standard().setBool(false, "save_continue_after_error");
+        UserDefaults::standard().setBool(false, "update_file_origine_open_create_modify_date");
+        UiServices::setShared(&ui_);
+    }
+    void TearDown() override { UiServices::setShared(nullptr); }
+
+    // An image object on a copy of a committed sample.
+    TAVImageObjectPtr importSample(const QString& sample)
+    {
+        QDir().mkpath(tempPath("user"));
+        QDir().mkpath(tempPath("work"));
+        const QString user = ImageFixtures::copySample(sample, tempPath("user"));
+        const QString work = tempPath("work/" + sample);
+        EXPECT_TRUE(FileServices::copyItem(user, work));
+        auto image = TAVImageObject::create(work);
+        image->setSrcPath(user);
+        return image;
+    }
+
+    static void edit(const TAVImageObjectPtr& image, const QString& key, int category, const QString& value)
+    {
+        image->exifData()->setValue(value, key, category, false, false, true);
+    }
+
+    FakeUiServices ui_;
+};
+
+TEST_F(TAVImageObjectSaveTest, NothingModifiedStillReplacesTheUsersFileAndRereads)
+{
+    const auto image = import("same.jpg", {{"Exif.Image.Make", "Canon"}});
+    RecordingSaveDelegate delegate;
+    image->setDelegate(&delegate);
+    // A change that reached the working copy by another way.
+    ASSERT_TRUE(ImageFixtures::writeTags(image->path(), {Tag{"Exif.Image.Artist", "Ann", std::nullopt}}));
+
+    EXPECT_TRUE(image->saveMetadataToImage());
+    EXPECT_TRUE(FileServices::contentsEqual(image->path(), image->srcPath()));
+    EXPECT_EQ(image->getValueForKey("Exif.Image.Artist", 0), QString("Ann"));
+    EXPECT_EQ(image->exifData()->enuModifyState(), 0);
+    EXPECT_EQ(delegate.finished, 1);
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+}
+
+TEST_F(TAVImageObjectSaveTest, EditsOfEveryCategoryReachRealSamples)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const std::vector<std::pair<QString, QString>> samples = {
+        {"npm-canon-s40.jpg", "Canon"}, {"npm-iphone6p.jpg", "Apple"}, {"1x1_exif_xmp.jpg", QString()}};
+    for (const auto& [sample, makerGroup] : samples) {
+        SCOPED_TRACE(qPrintable(sample));
+        const auto image = importSample(sample);
+        const QJsonObject before = ExifTool::read(image->srcPath(), {"-n"});
+        const QImage pixels(image->srcPath());
+        ASSERT_FALSE(pixels.isNull());
+
+        edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
+        edit(image, "Iptc.Application2.Keywords", 0, "sea, boat");
+        edit(image, "Exif.Photo.FNumber", 1, "4.0");
+        edit(image, "Exif.GPSInfo.GPSLatitudeRef", 2, "N");
+        edit(image, "Exif.GPSInfo.GPSLatitude", 2, "37/1 46/1 2900/100");
+        edit(image, "Exif.GPSInfo.GPSLongitudeRef", 2, "W");
+        edit(image, "Exif.GPSInfo.GPSLongitude", 2, "122/1 25/1 0/1");
+        ASSERT_TRUE(image->saveMetadataToImage());
+        EXPECT_EQ(image->exifData()->enuModifyState(), 3);
+        EXPECT_FALSE(image->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
+        EXPECT_EQ(image->getValueForKey("Exif.Image.Artist", 0), QString("Lumetta Tester"));
+
+        const QJsonObject after = ExifTool::read(image->srcPath(), {"-n"});
+        EXPECT_EQ(after.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+        EXPECT_DOUBLE_EQ(after.value("ExifIFD:FNumber").toDouble(), 4.0);
+        EXPECT_NEAR(after.value("GPS:GPSLatitude").toDouble(), 37.774722, 1e-5);
+        EXPECT_NEAR(after.value("GPS:GPSLongitude").toDouble(), 122.416667, 1e-5);
+        EXPECT_EQ(after.value("GPS:GPSLongitudeRef").toString(), QString("W"));
+        EXPECT_EQ(after.value("IPTC:Keywords").toVariant().toStringList(), QStringList({"sea", "boat"}));
+        EXPECT_EQ(after.value("IFD0:Make"), before.value("IFD0:Make"));
+        if (!makerGroup.isEmpty()) {
+            const QJsonObject makerNote = groupOf(before, makerGroup);
+            EXPECT_FALSE(makerNote.isEmpty());
+            EXPECT_EQ(groupOf(after, makerGroup), makerNote);
+        }
+        EXPECT_TRUE(ExifTool::warnings(image->srcPath()).isEmpty()) << qPrintable(ExifTool::warnings(image->srcPath()).join("; "));
+        EXPECT_EQ(QImage(image->srcPath()), pixels);
+    }
+}
+
+TEST_F(TAVImageObjectSaveTest, EditedTimeIsWrittenWithTheDateAsRead)
+{
+    const auto image = import("time.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 08:00:00"}});
+    edit(image, "Summary.CreateTime", 0, "10:20:30");
+    const QList<TAVEntityPtr> entities = image->getProcessedEntitiesForSave(0);
+    ASSERT_EQ(entities.size(), 1);
+    EXPECT_EQ(entities.first()->key(), QString("Exif.Image.DateTime"));
+    EXPECT_EQ(entities.first()->value(), QString("2015-03-01 10:20:30"));
+
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2015:03:01 10:20:30"));
+    EXPECT_EQ(image->getValueForKey("Summary.CreateTime", 0), QString("10:20:30"));
+}
+
+TEST_F(TAVImageObjectSaveTest, NewKeywordsAreMergedIntoTheOldOnes)
+{
+    const auto image = import("words.jpg", {});
+    ASSERT_TRUE(ImageFixtures::writeKeywords(image->path(), {"a", "b"}));
+    image->setPath(image->path());
+    ASSERT_EQ(image->getValueForKey("Iptc.Application2.Keywords", 0), QString("a, b"));
+    const auto record = image->exifData();
+    const auto keywordsToWrite = [&](const QString& entered) {
+        record->setValue(entered, "Iptc.Application2.Keywords", 0, false, false, false);
+        const QList<TAVEntityPtr> entities = image->getProcessedEntitiesForSave(0);
+        return entities.size() == 1 ? entities.first()->value() : QString("<none>");
+    };
+    EXPECT_EQ(keywordsToWrite("b,c"), QString("a, b,c"));
+    EXPECT_EQ(keywordsToWrite(" a"), QString("a, b"));
+    EXPECT_EQ(keywordsToWrite("c,, "), QString("a, b,c"));
+
+    // A cleared keywords entry erases them instead of writing the old ones back.
+    record->clear(3);
+    const QList<TAVEntityPtr> cleared = image->getProcessedEntitiesForSave(0);
+    EXPECT_TRUE(cleared.contains(record->userSetEntity("Iptc.Application2.Keywords", 0)));
+
+    record->restore();
+    record->setValue("b,c", "Iptc.Application2.Keywords", 0, false, false, false);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(ExifTool::read(image->srcPath()).value("IPTC:Keywords").toVariant().toStringList(),
+        QStringList({"a", "b", "c"}));
+}
+
+TEST_F(TAVImageObjectSaveTest, TimeShiftMovesTheDateAndTheFileDates)
+{
+    const auto image = import("shift.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}});
+    TAVTimeOffsetInfo shift;
+    shift.setDateUnit(TAVTimeOffsetInfo::Day);
+    shift.setDateOffsetNum(2);
+    image->exifData()->setCreatedDateTimeOffset(shift);
+    image->exifData()->setIsApplyToFileCreatedDateTime(true);
+
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2015:03:03 10:20:30"));
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2015:03:03 10:20:30"));
+    const QDateTime expected = DateServices::instantOfWallClock(DateServices::dateValue("2015-03-03 10:20:30"));
+    EXPECT_EQ(FileServices::modificationDate(image->srcPath()), expected);
+    EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-03"));
+    EXPECT_FALSE(image->exifData()->createdDateTimeOffset().has_value());
+}
+
+TEST_F(TAVImageObjectSaveTest, TimeShiftCrossesMidnightAndIsAppliedOnce)
+{
+    const auto image = import("late.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 23:30:00"},
+                                               {"Exif.Photo.Contrast", "0"}});
+    TAVTimeOffsetInfo shift;
+    shift.setTimeUnit(TAVTimeOffsetInfo::Hour);
+    shift.setTimeOffsetNum(1);
+    image->exifData()->setCreatedDateTimeOffset(shift);
+    // A contrast text the writer does not know makes this save fail.
+    edit(image, "Exif.Photo.Contrast", 1, "Vivid");
+    UserDefaults::standard().setBool(true, "save_continue_after_error");
+
+    EXPECT_FALSE(image->saveMetadataToImage());
+    EXPECT_EQ(image->exifData()->enuModifyState(), 4);
+    EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-02"));
+    EXPECT_EQ(image->getValueForKey("Summary.CreateTime", 0), QString("00:30:00"));
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+
+    edit(image, "Exif.Photo.Contrast", 1, "Hard");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:ModifyDate").toString(), QString("2015:03:02 00:30:00"));
+}
+
+TEST_F(TAVImageObjectSaveTest, ShiftBackwardsIsNotValidAndChangesNothing)
+{
+    const auto image = import("back.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}});
+    TAVTimeOffsetInfo shift;
+    shift.setDateOffsetNum(-1);
+    image->exifData()->setCreatedDateTimeOffset(shift);
+    EXPECT_TRUE(image->getProcessedEntitiesForSave(0).isEmpty());
+    EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-01"));
+    EXPECT_EQ(image->exifData()->enuModifyState(), 0);
+}
+
+TEST_F(TAVImageObjectSaveTest, FailedImagesAlertAndTheOthersAreSaved)
+{
+    std::vector<TAVImageObjectPtr> images;
+    for (int i = 0; i < 5; ++i) {
+        images.push_back(import(QString("batch%1.jpg").arg(i), {{"Exif.Photo.Contrast", "0"}}));
+        edit(images.back(), "Exif.Image.Artist", 0, "Ann");
+        edit(images.back(), "Exif.Photo.Contrast", 1, i == 1 || i == 3 ? "Vivid" : "Soft");
+    }
+    std::vector<int> states;
+    for (const auto& image : images) {
+        image->saveMetadataToImage();
+        states.push_back(image->exifData()->enuModifyState());
+    }
+    EXPECT_EQ(states, std::vector<int>({3, 4, 3, 4, 3}));
+    ASSERT_EQ(ui_.alerts().size(), 2);
+    EXPECT_EQ(ui_.alerts().first().title, QString("Errors"));
+    EXPECT_EQ(ui_.alerts().first().message, QString("Some error occured when save modifications"));
+    EXPECT_EQ(ui_.alerts().first().buttons, QStringList{"Dismiss"});
+    // The failed images keep their edits and their user files.
+    EXPECT_TRUE(images[1]->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
+    EXPECT_FALSE(ExifTool::read(images[1]->srcPath()).contains("IFD0:Artist"));
+    EXPECT_EQ(ExifTool::read(images[0]->srcPath()).value("IFD0:Artist").toString(), QString("Ann"));
+}
+
+TEST_F(TAVImageObjectSaveTest, EditsOfAFailedSaveAreNotCarriedIntoALaterSave)
+{
+    const auto image = import("retry.jpg", {{"Exif.Image.Artist", "Ann"}, {"Exif.Photo.Contrast", "0"}});
+    edit(image, "Exif.Image.Artist", 0, "Bob");
+    edit(image, "Exif.Photo.Contrast", 1, "Vivid");
+    EXPECT_FALSE(image->saveMetadataToImage());
+
+    image->restore();
+    edit(image, "Exif.Image.Copyright", 0, "Lumetta");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Ann"));
+    EXPECT_EQ(tags.value("IFD0:Copyright").toString(), QString("Lumetta"));
+}
+
+TEST_F(TAVImageObjectSaveTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
+{
+    // A name so long that no temporary file fits beside it.
+    const auto image = import(QString(240, QChar('n')) + ".jpg", {{"Exif.Image.Artist", "Ann"}});
+    const QByteArray original = bytesOf(image->srcPath());
+    ASSERT_FALSE(original.isEmpty());
+    edit(image, "Exif.Image.Artist", 0, "Bob");
+
+    EXPECT_FALSE(image->saveMetadataToImage());
+    EXPECT_EQ(bytesOf(image->srcPath()), original);
+    EXPECT_EQ(image->exifData()->enuModifyState(), 4);
+    EXPECT_TRUE(image->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
+    EXPECT_EQ(ui_.alerts().size(), 1);
+}
+
+TEST_F(TAVImageObjectSaveTest, ClearAllErasesExifAndIptcButNotXmp)
+{
+    const auto image = import("clear.jpg",
+        {{"Exif.Image.Artist", "Ann"}, {"Iptc.Application2.Caption", "Harbour"}, {"Xmp.dc.title", "Boats"}});
+    image->clear(0);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(image->exifData()->enuModifyState(), 3);
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_FALSE(tags.contains("IFD0:Artist"));
+    EXPECT_FALSE(tags.contains("IPTC:Caption-Abstract"));
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Boats"));
+}
+
+TEST_F(TAVImageObjectSaveTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
+{
+    const auto image = import("broken.jpg", {{"Exif.Image.Artist", "Ann"}});
+    const QByteArray original = bytesOf(image->srcPath());
+    image->clear(0);
+    // The working copy is no longer an image the library can write.
+    QFile work(image->path());
+    ASSERT_TRUE(work.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    work.write("not an image");
+    work.close();
+
+    EXPECT_FALSE(image->saveMetadataToImage());
+    EXPECT_EQ(image->exifData()->enuModifyState(), 4);
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+    EXPECT_EQ(bytesOf(image->srcPath()), original);
+}
+
+TEST_F(TAVImageObjectSaveTest, XmpOnlyEditIsSavedAndReadBack)
+{
+    const auto image = import("xmp.jpg", {{"Xmp.dc.title", "Boats"}});
+    edit(image, "Xmp.dc.title", 3, "Ships");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(image->exifData()->enuModifyState(), 3);
+    EXPECT_EQ(ExifTool::read(image->srcPath()).value("XMP-dc:Title").toString(), QString("Ships"));
+    EXPECT_EQ(image->getValueForKey("Xmp.dc.title", 3), QString("Ships"));
+}
+
+TEST_F(TAVImageObjectSaveTest, ImportDatesComeBackWhenTheDefaultAsksForThem)
+{
+    const auto image = import("dates.jpg", {{"Exif.Image.Artist", "Ann"}});
+    const QDateTime imported = image->fileOrignalModifiedDate();
+    UserDefaults::standard().setBool(true, "update_file_origine_open_create_modify_date");
+    edit(image, "Exif.Image.Artist", 0, "Bob");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(FileServices::modificationDate(image->srcPath()), imported);
+}
+
+TEST_F(TAVImageObjectSaveTest, SaveOnAWorkerReportsOnTheGuiThread)
+{
+    const auto image = import("worker.jpg", {{"Exif.Image.Artist", "Ann"}});
+    RecordingSaveDelegate delegate;
+    image->setDelegate(&delegate);
+    edit(image, "Exif.Image.Artist", 0, "Bob");
+    std::atomic<bool> done = false;
+    Dispatch::async([&] {
+        image->saveMetadataToImage();
+        done = true;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(delegate.finished, 1);
+    EXPECT_TRUE(delegate.onGuiThread);
+    EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:Artist").toString(), QString("Bob"));
+}
