@@ -115,14 +115,29 @@ bool copyContents(int from, int to)
     }
 }
 
+// The destination's name, shortened where needed so that the temporary name
+// made from it stays within the file system's limit on one name component.
+QString temporaryStem(const QString& fileName)
+{
+    // 255 bytes less the dots, the eight hex digits and ".tmp" around the stem.
+    static constexpr qsizetype kMaxStemBytes = 255 - 14;
+    QString stem = fileName;
+    while (QFile::encodeName(stem).size() > kMaxStemBytes) {
+        // Never leave half of a surrogate pair behind.
+        stem.chop(stem.size() >= 2 && stem.at(stem.size() - 1).isLowSurrogate() ? 2 : 1);
+    }
+    return stem;
+}
+
 // A new, empty file next to `destination` with a unique hidden name, created
 // with `mode` (before the umask). Returns its path in `tempPath`.
 int createTemporaryBeside(const QString& destination, mode_t mode, QString* tempPath)
 {
     const QFileInfo info(destination);
+    const QString stem = temporaryStem(info.fileName());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name = QStringLiteral(".%1.%2.tmp")
-                                 .arg(info.fileName())
+                                 .arg(stem)
                                  .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         const QString candidate = info.dir().filePath(name);
         const int fd = ::open(native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);

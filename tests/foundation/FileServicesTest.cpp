@@ -148,3 +148,29 @@ TEST_F(FileServicesTest, FailedReplaceLeavesTheOriginalAndNoLeftovers)
     EXPECT_FALSE(FileServices::replaceFile(original, tempPath(QStringLiteral("missing")), &error));
     EXPECT_EQ(read(original), QByteArray("precious bytes"));
 }
+
+// The temporary file beside a destination must fit the file system's limit on
+// one name (255 bytes) even when the destination's own name nearly fills it.
+TEST_F(FileServicesTest, AtomicWritesWorkForNamesNearTheLengthLimit)
+{
+    const QString longNames[] = {
+        QString(250, QLatin1Char('a')) + QStringLiteral(".jpg"),
+        QString(120, QChar(0x00FC)) + QStringLiteral(".jpg"),            // 2 bytes each in UTF-8
+        QString::fromUtf8(QByteArray("\xF0\x9F\x93\xB7").repeated(62)) + QStringLiteral(".jpg"),  // 4 bytes each
+    };
+    for (const QString& name : longNames) {
+        ASSERT_LE(QFile::encodeName(name).size(), 255);
+        const QString path = write(name, "old");
+        QString error;
+        EXPECT_TRUE(FileServices::writeFileAtomically(path, "written", &error)) << error.toStdString();
+        EXPECT_EQ(read(path), QByteArray("written"));
+
+        const QString source = write(QStringLiteral("source.jpg"), "replaced");
+        EXPECT_TRUE(FileServices::replaceFile(path, source, &error)) << error.toStdString();
+        EXPECT_EQ(read(path), QByteArray("replaced"));
+        const QStringList left = FileServices::contentsOfFolder(tempFolder());
+        EXPECT_EQ(left.size(), 2);
+        EXPECT_TRUE(left.contains(name));
+        ASSERT_TRUE(FileServices::removeItem(path));
+    }
+}
