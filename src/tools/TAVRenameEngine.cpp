@@ -349,9 +349,16 @@ QString TAVRenameEngine::getNumString(int64_t number, int width)
     return text;
 }
 
-QString TAVRenameEngine::formatDate(const QDateTime& date, const QString& dateFormatTitle,
+QString TAVRenameEngine::formatDate(const QString& value, const QString& dateFormatTitle,
                                     const QString& timeFormatTitle, bool isDateFormat) const
 {
+    if (value.isEmpty() || dateFormatTitle.isNull() || timeFormatTitle.isNull()) {
+        return QString();
+    }
+    const QDateTime date = DateServices::dateValue(value);
+    if (!date.isValid()) {
+        return QString();
+    }
     const std::optional<DatePattern> pattern = datePatternForTitle(dateFormatTitle);
     const bool twelveHour = isTwelveHour(timeFormatTitle);
     if (!pattern) {
@@ -372,27 +379,16 @@ QString TAVRenameEngine::formatDate(const QDateTime& date, const QString& dateFo
 QString TAVRenameEngine::getDateString(const QString& value, const QString& dateFormatTitle,
                                        const QString& timeFormatTitle) const
 {
-    if (value.isEmpty() || dateFormatTitle.isNull() || timeFormatTitle.isNull()) {
-        return QString();
-    }
-    const QDateTime date = DateServices::dateValue(value);
-    if (!date.isValid()) {
-        return QString();
-    }
-    return formatDate(date, dateFormatTitle, timeFormatTitle, true);
+    return formatDate(value, dateFormatTitle, timeFormatTitle, true);
 }
 
 QString TAVRenameEngine::getTimeString(const QString& value, const QString& dateFormatTitle,
                                        const QString& timeFormatTitle) const
 {
-    if (value.isEmpty() || dateFormatTitle.isNull() || timeFormatTitle.isNull()) {
-        return QString();
+    QString text = formatDate(value, dateFormatTitle, timeFormatTitle, false);
+    if (text.isNull()) {
+        return text;
     }
-    const QDateTime date = DateServices::dateValue(value);
-    if (!date.isValid()) {
-        return QString();
-    }
-    QString text = formatDate(date, dateFormatTitle, timeFormatTitle, false);
     if (dateFormatIndex_ == 2) {
         // "YYYY-MM-DD-HHhMMmSS": 10:11:12 becomes 10h11m12.
         const qsizetype first = text.indexOf(QLatin1Char(':'));

@@ -103,8 +103,9 @@ public:
     bool checkDateTimeClose(const TAVImageObject* image, const QList<TAVRenameRuleFieldPtr>& fields) const;
 
 private:
-    // The date or the time text of a date as the pattern titles ask.
-    QString formatDate(const QDateTime& date, const QString& dateFormatTitle, const QString& timeFormatTitle,
+    // The date or the time text of a value as the pattern titles ask; null when
+    // the value is empty or gives no date, or a title is missing.
+    QString formatDate(const QString& value, const QString& dateFormatTitle, const QString& timeFormatTitle,
                        bool isDateFormat) const;
     QString fieldText(const TAVImageObject* image, const TAVRenameRuleField& field, const QString& base,
                       int64_t counter, int counterWidth) const;
