@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QTime>
 #include <QTimeZone>
+#include <QtNumeric>
 
 #include <algorithm>
 #include <array>
@@ -271,6 +272,17 @@ bool parseToken(const Token& t, const Token* next, const QString& text, int& pos
     }
 }
 
+// The date moved by count * unitSeconds seconds; no date when the product
+// does not fit (it would wrap around to a plausible but wrong shift).
+QDateTime addScaledSeconds(const QDateTime& date, int64_t count, int64_t unitSeconds)
+{
+    int64_t seconds = 0;
+    if (qMulOverflow(count, unitSeconds, &seconds)) {
+        return {};
+    }
+    return date.addSecs(seconds);
+}
+
 }  // namespace
 
 QDateTime DateServices::dateValue(const QString& text)
@@ -369,9 +381,9 @@ QDateTime DateServices::dateByAddMore(const QDateTime& date, int64_t count, int3
     case Day:
         return date.addDays(count);
     case Hour:
-        return date.addSecs(count * 3600);
+        return addScaledSeconds(date, count, 3600);
     case Minute:
-        return date.addSecs(count * 60);
+        return addScaledSeconds(date, count, 60);
     case Second:
         return date.addSecs(count);
     default:

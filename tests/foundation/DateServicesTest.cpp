@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 namespace {
 
@@ -111,4 +112,17 @@ TEST(DateServicesTest, ApplicationFormsAndFileTimes)
 
     EXPECT_FALSE(DateServices::getStringFromDateWithLocalizeDateFormate(wall, 1).isEmpty());
     EXPECT_TRUE(DateServices::getStringFromDateWithLocalizeDateFormate(QDateTime(), 4).isNull());
+}
+
+// A count too large for any date gives no date, never one wrapped around to a
+// plausible but wrong time.
+TEST(DateServicesTest, ShiftsBeyondTheCalendarGiveNoDate)
+{
+    const QDateTime date(QDate(2021, 5, 6), QTime(7, 8, 9), Qt::UTC);
+    for (const int32_t unit : {DateServices::Hour, DateServices::Minute, DateServices::Second, DateServices::Day}) {
+        for (const int64_t count : {std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(),
+                                    std::numeric_limits<int64_t>::max() / 60 + 1}) {
+            EXPECT_FALSE(DateServices::dateByAddMore(date, count, unit).isValid()) << unit << " " << count;
+        }
+    }
 }
