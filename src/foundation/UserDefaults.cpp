@@ -2,6 +2,7 @@
 
 #include "foundation/TextNumbers.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 
 namespace {
@@ -19,11 +20,25 @@ UserDefaults& UserDefaults::standard()
     return defaults;
 }
 
-UserDefaults::UserDefaults() : settings_(std::make_unique<QSettings>()) {}
+UserDefaults::UserDefaults() : settings_(std::make_unique<QSettings>())
+{
+    saveThroughGuiThread();
+}
 
 UserDefaults::UserDefaults(const QString& iniFilePath)
     : settings_(std::make_unique<QSettings>(iniFilePath, QSettings::IniFormat))
 {
+    saveThroughGuiThread();
+}
+
+void UserDefaults::saveThroughGuiThread()
+{
+    // QSettings writes its changes out from an event it posts to itself. Made on
+    // a worker thread, which runs no event loop, it would keep them in memory
+    // until the end of the process, so it always lives on the GUI thread.
+    if (const QCoreApplication* application = QCoreApplication::instance()) {
+        settings_->moveToThread(application->thread());
+    }
 }
 
 UserDefaults::~UserDefaults() = default;

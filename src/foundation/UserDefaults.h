@@ -54,6 +54,7 @@ public:
 
 private:
     UserDefaults();
+    void saveThroughGuiThread();
 
     mutable std::mutex mutex_;
     std::unique_ptr<QSettings> settings_;

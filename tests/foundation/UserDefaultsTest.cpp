@@ -3,11 +3,13 @@
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -84,4 +86,26 @@ TEST_F(UserDefaultsTest, WorkersReadWhileTheGuiThreadWrites)
     reader.join();
     EXPECT_FALSE(sawGarbage);
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("n")), 1999);
+}
+
+// Changes reach the disk through the GUI thread's event loop without an explicit
+// synchronize, also when the defaults were first used on a worker thread (which
+// runs no event loop of its own).
+TEST_F(UserDefaultsTest, ChangesAreSavedByTheEventLoopWhicheverThreadMadeTheDefaults)
+{
+    std::unique_ptr<UserDefaults> defaults;
+    std::thread worker([&] {
+        defaults = std::make_unique<UserDefaults>(settingsPath());
+        defaults->setString(QStringLiteral("from worker"), QStringLiteral("made"));
+    });
+    worker.join();
+    defaults->setString(QStringLiteral("from gui"), QStringLiteral("changed"));
+    QCoreApplication::sendPostedEvents();
+
+    // The file itself: another QSettings in this process would share the unsaved state.
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray onDisk = file.readAll();
+    EXPECT_TRUE(onDisk.contains("made=from worker")) << onDisk.toStdString();
+    EXPECT_TRUE(onDisk.contains("changed=from gui")) << onDisk.toStdString();
 }
