@@ -281,9 +281,15 @@ bool TAVMetadataWritterMgr::writeRationalOf(const QString& numberText, const QSt
         // An emptied number field removes the value rather than writing 0.
         return clearOneMetadata(key);
     }
+    // Aperture, distance, focal length and zoom are unsigned fractions: a
+    // negative number would wrap to a huge value, and one that cannot be made
+    // a fraction would become 0/1. Both are refused instead.
+    const float number = TextNumbers::floatValue(numberText);
     int32_t numerator = 0;
     int32_t denominator = 1;
-    TAVMetadataHelper::convertToRational(TextNumbers::floatValue(numberText), &numerator, &denominator);
+    if (number < 0 || !TAVMetadataHelper::convertToRational(number, &numerator, &denominator)) {
+        return false;
+    }
     return writeValue(key, QStringLiteral("%1/%2").arg(numerator).arg(denominator));
 }
 

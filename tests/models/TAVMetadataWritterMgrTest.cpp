@@ -229,6 +229,19 @@ TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsWithoutTouchingTheCaller
     EXPECT_EQ(value(path, QStringLiteral("Exif.GPSInfo.GPSVersionID")), QStringLiteral("2 2 0 0"));
 }
 
+TEST_F(TAVMetadataWritterMgrTest, NegativeOrHugeNumbersAreRefusedForUnsignedFractions)
+{
+    const QString path = imageWith({tag("Exif.Photo.FNumber", "4/1"), tag("Exif.Photo.FocalLength", "50/1")});
+    TAVMetadataWritterMgr manager(path);
+
+    EXPECT_FALSE(manager.setAperture(TAVEntity::entityWithValue(QStringLiteral("-2.8"), QStringLiteral("Exif.Photo.FNumber"))));
+    EXPECT_FALSE(manager.writeMetadat(QStringLiteral("1e30"), QStringLiteral("Exif.Photo.FocalLength")));
+    ASSERT_TRUE(manager.saveMetadataToImage());
+
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.FNumber")), QStringLiteral("4/1"));
+    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.FocalLength")), QStringLiteral("50/1"));
+}
+
 TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
 {
     const QString path = imageWith(
