@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonObject>
 #include <QThread>
@@ -26,6 +27,11 @@
 
 #include <algorithm>
 #include <atomic>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using ImageFixtures::Tag;
 
@@ -306,6 +312,50 @@ public:
     bool onGuiThread = false;
 };
 
+// Makes a file impossible to replace for the length of a test: the
+// immutable flag where the process may set it (root), else a read-only folder.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(const QString& path)
+        : path_(path)
+    {
+        if (::geteuid() == 0)
+            locked_ = setImmutable(true);
+        else
+            locked_ = QFile::setPermissions(folder(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    ~ImmutableFile()
+    {
+        if (!locked_)
+            return;
+        if (::geteuid() == 0)
+            setImmutable(false);
+        else
+            QFile::setPermissions(folder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    bool isLocked() const { return locked_; }
+
+private:
+    QString folder() const { return QFileInfo(path_).path(); }
+    bool setImmutable(bool on) const
+    {
+        const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return done;
+    }
+
+    QString path_;
+    bool locked_ = false;
+};
+
 QByteArray bytesOf(const QString& path)
 {
     QFile file(path);
@@ -378,11 +428,15 @@ TEST_F(TAVImageObjectSaveTest, EditsOfEveryCategoryReachRealSamples)
     if (!ExifTool::available())
         GTEST_SKIP() << "exiftool missing";
     const std::vector<std::pair<QString, QString>> samples = {
-        {"npm-canon-s40.jpg", "Canon"}, {"npm-iphone6p.jpg", "Apple"}, {"1x1_exif_xmp.jpg", QString()}};
+        {"npm-canon-s40.jpg", "Canon"}, {"npm-iphone6p.jpg", "Apple"}, {"npm-lumia.jpg", QString()},
+        {"1x1_exif_xmp.jpg", QString()}, {"goexif.tif", QString()}, {"npm-arbitro.tiff", QString()}};
+    // The PNG samples are left out: Exiv2 0.27 moves a PNG's EXIF into a
+    // raw-profile text chunk that exiftool does not read back.
     for (const auto& [sample, makerGroup] : samples) {
         SCOPED_TRACE(qPrintable(sample));
         const auto image = importSample(sample);
         const QJsonObject before = ExifTool::read(image->srcPath(), {"-n"});
+        const QStringList warnings = ExifTool::warnings(image->srcPath());
         const QImage pixels(image->srcPath());
         ASSERT_FALSE(pixels.isNull());
 
@@ -411,8 +465,29 @@ TEST_F(TAVImageObjectSaveTest, EditsOfEveryCategoryReachRealSamples)
             EXPECT_FALSE(makerNote.isEmpty());
             EXPECT_EQ(groupOf(after, makerGroup), makerNote);
         }
-        EXPECT_TRUE(ExifTool::warnings(image->srcPath()).isEmpty()) << qPrintable(ExifTool::warnings(image->srcPath()).join("; "));
+        for (const QString& warning : ExifTool::warnings(image->srcPath()))
+            EXPECT_TRUE(warnings.contains(warning)) << qPrintable(warning);
         EXPECT_EQ(QImage(image->srcPath()), pixels);
+    }
+}
+
+TEST_F(TAVImageObjectSaveTest, MalformedSamplesAreSavedWholeOrLeftAlone)
+{
+    UserDefaults::standard().setBool(true, "save_continue_after_error");
+    for (const char* sample : {"npm-evil1.jpg", "huge_tag_exif.jpg", "infinite_loop_exif.jpg"}) {
+        SCOPED_TRACE(sample);
+        const auto image = importSample(sample);
+        const QByteArray original = bytesOf(image->srcPath());
+        const QImage pixels(image->srcPath());
+        edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
+        if (image->saveMetadataToImage()) {
+            // Broken directories may stay broken for other readers; the picture and our own value survive.
+            EXPECT_EQ(QImage(image->srcPath()), pixels);
+            EXPECT_EQ(image->getValueForKey("Exif.Image.Artist", 0), QString("Lumetta Tester"));
+        } else {
+            EXPECT_EQ(bytesOf(image->srcPath()), original);
+            EXPECT_EQ(image->exifData()->enuModifyState(), 4);
+        }
     }
 }
 
@@ -553,17 +628,21 @@ TEST_F(TAVImageObjectSaveTest, EditsOfAFailedSaveAreNotCarriedIntoALaterSave)
 
 TEST_F(TAVImageObjectSaveTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
 {
-    // A name so long that no temporary file fits beside it.
-    const auto image = import(QString(240, QChar('n')) + ".jpg", {{"Exif.Image.Artist", "Ann"}});
+    const auto image = import("locked.jpg", {{"Exif.Image.Artist", "Ann"}});
     const QByteArray original = bytesOf(image->srcPath());
     ASSERT_FALSE(original.isEmpty());
     edit(image, "Exif.Image.Artist", 0, "Bob");
+    // The user's file cannot be replaced: it is immutable (root) or its folder is read-only.
+    ImmutableFile lock(image->srcPath());
+    if (!lock.isLocked())
+        GTEST_SKIP() << "the file system cannot lock the user's file";
 
     EXPECT_FALSE(image->saveMetadataToImage());
     EXPECT_EQ(bytesOf(image->srcPath()), original);
     EXPECT_EQ(image->exifData()->enuModifyState(), 4);
     EXPECT_TRUE(image->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
     EXPECT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(FileServices::contentsOfFolder(QFileInfo(image->srcPath()).path()), QStringList{"locked.jpg"});
 }
 
 TEST_F(TAVImageObjectSaveTest, ClearAllErasesExifAndIptcButNotXmp)
