@@ -159,11 +159,22 @@ void syncFolderOf(const QString& path)
     }
 }
 
+// Gives the new file the old one's owner and group. Only root may give a file
+// away; anyone else keeps at least the group where they belong to it, and
+// otherwise the file is theirs, as any file they write.
+void keepOwner(int fd, const struct stat& previous)
+{
+    if (::fchown(fd, previous.st_uid, previous.st_gid) != 0) {
+        (void)::fchown(fd, uid_t(-1), previous.st_gid);
+    }
+}
+
 // The shared tail of an atomic write: `fill` writes the content into the
-// temporary file, which then gets its mode and dates, is flushed and renamed.
+// temporary file, which then gets the owner of `previous` (the file it
+// replaces, null for a new one), its mode and dates, is flushed and renamed.
 template <typename Fill>
-bool writeThroughTemporary(const QString& destination, mode_t mode, const struct timespec* times, Fill fill,
-                           QString* error)
+bool writeThroughTemporary(const QString& destination, const struct stat* previous, mode_t mode,
+                           const struct timespec* times, Fill fill, QString* error)
 {
     QString tempPath;
     Descriptor out(createTemporaryBeside(destination, 0666, &tempPath));
@@ -181,6 +192,10 @@ bool writeThroughTemporary(const QString& destination, mode_t mode, const struct
     };
     if (!fill(out.get())) {
         return failWith(QStringLiteral("cannot write the new content of"));
+    }
+    // The owner first: changing it clears set-id bits that the mode then restores.
+    if (previous) {
+        keepOwner(out.get(), *previous);
     }
     if (mode != mode_t(-1) && ::fchmod(out.get(), mode) != 0) {
         return failWith(QStringLiteral("cannot set the permissions of"));
@@ -460,12 +475,12 @@ bool FileServices::replaceFile(const QString& destination, const QString& source
         return false;
     }
     struct stat destinationStat {};
-    const mode_t mode = ::stat(native(destination).constData(), &destinationStat) == 0
-                            ? (destinationStat.st_mode & 07777)
-                            : (sourceStat.st_mode & 07777);
+    const bool replacing = ::stat(native(destination).constData(), &destinationStat) == 0;
+    const mode_t mode = replacing ? (destinationStat.st_mode & 07777) : (sourceStat.st_mode & 07777);
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
     return writeThroughTemporary(
-        destination, mode, times, [&](int out) { return copyContents(in.get(), out); }, error);
+        destination, replacing ? &destinationStat : nullptr, mode, times,
+        [&](int out) { return copyContents(in.get(), out); }, error);
 }
 
 bool FileServices::writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
@@ -475,7 +490,9 @@ bool FileServices::writeFileAtomically(const QString& path, const QByteArray& da
         return writeFileAtomically(link.canonicalFilePath(), data, error);
     }
     struct stat existing {};
-    const mode_t mode = ::stat(native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : mode_t(-1);
+    const bool replacing = ::stat(native(path).constData(), &existing) == 0;
+    const mode_t mode = replacing ? (existing.st_mode & 07777) : mode_t(-1);
     return writeThroughTemporary(
-        path, mode, nullptr, [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error);
+        path, replacing ? &existing : nullptr, mode, nullptr,
+        [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error);
 }

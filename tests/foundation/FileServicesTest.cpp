@@ -6,6 +6,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -173,4 +178,35 @@ TEST_F(FileServicesTest, AtomicWritesWorkForNamesNearTheLengthLimit)
         EXPECT_TRUE(left.contains(name));
         ASSERT_TRUE(FileServices::removeItem(path));
     }
+}
+
+// Replacing a file someone else owns (a shared folder, or an edit run as root)
+// must not take it away from its owner and group.
+TEST_F(FileServicesTest, AtomicWritesKeepTheOwnerAndGroup)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root may give a file to another owner";
+    }
+    const uid_t owner = 4321;
+    const gid_t group = 4322;
+    const auto ownerOf = [](const QString& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        return std::make_pair(st.st_uid, st.st_gid);
+    };
+    const QString path = write(QStringLiteral("shared.jpg"), "old");
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), owner, group), 0);
+
+    ASSERT_TRUE(FileServices::writeFileAtomically(path, "written"));
+    EXPECT_EQ(ownerOf(path), std::make_pair(owner, group));
+
+    const QString source = write(QStringLiteral("work/shared.jpg"), "replaced");
+    ASSERT_TRUE(FileServices::replaceFile(path, source));
+    EXPECT_EQ(ownerOf(path), std::make_pair(owner, group));
+    EXPECT_EQ(read(path), QByteArray("replaced"));
+
+    // A new file belongs to whoever writes it.
+    const QString fresh = tempPath(QStringLiteral("fresh.jpg"));
+    ASSERT_TRUE(FileServices::writeFileAtomically(fresh, "new"));
+    EXPECT_EQ(ownerOf(fresh), std::make_pair(::geteuid(), ::getegid()));
 }
