@@ -230,8 +230,8 @@ bool TAVExifData::setValue(const QString& value, const QString& key, int32_t cat
             entity->setIsModified(modified);
     }
     isClearAll_ = false;
-    if (accessImgObj_)
-        accessImgObj_->notiRefreshUIWhenModified();
+    if (TAVImageObject* image = accessImgObj())
+        image->notiRefreshUIWhenModified();
     return entity && entity->isModified();
 }
 

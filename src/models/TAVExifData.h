@@ -21,6 +21,10 @@ using TAVEntityMap = QMap<QString, TAVEntityPtr>;
 // Category key ("summaryDic", "exposureDic", "geoDic", "other") -> its entities.
 using TAVCategoryMaps = QMap<QString, TAVEntityMap>;
 using TAVEntityList = QList<TAVEntityPtr>;
+// The back reference from records to their image object: shared by a record
+// and its copies, and emptied by the image object when it goes, so no copy
+// ever reaches an image object that no longer exists.
+using TAVImageObjectRef = std::shared_ptr<TAVImageObject*>;
 
 // The metadata record of one image, of the common values of several images, of
 // the default setting or of one preset. It keeps the values as read and the
@@ -133,8 +137,10 @@ public:
     bool isClearAll() const { return isClearAll_; }
     void setIsClearAll(bool isClearAll) { isClearAll_ = isClearAll; }
 
-    TAVImageObject* accessImgObj() const { return accessImgObj_; }
-    void setAccessImgObj(TAVImageObject* imageObject) { accessImgObj_ = imageObject; }
+    // The image the record belongs to (not owned); null once it is gone.
+    TAVImageObject* accessImgObj() const { return accessImgObj_ ? *accessImgObj_ : nullptr; }
+    const TAVImageObjectRef& accessImgObjRef() const { return accessImgObj_; }
+    void setAccessImgObj(const TAVImageObjectRef& imageObject) { accessImgObj_ = imageObject; }
 
     int32_t enuModifyState() const { return enuModifyState_; }
     void setEnuModifyState(int32_t state) { enuModifyState_ = state; }
@@ -161,7 +167,7 @@ private:
     TAVEntityList maryOrgExifData_;
     std::optional<TAVTimeOffsetInfo> createdDateTimeOffset_;
     bool isClearAll_ = false;
-    TAVImageObject* accessImgObj_ = nullptr;
+    TAVImageObjectRef accessImgObj_;
     int32_t enuModifyState_ = StateNone;
     bool isDefault_ = false;
     bool isApplyToFileCreatedDateTime_ = false;

@@ -63,6 +63,7 @@ void insertEntity(TAVEntityMap& map, const QString& key, const QString& value)
 }  // namespace
 
 TAVImageObject::TAVImageObject(const QString& path)
+    : selfRef_(std::make_shared<TAVImageObject*>(this))
 {
     setExifData(TAVExifData::create());
     readImageOriginalDatetimeInfo(path);
@@ -71,18 +72,17 @@ TAVImageObject::TAVImageObject(const QString& path)
 
 TAVImageObject::~TAVImageObject()
 {
-    // The record may outlive this object (a tab or a copy holds it).
-    if (exifData_ && exifData_->accessImgObj() == this)
-        exifData_->setAccessImgObj(nullptr);
+    // The record and its copies may outlive this object (a tab holds them).
+    *selfRef_ = nullptr;
 }
 
 void TAVImageObject::setExifData(const TAVExifDataPtr& record)
 {
-    if (exifData_ && exifData_->accessImgObj() == this)
+    if (exifData_ && exifData_->accessImgObjRef() == selfRef_)
         exifData_->setAccessImgObj(nullptr);
     exifData_ = record;
     if (exifData_)
-        exifData_->setAccessImgObj(this);
+        exifData_->setAccessImgObj(selfRef_);
 }
 
 void TAVImageObject::setPath(const QString& path)

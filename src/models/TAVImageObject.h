@@ -155,6 +155,8 @@ private:
     QString willWriteText(const QString& key) const;
     double sortNumber(const QString& key, int32_t category) const;
 
+    // What the record (and its copies) know of this object; emptied when it goes.
+    TAVImageObjectRef selfRef_;
     TAVExifDataPtr exifData_;
     QString path_;
     std::unique_ptr<TAVMetadataWritterMgr> writerMgr_;

@@ -284,16 +284,20 @@ TEST_F(TAVImageObjectTest, EditOnAWorkerReachesTheDelegateOnTheGuiThread)
 
 }
 
-TEST_F(TAVImageObjectTest, RecordOutlivingItsImageForgetsIt)
+TEST_F(TAVImageObjectTest, RecordsOutlivingTheirImageForgetIt)
 {
     TAVExifDataPtr kept;
+    TAVExifDataPtr copy;
     {
         auto image = import("short.jpg", {{"Exif.Image.Make", "Canon"}});
         kept = image->exifData();
-        EXPECT_EQ(kept->accessImgObj(), image.get());
+        copy = kept->copy();
+        EXPECT_EQ(copy->accessImgObj(), image.get());
     }
     EXPECT_EQ(kept->accessImgObj(), nullptr);
+    EXPECT_EQ(copy->accessImgObj(), nullptr);
     EXPECT_TRUE(kept->setValue("Nikon", "Exif.Image.Make", 0, false, false, true));
+    EXPECT_TRUE(copy->setValue("Nikon", "Exif.Image.Make", 0, false, false, true));
 }
 
 // ---------------------------------------------------------------------------
