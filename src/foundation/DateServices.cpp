@@ -370,14 +370,15 @@ QDateTime DateServices::dateByAddMore(const QDateTime& date, int64_t count, int3
     if (!date.isValid()) {
         return {};
     }
-    const auto clampInt = [](int64_t value) {
-        return int(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-    };
+    // Counts beyond these limits are hundreds of millions of years, past any
+    // date; the calendar's own arithmetic would wrap them around instead.
+    constexpr int64_t kMaxMonths = std::numeric_limits<int>::max() - 12;
+    constexpr int64_t kMaxYears = std::numeric_limits<int>::max() / 12;
     switch (unit) {
     case Year:
-        return date.addYears(clampInt(count));
+        return count > kMaxYears || count < -kMaxYears ? QDateTime() : date.addYears(int(count));
     case Month:
-        return date.addMonths(clampInt(count));
+        return count > kMaxMonths || count < -kMaxMonths ? QDateTime() : date.addMonths(int(count));
     case Day:
         return date.addDays(count);
     case Hour:

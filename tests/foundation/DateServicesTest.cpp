@@ -119,10 +119,14 @@ TEST(DateServicesTest, ApplicationFormsAndFileTimes)
 TEST(DateServicesTest, ShiftsBeyondTheCalendarGiveNoDate)
 {
     const QDateTime date(QDate(2021, 5, 6), QTime(7, 8, 9), Qt::UTC);
-    for (const int32_t unit : {DateServices::Hour, DateServices::Minute, DateServices::Second, DateServices::Day}) {
+    for (const int32_t unit : {DateServices::Year, DateServices::Month, DateServices::Day, DateServices::Hour,
+                               DateServices::Minute, DateServices::Second}) {
         for (const int64_t count : {std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(),
                                     std::numeric_limits<int64_t>::max() / 60 + 1}) {
             EXPECT_FALSE(DateServices::dateByAddMore(date, count, unit).isValid()) << unit << " " << count;
         }
     }
+    // Forward never lands in the past.
+    const QDateTime later = DateServices::dateByAddMore(date, std::numeric_limits<int32_t>::max(), DateServices::Month);
+    EXPECT_TRUE(!later.isValid() || later > date) << later.toString().toStdString();
 }
