@@ -178,20 +178,6 @@ TEST(TAVExifDataTest, ClearedValuesAreUnknownForLabelledExposureKeysOnly)
     EXPECT_EQ(TAVExifData::getClearValue("Exif.Photo.SubjectDistanceRange"), QString("Unknown"));
 }
 
-TEST(TAVExifDataTest, ClearGpsMarksOnlyTheGpsCategory)
-{
-    const auto record = readRecord();
-    EXPECT_FALSE(record->isGPSModified());
-    EXPECT_FALSE(record->isGpsClear());
-    record->clearGPS();
-    EXPECT_TRUE(record->isGPSModified());
-    EXPECT_TRUE(record->isGpsClear());
-    EXPECT_EQ(record->getValueForKey("Exif.GPSInfo.GPSLatitude", 2), QString(""));
-    EXPECT_FALSE(record->isModifiedForKey("Exif.Image.Make", 0));
-    EXPECT_FALSE(record->isClearAll());
-    EXPECT_EQ(record->enuModifyState(), 2);
-}
-
 TEST(TAVExifDataTest, RestoreAndRemoveModifyFlagReturnToUnchanged)
 {
     const auto record = readRecord();
@@ -355,16 +341,6 @@ TEST(TAVExifDataTest, CopyHasOwnUserSetEntriesAndSharedReadEntries)
     EXPECT_EQ(record->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
     record->clear(0);
     EXPECT_EQ(copy->getValueForKey("Iptc.Application2.Caption", 0), QString("Harbour"));
-}
-
-TEST(TAVExifDataTest, RemovingATagLeavesMapsSharedElsewhereAlone)
-{
-    const auto record = readRecord();
-    const TAVEntityMap given = record->mdicUserSetExifDataInfo().value("summaryDic");
-    record->setImageExifData(given, TAVExifData::CategorySummary);
-    record->removeExifTag("Exif.Image.Make");
-    EXPECT_TRUE(record->getValueForKey("Exif.Image.Make", 0).isNull());
-    EXPECT_TRUE(given.contains("Exif.Image.Make"));
 }
 
 TEST(TAVExifDataTest, KeyFamilyComesFromTheCaseSensitivePrefix)

@@ -239,18 +239,6 @@ TEST_F(TAVImageObjectTest, GpsSortValueIsSignedDecimalDegrees)
     EXPECT_NEAR(west->getGPSFloat(false), -122.416667, 1e-4);
 }
 
-TEST_F(TAVImageObjectTest, StableSortKeepsEqualImagesInOrder)
-{
-    std::vector<TAVImageObjectPtr> images;
-    for (const char* iso : {"400", "100", "400", "200", "100", "400"})
-        images.push_back(withValues({{"Exif.Photo.ISOSpeedRatings", 1, iso}}));
-    std::vector<TAVImageObjectPtr> sorted = images;
-    std::stable_sort(sorted.begin(), sorted.end(),
-        [](const auto& x, const auto& y) { return x->compareWithObj(*y, "sensitivity") < 0; });
-    const std::vector<TAVImageObjectPtr> expected = {images[1], images[4], images[3], images[0], images[2], images[5]};
-    EXPECT_EQ(sorted, expected);
-}
-
 TEST_F(TAVImageObjectTest, ApplyingASettingFirstThrowsUnsavedEditsAway)
 {
     const auto image = import("edited.jpg", {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Artist", "Ann"}});
