@@ -177,7 +177,9 @@ bool writeThroughTemporary(const QString& destination, const struct stat* previo
                            const struct timespec* times, Fill fill, QString* error)
 {
     QString tempPath;
-    Descriptor out(createTemporaryBeside(destination, 0666, &tempPath));
+    // Private while the content goes in; the final mode is set afterwards. A
+    // new file with no mode to set gets the usual one through the umask.
+    Descriptor out(createTemporaryBeside(destination, mode != mode_t(-1) ? 0600 : 0666, &tempPath));
     if (!out.valid()) {
         setError(error, systemError(QStringLiteral("cannot create a temporary file beside"), destination, errno));
         return false;

@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -209,4 +212,47 @@ TEST_F(FileServicesTest, AtomicWritesKeepTheOwnerAndGroup)
     const QString fresh = tempPath(QStringLiteral("fresh.jpg"));
     ASSERT_TRUE(FileServices::writeFileAtomically(fresh, "new"));
     EXPECT_EQ(ownerOf(fresh), std::make_pair(::geteuid(), ::getegid()));
+}
+
+// While the new content is being written, the temporary file is no more open
+// to others than the file it replaces: a private file's content never shows.
+TEST_F(FileServicesTest, TheTemporaryFileOfAPrivateFileIsPrivate)
+{
+    const QString original = write(QStringLiteral("private.jpg"), "old");
+    ASSERT_TRUE(QFile::setPermissions(original, QFile::ReadOwner | QFile::WriteOwner));
+    // A pipe as the source holds the replacement open while we look.
+    const QString pipe = tempPath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+
+    bool replaced = false;
+    std::thread replacer([&] { replaced = FileServices::replaceFile(original, pipe); });
+    // Opening without blocking fails until the replacement has opened its end.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int feed = -1;
+    while (feed < 0 && std::chrono::steady_clock::now() < deadline) {
+        feed = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        std::this_thread::yield();
+    }
+    const bool fed = feed >= 0 && ::write(feed, "new", 3) == 3;
+
+    QString temporary;
+    while (fed && temporary.isEmpty() && std::chrono::steady_clock::now() < deadline) {
+        for (const QString& name : FileServices::contentsOfFolder(tempFolder())) {
+            if (name.endsWith(QLatin1String(".tmp"))) {
+                temporary = tempPath(name);
+            }
+        }
+        std::this_thread::yield();
+    }
+    struct stat st {};
+    const bool seen = !temporary.isEmpty() && ::stat(QFile::encodeName(temporary).constData(), &st) == 0;
+    ::close(feed);
+    replacer.join();
+
+    ASSERT_TRUE(fed);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(st.st_mode & 077, 0u) << std::oct << (st.st_mode & 0777);
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(read(original), QByteArray("new"));
+    EXPECT_EQ(QFile::permissions(original) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
 }
