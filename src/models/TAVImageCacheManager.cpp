@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTransform>
 
 #include <exiv2/exiv2.hpp>
 
@@ -73,7 +74,39 @@ QImage bounded(const QImage& image, int maxSide)
     return image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
-// The largest preview a camera raw file embeds; null when it has none.
+// The image turned as an EXIF orientation (1 to 8) asks, so that it shows the
+// way decoded pictures do (their reader applies the orientation itself).
+QImage oriented(const QImage& image, long orientation)
+{
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        return image.mirrored(true, true);
+    case 4:
+        return image.mirrored(false, true);
+    case 5:
+        return image.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6:
+        return image.transformed(QTransform().rotate(90));
+    case 7:
+        return image.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8:
+        return image.transformed(QTransform().rotate(270));
+    default:
+        return image;
+    }
+}
+
+long orientationOf(const Exiv2::Image& image)
+{
+    const Exiv2::ExifData& exif = image.exifData();
+    const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    return found == exif.end() || found->count() == 0 ? 1 : found->toLong();
+}
+
+// The largest preview a camera raw file embeds, turned upright by the file's
+// orientation; null when it has none.
 QImage largestPreview(const QString& path, bool* readable)
 {
     *readable = false;
@@ -88,7 +121,7 @@ QImage largestPreview(const QString& path, bool* readable)
             const Exiv2::PreviewImage preview = previews.getPreviewImage(*properties);
             QImage decoded = QImage::fromData(preview.pData(), static_cast<int>(preview.size()));
             if (!decoded.isNull()) {
-                return decoded;
+                return oriented(decoded, orientationOf(*image));
             }
         }
     } catch (const Exiv2::AnyError& error) {

@@ -36,7 +36,8 @@ public:
     qsizetype totalBytes() const;
 
     // The file extensions (lower case) whose image is the largest preview the
-    // file embeds, since no image decoder reads them.
+    // file embeds (turned upright by the file's orientation), since no image
+    // decoder reads them.
     static bool isRawExtension(const QString& suffix);
 
 private:

@@ -4,8 +4,14 @@
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
+
+#include <exiv2/exiv2.hpp>
+
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +31,25 @@ protected:
     }
 
     static QColor colourOf(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+    static bool isReddish(const QColor& colour) { return colour.red() > 200 && colour.blue() < 60; }
+
+    // Replaces the file's EXIF thumbnail (its only preview) by a 160 x 120
+    // JPEG, red on the left half and blue on the right.
+    static void setHalvedPreview(const QString& path)
+    {
+        QImage halves(QSize(160, 120), QImage::Format_RGB32);
+        halves.fill(Qt::blue);
+        QPainter(&halves).fillRect(QRect(0, 0, 80, 120), Qt::red);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(halves.save(&buffer, "JPEG", 95));
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifThumb(image->exifData())
+            .setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), static_cast<long>(jpeg.size()));
+        image->writeMetadata();
+    }
 };
 
 } // namespace
@@ -88,6 +113,20 @@ TEST_F(TAVImageCacheManagerTest, RawFilesShowTheirEmbeddedPreviewOthersWithoutDe
     const QString raw
         = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder(), QStringLiteral("IMG_0001.CR2"));
     EXPECT_EQ(cache.getImage(raw).size(), QSize(160, 120));
+    // A portrait shot stands upright, as decoded pictures do: a preview red on
+    // its left and blue on its right, turned a quarter clockwise (6) or
+    // anticlockwise (8), is red at the top or at the bottom.
+    for (const char* orientation : {"6", "8"}) {
+        const QString portrait = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder(),
+            QStringLiteral("IMG_%1.CR2").arg(QLatin1String(orientation)));
+        ASSERT_TRUE(ImageFixtures::writeTags(portrait, {{"Exif.Image.Orientation", orientation, {}}}));
+        setHalvedPreview(portrait);
+        const QImage upright = cache.getImage(portrait);
+        ASSERT_EQ(upright.size(), QSize(120, 160)) << orientation;
+        const bool quarterClockwise = orientation == std::string("6");
+        EXPECT_EQ(isReddish(upright.pixelColor(60, 10)), quarterClockwise) << orientation;
+        EXPECT_EQ(isReddish(upright.pixelColor(60, 150)), !quarterClockwise) << orientation;
+    }
 
     const QString sidecar = tempPath(QStringLiteral("notes.xmp"));
     QFile file(sidecar);
