@@ -21,7 +21,10 @@
 //   other thread and are never called again, so an owner may remove its
 //   observations in its destructor and then die. Removal from inside a handler
 //   (also the handler's own) works; two threads must not, from inside handlers,
-//   remove each other's running observations at the same moment.
+//   remove each other's running observations at the same moment. For the same
+//   reason a handler reached from a worker hands over to the GUI thread with
+//   Dispatch::asyncMain, not syncMain: the GUI thread may be removing that very
+//   observation and waiting for the handler, which would then wait for it.
 // - Observers may add or remove observers and post from inside a handler.
 
 // A notification as observers receive it.
