@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <thread>
 
@@ -108,4 +109,21 @@ TEST_F(UserDefaultsTest, ChangesAreSavedByTheEventLoopWhicheverThreadMadeTheDefa
     const QByteArray onDisk = file.readAll();
     EXPECT_TRUE(onDisk.contains("made=from worker")) << onDisk.toStdString();
     EXPECT_TRUE(onDisk.contains("changed=from gui")) << onDisk.toStdString();
+}
+
+// A fractional number read as an integer drops its fraction, the way the same
+// value reads once it has been saved and read back as text after a restart.
+TEST_F(UserDefaultsTest, FractionsReadAsIntegersAreCutNotRounded)
+{
+    UserDefaults defaults(settingsPath());
+    defaults.registerDefaults({{QStringLiteral("registered"), 2.7}});
+    defaults.setDouble(2.7, QStringLiteral("stored"));
+    defaults.setDouble(-2.7, QStringLiteral("negative"));
+    defaults.setString(QStringLiteral("2.7"), QStringLiteral("text"));
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("registered")), 2);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("stored")), 2);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("negative")), -2);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("text")), 2);
+    defaults.setDouble(1e30, QStringLiteral("huge"));
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("huge")), std::numeric_limits<int64_t>::max());
 }
