@@ -165,17 +165,7 @@ int32_t KeyedUnarchiver::int32From(const QJsonValue& value)
 int64_t KeyedUnarchiver::int64From(const QJsonValue& value)
 {
     if (value.isDouble()) {
-        const double d = value.toDouble();
-        if (!(d == d)) {
-            return 0;
-        }
-        if (d >= 9.2233720368547758e18) {
-            return std::numeric_limits<int64_t>::max();
-        }
-        if (d <= -9.2233720368547758e18) {
-            return std::numeric_limits<int64_t>::min();
-        }
-        return int64_t(d);
+        return TextNumbers::integerPart(value.toDouble());
     }
     if (value.isBool()) {
         return value.toBool() ? 1 : 0;

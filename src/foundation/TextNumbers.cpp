@@ -176,6 +176,22 @@ bool TextNumbers::boolValue(const QString& text)
     return c == u'Y' || c == u'y' || c == u'T' || c == u't' || (c >= u'1' && c <= u'9');
 }
 
+int64_t TextNumbers::integerPart(double value)
+{
+    // 2^63 is exact as a double; everything below it in magnitude converts.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (value >= kLimit) {
+        return std::numeric_limits<int64_t>::max();
+    }
+    if (value <= -kLimit) {
+        return std::numeric_limits<int64_t>::min();
+    }
+    return static_cast<int64_t>(value);
+}
+
 QString TextNumbers::stringFromDouble(double value)
 {
     return shortest(value);

@@ -21,6 +21,9 @@ public:
     // True when the text (after white space, an optional sign and leading zeros)
     // starts with one of "Y", "y", "T", "t" or a digit 1 to 9.
     static bool boolValue(const QString& text);
+    // The whole part of a number (cut towards zero), saturated at the limits;
+    // 0 for NaN. What a number's text reads as with longLongValue.
+    static int64_t integerPart(double value);
 
     // The shortest text that reads back as the same value ("2.8", "0.0125", "3",
     // "1e+20"); "nan", "inf" and "-inf" for the special values.

@@ -5,28 +5,11 @@
 #include <QCoreApplication>
 #include <QSettings>
 
-#include <limits>
-
 namespace {
 
 bool isText(const QVariant& value)
 {
     return value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
-}
-
-// The whole part of `value`, saturated at the limits; 0 for NaN.
-int64_t integerPart(double value)
-{
-    if (!(value == value)) {
-        return 0;
-    }
-    if (value >= 9223372036854775808.0) {
-        return std::numeric_limits<int64_t>::max();
-    }
-    if (value <= -9223372036854775808.0) {
-        return std::numeric_limits<int64_t>::min();
-    }
-    return static_cast<int64_t>(value);
 }
 
 }  // namespace
@@ -89,7 +72,7 @@ int64_t UserDefaults::integerForKey(const QString& key) const
     if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
         // Cut, as the number's text reads after a restart; the conversion of
         // the variant would round, and wrap where the value is too large.
-        return integerPart(value.toDouble());
+        return TextNumbers::integerPart(value.toDouble());
     }
     if (isText(value)) {
         const QString text = value.toString();
