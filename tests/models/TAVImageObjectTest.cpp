@@ -707,3 +707,18 @@ TEST_F(TAVImageObjectSaveTest, SaveOnAWorkerReportsOnTheGuiThread)
     EXPECT_TRUE(delegate.onGuiThread);
     EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:Artist").toString(), QString("Bob"));
 }
+
+TEST_F(TAVImageObjectSaveTest, ClearingExifErasesTheThreeDates)
+{
+    const auto image = import("cleardates.jpg",
+        {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}, {"Exif.Photo.DateTimeDigitized", "2015:03:01 10:20:30"},
+            {"Exif.Image.DateTime", "2015:03:01 10:20:30"}, {"Exif.Image.Artist", "Ann"},
+            {"Iptc.Application2.Caption", "Harbour"}});
+    image->clear(1);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    for (const char* tag : {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate", "IFD0:ModifyDate", "IFD0:Artist"})
+        EXPECT_FALSE(tags.contains(tag)) << tag << " = " << qPrintable(tags.value(tag).toString());
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString("Harbour"));
+    EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString(""));
+}
