@@ -69,8 +69,8 @@ bool isTwelveHour(const QString& timeFormatTitle)
     return timeFormatTitle.startsWith(QLatin1String("12"));
 }
 
-// Metadata values go into file names: a "/" would leave the output folder and
-// NUL ends a path, so both become "-".
+// Metadata values, custom text and the separator go into file names: a "/"
+// would leave the output folder and NUL ends a path, so both become "-".
 QString safeNamePart(QString text)
 {
     text.replace(QLatin1Char('/'), QLatin1Char('-'));
@@ -259,7 +259,7 @@ QString TAVRenameEngine::getRenamedNameString(const TAVImageObject* image, const
             fields.at(i - 1)->field() == kCreateDate) {
             leadIn = getDateTimeSeperator(field->attrInfo(kAttrDateFormat));
         }
-        name += leadIn + safeNamePart(text);
+        name += safeNamePart(leadIn + text);
     }
     name += QLatin1Char('.') + extension;
     // "." and ".." would name the output folder or its parent.

@@ -189,6 +189,10 @@ TEST_F(TAVRenameEngineTest, NamesNeverLeaveTheOutputFolder)
     EXPECT_EQ(name(img, {exif("Model"), filename()}), QString("EOS 5D-II_IMG_1.JPG"));
     engine_.setCustomCharacters(QString("../up") + QChar(0) + "x");
     EXPECT_EQ(name(img, {custom()}), QString("..-up-x.JPG"));
+    // The separator box is typed by the user as well.
+    useSeparator("/../");
+    EXPECT_EQ(name(img, {filename(), exif("Model")}), QString("IMG_1-..-EOS 5D-II.JPG"));
+    useSeparator("_");
 
     const auto bare = image("/photos/README");
     engine_.setCustomCharacters(".");
