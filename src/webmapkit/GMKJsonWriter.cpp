@@ -26,9 +26,11 @@ QString GMKJsonWriter::stringWithObject(const GMKJsonValue& value)
         return stringWithFragment(value);
     }
     if (value.isForeign()) {
+        // The stand-in is tried the same way, so a chain of stand-ins may end
+        // in a document.
         const std::optional<GMKJsonValue> proxy = value.toForeignObject()->proxyForJson();
-        if (proxy && (proxy->isObject() || proxy->isArray())) {
-            const QString text = stringWithFragment(*proxy);
+        if (proxy) {
+            const QString text = stringWithObject(*proxy);
             if (!text.isNull()) {
                 return text;
             }

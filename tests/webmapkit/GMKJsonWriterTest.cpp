@@ -116,6 +116,8 @@ TEST(GMKJsonWriter, NestingLimitAndStandIns)
     EXPECT_EQ(writer.stringWithFragment(GMKJsonArray{opaque("Point", GMKJsonObject{{"x", 2}})}),
               QStringLiteral("[{\"x\":2}]"));
     EXPECT_EQ(writer.stringWithObject(opaque("Point", GMKJsonArray{1})), QStringLiteral("[1]"));
+    // A stand-in that has a stand-in of its own is followed to the document.
+    EXPECT_EQ(writer.stringWithObject(opaque("Outer", opaque("Point", GMKJsonArray{1}))), QStringLiteral("[1]"));
     // A bare value at the top, directly or through a stand-in, is no document.
     for (const GMKJsonValue& value : {GMKJsonValue("bare"), opaque("Name", GMKJsonValue("x")), opaque("Date")}) {
         EXPECT_TRUE(writer.stringWithObject(value).isNull());
