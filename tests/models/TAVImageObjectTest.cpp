@@ -21,7 +21,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonObject>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -79,17 +78,6 @@ TAVImageObjectPtr withValues(const std::vector<std::tuple<QString, int, QString>
         image->exifData()->setValue(value, key, category, true, true, true);
     return image;
 }
-
-class ThreadRecordingDelegate : public TAVImageObjectProtocol {
-public:
-    void imageObjectHasModified(TAVImageObject*) override
-    {
-        onGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-        called = true;
-    }
-    std::atomic<bool> called = false;
-    bool onGuiThread = false;
-};
 
 }  // namespace
 
@@ -256,22 +244,6 @@ TEST_F(TAVImageObjectTest, ApplyingASettingFirstThrowsUnsavedEditsAway)
     EXPECT_EQ(image->exifData()->enuModifyState(), 2);
 }
 
-TEST_F(TAVImageObjectTest, EditOnAWorkerReachesTheDelegateOnTheGuiThread)
-{
-    const auto image = import("threaded.jpg", {{"Exif.Image.Make", "Canon"}});
-    ThreadRecordingDelegate delegate;
-    image->setDelegate(&delegate);
-    const auto record = image->exifData();
-    Dispatch::async([record] { record->setValue("Nikon", "Exif.Image.Make", 0, false, false, true); });
-    QElapsedTimer timer;
-    timer.start();
-    while (!delegate.called && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    ASSERT_TRUE(delegate.called);
-    EXPECT_TRUE(delegate.onGuiThread);
-
-}
-
 TEST_F(TAVImageObjectTest, RecordsOutlivingTheirImageForgetIt)
 {
     TAVExifDataPtr kept;
@@ -293,15 +265,34 @@ TEST_F(TAVImageObjectTest, RecordsOutlivingTheirImageForgetIt)
 
 namespace {
 
-class RecordingSaveDelegate : public TAVImageObjectProtocol {
+// Counts the notices and notes any that arrives off the GUI thread.
+class RecordingDelegate : public TAVImageObjectProtocol {
 public:
-    void imageObjectFinishSave(TAVImageObject*) override
-    {
-        onGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-        ++finished;
-    }
+    void imageObjectHasModified(TAVImageObject*) override { note(modified); }
+    void imageObjectFinishSave(TAVImageObject*) override { note(finished); }
+    std::atomic<int> modified = 0;
     std::atomic<int> finished = 0;
-    bool onGuiThread = false;
+    std::atomic<bool> offGuiThread = false;
+
+private:
+    void note(std::atomic<int>& count)
+    {
+        if (!Dispatch::isMainThread())
+            offGuiThread = true;
+        ++count;
+    }
+};
+
+// The fake user interface, also noting alerts raised off the GUI thread.
+class ThreadCheckingUi : public FakeUiServices {
+public:
+    int runAlert(const AlertRequest& request) override
+    {
+        if (!Dispatch::isMainThread())
+            offGuiThread = true;
+        return FakeUiServices::runAlert(request);
+    }
+    std::atomic<bool> offGuiThread = false;
 };
 
 // Makes a file impossible to replace for the length of a test: the
@@ -396,13 +387,13 @@ protected:
         image->exifData()->setValue(value, key, category, false, false, true);
     }
 
-    FakeUiServices ui_;
+    ThreadCheckingUi ui_;
 };
 
 TEST_F(TAVImageObjectSaveTest, NothingModifiedStillReplacesTheUsersFileAndRereads)
 {
     const auto image = import("same.jpg", {{"Exif.Image.Make", "Canon"}});
-    RecordingSaveDelegate delegate;
+    RecordingDelegate delegate;
     image->setDelegate(&delegate);
     // A change that reached the working copy by another way.
     ASSERT_TRUE(ImageFixtures::writeTags(image->path(), {Tag{"Exif.Image.Artist", "Ann", std::nullopt}}));
@@ -581,9 +572,12 @@ TEST_F(TAVImageObjectSaveTest, ShiftBackwardsIsNotValidAndChangesNothing)
 
 TEST_F(TAVImageObjectSaveTest, FailedImagesAlertAndTheOthersAreSaved)
 {
+    // On the GUI thread itself the hand-overs to it run at once.
+    RecordingDelegate delegate;
     std::vector<TAVImageObjectPtr> images;
     for (int i = 0; i < 5; ++i) {
         images.push_back(import(QString("batch%1.jpg").arg(i), {{"Exif.Photo.Contrast", "0"}}));
+        images.back()->setDelegate(&delegate);
         edit(images.back(), "Exif.Image.Artist", 0, "Ann");
         edit(images.back(), "Exif.Photo.Contrast", 1, i == 1 || i == 3 ? "Vivid" : "Soft");
     }
@@ -593,6 +587,7 @@ TEST_F(TAVImageObjectSaveTest, FailedImagesAlertAndTheOthersAreSaved)
         states.push_back(image->exifData()->enuModifyState());
     }
     EXPECT_EQ(states, std::vector<int>({3, 4, 3, 4, 3}));
+    EXPECT_EQ(delegate.finished, 5);
     ASSERT_EQ(ui_.alerts().size(), 2);
     EXPECT_EQ(ui_.alerts().first().title, QString("Errors"));
     EXPECT_EQ(ui_.alerts().first().message, QString("Some error occured when save modifications"));
@@ -687,14 +682,17 @@ TEST_F(TAVImageObjectSaveTest, ImportDatesComeBackWhenTheDefaultAsksForThem)
     EXPECT_EQ(FileServices::modificationDate(image->srcPath()), imported);
 }
 
-TEST_F(TAVImageObjectSaveTest, SaveOnAWorkerReportsOnTheGuiThread)
+TEST_F(TAVImageObjectSaveTest, WorkerEditsAndSavesReachTheUserOnTheGuiThread)
 {
-    const auto image = import("worker.jpg", {{"Exif.Image.Artist", "Ann"}});
-    RecordingSaveDelegate delegate;
+    const auto image = import("worker.jpg", {{"Exif.Image.Artist", "Ann"}, {"Exif.Photo.Contrast", "0"}});
+    RecordingDelegate delegate;
     image->setDelegate(&delegate);
-    edit(image, "Exif.Image.Artist", 0, "Bob");
     std::atomic<bool> done = false;
     Dispatch::async([&] {
+        edit(image, "Exif.Image.Artist", 0, "Bob");
+        edit(image, "Exif.Photo.Contrast", 1, "Vivid");
+        image->saveMetadataToImage();
+        edit(image, "Exif.Photo.Contrast", 1, "Hard");
         image->saveMetadataToImage();
         done = true;
     });
@@ -703,8 +701,11 @@ TEST_F(TAVImageObjectSaveTest, SaveOnAWorkerReportsOnTheGuiThread)
     while (!done && timer.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_TRUE(done);
-    EXPECT_EQ(delegate.finished, 1);
-    EXPECT_TRUE(delegate.onGuiThread);
+    EXPECT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(delegate.modified, 3);
+    EXPECT_EQ(delegate.finished, 2);
+    EXPECT_FALSE(delegate.offGuiThread);
+    EXPECT_FALSE(ui_.offGuiThread);
     EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:Artist").toString(), QString("Bob"));
 }
 
