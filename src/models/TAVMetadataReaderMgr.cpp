@@ -60,6 +60,14 @@ bool splitRational(const QString& text, int32_t& num, int32_t& denom)
     return TAVMetadataHelper::extractRational(text, &num, &denom);
 }
 
+// A fraction "0/d" with any d, "0/0" included: cameras write it for "no digital
+// zoom", and it needs no division.
+bool hasZeroNumerator(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    return parts.size() == 2 && TextNumbers::intValue(parts.at(0)) == 0;
+}
+
 // Whole part of a float, or nothing where the conversion to int is undefined.
 std::optional<int32_t> wholePart(double value)
 {
@@ -719,8 +727,10 @@ QString TAVMetadataReaderMgr::getDigitalZoom() const
     double zoom = 0;
     const QString ratio = tagText(*this, "Exif.Photo.DigitalZoomRatio");
     if (hasText(ratio)) {
-        if (splitRational(ratio, num, denom)) {
-            zoom = num == 0 ? 1.0 : double(num) / double(denom);
+        if (hasZeroNumerator(ratio)) {
+            zoom = 1.0;
+        } else if (splitRational(ratio, num, denom)) {
+            zoom = double(num) / double(denom);
         }
     } else if (const int code = tagCode(*this, "Exif.CanonCs1.DigitalZoom", {{0, 1}, {1, 2}, {2, 4}})) {
         zoom = code;
@@ -731,10 +741,10 @@ QString TAVMetadataReaderMgr::getDigitalZoom() const
             if (!hasText(text)) {
                 continue;
             }
-            if (splitRational(text, num, denom)) {
-                // Nikon's second maker-note format writes 0 for no zoom.
-                const bool zeroMeansNone = key == keys[2] && num == 0;
-                zoom = zeroMeansNone ? 1.0 : double(num) / double(denom);
+            if (key == keys[2] && hasZeroNumerator(text)) {
+                zoom = 1.0; // Nikon's second maker-note format writes 0 for no zoom
+            } else if (splitRational(text, num, denom)) {
+                zoom = double(num) / double(denom);
             }
             break;
         }

@@ -148,6 +148,87 @@ TEST_F(TAVMetadataReaderMgrCameraValuesTest, DistancesAndLengthsRoundToWholeNumb
     EXPECT_EQ(cameraWith({{"Exif.Image.Make", "Acme"}})->getFocalLength(), QStringLiteral(""));
 }
 
+// One derived value per file: the tags written, the value read, the text the
+// exposure tab shows for it.
+struct RuleCase {
+    std::vector<std::pair<const char*, const char*>> tags;
+    QString (*read)(const TAVMetadataReaderMgr&);
+    const char* expected;
+};
+
+QString label(const TAVMetadataReaderMgr::LabelAndIcon& value)
+{
+    return value.value(QLatin1String(TAVMetadataReaderMgr::kValueKey));
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, StandardAndMakerRulesGiveTheShownLabels)
+{
+    const auto sensor = [](const TAVMetadataReaderMgr& m) { return m.getSensor(); };
+    const auto focus = [](const TAVMetadataReaderMgr& m) { return m.getFocusMode(); };
+    const auto metering = [](const TAVMetadataReaderMgr& m) { return m.getMeteringMode(); };
+    const auto program = [](const TAVMetadataReaderMgr& m) { return m.getExposureProgram(); };
+    const auto iso = [](const TAVMetadataReaderMgr& m) { return m.getSensitivity(); };
+    const auto flash = [](const TAVMetadataReaderMgr& m) { return m.getFlash(); };
+    const auto zoom = [](const TAVMetadataReaderMgr& m) { return m.getDigitalZoom(); };
+    const auto balance = [](const TAVMetadataReaderMgr& m) { return label(m.getWhitebalance()); };
+    const auto contrast = [](const TAVMetadataReaderMgr& m) { return label(m.getContrast()); };
+    const auto saturation = [](const TAVMetadataReaderMgr& m) { return label(m.getSaturation()); };
+    const auto sharpness = [](const TAVMetadataReaderMgr& m) { return label(m.getSharpness()); };
+    const std::vector<RuleCase> cases = {
+        {{{"Exif.Photo.SensingMethod", "7"}}, sensor, "Trilinear"},
+        {{{"Exif.Photo.SensingMethod", "3"}}, sensor, "Two chip area"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Image.Model", "SD10"}, {"Exif.Photo.SensingMethod", "2"}}, sensor,
+            "Three chip area"},
+        {{{"Exif.Image.Make", "OLYMPUS"}, {"Exif.Image.Model", "C3040Z"}, {"Exif.Photo.SensingMethod", "5"}}, sensor,
+            "One chip area"},
+        {{{"Exif.Photo.SubjectDistanceRange", "2"}}, focus, "Close View"},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.Macro", "1"}}, focus, "Macro"},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.FocusMode", "1"}}, focus, "Manual"},
+        {{{"Exif.Image.Make", "OLYMPUS"}, {"Exif.Olympus.Macro", "1"}}, focus, "Macro"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.Focus", "MF"}}, focus, "Manual"},
+        {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.Focus", "AF-S"},
+             {"Exif.Photo.SubjectDistanceRange", "3"}},
+            focus, "Auto"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.FocusSetting", "m"}}, focus, "Manual"},
+        {{{"Exif.Photo.MeteringMode", "5"}}, metering, "Matrix"},
+        {{{"Exif.Photo.MeteringMode", "6"}}, metering, "Partial"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.MeteringMode", "8"}}, metering, "Matrix"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.MeteringMode", "4"}}, metering, "Partial"},
+        {{{"Exif.Photo.ExposureProgram", "3"}}, program, "Aperature Priority"},
+        {{{"Exif.Photo.ExposureProgram", "8"}}, program, "Landscape"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "2"}}, program, "Shutter Priority"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "0"}, {"Exif.CanonCs.EasyMode", "6"}},
+            program, "Manual"},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.PictureMode", "256"}}, program, "Aperature Priority"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.ExposureMode", "s"}}, program, "Shutter Priority"},
+        {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.VariProgram", "NIGHT PORTRAIT"}}, program,
+            "Night Portrait"},
+        {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.VariProgram", "AUTO"}}, program, "Automatic"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.ISOSpeed", "0 200"}}, iso, "200"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.ISOSpeed", "3"}}, iso, ""},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.FlashMode", "2"}}, flash, "Suppressed"},
+        {{{"Exif.Photo.DigitalZoomRatio", "0/0"}}, zoom, "1"},
+        {{{"Exif.Photo.DigitalZoomRatio", "9/4"}}, zoom, "2"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.DigitalZoom", "0/100"}}, zoom, "1"},
+        {{{"Exif.Image.Make", "OLYMPUS"}, {"Exif.Olympus.DigitalZoom", "0/1"}}, zoom, ""},
+        {{{"Exif.Photo.LightSource", "3"}}, balance, "Incandescent"},
+        {{{"Exif.Photo.LightSource", "12"}}, balance, "Fluorescent"},
+        {{{"Exif.Photo.WhiteBalance", "2"}, {"Exif.Photo.LightSource", "10"}}, balance, "Unknown"},
+        {{{"Exif.Image.Make", "OLYMPUS"}, {"Exif.Photo.LightSource", "20"}}, balance, "Shade"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.WhiteBalance", "auto"}}, balance, "Auto"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.WhiteBalance", "Sunlight"}}, balance, "Daylight"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.ImageAdjustment", "CONTRAST-"}}, contrast, "Soft"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.Contrast", "cont:+1.0"}}, contrast, "Hard"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.Saturation", "Satu:-0.3"}}, saturation, "Low"},
+        {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.Sharpness", "shar:+0.0"}}, sharpness, "Normal"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.Sharpening", "HIGH"}}, sharpness, "Hard"},
+    };
+    for (const RuleCase& rule : cases) {
+        SCOPED_TRACE(rule.tags.back().first + std::string(" = ") + rule.tags.back().second);
+        EXPECT_EQ(rule.read(*cameraWith(rule.tags)), QString::fromLatin1(rule.expected));
+    }
+}
+
 TEST_F(TAVMetadataReaderMgrCameraValuesTest, TheRealCanonSampleReadsAsExifToolReports)
 {
     if (!ExifTool::available()) {
