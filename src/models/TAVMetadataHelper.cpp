@@ -121,14 +121,14 @@ bool TAVMetadataHelper::paraseGpsDMSInfoFromString(const QString& text, double* 
         return false;
     }
     const QString direction = parts.at(1).toLower();
-    const float sign = (direction == QLatin1String("south") || direction == QLatin1String("west")) ? -1.0F : 1.0F;
-    float degrees = TextNumbers::floatValue(pieces.at(0));
+    const double sign = (direction == QLatin1String("south") || direction == QLatin1String("west")) ? -1.0 : 1.0;
+    double degrees = TextNumbers::doubleValue(pieces.at(0));
     if (degrees > 0) {
         degrees *= sign;  // a "-" already in the text stays as it is
     }
     *degree = degrees;
-    *minutes = TextNumbers::floatValue(pieces.at(1));
-    *secondes = TextNumbers::floatValue(pieces.at(2));
+    *minutes = TextNumbers::doubleValue(pieces.at(1));
+    *secondes = TextNumbers::doubleValue(pieces.at(2));
     return true;
 }
 

@@ -105,6 +105,10 @@ TEST(TAVMetadataHelperTest, DisplayTextRoundTrips)
     EXPECT_DOUBLE_EQ(d, -33.0);
     ASSERT_TRUE(TAVMetadataHelper::paraseGpsDMSInfoFromString(dms("", 10, 1, 2, "east"), &d, &m, &s));
     EXPECT_DOUBLE_EQ(d, 10.0);
+    // The numbers are read in double precision, as the outputs are.
+    ASSERT_TRUE(TAVMetadataHelper::paraseGpsDMSInfoFromString("122.4194" + kDeg + "1'29.64\" West", &d, &m, &s));
+    EXPECT_DOUBLE_EQ(d, -122.4194);
+    EXPECT_DOUBLE_EQ(s, 29.64);
 
     EXPECT_FALSE(TAVMetadataHelper::paraseGpsDMSInfoFromString("33" + kDeg + "30'0\"", &d, &m, &s));
     EXPECT_FALSE(TAVMetadataHelper::paraseGpsDMSInfoFromString("33" + kDeg + "30 South", &d, &m, &s));
