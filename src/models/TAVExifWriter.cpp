@@ -12,6 +12,7 @@
 #include <cmath>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -115,6 +116,40 @@ ValuePtr copyOfValue(const Exiv2::Metadatum& datum)
 {
     auto value = datum.getValue();
     return ValuePtr(value.release());
+}
+
+// Whether every number of an unsigned value came back as written. The library
+// wraps what the type cannot hold instead of refusing it: "-100" becomes 65436
+// in a Short, "300" becomes 44 in a Byte, "-1/250" becomes 4294967295/250.
+bool keepsItsNumbers(const Exiv2::Value& value, const std::string& text)
+{
+    switch (value.typeId()) {
+    case Exiv2::unsignedRational:
+        return text.find('-') == std::string::npos;
+    case Exiv2::unsignedByte:
+    case Exiv2::undefined:
+    case Exiv2::unsignedShort:
+    case Exiv2::unsignedLong:
+        break;
+    default:
+        return true;
+    }
+    std::istringstream numbers(text);
+    long index = 0;
+    for (long long number = 0; numbers >> number; ++index) {
+        if (index >= value.count() || value.toLong(index) != number) {
+            return false;
+        }
+    }
+    return index == value.count();
+}
+
+// Parses the text into the value; false when the library refuses it or would
+// store other numbers than the text holds.
+bool readText(Exiv2::Value& value, const QString& text)
+{
+    const std::string bytes = utf8(text);
+    return value.read(bytes) == 0 && keepsItsNumbers(value, bytes);
 }
 
 // IPTC text carries no encoding of its own: without the envelope's coded
@@ -263,7 +298,7 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
         const ValuePtr newValue = found == exifData.end() || (row && found->typeId() != *newType)
                                       ? newValueOfType(*newType)
                                       : copyOfValue(*found);
-        if (newValue->read(utf8(value)) != 0) {
+        if (!readText(*newValue, value)) {
             return false;
         }
         if (found != exifData.end()) {
@@ -296,7 +331,7 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
             std::vector<ValuePtr> words;
             for (const QString& word : keywordsOf(value)) {
                 ValuePtr wordValue = newValueOfType(*newType);
-                if (wordValue->read(utf8(word)) != 0) {
+                if (!readText(*wordValue, word)) {
                     return false;
                 }
                 words.push_back(std::move(wordValue));
@@ -312,7 +347,7 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
         const ValuePtr newValue = found == iptcData.end() || (row && found->typeId() != *newType)
                                       ? newValueOfType(*newType)
                                       : copyOfValue(*found);
-        if (newValue->read(utf8(value)) != 0) {
+        if (!readText(*newValue, value)) {
             return false;
         }
         if (found != iptcData.end()) {
@@ -490,7 +525,7 @@ bool TAVExifWriter::testValue(const QString& value, const QString& key)
             type = Exiv2::XmpProperties::propertyType(Exiv2::XmpKey(utf8(key)));
         }
         const ValuePtr probe = newValueOfType(static_cast<Exiv2::TypeId>(type));
-        return probe->read(utf8(value)) == 0;
+        return readText(*probe, value);
     } catch (const Exiv2::AnyError&) {
         return false;
     } catch (const std::exception&) {

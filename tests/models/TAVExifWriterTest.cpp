@@ -74,13 +74,17 @@ TEST_F(TAVExifWriterTest, RefusedTextsAndKeysAreReportedAndChangeNothing)
     const TAVEntityPtr unknownExif = entity(QStringLiteral("Exif.Photo.NoSuchTag"), QStringLiteral("1"));
     const TAVEntityPtr unknownIptc = entity(QStringLiteral("Iptc.Application2.NoSuchSet"), QStringLiteral("x"));
     const TAVEntityPtr unknownXmp = entity(QStringLiteral("Xmp.nosuchns.title"), QStringLiteral("x"));
+    const TAVEntityPtr negativeExposure = entity(QStringLiteral("Exif.Photo.ExposureTime"), QStringLiteral("-1/250"));
+    const TAVEntityPtr negativeIso = entity(QStringLiteral("Exif.Photo.ISOSpeedRatings"), QStringLiteral("-100"));
     const TAVEntityPtr fraction = entity(QStringLiteral("Exif.Photo.ApertureValue"), QStringLiteral("28/10"));
-    const QList<TAVEntityPtr> failed =
-        writer.doWriteMetadata({decimalFNumber, emptyExposure, unknownExif, unknownIptc, unknownXmp, fraction});
+    const QList<TAVEntityPtr> failed = writer.doWriteMetadata(
+        {decimalFNumber, emptyExposure, unknownExif, unknownIptc, unknownXmp, negativeExposure, negativeIso, fraction});
 
-    EXPECT_EQ(failed, (QList<TAVEntityPtr>{decimalFNumber, emptyExposure, unknownExif, unknownIptc, unknownXmp}));
+    EXPECT_EQ(failed, (QList<TAVEntityPtr>{decimalFNumber, emptyExposure, unknownExif, unknownIptc, unknownXmp,
+                                           negativeExposure, negativeIso}));
     ASSERT_TRUE(writer.saveModifiedMetadata());
     EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.FNumber")).isNull());
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.ISOSpeedRatings")).isNull());
     EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.ExposureTime")), QStringLiteral("1/200"));
     EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.ApertureValue")), QStringLiteral("28/10"));
 }
@@ -229,6 +233,11 @@ TEST_F(TAVExifWriterTest, ValueCheckFollowsTheTypeOfTheKey)
     EXPECT_TRUE(TAVExifWriter::testValue(QStringLiteral("Any words"), QStringLiteral("Iptc.Application2.City")));
     // XMP properties are checked against their own type, so text ones accept text.
     EXPECT_TRUE(TAVExifWriter::testValue(QStringLiteral("Harbour"), QStringLiteral("Xmp.dc.title")));
+    // Numbers an unsigned type cannot hold are refused, not wrapped around.
+    EXPECT_TRUE(TAVExifWriter::testValue(QStringLiteral("2 2 0 0"), QStringLiteral("Exif.GPSInfo.GPSVersionID")));
+    EXPECT_FALSE(TAVExifWriter::testValue(QStringLiteral("300"), QStringLiteral("Exif.GPSInfo.GPSAltitudeRef")));
+    EXPECT_FALSE(TAVExifWriter::testValue(QStringLiteral("-100"), QStringLiteral("Exif.Photo.ISOSpeedRatings")));
+    EXPECT_FALSE(TAVExifWriter::testValue(QStringLiteral("-1/250"), QStringLiteral("Exif.Photo.ExposureTime")));
 }
 
 }  // namespace
