@@ -15,7 +15,7 @@ using TAVRenameRootItemPtr = std::shared_ptr<TAVRenameRootItem>;
 // A root of the rename field tree ("Custom", "File Details", "Numerical
 // Sequences", "Exif", "Iptc") owning its fields, or, without a category, a
 // rename setting: the separator put between fields and the rules in order.
-class TAVRenameRootItem : public KeyedCodable, public std::enable_shared_from_this<TAVRenameRootItem> {
+class TAVRenameRootItem : public KeyedCodable {
 public:
     TAVRenameRootItem() = default;
     static TAVRenameRootItemPtr create(const QString& category = QString());
