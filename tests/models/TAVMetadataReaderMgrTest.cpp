@@ -186,7 +186,7 @@ TEST_F(TAVMetadataReaderMgrTest, CameraFilesAgreeWithExifTool)
     if (!ExifTool::available()) {
         GTEST_SKIP() << "exiftool is not installed";
     }
-    for (const char* name : {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-evil1.jpg"}) {
+    for (const char* name : {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg", "npm-evil1.jpg"}) {
         SCOPED_TRACE(name);
         const QString path = ImageFixtures::copySample(QString::fromLatin1(name), tempFolder());
         ASSERT_FALSE(path.isEmpty());
