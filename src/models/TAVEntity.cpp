@@ -33,6 +33,10 @@ void TAVEntity::setKey(const QString& key)
 
 void TAVEntity::copyValueFromEntity(const TAVEntity& other)
 {
+    // Copying from itself (a record applied onto itself) would only derive
+    // the display key again and lose a custom one.
+    if (&other == this)
+        return;
     setKey(other.key_);
     value_ = other.value_;
     isGroup_ = other.isGroup_;

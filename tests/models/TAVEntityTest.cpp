@@ -77,6 +77,11 @@ TEST(TAVEntityTest, CopyCarriesTheEditorFieldsButNotTheReaderTypes)
     EXPECT_EQ(target.type(), 3);
     EXPECT_EQ(target.dataType(), 7);
     EXPECT_EQ(target.dispKey(), QString("Camera maker"));
+
+    // A record applied onto itself copies each entry from itself.
+    read->copyValueFromEntity(*read);
+    EXPECT_EQ(read->dispKey(), QString("Camera maker"));
+    EXPECT_EQ(read->value(), QString("Canon"));
 }
 
 namespace {
