@@ -131,13 +131,20 @@ int positionOf(const QStringList& labels, const QString& text)
     return labels.indexOf(text);
 }
 
-// The date a text stands for: the application's dash form (what the tabs
-// show) or the EXIF form itself; an invalid date when it is neither.
+// The date a text stands for: the application's dash form with or without
+// the time (what the tabs show) or the EXIF form itself; an invalid date when
+// it is none of them. A time alone names no day and gives no date.
 QDateTime dateOfText(const QString& text)
 {
     const QString trimmed = text.trimmed();
-    const QDateTime date = DateServices::dateValue(trimmed);
-    return date.isValid() ? date : DateServices::dateWithDateFormateString(trimmed, kExifDateFormat);
+    for (const QString& format : {TAVMetadataHelper::getAppDatetimeFormateString(4),
+                                  TAVMetadataHelper::getAppDatetimeFormateString(1), kExifDateFormat}) {
+        const QDateTime date = DateServices::dateWithDateFormateString(trimmed, format);
+        if (date.isValid()) {
+            return date;
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -318,7 +325,7 @@ bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::setDateTimeTag(const TAVEntityPtr& entity)
 {
-    const QDateTime date = DateServices::dateValue(entity->value().trimmed());
+    const QDateTime date = dateOfText(entity->value());
     if (!date.isValid()) {
         return setOneKeyValuePair(entity);
     }

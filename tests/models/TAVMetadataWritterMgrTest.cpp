@@ -185,7 +185,9 @@ TEST_F(TAVMetadataWritterMgrTest, DatesGoBackToTheExifFormOrAreErasedOrRefused)
         EXPECT_EQ(value(path, key), QStringLiteral("2015:03:01 10:20:30")) << key.toStdString();
     }
 
+    // A time without its date names no day: refused rather than put on a made-up one.
     EXPECT_FALSE(writeAndSave(manager, kImageDateTime, QStringLiteral("first of March")));
+    EXPECT_FALSE(writeAndSave(manager, kImageDateTime, QStringLiteral(" 11:00:00")));
     EXPECT_EQ(value(path, kDateTimeOriginal), QStringLiteral("2015:03:01 10:20:30"));
 
     EXPECT_TRUE(writeAndSave(manager, kDateTimeOriginal, QStringLiteral("2016-04-02 11:21:31")));
