@@ -147,6 +147,24 @@ QDateTime dateOfText(const QString& text)
     return {};
 }
 
+// The exposure tab hands over its two shutter fields as "numerator/denominator"
+// with either side possibly empty. One empty side reads as 1, as the tab's own
+// shutter icon reads it; both empty give an empty text (the time is removed).
+QString exposureTimeText(const QString& text)
+{
+    const QStringList sides = text.split(QLatin1Char('/'));
+    if (sides.size() != 2) {
+        return text.trimmed();
+    }
+    const QString numerator = sides[0].trimmed();
+    const QString denominator = sides[1].trimmed();
+    if (numerator.isEmpty() && denominator.isEmpty()) {
+        return QStringLiteral("");
+    }
+    const QString one = QStringLiteral("1");
+    return (numerator.isEmpty() ? one : numerator) + QLatin1Char('/') + (denominator.isEmpty() ? one : denominator);
+}
+
 }  // namespace
 
 TAVMetadataWritterMgr::TAVMetadataWritterMgr(const QString& path)
@@ -348,7 +366,11 @@ bool TAVMetadataWritterMgr::setGpsVersion(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::setExposureTime(const TAVEntityPtr& entity)
 {
-    if (!setOneKeyValuePair(entity)) {
+    const QString text = exposureTimeText(entity->value());
+    if (text.isEmpty()) {
+        return clearOneMetadata(kExposureTime);
+    }
+    if (!writeValue(kExposureTime, text)) {
         return false;
     }
     // The APEX twin would otherwise show the old speed again.
@@ -403,6 +425,10 @@ bool TAVMetadataWritterMgr::setFocalLength(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::setFocalLength35(const TAVEntityPtr& entity)
 {
+    // An emptied field removes the value, as for the other number fields.
+    if (entity->value().trimmed().isEmpty()) {
+        return clearOneMetadata(kFocalLength35);
+    }
     return setOneKeyValuePair(entity);
 }
 

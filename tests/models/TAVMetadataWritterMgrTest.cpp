@@ -212,15 +212,18 @@ TEST_F(TAVMetadataWritterMgrTest, DatesGoBackToTheExifFormOrAreErasedOrRefused)
 TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsWithoutTouchingTheCallersEntity)
 {
     const QString path = imageWith({tag("Exif.Photo.FocalLength", "50/1"), tag("Exif.Photo.ExposureTime", "1/60"),
-                                    tag("Exif.Photo.ShutterSpeedValue", "6/1")});
+                                    tag("Exif.Photo.ShutterSpeedValue", "6/1"), tag("Exif.Photo.FocalLengthIn35mmFilm", "75")});
     TAVMetadataWritterMgr manager(path);
     const TAVEntityPtr aperture = TAVEntity::entityWithValue(QStringLiteral("2.8"), QStringLiteral("Exif.Photo.FNumber"));
 
     EXPECT_TRUE(manager.setAperture(aperture));
     EXPECT_EQ(aperture->value(), QStringLiteral("2.8"));
     EXPECT_TRUE(manager.setAperture(aperture));
-    EXPECT_TRUE(manager.writeMetadat(QStringLiteral("1/250"), QStringLiteral("Exif.Photo.ExposureTime")));
+    // The shutter fields hand over "numerator/denominator"; an empty side reads as 1.
+    EXPECT_TRUE(manager.writeMetadat(QStringLiteral("/250"), QStringLiteral("Exif.Photo.ExposureTime")));
+    // An emptied number field removes its value.
     EXPECT_TRUE(manager.writeMetadat(QString(""), QStringLiteral("Exif.Photo.FocalLength")));
+    EXPECT_TRUE(manager.writeMetadat(QString(""), QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm")));
     EXPECT_TRUE(manager.writeMetadat(QStringLiteral("version 2.2.0.0"), QStringLiteral("Exif.GPSInfo.GPSVersionID")));
     ASSERT_TRUE(manager.saveMetadataToImage());
 
@@ -228,7 +231,11 @@ TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsWithoutTouchingTheCaller
     EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.ExposureTime")), QStringLiteral("1/250"));
     EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.ShutterSpeedValue")).isNull());
     EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.FocalLength")).isNull());
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm")).isNull());
     EXPECT_EQ(value(path, QStringLiteral("Exif.GPSInfo.GPSVersionID")), QStringLiteral("2 2 0 0"));
+
+    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.ExposureTime"), QStringLiteral("/")));
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.ExposureTime")).isNull());
 }
 
 TEST_F(TAVMetadataWritterMgrTest, NegativeOrHugeNumbersAreRefusedForUnsignedFractions)
