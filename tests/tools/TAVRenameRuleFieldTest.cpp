@@ -19,7 +19,7 @@ qsizetype countEqual(const QList<TAVRenameRuleFieldPtr>& list, const TAVRenameRu
 
 }  // namespace
 
-TEST(TAVRenameRuleFieldTest, FieldsAreEqualByNameAndRootCategory)
+TEST(TAVRenameRuleFieldTest, FieldsAreEqualByNameAndRootCategoryAndCopiedWhole)
 {
     const auto exif = TAVRenameRootItem::create("Exif");
     const auto otherExif = TAVRenameRootItem::create("Exif");
@@ -41,21 +41,16 @@ TEST(TAVRenameRuleFieldTest, FieldsAreEqualByNameAndRootCategory)
     copy->setAttrInfo("dateFormat", "changed");
     EXPECT_EQ(exifCopyright->attrInfo("dateFormat"), QString("YYYYMMDDHHMMSS"));
     EXPECT_TRUE(exifCopyright->attrInfo("start").isNull());
-}
 
-TEST(TAVRenameRuleFieldTest, RootCopyCopiesItsFields)
-{
-    const auto root = TAVRenameRootItem::create();
-    root->setSeperator("_");
-    const auto field = TAVRenameRuleField::create("Filename", TAVRenameRootItem::create("File Details"));
-    root->setSubRuleFields({field});
-
-    const auto copy = root->copy();
-    EXPECT_TRUE(copy->category().isNull());
-    EXPECT_EQ(copy->seperator(), QString("_"));
-    ASSERT_EQ(copy->subRuleFields().size(), 1);
-    EXPECT_NE(copy->subRuleFields()[0], field);
-    EXPECT_TRUE(*copy->subRuleFields()[0] == *field);
+    // A copied setting holds copies of its fields, not the fields themselves.
+    const auto setting = TAVRenameRootItem::create();
+    setting->setSeperator("_");
+    setting->setSubRuleFields({exifCopyright});
+    const auto settingCopy = setting->copy();
+    EXPECT_EQ(settingCopy->seperator(), QString("_"));
+    ASSERT_EQ(settingCopy->subRuleFields().size(), 1);
+    EXPECT_NE(settingCopy->subRuleFields()[0], exifCopyright);
+    EXPECT_TRUE(*settingCopy->subRuleFields()[0] == *exifCopyright);
 }
 
 TEST(TAVRenameRuleFieldTest, ArchivedFieldsComeBackEqualEvenAfterTheirRootIsGone)
