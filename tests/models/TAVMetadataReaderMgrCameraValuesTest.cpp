@@ -2,8 +2,6 @@
 // real maker notes that the metadata library writes for the given Make.
 #include "models/TAVMetadataReaderMgr.h"
 
-#include "models/TAVKeyLists.h"
-
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
@@ -40,122 +38,8 @@ protected:
     int files_ = 0;
 };
 
-TEST_F(TAVMetadataReaderMgrCameraValuesTest, ShutterSpeedAndAperture)
-{
-    EXPECT_EQ(cameraWith({{"Exif.Photo.ExposureTime", "10/2000"}})->getShutterSpeed(), QStringLiteral("1/200"));
-    EXPECT_EQ(cameraWith({{"Exif.Photo.ExposureTime", "30/10"}})->getShutterSpeed(), QStringLiteral("3/1"));
-    EXPECT_EQ(cameraWith({{"Exif.Photo.ShutterSpeedValue", "7/1"}})->getShutterSpeed(), QStringLiteral("1/128 sec"));
-    // Four seconds; the APEX value is negative.
-    EXPECT_EQ(cameraWith({{"Exif.Photo.ShutterSpeedValue", "-2/1"}})->getShutterSpeed(), QStringLiteral("4/1 sec"));
-    EXPECT_TRUE(cameraWith({{"Exif.Photo.ExposureTime", "1/0"}})->getShutterSpeed().isNull());
-    EXPECT_TRUE(cameraWith({{"Exif.Photo.ShutterSpeedValue", "400/1"}})->getShutterSpeed().isNull());
-
-    EXPECT_EQ(cameraWith({{"Exif.Photo.FNumber", "28/10"}})->getAperture(), QStringLiteral("2.80"));
-    EXPECT_EQ(cameraWith({{"Exif.Photo.ApertureValue", "3/1"}})->getAperture(), QStringLiteral("2.83"));
-    EXPECT_TRUE(cameraWith({{"Exif.Photo.FNumber", "28/0"}})->getAperture().isNull());
-}
-
-TEST_F(TAVMetadataReaderMgrCameraValuesTest, FlashBitPatterns)
-{
-    const QStringList& labels = TAVKeyLists::flashLabels();
-    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "25"}})->getFlash(), labels.at(2)); // fired, auto
-    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "24"}})->getFlash(), labels.at(1)); // auto, did not fire
-    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "16"}})->getFlash(), labels.at(4)); // suppressed
-    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "65"}})->getFlash(), labels.at(5)); // red-eye
-    EXPECT_EQ(cameraWith({{"Exif.Photo.Flash", "9"}})->getFlash(), labels.at(3)); // forced
-    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "Acme"}})->getFlash(), QStringLiteral("Unknown"));
-}
-
-TEST_F(TAVMetadataReaderMgrCameraValuesTest, SensitivityFromStandardAndNikonTags)
-{
-    EXPECT_EQ(cameraWith({{"Exif.Photo.ISOSpeedRatings", "400"}})->getSensitivity(), QStringLiteral("400"));
-    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.ISOSpeed", "4"}})->getSensitivity(),
-        QStringLiteral("320"));
-    EXPECT_EQ(
-        cameraWith({{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.ISOSpeed", "0 800"}})->getSensitivity(),
-        QStringLiteral("800"));
-    EXPECT_TRUE(cameraWith({{"Exif.Image.Make", "Acme"}})->getSensitivity().isNull());
-}
-
-TEST_F(TAVMetadataReaderMgrCameraValuesTest, WhiteBalanceAndTheOtherAdjustmentsCarryTheirIcons)
-{
-    using Mgr = TAVMetadataReaderMgr;
-    const auto shade
-        = cameraWith({{"Exif.Photo.WhiteBalance", "1"}, {"Exif.Photo.LightSource", "10"}})->getWhitebalance();
-    EXPECT_EQ(shade.value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Shade"));
-    EXPECT_EQ(shade.value(QLatin1String(Mgr::kImageNameKey)), QStringLiteral("whiteBalance_shade"));
-    EXPECT_EQ(cameraWith({{"Exif.Photo.WhiteBalance", "0"}, {"Exif.Photo.LightSource", "10"}})
-                  ->getWhitebalance()
-                  .value(QLatin1String(Mgr::kValueKey)),
-        QStringLiteral("Auto"));
-    // Manual without a light source asks the maker notes; with none there it is unknown.
-    const auto unknown = cameraWith({{"Exif.Photo.WhiteBalance", "1"}})->getWhitebalance();
-    EXPECT_EQ(unknown.value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Unknown"));
-    EXPECT_EQ(unknown.value(QLatin1String(Mgr::kImageNameKey)), QStringLiteral(""));
-    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Photo.WhiteBalance", "1"},
-                             {"Exif.Fujifilm.WhiteBalance", "512"}})
-                  ->getWhitebalance()
-                  .value(QLatin1String(Mgr::kValueKey)),
-        QStringLiteral("Shade"));
-
-    // The standard tag decides, even with a value outside its table.
-    auto standard
-        = cameraWith({{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Photo.Contrast", "5"}, {"Exif.Fujifilm.Tone", "256"}});
-    EXPECT_EQ(standard->getContrast().value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Unknown"));
-    auto maker = cameraWith({{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.Tone", "256"},
-        {"Exif.Fujifilm.Color", "512"}, {"Exif.Fujifilm.Sharpness", "3"}});
-    EXPECT_EQ(maker->getContrast().value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Hard"));
-    EXPECT_EQ(maker->getSaturation().value(QLatin1String(Mgr::kValueKey)), QStringLiteral("Low"));
-    EXPECT_EQ(maker->getSharpness().value(QLatin1String(Mgr::kImageNameKey)), QStringLiteral("sharpness_normal"));
-}
-
-TEST_F(TAVMetadataReaderMgrCameraValuesTest, ExposureProgramAndFocusFollowTheMakerNote)
-{
-    const QStringList& programs = TAVKeyLists::exposureProgramLabels();
-    auto nikon = cameraWith({{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.Quality", "FINE"},
-        {"Exif.Photo.ExposureProgram", "2"}});
-    EXPECT_EQ(nikon->getExposureProgram(), programs.at(3)); // Nikon's flexible program
-    const std::array<bool, 13> nikonPrograms = nikon->validExposureProgramSettings();
-    for (int code : {3, 10, 11, 12}) {
-        EXPECT_TRUE(nikonPrograms[code]) << code;
-    }
-    const std::array<bool, 6> nikonFocus = nikon->validFocusSettings();
-    EXPECT_TRUE(nikonFocus[1] && nikonFocus[2]);
-
-    auto canon = cameraWith(
-        {{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "0"}, {"Exif.CanonCs.EasyMode", "10"}});
-    EXPECT_EQ(canon->getExposureProgram(), programs.at(12)); // easy mode "close up"
-    const std::array<bool, 13> canonPrograms = canon->validExposureProgramSettings();
-    EXPECT_TRUE(canonPrograms[11] && canonPrograms[12]);
-    EXPECT_FALSE(canonPrograms[3] || canonPrograms[10]);
-
-    auto plain = cameraWith({{"Exif.Image.Make", "Acme"}, {"Exif.Photo.ExposureProgram", "2"}});
-    EXPECT_EQ(plain->getExposureProgram(), programs.at(2));
-    const std::array<bool, 13> plainPrograms = plain->validExposureProgramSettings();
-    EXPECT_FALSE(plainPrograms[3] || plainPrograms[10] || plainPrograms[11] || plainPrograms[12]);
-    EXPECT_TRUE(plainPrograms[0] && plainPrograms[9]);
-    const std::array<bool, 6> plainFocus = plain->validFocusSettings();
-    EXPECT_FALSE(plainFocus[1] || plainFocus[2]);
-    EXPECT_TRUE(plainFocus[0] && plainFocus[3] && plainFocus[5]);
-    // No maker tag at all gives no exposure program, not a guessed one.
-    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "Acme"}})->getExposureProgram(), QStringLiteral("Unknown"));
-}
-
-TEST_F(TAVMetadataReaderMgrCameraValuesTest, DistancesAndLengthsRoundToWholeNumbers)
-{
-    EXPECT_EQ(cameraWith({{"Exif.Photo.SubjectDistance", "26/10"}})->getSubjectDistance(), QStringLiteral("3"));
-    EXPECT_EQ(cameraWith({{"Exif.Photo.SubjectDistance", "0/1"}})->getSubjectDistance(), QStringLiteral(""));
-    EXPECT_EQ(cameraWith({{"Exif.Photo.SubjectDistance", "4294967295/1"}})->getSubjectDistance(), QStringLiteral(""));
-    auto lens = cameraWith({{"Exif.Photo.FocalLength", "213/10"}, {"Exif.Photo.FocalLengthIn35mmFilm", "105"},
-        {"Exif.Photo.DigitalZoomRatio", "0/1"}});
-    EXPECT_EQ(lens->getFocalLength(), QStringLiteral("21"));
-    EXPECT_EQ(lens->getFocalLength35(), QStringLiteral("105"));
-    EXPECT_EQ(lens->getDigitalZoom(), QStringLiteral("1"));
-    EXPECT_EQ(cameraWith({{"Exif.Image.Make", "Acme"}})->getFocalLength(), QStringLiteral(""));
-}
-
-// One derived value per file: the tags written, the value read, the text the
-// exposure tab shows for it.
+// One derived value per file: the tags written, the value read, and the text
+// the exposure tab shows for it (nullptr: no text at all).
 struct RuleCase {
     std::vector<std::pair<const char*, const char*>> tags;
     QString (*read)(const TAVMetadataReaderMgr&);
@@ -167,20 +51,51 @@ QString label(const TAVMetadataReaderMgr::LabelAndIcon& value)
     return value.value(QLatin1String(TAVMetadataReaderMgr::kValueKey));
 }
 
-TEST_F(TAVMetadataReaderMgrCameraValuesTest, StandardAndMakerRulesGiveTheShownLabels)
+QString icon(const TAVMetadataReaderMgr::LabelAndIcon& value)
 {
+    return value.value(QLatin1String(TAVMetadataReaderMgr::kImageNameKey));
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, StandardAndMakerRulesGiveTheShownValues)
+{
+    const auto shutter = [](const TAVMetadataReaderMgr& m) { return m.getShutterSpeed(); };
+    const auto aperture = [](const TAVMetadataReaderMgr& m) { return m.getAperture(); };
+    const auto iso = [](const TAVMetadataReaderMgr& m) { return m.getSensitivity(); };
+    const auto flash = [](const TAVMetadataReaderMgr& m) { return m.getFlash(); };
     const auto sensor = [](const TAVMetadataReaderMgr& m) { return m.getSensor(); };
     const auto focus = [](const TAVMetadataReaderMgr& m) { return m.getFocusMode(); };
     const auto metering = [](const TAVMetadataReaderMgr& m) { return m.getMeteringMode(); };
     const auto program = [](const TAVMetadataReaderMgr& m) { return m.getExposureProgram(); };
-    const auto iso = [](const TAVMetadataReaderMgr& m) { return m.getSensitivity(); };
-    const auto flash = [](const TAVMetadataReaderMgr& m) { return m.getFlash(); };
+    const auto distance = [](const TAVMetadataReaderMgr& m) { return m.getSubjectDistance(); };
+    const auto focal = [](const TAVMetadataReaderMgr& m) { return m.getFocalLength() + "|" + m.getFocalLength35(); };
     const auto zoom = [](const TAVMetadataReaderMgr& m) { return m.getDigitalZoom(); };
     const auto balance = [](const TAVMetadataReaderMgr& m) { return label(m.getWhitebalance()); };
     const auto contrast = [](const TAVMetadataReaderMgr& m) { return label(m.getContrast()); };
     const auto saturation = [](const TAVMetadataReaderMgr& m) { return label(m.getSaturation()); };
     const auto sharpness = [](const TAVMetadataReaderMgr& m) { return label(m.getSharpness()); };
     const std::vector<RuleCase> cases = {
+        {{{"Exif.Photo.ExposureTime", "10/2000"}}, shutter, "1/200"},
+        {{{"Exif.Photo.ExposureTime", "30/10"}}, shutter, "3/1"},
+        {{{"Exif.Photo.ShutterSpeedValue", "7/1"}}, shutter, "1/128 sec"},
+        {{{"Exif.Photo.ShutterSpeedValue", "-2/1"}}, shutter, "4/1 sec"}, // four seconds, not "1/0"
+        {{{"Exif.Photo.ExposureTime", "1/0"}}, shutter, nullptr},
+        {{{"Exif.Photo.ShutterSpeedValue", "400/1"}}, shutter, nullptr},
+        {{{"Exif.Photo.FNumber", "28/10"}}, aperture, "2.80"},
+        {{{"Exif.Photo.ApertureValue", "3/1"}}, aperture, "2.83"},
+        {{{"Exif.Photo.FNumber", "28/0"}}, aperture, nullptr},
+        {{{"Exif.Photo.ISOSpeedRatings", "400"}}, iso, "400"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.ISOSpeed", "0 200"}}, iso, "200"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.ISOSpeed", "4"}}, iso, "320"},
+        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.ISOSpeed", "3"}}, iso, nullptr},
+        {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.ISOSpeed", "0 800"}}, iso, "800"},
+        {{{"Exif.Image.Make", "Acme"}}, iso, nullptr},
+        {{{"Exif.Photo.Flash", "25"}}, flash, "Fired"},
+        {{{"Exif.Photo.Flash", "24"}}, flash, "Did not fire"},
+        {{{"Exif.Photo.Flash", "16"}}, flash, "Suppressed"},
+        {{{"Exif.Photo.Flash", "65"}}, flash, "Red eye"},
+        {{{"Exif.Photo.Flash", "9"}}, flash, "Forced"},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.FlashMode", "2"}}, flash, "Suppressed"},
+        {{{"Exif.Image.Make", "Acme"}}, flash, "Unknown"},
         {{{"Exif.Photo.SensingMethod", "7"}}, sensor, "Trilinear"},
         {{{"Exif.Photo.SensingMethod", "3"}}, sensor, "Two chip area"},
         {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Image.Model", "SD10"}, {"Exif.Photo.SensingMethod", "2"}}, sensor,
@@ -202,7 +117,10 @@ TEST_F(TAVMetadataReaderMgrCameraValuesTest, StandardAndMakerRulesGiveTheShownLa
         {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.MeteringMode", "4"}}, metering, "Partial"},
         {{{"Exif.Photo.ExposureProgram", "3"}}, program, "Aperature Priority"},
         {{{"Exif.Photo.ExposureProgram", "8"}}, program, "Landscape"},
+        {{{"Exif.Image.Make", "Acme"}}, program, "Unknown"},
         {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "2"}}, program, "Shutter Priority"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "0"}, {"Exif.CanonCs.EasyMode", "10"}},
+            program, "Close Up"},
         {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "0"}, {"Exif.CanonCs.EasyMode", "6"}},
             program, "Manual"},
         {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.PictureMode", "256"}}, program, "Aperature Priority"},
@@ -210,29 +128,84 @@ TEST_F(TAVMetadataReaderMgrCameraValuesTest, StandardAndMakerRulesGiveTheShownLa
         {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.VariProgram", "NIGHT PORTRAIT"}}, program,
             "Night Portrait"},
         {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.VariProgram", "AUTO"}}, program, "Automatic"},
-        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.ISOSpeed", "0 200"}}, iso, "200"},
-        {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.ISOSpeed", "3"}}, iso, ""},
-        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.FlashMode", "2"}}, flash, "Suppressed"},
+        {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.Quality", "FINE"},
+             {"Exif.Photo.ExposureProgram", "2"}},
+            program, "Flexible Automatic"},
+        {{{"Exif.Photo.SubjectDistance", "26/10"}}, distance, "3"},
+        {{{"Exif.Photo.SubjectDistance", "0/1"}}, distance, ""},
+        {{{"Exif.Photo.SubjectDistance", "4294967295/1"}}, distance, ""}, // "infinity"
+        {{{"Exif.Photo.FocalLength", "213/10"}, {"Exif.Photo.FocalLengthIn35mmFilm", "105"}}, focal, "21|105"},
+        {{{"Exif.Image.Make", "Acme"}}, focal, "|"},
         {{{"Exif.Photo.DigitalZoomRatio", "0/0"}}, zoom, "1"},
         {{{"Exif.Photo.DigitalZoomRatio", "9/4"}}, zoom, "2"},
         {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.DigitalZoom", "0/100"}}, zoom, "1"},
         {{{"Exif.Image.Make", "OLYMPUS"}, {"Exif.Olympus.DigitalZoom", "0/1"}}, zoom, ""},
+        {{{"Exif.Photo.WhiteBalance", "0"}, {"Exif.Photo.LightSource", "10"}}, balance, "Auto"},
+        {{{"Exif.Photo.WhiteBalance", "1"}, {"Exif.Photo.LightSource", "10"}}, balance, "Shade"},
+        {{{"Exif.Photo.WhiteBalance", "1"}}, balance, "Unknown"}, // asks the maker notes, finds none
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Photo.WhiteBalance", "1"}, {"Exif.Fujifilm.WhiteBalance", "512"}},
+            balance, "Shade"},
         {{{"Exif.Photo.LightSource", "3"}}, balance, "Incandescent"},
         {{{"Exif.Photo.LightSource", "12"}}, balance, "Fluorescent"},
         {{{"Exif.Photo.WhiteBalance", "2"}, {"Exif.Photo.LightSource", "10"}}, balance, "Unknown"},
         {{{"Exif.Image.Make", "OLYMPUS"}, {"Exif.Photo.LightSource", "20"}}, balance, "Shade"},
         {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.WhiteBalance", "auto"}}, balance, "Auto"},
         {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.WhiteBalance", "Sunlight"}}, balance, "Daylight"},
+        // The standard tag decides, even with a value outside its table.
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Photo.Contrast", "5"}, {"Exif.Fujifilm.Tone", "256"}}, contrast,
+            "Unknown"},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.Tone", "256"}}, contrast, "Hard"},
         {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.ImageAdjustment", "CONTRAST-"}}, contrast, "Soft"},
         {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.Contrast", "cont:+1.0"}}, contrast, "Hard"},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.Color", "512"}}, saturation, "Low"},
         {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.Saturation", "Satu:-0.3"}}, saturation, "Low"},
+        {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.Sharpness", "3"}}, sharpness, "Normal"},
         {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.Sharpness", "shar:+0.0"}}, sharpness, "Normal"},
         {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.Sharpening", "HIGH"}}, sharpness, "Hard"},
     };
     for (const RuleCase& rule : cases) {
         SCOPED_TRACE(rule.tags.back().first + std::string(" = ") + rule.tags.back().second);
-        EXPECT_EQ(rule.read(*cameraWith(rule.tags)), QString::fromLatin1(rule.expected));
+        const QString value = rule.read(*cameraWith(rule.tags));
+        EXPECT_EQ(value, QString::fromLatin1(rule.expected));
+        EXPECT_EQ(value.isNull(), rule.expected == nullptr);
     }
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, AdjustmentsCarryTheIconOfTheirLabel)
+{
+    EXPECT_EQ(icon(cameraWith({{"Exif.Photo.WhiteBalance", "1"}, {"Exif.Photo.LightSource", "10"}})->getWhitebalance()),
+        QStringLiteral("whiteBalance_shade"));
+    EXPECT_EQ(icon(cameraWith({{"Exif.Photo.Sharpness", "2"}})->getSharpness()), QStringLiteral("sharpness_hard"));
+    const auto unknown = cameraWith({{"Exif.Photo.WhiteBalance", "1"}})->getWhitebalance();
+    EXPECT_EQ(icon(unknown), QStringLiteral(""));
+    EXPECT_EQ(unknown.size(), 2);
+}
+
+TEST_F(TAVMetadataReaderMgrCameraValuesTest, TheMakerNoteDecidesTheChoicesOffered)
+{
+    const std::array<bool, 13> nikon
+        = cameraWith({{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.Quality", "FINE"}})
+              ->validExposureProgramSettings();
+    EXPECT_TRUE(nikon[3] && nikon[10] && nikon[11] && nikon[12]);
+    const std::array<bool, 13> canon
+        = cameraWith({{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.Macro", "1"}})->validExposureProgramSettings();
+    EXPECT_TRUE(canon[11] && canon[12]);
+    EXPECT_FALSE(canon[3] || canon[10]);
+    const std::array<bool, 13> fujifilm = cameraWith({{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.Macro", "1"}})
+                                              ->validExposureProgramSettings();
+    EXPECT_TRUE(fujifilm[11]);
+    EXPECT_FALSE(fujifilm[12]);
+
+    const auto plain = cameraWith({{"Exif.Image.Make", "Acme"}});
+    EXPECT_EQ(plain->validExposureProgramSettings(),
+        (std::array<bool, 13>{true, true, true, false, true, true, true, true, true, true, false, false, false}));
+    EXPECT_EQ(plain->validFocusSettings(), (std::array<bool, 6>{true, false, false, true, true, true}));
+    const std::array<bool, 6> nikon1
+        = cameraWith({{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon1.Quality", "FINE"}})->validFocusSettings();
+    EXPECT_TRUE(nikon1[1] && nikon1[2]);
+    const std::array<bool, 6> olympus
+        = cameraWith({{"Exif.Image.Make", "OLYMPUS"}, {"Exif.Olympus.Quality", "2"}})->validFocusSettings();
+    EXPECT_FALSE(olympus[1] || olympus[2]);
 }
 
 TEST_F(TAVMetadataReaderMgrCameraValuesTest, RealCameraFilesReadAsExifToolReports)
