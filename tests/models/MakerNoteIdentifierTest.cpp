@@ -45,13 +45,4 @@ TEST_F(MakerNoteIdentifierTest, OtherMakersAndPlainFilesMatchNoNumber)
     EXPECT_EQ(MakerNoteIdentifier::fromExifData(Exiv2::ExifData()), MakerNoteIdentifier::None);
 }
 
-TEST_F(MakerNoteIdentifierTest, TheRealCanonSampleIsCanon)
-{
-    const QString path = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
-    ASSERT_FALSE(path.isEmpty());
-    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-    image->readMetadata();
-    EXPECT_TRUE(MakerNoteIdentifier::isCanon(MakerNoteIdentifier::fromExifData(image->exifData())));
-}
-
 }  // namespace
