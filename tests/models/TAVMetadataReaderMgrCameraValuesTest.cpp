@@ -183,10 +183,11 @@ TEST_F(TAVMetadataReaderMgrCameraValuesTest, AdjustmentsCarryTheIconOfTheirLabel
 
 TEST_F(TAVMetadataReaderMgrCameraValuesTest, TheMakerNoteDecidesTheChoicesOffered)
 {
-    const std::array<bool, 13> nikon
-        = cameraWith({{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.Quality", "FINE"}})
-              ->validExposureProgramSettings();
-    EXPECT_TRUE(nikon[3] && nikon[10] && nikon[11] && nikon[12]);
+    const auto nikon = cameraWith({{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.Quality", "FINE"}});
+    const std::array<bool, 13> nikonPrograms = nikon->validExposureProgramSettings();
+    EXPECT_TRUE(nikonPrograms[3] && nikonPrograms[10] && nikonPrograms[11] && nikonPrograms[12]);
+    const std::array<bool, 6> nikonFocus = nikon->validFocusSettings();
+    EXPECT_TRUE(nikonFocus[1] && nikonFocus[2]);
     const std::array<bool, 13> canon
         = cameraWith({{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.Macro", "1"}})->validExposureProgramSettings();
     EXPECT_TRUE(canon[11] && canon[12]);
