@@ -159,13 +159,16 @@ TEST(TAVExifDataTest, ClearKindsChooseTheirFamiliesAndNeverTheImageSize)
         }
         EXPECT_EQ(record->getValueForKey("Summary.ImageSize", 0), QString("640 x 480"));
         if (c.clearAll) {
-            // Keys the tabs show with a label table clear to "Unknown", the rest to "".
-            EXPECT_EQ(record->getValueForKey("Exif.Photo.Flash", 1), QString("Unknown"));
+            // Keys the tabs show with a label table clear to "Unknown" (below), the rest to "".
             EXPECT_EQ(record->getValueForKey("Exif.Photo.Contrast", 1), QString("Unknown"));
             EXPECT_EQ(record->getValueForKey("Exif.Photo.FNumber", 1), QString(""));
             EXPECT_EQ(record->getValueForKey("Exif.Photo.LightSource", 3), QString(""));
         }
     }
+    for (const char* key : {"Exif.Photo.Flash", "Exif.Photo.ExposureProgram", "Exif.Photo.MeteringMode",
+             "Exif.Photo.SubjectDistanceRange", "Exif.Photo.SensingMethod", "Exif.Photo.WhiteBalance",
+             "Exif.Photo.Contrast", "Exif.Photo.Saturation", "Exif.Photo.Sharpness"})
+        EXPECT_EQ(TAVExifData::getClearValue(key), QString("Unknown")) << key;
 
     // A partial clear keeps an earlier clear-all.
     const auto record = readRecord();
