@@ -168,19 +168,6 @@ TEST_F(TAVImageObjectTest, MissingOrAbsentFileGivesEmptyRecords)
     EXPECT_EQ(empty->getVaildFocusSetting().size(), size_t(TAVKeyLists::focusModeLabels().size()));
 }
 
-TEST_F(TAVImageObjectTest, ImportDatesAreTheWorkingCopysDates)
-{
-    const auto image = import("dated.jpg", {{"Exif.Image.Make", "Canon"}});
-    const QDateTime modified = FileServices::modificationDate(image->path());
-    EXPECT_EQ(image->fileOrignalModifiedDate(), modified);
-    EXPECT_TRUE(image->fileOrignalCreateDate().isValid());
-    // Read again later, the import dates stay as they were.
-    const QDateTime later = modified.addDays(-3);
-    ASSERT_TRUE(FileServices::setFileDates(image->path(), later));
-    image->setPath(image->path());
-    EXPECT_EQ(image->fileOrignalModifiedDate(), modified);
-}
-
 TEST_F(TAVImageObjectTest, SortComparisonsAreThreeWay)
 {
     const auto a = withValues({{"Exif.Photo.ISOSpeedRatings", 1, "200"}, {"Exif.Photo.FNumber", 1, "2.8"},
@@ -520,7 +507,14 @@ TEST_F(TAVImageObjectSaveTest, NewKeywordsAreMergedIntoTheOldOnes)
 TEST_F(TAVImageObjectSaveTest, TimeShiftMovesTheDateAndTheFileDates)
 {
     const auto image = import("shift.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}});
+    // Only forward shifts are valid: one day back changes nothing.
     TAVTimeOffsetInfo shift;
+    shift.setDateOffsetNum(-1);
+    image->exifData()->setCreatedDateTimeOffset(shift);
+    EXPECT_TRUE(image->getProcessedEntitiesForSave(0).isEmpty());
+    EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-01"));
+    EXPECT_EQ(image->exifData()->enuModifyState(), 0);
+
     shift.setDateUnit(TAVTimeOffsetInfo::Day);
     shift.setDateOffsetNum(2);
     image->exifData()->setCreatedDateTimeOffset(shift);
@@ -557,17 +551,6 @@ TEST_F(TAVImageObjectSaveTest, TimeShiftCrossesMidnightAndIsAppliedOnce)
     edit(image, "Exif.Photo.Contrast", 1, "Hard");
     ASSERT_TRUE(image->saveMetadataToImage());
     EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:ModifyDate").toString(), QString("2015:03:02 00:30:00"));
-}
-
-TEST_F(TAVImageObjectSaveTest, ShiftBackwardsIsNotValidAndChangesNothing)
-{
-    const auto image = import("back.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}});
-    TAVTimeOffsetInfo shift;
-    shift.setDateOffsetNum(-1);
-    image->exifData()->setCreatedDateTimeOffset(shift);
-    EXPECT_TRUE(image->getProcessedEntitiesForSave(0).isEmpty());
-    EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-01"));
-    EXPECT_EQ(image->exifData()->enuModifyState(), 0);
 }
 
 TEST_F(TAVImageObjectSaveTest, FailedImagesAlertAndTheOthersAreSaved)
@@ -632,19 +615,6 @@ TEST_F(TAVImageObjectSaveTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
     EXPECT_EQ(FileServices::contentsOfFolder(QFileInfo(image->srcPath()).path()), QStringList{"locked.jpg"});
 }
 
-TEST_F(TAVImageObjectSaveTest, ClearAllErasesExifAndIptcButNotXmp)
-{
-    const auto image = import("clear.jpg",
-        {{"Exif.Image.Artist", "Ann"}, {"Iptc.Application2.Caption", "Harbour"}, {"Xmp.dc.title", "Boats"}});
-    image->clear(0);
-    ASSERT_TRUE(image->saveMetadataToImage());
-    EXPECT_EQ(image->exifData()->enuModifyState(), 3);
-    const QJsonObject tags = ExifTool::read(image->srcPath());
-    EXPECT_FALSE(tags.contains("IFD0:Artist"));
-    EXPECT_FALSE(tags.contains("IPTC:Caption-Abstract"));
-    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Boats"));
-}
-
 TEST_F(TAVImageObjectSaveTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
 {
     const auto image = import("broken.jpg", {{"Exif.Image.Artist", "Ann"}});
@@ -672,10 +642,17 @@ TEST_F(TAVImageObjectSaveTest, XmpOnlyEditIsSavedAndReadBack)
     EXPECT_EQ(image->getValueForKey("Xmp.dc.title", 3), QString("Ships"));
 }
 
-TEST_F(TAVImageObjectSaveTest, ImportDatesComeBackWhenTheDefaultAsksForThem)
+TEST_F(TAVImageObjectSaveTest, ImportDatesStayAndComeBackWhenTheDefaultAsksForThem)
 {
     const auto image = import("dates.jpg", {{"Exif.Image.Artist", "Ann"}});
-    const QDateTime imported = image->fileOrignalModifiedDate();
+    const QDateTime imported = FileServices::modificationDate(image->path());
+    EXPECT_EQ(image->fileOrignalModifiedDate(), imported);
+    EXPECT_TRUE(image->fileOrignalCreateDate().isValid());
+    // Read again later, the import dates stay as they were.
+    ASSERT_TRUE(FileServices::setFileDates(image->path(), imported.addDays(-3)));
+    image->setPath(image->path());
+    EXPECT_EQ(image->fileOrignalModifiedDate(), imported);
+
     UserDefaults::standard().setBool(true, "update_file_origine_open_create_modify_date");
     edit(image, "Exif.Image.Artist", 0, "Bob");
     ASSERT_TRUE(image->saveMetadataToImage());
@@ -709,17 +686,24 @@ TEST_F(TAVImageObjectSaveTest, WorkerEditsAndSavesReachTheUserOnTheGuiThread)
     EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:Artist").toString(), QString("Bob"));
 }
 
-TEST_F(TAVImageObjectSaveTest, ClearingExifErasesTheThreeDates)
+TEST_F(TAVImageObjectSaveTest, ClearingExifErasesItsDatesAndClearingAllSparesOnlyXmp)
 {
-    const auto image = import("cleardates.jpg",
+    const auto image = import("clear.jpg",
         {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}, {"Exif.Photo.DateTimeDigitized", "2015:03:01 10:20:30"},
             {"Exif.Image.DateTime", "2015:03:01 10:20:30"}, {"Exif.Image.Artist", "Ann"},
-            {"Iptc.Application2.Caption", "Harbour"}});
+            {"Iptc.Application2.Caption", "Harbour"}, {"Xmp.dc.title", "Boats"}});
     image->clear(1);
     ASSERT_TRUE(image->saveMetadataToImage());
-    const QJsonObject tags = ExifTool::read(image->srcPath());
+    QJsonObject tags = ExifTool::read(image->srcPath());
     for (const char* tag : {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate", "IFD0:ModifyDate", "IFD0:Artist"})
         EXPECT_FALSE(tags.contains(tag)) << tag << " = " << qPrintable(tags.value(tag).toString());
     EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString("Harbour"));
     EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString(""));
+
+    image->clear(0);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(image->exifData()->enuModifyState(), 3);
+    tags = ExifTool::read(image->srcPath());
+    EXPECT_FALSE(tags.contains("IPTC:Caption-Abstract"));
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Boats"));
 }
