@@ -41,29 +41,6 @@ protected:
     }
 };
 
-TEST_F(TAVExifWriterTest, WritesEachFamilyAndNothingReachesTheFileBeforeSaving)
-{
-    const QString path = imageWith({{QStringLiteral("Exif.Image.Artist"), QStringLiteral("Old"), std::nullopt}});
-    const QByteArray before = contents(path);
-
-    TAVExifWriter writer(path);
-    ASSERT_TRUE(writer.hasImage());
-    const QList<TAVEntityPtr> failed = writer.doWriteMetadata({
-        entity(QStringLiteral("Exif.Image.Artist"), QStringLiteral("Ann Example")),
-        entity(QStringLiteral("Xmp.dc.title"), QStringLiteral("Harbour at dawn")),
-        entity(QStringLiteral("Iptc.Application2.City"), QStringLiteral("Luebeck")),
-        entity(QStringLiteral("Summary.ImageSize"), QStringLiteral("64 x 48")),
-    });
-    EXPECT_TRUE(failed.isEmpty());
-    EXPECT_EQ(contents(path), before);
-
-    ASSERT_TRUE(writer.saveModifiedMetadata());
-    const QJsonObject tags = ExifTool::read(path);
-    EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann Example"));
-    EXPECT_EQ(tags.value(QStringLiteral("XMP-dc:Title")).toString(), QStringLiteral("Harbour at dawn"));
-    EXPECT_EQ(tags.value(QStringLiteral("IPTC:City")).toString(), QStringLiteral("Luebeck"));
-}
-
 TEST_F(TAVExifWriterTest, RefusedTextsAndKeysAreReportedAndChangeNothing)
 {
     const QString path = imageWith({{QStringLiteral("Exif.Photo.ExposureTime"), QStringLiteral("1/200"), std::nullopt}});

@@ -28,6 +28,12 @@ Tag tag(const char* key, const char* text)
     return {QString::fromLatin1(key), QString::fromUtf8(text), std::nullopt};
 }
 
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 class TAVMetadataWritterMgrTest : public TempFolderTest {
 protected:
     static void SetUpTestSuite() { TAVCVSParaser::loadCanEditTags(); }
@@ -57,9 +63,10 @@ TEST_F(TAVMetadataWritterMgrTest, FlashLabelsWriteTheStandardAndTheMakersTags)
     TAVMetadataWritterMgr manager(path);
 
     EXPECT_TRUE(writeAndSave(manager, kFlash, QStringLiteral("Fired")));
-    EXPECT_EQ(value(path, kFlash), QStringLiteral("25"));
     EXPECT_EQ(value(path, QStringLiteral("Exif.Fujifilm.FlashMode")), QStringLiteral("0"));
     EXPECT_EQ(ExifTool::read(path, {QStringLiteral("-n")}).value(QStringLiteral("ExifIFD:Flash")).toInt(), 25);
+    EXPECT_TRUE(writeAndSave(manager, kFlash, QStringLiteral("Forced")));
+    EXPECT_EQ(ExifTool::read(path).value(QStringLiteral("FujiFilm:FujiFlashMode")).toString(), QStringLiteral("On"));
 
     EXPECT_TRUE(writeAndSave(manager, kFlash, QStringLiteral("Unknown")));
     EXPECT_TRUE(value(path, kFlash).isNull());
@@ -73,62 +80,26 @@ TEST_F(TAVMetadataWritterMgrTest, FlashLabelsWriteTheStandardAndTheMakersTags)
     EXPECT_TRUE(value(plain, QStringLiteral("Exif.Fujifilm.FlashMode")).isNull());
 }
 
-TEST_F(TAVMetadataWritterMgrTest, LabelTablesOfStandardTagsWriteTheStandardNumbers)
+// The label round trips below use our own reader; here exiftool checks that
+// the numbers mean what the labels say.
+TEST_F(TAVMetadataWritterMgrTest, LabelsWriteTheNumbersTheStandardGivesThem)
 {
     const QString path = imageWith({});
     TAVMetadataWritterMgr manager(path);
-    const QString metering = QStringLiteral("Exif.Photo.MeteringMode");
-
-    EXPECT_TRUE(writeAndSave(manager, metering, QStringLiteral("Partial")));
-    EXPECT_EQ(value(path, metering), QStringLiteral("6"));
-    EXPECT_TRUE(writeAndSave(manager, metering, QStringLiteral("Matrix")));
-    EXPECT_EQ(value(path, metering), QStringLiteral("5"));
-
-    const QString balance = QStringLiteral("Exif.Photo.WhiteBalance");
-    EXPECT_TRUE(writeAndSave(manager, balance, QStringLiteral("Shade")));
-    EXPECT_EQ(value(path, balance), QStringLiteral("1"));
-    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.LightSource")), QStringLiteral("11"));
-
-    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.Saturation"), QStringLiteral("High")));
-    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.Saturation")), QStringLiteral("2"));
-    EXPECT_FALSE(writeAndSave(manager, QStringLiteral("Exif.Photo.Contrast"), QStringLiteral("Vivid")));
-
-    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.SensingMethod"), QStringLiteral("Trilinear")));
-    EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.SensingMethod")), QStringLiteral("7"));
+    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.MeteringMode"), QStringLiteral("Partial")));
+    EXPECT_EQ(ExifTool::read(path).value(QStringLiteral("ExifIFD:MeteringMode")).toString(), QStringLiteral("Partial"));
+    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.MeteringMode"), QStringLiteral("Matrix")));
+    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.WhiteBalance"), QStringLiteral("Shade")));
 
     const QJsonObject tags = ExifTool::read(path, {QStringLiteral("-n")});
     EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:MeteringMode")).toInt(), 5);
+    EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:WhiteBalance")).toInt(), 1);
     EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:LightSource")).toInt(), 11);
-
-    EXPECT_FALSE(writeAndSave(manager, balance, QStringLiteral("Tungsten")));
-}
-
-TEST_F(TAVMetadataWritterMgrTest, ExposureProgramAndFocusFollowTheMakerNote)
-{
-    const QString program = QStringLiteral("Exif.Photo.ExposureProgram");
-    const QString range = QStringLiteral("Exif.Photo.SubjectDistanceRange");
-
-    const QString nikon = imageWith({tag("Exif.Image.Make", "NIKON CORPORATION"), tag("Exif.Nikon3.Quality", "FINE"),
-                                     tag("Exif.Nikon3.Focus", "AF-S"), tag("Exif.Photo.ExposureProgram", "3")});
-    TAVMetadataWritterMgr nikonManager(nikon);
-    EXPECT_TRUE(writeAndSave(nikonManager, program, QStringLiteral("Automatic")));
-    EXPECT_EQ(value(nikon, QStringLiteral("Exif.Nikon3.VariProgram")), QStringLiteral("AUTO"));
-    EXPECT_EQ(value(nikon, program), QStringLiteral("0"));
-    EXPECT_TRUE(writeAndSave(nikonManager, program, QStringLiteral("Night Scene")));
-    EXPECT_EQ(value(nikon, QStringLiteral("Exif.Nikon3.VariProgram")), QStringLiteral("NIGHT SCENE"));
-    EXPECT_TRUE(writeAndSave(nikonManager, range, QStringLiteral("Manual")));
-    EXPECT_EQ(value(nikon, QStringLiteral("Exif.Nikon3.Focus")), QStringLiteral("MANUAL"));
-    EXPECT_TRUE(ExifTool::warnings(nikon).isEmpty()) << ExifTool::warnings(nikon).join(QLatin1Char('\n')).toStdString();
-
-    const QString plain = imageWith({});
-    TAVMetadataWritterMgr plainManager(plain);
-    EXPECT_TRUE(writeAndSave(plainManager, program, QStringLiteral("Automatic")));
-    EXPECT_EQ(value(plain, program), QStringLiteral("2"));
-    // The standard tag has no "auto focus" value: only the clear's "unknown" remains.
-    EXPECT_TRUE(writeAndSave(plainManager, range, QStringLiteral("Auto")));
-    EXPECT_EQ(value(plain, range), QStringLiteral("0"));
-    EXPECT_TRUE(writeAndSave(plainManager, range, QStringLiteral("Infinity")));
-    EXPECT_EQ(value(plain, range), QStringLiteral("3"));
+    // A light source the table does not know fails the white balance; an
+    // unknown balance takes the light source with it.
+    EXPECT_FALSE(writeAndSave(manager, QStringLiteral("Exif.Photo.WhiteBalance"), QStringLiteral("Tungsten")));
+    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.WhiteBalance"), QStringLiteral("Unknown")));
+    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.LightSource")).isNull());
 }
 
 TEST_F(TAVMetadataWritterMgrTest, SensitivityGoesWhereTheCameraKeptItAndMakerCopiesGo)
@@ -271,9 +242,11 @@ TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
         make("Xmp.dc.source", "", true),
     };
 
+    const QByteArray before = contents(path);
     EXPECT_EQ(manager.batchWriteMetadata(batch, false), QStringList{QStringLiteral("Exif.Photo.Contrast")});
     EXPECT_EQ(manager.batchWriteMetadata(batch, true), QStringList{QStringLiteral("Exif.Photo.Contrast")});
     EXPECT_FALSE(manager.writeMetadat(QStringLiteral("x"), QString()));
+    EXPECT_EQ(contents(path), before);
     ASSERT_TRUE(manager.saveMetadataToImage());
 
     const QJsonObject tags = ExifTool::read(path);
@@ -284,40 +257,49 @@ TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
     EXPECT_FALSE(tags.contains(QStringLiteral("XMP-dc:Source")));
 }
 
-TEST_F(TAVMetadataWritterMgrTest, ARealCameraFilesMakerNoteSurvivesAWrite)
+// exiftool reads the real cameras' maker notes the same after a write as
+// before, apart from the tags the write changed.
+TEST_F(TAVMetadataWritterMgrTest, RealCameraMakerNotesStayReadableAfterAWrite)
 {
-    const QString path = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
-    ASSERT_FALSE(path.isEmpty());
-    const int canonTagsBefore = [&] {
-        int count = 0;
-        const QJsonObject tags = ExifTool::read(path);
+    const auto makerTags = [](const QJsonObject& tags, const QString& group) {
+        QJsonObject found;
         for (auto it = tags.begin(); it != tags.end(); ++it) {
-            count += it.key().startsWith(QLatin1String("Canon:")) ? 1 : 0;
+            if (it.key().startsWith(group)) {
+                found.insert(it.key(), it.value());
+            }
         }
-        return count;
-    }();
-    ASSERT_GT(canonTagsBefore, 10);
+        return found;
+    };
+    const auto artist = TAVEntity::entityWithValue(QStringLiteral("Ann"), QStringLiteral("Exif.Image.Artist"));
+    for (const auto& [sample, group] : {std::pair{"npm-canon-s40.jpg", "Canon:"}, {"npm-iphone6p.jpg", "Apple:"}}) {
+        const QString path = ImageFixtures::copySample(QString::fromLatin1(sample), tempFolder());
+        const QJsonObject before = makerTags(ExifTool::read(path, {QStringLiteral("-n")}), QString::fromLatin1(group));
+        ASSERT_GT(before.size(), 5) << sample;
 
-    TAVMetadataWritterMgr manager(path);
-    EXPECT_TRUE(manager.batchWriteMetadata({TAVEntity::entityWithValue(QStringLiteral("Ann"), QStringLiteral("Exif.Image.Artist")),
-                                            TAVEntity::entityWithValue(QStringLiteral("Night Scene"),
+        TAVMetadataWritterMgr manager(path);
+        EXPECT_TRUE(manager.batchWriteMetadata({artist}, true).isEmpty());
+        ASSERT_TRUE(manager.saveMetadataToImage());
+        const QJsonObject after = ExifTool::read(path, {QStringLiteral("-n")});
+        EXPECT_EQ(after.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann")) << sample;
+        EXPECT_EQ(makerTags(after, QString::fromLatin1(group)), before) << sample;
+    }
+
+    // Maker-note fields written on the Canon: the camera's own tags change,
+    // the rest of its notes still read.
+    const QString canon = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
+    TAVMetadataWritterMgr manager(canon);
+    EXPECT_TRUE(manager.batchWriteMetadata({TAVEntity::entityWithValue(QStringLiteral("Night Scene"),
                                                                        QStringLiteral("Exif.Photo.ExposureProgram")),
                                             TAVEntity::entityWithValue(QStringLiteral("Manual"),
                                                                        QStringLiteral("Exif.Photo.SubjectDistanceRange"))},
                                            true)
                     .isEmpty());
     ASSERT_TRUE(manager.saveMetadataToImage());
-
-    EXPECT_TRUE(ExifTool::warnings(path).isEmpty()) << ExifTool::warnings(path).join(QLatin1Char('\n')).toStdString();
-    const QJsonObject tags = ExifTool::read(path, {QStringLiteral("-n")});
-    int canonTagsAfter = 0;
-    for (auto it = tags.begin(); it != tags.end(); ++it) {
-        canonTagsAfter += it.key().startsWith(QLatin1String("Canon:")) ? 1 : 0;
-    }
-    EXPECT_GE(canonTagsAfter, canonTagsBefore - 4);
-    EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann"));
+    EXPECT_TRUE(ExifTool::warnings(canon).isEmpty()) << ExifTool::warnings(canon).join(QLatin1Char('\n')).toStdString();
+    const QJsonObject tags = ExifTool::read(canon, {QStringLiteral("-n")});
     EXPECT_EQ(tags.value(QStringLiteral("Canon:EasyMode")).toInt(), 5);
     EXPECT_EQ(tags.value(QStringLiteral("Canon:FocusType")).toInt(), 0);
+    EXPECT_GT(makerTags(tags, QStringLiteral("Canon:")).size(), 10);
 }
 
 // Every label a tab offers for a camera reads back as the same label after a
@@ -346,15 +328,6 @@ protected:
         return lost;
     }
 
-    static QList<int> positions(int from, int to)
-    {
-        QList<int> result;
-        for (int position = from; position <= to; ++position) {
-            result << position;
-        }
-        return result;
-    }
-
     static Getter valueOf(TAVMetadataReaderMgr::LabelAndIcon (TAVMetadataReaderMgr::*getter)() const)
     {
         return [getter](const TAVMetadataReaderMgr& reader) {
@@ -374,23 +347,21 @@ TEST_F(LabelRoundTripTest, StandardTagLabelsComeBackOnAnyCamera)
     const auto check = [&](const char* key, const QStringList& labels, const QList<int>& which, const Getter& read) {
         EXPECT_EQ(labelsLost(path, QString::fromLatin1(key), labels, which, read), QStringList()) << key;
     };
-    check("Exif.Photo.Flash", TAVKeyLists::flashLabels(), positions(1, 5) << 0, textOf(&TAVMetadataReaderMgr::getFlash));
-    check("Exif.Photo.SensingMethod", TAVKeyLists::sensingMethodLabels(), positions(1, 6),
+    check("Exif.Photo.Flash", TAVKeyLists::flashLabels(), {1, 2, 3, 4, 5, 0}, textOf(&TAVMetadataReaderMgr::getFlash));
+    check("Exif.Photo.SensingMethod", TAVKeyLists::sensingMethodLabels(), {1, 2, 3, 4, 5, 6},
           textOf(&TAVMetadataReaderMgr::getSensor));
-    check("Exif.Photo.SubjectDistanceRange", TAVKeyLists::focusModeLabels(), positions(3, 5),
+    check("Exif.Photo.SubjectDistanceRange", TAVKeyLists::focusModeLabels(), {3, 4, 5},
           textOf(&TAVMetadataReaderMgr::getFocusMode));
-    check("Exif.Photo.MeteringMode", TAVKeyLists::meteringModeLabels(), positions(1, 6) << 0,
+    check("Exif.Photo.MeteringMode", TAVKeyLists::meteringModeLabels(), {1, 2, 3, 4, 5, 6, 0},
           textOf(&TAVMetadataReaderMgr::getMeteringMode));
-    check("Exif.Photo.ExposureProgram", TAVKeyLists::exposureProgramLabels(), QList<int>{1, 2, 4, 5, 6, 7, 8, 9, 0},
+    check("Exif.Photo.ExposureProgram", TAVKeyLists::exposureProgramLabels(), {1, 2, 4, 5, 6, 7, 8, 9, 0},
           textOf(&TAVMetadataReaderMgr::getExposureProgram));
-    check("Exif.Photo.WhiteBalance", TAVKeyLists::whiteBalanceLabels(), positions(1, 6) << 0,
+    check("Exif.Photo.WhiteBalance", TAVKeyLists::whiteBalanceLabels(), {1, 2, 3, 4, 5, 6, 0},
           valueOf(&TAVMetadataReaderMgr::getWhitebalance));
-    check("Exif.Photo.Contrast", TAVKeyLists::contrastLabels(), positions(1, 3) << 0,
-          valueOf(&TAVMetadataReaderMgr::getContrast));
-    check("Exif.Photo.Saturation", TAVKeyLists::saturationLabels(), positions(1, 3) << 0,
+    check("Exif.Photo.Contrast", TAVKeyLists::contrastLabels(), {1, 2, 3, 0}, valueOf(&TAVMetadataReaderMgr::getContrast));
+    check("Exif.Photo.Saturation", TAVKeyLists::saturationLabels(), {1, 2, 3, 0},
           valueOf(&TAVMetadataReaderMgr::getSaturation));
-    check("Exif.Photo.Sharpness", TAVKeyLists::sharpnessLabels(), positions(1, 3) << 0,
-          valueOf(&TAVMetadataReaderMgr::getSharpness));
+    check("Exif.Photo.Sharpness", TAVKeyLists::sharpnessLabels(), {1, 2, 3, 0}, valueOf(&TAVMetadataReaderMgr::getSharpness));
 }
 
 TEST_F(LabelRoundTripTest, NumberFieldsComeBackAsTheExposureTabShowsThem)
@@ -429,9 +400,14 @@ TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
     const QStringList& programs = TAVKeyLists::exposureProgramLabels();
     const QStringList& focusModes = TAVKeyLists::focusModeLabels();
 
-    const QString nikon = imageWith({tag("Exif.Image.Make", "NIKON CORPORATION"), tag("Exif.Nikon3.Quality", "FINE")});
-    EXPECT_EQ(labelsLost(nikon, program, programs, QList<int>{2, 3, 10, 11, 12, 1}, readProgram), QStringList());
+    const QString nikon = imageWith({tag("Exif.Image.Make", "NIKON CORPORATION"), tag("Exif.Nikon3.Quality", "FINE"),
+                                     tag("Exif.Nikon3.Focus", "AF-S"), tag("Exif.Photo.ExposureProgram", "3")});
+    EXPECT_EQ(labelsLost(nikon, program, programs, QList<int>{3, 10, 11, 12, 1, 2}, readProgram), QStringList());
+    // "Automatic" goes into the camera's own program alone.
+    EXPECT_EQ(value(nikon, QStringLiteral("Exif.Nikon3.VariProgram")), QStringLiteral("AUTO"));
+    EXPECT_EQ(value(nikon, program), QStringLiteral("0"));
     EXPECT_EQ(labelsLost(nikon, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
+    EXPECT_TRUE(ExifTool::warnings(nikon).isEmpty()) << ExifTool::warnings(nikon).join(QLatin1Char('\n')).toStdString();
 
     const QString fujifilm = imageWith({tag("Exif.Image.Make", "FUJIFILM"), tag("Exif.Fujifilm.Quality", "NORMAL")});
     EXPECT_EQ(labelsLost(fujifilm, program, programs, QList<int>{11}, readProgram), QStringList());
@@ -445,6 +421,13 @@ TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
     EXPECT_EQ(labelsLost(nikon1, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
     const QString sigma = imageWith({tag("Exif.Image.Make", "SIGMA"), tag("Exif.Sigma.SerialNumber", "1234")});
     EXPECT_EQ(labelsLost(sigma, focus, focusModes, QList<int>{1, 2}, readFocus), QStringList());
+
+    // Without a maker note "Auto" focus has no tag to go to: only the clear's
+    // "unknown" distance range remains.
+    const QString plain = imageWith({});
+    TAVMetadataWritterMgr plainManager(plain);
+    EXPECT_TRUE(writeAndSave(plainManager, focus, QStringLiteral("Auto")));
+    EXPECT_EQ(value(plain, focus), QStringLiteral("0"));
 }
 
 }  // namespace

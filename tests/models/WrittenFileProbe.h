@@ -22,26 +22,20 @@ inline std::unique_ptr<Exiv2::Image> open(const QString& path)
 inline QStringList values(const QString& path, const QString& key)
 {
     QStringList result;
-    const std::string name = key.toStdString();
+    const auto collect = [&result, name = key.toStdString()](const auto& data) {
+        for (const auto& datum : data) {
+            if (datum.key() == name) {
+                result << QString::fromStdString(datum.toString());
+            }
+        }
+    };
     const auto image = open(path);
     if (key.startsWith(QLatin1String("Exif."))) {
-        for (const auto& datum : image->exifData()) {
-            if (datum.key() == name) {
-                result << QString::fromStdString(datum.toString());
-            }
-        }
+        collect(image->exifData());
     } else if (key.startsWith(QLatin1String("Iptc."))) {
-        for (const auto& datum : image->iptcData()) {
-            if (datum.key() == name) {
-                result << QString::fromStdString(datum.toString());
-            }
-        }
+        collect(image->iptcData());
     } else {
-        for (const auto& datum : image->xmpData()) {
-            if (datum.key() == name) {
-                result << QString::fromStdString(datum.toString());
-            }
-        }
+        collect(image->xmpData());
     }
     return result;
 }
