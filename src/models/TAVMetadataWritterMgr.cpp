@@ -304,7 +304,7 @@ bool TAVMetadataWritterMgr::writeRationalOf(const QString& numberText, const QSt
 {
     if (numberText.trimmed().isEmpty()) {
         // An emptied number field removes the value rather than writing 0.
-        return clearOneMetadata(key);
+        return clearField(key);
     }
     // Aperture, distance, focal length and zoom are unsigned fractions: a
     // negative number would wrap to a huge value, and one that cannot be made
@@ -316,6 +316,14 @@ bool TAVMetadataWritterMgr::writeRationalOf(const QString& numberText, const QSt
         return false;
     }
     return writeValue(key, QStringLiteral("%1/%2").arg(numerator).arg(denominator));
+}
+
+bool TAVMetadataWritterMgr::clearField(const QString& key)
+{
+    // The clear also names maker tags this library does not know (which can
+    // never be present) and then answers NO; only the key's own erase counts.
+    clearOneMetadata(key);
+    return exifWriter_->clearMetadata({key});
 }
 
 int32_t TAVMetadataWritterMgr::makerNoteIdentifier() const
@@ -368,7 +376,7 @@ bool TAVMetadataWritterMgr::setExposureTime(const TAVEntityPtr& entity)
 {
     const QString text = exposureTimeText(entity->value());
     if (text.isEmpty()) {
-        return clearOneMetadata(kExposureTime);
+        return clearField(kExposureTime);
     }
     if (!writeValue(kExposureTime, text)) {
         return false;
@@ -388,7 +396,7 @@ bool TAVMetadataWritterMgr::setAperture(const TAVEntityPtr& entity)
 bool TAVMetadataWritterMgr::setSensitivity(const TAVEntityPtr& entity)
 {
     if (entity->value().trimmed().isEmpty()) {
-        return clearOneMetadata(kIsoSpeedRatings);
+        return clearField(kIsoSpeedRatings);
     }
     const QString iso = QString::number(TextNumbers::intValue(entity->value()));
     const bool hasIso = exifWriter_->isKeyExistInCurrentImage(kIsoSpeedRatings);
@@ -427,7 +435,7 @@ bool TAVMetadataWritterMgr::setFocalLength35(const TAVEntityPtr& entity)
 {
     // An emptied field removes the value, as for the other number fields.
     if (entity->value().trimmed().isEmpty()) {
-        return clearOneMetadata(kFocalLength35);
+        return clearField(kFocalLength35);
     }
     return setOneKeyValuePair(entity);
 }

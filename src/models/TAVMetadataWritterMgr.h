@@ -88,6 +88,9 @@ private:
     bool writeValue(const QString& key, const QString& value);
     // Writes `numberText` as a fraction into `key`; an empty text clears the key.
     bool writeRationalOf(const QString& numberText, const QString& key);
+    // An emptied number field: clears the key with the tags that repeat it and
+    // answers whether the key itself went.
+    bool clearField(const QString& key);
     // A modified original or digitised date in the application's dash form
     // goes back to the EXIF form.
     bool setDateTimeTag(const TAVEntityPtr& entity);

@@ -183,7 +183,9 @@ TEST_F(TAVMetadataWritterMgrTest, DatesGoBackToTheExifFormOrAreErasedOrRefused)
 TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsWithoutTouchingTheCallersEntity)
 {
     const QString path = imageWith({tag("Exif.Photo.FocalLength", "50/1"), tag("Exif.Photo.ExposureTime", "1/60"),
-                                    tag("Exif.Photo.ShutterSpeedValue", "6/1"), tag("Exif.Photo.FocalLengthIn35mmFilm", "75")});
+                                    tag("Exif.Photo.ShutterSpeedValue", "6/1"), tag("Exif.Photo.FocalLengthIn35mmFilm", "75"),
+                                    tag("Exif.Photo.SubjectDistance", "3/1"), tag("Exif.Photo.DigitalZoomRatio", "2/1"),
+                                    tag("Exif.Photo.ISOSpeedRatings", "100")});
     TAVMetadataWritterMgr manager(path);
     const TAVEntityPtr aperture = TAVEntity::entityWithValue(QStringLiteral("2.8"), QStringLiteral("Exif.Photo.FNumber"));
 
@@ -193,16 +195,21 @@ TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsWithoutTouchingTheCaller
     // The shutter fields hand over "numerator/denominator"; an empty side reads as 1.
     EXPECT_TRUE(manager.writeMetadat(QStringLiteral("/250"), QStringLiteral("Exif.Photo.ExposureTime")));
     // An emptied number field removes its value.
-    EXPECT_TRUE(manager.writeMetadat(QString(""), QStringLiteral("Exif.Photo.FocalLength")));
-    EXPECT_TRUE(manager.writeMetadat(QString(""), QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm")));
+    const QStringList emptied = {QStringLiteral("Exif.Photo.FocalLength"), QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"),
+                                 QStringLiteral("Exif.Photo.SubjectDistance"), QStringLiteral("Exif.Photo.DigitalZoomRatio"),
+                                 QStringLiteral("Exif.Photo.ISOSpeedRatings")};
+    for (const QString& key : emptied) {
+        EXPECT_TRUE(manager.writeMetadat(QString(""), key)) << key.toStdString();
+    }
     EXPECT_TRUE(manager.writeMetadat(QStringLiteral("version 2.2.0.0"), QStringLiteral("Exif.GPSInfo.GPSVersionID")));
     ASSERT_TRUE(manager.saveMetadataToImage());
 
     EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.FNumber")), QStringLiteral("28/10"));
     EXPECT_EQ(value(path, QStringLiteral("Exif.Photo.ExposureTime")), QStringLiteral("1/250"));
     EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.ShutterSpeedValue")).isNull());
-    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.FocalLength")).isNull());
-    EXPECT_TRUE(value(path, QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm")).isNull());
+    for (const QString& key : emptied) {
+        EXPECT_TRUE(value(path, key).isNull()) << key.toStdString();
+    }
     EXPECT_EQ(value(path, QStringLiteral("Exif.GPSInfo.GPSVersionID")), QStringLiteral("2 2 0 0"));
 
     EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.ExposureTime"), QStringLiteral("/")));
