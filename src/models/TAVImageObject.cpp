@@ -247,6 +247,13 @@ void TAVImageObject::readImageOriginalDatetimeInfo(const QString& path)
     fileOrignalModifiedDate_ = FileServices::modificationDate(path);
 }
 
+void TAVImageObject::setSrcPath(const QString& path)
+{
+    srcPath_ = path;
+    if (!path.isEmpty() && FileServices::fileExists(path))
+        fileOrignalCreateDate_ = FileServices::creationDate(path);
+}
+
 QList<TAVEntityPtr> TAVImageObject::readAllMetadata(uint64_t exportType) const
 {
     return readerMgr_ ? readerMgr_->readAllMetadata(exportType) : QList<TAVEntityPtr>();

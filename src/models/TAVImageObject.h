@@ -125,7 +125,9 @@ public:
 
     // --- Accessors ---
     const QString& srcPath() const { return srcPath_; }
-    void setSrcPath(const QString& path) { srcPath_ = path; }
+    // The user's file; its creation date is the one the image had at import
+    // (the working copy was made just now and has a birth time of its own).
+    void setSrcPath(const QString& path);
     const TAVExifDataPtr& exifData() const { return exifData_; }
     // The record's back reference follows the record.
     void setExifData(const TAVExifDataPtr& record);
