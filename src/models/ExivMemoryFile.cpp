@@ -1,5 +1,7 @@
 #include "models/ExivMemoryFile.h"
 
+#include "models/PngExifChunk.h"
+
 #include "foundation/FileServices.h"
 
 #include <QFile>
@@ -35,5 +37,7 @@ bool ExivMemoryFile::commit(Exiv2::Image& image, const QString& path, QString* e
     io.close();
 
     const QByteArray data(reinterpret_cast<const char*>(bytes.pData_), static_cast<qsizetype>(bytes.size_));
-    return FileServices::writeFileAtomically(path, data, error);
+    // A PNG's EXIF goes back into its standard chunk, where other programs look.
+    const std::optional<QByteArray> mended = PngExifChunk::restoreExifChunkInData(data, error);
+    return mended && FileServices::writeFileAtomically(path, *mended, error);
 }

@@ -125,6 +125,20 @@ TEST_F(FDMetadataContainerTest, CloneReplacesFamiliesButNotThumbnailOrOrientatio
     EXPECT_TRUE(ExifTool::warnings(target).isEmpty()) << ExifTool::warnings(target).join('\n').toStdString();
 }
 
+TEST_F(FDMetadataContainerTest, CloneOntoAPngLeavesItsExifWhereOtherProgramsReadIt)
+{
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
+    ASSERT_NE(container, nullptr);
+    const QString target = tempPath(QStringLiteral("target.png"));
+    ASSERT_TRUE(ImageFixtures::makeImage(target));
+    ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
+
+    EXPECT_EQ(readImage(target)->exifData()["Exif.Image.Model"].toString(), "S40");
+    const QJsonObject tags = ExifTool::read(target);
+    EXPECT_EQ(tags.value("IFD0:Model").toString(), "S40");
+    EXPECT_EQ(tags.value("GPS:GPSLatitude").toString(), QString::fromUtf8("40 deg 0' 14.71\""));
+}
+
 TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation)
 {
     const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
