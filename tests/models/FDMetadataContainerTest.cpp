@@ -125,7 +125,7 @@ TEST_F(FDMetadataContainerTest, CloneReplacesFamiliesButNotThumbnailOrOrientatio
     EXPECT_TRUE(ExifTool::warnings(target).isEmpty()) << ExifTool::warnings(target).join('\n').toStdString();
 }
 
-TEST_F(FDMetadataContainerTest, CloneOntoAPngLeavesItsExifWhereOtherProgramsReadIt)
+TEST_F(FDMetadataContainerTest, CloneOntoAPngWritesTheStandardExifChunk)
 {
     const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
     ASSERT_NE(container, nullptr);
@@ -134,6 +134,10 @@ TEST_F(FDMetadataContainerTest, CloneOntoAPngLeavesItsExifWhereOtherProgramsRead
     ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
 
     EXPECT_EQ(readImage(target)->exifData()["Exif.Image.Model"].toString(), "S40");
+    // The standard chunk, not the library's private text-chunk form.
+    const QByteArray bytes = contents(target);
+    EXPECT_TRUE(bytes.contains("eXIf"));
+    EXPECT_FALSE(bytes.contains("Raw profile type exif"));
     const QJsonObject tags = ExifTool::read(target);
     EXPECT_EQ(tags.value("IFD0:Model").toString(), "S40");
     EXPECT_EQ(tags.value("GPS:GPSLatitude").toString(), QString::fromUtf8("40 deg 0' 14.71\""));
