@@ -11,8 +11,9 @@
 // When Exiv2 0.27 writes a PNG it drops the `eXIf` chunk and stores the EXIF
 // block as a compressed text chunk with the keyword "Raw profile type exif"
 // (zlib-compressed "\nexif\n<spaces><decimal length>\n<hex digits in lines>\n",
-// the bytes starting with "Exif\0\0"). Most other readers ignore that form, so
-// a saved PNG would seem to have lost its camera data, dates and edits.
+// the bytes starting with "Exif\0\0"). That form is a private convention of a
+// few tools; readers that follow the PNG standard look only for `eXIf`, so to
+// them a saved PNG would seem to have lost its camera data, dates and edits.
 //
 // The mend decodes that chunk and writes the block (without "Exif\0\0") as one
 // `eXIf` chunk in the text chunk's place, or just before the first IDAT when
