@@ -1,5 +1,6 @@
 #include "models/FDMetadataContainer.h"
 
+#include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
 
 #include <QFile>
@@ -138,6 +139,7 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
 
         Exiv2::ExifData exif = exifData_;
         Exiv2::ExifThumb(exif).erase();
+        ExifEntryCleaner::removeEntriesOfUnknownType(exif);
         if (targetOrientation) {
             exif.add(*targetOrientation);
         }

@@ -1,5 +1,8 @@
 #include "models/TAVExifWriter.h"
 
+#include "models/ExifEntryCleaner.h"
+#include "models/PngExifChunk.h"
+
 #include "models/TAVCVSParaser.h"
 #include "models/TAVExifTag.h"
 
@@ -459,7 +462,9 @@ bool TAVExifWriter::saveModifiedMetadata()
     }
     try {
         markIptcAsUtf8(image_->iptcData());
+        ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
         image_->writeMetadata();
+        restoreStandardPngExifChunk();
         return true;
     } catch (const Exiv2::AnyError& error) {
         std::cout << "Caught Exiv2 exception when save exif data'" << error.what() << "'\n" << std::flush;
@@ -467,6 +472,17 @@ bool TAVExifWriter::saveModifiedMetadata()
         std::cout << "Caught Exiv2 exception when save exif data'" << error.what() << "'\n" << std::flush;
     }
     return false;
+}
+
+void TAVExifWriter::restoreStandardPngExifChunk() const
+{
+    // The metadata is written and the library reads it back either way, so a
+    // failure here is logged rather than failing the save.
+    QString error;
+    if (!PngExifChunk::restoreExifChunk(filePath_, &error)) {
+        qWarning("Could not move the EXIF of %s into its standard PNG chunk: %s", qPrintable(filePath_),
+            qPrintable(error));
+    }
 }
 
 bool TAVExifWriter::isKeyExistInCurrentImage(const QString& key)

@@ -72,6 +72,9 @@ public:
 private:
     // Prints the missing-image failure and answers whether the image is there.
     bool checkImage() const;
+    // The library stores a PNG's EXIF in a private text chunk; put it back in
+    // the standard chunk that other programs read.
+    void restoreStandardPngExifChunk() const;
 
     QString filePath_;
     std::unique_ptr<Exiv2::Image> image_;

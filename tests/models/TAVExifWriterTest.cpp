@@ -97,6 +97,31 @@ TEST_F(TAVExifWriterTest, GpsCoordinatesKeepFractionsOfSecondsAndEmptyTextErases
     EXPECT_EQ(value(path, QStringLiteral("Exif.GPSInfo.GPSLatitudeRef")), QStringLiteral("N"));
 }
 
+// The camera PNGs carry an IFD0 entry of type 0; written back as it was, it made
+// other readers drop the whole directory, and the library kept the EXIF in a
+// private text chunk instead of the standard one.
+TEST_F(TAVExifWriterTest, ASavedCameraPngKeepsItsExifReadableByOtherPrograms)
+{
+    for (const char* name : {"png-nikon-d3.png", "png-sony-gps.png"}) {
+        const QString sample = QString::fromLatin1(name);
+        const QString path = ImageFixtures::copySample(sample, tempFolder());
+        const QString make = ExifTool::read(path).value(QStringLiteral("IFD0:Make")).toString();
+        ASSERT_FALSE(make.isEmpty()) << sample.toStdString();
+
+        TAVExifWriter writer(path);
+        EXPECT_TRUE(writer.doWriteMetadata({entity(QStringLiteral("Exif.Image.Artist"), QStringLiteral("Ann"))}).isEmpty());
+        ASSERT_TRUE(writer.saveModifiedMetadata());
+
+        const QJsonObject tags = ExifTool::read(path);
+        EXPECT_EQ(tags.value(QStringLiteral("IFD0:Make")).toString(), make) << sample.toStdString();
+        EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann")) << sample.toStdString();
+        EXPECT_FALSE(tags.value(QStringLiteral("ExifIFD:ExposureTime")).isUndefined()) << sample.toStdString();
+        const QByteArray bytes = contents(path);
+        EXPECT_TRUE(bytes.contains("eXIf")) << sample.toStdString();
+        EXPECT_FALSE(bytes.contains("Raw profile type exif")) << sample.toStdString();
+    }
+}
+
 TEST_F(TAVExifWriterTest, NonAsciiIptcTextIsDeclaredUtf8SoOtherProgramsReadIt)
 {
     const QString path = imageWith({});

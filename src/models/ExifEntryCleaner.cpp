@@ -1,0 +1,21 @@
+#include "models/ExifEntryCleaner.h"
+
+#include <QLoggingCategory>
+
+#include <exiv2/exiv2.hpp>
+
+int ExifEntryCleaner::removeEntriesOfUnknownType(Exiv2::ExifData& exifData)
+{
+    int removed = 0;
+    for (auto datum = exifData.begin(); datum != exifData.end();) {
+        if (Exiv2::TypeInfo::typeName(datum->typeId()) == nullptr) {
+            qWarning("Dropping %s: its type %d is not a known TIFF type", datum->key().c_str(),
+                static_cast<int>(datum->typeId()));
+            datum = exifData.erase(datum);
+            ++removed;
+        } else {
+            ++datum;
+        }
+    }
+    return removed;
+}
