@@ -399,9 +399,8 @@ TEST_F(TAVImageObjectSaveTest, EditsOfEveryCategoryReachRealSamples)
         GTEST_SKIP() << "exiftool missing";
     const std::vector<std::pair<QString, QString>> samples = {
         {"npm-canon-s40.jpg", "Canon"}, {"npm-iphone6p.jpg", "Apple"}, {"npm-lumia.jpg", QString()},
-        {"1x1_exif_xmp.jpg", QString()}, {"goexif.tif", QString()}, {"npm-arbitro.tiff", QString()}};
-    // The PNG samples are left out: Exiv2 0.27 moves a PNG's EXIF into a
-    // raw-profile text chunk that exiftool does not read back.
+        {"1x1_exif_xmp.jpg", QString()}, {"goexif.tif", QString()}, {"npm-arbitro.tiff", QString()},
+        {"png-nikon-d3.png", "Nikon"}, {"png-sony-gps.png", "Sony"}};
     for (const auto& [sample, makerGroup] : samples) {
         SCOPED_TRACE(qPrintable(sample));
         const auto image = importSample(sample);
