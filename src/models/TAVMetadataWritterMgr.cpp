@@ -455,10 +455,13 @@ bool TAVMetadataWritterMgr::setDigitalZoom(const TAVEntityPtr& entity)
 bool TAVMetadataWritterMgr::setFlash(const TAVEntityPtr& entity)
 {
     // Which maker tags the file carries is looked at before the clear below
-    // erases them.
+    // erases them. The Canon tags are looked up under the names they are
+    // written to: the library knows no older group names for them, and a
+    // lookup that never succeeds would let the clear leave a Canon file's
+    // notes saying "off" whatever flash the user chose.
     const bool hasFujifilm = exifWriter_->isKeyExistInCurrentImage(kFujifilmFlashMode);
-    const bool hasCanonMode = exifWriter_->isKeyExistInCurrentImage(QStringLiteral("Exif.CanonCs1.FlashMode"));
-    const bool hasCanonActivity = exifWriter_->isKeyExistInCurrentImage(QStringLiteral("Exif.CanonCs1.FlashActivity"));
+    const bool hasCanonMode = exifWriter_->isKeyExistInCurrentImage(kCanonFlashMode);
+    const bool hasCanonActivity = exifWriter_->isKeyExistInCurrentImage(kCanonFlashActivity);
     clearOneMetadata(kFlash);
 
     const int position = positionOf(TAVKeyLists::flashLabels(), entity->value());

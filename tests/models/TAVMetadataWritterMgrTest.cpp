@@ -72,6 +72,15 @@ TEST_F(TAVMetadataWritterMgrTest, FlashLabelsWriteTheStandardAndTheMakersTags)
     EXPECT_TRUE(value(path, kFlash).isNull());
     EXPECT_TRUE(value(path, QStringLiteral("Exif.Fujifilm.FlashMode")).isNull());
 
+    // A real Canon file's own flash notes follow the choice.
+    const QString canon = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
+    TAVMetadataWritterMgr canonManager(canon);
+    EXPECT_TRUE(writeAndSave(canonManager, kFlash, QStringLiteral("Fired")));
+    const QJsonObject canonTags = ExifTool::read(canon, {QStringLiteral("-n")});
+    EXPECT_EQ(canonTags.value(QStringLiteral("ExifIFD:Flash")).toInt(), 25);
+    EXPECT_EQ(canonTags.value(QStringLiteral("Canon:CanonFlashMode")).toInt(), 1);
+    EXPECT_EQ(canonTags.value(QStringLiteral("Canon:FlashActivity")).toInt(), 1);
+
     // The maker tag is only written where the camera wrote one.
     const QString plain = imageWith({});
     TAVMetadataWritterMgr plainManager(plain);
