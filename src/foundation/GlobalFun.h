@@ -28,7 +28,7 @@ public:
     static QString getTimeStringBySecond(double seconds);
     // "5 seconds remaining", "2 minites 5 seconds remaining", "1 hour 1 minite remaining".
     static QString getEstimateStrBySecond(double seconds);
-    // "h:m:s" (parts after the third ignored, missing parts 0) as seconds.
+    // "h:m:s" (fields after the third ignored, missing fields count as zero) as seconds.
     static double getSecondsByTimeString(const QString& text);
     // UTF-8 percent escaping that also escapes ":/= +*,'()!@$?^[]{}".
     static QString encodedURLParameterString(const QString& text);
