@@ -21,7 +21,7 @@ bool pumpUntil(const std::atomic<bool>& done)
     return done;
 }
 
-}  // namespace
+} // namespace
 
 TEST(DispatchTest, WorkerHandsOverToTheGuiThreadAndWaits)
 {
@@ -57,7 +57,7 @@ TEST(DispatchTest, SyncFromTheGuiThreadRunsDirectlyAndAsyncIsQueued)
 
     std::atomic<bool> queued{false};
     Dispatch::asyncMain([&] { queued = true; });
-    EXPECT_FALSE(queued);  // not before the event loop runs
+    EXPECT_FALSE(queued); // not before the event loop runs
     EXPECT_TRUE(pumpUntil(queued));
 
     std::once_flag flag;

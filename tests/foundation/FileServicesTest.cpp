@@ -39,20 +39,20 @@ protected:
     const QDateTime accessed = QDateTime(QDate(2012, 8, 9), QTime(10, 11, 12), Qt::UTC);
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(FileServicesTest, CopyRefusesToOverwriteAndKeepsDates)
 {
-    const QString source = write(QStringLiteral("a.jpg"), "source");
+    const QString source = write("a.jpg", "source");
     ASSERT_TRUE(FileServices::setFileDates(source, modified, accessed));
-    const QString copy = tempPath(QStringLiteral("b.jpg"));
+    const QString copy = tempPath("b.jpg");
     ASSERT_TRUE(FileServices::copyItem(source, copy));
     // Dates first: reading the content may move the access time.
     EXPECT_EQ(FileServices::modificationDate(copy), modified);
     EXPECT_EQ(FileServices::accessDate(copy), accessed);
     EXPECT_TRUE(FileServices::contentsEqual(source, copy));
 
-    const QString other = write(QStringLiteral("c.jpg"), "other");
+    const QString other = write("c.jpg", "other");
     QString error;
     EXPECT_FALSE(FileServices::copyItem(source, other, &error));
     EXPECT_FALSE(error.isEmpty());
@@ -61,40 +61,37 @@ TEST_F(FileServicesTest, CopyRefusesToOverwriteAndKeepsDates)
     EXPECT_TRUE(FileServices::fileExists(source));
 
     // Folders copy with their contents.
-    write(QStringLiteral("tree/sub/x.txt"), "x");
-    ASSERT_TRUE(FileServices::copyItem(tempPath(QStringLiteral("tree")), tempPath(QStringLiteral("tree2"))));
-    EXPECT_EQ(read(tempPath(QStringLiteral("tree2/sub/x.txt"))), QByteArray("x"));
+    write("tree/sub/x.txt", "x");
+    ASSERT_TRUE(FileServices::copyItem(tempPath("tree"), tempPath("tree2")));
+    EXPECT_EQ(read(tempPath("tree2/sub/x.txt")), QByteArray("x"));
 }
 
 TEST_F(FileServicesTest, ListingsAreSortedAndRecursiveRemovalClears)
 {
-    write(QStringLiteral("d/b.txt"), "");
-    write(QStringLiteral("d/.hidden"), "");
-    write(QStringLiteral("d/a/z.txt"), "");
-    const QString folder = tempPath(QStringLiteral("d"));
-    EXPECT_EQ(FileServices::contentsOfFolder(folder),
-              (QStringList{QStringLiteral(".hidden"), QStringLiteral("a"), QStringLiteral("b.txt")}));
-    EXPECT_EQ(FileServices::subpathsOfFolder(folder),
-              (QStringList{QStringLiteral(".hidden"), QStringLiteral("a"), QStringLiteral("a/z.txt"),
-                           QStringLiteral("b.txt")}));
+    write("d/b.txt", "");
+    write("d/.hidden", "");
+    write("d/a/z.txt", "");
+    const QString folder = tempPath("d");
+    EXPECT_EQ(FileServices::contentsOfFolder(folder), (QStringList{".hidden", "a", "b.txt"}));
+    EXPECT_EQ(FileServices::subpathsOfFolder(folder), (QStringList{".hidden", "a", "a/z.txt", "b.txt"}));
     EXPECT_TRUE(FileServices::removeItem(folder));
     EXPECT_FALSE(FileServices::fileExists(folder));
     EXPECT_FALSE(FileServices::removeItem(folder));
-    EXPECT_TRUE(FileServices::createFolder(tempPath(QStringLiteral("p/q/r"))));
-    EXPECT_TRUE(FileServices::isFolder(tempPath(QStringLiteral("p/q/r"))));
+    EXPECT_TRUE(FileServices::createFolder(tempPath("p/q/r")));
+    EXPECT_TRUE(FileServices::isFolder(tempPath("p/q/r")));
 }
 
 TEST_F(FileServicesTest, ContentComparisonAndAttributes)
 {
-    const QString a = write(QStringLiteral("a"), "12345");
-    const QString b = write(QStringLiteral("b"), "12346");
-    const QString c = write(QStringLiteral("c"), "1234");
+    const QString a = write("a", "12345");
+    const QString b = write("b", "12346");
+    const QString c = write("c", "1234");
     EXPECT_FALSE(FileServices::contentsEqual(a, b));
     EXPECT_FALSE(FileServices::contentsEqual(a, c));
-    EXPECT_FALSE(FileServices::contentsEqual(a, tempPath(QStringLiteral("missing"))));
+    EXPECT_FALSE(FileServices::contentsEqual(a, tempPath("missing")));
     EXPECT_EQ(FileServices::fileSize(a), 5);
-    EXPECT_EQ(FileServices::fileSize(tempPath(QStringLiteral("missing"))), -1);
-    EXPECT_FALSE(FileServices::modificationDate(tempPath(QStringLiteral("missing"))).isValid());
+    EXPECT_EQ(FileServices::fileSize(tempPath("missing")), -1);
+    EXPECT_FALSE(FileServices::modificationDate(tempPath("missing")).isValid());
     // Setting a modification date leaves the creation date to the file system:
     // never after the modification date we did not set, and always readable.
     EXPECT_TRUE(FileServices::creationDate(a).isValid());
@@ -104,9 +101,9 @@ TEST_F(FileServicesTest, ContentComparisonAndAttributes)
 
 TEST_F(FileServicesTest, ReplaceKeepsTheSourceDatesAndTheOriginalsPermissions)
 {
-    const QString original = write(QStringLiteral("photo.jpg"), "old content");
+    const QString original = write("photo.jpg", "old content");
     QFile::setPermissions(original, QFile::ReadOwner | QFile::WriteOwner);
-    const QString working = write(QStringLiteral("work/photo.jpg"), "new content");
+    const QString working = write("work/photo.jpg", "new content");
     ASSERT_TRUE(FileServices::setFileDates(working, modified, accessed));
 
     QString error;
@@ -114,16 +111,15 @@ TEST_F(FileServicesTest, ReplaceKeepsTheSourceDatesAndTheOriginalsPermissions)
     EXPECT_EQ(FileServices::modificationDate(original), modified);
     EXPECT_EQ(FileServices::accessDate(original), accessed);
     EXPECT_EQ(read(original), QByteArray("new content"));
-    const auto modeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                          QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const auto modeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup
+        | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     EXPECT_EQ(QFile::permissions(original) & modeBits, QFile::ReadOwner | QFile::WriteOwner);
-    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{QStringLiteral("photo.jpg"),
-                                                                         QStringLiteral("work")}));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{"photo.jpg", "work"}));
 
     // Through a link: the link survives and its target gets the content.
-    const QString link = tempPath(QStringLiteral("link.jpg"));
+    const QString link = tempPath("link.jpg");
     ASSERT_TRUE(QFile::link(original, link));
-    const QString newer = write(QStringLiteral("work/newer.jpg"), "newer");
+    const QString newer = write("work/newer.jpg", "newer");
     ASSERT_TRUE(FileServices::replaceFile(link, newer, &error)) << error.toStdString();
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(read(original), QByteArray("newer"));
@@ -131,29 +127,28 @@ TEST_F(FileServicesTest, ReplaceKeepsTheSourceDatesAndTheOriginalsPermissions)
 
 TEST_F(FileServicesTest, FailedReplaceLeavesTheOriginalAndNoLeftovers)
 {
-    const QString original = write(QStringLiteral("photo.jpg"), "precious bytes");
+    const QString original = write("photo.jpg", "precious bytes");
     const QDateTime before = FileServices::modificationDate(original);
 
     // The content cannot be read half way (a folder as source): the temporary
     // file is created and must vanish again.
-    const QString folderSource = tempPath(QStringLiteral("folder"));
+    const QString folderSource = tempPath("folder");
     ASSERT_TRUE(FileServices::createFolder(folderSource));
     QString error;
     EXPECT_FALSE(FileServices::replaceFile(original, folderSource, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(read(original), QByteArray("precious bytes"));
     EXPECT_EQ(FileServices::modificationDate(original), before);
-    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()),
-              (QStringList{QStringLiteral("folder"), QStringLiteral("photo.jpg")}));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{"folder", "photo.jpg"}));
 
     // A destination whose folder is a regular file cannot be written at all.
-    const QString source = write(QStringLiteral("new.jpg"), "new");
+    const QString source = write("new.jpg", "new");
     error.clear();
     EXPECT_FALSE(FileServices::replaceFile(original + QStringLiteral("/x.jpg"), source, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(FileServices::writeFileAtomically(original + QStringLiteral("/x.jpg"), "data", &error));
     EXPECT_EQ(read(original), QByteArray("precious bytes"));
-    EXPECT_FALSE(FileServices::replaceFile(original, tempPath(QStringLiteral("missing")), &error));
+    EXPECT_FALSE(FileServices::replaceFile(original, tempPath("missing"), &error));
     EXPECT_EQ(read(original), QByteArray("precious bytes"));
 }
 
@@ -163,8 +158,8 @@ TEST_F(FileServicesTest, AtomicWritesWorkForNamesNearTheLengthLimit)
 {
     const QString longNames[] = {
         QString(250, QLatin1Char('a')) + QStringLiteral(".jpg"),
-        QString(120, QChar(0x00FC)) + QStringLiteral(".jpg"),            // 2 bytes each in UTF-8
-        QString::fromUtf8(QByteArray("\xF0\x9F\x93\xB7").repeated(62)) + QStringLiteral(".jpg"),  // 4 bytes each
+        QString(120, QChar(0x00FC)) + QStringLiteral(".jpg"), // 2 bytes each in UTF-8
+        QString::fromUtf8(QByteArray("\xF0\x9F\x93\xB7").repeated(62)) + QStringLiteral(".jpg"), // 4 bytes each
     };
     for (const QString& name : longNames) {
         ASSERT_LE(QFile::encodeName(name).size(), 255);
@@ -173,7 +168,7 @@ TEST_F(FileServicesTest, AtomicWritesWorkForNamesNearTheLengthLimit)
         EXPECT_TRUE(FileServices::writeFileAtomically(path, "written", &error)) << error.toStdString();
         EXPECT_EQ(read(path), QByteArray("written"));
 
-        const QString source = write(QStringLiteral("source.jpg"), "replaced");
+        const QString source = write("source.jpg", "replaced");
         EXPECT_TRUE(FileServices::replaceFile(path, source, &error)) << error.toStdString();
         EXPECT_EQ(read(path), QByteArray("replaced"));
         const QStringList left = FileServices::contentsOfFolder(tempFolder());
@@ -193,23 +188,23 @@ TEST_F(FileServicesTest, AtomicWritesKeepTheOwnerAndGroup)
     const uid_t owner = 4321;
     const gid_t group = 4322;
     const auto ownerOf = [](const QString& path) {
-        struct stat st {};
+        struct stat st { };
         EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
         return std::make_pair(st.st_uid, st.st_gid);
     };
-    const QString path = write(QStringLiteral("shared.jpg"), "old");
+    const QString path = write("shared.jpg", "old");
     ASSERT_EQ(::chown(QFile::encodeName(path).constData(), owner, group), 0);
 
     ASSERT_TRUE(FileServices::writeFileAtomically(path, "written"));
     EXPECT_EQ(ownerOf(path), std::make_pair(owner, group));
 
-    const QString source = write(QStringLiteral("work/shared.jpg"), "replaced");
+    const QString source = write("work/shared.jpg", "replaced");
     ASSERT_TRUE(FileServices::replaceFile(path, source));
     EXPECT_EQ(ownerOf(path), std::make_pair(owner, group));
     EXPECT_EQ(read(path), QByteArray("replaced"));
 
     // A new file belongs to whoever writes it.
-    const QString fresh = tempPath(QStringLiteral("fresh.jpg"));
+    const QString fresh = tempPath("fresh.jpg");
     ASSERT_TRUE(FileServices::writeFileAtomically(fresh, "new"));
     EXPECT_EQ(ownerOf(fresh), std::make_pair(::geteuid(), ::getegid()));
 }
@@ -218,10 +213,10 @@ TEST_F(FileServicesTest, AtomicWritesKeepTheOwnerAndGroup)
 // to others than the file it replaces: a private file's content never shows.
 TEST_F(FileServicesTest, TheTemporaryFileOfAPrivateFileIsPrivate)
 {
-    const QString original = write(QStringLiteral("private.jpg"), "old");
+    const QString original = write("private.jpg", "old");
     ASSERT_TRUE(QFile::setPermissions(original, QFile::ReadOwner | QFile::WriteOwner));
     // A pipe as the source holds the replacement open while we look.
-    const QString pipe = tempPath(QStringLiteral("pipe"));
+    const QString pipe = tempPath("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
 
     bool replaced = false;
@@ -244,7 +239,7 @@ TEST_F(FileServicesTest, TheTemporaryFileOfAPrivateFileIsPrivate)
         }
         std::this_thread::yield();
     }
-    struct stat st {};
+    struct stat st { };
     const bool seen = !temporary.isEmpty() && ::stat(QFile::encodeName(temporary).constData(), &st) == 0;
     ::close(feed);
     replacer.join();

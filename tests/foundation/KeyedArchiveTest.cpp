@@ -12,39 +12,39 @@ namespace {
 // a map of objects and a back reference that closes a cycle.
 class Sample : public KeyedCodable {
 public:
-    QString className() const override { return QStringLiteral("TestSample"); }
+    QString className() const override { return "TestSample"; }
 
     void encode(KeyedArchiver& a) const override
     {
         if (flagPresent) {
-            a.encodeBool(QStringLiteral("flag"), flag);
+            a.encodeBool("flag", flag);
         }
-        a.encodeInt32(QStringLiteral("small"), small);
-        a.encodeInt64(QStringLiteral("big"), big);
-        a.encodeDouble(QStringLiteral("real"), real);
-        a.encodeString(QStringLiteral("text"), text);
-        a.encodeObject(QStringLiteral("child"), child);
-        a.encodeObject(QStringLiteral("parent"), parent.lock());
-        a.encodeList(QStringLiteral("children"), children);
-        a.encodeMap(QStringLiteral("byName"), byName);
-        a.encodeMap(QStringLiteral("nested"), nested);
-        a.encodeMap(QStringLiteral("attributes"), attributes);
+        a.encodeInt32("small", small);
+        a.encodeInt64("big", big);
+        a.encodeDouble("real", real);
+        a.encodeString("text", text);
+        a.encodeObject("child", child);
+        a.encodeObject("parent", parent.lock());
+        a.encodeList("children", children);
+        a.encodeMap("byName", byName);
+        a.encodeMap("nested", nested);
+        a.encodeMap("attributes", attributes);
     }
 
     void decode(KeyedUnarchiver& u) override
     {
-        flagPresent = u.containsValue(QStringLiteral("flag"));
-        flag = u.decodeBool(QStringLiteral("flag"));
-        small = u.decodeInt32(QStringLiteral("small"));
-        big = u.decodeInt64(QStringLiteral("big"));
-        real = u.decodeDouble(QStringLiteral("real"));
-        text = u.decodeString(QStringLiteral("text"));
-        child = u.decodeObject<Sample>(QStringLiteral("child"));
-        parent = u.decodeObject<Sample>(QStringLiteral("parent"));
-        children = u.decodeList<QList<std::shared_ptr<Sample>>>(QStringLiteral("children"));
-        byName = u.decodeMap<QMap<QString, std::shared_ptr<Sample>>>(QStringLiteral("byName"));
-        nested = u.decodeMap<QMap<QString, QMap<QString, std::shared_ptr<Sample>>>>(QStringLiteral("nested"));
-        attributes = u.decodeMap<QMap<QString, QString>>(QStringLiteral("attributes"));
+        flagPresent = u.containsValue("flag");
+        flag = u.decodeBool("flag");
+        small = u.decodeInt32("small");
+        big = u.decodeInt64("big");
+        real = u.decodeDouble("real");
+        text = u.decodeString("text");
+        child = u.decodeObject<Sample>("child");
+        parent = u.decodeObject<Sample>("parent");
+        children = u.decodeList<QList<std::shared_ptr<Sample>>>("children");
+        byName = u.decodeMap<QMap<QString, std::shared_ptr<Sample>>>("byName");
+        nested = u.decodeMap<QMap<QString, QMap<QString, std::shared_ptr<Sample>>>>("nested");
+        attributes = u.decodeMap<QMap<QString, QString>>("attributes");
     }
 
     bool flagPresent = true;
@@ -65,7 +65,7 @@ public:
 // an address, yet they are different objects.
 class Temporaries : public KeyedCodable {
 public:
-    QString className() const override { return QStringLiteral("TestTemporaries"); }
+    QString className() const override { return "TestTemporaries"; }
     void encode(KeyedArchiver& a) const override
     {
         for (int i = 0; i < 2; ++i) {
@@ -76,8 +76,8 @@ public:
     }
     void decode(KeyedUnarchiver& u) override
     {
-        first = u.decodeObject<Sample>(QStringLiteral("t0"));
-        second = u.decodeObject<Sample>(QStringLiteral("t1"));
+        first = u.decodeObject<Sample>("t0");
+        second = u.decodeObject<Sample>("t1");
     }
     std::shared_ptr<Sample> first;
     std::shared_ptr<Sample> second;
@@ -87,8 +87,8 @@ class KeyedArchiveTest : public TempFolderTest {
 protected:
     static void SetUpTestSuite()
     {
-        KeyedClassRegistry::registerClass<Sample>(QStringLiteral("TestSample"));
-        KeyedClassRegistry::registerClass<Temporaries>(QStringLiteral("TestTemporaries"));
+        KeyedClassRegistry::registerClass<Sample>("TestSample");
+        KeyedClassRegistry::registerClass<Temporaries>("TestTemporaries");
     }
 
     static std::shared_ptr<Sample> roundTrip(const std::shared_ptr<Sample>& sample)
@@ -100,17 +100,17 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(KeyedArchiveTest, ValuesComeBackWithAbsentAndFalseKeptApart)
 {
     auto sample = std::make_shared<Sample>();
-    sample->flag = false;  // written as false
+    sample->flag = false; // written as false
     sample->small = -7;
-    sample->big = (int64_t(1) << 60) + 3;  // beyond what a JSON number holds exactly
+    sample->big = (int64_t(1) << 60) + 3; // beyond what a JSON number holds exactly
     sample->real = 0.1;
-    sample->text = QStringLiteral("");  // present but empty
-    sample->attributes = {{QStringLiteral("k"), QStringLiteral("v")}};
+    sample->text = ""; // present but empty
+    sample->attributes = {{"k", "v"}};
 
     auto back = roundTrip(sample);
     ASSERT_TRUE(back);
@@ -121,7 +121,7 @@ TEST_F(KeyedArchiveTest, ValuesComeBackWithAbsentAndFalseKeptApart)
     EXPECT_EQ(back->real, 0.1);
     EXPECT_FALSE(back->text.isNull());
     EXPECT_TRUE(back->text.isEmpty());
-    EXPECT_EQ(back->attributes.value(QStringLiteral("k")), QStringLiteral("v"));
+    EXPECT_EQ(back->attributes.value("k"), "v");
     EXPECT_EQ(back->child, nullptr);
 
     // Not written at all: absent, and the reads give their defaults.
@@ -138,22 +138,22 @@ TEST_F(KeyedArchiveTest, ObjectGraphsKeepSharingAndCycles)
 {
     auto root = std::make_shared<Sample>();
     auto shared = std::make_shared<Sample>();
-    shared->text = QStringLiteral("shared");
-    shared->parent = root;  // back reference to the root: a cycle
+    shared->text = "shared";
+    shared->parent = root; // back reference to the root: a cycle
     root->child = shared;
     root->children = {shared, std::make_shared<Sample>()};
-    root->byName = {{QStringLiteral("s"), shared}};
-    root->nested = {{QStringLiteral("0"), {{QStringLiteral("Exif.Image.Make"), shared}}}};
+    root->byName = {{"s", shared}};
+    root->nested = {{"0", {{"Exif.Image.Make", shared}}}};
 
     auto back = roundTrip(root);
     ASSERT_TRUE(back);
     ASSERT_TRUE(back->child);
-    EXPECT_EQ(back->child->text, QStringLiteral("shared"));
+    EXPECT_EQ(back->child->text, "shared");
     EXPECT_EQ(back->child->parent.lock(), back);
     ASSERT_EQ(back->children.size(), 2);
     EXPECT_EQ(back->children.first(), back->child);
-    EXPECT_EQ(back->byName.value(QStringLiteral("s")), back->child);
-    EXPECT_EQ(back->nested.value(QStringLiteral("0")).value(QStringLiteral("Exif.Image.Make")), back->child);
+    EXPECT_EQ(back->byName.value("s"), back->child);
+    EXPECT_EQ(back->nested.value("0").value("Exif.Image.Make"), back->child);
 
     Temporaries temporaries;
     auto copies = KeyedUnarchiver::unarchive<Temporaries>(KeyedArchiver::archivedData(&temporaries));
@@ -174,7 +174,7 @@ TEST_F(KeyedArchiveTest, DamagedOrForeignDataFailsWithAReason)
     QByteArray data = KeyedArchiver::archivedData(sample);
     data.replace("TestSample", "NoSuchClass");
     EXPECT_EQ(KeyedUnarchiver::unarchiveObject(data, &error), nullptr);
-    EXPECT_TRUE(error.contains(QStringLiteral("NoSuchClass")));
+    EXPECT_TRUE(error.contains("NoSuchClass"));
 
     // An archive of nothing reads as nothing, without an error.
     EXPECT_EQ(KeyedUnarchiver::unarchiveObject(KeyedArchiver::archivedData(nullptr), &error), nullptr);
@@ -185,14 +185,14 @@ TEST_F(KeyedArchiveTest, FilesAreReplacedWholeOrNotAtAll)
 {
     auto sample = std::make_shared<Sample>();
     sample->small = 1;
-    const QString path = tempPath(QStringLiteral("preset.data"));
+    const QString path = tempPath("preset.data");
     ASSERT_TRUE(KeyedArchiver::archiveRootObject(sample.get(), path));
     sample->small = 2;
     ASSERT_TRUE(KeyedArchiver::archiveRootObject(sample.get(), path));
     auto back = std::dynamic_pointer_cast<Sample>(KeyedUnarchiver::unarchiveObjectWithFile(path));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->small, 2);
-    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), QStringList{QStringLiteral("preset.data")});
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), QStringList{"preset.data"});
 
     QString error;
     EXPECT_FALSE(KeyedArchiver::archiveRootObject(sample.get(), path + QStringLiteral("/inside.data"), &error));

@@ -14,23 +14,20 @@ TEST(NotificationHubTest, DeliversToEveryObserverOfTheNameBeforePostReturns)
     QStringList log;
     int owner1 = 0;
     int owner2 = 0;
-    hub.addObserver(&owner1, QStringLiteral("notiFileMetadataHasChanged"), [&](const Notification& n) {
-        log << QStringLiteral("1:") + n.userInfo.value(QStringLiteral("key")).toString();
-    });
-    hub.addObserver(&owner2, QStringLiteral("notiFileMetadataHasChanged"), [&](const Notification&) {
-        log << QStringLiteral("2");
-    });
-    hub.addObserver(&owner2, QStringLiteral("other"), [&](const Notification&) { log << QStringLiteral("other"); });
+    hub.addObserver(&owner1, "notiFileMetadataHasChanged",
+        [&](const Notification& n) { log << QStringLiteral("1:") + n.userInfo.value("key").toString(); });
+    hub.addObserver(&owner2, "notiFileMetadataHasChanged", [&](const Notification&) { log << "2"; });
+    hub.addObserver(&owner2, "other", [&](const Notification&) { log << "other"; });
 
     int sender = 0;
-    hub.post(QStringLiteral("notiFileMetadataHasChanged"), &sender, {{QStringLiteral("key"), QStringLiteral("v")}});
-    EXPECT_EQ(log, (QStringList{QStringLiteral("1:v"), QStringLiteral("2")}));
+    hub.post("notiFileMetadataHasChanged", &sender, {{"key", "v"}});
+    EXPECT_EQ(log, (QStringList{"1:v", "2"}));
 
     log.clear();
-    hub.removeObserver(&owner2, QStringLiteral("notiFileMetadataHasChanged"));
-    hub.post(QStringLiteral("notiFileMetadataHasChanged"));
-    hub.post(QStringLiteral("other"));
-    EXPECT_EQ(log, (QStringList{QStringLiteral("1:"), QStringLiteral("other")}));
+    hub.removeObserver(&owner2, "notiFileMetadataHasChanged");
+    hub.post("notiFileMetadataHasChanged");
+    hub.post("other");
+    EXPECT_EQ(log, (QStringList{"1:", "other"}));
 }
 
 TEST(NotificationHubTest, ObserverRemovedDuringDeliveryHearsNothingMore)
@@ -40,20 +37,20 @@ TEST(NotificationHubTest, ObserverRemovedDuringDeliveryHearsNothingMore)
     int second = 0;
     int secondCalls = 0;
     // The first observer tears down the second (as a window closing would).
-    hub.addObserver(&first, QStringLiteral("n"), [&](const Notification&) { hub.removeObserver(&second); });
-    hub.addObserver(&second, QStringLiteral("n"), [&](const Notification&) { ++secondCalls; });
-    hub.post(QStringLiteral("n"));
+    hub.addObserver(&first, "n", [&](const Notification&) { hub.removeObserver(&second); });
+    hub.addObserver(&second, "n", [&](const Notification&) { ++secondCalls; });
+    hub.post("n");
     EXPECT_EQ(secondCalls, 0);
 
     // A handler may remove itself and post again without deadlock.
     int selfCalls = 0;
     NotificationHub::ObserverId id = 0;
-    id = hub.addObserver(&second, QStringLiteral("m"), [&](const Notification&) {
+    id = hub.addObserver(&second, "m", [&](const Notification&) {
         ++selfCalls;
         hub.removeObserver(id);
-        hub.post(QStringLiteral("m"));
+        hub.post("m");
     });
-    hub.post(QStringLiteral("m"));
+    hub.post("m");
     EXPECT_EQ(selfCalls, 1);
 }
 
@@ -62,11 +59,11 @@ TEST(NotificationHubTest, DeliveryHappensOnThePostingThread)
     NotificationHub hub;
     std::thread::id deliveredOn;
     int owner = 0;
-    hub.addObserver(&owner, QStringLiteral("n"), [&](const Notification&) { deliveredOn = std::this_thread::get_id(); });
+    hub.addObserver(&owner, "n", [&](const Notification&) { deliveredOn = std::this_thread::get_id(); });
     std::thread::id postedOn;
     std::thread worker([&] {
         postedOn = std::this_thread::get_id();
-        hub.post(QStringLiteral("n"));
+        hub.post("n");
     });
     worker.join();
     EXPECT_EQ(deliveredOn, postedOn);
@@ -81,14 +78,14 @@ TEST(NotificationHubTest, RemovalWaitsForAHandlerRunningOnAnotherThread)
     std::atomic<bool> entered{false};
     std::atomic<bool> release{false};
     std::atomic<bool> handlerDone{false};
-    hub.addObserver(&owner, QStringLiteral("n"), [&](const Notification&) {
+    hub.addObserver(&owner, "n", [&](const Notification&) {
         entered = true;
         while (!release) {
             std::this_thread::yield();
         }
         handlerDone = true;
     });
-    std::thread poster([&] { hub.post(QStringLiteral("n")); });
+    std::thread poster([&] { hub.post("n"); });
     while (!entered) {
         std::this_thread::yield();
     }

@@ -22,12 +22,11 @@ TEST(TextServicesTest, TypedNumbersAreJudgedCharacterByCharacter)
     for (const char* bad : {"-2", "+2", "1.2.3", "1e5", "2,8", "2 "}) {
         EXPECT_FALSE(TextServices::isUnsiginedFloatNumber(QString::fromLatin1(bad))) << bad;
     }
-    EXPECT_EQ(TextServices::stringByTrimmingLeadingAndTrailingWhitespaceAndNewlineCharacters(
-                  QStringLiteral(" \n\tCanon EOS \r\n")),
-              QStringLiteral("Canon EOS"));
-    EXPECT_EQ(TextServices::sizeStringWithBytes(512), QStringLiteral("512 bytes"));
-    EXPECT_EQ(TextServices::sizeStringWithBytes(1500), QStringLiteral("1.5 KB"));
-    EXPECT_EQ(TextServices::sizeStringWithBytes(3200000), QStringLiteral("3.2 MB"));
+    EXPECT_EQ(TextServices::stringByTrimmingLeadingAndTrailingWhitespaceAndNewlineCharacters(" \n\tCanon EOS \r\n"),
+        "Canon EOS");
+    EXPECT_EQ(TextServices::sizeStringWithBytes(512), "512 bytes");
+    EXPECT_EQ(TextServices::sizeStringWithBytes(1500), "1.5 KB");
+    EXPECT_EQ(TextServices::sizeStringWithBytes(3200000), "3.2 MB");
 }
 
 TEST(VXFileLocalManagerTest, FoldersStayInsideTheirParent)
@@ -38,15 +37,15 @@ TEST(VXFileLocalManagerTest, FoldersStayInsideTheirParent)
     // Tests never touch a real user's folders.
     EXPECT_TRUE(home.startsWith(QDir::homePath()));
 
-    const QString temp = VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("Temp"));
+    const QString temp = VXFileLocalManager::makeSureCreatCustomDir(home, "Temp");
     EXPECT_EQ(temp, home + QStringLiteral("/Temp"));
     EXPECT_TRUE(QDir(temp).exists());
-    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("..")).isNull());
-    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("a/b")).isNull());
-    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, QStringLiteral("")).isNull());
+    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, "..").isNull());
+    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, "a/b").isNull());
+    EXPECT_TRUE(VXFileLocalManager::makeSureCreatCustomDir(home, "").isNull());
     EXPECT_FALSE(VXFileLocalManager::makeSureDirCreated(home + QStringLiteral("/x/../../y")));
 
-    EXPECT_EQ(VXFileLocalManager::userUiDispAppDirectory(QStringLiteral("Pictures")),
-              QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
-    EXPECT_TRUE(VXFileLocalManager::userUiDispAppDirectory(QStringLiteral("../etc")).isNull());
+    EXPECT_EQ(VXFileLocalManager::userUiDispAppDirectory("Pictures"),
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    EXPECT_TRUE(VXFileLocalManager::userUiDispAppDirectory("../etc").isNull());
 }

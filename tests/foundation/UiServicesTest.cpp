@@ -11,20 +11,19 @@ TEST(UiServicesTest, AlertHelpersTranslateTheChosenButton)
 {
     FakeUiServices ui;
     ui.answerAlerts({UiServices::FirstButton, UiServices::SecondButton, UiServices::SecondButton});
-    EXPECT_EQ(ui.showTipsAlert(QStringLiteral("T"), QStringLiteral("M"), QStringLiteral("OK")), 1);
-    EXPECT_EQ(ui.showTipsAlert(QStringLiteral("T"), QStringLiteral("M"), QStringLiteral("OK"), QStringLiteral("Cancel")), 0);
+    EXPECT_EQ(ui.showTipsAlert("T", "M", "OK"), 1);
+    EXPECT_EQ(ui.showTipsAlert("T", "M", "OK", "Cancel"), 0);
     int code = 0;
-    ui.showTipsAlertWithCallback(QStringLiteral("T"), QStringLiteral("M"), QStringLiteral("OK"), QString(),
-                                 [&](int c) { code = c; });
+    ui.showTipsAlertWithCallback("T", "M", "OK", QString(), [&](int c) { code = c; });
     EXPECT_EQ(code, 1001);
     ASSERT_EQ(ui.alerts().size(), 3);
-    EXPECT_EQ(ui.alerts().at(0).buttons, QStringList{QStringLiteral("OK")});
-    EXPECT_EQ(ui.alerts().at(1).buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Cancel")}));
+    EXPECT_EQ(ui.alerts().at(0).buttons, QStringList{"OK"});
+    EXPECT_EQ(ui.alerts().at(1).buttons, (QStringList{"OK", "Cancel"}));
 
-    ui.answerOpenPanel({QStringLiteral("/tmp/photos")});
-    EXPECT_EQ(ui.chooseFolder(), QStringList{QStringLiteral("/tmp/photos")});
+    ui.answerOpenPanel({"/tmp/photos"});
+    EXPECT_EQ(ui.chooseFolder(), QStringList{"/tmp/photos"});
     EXPECT_TRUE(ui.openPanels().at(0).chooseFolders);
     EXPECT_FALSE(ui.openPanels().at(0).chooseFiles);
-    EXPECT_TRUE(ui.chooseFiles({QStringLiteral("jpg")}, true).isEmpty());  // cancelled
-    EXPECT_EQ(ui.openPanels().at(1).fileTypes, QStringList{QStringLiteral("jpg")});
+    EXPECT_TRUE(ui.chooseFiles({"jpg"}, true).isEmpty()); // cancelled
+    EXPECT_EQ(ui.openPanels().at(1).fileTypes, QStringList{"jpg"});
 }
