@@ -33,7 +33,7 @@ bool put(const QString& path, const QByteArray& data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
-}  // namespace
+} // namespace
 
 TEST(CSVWriter, QuotesFieldsThatNeedIt)
 {
@@ -57,16 +57,16 @@ TEST(CSVWriter, QuotesFieldsThatNeedIt)
 TEST(CSVWriter, LinesCommentsAndAbsentFields)
 {
     EXPECT_EQ(written([](CSVWriter& w) {
-                  w.writeField("a");
-                  w.writeCommentLine("note, \"unquoted\"");
-                  w.writeLineOfFields({"b", QVariant(), "ignored"});
-                  w.writeLineWithFields({});
-                  w.writeCommentLine("############### x ##############");
-              }),
-              QStringLiteral("a\n#note, \"unquoted\"\nb\n\n################ x ##############\n"));
+        w.writeField("a");
+        w.writeCommentLine("note, \"unquoted\"");
+        w.writeLineOfFields({"b", QVariant(), "ignored"});
+        w.writeLineWithFields({});
+        w.writeCommentLine("############### x ##############");
+    }),
+        "a\n#note, \"unquoted\"\nb\n\n################ x ##############\n");
     // A first absent field writes nothing at all, not even the line end.
     EXPECT_TRUE(written([](CSVWriter& w) { w.writeLineOfFields({QVariant(), "x"}); }).isNull());
-    EXPECT_EQ(written([](CSVWriter& w) { w.writeFields({"a", "b"}); }), QStringLiteral("a,b"));
+    EXPECT_EQ(written([](CSVWriter& w) { w.writeFields({"a", "b"}); }), "a,b");
 }
 
 TEST(CSVWriter, DelimiterRules)
@@ -78,21 +78,21 @@ TEST(CSVWriter, DelimiterRules)
         EXPECT_EQ(reason, QString::fromUtf8(refused) + QStringLiteral(" cannot be used as a delimiter"));
     }
     EXPECT_FALSE(writer.setDelimiter(QStringLiteral("\u2029")));
-    ASSERT_TRUE(writer.setDelimiter(QStringLiteral("\t")));
+    ASSERT_TRUE(writer.setDelimiter("\t"));
     EXPECT_EQ(writer.encoding(), 0u);
     writer.writeLineWithFields({"a,b", "c\td"});
     EXPECT_EQ(writer.encoding(), CSVWriter::UTF8StringEncoding);
-    EXPECT_FALSE(writer.setDelimiter(QStringLiteral(";"), &reason));
-    EXPECT_EQ(reason, QStringLiteral("You cannot set a delimiter after writing has started"));
-    EXPECT_EQ(writer.delimiter(), QStringLiteral("\t"));
-    EXPECT_EQ(writer.stringValue(), QStringLiteral("a,b\t\"c\td\"\n"));
+    EXPECT_FALSE(writer.setDelimiter(";", &reason));
+    EXPECT_EQ(reason, "You cannot set a delimiter after writing has started");
+    EXPECT_EQ(writer.delimiter(), "\t");
+    EXPECT_EQ(writer.stringValue(), "a,b\t\"c\td\"\n");
 }
 
-class CSVWriterFileTest : public TempFolderTest {};
+class CSVWriterFileTest : public TempFolderTest { };
 
 TEST_F(CSVWriterFileTest, DirectModeReplacesAFileWithExactBytes)
 {
-    const QString path = tempPath(QStringLiteral("out.csv"));
+    const QString path = tempPath("out.csv");
     ASSERT_TRUE(put(path, "old content that is longer than the new one\n"));
     {
         CSVWriter writer(path, false);
@@ -113,7 +113,7 @@ TEST_F(CSVWriterFileTest, DirectModeReplacesAFileWithExactBytes)
 
 TEST_F(CSVWriterFileTest, AtomicModeReplacesTheDestinationOnlyAtClose)
 {
-    const QString path = tempPath(QStringLiteral("table.csv"));
+    const QString path = tempPath("table.csv");
     ASSERT_TRUE(put(path, "old\n"));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     {
@@ -123,9 +123,9 @@ TEST_F(CSVWriterFileTest, AtomicModeReplacesTheDestinationOnlyAtClose)
         const QStringList names = QDir(tempFolder()).entryList(QDir::Files);
         ASSERT_EQ(names.size(), 2) << names.join(QLatin1Char(' ')).toStdString();
         const QString temporary = names.at(0) == QLatin1String("table.csv") ? names.at(1) : names.at(0);
-        EXPECT_TRUE(temporary.endsWith(QStringLiteral("-table.csv")));
+        EXPECT_TRUE(temporary.endsWith("-table.csv"));
         EXPECT_EQ(contents(tempPath(temporary)), QByteArray("new\n"));
-    }  // the writer closes itself when it goes
+    } // the writer closes itself when it goes
     EXPECT_EQ(contents(path), QByteArray("new\n"));
     // The private file stays private.
     EXPECT_FALSE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther));
@@ -134,7 +134,7 @@ TEST_F(CSVWriterFileTest, AtomicModeReplacesTheDestinationOnlyAtClose)
 
 TEST_F(CSVWriterFileTest, FolderAtTheDestinationIsNeverRemoved)
 {
-    const QString path = tempPath(QStringLiteral("photos.csv"));
+    const QString path = tempPath("photos.csv");
     ASSERT_TRUE(QDir().mkpath(path));
     ASSERT_TRUE(put(path + QStringLiteral("/keep.jpg"), "jpeg"));
 
@@ -148,7 +148,7 @@ TEST_F(CSVWriterFileTest, FolderAtTheDestinationIsNeverRemoved)
     atomic.writeLineWithFields({"kept"});
     EXPECT_FALSE(atomic.closeFile());
     EXPECT_FALSE(atomic.error().isNull());
-    EXPECT_FALSE(atomic.closeFile());  // closing again changes nothing
+    EXPECT_FALSE(atomic.closeFile()); // closing again changes nothing
 
     EXPECT_EQ(contents(path + QStringLiteral("/keep.jpg")), QByteArray("jpeg"));
     // The text that could not take the folder's place is still on disk.
@@ -160,11 +160,11 @@ TEST_F(CSVWriterFileTest, FolderAtTheDestinationIsNeverRemoved)
 TEST_F(CSVWriterFileTest, FileThatCannotBeCreatedIsReported)
 {
     for (const bool atomic : {false, true}) {
-        CSVWriter writer(tempPath(QStringLiteral("missing/out.csv")), atomic);
+        CSVWriter writer(tempPath("missing/out.csv"), atomic);
         EXPECT_FALSE(writer.error().isNull()) << atomic;
         writer.writeLineWithFields({"lost"});
         EXPECT_FALSE(writer.closeFile()) << atomic;
         EXPECT_TRUE(writer.stringValue().isNull()) << atomic;
     }
-    EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("missing"))));
+    EXPECT_FALSE(QFile::exists(tempPath("missing")));
 }

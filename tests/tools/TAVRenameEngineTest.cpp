@@ -38,8 +38,8 @@ protected:
     TAVRenameRuleFieldPtr custom() const { return field("Custom", "Custom Character(s)"); }
 
     // An image imported from `sourcePath` whose summary values are `values`.
-    static std::shared_ptr<TAVImageObject> image(const QString& sourcePath,
-                                                 const std::map<QString, QString>& values = {})
+    static std::shared_ptr<TAVImageObject> image(
+        const QString& sourcePath, const std::map<QString, QString>& values = {})
     {
         auto image = std::make_shared<TAVImageObject>();
         image->setSrcPath(sourcePath);
@@ -53,8 +53,8 @@ protected:
         return image;
     }
 
-    QString name(const std::shared_ptr<TAVImageObject>& image, const QList<TAVRenameRuleFieldPtr>& rules,
-                 int32_t index = 0)
+    QString name(
+        const std::shared_ptr<TAVImageObject>& image, const QList<TAVRenameRuleFieldPtr>& rules, int32_t index = 0)
     {
         engine_.setEdittingRules(rules);
         return engine_.getRenamedNameString(image.get(), engine_.getherCurrentRenameSetting(), index);
@@ -68,11 +68,11 @@ protected:
 
     QList<TAVRenameRootItemPtr> roots_;
     TAVRenameEngine engine_;
-    const std::map<QString, QString> dated_{{"Exif.Image.CreateDate", "2020-01-02"},
-                                            {"Summary.CreateTime", "10:11:12"}};
+    const std::map<QString, QString> dated_{
+        {"Exif.Image.CreateDate", "2020-01-02"}, {"Summary.CreateTime", "10:11:12"}};
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(TAVRenameEngineTest, FieldTreeHoldsTheFiveRootsInOrder)
 {
@@ -110,7 +110,7 @@ TEST_F(TAVRenameEngineTest, CounterIsPaddedToTheWidthOfTheStartText)
 
     engine_.setStartText("9");
     engine_.setIncreaseText("1");
-    EXPECT_EQ(name(img, {counter()}, 3), QString("12.JPG"));  // a longer text is not cut
+    EXPECT_EQ(name(img, {counter()}, 3), QString("12.JPG")); // a longer text is not cut
 
     engine_.setStartText("");
     EXPECT_EQ(name(img, {counter()}, 4), QString("4.JPG"));
@@ -139,31 +139,28 @@ TEST_F(TAVRenameEngineTest, DateAndTimeFollowTheChosenPattern)
     const auto img = image("/photos/IMG_1.jpg", dated_);
     useSeparator("_");
     engine_.setTimeFormatIndex(0);
-    engine_.setDateFormatIndex(4);  // "YYYY-MM-DD HH-MM-SS"
+    engine_.setDateFormatIndex(4); // "YYYY-MM-DD HH-MM-SS"
     EXPECT_EQ(name(img, {exif("CreateDate"), exif("CreateTime")}), QString("2020-01-02 10-11-12.jpg"));
-    EXPECT_EQ(name(img, {filename(), exif("CreateDate"), exif("CreateTime")}),
-              QString("IMG_1_2020-01-02 10-11-12.jpg"));
+    EXPECT_EQ(
+        name(img, {filename(), exif("CreateDate"), exif("CreateTime")}), QString("IMG_1_2020-01-02 10-11-12.jpg"));
     EXPECT_EQ(name(img, {filename(), exif("CreateTime")}), QString("IMG_1_10-11-12.jpg"));
 
-    engine_.setDateFormatIndex(2);  // "YYYY-MM-DD-HHhMMmSS"
+    engine_.setDateFormatIndex(2); // "YYYY-MM-DD-HHhMMmSS"
     EXPECT_EQ(name(img, {exif("CreateDate"), exif("CreateTime")}), QString("2020-01-02-10h11m12.jpg"));
-    engine_.setDateFormatIndex(0);  // "YYYYMMDDHHMMSS": no date-time separator
+    engine_.setDateFormatIndex(0); // "YYYYMMDDHHMMSS": no date-time separator
     EXPECT_EQ(name(img, {exif("CreateDate"), exif("CreateTime")}), QString("20200102101112.jpg"));
 
     // A 12-hour choice keeps the 24-hour digits and adds the marker.
     const auto evening = image("/photos/IMG_2.jpg", {{"Summary.CreateTime", "22:11:12"}});
     engine_.setTimeFormatIndex(1);
     EXPECT_EQ(name(evening, {exif("CreateTime")}), QString("221112 PM.jpg"));
-}
 
-TEST_F(TAVRenameEngineTest, ImageWithoutDateGivesNeitherDateNorTime)
-{
-    useSeparator("_");
+    // An empty date gives neither date nor time; a time after a date that gives
+    // nothing takes the ordinary separator.
     engine_.setDateFormatIndex(4);
     engine_.setTimeFormatIndex(0);
     const auto undated = image("/photos/IMG_1.jpg", {{"Exif.Image.CreateDate", ""}, {"Summary.CreateTime", ""}});
     EXPECT_EQ(name(undated, {filename(), exif("CreateDate"), exif("CreateTime")}), QString("IMG_1.jpg"));
-    // A time after a date that gives nothing takes the ordinary separator.
     const auto timeOnly = image("/photos/IMG_1.jpg", {{"Summary.CreateTime", "10:11:12"}});
     EXPECT_EQ(name(timeOnly, {filename(), exif("CreateDate"), exif("CreateTime")}), QString("IMG_1_10-11-12.jpg"));
 }
@@ -171,15 +168,15 @@ TEST_F(TAVRenameEngineTest, ImageWithoutDateGivesNeitherDateNorTime)
 TEST_F(TAVRenameEngineTest, TagValuesComeFromTheRecord)
 {
     useSeparator("_");
-    const auto img = image("/photos/DSC_9", {{"Summary.ImageSize", "4000 x 3000 (5.2 MB)"},
-                                             {"Exif.Photo.LensMake", "Lensmaker"},
-                                             {"Iptc.Application2.Caption", "Harbour"}});
-    EXPECT_EQ(name(img, {exif("ImageSize"), exif("LensMake"), exif("Caption")}),
-              QString("4000 x 3000_Lensmaker_Harbour."));
+    const auto img = image("/photos/DSC_9",
+        {{"Summary.ImageSize", "4000 x 3000 (5.2 MB)"}, {"Exif.Photo.LensMake", "Lensmaker"},
+            {"Iptc.Application2.Caption", "Harbour"}});
+    EXPECT_EQ(
+        name(img, {exif("ImageSize"), exif("LensMake"), exif("Caption")}), QString("4000 x 3000_Lensmaker_Harbour."));
     // A size without "W x H" before its "(" gives nothing; the next field still
     // takes its separator, as the second field of the list.
-    EXPECT_EQ(name(image("/p/a.jpg", {{"Summary.ImageSize", "(5 MB)"}}), {exif("ImageSize"), filename()}),
-              QString("_a.jpg"));
+    EXPECT_EQ(
+        name(image("/p/a.jpg", {{"Summary.ImageSize", "(5 MB)"}}), {exif("ImageSize"), filename()}), QString("_a.jpg"));
 }
 
 TEST_F(TAVRenameEngineTest, NamesNeverLeaveTheOutputFolder)

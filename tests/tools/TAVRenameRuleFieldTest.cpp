@@ -1,5 +1,5 @@
-#include "tools/TAVRenameRootItem.h"
 #include "tools/TAVRenameRuleField.h"
+#include "tools/TAVRenameRootItem.h"
 
 #include "foundation/KeyedArchive.h"
 
@@ -17,7 +17,7 @@ qsizetype countEqual(const QList<TAVRenameRuleFieldPtr>& list, const TAVRenameRu
     return std::count_if(list.cbegin(), list.cend(), [&](const TAVRenameRuleFieldPtr& f) { return *f == field; });
 }
 
-}  // namespace
+} // namespace
 
 TEST(TAVRenameRuleFieldTest, FieldsAreEqualByNameAndRootCategoryAndCopiedWhole)
 {
@@ -85,8 +85,8 @@ TEST(TAVRenameRuleFieldTest, ArchivedFieldsComeBackEqualEvenAfterTheirRootIsGone
     const auto setting = TAVRenameRootItem::create();
     setting->setSeperator("-");
     setting->setSubRuleFields({writer});
-    const auto settingBack =
-        KeyedUnarchiver::unarchive<TAVRenameRootItem>(KeyedArchiver::archivedData(setting), &error);
+    const auto settingBack
+        = KeyedUnarchiver::unarchive<TAVRenameRootItem>(KeyedArchiver::archivedData(setting), &error);
     ASSERT_TRUE(settingBack) << error.toStdString();
     EXPECT_EQ(settingBack->category(), QString(""));
     EXPECT_EQ(settingBack->seperator(), QString("-"));
