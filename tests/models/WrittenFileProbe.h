@@ -8,6 +8,10 @@
 #include <QStringList>
 
 #include <exiv2/exiv2.hpp>
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 namespace WrittenFileProbe {
 
@@ -47,4 +51,22 @@ inline QString value(const QString& path, const QString& key)
     return found.isEmpty() ? QString() : found.first();
 }
 
-}  // namespace WrittenFileProbe
+// The file's bytes, to compare before and after a save that must fail.
+inline QByteArray bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Expects each key to hold its text in the saved file; a null text: the key is gone.
+using Expected = std::vector<std::pair<const char*, const char*>>;
+inline void expectValues(const QString& path, const Expected& expected)
+{
+    for (const auto& [key, text] : expected) {
+        const QString found = value(path, QString::fromLatin1(key));
+        EXPECT_EQ(found, QString::fromUtf8(text)) << key;
+        EXPECT_EQ(found.isNull(), text == nullptr) << key;
+    }
+}
+
+} // namespace WrittenFileProbe
