@@ -1,6 +1,8 @@
 #include "models/FDMetadataContainer.h"
 #include "models/FDNumberDataBit.h"
 
+#include "WrittenFileProbe.h"
+#include "foundation/FileServices.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
@@ -14,16 +16,7 @@
 
 #include <gtest/gtest.h>
 
-using ImageFixtures::Tag;
-
 namespace {
-
-std::unique_ptr<Exiv2::Image> readImage(const QString& path)
-{
-    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-    image->readMetadata();
-    return std::unique_ptr<Exiv2::Image>(image.release());
-}
 
 QByteArray contents(const QString& path)
 {
@@ -36,8 +29,7 @@ protected:
     // A camera file (with an EXIF thumbnail) turned on its side, without IPTC.
     QString cameraSource()
     {
-        const QString path = ImageFixtures::copySample(
-            QStringLiteral("npm-canon-s40.jpg"), tempFolder(), QStringLiteral("source.jpg"));
+        const QString path = ImageFixtures::copySample("npm-canon-s40.jpg", tempFolder(), "source.jpg");
         EXPECT_TRUE(ImageFixtures::writeTags(path,
             {{"Exif.Image.Orientation", "6", {}}, {"Exif.GPSInfo.GPSLatitude", "40/1 0/1 1471/100", {}},
                 {"Xmp.dc.title", "Harbour", {}}}));
@@ -49,7 +41,7 @@ protected:
 
 TEST_F(FDMetadataContainerTest, ReadsEveryFamilyAndLooksUpWithoutAddingEntries)
 {
-    const QString path = tempPath(QStringLiteral("tagged.jpg"));
+    const QString path = tempPath("tagged.jpg");
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(path,
         {{"Exif.Image.Model", "S40", {}}, {"Exif.GPSInfo.GPSLatitude", "40/1 0/1 1471/100", {}},
             {"Exif.Photo.ExposureTime", "1/500", {}}, {"Xmp.dc.title", "Harbour", {}},
@@ -58,16 +50,16 @@ TEST_F(FDMetadataContainerTest, ReadsEveryFamilyAndLooksUpWithoutAddingEntries)
     ASSERT_NE(container, nullptr);
 
     const QStringList keys = container->allKeys();
-    const auto firstIptc = keys.indexOf(QStringLiteral("Iptc.Application2.Keywords"));
-    EXPECT_LT(keys.indexOf(QStringLiteral("Exif.GPSInfo.GPSLatitude")), firstIptc);
-    EXPECT_EQ(keys.count(QStringLiteral("Iptc.Application2.Keywords")), 2);
+    const auto firstIptc = keys.indexOf("Iptc.Application2.Keywords");
+    EXPECT_LT(keys.indexOf("Exif.GPSInfo.GPSLatitude"), firstIptc);
+    EXPECT_EQ(keys.count("Iptc.Application2.Keywords"), 2);
     EXPECT_EQ(keys.last(), "Xmp.dc.title");
 
-    EXPECT_EQ(container->valueForKey(QStringLiteral("Exif.GPSInfo.GPSLatitude"))->description(), "40 0 14.71");
-    EXPECT_EQ((*container)[QStringLiteral("Exif.Image.Model")]->kind(), FDDataBit::Kind::String);
-    const auto exposure = container->valueForKey(QStringLiteral("Exif.Photo.ExposureTime"));
+    EXPECT_EQ(container->valueForKey("Exif.GPSInfo.GPSLatitude")->description(), "40 0 14.71");
+    EXPECT_EQ((*container)["Exif.Image.Model"]->kind(), FDDataBit::Kind::String);
+    const auto exposure = container->valueForKey("Exif.Photo.ExposureTime");
     EXPECT_EQ(dynamic_cast<const FDNumberDataBit&>(*exposure).values().size(), 1);
-    EXPECT_EQ(container->valueForKey(QStringLiteral("Iptc.Application2.Keywords"))->description(), "sea");
+    EXPECT_EQ(container->valueForKey("Iptc.Application2.Keywords")->description(), "sea");
 
     // Missing, unknown and malformed keys give nothing and leave the container as it was.
     for (const char* key : {"Exif.Photo.LensModel", "Iptc.Application2.Caption", "Xmp.dc.rights",
@@ -79,34 +71,23 @@ TEST_F(FDMetadataContainerTest, ReadsEveryFamilyAndLooksUpWithoutAddingEntries)
     EXPECT_EQ(container->dictionary().size(), keys.size() - 1); // the second keyword shares its key
 }
 
-TEST_F(FDMetadataContainerTest, UnreadableSourceGivesNothing)
-{
-    QFile text(tempPath(QStringLiteral("notes.jpg")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("not an image");
-    text.close();
-    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(text.fileName()), nullptr);
-    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(tempPath(QStringLiteral("missing.jpg"))), nullptr);
-    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(QString()), nullptr);
-}
-
 TEST_F(FDMetadataContainerTest, CloneReplacesFamiliesButNotThumbnailOrOrientation)
 {
     const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
     ASSERT_NE(container, nullptr);
     ASSERT_FALSE(Exiv2::ExifThumbC(container->exifData()).copy().size_ == 0);
     // Asking for tags the source lacks must not plant empty tags in the targets.
-    EXPECT_EQ(container->valueForKey(QStringLiteral("Exif.Photo.LensModel")), nullptr);
-    EXPECT_EQ(container->valueForKey(QStringLiteral("Iptc.Application2.Caption")), nullptr);
+    EXPECT_EQ(container->valueForKey("Exif.Photo.LensModel"), nullptr);
+    EXPECT_EQ(container->valueForKey("Iptc.Application2.Caption"), nullptr);
 
-    const QString target = tempPath(QStringLiteral("target.jpg"));
+    const QString target = tempPath("target.jpg");
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(target,
         {{"Exif.Image.Make", "Other", {}}, {"Exif.Photo.LensModel", "Target lens", {}},
             {"Iptc.Application2.Keywords", "old", {}}, {"Xmp.dc.rights", "Target rights", {}}}));
     ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
-    EXPECT_FALSE(container->allKeys().contains(QStringLiteral("Exif.Image.Orientation")));
+    EXPECT_FALSE(container->allKeys().contains("Exif.Image.Orientation"));
 
-    const auto written = readImage(target);
+    const auto written = WrittenFileProbe::open(target);
     Exiv2::ExifData& exif = written->exifData();
     EXPECT_EQ(exif["Exif.Image.Model"].toString(), "S40");
     EXPECT_EQ(exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation")), exif.end());
@@ -129,11 +110,11 @@ TEST_F(FDMetadataContainerTest, CloneOntoAPngWritesTheStandardExifChunk)
 {
     const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
     ASSERT_NE(container, nullptr);
-    const QString target = tempPath(QStringLiteral("target.png"));
+    const QString target = tempPath("target.png");
     ASSERT_TRUE(ImageFixtures::makeImage(target));
     ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
 
-    EXPECT_EQ(readImage(target)->exifData()["Exif.Image.Model"].toString(), "S40");
+    EXPECT_EQ(WrittenFileProbe::open(target)->exifData()["Exif.Image.Model"].toString(), "S40");
     // The standard chunk, not the library's private text-chunk form.
     const QByteArray bytes = contents(target);
     EXPECT_TRUE(bytes.contains("eXIf"));
@@ -148,7 +129,7 @@ TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation
     const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
     ASSERT_NE(container, nullptr);
 
-    const QString target = tempPath(QStringLiteral("profiled.jpg"));
+    const QString target = tempPath("profiled.jpg");
     QImage pixels(QSize(40, 30), QImage::Format_RGB32);
     pixels.fill(Qt::darkGreen);
     pixels.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
@@ -156,7 +137,7 @@ TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation
     ASSERT_TRUE(ImageFixtures::writeTags(target, {{"Exif.Image.Orientation", "8", {}}}));
     Exiv2::DataBuf profile;
     {
-        auto image = readImage(target);
+        auto image = WrittenFileProbe::open(target);
         image->setComment("scanned by hand");
         image->writeMetadata();
         ASSERT_TRUE(image->iccProfileDefined());
@@ -164,7 +145,7 @@ TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation
     }
 
     ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
-    const auto written = readImage(target);
+    const auto written = WrittenFileProbe::open(target);
     ASSERT_TRUE(written->iccProfileDefined());
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(written->iccProfile()->pData_), written->iccProfile()->size_),
         QByteArray(reinterpret_cast<const char*>(profile.pData_), profile.size_));
@@ -173,18 +154,18 @@ TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation
     EXPECT_EQ(written->exifData()["Exif.Image.Model"].toString(), "S40");
 }
 
-TEST_F(FDMetadataContainerTest, FailedCloneLeavesTheTargetUntouched)
+TEST_F(FDMetadataContainerTest, UnreadableFilesGiveNoContainerAndAreNeverWritten)
 {
+    const QString text = tempPath("notes.jpg");
+    ASSERT_TRUE(FileServices::writeFileAtomically(text, "not an image"));
+    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(text), nullptr);
+    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(tempPath("missing.jpg")), nullptr);
+    EXPECT_EQ(FDMetadataContainer::metadataForImageAtPath(QString()), nullptr);
+
     const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
     ASSERT_NE(container, nullptr);
-    const QString target = tempPath(QStringLiteral("notes.jpg"));
-    QFile text(target);
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("not an image");
-    text.close();
-
-    EXPECT_FALSE(container->saveMetadataToFileAtPath(target));
-    EXPECT_EQ(contents(target), "not an image");
-    EXPECT_FALSE(container->saveMetadataToFileAtPath(tempPath(QStringLiteral("missing.jpg"))));
-    EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("missing.jpg"))));
+    EXPECT_FALSE(container->saveMetadataToFileAtPath(text));
+    EXPECT_EQ(contents(text), "not an image");
+    EXPECT_FALSE(container->saveMetadataToFileAtPath(tempPath("missing.jpg")));
+    EXPECT_FALSE(QFile::exists(tempPath("missing.jpg")));
 }
