@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -15,25 +17,40 @@ QString dms(const QString& sign, int d, int m, int s, const QString& word)
     return QStringLiteral("%1%2%3%4'%5\" %6").arg(sign).arg(d).arg(kDeg).arg(m).arg(s).arg(word);
 }
 
-}  // namespace
-
-TEST(TAVMetadataHelperTest, ExtractRationalSplitsOnlyUsableFractions)
+// "num/denom", or "none" when the text does not split and the outputs were left alone.
+QString split(const QString& text)
 {
     int32_t num = -7;
     int32_t denom = -7;
-    EXPECT_TRUE(TAVMetadataHelper::extractRational("28/10", &num, &denom));
-    EXPECT_EQ(num, 28);
-    EXPECT_EQ(denom, 10);
-    EXPECT_TRUE(TAVMetadataHelper::extractRational(" -5abc/2xyz", &num, &denom));
-    EXPECT_EQ(num, -5);
-    EXPECT_EQ(denom, 2);
+    if (TAVMetadataHelper::extractRational(text, &num, &denom)) {
+        return QStringLiteral("%1/%2").arg(num).arg(denom);
+    }
+    return num == -7 && denom == -7 ? QStringLiteral("none") : QStringLiteral("none, outputs changed");
+}
 
+// Degrees, minutes and seconds read by `reader`; -1 for a part it left alone.
+using Parts = std::array<double, 3>;
+using GpsReader = bool (*)(const QString&, double*, double*, double*);
+std::optional<Parts> parts(GpsReader reader, const QString& text)
+{
+    Parts result{-1, -1, -1};
+    if (!reader(text, &result[0], &result[1], &result[2])) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+const GpsReader fromRationals = TAVMetadataHelper::paraseGpsInfoFromString;
+const GpsReader fromDisplay = TAVMetadataHelper::paraseGpsDMSInfoFromString;
+
+} // namespace
+
+TEST(TAVMetadataHelperTest, ExtractRationalSplitsOnlyUsableFractions)
+{
+    EXPECT_EQ(split("28/10"), "28/10");
+    EXPECT_EQ(split(" -5abc/2xyz"), "-5/2");
     for (const char* text : {"", "28", "1/2/3", "5/0", "5/", "5/abc"}) {
-        num = -7;
-        denom = -7;
-        EXPECT_FALSE(TAVMetadataHelper::extractRational(text, &num, &denom)) << text;
-        EXPECT_EQ(num, -7) << text;
-        EXPECT_EQ(denom, -7) << text;
+        EXPECT_EQ(split(text), "none") << text;
     }
 }
 
@@ -61,16 +78,11 @@ TEST(TAVMetadataHelperTest, ConvertToRationalWorksInSinglePrecision)
 
 TEST(TAVMetadataHelperTest, GpsRationalTextLeavesUnreadablePartsAlone)
 {
+    EXPECT_EQ(parts(fromRationals, "37/1 46/0 2950/100"), (Parts{37, -1, 29.5}));
+    EXPECT_EQ(parts(fromRationals, "37/1 46/1"), std::nullopt);
+    EXPECT_EQ(parts(fromRationals, ""), std::nullopt);
     double d = -1;
-    double m = -1;
     double s = -1;
-    EXPECT_TRUE(TAVMetadataHelper::paraseGpsInfoFromString("37/1 46/0 2950/100", &d, &m, &s));
-    EXPECT_DOUBLE_EQ(d, 37.0);
-    EXPECT_DOUBLE_EQ(m, -1.0);
-    EXPECT_DOUBLE_EQ(s, 29.5);
-
-    EXPECT_FALSE(TAVMetadataHelper::paraseGpsInfoFromString("37/1 46/1", &d, &m, &s));
-    EXPECT_FALSE(TAVMetadataHelper::paraseGpsInfoFromString("", &d, &m, &s));
     EXPECT_FALSE(TAVMetadataHelper::paraseGpsInfoFromString("1/1 2/1 3/1", &d, nullptr, &s));
 }
 
@@ -93,32 +105,21 @@ TEST(TAVMetadataHelperTest, DecimalDegreesToDisplayText)
 
 TEST(TAVMetadataHelperTest, DisplayTextRoundTrips)
 {
-    double d = 0;
-    double m = 0;
-    double s = 0;
-    ASSERT_TRUE(TAVMetadataHelper::paraseGpsDMSInfoFromString(dms("", 33, 30, 15, "South"), &d, &m, &s));
-    EXPECT_DOUBLE_EQ(d, -33.0);
-    EXPECT_DOUBLE_EQ(m, 30.0);
-    EXPECT_DOUBLE_EQ(s, 15.0);
+    EXPECT_EQ(parts(fromDisplay, dms("", 33, 30, 15, "South")), (Parts{-33, 30, 15}));
     // A "-" already in the text is not applied twice.
-    ASSERT_TRUE(TAVMetadataHelper::paraseGpsDMSInfoFromString(dms("-", 33, 30, 0, "South"), &d, &m, &s));
-    EXPECT_DOUBLE_EQ(d, -33.0);
-    ASSERT_TRUE(TAVMetadataHelper::paraseGpsDMSInfoFromString(dms("", 10, 1, 2, "east"), &d, &m, &s));
-    EXPECT_DOUBLE_EQ(d, 10.0);
+    EXPECT_EQ(parts(fromDisplay, dms("-", 33, 30, 0, "South")), (Parts{-33, 30, 0}));
+    EXPECT_EQ(parts(fromDisplay, dms("", 10, 1, 2, "east")), (Parts{10, 1, 2}));
     // The numbers are read in double precision, as the outputs are.
-    ASSERT_TRUE(TAVMetadataHelper::paraseGpsDMSInfoFromString("122.4194" + kDeg + "1'29.64\" West", &d, &m, &s));
-    EXPECT_DOUBLE_EQ(d, -122.4194);
-    EXPECT_DOUBLE_EQ(s, 29.64);
-
-    EXPECT_FALSE(TAVMetadataHelper::paraseGpsDMSInfoFromString("33" + kDeg + "30'0\"", &d, &m, &s));
-    EXPECT_FALSE(TAVMetadataHelper::paraseGpsDMSInfoFromString("33" + kDeg + "30 South", &d, &m, &s));
+    EXPECT_EQ(parts(fromDisplay, "122.4194" + kDeg + "1'29.64\" West"), (Parts{-122.4194, 1, 29.64}));
+    EXPECT_EQ(parts(fromDisplay, "33" + kDeg + "30'0\""), std::nullopt);
+    EXPECT_EQ(parts(fromDisplay, "33" + kDeg + "30 South"), std::nullopt);
 
     EXPECT_EQ(TAVMetadataHelper::convertDispGpsInfoToVaildGpsStr("37" + kDeg + "46'29\""), QString("37/1 46/1 29/1 "));
     EXPECT_EQ(TAVMetadataHelper::convertDispGpsInfoToVaildGpsStr(""), QString(""));
     // The coordinate tags hold unsigned rationals: the sign and the direction word
     // of a display text never reach them (the hemisphere is in the reference tag).
     EXPECT_EQ(TAVMetadataHelper::convertDispGpsInfoToVaildGpsStr(TAVMetadataHelper::getDD2DMS(-33.5, 0)),
-              QString("33/1 30/1 0/1 "));
+        QString("33/1 30/1 0/1 "));
 }
 
 TEST(TAVMetadataHelperTest, DirectionLettersAndDateFormats)
