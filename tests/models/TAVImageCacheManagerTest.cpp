@@ -1,11 +1,12 @@
 #include "models/TAVImageCacheManager.h"
 
+#include "WrittenFileProbe.h"
+#include "foundation/FileServices.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 
@@ -44,8 +45,7 @@ protected:
         QBuffer buffer(&jpeg);
         buffer.open(QIODevice::WriteOnly);
         ASSERT_TRUE(halves.save(&buffer, "JPEG", 95));
-        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-        image->readMetadata();
+        const auto image = WrittenFileProbe::open(path);
         Exiv2::ExifThumb(image->exifData())
             .setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), static_cast<long>(jpeg.size()));
         image->writeMetadata();
@@ -57,10 +57,10 @@ protected:
 TEST_F(TAVImageCacheManagerTest, LoadsOnceUntilRemoved)
 {
     TAVImageCacheManager cache;
-    const QString path = writeImage(QStringLiteral("photo.png"), Qt::red);
+    const QString path = writeImage("photo.png", Qt::red);
     EXPECT_EQ(colourOf(cache.getImage(path)), QColor(Qt::red));
 
-    writeImage(QStringLiteral("photo.png"), Qt::blue);
+    writeImage("photo.png", Qt::blue);
     EXPECT_EQ(colourOf(cache.getImage(path)), QColor(Qt::red));
     EXPECT_TRUE(cache.removeImageFromCache(path));
     EXPECT_EQ(colourOf(cache.getImage(path)), QColor(Qt::blue));
@@ -72,16 +72,13 @@ TEST_F(TAVImageCacheManagerTest, LoadsOnceUntilRemoved)
 TEST_F(TAVImageCacheManagerTest, FailedLoadsAreNotKept)
 {
     TAVImageCacheManager cache;
-    const QString missing = tempPath(QStringLiteral("later.png"));
+    const QString missing = tempPath("later.png");
     EXPECT_TRUE(cache.getImage(missing).isNull());
-    writeImage(QStringLiteral("later.png"), Qt::green);
+    writeImage("later.png", Qt::green);
     EXPECT_EQ(colourOf(cache.getImage(missing)), QColor(Qt::green));
 
-    const QString broken = tempPath(QStringLiteral("broken.jpg"));
-    QFile file(broken);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\xff\xd8 truncated");
-    file.close();
+    const QString broken = tempPath("broken.jpg");
+    ASSERT_TRUE(FileServices::writeFileAtomically(broken, "\xff\xd8 truncated"));
     EXPECT_TRUE(cache.getImage(broken).isNull());
     EXPECT_EQ(cache.count(), 1);
 }
@@ -110,15 +107,14 @@ TEST_F(TAVImageCacheManagerTest, RawFilesShowTheirEmbeddedPreviewOthersWithoutDe
 {
     TAVImageCacheManager cache;
     // A camera file under a raw name: its 160 x 120 EXIF preview, not its 480 x 360 picture.
-    const QString raw
-        = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder(), QStringLiteral("IMG_0001.CR2"));
+    const QString raw = ImageFixtures::copySample("npm-canon-s40.jpg", tempFolder(), "IMG_0001.CR2");
     EXPECT_EQ(cache.getImage(raw).size(), QSize(160, 120));
     // A portrait shot stands upright, as decoded pictures do: a preview red on
     // its left and blue on its right, turned a quarter clockwise (6) or
     // anticlockwise (8), is red at the top or at the bottom.
     for (const char* orientation : {"6", "8"}) {
-        const QString portrait = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder(),
-            QStringLiteral("IMG_%1.CR2").arg(QLatin1String(orientation)));
+        const QString portrait = ImageFixtures::copySample(
+            "npm-canon-s40.jpg", tempFolder(), QStringLiteral("IMG_%1.CR2").arg(QLatin1String(orientation)));
         ASSERT_TRUE(ImageFixtures::writeTags(portrait, {{"Exif.Image.Orientation", orientation, {}}}));
         setHalvedPreview(portrait);
         const QImage upright = cache.getImage(portrait);
@@ -128,10 +124,7 @@ TEST_F(TAVImageCacheManagerTest, RawFilesShowTheirEmbeddedPreviewOthersWithoutDe
         EXPECT_EQ(isReddish(upright.pixelColor(60, 150)), !quarterClockwise) << orientation;
     }
 
-    const QString sidecar = tempPath(QStringLiteral("notes.xmp"));
-    QFile file(sidecar);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<x:xmpmeta xmlns:x='adobe:ns:meta/'/>");
-    file.close();
+    const QString sidecar = tempPath("notes.xmp");
+    ASSERT_TRUE(FileServices::writeFileAtomically(sidecar, "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>"));
     EXPECT_FALSE(cache.getImage(sidecar).isNull());
 }
