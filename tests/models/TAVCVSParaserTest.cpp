@@ -3,10 +3,9 @@
 #include "models/CSVParser.h"
 #include "models/TAVKeyLists.h"
 
+#include "foundation/FileServices.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
-
-#include <QFile>
 
 #include <exiv2/exiv2.hpp>
 
@@ -32,7 +31,7 @@ bool exivAcceptsKey(const QString& key)
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(TAVCVSParaserTest, CompiledInTablesHoldOnlyKeysAndTypesTheLibraryKnows)
 {
@@ -74,11 +73,8 @@ class TAVCVSParaserFileTest : public TempFolderTest {
 protected:
     QString writeTable(const QString& name, const QByteArray& text)
     {
-        const QString path = tempPath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-        return path;
+        EXPECT_TRUE(FileServices::writeFileAtomically(tempPath(name), text));
+        return tempPath(name);
     }
 
     CSVParser parser_;
@@ -88,16 +84,16 @@ protected:
 TEST_F(TAVCVSParaserFileTest, RowsTakeTheirCodesAndLibraryTypes)
 {
     const QString path = writeTable("exif.csv",
-                                    "key,type,tooltip\n"
-                                    "Exif.Image.Artist,Ascii,Who\n"
-                                    "Exif.Photo.Flash,Byte,Flash\n"
-                                    "Exif.Image.Long,SLong,Known to the library only\n"
-                                    "Exif.Image.Odd,Bogus,Known to nobody\n"
-                                    "Exif.Image.Short,Short\n");
+        "key,type,tooltip\n"
+        "Exif.Image.Artist,Ascii,Who\n"
+        "Exif.Photo.Flash,Byte,Flash\n"
+        "Exif.Image.Long,SLong,Known to the library only\n"
+        "Exif.Image.Odd,Bogus,Known to nobody\n"
+        "Exif.Image.Short,Short\n");
     TAVCVSParaser::loadTagForPath(path, "exif", parser_, tables_);
 
     const QList<TAVExifTagPtr> rows = tables_.tagsByFamily.value("exif");
-    ASSERT_EQ(rows.size(), 4);  // the record with two fields makes no row
+    ASSERT_EQ(rows.size(), 4); // the record with two fields makes no row
     EXPECT_EQ(rows[0]->tagStr(), QString("Exif.Image.Artist"));
     EXPECT_EQ(rows[0]->strTooltips(), QString("Who"));
     EXPECT_EQ(rows[0]->dataType(), 0);
@@ -117,10 +113,10 @@ TEST_F(TAVCVSParaserFileTest, RowsTakeTheirCodesAndLibraryTypes)
 
 TEST_F(TAVCVSParaserFileTest, AKeyInBothTablesKeepsTheLaterRow)
 {
-    TAVCVSParaser::loadTagForPath(writeTable("a.csv", "k,t,h\nIptc.Application2.City,String,first\n"), "exif",
-                                  parser_, tables_);
-    TAVCVSParaser::loadTagForPath(writeTable("b.csv", "k,t,h\nIptc.Application2.City,String,second\n"), "iptc",
-                                  parser_, tables_);
+    TAVCVSParaser::loadTagForPath(
+        writeTable("a.csv", "k,t,h\nIptc.Application2.City,String,first\n"), "exif", parser_, tables_);
+    TAVCVSParaser::loadTagForPath(
+        writeTable("b.csv", "k,t,h\nIptc.Application2.City,String,second\n"), "iptc", parser_, tables_);
     EXPECT_EQ(tables_.tagsByKey.value("Iptc.Application2.City")->strTooltips(), QString("second"));
     EXPECT_EQ(tables_.tagsByFamily.value("exif").size(), 1);
     EXPECT_EQ(tables_.tagsByFamily.value("iptc").size(), 1);
@@ -136,7 +132,7 @@ TEST_F(TAVCVSParaserFileTest, TablesWithoutRowsAddNoFamily)
 
     // One parser reads both tables, so the second is read with the delimiter
     // found in the first: its rows do not split and make no tags.
-    TAVCVSParaser::loadTagForPath(writeTable("semi.csv", "k;t;h\nIptc.Application2.City;String;x\n"), "iptc",
-                                  parser_, tables_);
+    TAVCVSParaser::loadTagForPath(
+        writeTable("semi.csv", "k;t;h\nIptc.Application2.City;String;x\n"), "iptc", parser_, tables_);
     EXPECT_FALSE(tables_.tagsByFamily.contains("iptc"));
 }
