@@ -1,11 +1,11 @@
 #include "models/PngExifChunk.h"
 
+#include "WrittenFileProbe.h"
 #include "foundation/FileServices.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
-#include "WrittenFileProbe.h"
 
 #include <QFile>
 #include <QImage>
@@ -34,8 +34,10 @@ QList<QByteArray> chunks(const QByteArray& png)
     return result;
 }
 
-QByteArray body(const QByteArray& chunk) { return chunk.mid(8, chunk.size() - 12); }
-bool isRawProfile(const QByteArray& chunk) { return body(chunk).startsWith("Raw profile type exif"); }
+QByteArray body(const QByteArray& chunk)
+{
+    return chunk.mid(8, chunk.size() - 12);
+}
 
 qsizetype indexOfType(const QList<QByteArray>& list, const char* type)
 {
@@ -76,7 +78,7 @@ void saveWithArtist(const QString& path, const char* artist)
     image->writeMetadata();
 }
 
-class PngExifChunkTest : public TempFolderTest {};
+class PngExifChunkTest : public TempFolderTest { };
 
 TEST_F(PngExifChunkTest, CameraPngsSavedThroughExivKeepTheirExifForOtherReaders)
 {
@@ -95,50 +97,51 @@ TEST_F(PngExifChunkTest, CameraPngsSavedThroughExivKeepTheirExifForOtherReaders)
         const qsizetype exif = indexOfType(mended, "eXIf");
         ASSERT_GE(exif, 0);
         EXPECT_LT(exif, indexOfType(mended, "IDAT"));
-        others.removeIf(isRawProfile);
+        others.removeIf([](const QByteArray& chunk) { return body(chunk).startsWith("Raw profile type exif"); });
         mended.removeAt(exif);
-        EXPECT_EQ(mended, others);  // also: no second eXIf, no raw profile left
+        EXPECT_EQ(mended, others); // also: no second eXIf, no raw profile left
         EXPECT_EQ(exivTags(path), exivBefore);
         EXPECT_EQ(QImage(path), pixels);
 
         const QJsonObject tags = ExifTool::read(path);
-        EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann"));
-        EXPECT_FALSE(tags.value(QStringLiteral("IFD0:Make")).toString().isEmpty());
-        EXPECT_TRUE(tags.contains(QStringLiteral("ExifIFD:ExposureTime")));
+        EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Ann");
+        EXPECT_FALSE(tags.value("IFD0:Make").toString().isEmpty());
+        EXPECT_TRUE(tags.contains("ExifIFD:ExposureTime"));
         const QStringList keys = tags.keys();
-        EXPECT_TRUE(std::any_of(keys.begin(), keys.end(), [&](const QString& key) { return key.startsWith(makerGroup); }));
+        EXPECT_TRUE(
+            std::any_of(keys.begin(), keys.end(), [&](const QString& key) { return key.startsWith(makerGroup); }));
 
         // The next save starts from the eXIf chunk, so nothing is lost on the way.
         saveWithArtist(path, "Bob");
         ASSERT_TRUE(PngExifChunk::restoreExifChunk(path, &error)) << qPrintable(error);
         const QJsonObject again = ExifTool::read(path);
-        EXPECT_EQ(again.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Bob"));
-        EXPECT_EQ(again.value(QStringLiteral("IFD0:Make")), tags.value(QStringLiteral("IFD0:Make")));
+        EXPECT_EQ(again.value("IFD0:Artist").toString(), "Bob");
+        EXPECT_EQ(again.value("IFD0:Make"), tags.value("IFD0:Make"));
     }
 }
 
 TEST_F(PngExifChunkTest, FilesWithoutARawProfileAreLeftAsTheyAre)
 {
-    const QString plain = tempPath(QStringLiteral("plain.png"));
-    const QString withXmp = tempPath(QStringLiteral("xmp.png"));
-    const QString jpeg = tempPath(QStringLiteral("photo.jpg"));
+    const QString plain = tempPath("plain.png");
+    const QString withXmp = tempPath("xmp.png");
+    const QString jpeg = tempPath("photo.jpg");
     ASSERT_TRUE(ImageFixtures::makeImage(plain));
-    ASSERT_TRUE(ImageFixtures::makeImageWithTags(withXmp, {{QStringLiteral("Xmp.dc.title"), QStringLiteral("Quay"), {}}}));
-    ASSERT_TRUE(ImageFixtures::makeImageWithTags(jpeg, {{QStringLiteral("Exif.Image.Artist"), QStringLiteral("Ann"), {}}}));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(withXmp, {{"Xmp.dc.title", "Quay", {}}}));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(jpeg, {{"Exif.Image.Artist", "Ann", {}}}));
     for (const QString& path : {plain, withXmp, jpeg}) {
         const QByteArray before = contents(path);
         QString error;
         EXPECT_TRUE(PngExifChunk::restoreExifChunk(path, &error)) << qPrintable(path + error);
         EXPECT_EQ(contents(path), before) << qPrintable(path);
     }
-    EXPECT_FALSE(PngExifChunk::restoreExifChunk(tempPath(QStringLiteral("missing.png"))));
+    EXPECT_FALSE(PngExifChunk::restoreExifChunk(tempPath("missing.png")));
 }
 
 TEST_F(PngExifChunkTest, ADamagedProfileFailsAndLeavesTheFileUntouched)
 {
     // The camera's EXIF block as a profile chunk after the image data, next
     // to the stale eXIf chunk.
-    const QByteArray sample = contents(ImageFixtures::sample(QStringLiteral("png-nikon-d3.png")));
+    const QByteArray sample = contents(ImageFixtures::sample("png-nikon-d3.png"));
     const QList<QByteArray> list = chunks(sample);
     const qsizetype oldExif = indexOfType(list, "eXIf");
     const QByteArray exif = "Exif" + QByteArray(2, '\0') + body(list[oldExif]);
@@ -148,7 +151,7 @@ TEST_F(PngExifChunkTest, ADamagedProfileFailsAndLeavesTheFileUntouched)
         return sample.left(8) + withProfile.join();
     };
     const auto zTXt = [](const QByteArray& text, qsizetype dropped = 0) {
-        const QByteArray deflated = qCompress(text).mid(4);  // past Qt's length prefix
+        const QByteArray deflated = qCompress(text).mid(4); // past Qt's length prefix
         return makeChunk("zTXt", QByteArray("Raw profile type exif\0\0", 23) + deflated.chopped(dropped));
     };
     const QByteArray header = "\nexif\n" + QByteArray::number(exif.size()).rightJustified(8, ' ') + '\n';
@@ -156,9 +159,9 @@ TEST_F(PngExifChunkTest, ADamagedProfileFailsAndLeavesTheFileUntouched)
 
     QByteArray badCrc = zTXt(header + hex);
     badCrc.back() = char(badCrc.back() ^ 1);
-    const QString path = tempPath(QStringLiteral("image.png"));
-    for (const QByteArray& profile : {badCrc, zTXt(header + hex, 9), zTXt(header + hex.chopped(2) + "G0"),
-                                      zTXt(header + hex + "00")}) {
+    const QString path = tempPath("image.png");
+    for (const QByteArray& profile :
+        {badCrc, zTXt(header + hex, 9), zTXt(header + hex.chopped(2) + "G0"), zTXt(header + hex + "00")}) {
         ASSERT_TRUE(FileServices::writeFileAtomically(path, fileWith(profile)));
         QString error;
         EXPECT_FALSE(PngExifChunk::restoreExifChunk(path, &error));
@@ -173,4 +176,4 @@ TEST_F(PngExifChunkTest, ADamagedProfileFailsAndLeavesTheFileUntouched)
     EXPECT_LT(indexOfType(mended, "eXIf"), indexOfType(mended, "IDAT"));
 }
 
-}  // namespace
+} // namespace
