@@ -69,8 +69,8 @@ TEST(FDDataBitTest, KindFollowsTheDatumType)
 
 TEST(FDDataBitTest, EqualityNeedsTheSameKindAndContent)
 {
-    const FDStringDataBit one(QStringLiteral("1"));
-    EXPECT_TRUE(one == FDStringDataBit(QStringLiteral("1")));
+    const FDStringDataBit one("1");
+    EXPECT_TRUE(one == FDStringDataBit("1"));
     EXPECT_FALSE(one == FDNumberDataBit({1.0f}));
     EXPECT_FALSE(FDNumberDataBit({1.0f}) == one);
 

@@ -15,10 +15,10 @@ protected:
     // and reads the file back as the engine would.
     int32_t identifierOfFileWith(const QString& make, const QString& makerKey, const QString& value)
     {
-        const QString path = tempPath(QStringLiteral("maker.jpg"));
+        const QString path = tempPath("maker.jpg");
         QFile::remove(path);
         EXPECT_TRUE(ImageFixtures::makeImageWithTags(
-            path, {{QStringLiteral("Exif.Image.Make"), make, std::nullopt}, {makerKey, value, std::nullopt}}));
+            path, {{"Exif.Image.Make", make, std::nullopt}, {makerKey, value, std::nullopt}}));
         auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
         image->readMetadata();
         return MakerNoteIdentifier::fromExifData(image->exifData());
@@ -45,4 +45,4 @@ TEST_F(MakerNoteIdentifierTest, OtherMakersAndPlainFilesMatchNoNumber)
     EXPECT_EQ(MakerNoteIdentifier::fromExifData(Exiv2::ExifData()), MakerNoteIdentifier::None);
 }
 
-}  // namespace
+} // namespace

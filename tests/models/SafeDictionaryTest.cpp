@@ -13,11 +13,11 @@
 
 TEST(SafeDictionaryTest, PairsWithAnAbsentObjectOrKeyAreLeftOut)
 {
-    const std::vector<QVariant> objects{QStringLiteral("one"), QVariant(), QStringLiteral("three"), 4};
-    const std::vector<QString> keys{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QString()};
+    const std::vector<QVariant> objects{"one", QVariant(), "three", 4};
+    const std::vector<QString> keys{"a", "b", "c", QString()};
     const auto map = SafeDictionary::dictionaryWithObjects<QVariantMap>(objects, keys);
-    EXPECT_EQ(map.keys(), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
-    EXPECT_EQ(map.value(QStringLiteral("c")).toString(), "three");
+    EXPECT_EQ(map.keys(), (QStringList{"a", "c"}));
+    EXPECT_EQ(map.value("c").toString(), "three");
 
     const std::vector<std::shared_ptr<int>> pointers{std::make_shared<int>(1), nullptr};
     const std::vector<const char*> names{"x", "y"};
@@ -28,10 +28,10 @@ TEST(SafeDictionaryTest, PairsWithAnAbsentObjectOrKeyAreLeftOut)
 
 TEST(SafeDictionaryTest, SettingAnAbsentObjectKeepsTheEntry)
 {
-    QMap<QString, QString> map{{QStringLiteral("title"), QStringLiteral("Harbour")}};
-    SafeDictionary::setObjectForKey(map, QString(), QStringLiteral("title"));
-    SafeDictionary::setObjectForKey(map, std::optional<QString>(), QStringLiteral("title"));
-    EXPECT_EQ(map.value(QStringLiteral("title")), "Harbour");
-    SafeDictionary::setObjectForKey(map, QStringLiteral(""), QStringLiteral("title"));
-    EXPECT_EQ(map.value(QStringLiteral("title")), "");
+    QMap<QString, QString> map{{"title", "Harbour"}};
+    SafeDictionary::setObjectForKey(map, QString(), "title");
+    SafeDictionary::setObjectForKey(map, std::optional<QString>(), "title");
+    EXPECT_EQ(map.value("title"), "Harbour");
+    SafeDictionary::setObjectForKey(map, QStringLiteral(""), "title");
+    EXPECT_EQ(map.value("title"), "");
 }

@@ -7,7 +7,7 @@
 TEST(TAVKeyListsTest, CategoryOfKeyFollowsTheSummaryExposureAndGpsLists)
 {
     for (const char* key : {"Exif.Image.DateTime", "Exif.Image.CreateDate", "Summary.CreateTime",
-                            "Iptc.Application2.Keywords", "Summary.ImageSize"}) {
+             "Iptc.Application2.Keywords", "Summary.ImageSize"}) {
         EXPECT_EQ(TAVKeyLists::categoryOfKey(key), 0) << key;
     }
     EXPECT_EQ(TAVKeyLists::categoryOfKey("Exif.Photo.Sharpness"), 1);
