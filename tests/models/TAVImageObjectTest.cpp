@@ -6,7 +6,6 @@
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 #include "models/TAVCVSParaser.h"
-#include "models/TAVKeyLists.h"
 
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
@@ -24,7 +23,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 
 #include <fcntl.h>
@@ -36,39 +34,79 @@ using ImageFixtures::Tag;
 
 namespace {
 
-class TAVImageObjectTest : public TempFolderTest {
-protected:
-    // A photo as the user has it, and the image object on its working copy.
-    TAVImageObjectPtr import(const QString& name, const std::vector<std::pair<QString, QString>>& keyValues)
+// The fake user: answers alerts and hears the image object's notices, noting
+// any of them that arrives off the GUI thread.
+class GuiThreadWitness : public FakeUiServices, public TAVImageObjectProtocol {
+public:
+    int runAlert(const AlertRequest& request) override
     {
-        std::vector<Tag> tags;
-        for (const auto& [key, value] : keyValues)
-            tags.push_back(Tag{key, value, std::nullopt});
-        QDir().mkpath(tempPath("user"));
-        QDir().mkpath(tempPath("work"));
-        const QString user = tempPath("user/" + name);
-        EXPECT_TRUE(tags.empty() ? ImageFixtures::makeImage(user) : ImageFixtures::makeImageWithTags(user, tags));
-        const QString work = tempPath("work/" + name);
-        EXPECT_TRUE(FileServices::copyItem(user, work));
-        auto image = TAVImageObject::create(work);
-        image->setSrcPath(user);
-        return image;
+        offGuiThread = offGuiThread || !Dispatch::isMainThread();
+        return FakeUiServices::runAlert(request);
     }
+    void imageObjectHasModified(TAVImageObject*) override { note(modified); }
+    void imageObjectFinishSave(TAVImageObject*) override { note(finished); }
 
-    static QStringList keysOf(const TAVEntityList& rows)
-    {
-        QStringList keys;
-        for (const auto& row : rows)
-            keys.append(row->key());
-        return keys;
-    }
+    std::atomic<int> modified = 0;
+    std::atomic<int> finished = 0;
+    std::atomic<bool> offGuiThread = false;
 
-    static qsizetype editableCount(const char* family)
+private:
+    void note(std::atomic<int>& count)
     {
-        TAVCVSParaser::loadCanEditTags();
-        return TAVCVSParaser::tagsByFamily().value(family).size();
+        offGuiThread = offGuiThread || !Dispatch::isMainThread();
+        ++count;
     }
 };
+
+// Makes the user's file impossible (or again possible) to replace: the
+// immutable flag where the process may set it (root), else a read-only folder.
+bool setReplaceable(const QString& path, bool replaceable)
+{
+    if (::geteuid() != 0) {
+        const auto write = replaceable ? QFileDevice::WriteOwner : QFileDevice::Permissions();
+        return QFile::setPermissions(QFileInfo(path).path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner | write);
+    }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = replaceable ? (flags & ~FS_IMMUTABLE_FL) : (flags | FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The tags of one exiftool group, e.g. a maker note's "Canon".
+QJsonObject groupOf(const QJsonObject& tags, const QString& group)
+{
+    QJsonObject result;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().startsWith(group + ":"))
+            result.insert(it.key(), it.value());
+    }
+    return result;
+}
+
+QStringList keysOf(const TAVEntityList& rows)
+{
+    QStringList keys;
+    for (const auto& row : rows)
+        keys.append(row->key());
+    return keys;
+}
+
+qsizetype editableCount(const char* family)
+{
+    TAVCVSParaser::loadCanEditTags();
+    return TAVCVSParaser::tagsByFamily().value(family).size();
+}
 
 // An image object without a file whose record holds the given values.
 TAVImageObjectPtr withValues(const std::vector<std::tuple<QString, int, QString>>& values)
@@ -79,14 +117,59 @@ TAVImageObjectPtr withValues(const std::vector<std::tuple<QString, int, QString>
     return image;
 }
 
-}  // namespace
+void edit(const TAVImageObjectPtr& image, const QString& key, int category, const QString& value)
+{
+    image->exifData()->setValue(value, key, category, false, false, true);
+}
+
+class TAVImageObjectTest : public TempFolderTest {
+protected:
+    void SetUp() override
+    {
+        TempFolderTest::SetUp();
+        QDir().mkpath(tempPath("user"));
+        QDir().mkpath(tempPath("work"));
+        UserDefaults::standard().setBool(false, "save_continue_after_error");
+        UserDefaults::standard().setBool(false, "update_file_origine_open_create_modify_date");
+        UiServices::setShared(&ui_);
+    }
+    void TearDown() override { UiServices::setShared(nullptr); }
+
+    // A photo as the user has it, and the image object on its working copy.
+    TAVImageObjectPtr import(const QString& name, const std::vector<std::pair<QString, QString>>& keyValues)
+    {
+        std::vector<Tag> tags;
+        for (const auto& [key, value] : keyValues)
+            tags.push_back(Tag{key, value, std::nullopt});
+        const QString user = tempPath("user/" + name);
+        EXPECT_TRUE(tags.empty() ? ImageFixtures::makeImage(user) : ImageFixtures::makeImageWithTags(user, tags));
+        return openWorkingCopy(user);
+    }
+
+    TAVImageObjectPtr importSample(const QString& sample)
+    {
+        return openWorkingCopy(ImageFixtures::copySample(sample, tempPath("user")));
+    }
+
+    TAVImageObjectPtr openWorkingCopy(const QString& user)
+    {
+        const QString work = tempPath("work/" + QFileInfo(user).fileName());
+        EXPECT_TRUE(FileServices::copyItem(user, work));
+        auto image = TAVImageObject::create(work);
+        image->setSrcPath(user);
+        return image;
+    }
+
+    GuiThreadWitness ui_;
+};
+
+} // namespace
 
 TEST_F(TAVImageObjectTest, ReadsTheFileIntoRowsAndCategories)
 {
     const auto image = import("photo.jpg",
-        {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Model", "EOS 5D"},
-            {"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}, {"Exif.Photo.FNumber", "28/10"},
-            {"Exif.Photo.LightSource", "1"}, {"Exif.GPSInfo.GPSLatitudeRef", "S"},
+        {{"Exif.Image.Make", "Canon"}, {"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"},
+            {"Exif.Photo.FNumber", "28/10"}, {"Exif.Photo.LightSource", "1"}, {"Exif.GPSInfo.GPSLatitudeRef", "S"},
             {"Exif.GPSInfo.GPSLatitude", "37/1 46/1 2900/100"}, {"Iptc.Application2.Caption", "Harbour"},
             {"Xmp.dc.title", "Boats"}});
     const auto record = image->exifData();
@@ -97,7 +180,6 @@ TEST_F(TAVImageObjectTest, ReadsTheFileIntoRowsAndCategories)
     EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-01"));
     EXPECT_EQ(image->getValueForKey("Summary.CreateTime", 0), QString("10:20:30"));
     EXPECT_EQ(image->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
-    EXPECT_EQ(image->getValueForKey("Exif.Image.Model", 0), QString("EOS 5D"));
     EXPECT_EQ(image->getValueForKey("Iptc.Application2.Caption", 0), QString("Harbour"));
     EXPECT_FALSE(record->mdicUserSetExifDataInfo().value("summaryDic").contains("Exif.Image.DateTime"));
     EXPECT_EQ(image->getValueForKey("Exif.Photo.FNumber", 1), QString("2.80"));
@@ -120,8 +202,7 @@ TEST_F(TAVImageObjectTest, RowListEndsEachSectionWithTheEditableTagsTheFileLacks
     const QStringList keys = keysOf(rows);
     const qsizetype iptcGroup = keys.indexOf("IPTC");
     ASSERT_EQ(keys.first(), QString("EXIF"));
-    ASSERT_GT(iptcGroup, 0);
-    EXPECT_EQ(iptcGroup - 1, editableCount("exif"));
+    ASSERT_EQ(iptcGroup - 1, editableCount("exif"));
     EXPECT_EQ(keys.at(iptcGroup + 1), QString("XMP"));
     EXPECT_EQ(keys.size() - iptcGroup - 2, editableCount("iptc"));
     for (qsizetype i = 1; i < iptcGroup; ++i) {
@@ -130,15 +211,14 @@ TEST_F(TAVImageObjectTest, RowListEndsEachSectionWithTheEditableTagsTheFileLacks
     }
     EXPECT_TRUE(keys.last().startsWith("Iptc."));
 
-    // Shown values are empty; the labelled ones show their "Unknown" row and
-    // the image size comes from the file itself.
-    for (int category = 0; category < 3; ++category) {
-        for (const auto& entity :
-            image->exifData()->mdicUserSetExifDataInfo().value(TAVExifData::getKeyStrForType(category))) {
+    // Shown values are empty, the labelled ones "Unknown"; the image size comes from the file itself.
+    for (const char* category : {"summaryDic", "exposureDic", "geoDic"}) {
+        for (const auto& entity : image->exifData()->mdicUserSetExifDataInfo().value(category)) {
             const QString& key = entity->key();
             if (key == QLatin1String("Summary.ImageSize"))
-                continue;
-            EXPECT_EQ(entity->value(), TAVExifData::getClearValue(key)) << qPrintable(key);
+                EXPECT_TRUE(entity->value().startsWith("64 x 48")) << qPrintable(entity->value());
+            else
+                EXPECT_EQ(entity->value(), TAVExifData::getClearValue(key)) << qPrintable(key);
         }
     }
 }
@@ -149,23 +229,20 @@ TEST_F(TAVImageObjectTest, MissingOrAbsentFileGivesEmptyRecords)
     EXPECT_FALSE(missing->fileOrignalCreateDate().isValid());
     EXPECT_FALSE(missing->fileOrignalModifiedDate().isValid());
     const QStringList keys = keysOf(missing->exifData()->maryOrgExifData());
-    EXPECT_EQ(keys.mid(0, 1), QStringList{"EXIF"});
+    EXPECT_EQ(keys.indexOf("EXIF"), 0);
     EXPECT_EQ(keys.indexOf("IPTC"), editableCount("exif") + 1);
     EXPECT_EQ(keys.indexOf("XMP"), editableCount("exif") + 2);
 
     // Without a path: the shown keys with empty values and nothing else.
     const auto empty = TAVImageObject::create();
-    EXPECT_EQ(empty->readerMgr(), nullptr);
     EXPECT_TRUE(empty->exifData()->maryOrgExifData().isEmpty());
     const TAVCategoryMaps& maps = empty->exifData()->mdicUserSetExifDataInfo();
     EXPECT_EQ(maps.value("summaryDic").size(), 14);
     EXPECT_EQ(maps.value("exposureDic").size(), 16);
     EXPECT_EQ(maps.value("geoDic").size(), 7);
-    EXPECT_TRUE(maps.contains("other"));
-    EXPECT_TRUE(maps.value("other").isEmpty());
+    EXPECT_TRUE(maps.contains("other") && maps.value("other").isEmpty());
     EXPECT_EQ(empty->getValueForKey("Exif.Photo.Flash", 1), QString(""));
     EXPECT_TRUE(empty->readAllMetadata(1).isEmpty());
-    EXPECT_EQ(empty->getVaildFocusSetting().size(), size_t(TAVKeyLists::focusModeLabels().size()));
 }
 
 TEST_F(TAVImageObjectTest, SortComparisonsAreThreeWay)
@@ -197,27 +274,24 @@ TEST_F(TAVImageObjectTest, SortComparisonsAreThreeWay)
     EXPECT_EQ(undated->compareWithObj(*dated, "createdatetime"), -1);
     EXPECT_EQ(dated->compareWithObj(*undated, "createdatetime"), 1);
     EXPECT_EQ(TAVImageObject::compareDate("2015-03-02", "2015-03-01"), 1);
-}
 
-TEST_F(TAVImageObjectTest, GpsSortValueIsSignedDecimalDegrees)
-{
-    const auto south = withValues(
-        {{"Exif.GPSInfo.GPSLatitudeRef", 2, "S"}, {"Exif.GPSInfo.GPSLatitude", 2, "37/1 46/1 2900/100"}});
+    // Places by signed decimal degrees.
+    const auto south
+        = withValues({{"Exif.GPSInfo.GPSLatitudeRef", 2, "S"}, {"Exif.GPSInfo.GPSLatitude", 2, "37/1 46/1 2900/100"}});
+    const auto northWest
+        = withValues({{"Exif.GPSInfo.GPSLatitudeRef", 2, "N"}, {"Exif.GPSInfo.GPSLatitude", 2, "37/1 46/1 2900/100"},
+            {"Exif.GPSInfo.GPSLongitudeRef", 2, "W"}, {"Exif.GPSInfo.GPSLongitude", 2, "122/1 25/1 0/1"}});
     EXPECT_NEAR(south->getGPSFloat(true), -37.774722, 1e-5);
-    const auto north = withValues(
-        {{"Exif.GPSInfo.GPSLatitudeRef", 2, "N"}, {"Exif.GPSInfo.GPSLatitude", 2, "37/1 46/1 2900/100"}});
-    EXPECT_NEAR(north->getGPSFloat(true), 37.774722, 1e-5);
-    EXPECT_EQ(withValues({})->getGPSFloat(true), 0.f);
-    EXPECT_EQ(south->compareWithObj(*north, "gpslatitude"), -1);
-    const auto west = withValues(
-        {{"Exif.GPSInfo.GPSLongitudeRef", 2, "W"}, {"Exif.GPSInfo.GPSLongitude", 2, "122/1 25/1 0/1"}});
-    EXPECT_NEAR(west->getGPSFloat(false), -122.416667, 1e-4);
+    EXPECT_NEAR(northWest->getGPSFloat(true), 37.774722, 1e-5);
+    EXPECT_NEAR(northWest->getGPSFloat(false), -122.416667, 1e-4);
+    EXPECT_EQ(undated->getGPSFloat(true), 0.f);
+    EXPECT_EQ(south->compareWithObj(*northWest, "gpslatitude"), -1);
 }
 
 TEST_F(TAVImageObjectTest, ApplyingASettingFirstThrowsUnsavedEditsAway)
 {
     const auto image = import("edited.jpg", {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Artist", "Ann"}});
-    image->exifData()->setValue("Nikon", "Exif.Image.Make", 0, false, false, true);
+    edit(image, "Exif.Image.Make", 0, "Nikon");
     const auto setting = image->exifData()->copy();
     setting->restore();
     setting->setValue("Bob", "Exif.Image.Artist", 0, true, true, true);
@@ -243,164 +317,43 @@ TEST_F(TAVImageObjectTest, RecordsOutlivingTheirImageForgetIt)
     }
     EXPECT_EQ(kept->accessImgObj(), nullptr);
     EXPECT_EQ(copy->accessImgObj(), nullptr);
+    // An edit would tell the image object; it must not reach the one that is gone.
     EXPECT_TRUE(kept->setValue("Nikon", "Exif.Image.Make", 0, false, false, true));
     EXPECT_TRUE(copy->setValue("Nikon", "Exif.Image.Make", 0, false, false, true));
 }
 
-// ---------------------------------------------------------------------------
-// Saving
-
-namespace {
-
-// Counts the notices and notes any that arrives off the GUI thread.
-class RecordingDelegate : public TAVImageObjectProtocol {
-public:
-    void imageObjectHasModified(TAVImageObject*) override { note(modified); }
-    void imageObjectFinishSave(TAVImageObject*) override { note(finished); }
-    std::atomic<int> modified = 0;
-    std::atomic<int> finished = 0;
-    std::atomic<bool> offGuiThread = false;
-
-private:
-    void note(std::atomic<int>& count)
-    {
-        if (!Dispatch::isMainThread())
-            offGuiThread = true;
-        ++count;
-    }
-};
-
-// The fake user interface, also noting alerts raised off the GUI thread.
-class ThreadCheckingUi : public FakeUiServices {
-public:
-    int runAlert(const AlertRequest& request) override
-    {
-        if (!Dispatch::isMainThread())
-            offGuiThread = true;
-        return FakeUiServices::runAlert(request);
-    }
-    std::atomic<bool> offGuiThread = false;
-};
-
-// Makes a file impossible to replace for the length of a test: the
-// immutable flag where the process may set it (root), else a read-only folder.
-class ImmutableFile {
-public:
-    explicit ImmutableFile(const QString& path)
-        : path_(path)
-    {
-        if (::geteuid() == 0)
-            locked_ = setImmutable(true);
-        else
-            locked_ = QFile::setPermissions(folder(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    }
-    ~ImmutableFile()
-    {
-        if (!locked_)
-            return;
-        if (::geteuid() == 0)
-            setImmutable(false);
-        else
-            QFile::setPermissions(folder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    bool isLocked() const { return locked_; }
-
-private:
-    QString folder() const { return QFileInfo(path_).path(); }
-    bool setImmutable(bool on) const
-    {
-        const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (done) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-        return done;
-    }
-
-    QString path_;
-    bool locked_ = false;
-};
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The tags of one exiftool group, e.g. a maker note's "Canon".
-QJsonObject groupOf(const QJsonObject& tags, const QString& group)
-{
-    QJsonObject result;
-    for (auto it = tags.begin(); it != tags.end(); ++it) {
-        if (it.key().startsWith(group + ":"))
-            result.insert(it.key(), it.value());
-    }
-    return result;
-}
-
-}  // namespace
-
-class TAVImageObjectSaveTest : public TAVImageObjectTest {
-protected:
-    void SetUp() override
-    {
-        TAVImageObjectTest::SetUp();
-        UserDefaults::standard().setBool(false, "save_continue_after_error");
-        UserDefaults::standard().setBool(false, "update_file_origine_open_create_modify_date");
-        UiServices::setShared(&ui_);
-    }
-    void TearDown() override { UiServices::setShared(nullptr); }
-
-    // An image object on a copy of a committed sample.
-    TAVImageObjectPtr importSample(const QString& sample)
-    {
-        QDir().mkpath(tempPath("user"));
-        QDir().mkpath(tempPath("work"));
-        const QString user = ImageFixtures::copySample(sample, tempPath("user"));
-        const QString work = tempPath("work/" + sample);
-        EXPECT_TRUE(FileServices::copyItem(user, work));
-        auto image = TAVImageObject::create(work);
-        image->setSrcPath(user);
-        return image;
-    }
-
-    static void edit(const TAVImageObjectPtr& image, const QString& key, int category, const QString& value)
-    {
-        image->exifData()->setValue(value, key, category, false, false, true);
-    }
-
-    ThreadCheckingUi ui_;
-};
-
-TEST_F(TAVImageObjectSaveTest, NothingModifiedStillReplacesTheUsersFileAndRereads)
+TEST_F(TAVImageObjectTest, NothingModifiedStillReplacesTheUsersFileRereadsAndKeepsImportDates)
 {
     const auto image = import("same.jpg", {{"Exif.Image.Make", "Canon"}});
-    RecordingDelegate delegate;
-    image->setDelegate(&delegate);
-    // A change that reached the working copy by another way.
+    image->setDelegate(&ui_);
+    const QDateTime imported = FileServices::modificationDate(image->path());
+    EXPECT_EQ(image->fileOrignalModifiedDate(), imported);
+    // The creation date is the user's file's, not the working copy's own.
+    EXPECT_EQ(image->fileOrignalCreateDate(), FileServices::creationDate(image->srcPath()));
+    // A change that reached the working copy by another way; read again, the import dates stay.
     ASSERT_TRUE(ImageFixtures::writeTags(image->path(), {Tag{"Exif.Image.Artist", "Ann", std::nullopt}}));
+    ASSERT_TRUE(FileServices::setFileDates(image->path(), imported.addDays(-3)));
+    image->setPath(image->path());
+    EXPECT_EQ(image->fileOrignalModifiedDate(), imported);
 
+    UserDefaults::standard().setBool(true, "update_file_origine_open_create_modify_date");
     EXPECT_TRUE(image->saveMetadataToImage());
     EXPECT_TRUE(FileServices::contentsEqual(image->path(), image->srcPath()));
+    EXPECT_EQ(FileServices::modificationDate(image->srcPath()), imported);
     EXPECT_EQ(image->getValueForKey("Exif.Image.Artist", 0), QString("Ann"));
     EXPECT_EQ(image->exifData()->enuModifyState(), 0);
-    EXPECT_EQ(delegate.finished, 1);
+    EXPECT_EQ(ui_.finished, 1);
     EXPECT_TRUE(ui_.alerts().isEmpty());
 }
 
-TEST_F(TAVImageObjectSaveTest, EditsOfEveryCategoryReachRealSamples)
+TEST_F(TAVImageObjectTest, EditsOfEveryCategoryReachRealSamples)
 {
     if (!ExifTool::available())
         GTEST_SKIP() << "exiftool missing";
-    const std::vector<std::pair<QString, QString>> samples = {
-        {"npm-canon-s40.jpg", "Canon"}, {"npm-iphone6p.jpg", "Apple"}, {"npm-lumia.jpg", QString()},
-        {"1x1_exif_xmp.jpg", QString()}, {"goexif.tif", QString()}, {"npm-arbitro.tiff", QString()},
-        {"png-nikon-d3.png", "Nikon"}, {"png-sony-gps.png", "Sony"}};
+    const std::vector<std::pair<QString, QString>> samples
+        = {{"npm-canon-s40.jpg", "Canon"}, {"npm-iphone6p.jpg", "Apple"}, {"npm-lumia.jpg", QString()},
+            {"1x1_exif_xmp.jpg", QString()}, {"goexif.tif", QString()}, {"npm-arbitro.tiff", QString()},
+            {"png-nikon-d3.png", "Nikon"}, {"png-sony-gps.png", "Sony"}};
     for (const auto& [sample, makerGroup] : samples) {
         SCOPED_TRACE(qPrintable(sample));
         const auto image = importSample(sample);
@@ -440,7 +393,7 @@ TEST_F(TAVImageObjectSaveTest, EditsOfEveryCategoryReachRealSamples)
     }
 }
 
-TEST_F(TAVImageObjectSaveTest, MalformedSamplesAreSavedWholeOrLeftAlone)
+TEST_F(TAVImageObjectTest, MalformedSamplesAreSavedWholeOrLeftAlone)
 {
     UserDefaults::standard().setBool(true, "save_continue_after_error");
     for (const char* sample : {"npm-evil1.jpg", "huge_tag_exif.jpg", "infinite_loop_exif.jpg"}) {
@@ -460,22 +413,7 @@ TEST_F(TAVImageObjectSaveTest, MalformedSamplesAreSavedWholeOrLeftAlone)
     }
 }
 
-TEST_F(TAVImageObjectSaveTest, EditedTimeIsWrittenWithTheDateAsRead)
-{
-    const auto image = import("time.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 08:00:00"}});
-    edit(image, "Summary.CreateTime", 0, "10:20:30");
-    const QList<TAVEntityPtr> entities = image->getProcessedEntitiesForSave(0);
-    ASSERT_EQ(entities.size(), 1);
-    EXPECT_EQ(entities.first()->key(), QString("Exif.Image.DateTime"));
-    EXPECT_EQ(entities.first()->value(), QString("2015-03-01 10:20:30"));
-
-    ASSERT_TRUE(image->saveMetadataToImage());
-    const QJsonObject tags = ExifTool::read(image->srcPath());
-    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2015:03:01 10:20:30"));
-    EXPECT_EQ(image->getValueForKey("Summary.CreateTime", 0), QString("10:20:30"));
-}
-
-TEST_F(TAVImageObjectSaveTest, NewKeywordsAreMergedIntoTheOldOnes)
+TEST_F(TAVImageObjectTest, NewKeywordsAreMergedIntoTheOldOnes)
 {
     const auto image = import("words.jpg", {});
     ASSERT_TRUE(ImageFixtures::writeKeywords(image->path(), {"a", "b"}));
@@ -503,9 +441,9 @@ TEST_F(TAVImageObjectSaveTest, NewKeywordsAreMergedIntoTheOldOnes)
         QStringList({"a", "b", "c"}));
 }
 
-TEST_F(TAVImageObjectSaveTest, TimeShiftMovesTheDateAndTheFileDates)
+TEST_F(TAVImageObjectTest, EditedTimeAndTimeShiftMoveTheDateAndTheFileDates)
 {
-    const auto image = import("shift.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}});
+    const auto image = import("shift.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 08:00:00"}});
     // Only forward shifts are valid: one day back changes nothing.
     TAVTimeOffsetInfo shift;
     shift.setDateOffsetNum(-1);
@@ -514,11 +452,17 @@ TEST_F(TAVImageObjectSaveTest, TimeShiftMovesTheDateAndTheFileDates)
     EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-01"));
     EXPECT_EQ(image->exifData()->enuModifyState(), 0);
 
+    // Only the time edited: one entity, with the date as read.
+    edit(image, "Summary.CreateTime", 0, "10:20:30");
+    const QList<TAVEntityPtr> entities = image->getProcessedEntitiesForSave(0);
+    ASSERT_EQ(entities.size(), 1);
+    EXPECT_EQ(entities.first()->key(), QString("Exif.Image.DateTime"));
+    EXPECT_EQ(entities.first()->value(), QString("2015-03-01 10:20:30"));
+
     shift.setDateUnit(TAVTimeOffsetInfo::Day);
     shift.setDateOffsetNum(2);
     image->exifData()->setCreatedDateTimeOffset(shift);
     image->exifData()->setIsApplyToFileCreatedDateTime(true);
-
     ASSERT_TRUE(image->saveMetadataToImage());
     const QJsonObject tags = ExifTool::read(image->srcPath());
     EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2015:03:03 10:20:30"));
@@ -526,13 +470,14 @@ TEST_F(TAVImageObjectSaveTest, TimeShiftMovesTheDateAndTheFileDates)
     const QDateTime expected = DateServices::instantOfWallClock(DateServices::dateValue("2015-03-03 10:20:30"));
     EXPECT_EQ(FileServices::modificationDate(image->srcPath()), expected);
     EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString("2015-03-03"));
+    EXPECT_EQ(image->getValueForKey("Summary.CreateTime", 0), QString("10:20:30"));
     EXPECT_FALSE(image->exifData()->createdDateTimeOffset().has_value());
 }
 
-TEST_F(TAVImageObjectSaveTest, TimeShiftCrossesMidnightAndIsAppliedOnce)
+TEST_F(TAVImageObjectTest, TimeShiftCrossesMidnightAndIsAppliedOnce)
 {
-    const auto image = import("late.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 23:30:00"},
-                                               {"Exif.Photo.Contrast", "0"}});
+    const auto image
+        = import("late.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 23:30:00"}, {"Exif.Photo.Contrast", "0"}});
     TAVTimeOffsetInfo shift;
     shift.setTimeUnit(TAVTimeOffsetInfo::Hour);
     shift.setTimeOffsetNum(1);
@@ -552,14 +497,13 @@ TEST_F(TAVImageObjectSaveTest, TimeShiftCrossesMidnightAndIsAppliedOnce)
     EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:ModifyDate").toString(), QString("2015:03:02 00:30:00"));
 }
 
-TEST_F(TAVImageObjectSaveTest, FailedImagesAlertAndTheOthersAreSaved)
+TEST_F(TAVImageObjectTest, FailedImagesAlertAndTheOthersAreSaved)
 {
     // On the GUI thread itself the hand-overs to it run at once.
-    RecordingDelegate delegate;
     std::vector<TAVImageObjectPtr> images;
     for (int i = 0; i < 5; ++i) {
         images.push_back(import(QString("batch%1.jpg").arg(i), {{"Exif.Photo.Contrast", "0"}}));
-        images.back()->setDelegate(&delegate);
+        images.back()->setDelegate(&ui_);
         edit(images.back(), "Exif.Image.Artist", 0, "Ann");
         edit(images.back(), "Exif.Photo.Contrast", 1, i == 1 || i == 3 ? "Vivid" : "Soft");
     }
@@ -569,7 +513,7 @@ TEST_F(TAVImageObjectSaveTest, FailedImagesAlertAndTheOthersAreSaved)
         states.push_back(image->exifData()->enuModifyState());
     }
     EXPECT_EQ(states, std::vector<int>({3, 4, 3, 4, 3}));
-    EXPECT_EQ(delegate.finished, 5);
+    EXPECT_EQ(ui_.finished, 5);
     ASSERT_EQ(ui_.alerts().size(), 2);
     EXPECT_EQ(ui_.alerts().first().title, QString("Errors"));
     EXPECT_EQ(ui_.alerts().first().message, QString("Some error occured when save modifications"));
@@ -580,7 +524,7 @@ TEST_F(TAVImageObjectSaveTest, FailedImagesAlertAndTheOthersAreSaved)
     EXPECT_EQ(ExifTool::read(images[0]->srcPath()).value("IFD0:Artist").toString(), QString("Ann"));
 }
 
-TEST_F(TAVImageObjectSaveTest, EditsOfAFailedSaveAreNotCarriedIntoALaterSave)
+TEST_F(TAVImageObjectTest, EditsOfAFailedSaveAreNotCarriedIntoALaterSave)
 {
     const auto image = import("retry.jpg", {{"Exif.Image.Artist", "Ann"}, {"Exif.Photo.Contrast", "0"}});
     edit(image, "Exif.Image.Artist", 0, "Bob");
@@ -595,18 +539,17 @@ TEST_F(TAVImageObjectSaveTest, EditsOfAFailedSaveAreNotCarriedIntoALaterSave)
     EXPECT_EQ(tags.value("IFD0:Copyright").toString(), QString("Lumetta"));
 }
 
-TEST_F(TAVImageObjectSaveTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
+TEST_F(TAVImageObjectTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
 {
     const auto image = import("locked.jpg", {{"Exif.Image.Artist", "Ann"}});
     const QByteArray original = bytesOf(image->srcPath());
     ASSERT_FALSE(original.isEmpty());
     edit(image, "Exif.Image.Artist", 0, "Bob");
-    // The user's file cannot be replaced: it is immutable (root) or its folder is read-only.
-    ImmutableFile lock(image->srcPath());
-    if (!lock.isLocked())
+    if (!setReplaceable(image->srcPath(), false))
         GTEST_SKIP() << "the file system cannot lock the user's file";
 
     EXPECT_FALSE(image->saveMetadataToImage());
+    ASSERT_TRUE(setReplaceable(image->srcPath(), true));
     EXPECT_EQ(bytesOf(image->srcPath()), original);
     EXPECT_EQ(image->exifData()->enuModifyState(), 4);
     EXPECT_TRUE(image->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
@@ -614,7 +557,7 @@ TEST_F(TAVImageObjectSaveTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
     EXPECT_EQ(FileServices::contentsOfFolder(QFileInfo(image->srcPath()).path()), QStringList{"locked.jpg"});
 }
 
-TEST_F(TAVImageObjectSaveTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
+TEST_F(TAVImageObjectTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
 {
     const auto image = import("broken.jpg", {{"Exif.Image.Artist", "Ann"}});
     const QByteArray original = bytesOf(image->srcPath());
@@ -631,39 +574,10 @@ TEST_F(TAVImageObjectSaveTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
     EXPECT_EQ(bytesOf(image->srcPath()), original);
 }
 
-TEST_F(TAVImageObjectSaveTest, XmpOnlyEditIsSavedAndReadBack)
-{
-    const auto image = import("xmp.jpg", {{"Xmp.dc.title", "Boats"}});
-    edit(image, "Xmp.dc.title", 3, "Ships");
-    ASSERT_TRUE(image->saveMetadataToImage());
-    EXPECT_EQ(image->exifData()->enuModifyState(), 3);
-    EXPECT_EQ(ExifTool::read(image->srcPath()).value("XMP-dc:Title").toString(), QString("Ships"));
-    EXPECT_EQ(image->getValueForKey("Xmp.dc.title", 3), QString("Ships"));
-}
-
-TEST_F(TAVImageObjectSaveTest, ImportDatesStayAndComeBackWhenTheDefaultAsksForThem)
-{
-    const auto image = import("dates.jpg", {{"Exif.Image.Artist", "Ann"}});
-    const QDateTime imported = FileServices::modificationDate(image->path());
-    EXPECT_EQ(image->fileOrignalModifiedDate(), imported);
-    // The creation date is the user's file's, not the working copy's own.
-    EXPECT_EQ(image->fileOrignalCreateDate(), FileServices::creationDate(image->srcPath()));
-    // Read again later, the import dates stay as they were.
-    ASSERT_TRUE(FileServices::setFileDates(image->path(), imported.addDays(-3)));
-    image->setPath(image->path());
-    EXPECT_EQ(image->fileOrignalModifiedDate(), imported);
-
-    UserDefaults::standard().setBool(true, "update_file_origine_open_create_modify_date");
-    edit(image, "Exif.Image.Artist", 0, "Bob");
-    ASSERT_TRUE(image->saveMetadataToImage());
-    EXPECT_EQ(FileServices::modificationDate(image->srcPath()), imported);
-}
-
-TEST_F(TAVImageObjectSaveTest, WorkerEditsAndSavesReachTheUserOnTheGuiThread)
+TEST_F(TAVImageObjectTest, WorkerEditsAndSavesReachTheUserOnTheGuiThread)
 {
     const auto image = import("worker.jpg", {{"Exif.Image.Artist", "Ann"}, {"Exif.Photo.Contrast", "0"}});
-    RecordingDelegate delegate;
-    image->setDelegate(&delegate);
+    image->setDelegate(&ui_);
     std::atomic<bool> done = false;
     Dispatch::async([&] {
         edit(image, "Exif.Image.Artist", 0, "Bob");
@@ -679,19 +593,25 @@ TEST_F(TAVImageObjectSaveTest, WorkerEditsAndSavesReachTheUserOnTheGuiThread)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_TRUE(done);
     EXPECT_EQ(ui_.alerts().size(), 1);
-    EXPECT_EQ(delegate.modified, 3);
-    EXPECT_EQ(delegate.finished, 2);
-    EXPECT_FALSE(delegate.offGuiThread);
+    EXPECT_EQ(ui_.modified, 3);
+    EXPECT_EQ(ui_.finished, 2);
     EXPECT_FALSE(ui_.offGuiThread);
     EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:Artist").toString(), QString("Bob"));
 }
 
-TEST_F(TAVImageObjectSaveTest, ClearingExifErasesItsDatesAndClearingAllSparesOnlyXmp)
+TEST_F(TAVImageObjectTest, XmpOnlyEditThenClearingExifAndClearingAll)
 {
     const auto image = import("clear.jpg",
-        {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"}, {"Exif.Photo.DateTimeDigitized", "2015:03:01 10:20:30"},
-            {"Exif.Image.DateTime", "2015:03:01 10:20:30"}, {"Exif.Image.Artist", "Ann"},
-            {"Iptc.Application2.Caption", "Harbour"}, {"Xmp.dc.title", "Boats"}});
+        {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:20:30"},
+            {"Exif.Photo.DateTimeDigitized", "2015:03:01 10:20:30"}, {"Exif.Image.DateTime", "2015:03:01 10:20:30"},
+            {"Exif.Image.Artist", "Ann"}, {"Iptc.Application2.Caption", "Harbour"}, {"Xmp.dc.title", "Boats"}});
+    edit(image, "Xmp.dc.title", 3, "Ships");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(image->exifData()->enuModifyState(), 3);
+    EXPECT_EQ(ExifTool::read(image->srcPath()).value("XMP-dc:Title").toString(), QString("Ships"));
+    EXPECT_EQ(image->getValueForKey("Xmp.dc.title", 3), QString("Ships"));
+
+    // Clearing EXIF erases its dates and leaves IPTC.
     image->clear(1);
     ASSERT_TRUE(image->saveMetadataToImage());
     QJsonObject tags = ExifTool::read(image->srcPath());
@@ -700,10 +620,11 @@ TEST_F(TAVImageObjectSaveTest, ClearingExifErasesItsDatesAndClearingAllSparesOnl
     EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString("Harbour"));
     EXPECT_EQ(image->getValueForKey("Exif.Image.CreateDate", 0), QString(""));
 
+    // Clearing all spares only XMP.
     image->clear(0);
     ASSERT_TRUE(image->saveMetadataToImage());
     EXPECT_EQ(image->exifData()->enuModifyState(), 3);
     tags = ExifTool::read(image->srcPath());
     EXPECT_FALSE(tags.contains("IPTC:Caption-Abstract"));
-    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Boats"));
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Ships"));
 }
