@@ -28,10 +28,9 @@ class TAVExifReaderTest : public TempFolderTest { };
 
 TEST_F(TAVExifReaderTest, AFileWithExifOnlyGivesExifRowsAndBareGroupsForTheOthers)
 {
-    const QString path = tempPath(QStringLiteral("exif-only.jpg"));
-    ASSERT_TRUE(ImageFixtures::makeImageWithTags(path,
-        {{QStringLiteral("Exif.Image.Make"), QStringLiteral("Acme"), {}},
-            {QStringLiteral("Exif.Photo.FNumber"), QStringLiteral("28/10"), {}}}));
+    const QString path = tempPath("exif-only.jpg");
+    ASSERT_TRUE(
+        ImageFixtures::makeImageWithTags(path, {{"Exif.Image.Make", "Acme", {}}, {"Exif.Photo.FNumber", "28/10", {}}}));
 
     testing::internal::CaptureStdout();
     const auto exifRows = TAVExifReader(path).doReadImageMeatadata();
@@ -42,17 +41,17 @@ TEST_F(TAVExifReaderTest, AFileWithExifOnlyGivesExifRowsAndBareGroupsForTheOther
     ASSERT_TRUE(exifRows && iptcRows && xmpRows);
     ASSERT_GE(exifRows->size(), 3);
     EXPECT_TRUE(exifRows->first()->isGroup());
-    EXPECT_EQ(exifRows->first()->key(), QStringLiteral("EXIF"));
-    const TAVEntityPtr fNumber = rowWithKey(*exifRows, QStringLiteral("Exif.Photo.FNumber"));
+    EXPECT_EQ(exifRows->first()->key(), "EXIF");
+    const TAVEntityPtr fNumber = rowWithKey(*exifRows, "Exif.Photo.FNumber");
     ASSERT_TRUE(fNumber);
-    EXPECT_EQ(fNumber->value(), QStringLiteral("28/10")); // the raw text, not "F2.8"
+    EXPECT_EQ(fNumber->value(), "28/10"); // the raw text, not "F2.8"
     EXPECT_EQ(fNumber->type(), 1);
     EXPECT_EQ(fNumber->dataType(), int32_t(Exiv2::unsignedRational));
 
     ASSERT_EQ(iptcRows->size(), 1);
-    EXPECT_EQ(iptcRows->first()->key(), QStringLiteral("IPTC"));
+    EXPECT_EQ(iptcRows->first()->key(), "IPTC");
     ASSERT_EQ(xmpRows->size(), 1);
-    EXPECT_EQ(xmpRows->first()->key(), QStringLiteral("XMP"));
+    EXPECT_EQ(xmpRows->first()->key(), "XMP");
     for (const char* family : {"IPTC", "xmp"}) {
         const std::string line = "Caught Exiv2 exception '" + QFile::encodeName(path).toStdString() + ": No " + family
             + " data found in the file'\n";
@@ -71,11 +70,10 @@ void writeRawAscii(const QString& path, const char* key, const std::string& byte
 
 TEST_F(TAVExifReaderTest, RowsHoldTextAndSkipValuesWithoutTextOrNotInUtf8)
 {
-    const QString path = tempPath(QStringLiteral("odd-values.jpg"));
+    const QString path = tempPath("odd-values.jpg");
     // "Hé" and "Ann" in UCS-2 little endian with the terminating zero, as Windows writes them.
-    ASSERT_TRUE(ImageFixtures::makeImageWithTags(path,
-        {{QStringLiteral("Exif.Image.XPTitle"), QStringLiteral("72 0 233 0 0 0"), {}},
-            {QStringLiteral("Exif.Image.XPAuthor"), QStringLiteral("65 0 110 0 110 0 0 0"), {}}}));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(
+        path, {{"Exif.Image.XPTitle", "72 0 233 0 0 0", {}}, {"Exif.Image.XPAuthor", "65 0 110 0 110 0 0 0", {}}}));
     writeRawAscii(path, "Exif.Image.Software", "");
     writeRawAscii(path, "Exif.Image.Artist", "Caf\xe9 M\xfcller"); // Latin-1 bytes
     writeRawAscii(path, "Exif.Image.Copyright", "Caf\xc3\xa9"); // the same word in UTF-8
@@ -101,13 +99,13 @@ TEST_F(TAVExifReaderTest, RowsHoldTextAndSkipValuesWithoutTextOrNotInUtf8)
 
 TEST_F(TAVExifReaderTest, AMissingFileGivesNoRowsAndNoSize)
 {
-    const QString path = tempPath(QStringLiteral("gone.jpg"));
+    const QString path = tempPath("gone.jpg");
     testing::internal::CaptureStdout();
     TAVExifReader exif(path);
     // "-" would be standard input and "http://..." a download to the library;
     // for the readers they are local files, which do not exist.
-    TAVExifReader dash(QStringLiteral("-"));
-    TAVExifReader url(QStringLiteral("http://127.0.0.1:9/x.jpg"));
+    TAVExifReader dash("-");
+    TAVExifReader url("http://127.0.0.1:9/x.jpg");
     EXPECT_FALSE(exif.doReadImageMeatadata());
     EXPECT_FALSE(TAVIPTCReader(path).doReadImageMeatadata());
     EXPECT_FALSE(TAVXmpReader(path).doReadImageMeatadata());
@@ -122,7 +120,7 @@ TEST_F(TAVExifReaderTest, AMissingFileGivesNoRowsAndNoSize)
 
 TEST_F(TAVExifReaderTest, ImageSizeShowsPixelsWithGroupedDigitsAndDecimalMegabytes)
 {
-    const QString path = tempPath(QStringLiteral("big.jpg"));
+    const QString path = tempPath("big.jpg");
     ASSERT_TRUE(ImageFixtures::makeImage(path, QSize(1200, 1001)));
     const qint64 bytes = QFileInfo(path).size();
 

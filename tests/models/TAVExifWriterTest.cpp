@@ -26,7 +26,7 @@ class TAVExifWriterTest : public TempFolderTest {
 protected:
     static void SetUpTestSuite() { TAVCVSParaser::loadCanEditTags(); }
 
-    QString imageWith(const WrittenFileProbe::Expected& tags, const QString& name = QStringLiteral("image.jpg"))
+    QString imageWith(const WrittenFileProbe::Expected& tags, const QString& name = "image.jpg")
     {
         std::vector<ImageFixtures::Tag> list;
         for (const auto& [key, text] : tags) {
@@ -75,9 +75,9 @@ TEST_F(TAVExifWriterTest, GpsCoordinatesKeepFractionsOfSecondsAndEmptyTextErases
 
     // 59.999 seconds stay below a minute instead of rounding up to 60.
     expectValues(path, {{"Exif.GPSInfo.GPSLatitude", "37/1 46/1 5999/100"}});
-    const QJsonObject tags = ExifTool::read(path, {QStringLiteral("-n")});
-    EXPECT_NEAR(tags.value(QStringLiteral("GPS:GPSLatitude")).toDouble(), 37.0 + 46.0 / 60 + 59.99 / 3600, 1e-6);
-    EXPECT_NEAR(tags.value(QStringLiteral("GPS:GPSLongitude")).toDouble(), 4.0 + 5.0 / 60 + 6.0 / 3600, 1e-6);
+    const QJsonObject tags = ExifTool::read(path, {"-n"});
+    EXPECT_NEAR(tags.value("GPS:GPSLatitude").toDouble(), 37.0 + 46.0 / 60 + 59.99 / 3600, 1e-6);
+    EXPECT_NEAR(tags.value("GPS:GPSLongitude").toDouble(), 4.0 + 5.0 / 60 + 6.0 / 3600, 1e-6);
 
     EXPECT_TRUE(writeAndSave(path, {entity("Exif.GPSInfo.GPSLongitude", "")}).isEmpty());
     expectValues(path,
@@ -93,14 +93,14 @@ TEST_F(TAVExifWriterTest, ASavedCameraPngKeepsItsExifReadableByOtherPrograms)
     for (const char* name : {"png-nikon-d3.png", "png-sony-gps.png"}) {
         SCOPED_TRACE(name);
         const QString path = ImageFixtures::copySample(QString::fromLatin1(name), tempFolder());
-        const QString make = ExifTool::read(path).value(QStringLiteral("IFD0:Make")).toString();
+        const QString make = ExifTool::read(path).value("IFD0:Make").toString();
         ASSERT_FALSE(make.isEmpty());
         EXPECT_TRUE(writeAndSave(path, {entity("Exif.Image.Artist", "Ann")}).isEmpty());
 
         const QJsonObject tags = ExifTool::read(path);
-        EXPECT_EQ(tags.value(QStringLiteral("IFD0:Make")).toString(), make);
-        EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann"));
-        EXPECT_FALSE(tags.value(QStringLiteral("ExifIFD:ExposureTime")).isUndefined());
+        EXPECT_EQ(tags.value("IFD0:Make").toString(), make);
+        EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Ann");
+        EXPECT_FALSE(tags.value("ExifIFD:ExposureTime").isUndefined());
         EXPECT_TRUE(bytes(path).contains("eXIf"));
         EXPECT_FALSE(bytes(path).contains("Raw profile type exif"));
     }
@@ -109,23 +109,22 @@ TEST_F(TAVExifWriterTest, ASavedCameraPngKeepsItsExifReadableByOtherPrograms)
 TEST_F(TAVExifWriterTest, IptcKeywordsAreOneDatasetPerWordAndNonAsciiTextIsDeclaredUtf8)
 {
     const QString path = imageWith({});
-    ASSERT_TRUE(ImageFixtures::writeKeywords(path, {QStringLiteral("one"), QStringLiteral("two")}));
+    ASSERT_TRUE(ImageFixtures::writeKeywords(path, {"one", "two"}));
     EXPECT_TRUE(writeAndSave(path,
         {entity("Iptc.Application2.City", "Lübeck"),
             entity("Iptc.Application2.Keywords", " Straße, 港,, dawn light ,")})
                     .isEmpty());
     const QJsonObject tags = ExifTool::read(path);
-    EXPECT_EQ(tags.value(QStringLiteral("IPTC:City")).toString(), QStringLiteral("Lübeck"));
-    EXPECT_EQ(tags.value(QStringLiteral("IPTC:Keywords")).toArray(),
-        (QJsonArray{QStringLiteral("Straße"), QStringLiteral("港"), QStringLiteral("dawn light")}));
+    EXPECT_EQ(tags.value("IPTC:City").toString(), "Lübeck");
+    EXPECT_EQ(tags.value("IPTC:Keywords").toArray(), (QJsonArray{"Straße", "港", "dawn light"}));
 
     TAVExifWriter clearer(path);
-    EXPECT_TRUE(clearer.clearIPTCMetadata({QStringLiteral("Iptc.Application2.Keywords")}));
+    EXPECT_TRUE(clearer.clearIPTCMetadata({"Iptc.Application2.Keywords"}));
     ASSERT_TRUE(clearer.saveModifiedMetadata());
-    EXPECT_TRUE(WrittenFileProbe::values(path, QStringLiteral("Iptc.Application2.Keywords")).isEmpty());
+    EXPECT_TRUE(WrittenFileProbe::values(path, "Iptc.Application2.Keywords").isEmpty());
 
     // Plain ASCII needs no declaration and gets none.
-    const QString ascii = imageWith({}, QStringLiteral("ascii.jpg"));
+    const QString ascii = imageWith({}, "ascii.jpg");
     EXPECT_TRUE(writeAndSave(ascii, {entity("Iptc.Application2.City", "Luebeck")}).isEmpty());
     expectValues(ascii, {{"Iptc.Envelope.CharacterSet", nullptr}});
 }
@@ -143,15 +142,15 @@ TEST_F(TAVExifWriterTest, XmpLanguageAlternativeChangesOnlyItsDefaultText)
     }
     EXPECT_TRUE(writeAndSave(path, {entity("Xmp.dc.title", "New title")}).isEmpty());
     const QJsonObject tags = ExifTool::read(path);
-    EXPECT_EQ(tags.value(QStringLiteral("XMP-dc:Title")).toString(), QStringLiteral("New title"));
-    EXPECT_EQ(tags.value(QStringLiteral("XMP-dc:Title-de-DE")).toString(), QStringLiteral("Alter Titel"));
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), "New title");
+    EXPECT_EQ(tags.value("XMP-dc:Title-de-DE").toString(), "Alter Titel");
 }
 
 TEST_F(TAVExifWriterTest, UnreadableMetadataIsNeverReplacedByTheEditsAlone)
 {
     // A real JPEG whose EXIF segment holds no TIFF structure: the file opens,
     // its metadata cannot be read.
-    const QString path = tempPath(QStringLiteral("broken.jpg"));
+    const QString path = tempPath("broken.jpg");
     ASSERT_TRUE(ImageFixtures::makeImage(path));
     QByteArray broken = bytes(path);
     const QByteArray payload = QByteArray("Exif\0\0", 6) + QByteArray("no tiff header here");
@@ -168,13 +167,13 @@ TEST_F(TAVExifWriterTest, UnreadableMetadataIsNeverReplacedByTheEditsAlone)
     EXPECT_FALSE(writer.hasImage());
     const TAVEntityPtr artist = entity("Exif.Image.Artist", "Ann");
     EXPECT_EQ(writer.doWriteMetadata({artist}), QList<TAVEntityPtr>{artist});
-    EXPECT_FALSE(writer.clearMetadata({QStringLiteral("Exif.Image.Artist")}));
+    EXPECT_FALSE(writer.clearMetadata({"Exif.Image.Artist"}));
     EXPECT_FALSE(writer.saveModifiedMetadata());
     EXPECT_EQ(writer.getExifData().count(), 0);
     EXPECT_EQ(bytes(path), broken);
 
     // Nor may a format the library cannot write lose the file.
-    const QString bmp = tempPath(QStringLiteral("picture.bmp"));
+    const QString bmp = tempPath("picture.bmp");
     ASSERT_TRUE(ImageFixtures::makeImage(bmp));
     const QByteArray before = bytes(bmp);
     TAVExifWriter bmpWriter(bmp);

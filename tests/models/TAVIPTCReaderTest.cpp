@@ -23,13 +23,12 @@ class TAVIPTCReaderTest : public TempFolderTest {
 protected:
     QString fileWithKeywords(const QStringList& keywords)
     {
-        const QString path = tempPath(QStringLiteral("keywords.jpg"));
-        std::vector<ImageFixtures::Tag> tags
-            = {{QStringLiteral("Iptc.Application2.ObjectName"), QStringLiteral("Harbour"), {}}};
+        const QString path = tempPath("keywords.jpg");
+        std::vector<ImageFixtures::Tag> tags = {{"Iptc.Application2.ObjectName", "Harbour", {}}};
         for (const QString& keyword : keywords) {
-            tags.push_back({QStringLiteral("Iptc.Application2.Keywords"), keyword, {}});
+            tags.push_back({"Iptc.Application2.Keywords", keyword, {}});
         }
-        tags.push_back({QStringLiteral("Iptc.Application2.Caption"), QStringLiteral("Evening"), {}});
+        tags.push_back({"Iptc.Application2.Caption", "Evening", {}});
         EXPECT_TRUE(ImageFixtures::makeImageWithTags(path, tags));
         return path;
     }
@@ -37,24 +36,24 @@ protected:
 
 TEST_F(TAVIPTCReaderTest, RepeatedKeywordsMakeOneRowInPlaceOfTheFirst)
 {
-    const QString path = fileWithKeywords({QStringLiteral("sea"), QStringLiteral("sun"), QStringLiteral("sand")});
+    const QString path = fileWithKeywords({"sea", "sun", "sand"});
     // The file really holds three datasets; joining them is the reader's work.
-    EXPECT_EQ(ExifTool::read(path).value(QStringLiteral("IPTC:Keywords")).toArray().size(), 3);
+    EXPECT_EQ(ExifTool::read(path).value("IPTC:Keywords").toArray().size(), 3);
 
     TAVIPTCReader reader(path);
     const auto rows = reader.doReadImageMeatadata();
     ASSERT_TRUE(rows);
     EXPECT_EQ(keysOf(*rows),
-        (QStringList{QStringLiteral("IPTC"), QStringLiteral("Iptc.Application2.ObjectName"),
-            QStringLiteral("Iptc.Application2.Keywords"), QStringLiteral("Iptc.Application2.Caption")}));
+        (QStringList{
+            "IPTC", "Iptc.Application2.ObjectName", "Iptc.Application2.Keywords", "Iptc.Application2.Caption"}));
     const TAVEntityPtr keywords = rows->at(2);
-    EXPECT_EQ(keywords->value(), QStringLiteral("sea, sun, sand"));
+    EXPECT_EQ(keywords->value(), "sea, sun, sand");
     EXPECT_EQ(keywords->type(), 2);
-    EXPECT_EQ(keywords->dispKey(), QStringLiteral("Keywords - Application2 (Iptc)"));
+    EXPECT_EQ(keywords->dispKey(), "Keywords - Application2 (Iptc)");
 
     // A second read joins the file's datasets afresh instead of appending them again.
-    ASSERT_TRUE(ImageFixtures::writeKeywords(path, {QStringLiteral("dune")}));
-    EXPECT_EQ(reader.doReadImageMeatadata()->at(2)->value(), QStringLiteral("sea, sun, sand, dune"));
+    ASSERT_TRUE(ImageFixtures::writeKeywords(path, {"dune"}));
+    EXPECT_EQ(reader.doReadImageMeatadata()->at(2)->value(), "sea, sun, sand, dune");
 }
 
 } // namespace

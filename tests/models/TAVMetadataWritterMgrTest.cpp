@@ -16,10 +16,10 @@ namespace {
 using ImageFixtures::Tag;
 using WrittenFileProbe::expectValues;
 
-const QString kFlash = QStringLiteral("Exif.Photo.Flash");
-const QString kImageDateTime = QStringLiteral("Exif.Image.DateTime");
-const QString kExposureProgram = QStringLiteral("Exif.Photo.ExposureProgram");
-const QString kFocus = QStringLiteral("Exif.Photo.SubjectDistanceRange");
+const QString kFlash = "Exif.Photo.Flash";
+const QString kImageDateTime = "Exif.Image.DateTime";
+const QString kExposureProgram = "Exif.Photo.ExposureProgram";
+const QString kFocus = "Exif.Photo.SubjectDistanceRange";
 
 Tag tag(const char* key, const char* text)
 {
@@ -34,7 +34,7 @@ TAVEntityPtr entity(const char* key, const char* text)
 // exiftool's reading of the file as plain numbers.
 QJsonObject exifToolNumbers(const QString& path)
 {
-    return ExifTool::read(path, {QStringLiteral("-n")});
+    return ExifTool::read(path, {"-n"});
 }
 
 class TAVMetadataWritterMgrTest : public TempFolderTest {
@@ -65,21 +65,21 @@ TEST_F(TAVMetadataWritterMgrTest, FlashLabelsWriteTheStandardAndTheMakersTags)
         tag("Exif.Fujifilm.FlashMode", "1"), tag("Exif.Photo.Flash", "16")});
     TAVMetadataWritterMgr manager(path);
     EXPECT_TRUE(writeAndSave(manager, kFlash, "Fired"));
-    EXPECT_EQ(exifToolNumbers(path).value(QStringLiteral("ExifIFD:Flash")).toInt(), 25);
+    EXPECT_EQ(exifToolNumbers(path).value("ExifIFD:Flash").toInt(), 25);
     expectValues(path, {{"Exif.Fujifilm.FlashMode", "0"}});
     EXPECT_TRUE(writeAndSave(manager, kFlash, "Forced"));
-    EXPECT_EQ(ExifTool::read(path).value(QStringLiteral("FujiFilm:FujiFlashMode")).toString(), QStringLiteral("On"));
+    EXPECT_EQ(ExifTool::read(path).value("FujiFilm:FujiFlashMode").toString(), "On");
     EXPECT_TRUE(writeAndSave(manager, kFlash, "Unknown"));
     expectValues(path, {{"Exif.Photo.Flash", nullptr}, {"Exif.Fujifilm.FlashMode", nullptr}});
 
     // A real Canon file's own flash notes follow the choice.
-    const QString canon = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
+    const QString canon = ImageFixtures::copySample("npm-canon-s40.jpg", tempFolder());
     TAVMetadataWritterMgr canonManager(canon);
     EXPECT_TRUE(writeAndSave(canonManager, kFlash, "Fired"));
     const QJsonObject canonTags = exifToolNumbers(canon);
-    EXPECT_EQ(canonTags.value(QStringLiteral("ExifIFD:Flash")).toInt(), 25);
-    EXPECT_EQ(canonTags.value(QStringLiteral("Canon:CanonFlashMode")).toInt(), 1);
-    EXPECT_EQ(canonTags.value(QStringLiteral("Canon:FlashActivity")).toInt(), 1);
+    EXPECT_EQ(canonTags.value("ExifIFD:Flash").toInt(), 25);
+    EXPECT_EQ(canonTags.value("Canon:CanonFlashMode").toInt(), 1);
+    EXPECT_EQ(canonTags.value("Canon:FlashActivity").toInt(), 1);
 
     // The maker tag is only written where the camera wrote one.
     const QString plain = imageWith({});
@@ -93,18 +93,18 @@ TEST_F(TAVMetadataWritterMgrTest, FlashLabelsWriteTheStandardAndTheMakersTags)
 TEST_F(TAVMetadataWritterMgrTest, LabelsWriteTheNumbersTheStandardGivesThem)
 {
     const QString path = imageWith({});
-    const QString metering = QStringLiteral("Exif.Photo.MeteringMode");
-    const QString balance = QStringLiteral("Exif.Photo.WhiteBalance");
+    const QString metering = "Exif.Photo.MeteringMode";
+    const QString balance = "Exif.Photo.WhiteBalance";
     TAVMetadataWritterMgr manager(path);
     EXPECT_TRUE(writeAndSave(manager, metering, "Partial"));
-    EXPECT_EQ(ExifTool::read(path).value(QStringLiteral("ExifIFD:MeteringMode")).toString(), QStringLiteral("Partial"));
+    EXPECT_EQ(ExifTool::read(path).value("ExifIFD:MeteringMode").toString(), "Partial");
     EXPECT_TRUE(writeAndSave(manager, metering, "Matrix"));
     EXPECT_TRUE(writeAndSave(manager, balance, "Shade"));
 
     const QJsonObject tags = exifToolNumbers(path);
-    EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:MeteringMode")).toInt(), 5);
-    EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:WhiteBalance")).toInt(), 1);
-    EXPECT_EQ(tags.value(QStringLiteral("ExifIFD:LightSource")).toInt(), 11);
+    EXPECT_EQ(tags.value("ExifIFD:MeteringMode").toInt(), 5);
+    EXPECT_EQ(tags.value("ExifIFD:WhiteBalance").toInt(), 1);
+    EXPECT_EQ(tags.value("ExifIFD:LightSource").toInt(), 11);
     // A light source the table does not know fails the white balance; an
     // unknown balance takes the light source with it.
     EXPECT_FALSE(writeAndSave(manager, balance, "Tungsten"));
@@ -114,7 +114,7 @@ TEST_F(TAVMetadataWritterMgrTest, LabelsWriteTheNumbersTheStandardGivesThem)
 
 TEST_F(TAVMetadataWritterMgrTest, SensitivityGoesWhereTheCameraKeptItAndMakerCopiesGo)
 {
-    const QString iso = QStringLiteral("Exif.Photo.ISOSpeedRatings");
+    const QString iso = "Exif.Photo.ISOSpeedRatings";
     const QString indexOnly = imageWith({tag("Exif.Photo.ExposureIndex", "100/1")});
     TAVMetadataWritterMgr indexManager(indexOnly);
     EXPECT_TRUE(writeAndSave(indexManager, iso, "200"));
@@ -189,18 +189,18 @@ TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsAndUnfitOnesAreRefused)
     const TAVEntityPtr aperture = entity("Exif.Photo.FNumber", "2.8");
     EXPECT_TRUE(manager.setAperture(aperture));
     EXPECT_TRUE(manager.setAperture(aperture));
-    EXPECT_EQ(aperture->value(), QStringLiteral("2.8"));
+    EXPECT_EQ(aperture->value(), "2.8");
     // Unsigned fractions refuse what would wrap or overflow.
     EXPECT_FALSE(manager.setAperture(entity("Exif.Photo.FNumber", "-2.8")));
-    EXPECT_FALSE(manager.writeMetadat(QStringLiteral("1e30"), QStringLiteral("Exif.Photo.FocalLength")));
+    EXPECT_FALSE(manager.writeMetadat("1e30", "Exif.Photo.FocalLength"));
     // The shutter fields hand over "numerator/denominator"; an empty side reads as 1.
-    EXPECT_TRUE(manager.writeMetadat(QStringLiteral("/250"), QStringLiteral("Exif.Photo.ExposureTime")));
+    EXPECT_TRUE(manager.writeMetadat("/250", "Exif.Photo.ExposureTime"));
     // An emptied number field removes its value.
     for (const char* key : {"Exif.Photo.FocalLengthIn35mmFilm", "Exif.Photo.SubjectDistance",
              "Exif.Photo.DigitalZoomRatio", "Exif.Photo.ISOSpeedRatings"}) {
         EXPECT_TRUE(manager.writeMetadat(QString(""), QString::fromLatin1(key))) << key;
     }
-    EXPECT_TRUE(manager.writeMetadat(QStringLiteral("version 2.2.0.0"), QStringLiteral("Exif.GPSInfo.GPSVersionID")));
+    EXPECT_TRUE(manager.writeMetadat("version 2.2.0.0", "Exif.GPSInfo.GPSVersionID"));
     ASSERT_TRUE(manager.saveMetadataToImage());
 
     expectValues(path,
@@ -208,7 +208,7 @@ TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsAndUnfitOnesAreRefused)
             {"Exif.Photo.ShutterSpeedValue", nullptr}, {"Exif.Photo.FocalLengthIn35mmFilm", nullptr},
             {"Exif.Photo.SubjectDistance", nullptr}, {"Exif.Photo.DigitalZoomRatio", nullptr},
             {"Exif.Photo.ISOSpeedRatings", nullptr}, {"Exif.GPSInfo.GPSVersionID", "2 2 0 0"}});
-    EXPECT_TRUE(writeAndSave(manager, QStringLiteral("Exif.Photo.ExposureTime"), "/"));
+    EXPECT_TRUE(writeAndSave(manager, "Exif.Photo.ExposureTime", "/"));
     expectValues(path, {{"Exif.Photo.ExposureTime", nullptr}});
 }
 
@@ -227,18 +227,18 @@ TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
         entity("Iptc.Application2.Caption", "Boats at dawn"), cleared("Xmp.dc.source")};
 
     const QByteArray before = WrittenFileProbe::bytes(path);
-    EXPECT_EQ(manager.batchWriteMetadata(batch, false), QStringList{QStringLiteral("Exif.Photo.Contrast")});
-    EXPECT_EQ(manager.batchWriteMetadata(batch, true), QStringList{QStringLiteral("Exif.Photo.Contrast")});
-    EXPECT_FALSE(manager.writeMetadat(QStringLiteral("x"), QString()));
+    EXPECT_EQ(manager.batchWriteMetadata(batch, false), QStringList{"Exif.Photo.Contrast"});
+    EXPECT_EQ(manager.batchWriteMetadata(batch, true), QStringList{"Exif.Photo.Contrast"});
+    EXPECT_FALSE(manager.writeMetadat("x", QString()));
     EXPECT_EQ(WrittenFileProbe::bytes(path), before);
     ASSERT_TRUE(manager.saveMetadataToImage());
 
     const QJsonObject tags = ExifTool::read(path);
-    EXPECT_EQ(tags.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann"));
-    EXPECT_FALSE(tags.contains(QStringLiteral("IFD0:Copyright")));
-    EXPECT_EQ(tags.value(QStringLiteral("XMP-dc:Title")).toString(), QStringLiteral("Harbour"));
-    EXPECT_EQ(tags.value(QStringLiteral("IPTC:Caption-Abstract")).toString(), QStringLiteral("Boats at dawn"));
-    EXPECT_FALSE(tags.contains(QStringLiteral("XMP-dc:Source")));
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Ann");
+    EXPECT_FALSE(tags.contains("IFD0:Copyright"));
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), "Harbour");
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Boats at dawn");
+    EXPECT_FALSE(tags.contains("XMP-dc:Source"));
 }
 
 // exiftool reads the real cameras' maker notes the same after a write as
@@ -263,7 +263,7 @@ TEST_F(TAVMetadataWritterMgrTest, RealCameraMakerNotesStayReadableAfterAWrite)
         EXPECT_TRUE(manager.batchWriteMetadata({entity("Exif.Image.Artist", "Ann")}, true).isEmpty());
         ASSERT_TRUE(manager.saveMetadataToImage());
         const QJsonObject after = exifToolNumbers(path);
-        EXPECT_EQ(after.value(QStringLiteral("IFD0:Artist")).toString(), QStringLiteral("Ann")) << sample;
+        EXPECT_EQ(after.value("IFD0:Artist").toString(), "Ann") << sample;
         EXPECT_EQ(makerTags(after, group), before) << sample;
     }
 }
@@ -342,13 +342,13 @@ TEST_F(LabelRoundTripTest, NumberFieldsComeBackAsTheExposureTabShowsThem)
 
     TAVMetadataReaderMgr reader(path);
     reader.readAllMetadata();
-    EXPECT_EQ(reader.getShutterSpeed(), QStringLiteral("1/200"));
-    EXPECT_EQ(reader.getAperture(), QStringLiteral("2.80"));
-    EXPECT_EQ(reader.getSensitivity(), QStringLiteral("400"));
-    EXPECT_EQ(reader.getSubjectDistance(), QStringLiteral("3"));
-    EXPECT_EQ(reader.getFocalLength(), QStringLiteral("50"));
-    EXPECT_EQ(reader.getFocalLength35(), QStringLiteral("75"));
-    EXPECT_EQ(reader.getDigitalZoom(), QStringLiteral("2"));
+    EXPECT_EQ(reader.getShutterSpeed(), "1/200");
+    EXPECT_EQ(reader.getAperture(), "2.80");
+    EXPECT_EQ(reader.getSensitivity(), "400");
+    EXPECT_EQ(reader.getSubjectDistance(), "3");
+    EXPECT_EQ(reader.getFocalLength(), "50");
+    EXPECT_EQ(reader.getFocalLength35(), "75");
+    EXPECT_EQ(reader.getDigitalZoom(), "2");
 }
 
 TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
@@ -375,11 +375,11 @@ TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
     expectLabelsBack(imageWith({tag("Exif.Image.Make", "SIGMA"), tag("Exif.Sigma.SerialNumber", "1234")}), {});
 
     // exiftool reads the real camera's own notes the same way.
-    const QString canon = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), tempFolder());
+    const QString canon = ImageFixtures::copySample("npm-canon-s40.jpg", tempFolder());
     expectLabelsBack(canon, {2, 11, 12});
     const QJsonObject canonTags = exifToolNumbers(canon);
-    EXPECT_EQ(canonTags.value(QStringLiteral("Canon:EasyMode")).toInt(), 10);
-    EXPECT_EQ(canonTags.value(QStringLiteral("Canon:FocusType")).toInt(), 0);
+    EXPECT_EQ(canonTags.value("Canon:EasyMode").toInt(), 10);
+    EXPECT_EQ(canonTags.value("Canon:FocusType").toInt(), 0);
 
     // Without a maker note "Auto" focus has no tag to go to: only the clear's
     // "unknown" distance range remains.

@@ -16,7 +16,7 @@ class TAVXmpReaderTest : public TempFolderTest { };
 
 TEST_F(TAVXmpReaderTest, LanguageAlternativesAndArraysReadAsPlainText)
 {
-    const QString path = tempPath(QStringLiteral("xmp.jpg"));
+    const QString path = tempPath("xmp.jpg");
     ASSERT_TRUE(ImageFixtures::makeImage(path));
     {
         auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
@@ -41,13 +41,12 @@ TEST_F(TAVXmpReaderTest, LanguageAlternativesAndArraysReadAsPlainText)
     QStringList read;
     TAVEntityPtr title;
     for (const TAVEntityPtr& row : *rows) {
-        read << row->key() + QStringLiteral(" = ") + row->value();
-        title = row->key() == QStringLiteral("Xmp.dc.title") ? row : title;
+        read << row->key() + " = " + row->value();
+        title = row->key() == "Xmp.dc.title" ? row : title;
     }
     std::sort(read.begin() + 1, read.end());
-    EXPECT_EQ(read,
-        (QStringList{QStringLiteral("XMP = "), QStringLiteral("Xmp.dc.subject = sea, sun"),
-            QStringLiteral("Xmp.dc.title = Sunset"), QStringLiteral("Xmp.xmp.Rating = 4")}));
+    EXPECT_EQ(
+        read, (QStringList{"XMP = ", "Xmp.dc.subject = sea, sun", "Xmp.dc.title = Sunset", "Xmp.xmp.Rating = 4"}));
     ASSERT_TRUE(title);
     EXPECT_EQ(title->type(), 3);
     EXPECT_EQ(title->dataType(), int32_t(Exiv2::langAlt));
