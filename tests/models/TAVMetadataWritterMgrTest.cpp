@@ -294,16 +294,12 @@ protected:
         return lost;
     }
 
-    static Getter valueOf(TAVMetadataReaderMgr::LabelAndIcon (TAVMetadataReaderMgr::*getter)() const)
+    // The label of a value that comes with an icon.
+    static Getter labelOf(TAVMetadataReaderMgr::LabelAndIcon (TAVMetadataReaderMgr::*getter)() const)
     {
         return [getter](const TAVMetadataReaderMgr& reader) {
-            return (reader.*getter)().value(QString::fromLatin1(TAVMetadataReaderMgr::kValueKey));
+            return (reader.*getter)().value(TAVMetadataReaderMgr::kValueKey);
         };
-    }
-
-    static Getter textOf(QString (TAVMetadataReaderMgr::*getter)() const)
-    {
-        return [getter](const TAVMetadataReaderMgr& reader) { return (reader.*getter)(); };
     }
 };
 
@@ -314,19 +310,18 @@ TEST_F(LabelRoundTripTest, StandardTagLabelsComeBackOnAnyCamera)
     const auto check = [&](const char* key, const QStringList& labels, const QList<int>& which, const Getter& read) {
         EXPECT_EQ(labelsLost(path, QString::fromLatin1(key), labels, which, read), QStringList()) << key;
     };
-    check("Exif.Photo.Flash", TAVKeyLists::flashLabels(), {1, 2, 3, 4, 5, 0}, textOf(&Reader::getFlash));
+    check("Exif.Photo.Flash", TAVKeyLists::flashLabels(), {1, 2, 3, 4, 5, 0}, &Reader::getFlash);
+    check("Exif.Photo.SensingMethod", TAVKeyLists::sensingMethodLabels(), {1, 2, 3, 4, 5, 6}, &Reader::getSensor);
+    check("Exif.Photo.SubjectDistanceRange", TAVKeyLists::focusModeLabels(), {3, 4, 5}, &Reader::getFocusMode);
     check(
-        "Exif.Photo.SensingMethod", TAVKeyLists::sensingMethodLabels(), {1, 2, 3, 4, 5, 6}, textOf(&Reader::getSensor));
-    check("Exif.Photo.SubjectDistanceRange", TAVKeyLists::focusModeLabels(), {3, 4, 5}, textOf(&Reader::getFocusMode));
-    check("Exif.Photo.MeteringMode", TAVKeyLists::meteringModeLabels(), {1, 2, 3, 4, 5, 6, 0},
-        textOf(&Reader::getMeteringMode));
+        "Exif.Photo.MeteringMode", TAVKeyLists::meteringModeLabels(), {1, 2, 3, 4, 5, 6, 0}, &Reader::getMeteringMode);
     check("Exif.Photo.ExposureProgram", TAVKeyLists::exposureProgramLabels(), {1, 2, 4, 5, 6, 7, 8, 9, 0},
-        textOf(&Reader::getExposureProgram));
+        &Reader::getExposureProgram);
     check("Exif.Photo.WhiteBalance", TAVKeyLists::whiteBalanceLabels(), {1, 2, 3, 4, 5, 6, 0},
-        valueOf(&Reader::getWhitebalance));
-    check("Exif.Photo.Contrast", TAVKeyLists::contrastLabels(), {1, 2, 3, 0}, valueOf(&Reader::getContrast));
-    check("Exif.Photo.Saturation", TAVKeyLists::saturationLabels(), {1, 2, 3, 0}, valueOf(&Reader::getSaturation));
-    check("Exif.Photo.Sharpness", TAVKeyLists::sharpnessLabels(), {1, 2, 3, 0}, valueOf(&Reader::getSharpness));
+        labelOf(&Reader::getWhitebalance));
+    check("Exif.Photo.Contrast", TAVKeyLists::contrastLabels(), {1, 2, 3, 0}, labelOf(&Reader::getContrast));
+    check("Exif.Photo.Saturation", TAVKeyLists::saturationLabels(), {1, 2, 3, 0}, labelOf(&Reader::getSaturation));
+    check("Exif.Photo.Sharpness", TAVKeyLists::sharpnessLabels(), {1, 2, 3, 0}, labelOf(&Reader::getSharpness));
 }
 
 TEST_F(LabelRoundTripTest, NumberFieldsComeBackAsTheExposureTabShowsThem)
@@ -353,8 +348,8 @@ TEST_F(LabelRoundTripTest, NumberFieldsComeBackAsTheExposureTabShowsThem)
 
 TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
 {
-    const Getter readProgram = textOf(&TAVMetadataReaderMgr::getExposureProgram);
-    const Getter readFocus = textOf(&TAVMetadataReaderMgr::getFocusMode);
+    const Getter readProgram = &TAVMetadataReaderMgr::getExposureProgram;
+    const Getter readFocus = &TAVMetadataReaderMgr::getFocusMode;
     const QStringList& programs = TAVKeyLists::exposureProgramLabels();
     const QStringList& focusModes = TAVKeyLists::focusModeLabels();
     const auto expectLabelsBack = [&](const QString& path, const QList<int>& programPositions) {
