@@ -184,11 +184,7 @@ TEST_F(TAVExifWriterTest, UnreadableMetadataIsNeverReplacedByTheEditsAlone)
 
 TEST_F(TAVExifWriterTest, ValueCheckFollowsTheTypeOfTheKey)
 {
-    const struct {
-        const char* text;
-        const char* key;
-        bool accepted;
-    } cases[] = {
+    const std::vector<std::tuple<const char*, const char*, bool>> cases = {
         {"", "Exif.Photo.FNumber", true},
         {"", "Summary.ImageSize", true},
         {"28/10", "Exif.Photo.FNumber", true},
@@ -204,10 +200,8 @@ TEST_F(TAVExifWriterTest, ValueCheckFollowsTheTypeOfTheKey)
         {"-100", "Exif.Photo.ISOSpeedRatings", false},
         {"-1/250", "Exif.Photo.ExposureTime", false},
     };
-    for (const auto& check : cases) {
-        EXPECT_EQ(
-            TAVExifWriter::testValue(QString::fromUtf8(check.text), QString::fromLatin1(check.key)), check.accepted)
-            << check.text << " for " << check.key;
+    for (const auto& [text, key, accepted] : cases) {
+        EXPECT_EQ(TAVExifWriter::testValue(QString::fromUtf8(text), key), accepted) << text << " for " << key;
     }
 }
 
