@@ -18,12 +18,6 @@
 
 namespace {
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class FDMetadataContainerTest : public TempFolderTest {
 protected:
     // A camera file (with an EXIF thumbnail) turned on its side, without IPTC.
@@ -116,7 +110,7 @@ TEST_F(FDMetadataContainerTest, CloneOntoAPngWritesTheStandardExifChunk)
 
     EXPECT_EQ(WrittenFileProbe::open(target)->exifData()["Exif.Image.Model"].toString(), "S40");
     // The standard chunk, not the library's private text-chunk form.
-    const QByteArray bytes = contents(target);
+    const QByteArray bytes = WrittenFileProbe::bytes(target);
     EXPECT_TRUE(bytes.contains("eXIf"));
     EXPECT_FALSE(bytes.contains("Raw profile type exif"));
     const QJsonObject tags = ExifTool::read(target);
@@ -165,7 +159,7 @@ TEST_F(FDMetadataContainerTest, UnreadableFilesGiveNoContainerAndAreNeverWritten
     const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
     ASSERT_NE(container, nullptr);
     EXPECT_FALSE(container->saveMetadataToFileAtPath(text));
-    EXPECT_EQ(contents(text), "not an image");
+    EXPECT_EQ(WrittenFileProbe::bytes(text), "not an image");
     EXPECT_FALSE(container->saveMetadataToFileAtPath(tempPath("missing.jpg")));
     EXPECT_FALSE(QFile::exists(tempPath("missing.jpg")));
 }

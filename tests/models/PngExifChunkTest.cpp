@@ -18,12 +18,6 @@
 
 namespace {
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Every chunk of a PNG, whole (length, type, data, checksum), in file order.
 QList<QByteArray> chunks(const QByteArray& png)
 {
@@ -88,12 +82,12 @@ TEST_F(PngExifChunkTest, CameraPngsSavedThroughExivKeepTheirExifForOtherReaders)
         const QString path = ImageFixtures::copySample(QString::fromLatin1(name), tempFolder());
         const QImage pixels(path);
         saveWithArtist(path, "Ann");
-        QList<QByteArray> others = chunks(contents(path));
+        QList<QByteArray> others = chunks(WrittenFileProbe::bytes(path));
         const auto exivBefore = exivTags(path);
 
         QString error;
         ASSERT_TRUE(PngExifChunk::restoreExifChunk(path, &error)) << qPrintable(error);
-        QList<QByteArray> mended = chunks(contents(path));
+        QList<QByteArray> mended = chunks(WrittenFileProbe::bytes(path));
         const qsizetype exif = indexOfType(mended, "eXIf");
         ASSERT_GE(exif, 0);
         EXPECT_LT(exif, indexOfType(mended, "IDAT"));
@@ -129,10 +123,10 @@ TEST_F(PngExifChunkTest, FilesWithoutARawProfileAreLeftAsTheyAre)
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(withXmp, {{"Xmp.dc.title", "Quay", {}}}));
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(jpeg, {{"Exif.Image.Artist", "Ann", {}}}));
     for (const QString& path : {plain, withXmp, jpeg}) {
-        const QByteArray before = contents(path);
+        const QByteArray before = WrittenFileProbe::bytes(path);
         QString error;
         EXPECT_TRUE(PngExifChunk::restoreExifChunk(path, &error)) << qPrintable(path + error);
-        EXPECT_EQ(contents(path), before) << qPrintable(path);
+        EXPECT_EQ(WrittenFileProbe::bytes(path), before) << qPrintable(path);
     }
     EXPECT_FALSE(PngExifChunk::restoreExifChunk(tempPath("missing.png")));
 }
@@ -141,7 +135,7 @@ TEST_F(PngExifChunkTest, ADamagedProfileFailsAndLeavesTheFileUntouched)
 {
     // The camera's EXIF block as a profile chunk after the image data, next
     // to the stale eXIf chunk.
-    const QByteArray sample = contents(ImageFixtures::sample("png-nikon-d3.png"));
+    const QByteArray sample = WrittenFileProbe::bytes(ImageFixtures::sample("png-nikon-d3.png"));
     const QList<QByteArray> list = chunks(sample);
     const qsizetype oldExif = indexOfType(list, "eXIf");
     const QByteArray exif = "Exif" + QByteArray(2, '\0') + body(list[oldExif]);
@@ -166,12 +160,12 @@ TEST_F(PngExifChunkTest, ADamagedProfileFailsAndLeavesTheFileUntouched)
         QString error;
         EXPECT_FALSE(PngExifChunk::restoreExifChunk(path, &error));
         EXPECT_FALSE(error.isEmpty());
-        EXPECT_EQ(contents(path), fileWith(profile));
+        EXPECT_EQ(WrittenFileProbe::bytes(path), fileWith(profile));
     }
 
     ASSERT_TRUE(FileServices::writeFileAtomically(path, fileWith(zTXt(header + hex))));
     ASSERT_TRUE(PngExifChunk::restoreExifChunk(path));
-    const QList<QByteArray> mended = chunks(contents(path));
+    const QList<QByteArray> mended = chunks(WrittenFileProbe::bytes(path));
     EXPECT_EQ(mended.count(makeChunk("eXIf", body(list[oldExif]))), 1);
     EXPECT_LT(indexOfType(mended, "eXIf"), indexOfType(mended, "IDAT"));
 }

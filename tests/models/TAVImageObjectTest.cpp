@@ -12,6 +12,7 @@
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
+#include "WrittenFileProbe.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,12 +76,6 @@ bool setReplaceable(const QString& path, bool replaceable)
     done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
     ::close(fd);
     return done;
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The tags of one exiftool group, e.g. a maker note's "Canon".
@@ -398,7 +393,7 @@ TEST_F(TAVImageObjectTest, MalformedSamplesAreSavedWholeOrLeftAlone)
     for (const char* sample : {"npm-evil1.jpg", "huge_tag_exif.jpg", "infinite_loop_exif.jpg"}) {
         SCOPED_TRACE(sample);
         const auto image = importSample(sample);
-        const QByteArray original = bytesOf(image->srcPath());
+        const QByteArray original = WrittenFileProbe::bytes(image->srcPath());
         const QImage pixels(image->srcPath());
         edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
         if (image->saveMetadataToImage()) {
@@ -406,7 +401,7 @@ TEST_F(TAVImageObjectTest, MalformedSamplesAreSavedWholeOrLeftAlone)
             EXPECT_EQ(QImage(image->srcPath()), pixels);
             EXPECT_EQ(image->getValueForKey("Exif.Image.Artist", 0), QString("Lumetta Tester"));
         } else {
-            EXPECT_EQ(bytesOf(image->srcPath()), original);
+            EXPECT_EQ(WrittenFileProbe::bytes(image->srcPath()), original);
             EXPECT_EQ(image->exifData()->enuModifyState(), 4);
         }
     }
@@ -534,7 +529,7 @@ TEST_F(TAVImageObjectTest, FailedImagesAlertTheOthersAreSavedAndARetryWritesNoOl
 TEST_F(TAVImageObjectTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
 {
     const auto image = import("locked.jpg", {{"Exif.Image.Artist", "Ann"}});
-    const QByteArray original = bytesOf(image->srcPath());
+    const QByteArray original = WrittenFileProbe::bytes(image->srcPath());
     ASSERT_FALSE(original.isEmpty());
     edit(image, "Exif.Image.Artist", 0, "Bob");
     if (!setReplaceable(image->srcPath(), false))
@@ -542,7 +537,7 @@ TEST_F(TAVImageObjectTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
 
     EXPECT_FALSE(image->saveMetadataToImage());
     ASSERT_TRUE(setReplaceable(image->srcPath(), true));
-    EXPECT_EQ(bytesOf(image->srcPath()), original);
+    EXPECT_EQ(WrittenFileProbe::bytes(image->srcPath()), original);
     EXPECT_EQ(image->exifData()->enuModifyState(), 4);
     EXPECT_TRUE(image->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
     EXPECT_EQ(ui_.alerts().size(), 1);
@@ -552,7 +547,7 @@ TEST_F(TAVImageObjectTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
 TEST_F(TAVImageObjectTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
 {
     const auto image = import("broken.jpg", {{"Exif.Image.Artist", "Ann"}});
-    const QByteArray original = bytesOf(image->srcPath());
+    const QByteArray original = WrittenFileProbe::bytes(image->srcPath());
     image->clear(0);
     // The working copy is no longer an image the library can write.
     QFile work(image->path());
@@ -563,7 +558,7 @@ TEST_F(TAVImageObjectTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
     EXPECT_FALSE(image->saveMetadataToImage());
     EXPECT_EQ(image->exifData()->enuModifyState(), 4);
     EXPECT_TRUE(ui_.alerts().isEmpty());
-    EXPECT_EQ(bytesOf(image->srcPath()), original);
+    EXPECT_EQ(WrittenFileProbe::bytes(image->srcPath()), original);
 }
 
 TEST_F(TAVImageObjectTest, WorkerEditsAndSavesReachTheUserOnTheGuiThread)
