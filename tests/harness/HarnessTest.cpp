@@ -2,6 +2,7 @@
 // the image fixtures that later tests build on, checked against exiftool.
 #include "foundation/AppInfo.h"
 #include "support/ExifTool.h"
+#include "support/Gallery.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
@@ -9,7 +10,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QImageReader>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QLabel>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QWidget>
@@ -104,4 +107,20 @@ TEST_F(ImageFixturesTest, RefusesKeysTheLibraryDoesNotKnow)
     ASSERT_TRUE(ImageFixtures::makeImage(path));
     EXPECT_FALSE(ImageFixtures::writeTags(path, {{QStringLiteral("Exif.Image.NoSuchTag"), QStringLiteral("1"), std::nullopt}}));
     EXPECT_FALSE(ImageFixtures::writeTags(path, {{QStringLiteral("Exif.Photo.FNumber"), QStringLiteral("2.8"), std::nullopt}}));
+}
+
+TEST(Harness, GalleryWritesPicturesAndRefusesBlankOnes)
+{
+    QWidget blank;
+    blank.resize(40, 30);
+    blank.setStyleSheet(QStringLiteral("background: white"));
+    EXPECT_FALSE(Gallery::capture(&blank, QStringLiteral("harness-blank")));
+
+    QWidget drawn;
+    drawn.resize(40, 30);
+    drawn.setStyleSheet(QStringLiteral("background: white"));
+    auto* label = new QLabel(QStringLiteral("Lumetta"), &drawn);
+    label->move(2, 2);
+    EXPECT_TRUE(Gallery::capture(&drawn, QStringLiteral("harness-drawn")));
+    EXPECT_TRUE(QFileInfo::exists(QDir(Gallery::folder()).filePath(QStringLiteral("harness-drawn.png"))));
 }
