@@ -40,3 +40,26 @@ function(lumetta_folder_tests name)
     PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
 endfunction()
+
+# A Qt-free test executable for the kit folders: every source of the folder
+# except its harness/ subfolder, linked with the kit's own test main (private
+# HOME and XDG folders, no QApplication). Executables carry a GNU build-id so
+# that the kit can name the images it runs in.
+function(lumetta_kit_tests name)
+  cmake_parse_arguments(ARG "" "LABEL" "LINKS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER sources EXCLUDE REGEX "/harness/")
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} lumetta_kit_test_support GTest::gtest GTest::gmock)
+  target_link_options(${name} PRIVATE -Wl,--build-id=sha1)
+  set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTORCC OFF)
+  lumetta_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 300
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+endfunction()
