@@ -14,8 +14,8 @@ public:
     static QString bundleIdentifier();
     static QString version();
 
-    // A map-service endpoint ("TileURL", "PlaceSearchURL", "GeocoderURL",
-    // "StaticMapURL"). The environment variable LUMETTA_<NAME> (upper case, e.g.
+    // A map-service endpoint ("TileURL", "SatelliteTileURL", "TileAttribution",
+    // "PlaceSearchURL", "GeocoderURL", "StaticMapURL", "LocationURL"). The environment variable LUMETTA_<NAME> (upper case, e.g.
     // LUMETTA_TILEURL) wins over the built-in value. Empty when not configured.
     static QString mapServiceEndpoint(const QString& name);
 };
