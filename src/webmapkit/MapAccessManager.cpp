@@ -1,0 +1,34 @@
+#include "webmapkit/MapAccessManager.h"
+
+#include <QNetworkRequest>
+#include <QUrl>
+
+MapAccessManager::MapAccessManager(QByteArray userAgent, QObject* parent)
+    : QNetworkAccessManager(parent)
+    , userAgent_(std::move(userAgent))
+{
+}
+
+bool MapAccessManager::isNetworkUrl(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkRequest& request, QIODevice* outgoingData)
+{
+    QNetworkRequest sent(request);
+    sent.setHeader(QNetworkRequest::UserAgentHeader, userAgent_);
+    if (sent.transferTimeout() == 0) {
+        sent.setTransferTimeout(transferTimeoutMs_);
+    }
+    if (!isNetworkUrl(sent.url())) {
+        // A page script or a bad template must not reach local files or other
+        // schemes; an unknown scheme makes Qt answer with an error reply.
+        QUrl refused;
+        refused.setScheme(QStringLiteral("refused"));
+        refused.setPath(sent.url().toString());
+        sent.setUrl(refused);
+    }
+    return QNetworkAccessManager::createRequest(op, sent, outgoingData);
+}

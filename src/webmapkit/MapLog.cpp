@@ -1,0 +1,3 @@
+#include "webmapkit/MapLog.h"
+
+Q_LOGGING_CATEGORY(lcMap, "lumetta.map")

@@ -1,0 +1,178 @@
+#include "support/LoopbackHttpServer.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+QByteArray reasonFor(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 404: return "Not Found";
+    case 429: return "Too Many Requests";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+} // namespace
+
+QString LoopbackRequest::path() const
+{
+    const int query = target.indexOf('?');
+    return QString::fromLatin1(query < 0 ? target : target.left(query));
+}
+
+QUrlQuery LoopbackRequest::query() const
+{
+    const int query = target.indexOf('?');
+    return QUrlQuery(query < 0 ? QString() : QString::fromLatin1(target.mid(query + 1)));
+}
+
+LoopbackResponse LoopbackResponse::json(const QByteArray& body, int status)
+{
+    LoopbackResponse response;
+    response.status = status;
+    response.contentType = "application/json";
+    response.body = body;
+    return response;
+}
+
+LoopbackResponse LoopbackResponse::png(const QByteArray& body)
+{
+    LoopbackResponse response;
+    response.contentType = "image/png";
+    response.body = body;
+    response.headers.append(qMakePair(QByteArray("Cache-Control"), QByteArray("max-age=86400")));
+    return response;
+}
+
+LoopbackHttpServer::LoopbackHttpServer()
+{
+    connect(&server_, &QTcpServer::newConnection, this, &LoopbackHttpServer::onNewConnection);
+}
+
+LoopbackHttpServer::~LoopbackHttpServer()
+{
+    stop();
+}
+
+bool LoopbackHttpServer::start()
+{
+    return server_.listen(QHostAddress::LocalHost, 0);
+}
+
+void LoopbackHttpServer::stop()
+{
+    server_.close();
+    const QList<QTcpSocket*> sockets = connections_.keys();
+    connections_.clear();
+    for (QTcpSocket* socket : sockets) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    held_.clear();
+}
+
+QString LoopbackHttpServer::url(const QString& path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+}
+
+bool LoopbackHttpServer::waitForRequests(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([&]() { return requestCount() >= count; }, timeoutMs);
+}
+
+QString LoopbackHttpServer::refusedUrl(const QString& path)
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
+}
+
+void LoopbackHttpServer::answerHeld(int index, const LoopbackResponse& response)
+{
+    if (index < 0 || index >= held_.size()) {
+        return;
+    }
+    const Held held = held_.takeAt(index);
+    if (held.socket) {
+        respond(held.socket, response);
+    }
+}
+
+void LoopbackHttpServer::onNewConnection()
+{
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        connections_.insert(socket, Connection{});
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket]() { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket]() {
+            connections_.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void LoopbackHttpServer::onReadyRead(QTcpSocket* socket)
+{
+    if (!connections_.contains(socket)) {
+        return;
+    }
+    QByteArray& buffer = connections_[socket].buffer;
+    buffer += socket->readAll();
+    for (;;) {
+        const int headerEnd = buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0) {
+            return;
+        }
+        const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+        LoopbackRequest request;
+        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+        request.method = first.value(0);
+        request.target = first.value(1);
+        for (int i = 1; i < lines.size(); ++i) {
+            const int colon = lines[i].indexOf(':');
+            if (colon > 0) {
+                request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+            }
+        }
+        const int length = request.header("content-length").toInt();
+        if (buffer.size() < headerEnd + 4 + length) {
+            return;
+        }
+        request.body = buffer.mid(headerEnd + 4, length);
+        buffer.remove(0, headerEnd + 4 + length);
+        requests_.append(request);
+        const LoopbackResponse response = handler_ ? handler_(request) : LoopbackResponse{};
+        if (response.hold) {
+            held_.append(Held{socket});
+        } else if (response.drop) {
+            connections_.remove(socket);
+            socket->abort();
+            socket->deleteLater();
+            return;
+        } else {
+            respond(socket, response);
+        }
+    }
+}
+
+void LoopbackHttpServer::respond(QTcpSocket* socket, const LoopbackResponse& response)
+{
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonFor(response.status) + "\r\n";
+    head += "Content-Type: " + response.contentType + "\r\n";
+    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    for (const auto& [name, value] : response.headers) {
+        head += name + ": " + value + "\r\n";
+    }
+    head += "Connection: keep-alive\r\n\r\n";
+    socket->write(head + response.body);
+    socket->flush();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QString>
+#include <QTcpServer>
+#include <QUrlQuery>
+
+#include <functional>
+
+class QTcpSocket;
+
+// One HTTP request as the server read it. Header names are lower-cased.
+struct LoopbackRequest {
+    QByteArray method;
+    QByteArray target; // path and query exactly as sent
+    QMap<QByteArray, QByteArray> headers;
+    QByteArray body;
+
+    QString path() const;
+    QUrlQuery query() const;
+    QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
+};
+
+// What the server does with a request: answer it, hold it until the test
+// releases it (to make answers late or out of order), or drop the connection.
+struct LoopbackResponse {
+    int status = 200;
+    QByteArray contentType = "text/plain";
+    QByteArray body;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    bool hold = false;
+    bool drop = false;
+
+    static LoopbackResponse json(const QByteArray& body, int status = 200);
+    static LoopbackResponse png(const QByteArray& body);
+};
+
+// A real HTTP/1.1 server on 127.0.0.1 at a free port, for tests of the Qt
+// network clients. It records every request; a handler decides the answers
+// (200 with an empty body when none is set). Runs on the test's event loop.
+class LoopbackHttpServer : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<LoopbackResponse(const LoopbackRequest&)>;
+
+    LoopbackHttpServer();
+    ~LoopbackHttpServer() override;
+
+    bool start();
+    void stop();
+    quint16 port() const { return server_.serverPort(); }
+    // "http://127.0.0.1:<port>" followed by `path`.
+    QString url(const QString& path = QString()) const;
+
+    void setHandler(Handler handler) { handler_ = std::move(handler); }
+
+    QList<LoopbackRequest> requests() const { return requests_; }
+    int requestCount() const { return static_cast<int>(requests_.size()); }
+    // Spins the event loop until `count` requests arrived; false on timeout.
+    bool waitForRequests(int count, int timeoutMs = 5000);
+
+    // Held requests, oldest first; answering one removes it from the list.
+    int heldCount() const { return static_cast<int>(held_.size()); }
+    void answerHeld(int index, const LoopbackResponse& response);
+
+    // A URL on a port where nothing listens, so connections are refused.
+    static QString refusedUrl(const QString& path = QString());
+
+private:
+    struct Connection {
+        QByteArray buffer;
+    };
+    struct Held {
+        QPointer<QTcpSocket> socket;
+    };
+
+    void onNewConnection();
+    void onReadyRead(QTcpSocket* socket);
+    void respond(QTcpSocket* socket, const LoopbackResponse& response);
+
+    QTcpServer server_;
+    Handler handler_;
+    QList<LoopbackRequest> requests_;
+    QList<Held> held_;
+    QMap<QTcpSocket*, Connection> connections_;
+};
