@@ -1,0 +1,10 @@
+#pragma once
+
+#include "kit/support/KBClock.h"
+
+// The steady clock of the machine; due hooks run on one timer thread.
+class KBRealClock : public KBClock {
+public:
+    std::chrono::nanoseconds now() const override;
+    void scheduleAt(std::chrono::nanoseconds due, std::function<void()> hook) override;
+};

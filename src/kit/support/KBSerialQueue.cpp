@@ -1,0 +1,43 @@
+#include "kit/support/KBSerialQueue.h"
+
+#include "kit/support/KBLog.h"
+#include "kit/support/KBThreadPool.h"
+
+#include <asio/post.hpp>
+
+#include <cstdlib>
+#include <future>
+
+KBSerialQueue::KBSerialQueue(std::string label)
+    : label_(std::move(label)), strand_(asio::make_strand(KBThreadPool::shared().get_executor()))
+{
+}
+
+void KBSerialQueue::async(std::function<void()> block)
+{
+    asio::post(strand_, std::move(block));
+}
+
+void KBSerialQueue::sync(const std::function<void()>& block)
+{
+    if (isCurrent()) {
+        KBLog::info("[Kitbase] sync onto the current queue " + label_ + " would deadlock");
+        std::abort();
+    }
+    std::promise<void> done;
+    asio::post(strand_, [&block, &done] {
+        block();
+        done.set_value();
+    });
+    done.get_future().wait();
+}
+
+bool KBSerialQueue::isCurrent() const
+{
+    return strand_.running_in_this_thread();
+}
+
+std::string KBSerialQueue::label() const
+{
+    return label_;
+}
