@@ -38,6 +38,21 @@ void UiServices::showTipsAlertWithCallback(const QString& title, const QString& 
     }
 }
 
+void UiServices::showSheetModalForWindow(QObject* window, const QString& message, const QString& informativeText,
+                                         AlertStyle style, const QString& cancelButtonTitle,
+                                         const QStringList& otherButtonTitles,
+                                         const std::function<void(int)>& onDismiss,
+                                         const std::function<void()>& onCancel)
+{
+    AlertRequest request;
+    request.title = message;
+    request.message = informativeText;
+    request.buttons << cancelButtonTitle << otherButtonTitles;
+    request.style = style;
+    request.parent = window;
+    runAlertSheet(request, onDismiss, onCancel);
+}
+
 QStringList UiServices::chooseFolder(const QString& title, QObject* parent)
 {
     OpenPanelRequest request;

@@ -18,6 +18,8 @@
 //   showTipsAlertWithCallback hands the button code to the callback before it
 //   returns.
 // - runOpenPanel returns the chosen paths, empty when the user cancelled.
+// - runAlertSheet returns at once; the alert stays window-modal on its parent
+//   and exactly one of the two callbacks runs when the user answers.
 class UiServices {
 public:
     enum ButtonCode : int { FirstButton = 1000, SecondButton = 1001, ThirdButton = 1002 };
@@ -46,6 +48,11 @@ public:
     virtual int runAlert(const AlertRequest& request) = 0;
     virtual QStringList runOpenPanel(const OpenPanelRequest& request) = 0;
     virtual void beep() = 0;
+    // The first button is the cancel button: choosing it (or pressing Escape)
+    // runs onCancel; another button runs onDismiss with its code (1001 for the
+    // second button). Either callback may be empty.
+    virtual void runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
+                               const std::function<void()>& onCancel) = 0;
 
     // Title, message, first button and an optional second button (null text for none).
     int showTipsAlert(const QString& title, const QString& message, const QString& firstButton,
@@ -53,6 +60,12 @@ public:
     void showTipsAlertWithCallback(const QString& title, const QString& message, const QString& firstButton,
                                    const QString& secondButton, const std::function<void(int)>& callback,
                                    QObject* parent = nullptr);
+    // An alert sheet on `window`: the message as title, the informative text
+    // below it, the cancel button first and then the other buttons.
+    void showSheetModalForWindow(QObject* window, const QString& message, const QString& informativeText,
+                                 AlertStyle style, const QString& cancelButtonTitle,
+                                 const QStringList& otherButtonTitles, const std::function<void(int)>& onDismiss,
+                                 const std::function<void()>& onCancel);
     // One folder; empty when cancelled.
     QStringList chooseFolder(const QString& title = QString(), QObject* parent = nullptr);
     // Files of the given extensions (all files when empty); empty when cancelled.

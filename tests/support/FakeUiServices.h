@@ -3,16 +3,21 @@
 #include "foundation/UiServices.h"
 
 #include <QList>
+#include <QObject>
 #include <QQueue>
 
 // A UiServices for tests: answers come from scripts set up by the test, and
 // every call is recorded. With no scripted answer an alert answers the first
-// button and a panel answers "cancelled" (an empty list).
+// button and a panel answers "cancelled" (an empty list). Alert sheets take
+// their answer from the same queue and give it on the next event-loop turn,
+// as a real sheet answers only after the call returned.
 class FakeUiServices : public UiServices {
 public:
     int runAlert(const AlertRequest& request) override;
     QStringList runOpenPanel(const OpenPanelRequest& request) override;
     void beep() override { ++beeps_; }
+    void runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
+                       const std::function<void()>& onCancel) override;
 
     // Queues the button codes (1000, 1001, ...) of the next alerts.
     void answerAlerts(const QList<int>& codes) { alertAnswers_.append(codes); }
@@ -29,4 +34,5 @@ private:
     QList<AlertRequest> alerts_;
     QList<OpenPanelRequest> panels_;
     int beeps_ = 0;
+    QObject answerContext_;  // pending sheet answers die with the fake
 };
