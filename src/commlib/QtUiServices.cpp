@@ -1,0 +1,155 @@
+#include "commlib/QtUiServices.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+namespace {
+
+const char* const codeProperty = "lumettaButtonCode";
+
+QWidget* windowOf(QObject* parent)
+{
+    auto* widget = qobject_cast<QWidget*>(parent);
+    return widget ? widget->window() : QApplication::activeWindow();
+}
+
+QMessageBox::Icon iconOf(UiServices::AlertStyle style)
+{
+    switch (style) {
+    case UiServices::AlertStyle::Informational:
+        return QMessageBox::Information;
+    case UiServices::AlertStyle::Critical:
+        return QMessageBox::Critical;
+    case UiServices::AlertStyle::Warning:
+        break;
+    }
+    return QMessageBox::Warning;
+}
+
+// Upper or lower case for every letter: "jpg" becomes "[jJ][pP][gG]".
+QString caseless(const QString& extension)
+{
+    QString pattern;
+    for (const QChar c : extension) {
+        if (c.isLetter()) {
+            pattern += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        } else if (c == QLatin1Char('[') || c == QLatin1Char(']') || c == QLatin1Char('*') || c == QLatin1Char('?')) {
+            pattern += QLatin1Char('[') + c + QLatin1Char(']');
+        } else {
+            pattern += c;
+        }
+    }
+    return pattern;
+}
+
+}  // namespace
+
+QMessageBox* QtUiServices::makeAlert(const AlertRequest& request, QWidget* parent)
+{
+    auto* box = new QMessageBox(parent);
+    box->setIcon(iconOf(request.style));
+    box->setWindowTitle(request.title);
+    box->setText(request.title);
+    box->setInformativeText(request.message);
+    QStringList buttons = request.buttons;
+    if (buttons.isEmpty()) {
+        buttons << QStringLiteral("OK");
+    }
+    for (int index = 0; index < buttons.size(); ++index) {
+        // The role only decides where the style places a button; the code
+        // comes from the button itself.
+        const bool cancel = buttons.at(index) == QStringLiteral("Cancel");
+        QPushButton* button = box->addButton(buttons.at(index), cancel ? QMessageBox::RejectRole
+                                                                       : QMessageBox::AcceptRole);
+        button->setProperty(codeProperty, FirstButton + index);
+        if (index == 0) {
+            box->setDefaultButton(button);
+        }
+        if (cancel) {
+            box->setEscapeButton(button);
+        }
+    }
+    return box;
+}
+
+int QtUiServices::codeOfClicked(const QMessageBox& box)
+{
+    const QAbstractButton* clicked = box.clickedButton();
+    if (clicked == nullptr) {
+        return FirstButton;
+    }
+    return clicked->property(codeProperty).toInt();
+}
+
+int QtUiServices::runAlert(const AlertRequest& request)
+{
+    QMessageBox* box = makeAlert(request, windowOf(request.parent));
+    box->exec();
+    const int code = codeOfClicked(*box);
+    delete box;
+    return code;
+}
+
+void QtUiServices::runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
+                                 const std::function<void()>& onCancel)
+{
+    QMessageBox* box = makeAlert(request, windowOf(request.parent));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    QObject::connect(box, &QDialog::finished, box, [box, onDismiss, onCancel] {
+        const int code = codeOfClicked(*box);
+        if (code == FirstButton) {
+            if (onCancel) {
+                onCancel();
+            }
+        } else if (onDismiss) {
+            onDismiss(code);
+        }
+    });
+    box->open();
+}
+
+QString QtUiServices::nameFilterFor(const QStringList& extensions)
+{
+    QStringList patterns;
+    for (const QString& extension : extensions) {
+        if (!extension.isEmpty()) {
+            patterns << QStringLiteral("*.") + caseless(extension);
+        }
+    }
+    if (patterns.isEmpty()) {
+        return QString();
+    }
+    return QStringLiteral("Images (%1)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+QStringList QtUiServices::runOpenPanel(const OpenPanelRequest& request)
+{
+    QFileDialog dialog(windowOf(request.parent), request.title, request.directory);
+    // Qt's own dialog on every desktop, so filters behave the same everywhere.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (request.chooseFolders && !request.chooseFiles) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    } else {
+        dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        const QString filter = nameFilterFor(request.fileTypes);
+        if (!filter.isEmpty()) {
+            dialog.setNameFilter(filter);
+        }
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return QStringList();
+    }
+    return dialog.selectedFiles();
+}
+
+void QtUiServices::beep()
+{
+    QApplication::beep();
+}
