@@ -202,6 +202,27 @@ bool eraseEachKey(const QStringList& keys, EraseOne eraseOne)
     return allKnown;
 }
 
+// Canon keeps its camera settings and shot information as fixed arrays. The
+// library cannot remove a member of such an array: "erasing" one writes 0,
+// which reads back as a real setting ("Manual", "Full auto", flash off). A
+// clear therefore leaves them as the camera wrote them.
+bool isCanonArrayMember(const QString& key)
+{
+    static const QRegularExpression arrayGroup(QStringLiteral("^Exif\\.Canon[A-Z][A-Za-z]*\\."));
+    return arrayGroup.match(key).hasMatch();
+}
+
+// Whether the library can read the XMP packet (an absent packet counts as
+// readable). A damaged one reads as no properties at all.
+bool xmpPacketDecodes(const std::string& packet)
+{
+    if (packet.empty()) {
+        return true;
+    }
+    Exiv2::XmpData probe;
+    return Exiv2::XmpParser::decode(probe, packet) == 0;
+}
+
 }  // namespace
 
 TAVExifWriter::TAVExifWriter(const QString& path)
@@ -211,6 +232,7 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), true);
         image_.reset(image.release());
         image_->readMetadata();
+        xmpUndecodable_ = !xmpPacketDecodes(image_->xmpPacket());
     } catch (const Exiv2::AnyError& error) {
         printCaught(error.what());
         // A file whose metadata cannot be read keeps no image: saving would
@@ -367,6 +389,12 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
 
 bool TAVExifWriter::writeXmpVale(const QString& value, const QString& key, Exiv2::XmpData& xmpData)
 {
+    // The properties of a packet the library cannot read are unknown to us:
+    // writing one would replace the whole packet with it.
+    if (xmpUndecodable_) {
+        return false;
+    }
+    xmpEdited_ = true;
     try {
         const Exiv2::XmpKey xmpKey(utf8(key));
         const auto found = xmpData.findKey(xmpKey);
@@ -406,7 +434,13 @@ bool TAVExifWriter::clearMetadata(const QStringList& keys)
         return false;
     }
     Exiv2::ExifData& exifData = image_->exifData();
-    return eraseEachKey(keys, [&exifData](const std::string& key) {
+    QStringList erasable;
+    for (const QString& key : keys) {
+        if (!isCanonArrayMember(key)) {
+            erasable.append(key);
+        }
+    }
+    return eraseEachKey(erasable, [&exifData](const std::string& key) {
         const auto found = exifData.findKey(Exiv2::ExifKey(key));
         if (found != exifData.end()) {
             exifData.erase(found);
@@ -428,6 +462,10 @@ bool TAVExifWriter::clearXMPMetadata(const QStringList& keys)
     if (!checkImage()) {
         return false;
     }
+    if (xmpUndecodable_) {
+        return false;
+    }
+    xmpEdited_ = true;
     Exiv2::XmpData& xmpData = image_->xmpData();
     return eraseEachKey(keys, [&xmpData](const std::string& key) {
         const auto found = xmpData.findKey(Exiv2::XmpKey(key));
@@ -463,6 +501,7 @@ bool TAVExifWriter::saveModifiedMetadata()
     try {
         markIptcAsUtf8(image_->iptcData());
         ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
+        keepUntouchedXmpPacket();
         image_->writeMetadata();
         restoreStandardPngExifChunk();
         return true;
@@ -472,6 +511,19 @@ bool TAVExifWriter::saveModifiedMetadata()
         std::cout << "Caught Exiv2 exception when save exif data'" << error.what() << "'\n" << std::flush;
     }
     return false;
+}
+
+void TAVExifWriter::keepUntouchedXmpPacket()
+{
+    // A save that edits no XMP property writes the packet back as it was
+    // read, byte for byte: re-encoding it would lose a packet the library
+    // could not decode and reformat one it could.
+    const bool fromPacket = !xmpEdited_;
+    image_->writeXmpFromPacket(fromPacket);
+    if (fromPacket) {
+        image_->xmpData().setPacket(image_->xmpPacket());
+    }
+    image_->xmpData().usePacket(fromPacket);
 }
 
 void TAVExifWriter::restoreStandardPngExifChunk() const

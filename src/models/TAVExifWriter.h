@@ -39,6 +39,8 @@ public:
 
     // Erases the listed EXIF keys. A key the library rejects is skipped and
     // the rest are still erased; the answer is false when any key was rejected.
+    // Members of Canon's setting arrays are never erased (the library would
+    // write 0 into them, a false setting).
     bool clearMetadata(const QStringList& keys);
     // Erases all EXIF data.
     bool clearAllMetadata();
@@ -56,7 +58,8 @@ public:
     bool clearXMPMetadata(const QStringList& keys);
 
     // One value into a collection; false when the key or the text is refused
-    // (nothing changes then).
+    // (nothing changes then). XMP writes and clears fail on a file whose XMP
+    // packet could not be decoded; a save without them keeps the packet as read.
     bool writeIptcVale(const QString& value, const QString& key, Exiv2::IptcData& iptcData);
     bool writeExifVale(const QString& value, const QString& key, Exiv2::ExifData& exifData);
     bool writeXmpVale(const QString& value, const QString& key, Exiv2::XmpData& xmpData);
@@ -75,7 +78,12 @@ private:
     // The library stores a PNG's EXIF in a private text chunk; put it back in
     // the standard chunk that other programs read.
     void restoreStandardPngExifChunk() const;
+    void keepUntouchedXmpPacket();
 
     QString filePath_;
     std::unique_ptr<Exiv2::Image> image_;
+    // The file's XMP packet exists but the library cannot decode it.
+    bool xmpUndecodable_ = false;
+    // An XMP property was written or erased since the file was read.
+    bool xmpEdited_ = false;
 };

@@ -115,7 +115,8 @@ std::optional<int> commonAdjustmentCode(const TAVMetadataReaderMgr& manager, con
     if (hasText(standard)) {
         return codeFor(numberIn(standard), {{0, 2}, {1, 1}, {2, 3}});
     }
-    if (const int code = tagCode(manager, canonKey, {{0, 2}, {1, 3}, {65535, 1}})) {
+    // 0xFFFF ("low") reads as -1 where the array member is typed signed.
+    if (const int code = tagCode(manager, canonKey, {{0, 2}, {1, 3}, {65535, 1}, {-1, 1}})) {
         return code;
     }
     if (const int code = tagCode(manager, fujifilmKey, fujifilmTable)) {
@@ -465,12 +466,14 @@ QString TAVMetadataReaderMgr::getSensitivity() const
     if (!hasText(text)) {
         text = tagText(*this, "Exif.Photo.ExposureIndex");
     }
-    const QString canonIso = tagText(*this, "Exif.CanonCs2.ISOSpeed");
+    const QString canonIso = tagText(*this, "Exif.CanonSi.ISOSpeed");
     const QString nikon1Iso = tagText(*this, "Exif.Nikon1.ISOSpeed");
     const QString nikon2Iso = tagText(*this, "Exif.Nikon2.ISOSpeed");
     if (hasText(text)) {
         iso = TextNumbers::intValue(text);
-    } else if (hasText(canonIso)) {
+    } else if (hasText(canonIso) && TextNumbers::longLongValue(canonIso) != 0) {
+        // Code 0 is no reading (a cleared member of the array reads 0, which
+        // would otherwise show ISO 3).
         const float ev = evFromStepCode(TextNumbers::longLongValue(canonIso));
         if (const std::optional<int32_t> whole = wholePart(std::pow(2.0f, ev))) {
             iso = wholePart(double(*whole) * 3.125);
@@ -519,8 +522,8 @@ int TAVMetadataReaderMgr::flashCode() const
     if (const int code = tagCode(*this, "Exif.Fujifilm.FlashMode", {{1, 3}, {2, 4}, {3, 5}})) {
         return code;
     }
-    const std::optional<int32_t> mode = numberIn(tagText(*this, "Exif.CanonCs1.FlashMode"));
-    const std::optional<int32_t> activity = numberIn(tagText(*this, "Exif.CanonCs1.FlashActivity"));
+    const std::optional<int32_t> mode = numberIn(tagText(*this, "Exif.CanonCs.FlashMode"));
+    const std::optional<int32_t> activity = numberIn(tagText(*this, "Exif.CanonCs.FlashActivity"));
     if (!mode || !activity) {
         return 0;
     }
@@ -698,7 +701,7 @@ QString TAVMetadataReaderMgr::getSubjectDistance() const
             }
         }
     } else {
-        distance = 0.01 * TextNumbers::intValue(tagText(*this, "Exif.CanonCs2.SubjectDistance"));
+        distance = 0.01 * TextNumbers::intValue(tagText(*this, "Exif.CanonSi.SubjectDistance"));
     }
     return distance > 0 ? wholeNumberText(distance) : QStringLiteral("");
 }
@@ -732,7 +735,7 @@ QString TAVMetadataReaderMgr::getDigitalZoom() const
         } else if (splitRational(ratio, num, denom)) {
             zoom = double(num) / double(denom);
         }
-    } else if (const int code = tagCode(*this, "Exif.CanonCs1.DigitalZoom", {{0, 1}, {1, 2}, {2, 4}})) {
+    } else if (const int code = tagCode(*this, "Exif.CanonCs.DigitalZoom", {{0, 1}, {1, 2}, {2, 4}})) {
         zoom = code;
     } else {
         const char* const keys[] = {"Exif.Olympus.DigitalZoom", "Exif.Nikon1.DigitalZoom", "Exif.Nikon2.DigitalZoom"};
@@ -759,7 +762,7 @@ int TAVMetadataReaderMgr::whiteBalanceCode() const
     // No white balance, or a manual one without a light source, says nothing:
     // ask the maker notes.
     if (balance == -1 || (balance == 1 && !hasText(light))) {
-        if (const int code = tagCode(*this, "Exif.CanonCs2.WhiteBalance",
+        if (const int code = tagCode(*this, "Exif.CanonSi.WhiteBalance",
                 {{0, 1}, {1, 2}, {2, 3}, {8, 3}, {3, 4}, {4, 5}, {14, 5}, {5, 6}})) {
             return code;
         }
@@ -802,7 +805,7 @@ TAVMetadataReaderMgr::LabelAndIcon TAVMetadataReaderMgr::getWhitebalance() const
 
 int TAVMetadataReaderMgr::contrastCode() const
 {
-    if (const std::optional<int> code = commonAdjustmentCode(*this, "Exif.Photo.Contrast", "Exif.CanonCs1.Contrast",
+    if (const std::optional<int> code = commonAdjustmentCode(*this, "Exif.Photo.Contrast", "Exif.CanonCs.Contrast",
             "Exif.Fujifilm.Tone", {{0, 2}, {256, 3}, {512, 1}})) {
         return *code;
     }
@@ -831,7 +834,7 @@ TAVMetadataReaderMgr::LabelAndIcon TAVMetadataReaderMgr::getContrast() const
 
 int TAVMetadataReaderMgr::saturationCode() const
 {
-    if (const std::optional<int> code = commonAdjustmentCode(*this, "Exif.Photo.Saturation", "Exif.CanonCs1.Saturation",
+    if (const std::optional<int> code = commonAdjustmentCode(*this, "Exif.Photo.Saturation", "Exif.CanonCs.Saturation",
             "Exif.Fujifilm.Color", {{0, 2}, {256, 3}, {512, 1}})) {
         return *code;
     }
@@ -845,7 +848,7 @@ TAVMetadataReaderMgr::LabelAndIcon TAVMetadataReaderMgr::getSaturation() const
 
 int TAVMetadataReaderMgr::sharpnessCode() const
 {
-    if (const std::optional<int> code = commonAdjustmentCode(*this, "Exif.Photo.Sharpness", "Exif.CanonCs1.Sharpness",
+    if (const std::optional<int> code = commonAdjustmentCode(*this, "Exif.Photo.Sharpness", "Exif.CanonCs.Sharpness",
             "Exif.Fujifilm.Sharpness", {{1, 1}, {2, 1}, {3, 2}, {4, 3}, {5, 3}})) {
         return *code;
     }

@@ -67,9 +67,9 @@ const QMap<QString, QStringList>& alsoErased()
           QStringLiteral("Exif.Nikon3.ISOSetting")}},
         {kFlash, {kFujifilmFlashMode, kCanonFlashMode, kCanonFlashActivity}},
         {kMeteringMode, {QStringLiteral("Exif.Sigma.MeteringMode"), QStringLiteral("Exif.CanonCs.MeteringMode")}},
-        {kSubjectDistance, {QStringLiteral("Exif.CanonCs2.SubjectDistance")}},
+        {kSubjectDistance, {QStringLiteral("Exif.CanonSi.SubjectDistance")}},
         {kDigitalZoomRatio,
-         {QStringLiteral("Exif.CanonCs1.DigitalZoom"), QStringLiteral("Exif.Olympus.DigitalZoom"),
+         {QStringLiteral("Exif.CanonCs.DigitalZoom"), QStringLiteral("Exif.Olympus.DigitalZoom"),
           QStringLiteral("Exif.Nikon1.DigitalZoom"), QStringLiteral("Exif.Nikon2.DigitalZoom")}},
     };
     return keys;
@@ -96,21 +96,21 @@ const QMap<QString, UnknownValue>& unknownValues()
           {kCanonExposureProgram, kCanonEasyMode, QStringLiteral("Exif.Fujifilm.PictureMode"), kNikon3VariProgram}}},
         {kWhiteBalance,
          {QStringLiteral("2"),
-          {QStringLiteral("Exif.CanonCs2.WhiteBalance"), QStringLiteral("Exif.Fujifilm.WhiteBalance"),
+          {QStringLiteral("Exif.CanonSi.WhiteBalance"), QStringLiteral("Exif.Fujifilm.WhiteBalance"),
            QStringLiteral("Exif.Nikon1.WhiteBalance"), QStringLiteral("Exif.Nikon2.WhiteBalance"),
            QStringLiteral("Exif.Sigma.WhiteBalance"), kLightSource}}},
         {kContrast,
          {QStringLiteral("3"),
-          {QStringLiteral("Exif.CanonCs1.Contrast"), QStringLiteral("Exif.Fujifilm.Tone"),
+          {QStringLiteral("Exif.CanonCs.Contrast"), QStringLiteral("Exif.Fujifilm.Tone"),
            QStringLiteral("Exif.Nikon1.ImageAdjustment"), QStringLiteral("Exif.Nikon2.ImageAdjustment"),
            QStringLiteral("Exif.Sigma.Contrast")}}},
         {kSaturation,
          {QStringLiteral("3"),
-          {QStringLiteral("Exif.CanonCs1.Saturation"), QStringLiteral("Exif.Fujifilm.Color"),
+          {QStringLiteral("Exif.CanonCs.Saturation"), QStringLiteral("Exif.Fujifilm.Color"),
            QStringLiteral("Exif.Sigma.Saturation")}}},
         {kSharpness,
          {QStringLiteral("3"),
-          {QStringLiteral("Exif.CanonCs1.Sharpness"), QStringLiteral("Exif.Fujifilm.Sharpness"),
+          {QStringLiteral("Exif.CanonCs.Sharpness"), QStringLiteral("Exif.Fujifilm.Sharpness"),
            QStringLiteral("Exif.Nikon1.Sharpening"), QStringLiteral("Exif.Sigma.Sharpness")}}},
     };
     return values;
@@ -190,9 +190,17 @@ QStringList TAVMetadataWritterMgr::batchWriteMetadata(const QList<TAVEntityPtr>&
             continue;
         }
         if (entity->isClear()) {
-            // Clears count as done: their erase lists name maker tags this
-            // library does not know, which can never be present anyway.
-            clearOneMetadata(entity->key());
+            // EXIF clears count as done: their erase lists name maker tags
+            // this library does not know, which can never be present anyway.
+            // An XMP clear names only its own key and can fail for real (a
+            // packet the library cannot decode).
+            const bool cleared = clearOneMetadata(entity->key());
+            if (!cleared && entity->key().startsWith(kXmpPrefix)) {
+                failedKeys.append(entity->key());
+                if (!igonreError) {
+                    break;
+                }
+            }
             continue;
         }
         if (!writeMetadat(entity->value(), entity->key())) {
@@ -412,7 +420,7 @@ bool TAVMetadataWritterMgr::setSensitivity(const TAVEntityPtr& entity)
     if (!writeValues(pairs)) {
         return false;
     }
-    exifWriter_->clearMetadata(list({"Exif.CanonCs2.ISOSpeed", "Exif.Nikon1.ISOSpeed", "Exif.Nikon2.ISOSpeed",
+    exifWriter_->clearMetadata(list({"Exif.CanonSi.ISOSpeed", "Exif.Nikon1.ISOSpeed", "Exif.Nikon2.ISOSpeed",
                                      "Exif.Nikon3.ISOSpeed", "Exif.Nikon3.ISOSetting"}));
     return true;
 }
@@ -422,7 +430,7 @@ bool TAVMetadataWritterMgr::setSubjectDistance(const TAVEntityPtr& entity)
     if (!writeRationalOf(entity->value(), kSubjectDistance)) {
         return false;
     }
-    clearOneMetadata(QStringLiteral("Exif.CanonCs2.SubjectDistance"));
+    clearOneMetadata(QStringLiteral("Exif.CanonSi.SubjectDistance"));
     return true;
 }
 
@@ -445,7 +453,7 @@ bool TAVMetadataWritterMgr::setDigitalZoom(const TAVEntityPtr& entity)
     if (!writeRationalOf(entity->value(), kDigitalZoomRatio)) {
         return false;
     }
-    exifWriter_->clearMetadata(list({"Exif.CanonCs1.DigitalZoom", "Exif.Olympus.DigitalZoom", "Exif.Nikon1.DigitalZoom",
+    exifWriter_->clearMetadata(list({"Exif.CanonCs.DigitalZoom", "Exif.Olympus.DigitalZoom", "Exif.Nikon1.DigitalZoom",
                                      "Exif.Nikon2.DigitalZoom"}));
     return true;
 }
@@ -581,9 +589,10 @@ bool TAVMetadataWritterMgr::setExposureProgram(const TAVEntityPtr& entity)
         return position == 11 ? writeValue(QStringLiteral("Exif.Fujifilm.PictureMode"), QStringLiteral("5")) : true;
     }
     if (MakerNoteIdentifier::isCanon(maker) && (position == 11 || position == 12)) {
-        // The clear above emptied the camera's own program, which reads as 0
-        // ("easy mode"), so the easy mode decides what shows.
-        return writeValue(kCanonEasyMode, position == 11 ? QStringLiteral("5") : QStringLiteral("10"));
+        // The camera's own program 0 ("easy mode") lets the easy mode decide
+        // what shows.
+        return writeValues({{kCanonExposureProgram, QStringLiteral("0")},
+            {kCanonEasyMode, position == 11 ? QStringLiteral("5") : QStringLiteral("10")}});
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 #include "models/TAVCVSParaser.h"
+#include "models/TAVMetadataWritterMgr.h"
 
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
@@ -614,4 +615,74 @@ TEST_F(TAVImageObjectTest, XmpOnlyEditThenClearingExifAndClearingAll)
     tags = ExifTool::read(image->srcPath());
     EXPECT_FALSE(tags.contains("IPTC:Caption-Abstract"));
     EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Ships"));
+}
+
+namespace {
+
+// The XMP packet exactly as the file holds it.
+std::string rawXmpPacket(const QString& path)
+{
+    return WrittenFileProbe::open(path)->xmpPacket();
+}
+
+// Gives the file an XMP packet the library cannot decode (a property given
+// twice), as some phones write them; other readers still read it.
+bool damageXmpPacket(const QString& path)
+{
+    const std::string packet = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+        "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmp:Rating=\"3\">"
+        "<xmp:Ratinh>4</xmp:Ratinh><dc:subject><rdf:Bag><rdf:li>sea</rdf:li><rdf:li>sun</rdf:li></rdf:Bag>"
+        "</dc:subject></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+    auto image = WrittenFileProbe::open(path);
+    image->setXmpPacket(packet);
+    image->writeXmpFromPacket(true);
+    image->writeMetadata();
+    // Same length, so the segment sizes stay right.
+    QByteArray bytes = WrittenFileProbe::bytes(path);
+    bytes.replace("Ratinh", "Rating");
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+TEST_F(TAVImageObjectTest, SavesThatEditNoXmpKeepThePacketByteForByte)
+{
+    UserDefaults::standard().setBool(true, "save_continue_after_error");
+    const auto damaged = import("damaged.jpg", {{"Exif.Image.Artist", "Ann"}});
+    ASSERT_TRUE(damageXmpPacket(damaged->srcPath()));
+    ASSERT_TRUE(FileServices::removeItem(damaged->path()));
+    ASSERT_TRUE(FileServices::copyItem(damaged->srcPath(), damaged->path()));
+    damaged->setPath(damaged->path());
+    const std::string packet = rawXmpPacket(damaged->srcPath());
+    ASSERT_FALSE(packet.empty());
+    const QJsonObject xmpBefore = groupOf(ExifTool::read(damaged->srcPath()), "XMP-dc");
+    ASSERT_FALSE(xmpBefore.isEmpty());
+
+    edit(damaged, "Exif.Image.Artist", 0, "Bob");
+    ASSERT_TRUE(damaged->saveMetadataToImage());
+    EXPECT_EQ(rawXmpPacket(damaged->srcPath()), packet);
+    damaged->clear(0);
+    ASSERT_TRUE(damaged->saveMetadataToImage());
+    EXPECT_EQ(rawXmpPacket(damaged->srcPath()), packet);
+    EXPECT_EQ(groupOf(ExifTool::read(damaged->srcPath()), "XMP-dc"), xmpBefore);
+
+    // An XMP edit on it fails that key and writes nothing.
+    TAVMetadataWritterMgr writer(damaged->path());
+    auto title = TAVEntity::entityWithValue("Harbour", "Xmp.dc.title");
+    auto cleared = TAVEntity::entityWithValue("", "Xmp.dc.subject");
+    cleared->setIsClear(true);
+    EXPECT_EQ(writer.batchWriteMetadata({title, cleared}, true), QStringList({"Xmp.dc.title", "Xmp.dc.subject"}));
+
+    // Untouched packets that decode are not re-encoded either, in JPEG and TIFF.
+    for (const char* sample : {"1x1_exif_xmp.jpg", "npm-arbitro.tiff"}) {
+        SCOPED_TRACE(sample);
+        const auto image = importSample(sample);
+        const std::string before = rawXmpPacket(image->srcPath());
+        ASSERT_FALSE(before.empty());
+        edit(image, "Exif.Image.Artist", 0, "Bob");
+        ASSERT_TRUE(image->saveMetadataToImage());
+        EXPECT_EQ(rawXmpPacket(image->srcPath()), before);
+    }
 }

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <exiv2/exiv2.hpp>
+
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -182,6 +184,12 @@ TEST_F(TAVMetadataReaderMgrTest, CameraValuesFollowTheStandardAndTheMakerRules)
         {{{"Exif.Image.Make", "NIKON"}, {"Exif.Nikon2.ISOSpeed", "3"}}, &Reader::getSensitivity, nullptr},
         {{{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Nikon3.ISOSpeed", "0 800"}}, &Reader::getSensitivity, "800"},
         {{{"Exif.Image.Make", "Acme"}}, &Reader::getSensitivity, nullptr},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonSi.ISOSpeed", "160"}}, &Reader::getSensitivity, "100"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonSi.ISOSpeed", "0"}}, &Reader::getSensitivity, nullptr},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.Contrast", "-1"}}, contrast, "Soft"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonSi.SubjectDistance", "782"}}, &Reader::getSubjectDistance, "8"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.FlashMode", "1"}, {"Exif.CanonCs.FlashActivity", "1"}},
+            &Reader::getFlash, "Fired"},
         {{{"Exif.Photo.Flash", "25"}}, &Reader::getFlash, "Fired"},
         {{{"Exif.Photo.Flash", "24"}}, &Reader::getFlash, "Did not fire"},
         {{{"Exif.Photo.Flash", "16"}}, &Reader::getFlash, "Suppressed"},
@@ -348,7 +356,9 @@ TEST_F(TAVMetadataReaderMgrTest, CameraFilesAgreeWithExifTool)
         // The exposure tab's camera values.
         EXPECT_EQ(manager->getShutterSpeed(), shown.value("ExifIFD:ExposureTime").toString());
         EXPECT_EQ(manager->getAperture(), QString::asprintf("%.2f", expected.value("ExifIFD:FNumber").toDouble()));
-        const QJsonValue iso = expected.value("ExifIFD:ISO");
+        // The composite ISO includes the maker note's, where the standard tag is absent.
+        const QJsonValue iso = expected.contains("Composite:ISO") ? expected.value("Composite:ISO")
+                                                                  : expected.value("ExifIFD:ISO");
         EXPECT_EQ(manager->getSensitivity(), iso.isUndefined() ? QString() : QString::number(iso.toInt()));
         const QJsonValue focal = expected.value("ExifIFD:FocalLength");
         EXPECT_EQ(manager->getFocalLength(), focal.isUndefined() ? "" : QString::asprintf("%.0f", focal.toDouble()));
@@ -356,7 +366,30 @@ TEST_F(TAVMetadataReaderMgrTest, CameraFilesAgreeWithExifTool)
             EXPECT_EQ(manager->getWhitebalance().value(QLatin1String(Reader::kValueKey)),
                 shown.value("ExifIFD:WhiteBalance").toString());
         }
+        for (const QString tag : {"ExifIFD:Contrast", "Canon:Contrast", "ExifIFD:Saturation", "Canon:Saturation"}) {
+            const auto getter = tag.endsWith("Contrast") ? &Reader::getContrast : &Reader::getSaturation;
+            if (shown.contains(tag)) {
+                EXPECT_EQ(label((*manager.*getter)()), shown.value(tag).toString()) << qPrintable(tag);
+            }
+        }
+        const QJsonValue distance = expected.value("Canon:FocusDistanceUpper");
+        if (!expected.contains("ExifIFD:SubjectDistance") && !distance.isUndefined()) {
+            EXPECT_EQ(manager->getSubjectDistance(), QString::asprintf("%.0f", distance.toDouble()));
+        }
     }
+
+    // Without the standard flash tag the Canon notes tell.
+    const QString canon = ImageFixtures::copySample("npm-canon-s40.jpg", tempFolder(), "noflash.jpg");
+    {
+        const auto image = Exiv2::ImageFactory::open(canon.toStdString());
+        image->readMetadata();
+        image->exifData().erase(image->exifData().findKey(Exiv2::ExifKey("Exif.Photo.Flash")));
+        image->writeMetadata();
+    }
+    const QJsonObject notes = ExifTool::read(canon, {"-n"});
+    ASSERT_EQ(notes.value("Canon:CanonFlashMode").toInt(), 1); // auto
+    ASSERT_EQ(notes.value("Canon:FlashActivity").toInt(-1), 0);
+    EXPECT_EQ(readFile(canon)->getFlash(), "Did not fire");
 }
 
 } // namespace
