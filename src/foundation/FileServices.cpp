@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -169,6 +170,52 @@ void keepOwner(int fd, const struct stat& previous)
     }
 }
 
+// The names of the extended attributes of `path` (not following a link).
+QList<QByteArray> attributeNames(const QByteArray& path)
+{
+    QByteArray names;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = ::llistxattr(path.constData(), nullptr, 0);
+        if (size <= 0) {
+            return {};
+        }
+        names.resize(size);
+        const ssize_t got = ::llistxattr(path.constData(), names.data(), size_t(names.size()));
+        if (got >= 0) {
+            names.truncate(got);
+            break;
+        }
+        if (errno != ERANGE) {
+            return {};
+        }
+        names.clear();
+    }
+    QList<QByteArray> result;
+    for (const QByteArray& name : names.split('\0')) {
+        if (!name.isEmpty()) {
+            result.append(name);
+        }
+    }
+    return result;
+}
+
+// Carries the extended attributes of the file being replaced (desktop tags
+// and comments, access control lists) over to its replacement. One the
+// process may not set is logged and left out; it never fails the write.
+void keepExtendedAttributes(const QString& previousPath, int fd)
+{
+    const QByteArray path = native(previousPath);
+    for (const QByteArray& name : attributeNames(path)) {
+        const ssize_t size = ::lgetxattr(path.constData(), name.constData(), nullptr, 0);
+        QByteArray value(size > 0 ? size : 0, Qt::Uninitialized);
+        const ssize_t got = size < 0 ? -1 : ::lgetxattr(path.constData(), name.constData(), value.data(), size_t(value.size()));
+        if (got < 0 || ::fsetxattr(fd, name.constData(), value.constData(), size_t(got), 0) != 0) {
+            qWarning("Could not keep the extended attribute %s of %s: %s", name.constData(), path.constData(),
+                std::strerror(errno));
+        }
+    }
+}
+
 // The shared tail of an atomic write: `fill` writes the content into the
 // temporary file, which then gets the owner of `previous` (the file it
 // replaces, null for a new one), its mode and dates, is flushed and renamed.
@@ -201,6 +248,11 @@ bool writeThroughTemporary(const QString& destination, const struct stat* previo
     }
     if (mode != mode_t(-1) && ::fchmod(out.get(), mode) != 0) {
         return failWith(QStringLiteral("cannot set the permissions of"));
+    }
+    // After the mode: an access control list carries its own mask, which a
+    // later change of mode would rewrite.
+    if (previous) {
+        keepExtendedAttributes(destination, out.get());
     }
     if (::fsync(out.get()) != 0) {
         return failWith(QStringLiteral("cannot flush the new content of"));

@@ -64,9 +64,9 @@ public:
     // Replaces `destination` by a copy of `source` atomically (see above). The
     // result keeps the source's modification and access times and the
     // destination's permissions (the source's when the destination is new),
-    // owner and group (as far as the process may set them).
+    // owner, group and extended attributes (as far as the process may set them).
     static bool replaceFile(const QString& destination, const QString& source, QString* error = nullptr);
     // Writes `data` to `path` atomically (see above), keeping an existing
-    // file's permissions, owner and group.
+    // file's permissions, owner, group and extended attributes.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 };

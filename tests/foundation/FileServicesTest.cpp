@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -250,4 +251,45 @@ TEST_F(FileServicesTest, TheTemporaryFileOfAPrivateFileIsPrivate)
     EXPECT_TRUE(replaced);
     EXPECT_EQ(read(original), QByteArray("new"));
     EXPECT_EQ(QFile::permissions(original) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+}
+
+// Desktop tags, comments and access control lists live in extended
+// attributes; a replaced photo keeps them.
+TEST_F(FileServicesTest, ReplacementsKeepExtendedAttributesAndAccessLists)
+{
+    const QString path = write("tagged.jpg", "old");
+    const QByteArray name = QFile::encodeName(path);
+    if (::setxattr(name.constData(), "user.xdg.tags", "holiday,sea", 11, 0) != 0) {
+        GTEST_SKIP() << "the file system keeps no user attributes";
+    }
+    ASSERT_EQ(::setxattr(name.constData(), "user.xdg.comment", "Lübeck", 7, 0), 0);
+    // An access list granting user 1234 read access: version 2, then entries
+    // of tag, permissions and id (owner, named user, group, mask, others).
+    QByteArray acl;
+    const auto add = [&acl](uint16_t tag, uint16_t perm, uint32_t id) {
+        acl.append(reinterpret_cast<const char*>(&tag), 2).append(reinterpret_cast<const char*>(&perm), 2);
+        acl.append(reinterpret_cast<const char*>(&id), 4);
+    };
+    const uint32_t version = 2;
+    acl.append(reinterpret_cast<const char*>(&version), 4);
+    add(0x01, 6, uint32_t(-1));
+    add(0x02, 4, 1234);
+    add(0x04, 4, uint32_t(-1));
+    add(0x10, 4, uint32_t(-1));
+    add(0x20, 0, uint32_t(-1));
+    const bool withAcl = ::setxattr(name.constData(), "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) == 0;
+
+    const auto attribute = [&name](const char* key) {
+        QByteArray value(256, Qt::Uninitialized);
+        const ssize_t size = ::getxattr(name.constData(), key, value.data(), size_t(value.size()));
+        return size < 0 ? QByteArray() : value.left(size);
+    };
+    ASSERT_TRUE(FileServices::writeFileAtomically(path, "written"));
+    ASSERT_TRUE(FileServices::replaceFile(path, write("work/tagged.jpg", "replaced")));
+    EXPECT_EQ(read(path), QByteArray("replaced"));
+    EXPECT_EQ(attribute("user.xdg.tags"), QByteArray("holiday,sea"));
+    EXPECT_EQ(attribute("user.xdg.comment"), QByteArray("Lübeck"));
+    if (withAcl) {
+        EXPECT_EQ(attribute("system.posix_acl_access"), acl);
+    }
 }
