@@ -1,5 +1,9 @@
 # Helpers shared by every folder of the project.
 
+# Every program resolves its symbols at start-up: the crash kit's signal
+# handlers must never meet a lazy binding, which may allocate and take locks.
+add_link_options(-Wl,-z,now)
+
 # Warnings as errors on our own code only; Qt and Exiv2 come in as system headers
 # through their imported targets.
 function(lumetta_warnings target)
