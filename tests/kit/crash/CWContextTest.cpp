@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "CrashReportFolder.h"
+#include "kit/crash/CWContextInitialize.h"
+#include "kit/crash/crashpath/CWAllocator.h"
+#include "kit/crash/crashpath/CWContext.h"
+#include "kit/support/KBClock.h"
+#include "kit/support/KBVirtualClock.h"
+
+namespace {
+
+// Polls for a condition that another thread makes true; fails after ten seconds.
+bool eventually(const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(CWContextTest, SetUpFillsTheContextAndProtectsIt)
+{
+    unsetenv("XDG_DOCUMENTS_DIR");
+    CrashReportFolder early(false);
+    {
+        std::ofstream(early.file("sdk.log")) << "a line of the previous run\n";
+    }
+    CWContextConfiguration configuration = CrashReportFolder::defaultConfiguration();
+    configuration.reportPath = early.path().c_str();
+    configuration.customExceptionsEnabled = 0;
+    ASSERT_TRUE(CWContextInitialize(&configuration));
+    EXPECT_TRUE(CWContextIsInitialized());
+    const CWContext* context = CWContextGet();
+    EXPECT_EQ(std::string(context->sdkLogPath), early.file("sdk.log"));
+    EXPECT_EQ(std::string(context->binaryImagesPath), early.file("binary_images.cwrecord"));
+    EXPECT_EQ(std::string(context->userKeyValues.compactedPath), early.file("user_compacted_kv.cwrecord"));
+    EXPECT_EQ(context->pageSize, 4096u);
+    EXPECT_EQ(std::string(context->documentsPath), std::string(std::getenv("HOME")));
+    EXPECT_EQ(context->exception.customExceptionAllowance, 0u);
+    EXPECT_EQ(context->customExceptionStorage.maxEntries, 0u);
+    EXPECT_EQ(context->errorsStorage.maxEntries, 8u);
+    EXPECT_EQ(early.read("sdk.log").find("previous run"), std::string::npos);
+    EXPECT_TRUE(CWContextAllocator()->isProtected);
+
+    EXPECT_FALSE(CWContextInitialize(nullptr));
+    configuration.reportPath = reinterpret_cast<const char*>(16);
+    EXPECT_FALSE(CWContextInitialize(&configuration));
+}
+
+TEST(CWContextTest, OnlyTheFirstCrashPassesTheMark)
+{
+    CWContextInstall(nullptr, nullptr);
+    EXPECT_FALSE(CWContextMarkAndCheckIfCrashed());
+    CrashReportFolder folder;
+    EXPECT_FALSE(CWContextHasCrashed());
+    EXPECT_FALSE(CWContextMarkAndCheckIfCrashed());
+    EXPECT_TRUE(CWContextMarkAndCheckIfCrashed());
+    EXPECT_TRUE(CWContextMarkAndCheckIfCrashed());
+    EXPECT_TRUE(CWContextHasCrashed());
+}
+
+TEST(CWContextTest, ASlowJobDelaysInitializationButNotTheCaller)
+{
+    const auto realClock = KBClock::shared();
+    const auto clock = std::make_shared<KBVirtualClock>();
+    KBClock::setShared(clock);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    CWContextSetSetupJobHook([released] { released.wait(); });
+
+    CrashReportFolder folder(false);
+    CWContextConfiguration configuration = CrashReportFolder::defaultConfiguration();
+    configuration.reportPath = folder.path().c_str();
+    auto initialized = std::async(std::launch::async, [&configuration] { return CWContextInitialize(&configuration); });
+    ASSERT_TRUE(eventually([&] { return clock->pendingCount() == 1; }));
+    clock->advance(4.9);
+    EXPECT_EQ(initialized.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
+    clock->advance(0.1);
+    EXPECT_TRUE(initialized.get());
+    EXPECT_FALSE(CWContextIsInitialized());
+    EXPECT_NE(folder.read("sdk.log").find("] Error: Delayed initialization\n"), std::string::npos);
+
+    release.set_value();
+    EXPECT_TRUE(eventually([] { return CWContextIsInitialized() && CWContextAllocator()->isProtected; }));
+    CWContextSetSetupJobHook(nullptr);
+    KBClock::setShared(realClock);
+}

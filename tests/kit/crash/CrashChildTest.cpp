@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+
+#include "CrashReportFolder.h"
+#include "kit/crash/CWUserLogging.h"
+#include "kit/crash/crashpath/CWContext.h"
+
+extern char** environ;
+
+namespace {
+
+// Runs the crasher on a folder and answers its wait status. A child still alive
+// after ten seconds is killed (only that child, by its pid) and counts as a failure.
+int runCrasher(const std::string& mode, const std::string& folder)
+{
+    std::string program = CRASHER_PATH;
+    std::string modeArgument = mode;
+    std::string folderArgument = folder;
+    char* arguments[] = {program.data(), modeArgument.data(), folderArgument.data(), nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environ) != 0) {
+        ADD_FAILURE() << "cannot start " << program;
+        return -1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            ADD_FAILURE() << mode << " did not end";
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return status;
+}
+
+} // namespace
+
+TEST(CrashChildTest, WritesOutsideTheirPartFault)
+{
+    for (const char* mode : {"write-past-writable", "write-read-only"}) {
+        SCOPED_TRACE(mode);
+        CrashReportFolder folder(false);
+        const int status = runCrasher(mode, folder.path());
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    }
+}
+
+TEST(CrashChildTest, AKillDuringCompactionLosesNoKey)
+{
+    CrashReportFolder child(false);
+    const int status = runCrasher("kill-in-compaction", child.path());
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), SIGKILL);
+    EXPECT_TRUE(child.exists("user_compacted_kv.cwrecord.tmp"));
+
+    CrashReportFolder reader;
+    const std::string incremental = child.file("user_incremental_kv.cwrecord");
+    const std::string compacted = child.file("user_compacted_kv.cwrecord");
+    const CWKeyValueStorage storage{incremental.c_str(), compacted.c_str(), 64, 64};
+    const CWKeyValues keys = CWUserLoggingGetCompactedKVEntries(&storage, true);
+    EXPECT_EQ(keys.size(), 50u);
+    EXPECT_EQ(keys.at("early 39"), "39");
+    EXPECT_EQ(keys.at("late 9"), "9");
+}
