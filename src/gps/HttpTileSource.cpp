@@ -1,0 +1,101 @@
+#include "gps/HttpTileSource.h"
+
+#include "foundation/AppInfo.h"
+#include "webmapkit/MapNetwork.h"
+
+#include <QMetaObject>
+#include <QNetworkReply>
+
+#include <algorithm>
+
+HttpTileSource::HttpTileSource(const QString& tileTemplate, const QString& satelliteTemplate, const QString& attribution,
+                               QObject* parent)
+    : TileSource(parent)
+    , tileTemplate_(tileTemplate)
+    , satelliteTemplate_(satelliteTemplate.isEmpty() ? tileTemplate : satelliteTemplate)
+    , attribution_(attribution)
+{
+}
+
+HttpTileSource* HttpTileSource::fromAppInfo(QObject* parent)
+{
+    return new HttpTileSource(AppInfo::mapServiceEndpoint(QStringLiteral("TileURL")),
+                              AppInfo::mapServiceEndpoint(QStringLiteral("SatelliteTileURL")),
+                              AppInfo::mapServiceEndpoint(QStringLiteral("TileAttribution")), parent);
+}
+
+int HttpTileSource::tileSetFor(int mapType) const
+{
+    if (tileTemplate_.isEmpty()) {
+        return -1;
+    }
+    // Types other than satellite (1) and hybrid (2) draw as the standard map.
+    return mapType == 1 || mapType == 2 ? 1 : 0;
+}
+
+QString HttpTileSource::urlFor(const TileKey& key) const
+{
+    QString url = key.set == 1 ? satelliteTemplate_ : tileTemplate_;
+    url.replace(QLatin1String("{z}"), QString::number(key.zoom));
+    url.replace(QLatin1String("{x}"), QString::number(key.x));
+    url.replace(QLatin1String("{y}"), QString::number(key.y));
+    return url;
+}
+
+void HttpTileSource::request(const TileKey& key)
+{
+    if (running_.contains(key) || std::find(waiting_.begin(), waiting_.end(), key) != waiting_.end()) {
+        return;
+    }
+    waiting_.push_back(key);
+    pump();
+}
+
+void HttpTileSource::cancel(const TileKey& key)
+{
+    const auto waiting = std::find(waiting_.begin(), waiting_.end(), key);
+    if (waiting != waiting_.end()) {
+        waiting_.erase(waiting);
+        return;
+    }
+    const auto running = running_.find(key);
+    if (running != running_.end()) {
+        MapNetwork::abandon(running.value());
+        running_.erase(running);
+        // On a later turn: the caller may be cancelling a whole view, and a
+        // waiting tile started now might be the next one it cancels.
+        QMetaObject::invokeMethod(this, [this]() { pump(); }, Qt::QueuedConnection);
+    }
+}
+
+void HttpTileSource::pump()
+{
+    while (running_.size() < kMaxRunning && !waiting_.empty()) {
+        const TileKey key = waiting_.front();
+        waiting_.pop_front();
+        MapNetwork::Options options;
+        options.useCache = true;
+        // Inserted before the call: an unusable template answers on a later turn.
+        running_.insert(key, nullptr);
+        running_[key] = MapNetwork::shared()->get(
+            QUrl(urlFor(key)), QStringLiteral("map tile"), this,
+            [this, key](const MapReply& reply) { finish(key, reply.ok, reply.body); }, options);
+    }
+}
+
+void HttpTileSource::finish(const TileKey& key, bool ok, const QByteArray& body)
+{
+    if (running_.remove(key) == 0) {
+        return;
+    }
+    QImage image;
+    if (ok) {
+        image.loadFromData(body);
+    }
+    if (image.isNull()) {
+        emit tileFailed(key);
+    } else {
+        emit tileReady(key, image);
+    }
+    pump();
+}
