@@ -25,7 +25,7 @@ protected:
     {
         QWidget* window = VXCommonWindowController::makeWindow();
         auto* layout = new QVBoxLayout(window);
-        layout->addWidget(new QLabel(text_, window));
+        layout->addWidget(new QLabel(text_, window), 0, Qt::AlignLeft | Qt::AlignBottom);
         window->resize(360, 160);
         return window;
     }

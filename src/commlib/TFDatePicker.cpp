@@ -1,0 +1,186 @@
+#include "commlib/TFDatePicker.h"
+
+#include "foundation/DateServices.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyle>
+#include <QTimeZone>
+
+namespace {
+
+// The minimum of the field stands for "no date"; nothing a camera writes is
+// that old.
+const QDateTime noDateMarker(QDate(100, 1, 1), QTime(0, 0), QTimeZone::utc());
+const QDateTime latestDate(QDate(9999, 12, 31), QTime(23, 59, 59), QTimeZone::utc());
+
+QString datePattern()
+{
+    return QStringLiteral("yyyy-MM-dd");
+}
+
+QString timePattern()
+{
+    return QStringLiteral("HH:mm:ss");
+}
+
+// The local zone's short name, as a literal of the display format.
+QString zoneLiteral()
+{
+    QString zone = QTimeZone::systemTimeZone().abbreviation(QDateTime::currentDateTime());
+    zone.remove(QLatin1Char('\''));
+    return zone.isEmpty() ? QString() : QStringLiteral(" '%1'").arg(zone);
+}
+
+}  // namespace
+
+TFDatePicker::TFDatePicker(Elements elements, QWidget* parent)
+    : QDateTimeEdit(parent)
+    , elements_(elements)
+{
+    setTimeSpec(Qt::UTC);
+    clearAction_ = lineEdit()->addAction(style()->standardIcon(QStyle::SP_LineEditClearButton),
+                                         QLineEdit::TrailingPosition);
+    clearAction_->setToolTip(QStringLiteral("Clear"));
+    connect(clearAction_, &QAction::triggered, this, &TFDatePicker::clearByUser);
+    connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] {
+        refreshLook();
+        if (!settingValue_) {
+            emit userDateChanged();
+        }
+    });
+    applyElements();
+    setDateValue(QDateTime());
+}
+
+void TFDatePicker::setDatePickerElements(Elements elements)
+{
+    elements_ = elements;
+    applyElements();
+}
+
+void TFDatePicker::setCalendarPopover(bool on)
+{
+    calendarPopover_ = on;
+    applyElements();
+}
+
+void TFDatePicker::applyElements()
+{
+    const QDateTime kept = dateTime();
+    const bool date = elements_ == Elements::Date;
+    settingValue_ = true;
+    setDisplayFormat(date ? datePattern() : timePattern() + zoneLiteral());
+    setSpecialValueText(date ? datePattern() : timePattern());
+    setCalendarPopup(date && calendarPopover_);
+    // A format without date fields pins the range to one day; the marker must
+    // stay reachable whatever the format.
+    setDateTimeRange(noDateMarker, latestDate);
+    setDateTime(kept);
+    settingValue_ = false;
+    if (calendarPopup()) {
+        calendarWidget()->installEventFilter(this);
+    }
+    refreshLook();
+}
+
+void TFDatePicker::setTextColorWhenNil(const QColor& colour)
+{
+    textColorWhenNil_ = colour;
+    refreshLook();
+}
+
+QDateTime TFDatePicker::dateValue() const
+{
+    return isEmpty() ? QDateTime() : dateTime();
+}
+
+void TFDatePicker::setDateValue(const QDateTime& value)
+{
+    settingValue_ = true;
+    if (value.isValid()) {
+        // Keep the wall clock as given, whatever zone the value came in.
+        setDateTime(QDateTime(value.date(), value.time(), QTimeZone::utc()));
+    } else {
+        setDateTime(noDateMarker);
+    }
+    settingValue_ = false;
+    refreshLook();
+}
+
+bool TFDatePicker::isEmpty() const
+{
+    return dateTime() == noDateMarker;
+}
+
+QSize TFDatePicker::withClearButton(QSize size) const
+{
+    size.rwidth() += style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this) + 8;
+    return size;
+}
+
+QSize TFDatePicker::sizeHint() const
+{
+    return withClearButton(QDateTimeEdit::sizeHint());
+}
+
+QSize TFDatePicker::minimumSizeHint() const
+{
+    return withClearButton(QDateTimeEdit::minimumSizeHint());
+}
+
+void TFDatePicker::refreshLook()
+{
+    QPalette shade = palette();
+    if (isEmpty()) {
+        shade.setColor(QPalette::Text, textColorWhenNil_);
+    }
+    lineEdit()->setPalette(shade);
+    clearAction_->setVisible(!isEmpty() && isEnabled());
+}
+
+void TFDatePicker::clearByUser()
+{
+    if (!isEmpty()) {
+        setDateTime(noDateMarker);
+    }
+}
+
+void TFDatePicker::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        clearByUser();
+        return;
+    }
+    QDateTimeEdit::keyPressEvent(event);
+}
+
+void TFDatePicker::stepBy(int steps)
+{
+    if (isEmpty()) {
+        // From nothing the arrows start at now, not at the marker's year.
+        setDateTime(DateServices::wallClockOf(QDateTime::currentDateTime()));
+        return;
+    }
+    QDateTimeEdit::stepBy(steps);
+}
+
+QAbstractSpinBox::StepEnabled TFDatePicker::stepEnabled() const
+{
+    if (isEmpty()) {
+        return StepUpEnabled | StepDownEnabled;
+    }
+    return QDateTimeEdit::stepEnabled();
+}
+
+bool TFDatePicker::eventFilter(QObject* watched, QEvent* event)
+{
+    // An empty field opens its calendar on this month, not on the marker's.
+    if (event->type() == QEvent::Show && calendarPopup() && watched == calendarWidget() && isEmpty()) {
+        const QDate today = QDate::currentDate();
+        calendarWidget()->setCurrentPage(today.year(), today.month());
+    }
+    return QDateTimeEdit::eventFilter(watched, event);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QColor>
+#include <QDateTimeEdit>
+
+class QAction;
+
+// A date or time field that may hold no value. Empty, it shows its pattern
+// in the colour set for that state (grey by default); the clear button or the
+// Delete key empties it, the arrows start it at the current time.
+//
+// Callers rely on:
+// - Values are wall clocks without a zone, carried as UTC date-times, so a
+//   time the local clock skips (02:30 on the day summer time starts) is kept.
+// - An invalid QDateTime means "no date", both ways.
+// - userDateChanged fires for the user's changes only, never for setDateValue.
+class TFDatePicker : public QDateTimeEdit {
+    Q_OBJECT
+public:
+    enum class Elements { Date, Time };
+
+    explicit TFDatePicker(Elements elements = Elements::Date, QWidget* parent = nullptr);
+
+    Elements datePickerElements() const { return elements_; }
+    void setDatePickerElements(Elements elements);
+    // The calendar that drops down from a date field.
+    void setCalendarPopover(bool on);
+    QColor textColorWhenNil() const { return textColorWhenNil_; }
+    void setTextColorWhenNil(const QColor& colour);
+
+    QDateTime dateValue() const;
+    void setDateValue(const QDateTime& value);
+    bool isEmpty() const;
+
+    // Room for the clear button beside the text.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    void userDateChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void stepBy(int steps) override;
+    StepEnabled stepEnabled() const override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void applyElements();
+    void refreshLook();
+    void clearByUser();
+    QSize withClearButton(QSize size) const;
+
+    Elements elements_;
+    bool calendarPopover_ = true;
+    bool settingValue_ = false;
+    QColor textColorWhenNil_ = QColor(150, 150, 150);
+    QAction* clearAction_ = nullptr;
+};

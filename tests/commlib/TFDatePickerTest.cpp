@@ -1,0 +1,126 @@
+#include "commlib/TFDatePicker.h"
+
+#include "support/Gallery.h"
+
+#include <QCalendarWidget>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+namespace {
+
+QDateTime wallClock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone::utc());
+}
+
+// Runs the test body with the local zone set to `zone`, then puts it back.
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone)
+        : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~LocalZone()
+    {
+        if (had_) {
+            qputenv("TZ", old_);
+        } else {
+            qunsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    QByteArray old_;
+    bool had_;
+};
+
+}  // namespace
+
+TEST(TFDatePicker, EmptyMeansNoDateAndProgrammaticSetsAreSilent)
+{
+    for (const auto elements : {TFDatePicker::Elements::Date, TFDatePicker::Elements::Time}) {
+        TFDatePicker picker(elements);
+        QSignalSpy user(&picker, &TFDatePicker::userDateChanged);
+        EXPECT_TRUE(picker.isEmpty());
+        EXPECT_FALSE(picker.dateValue().isValid());
+
+        picker.setDateValue(wallClock(2023, 7, 14, 0, 0, 0));
+        EXPECT_EQ(picker.dateValue(), wallClock(2023, 7, 14)) << "midnight is a time, not the empty state";
+        picker.setDateValue(QDateTime());
+        EXPECT_TRUE(picker.isEmpty());
+        EXPECT_EQ(user.count(), 0);
+    }
+}
+
+TEST(TFDatePicker, ClearDeleteAndACalendarPickEachTellTheUserChangeOnce)
+{
+    TFDatePicker picker(TFDatePicker::Elements::Date);
+    picker.show();
+    QSignalSpy user(&picker, &TFDatePicker::userDateChanged);
+
+    emit picker.calendarWidget()->clicked(QDate(2024, 3, 31));
+    EXPECT_EQ(user.count(), 1);
+    EXPECT_EQ(picker.dateValue().date(), QDate(2024, 3, 31));
+
+    QLineEdit* edit = picker.findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_EQ(edit->actions().size(), 1);
+    edit->actions().first()->trigger();
+    EXPECT_EQ(user.count(), 2);
+    EXPECT_TRUE(picker.isEmpty());
+
+    picker.setDateValue(wallClock(2020, 1, 2));
+    QTest::keyClick(&picker, Qt::Key_Delete);
+    EXPECT_EQ(user.count(), 3);
+    EXPECT_TRUE(picker.isEmpty());
+    QTest::keyClick(&picker, Qt::Key_Delete);
+    EXPECT_EQ(user.count(), 3) << "emptying an empty picker changes nothing";
+
+    QTest::keyClick(&picker, Qt::Key_Up);
+    EXPECT_EQ(picker.dateValue().date(), QDate::currentDate()) << "the arrows start an empty picker at today";
+}
+
+TEST(TFDatePicker, KeepsWallClocksTheLocalClockSkips)
+{
+    LocalZone berlin("Europe/Berlin");
+    TFDatePicker date(TFDatePicker::Elements::Date);
+    TFDatePicker time(TFDatePicker::Elements::Time);
+    const QDateTime skipped = wallClock(2024, 3, 31, 2, 30, 0);
+    date.setDateValue(skipped);
+    time.setDateValue(skipped);
+    EXPECT_EQ(date.dateValue().date(), QDate(2024, 3, 31));
+    EXPECT_EQ(time.dateValue().time(), QTime(2, 30, 0));
+    EXPECT_EQ(time.dateValue(), skipped);
+
+    QTest::keyClick(&time, Qt::Key_Up);  // steps the hour, still a wall clock
+    EXPECT_EQ(time.dateValue().time(), QTime(3, 30, 0));
+}
+
+TEST(TFDatePicker, GalleryEmptyAndSet)
+{
+    QWidget row;
+    auto* layout = new QHBoxLayout(&row);
+    auto* emptyDate = new TFDatePicker(TFDatePicker::Elements::Date, &row);
+    auto* date = new TFDatePicker(TFDatePicker::Elements::Date, &row);
+    auto* time = new TFDatePicker(TFDatePicker::Elements::Time, &row);
+    date->setDateValue(wallClock(2024, 3, 31));
+    time->setDateValue(wallClock(2024, 3, 31, 14, 5, 9));
+    for (QWidget* picker : {emptyDate, date, time}) {
+        layout->addWidget(picker);
+    }
+    // A focused field shows its text selected; keep the focus on the row.
+    row.setFocusPolicy(Qt::StrongFocus);
+    row.show();
+    row.setFocus();
+    EXPECT_TRUE(Gallery::capture(&row, QStringLiteral("date-picker-empty-and-set")));
+}
