@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "kit/crash/CWContextConfiguration.h"
+#include "kit/crash/CWMetadata.h"
 #include "kit/crash/CWSetupGroup.h"
 #include "kit/crash/CWUserLogging.h"
 #include "kit/crash/crashpath/CWAllocator.h"
@@ -152,6 +153,8 @@ bool CWContextInitialize(const CWContextConfiguration* configuration)
     CWSafeReadInitialize();
 
     const auto global = KBQueue::global();
+    // Jobs may outlive this call: they read only the numbers of this copy, and
+    // the metadata job takes copies of the strings.
     const CWContextConfiguration config = *configuration;
     const std::string reportFolder = reportPath;
     group.async(global, [context]() {
@@ -175,6 +178,11 @@ bool CWContextInitialize(const CWContextConfiguration* configuration)
                 = config.customExceptionsEnabled ? config.maxCustomExceptions : 0;
         });
     }
+    group.async(global, [metadata = CWMetadata::fromConfiguration(config), reportFolder]() {
+        if (!CWContextRecordMetadata(metadata, (reportFolder + "/metadata.cwrecord").c_str())) {
+            CWLOG_WARN("Unable to record context metadata\n");
+        }
+    });
     group.notify(global, []() {
         CWContextMarkInitialized();
         if (!CWAllocatorProtect(gAllocator.load())) {

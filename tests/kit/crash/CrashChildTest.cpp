@@ -74,3 +74,11 @@ TEST(CrashChildTest, AKillDuringCompactionLosesNoKey)
     EXPECT_EQ(keys.at("early 39"), "39");
     EXPECT_EQ(keys.at("late 9"), "9");
 }
+
+TEST(CrashChildTest, SafeReadsWorkWhereTheKernelRefusesMemoryReads)
+{
+    CrashReportFolder folder(false);
+    const int status = runCrasher("safe-read-under-seccomp", folder.path());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}

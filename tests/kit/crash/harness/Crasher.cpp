@@ -1,7 +1,12 @@
 // A child process for the crash tests: sets the crash kit up on a report folder
 // and then crashes in the way its first argument names. The tests start it with
 // posix_spawn and look at how it ended and at what it left in the folder.
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 
 #include <csignal>
 #include <cstdio>
@@ -13,12 +18,41 @@
 #include "kit/crash/CWUserLogging.h"
 #include "kit/crash/crashpath/CWAllocator.h"
 #include "kit/crash/crashpath/CWContext.h"
+#include "kit/crash/crashpath/CWSafeRead.h"
 
 namespace {
 
 void setUserKey(const std::string& key, const std::string& value)
 {
     CWUserLoggingRecordKeyValue(key, value, &CWContextGet()->userKeyValues, &CWCrashStateGet()->userKeyValueCount);
+}
+
+// Makes the kernel refuse process_vm_readv with EPERM, as some sandboxes do.
+bool refuseMemoryReads()
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_process_vm_readv, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof(filter) / sizeof(filter[0])), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Exit status 0 when safe reads still tell readable from unreadable memory.
+int safeReadUnderSeccomp()
+{
+    if (!refuseMemoryReads()) {
+        return 4;
+    }
+    const char text[] = "through the pipe";
+    char copy[sizeof(text)] = {};
+    void* gone = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    munmap(gone, 4096);
+    const bool ok = CWSafeReadInitialize() && CWSafeRead(text, copy, sizeof(text)) && strcmp(copy, text) == 0
+        && !CWSafeRead(gone, copy, 1) && CWSafeRead(text, copy, 4);
+    return ok ? 0 : 1;
 }
 
 } // namespace
@@ -33,6 +67,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string mode = argv[1];
+    if (mode == "safe-read-under-seccomp") {
+        return safeReadUnderSeccomp();
+    }
     CWContextConfiguration configuration;
     configuration.reportPath = argv[2];
     configuration.maxCustomKeys = 64;
