@@ -81,11 +81,3 @@ std::string CWHexDecode(std::string_view hex)
     }
     return bytes;
 }
-
-std::string CWHexEncode(std::string_view bytes)
-{
-    std::string hex(bytes.size() * 2 + 1, '\0');
-    CWHexEncodeBytes(bytes.data(), bytes.size(), hex.data());
-    hex.pop_back();
-    return hex;
-}

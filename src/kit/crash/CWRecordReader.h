@@ -23,5 +23,3 @@ CWRecordFilter CWRecordKindFilter(const std::string& kind);
 
 // Pairs of hex digits of either case, up to the first pair that is not one.
 std::string CWHexDecode(std::string_view hex);
-// Each byte as two lower-case hex digits.
-std::string CWHexEncode(std::string_view bytes);

@@ -138,7 +138,9 @@ TEST(CWFileTest, HexDecodingStopsAtTheFirstPairThatIsNotHex)
     for (const auto& [hex, bytes] : cases) {
         EXPECT_EQ(CWHexDecode(hex), bytes) << hex;
     }
-    EXPECT_EQ(CWHexEncode(std::string("\0\x7f\xff", 3)), "007fff");
+    char hex[7];
+    CWHexEncodeBytes("\0\x7f\xff", 3, hex);
+    EXPECT_STREQ(hex, "007fff");
 }
 
 TEST(CWFileTest, BufferedWritesFlushAtTheBufferLimitAndLoseNothing)

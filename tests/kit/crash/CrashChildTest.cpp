@@ -82,3 +82,13 @@ TEST(CrashChildTest, SafeReadsWorkWhereTheKernelRefusesMemoryReads)
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+TEST(CrashChildTest, UnderADebuggerNoHandlerIsPreparedButMetadataIsWritten)
+{
+    CrashReportFolder folder(false);
+    const int status = runCrasher("traced", folder.path());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(folder.read("sdk.log").find("] Debugger present - not installing handlers\n"), std::string::npos);
+    EXPECT_EQ(folder.records("metadata.cwrecord", "executable").size(), 1u);
+}

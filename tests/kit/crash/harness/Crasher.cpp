@@ -5,8 +5,11 @@
 #include <linux/seccomp.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -55,6 +58,30 @@ int safeReadUnderSeccomp()
     return ok ? 0 : 1;
 }
 
+// A helper child attaches to this process as a debugger would (without
+// stopping it) and stays until it is killed. Answers the helper's pid.
+pid_t attachTracer()
+{
+    prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);
+    int ready[2];
+    if (pipe(ready) != 0) {
+        return -1;
+    }
+    const pid_t traced = getpid();
+    const pid_t helper = fork();
+    if (helper == 0) {
+        const char attached = ptrace(PTRACE_SEIZE, traced, nullptr, nullptr) == 0 ? 1 : 0;
+        (void)!write(ready[1], &attached, 1);
+        pause();
+        _exit(0);
+    }
+    char attached = 0;
+    if (helper < 0 || read(ready[0], &attached, 1) != 1 || attached != 1) {
+        return -1;
+    }
+    return helper;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -70,6 +97,10 @@ int main(int argc, char** argv)
     if (mode == "safe-read-under-seccomp") {
         return safeReadUnderSeccomp();
     }
+    pid_t tracer = -1;
+    if (mode == "traced" && (tracer = attachTracer()) < 0) {
+        return 5;
+    }
     CWContextConfiguration configuration;
     configuration.reportPath = argv[2];
     configuration.maxCustomKeys = 64;
@@ -84,6 +115,11 @@ int main(int argc, char** argv)
     } else if (mode == "write-read-only") {
         auto* context = reinterpret_cast<volatile uint8_t*>(CWContextGet());
         context[1] = 1;
+    } else if (mode == "traced") {
+        const bool skipped = CWContextGet()->debuggerAttached == 1 && CWContextGet()->signal.recordPath == nullptr;
+        kill(tracer, SIGKILL);
+        waitpid(tracer, nullptr, 0);
+        return skipped ? 0 : 1;
     } else if (mode == "kill-in-compaction") {
         for (int i = 0; i < 40; ++i) {
             setUserKey("early " + std::to_string(i), std::to_string(i));
