@@ -90,6 +90,9 @@ TEST(CWContextTest, ASlowJobDelaysInitializationButNotTheCaller)
     EXPECT_TRUE(initialized.get());
     EXPECT_FALSE(CWContextIsInitialized());
     EXPECT_NE(folder.read("sdk.log").find("] Error: Delayed initialization\n"), std::string::npos);
+    // Handlers may already run while set-up goes on: the first crash is still told apart.
+    EXPECT_FALSE(CWContextMarkAndCheckIfCrashed());
+    EXPECT_TRUE(CWContextMarkAndCheckIfCrashed());
 
     release.set_value();
     EXPECT_TRUE(eventually([] { return CWContextIsInitialized() && CWContextAllocator()->isProtected; }));
