@@ -1,6 +1,6 @@
 #include "gps/HttpTileSource.h"
 #include "gps/MapTestDelegate.h"
-#include "gps/MapTestSupport.h"
+#include "gps/TileMapTestSupport.h"
 #include "gps/VXMapView.h"
 #include "foundation/AppInfo.h"
 #include "support/Gallery.h"

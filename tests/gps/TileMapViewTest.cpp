@@ -2,7 +2,7 @@
 #include "gps/TileProjection.h"
 #include "gps/VXMapView.h"
 #include "gps/MapTestDelegate.h"
-#include "gps/MapTestSupport.h"
+#include "gps/TileMapTestSupport.h"
 #include "support/Gallery.h"
 #include "support/QtPrinters.h"
 
