@@ -1,0 +1,81 @@
+#include "gps/LocalSearchService.h"
+#include "support/LoopbackHttpServer.h"
+#include "webmapkit/MapTestSupport.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+struct Outcome {
+    bool answered = false;
+    std::optional<MapRegion> region;
+};
+
+Outcome searchFor(LocalSearchService& service, const QString& text)
+{
+    Outcome outcome;
+    service.search(text, [&](const std::optional<MapRegion>& region) {
+        outcome.answered = true;
+        outcome.region = region;
+    });
+    EXPECT_FALSE(outcome.answered) << "answers come on a later turn";
+    EXPECT_TRUE(QTest::qWaitFor([&]() { return outcome.answered; }, 5000));
+    return outcome;
+}
+
+} // namespace
+
+TEST(LocalSearchServiceTest, TheFirstPlacesBoundingBoxGivesTheRegion)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.setHandler([](const LoopbackRequest&) {
+        return LoopbackResponse::json(R"([{"boundingbox": ["35.65", "35.66", "139.74", "139.75"]},
+                                          {"boundingbox": ["0", "1", "0", "1"]}])");
+    });
+    LocalSearchService service(server.url(QStringLiteral("/search")));
+    const Outcome found = searchFor(service, QStringLiteral("Tokyo Tower+1"));
+    ASSERT_TRUE(found.region.has_value());
+    EXPECT_NEAR(found.region->center.latitude, 35.655, 1e-9);
+    EXPECT_NEAR(found.region->center.longitude, 139.745, 1e-9);
+    EXPECT_NEAR(found.region->latitudeDelta, 0.01, 1e-9);
+    EXPECT_NEAR(found.region->longitudeDelta, 0.01, 1e-9);
+    ASSERT_EQ(server.requestCount(), 1);
+    EXPECT_EQ(server.requests()[0].target, QByteArray("/search?q=Tokyo%20Tower%2B1"));
+
+    // Numbers as numbers, and a box across the date line.
+    const auto fiji = LocalSearchService::regionFromAnswer(R"([{"boundingbox": [-21.0, -12.0, 176.0, -178.0]}])");
+    ASSERT_TRUE(fiji.has_value());
+    EXPECT_NEAR(fiji->longitudeDelta, 6.0, 1e-9);
+    EXPECT_NEAR(fiji->center.longitude, 179.0, 1e-9);
+}
+
+TEST(LocalSearchServiceTest, AnythingElseGivesNoRegion)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.start());
+    LoopbackResponse answer;
+    server.setHandler([&](const LoopbackRequest&) { return answer; });
+    const LoopbackResponse answers[] = {
+        LoopbackResponse::json("[]"),
+        LoopbackResponse::json("[]", 500),
+        LoopbackResponse::json("[{\"boundingbox\": [1, 2, 3"),
+        LoopbackResponse::json(R"([{"boundingbox": ["north", "2", "3", "4"]}])"),
+        LoopbackResponse::json(R"([{"boundingbox": [50, 40, 3, 4]}])"),
+        LoopbackResponse::json(R"({"boundingbox": [1, 2, 3, 4]})"),
+    };
+    LocalSearchService service(server.url(QStringLiteral("/search")));
+    for (const LoopbackResponse& each : answers) {
+        answer = each;
+        EXPECT_FALSE(searchFor(service, QStringLiteral("somewhere")).region.has_value()) << each.body.toStdString();
+    }
+
+    MapLogCapture log;
+    LocalSearchService unconfigured{QString()};
+    EXPECT_FALSE(searchFor(unconfigured, QStringLiteral("somewhere")).region.has_value());
+    EXPECT_EQ(log.count(QStringLiteral("network error")), 1);
+}
