@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -120,8 +121,9 @@ bool copyContents(int from, int to)
 // made from it stays within the file system's limit on one name component.
 QString temporaryStem(const QString& fileName)
 {
-    // 255 bytes less the dots, the eight hex digits and ".tmp" around the stem.
-    static constexpr qsizetype kMaxStemBytes = 255 - 14;
+    // 255 bytes less the longest decoration: ".", ".lumetta-", eight hex
+    // digits and ".tmp".
+    static constexpr qsizetype kMaxStemBytes = 255 - 22;
     QString stem = fileName;
     while (QFile::encodeName(stem).size() > kMaxStemBytes) {
         // Never leave half of a surrogate pair behind.
@@ -130,18 +132,62 @@ QString temporaryStem(const QString& fileName)
     return stem;
 }
 
-// A new, empty file next to `destination` with a unique hidden name, created
-// with `mode` (before the umask). Returns its path in `tempPath`.
+// Opens a new temporary file exclusively and locks it for as long as it is
+// open: the lock tells a later writer that the file is still in use.
+int createLocked(const QByteArray& path, mode_t mode)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // Another writer found it between our create and our lock and took it
+        // for a leftover; it is theirs now.
+        ::close(fd);
+        errno = EEXIST;
+        return -1;
+    }
+    return fd;
+}
+
+// Removes the temporary at `path` when it is a leftover: nobody holds its
+// lock, because the process that wrote it was killed before its rename.
+bool removeIfLeftover(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT;
+    }
+    const bool unused = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = unused && ::unlink(path.constData()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+// A new, empty file next to `destination`, created with `mode` (before the
+// umask) and locked. Its hidden name tells it apart as ours and names the file
+// it will replace: ".photo.jpg.lumetta.tmp". A leftover of that name (a killed
+// writer's) is removed first; while another writer uses it, a name with a
+// random part is taken instead. Returns its path in `tempPath`.
 int createTemporaryBeside(const QString& destination, mode_t mode, QString* tempPath)
 {
     const QFileInfo info(destination);
     const QString stem = temporaryStem(info.fileName());
+    const QString usual = info.dir().filePath(QStringLiteral(".%1.lumetta.tmp").arg(stem));
+    const QByteArray usualName = native(usual);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = createLocked(usualName, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            *tempPath = usual;
+            return fd;
+        }
+        if (!removeIfLeftover(usualName)) {
+            break;
+        }
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = QStringLiteral(".%1.%2.tmp")
+        const QString name = QStringLiteral(".%1.lumetta-%2.tmp")
                                  .arg(stem)
                                  .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         const QString candidate = info.dir().filePath(name);
-        const int fd = ::open(native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = createLocked(native(candidate), mode);
         if (fd >= 0 || errno != EEXIST) {
             *tempPath = candidate;
             return fd;
@@ -347,6 +393,30 @@ void collectSubpaths(const QString& folder, const QString& prefix, QStringList* 
 }
 
 }  // namespace
+
+FileServices::Identity FileServices::identityOf(const QString& path)
+{
+    Identity identity;
+    struct stat st {};
+    if (path.isEmpty() || !lstatPath(path, &st)) {
+        return identity;
+    }
+    identity.isLink = S_ISLNK(st.st_mode);
+    if (identity.isLink) {
+        QByteArray target(4096, Qt::Uninitialized);
+        const ssize_t length = ::readlink(native(path).constData(), target.data(), size_t(target.size()));
+        identity.linkTarget = length < 0 ? QByteArray() : target.left(length);
+        if (::stat(native(path).constData(), &st) != 0) {
+            return identity;
+        }
+    }
+    identity.exists = true;
+    identity.device = uint64_t(st.st_dev);
+    identity.inode = uint64_t(st.st_ino);
+    identity.size = int64_t(st.st_size);
+    identity.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return identity;
+}
 
 bool FileServices::fileExists(const QString& path)
 {

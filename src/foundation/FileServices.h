@@ -13,9 +13,11 @@
 // - copyItem refuses to overwrite and keeps the source's modification and access
 //   times; moveItem refuses to overwrite as well.
 // - replaceFile and writeFileAtomically never leave a half-written destination:
-//   the new content goes to a temporary file in the destination's folder, is
-//   flushed to disk and then renamed over the destination. On any failure the
-//   destination is untouched and the reason is returned. A destination that is
+//   the new content goes to a temporary file in the destination's folder
+//   (".name.lumetta.tmp", locked while in use), is flushed to disk and then
+//   renamed over the destination. On any failure the destination is untouched
+//   and the reason is returned. A temporary left by a killed process is
+//   removed by the next write of the same destination. A destination that is
 //   a symbolic link stays one; the file it points to is replaced.
 // - Dates are absolute instants (QDateTime in local time). Linux cannot set a
 //   file's creation (birth) time: setFileDates sets the modification and access
@@ -23,6 +25,22 @@
 //   records it, else the modification time.
 class FileServices {
 public:
+    // What tells a file apart from a newer version or another file at the
+    // same path: where it lives, its size and modification time, and whether
+    // the path is a symbolic link (and to what). The rest describes the file
+    // the path leads to.
+    struct Identity {
+        bool exists = false;
+        bool isLink = false;
+        QByteArray linkTarget;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        int64_t size = -1;
+        int64_t modified = 0;  // nanoseconds since the epoch
+        bool operator==(const Identity&) const = default;
+    };
+    static Identity identityOf(const QString& path);
+
     // Anything at the path (a symbolic link counts by its target).
     static bool fileExists(const QString& path);
     static bool isFolder(const QString& path);

@@ -25,12 +25,12 @@ ExivMemoryFile::ExivMemoryFile(const QString& path)
     image_.reset(image.release());
 }
 
-bool ExivMemoryFile::commit(Exiv2::Image& image, const QString& path, QString* error)
+std::optional<QByteArray> ExivMemoryFile::writtenBytes(Exiv2::Image& image, QString* error)
 {
     Exiv2::BasicIo& io = image.io();
     if (io.open() != 0) {
         *error = QStringLiteral("cannot read the written metadata back");
-        return false;
+        return std::nullopt;
     }
     io.seek(0, Exiv2::BasicIo::beg);
     const Exiv2::DataBuf bytes = io.read(io.size());
@@ -38,6 +38,11 @@ bool ExivMemoryFile::commit(Exiv2::Image& image, const QString& path, QString* e
 
     const QByteArray data(reinterpret_cast<const char*>(bytes.pData_), static_cast<qsizetype>(bytes.size_));
     // A PNG's EXIF goes back into its standard chunk, where other programs look.
-    const std::optional<QByteArray> mended = PngExifChunk::restoreExifChunkInData(data, error);
-    return mended && FileServices::writeFileAtomically(path, *mended, error);
+    return PngExifChunk::restoreExifChunkInData(data, error);
+}
+
+bool ExivMemoryFile::commit(Exiv2::Image& image, const QString& path, QString* error)
+{
+    const std::optional<QByteArray> data = writtenBytes(image, error);
+    return data && FileServices::writeFileAtomically(path, *data, error);
 }

@@ -6,6 +6,7 @@
 #include <exiv2/image.hpp>
 
 #include <memory>
+#include <optional>
 
 // Runs the metadata library on an in-memory copy of a file, so that what it
 // writes reaches the disk only as a whole: the new bytes go to a temporary file
@@ -18,7 +19,12 @@ public:
     explicit ExivMemoryFile(const QString& path);
 
     Exiv2::Image& image() { return *image_; }
+    // The file's bytes as they were read.
+    const QByteArray& originalBytes() const { return bytes_; }
 
+    // The bytes the image's memory holds (after `writeMetadata`), a PNG's EXIF
+    // moved into its standard chunk. Nothing, with `error` filled, on failure.
+    static std::optional<QByteArray> writtenBytes(Exiv2::Image& image, QString* error);
     // Replaces the file at `path` with the bytes the image's memory holds
     // (after `writeMetadata`). False with `error` filled on failure.
     static bool commit(Exiv2::Image& image, const QString& path, QString* error);

@@ -1,7 +1,10 @@
 #include "models/TAVExifWriter.h"
 
 #include "models/ExifEntryCleaner.h"
-#include "models/PngExifChunk.h"
+#include "models/ExivMemoryFile.h"
+#include "models/WrittenImageCheck.h"
+
+#include "foundation/FileServices.h"
 
 #include "models/TAVCVSParaser.h"
 #include "models/TAVExifTag.h"
@@ -229,19 +232,35 @@ TAVExifWriter::TAVExifWriter(const QString& path)
     : filePath_(path)
 {
     try {
-        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), true);
-        image_.reset(image.release());
+        // The library works on a copy in memory; the file is written only as
+        // a whole, by us, once the new bytes are checked.
+        file_ = std::make_unique<ExivMemoryFile>(path);
+        image_ = &file_->image();
         image_->readMetadata();
         xmpUndecodable_ = !xmpPacketDecodes(image_->xmpPacket());
+        // In a TIFF structure the metadata holds the image data's directory:
+        // a read that found none (a directory the library cannot parse) would
+        // be saved as a file without its picture.
+        if (WrittenImageCheck::isTiffBased(image_->imageType()) && image_->exifData().empty() &&
+            !file_->originalBytes().isEmpty()) {
+            printCaught("the image's directory cannot be read");
+            dropImage();
+        }
     } catch (const Exiv2::AnyError& error) {
         printCaught(error.what());
         // A file whose metadata cannot be read keeps no image: saving would
         // otherwise replace that metadata with the edited tags alone.
-        image_.reset();
+        dropImage();
     } catch (const std::exception& error) {
         printCaught(error.what());
-        image_.reset();
+        dropImage();
     }
+}
+
+void TAVExifWriter::dropImage()
+{
+    image_ = nullptr;
+    file_.reset();
 }
 
 TAVExifWriter::~TAVExifWriter() = default;
@@ -498,18 +517,25 @@ bool TAVExifWriter::saveModifiedMetadata()
     if (!checkImage()) {
         return false;
     }
+    QString error;
     try {
         markIptcAsUtf8(image_->iptcData());
         ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
         keepUntouchedXmpPacket();
+        const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(),
+            xmpEdited_, image_->xmpPacket()};
         image_->writeMetadata();
-        restoreStandardPngExifChunk();
-        return true;
-    } catch (const Exiv2::AnyError& error) {
-        std::cout << "Caught Exiv2 exception when save exif data'" << error.what() << "'\n" << std::flush;
-    } catch (const std::exception& error) {
-        std::cout << "Caught Exiv2 exception when save exif data'" << error.what() << "'\n" << std::flush;
+        const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
+        if (written && WrittenImageCheck::confirm(file_->originalBytes(), *written, expected, &error) &&
+            FileServices::writeFileAtomically(filePath_, *written, &error)) {
+            return true;
+        }
+    } catch (const Exiv2::AnyError& caught) {
+        error = QString::fromUtf8(caught.what());
+    } catch (const std::exception& caught) {
+        error = QString::fromUtf8(caught.what());
     }
+    std::cout << "Caught Exiv2 exception when save exif data'" << error.toStdString() << "'\n" << std::flush;
     return false;
 }
 
@@ -524,17 +550,6 @@ void TAVExifWriter::keepUntouchedXmpPacket()
         image_->xmpData().setPacket(image_->xmpPacket());
     }
     image_->xmpData().usePacket(fromPacket);
-}
-
-void TAVExifWriter::restoreStandardPngExifChunk() const
-{
-    // The metadata is written and the library reads it back either way, so a
-    // failure here is logged rather than failing the save.
-    QString error;
-    if (!PngExifChunk::restoreExifChunk(filePath_, &error)) {
-        qWarning("Could not move the EXIF of %s into its standard PNG chunk: %s", qPrintable(filePath_),
-            qPrintable(error));
-    }
 }
 
 bool TAVExifWriter::isKeyExistInCurrentImage(const QString& key)

@@ -16,13 +16,16 @@ class XmpData;
 }  // namespace Exiv2
 
 // Changes the EXIF, IPTC and XMP data of one image file in memory and writes
-// them back into the file on request. The file is opened and read once, when
+// them back into the file on request. The file is read into memory once, when
 // the writer is made; every write and clear changes only the in-memory data
-// until saveModifiedMetadata. The library rewrites the file in place, so the
-// engine only ever hands a writer the working copy of an image.
+// until saveModifiedMetadata. The library writes into that memory; the new
+// bytes are checked (WrittenImageCheck) and then replace the file atomically,
+// so a failed save never leaves the file half-written.
 //
 // Library errors never leave this class: they become failure results plus the
 // line "Caught Exiv2 exception '...'" on standard output.
+class ExivMemoryFile;
+
 class TAVExifWriter {
 public:
     explicit TAVExifWriter(const QString& path);
@@ -44,7 +47,9 @@ public:
     bool clearMetadata(const QStringList& keys);
     // Erases all EXIF data.
     bool clearAllMetadata();
-    // Writes the in-memory EXIF, IPTC and XMP data into the file.
+    // Writes the in-memory EXIF, IPTC and XMP data into the file; false,
+    // with the file as it was, when the library fails, the written bytes do
+    // not pass the check or the file cannot be replaced.
     bool saveModifiedMetadata();
     // Whether the key is in the current data. Keys of no family answer true.
     bool isKeyExistInCurrentImage(const QString& key);
@@ -75,13 +80,13 @@ public:
 private:
     // Prints the missing-image failure and answers whether the image is there.
     bool checkImage() const;
-    // The library stores a PNG's EXIF in a private text chunk; put it back in
-    // the standard chunk that other programs read.
-    void restoreStandardPngExifChunk() const;
     void keepUntouchedXmpPacket();
+    void dropImage();
 
     QString filePath_;
-    std::unique_ptr<Exiv2::Image> image_;
+    std::unique_ptr<ExivMemoryFile> file_;
+    // The image of `file_`; null when the file could not be read.
+    Exiv2::Image* image_ = nullptr;
     // The file's XMP packet exists but the library cannot decode it.
     bool xmpUndecodable_ = false;
     // An XMP property was written or erased since the file was read.

@@ -250,6 +250,7 @@ void TAVImageObject::readImageOriginalDatetimeInfo(const QString& path)
 void TAVImageObject::setSrcPath(const QString& path)
 {
     srcPath_ = path;
+    srcIdentity_ = FileServices::identityOf(path);
     if (!path.isEmpty() && FileServices::fileExists(path))
         fileOrignalCreateDate_ = FileServices::creationDate(path);
 }
@@ -444,13 +445,19 @@ float TAVImageObject::getGPSFloat(bool latitude) const
 
 bool TAVImageObject::saveMetadataToImage()
 {
-    // A fresh writer per save: edits of a failed save never linger in a
-    // writer's memory to be written by a later save.
-    writerMgr_ = std::make_unique<TAVMetadataWritterMgr>(path_);
-
     bool written = false;
-    const bool success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
-    writerMgr_.reset();
+    bool success = false;
+    if (!userFileUnchanged()) {
+        reportChangedUserFile();
+    } else if (prepareWorkingCopy()) {
+        // A fresh writer per save: edits of a failed save never linger in a
+        // writer's memory to be written by a later save.
+        writerMgr_ = std::make_unique<TAVMetadataWritterMgr>(path_);
+        success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
+        writerMgr_.reset();
+    } else {
+        reportSaveFailure();
+    }
 
     if (success) {
         if (written || exifData_->isClearAll())
@@ -469,8 +476,10 @@ bool TAVImageObject::saveClearAll()
         return false;
     // A clear-all whose library save failed shows no alert; a failed
     // replacement of the user's file does, like any other failed save.
-    if (!copyToDestFolder(*this)) {
-        reportSaveFailure();
+    const Publication published = publish();
+    if (published != Published) {
+        if (published == PublishFailed)
+            reportSaveFailure();
         return false;
     }
     for (int32_t category = 0; category < 4; ++category)
@@ -500,8 +509,12 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     bool success = saved && failedKeys.isEmpty();
     if (!failedKeys.isEmpty())
         qWarning("Save of %s failed for: %s", qPrintable(path_), qPrintable(failedKeys.join(QStringLiteral(", "))));
-    if (success && !copyToDestFolder(*this))
-        success = false;
+    if (success) {
+        const Publication published = publish();
+        if (published == UserFileChanged)
+            return false;
+        success = published == Published;
+    }
     if (!success) {
         reportSaveFailure();
         return false;
@@ -512,19 +525,69 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     return true;
 }
 
+bool TAVImageObject::userFileUnchanged() const
+{
+    return FileServices::identityOf(srcPath_) == srcIdentity_;
+}
+
+bool TAVImageObject::prepareWorkingCopy()
+{
+    // A failed save may have left its edits in the working copy: it goes
+    // back to what the user's file holds, so only what the record shows as
+    // edited can reach the user's file.
+    if (!workingCopyStale_)
+        return true;
+    QString error;
+    workingCopyStale_ = !FileServices::replaceFile(path_, srcPath_, &error);
+    if (workingCopyStale_)
+        qWarning("Could not bring %s back to %s: %s", qPrintable(path_), qPrintable(srcPath_), qPrintable(error));
+    return !workingCopyStale_;
+}
+
+TAVImageObject::Publication TAVImageObject::publish()
+{
+    // The working copy holds the new content now; until the user's file has
+    // it too, the working copy is ahead of what the record read.
+    workingCopyStale_ = true;
+    // Another program may have written the file, or put a link in its place,
+    // since it was imported: neither is overwritten.
+    if (!userFileUnchanged()) {
+        reportChangedUserFile();
+        return UserFileChanged;
+    }
+    if (!copyToDestFolder(*this)) {
+        prepareWorkingCopy();
+        return PublishFailed;
+    }
+    workingCopyStale_ = false;
+    srcIdentity_ = FileServices::identityOf(srcPath_);
+    return Published;
+}
+
+void TAVImageObject::reportChangedUserFile() const
+{
+    qWarning("%s was changed by another program since it was imported; not saved", qPrintable(srcPath_));
+    showAlert(QStringLiteral("The file was changed by another program since it was imported: %1")
+                  .arg(QFileInfo(srcPath_).fileName()));
+}
+
 void TAVImageObject::reportSaveFailure() const
+{
+    showAlert(QStringLiteral("Some error occured when save modifications"));
+}
+
+void TAVImageObject::showAlert(const QString& message) const
 {
     if (UserDefaults::standard().boolForKey(QStringLiteral("save_continue_after_error")))
         return;
     UiServices* ui = UiServices::shared();
     if (!ui) {
-        qWarning("Some error occured when save modifications: %s", qPrintable(path_));
+        qWarning("%s: %s", qPrintable(message), qPrintable(path_));
         return;
     }
     // Modal: the save goes on only once the user has dismissed the alert.
-    Dispatch::syncMain([ui] {
-        ui->showTipsAlert(QStringLiteral("Errors"), QStringLiteral("Some error occured when save modifications"),
-            QStringLiteral("Dismiss"));
+    Dispatch::syncMain([ui, message] {
+        ui->showTipsAlert(QStringLiteral("Errors"), message, QStringLiteral("Dismiss"));
     });
 }
 

@@ -3,6 +3,8 @@
 #include "models/TAVExifData.h"
 #include "models/TAVExifTag.h"
 
+#include "foundation/FileServices.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -106,6 +108,8 @@ public:
     // Writes the changed entities into the working copy, sets its file dates,
     // replaces the user's file with it and reads it again. False when anything
     // failed; the user's file is then untouched and the edits stay modified.
+    // A user's file that another program changed (or replaced by a link)
+    // since the import is never overwritten: that save fails with its own alert.
     bool saveMetadataToImage();
     QList<TAVEntityPtr> getProcessedEntitiesForSave(int32_t category);
     // "date time" of the creation date to write: each part from the user's
@@ -149,7 +153,19 @@ private:
     void tellDelegate(void (TAVImageObjectProtocol::*call)(TAVImageObject*));
     bool saveClearAll();
     bool saveChangedEntities(bool& written);
+    // The user's file is still the one imported (or last saved): same file,
+    // same size and date, not turned into a link or pointed elsewhere.
+    bool userFileUnchanged() const;
+    // Brings a working copy that a failed save left ahead of the user's file
+    // back to the user's file. False when that fails.
+    bool prepareWorkingCopy();
+    enum Publication { Published, UserFileChanged, PublishFailed };
+    // Replaces the user's file by the saved working copy, unless another
+    // program changed it since the import.
+    Publication publish();
+    void reportChangedUserFile() const;
     void reportSaveFailure() const;
+    void showAlert(const QString& message) const;
     void reread();
     // The keyword entity to write when new words are merged into the old ones.
     TAVEntityPtr mergedKeywords(const TAVEntityPtr& entity) const;
@@ -164,6 +180,8 @@ private:
     std::unique_ptr<TAVMetadataWritterMgr> writerMgr_;
     std::unique_ptr<TAVMetadataReaderMgr> readerMgr_;
     QString srcPath_;
+    FileServices::Identity srcIdentity_;
+    bool workingCopyStale_ = false;
     TAVImageObjectProtocol* delegate_ = nullptr;
     QString renamedPath_;
     QDateTime fileOrignalCreateDate_;

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -292,4 +293,53 @@ TEST_F(FileServicesTest, ReplacementsKeepExtendedAttributesAndAccessLists)
     if (withAcl) {
         EXPECT_EQ(attribute("system.posix_acl_access"), acl);
     }
+}
+
+// A writer killed before its rename leaves its temporary behind; the next
+// write of the same file removes it. One still in use (locked) is left alone.
+TEST_F(FileServicesTest, TheNextWriteRemovesATemporaryLeftByAKilledWriter)
+{
+    const QString path = write("photo.jpg", "old");
+    const QString leftover = tempPath(".photo.jpg.lumetta.tmp");
+    write(".photo.jpg.lumetta.tmp", "half a photo");
+    ASSERT_TRUE(FileServices::writeFileAtomically(path, "new"));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), QStringList{"photo.jpg"});
+
+    write(".photo.jpg.lumetta.tmp", "being written");
+    const int busy = ::open(QFile::encodeName(leftover).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(busy, 0);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+    ASSERT_TRUE(FileServices::replaceFile(path, write("work/photo.jpg", "newer")));
+    ::close(busy);
+    EXPECT_EQ(read(path), QByteArray("newer"));
+    EXPECT_EQ(read(leftover), QByteArray("being written"));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()).size(), 3);
+}
+
+TEST_F(FileServicesTest, IdentityTellsANewVersionOrALinkFromTheFileSeenBefore)
+{
+    const QString path = write("photo.jpg", "old");
+    const FileServices::Identity seen = FileServices::identityOf(path);
+    ASSERT_TRUE(seen.exists);
+    EXPECT_FALSE(seen.isLink);
+    EXPECT_EQ(FileServices::identityOf(path), seen);
+
+    // Rewritten in place with the same size and dates restored: the inode
+    // stays, but the replacement by another program is a new file.
+    const QString other = write("other.jpg", "new");
+    ASSERT_TRUE(FileServices::setFileDates(other, FileServices::modificationDate(path)));
+    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    EXPECT_NE(FileServices::identityOf(path), seen);
+
+    // A path swapped for a link, and a link whose target changed.
+    const QString target = write("target.jpg", "target");
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::link(target, path));
+    const FileServices::Identity linked = FileServices::identityOf(path);
+    EXPECT_TRUE(linked.isLink);
+    EXPECT_EQ(linked.inode, FileServices::identityOf(target).inode);
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::link(write("elsewhere.jpg", "target"), path));
+    EXPECT_NE(FileServices::identityOf(path), linked);
+    EXPECT_FALSE(FileServices::identityOf(tempPath("gone.jpg")).exists);
 }

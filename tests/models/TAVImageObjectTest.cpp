@@ -13,6 +13,7 @@
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
+#include "ImageImportTest.h"
 #include "WrittenFileProbe.h"
 
 #include <QCoreApplication>
@@ -118,46 +119,7 @@ void edit(const TAVImageObjectPtr& image, const QString& key, int category, cons
     image->exifData()->setValue(value, key, category, false, false, true);
 }
 
-class TAVImageObjectTest : public TempFolderTest {
-protected:
-    void SetUp() override
-    {
-        TempFolderTest::SetUp();
-        QDir().mkpath(tempPath("user"));
-        QDir().mkpath(tempPath("work"));
-        UserDefaults::standard().setBool(false, "save_continue_after_error");
-        UserDefaults::standard().setBool(false, "update_file_origine_open_create_modify_date");
-        UiServices::setShared(&ui_);
-    }
-    void TearDown() override { UiServices::setShared(nullptr); }
-
-    // A photo as the user has it, and the image object on its working copy.
-    TAVImageObjectPtr import(const QString& name, const std::vector<std::pair<QString, QString>>& keyValues)
-    {
-        std::vector<Tag> tags;
-        for (const auto& [key, value] : keyValues)
-            tags.push_back(Tag{key, value, std::nullopt});
-        const QString user = tempPath("user/" + name);
-        EXPECT_TRUE(tags.empty() ? ImageFixtures::makeImage(user) : ImageFixtures::makeImageWithTags(user, tags));
-        return openWorkingCopy(user);
-    }
-
-    TAVImageObjectPtr importSample(const QString& sample)
-    {
-        return openWorkingCopy(ImageFixtures::copySample(sample, tempPath("user")));
-    }
-
-    TAVImageObjectPtr openWorkingCopy(const QString& user)
-    {
-        const QString work = tempPath("work/" + QFileInfo(user).fileName());
-        EXPECT_TRUE(FileServices::copyItem(user, work));
-        auto image = TAVImageObject::create(work);
-        image->setSrcPath(user);
-        return image;
-    }
-
-    GuiThreadWitness ui_;
-};
+class TAVImageObjectTest : public ImageImportTest<GuiThreadWitness> { };
 
 } // namespace
 
@@ -543,6 +505,14 @@ TEST_F(TAVImageObjectTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
     EXPECT_TRUE(image->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
     EXPECT_EQ(ui_.alerts().size(), 1);
     EXPECT_EQ(FileServices::contentsOfFolder(QFileInfo(image->srcPath()).path()), QStringList{"locked.jpg"});
+
+    // The edit thrown away after the failure never reaches the file with a later save.
+    image->restore();
+    edit(image, "Exif.Image.Copyright", 0, "Lumetta");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Ann"));
+    EXPECT_EQ(tags.value("IFD0:Copyright").toString(), QString("Lumetta"));
 }
 
 TEST_F(TAVImageObjectTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
@@ -650,11 +620,10 @@ bool damageXmpPacket(const QString& path)
 TEST_F(TAVImageObjectTest, SavesThatEditNoXmpKeepThePacketByteForByte)
 {
     UserDefaults::standard().setBool(true, "save_continue_after_error");
-    const auto damaged = import("damaged.jpg", {{"Exif.Image.Artist", "Ann"}});
-    ASSERT_TRUE(damageXmpPacket(damaged->srcPath()));
-    ASSERT_TRUE(FileServices::removeItem(damaged->path()));
-    ASSERT_TRUE(FileServices::copyItem(damaged->srcPath(), damaged->path()));
-    damaged->setPath(damaged->path());
+    const QString user = tempPath("user/damaged.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(user, {Tag{"Exif.Image.Artist", "Ann", std::nullopt}}));
+    ASSERT_TRUE(damageXmpPacket(user));
+    const auto damaged = openWorkingCopy(user);
     const std::string packet = rawXmpPacket(damaged->srcPath());
     ASSERT_FALSE(packet.empty());
     const QJsonObject xmpBefore = groupOf(ExifTool::read(damaged->srcPath()), "XMP-dc");

@@ -1,0 +1,225 @@
+#include "models/WrittenImageCheck.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+#include <exiv2/exiv2.hpp>
+
+#include <memory>
+#include <optional>
+#include <set>
+
+namespace {
+
+using ImagePtr = std::unique_ptr<Exiv2::Image>;
+
+const Exiv2::byte* data(const QByteArray& bytes)
+{
+    return reinterpret_cast<const Exiv2::byte*>(bytes.constData());
+}
+
+ImagePtr openBytes(const QByteArray& bytes)
+{
+    auto image = Exiv2::ImageFactory::open(data(bytes), static_cast<long>(bytes.size()));
+    image->readMetadata();
+    return ImagePtr(image.release());
+}
+
+// Directory pointers, data offsets and the containers the library rebuilds
+// from the other values on every write: they differ by design.
+bool isRecomputed(const Exiv2::Exifdatum& datum)
+{
+    static const std::set<std::string> tags = {"ExifTag", "GPSTag", "InteroperabilityTag", "SubIFDs",
+        "JPEGInterchangeFormat", "StripOffsets", "TileOffsets", "XMLPacket", "IPTCNAA", "ImageResources", "MakerNote"};
+    return datum.groupName() == "MakerNote" || tags.count(datum.tagName()) > 0;
+}
+
+template <typename Data, typename Skip>
+std::multiset<std::string> valuesOf(const Data& metadata, Skip skip)
+{
+    std::multiset<std::string> values;
+    for (const auto& datum : metadata) {
+        if (!skip(datum)) {
+            values.insert(datum.key() + '\x1f' + datum.toString());
+        }
+    }
+    return values;
+}
+
+// The first expected value that is missing from the written ones, if any.
+std::optional<std::string> firstMissing(const std::multiset<std::string>& expected,
+    const std::multiset<std::string>& written)
+{
+    std::multiset<std::string> left = written;
+    for (const std::string& value : expected) {
+        const auto found = left.find(value);
+        if (found == left.end()) {
+            return value.substr(0, value.find('\x1f'));
+        }
+        left.erase(found);
+    }
+    return std::nullopt;
+}
+
+uint32_t bigEndian32(const QByteArray& bytes, qsizetype at)
+{
+    const auto byte = [&](qsizetype i) { return uint32_t(uint8_t(bytes.at(at + i))); };
+    return (byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
+}
+
+// A JPEG from its first scan on: the compressed picture itself.
+QByteArray jpegScans(const QByteArray& bytes)
+{
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (uint8_t(bytes.at(at)) != 0xFF) {
+            return {};
+        }
+        const uint8_t marker = uint8_t(bytes.at(at + 1));
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        if (marker == 0xDA) {
+            return bytes.mid(at);
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
+        at += 2 + ((qsizetype(uint8_t(bytes.at(at + 2))) << 8) | uint8_t(bytes.at(at + 3)));
+    }
+    return {};
+}
+
+// The contents of a PNG's image data chunks, joined.
+QByteArray pngImageData(const QByteArray& bytes)
+{
+    QByteArray joined;
+    qsizetype at = 8;
+    while (at + 12 <= bytes.size()) {
+        const qsizetype length = qsizetype(bigEndian32(bytes, at));
+        if (length < 0 || at + 12 + length > bytes.size()) {
+            break;
+        }
+        if (bytes.mid(at + 4, 4) == "IDAT") {
+            joined.append(bytes.mid(at + 8, length));
+        }
+        at += 12 + length;
+    }
+    return joined;
+}
+
+// The strips or tiles of every directory of a TIFF structure, joined, or
+// nothing when a directory names its data without saying how long it is.
+std::optional<QByteArray> tiffImageData(const QByteArray& bytes, const Exiv2::ExifData& exifData)
+{
+    QByteArray joined;
+    for (const auto& datum : exifData) {
+        const std::string tag = datum.tagName();
+        if (tag != "StripOffsets" && tag != "TileOffsets") {
+            continue;
+        }
+        const std::string countsKey =
+            "Exif." + datum.groupName() + (tag == "StripOffsets" ? ".StripByteCounts" : ".TileByteCounts");
+        const auto counts = exifData.findKey(Exiv2::ExifKey(countsKey));
+        if (counts == exifData.end() || counts->count() != datum.count()) {
+            return std::nullopt;
+        }
+        for (long i = 0; i < datum.count(); ++i) {
+            const long offset = datum.toLong(i);
+            const long length = counts->toLong(i);
+            if (offset < 0 || length < 0 || offset + qsizetype(length) > bytes.size()) {
+                return std::nullopt;
+            }
+            joined.append(bytes.constData() + offset, length);
+        }
+    }
+    return joined;
+}
+
+QSize decodedSize(const QByteArray& bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    QImageReader reader(&buffer);
+    return reader.canRead() ? reader.size() : QSize();
+}
+
+bool fail(QString* why, const QString& reason)
+{
+    if (why) {
+        *why = reason;
+    }
+    return false;
+}
+
+bool sameImageData(const QByteArray& before, const QByteArray& after, int type, const Exiv2::Image& oldImage,
+    const Exiv2::Image& newImage, QString* why)
+{
+    if (type == Exiv2::ImageType::jpeg && jpegScans(before) != jpegScans(after)) {
+        return fail(why, QStringLiteral("the picture data changed"));
+    }
+    if (type == Exiv2::ImageType::png && pngImageData(before) != pngImageData(after)) {
+        return fail(why, QStringLiteral("the picture data changed"));
+    }
+    if (WrittenImageCheck::isTiffBased(type)) {
+        const auto old = tiffImageData(before, oldImage.exifData());
+        if (!old) {
+            return fail(why, QStringLiteral("the library cannot locate the picture data to keep it"));
+        }
+        const auto kept = tiffImageData(after, newImage.exifData());
+        if (!kept || *kept != *old) {
+            return fail(why, QStringLiteral("the picture data changed"));
+        }
+    }
+    const QSize size = decodedSize(before);
+    if (size.isValid() && decodedSize(after) != size) {
+        return fail(why, QStringLiteral("the picture no longer decodes to its size"));
+    }
+    return true;
+}
+
+} // namespace
+
+bool WrittenImageCheck::isTiffBased(int imageType)
+{
+    return imageType == Exiv2::ImageType::tiff || imageType == Exiv2::ImageType::cr2 ||
+           imageType == Exiv2::ImageType::orf || imageType == Exiv2::ImageType::rw2;
+}
+
+bool WrittenImageCheck::confirm(const QByteArray& before, const QByteArray& after, const Expected& expected,
+    QString* why)
+{
+    const int type = Exiv2::ImageFactory::getType(data(before), static_cast<long>(before.size()));
+    if (Exiv2::ImageFactory::getType(data(after), static_cast<long>(after.size())) != type) {
+        return fail(why, QStringLiteral("the written file is no longer of its image type"));
+    }
+    ImagePtr oldImage;
+    ImagePtr newImage;
+    try {
+        oldImage = openBytes(before);
+        newImage = openBytes(after);
+    } catch (const Exiv2::AnyError& error) {
+        return fail(why, QStringLiteral("the written file does not read back: %1").arg(error.what()));
+    } catch (const std::exception& error) {
+        return fail(why, QStringLiteral("the written file does not read back: %1").arg(error.what()));
+    }
+
+    const auto exifMissing = firstMissing(valuesOf(expected.exifData, isRecomputed),
+        valuesOf(newImage->exifData(), isRecomputed));
+    const auto noSkip = [](const auto&) { return false; };
+    const auto iptcMissing = firstMissing(valuesOf(expected.iptcData, noSkip), valuesOf(newImage->iptcData(), noSkip));
+    const auto xmpMissing = expected.xmpEdited
+                                ? firstMissing(valuesOf(expected.xmpData, noSkip), valuesOf(newImage->xmpData(), noSkip))
+                                : std::nullopt;
+    for (const auto& missing : {exifMissing, iptcMissing, xmpMissing}) {
+        if (missing) {
+            return fail(why, QStringLiteral("%1 does not read back as written").arg(QString::fromStdString(*missing)));
+        }
+    }
+    if (!expected.xmpEdited && newImage->xmpPacket() != expected.xmpPacket) {
+        return fail(why, QStringLiteral("the XMP packet changed"));
+    }
+    return sameImageData(before, after, type, *oldImage, *newImage, why);
+}
