@@ -273,6 +273,11 @@ bool LoopbackServer::waitForRequests(size_t count, double timeoutSeconds) const
                                    [&] { return impl_->requests.size() >= count; });
 }
 
+void LoopbackServer::setReceiveBuffer(int bytes)
+{
+    impl_->acceptor.set_option(asio::socket_base::receive_buffer_size(bytes));
+}
+
 void LoopbackServer::releaseHeld()
 {
     {

@@ -88,6 +88,9 @@ public:
     size_t requestCount() const;
     // Waits (real time, bounded) until at least that many requests arrived.
     bool waitForRequests(size_t count, double timeoutSeconds = 10.0) const;
+    // Shrinks the receive buffer of connections accepted from now on, so that
+    // a slowly reading script holds its client back.
+    void setReceiveBuffer(int bytes);
     // Lets held requests be answered.
     void releaseHeld();
 

@@ -1,0 +1,76 @@
+#pragma once
+
+// The state of one libcurl transfer of a CWURLSession task and the session's
+// worker. Private to the session's sources.
+#include "kit/core/CWURLSession.h"
+
+#include <curl/curl.h>
+#include <openssl/x509.h>
+
+#include <chrono>
+#include <deque>
+#include <map>
+#include <thread>
+
+struct CWURLSessionTask::Transfer {
+    ~Transfer();
+
+    bool prepare(const KBURLRequest& request, const CWURLSessionConfiguration& configuration, Kind kind,
+                 const std::string& target, const std::string& upload);
+    void noteProgress(int64_t downloaded, int64_t uploaded);
+    bool idleTooLong();
+    KBHTTPURLResponse currentResponse() const;
+    bool responseSeen() const
+    {
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        return status != 0;
+    }
+    void deliverResponseOnce();
+    void receiveData(std::string bytes);
+    int verify(X509_STORE_CTX* store);
+    std::optional<KBError> errorFor(int result) const;
+    static std::string hostOfURL(const std::string& url);
+
+    CURL* easy = nullptr;
+    curl_slist* headerList = nullptr;
+    // Keeps the session alive while the transfer runs.
+    std::shared_ptr<CWURLSession> session;
+    std::weak_ptr<CWURLSessionTask> task;
+    std::string host;
+    std::vector<std::string> headerLines;
+    bool responseDelivered = false;
+    std::string data;
+    bool hasData = false;
+    int downloadFd = -1;
+    int uploadFd = -1;
+    bool writeFailed = false;
+    bool synchronous = false;
+    double idleTimeout = 60.0;
+    std::chrono::steady_clock::time_point lastProgress;
+    int64_t lastDownloaded = 0;
+    int64_t lastUploaded = 0;
+    bool timedOut = false;
+    bool cancelled = false;
+    bool challengeCancelled = false;
+    bool trustFailed = false;
+    char errorText[CURL_ERROR_SIZE] = {};
+};
+
+struct CWURLSession::Engine {
+    Engine();
+    ~Engine();
+    void start(const std::shared_ptr<Engine>& self);
+    void post(std::function<void()> command);
+    void stop();
+    void add(const std::shared_ptr<CWURLSessionTask>& task);
+    void finish(CURL* easy, int result);
+    void run();
+
+    CURLM* multi;
+    std::thread worker;
+    std::mutex mutex;
+    std::vector<std::function<void()>> commands;
+    bool stopping = false;
+    std::map<CURL*, std::shared_ptr<CWURLSessionTask>> running;
+};

@@ -1,0 +1,445 @@
+// The libcurl side of CWURLSession: one worker thread per session runs a
+// multi handle; every callback of a transfer runs on that thread.
+#include "kit/core/CWURLSession.h"
+
+#include "kit/core/CWURLSessionTransfer.h"
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr long kPollMilliseconds = 20;
+
+size_t onHeader(char* bytes, size_t size, size_t count, void* context)
+{
+    auto* transfer = static_cast<CWURLSessionTask::Transfer*>(context);
+    std::string line(bytes, size * count);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    if (line.rfind("HTTP/", 0) == 0) {
+        transfer->headerLines.clear();
+    } else if (!line.empty()) {
+        transfer->headerLines.push_back(line);
+    }
+    return size * count;
+}
+
+size_t onBody(char* bytes, size_t size, size_t count, void* context)
+{
+    auto* transfer = static_cast<CWURLSessionTask::Transfer*>(context);
+    const size_t length = size * count;
+    transfer->deliverResponseOnce();
+    if (transfer->downloadFd >= 0) {
+        const ssize_t written = ::write(transfer->downloadFd, bytes, length);
+        if (written != static_cast<ssize_t>(length)) {
+            // A short write ends the transfer; the file is not reported.
+            transfer->writeFailed = true;
+            return written > 0 ? static_cast<size_t>(written) : 0;
+        }
+        return length;
+    }
+    transfer->receiveData(std::string(bytes, length));
+    return length;
+}
+
+size_t onUploadRead(char* buffer, size_t size, size_t count, void* context)
+{
+    auto* transfer = static_cast<CWURLSessionTask::Transfer*>(context);
+    for (;;) {
+        const ssize_t got = ::read(transfer->uploadFd, buffer, size * count);
+        if (got >= 0) {
+            return static_cast<size_t>(got);
+        }
+        if (errno != EINTR) {
+            return CURL_READFUNC_ABORT;
+        }
+    }
+}
+
+int onProgress(void* context, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
+{
+    auto* transfer = static_cast<CWURLSessionTask::Transfer*>(context);
+    transfer->noteProgress(downloaded, uploaded);
+    return transfer->idleTooLong() ? 1 : 0;
+}
+
+// An upload's progress should be what the server has taken, not what the
+// kernel buffered: with megabytes of send buffer an upload would look
+// finished long before it is, and the idle time-out would then count the
+// server's reading as silence.
+int onUploadSocket(void*, curl_socket_t socket, curlsocktype)
+{
+    const int bytes = 256 * 1024;
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+    return CURL_SOCKOPT_OK;
+}
+
+int onVerify(X509_STORE_CTX* store, void* context)
+{
+    return static_cast<CWURLSessionTask::Transfer*>(context)->verify(store);
+}
+
+CURLcode onSslContext(CURL*, void* sslContext, void* context)
+{
+    SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(sslContext), onVerify, context);
+    return CURLE_OK;
+}
+
+}  // namespace
+
+CWURLSessionTask::~CWURLSessionTask() = default;
+
+CWURLSessionTask::Transfer::~Transfer()
+{
+    if (easy != nullptr) {
+        curl_easy_cleanup(easy);
+    }
+    curl_slist_free_all(headerList);
+    if (downloadFd >= 0) {
+        ::close(downloadFd);
+    }
+    if (uploadFd >= 0) {
+        ::close(uploadFd);
+    }
+}
+
+bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWURLSessionConfiguration& configuration,
+                                         Kind kind, const std::string& target, const std::string& upload)
+{
+    easy = curl_easy_init();
+    if (easy == nullptr) {
+        return false;
+    }
+    host = hostOfURL(request.url);
+    idleTimeout = request.timeoutInterval > 0 ? request.timeoutInterval : 60.0;
+    lastProgress = std::chrono::steady_clock::now();
+    curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, onSslContext);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout * 1000));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(std::min(configuration.timeoutIntervalForResource, 2.0e6) * 1000));
+    if (!configuration.caFile.empty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, configuration.caFile.c_str());
+        curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+    }
+
+    // libcurl would add "Expect: 100-continue" to larger bodies and wait.
+    headerList = curl_slist_append(headerList, "Expect:");
+    for (const auto& [name, value] : request.headers.fields()) {
+        headerList = curl_slist_append(headerList, (name + ": " + value).c_str());
+    }
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
+
+    if (kind == Kind::Upload) {
+        uploadFd = ::open(upload.c_str(), O_RDONLY | O_CLOEXEC);
+        if (uploadFd < 0) {
+            return false;
+        }
+        const off_t size = ::lseek(uploadFd, 0, SEEK_END);
+        ::lseek(uploadFd, 0, SEEK_SET);
+        curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, onUploadRead);
+        curl_easy_setopt(easy, CURLOPT_READDATA, this);
+        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, onUploadSocket);
+        // A bounded send buffer only helps on a connection of its own.
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    } else if (!request.body.empty() || request.method == "POST" || request.method == "PUT") {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, request.body.c_str());
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    } else if (request.method == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (request.method != "GET") {
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    }
+    if (kind == Kind::Download) {
+        downloadFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (downloadFd < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CWURLSessionTask::Transfer::noteProgress(int64_t downloaded, int64_t uploaded)
+{
+    if (downloaded != lastDownloaded || uploaded != lastUploaded) {
+        lastDownloaded = downloaded;
+        lastUploaded = uploaded;
+        lastProgress = std::chrono::steady_clock::now();
+    }
+}
+
+bool CWURLSessionTask::Transfer::idleTooLong()
+{
+    const auto idle = std::chrono::steady_clock::now() - lastProgress;
+    if (idle > std::chrono::duration<double>(idleTimeout)) {
+        timedOut = true;
+    }
+    return timedOut || cancelled;
+}
+
+KBHTTPURLResponse CWURLSessionTask::Transfer::currentResponse() const
+{
+    KBHTTPURLResponse response;
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    response.statusCode = static_cast<int>(status);
+    char* url = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url);
+    response.url = url != nullptr ? url : "";
+    for (const auto& line : headerLines) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) {
+            continue;
+        }
+        const auto start = line.find_first_not_of(" \t", colon + 1);
+        response.headers.add(line.substr(0, colon), start == std::string::npos ? "" : line.substr(start));
+    }
+    return response;
+}
+
+void CWURLSessionTask::Transfer::deliverResponseOnce()
+{
+    if (responseDelivered) {
+        return;
+    }
+    responseDelivered = true;
+    if (auto owner = task.lock()) {
+        session->taskDidReceiveResponse(owner, currentResponse());
+    }
+}
+
+void CWURLSessionTask::Transfer::receiveData(std::string bytes)
+{
+    if (auto owner = task.lock()) {
+        if (owner->completion_) {
+            data += bytes;
+            hasData = true;
+        } else {
+            session->taskDidReceiveData(owner, std::move(bytes));
+        }
+    }
+}
+
+int CWURLSessionTask::Transfer::verify(X509_STORE_CTX* store)
+{
+    std::vector<X509*> chain;
+    if (X509* leaf = X509_STORE_CTX_get0_cert(store)) {
+        chain.push_back(leaf);
+    }
+    if (STACK_OF(X509)* untrusted = X509_STORE_CTX_get0_untrusted(store)) {
+        for (int i = 0; i < sk_X509_num(untrusted); ++i) {
+            X509* certificate = sk_X509_value(untrusted, i);
+            if (chain.empty() || certificate != chain.front()) {
+                chain.push_back(certificate);
+            }
+        }
+    }
+    KBURLAuthenticationChallenge challenge{host, std::make_shared<KBServerTrust>(chain, host)};
+    switch (session->askTrust(challenge, synchronous)) {
+    case KBAuthChallengeDisposition::UseCredential:
+        X509_STORE_CTX_set_error(store, X509_V_OK);
+        return 1;
+    case KBAuthChallengeDisposition::PerformDefaultHandling: {
+        const int verified = X509_verify_cert(store);
+        trustFailed = verified <= 0;
+        return verified > 0 ? 1 : 0;
+    }
+    default:
+        challengeCancelled = true;
+        return 0;
+    }
+}
+
+std::optional<KBError> CWURLSessionTask::Transfer::errorFor(int result) const
+{
+    const auto code = static_cast<CURLcode>(result);
+    if (code == CURLE_OK) {
+        return std::nullopt;
+    }
+    if (writeFailed) {
+        return KBError{"CWURLSessionDownloadTaskError", -1};
+    }
+    int64_t urlCode = kb::kURLErrorUnknown;
+    if (cancelled || challengeCancelled) {
+        urlCode = kb::kURLErrorCancelled;
+    } else if (timedOut || code == CURLE_OPERATION_TIMEDOUT) {
+        urlCode = kb::kURLErrorTimedOut;
+    } else if (trustFailed || code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE) {
+        urlCode = kb::kURLErrorServerCertificateUntrusted;
+    } else if (code == CURLE_COULDNT_CONNECT) {
+        urlCode = kb::kURLErrorCannotConnectToHost;
+    } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
+        urlCode = -1003;
+    } else if (code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR || code == CURLE_GOT_NOTHING ||
+               code == CURLE_PARTIAL_FILE || code == CURLE_SSL_CONNECT_ERROR) {
+        urlCode = kb::kURLErrorNetworkConnectionLost;
+    } else if (code == CURLE_UNSUPPORTED_PROTOCOL) {
+        urlCode = kb::kURLErrorUnsupportedURL;
+    } else if (code == CURLE_URL_MALFORMAT) {
+        urlCode = kb::kURLErrorBadURL;
+    } else if (code == CURLE_WRITE_ERROR || code == CURLE_READ_ERROR) {
+        urlCode = kb::kURLErrorCannotWriteToFile;
+    }
+    const std::string text = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+    return KBError{kb::kURLErrorDomain, urlCode, {{"NSLocalizedDescription", text}}};
+}
+
+std::string CWURLSessionTask::Transfer::hostOfURL(const std::string& url)
+{
+    const auto schemeEnd = url.find("://");
+    if (schemeEnd == std::string::npos) {
+        return {};
+    }
+    std::string authority = url.substr(schemeEnd + 3, url.find_first_of("/?#", schemeEnd + 3) - schemeEnd - 3);
+    if (const auto at = authority.rfind('@'); at != std::string::npos) {
+        authority.erase(0, at + 1);
+    }
+    if (!authority.empty() && authority.front() == '[') {
+        return authority.substr(1, authority.find(']') - 1);
+    }
+    return authority.substr(0, authority.find(':'));
+}
+
+// ---- the worker ----
+
+CWURLSession::Engine::Engine() : multi(curl_multi_init())
+{
+}
+
+CWURLSession::Engine::~Engine()
+{
+    running.clear();
+    curl_multi_cleanup(multi);
+}
+
+void CWURLSession::Engine::start(const std::shared_ptr<Engine>& self)
+{
+    worker = std::thread([self] { self->run(); });
+}
+
+void CWURLSession::Engine::post(std::function<void()> command)
+{
+    {
+        std::lock_guard lock(mutex);
+        commands.push_back(std::move(command));
+    }
+    curl_multi_wakeup(multi);
+}
+
+void CWURLSession::Engine::stop()
+{
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    curl_multi_wakeup(multi);
+    if (worker.get_id() == std::this_thread::get_id()) {
+        worker.detach();
+    } else if (worker.joinable()) {
+        worker.join();
+    }
+}
+
+void CWURLSession::Engine::add(const std::shared_ptr<CWURLSessionTask>& task)
+{
+    running[task->transfer_->easy] = task;
+    curl_multi_add_handle(multi, task->transfer_->easy);
+}
+
+void CWURLSession::Engine::finish(CURL* easy, int result)
+{
+    const auto found = running.find(easy);
+    if (found == running.end()) {
+        return;
+    }
+    auto task = found->second;
+    running.erase(found);
+    curl_multi_remove_handle(multi, easy);
+    auto& transfer = *task->transfer_;
+    if (transfer.responseSeen()) {
+        transfer.deliverResponseOnce();
+    }
+    auto session = transfer.session;
+    std::optional<std::string> data;
+    if (transfer.hasData || (task->completion_ && task->kind_ != CWURLSessionTask::Kind::Download)) {
+        data = std::move(transfer.data);
+    }
+    if (transfer.downloadFd >= 0) {
+        ::close(transfer.downloadFd);
+        transfer.downloadFd = -1;
+    }
+    const auto error = transfer.errorFor(result);
+    {
+        std::lock_guard lock(task->mutex_);
+        if (transfer.responseSeen()) {
+            task->response_ = transfer.currentResponse();
+        }
+        task->error_ = error;
+    }
+    session->taskDidComplete(task, std::move(data), error);
+    transfer.session.reset();
+}
+
+void CWURLSession::Engine::run()
+{
+    for (;;) {
+        std::vector<std::function<void()>> pending;
+        bool stop = false;
+        {
+            std::lock_guard lock(mutex);
+            pending.swap(commands);
+            stop = stopping;
+        }
+        for (auto& command : pending) {
+            command();
+        }
+        if (stop) {
+            return;
+        }
+        int active = 0;
+        curl_multi_perform(multi, &active);
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            if (message->msg == CURLMSG_DONE) {
+                finish(message->easy_handle, message->data.result);
+            }
+        }
+        // A request idle past its time-out ends here too, since libcurl may
+        // not report progress often enough for short time-outs.
+        std::vector<CURL*> expired;
+        for (const auto& [easy, task] : running) {
+            if (task->transfer_->idleTooLong()) {
+                expired.push_back(easy);
+            }
+        }
+        for (CURL* easy : expired) {
+            finish(easy, CURLE_ABORTED_BY_CALLBACK);
+        }
+        curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
+    }
+}
