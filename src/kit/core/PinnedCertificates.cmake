@@ -1,0 +1,17 @@
+# Writes a source holding the DER files of resources/kit-pins as byte arrays.
+# Run as: cmake -DPIN_DIR=... -DOUTPUT=... -P PinnedCertificates.cmake
+file(GLOB pins "${PIN_DIR}/*.der")
+list(SORT pins)
+set(arrays "")
+set(entries "")
+set(index 0)
+foreach(pin ${pins})
+  file(READ ${pin} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(LENGTH "${hex}" digits)
+  math(EXPR length "${digits} / 2")
+  string(APPEND arrays "static const unsigned char kPin${index}[] = {${bytes}};\n")
+  string(APPEND entries "    {kPin${index}, ${length}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE ${OUTPUT} "// Generated from resources/kit-pins; do not edit.\n#include \"kit/core/KBPinnedCertificateData.h\"\n\nnamespace {\n${arrays}}\n\nconst std::vector<KBPinnedCertificateBlock> kKBPinnedCertificateBlocks = {\n${entries}};\n")
