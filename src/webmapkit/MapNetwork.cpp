@@ -42,6 +42,11 @@ QByteArray MapNetwork::userAgent() const
     return manager_.userAgent();
 }
 
+MapAccessManager* MapNetwork::createAccessManager(const QByteArray& userAgent, QObject* parent)
+{
+    return new MapAccessManager(userAgent.isEmpty() ? processUserAgent() : userAgent, parent);
+}
+
 void MapNetwork::clearCache()
 {
     if (manager_.cache() != nullptr) {

@@ -46,6 +46,9 @@ public:
     static void abandon(QNetworkReply* reply);
 
     QByteArray userAgent() const;
+    // A manager for a page's own requests (its XMLHttpRequest): same rules,
+    // with the page owner's User-Agent.
+    static MapAccessManager* createAccessManager(const QByteArray& userAgent, QObject* parent);
     MapAccessManager* manager() { return &manager_; }
     // Tests shorten the 10 s timeout to see a held request fail quickly.
     void setTransferTimeout(int milliseconds) { manager_.setTransferTimeout(milliseconds); }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "webmapkit/MapClock.h"
+#include "webmapkit/ScriptBridge.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class QJSValue;
+class QQmlEngine;
+class JsNetworkFactory;
+
+// A map page run by a script engine of our own, without a browser: the page is
+// an html wrapper naming its scripts, which run in a fresh engine at every load
+// (a new generation). `window` is the global object, with setTimeout and
+// clearTimeout on the map clock and XMLHttpRequest through the map network with
+// the owner's User-Agent. Calls into the page are synchronous.
+//
+// load() answers on later turns: willStartLoading, then windowObjectCleared
+// (the new window is ready for native objects), the scripts run, then
+// loadFinished; a missing file, a syntax error or an exception at the top
+// level of a script gives loadFailed instead.
+class JsPageHost : public ScriptBridge {
+    Q_OBJECT
+public:
+    explicit JsPageHost(QObject* parent = nullptr);
+    ~JsPageHost() override;
+
+    void setClock(MapClock* clock) { clock_ = clock; }
+    void setUserAgent(const QByteArray& userAgent) { userAgent_ = userAgent; }
+    QByteArray userAgent() const { return userAgent_; }
+
+    void load(const QString& htmlPath);
+    bool isLoaded() const { return loaded_; }
+    static QString errorDomain() { return QStringLiteral("org.lumetta.webmapkit.page"); }
+
+    std::uint64_t generation() const override { return generation_; }
+    ScriptObject windowObject() const override;
+    QVariant callFunction(const QString& name, const QVariantList& arguments) override;
+    QVariant evaluate(const QString& script) override;
+    void setWindowObject(const QString& name, QObject* object) override;
+    void setWindowValue(const QString& name, const QVariant& value) override;
+
+private:
+    void startPage(const QString& htmlPath, std::uint64_t generation);
+    void makeEngine();
+    bool runScript(const QString& path);
+    void fail(const QString& text);
+    QJSValue toScript(const QVariant& value) const;
+    QVariant fromScript(const QJSValue& value) const;
+    // The thrown value, logged, when the last run threw; false otherwise.
+    bool takeException(const QString& where, const QJSValue& result);
+
+    MapClock* clock_ = nullptr;
+    QByteArray userAgent_;
+    std::unique_ptr<JsNetworkFactory> factory_;
+    std::unique_ptr<QQmlEngine> engine_;
+    std::uint64_t generation_ = 0;
+    bool loaded_ = false;
+};
