@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kTileCacheCount = 512;
+constexpr double kGlideSeconds = 0.3;
 // Spans compare with a little slack so that a span made for a zoom level snaps
 // back to exactly that level despite rounding.
 constexpr double kSpanSlack = 1e-9;
@@ -107,6 +108,37 @@ void TileMapView::setRegion(const MapRegion& region, bool animated)
     applyCenterAndZoom(center, chosen, animated);
 }
 
+void TileMapView::startGlide(const QPointF& offset)
+{
+    // Only short moves glide; a jump across the world would just blur.
+    if (std::abs(offset.x()) > 2.0 * mapWidth() || std::abs(offset.y()) > 2.0 * mapHeight()) {
+        return;
+    }
+    glideFrom_ = glideOffset() + offset;
+    glideStart_ = clock_->now();
+    if (glideFrameCall_ == 0) {
+        glideFrame();
+    }
+}
+
+void TileMapView::glideFrame()
+{
+    glideFrameCall_ = 0;
+    update();
+    if (clock_->now() - glideStart_ < kGlideSeconds) {
+        glideFrameCall_ = clock_->callAfter(1.0 / 60.0, this, [this]() { glideFrame(); });
+    } else {
+        glideFrom_ = QPointF();
+    }
+}
+
+QPointF TileMapView::glideOffset() const
+{
+    const double progress = std::clamp((clock_->now() - glideStart_) / kGlideSeconds, 0.0, 1.0);
+    const double remaining = 1.0 - progress;
+    return glideFrom_ * remaining * remaining * remaining;
+}
+
 void TileMapView::setCenterCoordinate(const MapCoordinate& center, bool animated)
 {
     applyCenterAndZoom(center, zoom_, animated);
@@ -115,8 +147,16 @@ void TileMapView::setCenterCoordinate(const MapCoordinate& center, bool animated
 void TileMapView::applyCenterAndZoom(const MapCoordinate& center, int zoom, bool animated)
 {
     tellDelegate(TileMapViewDelegate::Op::RegionWillChange, [&](TileMapViewDelegate* d) { d->regionWillChange(this, animated); });
+    const QPointF before = centerWorld();
+    const int oldZoom = zoom_;
     center_ = MapCoordinate{TileProjection::clampLatitude(center.latitude), TileProjection::wrapLongitude(center.longitude)};
     zoom_ = std::clamp(zoom, TileProjection::kMinZoom, TileProjection::kMaxZoom);
+    if (animated && zoom_ == oldZoom && isVisible() && clock_->animates()) {
+        QPointF offset = centerWorld() - before;
+        const double size = TileProjection::worldSize(zoom_);
+        offset.setX(offset.x() - std::round(offset.x() / size) * size);
+        startGlide(offset);
+    }
     update();
     scheduleTileUpdate();
     tellDelegate(TileMapViewDelegate::Op::RegionDidChange, [&](TileMapViewDelegate* d) { d->regionDidChange(this, animated); });

@@ -103,6 +103,9 @@ private:
 
     // Region and tiles (TileMapView.cpp).
     void applyCenterAndZoom(const MapCoordinate& center, int zoom, bool animated);
+    void startGlide(const QPointF& offset);
+    void glideFrame();
+    QPointF glideOffset() const;
     QPointF centerWorld() const;
     int tileSet() const;
     void scheduleTileUpdate();
@@ -173,6 +176,12 @@ private:
     QPointF dragGrab_;
     bool panning_ = false;
     QPointF panWorldStart_;
+
+    // An animated move changes the region at once and only slides the picture:
+    // the screen offset of the old centre, shrinking to nothing.
+    QPointF glideFrom_;
+    double glideStart_ = 0.0;
+    MapClock::Handle glideFrameCall_ = 0;
 };
 
 template <typename Call>

@@ -49,6 +49,8 @@ void TileMapView::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), kLandColour);
+    painter.save();
+    painter.translate(glideOffset());
     if (tileSet() >= 0) {
         paintTiles(painter);
     } else {
@@ -65,6 +67,7 @@ void TileMapView::paintEvent(QPaintEvent* event)
     for (const TileAnnotationViewPtr& view : views) {
         paintCallout(painter, *view);
     }
+    painter.restore();
     paintAttribution(painter);
 }
 

@@ -153,3 +153,19 @@ TEST_F(HttpTileSourceTest, AtMostSixDownloadsRunAndTilesThatLeftTheViewAreAbando
         EXPECT_TRUE(request.path().startsWith(QLatin1String("/tiles/10/"))) << request.path().toStdString();
     }
 }
+
+TEST(HttpTileSourceTemplateTest, SatelliteAndHybridUseTheirOwnTemplateOrThePlainOne)
+{
+    HttpTileSource both(QStringLiteral("http://h/{z}/{x}/{y}.png"), QStringLiteral("http://s/{z}-{x}-{y}.jpg"), QString());
+    HttpTileSource plainOnly(QStringLiteral("http://h/{z}/{x}/{y}.png"), QString(), QString());
+    HttpTileSource none{QString(), QStringLiteral("http://s/{z}-{x}-{y}.jpg"), QString()};
+    const int mapTypes[] = {0, 1, 2, 3, 7};
+    const int sets[] = {0, 1, 1, 0, 0};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(both.tileSetFor(mapTypes[i]), sets[i]) << mapTypes[i];
+        EXPECT_EQ(none.tileSetFor(mapTypes[i]), -1) << "no template draws the graticule";
+    }
+    EXPECT_EQ(both.urlFor(TileKey{12, 3638, 1612, 1}), QStringLiteral("http://s/12-3638-1612.jpg"));
+    EXPECT_EQ(both.urlFor(TileKey{12, 3638, 1612, 0}), QStringLiteral("http://h/12/3638/1612.png"));
+    EXPECT_EQ(plainOnly.urlFor(TileKey{3, 1, 2, 1}), QStringLiteral("http://h/3/1/2.png"));
+}
