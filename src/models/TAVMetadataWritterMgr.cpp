@@ -11,6 +11,8 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include <optional>
+
 #include <exiv2/exif.hpp>
 
 namespace {
@@ -125,10 +127,59 @@ QStringList list(std::initializer_list<const char*> texts)
     return result;
 }
 
-// The position of a label in its table; -1 when the text is not in it.
+// The position of a label in its table; an empty text is "Unknown" (0), as
+// an emptied pop-up or a preset without the field hands it over; -1 when the
+// text is not in the table.
 int positionOf(const QStringList& labels, const QString& text)
 {
-    return labels.indexOf(text);
+    return text.trimmed().isEmpty() ? 0 : labels.indexOf(text);
+}
+
+// "2.8", "35", ".5": a number as the number fields hold it. Text, "f/2.8" and
+// "2,8" are not numbers (read leniently they would be saved as 0 or 2).
+bool isNumberText(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("^\\s*(\\d+(\\.\\d*)?|\\.\\d+)\\s*$"));
+    return number.match(text).hasMatch();
+}
+
+// A whole number that a 16-bit field holds.
+bool isShortText(const QString& text)
+{
+    static const QRegularExpression whole(QStringLiteral("^\\s*\\d{1,5}\\s*$"));
+    return whole.match(text).hasMatch() && text.trimmed().toInt() <= 65535;
+}
+
+// A number field's text as a fraction, or nothing when it is not a number or
+// cannot be one (negative, too large).
+std::optional<QString> fractionOf(const QString& numberText)
+{
+    if (!isNumberText(numberText)) {
+        return std::nullopt;
+    }
+    int32_t numerator = 0;
+    int32_t denominator = 1;
+    if (!TAVMetadataHelper::convertToRational(TextNumbers::floatValue(numberText), &numerator, &denominator)) {
+        return std::nullopt;
+    }
+    return QStringLiteral("%1/%2").arg(numerator).arg(denominator);
+}
+
+// The label table of a labelled field.
+const QStringList* labelsOfField(const QString& key)
+{
+    static const QMap<QString, const QStringList*> tables = {
+        {kFlash, &TAVKeyLists::flashLabels()},
+        {kSensingMethod, &TAVKeyLists::sensingMethodLabels()},
+        {kSubjectDistanceRange, &TAVKeyLists::focusModeLabels()},
+        {kMeteringMode, &TAVKeyLists::meteringModeLabels()},
+        {kExposureProgram, &TAVKeyLists::exposureProgramLabels()},
+        {kWhiteBalance, &TAVKeyLists::whiteBalanceLabels()},
+        {kContrast, &TAVKeyLists::contrastLabels()},
+        {kSaturation, &TAVKeyLists::saturationLabels()},
+        {kSharpness, &TAVKeyLists::sharpnessLabels()},
+    };
+    return tables.value(key, nullptr);
 }
 
 // The date a text stands for: the application's dash form with or without
@@ -152,7 +203,11 @@ QDateTime dateOfText(const QString& text)
 // shutter icon reads it; both empty give an empty text (the time is removed).
 QString exposureTimeText(const QString& text)
 {
-    const QStringList sides = text.split(QLatin1Char('/'));
+    // The reader gives times derived from the APEX value as "1/128 sec".
+    static const QRegularExpression seconds(QStringLiteral("\\s*sec\\s*$"), QRegularExpression::CaseInsensitiveOption);
+    QString time = text;
+    time.remove(seconds);
+    const QStringList sides = time.split(QLatin1Char('/'));
     if (sides.size() != 2) {
         return text.trimmed();
     }
@@ -163,6 +218,44 @@ QString exposureTimeText(const QString& text)
     }
     const QString one = QStringLiteral("1");
     return (numerator.isEmpty() ? one : numerator) + QLatin1Char('/') + (denominator.isEmpty() ? one : denominator);
+}
+
+// An exposure time the tag can hold: "n/d" with whole numbers and d not 0, or
+// whole seconds.
+bool isExposureTimeText(const QString& time)
+{
+    static const QRegularExpression fraction(QStringLiteral("^(\\d{1,9})/(\\d{1,9})$"));
+    const QRegularExpressionMatch match = fraction.match(time);
+    if (match.hasMatch()) {
+        return match.captured(2).toLongLong() != 0;
+    }
+    return isNumberText(time) && !time.contains(QLatin1Char('.')) && time.trimmed().size() <= 9;
+}
+
+// Whether a field converted by the manager accepts the text; nothing for
+// keys that go to the writer as they are.
+std::optional<bool> fieldAccepts(const QString& key, const QString& text)
+{
+    if (const QStringList* labels = labelsOfField(key)) {
+        return positionOf(*labels, text) >= 0;
+    }
+    if (text.trimmed().isEmpty()) {
+        return true;
+    }
+    if (key == kFNumber || key == kSubjectDistance || key == kFocalLength || key == kDigitalZoomRatio) {
+        return fractionOf(text).has_value();
+    }
+    if (key == kIsoSpeedRatings || key == kFocalLength35) {
+        return isShortText(text);
+    }
+    if (key == kExposureTime) {
+        const QString time = exposureTimeText(text);
+        return time.isEmpty() || isExposureTimeText(time);
+    }
+    if (key == kImageDateTime) {
+        return dateOfText(text).isValid();
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -177,6 +270,11 @@ TAVMetadataWritterMgr::~TAVMetadataWritterMgr() = default;
 
 bool TAVMetadataWritterMgr::testValueVaild(const QString& value, const QString& key)
 {
+    // The fields this manager converts are checked as the save converts them,
+    // so the editors accept exactly what can be saved.
+    if (const std::optional<bool> accepted = fieldAccepts(key, value)) {
+        return *accepted;
+    }
     return TAVExifWriter::testValue(value, key);
 }
 
@@ -314,16 +412,11 @@ bool TAVMetadataWritterMgr::writeRationalOf(const QString& numberText, const QSt
         // An emptied number field removes the value rather than writing 0.
         return clearField(key);
     }
-    // Aperture, distance, focal length and zoom are unsigned fractions: a
-    // negative number would wrap to a huge value, and one that cannot be made
-    // a fraction would become 0/1. Both are refused instead.
-    const float number = TextNumbers::floatValue(numberText);
-    int32_t numerator = 0;
-    int32_t denominator = 1;
-    if (number < 0 || !TAVMetadataHelper::convertToRational(number, &numerator, &denominator)) {
-        return false;
-    }
-    return writeValue(key, QStringLiteral("%1/%2").arg(numerator).arg(denominator));
+    // Aperture, distance, focal length and zoom are unsigned fractions: text,
+    // a negative number (it would wrap to a huge value) and one that cannot be
+    // made a fraction (it would become 0/1) are refused.
+    const std::optional<QString> fraction = fractionOf(numberText);
+    return fraction && writeValue(key, *fraction);
 }
 
 bool TAVMetadataWritterMgr::clearField(const QString& key)
@@ -382,9 +475,15 @@ bool TAVMetadataWritterMgr::setGpsVersion(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::setExposureTime(const TAVEntityPtr& entity)
 {
-    const QString text = exposureTimeText(entity->value());
+    QString text = exposureTimeText(entity->value());
     if (text.isEmpty()) {
         return clearField(kExposureTime);
+    }
+    if (!isExposureTimeText(text)) {
+        return false;
+    }
+    if (!text.contains(QLatin1Char('/'))) {
+        text = text.trimmed() + QStringLiteral("/1");
     }
     if (!writeValue(kExposureTime, text)) {
         return false;
@@ -405,6 +504,9 @@ bool TAVMetadataWritterMgr::setSensitivity(const TAVEntityPtr& entity)
 {
     if (entity->value().trimmed().isEmpty()) {
         return clearField(kIsoSpeedRatings);
+    }
+    if (!isShortText(entity->value())) {
+        return false;
     }
     const QString iso = QString::number(TextNumbers::intValue(entity->value()));
     const bool hasIso = exifWriter_->isKeyExistInCurrentImage(kIsoSpeedRatings);
@@ -445,7 +547,7 @@ bool TAVMetadataWritterMgr::setFocalLength35(const TAVEntityPtr& entity)
     if (entity->value().trimmed().isEmpty()) {
         return clearField(kFocalLength35);
     }
-    return setOneKeyValuePair(entity);
+    return isShortText(entity->value()) && writeValue(kFocalLength35, entity->value().trimmed());
 }
 
 bool TAVMetadataWritterMgr::setDigitalZoom(const TAVEntityPtr& entity)
@@ -470,9 +572,11 @@ bool TAVMetadataWritterMgr::setFlash(const TAVEntityPtr& entity)
     const bool hasFujifilm = exifWriter_->isKeyExistInCurrentImage(kFujifilmFlashMode);
     const bool hasCanonMode = exifWriter_->isKeyExistInCurrentImage(kCanonFlashMode);
     const bool hasCanonActivity = exifWriter_->isKeyExistInCurrentImage(kCanonFlashActivity);
-    clearOneMetadata(kFlash);
-
     const int position = positionOf(TAVKeyLists::flashLabels(), entity->value());
+    if (position < 0) {
+        return false;
+    }
+    clearOneMetadata(kFlash);
     if (position < 1 || position > 5) {
         return true;
     }
@@ -497,12 +601,8 @@ bool TAVMetadataWritterMgr::setFlash(const TAVEntityPtr& entity)
 bool TAVMetadataWritterMgr::setSensor(const TAVEntityPtr& entity)
 {
     const int position = positionOf(TAVKeyLists::sensingMethodLabels(), entity->value());
-    if (position == 0) {
-        return true;
-    }
-    if (position < 0) {
-        clearOneMetadata(kSensingMethod);
-        return true;
+    if (position <= 0) {
+        return position == 0;
     }
     static const QStringList values = list({"2", "3", "4", "5", "7", "8"});
     return writeValue(kSensingMethod, values.value(position - 1));
@@ -511,9 +611,12 @@ bool TAVMetadataWritterMgr::setSensor(const TAVEntityPtr& entity)
 bool TAVMetadataWritterMgr::setFocusMode(const TAVEntityPtr& entity)
 {
     const int32_t maker = makerNoteIdentifier();
+    const int position = positionOf(TAVKeyLists::focusModeLabels(), entity->value());
+    if (position < 0) {
+        return false;
+    }
     clearOneMetadata(kSubjectDistanceRange);
 
-    const int position = positionOf(TAVKeyLists::focusModeLabels(), entity->value());
     switch (position) {
     case 3:
         return writeValue(kSubjectDistanceRange, QStringLiteral("1"));
@@ -549,9 +652,12 @@ bool TAVMetadataWritterMgr::setFocusMode(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::setMeteringMode(const TAVEntityPtr& entity)
 {
-    clearOneMetadata(kMeteringMode);
     const int position = positionOf(TAVKeyLists::meteringModeLabels(), entity->value());
-    if (position < 1) {
+    if (position < 0) {
+        return false;
+    }
+    clearOneMetadata(kMeteringMode);
+    if (position == 0) {
         return true;
     }
     // The table lists Partial before Matrix; the standard numbers them 6 and 5.
@@ -562,9 +668,11 @@ bool TAVMetadataWritterMgr::setMeteringMode(const TAVEntityPtr& entity)
 bool TAVMetadataWritterMgr::setExposureProgram(const TAVEntityPtr& entity)
 {
     const int32_t maker = makerNoteIdentifier();
-    clearOneMetadata(kExposureProgram);
-
     const int position = positionOf(TAVKeyLists::exposureProgramLabels(), entity->value());
+    if (position < 0) {
+        return false;
+    }
+    clearOneMetadata(kExposureProgram);
     if (position == 0) {
         return true;
     }
@@ -599,16 +707,16 @@ bool TAVMetadataWritterMgr::setExposureProgram(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::setWhitebalance(const TAVEntityPtr& entity)
 {
-    clearOneMetadata(kWhiteBalance);
     const int position = positionOf(TAVKeyLists::whiteBalanceLabels(), entity->value());
+    if (position < 0) {
+        return false;
+    }
+    clearOneMetadata(kWhiteBalance);
     if (position == 0) {
         return true;
     }
     const QString balance = position == 1 ? QStringLiteral("0") : QStringLiteral("1");
     const bool balanceWritten = writeValue(kWhiteBalance, balance);
-    if (position < 0) {
-        return false;
-    }
     static const QStringList lightSources = list({"0", "1", "11", "3", "2", "4"});
     const bool lightWritten =
         writeValues({{kWhiteBalance, balance}, {kLightSource, lightSources.value(position - 1)}});
@@ -618,15 +726,12 @@ bool TAVMetadataWritterMgr::setWhitebalance(const TAVEntityPtr& entity)
 bool TAVMetadataWritterMgr::setLabelledValue(const TAVEntityPtr& entity, const QString& key,
                                              const QStringList& labels, const QStringList& values)
 {
-    clearOneMetadata(key);
     const int position = positionOf(labels, entity->value());
-    if (position == 0) {
-        return true;
-    }
     if (position < 0) {
         return false;
     }
-    return writeValue(key, values.value(position - 1));
+    clearOneMetadata(key);
+    return position == 0 || writeValue(key, values.value(position - 1));
 }
 
 bool TAVMetadataWritterMgr::setContrast(const TAVEntityPtr& entity)

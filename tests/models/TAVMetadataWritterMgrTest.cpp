@@ -212,6 +212,64 @@ TEST_F(TAVMetadataWritterMgrTest, NumbersBecomeFractionsAndUnfitOnesAreRefused)
     expectValues(path, {{"Exif.Photo.ExposureTime", nullptr}});
 }
 
+// The editors' check and the save agree on every text: what the check
+// accepts is saved, what it refuses fails the key (never a 0 saved as success).
+TEST_F(TAVMetadataWritterMgrTest, EditorsAcceptExactlyWhatTheSaveAccepts)
+{
+    const struct {
+        const char* key;
+        const char* text;
+        bool accepted;
+    } cases[] = {
+        {"Exif.Photo.FNumber", "4.0", true},
+        {"Exif.Photo.FNumber", "abc", false},
+        {"Exif.Photo.FNumber", "f/2.8", false},
+        {"Exif.Photo.FNumber", "2,8", false},
+        {"Exif.Photo.FocalLength", "35", true},
+        {"Exif.Photo.FocalLength", "abc", false},
+        {"Exif.Photo.SubjectDistance", "abc", false},
+        {"Exif.Photo.DigitalZoomRatio", "abc", false},
+        {"Exif.Photo.ISOSpeedRatings", "400", true},
+        {"Exif.Photo.ISOSpeedRatings", "abc", false},
+        {"Exif.Photo.FocalLengthIn35mmFilm", "x50", false},
+        {"Exif.Photo.ExposureTime", "1/128 sec", true},
+        {"Exif.Photo.ExposureTime", "4/1 sec", true},
+        {"Exif.Photo.ExposureTime", "1/0", false},
+        {"Exif.Photo.ExposureTime", "fast", false},
+        {"Exif.Photo.Contrast", "Hard", true},
+        {"Exif.Photo.Contrast", "Vivid", false},
+        {"Exif.Photo.Flash", "Fired", true},
+        {"Exif.Photo.Flash", "Sometimes", false},
+        {"Exif.Photo.SensingMethod", "Bogus", false},
+        {"Exif.Image.DateTime", "2015-03-01 10:20:30", true},
+        {"Exif.Image.DateTime", "yesterday", false},
+        {"Exif.Image.Artist", "Ann", true},
+    };
+    const QString path = imageWith({tag("Exif.Photo.FNumber", "28/10"), tag("Exif.Photo.ISOSpeedRatings", "100")});
+    for (const auto& [key, text, accepted] : cases) {
+        EXPECT_EQ(TAVMetadataWritterMgr::testValueVaild(text, key), accepted) << key << " = " << text;
+        TAVMetadataWritterMgr manager(path);
+        EXPECT_EQ(manager.writeMetadat(text, key), accepted) << key << " = " << text;
+    }
+    // Refused numbers leave the old values.
+    expectValues(path, {{"Exif.Photo.FNumber", "28/10"}, {"Exif.Photo.ISOSpeedRatings", "100"}});
+
+    // Emptied label pop-ups are "Unknown" in all nine fields, and the shutter
+    // text the reader derives from the APEX value writes back unchanged.
+    TAVMetadataWritterMgr manager(path);
+    for (const char* key : {"Exif.Photo.Flash", "Exif.Photo.SensingMethod", "Exif.Photo.SubjectDistanceRange",
+             "Exif.Photo.MeteringMode", "Exif.Photo.ExposureProgram", "Exif.Photo.WhiteBalance", "Exif.Photo.Contrast",
+             "Exif.Photo.Saturation", "Exif.Photo.Sharpness"}) {
+        EXPECT_TRUE(TAVMetadataWritterMgr::testValueVaild("", key)) << key;
+        EXPECT_TRUE(manager.writeMetadat("", key)) << key;
+    }
+    EXPECT_TRUE(writeAndSave(manager, "Exif.Photo.ExposureTime", "1/128 sec"));
+    TAVMetadataReaderMgr reader(path);
+    reader.readAllMetadata();
+    EXPECT_EQ(reader.getShutterSpeed(), "1/128");
+    EXPECT_EQ(reader.getContrast().value(TAVMetadataReaderMgr::kValueKey), "Unknown");
+}
+
 TEST_F(TAVMetadataWritterMgrTest, BatchesReportFailedKeysAndRouteEveryFamily)
 {
     const QString path = imageWith(
