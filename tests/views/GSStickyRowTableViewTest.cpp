@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QApplication>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -281,6 +282,25 @@ TEST_F(StickyRowTableTest, GalleryGroupedTableScrolledIntoItsSecondSection)
     view.setColumnWidth(1, 90);
     scrollTo(view, 215);
     EXPECT_TRUE(Gallery::capture(&view, QStringLiteral("grouped-table-pinned-section")));
+}
+
+TEST_F(StickyRowTableTest, ScrollingStepByStepLeavesNoStaleHeaderOnScreen)
+{
+    GSGroupedTableView view;
+    show(view);
+    for (const int offset : {150, 183, 191, 197, 204, 230, 196, 170, 120}) {
+        SCOPED_TRACE(offset);
+        view.verticalScrollBar()->setValue(offset);
+        QApplication::processEvents();
+        const QPoint origin = view.viewport()->mapTo(view.window(), QPoint(0, 0));
+        const QImage onScreen = view.screen()
+                                    ->grabWindow(view.window()->winId(), origin.x(), origin.y(),
+                                                 view.viewport()->width(), view.viewport()->height())
+                                    .toImage()
+                                    .convertToFormat(QImage::Format_RGB32);
+        const QImage repainted = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(onScreen, repainted);
+    }
 }
 
 } // namespace
