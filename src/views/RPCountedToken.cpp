@@ -22,7 +22,7 @@ QString RPCountedToken::textWithCountAppended() const
     return QStringLiteral("%1 [%2]").arg(text_).arg(count_);
 }
 
-int RPCountedToken::compareTexts(const QString& a, const QString& b)
+const QCollator& RPCountedToken::textCollator()
 {
     // Building a collator is costly and layout sorts often: one per thread,
     // made again only when the default locale changes.
@@ -32,7 +32,12 @@ int RPCountedToken::compareTexts(const QString& a, const QString& b)
         collator.emplace(locale);
         collator->setCaseSensitivity(Qt::CaseInsensitive);
     }
-    return collator->compare(a, b);
+    return *collator;
+}
+
+int RPCountedToken::compareTexts(const QString& a, const QString& b)
+{
+    return textCollator().compare(a, b);
 }
 
 int RPCountedToken::textCompare(const RPCountedToken& other) const

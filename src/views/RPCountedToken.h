@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCollator>
 #include <QString>
 
 #include <cstdint>
@@ -26,6 +27,8 @@ public:
     // Higher count first; equal counts in text order.
     int countCompare(const RPCountedToken& other) const;
     static int compareTexts(const QString& a, const QString& b);
+    // The collator of that order, for the default locale of the moment.
+    static const QCollator& textCollator();
 
     // Tokens are equal when their texts are; the count takes no part.
     bool operator==(const RPCountedToken& other) const { return text_ == other.text_; }

@@ -242,6 +242,7 @@ float RPTokenControl::fontSizeForToken(const RPCountedToken& token, const QHash<
 void RPTokenControl::setTextMeasure(TokenTextMeasure measure)
 {
     measure_ = std::move(measure);
+    measured_.clear();
     invalidateLayout();
 }
 

@@ -308,4 +308,7 @@ private:
     bool drawBorder_ = false;
     bool useList_ = false;
     TokenTextMeasure measure_;
+    // Text sizes by text and font size: a resize lays out again but measures
+    // nothing new. Emptied when the measure changes or it grows large.
+    mutable QHash<QPair<QString, float>, QSizeF> measured_;
 };

@@ -51,8 +51,22 @@ void RPTokenControl::resizeEvent(QResizeEvent* event)
 
 QSizeF RPTokenControl::boxSize(const RPCountedToken& token, float fontSize) const
 {
+    constexpr qsizetype cacheLimit = 8192;
+    if (measured_.size() > cacheLimit) {
+        measured_.clear();
+    }
+    const TokenTextMeasure cached = [this](const QString& text, float size) {
+        const QPair<QString, float> key(text, size);
+        const auto found = measured_.constFind(key);
+        if (found != measured_.cend()) {
+            return found.value();
+        }
+        const QSizeF measured = measure_ ? measure_(text, size) : FramedToken::defaultMeasure(text, size);
+        measured_.insert(key, measured);
+        return measured;
+    };
     return FramedToken::boxSizeForToken(token, fontSize, cornerRadiusFactor_, widthPaddingMultiplier_,
-                                        appendCountsToStrings_, measure_);
+                                        appendCountsToStrings_, cached);
 }
 
 QHash<qint64, float> RPTokenControl::fontSizesForWindow(const QList<RPCountedToken>& window) const
@@ -153,13 +167,23 @@ void RPTokenControl::doLayout()
             }
         }
     }
-    QList<QPair<RPCountedToken, bool>> ordered;
+    // Sort keys made once: sorting compares each text many times.
+    struct Entry {
+        RPCountedToken token;
+        bool edited;
+        QCollatorSortKey key;
+    };
+    const QCollator& collator = RPCountedToken::textCollator();
+    QList<Entry> ordered;
     ordered.reserve(tokens.size());
     for (qsizetype i = 0; i < tokens.size(); ++i) {
-        ordered.append({tokens[i], i == editedElement});
+        ordered.append({tokens[i], i == editedElement, collator.sortKey(tokens[i].text())});
     }
-    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
-        return a.first.countCompare(b.first) < 0;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const Entry& a, const Entry& b) {
+        if (a.token.count() != b.token.count()) {
+            return a.token.count() > b.token.count();
+        }
+        return a.key.compare(b.key) < 0;
     });
 
     // The window of shown tokens, by rank of count. A start past the end shows nothing.
@@ -173,17 +197,16 @@ void RPTokenControl::doLayout()
     }
     QList<RPCountedToken> window;
     window.reserve(ordered.size());
-    for (const auto& entry : ordered) {
-        window.append(entry.first);
+    for (const Entry& entry : ordered) {
+        window.append(entry.token);
     }
     const QHash<qint64, float> sizes = fontSizesForWindow(window);
 
-    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
-        return a.first.textCompare(b.first) < 0;
-    });
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Entry& a, const Entry& b) { return a.key.compare(b.key) < 0; });
     window.clear();
-    for (const auto& entry : ordered) {
-        window.append(entry.first);
+    for (const Entry& entry : ordered) {
+        window.append(entry.token);
     }
 
     const float width = static_cast<float>(this->width());
@@ -197,7 +220,7 @@ void RPTokenControl::doLayout()
     qsizetype index = 0;
     for (; index < window.size(); ++index) {
         const RPCountedToken& token = window[index];
-        const bool edited = ordered[index].second;
+        const bool edited = ordered[index].edited;
         const float size = fontSizeForToken(token, sizes);
         const QSizeF box = boxSize(token, size);
         if (index == 0 && edited) {

@@ -262,3 +262,71 @@ TEST_F(TokenInteraction, ContextMenuTitlesNameTheTokens)
     EXPECT_TRUE(field->selectedIndexSet().empty());
     field->setDelegate(nullptr);
 }
+
+namespace {
+
+class LinkDelegate : public RPTokenControlDelegate {
+public:
+    std::optional<bool> draggingEntered(const QMimeData*) override { return enterAnswer; }
+    std::optional<bool> performDragOperation(const QMimeData* data) override
+    {
+        dropped = QString::fromUtf8(data->data("application/x-link"));
+        return true;
+    }
+
+    std::optional<bool> enterAnswer;
+    QString dropped;
+};
+
+} // namespace
+
+TEST_F(TokenInteraction, LinkDropsGoToTheDelegateAndAddNothing)
+{
+    auto field = control(RPTokenValue::array({"a"}));
+    QMimeData link;
+    link.setData("application/x-link", "photo-7");
+    link.setText("ignored");
+    EXPECT_FALSE(field->acceptsDrag(&link, false));
+    field->setLinkDragType("application/x-link");
+    EXPECT_EQ(field->registeredDragTypes(), QStringList({"application/x-link"}));
+    // Without a delegate a link is offered as a copy but not taken.
+    EXPECT_TRUE(field->acceptsDrag(&link, false));
+    EXPECT_FALSE(field->performDragOperation(&link));
+
+    LinkDelegate delegate;
+    delegate.enterAnswer = false;
+    field->setDelegate(&delegate);
+    EXPECT_FALSE(field->acceptsDrag(&link, false));
+    EXPECT_TRUE(field->performDragOperation(&link));
+    EXPECT_EQ(delegate.dropped, "photo-7");
+    EXPECT_EQ(field->objectValue(), RPTokenValue::array({"a"}));
+    field->setDelegate(nullptr);
+
+    // No link type: the default text types are registered again, and plain text is one token.
+    field->setLinkDragType(QString());
+    EXPECT_EQ(field->registeredDragTypes(), QStringList({"text/plain", "text/tab-separated-values"}));
+    QMimeData plain;
+    plain.setText("b\tc");
+    EXPECT_TRUE(field->performDragOperation(&plain));
+    EXPECT_EQ(field->objectValue(), RPTokenValue::set({"a", "b\tc"}));
+}
+
+TEST_F(TokenInteraction, ClicksSendTheActionAndEmptySpaceClears)
+{
+    auto field = control(RPTokenValue::array({"a", "b", "c"}));
+    QSignalSpy actions(field.get(), &RPTokenControl::action);
+    QTest::mouseClick(field.get(), Qt::LeftButton, {}, centreOf(*field, 0));
+    QTest::mouseClick(field.get(), Qt::LeftButton, Qt::ShiftModifier, centreOf(*field, 2));
+    EXPECT_EQ(field->selectedTokens(), QStringList({"a", "b", "c"}));
+    QTest::mouseClick(field.get(), Qt::LeftButton, Qt::ControlModifier, QPoint(390, 90));
+    EXPECT_EQ(field->selectedIndexSet().size(), 3u);
+    QTest::mouseClick(field.get(), Qt::LeftButton, {}, QPoint(390, 90));
+    EXPECT_TRUE(field->selectedIndexSet().empty());
+    // Each press, and each selection change by the mouse.
+    EXPECT_EQ(actions.size(), 8);
+
+    field->setEnabled(false);
+    QTest::mouseClick(field.get(), Qt::LeftButton, {}, centreOf(*field, 0));
+    EXPECT_TRUE(field->selectedIndexSet().empty());
+    EXPECT_EQ(field->menuForEvent(centreOf(*field, 0)), nullptr);
+}
