@@ -15,6 +15,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -30,6 +32,14 @@ int64_t signOf(double difference)
 int64_t signOf(int difference)
 {
     return difference > 0 ? 1 : (difference < 0 ? -1 : 0);
+}
+
+// Coordinates in degrees; an image without a position sorts first.
+int64_t comparePositions(float first, float second)
+{
+    if (std::isnan(first) || std::isnan(second))
+        return std::isnan(first) == std::isnan(second) ? 0 : (std::isnan(first) ? -1 : 1);
+    return signOf(double(first) - double(second));
 }
 
 int64_t compareTexts(const QString& first, const QString& second)
@@ -368,9 +378,9 @@ int64_t TAVImageObject::compareWithObj(const TAVImageObject& other, const QStrin
     if (key == QLatin1String("aperture"))
         return signOf(double(other.getAperture()) - double(getAperture()));
     if (key == QLatin1String("gpslatitude"))
-        return signOf(double(getGPSFloat(true)) - double(other.getGPSFloat(true)));
+        return comparePositions(getGPSFloat(true), other.getGPSFloat(true));
     if (key == QLatin1String("gpslongitude"))
-        return signOf(double(getGPSFloat(false)) - double(other.getGPSFloat(false)));
+        return comparePositions(getGPSFloat(false), other.getGPSFloat(false));
 
     static const QMap<QString, QString> exposureNumbers = {
         {QStringLiteral("sensitivity"), QStringLiteral("Exif.Photo.ISOSpeedRatings")},
@@ -427,9 +437,10 @@ float TAVImageObject::getGPSFloat(bool latitude) const
     const QString valueKey =
         latitude ? QStringLiteral("Exif.GPSInfo.GPSLatitude") : QStringLiteral("Exif.GPSInfo.GPSLongitude");
     const QString direction = TAVMetadataHelper::getGpsFullDirction(getValueForKey(refKey, 2)).toLower();
+    // No position is not 0 degrees, a real place: it is NaN, and sorts first.
     const QString coordinate = getValueForKey(valueKey, 2);
-    if (coordinate.isEmpty())
-        return 0;
+    if (!TAVMetadataHelper::isGpsCoordinate(coordinate))
+        return std::numeric_limits<float>::quiet_NaN();
     double degrees = 0;
     double minutes = 0;
     double seconds = 0;

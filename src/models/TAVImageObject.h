@@ -90,6 +90,8 @@ public:
     QString getImageForImageState() const;
     // -1, 0 or 1; 0 for equal values and for unknown sort keys (case-insensitive).
     int64_t compareWithObj(const TAVImageObject& other, const QString& sortKey) const;
+    // Signed decimal degrees; NaN when the image has no position (no
+    // coordinate, or one that is not three rationals).
     float getGPSFloat(bool latitude) const;
     float getAperture() const;
     // The exposure time in seconds (1/200 gives 0.005).

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -104,6 +105,16 @@ bool TAVMetadataHelper::paraseGpsInfoFromString(const QString& text, double* deg
         }
     }
     return true;
+}
+
+bool TAVMetadataHelper::isGpsCoordinate(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return parts.size() == 3 && std::all_of(parts.cbegin(), parts.cend(), [](const QString& part) {
+        int32_t num = 0;
+        int32_t denom = 0;
+        return extractRational(part, &num, &denom) && denom != 0;
+    });
 }
 
 bool TAVMetadataHelper::paraseGpsDMSInfoFromString(const QString& text, double* degree, double* minutes,

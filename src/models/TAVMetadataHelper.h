@@ -24,6 +24,9 @@ public:
     // three parts that is a rational with a non-zero denominator sets its output;
     // the others leave theirs as the caller set them.
     static bool paraseGpsInfoFromString(const QString& text, double* degree, double* minutes, double* secondes);
+    // Whether a GPS text is a position: exactly three rationals with non-zero
+    // denominators. A coordinate some program stored as text ("37.7749") is none.
+    static bool isGpsCoordinate(const QString& text);
     // Reads a display text ("33°30'0\" South"). Degrees come out negative for
     // South and West. False for an empty text, a missing output, fewer than two
     // blank-separated parts or fewer than three numbers in the first part.

@@ -391,13 +391,15 @@ float TAVMetadataReaderMgr::getImageSizeByte() const
 bool TAVMetadataReaderMgr::getGPSLatitudeDecimalValue(double& degree, double& minutes, double& secondes) const
 {
     const QString text = getGPSLatitudeString();
-    return hasText(text) && TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
+    return TAVMetadataHelper::isGpsCoordinate(text) &&
+           TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
 }
 
 bool TAVMetadataReaderMgr::getGPSLongitudeDecimalValue(double& degree, double& minutes, double& secondes) const
 {
     const QString text = getGPSLongitudeString();
-    return hasText(text) && TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
+    return TAVMetadataHelper::isGpsCoordinate(text) &&
+           TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
 }
 
 bool TAVMetadataReaderMgr::isString(const QString& text, const QString& part, bool ignoreCase)

@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -241,8 +242,15 @@ TEST_F(TAVImageObjectTest, SortComparisonsAreThreeWay)
     EXPECT_NEAR(south->getGPSFloat(true), -37.774722, 1e-5);
     EXPECT_NEAR(northWest->getGPSFloat(true), 37.774722, 1e-5);
     EXPECT_NEAR(northWest->getGPSFloat(false), -122.416667, 1e-4);
-    EXPECT_EQ(undated->getGPSFloat(true), 0.f);
     EXPECT_EQ(south->compareWithObj(*northWest, "gpslatitude"), -1);
+    // No position, or one stored as text, is no place at all (not 0 degrees): it sorts first.
+    const auto asText = withValues({{"Exif.GPSInfo.GPSLatitude", 2, "37.7749"}});
+    const auto atZero = withValues({{"Exif.GPSInfo.GPSLatitude", 2, "0/1 0/1 0/1"}});
+    EXPECT_TRUE(std::isnan(undated->getGPSFloat(true)));
+    EXPECT_TRUE(std::isnan(asText->getGPSFloat(true)));
+    EXPECT_EQ(asText->compareWithObj(*atZero, "gpslatitude"), -1);
+    EXPECT_EQ(atZero->compareWithObj(*asText, "gpslatitude"), 1);
+    EXPECT_EQ(asText->compareWithObj(*undated, "gpslatitude"), 0);
 }
 
 TEST_F(TAVImageObjectTest, ApplyingASettingFirstThrowsUnsavedEditsAway)

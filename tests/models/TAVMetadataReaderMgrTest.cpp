@@ -320,6 +320,15 @@ TEST_F(TAVMetadataReaderMgrTest, AMissingOrUnreadFileGivesNoRowsAndEmptyAnswers)
     EXPECT_EQ(manager->getCameraMakeAndModel(), "");
     EXPECT_TRUE(manager->getOneValueForKey(QString()).isNull());
 
+    // A coordinate stored as text is no position (not 0 degrees).
+    const QString textual = tempPath("gps-text.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(textual,
+        {{"Exif.GPSInfo.GPSLatitudeRef", "N", std::nullopt}, {"Exif.GPSInfo.GPSLatitude", "37.7749", 2},
+            {"Exif.GPSInfo.GPSLongitude", "0 0 0", 2}}));
+    double degree = 0, minutes = 0, seconds = 0;
+    EXPECT_FALSE(readFile(textual)->getGPSLatitudeDecimalValue(degree, minutes, seconds));
+    EXPECT_FALSE(readFile(textual)->getGPSLongitudeDecimalValue(degree, minutes, seconds));
+
     const QString path = fileWith({{"Exif.Image.Copyright", "Bo"}});
     EXPECT_TRUE(Reader(path).getCopyright().isNull());
     EXPECT_TRUE(readFile(path)->getOneValueForKey("Exif.Image.Nothing").isNull());
