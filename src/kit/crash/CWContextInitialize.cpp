@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "kit/crash/CWBinaryImages.h"
 #include "kit/crash/CWContextConfiguration.h"
 #include "kit/crash/CWMetadata.h"
 #include "kit/crash/CWSetupGroup.h"
@@ -165,6 +166,7 @@ bool CWContextInitialize(const CWContextConfiguration* configuration)
     group.async(global, [config, reportFolder]() { CWUserLoggingInitialize(config, reportFolder.c_str()); });
     group.async(global, [context, reportFolder]() {
         context->binaryImagesPath = CWContextCopyPath(reportFolder.c_str(), "binary_images.cwrecord");
+        CWBinaryImages::initialize();
     });
     if (context->debuggerAttached) {
         CWLOG_WARN("Debugger present - not installing handlers\n");

@@ -11,7 +11,9 @@
 #include "kit/core/KBApplicationFacts.h"
 #include "kit/core/KBLoadedImages.h"
 #include "kit/crash/CWApplication.h"
+#include "kit/crash/CWBinaryImages.h"
 #include "kit/crash/CWContextConfiguration.h"
+#include "kit/crash/crashpath/CWBinaryImage.h"
 #include "kit/crash/crashpath/CWFile.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 
@@ -86,11 +88,10 @@ bool writeExecutable(CWFile* file)
     if (!image) {
         return false;
     }
+    const CWBinaryImageDetails details = CWBinaryImages::detailsOf(*image);
     return CWFileWriteRecordStart(file, "executable") && CWFileWriteObjectOpen(file)
         && CWFileWriteHashString(file, "architecture", image->architecture.c_str())
-        && CWFileWriteHashString(file, "uuid", image->uuid.empty() ? nullptr : image->uuid.c_str())
-        && CWFileWriteHashUnsigned(file, "base", image->base) && CWFileWriteHashUnsigned(file, "size", image->textSize)
-        && CWFileWriteHashBool(file, "encrypted", false)
+        && CWBinaryImageRecordDetails(file, &details) && CWFileWriteHashBool(file, "encrypted", false)
         && CWFileWriteHashString(file, "minimum_sdk_version", kUnknownSystemVersion)
         && CWFileWriteHashString(file, "built_sdk_version", kUnknownSystemVersion) && endRecord(file);
 }

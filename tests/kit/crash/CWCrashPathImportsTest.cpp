@@ -9,10 +9,11 @@ namespace {
 
 // What crash-path code may call: async-signal-safe system calls and memory
 // helpers, its own functions in other crash-path objects, and the heap fall-back
-// that only set-up and user logging reach.
+// that only set-up and user logging reach; the loader's list of images is data.
 const std::set<std::string> kAllowed = {"__errno_location", "close", "fstat", "getpid", "memcpy", "memmove", "memset",
     "mmap", "mprotect", "open", "pipe2", "process_vm_readv", "read", "strerrordesc_np", "strlen", "sysconf", "unlink",
-    "write", "__stack_chk_fail", "_Z22CWHeapFallbackAllocatem", "_Z18CWHeapFallbackFreePv"};
+    "write", "memchr", "memcmp", "strncpy", "strnlen", "_r_debug", "_GLOBAL_OFFSET_TABLE_", "__stack_chk_fail",
+    "_Z22CWHeapFallbackAllocatem", "_Z18CWHeapFallbackFreePv"};
 
 // The symbols `nm` lists for one object with the given option.
 std::set<std::string> symbols(const std::string& object, const char* option)

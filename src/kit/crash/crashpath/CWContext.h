@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdint>
 
+#include "kit/crash/crashpath/CWBinaryImage.h"
 #include "kit/crash/crashpath/CWFile.h"
 
 class CWCrashCallbackReceiver;
@@ -71,6 +72,7 @@ struct CWCrashState {
     std::atomic<int32_t> minimumLogLevel;
     std::atomic<uint8_t> crashInProgress;
     CWFile binaryImagesFile;
+    CWBinaryImageSlot binaryImages[CWBinaryImageSlotCount];
     // The current file of each A/B pair: path A or path B of its storage.
     std::atomic<const char*> logCurrentFile;
     std::atomic<const char*> errorsCurrentFile;
