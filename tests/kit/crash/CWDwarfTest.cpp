@@ -7,6 +7,7 @@
 
 #include "CrashReportFolder.h"
 #include "kit/crash/crashpath/CWDwarf.h"
+#include "kit/crash/crashpath/CWUnwind.h"
 
 namespace {
 
@@ -264,4 +265,71 @@ TEST(CWDwarfTest, ExpressionOperations)
     EXPECT_TRUE(evaluate(std::vector<uint8_t>(99, 0x30), 10, &result));
     EXPECT_FALSE(evaluate(std::vector<uint8_t>(100, 0x30), 10, &result));
     EXPECT_NE(folder.read("sdk.log").find("] Error: DWARF machine stack invalid\n"), std::string::npos);
+}
+
+TEST(CWDwarfTest, TheSearchTableFindsTheFunctionOfAPc)
+{
+    CrashReportFolder folder;
+    // One buffer laid out like a linked image: ".eh_frame_hdr" with its sorted
+    // table, then ".eh_frame" with a CIE and two FDEs. Both functions sit after
+    // the buffer so that every offset fits the table's 4-byte fields.
+    const Bytes cfi = frameInfo({0x41, 0x0E, 16});
+    std::vector<uint8_t> image(4096 + 0x400, 0);
+    const uint64_t header = reinterpret_cast<uintptr_t>(image.data());
+    const uint64_t frames = header + 64;
+    const uint64_t first = header + 4096;
+    const uint64_t second = first + 0x200;
+    // The FDE of the test frame info, once for each function.
+    uint32_t cieLength = 0;
+    memcpy(&cieLength, cfi.data.data(), 4);
+    const size_t cieSize = 4 + cieLength;
+    const size_t fdeSize = cfi.data.size() - cieSize;
+    memcpy(image.data() + 64, cfi.data.data(), cfi.data.size());
+    std::vector<uint8_t> secondFde(cfi.data.begin() + cieSize, cfi.data.end());
+    const uint32_t secondCiePointer = static_cast<uint32_t>(cieSize + fdeSize + 4);
+    memcpy(secondFde.data() + 4, &secondCiePointer, 4);
+    memcpy(image.data() + 64 + cfi.data.size(), secondFde.data(), secondFde.size());
+    const uint64_t firstFde = frames + cieSize;
+    const uint64_t secondFdeAddress = firstFde + fdeSize;
+    memcpy(reinterpret_cast<void*>(firstFde + 8), &first, 8);
+    memcpy(reinterpret_cast<void*>(secondFdeAddress + 8), &second, 8);
+
+    auto writeTable = [&](uint8_t tableEncoding) {
+        Bytes table;
+        table.u8({1, 0x1B, 0x03, tableEncoding});
+        table.u32(static_cast<uint32_t>(frames - (header + 4)));
+        table.u32(2);
+        for (const auto& [function, fde] : {std::pair{first, firstFde}, std::pair{second, secondFdeAddress}}) {
+            table.u32(static_cast<uint32_t>(function - header)).u32(static_cast<uint32_t>(fde - header));
+        }
+        memcpy(image.data(), table.data.data(), table.data.size());
+    };
+    writeTable(0x3B);
+    uint64_t cursor = header + 4;
+    EXPECT_EQ(CWParseAddressWithEncodingAndAdvance(&cursor, 0x1B, header), frames);
+    cursor = header + 12;
+    EXPECT_EQ(CWParseAddressWithEncodingAndAdvance(&cursor, 0x3B, header), first);
+
+    uint64_t fde = 0;
+    EXPECT_FALSE(CWEhFrameHeaderFindFDE(header, first - 1, &fde));
+    ASSERT_TRUE(CWEhFrameHeaderFindFDE(header, first, &fde));
+    EXPECT_EQ(fde, firstFde);
+    ASSERT_TRUE(CWEhFrameHeaderFindFDE(header, second + 0x50, &fde));
+    EXPECT_EQ(fde, secondFdeAddress);
+
+    // A step inside the second function works; one past its end finds no function.
+    std::vector<uint64_t> stack = {0, 0x7f0000005555, 0};
+    const CWBinaryImageRange range{header, 0x2000, header, frames};
+    CWUnwindCursor unwind;
+    CWMachineContext context{};
+    context.registers[CWRegisterRSP] = reinterpret_cast<uintptr_t>(stack.data());
+    CWUnwindInit(&unwind, &context, false);
+    EXPECT_EQ(CWUnwindStepWithEhFrame(&unwind, &range, second + 2), CWDwarfStepDone);
+    EXPECT_EQ(CWUnwindCurrentPC(&unwind), 0x7f0000005555u);
+    CWUnwindInit(&unwind, &context, false);
+    EXPECT_EQ(CWUnwindStepWithEhFrame(&unwind, &range, second + 0x100), CWDwarfStepFailed);
+
+    writeTable(0x1B);
+    EXPECT_FALSE(CWEhFrameHeaderFindFDE(header, first, &fde));
+    EXPECT_NE(folder.read("sdk.log").find("] Error: unsupported .eh_frame_hdr table encoding 1b\n"), std::string::npos);
 }

@@ -92,3 +92,21 @@ TEST(CrashChildTest, UnderADebuggerNoHandlerIsPreparedButMetadataIsWritten)
     EXPECT_NE(folder.read("sdk.log").find("] Debugger present - not installing handlers\n"), std::string::npos);
     EXPECT_EQ(folder.records("metadata.cwrecord", "executable").size(), 1u);
 }
+
+TEST(CrashChildTest, TheImageTableReportsTheExecutablesBuildId)
+{
+    CrashReportFolder folder(false);
+    const int status = runCrasher("set-up-only", folder.path());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    const auto loads = folder.records("binary_images.cwrecord", "load");
+    ASSERT_FALSE(loads.empty());
+    const nlohmann::json& main = loads.front();
+    EXPECT_EQ(main["path"], CRASHER_PATH);
+    EXPECT_EQ(main["uuid"], "0123456789abcdeffedcba9876543210");
+    const auto executable = folder.records("metadata.cwrecord", "executable");
+    ASSERT_EQ(executable.size(), 1u);
+    for (const char* field : {"uuid", "base", "size"}) {
+        EXPECT_EQ(executable[0][field], main[field]) << field;
+    }
+}

@@ -115,6 +115,8 @@ int main(int argc, char** argv)
     } else if (mode == "write-read-only") {
         auto* context = reinterpret_cast<volatile uint8_t*>(CWContextGet());
         context[1] = 1;
+    } else if (mode == "set-up-only") {
+        return 0;
     } else if (mode == "traced") {
         const bool skipped = CWContextGet()->debuggerAttached == 1 && CWContextGet()->signal.recordPath == nullptr;
         kill(tracer, SIGKILL);
