@@ -5,6 +5,8 @@
 #include "views/RPTokenControlDelegate.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -329,4 +331,42 @@ TEST_F(TokenInteraction, ClicksSendTheActionAndEmptySpaceClears)
     QTest::mouseClick(field.get(), Qt::LeftButton, {}, centreOf(*field, 0));
     EXPECT_TRUE(field->selectedIndexSet().empty());
     EXPECT_EQ(field->menuForEvent(centreOf(*field, 0)), nullptr);
+}
+
+TEST_F(TokenInteraction, SelectAllReachesPastTheShownTokensButDeletesOnlyShownOnes)
+{
+    auto field = control(eightLetters, 100, 30);
+    field->selectAllIndexes();
+    EXPECT_EQ(field->selectedIndexSet().size(), 8u);
+    EXPECT_TRUE(field->deselectedIndexesSet().empty());
+    EXPECT_TRUE(field->deleteSelectedTokens());
+    EXPECT_EQ(field->objectValue(), RPTokenValue::array({"f", "g", "h"}));
+}
+
+TEST_F(TokenInteraction, TypingOverAnExistingTextKeepsThatToken)
+{
+    auto field = control(RPTokenValue::set({"a", "b"}));
+    field->setEditability(2);
+    QTest::keyClick(field.get(), Qt::Key_A);
+    EXPECT_EQ(framedTexts(*field), QStringList({"a", "b"}));
+    QTest::keyClick(field->textField(), Qt::Key_B);
+    EXPECT_EQ(field->objectValue(), RPTokenValue::set({"a", "b", "ab"}));
+    // A new value from outside ends the typing.
+    field->setValue(RPTokenValue::array({"z"}));
+    EXPECT_TRUE(field->tokenBeingEdited().isNull());
+    EXPECT_FALSE(field->textField()->isVisible());
+    EXPECT_EQ(field->indexOfFramedTokenBeingEdited(), RPTokenControl::NotFound);
+}
+
+TEST_F(TokenInteraction, SeveralCharactersStartATokenOnlyFromLevelThree)
+{
+    auto field = control(RPTokenValue::array({"a"}));
+    field->setEditability(2);
+    QKeyEvent composed(QEvent::KeyPress, 0, Qt::NoModifier, "ñu");
+    QApplication::sendEvent(field.get(), &composed);
+    EXPECT_TRUE(field->tokenBeingEdited().isNull());
+    field->setEditability(3);
+    QApplication::sendEvent(field.get(), &composed);
+    EXPECT_EQ(field->tokenBeingEdited(), "ñu");
+    EXPECT_EQ(field->objectValue(), RPTokenValue::array({"a", "ñu"}));
 }
