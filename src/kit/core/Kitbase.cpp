@@ -2,6 +2,7 @@
 
 #include "kit/core/KBException.h"
 #include "kit/core/KBMainBundle.h"
+#include "kit/core/KBSettingsOnboardingManager.h"
 #include "kit/support/KBDigest.h"
 #include "kit/support/KBIdentifiers.h"
 #include "kit/support/KBLog.h"
@@ -38,6 +39,12 @@ Kitbase::Environment Kitbase::Environment::process()
     environment.defaults = CWUserDefaults::standardUserDefaults();
     environment.infoDictionary = KBMainBundle::infoDictionary;
     environment.makeIdentity = KBApplicationIdentiferModel::make;
+    environment.makeSettingsManager = [](Kitbase& kitbase) {
+        KBSettingsOnboardingManager::Environment managerEnvironment;
+        managerEnvironment.advertisingToken = [&kitbase] { return kitbase.advertisingToken(); };
+        return std::make_shared<KBSettingsOnboardingManager>(kitbase.applicationIdentifierModel(),
+                                                             managerEnvironment);
+    };
     return environment;
 }
 
