@@ -69,6 +69,9 @@ void RPTokenControl::setEditedText(const QString& text)
 
 void RPTokenControl::beginEditingNewTokenWithString(const QString& text)
 {
+    // A key the text field passes on (a Tab) must not start a token over the
+    // one being typed: that one is finished first.
+    controlTextDidEndEditing();
     valueBeforeEditing_ = objectValue();
     deselectAllIndexes();
     setEditedText(text);

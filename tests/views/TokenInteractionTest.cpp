@@ -159,6 +159,11 @@ TEST_F(TokenInteraction, TypingStartsANewTokenThatEndsOnTheTokenizingCharacter)
     EXPECT_TRUE(field->tokenBeingEdited().isNull());
     EXPECT_FALSE(edit->isVisible());
     EXPECT_EQ(changes.size(), 1);
+
+    // A Tab passed on by the text field finishes the token before starting the next.
+    QTest::keyClick(field.get(), Qt::Key_Z);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_EQ(field->objectValue(), RPTokenValue::array({"xy", "z", "\t"}));
 }
 
 TEST_F(TokenInteraction, DisallowedCharactersAreReplacedWithABeep)
