@@ -22,6 +22,15 @@ public:
     {
     }
 
+    // The splitter shows its handles again whenever it lays out; a divider the
+    // delegate wants hidden stays hidden.
+    void setVisible(bool visible) override
+    {
+        const int divider = dividerIndex();
+        const bool hidden = splitView_->isOwnDelegate() && divider >= 0 && splitView_->shouldHideDividerAtIndex(divider);
+        QSplitterHandle::setVisible(visible && !hidden);
+    }
+
 protected:
     void mousePressEvent(QMouseEvent* event) override
     {

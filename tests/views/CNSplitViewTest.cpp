@@ -72,6 +72,25 @@ public:
     int asked = 0;
 };
 
+// Answers whatever the test sets.
+class ScriptedDelegate : public CNSplitViewDelegate {
+public:
+    std::optional<double> constrainMaxCoordinate(CNSplitView*, double, int) override { return maxCoordinate; }
+    std::optional<bool> canCollapseSubview(CNSplitView*, QWidget*) override { return true; }
+    std::optional<bool> shouldCollapseSubviewForDoubleClickOnDividerAtIndex(CNSplitView*, QWidget* pane, int) override
+    {
+        return pane == collapseOnDoubleClick;
+    }
+    std::optional<QList<int>> resizeSubviewsWithOldSize(CNSplitView*, QSize) override { return sizes; }
+    std::optional<bool> shouldAdjustSizeOfSubview(CNSplitView*, QWidget* pane) override { return pane != fixedPane; }
+    std::optional<bool> shouldHideDividerAtIndex(CNSplitView*, int) override { return hideDivider; }
+    std::optional<double> maxCoordinate;
+    QWidget* collapseOnDoubleClick = nullptr;
+    std::optional<QList<int>> sizes;
+    QWidget* fixedPane = nullptr;
+    bool hideDivider = false;
+};
+
 // Two stacked (or side-by-side) panes with a minimum size, shown offscreen.
 struct SplitFixture {
     explicit SplitFixture(Qt::Orientation orientation, QSize size = QSize(200, 400))
@@ -222,6 +241,39 @@ TEST(CNSplitViewTest, DelegateAnswersOnlyWhatItImplementsAndOnlyOnceConnected)
     EXPECT_EQ(f.split.additionalEffectiveRectOfDividerAtIndex(0),
         QRect(f.toolbar->draggingHandle()->mapTo(&f.split, QPoint(0, 0)), QSize(25, 24)))
         << "the grip area comes from the toolbar";
+}
+
+TEST(CNSplitViewTest, DelegateAnswersLimitCollapseResizeAndHideTheDivider)
+{
+    SplitFixture f(Qt::Vertical);
+    ScriptedDelegate delegate;
+    f.split.setDelegate(&delegate);
+    QSplitterHandle* divider = f.split.handle(1);
+
+    delegate.maxCoordinate = 150;
+    drag(divider, divider->rect().center(), QPoint(0, 120));
+    EXPECT_EQ(f.split.sizes().at(0), 150);
+
+    delegate.fixedPane = f.second;
+    const int fixed = f.split.sizes().at(1);
+    f.split.resize(200, 460);
+    QApplication::processEvents();
+    EXPECT_EQ(f.split.sizes().at(1), fixed) << "only the adjustable pane takes the new height";
+
+    delegate.sizes = QList<int>{100, 420 - 100 - f.split.handleWidth()};
+    f.split.resize(200, 420);
+    QApplication::processEvents();
+    EXPECT_EQ(f.split.sizes().at(0), 100);
+
+    delegate.collapseOnDoubleClick = f.second;
+    QTest::mouseDClick(divider, Qt::LeftButton, Qt::NoModifier, divider->rect().center());
+    EXPECT_EQ(f.split.sizes().at(1), 0);
+
+    delegate.hideDivider = true;
+    f.split.resize(200, 400);
+    EXPECT_TRUE(divider->isHidden());
+    QApplication::processEvents();
+    EXPECT_TRUE(divider->isHidden());
 }
 
 TEST(CNSplitViewTest, GripStaysZeroSizedUntilTheSplitViewHasADelegateThenDragsTheDivider)
