@@ -44,11 +44,13 @@ CNBaseView::CNBaseView(const QPixmap& icon, const QString& text, QWidget* parent
     text_ = text.isNull() ? QStringLiteral("") : text;
 }
 
+// The caption's text and attributes come from the attributed text, so that a
+// view made this way shows its caption.
 CNBaseView::CNBaseView(const QPixmap& icon, const AttributedText& attributedText, QWidget* parent)
     : CNBaseView(parent)
 {
     icon_ = icon;
-    attributedText_ = attributedText;
+    setAttributedText(attributedText);
 }
 
 CNBaseView::TextAttributes CNBaseView::defaultTextAttributes()

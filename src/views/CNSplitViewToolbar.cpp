@@ -317,7 +317,7 @@ void CNSplitViewToolbar::resizeEvent(QResizeEvent* event)
 void CNSplitViewToolbar::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange) {
-        update();
+        windowStatusChanged();
     }
     QWidget::changeEvent(event);
 }

@@ -71,6 +71,8 @@ public:
     CNSplitView* enclosingSplitView() const;
     CNSplitViewDraggingHandle* draggingHandle() const { return draggingHandle_; }
 
+    // Repaints in the look of the window's new state.
+    void windowStatusChanged() { update(); }
     // Rebuilds the grip after the split view switched it on or off.
     void draggingHandleEnableDisable(bool enabled);
     // Places the grip for a divider of the split view and answers its area in

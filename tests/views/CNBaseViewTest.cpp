@@ -90,6 +90,18 @@ TEST(CNBaseViewTest, IconAndCaptionArePlacedAroundTheMeasuredCaption)
     EXPECT_EQ(f.view.calculatedTextBoxRect().size(), measured.size());
 }
 
+TEST(CNBaseViewTest, CaptionGivenAsAttributedTextAtCreationIsShownWithItsAttributes)
+{
+    CNBaseView::TextAttributes large = CNBaseView::defaultTextAttributes();
+    large.font.setPixelSize(30);
+    CNBaseView view(QPixmap(), CNBaseView::AttributedText{QStringLiteral("Empty"), large});
+    EXPECT_EQ(view.text(), QStringLiteral("Empty"));
+    EXPECT_EQ(view.textBoxAttributes().font.pixelSize(), 30);
+    view.resize(200, 100);
+    view.setBackgroundColor(background);
+    EXPECT_FALSE(captionPixels(view.grab().toImage()).isEmpty());
+}
+
 TEST(CNBaseViewTest, LongCaptionWrapsWithinTheTextBoxWidth)
 {
     CNBaseView view;

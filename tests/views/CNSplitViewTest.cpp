@@ -208,6 +208,19 @@ TEST(CNSplitViewTest, PaneSizeFollowsTheSplitViewWhileTheToolbarKeepsItsEdge)
     EXPECT_EQ(f.first->geometry(), QRect(0, 0, container->width(), container->height() - 24));
 }
 
+TEST(CNSplitViewTest, NeighbourViewShrinksKeepingItsTopForEdgeOneAndItsBottomOtherwise)
+{
+    QWidget parent;
+    parent.resize(100, 100);
+    auto* view = new QWidget(&parent);
+    view->setGeometry(0, 10, 50, 60);
+    CNSplitView::adjustRectForNeighbourView(view, 24, 1);
+    EXPECT_EQ(view->geometry(), QRect(0, 10, 50, 36));
+    view->setGeometry(0, 10, 50, 60);
+    CNSplitView::adjustRectForNeighbourView(view, 24, 2);
+    EXPECT_EQ(view->geometry(), QRect(0, 34, 50, 36));
+}
+
 TEST(CNSplitViewTest, DelegateAnswersOnlyWhatItImplementsAndOnlyOnceConnected)
 {
     SplitFixture f(Qt::Vertical);
