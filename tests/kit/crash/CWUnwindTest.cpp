@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <thread>
 #include <vector>
 
@@ -66,6 +67,14 @@ bool loggedErrors(const CrashReportFolder& folder)
         || log.find("Unable to find binary") != std::string::npos;
 }
 
+UnwindChainRecord* gSignalledRecord = nullptr;
+
+void takeContextAndVisit(int)
+{
+    getcontext(&gSignalledRecord->context);
+    gSignalledRecord->visit(gSignalledRecord);
+}
+
 // Frame records laid out the way code with frame pointers leaves them.
 struct FakeStack {
     std::vector<uint64_t> words = std::vector<uint64_t>(64, 0);
@@ -98,6 +107,30 @@ TEST(CWUnwindTest, AWalkFromAWorkerThreadEndsAtThreadStart)
     std::thread([&] { result = walkChain(record, 5); }).join();
     expectChain(record, result.pcs);
     EXPECT_LT(result.pcs.size(), 40u);
+    EXPECT_FALSE(loggedErrors(folder)) << folder.read("sdk.log");
+}
+
+TEST(CWUnwindTest, AWalkFromASignalHandlerCrossesTheSignalFrame)
+{
+    CrashReportFolder folder;
+    UnwindChainRecord record{};
+    record.signal = SIGUSR1;
+    gSignalledRecord = &record;
+    struct sigaction action { };
+    struct sigaction previous { };
+    action.sa_handler = takeContextAndVisit;
+    sigaction(SIGUSR1, &action, &previous);
+    const Walk result = walkChain(record, 4);
+    sigaction(SIGUSR1, &previous, nullptr);
+    // The chain lies beyond the handler, the kernel's signal frame and raise().
+    ASSERT_EQ(record.count, 5);
+    const auto deepest = std::find(result.pcs.begin(), result.pcs.end(), record.returnAddresses[0]);
+    ASSERT_NE(deepest, result.pcs.end());
+    EXPECT_GT(deepest - result.pcs.begin(), 3);
+    ASSERT_LT(deepest + 1, result.pcs.end());
+    EXPECT_EQ(deepest[1], record.returnAddresses[1]);
+    const auto top = std::find(deepest, result.pcs.end(), record.returnAddresses[4]);
+    EXPECT_NE(top, result.pcs.end());
     EXPECT_FALSE(loggedErrors(folder)) << folder.read("sdk.log");
 }
 

@@ -2,6 +2,7 @@
 
 #include <execinfo.h>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace {
@@ -17,6 +18,10 @@ __attribute__((noinline)) void chainDeepest(UnwindChainRecord* record)
 {
     store(record, __builtin_return_address(0));
     record->backtraceCount = backtrace(record->backtrace, 64);
+    if (record->signal != 0) {
+        raise(record->signal);
+        return;
+    }
     getcontext(&record->context);
     if (record->visit != nullptr) {
         record->visit(record);

@@ -17,6 +17,9 @@ struct UnwindChainRecord {
     // Called by the deepest function while the whole chain is still on the stack.
     void (*visit)(UnwindChainRecord* record);
     void* user;
+    // When set, the deepest function raises this signal instead; the test's
+    // handler takes the context and visits.
+    int signal;
 };
 
 // chainTop -> chainWithEarlyReturn -> chainThroughQsort -> qsort -> comparator -> chainDeepest.
