@@ -226,6 +226,25 @@ bool xmpPacketDecodes(const std::string& packet)
     return Exiv2::XmpParser::decode(probe, packet) == 0;
 }
 
+// The raw values of one IPTC dataset in the file, in file order. IPTC blocks
+// are stored uncompressed in JPEG and TIFF files, so the datasets are found by
+// their tag marker (0x1C, record, dataset, two length bytes).
+QList<QByteArray> rawIptcTimes(const QByteArray& bytes, int record, int dataset)
+{
+    QList<QByteArray> values;
+    const QByteArray marker = QByteArray("\x1c") + char(record) + char(dataset) + QByteArray("\x00", 1);
+    for (qsizetype at = bytes.indexOf(marker); at >= 0 && at + 5 <= bytes.size(); at = bytes.indexOf(marker, at + 1)) {
+        const qsizetype length = uint8_t(bytes.at(at + 4));
+        const QByteArray value = bytes.mid(at + 5, length);
+        const bool digitsAndZone = std::all_of(value.begin(), value.end(),
+            [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; });
+        if ((length == 6 || length == 11) && value.size() == length && digitsAndZone) {
+            values.append(value);
+        }
+    }
+    return values;
+}
+
 }  // namespace
 
 TAVExifWriter::TAVExifWriter(const QString& path)
@@ -360,6 +379,7 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
 
 bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv2::IptcData& iptcData)
 {
+    iptcEditedKeys_.insert(key);
     try {
         const TAVExifTagPtr row = tagRowForKey(key);
         const Exiv2::IptcKey iptcKey(utf8(row ? row->tagStr() : key));
@@ -433,7 +453,15 @@ bool TAVExifWriter::writeXmpVale(const QString& value, const QString& key, Exiv2
         const Exiv2::TypeId type =
             found != xmpData.end() ? found->typeId() : Exiv2::XmpProperties::propertyType(xmpKey);
         const ValuePtr newValue = newValueOfType(type);
-        if (newValue->read(utf8(value)) != 0) {
+        if (type == Exiv2::xmpBag || type == Exiv2::xmpSeq || type == Exiv2::xmpAlt) {
+            // Lists are shown with their items joined by ", "; they go back
+            // as the items, not as one item holding the whole text.
+            for (const QString& item : value.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+                if (newValue->read(utf8(item)) != 0) {
+                    return false;
+                }
+            }
+        } else if (newValue->read(utf8(value)) != 0) {
             return false;
         }
         if (found != xmpData.end()) {
@@ -473,6 +501,9 @@ bool TAVExifWriter::clearIPTCMetadata(const QStringList& keys)
         return false;
     }
     Exiv2::IptcData& iptcData = image_->iptcData();
+    for (const QString& key : keys) {
+        iptcEditedKeys_.insert(key);
+    }
     return eraseEachKey(keys, [&iptcData](const std::string& key) { eraseAll(iptcData, Exiv2::IptcKey(key)); });
 }
 
@@ -524,6 +555,7 @@ bool TAVExifWriter::saveModifiedMetadata()
         keepUntouchedXmpPacket();
         const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(),
             xmpEdited_, image_->xmpPacket()};
+        keepUntouchedIptcTimes();
         image_->writeMetadata();
         const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
         if (written && WrittenImageCheck::confirm(file_->originalBytes(), *written, expected, &error) &&
@@ -537,6 +569,32 @@ bool TAVExifWriter::saveModifiedMetadata()
     }
     std::cout << "Caught Exiv2 exception when save exif data'" << error.toStdString() << "'\n" << std::flush;
     return false;
+}
+
+void TAVExifWriter::keepUntouchedIptcTimes()
+{
+    // The library reads an IPTC time written without its zone ("083852") as
+    // UTC and would write it back as "083852+0000": a photo taken at UTC+2
+    // would then claim UTC. Times this save does not edit go back as the
+    // file holds them.
+    for (const auto& [record, dataset] : {std::pair{1, 80}, {2, 35}, {2, 38}, {2, 60}, {2, 63}}) {
+        const std::string key = Exiv2::IptcKey(uint16_t(dataset), uint16_t(record)).key();
+        if (iptcEditedKeys_.contains(QString::fromStdString(key))) {
+            continue;
+        }
+        const QList<QByteArray> raw = rawIptcTimes(file_->originalBytes(), record, dataset);
+        int index = 0;
+        for (auto& datum : image_->iptcData()) {
+            if (datum.key() != key) {
+                continue;
+            }
+            if (index < raw.size() && raw.at(index).size() == 6) {
+                Exiv2::StringValue text(raw.at(index).toStdString());
+                datum.setValue(&text);
+            }
+            ++index;
+        }
+    }
 }
 
 void TAVExifWriter::keepUntouchedXmpPacket()
@@ -565,6 +623,9 @@ bool TAVExifWriter::isKeyExistInCurrentImage(const QString& key)
         } else if (key.startsWith(kIptcPrefix)) {
             const Exiv2::IptcData& iptcData = image_->iptcData();
             found = iptcData.findKey(Exiv2::IptcKey(utf8(key))) != iptcData.end();
+        } else if (key.startsWith(kXmpPrefix)) {
+            const Exiv2::XmpData& xmpData = image_->xmpData();
+            found = xmpData.findKey(Exiv2::XmpKey(utf8(key))) != xmpData.end();
         }
     } catch (const Exiv2::AnyError& error) {
         printCaught(error.what());
@@ -577,6 +638,25 @@ bool TAVExifWriter::isKeyExistInCurrentImage(const QString& key)
         printCaught("Key not found");
     }
     return found;
+}
+
+QString TAVExifWriter::currentValue(const QString& key) const
+{
+    if (!image_) {
+        return QString();
+    }
+    const auto textOf = [&key](const auto& data) {
+        for (const auto& datum : data) {
+            if (datum.key() == utf8(key)) {
+                return QString::fromStdString(datum.toString());
+            }
+        }
+        return QString();
+    };
+    if (key.startsWith(kExifPrefix)) {
+        return textOf(image_->exifData());
+    }
+    return key.startsWith(kIptcPrefix) ? textOf(image_->iptcData()) : textOf(image_->xmpData());
 }
 
 Exiv2::ExifData TAVExifWriter::getExifData() const

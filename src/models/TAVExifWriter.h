@@ -3,6 +3,7 @@
 #include "models/TAVEntity.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -53,6 +54,8 @@ public:
     bool saveModifiedMetadata();
     // Whether the key is in the current data. Keys of no family answer true.
     bool isKeyExistInCurrentImage(const QString& key);
+    // The text of the key's first value in the current data; null when absent.
+    QString currentValue(const QString& key) const;
     // A copy of the current EXIF data (the file is not read again); empty
     // without an image.
     Exiv2::ExifData getExifData() const;
@@ -81,6 +84,7 @@ private:
     // Prints the missing-image failure and answers whether the image is there.
     bool checkImage() const;
     void keepUntouchedXmpPacket();
+    void keepUntouchedIptcTimes();
     void dropImage();
 
     QString filePath_;
@@ -91,4 +95,6 @@ private:
     bool xmpUndecodable_ = false;
     // An XMP property was written or erased since the file was read.
     bool xmpEdited_ = false;
+    // The IPTC keys written or erased since the file was read.
+    QSet<QString> iptcEditedKeys_;
 };

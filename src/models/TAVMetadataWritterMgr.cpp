@@ -301,7 +301,7 @@ QStringList TAVMetadataWritterMgr::batchWriteMetadata(const QList<TAVEntityPtr>&
             }
             continue;
         }
-        if (!writeMetadat(entity->value(), entity->key())) {
+        if (!writeMetadat(entity->value(), entity->key()) || !updateTwins(entity->key(), entity->value())) {
             failedKeys.append(entity->key());
             if (!igonreError) {
                 break;
@@ -309,6 +309,54 @@ QStringList TAVMetadataWritterMgr::batchWriteMetadata(const QList<TAVEntityPtr>&
         }
     }
     return failedKeys;
+}
+
+bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value)
+{
+    // The same information kept in another family, which programs that read
+    // that family first would otherwise show with its old value.
+    static const QMap<QString, QStringList> twins = {
+        {QStringLiteral("Iptc.Application2.Keywords"), {QStringLiteral("Xmp.dc.subject")}},
+        {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title")}},
+        {QStringLiteral("Iptc.Application2.Caption"), {QStringLiteral("Xmp.dc.description")}},
+        {QStringLiteral("Exif.Image.ImageDescription"), {QStringLiteral("Xmp.dc.description")}},
+        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator")}},
+        {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights")}},
+        {kImageDateTime,
+            {QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.xmp.CreateDate"),
+                QStringLiteral("Iptc.Application2.DateCreated"), QStringLiteral("Iptc.Application2.TimeCreated")}},
+    };
+    if (value.trimmed().isEmpty()) {
+        return true;
+    }
+    const QDateTime date = key == kImageDateTime ? dateOfText(value) : QDateTime();
+    QList<QPair<QString, QString>> pairs;
+    for (const QString& twin : twins.value(key)) {
+        // Only twins the file already has: no family is created.
+        const QString current = exifWriter_->currentValue(twin);
+        if (current.isNull()) {
+            continue;
+        }
+        QString text = value;
+        if (key == QLatin1String("Iptc.Application2.Keywords")) {
+            QStringList words;
+            for (const QString& word : value.split(QLatin1Char(','))) {
+                if (!word.trimmed().isEmpty()) {
+                    words.append(word.trimmed());
+                }
+            }
+            text = words.join(QStringLiteral(", "));
+        } else if (twin.startsWith(kXmpPrefix) && date.isValid()) {
+            text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        } else if (twin.endsWith(QLatin1String("DateCreated")) && date.isValid()) {
+            text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd"));
+        } else if (date.isValid()) {
+            // The time keeps the zone the file gave it ("08:38:52+02:00").
+            text = DateServices::getStringFromDate(date, QStringLiteral("HH:mm:ss")) + current.mid(8);
+        }
+        pairs.append({twin, text});
+    }
+    return pairs.isEmpty() || writeValues(pairs);
 }
 
 bool TAVMetadataWritterMgr::writeMetadat(const QString& value, const QString& key)
@@ -497,7 +545,12 @@ bool TAVMetadataWritterMgr::setAperture(const TAVEntityPtr& entity)
 {
     // A new entity: the caller's is the record's own entry, which must keep
     // the number the user typed for a later retry.
-    return writeRationalOf(entity->value(), kFNumber);
+    if (!writeRationalOf(entity->value(), kFNumber)) {
+        return false;
+    }
+    // The APEX twin would otherwise show the old aperture again.
+    exifWriter_->clearMetadata({QStringLiteral("Exif.Photo.ApertureValue")});
+    return true;
 }
 
 bool TAVMetadataWritterMgr::setSensitivity(const TAVEntityPtr& entity)

@@ -83,6 +83,9 @@ public:
     const QString& handleFilePath() const { return handleFilePath_; }
 
 private:
+    // After a written key, writes the same value into the twins of the key
+    // that the file already has (XMP properties, the IPTC date and time).
+    bool updateTwins(const QString& key, const QString& value);
     // One writer call with new entities made of key/value pairs.
     bool writeValues(const QList<QPair<QString, QString>>& pairs);
     bool writeValue(const QString& key, const QString& value);

@@ -663,3 +663,57 @@ TEST_F(TAVImageObjectTest, SavesThatEditNoXmpKeepThePacketByteForByte)
         EXPECT_EQ(rawXmpPacket(image->srcPath()), before);
     }
 }
+
+TEST_F(TAVImageObjectTest, EditsReachTheTwinsTheFileHasListsStayListsAndUntouchedIptcTimesStay)
+{
+    const QString user = tempPath("user/twins.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(user,
+        {Tag{"Exif.Image.Artist", "Ann", std::nullopt}, Tag{"Exif.Photo.DateTimeOriginal", "2015:03:01 08:38:52", std::nullopt},
+            Tag{"Exif.Photo.FNumber", "28/10", std::nullopt}, Tag{"Exif.Photo.ApertureValue", "3/1", std::nullopt},
+            Tag{"Iptc.Application2.ObjectName", "Boats", std::nullopt},
+            Tag{"Iptc.Application2.DateCreated", "2015-03-01", std::nullopt}, Tag{"Xmp.dc.title", "Boats", std::nullopt},
+            Tag{"Xmp.dc.creator", "Ann", std::nullopt}, Tag{"Xmp.xmp.CreateDate", "2015-03-01T08:38:52", std::nullopt},
+            Tag{"Xmp.photoshop.DateCreated", "2015-03-01T08:38:52", std::nullopt}}));
+    ASSERT_TRUE(ImageFixtures::writeKeywords(user, {"sea", "sun"}));
+    ASSERT_TRUE(ImageFixtures::writeTags(user, {Tag{"Xmp.dc.subject", "sea", std::nullopt}}));
+    // A time without its zone, as some programs write it (as raw text: the
+    // library itself would add a zone).
+    ASSERT_TRUE(ImageFixtures::writeTags(user, {Tag{"Iptc.Application2.TimeCreated", "083852", 0x10000}}));
+    const auto image = openWorkingCopy(user);
+    const QString timeBefore = ExifTool::read(user).value("IPTC:TimeCreated").toString();
+    ASSERT_EQ(timeBefore, QString("08:38:52"));
+
+    // An EXIF-only save: the IPTC time goes back as it was, and the APEX
+    // aperture of the old f-number goes.
+    edit(image, "Exif.Photo.FNumber", 1, "4.0");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    QJsonObject tags = ExifTool::read(user, {"-n"});
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), timeBefore);
+    EXPECT_FALSE(tags.contains("ExifIFD:ApertureValue"));
+
+    // Keywords, title, creator and the capture date reach the twins the file
+    // has; the file had no rights property, and gets none.
+    edit(image, "Iptc.Application2.Keywords", 0, "sand");
+    edit(image, "Iptc.Application2.ObjectName", 0, "Ships");
+    edit(image, "Exif.Image.Artist", 0, "Bob");
+    edit(image, "Exif.Image.Copyright", 0, "Lumetta");
+    edit(image, "Exif.Image.CreateDate", 0, "2016-04-02");
+    edit(image, "Summary.CreateTime", 0, "10:20:30");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("XMP-dc:Subject").toVariant().toStringList(), QStringList({"sand"}));
+    EXPECT_EQ(tags.value("IPTC:Keywords").toVariant().toStringList(), QStringList({"sand"}));
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Ships"));
+    EXPECT_EQ(tags.value("XMP-dc:Creator").toVariant().toStringList(), QStringList({"Bob"}));
+    EXPECT_FALSE(tags.contains("XMP-dc:Rights"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2016:04:02 10:20:30"));
+    EXPECT_EQ(tags.value("XMP-photoshop:DateCreated").toString(), QString("2016:04:02 10:20:30"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2016:04:02"));
+    EXPECT_TRUE(tags.value("IPTC:TimeCreated").toString().startsWith("10:20:30"));
+
+    // An edited list property goes back as its items.
+    edit(image, "Xmp.dc.subject", 3, "sand, sun, shells");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(ExifTool::read(user).value("XMP-dc:Subject").toVariant().toStringList(),
+        QStringList({"sand", "sun", "shells"}));
+}
