@@ -102,7 +102,8 @@ TEST(CWFileTest, AnyTextReadsBackAsValidJson)
             "overlong \xef\xbf\xbd\xef\xbf\xbd and surrogate \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
     };
     written(folder, [&](CWFile* file) {
-        for (const auto& [input, expected] : cases) {
+        for (const auto& textCase : cases) {
+            const std::string& input = textCase.first;
             record(file, "text", false, [&](CWFile* file) {
                 CWFileWriteHashString(file, "plain", input.c_str());
                 CWFileWriteHashHexString(file, "hex", input.c_str());
@@ -148,7 +149,9 @@ TEST(CWFileTest, BufferedWritesFlushAtTheBufferLimitAndLoseNothing)
     CrashReportFolder folder;
     // {bytes written in one call, bytes on disk before closing}
     const std::vector<std::pair<size_t, uint64_t>> cases = {{998, 0}, {999, 999}, {1000, 999}, {2500, 1998}};
-    for (const auto& [length, flushed] : cases) {
+    for (const auto& [size, flushedBytes] : cases) {
+        const size_t length = size;
+        const uint64_t flushed = flushedBytes;
         SCOPED_TRACE(length);
         std::string bytes(length, 'x');
         for (size_t i = 0; i < length; ++i) {
@@ -156,7 +159,7 @@ TEST(CWFileTest, BufferedWritesFlushAtTheBufferLimitAndLoseNothing)
         }
         const std::string text = written(
             folder,
-            [&, flushed = flushed](CWFile* file) {
+            [&](CWFile* file) {
                 EXPECT_TRUE(CWFileWriteBytes(file, bytes.data(), bytes.size()));
                 EXPECT_EQ(file->bytesWritten, flushed);
                 EXPECT_EQ(file->fill, length - flushed);
