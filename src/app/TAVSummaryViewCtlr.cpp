@@ -1,0 +1,362 @@
+#include "app/TAVSummaryViewCtlr.h"
+
+#include "commlib/TFDatePicker.h"
+#include "commlib/VXAboutWindowController.h"
+
+#include "models/TAVImageCacheManager.h"
+#include "models/TAVImageObject.h"
+
+#include "foundation/DateServices.h"
+#include "foundation/TextNumbers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QThreadPool>
+
+#include <vector>
+
+namespace {
+
+const QString kCreateDateKey = QStringLiteral("Exif.Image.CreateDate");
+const QString kCreateTimeKey = QStringLiteral("Summary.CreateTime");
+const QString kImageSizeKey = QStringLiteral("Summary.ImageSize");
+const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
+const QString kDatePattern = QStringLiteral("yyyy-MM-dd");
+const QString kTimePattern = QStringLiteral("HH:mm:ss");
+constexpr int kCategory = TAVExifData::CategorySummary;
+
+}  // namespace
+
+TAVSummaryViewCtlr::TAVSummaryViewCtlr(QWidget* parent)
+    : TAVBaseTabViewCltr(parent)
+    , previewGeneration_(std::make_shared<std::atomic<uint64_t>>(0))
+{
+    buildForm();
+    connectUserSignals();
+    showPreviewImage(QImage());
+    enableOffsetControls();
+}
+
+TAVSummaryViewCtlr::~TAVSummaryViewCtlr()
+{
+    ++*previewGeneration_;
+}
+
+void TAVSummaryViewCtlr::setImgExifData(const TAVExifDataPtr& record)
+{
+    TAVBaseTabViewCltr::setImgExifData(record);
+    refreshSummaryUI();
+}
+
+void TAVSummaryViewCtlr::refreshSummaryUI()
+{
+    // Program-set texts fire change signals too (the text views' textChanged);
+    // a rebuild must never read as a user edit.
+    std::vector<QSignalBlocker> blockers;
+    for (QWidget* control : userControls())
+        blockers.emplace_back(control);
+    refreshPreview();
+    refreshDates();
+    refreshTimeOffset();
+    const TAVExifDataPtr& record = imgExifData();
+    applyToFileCreate_->setChecked(record && record->isApplyToFileCreatedDateTime());
+    enableOffsetControls();
+    fldImageSize_->setText(valueOf(kImageSizeKey));
+    fldImageSize_->setToolTip(toolTipOf(kImageSizeKey));
+    for (const Field& field : std::as_const(fields_)) {
+        const QString value = valueOf(field.key);
+        if (auto* edit = qobject_cast<QLineEdit*>(field.control))
+            edit->setText(value);
+        else if (auto* view = qobject_cast<QPlainTextEdit*>(field.control))
+            view->setPlainText(value);
+        field.control->setToolTip(toolTipOf(field.key));
+    }
+    refreshModifiedFields();
+}
+
+void TAVSummaryViewCtlr::refreshDates()
+{
+    const QString date = valueOf(kCreateDateKey);
+    fldCreateDate_->setDateValue(date.isEmpty() ? QDateTime() : DateServices::dateValue(date));
+    fldCreateDate_->setToolTip(toolTipOf(kCreateDateKey));
+    const QString time = valueOf(kCreateTimeKey);
+    fldCreateTime_->setDateValue(time.isEmpty() ? QDateTime() : DateServices::dateValue(time));
+    fldCreateTime_->setToolTip(toolTipOf(kCreateTimeKey));
+}
+
+void TAVSummaryViewCtlr::refreshTimeOffset()
+{
+    const TAVExifDataPtr& record = imgExifData();
+    if (!record || !record->createdDateTimeOffset()) {
+        // The counts and units stay as they were, ready for the next switch-on.
+        btnTimeOffset_->setChecked(false);
+        return;
+    }
+    const TAVTimeOffsetInfo& offset = *record->createdDateTimeOffset();
+    btnTimeOffset_->setChecked(true);
+    showCount(fldOffsetDateValue_, offset.dateOffsetNum());
+    showCount(fldOffsetTimeValue_, offset.timeOffsetNum());
+    if (offset.dateUnit() < uint64_t(popupDayUnit_->count()))
+        popupDayUnit_->setCurrentIndex(int(offset.dateUnit()));
+    if (offset.timeUnit() < uint64_t(popupTimeUnit_->count()))
+        popupTimeUnit_->setCurrentIndex(int(offset.timeUnit()));
+}
+
+void TAVSummaryViewCtlr::showCount(QLineEdit* field, int32_t count)
+{
+    // The user may be half way through typing a count ("-" before "-5"): a
+    // rebuild caused by that very keystroke keeps the text that says the same.
+    if (field->hasFocus() && TextNumbers::intValue(field->text()) == count)
+        return;
+    field->setText(QString::number(count));
+}
+
+void TAVSummaryViewCtlr::enableOffsetControls()
+{
+    const bool on = btnTimeOffset_->isChecked() && editEnabled_;
+    for (QWidget* control : {static_cast<QWidget*>(fldOffsetDateValue_), static_cast<QWidget*>(popupDayUnit_),
+             static_cast<QWidget*>(fldOffsetTimeValue_), static_cast<QWidget*>(popupTimeUnit_)})
+        control->setEnabled(on);
+}
+
+void TAVSummaryViewCtlr::refreshModifiedFields()
+{
+    const TAVExifDataPtr& record = imgExifData();
+    auto modified = [&record](const QString& key) { return record && record->isModifiedForKey(key, kCategory); };
+    refreshFieldShow(lblCreateDate_, modified(kCreateDateKey));
+    refreshFieldShow(lblCreateTime_, modified(kCreateTimeKey));
+    for (const Field& field : std::as_const(fields_))
+        refreshFieldShow(field.label, modified(field.key));
+    refreshFieldShow(btnTimeOffset_, btnTimeOffset_->isChecked());
+}
+
+void TAVSummaryViewCtlr::setEditEnable(bool enable)
+{
+    editEnabled_ = enable;
+    fldCreateDate_->setEnabled(enable);
+    fldCreateTime_->setEnabled(enable);
+    btnTimeOffset_->setEnabled(enable);
+    for (const Field& field : std::as_const(fields_)) {
+        if (auto* view = qobject_cast<QPlainTextEdit*>(field.control))
+            view->setReadOnly(!enable);
+        else
+            field.control->setEnabled(enable);
+    }
+    enableOffsetControls();
+}
+
+std::optional<TAVEntityMap> TAVSummaryViewCtlr::genDictionayFromSetting()
+{
+    const TAVExifDataPtr& record = imgExifData();
+    TAVEntityMap entities;
+    auto add = [&](const QString& key, const QString& value) {
+        TAVEntityPtr entity = TAVEntity::entityWithValue(value, key);
+        entity->setIsModified(record && record->isModifiedForKey(key, kCategory));
+        entities.insert(key, entity);
+        return entity;
+    };
+    add(kCreateDateKey, pickerText(fldCreateDate_));
+    add(kCreateTimeKey, pickerText(fldCreateTime_));
+    add(kImageSizeKey, fldImageSize_->text());
+    for (const Field& field : std::as_const(fields_))
+        add(field.key, textOf(field.control));
+    entities.value(kKeywordsKey)->setIsOverwrite(chkOverwrite_->isChecked());
+    return entities;
+}
+
+bool TAVSummaryViewCtlr::isApplyToFileCreatedDatetime() const
+{
+    return applyToFileCreate_->isChecked();
+}
+
+bool TAVSummaryViewCtlr::isSetTimeoffset() const
+{
+    return btnTimeOffset_->isChecked();
+}
+
+std::optional<TAVTimeOffsetInfo> TAVSummaryViewCtlr::getDatetimeOffsetInfo() const
+{
+    if (!btnTimeOffset_->isChecked())
+        return std::nullopt;
+    TAVTimeOffsetInfo offset;
+    offset.setDateOffsetNum(TextNumbers::intValue(fldOffsetDateValue_->text()));
+    offset.setDateUnit(uint64_t(std::max(0, popupDayUnit_->currentIndex())));
+    offset.setTimeOffsetNum(TextNumbers::intValue(fldOffsetTimeValue_->text()));
+    offset.setTimeUnit(uint64_t(std::max(0, popupTimeUnit_->currentIndex())));
+    return offset;
+}
+
+bool TAVSummaryViewCtlr::isKeywordsOverwrited() const
+{
+    return chkOverwrite_->isChecked();
+}
+
+// --- User edits ---
+
+void TAVSummaryViewCtlr::controlTextDidChange(QObject* sender)
+{
+    TAVBaseTabViewCltr::controlTextDidChange(sender);
+    const TAVExifDataPtr& record = imgExifData();
+    if (!record)
+        return;
+    if (sender == fldOffsetDateValue_ || sender == fldOffsetTimeValue_) {
+        checkDatetimeOffsetChanged();
+    } else {
+        for (const Field& field : std::as_const(fields_)) {
+            if (field.control != sender)
+                continue;
+            const bool overwrite = field.key == kKeywordsKey ? chkOverwrite_->isChecked() : true;
+            record->setValue(textOf(field.control), field.key, kCategory, false, false, overwrite);
+        }
+    }
+    refreshModifiedFields();
+    notiFileMetadataChanged(false);
+}
+
+void TAVSummaryViewCtlr::textDidChange(QPlainTextEdit* view)
+{
+    // The base's flag first, then this tab's own handling, as for the fields.
+    controlTextDidChange(view);
+}
+
+void TAVSummaryViewCtlr::clickDatePicker(TFDatePicker* picker)
+{
+    const TAVExifDataPtr& record = imgExifData();
+    if (!record)
+        return;
+    const QString key = picker == fldCreateDate_ ? kCreateDateKey : kCreateTimeKey;
+    record->setValue(pickerText(picker), key, kCategory, false, false, true);
+    announceDiscreteChange();
+}
+
+void TAVSummaryViewCtlr::clickTimeOffset()
+{
+    enableOffsetControls();
+    checkDatetimeOffsetChanged();
+}
+
+void TAVSummaryViewCtlr::clickTimeOffsetUnitPopup()
+{
+    checkDatetimeOffsetChanged();
+}
+
+void TAVSummaryViewCtlr::checkDatetimeOffsetChanged()
+{
+    const TAVExifDataPtr record = imgExifData();
+    if (!record)
+        return;
+    record->setCreatedDateTimeOffset(getDatetimeOffsetInfo());
+    if (TAVImageObject* image = record->accessImgObj())
+        image->notiRefreshUIWhenModified();
+    announceDiscreteChange();
+}
+
+void TAVSummaryViewCtlr::clickApplyToFileCreate()
+{
+    const TAVExifDataPtr& record = imgExifData();
+    if (!record)
+        return;
+    record->setIsApplyToFileCreatedDateTime(applyToFileCreate_->isChecked());
+    announceDiscreteChange();
+}
+
+void TAVSummaryViewCtlr::clickOverwrite()
+{
+    const TAVExifDataPtr& record = imgExifData();
+    if (!record)
+        return;
+    record->setValue(tvKeywords_->toPlainText(), kKeywordsKey, kCategory, false, false, chkOverwrite_->isChecked());
+    setPendingEdits(true);
+    notiFileMetadataChanged(true);
+}
+
+void TAVSummaryViewCtlr::announceDiscreteChange()
+{
+    // The caller may be rebuilt by the main window in answer, so this comes last.
+    refreshModifiedFields();
+    setPendingEdits(true);
+    notiFileMetadataChanged(true);
+}
+
+// --- Preview ---
+
+void TAVSummaryViewCtlr::refreshPreview()
+{
+    const TAVExifDataPtr& record = imgExifData();
+    const QString path = record ? record->strImagePath() : QString();
+    if (path == curDispImagePath_)
+        return;
+    curDispImagePath_ = path;
+    const uint64_t generation = ++*previewGeneration_;
+    if (path.isEmpty()) {
+        showPreviewImage(QImage());
+        return;
+    }
+    // Decoding a photo takes long enough to stall stepping through a list, so it
+    // happens on the pool; only the answer for the path still shown is used.
+    QPointer<TAVSummaryViewCtlr> self(this);
+    auto current = previewGeneration_;
+    QThreadPool::globalInstance()->start([self, current, generation, path] {
+        if (current->load() != generation)
+            return;
+        const QImage image = TAVImageCacheManager::sharedInstance().getImage(path);
+        QMetaObject::invokeMethod(qApp, [self, current, generation, image] {
+            if (self && current->load() == generation)
+                self->showPreviewImage(image);
+        });
+    });
+}
+
+void TAVSummaryViewCtlr::showPreviewImage(const QImage& image)
+{
+    const QImage shown = image.isNull() ? VXAboutWindowController::applicationIcon() : image;
+    imageView_->setPixmap(QPixmap::fromImage(
+        shown.scaled(QSize(kPreviewWidth, kPreviewHeight), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+// --- Helpers ---
+
+QList<QWidget*> TAVSummaryViewCtlr::userControls() const
+{
+    QList<QWidget*> controls{fldCreateDate_, fldCreateTime_, chkOverwrite_, btnTimeOffset_, fldOffsetDateValue_,
+        popupDayUnit_, fldOffsetTimeValue_, popupTimeUnit_, applyToFileCreate_};
+    for (const Field& field : fields_)
+        controls.append(field.control);
+    return controls;
+}
+
+QString TAVSummaryViewCtlr::textOf(const QWidget* control)
+{
+    if (auto* edit = qobject_cast<const QLineEdit*>(control))
+        return edit->text();
+    if (auto* view = qobject_cast<const QPlainTextEdit*>(control))
+        return view->toPlainText();
+    return QString();
+}
+
+QString TAVSummaryViewCtlr::valueOf(const QString& key) const
+{
+    const TAVExifDataPtr& record = imgExifData();
+    const QString value = record ? record->getValueForKey(key, kCategory) : QString();
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
+QString TAVSummaryViewCtlr::toolTipOf(const QString& key) const
+{
+    const TAVExifDataPtr& record = imgExifData();
+    const QString tip = record ? record->getToolTipsForKey(key, kCategory) : QString();
+    return tip.isNull() ? QStringLiteral("") : tip;
+}
+
+QString TAVSummaryViewCtlr::pickerText(const TFDatePicker* picker) const
+{
+    const QString pattern = picker == fldCreateDate_ ? kDatePattern : kTimePattern;
+    const QString text = DateServices::getStringFromDate(picker->dateValue(), pattern);
+    return text.isNull() ? QStringLiteral("") : text;
+}
