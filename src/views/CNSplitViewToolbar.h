@@ -40,6 +40,7 @@ public:
     static double toolbarItemWidth(const QWidget* item);
     static void setToolbarItemWidth(QWidget* item, double width);
 
+    // The toolbar owns its items; removed items go back, unparented, to whoever keeps them.
     void addItem(QWidget* item, int64_t align);
     void removeItem(QWidget* item);
     void removeAllItems();

@@ -107,6 +107,12 @@ struct SplitFixture {
         split.show();
         QApplication::processEvents();
     }
+    ~SplitFixture()
+    {
+        if (toolbar->parent() == nullptr) {
+            delete toolbar;
+        }
+    }
     void attach(int64_t edge, int pane = 0)
     {
         split.attachToolbar(toolbar, pane, edge);

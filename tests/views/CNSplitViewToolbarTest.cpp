@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 QWidget* itemOfWidth(double width)
@@ -78,6 +80,24 @@ TEST(CNSplitViewToolbarTest, LaysOutItemsFromTheLeftTheRightOrCentredWithSeparat
             EXPECT_EQ(item->height(), 23);
         }
     }
+}
+
+TEST(CNSplitViewToolbarTest, ItemsAddedOrRemovedAfterTheFirstLayoutArePlacedAtTheNextPaint)
+{
+    CNSplitViewToolbar toolbar;
+    toolbar.addItem(itemOfWidth(40), 0);
+    toolbar.resize(200, 24);
+    toolbar.grab();
+    QWidget* added = itemOfWidth(30);
+    toolbar.addItem(added, 0);
+    toolbar.grab();
+    EXPECT_EQ(added->x(), 41);
+    // A removed item goes back to its maker.
+    std::unique_ptr<QWidget> removed(toolbar.toolbarItems().first());
+    toolbar.removeItem(removed.get());
+    toolbar.grab();
+    EXPECT_EQ(added->x(), 0);
+    EXPECT_EQ(toolbar.delimiterOffsets(), QList<double>{30});
 }
 
 TEST(CNSplitViewToolbarTest, RightItemsMakeRoomForTheGripOfAStackedSplitView)
