@@ -3,11 +3,14 @@
 #include "kit/support/KBLog.h"
 #include "kit/support/KBNotificationCenter.h"
 #include "kit/support/KBProcessActivities.h"
+#include "kit/support/KBRandom.h"
 #include "kit/support/KBSerialQueue.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -31,6 +34,35 @@ TEST(KBSupportTest, DigestsAndIdentifiers)
     const std::string first = KBCreateUUIDString();
     EXPECT_TRUE(std::regex_match(first, canonical)) << first;
     EXPECT_NE(first, KBCreateUUIDString());
+}
+
+TEST(KBSupportTest, EveryProcessDrawsItsOwnRandomNumbers)
+{
+    // Two fresh processes (as two installations would be) must not share a
+    // sequence, or their retries would fall on the same moments.
+    std::vector<double> firsts;
+    for (int i = 0; i < 2; ++i) {
+        int channel[2];
+        ASSERT_EQ(::pipe(channel), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const double value = KBRandom::uniform();
+            ::write(channel[1], &value, sizeof value);
+            ::_exit(0);
+        }
+        double value = -1;
+        ::read(channel[0], &value, sizeof value);
+        ::waitpid(child, nullptr, 0);
+        ::close(channel[0]);
+        ::close(channel[1]);
+        EXPECT_GE(value, 0.0);
+        EXPECT_LT(value, 1.0);
+        firsts.push_back(value);
+    }
+    EXPECT_NE(firsts[0], firsts[1]);
+    KBRandom::setSource([] { return 0.25; });
+    EXPECT_EQ(KBRandom::uniform(), 0.25);
+    KBRandom::setSource({});
 }
 
 TEST(KBSupportTest, AtomicWriteReplacesWholeFilesAndKeepsTheOldOneOnFailure)
