@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CrashReportFolder.h"
 #include "kit/crash/CWUserLogging.h"
@@ -25,8 +27,21 @@ int runCrasher(const std::string& mode, const std::string& folder)
     std::string modeArgument = mode;
     std::string folderArgument = folder;
     char* arguments[] = {program.data(), modeArgument.data(), folderArgument.data(), nullptr};
+    // A sanitizer must let the child die by its signal rather than report the fault itself.
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, "ASAN_OPTIONS=", 13) != 0) {
+            variables.emplace_back(*variable);
+        }
+    }
+    variables.emplace_back("ASAN_OPTIONS=handle_segv=0:detect_leaks=0");
+    std::vector<char*> environment;
+    for (std::string& variable : variables) {
+        environment.push_back(variable.data());
+    }
+    environment.push_back(nullptr);
     pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environ) != 0) {
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environment.data()) != 0) {
         ADD_FAILURE() << "cannot start " << program;
         return -1;
     }
