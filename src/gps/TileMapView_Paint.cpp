@@ -77,7 +77,8 @@ void TileMapView::paintTiles(QPainter& painter) const
     const QPointF middle = centerWorld();
     const int count = 1 << zoom_;
     const int size = TileProjection::kTileSize;
-    const QPointF origin = QPointF(mapWidth() / 2.0, mapHeight() / 2.0) - middle;
+    // Whole pixels: tiles then copy straight across instead of being resampled.
+    const QPoint origin = (QPointF(mapWidth() / 2.0, mapHeight() / 2.0) - middle).toPoint();
     const int firstColumn = static_cast<int>(std::floor((middle.x() - mapWidth() / 2.0) / size));
     const int lastColumn = static_cast<int>(std::floor((middle.x() + mapWidth() / 2.0) / size));
     const int firstRow = std::max(0, static_cast<int>(std::floor((middle.y() - mapHeight() / 2.0) / size)));
@@ -86,9 +87,13 @@ void TileMapView::paintTiles(QPainter& painter) const
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const int x = ((column % count) + count) % count;
-            const QRectF target(origin.x() + column * size, origin.y() + row * size, size, size);
+            const QRect target(origin.x() + column * size, origin.y() + row * size, size, size);
             if (const QImage* image = tiles_.object(TileKey{zoom_, x, row, set})) {
-                painter.drawImage(target, *image);
+                if (image->size() == target.size()) {
+                    painter.drawImage(target.topLeft(), *image);
+                } else {
+                    painter.drawImage(target, *image);
+                }
                 continue;
             }
             // While a tile loads, show the part of a coarser tile that covers it.
@@ -97,7 +102,7 @@ void TileMapView::paintTiles(QPainter& painter) const
                 if (const QImage* image = tiles_.object(parent)) {
                     const double part = double(size) / (1 << up);
                     const QRectF source((x - (parent.x << up)) * part, (row - (parent.y << up)) * part, part, part);
-                    painter.drawImage(target, *image, source);
+                    painter.drawImage(QRectF(target), *image, source);
                     break;
                 }
             }
