@@ -1,5 +1,7 @@
 #include "foundation/GlobalFun.h"
 
+#include "foundation/VXFileLocalManager.h"
+
 #include "foundation/FileServices.h"
 #include "foundation/FoundationLog.h"
 #include "foundation/SafePaths.h"
@@ -112,9 +114,22 @@ QByteArray GlobalFun::imageDataRepresentationOfType(const QImage& image, const Q
     return Utils::imageDataRepresentationOfType(image, type);
 }
 
+namespace {
+
+// Seconds a time text can show: an infinite, NaN, negative or absurdly large
+// count (its hours beyond 32 bits; converting it would be undefined) is no
+// time at all and reads as 0.
+double showableSeconds(double seconds)
+{
+    static constexpr double kMostSeconds = 3600.0 * 2147483647.0;
+    return std::isfinite(seconds) && seconds >= 0 && seconds < kMostSeconds ? seconds : 0;
+}
+
+} // namespace
+
 QString GlobalFun::getTimeStringBySecond(double seconds)
 {
-    const int64_t total = std::isfinite(seconds) ? int64_t(seconds) : 0;
+    const int64_t total = int64_t(showableSeconds(seconds));
     const int hours = int(total / 3600);
     const int minutes = int((total - 3600 * int64_t(hours)) / 60);
     const int rest = int(total % 60);
@@ -129,6 +144,7 @@ QString GlobalFun::getTimeStringBySecond(double seconds)
 
 QString GlobalFun::getEstimateStrBySecond(double seconds)
 {
+    seconds = showableSeconds(seconds);
     if (seconds < 60) {
         return QString::asprintf("%0.0f %s remaining", seconds, seconds > 1 ? "seconds" : "second");
     }
@@ -165,10 +181,7 @@ QString GlobalFun::encodedURLParameterString(const QString& text)
 
 bool GlobalFun::MakeSureFolderExsist(const QString& path)
 {
-    if (path.isEmpty() || SafePaths::hasParentComponent(path)) {
-        return false;
-    }
-    return FileServices::isFolder(path) || FileServices::createFolder(path);
+    return VXFileLocalManager::makeSureDirCreated(path);
 }
 
 QStringList GlobalFun::fileListAtDirenctory(const QString& folder)

@@ -27,6 +27,7 @@ public:
     // 3725 -> " 1:2:05", 65 -> "1:05", 5 -> "00:05".
     static QString getTimeStringBySecond(double seconds);
     // "5 seconds remaining", "2 minites 5 seconds remaining", "1 hour 1 minite remaining".
+    // Both read NaN, infinite, negative and absurdly large counts as no time (0).
     static QString getEstimateStrBySecond(double seconds);
     // "h:m:s" (fields after the third ignored, missing fields count as zero) as seconds.
     static double getSecondsByTimeString(const QString& text);

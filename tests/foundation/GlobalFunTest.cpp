@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <thread>
 
 namespace {
@@ -72,6 +74,11 @@ TEST(GlobalFunTimeTest, TimeTextsBothWays)
     EXPECT_EQ(GlobalFun::getEstimateStrBySecond(61), "1 minite 1 second remaining");
     EXPECT_EQ(GlobalFun::getEstimateStrBySecond(125), "2 minites 5 seconds remaining");
     EXPECT_EQ(GlobalFun::getEstimateStrBySecond(7260), "2 hours 1 minite remaining");
+    // Counts no clock can show are no time, never undefined conversions.
+    for (const double nonsense : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, -5.0}) {
+        EXPECT_EQ(GlobalFun::getTimeStringBySecond(nonsense), "00:00") << nonsense;
+        EXPECT_EQ(GlobalFun::getEstimateStrBySecond(nonsense), "0 second remaining") << nonsense;
+    }
 
     EXPECT_EQ(GlobalFun::getSecondsByTimeString("1:02:05"), 3725.0);
     EXPECT_EQ(GlobalFun::getSecondsByTimeString("2"), 7200.0);
