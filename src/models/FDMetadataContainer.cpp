@@ -4,6 +4,7 @@
 #include "models/ExivMemoryFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <exiv2/exiv2.hpp>
@@ -60,7 +61,10 @@ FDMetadataContainerPtr FDMetadataContainer::metadataForImageAtPath(const QString
     }
     FDMetadataContainerPtr container;
     try {
-        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        // As an absolute path "-" is a file, never standard input, and a URL
+        // is never fetched.
+        const auto image =
+            Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
         image->readMetadata();
         container = std::make_shared<FDMetadataContainer>();
         container->exifData_ = image->exifData();

@@ -80,7 +80,10 @@ int32_t extractAll(const QString& srcPath, const QString& folder)
         return kFailure;
     }
     try {
-        const auto source = Exiv2::ImageFactory::open(QFile::encodeName(srcPath).toStdString());
+        // As an absolute path "-" is a file, never standard input, and a URL
+        // is never fetched.
+        const auto source =
+            Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(srcPath).absoluteFilePath()).toStdString());
         source->readMetadata();
 
         const auto sidecar = Exiv2::ImageFactory::create(Exiv2::ImageType::exv);

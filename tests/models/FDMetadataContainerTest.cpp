@@ -1,5 +1,6 @@
 #include "models/FDMetadataContainer.h"
 #include "models/FDNumberDataBit.h"
+#include "models/SidecarExporter.h"
 
 #include "WrittenFileProbe.h"
 #include "foundation/FileServices.h"
@@ -9,6 +10,7 @@
 #include "support/TempFolder.h"
 
 #include <QColorSpace>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 
@@ -162,4 +164,24 @@ TEST_F(FDMetadataContainerTest, UnreadableFilesGiveNoContainerAndAreNeverWritten
     EXPECT_EQ(WrittenFileProbe::bytes(text), "not an image");
     EXPECT_FALSE(container->saveMetadataToFileAtPath(tempPath("missing.jpg")));
     EXPECT_FALSE(QFile::exists(tempPath("missing.jpg")));
+}
+
+// A file named "-" is that file, never standard input, for the container and
+// the sidecar export alike.
+TEST_F(FDMetadataContainerTest, APathOfADashIsTheFileOfThatName)
+{
+    const QString dash = tempPath("-");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(dash + ".jpg", {{"Exif.Image.Artist", "Dash", {}}}));
+    ASSERT_TRUE(FileServices::moveItem(dash + ".jpg", dash));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(tempFolder()));
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath("-");
+    QDir().mkpath("out");
+    const int32_t exported = SidecarExporter::exportMetadata(1, "-", "out");
+    QDir::setCurrent(previous);
+
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(container->valueForKey("Exif.Image.Artist")->description(), "Dash");
+    EXPECT_EQ(exported, 0);
+    EXPECT_EQ(WrittenFileProbe::value(tempPath("out/-.exv"), "Exif.Image.Artist"), "Dash");
 }
