@@ -739,9 +739,11 @@ void TAVImageObject::applyExifDatetimeToFileCreateDatetime()
     }
     if (!UserDefaults::standard().boolForKey(QStringLiteral("update_file_origine_open_create_modify_date")))
         return;
+    // The creation date cannot be set here; modification and access both get
+    // the modification date the file had at import.
     const QDateTime modified = fileOrignalModifiedDate_.isValid() ? fileOrignalModifiedDate_ : fileOrignalCreateDate_;
     if (modified.isValid())
-        FileServices::setFileDates(path_, modified, fileOrignalCreateDate_);
+        FileServices::setFileDates(path_, modified, modified);
 }
 
 bool TAVImageObject::copyToDestFolder(const TAVImageObject& image)

@@ -309,6 +309,16 @@ TEST_F(TAVImageObjectTest, NothingModifiedStillReplacesTheUsersFileRereadsAndKee
     EXPECT_EQ(image->exifData()->enuModifyState(), 0);
     EXPECT_EQ(ui_.finished, 1);
     EXPECT_TRUE(ui_.alerts().isEmpty());
+
+    // The access date is the import's modification date too, not the birth time.
+    const QString old = tempPath("user/old.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImage(old));
+    const QDateTime taken(QDate(2011, 3, 4), QTime(5, 6, 7), Qt::UTC);
+    ASSERT_TRUE(FileServices::setFileDates(old, taken, taken));
+    const auto oldImage = openWorkingCopy(old);
+    EXPECT_TRUE(oldImage->saveMetadataToImage());
+    EXPECT_EQ(FileServices::modificationDate(old), taken);
+    EXPECT_EQ(FileServices::accessDate(old), taken);
 }
 
 TEST_F(TAVImageObjectTest, EditsOfEveryCategoryReachRealSamples)
