@@ -2,11 +2,11 @@
 
 #include "foundation/FileServices.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaType>
-#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -84,28 +84,25 @@ bool CSVWriter::openDestination()
     return true;
 }
 
-// The temporary file goes beside the destination so that closing can rename it
-// over the destination; it is created new so it never clobbers a file that
-// happens to carry the same name.
+// In atomic mode the text is collected in memory; closing hands it to the
+// file services' atomic write, whose temporary file is flushed and renamed over
+// the destination (and keeps the destination's permissions, owner and extended
+// attributes), whatever the length of the destination's name.
 bool CSVWriter::openTemporaryBesideDestination()
 {
-    const QFileInfo destination(destinationFile_);
-    QString lastError;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto number = static_cast<int32_t>(QRandomGenerator::global()->generate());
-        handleFile_ = destination.dir().filePath(QStringLiteral("%1-%2").arg(number).arg(destination.fileName()));
-        auto file = std::make_unique<QFile>(handleFile_);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            outputHandle_ = std::move(file);
-            return true;
-        }
-        lastError = file->errorString();
-        if (!QFileInfo::exists(handleFile_)) {
-            break;
-        }
+    handleFile_ = destinationFile_;
+    if (!isReplaceable(destinationFile_)) {
+        fail(QStringLiteral("%1 is not a file and is not replaced").arg(destinationFile_));
+        return false;
     }
-    fail(QStringLiteral("cannot create a temporary file beside %1: %2").arg(destinationFile_, lastError));
-    return false;
+    if (!QFileInfo(QFileInfo(destinationFile_).absolutePath()).isDir()) {
+        fail(QStringLiteral("cannot write beside %1: no such folder").arg(destinationFile_));
+        return false;
+    }
+    auto buffer = std::make_unique<QBuffer>(&atomicText_);
+    buffer->open(QIODevice::WriteOnly);
+    outputHandle_ = std::move(buffer);
+    return true;
 }
 
 bool CSVWriter::setDelimiter(const QString& delimiter, QString* reason)
@@ -215,7 +212,7 @@ void CSVWriter::writeText(const QString& text)
     }
     const QByteArray bytes = encoding_ == ISOLatin1StringEncoding ? text.toLatin1() : text.toUtf8();
     if (outputHandle_->write(bytes) != bytes.size()) {
-        fail(QStringLiteral("cannot write %1: %2").arg(handleFile_, outputHandle_->errorString()));
+        fail(QStringLiteral("cannot write %1: %2").arg(destinationFile_, outputHandle_->errorString()));
     }
 }
 
@@ -225,20 +222,20 @@ bool CSVWriter::closeFile()
         return error_.isNull();
     }
     outputHandle_->close();
-    if (outputHandle_->error() != QFileDevice::NoError) {
-        fail(QStringLiteral("cannot finish %1: %2").arg(handleFile_, outputHandle_->errorString()));
+    const auto* file = qobject_cast<QFile*>(outputHandle_.get());
+    if (file && file->error() != QFileDevice::NoError) {
+        fail(QStringLiteral("cannot finish %1: %2").arg(handleFile_, file->errorString()));
     }
     outputHandle_.reset();
-    if (atomically_ && handleFile_ != destinationFile_ && error_.isNull()) {
+    if (atomically_ && error_.isNull()) {
         replaceDestination();
     }
+    atomicText_.clear();
     return error_.isNull();
 }
 
-// The complete temporary file takes the destination's place in one rename (done
-// by the file services, which also flush it and keep the destination's
-// permissions). On failure the destination is untouched and the temporary file,
-// which holds the only copy of the new text, stays.
+// The complete text takes the destination's place in one rename. On failure
+// the destination is untouched.
 bool CSVWriter::replaceDestination()
 {
     if (!isReplaceable(destinationFile_)) {
@@ -246,11 +243,10 @@ bool CSVWriter::replaceDestination()
         return false;
     }
     QString reason;
-    if (!FileServices::replaceFile(destinationFile_, handleFile_, &reason)) {
+    if (!FileServices::writeFileAtomically(destinationFile_, atomicText_, &reason)) {
         fail(reason);
         return false;
     }
-    FileServices::removeItem(handleFile_);
     return true;
 }
 

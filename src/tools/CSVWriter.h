@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <QVariant>
@@ -16,9 +17,9 @@
 //   quoted when it holds a newline character, a double quote, a backslash or the
 //   delimiter, or begins with "#"; inside quotes double quotes and backslashes
 //   are doubled.
-// - In atomic mode the output goes to a temporary file beside the destination,
-//   which replaces the destination only when closeFile() succeeds; on any failure
-//   the destination stays as it was and the temporary file is kept.
+// - In atomic mode the output is kept in memory and replaces the destination
+//   (through the file services' atomic write) only when closeFile() succeeds;
+//   on any failure the destination stays as it was.
 // - Only a regular file at the destination is ever replaced or removed: a folder
 //   (or anything else) there makes the writer fail instead.
 // - Every failure (the file cannot be created, a write fails, the replace
@@ -85,7 +86,9 @@ private:
 
     QString destinationFile_;
     QString handleFile_;
-    std::unique_ptr<QFile> outputHandle_;
+    std::unique_ptr<QIODevice> outputHandle_;
+    // The text of an atomic writer until it is closed.
+    QByteArray atomicText_;
     bool atomically_ = false;
     bool writesToString_ = true;
     QString stringValue_;
