@@ -83,6 +83,19 @@ QString titleAt(const QStringList& titles, int index)
     return index >= 0 && index < titles.size() ? titles.at(index) : QStringLiteral("");
 }
 
+// The stem cut so that the name with its extension fits the 255 bytes a file
+// system allows for one name, never inside a character (a metadata value can
+// be any length).
+QString fittingStem(QString stem, const QString& extensionWithDot)
+{
+    static constexpr qsizetype kMaxNameBytes = 255;
+    const qsizetype room = kMaxNameBytes - extensionWithDot.toUtf8().size();
+    while (!stem.isEmpty() && stem.toUtf8().size() > room) {
+        stem.chop(stem.size() >= 2 && stem.at(stem.size() - 1).isLowSurrogate() ? 2 : 1);
+    }
+    return stem;
+}
+
 }  // namespace
 
 const QStringList& TAVRenameEngine::dateFormatTitles()
@@ -261,7 +274,7 @@ QString TAVRenameEngine::getRenamedNameString(const TAVImageObject* image, const
         }
         name += safeNamePart(leadIn + text);
     }
-    name += QLatin1Char('.') + extension;
+    name = fittingStem(name, QLatin1Char('.') + extension) + QLatin1Char('.') + extension;
     // "." and ".." would name the output folder or its parent.
     if (name == QLatin1String(".") || name == QLatin1String("..")) {
         name.fill(QLatin1Char('-'));

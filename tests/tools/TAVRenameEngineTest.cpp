@@ -191,6 +191,13 @@ TEST_F(TAVRenameEngineTest, NamesNeverLeaveTheOutputFolder)
     EXPECT_EQ(name(img, {filename(), exif("Model")}), QString("IMG_1-..-EOS 5D-II.JPG"));
     useSeparator("_");
 
+    // A tag value of any length still gives a name the file system takes:
+    // the stem is cut to fit with its extension, never inside a character.
+    const auto wordy = image("/photos/IMG_2.JPEG", {{"Exif.Image.Model", QString(300, QChar(0x20AC))}});
+    const QString cut = name(wordy, {exif("Model")});
+    EXPECT_EQ(cut.toUtf8().size(), 254);
+    EXPECT_EQ(cut, QString(83, QChar(0x20AC)) + ".JPEG");
+
     const auto bare = image("/photos/README");
     engine_.setCustomCharacters(".");
     EXPECT_EQ(name(bare, {custom()}), QString("--"));
