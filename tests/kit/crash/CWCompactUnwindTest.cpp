@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "CallFrameBytes.h"
 #include "CrashReportFolder.h"
 #include "kit/crash/crashpath/CWCompactUnwind.h"
 #include "kit/crash/crashpath/CWUnwind.h"
@@ -140,6 +141,22 @@ TEST(CWCompactUnwindTest, FramelessFunctionsFindTheirReturnAddress)
         CWCompactUnwindFrameless(kind(3) | 5 << 16 | 1 << 13, &cursor, reinterpret_cast<uintptr_t>(code.data()), true));
     EXPECT_EQ(CWUnwindCurrentPC(&cursor), 0x7f0000009999u);
     EXPECT_EQ(CWUnwindCurrentSP(&cursor), reinterpret_cast<uintptr_t>(stack.data()) + 24);
+}
+
+TEST(CWCompactUnwindTest, TheDwarfEncodingHandsItsFdeToTheDwarfStep)
+{
+    CrashReportFolder folder;
+    const Bytes frames = frameInfo({0x41, 0x0E, 16});
+    const uint32_t offset = static_cast<uint32_t>(fdeAddress(frames) - frames.address());
+    const UnwindTable table(kind(4) | offset, {{0, 0}}, {});
+    std::vector<uint64_t> stack = {0x7f0000004444, 0x7f0000005555, 0};
+    CWUnwindCursor cursor = cursorAt(stack);
+    CWCompactUnwindContext context;
+    ASSERT_TRUE(CWCompactUnwindInit(&context, table.address(), frames.address(), kLoad));
+    ASSERT_EQ(kFunction, kLoad + 0x1000);
+    ASSERT_TRUE(CWCompactUnwindLookupAndCompute(&context, &cursor));
+    EXPECT_EQ(CWUnwindCurrentPC(&cursor), 0x7f0000005555u);
+    EXPECT_EQ(CWUnwindCurrentSP(&cursor), reinterpret_cast<uintptr_t>(stack.data()) + 16);
 }
 
 TEST(CWCompactUnwindTest, SavedRegisterPermutationsDecodeForEveryCount)

@@ -5,70 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "CallFrameBytes.h"
 #include "CrashReportFolder.h"
 #include "kit/crash/crashpath/CWDwarf.h"
 #include "kit/crash/crashpath/CWUnwind.h"
 
 namespace {
-
-// Call-frame information assembled byte by byte, the way a compiler lays it out.
-struct Bytes {
-    std::vector<uint8_t> data;
-
-    Bytes& u8(std::initializer_list<int> values)
-    {
-        for (int value : values) {
-            data.push_back(static_cast<uint8_t>(value));
-        }
-        return *this;
-    }
-    Bytes& u32(uint32_t value) { return raw(&value, 4); }
-    Bytes& u64(uint64_t value) { return raw(&value, 8); }
-    Bytes& text(const char* value) { return raw(value, strlen(value) + 1); }
-    Bytes& raw(const void* bytes, size_t length)
-    {
-        const auto* cursor = static_cast<const uint8_t*>(bytes);
-        data.insert(data.end(), cursor, cursor + length);
-        return *this;
-    }
-    uint64_t address() const { return reinterpret_cast<uintptr_t>(data.data()); }
-};
-
-constexpr uint64_t kFunction = 0x7f0000001000;
-
-// A CIE at offset 0 (absolute 8-byte pointers, code alignment 1, data alignment
-// -8, return address in column 16) with CFA = rsp + 8 and the return address at
-// CFA - 8, followed by an FDE for [kFunction, kFunction + 0x100) with `program`.
-Bytes frameInfo(const std::vector<uint8_t>& program, const char* augmentation = "zR")
-{
-    Bytes cie;
-    cie.u32(0).u8({1}).text(augmentation).u8({1, 0x78, 16});
-    if (std::string(augmentation) == "zR") {
-        cie.u8({1, 0x00});
-    }
-    cie.u8({0x0C, 7, 8, 0x90, 1});
-    while (cie.data.size() % 4 != 0) {
-        cie.u8({0});
-    }
-    Bytes all;
-    all.u32(static_cast<uint32_t>(cie.data.size())).raw(cie.data.data(), cie.data.size());
-    Bytes fde;
-    const uint32_t cieOffset = static_cast<uint32_t>(all.data.size() + 4);
-    fde.u32(cieOffset).u64(kFunction).u64(0x100);
-    if (augmentation[0] == 'z') {
-        fde.u8({0});
-    }
-    fde.raw(program.data(), program.size());
-    all.u32(static_cast<uint32_t>(fde.data.size())).raw(fde.data.data(), fde.data.size());
-    return all;
-}
-
-uint64_t fdeAddress(const Bytes& info)
-{
-    uint32_t cieLength = 0;
-    memcpy(&cieLength, info.data.data(), 4);
-    return info.address() + 4 + cieLength;
-}
 
 struct Step {
     CWDwarfStep result;
