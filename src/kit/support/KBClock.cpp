@@ -29,6 +29,12 @@ void KBClock::after(double seconds, std::shared_ptr<KBQueue> queue, std::functio
     });
 }
 
+double KBClock::wallSeconds() const
+{
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(since).count();
+}
+
 std::shared_ptr<KBClock> KBClock::shared()
 {
     std::lock_guard lock(sharedMutex);

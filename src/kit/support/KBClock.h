@@ -15,6 +15,11 @@ public:
     // Monotonic time of this clock.
     virtual std::chrono::nanoseconds now() const = 0;
 
+    // Calendar time in seconds since 1970, as this clock sees it: the system's
+    // for the real clock; a virtual clock moves it only as it advances, so
+    // times written into files follow the virtual time.
+    virtual double wallSeconds() const;
+
     // Runs the block on the queue once the delay has passed. A delay too long
     // to represent never fires.
     void after(double seconds, std::shared_ptr<KBQueue> queue, std::function<void()> block);

@@ -6,6 +6,18 @@ std::chrono::nanoseconds KBVirtualClock::now() const
     return now_;
 }
 
+double KBVirtualClock::wallSeconds() const
+{
+    std::lock_guard lock(mutex_);
+    return wallStart_ + static_cast<double>(now_.count()) / 1e9;
+}
+
+void KBVirtualClock::setWallStart(double secondsSince1970)
+{
+    std::lock_guard lock(mutex_);
+    wallStart_ = secondsSince1970;
+}
+
 void KBVirtualClock::scheduleAt(std::chrono::nanoseconds due, std::function<void()> hook)
 {
     std::lock_guard lock(mutex_);

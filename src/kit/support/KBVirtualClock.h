@@ -12,6 +12,10 @@
 class KBVirtualClock : public KBClock {
 public:
     std::chrono::nanoseconds now() const override;
+    // The calendar time it started at (the system's time when it was made)
+    // plus the virtual time that has passed.
+    double wallSeconds() const override;
+    void setWallStart(double secondsSince1970);
     void scheduleAt(std::chrono::nanoseconds due, std::function<void()> hook) override;
 
     void advance(double seconds);
@@ -23,6 +27,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::chrono::nanoseconds now_{0};
+    double wallStart_ = KBClock::wallSeconds();
     uint64_t sequence_ = 0;
     std::map<std::pair<std::chrono::nanoseconds, uint64_t>, std::function<void()>> hooks_;
 };

@@ -62,3 +62,15 @@ TEST(KBClockTest, RepeatingTimerFiresEachIntervalAndStopsWhenReleased)
     queue->pump();
     EXPECT_EQ(ticks, 3);
 }
+
+TEST(KBClockTest, VirtualCalendarTimeMovesOnlyWithTheVirtualClock)
+{
+    auto clock = std::make_shared<KBVirtualClock>();
+    const double real = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    EXPECT_NEAR(clock->wallSeconds(), real, 5.0);
+
+    clock->setWallStart(1'700'000'000.0);
+    EXPECT_EQ(clock->wallSeconds(), 1'700'000'000.0);
+    clock->advance(2.5);
+    EXPECT_EQ(clock->wallSeconds(), 1'700'000'002.5);
+}
