@@ -15,6 +15,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <mutex>
 #include <cmath>
 #include <limits>
 
@@ -575,11 +576,50 @@ TAVImageObject::Publication TAVImageObject::publish()
     return Published;
 }
 
+namespace {
+
+std::mutex changedFilesMutex;
+TAVImageObject::ChangedFilesAlert* activeChangedFilesAlert = nullptr;
+
+QString changedFilesMessage(const QStringList& names)
+{
+    return names.size() == 1
+               ? QStringLiteral("The file was changed by another program since it was imported: %1").arg(names.first())
+               : QStringLiteral("The files were changed by another program since they were imported: %1")
+                     .arg(names.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+TAVImageObject::ChangedFilesAlert::ChangedFilesAlert()
+{
+    const std::lock_guard<std::mutex> lock(changedFilesMutex);
+    previous_ = activeChangedFilesAlert;
+    activeChangedFilesAlert = this;
+}
+
+TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
+{
+    {
+        const std::lock_guard<std::mutex> lock(changedFilesMutex);
+        activeChangedFilesAlert = previous_;
+    }
+    if (!names_.isEmpty())
+        showAlert(changedFilesMessage(names_));
+}
+
 void TAVImageObject::reportChangedUserFile() const
 {
     qWarning("%s was changed by another program since it was imported; not saved", qPrintable(srcPath_));
-    showAlert(QStringLiteral("The file was changed by another program since it was imported: %1")
-                  .arg(QFileInfo(srcPath_).fileName()));
+    const QString name = QFileInfo(srcPath_).fileName();
+    {
+        const std::lock_guard<std::mutex> lock(changedFilesMutex);
+        if (activeChangedFilesAlert) {
+            activeChangedFilesAlert->names_.append(name);
+            return;
+        }
+    }
+    showAlert(changedFilesMessage({name}));
 }
 
 void TAVImageObject::reportSaveFailure() const
@@ -587,13 +627,13 @@ void TAVImageObject::reportSaveFailure() const
     showAlert(QStringLiteral("Some error occured when save modifications"));
 }
 
-void TAVImageObject::showAlert(const QString& message) const
+void TAVImageObject::showAlert(const QString& message)
 {
     if (UserDefaults::standard().boolForKey(QStringLiteral("save_continue_after_error")))
         return;
     UiServices* ui = UiServices::shared();
     if (!ui) {
-        qWarning("%s: %s", qPrintable(message), qPrintable(path_));
+        qWarning("%s", qPrintable(message));
         return;
     }
     // Modal: the save goes on only once the user has dismissed the alert.

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <cstdint>
@@ -129,6 +130,22 @@ public:
     // Replaces the image's user file by its working copy, atomically.
     static bool copyToDestFolder(const TAVImageObject& image);
 
+    // A save loop holds one while it runs: the files it could not save
+    // because another program changed them since the import are named in one
+    // alert when it goes, instead of one alert per file.
+    class ChangedFilesAlert {
+    public:
+        ChangedFilesAlert();
+        ~ChangedFilesAlert();
+        ChangedFilesAlert(const ChangedFilesAlert&) = delete;
+        ChangedFilesAlert& operator=(const ChangedFilesAlert&) = delete;
+
+    private:
+        friend class TAVImageObject;
+        ChangedFilesAlert* previous_ = nullptr;
+        QStringList names_;
+    };
+
     // --- Accessors ---
     const QString& srcPath() const { return srcPath_; }
     // The user's file; its creation date is the one the image had at import
@@ -167,7 +184,7 @@ private:
     Publication publish();
     void reportChangedUserFile() const;
     void reportSaveFailure() const;
-    void showAlert(const QString& message) const;
+    static void showAlert(const QString& message);
     void reread();
     // The keyword entity to write when new words are merged into the old ones.
     TAVEntityPtr mergedKeywords(const TAVEntityPtr& entity) const;

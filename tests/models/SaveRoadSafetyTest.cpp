@@ -233,6 +233,23 @@ TEST_F(SaveRoadSafetyTest, AFileChangedOrReplacedByALinkSinceTheImportIsNotOverw
     EXPECT_EQ(ui_.alerts().first().message,
         QString("The file was changed by another program since it was imported: photo.jpg"));
 
+    // A save loop names all such files in one alert.
+    {
+        TAVImageObject::ChangedFilesAlert loopAlert;
+        for (const char* name : {"a.jpg", "b.jpg"}) {
+            const QString path = tempPath(QString("user/") + name);
+            ASSERT_TRUE(ImageFixtures::makeImage(path));
+            const auto changed = openWorkingCopy(path);
+            ASSERT_TRUE(ImageFixtures::writeTags(path, {Tag{"Exif.Image.Artist", "Other program", std::nullopt}}));
+            editArtist(changed, "Lumetta Tester");
+            EXPECT_FALSE(changed->saveMetadataToImage());
+        }
+        EXPECT_EQ(ui_.alerts().size(), 1);
+    }
+    ASSERT_EQ(ui_.alerts().size(), 2);
+    EXPECT_EQ(ui_.alerts().last().message,
+        QString("The files were changed by another program since they were imported: a.jpg, b.jpg"));
+
     // The path swapped for a link to another photo: that photo stays as it is.
     const QString linked = tempPath("user/linked.jpg");
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(linked, {Tag{"Exif.Image.Artist", "Ann", std::nullopt}}));
