@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -83,6 +84,19 @@ TEST(CWContextTest, ASlowJobDelaysInitializationButNotTheCaller)
     CWContextConfiguration configuration = CrashReportFolder::defaultConfiguration();
     configuration.reportPath = folder.path().c_str();
     auto initialized = std::async(std::launch::async, [&configuration] { return CWContextInitialize(&configuration); });
+    // Whatever fails below, set-up is let go and the real clock comes back, so
+    // that the future's wait at the end of the test cannot hang.
+    struct Restore {
+        std::function<void()> run;
+        ~Restore() { run(); }
+    } restore{[&] {
+        CWContextSetSetupJobHook(nullptr);
+        clock->advance(5);
+        if (released.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            release.set_value();
+        }
+        KBClock::setShared(realClock);
+    }};
     ASSERT_TRUE(eventually([&] { return clock->pendingCount() == 1; }));
     clock->advance(4.9);
     EXPECT_EQ(initialized.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
@@ -96,6 +110,4 @@ TEST(CWContextTest, ASlowJobDelaysInitializationButNotTheCaller)
 
     release.set_value();
     EXPECT_TRUE(eventually([] { return CWContextIsInitialized() && CWContextAllocator()->isProtected; }));
-    CWContextSetSetupJobHook(nullptr);
-    KBClock::setShared(realClock);
 }
