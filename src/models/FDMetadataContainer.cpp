@@ -2,6 +2,9 @@
 
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
+#include "models/WrittenImageCheck.h"
+
+#include "foundation/FileServices.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -152,10 +155,14 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         image.setExifData(exif);
         image.setIptcData(iptcData_);
         image.setXmpData(xmpData_);
+        const WrittenImageCheck::Expected expected{image.exifData(), image.iptcData(), image.xmpData(), true, {}};
         image.writeMetadata();
 
+        // The new bytes replace the target only once they read back whole.
         QString error;
-        if (!ExivMemoryFile::commit(image, path, &error)) {
+        const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(image, &error);
+        if (!written || !WrittenImageCheck::confirm(target.originalBytes(), *written, expected, &error) ||
+            !FileServices::writeFileAtomically(path, *written, &error)) {
             qCWarning(lcMetadataContainer, "Could not replace %s: %s", qUtf8Printable(path), qUtf8Printable(error));
             return false;
         }

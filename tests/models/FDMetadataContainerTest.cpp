@@ -185,3 +185,21 @@ TEST_F(FDMetadataContainerTest, APathOfADashIsTheFileOfThatName)
     EXPECT_EQ(exported, 0);
     EXPECT_EQ(WrittenFileProbe::value(tempPath("out/-.exv"), "Exif.Image.Artist"), "Dash");
 }
+
+// A clone never costs the target its picture: a TIFF's image data lives in
+// the directory the clone replaces.
+TEST_F(FDMetadataContainerTest, CloneOntoATiffKeepsItsPictureOrLeavesItAlone)
+{
+    const FDMetadataContainerPtr source = FDMetadataContainer::metadataForImageAtPath(cameraSource());
+    ASSERT_NE(source, nullptr);
+    const QString target = ImageFixtures::copySample("goexif.tif", tempFolder());
+    const QByteArray before = WrittenFileProbe::bytes(target);
+    const QImage pixels(target);
+    ASSERT_FALSE(pixels.isNull());
+    if (source->saveMetadataToFileAtPath(target)) {
+        EXPECT_EQ(QImage(target), pixels);
+        EXPECT_EQ(WrittenFileProbe::value(target, "Exif.Image.Model"), "Canon PowerShot S40");
+    } else {
+        EXPECT_EQ(WrittenFileProbe::bytes(target), before);
+    }
+}
