@@ -337,8 +337,18 @@ void TAVExposureViewCtlr::updatePopUpIcon(const PopUp& popUp)
 
 void TAVExposureViewCtlr::showIcon(QLabel* view, const QString& name)
 {
-    const QImage image = TAVImageCacheManager::sharedInstance().getImage(name);
-    if (image.isNull())
+    // Rebuilt on every step through the photo list: decode and scale each
+    // picture once, and leave a view alone that already shows it.
+    if (shownIcons_.value(view) == name)
         return;
-    view->setPixmap(QPixmap::fromImage(image.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    auto cached = iconPixmaps_.constFind(name);
+    if (cached == iconPixmaps_.constEnd()) {
+        const QImage image = TAVImageCacheManager::sharedInstance().getImage(name);
+        if (image.isNull())
+            return;
+        cached = iconPixmaps_.insert(name,
+            QPixmap::fromImage(image.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
+    view->setPixmap(*cached);
+    shownIcons_.insert(view, name);
 }

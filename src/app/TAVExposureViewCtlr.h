@@ -2,7 +2,9 @@
 
 #include "commlib/TAVBaseTabViewCltr.h"
 
+#include <QHash>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 
@@ -83,11 +85,13 @@ private:
     void updateApertureIcon();
     void updateSensitivityIcon();
     void updatePopUpIcon(const PopUp& popUp);
-    static void showIcon(QLabel* view, const QString& name);
+    void showIcon(QLabel* view, const QString& name);
 
     QList<NumberField> numberFields_;  // numerator, denominator, aperture, sensitivity, then the rest
     QList<PopUp> popUps_;
     QLabel* imgViewShutterSpeed_ = nullptr;
     QLabel* imgViewAperture_ = nullptr;
     QLabel* imgViewSensitity_ = nullptr;
+    QHash<QString, QPixmap> iconPixmaps_;  // by icon name, at the icon views' size
+    QHash<const QLabel*, QString> shownIcons_;
 };
