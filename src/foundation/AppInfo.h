@@ -18,4 +18,9 @@ public:
     // "PlaceSearchURL", "GeocoderURL", "StaticMapURL", "LocationURL"). The environment variable LUMETTA_<NAME> (upper case, e.g.
     // LUMETTA_TILEURL) wins over the built-in value. Empty when not configured.
     static QString mapServiceEndpoint(const QString& name);
+
+    // A top-level address of the maker ("HomepageURL", "RatingURL",
+    // "FeedbackAddress"); the environment variable LUMETTA_<NAME> (upper case,
+    // e.g. LUMETTA_FEEDBACKADDRESS) wins. Empty when not configured.
+    static QString makerAddress(const QString& name);
 };
