@@ -1,0 +1,157 @@
+#include "EngineBench.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <exiv2/exiv2.hpp>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+namespace EngineBench {
+
+int filesArgument(int argc, char** argv, int fallback)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QString::fromLocal8Bit(argv[i]) == QLatin1String("--files")) {
+            const int files = QString::fromLocal8Bit(argv[i + 1]).toInt();
+            return files > 0 ? files : fallback;
+        }
+    }
+    return fallback;
+}
+
+QStringList makeCorpus(const QString& folder, int count)
+{
+    static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg"};
+    QDir().mkpath(folder);
+    QStringList paths;
+    const QDateTime first(QDate(2019, 6, 1), QTime(8, 0, 0), Qt::UTC);
+    for (int i = 0; i < count; ++i) {
+        const QString source = QStringLiteral(LUMETTA_BENCH_DATA_DIR "/") + QLatin1String(samples[i % 3]);
+        const QString path = QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+        QFile::copy(source, path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        const std::string date = first.addSecs(i).toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toStdString();
+        image->exifData()["Exif.Photo.DateTimeOriginal"] = date;
+        image->exifData()["Exif.Photo.DateTimeDigitized"] = date;
+        image->exifData()["Exif.Image.DateTime"] = date;
+        image->writeMetadata();
+        paths.append(path);
+    }
+    return paths;
+}
+
+double timeMs(const std::function<void()>& work)
+{
+    // The engine's own progress lines ("the gps = ...") would bury the table.
+    std::fflush(stdout);
+    std::cout.flush();
+    const int saved = ::dup(STDOUT_FILENO);
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ::dup2(quiet, STDOUT_FILENO);
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const auto end = std::chrono::steady_clock::now();
+    std::fflush(stdout);
+    std::cout.flush();
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    ::close(quiet);
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+long peakResidentKiB()
+{
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+long childrenPeakResidentKiB()
+{
+    struct rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss;
+}
+
+bool run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForStarted() && process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+std::vector<double> medianTimes(const std::vector<Contender>& contenders, int rounds)
+{
+    std::vector<std::vector<double>> times(contenders.size());
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t step = 0; step < contenders.size(); ++step) {
+            const size_t which = (step + size_t(round)) % contenders.size();
+            const std::function<void()> work = contenders[which].prepare(round);
+            times[which].push_back(timeMs(work));
+        }
+    }
+    std::vector<double> medians;
+    for (auto& list : times) {
+        std::sort(list.begin(), list.end());
+        medians.push_back(list[list.size() / 2]);
+    }
+    return medians;
+}
+
+void printHeader()
+{
+    std::printf("%-34s %6s %12s %12s %12s %10s %10s %10s\n", "workload", "files", "lumetta/file", "exiftool/file",
+        "floor/file", "lum/exift", "lum/floor", "peak RSS");
+}
+
+void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs,
+    long peakKiB, const QString& note)
+{
+    const double n = files > 0 ? files : 1;
+    std::printf("%-34s %6d %9.2f ms %9.2f ms %9.2f ms %9.2fx %9.2fx %7ld MiB\n", qPrintable(workload), files,
+        lumettaMs / n, exiftoolMs / n, floorMs / n, exiftoolMs > 0 ? lumettaMs / exiftoolMs : 0.0,
+        floorMs > 0 ? lumettaMs / floorMs : 0.0, peakKiB / 1024);
+    if (!note.isEmpty()) {
+        std::printf("  %s\n", qPrintable(note));
+    }
+    std::fflush(stdout);
+}
+
+QString scratchFolder()
+{
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/lumetta-bench-XXXXXX"));
+    return folder.path();
+}
+
+} // namespace EngineBench

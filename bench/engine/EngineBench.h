@@ -1,0 +1,53 @@
+#pragma once
+
+// Shared pieces of the engine benchmarks: the corpus, the clock, memory
+// readings, the peers run as child processes and the printed table.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace EngineBench {
+
+// The number of files from "--files N" (else `fallback`).
+int filesArgument(int argc, char** argv, int fallback);
+
+// Makes `count` distinct JPEGs in a new folder under `root` from the real
+// camera samples of tests/data, each with its own capture date (one second
+// apart), so that names built from the date never collide. Not timed.
+QStringList makeCorpus(const QString& folder, int count);
+
+// Milliseconds `work` takes on the wall clock.
+double timeMs(const std::function<void()>& work);
+
+// The resident memory of this process now, and its peak, in KiB.
+long residentKiB();
+long peakResidentKiB();
+// The peak resident memory of the largest finished child process, in KiB.
+long childrenPeakResidentKiB();
+
+// Runs a program to its end; false when it cannot start or fails.
+bool run(const QString& program, const QStringList& arguments);
+
+// One timed participant of a workload.
+struct Contender {
+    QString name;
+    // Prepares a fresh corpus (not timed) and returns the work to time.
+    std::function<std::function<void()>(int round)> prepare;
+};
+
+// Runs `rounds` rounds, each with every contender once, the order rotated
+// from round to round; returns each contender's median time in ms.
+std::vector<double> medianTimes(const std::vector<Contender>& contenders, int rounds);
+
+// Prints one workload's line of the table.
+void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs,
+    long peakKiB, const QString& note = QString());
+void printHeader();
+
+// The folder the corpora go into (removed at exit by the caller).
+QString scratchFolder();
+
+} // namespace EngineBench
