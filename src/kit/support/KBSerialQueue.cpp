@@ -15,7 +15,9 @@ KBSerialQueue::KBSerialQueue(std::string label)
 
 void KBSerialQueue::async(std::function<void()> block)
 {
-    asio::post(strand_, std::move(block));
+    // The block carries its own copy of the label: the queue may go before it runs.
+    asio::post(strand_,
+        [label = label_, block = std::move(block)] { KBThreadPool::runObserved(label.c_str(), block); });
 }
 
 void KBSerialQueue::sync(const std::function<void()>& block)
@@ -25,8 +27,8 @@ void KBSerialQueue::sync(const std::function<void()>& block)
         std::abort();
     }
     std::promise<void> done;
-    asio::post(strand_, [&block, &done] {
-        block();
+    asio::post(strand_, [this, &block, &done] {
+        KBThreadPool::runObserved(label_.c_str(), block);
         done.set_value();
     });
     done.get_future().wait();

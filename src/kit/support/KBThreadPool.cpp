@@ -5,6 +5,7 @@
 #include <asio/post.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 asio::thread_pool& KBThreadPool::shared()
@@ -17,11 +18,37 @@ asio::thread_pool& KBThreadPool::shared()
 
 namespace {
 
+std::atomic<void (*)(const char*)> gWillRun{nullptr};
+std::atomic<void (*)()> gDidRun{nullptr};
+
+}  // namespace
+
+void KBThreadPool::setBlockObserver(BlockObserver observer)
+{
+    gDidRun.store(observer.didRun);
+    gWillRun.store(observer.willRun);
+}
+
+void KBThreadPool::runObserved(const char* label, const std::function<void()>& block)
+{
+    auto* willRun = gWillRun.load();
+    if (willRun != nullptr) {
+        willRun(label);
+    }
+    block();
+    auto* didRun = gDidRun.load();
+    if (didRun != nullptr) {
+        didRun();
+    }
+}
+
+namespace {
+
 class KBGlobalQueue : public KBQueue {
 public:
     void async(std::function<void()> block) override
     {
-        asio::post(KBThreadPool::shared(), std::move(block));
+        asio::post(KBThreadPool::shared(), [block = std::move(block)] { KBThreadPool::runObserved(nullptr, block); });
     }
     std::string label() const override
     {
