@@ -1,0 +1,113 @@
+#pragma once
+
+#include "kit/support/KBNotificationCenter.h"
+#include "kit/support/KBOperationQueue.h"
+#include "kit/tally/TYActivityOperation.h"
+#include "kit/tally/TYCrashEvent.h"
+#include "kit/tally/TYCrashMetadata.h"
+#include "kit/tally/TYEventFilter.h"
+#include "kit/tally/TYMetadata.h"
+#include "kit/tally/TYSettings.h"
+#include "kit/tally/TYTimer.h"
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+class Kitbase;
+
+// The analytics pipeline of one process: admits events from any thread into
+// its serial event queue, where they are written to the current log; logs
+// are rotated, compressed, packaged and uploaded there too. Every file of the
+// events folder and every field below is touched only on that queue.
+class TYTallyController : public std::enable_shared_from_this<TYTallyController> {
+public:
+    // Made on a root folder; start() runs the start-up.
+    TYTallyController(std::optional<std::string> betaToken, std::string rootDirectory, Kitbase& kitbase);
+    virtual ~TYTallyController();
+    TYTallyController(const TYTallyController&) = delete;
+    TYTallyController& operator=(const TYTallyController&) = delete;
+
+    // <XDG cache>/<crash kit data folder>/<bundle id, "/" as "_">/analytics/v2
+    static std::string rootDirectory();
+    static std::string eventDirectoryForRootDirectory(const std::string& root);
+    static std::string crashMetadataPathForRootDirectory(const std::string& root);
+
+    // The start-up sequence: queue, first block, observers, launch events,
+    // settings.
+    void start();
+
+    void logEvent(const TYEventPtr& event);
+    void enqueueEvent(const TYEventPtr& event);
+    void logCrashEvent(const std::shared_ptr<TYCrashEvent>& event);
+
+    bool shouldLogEvent() const;
+    void initializeSettingsIfNeededWithKitbaseSettings(const std::optional<nlohmann::json>& settings);
+    bool shouldSubmitLogAtURL(const std::string& path) const;
+
+    // Event-queue operations.
+    void setupFlushTimer();
+    void flushTimerFired();
+    void removeAllLogs();
+    void rotateAndSubmitCurrentLog();
+    std::vector<std::shared_ptr<KBOperation>> operationsForUncompressedLog(const std::string& log);
+    std::vector<std::shared_ptr<KBOperation>> operationsForCompressedLog(const std::string& compressed);
+    void cleanupAndProcessExistingFiles();
+    static std::shared_ptr<TYCrashMetadata> replacePreviousExecutionMetadataWithCurrentMetadata(
+        const std::shared_ptr<TYMetadata>& metadata, const std::string& root);
+    std::string multipartMimeURLWithBoundary(const std::string& boundary) const;
+    std::string generateNewLogPath() const;
+
+    // The upload step for one batch.
+    virtual std::shared_ptr<KBOperation> uploadOperationForFileAtURL(const std::string& batch,
+                                                                     const std::string& boundary) = 0;
+    void uploadAllMultipartFiles();
+    void uploadMultipartFiles(const std::set<std::string>& batches);
+    static std::optional<std::string> boundaryFromURL(const std::string& path);
+
+    const std::shared_ptr<KBOperationQueue>& eventQueue() const;
+    const std::string& rootEventDirectory() const;
+    const std::string& currentLogURL() const;
+    const std::shared_ptr<TYSettings>& settings() const;
+    const std::shared_ptr<TYMetadata>& metadata() const;
+    const std::shared_ptr<TYCrashMetadata>& previousExecutionMetadata() const;
+    const std::shared_ptr<TYTimer>& flushTimer() const;
+    Kitbase& sharedKitbaseSDK() const;
+
+protected:
+    // What the collecting branch of the settings step adds for uploads.
+    virtual void settingsDidEnableCollection();
+    // Part of the first block: everything made before the clean-up.
+    virtual void prepareOnEventQueue();
+
+private:
+    void runFirstBlock();
+    void registerForApplicationLifecycleEvents();
+    void applicationLifecycleEvent(const KBNotification& notification);
+    void kitbaseSettingsDidBecomeAvailable(const KBNotification& notification);
+    void applySettings(const nlohmann::json& dictionary);
+    void admitEvent(const TYEventPtr& event, const std::shared_ptr<KBOperation>& activity);
+    void admitCrashEvent(const std::shared_ptr<TYCrashEvent>& event, const std::shared_ptr<KBOperation>& activity);
+    bool discardedBySampling(const TYEventPtr& event);
+    void addWrite(const TYEventPtr& event, const std::shared_ptr<TYMetadataSerializable>& metadata,
+                  const std::shared_ptr<KBOperation>& activity);
+    void addTogether(const std::vector<std::shared_ptr<KBOperation>>& operations,
+                     const std::shared_ptr<KBOperation>& activity);
+    void checkQueue(const char* method) const;
+
+    std::optional<std::string> betaToken_;
+    std::string rootDirectory_;
+    Kitbase& kitbase_;
+    std::vector<KBNotificationCenter::Token> observers_;
+
+    std::shared_ptr<KBOperationQueue> eventQueue_;
+    std::string rootEventDirectory_;
+    std::string currentLogURL_;
+    std::shared_ptr<TYSettings> settings_;
+    std::shared_ptr<TYMetadata> metadata_;
+    std::shared_ptr<TYCrashMetadata> previousExecutionMetadata_;
+    std::shared_ptr<TYEventFilter> eventFilter_;
+    std::shared_ptr<TYTimer> flushTimer_;
+};
