@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+// The User-Agent of the map pages: "<CFBundleName> AppleWebKit", or
+// "<executable> AppleWebKit" when the information dictionary has no name.
+QByteArray mapPageUserAgent(const QJsonObject& appInfo, const QString& executableName);
+// The same for this process (its built-in dictionary and executable).
+QByteArray mapPageUserAgent();

@@ -1,0 +1,187 @@
+#include "support/LoopbackHttpServer.h"
+#include "webmapkit/GMKCircle.h"
+#include "webmapkit/GMKCircleView.h"
+#include "webmapkit/GMKGeocoder.h"
+#include "webmapkit/GMKPinAnnotationView.h"
+#include "webmapkit/GMKPointAnnotation.h"
+#include "webmapkit/GMKReverseGeocoder.h"
+#include "webmapkit/MapTestSupport.h"
+#include "webmapkit/MapViewTestSupport.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// The built-in map page, driven through the real map view and geocoders, with
+// a geocoding service on loopback.
+
+namespace {
+
+struct Answer {
+    int code = -99;
+    QString address;
+    MapCoordinate coordinate;
+};
+
+const QByteArray kStuttgart = R"([{"lat": "48.5", "lon": "9.25", "address": {"house_number": "12", "road": "High Street",
+    "town": "Stuttgart", "county": "Region Stuttgart", "state": "Baden-Wuerttemberg", "country": "Germany", "country_code": "de"}}])";
+
+class MapKitPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MapClock::setDefaultClock(&clock);
+        ASSERT_TRUE(server.start());
+        server.setHandler([this](const LoopbackRequest&) { return answer; });
+        useEndpoint(server.url(QStringLiteral("/search")));
+    }
+    void TearDown() override
+    {
+        qunsetenv("LUMETTA_GEOCODERURL");
+        MapClock::setDefaultClock(nullptr);
+    }
+    static void useEndpoint(const QString& url) { qputenv("LUMETTA_GEOCODERURL", url.toUtf8()); }
+
+    // A loaded map view of the built-in page.
+    std::unique_ptr<GMKMapView> makeView()
+    {
+        auto view = std::make_unique<GMKMapView>();
+        EXPECT_TRUE(waitForLoad(view->host()));
+        return view;
+    }
+    Answer search(GMKMapView& view, const QString& address)
+    {
+        Answer result;
+        view.showAddress(address, [&](int code, const QString& text, const MapCoordinate& at) { result = Answer{code, text, at}; });
+        clock.advance(0);
+        (void)QTest::qWaitFor([&]() { return result.code != -99; }, 5000);
+        return result;
+    }
+
+    ManualMapClock clock;
+    LoopbackHttpServer server;
+    LoopbackResponse answer = LoopbackResponse::json(kStuttgart);
+};
+
+} // namespace
+
+TEST_F(MapKitPageTest, AnAddressSearchAsksTheServiceAndAnswersWithItsCode)
+{
+    auto view = makeView();
+    const Answer found = search(*view, QStringLiteral("Main Street"));
+    EXPECT_EQ(found.code, 0);
+    EXPECT_EQ(found.address, QStringLiteral("Main Street"));
+    EXPECT_EQ(found.coordinate, (MapCoordinate{48.5, 9.25}));
+    ASSERT_EQ(server.requestCount(), 1);
+    EXPECT_EQ(server.requests().at(0).target, QByteArray("/search?q=Main%20Street"));
+    EXPECT_EQ(server.requests().at(0).header("User-Agent"), QByteArray("Lumetta AppleWebKit"));
+
+    const struct {
+        LoopbackResponse response;
+        int code;
+    } cases[] = {
+        {LoopbackResponse::json("[]"), 1},
+        {LoopbackResponse::json("{}", 500), 2},
+        {LoopbackResponse::json("[{\"lat\": \"x\", \"lon\": 1}]"), 2},
+        {LoopbackResponse::json("not json"), 2},
+    };
+    for (const auto& c : cases) {
+        answer = c.response;
+        const Answer result = search(*view, QStringLiteral("Nowhere"));
+        EXPECT_EQ(result.code, c.code) << c.response.body.toStdString();
+        EXPECT_EQ(result.coordinate, MapCoordinate{});
+    }
+
+    useEndpoint(LoopbackHttpServer::refusedUrl(QStringLiteral("/search")));
+    auto refused = makeView();
+    EXPECT_EQ(search(*refused, QStringLiteral("Main Street")).code, 2);
+
+    useEndpoint(QString());
+    auto unconfigured = makeView();
+    MapLogCapture log;
+    const int before = server.requestCount();
+    Answer none;
+    unconfigured->showAddress(QStringLiteral("Main Street"), [&](int code, const QString&, const MapCoordinate&) { none.code = code; });
+    clock.advance(0);
+    EXPECT_EQ(none.code, 3);
+    EXPECT_EQ(log.count(QStringLiteral("network error")), 1);
+    EXPECT_EQ(server.requestCount(), before);
+}
+
+TEST_F(MapKitPageTest, GeocodersRunThroughThePage)
+{
+    GeocoderTestDelegate delegate;
+    GMKGeocoder geocoder(QStringLiteral("Main Street"), MapCoordinate{1.5, 2.5});
+    geocoder.setDelegate(&delegate);
+    geocoder.start();
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.found.isEmpty(); }, 5000));
+    EXPECT_EQ(delegate.found.at(0), (MapCoordinate{48.5, 9.25}));
+    EXPECT_EQ(server.requests().at(0).target, QByteArray("/search?q=Main%20Street&lat=1.5&lon=2.5"));
+
+    // A query limit: asked again half a second later.
+    answer = LoopbackResponse::json("[]", 429);
+    GMKReverseGeocoder reverse(MapCoordinate{48.5, 9.25});
+    reverse.setDelegate(&delegate);
+    reverse.start();
+    ASSERT_TRUE(server.waitForRequests(2));
+    QTest::qWait(50);
+    answer = LoopbackResponse::json(kStuttgart);
+    clock.advance(0.5);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.placemarks.isEmpty(); }, 5000));
+    EXPECT_EQ(server.requestCount(), 3);
+    EXPECT_EQ(server.requests().at(2).target, QByteArray("/search?lat=48.5&lon=9.25"));
+    const GMKPlacemark& place = delegate.placemarks.at(0);
+    EXPECT_EQ(place.thoroughfare(), QStringLiteral("12 High Street"));
+    EXPECT_EQ(place.locality(), QStringLiteral("Stuttgart"));
+    EXPECT_EQ(place.subAdministrativeArea(), QStringLiteral("Region Stuttgart"));
+    EXPECT_EQ(place.administrativeArea(), QStringLiteral("Baden-Wuerttemberg"));
+    EXPECT_EQ(place.countryCode(), QStringLiteral("DE"));
+
+    answer = LoopbackResponse::json("[]");
+    reverse.start();
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, 5000));
+    EXPECT_EQ(delegate.failures.at(0), QStringLiteral("nothing found"));
+}
+
+TEST_F(MapKitPageTest, GettersAnswerWhatSettersSet)
+{
+    auto view = makeView();
+    view->resize(512, 512);
+    JsPageHost* page = view->host();
+
+    view->setMapType(2);
+    EXPECT_EQ(page->evaluate(QStringLiteral("webmap.state.mapType")).toInt(), 2);
+    view->setCenterCoordinate({48.5, 9.25});
+    EXPECT_EQ(view->centerCoordinate(), (MapCoordinate{48.5, 9.25}));
+    const MapRegion region{{0, 0}, 40, 90};
+    view->setRegion(region);
+    EXPECT_EQ(view->region(), region);
+    EXPECT_EQ(view->convertCoordinate({0, 0}, nullptr), QPoint(256, 256));
+    EXPECT_EQ(view->convertCoordinate({0, 45}, nullptr), QPoint(512, 256));
+    EXPECT_LT(view->convertCoordinate({10, 0}, nullptr).y(), 256);
+
+    page->callFunction(QStringLiteral("setUserLocationVisible"), {true});
+    EXPECT_EQ(page->callFunction(QStringLiteral("isUserLocationVisible"), {}), QVariant(true));
+
+    MapViewTestDelegate delegate;
+    delegate.makeOverlayView = [](const GMKOverlayPtr& overlay) {
+        return std::make_shared<GMKCircleView>(std::dynamic_pointer_cast<GMKCircle>(overlay));
+    };
+    delegate.makeAnnotationView = [](const GMKAnnotationPtr& annotation) {
+        return std::make_shared<GMKPinAnnotationView>(annotation, QStringLiteral("pin"));
+    };
+    view->setDelegate(&delegate);
+    view->addOverlay(GMKCircle::circleWithCenterCoordinate({1, 2}, 500));
+    auto pin = std::make_shared<GMKPointAnnotation>(MapCoordinate{3.5, 4.5});
+    pin->setTitle(QStringLiteral("Home"));
+    view->addAnnotation(pin);
+    EXPECT_EQ(page->evaluate(QStringLiteral("webmap.state.overlays[0].get('zIndex') + ' ' + webmap.state.overlays[0].get('radius')")).toString(),
+              QStringLiteral("4000 500"));
+    EXPECT_EQ(page->evaluate(QStringLiteral("coordinateForAnnotation(webmap.state.annotations[0])")).toString(),
+              QStringLiteral("{\"latitude\":3.5,\"longitude\":4.5}"));
+    view->selectAnnotation(pin);
+    EXPECT_EQ(page->evaluate(QStringLiteral("JSON.stringify(webmap.state.annotations[0].callout)")).toString(),
+              QStringLiteral("{\"text\":\"Home\",\"hidden\":false}"));
+    view->removeAnnotation(pin);
+    EXPECT_EQ(page->evaluate(QStringLiteral("webmap.state.annotations.length")).toInt(), 0);
+}
