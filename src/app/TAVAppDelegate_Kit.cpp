@@ -1,0 +1,78 @@
+// Starting the crash-reporting and analytics kit. It runs only with an API
+// key; without one nothing of the kit starts and nothing of it reaches the disk.
+#include "app/TAVAppDelegate.h"
+
+#include "app/TAVKitPlatformDefaults.h"
+#include "foundation/AppInfo.h"
+#include "foundation/Dispatch.h"
+#include "foundation/UserDefaults.h"
+#include "kit/core/CWUserDefaults.h"
+#include "kit/core/KBMainBundle.h"
+#include "kit/core/Kitbase.h"
+#include "kit/support/KBMainQueue.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <exception>
+#include <vector>
+
+namespace {
+
+// The API key of app-info, unless the environment variable LUMETTA_APIKEY is
+// set (an empty value switches a built-in key off).
+QString configuredAPIKey()
+{
+    if (qEnvironmentVariableIsSet("LUMETTA_APIKEY")) {
+        return qEnvironmentVariable("LUMETTA_APIKEY");
+    }
+    return AppInfo::builtIn().value(QStringLiteral("Kitbase")).toObject().value(QStringLiteral("APIKey")).toString();
+}
+
+// The app-info dictionary the kit reads, carrying the key in effect.
+nlohmann::json kitInfoDictionary(const QString& apiKey)
+{
+    const QByteArray text = QJsonDocument(AppInfo::builtIn()).toJson(QJsonDocument::Compact);
+    nlohmann::json info = nlohmann::json::parse(text.constData(), nullptr, false);
+    if (!info.is_object()) {
+        info = nlohmann::json::object();
+    }
+    info["Kitbase"]["APIKey"] = apiKey.toStdString();
+    return info;
+}
+
+}  // namespace
+
+void TAVAppDelegate::startKit()
+{
+    if (!kitEnabled_ || kitStarted_) {
+        return;
+    }
+    const QString apiKey = configuredAPIKey();
+    if (apiKey.isEmpty()) {
+        qCInfo(lcAppDelegate, "No API key is configured; the kit stays off");
+        return;
+    }
+    kitStarted_ = true;
+    CWUserDefaults::setPlatformDefaults(std::make_shared<TAVKitPlatformDefaults>(UserDefaults::standard()));
+    KBMainBundle::setInfoDictionary(kitInfoDictionary(apiKey));
+    KBMainQueue::setExecutor([](std::function<void()> block) { Dispatch::asyncMain(std::move(block)); });
+    // The kits linked into the application; the crash kit joins this list.
+    const std::vector<KBKitReference> kits;
+    try {
+        Kitbase::with(kits);
+        Kitbase::sharedSDK().setDebug(true);
+    } catch (const std::exception& error) {
+        // A faulty kit configuration must not take the application down.
+        qCWarning(lcAppDelegate, "The kit did not start: %s", error.what());
+    }
+}
+
+void TAVAppDelegate::stopKit()
+{
+    if (kitStarted_) {
+        // The GUI loop goes away with the application; the kit's main-queue
+        // work runs on its own thread from now on.
+        KBMainQueue::setExecutor({});
+    }
+}

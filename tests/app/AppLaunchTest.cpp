@@ -1,0 +1,78 @@
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Launch {
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    QString errors;
+};
+
+// Runs the built application in a private home, with its main window closed
+// by the preloaded helper as soon as it shows.
+Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : environment.keys()) {
+        if (name.startsWith(QStringLiteral("LUMETTA_")) || name.endsWith(QStringLiteral("Endpoint"))) {
+            environment.remove(name);
+        }
+    }
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LUMETTA_APIKEY"), QString::fromUtf8(apiKey));
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(LUMETTA_LAUNCH_CLOSER));
+    // Sanitizer builds: the helper is loaded ahead of the sanitizer runtime.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+
+    QProcess application;
+    application.setProcessEnvironment(environment);
+    application.start(QStringLiteral(LUMETTA_EXECUTABLE), {});
+    Launch launch;
+    if (!application.waitForFinished(60000)) {
+        application.kill();
+        application.waitForFinished();
+    }
+    launch.exitCode = application.exitCode();
+    launch.status = application.exitStatus();
+    launch.errors = QString::fromUtf8(application.readAllStandardError());
+    return launch;
+}
+
+}  // namespace
+
+TEST(AppLaunch, ClosingTheMainWindowEndsTheApplicationWithTheKitOffOrOn)
+{
+    const QString kitStore = QStringLiteral("data/org.lumetta.Lumetta/org.lumetta.kit/CWUserDefaults.plist");
+
+    TempFolder withoutKey;
+    const Launch off = launchAndCloseMainWindow(withoutKey, QByteArray());
+    EXPECT_EQ(off.status, QProcess::NormalExit) << off.errors.toStdString();
+    EXPECT_EQ(off.exitCode, 0) << off.errors.toStdString();
+    EXPECT_TRUE(off.errors.contains(QStringLiteral("closing the main window"))) << off.errors.toStdString();
+    EXPECT_TRUE(QFileInfo(withoutKey.filePath(QStringLiteral("data/Lumetta/Lumetta/Temp/src_temp"))).isDir());
+    // Nothing of the kit reaches the disk without a key.
+    EXPECT_EQ(QDir(withoutKey.filePath(QStringLiteral("data"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"Lumetta"});
+    EXPECT_FALSE(QFileInfo::exists(withoutKey.filePath(QStringLiteral("cache/org.lumetta.kit.core.data"))));
+
+    // With a key and no endpoints the kit runs; its requests fail at once.
+    TempFolder withKey;
+    const Launch on = launchAndCloseMainWindow(withKey, QByteArrayLiteral("test-key"));
+    EXPECT_EQ(on.status, QProcess::NormalExit) << on.errors.toStdString();
+    EXPECT_EQ(on.exitCode, 0) << on.errors.toStdString();
+    EXPECT_TRUE(on.errors.contains(QStringLiteral("closing the main window"))) << on.errors.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(withKey.filePath(kitStore))) << "the kit started and keeps its installation id";
+}
