@@ -1,0 +1,295 @@
+// The photo list's import: the open panel, drops, folder expansion, the
+// worker loop that copies each file into the working-copy folder and reads
+// it, and the batched hand-over of its results to the GUI thread.
+#include "app/TAVPhotosViewCltr.h"
+
+#include "app/TAVPhotoListModel.h"
+#include "app/TAVPhotosViewCltrDelegate.h"
+#include "foundation/Dispatch.h"
+#include "foundation/FileServices.h"
+#include "foundation/GlobalFun.h"
+#include "foundation/UiServices.h"
+#include "foundation/Utils.h"
+#include "models/TAVImageCacheManager.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <sys/stat.h>
+
+Q_LOGGING_CATEGORY(lcPhotoImport, "lumetta.app.import")
+
+namespace {
+
+// A batch goes to the GUI thread after this many files or this much time,
+// whichever comes first: often enough for a lively progress bar, rarely
+// enough that a thousand files do not flood the event loop.
+constexpr int kBatchSize = 25;
+constexpr qint64 kBatchMilliseconds = 100;
+
+// Naming a working copy and creating it must not interleave between two
+// imports, or both could pick the same free name.
+std::mutex& workingCopyMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+bool hasAcceptedExtension(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return !suffix.isEmpty() && Utils::supportFileTypes().contains(suffix);
+}
+
+enum class FileKind { Missing, Regular, Other };
+
+// Follows links: a link to a regular file is a regular file.
+FileKind kindOf(const QString& path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return FileKind::Missing;
+    }
+    return S_ISREG(status.st_mode) ? FileKind::Regular : FileKind::Other;
+}
+
+}  // namespace
+
+struct TAVPhotosViewCltr::ImportJob {
+    QStringList paths;
+    QString tempFolder;
+    std::shared_ptr<std::atomic<bool>> cancel;
+    std::shared_ptr<SrcPathRegistry> registry;
+};
+
+bool TAVPhotosViewCltr::SrcPathRegistry::claim(const QString& path)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (paths.contains(path)) {
+        return false;
+    }
+    paths.insert(path);
+    return true;
+}
+
+void TAVPhotosViewCltr::SrcPathRegistry::release(const QString& path)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    paths.remove(path);
+}
+
+void TAVPhotosViewCltr::startImportImages()
+{
+    UiServices* ui = UiServices::shared();
+    if (ui == nullptr) {
+        return;
+    }
+    UiServices::OpenPanelRequest request;
+    request.chooseFiles = true;
+    request.chooseFolders = false;
+    request.allowsMultipleSelection = true;
+    request.fileTypes = Utils::supportFileTypes();
+    request.parent = window();
+    const QStringList chosen = ui->runOpenPanel(request);
+    if (!chosen.isEmpty()) {
+        addImagesFromDirectory(chosen);
+    }
+}
+
+QStringList TAVPhotosViewCltr::acceptedDropPaths(const QStringList& paths)
+{
+    QStringList accepted;
+    for (const QString& path : paths) {
+        if (FileServices::isFolder(path) || hasAcceptedExtension(path)) {
+            accepted.append(path);
+        }
+    }
+    return accepted;
+}
+
+bool TAVPhotosViewCltr::handleImportImages(const QStringList& paths)
+{
+    const QStringList accepted = acceptedDropPaths(paths);
+    if (accepted.isEmpty() || !addImagesFromDirectory(accepted)) {
+        return false;
+    }
+    showList();
+    return true;
+}
+
+QStringList TAVPhotosViewCltr::expandFolders(const QStringList& paths)
+{
+    QStringList expanded;
+    for (const QString& path : paths) {
+        if (!FileServices::isFolder(path)) {
+            expanded.append(path);
+            continue;
+        }
+        const QDir folder(path);
+        for (const QString& name : FileServices::contentsOfFolder(path)) {
+            expanded.append(folder.filePath(name));
+        }
+    }
+    return expanded;
+}
+
+bool TAVPhotosViewCltr::addImagesFromDirectory(const QStringList& paths)
+{
+    if (paths.isEmpty()) {
+        return false;
+    }
+    const QStringList expanded = expandFolders(paths);
+    if (expanded.isEmpty()) {
+        return true;  // an empty folder: nothing to start
+    }
+    isCancel_->store(false);
+    auto job = std::make_shared<ImportJob>();
+    job->paths = expanded;
+    job->tempFolder = tempSrcPath_;
+    job->cancel = isCancel_;
+    job->registry = srcPaths_;
+    if (customDelegate_ != nullptr) {
+        customDelegate_->photosViewCltrStartImportImages(this);
+    }
+    const QPointer<TAVPhotosViewCltr> self(this);
+    Dispatch::async([job, self] { runImport(job, self); });
+    return true;
+}
+
+// --- Worker side ---
+
+TAVImageObjectPtr TAVPhotosViewCltr::importOne(const ImportJob& job, const QString& path, QStringList* notCopied)
+{
+    if (!hasAcceptedExtension(path)) {
+        return nullptr;
+    }
+    switch (kindOf(path)) {
+    case FileKind::Other:
+        // A folder or a device named like a picture: copying it would take a
+        // whole tree, or wait for ever on a pipe.
+        qCInfo(lcPhotoImport, "Skipped %s: not a regular file", qUtf8Printable(path));
+        return nullptr;
+    case FileKind::Missing:
+        qCWarning(lcPhotoImport, "Cannot import %s: no such file", qUtf8Printable(path));
+        notCopied->append(path);
+        return nullptr;
+    case FileKind::Regular:
+        break;
+    }
+    if (!job.registry->claim(path)) {
+        return nullptr;  // already in the list or being imported
+    }
+    QString copyPath;
+    QString error;
+    bool copied = false;
+    {
+        std::lock_guard<std::mutex> lock(workingCopyMutex());
+        const QString name = QFileInfo(path).fileName();
+        copyPath = GlobalFun::makeSureFullPathIdentical(QDir(job.tempFolder).filePath(name), QFileInfo(name).suffix());
+        copied = !copyPath.isNull() && FileServices::copyItem(path, copyPath, &error);
+    }
+    if (!copied) {
+        qCWarning(lcPhotoImport, "Cannot copy %s to the working folder %s: %s", qUtf8Printable(path),
+                  qUtf8Printable(job.tempFolder), qUtf8Printable(error));
+        job.registry->release(path);
+        notCopied->append(path);
+        return nullptr;
+    }
+    TAVImageObjectPtr image = TAVImageObject::create(copyPath);
+    image->setSrcPath(path);
+    TAVImageCacheManager::sharedInstance().getImage(copyPath);
+    return image;
+}
+
+void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointer<TAVPhotosViewCltr> self)
+{
+    GlobalFun::MakeSureFolderExsist(job->tempFolder);
+    const int total = int(job->paths.size());
+    QList<ImportItem> batch;
+    QStringList notCopied;
+    QElapsedTimer sinceHandOver;
+    sinceHandOver.start();
+    // The hand-over runs on the GUI thread while this thread waits, so the
+    // GUI sees every image before the loop goes on; a controller gone
+    // meanwhile takes nothing, and its images leave the duplicate rule.
+    const auto handOver = [&] {
+        if (batch.isEmpty()) {
+            return;
+        }
+        bool taken = false;
+        Dispatch::syncMain([&] {
+            if (self) {
+                self->importImagesArrived(batch, total);
+                taken = true;
+            }
+        });
+        if (!taken) {
+            for (const ImportItem& item : std::as_const(batch)) {
+                if (item.image) {
+                    job->registry->release(item.image->srcPath());
+                }
+            }
+        }
+        batch.clear();
+        sinceHandOver.restart();
+    };
+    for (int index = 0; index < total && !job->cancel->load(); ++index) {
+        batch.append({index, importOne(*job, job->paths.at(index), &notCopied)});
+        if (batch.size() >= kBatchSize || sinceHandOver.elapsed() >= kBatchMilliseconds) {
+            handOver();
+        }
+    }
+    handOver();
+    Dispatch::syncMain([&] {
+        if (self) {
+            self->doImportFinish(notCopied);
+        }
+    });
+}
+
+// --- GUI side ---
+
+void TAVPhotosViewCltr::importImagesArrived(const QList<ImportItem>& batch, int total)
+{
+    QList<TAVImageObjectPtr> added;
+    for (const ImportItem& item : batch) {
+        if (item.image) {
+            added.append(item.image);
+        }
+    }
+    maryDataSource_.append(added);
+    // A search shown keeps its result; new images appear when it changes.
+    if (!isSearchState_) {
+        model_->appendRows(added);
+    }
+    setFileSegmentsEnabled(!getDataSourceForCurrentState().isEmpty());
+    for (const ImportItem& item : batch) {
+        if (isCancel_->load()) {
+            break;
+        }
+        if (customDelegate_ != nullptr) {
+            customDelegate_->photosViewCltrImportImagesWithProgres(this, float(item.index) / float(total));
+        }
+    }
+    reloadViewByAutoDetectSegementSelected();
+}
+
+void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied)
+{
+    isCancel_->store(false);
+    clickSortPop();
+    defaultSelectFirst();
+    checkAndShowTipsView();
+    if (customDelegate_ != nullptr) {
+        customDelegate_->photosViewCltrDidImportedImage(this, maryDataSource_);
+    }
+    UiServices* ui = UiServices::shared();
+    if (!notCopied.isEmpty() && ui != nullptr) {
+        ui->showTipsAlert(QStringLiteral("Errors"),
+                          QStringLiteral("These files could not be copied for editing and were not added:\n%1")
+                              .arg(notCopied.join(QLatin1Char('\n'))),
+                          QStringLiteral("OK"), QString(), window());
+    }
+}

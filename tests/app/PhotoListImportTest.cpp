@@ -1,0 +1,171 @@
+#include "PhotoListFixture.h"
+
+#include "app/TAVPhotoListModel.h"
+#include "commlib/VXDropInTipsView.h"
+#include "foundation/FileServices.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+
+#include <gmock/gmock.h>
+
+#include <sys/stat.h>
+
+TEST_F(PhotoListTest, ImportTakesAcceptedRegularFilesOnceWithNumberedWorkingCopies)
+{
+    makeList();
+    const QString upper = photo(QStringLiteral("in/X.JPG"));
+    const QString first = photo(QStringLiteral("one/a.jpg"));
+    const QString second = photo(QStringLiteral("two/a.jpg"), QSize(30, 20));
+    const QDateTime taken(QDate(2001, 2, 3), QTime(4, 5, 6));
+    ASSERT_TRUE(FileServices::setFileDates(first, taken));
+    ASSERT_TRUE(FileServices::setFileDates(second, taken.addDays(1)));
+    QFile text(tempPath(QStringLiteral("in/notes.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    QFile::copy(upper, tempPath(QStringLiteral("in/noextension")));
+    ASSERT_TRUE(QDir().mkpath(tempPath(QStringLiteral("in/folder.jpg"))));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(tempPath(QStringLiteral("in/pipe.jpg"))).constData(), 0600), 0);
+    const QString deep = photo(QStringLiteral("in/sub/deep.jpg"));
+
+    // The folder "in" counts one level deep; "one/a.jpg" is named twice.
+    ASSERT_TRUE(importAndWait({tempPath(QStringLiteral("in")), first, second, first}));
+
+    EXPECT_THAT(shownNames(), ::testing::UnorderedElementsAre("X.JPG", "a.jpg", "a(1).jpg"));
+    QMap<QString, QString> sourceOf;
+    for (const TAVImageObjectPtr& image : list_->maryDataSource()) {
+        sourceOf.insert(QFileInfo(image->path()).fileName(), image->srcPath());
+        EXPECT_EQ(QFileInfo(image->path()).absolutePath(), tempPath(QStringLiteral("src_temp")));
+    }
+    EXPECT_EQ(sourceOf.value("X.JPG"), upper);
+    EXPECT_EQ(sourceOf.value("a.jpg"), first);
+    EXPECT_EQ(sourceOf.value("a(1).jpg"), second);
+    EXPECT_FALSE(sourceOf.values().contains(deep));
+    EXPECT_EQ(FileServices::modificationDate(tempPath(QStringLiteral("src_temp/a.jpg"))), taken);
+    EXPECT_EQ(FileServices::modificationDate(tempPath(QStringLiteral("src_temp/a(1).jpg"))), taken.addDays(1));
+    EXPECT_FALSE(QFileInfo::exists(tempPath(QStringLiteral("src_temp/folder.jpg"))));
+    EXPECT_FALSE(QFileInfo::exists(tempPath(QStringLiteral("src_temp/pipe.jpg"))));
+    EXPECT_TRUE(ui_.alerts().isEmpty()) << "skipping what is no picture file is not an error";
+    EXPECT_EQ(delegate_.imported.size(), 3);
+    EXPECT_TRUE(list_->fileSegment(TAVPhotosViewCltr::SegmentClear)->isEnabled());
+}
+
+TEST_F(PhotoListTest, ProgressComesInPathOrderThenTheFinish)
+{
+    makeList();
+    const QStringList paths = {photo("c.jpg"), photo("a.png"), photo("b.tif")};
+    ASSERT_TRUE(importAndWait(paths));
+    EXPECT_EQ(delegate_.calls, QStringList({"start", "0.000", "0.333", "0.667", "finish"}));
+    EXPECT_EQ(list_->selectedIndexes(), QList<int>({0})) << "the first image is selected";
+}
+
+TEST_F(PhotoListTest, TheSameFileComesInAgainOnlyAfterItsRemoval)
+{
+    makeList();
+    const QString file = photo("once.jpg");
+    ASSERT_TRUE(importAndWait({file}));
+    ASSERT_TRUE(importAndWait({file}));
+    EXPECT_EQ(list_->maryDataSource().size(), 1);
+
+    list_->clearAllImageObjects();
+    ASSERT_TRUE(list_->maryDataSource().isEmpty());
+    ASSERT_TRUE(importAndWait({file}));
+    EXPECT_EQ(list_->maryDataSource().size(), 1);
+    EXPECT_EQ(list_->maryDataSource().first()->srcPath(), file);
+}
+
+TEST_F(PhotoListTest, DropsWithNothingToImportStartNothing)
+{
+    makeList();
+    ASSERT_TRUE(QDir().mkpath(tempPath("empty")));
+    EXPECT_TRUE(list_->handleImportImages({tempPath("empty")}));
+    QTest::qWait(50);
+    EXPECT_TRUE(delegate_.calls.isEmpty());
+
+    EXPECT_FALSE(list_->handleImportImages({tempPath("readme.txt"), tempPath("noextension")}));
+    EXPECT_FALSE(list_->addImagesFromDirectory({}));
+    EXPECT_TRUE(delegate_.calls.isEmpty());
+}
+
+TEST_F(PhotoListTest, FilesThatCannotBeCopiedAreLeftOutAndNamedInOneAlert)
+{
+    QFile blocker(tempPath("plain-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    makeList(tempPath("plain-file/src_temp"));
+    const QString first = photo("first.jpg");
+    const QString second = photo("second.jpg");
+
+    ASSERT_TRUE(importAndWait({first, second}));
+
+    EXPECT_TRUE(list_->maryDataSource().isEmpty());
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts().first().title, "Errors");
+    EXPECT_TRUE(ui_.alerts().first().message.contains(first));
+    EXPECT_TRUE(ui_.alerts().first().message.contains(second));
+    ASSERT_NE(list_->tipsView(), nullptr);
+    EXPECT_FALSE(list_->tipsView()->isHidden());
+
+    // Nothing of theirs stays claimed: a working folder that works takes them.
+    list_->setCustomDelegate(nullptr);
+    makeList();
+    ASSERT_TRUE(importAndWait({first, second}));
+    EXPECT_EQ(list_->maryDataSource().size(), 2);
+}
+
+TEST_F(PhotoListTest, CancelStopsTheImportKeepingWhatCameInPathOrder)
+{
+    makeList();
+    QStringList paths;
+    for (int i = 0; i < 100; ++i) {
+        paths.append(photo(QStringLiteral("many/p%1.jpg").arg(i, 3, 10, QLatin1Char('0')), QSize(8, 8)));
+    }
+    int calls = 0;
+    delegate_.onProgress = [&calls](TAVPhotosViewCltr* cltr, float) {
+        if (++calls == 10) {
+            cltr->setIsCancel(true);
+        }
+    };
+    ASSERT_TRUE(importAndWait(paths));
+    const int progressAtFinish = int(delegate_.progress.size());
+
+    const QList<TAVImageObjectPtr>& kept = list_->maryDataSource();
+    EXPECT_GE(kept.size(), 10);
+    EXPECT_LT(kept.size(), 100);
+    for (int i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(kept.at(i)->srcPath(), paths.at(i));
+    }
+    EXPECT_EQ(progressAtFinish, 10);
+    EXPECT_FALSE(list_->isCancel()) << "the finishing step clears the request";
+    QTest::qWait(150);
+    EXPECT_EQ(delegate_.progress.size(), progressAtFinish);
+    EXPECT_EQ(delegate_.finishes, 1);
+    EXPECT_EQ(delegate_.calls.last(), "finish");
+}
+
+TEST_F(PhotoListTest, DropsOnTheListImportFilesAndAreRefusedDuringASearch)
+{
+    makeList();
+    importNumbered(2);
+    TAVPhotoListModel* model = list_->listModel();
+    const QString dropped = photo("dropped.jpg");
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(dropped)});
+    QMimeData text;
+    text.setText(dropped);
+
+    EXPECT_FALSE(model->canDropMimeData(&text, Qt::CopyAction, -1, -1, QModelIndex()));
+    list_->typeInSearchField("p000");
+    EXPECT_FALSE(model->canDropMimeData(&files, Qt::CopyAction, -1, -1, QModelIndex()));
+    EXPECT_FALSE(model->dropMimeData(&files, Qt::CopyAction, -1, -1, QModelIndex()));
+    list_->typeInSearchField(QString());
+
+    const int before = delegate_.finishes;
+    EXPECT_TRUE(model->dropMimeData(&files, Qt::CopyAction, 0, 0, QModelIndex()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes > before; }, 10000));
+    EXPECT_TRUE(shownNames().contains("dropped.jpg"));
+}
