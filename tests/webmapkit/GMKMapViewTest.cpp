@@ -8,6 +8,7 @@
 #include "webmapkit/MapViewTestSupport.h"
 
 #include <QJsonObject>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -225,6 +226,17 @@ TEST_F(GMKMapViewTest, SelectionShowsCalloutsOnlyForTitlesAndRemovalDeselects)
     view->selectAnnotation(untitled);
     run(QStringLiteral("GMKMapView.annotationScriptObjectSelected(objects[1])"));
     EXPECT_EQ(view->selectedAnnotations(), std::vector<GMKAnnotationPtr>{untitled});
+
+    // A right click shows the delegate's menu items, when it has any.
+    run(QStringLiteral("GMKMapView.annotationScriptObjectRightClick(objects[1])"));
+    EXPECT_EQ(view->findChild<QMenu*>(), nullptr);
+    QAction item(QStringLiteral("Remove Pin"));
+    delegate.menuItems = {&item};
+    run(QStringLiteral("GMKMapView.annotationScriptObjectRightClick(objects[1])"));
+    ASSERT_NE(view->findChild<QMenu*>(), nullptr);
+    EXPECT_TRUE(view->findChild<QMenu*>()->isVisible());
+    EXPECT_EQ(view->findChild<QMenu*>()->actions(), QList<QAction*>{&item});
+    view->findChild<QMenu*>()->close();
 
     // A delegate that does not answer an operation does not hear it.
     delegate.events.clear();

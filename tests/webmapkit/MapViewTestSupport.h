@@ -78,6 +78,7 @@ public:
     std::set<Op> unanswered;
     QList<MapCoordinate> holds;
     QList<MapError> errors;
+    QList<QAction*> menuItems;
     std::function<GMKOverlayViewPtr(const GMKOverlayPtr&)> makeOverlayView = [](const GMKOverlayPtr& overlay) {
         return std::make_shared<GMKOverlayView>(overlay);
     };
@@ -97,6 +98,7 @@ public:
     {
         events << QStringLiteral("drag %1<-%2").arg(newState).arg(oldState);
     }
+    QList<QAction*> contextMenuItems(GMKMapView*, const GMKAnnotationViewPtr&) override { return menuItems; }
     void willStartLoadingMap(GMKMapView*) override { events << QStringLiteral("will load"); }
     void didFinishLoadingMap(GMKMapView*) override { events << QStringLiteral("did load"); }
     void didFailLoadingMap(GMKMapView*, const MapError& error) override
