@@ -7,6 +7,8 @@
 #include "models/TAVImageCacheManager.h"
 
 #include <QFileInfo>
+#include <QIcon>
+#include <QPixmap>
 #include <QMimeData>
 
 #include <algorithm>
@@ -155,8 +157,9 @@ QVariant TAVPhotoListModel::data(const QModelIndex& index, int role) const
         return tableText(*image, index.column());
     case Qt::DecorationRole:
         if (index.column() == ColumnState) {
+            // An icon, so the table shows it at its icon size.
             const QImage badge = stateImage(image->getImageForImageState());
-            return badge.isNull() ? QVariant() : QVariant(badge);
+            return badge.isNull() ? QVariant() : QVariant(QIcon(QPixmap::fromImage(badge)));
         }
         return QVariant();
     case Qt::ToolTipRole:

@@ -160,6 +160,9 @@ QWidget* TAVPhotosViewCltr::makeTopBar()
     searchField_ = new QLineEdit(bar);
     searchField_->setPlaceholderText(QStringLiteral("Search"));
     searchField_->setClearButtonEnabled(true);
+    QSizePolicy keepPlace = searchField_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    searchField_->setSizePolicy(keepPlace);
     connect(searchField_, &QLineEdit::textChanged, this, &TAVPhotosViewCltr::typeInSearchField);
     row->addWidget(searchField_, 1);
 

@@ -1,0 +1,188 @@
+#include "PhotoListFixture.h"
+
+#include "app/TAVImageBrowserView.h"
+#include "app/TAVPhotoListModel.h"
+#include "app/TAVPreviewWindow.h"
+#include "app/TAVimageBrowserCell.h"
+#include "support/Gallery.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QPainter>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <exiv2/exiv2.hpp>
+
+namespace {
+
+QImage solid(const QColor& colour, QSize size = QSize(160, 120))
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance = 24)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+           && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+}  // namespace
+
+TEST(TAVimageBrowserCell, BadgeSitsAtTheLowerRightOfThePictureMovingWithTheZoom)
+{
+    const QRect cell(10, 20, 200, 250);
+    const QRectF picture(16, 26, 188, 120);  // bottom edge at 146
+    EXPECT_EQ(TAVimageBrowserCell::badgeRect(cell, picture, 0.0), QRectF(190, 122, 20, 20));
+    EXPECT_EQ(TAVimageBrowserCell::badgeRect(cell, picture, 1.0), QRectF(185, 112, 20, 20));
+    EXPECT_EQ(TAVimageBrowserCell::iconSide(0.0), 64);
+    EXPECT_EQ(TAVimageBrowserCell::iconSide(1.0), 256);
+    EXPECT_EQ(TAVimageBrowserCell::iconSide(7.0), 256);
+}
+
+TEST_F(PhotoListTest, EveryStateImageIsPaintedInItsBadgePlace)
+{
+    const QColor ground(128, 128, 128);
+    makeList(QString(), [ground](const QString&) { return solid(ground); });
+    ASSERT_TRUE(importAndWait({photo("state.jpg")}));
+    list_->show();
+    TAVImageBrowserView* browser = list_->imageBrowser();
+    TAVPhotoListModel* model = list_->listModel();
+    const QModelIndex index = model->index(0, 0);
+    model->data(index, TAVPhotoListModel::ThumbnailRole);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list_->thumbnailLoader()->cachedCount() == 1; }, 5000));
+    list_->selectionModel()->clearSelection();
+
+    const struct {
+        int32_t state;
+        QColor expected;
+    } states[] = {
+        {TAVExifData::StateNone, ground},
+        {TAVExifData::StateModified, QColor(232, 140, 20)},
+        {TAVExifData::StateSaved, QColor(30, 130, 90)},
+        {TAVExifData::StateSaveFailed, QColor(200, 30, 45)},
+    };
+    for (const double zoom : {0.0, 1.0}) {
+        browser->setZoomValue(zoom);
+        browser->doItemsLayout();
+        for (const auto& entry : states) {
+            list_->maryDataSource().first()->exifData()->setEnuModifyState(entry.state);
+            list_->reloadViewByAutoDetectSegementSelected();
+            const QImage shot = browser->viewport()->grab().toImage();
+            const QRect cell = browser->visualRect(index);
+            const QRectF picture =
+                TAVimageBrowserCell::imageRect(TAVimageBrowserCell::imageContainerRect(cell, zoom), QSize(160, 120));
+            const QRectF badge = TAVimageBrowserCell::badgeRect(cell, picture, zoom);
+            // A point of the badge's disc that no sign covers.
+            const QPoint probe = (badge.topLeft() + QPointF(4.5, 7.5)).toPoint();
+            EXPECT_TRUE(near(shot.pixelColor(probe), entry.expected))
+                << "zoom " << zoom << " state " << entry.state << ": " << qPrintable(shot.pixelColor(probe).name());
+        }
+    }
+}
+
+TEST_F(PhotoListTest, ASlowThumbnailLeavesThePlaceholderWhileTheWindowRuns)
+{
+    auto gate = std::make_shared<QSemaphore>(0);
+    makeList(QString(), [gate](const QString&) {
+        gate->acquire();
+        return solid(QColor(0, 0, 255), QSize(90, 60));
+    });
+    struct Release {
+        std::shared_ptr<QSemaphore> gate;
+        ~Release() { gate->release(10); }
+    } release{gate};
+    ASSERT_TRUE(importAndWait({photo("slow.jpg")}));
+    TAVPhotoListModel* model = list_->listModel();
+    const QModelIndex index = model->index(0, 0);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+
+    EXPECT_EQ(model->data(index, TAVPhotoListModel::ThumbnailRole).value<QImage>(), TAVThumbnailLoader::placeholder());
+    bool timerRan = false;
+    QTimer::singleShot(10, [&timerRan] { timerRan = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return timerRan; }, 2000)) << "the GUI thread does not wait for the loader";
+    EXPECT_EQ(model->data(index, TAVPhotoListModel::ThumbnailRole).value<QImage>(), TAVThumbnailLoader::placeholder());
+
+    gate->release();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const QList<QVariant>& signal : std::as_const(changed)) {
+                if (signal.at(2).value<QList<int>>().contains(TAVPhotoListModel::ThumbnailRole)) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        5000));
+    const QImage thumbnail = model->data(index, TAVPhotoListModel::ThumbnailRole).value<QImage>();
+    EXPECT_EQ(thumbnail.size(), QSize(90, 60));
+    EXPECT_EQ(thumbnail.pixelColor(45, 30), QColor(0, 0, 255));
+}
+
+TEST_F(PhotoListTest, ACameraRawFileShowsItsEmbeddedPreview)
+{
+    // A TIFF-based raw file: blue pixels, with a red JPEG preview inside.
+    const QString path = tempPath("camera.dng");
+    ASSERT_TRUE(solid(QColor(0, 0, 255), QSize(64, 48)).save(path, "TIFF"));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(solid(QColor(255, 0, 0), QSize(40, 30)).save(&buffer, "JPG"));
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    Exiv2::ExifThumb thumb(image->exifData());
+    thumb.setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
+    image->writeMetadata();
+
+    const QImage thumbnail = TAVThumbnailLoader::defaultLoad(path);
+    ASSERT_FALSE(thumbnail.isNull());
+    const QColor middle = thumbnail.pixelColor(thumbnail.width() / 2, thumbnail.height() / 2);
+    EXPECT_TRUE(near(middle, QColor(255, 0, 0), 40)) << qPrintable(middle.name());
+}
+
+TEST_F(PhotoListTest, Gallery)
+{
+    makeList();
+    TAVPhotosViewCltr& list = *list_;
+    list.resize(760, 520);
+    list.show();
+    EXPECT_TRUE(Gallery::capture(&list, "photo-list-empty-tips"));
+
+    const QColor colours[] = {QColor(220, 120, 60), QColor(60, 140, 200), QColor(90, 170, 90),
+                              QColor(200, 180, 60), QColor(150, 90, 170), QColor(70, 70, 90)};
+    QStringList paths;
+    for (int i = 0; i < 6; ++i) {
+        QImage picture(i % 2 ? QSize(300, 200) : QSize(200, 260), QImage::Format_RGB32);
+        picture.fill(colours[i]);
+        QPainter painter(&picture);
+        painter.setBrush(colours[i].lighter(150));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(picture.rect().center(), picture.width() / 4, picture.height() / 4);
+        painter.end();
+        paths.append(tempPath(QStringLiteral("gallery/IMG_%1.jpg").arg(2040 + i)));
+        QDir().mkpath(tempPath("gallery"));
+        ASSERT_TRUE(picture.save(paths.last()));
+    }
+    ASSERT_TRUE(importAndWait(paths));
+    const int32_t states[] = {TAVExifData::StateModified, TAVExifData::StateNone, TAVExifData::StateSaved,
+                              TAVExifData::StateSaveFailed, TAVExifData::StateNone, TAVExifData::StateModified};
+    for (int i = 0; i < 6; ++i) {
+        list.maryDataSource().at(i)->exifData()->setEnuModifyState(states[i]);
+        list.listModel()->data(list.listModel()->index(i, 0), TAVPhotoListModel::ThumbnailRole);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.thumbnailLoader()->cachedCount() == 6; }, 10000));
+    list.selectIndexes({1, 2});
+    list.reloadViewByAutoDetectSegementSelected();
+    EXPECT_TRUE(Gallery::capture(&list, "photo-list-browser"));
+
+    list.clickShowType(TAVPhotosViewCltr::ModeTable);
+    EXPECT_TRUE(Gallery::capture(&list, "photo-list-table"));
+
+    list.togglePreview();
+    ASSERT_TRUE(list.previewWindow()->isVisible());
+    EXPECT_TRUE(Gallery::capture(list.previewWindow(), "photo-list-preview"));
+}
