@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -163,6 +164,7 @@ private:
 
     // Import.
     static void runImport(const std::shared_ptr<ImportJob>& job, QPointer<TAVPhotosViewCltr> self);
+    static void handOverAndWait(const ImportJob& job, std::function<void()> work);
     static TAVImageObjectPtr importOne(const ImportJob& job, const QString& path, QStringList* notCopied);
     void importImagesArrived(const QList<ImportItem>& batch, int total);
     void doImportFinish(const QStringList& notCopied);

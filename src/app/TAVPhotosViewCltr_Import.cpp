@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSemaphore>
 
 #include <sys/stat.h>
 
@@ -211,27 +212,25 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
     QStringList notCopied;
     QElapsedTimer sinceHandOver;
     sinceHandOver.start();
-    // The hand-over runs on the GUI thread while this thread waits, so the
-    // GUI sees every image before the loop goes on; a controller gone
-    // meanwhile takes nothing, and its images leave the duplicate rule.
+    // The GUI sees every image of a batch before the loop goes on; a
+    // controller gone meanwhile takes nothing, and its images leave the
+    // duplicate rule.
     const auto handOver = [&] {
         if (batch.isEmpty()) {
             return;
         }
-        bool taken = false;
-        Dispatch::syncMain([&] {
+        const std::shared_ptr<SrcPathRegistry> registry = job->registry;
+        handOverAndWait(*job, [self, registry, batch, total] {
             if (self) {
                 self->importImagesArrived(batch, total);
-                taken = true;
+                return;
             }
-        });
-        if (!taken) {
-            for (const ImportItem& item : std::as_const(batch)) {
+            for (const ImportItem& item : batch) {
                 if (item.image) {
-                    job->registry->release(item.image->srcPath());
+                    registry->release(item.image->srcPath());
                 }
             }
-        }
+        });
         batch.clear();
         sinceHandOver.restart();
     };
@@ -242,11 +241,30 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
         }
     }
     handOver();
-    Dispatch::syncMain([&] {
+    // Queued after the last batch, so nothing of this import arrives later.
+    Dispatch::asyncMain([self, notCopied] {
         if (self) {
             self->doImportFinish(notCopied);
         }
     });
+}
+
+void TAVPhotosViewCltr::handOverAndWait(const ImportJob& job, std::function<void()> work)
+{
+    // Waiting stops when the import is cancelled (the controller going away
+    // cancels it too): a worker must never wait for an event loop that may
+    // have ended, as the application waits for its workers when it quits.
+    // The work then still runs in its turn, or not at all after the end.
+    auto done = std::make_shared<QSemaphore>(0);
+    Dispatch::asyncMain([work = std::move(work), done] {
+        work();
+        done->release();
+    });
+    while (!done->tryAcquire(1, 20)) {
+        if (job.cancel->load()) {
+            return;
+        }
+    }
 }
 
 // --- GUI side ---

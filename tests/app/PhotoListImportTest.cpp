@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QTest>
+#include <QThreadPool>
 #include <QToolButton>
 
 #include <gmock/gmock.h>
@@ -168,4 +169,19 @@ TEST_F(PhotoListTest, DropsOnTheListImportFilesAndAreRefusedDuringASearch)
     EXPECT_TRUE(model->dropMimeData(&files, Qt::CopyAction, 0, 0, QModelIndex()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes > before; }, 10000));
     EXPECT_TRUE(shownNames().contains("dropped.jpg"));
+}
+
+TEST_F(PhotoListTest, AListClosedDuringAnImportStopsItWithoutWaitingForTheWindow)
+{
+    makeList();
+    QStringList paths;
+    for (int i = 0; i < 60; ++i) {
+        paths.append(photo(QStringLiteral("closing/p%1.jpg").arg(i, 2, 10, QLatin1Char('0')), QSize(8, 8)));
+    }
+    ASSERT_TRUE(list_->addImagesFromDirectory(paths));
+    list_.reset();
+    // The worker ends although the GUI thread runs no events meanwhile.
+    EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    QTest::qWait(20);  // hand-overs still queued find the list gone
+    EXPECT_EQ(delegate_.finishes, 0);
 }
