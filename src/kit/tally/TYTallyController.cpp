@@ -66,6 +66,13 @@ std::string TYTallyController::crashMetadataPathForRootDirectory(const std::stri
     return root + "/crash_metadata";
 }
 
+std::shared_ptr<TYTallyController> TYTallyController::make(std::optional<std::string> betaToken, Kitbase& kitbase)
+{
+    auto controller = std::make_shared<TYTallyController>(std::move(betaToken), rootDirectory(), kitbase);
+    controller->start();
+    return controller;
+}
+
 void TYTallyController::start()
 {
     eventQueue_ = KBOperationQueue::make(kEventQueueLabel);
@@ -101,12 +108,14 @@ void TYTallyController::runFirstBlock()
     metadata_ = std::make_shared<TYMetadata>(kitbase_, betaToken_);
     previousExecutionMetadata_ = replacePreviousExecutionMetadataWithCurrentMetadata(metadata_, rootDirectory_);
     eventFilter_ = std::make_shared<TYEventFilter>();
-    prepareOnEventQueue();
+    networkRetryHandler_ = makeNetworkRetryHandler();
+    uploader_ = uploaderWithQueue(eventQueue_);
     cleanupAndProcessExistingFiles();
 }
 
-void TYTallyController::prepareOnEventQueue()
+std::shared_ptr<TYNetworkRetryHandler> TYTallyController::makeNetworkRetryHandler()
 {
+    return std::make_shared<TYNetworkRetryHandler>();
 }
 
 void TYTallyController::registerForApplicationLifecycleEvents()
@@ -143,9 +152,13 @@ void TYTallyController::enqueueEvent(const TYEventPtr& event)
     auto activity = TYActivityOperation::operationByStartingActivityName(kb::kTallyRecordEventActivity,
                                                                          TYActivity::kRecordOptions);
     auto self = shared_from_this();
-    std::shared_ptr<KBOperation> activityOperation = activity;
-    auto block = std::make_shared<KBBlockOperation>(
-        [self, event, activityOperation] { self->admitEvent(event, activityOperation); });
+    // Weak: the activity holds this block as its dependency.
+    std::weak_ptr<KBOperation> weakActivity = activity;
+    auto block = std::make_shared<KBBlockOperation>([self, event, weakActivity] {
+        if (auto activityOperation = weakActivity.lock()) {
+            self->admitEvent(event, activityOperation);
+        }
+    });
     activity->addDependency(block);
     eventQueue_->addOperation(block);
     eventQueue_->addOperation(activity);
@@ -156,9 +169,12 @@ void TYTallyController::logCrashEvent(const std::shared_ptr<TYCrashEvent>& event
     auto activity =
         TYActivityOperation::operationByStartingActivityName(kRecordCrashEventActivity, TYActivity::kRecordOptions);
     auto self = shared_from_this();
-    std::shared_ptr<KBOperation> activityOperation = activity;
-    auto block = std::make_shared<KBBlockOperation>(
-        [self, event, activityOperation] { self->admitCrashEvent(event, activityOperation); });
+    std::weak_ptr<KBOperation> weakActivity = activity;
+    auto block = std::make_shared<KBBlockOperation>([self, event, weakActivity] {
+        if (auto activityOperation = weakActivity.lock()) {
+            self->admitCrashEvent(event, activityOperation);
+        }
+    });
     activity->addDependency(block);
     eventQueue_->addOperation(block);
     eventQueue_->addOperation(activity);
@@ -244,12 +260,9 @@ void TYTallyController::applySettings(const nlohmann::json& dictionary)
     logger().log("Tally enabled with settings: " + analytics.dump());
     logger().log("Logging events to " + rootEventDirectory_);
     setupFlushTimer();
-    settingsDidEnableCollection();
+    uploader_->setDefaultUploadTimeout(settings_->defaultUploadTimeout());
+    uploader_->setLowPowerUploadTimeout(settings_->lowPowerUploadTimeout());
     uploadAllMultipartFiles();
-}
-
-void TYTallyController::settingsDidEnableCollection()
-{
 }
 
 bool TYTallyController::shouldSubmitLogAtURL(const std::string& path) const
@@ -336,6 +349,16 @@ const std::shared_ptr<TYCrashMetadata>& TYTallyController::previousExecutionMeta
 const std::shared_ptr<TYTimer>& TYTallyController::flushTimer() const
 {
     return flushTimer_;
+}
+
+const std::shared_ptr<TYNetworkRetryHandler>& TYTallyController::networkRetryHandler() const
+{
+    return networkRetryHandler_;
+}
+
+const std::shared_ptr<TYUploader>& TYTallyController::uploader() const
+{
+    return uploader_;
 }
 
 Kitbase& TYTallyController::sharedKitbaseSDK() const

@@ -7,8 +7,10 @@
 #include "kit/tally/TYCrashMetadata.h"
 #include "kit/tally/TYEventFilter.h"
 #include "kit/tally/TYMetadata.h"
+#include "kit/tally/TYNetworkRetryHandler.h"
 #include "kit/tally/TYSettings.h"
 #include "kit/tally/TYTimer.h"
+#include "kit/tally/TYUploader.h"
 
 #include <memory>
 #include <optional>
@@ -22,13 +24,16 @@ class Kitbase;
 // its serial event queue, where they are written to the current log; logs
 // are rotated, compressed, packaged and uploaded there too. Every file of the
 // events folder and every field below is touched only on that queue.
-class TYTallyController : public std::enable_shared_from_this<TYTallyController> {
+class TYTallyController : public std::enable_shared_from_this<TYTallyController>, public TYUploaderDelegate {
 public:
     // Made on a root folder; start() runs the start-up.
     TYTallyController(std::optional<std::string> betaToken, std::string rootDirectory, Kitbase& kitbase);
     virtual ~TYTallyController();
     TYTallyController(const TYTallyController&) = delete;
     TYTallyController& operator=(const TYTallyController&) = delete;
+
+    // A started controller on the process's root folder.
+    static std::shared_ptr<TYTallyController> make(std::optional<std::string> betaToken, Kitbase& kitbase);
 
     // <XDG cache>/<crash kit data folder>/<bundle id, "/" as "_">/analytics/v2
     static std::string rootDirectory();
@@ -60,9 +65,22 @@ public:
     std::string multipartMimeURLWithBoundary(const std::string& boundary) const;
     std::string generateNewLogPath() const;
 
-    // The upload step for one batch.
+    // The upload step for one batch; made while the settings are not valid
+    // it is cancelled, and the batch waits on disk.
     virtual std::shared_ptr<KBOperation> uploadOperationForFileAtURL(const std::string& batch,
-                                                                     const std::string& boundary) = 0;
+                                                                     const std::string& boundary);
+    std::shared_ptr<TYUploader> uploaderWithQueue(std::shared_ptr<KBOperationQueue> queue);
+
+    // The uploader's questions, on the event queue.
+    std::string filePathForUniqueName(TYUploader& uploader, const std::string& uniqueName) override;
+    void didFinishUploadWithUniqueName(TYUploader& uploader, const std::string& uniqueName,
+                                       const std::optional<KBError>& error) override;
+    void completedRequest(TYUploader& uploader, const KBURLRequest& request,
+                          const std::optional<KBHTTPURLResponse>& response, const std::string& uniqueName,
+                          const std::optional<KBError>& error, RetryAnswer completion) override;
+    bool respondsToChallenges() const override;
+    void didReceiveChallenge(TYUploader& uploader, CWURLSession& session, const KBURLAuthenticationChallenge& challenge,
+                             const CWURLSessionDelegate::ChallengeCompletion& completion) override;
     void uploadAllMultipartFiles();
     void uploadMultipartFiles(const std::set<std::string>& batches);
     static std::optional<std::string> boundaryFromURL(const std::string& path);
@@ -74,13 +92,13 @@ public:
     const std::shared_ptr<TYMetadata>& metadata() const;
     const std::shared_ptr<TYCrashMetadata>& previousExecutionMetadata() const;
     const std::shared_ptr<TYTimer>& flushTimer() const;
+    const std::shared_ptr<TYNetworkRetryHandler>& networkRetryHandler() const;
+    const std::shared_ptr<TYUploader>& uploader() const;
     Kitbase& sharedKitbaseSDK() const;
 
 protected:
-    // What the collecting branch of the settings step adds for uploads.
-    virtual void settingsDidEnableCollection();
-    // Part of the first block: everything made before the clean-up.
-    virtual void prepareOnEventQueue();
+    // The pinned roots by default; tests give their own.
+    virtual std::shared_ptr<TYNetworkRetryHandler> makeNetworkRetryHandler();
 
 private:
     void runFirstBlock();
@@ -110,4 +128,6 @@ private:
     std::shared_ptr<TYCrashMetadata> previousExecutionMetadata_;
     std::shared_ptr<TYEventFilter> eventFilter_;
     std::shared_ptr<TYTimer> flushTimer_;
+    std::shared_ptr<TYNetworkRetryHandler> networkRetryHandler_;
+    std::shared_ptr<TYUploader> uploader_;
 };

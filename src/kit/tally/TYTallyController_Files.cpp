@@ -117,7 +117,8 @@ void TYTallyController::cleanupAndProcessExistingFiles()
                 self->eventQueue_->addOperation(operation);
             }
         }
-        self->uploadMultipartFiles(batches);
+        self->uploader_->attemptToReconnectBackgroundSessionWithCompletionBlock(
+            [self, batches] { self->uploadMultipartFiles(batches); });
     });
     eventQueue_->addOperation(cleanup);
 }
@@ -128,24 +129,4 @@ std::shared_ptr<TYCrashMetadata> TYTallyController::replacePreviousExecutionMeta
     TYRotateCrashMetadataOperation operation(crashMetadataPathForRootDirectory(root), metadata);
     operation.main();
     return operation.crashMetadata();
-}
-
-void TYTallyController::uploadAllMultipartFiles()
-{
-    uploadMultipartFiles(TYFileUtils::filesWithExtension("multipartmime", rootEventDirectory_));
-}
-
-void TYTallyController::uploadMultipartFiles(const std::set<std::string>& batches)
-{
-    for (const std::string& batch : batches) {
-        eventQueue_->addOperation(uploadOperationForFileAtURL(batch, boundaryFromURL(batch).value_or("")));
-    }
-}
-
-std::optional<std::string> TYTallyController::boundaryFromURL(const std::string& path)
-{
-    if (TYFileUtils::extension(path) != "multipartmime") {
-        return std::nullopt;
-    }
-    return TYFileUtils::baseName(path);
 }

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "kit/core/KBCertificatePinner.h"
+#include "kit/core/KBError.h"
+#include "kit/core/KBURLRequest.h"
+#include "kit/tally/TYBackoffTimer.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class CWURLSession;
+
+// Decides whether a finished upload is retried, waits out the batch's
+// back-off before saying so, and answers server-trust challenges with the
+// pinned roots it was made with.
+class TYNetworkRetryHandler {
+public:
+    static constexpr uint64_t kDefaultMaxRetries = 10;
+    using Completion = std::function<void(bool retry, const std::optional<KBError>& error)>;
+
+    explicit TYNetworkRetryHandler(std::vector<KBCertificate> certificates = KBPinnedCertificates());
+
+    void handleCompletedRequest(const KBURLRequest& request, const std::optional<KBHTTPURLResponse>& response,
+                                const std::optional<std::string>& identifier, const std::optional<KBError>& error,
+                                Completion completion);
+    void handleCompletedRequest(const KBURLRequest& request, const std::optional<KBHTTPURLResponse>& response,
+                                const std::optional<std::string>& identifier, uint64_t maxRetries,
+                                const std::optional<KBError>& error, Completion completion);
+    // Default handling in the kit's debug mode; otherwise the pinned roots decide.
+    void handleChallenge(const KBURLAuthenticationChallenge& challenge, CWURLSession& session,
+                         const CWURLSessionDelegate::ChallengeCompletion& completion) const;
+    static double retryValueForResponse(const std::optional<KBHTTPURLResponse>& response);
+    // Nothing for an empty identifier; the first timer of an identifier keeps
+    // its initial value.
+    std::shared_ptr<TYBackoffTimer> timerForIdentifier(const std::optional<std::string>& identifier,
+                                                       double initialRetryValue);
+    static KBError errorWithCode(int64_t code, const std::optional<std::string>& identifier,
+                                 const KBURLRequest& request, const std::optional<KBError>& handlerError);
+    const std::shared_ptr<KBCertificatePinner>& certPinner() const;
+
+private:
+    std::shared_ptr<KBCertificatePinner> certPinner_;
+    std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<TYBackoffTimer>> retryTimerMap_;
+};

@@ -1,0 +1,92 @@
+// The controller's uploads: an operation per batch, and the uploader's
+// questions about batches, retries and trust.
+#include "kit/tally/TYTallyController.h"
+
+#include "kit/tally/TYFileUtils.h"
+#include "kit/tally/TYLogger.h"
+#include "kit/tally/TYUploadOperation.h"
+
+#include <unistd.h>
+
+std::shared_ptr<TYUploader> TYTallyController::uploaderWithQueue(std::shared_ptr<KBOperationQueue> queue)
+{
+    return std::make_shared<TYUploader>(std::move(queue), weak_from_this());
+}
+
+std::shared_ptr<KBOperation> TYTallyController::uploadOperationForFileAtURL(const std::string& batch,
+                                                                           const std::string& boundary)
+{
+    auto operation = std::make_shared<TYUploadOperation>(uploader_, settings_->tallyURL(),
+                                                         metadata_->APIKey().value_or(""), batch, boundary);
+    if (!settings_->valid()) {
+        operation->cancel();
+    }
+    return operation;
+}
+
+void TYTallyController::uploadAllMultipartFiles()
+{
+    uploadMultipartFiles(TYFileUtils::filesWithExtension("multipartmime", rootEventDirectory_));
+}
+
+void TYTallyController::uploadMultipartFiles(const std::set<std::string>& batches)
+{
+    for (const std::string& batch : batches) {
+        eventQueue_->addOperation(uploadOperationForFileAtURL(batch, boundaryFromURL(batch).value_or("")));
+    }
+}
+
+std::optional<std::string> TYTallyController::boundaryFromURL(const std::string& path)
+{
+    if (TYFileUtils::extension(path) != "multipartmime") {
+        return std::nullopt;
+    }
+    return TYFileUtils::baseName(path);
+}
+
+std::string TYTallyController::filePathForUniqueName(TYUploader&, const std::string& uniqueName)
+{
+    return rootEventDirectory_ + "/" + uniqueName + ".multipartmime";
+}
+
+void TYTallyController::didFinishUploadWithUniqueName(TYUploader& uploader, const std::string& uniqueName,
+                                                      const std::optional<KBError>& error)
+{
+    auto& logger = TYLogger::sharedLogger();
+    if (error) {
+        logger.log("Failed to upload '" + uniqueName + "': " + error->description());
+    }
+    logger.log("Finished transmission of '" + uniqueName + "'.");
+    unlink(filePathForUniqueName(uploader, uniqueName).c_str());
+}
+
+void TYTallyController::completedRequest(TYUploader&, const KBURLRequest& request,
+                                         const std::optional<KBHTTPURLResponse>& response,
+                                         const std::string& uniqueName, const std::optional<KBError>& error,
+                                         RetryAnswer completion)
+{
+    networkRetryHandler_->handleCompletedRequest(
+        request, response, uniqueName, error,
+        [uniqueName, error, completion](bool retry, const std::optional<KBError>& handlerError) {
+            auto& logger = TYLogger::sharedLogger();
+            if (error) {
+                logger.log("Error transmitting '" + uniqueName + "': " + error->description());
+            }
+            if (retry) {
+                logger.log("Scheduling retry for '" + uniqueName + "'.");
+            }
+            completion(retry, handlerError);
+        });
+}
+
+bool TYTallyController::respondsToChallenges() const
+{
+    return true;
+}
+
+void TYTallyController::didReceiveChallenge(TYUploader&, CWURLSession& session,
+                                            const KBURLAuthenticationChallenge& challenge,
+                                            const CWURLSessionDelegate::ChallengeCompletion& completion)
+{
+    networkRetryHandler_->handleChallenge(challenge, session, completion);
+}

@@ -1,0 +1,234 @@
+#include "TallyFixture.h"
+
+#include "kit/core/KBCertificatePinner.h"
+#include "kit/support/KBIdentifiers.h"
+#include "kit/support/KBMainQueue.h"
+#include "kit/support/KBRandom.h"
+#include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/ManualQueue.h"
+#include "kit/tally/TYCustomEvent.h"
+#include "kit/tally/TYLifecycleEvent.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+bool eventually(const std::function<bool()>& condition, double seconds = 10.0)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// A controller whose retry handler trusts the test's root A.
+class RootAController : public TYTallyController {
+public:
+    using TYTallyController::TYTallyController;
+
+protected:
+    std::shared_ptr<TYNetworkRetryHandler> makeNetworkRetryHandler() override
+    {
+        const std::string& der = TestCertificates::shared().rootA.certificateDer;
+        return std::make_shared<TYNetworkRetryHandler>(
+            std::vector<KBCertificate>{KBCertificateFromDERBytes(der.data(), der.size())});
+    }
+};
+
+// Uploads on the virtual clock, the main queue pumped by hand and a jitter
+// factor of exactly 1.
+class TallyUploadTest : public TallyFixture {
+protected:
+    void SetUp() override
+    {
+        TallyFixture::SetUp();
+        KBClock::setShared(clock);
+        KBMainQueue::setExecutor([this](std::function<void()> block) { mainQueue->async(std::move(block)); });
+        KBRandom::setSource([] { return 0.5; });
+        platform->setObject(kb::kInstallationUUIDKey, "a");
+    }
+    void TearDown() override
+    {
+        KBLog::setDebugEnabled(false);
+        KBRandom::setSource(nullptr);
+        KBMainQueue::setExecutor({});
+        KBClock::setShared(nullptr);
+        TallyFixture::TearDown();
+    }
+
+    void useSettings(const std::string& eventsUrl, nlohmann::json analytics = nlohmann::json::object())
+    {
+        analytics["url"] = eventsUrl;
+        settings->set(nlohmann::json{{"analytics", analytics}});
+    }
+
+    // Logs a flushing event and waits for its batch to be packaged.
+    std::string flushOneBatch(const std::shared_ptr<TYTallyController>& controller)
+    {
+        const size_t before = filesWithExtension("multipartmime").size();
+        controller->enqueueEvent(TYLifecycleEvent::eventWithNotification("NSApplicationDidBecomeActiveNotification"));
+        controller->eventQueue()->waitUntilAllOperationsAreFinished();
+        const auto batches = filesWithExtension("multipartmime");
+        EXPECT_EQ(batches.size(), before + 1);
+        return batches.empty() ? std::string() : *batches.rbegin();
+    }
+
+    // Waits out each back-off: the delay the clock waits for, then the retry.
+    std::vector<double> runRetries(const LoopbackServer& server, size_t requests)
+    {
+        std::vector<double> waits;
+        for (size_t n = 1; n < requests; ++n) {
+            if (!eventually([&] { return clock->pendingCount() > 0; })) {
+                break;
+            }
+            waits.push_back(std::round(clock->secondsUntilNext() * 1000.0) / 1000.0);
+            clock->advance(clock->secondsUntilNext());
+            mainQueue->pump();
+            EXPECT_TRUE(server.waitForRequests(n + 1)) << n;
+        }
+        return waits;
+    }
+
+    std::shared_ptr<KBVirtualClock> clock = std::make_shared<KBVirtualClock>();
+    std::shared_ptr<ManualQueue> mainQueue = std::make_shared<ManualQueue>();
+};
+
+}  // namespace
+
+TEST_F(TallyUploadTest, BatchesArePostedOnceWithTheKitsHeadersAndRemovedWhenDone)
+{
+    LoopbackServer server;
+    server.script("/spi/v2/events", {LoopbackReply::with(LoopbackReply::Behaviour::Hold), LoopbackReply::answer(200)});
+    useSettings(server.url("/spi/v2/events"));
+    clock->setWallStart(1'700'000'000.0);
+    auto controller = startController<TYTallyController>();
+    ASSERT_TRUE(controller->settings()->valid());
+
+    const std::string batch = flushOneBatch(controller);
+    const std::string name = TYFileUtils::baseName(batch);
+    const auto bytes = KBFiles::read(batch);
+    ASSERT_TRUE(server.waitForRequests(1));
+    // A second operation for the batch while the first is in flight.
+    controller->eventQueue()->addOperation(controller->uploadOperationForFileAtURL(batch, name));
+    ASSERT_TRUE(eventually([&] { return log.contains("A task currently exists for '" + name + "', skipping"); }));
+    server.releaseHeld();
+    ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
+    EXPECT_TRUE(eventually([&] { return log.contains("Finished transmission of '" + name + "'."); }));
+    EXPECT_EQ(server.requestCount(), 1u);
+
+    const auto request = server.requests()[0];
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.body, *bytes);
+    const std::vector<std::string> expected = {
+        "Content-Type: multipart/form-data; boundary=" + name,
+        "Content-Length: " + std::to_string(bytes->size()),
+        "User-Agent: Tally Linux SDK/1.3.4",
+        std::string("X-CRASHWATCH-DEVELOPER-TOKEN: ") + kb::kDeveloperToken,
+        "X-CRASHWATCH-API-CLIENT-TYPE: Tally Linux SDK",
+        "X-CRASHWATCH-API-CLIENT-VERSION: 26",
+        "X-CRASHWATCH-API-CLIENT-DISPLAY-VERSION: 1.3.4",
+        "X-CRASHWATCH-API-CLIENT-BUILD-VERSION: 26",
+        "X-CRASHWATCH-API-KEY: test-key",
+        "X-Crashwatch-Api-Client-Packaged-Timestamp: 1700000000",
+    };
+    std::vector<std::string> ours;
+    for (const auto& line : request.headerLines) {
+        for (const auto& want : expected) {
+            if (line.substr(0, line.find(':')) == want.substr(0, want.find(':'))) {
+                ours.push_back(line);
+            }
+        }
+    }
+    EXPECT_EQ(ours, expected);
+
+    // A batch that is not there ends at once on the removal path.
+    log.clear();
+    const std::string missing = controller->multipartMimeURLWithBoundary("MISSING");
+    controller->eventQueue()->addOperation(controller->uploadOperationForFileAtURL(missing, "MISSING"));
+    ASSERT_TRUE(eventually([&] { return log.contains("Finished transmission of 'MISSING'."); }));
+    EXPECT_TRUE(log.contains("Failed to upload 'MISSING': Error Domain=KBNetworkError Code=-8"));
+    EXPECT_EQ(server.requestCount(), 1u);
+}
+
+TEST_F(TallyUploadTest, RetriesBackOffExponentiallyAndGiveUpAfterElevenRetries)
+{
+    LoopbackServer server;
+    server.script("/spi/v2/events", LoopbackReply::answer(503));
+    useSettings(server.url("/spi/v2/events"));
+    auto controller = startController<TYTallyController>();
+    const std::string batch = flushOneBatch(controller);
+    const std::string name = TYFileUtils::baseName(batch);
+    ASSERT_TRUE(server.waitForRequests(1));
+
+    const auto waits = runRetries(server, 12);
+    std::vector<double> doubling;
+    for (int n = 1; n <= 11; ++n) {
+        doubling.push_back(std::pow(2.0, n));
+    }
+    EXPECT_EQ(waits, doubling);
+    ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
+    EXPECT_EQ(server.requestCount(), 12u);
+    EXPECT_NEAR(std::chrono::duration<double>(clock->now()).count(), 4094.0, 0.01);
+    // The last response's own error, not "retries ran out".
+    EXPECT_TRUE(eventually([&] { return log.contains("Failed to upload '" + name + "': Error Domain=KBNetworkError"); }));
+    EXPECT_FALSE(log.contains("Code=-6"));
+    // The timestamp was taken once, when the batch was first sent.
+    const auto requests = server.requests();
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.header("X-Crashwatch-Api-Client-Packaged-Timestamp"),
+                  requests[0].header("X-Crashwatch-Api-Client-Packaged-Timestamp"));
+    }
+    EXPECT_EQ(clock->pendingCount(), 0u);
+}
+
+TEST_F(TallyUploadTest, TheFirstRetryAfterSetsTheBackOffForGood)
+{
+    LoopbackServer server;
+    server.script("/spi/v2/events", {LoopbackReply::answer(503, "", {{"Retry-After", "30"}}),
+                                     LoopbackReply::answer(503, "", {{"Retry-After", "5"}}),
+                                     LoopbackReply::answer(200)});
+    useSettings(server.url("/spi/v2/events"));
+    auto controller = startController<TYTallyController>();
+    const std::string batch = flushOneBatch(controller);
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_EQ(runRetries(server, 3), (std::vector<double>{30.0, 900.0}));
+    EXPECT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
+    EXPECT_EQ(server.requestCount(), 3u);
+
+    // A Retry-After so large that its power overflows every clock never fires,
+    // rather than wrapping round into an early retry.
+    TYBackoffTimer huge(1e30);
+    bool ran = false;
+    huge.executeBlockAfterNextInterval([&] { ran = true; });
+    clock->advance(1e18);
+    mainQueue->pump();
+    EXPECT_FALSE(ran);
+}
+
+TEST_F(TallyUploadTest, ServerTrustIsPinnedUnlessTheKitDebugs)
+{
+    LoopbackServer server(LoopbackServer::Scheme::Https, &TestCertificates::shared().leafA);
+    server.script("/spi/v2/events", LoopbackReply::answer(200));
+    useSettings(server.url("/spi/v2/events"));
+    auto controller = startController<RootAController>();
+
+    const std::string pinned = flushOneBatch(controller);
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(pinned); }));
+    EXPECT_FALSE(log.contains("Failed to upload"));
+
+    // Default handling trusts only the system's roots: refused, not retried.
+    KBLog::setDebugEnabled(true);
+    const std::string refused = flushOneBatch(controller);
+    EXPECT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(refused); }));
+    EXPECT_TRUE(eventually([&] { return log.contains("Failed to upload '" + TYFileUtils::baseName(refused) + "'"); }));
+    EXPECT_TRUE(log.contains("Code=-1202"));
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(clock->pendingCount(), 0u);
+}
