@@ -13,6 +13,8 @@
 
 #include "kit/crash/CWBinaryImages.h"
 #include "kit/crash/CWContextConfiguration.h"
+#include "kit/crash/CWCrashHandlers.h"
+#include "kit/crash/CWException.h"
 #include "kit/crash/CWMetadata.h"
 #include "kit/crash/CWSetupGroup.h"
 #include "kit/crash/CWUserLogging.h"
@@ -20,6 +22,7 @@
 #include "kit/crash/crashpath/CWContext.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 #include "kit/crash/crashpath/CWSafeRead.h"
+#include "kit/crash/crashpath/CWSignal.h"
 #include "kit/support/KBClock.h"
 #include "kit/support/KBIdentifiers.h"
 #include "kit/support/KBLog.h"
@@ -171,13 +174,19 @@ bool CWContextInitialize(const CWContextConfiguration* configuration)
     if (context->debuggerAttached) {
         CWLOG_WARN("Debugger present - not installing handlers\n");
     } else {
+        // The alternate stack belongs to the thread that installs it: this one,
+        // the application's main thread. Kit workers get theirs on their first block.
+        CWSignalInstallAlternateStack(&context->signal, context->alternateSignalStack);
         group.async(global, [context, reportFolder]() {
             context->signal.recordPath = CWContextCopyPath(reportFolder.c_str(), "signal.cwrecord");
+            CWCrashHandlersInitialize();
+            CWSignalInitialize(&context->signal);
         });
         group.async(global, [context, config, reportFolder]() {
             context->exception.recordPath = CWContextCopyPath(reportFolder.c_str(), "exception.cwrecord");
             context->exception.customExceptionAllowance
                 = config.customExceptionsEnabled ? config.maxCustomExceptions : 0;
+            CWExceptionInitialize(&context->exception, &CWCrashStateGet()->customExceptionCount);
         });
     }
     group.async(global, [metadata = CWMetadata::fromConfiguration(config), reportFolder]() {

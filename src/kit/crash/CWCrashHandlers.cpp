@@ -1,0 +1,105 @@
+#include "kit/crash/CWCrashHandlers.h"
+
+#include <dlfcn.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "kit/crash/CWContextInitialize.h"
+#include "kit/crash/crashpath/CWAllocator.h"
+#include "kit/crash/crashpath/CWContext.h"
+#include "kit/crash/crashpath/CWSDKLog.h"
+#include "kit/crash/crashpath/CWThreadSuspension.h"
+#include "kit/support/KBThreadPool.h"
+
+static_assert(sizeof(CWThreadTables) <= CWThreadTablesReserve, "the thread tables outgrew their reserve");
+
+namespace {
+
+thread_local bool tWorkerPrepared = false;
+thread_local int32_t tWorkerTid = 0;
+
+// sigaltstack is per thread: a worker that overflows its stack needs a stack
+// of its own to record on.
+void prepareWorker()
+{
+    tWorkerPrepared = true;
+    tWorkerTid = gettid();
+    void* memory = mmap(nullptr, CWAlternateStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        CWLOG_WARN("Unable to setup stack %s\n", strerrordesc_np(errno));
+        return;
+    }
+    stack_t alternate{};
+    alternate.ss_sp = memory;
+    alternate.ss_size = CWAlternateStackSize;
+    if (sigaltstack(&alternate, nullptr) != 0) {
+        CWLOG_WARN("Unable to setup stack %s\n", strerrordesc_np(errno));
+        munmap(memory, CWAlternateStackSize);
+    }
+}
+
+void workerWillRun(const char* label)
+{
+    if (!tWorkerPrepared) {
+        prepareWorker();
+    }
+    if (CWThreadTables* tables = CWThreadTablesGet(); tables != nullptr) {
+        if (label != nullptr) {
+            CWThreadLabelSet(tables, tWorkerTid, label);
+        } else {
+            CWThreadLabelClear(tables, tWorkerTid);
+        }
+    }
+}
+
+void workerDidRun()
+{
+    if (CWThreadTables* tables = CWThreadTablesGet(); tables != nullptr) {
+        CWThreadLabelClear(tables, tWorkerTid);
+    }
+}
+
+// The pointer the C library sets before it aborts over a failed assertion or
+// heap corruption. It is private to the library, so it may be missing.
+uint64_t abortMessageAddress()
+{
+    void* address = dlvsym(RTLD_DEFAULT, "__abort_msg", "GLIBC_PRIVATE");
+    return reinterpret_cast<uintptr_t>(address);
+}
+
+} // namespace
+
+int CWCrashHandlersStopSignal()
+{
+    return SIGRTMIN + 3;
+}
+
+bool CWCrashHandlersInitialize()
+{
+    CWAllocator* allocator = CWContextAllocator();
+    if (allocator == nullptr) {
+        return false;
+    }
+    auto* tables = static_cast<CWThreadTables*>(
+        CWAllocatorSafeAllocate(allocator, sizeof(CWThreadTables), CWAllocationWritable));
+    if (tables == nullptr) {
+        return false;
+    }
+    memset(static_cast<void*>(tables), 0, sizeof(CWThreadTables));
+    tables->stopSignal = CWCrashHandlersStopSignal();
+    tables->abortMessageAddress = abortMessageAddress();
+    struct sigaction action {};
+    action.sa_sigaction = CWThreadStopHandler;
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigfillset(&action.sa_mask);
+    if (sigaction(tables->stopSignal, &action, nullptr) != 0) {
+        CWLOG_WARN("Unable to install handler for %d (%s)\n", tables->stopSignal, strerrordesc_np(errno));
+        return false;
+    }
+    CWThreadTablesInstall(tables);
+    KBThreadPool::setBlockObserver({workerWillRun, workerDidRun});
+    return true;
+}
