@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "CrashModes.h"
 #include "kit/crash/CWContextConfiguration.h"
 #include "kit/crash/CWContextInitialize.h"
 #include "kit/crash/CWUserLogging.h"
@@ -101,6 +102,7 @@ int main(int argc, char** argv)
     if (mode == "traced" && (tracer = attachTracer()) < 0) {
         return 5;
     }
+    crashModeBeforeSetUp(mode);
     CWContextConfiguration configuration;
     configuration.reportPath = argv[2];
     configuration.maxCustomKeys = 64;
@@ -118,7 +120,10 @@ int main(int argc, char** argv)
     } else if (mode == "set-up-only") {
         return 0;
     } else if (mode == "traced") {
-        const bool skipped = CWContextGet()->debuggerAttached == 1 && CWContextGet()->signal.recordPath == nullptr;
+        struct sigaction segv {};
+        sigaction(SIGSEGV, nullptr, &segv);
+        const bool skipped = CWContextGet()->debuggerAttached == 1 && CWContextGet()->signal.recordPath == nullptr
+            && segv.sa_handler == SIG_DFL;
         kill(tracer, SIGKILL);
         waitpid(tracer, nullptr, 0);
         return skipped ? 0 : 1;
@@ -132,6 +137,8 @@ int main(int argc, char** argv)
         }
         CWUserLoggingSetCompactionHook([] { raise(SIGKILL); });
         CWUserLoggingCompactKVEntries(&CWContextGet()->userKeyValues);
+    } else if (int status = 0; runCrashMode(mode, argv[2], &status)) {
+        return status;
     } else {
         return 2;
     }
