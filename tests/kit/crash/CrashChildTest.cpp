@@ -1,65 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <csignal>
-#include <cstring>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "CrashReportFolder.h"
+#include "CrasherProcess.h"
 #include "kit/crash/CWUserLogging.h"
 #include "kit/crash/crashpath/CWContext.h"
-
-extern char** environ;
-
-namespace {
-
-// Runs the crasher on a folder and answers its wait status. A child still alive
-// after ten seconds is killed (only that child, by its pid) and counts as a failure.
-int runCrasher(const std::string& mode, const std::string& folder)
-{
-    std::string program = CRASHER_PATH;
-    std::string modeArgument = mode;
-    std::string folderArgument = folder;
-    char* arguments[] = {program.data(), modeArgument.data(), folderArgument.data(), nullptr};
-    // A sanitizer must let the child die by its signal rather than report the fault itself.
-    std::vector<std::string> variables;
-    for (char** variable = environ; *variable != nullptr; ++variable) {
-        if (std::strncmp(*variable, "ASAN_OPTIONS=", 13) != 0) {
-            variables.emplace_back(*variable);
-        }
-    }
-    variables.emplace_back("ASAN_OPTIONS=handle_segv=0:detect_leaks=0");
-    std::vector<char*> environment;
-    for (std::string& variable : variables) {
-        environment.push_back(variable.data());
-    }
-    environment.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environment.data()) != 0) {
-        ADD_FAILURE() << "cannot start " << program;
-        return -1;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            ADD_FAILURE() << mode << " did not end";
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return status;
-}
-
-} // namespace
 
 TEST(CrashChildTest, WritesOutsideTheirPartFault)
 {

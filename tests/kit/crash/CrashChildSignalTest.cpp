@@ -1,0 +1,260 @@
+// Real crashing children: how each ended and what its record files hold.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "CrashReportFolder.h"
+#include "CrasherProcess.h"
+
+namespace {
+
+using nlohmann::json;
+
+std::vector<uint64_t> all(const std::multimap<std::string, uint64_t>& facts, const std::string& key)
+{
+    std::vector<uint64_t> values;
+    for (auto [it, end] = facts.equal_range(key); it != end; ++it) {
+        values.push_back(it->second);
+    }
+    return values;
+}
+
+// Every line of a record file is complete JSON; answers the kinds in order.
+std::vector<std::string> lineKinds(const CrashReportFolder& folder, const std::string& name)
+{
+    std::vector<std::string> kinds;
+    std::istringstream lines(folder.read(name));
+    for (std::string line; std::getline(lines, line);) {
+        const json parsed = json::parse(line, nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded()) << line;
+        if (!parsed.is_discarded()) {
+            kinds.push_back(parsed.begin().key());
+        }
+    }
+    return kinds;
+}
+
+const std::vector<std::string> kSections
+    = {"threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats", "storage"};
+
+std::vector<std::string> withSections(const std::string& first)
+{
+    std::vector<std::string> kinds{first};
+    kinds.insert(kinds.end(), kSections.begin(), kSections.end());
+    return kinds;
+}
+
+json only(const CrashReportFolder& folder, const std::string& file, const std::string& kind)
+{
+    const auto records = folder.records(file, kind);
+    EXPECT_EQ(records.size(), 1u) << file << " " << kind;
+    return records.empty() ? json() : records.front();
+}
+
+// The one thread marked crashed.
+json crashedThread(const json& threads)
+{
+    json found;
+    int count = 0;
+    for (const json& thread : threads) {
+        if (thread["crashed"] == true) {
+            found = thread;
+            ++count;
+        }
+    }
+    EXPECT_EQ(count, 1);
+    return found;
+}
+
+std::string hex(const std::string& text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : text) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+void expectDeathBy(int status, int signal)
+{
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), signal);
+}
+
+} // namespace
+
+TEST(CrashChildSignalTest, ANullWriteRecordsTheFaultAndTheStackTheCrasherSaw)
+{
+    CrashReportFolder folder(false);
+    expectDeathBy(runCrasher("null-write", folder.path()), SIGSEGV);
+    EXPECT_EQ(lineKinds(folder, "signal.cwrecord"), withSections("signal"));
+    const json signal = only(folder, "signal.cwrecord", "signal");
+    EXPECT_EQ(signal["number"], 11);
+    EXPECT_EQ(signal["code"], 1);
+    EXPECT_EQ(signal["address"], 0);
+    EXPECT_EQ(signal["name"], "SIGSEGV");
+    EXPECT_TRUE(signal["code_name"].is_null());
+    EXPECT_TRUE(signal.contains("errno") && signal.contains("time"));
+
+    const auto known = crasherFacts(folder.read("crasher.txt"));
+    const json crashed = crashedThread(only(folder, "signal.cwrecord", "threads"));
+    const uint64_t faulting = known.find("fault_function")->second;
+    const uint64_t rip = crashed["registers"]["rip"];
+    // nullWrite is called from the fault function; the faulting pc lies in
+    // nullWrite, and the first return address in the fault function.
+    const json& stack = crashed["stacktrace"];
+    ASSERT_GE(stack.size(), 5u);
+    EXPECT_EQ(stack[0], rip);
+    EXPECT_EQ(crashed["registers"].size(), 21u);
+    const uint64_t intoFault = stack[1];
+    EXPECT_GT(intoFault, faulting);
+    EXPECT_LT(intoFault, faulting + 512);
+    const std::vector<uint64_t> returns = all(known, "return");
+    ASSERT_EQ(returns.size(), 3u);
+    for (size_t i = 0; i < returns.size(); ++i) {
+        EXPECT_EQ(stack[i + 2], returns[i]) << "frame " << i + 2;
+    }
+    const json stats = only(folder, "signal.cwrecord", "process_stats");
+    for (const char* key : {"active", "inactive", "wired", "freeMem", "free_mem", "virtual", "resident"}) {
+        EXPECT_GT(stats[key].get<uint64_t>(), 0u) << key;
+    }
+    EXPECT_EQ(stats["freeMem"], stats["free_mem"]);
+    const json storage = only(folder, "signal.cwrecord", "storage");
+    EXPECT_GT(storage["total"].get<uint64_t>(), 0u);
+    EXPECT_EQ(only(folder, "signal.cwrecord", "runtime"), json::parse(R"({"objc_selector":"","crash_info_entries":[]})"));
+}
+
+TEST(CrashChildSignalTest, EachFatalSignalIsRecordedAndEndsTheProcessByItself)
+{
+    const struct {
+        const char* mode;
+        int signal;
+        const char* name;
+        const char* codeName;
+    } cases[] = {{"abort", SIGABRT, "SIGABRT", "ABORT"}, {"fpe", SIGFPE, "SIGFPE", nullptr},
+        {"ill", SIGILL, "SIGILL", nullptr}, {"bus", SIGBUS, "SIGBUS", nullptr}, {"int3", SIGTRAP, "SIGTRAP", nullptr},
+        {"assert", SIGABRT, "SIGABRT", "ABORT"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        CrashReportFolder folder(false);
+        expectDeathBy(runCrasher(c.mode, folder.path()), c.signal);
+        EXPECT_EQ(lineKinds(folder, "signal.cwrecord"), withSections("signal"));
+        const json signal = only(folder, "signal.cwrecord", "signal");
+        EXPECT_EQ(signal["number"], c.signal);
+        EXPECT_EQ(signal["name"], c.name);
+        EXPECT_EQ(signal["code_name"], c.codeName != nullptr ? json(c.codeName) : json());
+        const json entries = only(folder, "signal.cwrecord", "runtime")["crash_info_entries"];
+        if (std::string(c.mode) == "assert") {
+            ASSERT_EQ(entries.size(), 1u);
+            EXPECT_NE(entries[0].get<std::string>().find(hex("Assertion `crasher's own assertion' failed")),
+                std::string::npos);
+        } else {
+            EXPECT_TRUE(entries.empty());
+        }
+    }
+}
+
+TEST(CrashChildSignalTest, ASignalSentByAnotherProcessIsRecordedAndStillEndsIt)
+{
+    CrashReportFolder folder(false);
+    const pid_t child = startCrasher("wait-for-signal", folder.path());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!folder.exists("crasher.txt") && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    // Set-up is finished before the crasher writes its facts.
+    kill(child, SIGSEGV);
+    expectDeathBy(waitForCrasher(child, "wait-for-signal"), SIGSEGV);
+    const json signal = only(folder, "signal.cwrecord", "signal");
+    EXPECT_EQ(signal["number"], 11);
+    EXPECT_EQ(signal["code"], 0); // SI_USER
+}
+
+TEST(CrashChildSignalTest, AStackOverflowOnTheMainThreadIsRecordedWithItsRecursionFolded)
+{
+    CrashReportFolder folder(false);
+    expectDeathBy(runCrasher("stack-overflow", folder.path()), SIGSEGV);
+    const json crashed = crashedThread(only(folder, "signal.cwrecord", "threads"));
+    ASSERT_TRUE(crashed.contains("repeated_pc"));
+    const uint64_t repeated = crashed["repeated_pc"];
+    const uint64_t recurse = crasherFacts(folder.read("crasher.txt")).find("recurse_function")->second;
+    EXPECT_GT(repeated, recurse);
+    EXPECT_LT(repeated, recurse + 256);
+    int copies = 0;
+    for (const json& pc : crashed["stacktrace"]) {
+        copies += pc == repeated ? 1 : 0;
+    }
+    EXPECT_EQ(copies, 10);
+    EXPECT_GT(crashed["repeat_count"].get<uint64_t>(), 1000u);
+    EXPECT_LT(crashed["stacktrace"].size(), 40u);
+}
+
+TEST(CrashChildSignalTest, SecondCrashes)
+{
+    {
+        SCOPED_TRACE("a fault in the crash callback ends the process at once, keeping whole lines");
+        CrashReportFolder folder(false);
+        expectDeathBy(runCrasher("callback-fault", folder.path()), SIGSEGV);
+        EXPECT_EQ(lineKinds(folder, "signal.cwrecord"), withSections("signal"));
+    }
+    {
+        SCOPED_TRACE("a fault in the application's own signal handler crosses the signal frame");
+        CrashReportFolder folder(false);
+        expectDeathBy(runCrasher("usr1-fault", folder.path()), SIGSEGV);
+        const json crashed = crashedThread(only(folder, "signal.cwrecord", "threads"));
+        const uint64_t raiser = crasherFacts(folder.read("crasher.txt")).find("raise_function")->second;
+        bool crossed = false;
+        for (const json& pc : crashed["stacktrace"]) {
+            crossed = crossed || (pc.get<uint64_t>() > raiser && pc.get<uint64_t>() < raiser + 256);
+        }
+        EXPECT_TRUE(crossed) << crashed["stacktrace"];
+    }
+    {
+        SCOPED_TRACE("a thread faulting while another records adds nothing and leaves the ending to it");
+        CrashReportFolder folder(false);
+        expectDeathBy(runCrasher("second-crash", folder.path()), SIGABRT);
+        EXPECT_TRUE(folder.read("signal.cwrecord").empty());
+        EXPECT_NE(folder.read("sdk.log").find("because crash has already occurred"), std::string::npos);
+    }
+}
+
+TEST(CrashChildSignalTest, HandlersOfOthersAreChainedAndReported)
+{
+    {
+        SCOPED_TRACE("a handler set before the kit runs after the record, in force again");
+        CrashReportFolder folder(false);
+        const int status = runCrasher("chain-before", folder.path());
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 42);
+        EXPECT_EQ(lineKinds(folder, "signal.cwrecord"), withSections("signal"));
+    }
+    {
+        SCOPED_TRACE("handlers set after the kit are named");
+        CrashReportFolder folder(false);
+        const int status = runCrasher("chain-after", folder.path());
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        std::istringstream lines(folder.read("warnings.txt"));
+        std::string signalLine;
+        std::string terminateLine;
+        std::getline(lines, signalLine);
+        std::getline(lines, terminateLine);
+        EXPECT_EQ(signalLine.rfind("[Crashwatch] The signal SIGSEGV has a non-Crashwatch handler (", 0), 0u);
+        EXPECT_NE(signalLine.find(").  This will interfere with reporting."), std::string::npos);
+        EXPECT_EQ(terminateLine.rfind("[Crashwatch:Crash] Warning: std::get_terminate is '", 0), 0u) << terminateLine;
+        EXPECT_TRUE(folder.read("warnings.txt").find("SIGABRT") == std::string::npos);
+    }
+}
