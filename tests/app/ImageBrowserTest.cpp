@@ -5,6 +5,9 @@
 #include "app/TAVPreviewWindow.h"
 #include "app/TAVimageBrowserCell.h"
 #include "support/Gallery.h"
+#include "support/SyntheticDrops.h"
+#include "commlib/VXDropInTipsView.h"
+#include "commlib/VXKeyPressTableView.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QSlider>
 #include <QTimer>
 
 #include <exiv2/exiv2.hpp>
@@ -185,4 +189,40 @@ TEST_F(PhotoListTest, Gallery)
     list.togglePreview();
     ASSERT_TRUE(list.previewWindow()->isVisible());
     EXPECT_TRUE(Gallery::capture(list.previewWindow(), "photo-list-preview"));
+}
+
+TEST_F(PhotoListTest, FilesDroppedOnTheTipsViewOrTheBrowserAreImported)
+{
+    makeList();
+    list_->show();
+    std::unique_ptr<QMimeData> first(SyntheticDrop::files({photo("dropped/one.jpg"), tempPath("dropped/notes.txt")}));
+    const SyntheticDrop onTips = SyntheticDrop::onto(list_->tipsView(), *first);
+    EXPECT_TRUE(onTips.dropped);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes == 1; }, 10000));
+    EXPECT_EQ(shownNames(), QStringList({"one.jpg"}));
+    EXPECT_TRUE(list_->tipsView()->isHidden());
+
+    QWidget* viewport = list_->imageBrowser()->viewport();
+    std::unique_ptr<QMimeData> second(SyntheticDrop::files({photo("dropped/two.jpg")}));
+    list_->typeInSearchField("one");
+    EXPECT_FALSE(SyntheticDrop::onto(viewport, *second).entered) << "refused while a search is shown";
+    list_->typeInSearchField(QString());
+    EXPECT_TRUE(SyntheticDrop::onto(viewport, *second).dropped);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes == 2; }, 10000));
+    EXPECT_EQ(list_->maryDataSource().size(), 2);
+}
+
+TEST_F(PhotoListTest, TheModeSwitchSlidesTheOtherViewIn)
+{
+    makeList();
+    importNumbered(2);
+    list_->show();
+    TAVPhotosViewCltr::setAnimationsEnabled(true);
+    list_->clickShowType(TAVPhotosViewCltr::ModeTable);
+    QWidget* table = list_->tableView()->parentWidget();
+    QWidget* browser = list_->imageBrowser()->parentWidget();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return browser->isHidden(); }, 3000));
+    EXPECT_EQ(table->geometry(), table->parentWidget()->rect());
+    EXPECT_FALSE(list_->slideZoom()->isVisible()) << "zoom belongs to the thumbnails";
+    TAVPhotosViewCltr::setAnimationsEnabled(false);
 }
