@@ -170,7 +170,7 @@ void TAVSearchableTagTable::loadSearchData(const QString& text)
     }
 }
 
-void TAVSearchableTagTable::reloadShownRows()
+const QList<TAVSearchableTagTable::Row>& TAVSearchableTagTable::getReadDataSource()
 {
     shownRows_.clear();
     const bool all = familyFilter_ == kAllFamilies;
@@ -183,11 +183,12 @@ void TAVSearchableTagTable::reloadShownRows()
         for (const Row& row : std::as_const(searchRows_)) {
             take(row);
         }
-        return;
+    } else {
+        for (const TAVEntityPtr& entity : std::as_const(allRows_)) {
+            take(Row{entity, {}, {}});
+        }
     }
-    for (const TAVEntityPtr& entity : std::as_const(allRows_)) {
-        take(Row{entity, {}, {}});
-    }
+    return shownRows_;
 }
 
 const TAVSearchableTagTable::Row* TAVSearchableTagTable::shownRow(qsizetype row) const

@@ -67,7 +67,7 @@ public:
 
     // Empty text ends the search (the hits stay as they were), any other text
     // starts one and rebuilds the hits. The shown list waits for the next
-    // reloadShownRows.
+    // getReadDataSource.
     void startSearch(const QString& text);
     void loadSearchData(const QString& text);
     bool isSearch() const { return isSearch_; }
@@ -83,8 +83,8 @@ public:
     const QString& familyFilter() const { return familyFilter_; }
 
     // Rebuilds the shown list from the search list while searching, else
-    // from the full list, through the family filter.
-    void reloadShownRows();
+    // from the full list, through the family filter, and answers it.
+    const QList<Row>& getReadDataSource();
     const QList<Row>& shownRows() const { return shownRows_; }
     qsizetype shownCount() const { return shownRows_.size(); }
     // Null outside the shown list.

@@ -46,7 +46,7 @@ TAVSearchableTagTableModel::TAVSearchableTagTableModel(
 void TAVSearchableTagTableModel::reload()
 {
     beginResetModel();
-    table_.reloadShownRows();
+    table_.getReadDataSource();
     endResetModel();
 }
 

@@ -74,7 +74,7 @@ TEST(SearchableTagTable, ListsExifThenIptcByDisplayKeyAndOnlyTheXmpHeader)
 {
     Table table;
     table.setRows(Table::familyRowsOfRecord(*sampleRecord()));
-    table.reloadShownRows();
+    table.getReadDataSource();
     // By display key "FNumber - Photo" sorts before "Make - Image", unlike the keys.
     EXPECT_EQ(shownKeys(table),
         QStringList({"EXIF", "Exif.Image.Artist", "Exif.Photo.FNumber", "Exif.Image.Make", "IPTC",
@@ -110,7 +110,7 @@ TEST(SearchableTagTable, SearchMatchesDisplayKeysAndValuesByTheCaseRuleAndKeepsH
         table.setCaseSensitivity(c.cs);
         table.setFamilyFilter(c.filter);
         table.startSearch(c.text);
-        table.reloadShownRows();
+        table.getReadDataSource();
         EXPECT_TRUE(table.isSearch());
         EXPECT_EQ(shownKeys(table), c.keys);
         for (const Table::Row& row : table.shownRows()) {
@@ -129,7 +129,7 @@ TEST(SearchableTagTable, HitsAreNewEntitiesWithPlainTextsAndAnEmptySearchShowsTh
     Table table;
     table.setRows(Table::familyRowsOfRecord(*record));
     table.startSearch("Canon");
-    table.reloadShownRows();
+    table.getReadDataSource();
     const Table::Row* hit = shownRowOf(table, "Exif.Image.Make");
     ASSERT_NE(hit, nullptr);
     EXPECT_NE(hit->entity, record->userSetEntity("Exif.Image.Make", 0));
@@ -137,7 +137,7 @@ TEST(SearchableTagTable, HitsAreNewEntitiesWithPlainTextsAndAnEmptySearchShowsTh
     EXPECT_EQ(record->userSetEntity("Exif.Image.Make", 0)->value(), QStringLiteral("Canon"));
 
     table.startSearch(QString());
-    table.reloadShownRows();
+    table.getReadDataSource();
     EXPECT_FALSE(table.isSearch());
     EXPECT_EQ(table.shownCount(), 8);
     EXPECT_EQ(shownRowOf(table, "Exif.Image.Make")->entity, record->userSetEntity("Exif.Image.Make", 0));
@@ -149,7 +149,7 @@ TEST(SearchableTagTable, ANewRecordRerunsTheActiveSearch)
     table.setRows(Table::familyRowsOfRecord(*sampleRecord("Canon")));
     table.startSearch("Canon");
     table.setRows(Table::familyRowsOfRecord(*sampleRecord("Nikon")));
-    table.reloadShownRows();
+    table.getReadDataSource();
     EXPECT_EQ(shownKeys(table), QStringList({"EXIF", "IPTC", "XMP"}));
     for (const Table::Row& row : table.searchRows())
         EXPECT_NE(row.entity->value(), QStringLiteral("Canon"));
@@ -164,10 +164,10 @@ TEST(SearchableTagTable, ValueOnlySearchOnTheRowsThemselvesAndTicksThatOutliveAS
     Table inPlace({Table::SearchScope::ValueOnly, Table::HitKind::SourceRows, false});
     inPlace.setRows(rows);
     inPlace.startSearch("Make");
-    inPlace.reloadShownRows();
+    inPlace.getReadDataSource();
     EXPECT_EQ(inPlace.shownCount(), 0);
     inPlace.startSearch("n");
-    inPlace.reloadShownRows();
+    inPlace.getReadDataSource();
     ASSERT_EQ(shownKeys(inPlace), QStringList({"Exif.Image.Artist", "Exif.Image.Make"}));
     EXPECT_EQ(inPlace.shownRow(0)->entity, record->userSetEntity("Exif.Image.Artist", 3));
     EXPECT_EQ(inPlace.shownRow(0)->valueMatch, (Table::Range{1, 1}));
@@ -177,13 +177,13 @@ TEST(SearchableTagTable, ValueOnlySearchOnTheRowsThemselvesAndTicksThatOutliveAS
     Table copies;
     copies.setRows(rows);
     copies.startSearch("Oslo");
-    copies.reloadShownRows();
+    copies.getReadDataSource();
     ASSERT_EQ(shownKeys(copies), QStringList({"EXIF", "IPTC", "Iptc.Application2.City", "XMP"}));
     copies.setShownRowChecked(0, true);  // a header takes no tick
     copies.setShownRowChecked(2, true);
     EXPECT_TRUE(copies.shownRow(2)->entity->isChecked());
     copies.startSearch(QString());
-    copies.reloadShownRows();
+    copies.getReadDataSource();
     EXPECT_TRUE(shownRowOf(copies, "Iptc.Application2.City")->entity->isChecked());
     EXPECT_FALSE(shownRowOf(copies, "EXIF")->entity->isChecked());
 }
