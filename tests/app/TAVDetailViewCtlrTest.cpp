@@ -217,6 +217,12 @@ TEST_F(DetailTabTest, SearchFieldCaseBoxAndFamilyFilterNarrowTheRowsAndANewRecor
     tab.searchField()->clear();
     EXPECT_EQ(shownValue("Exif.Image.Make"), QStringLiteral("Nikon"));
     EXPECT_TRUE(recorder.posts.empty());
+
+    // The field gives the focus up to the table and takes it back when clicked.
+    tab.tableView()->setFocus();
+    EXPECT_FALSE(tab.searchField()->hasFocus());
+    QTest::mouseClick(tab.searchField(), Qt::LeftButton);
+    EXPECT_TRUE(tab.searchField()->hasFocus());
 }
 
 TEST_F(DetailTabTest, ARealPhotoShowsWhatExiftoolReadsAndAnEditReachesTheFile)
