@@ -158,7 +158,9 @@ protected:
         environment.makeIdentity = [](const std::string& id) {
             return KBApplicationIdentiferModel::makeWithSlices(id, {{"x86_64", std::string(32, 'b')}});
         };
-        environment.makeSettingsManager = [this](Kitbase&) { return settings; };
+        environment.makeSettingsManager = [this](Kitbase& kitbase) -> std::shared_ptr<KBSettingsOnboarding> {
+            return settingsMaker ? settingsMaker(kitbase) : settings;
+        };
         auto kitbase = std::make_unique<Kitbase>(environment);
         kitbase->setAPIKey("test-key");
         return kitbase;
@@ -193,6 +195,8 @@ protected:
     std::string events;
     std::shared_ptr<KBInMemoryUserDefaults> platform = std::make_shared<KBInMemoryUserDefaults>();
     std::shared_ptr<FakeSettings> settings = std::make_shared<FakeSettings>();
+    // The kit core's own settings manager where a test wants the real download.
+    std::function<std::shared_ptr<KBSettingsOnboarding>(Kitbase&)> settingsMaker;
     std::vector<std::unique_ptr<Kitbase>> kitbases;
     KBLogCapture log;
 };

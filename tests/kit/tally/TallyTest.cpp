@@ -1,5 +1,7 @@
 #include "TallyFixture.h"
 
+#include "kit/core/KBMainBundle.h"
+#include "kit/core/KBSettingsOnboardingManager.h"
 #include "kit/support/KBIdentifiers.h"
 #include "kit/support/KBVirtualClock.h"
 #include "kit/tally/TYCustomEvent.h"
@@ -52,6 +54,11 @@ std::vector<std::string> names(const std::vector<std::string>& lines)
 
 class TallyControllerTest : public TallyFixture {
 protected:
+    void TearDown() override
+    {
+        KBMainBundle::setInfoDictionary(std::nullopt);
+        TallyFixture::TearDown();
+    }
     void postSettings(nlohmann::json dictionary, const std::shared_ptr<TYTallyController>& controller)
     {
         settings->set(std::move(dictionary));
@@ -71,18 +78,35 @@ TEST_F(TallyControllerTest, AFirstInstallIsSentOnceValidSettingsArriveAndLifecyc
 {
     LoopbackServer server;
     server.script("/spi/v2/events", LoopbackReply::answer(200));
+    // The settings service answers only once the first batch is on disk.
+    LoopbackReply held = LoopbackReply::json(
+        R"({"app":{"status":"known"},"analytics":{"url":")" + server.url("/spi/v2/events") + R"("}})");
+    held.behaviour = LoopbackReply::Behaviour::Hold;
+    server.script("/spi/v2/platforms/linux/apps/org.example.tally/settings", held);
+    KBMainBundle::setInfoDictionary(nlohmann::json{{"CFBundleIdentifier", "org.example.tally"},
+                                                   {"Crashwatch", {{"SettingsEndpoint", server.baseUrl()}}}});
+    std::filesystem::remove_all(KBSettingsOnboardingManager::settingsDirectoryPath());
+    settingsMaker = [](Kitbase& kitbase) {
+        KBSettingsOnboardingManager::Environment environment;
+        environment.networkClient = KBNetworkClient::make();
+        return std::make_shared<KBSettingsOnboardingManager>(kitbase.applicationIdentifierModel(), environment);
+    };
     auto controller = startController<TYTallyController>(true);
+    controller->sharedKitbaseSDK().settingsAndOnboardingManager()->beginSettingsAndOnboardingOperations("test-key", {});
+    ASSERT_TRUE(server.waitForRequests(1));
     ASSERT_EQ(filesWithExtension("multipartmime").size(), 1u);
     const auto waiting = DecodedBatch::read(*filesWithExtension("multipartmime").begin());
     EXPECT_EQ(names(waiting.lines), (std::vector<std::string>{"metadata", "app_installed"}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_FALSE(controller->settings()->valid());
 
-    postSettings({{"analytics", {{"url", server.url("/spi/v2/events")}}}}, controller);
-    ASSERT_TRUE(server.waitForRequests(1));
-    const auto lines = requestLines(server.requests()[0]);
+    server.releaseHeld();
+    ASSERT_TRUE(server.waitForRequests(2));
+    const auto upload = server.requests()[1];
+    EXPECT_EQ(upload.path, "/spi/v2/events");
+    const auto lines = requestLines(upload);
     ASSERT_EQ(names(lines), (std::vector<std::string>{"metadata", "app_installed"}));
     EXPECT_EQ(DecodedBatch::payload(lines[0])["generator"], "Tally Linux SDK/1.3.4");
+    EXPECT_EQ(DecodedBatch::payload(lines[0])["bundle_id"], "org.example.tally");
     ASSERT_TRUE(eventually([&] { return filesWithExtension("multipartmime").empty(); }));
 
     // The three observed names are written; becoming active flushes.
@@ -90,10 +114,10 @@ TEST_F(TallyControllerTest, AFirstInstallIsSentOnceValidSettingsArriveAndLifecyc
     post("NSApplicationWillBecomeActiveNotification", controller);
     post("NSApplicationDidBecomeActiveNotification", controller);
     post("NSApplicationWillTerminateNotification", controller);
-    ASSERT_TRUE(server.waitForRequests(3));
+    ASSERT_TRUE(server.waitForRequests(4));
     // The two batches travel at once, so they may arrive in either order.
     std::set<std::vector<std::string>> sent;
-    for (size_t i = 1; i < 3; ++i) {
+    for (size_t i = 2; i < 4; ++i) {
         const auto batch = requestLines(server.requests()[i]);
         sent.insert(names(batch));
         EXPECT_EQ(DecodedBatch::payload(batch[0])["session_id"], DecodedBatch::payload(lines[0])["session_id"]);
