@@ -7,6 +7,9 @@
 #include "commlib/VXKeyPressTableView.h"
 #include "commlib/VXPopUpButton.h"
 #include "foundation/UserDefaults.h"
+#include "support/FakeWorkspace.h"
+
+#include <QAction>
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -246,4 +249,19 @@ TEST_F(PhotoListTest, SpaceTogglesThePreviewThatFollowsTheSelection)
     EXPECT_EQ(list_->selectedIndexes(), QList<int>({2}));
     list_->moveSelection(true);
     EXPECT_EQ(list_->selectedIndexes(), QList<int>({2})) << "no image after the last";
+}
+
+TEST_F(PhotoListTest, TheContextMenuCountsTheSelectionAndRevealsTheUsersFiles)
+{
+    FakeWorkspace workspace;
+    Workspace::setShared(&workspace);
+    makeList();
+    const QStringList paths = importNumbered(3);
+    list_->selectIndexes({0, 2});
+    EXPECT_EQ(list_->deleteMenuItem()->text(), "Delete 2 image");
+    list_->clickRevealInFinder();
+    EXPECT_EQ(workspace.revealedFiles(), QStringList({paths.at(0), paths.at(2)})) << "the user's files, not the copies";
+    list_->deleteMenuItem()->trigger();
+    EXPECT_EQ(srcNames(list_->maryDataSource()), QStringList({"p001.jpg"}));
+    Workspace::setShared(nullptr);
 }
