@@ -218,7 +218,15 @@ TEST_F(TallyLogFilesTest, FailedWritesAndCompressionsLoseNothingAlreadyWritten)
         EXPECT_TRUE(DecodedBatch::wellFormed(line)) << line;
     }
 
-    // Every write call fails outright.
+    // A log left empty by a failed first line still gets its metadata line.
+    writeFile(root + "/side/E.log", "");
+    std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("e", nullptr), metadata, root + "/side/E.log")
+        ->start();
+    const auto emptyLog = readLines(root + "/side/E.log");
+    ASSERT_EQ(emptyLog.size(), 2u);
+    EXPECT_EQ(DecodedBatch::name(emptyLog[0]), "metadata");
+
+    // Every write call comes up short.
     auto refused = std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("x", nullptr), metadata, logPath);
     refused->setWriteCall([](int, const void*, size_t length) { return static_cast<ssize_t>(length / 2); });
     refused->start();

@@ -117,6 +117,9 @@ TEST_F(TallyUploadTest, BatchesArePostedOnceWithTheKitsHeadersAndRemovedWhenDone
     // A second operation for the batch while the first is in flight.
     controller->eventQueue()->addOperation(controller->uploadOperationForFileAtURL(batch, name));
     ASSERT_TRUE(eventually([&] { return log.contains("A task currently exists for '" + name + "', skipping"); }));
+    // A new time-out makes a new session; the request in flight still ends.
+    controller->eventQueue()->addOperationWithBlock([controller] { controller->uploader()->setDefaultUploadTimeout(600); });
+    controller->eventQueue()->waitUntilAllOperationsAreFinished();
     server.releaseHeld();
     ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
     EXPECT_TRUE(eventually([&] { return log.contains("Finished transmission of '" + name + "'."); }));
