@@ -234,7 +234,13 @@ void threadTids()
 {
     CWContextMarkAndCheckIfCrashed();
     std::thread second([] { nullWrite(); });
-    usleep(200 * 1000);
+    // The second thread's handler has begun once the default action is back.
+    struct sigaction segv {};
+    do {
+        usleep(1000);
+        sigaction(SIGSEGV, nullptr, &segv);
+    } while (segv.sa_handler != SIG_DFL);
+    usleep(100 * 1000);
     tgkill(getpid(), gettid(), SIGABRT);
     second.join();
     std::_Exit(31);
@@ -274,7 +280,10 @@ bool runCrashMode(const std::string& mode, const std::string& folder, int* statu
         fact("ready", 1);
         std::fclose(gFacts);
         gFacts = nullptr;
-        pause();
+        // The recorder stops this thread too, which ends a pause early.
+        for (;;) {
+            pause();
+        }
     } else if (mode == "stack-overflow") {
         fact("recurse_function", functionAddress(&recurse));
         *status = recurse(0);
