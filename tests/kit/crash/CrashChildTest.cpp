@@ -55,6 +55,7 @@ TEST(CrashChildTest, UnderADebuggerNoHandlerIsPreparedButMetadataIsWritten)
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(folder.read("sdk.log").find("] Debugger present - not installing handlers\n"), std::string::npos);
     EXPECT_EQ(folder.records("metadata.cwrecord", "executable").size(), 1u);
+    EXPECT_FALSE(folder.records("binary_images.cwrecord", "load").empty());
 }
 
 TEST(CrashChildTest, TheImageTableReportsTheExecutablesBuildId)
