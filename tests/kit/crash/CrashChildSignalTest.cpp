@@ -16,6 +16,7 @@
 
 #include "CrashReportFolder.h"
 #include "CrasherProcess.h"
+#include "kit/crash/CWRecordReader.h"
 
 namespace {
 
@@ -75,17 +76,6 @@ json crashedThread(const json& threads)
     }
     EXPECT_EQ(count, 1);
     return found;
-}
-
-std::string hex(const std::string& text)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : text) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
 }
 
 void expectDeathBy(int status, int signal)
@@ -159,7 +149,7 @@ TEST(CrashChildSignalTest, EachFatalSignalIsRecordedAndEndsTheProcessByItself)
         const json entries = only(folder, "signal.cwrecord", "runtime")["crash_info_entries"];
         if (std::string(c.mode) == "assert") {
             ASSERT_EQ(entries.size(), 1u);
-            EXPECT_NE(entries[0].get<std::string>().find(hex("Assertion `crasher's own assertion' failed")),
+            EXPECT_NE(CWHexDecode(entries[0].get<std::string>()).find("Assertion `crasher's own assertion' failed"),
                 std::string::npos);
         } else {
             EXPECT_TRUE(entries.empty());
