@@ -66,7 +66,7 @@ void writeOptionalHex(CWFile* file, const char* key, const std::optional<std::st
 }
 
 void writeRecord(CWFile* file, int32_t kind, const char* name, const char* reason,
-    const std::vector<CWExceptionFrame>& frames)
+    const std::vector<CWStackFramePtr>& frames)
 {
     CWFileWriteRecordStart(file, "exception");
     CWFileWriteObjectOpen(file);
@@ -77,14 +77,17 @@ void writeRecord(CWFile* file, int32_t kind, const char* name, const char* reaso
     if (!frames.empty()) {
         CWFileWriteKey(file, "frames");
         CWFileWriteArrayOpen(file);
-        for (const CWExceptionFrame& frame : frames) {
+        for (const CWStackFramePtr& frame : frames) {
+            if (!frame) {
+                continue;
+            }
             CWFileWriteObjectOpen(file);
-            CWFileWriteHashUnsigned(file, "pc", frame.pc);
-            writeOptionalHex(file, "symbol", frame.symbol);
-            CWFileWriteHashUnsigned(file, "offset", frame.offset);
-            writeOptionalHex(file, "library", frame.library);
-            writeOptionalHex(file, "file", frame.file);
-            CWFileWriteHashUnsigned(file, "line", frame.line);
+            CWFileWriteHashUnsigned(file, "pc", frame->address);
+            writeOptionalHex(file, "symbol", frame->symbol);
+            CWFileWriteHashUnsigned(file, "offset", frame->offset);
+            writeOptionalHex(file, "library", frame->library);
+            writeOptionalHex(file, "file", frame->fileName);
+            CWFileWriteHashUnsigned(file, "line", frame->lineNumber);
             CWFileWriteObjectClose(file);
         }
         CWFileWriteArrayClose(file);
@@ -95,7 +98,7 @@ void writeRecord(CWFile* file, int32_t kind, const char* name, const char* reaso
 }
 
 void recordFatal(const CWContext* context, int32_t kind, const char* name, const char* reason,
-    const std::vector<CWExceptionFrame>& frames, bool attemptDelivery)
+    const std::vector<CWStackFramePtr>& frames, bool attemptDelivery)
 {
     const pid_t self = gettid();
     if (gFatalOwner.load() == self) {
@@ -146,7 +149,7 @@ void CWExceptionInitialize(CWExceptionStorage* storage, uint32_t* customExceptio
     }
 }
 
-void CWExceptionRecord(int32_t kind, const char* name, const char* reason, const std::vector<CWExceptionFrame>& frames,
+void CWExceptionRecord(int32_t kind, const char* name, const char* reason, const std::vector<CWStackFramePtr>& frames,
     bool attemptDelivery)
 {
     if (!CWContextIsInitialized()) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "kit/crash/CWStackFrame.h"
+
 struct CWExceptionStorage;
 
 // Uncaught C++ exceptions are recorded before they turn into an abort: the
@@ -20,24 +22,13 @@ enum CWExceptionKind : int32_t {
     CWExceptionKindCustom = 4,
 };
 
-// One frame as an exception record holds it; symbol, library and file are
-// left out of the record when absent.
-struct CWExceptionFrame {
-    uint64_t pc = 0;
-    std::optional<std::string> symbol;
-    uint64_t offset = 0;
-    std::optional<std::string> library;
-    std::optional<std::string> file;
-    uint32_t line = 0;
-};
-
 // Set-up job: removes an old record file, installs the terminate handler
 // (keeping the previous one) and starts the custom-exception count at 0.
 void CWExceptionInitialize(CWExceptionStorage* storage, uint32_t* customExceptionCounter);
 
 // Writes one record; nothing before set-up has finished. `name` and `reason`
-// may be null.
-void CWExceptionRecord(int32_t kind, const char* name, const char* reason, const std::vector<CWExceptionFrame>& frames,
+// may be null; a frame's symbol, library and file are left out when absent.
+void CWExceptionRecord(int32_t kind, const char* name, const char* reason, const std::vector<CWStackFramePtr>& frames,
     bool attemptDelivery);
 
 void CWTerminateHandler();

@@ -10,11 +10,10 @@
 TEST(CWExceptionTest, CustomAndScriptExceptionsGoToTheCustomFilesOnly)
 {
     CrashReportFolder folder;
-    CWExceptionFrame frame;
-    frame.pc = 0x1234;
-    frame.symbol = "main";
-    frame.offset = 12;
-    frame.line = 7;
+    const CWStackFramePtr frame = CWStackFrame::stackFrameWithAddress(0x1234);
+    frame->symbol = "main";
+    frame->offset = 12;
+    frame->lineNumber = 7;
     CWExceptionRecord(CWExceptionKindCustom, "Custom", "went wrong", {frame}, false);
     CWExceptionRecord(CWExceptionKindJavaScript, "TypeError", nullptr, {}, false);
     CrashReportFolder::drainLoggingQueue();
