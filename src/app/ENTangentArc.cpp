@@ -4,6 +4,7 @@
 #include <QRectF>
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -17,7 +18,7 @@ QPointF unit(const QPointF& vector)
 // whose y axis points down.
 qreal screenAngle(const QPointF& centre, const QPointF& point)
 {
-    return std::atan2(centre.y() - point.y(), point.x() - centre.x()) * 180.0 / M_PI;
+    return std::atan2(centre.y() - point.y(), point.x() - centre.x()) * 180.0 / std::numbers::pi;
 }
 
 }  // namespace
