@@ -3,12 +3,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <exiv2/exiv2.hpp>
 
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -54,23 +55,32 @@ QStringList makeCorpus(const QString& folder, int count)
     return paths;
 }
 
-double timeMs(const std::function<void()>& work)
+// Runs `work` with standard output silenced: the engine's own progress lines
+// ("the gps = ...", files without IPTC) would bury the table.
+void quietly(const std::function<void()>& work)
 {
-    // The engine's own progress lines ("the gps = ...") would bury the table.
     std::fflush(stdout);
     std::cout.flush();
     const int saved = ::dup(STDOUT_FILENO);
     const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     ::dup2(quiet, STDOUT_FILENO);
-    const auto start = std::chrono::steady_clock::now();
     work();
-    const auto end = std::chrono::steady_clock::now();
     std::fflush(stdout);
     std::cout.flush();
     ::dup2(saved, STDOUT_FILENO);
     ::close(saved);
     ::close(quiet);
-    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double timeMs(const std::function<void()>& work)
+{
+    double elapsed = 0;
+    quietly([&] {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    });
+    return elapsed;
 }
 
 long residentKiB()
@@ -94,21 +104,31 @@ long peakResidentKiB()
     return usage.ru_maxrss;
 }
 
-long childrenPeakResidentKiB()
-{
-    struct rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_maxrss;
-}
-
 bool run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    return process.waitForStarted() && process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    std::vector<QByteArray> storage{QFile::encodeName(program)};
+    for (const QString& argument : arguments) {
+        storage.push_back(argument.toLocal8Bit());
+    }
+    std::vector<char*> argv;
+    for (QByteArray& item : storage) {
+        argv.push_back(item.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        return false;
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child) {
+        return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::vector<double> medianTimes(const std::vector<Contender>& contenders, int rounds)
@@ -117,7 +137,8 @@ std::vector<double> medianTimes(const std::vector<Contender>& contenders, int ro
     for (int round = 0; round < rounds; ++round) {
         for (size_t step = 0; step < contenders.size(); ++step) {
             const size_t which = (step + size_t(round)) % contenders.size();
-            const std::function<void()> work = contenders[which].prepare(round);
+            std::function<void()> work;
+            quietly([&] { work = contenders[which].prepare(round); });
             times[which].push_back(timeMs(work));
         }
     }

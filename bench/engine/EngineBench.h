@@ -25,10 +25,9 @@ double timeMs(const std::function<void()>& work);
 // The resident memory of this process now, and its peak, in KiB.
 long residentKiB();
 long peakResidentKiB();
-// The peak resident memory of the largest finished child process, in KiB.
-long childrenPeakResidentKiB();
 
-// Runs a program to its end; false when it cannot start or fails.
+// Runs a program to its end, its output thrown away; false when it cannot
+// start or fails.
 bool run(const QString& program, const QStringList& arguments);
 
 // One timed participant of a workload.

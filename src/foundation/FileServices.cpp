@@ -267,7 +267,7 @@ void keepExtendedAttributes(const QString& previousPath, int fd)
 // replaces, null for a new one), its mode and dates, is flushed and renamed.
 template <typename Fill>
 bool writeThroughTemporary(const QString& destination, const struct stat* previous, mode_t mode,
-                           const struct timespec* times, Fill fill, QString* error)
+                           const struct timespec* times, Fill fill, QString* error, bool durable = true)
 {
     QString tempPath;
     // Private while the content goes in; the final mode is set afterwards. A
@@ -300,7 +300,7 @@ bool writeThroughTemporary(const QString& destination, const struct stat* previo
     if (previous) {
         keepExtendedAttributes(destination, out.get());
     }
-    if (::fsync(out.get()) != 0) {
+    if (durable && ::fsync(out.get()) != 0) {
         return failWith(QStringLiteral("cannot flush the new content of"));
     }
     if (times && ::futimens(out.get(), times) != 0) {
@@ -312,7 +312,9 @@ bool writeThroughTemporary(const QString& destination, const struct stat* previo
     if (::rename(tempName.constData(), native(destination).constData()) != 0) {
         return failWith(QStringLiteral("cannot replace"));
     }
-    syncFolderOf(destination);
+    if (durable) {
+        syncFolderOf(destination);
+    }
     return true;
 }
 
@@ -609,14 +611,24 @@ bool FileServices::replaceFile(const QString& destination, const QString& source
 
 bool FileServices::writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
 {
+    return writeAtomically(path, data, error, true);
+}
+
+bool FileServices::writeScratchFileAtomically(const QString& path, const QByteArray& data, QString* error)
+{
+    return writeAtomically(path, data, error, false);
+}
+
+bool FileServices::writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable)
+{
     const QFileInfo link(path);
     if (link.isSymLink() && link.exists()) {
-        return writeFileAtomically(link.canonicalFilePath(), data, error);
+        return writeAtomically(link.canonicalFilePath(), data, error, durable);
     }
     struct stat existing {};
     const bool replacing = ::stat(native(path).constData(), &existing) == 0;
     const mode_t mode = replacing ? (existing.st_mode & 07777) : mode_t(-1);
     return writeThroughTemporary(
         path, replacing ? &existing : nullptr, mode, nullptr,
-        [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error);
+        [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error, durable);
 }

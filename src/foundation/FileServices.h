@@ -87,4 +87,11 @@ public:
     // Writes `data` to `path` atomically (see above), keeping an existing
     // file's permissions, owner, group and extended attributes.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+    // The same for a scratch file that can be made again from another (a
+    // working copy): every write is checked and the rename is atomic, but the
+    // content is not forced to disk, which saves two flushes per write.
+    static bool writeScratchFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+private:
+    static bool writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable);
 };

@@ -5,19 +5,20 @@
 
 #include <exiv2/exiv2.hpp>
 
-TAVExifReader::TAVExifReader(const QString& path)
-    : TAVImageMetadatReaderBase(path)
+TAVExifReader::TAVExifReader(const QString& path, SharedImagePtr shared)
+    : TAVImageMetadatReaderBase(path, std::move(shared))
 {
     openImage();
 }
 
 Exiv2::ExifData TAVExifReader::getExifData()
 {
+    reopenIfReleased();
     if (!image()) {
         return Exiv2::ExifData();
     }
     try {
-        image()->readMetadata();
+        readMetadataOnce();
         return image()->exifData();
     } catch (const Exiv2::AnyError& error) {
         printCaughtException(error.what());
@@ -40,6 +41,8 @@ std::string TAVExifReader::valueText(const Exiv2::Exifdatum& datum, const Exiv2:
 std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("EXIF"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
+        pixelWidth_ = image.pixelWidth();
+        pixelHeight_ = image.pixelHeight();
         const Exiv2::ExifData& exifData = image.exifData();
         const auto textOf = [&exifData](const Exiv2::Exifdatum& datum) { return valueText(datum, exifData); };
         forEachTextDatum(exifData, "Exif", textOf, [&rows](const QString& key, const QString& value, int32_t typeId) {
@@ -50,7 +53,7 @@ std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
 
 std::optional<qint64> TAVExifReader::sizedFileBytes() const
 {
-    if (!image() || image()->pixelWidth() < 1 || image()->pixelHeight() < 1) {
+    if (pixelWidth_ < 1 || pixelHeight_ < 1) {
         return std::nullopt;
     }
     return QFileInfo(filePath()).size();
@@ -64,7 +67,7 @@ QString TAVExifReader::getImageSize() const
     }
     const QLocale locale;
     return QStringLiteral("%1 x %2 (%3 MB)")
-        .arg(locale.toString(qlonglong(image()->pixelWidth())), locale.toString(qlonglong(image()->pixelHeight())),
+        .arg(locale.toString(qlonglong(pixelWidth_)), locale.toString(qlonglong(pixelHeight_)),
             QString::asprintf("%.1f", double(*bytes) / 1000000.0));
 }
 

@@ -9,7 +9,7 @@
 class TAVExifReader : public TAVImageMetadatReaderBase {
 public:
     // Opens the file; metadata is read only when asked for.
-    explicit TAVExifReader(const QString& path);
+    explicit TAVExifReader(const QString& path, SharedImagePtr shared = nullptr);
 
     // The file's EXIF data as it is on disk now; empty without an image or
     // when the library cannot read it.
@@ -33,4 +33,8 @@ public:
 private:
     // The file size in bytes when the last read found a pixel size.
     std::optional<qint64> sizedFileBytes() const;
+
+    // The pixel size of the last read; kept when the opened file is let go.
+    long pixelWidth_ = 0;
+    long pixelHeight_ = 0;
 };

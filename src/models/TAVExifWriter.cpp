@@ -559,7 +559,7 @@ bool TAVExifWriter::saveModifiedMetadata()
         image_->writeMetadata();
         const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
         if (written && WrittenImageCheck::confirm(file_->originalBytes(), *written, expected, &error) &&
-            FileServices::writeFileAtomically(filePath_, *written, &error)) {
+            FileServices::writeScratchFileAtomically(filePath_, *written, &error)) {
             return true;
         }
     } catch (const Exiv2::AnyError& caught) {

@@ -21,7 +21,9 @@ class XmpData;
 // the writer is made; every write and clear changes only the in-memory data
 // until saveModifiedMetadata. The library writes into that memory; the new
 // bytes are checked (WrittenImageCheck) and then replace the file atomically,
-// so a failed save never leaves the file half-written.
+// so a failed save never leaves the file half-written. The file is a working
+// copy, made again from the user's file when needed, so it is not forced to
+// disk; the replacement of the user's file is.
 //
 // Library errors never leave this class: they become failure results plus the
 // line "Caught Exiv2 exception '...'" on standard output.

@@ -8,8 +8,8 @@ const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
 
 } // namespace
 
-TAVIPTCReader::TAVIPTCReader(const QString& path)
-    : TAVImageMetadatReaderBase(path)
+TAVIPTCReader::TAVIPTCReader(const QString& path, SharedImagePtr shared)
+    : TAVImageMetadatReaderBase(path, std::move(shared))
 {
     openImage();
 }

@@ -10,9 +10,36 @@
 
 Q_LOGGING_CATEGORY(lcMetadataRows, "lumetta.metadata.rows", QtInfoMsg)
 
-TAVImageMetadatReaderBase::TAVImageMetadatReaderBase(const QString& path)
+TAVImageMetadatReaderBase::SharedImage::~SharedImage() = default;
+
+TAVImageMetadatReaderBase::TAVImageMetadatReaderBase(const QString& path, SharedImagePtr shared)
     : filePath_(path)
+    , shared_(shared ? std::move(shared) : std::make_shared<SharedImage>())
+    , readsOnce_(shared_.use_count() > 1)
 {
+}
+
+void TAVImageMetadatReaderBase::releaseImage()
+{
+    shared_->image.reset();
+    shared_->opened = false;
+    shared_->metadataRead = false;
+}
+
+void TAVImageMetadatReaderBase::reopenIfReleased()
+{
+    if (!shared_->opened) {
+        openImage();
+    }
+}
+
+void TAVImageMetadatReaderBase::readMetadataOnce()
+{
+    if (readsOnce_ && shared_->metadataRead) {
+        return;
+    }
+    shared_->image->readMetadata();
+    shared_->metadataRead = true;
 }
 
 TAVImageMetadatReaderBase::~TAVImageMetadatReaderBase() = default;
@@ -39,6 +66,11 @@ QString TAVImageMetadatReaderBase::decodeUtf8(const std::string& bytes)
 
 void TAVImageMetadatReaderBase::openImage()
 {
+    if (shared_->opened) {
+        return; // another reader of the same manager opened it already
+    }
+    shared_->opened = true;
+    std::unique_ptr<Exiv2::Image>& image_ = shared_->image;
     image_.reset();
     // The library reads "-" as standard input and URLs over the network; an
     // absolute path always means the local file.
@@ -59,6 +91,8 @@ void TAVImageMetadatReaderBase::openImage()
 std::optional<QList<TAVEntityPtr>> TAVImageMetadatReaderBase::readFamily(
     const QString& groupName, const RowCollector& appendRows)
 {
+    reopenIfReleased();
+    Exiv2::Image* const image_ = image();
     if (!image_) {
         return std::nullopt;
     }
@@ -70,7 +104,7 @@ std::optional<QList<TAVEntityPtr>> TAVImageMetadatReaderBase::readFamily(
     group->setIsGroup(true);
     rows.append(group);
     try {
-        image_->readMetadata();
+        readMetadataOnce();
         appendRows(*image_, rows);
     } catch (const Exiv2::AnyError& error) {
         printCaughtException(error.what());

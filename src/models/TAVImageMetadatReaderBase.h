@@ -24,8 +24,20 @@ Q_DECLARE_LOGGING_CATEGORY(lcMetadataRows)
 // family's collection into TAVEntity rows headed by one group row.
 class TAVImageMetadatReaderBase {
 public:
+    // The opened file that the readers of one reading manager share: opened
+    // and parsed once for all three families.
+    struct SharedImage {
+        std::unique_ptr<Exiv2::Image> image;
+        bool opened = false;
+        bool metadataRead = false;
+        ~SharedImage();
+    };
+    using SharedImagePtr = std::shared_ptr<SharedImage>;
+
     // Keeps the path; the file is not opened here (family readers open it).
-    explicit TAVImageMetadatReaderBase(const QString& path);
+    // A reader of its own re-reads the file at every call; readers given one
+    // shared image read it once between them.
+    explicit TAVImageMetadatReaderBase(const QString& path, SharedImagePtr shared = nullptr);
     virtual ~TAVImageMetadatReaderBase();
 
     TAVImageMetadatReaderBase(const TAVImageMetadatReaderBase&) = delete;
@@ -37,7 +49,7 @@ public:
     virtual std::optional<QList<TAVEntityPtr>> doReadImageMeatadata();
 
     const QString& filePath() const { return filePath_; }
-    bool hasImage() const { return image_ != nullptr; }
+    bool hasImage() const { return image() != nullptr; }
 
     // The line every reader prints when the metadata library fails, so that a
     // malformed file shows up on standard output instead of ending the process.
@@ -51,7 +63,18 @@ protected:
     // and leaves the reader without an image.
     void openImage();
 
-    Exiv2::Image* image() const { return image_.get(); }
+    Exiv2::Image* image() const { return shared_->image.get(); }
+    // Parses the file's metadata, once for readers sharing their image.
+    void readMetadataOnce();
+    // Opens the file again after `releaseImage`.
+    void reopenIfReleased();
+
+public:
+    // Lets go of the opened file and its parsed metadata (the rows already
+    // read stay with the caller); a later read opens the file again.
+    void releaseImage();
+
+protected:
 
     // The shared read loop of the family readers: re-reads the file, appends
     // the group row, and lets `appendRows` add the family's rows. Any library
@@ -88,5 +111,6 @@ protected:
 
 private:
     QString filePath_;
-    std::unique_ptr<Exiv2::Image> image_;
+    SharedImagePtr shared_;
+    bool readsOnce_;
 };

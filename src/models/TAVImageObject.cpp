@@ -101,6 +101,8 @@ void TAVImageObject::setPath(const QString& path)
     path_ = path;
     loadImageMetadata(path);
     refreshDispUIData();
+    if (readerMgr_)
+        readerMgr_->releaseFile();
 }
 
 void TAVImageObject::loadImageMetadata(const QString& path)
@@ -242,10 +244,13 @@ void TAVImageObject::refreshGeoInfo()
 
 void TAVImageObject::refreshOtherInfo()
 {
+    // The read values share the row entities: neither is ever changed after
+    // the read (edits go to the record's user-set copies), so a second copy
+    // of every row would only cost memory.
     TAVEntityMap map;
     for (const auto& row : exifData_->maryOrgExifData()) {
         if (row && !row->key().isEmpty() && !TAVKeyLists::shownKeys().contains(row->key()))
-            map.insert(row->key(), row->copy());
+            map.insert(row->key(), row);
     }
     exifData_->initImageExifData(map, TAVExifData::CategoryOther);
 }
@@ -646,6 +651,8 @@ void TAVImageObject::reread()
 {
     loadImageMetadata(path_);
     refreshDispUIData();
+    if (readerMgr_)
+        readerMgr_->releaseFile();
 }
 
 QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category)

@@ -1,6 +1,7 @@
 #include "models/TAVMetadataReaderMgr.h"
 
 #include "models/MakerNoteIdentifier.h"
+
 #include "models/SidecarExporter.h"
 #include "models/TAVExifReader.h"
 #include "models/TAVIPTCReader.h"
@@ -12,6 +13,8 @@
 #include "foundation/TextNumbers.h"
 
 #include <QStringList>
+
+#include <exiv2/exiv2.hpp>
 
 #include <array>
 #include <cmath>
@@ -176,10 +179,13 @@ QString reformatDate(const QString& text, const QString& pattern)
 } // namespace
 
 TAVMetadataReaderMgr::TAVMetadataReaderMgr(const QString& path)
-    : exifReader_(std::make_unique<TAVExifReader>(path))
-    , iptcReader_(std::make_unique<TAVIPTCReader>(path))
-    , xmpReader_(std::make_unique<TAVXmpReader>(path))
 {
+    // One open and one parse of the file serve all three families and the
+    // derived values.
+    const auto shared = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
+    exifReader_ = std::make_unique<TAVExifReader>(path, shared);
+    iptcReader_ = std::make_unique<TAVIPTCReader>(path, shared);
+    xmpReader_ = std::make_unique<TAVXmpReader>(path, shared);
 }
 
 TAVMetadataReaderMgr::~TAVMetadataReaderMgr() = default;
@@ -209,6 +215,15 @@ QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllMetadata()
     aryMetadata_ = readAllFamilies();
     modifyDateFormat();
     return aryMetadata_;
+}
+
+void TAVMetadataReaderMgr::releaseFile()
+{
+    // What the rules need beyond the rows is kept first.
+    makerNoteIdentifier();
+    if (exifReader_) {
+        exifReader_->releaseImage();
+    }
 }
 
 QString TAVMetadataReaderMgr::getConvertDatetimeString(const QString& text)
@@ -414,7 +429,11 @@ bool TAVMetadataReaderMgr::isString(const QString& text, const QString& part, bo
 
 int32_t TAVMetadataReaderMgr::makerNoteIdentifier() const
 {
-    return exifReader_ ? MakerNoteIdentifier::fromExifData(exifReader_->getExifData()) : MakerNoteIdentifier::None;
+    if (!makerNote_) {
+        makerNote_ = exifReader_ ? MakerNoteIdentifier::fromExifData(exifReader_->getExifData())
+                                 : MakerNoteIdentifier::None;
+    }
+    return *makerNote_;
 }
 
 QString TAVMetadataReaderMgr::getShutterSpeed() const

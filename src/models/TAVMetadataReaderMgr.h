@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 class TAVExifReader;
 class TAVIPTCReader;
@@ -34,6 +35,10 @@ public:
     // Reads the rows again, keeps them for the getters and converts the three
     // EXIF date rows to "yyyy-MM-dd HH:mm:ss". Returns the kept list.
     QList<TAVEntityPtr> readAllMetadata();
+    // Lets go of the opened file and its parsed metadata once the rows are
+    // read: an imported image keeps its rows, not a second copy of them.
+    // Every getter still answers; a new read opens the file again.
+    void releaseFile();
 
     // The capture date: the first non-empty of DateTimeOriginal,
     // DateTimeDigitized and DateTime (the last-modified date comes last so
@@ -141,6 +146,9 @@ private:
     int sensingMethodCode() const;
 
     std::unique_ptr<TAVExifReader> exifReader_;
+    // Found once per manager: every rule that asks would otherwise copy the
+    // file's EXIF data again.
+    mutable std::optional<int32_t> makerNote_;
     std::unique_ptr<TAVIPTCReader> iptcReader_;
     std::unique_ptr<TAVXmpReader> xmpReader_;
     QList<TAVEntityPtr> aryMetadata_;

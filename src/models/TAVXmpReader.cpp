@@ -2,8 +2,8 @@
 
 #include <exiv2/exiv2.hpp>
 
-TAVXmpReader::TAVXmpReader(const QString& path)
-    : TAVImageMetadatReaderBase(path)
+TAVXmpReader::TAVXmpReader(const QString& path, SharedImagePtr shared)
+    : TAVImageMetadatReaderBase(path, std::move(shared))
 {
     openImage();
 }

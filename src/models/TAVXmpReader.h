@@ -10,7 +10,7 @@ class Xmpdatum;
 class TAVXmpReader : public TAVImageMetadatReaderBase {
 public:
     // Opens the file; metadata is read only when asked for.
-    explicit TAVXmpReader(const QString& path);
+    explicit TAVXmpReader(const QString& path, SharedImagePtr shared = nullptr);
 
     // Group row "XMP", then one row per datum with a key and a value text.
     std::optional<QList<TAVEntityPtr>> doReadImageMeatadata() override;

@@ -18,7 +18,7 @@
 //   (edited and untouched values alike; pointers the library recomputes are
 //   not compared), and so is the XMP: its properties when the save edited
 //   them, else the packet byte for byte;
-// - the image data is unchanged: a JPEG's scans, a PNG's image chunks, the
+// - the image data is unchanged: a JPEG's tables, frame and scans, a PNG's image chunks, the
 //   strips or tiles of a TIFF-based file, and the size other formats decode to.
 class WrittenImageCheck {
 public:

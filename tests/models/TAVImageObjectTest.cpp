@@ -27,10 +27,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <cmath>
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -726,4 +728,42 @@ TEST_F(TAVImageObjectTest, EditsReachTheTwinsTheFileHasListsStayListsAndUntouche
     ASSERT_TRUE(image->saveMetadataToImage());
     EXPECT_EQ(ExifTool::read(user).value("XMP-dc:Subject").toVariant().toStringList(),
         QStringList({"sand", "sun", "shells"}));
+}
+
+namespace {
+
+// Counts the opens of a file while `work` runs (inotify reports each one).
+int opensDuring(const QString& path, const std::function<void()>& work)
+{
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch < 0 || ::inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_OPEN) < 0)
+        return -1;
+    work();
+    int opens = 0;
+    alignas(struct inotify_event) char buffer[4096];
+    for (ssize_t got = ::read(watch, buffer, sizeof buffer); got > 0; got = ::read(watch, buffer, sizeof buffer)) {
+        for (char* at = buffer; at < buffer + got;) {
+            const auto* event = reinterpret_cast<const struct inotify_event*>(at);
+            opens += (event->mask & IN_OPEN) ? 1 : 0;
+            at += sizeof(struct inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    return opens;
+}
+
+} // namespace
+
+// Importing reads the working copy once: the three families, the derived
+// camera values and the image size all come from that one read.
+TEST_F(TAVImageObjectTest, AnImportOpensTheWorkingCopyOnce)
+{
+    const QString user = ImageFixtures::copySample("npm-canon-s40.jpg", tempPath("user"));
+    const QString work = tempPath("work/npm-canon-s40.jpg");
+    ASSERT_TRUE(FileServices::copyItem(user, work));
+    TAVImageObjectPtr image;
+    EXPECT_EQ(opensDuring(work, [&] { image = TAVImageObject::create(work); }), 1);
+    EXPECT_EQ(image->getValueForKey("Exif.Photo.ISOSpeedRatings", 1), QString("100"));
+    EXPECT_TRUE(image->getValueForKey("Summary.ImageSize", 0).contains(" x ")) << qPrintable(image->getValueForKey("Summary.ImageSize", 0));
+    EXPECT_EQ(image->getVaildFocusSetting(), std::vector<bool>({true, true, true, true, true, true}));
 }
