@@ -1,6 +1,7 @@
 #include "kit/crash/CWSymbolResolver.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <algorithm>
 
@@ -43,6 +44,9 @@ bool CWSymbolResolver::loadBinaryImagesFromFile(const std::string& path)
         binaryImages_.push_back(
             {load->at("base").get<uint64_t>(), load->at("size").get<uint64_t>(), textOf(*load, "uuid"), textOf(*load, "path")});
     }
+    for (const ImageRecord& image : binaryImages_) {
+        largestImageSize_ = std::max(largestImageSize_, image.size);
+    }
     std::stable_sort(binaryImages_.begin(), binaryImages_.end(),
         [](const ImageRecord& a, const ImageRecord& b) { return a.base < b.base; });
     return true;
@@ -50,12 +54,21 @@ bool CWSymbolResolver::loadBinaryImagesFromFile(const std::string& path)
 
 const CWSymbolResolver::ImageRecord* CWSymbolResolver::loadedBinaryImageForPC(uint64_t address) const
 {
-    for (const ImageRecord& image : binaryImages_) {
-        if (image.base <= address && address - image.base < image.size) {
-            return &image;
+    // Only images starting at or below the address, and no further below it than
+    // the largest image is long, can hold it; of those the first by base wins.
+    auto candidate = std::upper_bound(binaryImages_.begin(), binaryImages_.end(), address,
+        [](uint64_t value, const ImageRecord& image) { return value < image.base; });
+    const ImageRecord* found = nullptr;
+    while (candidate != binaryImages_.begin()) {
+        --candidate;
+        if (address - candidate->base >= largestImageSize_) {
+            break;
+        }
+        if (address - candidate->base < candidate->size) {
+            found = &*candidate;
         }
     }
-    return nullptr;
+    return found;
 }
 
 bool CWSymbolResolver::fillInImageDetails(
@@ -90,31 +103,54 @@ bool CWSymbolResolver::updateStackFrame(CWStackFrame& frame) const
         return false;
     }
     uintptr_t address = static_cast<uintptr_t>(frame.address - image->base + loaded.base);
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(address), &info) == 0) {
+    auto symbol = symbolAt(address);
+    if (!symbol) {
         return false;
     }
     // A return address at a function's first byte comes from a call that ended the
     // function before it (a call to a function that never returns).
-    if (info.dli_saddr != nullptr && reinterpret_cast<uintptr_t>(info.dli_saddr) == address) {
+    if (symbol->name && symbol->start == address) {
         address -= 2;
-        info = Dl_info{};
-        if (::dladdr(reinterpret_cast<void*>(address), &info) == 0) {
+        symbol = symbolAt(address);
+        if (!symbol) {
             return false;
         }
     }
-    if (info.dli_sname != nullptr) {
-        frame.symbol = info.dli_sname;
-        frame.rawSymbol = info.dli_sname;
+    if (symbol->name) {
+        frame.symbol = symbol->name;
+        frame.rawSymbol = symbol->name;
     }
-    const auto start = reinterpret_cast<uintptr_t>(info.dli_saddr);
-    if (info.dli_saddr != nullptr && address > start) {
-        frame.offset = address - start;
+    if (symbol->start != 0 && address > symbol->start) {
+        frame.offset = address - symbol->start;
     }
     if (image->path) {
         frame.library = CWLastPathComponent(*image->path);
     }
     return true;
+}
+
+std::optional<CWSymbolResolver::Symbol> CWSymbolResolver::symbolAt(uintptr_t address) const
+{
+    auto known = knownSymbols_.upper_bound(address);
+    if (known != knownSymbols_.begin() && address < std::prev(known)->second.end) {
+        return std::prev(known)->second;
+    }
+    Dl_info info{};
+    void* entry = nullptr;
+    if (::dladdr1(reinterpret_cast<void*>(address), &info, &entry, RTLD_DL_SYMENT) == 0) {
+        return std::nullopt;
+    }
+    Symbol symbol;
+    if (info.dli_sname != nullptr && info.dli_saddr != nullptr) {
+        symbol.start = reinterpret_cast<uintptr_t>(info.dli_saddr);
+        symbol.name = info.dli_sname;
+        const auto size = entry != nullptr ? static_cast<const ElfW(Sym)*>(entry)->st_size : 0;
+        symbol.end = symbol.start + size;
+        if (size != 0) {
+            knownSymbols_[symbol.start] = symbol;
+        }
+    }
+    return symbol;
 }
 
 std::shared_ptr<CWStackFrame> CWSymbolResolver::frameForAddress(uint64_t address) const

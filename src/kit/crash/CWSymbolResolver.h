@@ -36,6 +36,20 @@ public:
     const std::vector<ImageRecord>& binaryImages() const;
 
 private:
+    // A symbol of this process, as the loader named it.
+    struct Symbol {
+        uintptr_t start = 0;
+        uintptr_t end = 0;
+        std::optional<std::string> name;
+    };
+    // The symbol holding the address (unnamed when the loader knows none there);
+    // nothing when the address lies in no loaded object. The loader searches its
+    // symbol tables from the start at every call, so named ranges are kept: a
+    // report's stacks pass through the same functions again and again.
+    std::optional<Symbol> symbolAt(uintptr_t address) const;
+
     std::vector<ImageRecord> binaryImages_;
+    uint64_t largestImageSize_ = 0;
+    mutable std::map<uintptr_t, Symbol> knownSymbols_;
     mutable std::map<std::string, std::optional<CWBinaryImages::Found>> loadedImages_;
 };
