@@ -123,6 +123,8 @@ bool CWReport::canRecordNewValues() const
 void CWReport::recordValueForInternalKey(const std::optional<std::string>& value, const std::string& key)
 {
     if (canRecordNewValues()) {
+        // The limit of the context as it is now: it may have been set up after this report was made.
+        internalStorage_.maxKeys = maximumKeys(false);
         CWUserLoggingRecordKeyValue(key, value, &internalStorage_, &internalKVCounter_);
     }
 }
@@ -130,6 +132,7 @@ void CWReport::recordValueForInternalKey(const std::optional<std::string>& value
 void CWReport::recordValueForUserKey(const std::optional<std::string>& value, const std::string& key)
 {
     if (canRecordNewValues()) {
+        userStorage_.maxKeys = maximumKeys(true);
         CWUserLoggingRecordKeyValue(key, value, &userStorage_, &userKVCounter_);
     }
 }
