@@ -263,12 +263,13 @@ void TAVPhotosViewCltr::configureBrowserAndTable()
 
 void TAVPhotosViewCltr::readStartZoom()
 {
-    // Only a value the user stored counts: the application registers its
-    // defaults after the photo list was made.
+    // Only a zoom the user stored counts; "remember" is registered on by
+    // default, so without a stored value the list starts at the middle.
     UserDefaults& defaults = UserDefaults::standard();
-    double zoom = defaults.doubleForKey(QStringLiteral("PhotoRescaleKey"));
-    if (!defaults.boolForKey(QStringLiteral("remember_photo_list_size"))) {
-        zoom = 0.5;
+    const QString zoomKey = QStringLiteral("PhotoRescaleKey");
+    double zoom = 0.5;
+    if (defaults.boolForKey(QStringLiteral("remember_photo_list_size")) && defaults.hasStoredValueForKey(zoomKey)) {
+        zoom = defaults.doubleForKey(zoomKey);
     }
     zoom = std::clamp(zoom, 0.0, 1.0);
     imageBrowser_->setZoomValue(zoom);

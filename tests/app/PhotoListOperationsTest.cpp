@@ -203,6 +203,10 @@ TEST_F(PhotoListTest, ZoomStaysInsideItsRangeAndIsRememberedOnlyWhenAsked)
     UserDefaults& defaults = UserDefaults::standard();
     makeList();
     EXPECT_FLOAT_EQ(list_->zoomValue(), 0.5f) << "nothing stored";
+    defaults.setBool(true, "remember_photo_list_size");
+    makeList();
+    EXPECT_FLOAT_EQ(list_->zoomValue(), 0.5f) << "remembering, but nothing stored yet";
+    defaults.setBool(false, "remember_photo_list_size");
     for (int i = 0; i < 8; ++i) {
         list_->clickEnlarge();
     }
