@@ -1,0 +1,191 @@
+#include "tools/TAVPrestManager.h"
+
+#include "foundation/FileServices.h"
+#include "foundation/KeyedArchiver.h"
+#include "foundation/KeyedUnarchiver.h"
+#include "foundation/SafePaths.h"
+#include "foundation/VXFileLocalManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <algorithm>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcPresets, "lumetta.presets")
+
+const QString kFolderName = QStringLiteral("Presets");
+const QString kExtension = QStringLiteral(".data");
+// The longest file name the file systems we run on accept, in bytes.
+constexpr qsizetype kMaxFileNameBytes = 255;
+
+bool listedBefore(const QString& a, const QString& b)
+{
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+// The preset files of the folder in listing order: regular "*.data" files
+// that are not hidden. Other entries belong to someone else and are left be.
+QStringList presetFileNames(const QString& folder)
+{
+    QStringList names;
+    const QDir dir(folder);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QString& entry : entries) {
+        if (!entry.startsWith(QLatin1Char('.')) && entry.endsWith(kExtension)) {
+            names.append(entry);
+        }
+    }
+    std::sort(names.begin(), names.end(), listedBefore);
+    return names;
+}
+
+TAVExifDataPtr readPreset(const QString& path)
+{
+    QString error;
+    const KeyedCodablePtr root = KeyedUnarchiver::unarchiveObjectWithFile(path, &error);
+    if (!root) {
+        qCWarning(lcPresets).noquote() << "Skipped unreadable preset file" << path << ":" << error;
+        return nullptr;
+    }
+    auto record = std::dynamic_pointer_cast<TAVExifData>(root);
+    if (!record) {
+        qCWarning(lcPresets).noquote() << "Skipped preset file" << path << "holding a" << root->className();
+    }
+    return record;
+}
+
+}  // namespace
+
+TAVPrestManager::TAVPrestManager()
+{
+    // Reading an archive needs the classes it names.
+    TAVExifData::registerKeyedClass();
+}
+
+TAVPrestManager* TAVPrestManager::sharedInstance()
+{
+    static TAVPrestManager instance;
+    return &instance;
+}
+
+bool TAVPrestManager::isValidPresetName(const QString& name)
+{
+    return SafePaths::isSafeName(name) && !name.startsWith(QLatin1Char('.'))
+        && QFile::encodeName(name + kExtension).size() <= kMaxFileNameBytes;
+}
+
+QString TAVPrestManager::folderPath()
+{
+    return QDir(VXFileLocalManager::appSupportDirectory()).filePath(kFolderName);
+}
+
+QString TAVPrestManager::presetsDataSavePath() const
+{
+    return VXFileLocalManager::makeSureCreatCustomDir(VXFileLocalManager::appSupportDirectory(), kFolderName);
+}
+
+QString TAVPrestManager::presetFilePath(const QString& folder, const QString& name)
+{
+    return folder + QLatin1Char('/') + name + kExtension;
+}
+
+bool TAVPrestManager::writePreset(const TAVExifData& record, const QString& path)
+{
+    QString error;
+    if (!KeyedArchiver::archiveRootObject(&record, path, &error)) {
+        qCWarning(lcPresets).noquote() << "Could not store preset file" << path << ":" << error;
+        return false;
+    }
+    return true;
+}
+
+std::optional<QList<TAVExifDataPtr>> TAVPrestManager::loadPresets() const
+{
+    // Reading does not create the folder: a missing one simply holds nothing.
+    const QString folder = folderPath();
+    if (!FileServices::isFolder(folder) || FileServices::contentsOfFolder(folder).isEmpty()) {
+        return std::nullopt;
+    }
+    QList<TAVExifDataPtr> presets;
+    for (const QString& name : presetFileNames(folder)) {
+        if (TAVExifDataPtr record = readPreset(presetFilePath(folder, name.chopped(kExtension.size())))) {
+            presets.append(record);
+        }
+    }
+    return presets;
+}
+
+bool TAVPrestManager::addPreset(const TAVExifDataPtr& record) const
+{
+    if (!record || !isValidPresetName(record->strName())) {
+        return false;
+    }
+    record->removeModifyFlag();
+    const QString folder = presetsDataSavePath();
+    return !folder.isNull() && writePreset(*record, presetFilePath(folder, record->strName()));
+}
+
+void TAVPrestManager::deletePreset(const QString& name) const
+{
+    if (!isValidPresetName(name)) {
+        return;
+    }
+    const QString path = presetFilePath(folderPath(), name);
+    // Only a preset file goes, never a folder that happens to carry the name.
+    if (QFileInfo(path).isFile()) {
+        QFile::remove(path);
+    }
+}
+
+bool TAVPrestManager::updatePreset(const TAVExifDataPtr& record, const QString& newName) const
+{
+    if (!record || !isValidPresetName(newName)) {
+        return false;
+    }
+    const QString folder = presetsDataSavePath();
+    if (folder.isNull()) {
+        return false;
+    }
+    const QString oldName = record->strName();
+    const bool renamed = newName != oldName;
+    const QString newPath = presetFilePath(folder, newName);
+    // A name is a file: taking another preset's name would replace that preset.
+    if (renamed && QFileInfo(newPath).isFile()) {
+        return false;
+    }
+    // The record changes only once its new file is complete.
+    const TAVExifDataPtr stored = record->copy();
+    stored->setStrName(newName);
+    stored->removeModifyFlag();
+    if (!writePreset(*stored, newPath)) {
+        return false;
+    }
+    record->setStrName(newName);
+    record->removeModifyFlag();
+    if (renamed) {
+        deletePreset(oldName);
+    }
+    return true;
+}
+
+TAVExifDataPtr TAVPrestManager::presetWithName(const QString& name) const
+{
+    if (!isValidPresetName(name)) {
+        return nullptr;
+    }
+    const std::optional<QList<TAVExifDataPtr>> presets = loadPresets();
+    if (!presets) {
+        return nullptr;
+    }
+    for (const TAVExifDataPtr& record : *presets) {
+        if (record->strName() == name) {
+            return record;
+        }
+    }
+    return nullptr;
+}
