@@ -1,0 +1,226 @@
+#pragma once
+
+#include "app/DMSplitView.h"
+#include "app/ENTabBarViewDelegate.h"
+#include "app/TAVMainWindowCommands.h"
+#include "app/TAVPhotosViewCltrDelegate.h"
+#include "commlib/VXCommonViewDelegate.h"
+#include "commlib/VXCommonWindowController.h"
+#include "foundation/NotificationHub.h"
+#include "models/TAVExifData.h"
+#include "models/TAVImageObject.h"
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class ENTabBarView;
+class QAction;
+class QComboBox;
+class QLabel;
+
+class QMenu;
+class QPushButton;
+class QStandardItemModel;
+class QToolBar;
+class QToolButton;
+class TAVBaseTabViewCltr;
+class TAVDetailViewCtlr;
+class TAVExposureViewCtlr;
+class TAVPhotosViewCltr;
+class TAVSummaryViewCtlr;
+class VXCommonView;
+class VXCustomBgColorView;
+class VXDropDownButton;
+class VXIntroWindowController;
+class VXResizeCallbackView;
+
+// The one main window: the photo list on the left of a split view; on the
+// right a tab bar over the summary, exposure, GPS and detail tabs, the
+// single-image buttons and the batch area with the presets pop-up.
+//
+// The selection of the photo list decides the record the tabs show: the
+// default setting with nothing selected, an image's own record for one
+// image, a fresh common record for several. Edits the tabs make reach the
+// selected images through the tabs' notification and the pending-edits flag.
+// GUI thread only.
+class TAVMainWindowCtlr : public VXCommonWindowController,
+                          public TAVMainWindowCommands,
+                          public TAVPhotosViewCltrDelegate,
+                          public ENTabBarViewDelegate,
+                          public VXCommonViewDelegate,
+                          public DMSplitViewDelegate {
+    Q_OBJECT
+public:
+    enum TabIndex : int { TabSummary = 0, TabExposure = 1, TabGps = 2, TabDetail = 3 };
+
+    // `tempSrcPath` is the folder of the photo list's working copies.
+    explicit TAVMainWindowCtlr(const QString& tempSrcPath, QObject* parent = nullptr);
+    ~TAVMainWindowCtlr() override;
+
+    // "Summary", "Exposure", "GPS", "Details": the position is the tab index.
+    static const QStringList& tabTitles();
+
+    // Enabling rules, as pure functions of the list's state.
+    static bool toolbarItemEnabled(const QString& identifier, int images, int selected);
+    static bool menuItemEnabled(const QString& title, int selected, bool prevOn, bool nextOn);
+    // Previous and Next for `selected` images, the one at `position` of `images`.
+    static std::pair<bool, bool> prevNextEnabled(int position, int images, int selected);
+
+    // Off: the introduction is offered again at the next activation (tests).
+    static void resetIntroductionOffered();
+    // The delay between the first activation and the introduction.
+    static void setIntroductionDelayMs(int ms);
+
+    // TAVMainWindowCommands.
+    QWidget* window() override;
+    void showWindow() override;
+    void clickPre() override;
+    void clickNext() override;
+    void clickClear() override {}
+    void clickRestore() override {}
+    void clickSave() override {}
+    void clickClearAll() override {}
+    void clickRestoreAll() override {}
+    void clickSaveAll() override {}
+    void clickImportFiles() override;
+    bool validateMenuItem(const QString& title) override;
+
+    // Commands of the window's own controls.
+    void clickAddFiles() { clickImportFiles(); }
+    void clickTriggerDrawer();
+    void clickHelp();
+
+    bool validateToolbarItem(const QString& identifier) const;
+    void refreshButtonsEnable();
+    void refreshModified();
+
+    // Selection and the shown record.
+    void handleSelectedImages(const QList<TAVImageObjectPtr>& images);
+    void refreshUI();
+    void updateDispByExifData(const TAVExifDataPtr& record);
+    void refreshSettingByExifData(const TAVExifDataPtr& record);
+    TAVExifDataPtr extractCommExifDataFromImages(const QList<TAVImageObjectPtr>& images) const;
+    // The common value of `key` in `category` of `images`, or none; `modified`
+    // is set only when there is an answer to give.
+    static std::optional<QString> isValueTheSame(
+        const QString& key, int32_t category, const QList<TAVImageObjectPtr>& images, bool* modified);
+    static TAVExifDataPtr getClearEmptyExifData();
+    void applyModifyToSelectedImages(bool refresh);
+    void handleHasModified(const Notification& notification);
+    bool hasImportedImage() const;
+
+    // The GPS tab, placed in its slot by its owner; null leaves the tab empty.
+    void setGpsTab(TAVBaseTabViewCltr* tab);
+    // The record shown with nothing selected; an empty record until presets exist.
+    void setDefaultSetting(const TAVExifDataPtr& setting);
+
+    // TAVPhotosViewCltrDelegate.
+    void photosViewCltrDidImportedImage(TAVPhotosViewCltr* cltr, const QList<TAVImageObjectPtr>& images) override;
+    void photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr, const QList<int>& indexes) override;
+    void photosViewCltrDidRemoveImages(TAVPhotosViewCltr* cltr, const QList<TAVImageObjectPtr>& images) override;
+
+    // ENTabBarViewDelegate.
+    void tabWillActive(ENTabCell* cell) override;
+    void tabDidActived(ENTabCell* cell) override;
+    void tabWillClose(ENTabCell* cell) override;
+    void tabDidClosed(ENTabCell* cell) override;
+    QWidget* tabSelectedView() const;
+    QWidget* tabViewForIndex(int index) const;
+
+    // VXCommonViewDelegate.
+    bool didWindowAccepteDragFiles(QWidget* window, const QStringList& paths) override;
+
+    // DMSplitViewDelegate.
+    void splitViewIsAnimating(DMSplitView* splitView, bool animating) override;
+    void splitViewSubviewStateChanged(DMSplitView* splitView, int index, bool collapsed) override;
+
+    // Parts, for the application and tests.
+    QMainWindow* mainWindow() const { return mainWindow_; }
+    TAVPhotosViewCltr* photosViewCltr() const { return photos_; }
+    TAVSummaryViewCtlr* summaryTab() const { return summary_; }
+    TAVExposureViewCtlr* exposureTab() const { return exposure_; }
+    TAVDetailViewCtlr* detailTab() const { return detail_; }
+    ENTabBarView* tabBar() const { return tabBar_; }
+    VXResizeCallbackView* tabArea() const { return tabArea_; }
+    DMSplitView* splitView() const { return splitView_; }
+    QToolBar* toolbar() const { return toolbar_; }
+    QAction* toolbarAction(const QString& identifier) const { return toolbarActions_.value(identifier); }
+    QString drawerIconName() const { return drawerIconName_; }
+    VXDropDownButton* btnClearOne() const { return btnClearOne_; }
+    VXDropDownButton* btnRestore() const { return btnRestore_; }
+    VXDropDownButton* btnApply() const { return btnApply_; }
+    QToolButton* btnClearAll() const { return btnClearAll_; }
+    QToolButton* btnClearAllType() const { return btnClearAllType_; }
+    QToolButton* btnRestoreAll() const { return btnRestoreAll_; }
+    QToolButton* btnApplyToAll() const { return btnApplyToAll_; }
+    QToolButton* btnBatchSave() const { return btnBatchSave_; }
+    QComboBox* btnPresets() const { return btnPresets_; }
+    QPushButton* btnPre() const { return btnPre_; }
+    QPushButton* btnNext() const { return btnNext_; }
+    VXCommonView* dropView() const { return dropView_; }
+    VXIntroWindowController* introWindowController() const { return intro_.get(); }
+    const QList<TAVImageObjectPtr>& selectedImages() const { return marySelectedImgs_; }
+    const TAVExifDataPtr& curExifData() const { return curExifData_; }
+    const TAVExifDataPtr& defaultSetting() const { return defaultSetting_; }
+
+protected:
+    QWidget* makeWindow() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Set-up, in the order the window is built.
+    void initUI();
+    void makeToolbar();
+    QWidget* makePhotoListPane();
+    QWidget* makeTabPane();
+    QWidget* makeSingleImageArea();
+    QWidget* makeBatchArea();
+    void makeTabBar();
+    void makeTabs();
+    void makePresetsPopUp();
+    void setDrawerIcon(const QString& name);
+    void centreTabView(QWidget* view);
+    void windowDidBecomeKey();
+
+    QPointer<QMainWindow> mainWindow_;
+    QString tempSrcPath_;
+    TAVPhotosViewCltr* photos_ = nullptr;
+    TAVSummaryViewCtlr* summary_ = nullptr;
+    TAVExposureViewCtlr* exposure_ = nullptr;
+    TAVBaseTabViewCltr* gps_ = nullptr;
+    TAVDetailViewCtlr* detail_ = nullptr;
+    QWidget* gpsPlaceholder_ = nullptr;
+    ENTabBarView* tabBar_ = nullptr;
+    VXResizeCallbackView* tabArea_ = nullptr;
+    DMSplitView* splitView_ = nullptr;
+    VXCommonView* dropView_ = nullptr;
+    VXCustomBgColorView* photoListBg_ = nullptr;
+    VXCustomBgColorView* singleAreaBg_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QHash<QString, QAction*> toolbarActions_;
+    QString drawerIconName_;
+    VXDropDownButton* btnClearOne_ = nullptr;
+    VXDropDownButton* btnRestore_ = nullptr;
+    VXDropDownButton* btnApply_ = nullptr;
+    QToolButton* btnClearAll_ = nullptr;
+    QToolButton* btnClearAllType_ = nullptr;
+    QToolButton* btnRestoreAll_ = nullptr;
+    QToolButton* btnApplyToAll_ = nullptr;
+    QToolButton* btnBatchSave_ = nullptr;
+    QList<QLabel*> batchLabels_;
+    QComboBox* btnPresets_ = nullptr;
+    QStandardItemModel* presetsModel_ = nullptr;
+    QPushButton* btnPre_ = nullptr;
+    QPushButton* btnNext_ = nullptr;
+    std::unique_ptr<VXIntroWindowController> intro_;
+
+    QList<TAVImageObjectPtr> marySelectedImgs_;
+    TAVExifDataPtr curExifData_;
+    TAVExifDataPtr defaultSetting_;
+};

@@ -1,0 +1,229 @@
+// The selection, the record the tabs show and how edits reach the images.
+#include "app/TAVMainWindowCtlr.h"
+
+#include "app/TAVDetailViewCtlr.h"
+#include "app/TAVExposureViewCtlr.h"
+#include "app/TAVPhotosViewCltr.h"
+#include "app/TAVSummaryViewCtlr.h"
+#include "commlib/TAVBaseTabViewCltr.h"
+#include "models/TAVCVSParaser.h"
+#include "models/TAVEntity.h"
+#include "models/TAVKeyLists.h"
+
+#include <algorithm>
+
+namespace {
+
+const QStringList& commonSummaryKeys()
+{
+    static const QStringList keys {QStringLiteral("Exif.Image.Make"), QStringLiteral("Exif.Image.Model"),
+        QStringLiteral("Exif.Image.Software"), QStringLiteral("Exif.Image.CreateDate"),
+        QStringLiteral("Iptc.Application2.Keywords"), QStringLiteral("Exif.Photo.LensMake"),
+        QStringLiteral("Iptc.Application2.Caption"), QStringLiteral("Iptc.Application2.ObjectName"),
+        QStringLiteral("Exif.Photo.LensModel"), QStringLiteral("Summary.CreateTime"),
+        QStringLiteral("Exif.Image.ImageDescription"), QStringLiteral("Exif.Image.Copyright"),
+        QStringLiteral("Exif.Image.Artist")};
+    return keys;
+}
+
+const QStringList& commonExposureKeys()
+{
+    static const QStringList keys {QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"),
+        QStringLiteral("Exif.Photo.FNumber"), QStringLiteral("Exif.Photo.Contrast"),
+        QStringLiteral("Exif.Photo.DigitalZoomRatio"), QStringLiteral("Exif.Photo.Flash"),
+        QStringLiteral("Exif.Photo.FocalLength"), QStringLiteral("Exif.Photo.SubjectDistanceRange"),
+        QStringLiteral("Exif.Photo.MeteringMode"), QStringLiteral("Exif.Photo.Saturation"),
+        QStringLiteral("Exif.Photo.ISOSpeedRatings"), QStringLiteral("Exif.Photo.SensingMethod"),
+        QStringLiteral("Exif.Photo.Sharpness"), QStringLiteral("Exif.Photo.ExposureProgram"),
+        QStringLiteral("Exif.Photo.ExposureTime"), QStringLiteral("Exif.Photo.SubjectDistance"),
+        QStringLiteral("Exif.Photo.WhiteBalance")};
+    return keys;
+}
+
+const QStringList& commonGpsKeys()
+{
+    static const QStringList keys {QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"),
+        QStringLiteral("Exif.GPSInfo.GPSLatitude"), QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"),
+        QStringLiteral("Exif.GPSInfo.GPSLongitude")};
+    return keys;
+}
+
+// The editable tags outside the three shown lists, in key order: the keys of
+// the detail tab's own rows.
+const QStringList& otherEditableKeys()
+{
+    static const QStringList keys = [] {
+        QStringList list;
+        for (auto it = TAVCVSParaser::tagsByKey().cbegin(); it != TAVCVSParaser::tagsByKey().cend(); ++it) {
+            if (!TAVKeyLists::shownKeys().contains(it.key()))
+                list.append(it.key());
+        }
+        return list;
+    }();
+    return keys;
+}
+
+}  // namespace
+
+TAVExifDataPtr TAVMainWindowCtlr::getClearEmptyExifData()
+{
+    return TAVImageObject::create()->exifData();
+}
+
+void TAVMainWindowCtlr::setDefaultSetting(const TAVExifDataPtr& setting)
+{
+    defaultSetting_ = setting ? setting : getClearEmptyExifData();
+    if (marySelectedImgs_.isEmpty())
+        refreshUI();
+}
+
+void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr, const QList<int>& indexes)
+{
+    const QList<TAVImageObjectPtr>& shown = cltr->getDataSourceForCurrentState();
+    QList<TAVImageObjectPtr> images;
+    images.reserve(indexes.size());
+    for (int index : indexes) {
+        if (index >= 0 && index < shown.size())
+            images.append(shown.at(index));
+    }
+    // The list reports the rows a removal took out of the selection as a
+    // selection change of its own; that is the removal, not a new choice,
+    // and the shown record stays until the user selects again.
+    const bool onlyRemoved = images.size() < marySelectedImgs_.size() &&
+        std::all_of(images.cbegin(), images.cend(),
+            [this](const TAVImageObjectPtr& image) { return marySelectedImgs_.contains(image); }) &&
+        std::none_of(marySelectedImgs_.cbegin(), marySelectedImgs_.cend(), [&](const TAVImageObjectPtr& image) {
+            return !images.contains(image) && cltr->maryDataSource().contains(image);
+        });
+    if (onlyRemoved) {
+        marySelectedImgs_ = images;
+        refreshButtonsEnable();
+        return;
+    }
+    handleSelectedImages(images);
+    refreshButtonsEnable();
+}
+
+void TAVMainWindowCtlr::photosViewCltrDidImportedImage(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>&)
+{
+    refreshButtonsEnable();
+}
+
+void TAVMainWindowCtlr::photosViewCltrDidRemoveImages(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>& images)
+{
+    for (const auto& image : images)
+        marySelectedImgs_.removeAll(image);
+    refreshButtonsEnable();
+}
+
+void TAVMainWindowCtlr::handleSelectedImages(const QList<TAVImageObjectPtr>& images)
+{
+    marySelectedImgs_ = images;
+    refreshUI();
+    TAVBaseTabViewCltr::setPendingEdits(false);
+}
+
+void TAVMainWindowCtlr::refreshUI()
+{
+    TAVExifDataPtr record;
+    if (marySelectedImgs_.isEmpty())
+        record = defaultSetting_;
+    else if (marySelectedImgs_.size() == 1)
+        record = marySelectedImgs_.first()->exifData();
+    else
+        record = extractCommExifDataFromImages(marySelectedImgs_);
+    updateDispByExifData(record);
+    photos_->reload();
+    refreshButtonsEnable();
+}
+
+void TAVMainWindowCtlr::updateDispByExifData(const TAVExifDataPtr& record)
+{
+    curExifData_ = record;
+    refreshSettingByExifData(curExifData_);
+}
+
+void TAVMainWindowCtlr::refreshSettingByExifData(const TAVExifDataPtr& record)
+{
+    for (TAVBaseTabViewCltr* tab : {static_cast<TAVBaseTabViewCltr*>(summary_),
+             static_cast<TAVBaseTabViewCltr*>(exposure_), static_cast<TAVBaseTabViewCltr*>(detail_), gps_}) {
+        if (tab)
+            tab->setImgExifData(record);
+    }
+}
+
+std::optional<QString> TAVMainWindowCtlr::isValueTheSame(
+    const QString& key, int32_t category, const QList<TAVImageObjectPtr>& images, bool* modified)
+{
+    if (images.isEmpty() || TAVKeyLists::isDisplayOnlyKey(key))
+        return std::nullopt;
+    const QString candidate = images.first()->exifData()->getValueForKey(key, category);
+    bool allModified = true;
+    for (qsizetype i = 1; i < images.size(); ++i) {
+        const TAVExifData& record = *images.at(i)->exifData();
+        const QString value = record.getValueForKey(key, category);
+        // An absent value equals nothing, not even another absent one.
+        if (candidate.isNull() || value.isNull() || value != candidate) {
+            if (modified)
+                *modified = false;
+            return std::nullopt;
+        }
+        if (allModified)
+            allModified = record.isModifiedForKey(key, category);
+    }
+    if (modified)
+        *modified = allModified;
+    return candidate;
+}
+
+TAVExifDataPtr TAVMainWindowCtlr::extractCommExifDataFromImages(const QList<TAVImageObjectPtr>& images) const
+{
+    TAVExifDataPtr record = getClearEmptyExifData();
+    // The empty record has no rows of the other category, and the setter
+    // ignores keys without a row: give every editable key its row first, so
+    // the detail tab lists the common values and an edit there reaches every
+    // image (each image has a row for each of these keys).
+    TAVEntityMap others;
+    for (const QString& key : otherEditableKeys())
+        others.insert(key, TAVEntity::entityWithValue(QStringLiteral(""), key));
+    record->initImageExifData(others, TAVExifData::CategoryOther);
+
+    auto store = [&](const QStringList& keys, int32_t category) {
+        for (const QString& key : keys) {
+            bool modified = false;
+            const std::optional<QString> value = isValueTheSame(key, category, images, &modified);
+            record->setValue(value.value_or(QStringLiteral("")), key, category, true, modified, true);
+        }
+    };
+    store(commonSummaryKeys(), TAVExifData::CategorySummary);
+    store(commonExposureKeys(), TAVExifData::CategoryExposure);
+    store(commonGpsKeys(), TAVExifData::CategoryGps);
+    store(otherEditableKeys(), TAVExifData::CategoryOther);
+    record->setIsApplyToFileCreatedDateTime(summary_->isApplyToFileCreatedDatetime());
+    record->setCreatedDateTimeOffset(summary_->getDatetimeOffsetInfo());
+    return record;
+}
+
+void TAVMainWindowCtlr::applyModifyToSelectedImages(bool refresh)
+{
+    if (!TAVBaseTabViewCltr::isPendingEdits())
+        return;
+    // Keep the shown record alive while the images take its values: a
+    // refresh replaces it.
+    const TAVExifDataPtr shown = curExifData_;
+    for (const auto& image : marySelectedImgs_) {
+        if (image && image->exifData())
+            image->exifData()->applyChangeValueFromExifData(*shown);
+    }
+    if (refresh)
+        refreshUI();
+    TAVBaseTabViewCltr::setPendingEdits(false);
+}
+
+void TAVMainWindowCtlr::handleHasModified(const Notification& notification)
+{
+    if (!notification.userInfo.value(QStringLiteral("hasModify")).toBool())
+        return;
+    applyModifyToSelectedImages(notification.userInfo.value(QStringLiteral("needRefresh")).toBool());
+    photos_->reload();
+}

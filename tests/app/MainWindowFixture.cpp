@@ -1,0 +1,77 @@
+#include "MainWindowFixture.h"
+
+#include "app/TAVPhotosViewCltr.h"
+#include "app/TAVSummaryViewCtlr.h"
+#include "commlib/TAVBaseTabViewCltr.h"
+#include "foundation/UiServices.h"
+#include "foundation/UserDefaults.h"
+#include "models/TAVKeyLists.h"
+#include "support/ImageFixtures.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTest>
+
+void MainWindowTest::SetUp()
+{
+    TempFolderTest::SetUp();
+    UiServices::setShared(&ui_);
+    TAVKeyLists::loadExifTag();
+    TAVPhotosViewCltr::setAnimationsEnabled(false);
+    DMSplitView::setAnimationsEnabled(false);
+    UserDefaults::standard().removeObjectForKey(QStringLiteral("PhotoRescaleKey"));
+    TAVBaseTabViewCltr::setPendingEdits(false);
+    QDir().mkpath(tempPath(QStringLiteral("src_temp")));
+    QDir().mkpath(tempPath(QStringLiteral("in")));
+    ctlr_ = std::make_unique<TAVMainWindowCtlr>(tempPath(QStringLiteral("src_temp")));
+    ctlr_->mainWindow()->resize(1280, 800);
+    ctlr_->mainWindow()->show();
+    QCoreApplication::processEvents();
+}
+
+void MainWindowTest::TearDown()
+{
+    ctlr_.reset();
+    TAVBaseTabViewCltr::setPendingEdits(false);
+    UiServices::setShared(nullptr);
+}
+
+bool MainWindowTest::importAndWait(const QStringList& paths)
+{
+    const qsizetype expected = ctlr_->photosViewCltr()->maryDataSource().size() + paths.size();
+    if (!ctlr_->photosViewCltr()->addImagesFromDirectory(paths))
+        return false;
+    const bool listed = QTest::qWaitFor(
+        [&] { return ctlr_->photosViewCltr()->maryDataSource().size() == expected; }, 20000);
+    return listed && QTest::qWaitFor([&] { return ctlr_->selectedImages().size() == 1; }, 5000);
+}
+
+QStringList MainWindowTest::samples(const QStringList& names)
+{
+    QStringList paths;
+    for (const QString& name : names)
+        paths.append(ImageFixtures::copySample(name, tempPath(QStringLiteral("in"))));
+    return paths;
+}
+
+QString MainWindowTest::photoWithTags(const QString& name, const std::vector<std::pair<QString, QString>>& tags)
+{
+    std::vector<ImageFixtures::Tag> list;
+    for (const auto& [key, value] : tags)
+        list.push_back({key, value, std::nullopt});
+    const QString path = tempPath(QStringLiteral("in/") + name);
+    EXPECT_TRUE(ImageFixtures::makeImageWithTags(path, list));
+    return path;
+}
+
+void MainWindowTest::select(const QList<int>& rows)
+{
+    ctlr_->photosViewCltr()->selectIndexes(rows);
+    QCoreApplication::processEvents();
+}
+
+QLineEdit* MainWindowTest::summaryField(const char* name)
+{
+    return ctlr_->summaryTab()->findChild<QLineEdit*>(QLatin1String(name));
+}

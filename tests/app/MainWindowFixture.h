@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/TAVMainWindowCtlr.h"
+
+#include "support/FakeUiServices.h"
+#include "support/TempFolder.h"
+
+#include <QStringList>
+
+#include <memory>
+
+class QLineEdit;
+
+// A main window over a working-copy folder in a temporary folder, shown
+// offscreen at 1280 x 800, with animations off and alerts answered by a fake.
+class MainWindowTest : public TempFolderTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TAVMainWindowCtlr& window() { return *ctlr_; }
+    // Imports the files and waits until they are listed and the first is selected.
+    bool importAndWait(const QStringList& paths);
+    // Copies of committed samples in <temp>/in, under their own names.
+    QStringList samples(const QStringList& names);
+    // A picture with the given tags at <temp>/in/<name>.
+    QString photoWithTags(const QString& name, const std::vector<std::pair<QString, QString>>& tags);
+    // Selects the rows of the shown list, as a click in the list would.
+    void select(const QList<int>& rows);
+    QLineEdit* summaryField(const char* name);
+
+    FakeUiServices ui_;
+    std::unique_ptr<TAVMainWindowCtlr> ctlr_;
+};
