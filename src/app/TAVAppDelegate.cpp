@@ -1,7 +1,7 @@
 #include "app/TAVAppDelegate.h"
 
 #include "app/TAVMainWindowCommands.h"
-#include "app/TAVMainWindowShell.h"
+#include "app/TAVMainWindowCtlr.h"
 #include "app/TAVPreferenceWindowController.h"
 #include "commlib/VXAboutWindowController.h"
 #include "foundation/AppInfo.h"
@@ -20,7 +20,7 @@
 Q_LOGGING_CATEGORY(lcAppDelegate, "lumetta.app.start")
 
 TAVAppDelegate::TAVAppDelegate(QObject* parent)
-    : QObject(parent), mainWindowFactory_([] { return std::make_unique<TAVMainWindowShell>(); })
+    : QObject(parent), mainWindowFactory_([] { return std::make_unique<TAVMainWindowCtlr>(tempSrcPath()); })
 {
 }
 
