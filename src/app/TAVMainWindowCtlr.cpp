@@ -341,6 +341,7 @@ QWidget* TAVMainWindowCtlr::makeBatchArea()
     btnClearAllType_->setArrowType(Qt::DownArrow);
     btnClearAllType_->setAutoRaise(true);
     btnClearAllType_->setFixedSize(16, 36);
+    connect(btnClearAllType_, &QToolButton::clicked, this, [this] { clickClearAllType(); });
     auto* clearPair = new QWidget(area);
     auto* pairLayout = new QHBoxLayout(clearPair);
     pairLayout->setContentsMargins(0, 0, 0, 0);

@@ -95,6 +95,10 @@ public:
     void clickAddFiles() { clickImportFiles(); }
     void clickTriggerDrawer();
     void clickHelp();
+    // Pops up the batch area's clear-kind menu ("All", "Exif", "GPS", "IPTC",
+    // data 0 to 3) beside its button.
+    void clickClearAllType();
+    QMenu* clearKindMenu() const { return clearKindMenu_; }
 
     bool validateToolbarItem(const QString& identifier) const;
     void refreshButtonsEnable();
@@ -219,6 +223,7 @@ private:
     QPushButton* btnPre_ = nullptr;
     QPushButton* btnNext_ = nullptr;
     std::unique_ptr<VXIntroWindowController> intro_;
+    QMenu* clearKindMenu_ = nullptr;
 
     QList<TAVImageObjectPtr> marySelectedImgs_;
     TAVExifDataPtr curExifData_;

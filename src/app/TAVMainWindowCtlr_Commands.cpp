@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QImage>
+#include <QMenu>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTimer>
@@ -151,6 +152,20 @@ void TAVMainWindowCtlr::clickImportFiles()
 void TAVMainWindowCtlr::clickTriggerDrawer()
 {
     splitView_->toggleSubviewZero();
+}
+
+void TAVMainWindowCtlr::clickClearAllType()
+{
+    if (!clearKindMenu_) {
+        clearKindMenu_ = new QMenu(mainWindow_);
+        const QStringList kinds {
+            QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")};
+        for (int kind = 0; kind < kinds.size(); ++kind)
+            clearKindMenu_->addAction(kinds.at(kind))->setData(kind);
+    }
+    // Below the arrow and 100 px to its right, with no item chosen in advance.
+    const QPoint origin = btnClearAllType_->mapToGlobal(QPoint(0, btnClearAllType_->height()));
+    clearKindMenu_->popup(origin + QPoint(100, 0));
 }
 
 void TAVMainWindowCtlr::setDrawerIcon(const QString& name)

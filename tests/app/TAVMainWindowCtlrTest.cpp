@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
@@ -231,6 +232,24 @@ TEST_F(MainWindowTest, DrawerCollapsesAndExpandsWithTheIconOfItsState)
     split->setSizes({400, 880});
     emit split->splitterMoved(400, 1);
     EXPECT_EQ(window().drawerIconName(), "drawer_open");
+}
+
+TEST_F(MainWindowTest, ClearKindMenuOpensBesideItsButtonWithTheFourKinds)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {})}));
+    QTest::mouseClick(window().btnClearAllType(), Qt::LeftButton);
+    QMenu* menu = window().clearKindMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    QStringList kinds;
+    for (QAction* action : menu->actions())
+        kinds.append(QStringLiteral("%1=%2").arg(action->text()).arg(action->data().toInt()));
+    EXPECT_EQ(kinds, (QStringList {"All=0", "Exif=1", "GPS=2", "IPTC=3"}));
+    EXPECT_EQ(menu->pos().x(), window().btnClearAllType()->mapToGlobal(QPoint(0, 0)).x() + 100);
+    menu->hide();
+    QTest::mouseClick(window().btnClearAllType(), Qt::LeftButton);
+    EXPECT_EQ(window().clearKindMenu(), menu) << "made once";
+    menu->hide();
 }
 
 TEST_F(MainWindowTest, DroppedFilesGoToThePhotoList)
