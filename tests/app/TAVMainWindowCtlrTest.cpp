@@ -166,6 +166,8 @@ TEST_F(MainWindowTest, IntroductionComesOnceAfterTheFirstActivationUnlessDecline
         if (introShown()) {
             EXPECT_EQ(window().introWindowController()->window()->windowTitle(), "Introduction");
             EXPECT_EQ(window().introWindowController()->pageCount(), 7);  // six pictures and the questions
+            window().introWindowController()->showPage(2);
+            EXPECT_TRUE(Gallery::capture(window().introWindowController()->window(), "main-window-introduction"));
             window().introWindowController()->window()->hide();
         }
         activate();
@@ -263,6 +265,7 @@ TEST_F(MainWindowTest, DroppedFilesGoToThePhotoList)
 
 TEST_F(MainWindowTest, Gallery)
 {
+    EXPECT_TRUE(Gallery::capture(window().mainWindow(), "main-window-empty"));
     const QStringList names {"1x1_exif_xmp.jpg", "goexif.tif", "huge_tag_exif.jpg", "infinite_loop_exif.jpg",
         "npm-arbitro.tiff", "npm-canon-s40.jpg", "npm-evil1.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
         "png-nikon-d3.png", "png-sony-gps.png"};
