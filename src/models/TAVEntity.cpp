@@ -37,7 +37,9 @@ void TAVEntity::copyValueFromEntity(const TAVEntity& other)
     // the display key again and lose a custom one.
     if (&other == this)
         return;
-    setKey(other.key_);
+    // The display key comes with the rest; deriving it from the key first
+    // would only be thrown away.
+    key_ = other.key_;
     value_ = other.value_;
     isGroup_ = other.isGroup_;
     isModified_ = other.isModified_;

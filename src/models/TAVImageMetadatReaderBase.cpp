@@ -2,7 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
+#include <QUtf8StringView>
 
 #include <exiv2/exiv2.hpp>
 
@@ -56,12 +56,8 @@ void TAVImageMetadatReaderBase::printCaughtException(const char* message)
 
 QString TAVImageMetadatReaderBase::decodeUtf8(const std::string& bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (decoder.hasError()) {
-        return QString();
-    }
-    return text;
+    const QUtf8StringView utf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return utf8.isValidUtf8() ? utf8.toString() : QString();
 }
 
 void TAVImageMetadatReaderBase::openImage()
