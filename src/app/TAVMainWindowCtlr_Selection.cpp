@@ -49,18 +49,16 @@ const QStringList& commonGpsKeys()
 }
 
 // The editable tags outside the three shown lists, in key order: the keys of
-// the detail tab's own rows.
-const QStringList& otherEditableKeys()
+// the detail tab's own rows. Read each time rather than kept, so a window
+// made before the tag tables were loaded still gets them.
+QStringList otherEditableKeys()
 {
-    static const QStringList keys = [] {
-        QStringList list;
-        for (auto it = TAVCVSParaser::tagsByKey().cbegin(); it != TAVCVSParaser::tagsByKey().cend(); ++it) {
-            if (!TAVKeyLists::shownKeys().contains(it.key()))
-                list.append(it.key());
-        }
-        return list;
-    }();
-    return keys;
+    QStringList list;
+    for (auto it = TAVCVSParaser::tagsByKey().cbegin(); it != TAVCVSParaser::tagsByKey().cend(); ++it) {
+        if (!TAVKeyLists::shownKeys().contains(it.key()))
+            list.append(it.key());
+    }
+    return list;
 }
 
 }  // namespace
@@ -183,9 +181,17 @@ TAVExifDataPtr TAVMainWindowCtlr::extractCommExifDataFromImages(const QList<TAVI
     // ignores keys without a row: give every editable key its row first, so
     // the detail tab lists the common values and an edit there reaches every
     // image (each image has a row for each of these keys).
+    const QStringList otherKeys = otherEditableKeys();
     TAVEntityMap others;
-    for (const QString& key : otherEditableKeys())
+    for (const QString& key : otherKeys)
         others.insert(key, TAVEntity::entityWithValue(QStringLiteral(""), key));
+    // The family headings, as an image's own rows have them.
+    for (const char* family : {"EXIF", "IPTC", "XMP"}) {
+        auto group = std::make_shared<TAVEntity>();
+        group->setKey(QString::fromLatin1(family));
+        group->setIsGroup(true);
+        others.insert(group->key(), group);
+    }
     record->initImageExifData(others, TAVExifData::CategoryOther);
 
     auto store = [&](const QStringList& keys, int32_t category) {
@@ -198,7 +204,7 @@ TAVExifDataPtr TAVMainWindowCtlr::extractCommExifDataFromImages(const QList<TAVI
     store(commonSummaryKeys(), TAVExifData::CategorySummary);
     store(commonExposureKeys(), TAVExifData::CategoryExposure);
     store(commonGpsKeys(), TAVExifData::CategoryGps);
-    store(otherEditableKeys(), TAVExifData::CategoryOther);
+    store(otherKeys, TAVExifData::CategoryOther);
     record->setIsApplyToFileCreatedDateTime(summary_->isApplyToFileCreatedDatetime());
     record->setCreatedDateTimeOffset(summary_->getDatetimeOffsetInfo());
     return record;

@@ -162,6 +162,8 @@ TEST_F(MainWindowTest, DetailTagsCommonToSeveralImagesAreListedAndEditedInEach)
     };
     const int row = rowOf("Exif.Image.HostComputer");
     ASSERT_GE(row, 0);
+    EXPECT_EQ(rowOf("EXIF"), 0) << "the family heading leads the list";
+    EXPECT_GE(rowOf("IPTC"), 0);
     const QModelIndex cell = detail->model()->index(row, 2);
     EXPECT_EQ(cell.data().toString(), "Studio PC");
 
