@@ -23,7 +23,40 @@ QString valueOf(const TAVImageObjectPtr& image, const QString& key, int category
     return image->exifData()->getValueForKey(key, category);
 }
 
+// Stands in the GPS tab's slot: records what the window hands it.
+class SlotTab : public TAVBaseTabViewCltr {
+public:
+    void setImgExifData(const TAVExifDataPtr& record) override
+    {
+        TAVBaseTabViewCltr::setImgExifData(record);
+        ++records;
+    }
+    void setEditEnable(bool enable) override { editable = enable; }
+    int records = 0;
+    bool editable = false;
+};
+
 }  // namespace
+
+TEST_F(MainWindowTest, TheGpsSlotIsEmptyUntilFilledAndThenFollowsTheShownRecord)
+{
+    window().tabBar()->selectTab(TAVMainWindowCtlr::TabGps);
+    QWidget* empty = window().tabSelectedView();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_TRUE(empty->isVisible());
+    EXPECT_TRUE(empty->findChildren<QWidget*>().isEmpty());
+
+    auto* gps = new SlotTab;
+    window().setGpsTab(gps);
+    EXPECT_EQ(window().tabSelectedView(), gps);
+    EXPECT_TRUE(gps->isVisible()) << "the selected GPS tab shows its view at once";
+    EXPECT_EQ(gps->imgExifData(), window().curExifData());
+    EXPECT_FALSE(gps->editable);
+
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {})}));
+    EXPECT_EQ(gps->imgExifData(), window().selectedImages().first()->exifData());
+    EXPECT_TRUE(gps->editable);
+}
 
 
 TEST_F(MainWindowTest, SeveralImagesShowTheirCommonValuesAndTakeEditsWithoutLosingTheirOwn)
