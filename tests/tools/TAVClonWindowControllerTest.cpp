@@ -2,6 +2,8 @@
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVClonWindowControllerDelegate.h"
 
+#include "commlib/QtWorkspace.h"
+#include "commlib/VXCommonView.h"
 #include "commlib/VXCommonWindowController.h"
 #include "foundation/FileServices.h"
 #include "foundation/TextServices.h"
@@ -15,6 +17,7 @@
 #include "support/ImageFixtures.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/QtPrinters.h"
+#include "support/SyntheticDrops.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
@@ -221,7 +224,6 @@ TEST_F(CloneSheetTest, PreviewLinesAndMapFollowTheSource)
                             .startsWith(QStringLiteral("-33.866665,-151.209991")))
                 << server_.requests().last().target.toStdString();
             ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->mapView()->hasPicture(); }, 5000));
-            EXPECT_TRUE(Gallery::capture(sheet_->window(), QStringLiteral("clone-sheet-source")));
         } else {
             QTest::qWait(20);
             EXPECT_EQ(server_.requestCount(), requestsBefore) << "no map asked for";
@@ -233,6 +235,13 @@ TEST_F(CloneSheetTest, PreviewLinesAndMapFollowTheSource)
         ASSERT_GE(row, 0);
         EXPECT_EQ(table.index(row, 1).data().toString(), date);
     }
+
+    // The gallery shows the desktop's own icon for the source.
+    QtWorkspace desktop;
+    Workspace::setShared(&desktop);
+    ASSERT_TRUE(sheet_->doImportFile(QUrl::fromLocalFile(tempPath(QStringLiteral("full.jpg")))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->mapView()->hasPicture(); }, 5000));
+    EXPECT_TRUE(Gallery::capture(sheet_->window(), QStringLiteral("clone-sheet-source")));
 }
 
 TEST_F(CloneSheetTest, DropsTakeFoldersAndImagesAndAFailedReadKeepsThePreview)
@@ -242,7 +251,10 @@ TEST_F(CloneSheetTest, DropsTakeFoldersAndImagesAndAFailedReadKeepsThePreview)
     EXPECT_FALSE(sheet_->didWindowAccepteDragFiles(sheet_->window(), {}));
     EXPECT_FALSE(sheet_->didWindowAccepteDragFiles(sheet_->window(), {tempPath(QStringLiteral("notes.txt"))}));
     EXPECT_TRUE(ui_.alerts().isEmpty());
-    ASSERT_TRUE(sheet_->didWindowAccepteDragFiles(sheet_->window(), {source}));
+    // A real drop on the sheet's drop view reaches it.
+    const std::unique_ptr<QMimeData> dropped(SyntheticDrop::files({source}));
+    ASSERT_TRUE(SyntheticDrop::onto(sheet_->dropView(), *dropped).dropped);
+    EXPECT_EQ(sheet_->fileURL(), QUrl::fromLocalFile(source));
     const QStringList keys = sheet_->mVaildData();
 
     const QString folder = tempPath(QStringLiteral("folder"));
