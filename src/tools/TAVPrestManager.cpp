@@ -104,20 +104,30 @@ bool TAVPrestManager::writePreset(const TAVExifData& record, const QString& path
     return true;
 }
 
-std::optional<QList<TAVExifDataPtr>> TAVPrestManager::loadPresets() const
+bool TAVPrestManager::readPresets(const std::function<bool(const TAVExifDataPtr&)>& visit)
 {
     // Reading does not create the folder: a missing one simply holds nothing.
     const QString folder = folderPath();
     if (!FileServices::isFolder(folder) || FileServices::contentsOfFolder(folder).isEmpty()) {
-        return std::nullopt;
+        return false;
     }
-    QList<TAVExifDataPtr> presets;
     for (const QString& name : presetFileNames(folder)) {
-        if (TAVExifDataPtr record = readPreset(presetFilePath(folder, name.chopped(kExtension.size())))) {
-            presets.append(record);
+        const TAVExifDataPtr record = readPreset(QDir(folder).filePath(name));
+        if (record && !visit(record)) {
+            break;
         }
     }
-    return presets;
+    return true;
+}
+
+std::optional<QList<TAVExifDataPtr>> TAVPrestManager::loadPresets() const
+{
+    QList<TAVExifDataPtr> presets;
+    const bool listed = readPresets([&presets](const TAVExifDataPtr& record) {
+        presets.append(record);
+        return true;
+    });
+    return listed ? std::optional(presets) : std::nullopt;
 }
 
 bool TAVPrestManager::addPreset(const TAVExifDataPtr& record) const
@@ -178,14 +188,13 @@ TAVExifDataPtr TAVPrestManager::presetWithName(const QString& name) const
     if (!isValidPresetName(name)) {
         return nullptr;
     }
-    const std::optional<QList<TAVExifDataPtr>> presets = loadPresets();
-    if (!presets) {
-        return nullptr;
-    }
-    for (const TAVExifDataPtr& record : *presets) {
+    // The files after the first match need not be read.
+    TAVExifDataPtr found;
+    readPresets([&found, &name](const TAVExifDataPtr& record) {
         if (record->strName() == name) {
-            return record;
+            found = record;
         }
-    }
-    return nullptr;
+        return !found;
+    });
+    return found;
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The presets on disk: one keyed archive per preset, "<name>.data" in the
@@ -61,4 +62,7 @@ private:
     static QString presetFilePath(const QString& folder, const QString& name);
     static bool writePreset(const TAVExifData& record, const QString& path);
     static QString folderPath();
+    // Hands the readable presets to `visit` in listing order until it answers
+    // false. False when the folder is missing or holds nothing at all.
+    static bool readPresets(const std::function<bool(const TAVExifDataPtr&)>& visit);
 };
