@@ -40,10 +40,21 @@ TAVRenameWindowController::TAVRenameWindowController(const TAVImageObjectPtr& de
 
 TAVRenameWindowController::~TAVRenameWindowController()
 {
-    // The views hold plain pointers back to this controller.
-    if (rightTableView_ != nullptr) {
-        rightTableView_->setKeyDelegate(nullptr);
+    // The views call back into this controller (key delegate, event filters,
+    // signals): cut those ties before the window and its views go.
+    if (!isWindowLoaded()) {
+        return;
     }
+    QWidget* sheet = window();
+    for (QObject* part : sheet->findChildren<QObject*>()) {
+        part->removeEventFilter(this);
+        disconnect(part, nullptr, this, nullptr);
+    }
+    rightTableView_->setKeyDelegate(nullptr);
+    leftOutlineView_ = nullptr;
+    rightTableView_ = nullptr;
+    previewTf_ = nullptr;
+    delete sheet;
 }
 
 // --- Window ---

@@ -149,7 +149,11 @@ QString TAVRenameWindowController::renameImage(const TAVImageObjectPtr& image, i
 void TAVRenameWindowController::clickCancel()
 {
     clickClosePopover();
-    endSheetOfSelfWindow();
+    if (isSheetUp()) {
+        endSheetOfSelfWindow();
+    } else if (isWindowLoaded()) {
+        window()->hide();  // shown on its own, the window still closes
+    }
 }
 
 // --- Output folder ---
