@@ -378,6 +378,12 @@ void TAVReplaceWindowController::clickReplaceAll()
 
 bool TAVReplaceWindowController::takeTypedAfterValue(const TAVEntityPtr& row, const QString& text)
 {
+    // Without a search the rows are the record's own entities: Apply would
+    // never write a value typed there, and it would stay on the record.
+    if (!model_->table().isSearch()) {
+        UiServices::shared()->beep();
+        return false;
+    }
     const QString after = text.isNull() ? QStringLiteral("") : text;
     if (!testValueIsVaild(after, row->key())) {
         showInvalidValueAlert(row->key());

@@ -29,6 +29,8 @@ class TAVSearchableTagTableModel;
 // - A record without an image path (several images selected) gives no rows.
 // - Only "Exif." and "Iptc." values of a text type are listed, never empty ones.
 // - Every after-value that reaches the record passed the writer's check.
+// - After-values live on hits only: typing one while no search is active is
+//   refused with a beep, so nothing typed is silently dropped by Apply.
 // - Apply raises the tabs' pending-edits flag when it wrote a value and posts
 //   "notiFileMetadataHasChanged" {"hasModify": true, "needRefresh": true}.
 class TAVReplaceWindowController : public VXCommonWindowController, public GSStickyRowTableViewDelegate {

@@ -292,6 +292,14 @@ TEST_F(ReplaceSheetTest, TypedAfterValuesAreCheckedAndCancelLeavesTheRecord)
     EXPECT_EQ(hitFor(kArtist)->replaceAfterValue(), QStringLiteral("a Leica fan"));
     EXPECT_EQ(posted_.size(), 2);
 
+    // Without a search the rows are the record's own: a typed value there
+    // could never be applied, so it is refused.
+    search(QString(), false);
+    const int artistRow = static_cast<int>(shownKeys().indexOf(kArtist));
+    EXPECT_FALSE(sheet.model()->setData(sheet.model()->index(artistRow, afterColumn), QStringLiteral("nobody")));
+    EXPECT_EQ(ui_.beeps(), 1);
+    EXPECT_TRUE(sheet.model()->table().shownRows().at(artistRow).entity->replaceAfterValue().isNull());
+
     sheet.clickCancel();
     EXPECT_TRUE(hitFor(kArtist)->replaceAfterValue().isNull());
     EXPECT_EQ(valueOf(*image->exifData(), kArtist), QStringLiteral("a canon fan"));
