@@ -22,13 +22,16 @@ TAVImageMetadatReaderBase::TAVImageMetadatReaderBase(const QString& path, Shared
 void TAVImageMetadatReaderBase::releaseImage()
 {
     shared_->image.reset();
+    shared_->bytes = QByteArray();
     shared_->opened = false;
     shared_->metadataRead = false;
 }
 
 void TAVImageMetadatReaderBase::reopenIfReleased()
 {
-    if (!shared_->opened) {
+    // A reader of its own reads the file as it is now at every call.
+    if (!shared_->opened || (!readsOnce_ && shared_->metadataRead)) {
+        shared_->opened = false;
         openImage();
     }
 }
@@ -75,7 +78,17 @@ void TAVImageMetadatReaderBase::openImage()
         if (absolute.isEmpty()) {
             throw Exiv2::Error(Exiv2::kerErrorMessage, "empty file path");
         }
-        auto opened = Exiv2::ImageFactory::open(QFile::encodeName(absolute).toStdString(), true);
+        // Read in one go: the library opening the file by path opens it
+        // several times (type check, then each parse).
+        QFile file(absolute);
+        if (!file.open(QIODevice::ReadOnly)) {
+            throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, QFile::encodeName(absolute).toStdString(),
+                file.errorString().toStdString());
+        }
+        shared_->bytes = file.readAll();
+        file.close();
+        auto opened = Exiv2::ImageFactory::open(
+            reinterpret_cast<const Exiv2::byte*>(shared_->bytes.constData()), static_cast<long>(shared_->bytes.size()));
         image_.reset(opened.release());
     } catch (const Exiv2::AnyError& error) {
         printCaughtException(error.what());

@@ -2,6 +2,7 @@
 
 #include "models/TAVEntity.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QLoggingCategory>
 #include <QString>
@@ -27,6 +28,9 @@ public:
     // The opened file that the readers of one reading manager share: opened
     // and parsed once for all three families.
     struct SharedImage {
+        // The file's bytes, which the image reads from: declared first, so
+        // they outlive it.
+        QByteArray bytes;
         std::unique_ptr<Exiv2::Image> image;
         bool opened = false;
         bool metadataRead = false;
