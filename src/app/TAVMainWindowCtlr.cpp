@@ -190,6 +190,8 @@ void TAVMainWindowCtlr::makeToolbar()
     auto add = [this](const QString& identifier, const QString& text, const QString& icon) {
         QAction* action = toolbar_->addAction(TAVToolbarIcons::icon(icon), text);
         action->setObjectName(identifier);
+        // Toolbar buttons are for the pointer; the keyboard goes to the list and the tabs.
+        toolbar_->widgetForAction(action)->setFocusPolicy(Qt::NoFocus);
         toolbarActions_.insert(identifier, action);
         return action;
     };
