@@ -38,6 +38,22 @@ bool TextServices::isUnsiginedFloatNumber(const QString& text)
     return true;
 }
 
+bool TextServices::isVaildGPS(const QString& text, bool isLatitude, bool finished)
+{
+    const QString unsignedPart = text.startsWith(QLatin1Char('-')) ? text.mid(1) : text;
+    if (!isUnsiginedFloatNumber(unsignedPart)) {
+        return false;
+    }
+    const bool hasDigit = std::any_of(unsignedPart.cbegin(), unsignedPart.cend(), isAsciiDigit);
+    if (!hasDigit) {
+        // Only "", "-", "." and "-." get here: steps on the way to a number.
+        return !finished || text.isEmpty();
+    }
+    // Digits and one point only, so the C-locale reading cannot fail.
+    const double magnitude = unsignedPart.toDouble();
+    return magnitude <= (isLatitude ? 90.0 : 180.0);
+}
+
 QString TextServices::sizeStringWithBytes(int64_t bytes)
 {
     if (bytes < 1000 && bytes > -1000) {

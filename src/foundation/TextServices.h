@@ -16,6 +16,11 @@ public:
     static QString stringByTrimmingLeadingAndTrailingWhitespaceAndNewlineCharacters(const QString& text);
     static bool isAllNumberic(const QString& text);
     static bool isUnsiginedFloatNumber(const QString& text);
+    // A signed decimal coordinate within 90 (latitude) or 180 (longitude)
+    // degrees, bounds included. While typing, "", "-", "." and "-." pass so a
+    // value can be entered one character at a time; with `finished` only the
+    // empty text (an emptied axis) and complete numbers pass.
+    static bool isVaildGPS(const QString& text, bool isLatitude, bool finished = false);
     // "512 bytes", "1.5 KB", "3.2 MB", "1.1 GB" (units of 1000, one decimal).
     static QString sizeStringWithBytes(int64_t bytes);
 };

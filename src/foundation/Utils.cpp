@@ -152,6 +152,16 @@ QString Utils::lowercaseStringInRange(const QString& text, qsizetype location, q
     return result;
 }
 
+QString Utils::uppercaseStringInRange(const QString& text, qsizetype location, qsizetype length)
+{
+    if (location < 0 || length < 0 || text.size() < location + length) {
+        return QString();
+    }
+    QString result = text;
+    result.replace(location, length, text.mid(location, length).toUpper());
+    return result;
+}
+
 QVariant Utils::JSONValue(const QString& text)
 {
     if (text.isEmpty()) {

@@ -46,6 +46,9 @@ public:
     // The text with the characters of the range lower-cased; null when the text
     // is shorter than the range's end.
     static QString lowercaseStringInRange(const QString& text, qsizetype location, qsizetype length);
+    // The same, upper-casing the range; the empty text for an empty range of
+    // an empty text.
+    static QString uppercaseStringInRange(const QString& text, qsizetype location, qsizetype length);
 
     // The JSON object or array of the text as a QVariantMap / QVariantList;
     // invalid for an empty text, and for unreadable JSON after logging

@@ -29,6 +29,26 @@ TEST(TextServicesTest, TypedNumbersAreJudgedCharacterByCharacter)
     EXPECT_EQ(TextServices::sizeStringWithBytes(3200000), "3.2 MB");
 }
 
+TEST(TextServicesTest, CoordinatesAreSignedDecimalsWithinTheirAxis)
+{
+    for (const char* ok : {"", "-", ".", "-.", "90", "-90", "45.5", "-0.25", "89.999999", "7."}) {
+        EXPECT_TRUE(TextServices::isVaildGPS(QString::fromLatin1(ok), true)) << ok;
+    }
+    for (const char* bad : {"90.000001", "-91", "1-", "--1", "4a", "1.2.3", "+5", " 5", "1e1"}) {
+        EXPECT_FALSE(TextServices::isVaildGPS(QString::fromLatin1(bad), true)) << bad;
+    }
+    EXPECT_TRUE(TextServices::isVaildGPS("-180", false));
+    EXPECT_FALSE(TextServices::isVaildGPS("180.5", false));
+    EXPECT_FALSE(TextServices::isVaildGPS("95", true));
+    EXPECT_TRUE(TextServices::isVaildGPS("95", false));
+    // At the end of editing, the steps on the way to a number are refused.
+    for (const char* partial : {"-", ".", "-."}) {
+        EXPECT_FALSE(TextServices::isVaildGPS(QString::fromLatin1(partial), true, true)) << partial;
+    }
+    EXPECT_TRUE(TextServices::isVaildGPS("", true, true));
+    EXPECT_TRUE(TextServices::isVaildGPS("-.5", false, true));
+}
+
 TEST(VXFileLocalManagerTest, FoldersStayInsideTheirParent)
 {
     const QString home = VXFileLocalManager::appHomeDirectory();

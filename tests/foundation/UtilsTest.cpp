@@ -50,6 +50,9 @@ TEST_F(UtilsTest, LowercasingARange)
     EXPECT_EQ(Utils::lowercaseStringInRange("ABC", 1, 2), "Abc");
     EXPECT_TRUE(Utils::lowercaseStringInRange("", 0, 1).isNull());
     EXPECT_TRUE(Utils::lowercaseStringInRange("AB", 1, 2).isNull());
+    EXPECT_EQ(Utils::uppercaseStringInRange("north", 0, 1), "North");
+    EXPECT_EQ(Utils::uppercaseStringInRange("", 0, 0), "");
+    EXPECT_TRUE(Utils::uppercaseStringInRange("", 0, 1).isNull());
 }
 
 TEST_F(UtilsTest, ImagesEncodeByExactTypeAndWriteAtomically)
