@@ -1,0 +1,93 @@
+// A small program that starts the crash kit as the application does (app-info
+// with an API key, the kits registered, Kitbase::with) and then either faults
+// or waits for the reports of earlier launches to be sent. The endpoints and
+// the caches folder come from the environment the test sets.
+#include "kit/core/KBKitRegistry.h"
+#include "kit/core/KBMainBundle.h"
+#include "kit/core/Kitbase.h"
+#include "kit/crash/CWFileManager.h"
+#include "kit/crash/CWUserLogging.h"
+#include "kit/crash/Crashwatch.h"
+#include "kit/support/KBMainQueue.h"
+#include "kit/tally/Tally.h"
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <string>
+#include <thread>
+
+namespace launcher_faults {
+
+// Exported (the executable exports its symbols) so symbolication can name it.
+__attribute__((noinline)) void faultInExportedFunction(volatile int* target)
+{
+    *target = 0x5eed;
+}
+
+}  // namespace launcher_faults
+
+namespace {
+
+void startKit()
+{
+    KBMainBundle::setInfoDictionary(nlohmann::json{{"CFBundleIdentifier", "org.lumetta.tests.launcher"},
+        {"CFBundleShortVersionString", "1.0"}, {"CFBundleVersion", "7"}, {"CFBundleName", "Launcher"},
+        {"Kitbase", {{"APIKey", "0123456789abcdef0123456789abcdef01234567"}, {"Kits", nlohmann::json::array()}}}});
+    KBKitRegistry::shared()->registerKit(Crashwatch::kitDescriptor());
+    KBKitRegistry::shared()->registerKit(Tally::kitDescriptor());
+    Kitbase::with({Crashwatch::kitDescriptor(), Tally::kitDescriptor()});
+}
+
+void waitForFirstMainTurn()
+{
+    std::promise<void> turned;
+    KBMainQueue::shared()->async([&turned] { turned.set_value(); });
+    turned.get_future().wait();
+}
+
+// Exit 0 once every earlier report has left the folders, 3 if that takes too long.
+int waitForUploads()
+{
+    const CWFileManager files;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (files.preparedPathContents().empty() && files.processingPathContents().empty()
+            && files.activePathContents().size() == 1) {
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "early-crash") {
+        // The main loop never turns before the fault.
+        KBMainQueue::setExecutor([](std::function<void()>) {});
+    }
+    startKit();
+    if (mode == "launch") {
+        return waitForUploads();
+    }
+    if (mode == "launch-urgent") {
+        // An urgent report is sent before the kit's start returns.
+        const CWFileManager files;
+        return files.preparedPathContents().empty() && files.processingPathContents().empty() ? 0 : 3;
+    }
+    Crashwatch::sharedInstance().setObjectValue("teal", "favourite");
+    CWLog("%s", "about to fault");
+    if (mode == "crash") {
+        waitForFirstMainTurn();
+        // Let the logging queue write the key and line before the fault.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (mode == "crash" || mode == "early-crash") {
+        launcher_faults::faultInExportedFunction(nullptr);
+    }
+    return 2;
+}
