@@ -2,14 +2,21 @@
 // key; without one nothing of the kit starts and nothing of it reaches the disk.
 #include "app/TAVAppDelegate.h"
 
+#include "app/TAVCrashSendPrompt.h"
+#include "app/TAVKitLifecycleBridge.h"
 #include "app/TAVKitPlatformDefaults.h"
 #include "foundation/AppInfo.h"
 #include "foundation/Dispatch.h"
 #include "foundation/UserDefaults.h"
 #include "kit/core/CWUserDefaults.h"
 #include "kit/core/KBMainBundle.h"
+#include "kit/core/KBKitRegistry.h"
 #include "kit/core/Kitbase.h"
+#include "kit/crash/Crashwatch.h"
 #include "kit/support/KBMainQueue.h"
+#include "kit/tally/Tally.h"
+
+#include <QGuiApplication>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -57,8 +64,13 @@ void TAVAppDelegate::startKit()
     CWUserDefaults::setPlatformDefaults(std::make_shared<TAVKitPlatformDefaults>(UserDefaults::standard()));
     KBMainBundle::setInfoDictionary(kitInfoDictionary(apiKey));
     KBMainQueue::setExecutor([](std::function<void()> block) { Dispatch::asyncMain(std::move(block)); });
-    // The kits linked into the application; the crash kit joins this list.
-    const std::vector<KBKitReference> kits;
+    KBKitRegistry::shared()->registerKit(Crashwatch::kitDescriptor());
+    KBKitRegistry::shared()->registerKit(Tally::kitDescriptor());
+    TAVCrashSendPrompt::install();
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        new TAVKitLifecycleBridge(application);
+    }
+    const std::vector<KBKitReference> kits{Crashwatch::kitDescriptor(), Tally::kitDescriptor()};
     try {
         Kitbase::with(kits);
         Kitbase::sharedSDK().setDebug(true);
