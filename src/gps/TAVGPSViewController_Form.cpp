@@ -1,0 +1,146 @@
+#include "gps/TAVGPSViewController.h"
+
+#include "commlib/VXTipsView.h"
+#include "gps/HttpTileSource.h"
+#include "gps/LocalSearchService.h"
+#include "gps/TAVGPSFormatter.h"
+#include "gps/VXMapView.h"
+#include "webmapkit/GMKMapView.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
+
+namespace {
+
+QLineEdit* partField(QWidget* parent, int width)
+{
+    auto* field = new QLineEdit(parent);
+    field->setFixedWidth(width);
+    field->setAlignment(Qt::AlignRight);
+    return field;
+}
+
+QLabel* unitLabel(QWidget* parent, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFixedWidth(10);
+    return label;
+}
+
+}  // namespace
+
+void TAVGPSViewController::buildAxis(Axis& a, bool latitude)
+{
+    a.latitude = latitude;
+    a.valueLabel = new QLabel(latitude ? QStringLiteral("Latitude:") : QStringLiteral("Longitude:"), this);
+    a.refLabel = new QLabel(QStringLiteral("Ref:"), this);
+    a.degree = partField(this, 44);
+    a.minute = partField(this, 44);
+    a.second = partField(this, 64);
+    a.decimal = partField(this, 96);
+    a.popup = new QComboBox(this);
+    a.popup->addItems({QString(), latitude ? QStringLiteral("North") : QStringLiteral("East"),
+                       latitude ? QStringLiteral("South") : QStringLiteral("West")});
+    a.popup->setMinimumWidth(80);
+    a.formatter = new TAVGPSFormatter(a.decimal);
+    a.formatter->setDelegate(this);
+    a.decimal->setValidator(a.formatter);
+}
+
+void TAVGPSViewController::connectAxis(Axis& a)
+{
+    for (QLineEdit* field : {a.degree, a.minute, a.second, a.decimal}) {
+        connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
+    }
+    for (QLineEdit* field : {a.degree, a.minute, a.second}) {
+        connect(field, &QLineEdit::editingFinished, this, [this, &a, field] { dmsFieldEditingFinished(a, field); });
+    }
+    connect(a.decimal, &QLineEdit::editingFinished, this, [this, &a] { decimalFieldEditingFinished(a); });
+    connect(a.popup, &QComboBox::activated, this, [this, &a] { directionChosen(a); });
+}
+
+void TAVGPSViewController::buildForm()
+{
+    buildAxis(lat_, true);
+    buildAxis(lon_, false);
+
+    fldGpsVersion_ = new QLineEdit(this);
+    fldGpsAltitudeRef_ = new QLineEdit(this);
+    fldGpsAltitude_ = new QLineEdit(this);
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->addWidget(new QLabel(QStringLiteral("Version:"), this), 0, 0, Qt::AlignRight);
+    grid->addWidget(fldGpsVersion_, 0, 1, 1, 6);
+    grid->addWidget(new QLabel(QStringLiteral("Altitude Ref:"), this), 0, 7, Qt::AlignRight);
+    grid->addWidget(fldGpsAltitudeRef_, 0, 8);
+    grid->addWidget(new QLabel(QStringLiteral("Altitude:"), this), 0, 9, Qt::AlignRight);
+    grid->addWidget(fldGpsAltitude_, 0, 10);
+    for (Axis* a : {&lat_, &lon_}) {
+        const int row = a->latitude ? 1 : 2;
+        grid->addWidget(a->valueLabel, row, 0, Qt::AlignRight);
+        grid->addWidget(a->degree, row, 1);
+        grid->addWidget(unitLabel(this, QStringLiteral("°")), row, 2);
+        grid->addWidget(a->minute, row, 3);
+        grid->addWidget(unitLabel(this, QStringLiteral("'")), row, 4);
+        grid->addWidget(a->second, row, 5);
+        grid->addWidget(unitLabel(this, QStringLiteral("\"")), row, 6);
+        grid->addWidget(a->refLabel, row, 7, Qt::AlignRight);
+        grid->addWidget(a->popup, row, 8);
+        grid->addWidget(new QLabel(QStringLiteral("Decimal:"), this), row, 9, Qt::AlignRight);
+        grid->addWidget(a->decimal, row, 10);
+    }
+    grid->setColumnStretch(11, 1);
+
+    fldSearch_ = new QLineEdit(this);
+    fldSearch_->setPlaceholderText(QStringLiteral("Search a place or an address"));
+    fldSearch_->setClearButtonEnabled(true);
+    btnNewLocate_ = new QPushButton(QStringLiteral("Add Pin"), this);
+    btnClearGPS_ = new QPushButton(QStringLiteral("Clear"), this);
+    staitcLocateModel_ = new QStandardItemModel(this);
+    for (const QString& title :
+         {QStringLiteral("My Location"), QStringLiteral("Photo Location"), QStringLiteral("New Location")}) {
+        staitcLocateModel_->appendRow(new QStandardItem(title));
+    }
+    staitcLocate_ = new QComboBox(this);
+    staitcLocate_->setModel(staitcLocateModel_);
+    mapTypes_ = new QButtonGroup(this);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(fldSearch_, 1);
+    bar->addWidget(btnNewLocate_);
+    bar->addWidget(btnClearGPS_);
+    bar->addWidget(staitcLocate_);
+    int type = 0;
+    for (const QString& title : {QStringLiteral("Standard"), QStringLiteral("Satellite"), QStringLiteral("Hybrid")}) {
+        auto* button = new QPushButton(title, this);
+        button->setCheckable(true);
+        button->setChecked(type == 0);
+        mapTypes_->addButton(button, type++);
+        bar->addWidget(button);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(bar);
+    layout->addWidget(appleMapView_, 1);
+
+    // The web map only answers address searches; it is never shown.
+    webMapView_->hide();
+
+    connect(fldSearch_, &QLineEdit::returnPressed, this, &TAVGPSViewController::clickSearch);
+    connect(btnNewLocate_, &QPushButton::clicked, this, &TAVGPSViewController::clickAddPin);
+    connect(btnClearGPS_, &QPushButton::clicked, this, &TAVGPSViewController::clickClearGPS);
+    connect(staitcLocate_, &QComboBox::activated, this, &TAVGPSViewController::clickPopBtnStaticLocate);
+    connect(mapTypes_, &QButtonGroup::idClicked, this, &TAVGPSViewController::setMapType);
+    for (QLineEdit* field : {fldGpsVersion_, fldGpsAltitudeRef_, fldGpsAltitude_}) {
+        connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
+    }
+    connectAxis(lat_);
+    connectAxis(lon_);
+}

@@ -1,0 +1,340 @@
+#include "gps/GpsTabTestSupport.h"
+
+#include "commlib/VXTipsView.h"
+#include "support/Gallery.h"
+#include "support/QtPrinters.h"
+
+#include <QLabel>
+#include <QStandardItemModel>
+
+namespace {
+
+bool itemEnabled(TAVGPSViewController& tab, int index)
+{
+    return tab.staticLocateModel()->item(index)->isEnabled();
+}
+
+}  // namespace
+
+TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
+{
+    show(gpsRecord("35/1 30/1 4512/100", "N", "139/1 45/1 0/1", "E"));
+    EXPECT_EQ(parts(true), (QStringList {"35", "30", "45.12", "North"}));
+    EXPECT_EQ(parts(false), (QStringList {"139", "45", "0", "East"}));
+    EXPECT_EQ(tab->decimalField(true)->text(), "35.51");
+    EXPECT_EQ(tab->decimalField(false)->text(), "139.750000");
+    ASSERT_NE(tab->photoPin(), nullptr);
+    EXPECT_EQ(tab->photoPin()->title(), "Where Photo Taken");
+    EXPECT_EQ(tab->photoPin()->subtitle(), "(35.51, 139.75)");
+    EXPECT_EQ(tab->mapView()->selectedAnnotations().size(), 1);
+    EXPECT_NEAR(tab->mapView()->centerCoordinate().latitude, 35.5125, 1e-3);
+    const auto view = tab->mapView()->viewForAnnotation(tab->mapView()->annotations().value(0));
+    ASSERT_TRUE(view);
+    EXPECT_FALSE(view->isDraggable());
+    EXPECT_EQ(tab->tipsView()->text(), "Pin the map to locate a new place");
+    EXPECT_EQ(tab->tipsView()->geometry(), QRect((tab->mapView()->width() - 280) / 2, 4, 280, 20));
+    EXPECT_TRUE(itemEnabled(*tab, 1));
+    EXPECT_EQ(tab->staticLocate()->currentIndex(), 1);
+    // Showing writes nothing, raises no flag and posts nothing.
+    EXPECT_EQ(lat(), "35/1 30/1 4512/100");
+    EXPECT_FALSE(record->isGPSModified());
+    EXPECT_FALSE(TAVBaseTabViewCltr::isPendingEdits());
+    EXPECT_EQ(posts, 0);
+
+    // South and west give negative decimals; fractional seconds show exactly.
+    show(gpsRecord("40/1 0/1 1471/100", "s", "74/1 0/1 19521/1000", "W"));
+    EXPECT_EQ(parts(true), (QStringList {"40", "0", "14.71", "South"}));
+    EXPECT_EQ(tab->secondField(false)->text(), "19.521");
+    EXPECT_EQ(tab->decimalField(true)->text(), "-40.00");
+    EXPECT_TRUE(tab->decimalField(false)->text().startsWith("-74.005"));
+
+    // A two-part latitude ends the display there: no longitude, pop-up kept.
+    tab->staticLocate()->setCurrentIndex(0);
+    show(gpsRecord("35/1 30/1", "N", "139/1 45/1 0/1", "E"));
+    EXPECT_EQ(tab->degreeField(false)->text(), "");
+    EXPECT_EQ(tab->staticLocate()->currentIndex(), 0);
+
+    // No GPS at all: nothing shown, no pin, the photo item disabled.
+    show(gpsRecord("", "", "", ""));
+    EXPECT_EQ(parts(true), (QStringList {"", "", "", ""}));
+    EXPECT_EQ(tab->decimalField(false)->text(), "");
+    EXPECT_TRUE(tab->mapView()->annotations().isEmpty());
+    EXPECT_FALSE(itemEnabled(*tab, 1));
+    EXPECT_EQ(tab->tipsView()->text(), "Pin the map to locate a new place");
+}
+
+TEST_F(GpsTabTest, AnEditedLocationShowsTheRedPinAndStaysAsItIs)
+{
+    record = gpsRecord("35/1 30/1 45/1", "N", "139/1 45/1 0/1", "E");
+    // Another tool set fractional seconds; showing must not round them.
+    record->setValue("10/1 20/1 4512/100 ", TAVGPSViewController::kLatitudeKey, TAVExifData::CategoryGps, false,
+                     false, true);
+    show(record);
+    ASSERT_NE(tab->newPin(), nullptr);
+    EXPECT_NEAR(tab->newPin()->coordinate().latitude, 10 + 20 / 60.0 + 45.12 / 3600, 1e-6);
+    EXPECT_EQ(tab->newPin()->title(), "Press & Drag to move");
+    EXPECT_EQ(tab->secondField(true)->text(), "45.12");
+    const auto red = tab->mapView()->viewForAnnotation(pinPtr());
+    ASSERT_TRUE(red);
+    EXPECT_TRUE(red->isDraggable());
+    EXPECT_EQ(tab->tipsView()->text(), "Drag the red pin to locate a new place");
+    EXPECT_TRUE(tab->valueLabel(true)->font().italic());
+    EXPECT_EQ(tab->valueLabel(true)->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    EXPECT_FALSE(tab->valueLabel(false)->font().bold());
+    EXPECT_TRUE(itemEnabled(*tab, 2));
+
+    // A failed load, then a finished one redraws, and still nothing is written.
+    tab->didFailLoadingMap(tab->mapView(), MapError {});
+    EXPECT_EQ(tab->tipsView()->text(), "Load map ERROR, please check your network.");
+    tab->clickAddPin();
+    EXPECT_EQ(posts, 0);
+    tab->didFinishLoadingMap(tab->mapView());
+    settle();
+    EXPECT_EQ(tab->tipsView()->text(), "Drag the red pin to locate a new place");
+    EXPECT_EQ(lat(), "10/1 20/1 4512/100 ");
+    EXPECT_EQ(lon(), "139/1 45/1 0/1");
+    EXPECT_FALSE(record->isModifiedForKey(TAVGPSViewController::kLongitudeKey, TAVExifData::CategoryGps));
+    EXPECT_EQ(posts, 0);
+
+    // A pin on the equator or the prime meridian gets the map's own view.
+    tab->mapView()->addAnnotation(makePin(0.0, 12.0));
+    EXPECT_EQ(tab->viewForAnnotation(tab->mapView(), makePin(0.0, 12.0)), nullptr);
+
+    // Cleared: no red pin, empty coordinates, the green pin stays.
+    record->clearGPS();
+    show(record);
+    EXPECT_EQ(tab->decimalField(true)->text(), "");
+    EXPECT_FALSE(itemEnabled(*tab, 2));
+    EXPECT_EQ(tab->mapView()->annotations().size(), 1);
+    EXPECT_EQ(tab->mapView()->annotations().value(0).get(), tab->photoPin());
+    EXPECT_EQ(tab->tipsView()->text(), "Pin the map to locate a new place");
+}
+
+TEST_F(GpsTabTest, HoldsDragsAndAddPinWriteWholeSecondsAndPostOnce)
+{
+    show(gpsRecord("", "", "", ""));
+    hold(35.5125, 139.75);
+    EXPECT_EQ(lat(), "35/1 30/1 45/1 ");
+    EXPECT_EQ(latRef(), "N");
+    EXPECT_EQ(lon(), "139/1 45/1 0/1 ");
+    EXPECT_EQ(lonRef(), "E");
+    EXPECT_TRUE(record->isModifiedForKey(TAVGPSViewController::kLatitudeKey, TAVExifData::CategoryGps));
+    EXPECT_EQ(parts(true), (QStringList {"35", "30", "45", "North"}));
+    EXPECT_EQ(parts(false), (QStringList {"139", "45", "0", "East"}));
+    EXPECT_TRUE(TAVBaseTabViewCltr::isPendingEdits());
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(tab->mapView()->selectedAnnotations().value(0), pinPtr());
+
+    // Seconds are truncated, the hemisphere follows the sign.
+    drag(-33.8688, 151.2093);
+    EXPECT_EQ(lat(), "33/1 52/1 7/1 ");
+    EXPECT_EQ(latRef(), "S");
+    EXPECT_EQ(posts, 2);
+    drag(-0.5, 10.25);
+    EXPECT_EQ(latRef(), "S");
+    EXPECT_EQ(tab->directionPopup(true)->currentText(), "South");
+    EXPECT_EQ(lat(), "0/1 30/1 0/1 ");
+
+    // A press, then Escape: nothing is written or posted.
+    drag(0, 0, TileAnnotationView::DragCanceling);
+    EXPECT_EQ(lat(), "0/1 30/1 0/1 ");
+    EXPECT_EQ(posts, 3);
+
+    tab->mapView()->setCenterCoordinate({48.5, 9.25}, false);
+    tab->clickAddPin();
+    settle();
+    EXPECT_EQ(lat(), "48/1 30/1 0/1 ");
+    EXPECT_EQ(posts, 4);
+
+    // With editing off a hold does nothing.
+    tab->setEditEnable(false);
+    hold(1.0, 1.0);
+    EXPECT_EQ(posts, 4);
+}
+
+TEST_F(GpsTabTest, TypedPartsAreCheckedWrittenAsTypedAndKeptAfterThePinMoves)
+{
+    show(gpsRecord("35/1 30/1 45/1", "N", "139/1 45/1 0/1", "E"));
+    struct Case {
+        QLineEdit* field;
+        QString text;
+        bool beeps;
+        QString latitude;
+    };
+    const Case cases[] = {
+        {tab->degreeField(true), "95", true, "35/1 30/1 45/1"},
+        {tab->minuteField(true), "95", false, "35/1 95/1 45/1 "},
+        {tab->secondField(true), "12a", true, "35/1 95/1 45/1 "},
+        {tab->secondField(true), "19.521", false, "35/1 95/1 19521/1000 "},
+        {tab->minuteField(true), "", false, "35/1 0/1 19521/1000 "},
+        {tab->degreeField(true), "90", true, "35/1 0/1 19521/1000 "},
+        {tab->secondField(true), "", false, "35/1 0/1 0/1 "},
+        {tab->degreeField(true), "90", false, "90/1 0/1 0/1 "},
+        {tab->minuteField(true), "30", true, "90/1 0/1 0/1 "},
+    };
+    for (const Case& c : cases) {
+        const int beeps = ui.beeps();
+        const QString before = c.field->text();
+        type(c.field, c.text);
+        settle();
+        EXPECT_EQ(ui.beeps() - beeps, c.beeps ? 1 : 0) << c.text.toStdString();
+        EXPECT_EQ(c.field->text(), c.beeps ? before : c.text) << c.text.toStdString();
+        EXPECT_EQ(lat(), c.latitude) << c.text.toStdString();
+    }
+    EXPECT_EQ(lon(), "139/1 45/1 0/1");  // the other axis is never rewritten
+    const int posted = posts;
+    type(tab->degreeField(true), "90");
+    EXPECT_EQ(posts, posted);  // an unchanged end posts nothing
+
+    // Fractional seconds typed stay as typed after the red pin is placed.
+    type(tab->degreeField(true), "45");
+    type(tab->secondField(true), "45");
+    settle();
+    EXPECT_EQ(tab->secondField(true)->text(), "45");
+    ASSERT_NE(tab->newPin(), nullptr);
+    EXPECT_NEAR(tab->newPin()->coordinate().latitude, 45.0125, 1e-9);
+
+    // South flips only the hemisphere.
+    tab->directionPopup(true)->setCurrentIndex(2);
+    emit tab->directionPopup(true)->activated(2);
+    EXPECT_EQ(lat(), "45/1 0/1 45/1 ");
+    EXPECT_EQ(latRef(), "S");
+    EXPECT_EQ(tab->decimalField(true)->text(), "-45.012500");
+    EXPECT_NEAR(tab->newPin()->coordinate().latitude, -45.0125, 1e-9);
+
+    // All three parts emptied clear the axis.
+    type(tab->degreeField(false), "");
+    type(tab->minuteField(false), "");
+    type(tab->secondField(false), "");
+    EXPECT_EQ(lon(), "");
+    EXPECT_EQ(lonRef(), "");
+}
+
+TEST_F(GpsTabTest, DecimalFieldsRefuseHalfTypedAndOversizedTexts)
+{
+    show(gpsRecord("35/1 30/1 45/1", "N", "139/1 45/1 0/1", "W"));
+    QLineEdit* field = tab->decimalField(false);
+    EXPECT_EQ(field->text(), "-139.750000");
+
+    int beeps = ui.beeps();
+    type(field, "-");
+    EXPECT_EQ(ui.beeps(), beeps + 1);
+    EXPECT_EQ(field->text(), "-139.750000");
+    EXPECT_EQ(posts, 0);
+
+    // A full field still shortens; only a longer text is refused, with a beep.
+    field->setText("-139.7500001");
+    field->end(false);
+    beeps = ui.beeps();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(field->text(), "-139.750000");
+    field->setText("-139.7500001");
+    field->end(false);
+    QTest::keyClick(field, Qt::Key_5);
+    EXPECT_EQ(field->text(), "-139.7500001");
+    EXPECT_EQ(ui.beeps(), beeps + 1);
+    QTest::keyClicks(tab->decimalField(true), "x");
+    EXPECT_EQ(tab->decimalField(true)->text(), "35.51");
+
+    // A typed decimal goes through whole seconds once, this axis only.
+    type(field, "-151.2093");
+    EXPECT_EQ(lon(), "151/1 12/1 33/1 ");
+    EXPECT_EQ(lonRef(), "W");
+    EXPECT_EQ(lat(), "35/1 30/1 45/1");
+    EXPECT_EQ(posts, 1);
+
+    // An emptied decimal clears its axis and does not send the map to 0.
+    tab->mapView()->setCenterCoordinate({20.0, 30.0}, false);
+    type(tab->decimalField(true), "");
+    EXPECT_EQ(lat(), "");
+    EXPECT_NEAR(tab->mapView()->centerCoordinate().latitude, 20.0, 1e-6);
+}
+
+TEST_F(GpsTabTest, PresetsClearAndNewRecordsStartFromEmptyFields)
+{
+    show(gpsRecord("", "", "", ""));
+    hold(35.5125, 139.75);
+    const auto preset = tab->genDictionayFromSetting();
+    ASSERT_TRUE(preset.has_value());
+    EXPECT_EQ(preset->value(TAVGPSViewController::kLatitudeKey)->value(), "35/1 30/1 45/1");
+    EXPECT_EQ(preset->value(TAVGPSViewController::kLatitudeRefKey)->value(), "North");
+    EXPECT_TRUE(preset->value(TAVGPSViewController::kLongitudeKey)->isModified());
+
+    posts = 0;
+    tab->clickClearGPS();
+    EXPECT_EQ(posts, 1);
+    EXPECT_TRUE(record->isGpsClear());
+    EXPECT_EQ(tab->decimalField(true)->text(), "");
+
+    // A modified record shows its version; the next record's preset must not
+    // carry it over.
+    auto withVersion = gpsRecord("1/1 0/1 0/1", "N", "1/1 0/1 0/1", "E");
+    withVersion->setValue("5/1", TAVGPSViewController::kAltitudeKey, TAVExifData::CategoryGps, false, false, true);
+    show(withVersion);
+    EXPECT_EQ(tab->versionField()->text(), "2 2 0 0");
+    show(gpsRecord("", "", "", ""));
+    const auto next = tab->genDictionayFromSetting();
+    EXPECT_EQ(next->value(TAVGPSViewController::kVersionKey)->value(), "");
+    EXPECT_EQ(next->value(TAVGPSViewController::kAltitudeRefKey)->value(), "");
+}
+
+TEST_F(GpsTabTest, SearchTriesPlacesThenTheGeocoder)
+{
+    show(gpsRecord("", "", "", ""));
+    tab->clickSearch();
+    EXPECT_EQ(ui.beeps(), 1);
+    EXPECT_EQ(server.requestCount(), 0);
+
+    // A place search hit shows its region; no pin moves.
+    hold(10.0, 10.0);
+    placeAnswer = LoopbackResponse::json(R"([{"boundingbox": ["48.0", "49.0", "9.0", "10.0"]}])");
+    tab->searchField()->setText("Stuttgart");
+    tab->clickSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->mapView()->centerCoordinate().longitude > 9.0; }, 5000));
+    EXPECT_NEAR(tab->newPin()->coordinate().latitude, 10.0, 1e-9);
+
+    // No place: the geocoder's hit centres at zoom 15 and moves the red pin of a changed record.
+    placeAnswer = LoopbackResponse::json("[]");
+    geoAnswer = LoopbackResponse::json(R"([{"lat": "-33.8688", "lon": "151.2093"}])");
+    const int posted = posts;
+    tab->clickSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->mapView()->centerCoordinate().longitude > 150.0; }, 5000));
+    settle();
+    EXPECT_EQ(tab->mapView()->zoomLevel(), 15);
+    EXPECT_EQ(lat(), "33/1 52/1 7/1 ");
+    EXPECT_EQ(posts, posted + 1);
+
+    // Misses and unreadable answers change nothing.
+    for (const QByteArray& body : {QByteArray("[]"), QByteArray("not json")}) {
+        geoAnswer = LoopbackResponse::json(body);
+        const int requests = server.requestCount();
+        tab->mapView()->setCenterCoordinate({1.0, 2.0}, false);
+        tab->clickSearch();
+        ASSERT_TRUE(server.waitForRequests(requests + 2));
+        for (int i = 0; i < 20; ++i) {
+            clock.advance(0.1);
+            QCoreApplication::processEvents();
+        }
+        EXPECT_NEAR(tab->mapView()->centerCoordinate().longitude, 2.0, 1e-6) << body.toStdString();
+        EXPECT_EQ(lat(), "33/1 52/1 7/1 ");
+    }
+
+    // An unchanged record: the map moves, no pin is placed.
+    show(gpsRecord("", "", "", ""));
+    geoAnswer = LoopbackResponse::json(R"([{"lat": "48.5", "lon": "9.25"}])");
+    tab->clickSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return qAbs(tab->mapView()->centerCoordinate().latitude - 48.5) < 1e-6; }, 5000));
+    EXPECT_EQ(lat(), "");
+}
+
+TEST_F(GpsTabTest, Gallery)
+{
+    show(gpsRecord("40/1 0/1 1471/100", "N", "74/1 0/1 19521/1000", "W"));
+    hold(42.5, -71.06);
+    tab->show();
+    settle();
+    EXPECT_EQ(tab->tipsView()->geometry(), QRect((tab->mapView()->width() - 280) / 2, 4, 280, 20));
+    EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab"));
+    tab->didFailLoadingMap(tab->mapView(), MapError {});
+    EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab-load-error"));
+}
