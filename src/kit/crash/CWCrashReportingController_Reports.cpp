@@ -150,15 +150,20 @@ void CWCrashReportingController::displayPermissionAlertForReport(const CWInterna
 void CWCrashReportingController::handlePromptCompleteForReport(
     const CWInternalReportPtr& report, bool submit, bool always)
 {
+    // The answer counts from the moment it is given: a prompt for the next
+    // report may already wait on the main queue.
+    if (!submit) {
+        promptChoice_.store(1);
+    } else if (promptChoice_.load() != 3) {
+        promptChoice_.store(always ? 3 : 2);
+    }
     operationQueue_->addOperationWithBlock([this, report, submit, always] {
         if (!submit) {
-            promptChoice_.store(1);
             KBLog::debug("[Crashwatch:Crash] Removing report at request of user");
             removeReport(report);
             return;
         }
         reportsController()->prepareAndSubmitReport(report, false, true);
-        promptChoice_.store(always ? 3 : 2);
         if (always) {
             KBLog::info("should set always submit here");
         }
