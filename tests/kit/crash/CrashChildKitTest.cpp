@@ -216,4 +216,39 @@ TEST_F(CrashChildKitTest, AFaultBeforeTheFirstTurnIsSentBeforeTheNextStartReturn
     expectUploadOf(copied, server_.requests().front());
 }
 
+std::string hex(const std::string& text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char byte : text) {
+        out += digits[byte >> 4];
+        out += digits[byte & 15];
+    }
+    return out;
+}
+
+TEST_F(CrashChildKitTest, TheKitsOwnCallsRecordIntoTheReportAndItsTestCrashesEndTheProcess)
+{
+    const int status = launch("kit-calls");
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGILL) << status;
+    const auto copied = copyCrashedReport();
+    EXPECT_NE(copied.at("internal_incremental_kv.cwrecord").find(hex("org.lumetta.kit.crashwatch.user-id")),
+        std::string::npos);
+    EXPECT_NE(copied.at("internal_incremental_kv.cwrecord").find(hex("user-17")), std::string::npos);
+    ASSERT_TRUE(copied.count("custom_exception_a.cwrecord"));
+    const std::string& custom = copied.at("custom_exception_a.cwrecord");
+    EXPECT_TRUE(custom.find("CustomProblem") != std::string::npos || custom.find(hex("CustomProblem")) != std::string::npos);
+    // The script message that is no dictionary recorded nothing.
+    EXPECT_EQ(custom.find("exception\""), custom.rfind("exception\""));
+    fs::remove_all(structure() / "active");
+
+    const int thrown = launch("kit-throw");
+    ASSERT_TRUE(WIFSIGNALED(thrown) && WTERMSIG(thrown) == SIGABRT) << thrown;
+    const auto record = copyCrashedReport();
+    ASSERT_TRUE(record.count("exception.cwrecord"));
+    const std::string& exception = record.at("exception.cwrecord");
+    EXPECT_TRUE(exception.find("CrashwatchTestException") != std::string::npos
+        || exception.find(hex("CrashwatchTestException")) != std::string::npos);
+}
+
 }  // namespace

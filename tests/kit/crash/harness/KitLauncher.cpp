@@ -89,5 +89,18 @@ int main(int argc, char** argv)
     if (mode == "crash" || mode == "early-crash") {
         launcher_faults::faultInExportedFunction(nullptr);
     }
+    Crashwatch& kit = Crashwatch::sharedInstance();
+    if (mode == "kit-calls") {
+        kit.setDebugMode(false);
+        kit.setUserIdentifier("user-17");
+        kit.recordCustomExceptionName("CustomProblem", "it went wrong", {});
+        kit.userContentControllerDidReceiveScriptMessage(nlohmann::json::array({1, 2}));
+        waitForFirstMainTurn();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kit.crash();
+    }
+    if (mode == "kit-throw") {
+        kit.throwException();
+    }
     return 2;
 }
