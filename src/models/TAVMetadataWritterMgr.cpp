@@ -52,6 +52,7 @@ const QString kCanonEasyMode = QStringLiteral("Exif.CanonCs.EasyMode");
 const QString kCanonExposureProgram = QStringLiteral("Exif.CanonCs.ExposureProgram");
 
 const QString kGpsVersion = QStringLiteral("Exif.GPSInfo.GPSVersionID");
+const QString kXpPrefix = QStringLiteral("Exif.Image.XP");
 
 const QString kExifDateFormat = QStringLiteral("yyyy:MM:dd HH:mm:ss");
 
@@ -405,12 +406,33 @@ QList<TAVEntityPtr> TAVMetadataWritterMgr::handleExifMetadataWrite(const QList<T
     };
     QList<TAVEntityPtr> failed;
     for (const TAVEntityPtr& entity : entities) {
-        const Setter setter = setters.value(entity->key(), &TAVMetadataWritterMgr::setOneKeyValuePair);
+        const Setter fallback = entity->key().startsWith(kXpPrefix) ? &TAVMetadataWritterMgr::setXpText
+                                                                    : &TAVMetadataWritterMgr::setOneKeyValuePair;
+        const Setter setter = setters.value(entity->key(), fallback);
         if (!(this->*setter)(entity)) {
             failed.append(entity);
         }
     }
     return failed;
+}
+
+bool TAVMetadataWritterMgr::setXpText(const TAVEntityPtr& entity)
+{
+    const QString text = entity->value();
+    if (text.isEmpty()) {
+        // No bytes at all would be no text either: an emptied title removes the tag.
+        clearField(entity->key());
+        const Exiv2::ExifData exifData = exifWriter_->getExifData();
+        return exifData.findKey(Exiv2::ExifKey(entity->key().toStdString())) == exifData.end();
+    }
+    // A Byte value is written from its numbers, one per byte.
+    QStringList bytes;
+    for (const QChar unit : text) {
+        bytes.append(QString::number(unit.unicode() & 0xff));
+        bytes.append(QString::number(unit.unicode() >> 8));
+    }
+    bytes.append({QStringLiteral("0"), QStringLiteral("0")});
+    return writeValue(entity->key(), bytes.join(QLatin1Char(' ')));
 }
 
 QList<TAVEntityPtr> TAVMetadataWritterMgr::handleIptcMetadataWrite(const QList<TAVEntityPtr>& entities)

@@ -99,6 +99,9 @@ private:
     bool setDateTimeTag(const TAVEntityPtr& entity);
     // The GPS version as the GPS tab shows it goes back to its four bytes.
     bool setGpsVersion(const TAVEntityPtr& entity);
+    // Windows' XP texts (title, comment, author, keywords, subject) go back to
+    // the UTF-16LE bytes with a closing NUL pair that the reader decodes.
+    bool setXpText(const TAVEntityPtr& entity);
     // Writes `value` into a key that has an "unknown" value; on success erases
     // `makerKeys`, otherwise erases the key itself.
     bool replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys);

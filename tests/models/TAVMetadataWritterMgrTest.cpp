@@ -477,3 +477,17 @@ TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
 }
 
 } // namespace
+
+// The XP title is a Byte tag: text goes in as UTF-16LE and reads back the same,
+// also outside Latin-1; an emptied title removes the tag.
+TEST_F(TAVMetadataWritterMgrTest, XpTitleTextGoesInAsWindowsTextAndReadsBack)
+{
+    const QString path = imageWith({});
+    TAVMetadataWritterMgr manager(path);
+    EXPECT_TRUE(writeAndSave(manager, "Exif.Image.XPTitle", "IMG_0042"));
+    EXPECT_EQ(ExifTool::read(path).value("IFD0:XPTitle").toString(), "IMG_0042");
+    EXPECT_TRUE(writeAndSave(manager, "Exif.Image.XPTitle", "Été 日本"));
+    EXPECT_EQ(ExifTool::read(path).value("IFD0:XPTitle").toString(), QString::fromUtf8("Été 日本"));
+    EXPECT_TRUE(writeAndSave(manager, "Exif.Image.XPTitle", ""));
+    expectValues(path, {{"Exif.Image.XPTitle", nullptr}});
+}
