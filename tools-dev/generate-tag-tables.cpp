@@ -29,7 +29,7 @@ namespace {
 
 const std::vector<std::string> imageTags = {
     "ImageDescription", "Make", "Model", "Orientation", "Software", "DateTime", "Artist",
-    "HostComputer", "Copyright", "DocumentName", "Rating", "RatingPercent",
+    "HostComputer", "Copyright", "DocumentName", "Rating", "RatingPercent", "XPTitle",
 };
 
 const std::vector<std::string> photoTags = {
