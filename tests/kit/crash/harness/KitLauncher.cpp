@@ -13,7 +13,9 @@
 
 #include <chrono>
 #include <cstring>
-#include <future>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -29,6 +31,27 @@ __attribute__((noinline)) void faultInExportedFunction(volatile int* target)
 
 namespace {
 
+// The main thread's loop, as the application's event loop: blocks queued for
+// the kit's main queue run when the main thread pumps.
+std::mutex mainMutex;
+std::deque<std::function<void()>> mainBlocks;
+
+void pumpMain()
+{
+    for (;;) {
+        std::function<void()> block;
+        {
+            std::lock_guard lock(mainMutex);
+            if (mainBlocks.empty()) {
+                return;
+            }
+            block = std::move(mainBlocks.front());
+            mainBlocks.pop_front();
+        }
+        block();
+    }
+}
+
 void startKit()
 {
     KBMainBundle::setInfoDictionary(nlohmann::json{{"CFBundleIdentifier", "org.lumetta.tests.launcher"},
@@ -41,9 +64,7 @@ void startKit()
 
 void waitForFirstMainTurn()
 {
-    std::promise<void> turned;
-    KBMainQueue::shared()->async([&turned] { turned.set_value(); });
-    turned.get_future().wait();
+    pumpMain();
 }
 
 // Exit 0 once every earlier report has left the folders, 3 if that takes too long.
@@ -56,6 +77,7 @@ int waitForUploads()
             && files.activePathContents().size() == 1) {
             return 0;
         }
+        pumpMain();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return 3;
@@ -69,6 +91,11 @@ int main(int argc, char** argv)
     if (mode == "early-crash") {
         // The main loop never turns before the fault.
         KBMainQueue::setExecutor([](std::function<void()>) {});
+    } else {
+        KBMainQueue::setExecutor([](std::function<void()> block) {
+            std::lock_guard lock(mainMutex);
+            mainBlocks.push_back(std::move(block));
+        });
     }
     startKit();
     if (mode == "launch") {
