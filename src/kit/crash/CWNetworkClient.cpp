@@ -148,6 +148,20 @@ std::optional<KBURLRequest> CWNetworkClient::requestForPackageAtPath(const std::
     request.cachePolicy = 1;
     request.timeoutInterval
         = synchronously && !supportsBackgroundRequests() ? kBlockingTimeout : kAsynchronousTimeout;
+    setServiceHeaders(request, (delegate_ ? delegate_->APIKeyForNetworkClient(*this) : std::nullopt).value_or(""));
+    std::string boundary = path.substr(path.find_last_of('/') + 1);
+    boundary = boundary.substr(0, boundary.rfind('.'));
+    request.setHeader("Content-Type", KBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(boundary));
+    const auto size = fileManager_->fileSizeAtPath(path);
+    if (!size) {
+        return std::nullopt;
+    }
+    request.setHeader("Content-Length", std::to_string(*size));
+    return request;
+}
+
+void CWNetworkClient::setServiceHeaders(KBURLRequest& request, const std::string& apiKey)
+{
     const std::string locale = KBNetworkOperation::localeIdentifier();
     request.setHeader("User-Agent", kUserAgent);
     request.setHeader("Accept", "application/json");
@@ -158,16 +172,7 @@ std::optional<KBURLRequest> CWNetworkClient::requestForPackageAtPath(const std::
     request.setHeader("X-Crashwatch-API-Client-Id", kb::kCrashKitIdentifier);
     request.setHeader("X-Crashwatch-API-Client-Display-Version", "3.8.4");
     request.setHeader("X-Crashwatch-API-Client-Build-Version", "121");
-    request.setHeader("X-Crashwatch-API-Key", (delegate_ ? delegate_->APIKeyForNetworkClient(*this) : std::nullopt).value_or(""));
-    std::string boundary = path.substr(path.find_last_of('/') + 1);
-    boundary = boundary.substr(0, boundary.rfind('.'));
-    request.setHeader("Content-Type", KBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(boundary));
-    const auto size = fileManager_->fileSizeAtPath(path);
-    if (!size) {
-        return std::nullopt;
-    }
-    request.setHeader("Content-Length", std::to_string(*size));
-    return request;
+    request.setHeader("X-Crashwatch-API-Key", apiKey);
 }
 
 std::shared_ptr<CWURLSession> CWNetworkClient::session()

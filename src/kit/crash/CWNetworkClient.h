@@ -45,6 +45,8 @@ public:
     bool submitPackageMultipartMimeAtPath(const std::string& path, bool synchronously);
     std::optional<KBURLRequest> requestForPackageAtPath(const std::string& path, bool synchronously);
     std::string reportURL();
+    // The headers every request to the crash-report service carries, in order.
+    static void setServiceHeaders(KBURLRequest& request, const std::string& apiKey);
 
     std::shared_ptr<CWURLSession> session();
     bool supportsBackgroundRequests() const;

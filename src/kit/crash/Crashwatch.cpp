@@ -92,9 +92,15 @@ void Crashwatch::start()
             + std::to_string(os.patch) + " (" + KBOSBuildVersion().value_or("(null)") + ")");
         KBOperationQueue::mainQueue()->addOperationWithBlock([this] { warnDelegateAboutMethods(); });
         auto fileManager = std::make_shared<CWFileManager>();
-        // Test builds are never handed out here: there is no beta token, so no
-        // beta controller and no token for the reports and analytics.
-        const std::optional<std::string> betaToken;
+        std::optional<std::string> betaToken;
+        if (CWBetaController::isBetaSupported()) {
+            // The platform hands out no beta token, so the controller never starts here.
+            betaController_ = CWBetaController::make(this, std::nullopt);
+            if (!betaController_->start()) {
+                KBLog::info("[Crashwatch] Beta could not be initialized");
+            }
+            betaToken = betaController_->betaToken();
+        }
         crashReportingController_ = std::make_unique<CWCrashReportingController>(fileManager, this);
         controllerReady_ = true;
         if (!crashReportingController_->startWithProfilingMark(mark, betaToken)) {
@@ -391,4 +397,19 @@ void Crashwatch::detectedCrash()
     if (CrashwatchDelegate* current = delegate_.load()) {
         current->crashwatchDidDetectCrash(*this);
     }
+}
+
+CWSettings Crashwatch::settingsForBetaController(CWBetaController&)
+{
+    return CWSettings(kitbase_().settings());
+}
+
+std::optional<std::string> Crashwatch::APIKeyForBetaController(CWBetaController&)
+{
+    return APIKey();
+}
+
+std::shared_ptr<CWBetaController> Crashwatch::betaController() const
+{
+    return betaController_;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/core/KBKitRegistry.h"
+#include "kit/crash/CWBetaController.h"
 #include "kit/crash/CWCrashReportingController.h"
 #include "kit/crash/CWError.h"
 #include "kit/crash/CWStackFrame.h"
@@ -28,7 +29,7 @@ public:
 // registry, the application's operations (identity, keys, errors, custom
 // exceptions, events, test crashes), and the delegate of the crash reporting
 // controller. It starts the analytics kit.
-class Crashwatch : public CWCrashReportingControllerDelegate {
+class Crashwatch : public CWCrashReportingControllerDelegate, public CWBetaControllerDelegate {
 public:
     static Crashwatch& sharedInstance();
     static KBKitClass kitDescriptor();
@@ -95,6 +96,11 @@ public:
     bool shouldInstallCrashCallback() override;
     void detectedCrash() override;
 
+    // The beta controller's questions.
+    CWSettings settingsForBetaController(CWBetaController& controller) override;
+    std::optional<std::string> APIKeyForBetaController(CWBetaController& controller) override;
+    std::shared_ptr<CWBetaController> betaController() const;
+
 private:
     void warnDelegateAboutMethods();
     void recordInternal(const char* suffix, const std::optional<std::string>& value);
@@ -103,5 +109,6 @@ private:
     std::once_flag started_;
     std::atomic<CrashwatchDelegate*> delegate_{nullptr};
     std::unique_ptr<CWCrashReportingController> crashReportingController_;
+    std::shared_ptr<CWBetaController> betaController_;
     std::atomic<bool> controllerReady_{false};
 };

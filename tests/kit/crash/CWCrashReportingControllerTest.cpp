@@ -195,7 +195,9 @@ TEST_F(CWCrashReportingControllerTest, ThePromptsAnswerHoldsForLaterReportsOfThe
         const size_t before = server_.requestCount();
         start();
         EXPECT_TRUE(eventually([&] { return files_->activePathContents().size() == 1; }));
-        EXPECT_TRUE(eventually([&] { return server_.requestCount() - before == trial.uploads; }));
+        EXPECT_TRUE(eventually([&] {
+            return server_.requestCount() - before == trial.uploads && files_->preparedPathContents().empty();
+        }));
         EXPECT_EQ(prompts, 1);
         controller_.reset();
         fs::remove_all(files_->activePath());
