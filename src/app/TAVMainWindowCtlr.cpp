@@ -12,8 +12,13 @@
 #include "commlib/VXCustomBgColorView.h"
 #include "commlib/VXDropDownButton.h"
 #include "commlib/VXIntroWindowController.h"
+#include "commlib/VXProgressWindowController.h"
+#include "tools/TAVManangePresetsWindowController.h"
+#include "tools/TAVNewPresetWindowCtlr.h"
 #include "commlib/VXResizeCallbackView.h"
+#include "gps/TAVGPSViewController.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QGraphicsDropShadowEffect>
@@ -105,6 +110,11 @@ TAVMainWindowCtlr::TAVMainWindowCtlr(const QString& tempSrcPath, QObject* parent
 {
     VXCommonWindowController::window();
     initUI();
+    setGpsTab(new TAVGPSViewController);
+    reloadPresets();
+    refreshPreset();
+    updateDispByExifData(defaultSetting_);
+    refreshButtonsEnable();
     NotificationHub::defaultHub().addObserver(this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged,
         [this](const Notification& notification) { handleHasModified(notification); });
 }
@@ -112,14 +122,26 @@ TAVMainWindowCtlr::TAVMainWindowCtlr(const QString& tempSrcPath, QObject* parent
 TAVMainWindowCtlr::~TAVMainWindowCtlr()
 {
     NotificationHub::defaultHub().removeObserver(this);
-    if (photos_)
+    // A loop still running stops before its next image and finds no window.
+    isSaving_->store(false);
+    cancelApplyFileNameToTitle_->store(true);
+    if (photos_) {
         photos_->setCustomDelegate(nullptr);
+        for (const auto& image : photos_->maryDataSource()) {
+            if (image->delegate() == this)
+                image->setDelegate(nullptr);
+        }
+    }
     if (tabBar_)
         tabBar_->setDelegate(nullptr);
     if (splitView_)
         splitView_->setEventsDelegate(nullptr);
     if (dropView_)
         dropView_->setWndDelegate(nullptr);
+    if (newPresetWndCltr_)
+        newPresetWndCltr_->setDelegate(nullptr);
+    if (presetCltr_)
+        presetCltr_->setDelegate(nullptr);
 }
 
 QWidget* TAVMainWindowCtlr::makeWindow()
@@ -204,6 +226,8 @@ void TAVMainWindowCtlr::makeToolbar()
     for (const QString& identifier : {QStringLiteral("Rename"), QStringLiteral("Replace"), QStringLiteral("Clone"),
              QStringLiteral("Export Exif"), QStringLiteral("Filename to Tags")})
         add(identifier, identifier, identifier);
+    connect(toolbarActions_.value(QStringLiteral("Filename to Tags")), &QAction::triggered, this,
+        [this] { clickFileNameToTag(); });
     auto* spacer = new QWidget(toolbar_);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar_->addWidget(spacer);
@@ -308,9 +332,9 @@ QWidget* TAVMainWindowCtlr::makeSingleImageArea()
     auto* clearMenu = new QMenu(btnClearOne_);
     clearMenu->setToolTip(QStringLiteral("Click to clean selected image's metadata (Exif, GPS, IPTC)"));
     clearMenu->setToolTipsVisible(true);
-    for (const QString& kind :
-        {QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")})
-        clearMenu->addAction(kind);
+    const QStringList kinds {QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")};
+    for (int kind = 0; kind < kinds.size(); ++kind)
+        connect(clearMenu->addAction(kinds.at(kind)), &QAction::triggered, this, [this, kind] { clickClearKind(kind); });
     btnClearOne_->setMenu(clearMenu);
     btnRestore_ = new VXDropDownButton(singleAreaBg_);
     btnRestore_->setText(QStringLiteral("Restore"));
@@ -320,6 +344,9 @@ QWidget* TAVMainWindowCtlr::makeSingleImageArea()
     btnApply_->setText(QStringLiteral("Save"));
     btnApply_->setToolTip(QStringLiteral("Apply and save the current setting to selected images immediately"));
     btnApply_->setPopupMode(QToolButton::DelayedPopup);
+    connect(btnClearOne_, &QToolButton::clicked, this, [this] { clickClear(); });
+    connect(btnRestore_, &QToolButton::clicked, this, [this] { clickRestore(); });
+    connect(btnApply_, &QToolButton::clicked, this, [this] { clickSave(); });
     for (QToolButton* button : {static_cast<QToolButton*>(btnClearOne_), static_cast<QToolButton*>(btnRestore_),
              static_cast<QToolButton*>(btnApply_)}) {
         button->setMinimumWidth(84);
@@ -353,6 +380,10 @@ QWidget* TAVMainWindowCtlr::makeBatchArea()
     btnRestoreAll_ = batchButton(QStringLiteral("RestoreAll"), QStringLiteral("Restore All"), area);
     btnApplyToAll_ = batchButton(QStringLiteral("ApplyToAll"), QStringLiteral("Apply To All"), area);
     btnBatchSave_ = batchButton(QStringLiteral("BatchSave"), QStringLiteral("Batch Save"), area);
+    connect(btnClearAll_, &QToolButton::clicked, this, [this] { clickClearAll(); });
+    connect(btnRestoreAll_, &QToolButton::clicked, this, [this] { clickRestoreAll(); });
+    connect(btnApplyToAll_, &QToolButton::clicked, this, [this] { clickApplyToAll(); });
+    connect(btnBatchSave_, &QToolButton::clicked, this, [this] { clickSaveAll(); });
     btnPresets_ = new QComboBox(area);
     btnPresets_->setObjectName(QStringLiteral("Presets"));
     btnPresets_->setMinimumWidth(150);
@@ -385,6 +416,7 @@ void TAVMainWindowCtlr::makePresetsPopUp()
     }
     btnPresets_->setItemData(1, QStringLiteral("separator"), Qt::AccessibleDescriptionRole);
     btnPresets_->setCurrentIndex(0);
+    connect(btnPresets_, &QComboBox::activated, this, [this](int index) { clickPresets(index); });
 }
 
 void TAVMainWindowCtlr::setGpsTab(TAVBaseTabViewCltr* tab)

@@ -9,6 +9,8 @@
 #include "foundation/NotificationHub.h"
 #include "models/TAVExifData.h"
 #include "models/TAVImageObject.h"
+#include "tools/TAVManangePresetsWindowControllerDelegate.h"
+#include "tools/TAVNewPresetWindowCtlrDelegate.h"
 
 #include <QHash>
 #include <QList>
@@ -16,6 +18,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -38,6 +41,9 @@ class VXCommonView;
 class VXCustomBgColorView;
 class VXDropDownButton;
 class VXIntroWindowController;
+class VXProgressWindowController;
+class TAVNewPresetWindowCtlr;
+class TAVManangePresetsWindowController;
 class VXResizeCallbackView;
 
 // The one main window: the photo list on the left of a split view; on the
@@ -54,7 +60,10 @@ class TAVMainWindowCtlr : public VXCommonWindowController,
                           public TAVPhotosViewCltrDelegate,
                           public ENTabBarViewDelegate,
                           public VXCommonViewDelegate,
-                          public DMSplitViewDelegate {
+                          public DMSplitViewDelegate,
+                          public TAVImageObjectProtocol,
+                          public TAVNewPresetWindowCtlrDelegate,
+                          public TAVManangePresetsWindowControllerDelegate {
     Q_OBJECT
 public:
     enum TabIndex : int { TabSummary = 0, TabExposure = 1, TabGps = 2, TabDetail = 3 };
@@ -82,12 +91,12 @@ public:
     void showWindow() override;
     void clickPre() override;
     void clickNext() override;
-    void clickClear() override {}
-    void clickRestore() override {}
-    void clickSave() override {}
-    void clickClearAll() override {}
-    void clickRestoreAll() override {}
-    void clickSaveAll() override {}
+    void clickClear() override;
+    void clickRestore() override;
+    void clickSave() override;
+    void clickClearAll() override;
+    void clickRestoreAll() override;
+    void clickSaveAll() override;
     void clickImportFiles() override;
     bool validateMenuItem(const QString& title) override;
 
@@ -99,6 +108,54 @@ public:
     // data 0 to 3) beside its button.
     void clickClearAllType();
     QMenu* clearKindMenu() const { return clearKindMenu_; }
+
+    // Whole-record commands and the save loop (TAVMainWindowCtlr_Save.cpp).
+    // The Clear button's menu item `kind` (0 all, 1 EXIF, 2 GPS, 3 IPTC) on the selection.
+    void clickClearKind(int kind);
+    // The batch clear-kind menu: the item's data is the kind, for the whole list.
+    void onMenuClick(QAction* item);
+    void clickApplyToAll();
+    void doClear(bool wholeList, int kind);
+    void doRestore(bool wholeList);
+    void saveImagesMetadata(const QList<TAVImageObjectPtr>& images);
+    void doSave(const QList<TAVImageObjectPtr>& images);
+    void showSaveProgressWindow();
+    void updateSaveProgress(double progress);
+    void endProgressWindow();
+    void clickSaveCancel();
+    void clickImportCancel();
+    // The progress sheet, made on first use and kept.
+    VXProgressWindowController* progressWindowController();
+    // True from the start of a save or filename loop until its last step ran.
+    bool isLoopRunning() const { return loopRunning_; }
+
+    // Filename to tags (TAVMainWindowCtlr_FilenameToTags.cpp).
+    void clickFileNameToTag();
+    void doApplyFileNameToTitleField();
+    void startShowProgressWhenApplyingFilenameToTitleFile();
+    void clickCancelApplyFilenameToTitleField();
+
+    // Presets (TAVMainWindowCtlr_Presets.cpp). `clickPresets` takes the
+    // position of the item the user chose.
+    void clickPresets(int index);
+    void reloadPresets();
+    void refreshPreset();
+    void refreshPresetButtons();
+    TAVExifDataPtr collectCurrentSettingToExifData();
+    // Null restores the selected images to their read values.
+    void updateSelectedImageToPreset(const TAVExifDataPtr& preset);
+    void clickCancelSavePresetName();
+    const QList<TAVExifDataPtr>& presets() const { return maryPresets_; }
+    TAVNewPresetWindowCtlr* newPresetWindowCtlr() const { return newPresetWndCltr_.get(); }
+    TAVManangePresetsWindowController* managePresetsWindowCtlr() const { return presetCltr_.get(); }
+    void didNewPresetWindowCltrFinished(bool cancelled, const TAVExifDataPtr& result) override;
+    void managePresetsWindowCtlrDidFinishEdit(TAVManangePresetsWindowController* sheet) override;
+    void managePresetsWindowCtlrDidRenameOld(const QString& oldName, const QString& newName) override;
+    void managePresetsWindowCtlrDidDeletePreset(const TAVExifDataPtr& preset) override;
+
+    // TAVImageObjectProtocol: both arrive while the loop's worker waits.
+    void imageObjectHasModified(TAVImageObject* imageObject) override;
+    void imageObjectFinishSave(TAVImageObject* imageObject) override;
 
     bool validateToolbarItem(const QString& identifier) const;
     void refreshButtonsEnable();
@@ -125,6 +182,8 @@ public:
     void setDefaultSetting(const TAVExifDataPtr& setting);
 
     // TAVPhotosViewCltrDelegate.
+    void photosViewCltrStartImportImages(TAVPhotosViewCltr* cltr) override;
+    void photosViewCltrImportImagesWithProgres(TAVPhotosViewCltr* cltr, float progress) override;
     void photosViewCltrDidImportedImage(TAVPhotosViewCltr* cltr, const QList<TAVImageObjectPtr>& images) override;
     void photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr, const QList<int>& indexes) override;
     void photosViewCltrDidRemoveImages(TAVPhotosViewCltr* cltr, const QList<TAVImageObjectPtr>& images) override;
@@ -191,6 +250,14 @@ private:
     void setDrawerIcon(const QString& name);
     void centreTabView(QWidget* view);
     void windowDidBecomeKey();
+    // Shows the progress sheet with `message`, its Cancel running `onCancel`.
+    void beginProgressSheet(const QString& message, void (TAVMainWindowCtlr::*onCancel)());
+    // A loop's last step on the GUI thread; closes the window when the user
+    // asked for that while the loop ran.
+    void finishLoop();
+    bool closeRequestedDuringLoop(QEvent* event);
+    void openNewPresetSheet();
+    TAVExifDataPtr presetUpdateFromShownRecord() const;
 
     QPointer<QMainWindow> mainWindow_;
     QString tempSrcPath_;
@@ -224,6 +291,16 @@ private:
     QPushButton* btnNext_ = nullptr;
     std::unique_ptr<VXIntroWindowController> intro_;
     QMenu* clearKindMenu_ = nullptr;
+    std::unique_ptr<VXProgressWindowController> progress_;
+    QMetaObject::Connection progressCancel_;
+    // Shared with the loop's worker, which may outlive a window closed under it.
+    std::shared_ptr<std::atomic<bool>> isSaving_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> cancelApplyFileNameToTitle_ = std::make_shared<std::atomic<bool>>(false);
+    QList<TAVExifDataPtr> maryPresets_;
+    std::unique_ptr<TAVNewPresetWindowCtlr> newPresetWndCltr_;
+    std::unique_ptr<TAVManangePresetsWindowController> presetCltr_;
+    bool loopRunning_ = false;
+    bool closeAfterLoop_ = false;
 
     QList<TAVImageObjectPtr> marySelectedImgs_;
     TAVExifDataPtr curExifData_;

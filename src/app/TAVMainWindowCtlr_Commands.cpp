@@ -116,6 +116,7 @@ void TAVMainWindowCtlr::refreshButtonsEnable()
         if (tab)
             tab->setEditEnable(editable);
     }
+    refreshPresetButtons();
 }
 
 void TAVMainWindowCtlr::refreshModified()
@@ -162,6 +163,7 @@ void TAVMainWindowCtlr::clickClearAllType()
             QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")};
         for (int kind = 0; kind < kinds.size(); ++kind)
             clearKindMenu_->addAction(kinds.at(kind))->setData(kind);
+        connect(clearKindMenu_, &QMenu::triggered, this, [this](QAction* item) { onMenuClick(item); });
     }
     // Below the arrow and 100 px to its right, with no item chosen in advance.
     const QPoint origin = btnClearAllType_->mapToGlobal(QPoint(0, btnClearAllType_->height()));
@@ -203,6 +205,8 @@ bool TAVMainWindowCtlr::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == mainWindow_ && event->type() == QEvent::WindowActivate)
         windowDidBecomeKey();
+    if (watched == mainWindow_ && closeRequestedDuringLoop(event))
+        return true;
     return VXCommonWindowController::eventFilter(watched, event);
 }
 

@@ -102,11 +102,6 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
     refreshButtonsEnable();
 }
 
-void TAVMainWindowCtlr::photosViewCltrDidImportedImage(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>&)
-{
-    refreshButtonsEnable();
-}
-
 void TAVMainWindowCtlr::photosViewCltrDidRemoveImages(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>& images)
 {
     for (const auto& image : images)
@@ -207,6 +202,12 @@ TAVExifDataPtr TAVMainWindowCtlr::extractCommExifDataFromImages(const QList<TAVI
     store(otherKeys, TAVExifData::CategoryOther);
     record->setIsApplyToFileCreatedDateTime(summary_->isApplyToFileCreatedDatetime());
     record->setCreatedDateTimeOffset(summary_->getDatetimeOffsetInfo());
+    // A preset applied to every selected image stays chosen in the pop-up,
+    // so it can be updated or deleted from the selection.
+    const QString name = images.first()->exifData()->strName();
+    if (std::all_of(images.cbegin(), images.cend(),
+            [&name](const TAVImageObjectPtr& image) { return image->exifData()->strName() == name; }))
+        record->setStrName(name);
     return record;
 }
 

@@ -1,0 +1,231 @@
+// The presets pop-up: applying, storing, updating, deleting and managing
+// named sets of tag values.
+#include "app/TAVMainWindowCtlr.h"
+
+#include "app/TAVDetailViewCtlr.h"
+#include "app/TAVExposureViewCtlr.h"
+#include "app/TAVPhotosViewCltr.h"
+#include "app/TAVSummaryViewCtlr.h"
+#include "commlib/TAVBaseTabViewCltr.h"
+#include "foundation/UiServices.h"
+#include "tools/TAVManangePresetsWindowController.h"
+#include "tools/TAVNewPresetWindowCtlr.h"
+#include "tools/TAVPrestManager.h"
+
+#include <QComboBox>
+#include <QStandardItemModel>
+#include <QTimer>
+
+namespace {
+
+constexpr int kFirstPresetTag = 6;
+constexpr int kDeleteItem = 3;
+constexpr int kUpdateItem = 4;
+constexpr int kEditItem = 5;
+
+}  // namespace
+
+void TAVMainWindowCtlr::reloadPresets()
+{
+    maryPresets_ = TAVPrestManager::sharedInstance()->loadPresets().value_or(QList<TAVExifDataPtr>());
+}
+
+void TAVMainWindowCtlr::refreshPreset()
+{
+    for (int row = presetsModel_->rowCount() - 1; row >= 0; --row) {
+        if (presetsModel_->item(row)->data(Qt::UserRole).toInt() >= kFirstPresetTag)
+            presetsModel_->removeRow(row);
+    }
+    TAVExifDataPtr setting;
+    int tag = kFirstPresetTag;
+    for (const TAVExifDataPtr& preset : maryPresets_) {
+        auto* item = new QStandardItem(preset->strName());
+        item->setData(tag++, Qt::UserRole);
+        presetsModel_->appendRow(item);
+        // The later of several default presets wins.
+        if (preset->isDefault()) {
+            setting = preset->copy();
+            setting->removeModifyFlag();
+        }
+    }
+    defaultSetting_ = setting ? setting : getClearEmptyExifData();
+}
+
+void TAVMainWindowCtlr::refreshPresetButtons()
+{
+    btnPresets_->setEnabled(hasImportedImage());
+    const QString name = curExifData_ ? curExifData_->strName() : QString();
+    const int named = name.isEmpty() ? -1 : btnPresets_->findText(name);
+    btnPresets_->setCurrentIndex(named >= kFirstPresetTag ? named : 0);
+    presetsModel_->item(0)->setEnabled(true);
+    presetsModel_->item(2)->setEnabled(true);
+    presetsModel_->item(kEditItem)->setEnabled(!maryPresets_.isEmpty());
+    const int tag = btnPresets_->currentData(Qt::UserRole).toInt();
+    if (tag >= kFirstPresetTag || tag == 0) {
+        presetsModel_->item(kDeleteItem)->setEnabled(tag != 0);
+        presetsModel_->item(kUpdateItem)->setEnabled(tag != 0);
+    }
+}
+
+// Acts on the user's choices only (`activated`): selecting from code never comes here.
+void TAVMainWindowCtlr::clickPresets(int index)
+{
+    const QString title = btnPresets_->itemText(index);
+    btnPresets_->setCurrentIndex(0);
+    if (title == QLatin1String("Save Preset As...")) {
+        QTimer::singleShot(0, this, [this] { openNewPresetSheet(); });
+    } else if (title == QLatin1String("Delete Preset...")) {
+        TAVPrestManager::sharedInstance()->deletePreset(curExifData_->strName());
+        reloadPresets();
+        refreshPreset();
+        updateSelectedImageToPreset(nullptr);
+    } else if (title == QLatin1String("Update Presets...")) {
+        const TAVExifDataPtr updated = presetUpdateFromShownRecord();
+        TAVPrestManager::sharedInstance()->updatePreset(updated, updated->strName());
+        reloadPresets();
+        updateSelectedImageToPreset(updated);
+    } else if (title == QLatin1String("Presets")) {
+        updateSelectedImageToPreset(nullptr);
+    } else if (title == QLatin1String("Edit Presets...")) {
+        presetCltr_ = std::make_unique<TAVManangePresetsWindowController>();
+        presetCltr_->setDelegate(this);
+        QTimer::singleShot(0, this, [this] {
+            if (presetCltr_)
+                beginSheetWindow(presetCltr_->window());
+        });
+    } else {
+        btnPresets_->setCurrentIndex(index);
+        updateSelectedImageToPreset(TAVPrestManager::sharedInstance()->presetWithName(title));
+    }
+    refreshUI();
+}
+
+// The shown record of several images holds "" for every key they disagree
+// on: storing all of it would blank those tags wherever the preset goes. The
+// update keeps the keys the preset held and adds what the shown record marks
+// modified or cleared, with the shown values of those.
+TAVExifDataPtr TAVMainWindowCtlr::presetUpdateFromShownRecord() const
+{
+    const QString name = curExifData_->strName();
+    const TAVExifDataPtr stored = TAVPrestManager::sharedInstance()->presetWithName(name);
+    TAVCategoryMaps maps;
+    const TAVCategoryMaps& shown = curExifData_->mdicUserSetExifDataInfo();
+    for (auto category = shown.cbegin(); category != shown.cend(); ++category) {
+        TAVEntityMap kept =
+            stored ? stored->mdicUserSetExifDataInfo().value(category.key()) : TAVEntityMap();
+        for (auto entry = category.value().cbegin(); entry != category.value().cend(); ++entry) {
+            const TAVEntityPtr& from = entry.value();
+            if (!from || !(from->isModified() || from->isClear()))
+                continue;
+            TAVEntityPtr copy = TAVEntity::entityWithValue(from->value(), from->key());
+            copy->setIsModified(from->isModified());
+            copy->setIsClear(from->isClear());
+            kept.insert(entry.key(), copy);
+        }
+        maps.insert(category.key(), kept);
+    }
+    TAVExifDataPtr updated = TAVExifData::create();
+    updated->setMdicUserSetExifDataInfo(maps);
+    updated->setStrName(name);
+    updated->setIsDefault(stored && stored->isDefault());
+    updated->setIsApplyToFileCreatedDateTime(curExifData_->isApplyToFileCreatedDateTime());
+    updated->setCreatedDateTimeOffset(curExifData_->createdDateTimeOffset());
+    return updated;
+}
+
+void TAVMainWindowCtlr::openNewPresetSheet()
+{
+    newPresetWndCltr_.reset();
+    TAVExifDataPtr setting = collectCurrentSettingToExifData();
+    setting->setStrName(QString());
+    newPresetWndCltr_ = std::make_unique<TAVNewPresetWindowCtlr>(setting);
+    newPresetWndCltr_->setDelegate(this);
+    beginSheetWindow(newPresetWndCltr_->window());
+}
+
+void TAVMainWindowCtlr::updateSelectedImageToPreset(const TAVExifDataPtr& preset)
+{
+    for (const auto& image : marySelectedImgs_) {
+        if (preset) {
+            image->applyToNewExifDataSetting(*preset);
+            image->exifData()->setStrName(preset->strName());
+        } else {
+            // Back to the values read and no name.
+            image->restore();
+            image->exifData()->setStrName(QString());
+        }
+    }
+}
+
+TAVExifDataPtr TAVMainWindowCtlr::collectCurrentSettingToExifData()
+{
+    TAVExifDataPtr record = getClearEmptyExifData();
+    const QList<std::pair<TAVBaseTabViewCltr*, int32_t>> tabs {
+        {summary_, TAVExifData::CategorySummary}, {exposure_, TAVExifData::CategoryExposure},
+        {gps_, TAVExifData::CategoryGps}, {detail_, TAVExifData::CategoryOther}};
+    for (const auto& [tab, category] : tabs) {
+        if (!tab)
+            continue;
+        if (const std::optional<TAVEntityMap> values = tab->genDictionayFromSetting())
+            record->setImageExifData(*values, category);
+    }
+    const int position = btnPresets_->currentIndex();
+    record->setStrName(position >= kEditItem ? btnPresets_->itemText(position) : QString());
+    record->setIsApplyToFileCreatedDateTime(summary_->isApplyToFileCreatedDatetime());
+    record->setCreatedDateTimeOffset(summary_->getDatetimeOffsetInfo());
+    return record;
+}
+
+void TAVMainWindowCtlr::clickCancelSavePresetName()
+{
+    if (newPresetWndCltr_ && newPresetWndCltr_->isWindowLoaded())
+        endSheetWindow(newPresetWndCltr_->window());
+    btnPresets_->setCurrentIndex(0);
+    refreshPresetButtons();
+}
+
+void TAVMainWindowCtlr::didNewPresetWindowCltrFinished(bool cancelled, const TAVExifDataPtr& result)
+{
+    if (cancelled || !result) {
+        clickCancelSavePresetName();
+        return;
+    }
+    if (TAVPrestManager::sharedInstance()->addPreset(result)) {
+        reloadPresets();
+        refreshPreset();
+    } else {
+        if (UiServices* ui = UiServices::shared())
+            ui->showTipsAlert(QStringLiteral("Error"), QStringLiteral("Sorry, save the preset faild, please try again"),
+                QStringLiteral("OK"), QString(), mainWindow_);
+        btnPresets_->setCurrentIndex(0);
+    }
+    if (newPresetWndCltr_ && newPresetWndCltr_->isWindowLoaded())
+        endSheetWindow(newPresetWndCltr_->window());
+    refreshPresetButtons();
+}
+
+void TAVMainWindowCtlr::managePresetsWindowCtlrDidFinishEdit(TAVManangePresetsWindowController*)
+{
+    reloadPresets();
+    refreshPreset();
+    refreshUI();
+}
+
+void TAVMainWindowCtlr::managePresetsWindowCtlrDidRenameOld(const QString& oldName, const QString& newName)
+{
+    if (curExifData_ && curExifData_->strName() == oldName)
+        curExifData_->setStrName(newName);
+    reloadPresets();
+    refreshPreset();
+    refreshUI();
+}
+
+void TAVMainWindowCtlr::managePresetsWindowCtlrDidDeletePreset(const TAVExifDataPtr& preset)
+{
+    if (!preset || !curExifData_ || curExifData_->strName() != preset->strName())
+        return;
+    reloadPresets();
+    refreshPreset();
+    updateSelectedImageToPreset(nullptr);
+    refreshUI();
+}

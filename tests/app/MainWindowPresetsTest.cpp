@@ -1,0 +1,159 @@
+// The presets pop-up of the main window over a private presets folder.
+#include "MainWindowFixture.h"
+
+#include "app/TAVPhotosViewCltr.h"
+#include "support/Gallery.h"
+#include "support/QtPrinters.h"
+#include "tools/PresetsTestSupport.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QStandardItemModel>
+#include <QTest>
+
+namespace {
+
+const QString kMake = QStringLiteral("Exif.Image.Make");
+const QString kArtist = QStringLiteral("Exif.Image.Artist");
+
+class MainWindowPresetsTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        QDir(PresetsTest::folder()).removeRecursively();
+        MainWindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        QDir(PresetsTest::folder()).removeRecursively();
+    }
+
+    QComboBox* popUp() { return window().btnPresets(); }
+    bool itemEnabled(int row)
+    {
+        return static_cast<QStandardItemModel*>(popUp()->model())->item(row)->isEnabled();
+    }
+    // Chooses the item titled `title` as the user would.
+    void choose(const QString& title)
+    {
+        const int index = popUp()->findText(title);
+        ASSERT_GE(index, 0) << qPrintable(title);
+        popUp()->setCurrentIndex(index);
+        emit popUp()->activated(index);
+        QCoreApplication::processEvents();
+    }
+    void store(const QString& name, const std::vector<std::pair<QString, QString>>& entries, bool isDefault = false)
+    {
+        TAVExifDataPtr preset = PresetsTest::record(name, entries);
+        preset->setIsDefault(isDefault);
+        ASSERT_TRUE(TAVPrestManager::sharedInstance()->addPreset(preset));
+    }
+    void reloadWindowPresets()
+    {
+        window().reloadPresets();
+        window().refreshPreset();
+        window().refreshButtonsEnable();
+    }
+    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
+};
+
+TEST_F(MainWindowPresetsTest, ItemsAreEnabledByWhatIsLoadedAndChosenAndTheLastDefaultWins)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kMake, "Canon"}})}));
+    EXPECT_TRUE(popUp()->isEnabled());
+    EXPECT_FALSE(itemEnabled(5));  // Edit: no presets
+    EXPECT_FALSE(itemEnabled(3));
+    EXPECT_FALSE(itemEnabled(4));
+    EXPECT_TRUE(itemEnabled(2));
+
+    store("Alpha", {{kArtist, "First"}}, true);
+    store("Beta", {{kArtist, "Second"}}, true);
+    reloadWindowPresets();
+    EXPECT_TRUE(itemEnabled(5));
+    EXPECT_EQ(popUp()->count(), 8);
+    EXPECT_EQ(popUp()->itemText(6), "Alpha");
+    EXPECT_EQ(popUp()->itemData(7, Qt::UserRole).toInt(), 7);
+    EXPECT_EQ(window().defaultSetting()->getValueForKey(kArtist, 0), "Second");
+    EXPECT_FALSE(window().defaultSetting()->isModifiedForKey(kArtist, 0));
+
+    choose("Alpha");
+    EXPECT_EQ(images().at(0)->getValueForKey(kArtist, 0), "First");
+    EXPECT_EQ(popUp()->currentText(), "Alpha");
+    EXPECT_TRUE(itemEnabled(3));
+    EXPECT_TRUE(itemEnabled(4));
+
+    // Refreshing twice never doubles the preset items.
+    reloadWindowPresets();
+    EXPECT_EQ(popUp()->count(), 8);
+}
+
+TEST_F(MainWindowPresetsTest, DeletingTheAppliedPresetRestoresTheSelectionAndDropsItsItem)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kArtist, "Own"}})}));
+    store("Studio", {{kArtist, "Studio"}});
+    reloadWindowPresets();
+    choose("Studio");
+    ASSERT_EQ(images().at(0)->getValueForKey(kArtist, 0), "Studio");
+
+    choose("Delete Preset...");
+    EXPECT_EQ(images().at(0)->getValueForKey(kArtist, 0), "Own");
+    EXPECT_EQ(images().at(0)->exifData()->strName(), "");
+    EXPECT_EQ(popUp()->findText("Studio"), -1);
+    EXPECT_TRUE(PresetsTest::storedNames().isEmpty());
+    EXPECT_EQ(popUp()->currentIndex(), 0);
+}
+
+TEST_F(MainWindowPresetsTest, AFailedAddSaysSoAndTheChoiceGoesBackToPresets)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {})}));
+    window().didNewPresetWindowCltrFinished(false, PresetsTest::record("../away", {{kArtist, "x"}}));
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts().first().title, "Error");
+    EXPECT_EQ(ui_.alerts().first().message, "Sorry, save the preset faild, please try again");
+    EXPECT_EQ(popUp()->currentIndex(), 0);
+    EXPECT_TRUE(window().presets().isEmpty());
+
+    // A good one is listed at once.
+    window().didNewPresetWindowCltrFinished(false, PresetsTest::record("Good", {{kArtist, "x"}}));
+    EXPECT_EQ(ui_.alerts().size(), 1);
+    EXPECT_GE(popUp()->findText("Good"), 6);
+}
+
+// The common record of images with different Makes holds "" for Make:
+// the update must not store that blank over the preset.
+TEST_F(MainWindowPresetsTest, UpdateFromSeveralImagesStoresOnlyHeldAndChangedKeys)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kMake, "Canon"}}), photoWithTags("b.jpg", {{kMake, "Nikon"}})}));
+    store("Trip", {{kArtist, "Me"}});
+    reloadWindowPresets();
+    select({0, 1});
+    choose("Trip");
+    ASSERT_EQ(window().curExifData()->strName(), "Trip");
+    window().curExifData()->setValue("Someone", QStringLiteral("Exif.Image.Copyright"), 0, false, true, true);
+
+    choose("Update Presets...");
+    const TAVExifDataPtr stored = TAVPrestManager::sharedInstance()->presetWithName("Trip");
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->getValueForKey(kMake, 0).isNull());
+    EXPECT_EQ(stored->getValueForKey(kArtist, 0), "Me");
+    EXPECT_EQ(stored->getValueForKey("Exif.Image.Copyright", 0), "Someone");
+    EXPECT_EQ(images().at(0)->getValueForKey(kMake, 0), "Canon");
+    EXPECT_EQ(images().at(1)->getValueForKey(kMake, 0), "Nikon");
+}
+
+TEST_F(MainWindowPresetsTest, GalleryOpenPopUpWithThreePresets)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kMake, "Canon"}})}));
+    for (const char* name : {"Holiday", "Studio portraits", "Wedding"})
+        store(QString::fromLatin1(name), {{kArtist, "Me"}});
+    reloadWindowPresets();
+    popUp()->showPopup();
+    QCoreApplication::processEvents();
+    QWidget* list = popUp()->view()->window();
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_TRUE(Gallery::capture(list, "presets-menu"));
+    popUp()->hidePopup();
+}
+
+}  // namespace

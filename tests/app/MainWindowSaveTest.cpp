@@ -1,0 +1,332 @@
+// Clear, restore, apply to all, the save loop and filename to tags, on real
+// files read back by exiftool.
+#include "MainWindowFixture.h"
+
+#include "app/TAVPhotosViewCltr.h"
+#include "app/TAVSummaryViewCtlr.h"
+#include "commlib/VXDropDownButton.h"
+#include "commlib/VXProgressWindowController.h"
+#include "support/ExifTool.h"
+#include "support/Gallery.h"
+#include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPainter>
+#include <QPixmap>
+#include <QMenu>
+#include <QToolButton>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+namespace {
+
+const QString kArtist = QStringLiteral("Exif.Image.Artist");
+const QString kLatitude = QStringLiteral("Exif.GPSInfo.GPSLatitude");
+const QString kMake = QStringLiteral("Exif.Image.Make");
+
+class MainWindowSaveTest : public MainWindowTest {
+protected:
+    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
+
+    bool waitForLoop() { return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000); }
+
+    static void edit(const TAVImageObjectPtr& image, const QString& key, const QString& value, int category = 0)
+    {
+        image->exifData()->setValue(value, key, category, false, true, true);
+    }
+
+    // Clicks Cancel on the sheet at the loop's next progress report. A save
+    // reports 0 after its first image, so its caller first moves the indicator
+    // off 0 (the loop's worker waits for the GUI thread until then).
+    void cancelAtNextProgress()
+    {
+        QProgressBar* bar = window().progressWindowController()->prgIndicator();
+        auto once = std::make_shared<bool>(false);
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, [this, once](int) {
+            if (*once || !window().isLoopRunning())
+                return;
+            *once = true;
+            sheetUpAtCancel_ = window().progressWindowController()->isSheetUp();
+            window().progressWindowController()->btnCancel()->click();
+        });
+    }
+
+    void cancelSaveAfterFirst()
+    {
+        window().progressWindowController()->prgIndicator()->setValue(1);
+        cancelAtNextProgress();
+    }
+
+    // Three photos taken at the same moment, named a, b and c.
+    QStringList threeAtOneMoment(const QList<std::pair<QString, QString>>& extra = {})
+    {
+        QStringList paths;
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+            std::vector<std::pair<QString, QString>> tags {
+                {QStringLiteral("Exif.Photo.DateTimeOriginal"), QStringLiteral("2015:03:01 10:00:00")},
+                {kMake, QString::fromLatin1(name)}};
+            for (const auto& tag : extra)
+                tags.push_back(tag);
+            paths.append(photoWithTags(QString::fromLatin1(name), tags));
+        }
+        return paths;
+    }
+
+    void shiftInSummaryTab(const char* countField, int count, int unit)
+    {
+        auto* box = window().summaryTab()->findChild<QCheckBox*>(QStringLiteral("btnTimeOffset"));
+        if (!box->isChecked())
+            box->click();
+        QLineEdit* field = summaryField(countField);
+        field->selectAll();
+        QTest::keyClicks(field, QString::number(count));
+        QTest::keyClick(field, Qt::Key_Return);
+        auto* units = window().summaryTab()->findChild<QComboBox*>(
+            QLatin1String(countField) == QLatin1String("fldOffsetDateValue") ? "popupDayUnit" : "popupTimeUnit");
+        units->setCurrentIndex(unit);
+        emit units->activated(unit);
+        QCoreApplication::processEvents();
+    }
+
+    static QString originalDate(const QString& path)
+    {
+        return ExifTool::read(path).value(QStringLiteral("ExifIFD:DateTimeOriginal")).toString();
+    }
+
+    bool sheetUpAtCancel_ = false;
+};
+
+TEST_F(MainWindowSaveTest, SaveWritesTheSelectionUnderTheSheetAndSaveAllWritesEveryImage)
+{
+    const QStringList paths = threeAtOneMoment();
+    ASSERT_TRUE(importAndWait(paths));
+    edit(images().at(0), kArtist, QStringLiteral("One"));
+    select({0});
+    window().clickSave();
+    EXPECT_TRUE(window().progressWindowController()->isSheetUp());
+    EXPECT_EQ(window().progressWindowController()->progressValue(), 0.0);
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_FALSE(window().progressWindowController()->isSheetUp());
+    EXPECT_EQ(ExifTool::read(paths.at(0)).value("IFD0:Artist").toString(), "One");
+    EXPECT_TRUE(ExifTool::read(paths.at(1)).value("IFD0:Artist").isUndefined());
+
+    // Save All does not hand the shown record out first: only each image's own edits go.
+    edit(images().at(1), kArtist, QStringLiteral("Two"));
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(ExifTool::read(paths.at(0)).value("IFD0:Artist").toString(), "One");
+    EXPECT_EQ(ExifTool::read(paths.at(1)).value("IFD0:Artist").toString(), "Two");
+    EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
+}
+
+TEST_F(MainWindowSaveTest, CancelStopsTheSaveAfterTheImageBeingSavedAndTheSheetEndsAfterIt)
+{
+    const QStringList paths = threeAtOneMoment();
+    ASSERT_TRUE(importAndWait(paths));
+    for (const auto& image : images())
+        edit(image, kArtist, QStringLiteral("Saved"));
+    window().clickSaveAll();
+    cancelSaveAfterFirst();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_TRUE(sheetUpAtCancel_);
+    EXPECT_FALSE(window().progressWindowController()->isSheetUp());
+    EXPECT_EQ(ExifTool::read(paths.at(0)).value("IFD0:Artist").toString(), "Saved");
+    EXPECT_TRUE(ExifTool::read(paths.at(1)).value("IFD0:Artist").isUndefined());
+    EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
+    EXPECT_EQ(images().at(1)->exifData()->getValueForKey(kArtist, 0), "Saved");
+}
+
+TEST_F(MainWindowSaveTest, ClearRestoreAndApplyToAllReachTheImagesTheyName)
+{
+    const QStringList paths = threeAtOneMoment({{QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"), "N"},
+        {kLatitude, "48/1 51/1 0/1"}, {QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"), "E"},
+        {QStringLiteral("Exif.GPSInfo.GPSLongitude"), "2/1 21/1 0/1"}});
+    ASSERT_TRUE(importAndWait(paths));
+    select({0});
+    const QString latitude = images().at(0)->getValueForKey(kLatitude, TAVExifData::CategoryGps);
+    ASSERT_FALSE(latitude.isEmpty());
+
+    // The Clear button's "GPS" item clears the GPS of the selected image only.
+    window().btnClearOne()->menu()->actions().at(2)->trigger();
+    EXPECT_EQ(images().at(0)->getValueForKey(kLatitude, TAVExifData::CategoryGps), "");
+    EXPECT_EQ(images().at(0)->getValueForKey(kMake, 0), "a.jpg");
+    EXPECT_EQ(images().at(1)->getValueForKey(kLatitude, TAVExifData::CategoryGps), latitude);
+
+    // The batch menu's "GPS" clears it everywhere.
+    window().clickClearAllType();
+    QAction* gps = window().clearKindMenu()->actions().at(2);
+    window().clearKindMenu()->hide();
+    ASSERT_EQ(gps->data().toInt(), 2);
+    gps->trigger();
+    for (const auto& image : images())
+        EXPECT_EQ(image->getValueForKey(kLatitude, TAVExifData::CategoryGps), "");
+
+    // Restore All brings every read value back, and the shown record follows.
+    window().clickRestoreAll();
+    for (const auto& image : images()) {
+        EXPECT_EQ(image->getValueForKey(kLatitude, TAVExifData::CategoryGps), latitude);
+        EXPECT_EQ(image->exifData()->enuModifyState(), 1);
+    }
+    EXPECT_EQ(window().curExifData()->getValueForKey(kLatitude, TAVExifData::CategoryGps), latitude);
+
+    // Apply To All from one image hands its modified entries to the whole list.
+    edit(images().at(0), kArtist, QStringLiteral("Everyone"));
+    window().btnApplyToAll()->click();
+    for (const auto& image : images())
+        EXPECT_EQ(image->getValueForKey(kArtist, 0), "Everyone");
+    EXPECT_EQ(images().at(2)->getValueForKey(kMake, 0), "c.jpg");
+}
+
+// A shift is used once per image: a retry after a failed save, or a save after
+// a cancelled one, must not move a date the engine already moved.
+TEST_F(MainWindowSaveTest, TimeShiftIsAppliedOncePerImageAcrossFailuresAndCancels)
+{
+    // b carries a long comment, so a file-size limit that a, c pass fails b's save.
+    const QStringList paths = threeAtOneMoment();
+    const QString bulky = QString(40000, QLatin1Char('x'));
+    ASSERT_TRUE(ImageFixtures::writeTags(paths.at(1), {{QStringLiteral("Exif.Photo.UserComment"), bulky, std::nullopt}}));
+    ASSERT_TRUE(importAndWait(paths));
+    select({0, 1, 2});
+    shiftInSummaryTab("fldOffsetDateValue", 2, 0);
+
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit full = saved;
+    full.rlim_cur = 30 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    window().clickSave();
+    const bool ended = waitForLoop();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(originalDate(paths.at(0)), "2015:03:03 10:00:00");
+    EXPECT_EQ(originalDate(paths.at(1)), "2015:03:01 10:00:00");  // its save failed
+    EXPECT_FALSE(window().summaryTab()->getDatetimeOffsetInfo().has_value());
+
+    // The cause removed, an Artist edit and Save: every date moved by 2 days, once.
+    summaryField("fldPhotographer")->selectAll();
+    QTest::keyClicks(summaryField("fldPhotographer"), QStringLiteral("Retry"));
+    QTest::keyClick(summaryField("fldPhotographer"), Qt::Key_Return);
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+    for (const QString& path : paths) {
+        EXPECT_EQ(originalDate(path), "2015:03:03 10:00:00") << qPrintable(path);
+        EXPECT_EQ(ExifTool::read(path).value("IFD0:Artist").toString(), "Retry") << qPrintable(path);
+    }
+}
+
+TEST_F(MainWindowSaveTest, ImagesACancelledSaveDidNotReachKeepTheirShiftForTheNextSave)
+{
+    const QStringList paths = threeAtOneMoment();
+    ASSERT_TRUE(importAndWait(paths));
+    select({0, 1, 2});
+    shiftInSummaryTab("fldOffsetTimeValue", 1, 0);
+    window().clickSave();
+    cancelSaveAfterFirst();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(originalDate(paths.at(0)), "2015:03:01 11:00:00");
+    EXPECT_EQ(originalDate(paths.at(1)), "2015:03:01 10:00:00");
+
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+    for (const QString& path : paths)
+        EXPECT_EQ(originalDate(path), "2015:03:01 11:00:00") << qPrintable(path);
+}
+
+TEST_F(MainWindowSaveTest, GallerySaveSheetOverTheWindowMidLoop)
+{
+    ASSERT_TRUE(importAndWait(threeAtOneMoment()));
+    window().showSaveProgressWindow();
+    window().updateSaveProgress(1.0 / 3.0);
+    QCoreApplication::processEvents();
+    // The sheet is a window of its own: draw it where it hangs, at the top centre.
+    QPixmap picture = window().mainWindow()->grab();
+    const QPixmap sheet = window().progressWindowController()->window()->grab();
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap((picture.width() - sheet.width()) / 2, 0, sheet);
+    }
+    QLabel composed;
+    composed.setPixmap(picture);
+    composed.resize(picture.size());
+    EXPECT_TRUE(Gallery::capture(&composed, "save-progress"));
+    window().endProgressWindow();
+    window().endProgressWindow();  // ending an ended sheet does nothing
+    EXPECT_FALSE(window().progressWindowController()->isSheetUp());
+}
+
+TEST_F(MainWindowSaveTest, FilenameToTagsFillsBothTitleKeysOnlyAfterOk)
+{
+    const QStringList paths {photoWithTags("IMG_0042.JPG", {}), photoWithTags("IMG_0043.JPG", {}),
+        photoWithTags("IMG_0044.JPG", {})};
+    ASSERT_TRUE(importAndWait(paths));
+    const QByteArray before = [&] {
+        QFile file(paths.at(0));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    const QString xpTitle = QStringLiteral("Exif.Image.XPTitle");
+    const QString objectName = QStringLiteral("Iptc.Application2.ObjectName");
+
+    // Cancel in the alert changes nothing.
+    ui_.answerAlerts({UiServices::FirstButton});
+    window().clickFileNameToTag();
+    QTest::qWait(20);
+    EXPECT_FALSE(window().isLoopRunning());
+    EXPECT_EQ(images().at(0)->getValueForKey(objectName, 0), "");
+
+    // Cancel after the first of three leaves the others as they were.
+    select({0, 1, 2});
+    cancelAtNextProgress();
+    ui_.answerAlerts({UiServices::SecondButton});
+    window().clickFileNameToTag();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().isLoopRunning(); }, 2000));
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(ui_.alerts().last().message, "Do you realy want to apply the name of file(s) to the Title field?");
+    const TAVExifDataPtr& first = images().at(0)->exifData();
+    EXPECT_EQ(first->getValueForKey(xpTitle, TAVExifData::CategoryOther), "IMG_0042");
+    EXPECT_EQ(first->getValueForKey(objectName, 0), "IMG_0042");
+    EXPECT_TRUE(first->isModifiedForKey(xpTitle, TAVExifData::CategoryOther));
+    EXPECT_TRUE(first->isModifiedForKey(objectName, 0));
+    EXPECT_EQ(images().at(1)->getValueForKey(objectName, 0), "");
+    EXPECT_EQ(images().at(2)->getValueForKey(xpTitle, TAVExifData::CategoryOther), "");
+    QFile file(paths.at(0));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+
+    // Saved, both tags are in the file.
+    select({0});
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+    const QJsonObject tags = ExifTool::read(paths.at(0));
+    EXPECT_EQ(tags.value("IFD0:XPTitle").toString(), "IMG_0042");
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), "IMG_0042");
+}
+
+TEST_F(MainWindowSaveTest, ClosingTheWindowDuringASaveStopsTheLoopAndClosesAfterIt)
+{
+    const QStringList paths = threeAtOneMoment();
+    ASSERT_TRUE(importAndWait(paths));
+    for (const auto& image : images())
+        edit(image, kArtist, QStringLiteral("Saved"));
+    window().clickSaveAll();
+    window().mainWindow()->close();
+    EXPECT_TRUE(window().mainWindow()->isVisible() || !window().isLoopRunning());
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_FALSE(window().mainWindow()->isVisible());
+    EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
+}
+
+}  // namespace
