@@ -17,6 +17,7 @@
 #include "tools/TAVNewPresetWindowCtlr.h"
 #include "commlib/VXResizeCallbackView.h"
 #include "gps/TAVGPSViewController.h"
+#include "gps/TAVGPSViewController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -110,6 +111,7 @@ TAVMainWindowCtlr::TAVMainWindowCtlr(const QString& tempSrcPath, QObject* parent
 {
     VXCommonWindowController::window();
     initUI();
+    setGpsTab(new TAVGPSViewController);
     setGpsTab(new TAVGPSViewController);
     reloadPresets();
     refreshPreset();

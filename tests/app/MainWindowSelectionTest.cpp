@@ -8,6 +8,7 @@
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "commlib/TAVSearchableTagTableModel.h"
 #include "foundation/NotificationHub.h"
+#include "gps/TAVGPSViewController.h"
 #include "support/Gallery.h"
 
 #include <QLineEdit>
@@ -38,13 +39,13 @@ public:
 
 }  // namespace
 
-TEST_F(MainWindowTest, TheGpsSlotIsEmptyUntilFilledAndThenFollowsTheShownRecord)
+TEST_F(MainWindowTest, TheGpsSlotHoldsTheGpsTabAndAnyTabPutThereFollowsTheShownRecord)
 {
     window().tabBar()->selectTab(TAVMainWindowCtlr::TabGps);
-    QWidget* empty = window().tabSelectedView();
-    ASSERT_NE(empty, nullptr);
-    EXPECT_TRUE(empty->isVisible());
-    EXPECT_TRUE(empty->findChildren<QWidget*>().isEmpty());
+    auto* own = qobject_cast<TAVGPSViewController*>(window().tabSelectedView());
+    ASSERT_NE(own, nullptr);
+    EXPECT_TRUE(own->isVisible());
+    EXPECT_EQ(own->imgExifData(), window().curExifData());
 
     auto* gps = new SlotTab;
     window().setGpsTab(gps);
