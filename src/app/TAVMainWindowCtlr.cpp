@@ -17,7 +17,6 @@
 #include "tools/TAVNewPresetWindowCtlr.h"
 #include "commlib/VXResizeCallbackView.h"
 #include "gps/TAVGPSViewController.h"
-#include "gps/TAVGPSViewController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -111,7 +110,6 @@ TAVMainWindowCtlr::TAVMainWindowCtlr(const QString& tempSrcPath, QObject* parent
 {
     VXCommonWindowController::window();
     initUI();
-    setGpsTab(new TAVGPSViewController);
     setGpsTab(new TAVGPSViewController);
     reloadPresets();
     refreshPreset();
