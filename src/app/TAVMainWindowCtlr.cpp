@@ -13,7 +13,11 @@
 #include "commlib/VXDropDownButton.h"
 #include "commlib/VXIntroWindowController.h"
 #include "commlib/VXProgressWindowController.h"
+#include "tools/TAVClonWindowController.h"
+#include "tools/TAVExportWindowController.h"
 #include "tools/TAVManangePresetsWindowController.h"
+#include "tools/TAVRenameWindowController.h"
+#include "tools/TAVReplaceWindowController.h"
 #include "tools/TAVNewPresetWindowCtlr.h"
 #include "commlib/VXResizeCallbackView.h"
 #include "gps/TAVGPSViewController.h"
@@ -228,6 +232,11 @@ void TAVMainWindowCtlr::makeToolbar()
         add(identifier, identifier, identifier);
     connect(toolbarActions_.value(QStringLiteral("Filename to Tags")), &QAction::triggered, this,
         [this] { clickFileNameToTag(); });
+    connect(toolbarActions_.value(QStringLiteral("Rename")), &QAction::triggered, this, [this] { clickRenameFiles(); });
+    connect(toolbarActions_.value(QStringLiteral("Replace")), &QAction::triggered, this, [this] { clickReplace(); });
+    connect(toolbarActions_.value(QStringLiteral("Clone")), &QAction::triggered, this, [this] { clickCloneMetadata(); });
+    connect(toolbarActions_.value(QStringLiteral("Export Exif")), &QAction::triggered, this,
+        [this] { clickExportMetadata(); });
     auto* spacer = new QWidget(toolbar_);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar_->addWidget(spacer);

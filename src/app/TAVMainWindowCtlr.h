@@ -9,7 +9,10 @@
 #include "foundation/NotificationHub.h"
 #include "models/TAVExifData.h"
 #include "models/TAVImageObject.h"
+#include "tools/TAVClonWindowControllerDelegate.h"
+#include "tools/TAVExportCallbackTarget.h"
 #include "tools/TAVManangePresetsWindowControllerDelegate.h"
+#include "tools/TAVRenameWindowControllerDelegate.h"
 #include "tools/TAVNewPresetWindowCtlrDelegate.h"
 
 #include <QHash>
@@ -44,6 +47,10 @@ class VXIntroWindowController;
 class VXProgressWindowController;
 class TAVNewPresetWindowCtlr;
 class TAVManangePresetsWindowController;
+class TAVRenameWindowController;
+class TAVReplaceWindowController;
+class TAVClonWindowController;
+class TAVExportWindowController;
 class VXResizeCallbackView;
 
 // The one main window: the photo list on the left of a split view; on the
@@ -63,7 +70,10 @@ class TAVMainWindowCtlr : public VXCommonWindowController,
                           public DMSplitViewDelegate,
                           public TAVImageObjectProtocol,
                           public TAVNewPresetWindowCtlrDelegate,
-                          public TAVManangePresetsWindowControllerDelegate {
+                          public TAVManangePresetsWindowControllerDelegate,
+                          public TAVRenameWindowControllerDelegate,
+                          public TAVClonWindowControllerDelegate,
+                          public TAVExportCallbackTarget {
     Q_OBJECT
 public:
     enum TabIndex : int { TabSummary = 0, TabExposure = 1, TabGps = 2, TabDetail = 3 };
@@ -152,6 +162,27 @@ public:
     void managePresetsWindowCtlrDidFinishEdit(TAVManangePresetsWindowController* sheet) override;
     void managePresetsWindowCtlrDidRenameOld(const QString& oldName, const QString& newName) override;
     void managePresetsWindowCtlrDidDeletePreset(const TAVExifDataPtr& preset) override;
+
+    // Tool sheets (TAVMainWindowCtlr_Tools.cpp).
+    void clickRenameFiles();
+    void clickReplace();
+    void clickCloneMetadata();
+    void clickExportMetadata();
+    // Takes every image of the list out and imports the files their
+    // `renamedPath`s name; false for an empty list.
+    bool reimportRenamedImages(const QList<TAVImageObjectPtr>& images);
+    TAVRenameWindowController* renameWindowCtlr() const { return renameViewCtlr_.get(); }
+    TAVReplaceWindowController* replaceWindowCtlr() const { return replaceViewCtlr_.get(); }
+    TAVClonWindowController* cloneWindowCtlr() const { return cloneWndCltr_.get(); }
+    TAVExportWindowController* exportWindowCtlr() const { return exportViewCtlr_.get(); }
+    // The tools' delegate operations (rename and clone ask the same question).
+    bool hasUnsaveModified(bool allImages) override;
+    QList<TAVImageObjectPtr> renameWndControllerAskForImagesToApply(bool allImages) override;
+    void reloadedAllRenamedFiles(const QList<TAVImageObjectPtr>& renamedImages) override;
+    std::optional<QList<TAVImageObjectPtr>> didCloneWindowControllerAskForApplyImage(bool allImages) override;
+    void didCloneWindowControllerFinishClone(const QList<TAVImageObjectPtr>& images) override;
+    bool exportExif(int32_t type, bool cvs, const QString& path, bool oneLineOneFileMode, bool isMergeInOneFile,
+        const std::optional<QStringList>& customSelectedKeys, QList<Failure>& failures) override;
 
     // TAVImageObjectProtocol: both arrive while the loop's worker waits.
     void imageObjectHasModified(TAVImageObject* imageObject) override;
@@ -258,6 +289,7 @@ private:
     bool closeRequestedDuringLoop(QEvent* event);
     void openNewPresetSheet();
     TAVExifDataPtr presetUpdateFromShownRecord() const;
+    QList<TAVImageObjectPtr> imagesToApply(bool allImages) const;
 
     QPointer<QMainWindow> mainWindow_;
     QString tempSrcPath_;
@@ -299,6 +331,10 @@ private:
     QList<TAVExifDataPtr> maryPresets_;
     std::unique_ptr<TAVNewPresetWindowCtlr> newPresetWndCltr_;
     std::unique_ptr<TAVManangePresetsWindowController> presetCltr_;
+    std::unique_ptr<TAVRenameWindowController> renameViewCtlr_;
+    std::unique_ptr<TAVReplaceWindowController> replaceViewCtlr_;
+    std::unique_ptr<TAVClonWindowController> cloneWndCltr_;
+    std::unique_ptr<TAVExportWindowController> exportViewCtlr_;
     bool loopRunning_ = false;
     bool closeAfterLoop_ = false;
 
