@@ -5,6 +5,8 @@
 #include "support/Gallery.h"
 #include "support/QtPrinters.h"
 #include "tools/PresetsTestSupport.h"
+#include "tools/TAVManangePresetsWindowController.h"
+#include "tools/TAVNewPresetWindowCtlr.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -154,6 +156,28 @@ TEST_F(MainWindowPresetsTest, GalleryOpenPopUpWithThreePresets)
     EXPECT_TRUE(list->isVisible());
     EXPECT_TRUE(Gallery::capture(list, "presets-menu"));
     popUp()->hidePopup();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowPresetsTest, SaveAsAndEditOpenTheirSheetsOnceThePopUpIsDone)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kArtist, "Me"}})}));
+    choose("Save Preset As...");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+    EXPECT_TRUE(window().newPresetWindowCtlr()->isSheetUp());
+    window().didNewPresetWindowCltrFinished(true, nullptr);
+    EXPECT_FALSE(window().newPresetWindowCtlr()->isSheetUp());
+    EXPECT_EQ(popUp()->currentIndex(), 0);
+
+    store("Studio", {{kArtist, "Studio"}});
+    reloadWindowPresets();
+    choose("Edit Presets...");
+    ASSERT_NE(window().managePresetsWindowCtlr(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().managePresetsWindowCtlr()->isSheetUp(); }, 2000));
+    window().endSheetWindow(window().managePresetsWindowCtlr()->window());
 }
 
 }  // namespace
