@@ -62,6 +62,9 @@ TAVGPSViewController::TAVGPSViewController(TileSource* source, QWidget* parent, 
     webMapView_ = new GMKMapView(this, geocoderPagePath);
     localSearch_ = LocalSearchService::fromAppInfo(this);
     buildForm();
+    // The map takes whatever room the window gives the tab.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    appleMapView_->setMinimumSize(400, 240);
     setEditEnable(false);
 }
 

@@ -1,0 +1,121 @@
+#include "MainWindowFixture.h"
+#include "app/ENTabBarView.h"
+#include "commlib/TAVBaseTabViewCltr.h"
+#include "gps/TAVGPSViewController.h"
+#include "gps/VXMapView.h"
+#include "models/TAVImageObject.h"
+#include "support/ExifTool.h"
+#include "support/Gallery.h"
+
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every GPS tag exiftool reads, as numbers.
+QJsonObject gpsGroup(const QString& path)
+{
+    QJsonObject group;
+    const QJsonObject tags = ExifTool::read(path, {QStringLiteral("-n")});
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().startsWith(QLatin1String("GPS:"))) {
+            group.insert(it.key(), it.value());
+        }
+    }
+    return group;
+}
+
+void retype(QLineEdit* field, const QString& text)
+{
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+class MainWindowGpsTest : public MainWindowTest {
+protected:
+    TAVGPSViewController* gps()
+    {
+        window().tabBar()->selectTab(TAVMainWindowCtlr::TabGps);
+        return qobject_cast<TAVGPSViewController*>(window().tabSelectedView());
+    }
+    bool save(const TAVImageObjectPtr& image) { return image->saveMetadataToImage(); }
+};
+
+}  // namespace
+
+TEST_F(MainWindowGpsTest, SamplesShowTheirExactSecondsAndSaveTheirGpsUntouched)
+{
+    if (!ExifTool::available()) {
+        GTEST_SKIP() << "exiftool missing";
+    }
+    const QStringList paths = samples({"npm-iphone6p.jpg", "npm-lumia.jpg"});
+    const QJsonObject iphoneBefore = gpsGroup(paths.at(0));
+    const QJsonObject lumiaBefore = gpsGroup(paths.at(1));
+    ASSERT_FALSE(iphoneBefore.isEmpty());
+    ASSERT_TRUE(importAndWait(paths));
+    TAVGPSViewController* tab = gps();
+    ASSERT_NE(tab, nullptr);
+
+    select({0});
+    const TAVImageObjectPtr iphone = window().selectedImages().value(0);
+    ASSERT_TRUE(iphone);
+    EXPECT_EQ(tab->secondField(true)->text(), "14.71");
+    EXPECT_EQ(tab->degreeField(true)->text(), "40");
+    EXPECT_TRUE(Gallery::capture(window().window(), "main-window-gps"));
+    tab->didFailLoadingMap(tab->mapView(), MapError {});
+    EXPECT_TRUE(Gallery::capture(window().window(), "main-window-gps-load-error"));
+    tab->didFinishLoadingMap(tab->mapView());
+
+    // An edit in another tab saves the GPS group exactly as it was.
+    window().tabBar()->selectTab(TAVMainWindowCtlr::TabSummary);
+    retype(summaryField("fldCamera"), QStringLiteral("Lumetta Cam"));
+    ASSERT_TRUE(save(iphone));
+    EXPECT_EQ(gpsGroup(iphone->srcPath()), iphoneBefore);
+
+    // Editing only the longitude leaves the latitude as it was.
+    select({1});
+    const TAVImageObjectPtr lumia = window().selectedImages().value(0);
+    tab = gps();
+    EXPECT_EQ(tab->secondField(true)->text(), "19.521");
+    retype(tab->decimalField(false), QStringLiteral("9.5"));
+    ASSERT_TRUE(save(lumia));
+    const QJsonObject lumiaAfter = gpsGroup(lumia->srcPath());
+    EXPECT_EQ(lumiaAfter.value("GPS:GPSLatitude"), lumiaBefore.value("GPS:GPSLatitude"));
+    EXPECT_EQ(lumiaAfter.value("GPS:GPSLatitudeRef"), lumiaBefore.value("GPS:GPSLatitudeRef"));
+    EXPECT_NEAR(lumiaAfter.value("GPS:GPSLongitude").toDouble(), 9.5, 1e-9);
+}
+
+TEST_F(MainWindowGpsTest, APlaceSetForTwoImagesReachesBothFiles)
+{
+    if (!ExifTool::available()) {
+        GTEST_SKIP() << "exiftool missing";
+    }
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{"Exif.Image.Make", "Canon"}}),
+                               photoWithTags("b.jpg", {{"Exif.Image.Make", "Nikon"}})}));
+    select({0, 1});
+    const QList<TAVImageObjectPtr> images = window().selectedImages();
+    ASSERT_EQ(images.size(), 2);
+    TAVGPSViewController* tab = gps();
+    tab->userDidClickAndHoldAtCoordinate(tab->mapView(), {10.0, 20.0});
+    QCoreApplication::processEvents();
+    const auto pin = tab->mapView()->annotations().value(0);
+    ASSERT_TRUE(pin);
+    const auto view = tab->mapView()->viewForAnnotation(pin);
+    ASSERT_TRUE(view);
+    tab->didChangeDragState(tab->mapView(), view, TileAnnotationView::DragStarting, TileAnnotationView::DragNone);
+    pin->setCoordinate({-33.8688, 151.2093});
+    tab->didChangeDragState(tab->mapView(), view, TileAnnotationView::DragEnding, TileAnnotationView::DragDragging);
+    select({1});
+    for (const TAVImageObjectPtr& image : images) {
+        ASSERT_TRUE(save(image));
+        const QJsonObject group = gpsGroup(image->srcPath());
+        EXPECT_NEAR(group.value("GPS:GPSLatitude").toDouble(), 33 + 52 / 60.0 + 7 / 3600.0, 1e-6);
+        EXPECT_EQ(group.value("GPS:GPSLatitudeRef").toString(), "S");
+        EXPECT_NEAR(group.value("GPS:GPSLongitude").toDouble(), 151 + 12 / 60.0 + 33 / 3600.0, 1e-6);
+    }
+}
