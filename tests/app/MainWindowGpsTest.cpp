@@ -6,8 +6,12 @@
 #include "models/TAVImageObject.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
+#include "support/LoopbackHttpServer.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QJsonObject>
+#include <QPainter>
 #include <QLineEdit>
 #include <QTest>
 
@@ -118,4 +122,58 @@ TEST_F(MainWindowGpsTest, APlaceSetForTwoImagesReachesBothFiles)
         EXPECT_EQ(group.value("GPS:GPSLatitudeRef").toString(), "S");
         EXPECT_NEAR(group.value("GPS:GPSLongitude").toDouble(), 151 + 12 / 60.0 + 33 / 3600.0, 1e-6);
     }
+}
+
+namespace {
+
+// Tiles from a loopback tile server, each showing its own address.
+class MainWindowGpsTilesTest : public MainWindowGpsTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.start());
+        server.setHandler([](const LoopbackRequest& request) {
+            QImage image(256, 256, QImage::Format_RGB32);
+            image.fill(QColor(214, 228, 206));
+            QPainter painter(&image);
+            painter.setPen(QColor(120, 140, 120));
+            painter.drawRect(0, 0, 255, 255);
+            painter.drawText(image.rect(), Qt::AlignCenter, QString::fromLatin1(request.target));
+            painter.end();
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return LoopbackResponse::png(png);
+        });
+        qputenv("LUMETTA_TILEURL", server.url(QStringLiteral("/tiles/{z}/{x}/{y}.png")).toUtf8());
+        MainWindowGpsTest::SetUp();
+    }
+    void TearDown() override
+    {
+        MainWindowGpsTest::TearDown();
+        qunsetenv("LUMETTA_TILEURL");
+    }
+    LoopbackHttpServer server;
+};
+
+}  // namespace
+
+TEST_F(MainWindowGpsTilesTest, GalleryOfTheRedPinOverLoopbackTilesAfterADrag)
+{
+    ASSERT_TRUE(importAndWait(samples({"npm-lumia.jpg"})));
+    TAVGPSViewController* tab = gps();
+    tab->userDidClickAndHoldAtCoordinate(tab->mapView(), {54.0, 10.0});
+    QCoreApplication::processEvents();
+    const auto pin = tab->mapView()->annotations().value(1);
+    const auto view = pin ? tab->mapView()->viewForAnnotation(pin) : nullptr;
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(view->isDraggable());
+    tab->didChangeDragState(tab->mapView(), view, TileAnnotationView::DragStarting, TileAnnotationView::DragNone);
+    pin->setCoordinate({55.5, 12.5});
+    tab->didChangeDragState(tab->mapView(), view, TileAnnotationView::DragEnding, TileAnnotationView::DragDragging);
+    EXPECT_EQ(tab->degreeField(true)->text(), "55");
+    ASSERT_TRUE(server.waitForRequests(4));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab->mapView()->isLoading(); }, 5000));
+    EXPECT_TRUE(Gallery::capture(window().window(), "main-window-gps-loopback-tiles"));
 }
