@@ -52,6 +52,8 @@ const QString kCanonEasyMode = QStringLiteral("Exif.CanonCs.EasyMode");
 const QString kCanonExposureProgram = QStringLiteral("Exif.CanonCs.ExposureProgram");
 
 const QString kGpsVersion = QStringLiteral("Exif.GPSInfo.GPSVersionID");
+const QString kGpsLatitudeRef = QStringLiteral("Exif.GPSInfo.GPSLatitudeRef");
+const QString kGpsLongitudeRef = QStringLiteral("Exif.GPSInfo.GPSLongitudeRef");
 const QString kXpPrefix = QStringLiteral("Exif.Image.XP");
 
 const QString kExifDateFormat = QStringLiteral("yyyy:MM:dd HH:mm:ss");
@@ -387,6 +389,8 @@ QList<TAVEntityPtr> TAVMetadataWritterMgr::handleExifMetadataWrite(const QList<T
         {kDateTimeOriginal, &TAVMetadataWritterMgr::setDateTimeTag},
         {kDateTimeDigitized, &TAVMetadataWritterMgr::setDateTimeTag},
         {kGpsVersion, &TAVMetadataWritterMgr::setGpsVersion},
+        {kGpsLatitudeRef, &TAVMetadataWritterMgr::setGpsReference},
+        {kGpsLongitudeRef, &TAVMetadataWritterMgr::setGpsReference},
         {kExposureTime, &TAVMetadataWritterMgr::setExposureTime},
         {kFNumber, &TAVMetadataWritterMgr::setAperture},
         {kIsoSpeedRatings, &TAVMetadataWritterMgr::setSensitivity},
@@ -541,6 +545,22 @@ bool TAVMetadataWritterMgr::setGpsVersion(const TAVEntityPtr& entity)
     }
     const QStringList bytes = {match.captured(1), match.captured(2), match.captured(3), match.captured(4)};
     return writeValue(kGpsVersion, bytes.join(QLatin1Char(' ')));
+}
+
+bool TAVMetadataWritterMgr::setGpsReference(const TAVEntityPtr& entity)
+{
+    static const QMap<QString, QString> letters = {
+        {QStringLiteral("north"), QStringLiteral("N")},
+        {QStringLiteral("south"), QStringLiteral("S")},
+        {QStringLiteral("east"), QStringLiteral("E")},
+        {QStringLiteral("west"), QStringLiteral("W")},
+    };
+    const QString word = entity->value().trimmed().toLower();
+    const QString letter = word.size() == 1 ? word.toUpper() : letters.value(word);
+    if (letter.isEmpty() || !letters.values().contains(letter)) {
+        return setOneKeyValuePair(entity);
+    }
+    return writeValue(entity->key(), letter);
 }
 
 bool TAVMetadataWritterMgr::setExposureTime(const TAVEntityPtr& entity)

@@ -99,6 +99,9 @@ private:
     bool setDateTimeTag(const TAVEntityPtr& entity);
     // The GPS version as the GPS tab shows it goes back to its four bytes.
     bool setGpsVersion(const TAVEntityPtr& entity);
+    // A hemisphere kept as a word ("North", "south") goes in as the one letter
+    // the standard allows; other readers do not understand the word.
+    bool setGpsReference(const TAVEntityPtr& entity);
     // Windows' XP texts (title, comment, author, keywords, subject) go back to
     // the UTF-16LE bytes with a closing NUL pair that the reader decodes.
     bool setXpText(const TAVEntityPtr& entity);

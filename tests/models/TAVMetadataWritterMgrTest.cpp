@@ -491,3 +491,17 @@ TEST_F(TAVMetadataWritterMgrTest, XpTitleTextGoesInAsWindowsTextAndReadsBack)
     EXPECT_TRUE(writeAndSave(manager, "Exif.Image.XPTitle", ""));
     expectValues(path, {{"Exif.Image.XPTitle", nullptr}});
 }
+
+// Presets keep the hemisphere as the word the GPS tab shows; the file gets the
+// letter, whatever the case of the word.
+TEST_F(TAVMetadataWritterMgrTest, HemisphereWordsGoInAsTheirLetters)
+{
+    const QString path = imageWith({});
+    TAVMetadataWritterMgr manager(path);
+    EXPECT_TRUE(writeAndSave(manager, "Exif.GPSInfo.GPSLatitudeRef", "South"));
+    EXPECT_TRUE(writeAndSave(manager, "Exif.GPSInfo.GPSLongitudeRef", " west "));
+    expectValues(path, {{"Exif.GPSInfo.GPSLatitudeRef", "S"}, {"Exif.GPSInfo.GPSLongitudeRef", "W"}});
+    EXPECT_TRUE(writeAndSave(manager, "Exif.GPSInfo.GPSLatitudeRef", "n"));
+    EXPECT_TRUE(writeAndSave(manager, "Exif.GPSInfo.GPSLongitudeRef", "EAST"));
+    expectValues(path, {{"Exif.GPSInfo.GPSLatitudeRef", "N"}, {"Exif.GPSInfo.GPSLongitudeRef", "E"}});
+}
