@@ -42,7 +42,12 @@ TAVManangePresetsWindowController::TAVManangePresetsWindowController(QObject* pa
     model_->setRenameHandler([this](int row, const QString& name) { return renamePreset(row, name); });
 }
 
-TAVManangePresetsWindowController::~TAVManangePresetsWindowController() = default;
+TAVManangePresetsWindowController::~TAVManangePresetsWindowController()
+{
+    // The window goes in the base class's destructor; a name editor still open
+    // then commits its text, which must not reach this half-destroyed sheet.
+    model_->setRenameHandler({});
+}
 
 QWidget* TAVManangePresetsWindowController::makeWindow()
 {
