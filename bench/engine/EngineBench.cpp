@@ -32,6 +32,13 @@ int filesArgument(int argc, char** argv, int fallback)
     return fallback;
 }
 
+QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count)
+{
+    const QString folder = QStringLiteral("%1/%2-%3").arg(root, who).arg(round);
+    QDir(folder).removeRecursively();
+    return makeCorpus(folder, count);
+}
+
 QStringList makeCorpus(const QString& folder, int count)
 {
     static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg"};

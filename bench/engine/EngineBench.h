@@ -19,6 +19,10 @@ int filesArgument(int argc, char** argv, int fallback);
 // apart), so that names built from the date never collide. Not timed.
 QStringList makeCorpus(const QString& folder, int count);
 
+// A fresh corpus for one contender's round: "<root>/<who>-<round>", emptied
+// first so that every round starts from the same untouched files.
+QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count);
+
 // Milliseconds `work` takes on the wall clock.
 double timeMs(const std::function<void()>& work);
 

@@ -49,9 +49,7 @@ int main(int argc, char** argv)
     const int files = EngineBench::filesArgument(argc, argv, 500);
     const QString root = EngineBench::scratchFolder();
     const auto corpusFor = [&](const QString& who, int round) {
-        const QString folder = QStringLiteral("%1/%2-%3").arg(root, who).arg(round);
-        QDir(folder).removeRecursively();
-        return EngineBench::makeCorpus(folder, files);
+        return EngineBench::makeRoundCorpus(root, who, round, files);
     };
 
     std::vector<TAVImageObjectPtr> images;
