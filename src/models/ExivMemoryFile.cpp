@@ -32,11 +32,14 @@ std::optional<QByteArray> ExivMemoryFile::writtenBytes(Exiv2::Image& image, QStr
         *error = QStringLiteral("cannot read the written metadata back");
         return std::nullopt;
     }
-    io.seek(0, Exiv2::BasicIo::beg);
-    const Exiv2::DataBuf bytes = io.read(io.size());
+    // One copy out of the library's memory, not two through a read buffer.
+    const qsizetype size = static_cast<qsizetype>(io.size());
+    const Exiv2::byte* mapped = size > 0 ? io.mmap(false) : nullptr;
+    const QByteArray data = mapped ? QByteArray(reinterpret_cast<const char*>(mapped), size) : QByteArray();
+    if (mapped) {
+        io.munmap();
+    }
     io.close();
-
-    const QByteArray data(reinterpret_cast<const char*>(bytes.pData_), static_cast<qsizetype>(bytes.size_));
     // A PNG's EXIF goes back into its standard chunk, where other programs look.
     return PngExifChunk::restoreExifChunkInData(data, error);
 }

@@ -557,10 +557,17 @@ bool TAVExifWriter::saveModifiedMetadata()
             xmpEdited_, image_->xmpPacket()};
         keepUntouchedIptcTimes();
         image_->writeMetadata();
-        const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
-        if (written && WrittenImageCheck::confirm(file_->originalBytes(), *written, expected, &error) &&
-            FileServices::writeScratchFileAtomically(filePath_, *written, &error)) {
-            return true;
+        if (std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error)) {
+            auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
+            readBack->bytes = std::move(*written);
+            if (WrittenImageCheck::confirm(file_->originalBytes(), readBack->bytes, expected, &error,
+                    &readBack->image) &&
+                FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error)) {
+                readBack->opened = true;
+                readBack->metadataRead = true;
+                written_ = std::move(readBack);
+                return true;
+            }
         }
     } catch (const Exiv2::AnyError& caught) {
         error = QString::fromUtf8(caught.what());
@@ -580,6 +587,12 @@ void TAVExifWriter::keepUntouchedIptcTimes()
     for (const auto& [record, dataset] : {std::pair{1, 80}, {2, 35}, {2, 38}, {2, 60}, {2, 63}}) {
         const std::string key = Exiv2::IptcKey(uint16_t(dataset), uint16_t(record)).key();
         if (iptcEditedKeys_.contains(QString::fromStdString(key))) {
+            continue;
+        }
+        // Most files hold none of these times; only those they hold are
+        // searched for in the file's bytes.
+        if (image_->iptcData().findKey(Exiv2::IptcKey(uint16_t(dataset), uint16_t(record))) ==
+            image_->iptcData().end()) {
             continue;
         }
         const QList<QByteArray> raw = rawIptcTimes(file_->originalBytes(), record, dataset);

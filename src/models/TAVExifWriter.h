@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/TAVEntity.h"
+#include "models/TAVImageMetadatReaderBase.h"
 
 #include <QList>
 #include <QSet>
@@ -79,6 +80,10 @@ public:
     static bool testValue(const QString& value, const QString& key);
 
     const QString& filePath() const { return filePath_; }
+    // The file as the last successful save wrote it, already parsed by the
+    // check of the written bytes, so that the record can be refreshed without
+    // reading the file again; null before such a save.
+    const TAVImageMetadatReaderBase::SharedImagePtr& writtenImage() const { return written_; }
     // False when the file could not be opened or its metadata not read.
     bool hasImage() const { return image_ != nullptr; }
 
@@ -99,4 +104,5 @@ private:
     bool xmpEdited_ = false;
     // The IPTC keys written or erased since the file was read.
     QSet<QString> iptcEditedKeys_;
+    TAVImageMetadatReaderBase::SharedImagePtr written_;
 };

@@ -105,7 +105,7 @@ void TAVImageObject::setPath(const QString& path)
         readerMgr_->releaseFile();
 }
 
-void TAVImageObject::loadImageMetadata(const QString& path)
+void TAVImageObject::loadImageMetadata(const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed)
 {
     exifData_->setStrImagePath(path);
     exifData_->mutableOrgExifData().clear();
@@ -113,7 +113,8 @@ void TAVImageObject::loadImageMetadata(const QString& path)
     if (path.isEmpty())
         return;
 
-    readerMgr_ = std::make_unique<TAVMetadataReaderMgr>(path);
+    readerMgr_ = parsed ? std::make_unique<TAVMetadataReaderMgr>(path, parsed)
+                        : std::make_unique<TAVMetadataReaderMgr>(path);
     exifData_->mutableOrgExifData().append(readerMgr_->readAllMetadata());
 
     TAVCVSParaser::loadCanEditTags();
@@ -464,6 +465,7 @@ bool TAVImageObject::saveMetadataToImage()
 {
     bool written = false;
     bool success = false;
+    TAVImageMetadatReaderBase::SharedImagePtr writtenImage;
     if (!userFileUnchanged()) {
         reportChangedUserFile();
     } else if (prepareWorkingCopy()) {
@@ -471,6 +473,7 @@ bool TAVImageObject::saveMetadataToImage()
         // writer's memory to be written by a later save.
         writerMgr_ = std::make_unique<TAVMetadataWritterMgr>(path_);
         success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
+        writtenImage = writerMgr_->writtenImage();
         writerMgr_.reset();
     } else {
         reportSaveFailure();
@@ -479,7 +482,7 @@ bool TAVImageObject::saveMetadataToImage()
     if (success) {
         if (written || exifData_->isClearAll())
             exifData_->setEnuModifyState(TAVExifData::StateSaved);
-        reread();
+        reread(writtenImage);
     } else {
         exifData_->setEnuModifyState(TAVExifData::StateSaveFailed);
     }
@@ -647,9 +650,11 @@ void TAVImageObject::showAlert(const QString& message)
     });
 }
 
-void TAVImageObject::reread()
+void TAVImageObject::reread(const TAVImageMetadatReaderBase::SharedImagePtr& written)
 {
-    loadImageMetadata(path_);
+    // What the save wrote is still in memory, parsed: the record is built
+    // from it rather than from another read of the file that holds it.
+    loadImageMetadata(path_, written);
     refreshDispUIData();
     if (readerMgr_)
         readerMgr_->releaseFile();

@@ -2,6 +2,7 @@
 
 #include "models/TAVExifData.h"
 #include "models/TAVExifTag.h"
+#include "models/TAVImageMetadatReaderBase.h"
 
 #include "foundation/FileServices.h"
 
@@ -58,8 +59,9 @@ public:
     void setPath(const QString& path);
     // Reads the file's rows into the record's row list, completed with empty
     // rows for the editable tags the file lacks. Replaces the reader manager
-    // and removes the record's time shift.
-    void loadImageMetadata(const QString& path);
+    // and removes the record's time shift. `parsed`, when given, holds the
+    // file's bytes already parsed, and the file is not read again.
+    void loadImageMetadata(const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed = nullptr);
     // Fills the four categories of the record from the reader manager.
     void refreshDispUIData();
     void refreshSummary();
@@ -185,7 +187,9 @@ private:
     void reportChangedUserFile() const;
     void reportSaveFailure() const;
     static void showAlert(const QString& message);
-    void reread();
+    // Builds the record again after a save, from `written` (the save's
+    // parsed bytes) when there is one, else from the file.
+    void reread(const TAVImageMetadatReaderBase::SharedImagePtr& written = nullptr);
     // The keyword entity to write when new words are merged into the old ones.
     TAVEntityPtr mergedKeywords(const TAVEntityPtr& entity) const;
     // The user's text of a creation date entry when modified, else the one read.

@@ -179,10 +179,14 @@ QString reformatDate(const QString& text, const QString& pattern)
 } // namespace
 
 TAVMetadataReaderMgr::TAVMetadataReaderMgr(const QString& path)
+    : TAVMetadataReaderMgr(path, std::make_shared<TAVImageMetadatReaderBase::SharedImage>())
+{
+}
+
+TAVMetadataReaderMgr::TAVMetadataReaderMgr(const QString& path, TAVImageMetadatReaderBase::SharedImagePtr shared)
 {
     // One open and one parse of the file serve all three families and the
     // derived values.
-    const auto shared = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
     exifReader_ = std::make_unique<TAVExifReader>(path, shared);
     iptcReader_ = std::make_unique<TAVIPTCReader>(path, shared);
     xmpReader_ = std::make_unique<TAVXmpReader>(path, shared);

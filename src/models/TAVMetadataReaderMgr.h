@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/TAVEntity.h"
+#include "models/TAVImageMetadatReaderBase.h"
 
 #include <QList>
 #include <QMap>
@@ -23,6 +24,9 @@ class TAVMetadataReaderMgr {
 public:
     // Makes the EXIF, IPTC and XMP readers of the file (each opens it).
     explicit TAVMetadataReaderMgr(const QString& path);
+    // Readers of the file at `path` over its bytes already in memory and
+    // parsed (a save's check of what it wrote): the file is not read again.
+    TAVMetadataReaderMgr(const QString& path, TAVImageMetadatReaderBase::SharedImagePtr parsed);
     ~TAVMetadataReaderMgr();
 
     TAVMetadataReaderMgr(const TAVMetadataReaderMgr&) = delete;

@@ -887,3 +887,8 @@ bool TAVMetadataWritterMgr::saveMetadataToImage()
 {
     return exifWriter_->saveModifiedMetadata();
 }
+
+TAVImageMetadatReaderBase::SharedImagePtr TAVMetadataWritterMgr::writtenImage() const
+{
+    return exifWriter_->writtenImage();
+}

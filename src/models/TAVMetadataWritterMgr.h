@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/TAVEntity.h"
+#include "models/TAVImageMetadatReaderBase.h"
 
 #include <QList>
 #include <QString>
@@ -79,6 +80,8 @@ public:
     bool clearAllMetadata();
     // Writes the in-memory changes into the file.
     bool saveMetadataToImage();
+    // The file as the last successful save wrote it, parsed (see TAVExifWriter).
+    TAVImageMetadatReaderBase::SharedImagePtr writtenImage() const;
 
     const QString& handleFilePath() const { return handleFilePath_; }
 

@@ -1,13 +1,17 @@
 #include "models/WrittenImageCheck.h"
 
 #include <QBuffer>
+#include <QByteArrayView>
 #include <QImageReader>
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -34,29 +38,34 @@ bool isRecomputed(const Exiv2::Exifdatum& datum)
     return datum.groupName() == "MakerNote" || tags.count(datum.tagName()) > 0;
 }
 
+// Every value as "key\x1fvalue text", sorted: two collections hold the same
+// values when these lists match, whatever their order in the file.
 template <typename Data, typename Skip>
-std::multiset<std::string> valuesOf(const Data& metadata, Skip skip)
+std::vector<std::string> valuesOf(const Data& metadata, Skip skip)
 {
-    std::multiset<std::string> values;
+    std::vector<std::string> values;
+    values.reserve(metadata.count());
     for (const auto& datum : metadata) {
         if (!skip(datum)) {
-            values.insert(datum.key() + '\x1f' + datum.toString());
+            values.push_back(datum.key() + '\x1f' + datum.toString());
         }
     }
+    std::sort(values.begin(), values.end());
     return values;
 }
 
-// The first expected value that is missing from the written ones, if any.
-std::optional<std::string> firstMissing(const std::multiset<std::string>& expected,
-    const std::multiset<std::string>& written)
+// The key of the first expected value that is missing from the written ones
+// (each written value answers for one expected value only), if any.
+std::optional<std::string> firstMissing(const std::vector<std::string>& expected,
+    const std::vector<std::string>& written)
 {
-    std::multiset<std::string> left = written;
+    auto candidate = written.begin();
     for (const std::string& value : expected) {
-        const auto found = left.find(value);
-        if (found == left.end()) {
+        candidate = std::lower_bound(candidate, written.end(), value);
+        if (candidate == written.end() || *candidate != value) {
             return value.substr(0, value.find('\x1f'));
         }
-        left.erase(found);
+        ++candidate;
     }
     return std::nullopt;
 }
@@ -67,16 +76,17 @@ uint32_t bigEndian32(const QByteArray& bytes, qsizetype at)
     return (byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
 }
 
-// A JPEG's picture: its tables and frame header (every segment but the
-// application and comment segments that hold metadata) and everything from
-// its first scan on.
-QByteArray jpegPicture(const QByteArray& bytes)
+// The pieces of a JPEG's picture: its tables and frame header (every segment
+// but the application and comment segments that hold metadata) and everything
+// from its first scan on, as views into the bytes. Nothing when the segment
+// structure is broken.
+std::optional<std::vector<QByteArrayView>> jpegPicture(const QByteArray& bytes)
 {
-    QByteArray picture;
+    std::vector<QByteArrayView> pieces;
     qsizetype at = 2;
     while (at + 4 <= bytes.size()) {
         if (uint8_t(bytes.at(at)) != 0xFF) {
-            return {};
+            return std::nullopt;
         }
         const uint8_t marker = uint8_t(bytes.at(at + 1));
         if (marker == 0xFF) {
@@ -84,7 +94,8 @@ QByteArray jpegPicture(const QByteArray& bytes)
             continue;
         }
         if (marker == 0xDA) {
-            return picture + bytes.mid(at);
+            pieces.push_back(QByteArrayView(bytes).sliced(at));
+            return pieces;
         }
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
             at += 2;
@@ -93,11 +104,50 @@ QByteArray jpegPicture(const QByteArray& bytes)
         const qsizetype length = 2 + ((qsizetype(uint8_t(bytes.at(at + 2))) << 8) | uint8_t(bytes.at(at + 3)));
         const bool metadata = (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
         if (!metadata) {
-            picture.append(bytes.mid(at, length));
+            pieces.push_back(QByteArrayView(bytes).sliced(at, std::min(length, bytes.size() - at)));
         }
         at += length;
     }
-    return {};
+    return std::nullopt;
+}
+
+// Whether two JPEGs hold the same picture, compared piece by piece in place
+// (the pieces may be cut differently: a segment the library re-split still
+// holds the same bytes). Two broken structures compare equal, as before.
+bool sameJpegPicture(const QByteArray& before, const QByteArray& after)
+{
+    const auto first = jpegPicture(before);
+    const auto second = jpegPicture(after);
+    if (!first || !second) {
+        return first.has_value() == second.has_value();
+    }
+    size_t i = 0;
+    size_t j = 0;
+    qsizetype atFirst = 0;
+    qsizetype atSecond = 0;
+    while (i < first->size() && j < second->size()) {
+        const QByteArrayView a = (*first)[i].sliced(atFirst);
+        const QByteArrayView b = (*second)[j].sliced(atSecond);
+        const qsizetype length = std::min(a.size(), b.size());
+        if (std::memcmp(a.data(), b.data(), size_t(length)) != 0) {
+            return false;
+        }
+        atFirst += length;
+        atSecond += length;
+        if (atFirst == (*first)[i].size()) {
+            ++i;
+            atFirst = 0;
+        }
+        if (atSecond == (*second)[j].size()) {
+            ++j;
+            atSecond = 0;
+        }
+    }
+    const auto restIsEmpty = [](const std::vector<QByteArrayView>& pieces, size_t from) {
+        return std::all_of(pieces.begin() + qsizetype(from), pieces.end(),
+            [](const QByteArrayView& piece) { return piece.isEmpty(); });
+    };
+    return restIsEmpty(*first, i) && restIsEmpty(*second, j);
 }
 
 // The contents of a PNG's image data chunks, joined.
@@ -165,7 +215,7 @@ bool fail(QString* why, const QString& reason)
 bool sameImageData(const QByteArray& before, const QByteArray& after, int type, const Exiv2::Image& newImage,
     QString* why)
 {
-    if (type == Exiv2::ImageType::jpeg && jpegPicture(before) != jpegPicture(after)) {
+    if (type == Exiv2::ImageType::jpeg && !sameJpegPicture(before, after)) {
         return fail(why, QStringLiteral("the picture data changed"));
     }
     if (type == Exiv2::ImageType::png && pngImageData(before) != pngImageData(after)) {
@@ -208,7 +258,7 @@ bool WrittenImageCheck::isTiffBased(int imageType)
 }
 
 bool WrittenImageCheck::confirm(const QByteArray& before, const QByteArray& after, const Expected& expected,
-    QString* why)
+    QString* why, std::unique_ptr<Exiv2::Image>* readBack)
 {
     const int type = Exiv2::ImageFactory::getType(data(before), static_cast<long>(before.size()));
     if (Exiv2::ImageFactory::getType(data(after), static_cast<long>(after.size())) != type) {
@@ -238,5 +288,11 @@ bool WrittenImageCheck::confirm(const QByteArray& before, const QByteArray& afte
     if (!expected.xmpEdited && newImage->xmpPacket() != expected.xmpPacket) {
         return fail(why, QStringLiteral("the XMP packet changed"));
     }
-    return sameImageData(before, after, type, *newImage, why);
+    if (!sameImageData(before, after, type, *newImage, why)) {
+        return false;
+    }
+    if (readBack) {
+        *readBack = std::move(newImage);
+    }
+    return true;
 }

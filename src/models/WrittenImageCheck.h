@@ -4,9 +4,11 @@
 #include <QString>
 
 #include <exiv2/exif.hpp>
+#include <exiv2/image.hpp>
 #include <exiv2/iptc.hpp>
 #include <exiv2/xmp_exiv2.hpp>
 
+#include <memory>
 #include <string>
 
 // Checks the bytes the metadata library wrote before they may replace a file.
@@ -32,7 +34,10 @@ public:
     };
 
     // True when `after` may replace `before`; otherwise false with the reason.
-    static bool confirm(const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why);
+    // On success `readBack` (when given) receives the parse of `after` the
+    // check made: it reads from `after`'s bytes, which must outlive it.
+    static bool confirm(const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why,
+        std::unique_ptr<Exiv2::Image>* readBack = nullptr);
 
     // Whether the library reads the format as a TIFF structure (TIFF, DNG and
     // the TIFF-based raw formats), where lost metadata means lost image data.
