@@ -84,6 +84,10 @@ public:
     // destination's permissions (the source's when the destination is new),
     // owner, group and extended attributes (as far as the process may set them).
     static bool replaceFile(const QString& destination, const QString& source, QString* error = nullptr);
+    // The same when the source's content is already in memory: `content` is
+    // what `source` holds, and only the source's dates and mode are read.
+    static bool replaceFileWith(
+        const QString& destination, const QByteArray& content, const QString& source, QString* error = nullptr);
     // Writes `data` to `path` atomically (see above), keeping an existing
     // file's permissions, owner, group and extended attributes.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);

@@ -575,7 +575,7 @@ TAVImageObject::Publication TAVImageObject::publish()
         reportChangedUserFile();
         return UserFileChanged;
     }
-    if (!copyToDestFolder(*this)) {
+    if (!copyWorkingCopyToUserFile()) {
         prepareWorkingCopy();
         return PublishFailed;
     }
@@ -796,6 +796,20 @@ void TAVImageObject::applyExifDatetimeToFileCreateDatetime()
     const QDateTime modified = fileOrignalModifiedDate_.isValid() ? fileOrignalModifiedDate_ : fileOrignalCreateDate_;
     if (modified.isValid())
         FileServices::setFileDates(path_, modified, modified);
+}
+
+bool TAVImageObject::copyWorkingCopyToUserFile() const
+{
+    const auto written = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
+    if (!written || srcPath_.isEmpty())
+        return copyToDestFolder(*this);
+    // The working copy's bytes are still in memory: only its dates are read.
+    QString error;
+    if (!FileServices::replaceFileWith(srcPath_, written->bytes, path_, &error)) {
+        qWarning("Could not replace %s: %s", qPrintable(srcPath_), qPrintable(error));
+        return false;
+    }
+    return true;
 }
 
 bool TAVImageObject::copyToDestFolder(const TAVImageObject& image)

@@ -184,6 +184,9 @@ private:
     // Replaces the user's file by the saved working copy, unless another
     // program changed it since the import.
     Publication publish();
+    // As copyToDestFolder for this image, from the bytes the save just wrote
+    // when they are at hand.
+    bool copyWorkingCopyToUserFile() const;
     void reportChangedUserFile() const;
     void reportSaveFailure() const;
     static void showAlert(const QString& message);
