@@ -122,6 +122,30 @@ void edit(const TAVImageObjectPtr& image, const QString& key, int category, cons
     image->exifData()->setValue(value, key, category, false, false, true);
 }
 
+// Everything a record shows, one line per row and per category entry (read
+// and user-set), for comparing two records as a whole.
+QStringList recordLines(const TAVExifData& record)
+{
+    QStringList lines;
+    for (const auto& row : record.maryOrgExifData()) {
+        lines.append(QStringLiteral("row %1|%2|%3|%4|%5|%6")
+                .arg(row->key(), row->value(), row->dispKey())
+                .arg(row->type())
+                .arg(row->dataType())
+                .arg(row->isGroup()));
+    }
+    for (const auto* maps : {&record.mdicExifDataInfo(), &record.mdicUserSetExifDataInfo()}) {
+        for (auto category = maps->begin(); category != maps->end(); ++category) {
+            for (auto entry = category.value().begin(); entry != category.value().end(); ++entry) {
+                lines.append(QStringLiteral("%1 %2 %3=%4|%5")
+                        .arg(maps == &record.mdicExifDataInfo() ? "read" : "set", category.key(), entry.key(),
+                            entry.value()->value(), entry.value()->dispKey()));
+            }
+        }
+    }
+    return lines;
+}
+
 class TAVImageObjectTest : public ImageImportTest<GuiThreadWitness> { };
 
 } // namespace
@@ -350,6 +374,9 @@ TEST_F(TAVImageObjectTest, EditsOfEveryCategoryReachRealSamples)
         EXPECT_EQ(image->exifData()->enuModifyState(), 3);
         EXPECT_FALSE(image->exifData()->isModifiedForKey("Exif.Image.Artist", 0));
         EXPECT_EQ(image->getValueForKey("Exif.Image.Artist", 0), QString("Lumetta Tester"));
+        // The record is refreshed from what the save wrote: it is the record
+        // a new import of the saved file makes, row for row.
+        EXPECT_EQ(recordLines(*image->exifData()), recordLines(*TAVImageObject::create(image->srcPath())->exifData()));
 
         const QJsonObject after = ExifTool::read(image->srcPath(), {"-n"});
         EXPECT_EQ(after.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
