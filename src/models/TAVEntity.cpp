@@ -2,9 +2,40 @@
 
 #include "foundation/KeyedArchive.h"
 
-#include <QStringList>
-
 TAVEntity::TAVEntity() = default;
+
+TAVEntity::~TAVEntity() = default;
+
+TAVEntity::TAVEntity(const TAVEntity& other)
+    : KeyedCodable(other)
+{
+    *this = other;
+}
+
+TAVEntity& TAVEntity::operator=(const TAVEntity& other)
+{
+    if (&other == this)
+        return *this;
+    key_ = other.key_;
+    value_ = other.value_;
+    extras_ = other.extras_ ? std::make_unique<Extras>(*other.extras_) : nullptr;
+    type_ = other.type_;
+    dataType_ = other.dataType_;
+    isOverwrite_ = other.isOverwrite_;
+    isModified_ = other.isModified_;
+    isGroup_ = other.isGroup_;
+    isClear_ = other.isClear_;
+    isChecked_ = other.isChecked_;
+    dispKeyFromKey_ = other.dispKeyFromKey_;
+    return *this;
+}
+
+TAVEntity::Extras& TAVEntity::extras()
+{
+    if (!extras_)
+        extras_ = std::make_unique<Extras>();
+    return *extras_;
+}
 
 TAVEntityPtr TAVEntity::entityWithValue(const QString& value, const QString& key)
 {
@@ -19,16 +50,53 @@ QString TAVEntity::displayKeyFor(const QString& key)
 {
     if (key.isNull())
         return QString();
-    const QStringList parts = key.split(QLatin1Char('.'));
-    if (parts.size() < 3)
+    const qsizetype first = key.indexOf(QLatin1Char('.'));
+    const qsizetype second = first < 0 ? -1 : key.indexOf(QLatin1Char('.'), first + 1);
+    if (second < 0)
         return key;
-    return QStringLiteral("%1 - %2 (%3)").arg(parts.at(2), parts.at(1), parts.at(0));
+    const qsizetype third = key.indexOf(QLatin1Char('.'), second + 1);
+    const QStringView family = QStringView(key).left(first);
+    const QStringView group = QStringView(key).mid(first + 1, second - first - 1);
+    const QStringView name = QStringView(key).mid(second + 1, third < 0 ? -1 : third - second - 1);
+    QString text;
+    text.reserve(name.size() + group.size() + family.size() + 6);
+    text.append(name).append(QLatin1String(" - ")).append(group).append(QLatin1String(" (")).append(family);
+    text.append(QLatin1Char(')'));
+    return text;
 }
 
 void TAVEntity::setKey(const QString& key)
 {
     key_ = key;
-    dispKey_ = displayKeyFor(key);
+    dispKeyFromKey_ = true;
+    if (extras_)
+        extras_->dispKey = QString();
+}
+
+QString TAVEntity::dispKey() const
+{
+    if (dispKeyFromKey_)
+        return displayKeyFor(key_);
+    return extras_ ? extras_->dispKey : QString();
+}
+
+void TAVEntity::setDispKey(const QString& dispKey)
+{
+    dispKeyFromKey_ = false;
+    if (extras_ || !dispKey.isNull())
+        extras().dispKey = dispKey;
+}
+
+const QString& TAVEntity::replaceAfterValue() const
+{
+    static const QString none;
+    return extras_ ? extras_->replaceAfterValue : none;
+}
+
+void TAVEntity::setReplaceAfterValue(const QString& value)
+{
+    if (extras_ || !value.isNull())
+        extras().replaceAfterValue = value;
 }
 
 void TAVEntity::copyValueFromEntity(const TAVEntity& other)
@@ -44,8 +112,14 @@ void TAVEntity::copyValueFromEntity(const TAVEntity& other)
     isGroup_ = other.isGroup_;
     isModified_ = other.isModified_;
     isClear_ = other.isClear_;
-    replaceAfterValue_ = other.replaceAfterValue_;
-    dispKey_ = other.dispKey_;
+    setReplaceAfterValue(other.replaceAfterValue());
+    dispKeyFromKey_ = other.dispKeyFromKey_;
+    if (other.dispKeyFromKey_) {
+        if (extras_)
+            extras_->dispKey = QString();
+    } else {
+        setDispKey(other.extras_ ? other.extras_->dispKey : QString());
+    }
     isOverwrite_ = other.isOverwrite_;
     isChecked_ = other.isChecked_;
 }
@@ -60,7 +134,7 @@ TAVEntityPtr TAVEntity::copy() const
 QString TAVEntity::description() const
 {
     return QStringLiteral("key = %1, value = %2, isModified = %3, isgroup = %4, replaceAfterValue = %5")
-        .arg(key_, value_, QString::number(int(isModified_)), QString::number(int(isGroup_)), replaceAfterValue_);
+        .arg(key_, value_, QString::number(int(isModified_)), QString::number(int(isGroup_)), replaceAfterValue());
 }
 
 void TAVEntity::registerKeyedClass()
@@ -76,9 +150,9 @@ void TAVEntity::encode(KeyedArchiver& archiver) const
     archiver.encodeString(QStringLiteral("value"), value_);
     archiver.encodeBool(QStringLiteral("isGroup"), isGroup_);
     archiver.encodeBool(QStringLiteral("isOverwrite"), isOverwrite_);
-    archiver.encodeString(QStringLiteral("dispKey"), dispKey_);
+    archiver.encodeString(QStringLiteral("dispKey"), dispKey());
     archiver.encodeBool(QStringLiteral("isChecked"), isChecked_);
-    archiver.encodeString(QStringLiteral("replaceAfterValue"), replaceAfterValue_);
+    archiver.encodeString(QStringLiteral("replaceAfterValue"), replaceAfterValue());
 }
 
 void TAVEntity::decode(KeyedUnarchiver& unarchiver)
@@ -89,7 +163,7 @@ void TAVEntity::decode(KeyedUnarchiver& unarchiver)
     isModified_ = unarchiver.decodeBool(QStringLiteral("isModified"));
     isOverwrite_ = unarchiver.decodeBool(QStringLiteral("isOverwrite"));
     // The archived display key replaces the derived one, so a custom one survives.
-    dispKey_ = unarchiver.decodeString(QStringLiteral("dispKey"));
-    replaceAfterValue_ = unarchiver.decodeString(QStringLiteral("replaceAfterValue"));
+    setDispKey(unarchiver.decodeString(QStringLiteral("dispKey")));
+    setReplaceAfterValue(unarchiver.decodeString(QStringLiteral("replaceAfterValue")));
     isChecked_ = unarchiver.decodeBool(QStringLiteral("isChecked"));
 }

@@ -23,6 +23,10 @@ class TAVEntity : public KeyedCodable {
 public:
     // All texts absent, all flags false except isOverwrite, type and dataType 0.
     TAVEntity();
+    ~TAVEntity() override;
+    // Copies every field, the reader types included.
+    TAVEntity(const TAVEntity& other);
+    TAVEntity& operator=(const TAVEntity& other);
 
     // A new entity with the given value and key; an absent argument gives "".
     static TAVEntityPtr entityWithValue(const QString& value, const QString& key);
@@ -71,11 +75,12 @@ public:
     bool isClear() const { return isClear_; }
     void setIsClear(bool isClear) { isClear_ = isClear; }
 
-    const QString& dispKey() const { return dispKey_; }
-    void setDispKey(const QString& dispKey) { dispKey_ = dispKey; }
+    // The display form of the key unless one was set (see setDispKey).
+    QString dispKey() const;
+    void setDispKey(const QString& dispKey);
 
-    const QString& replaceAfterValue() const { return replaceAfterValue_; }
-    void setReplaceAfterValue(const QString& value) { replaceAfterValue_ = value; }
+    const QString& replaceAfterValue() const;
+    void setReplaceAfterValue(const QString& value);
 
     // Family as set by the readers: 1 EXIF, 2 IPTC, 3 XMP; 0 when not set.
     int32_t type() const { return type_; }
@@ -89,15 +94,26 @@ public:
     void setIsChecked(bool isChecked) { isChecked_ = isChecked; }
 
 private:
-    bool isOverwrite_ = true;
+    // The texts few rows carry: a display key other than the key's own form,
+    // and the replace tool's new value. Rows are counted in hundreds per
+    // image, so they are left out of every row that does not need them.
+    struct Extras {
+        QString dispKey;
+        QString replaceAfterValue;
+    };
+    Extras& extras();
+
     QString key_;
-    bool isModified_ = false;
     QString value_;
-    bool isGroup_ = false;
-    bool isClear_ = false;
-    QString dispKey_;
-    QString replaceAfterValue_;
+    std::unique_ptr<Extras> extras_;
     int32_t type_ = 0;
     int32_t dataType_ = 0;
+    bool isOverwrite_ = true;
+    bool isModified_ = false;
+    bool isGroup_ = false;
+    bool isClear_ = false;
     bool isChecked_ = false;
+    // The display key is derived from the key when asked for; only rows
+    // shown with their display key pay for it.
+    bool dispKeyFromKey_ = false;
 };

@@ -26,8 +26,9 @@ bool sameText(const QString& a, const QString& b)
 TAVEntityMap copiedEntries(const TAVEntityMap& map)
 {
     TAVEntityMap copies;
+    // In key order, each at the end: no search per entry.
     for (auto it = map.cbegin(); it != map.cend(); ++it)
-        copies.insert(it.key(), it.value() ? it.value()->copy() : TAVEntityPtr());
+        copies.insert(copies.cend(), it.key(), it.value() ? it.value()->copy() : TAVEntityPtr());
     return copies;
 }
 

@@ -1,9 +1,19 @@
 #include "models/TAVExifReader.h"
 
+#include "models/MakerNoteIdentifier.h"
+
 #include <QFileInfo>
 #include <QLocale>
 
 #include <exiv2/exiv2.hpp>
+
+#include <QVarLengthArray>
+
+#include <charconv>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <typeinfo>
 
 TAVExifReader::TAVExifReader(const QString& path, SharedImagePtr shared)
     : TAVImageMetadatReaderBase(path, std::move(shared))
@@ -28,14 +38,141 @@ Exiv2::ExifData TAVExifReader::getExifData()
     return Exiv2::ExifData();
 }
 
-std::string TAVExifReader::valueText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData)
+bool TAVExifReader::isWindowsText(const Exiv2::Exifdatum& datum)
 {
     // XPTitle, XPComment, XPAuthor, XPKeywords and XPSubject hold UCS-2 bytes;
     // their raw text would be a list of byte numbers.
-    if (datum.groupName() == "Image" && datum.tagName().rfind("XP", 0) == 0) {
+    return datum.groupName() == "Image" && datum.tagName().rfind("XP", 0) == 0;
+}
+
+std::string TAVExifReader::valueText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData)
+{
+    if (isWindowsText(datum)) {
         return datum.print(&exifData);
     }
     return datum.toString();
+}
+
+namespace {
+
+void appendNumber(std::string& text, long long number)
+{
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
+    text.append(digits, end);
+}
+
+template <typename Number>
+void appendNumber(std::string& text, const std::pair<Number, Number>& fraction)
+{
+    appendNumber(text, fraction.first);
+    text += '/';
+    appendNumber(text, fraction.second);
+}
+
+// The library's text of a list of numbers or fractions (each one as the
+// stream writes it, one space between them), made without a stream; nothing
+// when the value is not exactly that list type.
+template <typename T>
+std::optional<QString> numbersText(const Exiv2::Value& value)
+{
+    if (typeid(value) != typeid(Exiv2::ValueType<T>)) {
+        return std::nullopt;
+    }
+    const auto& numbers = static_cast<const Exiv2::ValueType<T>&>(value).value_;
+    std::string text;
+    text.reserve(numbers.size() * 6);
+    for (auto number = numbers.begin(); number != numbers.end(); ++number) {
+        if (number != numbers.begin()) {
+            text += ' ';
+        }
+        appendNumber(text, *number);
+    }
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+// Each byte as a decimal number, one space between them, as the library
+// writes its plain byte values.
+QString bytesText(const Exiv2::Value& value)
+{
+    const long size = value.size();
+    if (size <= 0) {
+        return QStringLiteral("");
+    }
+    QVarLengthArray<Exiv2::byte, 1024> bytes(size);
+    value.copy(bytes.data(), Exiv2::invalidByteOrder);
+    // Sized exactly: the text is kept for as long as the image is listed.
+    qsizetype length = bytes.size() - 1;
+    for (const unsigned byte : bytes) {
+        length += byte >= 100 ? 3 : (byte >= 10 ? 2 : 1);
+    }
+    QString text(length, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i > 0) {
+            *out++ = u' ';
+        }
+        const unsigned byte = bytes[i];
+        if (byte >= 100) {
+            *out++ = char16_t(u'0' + byte / 100);
+        }
+        if (byte >= 10) {
+            *out++ = char16_t(u'0' + byte / 10 % 10);
+        }
+        *out++ = char16_t(u'0' + byte % 10);
+    }
+    return text;
+}
+
+}  // namespace
+
+QString TAVExifReader::rowText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData)
+{
+    // The library's own values of the common types are turned into text here
+    // without its stream formatting, which cost more than the parse itself.
+    const Exiv2::TypeId type = datum.typeId();
+    if (type == Exiv2::invalidTypeId || isWindowsText(datum)) {
+        return decodeUtf8(valueText(datum, exifData));
+    }
+    const Exiv2::Value& value = datum.value();
+    std::optional<QString> text;
+    switch (type) {
+    case Exiv2::undefined:
+    case Exiv2::unsignedByte:
+    case Exiv2::signedByte:
+        if (typeid(value) == typeid(Exiv2::DataValue)) {
+            return bytesText(value);
+        }
+        break;
+    case Exiv2::asciiString:
+        if (typeid(value) == typeid(Exiv2::AsciiValue)) {
+            // The text ends at its first NUL.
+            const std::string& ascii = static_cast<const Exiv2::AsciiValue&>(value).value_;
+            return decodeUtf8(ascii.substr(0, ascii.find('\0')));
+        }
+        break;
+    case Exiv2::unsignedShort:
+        text = numbersText<uint16_t>(value);
+        break;
+    case Exiv2::signedShort:
+        text = numbersText<int16_t>(value);
+        break;
+    case Exiv2::unsignedLong:
+        text = numbersText<uint32_t>(value);
+        break;
+    case Exiv2::signedLong:
+        text = numbersText<int32_t>(value);
+        break;
+    case Exiv2::unsignedRational:
+        text = numbersText<Exiv2::URational>(value);
+        break;
+    case Exiv2::signedRational:
+        text = numbersText<Exiv2::Rational>(value);
+        break;
+    default:
+        break;
+    }
+    return text ? *text : decodeUtf8(valueText(datum, exifData));
 }
 
 std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
@@ -44,7 +181,8 @@ std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
         pixelWidth_ = image.pixelWidth();
         pixelHeight_ = image.pixelHeight();
         const Exiv2::ExifData& exifData = image.exifData();
-        const auto textOf = [&exifData](const Exiv2::Exifdatum& datum) { return valueText(datum, exifData); };
+        makerNote_ = MakerNoteIdentifier::fromExifData(exifData);
+        const auto textOf = [&exifData](const Exiv2::Exifdatum& datum) { return rowText(datum, exifData); };
         forEachTextDatum(exifData, "Exif", textOf, [&rows](const QString& key, const QString& value, int32_t typeId) {
             rows.append(makeRow(1, typeId, key, value));
         });

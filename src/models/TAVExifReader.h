@@ -26,15 +26,26 @@ public:
     // The file size in bytes; 0 in the cases where getImageSize gives nothing.
     float getImageSizeByte() const;
 
+    // The maker-note identifier (see MakerNoteIdentifier) of the EXIF data the
+    // last read of the rows parsed; nothing before a read.
+    std::optional<int32_t> makerNoteOfLastRead() const { return makerNote_; }
+
     // The text shown for an EXIF datum: the value's raw text, except for the
     // Windows text tags, whose UCS-2 bytes are decoded into text.
     static std::string valueText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData);
+    // valueText as the row's text (null when not UTF-8). Byte values, camera
+    // maker notes among them, are formatted here directly: they are the
+    // longest texts of a file and the library's stream formatting dominated
+    // the reading of a photo.
+    static QString rowText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData);
 
 private:
+    static bool isWindowsText(const Exiv2::Exifdatum& datum);
     // The file size in bytes when the last read found a pixel size.
     std::optional<qint64> sizedFileBytes() const;
 
     // The pixel size of the last read; kept when the opened file is let go.
     long pixelWidth_ = 0;
     long pixelHeight_ = 0;
+    std::optional<int32_t> makerNote_;
 };

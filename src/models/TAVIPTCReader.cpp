@@ -18,7 +18,7 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("IPTC"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
         TAVEntityPtr keywordsRow;
-        const auto textOf = [](const Exiv2::Iptcdatum& datum) { return datum.toString(); };
+        const auto textOf = [](const Exiv2::Iptcdatum& datum) { return decodeUtf8(datum.toString()); };
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
             [&rows, &keywordsRow](const QString& key, const QString& value, int32_t typeId) {
                 if (key == kKeywordsKey && keywordsRow) {

@@ -7,6 +7,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include <iostream>
+#include <unordered_map>
 
 Q_LOGGING_CATEGORY(lcMetadataRows, "lumetta.metadata.rows", QtInfoMsg)
 
@@ -63,6 +64,26 @@ QString TAVImageMetadatReaderBase::decodeUtf8(const std::string& bytes)
     return utf8.isValidUtf8() ? utf8.toString() : QString();
 }
 
+QString TAVImageMetadatReaderBase::internedKey(const std::string& key)
+{
+    // Files can carry keys of their own (XMP namespaces); past this many the
+    // keys are no longer kept, so a stream of odd files cannot grow the table
+    // without end.
+    constexpr size_t kMostKeys = 20000;
+    // One table per reading thread: no lock per row (the texts themselves
+    // may be shared between threads).
+    thread_local std::unordered_map<std::string, QString> keys;
+    const auto found = keys.find(key);
+    if (found != keys.end()) {
+        return found->second;
+    }
+    QString text = decodeUtf8(key);
+    if (keys.size() < kMostKeys) {
+        keys.emplace(key, text);
+    }
+    return text;
+}
+
 void TAVImageMetadatReaderBase::openImage()
 {
     if (shared_->opened) {
@@ -108,8 +129,8 @@ std::optional<QList<TAVEntityPtr>> TAVImageMetadatReaderBase::readFamily(
     QList<TAVEntityPtr> rows;
     rows.reserve(10);
     auto group = std::make_shared<TAVEntity>();
+    // A one-part key is its own display key.
     group->setKey(groupName);
-    group->setDispKey(groupName);
     group->setIsGroup(true);
     rows.append(group);
     try {

@@ -62,6 +62,10 @@ public:
     // Bytes from the library as text; a null text when they are not UTF-8.
     static QString decodeUtf8(const std::string& bytes);
 
+    // decodeUtf8 of a metadata key, sharing one text per key between all
+    // rows of all images: a shoot repeats the same few hundred keys.
+    static QString internedKey(const std::string& key);
+
 protected:
     // Opens the file through the library; on failure prints the caught line
     // and leaves the reader without an image.
@@ -94,7 +98,8 @@ protected:
 
     // Walks a family's collection (ExifData, IptcData, XmpData): prints the
     // "no data" line for an empty one, else hands every datum whose key and
-    // value text are both non-empty UTF-8 to `onRow(key, value, typeId)`.
+    // value text (textOf gives it, null when not UTF-8) are both non-empty to
+    // `onRow(key, value, typeId)`.
     template <typename Collection, typename TextOf, typename OnRow>
     void forEachTextDatum(const Collection& data, const char* familyName, TextOf textOf, OnRow onRow) const
     {
@@ -103,8 +108,8 @@ protected:
             return;
         }
         for (const auto& datum : data) {
-            const QString key = decodeUtf8(datum.key());
-            const QString value = decodeUtf8(textOf(datum));
+            const QString key = internedKey(datum.key());
+            const QString value = textOf(datum);
             qCDebug(
                 lcMetadataRows, "%s the key = %s, value = %s", familyName, qUtf8Printable(key), qUtf8Printable(value));
             if (!key.isEmpty() && !value.isEmpty()) {

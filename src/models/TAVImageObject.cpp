@@ -134,9 +134,16 @@ bool TAVImageObject::_isTag(const TAVExifTagPtr& tag, const TAVEntityList& rows)
 
 TAVEntityList TAVImageObject::_leftTagInExist(const QList<TAVExifTagPtr>& tags) const
 {
+    // While the rows are the reading manager's own, its index of their keys
+    // answers: the editable tags are about a hundred, the rows a few hundred.
+    const TAVEntityList& rows = exifData_->maryOrgExifData();
+    const bool indexed = readerMgr_ && readerMgr_->rowsAre(rows);
     TAVEntityList rest;
     for (const auto& tag : tags) {
-        if (tag && !_isTag(tag, exifData_->maryOrgExifData()))
+        if (!tag)
+            continue;
+        const bool read = indexed ? readerMgr_->hasRowWithKey(tag->tagStr()) : _isTag(tag, rows);
+        if (!read)
             rest.append(TAVEntity::entityWithValue(QStringLiteral(""), tag->tagStr()));
     }
     return rest;
@@ -250,7 +257,7 @@ void TAVImageObject::refreshOtherInfo()
     // of every row would only cost memory.
     TAVEntityMap map;
     for (const auto& row : exifData_->maryOrgExifData()) {
-        if (row && !row->key().isEmpty() && !TAVKeyLists::shownKeys().contains(row->key()))
+        if (row && !row->key().isEmpty() && !TAVKeyLists::isShownKey(row->key()))
             map.insert(row->key(), row);
     }
     exifData_->initImageExifData(map, TAVExifData::CategoryOther);

@@ -2,6 +2,9 @@
 
 #include "models/TAVCVSParaser.h"
 
+#include <string_view>
+#include <unordered_set>
+
 void TAVKeyLists::loadDefaultValues()
 {
     loadExifTag();
@@ -98,6 +101,23 @@ const QStringList& TAVKeyLists::shownKeys()
 {
     static const QStringList keys = summaryKeys() + exposureKeys() + gpsKeys();
     return keys;
+}
+
+bool TAVKeyLists::isShownKey(const QString& key)
+{
+    // Views of the texts of the list, which lives as long as the process;
+    // the standard hash costs a fraction of Qt's string hash.
+    const auto view = [](const QString& text) {
+        return std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()), size_t(text.size()));
+    };
+    static const std::unordered_set<std::u16string_view> keys = [&view] {
+        std::unordered_set<std::u16string_view> views;
+        for (const QString& shown : shownKeys()) {
+            views.insert(view(shown));
+        }
+        return views;
+    }();
+    return keys.count(view(key)) > 0;
 }
 
 int TAVKeyLists::categoryOfKey(const QString& key)

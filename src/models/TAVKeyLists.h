@@ -29,6 +29,9 @@ public:
     // Summary, exposure and GPS keys joined in that order; every other key
     // belongs to category 3 ("other").
     static const QStringList& shownKeys();
+    // Whether the key is on shownKeys (looked up, not searched: asked once
+    // per row of every image read).
+    static bool isShownKey(const QString& key);
 
     // The category of a key: 0 when on the summary list, else 1 when on the
     // exposure list, else 2 when on the GPS list, else 3.

@@ -16,9 +16,11 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -194,6 +196,13 @@ TAVMetadataReaderMgr::TAVMetadataReaderMgr(const QString& path, TAVImageMetadatR
 
 TAVMetadataReaderMgr::~TAVMetadataReaderMgr() = default;
 
+size_t TAVMetadataReaderMgr::KeyHash::operator()(const QString& key) const noexcept
+{
+    // The standard hash: Qt's own string hash costs several times as much.
+    const std::u16string_view text(reinterpret_cast<const char16_t*>(key.constData()), size_t(key.size()));
+    return std::hash<std::u16string_view>()(text);
+}
+
 QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllFamilies()
 {
     QList<TAVEntityPtr> rows;
@@ -218,6 +227,11 @@ QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllMetadata()
 {
     aryMetadata_ = readAllFamilies();
     modifyDateFormat();
+    firstRowOfKey_.clear();
+    firstRowOfKey_.reserve(size_t(aryMetadata_.size()));
+    for (const TAVEntityPtr& row : std::as_const(aryMetadata_)) {
+        firstRowOfKey_.emplace(row->key(), row.get()); // a later row of the key is not taken
+    }
     return aryMetadata_;
 }
 
@@ -228,6 +242,7 @@ void TAVMetadataReaderMgr::releaseFile()
     if (exifReader_) {
         exifReader_->releaseImage();
     }
+    firstRowOfKey_ = {};
 }
 
 QString TAVMetadataReaderMgr::getConvertDatetimeString(const QString& text)
@@ -434,8 +449,13 @@ bool TAVMetadataReaderMgr::isString(const QString& text, const QString& part, bo
 int32_t TAVMetadataReaderMgr::makerNoteIdentifier() const
 {
     if (!makerNote_) {
-        makerNote_ = exifReader_ ? MakerNoteIdentifier::fromExifData(exifReader_->getExifData())
-                                 : MakerNoteIdentifier::None;
+        if (!exifReader_) {
+            makerNote_ = MakerNoteIdentifier::None;
+        } else if (const std::optional<int32_t> read = exifReader_->makerNoteOfLastRead()) {
+            makerNote_ = read; // the rows' own parse: no copy of the EXIF data
+        } else {
+            makerNote_ = MakerNoteIdentifier::fromExifData(exifReader_->getExifData());
+        }
     }
     return *makerNote_;
 }
@@ -937,10 +957,23 @@ QString TAVMetadataReaderMgr::getOneValueForKey(const QString& key) const
     if (key.isEmpty()) {
         return QString();
     }
+    if (!firstRowOfKey_.empty()) {
+        const auto found = firstRowOfKey_.find(key);
+        return found != firstRowOfKey_.end() ? found->second->value() : QString();
+    }
     for (const TAVEntityPtr& row : aryMetadata_) {
         if (row->key() == key) {
             return row->value();
         }
     }
     return QString();
+}
+
+bool TAVMetadataReaderMgr::hasRowWithKey(const QString& key) const
+{
+    if (!firstRowOfKey_.empty()) {
+        return firstRowOfKey_.count(key) > 0;
+    }
+    return std::any_of(aryMetadata_.cbegin(), aryMetadata_.cend(),
+        [&key](const TAVEntityPtr& row) { return row->key() == key; });
 }

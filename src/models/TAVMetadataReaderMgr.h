@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 class TAVExifReader;
 class TAVIPTCReader;
@@ -130,6 +131,11 @@ public:
 
     // The value of the first kept row with the key, or null (also for "").
     QString getOneValueForKey(const QString& key) const;
+    // Whether a kept row has the key.
+    bool hasRowWithKey(const QString& key) const;
+    // Whether `rows` are the kept rows themselves (the same entities in the
+    // same order).
+    bool rowsAre(const QList<TAVEntityPtr>& rows) const { return rows == aryMetadata_; }
 
 private:
     // The first non-empty value along the chain of keys, else the last key's
@@ -156,4 +162,11 @@ private:
     std::unique_ptr<TAVIPTCReader> iptcReader_;
     std::unique_ptr<TAVXmpReader> xmpReader_;
     QList<TAVEntityPtr> aryMetadata_;
+    // The first kept row of each key, for the getters that ask for dozens of
+    // keys while the record is built; dropped with the file (releaseFile),
+    // after which the getters search the rows.
+    struct KeyHash {
+        size_t operator()(const QString& key) const noexcept;
+    };
+    std::unordered_map<QString, const TAVEntity*, KeyHash> firstRowOfKey_;
 };

@@ -32,12 +32,29 @@ TEST(TAVEntityTest, DisplayKeyFollowsTheKey)
         {"A.B.C.D", "C - B (A)"},
         {"Summary.CreateTime", "Summary.CreateTime"},
         {"EXIF", "EXIF"},
+        {"", ""},
+        {"A..C", "C -  (A)"},
+        {"Xmp.dc.title[1]", "title[1] - dc (Xmp)"},
     };
     for (const auto& [key, dispKey] : cases)
         EXPECT_EQ(TAVEntity::entityWithValue("", key)->dispKey(), dispKey) << qPrintable(key);
 
     const auto entity = TAVEntity::entityWithValue("2.8", "Exif.Photo.FNumber");
     entity->setKey(QString());
+    EXPECT_TRUE(entity->dispKey().isNull());
+
+    // A display key set by hand wins until the key is set again; copies take
+    // whichever the source shows.
+    entity->setKey("Exif.Photo.FNumber");
+    entity->setDispKey("Aperture");
+    TAVEntity custom;
+    custom.copyValueFromEntity(*entity);
+    EXPECT_EQ(custom.dispKey(), QString("Aperture"));
+    custom.copyValueFromEntity(*TAVEntity::entityWithValue("", "Exif.Image.Make"));
+    EXPECT_EQ(custom.dispKey(), QString("Make - Image (Exif)"));
+    entity->setKey("Exif.Photo.ExposureTime");
+    EXPECT_EQ(entity->dispKey(), QString("ExposureTime - Photo (Exif)"));
+    entity->setDispKey(QString());
     EXPECT_TRUE(entity->dispKey().isNull());
 }
 
@@ -63,6 +80,12 @@ TEST(TAVEntityTest, CopyCarriesTheEditorFieldsButNotTheReaderTypes)
     EXPECT_FALSE(copy->isOverwrite());
     EXPECT_EQ(copy->type(), 0);
     EXPECT_EQ(copy->dataType(), 0);
+
+    // A plain C++ copy is a whole copy, reader types included.
+    const TAVEntity whole(*read);
+    EXPECT_EQ(whole.dispKey(), QString("Camera maker"));
+    EXPECT_EQ(whole.replaceAfterValue(), QString("Nikon"));
+    EXPECT_EQ(whole.dataType(), 2);
 
     // Copying into an existing entity keeps that entity's reader types.
     TAVEntity target;

@@ -12,6 +12,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <set>
+
 namespace {
 
 TAVEntityPtr rowWithKey(const QList<TAVEntityPtr>& rows, const QString& key)
@@ -94,6 +96,29 @@ TEST_F(TAVExifReaderTest, RowsHoldTextAndSkipValuesWithoutTextOrNotInUtf8)
         const TAVEntityPtr row = rowWithKey(*rows, QString::fromLatin1(key));
         EXPECT_EQ(row != nullptr, text != nullptr) << key;
         EXPECT_EQ(row ? row->value() : QString(), QString::fromUtf8(text)) << key;
+    }
+}
+
+TEST_F(TAVExifReaderTest, RowTextsOfCameraFilesAreTheLibrarysOwnTexts)
+{
+    // Numbers, fractions, byte lists (maker notes), texts with and without
+    // a NUL, and the Windows text tags of real camera and phone files.
+    std::set<Exiv2::TypeId> types;
+    for (const char* name : {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg", "png-nikon-d3.png",
+             "png-sony-gps.png", "goexif.tif", "npm-arbitro.tiff", "1x1_exif_xmp.jpg"}) {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(ImageFixtures::sample(name)).toStdString());
+        image->readMetadata();
+        const Exiv2::ExifData& data = image->exifData();
+        for (const Exiv2::Exifdatum& datum : data) {
+            types.insert(datum.typeId());
+            EXPECT_EQ(TAVExifReader::rowText(datum, data),
+                TAVImageMetadatReaderBase::decodeUtf8(TAVExifReader::valueText(datum, data)))
+                << name << " " << datum.key();
+        }
+    }
+    for (const Exiv2::TypeId type : {Exiv2::undefined, Exiv2::unsignedByte, Exiv2::asciiString, Exiv2::unsignedShort,
+             Exiv2::signedShort, Exiv2::unsignedLong, Exiv2::unsignedRational, Exiv2::signedRational}) {
+        EXPECT_TRUE(types.count(type)) << "no sample value of type " << type;
     }
 }
 

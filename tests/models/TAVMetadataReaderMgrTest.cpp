@@ -334,6 +334,36 @@ TEST_F(TAVMetadataReaderMgrTest, AMissingOrUnreadFileGivesNoRowsAndEmptyAnswers)
     EXPECT_TRUE(readFile(path)->getOneValueForKey("Exif.Image.Nothing").isNull());
 }
 
+TEST_F(TAVMetadataReaderMgrTest, AnswersStayTheSameOnceTheFileIsLetGo)
+{
+    for (const char* name : {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "png-nikon-d3.png"}) {
+        SCOPED_TRACE(name);
+        const QString path = ImageFixtures::copySample(name, tempFolder());
+        const auto manager = readFile(path);
+        const auto answers = [&manager] {
+            QStringList texts{manager->getCreateDateAndTime(), manager->getShutterSpeed(), manager->getAperture(),
+                manager->getSensitivity(), manager->getFlash(), manager->getFocusMode(), manager->getExposureProgram(),
+                manager->getFocalLength(), label(manager->getWhitebalance()), manager->getGPSLatitudeString()};
+            for (const QString& key : keysOf(manager->readAllMetadata(0))) {
+                texts << key << manager->getOneValueForKey(key) << QString::number(manager->hasRowWithKey(key));
+            }
+            return texts;
+        };
+        const QStringList read = answers();
+        const auto choices = std::make_pair(manager->validExposureProgramSettings(), manager->validFocusSettings());
+        manager->releaseFile();
+        EXPECT_EQ(answers(), read);
+        EXPECT_FALSE(manager->hasRowWithKey("Exif.Image.Nothing"));
+
+        // The maker note found in the read rows is the one a manager that
+        // never read them finds in the file.
+        testing::internal::CaptureStdout();
+        const Reader unread(path);
+        EXPECT_EQ(std::make_pair(unread.validExposureProgramSettings(), unread.validFocusSettings()), choices);
+        testing::internal::GetCapturedStdout();
+    }
+}
+
 // Real camera files read as the independent reader reads them.
 TEST_F(TAVMetadataReaderMgrTest, CameraFilesAgreeWithExifTool)
 {
