@@ -318,18 +318,6 @@ bool writeThroughTemporary(const QString& destination, const struct stat* previo
     return true;
 }
 
-// A replacement of `destination` by the content `fill` writes, with the
-// source's dates and the destination's mode (the source's for a new file).
-template <typename Fill>
-bool replaceKeepingSourceDates(const QString& destination, const struct stat& sourceStat, Fill fill, QString* error)
-{
-    struct stat destinationStat {};
-    const bool replacing = ::stat(native(destination).constData(), &destinationStat) == 0;
-    const mode_t mode = replacing ? (destinationStat.st_mode & 07777) : (sourceStat.st_mode & 07777);
-    const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
-    return writeThroughTemporary(destination, replacing ? &destinationStat : nullptr, mode, times, fill, error);
-}
-
 bool lstatPath(const QString& path, struct stat* st)
 {
     return ::lstat(native(path).constData(), st) == 0;
@@ -612,25 +600,13 @@ bool FileServices::replaceFile(const QString& destination, const QString& source
         setError(error, systemError(QStringLiteral("cannot read"), source, errno));
         return false;
     }
-    return replaceKeepingSourceDates(
-        destination, sourceStat, [&](int out) { return copyContents(in.get(), out); }, error);
-}
-
-bool FileServices::replaceFileWith(
-    const QString& destination, const QByteArray& content, const QString& source, QString* error)
-{
-    const QFileInfo link(destination);
-    if (link.isSymLink() && link.exists()) {
-        return replaceFileWith(link.canonicalFilePath(), content, source, error);
-    }
-    struct stat sourceStat {};
-    if (::stat(native(source).constData(), &sourceStat) != 0) {
-        setError(error, systemError(QStringLiteral("cannot read"), source, errno));
-        return false;
-    }
-    return replaceKeepingSourceDates(
-        destination, sourceStat,
-        [&](int out) { return writeAll(out, content.constData(), size_t(content.size())); }, error);
+    struct stat destinationStat {};
+    const bool replacing = ::stat(native(destination).constData(), &destinationStat) == 0;
+    const mode_t mode = replacing ? (destinationStat.st_mode & 07777) : (sourceStat.st_mode & 07777);
+    const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+    return writeThroughTemporary(
+        destination, replacing ? &destinationStat : nullptr, mode, times,
+        [&](int out) { return copyContents(in.get(), out); }, error);
 }
 
 bool FileServices::writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
@@ -638,21 +614,33 @@ bool FileServices::writeFileAtomically(const QString& path, const QByteArray& da
     return writeAtomically(path, data, error, true);
 }
 
+bool FileServices::writeFileAtomically(
+    const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error)
+{
+    return writeAtomically(path, data, error, true, dates);
+}
+
 bool FileServices::writeScratchFileAtomically(const QString& path, const QByteArray& data, QString* error)
 {
     return writeAtomically(path, data, error, false);
 }
 
-bool FileServices::writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable)
+bool FileServices::writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable,
+    const std::optional<QDateTime>& dates)
 {
     const QFileInfo link(path);
     if (link.isSymLink() && link.exists()) {
-        return writeAtomically(link.canonicalFilePath(), data, error, durable);
+        return writeAtomically(link.canonicalFilePath(), data, error, durable, dates);
     }
     struct stat existing {};
     const bool replacing = ::stat(native(path).constData(), &existing) == 0;
     const mode_t mode = replacing ? (existing.st_mode & 07777) : mode_t(-1);
+    struct timespec times[2] {};
+    if (dates) {
+        times[0] = timespecFrom(*dates);
+        times[1] = times[0];
+    }
     return writeThroughTemporary(
-        path, replacing ? &existing : nullptr, mode, nullptr,
+        path, replacing ? &existing : nullptr, mode, dates ? times : nullptr,
         [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error, durable);
 }

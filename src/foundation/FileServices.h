@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 
 // File-system operations on paths (no URLs), all failures returned as results.
 //
@@ -84,18 +85,19 @@ public:
     // destination's permissions (the source's when the destination is new),
     // owner, group and extended attributes (as far as the process may set them).
     static bool replaceFile(const QString& destination, const QString& source, QString* error = nullptr);
-    // The same when the source's content is already in memory: `content` is
-    // what `source` holds, and only the source's dates and mode are read.
-    static bool replaceFileWith(
-        const QString& destination, const QByteArray& content, const QString& source, QString* error = nullptr);
     // Writes `data` to `path` atomically (see above), keeping an existing
     // file's permissions, owner, group and extended attributes.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+    // The same, the new file dated `dates` (modification and access) when
+    // given, else the time of the write.
+    static bool writeFileAtomically(
+        const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error = nullptr);
     // The same for a scratch file that can be made again from another (a
     // working copy): every write is checked and the rename is atomic, but the
     // content is not forced to disk, which saves two flushes per write.
     static bool writeScratchFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 
 private:
-    static bool writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable);
+    static bool writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable,
+        const std::optional<QDateTime>& dates = std::nullopt);
 };

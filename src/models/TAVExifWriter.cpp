@@ -562,7 +562,7 @@ bool TAVExifWriter::saveModifiedMetadata()
             readBack->bytes = std::move(*written);
             if (WrittenImageCheck::confirm(file_->originalBytes(), readBack->bytes, expected, &error,
                     &readBack->image) &&
-                FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error)) {
+                (!writesFile_ || FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error))) {
                 readBack->opened = true;
                 readBack->metadataRead = true;
                 written_ = std::move(readBack);

@@ -84,6 +84,9 @@ public:
     // check of the written bytes, so that the record can be refreshed without
     // reading the file again; null before such a save.
     const TAVImageMetadatReaderBase::SharedImagePtr& writtenImage() const { return written_; }
+    // Whether saveModifiedMetadata also writes the file (the default). A
+    // caller that writes the checked bytes (writtenImage) itself turns it off.
+    void setWritesFile(bool writes) { writesFile_ = writes; }
     // False when the file could not be opened or its metadata not read.
     bool hasImage() const { return image_ != nullptr; }
 
@@ -105,4 +108,5 @@ private:
     // The IPTC keys written or erased since the file was read.
     QSet<QString> iptcEditedKeys_;
     TAVImageMetadatReaderBase::SharedImagePtr written_;
+    bool writesFile_ = true;
 };

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <future>
 #include <mutex>
 #include <cmath>
 #include <limits>
@@ -479,6 +480,8 @@ bool TAVImageObject::saveMetadataToImage()
         // A fresh writer per save: edits of a failed save never linger in a
         // writer's memory to be written by a later save.
         writerMgr_ = std::make_unique<TAVMetadataWritterMgr>(path_);
+        // The checked bytes go to the working copy and the user's file together.
+        writerMgr_->setWritesFile(false);
         success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
         writtenImage = writerMgr_->writtenImage();
         writerMgr_.reset();
@@ -503,7 +506,7 @@ bool TAVImageObject::saveClearAll()
         return false;
     // A clear-all whose library save failed shows no alert; a failed
     // replacement of the user's file does, like any other failed save.
-    const Publication published = publish();
+    const Publication published = publish(std::nullopt);
     if (published != Published) {
         if (published == PublishFailed)
             reportSaveFailure();
@@ -531,13 +534,12 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     // A batch with failed keys is not saved into the working copy: half of a
     // failed save must not reach the user's file with a later save.
     const bool saved = !written || (failedKeys.isEmpty() && writerMgr_->saveMetadataToImage());
-    applyExifDatetimeToFileCreateDatetime();
 
     bool success = saved && failedKeys.isEmpty();
     if (!failedKeys.isEmpty())
         qWarning("Save of %s failed for: %s", qPrintable(path_), qPrintable(failedKeys.join(QStringLiteral(", "))));
     if (success) {
-        const Publication published = publish();
+        const Publication published = publish(fileDatesAfterSave());
         if (published == UserFileChanged)
             return false;
         success = published == Published;
@@ -571,7 +573,7 @@ bool TAVImageObject::prepareWorkingCopy()
     return !workingCopyStale_;
 }
 
-TAVImageObject::Publication TAVImageObject::publish()
+TAVImageObject::Publication TAVImageObject::publish(const std::optional<QDateTime>& fileDates)
 {
     // The working copy holds the new content now; until the user's file has
     // it too, the working copy is ahead of what the record read.
@@ -582,11 +584,10 @@ TAVImageObject::Publication TAVImageObject::publish()
         reportChangedUserFile();
         return UserFileChanged;
     }
-    if (!copyWorkingCopyToUserFile()) {
+    if (!writeSavedContent(fileDates)) {
         prepareWorkingCopy();
         return PublishFailed;
     }
-    workingCopyStale_ = false;
     srcIdentity_ = FileServices::identityOf(srcPath_);
     return Published;
 }
@@ -782,7 +783,7 @@ QDateTime TAVImageObject::getCreateDateTime(bool userSet) const
     return DateServices::dateValue(text);
 }
 
-void TAVImageObject::applyExifDatetimeToFileCreateDatetime()
+std::optional<QDateTime> TAVImageObject::fileDatesAfterSave() const
 {
     // Linux keeps no settable creation date: "the file's creation date" is
     // carried by the modification (and access) time.
@@ -790,32 +791,52 @@ void TAVImageObject::applyExifDatetimeToFileCreateDatetime()
         QDateTime created = getCreateDateTime(true);
         if (!created.isValid())
             created = getCreateDateTime(false);
-        if (created.isValid()) {
-            const QDateTime instant = DateServices::instantOfWallClock(created);
-            FileServices::setFileDates(path_, instant, instant);
-        }
-        return;
+        if (created.isValid())
+            return DateServices::instantOfWallClock(created);
+        return std::nullopt;
     }
     if (!UserDefaults::standard().boolForKey(QStringLiteral("update_file_origine_open_create_modify_date")))
-        return;
+        return std::nullopt;
     // The creation date cannot be set here; modification and access both get
     // the modification date the file had at import.
     const QDateTime modified = fileOrignalModifiedDate_.isValid() ? fileOrignalModifiedDate_ : fileOrignalCreateDate_;
     if (modified.isValid())
-        FileServices::setFileDates(path_, modified, modified);
+        return modified;
+    return std::nullopt;
 }
 
-bool TAVImageObject::copyWorkingCopyToUserFile() const
+bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates)
 {
     const auto written = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
-    if (!written || srcPath_.isEmpty())
-        return copyToDestFolder(*this);
-    // The working copy's bytes are still in memory: only its dates are read.
+    if (!written || srcPath_.isEmpty()) {
+        // Nothing new was written: the working copy as it is goes to the user.
+        if (fileDates)
+            FileServices::setFileDates(path_, *fileDates, *fileDates);
+        const bool published = copyToDestFolder(*this);
+        workingCopyStale_ = !published;
+        return published;
+    }
+    // The working copy and the user's file get the same checked bytes; the
+    // working copy is written while the user's file is being flushed to disk.
+    std::future<bool> workingCopy = std::async(std::launch::async, [path = path_, written, fileDates] {
+        QString error;
+        const bool done = FileServices::writeScratchFileAtomically(path, written->bytes, &error) &&
+                          (!fileDates || FileServices::setFileDates(path, *fileDates, *fileDates));
+        if (!done)
+            qWarning("Could not write the working copy %s: %s", qPrintable(path), qPrintable(error));
+        return done;
+    });
     QString error;
-    if (!FileServices::replaceFileWith(srcPath_, written->bytes, path_, &error)) {
+    const bool published = FileServices::writeFileAtomically(srcPath_, written->bytes, fileDates, &error);
+    const bool copied = workingCopy.get();
+    if (!published) {
         qWarning("Could not replace %s: %s", qPrintable(srcPath_), qPrintable(error));
         return false;
     }
+    // A working copy that missed the new bytes is made again from the user's file.
+    workingCopyStale_ = !copied;
+    if (!copied)
+        prepareWorkingCopy();
     return true;
 }
 

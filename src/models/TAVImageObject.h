@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TAVImageObject;
@@ -125,7 +126,10 @@ public:
     void applyTimeOffsetSettingToDatetimeEntity();
     // The creation date (YES) or time (NO) that a save would write.
     QDateTime getWillWriteDatetime(bool date) const;
-    void applyExifDatetimeToFileCreateDatetime();
+    // The date a save gives the user's file and the working copy (as their
+    // modification and access times), when the record or the settings ask
+    // for one; nothing keeps the time of the write.
+    std::optional<QDateTime> fileDatesAfterSave() const;
     // The record's creation date and time from the user-set (YES) or read
     // values; invalid when there is none.
     QDateTime getCreateDateTime(bool userSet) const;
@@ -183,10 +187,12 @@ private:
     enum Publication { Published, UserFileChanged, PublishFailed };
     // Replaces the user's file by the saved working copy, unless another
     // program changed it since the import.
-    Publication publish();
-    // As copyToDestFolder for this image, from the bytes the save just wrote
-    // when they are at hand.
-    bool copyWorkingCopyToUserFile() const;
+    Publication publish(const std::optional<QDateTime>& fileDates);
+    // Writes what the save made into the user's file and the working copy,
+    // both with `fileDates` when given: the checked bytes of the writer when
+    // there are some, else the working copy as it is. False when the user's
+    // file could not be replaced.
+    bool writeSavedContent(const std::optional<QDateTime>& fileDates);
     void reportChangedUserFile() const;
     void reportSaveFailure() const;
     static void showAlert(const QString& message);

@@ -892,3 +892,8 @@ TAVImageMetadatReaderBase::SharedImagePtr TAVMetadataWritterMgr::writtenImage() 
 {
     return exifWriter_->writtenImage();
 }
+
+void TAVMetadataWritterMgr::setWritesFile(bool writes)
+{
+    exifWriter_->setWritesFile(writes);
+}

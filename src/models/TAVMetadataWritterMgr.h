@@ -82,6 +82,8 @@ public:
     bool saveMetadataToImage();
     // The file as the last successful save wrote it, parsed (see TAVExifWriter).
     TAVImageMetadatReaderBase::SharedImagePtr writtenImage() const;
+    // Whether a save writes the file itself (see TAVExifWriter::setWritesFile).
+    void setWritesFile(bool writes);
 
     const QString& handleFilePath() const { return handleFilePath_; }
 
