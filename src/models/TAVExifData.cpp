@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <mutex>
+
 namespace {
 
 const QString kCreateDateKey = QStringLiteral("Exif.Image.CreateDate");
@@ -49,8 +51,60 @@ TAVEntityPtr findEntity(const TAVCategoryMaps& maps, const QString& key, int32_t
 
 TAVExifData::TAVExifData() = default;
 
+void TAVExifData::takeOtherCopies() const
+{
+    if (!otherCopiesOwed_.load(std::memory_order_acquire))
+        return;
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!otherCopiesOwed_.load(std::memory_order_relaxed))
+        return;
+    const QString categoryKey = getKeyStrForType(CategoryOther);
+    // The category's place exists already, so other threads looking up
+    // other categories meanwhile see the same map structure.
+    mdicUserSetExifDataInfo_[categoryKey] = copiedEntries(mdicExifDataInfo_.value(categoryKey));
+    otherCopiesOwed_.store(false, std::memory_order_release);
+}
+
+const TAVCategoryMaps& TAVExifData::mdicExifDataInfo() const
+{
+    takeOtherCopies();
+    return mdicExifDataInfo_;
+}
+
+void TAVExifData::setMdicExifDataInfo(const TAVCategoryMaps& maps)
+{
+    takeOtherCopies();
+    mdicExifDataInfo_ = maps;
+}
+
+const TAVCategoryMaps& TAVExifData::mdicUserSetExifDataInfo() const
+{
+    takeOtherCopies();
+    return mdicUserSetExifDataInfo_;
+}
+
+void TAVExifData::setMdicUserSetExifDataInfo(const TAVCategoryMaps& maps)
+{
+    otherCopiesOwed_ = false;
+    mdicUserSetExifDataInfo_ = maps;
+}
+
+const TAVEntityList& TAVExifData::maryOrgExifData() const
+{
+    takeOtherCopies();
+    return maryOrgExifData_;
+}
+
+TAVEntityList& TAVExifData::mutableOrgExifData()
+{
+    takeOtherCopies();
+    return maryOrgExifData_;
+}
+
 TAVExifDataPtr TAVExifData::copy() const
 {
+    takeOtherCopies();
     auto record = create();
     record->strImagePath_ = strImagePath_;
     record->strName_ = strName_;
@@ -119,11 +173,15 @@ QString TAVExifData::getClearValue(const QString& key)
 
 TAVEntityPtr TAVExifData::userSetEntity(const QString& key, int32_t category) const
 {
+    if (category == CategoryOther)
+        takeOtherCopies();
     return findEntity(mdicUserSetExifDataInfo_, key, category);
 }
 
 TAVEntityPtr TAVExifData::originalEntity(const QString& key, int32_t category) const
 {
+    if (category == CategoryOther)
+        takeOtherCopies();
     return findEntity(mdicExifDataInfo_, key, category);
 }
 
@@ -176,20 +234,30 @@ void TAVExifData::initImageExifData(const std::optional<TAVEntityMap>& map, int3
     const QString categoryKey = getKeyStrForType(category);
     if (categoryKey.isNull())
         return;
+    if (category == CategoryOther)
+        otherCopiesOwed_ = false;
     if (!map) {
         mdicExifDataInfo_.remove(categoryKey);
         mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
         return;
     }
     mdicExifDataInfo_.insert(categoryKey, *map);
-    mdicUserSetExifDataInfo_.insert(categoryKey, copiedEntries(*map));
+    if (category != CategoryOther) {
+        mdicUserSetExifDataInfo_.insert(categoryKey, copiedEntries(*map));
+        return;
+    }
+    mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
+    otherCopiesOwed_ = !map->isEmpty();
 }
 
 void TAVExifData::setImageExifData(const TAVEntityMap& map, int32_t category)
 {
     const QString categoryKey = getKeyStrForType(category);
-    if (!categoryKey.isNull())
-        mdicUserSetExifDataInfo_.insert(categoryKey, map);
+    if (categoryKey.isNull())
+        return;
+    if (category == CategoryOther)
+        otherCopiesOwed_ = false;
+    mdicUserSetExifDataInfo_.insert(categoryKey, map);
 }
 
 void TAVExifData::setMaryOrgExifData(const TAVEntityList& rows)
@@ -205,6 +273,7 @@ void TAVExifData::removeExifTag(const QString& key)
 {
     // Each category map is replaced by one without the key, so maps that other
     // holders share are not changed under them.
+    takeOtherCopies();
     for (auto it = mdicUserSetExifDataInfo_.begin(); it != mdicUserSetExifDataInfo_.end(); ++it) {
         TAVEntityMap without = it.value();
         without.remove(key);
@@ -238,6 +307,7 @@ bool TAVExifData::setValue(const QString& value, const QString& key, int32_t cat
 
 void TAVExifData::clear(int32_t kind)
 {
+    takeOtherCopies();
     for (auto it = mdicUserSetExifDataInfo_.cbegin(); it != mdicUserSetExifDataInfo_.cend(); ++it) {
         for (const auto& entity : it.value()) {
             if (!entity || TAVKeyLists::isDisplayOnlyKey(entity->key()))
@@ -279,6 +349,7 @@ void TAVExifData::clearGPS()
 
 void TAVExifData::restore()
 {
+    takeOtherCopies();
     for (auto it = mdicUserSetExifDataInfo_.cbegin(); it != mdicUserSetExifDataInfo_.cend(); ++it) {
         const TAVEntityMap read = mdicExifDataInfo_.value(it.key());
         for (auto entry = it.value().cbegin(); entry != it.value().cend(); ++entry) {
@@ -295,6 +366,7 @@ void TAVExifData::restore()
 
 void TAVExifData::removeModifyFlag()
 {
+    takeOtherCopies();
     for (const auto& map : mdicUserSetExifDataInfo_) {
         for (const auto& entity : map) {
             if (!entity)
@@ -312,6 +384,7 @@ void TAVExifData::resetEnityModifyFlag(int32_t category)
     const QString categoryKey = getKeyStrForType(category);
     if (categoryKey.isNull())
         return;
+    takeOtherCopies();
     const TAVEntityMap userSet = mdicUserSetExifDataInfo_.value(categoryKey);
     const TAVEntityMap read = mdicExifDataInfo_.value(categoryKey);
     // The read entries take the saved values in place: records sharing them
@@ -346,6 +419,8 @@ void TAVExifData::takeTimeShiftFrom(const TAVExifData& source)
 
 void TAVExifData::applySettingEntries(const TAVExifData& source, bool onlyChanged)
 {
+    takeOtherCopies();
+    source.takeOtherCopies();
     for (auto it = mdicUserSetExifDataInfo_.cbegin(); it != mdicUserSetExifDataInfo_.cend(); ++it) {
         const TAVEntityMap from = source.mdicUserSetExifDataInfo_.value(it.key());
         for (auto entry = it.value().cbegin(); entry != it.value().cend(); ++entry) {
@@ -368,6 +443,8 @@ void TAVExifData::applySettingEntries(const TAVExifData& source, bool onlyChange
 void TAVExifData::applyChangeValueFromExifData(const TAVExifData& source)
 {
     takeTimeShiftFrom(source);
+    takeOtherCopies();
+    source.takeOtherCopies();
 
     for (auto it = source.mdicUserSetExifDataInfo_.cbegin(); it != source.mdicUserSetExifDataInfo_.cend(); ++it) {
         const TAVEntityMap target = mdicUserSetExifDataInfo_.value(it.key());
@@ -409,6 +486,7 @@ void TAVExifData::registerKeyedClass()
 
 void TAVExifData::encode(KeyedArchiver& archiver) const
 {
+    takeOtherCopies();
     archiver.encodeList(QStringLiteral("_maryOrgExifData"), maryOrgExifData_);
     archiver.encodeMap(QStringLiteral("_mdicExifDataInfo"), mdicExifDataInfo_);
     archiver.encodeMap(QStringLiteral("_mdicUserSetExifDataInfo"), mdicUserSetExifDataInfo_);

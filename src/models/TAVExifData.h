@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -85,7 +86,9 @@ public:
     // Filling.
     // Keeps `map` as the read values and copies of its entries as the user-set
     // values; an absent map (nullopt) removes the read category and leaves an
-    // empty user-set one.
+    // empty user-set one. The copies of the "other" category (hundreds of
+    // rows that few images ever show) are made when the record's entries are
+    // first reached by anything but the summary, exposure and GPS lookups.
     void initImageExifData(const std::optional<TAVEntityMap>& map, int32_t category);
     // Stores the map uncopied (its entities shared) as the user-set values.
     void setImageExifData(const TAVEntityMap& map, int32_t category);
@@ -119,17 +122,17 @@ public:
     const QString& strImagePath() const { return strImagePath_; }
     void setStrImagePath(const QString& path) { strImagePath_ = path; }
 
-    const TAVCategoryMaps& mdicExifDataInfo() const { return mdicExifDataInfo_; }
-    void setMdicExifDataInfo(const TAVCategoryMaps& maps) { mdicExifDataInfo_ = maps; }
+    const TAVCategoryMaps& mdicExifDataInfo() const;
+    void setMdicExifDataInfo(const TAVCategoryMaps& maps);
 
-    const TAVCategoryMaps& mdicUserSetExifDataInfo() const { return mdicUserSetExifDataInfo_; }
-    void setMdicUserSetExifDataInfo(const TAVCategoryMaps& maps) { mdicUserSetExifDataInfo_ = maps; }
+    const TAVCategoryMaps& mdicUserSetExifDataInfo() const;
+    void setMdicUserSetExifDataInfo(const TAVCategoryMaps& maps);
 
-    const TAVEntityList& maryOrgExifData() const { return maryOrgExifData_; }
+    const TAVEntityList& maryOrgExifData() const;
     // Stores copies of the given rows.
     void setMaryOrgExifData(const TAVEntityList& rows);
     // The row list itself, for the image object that builds it.
-    TAVEntityList& mutableOrgExifData() { return maryOrgExifData_; }
+    TAVEntityList& mutableOrgExifData();
 
     const std::optional<TAVTimeOffsetInfo>& createdDateTimeOffset() const { return createdDateTimeOffset_; }
     void setCreatedDateTimeOffset(const std::optional<TAVTimeOffsetInfo>& offset) { createdDateTimeOffset_ = offset; }
@@ -159,11 +162,17 @@ private:
     // same category and key the source's value (only the source's changed or
     // cleared entries when `onlyChanged`).
     void applySettingEntries(const TAVExifData& source, bool onlyChanged);
+    // Makes the user-set copies of the "other" entries if they are still
+    // owed. Safe from any thread: the read entries they copy cannot have
+    // changed before, as every way to reach them makes the copies first.
+    void takeOtherCopies() const;
 
     QString strName_;
     QString strImagePath_;
     TAVCategoryMaps mdicExifDataInfo_;
-    TAVCategoryMaps mdicUserSetExifDataInfo_;
+    // Mutable only for takeOtherCopies.
+    mutable TAVCategoryMaps mdicUserSetExifDataInfo_;
+    mutable std::atomic<bool> otherCopiesOwed_{false};
     TAVEntityList maryOrgExifData_;
     std::optional<TAVTimeOffsetInfo> createdDateTimeOffset_;
     bool isClearAll_ = false;

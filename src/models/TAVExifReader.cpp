@@ -9,7 +9,9 @@
 
 #include <QVarLengthArray>
 
+#include <array>
 #include <charconv>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -41,8 +43,10 @@ Exiv2::ExifData TAVExifReader::getExifData()
 bool TAVExifReader::isWindowsText(const Exiv2::Exifdatum& datum)
 {
     // XPTitle, XPComment, XPAuthor, XPKeywords and XPSubject hold UCS-2 bytes;
-    // their raw text would be a list of byte numbers.
-    return datum.groupName() == "Image" && datum.tagName().rfind("XP", 0) == 0;
+    // their raw text would be a list of byte numbers. (XPosition, named
+    // alike, is printed too.) The numbers are asked first: the library makes
+    // the names anew at every call.
+    return hasWindowsTextNumber(datum.tag()) && datum.groupName() == "Image" && datum.tagName().rfind("XP", 0) == 0;
 }
 
 std::string TAVExifReader::valueText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData)
@@ -99,28 +103,38 @@ QString bytesText(const Exiv2::Value& value)
     if (size <= 0) {
         return QStringLiteral("");
     }
+    // Every byte's digits and a space, once per process: maker notes run to
+    // thousands of bytes.
+    struct Digits {
+        char16_t text[4];
+        qsizetype length;
+    };
+    static const std::array<Digits, 256> table = [] {
+        std::array<Digits, 256> digits{};
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const std::string text = std::to_string(byte) + ' ';
+            for (size_t i = 0; i < text.size(); ++i) {
+                digits[byte].text[i] = char16_t(text[i]);
+            }
+            digits[byte].length = qsizetype(text.size());
+        }
+        return digits;
+    }();
     QVarLengthArray<Exiv2::byte, 1024> bytes(size);
     value.copy(bytes.data(), Exiv2::invalidByteOrder);
-    // Sized exactly: the text is kept for as long as the image is listed.
-    qsizetype length = bytes.size() - 1;
-    for (const unsigned byte : bytes) {
-        length += byte >= 100 ? 3 : (byte >= 10 ? 2 : 1);
+    // Sized exactly (no space after the last byte): the text is kept for as
+    // long as the image is listed.
+    qsizetype length = -1;
+    for (const Exiv2::byte byte : bytes) {
+        length += table[byte].length;
     }
-    QString text(length, Qt::Uninitialized);
+    QString text(length + 4, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (i > 0) {
-            *out++ = u' ';
-        }
-        const unsigned byte = bytes[i];
-        if (byte >= 100) {
-            *out++ = char16_t(u'0' + byte / 100);
-        }
-        if (byte >= 10) {
-            *out++ = char16_t(u'0' + byte / 10 % 10);
-        }
-        *out++ = char16_t(u'0' + byte % 10);
+    for (const Exiv2::byte byte : bytes) {
+        std::memcpy(out, table[byte].text, sizeof(table[byte].text));
+        out += table[byte].length;
     }
+    text.truncate(length);
     return text;
 }
 

@@ -33,6 +33,12 @@ public:
     // The text shown for an EXIF datum: the value's raw text, except for the
     // Windows text tags, whose UCS-2 bytes are decoded into text.
     static std::string valueText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData);
+    // Whether an image-directory tag with this number may be named "XP...":
+    // XPosition and the Windows text tags XPTitle to XPSubject.
+    static constexpr bool hasWindowsTextNumber(uint16_t tag)
+    {
+        return tag == 0x011e || (tag >= 0x9c9b && tag <= 0x9c9f);
+    }
     // valueText as the row's text (null when not UTF-8). Byte values, camera
     // maker notes among them, are formatted here directly: they are the
     // longest texts of a file and the library's stream formatting dominated

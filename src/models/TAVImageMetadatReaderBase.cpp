@@ -84,6 +84,23 @@ QString TAVImageMetadatReaderBase::internedKey(const std::string& key)
     return text;
 }
 
+QString TAVImageMetadatReaderBase::keyText(const Exiv2::Exifdatum& datum)
+{
+    // The library spells an EXIF key from its directory and tag number alone.
+    constexpr size_t kMostKeys = 20000;
+    thread_local std::unordered_map<uint32_t, QString> keys;
+    const uint32_t number = (uint32_t(datum.ifdId()) << 16) | datum.tag();
+    const auto found = keys.find(number);
+    if (found != keys.end()) {
+        return found->second;
+    }
+    QString text = internedKey(datum.key());
+    if (keys.size() < kMostKeys) {
+        keys.emplace(number, text);
+    }
+    return text;
+}
+
 void TAVImageMetadatReaderBase::openImage()
 {
     if (shared_->opened) {

@@ -13,6 +13,7 @@
 #include <string>
 
 namespace Exiv2 {
+class Exifdatum;
 class Image;
 }
 
@@ -65,6 +66,10 @@ public:
     // decodeUtf8 of a metadata key, sharing one text per key between all
     // rows of all images: a shoot repeats the same few hundred keys.
     static QString internedKey(const std::string& key);
+    // The key text of a datum, interned; an EXIF datum's key is found from
+    // its directory and tag number without making the key text first.
+    static QString keyText(const Exiv2::Exifdatum& datum);
+    template <typename Datum> static QString keyText(const Datum& datum) { return internedKey(datum.key()); }
 
 protected:
     // Opens the file through the library; on failure prints the caught line
@@ -108,7 +113,7 @@ protected:
             return;
         }
         for (const auto& datum : data) {
-            const QString key = internedKey(datum.key());
+            const QString key = keyText(datum);
             const QString value = textOf(datum);
             qCDebug(
                 lcMetadataRows, "%s the key = %s, value = %s", familyName, qUtf8Printable(key), qUtf8Printable(value));

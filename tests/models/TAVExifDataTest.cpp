@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -357,4 +359,63 @@ TEST(TAVExifDataTest, ArchiveRoundTripKeepsTheSettingButNotTheEditState)
     ASSERT_TRUE(plain) << qPrintable(error);
     EXPECT_FALSE(plain->createdDateTimeOffset().has_value());
     EXPECT_TRUE(plain->isClearAll());
+}
+
+TEST(TAVExifDataTest, OtherEntriesGetTheirUserSetCopiesBeforeAnyoneCanReachThem)
+{
+    // Each way in, taken first on a fresh record: the user-set entry is a
+    // copy of the read one, and changing either leaves the other alone.
+    const std::vector<std::pair<const char*, std::function<void(TAVExifData&)>>> ways = {
+        {"lookup", [](TAVExifData& r) { r.getValueForKey("Xmp.dc.title", 3); }},
+        {"read entry", [](TAVExifData& r) { r.originalEntity("Xmp.dc.title", 3)->setValue("Read"); }},
+        {"read maps",
+            [](TAVExifData& r) { r.mdicExifDataInfo().value("other").value("Xmp.dc.title")->setValue("Read"); }},
+        {"copy", [](TAVExifData& r) { r.copy()->setValue("Copy", "Xmp.dc.title", 3, false, false, true); }},
+        {"user-set maps", [](TAVExifData& r) { r.mdicUserSetExifDataInfo(); }},
+        {"clear", [](TAVExifData& r) { r.clear(0); }},
+    };
+    for (const auto& [way, take] : ways) {
+        SCOPED_TRACE(way);
+        const auto record = readRecord();
+        const TAVEntityPtr read = record->mdicExifDataInfo().value("other").value("Xmp.dc.title");
+        take(*record);
+        const TAVEntityPtr userSet = record->userSetEntity("Xmp.dc.title", 3);
+        ASSERT_TRUE(userSet);
+        EXPECT_NE(userSet, read);
+        EXPECT_EQ(record->mdicUserSetExifDataInfo().value("other").size(), 3);
+        EXPECT_TRUE(userSet->value() == "Boats" || (std::string(way) == "clear" && userSet->value() == ""));
+        userSet->setValue("Mine");
+        EXPECT_NE(read->value(), QString("Mine"));
+    }
+
+    // An edit reaches only the record edited, even when records share their
+    // read entries; a category replaced before its copies are made keeps
+    // the replacement.
+    const auto record = readRecord();
+    const auto twin = TAVExifData::create();
+    twin->setMdicExifDataInfo(record->mdicExifDataInfo());
+    twin->initImageExifData(record->mdicExifDataInfo().value("other"), TAVExifData::CategoryOther);
+    EXPECT_TRUE(twin->setValue("Ships", "Xmp.dc.title", 3, false, false, true));
+    twin->resetEnityModifyFlag(TAVExifData::CategoryOther);
+    EXPECT_EQ(record->getValueForKey("Xmp.dc.title", 3), QString("Boats"));
+    const auto replaced = readRecord();
+    replaced->setImageExifData(entities({{"Xmp.dc.title", "Own"}}), TAVExifData::CategoryOther);
+    EXPECT_EQ(replaced->getValueForKey("Xmp.dc.title", 3), QString("Own"));
+    EXPECT_EQ(replaced->mdicUserSetExifDataInfo().value("other").size(), 1);
+}
+
+TEST(TAVExifDataTest, OtherCopiesAreMadeOnceWhenThreadsAskTogether)
+{
+    for (int round = 0; round < 20; ++round) {
+        const auto record = readRecord();
+        std::vector<std::thread> threads;
+        std::vector<TAVEntityPtr> found(4);
+        for (size_t i = 0; i < found.size(); ++i)
+            threads.emplace_back([&, i] { found[i] = record->userSetEntity("Iptc.Application2.City", 3); });
+        for (auto& thread : threads)
+            thread.join();
+        for (const TAVEntityPtr& entity : found)
+            EXPECT_EQ(entity, found.front());
+        EXPECT_EQ(found.front()->value(), QString("Kiel"));
+    }
 }

@@ -99,10 +99,11 @@ TEST_F(TAVExifReaderTest, RowsHoldTextAndSkipValuesWithoutTextOrNotInUtf8)
     }
 }
 
-TEST_F(TAVExifReaderTest, RowTextsOfCameraFilesAreTheLibrarysOwnTexts)
+TEST_F(TAVExifReaderTest, RowKeysAndTextsOfCameraFilesAreTheLibrarysOwn)
 {
     // Numbers, fractions, byte lists (maker notes), texts with and without
-    // a NUL, and the Windows text tags of real camera and phone files.
+    // a NUL, and the Windows text tags of real camera and phone files; keys
+    // of maker-note directories and of tags the library has no name for.
     std::set<Exiv2::TypeId> types;
     for (const char* name : {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg", "png-nikon-d3.png",
              "png-sony-gps.png", "goexif.tif", "npm-arbitro.tiff", "1x1_exif_xmp.jpg"}) {
@@ -111,9 +112,17 @@ TEST_F(TAVExifReaderTest, RowTextsOfCameraFilesAreTheLibrarysOwnTexts)
         const Exiv2::ExifData& data = image->exifData();
         for (const Exiv2::Exifdatum& datum : data) {
             types.insert(datum.typeId());
+            EXPECT_EQ(TAVImageMetadatReaderBase::keyText(datum), QString::fromStdString(datum.key()));
             EXPECT_EQ(TAVExifReader::rowText(datum, data),
                 TAVImageMetadatReaderBase::decodeUtf8(TAVExifReader::valueText(datum, data)))
                 << name << " " << datum.key();
+        }
+    }
+    // Every tag of the image directory named "XP..." lies in the numbers
+    // the reader asks about first.
+    for (const Exiv2::TagInfo* tag = Exiv2::ExifTags::tagList("Image"); tag->tag_ != 0xffff; ++tag) {
+        if (std::string(tag->name_).rfind("XP", 0) == 0) {
+            EXPECT_TRUE(TAVExifReader::hasWindowsTextNumber(tag->tag_)) << tag->name_;
         }
     }
     for (const Exiv2::TypeId type : {Exiv2::undefined, Exiv2::unsignedByte, Exiv2::asciiString, Exiv2::unsignedShort,
