@@ -108,15 +108,28 @@ void TAVImageObject::setPath(const QString& path)
 
 void TAVImageObject::loadImageMetadata(const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed)
 {
+    takeImageMetadata(path, path.isEmpty() ? nullptr : readRows(path, parsed));
+}
+
+std::unique_ptr<TAVMetadataReaderMgr> TAVImageObject::readRows(
+    const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed)
+{
+    auto reader = parsed ? std::make_unique<TAVMetadataReaderMgr>(path, parsed)
+                         : std::make_unique<TAVMetadataReaderMgr>(path);
+    reader->readAllMetadata();
+    return reader;
+}
+
+void TAVImageObject::takeImageMetadata(const QString& path, std::unique_ptr<TAVMetadataReaderMgr> reader)
+{
     exifData_->setStrImagePath(path);
     exifData_->mutableOrgExifData().clear();
     exifData_->setCreatedDateTimeOffset(std::nullopt);
-    if (path.isEmpty())
+    if (path.isEmpty() || !reader)
         return;
 
-    readerMgr_ = parsed ? std::make_unique<TAVMetadataReaderMgr>(path, parsed)
-                        : std::make_unique<TAVMetadataReaderMgr>(path);
-    exifData_->mutableOrgExifData().append(readerMgr_->readAllMetadata());
+    readerMgr_ = std::move(reader);
+    exifData_->mutableOrgExifData().append(readerMgr_->keptRows());
 
     TAVCVSParaser::loadCanEditTags();
     const auto& families = TAVCVSParaser::tagsByFamily();
@@ -662,7 +675,7 @@ void TAVImageObject::reread(const TAVImageMetadatReaderBase::SharedImagePtr& wri
 {
     // What the save wrote is still in memory, parsed: the record is built
     // from it rather than from another read of the file that holds it.
-    loadImageMetadata(path_, written);
+    takeImageMetadata(path_, savedRows_ ? std::move(savedRows_) : readRows(path_, written));
     refreshDispUIData();
     if (readerMgr_)
         readerMgr_->releaseFile();
@@ -816,21 +829,24 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
         workingCopyStale_ = !published;
         return published;
     }
-    // The working copy and the user's file get the same checked bytes; the
-    // working copy is written while the user's file is being flushed to disk.
-    std::future<bool> workingCopy = std::async(std::launch::async, [path = path_, written, fileDates] {
+    // The working copy and the user's file get the same checked bytes. While
+    // the user's file is being written and flushed to disk, the working copy
+    // is written and the rows of the new content are read for the record.
+    std::future<bool> userFile = std::async(std::launch::async, [path = srcPath_, written, fileDates] {
         QString error;
-        const bool done = FileServices::writeScratchFileAtomically(path, written->bytes, &error) &&
-                          (!fileDates || FileServices::setFileDates(path, *fileDates, *fileDates));
+        const bool done = FileServices::writeFileAtomically(path, written->bytes, fileDates, &error);
         if (!done)
-            qWarning("Could not write the working copy %s: %s", qPrintable(path), qPrintable(error));
+            qWarning("Could not replace %s: %s", qPrintable(path), qPrintable(error));
         return done;
     });
     QString error;
-    const bool published = FileServices::writeFileAtomically(srcPath_, written->bytes, fileDates, &error);
-    const bool copied = workingCopy.get();
-    if (!published) {
-        qWarning("Could not replace %s: %s", qPrintable(srcPath_), qPrintable(error));
+    const bool copied = FileServices::writeScratchFileAtomically(path_, written->bytes, &error) &&
+                        (!fileDates || FileServices::setFileDates(path_, *fileDates, *fileDates));
+    if (!copied)
+        qWarning("Could not write the working copy %s: %s", qPrintable(path_), qPrintable(error));
+    savedRows_ = readRows(path_, written);
+    if (!userFile.get()) {
+        savedRows_.reset();
         return false;
     }
     // A working copy that missed the new bytes is made again from the user's file.

@@ -63,6 +63,11 @@ public:
     // and removes the record's time shift. `parsed`, when given, holds the
     // file's bytes already parsed, and the file is not read again.
     void loadImageMetadata(const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed = nullptr);
+    // As loadImageMetadata with the rows `reader` has read already.
+    void takeImageMetadata(const QString& path, std::unique_ptr<TAVMetadataReaderMgr> reader);
+    // A reading manager of the file (over `parsed` when given) that has read its rows.
+    static std::unique_ptr<TAVMetadataReaderMgr> readRows(
+        const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed);
     // Fills the four categories of the record from the reader manager.
     void refreshDispUIData();
     void refreshSummary();
@@ -193,6 +198,9 @@ private:
     // there are some, else the working copy as it is. False when the user's
     // file could not be replaced.
     bool writeSavedContent(const std::optional<QDateTime>& fileDates);
+    // The rows of what the save wrote, read while the user's file was being
+    // written; the record is refreshed from them.
+    std::unique_ptr<TAVMetadataReaderMgr> savedRows_;
     void reportChangedUserFile() const;
     void reportSaveFailure() const;
     static void showAlert(const QString& message);

@@ -40,6 +40,8 @@ public:
     // Reads the rows again, keeps them for the getters and converts the three
     // EXIF date rows to "yyyy-MM-dd HH:mm:ss". Returns the kept list.
     QList<TAVEntityPtr> readAllMetadata();
+    // The list the last readAllMetadata kept.
+    const QList<TAVEntityPtr>& keptRows() const { return aryMetadata_; }
     // Lets go of the opened file and its parsed metadata once the rows are
     // read: an imported image keeps its rows, not a second copy of them.
     // Every getter still answers; a new read opens the file again.
