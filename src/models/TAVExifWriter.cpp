@@ -66,7 +66,8 @@ std::optional<Exiv2::TypeId> typeForNewValue(const TAVExifTagPtr& row, Exiv2::Ty
 std::optional<std::vector<double>> parseCoordinate(const QString& text)
 {
     static const QRegularExpression rational(QStringLiteral("^(\\d+)/(\\d+)$"));
-    const QStringList parts = text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    static const QRegularExpression spaces(QStringLiteral("\\s+"));
+    const QStringList parts = text.split(spaces, Qt::SkipEmptyParts);
     if (parts.size() != 3) {
         return std::nullopt;
     }

@@ -536,6 +536,28 @@ TEST_F(TAVImageObjectTest, FailedImagesAlertTheOthersAreSavedAndARetryWritesNoOl
     EXPECT_EQ(tags.value("IFD0:Copyright").toString(), QString("Lumetta"));
 }
 
+TEST_F(TAVImageObjectTest, AWorkingCopyThatMissedASaveIsMadeAgainFromTheUsersFile)
+{
+    const auto image = import("stuck.jpg", {{"Exif.Image.Artist", "Ann"}});
+    edit(image, "Exif.Image.Artist", 0, "Bob");
+    if (!setReplaceable(image->path(), false))
+        GTEST_SKIP() << "the file system cannot lock the working copy";
+
+    // The user's file has the edit; the record shows what it holds.
+    EXPECT_TRUE(image->saveMetadataToImage());
+    ASSERT_TRUE(setReplaceable(image->path(), true));
+    EXPECT_EQ(WrittenFileProbe::value(image->srcPath(), "Exif.Image.Artist"), QString("Bob"));
+    EXPECT_EQ(WrittenFileProbe::value(image->path(), "Exif.Image.Artist"), QString("Ann"));
+    EXPECT_EQ(image->exifData()->getValueFromOriginalDataForKey("Exif.Image.Artist", 0), QString("Bob"));
+
+    // The next save starts from the user's file, not from the stale copy.
+    edit(image, "Exif.Image.Copyright", 0, "Lumetta");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(WrittenFileProbe::value(image->srcPath(), "Exif.Image.Artist"), QString("Bob"));
+    EXPECT_EQ(WrittenFileProbe::value(image->srcPath(), "Exif.Image.Copyright"), QString("Lumetta"));
+    EXPECT_TRUE(FileServices::contentsEqual(image->path(), image->srcPath()));
+}
+
 TEST_F(TAVImageObjectTest, FailedReplacementLeavesTheUsersFileAndTheEdits)
 {
     const auto image = import("locked.jpg", {{"Exif.Image.Artist", "Ann"}});
