@@ -496,7 +496,7 @@ bool TAVImageObject::saveMetadataToImage()
         // The checked bytes go to the working copy and the user's file together.
         writerMgr_->setWritesFile(false);
         success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
-        writtenImage = writerMgr_->writtenImage();
+        writtenImage = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
         writerMgr_.reset();
     } else {
         reportSaveFailure();
@@ -820,7 +820,7 @@ std::optional<QDateTime> TAVImageObject::fileDatesAfterSave() const
 
 bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates)
 {
-    const auto written = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
+    auto written = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
     if (!written || srcPath_.isEmpty()) {
         // Nothing new was written: the working copy as it is goes to the user.
         if (fileDates)
@@ -832,9 +832,9 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
     // The working copy and the user's file get the same checked bytes. While
     // the user's file is being written and flushed to disk, the working copy
     // is written and the rows of the new content are read for the record.
-    std::future<bool> userFile = std::async(std::launch::async, [path = srcPath_, written, fileDates] {
+    std::future<bool> userFile = std::async(std::launch::async, [path = srcPath_, bytes = written->bytes, fileDates] {
         QString error;
-        const bool done = FileServices::writeFileAtomically(path, written->bytes, fileDates, &error);
+        const bool done = FileServices::writeFileAtomically(path, bytes, fileDates, &error);
         if (!done)
             qWarning("Could not replace %s: %s", qPrintable(path), qPrintable(error));
         return done;
@@ -845,6 +845,11 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
     if (!copied)
         qWarning("Could not write the working copy %s: %s", qPrintable(path_), qPrintable(error));
     savedRows_ = readRows(path_, written);
+    // The parsed images and the writer are let go while the disk is still
+    // busy: the record needs only the rows now.
+    savedRows_->releaseFile();
+    written.reset();
+    writerMgr_.reset();
     if (!userFile.get()) {
         savedRows_.reset();
         return false;

@@ -195,8 +195,8 @@ private:
     Publication publish(const std::optional<QDateTime>& fileDates);
     // Writes what the save made into the user's file and the working copy,
     // both with `fileDates` when given: the checked bytes of the writer when
-    // there are some, else the working copy as it is. False when the user's
-    // file could not be replaced.
+    // there are some (the writer is let go once they are written), else the
+    // working copy as it is. False when the user's file could not be replaced.
     bool writeSavedContent(const std::optional<QDateTime>& fileDates);
     // The rows of what the save wrote, read while the user's file was being
     // written; the record is refreshed from them.
