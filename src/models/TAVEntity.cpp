@@ -73,6 +73,31 @@ void TAVEntity::setKey(const QString& key)
         extras_->dispKey = QString();
 }
 
+QString TAVEntity::value() const
+{
+    if (extras_ && !extras_->latin1Value.isNull())
+        return QString::fromLatin1(extras_->latin1Value);
+    return value_;
+}
+
+void TAVEntity::setValue(const QString& value)
+{
+    value_ = value;
+    if (extras_)
+        extras_->latin1Value = QByteArray();
+}
+
+void TAVEntity::setLatin1Value(const QByteArray& value)
+{
+    value_ = QString();
+    if (value.isNull()) {
+        if (extras_)
+            extras_->latin1Value = QByteArray();
+        return;
+    }
+    extras().latin1Value = value;
+}
+
 QString TAVEntity::dispKey() const
 {
     if (dispKeyFromKey_)
@@ -109,6 +134,10 @@ void TAVEntity::copyValueFromEntity(const TAVEntity& other)
     // would only be thrown away.
     key_ = other.key_;
     value_ = other.value_;
+    if (other.extras_ && !other.extras_->latin1Value.isNull())
+        extras().latin1Value = other.extras_->latin1Value;
+    else if (extras_)
+        extras_->latin1Value = QByteArray();
     isGroup_ = other.isGroup_;
     isModified_ = other.isModified_;
     isClear_ = other.isClear_;
@@ -134,7 +163,7 @@ TAVEntityPtr TAVEntity::copy() const
 QString TAVEntity::description() const
 {
     return QStringLiteral("key = %1, value = %2, isModified = %3, isgroup = %4, replaceAfterValue = %5")
-        .arg(key_, value_, QString::number(int(isModified_)), QString::number(int(isGroup_)), replaceAfterValue());
+        .arg(key_, value(), QString::number(int(isModified_)), QString::number(int(isGroup_)), replaceAfterValue());
 }
 
 void TAVEntity::registerKeyedClass()
@@ -147,7 +176,7 @@ void TAVEntity::encode(KeyedArchiver& archiver) const
     // Empty texts are written, absent ones are not; key and value are always
     // present on rows the engine makes.
     archiver.encodeString(QStringLiteral("key"), key_);
-    archiver.encodeString(QStringLiteral("value"), value_);
+    archiver.encodeString(QStringLiteral("value"), value());
     archiver.encodeBool(QStringLiteral("isGroup"), isGroup_);
     archiver.encodeBool(QStringLiteral("isOverwrite"), isOverwrite_);
     archiver.encodeString(QStringLiteral("dispKey"), dispKey());
@@ -158,7 +187,7 @@ void TAVEntity::encode(KeyedArchiver& archiver) const
 void TAVEntity::decode(KeyedUnarchiver& unarchiver)
 {
     setKey(unarchiver.decodeString(QStringLiteral("key")));
-    value_ = unarchiver.decodeString(QStringLiteral("value"));
+    setValue(unarchiver.decodeString(QStringLiteral("value")));
     isGroup_ = unarchiver.decodeBool(QStringLiteral("isGroup"));
     isModified_ = unarchiver.decodeBool(QStringLiteral("isModified"));
     isOverwrite_ = unarchiver.decodeBool(QStringLiteral("isOverwrite"));

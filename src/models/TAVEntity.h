@@ -2,6 +2,7 @@
 
 #include "foundation/KeyedCodable.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -66,8 +67,12 @@ public:
     bool isModified() const { return isModified_; }
     void setIsModified(bool isModified) { isModified_ = isModified; }
 
-    const QString& value() const { return value_; }
-    void setValue(const QString& value) { value_ = value; }
+    QString value() const;
+    void setValue(const QString& value);
+    // Sets a value whose text is Latin-1 (the readers' spelled-out numbers
+    // and bytes): kept in one byte per character, as maker notes and padding
+    // run to thousands of characters that few users ever look at.
+    void setLatin1Value(const QByteArray& value);
 
     bool isGroup() const { return isGroup_; }
     void setIsGroup(bool isGroup) { isGroup_ = isGroup; }
@@ -100,6 +105,8 @@ private:
     struct Extras {
         QString dispKey;
         QString replaceAfterValue;
+        // The value when set by setLatin1Value (value_ is then null).
+        QByteArray latin1Value;
     };
     Extras& extras();
 

@@ -138,6 +138,8 @@ QString bytesText(const Exiv2::Value& value)
     return text;
 }
 
+constexpr qsizetype kShortestCompactText = 64;
+
 }  // namespace
 
 QString TAVExifReader::rowText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData)
@@ -199,6 +201,11 @@ std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
         const auto textOf = [&exifData](const Exiv2::Exifdatum& datum) { return rowText(datum, exifData); };
         forEachTextDatum(exifData, "Exif", textOf, [&rows](const QString& key, const QString& value, int32_t typeId) {
             rows.append(makeRow(1, typeId, key, value));
+            // Long texts (maker notes and padding spelled as numbers) are
+            // kept in one byte per character.
+            if (value.size() >= kShortestCompactText && QtPrivate::isLatin1(value)) {
+                rows.last()->setLatin1Value(value.toLatin1());
+            }
         });
     });
 }

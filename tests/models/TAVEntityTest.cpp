@@ -136,3 +136,26 @@ TEST(TAVEntityTest, ArchiveKeepsEditorFieldsButComesBackUnmodified)
     ASSERT_TRUE(old) << qPrintable(error);
     EXPECT_FALSE(old->isOverwrite());
 }
+
+TEST(TAVEntityTest, ALatin1ValueReadsAsTextThroughCopiesArchivesAndEdits)
+{
+    TAVEntity::registerKeyedClass();
+    const auto entity = TAVEntity::entityWithValue("", "Exif.Photo.MakerNote");
+    entity->setLatin1Value("65 112 112 108 233");
+    EXPECT_EQ(entity->value(), QString("65 112 112 108 233"));
+    EXPECT_EQ(entity->copy()->value(), QString("65 112 112 108 233"));
+    QString error;
+    const auto back = KeyedUnarchiver::unarchive<TAVEntity>(KeyedArchiver::archivedData(entity), &error);
+    ASSERT_TRUE(back) << qPrintable(error);
+    EXPECT_EQ(back->value(), QString("65 112 112 108 233"));
+
+    TAVEntity target;
+    target.copyValueFromEntity(*entity);
+    target.setValue("edited");
+    EXPECT_EQ(target.value(), QString("edited"));
+    EXPECT_EQ(entity->value(), QString("65 112 112 108 233"));
+    target.copyValueFromEntity(*TAVEntity::entityWithValue("", "Exif.Image.Make"));
+    EXPECT_EQ(target.value(), QString(""));
+    entity->setLatin1Value(QByteArray());
+    EXPECT_TRUE(entity->value().isNull());
+}
