@@ -140,7 +140,7 @@ int main(int argc, char** argv)
                 };
             }},
     };
-    const std::vector<double> times = EngineBench::medianTimes(contenders, 3);
+    const std::vector<double> times = EngineBench::medianTimes(contenders, 5);
     EngineBench::printHeader();
     EngineBench::printRow("W2 edit and save (save phase)", files, times[0], times[1], times[3],
         EngineBench::peakResidentKiB(),

@@ -107,7 +107,7 @@ int main(int argc, char** argv)
                 };
             }},
     };
-    const std::vector<double> times = EngineBench::medianTimes(contenders, 3);
+    const std::vector<double> times = EngineBench::medianTimes(contenders, 5);
     EngineBench::printHeader();
     EngineBench::printRow("W3 +1 h shift and rename by date", files, times[0], times[1], times[2],
         EngineBench::peakResidentKiB(), QStringLiteral("failed saves or renames: %1").arg(failed));
