@@ -6,6 +6,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <unordered_map>
 
@@ -101,6 +102,65 @@ QString TAVImageMetadatReaderBase::keyText(const Exiv2::Exifdatum& datum)
     return text;
 }
 
+QByteArray TAVImageMetadatReaderBase::readParsedBytes(QFile& file)
+{
+    // A JPEG's metadata comes before its compressed picture, where the
+    // library's parse stops: reading the picture (most of a photo's bytes)
+    // would only cost time. Segments are walked as the library walks them;
+    // anything unexpected reads the whole file.
+    // Small enough to stay in the heap's reused memory (a fresh mapping per
+    // file costs a fault per page); photos need a few of them.
+    constexpr qint64 kChunk = 32 * 1024;
+    // The library reads a few dozen bytes past a segment's start.
+    constexpr qsizetype kPastPicture = 64;
+    QByteArray bytes = file.read(kChunk);
+    const auto have = [&](qsizetype count) {
+        while (bytes.size() < count && !file.atEnd()) {
+            const QByteArray more = file.read(std::max<qint64>(kChunk, count - bytes.size()));
+            if (more.isEmpty()) {
+                break;
+            }
+            bytes += more;
+        }
+        return bytes.size() >= count;
+    };
+    const auto byteAt = [&bytes](qsizetype at) { return static_cast<uchar>(bytes.at(at)); };
+    const auto whole = [&] {
+        bytes += file.readAll();
+        return bytes;
+    };
+    if (!have(2) || byteAt(0) != 0xff || byteAt(1) != 0xd8) {
+        return whole();
+    }
+    qsizetype at = 2;
+    for (int segment = 0; segment < 4096; ++segment) {
+        while (have(at + 1) && byteAt(at) != 0xff) {
+            ++at; // bytes between segments are passed over, as the library does
+        }
+        while (have(at + 1) && byteAt(at) == 0xff) {
+            ++at;
+        }
+        if (!have(at + 1)) {
+            return whole();
+        }
+        const uchar marker = byteAt(at++);
+        if (marker == 0xda || marker == 0xd9) { // start of scan, end of image
+            have(at + kPastPicture);
+            bytes.truncate(std::min(bytes.size(), at + kPastPicture));
+            return bytes;
+        }
+        if (!have(at + 2)) {
+            return whole();
+        }
+        const qsizetype length = (qsizetype(byteAt(at)) << 8) | byteAt(at + 1);
+        if (length < 2) {
+            return whole();
+        }
+        at += length;
+    }
+    return whole();
+}
+
 void TAVImageMetadatReaderBase::openImage()
 {
     if (shared_->opened) {
@@ -123,7 +183,7 @@ void TAVImageMetadatReaderBase::openImage()
             throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, QFile::encodeName(absolute).toStdString(),
                 file.errorString().toStdString());
         }
-        shared_->bytes = file.readAll();
+        shared_->bytes = readParsedBytes(file);
         file.close();
         auto opened = Exiv2::ImageFactory::open(
             reinterpret_cast<const Exiv2::byte*>(shared_->bytes.constData()), static_cast<long>(shared_->bytes.size()));

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+class QFile;
+
 namespace Exiv2 {
 class Exifdatum;
 class Image;
@@ -70,6 +72,10 @@ public:
     // its directory and tag number without making the key text first.
     static QString keyText(const Exiv2::Exifdatum& datum);
     template <typename Datum> static QString keyText(const Datum& datum) { return internedKey(datum.key()); }
+
+    // The bytes of an opened file the library's parse needs: a JPEG up to the
+    // start of its compressed picture, any other file whole.
+    static QByteArray readParsedBytes(QFile& file);
 
 protected:
     // Opens the file through the library; on failure prints the caught line

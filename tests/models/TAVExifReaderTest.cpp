@@ -131,6 +131,68 @@ TEST_F(TAVExifReaderTest, RowKeysAndTextsOfCameraFilesAreTheLibrarysOwn)
     }
 }
 
+namespace {
+
+// Every datum as "key=text", the pixel size and the library's complaint, if
+// any, from parsing the bytes.
+QStringList parsed(const QByteArray& bytes)
+{
+    QStringList texts;
+    try {
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.constData()), bytes.size());
+        image->readMetadata();
+        texts << QStringLiteral("%1 x %2").arg(image->pixelWidth()).arg(image->pixelHeight());
+        for (const Exiv2::Exifdatum& datum : image->exifData()) {
+            texts << QString::fromStdString(datum.key() + "=" + datum.toString());
+        }
+        for (const Exiv2::Iptcdatum& datum : image->iptcData()) {
+            texts << QString::fromStdString(datum.key() + "=" + datum.toString());
+        }
+        for (const Exiv2::Xmpdatum& datum : image->xmpData()) {
+            texts << QString::fromStdString(datum.key() + "=" + datum.toString());
+        }
+    } catch (const Exiv2::AnyError& error) {
+        texts << QString::fromUtf8(error.what());
+    }
+    return texts;
+}
+
+}  // namespace
+
+TEST_F(TAVExifReaderTest, AJpegIsReadUpToItsPictureAndParsesAsTheWholeFile)
+{
+    // Photos, a tiny file, files with broken or looping directories, a PNG
+    // and a TIFF (read whole), and a JPEG with bytes between its segments.
+    QFile::copy(ImageFixtures::sample("npm-canon-s40.jpg"), tempPath("gaps.jpg"));
+    QFile gaps(tempPath("gaps.jpg"));
+    ASSERT_TRUE(gaps.open(QIODevice::ReadWrite));
+    QByteArray bytes = gaps.readAll();
+    bytes.insert(2, QByteArray("\x00\x12junk", 6));
+    gaps.resize(0);
+    gaps.write(bytes);
+    gaps.close();
+    for (const QString& path : {ImageFixtures::sample("npm-canon-s40.jpg"), ImageFixtures::sample("npm-iphone6p.jpg"),
+             ImageFixtures::sample("npm-lumia.jpg"), ImageFixtures::sample("npm-evil1.jpg"),
+             ImageFixtures::sample("1x1_exif_xmp.jpg"), ImageFixtures::sample("huge_tag_exif.jpg"),
+             ImageFixtures::sample("infinite_loop_exif.jpg"), ImageFixtures::sample("png-nikon-d3.png"),
+             ImageFixtures::sample("goexif.tif"), tempPath("gaps.jpg")}) {
+        SCOPED_TRACE(path.toStdString());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray whole = file.readAll();
+        file.seek(0);
+        const QByteArray read = TAVImageMetadatReaderBase::readParsedBytes(file);
+        EXPECT_TRUE(whole.startsWith(read));
+        EXPECT_EQ(parsed(read), parsed(whole));
+        if (path.endsWith("6p.jpg") || path.endsWith("lumia.jpg") || path.endsWith("gaps.jpg")) {
+            EXPECT_LT(read.size(), whole.size() / 4);
+        }
+        if (!path.endsWith(".jpg")) {
+            EXPECT_EQ(read.size(), whole.size());
+        }
+    }
+}
+
 TEST_F(TAVExifReaderTest, AMissingFileGivesNoRowsAndNoSize)
 {
     const QString path = tempPath("gone.jpg");
