@@ -127,6 +127,30 @@ TEST_F(FileServicesTest, ReplaceKeepsTheSourceDatesAndTheOriginalsPermissions)
     EXPECT_EQ(read(original), QByteArray("newer"));
 }
 
+TEST_F(FileServicesTest, DatedAtomicWritesDateTheNewFileThroughLinksToo)
+{
+    const QString original = write("photo.jpg", "old content");
+    QFile::setPermissions(original, QFile::ReadOwner | QFile::WriteOwner);
+    const QString link = tempPath("link.jpg");
+    ASSERT_TRUE(QFile::link(original, link));
+
+    QString error;
+    ASSERT_TRUE(FileServices::writeFileAtomically(link, "dated", modified, &error)) << error.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    // Dates first: reading the content moves the access time.
+    EXPECT_EQ(FileServices::modificationDate(original), modified);
+    EXPECT_EQ(FileServices::accessDate(original), modified);
+    EXPECT_EQ(read(original), QByteArray("dated"));
+    EXPECT_EQ(QFile::permissions(original) & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther),
+        QFile::ReadOwner | QFile::WriteOwner);
+
+    // Without dates the new file has the time of the write.
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+    ASSERT_TRUE(FileServices::writeFileAtomically(original, "undated", std::nullopt, &error)) << error.toStdString();
+    EXPECT_GE(FileServices::modificationDate(original), before);
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{"link.jpg", "photo.jpg"}));
+}
+
 TEST_F(FileServicesTest, FailedReplaceLeavesTheOriginalAndNoLeftovers)
 {
     const QString original = write("photo.jpg", "precious bytes");
