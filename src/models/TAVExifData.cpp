@@ -53,17 +53,25 @@ TAVExifData::TAVExifData() = default;
 
 void TAVExifData::takeOtherCopies() const
 {
-    if (!otherCopiesOwed_.load(std::memory_order_acquire))
+    if (otherOwed_.load(std::memory_order_acquire) == OwesNothing)
         return;
     static std::mutex mutex;
     const std::lock_guard<std::mutex> lock(mutex);
-    if (!otherCopiesOwed_.load(std::memory_order_relaxed))
+    const int owed = otherOwed_.load(std::memory_order_relaxed);
+    if (owed == OwesNothing)
         return;
     const QString categoryKey = getKeyStrForType(CategoryOther);
-    // The category's place exists already, so other threads looking up
+    // The category's places exist already, so other threads looking up
     // other categories meanwhile see the same map structure.
+    if (owed == OwesMapAndCopies) {
+        TAVEntityMap& read = mdicExifDataInfo_[categoryKey];
+        for (const auto& row : maryOrgExifData_) {
+            if (row && !row->key().isEmpty() && !TAVKeyLists::isShownKey(row->key()))
+                read.insert(row->key(), row);
+        }
+    }
     mdicUserSetExifDataInfo_[categoryKey] = copiedEntries(mdicExifDataInfo_.value(categoryKey));
-    otherCopiesOwed_.store(false, std::memory_order_release);
+    otherOwed_.store(OwesNothing, std::memory_order_release);
 }
 
 const TAVCategoryMaps& TAVExifData::mdicExifDataInfo() const
@@ -86,7 +94,8 @@ const TAVCategoryMaps& TAVExifData::mdicUserSetExifDataInfo() const
 
 void TAVExifData::setMdicUserSetExifDataInfo(const TAVCategoryMaps& maps)
 {
-    otherCopiesOwed_ = false;
+    // The read map the copies would come from is made all the same.
+    takeOtherCopies();
     mdicUserSetExifDataInfo_ = maps;
 }
 
@@ -235,7 +244,7 @@ void TAVExifData::initImageExifData(const std::optional<TAVEntityMap>& map, int3
     if (categoryKey.isNull())
         return;
     if (category == CategoryOther)
-        otherCopiesOwed_ = false;
+        otherOwed_ = OwesNothing;
     if (!map) {
         mdicExifDataInfo_.remove(categoryKey);
         mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
@@ -247,7 +256,15 @@ void TAVExifData::initImageExifData(const std::optional<TAVEntityMap>& map, int3
         return;
     }
     mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
-    otherCopiesOwed_ = !map->isEmpty();
+    otherOwed_ = map->isEmpty() ? OwesNothing : OwesCopies;
+}
+
+void TAVExifData::initOtherFromRows()
+{
+    const QString categoryKey = getKeyStrForType(CategoryOther);
+    mdicExifDataInfo_.insert(categoryKey, TAVEntityMap());
+    mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
+    otherOwed_ = OwesMapAndCopies;
 }
 
 void TAVExifData::setImageExifData(const TAVEntityMap& map, int32_t category)
@@ -256,12 +273,13 @@ void TAVExifData::setImageExifData(const TAVEntityMap& map, int32_t category)
     if (categoryKey.isNull())
         return;
     if (category == CategoryOther)
-        otherCopiesOwed_ = false;
+        takeOtherCopies(); // the read map still owed is made
     mdicUserSetExifDataInfo_.insert(categoryKey, map);
 }
 
 void TAVExifData::setMaryOrgExifData(const TAVEntityList& rows)
 {
+    takeOtherCopies();
     TAVEntityList copies;
     copies.reserve(rows.size());
     for (const auto& row : rows)

@@ -90,6 +90,11 @@ public:
     // rows that few images ever show) are made when the record's entries are
     // first reached by anything but the summary, exposure and GPS lookups.
     void initImageExifData(const std::optional<TAVEntityMap>& map, int32_t category);
+    // The "other" category from the rows: every row with a key that is not
+    // on the summary, exposure or GPS lists (a key of two rows keeps the
+    // later one), its read entries being the rows themselves. Built, with its
+    // user-set copies, when first reached as initImageExifData describes.
+    void initOtherFromRows();
     // Stores the map uncopied (its entities shared) as the user-set values.
     void setImageExifData(const TAVEntityMap& map, int32_t category);
     void removeExifTag(const QString& key);
@@ -162,17 +167,20 @@ private:
     // same category and key the source's value (only the source's changed or
     // cleared entries when `onlyChanged`).
     void applySettingEntries(const TAVExifData& source, bool onlyChanged);
-    // Makes the user-set copies of the "other" entries if they are still
-    // owed. Safe from any thread: the read entries they copy cannot have
-    // changed before, as every way to reach them makes the copies first.
+    // Makes what is still owed of the "other" category: its read map (from
+    // the rows) and its user-set copies. Safe from any thread: the rows and
+    // read entries cannot have changed before, as every way to reach them
+    // makes them first.
     void takeOtherCopies() const;
+
+    enum OtherOwed : int { OwesNothing = 0, OwesCopies = 1, OwesMapAndCopies = 2 };
 
     QString strName_;
     QString strImagePath_;
-    TAVCategoryMaps mdicExifDataInfo_;
     // Mutable only for takeOtherCopies.
+    mutable TAVCategoryMaps mdicExifDataInfo_;
     mutable TAVCategoryMaps mdicUserSetExifDataInfo_;
-    mutable std::atomic<bool> otherCopiesOwed_{false};
+    mutable std::atomic<int> otherOwed_{OwesNothing};
     TAVEntityList maryOrgExifData_;
     std::optional<TAVTimeOffsetInfo> createdDateTimeOffset_;
     bool isClearAll_ = false;

@@ -268,13 +268,10 @@ void TAVImageObject::refreshOtherInfo()
 {
     // The read values share the row entities: neither is ever changed after
     // the read (edits go to the record's user-set copies), so a second copy
-    // of every row would only cost memory.
-    TAVEntityMap map;
-    for (const auto& row : exifData_->maryOrgExifData()) {
-        if (row && !row->key().isEmpty() && !TAVKeyLists::isShownKey(row->key()))
-            map.insert(row->key(), row);
-    }
-    exifData_->initImageExifData(map, TAVExifData::CategoryOther);
+    // of every row would only cost memory. The record builds the category
+    // when something first reaches it: most imported photos are never shown
+    // with their other tags.
+    exifData_->initOtherFromRows();
 }
 
 void TAVImageObject::readImageOriginalDatetimeInfo(const QString& path)

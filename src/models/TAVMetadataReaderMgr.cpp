@@ -196,11 +196,24 @@ TAVMetadataReaderMgr::TAVMetadataReaderMgr(const QString& path, TAVImageMetadatR
 
 TAVMetadataReaderMgr::~TAVMetadataReaderMgr() = default;
 
-size_t TAVMetadataReaderMgr::KeyHash::operator()(const QString& key) const noexcept
+size_t TAVMetadataReaderMgr::keyHash(const QString& key)
 {
     // The standard hash: Qt's own string hash costs several times as much.
     const std::u16string_view text(reinterpret_cast<const char16_t*>(key.constData()), size_t(key.size()));
     return std::hash<std::u16string_view>()(text);
+}
+
+const TAVEntity* TAVMetadataReaderMgr::indexedRow(const QString& key) const
+{
+    const size_t hash = keyHash(key);
+    auto candidate = std::lower_bound(rowsByKeyHash_.cbegin(), rowsByKeyHash_.cend(), hash,
+        [](const std::pair<size_t, const TAVEntity*>& entry, size_t wanted) { return entry.first < wanted; });
+    for (; candidate != rowsByKeyHash_.cend() && candidate->first == hash; ++candidate) {
+        if (candidate->second->key() == key) {
+            return candidate->second;
+        }
+    }
+    return nullptr;
 }
 
 QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllFamilies()
@@ -227,11 +240,14 @@ QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllMetadata()
 {
     aryMetadata_ = readAllFamilies();
     modifyDateFormat();
-    firstRowOfKey_.clear();
-    firstRowOfKey_.reserve(size_t(aryMetadata_.size()));
+    rowsByKeyHash_.clear();
+    rowsByKeyHash_.reserve(size_t(aryMetadata_.size()));
     for (const TAVEntityPtr& row : std::as_const(aryMetadata_)) {
-        firstRowOfKey_.emplace(row->key(), row.get()); // a later row of the key is not taken
+        rowsByKeyHash_.emplace_back(keyHash(row->key()), row.get());
     }
+    // Stable: the first row of a key stays ahead of its later ones.
+    std::stable_sort(rowsByKeyHash_.begin(), rowsByKeyHash_.end(),
+        [](const auto& a, const auto& b) { return a.first < b.first; });
     return aryMetadata_;
 }
 
@@ -242,7 +258,7 @@ void TAVMetadataReaderMgr::releaseFile()
     if (exifReader_) {
         exifReader_->releaseImage();
     }
-    firstRowOfKey_ = {};
+    rowsByKeyHash_ = {};
 }
 
 QString TAVMetadataReaderMgr::getConvertDatetimeString(const QString& text)
@@ -957,9 +973,9 @@ QString TAVMetadataReaderMgr::getOneValueForKey(const QString& key) const
     if (key.isEmpty()) {
         return QString();
     }
-    if (!firstRowOfKey_.empty()) {
-        const auto found = firstRowOfKey_.find(key);
-        return found != firstRowOfKey_.end() ? found->second->value() : QString();
+    if (!rowsByKeyHash_.empty()) {
+        const TAVEntity* row = indexedRow(key);
+        return row ? row->value() : QString();
     }
     for (const TAVEntityPtr& row : aryMetadata_) {
         if (row->key() == key) {
@@ -971,8 +987,8 @@ QString TAVMetadataReaderMgr::getOneValueForKey(const QString& key) const
 
 bool TAVMetadataReaderMgr::hasRowWithKey(const QString& key) const
 {
-    if (!firstRowOfKey_.empty()) {
-        return firstRowOfKey_.count(key) > 0;
+    if (!rowsByKeyHash_.empty()) {
+        return indexedRow(key) != nullptr;
     }
     return std::any_of(aryMetadata_.cbegin(), aryMetadata_.cend(),
         [&key](const TAVEntityPtr& row) { return row->key() == key; });

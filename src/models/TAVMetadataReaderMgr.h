@@ -12,7 +12,8 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 class TAVExifReader;
 class TAVIPTCReader;
@@ -164,11 +165,13 @@ private:
     std::unique_ptr<TAVIPTCReader> iptcReader_;
     std::unique_ptr<TAVXmpReader> xmpReader_;
     QList<TAVEntityPtr> aryMetadata_;
-    // The first kept row of each key, for the getters that ask for dozens of
-    // keys while the record is built; dropped with the file (releaseFile),
+    // An index of the kept rows by key, for the getters that ask for dozens
+    // of keys while the record is built; dropped with the file (releaseFile),
     // after which the getters search the rows.
-    struct KeyHash {
-        size_t operator()(const QString& key) const noexcept;
-    };
-    std::unordered_map<QString, const TAVEntity*, KeyHash> firstRowOfKey_;
+    // (Hash of the key, row) sorted by hash, rows of one hash in row order:
+    // one block for all keys instead of a node per key.
+    std::vector<std::pair<size_t, const TAVEntity*>> rowsByKeyHash_;
+    static size_t keyHash(const QString& key);
+    // The first kept row with the key, or null; the index must exist.
+    const TAVEntity* indexedRow(const QString& key) const;
 };

@@ -419,3 +419,32 @@ TEST(TAVExifDataTest, OtherCopiesAreMadeOnceWhenThreadsAskTogether)
         EXPECT_EQ(found.front()->value(), QString("Kiel"));
     }
 }
+
+TEST(TAVExifDataTest, OtherCategoryFromRowsHoldsTheRowsAsTheyWereWhenMade)
+{
+    const auto rowsRecord = [] {
+        auto record = TAVExifData::create();
+        for (const auto& [key, value] : std::vector<std::pair<QString, QString>>{{"EXIF", ""},
+                 {"Exif.Photo.LightSource", "1"}, {"Exif.Image.Make", "Canon"}, {"", "keyless"},
+                 {"Exif.Photo.LightSource", "2"}, {"Xmp.dc.title", "Boats"}})
+            record->mutableOrgExifData().append(TAVEntity::entityWithValue(value, key));
+        record->initOtherFromRows();
+        return record;
+    };
+    const QStringList expected = {"EXIF", "Exif.Photo.LightSource", "Xmp.dc.title"};
+    const std::vector<std::function<void(TAVExifData&)>> firstReaches = {
+        [](TAVExifData& r) { r.mutableOrgExifData().append(TAVEntity::entityWithValue("late", "Exif.Photo.Late")); },
+        [](TAVExifData& r) { r.mdicExifDataInfo(); },
+        [](TAVExifData& r) { r.getValueForKey("Exif.Photo.LightSource", 3); },
+    };
+    for (const auto& reach : firstReaches) {
+        SCOPED_TRACE(&reach - firstReaches.data());
+        const auto record = rowsRecord();
+        reach(*record);
+        const TAVEntityMap read = record->mdicExifDataInfo().value("other");
+        EXPECT_EQ(read.keys(), expected);
+        EXPECT_EQ(record->getValueForKey("Exif.Photo.LightSource", 3), QString("2"));
+        EXPECT_EQ(read.value("Xmp.dc.title"), record->maryOrgExifData().at(5));
+        EXPECT_NE(record->userSetEntity("Xmp.dc.title", 3), read.value("Xmp.dc.title"));
+    }
+}
