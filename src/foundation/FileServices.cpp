@@ -13,6 +13,9 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <memory>
+#include <utility>
+
 namespace {
 
 QByteArray native(const QString& path)
@@ -65,6 +68,13 @@ public:
             ::close(fd_);
         }
         fd_ = fd;
+    }
+    // Gives the descriptor up without closing it.
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
     }
     // Closes now and reports whether the close succeeded (it can report a late
     // write error on some file systems).
@@ -262,28 +272,28 @@ void keepExtendedAttributes(const QString& previousPath, int fd)
     }
 }
 
-// The shared tail of an atomic write: `fill` writes the content into the
-// temporary file, which then gets the owner of `previous` (the file it
-// replaces, null for a new one), its mode and dates, is flushed and renamed.
+// The first half of an atomic write: `fill` writes the content into a new
+// temporary file beside `destination`, which then gets the owner of
+// `previous` (the file it replaces, null for a new one), its mode and dates
+// and is flushed. Returns the temporary, still open and locked, or -1 with
+// the temporary removed.
 template <typename Fill>
-bool writeThroughTemporary(const QString& destination, const struct stat* previous, mode_t mode,
-                           const struct timespec* times, Fill fill, QString* error, bool durable = true)
+int writeTemporary(const QString& destination, const struct stat* previous, mode_t mode, const struct timespec* times,
+    Fill fill, QString* error, bool durable, QString* tempPath)
 {
-    QString tempPath;
     // Private while the content goes in; the final mode is set afterwards. A
     // new file with no mode to set gets the usual one through the umask.
-    Descriptor out(createTemporaryBeside(destination, mode != mode_t(-1) ? 0600 : 0666, &tempPath));
+    Descriptor out(createTemporaryBeside(destination, mode != mode_t(-1) ? 0600 : 0666, tempPath));
     if (!out.valid()) {
         setError(error, systemError(QStringLiteral("cannot create a temporary file beside"), destination, errno));
-        return false;
+        return -1;
     }
-    const QByteArray tempName = native(tempPath);
     const auto failWith = [&](const QString& what) {
         const int code = errno;
         out.reset();
-        ::unlink(tempName.constData());
+        ::unlink(native(*tempPath).constData());
         setError(error, systemError(what, destination, code));
-        return false;
+        return -1;
     };
     if (!fill(out.get())) {
         return failWith(QStringLiteral("cannot write the new content of"));
@@ -306,6 +316,22 @@ bool writeThroughTemporary(const QString& destination, const struct stat* previo
     if (times && ::futimens(out.get(), times) != 0) {
         return failWith(QStringLiteral("cannot set the dates of"));
     }
+    return out.release();
+}
+
+// The second half: closes the temporary `fd` at `tempPath` and renames it
+// over `destination`; on failure the temporary is removed.
+bool renameTemporary(int fd, const QString& tempPath, const QString& destination, bool durable, QString* error)
+{
+    Descriptor out(fd);
+    const QByteArray tempName = native(tempPath);
+    const auto failWith = [&](const QString& what) {
+        const int code = errno;
+        out.reset();
+        ::unlink(tempName.constData());
+        setError(error, systemError(what, destination, code));
+        return false;
+    };
     if (!out.close()) {
         return failWith(QStringLiteral("cannot finish writing"));
     }
@@ -316,6 +342,17 @@ bool writeThroughTemporary(const QString& destination, const struct stat* previo
         syncFolderOf(destination);
     }
     return true;
+}
+
+// An atomic write: the new content goes into a temporary file, which then
+// replaces the destination.
+template <typename Fill>
+bool writeThroughTemporary(const QString& destination, const struct stat* previous, mode_t mode,
+                           const struct timespec* times, Fill fill, QString* error, bool durable = true)
+{
+    QString tempPath;
+    const int fd = writeTemporary(destination, previous, mode, times, fill, error, durable, &tempPath);
+    return fd >= 0 && renameTemporary(fd, tempPath, destination, durable, error);
 }
 
 bool lstatPath(const QString& path, struct stat* st)
@@ -628,9 +665,37 @@ bool FileServices::writeScratchFileAtomically(const QString& path, const QByteAr
 bool FileServices::writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable,
     const std::optional<QDateTime>& dates)
 {
+    std::unique_ptr<PendingWrite> pending = startWrite(path, data, error, durable, dates);
+    return pending && commitFileWrite(std::move(pending), error);
+}
+
+std::unique_ptr<FileServices::PendingWrite> FileServices::prepareFileWrite(
+    const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error)
+{
+    return startWrite(path, data, error, true, dates);
+}
+
+bool FileServices::commitFileWrite(std::unique_ptr<PendingWrite> write, QString* error)
+{
+    const int fd = std::exchange(write->fd_, -1);
+    return renameTemporary(fd, write->tempPath_, write->destination_, write->durable_, error);
+}
+
+FileServices::PendingWrite::~PendingWrite()
+{
+    // Never committed: the file stays as it was.
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(native(tempPath_).constData());
+    }
+}
+
+std::unique_ptr<FileServices::PendingWrite> FileServices::startWrite(const QString& path, const QByteArray& data,
+    QString* error, bool durable, const std::optional<QDateTime>& dates)
+{
     const QFileInfo link(path);
     if (link.isSymLink() && link.exists()) {
-        return writeAtomically(link.canonicalFilePath(), data, error, durable, dates);
+        return startWrite(link.canonicalFilePath(), data, error, durable, dates);
     }
     struct stat existing {};
     const bool replacing = ::stat(native(path).constData(), &existing) == 0;
@@ -640,7 +705,12 @@ bool FileServices::writeAtomically(const QString& path, const QByteArray& data, 
         times[0] = timespecFrom(*dates);
         times[1] = times[0];
     }
-    return writeThroughTemporary(
+    auto pending = std::unique_ptr<PendingWrite>(new PendingWrite);
+    pending->destination_ = path;
+    pending->durable_ = durable;
+    pending->fd_ = writeTemporary(
         path, replacing ? &existing : nullptr, mode, dates ? times : nullptr,
-        [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error, durable);
+        [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error, durable,
+        &pending->tempPath_);
+    return pending->fd_ >= 0 ? std::move(pending) : nullptr;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 // File-system operations on paths (no URLs), all failures returned as results.
@@ -92,6 +93,30 @@ public:
     // given, else the time of the write.
     static bool writeFileAtomically(
         const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error = nullptr);
+
+    // writeFileAtomically in two steps, so that other work can go on while
+    // the disk flushes: prepareFileWrite writes the new content into the
+    // temporary file beside `path` and flushes it, leaving `path` as it is;
+    // commitFileWrite puts it in place. A pending write dropped without the
+    // second step removes its temporary file.
+    class PendingWrite {
+    public:
+        ~PendingWrite();
+        PendingWrite(const PendingWrite&) = delete;
+        PendingWrite& operator=(const PendingWrite&) = delete;
+
+    private:
+        friend class FileServices;
+        PendingWrite() = default;
+        int fd_ = -1;
+        QString tempPath_;
+        QString destination_;
+        bool durable_ = true;
+    };
+    // Null, with `error` filled, when the content could not be written.
+    static std::unique_ptr<PendingWrite> prepareFileWrite(
+        const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error = nullptr);
+    static bool commitFileWrite(std::unique_ptr<PendingWrite> write, QString* error = nullptr);
     // The same for a scratch file that can be made again from another (a
     // working copy): every write is checked and the rename is atomic, but the
     // content is not forced to disk, which saves two flushes per write.
@@ -100,4 +125,6 @@ public:
 private:
     static bool writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable,
         const std::optional<QDateTime>& dates = std::nullopt);
+    static std::unique_ptr<PendingWrite> startWrite(const QString& path, const QByteArray& data, QString* error,
+        bool durable, const std::optional<QDateTime>& dates);
 };

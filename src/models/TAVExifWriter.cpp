@@ -561,6 +561,9 @@ bool TAVExifWriter::saveModifiedMetadata()
         if (std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error)) {
             auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
             readBack->bytes = std::move(*written);
+            if (onBytesMade_) {
+                onBytesMade_(readBack->bytes);
+            }
             if (WrittenImageCheck::confirm(file_->originalBytes(), readBack->bytes, expected, &error,
                     &readBack->image) &&
                 (!writesFile_ || FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error))) {

@@ -495,6 +495,8 @@ bool TAVImageObject::saveMetadataToImage()
         success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
         writtenImage = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
         writerMgr_.reset();
+        // New bytes that were not published are removed from beside the user's file.
+        pendingUserFile_ = {};
     } else {
         reportSaveFailure();
     }
@@ -543,13 +545,15 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     }
     // A batch with failed keys is not saved into the working copy: half of a
     // failed save must not reach the user's file with a later save.
+    const std::optional<QDateTime> fileDates = fileDatesAfterSave();
+    writeBesideUserFileWhileChecked(fileDates);
     const bool saved = !written || (failedKeys.isEmpty() && writerMgr_->saveMetadataToImage());
 
     bool success = saved && failedKeys.isEmpty();
     if (!failedKeys.isEmpty())
         qWarning("Save of %s failed for: %s", qPrintable(path_), qPrintable(failedKeys.join(QStringLiteral(", "))));
     if (success) {
-        const Publication published = publish(fileDatesAfterSave());
+        const Publication published = publish(fileDates);
         if (published == UserFileChanged)
             return false;
         success = published == Published;
@@ -829,9 +833,11 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
     // The working copy and the user's file get the same checked bytes. While
     // the user's file is being written and flushed to disk, the working copy
     // is written and the rows of the new content are read for the record.
-    std::future<bool> userFile = std::async(std::launch::async, [path = srcPath_, bytes = written->bytes, fileDates] {
+    std::future<bool> userFile = std::async(std::launch::async,
+        [pending = std::move(pendingUserFile_), path = srcPath_, bytes = written->bytes, fileDates]() mutable {
         QString error;
-        const bool done = FileServices::writeFileAtomically(path, bytes, fileDates, &error);
+        const bool done = pending.valid() ? commitPendingWrite(pending.get(), &error)
+                                          : FileServices::writeFileAtomically(path, bytes, fileDates, &error);
         if (!done)
             qWarning("Could not replace %s: %s", qPrintable(path), qPrintable(error));
         return done;
@@ -856,6 +862,26 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
     if (!copied)
         prepareWorkingCopy();
     return true;
+}
+
+void TAVImageObject::writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates)
+{
+    if (srcPath_.isEmpty())
+        return;
+    writerMgr_->setOnBytesMade([this, fileDates](const QByteArray& bytes) {
+        pendingUserFile_ = std::async(std::launch::async, [path = srcPath_, bytes, fileDates] {
+            QString error;
+            auto pending = FileServices::prepareFileWrite(path, bytes, fileDates, &error);
+            if (!pending)
+                qWarning("Could not write the new content of %s: %s", qPrintable(path), qPrintable(error));
+            return pending;
+        });
+    });
+}
+
+bool TAVImageObject::commitPendingWrite(std::unique_ptr<FileServices::PendingWrite> write, QString* error)
+{
+    return write && FileServices::commitFileWrite(std::move(write), error);
 }
 
 bool TAVImageObject::copyToDestFolder(const TAVImageObject& image)

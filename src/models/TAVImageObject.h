@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -201,6 +202,12 @@ private:
     // The rows of what the save wrote, read while the user's file was being
     // written; the record is refreshed from them.
     std::unique_ptr<TAVMetadataReaderMgr> savedRows_;
+    // Has the bytes the writer makes written and flushed beside the user's
+    // file while the writer checks them (pendingUserFile_); they replace the
+    // file only once the check passed and the file was found unchanged.
+    void writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates);
+    static bool commitPendingWrite(std::unique_ptr<FileServices::PendingWrite> write, QString* error);
+    std::future<std::unique_ptr<FileServices::PendingWrite>> pendingUserFile_;
     void reportChangedUserFile() const;
     void reportSaveFailure() const;
     static void showAlert(const QString& message);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class TAVExifWriter;
@@ -84,6 +85,8 @@ public:
     TAVImageMetadatReaderBase::SharedImagePtr writtenImage() const;
     // Whether a save writes the file itself (see TAVExifWriter::setWritesFile).
     void setWritesFile(bool writes);
+    // See TAVExifWriter::setOnBytesMade.
+    void setOnBytesMade(std::function<void(const QByteArray&)> onBytesMade);
 
     const QString& handleFilePath() const { return handleFilePath_; }
 

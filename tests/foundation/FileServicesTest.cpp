@@ -151,6 +151,28 @@ TEST_F(FileServicesTest, DatedAtomicWritesDateTheNewFileThroughLinksToo)
     EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{"link.jpg", "photo.jpg"}));
 }
 
+TEST_F(FileServicesTest, APendingWriteReplacesTheFileOnlyWhenCommitted)
+{
+    const QString path = write("photo.jpg", "old content");
+    QString error;
+    auto pending = FileServices::prepareFileWrite(path, "new content", modified, &error);
+    ASSERT_TRUE(pending) << error.toStdString();
+    EXPECT_EQ(read(path), QByteArray("old content"));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()).size(), 2); // the photo and its hidden temporary
+
+    ASSERT_TRUE(FileServices::commitFileWrite(std::move(pending), &error)) << error.toStdString();
+    EXPECT_EQ(FileServices::modificationDate(path), modified);
+    EXPECT_EQ(read(path), QByteArray("new content"));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), QStringList{"photo.jpg"});
+
+    // Dropped without the second step: the file stays, the temporary goes.
+    pending = FileServices::prepareFileWrite(path, "dropped", std::nullopt, &error);
+    ASSERT_TRUE(pending);
+    pending.reset();
+    EXPECT_EQ(read(path), QByteArray("new content"));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), QStringList{"photo.jpg"});
+}
+
 TEST_F(FileServicesTest, FailedReplaceLeavesTheOriginalAndNoLeftovers)
 {
     const QString original = write("photo.jpg", "precious bytes");

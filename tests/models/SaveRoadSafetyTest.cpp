@@ -211,6 +211,8 @@ TEST_F(SaveRoadSafetyTest, DamagedFilesAreSavedWholeOrLeftAsTheyWere)
             EXPECT_FALSE(cleared);
             EXPECT_EQ(WrittenFileProbe::bytes(user), before);
         }
+        // New bytes that failed their check leave nothing beside the photo.
+        EXPECT_EQ(FileServices::contentsOfFolder(folder), QStringList{QFileInfo(user).fileName()});
     }
 }
 
