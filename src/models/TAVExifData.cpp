@@ -187,6 +187,21 @@ TAVEntityPtr TAVExifData::userSetEntity(const QString& key, int32_t category) co
     return findEntity(mdicUserSetExifDataInfo_, key, category);
 }
 
+TAVEntityList TAVExifData::modifiedUserSetEntities(int32_t category) const
+{
+    TAVEntityList modified;
+    if (category == CategoryOther && otherOwed_.load(std::memory_order_acquire) != OwesNothing)
+        return modified;
+    const auto found = mdicUserSetExifDataInfo_.constFind(getKeyStrForType(category));
+    if (found == mdicUserSetExifDataInfo_.cend())
+        return modified;
+    for (const auto& entity : *found) {
+        if (entity && entity->isModified())
+            modified.append(entity);
+    }
+    return modified;
+}
+
 TAVEntityPtr TAVExifData::originalEntity(const QString& key, int32_t category) const
 {
     if (category == CategoryOther)

@@ -82,6 +82,10 @@ public:
     // The user-set / read entity itself, or null.
     TAVEntityPtr userSetEntity(const QString& key, int32_t category) const;
     TAVEntityPtr originalEntity(const QString& key, int32_t category) const;
+    // The user-set entities of the category that are modified, in key order:
+    // what a save writes. Asking for those of the "other" category does not
+    // make its user-set copies: until they are made, none can be modified.
+    TAVEntityList modifiedUserSetEntities(int32_t category) const;
 
     // Filling.
     // Keeps `map` as the read values and copies of its entries as the user-set

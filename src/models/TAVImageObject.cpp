@@ -689,10 +689,7 @@ QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category
 
     QList<TAVEntityPtr> entities;
     entities.reserve(10);
-    const TAVEntityMap map = exifData_->mdicUserSetExifDataInfo().value(TAVExifData::getKeyStrForType(category));
-    for (const auto& entity : map) {
-        if (!entity || !entity->isModified())
-            continue;
+    for (const auto& entity : exifData_->modifiedUserSetEntities(category)) {
         const QString& key = entity->key();
         if (key == kCreateDateKey || key == kCreateTimeKey) {
             // Date and time travel together as one EXIF date.

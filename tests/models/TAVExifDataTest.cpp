@@ -404,6 +404,20 @@ TEST(TAVExifDataTest, OtherEntriesGetTheirUserSetCopiesBeforeAnyoneCanReachThem)
     EXPECT_EQ(replaced->mdicUserSetExifDataInfo().value("other").size(), 1);
 }
 
+TEST(TAVExifDataTest, ModifiedEntitiesAreTheEditedOnesOfTheirCategory)
+{
+    const auto record = readRecord();
+    EXPECT_TRUE(record->modifiedUserSetEntities(TAVExifData::CategoryOther).isEmpty());
+    EXPECT_TRUE(record->setValue("Ships", "Xmp.dc.title", 3, false, false, true));
+    const TAVEntityList edited = record->modifiedUserSetEntities(TAVExifData::CategoryOther);
+    ASSERT_EQ(edited.size(), 1);
+    EXPECT_EQ(edited.first(), record->userSetEntity("Xmp.dc.title", 3));
+    EXPECT_EQ(edited.first()->value(), QString("Ships"));
+    EXPECT_TRUE(record->modifiedUserSetEntities(TAVExifData::CategorySummary).isEmpty());
+    record->resetEnityModifyFlag(TAVExifData::CategoryOther);
+    EXPECT_TRUE(record->modifiedUserSetEntities(TAVExifData::CategoryOther).isEmpty());
+}
+
 TEST(TAVExifDataTest, OtherCopiesAreMadeOnceWhenThreadsAskTogether)
 {
     for (int round = 0; round < 20; ++round) {
