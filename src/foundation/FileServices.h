@@ -93,6 +93,10 @@ public:
     // given, else the time of the write.
     static bool writeFileAtomically(
         const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error = nullptr);
+    // writeFileAtomically for a scratch file that can be made again from another (a
+    // working copy): every write is checked and the rename is atomic, but the
+    // content is not forced to disk, which saves two flushes per write.
+    static bool writeScratchFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 
     // writeFileAtomically in two steps, so that other work can go on while
     // the disk flushes: prepareFileWrite writes the new content into the
@@ -117,10 +121,6 @@ public:
     static std::unique_ptr<PendingWrite> prepareFileWrite(
         const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error = nullptr);
     static bool commitFileWrite(std::unique_ptr<PendingWrite> write, QString* error = nullptr);
-    // The same for a scratch file that can be made again from another (a
-    // working copy): every write is checked and the rename is atomic, but the
-    // content is not forced to disk, which saves two flushes per write.
-    static bool writeScratchFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 
 private:
     static bool writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable,
