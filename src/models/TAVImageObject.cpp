@@ -106,9 +106,9 @@ void TAVImageObject::setPath(const QString& path)
         readerMgr_->releaseFile();
 }
 
-void TAVImageObject::loadImageMetadata(const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed)
+void TAVImageObject::loadImageMetadata(const QString& path)
 {
-    takeImageMetadata(path, path.isEmpty() ? nullptr : readRows(path, parsed));
+    takeImageMetadata(path, path.isEmpty() ? nullptr : readRows(path, nullptr));
 }
 
 std::unique_ptr<TAVMetadataReaderMgr> TAVImageObject::readRows(

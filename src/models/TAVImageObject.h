@@ -61,9 +61,8 @@ public:
     void setPath(const QString& path);
     // Reads the file's rows into the record's row list, completed with empty
     // rows for the editable tags the file lacks. Replaces the reader manager
-    // and removes the record's time shift. `parsed`, when given, holds the
-    // file's bytes already parsed, and the file is not read again.
-    void loadImageMetadata(const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed = nullptr);
+    // and removes the record's time shift.
+    void loadImageMetadata(const QString& path);
     // As loadImageMetadata with the rows `reader` has read already.
     void takeImageMetadata(const QString& path, std::unique_ptr<TAVMetadataReaderMgr> reader);
     // A reading manager of the file (over `parsed` when given) that has read its rows.
