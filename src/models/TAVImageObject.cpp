@@ -483,7 +483,6 @@ bool TAVImageObject::saveMetadataToImage()
 {
     bool written = false;
     bool success = false;
-    TAVImageMetadatReaderBase::SharedImagePtr writtenImage;
     if (!userFileUnchanged()) {
         reportChangedUserFile();
     } else if (prepareWorkingCopy()) {
@@ -493,7 +492,6 @@ bool TAVImageObject::saveMetadataToImage()
         // The checked bytes go to the working copy and the user's file together.
         writerMgr_->setWritesFile(false);
         success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
-        writtenImage = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
         writerMgr_.reset();
         // New bytes that were not published are removed from beside the user's file.
         pendingUserFile_ = {};
@@ -504,7 +502,7 @@ bool TAVImageObject::saveMetadataToImage()
     if (success) {
         if (written || exifData_->isClearAll())
             exifData_->setEnuModifyState(TAVExifData::StateSaved);
-        reread(writtenImage);
+        reread();
     } else {
         exifData_->setEnuModifyState(TAVExifData::StateSaveFailed);
     }
@@ -672,11 +670,11 @@ void TAVImageObject::showAlert(const QString& message)
     });
 }
 
-void TAVImageObject::reread(const TAVImageMetadatReaderBase::SharedImagePtr& written)
+void TAVImageObject::reread()
 {
-    // What the save wrote is still in memory, parsed: the record is built
-    // from it rather than from another read of the file that holds it.
-    takeImageMetadata(path_, savedRows_ ? std::move(savedRows_) : readRows(path_, written));
+    // The rows of what the save wrote were read from its bytes in memory
+    // (writeSavedContent); only a save that wrote nothing new reads the file.
+    takeImageMetadata(path_, savedRows_ ? std::move(savedRows_) : readRows(path_, nullptr));
     refreshDispUIData();
     if (readerMgr_)
         readerMgr_->releaseFile();

@@ -210,9 +210,9 @@ private:
     void reportChangedUserFile() const;
     void reportSaveFailure() const;
     static void showAlert(const QString& message);
-    // Builds the record again after a save, from `written` (the save's
-    // parsed bytes) when there is one, else from the file.
-    void reread(const TAVImageMetadatReaderBase::SharedImagePtr& written = nullptr);
+    // Builds the record again after a save, from the rows of the saved bytes
+    // (savedRows_) when there are some, else from the file.
+    void reread();
     // The keyword entity to write when new words are merged into the old ones.
     TAVEntityPtr mergedKeywords(const TAVEntityPtr& entity) const;
     // The user's text of a creation date entry when modified, else the one read.
