@@ -19,7 +19,12 @@ nlohmann::ordered_json TYCustomEvent::dictionaryRepresentation() const
 
 std::string TYCustomEvent::description() const
 {
-    return "<" + className() + ": " + customEventName_ + "\n" + customAttributes_.description() + ">";
+    // Appended in order: "<" + a temporary inserts at its front, which GCC 12
+    // at -O2 misreads as an overlapping copy (-Wrestrict).
+    std::string text = "<";
+    text.append(className()).append(": ").append(customEventName_).append("\n");
+    text.append(customAttributes_.description()).append(">");
+    return text;
 }
 
 const std::string& TYCustomEvent::customEventName() const

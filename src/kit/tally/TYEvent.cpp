@@ -34,7 +34,11 @@ const std::string& TYEvent::identifier() const
 
 std::string TYEvent::description() const
 {
-    return "<" + className() + ": " + name() + ">";
+    // Appended in order: "<" + a temporary inserts at its front, which GCC 12
+    // at -O2 misreads as an overlapping copy (-Wrestrict).
+    std::string text = "<";
+    text.append(className()).append(": ").append(name()).append(">");
+    return text;
 }
 
 std::string TYEvent::className() const

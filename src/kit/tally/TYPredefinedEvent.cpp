@@ -152,8 +152,13 @@ nlohmann::ordered_json TYPredefinedEvent::dictionaryRepresentation() const
 
 std::string TYPredefinedEvent::description() const
 {
-    return "<" + className() + ": " + predefinedEventName_ + "\n" + predefinedAttributes_.description() + "\n" +
-           customAttributes_.description() + ">";
+    // Appended in order: "<" + a temporary inserts at its front, which GCC 12
+    // at -O2 misreads as an overlapping copy (-Wrestrict).
+    std::string text = "<";
+    text.append(className()).append(": ").append(predefinedEventName_).append("\n");
+    text.append(predefinedAttributes_.description()).append("\n");
+    text.append(customAttributes_.description()).append(">");
+    return text;
 }
 
 const std::string& TYPredefinedEvent::predefinedEventName() const
