@@ -24,6 +24,7 @@
 #include "kit/crash/crashpath/CWSafeRead.h"
 #include "kit/crash/crashpath/CWSignal.h"
 #include "kit/support/KBClock.h"
+#include "kit/support/KBFiles.h"
 #include "kit/support/KBIdentifiers.h"
 #include "kit/support/KBLog.h"
 #include "kit/support/KBQueue.h"
@@ -95,21 +96,6 @@ bool debuggerAttached()
     return false;
 }
 
-// The user's Documents folder, so that "storage" measures the user's volume.
-std::string documentsFolder()
-{
-    if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents != nullptr && documents[0] != 0) {
-        return documents;
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr) {
-        return {};
-    }
-    const std::string candidate = std::string(home) + "/Documents";
-    std::error_code ignored;
-    return std::filesystem::is_directory(candidate, ignored) ? candidate : std::string(home);
-}
-
 void runSetupJobHook()
 {
     std::function<void()> hook;
@@ -163,7 +149,7 @@ bool CWContextInitialize(const CWContextConfiguration* configuration)
     const std::string reportFolder = reportPath;
     group.async(global, [context]() {
         context->pageSize = CWHostGetPageSize();
-        context->documentsPath = CWAllocatorCopyString(gAllocator.load(), documentsFolder().c_str());
+        context->documentsPath = CWAllocatorCopyString(gAllocator.load(), KBFiles::documentsFolder().c_str());
         runSetupJobHook();
     });
     group.async(global, [config, reportFolder]() { CWUserLoggingInitialize(config, reportFolder.c_str()); });

@@ -34,6 +34,29 @@ std::string xdgFolder(const char* variable, const char* fallback)
     return homeFolder() + "/" + fallback;
 }
 
+// The value of `key` in a user-dirs file: a quoted "$HOME/..." or absolute
+// path, one assignment per line, "#" comments. Empty when absent or unusable.
+std::string userDirsValue(const std::string& file, const std::string& key)
+{
+    std::ifstream dirs(file);
+    std::string line;
+    std::string found;
+    while (std::getline(dirs, line)) {
+        const std::string prefix = key + "=\"";
+        if (line.rfind(prefix, 0) != 0 || line.size() < prefix.size() + 1 || line.back() != '"') {
+            continue;
+        }
+        std::string value = line.substr(prefix.size(), line.size() - prefix.size() - 1);
+        if (value == "$HOME" || value.rfind("$HOME/", 0) == 0) {
+            value = homeFolder() + value.substr(5);
+        }
+        if (!value.empty() && value[0] == '/') {
+            found = value;  // the last assignment wins, as in the shell
+        }
+    }
+    return found;
+}
+
 void setError(std::string* error, const std::string& text)
 {
     if (error != nullptr) {
@@ -72,6 +95,17 @@ std::string KBFiles::cacheHome()
 std::string KBFiles::configHome()
 {
     return xdgFolder("XDG_CONFIG_HOME", ".config");
+}
+
+std::string KBFiles::documentsFolder()
+{
+    if (std::string named = userDirsValue(configHome() + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR"); !named.empty()) {
+        return named;
+    }
+    const std::string home = homeFolder();
+    const std::string candidate = home + "/Documents";
+    std::error_code ignored;
+    return std::filesystem::is_directory(candidate, ignored) ? candidate : home;
 }
 
 bool KBFiles::writeAtomically(const std::string& path, std::string_view bytes, std::string* error)

@@ -14,6 +14,10 @@ public:
     static std::string cacheHome();
     // $XDG_CONFIG_HOME, else ~/.config.
     static std::string configHome();
+    // The user's Documents folder as the desktop names it in
+    // <configHome>/user-dirs.dirs (XDG_DOCUMENTS_DIR="$HOME/..." or an
+    // absolute path), else ~/Documents when it exists, else the home folder.
+    static std::string documentsFolder();
 
     // Writes the bytes to a temporary file in the same folder, flushes it,
     // renames it over the path and flushes the folder. Either the old or the

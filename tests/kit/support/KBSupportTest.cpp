@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 
@@ -84,6 +85,33 @@ TEST(KBSupportTest, AtomicWriteReplacesWholeFilesAndKeepsTheOldOneOnFailure)
         ::chmod(folder.c_str(), 0700);
         EXPECT_EQ(KBFiles::read(path), "second and longer");
     }
+}
+
+TEST(KBSupportTest, TheDocumentsFolderIsTheOneTheUserDirsFileNames)
+{
+    const std::string home = std::getenv("HOME");
+    const std::string dirs = KBFiles::configHome() + "/user-dirs.dirs";
+    ASSERT_TRUE(KBFiles::makeFolders(KBFiles::configHome()));
+    // A variable of that name in the environment is no desktop setting.
+    ::setenv("XDG_DOCUMENTS_DIR", "/elsewhere", 1);
+
+    EXPECT_EQ(KBFiles::documentsFolder(), home) << "no file and no ~/Documents";
+    ASSERT_TRUE(KBFiles::makeFolders(home + "/Documents"));
+    EXPECT_EQ(KBFiles::documentsFolder(), home + "/Documents");
+
+    ASSERT_TRUE(KBFiles::writeAtomically(dirs, "# written by xdg-user-dirs-update\n"
+                                               "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+                                               "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"));
+    EXPECT_EQ(KBFiles::documentsFolder(), home + "/Dokumente");
+    ASSERT_TRUE(KBFiles::writeAtomically(dirs, "XDG_DOCUMENTS_DIR=\"/srv/papers\"\n"));
+    EXPECT_EQ(KBFiles::documentsFolder(), "/srv/papers");
+    // A relative or unquoted value is not a folder the desktop would use.
+    ASSERT_TRUE(KBFiles::writeAtomically(dirs, "XDG_DOCUMENTS_DIR=\"papers\"\nXDG_DOCUMENTS_DIR=/srv/x\n"));
+    EXPECT_EQ(KBFiles::documentsFolder(), home + "/Documents");
+
+    ::unsetenv("XDG_DOCUMENTS_DIR");
+    std::filesystem::remove(dirs);
+    std::filesystem::remove(home + "/Documents");
 }
 
 TEST(KBSupportTest, NotificationsReachMatchingObserversAndRemovalDuringDeliveryHolds)
