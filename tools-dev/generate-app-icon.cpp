@@ -1,16 +1,21 @@
-// Draws the application icon and writes it as a PNG to
-// resources/images/lumetta.icns (the resources keep the platform's file name;
-// every reader takes the picture by its content).
+// Draws the application icon into the resources folder: the 512-pixel picture
+// that the About window shows (images/lumetta.icns: the resources keep the
+// platform's file name; every reader takes the picture by its content), and the
+// desktop's icon theme set, icons/hicolor/<N>x<N>/apps/lumetta.png from 16 to
+// 512 pixels, each drawn at its own size rather than scaled down from one
+// picture, so that the small ones stay sharp.
 //
 // Run by hand after changing the drawing, never at build time:
 //
 //   g++ -std=c++20 -fPIC -O1 -o /tmp/generate-app-icon tools-dev/generate-app-icon.cpp \
 //       $(pkg-config --cflags --libs Qt6Gui)
-//   QT_QPA_PLATFORM=offscreen /tmp/generate-app-icon resources/images/lumetta.icns
+//   QT_QPA_PLATFORM=offscreen /tmp/generate-app-icon resources
 //
 // The drawing: a lens aperture of six blades on a rounded tile, with a small
 // label tag hanging at its lower right: a photo and the words attached to it.
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -89,26 +94,49 @@ void drawTag(QPainter& painter)
     }
 }
 
+// The drawing at `pixels` square: the 512-pixel design scaled by the painter.
+QImage drawIcon(int pixels)
+{
+    QImage icon(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(double(pixels) / side, double(pixels) / side);
+    drawTile(painter);
+    drawAperture(painter);
+    drawTag(painter);
+    painter.end();
+    return icon;
+}
+
+bool write(const QImage& icon, const QString& path)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !icon.save(path, "PNG")) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output.png>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <resources folder>\n", argv[0]);
         return 2;
     }
     QGuiApplication application(argc, argv);
-    QImage icon(side, side, QImage::Format_ARGB32_Premultiplied);
-    icon.fill(Qt::transparent);
-    QPainter painter(&icon);
-    painter.setRenderHint(QPainter::Antialiasing);
-    drawTile(painter);
-    drawAperture(painter);
-    drawTag(painter);
-    painter.end();
-    if (!icon.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
-        std::fprintf(stderr, "could not write %s\n", argv[1]);
+    const QString resources = QString::fromLocal8Bit(argv[1]);
+    if (!write(drawIcon(side), resources + QStringLiteral("/images/lumetta.icns"))) {
         return 1;
+    }
+    // The sizes desktops look for in the hicolor theme.
+    for (const int pixels : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+        const QString path = QStringLiteral("%1/icons/hicolor/%2x%2/apps/lumetta.png").arg(resources).arg(pixels);
+        if (!write(drawIcon(pixels), path)) {
+            return 1;
+        }
     }
     return 0;
 }

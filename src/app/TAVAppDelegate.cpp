@@ -58,7 +58,7 @@ void TAVAppDelegate::applicationDidFinishLaunching()
 
 bool TAVAppDelegate::holdInstanceLock()
 {
-    const QString home = VXFileLocalManager::appHomeDirectory();
+    const QString home = VXFileLocalManager::appCacheDirectory();
     if (home.isEmpty()) {
         return true;
     }
@@ -84,7 +84,8 @@ bool TAVAppDelegate::holdInstanceLock()
 
 QString TAVAppDelegate::instanceLockPath()
 {
-    return VXFileLocalManager::appHomeDirectory() + QStringLiteral("/instance.lock");
+    // Beside the Temp folder it guards.
+    return VXFileLocalManager::appCacheDirectory() + QStringLiteral("/instance.lock");
 }
 
 void TAVAppDelegate::loadDefaultValues()
@@ -209,7 +210,8 @@ void TAVAppDelegate::clickAbout()
 
 QString TAVAppDelegate::helpPagePath()
 {
-    return VXFileLocalManager::appHomeDirectory() + QStringLiteral("/Help/Frequently Asked Questions.html");
+    // Written out again at each opening: a throw-away file.
+    return VXFileLocalManager::appCacheDirectory() + QStringLiteral("/Help/Frequently Asked Questions.html");
 }
 
 void TAVAppDelegate::clickHelp()

@@ -39,7 +39,7 @@ public:
     // turns it on, tests leave it off.
     void setKitEnabled(bool enabled) { kitEnabled_ = enabled; }
 
-    // "<app home>/Temp", created when missing; null when it cannot be.
+    // "<cache folder>/Temp", created when missing; null when it cannot be.
     static QString tempRootPath();
     // The working copies' folder inside the temp root.
     static QString tempSrcPath();
@@ -53,6 +53,9 @@ public:
 
     void initTempFolder();
     void creatFolder(const QString& path);
+    // Removes the Temp folder that an earlier version kept in `earlierHome`,
+    // unless an earlier version is running there.
+    static void removeEarlierTempFolder(const QString& earlierHome);
     void loadDefaultValues();
     void loadExifTag();
     void startKit();

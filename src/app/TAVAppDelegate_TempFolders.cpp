@@ -1,12 +1,15 @@
-// The folders of the working copies: "<app home>/Temp" and "src_temp" in it,
-// emptied at each start.
+// The folders of the working copies: "<cache folder>/Temp" and "src_temp" in
+// it, emptied at each start. They live in the cache folder, which backups
+// skip: the working copies of a day's import can take gigabytes.
 #include "app/TAVAppDelegate.h"
 
+#include "app/TAVFolderMigration.h"
 #include "foundation/FileServices.h"
 #include "foundation/VXFileLocalManager.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -72,7 +75,7 @@ void removeContents(int parent, const std::string& name)
 
 QString TAVAppDelegate::tempRootPath()
 {
-    return VXFileLocalManager::makeSureCreatCustomDir(VXFileLocalManager::appHomeDirectory(), kTempName);
+    return VXFileLocalManager::makeSureCreatCustomDir(VXFileLocalManager::appCacheDirectory(), kTempName);
 }
 
 QString TAVAppDelegate::tempSrcPath()
@@ -83,9 +86,9 @@ QString TAVAppDelegate::tempSrcPath()
 
 void TAVAppDelegate::initTempFolder()
 {
-    const QString home = VXFileLocalManager::appHomeDirectory();
+    const QString home = VXFileLocalManager::appCacheDirectory();
     if (home.isEmpty()) {
-        qCWarning(lcAppDelegate, "The application's home folder is unknown; no temp folder");
+        qCWarning(lcAppDelegate, "The application's cache folder is unknown; no temp folder");
         return;
     }
     // Not through tempRootPath(): that would try to make a folder where a
@@ -93,14 +96,33 @@ void TAVAppDelegate::initTempFolder()
     const QString root = home + QLatin1Char('/') + kTempName;
     creatFolder(root);
     creatFolder(root + QLatin1Char('/') + kSrcName);
+    removeEarlierTempFolder(TAVFolderMigration::standardFolders().oldData);
+}
+
+void TAVAppDelegate::removeEarlierTempFolder(const QString& earlierHome)
+{
+    // Earlier versions kept their working copies in the data folder, where
+    // backups copied them; they are of no use to this version.
+    const QFileInfo earlierTemp(earlierHome + QLatin1Char('/') + kTempName);
+    if (earlierHome.isEmpty() || (!earlierTemp.exists() && !earlierTemp.isSymLink())) {
+        return;
+    }
+    QLockFile earlierInstance(earlierHome + QStringLiteral("/instance.lock"));
+    earlierInstance.setStaleLockTime(0);
+    if (!earlierInstance.tryLock(0)) {
+        qCWarning(lcAppDelegate, "An earlier version is running; its temp folder %s stays",
+                  qUtf8Printable(earlierTemp.filePath()));
+        return;
+    }
+    removeTempRoot(earlierHome);
 }
 
 void TAVAppDelegate::creatFolder(const QString& path)
 {
-    const QString home = VXFileLocalManager::appHomeDirectory();
+    const QString home = VXFileLocalManager::appCacheDirectory();
     const QFileInfo target(path);
     // Only the temp root itself is ever emptied: an absolute path named
-    // "Temp" directly inside the application's home.
+    // "Temp" directly inside the application's cache folder.
     if (!home.isEmpty() && target.isAbsolute() && target.fileName() == kTempName &&
         QDir::cleanPath(target.absolutePath()) == QDir::cleanPath(home)) {
         removeTempRoot(home);

@@ -1,4 +1,8 @@
 #include "app/TAVAppDelegate.h"
+#include "app/TAVApplicationIdentity.h"
+#include "app/TAVCommandLine.h"
+#include "app/TAVFolderMigration.h"
+#include "app/TAVLogRules.h"
 #include "commlib/QtUiServices.h"
 #include "commlib/QtWorkspace.h"
 #include "foundation/UiServices.h"
@@ -7,12 +11,36 @@
 
 #include <QApplication>
 
+namespace {
+
+QStringList argumentList(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index) {
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    }
+    return arguments;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Lumetta"));
-    QApplication::setApplicationName(QStringLiteral("Lumetta"));
+    TAVApplicationIdentity::describeApplication();
+    // --help and --version answer before any window system is needed.
+    if (const std::optional<int> exitCode = TAVCommandLine::answerBeforeStart(argumentList(argc, argv))) {
+        return *exitCode;
+    }
 
+    TAVLogRules::install();
+    QApplication application(argc, argv);
+    if (const std::optional<int> exitCode = TAVCommandLine::refuseUnknownOptions(QApplication::arguments())) {
+        return *exitCode;
+    }
+    QApplication::setWindowIcon(TAVApplicationIdentity::windowIcon());
+
+    // Before the user defaults are first read.
+    TAVFolderMigration::adoptOldFolders(TAVFolderMigration::standardFolders());
     ExivRuntime::initialize();
     QtUiServices uiServices;
     UiServices::setShared(&uiServices);

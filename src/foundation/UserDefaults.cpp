@@ -12,6 +12,14 @@ bool isText(const QVariant& value)
     return value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
 }
 
+std::unique_ptr<QSettings> standardSettings()
+{
+    const QString application = QCoreApplication::applicationName();
+    const QString organization = QCoreApplication::organizationName();
+    return std::make_unique<QSettings>(QSettings::UserScope, organization.isEmpty() ? application : organization,
+                                       application);
+}
+
 }  // namespace
 
 UserDefaults& UserDefaults::standard()
@@ -20,7 +28,12 @@ UserDefaults& UserDefaults::standard()
     return defaults;
 }
 
-UserDefaults::UserDefaults() : settings_(std::make_unique<QSettings>())
+QString UserDefaults::standardFilePath()
+{
+    return standardSettings()->fileName();
+}
+
+UserDefaults::UserDefaults() : settings_(standardSettings())
 {
     saveThroughGuiThread();
 }

@@ -25,6 +25,10 @@ public:
     // The application's defaults, in QSettings' standard place for the
     // organisation and application names, which must be set before first use.
     static UserDefaults& standard();
+    // The file standard() keeps them in. An application without an
+    // organisation keeps "<config>/<app>/<app>.conf", inside its own config
+    // folder, rather than under a made-up organisation.
+    static QString standardFilePath();
 
     // Defaults kept in the given INI file (tests, tools).
     explicit UserDefaults(const QString& iniFilePath);

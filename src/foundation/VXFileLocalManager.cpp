@@ -7,11 +7,16 @@
 
 namespace {
 
-QString appDataFolder()
+QString existingFolder(QStandardPaths::StandardLocation location)
 {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    const QString path = QStandardPaths::writableLocation(location);
     FileServices::createFolder(path);
     return path;
+}
+
+QString appDataFolder()
+{
+    return existingFolder(QStandardPaths::AppLocalDataLocation);
 }
 
 }  // namespace
@@ -24,6 +29,11 @@ QString VXFileLocalManager::appHomeDirectory()
 QString VXFileLocalManager::appSupportDirectory()
 {
     return appDataFolder();
+}
+
+QString VXFileLocalManager::appCacheDirectory()
+{
+    return existingFolder(QStandardPaths::CacheLocation);
 }
 
 QString VXFileLocalManager::makeSureCreatCustomDir(const QString& folder, const QString& name)

@@ -239,7 +239,7 @@ void TAVRenameWindowController::clickOpenInSafari()
 {
     // A compiled-in page has no path the desktop can open: write it out first.
     const QString folder =
-        VXFileLocalManager::makeSureCreatCustomDir(VXFileLocalManager::appHomeDirectory(), QStringLiteral("Temp"));
+        VXFileLocalManager::makeSureCreatCustomDir(VXFileLocalManager::appCacheDirectory(), QStringLiteral("Temp"));
     const QString html = helpPageHtml();
     if (folder.isNull() || html.isNull()) {
         return;

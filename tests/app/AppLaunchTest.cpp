@@ -18,7 +18,7 @@ struct Launch {
 
 // Runs the built application in a private home, with its main window closed
 // by the preloaded helper as soon as it shows.
-Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey)
+Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey, const QByteArray& logRules = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& name : environment.keys()) {
@@ -32,6 +32,10 @@ Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("LUMETTA_APIKEY"), QString::fromUtf8(apiKey));
+    environment.remove(QStringLiteral("QT_LOGGING_RULES"));
+    if (!logRules.isEmpty()) {
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QString::fromUtf8(logRules));
+    }
     environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(LUMETTA_LAUNCH_CLOSER));
     // Sanitizer builds: the helper is loaded ahead of the sanitizer runtime.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
@@ -62,10 +66,21 @@ TEST(AppLaunch, ClosingTheMainWindowEndsTheApplicationWithTheKitOffOrOn)
     EXPECT_EQ(off.status, QProcess::NormalExit) << off.errors.toStdString();
     EXPECT_EQ(off.exitCode, 0) << off.errors.toStdString();
     EXPECT_TRUE(off.errors.contains(QStringLiteral("closing the main window"))) << off.errors.toStdString();
-    EXPECT_TRUE(QFileInfo(withoutKey.filePath(QStringLiteral("data/Lumetta/Lumetta/Temp/src_temp"))).isDir());
-    // Nothing of the kit reaches the disk without a key.
-    EXPECT_EQ(QDir(withoutKey.filePath(QStringLiteral("data"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-              QStringList{"Lumetta"});
+    // The working copies' folder is in the cache folder, never in the data folder that backups copy.
+    EXPECT_TRUE(QFileInfo(withoutKey.filePath(QStringLiteral("cache/lumetta/Temp/src_temp"))).isDir());
+    EXPECT_FALSE(QFileInfo::exists(withoutKey.filePath(QStringLiteral("data/lumetta/Temp"))));
+    // Nothing of the kit reaches the disk without a key, and no folder name is doubled.
+    for (const QString& name :
+         QDir(withoutKey.filePath(QStringLiteral("data"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
+        EXPECT_EQ(name, QStringLiteral("lumetta"));
+    }
+    // The desktop finds the window's entry and icon.
+    EXPECT_TRUE(off.errors.contains(QStringLiteral("desktop file name '%1', version '%2', window icon shown")
+                                        .arg(QStringLiteral(LUMETTA_DESKTOP_ID), QStringLiteral(LUMETTA_VERSION))))
+        << off.errors.toStdString();
+    // Quiet by default: no debug or information lines, such as the kit's "no key" line.
+    EXPECT_FALSE(off.errors.contains(QStringLiteral("No API key"))) << off.errors.toStdString();
+    EXPECT_FALSE(off.errors.contains(QStringLiteral("Tab will active"))) << off.errors.toStdString();
     EXPECT_FALSE(QFileInfo::exists(withoutKey.filePath(QStringLiteral("cache/org.lumetta.kit.core.data"))));
 
     // With a key and no endpoints the kit runs; its requests fail at once.
@@ -75,4 +90,13 @@ TEST(AppLaunch, ClosingTheMainWindowEndsTheApplicationWithTheKitOffOrOn)
     EXPECT_EQ(on.exitCode, 0) << on.errors.toStdString();
     EXPECT_TRUE(on.errors.contains(QStringLiteral("closing the main window"))) << on.errors.toStdString();
     EXPECT_TRUE(QFileInfo::exists(withKey.filePath(kitStore))) << "the kit started and keeps its installation id";
+}
+
+TEST(AppLaunch, TheLoggingRulesOfTheEnvironmentTurnTheInformationLinesOn)
+{
+    TempFolder home;
+    const Launch told = launchAndCloseMainWindow(home, QByteArray(), "lumetta.*.info=true");
+    EXPECT_EQ(told.exitCode, 0) << told.errors.toStdString();
+    EXPECT_TRUE(told.errors.contains(QStringLiteral("No API key is configured; the kit stays off")))
+        << told.errors.toStdString();
 }

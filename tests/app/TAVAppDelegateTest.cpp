@@ -76,7 +76,7 @@ protected:
     {
         UiServices::setShared(&ui_);
         Workspace::setShared(&workspace_);
-        home_ = VXFileLocalManager::appHomeDirectory();
+        home_ = VXFileLocalManager::appCacheDirectory();
         ASSERT_FALSE(home_.isEmpty());
     }
     void TearDown() override

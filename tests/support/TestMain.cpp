@@ -34,8 +34,9 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
 
     QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Lumetta"));
-    QApplication::setApplicationName(QStringLiteral("Lumetta"));
+    // Named as the application names itself: no organisation, so that its
+    // folders are ".../lumetta", not ".../Lumetta/Lumetta".
+    QApplication::setApplicationName(QStringLiteral("lumetta"));
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + QStringLiteral("/settings"));
 

@@ -1,7 +1,9 @@
 // Preloaded into the application by the launch tests: once the main window
 // ("Lumetta") is up, it closes it the way a user's click on the close button
-// does, and says so on standard error.
+// does, and says so on standard error, with the names and icon the window
+// carries.
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -15,6 +17,11 @@ void closeWhenShown(QTimer* timer)
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->windowTitle() == QStringLiteral("Lumetta")) {
             timer->stop();
+            // What the desktop learns of the running program.
+            std::fprintf(stderr, "desktop file name '%s', version '%s', window icon %s\n",
+                         qPrintable(QGuiApplication::desktopFileName()),
+                         qPrintable(QCoreApplication::applicationVersion()),
+                         QApplication::windowIcon().pixmap(16, 16).isNull() ? "missing" : "shown");
             std::fprintf(stderr, "closing the main window\n");
             std::fflush(stderr);
             window->close();
