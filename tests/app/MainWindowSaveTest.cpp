@@ -7,6 +7,7 @@
 #include "commlib/VXDropDownButton.h"
 #include "commlib/VXProgressWindowController.h"
 #include "support/ExifTool.h"
+#include "support/FileSizeLimit.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
@@ -24,10 +25,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-
-#include <sys/resource.h>
-
-#include <csignal>
 
 namespace {
 
@@ -200,16 +197,13 @@ TEST_F(MainWindowSaveTest, TimeShiftIsAppliedOncePerImageAcrossFailuresAndCancel
     select({0, 1, 2});
     shiftInSummaryTab("fldOffsetDateValue", 2, 0);
 
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit full = saved;
-    full.rlim_cur = 30 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
-    window().clickSave();
-    const bool ended = waitForLoop();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool ended = false;
+    {
+        const FileSizeLimit fullDisk(30 * 1024);
+        ASSERT_TRUE(fullDisk.isActive());
+        window().clickSave();
+        ended = waitForLoop();
+    }
     ASSERT_TRUE(ended);
     EXPECT_EQ(originalDate(paths.at(0)), "2015:03:03 10:00:00");
     EXPECT_EQ(originalDate(paths.at(1)), "2015:03:01 10:00:00");  // its save failed

@@ -3,6 +3,8 @@
 #include "app/TAVPhotoListModel.h"
 #include "commlib/VXDropInTipsView.h"
 #include "foundation/FileServices.h"
+#include "support/FileSizeLimit.h"
+#include "support/ImageFixtures.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -116,6 +118,29 @@ TEST_F(PhotoListTest, FilesThatCannotBeCopiedAreLeftOutAndNamedInOneAlert)
     makeList();
     ASSERT_TRUE(importAndWait({first, second}));
     EXPECT_EQ(list_->maryDataSource().size(), 2);
+}
+
+// Writes past 16 KiB fail, as on a nearly full disk: a camera photo's working
+// copy comes up short, so the photo is left out and named, never imported
+// from its cut copy; a small photo still comes in.
+TEST_F(PhotoListTest, APhotoWhoseWorkingCopyComesUpShortIsNotImported)
+{
+    makeList();
+    const QString small = photo(QStringLiteral("small.jpg"));
+    ASSERT_TRUE(QDir().mkpath(tempPath(QStringLiteral("roll"))));
+    const QString camera = ImageFixtures::copySample(QStringLiteral("npm-lumia.jpg"), tempPath(QStringLiteral("roll")));
+    ASSERT_LT(FileServices::fileSize(small), 16 * 1024);
+    ASSERT_GT(FileServices::fileSize(camera), 100 * 1024);
+    {
+        const FileSizeLimit fullDisk(16 * 1024);
+        ASSERT_TRUE(fullDisk.isActive());
+        ASSERT_TRUE(importAndWait({small, camera}));
+    }
+    ASSERT_EQ(list_->maryDataSource().size(), 1);
+    EXPECT_EQ(list_->maryDataSource().first()->srcPath(), small);
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_TRUE(ui_.alerts().first().message.contains(camera)) << ui_.alerts().first().message.toStdString();
+    EXPECT_EQ(FileServices::contentsOfFolder(tempPath(QStringLiteral("src_temp"))), QStringList{"small.jpg"});
 }
 
 TEST_F(PhotoListTest, CancelStopsTheImportKeepingWhatCameInPathOrder)

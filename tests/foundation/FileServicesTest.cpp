@@ -1,5 +1,6 @@
 #include "foundation/FileServices.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <utility>
 
@@ -342,13 +344,31 @@ TEST_F(FileServicesTest, ReplacementsKeepExtendedAttributesAndAccessLists)
 }
 
 // A writer killed before its rename leaves its temporary behind; the next
-// write of the same file removes it. One still in use (locked) is left alone.
+// write of the same file removes it, by every road, and never writes into it:
+// what a longer leftover held past the new content would stay behind it. One
+// still in use (locked) is left alone.
 TEST_F(FileServicesTest, TheNextWriteRemovesATemporaryLeftByAKilledWriter)
 {
     const QString path = write("photo.jpg", "old");
     const QString leftover = tempPath(".photo.jpg.lumetta.tmp");
-    write(".photo.jpg.lumetta.tmp", "half a photo");
-    ASSERT_TRUE(FileServices::writeFileAtomically(path, "new"));
+    const QByteArray killedSave(100, 'k');
+    const std::pair<const char*, std::function<bool()>> roads[] = {
+        {"atomic write", [&] { return FileServices::writeFileAtomically(path, "new"); }},
+        {"dated write", [&] { return FileServices::writeFileAtomically(path, "new", modified); }},
+        {"scratch write", [&] { return FileServices::writeScratchFileAtomically(path, "new"); }},
+        {"pending write",
+            [&] { return FileServices::commitFileWrite(FileServices::prepareFileWrite(path, "new", std::nullopt)); }},
+        {"replacement", [&] { return FileServices::replaceFile(path, write("work/new.jpg", "new")); }},
+    };
+    for (const auto& [road, run] : roads) {
+        write(".photo.jpg.lumetta.tmp", killedSave);
+        write("photo.jpg", "old");
+        ASSERT_TRUE(run()) << road;
+        EXPECT_EQ(read(path), QByteArray("new")) << road;
+        EXPECT_FALSE(QFile::exists(leftover)) << road;
+    }
+    QFile::remove(tempPath("work/new.jpg"));
+    QDir().rmdir(tempPath("work"));
     EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), QStringList{"photo.jpg"});
 
     write(".photo.jpg.lumetta.tmp", "being written");
@@ -388,4 +408,43 @@ TEST_F(FileServicesTest, IdentityTellsANewVersionOrALinkFromTheFileSeenBefore)
     ASSERT_TRUE(QFile::link(write("elsewhere.jpg", "target"), path));
     EXPECT_NE(FileServices::identityOf(path), linked);
     EXPECT_FALSE(FileServices::identityOf(tempPath("gone.jpg")).exists);
+}
+
+// Writes past 16 KiB fail, as on a nearly full disk: a copy that comes up
+// short is a failed copy and leaves nothing behind, whether it copies a file,
+// a folder or replaces a file; the source and the file to replace stay whole.
+TEST_F(FileServicesTest, ACopyCutShortByAFullDiskFailsAndLeavesNothing)
+{
+    QByteArray photo(100 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < photo.size(); ++i) {
+        photo[i] = char(i * 7 + i / 251);
+    }
+    const QString source = write("roll/photo.jpg", photo);
+    const QString previous = write("previous.jpg", "previous");
+    bool copied = true;
+    bool copiedFolder = true;
+    bool replaced = true;
+    QString error;
+    QString folderError;
+    QString replaceError;
+    {
+        const FileSizeLimit fullDisk(16 * 1024);
+        ASSERT_TRUE(fullDisk.isActive());
+        copied = FileServices::copyItem(source, tempPath("copy.jpg"), &error);
+        copiedFolder = FileServices::copyItem(tempPath("roll"), tempPath("roll copy"), &folderError);
+        replaced = FileServices::replaceFile(previous, source, &replaceError);
+    }
+    EXPECT_FALSE(copied);
+    EXPECT_FALSE(copiedFolder);
+    EXPECT_FALSE(replaced);
+    EXPECT_TRUE(error.contains(tempPath("copy.jpg"))) << qPrintable(error);
+    EXPECT_FALSE(folderError.isEmpty());
+    EXPECT_FALSE(replaceError.isEmpty());
+    EXPECT_EQ(read(source), photo);
+    EXPECT_EQ(read(previous), QByteArray("previous"));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{"previous.jpg", "roll"}));
+
+    // With room again the same copy is whole.
+    ASSERT_TRUE(FileServices::copyItem(source, tempPath("copy.jpg"), &error)) << qPrintable(error);
+    EXPECT_EQ(read(tempPath("copy.jpg")), photo);
 }

@@ -10,6 +10,7 @@
 
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
+#include "support/FileSizeLimit.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
@@ -26,7 +27,6 @@
 
 #include <csignal>
 #include <functional>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,15 +115,12 @@ TEST_F(SaveRoadSafetyTest, AFullDiskFailsTheSaveAndTheRetryPublishesTheWholePhot
     editArtist(image, "Lumetta Tester");
 
     // Writes past 16 KiB fail, as on a disk with that much room left.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit full = saved;
-    full.rlim_cur = 16 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
-    const bool savedOnFullDisk = image->saveMetadataToImage();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool savedOnFullDisk = true;
+    {
+        const FileSizeLimit fullDisk(16 * 1024);
+        ASSERT_TRUE(fullDisk.isActive());
+        savedOnFullDisk = image->saveMetadataToImage();
+    }
 
     EXPECT_FALSE(savedOnFullDisk);
     EXPECT_EQ(image->exifData()->enuModifyState(), 4);

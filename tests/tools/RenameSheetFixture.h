@@ -119,6 +119,11 @@ protected:
     TAVImageObjectPtr importedImage(const QString& path, const std::vector<ImageFixtures::Tag>& tags = {})
     {
         EXPECT_TRUE(ImageFixtures::makeImageWithTags(path, tags)) << path.toStdString();
+        return imageOf(path);
+    }
+    // The picture file at `path` imported as an image object.
+    TAVImageObjectPtr imageOf(const QString& path)
+    {
         const QString working = tempPath(QStringLiteral("working-%1").arg(++imported_)) + QStringLiteral(".jpg");
         EXPECT_TRUE(QFile::copy(path, working));
         TAVImageObjectPtr image = TAVImageObject::create(working);

@@ -3,6 +3,7 @@
 #include "commlib/VXProgressWindowController.h"
 #include "foundation/FileServices.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/QtPrinters.h"
 
 #include <QCheckBox>
@@ -126,6 +127,33 @@ TEST_F(RenameApplyTest, RemoveBoxDeletesASourceOnlyAfterItsCopy)
     EXPECT_TRUE(errorsAlert().contains(stay)) << errorsAlert().toStdString();
     EXPECT_TRUE(delegate_.reloaded.isEmpty());
     EXPECT_EQ(delegate_.reloadCalls, 2);
+}
+
+// Writes past 16 KiB fail, as on a nearly full disk: a camera photo's copy
+// comes up short, which is no copy, so its original stays although the box
+// says to remove it, and no cut copy is left in the folder.
+TEST_F(RenameApplyTest, ACopyCutShortByAFullDiskKeepsTheOriginal)
+{
+    const QString source = ImageFixtures::copySample("npm-lumia.jpg", tempPath("photos"));
+    QFile original(source);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray photo = original.readAll();
+    original.close();
+    ASSERT_GT(photo.size(), 100 * 1024);
+    delegate_.images = {imageOf(source)};
+    TAVRenameWindowController& sheet = sheetInto(output_);
+    sheet.removeOrignailChk()->setChecked(true);
+    {
+        const FileSizeLimit fullDisk(16 * 1024);
+        ASSERT_TRUE(fullDisk.isActive());
+        sheet.clickApply();
+    }
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), photo);
+    EXPECT_TRUE(outputNames().isEmpty());
+    EXPECT_TRUE(errorsAlert().contains(source)) << errorsAlert().toStdString();
+    EXPECT_TRUE(delegate_.images.first()->renamedPath().isEmpty());
+    EXPECT_TRUE(delegate_.reloaded.isEmpty());
 }
 
 TEST_F(RenameApplyTest, UnsavedChangesOrABadOutputFolderStopBeforeAnyCopy)
