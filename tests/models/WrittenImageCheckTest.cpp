@@ -1,18 +1,22 @@
 // The check of the bytes a save wrote: values that did not come back as meant
 // fail it, values that came back as the same text pass it whatever their
-// bytes, and a passing check hands back its parse of the new bytes.
+// bytes, and a passing check hands back its parse of the new bytes. A changed
+// picture, XMP no edit reached or image type fails it.
 
 #include "models/WrittenImageCheck.h"
 
 #include "support/ImageFixtures.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 
 #include <exiv2/exiv2.hpp>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -33,17 +37,23 @@ ImagePtr parse(const QByteArray& bytes)
     return ImagePtr(image.release());
 }
 
-// The file after `change` is applied to its EXIF data and written in memory.
-QByteArray written(const QByteArray& original, const std::function<void(Exiv2::ExifData&)>& change)
+// The file after `change` is applied to its parse and written in memory.
+QByteArray writtenWith(const QByteArray& original, const std::function<void(Exiv2::Image&)>& change)
 {
     const ImagePtr image = parse(original);
-    change(image->exifData());
+    change(*image);
     image->writeMetadata();
     Exiv2::BasicIo& io = image->io();
     io.open();
     const Exiv2::DataBuf bytes = io.read(io.size());
     io.close();
     return QByteArray(reinterpret_cast<const char*>(bytes.pData_), qsizetype(bytes.size_));
+}
+
+// The file after `change` is applied to its EXIF data and written in memory.
+QByteArray written(const QByteArray& original, const std::function<void(Exiv2::ExifData&)>& change)
+{
+    return writtenWith(original, [&](Exiv2::Image& image) { change(image.exifData()); });
 }
 
 // What a save meant to write: the original data after `change`.
@@ -59,6 +69,25 @@ void setArtist(Exiv2::ExifData& exif, const std::string& bytes)
     Exiv2::AsciiValue value;
     value.read(bytes);
     exif["Exif.Image.Artist"].setValue(&value);
+}
+
+// Sets the checksum of the PNG chunk at `at` (its length field) to match its
+// type and data.
+void fixPngChunkChecksum(QByteArray& png, qsizetype at)
+{
+    const auto byte = [&](qsizetype i) { return uint32_t(uint8_t(png.at(at + i))); };
+    const qsizetype length = qsizetype((byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3));
+    uint32_t crc = 0xFFFFFFFFu;
+    for (qsizetype i = at + 4; i < at + 8 + length; ++i) {
+        crc ^= uint8_t(png.at(i));
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (int i = 0; i < 4; ++i) {
+        png[at + 8 + length + i] = char(crc >> (24 - 8 * i));
+    }
 }
 
 void setComponents(Exiv2::ExifData& exif, const char* text)
@@ -107,14 +136,75 @@ TEST(WrittenImageCheckTest, OtherBytesOfTheSameTextPass)
     EXPECT_TRUE(WrittenImageCheck::confirm(original, plain, meant(original, padded), &why)) << qPrintable(why);
 }
 
+// One byte of the picture changed where each format keeps it: a JPEG's scan,
+// a TIFF's strip, a PNG's image data chunk (its checksum made to match, so
+// that only the picture differs).
 TEST(WrittenImageCheckTest, AChangedPictureFails)
 {
-    const QByteArray original = sampleBytes("npm-canon-s40.jpg");
     const auto same = [](Exiv2::ExifData&) {};
-    QByteArray damaged = written(original, same);
-    damaged[damaged.size() - 100] = char(damaged.at(damaged.size() - 100) ^ 0x55);
+    const auto jpegScan = [](const QByteArray& bytes) { return bytes.size() - 100; };
+    const auto tiffStrip = [](const QByteArray& bytes) {
+        return qsizetype(parse(bytes)->exifData()["Exif.Image.StripOffsets"].toLong()) + 100;
+    };
+    const auto pngImageChunk = [](const QByteArray& bytes) { return bytes.indexOf("IDAT") + 4 + 100; };
+    const std::pair<const char*, std::function<qsizetype(const QByteArray&)>> samples[] = {
+        {"npm-canon-s40.jpg", jpegScan}, {"goexif.tif", tiffStrip}, {"png-nikon-d3.png", pngImageChunk}};
+    for (const auto& [name, pictureByte] : samples) {
+        const QByteArray original = sampleBytes(name);
+        QByteArray damaged = written(original, same);
+        const qsizetype at = pictureByte(damaged);
+        ASSERT_TRUE(at > 0 && at < damaged.size()) << name;
+        damaged[at] = char(damaged.at(at) ^ 0x55);
+        if (QByteArray(name).endsWith(".png")) {
+            fixPngChunkChecksum(damaged, damaged.indexOf("IDAT") - 4);
+        }
+        QString why;
+        EXPECT_TRUE(WrittenImageCheck::confirm(original, written(original, same), meant(original, same), &why))
+            << name << ": " << qPrintable(why);
+        EXPECT_FALSE(WrittenImageCheck::confirm(original, damaged, meant(original, same), &why)) << name;
+        EXPECT_EQ(why, QString("the picture data changed")) << name;
+    }
+}
+
+// Written as the save writes a packet no edit reached (from the packet as
+// read), the XMP passes; a property changed or lost on the way fails.
+TEST(WrittenImageCheckTest, XmpNoEditReachedMustReadBackUnchanged)
+{
+    const QByteArray original = sampleBytes("1x1_exif_xmp.jpg");
+    const WrittenImageCheck::Expected expected = meant(original, [](Exiv2::ExifData&) {});
+    ASSERT_FALSE(expected.xmpPacket.empty());
     QString why;
-    EXPECT_TRUE(WrittenImageCheck::confirm(original, written(original, same), meant(original, same), &why));
-    EXPECT_FALSE(WrittenImageCheck::confirm(original, damaged, meant(original, same), &why));
-    EXPECT_EQ(why, QString("the picture data changed"));
+    const QByteArray asRead = writtenWith(original, [](Exiv2::Image& image) { image.writeXmpFromPacket(true); });
+    EXPECT_TRUE(WrittenImageCheck::confirm(original, asRead, expected, &why)) << qPrintable(why);
+
+    const std::pair<const char*, std::function<void(Exiv2::XmpData&)>> changes[] = {
+        {"changed", [](Exiv2::XmpData& xmp) { xmp["Xmp.xmpMM.DocumentID"] = "gimp:docid:another"; }},
+        {"lost", [](Exiv2::XmpData& xmp) { xmp.erase(xmp.findKey(Exiv2::XmpKey("Xmp.xmpMM.InstanceID"))); }},
+    };
+    for (const auto& [what, change] : changes) {
+        const QByteArray bytes = writtenWith(original, [&](Exiv2::Image& image) { change(image.xmpData()); });
+        why.clear();
+        EXPECT_FALSE(WrittenImageCheck::confirm(original, bytes, expected, &why)) << what;
+        EXPECT_FALSE(why.isEmpty()) << what;
+    }
+}
+
+// A file that came back as another type is refused even where its picture
+// decodes to the same size and no metadata differs (a WebP written as a JPEG).
+TEST(WrittenImageCheckTest, AnotherImageTypeFails)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    const auto encoded = [&](const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        EXPECT_TRUE(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, format)) << format;
+        return bytes;
+    };
+    const QByteArray webp = encoded("WEBP");
+    const WrittenImageCheck::Expected expected = meant(webp, [](Exiv2::ExifData&) {});
+    QString why;
+    EXPECT_TRUE(WrittenImageCheck::confirm(webp, encoded("WEBP"), expected, &why)) << qPrintable(why);
+    EXPECT_FALSE(WrittenImageCheck::confirm(webp, encoded("JPEG"), expected, &why));
+    EXPECT_EQ(why, QString("the written file is no longer of its image type"));
 }
