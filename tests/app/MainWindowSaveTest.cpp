@@ -6,6 +6,7 @@
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/VXDropDownButton.h"
 #include "commlib/VXProgressWindowController.h"
+#include "foundation/FileServices.h"
 #include "support/ExifTool.h"
 #include "support/FileSizeLimit.h"
 #include "support/Gallery.h"
@@ -125,6 +126,22 @@ TEST_F(MainWindowSaveTest, SaveWritesTheSelectionUnderTheSheetAndSaveAllWritesEv
     EXPECT_EQ(ExifTool::read(paths.at(0)).value("IFD0:Artist").toString(), "One");
     EXPECT_EQ(ExifTool::read(paths.at(1)).value("IFD0:Artist").toString(), "Two");
     EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
+}
+
+// "Also set the file's creation date" holds for every image Save All saves,
+// the ones not selected and not edited too: each file gets its own photo's date.
+TEST_F(MainWindowSaveTest, SaveAllDatesEveryFileByItsOwnPhotoWhenTheBoxIsTicked)
+{
+    const QString date = QStringLiteral("Exif.Photo.DateTimeOriginal");
+    const QStringList paths {photoWithTags(QStringLiteral("a.jpg"), {{date, QStringLiteral("2015:03:01 10:00:00")}}),
+        photoWithTags(QStringLiteral("b.jpg"), {{date, QStringLiteral("2016:07:08 09:10:11")}})};
+    ASSERT_TRUE(importAndWait(paths));
+    select({0});
+    window().summaryTab()->findChild<QCheckBox*>(QStringLiteral("applyToFileCreate"))->click();
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(FileServices::modificationDate(paths.at(0)), QDateTime(QDate(2015, 3, 1), QTime(10, 0)));
+    EXPECT_EQ(FileServices::modificationDate(paths.at(1)), QDateTime(QDate(2016, 7, 8), QTime(9, 10, 11)));
 }
 
 TEST_F(MainWindowSaveTest, CancelStopsTheSaveAfterTheImageBeingSavedAndTheSheetEndsAfterIt)
