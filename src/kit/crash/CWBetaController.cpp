@@ -43,6 +43,24 @@ CWBetaController::~CWBetaController()
     }
 }
 
+void CWBetaController::setDelegate(CWBetaControllerDelegate* delegate)
+{
+    std::lock_guard lock(delegateMutex_);
+    delegate_ = delegate;
+}
+
+CWSettings CWBetaController::settings()
+{
+    std::lock_guard lock(delegateMutex_);
+    return delegate_ ? delegate_->settingsForBetaController(*this) : CWSettings(std::nullopt);
+}
+
+std::optional<std::string> CWBetaController::APIKey()
+{
+    std::lock_guard lock(delegateMutex_);
+    return delegate_ ? delegate_->APIKeyForBetaController(*this) : std::nullopt;
+}
+
 bool CWBetaController::start()
 {
     if (!betaToken_) {
@@ -88,8 +106,7 @@ void CWBetaController::maybeGetUpdate(UpdateCompletion completion)
 
 std::optional<KBURLRequest> CWBetaController::betaUpdateRequest()
 {
-    const CWSettings settings = delegate_ ? delegate_->settingsForBetaController(*this) : CWSettings(std::nullopt);
-    auto builder = KBURLBuilder::URLWithBase(settings.betaEndpoint());
+    auto builder = KBURLBuilder::URLWithBase(settings().betaEndpoint());
     builder.appendComponent("/spi/v2/platforms/");
     builder.appendComponent("linux");
     builder.appendComponent("/apps/");
@@ -104,8 +121,7 @@ std::optional<KBURLRequest> CWBetaController::betaUpdateRequest()
     request.url = builder.URLString();
     request.cachePolicy = 1;
     request.timeoutInterval = 10.0;
-    CWNetworkClient::setServiceHeaders(
-        request, (delegate_ ? delegate_->APIKeyForBetaController(*this) : std::nullopt).value_or(""));
+    CWNetworkClient::setServiceHeaders(request, APIKey().value_or(""));
     request.setHeader("X-Crashwatch-Beta-Token", betaToken_.value_or(""));
     return request;
 }
@@ -148,8 +164,7 @@ void CWBetaController::loadUpdate(UpdateCompletion completion)
 
 void CWBetaController::temporarilySuspendChecks()
 {
-    const CWSettings settings = delegate_ ? delegate_->settingsForBetaController(*this) : CWSettings(std::nullopt);
-    const double duration = settings.betaSuspendDuration();
+    const double duration = settings().betaSuspendDuration();
     std::weak_ptr<CWBetaController> weak = weak_from_this();
     KBMainQueue::shared()->async([weak, duration] {
         auto self = weak.lock();

@@ -34,6 +34,11 @@ public:
         std::optional<std::string> betaToken, std::optional<std::vector<KBCertificate>> pinned = std::nullopt);
     ~CWBetaController();
 
+    // The owner clears the delegate before it goes. Returns once no call into
+    // the old delegate is under way; none starts afterwards, also from answers
+    // still on their way.
+    void setDelegate(CWBetaControllerDelegate* delegate);
+
     bool start();
     void checkForUpdate();
     void maybeGetUpdate(UpdateCompletion completion);
@@ -48,7 +53,13 @@ private:
     void loadUpdate(UpdateCompletion completion);
     void temporarilySuspendChecks();
     void didGetUpdate(const std::shared_ptr<CWBetaUpdate>& update);
+    // The delegate's answers, asked under delegateMutex_ (defaults without one).
+    CWSettings settings();
+    std::optional<std::string> APIKey();
 
+    // Held across every call into the delegate, so that clearing it waits
+    // for a call under way.
+    std::mutex delegateMutex_;
     CWBetaControllerDelegate* delegate_;
     std::optional<std::string> betaToken_;
     std::shared_ptr<KBNetworkClient> networkClient_;

@@ -79,7 +79,13 @@ Crashwatch& Crashwatch::startWithAPIKeyAfterDelay(const std::string& key, double
 
 Crashwatch::Crashwatch(std::function<Kitbase&()> kitbase) : kitbase_(std::move(kitbase)) { }
 
-Crashwatch::~Crashwatch() = default;
+Crashwatch::~Crashwatch()
+{
+    // An answer still on its way keeps the beta controller alive past us.
+    if (betaController_) {
+        betaController_->setDelegate(nullptr);
+    }
+}
 
 void Crashwatch::start()
 {

@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -22,6 +26,44 @@ public:
     std::optional<std::string> APIKeyForBetaController(CWBetaController&) override { return "key"; }
 };
 
+// Counts the questions it is asked; the settings question waits while the
+// test holds it.
+class CountingSettings : public BetaSettings {
+public:
+    CWSettings settingsForBetaController(CWBetaController& controller) override
+    {
+        ++asked;
+        std::unique_lock lock(mutex);
+        answering = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return !holding; });
+        answering = false;
+        return BetaSettings::settingsForBetaController(controller);
+    }
+    std::optional<std::string> APIKeyForBetaController(CWBetaController& controller) override
+    {
+        ++asked;
+        return BetaSettings::APIKeyForBetaController(controller);
+    }
+    void hold(bool held)
+    {
+        std::lock_guard lock(mutex);
+        holding = held;
+        changed.notify_all();
+    }
+    bool waitUntilAnswering()
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return answering; });
+    }
+
+    std::atomic<int> asked{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool holding = false;
+    bool answering = false;
+};
+
 class CWBetaControllerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -30,34 +72,48 @@ protected:
             {"CFBundleVersion", "7"}, {"CFBundleShortVersionString", "1.2"}});
         clock_ = std::make_shared<KBVirtualClock>();
         KBClock::setShared(clock_);
-        KBMainQueue::setExecutor([this](std::function<void()> block) { main_.async(std::move(block)); });
+        // The executor keeps the queue it hands to alive: a kit thread may
+        // still hold a copy of it while the fixture goes.
+        KBMainQueue::setExecutor([main = main_](std::function<void()> block) { main->async(std::move(block)); });
         setenv("CrashwatchBetaEndpoint", server_.baseUrl().c_str(), 1);
     }
     void TearDown() override
     {
+        // As the kit does when it goes: an answer still on its way may keep a
+        // controller alive, but it asks the delegate nothing more.
+        for (const auto& controller : controllers_) {
+            controller->setDelegate(nullptr);
+        }
         KBMainQueue::setExecutor({});
         KBClock::setShared(nullptr);
         unsetenv("CrashwatchBetaEndpoint");
     }
+    std::shared_ptr<CWBetaController> make(std::optional<std::string> token, CWBetaControllerDelegate* delegate = nullptr)
+    {
+        controllers_.push_back(CWBetaController::make(delegate ? delegate : &settings_, std::move(token)));
+        return controllers_.back();
+    }
     bool eventually(const std::function<bool()>& condition)
     {
         for (int i = 0; i < 300 && !condition(); ++i) {
-            main_.pump();
+            main_->pump();
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return condition();
     }
     static std::string path() { return "/spi/v2/platforms/linux/apps/org.lumetta.tests.beta/beta_update_check"; }
+    static LoopbackReply update() { return LoopbackReply::json(R"({"url":"https://127.0.0.1/build","version_string":"1.3"})"); }
 
     std::shared_ptr<KBVirtualClock> clock_;
-    ManualQueue main_;
+    std::shared_ptr<ManualQueue> main_ = std::make_shared<ManualQueue>();
     LoopbackServer server_;
     BetaSettings settings_;
+    std::vector<std::shared_ptr<CWBetaController>> controllers_;
 };
 
 TEST_F(CWBetaControllerTest, WithoutATokenNothingStartsAndNothingIsAsked)
 {
-    auto controller = CWBetaController::make(&settings_, std::nullopt);
+    auto controller = make(std::nullopt);
     EXPECT_FALSE(controller->start());
     controller->checkForUpdate();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -66,8 +122,8 @@ TEST_F(CWBetaControllerTest, WithoutATokenNothingStartsAndNothingIsAsked)
 
 TEST_F(CWBetaControllerTest, AnUpdateIsKeptAndChecksPauseForTheSuspendDuration)
 {
-    server_.script(path(), LoopbackReply::json(R"({"url":"https://127.0.0.1/build","version_string":"1.3"})"));
-    auto controller = CWBetaController::make(&settings_, std::string("token-1"));
+    server_.script(path(), update());
+    auto controller = make(std::string("token-1"));
     ASSERT_TRUE(controller->start());
     KBNotificationCenter::defaultCenter().post("KBSettingsAvailableNotification");
     ASSERT_TRUE(eventually([&] { return controller->activeUpdate() != nullptr; }));
@@ -91,6 +147,45 @@ TEST_F(CWBetaControllerTest, AnUpdateIsKeptAndChecksPauseForTheSuspendDuration)
     ASSERT_TRUE(eventually([&] { return !controller->checksSuspended(); }));
     controller->applicationWillEnterForeground();
     EXPECT_TRUE(eventually([&] { return server_.requestCount() == 2; }));
+    // The second answer suspends the checks again.
+    EXPECT_TRUE(eventually([&] { return controller->checksSuspended(); }));
+}
+
+// The owner letting the delegate go while a question or an answer is under
+// way: clearing waits for the question being answered, and the answer that
+// arrives later asks the delegate nothing.
+TEST_F(CWBetaControllerTest, ADelegateLetGoIsAskedNothingMore)
+{
+    LoopbackReply held = update();
+    held.behaviour = LoopbackReply::Behaviour::Hold;
+    server_.script(path(), held);
+    CountingSettings delegate;
+    auto controller = make(std::string("token-1"), &delegate);
+    controller->checkForUpdate();
+    ASSERT_TRUE(server_.waitForRequests(1, 30.0));
+
+    // Letting go while the delegate answers returns only after its answer.
+    delegate.hold(true);
+    std::thread asking([&] { controller->betaUpdateRequest(); });
+    const bool answering = delegate.waitUntilAnswering();
+    std::atomic<bool> letGo{false};
+    std::thread owner([&] {
+        controller->setDelegate(nullptr);
+        letGo = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const bool letGoWhileAnswering = letGo;
+    delegate.hold(false);
+    asking.join();
+    owner.join();
+    ASSERT_TRUE(answering);
+    EXPECT_FALSE(letGoWhileAnswering);
+
+    // The held answer arrives now and is handled without the delegate.
+    const int asked = delegate.asked;
+    server_.releaseHeld();
+    ASSERT_TRUE(eventually([&] { return controller->activeUpdate() != nullptr && controller->checksSuspended(); }));
+    EXPECT_EQ(delegate.asked, asked);
 }
 
 TEST_F(CWBetaControllerTest, AnAnswerWithoutAURLIsNoUpdate)
