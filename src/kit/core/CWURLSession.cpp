@@ -1,5 +1,6 @@
 #include "kit/core/CWURLSession.h"
 
+#include "kit/core/CWURLSessionTemporaries.h"
 #include "kit/core/CWURLSessionTransfer.h"
 #include "kit/support/KBDigest.h"
 #include "kit/support/KBQueue.h"
@@ -21,11 +22,6 @@ bool isAbsoluteHttpURL(const std::string& url)
         }
     }
     return false;
-}
-
-std::string temporaryDownloadPath()
-{
-    return (std::filesystem::temp_directory_path() / ("CWURLSession-" + KBCreateUUIDString())).string();
 }
 
 }  // namespace
@@ -155,6 +151,7 @@ std::shared_ptr<CWURLSession> CWURLSession::sessionWithConfiguration(
     if (delegate && !delegateQueue) {
         delegateQueue = newDefaultDelegateQueue();
     }
+    CWURLSessionTemporaries::removeStaleOnce();
     return std::make_shared<CWURLSession>(configuration, delegate, std::move(delegateQueue));
 }
 
@@ -232,7 +229,7 @@ std::shared_ptr<CWURLSessionTask> CWURLSession::downloadTaskWithRequest(
     }
     auto task =
         std::make_shared<CWURLSessionDownloadTask>(CWURLSessionTask::Kind::Download, request, weak_from_this());
-    task->targetURL_ = temporaryDownloadPath();
+    task->targetURL_ = CWURLSessionTemporaries::newPath();
     task->completion_ = std::move(completion);
     return configureTask(task, request);
 }
@@ -265,13 +262,21 @@ std::optional<std::string> CWURLSession::sendSynchronousRequest(const KBURLReque
     if (transfer.prepare(prepared, *configuration_, CWURLSessionTask::Kind::Data, {}, {})) {
         transfer.responseDelivered = true;  // nothing to tell a delegate
         // Without a task the body is collected here.
+        struct Collector {
+            CWURLSessionTask::Transfer* transfer;
+            std::string body;
+        } collector{&transfer, {}};
         curl_easy_setopt(transfer.easy, CURLOPT_WRITEFUNCTION,
-                         +[](char* bytes, size_t size, size_t count, void* context) {
-                             static_cast<std::string*>(context)->append(bytes, size * count);
+                         +[](char* bytes, size_t size, size_t count, void* context) -> size_t {
+                             auto* into = static_cast<Collector*>(context);
+                             if (!into->transfer->admit(size * count)) {
+                                 return 0;
+                             }
+                             into->body.append(bytes, size * count);
                              return size * count;
                          });
-        std::string body;
-        curl_easy_setopt(transfer.easy, CURLOPT_WRITEDATA, &body);
+        std::string& body = collector.body;
+        curl_easy_setopt(transfer.easy, CURLOPT_WRITEDATA, &collector);
         const CURLcode result = curl_easy_perform(transfer.easy);
         if (error != nullptr) {
             *error = transfer.errorFor(result);
@@ -460,8 +465,7 @@ void CWURLSession::taskDidComplete(const std::shared_ptr<CWURLSessionTask>& task
             }
         }
         if (download) {
-            std::error_code ignored;
-            std::filesystem::remove(task->targetURL(), ignored);
+            CWURLSessionTemporaries::remove(task->targetURL());
         }
         self->removeTask(task);
     });

@@ -24,8 +24,13 @@ public:
     // Added to every request (to a field of the same name, not replacing it).
     KBHTTPHeaders HTTPAdditionalHeaders;
     uint64_t HTTPCookieAcceptPolicy = 0;
-    // Total time a request may take, whatever its progress.
-    double timeoutIntervalForResource = 7 * 24 * 3600.0;
+    // Total time a request may take, whatever its progress: a server that
+    // sends a byte now and then must not hold a request for ever.
+    double timeoutIntervalForResource = 600.0;
+    // The most bytes of an answer's body a request takes; a longer answer
+    // fails the request. The kit's answers (settings, checks, upload
+    // receipts) are small.
+    int64_t maximumResponseBytes = 1024 * 1024;
     // Trusted roots for the default trust handling; empty means the system's.
     std::string caFile;
 

@@ -28,6 +28,13 @@ struct CWURLSessionTask::Transfer {
     }
     void deliverResponseOnce();
     void receiveData(std::string bytes);
+    // Counts an answer's bytes; false (and the request fails) past the cap.
+    bool admit(size_t length);
+    // At the end of a redirect's header block: false when the next hop would
+    // leave this scheme, host and port, which the request's headers (API key,
+    // identifiers) must never reach. The request then ends with the redirect
+    // as its answer.
+    bool redirectStaysInOrigin();
     int verify(X509_STORE_CTX* store);
     std::optional<KBError> errorFor(int result) const;
     static std::string hostOfURL(const std::string& url);
@@ -43,6 +50,11 @@ struct CWURLSessionTask::Transfer {
     std::string data;
     bool hasData = false;
     int downloadFd = -1;
+    std::string downloadPath;
+    int64_t maximumResponseBytes = 0;
+    int64_t received = 0;
+    bool tooLarge = false;
+    bool redirectRefused = false;
     int uploadFd = -1;
     bool writeFailed = false;
     bool synchronous = false;

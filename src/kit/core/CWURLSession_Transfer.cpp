@@ -13,6 +13,9 @@
 
 #include <cstring>
 
+#include "kit/core/CWURLSessionTemporaries.h"
+#include "kit/support/KBLog.h"
+
 namespace {
 
 constexpr long kPollMilliseconds = 20;
@@ -28,6 +31,8 @@ size_t onHeader(char* bytes, size_t size, size_t count, void* context)
         transfer->headerLines.clear();
     } else if (!line.empty()) {
         transfer->headerLines.push_back(line);
+    } else if (!transfer->redirectStaysInOrigin()) {
+        return 0;
     }
     return size * count;
 }
@@ -37,6 +42,9 @@ size_t onBody(char* bytes, size_t size, size_t count, void* context)
     auto* transfer = static_cast<CWURLSessionTask::Transfer*>(context);
     const size_t length = size * count;
     transfer->deliverResponseOnce();
+    if (!transfer->admit(length)) {
+        return 0;
+    }
     if (transfer->downloadFd >= 0) {
         const ssize_t written = ::write(transfer->downloadFd, bytes, length);
         if (written != static_cast<ssize_t>(length)) {
@@ -109,6 +117,95 @@ CWURLSessionTask::Transfer::~Transfer()
     if (uploadFd >= 0) {
         ::close(uploadFd);
     }
+    // The task's completion has run by now (it holds the task, which holds
+    // this), or never will: either way the body file has had its use.
+    CWURLSessionTemporaries::remove(downloadPath);
+}
+
+bool CWURLSessionTask::Transfer::admit(size_t length)
+{
+    received += static_cast<int64_t>(length);
+    if (maximumResponseBytes > 0 && received > maximumResponseBytes) {
+        if (!tooLarge) {
+            KBLog::info("[Kitbase] The answer from " + host + " passed " + std::to_string(maximumResponseBytes) +
+                        " bytes; the request stops");
+        }
+        tooLarge = true;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+struct Origin {
+    std::string scheme;
+    std::string host;
+    std::string port;
+    bool operator==(const Origin&) const = default;
+};
+
+std::optional<Origin> originOf(CURLU* url)
+{
+    char* scheme = nullptr;
+    char* host = nullptr;
+    char* port = nullptr;
+    std::optional<Origin> origin;
+    if (curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+        origin = Origin{scheme, host, port};
+        for (auto& character : origin->scheme) {
+            character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+        }
+        for (auto& character : origin->host) {
+            character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+        }
+    }
+    curl_free(scheme);
+    curl_free(host);
+    curl_free(port);
+    return origin;
+}
+
+}  // namespace
+
+bool CWURLSessionTask::Transfer::redirectStaysInOrigin()
+{
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 300 || status > 399) {
+        return true;
+    }
+    std::optional<std::string> location;
+    for (const auto& line : headerLines) {
+        const auto colon = line.find(':');
+        if (colon != std::string::npos && KBEqualsIgnoringCase(line.substr(0, colon), "Location")) {
+            const auto start = line.find_first_not_of(" \t", colon + 1);
+            location = start == std::string::npos ? "" : line.substr(start);
+        }
+    }
+    if (!location) {
+        return true;  // nothing to follow
+    }
+    char* current = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current);
+    CURLU* from = curl_url();
+    CURLU* to = curl_url();
+    bool same = false;
+    if (current != nullptr && curl_url_set(from, CURLUPART_URL, current, 0) == CURLUE_OK &&
+        curl_url_set(to, CURLUPART_URL, current, 0) == CURLUE_OK &&
+        curl_url_set(to, CURLUPART_URL, location->c_str(), 0) == CURLUE_OK) {
+        const auto origin = originOf(from);
+        same = origin && origin == originOf(to);
+    }
+    curl_url_cleanup(from);
+    curl_url_cleanup(to);
+    if (!same) {
+        KBLog::info("[Kitbase] A redirect from " + host + " to another origin is not followed");
+        redirectRefused = true;
+    }
+    return same;
 }
 
 bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWURLSessionConfiguration& configuration,
@@ -126,6 +223,8 @@ bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWUR
     curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    maximumResponseBytes = configuration.maximumResponseBytes;
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
@@ -138,7 +237,7 @@ bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWUR
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout * 1000));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
-                     static_cast<long>(std::min(configuration.timeoutIntervalForResource, 2.0e6) * 1000));
+                     std::max(1L, static_cast<long>(std::min(configuration.timeoutIntervalForResource, 2.0e6) * 1000)));
     if (!configuration.caFile.empty()) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, configuration.caFile.c_str());
         curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
@@ -176,7 +275,8 @@ bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWUR
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     }
     if (kind == Kind::Download) {
-        downloadFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        downloadPath = target;
+        downloadFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (downloadFd < 0) {
             return false;
         }
@@ -278,8 +378,13 @@ int CWURLSessionTask::Transfer::verify(X509_STORE_CTX* store)
 std::optional<KBError> CWURLSessionTask::Transfer::errorFor(int result) const
 {
     const auto code = static_cast<CURLcode>(result);
-    if (code == CURLE_OK) {
+    if (code == CURLE_OK || (redirectRefused && code == CURLE_WRITE_ERROR)) {
         return std::nullopt;
+    }
+    if (tooLarge) {
+        return KBError{kb::kURLErrorDomain, kb::kURLErrorDataLengthExceedsMaximum,
+                       {{"NSLocalizedDescription", "the answer is larger than " +
+                                                       std::to_string(maximumResponseBytes) + " bytes"}}};
     }
     if (writeFailed) {
         return KBError{"CWURLSessionDownloadTaskError", -1};

@@ -34,6 +34,7 @@ inline constexpr int64_t kURLErrorTimedOut = -1001;
 inline constexpr int64_t kURLErrorUnsupportedURL = -1002;
 inline constexpr int64_t kURLErrorCannotConnectToHost = -1004;
 inline constexpr int64_t kURLErrorNetworkConnectionLost = -1005;
+inline constexpr int64_t kURLErrorDataLengthExceedsMaximum = -1103;
 inline constexpr int64_t kURLErrorServerCertificateUntrusted = -1202;
 inline constexpr int64_t kURLErrorCannotWriteToFile = -3003;
 inline constexpr int64_t kURLErrorUnknown = -1;

@@ -186,6 +186,11 @@ struct LoopbackServer::Impl {
     void converse(Channel& channel, asio::ip::tcp::socket& socket);
     LoopbackReply replyFor(const std::string& path);
     bool waitUntil(const std::function<bool()>& condition);
+    bool isStopping();
+    // True when the server stops within that time.
+    bool stopsWithin(double seconds);
+    void streamEndlessly(Channel& channel, const LoopbackReply& reply);
+    void trickle(Channel& channel, const LoopbackReply& reply);
 };
 
 LoopbackServer::LoopbackServer(Scheme scheme, const TestCertificates::Identity* identity)
@@ -425,6 +430,49 @@ std::string responseText(const LoopbackReply& reply)
 
 }  // namespace
 
+bool LoopbackServer::Impl::isStopping()
+{
+    std::lock_guard lock(mutex);
+    return stopping;
+}
+
+bool LoopbackServer::Impl::stopsWithin(double seconds)
+{
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return stopping; });
+}
+
+// No length and no end: the body repeats until writing fails.
+void LoopbackServer::Impl::streamEndlessly(Channel& channel, const LoopbackReply& reply)
+{
+    LoopbackReply head = reply;
+    head.body.clear();
+    head.headers.emplace_back("Connection", "close");
+    std::string text = responseText(head);
+    const size_t length = text.find("Content-Length");
+    text.erase(length, text.find("\r\n", length) + 2 - length);
+    std::error_code error;
+    channel.write(text, error);
+    const std::string block = reply.body.empty() ? std::string(64 * 1024, 'x') : reply.body;
+    while (!error && !isStopping()) {
+        channel.write(block, error);
+    }
+}
+
+// A large announced body sent a byte at a time, each byte in time to keep an
+// idle timer from firing.
+void LoopbackServer::Impl::trickle(Channel& channel, const LoopbackReply& reply)
+{
+    LoopbackReply head = reply;
+    head.body.clear();
+    head.headers.emplace_back("Content-Length", "1000000");
+    std::error_code error;
+    channel.write(responseText(head), error);
+    while (!error && !stopsWithin(reply.trickleSeconds)) {
+        channel.write("{", error);
+    }
+}
+
 void LoopbackServer::Impl::converse(Channel& channel, asio::ip::tcp::socket& socket)
 {
     std::string pending;
@@ -491,6 +539,12 @@ void LoopbackServer::Impl::converse(Channel& channel, asio::ip::tcp::socket& soc
                 return;
             }
             break;
+        case LoopbackReply::Behaviour::Endless:
+            streamEndlessly(channel, reply);
+            return;
+        case LoopbackReply::Behaviour::Trickle:
+            trickle(channel, reply);
+            return;
         case LoopbackReply::Behaviour::Answer:
             break;
         }

@@ -44,6 +44,8 @@ struct LoopbackReply {
         Hold,      // answer only once released (or when the server stops)
         Silence,   // never answer; the connection stays open until the server stops
         Reset,     // drop the connection with a reset, no answer
+        Endless,   // the headers, then `body` over and over until the client goes
+        Trickle,   // the headers (announcing a large body), then one byte every trickleSeconds
     };
 
     int status = 200;
@@ -55,6 +57,7 @@ struct LoopbackReply {
     // Read the request body this many bytes at a time with this pause between.
     size_t readChunkBytes = 0;
     double readPauseSeconds = 0.0;
+    double trickleSeconds = 1.0;
 
     static LoopbackReply answer(int status, std::string body = {},
                                 std::vector<std::pair<std::string, std::string>> headers = {});
