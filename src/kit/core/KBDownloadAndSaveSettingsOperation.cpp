@@ -70,9 +70,20 @@ std::optional<KBError> KBDownloadAndSaveSettingsOperation::replaceSettingsFile(c
                                                                                const std::string& directoryPath,
                                                                                const std::string& filePath)
 {
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(downloadedPath, sizeError);
+    if (sizeError || size > kMaximumSettingsBytes) {
+        return fileError("the downloaded settings are missing or too large: " + downloadedPath);
+    }
     const auto bytes = KBFiles::read(downloadedPath);
     if (!bytes) {
         return fileError("cannot read the downloaded settings " + downloadedPath);
+    }
+    // The cached settings are replaced only by settings: an answer that does
+    // not parse to an object keeps the ones we have.
+    const auto parsed = nlohmann::json::parse(*bytes, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_object()) {
+        return fileError("the downloaded settings are not a JSON object");
     }
     std::string problem;
     if (!KBFiles::makeFolders(directoryPath, &problem) || !KBFiles::writeAtomically(filePath, *bytes, &problem)) {

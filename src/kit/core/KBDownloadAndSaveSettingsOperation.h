@@ -3,6 +3,7 @@
 #include "kit/core/KBNetworkClient.h"
 #include "kit/core/KBNetworkOperation.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,10 +34,13 @@ public:
 
     explicit KBDownloadAndSaveSettingsOperation(Parameters parameters);
 
+    static constexpr uintmax_t kMaximumSettingsBytes = 1024 * 1024;
+
     KBURLRequest mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(const std::string& url) const override;
-    // Copies the downloaded file into the settings folder, flushes it, renames
-    // it over the settings file and then removes the folder's other entries.
-    // Nothing is lost on failure: the previous file stays.
+    // Checks that the downloaded file holds a JSON object of at most
+    // kMaximumSettingsBytes, copies it into the settings folder, flushes it,
+    // renames it over the settings file and then removes the folder's other
+    // entries. Nothing is lost on failure: the previous file stays.
     static std::optional<KBError> replaceSettingsFile(const std::string& downloadedPath,
                                                       const std::string& directoryPath,
                                                       const std::string& filePath);

@@ -217,3 +217,34 @@ TEST_F(KBSettingsOnboardingManagerTest, WithoutEndpointsStartReturnsAndOneFailur
     EXPECT_EQ(server.requestCount(), 0u);
     EXPECT_EQ(kitbase.settings(), std::nullopt);
 }
+
+TEST_F(KBSettingsOnboardingManagerTest, AnswersThatAreNoSettingsKeepTheCache)
+{
+    const std::string good = R"({"app":{"status":"known"},"v":7})";
+    server.script(kSettingsPath, LoopbackReply::json(good));
+    const std::string path = run()->settingsPath();
+    ASSERT_EQ(KBFiles::read(path), good);
+
+    std::string gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x4b\x4c\x4a\x06\x00\xc2\x41\x24\x35\x03\x00\x00\x00", 23);
+    LoopbackReply spaces = LoopbackReply::with(LoopbackReply::Behaviour::Endless);
+    spaces.headers = {{"Content-Type", "application/json"}};
+    spaces.body = std::string(65536, ' ');
+    LoopbackServer elsewhere;
+    elsewhere.script(kSettingsPath, LoopbackReply::json(R"({"app":{"status":"stolen"}})"));
+    const std::vector<std::pair<std::string, LoopbackReply>> hostile{
+        {"malformed", LoopbackReply::json(R"({"app":{"status":)")},
+        {"brackets", LoopbackReply::json(std::string(200000, '['))},
+        {"gzip bytes", LoopbackReply::json(gzipped)},
+        {"an array", LoopbackReply::json("[1,2,3]")},
+        {"endless spaces", spaces},
+        {"another origin", LoopbackReply::answer(302, "", {{"Location", elsewhere.url(kSettingsPath)}})},
+    };
+    for (const auto& [name, reply] : hostile) {
+        server.script(kSettingsPath, reply);
+        auto manager = run();
+        EXPECT_EQ(KBFiles::read(path), good) << name;
+        EXPECT_EQ(manager->settingsDictionary()->value("v", 0), 7) << name;
+        EXPECT_EQ(notifiedAt.size(), 1u) << name;
+    }
+    EXPECT_EQ(elsewhere.requestCount(), 0u);
+}
