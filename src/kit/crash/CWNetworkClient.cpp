@@ -12,6 +12,9 @@
 #include "kit/support/KBIdentifiers.h"
 #include "kit/support/KBLog.h"
 
+#include <algorithm>
+#include <cmath>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -304,9 +307,30 @@ void CWNetworkClient::checkForExistingTaskMatchingDescription(
     });
 }
 
-double CWNetworkClient::retryDelayForResponse(const std::optional<KBHTTPURLResponse>& response)
+namespace {
+
+// "Retry-After" as an HTTP date: the seconds from now until then.
+std::optional<double> secondsUntilHTTPDate(const std::string& text)
 {
-    return std::max(2.0, KBNetworkResponseHandler::retryValueForResponse(response));
+    std::tm parts{};
+    const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &parts);
+    if (end == nullptr) {
+        return std::nullopt;
+    }
+    const time_t then = timegm(&parts);
+    return std::difftime(then, std::time(nullptr));
+}
+
+}  // namespace
+
+double CWNetworkClient::retryDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retries)
+{
+    const double doubled = std::min(kMaximumRetryDelay, 2.0 * std::ldexp(1.0, std::clamp(retries, 0, 30)));
+    double asked = KBNetworkResponseHandler::retryValueForResponse(response);
+    if (const auto header = KBNetworkResponseHandler::headerForResponse(response, "Retry-After")) {
+        asked = secondsUntilHTTPDate(*header).value_or(asked);
+    }
+    return std::max(doubled, asked);
 }
 
 void CWNetworkClient::didCompleteWithError(CWURLSessionTask& task, const std::optional<KBError>& error)
@@ -327,7 +351,14 @@ void CWNetworkClient::didCompleteWithError(CWURLSessionTask& task, const std::op
 void CWNetworkClient::restartTask(const std::shared_ptr<CWURLSessionTask>& task)
 {
     auto self = shared_from_this();
-    KBClock::shared()->after(retryDelayForResponse(task->response()), KBQueue::global(), [self, task] {
+    int retries = 0;
+    {
+        std::lock_guard lock(sessionMutex_);
+        retries = retries_[task->taskDescription()]++;
+    }
+    const double delay = retryDelayForResponse(task->response(), retries);
+    KBLog::debug("[Crashwatch:Crash:Client] Retrying the upload in " + std::to_string(delay) + " s");
+    KBClock::shared()->after(delay, KBQueue::global(), [self, task] {
         self->operationQueue_->addOperationWithBlock([self, task] {
             self->startNewUploadRequest(
                 task->originalRequest(), self->absolutePathForRelativeTaskPath(task->taskDescription()));
@@ -337,6 +368,10 @@ void CWNetworkClient::restartTask(const std::shared_ptr<CWURLSessionTask>& task)
 
 void CWNetworkClient::finish(const std::string& path, const std::optional<KBError>& error)
 {
+    if (const auto relative = relativeTaskPathForAbsolutePath(path)) {
+        std::lock_guard lock(sessionMutex_);
+        retries_.erase(*relative);
+    }
     if (delegate_ != nullptr) {
         delegate_->networkClientDidFinishUploadWithPath(*this, path, error);
     }

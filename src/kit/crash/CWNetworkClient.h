@@ -8,6 +8,7 @@
 #include "kit/support/KBOperationQueue.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,9 +63,12 @@ public:
 
     void checkForExistingTaskMatchingDescription(
         const std::string& description, std::function<void(bool exists)> completion);
-    // The delay before a retryable response is sent again: never under 2 s, so
-    // a "Retry-After" of 0 or a date cannot make a tight loop.
-    static double retryDelayForResponse(const std::optional<KBHTTPURLResponse>& response);
+    // The delay before a retryable response is sent again after `retries`
+    // earlier retries of the same package: 2 s doubled for each, at most
+    // kMaximumRetryDelay, and never under the server's "Retry-After" (seconds
+    // or an HTTP date), so a failing service is not called in a tight loop.
+    static double retryDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retries = 0);
+    static constexpr double kMaximumRetryDelay = 3600.0;
 
     // The session's reports, on the work queue.
     void didCompleteWithError(CWURLSessionTask& task, const std::optional<KBError>& error);
@@ -90,4 +94,6 @@ private:
     std::mutex sessionMutex_;
     std::shared_ptr<CWURLSession> session_;
     std::shared_ptr<KBCertificatePinner> certPinner_;
+    // Retries so far of each package still being retried, by path.
+    std::map<std::string, int> retries_;
 };

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -149,6 +150,48 @@ TEST_F(CWNetworkClientTest, RetryableAnswersAreSentAgainAfterAtLeastTwoSeconds)
         EXPECT_FALSE(delegate_.finished.back().second.has_value());
         delegate_.finished.clear();
     }
+}
+
+// A failing service: each retry waits twice as long as the last, up to an
+// hour, and never less than the server asked for; the package is sent until a
+// 2xx takes it, after which a new failure starts again at 2 s.
+TEST_F(CWNetworkClientTest, RetriesBackOffDoublingUpToAnHourAndHonourRetryAfter)
+{
+    char inAMinute[64];
+    const std::time_t then = std::time(nullptr) + 60;
+    std::strftime(inAMinute, sizeof inAMinute, "%a, %d %b %Y %H:%M:%S GMT", std::gmtime(&then));
+    std::vector<LoopbackReply> replies(14, LoopbackReply::answer(500));
+    replies[3] = LoopbackReply::answer(429, "", {{"Retry-After", "45"}});
+    replies[4] = LoopbackReply::answer(429, "", {{"Retry-After", inAMinute}});
+    replies.push_back(LoopbackReply::json("{}"));
+    replies.push_back(LoopbackReply::answer(503));
+    replies.push_back(LoopbackReply::json("{}"));
+    LoopbackServer server;
+    server.script(reportsPath(), replies);
+    ASSERT_TRUE(clientFor(server).uploadPackagedReportAtPath(package_, false));
+
+    std::vector<double> waits;
+    for (size_t answered = 1; answered <= 14; ++answered) {
+        ASSERT_TRUE(eventually([&] { return clock_->pendingCount() == 1; })) << answered;
+        waits.push_back(clock_->secondsUntilNext());
+        EXPECT_EQ(server.requestCount(), answered);
+        EXPECT_EQ(delegate_.finishedCount(), 0U);
+        clock_->advance(waits.back());
+    }
+    ASSERT_TRUE(eventually([&] { return delegate_.finishedCount() == 1; }));
+    EXPECT_FALSE(delegate_.finished.back().second.has_value());
+    const std::vector<double> doubling{2, 4, 8, 45, 60, 64, 128, 256, 512, 1024, 2048, 3600, 3600, 3600};
+    ASSERT_EQ(waits.size(), doubling.size());
+    for (size_t i = 0; i < waits.size(); ++i) {
+        EXPECT_NEAR(waits[i], doubling[i], i == 4 ? 2.0 : 1e-6) << i;
+    }
+
+    ASSERT_TRUE(client_->uploadPackagedReportAtPath(package_, false));
+    ASSERT_TRUE(eventually([&] { return clock_->pendingCount() == 1; }));
+    EXPECT_NEAR(clock_->secondsUntilNext(), 2.0, 1e-6);
+    clock_->advance(2.0);
+    ASSERT_TRUE(eventually([&] { return delegate_.finishedCount() == 2; }));
+    EXPECT_EQ(server.requestCount(), 17U);
 }
 
 TEST_F(CWNetworkClientTest, APackageOnItsWayIsNotSentTwice)
