@@ -36,6 +36,14 @@ QString configuredAPIKey()
     return AppInfo::builtIn().value(QStringLiteral("Kitbase")).toObject().value(QStringLiteral("APIKey")).toString();
 }
 
+// The kit's debug mode turns certificate pinning off, so it is on only when
+// the user asks for it: LUMETTA_KITDEBUG set to anything but "" or "0".
+bool kitDebugRequested()
+{
+    const QString value = qEnvironmentVariable("LUMETTA_KITDEBUG");
+    return !value.isEmpty() && value != QStringLiteral("0");
+}
+
 // The app-info dictionary the kit reads, carrying the key in effect.
 nlohmann::json kitInfoDictionary(const QString& apiKey)
 {
@@ -73,7 +81,7 @@ void TAVAppDelegate::startKit()
     const std::vector<KBKitReference> kits{Crashwatch::kitDescriptor(), Tally::kitDescriptor()};
     try {
         Kitbase::with(kits);
-        Kitbase::sharedSDK().setDebug(true);
+        Kitbase::sharedSDK().setDebug(kitDebugRequested());
     } catch (const std::exception& error) {
         // A faulty kit configuration must not take the application down.
         qCWarning(lcAppDelegate, "The kit did not start: %s", error.what());

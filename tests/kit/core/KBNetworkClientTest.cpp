@@ -1,9 +1,11 @@
 #include "kit/core/KBNetworkClient.h"
 #include "kit/core/KBNetworkOperation.h"
+#include "kit/core/KBCertificatePinner.h"
 #include "kit/core/KBNetworkResponseHandler.h"
 #include "kit/core/KBURLBuilder.h"
 #include "kit/core/SessionRecorder.h"
 #include "kit/support/harness/LoopbackServer.h"
+#include "kit/support/KBLog.h"
 #include "kit/support/KBRandom.h"
 #include "kit/support/KBVirtualClock.h"
 
@@ -217,4 +219,33 @@ TEST(KBNetworkClientTest, TimeOutsAreRetriedAndLostConnectionsAreNot)
     Awaited<std::optional<KBError>> noTask;
     client->startDownloadTaskWithRequest(request, [&](auto, auto, auto error) { noTask.set(error); });
     EXPECT_EQ(noTask.get()->code, -3);
+}
+
+// Pinning is on unless the kit's debug mode is: a server whose certificate the
+// trust store accepts but no pinned root issued is refused before any request.
+TEST(KBNetworkClientTest, UnpinnedCertificatesAreRefusedOutsideDebugMode)
+{
+    LoopbackServer server(LoopbackServer::Scheme::Https);
+    server.script("/settings", LoopbackReply::json("{}"));
+    auto configuration = CWURLSessionConfiguration::defaultSessionConfiguration();
+    configuration->caFile = TestCertificates::shared().rootAFile;
+    auto client = KBNetworkClient::make(configuration, nullptr, KBPinnedCertificates());
+    ASSERT_TRUE(client);
+    KBURLRequest request;
+    request.url = server.url("/settings");
+    auto fetch = [&] {
+        Awaited<std::optional<KBError>> done;
+        client->startDataTaskWithRequest(request, 0, [&](auto, auto, auto error) { done.set(error); });
+        return done.get();
+    };
+    ASSERT_FALSE(KBLog::debugEnabled()) << "the kit starts with debug mode off";
+    const auto refused = fetch();
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(server.requestCount(), 0u);
+
+    KBLog::setDebugEnabled(true);
+    const auto accepted = fetch();
+    KBLog::setDebugEnabled(false);
+    EXPECT_FALSE(accepted.has_value()) << accepted->description();
+    EXPECT_EQ(server.requestCount(), 1u);
 }
