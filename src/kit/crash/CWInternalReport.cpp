@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <set>
+
 #include "kit/crash/CWRecordReader.h"
 #include "kit/support/KBLog.h"
 
@@ -90,6 +93,23 @@ const std::vector<std::string>& CWInternalReport::submittableFilenames()
         "custom_exception_a.cwrecord", "custom_exception_b.cwrecord", "mach_exception.cwrecord", "errors_a.cwrecord",
         "errors_b.cwrecord"};
     return names;
+}
+
+bool CWInternalReport::isContentFilename(const std::string& name)
+{
+    static const std::set<std::string> names{"metadata.cwrecord", "binary_images.cwrecord", "exception.cwrecord",
+        "mach_exception.cwrecord", "signal.cwrecord", "custom_exception_a.cwrecord", "custom_exception_b.cwrecord",
+        "errors_a.cwrecord", "errors_b.cwrecord", "log_a.cwrecord", "log_b.cwrecord", "user_compacted_kv.cwrecord",
+        "user_incremental_kv.cwrecord", "internal_compacted_kv.cwrecord", "internal_incremental_kv.cwrecord",
+        "sdk.log"};
+    if (names.count(name) != 0) {
+        return true;
+    }
+    // The named frames of a crash file, written beside it at the next launch.
+    const std::string companion = ".symbolicated";
+    return name.size() > companion.size() && name.compare(name.size() - companion.size(), companion.size(), companion) == 0
+        && std::find(crashFilenames().begin(), crashFilenames().end(), name.substr(0, name.size() - companion.size()))
+        != crashFilenames().end();
 }
 
 std::optional<std::vector<nlohmann::json>> CWInternalReport::readRecordFileAtPath(const std::string& path)

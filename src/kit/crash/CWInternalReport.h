@@ -26,6 +26,8 @@ public:
     // Crash files, in the order symbolication visits them.
     static const std::vector<std::string>& crashFilenames();
     static const std::vector<std::string>& submittableFilenames();
+    // A name of a file the kit writes into a report folder.
+    static bool isContentFilename(const std::string& name);
     // The lines of a record file, or nothing when it has none.
     static std::optional<std::vector<nlohmann::json>> readRecordFileAtPath(const std::string& path);
 

@@ -1,10 +1,12 @@
 #include "kit/crash/CWPackageReportOperation.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "kit/core/KBApplicationFacts.h"
@@ -27,6 +29,44 @@ ssize_t writeToGZFile(void* context, const char* bytes, size_t length)
         return -1;
     }
     return written;
+}
+
+// At most `limit` bytes of a regular file, opened without following a link;
+// nothing for a link, a folder, a device or a pipe. A longer file is cut at
+// its last line end within the limit, so that its records stay whole.
+std::optional<std::string> readRegularFile(const std::string& path, size_t limit)
+{
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (descriptor < 0) {
+        return std::nullopt;
+    }
+    struct stat status {};
+    std::optional<std::string> data;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        std::string bytes(std::min<size_t>(limit, static_cast<size_t>(status.st_size)) + 1, '\0');
+        size_t filled = 0;
+        ssize_t got = 0;
+        while (filled < bytes.size() && (got = ::read(descriptor, &bytes[filled], bytes.size() - filled)) != 0) {
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                break;
+            }
+            filled += static_cast<size_t>(got);
+        }
+        if (got >= 0) {
+            bytes.resize(filled);
+            if (bytes.size() > limit) {
+                const size_t lineEnd = bytes.rfind('\n', limit - 1);
+                bytes.resize(lineEnd == std::string::npos ? limit : lineEnd + 1);
+                CWLOG_WARN("Warning: %s is cut to %u bytes\n", CWLastPathComponent(path).c_str(), static_cast<uint32_t>(bytes.size()));
+            }
+            data = std::move(bytes);
+        }
+    }
+    ::close(descriptor);
+    return data;
 }
 
 } // namespace
@@ -106,11 +146,13 @@ void CWPackageReportOperation::main()
 void CWPackageReportOperation::addReportFiles(KBMultipartMimeStreamEncoder& encoder) const
 {
     // Listed once, before the first compressed file appears beside its source.
-    fileManager_->enumerateFilesInDirectory(reportPath(), [&](const std::string& path, const std::string& extension) {
-        if (extension == "gz" || isCancelled()) {
+    // Only the files the kit itself writes travel, and only as regular files:
+    // anything else placed in the folder (a link to a system file) stays home.
+    fileManager_->enumerateFilesInDirectory(reportPath(), [&](const std::string& path, const std::string&) {
+        if (isCancelled() || !CWInternalReport::isContentFilename(CWLastPathComponent(path))) {
             return;
         }
-        const auto data = KBFiles::read(path);
+        const auto data = readRegularFile(path, kMaximumFileBytes);
         if (!data || data->empty()) {
             CWLOG_ERROR("Error: unable to read data for compression: %s\n", CWLastPathComponent(path).c_str());
             return;
@@ -130,17 +172,23 @@ void CWPackageReportOperation::encode(
     const std::string fileName = CWLastPathComponent(compressedPath);
     const std::string fieldName = CWLastPathComponent(path);
     if (compressData(data, compressedPath)) {
-        encoder.addFile(compressedPath, fileName, "application/x-gzip", fieldName);
-        return;
+        if (const auto compressed = readRegularFile(compressedPath, SIZE_MAX)) {
+            encoder.addFileData(compressed, fileName, "application/x-gzip", fieldName);
+            return;
+        }
     }
     CWLOG_ERROR("Error: compression failed for %s\n", fileName.c_str());
-    encoder.addFile(path, fileName, "text/plain", fieldName);
+    encoder.addFileData(data, fileName, "text/plain", fieldName);
 }
 
 bool CWPackageReportOperation::compressData(const std::string& data, const std::string& path) const
 {
-    gzFile file = gzopen(path.c_str(), "w");
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    gzFile file = descriptor >= 0 ? gzdopen(descriptor, "w") : nullptr;
     if (file == nullptr) {
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
         CWLOG_ERROR("Error: unable to open file for compression %s\n", strerror(errno));
         return false;
     }

@@ -12,12 +12,15 @@
 #include "kit/support/KBOperation.h"
 
 // Wraps a report folder into one upload package in "prepared": the API key,
-// the report's identifier and every file of the folder gzip-compressed, as a
+// the report's identifier and every file of the report's own names that is a
+// regular file (at most kMaximumFileBytes of each), gzip-compressed, as a
 // multipart body in a file named after its boundary. A package that could not
 // be written whole is removed, and the folder stays for the next launch.
 class CWPackageReportOperation : public KBOperation {
 public:
     CWPackageReportOperation(CWInternalReportPtr report, std::shared_ptr<const CWFileManager> fileManager);
+
+    static constexpr size_t kMaximumFileBytes = 8 * 1024 * 1024;
 
     // The package written, or nothing.
     const std::optional<std::string>& finalPath() const;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,11 +117,11 @@ TEST(CWPackageReportTest, EveryFileGoesInCompressedInNameOrder)
     CrashReportFolder current;
     ReportTree tree;
     writeFile(tree.folder + "/errors_a.cwrecord", "{\"error\":{\"domain\":\"x\"}}\n");
-    writeFile(tree.folder + "/empty.cwrecord", "");
+    writeFile(tree.folder + "/errors_b.cwrecord", "");
     writeFile(tree.folder + "/.hidden", "secret");
     writeFile(tree.folder + "/old.cwrecord.gz", "left from an interrupted run");
-    writeFile(tree.folder + "/zz_large.cwrecord", randomBytes(200000));
-    const std::vector<std::string> packaged{"errors_a.cwrecord", "metadata.cwrecord", "signal.cwrecord", "zz_large.cwrecord"};
+    writeFile(tree.folder + "/log_a.cwrecord", randomBytes(200000));
+    const std::vector<std::string> packaged{"errors_a.cwrecord", "log_a.cwrecord", "metadata.cwrecord", "signal.cwrecord"};
     std::map<std::string, std::string> sources;
     for (const std::string& name : packaged) {
         sources[name] = readFile(tree.folder + "/" + name);
@@ -160,8 +161,58 @@ TEST(CWPackageReportTest, EveryFileGoesInCompressedInNameOrder)
         EXPECT_EQ(gunzip(part.body), sources[packaged[i]]) << packaged[i];
     }
     CrashReportFolder::drainLoggingQueue();
-    EXPECT_NE(current.read("sdk.log").find("Error: unable to read data for compression: empty.cwrecord\n"),
+    EXPECT_NE(current.read("sdk.log").find("Error: unable to read data for compression: errors_b.cwrecord\n"),
         std::string::npos);
+}
+
+// Whatever else lands in a report folder stays home: files of other names,
+// links (to system files), pipes and folders. A file past the size cap goes
+// in cut at a line end, and a link where the compressed copy would go is not
+// written through.
+TEST(CWPackageReportTest, OnlyTheReportsOwnRegularFilesTravelEachCapped)
+{
+    CrashReportFolder current;
+    ReportTree tree;
+    ReportFixture::TemporaryFolder outside;
+    const std::string secret = outside.path() + "/secret";
+    writeFile(secret, "root:x:0:0:root:/root:/bin/bash\n");
+    fs::create_symlink("/etc/passwd", tree.folder + "/sdk.log");
+    fs::create_symlink(secret, tree.folder + "/errors_a.cwrecord");
+    fs::create_symlink(secret, tree.folder + "/metadata.cwrecord.gz");
+    writeFile(tree.folder + "/notes.txt", "not the kit's\n");
+    writeFile(tree.folder + "/signal.cwrecord.symbolicated.symbolicated", "not the kit's\n");
+    ASSERT_EQ(::mkfifo((tree.folder + "/log_b.cwrecord").c_str(), 0600), 0);
+    fs::create_directory(tree.folder + "/custom_exception_a.cwrecord");
+    std::string log;
+    for (int line = 0; log.size() <= CWPackageReportOperation::kMaximumFileBytes + 4096; ++line) {
+        log += "{\"log\":{\"line\":" + std::to_string(line) + "}}\n";
+    }
+    writeFile(tree.folder + "/log_a.cwrecord", log);
+    writeFile(tree.folder + "/signal.cwrecord.symbolicated", "{\"threads\":[]}\n");
+    const std::string metadata = readFile(tree.folder + "/metadata.cwrecord");
+
+    auto package = std::make_shared<CWPackageReportOperation>(tree.report(), tree.files);
+    package->start();
+    ASSERT_TRUE(package->finalPath());
+    const auto parts = readPackage(*package->finalPath()).parts;
+    std::vector<std::string> names;
+    for (const auto& part : parts) {
+        names.push_back(part.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"api_key", "report_id", "log_a.cwrecord", "metadata.cwrecord",
+                                               "signal.cwrecord", "signal.cwrecord.symbolicated"}));
+    const std::string cut = gunzip(parts[2].body);
+    EXPECT_LE(cut.size(), CWPackageReportOperation::kMaximumFileBytes);
+    EXPECT_GT(cut.size(), CWPackageReportOperation::kMaximumFileBytes - 64);
+    EXPECT_EQ(cut.back(), '\n');
+    EXPECT_EQ(log.compare(0, cut.size(), cut), 0);
+    // The link beside metadata kept its target; the file went in uncompressed.
+    EXPECT_EQ(readFile(secret), "root:x:0:0:root:/root:/bin/bash\n");
+    EXPECT_EQ(parts[3].contentType, "text/plain");
+    EXPECT_EQ(parts[3].body, metadata);
+    for (const auto& part : parts) {
+        EXPECT_EQ(part.body.find("root:x:0"), std::string::npos) << part.name;
+    }
 }
 
 TEST(CWPackageReportTest, AFileThatCannotBeCompressedGoesInAsItIs)
