@@ -221,6 +221,25 @@ TEST(CrashChildSignalTest, SecondCrashes)
     }
 }
 
+// Six threads fault together: the first owns the report, the others wait in
+// the handler until it is written, so no run loses its threads to a second
+// fault under the default action.
+TEST(CrashChildSignalTest, SixThreadsFaultingTogetherLeaveOneWholeReport)
+{
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        CrashReportFolder folder(false);
+        expectDeathBy(runCrasher("six-faults", folder.path()), SIGSEGV);
+        ASSERT_EQ(lineKinds(folder, "signal.cwrecord"), withSections("signal"));
+        const json threads = only(folder, "signal.cwrecord", "threads");
+        EXPECT_GE(threads.size(), 7u);
+        crashedThread(threads);
+        for (const json& thread : threads) {
+            EXPECT_FALSE(thread["stacktrace"].empty()) << thread;
+        }
+    }
+}
+
 TEST(CrashChildSignalTest, HandlersOfOthersAreChainedAndReported)
 {
     {

@@ -71,6 +71,8 @@ struct CWCrashState {
     std::atomic<int32_t> sdkLogDescriptor;
     std::atomic<int32_t> minimumLogLevel;
     std::atomic<uint8_t> crashInProgress;
+    // The thread recording the crash, once one has begun to.
+    std::atomic<int32_t> recordingThread;
     CWFile binaryImagesFile;
     CWBinaryImageSlot binaryImages[CWBinaryImageSlotCount];
     // The current file of each A/B pair: path A or path B of its storage.

@@ -26,8 +26,9 @@ bool needsResending(int signal, const siginfo_t* information)
     return information == nullptr || information->si_code <= 0 || signal == SIGTRAP || signal == SIGSYS;
 }
 
-// A crash on a second thread while the first is recording: the first ends the
-// process when it is done; if it never does, this thread ends it.
+// A crash on a second thread while the first is recording: this thread never
+// returns to its fault; the first ends the process when the record is written,
+// and if it never does, this thread ends it.
 [[noreturn]] void waitForFirstRecorder()
 {
     timespec pause{0, 10 * 1000 * 1000};
@@ -184,12 +185,6 @@ void CWSignalHandler(int signal, siginfo_t* information, void* userContext)
     const int savedErrno = errno;
     errno = 0;
     CWLOG_WARN("Signal: %d\n", signal);
-    CWSignalSafeRemoveHandlers(true);
-    sigset_t none;
-    sigemptyset(&none);
-    if (sigprocmask(SIG_SETMASK, &none, nullptr) != 0) {
-        CWLOG_WARN("Unable to unmask signals - we risk infinite recursion here\n");
-    }
     if (reinterpret_cast<uintptr_t>(information) < 4096) {
         information = nullptr;
     }
@@ -197,11 +192,29 @@ void CWSignalHandler(int signal, siginfo_t* information, void* userContext)
         userContext = nullptr;
     }
     const CWContext* context = CWContextGet();
-    if (context != nullptr) {
-        if (CWContextMarkAndCheckIfCrashed()) {
+    CWCrashState* state = CWCrashStateGet();
+    if (context != nullptr && CWContextMarkAndCheckIfCrashed()) {
+        // The handlers stay in place while a record is written, so that a
+        // second thread faulting meanwhile comes here instead of ending the
+        // process under the default action, and waits: the first one owns
+        // the report. Only a fault in the recording itself ends it now.
+        if (state == nullptr || state->recordingThread.load() != gettid()) {
             CWLOG_WARN("Error: aborting signal handler because crash has already occurred");
             waitForFirstRecorder();
         }
+        CWSignalSafeRemoveHandlers(true);
+        context = nullptr;
+    } else if (context != nullptr && state != nullptr) {
+        state->recordingThread.store(gettid());
+    } else {
+        CWSignalSafeRemoveHandlers(true);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    if (sigprocmask(SIG_SETMASK, &none, nullptr) != 0) {
+        CWLOG_WARN("Unable to unmask signals - we risk infinite recursion here\n");
+    }
+    if (context != nullptr) {
         record(context, signal, information, userContext, savedErrno);
         CWSignalSafeInstallPreexistingHandlers(&context->signal);
     }

@@ -1,5 +1,6 @@
 #include "CrashModes.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -24,6 +27,7 @@
 #include "kit/crash/CWSignalCheckForeignHandlers.h"
 #include "kit/crash/crashpath/CWContext.h"
 #include "kit/crash/crashpath/CWHandler.h"
+#include "kit/crash/crashpath/CWSignal.h"
 #include "kit/support/KBSerialQueue.h"
 
 namespace {
@@ -53,6 +57,33 @@ template <typename F> uint64_t functionAddress(F* function)
 [[gnu::noinline]] void nullWrite()
 {
     *static_cast<volatile int*>(nullptr) = 1;
+}
+
+// Internal to this file: only the executable's symbol table on disk names it.
+[[gnu::noinline]] void faultInStaticFunction(volatile int* target)
+{
+    *target = 11;  // static fault line
+    asm volatile("");
+}
+
+[[gnu::noinline]] void callsStaticFault()
+{
+    faultInStaticFunction(nullptr);  // static call line
+    asm volatile("");
+}
+
+// Loads a copy of the test library from the report folder and faults in it.
+void faultInLoadedLibrary()
+{
+    void* library = dlopen((gFolder + "/plugin.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        std::_Exit(33);
+    }
+    auto* fault = reinterpret_cast<void (*)(volatile int*)>(dlsym(library, "lumettaTestPluginFault"));
+    if (fault == nullptr) {
+        std::_Exit(34);
+    }
+    fault(nullptr);
 }
 
 // A chain whose return addresses the record must list after the faulting frame.
@@ -229,21 +260,53 @@ void threadTids()
 }
 
 // Another recorder already holds the crash: a fault here must add nothing and
-// leave the ending to that recorder, which ends the process by its own signal.
+// leave the ending to that recorder, which ends the process by its own signal
+// once its record is written.
 [[noreturn]] void secondCrash()
 {
     CWContextMarkAndCheckIfCrashed();
     std::thread second([] { nullWrite(); });
-    // The second thread's handler has begun once the default action is back.
-    struct sigaction segv {};
-    do {
+    // The second thread's handler has begun once it has logged that it waits.
+    const std::string log = gFolder + "/sdk.log";
+    for (int i = 0; i < 5000; ++i) {
+        std::ifstream in(log);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (text.find("because crash has already occurred") != std::string::npos) {
+            break;
+        }
         usleep(1000);
-        sigaction(SIGSEGV, nullptr, &segv);
-    } while (segv.sa_handler != SIG_DFL);
+    }
     usleep(100 * 1000);
+    CWSignalSafeRemoveHandlers(true);
     tgkill(getpid(), gettid(), SIGABRT);
     second.join();
     std::_Exit(31);
+}
+
+// Six threads fault at the same moment; the first to reach the handler owns
+// the report and the others wait for it.
+[[noreturn]] void sixFaultsAtOnce()
+{
+    std::atomic<int> waiting{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 6; ++i) {
+        threads.emplace_back([&] {
+            ++waiting;
+            while (!go.load()) {
+                asm volatile("");
+            }
+            nullWrite();
+        });
+    }
+    while (waiting.load() < 6) {
+        usleep(100);
+    }
+    go = true;
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    std::_Exit(32);
 }
 
 } // namespace
@@ -297,6 +360,12 @@ bool runCrashMode(const std::string& mode, const std::string& folder, int* statu
         crashBesideManyThreads();
     } else if (mode == "second-crash") {
         secondCrash();
+    } else if (mode == "six-faults") {
+        sixFaultsAtOnce();
+    } else if (mode == "static-fault") {
+        callsStaticFault();
+    } else if (mode == "plugin-fault") {
+        faultInLoadedLibrary();
     } else if (mode == "chain-before") {
         nullWrite();
     } else if (mode == "chain-after") {
