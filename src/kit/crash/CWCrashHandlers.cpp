@@ -1,13 +1,13 @@
 #include "kit/crash/CWCrashHandlers.h"
 
 #include <dlfcn.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 
 #include "kit/crash/CWContextInitialize.h"
+#include "kit/crash/CWThreadAlternateStacks.h"
 #include "kit/crash/crashpath/CWAllocator.h"
 #include "kit/crash/crashpath/CWContext.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
@@ -22,22 +22,14 @@ thread_local bool tWorkerPrepared = false;
 thread_local int32_t tWorkerTid = 0;
 
 // sigaltstack is per thread: a worker that overflows its stack needs a stack
-// of its own to record on.
+// of its own to record on. Threads made through the process's pthread_create
+// have one already.
 void prepareWorker()
 {
     tWorkerPrepared = true;
     tWorkerTid = gettid();
-    void* memory = mmap(nullptr, CWAlternateStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) {
+    if (!CWThreadAlternateStacks::prepareCurrentThread()) {
         CWLOG_WARN("Unable to setup stack %s\n", strerrordesc_np(errno));
-        return;
-    }
-    stack_t alternate{};
-    alternate.ss_sp = memory;
-    alternate.ss_size = CWAlternateStackSize;
-    if (sigaltstack(&alternate, nullptr) != 0) {
-        CWLOG_WARN("Unable to setup stack %s\n", strerrordesc_np(errno));
-        munmap(memory, CWAlternateStackSize);
     }
 }
 

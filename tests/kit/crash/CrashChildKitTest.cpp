@@ -130,7 +130,8 @@ protected:
         return files;
     }
 
-    void expectUploadOf(const std::map<std::string, std::string>& copied, const LoopbackRequest& request)
+    void expectUploadOf(const std::map<std::string, std::string>& copied, const LoopbackRequest& request,
+                        const std::string& faultingFunction = "faultInExportedFunction")
     {
         EXPECT_EQ(request.method, "POST");
         EXPECT_EQ(request.path, reportsPath());
@@ -164,7 +165,7 @@ protected:
                 EXPECT_EQ(gunzip(part.body), copy->second) << part.name;
             } else if (part.name.find(".symbolicated") != std::string::npos) {
                 companionNamesTheFault
-                    = companionNamesTheFault || gunzip(part.body).find("faultInExportedFunction") != std::string::npos;
+                    = companionNamesTheFault || gunzip(part.body).find(faultingFunction) != std::string::npos;
             }
         }
         // Every non-empty file of the folder travels.
@@ -214,6 +215,31 @@ TEST_F(CrashChildKitTest, AFaultBeforeTheFirstTurnIsSentBeforeTheNextStartReturn
     EXPECT_TRUE(WIFEXITED(second) && WEXITSTATUS(second) == 0) << second;
     ASSERT_EQ(server_.requestCount(), 1U);
     expectUploadOf(copied, server_.requests().front());
+}
+
+// A thread the kit never saw made overflows its stack: the kit gave it an
+// alternate signal stack all the same, so the crash is recorded and sent.
+TEST_F(CrashChildKitTest, StackOverflowsOnEveryKindOfThreadAreUploadedByTheNextLaunch)
+{
+    for (const std::string mode : {"overflow-std-thread", "overflow-pool-thread", "overflow-raw-pthread"}) {
+        SCOPED_TRACE(mode);
+        std::error_code ignored;
+        fs::remove_all(structure(), ignored);
+        const size_t before = server_.requestCount();
+        const int status = launch(mode);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+        const auto copied = copyCrashedReport();
+        ASSERT_TRUE(copied.count("signal.cwrecord"));
+        EXPECT_NE(copied.at("signal.cwrecord").find("\"repeated_pc\""), std::string::npos);
+        EXPECT_NE(copied.at("signal.cwrecord").find("\"storage\""), std::string::npos);
+
+        const int second = launch("launch");
+        EXPECT_TRUE(WIFEXITED(second) && WEXITSTATUS(second) == 0) << second;
+        ASSERT_TRUE(server_.waitForRequests(before + 1, 5.0));
+        const auto requests = server_.requests();
+        EXPECT_EQ(requests.size(), before + 1);
+        expectUploadOf(copied, requests.back(), "recurseWithoutEnd");
+    }
 }
 
 std::string hex(const std::string& text)

@@ -13,6 +13,9 @@
 #include "kit/support/KBSerialQueue.h"
 #include "kit/tally/Tally.h"
 
+#include <QThreadPool>
+
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
@@ -31,6 +34,42 @@ namespace launcher_faults {
 __attribute__((noinline)) void faultInExportedFunction(volatile int* target)
 {
     *target = 0x5eed;
+}
+
+// Each frame keeps a kilobyte, so the thread's stack runs out after a few
+// thousand calls; the limit is never reached.
+volatile int gRecursionLimit = 1 << 30;
+
+__attribute__((noinline)) int recurseWithoutEnd(int depth)
+{
+    volatile char pad[1024];
+    pad[depth % sizeof(pad)] = static_cast<char>(depth);
+    return depth < gRecursionLimit ? recurseWithoutEnd(depth + 1) + pad[0] : pad[0];
+}
+
+void* recurseOnRawThread(void*)
+{
+    recurseWithoutEnd(0);
+    return nullptr;
+}
+
+// A stack overflow on a thread the program makes in one of three ways; none
+// of them sets up an alternate signal stack itself.
+bool overflowOnThread(const std::string& mode)
+{
+    if (mode == "overflow-std-thread") {
+        std::thread([] { recurseWithoutEnd(0); }).join();
+    } else if (mode == "overflow-raw-pthread") {
+        pthread_t thread{};
+        pthread_create(&thread, nullptr, recurseOnRawThread, nullptr);
+        pthread_join(thread, nullptr);
+    } else if (mode == "overflow-pool-thread") {
+        QThreadPool::globalInstance()->start([] { recurseWithoutEnd(0); });
+        QThreadPool::globalInstance()->waitForDone();
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace launcher_faults
@@ -131,6 +170,11 @@ int main(int argc, char** argv)
     }
     if (mode == "crash" || mode == "early-crash") {
         launcher_faults::faultInExportedFunction(nullptr);
+    }
+    if (mode.rfind("overflow-", 0) == 0) {
+        waitForFirstMainTurn();
+        drainLoggingQueue();
+        launcher_faults::overflowOnThread(mode);
     }
     Crashwatch& kit = Crashwatch::sharedInstance();
     if (mode == "kit-calls") {

@@ -1,0 +1,117 @@
+#include "kit/crash/CWThreadAlternateStacks.h"
+
+#include <dlfcn.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+
+#include "kit/crash/crashpath/CWContext.h"
+
+namespace {
+
+// A page below the stack, so a handler that overruns it faults instead of
+// writing over whatever lies below.
+size_t guardSize()
+{
+    return static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+void releaseStack(void* memory)
+{
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) == 0 && current.ss_sp == static_cast<char*>(memory) + guardSize()
+        && (current.ss_flags & SS_ONSTACK) == 0) {
+        stack_t disabled{};
+        disabled.ss_flags = SS_DISABLE;
+        sigaltstack(&disabled, nullptr);
+    }
+    munmap(memory, guardSize() + CWAlternateStackSize);
+}
+
+pthread_key_t stackKey()
+{
+    static const pthread_key_t key = [] {
+        pthread_key_t made{};
+        pthread_key_create(&made, releaseStack);
+        return made;
+    }();
+    return key;
+}
+
+using CreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+
+CreateFunction systemCreate()
+{
+    static const auto found = reinterpret_cast<CreateFunction>(dlsym(RTLD_NEXT, "pthread_create"));
+    return found;
+}
+
+struct Start {
+    void* (*routine)(void*);
+    void* argument;
+};
+
+void* startWithAlternateStack(void* raw)
+{
+    const Start start = *static_cast<Start*>(raw);
+    std::free(raw);
+    CWThreadAlternateStacks::prepareCurrentThread();
+    return start.routine(start.argument);
+}
+
+}  // namespace
+
+bool CWThreadAlternateStacks::currentThreadHasOne()
+{
+    stack_t current{};
+    return sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0;
+}
+
+bool CWThreadAlternateStacks::prepareCurrentThread()
+{
+    if (currentThreadHasOne()) {
+        return true;
+    }
+    const size_t guard = guardSize();
+    void* memory = mmap(nullptr, guard + CWAlternateStackSize, PROT_READ | PROT_WRITE,
+        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (memory == MAP_FAILED) {
+        return false;
+    }
+    mprotect(memory, guard, PROT_NONE);
+    stack_t alternate{};
+    alternate.ss_sp = static_cast<char*>(memory) + guard;
+    alternate.ss_size = CWAlternateStackSize;
+    if (sigaltstack(&alternate, nullptr) != 0 || pthread_setspecific(stackKey(), memory) != 0) {
+        releaseStack(memory);
+        return false;
+    }
+    return true;
+}
+
+// The process's thread creation. Every thread made after the program started
+// passes here; without the system's function (never expected) nothing can be
+// made, as without this wrapper.
+extern "C" __attribute__((visibility("default"))) int pthread_create(
+    pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*), void* argument) noexcept
+{
+    const CreateFunction create = systemCreate();
+    if (create == nullptr) {
+        return EAGAIN;
+    }
+    stackKey();
+    auto* start = static_cast<Start*>(std::malloc(sizeof(Start)));
+    if (start == nullptr) {
+        return create(thread, attributes, routine, argument);
+    }
+    *start = Start{routine, argument};
+    const int result = create(thread, attributes, startWithAlternateStack, start);
+    if (result != 0) {
+        std::free(start);
+    }
+    return result;
+}
