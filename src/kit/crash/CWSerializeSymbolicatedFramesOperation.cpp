@@ -17,8 +17,14 @@ bool writeFrame(CWFile* file, const CWStackFrame& frame)
     if (frame.rawSymbol != frame.symbol || !frame.symbol) {
         written = written && CWFileWriteHashString(file, "raw_symbol", orNull(frame.rawSymbol));
     }
-    return written && CWFileWriteHashUnsigned(file, "offset", frame.offset)
-        && CWFileWriteHashString(file, "library", orNull(frame.library)) && CWFileWriteObjectClose(file);
+    written = written && CWFileWriteHashUnsigned(file, "offset", frame.offset)
+        && CWFileWriteHashString(file, "library", orNull(frame.library));
+    // Source file and line where the library's line tables told them.
+    if (frame.fileName) {
+        written = written && CWFileWriteHashString(file, "file", frame.fileName->c_str())
+            && CWFileWriteHashUnsigned(file, "line", frame.lineNumber);
+    }
+    return written && CWFileWriteObjectClose(file);
 }
 
 } // namespace

@@ -1,8 +1,5 @@
 #include "kit/crash/CWSymbolResolver.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <algorithm>
 
 #include "kit/crash/CWFileManager.h"
@@ -25,6 +22,13 @@ bool hasNumber(const nlohmann::json& record, const char* key)
 }
 
 } // namespace
+
+CWSymbolResolver::CWSymbolResolver()
+    : symbolizer_(std::make_unique<CWElfSymbolizer>())
+{
+}
+
+CWSymbolResolver::~CWSymbolResolver() = default;
 
 bool CWSymbolResolver::loadBinaryImagesFromFile(const std::string& path)
 {
@@ -71,86 +75,54 @@ const CWSymbolResolver::ImageRecord* CWSymbolResolver::loadedBinaryImageForPC(ui
     return found;
 }
 
-bool CWSymbolResolver::fillInImageDetails(
-    CWBinaryImages::Found* details, const std::optional<std::string>& uuid) const
+bool CWSymbolResolver::imageIsUsable(const ImageRecord& image) const
 {
-    if (details == nullptr || !uuid) {
-        return false;
+    const auto known = usableImages_.find(image.base);
+    if (known != usableImages_.end()) {
+        return known->second;
     }
-    auto known = loadedImages_.find(*uuid);
-    if (known == loadedImages_.end()) {
-        known = loadedImages_.emplace(*uuid, CWBinaryImages::findImageForUUID(uuid->c_str())).first;
+    const bool usable = image.path && image.uuid && symbolizer_->addImage(*image.path, image.base, *image.uuid);
+    if (!usable && image.path) {
+        KBLog::debug("[Crashwatch:Crash:SymbolResolver] " + *image.path
+            + " is gone or another build; its frames stay unnamed");
     }
-    const auto& found = known->second;
-    if (!found) {
-        return false;
-    }
-    *details = *found;
-    return true;
+    usableImages_[image.base] = usable;
+    return usable;
 }
 
-bool CWSymbolResolver::updateStackFrame(CWStackFrame& frame) const
+bool CWSymbolResolver::updateStackFrame(CWStackFrame& frame, bool returnAddress) const
 {
     if (frame.address == 0) {
         return false;
     }
     const ImageRecord* image = loadedBinaryImageForPC(frame.address);
-    if (image == nullptr) {
+    if (image == nullptr || !imageIsUsable(*image)) {
         return false;
     }
-    CWBinaryImages::Found loaded;
-    if (!fillInImageDetails(&loaded, image->uuid)) {
-        return false;
-    }
-    uintptr_t address = static_cast<uintptr_t>(frame.address - image->base + loaded.base);
-    auto symbol = symbolAt(address);
-    if (!symbol) {
-        return false;
-    }
+    uint64_t address = frame.address;
+    auto location = symbolizer_->locate(address, returnAddress ? address - 1 : address);
     // A return address at a function's first byte comes from a call that ended the
     // function before it (a call to a function that never returns).
-    if (symbol->name && symbol->start == address) {
+    if (location && location->functionStart == address) {
         address -= 2;
-        symbol = symbolAt(address);
-        if (!symbol) {
-            return false;
-        }
-    }
-    if (symbol->name) {
-        frame.symbol = symbol->name;
-        frame.rawSymbol = symbol->name;
-    }
-    if (symbol->start != 0 && address > symbol->start) {
-        frame.offset = address - symbol->start;
+        location = symbolizer_->locate(address, address);
     }
     if (image->path) {
         frame.library = CWLastPathComponent(*image->path);
     }
+    if (!location) {
+        return true;
+    }
+    frame.symbol = location->function;
+    frame.rawSymbol = location->function;
+    if (address > location->functionStart) {
+        frame.offset = address - location->functionStart;
+    }
+    if (location->file) {
+        frame.fileName = location->file;
+        frame.lineNumber = location->line;
+    }
     return true;
-}
-
-std::optional<CWSymbolResolver::Symbol> CWSymbolResolver::symbolAt(uintptr_t address) const
-{
-    auto known = knownSymbols_.upper_bound(address);
-    if (known != knownSymbols_.begin() && address < std::prev(known)->second.end) {
-        return std::prev(known)->second;
-    }
-    Dl_info info{};
-    void* entry = nullptr;
-    if (::dladdr1(reinterpret_cast<void*>(address), &info, &entry, RTLD_DL_SYMENT) == 0) {
-        return std::nullopt;
-    }
-    Symbol symbol;
-    if (info.dli_sname != nullptr && info.dli_saddr != nullptr) {
-        symbol.start = reinterpret_cast<uintptr_t>(info.dli_saddr);
-        symbol.name = info.dli_sname;
-        const auto size = entry != nullptr ? static_cast<const ElfW(Sym)*>(entry)->st_size : 0;
-        symbol.end = symbol.start + size;
-        if (size != 0) {
-            knownSymbols_[symbol.start] = symbol;
-        }
-    }
-    return symbol;
 }
 
 std::shared_ptr<CWStackFrame> CWSymbolResolver::frameForAddress(uint64_t address) const

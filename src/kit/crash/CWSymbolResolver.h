@@ -2,16 +2,18 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "kit/crash/CWBinaryImages.h"
+#include "kit/crash/CWElfSymbolizer.h"
 #include "kit/crash/CWStackFrame.h"
 
-// Names the frames of a crash report by asking the loader of this process,
-// for the images the crashed launch recorded that are loaded here too, with
-// the same build.
+// Names the frames of a crash report from the ELF files the crashed launch
+// had loaded, as its binary-image records list them: files that still are
+// the build that crashed name their functions (static ones too) and, with
+// DWARF line tables, source file and line.
 class CWSymbolResolver {
 public:
     // A "load" record of the report's binary-image file.
@@ -22,34 +24,29 @@ public:
         std::optional<std::string> path;
     };
 
+    CWSymbolResolver();
+    ~CWSymbolResolver();
+
     // Adds the file's "load" records that have a base and a size; false when the
     // file has no readable line.
     bool loadBinaryImagesFromFile(const std::string& path);
     // The first image, by base, that holds the address.
     const ImageRecord* loadedBinaryImageForPC(uint64_t address) const;
-    // Where the image with this build is loaded in this process; asked once per
-    // build, since a report's frames keep coming back to the same few images.
-    bool fillInImageDetails(CWBinaryImages::Found* details, const std::optional<std::string>& uuid) const;
-    bool updateStackFrame(CWStackFrame& frame) const;
+    // Names the frame; false when its image is unknown or its file is gone or
+    // rebuilt. A return address (every frame but a stack's first) is looked up
+    // one byte back for its line, which is that of the call.
+    bool updateStackFrame(CWStackFrame& frame, bool returnAddress = false) const;
     std::shared_ptr<CWStackFrame> frameForAddress(uint64_t address) const;
 
     const std::vector<ImageRecord>& binaryImages() const;
 
 private:
-    // A symbol of this process, as the loader named it.
-    struct Symbol {
-        uintptr_t start = 0;
-        uintptr_t end = 0;
-        std::optional<std::string> name;
-    };
-    // The symbol holding the address (unnamed when the loader knows none there);
-    // nothing when the address lies in no loaded object. The loader searches its
-    // symbol tables from the start at every call, so named ranges are kept: a
-    // report's stacks pass through the same functions again and again.
-    std::optional<Symbol> symbolAt(uintptr_t address) const;
+    // Whether the image's file is the one that crashed; it is added to the
+    // symbolizer the first time it is asked for.
+    bool imageIsUsable(const ImageRecord& image) const;
 
     std::vector<ImageRecord> binaryImages_;
     uint64_t largestImageSize_ = 0;
-    mutable std::map<uintptr_t, Symbol> knownSymbols_;
-    mutable std::map<std::string, std::optional<CWBinaryImages::Found>> loadedImages_;
+    std::unique_ptr<CWElfSymbolizer> symbolizer_;
+    mutable std::map<uint64_t, bool> usableImages_;
 };

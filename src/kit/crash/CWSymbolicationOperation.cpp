@@ -7,8 +7,17 @@ CWSymbolicationOperation::CWSymbolicationOperation(std::shared_ptr<const CWSymbo
 
 void CWSymbolicationOperation::main()
 {
-    if (!symbolResolver_) {
+    const auto threads = threadArray();
+    if (!symbolResolver_ || !threads) {
         return;
     }
-    enumerateFramesWithBlock([this](CWStackFrame& frame) { symbolResolver_->updateStackFrame(frame); });
+    // A stack's first frame is where its thread was; the others are return
+    // addresses, just past their calls.
+    for (const auto& thread : *threads) {
+        for (size_t index = 0; index < thread.size() && !isCancelled(); ++index) {
+            if (thread[index]) {
+                symbolResolver_->updateStackFrame(*thread[index], index > 0);
+            }
+        }
+    }
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 #include <link.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -49,7 +51,7 @@ __attribute__((noinline, used)) int namespacedFrame(int value)
 
 namespace {
 
-// Not exported: the loader knows no name for it, and must not lend it a neighbour's.
+// Not exported: only the executable's symbol table on disk names it.
 __attribute__((noinline, used)) int unexportedFrame(int value)
 {
     return value * 5 + 2;
@@ -70,6 +72,30 @@ uint64_t sizeOf(const void* function)
     return static_cast<const ElfW(Sym)*>(entry)->st_size;
 }
 
+// "file:line" of an address of this process as binutils' addr2line reads
+// this executable (a reader independent of the kit's).
+std::string addr2line(uint64_t address)
+{
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(address), &info) == 0) {
+        return {};
+    }
+    char command[512];
+    std::snprintf(command, sizeof command, "addr2line -e /proc/%d/exe 0x%llx", static_cast<int>(getpid()),
+        static_cast<unsigned long long>(address - reinterpret_cast<uintptr_t>(info.dli_fbase)));
+    std::FILE* pipe = ::popen(command, "r");
+    char text[1024] = {};
+    const bool read = pipe != nullptr && std::fgets(text, sizeof text, pipe) != nullptr;
+    if (pipe != nullptr) {
+        ::pclose(pipe);
+    }
+    std::string answer = read ? text : "";
+    while (!answer.empty() && answer.back() == '\n') {
+        answer.pop_back();
+    }
+    return std::filesystem::path(answer).filename().string();
+}
+
 std::string executableName()
 {
     return std::filesystem::read_symlink("/proc/self/exe").filename().string();
@@ -87,10 +113,11 @@ nlohmann::json frame(const nlohmann::json& symbol, const nlohmann::json& rawSymb
 
 } // namespace
 
-TEST(CWSymbolicationTest, FramesAreNamedAgainstTheImagesLoadedNow)
+// The crashed run's images are this process's own (the report folder was set
+// up here), plus one whose file is nowhere on disk.
+TEST(CWSymbolicationTest, FramesAreNamedFromTheFilesTheCrashedRunLoaded)
 {
     CrashReportFolder folder;
-    // An image of the crashed launch that this process does not have.
     ReportFixture::writeRecord(folder.file("binary_images.cwrecord"), [](CWFile* file) {
         CWFileWriteRecordStart(file, "load");
         CWFileWriteObjectOpen(file);
@@ -115,18 +142,36 @@ TEST(CWSymbolicationTest, FramesAreNamedAgainstTheImagesLoadedNow)
 
     const std::string library = executableName();
     const nlohmann::json none;
-    const nlohmann::json expected{{"threads",
-        {{frame("symbolication_fixture::namespacedFrame(int)", "_ZN21symbolication_fixture15namespacedFrameEi", 4,
-              library),
-             frame("cwSymbolicationTestBefore", none, after - 2 - before, library, false),
-             frame("cwSymbolicationTestBefore", none, 3, library, false)},
-            {frame(none, none, 0, none), frame(none, none, 0, library), frame(none, none, 0, none)}}}};
     std::ifstream companion(folder.file("signal.cwrecord.symbolicated"));
     std::string line;
     ASSERT_TRUE(std::getline(companion, line));
-    EXPECT_EQ(nlohmann::json::parse(line), expected);
+    const nlohmann::json threads = nlohmann::json::parse(line).at("threads");
     std::string more;
     EXPECT_FALSE(std::getline(companion, more));
+    ASSERT_EQ(threads.size(), 2u);
+    ASSERT_EQ(threads[0].size(), 3u);
+    ASSERT_EQ(threads[1].size(), 3u);
+
+    // A function with line tables: demangled name, offset, file and line.
+    const nlohmann::json& first = threads[0][0];
+    EXPECT_EQ(first["symbol"], "symbolication_fixture::namespacedFrame(int)");
+    EXPECT_EQ(first["raw_symbol"], "_ZN21symbolication_fixture15namespacedFrameEi");
+    EXPECT_EQ(first["offset"], 4);
+    EXPECT_EQ(first["library"], library);
+    ASSERT_TRUE(first["file"].is_string()) << first;
+    EXPECT_EQ(std::filesystem::path(first["file"].get<std::string>()).filename().string() + ":"
+            + std::to_string(first["line"].get<uint32_t>()),
+        addr2line(namespaced + 4));
+    // A return address at a function's first byte belongs to the call before
+    // it; code without line tables gets no file.
+    EXPECT_EQ(threads[0][1], frame("cwSymbolicationTestBefore", none, after - 2 - before, library, false));
+    EXPECT_EQ(threads[0][2], frame("cwSymbolicationTestBefore", none, 3, library, false));
+    // A file that is not on disk names nothing; an internal function is named
+    // from the symbol table; no address, no frame.
+    EXPECT_EQ(threads[1][0], frame(none, none, 0, none));
+    EXPECT_EQ(threads[1][1]["symbol"], "(anonymous namespace)::unexportedFrame(int)");
+    EXPECT_EQ(threads[1][1]["offset"], 1);
+    EXPECT_EQ(threads[1][2], frame(none, none, 0, none));
     // Members keep their order on the line.
     EXPECT_NE(line.find(R"({"symbol":null,"raw_symbol":null,"offset":0,"library":null})"), std::string::npos);
     EXPECT_TRUE(folder.exists("exception.cwrecord.symbolicated"));
