@@ -159,6 +159,49 @@ bool readText(Exiv2::Value& value, const QString& text)
     return value.read(bytes) == 0 && keepsItsNumbers(value, bytes);
 }
 
+// The standard's maximum length of an IPTC dataset in bytes; 0 when the
+// library lists none for it.
+uint32_t iptcMaxBytes(const Exiv2::IptcKey& key)
+{
+    const Exiv2::DataSet* list = nullptr;
+    if (key.record() == Exiv2::IptcDataSets::envelope) {
+        list = Exiv2::IptcDataSets::envelopeRecordList();
+    } else if (key.record() == Exiv2::IptcDataSets::application2) {
+        list = Exiv2::IptcDataSets::application2RecordList();
+    }
+    for (; list && list->number_ != 0xffff; ++list) {
+        if (list->number_ == key.tag()) {
+            return list->maxbytes_;
+        }
+    }
+    return 0;
+}
+
+// Other programs reject or cut an IPTC text longer than its dataset allows
+// (a title holds 64 bytes): the text is cut to the limit on a character
+// boundary, never inside a character's UTF-8 bytes. Only IPTC is cut; the
+// EXIF and XMP twins keep the whole text.
+QString withinIptcLength(const QString& text, const Exiv2::IptcKey& key, Exiv2::TypeId type)
+{
+    const uint32_t maxBytes = iptcMaxBytes(key);
+    if (type != Exiv2::string || maxBytes == 0) {
+        return text;
+    }
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size() && text.at(end + 1).isLowSurrogate();
+        const qsizetype units = pair ? 2 : 1;
+        const qsizetype length = text.mid(end, units).toUtf8().size();
+        if (bytes + length > qsizetype(maxBytes)) {
+            break;
+        }
+        bytes += length;
+        end += units;
+    }
+    return text.left(end);
+}
+
 // IPTC text carries no encoding of its own: without the envelope's coded
 // character set, other programs read it as Latin-1 and show "LÃ¼beck" for
 // "Lübeck". Our texts are UTF-8, so declare it whenever a value needs it and
@@ -396,7 +439,7 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
             std::vector<ValuePtr> words;
             for (const QString& word : keywordsOf(value)) {
                 ValuePtr wordValue = newValueOfType(*newType);
-                if (!readText(*wordValue, word)) {
+                if (!readText(*wordValue, withinIptcLength(word, iptcKey, *newType))) {
                     return false;
                 }
                 words.push_back(std::move(wordValue));
@@ -412,7 +455,7 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
         const ValuePtr newValue = found == iptcData.end() || (row && found->typeId() != *newType)
                                       ? newValueOfType(*newType)
                                       : copyOfValue(*found);
-        if (!readText(*newValue, value)) {
+        if (!readText(*newValue, withinIptcLength(value, iptcKey, newValue->typeId()))) {
             return false;
         }
         if (found != iptcData.end()) {
