@@ -17,6 +17,8 @@
 #include <QLockFile>
 #include <QWidget>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcAppDelegate, "lumetta.app.start")
 
 TAVAppDelegate::TAVAppDelegate(QObject* parent)
@@ -185,6 +187,17 @@ void TAVAppDelegate::clickSaveAll()
     if (mainWndCtlr_) {
         mainWndCtlr_->clickSaveAll();
     }
+}
+
+void TAVAppDelegate::clickQuit()
+{
+    // A window that refuses (Cancel, or Save still running) keeps the
+    // application; the main window closes itself once its save is done, and
+    // the last window closed ends the application.
+    QApplication::closeAllWindows();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    if (std::none_of(windows.begin(), windows.end(), [](const QWidget* window) { return window->isVisible(); }))
+        QCoreApplication::quit();
 }
 
 void TAVAppDelegate::clickImportFiles()

@@ -93,6 +93,9 @@ public:
     void clickRate();
     void clickMoreApps();
     void clickFeedback();
+    // Closes every window, the main one after its question about unsaved
+    // edits; the application ends once they are all closed.
+    void clickQuit();
 
     // A new mail to the feedback address, when one is configured.
     static bool openFeedbackMail();

@@ -30,6 +30,9 @@ void TAVAppDelegate::buildMenuBar()
                QKeySequence::Preferences);
     addCommand(application, QStringLiteral("More Apps"), &TAVAppDelegate::clickMoreApps, {})
         ->setVisible(!AppInfo::makerAddress(QStringLiteral("HomepageURL")).isEmpty());
+    application->addSeparator();
+    addCommand(application, QStringLiteral("Quit"), &TAVAppDelegate::clickQuit, QKeySequence::Quit)
+        ->setMenuRole(QAction::QuitRole);
 
     QMenu* file = addMenu(QStringLiteral("File"));
     addCommand(file, QStringLiteral("Import Files..."), &TAVAppDelegate::clickImportFiles, QKeySequence::Open);

@@ -138,6 +138,9 @@ public:
     VXProgressWindowController* progressWindowController();
     // True from the start of a save or filename loop until its last step ran.
     bool isLoopRunning() const { return loopRunning_; }
+    // The listed images whose edits are not in their files yet (edited, or
+    // their last save failed).
+    QList<TAVImageObjectPtr> imagesWithUnsavedEdits() const;
 
     // Filename to tags (TAVMainWindowCtlr_FilenameToTags.cpp).
     void clickFileNameToTag();
@@ -287,6 +290,9 @@ private:
     // asked for that while the loop ran.
     void finishLoop();
     bool closeRequestedDuringLoop(QEvent* event);
+    // Asks "Save", "Don't Save" or "Cancel" before a window with unsaved
+    // edits closes; true when the close was stopped (for now or for good).
+    bool closeRequestedWithUnsavedEdits(QEvent* event);
     void openNewPresetSheet();
     TAVExifDataPtr presetUpdateFromShownRecord() const;
     QList<TAVImageObjectPtr> imagesToApply(bool allImages) const;
@@ -337,6 +343,8 @@ private:
     std::unique_ptr<TAVExportWindowController> exportViewCtlr_;
     bool loopRunning_ = false;
     bool closeAfterLoop_ = false;
+    // The user chose Save when closing: the window closes once every image saved.
+    bool closeAfterSave_ = false;
 
     QList<TAVImageObjectPtr> marySelectedImgs_;
     TAVExifDataPtr curExifData_;

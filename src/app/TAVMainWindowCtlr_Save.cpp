@@ -3,13 +3,16 @@
 #include "app/TAVMainWindowCtlr.h"
 
 #include "app/TAVPhotosViewCltr.h"
+#include "app/TAVSaveFailureReport.h"
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "commlib/VXProgressWindowController.h"
 #include "foundation/Dispatch.h"
+#include "foundation/UiServices.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -103,22 +106,25 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
     const bool applyToFileDate = summary_->isApplyToFileCreatedDatetime();
     const QPointer<TAVMainWindowCtlr> self(this);
     const std::shared_ptr<std::atomic<bool>> saving = isSaving_;
-    Dispatch::async([images, self, saving, applyToFileDate] {
+    const auto failures = std::make_shared<TAVSaveFailureReport>();
+    Dispatch::async([images, self, saving, applyToFileDate, failures] {
         {
-            // Files changed by another program are named in one alert at the end.
-            TAVImageObject::ChangedFilesAlert changedFiles;
+            // Files changed by another program are named, with the other
+            // failures, in the loop's one alert at the end.
+            TAVImageObject::ChangedFilesAlert changedFiles(false);
             const qsizetype count = images.size();
             for (qsizetype i = 0; i < count && saving->load(); ++i) {
                 const TAVImageObjectPtr& image = images.at(i);
                 image->exifData()->setIsApplyToFileCreatedDateTime(applyToFileDate);
-                image->saveMetadataToImage();
+                if (!image->saveMetadataToImage())
+                    failures->add(QFileInfo(image->srcPath()).fileName(), image->lastSaveFailure());
                 Dispatch::syncMain([self, i, count] {
                     if (self)
                         self->updateSaveProgress(double(i) / double(count));
                 });
             }
         }
-        Dispatch::syncMain([self] {
+        Dispatch::syncMain([self, failures] {
             if (!self)
                 return;
             // The engine used each saved image's time shift up. The common
@@ -132,6 +138,9 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
             self->refreshUI();
             self->photos_->reloadViewByAutoDetectSegementSelected();
             self->endProgressWindow();
+            // Each failure is told once, after the sheet is gone; the list's
+            // State cell keeps the reason in its tooltip.
+            failures->show(self->mainWindow_);
             self->finishLoop();
         });
     });
@@ -221,6 +230,52 @@ void TAVMainWindowCtlr::finishLoop()
         closeAfterLoop_ = false;
         mainWindow_->close();
     }
+    // Closes only when the save left nothing unsaved: after a failure or a
+    // cancel the window stays, with the edits.
+    if (closeAfterSave_) {
+        closeAfterSave_ = false;
+        if (imagesWithUnsavedEdits().isEmpty())
+            mainWindow_->close();
+    }
+}
+
+QList<TAVImageObjectPtr> TAVMainWindowCtlr::imagesWithUnsavedEdits() const
+{
+    QList<TAVImageObjectPtr> unsaved;
+    for (const auto& image : photos_->maryDataSource()) {
+        const auto state = image->exifData() ? image->exifData()->enuModifyState() : TAVExifData::StateUnchanged;
+        if (state == TAVExifData::StateModified || state == TAVExifData::StateSaveFailed)
+            unsaved.append(image);
+    }
+    return unsaved;
+}
+
+bool TAVMainWindowCtlr::closeRequestedWithUnsavedEdits(QEvent* event)
+{
+    if (event->type() != QEvent::Close)
+        return false;
+    // An edit typed into a field but not yet handed to the images counts too.
+    applyModifyToSelectedImages(true);
+    const QList<TAVImageObjectPtr> unsaved = imagesWithUnsavedEdits();
+    UiServices* ui = UiServices::shared();
+    if (unsaved.isEmpty() || !ui)
+        return false;
+    UiServices::AlertRequest question;
+    question.title = unsaved.size() == 1
+                         ? QStringLiteral("Do you want to save the changes you made to 1 image?")
+                         : QStringLiteral("Do you want to save the changes you made to %1 images?").arg(unsaved.size());
+    question.message = QStringLiteral("Your changes will be lost if you don't save them.");
+    question.buttons = {QStringLiteral("Save"), QStringLiteral("Don't Save"), QStringLiteral("Cancel")};
+    question.parent = mainWindow_;
+    const int answer = ui->runAlert(question);
+    if (answer == UiServices::SecondButton)
+        return false;
+    event->ignore();
+    if (answer == UiServices::FirstButton) {
+        closeAfterSave_ = true;
+        doSave(unsaved);
+    }
+    return true;
 }
 
 // Closing the window while a loop runs cancels the loop; the window closes

@@ -163,6 +163,11 @@ QVariant TAVPhotoListModel::data(const QModelIndex& index, int role) const
         }
         return QVariant();
     case Qt::ToolTipRole:
+        // A failed save shows only a mark: the State cell says why.
+        if (index.column() == ColumnState && image->exifData() &&
+            image->exifData()->enuModifyState() == TAVExifData::StateSaveFailed) {
+            return image->lastSaveFailure();
+        }
         return image->srcPath();
     case ImageObjectRole:
         return QVariant::fromValue(static_cast<void*>(image.get()));

@@ -24,8 +24,9 @@ public:
     // The name filter of an open panel for the given extensions (without "."),
     // e.g. "Images (*.[jJ][pP][gG] *.[pP][nN][gG])"; empty for none.
     static QString nameFilterFor(const QStringList& extensions);
+    // The alert box a request makes, not shown yet; the caller owns it.
+    static QMessageBox* makeAlert(const AlertRequest& request, QWidget* parent);
 
 private:
-    static QMessageBox* makeAlert(const AlertRequest& request, QWidget* parent);
     static int codeOfClicked(const QMessageBox& box);
 };

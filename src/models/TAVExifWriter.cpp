@@ -589,7 +589,9 @@ bool TAVExifWriter::clearAllIPTCMetadata()
 
 bool TAVExifWriter::saveModifiedMetadata()
 {
+    lastError_.clear();
     if (!checkImage()) {
+        lastError_ = QStringLiteral("the file's metadata could not be read");
         return false;
     }
     QString error;
@@ -622,6 +624,7 @@ bool TAVExifWriter::saveModifiedMetadata()
         error = QString::fromUtf8(caught.what());
     }
     std::cout << "Caught Exiv2 exception when save exif data'" << error.toStdString() << "'\n" << std::flush;
+    lastError_ = error;
     return false;
 }
 

@@ -56,6 +56,8 @@ public:
     // with the file as it was, when the library fails, the written bytes do
     // not pass the check or the file cannot be replaced.
     bool saveModifiedMetadata();
+    // Why the last saveModifiedMetadata failed; empty after a success.
+    const QString& lastError() const { return lastError_; }
     // Whether the key is in the current data. Keys of no family answer true.
     bool isKeyExistInCurrentImage(const QString& key);
     // The text of the key's first value in the current data; null when absent.
@@ -102,6 +104,7 @@ private:
     void dropImage();
 
     QString filePath_;
+    QString lastError_;
     std::unique_ptr<ExivMemoryFile> file_;
     // The image of `file_`; null when the file could not be read.
     Exiv2::Image* image_ = nullptr;

@@ -479,10 +479,21 @@ float TAVImageObject::getGPSFloat(bool latitude) const
 // ---------------------------------------------------------------------------
 // The save road
 
+namespace {
+
+QString failureWithDetail(const QString& failure, const QString& detail)
+{
+    return detail.isEmpty() ? failure : failure + QStringLiteral(": ") + detail;
+}
+
+} // namespace
+
 bool TAVImageObject::saveMetadataToImage()
 {
     bool written = false;
     bool success = false;
+    noteSaveFailure(QString());
+    fileError_.clear();
     if (!userFileUnchanged()) {
         reportChangedUserFile();
     } else if (prepareWorkingCopy()) {
@@ -496,7 +507,7 @@ bool TAVImageObject::saveMetadataToImage()
         // New bytes that were not published are removed from beside the user's file.
         pendingUserFile_ = {};
     } else {
-        reportSaveFailure();
+        reportSaveFailure(failureWithDetail(QStringLiteral("The working copy could not be made again from the file"), fileError_));
     }
 
     if (success) {
@@ -504,6 +515,8 @@ bool TAVImageObject::saveMetadataToImage()
             exifData_->setEnuModifyState(TAVExifData::StateSaved);
         reread();
     } else {
+        if (lastSaveFailure().isEmpty())
+            noteSaveFailure(QStringLiteral("The save failed"));
         exifData_->setEnuModifyState(TAVExifData::StateSaveFailed);
     }
     tellDelegate(&TAVImageObjectProtocol::imageObjectFinishSave);
@@ -512,14 +525,16 @@ bool TAVImageObject::saveMetadataToImage()
 
 bool TAVImageObject::saveClearAll()
 {
-    if (!writerMgr_->clearAllMetadata())
+    if (!writerMgr_->clearAllMetadata()) {
+        noteSaveFailure(failureWithDetail(QStringLiteral("The metadata could not be cleared"), writerMgr_->lastError()));
         return false;
+    }
     // A clear-all whose library save failed shows no alert; a failed
     // replacement of the user's file does, like any other failed save.
     const Publication published = publish(std::nullopt);
     if (published != Published) {
         if (published == PublishFailed)
-            reportSaveFailure();
+            reportSaveFailure(failureWithDetail(QStringLiteral("The file could not be replaced"), fileError_));
         return false;
     }
     for (int32_t category = 0; category < 4; ++category)
@@ -548,16 +563,22 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     const bool saved = !written || (failedKeys.isEmpty() && writerMgr_->saveMetadataToImage());
 
     bool success = saved && failedKeys.isEmpty();
-    if (!failedKeys.isEmpty())
+    QString reason;
+    if (!failedKeys.isEmpty()) {
         qWarning("Save of %s failed for: %s", qPrintable(path_), qPrintable(failedKeys.join(QStringLiteral(", "))));
+        reason = QStringLiteral("These values could not be written: ") + failedKeys.join(QStringLiteral(", "));
+    } else if (!saved) {
+        reason = failureWithDetail(QStringLiteral("The new metadata could not be written"), writerMgr_->lastError());
+    }
     if (success) {
         const Publication published = publish(fileDates);
         if (published == UserFileChanged)
             return false;
         success = published == Published;
+        reason = failureWithDetail(QStringLiteral("The file could not be replaced"), fileError_);
     }
     if (!success) {
-        reportSaveFailure();
+        reportSaveFailure(reason);
         return false;
     }
     // The edits count as saved only once they are in the user's file.
@@ -580,6 +601,8 @@ bool TAVImageObject::prepareWorkingCopy()
         return true;
     QString error;
     workingCopyStale_ = !FileServices::replaceFile(path_, srcPath_, &error);
+    if (workingCopyStale_)
+        fileError_ = error;
     if (workingCopyStale_)
         qWarning("Could not bring %s back to %s: %s", qPrintable(path_), qPrintable(srcPath_), qPrintable(error));
     return !workingCopyStale_;
@@ -619,7 +642,8 @@ QString changedFilesMessage(const QStringList& names)
 
 } // namespace
 
-TAVImageObject::ChangedFilesAlert::ChangedFilesAlert()
+TAVImageObject::ChangedFilesAlert::ChangedFilesAlert(bool showsAlert)
+    : showsAlert_(showsAlert)
 {
     const std::lock_guard<std::mutex> lock(changedFilesMutex);
     previous_ = activeChangedFilesAlert;
@@ -632,12 +656,13 @@ TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
         const std::lock_guard<std::mutex> lock(changedFilesMutex);
         activeChangedFilesAlert = previous_;
     }
-    if (!names_.isEmpty())
+    if (showsAlert_ && !names_.isEmpty())
         showAlert(changedFilesMessage(names_));
 }
 
-void TAVImageObject::reportChangedUserFile() const
+void TAVImageObject::reportChangedUserFile()
 {
+    noteSaveFailure(QStringLiteral("The file was changed by another program since it was imported"));
     qWarning("%s was changed by another program since it was imported; not saved", qPrintable(srcPath_));
     const QString name = QFileInfo(srcPath_).fileName();
     {
@@ -650,9 +675,22 @@ void TAVImageObject::reportChangedUserFile() const
     showAlert(changedFilesMessage({name}));
 }
 
-void TAVImageObject::reportSaveFailure() const
+void TAVImageObject::reportSaveFailure(const QString& reason)
 {
-    showAlert(QStringLiteral("Some error occured when save modifications"));
+    noteSaveFailure(reason);
+    showAlert(QStringLiteral("Some error occurred when save modifications"));
+}
+
+void TAVImageObject::noteSaveFailure(const QString& reason)
+{
+    const std::lock_guard<std::mutex> lock(saveFailureMutex_);
+    saveFailure_ = reason;
+}
+
+QString TAVImageObject::lastSaveFailure() const
+{
+    const std::lock_guard<std::mutex> lock(saveFailureMutex_);
+    return saveFailure_;
 }
 
 void TAVImageObject::showAlert(const QString& message)
@@ -828,14 +866,14 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
     // The working copy and the user's file get the same checked bytes. While
     // the user's file is being written and flushed to disk, the working copy
     // is written and the rows of the new content are read for the record.
-    std::future<bool> userFile = std::async(std::launch::async,
+    std::future<std::pair<bool, QString>> userFile = std::async(std::launch::async,
         [pending = std::move(pendingUserFile_), path = srcPath_, bytes = written->bytes, fileDates]() mutable {
         QString error;
         const bool done = pending.valid() ? commitPendingWrite(pending.get(), &error)
                                           : FileServices::writeFileAtomically(path, bytes, fileDates, &error);
         if (!done)
             qWarning("Could not replace %s: %s", qPrintable(path), qPrintable(error));
-        return done;
+        return std::pair{done, error};
     });
     QString error;
     const bool copied = FileServices::writeScratchFileAtomically(path_, written->bytes, &error) &&
@@ -848,7 +886,9 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
     savedRows_->releaseFile();
     written.reset();
     writerMgr_.reset();
-    if (!userFile.get()) {
+    const auto [replaced, userFileError] = userFile.get();
+    if (!replaced) {
+        fileError_ = userFileError;
         savedRows_.reset();
         return false;
     }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -122,6 +123,9 @@ public:
     // A user's file that another program changed (or replaced by a link)
     // since the import is never overwritten: that save fails with its own alert.
     bool saveMetadataToImage();
+    // Why the last save of this image failed, for the user; empty when it
+    // succeeded or none ran. Safe to read while a save runs.
+    QString lastSaveFailure() const;
     QList<TAVEntityPtr> getProcessedEntitiesForSave(int32_t category);
     // "date time" of the creation date to write: each part from the user's
     // value when modified, else from the value read.
@@ -143,10 +147,12 @@ public:
 
     // A save loop holds one while it runs: the files it could not save
     // because another program changed them since the import are named in one
-    // alert when it goes, instead of one alert per file.
+    // alert when it goes, instead of one alert per file. A loop that tells
+    // every failure itself holds a silent one, which only keeps the alerts
+    // of the single files away.
     class ChangedFilesAlert {
     public:
-        ChangedFilesAlert();
+        explicit ChangedFilesAlert(bool showsAlert = true);
         ~ChangedFilesAlert();
         ChangedFilesAlert(const ChangedFilesAlert&) = delete;
         ChangedFilesAlert& operator=(const ChangedFilesAlert&) = delete;
@@ -155,6 +161,7 @@ public:
         friend class TAVImageObject;
         ChangedFilesAlert* previous_ = nullptr;
         QStringList names_;
+        bool showsAlert_ = true;
     };
 
     // --- Accessors ---
@@ -207,8 +214,10 @@ private:
     void writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates);
     static bool commitPendingWrite(std::unique_ptr<FileServices::PendingWrite> write, QString* error);
     std::future<std::unique_ptr<FileServices::PendingWrite>> pendingUserFile_;
-    void reportChangedUserFile() const;
-    void reportSaveFailure() const;
+    void reportChangedUserFile();
+    // Shows the save-failure alert; `reason` is kept for lastSaveFailure.
+    void reportSaveFailure(const QString& reason);
+    void noteSaveFailure(const QString& reason);
     static void showAlert(const QString& message);
     // Builds the record again after a save, from the rows of the saved bytes
     // (savedRows_) when there are some, else from the file.
@@ -228,6 +237,10 @@ private:
     QString srcPath_;
     FileServices::Identity srcIdentity_;
     bool workingCopyStale_ = false;
+    // The error of the last file operation of a save that failed (the save's worker only).
+    QString fileError_;
+    mutable std::mutex saveFailureMutex_;
+    QString saveFailure_;
     TAVImageObjectProtocol* delegate_ = nullptr;
     QString renamedPath_;
     QDateTime fileOrignalCreateDate_;

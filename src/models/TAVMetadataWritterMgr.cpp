@@ -888,6 +888,11 @@ bool TAVMetadataWritterMgr::saveMetadataToImage()
     return exifWriter_->saveModifiedMetadata();
 }
 
+QString TAVMetadataWritterMgr::lastError() const
+{
+    return exifWriter_->lastError();
+}
+
 TAVImageMetadatReaderBase::SharedImagePtr TAVMetadataWritterMgr::writtenImage() const
 {
     return exifWriter_->writtenImage();

@@ -6,9 +6,13 @@
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 #include "models/TAVKeyLists.h"
+#include "support/Gallery.h"
 #include "support/ImageFixtures.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTest>
@@ -69,6 +73,21 @@ void MainWindowTest::select(const QList<int>& rows)
 {
     ctlr_->photosViewCltr()->selectIndexes(rows);
     QCoreApplication::processEvents();
+}
+
+::testing::AssertionResult MainWindowTest::captureOverWindow(QWidget* sheet, const QString& name)
+{
+    QPixmap picture = ctlr_->mainWindow()->grab();
+    sheet->adjustSize();
+    const QPixmap drawn = sheet->grab();
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap((picture.width() - drawn.width()) / 2, 0, drawn);
+    }
+    QLabel composed;
+    composed.setPixmap(picture);
+    composed.resize(picture.size());
+    return Gallery::capture(&composed, name);
 }
 
 QLineEdit* MainWindowTest::summaryField(const char* name)

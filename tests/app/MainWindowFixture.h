@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 class QLineEdit;
@@ -28,6 +30,9 @@ protected:
     // Selects the rows of the shown list, as a click in the list would.
     void select(const QList<int>& rows);
     QLineEdit* summaryField(const char* name);
+    // A gallery picture of the window with `sheet` (a sheet or an alert, a
+    // window of its own) drawn where it hangs, at the top centre.
+    ::testing::AssertionResult captureOverWindow(QWidget* sheet, const QString& name);
 
     FakeUiServices ui_;
     std::unique_ptr<TAVMainWindowCtlr> ctlr_;

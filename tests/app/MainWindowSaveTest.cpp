@@ -262,17 +262,7 @@ TEST_F(MainWindowSaveTest, GallerySaveSheetOverTheWindowMidLoop)
     window().showSaveProgressWindow();
     window().updateSaveProgress(1.0 / 3.0);
     QCoreApplication::processEvents();
-    // The sheet is a window of its own: draw it where it hangs, at the top centre.
-    QPixmap picture = window().mainWindow()->grab();
-    const QPixmap sheet = window().progressWindowController()->window()->grab();
-    {
-        QPainter painter(&picture);
-        painter.drawPixmap((picture.width() - sheet.width()) / 2, 0, sheet);
-    }
-    QLabel composed;
-    composed.setPixmap(picture);
-    composed.resize(picture.size());
-    EXPECT_TRUE(Gallery::capture(&composed, "save-progress"));
+    EXPECT_TRUE(captureOverWindow(window().progressWindowController()->window(), "save-progress"));
     window().endProgressWindow();
     window().endProgressWindow();  // ending an ended sheet does nothing
     EXPECT_FALSE(window().progressWindowController()->isSheetUp());
@@ -333,10 +323,15 @@ TEST_F(MainWindowSaveTest, ClosingTheWindowDuringASaveStopsTheLoopAndClosesAfter
     for (const auto& image : images())
         edit(image, kArtist, QStringLiteral("Saved"));
     window().clickSaveAll();
+    // The images the cancelled loop did not reach are asked about before the
+    // window goes; the user lets them go.
+    ui_.answerAlerts({UiServices::SecondButton});
     window().mainWindow()->close();
     EXPECT_TRUE(window().mainWindow()->isVisible() || !window().isLoopRunning());
     ASSERT_TRUE(waitForLoop());
     EXPECT_FALSE(window().mainWindow()->isVisible());
+    ASSERT_FALSE(ui_.alerts().isEmpty());
+    EXPECT_EQ(ui_.alerts().last().buttons, (QStringList{"Save", "Don't Save", "Cancel"}));
     EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
 }
 

@@ -520,7 +520,7 @@ TEST_F(TAVImageObjectTest, FailedImagesAlertTheOthersAreSavedAndARetryWritesNoOl
     EXPECT_EQ(ui_.finished, 5);
     ASSERT_EQ(ui_.alerts().size(), 2);
     EXPECT_EQ(ui_.alerts().first().title, QString("Errors"));
-    EXPECT_EQ(ui_.alerts().first().message, QString("Some error occured when save modifications"));
+    EXPECT_EQ(ui_.alerts().first().message, QString("Some error occurred when save modifications"));
     EXPECT_EQ(ui_.alerts().first().buttons, QStringList{"Dismiss"});
     // The failed images keep their edits and their user files.
     EXPECT_TRUE(images[1]->exifData()->isModifiedForKey("Exif.Image.Artist", 0));

@@ -1,0 +1,231 @@
+// The user's edits are never lost without a word: closing or quitting asks
+// first, and a save loop that failed says which files and why.
+#include "MainWindowFixture.h"
+
+#include "app/TAVAppDelegate.h"
+#include "app/TAVPhotoListModel.h"
+#include "app/TAVPhotosViewCltr.h"
+#include "app/TAVSaveFailureReport.h"
+#include "commlib/QtUiServices.h"
+#include "foundation/UserDefaults.h"
+#include "support/ExifTool.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kArtist = QStringLiteral("Exif.Image.Artist");
+
+class MainWindowUnsavedWorkTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        // The preference's default: the loop goes on after an error.
+        UserDefaults::standard().setBool(true, QStringLiteral("save_continue_after_error"));
+    }
+    void TearDown() override
+    {
+        UserDefaults::standard().removeObjectForKey(QStringLiteral("save_continue_after_error"));
+        MainWindowTest::TearDown();
+    }
+
+    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
+    bool waitForLoop() { return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000); }
+
+    static void edit(const TAVImageObjectPtr& image, const QString& key, const QString& value, int category = 0)
+    {
+        image->exifData()->setValue(value, key, category, false, true, true);
+    }
+
+    QStringList photos(const QStringList& names)
+    {
+        QStringList paths;
+        for (const QString& name : names)
+            paths.append(photoWithTags(name, {{QStringLiteral("Exif.Image.Make"), name}}));
+        return paths;
+    }
+
+    QString artistOf(const QString& path) { return ExifTool::read(path).value("IFD0:Artist").toString(); }
+
+    // Another program writes the file after the import.
+    static void changeBehindOurBack(const QString& path)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("\0", 1);
+    }
+
+    QVariant stateTip(int row)
+    {
+        TAVPhotoListModel* model = window().photosViewCltr()->listModel();
+        return model->data(model->index(row, TAVPhotoListModel::ColumnState), Qt::ToolTipRole);
+    }
+
+    bool windowOpen() { return window().mainWindow()->isVisible(); }
+};
+
+TEST_F(MainWindowUnsavedWorkTest, ClosingWithUnsavedEditsAsksAndCancelKeepsTheWindow)
+{
+    const QStringList paths = photos({"a.jpg", "b.jpg"});
+    ASSERT_TRUE(importAndWait(paths));
+
+    // Nothing unsaved: no question.
+    window().mainWindow()->close();
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+    EXPECT_FALSE(windowOpen());
+    window().mainWindow()->show();
+
+    // An edit typed into the Artist field but not yet handed to the image counts.
+    summaryField("fldPhotographer")->setText(QStringLiteral("Typed"));
+    emit summaryField("fldPhotographer")->textEdited(QStringLiteral("Typed"));
+    QCoreApplication::processEvents();
+    ui_.answerAlerts({UiServices::ThirdButton});
+    window().mainWindow()->close();
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    const UiServices::AlertRequest question = ui_.alerts().last();
+    EXPECT_EQ(question.title, "Do you want to save the changes you made to 1 image?");
+    EXPECT_EQ(question.message, "Your changes will be lost if you don't save them.");
+    EXPECT_EQ(question.buttons, (QStringList{"Save", "Don't Save", "Cancel"}));
+    EXPECT_TRUE(windowOpen());
+    EXPECT_EQ(images().at(0)->exifData()->getValueForKey(kArtist, 0), "Typed");
+
+    std::unique_ptr<QMessageBox> box(QtUiServices::makeAlert(question, nullptr));
+    EXPECT_TRUE(captureOverWindow(box.get(), "quit-unsaved-question"));
+
+    // Don't Save closes and leaves the file as it was.
+    ui_.answerAlerts({UiServices::SecondButton});
+    window().mainWindow()->close();
+    EXPECT_FALSE(windowOpen());
+    EXPECT_TRUE(ExifTool::read(paths.at(0)).value("IFD0:Artist").isUndefined());
+}
+
+TEST_F(MainWindowUnsavedWorkTest, SaveOnCloseQuitsOnlyOnceEveryImageSaved)
+{
+    const QStringList paths = photos({"a.jpg", "b.jpg", "c.jpg"});
+    ASSERT_TRUE(importAndWait(paths));
+    edit(images().at(0), kArtist, QStringLiteral("One"));
+    edit(images().at(1), kArtist, QStringLiteral("Two"));
+    changeBehindOurBack(paths.at(1));
+
+    // b cannot be saved: the window stays, with b's edit.
+    ui_.answerAlerts({UiServices::FirstButton});
+    window().mainWindow()->close();
+    EXPECT_EQ(ui_.alerts().last().title, "Do you want to save the changes you made to 2 images?");
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_TRUE(windowOpen());
+    EXPECT_EQ(artistOf(paths.at(0)), "One");
+    EXPECT_EQ(window().imagesWithUnsavedEdits(), QList<TAVImageObjectPtr>{images().at(1)});
+    EXPECT_EQ(ui_.alerts().last().title, "An image could not be saved");
+
+    // With b re-imported the save goes through and the window closes.
+    select({1});
+    window().photosViewCltr()->removeSelectedImageObjects();
+    ASSERT_TRUE(importAndWait({paths.at(1)}));
+    edit(images().last(), kArtist, QStringLiteral("Two"));
+    ui_.answerAlerts({UiServices::FirstButton});
+    window().mainWindow()->close();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_FALSE(windowOpen());
+    EXPECT_EQ(artistOf(paths.at(1)), "Two");
+    EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
+}
+
+TEST_F(MainWindowUnsavedWorkTest, QuitInTheApplicationMenuAsksTheSameQuestion)
+{
+    TAVAppDelegate delegate;
+    TAVMainWindowCtlr* main = nullptr;
+    delegate.setMainWindowFactory([this, &main] {
+        auto made = std::make_unique<TAVMainWindowCtlr>(tempPath(QStringLiteral("src_temp")));
+        main = made.get();
+        return made;
+    });
+    ASSERT_TRUE(delegate.awakeFromNib());
+    ASSERT_NE(main, nullptr);
+    main->showWindow();
+    QAction* quit = delegate.menuItem(QStringLiteral("Quit"));
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence(QKeySequence::Quit));
+
+    const QStringList paths = photos({"a.jpg"});
+    ASSERT_TRUE(main->photosViewCltr()->addImagesFromDirectory(paths));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->photosViewCltr()->maryDataSource().size() == 1; }, 20000));
+    edit(main->photosViewCltr()->maryDataSource().first(), kArtist, QStringLiteral("Kept"));
+
+    const qsizetype before = ui_.alerts().size();
+    ui_.answerAlerts({UiServices::ThirdButton});
+    quit->trigger();
+    ASSERT_EQ(ui_.alerts().size(), before + 1);
+    EXPECT_EQ(ui_.alerts().last().buttons, (QStringList{"Save", "Don't Save", "Cancel"}));
+    EXPECT_TRUE(main->mainWindow()->isVisible());
+
+    ui_.answerAlerts({UiServices::FirstButton});
+    quit->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !main->isLoopRunning(); }, 20000));
+    EXPECT_FALSE(main->mainWindow()->isVisible());
+    EXPECT_EQ(artistOf(paths.first()), "Kept");
+}
+
+TEST_F(MainWindowUnsavedWorkTest, AFailedSaveSaysWhyInTheStateTipAndOneAlertAtTheEnd)
+{
+    const QStringList paths = photos({"a.jpg", "b.jpg", "c.jpg"});
+    ASSERT_TRUE(importAndWait(paths));
+    for (const auto& image : images())
+        edit(image, kArtist, QStringLiteral("Saved"));
+    changeBehindOurBack(paths.at(1));
+    edit(images().at(2), QStringLiteral("Exif.Photo.ISOSpeedRatings"), QStringLiteral("-100"), 1);
+
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(artistOf(paths.at(0)), "Saved");
+    EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
+
+    // One alert, after the loop, naming each failed file and its reason.
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    const UiServices::AlertRequest alert = ui_.alerts().last();
+    EXPECT_EQ(alert.title, "2 images could not be saved");
+    EXPECT_EQ(alert.message,
+        "b.jpg: The file was changed by another program since it was imported\n"
+        "c.jpg: These values could not be written: Exif.Photo.ISOSpeedRatings");
+    std::unique_ptr<QMessageBox> box(QtUiServices::makeAlert(alert, nullptr));
+    EXPECT_TRUE(captureOverWindow(box.get(), "save-failure-alert"));
+
+    EXPECT_EQ(stateTip(0).toString(), paths.at(0));
+    EXPECT_EQ(stateTip(1).toString(), "The file was changed by another program since it was imported");
+    EXPECT_EQ(stateTip(2).toString(), "These values could not be written: Exif.Photo.ISOSpeedRatings");
+
+    // A save with no failure shows nothing.
+    edit(images().at(0), kArtist, QStringLiteral("Again"));
+    select({0});
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(ui_.alerts().size(), 1);
+}
+
+TEST(TAVSaveFailureReportTest, TwentyFilesAreNamedAndTheRestCounted)
+{
+    TAVSaveFailureReport report;
+    EXPECT_TRUE(report.isEmpty());
+    for (int i = 1; i <= 23; ++i)
+        report.add(QStringLiteral("p%1.jpg").arg(i), QStringLiteral("reason %1").arg(i));
+    const QStringList lines = report.message().split('\n');
+    ASSERT_EQ(lines.size(), 21);
+    EXPECT_EQ(lines.first(), "p1.jpg: reason 1");
+    EXPECT_EQ(lines.at(19), "p20.jpg: reason 20");
+    EXPECT_EQ(lines.last(), "and 3 other images.");
+    EXPECT_EQ(report.title(), "23 images could not be saved");
+
+    TAVSaveFailureReport twentyOne;
+    for (int i = 1; i <= 21; ++i)
+        twentyOne.add(QStringLiteral("p%1.jpg").arg(i), QStringLiteral("r"));
+    EXPECT_TRUE(twentyOne.message().endsWith("\nand 1 other image."));
+}
+
+} // namespace
