@@ -2,6 +2,8 @@
 
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
+#include "models/JpegSegments.h"
+#include "models/SonyPreviewImage.h"
 #include "models/WrittenImageCheck.h"
 
 #include "foundation/FileServices.h"
@@ -603,7 +605,8 @@ bool TAVExifWriter::saveModifiedMetadata()
             xmpEdited_, image_->xmpPacket()};
         keepUntouchedIptcTimes();
         image_->writeMetadata();
-        if (std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error)) {
+        std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
+        if (written && SonyPreviewImage::keepPreview(file_->originalBytes(), *written, &error)) {
             auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
             readBack->bytes = std::move(*written);
             if (onBytesMade_) {
@@ -668,6 +671,15 @@ void TAVExifWriter::keepUntouchedXmpPacket()
     const bool fromPacket = !xmpEdited_;
     image_->writeXmpFromPacket(fromPacket);
     if (fromPacket) {
+        // The library's packet is not the file's: reading a JPEG it encodes
+        // the properties again (a Windows photo tool's packet lost its
+        // rdf:about and gained an xmpMM:InstanceID that way, and every packet
+        // its toolkit name and padding). The file's own bytes go back.
+        if (image_->imageType() == Exiv2::ImageType::jpeg) {
+            if (const std::optional<QByteArray> raw = JpegSegments::xmpPacket(file_->originalBytes())) {
+                image_->xmpPacket() = raw->toStdString();
+            }
+        }
         image_->xmpData().setPacket(image_->xmpPacket());
     }
     image_->xmpData().usePacket(fromPacket);

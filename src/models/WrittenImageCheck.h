@@ -17,9 +17,16 @@
 // nothing. New bytes pass only when
 // - they parse as the same image type;
 // - every EXIF and IPTC value the save meant to write is there as written
-//   (edited and untouched values alike; pointers the library recomputes are
-//   not compared), and so is the XMP: its properties when the save edited
-//   them, else the packet byte for byte;
+//   (edited and untouched values alike). What the library is known to change
+//   on a write is accepted, each difference named in the source with the
+//   experiment that showed it: directory pointers are followed to their
+//   entries, offsets compared by the bytes they point to, and the image
+//   structure tags it drops from a JPEG's or PNG's EXIF block are not asked
+//   for;
+// - the XMP holds the same properties, values, languages and array orders,
+//   compared as parsed properties (a packet the library cannot parse: byte for
+//   byte);
+// - a Sony JPEG's maker-note preview still names the same bytes;
 // - the image data is unchanged: a JPEG's tables, frame and scans, a PNG's image chunks, the
 //   strips or tiles of a TIFF-based file, and the size other formats decode to.
 class WrittenImageCheck {

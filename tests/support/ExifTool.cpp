@@ -48,4 +48,9 @@ QStringList warnings(const QString& path)
     return result;
 }
 
+QByteArray binary(const QString& path, const QString& tag)
+{
+    return run({QStringLiteral("-b"), QStringLiteral("-") + tag, path});
+}
+
 }  // namespace ExifTool

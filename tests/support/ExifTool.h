@@ -18,4 +18,8 @@ QJsonObject read(const QString& path, const QStringList& extraArguments = {});
 // directory, a maker note it cannot follow). Empty when it reads cleanly.
 QStringList warnings(const QString& path);
 
+// The bytes of one binary tag ("Sony:PreviewImage") as exiftool extracts
+// them with `-b`; empty when it finds none.
+QByteArray binary(const QString& path, const QString& tag);
+
 }  // namespace ExifTool

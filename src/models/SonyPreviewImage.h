@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+// Keeps a Sony JPEG's maker-note preview where other programs find it.
+//
+// Sony's maker note ("SONY DSC " header) names its preview image (tag 0x2001)
+// by an offset from the EXIF block's TIFF header that points past the EXIF
+// segment, into the file's trailer. The metadata library cannot read that far
+// and writes the entry back empty (no bytes, offset 0), although the preview's
+// bytes stay in the file, moved by the change of the metadata's size. The
+// entry is set again to where the bytes now are, in the written bytes and
+// before they are checked.
+class SonyPreviewImage {
+public:
+    // The preview's bytes in a JPEG, as its maker note names them; nothing
+    // when there is no such entry or it points outside the file.
+    static std::optional<QByteArrayView> previewIn(const QByteArray& jpeg);
+
+    // Points the written file's preview entry at the preview's bytes again.
+    // True when `before` names no preview or the entry was set; false with
+    // `why` when the preview's bytes or the entry cannot be found in `after`.
+    static bool keepPreview(const QByteArray& before, QByteArray& after, QString* why);
+};

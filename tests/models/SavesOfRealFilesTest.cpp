@@ -1,0 +1,166 @@
+// Saves of real camera files through the whole save road, read back by
+// exiftool: files whose bytes the library legitimately changes on a write are
+// saved, and malformed files are saved where every reader finds the edit or
+// refused with the user's file untouched.
+
+#include "models/TAVImageObject.h"
+
+#include "support/ExifTool.h"
+#include "support/FakeUiServices.h"
+#include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
+#include "ImageImportTest.h"
+#include "WrittenFileProbe.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SavesOfRealFilesTest : public ImageImportTest<FakeUiServices> {
+protected:
+    void SetUp() override
+    {
+        ImageImportTest::SetUp();
+        if (!ExifTool::available())
+            GTEST_SKIP() << "exiftool missing";
+    }
+};
+
+void edit(const TAVImageObjectPtr& image, const QString& key, int category, const QString& value)
+{
+    image->exifData()->setValue(value, key, category, false, false, true);
+}
+
+// The tags of every group whose name starts with `prefix` ("XMP-").
+QJsonObject groupsOf(const QJsonObject& tags, const QString& prefix)
+{
+    QJsonObject result;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().startsWith(prefix))
+            result.insert(it.key(), it.value());
+    }
+    return result;
+}
+
+// The tags that differ between two reads, as "key: before -> after".
+QStringList differences(const QJsonObject& before, const QJsonObject& after)
+{
+    QStringList lines;
+    QStringList keys = before.keys() + after.keys();
+    keys.removeDuplicates();
+    for (const QString& key : keys) {
+        if (before.value(key) != after.value(key)) {
+            lines.append(QStringLiteral("%1: %2 -> %3")
+                    .arg(key, before.value(key).toVariant().toString(), after.value(key).toVariant().toString()));
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+// A photo editor's export whose IFD0 holds PhotometricInterpretation, which
+// the library drops from every JPEG it writes: EXIF and IPTC edits land.
+TEST_F(SavesOfRealFilesTest, AJpegWhoseFirstDirectoryHoldsImageStructureTagsIsSaved)
+{
+    const auto image = importSample("npm-nikon-d90-photometric.jpg");
+    edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
+    edit(image, "Iptc.Application2.ObjectName", 0, "Harbour");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString("Harbour"));
+}
+
+// A Windows photo tool's packet, which the library re-serialises even when
+// asked to keep it: an edit that does not touch XMP lands, and every XMP
+// property is still there as it was.
+TEST_F(SavesOfRealFilesTest, AnXmpPacketTheLibraryReserialisesKeepsItsProperties)
+{
+    const auto image = importSample("npm-windows-xmp.jpg");
+    const QJsonObject before = groupsOf(ExifTool::read(image->srcPath()), "XMP-");
+    ASSERT_FALSE(before.isEmpty());
+    edit(image, "Exif.Photo.FNumber", 1, "4.0");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath(), {"-n"});
+    EXPECT_DOUBLE_EQ(tags.value("ExifIFD:FNumber").toDouble(), 4.0);
+    EXPECT_EQ(differences(before, groupsOf(ExifTool::read(image->srcPath()), "XMP-")), QStringList());
+}
+
+// Erasing the maker note's ISO members moves the Nikon preview directory: the
+// pointer is compared by what it points to, and the edits land.
+TEST_F(SavesOfRealFilesTest, MakerNoteDirectoriesThatMoveAreFollowed)
+{
+    const auto image = importSample("png-nikon-d3.png");
+    edit(image, "Exif.Photo.ISOSpeedRatings", 1, "400");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(ExifTool::read(image->srcPath(), {"-n"}).value("ExifIFD:ISO").toInt(), 400);
+    edit(image, "Exif.Photo.SubjectDistanceRange", 1, "Macro");
+    ASSERT_TRUE(image->saveMetadataToImage());
+}
+
+// Title, keywords, capture date and position on a Pentax file with a 23 KB
+// packet: every XMP property the edit did not reach is kept.
+TEST_F(SavesOfRealFilesTest, XmpPropertiesTheEditDidNotReachAreKept)
+{
+    const auto image = importSample("gowebp-pentax.jpg");
+    const QJsonObject before = groupsOf(ExifTool::read(image->srcPath()), "XMP-");
+    ASSERT_EQ(before.value("XMP-photoshop:City").toString(), QString("Benalmádena"));
+    edit(image, "Iptc.Application2.ObjectName", 0, "Coast");
+    edit(image, "Iptc.Application2.Keywords", 0, "sea, sand");
+    edit(image, "Exif.Image.CreateDate", 0, "2018-05-06");
+    edit(image, "Summary.CreateTime", 0, "10:20:30");
+    edit(image, "Exif.GPSInfo.GPSLatitudeRef", 2, "N");
+    edit(image, "Exif.GPSInfo.GPSLatitude", 2, "36/1 35/1 0/1");
+    edit(image, "Exif.GPSInfo.GPSLongitudeRef", 2, "W");
+    edit(image, "Exif.GPSInfo.GPSLongitude", 2, "4/1 31/1 0/1");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    QJsonObject after = groupsOf(ExifTool::read(image->srcPath()), "XMP-");
+    QJsonObject untouched = before;
+    for (const char* edited : {"XMP-dc:Subject", "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated", "XMP-x:XMPToolkit"}) {
+        untouched.remove(edited);
+        after.remove(edited);
+    }
+    EXPECT_EQ(differences(untouched, after), QStringList());
+}
+
+
+// Sony names its preview by an offset into the file's trailer, which the
+// library cannot follow: the save sets it again to where the preview moved,
+// and other programs still find the same preview.
+TEST_F(SavesOfRealFilesTest, ASonyPreviewIsFoundAfterTheSave)
+{
+    const auto image = importSample("npm-sony-a6000.jpg");
+    const QByteArray preview = ExifTool::binary(image->srcPath(), "Sony:PreviewImage");
+    ASSERT_GT(preview.size(), 100000);
+    const QStringList warnings = ExifTool::warnings(image->srcPath());
+    edit(image, "Exif.Image.Artist", 0, "A much longer artist name than the file had");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:Artist").toString(),
+        QString("A much longer artist name than the file had"));
+    EXPECT_EQ(ExifTool::binary(image->srcPath(), "Sony:PreviewImage"), preview);
+    EXPECT_EQ(ExifTool::warnings(image->srcPath()), warnings);
+}
+
+// A TIFF whose first-directory pointer is two bytes off reads as a directory
+// of garbage to every reader; the library would save it as a file without its
+// picture. The save fails and the user's file stays as it was.
+TEST_F(SavesOfRealFilesTest, ATiffWhoseFirstDirectoryCannotBeFoundIsLeftAlone)
+{
+    const QString user = ImageFixtures::copySample("goexif.tif", tempPath("user"));
+    QByteArray bytes = WrittenFileProbe::bytes(user);
+    ASSERT_EQ(bytes.left(2), QByteArray("II"));
+    const uint32_t first = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16 | uint32_t(uint8_t(bytes[7])) << 24;
+    bytes[4] = char(uint8_t(first + 2));
+    bytes[5] = char(uint8_t((first + 2) >> 8));
+    ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
+    const auto image = openWorkingCopy(user);
+    edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
+    EXPECT_FALSE(image->saveMetadataToImage());
+    EXPECT_EQ(WrittenFileProbe::bytes(user), bytes);
+}
