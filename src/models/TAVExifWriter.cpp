@@ -3,6 +3,7 @@
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
 #include "models/JpegSegments.h"
+#include "models/RepeatedExifBlocks.h"
 #include "models/SonyPreviewImage.h"
 #include "models/WrittenImageCheck.h"
 
@@ -599,6 +600,7 @@ bool TAVExifWriter::saveModifiedMetadata()
     QString error;
     try {
         markIptcAsUtf8(image_->iptcData());
+        RepeatedExifBlocks::mergeInto(file_->originalBytes(), *image_);
         ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
         keepUntouchedXmpPacket();
         const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(),
@@ -606,6 +608,9 @@ bool TAVExifWriter::saveModifiedMetadata()
         keepUntouchedIptcTimes();
         image_->writeMetadata();
         std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
+        if (written) {
+            *written = RepeatedExifBlocks::withoutLaterBlocks(*written);
+        }
         if (written && SonyPreviewImage::keepPreview(file_->originalBytes(), *written, &error)) {
             auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
             readBack->bytes = std::move(*written);

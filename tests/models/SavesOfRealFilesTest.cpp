@@ -3,7 +3,10 @@
 // saved, and malformed files are saved where every reader finds the edit or
 // refused with the user's file untouched.
 
+#include "models/PngExifChunk.h"
 #include "models/TAVImageObject.h"
+
+#include "foundation/FileServices.h"
 
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
@@ -16,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -163,4 +167,78 @@ TEST_F(SavesOfRealFilesTest, ATiffWhoseFirstDirectoryCannotBeFoundIsLeftAlone)
     edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
     EXPECT_FALSE(image->saveMetadataToImage());
     EXPECT_EQ(WrittenFileProbe::bytes(user), bytes);
+}
+
+namespace {
+
+// Where the first EXIF block of a file starts and how long it is: a PNG's
+// eXIf chunk, a JPEG's EXIF APP1 segment.
+std::pair<qsizetype, qsizetype> firstExifBlock(const QByteArray& bytes)
+{
+    const bool png = bytes.startsWith("\x89PNG");
+    qsizetype size = 0;
+    for (qsizetype at = png ? 8 : 2; at + 12 <= bytes.size(); at += size) {
+        if (png) {
+            size = 12 + qsizetype(qFromBigEndian<quint32>(bytes.constData() + at));
+            if (bytes.mid(at + 4, 4) == "eXIf")
+                return {at, size};
+        } else {
+            size = 2 + qFromBigEndian<quint16>(bytes.constData() + at + 2);
+            if (uint8_t(bytes[at + 1]) == 0xE1 && bytes.mid(at + 4, 6) == QByteArray("Exif\0\0", 6))
+                return {at, size};
+        }
+    }
+    return {0, 0};
+}
+
+// `target` with the first EXIF block of `donor` put `copies` times right after its own.
+QByteArray withExifBlockOf(const QByteArray& target, const QByteArray& donor, int copies)
+{
+    const auto [at, size] = firstExifBlock(target);
+    const auto [donorAt, donorSize] = firstExifBlock(donor);
+    QByteArray result = target;
+    for (int i = 0; i < copies; ++i)
+        result.insert(at + size, donor.mid(donorAt, donorSize));
+    return size > 0 && donorSize > 0 ? result : QByteArray();
+}
+
+// Every IFD0 artist exiftool finds in the file, duplicates included.
+QStringList artistsOf(const QString& path)
+{
+    QProcess process;
+    process.start("exiftool", {"-a", "-s3", "-IFD0:Artist", path});
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+// A PNG with its eXIf chunk three times and a JPEG with two EXIF segments:
+// the edit lands where every reader finds it, in the one EXIF block the saved
+// file holds, with the tags only a later block had.
+TEST_F(SavesOfRealFilesTest, RepeatedExifBlocksBecomeOneThatHoldsTheEdit)
+{
+    for (const auto& [name, copies] : {std::pair{"repeated.png", 2}, std::pair{"repeated.jpg", 1}}) {
+        SCOPED_TRACE(name);
+        const QString user = tempPath(QString("user/") + name);
+        const QString donor = tempPath(QString("donor-") + name);
+        ASSERT_TRUE(ImageFixtures::makeImageWithTags(user, {{"Exif.Image.Artist", "Old", std::nullopt},
+                                                               {"Exif.Image.Make", "Lumetta", std::nullopt}}));
+        ASSERT_TRUE(ImageFixtures::makeImageWithTags(donor, {{"Exif.Image.Artist", "Older", std::nullopt},
+                                                                {"Exif.Image.Copyright", "Ann", std::nullopt}}));
+        ASSERT_TRUE(PngExifChunk::restoreExifChunk(user) && PngExifChunk::restoreExifChunk(donor));
+        const QByteArray repeated =
+            withExifBlockOf(WrittenFileProbe::bytes(user), WrittenFileProbe::bytes(donor), copies);
+        ASSERT_FALSE(repeated.isEmpty());
+        ASSERT_TRUE(FileServices::writeFileAtomically(user, repeated));
+
+        const auto image = openWorkingCopy(user);
+        edit(image, "Exif.Image.Artist", 0, "New");
+        ASSERT_TRUE(image->saveMetadataToImage());
+        EXPECT_EQ(artistsOf(user), QStringList({"New"}));
+        const QJsonObject tags = ExifTool::read(user);
+        EXPECT_EQ(tags.value("IFD0:Make").toString(), QString("Lumetta"));
+        EXPECT_EQ(tags.value("IFD0:Copyright").toString(), QString("Ann"));
+        EXPECT_EQ(WrittenFileProbe::values(user, "Exif.Image.Artist"), QStringList({"New"}));
+    }
 }
