@@ -5,7 +5,11 @@
 
 #include "models/WrittenImageCheck.h"
 
+#include "models/JpegSegments.h"
+#include "models/SonyPreviewImage.h"
+
 #include "support/ImageFixtures.h"
+#include "support/QtPrinters.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -37,8 +41,10 @@ ImagePtr parse(const QByteArray& bytes)
     return ImagePtr(image.release());
 }
 
-// The file after `change` is applied to its parse and written in memory.
-QByteArray writtenWith(const QByteArray& original, const std::function<void(Exiv2::Image&)>& change)
+using ImageChange = std::function<void(Exiv2::Image&)>;
+
+// The file after `change` is applied to its parsed image and written in memory.
+QByteArray writtenWith(const QByteArray& original, const ImageChange& change)
 {
     const ImagePtr image = parse(original);
     change(*image);
@@ -207,4 +213,160 @@ TEST(WrittenImageCheckTest, AnotherImageTypeFails)
     EXPECT_TRUE(WrittenImageCheck::confirm(webp, encoded("WEBP"), expected, &why)) << qPrintable(why);
     EXPECT_FALSE(WrittenImageCheck::confirm(webp, encoded("JPEG"), expected, &why));
     EXPECT_EQ(why, QString("the written file is no longer of its image type"));
+}
+
+namespace {
+
+// What a save meant to write: the original metadata after `change`.
+WrittenImageCheck::Expected meantWith(const QByteArray& original, const ImageChange& change, bool xmpEdited)
+{
+    const ImagePtr image = parse(original);
+    change(*image);
+    return {image->exifData(), image->iptcData(), image->xmpData(), xmpEdited, image->xmpPacket()};
+}
+
+// The XMP properties go back re-encoded from their parsed form.
+void reencodeXmp(Exiv2::Image& image)
+{
+    image.writeXmpFromPacket(false);
+    image.xmpData().usePacket(false);
+}
+
+QString whyRefused(const QByteArray& original, const QByteArray& written, const WrittenImageCheck::Expected& expected)
+{
+    QString why;
+    return WrittenImageCheck::confirm(original, written, expected, &why) ? QString() : why;
+}
+
+} // namespace
+
+// What the library drops or moves on a write passes; the same loss of any
+// other value does not.
+TEST(WrittenImageCheckTest, OnlyTheLibrarysKnownChangesPass)
+{
+    // The library drops IFD0's PhotometricInterpretation from every JPEG.
+    const QByteArray photometric = sampleBytes("npm-nikon-d90-photometric.jpg");
+    const auto none = [](Exiv2::Image&) {};
+    ASSERT_TRUE(parse(photometric)->exifData().findKey(Exiv2::ExifKey("Exif.Image.PhotometricInterpretation")) !=
+                parse(photometric)->exifData().end());
+    EXPECT_EQ(whyRefused(photometric, writtenWith(photometric, none), meantWith(photometric, none, false)), QString());
+    const auto dropModel = [](Exiv2::Image& image) {
+        image.exifData().erase(image.exifData().findKey(Exiv2::ExifKey("Exif.Image.Model")));
+    };
+    EXPECT_EQ(whyRefused(photometric, writtenWith(photometric, dropModel), meantWith(photometric, none, false)),
+        QString("Exif.Image.Model does not read back as written"));
+
+    // A longer artist moves the directories and the thumbnail: they are
+    // followed. A thumbnail whose bytes changed is refused.
+    const QByteArray canon = sampleBytes("npm-canon-s40.jpg");
+    const auto ann = [](Exiv2::Image& image) { image.exifData()["Exif.Image.Artist"] = std::string("Ann Longname"); };
+    EXPECT_EQ(whyRefused(canon, writtenWith(canon, ann), meantWith(canon, ann, false)), QString());
+    const auto otherThumbnail = [&](Exiv2::Image& image) {
+        ann(image);
+        Exiv2::ExifThumb thumbnail(image.exifData());
+        const Exiv2::DataBuf old = thumbnail.copy();
+        std::vector<Exiv2::byte> changed(old.pData_, old.pData_ + old.size_);
+        changed[changed.size() / 2] ^= 0x55;
+        thumbnail.setJpegThumbnail(changed.data(), long(changed.size()));
+    };
+    EXPECT_EQ(whyRefused(canon, writtenWith(canon, otherThumbnail), meantWith(canon, ann, false)),
+        QString("Exif.Thumbnail.JPEGInterchangeFormat does not read back as written"));
+}
+
+// XMP passes when its properties are the same, however the packet is
+// written, and fails on a changed array order, language or an added property.
+TEST(WrittenImageCheckTest, XmpIsComparedByItsProperties)
+{
+    const QByteArray windows = sampleBytes("npm-windows-xmp.jpg");
+    const QByteArray reencoded = writtenWith(windows, reencodeXmp);
+    ASSERT_NE(parse(reencoded)->xmpPacket(), parse(windows)->xmpPacket());
+    EXPECT_EQ(whyRefused(windows, reencoded, meantWith(windows, [](Exiv2::Image&) {}, false)), QString());
+
+    const QByteArray pentax = sampleBytes("gowebp-pentax.jpg");
+    const auto subject = [](const char* first, const char* second) {
+        return [=](Exiv2::Image& image) {
+            reencodeXmp(image);
+            Exiv2::XmpArrayValue words(Exiv2::xmpBag);
+            words.read(first);
+            words.read(second);
+            image.xmpData()["Xmp.dc.subject"].setValue(&words);
+        };
+    };
+    const auto meant = meantWith(pentax, subject("sea", "sand"), true);
+    EXPECT_EQ(whyRefused(pentax, writtenWith(pentax, subject("sea", "sand")), meant), QString());
+    EXPECT_EQ(whyRefused(pentax, writtenWith(pentax, subject("sand", "sea")), meant),
+        QString("Xmp.dc.subject does not read back as written"));
+    const auto titled = [](const char* language) {
+        return [=](Exiv2::Image& image) {
+            reencodeXmp(image);
+            Exiv2::LangAltValue title;
+            title.read(std::string("lang=") + language + " Coast");
+            image.xmpData()["Xmp.dc.title"].setValue(&title);
+        };
+    };
+    EXPECT_EQ(whyRefused(pentax, writtenWith(pentax, titled("de")), meantWith(pentax, titled("en"), true)),
+        QString("Xmp.dc.title does not read back as written"));
+    const auto labelled = [](Exiv2::Image& image) {
+        reencodeXmp(image);
+        image.xmpData()["Xmp.xmp.Nickname"] = std::string("extra");
+    };
+    EXPECT_EQ(whyRefused(pentax, writtenWith(pentax, labelled), meantWith(pentax, reencodeXmp, true)),
+        QString("Xmp.xmp.Nickname appeared in the XMP packet"));
+}
+
+// A Sony preview must still be named by the maker note after the library
+// wrote, which it is only once the save pointed the entry at it again; and a
+// written file may hold one EXIF block only.
+TEST(WrittenImageCheckTest, ASonyPreviewLostOrASecondExifBlockFails)
+{
+    const QByteArray sony = sampleBytes("npm-sony-a6000.jpg");
+    const auto artist = [](Exiv2::Image& image) { image.exifData()["Exif.Image.Artist"] = std::string("Ann"); };
+    QByteArray written = writtenWith(sony, artist);
+    ASSERT_TRUE(SonyPreviewImage::previewIn(sony));
+    EXPECT_FALSE(SonyPreviewImage::previewIn(written));
+    EXPECT_EQ(whyRefused(sony, written, meantWith(sony, artist, false)),
+        QString("the Sony preview image is no longer found"));
+    QString why;
+    ASSERT_TRUE(SonyPreviewImage::keepPreview(sony, written, &why)) << qPrintable(why);
+    EXPECT_EQ(SonyPreviewImage::previewIn(written), SonyPreviewImage::previewIn(sony));
+    EXPECT_EQ(whyRefused(sony, written, meantWith(sony, artist, false)), QString());
+
+    const QByteArray canon = sampleBytes("npm-canon-s40.jpg");
+    const auto exif = JpegSegments::exifSegments(canon);
+    ASSERT_EQ(exif.size(), 1u);
+    QByteArray twice = canon;
+    twice.insert(exif[0].offset, canon.mid(exif[0].offset, exif[0].size));
+    EXPECT_EQ(whyRefused(canon, twice, meantWith(canon, [](Exiv2::Image&) {}, false)),
+        QString("the written file holds more than one EXIF block"));
+}
+
+// The preview entry is set only where the preview's bytes truly are: a save
+// whose preview bytes did not come through is refused.
+TEST(WrittenImageCheckTest, ASonyPreviewWhoseBytesChangedIsNotPointedAt)
+{
+    const QByteArray sony = sampleBytes("npm-sony-a6000.jpg");
+    QByteArray written = writtenWith(sony, [](Exiv2::Image&) {});
+    const auto preview = SonyPreviewImage::previewIn(sony);
+    ASSERT_TRUE(preview);
+    const qsizetype at = preview->data() - sony.constData() + written.size() - sony.size();
+    written[at + preview->size() / 2] = char(written[at + preview->size() / 2] ^ 0x55);
+    const QByteArray damaged = written;
+    QString why;
+    EXPECT_FALSE(SonyPreviewImage::keepPreview(sony, written, &why));
+    EXPECT_EQ(why, QString("the Sony preview's bytes are not where the save moved them"));
+    EXPECT_EQ(written, damaged);
+}
+
+// A TIFF names its picture in its directories; when the library finds none
+// there (a first-directory pointer two bytes off), nothing it writes can be
+// shown to keep the picture.
+TEST(WrittenImageCheckTest, ATiffWhosePictureCannotBeFoundFails)
+{
+    QByteArray tiff = sampleBytes("goexif.tif");
+    tiff[4] = char(uint8_t(tiff[4]) + 2);
+    const auto none = [](Exiv2::Image&) {};
+    EXPECT_EQ(whyRefused(tiff, writtenWith(tiff, none), meantWith(tiff, none, false)),
+        QString("the library cannot locate the picture data to keep it"));
+    const QByteArray intact = sampleBytes("goexif.tif");
+    EXPECT_EQ(whyRefused(intact, writtenWith(intact, none), meantWith(intact, none, false)), QString());
 }
