@@ -165,7 +165,13 @@ private:
     // Import.
     static void runImport(const std::shared_ptr<ImportJob>& job, QPointer<TAVPhotosViewCltr> self);
     static void handOverAndWait(const ImportJob& job, std::function<void()> work);
-    static TAVImageObjectPtr importOne(const ImportJob& job, const QString& path, QStringList* notCopied);
+    // Whether a file comes in: its working-copy path, or a null text.
+    static QString admitOne(const ImportJob& job, const QString& path, QStringList* notCopied);
+    static QString reserveWorkingCopyPath(const QString& folder, const QString& name);
+    static void releaseWorkingCopyPath(const QString& copyPath);
+    // Copies an admitted file and reads it; null when the copy failed.
+    static TAVImageObjectPtr importOne(const ImportJob& job, const QString& path, const QString& copyPath,
+                                       QStringList* notCopied);
     void importImagesArrived(const QList<ImportItem>& batch, int total);
     void doImportFinish(const QStringList& notCopied);
     static QStringList expandFolders(const QStringList& paths);

@@ -8,9 +8,9 @@
 #include "foundation/Dispatch.h"
 #include "foundation/FileServices.h"
 #include "foundation/GlobalFun.h"
+#include "foundation/OrderedParallelLoop.h"
 #include "foundation/UiServices.h"
 #include "foundation/Utils.h"
-#include "models/TAVImageCacheManager.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,12 +30,20 @@ namespace {
 constexpr int kBatchSize = 25;
 constexpr qint64 kBatchMilliseconds = 100;
 
-// Naming a working copy and creating it must not interleave between two
-// imports, or both could pick the same free name.
+// Naming working copies must not interleave between imports running at
+// once, or two files could be given the same free name.
 std::mutex& workingCopyMutex()
 {
     static std::mutex mutex;
     return mutex;
+}
+
+// The working-copy paths given to files whose copy is not made yet; guarded
+// by workingCopyMutex.
+QSet<QString>& reservedCopyPaths()
+{
+    static QSet<QString> paths;
+    return paths;
 }
 
 bool hasAcceptedExtension(const QString& path)
@@ -161,36 +169,67 @@ bool TAVPhotosViewCltr::addImagesFromDirectory(const QStringList& paths)
 
 // --- Worker side ---
 
-TAVImageObjectPtr TAVPhotosViewCltr::importOne(const ImportJob& job, const QString& path, QStringList* notCopied)
+QString TAVPhotosViewCltr::admitOne(const ImportJob& job, const QString& path, QStringList* notCopied)
 {
     if (!hasAcceptedExtension(path)) {
-        return nullptr;
+        return QString();
     }
     switch (kindOf(path)) {
     case FileKind::Other:
         // A folder or a device named like a picture: copying it would take a
         // whole tree, or wait for ever on a pipe.
         qCInfo(lcPhotoImport, "Skipped %s: not a regular file", qUtf8Printable(path));
-        return nullptr;
+        return QString();
     case FileKind::Missing:
         qCWarning(lcPhotoImport, "Cannot import %s: no such file", qUtf8Printable(path));
         notCopied->append(path);
-        return nullptr;
+        return QString();
     case FileKind::Regular:
         break;
     }
     if (!job.registry->claim(path)) {
-        return nullptr;  // already in the list or being imported
+        return QString();  // already in the list or being imported
     }
-    QString copyPath;
+    const QString copyPath = reserveWorkingCopyPath(job.tempFolder, QFileInfo(path).fileName());
+    if (copyPath.isNull()) {
+        qCWarning(lcPhotoImport, "Cannot name a working copy of %s in %s", qUtf8Printable(path),
+                  qUtf8Printable(job.tempFolder));
+        job.registry->release(path);
+        notCopied->append(path);
+    }
+    return copyPath;
+}
+
+QString TAVPhotosViewCltr::reserveWorkingCopyPath(const QString& folder, const QString& name)
+{
+    // Names are given out before the copies exist, so the names handed out
+    // and not yet copied count as taken too.
+    std::lock_guard<std::mutex> lock(workingCopyMutex());
+    const QString suffix = QFileInfo(name).suffix();
+    const QString base = QFileInfo(name).completeBaseName();
+    QString candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(name), suffix);
+    for (int counter = 1; !candidate.isNull() && reservedCopyPaths().contains(candidate); ++counter) {
+        const QString numbered = QStringLiteral("%1(%2).%3").arg(base).arg(counter).arg(suffix);
+        candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(numbered), suffix);
+    }
+    if (!candidate.isNull()) {
+        reservedCopyPaths().insert(candidate);
+    }
+    return candidate;
+}
+
+void TAVPhotosViewCltr::releaseWorkingCopyPath(const QString& copyPath)
+{
+    std::lock_guard<std::mutex> lock(workingCopyMutex());
+    reservedCopyPaths().remove(copyPath);
+}
+
+TAVImageObjectPtr TAVPhotosViewCltr::importOne(const ImportJob& job, const QString& path, const QString& copyPath,
+                                               QStringList* notCopied)
+{
     QString error;
-    bool copied = false;
-    {
-        std::lock_guard<std::mutex> lock(workingCopyMutex());
-        const QString name = QFileInfo(path).fileName();
-        copyPath = GlobalFun::makeSureFullPathIdentical(QDir(job.tempFolder).filePath(name), QFileInfo(name).suffix());
-        copied = !copyPath.isNull() && FileServices::copyItem(path, copyPath, &error);
-    }
+    const bool copied = FileServices::copyItem(path, copyPath, &error);
+    releaseWorkingCopyPath(copyPath);
     if (!copied) {
         qCWarning(lcPhotoImport, "Cannot copy %s to the working folder %s: %s", qUtf8Printable(path),
                   qUtf8Printable(job.tempFolder), qUtf8Printable(error));
@@ -200,7 +239,8 @@ TAVImageObjectPtr TAVPhotosViewCltr::importOne(const ImportJob& job, const QStri
     }
     TAVImageObjectPtr image = TAVImageObject::create(copyPath);
     image->setSrcPath(path);
-    TAVImageCacheManager::sharedInstance().getImage(copyPath);
+    // The picture is not decoded here: the list's cells and the Summary tab
+    // ask for it when they show the photo, at the size they show it.
     return image;
 }
 
@@ -234,10 +274,52 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
         batch.clear();
         sinceHandOver.restart();
     };
-    for (int index = 0; index < total && !job->cancel->load(); ++index) {
-        batch.append({index, importOne(*job, job->paths.at(index), &notCopied)});
-        if (batch.size() >= kBatchSize || sinceHandOver.elapsed() >= kBatchMilliseconds) {
-            handOver();
+    // Which files come in, and under which working-copy names, is settled
+    // first in the order given, so that names number the same way however
+    // the copies below finish.
+    QStringList copyPaths;
+    copyPaths.reserve(total);
+    for (int index = 0; index < total; ++index) {
+        copyPaths.append(job->cancel->load() ? QString() : admitOne(*job, job->paths.at(index), &notCopied));
+    }
+    // Files are copied and read on every core; they reach the list in the
+    // order given. What was made after a cancel never reaches it, so its
+    // working copy goes again and its file may be imported later.
+    struct Outcome {
+        TAVImageObjectPtr image;
+        QStringList notCopied;
+    };
+    std::vector<bool> settled(size_t(total), false);
+    OrderedParallelLoop<Outcome> loop(total, OrderedParallelLoop<Outcome>::defaultThreadCount(), *job->cancel);
+    loop.run(
+        [&job, &copyPaths](int index) {
+            Outcome outcome;
+            const QString& copyPath = copyPaths.at(index);
+            if (!copyPath.isNull()) {
+                outcome.image = importOne(*job, job->paths.at(index), copyPath, &outcome.notCopied);
+            }
+            return outcome;
+        },
+        [&](int index, Outcome& outcome) {
+            settled[size_t(index)] = true;
+            notCopied.append(outcome.notCopied);
+            batch.append({index, outcome.image});
+            if (batch.size() >= kBatchSize || sinceHandOver.elapsed() >= kBatchMilliseconds) {
+                handOver();
+            }
+        },
+        [&](int index, Outcome& outcome) {
+            settled[size_t(index)] = true;
+            if (outcome.image) {
+                QFile::remove(outcome.image->path());
+                job->registry->release(outcome.image->srcPath());
+            }
+        });
+    // Files admitted but never started after a cancel.
+    for (int index = 0; index < total; ++index) {
+        if (!settled[size_t(index)] && !copyPaths.at(index).isNull()) {
+            releaseWorkingCopyPath(copyPaths.at(index));
+            job->registry->release(job->paths.at(index));
         }
     }
     handOver();

@@ -83,9 +83,8 @@ QImage TAVThumbnailLoader::placeholder()
 
 QImage TAVThumbnailLoader::defaultLoad(const QString& path)
 {
-    const QImage image = TAVImageCacheManager::sharedInstance().getImage(path);
-    if (image.isNull() || (image.width() <= kThumbnailSide && image.height() <= kThumbnailSide)) {
-        return image;
-    }
-    return image.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Decoded straight at the thumbnail's size and kept only here: going
+    // through the shared image cache would decode a picture four times larger
+    // and keep it there for every photo scrolled past.
+    return TAVImageCacheManager::decodeScaled(path, kThumbnailSide);
 }

@@ -38,8 +38,8 @@ public:
 
     // What a cell shows while its thumbnail is being made.
     static QImage placeholder();
-    // The image of the shared image cache (camera raw files through their
-    // embedded preview), scaled to the thumbnail side.
+    // The file's picture decoded at the thumbnail side (camera raw files
+    // through their embedded preview).
     static QImage defaultLoad(const QString& path);
 
 signals:

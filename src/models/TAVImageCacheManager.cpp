@@ -176,7 +176,7 @@ QImage TAVImageCacheManager::getImage(const QString& path)
     }
     // Decoding runs outside the lock so that one slow file does not hold up
     // the views asking for others.
-    QImage image = loadImage(path);
+    QImage image = decodeScaled(path, maxSide_);
     if (image.isNull()) {
         return image;
     }
@@ -208,7 +208,7 @@ qsizetype TAVImageCacheManager::totalBytes() const
     return mdicCache_.totalCost() * 1024;
 }
 
-QImage TAVImageCacheManager::loadImage(const QString& path) const
+QImage TAVImageCacheManager::decodeScaled(const QString& path, int maxSide)
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
@@ -220,7 +220,7 @@ QImage TAVImageCacheManager::loadImage(const QString& path) const
         if (!readable) {
             return QImage();
         }
-        return preview.isNull() ? genericFileImage() : bounded(preview, maxSide_);
+        return preview.isNull() ? genericFileImage() : bounded(preview, maxSide);
     }
 
     QImageReader reader(path);
@@ -237,7 +237,7 @@ QImage TAVImageCacheManager::loadImage(const QString& path) const
     }
     // Decoders that can scale while decoding (JPEG) then never hold the full
     // picture in memory.
-    const QSize scaled = boundedSize(reader.size(), maxSide_);
+    const QSize scaled = boundedSize(reader.size(), maxSide);
     if (scaled.isValid() && scaled != reader.size()) {
         reader.setScaledSize(scaled);
     }
@@ -246,5 +246,5 @@ QImage TAVImageCacheManager::loadImage(const QString& path) const
         qCWarning(lcImageCache, "Cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(reader.errorString()));
         return image;
     }
-    return bounded(image, maxSide_);
+    return bounded(image, maxSide);
 }

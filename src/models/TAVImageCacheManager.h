@@ -35,14 +35,19 @@ public:
     qsizetype count() const;
     qsizetype totalBytes() const;
 
+    // The picture of the file at `path` decoded no larger than `maxSide` on
+    // its longer side, without keeping it: decoders that scale while decoding
+    // (JPEG's DCT scaling) never hold the full-size picture. Camera raw files
+    // give their largest embedded preview, formats without a decoder a generic
+    // page; null when the file cannot be read. Any thread.
+    static QImage decodeScaled(const QString& path, int maxSide);
+
     // The file extensions (lower case) whose image is the largest preview the
     // file embeds (turned upright by the file's orientation), since no image
     // decoder reads them.
     static bool isRawExtension(const QString& suffix);
 
 private:
-    QImage loadImage(const QString& path) const;
-
     const int maxSide_;
     mutable std::mutex mutex_;
     QCache<QString, QImage> mdicCache_; // cost in kilobytes

@@ -4,6 +4,8 @@
 #include "app/TAVPhotoListModel.h"
 #include "app/TAVPreviewWindow.h"
 #include "app/TAVimageBrowserCell.h"
+#include "app/TAVThumbnailLoader.h"
+#include "models/TAVImageCacheManager.h"
 #include "support/Gallery.h"
 #include "support/SyntheticDrops.h"
 #include "commlib/VXDropInTipsView.h"
@@ -17,6 +19,8 @@
 #include <QTest>
 #include <QSlider>
 #include <QTimer>
+
+#include <atomic>
 
 #include <exiv2/exiv2.hpp>
 
@@ -225,4 +229,29 @@ TEST_F(PhotoListTest, TheModeSwitchSlidesTheOtherViewIn)
     EXPECT_EQ(table->geometry(), table->parentWidget()->rect());
     EXPECT_FALSE(list_->slideZoom()->isVisible()) << "zoom belongs to the thumbnails";
     TAVPhotosViewCltr::setAnimationsEnabled(false);
+}
+
+TEST_F(PhotoListTest, ImportDecodesNoPictureAndThumbnailsAreDecodedSmallWithoutFillingTheImageCache)
+{
+    // A list that is never shown asks for no thumbnail: whatever is decoded
+    // comes from the import itself.
+    std::atomic<int> loads{0};
+    makeList(QString(), [&loads](const QString& path) {
+        ++loads;
+        return TAVThumbnailLoader::defaultLoad(path);
+    });
+    const qsizetype cachedBefore = TAVImageCacheManager::sharedInstance().count();
+    const QString large = tempPath(QStringLiteral("in/large.jpg"));
+    ASSERT_TRUE(QDir().mkpath(tempPath(QStringLiteral("in"))));
+    ASSERT_TRUE(solid(QColor(0, 160, 0), QSize(3000, 2000)).save(large, "JPG"));
+    photo(QStringLiteral("in/small.jpg"));
+    ASSERT_TRUE(importAndWait({tempPath(QStringLiteral("in"))}));
+    ASSERT_EQ(list_->maryDataSource().size(), 2);
+    EXPECT_EQ(loads.load(), 0);
+    EXPECT_EQ(TAVImageCacheManager::sharedInstance().count(), cachedBefore);
+
+    const QImage thumbnail = TAVThumbnailLoader::defaultLoad(large);
+    EXPECT_EQ(thumbnail.size(), QSize(256, 170));
+    EXPECT_TRUE(near(thumbnail.pixelColor(128, 85), QColor(0, 160, 0)));
+    EXPECT_EQ(TAVImageCacheManager::sharedInstance().count(), cachedBefore);
 }

@@ -1,0 +1,92 @@
+// Reading many photos at once must give each exactly the record a reading of
+// that photo alone gives: the import reads on every core.
+#include "foundation/OrderedParallelLoop.h"
+#include "models/TAVEntity.h"
+#include "models/TAVImageObject.h"
+
+#include "support/ImageFixtures.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <exiv2/exiv2.hpp>
+
+namespace {
+
+// Every row of the record, and the values the tabs show, as one text.
+QString recordText(const TAVImageObjectPtr& image)
+{
+    QString text;
+    for (const TAVEntityPtr& row : image->exifData()->maryOrgExifData()) {
+        text += row->key() + QLatin1Char('=') + row->value() + QLatin1Char('\n');
+    }
+    for (const QString& key : {QStringLiteral("Summary.CreateTime"), QStringLiteral("Exif.Image.Make"),
+             QStringLiteral("Iptc.Application2.Keywords")}) {
+        text += key + QLatin1Char('=') + image->exifData()->getValueForKey(key, 0) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+// A photo whose XMP uses namespaces no other photo uses, so that reading it
+// registers them with the XMP toolkit while other photos are being read.
+QString photoWithOwnNamespaces(const QString& folder, int number)
+{
+    const QString path = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), folder,
+        QStringLiteral("ns%1.jpg").arg(number, 3, 10, QLatin1Char('0')));
+    const std::string packet = QStringLiteral(
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+        "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'"
+        " xmlns:own%1='http://example.org/own/%1/' xmlns:more%1='http://example.org/more/%1/'>"
+        "<own%1:Tag>value %1</own%1:Tag><more%1:Other>other %1</more%1:Other>"
+        "<dc:subject><rdf:Bag><rdf:li>word%1</rdf:li><rdf:li>shared</rdf:li></rdf:Bag></dc:subject>"
+        "</rdf:Description></rdf:RDF></x:xmpmeta>")
+                                  .arg(number)
+                                  .toStdString();
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    image->setXmpPacket(packet);
+    image->writeXmpFromPacket(true);
+    image->writeMetadata();
+    return path;
+}
+
+}  // namespace
+
+class ParallelReadTest : public TempFolderTest {};
+
+TEST_F(ParallelReadTest, PhotosReadOnEightThreadsGiveTheRecordsOfASerialRead)
+{
+    const QStringList samples = {"1x1_exif_xmp.jpg", "goexif.tif", "npm-arbitro.tiff", "npm-canon-s40.jpg",
+        "npm-evil1.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg", "png-nikon-d3.png", "png-sony-gps.png"};
+    const QString folder = tempPath("photos");
+    QDir().mkpath(folder);
+    QStringList paths;
+    for (int i = 0; i < 160; ++i) {
+        if (i % 2 == 0) {
+            paths.append(photoWithOwnNamespaces(folder, i));
+        } else {
+            const QString name = samples.at((i / 2) % samples.size());
+            paths.append(ImageFixtures::copySample(name, folder, QStringLiteral("%1-%2").arg(i).arg(name)));
+        }
+    }
+
+    // The parallel read comes first, while the toolkit still meets each
+    // namespace for the first time.
+    std::atomic<bool> cancel{false};
+    QStringList parallel;
+    OrderedParallelLoop<QString>(int(paths.size()), 8, cancel)
+        .run([&](int index) { return recordText(TAVImageObject::create(paths.at(index))); },
+            [&](int, QString& text) { parallel.append(text); });
+
+    ASSERT_EQ(parallel.size(), paths.size());
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString serial = recordText(TAVImageObject::create(paths.at(i)));
+        EXPECT_EQ(parallel.at(i), serial) << qPrintable(paths.at(i));
+        if (i % 2 == 0) {
+            EXPECT_TRUE(serial.contains(QStringLiteral("Xmp.own%1.Tag=value %1").arg(i))) << qPrintable(serial);
+        }
+    }
+}
