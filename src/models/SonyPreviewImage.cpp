@@ -127,6 +127,11 @@ std::optional<QByteArrayView> SonyPreviewImage::previewIn(const QByteArray& jpeg
     return QByteArrayView(jpeg).sliced(at, entry->count);
 }
 
+bool SonyPreviewImage::hasPreviewEntry(const QByteArray& jpeg)
+{
+    return previewEntryIn(jpeg).has_value();
+}
+
 bool SonyPreviewImage::keepPreview(const QByteArray& before, QByteArray& after, QString* why)
 {
     const auto preview = previewIn(before);
@@ -141,7 +146,7 @@ bool SonyPreviewImage::keepPreview(const QByteArray& before, QByteArray& after, 
     };
     const auto entry = previewEntryIn(after);
     if (!entry) {
-        return fail(QStringLiteral("the Sony preview's entry is gone from the maker note"));
+        return true;
     }
     // Only the metadata before the picture changes size, so the preview, after
     // the picture, moved by exactly that change.

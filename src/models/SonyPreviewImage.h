@@ -21,8 +21,12 @@ public:
     // when there is no such entry or it points outside the file.
     static std::optional<QByteArrayView> previewIn(const QByteArray& jpeg);
 
+    // Whether a JPEG's maker note has a preview entry at all (an empty one too).
+    static bool hasPreviewEntry(const QByteArray& jpeg);
+
     // Points the written file's preview entry at the preview's bytes again.
-    // True when `before` names no preview or the entry was set; false with
-    // `why` when the preview's bytes or the entry cannot be found in `after`.
+    // True when `before` names no preview, `after` has no entry for it (the
+    // maker note was cleared) or the entry was set; false with `why` when the
+    // preview's bytes cannot be found in `after`.
     static bool keepPreview(const QByteArray& before, QByteArray& after, QString* why);
 };

@@ -4,6 +4,7 @@
 // refused with the user's file untouched.
 
 #include "models/PngExifChunk.h"
+#include "models/TAVExifWriter.h"
 #include "models/TAVImageObject.h"
 
 #include "foundation/FileServices.h"
@@ -149,6 +150,13 @@ TEST_F(SavesOfRealFilesTest, ASonyPreviewIsFoundAfterTheSave)
         QString("A much longer artist name than the file had"));
     EXPECT_EQ(ExifTool::binary(image->srcPath(), "Sony:PreviewImage"), preview);
     EXPECT_EQ(ExifTool::warnings(image->srcPath()), warnings);
+
+    // Clearing the EXIF block takes the maker note and its preview entry along.
+    TAVExifWriter writer(image->srcPath());
+    ASSERT_TRUE(writer.clearAllMetadata());
+    ASSERT_TRUE(writer.saveModifiedMetadata());
+    EXPECT_TRUE(ExifTool::binary(image->srcPath(), "Sony:PreviewImage").isEmpty());
+    EXPECT_TRUE(ExifTool::read(image->srcPath()).value("IFD0:Artist").isUndefined());
 }
 
 // A TIFF whose first-directory pointer is two bytes off reads as a directory
