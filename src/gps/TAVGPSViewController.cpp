@@ -37,11 +37,6 @@ const QString kReuseIdentifier = QStringLiteral("photoLocal");
 constexpr int kTipsWidth = 280;
 constexpr int kTipsHeight = 20;
 
-QString subtitleOf(double latitude, double longitude)
-{
-    return QString::asprintf("(%.2f, %.2f)", latitude, longitude);
-}
-
 // The shortest text that reads back as the value: 4512/100 shows "45.12".
 QString partText(double value)
 {
@@ -133,6 +128,7 @@ void TAVGPSViewController::emptyAxis(Axis& a)
     a.strDir.clear();
     a.strDecimal.clear();
     a.shownDecimal.clear();
+    a.exactDecimal = 0.0;
     selectDirection(a, QString());
 }
 
@@ -169,8 +165,7 @@ void TAVGPSViewController::refreshGeoInfoUI()
 
 // Shows one axis from a rational text and a reference; false when the text
 // is not three parts. Each part shows as the shortest text of its value.
-bool TAVGPSViewController::showAxisFromRecord(Axis& a, const QString& value, const QString& ref,
-                                              bool latitudeTwoDecimals)
+bool TAVGPSViewController::showAxisFromRecord(Axis& a, const QString& value, const QString& ref)
 {
     QString word = TAVMetadataHelper::getGpsFullDirction(ref);
     if (!word.isEmpty()) {
@@ -198,8 +193,9 @@ bool TAVGPSViewController::showAxisFromRecord(Axis& a, const QString& value, con
     if (word.toLower() == negative) {
         decimal = -decimal;
     }
+    a.exactDecimal = decimal;
     a.strDecimal = QString::asprintf("%f", decimal);
-    a.shownDecimal = a.latitude && latitudeTwoDecimals ? QString::asprintf("%.2f", decimal) : a.strDecimal;
+    a.shownDecimal = a.strDecimal;
     a.decimal->setText(a.shownDecimal);
     return true;
 }
@@ -214,8 +210,12 @@ void TAVGPSViewController::refreshOriginalPhotoTakePlace()
     auto original = [&record](const QString& key) {
         return record->getValueFromOriginalDataForKey(key, TAVExifData::CategoryGps);
     };
-    if (!showAxisFromRecord(lat_, original(kLatitudeKey), original(kLatitudeRefKey), true)
-        || !showAxisFromRecord(lon_, original(kLongitudeKey), original(kLongitudeRefKey), false)) {
+    // As stored, so a preset made from the tab writes them back unchanged.
+    fldGpsVersion_->setText(original(kVersionKey));
+    fldGpsAltitudeRef_->setText(original(kAltitudeRefKey));
+    fldGpsAltitude_->setText(original(kAltitudeKey));
+    if (!showAxisFromRecord(lat_, original(kLatitudeKey), original(kLatitudeRefKey))
+        || !showAxisFromRecord(lon_, original(kLongitudeKey), original(kLongitudeRefKey))) {
         return;
     }
     if (!lat_.strDecimal.isEmpty() && !lon_.strDecimal.isEmpty()) {
@@ -224,7 +224,7 @@ void TAVGPSViewController::refreshOriginalPhotoTakePlace()
             staitcLocate_->setCurrentIndex(1);
         }
         setLocateItemEnabled(1, true);
-        updateOriginalPointAnnotation(lat_.strDecimal.toDouble(), lon_.strDecimal.toDouble());
+        updateOriginalPointAnnotation(lat_.exactDecimal, lon_.exactDecimal);
     } else {
         setLocateItemEnabled(1, false);
     }
@@ -249,7 +249,7 @@ void TAVGPSViewController::refreshUserModifiedPhotoTakePlace()
         }
         // What was shown from the file goes first, so a failed split shows no stale parts.
         emptyAxis(*a);
-        if (!showAxisFromRecord(*a, value, userSet(isLat ? kLatitudeRefKey : kLongitudeRefKey), true)) {
+        if (!showAxisFromRecord(*a, value, userSet(isLat ? kLatitudeRefKey : kLongitudeRefKey))) {
             return;
         }
     }
@@ -259,7 +259,7 @@ void TAVGPSViewController::refreshUserModifiedPhotoTakePlace()
             staitcLocate_->setCurrentIndex(2);
         }
         setLocateItemEnabled(2, true);
-        updateUserSetPointAnnotation(lat_.strDecimal.toDouble(), lon_.strDecimal.toDouble());
+        updateUserSetPointAnnotation(lat_.exactDecimal, lon_.exactDecimal);
     } else {
         setLocateItemEnabled(2, false);
     }
@@ -279,7 +279,7 @@ void TAVGPSViewController::updateOriginalPointAnnotation(double latitude, double
         mpaOrigImgLocate_->setTitle(QStringLiteral("Where Photo Taken"));
     }
     mpaOrigImgLocate_->setCoordinate({latitude, longitude});
-    mpaOrigImgLocate_->setSubtitle(subtitleOf(latitude, longitude));
+    mpaOrigImgLocate_->setSubtitle(pinSubtitle({latitude, longitude}));
     appleMapView_->removeAnnotation(mpaOrigImgLocate_);
     appleMapView_->addAnnotation(mpaOrigImgLocate_);
     appleMapView_->selectAnnotation(mpaOrigImgLocate_, true);
@@ -288,16 +288,28 @@ void TAVGPSViewController::updateOriginalPointAnnotation(double latitude, double
 
 void TAVGPSViewController::updateUserSetPointAnnotation(double latitude, double longitude)
 {
+    putNewPin({latitude, longitude});
+    appleMapView_->setCenterCoordinate(mpaNewImgLocate_->coordinate(), false);
+    updateTipsView(kHintDrag);
+}
+
+// The red pin at `coordinate`, its callout naming that place, added again so
+// the map makes its view afresh.
+void TAVGPSViewController::putNewPin(const MapCoordinate& coordinate)
+{
     if (!mpaNewImgLocate_) {
         mpaNewImgLocate_ = std::make_shared<GMKPointAnnotation>();
         mpaNewImgLocate_->setTitle(QStringLiteral("Press & Drag to move"));
-        mpaNewImgLocate_->setSubtitle(subtitleOf(latitude, longitude));
     }
     appleMapView_->removeAnnotation(mpaNewImgLocate_);
-    mpaNewImgLocate_->setCoordinate({latitude, longitude});
+    mpaNewImgLocate_->setCoordinate(coordinate);
+    mpaNewImgLocate_->setSubtitle(pinSubtitle(coordinate));
     appleMapView_->addAnnotation(mpaNewImgLocate_);
-    appleMapView_->setCenterCoordinate(mpaNewImgLocate_->coordinate(), false);
-    updateTipsView(kHintDrag);
+}
+
+QString TAVGPSViewController::pinSubtitle(const MapCoordinate& coordinate)
+{
+    return QString::asprintf("(%.2f, %.2f)", coordinate.latitude, coordinate.longitude);
 }
 
 void TAVGPSViewController::moveMapToCenter(double latitude, double longitude)

@@ -33,7 +33,7 @@ class VXTipsView;
 // the red pin, Clear) writes only the axes it changed, raises the pending-edits
 // flag and posts the change notification once. Typed degree, minute and second
 // texts are written as typed; a place known only as decimal degrees is turned
-// into whole degrees, minutes and seconds once.
+// once into whole degrees and minutes and seconds to a ten-thousandth.
 class TAVGPSViewController : public TAVBaseTabViewCltr, public VXMapViewDelegate, public VXNumbericFormatterDelegate {
     Q_OBJECT
 public:
@@ -124,6 +124,7 @@ private:
         TAVGPSFormatter* formatter = nullptr;
         QString strDegree, strMin, strSec, strDir;
         QString strDecimal;       // "%f" of the decimal degrees, "" when empty
+        double exactDecimal = 0;  // the decimal degrees the parts stand for, unrounded
         QString shownDecimal;     // what the decimal field last showed
         bool hasParts() const { return !strDegree.isEmpty() || !strMin.isEmpty() || !strSec.isEmpty(); }
     };
@@ -141,11 +142,13 @@ private:
     void refreshGeoInfoUI();
     void refreshOriginalPhotoTakePlace();
     void refreshUserModifiedPhotoTakePlace();
-    bool showAxisFromRecord(Axis& axis, const QString& value, const QString& ref, bool latitudeTwoDecimals);
+    bool showAxisFromRecord(Axis& axis, const QString& value, const QString& ref);
     void emptyAxis(Axis& axis);
     void selectDirection(Axis& axis, const QString& word);
     void updateOriginalPointAnnotation(double latitude, double longitude);
     void updateUserSetPointAnnotation(double latitude, double longitude);
+    void putNewPin(const MapCoordinate& coordinate);
+    static QString pinSubtitle(const MapCoordinate& coordinate);
     void moveMapToCenter(double latitude, double longitude);
     void makeOriginalTakeLocateShow();
     void makeNewLocateShow();
@@ -168,7 +171,6 @@ private:
     void restoreAxis(Axis& axis);
     static bool isDmsPartText(const QString& text);
     static double axisDecimal(const Axis& axis, bool* ok);
-    static QString rationalOfPart(const QString& part);
     static QString partsText(const Axis& axis, bool trailingBlank);
 
     // Search (TAVGPSViewController_Search.cpp).

@@ -3,9 +3,9 @@
 #include "commlib/VXTipsView.h"
 #include "foundation/TextServices.h"
 #include "foundation/UiServices.h"
+#include "gps/GpsAngle.h"
 #include "gps/VXMapView.h"
 #include "models/TAVEntity.h"
-#include "models/TAVMetadataHelper.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -35,22 +35,10 @@ bool TAVGPSViewController::isDmsPartText(const QString& text)
     return text != QLatin1String(".") && TextServices::isUnsiginedFloatNumber(text);
 }
 
-// The rational of one typed part, exact for what a field holds ("14.71" is
-// 1471/100); an empty part stands for 0.
-QString TAVGPSViewController::rationalOfPart(const QString& part)
-{
-    int32_t num = 0;
-    int32_t denom = 1;
-    if (!part.isEmpty() && !TAVMetadataHelper::convertToRational(part.toFloat(), &num, &denom)) {
-        return QStringLiteral("0/1");
-    }
-    return QStringLiteral("%1/%2").arg(num).arg(denom);
-}
-
 QString TAVGPSViewController::partsText(const Axis& a, bool trailingBlank)
 {
-    const QString text = rationalOfPart(a.strDegree) + QLatin1Char(' ') + rationalOfPart(a.strMin)
-        + QLatin1Char(' ') + rationalOfPart(a.strSec);
+    const QString text = GpsAngle::rationalOfText(a.strDegree) + QLatin1Char(' ')
+        + GpsAngle::rationalOfText(a.strMin) + QLatin1Char(' ') + GpsAngle::rationalOfText(a.strSec);
     return trailingBlank ? text + QLatin1Char(' ') : text;
 }
 
@@ -73,27 +61,25 @@ void TAVGPSViewController::showAxisParts(Axis& a, const QString& degree, const Q
     a.second->setText(second);
     selectDirection(a, direction);
     bool ok = false;
-    a.strDecimal = QString::asprintf("%f", axisDecimal(a, &ok));
+    a.exactDecimal = axisDecimal(a, &ok);
+    a.strDecimal = QString::asprintf("%f", a.exactDecimal);
     a.shownDecimal = a.strDecimal;
     a.decimal->setText(a.shownDecimal);
 }
 
-// A place known only in decimal degrees: whole degrees, minutes and seconds
-// (the seconds truncated), the hemisphere from the sign.
+// A place known only in decimal degrees: whole degrees and minutes, and the
+// seconds to a ten-thousandth, so the place is kept as it was given; the
+// hemisphere from the sign.
 void TAVGPSViewController::placeAxisFromDecimal(Axis& a, double value)
 {
-    const QString dms = TAVMetadataHelper::getDD2DMS(value, a.latitude ? 0 : 1);
-    double degree = 0.0;
-    double minutes = 0.0;
-    double seconds = 0.0;
-    if (dms.isEmpty() || !TAVMetadataHelper::paraseGpsDMSInfoFromString(dms, &degree, &minutes, &seconds)) {
+    const std::optional<GpsAngle> angle = GpsAngle::fromDegrees(value, a.latitude ? 90.0 : 180.0);
+    if (!angle) {
         emptyAxis(a);
         setValueModified(a);
         return;
     }
-    const bool negative = value < 0.0;
-    showAxisParts(a, QString::asprintf("%.0f", std::fabs(degree)), QString::asprintf("%.0f", minutes),
-                  QString::asprintf("%.0f", seconds), negative ? southOrWest(a.latitude) : northOrEast(a.latitude));
+    showAxisParts(a, angle->degreeText(), angle->minuteText(), angle->secondText(),
+                  angle->isNegative() ? southOrWest(a.latitude) : northOrEast(a.latitude));
     setValueModified(a);
 }
 
@@ -124,15 +110,15 @@ void TAVGPSViewController::endUserEdit()
 void TAVGPSViewController::placeNewPinFromFields()
 {
     if (!lat_.strDecimal.isEmpty() && !lon_.strDecimal.isEmpty()) {
-        updateUserSetPointAnnotation(lat_.strDecimal.toDouble(), lon_.strDecimal.toDouble());
+        updateUserSetPointAnnotation(lat_.exactDecimal, lon_.exactDecimal);
         return;
     }
     // One axis known: move along it only; an empty axis is no place to go.
     MapCoordinate center = appleMapView_->centerCoordinate();
     if (!lat_.strDecimal.isEmpty()) {
-        center.latitude = lat_.strDecimal.toDouble();
+        center.latitude = lat_.exactDecimal;
     } else if (!lon_.strDecimal.isEmpty()) {
-        center.longitude = lon_.strDecimal.toDouble();
+        center.longitude = lon_.exactDecimal;
     } else {
         return;
     }
@@ -141,19 +127,12 @@ void TAVGPSViewController::placeNewPinFromFields()
 
 void TAVGPSViewController::doAddPin(const MapCoordinate& coordinate)
 {
-    if (!mpaNewImgLocate_) {
-        mpaNewImgLocate_ = std::make_shared<GMKPointAnnotation>();
-        mpaNewImgLocate_->setTitle(QStringLiteral("Press & Drag to move"));
-        mpaNewImgLocate_->setSubtitle(QString::asprintf("(%.2f, %.2f)", coordinate.latitude, coordinate.longitude));
-    }
     placeAxisFromDecimal(lat_, coordinate.latitude);
     placeAxisFromDecimal(lon_, coordinate.longitude);
     if (tipsView_) {
         tipsView_->setText(kHintDrag);
     }
-    appleMapView_->removeAnnotation(mpaNewImgLocate_);
-    mpaNewImgLocate_->setCoordinate(coordinate);
-    appleMapView_->addAnnotation(mpaNewImgLocate_);
+    putNewPin(coordinate);
     {
         const QSignalBlocker blocker(staitcLocate_);
         staitcLocate_->setCurrentIndex(2);
@@ -164,6 +143,17 @@ void TAVGPSViewController::doAddPin(const MapCoordinate& coordinate)
 void TAVGPSViewController::clickAddPin()
 {
     if (!isWebViewLoadOk_ || !imgExifData()) {
+        return;
+    }
+    if (!lat_.strDecimal.isEmpty() && !lon_.strDecimal.isEmpty()) {
+        // The photo has a place: the pin starts on it exactly as stored, and
+        // the record changes only once the user moves the pin.
+        updateUserSetPointAnnotation(lat_.exactDecimal, lon_.exactDecimal);
+        {
+            const QSignalBlocker blocker(staitcLocate_);
+            staitcLocate_->setCurrentIndex(2);
+        }
+        setLocateItemEnabled(2, true);
         return;
     }
     doAddPin(appleMapView_->centerCoordinate());
@@ -198,6 +188,7 @@ void TAVGPSViewController::didChangeDragState(TileMapView* map, const TileAnnota
         const MapCoordinate coordinate = annotation->coordinate();
         placeAxisFromDecimal(lat_, coordinate.latitude);
         placeAxisFromDecimal(lon_, coordinate.longitude);
+        mpaNewImgLocate_->setSubtitle(pinSubtitle(coordinate));
         endUserEdit();
     }
     if (annotation

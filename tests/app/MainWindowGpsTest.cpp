@@ -118,9 +118,9 @@ TEST_F(MainWindowGpsTest, APlaceSetForTwoImagesReachesBothFiles)
     for (const TAVImageObjectPtr& image : images) {
         ASSERT_TRUE(save(image));
         const QJsonObject group = gpsGroup(image->srcPath());
-        EXPECT_NEAR(group.value("GPS:GPSLatitude").toDouble(), 33 + 52 / 60.0 + 7 / 3600.0, 1e-6);
+        EXPECT_NEAR(group.value("GPS:GPSLatitude").toDouble(), 33.8688, 1e-7);
         EXPECT_EQ(group.value("GPS:GPSLatitudeRef").toString(), "S");
-        EXPECT_NEAR(group.value("GPS:GPSLongitude").toDouble(), 151 + 12 / 60.0 + 33 / 3600.0, 1e-6);
+        EXPECT_NEAR(group.value("GPS:GPSLongitude").toDouble(), 151.2093, 1e-7);
     }
 }
 

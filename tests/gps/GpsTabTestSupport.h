@@ -22,13 +22,15 @@
 
 #include <memory>
 
-// A GPS record as read from a file: the read values and equal user-set ones.
+// A GPS record as read from a file: the read values and equal user-set ones,
+// with a version and an altitude unless `bare`.
 inline TAVExifDataPtr gpsRecord(const QString& latitude, const QString& latitudeRef, const QString& longitude,
-                                const QString& longitudeRef)
+                                const QString& longitudeRef, bool bare = false)
 {
-    const QList<QPair<QString, QString>> values {{TAVGPSViewController::kVersionKey, QStringLiteral("2 2 0 0")},
-        {TAVGPSViewController::kAltitudeRefKey, QStringLiteral("0")},
-        {TAVGPSViewController::kAltitudeKey, QStringLiteral("12/1")},
+    const QList<QPair<QString, QString>> values {
+        {TAVGPSViewController::kVersionKey, bare ? QString() : QStringLiteral("2 2 0 0")},
+        {TAVGPSViewController::kAltitudeRefKey, bare ? QString() : QStringLiteral("1")},
+        {TAVGPSViewController::kAltitudeKey, bare ? QString() : QStringLiteral("125/10")},
         {TAVGPSViewController::kLatitudeKey, latitude}, {TAVGPSViewController::kLatitudeRefKey, latitudeRef},
         {TAVGPSViewController::kLongitudeKey, longitude}, {TAVGPSViewController::kLongitudeRefKey, longitudeRef}};
     TAVEntityMap map;

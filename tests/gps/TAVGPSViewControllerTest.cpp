@@ -2,10 +2,19 @@
 
 #include "commlib/VXTipsView.h"
 #include "support/Gallery.h"
+#include "foundation/FileServices.h"
+#include "models/TAVImageObject.h"
+#include "models/TAVMetadataHelper.h"
+#include "support/ExifTool.h"
+#include "support/ImageFixtures.h"
+#include "support/TempFolder.h"
 #include "support/QtPrinters.h"
 
+#include <QJsonObject>
 #include <QLabel>
 #include <QStandardItemModel>
+
+#include <cmath>
 
 namespace {
 
@@ -21,8 +30,12 @@ TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
     show(gpsRecord("35/1 30/1 4512/100", "N", "139/1 45/1 0/1", "E"));
     EXPECT_EQ(parts(true), (QStringList {"35", "30", "45.12", "North"}));
     EXPECT_EQ(parts(false), (QStringList {"139", "45", "0", "East"}));
-    EXPECT_EQ(tab->decimalField(true)->text(), "35.51");
+    EXPECT_EQ(tab->decimalField(true)->text(), "35.512533");
     EXPECT_EQ(tab->decimalField(false)->text(), "139.750000");
+    // The version and the altitude with its reference show as the file holds them.
+    EXPECT_EQ(tab->versionField()->text(), "2 2 0 0");
+    EXPECT_EQ(tab->altitudeRefField()->text(), "1");
+    EXPECT_EQ(tab->altitudeField()->text(), "125/10");
     ASSERT_NE(tab->photoPin(), nullptr);
     EXPECT_EQ(tab->photoPin()->title(), "Where Photo Taken");
     EXPECT_EQ(tab->photoPin()->subtitle(), "(35.51, 139.75)");
@@ -45,7 +58,7 @@ TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
     show(gpsRecord("40/1 0/1 1471/100", "s", "74/1 0/1 19521/1000", "W"));
     EXPECT_EQ(parts(true), (QStringList {"40", "0", "14.71", "South"}));
     EXPECT_EQ(tab->secondField(false)->text(), "19.521");
-    EXPECT_EQ(tab->decimalField(true)->text(), "-40.00");
+    EXPECT_EQ(tab->decimalField(true)->text(), "-40.004086");
     EXPECT_TRUE(tab->decimalField(false)->text().startsWith("-74.005"));
 
     // A two-part latitude ends the display there: no longitude, pop-up kept.
@@ -55,8 +68,10 @@ TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
     EXPECT_EQ(tab->staticLocate()->currentIndex(), 0);
 
     // No GPS at all: nothing shown, no pin, the photo item disabled.
-    show(gpsRecord("", "", "", ""));
+    show(gpsRecord("", "", "", "", true));
     EXPECT_EQ(parts(true), (QStringList {"", "", "", ""}));
+    EXPECT_EQ(tab->versionField()->text(), "");
+    EXPECT_EQ(tab->altitudeField()->text(), "");
     EXPECT_EQ(tab->decimalField(false)->text(), "");
     EXPECT_TRUE(tab->mapView()->annotations().isEmpty());
     EXPECT_FALSE(itemEnabled(*tab, 1));
@@ -110,7 +125,7 @@ TEST_F(GpsTabTest, AnEditedLocationShowsTheRedPinAndStaysAsItIs)
     EXPECT_EQ(tab->tipsView()->text(), "Pin the map to locate a new place");
 }
 
-TEST_F(GpsTabTest, HoldsDragsAndAddPinWriteWholeSecondsAndPostOnce)
+TEST_F(GpsTabTest, HoldsAndDragsWriteThePlaceToATenThousandthOfASecondAndPostOnce)
 {
     show(gpsRecord("", "", "", ""));
     hold(35.5125, 139.75);
@@ -124,32 +139,109 @@ TEST_F(GpsTabTest, HoldsDragsAndAddPinWriteWholeSecondsAndPostOnce)
     EXPECT_TRUE(TAVBaseTabViewCltr::isPendingEdits());
     EXPECT_EQ(posts, 1);
     EXPECT_EQ(tab->mapView()->selectedAnnotations().value(0), pinPtr());
+    EXPECT_EQ(tab->newPin()->subtitle(), "(35.51, 139.75)");
 
-    // Seconds are truncated, the hemisphere follows the sign.
+    // The seconds keep their decimals; the hemisphere follows the sign; the
+    // callout names the new place.
     drag(-33.8688, 151.2093);
-    EXPECT_EQ(lat(), "33/1 52/1 7/1 ");
+    EXPECT_EQ(lat(), "33/1 52/1 768/100 ");
+    EXPECT_EQ(lon(), "151/1 12/1 3348/100 ");
     EXPECT_EQ(latRef(), "S");
+    EXPECT_EQ(tab->secondField(true)->text(), "7.68");
+    EXPECT_EQ(tab->decimalField(true)->text(), "-33.868800");
+    EXPECT_EQ(tab->newPin()->subtitle(), "(-33.87, 151.21)");
     EXPECT_EQ(posts, 2);
     drag(-0.5, 10.25);
     EXPECT_EQ(latRef(), "S");
     EXPECT_EQ(tab->directionPopup(true)->currentText(), "South");
     EXPECT_EQ(lat(), "0/1 30/1 0/1 ");
 
-    // A press, then Escape: nothing is written or posted.
-    drag(0, 0, TileAnnotationView::DragCanceling);
-    EXPECT_EQ(lat(), "0/1 30/1 0/1 ");
-    EXPECT_EQ(posts, 3);
+    // Any place survives the fields and the rationals to better than 1e-7 degree.
+    for (const MapCoordinate& place : {MapCoordinate {89.9999999, -179.9999999}, MapCoordinate {-12.3456789, 0.0000001},
+                                       MapCoordinate {48.1234567, 11.5876543}}) {
+        drag(place.latitude, place.longitude);
+        double degree = 0, minutes = 0, seconds = 0;
+        ASSERT_TRUE(TAVMetadataHelper::paraseGpsInfoFromString(lat(), &degree, &minutes, &seconds));
+        EXPECT_NEAR(degree + minutes / 60 + seconds / 3600, std::fabs(place.latitude), 1e-7) << lat().toStdString();
+        ASSERT_TRUE(TAVMetadataHelper::paraseGpsInfoFromString(lon(), &degree, &minutes, &seconds));
+        EXPECT_NEAR(degree + minutes / 60 + seconds / 3600, std::fabs(place.longitude), 1e-7) << lon().toStdString();
+        EXPECT_EQ(lonRef(), place.longitude < 0 ? "W" : "E");
+    }
 
-    tab->mapView()->setCenterCoordinate({48.5, 9.25}, false);
-    tab->clickAddPin();
-    settle();
-    EXPECT_EQ(lat(), "48/1 30/1 0/1 ");
-    EXPECT_EQ(posts, 4);
+    // A press, then Escape: nothing is written or posted.
+    const int posted = posts;
+    const QString before = lat();
+    drag(0, 0, TileAnnotationView::DragCanceling);
+    EXPECT_EQ(lat(), before);
+    EXPECT_EQ(posts, posted);
 
     // With editing off a hold does nothing.
     tab->setEditEnable(false);
     hold(1.0, 1.0);
-    EXPECT_EQ(posts, 4);
+    EXPECT_EQ(posts, posted);
+}
+
+TEST_F(GpsTabTest, TypedDecimalsReachTheFileAsExiftoolReadsThemToATenMillionthOfADegree)
+{
+    if (!ExifTool::available()) {
+        GTEST_SKIP() << "exiftool missing";
+    }
+    TempFolder folder;
+    const QString user = folder.filePath(QStringLiteral("photo.jpg"));
+    const QString work = folder.filePath(QStringLiteral("work.jpg"));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(user, {{"Exif.Image.Make", "Canon", std::nullopt}}));
+    ASSERT_TRUE(FileServices::copyItem(user, work));
+    const TAVImageObjectPtr image = TAVImageObject::create(work);
+    image->setSrcPath(user);
+    show(image->exifData());
+    type(tab->decimalField(false), "18.07");
+    type(tab->decimalField(true), "-33.8688");
+    EXPECT_EQ(parts(false), (QStringList {"18", "4", "12", "East"}));
+    EXPECT_EQ(tab->decimalField(false)->text(), "18.070000");
+    ASSERT_NE(tab->newPin(), nullptr);
+    EXPECT_NEAR(tab->newPin()->coordinate().longitude, 18.07, 1e-12);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(user, {QStringLiteral("-n")});
+    EXPECT_NEAR(tags.value("GPS:GPSLongitude").toDouble(), 18.07, 1e-7);
+    EXPECT_EQ(tags.value("GPS:GPSLongitudeRef").toString(), "E");
+    EXPECT_NEAR(tags.value("GPS:GPSLatitude").toDouble(), 33.8688, 1e-7);
+    EXPECT_EQ(tags.value("GPS:GPSLatitudeRef").toString(), "S");
+}
+
+TEST_F(GpsTabTest, AddPinStartsOnThePhotosOwnPlaceAndChangesNothingUntilMoved)
+{
+    show(gpsRecord("35/1 30/1 4512/100", "N", "139/1 45/1 0/1", "E"));
+    tab->mapView()->setCenterCoordinate({35.6, 139.8}, false);
+    tab->clickAddPin();
+    settle();
+    ASSERT_NE(tab->newPin(), nullptr);
+    EXPECT_NEAR(tab->newPin()->coordinate().latitude, 35 + 30 / 60.0 + 45.12 / 3600, 1e-12);
+    EXPECT_NEAR(tab->newPin()->coordinate().longitude, 139.75, 1e-12);
+    EXPECT_EQ(tab->newPin()->subtitle(), "(35.51, 139.75)");
+    EXPECT_FALSE(record->isGPSModified());
+    EXPECT_FALSE(TAVBaseTabViewCltr::isPendingEdits());
+    EXPECT_EQ(posts, 0);
+    EXPECT_EQ(lat(), "35/1 30/1 4512/100");
+    EXPECT_EQ(tab->staticLocate()->currentIndex(), 2);
+
+    // Moved, it writes; the other photo's pin made earlier does not lend it its callout.
+    drag(35.6, 139.8);
+    EXPECT_TRUE(record->isGPSModified());
+    EXPECT_EQ(lat(), "35/1 36/1 0/1 ");
+    EXPECT_EQ(posts, 1);
+    show(gpsRecord("10/1 0/1 0/1", "S", "20/1 0/1 0/1", "W"));
+    tab->clickAddPin();
+    settle();
+    EXPECT_EQ(tab->newPin()->subtitle(), "(-10.00, -20.00)");
+
+    // A photo without a place: the pin goes to the map's centre and is written.
+    show(gpsRecord("", "", "", ""));
+    tab->mapView()->setCenterCoordinate({48.5, 9.25}, false);
+    tab->clickAddPin();
+    settle();
+    EXPECT_EQ(lat(), "48/1 30/1 0/1 ");
+    EXPECT_EQ(lon(), "9/1 15/1 0/1 ");
+    EXPECT_EQ(posts, 2);
 }
 
 TEST_F(GpsTabTest, TypedPartsAreCheckedWrittenAsTypedAndKeptAfterThePinMoves)
@@ -234,11 +326,12 @@ TEST_F(GpsTabTest, DecimalFieldsRefuseHalfTypedAndOversizedTexts)
     EXPECT_EQ(field->text(), "-139.7500001");
     EXPECT_EQ(ui.beeps(), beeps + 1);
     QTest::keyClicks(tab->decimalField(true), "x");
-    EXPECT_EQ(tab->decimalField(true)->text(), "35.51");
+    EXPECT_EQ(tab->decimalField(true)->text(), "35.512500");
 
-    // A typed decimal goes through whole seconds once, this axis only.
+    // A typed decimal is written exactly, this axis only.
     type(field, "-151.2093");
-    EXPECT_EQ(lon(), "151/1 12/1 33/1 ");
+    EXPECT_EQ(lon(), "151/1 12/1 3348/100 ");
+    EXPECT_EQ(parts(false), (QStringList {"151", "12", "33.48", "West"}));
     EXPECT_EQ(lonRef(), "W");
     EXPECT_EQ(lat(), "35/1 30/1 45/1");
     EXPECT_EQ(posts, 1);
@@ -272,7 +365,7 @@ TEST_F(GpsTabTest, PresetsClearAndNewRecordsStartFromEmptyFields)
     withVersion->setValue("5/1", TAVGPSViewController::kAltitudeKey, TAVExifData::CategoryGps, false, false, true);
     show(withVersion);
     EXPECT_EQ(tab->versionField()->text(), "2 2 0 0");
-    show(gpsRecord("", "", "", ""));
+    show(gpsRecord("", "", "", "", true));
     const auto next = tab->genDictionayFromSetting();
     EXPECT_EQ(next->value(TAVGPSViewController::kVersionKey)->value(), "");
     EXPECT_EQ(next->value(TAVGPSViewController::kAltitudeRefKey)->value(), "");
@@ -301,7 +394,7 @@ TEST_F(GpsTabTest, SearchTriesPlacesThenTheGeocoder)
     ASSERT_TRUE(QTest::qWaitFor([&] { return tab->mapView()->centerCoordinate().longitude > 150.0; }, 5000));
     settle();
     EXPECT_EQ(tab->mapView()->zoomLevel(), 15);
-    EXPECT_EQ(lat(), "33/1 52/1 7/1 ");
+    EXPECT_EQ(lat(), "33/1 52/1 768/100 ");
     EXPECT_EQ(posts, posted + 1);
 
     // Misses and unreadable answers change nothing.
@@ -316,7 +409,7 @@ TEST_F(GpsTabTest, SearchTriesPlacesThenTheGeocoder)
             QCoreApplication::processEvents();
         }
         EXPECT_NEAR(tab->mapView()->centerCoordinate().longitude, 2.0, 1e-6) << body.toStdString();
-        EXPECT_EQ(lat(), "33/1 52/1 7/1 ");
+        EXPECT_EQ(lat(), "33/1 52/1 768/100 ");
     }
 
     // An unchanged record: the map moves, no pin is placed.
