@@ -1,6 +1,7 @@
 #include "gps/FDStaticMapView.h"
 
 #include "foundation/AppInfo.h"
+#include "gps/MapImageDecoder.h"
 #include "webmapkit/MapNetwork.h"
 
 #include <QGraphicsOpacityEffect>
@@ -93,15 +94,14 @@ void FDStaticMapView::setMapViewCenter(const QPointF& center, bool animated)
     MapNetwork::abandon(pending_);
     const quint64 generation = ++generation_;
     const QUrl url = endpoint_.isEmpty() ? QUrl() : QUrl(requestUrl(center), QUrl::TolerantMode);
+    MapNetwork::Options options;
+    options.maxBytes = kMaxPictureBytes;
     pending_ = MapNetwork::shared()->get(url, QStringLiteral("static map"), this, [this, generation, animated](const MapReply& reply) {
         if (generation != generation_) {
             return;
         }
         pending_ = nullptr;
-        QImage image;
-        if (reply.ok) {
-            image.loadFromData(reply.body);
-        }
+        const QImage image = reply.ok ? MapImageDecoder::decode(reply.body, kMaxPictureSize) : QImage();
         showPicture(image);
         // A failed load still brings the (empty) view back to full strength.
         if (animated) {
@@ -109,7 +109,7 @@ void FDStaticMapView::setMapViewCenter(const QPointF& center, bool animated)
         } else {
             fadeTo(1.0, 0.0);
         }
-    });
+    }, options);
 }
 
 void FDStaticMapView::hideMap(bool animated)

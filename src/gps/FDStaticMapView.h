@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QString>
+#include <QSize>
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
@@ -23,6 +24,10 @@ public:
     static constexpr double kFadeOutSeconds = 0.2;
     static constexpr double kFadeInSeconds = 0.4;
     static constexpr double kHideSeconds = 0.25;
+    // The service draws at most 640x640 points at scale 2; a picture beyond
+    // these is refused unread.
+    static constexpr qint64 kMaxPictureBytes = 4 * 1024 * 1024;
+    static constexpr QSize kMaxPictureSize {2048, 2048};
 
     // `endpoint` is the service's base URL (StaticMapURL); empty means none.
     explicit FDStaticMapView(const QString& endpoint, QWidget* parent = nullptr);

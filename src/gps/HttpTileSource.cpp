@@ -1,6 +1,8 @@
 #include "gps/HttpTileSource.h"
 
 #include "foundation/AppInfo.h"
+#include "gps/MapImageDecoder.h"
+#include "webmapkit/MapLog.h"
 #include "webmapkit/MapNetwork.h"
 
 #include <QMetaObject>
@@ -28,6 +30,11 @@ int HttpTileSource::tileSetFor(int mapType) const
 {
     if (tileTemplate_.isEmpty()) {
         return -1;
+    }
+    // Without pictures of their own, satellite and hybrid draw the standard
+    // tiles, and take them from the same caches.
+    if (satelliteTemplate_ == tileTemplate_) {
+        return 0;
     }
     // Types other than satellite (1) and hybrid (2) draw as the standard map.
     return mapType == 1 || mapType == 2 ? 1 : 0;
@@ -75,26 +82,33 @@ void HttpTileSource::pump()
         waiting_.pop_front();
         MapNetwork::Options options;
         options.useCache = true;
+        options.maxBytes = kMaxTileBytes;
+        const QUrl url(urlFor(key));
         // Inserted before the call: an unusable template answers on a later turn.
         running_.insert(key, nullptr);
         running_[key] = MapNetwork::shared()->get(
-            QUrl(urlFor(key)), QStringLiteral("map tile"), this,
-            [this, key](const MapReply& reply) { finish(key, reply.ok, reply.body); }, options);
+            url, QStringLiteral("map tile"), this, [this, key, url](const MapReply& reply) { finish(key, url, reply); },
+            options);
     }
 }
 
-void HttpTileSource::finish(const TileKey& key, bool ok, const QByteArray& body)
+void HttpTileSource::finish(const TileKey& key, const QUrl& url, const MapReply& reply)
 {
     if (running_.remove(key) == 0) {
         return;
     }
-    QImage image;
-    if (ok) {
-        image.loadFromData(body);
-    }
+    const QImage image = reply.ok ? MapImageDecoder::decode(reply.body, kMaxTileSize) : QImage();
     if (image.isNull()) {
+        if (reply.ok) {
+            qCWarning(lcMap).noquote() << "network error: map tile" << url.toString()
+                                       << "is no picture of at most" << kMaxTileSize.width() << "x"
+                                       << kMaxTileSize.height() << "pixels";
+        }
         emit tileFailed(key);
     } else {
+        // Only a tile that decoded goes to the disk, so a bad answer is not
+        // served again from there.
+        MapNetwork::shared()->storeInCache(url, reply);
         emit tileReady(key, image);
     }
     pump();

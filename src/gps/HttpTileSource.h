@@ -4,19 +4,26 @@
 
 #include <QMap>
 #include <QPointer>
+#include <QSize>
+#include <QUrl>
 
 #include <deque>
 
 class QNetworkReply;
+struct MapReply;
 
 // Tiles from an XYZ tile service: the template's {z}, {x} and {y} are replaced
-// by the tile's numbers. Satellite and hybrid maps use the satellite template
-// (the plain one when it is empty). At most six downloads run at once; the rest
-// wait in order. Answers go through the disk cache of the map network.
+// by the tile's numbers. Satellite and hybrid maps use the satellite template;
+// without one they draw the plain tiles. At most six downloads run at once;
+// the rest wait in order. A tile answer is capped, and only one that decodes
+// as a picture of tile size is shown and kept in the map network's disk cache.
 class HttpTileSource : public TileSource {
     Q_OBJECT
 public:
     static constexpr int kMaxRunning = 6;
+    // Far above any 256-pixel tile (or its 512-pixel double-density form).
+    static constexpr qint64 kMaxTileBytes = 2 * 1024 * 1024;
+    static constexpr QSize kMaxTileSize {512, 512};
 
     HttpTileSource(const QString& tileTemplate, const QString& satelliteTemplate, const QString& attribution,
                    QObject* parent = nullptr);
@@ -33,7 +40,7 @@ public:
 
 private:
     void pump();
-    void finish(const TileKey& key, bool ok, const QByteArray& body);
+    void finish(const TileKey& key, const QUrl& url, const MapReply& reply);
 
     QString tileTemplate_;
     QString satelliteTemplate_;

@@ -1,5 +1,8 @@
 #include "webmapkit/MapAccessManager.h"
 
+#include "webmapkit/MapReplyGuard.h"
+
+#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
 
@@ -30,5 +33,10 @@ QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkReque
         refused.setPath(sent.url().toString());
         sent.setUrl(refused);
     }
-    return QNetworkAccessManager::createRequest(op, sent, outgoingData);
+    QNetworkReply* reply = QNetworkAccessManager::createRequest(op, sent, outgoingData);
+    const QVariant maxBytes = request.attribute(kMaxBytesAttribute);
+    const QVariant purpose = request.attribute(kPurposeAttribute);
+    MapReplyGuard::watch(reply, maxBytes.isValid() ? maxBytes.toLongLong() : kDefaultMaxBytes, answerDeadline_,
+                         purpose.isValid() ? purpose.toString() : QStringLiteral("map page request"));
+    return reply;
 }

@@ -1,7 +1,9 @@
 #include "webmapkit/MapNetwork.h"
 
 #include "foundation/AppInfo.h"
+#include "webmapkit/MapCachePolicy.h"
 #include "webmapkit/MapLog.h"
+#include "webmapkit/MapReplyGuard.h"
 
 #include <QAbstractNetworkCache>
 #include <QDir>
@@ -47,6 +49,27 @@ MapAccessManager* MapNetwork::createAccessManager(const QByteArray& userAgent, Q
     return new MapAccessManager(userAgent.isEmpty() ? processUserAgent() : userAgent, parent);
 }
 
+void MapNetwork::storeInCache(const QUrl& url, const MapReply& reply)
+{
+    QAbstractNetworkCache* cache = manager_.cache();
+    if (cache == nullptr || !reply.ok || reply.fromCache) {
+        return;
+    }
+    const std::optional<QNetworkCacheMetaData> metaData = MapCachePolicy::metaDataFor(url, reply.headers);
+    if (!metaData) {
+        return;
+    }
+    QIODevice* device = cache->prepare(*metaData);
+    if (device == nullptr) {
+        return;
+    }
+    if (device->write(reply.body) == reply.body.size()) {
+        cache->insert(device);
+    } else {
+        cache->remove(url);
+    }
+}
+
 void MapNetwork::clearCache()
 {
     if (manager_.cache() != nullptr) {
@@ -75,38 +98,62 @@ QNetworkReply* MapNetwork::get(const QUrl& url, const QString& purpose, QObject*
     }
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          options.useCache ? QNetworkRequest::PreferCache : QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, options.useCache);
-    QByteArray agent = options.userAgent;
+    // The owner stores an answer once it has checked it.
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(MapAccessManager::kMaxBytesAttribute, options.maxBytes);
+    request.setAttribute(MapAccessManager::kPurposeAttribute, purpose);
     QNetworkReply* reply = nullptr;
-    if (agent.isEmpty()) {
+    if (options.userAgent.isEmpty()) {
         reply = manager_.get(request);
     } else {
         // The access manager stamps its own agent; swap it for this one request.
         const QByteArray own = manager_.userAgent();
-        manager_.setUserAgent(agent);
+        manager_.setUserAgent(options.userAgent);
         reply = manager_.get(request);
         manager_.setUserAgent(own);
     }
     QObject* receiver = context != nullptr ? context : this;
-    connect(reply, &QNetworkReply::finished, receiver, [reply, done, purpose]() {
-        MapReply answer;
-        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        answer.fromCache = reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool();
-        answer.body = reply->isOpen() ? reply->readAll() : QByteArray();
-        answer.ok = reply->error() == QNetworkReply::NoError && answer.status >= 200 && answer.status < 300;
-        if (!answer.ok) {
-            answer.errorText = reply->error() != QNetworkReply::NoError ? reply->errorString()
-                                                                         : QStringLiteral("HTTP status %1").arg(answer.status);
-            qCInfo(lcMap).noquote() << "network error:" << purpose << reply->url().toString() << answer.errorText;
-        }
+    // Read as it comes: the reply fetches no more than its read-ahead until read.
+    auto body = std::make_shared<QByteArray>();
+    connect(reply, &QNetworkReply::readyRead, receiver, [reply, body]() { *body += reply->readAll(); });
+    const bool keepHeaders = options.useCache;
+    connect(reply, &QNetworkReply::finished, receiver, [reply, done, purpose, body, keepHeaders]() {
         reply->deleteLater();
-        done(answer);
+        done(answerOf(reply, purpose, body, keepHeaders));
     });
     // A request whose context goes away is not worth finishing.
     if (context != nullptr) {
         connect(context, &QObject::destroyed, reply, [reply]() { abandon(reply); });
     }
     return reply;
+}
+
+MapReply MapNetwork::answerOf(QNetworkReply* reply, const QString& purpose, const std::shared_ptr<QByteArray>& body,
+                              bool keepHeaders)
+{
+    MapReply answer;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.fromCache = reply->attribute(QNetworkRequest::SourceIsFromCacheAttribute).toBool();
+    const QString refusal = MapReplyGuard::refusal(reply);
+    if (!refusal.isEmpty()) {
+        // The guard logged it; what arrived up to the cap is dropped.
+        answer.errorText = refusal;
+        return answer;
+    }
+    if (reply->isOpen()) {
+        *body += reply->readAll();
+    }
+    answer.body = std::move(*body);
+    answer.ok = reply->error() == QNetworkReply::NoError && answer.status >= 200 && answer.status < 300;
+    if (!answer.ok) {
+        answer.body.clear();
+        answer.errorText = reply->error() != QNetworkReply::NoError ? reply->errorString()
+                                                                     : QStringLiteral("HTTP status %1").arg(answer.status);
+        qCInfo(lcMap).noquote() << "network error:" << purpose << reply->url().toString() << answer.errorText;
+    } else if (keepHeaders) {
+        answer.headers = reply->rawHeaderPairs();
+    }
+    return answer;
 }
 
 void MapNetwork::abandon(QNetworkReply* reply)

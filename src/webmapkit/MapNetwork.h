@@ -3,12 +3,15 @@
 #include "webmapkit/MapAccessManager.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class QNetworkReply;
 
@@ -19,18 +22,25 @@ struct MapReply {
     QByteArray body;
     QString errorText;
     bool fromCache = false;
+    // The answer's headers, kept only for answers that may be cached.
+    QList<QPair<QByteArray, QByteArray>> headers;
 };
 
 // The map components' HTTP client, one per process: User-Agent "Lumetta/<version>",
-// a 10 s transfer timeout, http and https only, and a disk cache that only tile
-// requests use. Answers arrive on the GUI thread; nothing here blocks it.
+// a 10 s transfer (idle) timeout, an overall deadline and a size cap per answer,
+// http and https only, and a disk cache that only tile requests read. Nothing is
+// written into the cache until its user has checked the answer (storeInCache).
+// Answers arrive on the GUI thread; nothing here blocks it.
 class MapNetwork : public QObject {
     Q_OBJECT
 public:
     using Done = std::function<void(const MapReply&)>;
 
     struct Options {
+        // Read a fresh cached answer instead of asking the server.
         bool useCache = false;
+        // Longer answers are stopped there and fail.
+        qint64 maxBytes = MapAccessManager::kDefaultMaxBytes;
         // Empty: the process's "Lumetta/<version>".
         QByteArray userAgent;
     };
@@ -44,6 +54,9 @@ public:
     QNetworkReply* get(const QUrl& url, const QString& purpose, QObject* context, Done done);
     // Stops a request without calling its `done`.
     static void abandon(QNetworkReply* reply);
+    // Keeps a checked answer of `url` in the disk cache for as long as its
+    // headers allow (not at all for "no-store" or an answer without a lifetime).
+    void storeInCache(const QUrl& url, const MapReply& reply);
 
     QByteArray userAgent() const;
     // A manager for a page's own requests (its XMLHttpRequest): same rules,
@@ -52,10 +65,14 @@ public:
     MapAccessManager* manager() { return &manager_; }
     // Tests shorten the 10 s timeout to see a held request fail quickly.
     void setTransferTimeout(int milliseconds) { manager_.setTransferTimeout(milliseconds); }
+    // Tests shorten the overall deadline of an answer the same way.
+    void setAnswerDeadline(double seconds) { manager_.setAnswerDeadline(seconds); }
     void clearCache();
 
 private:
     MapNetwork();
+    static MapReply answerOf(QNetworkReply* reply, const QString& purpose, const std::shared_ptr<QByteArray>& body,
+                             bool keepHeaders);
 
     MapAccessManager manager_;
 };

@@ -1,6 +1,7 @@
 #include "gps/FDStaticMapView.h"
 #include "foundation/AppInfo.h"
 #include "support/Gallery.h"
+#include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/QtPrinters.h"
 #include "webmapkit/MapNetwork.h"
@@ -118,6 +119,9 @@ TEST_F(FDStaticMapViewTest, FailedLoadsLeaveTheViewEmptyAtFullStrength)
         {"garbage", garbage, false},
         {"held until the timeout", held, false},
         {"refused", LoopbackResponse{}, true},
+        {"a 30000x30000 picture", LoopbackResponse::png(HostileAnswers::pngClaiming(30000, 30000)), false},
+        {"endless", HostileAnswers::endless("image/png"), false},
+        {"huge", HostileAnswers::huge(true, "image/png"), false},
     };
     for (const Case& c : cases) {
         server.setHandler([&](const LoopbackRequest&) { return c.response; });

@@ -4,9 +4,12 @@
 #include "gps/VXMapView.h"
 #include "foundation/AppInfo.h"
 #include "support/Gallery.h"
+#include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
 #include "webmapkit/MapNetwork.h"
+#include "webmapkit/MapTestSupport.h"
 
 #include <QBuffer>
 #include <QSet>
@@ -154,6 +157,75 @@ TEST_F(HttpTileSourceTest, AtMostSixDownloadsRunAndTilesThatLeftTheViewAreAbando
     }
 }
 
+TEST_F(HttpTileSourceTest, AnswersThatAreNoTileFailAndAreNeverCached)
+{
+    QByteArray garbage(3000, '\0');
+    for (int i = 0; i < garbage.size(); ++i) {
+        garbage[i] = static_cast<char>(i * 37 % 251);
+    }
+    LoopbackResponse text = LoopbackResponse::png("<html>rate limited</html>");
+    text.contentType = "text/html";
+    const struct {
+        const char* name;
+        LoopbackResponse response;
+    } cases[] = {
+        {"text", text},
+        {"garbage", LoopbackResponse::png(garbage)},
+        {"a 30000x30000 picture", LoopbackResponse::png(HostileAnswers::pngClaiming(30000, 30000))},
+        {"a 257x10000 picture", LoopbackResponse::png(HostileAnswers::pngClaiming(257, 10000))},
+    };
+    for (const auto& c : cases) {
+        server.setHandler([&](const LoopbackRequest&) { return c.response; });
+        const int before = server.requestCount();
+        for (int pass = 0; pass < 2; ++pass) {
+            MapLogCapture log;
+            MapTestDelegate delegate;
+            const auto map = makeMap(delegate, MapCoordinate {0, 0}, 3);
+            ASSERT_TRUE(waitForLoads(delegate, 1)) << c.name;
+            EXPECT_EQ(delegate.loadEvents(), (QStringList {"start", "fail"})) << c.name;
+            EXPECT_EQ(server.requestCount(), before + 4 * (pass + 1)) << c.name << ": asked again, not read from the cache";
+            EXPECT_EQ(log.count(QStringLiteral("is no picture of at most 512 x 512 pixels")), 4) << c.name;
+        }
+    }
+}
+
+TEST_F(HttpTileSourceTest, EndlessAndHugeTilesStopAtTheirCapInBoundedMemory)
+{
+    for (const LoopbackResponse& response :
+         {HostileAnswers::endless("image/png"), HostileAnswers::huge(true, "image/png"),
+          HostileAnswers::huge(false, "image/png")}) {
+        server.setHandler([&](const LoopbackRequest&) { return response; });
+        MapLogCapture log;
+        const qint64 baseline = ProcessMemory::residentBytes();
+        if (!ProcessMemory::resetPeak() || baseline < 0) {
+            GTEST_SKIP() << "no peak memory counter";
+        }
+        MapTestDelegate delegate;
+        // Eight tiles at once, as a wide map asks for them.
+        const auto map = makeMap(delegate, MapCoordinate {0, 0}, 4, QSize(700, 200));
+        ASSERT_TRUE(waitForLoads(delegate, 1));
+        EXPECT_EQ(delegate.loadEvents(), (QStringList {"start", "fail"}));
+        EXPECT_GE(log.count(QStringLiteral("network error: map tile")), 8);
+        EXPECT_LT(ProcessMemory::peakBytes() - baseline, HostileAnswers::kMemoryBound);
+    }
+}
+
+TEST_F(HttpTileSourceTest, SatelliteWithoutItsOwnTilesDrawsTheCachedOnes)
+{
+    MapTestDelegate delegate;
+    const auto map = makeMap(delegate, MapCoordinate {35.5, 139.7}, 9);
+    ASSERT_TRUE(waitForLoads(delegate, 1));
+    const int downloaded = server.requestCount();
+    const QImage standard = map->grab().toImage();
+    for (int type : {1, 2}) {
+        map->setMapType(type);
+        map->repaint();
+        QTest::qWait(50);
+        EXPECT_EQ(server.requestCount(), downloaded) << "map type " << type;
+        EXPECT_EQ(map->grab().toImage(), standard) << "map type " << type;
+    }
+}
+
 TEST(HttpTileSourceTemplateTest, SatelliteAndHybridUseTheirOwnTemplateOrThePlainOne)
 {
     HttpTileSource both(QStringLiteral("http://h/{z}/{x}/{y}.png"), QStringLiteral("http://s/{z}-{x}-{y}.jpg"), QString());
@@ -168,4 +240,7 @@ TEST(HttpTileSourceTemplateTest, SatelliteAndHybridUseTheirOwnTemplateOrThePlain
     EXPECT_EQ(both.urlFor(TileKey{12, 3638, 1612, 1}), QStringLiteral("http://s/12-3638-1612.jpg"));
     EXPECT_EQ(both.urlFor(TileKey{12, 3638, 1612, 0}), QStringLiteral("http://h/12/3638/1612.png"));
     EXPECT_EQ(plainOnly.urlFor(TileKey{3, 1, 2, 1}), QStringLiteral("http://h/3/1/2.png"));
+    for (int mapType : mapTypes) {
+        EXPECT_EQ(plainOnly.tileSetFor(mapType), 0) << "one set of tiles for every type";
+    }
 }

@@ -1,5 +1,7 @@
 #include "gps/LocalSearchService.h"
+#include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/ProcessMemory.h"
 #include "webmapkit/MapTestSupport.h"
 
 #include <QTest>
@@ -72,6 +74,19 @@ TEST(LocalSearchServiceTest, AnythingElseGivesNoRegion)
     for (const LoopbackResponse& each : answers) {
         answer = each;
         EXPECT_FALSE(searchFor(service, QStringLiteral("somewhere")).region.has_value()) << each.body.toStdString();
+    }
+
+    // Endless or huge answers stop at the cap with a logged error, in bounded memory.
+    for (const LoopbackResponse& hostile : {HostileAnswers::endless(), HostileAnswers::huge(true)}) {
+        answer = hostile;
+        MapLogCapture capped;
+        const qint64 baseline = ProcessMemory::residentBytes();
+        const bool measured = ProcessMemory::resetPeak() && baseline > 0;
+        EXPECT_FALSE(searchFor(service, QStringLiteral("somewhere")).region.has_value());
+        EXPECT_EQ(capped.count(QStringLiteral("network error: place search")), 1);
+        if (measured) {
+            EXPECT_LT(ProcessMemory::peakBytes() - baseline, HostileAnswers::kMemoryBound);
+        }
     }
 
     MapLogCapture log;

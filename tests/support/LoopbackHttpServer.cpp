@@ -5,6 +5,16 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray reasonFor(int status)
@@ -76,6 +86,7 @@ void LoopbackHttpServer::stop()
         socket->deleteLater();
     }
     held_.clear();
+    stopFillers();
 }
 
 QString LoopbackHttpServer::url(const QString& path) const
@@ -168,11 +179,71 @@ void LoopbackHttpServer::respond(QTcpSocket* socket, const LoopbackResponse& res
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonFor(response.status) + "\r\n";
     head += "Content-Type: " + response.contentType + "\r\n";
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    const bool endless = response.filler == LoopbackResponse::kEndless;
+    if (response.declareLength && !endless) {
+        head += "Content-Length: " + QByteArray::number(response.body.size() + response.filler) + "\r\n";
+    }
     for (const auto& [name, value] : response.headers) {
         head += name + ": " + value + "\r\n";
     }
-    head += "Connection: keep-alive\r\n\r\n";
+    // Without a length the answer ends when the connection does.
+    head += response.declareLength && !endless ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     socket->write(head + response.body);
     socket->flush();
+    if (response.filler != 0) {
+        sendFiller(socket, response.filler, response.trickleMs, !response.declareLength);
+    }
+}
+
+// One answer's filler, written by its own thread on its own copy of the
+// connection's descriptor; the connection ends when both copies are closed.
+struct LoopbackHttpServer::Filler {
+    int fd = -1;
+    std::atomic<bool> stop {false};
+    std::thread thread;
+};
+
+void LoopbackHttpServer::sendFiller(QTcpSocket* socket, qint64 bytes, int trickleMs, bool closeAtEnd)
+{
+    // What the socket holds goes first, so the filler follows it on the wire.
+    while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(1000)) {
+    }
+    auto filler = std::make_unique<Filler>();
+    filler->fd = ::dup(static_cast<int>(socket->socketDescriptor()));
+    if (filler->fd < 0) {
+        return;
+    }
+    Filler* own = filler.get();
+    filler->thread = std::thread([own, bytes, trickleMs, closeAtEnd]() {
+        static const std::string chunk(64 * 1024, 'x');
+        qint64 left = bytes;
+        while (left != 0 && !own->stop) {
+            const size_t size = trickleMs > 0 ? 1 : left < 0 ? chunk.size() : std::min<size_t>(left, chunk.size());
+            const ssize_t sent = ::send(own->fd, chunk.data(), size, MSG_NOSIGNAL);
+            if (sent <= 0) {
+                return;  // the client went away
+            }
+            left -= left > 0 ? sent : 0;
+            if (trickleMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+            }
+        }
+        if (closeAtEnd) {
+            ::shutdown(own->fd, SHUT_WR);
+        }
+    });
+    fillers_.push_back(std::move(filler));
+}
+
+void LoopbackHttpServer::stopFillers()
+{
+    for (const auto& filler : fillers_) {
+        filler->stop = true;
+        ::shutdown(filler->fd, SHUT_RDWR);
+    }
+    for (const auto& filler : fillers_) {
+        filler->thread.join();
+        ::close(filler->fd);
+    }
+    fillers_.clear();
 }

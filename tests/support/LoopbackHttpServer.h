@@ -11,6 +11,8 @@
 #include <QUrlQuery>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QTcpSocket;
 
@@ -28,13 +30,23 @@ struct LoopbackRequest {
 
 // What the server does with a request: answer it, hold it until the test
 // releases it (to make answers late or out of order), or drop the connection.
+// After `body` it can send filler bytes: a given number or without end, as
+// fast as the client reads them or one byte per `trickleMs` (a slow server).
+// Filler goes out from a thread of its own, as from a server elsewhere, so a
+// client's reading races it as it would race a real one.
 struct LoopbackResponse {
+    static constexpr qint64 kEndless = -1;
+
     int status = 200;
     QByteArray contentType = "text/plain";
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
     bool hold = false;
     bool drop = false;
+    qint64 filler = 0;
+    // Whether Content-Length announces body and filler (never for endless filler).
+    bool declareLength = true;
+    int trickleMs = 0;
 
     static LoopbackResponse json(const QByteArray& body, int status = 200);
     static LoopbackResponse png(const QByteArray& body);
@@ -82,10 +94,14 @@ private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
     void respond(QTcpSocket* socket, const LoopbackResponse& response);
+    void sendFiller(QTcpSocket* socket, qint64 bytes, int trickleMs, bool closeAtEnd);
+    void stopFillers();
 
     QTcpServer server_;
     Handler handler_;
     QList<LoopbackRequest> requests_;
     QList<Held> held_;
     QMap<QTcpSocket*, Connection> connections_;
+    struct Filler;
+    std::vector<std::unique_ptr<Filler>> fillers_;
 };

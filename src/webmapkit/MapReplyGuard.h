@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <QString>
+
+class QNetworkReply;
+
+// Holds one answer of a server the user does not control to its limits: at
+// most `maxBytes` of body (a declared length above it is refused at once) and
+// a deadline on the map clock for the whole answer, besides the transfer's
+// idle timeout. An answer that goes past either is aborted with a logged
+// error; the reply then ends with OperationCanceledError and refusal() says
+// why. The guard lives as long as the reply.
+//
+// Qt's HTTP reading thread does not wait for the reader: it hands over all it
+// reads, and a reply announces new data (readyRead, downloadProgress) only
+// once the hand-overs pause, which a fast server never lets happen. So the
+// guard also looks at what the reply holds every few milliseconds, and the
+// answer is stopped a few milliseconds' worth of data past the cap. It must be
+// made before any reader connects, so that it counts what they take.
+class MapReplyGuard : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kSampleMilliseconds = 5;
+
+    static void watch(QNetworkReply* reply, qint64 maxBytes, double deadlineSeconds, const QString& purpose);
+    // Why the guard stopped `reply`; empty while it has not.
+    static QString refusal(const QNetworkReply* reply);
+
+private:
+    MapReplyGuard(QNetworkReply* reply, qint64 maxBytes, const QString& purpose);
+
+    void checkDeclaredLength();
+    void countTaken();
+    void checkHeld();
+    void refuse(const QString& reason);
+
+    QNetworkReply* reply_;
+    qint64 maxBytes_;
+    QString purpose_;
+    // What readers took out of the reply so far.
+    qint64 taken_ = 0;
+    QTimer* sampler_;
+};

@@ -1,0 +1,188 @@
+#include "support/HostileAnswers.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/ProcessMemory.h"
+#include "webmapkit/GMKMapView.h"
+#include "webmapkit/GMKReverseGeocoder.h"
+#include "webmapkit/LocationProvider.h"
+#include "webmapkit/MapAccessManager.h"
+#include "webmapkit/MapNetwork.h"
+#include "webmapkit/MapTestSupport.h"
+#include "webmapkit/MapViewTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+// Servers the user does not control answer without end, far too much, too
+// slowly or with something else than asked: every map client stops at its cap
+// or its deadline, says so in the log and fails as its callers expect, while
+// the process stays small.
+
+namespace {
+
+using namespace HostileAnswers;
+
+class MapAnswerLimitsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MapClock::setDefaultClock(&clock);
+        ASSERT_TRUE(server.start());
+        server.setHandler([this](const LoopbackRequest&) { return answer; });
+    }
+    void TearDown() override
+    {
+        qunsetenv("LUMETTA_GEOCODERURL");
+        MapClock::setDefaultClock(nullptr);
+    }
+
+    // Starts a new memory peak; false (and the test skips) where Linux lacks it.
+    bool startMeasuring()
+    {
+        baseline = ProcessMemory::residentBytes();
+        return ProcessMemory::resetPeak() && baseline > 0;
+    }
+    qint64 grownBy() const { return ProcessMemory::peakBytes() - baseline; }
+
+    std::optional<MapReply> fetch(qint64 maxBytes)
+    {
+        std::optional<MapReply> result;
+        QObject context;
+        MapNetwork::Options options;
+        options.maxBytes = maxBytes;
+        MapNetwork::shared()->get(QUrl(server.url(QStringLiteral("/answer"))), QStringLiteral("test fetch"), &context,
+                                  [&](const MapReply& reply) { result = reply; }, options);
+        (void)QTest::qWaitFor([&]() { return result.has_value(); }, 10000);
+        return result;
+    }
+
+    ManualMapClock clock;
+    LoopbackHttpServer server;
+    LoopbackResponse answer;
+    qint64 baseline = 0;
+};
+
+}  // namespace
+
+TEST_F(MapAnswerLimitsTest, EndlessAndHugeAnswersStopAtTheCapWithOneLoggedErrorInBoundedMemory)
+{
+    const struct {
+        const char* name;
+        LoopbackResponse response;
+        const char* logged;
+    } cases[] = {
+        {"endless", endless(), "answer longer than the 1048576 bytes allowed"},
+        {"huge and declared", huge(true), "declared 314572801 bytes, more than the 1048576 allowed"},
+        {"huge and undeclared", huge(false), "answer longer than the 1048576 bytes allowed"},
+    };
+    for (const auto& c : cases) {
+        answer = c.response;
+        MapLogCapture log;
+        if (!startMeasuring()) {
+            GTEST_SKIP() << "no peak memory counter";
+        }
+        const auto result = fetch(kMiB);
+        ASSERT_TRUE(result.has_value()) << c.name;
+        EXPECT_FALSE(result->ok) << c.name;
+        EXPECT_TRUE(result->body.isEmpty()) << c.name;
+        EXPECT_EQ(log.count(QStringLiteral("network error: test fetch")), 1) << c.name;
+        EXPECT_EQ(log.count(QString::fromLatin1(c.logged)), 1) << c.name << ": " << log.lines().join('\n').toStdString();
+        EXPECT_LT(grownBy(), kMemoryBound) << c.name;
+    }
+
+    // An answer exactly at the cap is whole and good.
+    answer = LoopbackResponse::json(QByteArray(kMiB, ' '));
+    const auto atCap = fetch(kMiB);
+    ASSERT_TRUE(atCap.has_value());
+    EXPECT_TRUE(atCap->ok);
+    EXPECT_EQ(atCap->body.size(), kMiB);
+}
+
+TEST_F(MapAnswerLimitsTest, ASlowAnswerEndsAtTheOverallDeadlineThoughItIsNeverIdle)
+{
+    answer = trickling();
+    std::optional<MapReply> result;
+    QObject context;
+    MapLogCapture log;
+    MapNetwork::shared()->get(QUrl(server.url(QStringLiteral("/slow"))), QStringLiteral("test fetch"), &context,
+                              [&](const MapReply& reply) { result = reply; });
+    ASSERT_TRUE(server.waitForRequests(1));
+    QTest::qWait(100);
+    clock.advance(MapAccessManager::kDefaultDeadlineSeconds - 1);
+    QTest::qWait(50);
+    EXPECT_FALSE(result.has_value()) << "still within its deadline";
+    clock.advance(2);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return result.has_value(); }, 5000));
+    EXPECT_FALSE(result->ok);
+    EXPECT_EQ(log.count(QStringLiteral("no complete answer within 30 s")), 1);
+
+    // A settable deadline for callers that need a shorter one.
+    MapNetwork::shared()->setAnswerDeadline(2);
+    result.reset();
+    MapNetwork::shared()->get(QUrl(server.url(QStringLiteral("/slow"))), QStringLiteral("test fetch"), &context,
+                              [&](const MapReply& reply) { result = reply; });
+    MapNetwork::shared()->setAnswerDeadline(MapAccessManager::kDefaultDeadlineSeconds);
+    ASSERT_TRUE(server.waitForRequests(2));
+    clock.advance(2.5);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return result.has_value(); }, 5000));
+    EXPECT_EQ(log.count(QStringLiteral("no complete answer within 2 s")), 1);
+}
+
+TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCode)
+{
+    qputenv("LUMETTA_GEOCODERURL", server.url(QStringLiteral("/search")).toUtf8());
+    GMKMapView view;
+    ASSERT_TRUE(waitForLoad(view.host()));
+    auto search = [&]() {
+        int code = -99;
+        view.showAddress(QStringLiteral("Main Street"), [&](int found, const QString&, const MapCoordinate&) { code = found; });
+        clock.advance(0);
+        (void)QTest::qWaitFor([&]() { return code != -99; }, 10000);
+        return code;
+    };
+    for (const LoopbackResponse& response : {endless(), huge(true), huge(false)}) {
+        answer = response;
+        MapLogCapture log;
+        if (!startMeasuring()) {
+            GTEST_SKIP() << "no peak memory counter";
+        }
+        EXPECT_EQ(search(), 2);
+        EXPECT_EQ(log.count(QStringLiteral("network error: map page request")), 1);
+        EXPECT_LT(grownBy(), kMemoryBound);
+    }
+
+    answer = trickling();
+    int slow = -99;
+    view.showAddress(QStringLiteral("Elm Road"), [&](int found, const QString&, const MapCoordinate&) { slow = found; });
+    ASSERT_TRUE(server.waitForRequests(4));
+    clock.advance(MapAccessManager::kDefaultDeadlineSeconds + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return slow != -99; }, 5000));
+    EXPECT_EQ(slow, 2);
+
+    // The reverse geocoder goes the same way and reports a failure.
+    answer = endless();
+    GeocoderTestDelegate delegate;
+    GMKReverseGeocoder reverse(MapCoordinate {48.5, 9.25});
+    reverse.setDelegate(&delegate);
+    reverse.start();
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, 10000));
+    EXPECT_TRUE(delegate.placemarks.isEmpty());
+}
+
+TEST_F(MapAnswerLimitsTest, TheUserLocationFailsOnAnEndlessAnswer)
+{
+    answer = endless();
+    const auto provider = LocationProvider::create(server.url(QStringLiteral("/where")));
+    QSignalSpy failures(provider.get(), &LocationProvider::didFail);
+    MapLogCapture log;
+    if (!startMeasuring()) {
+        GTEST_SKIP() << "no peak memory counter";
+    }
+    provider->start();
+    ASSERT_TRUE(failures.wait(10000));
+    EXPECT_EQ(log.count(QStringLiteral("network error: user location")), 1);
+    EXPECT_LT(grownBy(), kMemoryBound);
+}
