@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -159,6 +160,42 @@ TEST(CWURLSessionHostileServerTest, CancelledAndAbandonedDownloadsLeaveNoFile)
     EXPECT_EQ(invalidated.get(), kb::kURLErrorCancelled);
     session->delegateQueue()->waitUntilAllOperationsAreFinished();
     EXPECT_FALSE(fs::exists(second));
+}
+
+// A process that quits in the middle of a download leaves no file behind.
+TEST(CWURLSessionHostileServerTest, ADownloadUnderWayAtExitLeavesNoFile)
+{
+    LoopbackServer server;
+    LoopbackReply trickle = LoopbackReply::with(LoopbackReply::Behaviour::Trickle);
+    trickle.trickleSeconds = 0.01;
+    server.script("/trickle", trickle);
+    int pathPipe[2];
+    ASSERT_EQ(::pipe(pathPipe), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto session = sessionWith();
+        auto task = session->downloadTaskWithRequest(requestFor(server.url("/trickle")), [](auto, auto, auto) {});
+        const std::string path = task->targetURL();
+        task->resume();
+        for (int i = 0; i < 1000 && !(fs::exists(path) && fs::file_size(path) > 0); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const bool written = ::write(pathPipe[1], path.c_str(), path.size()) == static_cast<ssize_t>(path.size());
+        ::close(pathPipe[1]);
+        std::exit(written && fs::exists(path) ? 0 : 1);
+    }
+    ::close(pathPipe[1]);
+    char buffer[4096];
+    const ssize_t length = ::read(pathPipe[0], buffer, sizeof buffer);
+    ::close(pathPipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the download had not begun";
+    ASSERT_GT(length, 0);
+    const std::string path(buffer, static_cast<size_t>(length));
+    EXPECT_EQ(fs::path(path).filename().string().rfind(CWURLSessionTemporaries::kPrefix, 0), 0u);
+    EXPECT_FALSE(fs::exists(path));
 }
 
 TEST(CWURLSessionHostileServerTest, OnlyFilesOfEndedProcessesAreStale)
