@@ -23,8 +23,15 @@ size_t guardSize()
 void releaseStack(void* memory)
 {
     stack_t current{};
-    if (sigaltstack(nullptr, &current) == 0 && current.ss_sp == static_cast<char*>(memory) + guardSize()
-        && (current.ss_flags & SS_ONSTACK) == 0) {
+    if (sigaltstack(nullptr, &current) != 0) {
+        return;
+    }
+    // A thread that ends from inside a signal handler still runs on the
+    // stack: it is left mapped rather than pulled from under it.
+    if ((current.ss_flags & SS_ONSTACK) != 0) {
+        return;
+    }
+    if (current.ss_sp == static_cast<char*>(memory) + guardSize()) {
         stack_t disabled{};
         disabled.ss_flags = SS_DISABLE;
         sigaltstack(&disabled, nullptr);
