@@ -1,6 +1,9 @@
 #include "models/SonyPreviewImage.h"
 
 #include "models/JpegSegments.h"
+#include "models/TiffBlock.h"
+
+#include <algorithm>
 
 #include <cstring>
 
@@ -9,63 +12,7 @@ namespace {
 constexpr uint16_t kExifPointer = 0x8769;
 constexpr uint16_t kMakerNote = 0x927C;
 constexpr uint16_t kPreviewImage = 0x2001;
-constexpr qsizetype kEntrySize = 12;
 const QByteArray kSonyHeaders[] = {QByteArray("SONY DSC \0\0\0", 12), QByteArray("SONY CAM \0\0\0", 12)};
-
-// One TIFF block (an EXIF segment's), read with its own byte order. Offsets
-// are from the TIFF header; every read is checked against the segment's end.
-class TiffBlock {
-public:
-    TiffBlock(const QByteArray& bytes, qsizetype start, qsizetype end)
-        : bytes_(bytes), start_(start), end_(end), little_(bytes.mid(start, 2) == "II")
-    {
-    }
-
-    std::optional<uint32_t> read(qsizetype offset, int width) const
-    {
-        if (offset < 0 || start_ + offset + width > end_) {
-            return std::nullopt;
-        }
-        uint32_t value = 0;
-        for (int i = 0; i < width; ++i) {
-            const uint32_t byte = uint8_t(bytes_.at(start_ + offset + (little_ ? width - 1 - i : i)));
-            value = (value << 8) | byte;
-        }
-        return value;
-    }
-
-    // The offset of the entry of `tag` in the directory at `directory`.
-    std::optional<qsizetype> entryOf(qsizetype directory, uint16_t tag) const
-    {
-        const auto count = read(directory, 2);
-        for (uint32_t i = 0; count && i < *count; ++i) {
-            const qsizetype entry = directory + 2 + qsizetype(i) * kEntrySize;
-            const auto entryTag = read(entry, 2);
-            if (!entryTag) {
-                return std::nullopt;
-            }
-            if (*entryTag == tag) {
-                return entry;
-            }
-        }
-        return std::nullopt;
-    }
-
-    // The value field of a directory entry read as an offset or count.
-    std::optional<uint32_t> valueOf(std::optional<qsizetype> entry) const
-    {
-        return entry ? read(*entry + 8, 4) : std::nullopt;
-    }
-
-    qsizetype start() const { return start_; }
-    bool littleEndian() const { return little_; }
-
-private:
-    const QByteArray& bytes_;
-    qsizetype start_;
-    qsizetype end_;
-    bool little_;
-};
 
 // Where the preview entry sits in a JPEG's bytes (its offset in the file) and
 // where the TIFF header it counts from starts.
@@ -85,7 +32,7 @@ std::optional<PreviewEntry> previewEntryIn(const QByteArray& jpeg)
     }
     const JpegSegments::Segment& segment = segments.front();
     const TiffBlock tiff(jpeg, JpegSegments::tiffStart(segment), segment.offset + segment.size);
-    const auto ifd0 = tiff.read(4, 4);
+    const auto ifd0 = tiff.firstDirectory();
     const auto exifIfd = ifd0 ? tiff.valueOf(tiff.entryOf(*ifd0, kExifPointer)) : std::nullopt;
     const auto makerNoteEntry = exifIfd ? tiff.entryOf(*exifIfd, kMakerNote) : std::nullopt;
     const auto makerNote = tiff.valueOf(makerNoteEntry);
@@ -96,7 +43,7 @@ std::optional<PreviewEntry> previewEntryIn(const QByteArray& jpeg)
     const bool sony = std::any_of(std::begin(kSonyHeaders), std::end(kSonyHeaders),
         [&](const QByteArray& known) { return jpeg.mid(header, known.size()) == known; });
     const auto entry = sony ? tiff.entryOf(*makerNote + 12, kPreviewImage) : std::nullopt;
-    const auto count = entry ? tiff.read(*entry + 4, 4) : std::nullopt;
+    const auto count = tiff.countOf(entry);
     const auto offset = tiff.valueOf(entry);
     if (!count || !offset) {
         return std::nullopt;

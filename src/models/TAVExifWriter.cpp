@@ -2,7 +2,7 @@
 
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
-#include "models/JpegSegments.h"
+#include "models/FileXmpPacket.h"
 #include "models/RepeatedExifBlocks.h"
 #include "models/SonyPreviewImage.h"
 #include "models/WrittenImageCheck.h"
@@ -676,14 +676,10 @@ void TAVExifWriter::keepUntouchedXmpPacket()
     const bool fromPacket = !xmpEdited_;
     image_->writeXmpFromPacket(fromPacket);
     if (fromPacket) {
-        // The library's packet is not the file's: reading a JPEG it encodes
-        // the properties again (a Windows photo tool's packet lost its
-        // rdf:about and gained an xmpMM:InstanceID that way, and every packet
-        // its toolkit name and padding). The file's own bytes go back.
-        if (image_->imageType() == Exiv2::ImageType::jpeg) {
-            if (const std::optional<QByteArray> raw = JpegSegments::xmpPacket(file_->originalBytes())) {
-                image_->xmpPacket() = raw->toStdString();
-            }
+        // The library's packet is not the file's (see FileXmpPacket): the
+        // file's own bytes go back.
+        if (const auto raw = FileXmpPacket::of(file_->originalBytes(), image_->imageType())) {
+            image_->xmpPacket() = raw->toStdString();
         }
         image_->xmpData().setPacket(image_->xmpPacket());
     }

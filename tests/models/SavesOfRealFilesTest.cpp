@@ -83,18 +83,23 @@ TEST_F(SavesOfRealFilesTest, AJpegWhoseFirstDirectoryHoldsImageStructureTagsIsSa
 }
 
 // A Windows photo tool's packet, which the library re-serialises even when
-// asked to keep it: an edit that does not touch XMP lands, and every XMP
-// property is still there as it was.
+// asked to keep it, and a TIFF's: an edit that does not touch XMP lands, and
+// the packet is the file's own, byte for byte.
 TEST_F(SavesOfRealFilesTest, AnXmpPacketTheLibraryReserialisesKeepsItsProperties)
 {
-    const auto image = importSample("npm-windows-xmp.jpg");
-    const QJsonObject before = groupsOf(ExifTool::read(image->srcPath()), "XMP-");
-    ASSERT_FALSE(before.isEmpty());
-    edit(image, "Exif.Photo.FNumber", 1, "4.0");
-    ASSERT_TRUE(image->saveMetadataToImage());
-    const QJsonObject tags = ExifTool::read(image->srcPath(), {"-n"});
-    EXPECT_DOUBLE_EQ(tags.value("ExifIFD:FNumber").toDouble(), 4.0);
-    EXPECT_EQ(differences(before, groupsOf(ExifTool::read(image->srcPath()), "XMP-")), QStringList());
+    for (const char* sample : {"npm-windows-xmp.jpg", "npm-arbitro.tiff"}) {
+        SCOPED_TRACE(sample);
+        const auto image = importSample(sample);
+        const QJsonObject before = groupsOf(ExifTool::read(image->srcPath()), "XMP-");
+        const QByteArray packet = ExifTool::binary(image->srcPath(), "XMP");
+        ASSERT_FALSE(before.isEmpty());
+        edit(image, "Exif.Photo.FNumber", 1, "4.0");
+        ASSERT_TRUE(image->saveMetadataToImage());
+        const QJsonObject tags = ExifTool::read(image->srcPath(), {"-n"});
+        EXPECT_DOUBLE_EQ(tags.value("ExifIFD:FNumber").toDouble(), 4.0);
+        EXPECT_EQ(differences(before, groupsOf(ExifTool::read(image->srcPath()), "XMP-")), QStringList());
+        EXPECT_EQ(ExifTool::binary(image->srcPath(), "XMP"), packet);
+    }
 }
 
 // Erasing the maker note's ISO members moves the Nikon preview directory: the

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+// Reads the directories of one TIFF structure held in a file's bytes (a
+// JPEG's EXIF segment, a TIFF file) with the structure's own byte order.
+// Offsets are from the TIFF header; every read is checked against the end
+// given, so damaged offsets read as nothing.
+class TiffBlock {
+public:
+    TiffBlock(const QByteArray& bytes, qsizetype start, qsizetype end);
+
+    // `width` bytes (1, 2 or 4) at `offset` as a number.
+    std::optional<uint32_t> read(qsizetype offset, int width) const;
+    // The offset of the first directory (IFD0).
+    std::optional<uint32_t> firstDirectory() const { return read(4, 4); }
+    // The offset of the entry of `tag` in the directory at `directory`.
+    std::optional<qsizetype> entryOf(qsizetype directory, uint16_t tag) const;
+    // An entry's count and its value field read as an offset.
+    std::optional<uint32_t> countOf(std::optional<qsizetype> entry) const;
+    std::optional<uint32_t> valueOf(std::optional<qsizetype> entry) const;
+
+    qsizetype start() const { return start_; }
+    bool littleEndian() const { return little_; }
+
+private:
+    const QByteArray& bytes_;
+    qsizetype start_;
+    qsizetype end_;
+    bool little_;
+};
