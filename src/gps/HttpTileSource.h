@@ -21,9 +21,9 @@ class HttpTileSource : public TileSource {
     Q_OBJECT
 public:
     static constexpr int kMaxRunning = 6;
-    // Far above any 256-pixel tile (or its 512-pixel double-density form).
+    // Far above any 256-pixel tile; the map draws tiles of 256 points.
     static constexpr qint64 kMaxTileBytes = 2 * 1024 * 1024;
-    static constexpr QSize kMaxTileSize {512, 512};
+    static constexpr QSize kMaxTileSize {256, 256};
 
     HttpTileSource(const QString& tileTemplate, const QString& satelliteTemplate, const QString& attribution,
                    QObject* parent = nullptr);

@@ -64,15 +64,18 @@ void MapReplyGuard::checkDeclaredLength()
 
 void MapReplyGuard::countTaken()
 {
-    checkHeld();
-    taken_ += reply_->bytesAvailable();
+    if (checkHeld()) {
+        taken_ += reply_->bytesAvailable();
+    }
 }
 
-void MapReplyGuard::checkHeld()
+bool MapReplyGuard::checkHeld()
 {
     if (taken_ + reply_->bytesAvailable() > maxBytes_) {
         refuse(QStringLiteral("answer longer than the %1 bytes allowed").arg(maxBytes_));
+        return false;
     }
+    return true;
 }
 
 void MapReplyGuard::refuse(const QString& reason)

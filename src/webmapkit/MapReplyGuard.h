@@ -33,7 +33,8 @@ private:
 
     void checkDeclaredLength();
     void countTaken();
-    void checkHeld();
+    // False once the answer went past its cap (and was stopped).
+    bool checkHeld();
     void refuse(const QString& reason);
 
     QNetworkReply* reply_;

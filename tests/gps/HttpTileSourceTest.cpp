@@ -184,7 +184,7 @@ TEST_F(HttpTileSourceTest, AnswersThatAreNoTileFailAndAreNeverCached)
             ASSERT_TRUE(waitForLoads(delegate, 1)) << c.name;
             EXPECT_EQ(delegate.loadEvents(), (QStringList {"start", "fail"})) << c.name;
             EXPECT_EQ(server.requestCount(), before + 4 * (pass + 1)) << c.name << ": asked again, not read from the cache";
-            EXPECT_EQ(log.count(QStringLiteral("is no picture of at most 512 x 512 pixels")), 4) << c.name;
+            EXPECT_EQ(log.count(QStringLiteral("is no picture of at most 256 x 256 pixels")), 4) << c.name;
         }
     }
 }
