@@ -36,6 +36,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+Q_LOGGING_CATEGORY(lcMainWindow, "lumetta.app.mainwindow")
+
 namespace {
 
 const QColor kGrey60 = QColor::fromRgbF(0.6f, 0.6f, 0.6f);
@@ -486,7 +488,7 @@ void TAVMainWindowCtlr::tabWillActive(ENTabCell* cell)
 {
     if (!cell)
         return;
-    qDebug("Tab will active with title: %s", qUtf8Printable(cell->title()));
+    qCDebug(lcMainWindow, "Tab will active with title: %s", qUtf8Printable(cell->title()));
     QWidget* view = tabViewForIndex(tabTitles().indexOf(cell->title()));
     if (!view || view->isVisibleTo(tabArea_))
         return;
@@ -501,17 +503,17 @@ void TAVMainWindowCtlr::tabWillActive(ENTabCell* cell)
 void TAVMainWindowCtlr::tabDidActived(ENTabCell* cell)
 {
     if (cell)
-        qDebug("Tab did actived with title: %s", qUtf8Printable(cell->title()));
+        qCDebug(lcMainWindow, "Tab did actived with title: %s", qUtf8Printable(cell->title()));
 }
 
 void TAVMainWindowCtlr::tabWillClose(ENTabCell* cell)
 {
     if (cell)
-        qDebug("Tab will close with title: %s", qUtf8Printable(cell->title()));
+        qCDebug(lcMainWindow, "Tab will close with title: %s", qUtf8Printable(cell->title()));
 }
 
 void TAVMainWindowCtlr::tabDidClosed(ENTabCell* cell)
 {
     if (cell)
-        qDebug("Tab did closed with title: %s", qUtf8Printable(cell->title()));
+        qCDebug(lcMainWindow, "Tab did closed with title: %s", qUtf8Printable(cell->title()));
 }

@@ -17,6 +17,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QLoggingCategory>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -24,6 +25,9 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+
+// The main window's tab and drag lines (debug: off unless the logging rules turn them on).
+Q_DECLARE_LOGGING_CATEGORY(lcMainWindow)
 
 class ENTabBarView;
 class QAction;

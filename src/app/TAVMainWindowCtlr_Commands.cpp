@@ -134,7 +134,7 @@ void TAVMainWindowCtlr::clickPre()
     if (!btnPre_->isEnabled())
         return;
     photos_->moveSelection(false);
-    qDebug("drag frame:{{%d, %d}, {%d, %d}}", dropView_->x(), dropView_->y(), dropView_->width(),
+    qCDebug(lcMainWindow, "drag frame:{{%d, %d}, {%d, %d}}", dropView_->x(), dropView_->y(), dropView_->width(),
         dropView_->height());
 }
 

@@ -92,11 +92,13 @@ TEST(AppLaunch, ClosingTheMainWindowEndsTheApplicationWithTheKitOffOrOn)
     EXPECT_TRUE(QFileInfo::exists(withKey.filePath(kitStore))) << "the kit started and keeps its installation id";
 }
 
-TEST(AppLaunch, TheLoggingRulesOfTheEnvironmentTurnTheInformationLinesOn)
+TEST(AppLaunch, TheLoggingRulesOfTheEnvironmentTurnTheDebugAndInformationLinesOn)
 {
     TempFolder home;
-    const Launch told = launchAndCloseMainWindow(home, QByteArray(), "lumetta.*.info=true");
+    const Launch told = launchAndCloseMainWindow(home, QByteArray(), "lumetta.*.debug=true;lumetta.*.info=true");
     EXPECT_EQ(told.exitCode, 0) << told.errors.toStdString();
     EXPECT_TRUE(told.errors.contains(QStringLiteral("No API key is configured; the kit stays off")))
+        << told.errors.toStdString();
+    EXPECT_TRUE(told.errors.contains(QStringLiteral("Tab will active with title: Summary")))
         << told.errors.toStdString();
 }
