@@ -1,14 +1,16 @@
 #include "gps/GpsTabTestSupport.h"
 
 #include "commlib/VXTipsView.h"
-#include "support/Gallery.h"
 #include "foundation/FileServices.h"
 #include "models/TAVImageObject.h"
 #include "models/TAVMetadataHelper.h"
 #include "support/ExifTool.h"
+#include "support/Gallery.h"
+#include "support/HostileAnswers.h"
 #include "support/ImageFixtures.h"
-#include "support/TempFolder.h"
 #include "support/QtPrinters.h"
+#include "support/TempFolder.h"
+#include "webmapkit/MapTestSupport.h"
 
 #include <QJsonObject>
 #include <QLabel>
@@ -409,6 +411,22 @@ TEST_F(GpsTabTest, SearchTriesPlacesThenTheGeocoder)
             QCoreApplication::processEvents();
         }
         EXPECT_NEAR(tab->mapView()->centerCoordinate().longitude, 2.0, 1e-6) << body.toStdString();
+        EXPECT_EQ(lat(), "33/1 52/1 768/100 ");
+    }
+
+    // Both services answering without end: each is stopped at its cap, and
+    // the map and the pin stay.
+    placeAnswer = HostileAnswers::endless();
+    geoAnswer = HostileAnswers::endless();
+    {
+        MapLogCapture log;
+        tab->clickSearch();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.count(QStringLiteral("answer longer than")) == 2; }, 10000));
+        clock.advance(1.0);
+        QTest::qWait(20);
+        EXPECT_EQ(log.count(QStringLiteral("network error: place search")), 1);
+        EXPECT_EQ(log.count(QStringLiteral("network error: map page request")), 1);
+        EXPECT_NEAR(tab->mapView()->centerCoordinate().longitude, 2.0, 1e-6);
         EXPECT_EQ(lat(), "33/1 52/1 768/100 ");
     }
 
