@@ -735,6 +735,11 @@ QString TAVExifWriter::currentValue(const QString& key) const
     return key.startsWith(kIptcPrefix) ? textOf(image_->iptcData()) : textOf(image_->xmpData());
 }
 
+bool TAVExifWriter::holdsIptc() const
+{
+    return image_ && !image_->iptcData().empty();
+}
+
 Exiv2::ExifData TAVExifWriter::getExifData() const
 {
     return image_ ? image_->exifData() : Exiv2::ExifData();

@@ -62,6 +62,8 @@ public:
     bool isKeyExistInCurrentImage(const QString& key);
     // The text of the key's first value in the current data; null when absent.
     QString currentValue(const QString& key) const;
+    // Whether the opened image holds any IPTC dataset.
+    bool holdsIptc() const;
     // A copy of the current EXIF data (the file is not read again); empty
     // without an image.
     Exiv2::ExifData getExifData() const;

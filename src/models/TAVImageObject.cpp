@@ -494,6 +494,8 @@ bool TAVImageObject::saveMetadataToImage()
     bool success = false;
     noteSaveFailure(QString());
     fileError_.clear();
+    const bool unshiftable = shiftFindsNoDate();
+    shiftFoundNoDate_ = false;
     if (!userFileUnchanged()) {
         reportChangedUserFile();
     } else if (prepareWorkingCopy()) {
@@ -513,6 +515,10 @@ bool TAVImageObject::saveMetadataToImage()
     if (success) {
         if (written || exifData_->isClearAll())
             exifData_->setEnuModifyState(TAVExifData::StateSaved);
+        else if (unshiftable)
+            exifData_->setEnuModifyState(TAVExifData::StateUnchanged); // the shift was all it held
+        if (unshiftable)
+            reportUnshiftedPhoto();
         reread();
     } else {
         if (lastSaveFailure().isEmpty())
@@ -640,6 +646,14 @@ QString changedFilesMessage(const QStringList& names)
                      .arg(names.join(QStringLiteral(", ")));
 }
 
+QString unshiftedPhotosMessage(const QStringList& names)
+{
+    return names.size() == 1
+               ? QStringLiteral("The photo has no date to shift and was left as it was: %1").arg(names.first())
+               : QStringLiteral("These photos have no date to shift and were left as they were: %1")
+                     .arg(names.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 TAVImageObject::ChangedFilesAlert::ChangedFilesAlert(bool showsAlert)
@@ -658,21 +672,35 @@ TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
     }
     if (showsAlert_ && !names_.isEmpty())
         showAlert(changedFilesMessage(names_));
+    if (showsAlert_ && !unshiftedNames_.isEmpty())
+        showAlert(unshiftedPhotosMessage(unshiftedNames_));
 }
 
 void TAVImageObject::reportChangedUserFile()
 {
     noteSaveFailure(QStringLiteral("The file was changed by another program since it was imported"));
     qWarning("%s was changed by another program since it was imported; not saved", qPrintable(srcPath_));
+    nameInLoopAlert(&ChangedFilesAlert::names_, changedFilesMessage);
+}
+
+void TAVImageObject::reportUnshiftedPhoto()
+{
+    shiftFoundNoDate_ = true;
+    qWarning("%s holds no date to shift", qPrintable(srcPath_));
+    nameInLoopAlert(&ChangedFilesAlert::unshiftedNames_, unshiftedPhotosMessage);
+}
+
+void TAVImageObject::nameInLoopAlert(QStringList ChangedFilesAlert::*list, QString (*message)(const QStringList&)) const
+{
     const QString name = QFileInfo(srcPath_).fileName();
     {
         const std::lock_guard<std::mutex> lock(changedFilesMutex);
         if (activeChangedFilesAlert) {
-            activeChangedFilesAlert->names_.append(name);
+            (activeChangedFilesAlert->*list).append(name);
             return;
         }
     }
-    showAlert(changedFilesMessage({name}));
+    showAlert(message({name}));
 }
 
 void TAVImageObject::reportSaveFailure(const QString& reason)
@@ -789,8 +817,11 @@ void TAVImageObject::applyTimeOffsetSettingToDatetimeEntity()
         return;
     const QDateTime date = getWillWriteDatetime(true);
     const QDateTime time = getWillWriteDatetime(false);
-    if (!date.isValid() && !time.isValid())
+    if (!date.isValid() && !time.isValid()) {
+        // Nothing to move, now or at a later save: the shift is used up too.
+        exifData_->setCreatedDateTimeOffset(std::nullopt);
         return;
+    }
 
     // The shift moves the date and time as one: 23:30 plus one hour is 00:30
     // of the next day.
@@ -812,6 +843,13 @@ void TAVImageObject::applyTimeOffsetSettingToDatetimeEntity()
             kCreateTimeKey, TAVExifData::CategorySummary, true, true, true);
     // Used up: a retry after a failed save must not shift the date again.
     exifData_->setCreatedDateTimeOffset(std::nullopt);
+}
+
+bool TAVImageObject::shiftFindsNoDate() const
+{
+    const auto& shift = exifData_->createdDateTimeOffset();
+    return shift && shift->isTimeOffsetVaild() && !getWillWriteDatetime(true).isValid() &&
+           !getWillWriteDatetime(false).isValid();
 }
 
 QDateTime TAVImageObject::getCreateDateTime(bool userSet) const

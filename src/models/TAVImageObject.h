@@ -126,6 +126,9 @@ public:
     // Why the last save of this image failed, for the user; empty when it
     // succeeded or none ran. Safe to read while a save runs.
     QString lastSaveFailure() const;
+    // The last save had a time shift to apply and found no date to move:
+    // nothing was shifted (the save itself may have written other edits).
+    bool lastSaveFoundNoDateToShift() const { return shiftFoundNoDate_; }
     QList<TAVEntityPtr> getProcessedEntitiesForSave(int32_t category);
     // "date time" of the creation date to write: each part from the user's
     // value when modified, else from the value read.
@@ -146,10 +149,11 @@ public:
     static bool copyToDestFolder(const TAVImageObject& image);
 
     // A save loop holds one while it runs: the files it could not save
-    // because another program changed them since the import are named in one
-    // alert when it goes, instead of one alert per file. A loop that tells
-    // every failure itself holds a silent one, which only keeps the alerts
-    // of the single files away.
+    // because another program changed them since the import, and the photos
+    // whose time shift found no date to move, are named in one alert each
+    // when it goes, instead of one alert per file. A loop that tells every
+    // failure itself holds a silent one, which only keeps the alerts of the
+    // single files away.
     class ChangedFilesAlert {
     public:
         explicit ChangedFilesAlert(bool showsAlert = true);
@@ -162,6 +166,7 @@ public:
         ChangedFilesAlert* previous_ = nullptr;
         QStringList names_;
         bool showsAlert_ = true;
+        QStringList unshiftedNames_;
     };
 
     // --- Accessors ---
@@ -218,6 +223,12 @@ private:
     // Shows the save-failure alert; `reason` is kept for lastSaveFailure.
     void reportSaveFailure(const QString& reason);
     void noteSaveFailure(const QString& reason);
+    // A time shift is to be saved but the photo holds no date at all.
+    bool shiftFindsNoDate() const;
+    void reportUnshiftedPhoto();
+    // Adds the user's file name to the running loop's list, or alerts at once
+    // when no loop runs.
+    void nameInLoopAlert(QStringList ChangedFilesAlert::*list, QString (*message)(const QStringList&)) const;
     static void showAlert(const QString& message);
     // Builds the record again after a save, from the rows of the saved bytes
     // (savedRows_) when there are some, else from the file.
@@ -241,6 +252,7 @@ private:
     QString fileError_;
     mutable std::mutex saveFailureMutex_;
     QString saveFailure_;
+    bool shiftFoundNoDate_ = false;
     TAVImageObjectProtocol* delegate_ = nullptr;
     QString renamedPath_;
     QDateTime fileOrignalCreateDate_;

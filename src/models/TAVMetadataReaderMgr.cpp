@@ -12,6 +12,7 @@
 #include "foundation/DateServices.h"
 #include "foundation/TextNumbers.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <exiv2/exiv2.hpp>
@@ -28,6 +29,41 @@ namespace {
 const char* const kDateTimeOriginal = "Exif.Photo.DateTimeOriginal";
 const char* const kDateTimeDigitized = "Exif.Photo.DateTimeDigitized";
 const char* const kDateTime = "Exif.Image.DateTime";
+const char* const kIptcDateCreated = "Iptc.Application2.DateCreated";
+const char* const kIptcTimeCreated = "Iptc.Application2.TimeCreated";
+const char* const kXmpPhotoshopDateCreated = "Xmp.photoshop.DateCreated";
+const char* const kXmpCreateDate = "Xmp.xmp.CreateDate";
+
+// The record's "yyyy-MM-dd HH:mm:ss" of an IPTC date ("2003-08-30") and time
+// ("10:00:00-07:00"): the wall-clock time, as EXIF keeps it; midnight when
+// the time is missing. Null when the date is not a full date.
+QString iptcDateTimeText(const QString& date, const QString& time)
+{
+    static const QRegularExpression datePattern(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    static const QRegularExpression timePattern(QStringLiteral("^(\\d{2}:\\d{2}:\\d{2})"));
+    if (!datePattern.match(date).hasMatch()) {
+        return QString();
+    }
+    const QRegularExpressionMatch clock = timePattern.match(time);
+    return date + QLatin1Char(' ') + (clock.hasMatch() ? clock.captured(1) : QStringLiteral("00:00:00"));
+}
+
+// The same of an XMP date ("2003-08-30T10:00:00-07:00", "2003-08-30T10:00Z",
+// "2003-08-30"); null for a year or a month alone.
+QString xmpDateTimeText(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^(\\d{4}-\\d{2}-\\d{2})(?:T(\\d{2}:\\d{2})(:\\d{2})?(?:\\.\\d+)?)?(?:Z|[+-]\\d{2}:\\d{2})?$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch()) {
+        return QString();
+    }
+    if (match.captured(2).isEmpty()) {
+        return match.captured(1) + QStringLiteral(" 00:00:00");
+    }
+    const QString seconds = match.captured(3).isEmpty() ? QStringLiteral(":00") : match.captured(3);
+    return match.captured(1) + QLatin1Char(' ') + match.captured(2) + seconds;
+}
 
 bool hasText(const QString& text)
 {
@@ -292,13 +328,28 @@ void TAVMetadataReaderMgr::modifyDateFormat()
 
 QString TAVMetadataReaderMgr::getCreateDateAndTime() const
 {
-    for (const char* key : {kDateTimeOriginal, kDateTimeDigitized, kDateTime}) {
+    // Only a text that is a date counts: a blanked DateTimeOriginal must not
+    // hide the IPTC or XMP date behind it.
+    const auto dated = [](const QString& text) { return DateServices::dateValue(text).isValid(); };
+    for (const char* key : {kDateTimeOriginal, kDateTimeDigitized}) {
         const QString value = getOneValueForKey(QLatin1String(key));
-        if (hasText(value)) {
+        if (dated(value)) {
             return value;
         }
     }
-    return QString();
+    const QString iptc = iptcDateTimeText(getOneValueForKey(QLatin1String(kIptcDateCreated)),
+        getOneValueForKey(QLatin1String(kIptcTimeCreated)));
+    if (dated(iptc)) {
+        return iptc;
+    }
+    for (const char* key : {kXmpPhotoshopDateCreated, kXmpCreateDate}) {
+        const QString value = xmpDateTimeText(getOneValueForKey(QLatin1String(key)));
+        if (dated(value)) {
+            return value;
+        }
+    }
+    const QString modified = getOneValueForKey(QLatin1String(kDateTime));
+    return hasText(modified) ? modified : QString();
 }
 
 QString TAVMetadataReaderMgr::getCameraMakeAndModel() const

@@ -48,9 +48,11 @@ public:
     // Every getter still answers; a new read opens the file again.
     void releaseFile();
 
-    // The capture date: the first non-empty of DateTimeOriginal,
-    // DateTimeDigitized and DateTime (the last-modified date comes last so
-    // that an edited photo still shows when it was taken). Null when none.
+    // The capture date: the first of DateTimeOriginal, DateTimeDigitized, the
+    // IPTC DateCreated with TimeCreated, the XMP photoshop:DateCreated and
+    // xmp:CreateDate that holds a date, as a wall-clock time; then the
+    // last-modified DateTime, only when none of them does (an edited photo
+    // still shows when it was taken). Null when there is no date at all.
     QString getCreateDateAndTime() const;
 
     // "yyyy:MM:dd HH:mm:ss" or "yyyy/MM/dd HH:mm:ss" becomes

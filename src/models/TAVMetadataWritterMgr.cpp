@@ -24,6 +24,9 @@ const QString kXmpPrefix = QStringLiteral("Xmp.");
 const QString kImageDateTime = QStringLiteral("Exif.Image.DateTime");
 const QString kDateTimeOriginal = QStringLiteral("Exif.Photo.DateTimeOriginal");
 const QString kDateTimeDigitized = QStringLiteral("Exif.Photo.DateTimeDigitized");
+const QString kImageDateTimeOriginal = QStringLiteral("Exif.Image.DateTimeOriginal");
+const QString kIptcByline = QStringLiteral("Iptc.Application2.Byline");
+const QString kIptcCopyrightNotice = QStringLiteral("Iptc.Application2.Copyright");
 const QString kExposureTime = QStringLiteral("Exif.Photo.ExposureTime");
 const QString kShutterSpeedValue = QStringLiteral("Exif.Photo.ShutterSpeedValue");
 const QString kFNumber = QStringLiteral("Exif.Photo.FNumber");
@@ -63,7 +66,7 @@ const QString kExifDateFormat = QStringLiteral("yyyy:MM:dd HH:mm:ss");
 const QMap<QString, QStringList>& alsoErased()
 {
     static const QMap<QString, QStringList> keys = {
-        {kImageDateTime, {kDateTimeOriginal, kDateTimeDigitized}},
+        {kImageDateTime, {kDateTimeOriginal, kDateTimeDigitized, kImageDateTimeOriginal}},
         {kExposureTime, {kShutterSpeedValue}},
         {kFNumber, {QStringLiteral("Exif.Photo.ApertureValue")}},
         {kIsoSpeedRatings,
@@ -235,6 +238,26 @@ bool isExposureTimeText(const QString& time)
     return isNumberText(time) && !time.contains(QLatin1Char('.')) && time.trimmed().size() <= 9;
 }
 
+// An XMP date ("yyyy-MM-ddTHH:mm:ss") in the form of the value it replaces:
+// a date alone stays a date alone, minutes stay minutes, and the fraction and
+// the zone ("-07:00", "Z") are kept as they stand, since the wall-clock time
+// was moved in that zone. Any other current text gets the full form.
+QString xmpDateInFormOf(const QDateTime& date, const QString& current)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}(T\\d{2}:\\d{2}(:\\d{2})?(\\.\\d+)?)?(Z|[+-]\\d{2}:\\d{2})?$"));
+    const QRegularExpressionMatch match = form.match(current.trimmed());
+    if (!match.hasMatch()) {
+        return DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    }
+    if (match.captured(1).isEmpty()) {
+        return DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd")) + match.captured(4);
+    }
+    const QString clock = match.captured(2).isEmpty() ? QStringLiteral("yyyy-MM-ddTHH:mm")
+                                                      : QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    return DateServices::getStringFromDate(date, clock) + match.captured(3) + match.captured(4);
+}
+
 // Whether a field converted by the manager accepts the text; nothing for
 // keys that go to the writer as they are.
 std::optional<bool> fieldAccepts(const QString& key, const QString& text)
@@ -323,18 +346,25 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title")}},
         {QStringLiteral("Iptc.Application2.Caption"), {QStringLiteral("Xmp.dc.description")}},
         {QStringLiteral("Exif.Image.ImageDescription"), {QStringLiteral("Xmp.dc.description")}},
-        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator")}},
-        {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights")}},
+        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator"), kIptcByline}},
+        {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
         {kImageDateTime,
             {QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.xmp.CreateDate"),
                 QStringLiteral("Iptc.Application2.DateCreated"), QStringLiteral("Iptc.Application2.TimeCreated")}},
     };
+    const QStringList& keyTwins = twins.value(key);
     if (value.trimmed().isEmpty()) {
-        return true;
+        return updateIptcCreditTwins(keyTwins, value);
     }
     const QDateTime date = key == kImageDateTime ? dateOfText(value) : QDateTime();
     QList<QPair<QString, QString>> pairs;
-    for (const QString& twin : twins.value(key)) {
+    for (const QString& twin : keyTwins) {
+        if (isIptcCreditTwin(twin)) {
+            if (!updateIptcCreditTwins({twin}, value)) {
+                return false;
+            }
+            continue;
+        }
         // Only twins the file already has: no family is created.
         const QString current = exifWriter_->currentValue(twin);
         if (current.isNull()) {
@@ -350,7 +380,7 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
             }
             text = words.join(QStringLiteral(", "));
         } else if (twin.startsWith(kXmpPrefix) && date.isValid()) {
-            text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+            text = xmpDateInFormOf(date, current);
         } else if (twin.endsWith(QLatin1String("DateCreated")) && date.isValid()) {
             text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd"));
         } else if (date.isValid()) {
@@ -360,6 +390,33 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         pairs.append({twin, text});
     }
     return pairs.isEmpty() || writeValues(pairs);
+}
+
+bool TAVMetadataWritterMgr::isIptcCreditTwin(const QString& twin)
+{
+    return twin == kIptcByline || twin == kIptcCopyrightNotice;
+}
+
+bool TAVMetadataWritterMgr::updateIptcCreditTwins(const QStringList& twins, const QString& value)
+{
+    // A file that holds IPTC names its photographer and copyright there too,
+    // and programs that read IPTC first show those. The photographer is the
+    // one of EXIF, so every other By-line goes; an emptied field empties them.
+    if (!exifWriter_->holdsIptc()) {
+        return true;
+    }
+    for (const QString& twin : twins) {
+        if (!isIptcCreditTwin(twin)) {
+            continue;
+        }
+        if (!exifWriter_->clearIPTCMetadata({twin})) {
+            return false;
+        }
+        if (!value.trimmed().isEmpty() && !writeValue(twin, value)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool TAVMetadataWritterMgr::writeMetadat(const QString& value, const QString& key)
@@ -510,18 +567,30 @@ int32_t TAVMetadataWritterMgr::makerNoteIdentifier() const
 
 bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
 {
+    // Some programs write a second DateTimeOriginal into the first directory,
+    // where readers find it before the standard one: it moves with it.
+    const bool hasImageDateTimeOriginal = !exifWriter_->currentValue(kImageDateTimeOriginal).isNull();
     const QString& text = entity->value();
     if (text.trimmed().isEmpty()) {
         // A cleared date arrives as a blank between an empty date and time:
         // the dates go rather than being set to blanks.
-        return exifWriter_->clearMetadata({kDateTimeOriginal, kDateTimeDigitized, kImageDateTime});
+        QStringList keys{kDateTimeOriginal, kDateTimeDigitized, kImageDateTime};
+        if (hasImageDateTimeOriginal) {
+            keys.append(kImageDateTimeOriginal);
+        }
+        return exifWriter_->clearMetadata(keys);
     }
     const QDateTime date = dateOfText(text);
     if (!date.isValid()) {
         return false;
     }
     const QString exifText = DateServices::getStringFromDate(date, kExifDateFormat);
-    return writeValues({{kDateTimeOriginal, exifText}, {kDateTimeDigitized, exifText}, {kImageDateTime, exifText}});
+    QList<QPair<QString, QString>> values{
+        {kDateTimeOriginal, exifText}, {kDateTimeDigitized, exifText}, {kImageDateTime, exifText}};
+    if (hasImageDateTimeOriginal) {
+        values.append({kImageDateTimeOriginal, exifText});
+    }
+    return writeValues(values);
 }
 
 bool TAVMetadataWritterMgr::setDateTimeTag(const TAVEntityPtr& entity)

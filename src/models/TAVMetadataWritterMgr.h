@@ -94,8 +94,13 @@ public:
 
 private:
     // After a written key, writes the same value into the twins of the key
-    // that the file already has (XMP properties, the IPTC date and time).
+    // that the file already has (XMP properties, the IPTC date and time), and
+    // into the IPTC By-line and CopyrightNotice of a file that holds IPTC.
     bool updateTwins(const QString& key, const QString& value);
+    static bool isIptcCreditTwin(const QString& twin);
+    // The photographer's and copyright's IPTC datasets among `twins` become
+    // `value` alone (none when it is blank), in a file that holds IPTC.
+    bool updateIptcCreditTwins(const QStringList& twins, const QString& value);
     // One writer call with new entities made of key/value pairs.
     bool writeValues(const QList<QPair<QString, QString>>& pairs);
     bool writeValue(const QString& key, const QString& value);

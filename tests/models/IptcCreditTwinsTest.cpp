@@ -1,0 +1,91 @@
+// The photographer and the copyright of a photo that holds IPTC are kept in
+// step in EXIF, XMP and IPTC.
+#include "models/TAVImageObject.h"
+
+#include "support/ExifTool.h"
+#include "support/FakeUiServices.h"
+#include "support/QtPrinters.h"
+#include "ImageImportTest.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <exiv2/exiv2.hpp>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class IptcCreditTwinsTest : public ImageImportTest<FakeUiServices> {
+protected:
+    void SetUp() override
+    {
+        ImageImportTest::SetUp();
+        if (!ExifTool::available())
+            GTEST_SKIP() << "exiftool missing";
+    }
+
+    // A second By-line dataset, as files naming two photographers have it.
+    static void addByline(const QString& path, const char* name)
+    {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::StringValue value(name);
+        image->iptcData().add(Exiv2::IptcKey("Iptc.Application2.Byline"), &value);
+        image->writeMetadata();
+    }
+
+    static void setCredits(const TAVImageObjectPtr& image, const QString& artist, const QString& copyright)
+    {
+        image->exifData()->setValue(artist, "Exif.Image.Artist", 0, false, false, true);
+        image->exifData()->setValue(copyright, "Exif.Image.Copyright", 0, false, false, true);
+    }
+};
+
+} // namespace
+
+TEST_F(IptcCreditTwinsTest, PhotographerAndCopyrightReplaceEveryIptcByLineAndTheNotice)
+{
+    const QString user = tempPath("user/two.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(user,
+        {{"Exif.Image.Artist", "Old One", std::nullopt}, {"Iptc.Application2.Byline", "Old One", std::nullopt},
+            {"Iptc.Application2.Copyright", "(c) Old", std::nullopt},
+            {"Xmp.dc.creator", "Old One", std::nullopt}}));
+    addByline(user, "Old Two");
+    const auto image = openWorkingCopy(user);
+
+    setCredits(image, "Ann Ander", "(c) 2026 Ann Ander");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Ann Ander"));
+    EXPECT_EQ(tags.value("IPTC:By-line").toVariant(), QVariant("Ann Ander"));
+    EXPECT_EQ(tags.value("IPTC:CopyrightNotice").toString(), QString("(c) 2026 Ann Ander"));
+    EXPECT_EQ(tags.value("XMP-dc:Creator").toVariant().toStringList(), QStringList{"Ann Ander"});
+
+    // Emptied fields leave no old name behind in IPTC either.
+    setCredits(image, "", "");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    tags = ExifTool::read(image->srcPath());
+    EXPECT_FALSE(tags.contains("IPTC:By-line"));
+    EXPECT_FALSE(tags.contains("IPTC:CopyrightNotice"));
+}
+
+TEST_F(IptcCreditTwinsTest, IptcIsWrittenOnlyIntoFilesThatHoldIt)
+{
+    const auto withIptc = import("keywords.jpg", {{"Iptc.Application2.Keywords", "harbour"}});
+    setCredits(withIptc, "Ann", "(c) Ann");
+    ASSERT_TRUE(withIptc->saveMetadataToImage());
+    QJsonObject tags = ExifTool::read(withIptc->srcPath());
+    EXPECT_EQ(tags.value("IPTC:By-line").toString(), QString("Ann"));
+    EXPECT_EQ(tags.value("IPTC:CopyrightNotice").toString(), QString("(c) Ann"));
+    EXPECT_EQ(tags.value("IPTC:Keywords").toString(), QString("harbour"));
+
+    const auto exifOnly = import("exif.jpg", {{"Exif.Image.Make", "Canon"}});
+    setCredits(exifOnly, "Ann", "(c) Ann");
+    ASSERT_TRUE(exifOnly->saveMetadataToImage());
+    tags = ExifTool::read(exifOnly->srcPath());
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Ann"));
+    for (auto it = tags.begin(); it != tags.end(); ++it)
+        EXPECT_FALSE(it.key().startsWith("IPTC:")) << qPrintable(it.key());
+}
