@@ -83,6 +83,29 @@ QString titleAt(const QStringList& titles, int index)
     return index >= 0 && index < titles.size() ? titles.at(index) : QStringLiteral("");
 }
 
+// A stem that neither hides the file nor repeats its extension: leading dots,
+// blanks and separators go ("._x" would be a hidden file, "_100" a name that
+// starts with a separator), and so does the extension at its end ("IMG.jpg"
+// would give "IMG.jpg.jpg"). May come out empty.
+QString visibleStem(QString stem, const QString& separator, const QString& extension)
+{
+    const QString dotExtension = QLatin1Char('.') + extension;
+    for (bool changed = true; changed && !stem.isEmpty();) {
+        changed = false;
+        if (!extension.isEmpty() && stem.endsWith(dotExtension, Qt::CaseInsensitive)) {
+            stem.chop(dotExtension.size());
+            changed = true;
+        } else if (stem.at(0) == QLatin1Char('.') || stem.at(0).isSpace()) {
+            stem.remove(0, 1);
+            changed = true;
+        } else if (!separator.isEmpty() && stem.startsWith(separator)) {
+            stem.remove(0, separator.size());
+            changed = true;
+        }
+    }
+    return stem;
+}
+
 // The stem cut so that the name with its extension fits the 255 bytes a file
 // system allows for one name, never inside a character (a metadata value can
 // be any length).
@@ -264,15 +287,19 @@ QString TAVRenameEngine::getRenamedNameString(const TAVImageObject* image, const
             continue;
         }
         const QString text = fieldText(image, *field, base, counter, counterWidth);
-        if (text.isNull()) {
+        if (text.isEmpty()) {
             continue;  // a field without text adds no separator either
         }
-        QString leadIn = i == 0 ? QStringLiteral("") : separator;
+        QString leadIn = name.isEmpty() ? QStringLiteral("") : separator;
         if (dateTimeClose && field->field() == kCreateTime && i > 0 && fields.at(i - 1) &&
             fields.at(i - 1)->field() == kCreateDate) {
             leadIn = getDateTimeSeperator(field->attrInfo(kAttrDateFormat));
         }
         name += safeNamePart(leadIn + text);
+    }
+    name = visibleStem(name, safeNamePart(separator), extension);
+    if (name.isEmpty()) {
+        name = base;  // nothing of the rule applies to this photo: it keeps its name
     }
     name = fittingStem(name, QLatin1Char('.') + extension) + QLatin1Char('.') + extension;
     // "." and ".." would name the output folder or its parent.

@@ -198,3 +198,18 @@ TEST_F(RenameApplyTest, NameWithoutExtensionKeepsOneTrailingDot)
     sheet_->clickApply();
     EXPECT_EQ(outputNames(), (QStringList{"README(1).", "README."}));
 }
+
+// Real photos without a capture date, renamed by their date: every copy is a
+// visible file under the photo's own name, none ".jpg" or ".jpg(1).jpg".
+TEST_F(RenameApplyTest, PhotosWithoutTheRulesFieldsKeepVisibleNamesOfTheirOwn)
+{
+    useImages({"harbour.jpg", "quay.JPG"});
+    TAVRenameWindowController& sheet = sheetInto(output_);
+    sheet.doInsertFieldToTable({field("Exif", "CreateDate")}, 0);
+    sheet.doInsertFieldToTable({field("Exif", "CreateTime")}, 1);
+    sheet.clickApply();
+    sheetInto(output_).clickApply();
+    EXPECT_EQ(QDir(output_).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+        (QStringList{"harbour(1).jpg", "harbour.jpg", "quay(1).JPG", "quay.JPG"}));
+    EXPECT_TRUE(errorsAlert().isNull());
+}

@@ -120,12 +120,12 @@ TEST_F(TAVRenameEngineTest, CounterIsPaddedToTheWidthOfTheStartText)
     EXPECT_EQ(name(img, {counter()}, 1), QString("0-5.JPG"));
 }
 
-TEST_F(TAVRenameEngineTest, SeparatorLeadInDependsOnThePositionNotOnTheText)
+TEST_F(TAVRenameEngineTest, EmptyFieldsDropOutWithTheirSeparators)
 {
     const auto img = image("/photos/IMG_1.JPG");
     useSeparator("_");
     engine_.setCustomCharacters("");
-    EXPECT_EQ(name(img, {custom(), filename()}), QString("_IMG_1.JPG"));
+    EXPECT_EQ(name(img, {custom(), filename()}), QString("IMG_1.JPG"));
     EXPECT_EQ(name(img, {filename(), custom()}), QString("IMG_1.JPG"));
     engine_.setCustomCharacters("trip");
     EXPECT_EQ(name(img, {custom(), filename()}), QString("trip_IMG_1.JPG"));
@@ -173,10 +173,9 @@ TEST_F(TAVRenameEngineTest, TagValuesComeFromTheRecord)
             {"Iptc.Application2.Caption", "Harbour"}});
     EXPECT_EQ(
         name(img, {exif("ImageSize"), exif("LensMake"), exif("Caption")}), QString("4000 x 3000_Lensmaker_Harbour."));
-    // A size without "W x H" before its "(" gives nothing; the next field still
-    // takes its separator, as the second field of the list.
+    // A size without "W x H" before its "(" gives nothing, and no separator.
     EXPECT_EQ(
-        name(image("/p/a.jpg", {{"Summary.ImageSize", "(5 MB)"}}), {exif("ImageSize"), filename()}), QString("_a.jpg"));
+        name(image("/p/a.jpg", {{"Summary.ImageSize", "(5 MB)"}}), {exif("ImageSize"), filename()}), QString("a.jpg"));
 }
 
 TEST_F(TAVRenameEngineTest, NamesNeverLeaveTheOutputFolder)
@@ -185,7 +184,7 @@ TEST_F(TAVRenameEngineTest, NamesNeverLeaveTheOutputFolder)
     useSeparator("_");
     EXPECT_EQ(name(img, {exif("Model"), filename()}), QString("EOS 5D-II_IMG_1.JPG"));
     engine_.setCustomCharacters(QString("../up") + QChar(0) + "x");
-    EXPECT_EQ(name(img, {custom()}), QString("..-up-x.JPG"));
+    EXPECT_EQ(name(img, {custom()}), QString("-up-x.JPG"));
     // The separator box is typed by the user as well.
     useSeparator("/../");
     EXPECT_EQ(name(img, {filename(), exif("Model")}), QString("IMG_1-..-EOS 5D-II.JPG"));
@@ -199,8 +198,41 @@ TEST_F(TAVRenameEngineTest, NamesNeverLeaveTheOutputFolder)
     EXPECT_EQ(cut, QString(83, QChar(0x20AC)) + ".JPEG");
 
     const auto bare = image("/photos/README");
+    // "." and ".." would name the output folder or its parent.
     engine_.setCustomCharacters(".");
-    EXPECT_EQ(name(bare, {custom()}), QString("--"));
-    engine_.setCustomCharacters("");
-    EXPECT_EQ(name(bare, {custom()}), QString("-"));
+    EXPECT_EQ(name(bare, {custom()}), QString("README."));
+    engine_.setCustomCharacters("..");
+    EXPECT_EQ(name(bare, {custom()}), QString("README."));
+}
+
+// Photos the rule's fields say nothing about (no capture date, no tags) still
+// get visible names of their own, never ".jpg", "_100.tif" or "IMG.jpg.jpg".
+TEST_F(TAVRenameEngineTest, NamesAreNeverHiddenEmptyOrDoubledAndFallBackToThePhotosOwnName)
+{
+    useSeparator("_");
+    engine_.setDateFormatIndex(4);
+    engine_.setTimeFormatIndex(0);
+    const auto undated = image("/photos/IMG_7.jpg", {{"Exif.Image.CreateDate", ""}, {"Summary.CreateTime", ""}});
+    EXPECT_EQ(name(undated, {exif("CreateDate"), exif("CreateTime")}), QString("IMG_7.jpg"));
+    EXPECT_EQ(name(undated, {exif("CreateDate"), exif("Model")}), QString("IMG_7.jpg"));
+
+    engine_.setStartText("100");
+    engine_.setIncreaseText("1");
+    EXPECT_EQ(name(image("/photos/scan.tif"), {exif("CreateDate"), counter()}), QString("100.tif"));
+    EXPECT_EQ(name(undated, {exif("CreateDate"), exif("CreateTime"), counter()}, 2), QString("102.jpg"));
+
+    // Texts that would hide the file or repeat its extension.
+    engine_.setCustomCharacters(".hidden");
+    EXPECT_EQ(name(undated, {custom()}), QString("hidden.jpg"));
+    engine_.setCustomCharacters("_. trip");
+    EXPECT_EQ(name(undated, {custom()}), QString("trip.jpg"));
+    engine_.setCustomCharacters(".jpg");
+    EXPECT_EQ(name(undated, {custom()}), QString("IMG_7.jpg"));
+    const auto titled = image("/photos/IMG_8.JPG", {{"Iptc.Application2.ObjectName", "Harbour.jpg"}});
+    EXPECT_EQ(name(titled, {exif("ObjectName")}), QString("Harbour.JPG"));
+    EXPECT_EQ(name(titled, {filename(), exif("ObjectName")}), QString("IMG_8_Harbour.JPG"));
+
+    // A separator the user typed as "." starts no name either.
+    useSeparator(".");
+    EXPECT_EQ(name(undated, {exif("CreateDate"), filename()}), QString("IMG_7.jpg"));
 }
