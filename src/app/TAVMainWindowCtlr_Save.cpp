@@ -17,6 +17,12 @@
 #include <QMainWindow>
 #include <QPushButton>
 
+namespace {
+
+const QString kNoDateToShift = QStringLiteral("It holds no date, so its time was not shifted");
+
+} // namespace
+
 void TAVMainWindowCtlr::clickClear()
 {
     doClear(false, 0);
@@ -118,6 +124,8 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
                 image->exifData()->setIsApplyToFileCreatedDateTime(applyToFileDate);
                 if (!image->saveMetadataToImage())
                     failures->add(QFileInfo(image->srcPath()).fileName(), image->lastSaveFailure());
+                else if (image->lastSaveFoundNoDateToShift())
+                    failures->add(QFileInfo(image->srcPath()).fileName(), kNoDateToShift);
                 Dispatch::syncMain([self, i, count] {
                     if (self)
                         self->updateSaveProgress(double(i) / double(count));

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
@@ -235,6 +236,42 @@ TEST_F(MainWindowSaveTest, TimeShiftIsAppliedOncePerImageAcrossFailuresAndCancel
     for (const QString& path : paths) {
         EXPECT_EQ(originalDate(path), "2015:03:03 10:00:00") << qPrintable(path);
         EXPECT_EQ(ExifTool::read(path).value("IFD0:Artist").toString(), "Retry") << qPrintable(path);
+    }
+}
+
+// A news photo dated only in IPTC, a photo with no date at all and a
+// camera photo, shifted together in the Summary tab: the news photo moves
+// from its capture date, and the undated one is named in the loop's alert
+// and loses its unsaved state.
+TEST_F(MainWindowSaveTest, AShiftMovesEachPhotosCaptureDateAndNamesThePhotosWithoutOne)
+{
+    const QStringList paths{
+        photoWithTags("news.jpg",
+            {{"Exif.Image.DateTime", "2008:05:10 14:00:00"}, {"Iptc.Application2.DateCreated", "2003-08-30"},
+                {"Iptc.Application2.TimeCreated", "10:15:00-07:00"}}),
+        photoWithTags("undated.jpg", {{kMake, "Canon"}}),
+        photoWithTags("camera.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 10:00:00"}})};
+    ASSERT_TRUE(importAndWait(paths));
+    select({0, 1, 2});
+    shiftInSummaryTab("fldOffsetTimeValue", 1, 0);
+    const qsizetype alertsBefore = ui_.alerts().size();
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+
+    const QJsonObject news = ExifTool::read(paths.at(0));
+    EXPECT_EQ(news.value("ExifIFD:DateTimeOriginal").toString(), "2003:08:30 11:15:00");
+    EXPECT_EQ(news.value("IPTC:TimeCreated").toString(), "11:15:00-07:00");
+    EXPECT_EQ(originalDate(paths.at(2)), "2015:03:01 11:00:00");
+    EXPECT_FALSE(ExifTool::read(paths.at(1)).contains("ExifIFD:DateTimeOriginal"));
+
+    ASSERT_EQ(ui_.alerts().size(), alertsBefore + 1);
+    EXPECT_EQ(ui_.alerts().last().title, "An image could not be saved");
+    EXPECT_EQ(ui_.alerts().last().message, "undated.jpg: It holds no date, so its time was not shifted");
+    for (const auto& image : images()) {
+        if (image->srcPath() == paths.at(1))
+            EXPECT_EQ(image->getImageForImageState(), QString());
+        else
+            EXPECT_EQ(image->getImageForImageState(), "finish.png") << qPrintable(image->srcPath());
     }
 }
 

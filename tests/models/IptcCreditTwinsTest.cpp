@@ -89,3 +89,25 @@ TEST_F(IptcCreditTwinsTest, IptcIsWrittenOnlyIntoFilesThatHoldIt)
     for (auto it = tags.begin(); it != tags.end(); ++it)
         EXPECT_FALSE(it.key().startsWith("IPTC:")) << qPrintable(it.key());
 }
+
+// IPTC keeps a photographer's name to 32 bytes and a copyright notice to 128:
+// the twins are cut there, on a character boundary, while EXIF and XMP keep
+// the whole text.
+TEST_F(IptcCreditTwinsTest, TheIptcTwinsStayWithinTheirDatasetsLengths)
+{
+    const auto image = import("long.jpg", {{"Iptc.Application2.Keywords", "harbour"}});
+    const QString artist = QString("Ännchen ") + QString(40, QLatin1Char('x'));
+    const QString copyright = QString("© ") + QString(150, QLatin1Char('y'));
+    setCredits(image, artist, copyright);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), artist);
+    const QString byline = tags.value("IPTC:By-line").toString();
+    EXPECT_LE(byline.toUtf8().size(), 32);
+    EXPECT_TRUE(artist.startsWith(byline)) << byline.toStdString();
+    EXPECT_GE(byline.size(), 20);
+    const QString notice = tags.value("IPTC:CopyrightNotice").toString();
+    EXPECT_LE(notice.toUtf8().size(), 128);
+    EXPECT_TRUE(copyright.startsWith(notice)) << notice.toStdString();
+    EXPECT_GE(notice.size(), 100);
+}
