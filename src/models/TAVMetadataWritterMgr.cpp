@@ -3,6 +3,7 @@
 #include "foundation/DateServices.h"
 #include "foundation/TextNumbers.h"
 #include "models/MakerNoteIdentifier.h"
+#include "models/TAVDateTagForms.h"
 #include "models/TAVExifWriter.h"
 #include "models/TAVKeyLists.h"
 #include "models/TAVMetadataHelper.h"
@@ -301,7 +302,7 @@ bool TAVMetadataWritterMgr::testValueVaild(const QString& value, const QString& 
     if (const std::optional<bool> accepted = fieldAccepts(key, value)) {
         return *accepted;
     }
-    return TAVExifWriter::testValue(value, key);
+    return TAVDateTagForms::acceptsText(key, value) && TAVExifWriter::testValue(value, key);
 }
 
 // ---------------------------------------------------------------- routing
