@@ -119,7 +119,9 @@ TAVExifDataPtr TAVMainWindowCtlr::presetUpdateFromShownRecord() const
                 continue;
             TAVEntityPtr copy = TAVEntity::entityWithValue(from->value(), from->key());
             copy->setIsModified(from->isModified());
-            copy->setIsClear(from->isClear());
+            // A field the user emptied is a clear: applied elsewhere, the
+            // preset removes that tag instead of leaving it as it was.
+            copy->setIsClear(from->isClear() || from->value().isEmpty());
             kept.insert(entry.key(), copy);
         }
         maps.insert(category.key(), kept);

@@ -182,6 +182,9 @@ void TAVEntity::encode(KeyedArchiver& archiver) const
     archiver.encodeString(QStringLiteral("dispKey"), dispKey());
     archiver.encodeBool(QStringLiteral("isChecked"), isChecked_);
     archiver.encodeString(QStringLiteral("replaceAfterValue"), replaceAfterValue());
+    // A cleared key stays a clear in a stored preset; absent reads as false.
+    if (isClear_)
+        archiver.encodeBool(QStringLiteral("isClear"), true);
 }
 
 void TAVEntity::decode(KeyedUnarchiver& unarchiver)
@@ -195,4 +198,5 @@ void TAVEntity::decode(KeyedUnarchiver& unarchiver)
     setDispKey(unarchiver.decodeString(QStringLiteral("dispKey")));
     setReplaceAfterValue(unarchiver.decodeString(QStringLiteral("replaceAfterValue")));
     isChecked_ = unarchiver.decodeBool(QStringLiteral("isChecked"));
+    isClear_ = unarchiver.decodeBool(QStringLiteral("isClear"));
 }

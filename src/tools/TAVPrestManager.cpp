@@ -17,6 +17,23 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcPresets, "lumetta.presets")
 
+// A stored preset holds values, not edits: the modified flags go. A cleared
+// key stays a clear, so that applying the preset removes that tag wherever
+// it goes instead of leaving it in place.
+void keepOnlyClears(TAVExifData& record)
+{
+    QList<TAVEntityPtr> cleared;
+    for (const TAVEntityMap& category : record.mdicUserSetExifDataInfo()) {
+        for (const TAVEntityPtr& entity : category) {
+            if (entity && entity->isClear())
+                cleared.append(entity);
+        }
+    }
+    record.removeModifyFlag();
+    for (const TAVEntityPtr& entity : cleared)
+        entity->setIsClear(true);
+}
+
 const QString kFolderName = QStringLiteral("Presets");
 const QString kExtension = QStringLiteral(".data");
 // The longest file name the file systems we run on accept, in bytes.
@@ -135,7 +152,7 @@ bool TAVPrestManager::addPreset(const TAVExifDataPtr& record) const
     if (!record || !isValidPresetName(record->strName())) {
         return false;
     }
-    record->removeModifyFlag();
+    keepOnlyClears(*record);
     const QString folder = presetsDataSavePath();
     return !folder.isNull() && writePreset(*record, presetFilePath(folder, record->strName()));
 }
@@ -171,12 +188,12 @@ bool TAVPrestManager::updatePreset(const TAVExifDataPtr& record, const QString& 
     // The record changes only once its new file is complete.
     const TAVExifDataPtr stored = record->copy();
     stored->setStrName(newName);
-    stored->removeModifyFlag();
+    keepOnlyClears(*stored);
     if (!writePreset(*stored, newPath)) {
         return false;
     }
     record->setStrName(newName);
-    record->removeModifyFlag();
+    keepOnlyClears(*record);
     if (renamed) {
         deletePreset(oldName);
     }

@@ -2,6 +2,8 @@
 #include "MainWindowFixture.h"
 
 #include "app/TAVPhotosViewCltr.h"
+#include "app/TAVSummaryViewCtlr.h"
+#include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/QtPrinters.h"
 #include "tools/PresetsTestSupport.h"
@@ -10,6 +12,8 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QJsonObject>
+#include <QPlainTextEdit>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -142,6 +146,44 @@ TEST_F(MainWindowPresetsTest, UpdateFromSeveralImagesStoresOnlyHeldAndChangedKey
     EXPECT_EQ(stored->getValueForKey("Exif.Image.Copyright", 0), "Someone");
     EXPECT_EQ(images().at(0)->getValueForKey(kMake, 0), "Canon");
     EXPECT_EQ(images().at(1)->getValueForKey(kMake, 0), "Nikon");
+}
+
+// A key the user cleared is part of the preset: applied elsewhere, it clears
+// that image's tag too, also after the preset went to disk and back.
+TEST_F(MainWindowPresetsTest, AClearedKeyIsStoredAsAClearAndClearsWhereThePresetGoes)
+{
+    const QString copyright = QStringLiteral("Exif.Image.Copyright");
+    const QStringList paths = {photoWithTags("a.jpg", {{copyright, "Mine A"}}),
+        photoWithTags("b.jpg", {{copyright, "Mine B"}})};
+    ASSERT_TRUE(importAndWait(paths));
+    store("Trip", {{kArtist, "Me"}});
+    reloadWindowPresets();
+    select({0});
+    choose("Trip");
+    // The user empties the Copyright field and clicks Clear on Model.
+    auto* field = window().summaryTab()->findChild<QPlainTextEdit*>(QStringLiteral("tvCopyright"));
+    ASSERT_NE(field, nullptr);
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Delete);
+    QCoreApplication::processEvents();
+    window().applyModifyToSelectedImages(true);
+    choose("Update Presets...");
+
+    TAVPrestManager::sharedInstance()->loadPresets();
+    const TAVExifDataPtr stored = TAVPrestManager::sharedInstance()->presetWithName("Trip");
+    ASSERT_TRUE(stored);
+    const TAVEntityPtr cleared = stored->userSetEntity(copyright, 0);
+    ASSERT_TRUE(cleared);
+    EXPECT_TRUE(cleared->value().isEmpty());
+    EXPECT_TRUE(cleared->isClear());
+
+    select({1});
+    choose("Trip");
+    window().clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000));
+    const QJsonObject tags = ExifTool::read(paths.at(1));
+    EXPECT_TRUE(tags.value("IFD0:Copyright").isUndefined()) << tags.value("IFD0:Copyright").toString().toStdString();
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Me");
 }
 
 TEST_F(MainWindowPresetsTest, GalleryOpenPopUpWithThreePresets)

@@ -314,7 +314,7 @@ TEST(TAVExifDataTest, KeyFamilyComesFromTheCaseSensitivePrefix)
     EXPECT_EQ(TAVExifData::getKeyType("exif.Photo.FNumber"), 0);
 }
 
-TEST(TAVExifDataTest, ArchiveRoundTripKeepsTheSettingButNotTheEditState)
+TEST(TAVExifDataTest, ArchiveRoundTripKeepsTheSettingAndClearsButNotTheEditState)
 {
     TAVExifData::registerKeyedClass();
     const auto preset = readRecord();
@@ -349,7 +349,9 @@ TEST(TAVExifDataTest, ArchiveRoundTripKeepsTheSettingButNotTheEditState)
     EXPECT_EQ(make->dispKey(), QString("Maker"));
     EXPECT_FALSE(make->isModified());
     EXPECT_EQ(back->getValueFromOriginalDataForKey("Exif.Image.Make", 0), QString("Canon"));
-    EXPECT_FALSE(back->userSetEntity("Iptc.Application2.Caption", 0)->isClear());
+    // A cleared key stays a clear: a preset applies it as one.
+    EXPECT_TRUE(back->userSetEntity("Iptc.Application2.Caption", 0)->isClear());
+    EXPECT_FALSE(back->userSetEntity("Iptc.Application2.Caption", 0)->isModified());
     EXPECT_EQ(back->getValueForKey("Exif.GPSInfo.GPSLatitude", 2), QString("37/1 46/1 2900/100"));
 
     // A record without a shift comes back without one, and clear-all survives.
