@@ -186,7 +186,8 @@ QVariant TAVPhotoListModel::data(const QModelIndex& index, int role) const
 
 QVariant TAVPhotoListModel::tableText(const TAVImageObject& image, int column) const
 {
-    const QFileInfo file(image.path());
+    // Named as the user's file is, whatever the working copy is called.
+    const QFileInfo file(image.imageTitle());
     switch (column) {
     case ColumnName:
         return file.completeBaseName();

@@ -174,7 +174,7 @@ bool TAVPhotosViewCltr::confirmRemoval(const QList<TAVImageObjectPtr>& images)
     }
     int answer = 0;
     ui->showTipsAlertWithCallback(QStringLiteral("Tips"),
-                                  QStringLiteral("Some Image(s) contains unsaved change, do you realy want to remove?"),
+                                  QStringLiteral("Some Image(s) contains unsaved change, do you really want to remove?"),
                                   QStringLiteral("Remove"), QStringLiteral("Cancel"),
                                   [&answer](int code) { answer = code; }, window());
     return answer == UiServices::FirstButton;

@@ -2,6 +2,7 @@
 
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
+#include "models/TAVKeyLists.h"
 #include "models/WrittenImageCheck.h"
 
 #include "foundation/FileServices.h"
@@ -24,6 +25,25 @@ const char* const kOrientationKey = "Exif.Image.Orientation";
 void reportLibraryError(const char* message)
 {
     std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
+}
+
+// The source's entries without those that describe its pixels, plus the
+// target's entries that describe the target's.
+template <typename Data>
+Data withOwnPixelTags(const Data& source, const Data& target)
+{
+    Data merged;
+    for (const auto& datum : source) {
+        if (!TAVKeyLists::isPixelDescriptionKey(QString::fromStdString(datum.key()))) {
+            merged.add(datum);
+        }
+    }
+    for (const auto& datum : target) {
+        if (TAVKeyLists::isPixelDescriptionKey(QString::fromStdString(datum.key()))) {
+            merged.add(datum);
+        }
+    }
+    return merged;
 }
 
 // Finds the first entry of `key` in the collection its prefix names, without
@@ -144,17 +164,21 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
             targetOrientation = *ownOrientation;
         }
 
+        // The tags that describe the source's own pixels (dimensions,
+        // compression, strips, thumbnail...) are left out; the target keeps
+        // its own, which describe the pixels it has.
         Exiv2::ExifData exif = exifData_;
         Exiv2::ExifThumb(exif).erase();
         ExifEntryCleaner::removeEntriesOfUnknownType(exif);
-        if (targetOrientation) {
+        exif = withOwnPixelTags(exif, image.exifData());
+        if (targetOrientation && exif.findKey(Exiv2::ExifKey(kOrientationKey)) == exif.end()) {
             exif.add(*targetOrientation);
         }
         // Every family is set, empty ones too, so that a family the source
         // lacks is removed from the target.
         image.setExifData(exif);
         image.setIptcData(iptcData_);
-        image.setXmpData(xmpData_);
+        image.setXmpData(withOwnPixelTags(xmpData_, image.xmpData()));
         const WrittenImageCheck::Expected expected{image.exifData(), image.iptcData(), image.xmpData(), true, {}};
         image.writeMetadata();
 

@@ -38,10 +38,12 @@ public:
     QMap<QString, FDDataBitPtr> dictionary() const;
 
     // Writes the held metadata onto the image file at `path` (the clone):
-    // EXIF, IPTC and XMP replace the target's own, a family this container
-    // lacks is removed from the target, and the EXIF thumbnail is left out.
-    // The target keeps its own orientation, colour profile and comment, and
-    // this container drops its "Exif.Image.Orientation" for good. The file is
+    // EXIF, IPTC and XMP replace the target's own and a family this container
+    // lacks is removed from the target. The tags that describe a picture's own
+    // pixels (dimensions, orientation, compression, strips, thumbnail, colour
+    // space...) are the target's: it keeps its own and gets none of these. It
+    // keeps its colour profile and comment too, and this container drops its
+    // "Exif.Image.Orientation" for good. The file is
     // replaced atomically; false leaves it untouched.
     bool saveMetadataToFileAtPath(const QString& path);
 

@@ -350,7 +350,7 @@ void TAVExifData::clear(int32_t kind)
             if (kind == ClearExif)
                 chosen = getKeyType(key) == FamilyExif || key == kCreateTimeKey;
             else if (kind == ClearGps)
-                chosen = getLocalShowKeyType(key) == CategoryGps;
+                chosen = TAVKeyLists::isLocationKey(key);
             else if (kind == ClearIptc)
                 chosen = getKeyType(key) == FamilyIptc;
             if (!chosen)

@@ -365,7 +365,9 @@ QString TAVImageObject::getImageForImageState() const
 
 QString TAVImageObject::imageTitle() const
 {
-    return QFileInfo(path_).fileName();
+    // The user's file: a working copy made beside an older one carries a
+    // "(1)" the user never chose.
+    return QFileInfo(srcPath_.isEmpty() ? path_ : srcPath_).fileName();
 }
 
 double TAVImageObject::sortNumber(const QString& key, int32_t category) const
@@ -377,9 +379,9 @@ int64_t TAVImageObject::compareWithObj(const TAVImageObject& other, const QStrin
 {
     const QString key = sortKey.toLower();
     if (key == QLatin1String("name"))
-        return compareTexts(QFileInfo(path_).fileName(), QFileInfo(other.path_).fileName());
+        return compareTexts(imageTitle(), other.imageTitle());
     if (key == QLatin1String("type"))
-        return compareTexts(QFileInfo(path_).suffix(), QFileInfo(other.path_).suffix());
+        return compareTexts(QFileInfo(imageTitle()).suffix(), QFileInfo(other.imageTitle()).suffix());
     if (key == QLatin1String("createdatetime"))
         return compareDate(getValueForKey(kCreateDateKey, 0), other.getValueForKey(kCreateDateKey, 0));
     if (key == QLatin1String("modifydate")) {

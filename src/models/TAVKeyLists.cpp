@@ -2,6 +2,8 @@
 
 #include "models/TAVCVSParaser.h"
 
+#include <exiv2/exiv2.hpp>
+
 #include <string_view>
 #include <unordered_set>
 
@@ -81,6 +83,66 @@ const QStringList& TAVKeyLists::exposureKeys()
         QStringLiteral("Exif.Photo.Sharpness"),
     };
     return keys;
+}
+
+bool TAVKeyLists::isLocationKey(const QString& key)
+{
+    return key.startsWith(QLatin1String("Exif.GPSInfo.")) || key.startsWith(QLatin1String("Xmp.exif.GPS")) ||
+           gpsKeys().contains(key);
+}
+
+bool TAVKeyLists::isLibraryTextKey(const QString& key)
+{
+    try {
+        // The library's notes on where the maker note sits and its byte order.
+        if (key.startsWith(QLatin1String("Exif.MakerNote."))) {
+            return false;
+        }
+        if (key.startsWith(QLatin1String("Exif."))) {
+            const Exiv2::ExifKey exifKey(key.toStdString());
+            // A tag the library does not know ("0x9a01") has no type to trust.
+            if (exifKey.tagName().rfind("0x", 0) == 0) {
+                return false;
+            }
+            const Exiv2::TypeId type = exifKey.defaultTypeId();
+            return type == Exiv2::asciiString || type == Exiv2::comment;
+        }
+        if (key.startsWith(QLatin1String("Iptc."))) {
+            const Exiv2::IptcKey iptcKey(key.toStdString());
+            const Exiv2::TypeId type = Exiv2::IptcDataSets::dataSetType(iptcKey.tag(), iptcKey.record());
+            return type == Exiv2::string || type == Exiv2::date || type == Exiv2::time;
+        }
+    } catch (const Exiv2::AnyError&) {
+        // A name no tag of any file has: the record's own keys (its creation
+        // date and time) hold text.
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+    return false;
+}
+
+bool TAVKeyLists::isPixelDescriptionKey(const QString& key)
+{
+    // The thumbnail's directory and the sub-images describe pictures of their own.
+    if (key.startsWith(QLatin1String("Exif.Thumbnail.")) || key.startsWith(QLatin1String("Exif.SubImage"))) {
+        return true;
+    }
+    static const QStringList groups = {QStringLiteral("Exif.Image."), QStringLiteral("Exif.Photo."),
+        QStringLiteral("Xmp.tiff."), QStringLiteral("Xmp.exif.")};
+    static const std::unordered_set<std::string_view> names = {"ImageWidth", "ImageLength", "PixelXDimension",
+        "PixelYDimension", "Orientation", "Compression", "PhotometricInterpretation", "StripOffsets", "RowsPerStrip",
+        "StripByteCounts", "TileWidth", "TileLength", "TileOffsets", "TileByteCounts", "BitsPerSample",
+        "SamplesPerPixel", "PlanarConfiguration", "SampleFormat", "ExtraSamples", "FillOrder", "YCbCrSubSampling",
+        "YCbCrPositioning", "YCbCrCoefficients", "ColorSpace", "InterColorProfile", "NewSubfileType", "SubfileType",
+        "SubIFDs", "JPEGInterchangeFormat", "JPEGInterchangeFormatLength", "CompressedBitsPerPixel"};
+    for (const QString& group : groups) {
+        if (key.startsWith(group)) {
+            const QByteArray name = key.mid(group.size()).toLatin1();
+            return names.count(std::string_view(name.constData(), size_t(name.size()))) > 0;
+        }
+    }
+    return false;
 }
 
 const QStringList& TAVKeyLists::gpsKeys()
@@ -207,7 +269,7 @@ const QStringList& TAVKeyLists::exposureProgramLabels()
                                     "Manual",
                                     "Automatic",
                                     "Flexible Automatic",
-                                    "Aperature Priority",
+                                    "Aperture Priority",
                                     "Shutter Priority",
                                     "Creative",
                                     "Action",

@@ -26,6 +26,21 @@ public:
     static const QStringList& summaryKeys();   // category 0
     static const QStringList& exposureKeys();  // category 1
     static const QStringList& gpsKeys();       // category 2
+    // Whether the key is one of the location's tags: the GPS directory's
+    // (time, date, speed, accuracy... beside the GPS tab's keys) and their
+    // XMP twins. Clearing the location clears all of them.
+    static bool isLocationKey(const QString& key);
+    // Whether the metadata library keeps the key's value as text a user
+    // reads (EXIF Ascii or Comment, IPTC strings, dates and times), and the
+    // record's own keys that name no tag of a file. The file's structure
+    // (offsets, lengths, IFD pointers), numbers, binary blocks and tags the
+    // library knows only by number are not.
+    static bool isLibraryTextKey(const QString& key);
+    // Whether the key describes an image's own pixels: dimensions,
+    // orientation, compression, strips or tiles, bits and samples, colour
+    // space and profile, the thumbnail and sub-images, in EXIF and XMP. A
+    // clone never carries them from one picture to another.
+    static bool isPixelDescriptionKey(const QString& key);
     // Summary, exposure and GPS keys joined in that order; every other key
     // belongs to category 3 ("other").
     static const QStringList& shownKeys();

@@ -139,6 +139,10 @@ QStringList list(std::initializer_list<const char*> texts)
 // text is not in the table.
 int positionOf(const QStringList& labels, const QString& text)
 {
+    // Presets stored before the label's spelling was mended name it the old way.
+    if (text == QLatin1String("Aperature Priority")) {
+        return labels.indexOf(QStringLiteral("Aperture Priority"));
+    }
     return text.trimmed().isEmpty() ? 0 : labels.indexOf(text);
 }
 

@@ -413,7 +413,7 @@ bool TAVClonWindowController::confirmClone(bool allImages)
     if (unsaved) {
         // "Cancel" is the first button: 1 means the user kept the changes.
         return ui->showTipsAlert(QStringLiteral("Tips"),
-                   QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, Do you want Discas "
+                   QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, Do you want Discard "
                                   "the change(s) and clone now?"),
                    QStringLiteral("Cancel"), QStringLiteral("OK"), window())
             != 1;
@@ -481,12 +481,12 @@ void TAVClonWindowController::showCloneResult(bool allCloned, qsizetype count)
 {
     UiServices* ui = UiServices::shared();
     if (!allCloned) {
-        ui->showTipsAlert(QStringLiteral("Errors"), QStringLiteral("Some error occured when attempting to clone metadata"),
+        ui->showTipsAlert(QStringLiteral("Errors"), QStringLiteral("Some error occurred when attempting to clone metadata"),
             QStringLiteral("Dismiss"), QString(), window());
         return;
     }
     ui->showTipsAlert(QStringLiteral("Metadata cloned"),
-        QStringLiteral("The metadata was succesuflly cloned to %1 file%2")
+        QStringLiteral("The metadata was successfully cloned to %1 file%2")
             .arg(count)
             .arg(count >= 2 ? QStringLiteral("s") : QString()),
         QStringLiteral("Dismiss"), QString(), window());

@@ -11,6 +11,7 @@
 #include "foundation/NotificationHub.h"
 #include "foundation/UiServices.h"
 #include "models/TAVCVSParaser.h"
+#include "models/TAVKeyLists.h"
 #include "models/TAVMetadataWritterMgr.h"
 #include "views/GSGroupedTableView.h"
 
@@ -47,9 +48,12 @@ Table::Policy replacePolicy()
 
 bool isTextTag(const QString& key)
 {
-    // A key without a tag-table row counts as text (maker notes and the like).
+    // A key without a tag-table row counts as text only when the library
+    // keeps it as text: offsets, lengths and pointers of the file's
+    // structure, numbers and binary blocks (maker notes) are never offered,
+    // as replacing "132" in a thumbnail's length would break the file.
     const TAVExifTagPtr tag = TAVCVSParaser::tagForKey(key);
-    return !tag || tag->dataType() == kTextDataType;
+    return tag ? tag->dataType() == kTextDataType : TAVKeyLists::isLibraryTextKey(key);
 }
 
 bool isListedFamily(const QString& key)

@@ -332,7 +332,7 @@ TEST_F(MainWindowSaveTest, FilenameToTagsFillsBothTitleKeysOnlyAfterOk)
     window().clickFileNameToTag();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window().isLoopRunning(); }, 2000));
     ASSERT_TRUE(waitForLoop());
-    EXPECT_EQ(ui_.alerts().last().message, "Do you realy want to apply the name of file(s) to the Title field?");
+    EXPECT_EQ(ui_.alerts().last().message, "Do you really want to apply the name of file(s) to the Title field?");
     const TAVExifDataPtr& first = images().at(0)->exifData();
     EXPECT_EQ(first->getValueForKey(xpTitle, TAVExifData::CategoryOther), "IMG_0042");
     EXPECT_EQ(first->getValueForKey(objectName, 0), "IMG_0042");

@@ -245,7 +245,7 @@ TEST_F(ExposureTabTest, GalleryWithIconsAndDisabled)
     const std::vector<std::pair<QString, QString>> values = {{"Exif.Photo.ExposureTime", "1/60"},
         {"Exif.Photo.FNumber", "f/2.8"}, {"Exif.Photo.ISOSpeedRatings", "400"},
         {"Exif.Photo.FocalLength", "35"}, {"Exif.Photo.Flash", "Fired"},
-        {"Exif.Photo.ExposureProgram", "Aperature Priority"}, {"Exif.Photo.MeteringMode", "Multi-Spot"},
+        {"Exif.Photo.ExposureProgram", "Aperture Priority"}, {"Exif.Photo.MeteringMode", "Multi-Spot"},
         {"Exif.Photo.SubjectDistanceRange", "Macro"}, {"Exif.Photo.SensingMethod", "One chip area"},
         {"Exif.Photo.WhiteBalance", "Daylight"}, {"Exif.Photo.Contrast", "Normal"},
         {"Exif.Photo.Saturation", "High"}, {"Exif.Photo.Sharpness", "Hard"}};

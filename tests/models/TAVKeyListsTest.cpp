@@ -47,7 +47,7 @@ TEST(TAVKeyListsTest, EveryLabelTableMatchesItsIconTable)
         }
     }
     // The writer matches on these words as they are spelled.
-    EXPECT_EQ(TAVKeyLists::exposureProgramLabels().indexOf("Aperature Priority"), 4);
+    EXPECT_EQ(TAVKeyLists::exposureProgramLabels().indexOf("Aperture Priority"), 4);
     EXPECT_EQ(TAVKeyLists::exposureProgramLabels().size(), 13);
     EXPECT_EQ(TAVKeyLists::focusModeIcons().count("focus_macro"), 2);
     EXPECT_EQ(TAVKeyLists::whiteBalanceIcons().last(), QString("flash_autoFired"));

@@ -299,7 +299,7 @@ TEST_F(CloneSheetTest, ClonesOntoTargetsSkippingTheIdenticalFileAndCountingIt)
     EXPECT_EQ(ui_.alerts()[0].message,
         QStringLiteral("Are you sure you want to clone the current image's exif to images you selected ?"));
     EXPECT_EQ(ui_.alerts()[0].buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Cancel")}));
-    EXPECT_EQ(ui_.alerts()[1].message, QStringLiteral("The metadata was succesuflly cloned to 3 files"));
+    EXPECT_EQ(ui_.alerts()[1].message, QStringLiteral("The metadata was successfully cloned to 3 files"));
     EXPECT_EQ(bytesOf(identical), identicalBytes);
     EXPECT_EQ(FileServices::modificationDate(identical), identicalDate);
     const QList<int> orientations{6, 3};
@@ -322,7 +322,7 @@ TEST_F(CloneSheetTest, ClonesOntoTargetsSkippingTheIdenticalFileAndCountingIt)
     sheet_->clickClone();
     EXPECT_TRUE(delegate_.askedAllImages);
     EXPECT_EQ(ui_.alerts()[2].message, QStringLiteral("Are you sure you want to clone the current image's exif to all images ?"));
-    EXPECT_EQ(ui_.alerts().last().message, QStringLiteral("The metadata was succesuflly cloned to 1 file"));
+    EXPECT_EQ(ui_.alerts().last().message, QStringLiteral("The metadata was successfully cloned to 1 file"));
     EXPECT_EQ(sheet_->filenameLabel()->text(), QStringLiteral("source.jpg"));
 }
 
@@ -340,7 +340,7 @@ TEST_F(CloneSheetTest, UnsavedChangesAskOnceAndCancelWritesNothing)
     sheet_->clickClone();
     ASSERT_EQ(ui_.alerts().size(), 1);
     EXPECT_EQ(ui_.alerts()[0].message, QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, "
-                                                      "Do you want Discas the change(s) and clone now?"));
+                                                      "Do you want Discard the change(s) and clone now?"));
     EXPECT_EQ(ui_.alerts()[0].buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("OK")}));
     EXPECT_EQ(delegate_.targetRequests, 0);
     EXPECT_EQ(bytesOf(other), otherBytes);
@@ -381,7 +381,7 @@ TEST_F(CloneSheetTest, AFailedTargetIsReportedWhileTheWrittenOnesAreHandedOver)
     delegate_.targets = QList<TAVImageObjectPtr>{target(good)};
     sheet_->clickClone();
     EXPECT_EQ(ui_.alerts().last().title, QStringLiteral("Errors"));
-    EXPECT_EQ(ui_.alerts().last().message, QStringLiteral("Some error occured when attempting to clone metadata"));
+    EXPECT_EQ(ui_.alerts().last().message, QStringLiteral("Some error occurred when attempting to clone metadata"));
     EXPECT_EQ(bytesOf(good), goodBytes);
     EXPECT_TRUE(delegate_.finished.isEmpty());
 

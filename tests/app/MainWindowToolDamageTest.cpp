@@ -1,0 +1,159 @@
+// The batch tools never damage a file: Replace offers no structure tags,
+// Clone leaves the target the tags of its own pixels, Clear > GPS takes the
+// whole location. Each driven over the real main window, read back by exiftool.
+#include "MainWindowFixture.h"
+
+#include "app/TAVPhotoListModel.h"
+#include "app/TAVPhotosViewCltr.h"
+#include "commlib/NotLossFoucsSearchField.h"
+#include "commlib/TAVSearchableTagTableModel.h"
+#include "support/ExifTool.h"
+#include "support/ImageFixtures.h"
+#include "tools/TAVClonWindowController.h"
+#include "tools/TAVReplaceWindowController.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QTest>
+
+#include <exiv2/exiv2.hpp>
+
+namespace {
+
+class MainWindowToolDamageTest : public MainWindowTest {
+protected:
+    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
+    bool waitForLoop() { return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000); }
+
+    // A picture of its own size with an EXIF thumbnail of its own.
+    QString smallPictureWithThumbnail(const QString& name)
+    {
+        const QString path = tempPath(QStringLiteral("in/") + name);
+        EXPECT_TRUE(ImageFixtures::makeImageWithTags(path,
+            {{"Exif.Image.Orientation", "1", std::nullopt}, {"Exif.Photo.PixelXDimension", "205", std::nullopt},
+                {"Exif.Photo.PixelYDimension", "102", std::nullopt}, {"Exif.Image.Artist", "Target", std::nullopt}},
+            QSize(205, 102)));
+        QByteArray thumbnail;
+        QBuffer buffer(&thumbnail);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(40, 20, QImage::Format_RGB32).save(&buffer, "JPEG");
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifThumb(image->exifData())
+            .setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()), long(thumbnail.size()));
+        image->writeMetadata();
+        return path;
+    }
+
+    QStringList offeredKeys(TAVReplaceWindowController* sheet)
+    {
+        QStringList keys;
+        for (const auto& row : sheet->model()->table().shownRows())
+            keys << row.entity->key();
+        return keys;
+    }
+};
+
+TEST_F(MainWindowToolDamageTest, ReplaceOffersNoOffsetLengthPointerOrBinaryValue)
+{
+    const QString path = samples({"npm-canon-s40.jpg"}).first();
+    ASSERT_TRUE(importAndWait({path}));
+    window().toolbarAction("Replace")->trigger();
+    TAVReplaceWindowController* sheet = window().replaceWindowCtlr();
+    ASSERT_NE(sheet, nullptr);
+
+    const QStringList keys = offeredKeys(sheet);
+    EXPECT_TRUE(keys.contains("Exif.Image.Make") && keys.contains("Exif.Image.Model")) << keys.join(' ').toStdString();
+    for (const QString& key : keys) {
+        for (const char* structure : {"JPEGInterchangeFormat", "StripOffsets", "StripByteCounts", "ExifTag",
+                 "InteroperabilityTag", "MakerNote", "GPSTag"}) {
+            EXPECT_FALSE(key.contains(QLatin1String(structure))) << key.toStdString();
+        }
+        EXPECT_FALSE(key.contains("0x")) << key.toStdString() << ": a maker tag known only by number";
+    }
+
+    // The thumbnail's length (5448) and offset (1306) are not there to hit.
+    sheet->caseIgnor()->setChecked(false);
+    for (const char* number : {"5448", "1306"}) {
+        sheet->searchTextField()->setText(QString::fromLatin1(number));
+        EXPECT_TRUE(sheet->model()->table().searchRows().isEmpty()) << number;
+    }
+    // Replacing digits everywhere leaves the thumbnail whole.
+    sheet->searchTextField()->setText("4");
+    sheet->replaceTextField()->setText("9");
+    sheet->clickReplaceAll();
+    sheet->clickApply();
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+    const QJsonObject tags = ExifTool::read(path, {"-n"});
+    EXPECT_EQ(tags.value("IFD1:ThumbnailLength").toInt(), 5448);
+    EXPECT_TRUE(ExifTool::warnings(path).isEmpty()) << ExifTool::warnings(path).join(' ').toStdString();
+}
+
+TEST_F(MainWindowToolDamageTest, CloneLeavesTheTargetTheTagsOfItsOwnPixelsAndItsName)
+{
+    const QString source = samples({"npm-canon-s40.jpg"}).first();
+    const QString target = smallPictureWithThumbnail("20140426.jpg");
+    const QJsonObject before = ExifTool::read(target, {"-n"});
+    ASSERT_GT(before.value("IFD1:ThumbnailLength").toInt(), 0);
+    ASSERT_TRUE(importAndWait({target}));
+    // A working copy of that name already there: the new one is "20140426(1)".
+    QFile::copy(target, tempPath("src_temp/20140426(1).jpg"));
+
+    window().toolbarAction("Clone")->trigger();
+    TAVClonWindowController* sheet = window().cloneWindowCtlr();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(sheet->doImportFile(QUrl::fromLocalFile(source)));
+    sheet->applyToAll()->setChecked(true);
+    ui_.answerAlerts({UiServices::FirstButton, UiServices::FirstButton});
+    sheet->clickClone();
+    EXPECT_EQ(ui_.alerts().last().message, "The metadata was successfully cloned to 1 file");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 1 && !window().isLoopRunning(); }, 20000));
+    QCoreApplication::processEvents();
+
+    const QJsonObject after = ExifTool::read(target, {"-n"});
+    EXPECT_EQ(after.value("IFD0:Make").toString(), "Canon");
+    EXPECT_EQ(after.value("ExifIFD:ExifImageWidth").toInt(), 205);
+    EXPECT_EQ(after.value("ExifIFD:ExifImageHeight").toInt(), 102);
+    EXPECT_EQ(after.value("IFD0:Orientation").toInt(), 1);
+    EXPECT_EQ(after.value("IFD1:ThumbnailLength").toInt(), before.value("IFD1:ThumbnailLength").toInt());
+    EXPECT_EQ(after.value("File:ImageWidth").toInt(), 205);
+    EXPECT_TRUE(ExifTool::warnings(target).isEmpty()) << ExifTool::warnings(target).join(' ').toStdString();
+
+    // The list names the user's file, not its new working copy.
+    TAVPhotoListModel* model = window().photosViewCltr()->listModel();
+    EXPECT_EQ(model->data(model->index(0, TAVPhotoListModel::ColumnName), Qt::DisplayRole).toString(), "20140426");
+    EXPECT_EQ(images().first()->imageTitle(), "20140426.jpg");
+}
+
+TEST_F(MainWindowToolDamageTest, ClearGpsRemovesEveryGpsTagAndItsXmpTwins)
+{
+    const QString path = photoWithTags("trip.jpg",
+        {{"Exif.GPSInfo.GPSLatitudeRef", "N"}, {"Exif.GPSInfo.GPSLatitude", "37/1 46/1 30/1"},
+            {"Exif.GPSInfo.GPSLongitudeRef", "W"}, {"Exif.GPSInfo.GPSLongitude", "122/1 25/1 10/1"},
+            {"Exif.GPSInfo.GPSTimeStamp", "10/1 11/1 12/1"}, {"Exif.GPSInfo.GPSDateStamp", "2014:04:26"},
+            {"Exif.GPSInfo.GPSSpeedRef", "K"}, {"Exif.GPSInfo.GPSSpeed", "12/1"},
+            {"Exif.GPSInfo.GPSHPositioningError", "5/1"}, {"Xmp.exif.GPSLatitude", "37,46.5N"},
+            {"Xmp.exif.GPSTimeStamp", "2014-04-26T10:11:12Z"}, {"Exif.Image.Artist", "Kept"}});
+    ASSERT_TRUE(importAndWait({path}));
+    window().clickClearKind(2);
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+
+    const QJsonObject tags = ExifTool::read(path);
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        EXPECT_FALSE(it.key().startsWith("GPS:")) << it.key().toStdString();
+        EXPECT_FALSE(it.key().startsWith("XMP-exif:GPS")) << it.key().toStdString();
+    }
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Kept");
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    EXPECT_EQ(image->exifData().findKey(Exiv2::ExifKey("Exif.Image.GPSTag")), image->exifData().end());
+}
+
+} // namespace
