@@ -2,6 +2,8 @@
 
 #include "models/ExivMemoryFile.h"
 
+#include "foundation/FileServices.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,6 +73,15 @@ void reportLibraryError(const char* message)
     std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
 }
 
+// The image at `srcPath` with its metadata read. As an absolute path "-" is
+// a file, never standard input, and a URL is never fetched.
+Exiv2::Image::AutoPtr openSource(const QString& srcPath)
+{
+    auto source = Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(srcPath).absoluteFilePath()).toStdString());
+    source->readMetadata();
+    return source;
+}
+
 // Reads `srcPath` and writes its metadata as a sidecar into `folder`.
 int32_t extractAll(const QString& srcPath, const QString& folder)
 {
@@ -80,11 +91,7 @@ int32_t extractAll(const QString& srcPath, const QString& folder)
         return kFailure;
     }
     try {
-        // As an absolute path "-" is a file, never standard input, and a URL
-        // is never fetched.
-        const auto source =
-            Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(srcPath).absoluteFilePath()).toStdString());
-        source->readMetadata();
+        const auto source = openSource(srcPath);
 
         const auto sidecar = Exiv2::ImageFactory::create(Exiv2::ImageType::exv);
         if (!source->exifData().empty()) {
@@ -148,6 +155,57 @@ int32_t SidecarExporter::doExportMetadata(int32_t argc, const char* const argv[]
         }
     }
     return result & 0xff;
+}
+
+QString SidecarExporter::xmpSidecarPath(const QString& srcPath, const QString& folder)
+{
+    return QDir(folder).filePath(QFileInfo(srcPath).completeBaseName() + QStringLiteral(".xmp"));
+}
+
+QString SidecarExporter::thumbnailPath(const QString& srcPath, const QString& folder, const QString& extension)
+{
+    return QDir(folder).filePath(QFileInfo(srcPath).completeBaseName() + QStringLiteral("_thumb") + extension);
+}
+
+bool SidecarExporter::exportXmpSidecar(const QString& srcPath, const QString& folder, QString* error)
+{
+    try {
+        const auto source = openSource(srcPath);
+        // The sidecar converts the EXIF and IPTC it is given into XMP as it writes.
+        const auto sidecar = Exiv2::ImageFactory::create(Exiv2::ImageType::xmp);
+        sidecar->setExifData(source->exifData());
+        sidecar->setIptcData(source->iptcData());
+        sidecar->setXmpData(source->xmpData());
+        sidecar->writeMetadata();
+        return ExivMemoryFile::commit(*sidecar, xmpSidecarPath(srcPath, folder), error);
+    } catch (const Exiv2::AnyError& caught) {
+        *error = QString::fromUtf8(caught.what());
+    } catch (const std::exception& caught) {
+        *error = QString::fromUtf8(caught.what());
+    }
+    return false;
+}
+
+SidecarExporter::ThumbnailExport SidecarExporter::exportThumbnail(
+    const QString& srcPath, const QString& folder, QString* error)
+{
+    try {
+        const auto source = openSource(srcPath);
+        const Exiv2::ExifThumbC thumbnail(source->exifData());
+        const Exiv2::DataBuf bytes = thumbnail.copy();
+        if (bytes.size_ <= 0) {
+            return ThumbnailExport::NoThumbnail;
+        }
+        const QString path = thumbnailPath(srcPath, folder, QString::fromLatin1(thumbnail.extension()));
+        const QByteArray data(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+        return FileServices::writeFileAtomically(path, data, error) ? ThumbnailExport::Written
+                                                                   : ThumbnailExport::Failed;
+    } catch (const Exiv2::AnyError& caught) {
+        *error = QString::fromUtf8(caught.what());
+    } catch (const std::exception& caught) {
+        *error = QString::fromUtf8(caught.what());
+    }
+    return ThumbnailExport::Failed;
 }
 
 QString SidecarExporter::sidecarPath(const QString& srcPath, const QString& folder)

@@ -23,4 +23,17 @@ public:
 
     // The sidecar path an export of `srcPath` into `folder` writes.
     static QString sidecarPath(const QString& srcPath, const QString& folder);
+
+    // Writes "<folder>/<base name>.xmp", an XMP sidecar of the image's
+    // metadata that other programs read: its XMP with its EXIF and IPTC in
+    // their XMP forms. False, with the reason in `error`, when it could not.
+    static bool exportXmpSidecar(const QString& srcPath, const QString& folder, QString* error);
+    static QString xmpSidecarPath(const QString& srcPath, const QString& folder);
+
+    // Writes the image's embedded EXIF thumbnail as "<folder>/<base
+    // name>_thumb.jpg" (".tif" for an uncompressed one). An image without a
+    // thumbnail writes nothing.
+    enum class ThumbnailExport { Written, NoThumbnail, Failed };
+    static ThumbnailExport exportThumbnail(const QString& srcPath, const QString& folder, QString* error);
+    static QString thumbnailPath(const QString& srcPath, const QString& folder, const QString& extension = ".jpg");
 };

@@ -91,6 +91,43 @@ void TAVExportOperation::exportSidecar(const TAVImageObject& image, uint64_t typ
         const QString file = image.srcPath().isEmpty() ? image.path() : SidecarExporter::sidecarPath(image.srcPath(), path);
         failures_.append({file, QStringLiteral("The metadata could not be exported.")});
     }
+    if (image.srcPath().isEmpty()) {
+        return;
+    }
+    if (type & (kAllFamilies | kXmp)) {
+        exportXmpSidecar(image, path);
+    }
+    if (type & (kAllFamilies | kThumbnailOnly)) {
+        exportThumbnail(image, path);
+    }
+}
+
+void TAVExportOperation::exportXmpSidecar(const TAVImageObject& image, const QString& path)
+{
+    QString error;
+    if (!SidecarExporter::exportXmpSidecar(image.srcPath(), path, &error)) {
+        const QString file = SidecarExporter::xmpSidecarPath(image.srcPath(), path);
+        failures_.append({file, QStringLiteral("The XMP sidecar could not be written: %1").arg(error)});
+        qCWarning(lcExport, "Cannot write %s: %s", qUtf8Printable(file), qUtf8Printable(error));
+    }
+}
+
+void TAVExportOperation::exportThumbnail(const TAVImageObject& image, const QString& path)
+{
+    QString error;
+    switch (SidecarExporter::exportThumbnail(image.srcPath(), path, &error)) {
+    case SidecarExporter::ThumbnailExport::Written:
+        return;
+    case SidecarExporter::ThumbnailExport::NoThumbnail:
+        failures_.append({image.srcPath(), QStringLiteral("The image has no embedded thumbnail to export.")});
+        return;
+    case SidecarExporter::ThumbnailExport::Failed:
+        failures_.append({SidecarExporter::thumbnailPath(image.srcPath(), path),
+            QStringLiteral("The thumbnail could not be written: %1").arg(error)});
+        qCWarning(lcExport, "Cannot export the thumbnail of %s: %s", qUtf8Printable(image.srcPath()),
+            qUtf8Printable(error));
+        return;
+    }
 }
 
 void TAVExportOperation::exportCVS(const TAVImageObject& image, uint64_t type, bool oneLineOneFileMode,

@@ -27,6 +27,9 @@ class CSVWriter;
 // - Every file that could not be written is in failures(); the result is
 //   false only for an empty folder path.
 // - Export type 8 (the thumbnail alone) writes no CSV.
+// - Beside the ".exv" sidecar, the XMP box (or all) writes "<base>.xmp" and
+//   the Thumbnail box (or all) "<base>_thumb.jpg"; an image without a
+//   thumbnail is noted in failures() with nothing written for it.
 // - Runs synchronously on the calling thread, image after image.
 class TAVExportOperation {
 public:
@@ -35,6 +38,9 @@ public:
 
     // The export type bit of the thumbnail; alone it means "no CSV".
     static constexpr uint64_t kThumbnailOnly = 8;
+    // Every family, and the XMP box's bit: each adds "<base>.xmp".
+    static constexpr uint64_t kAllFamilies = 1;
+    static constexpr uint64_t kXmp = 4;
 
     // The images in selection order.
     explicit TAVExportOperation(const QList<TAVImageObjectPtr>& images);
@@ -64,7 +70,11 @@ private:
     static void writeOneLine(CSVWriter& writer, const QString& name, const TAVEntityList& rows, const QStringList& keys);
     static void writeThreeColumns(CSVWriter& writer, const TAVEntityList& rows);
     void finish(CSVWriter& writer, const QString& path);
+    // The ".exv" sidecar; then "<base>.xmp" for the XMP box and
+    // "<base>_thumb.jpg" for the Thumbnail box (a note when there is none).
     void exportSidecar(const TAVImageObject& image, uint64_t type, const QString& path);
+    void exportXmpSidecar(const TAVImageObject& image, const QString& path);
+    void exportThumbnail(const TAVImageObject& image, const QString& path);
 
     QList<TAVImageObjectPtr> images_;
     QList<Failure> failures_;

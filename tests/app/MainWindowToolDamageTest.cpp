@@ -1,6 +1,7 @@
-// The batch tools never damage a file: Replace offers no structure tags,
-// Clone leaves the target the tags of its own pixels, Clear > GPS takes the
-// whole location. Each driven over the real main window, read back by exiftool.
+// The batch tools never damage a file and do what their boxes say: Replace
+// offers no structure tags, Clone leaves the target the tags of its own
+// pixels, Clear > GPS takes the whole location, Export writes the XMP sidecar
+// and the thumbnail. Each driven over the real main window, read back by exiftool.
 #include "MainWindowFixture.h"
 
 #include "app/TAVPhotoListModel.h"
@@ -10,13 +11,16 @@
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "tools/TAVClonWindowController.h"
+#include "tools/TAVExportWindowController.h"
 #include "tools/TAVReplaceWindowController.h"
 
 #include <QAction>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QTest>
@@ -154,6 +158,44 @@ TEST_F(MainWindowToolDamageTest, ClearGpsRemovesEveryGpsTagAndItsXmpTwins)
     auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
     image->readMetadata();
     EXPECT_EQ(image->exifData().findKey(Exiv2::ExifKey("Exif.Image.GPSTag")), image->exifData().end());
+}
+
+TEST_F(MainWindowToolDamageTest, ExportXmpAndThumbnailBoxesWriteASidecarAndTheEmbeddedThumbnail)
+{
+    const QString camera = samples({"npm-canon-s40.jpg"}).first();
+    const QString plain = photoWithTags("plain.jpg", {{"Exif.Image.Artist", "Ann"}});
+    ASSERT_TRUE(importAndWait({camera, plain}));
+    select({0, 1});
+    const QString out = tempPath("out");
+    QDir().mkpath(out);
+
+    window().toolbarAction("Export Exif")->trigger();
+    TAVExportWindowController* sheet = window().exportWindowCtlr();
+    ASSERT_NE(sheet, nullptr);
+    for (const auto& [box, on] : {std::pair{sheet->exifChk(), false}, {sheet->xmpChk(), true},
+             {sheet->thumbChk(), true}, {sheet->cvsChk(), false}}) {
+        if (box->isChecked() != on)
+            box->click();
+    }
+    sheet->exportPath()->setText(out);
+    sheet->clickExport();
+
+    QStringList files = QDir(out).entryList(QDir::Files);
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"npm-canon-s40.exv", "npm-canon-s40.xmp", "npm-canon-s40_thumb.jpg", "plain.exv",
+                         "plain.xmp"}));
+    // exiftool reads the sidecars as XMP of each image's metadata.
+    const QJsonObject cameraXmp = ExifTool::read(out + "/npm-canon-s40.xmp");
+    EXPECT_EQ(cameraXmp.value("XMP-tiff:Make").toString(), "Canon");
+    EXPECT_EQ(cameraXmp.value("File:FileType").toString(), "XMP");
+    EXPECT_EQ(ExifTool::read(out + "/plain.xmp").value("XMP-dc:Creator").toArray(), QJsonArray{"Ann"});
+    // The thumbnail is the embedded one, a JPEG of its 5448 bytes.
+    EXPECT_EQ(QFileInfo(out + "/npm-canon-s40_thumb.jpg").size(), 5448);
+    EXPECT_EQ(ExifTool::read(out + "/npm-canon-s40_thumb.jpg").value("File:FileType").toString(), "JPEG");
+    // The image without one is noted in the result.
+    ASSERT_FALSE(ui_.alerts().isEmpty());
+    EXPECT_TRUE(ui_.alerts().last().message.contains(plain + ": The image has no embedded thumbnail to export."))
+        << ui_.alerts().last().message.toStdString();
 }
 
 } // namespace

@@ -181,7 +181,7 @@ TEST_F(ExportOperationTest, ImagesOfOneBaseNameLeaveTheLaterOnesFiles)
     const TAVImageObjectPtr jpeg = image("a.jpg", {{"Exif.Image.Make", "First", std::nullopt}});
     const TAVImageObjectPtr tiff = image("a.tif", {{"Exif.Image.Make", "Second", std::nullopt}});
     TAVExportOperation operation({jpeg, tiff});
-    ASSERT_TRUE(operation.exportExif(15, true, out(), false, false, std::nullopt));
+    ASSERT_TRUE(operation.exportExif(2, true, out(), false, false, std::nullopt));
     EXPECT_TRUE(operation.failures().isEmpty());
     EXPECT_EQ(written(), QStringList({"a.csv", "a.exv"}));
     EXPECT_TRUE(contents(out() + "/a.csv").contains("Exif.Image.Make,ASCII,Second\n"));
@@ -197,7 +197,7 @@ TEST_F(ExportOperationTest, ANewNestedFolderIsMadeBeforeTheFirstSidecar)
     const TAVImageObjectPtr b = camera("b.jpg", "WorkB");
     const QString nested = tempPath("new/deeper/out");
     TAVExportOperation operation({a, b});
-    ASSERT_TRUE(operation.exportExif(15, false, nested, false, false, std::nullopt));
+    ASSERT_TRUE(operation.exportExif(2, false, nested, false, false, std::nullopt));
     EXPECT_TRUE(operation.failures().isEmpty());
     EXPECT_EQ(QDir(nested).entryList(QDir::Files), QStringList({"a.exv", "b.exv"}));
 }
@@ -211,7 +211,7 @@ TEST_F(ExportOperationTest, FilesThatCannotBeWrittenAreReportedAndNothingStandin
     ASSERT_TRUE(QDir().mkpath(out() + "/a.csv"));
     ASSERT_TRUE(QFile(out() + "/a.csv/keep.txt").open(QIODevice::WriteOnly));
     TAVExportOperation blocked({a, b});
-    EXPECT_TRUE(blocked.exportExif(15, true, out(), false, false, std::nullopt));
+    EXPECT_TRUE(blocked.exportExif(2, true, out(), false, false, std::nullopt));
     ASSERT_EQ(blocked.failures().size(), 1);
     EXPECT_EQ(blocked.failures().first().file, out() + "/a.csv");
     EXPECT_FALSE(blocked.failures().first().reason.isEmpty());
@@ -221,7 +221,7 @@ TEST_F(ExportOperationTest, FilesThatCannotBeWrittenAreReportedAndNothingStandin
     // An output folder under a regular file cannot be made: reported, nothing written.
     ASSERT_TRUE(QFile(tempPath("plain")).open(QIODevice::WriteOnly));
     TAVExportOperation impossible({a, b});
-    EXPECT_TRUE(impossible.exportExif(15, true, tempPath("plain/out"), false, true, std::nullopt));
+    EXPECT_TRUE(impossible.exportExif(2, true, tempPath("plain/out"), false, true, std::nullopt));
     EXPECT_FALSE(impossible.failures().isEmpty());
     EXPECT_EQ(contents(tempPath("plain")), QByteArray());
 
@@ -229,7 +229,7 @@ TEST_F(ExportOperationTest, FilesThatCannotBeWrittenAreReportedAndNothingStandin
     ASSERT_TRUE(QFile::remove(a->srcPath()));
     const QByteArray before = contents(out() + "/a.exv");
     TAVExportOperation missing({a});
-    missing.exportExif(15, false, out(), false, false, std::nullopt);
+    missing.exportExif(2, false, out(), false, false, std::nullopt);
     ASSERT_EQ(missing.failures().size(), 1);
     EXPECT_EQ(missing.failures().first().file, out() + "/a.exv");
     EXPECT_EQ(contents(out() + "/a.exv"), before);
