@@ -41,12 +41,16 @@ QStringList makeRoundCorpus(const QString& root, const QString& who, int round, 
 
 QStringList makeCorpus(const QString& folder, int count)
 {
-    static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg"};
+    // Real camera files of seven makers, from a 30 KB compact's to a 6.6 MB
+    // file with a large maker note and one with a 23 KB XMP packet.
+    static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
+        "npm-nikon-d90-photometric.jpg", "npm-windows-xmp.jpg", "gowebp-pentax.jpg", "npm-sony-a6000.jpg"};
+    constexpr int kSamples = int(sizeof(samples) / sizeof(samples[0]));
     QDir().mkpath(folder);
     QStringList paths;
     const QDateTime first(QDate(2019, 6, 1), QTime(8, 0, 0), Qt::UTC);
     for (int i = 0; i < count; ++i) {
-        const QString source = QStringLiteral(LUMETTA_BENCH_DATA_DIR "/") + QLatin1String(samples[i % 3]);
+        const QString source = QStringLiteral(LUMETTA_BENCH_DATA_DIR "/") + QLatin1String(samples[i % kSamples]);
         const QString path = QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
         QFile::copy(source, path);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);

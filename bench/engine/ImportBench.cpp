@@ -4,6 +4,8 @@
 #include "EngineBench.h"
 
 #include "foundation/FileServices.h"
+#include "foundation/OrderedParallelLoop.h"
+#include "models/TAVEntity.h"
 #include "models/ExivRuntime.h"
 #include "models/TAVImageObject.h"
 
@@ -15,6 +17,108 @@
 #include <exiv2/exiv2.hpp>
 
 #include <malloc.h>
+
+namespace {
+
+// Every row of a record and its summary date, as one text.
+QString recordText(const TAVImageObjectPtr& image)
+{
+    QString text;
+    for (const TAVEntityPtr& row : image->exifData()->maryOrgExifData()) {
+        text += row->key() + QLatin1Char('=') + row->value() + QLatin1Char('\n');
+    }
+    return text + image->exifData()->getValueForKey(QStringLiteral("Summary.CreateTime"), 0);
+}
+
+// The engine's import of `corpus` on `threads` threads into `folder`: the
+// working copy and record of each photo, in the corpus's order.
+std::vector<TAVImageObjectPtr> importOn(int threads, const QStringList& corpus, const QString& folder)
+{
+    std::vector<TAVImageObjectPtr> images;
+    std::atomic<bool> cancel{false};
+    OrderedParallelLoop<TAVImageObjectPtr>(int(corpus.size()), threads, cancel)
+        .run(
+            [&](int index) {
+                const QString work = QDir(folder).filePath(QFileInfo(corpus.at(index)).fileName());
+                FileServices::copyItem(corpus.at(index), work);
+                auto image = TAVImageObject::create(work);
+                image->setSrcPath(corpus.at(index));
+                return image;
+            },
+            [&](int, TAVImageObjectPtr& image) { images.push_back(image); });
+    return images;
+}
+
+QString emptiedFolder(const QString& folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// Import on four threads against one, in rotated rounds; the records of both
+// must be the same.
+void benchParallelImport(const QString& root, const QStringList& corpus)
+{
+    std::vector<double> serial;
+    std::vector<double> parallel;
+    bool same = true;
+    for (int round = 0; round < 3; ++round) {
+        for (int step = 0; step < 2; ++step) {
+            const int threads = (step + round) % 2 == 0 ? 1 : 4;
+            const QString folder = emptiedFolder(QStringLiteral("%1/threads%2").arg(root).arg(threads));
+            std::vector<TAVImageObjectPtr> images;
+            const double ms = EngineBench::timeMs([&] { images = importOn(threads, corpus, folder); });
+            (threads == 1 ? serial : parallel).push_back(ms);
+            if (threads == 4 && round == 0) {
+                const QString again = emptiedFolder(root + QStringLiteral("/threads-check"));
+                const std::vector<TAVImageObjectPtr> reference = importOn(1, corpus, again);
+                for (size_t i = 0; i < images.size() && same; ++i) {
+                    same = images.size() == reference.size() && recordText(images[i]) == recordText(reference[i]);
+                }
+            }
+        }
+    }
+    std::sort(serial.begin(), serial.end());
+    std::sort(parallel.begin(), parallel.end());
+    const double speedUp = parallel[1] > 0 ? serial[1] / parallel[1] : 0.0;
+    std::printf("engine import on 4 threads vs 1: %.2f ms vs %.2f ms per file, %.2fx faster; records %s\n",
+        parallel[1] / corpus.size(), serial[1] / corpus.size(), speedUp, same ? "identical" : "DIFFER");
+    std::printf("  target >= 2.5x faster with identical records: %s\n", speedUp >= 2.5 && same ? "met" : "not met");
+}
+
+// The memory an imported photo keeps, camera by camera: 200 imports of each
+// sample, measured by the resident memory they add.
+void benchMemoryPerCamera(const QString& root)
+{
+    static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
+        "npm-nikon-d90-photometric.jpg", "npm-windows-xmp.jpg", "gowebp-pentax.jpg", "npm-sony-a6000.jpg"};
+    constexpr int kCopies = 200;
+    bool allMet = true;
+    for (const char* sample : samples) {
+        const QString folder = emptiedFolder(root + QStringLiteral("/memory"));
+        const QString source = QStringLiteral(LUMETTA_BENCH_DATA_DIR "/") + QLatin1String(sample);
+        std::vector<TAVImageObjectPtr> kept;
+        malloc_trim(0);
+        const long before = EngineBench::residentKiB();
+        EngineBench::timeMs([&] {
+            for (int i = 0; i < kCopies; ++i) {
+                const QString work = QDir(folder).filePath(QStringLiteral("%1-%2").arg(i).arg(QLatin1String(sample)));
+                FileServices::copyItem(source, work);
+                kept.push_back(TAVImageObject::create(work));
+            }
+        });
+        malloc_trim(0);
+        const double perPhoto = double(EngineBench::residentKiB() - before) / kCopies;
+        allMet = allMet && perPhoto <= 128;
+        std::printf("  memory kept per imported photo, %-30s %7.1f KiB  target <= 128 KiB: %s\n", sample, perPhoto,
+            perPhoto <= 128 ? "met" : "not met");
+        kept.clear();
+    }
+    std::printf("  memory per photo for every camera: %s\n", allMet ? "met" : "not met");
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -74,5 +178,12 @@ int main(int argc, char** argv)
     EngineBench::printRow("W1 import", files, times[0], times[1], times[2], EngineBench::peakResidentKiB(),
         QStringLiteral("memory kept per imported image: %1 KiB")
             .arg(files > 0 ? double(after - before) / files : 0.0, 0, 'f', 1));
+    const double w1 = times[2] > 0 ? times[0] / times[2] : 0.0;
+    const double fasterThanExiftool = times[0] > 0 ? times[1] / times[0] : 0.0;
+    std::printf("  target <= 1.5x the floor and >= 3x faster than exiftool: %s\n",
+        w1 <= 1.5 && fasterThanExiftool >= 3 ? "met" : "not met");
+    kept.clear();
+    benchParallelImport(root, corpus);
+    benchMemoryPerCamera(root);
     return 0;
 }

@@ -2,6 +2,10 @@
 
 #include "foundation/KeyedArchive.h"
 
+#include <array>
+#include <cstring>
+#include <string>
+
 TAVEntity::TAVEntity() = default;
 
 TAVEntity::~TAVEntity() = default;
@@ -75,8 +79,11 @@ void TAVEntity::setKey(const QString& key)
 
 QString TAVEntity::value() const
 {
-    if (extras_ && !extras_->latin1Value.isNull())
-        return QString::fromLatin1(extras_->latin1Value);
+    if (extras_ && !extras_->compactValue.isNull()) {
+        const QByteArray& compact = extras_->compactValue;
+        return extras_->isBytes ? spelledBytes(reinterpret_cast<const uchar*>(compact.constData()), compact.size())
+                                : QString::fromLatin1(compact);
+    }
     return value_;
 }
 
@@ -84,7 +91,7 @@ void TAVEntity::setValue(const QString& value)
 {
     value_ = value;
     if (extras_)
-        extras_->latin1Value = QByteArray();
+        extras_->compactValue = QByteArray();
 }
 
 void TAVEntity::setLatin1Value(const QByteArray& value)
@@ -92,10 +99,55 @@ void TAVEntity::setLatin1Value(const QByteArray& value)
     value_ = QString();
     if (value.isNull()) {
         if (extras_)
-            extras_->latin1Value = QByteArray();
+            extras_->compactValue = QByteArray();
         return;
     }
-    extras().latin1Value = value;
+    extras().compactValue = value;
+    extras_->isBytes = false;
+}
+
+void TAVEntity::setBytesValue(const QByteArray& bytes)
+{
+    value_ = QString();
+    // An empty byte value is the empty text, never an absent one.
+    extras().compactValue = bytes.isNull() ? QByteArray("") : bytes;
+    extras_->isBytes = true;
+}
+
+QString TAVEntity::spelledBytes(const uchar* bytes, qsizetype size)
+{
+    if (size <= 0) {
+        return QStringLiteral("");
+    }
+    // Every byte's digits and a space, made once per process.
+    struct Digits {
+        char16_t text[4];
+        qsizetype length;
+    };
+    static const std::array<Digits, 256> table = [] {
+        std::array<Digits, 256> digits{};
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const std::string text = std::to_string(byte) + ' ';
+            for (size_t i = 0; i < text.size(); ++i) {
+                digits[byte].text[i] = char16_t(text[i]);
+            }
+            digits[byte].length = qsizetype(text.size());
+        }
+        return digits;
+    }();
+    // Sized exactly: no space after the last byte.
+    qsizetype length = -1;
+    for (qsizetype i = 0; i < size; ++i) {
+        length += table[bytes[i]].length;
+    }
+    QString text(length + 4, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < size; ++i) {
+        std::memcpy(out, table[bytes[i]].text, sizeof(table[bytes[i]].text));
+        out += table[bytes[i]].length;
+    }
+    text.truncate(length);
+    return text;
 }
 
 QString TAVEntity::dispKey() const
@@ -134,10 +186,12 @@ void TAVEntity::copyValueFromEntity(const TAVEntity& other)
     // would only be thrown away.
     key_ = other.key_;
     value_ = other.value_;
-    if (other.extras_ && !other.extras_->latin1Value.isNull())
-        extras().latin1Value = other.extras_->latin1Value;
-    else if (extras_)
-        extras_->latin1Value = QByteArray();
+    if (other.extras_ && !other.extras_->compactValue.isNull()) {
+        extras().compactValue = other.extras_->compactValue;
+        extras_->isBytes = other.extras_->isBytes;
+    } else if (extras_) {
+        extras_->compactValue = QByteArray();
+    }
     isGroup_ = other.isGroup_;
     isModified_ = other.isModified_;
     isClear_ = other.isClear_;

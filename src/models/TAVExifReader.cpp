@@ -100,47 +100,33 @@ std::optional<QString> numbersText(const Exiv2::Value& value)
 QString bytesText(const Exiv2::Value& value)
 {
     const long size = value.size();
-    if (size <= 0) {
-        return QStringLiteral("");
+    QVarLengthArray<Exiv2::byte, 1024> bytes(std::max(0L, size));
+    if (size > 0) {
+        value.copy(bytes.data(), Exiv2::invalidByteOrder);
     }
-    // Every byte's digits and a space, once per process: maker notes run to
-    // thousands of bytes.
-    struct Digits {
-        char16_t text[4];
-        qsizetype length;
-    };
-    static const std::array<Digits, 256> table = [] {
-        std::array<Digits, 256> digits{};
-        for (unsigned byte = 0; byte < 256; ++byte) {
-            const std::string text = std::to_string(byte) + ' ';
-            for (size_t i = 0; i < text.size(); ++i) {
-                digits[byte].text[i] = char16_t(text[i]);
-            }
-            digits[byte].length = qsizetype(text.size());
-        }
-        return digits;
-    }();
-    QVarLengthArray<Exiv2::byte, 1024> bytes(size);
-    value.copy(bytes.data(), Exiv2::invalidByteOrder);
-    // Sized exactly (no space after the last byte): the text is kept for as
-    // long as the image is listed.
-    qsizetype length = -1;
-    for (const Exiv2::byte byte : bytes) {
-        length += table[byte].length;
-    }
-    QString text(length + 4, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    for (const Exiv2::byte byte : bytes) {
-        std::memcpy(out, table[byte].text, sizeof(table[byte].text));
-        out += table[byte].length;
-    }
-    text.truncate(length);
-    return text;
+    return TAVEntity::spelledBytes(bytes.data(), bytes.size());
 }
 
 constexpr qsizetype kShortestCompactText = 64;
+// Sixteen bytes spell as about sixty characters.
+constexpr long kShortestBytesKeptRaw = 16;
 
 }  // namespace
+
+// The raw bytes of a plain byte value long enough to be worth keeping
+// unspelled (maker notes, padding, binary blocks); none otherwise.
+std::optional<QByteArray> TAVExifReader::longByteValue(const Exiv2::Exifdatum& datum)
+{
+    const Exiv2::TypeId type = datum.typeId();
+    const bool byteType = type == Exiv2::undefined || type == Exiv2::unsignedByte || type == Exiv2::signedByte;
+    if (!byteType || typeid(datum.value()) != typeid(Exiv2::DataValue) || isWindowsText(datum)
+        || datum.value().size() < kShortestBytesKeptRaw) {
+        return std::nullopt;
+    }
+    QByteArray bytes(qsizetype(datum.value().size()), Qt::Uninitialized);
+    datum.value().copy(reinterpret_cast<Exiv2::byte*>(bytes.data()), Exiv2::invalidByteOrder);
+    return bytes;
+}
 
 QString TAVExifReader::rowText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData)
 {
@@ -198,15 +184,31 @@ std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
         pixelHeight_ = image.pixelHeight();
         const Exiv2::ExifData& exifData = image.exifData();
         makerNote_ = MakerNoteIdentifier::fromExifData(exifData);
-        const auto textOf = [&exifData](const Exiv2::Exifdatum& datum) { return rowText(datum, exifData); };
-        forEachTextDatum(exifData, "Exif", textOf, [&rows](const QString& key, const QString& value, int32_t typeId) {
+        if (exifData.empty()) {
+            reportNoData("Exif");
+            return;
+        }
+        for (const Exiv2::Exifdatum& datum : exifData) {
+            const QString key = keyText(datum);
+            if (key.isEmpty()) {
+                continue;
+            }
+            const int32_t typeId = static_cast<int32_t>(datum.typeId());
+            if (const std::optional<QByteArray> bytes = longByteValue(datum)) {
+                rows.append(makeRow(1, typeId, key, QString()));
+                rows.last()->setBytesValue(*bytes);
+                continue;
+            }
+            const QString value = rowText(datum, exifData);
+            if (value.isEmpty()) {
+                continue;
+            }
             rows.append(makeRow(1, typeId, key, value));
-            // Long texts (maker notes and padding spelled as numbers) are
-            // kept in one byte per character.
+            // Long texts (numbers spelled out) are kept in one byte per character.
             if (value.size() >= kShortestCompactText && QtPrivate::isLatin1(value)) {
                 rows.last()->setLatin1Value(value.toLatin1());
             }
-        });
+        }
     });
 }
 

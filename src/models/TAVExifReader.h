@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+
+#include <optional>
+
 #include "models/TAVImageMetadatReaderBase.h"
 
 #include <exiv2/exif.hpp>
@@ -47,6 +51,9 @@ public:
 
 private:
     static bool isWindowsText(const Exiv2::Exifdatum& datum);
+    // The raw bytes of a plain byte value long enough to be worth keeping
+    // unspelled (maker notes, padding, binary blocks); none otherwise.
+    static std::optional<QByteArray> longByteValue(const Exiv2::Exifdatum& datum);
     // The file size in bytes when the last read found a pixel size.
     std::optional<qint64> sizedFileBytes() const;
 

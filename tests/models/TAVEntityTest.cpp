@@ -160,3 +160,32 @@ TEST(TAVEntityTest, ALatin1ValueReadsAsTextThroughCopiesArchivesAndEdits)
     entity->setLatin1Value(QByteArray());
     EXPECT_TRUE(entity->value().isNull());
 }
+
+TEST(TAVEntityTest, ABytesValueReadsSpelledThroughCopiesArchivesAndEdits)
+{
+    TAVEntity::registerKeyedClass();
+    const auto entity = TAVEntity::entityWithValue("", "Exif.Sony1.0x9400");
+    entity->setBytesValue(QByteArray("\x00\x09\x0a\x63\x64\xff", 6));
+    const QString spelled = QStringLiteral("0 9 10 99 100 255");
+    EXPECT_EQ(entity->value(), spelled);
+    EXPECT_EQ(entity->copy()->value(), spelled);
+    QString error;
+    const auto back = KeyedUnarchiver::unarchive<TAVEntity>(KeyedArchiver::archivedData(entity), &error);
+    ASSERT_TRUE(back) << qPrintable(error);
+    EXPECT_EQ(back->value(), spelled);
+
+    // Each way of setting a value replaces the one before, whatever its form.
+    TAVEntity target;
+    target.copyValueFromEntity(*entity);
+    EXPECT_EQ(target.value(), spelled);
+    target.setLatin1Value("1 2 3");
+    EXPECT_EQ(target.value(), QString("1 2 3"));
+    target.setBytesValue(QByteArray("\x07", 1));
+    EXPECT_EQ(target.value(), QString("7"));
+    target.setValue("edited");
+    EXPECT_EQ(target.value(), QString("edited"));
+    target.setBytesValue(QByteArray());
+    EXPECT_EQ(target.value(), QString(""));
+    EXPECT_FALSE(target.value().isNull());
+    EXPECT_EQ(TAVEntity::spelledBytes(nullptr, 0), QString(""));
+}

@@ -131,6 +131,41 @@ TEST_F(TAVExifReaderTest, RowKeysAndTextsOfCameraFilesAreTheLibrarysOwn)
     }
 }
 
+TEST_F(TAVExifReaderTest, RowsOfLargeMakerNotesHoldTheLibrarysTextsWhileKeepingTheirBytes)
+{
+    // The Sony file's maker note holds binary blocks of many kilobytes; the
+    // rows keep them as bytes yet read as the library's own texts.
+    for (const char* name : {"npm-sony-a6000.jpg", "png-nikon-d3.png", "npm-canon-s40.jpg"}) {
+        const QString path = ImageFixtures::sample(name);
+        const auto rows = TAVExifReader(path).doReadImageMeatadata();
+        ASSERT_TRUE(rows) << name;
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        const Exiv2::ExifData& data = image->exifData();
+        int longByteRows = 0;
+        // Rows follow the library's order (a key can stand more than once),
+        // after the family's group row.
+        qsizetype next = 1;
+        for (const Exiv2::Exifdatum& datum : data) {
+            const QString text = TAVImageMetadatReaderBase::decodeUtf8(TAVExifReader::valueText(datum, data));
+            if (text.isEmpty()) {
+                continue;
+            }
+            ASSERT_LT(next, rows->size()) << name << " " << datum.key();
+            const TAVEntityPtr row = rows->at(next++);
+            ASSERT_EQ(row->key(), QString::fromStdString(datum.key())) << name;
+            EXPECT_EQ(row->value(), text) << name << " " << datum.key();
+            EXPECT_EQ(row->copy()->value(), text) << name << " " << datum.key();
+            if (datum.typeId() == Exiv2::undefined && datum.size() >= 1024) {
+                ++longByteRows;
+            }
+        }
+        if (QByteArray(name).startsWith("npm-sony")) {
+            EXPECT_GE(longByteRows, 3);
+        }
+    }
+}
+
 namespace {
 
 // Every datum as "key=text", the pixel size and the library's complaint, if
