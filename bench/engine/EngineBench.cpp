@@ -1,5 +1,10 @@
 #include "EngineBench.h"
 
+#include "foundation/FileServices.h"
+#include "foundation/OrderedParallelLoop.h"
+
+#include <QFileInfo>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -81,6 +86,23 @@ void quietly(const std::function<void()>& work)
     ::dup2(saved, STDOUT_FILENO);
     ::close(saved);
     ::close(quiet);
+}
+
+std::vector<TAVImageObjectPtr> importOn(int threads, const QStringList& corpus, const QString& folder)
+{
+    std::vector<TAVImageObjectPtr> images;
+    std::atomic<bool> cancel{false};
+    OrderedParallelLoop<TAVImageObjectPtr>(int(corpus.size()), threads, cancel)
+        .run(
+            [&](int index) {
+                const QString work = QDir(folder).filePath(QFileInfo(corpus.at(index)).fileName());
+                FileServices::copyItem(corpus.at(index), work);
+                auto image = TAVImageObject::create(work);
+                image->setSrcPath(corpus.at(index));
+                return image;
+            },
+            [&](int, TAVImageObjectPtr& image) { images.push_back(image); });
+    return images;
 }
 
 double timeMs(const std::function<void()>& work)

@@ -3,6 +3,8 @@
 // Shared pieces of the engine benchmarks: the corpus, the clock, memory
 // readings, the peers run as child processes and the printed table.
 
+#include "models/TAVImageObject.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,10 @@ QStringList makeCorpus(const QString& folder, int count);
 // A fresh corpus for one contender's round: "<root>/<who>-<round>", emptied
 // first so that every round starts from the same untouched files.
 QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count);
+
+// The engine's import of `corpus` on `threads` threads into `folder`: the
+// working copy and record of each photo, in the corpus's order.
+std::vector<TAVImageObjectPtr> importOn(int threads, const QStringList& corpus, const QString& folder);
 
 // Milliseconds `work` takes on the wall clock.
 double timeMs(const std::function<void()>& work);

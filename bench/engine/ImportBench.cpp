@@ -30,25 +30,6 @@ QString recordText(const TAVImageObjectPtr& image)
     return text + image->exifData()->getValueForKey(QStringLiteral("Summary.CreateTime"), 0);
 }
 
-// The engine's import of `corpus` on `threads` threads into `folder`: the
-// working copy and record of each photo, in the corpus's order.
-std::vector<TAVImageObjectPtr> importOn(int threads, const QStringList& corpus, const QString& folder)
-{
-    std::vector<TAVImageObjectPtr> images;
-    std::atomic<bool> cancel{false};
-    OrderedParallelLoop<TAVImageObjectPtr>(int(corpus.size()), threads, cancel)
-        .run(
-            [&](int index) {
-                const QString work = QDir(folder).filePath(QFileInfo(corpus.at(index)).fileName());
-                FileServices::copyItem(corpus.at(index), work);
-                auto image = TAVImageObject::create(work);
-                image->setSrcPath(corpus.at(index));
-                return image;
-            },
-            [&](int, TAVImageObjectPtr& image) { images.push_back(image); });
-    return images;
-}
-
 QString emptiedFolder(const QString& folder)
 {
     QDir(folder).removeRecursively();
@@ -68,11 +49,11 @@ void benchParallelImport(const QString& root, const QStringList& corpus)
             const int threads = (step + round) % 2 == 0 ? 1 : 4;
             const QString folder = emptiedFolder(QStringLiteral("%1/threads%2").arg(root).arg(threads));
             std::vector<TAVImageObjectPtr> images;
-            const double ms = EngineBench::timeMs([&] { images = importOn(threads, corpus, folder); });
+            const double ms = EngineBench::timeMs([&] { images = EngineBench::importOn(threads, corpus, folder); });
             (threads == 1 ? serial : parallel).push_back(ms);
             if (threads == 4 && round == 0) {
                 const QString again = emptiedFolder(root + QStringLiteral("/threads-check"));
-                const std::vector<TAVImageObjectPtr> reference = importOn(1, corpus, again);
+                const std::vector<TAVImageObjectPtr> reference = EngineBench::importOn(1, corpus, again);
                 for (size_t i = 0; i < images.size() && same; ++i) {
                     same = images.size() == reference.size() && recordText(images[i]) == recordText(reference[i]);
                 }

@@ -56,19 +56,8 @@ double engineImportMs(const QString& root, const QStringList& corpus)
 {
     const QString work = freshFolder(root, QStringLiteral("engine-work"));
     std::vector<TAVImageObjectPtr> kept;
-    std::atomic<bool> cancel{false};
     const double ms = EngineBench::timeMs([&] {
-        OrderedParallelLoop<TAVImageObjectPtr> loop(int(corpus.size()),
-            OrderedParallelLoop<TAVImageObjectPtr>::defaultThreadCount(), cancel);
-        loop.run(
-            [&](int index) {
-                const QString copy = QDir(work).filePath(QFileInfo(corpus.at(index)).fileName());
-                FileServices::copyItem(corpus.at(index), copy);
-                auto image = TAVImageObject::create(copy);
-                image->setSrcPath(corpus.at(index));
-                return image;
-            },
-            [&](int, TAVImageObjectPtr& image) { kept.push_back(image); });
+        kept = EngineBench::importOn(OrderedParallelLoop<int>::defaultThreadCount(), corpus, work);
     });
     kept.clear();
     QDir(work).removeRecursively();
