@@ -41,6 +41,9 @@ QStringList makeRoundCorpus(const QString& root, const QString& who, int round, 
 {
     const QString folder = QStringLiteral("%1/%2-%3").arg(root, who).arg(round);
     QDir(folder).removeRecursively();
+    // Only each contender's latest corpus is kept: at 5,000 photos a round's
+    // corpus takes gigabytes.
+    QDir(QStringLiteral("%1/%2-%3").arg(root, who).arg(round - 1)).removeRecursively();
     return makeCorpus(folder, count);
 }
 

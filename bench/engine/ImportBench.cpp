@@ -116,6 +116,7 @@ int main(int argc, char** argv)
     const auto workFolder = [&](const QString& who, int round) {
         const QString folder = QStringLiteral("%1/%2-%3").arg(root, who).arg(round);
         QDir(folder).removeRecursively();
+        QDir(QStringLiteral("%1/%2-%3").arg(root, who).arg(round - 1)).removeRecursively();
         QDir().mkpath(folder);
         return folder;
     };

@@ -88,7 +88,11 @@ int main(int argc, char** argv)
         files, windowMs / files, OrderedParallelLoop<int>::defaultThreadCount(), engine / files);
     std::printf("  %-44s %6.2fx   target <= 1.5x: %s\n", "window import vs engine import", ratio,
         ratio <= 1.5 ? "met" : "not met");
-    std::printf("  %-44s %6ld MiB target <= 400 MiB at 5,000: %s\n", "window peak memory", peakKiB / 1024,
-        files > 5000 ? "n/a" : (peakKiB / 1024 <= 400 ? "met" : "not met"));
+    if (files >= 5000) {
+        std::printf("  %-44s %6ld MiB target <= 400 MiB at 5,000: %s\n", "window peak memory", peakKiB / 1024,
+            peakKiB / 1024 <= 400 ? "met" : "not met");
+    } else {
+        std::printf("  %-44s %6ld MiB (the target is for 5,000 photos)\n", "window peak memory", peakKiB / 1024);
+    }
     return 0;
 }
