@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,9 +15,34 @@
 #include <unistd.h>
 
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace {
+
+std::mutex systemCallsMutex;
+FileServices::SystemCalls systemCalls;
+
+int syncDescriptor(int fd)
+{
+    std::function<int(int)> call;
+    {
+        const std::lock_guard<std::mutex> lock(systemCallsMutex);
+        call = systemCalls.sync;
+    }
+    return call ? call(fd) : ::fsync(fd);
+}
+
+int exchangePaths(const QByteArray& first, const QByteArray& second)
+{
+    std::function<int(const char*, const char*)> call;
+    {
+        const std::lock_guard<std::mutex> lock(systemCallsMutex);
+        call = systemCalls.exchange;
+    }
+    return call ? call(first.constData(), second.constData())
+                : ::renameat2(AT_FDCWD, first.constData(), AT_FDCWD, second.constData(), RENAME_EXCHANGE);
+}
 
 QByteArray native(const QString& path)
 {
@@ -211,7 +237,7 @@ void syncFolderOf(const QString& path)
 {
     const int fd = ::open(native(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        ::fsync(fd);
+        syncDescriptor(fd);
         ::close(fd);
     }
 }
@@ -310,7 +336,7 @@ int writeTemporary(const QString& destination, const struct stat* previous, mode
     if (previous) {
         keepExtendedAttributes(destination, out.get());
     }
-    if (durable && ::fsync(out.get()) != 0) {
+    if (durable && syncDescriptor(out.get()) != 0) {
         return failWith(QStringLiteral("cannot flush the new content of"));
     }
     if (times && ::futimens(out.get(), times) != 0) {
@@ -344,15 +370,101 @@ bool renameTemporary(int fd, const QString& tempPath, const QString& destination
     return true;
 }
 
-// An atomic write: the new content goes into a temporary file, which then
-// replaces the destination.
-template <typename Fill>
-bool writeThroughTemporary(const QString& destination, const struct stat* previous, mode_t mode,
-                           const struct timespec* times, Fill fill, QString* error, bool durable = true)
+int64_t nanoseconds(const struct timespec& ts)
 {
-    QString tempPath;
-    const int fd = writeTemporary(destination, previous, mode, times, fill, error, durable, &tempPath);
-    return fd >= 0 && renameTemporary(fd, tempPath, destination, durable, error);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// Whether `st` (not following a link) describes the file `expected` saw.
+bool isExpectedFile(const struct stat& st, const FileServices::Identity& expected)
+{
+    return expected.exists && !S_ISLNK(st.st_mode) && uint64_t(st.st_dev) == expected.device
+        && uint64_t(st.st_ino) == expected.inode && int64_t(st.st_size) == expected.size
+        && nanoseconds(st.st_mtim) == expected.modified;
+}
+
+// Whether `path` is still a link to the same place, or still no link.
+bool isSameKindOfPath(const QString& path, const FileServices::Identity& expected)
+{
+    const FileServices::Identity now = FileServices::identityOf(path);
+    return now.isLink == expected.isLink && now.linkTarget == expected.linkTarget;
+}
+
+bool isExchangeUnsupported(int code)
+{
+    return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP;
+}
+
+// The second half of a guarded write: the temporary `fd` at `tempPath`
+// replaces `destination` (the file `requested` leads to) only while that is
+// still the file `expected` describes. The exchange leaves the old file under
+// the temporary's name, where it is checked before it goes; a file that turns
+// out to be another program's version is put back.
+FileServices::Publication publishTemporary(int fd, const QString& tempPath, const QString& requested,
+    const QString& destination, const FileServices::Identity& expected, FileServices::Identity* published,
+    QString* error)
+{
+    using Publication = FileServices::Publication;
+    Descriptor out(fd);
+    const QByteArray tempName = native(tempPath);
+    const QByteArray destinationName = native(destination);
+    const auto dropTemporary = [&](Publication result, const QString& text) {
+        out.reset();
+        ::unlink(tempName.constData());
+        setError(error, text);
+        return result;
+    };
+    const auto failWith = [&](const QString& what) {
+        return dropTemporary(Publication::Failed, systemError(what, destination, errno));
+    };
+    const auto changed = [&] {
+        return dropTemporary(Publication::Changed,
+            QStringLiteral("%1 was changed by another program since it was read").arg(requested));
+    };
+    struct stat made {};
+    if (::fstat(out.get(), &made) != 0 || !out.close()) {
+        return failWith(QStringLiteral("cannot finish writing"));
+    }
+    if (!isSameKindOfPath(requested, expected)) {
+        return changed();
+    }
+    if (exchangePaths(tempName, destinationName) == 0) {
+        struct stat previous {};
+        if (::lstat(tempName.constData(), &previous) != 0 || !isExpectedFile(previous, expected)) {
+            if (exchangePaths(tempName, destinationName) != 0) {
+                // Nothing another program wrote is removed: its version stays
+                // under the temporary's name.
+                setError(error, QStringLiteral("%1 was changed by another program; its version is kept as %2: %3")
+                                    .arg(requested, tempPath, QString::fromLocal8Bit(std::strerror(errno))));
+                return Publication::Changed;
+            }
+            return changed();
+        }
+        // The version that was read, now replaced.
+        ::unlink(tempName.constData());
+    } else if (isExchangeUnsupported(errno)) {
+        if (FileServices::identityOf(requested) != expected) {
+            return changed();
+        }
+        if (::rename(tempName.constData(), destinationName.constData()) != 0) {
+            return failWith(QStringLiteral("cannot replace"));
+        }
+    } else {
+        struct stat gone {};
+        if (errno == ENOENT && ::lstat(destinationName.constData(), &gone) != 0) {
+            return changed();
+        }
+        return failWith(QStringLiteral("cannot replace"));
+    }
+    syncFolderOf(destination);
+    if (published) {
+        *published = expected;
+        published->device = uint64_t(made.st_dev);
+        published->inode = uint64_t(made.st_ino);
+        published->size = int64_t(made.st_size);
+        published->modified = nanoseconds(made.st_mtim);
+    }
+    return Publication::Published;
 }
 
 bool lstatPath(const QString& path, struct stat* st)
@@ -526,6 +638,20 @@ bool FileServices::copyItem(const QString& source, const QString& destination, Q
     return true;
 }
 
+bool FileServices::copyFileContent(const QString& source, const QString& destination, QString* error)
+{
+    struct stat st {};
+    if (::stat(native(source).constData(), &st) != 0) {
+        setError(error, systemError(QStringLiteral("cannot read"), source, errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        setError(error, QStringLiteral("cannot copy %1: it is not a file").arg(source));
+        return false;
+    }
+    return copyFile(source, destination, st, error);
+}
+
 bool FileServices::moveItem(const QString& source, const QString& destination, QString* error)
 {
     struct stat st {};
@@ -624,26 +750,61 @@ bool FileServices::setFileDates(const QString& path, const QDateTime& modificati
     return ::utimensat(AT_FDCWD, native(path).constData(), times, 0) == 0;
 }
 
-bool FileServices::replaceFile(const QString& destination, const QString& source, QString* error)
+namespace {
+
+// A link keeps being a link: the file it points to is what gets written.
+QString writtenPathOf(const QString& path)
 {
-    // A link keeps being a link: the file it points to is what gets replaced.
-    const QFileInfo link(destination);
-    if (link.isSymLink() && link.exists()) {
-        return replaceFile(link.canonicalFilePath(), source, error);
-    }
+    const QFileInfo link(path);
+    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : path;
+}
+
+// The first half of replaceFile: a flushed copy of `source` beside
+// `destination` (no link), with the source's dates and the destination's
+// owner, mode and attributes. -1 on failure.
+int copyBeside(const QString& destination, const QString& source, QString* tempPath, QString* error)
+{
     Descriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     struct stat sourceStat {};
     if (!in.valid() || ::fstat(in.get(), &sourceStat) != 0) {
         setError(error, systemError(QStringLiteral("cannot read"), source, errno));
-        return false;
+        return -1;
     }
     struct stat destinationStat {};
     const bool replacing = ::stat(native(destination).constData(), &destinationStat) == 0;
     const mode_t mode = replacing ? (destinationStat.st_mode & 07777) : (sourceStat.st_mode & 07777);
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
-    return writeThroughTemporary(
+    return writeTemporary(
         destination, replacing ? &destinationStat : nullptr, mode, times,
-        [&](int out) { return copyContents(in.get(), out); }, error);
+        [&](int out) { return copyContents(in.get(), out); }, error, true, tempPath);
+}
+
+} // namespace
+
+bool FileServices::replaceFile(const QString& destination, const QString& source, QString* error)
+{
+    const QString written = writtenPathOf(destination);
+    QString tempPath;
+    const int fd = copyBeside(written, source, &tempPath, error);
+    return fd >= 0 && renameTemporary(fd, tempPath, written, true, error);
+}
+
+FileServices::Publication FileServices::replaceFile(const QString& destination, const QString& source,
+    const Identity& expected, Identity* published, QString* error)
+{
+    const QString written = writtenPathOf(destination);
+    QString tempPath;
+    const int fd = copyBeside(written, source, &tempPath, error);
+    if (fd < 0) {
+        return Publication::Failed;
+    }
+    return publishTemporary(fd, tempPath, destination, written, expected, published, error);
+}
+
+void FileServices::setSystemCalls(SystemCalls calls)
+{
+    const std::lock_guard<std::mutex> lock(systemCallsMutex);
+    systemCalls = std::move(calls);
 }
 
 bool FileServices::writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
@@ -681,6 +842,14 @@ bool FileServices::commitFileWrite(std::unique_ptr<PendingWrite> write, QString*
     return renameTemporary(fd, write->tempPath_, write->destination_, write->durable_, error);
 }
 
+FileServices::Publication FileServices::commitFileWrite(
+    std::unique_ptr<PendingWrite> write, const Identity& expected, Identity* published, QString* error)
+{
+    const int fd = std::exchange(write->fd_, -1);
+    return publishTemporary(
+        fd, write->tempPath_, write->requestedPath_, write->destination_, expected, published, error);
+}
+
 FileServices::PendingWrite::~PendingWrite()
 {
     // Never committed: the file stays as it was.
@@ -693,12 +862,9 @@ FileServices::PendingWrite::~PendingWrite()
 std::unique_ptr<FileServices::PendingWrite> FileServices::startWrite(const QString& path, const QByteArray& data,
     QString* error, bool durable, const std::optional<QDateTime>& dates)
 {
-    const QFileInfo link(path);
-    if (link.isSymLink() && link.exists()) {
-        return startWrite(link.canonicalFilePath(), data, error, durable, dates);
-    }
+    const QString written = writtenPathOf(path);
     struct stat existing {};
-    const bool replacing = ::stat(native(path).constData(), &existing) == 0;
+    const bool replacing = ::stat(native(written).constData(), &existing) == 0;
     const mode_t mode = replacing ? (existing.st_mode & 07777) : mode_t(-1);
     struct timespec times[2] {};
     if (dates) {
@@ -706,10 +872,11 @@ std::unique_ptr<FileServices::PendingWrite> FileServices::startWrite(const QStri
         times[1] = times[0];
     }
     auto pending = std::unique_ptr<PendingWrite>(new PendingWrite);
-    pending->destination_ = path;
+    pending->requestedPath_ = path;
+    pending->destination_ = written;
     pending->durable_ = durable;
     pending->fd_ = writeTemporary(
-        path, replacing ? &existing : nullptr, mode, dates ? times : nullptr,
+        written, replacing ? &existing : nullptr, mode, dates ? times : nullptr,
         [&](int out) { return writeAll(out, data.constData(), size_t(data.size())); }, error, durable,
         &pending->tempPath_);
     return pending->fd_ >= 0 ? std::move(pending) : nullptr;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -62,6 +63,11 @@ public:
     // Copies a file, or a folder with its contents. Fails when the destination
     // exists. The copies keep the source's modification and access times.
     static bool copyItem(const QString& source, const QString& destination, QString* error = nullptr);
+    // Copies the content of the file at `source` (the file a link leads to,
+    // never the link itself) into a new file that keeps the source's mode,
+    // modification and access times. Fails when the destination exists or the
+    // source is no regular file.
+    static bool copyFileContent(const QString& source, const QString& destination, QString* error = nullptr);
     // Renames, or copies and removes across file systems. Fails when the
     // destination exists.
     static bool moveItem(const QString& source, const QString& destination, QString* error = nullptr);
@@ -86,6 +92,19 @@ public:
     // destination's permissions (the source's when the destination is new),
     // owner, group and extended attributes (as far as the process may set them).
     static bool replaceFile(const QString& destination, const QString& source, QString* error = nullptr);
+
+    // How the replacement of a file that must still be the one seen before ended.
+    enum class Publication { Published, Changed, Failed };
+    // replaceFile for a user's file that another program may write at any
+    // moment: it is replaced only while it is still `expected` (identityOf
+    // of `destination` when it was read), up to the replacement itself. The
+    // new file goes in by exchanging it with the old one, and the file taken
+    // out is checked to be `expected`; when it is not, it is put back and
+    // nothing another program wrote is removed (Changed). Where the file
+    // system cannot exchange, the identity is checked again right before the
+    // rename. `published`, when given, gets the identity of the new file.
+    static Publication replaceFile(const QString& destination, const QString& source, const Identity& expected,
+        Identity* published = nullptr, QString* error = nullptr);
     // Writes `data` to `path` atomically (see above), keeping an existing
     // file's permissions, owner, group and extended attributes.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
@@ -114,6 +133,8 @@ public:
         PendingWrite() = default;
         int fd_ = -1;
         QString tempPath_;
+        // The path asked for, and the file written: the target of a link.
+        QString requestedPath_;
         QString destination_;
         bool durable_ = true;
     };
@@ -121,6 +142,22 @@ public:
     static std::unique_ptr<PendingWrite> prepareFileWrite(
         const QString& path, const QByteArray& data, const std::optional<QDateTime>& dates, QString* error = nullptr);
     static bool commitFileWrite(std::unique_ptr<PendingWrite> write, QString* error = nullptr);
+    // commitFileWrite guarded as replaceFile with `expected` is; `expected`
+    // describes the path given to prepareFileWrite.
+    static Publication commitFileWrite(std::unique_ptr<PendingWrite> write, const Identity& expected,
+        Identity* published = nullptr, QString* error = nullptr);
+
+    // The calls that order a write on the disk, replaceable so that tests can
+    // see when the new content and the folder are flushed, and what the
+    // folder holds then: `sync` flushes a descriptor (a file or a folder),
+    // `exchange` swaps two paths atomically (as renameat2 with
+    // RENAME_EXCHANGE, -1 and errno on failure). An empty call is the
+    // system's own; setSystemCalls({}) restores both.
+    struct SystemCalls {
+        std::function<int(int fd)> sync;
+        std::function<int(const char* first, const char* second)> exchange;
+    };
+    static void setSystemCalls(SystemCalls calls);
 
 private:
     static bool writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable,

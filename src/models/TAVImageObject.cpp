@@ -622,17 +622,31 @@ TAVImageObject::Publication TAVImageObject::publish(const std::optional<QDateTim
     // it too, the working copy is ahead of what the record read.
     workingCopyStale_ = true;
     // Another program may have written the file, or put a link in its place,
-    // since it was imported: neither is overwritten.
-    if (!userFileUnchanged()) {
+    // since it was imported or while this save ran: neither is overwritten.
+    const Publication published = writeSavedContent(fileDates);
+    if (published == UserFileChanged)
         reportChangedUserFile();
-        return UserFileChanged;
-    }
-    if (!writeSavedContent(fileDates)) {
+    else if (published == PublishFailed)
         prepareWorkingCopy();
-        return PublishFailed;
+    return published;
+}
+
+TAVImageObject::Publication TAVImageObject::settlePublication(
+    FileServices::Publication result, const FileServices::Identity& published, const QString& error)
+{
+    switch (result) {
+    case FileServices::Publication::Published:
+        srcIdentity_ = published;
+        return Published;
+    case FileServices::Publication::Changed:
+        qWarning("%s", qPrintable(error));
+        return UserFileChanged;
+    case FileServices::Publication::Failed:
+        break;
     }
-    srcIdentity_ = FileServices::identityOf(srcPath_);
-    return Published;
+    fileError_ = error;
+    qWarning("Could not replace %s: %s", qPrintable(srcPath_), qPrintable(error));
+    return PublishFailed;
 }
 
 namespace {
@@ -892,28 +906,33 @@ std::optional<QDateTime> TAVImageObject::fileDatesAfterSave() const
     return std::nullopt;
 }
 
-bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates)
+TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates)
 {
     auto written = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
     if (!written || srcPath_.isEmpty()) {
         // Nothing new was written: the working copy as it is goes to the user.
         if (fileDates)
             FileServices::setFileDates(path_, *fileDates, *fileDates);
-        const bool published = copyToDestFolder(*this);
-        workingCopyStale_ = !published;
+        const Publication published = copyToDestFolder();
+        workingCopyStale_ = published != Published;
         return published;
     }
     // The working copy and the user's file get the same checked bytes. While
     // the user's file is being written and flushed to disk, the working copy
     // is written and the rows of the new content are read for the record.
-    std::future<std::pair<bool, QString>> userFile = std::async(std::launch::async,
-        [pending = std::move(pendingUserFile_), path = srcPath_, bytes = written->bytes, fileDates]() mutable {
+    struct UserFileOutcome {
+        FileServices::Publication result = FileServices::Publication::Failed;
+        FileServices::Identity published;
         QString error;
-        const bool done = pending.valid() ? commitPendingWrite(pending.get(), &error)
-                                          : FileServices::writeFileAtomically(path, bytes, fileDates, &error);
-        if (!done)
-            qWarning("Could not replace %s: %s", qPrintable(path), qPrintable(error));
-        return std::pair{done, error};
+    };
+    std::future<UserFileOutcome> userFile = std::async(std::launch::async,
+        [pending = std::move(pendingUserFile_), path = srcPath_, expected = srcIdentity_, bytes = written->bytes,
+            fileDates]() mutable {
+        UserFileOutcome outcome;
+        auto write = pending.valid() ? pending.get() : FileServices::prepareFileWrite(path, bytes, fileDates, &outcome.error);
+        if (write)
+            outcome.result = FileServices::commitFileWrite(std::move(write), expected, &outcome.published, &outcome.error);
+        return outcome;
     });
     QString error;
     const bool copied = FileServices::writeScratchFileAtomically(path_, written->bytes, &error) &&
@@ -926,17 +945,17 @@ bool TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates
     savedRows_->releaseFile();
     written.reset();
     writerMgr_.reset();
-    const auto [replaced, userFileError] = userFile.get();
-    if (!replaced) {
-        fileError_ = userFileError;
+    const UserFileOutcome outcome = userFile.get();
+    const Publication published = settlePublication(outcome.result, outcome.published, outcome.error);
+    if (published != Published) {
         savedRows_.reset();
-        return false;
+        return published;
     }
     // A working copy that missed the new bytes is made again from the user's file.
     workingCopyStale_ = !copied;
     if (!copied)
         prepareWorkingCopy();
-    return true;
+    return Published;
 }
 
 void TAVImageObject::writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates)
@@ -954,23 +973,16 @@ void TAVImageObject::writeBesideUserFileWhileChecked(const std::optional<QDateTi
     });
 }
 
-bool TAVImageObject::commitPendingWrite(std::unique_ptr<FileServices::PendingWrite> write, QString* error)
+TAVImageObject::Publication TAVImageObject::copyToDestFolder()
 {
-    return write && FileServices::commitFileWrite(std::move(write), error);
-}
-
-bool TAVImageObject::copyToDestFolder(const TAVImageObject& image)
-{
-    if (image.srcPath_.isEmpty() || image.path_.isEmpty()) {
-        qWarning("No user file to replace for %s", qPrintable(image.path_));
-        return false;
+    if (srcPath_.isEmpty() || path_.isEmpty()) {
+        qWarning("No user file to replace for %s", qPrintable(path_));
+        return PublishFailed;
     }
     // A symbolic link stays a link: the file it points to gets the new content.
-    const QString& destination = image.srcPath_;
     QString error;
-    if (!FileServices::replaceFile(destination, image.path_, &error)) {
-        qWarning("Could not replace %s: %s", qPrintable(destination), qPrintable(error));
-        return false;
-    }
-    return true;
+    FileServices::Identity published;
+    const FileServices::Publication result =
+        FileServices::replaceFile(srcPath_, path_, srcIdentity_, &published, &error);
+    return settlePublication(result, published, error);
 }

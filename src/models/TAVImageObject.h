@@ -145,8 +145,6 @@ public:
     // The record's creation date and time from the user-set (YES) or read
     // values; invalid when there is none.
     QDateTime getCreateDateTime(bool userSet) const;
-    // Replaces the image's user file by its working copy, atomically.
-    static bool copyToDestFolder(const TAVImageObject& image);
 
     // A save loop holds one while it runs: the files it could not save
     // because another program changed them since the import, and the photos
@@ -208,8 +206,15 @@ private:
     // Writes what the save made into the user's file and the working copy,
     // both with `fileDates` when given: the checked bytes of the writer when
     // there are some (the writer is let go once they are written), else the
-    // working copy as it is. False when the user's file could not be replaced.
-    bool writeSavedContent(const std::optional<QDateTime>& fileDates);
+    // working copy as it is. The user's file is replaced only while it is
+    // still the one imported (or last saved), up to the replacement itself.
+    Publication writeSavedContent(const std::optional<QDateTime>& fileDates);
+    // Replaces the user's file by the working copy as it is, atomically.
+    Publication copyToDestFolder();
+    // What a replacement of the user's file means for the save; a new file
+    // becomes the one the next save expects.
+    Publication settlePublication(
+        FileServices::Publication result, const FileServices::Identity& published, const QString& error);
     // The rows of what the save wrote, read while the user's file was being
     // written; the record is refreshed from them.
     std::unique_ptr<TAVMetadataReaderMgr> savedRows_;
@@ -217,7 +222,6 @@ private:
     // file while the writer checks them (pendingUserFile_); they replace the
     // file only once the check passed and the file was found unchanged.
     void writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates);
-    static bool commitPendingWrite(std::unique_ptr<FileServices::PendingWrite> write, QString* error);
     std::future<std::unique_ptr<FileServices::PendingWrite>> pendingUserFile_;
     void reportChangedUserFile();
     // Shows the save-failure alert; `reason` is kept for lastSaveFailure.

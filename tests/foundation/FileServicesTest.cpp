@@ -1,6 +1,7 @@
 #include "foundation/FileServices.h"
 
 #include "support/FileSizeLimit.h"
+#include "support/DiskCallsProbe.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -447,4 +448,190 @@ TEST_F(FileServicesTest, ACopyCutShortByAFullDiskFailsAndLeavesNothing)
     // With room again the same copy is whole.
     ASSERT_TRUE(FileServices::copyItem(source, tempPath("copy.jpg"), &error)) << qPrintable(error);
     EXPECT_EQ(read(tempPath("copy.jpg")), photo);
+}
+
+namespace {
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(0);
+}
+
+} // namespace
+
+// The temporary is made private (0600) while the content goes in; every kind
+// of atomic write then gives the new file the old one's mode, which a strict
+// umask would not.
+TEST_F(FileServicesTest, EveryAtomicWriteKeepsTheModeOfTheFileItReplaces)
+{
+    const mode_t previousMask = ::umask(077);
+    const QString source = write("work/source.jpg", "from the working copy");
+    for (const mode_t mode : {mode_t(0644), mode_t(0640)}) {
+        SCOPED_TRACE(mode);
+        const QString path = write("photo.jpg", "old");
+        const auto expectKept = [&](const char* how) {
+            EXPECT_EQ(modeOf(path), mode) << how;
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        };
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        ASSERT_TRUE(FileServices::writeFileAtomically(path, "written"));
+        expectKept("atomic write");
+        ASSERT_TRUE(FileServices::writeFileAtomically(path, "dated", modified));
+        expectKept("dated atomic write");
+        ASSERT_TRUE(FileServices::writeScratchFileAtomically(path, "scratch"));
+        expectKept("scratch write");
+        ASSERT_TRUE(FileServices::replaceFile(path, source));
+        expectKept("replacement");
+        ASSERT_EQ(FileServices::replaceFile(path, source, FileServices::identityOf(path)),
+            FileServices::Publication::Published);
+        expectKept("guarded replacement");
+        ASSERT_TRUE(FileServices::commitFileWrite(FileServices::prepareFileWrite(path, "two steps", std::nullopt)));
+        expectKept("write in two steps");
+        const FileServices::Identity seen = FileServices::identityOf(path);
+        ASSERT_EQ(FileServices::commitFileWrite(FileServices::prepareFileWrite(path, "guarded", std::nullopt), seen),
+            FileServices::Publication::Published);
+        expectKept("guarded write in two steps");
+        QFile::remove(path);
+    }
+    ::umask(previousMask);
+}
+
+// The new content is on the disk before its name replaces the old file's,
+// and the folder's new entry is flushed once it is in place: a crash at any
+// moment leaves the old file or the complete new one.
+TEST_F(FileServicesTest, TheNewContentIsFlushedBeforeTheRenameAndTheFolderAfter)
+{
+    const QString path = write("photo.jpg", "old");
+    const QString folder = QFileInfo(tempFolder()).canonicalFilePath();
+    const QString temporary = folder + "/.photo.jpg.lumetta.tmp";
+    const QString source = write("work/source.jpg", "copied");
+    const std::vector<std::pair<const char*, std::function<bool()>>> writes = {
+        {"atomic write", [&] { return FileServices::writeFileAtomically(path, "new"); }},
+        {"replacement", [&] { return FileServices::replaceFile(path, source); }},
+        {"guarded replacement",
+            [&] {
+                return FileServices::replaceFile(path, source, FileServices::identityOf(path))
+                    == FileServices::Publication::Published;
+            }},
+        {"guarded write in two steps",
+            [&] {
+                const FileServices::Identity seen = FileServices::identityOf(path);
+                return FileServices::commitFileWrite(FileServices::prepareFileWrite(path, "new", std::nullopt), seen)
+                    == FileServices::Publication::Published;
+            }},
+    };
+    for (const auto& [how, writeNow] : writes) {
+        SCOPED_TRACE(how);
+        ASSERT_TRUE(FileServices::writeScratchFileAtomically(path, "old"));
+        const DiskCallsProbe probe(path);
+        ASSERT_TRUE(writeNow());
+        const std::vector<DiskCallsProbe::Flush> flushes = probe.flushes();
+        ASSERT_EQ(flushes.size(), 2u);
+        EXPECT_EQ(flushes[0].flushed, temporary);
+        EXPECT_EQ(flushes[0].watchedHeld, QByteArray("old"));
+        EXPECT_EQ(flushes[1].flushed, folder);
+        EXPECT_NE(flushes[1].watchedHeld, QByteArray("old"));
+    }
+
+    // A scratch file is never flushed.
+    const DiskCallsProbe probe(path);
+    ASSERT_TRUE(FileServices::writeScratchFileAtomically(path, "scratch"));
+    EXPECT_TRUE(probe.flushes().empty());
+}
+
+// Another program writes, replaces, links or removes the file at the last
+// moments of a guarded write: while the new content is flushed, right before
+// the exchange, and right before the rename where the file system cannot
+// exchange. Its version is never overwritten nor removed.
+TEST_F(FileServicesTest, AGuardedWriteLeavesEveryVersionAnotherProgramWrote)
+{
+    const QString path = tempPath("photo.jpg");
+    const QString elsewhere = tempPath("elsewhere/photo.jpg");
+    struct Change {
+        const char* name;
+        std::function<void()> make;
+        std::function<void()> expectKept;
+    };
+    const std::vector<Change> changes = {
+        {"rewritten in place",
+            [&] {
+                QFile file(path);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Append));
+                file.write(" and more");
+            },
+            [&] { EXPECT_EQ(read(path), QByteArray("old and more")); }},
+        {"replaced",
+            [&] {
+                const QString other = write("other.jpg", "other program");
+                ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+            },
+            [&] { EXPECT_EQ(read(path), QByteArray("other program")); }},
+        {"made a link",
+            [&] {
+                write("elsewhere/photo.jpg", "linked");
+                ASSERT_TRUE(QFile::remove(path));
+                ASSERT_TRUE(QFile::link(elsewhere, path));
+            },
+            [&] {
+                EXPECT_TRUE(QFileInfo(path).isSymLink());
+                EXPECT_EQ(read(elsewhere), QByteArray("linked"));
+            }},
+        {"removed", [&] { ASSERT_TRUE(QFile::remove(path)); }, [&] { EXPECT_FALSE(QFileInfo::exists(path)); }},
+    };
+    enum Moment { AtTheFlush, BeforeTheExchange, BeforeTheRename };
+    for (const Change& change : changes) {
+        for (const Moment moment : {AtTheFlush, BeforeTheExchange, BeforeTheRename}) {
+            SCOPED_TRACE(testing::Message() << change.name << " at moment " << int(moment));
+            write("photo.jpg", "old");
+            const FileServices::Identity seen = FileServices::identityOf(path);
+            DiskCallsProbe probe(path);
+            if (moment == AtTheFlush)
+                probe.atNextFileFlush(change.make);
+            else
+                probe.atNextExchange(change.make, moment == BeforeTheRename);
+            QString error;
+            auto pending = FileServices::prepareFileWrite(path, "ours", std::nullopt, &error);
+            ASSERT_TRUE(pending) << error.toStdString();
+            EXPECT_EQ(FileServices::commitFileWrite(std::move(pending), seen, nullptr, &error),
+                FileServices::Publication::Changed);
+            EXPECT_TRUE(error.contains("changed by another program")) << error.toStdString();
+            change.expectKept();
+            // No temporary is left, and no other file was made.
+            EXPECT_EQ(QDir(tempFolder()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                QFileInfo(path).isSymLink() || QFileInfo::exists(path) ? QStringList{"photo.jpg"} : QStringList{});
+            QFile::remove(path);
+            QFile::remove(elsewhere);
+        }
+    }
+
+    // Unchanged, on a file system without the exchange: a rename puts the new
+    // file in place, and its identity is the one the next write expects.
+    write("photo.jpg", "old");
+    {
+        DiskCallsProbe probe(path);
+        probe.atNextExchange([] {}, true);
+        FileServices::Identity published;
+        ASSERT_EQ(FileServices::commitFileWrite(FileServices::prepareFileWrite(path, "ours", std::nullopt),
+                      FileServices::identityOf(path), &published),
+            FileServices::Publication::Published);
+        EXPECT_EQ(read(path), QByteArray("ours"));
+        EXPECT_EQ(published, FileServices::identityOf(path));
+    }
+
+    // Another program's version that cannot be put back stays under the
+    // temporary's name: it is reported, never removed.
+    const FileServices::Identity seen = FileServices::identityOf(path);
+    DiskCallsProbe probe(path);
+    probe.atNextExchange([&] { write("photo.jpg", "other program, longer"); });
+    probe.failSecondExchange();
+    QString error;
+    EXPECT_EQ(FileServices::replaceFile(path, write("work/source.jpg", "copied"), seen, nullptr, &error),
+        FileServices::Publication::Changed);
+    EXPECT_TRUE(error.contains("is kept as")) << error.toStdString();
+    QStringList versions;
+    for (const QString& name : QDir(tempFolder()).entryList(QDir::Files | QDir::Hidden))
+        versions.append(QString::fromUtf8(read(tempPath(name))));
+    versions.sort();
+    EXPECT_EQ(versions, (QStringList{"copied", "other program, longer"}));
 }

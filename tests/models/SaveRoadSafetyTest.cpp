@@ -8,6 +8,7 @@
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 
+#include "support/DiskCallsProbe.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
 #include "support/FileSizeLimit.h"
@@ -27,6 +28,7 @@
 
 #include <csignal>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -261,6 +263,112 @@ TEST_F(SaveRoadSafetyTest, AFileChangedOrReplacedByALinkSinceTheImportIsNotOverw
     EXPECT_FALSE(second->saveMetadataToImage());
     EXPECT_EQ(WrittenFileProbe::bytes(elsewhere), elsewhereBytes);
     EXPECT_TRUE(QFileInfo(linked).isSymLink());
+}
+
+// Another program writes or replaces the photo while a save runs: while the
+// new bytes are flushed (the work the writer's hook starts as soon as the
+// bytes are made), when the save puts them in place, and there on a file
+// system that cannot exchange two files. Its version is kept every time,
+// the save fails with the changed-file alert, and nothing is left beside it.
+TEST_F(SaveRoadSafetyTest, AFileChangedWhileTheSaveRunsIsNeverOverwritten)
+{
+    struct Change {
+        const char* name;
+        std::function<void(const QString&)> make;
+    };
+    const std::vector<Change> changes = {
+        {"rewritten in place",
+            [](const QString& path) {
+                ASSERT_TRUE(rewrite(path, [](QByteArray& bytes) { bytes.append("more"); }));
+            }},
+        {"replaced by a new version",
+            [](const QString& path) {
+                const QString newer = path + ".new.jpg";
+                ASSERT_TRUE(ImageFixtures::makeImageWithTags(newer, {Tag{"Exif.Image.Artist", "Other", std::nullopt}}));
+                ASSERT_EQ(::rename(QFile::encodeName(newer).constData(), QFile::encodeName(path).constData()), 0);
+            }},
+    };
+    enum Moment { WhileFlushed, WhenPutInPlace, WhenRenamedWithoutExchange };
+    int round = 0;
+    for (const Change& change : changes) {
+        for (const Moment moment : {WhileFlushed, WhenPutInPlace, WhenRenamedWithoutExchange}) {
+            SCOPED_TRACE(testing::Message() << change.name << " at moment " << int(moment));
+            const QString user = tempPath(QString("user/photo%1.jpg").arg(++round));
+            ASSERT_TRUE(ImageFixtures::makeImageWithTags(user, {Tag{"Exif.Image.Artist", "Ann", std::nullopt}}));
+            const auto image = openWorkingCopy(user);
+            editArtist(image, "Lumetta Tester");
+            QByteArray otherVersion;
+            const auto otherProgram = [&] {
+                change.make(user);
+                otherVersion = WrittenFileProbe::bytes(user);
+            };
+            const int alertsBefore = int(ui_.alerts().size());
+            {
+                DiskCallsProbe probe(user);
+                if (moment == WhileFlushed)
+                    probe.atNextFileFlush(otherProgram);
+                else
+                    probe.atNextExchange(otherProgram, moment == WhenRenamedWithoutExchange);
+                EXPECT_FALSE(image->saveMetadataToImage());
+            }
+            EXPECT_EQ(WrittenFileProbe::bytes(user), otherVersion);
+            EXPECT_EQ(image->exifData()->enuModifyState(), 4);
+            ASSERT_EQ(int(ui_.alerts().size()), alertsBefore + 1);
+            EXPECT_EQ(ui_.alerts().last().message,
+                "The file was changed by another program since it was imported: " + QFileInfo(user).fileName());
+            EXPECT_EQ(FileServices::contentsOfFolder(tempPath("user")).filter(".tmp"), QStringList());
+        }
+    }
+
+    // Imported again, the other program's version takes the edit.
+    const QString user = tempPath("user/photo1.jpg");
+    ASSERT_TRUE(QFile::remove(tempPath("work/photo1.jpg")));
+    const auto image = openWorkingCopy(user);
+    editArtist(image, "Lumetta Tester");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+}
+
+// A file changed before the save begins is not even written beside: the save
+// stops before the new bytes are made.
+TEST_F(SaveRoadSafetyTest, AFileChangedBeforeTheSaveHasNothingWrittenBesideIt)
+{
+    const auto image = import("photo.jpg", {{"Exif.Image.Artist", "Ann"}});
+    ASSERT_TRUE(rewrite(image->srcPath(), [](QByteArray& bytes) { bytes.append("more"); }));
+    editArtist(image, "Lumetta Tester");
+    DiskCallsProbe probe(image->srcPath());
+    EXPECT_FALSE(image->saveMetadataToImage());
+    EXPECT_TRUE(probe.flushes().empty());
+    EXPECT_EQ(probe.exchanges(), 0);
+    EXPECT_EQ(ui_.alerts().size(), 1);
+}
+
+// A photo others may read (0644) or its group may read (0640) keeps that
+// mode through every kind of save, whatever the umask.
+TEST_F(SaveRoadSafetyTest, APhotoKeepsItsModeThroughEverySave)
+{
+    const mode_t previousMask = ::umask(077);
+    const auto modeOf = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(0);
+    };
+    for (const mode_t mode : {mode_t(0644), mode_t(0640)}) {
+        SCOPED_TRACE(mode);
+        const auto image = import(QString("photo%1.jpg").arg(mode, 0, 8), {{"Exif.Image.Artist", "Ann"}});
+        const QByteArray user = QFile::encodeName(image->srcPath());
+        ASSERT_EQ(::chmod(user.constData(), mode), 0);
+        image->setSrcPath(image->srcPath());
+        editArtist(image, "Lumetta Tester");
+        ASSERT_TRUE(image->saveMetadataToImage());
+        EXPECT_EQ(modeOf(image->srcPath()), mode) << "edit";
+        // Nothing edited: the working copy as it is replaces the file.
+        ASSERT_TRUE(image->saveMetadataToImage());
+        EXPECT_EQ(modeOf(image->srcPath()), mode) << "save without edits";
+        image->exifData()->setIsClearAll(true);
+        ASSERT_TRUE(image->saveMetadataToImage());
+        EXPECT_EQ(modeOf(image->srcPath()), mode) << "clear all";
+    }
+    ::umask(previousMask);
 }
 
 // Children save the same 50 photos in a loop and are killed at random moments;
