@@ -228,7 +228,7 @@ TAVImageObjectPtr TAVPhotosViewCltr::importOne(const ImportJob& job, const QStri
                                                QStringList* notCopied)
 {
     QString error;
-    const bool copied = FileServices::copyItem(path, copyPath, &error);
+    const bool copied = FileServices::copyFileContent(path, copyPath, &error);
     releaseWorkingCopyPath(copyPath);
     if (!copied) {
         qCWarning(lcPhotoImport, "Cannot copy %s to the working folder %s: %s", qUtf8Printable(path),

@@ -134,7 +134,7 @@ QString TAVRenameWindowController::renameImage(const TAVImageObjectPtr& image, i
         return QStringLiteral("%1: not copied (the name \"%2\" is not allowed)").arg(source, name);
     }
     QString error;
-    if (!FileServices::copyItem(source, target, &error)) {
+    if (!FileServices::copyFileContent(source, target, &error)) {
         return QStringLiteral("%1: not copied (%2)").arg(source, error);
     }
     image->setRenamedPath(target);

@@ -3,6 +3,7 @@
 #include "app/TAVPhotoListModel.h"
 #include "commlib/VXDropInTipsView.h"
 #include "foundation/FileServices.h"
+#include "support/ExifTool.h"
 #include "support/FileSizeLimit.h"
 #include "support/ImageFixtures.h"
 
@@ -16,6 +17,7 @@
 #include <gmock/gmock.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST_F(PhotoListTest, ImportTakesAcceptedRegularFilesOnceWithNumberedWorkingCopies)
 {
@@ -209,4 +211,38 @@ TEST_F(PhotoListTest, AListClosedDuringAnImportStopsItWithoutWaitingForTheWindow
     EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
     QTest::qWait(20);  // hand-overs still queued find the list gone
     EXPECT_EQ(delegate_.finishes, 0);
+}
+
+// A photo reached through a link, absolute or relative: its working copy holds
+// the photo's own bytes, the record shows its tags, and a save edits the file
+// the link leads to while the link stays a link.
+TEST_F(PhotoListTest, PhotosImportedThroughLinksGetWorkingCopiesOfTheirContent)
+{
+    makeList();
+    const QString target = tempPath(QStringLiteral("photos/tagged.jpg"));
+    ASSERT_TRUE(QDir().mkpath(tempPath(QStringLiteral("links"))));
+    ASSERT_TRUE(QDir().mkpath(tempPath(QStringLiteral("photos"))));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(target, {{"Exif.Image.Artist", "Ann", std::nullopt}}));
+    const QString absolute = tempPath(QStringLiteral("links/absolute.jpg"));
+    const QString relative = tempPath(QStringLiteral("links/relative.jpg"));
+    ASSERT_TRUE(QFile::link(target, absolute));
+    ASSERT_EQ(::symlink("../photos/tagged.jpg", QFile::encodeName(relative).constData()), 0);
+
+    ASSERT_TRUE(importAndWait({absolute, relative}));
+    ASSERT_EQ(list_->maryDataSource().size(), 2);
+    for (const TAVImageObjectPtr& image : list_->maryDataSource()) {
+        SCOPED_TRACE(qPrintable(image->srcPath()));
+        EXPECT_FALSE(QFileInfo(image->path()).isSymLink());
+        EXPECT_TRUE(FileServices::contentsEqual(image->path(), target));
+        EXPECT_EQ(image->exifData()->getValueForKey("Exif.Image.Artist", 0), QString("Ann"));
+    }
+
+    const TAVImageObjectPtr image = list_->maryDataSource().last();
+    image->exifData()->setValue("Lumetta Tester", "Exif.Image.Artist", 0, false, false, true);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+    EXPECT_TRUE(QFileInfo(image->srcPath()).isSymLink());
+    EXPECT_EQ(ExifTool::read(target).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+    EXPECT_FALSE(QFileInfo(image->path()).isSymLink());
+    EXPECT_TRUE(FileServices::contentsEqual(image->path(), target));
 }

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include <unistd.h>
+
 namespace {
 
 class RenameApplyTest : public RenameSheetTest {
@@ -81,6 +83,24 @@ TEST_F(RenameApplyTest, EmptyRuleCopiesUnderOwnNamesAndASecondRoundNumbersThem)
     sheetInto(output_).clickApply();
     EXPECT_EQ(outputNames(), (QStringList{"a(1).jpg", "a.jpg", "b(1).jpg", "b.jpg"}));
     EXPECT_EQ(delegate_.images.first()->renamedPath(), output_ + "/a(1).jpg");
+}
+
+// A photo reached through a relative link: the renamed copy holds the photo,
+// not a copy of the link that would lead nowhere from the output folder.
+TEST_F(RenameApplyTest, TheCopyOfAPhotoReachedThroughALinkHoldsThePhoto)
+{
+    useImages({"real.jpg"});
+    const QString real = delegate_.images.first()->srcPath();
+    const QString link = tempPath("photos/link.jpg");
+    ASSERT_EQ(::symlink("real.jpg", QFile::encodeName(link).constData()), 0);
+    delegate_.images.first()->setSrcPath(link);
+
+    sheetInto(output_).clickApply();
+    EXPECT_EQ(outputNames(), QStringList{"link.jpg"});
+    EXPECT_FALSE(QFileInfo(output_ + "/link.jpg").isSymLink());
+    EXPECT_TRUE(FileServices::contentsEqual(real, output_ + "/link.jpg"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(ui_.alerts().isEmpty());
 }
 
 TEST_F(RenameApplyTest, CounterCountsAMissingFileAndTheAlertNamesIt)
