@@ -230,10 +230,3 @@ TAVEntityPtr TAVImageMetadatReaderBase::makeRow(int32_t kind, int32_t typeId, co
     row->setValue(value);
     return row;
 }
-
-void TAVImageMetadatReaderBase::reportNoData(const char* familyName) const
-{
-    const std::string message
-        = QFile::encodeName(filePath_).toStdString() + ": No " + familyName + " data found in the file";
-    printCaughtException(message.c_str());
-}

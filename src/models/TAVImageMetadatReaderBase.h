@@ -104,20 +104,13 @@ protected:
     // A data row of the family `kind` (1 EXIF, 2 IPTC, 3 XMP).
     static TAVEntityPtr makeRow(int32_t kind, int32_t typeId, const QString& key, const QString& value);
 
-    // The line printed when the family's collection is empty.
-    void reportNoData(const char* familyName) const;
-
-    // Walks a family's collection (ExifData, IptcData, XmpData): prints the
-    // "no data" line for an empty one, else hands every datum whose key and
-    // value text (textOf gives it, null when not UTF-8) are both non-empty to
-    // `onRow(key, value, typeId)`.
+    // Walks a family's collection (ExifData, IptcData, XmpData): hands every
+    // datum whose key and value text (textOf gives it, null when not UTF-8)
+    // are both non-empty to `onRow(key, value, typeId)`. Most photos lack one
+    // family or another: an empty collection is no error and says nothing.
     template <typename Collection, typename TextOf, typename OnRow>
     void forEachTextDatum(const Collection& data, const char* familyName, TextOf textOf, OnRow onRow) const
     {
-        if (data.empty()) {
-            reportNoData(familyName);
-            return;
-        }
         for (const auto& datum : data) {
             const QString key = keyText(datum);
             const QString value = textOf(datum);

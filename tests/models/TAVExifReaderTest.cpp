@@ -54,11 +54,8 @@ TEST_F(TAVExifReaderTest, AFileWithExifOnlyGivesExifRowsAndBareGroupsForTheOther
     EXPECT_EQ(iptcRows->first()->key(), "IPTC");
     ASSERT_EQ(xmpRows->size(), 1);
     EXPECT_EQ(xmpRows->first()->key(), "XMP");
-    for (const char* family : {"IPTC", "xmp"}) {
-        const std::string line = "Caught Exiv2 exception '" + QFile::encodeName(path).toStdString() + ": No " + family
-            + " data found in the file'\n";
-        EXPECT_NE(printed.find(line), std::string::npos) << printed;
-    }
+    // Photos without IPTC or XMP are common: an absent block is no error.
+    EXPECT_EQ(printed, "");
 }
 
 // Sets raw EXIF bytes the fixture helper cannot express (it writes UTF-8 only).
