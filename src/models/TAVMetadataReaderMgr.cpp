@@ -386,7 +386,8 @@ QString TAVMetadataReaderMgr::firstValueOf(std::initializer_list<const char*> ke
 
 QString TAVMetadataReaderMgr::getKeywords() const
 {
-    return firstValueOf({"Iptc.Application2.Keywords"});
+    // Many programs keep keywords only in XMP; a keyword edit writes both.
+    return firstValueOf({"Iptc.Application2.Keywords", "Xmp.dc.subject"});
 }
 
 QString TAVMetadataReaderMgr::getLensMake() const
@@ -411,8 +412,11 @@ QString TAVMetadataReaderMgr::getCaption() const
 
 QString TAVMetadataReaderMgr::getTitle() const
 {
+    // The image's own titles first, the one a title edit writes leading; the
+    // By-line Title is the photographer's job title, shown only for want of
+    // any other.
     return firstValueOf(
-        {"Exif.Image.XPTitle", "Iptc.Application2.BylineTitle", "Iptc.Application2.ObjectName", "Xmp.dc.title"});
+        {"Iptc.Application2.ObjectName", "Xmp.dc.title", "Exif.Image.XPTitle", "Iptc.Application2.BylineTitle"});
 }
 
 QString TAVMetadataReaderMgr::getCameraModel() const
@@ -763,7 +767,10 @@ int TAVMetadataReaderMgr::exposureProgramCode() const
     if (const int code = codeFor(program, {{1, 1}, {2, 2}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}, {8, 9}})) {
         return code;
     }
-    if (const std::optional<int32_t> canon = numberIn(tagText(*this, "Exif.CanonCs.ExposureProgram"))) {
+    // 0xFFFF is Canon's "not available" (a program the user chose to be
+    // unknown), read as -1 where the member is typed signed.
+    const std::optional<int32_t> canon = numberIn(tagText(*this, "Exif.CanonCs.ExposureProgram"));
+    if (canon && *canon != 65535 && *canon != -1) {
         if (*canon == 0) {
             // The camera's easy mode names the scene instead.
             const int32_t easy = TextNumbers::intValue(tagText(*this, "Exif.CanonCs.EasyMode"));

@@ -922,11 +922,25 @@ bool TAVMetadataWritterMgr::setSharpness(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys)
 {
-    if (writeValue(key, value)) {
-        exifWriter_->clearMetadata(makerKeys);
-        return true;
+    if (!writeValue(key, value)) {
+        return exifWriter_->clearMetadata({key});
     }
-    return exifWriter_->clearMetadata({key});
+    // Members of Canon's camera-settings array cannot be erased (the clear
+    // leaves them as the camera wrote them), and the camera's value would
+    // show again. They get Canon's own "not available" (0xFFFF) instead,
+    // which the readers, and other programs, take for no value.
+    static const QStringList notErasable = {kCanonExposureProgram, QStringLiteral("Exif.CanonCs.FocusType")};
+    QStringList erased;
+    QList<QPair<QString, QString>> notAvailable;
+    for (const QString& makerKey : makerKeys) {
+        if (notErasable.contains(makerKey) && !exifWriter_->currentValue(makerKey).isNull()) {
+            notAvailable.append({makerKey, QStringLiteral("65535")});
+        } else {
+            erased.append(makerKey);
+        }
+    }
+    exifWriter_->clearMetadata(erased);
+    return notAvailable.isEmpty() || writeValues(notAvailable);
 }
 
 bool TAVMetadataWritterMgr::clearOneMetadata(const QString& key)

@@ -24,6 +24,8 @@
 #include <QImage>
 #include <QJsonObject>
 
+#include <exiv2/exiv2.hpp>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -818,4 +820,60 @@ TEST_F(TAVImageObjectTest, AnImportOpensTheWorkingCopyOnce)
     EXPECT_EQ(image->getValueForKey("Exif.Photo.ISOSpeedRatings", 1), QString("100"));
     EXPECT_TRUE(image->getValueForKey("Summary.ImageSize", 0).contains(" x ")) << qPrintable(image->getValueForKey("Summary.ImageSize", 0));
     EXPECT_EQ(image->getVaildFocusSetting(), std::vector<bool>({true, true, true, true, true, true}));
+}
+
+// The record shows what the user saved: a title over the photographer's job
+// title, keywords kept only in XMP, and "Unknown" camera settings chosen on a
+// Canon photo over what its maker note says.
+TEST_F(TAVImageObjectTest, TheRecordShowsWhatWasSaved)
+{
+    const QString user = tempPath("user/titled.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(
+        user, {Tag{"Iptc.Application2.BylineTitle", "Staff photographer", std::nullopt}}));
+    {
+        // Keywords as many programs keep them: an XMP list, no IPTC.
+        auto file = Exiv2::ImageFactory::open(QFile::encodeName(user).toStdString());
+        file->readMetadata();
+        Exiv2::XmpArrayValue subject(Exiv2::xmpBag);
+        subject.read("sea");
+        subject.read("sun");
+        file->xmpData().add(Exiv2::XmpKey("Xmp.dc.subject"), &subject);
+        file->writeMetadata();
+    }
+    const auto image = openWorkingCopy(user);
+    EXPECT_EQ(image->getValueForKey("Iptc.Application2.ObjectName", 0), QString("Staff photographer"));
+    EXPECT_EQ(image->getValueForKey("Iptc.Application2.Keywords", 0), QString("sea, sun"));
+
+    edit(image, "Iptc.Application2.ObjectName", 0, "Harbour");
+    // A new keyword joins the old ones (the overwrite box is off).
+    image->exifData()->setValue("boat", "Iptc.Application2.Keywords", 0, false, false, false);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    EXPECT_EQ(image->getValueForKey("Iptc.Application2.ObjectName", 0), QString("Harbour"));
+    EXPECT_EQ(image->getValueForKey("Iptc.Application2.Keywords", 0), QString("sea, sun, boat"));
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString("Harbour"));
+    EXPECT_EQ(tags.value("IPTC:By-lineTitle").toString(), QString("Staff photographer"));
+    EXPECT_EQ(tags.value("IPTC:Keywords").toVariant().toStringList(), QStringList({"sea", "sun", "boat"}));
+    EXPECT_EQ(tags.value("XMP-dc:Subject").toVariant().toStringList(), QStringList({"sea", "sun", "boat"}));
+
+    // The camera's program and focus live in Canon's settings array, which
+    // cannot be erased; "Unknown" still shows after the save, and in other
+    // programs.
+    const auto canon = importSample("npm-canon-s40.jpg");
+    ASSERT_EQ(canon->getValueForKey("Exif.Photo.ExposureProgram", 1), QString("Automatic"));
+    ASSERT_EQ(canon->getValueForKey("Exif.Photo.SubjectDistanceRange", 1), QString("Auto"));
+    edit(canon, "Exif.Photo.ExposureProgram", 1, "Unknown");
+    edit(canon, "Exif.Photo.SubjectDistanceRange", 1, "Unknown");
+    ASSERT_TRUE(canon->saveMetadataToImage());
+    EXPECT_EQ(canon->getValueForKey("Exif.Photo.ExposureProgram", 1), QString("Unknown"));
+    EXPECT_EQ(canon->getValueForKey("Exif.Photo.SubjectDistanceRange", 1), QString("Unknown"));
+    const QJsonObject canonTags = ExifTool::read(canon->srcPath(), {"-n"});
+    EXPECT_EQ(canonTags.value("Canon:CanonExposureMode").toInt(), -1);
+
+    // A choice made afterwards shows as before.
+    edit(canon, "Exif.Photo.ExposureProgram", 1, "Manual");
+    edit(canon, "Exif.Photo.SubjectDistanceRange", 1, "Manual");
+    ASSERT_TRUE(canon->saveMetadataToImage());
+    EXPECT_EQ(canon->getValueForKey("Exif.Photo.ExposureProgram", 1), QString("Manual"));
+    EXPECT_EQ(canon->getValueForKey("Exif.Photo.SubjectDistanceRange", 1), QString("Manual"));
 }
