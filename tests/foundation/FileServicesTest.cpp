@@ -3,6 +3,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/DiskCallsProbe.h"
 #include "support/QtPrinters.h"
+#include "support/StrictUmask.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -450,31 +451,21 @@ TEST_F(FileServicesTest, ACopyCutShortByAFullDiskFailsAndLeavesNothing)
     EXPECT_EQ(read(tempPath("copy.jpg")), photo);
 }
 
-namespace {
-
-mode_t modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(0);
-}
-
-} // namespace
-
 // The temporary is made private (0600) while the content goes in; every kind
 // of atomic write then gives the new file the old one's mode, which a strict
 // umask would not.
 TEST_F(FileServicesTest, EveryAtomicWriteKeepsTheModeOfTheFileItReplaces)
 {
-    const mode_t previousMask = ::umask(077);
+    const StrictUmask strictUmask;
     const QString source = write("work/source.jpg", "from the working copy");
     for (const mode_t mode : {mode_t(0644), mode_t(0640)}) {
         SCOPED_TRACE(mode);
         const QString path = write("photo.jpg", "old");
         const auto expectKept = [&](const char* how) {
-            EXPECT_EQ(modeOf(path), mode) << how;
-            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+            EXPECT_EQ(StrictUmask::modeOf(path), mode) << how;
+            ASSERT_TRUE(StrictUmask::setMode(path, mode));
         };
-        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        ASSERT_TRUE(StrictUmask::setMode(path, mode));
         ASSERT_TRUE(FileServices::writeFileAtomically(path, "written"));
         expectKept("atomic write");
         ASSERT_TRUE(FileServices::writeFileAtomically(path, "dated", modified));
@@ -494,7 +485,6 @@ TEST_F(FileServicesTest, EveryAtomicWriteKeepsTheModeOfTheFileItReplaces)
         expectKept("guarded write in two steps");
         QFile::remove(path);
     }
-    ::umask(previousMask);
 }
 
 // The new content is on the disk before its name replaces the old file's,

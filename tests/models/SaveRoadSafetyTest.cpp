@@ -14,6 +14,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
+#include "support/StrictUmask.h"
 #include "support/TempFolder.h"
 #include "ImageImportTest.h"
 #include "WrittenFileProbe.h"
@@ -28,7 +29,6 @@
 
 #include <csignal>
 #include <functional>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -347,28 +347,22 @@ TEST_F(SaveRoadSafetyTest, AFileChangedBeforeTheSaveHasNothingWrittenBesideIt)
 // mode through every kind of save, whatever the umask.
 TEST_F(SaveRoadSafetyTest, APhotoKeepsItsModeThroughEverySave)
 {
-    const mode_t previousMask = ::umask(077);
-    const auto modeOf = [](const QString& path) {
-        struct stat st {};
-        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(0);
-    };
+    const StrictUmask strictUmask;
     for (const mode_t mode : {mode_t(0644), mode_t(0640)}) {
         SCOPED_TRACE(mode);
         const auto image = import(QString("photo%1.jpg").arg(mode, 0, 8), {{"Exif.Image.Artist", "Ann"}});
-        const QByteArray user = QFile::encodeName(image->srcPath());
-        ASSERT_EQ(::chmod(user.constData(), mode), 0);
+        ASSERT_TRUE(StrictUmask::setMode(image->srcPath(), mode));
         image->setSrcPath(image->srcPath());
         editArtist(image, "Lumetta Tester");
         ASSERT_TRUE(image->saveMetadataToImage());
-        EXPECT_EQ(modeOf(image->srcPath()), mode) << "edit";
+        EXPECT_EQ(StrictUmask::modeOf(image->srcPath()), mode) << "edit";
         // Nothing edited: the working copy as it is replaces the file.
         ASSERT_TRUE(image->saveMetadataToImage());
-        EXPECT_EQ(modeOf(image->srcPath()), mode) << "save without edits";
+        EXPECT_EQ(StrictUmask::modeOf(image->srcPath()), mode) << "save without edits";
         image->exifData()->setIsClearAll(true);
         ASSERT_TRUE(image->saveMetadataToImage());
-        EXPECT_EQ(modeOf(image->srcPath()), mode) << "clear all";
+        EXPECT_EQ(StrictUmask::modeOf(image->srcPath()), mode) << "clear all";
     }
-    ::umask(previousMask);
 }
 
 // Children save the same 50 photos in a loop and are killed at random moments;

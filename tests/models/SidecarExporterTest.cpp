@@ -5,6 +5,7 @@
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
+#include "support/StrictUmask.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -44,13 +45,17 @@ TEST_F(SidecarExporterTest, EveryTypeWritesOneSidecarWithAllFamilies)
 {
     const QString source = richSource("Hafen am Abend.v2.jpg");
     const auto original = WrittenFileProbe::open(source);
+    const StrictUmask strictUmask;
     for (uint64_t type : {1, 2, 8, 16}) {
         const QString folder = outputFolder() + QString::number(type);
         const QString sidecar = QDir(folder).filePath("Hafen am Abend.v2.exv");
         ASSERT_TRUE(QDir().mkpath(folder));
-        // An older sidecar is replaced.
+        // An older sidecar is replaced, and keeps the mode it had.
         ASSERT_TRUE(FileServices::writeFileAtomically(sidecar, QByteArray(100000, 'x')));
+        const mode_t mode = type % 2 ? 0644 : 0640;
+        ASSERT_TRUE(StrictUmask::setMode(sidecar, mode));
         ASSERT_EQ(SidecarExporter::exportMetadata(type, source, folder), 0) << type;
+        EXPECT_EQ(StrictUmask::modeOf(sidecar), mode);
         EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"Hafen am Abend.v2.exv"});
         const auto written = WrittenFileProbe::open(sidecar);
         EXPECT_EQ(written->exifData().count(), original->exifData().count());

@@ -3,6 +3,7 @@
 #include "tools/CSVWriter.h"
 
 #include "support/QtPrinters.h"
+#include "support/StrictUmask.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -132,6 +133,21 @@ TEST_F(CSVWriterFileTest, AtomicModeReplacesTheDestinationOnlyAtClose)
     writer.writeLineWithFields({"long"});
     EXPECT_TRUE(writer.closeFile()) << writer.error().toStdString();
     EXPECT_EQ(contents(longest), QByteArray("long\n"));
+}
+
+// A table others may read keeps that mode when it is written again.
+TEST_F(CSVWriterFileTest, AtomicModeKeepsTheModeOfTheTableItReplaces)
+{
+    const StrictUmask strictUmask;
+    const QString path = tempPath("shared.csv");
+    for (const mode_t mode : {mode_t(0644), mode_t(0640)}) {
+        ASSERT_TRUE(put(path, "old\n"));
+        ASSERT_TRUE(StrictUmask::setMode(path, mode));
+        CSVWriter writer(path, true);
+        writer.writeLineWithFields({"new"});
+        ASSERT_TRUE(writer.closeFile());
+        EXPECT_EQ(StrictUmask::modeOf(path), mode);
+    }
 }
 
 TEST_F(CSVWriterFileTest, FolderAtTheDestinationIsNeverRemoved)

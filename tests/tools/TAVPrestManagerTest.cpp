@@ -7,6 +7,7 @@
 #include "foundation/KeyedArchiver.h"
 
 #include "support/QtPrinters.h"
+#include "support/StrictUmask.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -122,10 +123,14 @@ TEST_F(PresetsStoreTest, RenameWritesTheNewFileAndKeepsOtherPresetsWhole)
     EXPECT_FALSE(FileServices::fileExists(file("A.data")));
     EXPECT_EQ(storedNames(), (QStringList{"B", "D"}));
 
-    // Its own name: the file is written again with what the record holds now.
+    // Its own name: the file is written again with what the record holds
+    // now, keeping the mode the user gave it.
     const int category = TAVExifData::getLocalShowKeyType("Exif.Image.Make");
     presetA->setValue("Leica", "Exif.Image.Make", category, false, true, true);
+    const StrictUmask strictUmask;
+    ASSERT_TRUE(StrictUmask::setMode(file("D.data"), 0640));
     EXPECT_TRUE(store().updatePreset(presetA, "D"));
+    EXPECT_EQ(StrictUmask::modeOf(file("D.data")), mode_t(0640));
     EXPECT_FALSE(presetA->isModifiedForKey("Exif.Image.Make", category));
     EXPECT_EQ(store().presetWithName("D")->getValueForKey("Exif.Image.Make", category), QStringLiteral("Leica"));
     EXPECT_EQ(storedNames(), (QStringList{"B", "D"}));
