@@ -184,10 +184,6 @@ std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
         pixelHeight_ = image.pixelHeight();
         const Exiv2::ExifData& exifData = image.exifData();
         makerNote_ = MakerNoteIdentifier::fromExifData(exifData);
-        if (exifData.empty()) {
-            reportNoData("Exif");
-            return;
-        }
         for (const Exiv2::Exifdatum& datum : exifData) {
             const QString key = keyText(datum);
             if (key.isEmpty()) {
