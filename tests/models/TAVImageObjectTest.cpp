@@ -877,3 +877,23 @@ TEST_F(TAVImageObjectTest, TheRecordShowsWhatWasSaved)
     EXPECT_EQ(canon->getValueForKey("Exif.Photo.ExposureProgram", 1), QString("Manual"));
     EXPECT_EQ(canon->getValueForKey("Exif.Photo.SubjectDistanceRange", 1), QString("Manual"));
 }
+
+// Most photos lack one metadata family or all of them: importing them says
+// nothing, while a file that cannot be read still does.
+TEST_F(TAVImageObjectTest, ImportingPhotosWithoutSomeFamiliesPrintsNothing)
+{
+    const QString bare = tempPath("user/bare.png");
+    ASSERT_TRUE(ImageFixtures::makeImage(bare));
+    const QString exifOnly = tempPath("user/exif-only.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(exifOnly, {Tag{"Exif.Image.Artist", "Ann", std::nullopt}}));
+    testing::internal::CaptureStdout();
+    for (const QString& path : {bare, exifOnly}) {
+        const auto image = TAVImageObject::create(path);
+        image->readAllMetadata(16);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    testing::internal::CaptureStdout();
+    TAVImageObject::create(tempPath("user/gone.jpg"));
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Caught Exiv2 exception"), std::string::npos);
+}
