@@ -88,6 +88,13 @@ void TAVSummaryViewCtlr::refreshDates()
     const QString time = valueOf(kCreateTimeKey);
     fldCreateTime_->setDateValue(time.isEmpty() ? QDateTime() : DateServices::dateValue(time));
     fldCreateTime_->setToolTip(toolTipOf(kCreateTimeKey));
+    // The capture time's zone only when the file gives its offset.
+    const TAVExifDataPtr& record = imgExifData();
+    const QString offset = record && !time.isEmpty()
+                               ? record->getValueForKey(QStringLiteral("Exif.Photo.OffsetTimeOriginal"),
+                                     TAVExifData::CategoryOther)
+                               : QString();
+    fldCreateTime_->setZoneText(offset.trimmed());
 }
 
 void TAVSummaryViewCtlr::refreshTimeOffset()

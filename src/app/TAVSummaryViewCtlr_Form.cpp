@@ -37,6 +37,12 @@ QLabel* TAVSummaryViewCtlr::addLabel(const QString& text)
     auto* label = new QLabel(text, this);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     refreshFieldShow(label, false);
+    // An edited field's label turns bold and italic: it has that width from
+    // the start, so the form never shifts and clips the fields beside it.
+    QFont emphasised = label->font();
+    emphasised.setBold(true);
+    emphasised.setItalic(true);
+    label->setMinimumWidth(QFontMetrics(emphasised).horizontalAdvance(text) + 2);
     return label;
 }
 

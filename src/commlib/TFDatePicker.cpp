@@ -26,10 +26,9 @@ QString timePattern()
     return QStringLiteral("HH:mm:ss");
 }
 
-// The local zone's short name, as a literal of the display format.
-QString zoneLiteral()
+// A zone's text as a literal of the display format.
+QString zoneLiteral(QString zone)
 {
-    QString zone = QTimeZone::systemTimeZone().abbreviation(QDateTime::currentDateTime());
     zone.remove(QLatin1Char('\''));
     return zone.isEmpty() ? QString() : QStringLiteral(" '%1'").arg(zone);
 }
@@ -72,7 +71,7 @@ void TFDatePicker::applyElements()
     const QDateTime kept = dateTime();
     const bool date = elements_ == Elements::Date;
     settingValue_ = true;
-    setDisplayFormat(date ? datePattern() : timePattern() + zoneLiteral());
+    setDisplayFormat(date ? datePattern() : timePattern() + zoneLiteral(zoneText_));
     setSpecialValueText(date ? datePattern() : timePattern());
     setCalendarPopup(date && calendarPopover_);
     // A format without date fields pins the range to one day; the marker must
@@ -84,6 +83,15 @@ void TFDatePicker::applyElements()
         calendarWidget()->installEventFilter(this);
     }
     refreshLook();
+}
+
+void TFDatePicker::setZoneText(const QString& zone)
+{
+    if (zone == zoneText_) {
+        return;
+    }
+    zoneText_ = zone;
+    applyElements();
 }
 
 void TFDatePicker::setTextColorWhenNil(const QColor& colour)

@@ -30,6 +30,11 @@ public:
 
     QDateTime dateValue() const;
     void setDateValue(const QDateTime& value);
+    // The zone a time field shows after the time: the offset the file gives
+    // ("+02:00"), or none. A photo's time carries no zone of its own, so
+    // none is shown unless the file says which.
+    QString zoneText() const { return zoneText_; }
+    void setZoneText(const QString& zone);
     bool isEmpty() const;
 
     // Room for the clear button beside the text.
@@ -55,5 +60,6 @@ private:
     bool calendarPopover_ = true;
     bool settingValue_ = false;
     QColor textColorWhenNil_ = QColor(150, 150, 150);
+    QString zoneText_;
     QAction* clearAction_ = nullptr;
 };

@@ -6,10 +6,14 @@
 #include "app/TAVPhotosViewCltr.h"
 #include "commlib/TAVSearchableTagTableModel.h"
 #include "app/ENTabBarView.h"
+#include "app/TAVSummaryViewCtlr.h"
+#include "commlib/TFDatePicker.h"
+#include "support/Gallery.h"
 #include "models/TAVDateTagForms.h"
 #include "support/ExifTool.h"
 
 #include <QJsonObject>
+#include <QLayout>
 #include <QLineEdit>
 #include <QTest>
 
@@ -101,6 +105,32 @@ TEST_F(MainWindowInputCheckTest, ALongTitleIsCutForIptcOnlyAndExiftoolValidatesT
     const QJsonObject validated = ExifTool::read(path, {"-validate", "-warning"});
     for (auto it = validated.begin(); it != validated.end(); ++it)
         EXPECT_FALSE(it.value().toString().contains("IPTC")) << it.value().toString().toStdString();
+}
+
+// Labels that turn bold when edited never push the fields aside, and a time
+// shows a zone only when the file gives its offset.
+TEST_F(MainWindowInputCheckTest, SummaryFormKeepsItsPlaceAndShowsOnlyTheFilesOwnZone)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("plain.jpg", {{kOriginal, "2014:04:26 12:01:44"}}),
+        photoWithTags("zoned.jpg", {{kOriginal, "2014:04:26 12:01:44"}, {"Exif.Photo.OffsetTimeOriginal", "+02:00"}})}));
+    select({0});
+    auto* time = window().summaryTab()->findChild<TFDatePicker*>(QStringLiteral("fldCreateTime"));
+    ASSERT_NE(time, nullptr);
+    EXPECT_EQ(time->text(), "12:01:44");
+    QLineEdit* artist = summaryField("fldPhotographer");
+    const int fieldsStart = artist->geometry().left();
+    const int timeStart = time->geometry().left();
+
+    artist->setText(QStringLiteral("Edited"));
+    emit artist->textEdited(QStringLiteral("Edited"));
+    QCoreApplication::processEvents();
+    window().summaryTab()->layout()->activate();
+    EXPECT_EQ(artist->geometry().left(), fieldsStart);
+    EXPECT_EQ(time->geometry().left(), timeStart);
+    EXPECT_TRUE(Gallery::capture(window().mainWindow(), "main-window-summary-edited-label"));
+
+    select({1});
+    EXPECT_EQ(time->text(), "12:01:44 +02:00");
 }
 
 TEST(TAVDateTagFormsTest, EachFamilyTakesItsOwnFormOfRealDatesAndTimes)
