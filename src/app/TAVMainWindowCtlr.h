@@ -300,6 +300,8 @@ private:
     void openNewPresetSheet();
     TAVExifDataPtr presetUpdateFromShownRecord() const;
     QList<TAVImageObjectPtr> imagesToApply(bool allImages) const;
+    // Selects again the images a rename or clone imported afresh, by their files.
+    void reselectImportedAgain();
 
     QPointer<QMainWindow> mainWindow_;
     QString tempSrcPath_;
@@ -349,6 +351,8 @@ private:
     bool closeAfterLoop_ = false;
     // The user chose Save when closing: the window closes once every image saved.
     bool closeAfterSave_ = false;
+    // The files of the images selected when a rename or clone imported some afresh.
+    QStringList reselectAfterImport_;
 
     QList<TAVImageObjectPtr> marySelectedImgs_;
     TAVExifDataPtr curExifData_;

@@ -217,6 +217,22 @@ void TAVMainWindowCtlr::photosViewCltrDidImportedImage(TAVPhotosViewCltr*, const
     for (const auto& image : images)
         image->setDelegate(this);
     endProgressWindow();
+    reselectImportedAgain();
+}
+
+void TAVMainWindowCtlr::reselectImportedAgain()
+{
+    if (reselectAfterImport_.isEmpty())
+        return;
+    QList<int> rows;
+    const QList<TAVImageObjectPtr>& shown = photos_->getDataSourceForCurrentState();
+    for (int row = 0; row < shown.size(); ++row) {
+        if (reselectAfterImport_.contains(shown.at(row)->srcPath()))
+            rows.append(row);
+    }
+    reselectAfterImport_.clear();
+    if (!rows.isEmpty())
+        photos_->selectIndexes(rows);
 }
 
 // Both arrive through the image's synchronous hand-over while a loop's worker

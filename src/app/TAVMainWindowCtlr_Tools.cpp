@@ -97,6 +97,12 @@ bool TAVMainWindowCtlr::reimportRenamedImages(const QList<TAVImageObjectPtr>& im
     QStringList paths;
     QList<int> rows;
     const QList<TAVImageObjectPtr>& shown = photos_->getDataSourceForCurrentState();
+    // The selection follows its images to their files imported again.
+    reselectAfterImport_.clear();
+    for (const TAVImageObjectPtr& image : std::as_const(marySelectedImgs_)) {
+        const bool again = handled.contains(image) && !image->renamedPath().isEmpty();
+        reselectAfterImport_.append(again ? image->renamedPath() : image->srcPath());
+    }
     for (const TAVImageObjectPtr& image : handled) {
         if (!image->renamedPath().isEmpty())
             paths.append(image->renamedPath());

@@ -245,6 +245,9 @@ void TAVPhotosViewCltr::configureBrowserAndTable()
     tableView_->verticalHeader()->hide();
     tableView_->setShowGrid(false);
     tableView_->setAlternatingRowColors(true);
+    // One line per photo: a narrow column cuts its text short instead of
+    // wrapping a date over two lines.
+    tableView_->setWordWrap(false);
     tableView_->setAcceptDrops(true);
     tableView_->setDragDropMode(QAbstractItemView::DropOnly);
     tableView_->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -379,7 +379,13 @@ void TAVPhotosViewCltr::importImagesArrived(const QList<ImportItem>& batch, int 
 void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied)
 {
     isCancel_->store(false);
-    clickSortPop();
+    // The list keeps the order the user chose; only the first import sorts
+    // by the pop-up's key. Choosing a key again is what reverses the order.
+    if (sortKey_.isEmpty()) {
+        clickSortPop();
+    } else {
+        sortUseSortDescriptors(sortKey_, sortAscending_);
+    }
     defaultSelectFirst();
     checkAndShowTipsView();
     if (customDelegate_ != nullptr) {

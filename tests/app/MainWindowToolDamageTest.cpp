@@ -6,8 +6,10 @@
 
 #include "app/TAVPhotoListModel.h"
 #include "app/TAVPhotosViewCltr.h"
+#include "commlib/VXKeyPressTableView.h"
 #include "commlib/NotLossFoucsSearchField.h"
 #include "commlib/TAVSearchableTagTableModel.h"
+#include "commlib/VXProgressWindowController.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "tools/TAVClonWindowController.h"
@@ -133,6 +135,43 @@ TEST_F(MainWindowToolDamageTest, CloneLeavesTheTargetTheTagsOfItsOwnPixelsAndIts
     TAVPhotoListModel* model = window().photosViewCltr()->listModel();
     EXPECT_EQ(model->data(model->index(0, TAVPhotoListModel::ColumnName), Qt::DisplayRole).toString(), "20140426");
     EXPECT_EQ(images().first()->imageTitle(), "20140426.jpg");
+}
+
+// The list keeps the user's sort order and selection when a clone imports its
+// targets again, and a row's date stays on one line.
+TEST_F(MainWindowToolDamageTest, CloneKeepsTheListsOrderAndSelection)
+{
+    const QString source = photoWithTags("source.jpg", {{"Exif.Image.Artist", "Cloned"}});
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {}), photoWithTags("b.jpg", {}), photoWithTags("c.jpg", {})}));
+    TAVPhotosViewCltr* list = window().photosViewCltr();
+    list->tableViewSortDescriptorsDidChange(QStringLiteral("name"), false);
+    auto names = [&] {
+        QStringList shown;
+        for (const auto& image : list->getDataSourceForCurrentState())
+            shown << image->imageTitle();
+        return shown;
+    };
+    ASSERT_EQ(names(), (QStringList{"c.jpg", "b.jpg", "a.jpg"}));
+    select({1});
+
+    window().toolbarAction("Clone")->trigger();
+    TAVClonWindowController* sheet = window().cloneWindowCtlr();
+    ASSERT_TRUE(sheet->doImportFile(QUrl::fromLocalFile(source)));
+    sheet->applyToAll()->setChecked(false);
+    ui_.answerAlerts({UiServices::FirstButton, UiServices::FirstButton});
+    const TAVImageObjectPtr before = window().selectedImages().first();
+    sheet->clickClone();
+    // The import of the clone's target is done once its sheet is down.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return !images().contains(before) && images().size() == 3 &&
+               !window().progressWindowController()->isSheetUp();
+    }, 20000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(names(), (QStringList{"c.jpg", "b.jpg", "a.jpg"}));
+    ASSERT_EQ(window().selectedImages().size(), 1);
+    EXPECT_EQ(window().selectedImages().first()->imageTitle(), "b.jpg");
+    EXPECT_EQ(window().selectedImages().first()->getValueForKey("Exif.Image.Artist", 0), "Cloned");
+    EXPECT_FALSE(list->tableView()->wordWrap());
 }
 
 TEST_F(MainWindowToolDamageTest, ClearGpsRemovesEveryGpsTagAndItsXmpTwins)

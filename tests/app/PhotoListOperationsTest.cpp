@@ -73,7 +73,7 @@ TEST_F(PhotoListTest, SearchIgnoresCaseAndClearingItSelectsTheFirstImage)
     EXPECT_EQ(list_->selectedIndexes(), QList<int>({0}));
 }
 
-TEST_F(PhotoListTest, SortingFlipsOnTheSameKeyAndKeepsTheSelection)
+TEST_F(PhotoListTest, SortingFlipsOnTheSameKeyAndKeepsTheSelectionAndAnImportKeepsTheOrder)
 {
     makeList();
     importNumbered(4);  // the import sorted by name, ascending
@@ -100,11 +100,11 @@ TEST_F(PhotoListTest, SortingFlipsOnTheSameKeyAndKeepsTheSelection)
     EXPECT_EQ(list_->popSort()->currentText(), "Type");
     EXPECT_EQ(header->sortIndicatorSection(), int(TAVPhotoListModel::ColumnType));
 
-    // The finishing step of an import picks the pop-up's item again: the
-    // direction flips.
+    // An import keeps the key and the direction the user chose.
     const bool before = list_->sortAscending();
     importAndWait({photo("late.jpg")});
-    EXPECT_EQ(list_->sortAscending(), !before);
+    EXPECT_EQ(list_->sortAscending(), before);
+    EXPECT_EQ(list_->sortKey(), "type");
 }
 
 TEST_F(PhotoListTest, RemovalSelectsTheImageBeforeTheLastRemovedInsideTheList)
