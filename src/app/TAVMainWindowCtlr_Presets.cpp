@@ -140,6 +140,15 @@ void TAVMainWindowCtlr::openNewPresetSheet()
     newPresetWndCltr_.reset();
     TAVExifDataPtr setting = collectCurrentSettingToExifData();
     setting->setStrName(QString());
+    // The tabs hand every value over as one to take; the sheet shows as
+    // edited only what the user edited in the shown record.
+    const TAVCategoryMaps& maps = setting->mdicUserSetExifDataInfo();
+    for (int32_t category = TAVExifData::CategorySummary; category <= TAVExifData::CategoryOther; ++category) {
+        for (const TAVEntityPtr& entity : maps.value(TAVExifData::getKeyStrForType(category))) {
+            if (entity)
+                entity->setIsModified(curExifData_ && curExifData_->isModifiedForKey(entity->key(), category));
+        }
+    }
     newPresetWndCltr_ = std::make_unique<TAVNewPresetWindowCtlr>(setting);
     newPresetWndCltr_->setDelegate(this);
     beginSheetWindow(newPresetWndCltr_->window());

@@ -189,8 +189,26 @@ void TAVNewPresetWindowCtlr::buildTable(QWidget* sheet)
     tableview_->setColumnWidth(1, kTypeColumnWidth);
     tableview_->setColumnWidth(2, kTagColumnWidth);
     TAVSearchableTagTableDelegate::spanGroupRows(tableview_);
-    connect(model_, &QAbstractItemModel::modelReset, tableview_,
-        [this] { TAVSearchableTagTableDelegate::spanGroupRows(tableview_); });
+    fitTagColumn();
+    connect(model_, &QAbstractItemModel::modelReset, tableview_, [this] {
+        TAVSearchableTagTableDelegate::spanGroupRows(tableview_);
+        fitTagColumn();
+    });
+}
+
+void TAVNewPresetWindowCtlr::fitTagColumn()
+{
+    // Tag names are never cut: the column grows to the longest (in the
+    // edited rows' bold font), and never below its usual width.
+    QFont bold = tableview_->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    int widest = kTagColumnWidth;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const QString tag = model_->index(row, 2).data().toString();
+        widest = std::max(widest, metrics.horizontalAdvance(tag) + 16);
+    }
+    tableview_->setColumnWidth(2, widest);
 }
 
 void TAVNewPresetWindowCtlr::windowDidLoad()

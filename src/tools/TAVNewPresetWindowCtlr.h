@@ -72,6 +72,7 @@ protected:
 
 private:
     void buildTable(QWidget* sheet);
+    void fitTagColumn();
     void showTips(const QString& message);
     void reloadTable();
 

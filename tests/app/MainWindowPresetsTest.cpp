@@ -9,10 +9,12 @@
 #include "tools/PresetsTestSupport.h"
 #include "tools/TAVManangePresetsWindowController.h"
 #include "tools/TAVNewPresetWindowCtlr.h"
+#include "views/GSGroupedTableView.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStandardItemModel>
 #include <QTest>
@@ -203,6 +205,34 @@ TEST_F(MainWindowPresetsTest, GalleryOpenPopUpWithThreePresets)
 }  // namespace
 
 namespace {
+
+// Only what the user edited is drawn as edited, and no tag name is cut.
+TEST_F(MainWindowPresetsTest, TheNewPresetSheetMarksOnlyEditedRows)
+{
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kArtist, "Me"}, {"Exif.Photo.Contrast", "0"},
+        {"Exif.Photo.FocalLengthIn35mmFilm", "50"}, {"Exif.GPSInfo.GPSLatitudeRef", "N"},
+        {"Exif.GPSInfo.GPSLatitude", "1/1 2/1 3/1"}})}));
+    QLineEdit* artist = summaryField("fldPhotographer");
+    artist->setText(QStringLiteral("Edited"));
+    emit artist->textEdited(QStringLiteral("Edited"));
+    window().applyModifyToSelectedImages(true);
+    choose("Save Preset As...");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+    TAVNewPresetWindowCtlr* sheet = window().newPresetWindowCtlr();
+    QStringList edited;
+    QAbstractItemModel* model = sheet->tableview()->model();
+    int widest = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString tag = model->index(row, 2).data().toString();
+        if (model->index(row, 2).data(Qt::FontRole).isValid() && model->index(row, 2).data(Qt::ForegroundRole).isValid())
+            edited << tag;
+        widest = std::max(widest, QFontMetrics(sheet->tableview()->font()).horizontalAdvance(tag));
+    }
+    EXPECT_EQ(edited.size(), 1) << edited.join(' ').toStdString();
+    EXPECT_GT(sheet->tableview()->columnWidth(2), widest);
+    EXPECT_TRUE(Gallery::capture(sheet->window(), "new-preset-sheet-from-window"));
+    window().didNewPresetWindowCltrFinished(true, nullptr);
+}
 
 TEST_F(MainWindowPresetsTest, SaveAsAndEditOpenTheirSheetsOnceThePopUpIsDone)
 {
