@@ -165,8 +165,10 @@ void TAVPhotosViewCltr::showSortIndicator()
 
 bool TAVPhotosViewCltr::confirmRemoval(const QList<TAVImageObjectPtr>& images)
 {
+    // The edits of an image whose last save failed are not in its file either.
     const bool unsaved = std::any_of(images.begin(), images.end(), [](const TAVImageObjectPtr& image) {
-        return image && image->exifData() && image->exifData()->enuModifyState() == TAVExifData::StateModified;
+        const int32_t state = image && image->exifData() ? image->exifData()->enuModifyState() : 0;
+        return state == TAVExifData::StateModified || state == TAVExifData::StateSaveFailed;
     });
     UiServices* ui = UiServices::shared();
     if (!unsaved || ui == nullptr) {

@@ -125,9 +125,13 @@ TEST_F(MainWindowUnsavedWorkTest, SaveOnCloseQuitsOnlyOnceEveryImageSaved)
     EXPECT_EQ(window().imagesWithUnsavedEdits(), QList<TAVImageObjectPtr>{images().at(1)});
     EXPECT_EQ(ui_.alerts().last().title, "An image could not be saved");
 
-    // With b re-imported the save goes through and the window closes.
+    // With b re-imported the save goes through and the window closes. Its
+    // failed edit is unsaved work: removing it asks first.
     select({1});
+    const qsizetype alerts = ui_.alerts().size();
     window().photosViewCltr()->removeSelectedImageObjects();
+    ASSERT_EQ(ui_.alerts().size(), alerts + 1);
+    EXPECT_EQ(ui_.alerts().last().message, "Some Image(s) contains unsaved change, do you really want to remove?");
     ASSERT_TRUE(importAndWait({paths.at(1)}));
     edit(images().last(), kArtist, QStringLiteral("Two"));
     ui_.answerAlerts({UiServices::FirstButton});
