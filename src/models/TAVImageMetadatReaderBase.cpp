@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QUtf8StringView>
 
 #include <exiv2/exiv2.hpp>
@@ -227,6 +228,29 @@ TAVEntityPtr TAVImageMetadatReaderBase::makeRow(int32_t kind, int32_t typeId, co
     row->setType(kind);
     row->setDataType(typeId);
     row->setKey(key);
-    row->setValue(value);
+    row->setValue(sharedShortValue(value));
     return row;
+}
+
+QString TAVImageMetadatReaderBase::sharedShortValue(const QString& value)
+{
+    // Most rows hold a short value ("0", "72/1", a camera's model) that
+    // recurs from photo to photo of a shoot: one text serves them all. Past
+    // this many texts no more are kept, so a stream of varied files cannot
+    // grow the table without end.
+    constexpr qsizetype kLongestShared = 24;
+    constexpr qsizetype kMostValues = 50000;
+    if (value.size() > kLongestShared || value.isEmpty()) {
+        return value;
+    }
+    // One table per reading thread, as for the keys.
+    thread_local QSet<QString> values;
+    const auto found = values.constFind(value);
+    if (found != values.constEnd()) {
+        return *found;
+    }
+    if (values.size() < kMostValues) {
+        values.insert(value);
+    }
+    return value;
 }

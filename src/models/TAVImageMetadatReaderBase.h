@@ -103,6 +103,9 @@ protected:
 
     // A data row of the family `kind` (1 EXIF, 2 IPTC, 3 XMP).
     static TAVEntityPtr makeRow(int32_t kind, int32_t typeId, const QString& key, const QString& value);
+    // `value`, or an equal short text read before on this thread, so that
+    // equal values of many photos share one text.
+    static QString sharedShortValue(const QString& value);
 
     // Walks a family's collection (ExifData, IptcData, XmpData): hands every
     // datum whose key and value text (textOf gives it, null when not UTF-8)

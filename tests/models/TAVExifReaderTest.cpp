@@ -285,3 +285,28 @@ TEST_F(TAVExifReaderTest, MalformedFilesReadWithoutEndingTheProcess)
 }
 
 } // namespace
+
+TEST_F(TAVExifReaderTest, EqualShortValuesOfManyPhotosShareOneText)
+{
+    // A thousand photos of one shoot hold the same few hundred short values;
+    // each must not cost a text of its own.
+    const QString path = ImageFixtures::sample("npm-canon-s40.jpg");
+    const auto first = TAVExifReader(path).doReadImageMeatadata();
+    const auto second = TAVExifReader(path).doReadImageMeatadata();
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(first->size(), second->size());
+    int shared = 0;
+    for (qsizetype i = 1; i < first->size(); ++i) {
+        const QString a = first->at(i)->value();
+        const QString b = second->at(i)->value();
+        ASSERT_EQ(a, b);
+        if (a.size() <= 24 && !a.isEmpty()) {
+            EXPECT_TRUE(a.isSharedWith(b)) << qPrintable(first->at(i)->key()) << " " << qPrintable(a);
+            ++shared;
+        }
+    }
+    EXPECT_GT(shared, 20);
+    // An edit of one photo's value leaves the other's alone.
+    first->at(1)->setValue(QStringLiteral("edited"));
+    EXPECT_NE(second->at(1)->value(), QStringLiteral("edited"));
+}
