@@ -303,7 +303,11 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         file_ = std::make_unique<ExivMemoryFile>(path);
         image_ = &file_->image();
         image_->readMetadata();
-        xmpUndecodable_ = !xmpPacketDecodes(image_->xmpPacket());
+        // A packet the library read properties from decoded; only one that
+        // gave none is tried again on its own. Asking the image for its packet
+        // while it holds properties would encode them anew (and keep that
+        // encoding as the packet).
+        xmpUndecodable_ = image_->xmpData().empty() && !xmpPacketDecodes(image_->xmpPacket());
         // In a TIFF structure the metadata holds the image data's directory:
         // a read that found none (a directory the library cannot parse) would
         // be saved as a file without its picture.
@@ -603,8 +607,10 @@ bool TAVExifWriter::saveModifiedMetadata()
         RepeatedExifBlocks::mergeInto(file_->originalBytes(), *image_);
         ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
         keepUntouchedXmpPacket();
+        // The packet matters to the check only when it is kept as read; an
+        // edited one would be encoded here only to be encoded again.
         const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(),
-            xmpEdited_, image_->xmpPacket()};
+            xmpEdited_, xmpEdited_ ? std::string() : image_->xmpPacket()};
         keepUntouchedIptcTimes();
         image_->writeMetadata();
         std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);

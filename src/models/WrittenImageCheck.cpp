@@ -57,10 +57,10 @@ enum class Compared {
 // sample, SubIFDs were dropped and rebuilt; Nikon3.Preview moved whenever a
 // member before it was erased (the Nikon D3 PNG, 10 of 41 erases). The
 // directories' entries are compared one by one under their own keys.
-bool isDirectoryPointer(const Exiv2::Exifdatum& datum)
+bool isDirectoryPointer(const std::string& tag, const std::string& group)
 {
     static const std::set<std::string> tags = {"ExifTag", "GPSTag", "InteroperabilityTag", "SubIFDs"};
-    return tags.count(datum.tagName()) > 0 || datum.key() == "Exif.Nikon3.Preview";
+    return tags.count(tag) > 0 || (group == "Nikon3" && tag == "Preview");
 }
 
 // Offsets of data the library carries with the value and writes elsewhere:
@@ -69,19 +69,18 @@ bool isDirectoryPointer(const Exiv2::Exifdatum& datum)
 // an uncompressed one, moved likewise in all three JPEGs it was written into).
 // Where the library carries no data, both sides compare as empty. In a TIFF,
 // strips are the picture's and compared with it.
-bool pointsToCarriedData(const Exiv2::Exifdatum& datum, bool tiffBased)
+bool pointsToCarriedData(const std::string& tag, const std::string& group, bool tiffBased)
 {
-    const std::string tag = datum.tagName();
-    return tag == "JPEGInterchangeFormat" || (!tiffBased && datum.groupName() != "Image" && tag == "StripOffsets");
+    return tag == "JPEGInterchangeFormat" || (!tiffBased && group != "Image" && tag == "StripOffsets");
 }
 
 // Containers the library builds again from their own collections: the maker
 // note from its members, and the IPTC, XMP and Photoshop blocks of a TIFF
 // (XMLPacket, IPTCNAA, ImageResources), compared as IPTC and XMP values.
-bool isRebuiltContainer(const Exiv2::Exifdatum& datum)
+bool isRebuiltContainer(const std::string& tag, const std::string& group)
 {
     static const std::set<std::string> tags = {"MakerNote", "XMLPacket", "IPTCNAA", "ImageResources"};
-    return datum.groupName() == "MakerNote" || tags.count(datum.tagName()) > 0;
+    return group == "MakerNote" || tags.count(tag) > 0;
 }
 
 // IFD0's image-structure tags, which the library drops (TileOffsets: zeroes)
@@ -91,32 +90,36 @@ bool isRebuiltContainer(const Exiv2::Exifdatum& datum)
 // and PhotometricInterpretation went from the Nikon D90 JPEG on a save with no
 // edit. A TIFF keeps them: there they describe the picture itself, whose
 // strips or tiles are compared byte for byte.
-bool isDroppedFromDetachedBlock(const Exiv2::Exifdatum& datum)
+bool isDroppedFromDetachedBlock(const std::string& tag, const std::string& group)
 {
     static const std::set<std::string> tags = {"PhotometricInterpretation", "RowsPerStrip", "StripOffsets",
         "StripByteCounts", "TileOffsets", "JPEGInterchangeFormat", "JPEGInterchangeFormatLength"};
-    return datum.groupName() == "Image" && tags.count(datum.tagName()) > 0;
+    return group == "Image" && tags.count(tag) > 0;
 }
 
 // The strip and tile offsets of a TIFF structure: their data is compared as
 // the picture (sameImageData). TileOffsets outside IFD0 came back as 0 from
 // every sample it was written into.
-bool isPictureOffset(const Exiv2::Exifdatum& datum)
+bool isPictureOffset(const std::string& tag)
 {
-    return datum.tagName() == "StripOffsets" || datum.tagName() == "TileOffsets";
+    return tag == "StripOffsets" || tag == "TileOffsets";
 }
 
 Compared comparedAs(const Exiv2::Exifdatum& datum, int imageType)
 {
+    // The library spells a tag's name anew at every call (through a string
+    // stream for a tag it does not know): once per value is enough.
+    const std::string tag = datum.tagName();
+    const std::string group = datum.groupName();
     const bool tiffBased = WrittenImageCheck::isTiffBased(imageType);
     const bool detachedBlock = imageType == Exiv2::ImageType::jpeg || imageType == Exiv2::ImageType::png;
-    if (detachedBlock && isDroppedFromDetachedBlock(datum)) {
+    if (detachedBlock && isDroppedFromDetachedBlock(tag, group)) {
         return Compared::Not;
     }
-    if (pointsToCarriedData(datum, tiffBased)) {
+    if (pointsToCarriedData(tag, group, tiffBased)) {
         return Compared::ByPointedBytes;
     }
-    if (isDirectoryPointer(datum) || isRebuiltContainer(datum) || isPictureOffset(datum)) {
+    if (isDirectoryPointer(tag, group) || isRebuiltContainer(tag, group) || isPictureOffset(tag)) {
         return Compared::Not;
     }
     return Compared::ByValue;
