@@ -107,8 +107,11 @@ public:
     TAVMainWindowCommands* mainWndCtlr() const { return mainWndCtlr_.get(); }
     TAVPreferenceWindowController* preferenceWndCtlr() const { return preferenceWndCtlr_.get(); }
     QMenuBar* menuBar() const { return menuBar_; }
-    // The menu item of that title, null when there is none.
+    // The menu item of that title (without its "&" mnemonic mark), null when
+    // there is none.
     QAction* menuItem(const QString& title) const;
+    // An item's title without the mark of its Alt key.
+    static QString plainTitle(const QAction* item);
 
 private:
     bool holdInstanceLock();

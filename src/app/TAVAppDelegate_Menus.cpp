@@ -24,38 +24,44 @@ void TAVAppDelegate::buildMenuBar()
     }
     menuBar_ = bar;
 
-    QMenu* application = addMenu(QStringLiteral("Lumetta"));
-    addCommand(application, QStringLiteral("About Lumetta"), &TAVAppDelegate::clickAbout, {});
-    addCommand(application, QStringLiteral("Preferences..."), &TAVAppDelegate::clickPreference,
+    QMenu* application = addMenu(QStringLiteral("&Lumetta"));
+    addCommand(application, QStringLiteral("&About Lumetta"), &TAVAppDelegate::clickAbout, {});
+    addCommand(application, QStringLiteral("&Preferences..."), &TAVAppDelegate::clickPreference,
                QKeySequence::Preferences);
-    addCommand(application, QStringLiteral("More Apps"), &TAVAppDelegate::clickMoreApps, {})
+    addCommand(application, QStringLiteral("&More Apps"), &TAVAppDelegate::clickMoreApps, {})
         ->setVisible(!AppInfo::makerAddress(QStringLiteral("HomepageURL")).isEmpty());
     application->addSeparator();
-    addCommand(application, QStringLiteral("Quit"), &TAVAppDelegate::clickQuit, QKeySequence::Quit)
+    addCommand(application, QStringLiteral("&Quit"), &TAVAppDelegate::clickQuit, QKeySequence::Quit)
         ->setMenuRole(QAction::QuitRole);
 
-    QMenu* file = addMenu(QStringLiteral("File"));
-    addCommand(file, QStringLiteral("Import Files..."), &TAVAppDelegate::clickImportFiles, QKeySequence::Open);
+    QMenu* file = addMenu(QStringLiteral("&File"));
+    addCommand(file, QStringLiteral("&Import Files..."), &TAVAppDelegate::clickImportFiles, QKeySequence::Open);
     file->addSeparator();
-    addCommand(file, QStringLiteral("Save"), &TAVAppDelegate::clickSave, QKeySequence::Save);
-    addCommand(file, QStringLiteral("Save All"), &TAVAppDelegate::clickSaveAll,
+    addCommand(file, QStringLiteral("&Save"), &TAVAppDelegate::clickSave, QKeySequence::Save);
+    addCommand(file, QStringLiteral("Save &All"), &TAVAppDelegate::clickSaveAll,
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
 
-    QMenu* image = addMenu(QStringLiteral("Image"));
-    addCommand(image, QStringLiteral("Previous"), &TAVAppDelegate::clickPreFile, {});
-    addCommand(image, QStringLiteral("Next"), &TAVAppDelegate::clickNextFile, {});
+    QMenu* image = addMenu(QStringLiteral("&Image"));
+    addCommand(image, QStringLiteral("&Previous"), &TAVAppDelegate::clickPreFile, {});
+    addCommand(image, QStringLiteral("&Next"), &TAVAppDelegate::clickNextFile, {});
     image->addSeparator();
-    addCommand(image, QStringLiteral("Clear"), &TAVAppDelegate::clickClear, {});
-    addCommand(image, QStringLiteral("Restore"), &TAVAppDelegate::clickRestore, {});
-    addCommand(image, QStringLiteral("Clear All"), &TAVAppDelegate::clickClearAll, {});
-    addCommand(image, QStringLiteral("Restore All"), &TAVAppDelegate::clickRestoreAll, {});
+    addCommand(image, QStringLiteral("&Clear"), &TAVAppDelegate::clickClear, {});
+    addCommand(image, QStringLiteral("&Restore"), &TAVAppDelegate::clickRestore, {});
+    addCommand(image, QStringLiteral("C&lear All"), &TAVAppDelegate::clickClearAll, {});
+    addCommand(image, QStringLiteral("Res&tore All"), &TAVAppDelegate::clickRestoreAll, {});
 
-    QMenu* help = addMenu(QStringLiteral("Help"));
-    addCommand(help, QStringLiteral("Lumetta Help"), &TAVAppDelegate::clickHelp, QKeySequence::HelpContents);
-    addCommand(help, QStringLiteral("Rate Lumetta"), &TAVAppDelegate::clickRate, {})
+    QMenu* help = addMenu(QStringLiteral("&Help"));
+    addCommand(help, QStringLiteral("Lumetta &Help"), &TAVAppDelegate::clickHelp, QKeySequence::HelpContents);
+    addCommand(help, QStringLiteral("&Rate Lumetta"), &TAVAppDelegate::clickRate, {})
         ->setVisible(!AppInfo::makerAddress(QStringLiteral("RatingURL")).isEmpty());
-    addCommand(help, QStringLiteral("Send Feedback"), &TAVAppDelegate::clickFeedback, {})
+    addCommand(help, QStringLiteral("Send &Feedback"), &TAVAppDelegate::clickFeedback, {})
         ->setVisible(!AppInfo::makerAddress(QStringLiteral("FeedbackAddress")).isEmpty());
+}
+
+QString TAVAppDelegate::plainTitle(const QAction* item)
+{
+    // The "&" marks the item's Alt key; the commands know the title without it.
+    return QString(item->text()).remove(QLatin1Char('&'));
 }
 
 QMenu* TAVAppDelegate::addMenu(const QString& title)
@@ -64,7 +70,7 @@ QMenu* TAVAppDelegate::addMenu(const QString& title)
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
         for (QAction* item : menu->actions()) {
             if (!item->isSeparator()) {
-                item->setEnabled(validateMenuItem(item->text()));
+                item->setEnabled(validateMenuItem(plainTitle(item)));
             }
         }
     });
@@ -84,7 +90,7 @@ QAction* TAVAppDelegate::addCommand(QMenu* menu, const QString& title, void (TAV
     QAction* item = menu->addAction(title);
     item->setShortcut(shortcut);
     connect(item, &QAction::triggered, this, [this, item, command] {
-        if (validateMenuItem(item->text())) {
+        if (validateMenuItem(plainTitle(item))) {
             (this->*command)();
         }
     });
@@ -99,7 +105,7 @@ QAction* TAVAppDelegate::menuItem(const QString& title) const
     for (QAction* menuAction : menuBar_->actions()) {
         const QMenu* menu = menuAction->menu();
         for (QAction* item : menu ? menu->actions() : QList<QAction*>()) {
-            if (item->text() == title) {
+            if (plainTitle(item) == title) {
                 return item;
             }
         }

@@ -201,6 +201,8 @@ void TAVMainWindowCtlr::initUI()
 
     dropView_->setGeometry(QRect());
     dropView_->hide();
+    addTabKeys();
+    restoreWindowPlace();
 }
 
 void TAVMainWindowCtlr::makeToolbar()

@@ -297,6 +297,12 @@ private:
     // Asks "Save", "Don't Save" or "Cancel" before a window with unsaved
     // edits closes; true when the close was stopped (for now or for good).
     bool closeRequestedWithUnsavedEdits(QEvent* event);
+    void addTabKeys();
+    // Activates the tab `step` places on, round the ends.
+    void selectNeighbourTab(int step);
+    // The window's size and place as the user left them at the last start.
+    void restoreWindowPlace();
+    void rememberWindowPlace(const QEvent* event);
     void openNewPresetSheet();
     TAVExifDataPtr presetUpdateFromShownRecord() const;
     QList<TAVImageObjectPtr> imagesToApply(bool allImages) const;

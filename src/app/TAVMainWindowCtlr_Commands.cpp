@@ -205,6 +205,8 @@ bool TAVMainWindowCtlr::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == mainWindow_ && event->type() == QEvent::WindowActivate)
         windowDidBecomeKey();
+    if (watched == mainWindow_)
+        rememberWindowPlace(event);
     if (watched == mainWindow_ && (closeRequestedDuringLoop(event) || closeRequestedWithUnsavedEdits(event)))
         return true;
     return VXCommonWindowController::eventFilter(watched, event);

@@ -86,7 +86,8 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
     }
     // The list reports the rows a removal took out of the selection as a
     // selection change of its own; that is the removal, not a new choice,
-    // and the shown record stays until the user selects again.
+    // and the shown record stays until the user selects again, unless none of
+    // its photos is left: a photo gone from the list is not shown any more.
     const bool onlyRemoved = images.size() < marySelectedImgs_.size() &&
         std::all_of(images.cbegin(), images.cend(),
             [this](const TAVImageObjectPtr& image) { return marySelectedImgs_.contains(image); }) &&
@@ -95,7 +96,10 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
         });
     if (onlyRemoved) {
         marySelectedImgs_ = images;
-        refreshButtonsEnable();
+        if (images.isEmpty())
+            refreshUI();
+        else
+            refreshButtonsEnable();
         return;
     }
     handleSelectedImages(images);
@@ -104,9 +108,15 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
 
 void TAVMainWindowCtlr::photosViewCltrDidRemoveImages(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>& images)
 {
+    bool shownGoes = false;
     for (const auto& image : images)
-        marySelectedImgs_.removeAll(image);
-    refreshButtonsEnable();
+        shownGoes = marySelectedImgs_.removeAll(image) > 0 || shownGoes;
+    // Photos that left the list are no longer shown: once none of the shown
+    // ones is left, the tabs let go of their record and picture.
+    if (shownGoes && marySelectedImgs_.isEmpty())
+        refreshUI();
+    else
+        refreshButtonsEnable();
 }
 
 void TAVMainWindowCtlr::handleSelectedImages(const QList<TAVImageObjectPtr>& images)

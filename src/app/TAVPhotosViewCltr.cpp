@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QParallelAnimationGroup>
@@ -224,6 +225,8 @@ QWidget* TAVPhotosViewCltr::makeBottomBar()
 
 void TAVPhotosViewCltr::configureBrowserAndTable()
 {
+    imageBrowser_->installEventFilter(this);
+    tableView_->installEventFilter(this);
     imageBrowser_->setModel(model_);
     imageBrowser_->setSelectionModel(selection_);
     imageBrowser_->setEnableSpacePreview(true);
@@ -293,6 +296,10 @@ void TAVPhotosViewCltr::resizeEvent(QResizeEvent* event)
 
 bool TAVPhotosViewCltr::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((watched == tableView_ || watched == imageBrowser_) && event->type() == QEvent::KeyPress &&
+        moveToEndOfList(*static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
     if (watched == bgView_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
         placeCurrentContainer();
         if (tipsView_ != nullptr) {
@@ -467,6 +474,37 @@ void TAVPhotosViewCltr::selectIndexes(const QList<int>& rows)
     }
 }
 
+bool TAVPhotosViewCltr::moveToEndOfList(const QKeyEvent& key)
+{
+    // Home and End go to the first and the last photo (with Shift, selecting
+    // from the first selected one), in both views: the table's own Home would
+    // only move along the row.
+    const bool home = key.key() == Qt::Key_Home;
+    if ((!home && key.key() != Qt::Key_End) ||
+        (key.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) != Qt::NoModifier) {
+        return false;
+    }
+    const int count = model_->rowCount();
+    if (count == 0) {
+        return true;
+    }
+    const int target = home ? 0 : count - 1;
+    const QList<int> selected = selectedIndexes();
+    QList<int> rows{target};
+    if (key.modifiers().testFlag(Qt::ShiftModifier) && !selected.isEmpty()) {
+        rows.clear();
+        const int anchor = home ? selected.last() : selected.first();
+        for (int row = std::min(anchor, target); row <= std::max(anchor, target); ++row) {
+            rows.append(row);
+        }
+    }
+    selectIndexes(rows);
+    selection_->setCurrentIndex(model_->index(target, 0), QItemSelectionModel::NoUpdate);
+    imageBrowser_->scrollTo(model_->index(target, 0));
+    tableView_->scrollTo(model_->index(target, 0));
+    return true;
+}
+
 void TAVPhotosViewCltr::selectionDidChange()
 {
     const QList<int> rows = selectedIndexes();
@@ -555,18 +593,23 @@ float TAVPhotosViewCltr::zoomValue() const
 
 void TAVPhotosViewCltr::clickSmaller()
 {
-    const double zoom = std::max(0.0, imageBrowser_->zoomValue() - 0.1);
-    imageBrowser_->setZoomValue(zoom);
-    const QSignalBlocker quiet(slideZoom_);
-    slideZoom_->setValue(int(std::lround(zoom * kSliderSteps)));
+    stepZoom(-0.1);
 }
 
 void TAVPhotosViewCltr::clickEnlarge()
 {
-    const double zoom = std::min(1.0, imageBrowser_->zoomValue() + 0.1);
-    imageBrowser_->setZoomValue(zoom);
-    const QSignalBlocker quiet(slideZoom_);
-    slideZoom_->setValue(int(std::lround(zoom * kSliderSteps)));
+    stepZoom(0.1);
+}
+
+void TAVPhotosViewCltr::stepZoom(double step)
+{
+    const double zoom = std::clamp(imageBrowser_->zoomValue() + step, 0.0, 1.0);
+    {
+        const QSignalBlocker quiet(slideZoom_);
+        slideZoom_->setValue(int(std::lround(zoom * kSliderSteps)));
+    }
+    // Kept like a zoom set with the slider.
+    zoomSliderDidChange(float(zoom));
 }
 
 void TAVPhotosViewCltr::zoomSliderDidChange(float value)

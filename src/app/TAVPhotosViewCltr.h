@@ -19,6 +19,7 @@
 
 class QAction;
 class QItemSelectionModel;
+class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QSlider;
@@ -105,6 +106,8 @@ public:
     void clickDeleteItem() { removeSelectedImageObjects(); }
     void clickRevealInFinder();
     void removeSelectedImageObjects();
+    // Removes every shown photo; their working copies are deleted and what
+    // they held goes back to the system.
     void clearAllImageObjects();
     // The browser's delete key.
     void imageBrowserRemoveItemsAtIndexes(const QList<int>& indexes);
@@ -185,6 +188,11 @@ private:
     void sortUseSortDescriptors(const QString& key, bool ascending);
     void showSortIndicator();
     void removeImages(const QList<int>& indexes);
+    // Home / End (with Shift) in either view; false for other keys.
+    bool moveToEndOfList(const QKeyEvent& key);
+    // The zoom moved by `step` within 0..1, on the slider and kept.
+    void stepZoom(double step);
+    static void returnFreedMemory();
     void autoSelectNextAfterRemoveImages(const QList<int>& indexes);
     // Asks before images with unsaved edits go; true to go on.
     bool confirmRemoval(const QList<TAVImageObjectPtr>& images);

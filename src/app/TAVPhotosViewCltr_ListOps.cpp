@@ -14,9 +14,14 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSet>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -258,6 +263,22 @@ void TAVPhotosViewCltr::removeImages(const QList<int>& indexes)
     if (customDelegate_ != nullptr) {
         customDelegate_->photosViewCltrDidRemoveImages(this, removed);
     }
+    for (const TAVImageObjectPtr& image : std::as_const(removed)) {
+        image->removeWorkingCopy();
+    }
+    removed.clear();
+    // Once the views have let go of the rows too (they do on the next turns
+    // of the event loop).
+    QTimer::singleShot(0, this, &TAVPhotosViewCltr::returnFreedMemory);
+}
+
+void TAVPhotosViewCltr::returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    // The photos' records and pictures were many small blocks spread over the
+    // heap; without a trim the process would keep their pages after a Clear.
+    malloc_trim(0);
+#endif
 }
 
 void TAVPhotosViewCltr::autoSelectNextAfterRemoveImages(const QList<int>& indexes)

@@ -12,6 +12,7 @@
 #include "models/TAVMetadataReaderMgr.h"
 #include "models/TAVMetadataWritterMgr.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -368,6 +369,21 @@ QString TAVImageObject::imageTitle() const
     // The user's file: a working copy made beside an older one carries a
     // "(1)" the user never chose.
     return QFileInfo(srcPath_.isEmpty() ? path_ : srcPath_).fileName();
+}
+
+bool TAVImageObject::removeWorkingCopy()
+{
+    if (path_.isEmpty() || path_ == srcPath_)
+        return false;
+    // Nothing read from the copy is kept open past it.
+    readerMgr_.reset();
+    writerMgr_.reset();
+    QFile copy(path_);
+    if (copy.exists() && !copy.remove()) {
+        qWarning("Could not remove the working copy %s: %s", qPrintable(path_), qPrintable(copy.errorString()));
+        return false;
+    }
+    return true;
 }
 
 double TAVImageObject::sortNumber(const QString& key, int32_t category) const

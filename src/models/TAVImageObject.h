@@ -111,7 +111,11 @@ public:
 
     // --- Browser and preview items ---
     const QString& imageUID() const { return path_; }
+    // The name of the user's file (of the working copy when there is none).
     QString imageTitle() const;
+    // Deletes the working copy once the image leaves the list; never the
+    // user's file. False when it could not be removed.
+    bool removeWorkingCopy();
     QUrl previewItemURL() const { return QUrl::fromLocalFile(path_); }
     QString previewItemTitle() const { return imageTitle(); }
     QString description() const { return imageTitle(); }

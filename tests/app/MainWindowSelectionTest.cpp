@@ -155,17 +155,25 @@ TEST_F(MainWindowTest, OneImageIsEditedInPlaceAndOnlyAPendingModifyingNoticeAppl
     EXPECT_EQ(window().curExifData(), shown) << "no refresh was asked for";
 }
 
-TEST_F(MainWindowTest, RemovingTheSelectedImagesKeepsTheShownRecordUntilTheNextSelection)
+TEST_F(MainWindowTest, RemovingTheSelectedImagesShowsNoneOfThemAnyMore)
 {
-    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {}), photoWithTags("b.jpg", {})}));
-    select({0, 1});
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{"Exif.Image.Make", "Canon"}}), photoWithTags("b.jpg", {})}));
+    select({0});
+    ASSERT_EQ(summaryField("fldCamera")->text(), "Canon");
+    // Removing another photo leaves the shown one.
     const TAVExifDataPtr shown = window().curExifData();
+    window().photosViewCltr()->imageBrowserRemoveItemsAtIndexes({1});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window().curExifData(), shown);
+    ASSERT_TRUE(importAndWait({photoWithTags("b.jpg", {})}));
+    select({0, 1});
     ASSERT_EQ(window().selectedImages().size(), 2);
     window().photosViewCltr()->removeSelectedImageObjects();
     QCoreApplication::processEvents();
     ASSERT_EQ(window().photosViewCltr()->maryDataSource().size(), 0);
     EXPECT_TRUE(window().selectedImages().isEmpty());
-    EXPECT_EQ(window().curExifData(), shown);
+    EXPECT_EQ(window().curExifData(), window().defaultSetting());
+    EXPECT_EQ(summaryField("fldCamera")->text(), "");
     EXPECT_FALSE(window().btnClearOne()->isEnabled());
 
     ASSERT_TRUE(importAndWait({photoWithTags("c.jpg", {})}));

@@ -14,6 +14,7 @@
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -315,3 +317,52 @@ TEST(TAVKitPlatformDefaults, TheKitReadsAndRemovesTheApplicationsValues)
 }
 
 #include "TAVAppDelegateTest.moc"
+
+// Every menu and item is reached with the keyboard alone: its own Alt letter,
+// and the keys the menus always had.
+TEST_F(AppDelegateTest, EveryMenuAndItemHasItsOwnAltLetterInTheRealWindow)
+{
+    TAVAppDelegate delegate;
+    ASSERT_TRUE(delegate.awakeFromNib());
+    QWidget* window = delegate.mainWndCtlr()->window();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+
+    const auto letterOf = [](const QString& title) {
+        const qsizetype mark = title.indexOf(QLatin1Char('&'));
+        return mark < 0 || mark + 1 >= title.size() ? QChar() : title.at(mark + 1).toLower();
+    };
+    QSet<QChar> menuLetters;
+    for (QAction* menuAction : delegate.menuBar()->actions()) {
+        const QChar letter = letterOf(menuAction->text());
+        EXPECT_FALSE(letter.isNull()) << menuAction->text().toStdString();
+        EXPECT_FALSE(menuLetters.contains(letter)) << menuAction->text().toStdString();
+        menuLetters.insert(letter);
+        QSet<QChar> itemLetters;
+        for (QAction* item : menuAction->menu()->actions()) {
+            if (item->isSeparator())
+                continue;
+            const QChar itemLetter = letterOf(item->text());
+            EXPECT_FALSE(itemLetter.isNull()) << item->text().toStdString();
+            EXPECT_FALSE(itemLetters.contains(itemLetter)) << item->text().toStdString();
+            itemLetters.insert(itemLetter);
+        }
+    }
+    EXPECT_EQ(delegate.menuItem(QStringLiteral("Save"))->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(delegate.menuItem(QStringLiteral("Import Files..."))->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(delegate.menuItem(QStringLiteral("Save All"))->shortcut(), QKeySequence("Ctrl+Shift+S"));
+
+    // Alt+F opens the File menu; I there runs Import Files.
+    QAction* import = delegate.menuItem(QStringLiteral("Import Files..."));
+    int imports = 0;
+    QObject::connect(import, &QAction::triggered, [&imports] { ++imports; });
+    QTest::keyClick(window, Qt::Key_F, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    auto* fileMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(fileMenu, nullptr);
+    EXPECT_EQ(TAVAppDelegate::plainTitle(fileMenu->menuAction()), QStringLiteral("File"));
+    QTest::keyClick(fileMenu, Qt::Key_I);
+    EXPECT_EQ(imports, 1);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
