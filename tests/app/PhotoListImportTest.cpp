@@ -2,12 +2,14 @@
 
 #include "app/TAVPhotoListModel.h"
 #include "commlib/VXDropInTipsView.h"
+#include "commlib/VXKeyPressTableView.h"
 #include "foundation/FileServices.h"
 #include "support/ExifTool.h"
 #include "support/FileSizeLimit.h"
 #include "support/ImageFixtures.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QTest>
@@ -15,6 +17,8 @@
 #include <QToolButton>
 
 #include <gmock/gmock.h>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -245,4 +249,39 @@ TEST_F(PhotoListTest, PhotosImportedThroughLinksGetWorkingCopiesOfTheirContent)
     EXPECT_EQ(ExifTool::read(target).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
     EXPECT_FALSE(QFileInfo(image->path()).isSymLink());
     EXPECT_TRUE(FileServices::contentsEqual(image->path(), target));
+}
+
+// The table's arrow shows the order the list is in after an import that was
+// cancelled halfway, whichever way the user had sorted.
+TEST_F(PhotoListTest, AfterACancelledImportTheSortArrowAgreesWithTheOrderShown)
+{
+    makeList();
+    QStringList paths;
+    for (int i = 0; i < 60; ++i)
+        paths.append(photo(QStringLiteral("many/p%1.jpg").arg(i, 3, 10, QLatin1Char('0')), QSize(8, 8)));
+    ASSERT_TRUE(importAndWait(paths.mid(0, 3)));
+    list_->clickShowType(TAVPhotosViewCltr::ModeTable);
+    QHeaderView* header = list_->tableView()->horizontalHeader();
+    for (const bool ascending : {false, true}) {
+        list_->clickSortPop();  // the same key again: the other way
+        ASSERT_EQ(list_->sortAscending(), ascending);
+        int calls = 0;
+        delegate_.onProgress = [&calls](TAVPhotosViewCltr* cltr, float) {
+            if (++calls == 5)
+                cltr->setIsCancel(true);
+        };
+        list_->clearAllImageObjects();
+        ASSERT_TRUE(importAndWait(paths));
+        ASSERT_LT(list_->maryDataSource().size(), paths.size());
+        EXPECT_EQ(list_->sortAscending(), ascending);
+        const QStringList names = shownNames();
+        QStringList sorted = names;
+        sorted.sort();
+        if (!ascending)
+            std::reverse(sorted.begin(), sorted.end());
+        EXPECT_EQ(names, sorted);
+        EXPECT_TRUE(header->isSortIndicatorShown());
+        EXPECT_EQ(header->sortIndicatorSection(), int(TAVPhotoListModel::ColumnName));
+        EXPECT_EQ(header->sortIndicatorOrder(), ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    }
 }
