@@ -41,6 +41,11 @@ QStringList makeRoundCorpus(const QString& root, const QString& who, int round, 
 {
     const QString folder = QStringLiteral("%1/%2-%3").arg(root, who).arg(round);
     QDir(folder).removeRecursively();
+    // The previous round's files are timed already: only round 2's are kept,
+    // for the checks of the work done, so that 5,000 files fit on the disk.
+    if (round - 1 != kCheckedRound) {
+        QDir(QStringLiteral("%1/%2-%3").arg(root, who).arg(round - 1)).removeRecursively();
+    }
     // Only each contender's latest corpus is kept: at 5,000 photos a round's
     // corpus takes gigabytes.
     QDir(QStringLiteral("%1/%2-%3").arg(root, who).arg(round - 1)).removeRecursively();
@@ -202,6 +207,63 @@ void printRow(const QString& workload, int files, double lumettaMs, double exift
     if (!note.isEmpty()) {
         std::printf("  %s\n", qPrintable(note));
     }
+    std::fflush(stdout);
+}
+
+namespace {
+
+double nowMs()
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Milliseconds each whole disk has spent doing I/O since boot.
+std::vector<std::pair<QString, long>> diskBusyTicks()
+{
+    std::vector<std::pair<QString, long>> ticks;
+    QFile stats(QStringLiteral("/proc/diskstats"));
+    if (!stats.open(QIODevice::ReadOnly)) {
+        return ticks;
+    }
+    for (const QByteArray& line : stats.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 12 && !fields.at(2).startsWith("loop") && !fields.at(2).startsWith("ram")) {
+            ticks.emplace_back(QString::fromLatin1(fields.at(2)), fields.at(12).toLong());
+        }
+    }
+    return ticks;
+}
+
+} // namespace
+
+MachineLoad::MachineLoad()
+    : diskTicks_(diskBusyTicks())
+    , startMs_(nowMs())
+{
+}
+
+QString MachineLoad::describe() const
+{
+    const double elapsed = std::max(1.0, nowMs() - startMs_);
+    long busiest = 0;
+    for (const auto& [disk, ticks] : diskBusyTicks()) {
+        for (const auto& [before, then] : diskTicks_) {
+            if (before == disk) {
+                busiest = std::max(busiest, ticks - then);
+            }
+        }
+    }
+    QFile loadAverage(QStringLiteral("/proc/loadavg"));
+    const QByteArray load = loadAverage.open(QIODevice::ReadOnly) ? loadAverage.readAll().split(' ').first() : "?";
+    return QStringLiteral("load %1, busiest disk busy %2% of the run")
+        .arg(QString::fromLatin1(load))
+        .arg(std::min(100.0, 100.0 * double(busiest) / elapsed), 0, 'f', 0);
+}
+
+void printTargetRow(const QString& row, int files, double ratio, double target, const QString& condition)
+{
+    std::printf("%s: %.2fx at %d files (target <= %gx%s): %s\n", qPrintable(row), ratio, files, target,
+        condition.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + condition), ratio <= target ? "met" : "not met");
     std::fflush(stdout);
 }
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace EngineBench {
@@ -21,8 +22,12 @@ int filesArgument(int argc, char** argv, int fallback);
 // apart), so that names built from the date never collide. Not timed.
 QStringList makeCorpus(const QString& folder, int count);
 
+// The round whose files the benches check for the same work done.
+constexpr int kCheckedRound = 2;
+
 // A fresh corpus for one contender's round: "<root>/<who>-<round>", emptied
-// first so that every round starts from the same untouched files.
+// first so that every round starts from the same untouched files. The
+// contender's previous round is removed unless it is the checked one.
 QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count);
 
 // The engine's import of `corpus` on `threads` threads into `folder`: the
@@ -55,6 +60,23 @@ std::vector<double> medianTimes(const std::vector<Contender>& contenders, int ro
 void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs,
     long peakKiB, const QString& note = QString());
 void printHeader();
+
+// How busy the machine was while a workload ran: the one-minute load average
+// at its end and the share of its time the busiest disk spent on I/O.
+class MachineLoad {
+public:
+    // Starts watching now.
+    MachineLoad();
+    // "load 5.6, busiest disk busy 41% of the run" for the time since start.
+    QString describe() const;
+
+private:
+    std::vector<std::pair<QString, long>> diskTicks_;
+    double startMs_ = 0;
+};
+
+// A row of the table: "<row>: 1.26x at 200 files (target <= 1.3x): met".
+void printTargetRow(const QString& row, int files, double ratio, double target, const QString& condition = QString());
 
 // The folder the corpora go into (removed at exit by the caller).
 QString scratchFolder();
