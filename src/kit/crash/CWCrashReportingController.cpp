@@ -123,6 +123,11 @@ bool CWCrashReportingController::startWithProfilingMark(
     }
     const bool urgent = checkForAndCreateLaunchMarker();
     const std::vector<std::string> earlier = fileManager_->activePathContents();
+    // Listed before any report of this launch is queued: the queue moves them
+    // through these folders at once, and a report listed there as a leftover
+    // too would be packaged or sent twice.
+    const std::vector<std::string> processing = fileManager_->processingPathContents();
+    const std::vector<std::string> prepared = fileManager_->preparedPathContents();
     const CWInternalReportPtr report = setupCurrentReport();
     const bool started = startCrashReporter(betaToken, mark, report);
     if (!started) {
@@ -131,7 +136,7 @@ bool CWCrashReportingController::startWithProfilingMark(
     for (const auto& path : earlier) {
         processExistingActiveReportPath(path, urgent);
     }
-    handleContentsInOtherReportingDirectories();
+    handleContentsInOtherReportingDirectories(processing, prepared);
     if (started) {
         const std::string value = decimalText(millisecondsSince(mark));
         CWContextLoggingQueue()->async([value] { writeInternalKey(internalKey("kit-start-time"), value); });

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CWCrashReportingController;
 
@@ -113,7 +114,10 @@ private:
     void displayPermissionAlertForReport(const CWInternalReportPtr& report);
     void handlePromptCompleteForReport(const CWInternalReportPtr& report, bool submit, bool always);
     void removeReport(const CWInternalReportPtr& report);
-    void handleContentsInOtherReportingDirectories();
+    // Resumes what earlier launches left half done: `processing` reports and
+    // `prepared` packages, as listed before this launch queued any work.
+    void handleContentsInOtherReportingDirectories(
+        const std::vector<std::string>& processing, const std::vector<std::string>& prepared);
     void recordInternalKey(const std::string& suffix, const std::string& value);
     double millisecondsSince(std::chrono::nanoseconds mark) const;
     std::shared_ptr<CWReportsController> reportsController();

@@ -175,14 +175,14 @@ void CWCrashReportingController::removeReport(const CWInternalReportPtr& report)
     fileManager_->removeItemAtPath(report->path());
 }
 
-void CWCrashReportingController::handleContentsInOtherReportingDirectories()
+void CWCrashReportingController::handleContentsInOtherReportingDirectories(
+    const std::vector<std::string>& processing, const std::vector<std::string>& prepared)
 {
-    for (const auto& path : fileManager_->processingPathContents()) {
+    for (const auto& path : processing) {
         operationQueue_->addOperationWithBlock([this, path] {
             reportsController()->prepareAndSubmitReport(CWInternalReport::reportWithPath(path), false, false);
         });
     }
-    const std::vector<std::string> prepared = fileManager_->preparedPathContents();
     networkClient_->attemptToReconnectBackgroundSessionWithCompletionBlock([this, prepared] {
         operationQueue_->addOperationWithBlock([this, prepared] {
             for (const auto& path : prepared) {

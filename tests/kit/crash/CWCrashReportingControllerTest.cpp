@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -42,6 +43,9 @@ public:
     {
         seen.push_back(report->path());
         completion(true);
+        if (afterAnswer) {
+            afterAnswer();
+        }
     }
     void reportingControllerInternalDidDetectReportForLastExecution(
         CWCrashReportingController&, const CWInternalReportPtr& report) override
@@ -54,6 +58,8 @@ public:
 
     std::optional<nlohmann::json> settings;
     std::vector<std::string> seen;
+    // Runs in the launch after the delegate answered for a report.
+    std::function<void()> afterAnswer;
 };
 
 class CWCrashReportingControllerTest : public ::testing::Test {
@@ -102,10 +108,12 @@ protected:
         return controller_->startWithProfilingMark(std::chrono::steady_clock::now().time_since_epoch(), std::nullopt);
     }
 
-    // Lets the work queue and the uploads finish (real time, bounded).
+    // Lets the work queue and the uploads finish (real time, bounded far
+    // above what a busy machine needs).
     bool eventually(const std::function<bool()>& condition)
     {
-        for (int i = 0; i < 500 && !condition(); ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!condition() && std::chrono::steady_clock::now() < deadline) {
             controller_->operationQueue()->waitUntilAllOperationsAreFinished();
             main_.pump();
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -143,7 +151,9 @@ TEST_F(CWCrashReportingControllerTest, EarlierCrashesAreSentAndFoldersWithoutOne
     EXPECT_EQ(kit_.seen, (std::vector<std::string>{crash, crash}));
     EXPECT_FALSE(fs::exists(quiet));
     EXPECT_FALSE(fs::exists(noSession));
-    // The marker goes at the first main turn; the start-up checks two seconds later.
+    // The marker goes at the first main turn (the work above may have needed
+    // none); the start-up checks two seconds later.
+    main_.pump();
     EXPECT_FALSE(fs::exists(files_->structurePath() + "/launchmarker"));
     EXPECT_NEAR(clock_->secondsUntilNext(), 2.0, 0.01);
 }
@@ -172,6 +182,28 @@ TEST_F(CWCrashReportingControllerTest, AFailedUploadIsTriedOnceMoreTenMinutesLat
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(server_.requestCount(), 1U);
     clock_->advance(1.0);
+    EXPECT_TRUE(eventually([&] { return server_.requestCount() == 2 && files_->preparedPathContents().empty(); }));
+}
+
+TEST_F(CWCrashReportingControllerTest, AReportSentWhileTheLaunchGoesOnIsNoLeftoverToSendAgain)
+{
+    server_.script(path(), {LoopbackReply::answer(400), LoopbackReply::json("{}")});
+    earlierCrash("a-crash");
+    // A slow launch, as on a busy machine: the work queue packages the report
+    // and its upload fails before the launch looks at the other folders.
+    kit_.afterAnswer = [&] {
+        for (int i = 0; i < 3000 && !(server_.requestCount() == 1 && clock_->pendingCount() == 2); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    EXPECT_TRUE(start());
+    ASSERT_EQ(server_.requestCount(), 1U);
+    ASSERT_EQ(files_->preparedPathContents().size(), 1U);
+    controller_->operationQueue()->waitUntilAllOperationsAreFinished();
+    main_.pump();
+    EXPECT_FALSE(server_.waitForRequests(2, 0.5)) << "sent again as a leftover of an earlier launch";
+    EXPECT_EQ(files_->preparedPathContents().size(), 1U);
+    clock_->advance(600.0);
     EXPECT_TRUE(eventually([&] { return server_.requestCount() == 2 && files_->preparedPathContents().empty(); }));
 }
 
