@@ -7,13 +7,14 @@
 //
 // Callers rely on:
 // - async() runs the closure on QThreadPool::globalInstance().
-// - asyncMain() queues the closure to the GUI thread's event loop and returns.
+// - asyncMain() queues the closure to the GUI thread's event loop and returns;
+//   once the application object has begun to go away (workers may still run
+//   while it waits for them), the closure is dropped.
 // - syncMain() runs the closure on the GUI thread and waits for it; called on the
 //   GUI thread itself it runs the closure directly (no deadlock). The GUI thread
 //   must not be blocked waiting for the caller meanwhile.
 // - once() runs the closure exactly once per flag, other callers waiting for it.
-// A QCoreApplication must exist for asyncMain; without one, syncMain runs the
-// closure on the calling thread.
+// Without a QCoreApplication, syncMain runs the closure on the calling thread.
 class Dispatch {
 public:
     static void async(std::function<void()> work);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -66,4 +67,15 @@ TEST(DispatchTest, SyncFromTheGuiThreadRunsDirectlyAndAsyncIsQueued)
         Dispatch::once(flag, [&] { ++calls; });
     }
     EXPECT_EQ(calls, 1);
+}
+
+TEST(DispatchTest, WorkHandedOverWhileTheApplicationEndsIsDroppedQuietly)
+{
+    QProcess child;
+    child.start(QStringLiteral(WORKER_OUTLIVES_APPLICATION), {});
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << child.readAllStandardError().toStdString();
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(child.readAllStandardOutput(), QByteArray("handed over: yes, ran: no\n"));
+    EXPECT_EQ(child.readAllStandardError(), QByteArray());
 }
