@@ -362,6 +362,7 @@ TEST_F(AppDelegateTest, EveryMenuAndItemHasItsOwnAltLetterInTheRealWindow)
     auto* fileMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(fileMenu, nullptr);
     EXPECT_EQ(TAVAppDelegate::plainTitle(fileMenu->menuAction()), QStringLiteral("File"));
+    EXPECT_TRUE(Gallery::capture(fileMenu, QStringLiteral("file-menu-alt-letters")));
     QTest::keyClick(fileMenu, Qt::Key_I);
     EXPECT_EQ(imports, 1);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
