@@ -727,9 +727,10 @@ QString TAVExifWriter::currentValue(const QString& key) const
     if (!image_) {
         return QString();
     }
-    const auto textOf = [&key](const auto& data) {
+    const std::string wanted = utf8(key);
+    const auto textOf = [&wanted](const auto& data) {
         for (const auto& datum : data) {
-            if (datum.key() == utf8(key)) {
+            if (datum.key() == wanted) {
                 return QString::fromStdString(datum.toString());
             }
         }
