@@ -46,6 +46,16 @@ QSet<QString>& reservedCopyPaths()
     return paths;
 }
 
+// Every working-copy path given out in this process: a photo removed from
+// the list takes its working copy with it, and the pictures cached under
+// that path must never be shown for another photo imported later under the
+// same name. Guarded by workingCopyMutex.
+QSet<QString>& givenCopyPaths()
+{
+    static QSet<QString> paths;
+    return paths;
+}
+
 bool hasAcceptedExtension(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -208,12 +218,16 @@ QString TAVPhotosViewCltr::reserveWorkingCopyPath(const QString& folder, const Q
     const QString suffix = QFileInfo(name).suffix();
     const QString base = QFileInfo(name).completeBaseName();
     QString candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(name), suffix);
-    for (int counter = 1; !candidate.isNull() && reservedCopyPaths().contains(candidate); ++counter) {
+    const auto taken = [](const QString& path) {
+        return reservedCopyPaths().contains(path) || givenCopyPaths().contains(path);
+    };
+    for (int counter = 1; !candidate.isNull() && taken(candidate); ++counter) {
         const QString numbered = QStringLiteral("%1(%2).%3").arg(base).arg(counter).arg(suffix);
         candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(numbered), suffix);
     }
     if (!candidate.isNull()) {
         reservedCopyPaths().insert(candidate);
+        givenCopyPaths().insert(candidate);
     }
     return candidate;
 }

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QSet>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,10 @@ TEST_F(MainWindowScaleTest, RemovedPhotosTakeTheirWorkingCopiesAndTheirPictureWi
     EXPECT_EQ(workingCopies().size(), 2);
 
     // Clear takes the rest, and the Summary tab shows no photo any more.
+    QSet<QString> earlierCopies;
+    for (const auto& image : list()->maryDataSource())
+        earlierCopies.insert(image->path());
+    earlierCopies.insert(gone);
     list()->clearAllImageObjects();
     QCoreApplication::processEvents();
     EXPECT_TRUE(list()->maryDataSource().isEmpty());
@@ -78,6 +83,10 @@ TEST_F(MainWindowScaleTest, RemovedPhotosTakeTheirWorkingCopiesAndTheirPictureWi
     again.sort();
     EXPECT_EQ(again, (QStringList{"harbour.jpg", "harbour.jpg", "quay.jpg"}));
     EXPECT_EQ(workingCopies().size(), 3);
+    // Under new working-copy paths: nothing cached for the removed photos
+    // (thumbnails, pictures) is ever taken for these.
+    for (const auto& image : list()->maryDataSource())
+        EXPECT_FALSE(earlierCopies.contains(image->path())) << qPrintable(image->path());
     // The user's files were only ever read.
     EXPECT_TRUE(QFile::exists(tempPath("in/harbour.jpg")));
     EXPECT_TRUE(QFile::exists(tempPath("in/day2/harbour.jpg")));
