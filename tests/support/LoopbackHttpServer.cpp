@@ -136,9 +136,15 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket* socket)
     if (!connections_.contains(socket)) {
         return;
     }
-    QByteArray& buffer = connections_[socket].buffer;
-    buffer += socket->readAll();
+    connections_[socket].buffer += socket->readAll();
     for (;;) {
+        // Answering may end the connection (a client that hangs up while the
+        // server waits to write), and its buffer with it.
+        const auto connection = connections_.find(socket);
+        if (connection == connections_.end()) {
+            return;
+        }
+        QByteArray& buffer = connection->buffer;
         const int headerEnd = buffer.indexOf("\r\n\r\n");
         if (headerEnd < 0) {
             return;
