@@ -36,6 +36,8 @@ function(lumetta_folder_tests name)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
     ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  # The folder's harness/ holds programs the tests start (lumetta_test_program).
+  list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/harness/")
   if(NOT sources)
     return()
   endif()
@@ -46,6 +48,18 @@ function(lumetta_folder_tests name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+endfunction()
+
+# A program the tests of `tests` start as a child process, for what only a
+# whole process shows (how it ends); the tests find it through the compile
+# definition DEFINE.
+function(lumetta_test_program tests name)
+  cmake_parse_arguments(ARG "" "DEFINE" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS})
+  lumetta_warnings(${name})
+  add_dependencies(${tests} ${name})
+  target_compile_definitions(${tests} PRIVATE ${ARG_DEFINE}="$<TARGET_FILE:${name}>")
 endfunction()
 
 # A Qt-free test executable for the kit folders: every source of the folder

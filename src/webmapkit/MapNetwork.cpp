@@ -6,6 +6,7 @@
 #include "webmapkit/MapReplyGuard.h"
 
 #include <QAbstractNetworkCache>
+#include <QCoreApplication>
 #include <QDir>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
@@ -22,6 +23,23 @@ QByteArray processUserAgent()
     return QByteArray("Lumetta/") + AppInfo::version().toUtf8();
 }
 
+MapNetwork*& sharedNetwork()
+{
+    static MapNetwork* network = nullptr;
+    return network;
+}
+
+// The access manager moves bytes on a thread of its own, which must end before
+// the application object does: left running, it delivers the closing of a
+// connection (a tile abandoned as the window closed) through an application
+// that is halfway gone, and the process crashes as it quits. Post routines run
+// first thing in the application's destructor.
+void endSharedNetwork()
+{
+    delete sharedNetwork();
+    sharedNetwork() = nullptr;
+}
+
 } // namespace
 
 MapNetwork::MapNetwork()
@@ -35,7 +53,11 @@ MapNetwork::MapNetwork()
 
 MapNetwork* MapNetwork::shared()
 {
-    static MapNetwork* network = new MapNetwork();
+    MapNetwork*& network = sharedNetwork();
+    if (network == nullptr) {
+        network = new MapNetwork();
+        qAddPostRoutine(endSharedNetwork);
+    }
     return network;
 }
 

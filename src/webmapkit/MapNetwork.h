@@ -30,7 +30,8 @@ struct MapReply {
 // a 10 s transfer (idle) timeout, an overall deadline and a size cap per answer,
 // http and https only, and a disk cache that only tile requests read. Nothing is
 // written into the cache until its user has checked the answer (storeInCache).
-// Answers arrive on the GUI thread; nothing here blocks it.
+// Answers arrive on the GUI thread; nothing here blocks it. It lives until the
+// application object goes away; requests still running then end unanswered.
 class MapNetwork : public QObject {
     Q_OBJECT
 public:

@@ -76,6 +76,6 @@ TEST(DispatchTest, WorkHandedOverWhileTheApplicationEndsIsDroppedQuietly)
     ASSERT_TRUE(child.waitForFinished(30000));
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << child.readAllStandardError().toStdString();
     EXPECT_EQ(child.exitCode(), 0);
-    EXPECT_EQ(child.readAllStandardOutput(), QByteArray("handed over: yes, ran: no\n"));
-    EXPECT_EQ(child.readAllStandardError(), QByteArray());
+    EXPECT_EQ(child.readAllStandardOutput().toStdString(), "handed over: yes, ran: no\n");
+    EXPECT_EQ(child.readAllStandardError().toStdString(), "");
 }

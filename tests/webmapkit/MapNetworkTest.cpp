@@ -4,6 +4,7 @@
 #include "support/LoopbackHttpServer.h"
 #include "webmapkit/MapTestSupport.h"
 
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -87,4 +88,15 @@ TEST(MapNetworkTest, HeldAndRefusedRequestsFail)
     const auto refused = fetch(QUrl(LoopbackHttpServer::refusedUrl(QStringLiteral("/x"))));
     ASSERT_TRUE(refused.has_value());
     EXPECT_FALSE(refused->ok);
+}
+
+TEST(MapNetworkTest, NoThreadOfTheClientOutlivesTheApplication)
+{
+    QProcess quitting;
+    quitting.start(QStringLiteral(QUIT_WHILE_LOADING), {});
+    ASSERT_TRUE(quitting.waitForFinished(30000));
+    EXPECT_EQ(quitting.exitStatus(), QProcess::NormalExit) << quitting.readAllStandardError().toStdString();
+    EXPECT_EQ(quitting.exitCode(), 0);
+    EXPECT_EQ(quitting.readAllStandardOutput().toStdString(),
+              "network threads while open: 1, after the end: 0, answered: no\n");
 }
