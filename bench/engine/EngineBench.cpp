@@ -41,13 +41,8 @@ QStringList makeRoundCorpus(const QString& root, const QString& who, int round, 
 {
     const QString folder = QStringLiteral("%1/%2-%3").arg(root, who).arg(round);
     QDir(folder).removeRecursively();
-    // The previous round's files are timed already: only round 2's are kept,
-    // for the checks of the work done, so that 5,000 files fit on the disk.
-    if (round - 1 != kCheckedRound) {
-        QDir(QStringLiteral("%1/%2-%3").arg(root, who).arg(round - 1)).removeRecursively();
-    }
     // Only each contender's latest corpus is kept: at 5,000 photos a round's
-    // corpus takes gigabytes.
+    // corpus takes gigabytes. The last round's are the ones checked.
     QDir(QStringLiteral("%1/%2-%3").arg(root, who).arg(round - 1)).removeRecursively();
     return makeCorpus(folder, count);
 }

@@ -22,12 +22,14 @@ int filesArgument(int argc, char** argv, int fallback);
 // apart), so that names built from the date never collide. Not timed.
 QStringList makeCorpus(const QString& folder, int count);
 
-// The round whose files the benches check for the same work done.
-constexpr int kCheckedRound = 2;
+// The rounds each workload is timed, and the one whose files are checked for
+// the same work done: the last, the only one still on disk at the end.
+constexpr int kRounds = 5;
+constexpr int kCheckedRound = kRounds - 1;
 
 // A fresh corpus for one contender's round: "<root>/<who>-<round>", emptied
 // first so that every round starts from the same untouched files. The
-// contender's previous round is removed unless it is the checked one.
+// contender's previous round is removed.
 QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count);
 
 // The engine's import of `corpus` on `threads` threads into `folder`: the

@@ -88,6 +88,9 @@ int main(int argc, char** argv)
     const auto corpusFor = [&](const QString& who, int round) {
         return EngineBench::makeRoundCorpus(root, who, round, files);
     };
+    const auto checked = [&](const char* who) {
+        return QStringLiteral("%1/%2-%3").arg(root, QLatin1String(who)).arg(EngineBench::kCheckedRound);
+    };
 
     std::vector<TAVImageObjectPtr> images;
     int failed = 0;
@@ -144,7 +147,7 @@ int main(int argc, char** argv)
             }},
     };
     const EngineBench::MachineLoad load;
-    const std::vector<double> times = EngineBench::medianTimes(contenders, 5);
+    const std::vector<double> times = EngineBench::medianTimes(contenders, EngineBench::kRounds);
     EngineBench::printHeader();
     EngineBench::printRow("W2 edit and save (save phase)", files, times[0], times[1], times[3],
         EngineBench::peakResidentKiB(),
@@ -154,7 +157,7 @@ int main(int argc, char** argv)
             .arg(load.describe()));
     EngineBench::printTargetRow(QStringLiteral("W2 save vs a lean Exiv2 save into memory with the same atomic replace"),
         files, times[2] > 0 ? times[0] / times[2] : 0.0, 1.3);
-    const bool same = SameWorkCheck::sameTags(root + "/lumetta-2", root + "/exiftool-2") &&
-                      SameWorkCheck::sameTags(root + "/lumetta-2", root + "/lean-2");
+    const bool same = SameWorkCheck::sameTags(checked("lumetta"), checked("exiftool")) &&
+                      SameWorkCheck::sameTags(checked("lumetta"), checked("lean"));
     return same && failed == 0 ? 0 : 1;
 }

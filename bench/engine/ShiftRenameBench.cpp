@@ -51,6 +51,9 @@ int main(int argc, char** argv)
     const auto corpusFor = [&](const QString& who, int round) {
         return EngineBench::makeRoundCorpus(root, who, round, files);
     };
+    const auto checked = [&](const char* who) {
+        return QStringLiteral("%1/%2-%3").arg(root, QLatin1String(who)).arg(EngineBench::kCheckedRound);
+    };
 
     std::vector<TAVImageObjectPtr> images;
     TAVRenameEngine engine;
@@ -109,13 +112,13 @@ int main(int argc, char** argv)
             }},
     };
     const EngineBench::MachineLoad load;
-    const std::vector<double> times = EngineBench::medianTimes(contenders, 5);
+    const std::vector<double> times = EngineBench::medianTimes(contenders, EngineBench::kRounds);
     EngineBench::printHeader();
     EngineBench::printRow("W3 +1 h shift and rename by date", files, times[0], times[1], times[2],
         EngineBench::peakResidentKiB(),
         QStringLiteral("failed saves or renames: %1; %2").arg(failed).arg(load.describe()));
     EngineBench::printTargetRow(QStringLiteral("W3 time shift + rename vs its floor"), files,
         times[2] > 0 ? times[0] / times[2] : 0.0, 3.0, QStringLiteral("on a quiet disk"));
-    const bool same = SameWorkCheck::sameNamesAndDates(root + "/lumetta-2", root + "/exiftool-2");
+    const bool same = SameWorkCheck::sameNamesAndDates(checked("lumetta"), checked("exiftool"));
     return same && failed == 0 ? 0 : 1;
 }
