@@ -18,9 +18,11 @@
 #include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -134,6 +136,17 @@ void drainLoggingQueue()
     }
 }
 
+// Ends the launch without running the process's exit handlers. The kit's
+// threads go on with its start-up work (the analytics' first block, uploads)
+// until the process is gone, and exit handlers would destroy what they use
+// (the kit's shared clock, OpenSSL's tables) under them.
+[[noreturn]] void endLaunch(int code)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(code);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -155,12 +168,12 @@ int main(int argc, char** argv)
     startKit();
     if (mode == "launch") {
         waitForUploads();
-        return 0;
+        endLaunch(0);
     }
     if (mode == "launch-urgent") {
         // An urgent report is sent before the kit's start returns.
         const CWFileManager files;
-        return files.preparedPathContents().empty() && files.processingPathContents().empty() ? 0 : 3;
+        endLaunch(files.preparedPathContents().empty() && files.processingPathContents().empty() ? 0 : 3);
     }
     Crashwatch::sharedInstance().setObjectValue("teal", "favourite");
     CWLog("%s", "about to fault");
@@ -189,5 +202,5 @@ int main(int argc, char** argv)
     if (mode == "kit-throw") {
         kit.throwException();
     }
-    return 2;
+    endLaunch(2);
 }
