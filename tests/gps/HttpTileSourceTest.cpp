@@ -197,16 +197,16 @@ TEST_F(HttpTileSourceTest, EndlessAndHugeTilesStopAtTheirCapInBoundedMemory)
         server.setHandler([&](const LoopbackRequest&) { return response; });
         MapLogCapture log;
         const qint64 baseline = ProcessMemory::residentBytes();
-        if (!ProcessMemory::resetPeak() || baseline < 0) {
-            GTEST_SKIP() << "no peak memory counter";
-        }
+        const bool measured = ProcessMemory::resetPeak() && baseline > 0;
         MapTestDelegate delegate;
         // Eight tiles at once, as a wide map asks for them.
         const auto map = makeMap(delegate, MapCoordinate {0, 0}, 4, QSize(700, 200));
         ASSERT_TRUE(waitForLoads(delegate, 1));
         EXPECT_EQ(delegate.loadEvents(), (QStringList {"start", "fail"}));
         EXPECT_GE(log.count(QStringLiteral("network error: map tile")), 8);
-        EXPECT_LT(ProcessMemory::peakBytes() - baseline, HostileAnswers::kMemoryBound);
+        if (measured) {
+            EXPECT_LT(ProcessMemory::peakBytes() - baseline, HostileAnswers::kMemoryBound);
+        }
     }
 }
 

@@ -7,7 +7,9 @@
 namespace ProcessMemory {
 
 // Starts a new peak from the present resident size (/proc/self/clear_refs).
-// False where the kernel does not offer it.
+// False where the kernel does not offer it, and in an AddressSanitizer build,
+// whose quarantine keeps freed memory resident: there the peak tells nothing
+// of what the work took.
 bool resetPeak();
 // The highest resident size since the last reset (VmHWM), in bytes; -1 when
 // unknown.
