@@ -23,6 +23,16 @@ struct Worker {
     std::atomic<uint64_t> progress{0};
 };
 
+// Whether the worker goes on past `before`, given time to be scheduled again
+// however busy the machine is.
+bool runsOnPast(const Worker& worker, uint64_t before)
+{
+    for (int waited = 0; waited < 10000 && worker.progress.load() == before; ++waited) {
+        usleep(1000);
+    }
+    return worker.progress.load() > before;
+}
+
 void started(Worker& worker)
 {
     volatile int local = 0;
@@ -101,11 +111,9 @@ TEST(CWThreadSuspensionTest, StoppedThreadsHandOverTheirRegistersAndAllRunOnAfte
     EXPECT_EQ(list.states[CWThreadListIndexOf(&list, blocking.tid)], CWThreadStateUnanswered);
     CWThreadsResume(tables);
 
-    const uint64_t before[] = {sleeping.progress, spinning.progress, blocking.progress};
-    usleep(20 * 1000);
-    EXPECT_GT(sleeping.progress, before[0]);
-    EXPECT_GT(spinning.progress, before[1]);
-    EXPECT_GT(blocking.progress, before[2]);
+    for (Worker* worker : {&sleeping, &spinning, &blocking}) {
+        EXPECT_TRUE(runsOnPast(*worker, worker->progress.load())) << worker->tid;
+    }
     {
         std::lock_guard lock(mutex);
         stop = true;
