@@ -158,6 +158,11 @@ void TAVGPSViewController::refreshGeoInfoUI()
     }
     if (record->isGpsClear()) {
         refreshUserModifiedPhotoTakePlace();
+        // The place the file holds goes with the save: a pin still showing it
+        // would tell the user the clear did not take.
+        if (mpaOrigImgLocate_) {
+            appleMapView_->removeAnnotation(mpaOrigImgLocate_);
+        }
     }
     updateTipsView(kHintPin);
     refreshModifiedFields();

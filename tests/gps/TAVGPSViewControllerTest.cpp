@@ -56,6 +56,11 @@ TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
     EXPECT_FALSE(TAVBaseTabViewCltr::isPendingEdits());
     EXPECT_EQ(posts, 0);
 
+    // Clear (GPS) takes the green pin away with the fields.
+    tab->clickClearGPS();
+    EXPECT_TRUE(record->isGpsClear());
+    EXPECT_TRUE(tab->mapView()->annotations().isEmpty());
+
     // South and west give negative decimals; fractional seconds show exactly.
     show(gpsRecord("40/1 0/1 1471/100", "s", "74/1 0/1 19521/1000", "W"));
     EXPECT_EQ(parts(true), (QStringList {"40", "0", "14.71", "South"}));
@@ -117,13 +122,13 @@ TEST_F(GpsTabTest, AnEditedLocationShowsTheRedPinAndStaysAsItIs)
     tab->mapView()->addAnnotation(makePin(0.0, 12.0));
     EXPECT_EQ(tab->viewForAnnotation(tab->mapView(), makePin(0.0, 12.0)), nullptr);
 
-    // Cleared: no red pin, empty coordinates, the green pin stays.
+    // Cleared: no red pin, empty coordinates, and the green pin of the place
+    // the save will remove is gone too.
     record->clearGPS();
     show(record);
     EXPECT_EQ(tab->decimalField(true)->text(), "");
     EXPECT_FALSE(itemEnabled(*tab, 2));
-    EXPECT_EQ(tab->mapView()->annotations().size(), 1);
-    EXPECT_EQ(tab->mapView()->annotations().value(0).get(), tab->photoPin());
+    EXPECT_TRUE(tab->mapView()->annotations().isEmpty());
     EXPECT_EQ(tab->tipsView()->text(), "Pin the map to locate a new place");
 }
 
