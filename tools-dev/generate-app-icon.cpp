@@ -118,7 +118,7 @@ bool write(const QImage& icon, const QString& path)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -372,7 +372,8 @@ std::map<QString, Drawing> drawings()
         p.setPen(QPen(ink, 2));
         p.drawPath(drop);
     };
-    const std::pair<const char*, qreal> edges[] = {{"sharpness_soft", 9}, {"sharpness_normal", 4}, {"sharpness_hard", 0}};
+    const std::pair<const char*, qreal> edges[]
+        = {{"sharpness_soft", 9}, {"sharpness_normal", 4}, {"sharpness_hard", 0}};
     for (const auto& [name, blur] : edges) {
         all[name] = [blur = blur](QPainter& p) {
             QLinearGradient edge(32 - blur - 0.5, 0, 32 + blur + 0.5, 0);
@@ -389,7 +390,7 @@ std::map<QString, Drawing> drawings()
     return all;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -148,7 +148,7 @@ const std::function<void(QPainter&)> pages[] = {
     },
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

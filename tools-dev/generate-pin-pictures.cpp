@@ -2,8 +2,8 @@
 //
 // Run by hand (never at build time) after changing a colour or the shape:
 //
-//   g++ -std=c++20 -fPIC -o /tmp/generate-pin-pictures tools-dev/generate-pin-pictures.cpp $(pkg-config --cflags --libs Qt6Gui)
-//   /tmp/generate-pin-pictures resources/map
+//   g++ -std=c++20 -fPIC -o /tmp/generate-pin-pictures tools-dev/generate-pin-pictures.cpp $(pkg-config --cflags --libs
+//   Qt6Gui) /tmp/generate-pin-pictures resources/map
 //
 // Each pin is a round head with a soft highlight on a thin needle whose tip is
 // the bottom centre of the picture, where the map anchors it. Pictures are drawn

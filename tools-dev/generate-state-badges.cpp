@@ -67,7 +67,7 @@ void exclamation(QPainter& painter)
     painter.drawEllipse(QPointF(20, 28.5), 2.6, 2.6);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

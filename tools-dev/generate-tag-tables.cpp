@@ -4,8 +4,8 @@
 // Run by hand (never at build time) after changing the curated key lists below
 // or when moving to another Exiv2 version:
 //
-//   g++ -std=c++20 -O1 -o /tmp/generate-tag-tables tools-dev/generate-tag-tables.cpp $(pkg-config --cflags --libs exiv2)
-//   /tmp/generate-tag-tables resources
+//   g++ -std=c++20 -O1 -o /tmp/generate-tag-tables tools-dev/generate-tag-tables.cpp $(pkg-config --cflags --libs
+//   exiv2) /tmp/generate-tag-tables resources
 //
 // Each row is: metadata key, the Exiv2 type name of the tag's default type, and
 // the library's description of the tag as tooltip. The rows come from Exiv2's
@@ -28,37 +28,130 @@
 namespace {
 
 const std::vector<std::string> imageTags = {
-    "ImageDescription", "Make", "Model", "Orientation", "Software", "DateTime", "Artist",
-    "HostComputer", "Copyright", "DocumentName", "Rating", "RatingPercent", "XPTitle",
+    "ImageDescription",
+    "Make",
+    "Model",
+    "Orientation",
+    "Software",
+    "DateTime",
+    "Artist",
+    "HostComputer",
+    "Copyright",
+    "DocumentName",
+    "Rating",
+    "RatingPercent",
+    "XPTitle",
 };
 
 const std::vector<std::string> photoTags = {
-    "ExposureTime", "FNumber", "ExposureProgram", "SpectralSensitivity", "ISOSpeedRatings",
-    "DateTimeOriginal", "DateTimeDigitized", "OffsetTime", "OffsetTimeOriginal", "OffsetTimeDigitized",
-    "ShutterSpeedValue", "ApertureValue", "BrightnessValue", "ExposureBiasValue", "MaxApertureValue",
-    "SubjectDistance", "MeteringMode", "LightSource", "Flash", "FocalLength", "UserComment",
-    "SubSecTime", "SubSecTimeOriginal", "SubSecTimeDigitized", "ColorSpace", "ExposureIndex",
-    "SensingMethod", "CustomRendered", "ExposureMode", "WhiteBalance", "DigitalZoomRatio",
-    "FocalLengthIn35mmFilm", "SceneCaptureType", "GainControl", "Contrast", "Saturation", "Sharpness",
-    "SubjectDistanceRange", "ImageUniqueID", "CameraOwnerName", "BodySerialNumber",
-    "LensSpecification", "LensMake", "LensModel", "LensSerialNumber",
+    "ExposureTime",
+    "FNumber",
+    "ExposureProgram",
+    "SpectralSensitivity",
+    "ISOSpeedRatings",
+    "DateTimeOriginal",
+    "DateTimeDigitized",
+    "OffsetTime",
+    "OffsetTimeOriginal",
+    "OffsetTimeDigitized",
+    "ShutterSpeedValue",
+    "ApertureValue",
+    "BrightnessValue",
+    "ExposureBiasValue",
+    "MaxApertureValue",
+    "SubjectDistance",
+    "MeteringMode",
+    "LightSource",
+    "Flash",
+    "FocalLength",
+    "UserComment",
+    "SubSecTime",
+    "SubSecTimeOriginal",
+    "SubSecTimeDigitized",
+    "ColorSpace",
+    "ExposureIndex",
+    "SensingMethod",
+    "CustomRendered",
+    "ExposureMode",
+    "WhiteBalance",
+    "DigitalZoomRatio",
+    "FocalLengthIn35mmFilm",
+    "SceneCaptureType",
+    "GainControl",
+    "Contrast",
+    "Saturation",
+    "Sharpness",
+    "SubjectDistanceRange",
+    "ImageUniqueID",
+    "CameraOwnerName",
+    "BodySerialNumber",
+    "LensSpecification",
+    "LensMake",
+    "LensModel",
+    "LensSerialNumber",
 };
 
 const std::vector<std::string> gpsTags = {
-    "GPSVersionID", "GPSLatitudeRef", "GPSLatitude", "GPSLongitudeRef", "GPSLongitude",
-    "GPSAltitudeRef", "GPSAltitude", "GPSTimeStamp", "GPSSatellites", "GPSStatus", "GPSMeasureMode",
-    "GPSDOP", "GPSSpeedRef", "GPSSpeed", "GPSTrackRef", "GPSTrack", "GPSImgDirectionRef",
-    "GPSImgDirection", "GPSMapDatum", "GPSDestLatitudeRef", "GPSDestLatitude", "GPSDestLongitudeRef",
-    "GPSDestLongitude", "GPSDestBearingRef", "GPSDestBearing", "GPSDestDistanceRef", "GPSDestDistance",
-    "GPSDateStamp", "GPSDifferential",
+    "GPSVersionID",
+    "GPSLatitudeRef",
+    "GPSLatitude",
+    "GPSLongitudeRef",
+    "GPSLongitude",
+    "GPSAltitudeRef",
+    "GPSAltitude",
+    "GPSTimeStamp",
+    "GPSSatellites",
+    "GPSStatus",
+    "GPSMeasureMode",
+    "GPSDOP",
+    "GPSSpeedRef",
+    "GPSSpeed",
+    "GPSTrackRef",
+    "GPSTrack",
+    "GPSImgDirectionRef",
+    "GPSImgDirection",
+    "GPSMapDatum",
+    "GPSDestLatitudeRef",
+    "GPSDestLatitude",
+    "GPSDestLongitudeRef",
+    "GPSDestLongitude",
+    "GPSDestBearingRef",
+    "GPSDestBearing",
+    "GPSDestDistanceRef",
+    "GPSDestDistance",
+    "GPSDateStamp",
+    "GPSDifferential",
 };
 
 const std::vector<std::string> iptcDataSets = {
-    "ObjectName", "Urgency", "Category", "SuppCategory", "Keywords", "LocationName",
-    "ReleaseDate", "ReleaseTime", "ExpirationDate", "ExpirationTime", "SpecialInstructions",
-    "DateCreated", "TimeCreated", "Byline", "BylineTitle", "City", "SubLocation", "ProvinceState",
-    "CountryCode", "CountryName", "TransmissionReference", "Headline", "Credit", "Source",
-    "Copyright", "Contact", "Caption", "Writer",
+    "ObjectName",
+    "Urgency",
+    "Category",
+    "SuppCategory",
+    "Keywords",
+    "LocationName",
+    "ReleaseDate",
+    "ReleaseTime",
+    "ExpirationDate",
+    "ExpirationTime",
+    "SpecialInstructions",
+    "DateCreated",
+    "TimeCreated",
+    "Byline",
+    "BylineTitle",
+    "City",
+    "SubLocation",
+    "ProvinceState",
+    "CountryCode",
+    "CountryName",
+    "TransmissionReference",
+    "Headline",
+    "Credit",
+    "Source",
+    "Copyright",
+    "Contact",
+    "Caption",
+    "Writer",
 };
 
 struct Row {
@@ -135,7 +228,7 @@ bool collectIptc(std::vector<Row>& rows)
     return complete;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -31,8 +31,9 @@ class SilentUi : public UiServices {
 public:
     int runAlert(const AlertRequest&) override { return FirstButton; }
     QStringList runOpenPanel(const OpenPanelRequest&) override { return {}; }
-    void beep() override {}
-    void runAlertSheet(const AlertRequest&, const std::function<void(int)>&, const std::function<void()>& onCancel) override
+    void beep() override { }
+    void runAlertSheet(
+        const AlertRequest&, const std::function<void(int)>&, const std::function<void()>& onCancel) override
     {
         if (onCancel) {
             onCancel();
@@ -122,7 +123,7 @@ double copyFloor(const QStringList& targets, const QString& folder)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

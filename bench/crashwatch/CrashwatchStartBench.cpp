@@ -70,7 +70,7 @@ double median(std::vector<double> values)
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -78,7 +78,8 @@ int main(int argc, char** argv)
     if (mode == "start" || mode == "crash") {
         const auto begin = std::chrono::steady_clock::now();
         startKit();
-        const double elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+        const double elapsed
+            = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
         if (mode == "crash") {
             // After the first main turn, so the next launch is not urgent.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));

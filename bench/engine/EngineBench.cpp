@@ -14,8 +14,8 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,7 +135,7 @@ long residentKiB()
 
 long peakResidentKiB()
 {
-    struct rusage usage {};
+    struct rusage usage { };
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
@@ -192,8 +192,8 @@ void printHeader()
         "floor/file", "lum/exift", "lum/floor", "peak RSS");
 }
 
-void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs,
-    long peakKiB, const QString& note)
+void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs, long peakKiB,
+    const QString& note)
 {
     const double n = files > 0 ? files : 1;
     std::printf("%-34s %6d %9.2f ms %9.2f ms %9.2f ms %9.2fx %9.2fx %7ld MiB\n", qPrintable(workload), files,

@@ -59,8 +59,8 @@ struct Contender {
 std::vector<double> medianTimes(const std::vector<Contender>& contenders, int rounds);
 
 // Prints one workload's line of the table.
-void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs,
-    long peakKiB, const QString& note = QString());
+void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs, long peakKiB,
+    const QString& note = QString());
 void printHeader();
 
 // How busy the machine was while a workload ran: the one-minute load average

@@ -5,8 +5,8 @@
 
 #include "foundation/FileServices.h"
 #include "foundation/OrderedParallelLoop.h"
-#include "models/TAVEntity.h"
 #include "models/ExivRuntime.h"
+#include "models/TAVEntity.h"
 #include "models/TAVImageObject.h"
 
 #include <QDir>
@@ -99,7 +99,7 @@ void benchMemoryPerCamera(const QString& root)
     std::printf("  memory per photo for every camera: %s\n", allMet ? "met" : "not met");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

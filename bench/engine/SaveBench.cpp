@@ -85,9 +85,8 @@ int main(int argc, char** argv)
     ExivRuntime::initialize();
     const int files = EngineBench::filesArgument(argc, argv, 200);
     const QString root = EngineBench::scratchFolder();
-    const auto corpusFor = [&](const QString& who, int round) {
-        return EngineBench::makeRoundCorpus(root, who, round, files);
-    };
+    const auto corpusFor
+        = [&](const QString& who, int round) { return EngineBench::makeRoundCorpus(root, who, round, files); };
     const auto checked = [&](const char* who) {
         return QStringLiteral("%1/%2-%3").arg(root, QLatin1String(who)).arg(EngineBench::kCheckedRound);
     };
@@ -157,7 +156,7 @@ int main(int argc, char** argv)
             .arg(load.describe()));
     EngineBench::printTargetRow(QStringLiteral("W2 save vs a lean Exiv2 save into memory with the same atomic replace"),
         files, times[2] > 0 ? times[0] / times[2] : 0.0, 1.3);
-    const bool same = SameWorkCheck::sameTags(checked("lumetta"), checked("exiftool")) &&
-                      SameWorkCheck::sameTags(checked("lumetta"), checked("lean"));
+    const bool same = SameWorkCheck::sameTags(checked("lumetta"), checked("exiftool"))
+        && SameWorkCheck::sameTags(checked("lumetta"), checked("lean"));
     return same && failed == 0 ? 0 : 1;
 }

@@ -48,9 +48,8 @@ int main(int argc, char** argv)
     ExivRuntime::initialize();
     const int files = EngineBench::filesArgument(argc, argv, 500);
     const QString root = EngineBench::scratchFolder();
-    const auto corpusFor = [&](const QString& who, int round) {
-        return EngineBench::makeRoundCorpus(root, who, round, files);
-    };
+    const auto corpusFor
+        = [&](const QString& who, int round) { return EngineBench::makeRoundCorpus(root, who, round, files); };
     const auto checked = [&](const char* who) {
         return QStringLiteral("%1/%2-%3").arg(root, QLatin1String(who)).arg(EngineBench::kCheckedRound);
     };
@@ -93,8 +92,8 @@ int main(int argc, char** argv)
                 const QString folder = QFileInfo(corpusFor("exiftool", round).first()).path();
                 return [folder] {
                     EngineBench::run("exiftool", {"-q", "-q", "-overwrite_original", "-AllDates+=1", folder});
-                    EngineBench::run("exiftool",
-                        {"-q", "-q", "-d", "%Y%m%d%H%M%S.%%e", "-FileName<DateTimeOriginal", folder});
+                    EngineBench::run(
+                        "exiftool", {"-q", "-q", "-d", "%Y%m%d%H%M%S.%%e", "-FileName<DateTimeOriginal", folder});
                 };
             }},
         {"floor",

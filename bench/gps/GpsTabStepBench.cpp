@@ -100,7 +100,7 @@ QByteArray tilePng()
     return png;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -136,14 +136,16 @@ int main(int argc, char** argv)
     Pass cold;
     Pass warm;
     {
-        TAVGPSViewController tab(new HttpTileSource(server->url(QStringLiteral("/tiles/{z}/{x}/{y}.png")), QString(), QString()));
+        TAVGPSViewController tab(
+            new HttpTileSource(server->url(QStringLiteral("/tiles/{z}/{x}/{y}.png")), QString(), QString()));
         tab.resize(900, 620);
         tab.show();
         cold = step(tab, records);
         coldRequests = server->requestCount();
     }
     {
-        TAVGPSViewController tab(new HttpTileSource(server->url(QStringLiteral("/tiles/{z}/{x}/{y}.png")), QString(), QString()));
+        TAVGPSViewController tab(
+            new HttpTileSource(server->url(QStringLiteral("/tiles/{z}/{x}/{y}.png")), QString(), QString()));
         tab.resize(900, 620);
         tab.show();
         warm = step(tab, records);
@@ -160,16 +162,17 @@ int main(int argc, char** argv)
         tab.show();
         floor = step(tab, records);
     }
-    QMetaObject::invokeMethod(&anchor, [&]() { delete server; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &anchor, [&]() { delete server; }, Qt::BlockingQueuedConnection);
     serverThread.quit();
     serverThread.wait();
 
     std::printf("GPS tab, %d photos over %d places, tiles at %d ms each\n", kPhotos, kPlaces, kServerDelayMs);
     std::printf("cold: mean %.0f us, max %.0f us per step, longest GUI gap %lld ms, %d tile requests\n", cold.meanUs,
-                cold.maxUs, static_cast<long long>(cold.longestGapMs), coldRequests);
+        cold.maxUs, static_cast<long long>(cold.longestGapMs), coldRequests);
     std::printf("warm: mean %.0f us, max %.0f us per step, longest GUI gap %lld ms, %d tile requests\n", warm.meanUs,
-                warm.maxUs, static_cast<long long>(warm.longestGapMs), warmRequests);
+        warm.maxUs, static_cast<long long>(warm.longestGapMs), warmRequests);
     std::printf("floor (tiles in memory): mean %.0f us, max %.0f us; ratio cold %.2f, warm %.2f\n", floor.meanUs,
-                floor.maxUs, cold.meanUs / floor.meanUs, warm.meanUs / floor.meanUs);
+        floor.maxUs, cold.meanUs / floor.meanUs, warm.meanUs / floor.meanUs);
     return 0;
 }

@@ -49,7 +49,7 @@ Kitbase::Environment environmentIn(const std::string& folder)
     return environment;
 }
 
-}  // namespace
+} // namespace
 
 int main()
 {
@@ -66,11 +66,8 @@ int main()
     const int server = silentServer(&port);
     const std::string endpoint = "http://127.0.0.1:" + std::to_string(port);
     KBMainBundle::setInfoDictionary(nlohmann::json{{"CFBundleIdentifier", "org.lumetta.bench"},
-                                                   {"CFBundleVersion", "1"},
-                                                   {"Kitbase", {{"APIKey", "bench"}, {"Kits", nlohmann::json::array()}}},
-                                                   {"Crashwatch",
-                                                    {{"SettingsEndpoint", endpoint},
-                                                     {"ConfigureEndpoint", endpoint}}}});
+        {"CFBundleVersion", "1"}, {"Kitbase", {{"APIKey", "bench"}, {"Kits", nlohmann::json::array()}}},
+        {"Crashwatch", {{"SettingsEndpoint", endpoint}, {"ConfigureEndpoint", endpoint}}}});
 
     constexpr int kRounds = 50;
     double firstRun = 0;
@@ -92,7 +89,7 @@ int main()
     kitbase.start({});
     const double started = millisecondsSince(start);
     std::printf("start with a settings service silent for 5 s:                 %.3f ms (%s)\n", started,
-                started < 100 ? "returns without waiting" : "WAITED ON THE NETWORK");
+        started < 100 ? "returns without waiting" : "WAITED ON THE NETWORK");
 
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);

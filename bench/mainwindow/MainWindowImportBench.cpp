@@ -42,7 +42,11 @@ double windowImportMs(const QString& root, const QStringList& corpus, long* peak
     pumpUntil([&] { return list->maryDataSource().size() == corpus.size() && !window->selectedImages().isEmpty(); });
     const double ms = msSince(timer);
     // The shown rows' thumbnails and the Summary tab's picture come in.
-    const QElapsedTimer settle = [] { QElapsedTimer t; t.start(); return t; }();
+    const QElapsedTimer settle = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
     pumpUntil([&] { return settle.elapsed() > 1500; });
     *peakKiB = EngineBench::peakResidentKiB();
     window.reset();
@@ -56,15 +60,14 @@ double engineImportMs(const QString& root, const QStringList& corpus)
 {
     const QString work = freshFolder(root, QStringLiteral("engine-work"));
     std::vector<TAVImageObjectPtr> kept;
-    const double ms = EngineBench::timeMs([&] {
-        kept = EngineBench::importOn(OrderedParallelLoop<int>::defaultThreadCount(), corpus, work);
-    });
+    const double ms = EngineBench::timeMs(
+        [&] { kept = EngineBench::importOn(OrderedParallelLoop<int>::defaultThreadCount(), corpus, work); });
     kept.clear();
     QDir(work).removeRecursively();
     return ms;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -80,7 +83,7 @@ int main(int argc, char** argv)
     const double window = windowImportMs(root, corpus, &peakKiB);
     malloc_trim(0);
     const double engine = engineImportMs(root, corpus);
-    long laterPeakKiB = 0;  // no longer the window's own: the engine's run came before it
+    long laterPeakKiB = 0; // no longer the window's own: the engine's run came before it
     const double windowAgain = windowImportMs(root, corpus, &laterPeakKiB);
     const double windowMs = std::min(window, windowAgain);
 

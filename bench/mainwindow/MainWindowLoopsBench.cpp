@@ -137,7 +137,7 @@ void benchFilenameToTags(const QString& root)
     watch.print("Filename to Tags over 1,000 photos");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

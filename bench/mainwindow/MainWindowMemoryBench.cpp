@@ -60,8 +60,8 @@ FolderSize sizeOf(const QString& folder)
 // other scripts and blanks, spread over sub-folders.
 bool writeCorpus(const QString& folder)
 {
-    static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
-        "png-nikon-d3.png", "goexif.tif", "png-sony-gps.png"};
+    static const char* const samples[] = {
+        "npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg", "png-nikon-d3.png", "goexif.tif", "png-sony-gps.png"};
     static const char* const stems[] = {"Urlaub Süd", "фото", "写真", "Île de Ré", "IMG"};
     for (int i = 0; i < kPhotos; ++i) {
         const QString sample = QString::fromLatin1(samples[i % 6]);
@@ -161,8 +161,8 @@ int main(int argc, char** argv)
             static_cast<long long>(TAVImageCacheManager::sharedInstance().count()),
             static_cast<long long>(TAVImageCacheManager::sharedInstance().totalBytes()));
         report(round == 1 ? "cleared" : "cleared again", startMb, working);
-        ok = ok && alive == 0 && list->maryDataSource().isEmpty() && sizeOf(working).files == 0 &&
-             residentMb() - startMb <= kAllowedGrowthMb;
+        ok = ok && alive == 0 && list->maryDataSource().isEmpty() && sizeOf(working).files == 0
+            && residentMb() - startMb <= kAllowedGrowthMb;
     }
     std::printf("  %s\n", ok ? "within limits" : "OVER THE LIMITS");
     return ok ? 0 : 1;

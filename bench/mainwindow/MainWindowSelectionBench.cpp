@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kPhotos = 1000;
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -50,8 +50,8 @@ int main(int argc, char** argv)
     double total = 0;
     for (double ms : steps)
         total += ms;
-    std::printf("select all %d photos: %.1f ms (common record alone %.1f ms, ratio %.2f)\n", kPhotos, selectAll,
-        floor, selectAll / floor);
+    std::printf("select all %d photos: %.1f ms (common record alone %.1f ms, ratio %.2f)\n", kPhotos, selectAll, floor,
+        selectAll / floor);
     std::printf("select one photo: mean %.2f ms, worst %.2f ms over %zu steps (a frame is 16.7 ms)\n",
         total / double(steps.size()), *std::max_element(steps.begin() + 1, steps.end()), steps.size());
     return common ? 0 : 1;

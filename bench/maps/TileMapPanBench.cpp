@@ -181,12 +181,14 @@ void loadFromSlowServer()
     ticker.stop();
 
     const int requests = server->requestCount();
-    QMetaObject::invokeMethod(&anchor, [&]() { delete server; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &anchor, [&]() { delete server; }, Qt::BlockingQueuedConnection);
     serverThread.quit();
     serverThread.wait();
-    std::printf("download: %d tiles at %d ms each, first screen %lld ms, both screens %lld ms, longest GUI gap %lld ms\n",
-                requests, kServerDelayMs, static_cast<long long>(firstScreen), static_cast<long long>(total.elapsed()),
-                static_cast<long long>(longestGapMs));
+    std::printf(
+        "download: %d tiles at %d ms each, first screen %lld ms, both screens %lld ms, longest GUI gap %lld ms\n",
+        requests, kServerDelayMs, static_cast<long long>(firstScreen), static_cast<long long>(total.elapsed()),
+        static_cast<long long>(longestGapMs));
 }
 
 } // namespace
@@ -202,9 +204,10 @@ int main(int argc, char** argv)
 
     const FrameTimes pan = panCached();
     const FrameTimes floor = floorDrawing();
-    std::printf("pan over cached tiles, %dx%d, %d frames: mean %.0f us, p99 %.0f us, max %.0f us\n", kWidth, kHeight, kSteps,
-                pan.meanUs, pan.p99Us, pan.maxUs);
-    std::printf("floor (drawing the tile pictures only): mean %.0f us; ratio %.2f\n", floor.meanUs, pan.meanUs / floor.meanUs);
+    std::printf("pan over cached tiles, %dx%d, %d frames: mean %.0f us, p99 %.0f us, max %.0f us\n", kWidth, kHeight,
+        kSteps, pan.meanUs, pan.p99Us, pan.maxUs);
+    std::printf(
+        "floor (drawing the tile pictures only): mean %.0f us; ratio %.2f\n", floor.meanUs, pan.meanUs / floor.meanUs);
     loadFromSlowServer();
     return 0;
 }

@@ -62,8 +62,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("LumettaBench"));
 
     const StartTimes first = timeOneStart();
-    std::printf("first hidden map view: made in %.2f ms, page loaded after %.2f ms, longest GUI gap %.2f ms\n", first.constructMs,
-                first.loadedMs, first.longestGapMs);
+    std::printf("first hidden map view: made in %.2f ms, page loaded after %.2f ms, longest GUI gap %.2f ms\n",
+        first.constructMs, first.loadedMs, first.longestGapMs);
     std::vector<StartTimes> runs;
     for (int i = 0; i < kRuns; ++i) {
         runs.push_back(timeOneStart());
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         loaded += run.loadedMs;
         gap = std::max(gap, run.longestGapMs);
     }
-    std::printf("next %d views: made in %.2f ms, page loaded after %.2f ms on average, longest GUI gap %.2f ms\n", kRuns,
-                construct / kRuns, loaded / kRuns, gap);
+    std::printf("next %d views: made in %.2f ms, page loaded after %.2f ms on average, longest GUI gap %.2f ms\n",
+        kRuns, construct / kRuns, loaded / kRuns, gap);
     return 0;
 }

@@ -102,7 +102,7 @@ void waitFor(const std::function<bool()>& done)
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -171,10 +171,9 @@ int main(int argc, char** argv)
     const double sortStall = meter.stopMilliseconds();
 
     std::printf("photo list, %d photos of 480x320\n", kPhotos);
-    std::printf("  import: %.0f ms in all (copying alone %.0f ms, ratio %.1f), longest GUI stall %.1f ms\n",
-                importMs, floorMs, importMs / std::max(floorMs, 1.0), importStall);
-    std::printf("  scrolling %d steps through the thumbnails: longest GUI stall %.1f ms\n", kScrollSteps,
-                scrollStall);
+    std::printf("  import: %.0f ms in all (copying alone %.0f ms, ratio %.1f), longest GUI stall %.1f ms\n", importMs,
+        floorMs, importMs / std::max(floorMs, 1.0), importStall);
+    std::printf("  scrolling %d steps through the thumbnails: longest GUI stall %.1f ms\n", kScrollSteps, scrollStall);
     std::printf("  sorting by camera: longest GUI stall %.1f ms\n", sortStall);
     std::printf("  images in the list: %lld\n", static_cast<long long>(list.maryDataSource().size()));
     return list.maryDataSource().size() == kPhotos ? 0 : 1;

@@ -35,7 +35,7 @@ struct Timing {
 
 Timing timeRuns(const std::function<void()>& run)
 {
-    run();  // warm-up: page cache, class registry
+    run(); // warm-up: page cache, class registry
     std::vector<double> ms;
     for (int i = 0; i < kRuns; ++i) {
         QElapsedTimer timer;
@@ -78,12 +78,11 @@ qint64 readAllBytes(const QString& folder)
 
 void print(const char* what, const Timing& timing, const Timing& floor)
 {
-    std::printf("%-34s median %8.3f ms, worst %8.3f ms, %6.1fx the floor, %5.1f%% of %.0f ms\n", what,
-        timing.medianMs, timing.worstMs, timing.medianMs / floor.medianMs, 100.0 * timing.medianMs / kNoticeableMs,
-        kNoticeableMs);
+    std::printf("%-34s median %8.3f ms, worst %8.3f ms, %6.1fx the floor, %5.1f%% of %.0f ms\n", what, timing.medianMs,
+        timing.worstMs, timing.medianMs / floor.medianMs, 100.0 * timing.medianMs / kNoticeableMs, kNoticeableMs);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

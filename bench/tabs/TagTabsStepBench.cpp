@@ -66,7 +66,7 @@ Timing step(const std::vector<TAVExifDataPtr>& records, TAVSummaryViewCtlr& summ
     return {total / double(steps.size()), *std::max_element(steps.begin() + 1, steps.end())};
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -96,7 +96,9 @@ int main(int argc, char** argv)
     QThreadPool::globalInstance()->waitForDone();
 
     std::printf("tabs, preview off the GUI thread: %.3f ms per step, worst %.3f ms\n", tabs.meanMs, tabs.worstMs);
-    std::printf("blocking, preview decoded in place: %.3f ms per step, worst %.3f ms\n", blocking.meanMs, blocking.worstMs);
-    std::printf("ratio (tabs / blocking): mean %.2f, worst %.2f\n", tabs.meanMs / blocking.meanMs, tabs.worstMs / blocking.worstMs);
+    std::printf(
+        "blocking, preview decoded in place: %.3f ms per step, worst %.3f ms\n", blocking.meanMs, blocking.worstMs);
+    std::printf("ratio (tabs / blocking): mean %.2f, worst %.2f\n", tabs.meanMs / blocking.meanMs,
+        tabs.worstMs / blocking.worstMs);
     return 0;
 }

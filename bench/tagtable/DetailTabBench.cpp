@@ -33,7 +33,8 @@ TAVExifDataPtr makeRecord(int variant)
     for (int i = 0; i < kRows; ++i) {
         const QString key = i % 4 == 0 ? QStringLiteral("Iptc.Application2.Field%1").arg(i)
                                        : QStringLiteral("Exif.Photo.Field%1").arg(i);
-        other.insert(key, TAVEntity::entityWithValue(QStringLiteral("Camera %1 lens %2").arg(i * 7 + variant).arg(i), key));
+        other.insert(
+            key, TAVEntity::entityWithValue(QStringLiteral("Camera %1 lens %2").arg(i * 7 + variant).arg(i), key));
     }
     auto record = TAVExifData::create();
     record->initImageExifData(other, TAVExifData::CategoryOther);
@@ -47,7 +48,7 @@ struct Timing {
 
 Timing timeRuns(const std::function<void(int)>& run)
 {
-    run(0);  // warm-up: first layout, caches
+    run(0); // warm-up: first layout, caches
     std::vector<double> ms;
     ms.reserve(kRuns);
     for (int i = 0; i < kRuns; ++i) {
@@ -66,7 +67,7 @@ void report(const char* what, const Timing& timing)
         timing.median / kFrameMs);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -31,16 +31,12 @@ double millisecondsBetween(Clock::time_point start, Clock::time_point end)
 // so the batches stay on disk and the run never leaves the machine.
 class CachedSettings : public KBSettingsOnboarding {
 public:
-    void beginSettingsAndOnboardingOperations(const std::string&, const std::map<std::string, std::string>&) override
-    {
+    void beginSettingsAndOnboardingOperations(const std::string&, const std::map<std::string, std::string>&) override {
     }
-    std::optional<nlohmann::json> settingsDictionary() override
-    {
-        return nlohmann::json{{"analytics", {{"url", ""}}}};
-    }
+    std::optional<nlohmann::json> settingsDictionary() override { return nlohmann::json{{"analytics", {{"url", ""}}}}; }
 };
 
-}  // namespace
+} // namespace
 
 int main()
 {
@@ -76,9 +72,9 @@ int main()
     const double admit = millisecondsBetween(begin, admitted);
     const double disk = millisecondsBetween(begin, written);
     std::printf("tally: %d events admitted by the caller in %.1f ms (%.2f us each, slowest call %.3f ms)\n", kEvents,
-                admit, admit * 1000.0 / kEvents, slowest);
-    std::printf("tally: all written, rotated, compressed and packaged after %.1f ms; caller/disk = %.2f\n", disk,
-                admit / disk);
+        admit, admit * 1000.0 / kEvents, slowest);
+    std::printf(
+        "tally: all written, rotated, compressed and packaged after %.1f ms; caller/disk = %.2f\n", disk, admit / disk);
 
     controller.reset();
     std::error_code ignored;

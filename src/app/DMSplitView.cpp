@@ -32,7 +32,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 DMSplitView::DMSplitView(QWidget* parent)
     : QSplitter(Qt::Horizontal, parent)

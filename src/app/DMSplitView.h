@@ -10,9 +10,9 @@ class DMSplitViewDelegate {
 public:
     virtual ~DMSplitViewDelegate() = default;
     // `animating` NO when a collapse or expansion has come to its end.
-    virtual void splitViewIsAnimating(DMSplitView* /*splitView*/, bool /*animating*/) {}
+    virtual void splitViewIsAnimating(DMSplitView* /*splitView*/, bool /*animating*/) { }
     // The pane at `index` was collapsed (true) or expanded by the user's drag.
-    virtual void splitViewSubviewStateChanged(DMSplitView* /*splitView*/, int /*index*/, bool /*collapsed*/) {}
+    virtual void splitViewSubviewStateChanged(DMSplitView* /*splitView*/, int /*index*/, bool /*collapsed*/) { }
 };
 
 // The main window's two panes: the photo list on the left, the tab pane on

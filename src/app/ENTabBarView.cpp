@@ -23,18 +23,18 @@ QColor grey(qreal level)
     return QColor::fromRgbF(level, level, level, 1.0);
 }
 
-}  // namespace
+} // namespace
 
 ENTabBarView::ENTabBarView(QWidget* parent)
-    : QWidget(parent),
-      bgColor_(grey(0.6)),
-      tabBGColor_(grey(0.68)),
-      tabActivedBGColor_(Qt::white),
-      tabBorderColor_(grey(0.53)),
-      tabTitleColor_(Qt::black),
-      tabActivedTitleColor_(Qt::black),
-      smallControlColor_(grey(0.53)),
-      tabFont_(QStringLiteral("Lucida Grande"))
+    : QWidget(parent)
+    , bgColor_(grey(0.6))
+    , tabBGColor_(grey(0.68))
+    , tabActivedBGColor_(Qt::white)
+    , tabBorderColor_(grey(0.53))
+    , tabTitleColor_(Qt::black)
+    , tabActivedTitleColor_(Qt::black)
+    , smallControlColor_(grey(0.53))
+    , tabFont_(QStringLiteral("Lucida Grande"))
 {
     // Fontconfig picks the nearest face when this one is not installed. The
     // bar is measured in the design's points, which are pixels here, so the
@@ -76,8 +76,8 @@ bool ENTabBarView::isBlankAreaOfTabBarViewInPoint(const QPoint& point) const
     if (rectForTabListControl().contains(point)) {
         return false;
     }
-    return std::none_of(tabs_.begin(), tabs_.end(),
-                        [&point](const auto& cell) { return cell->path().contains(point); });
+    return std::none_of(
+        tabs_.begin(), tabs_.end(), [&point](const auto& cell) { return cell->path().contains(point); });
 }
 
 ENTabCell* ENTabBarView::tabCellInPoint(const QPoint& point) const
@@ -245,8 +245,8 @@ int ENTabBarView::indexOfCell(const ENTabCell* cell) const
     if (!cell) {
         return -1;
     }
-    const auto found =
-        std::find_if(tabs_.begin(), tabs_.end(), [cell](const auto& owned) { return owned.get() == cell; });
+    const auto found
+        = std::find_if(tabs_.begin(), tabs_.end(), [cell](const auto& owned) { return owned.get() == cell; });
     return found == tabs_.end() ? -1 : static_cast<int>(found - tabs_.begin());
 }
 
@@ -313,8 +313,7 @@ void ENTabBarView::mousePressEvent(QMouseEvent* event)
         if (cell->path().contains(point)) {
             cell->setAsActiveTab();
         }
-        if (tabsClosable_ && i < static_cast<int>(tabs_.size()) && tabs_[i].get() == cell &&
-            cell->mouseDown(point)) {
+        if (tabsClosable_ && i < static_cast<int>(tabs_.size()) && tabs_[i].get() == cell && cell->mouseDown(point)) {
             // The remaining tabs moved; the click belonged to this one only.
             closeTabCell(cell);
             break;

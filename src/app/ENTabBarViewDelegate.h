@@ -9,10 +9,10 @@ class ENTabBarViewDelegate {
 public:
     virtual ~ENTabBarViewDelegate() = default;
 
-    virtual void tabWillActive(ENTabCell* /*cell*/) {}
-    virtual void tabDidActived(ENTabCell* /*cell*/) {}
-    virtual void tabWillClose(ENTabCell* /*cell*/) {}
-    virtual void tabDidClosed(ENTabCell* /*cell*/) {}
-    virtual void tabWillBeCreated(ENTabCell* /*cell*/) {}
-    virtual void tabDidBeCreated(ENTabCell* /*cell*/) {}
+    virtual void tabWillActive(ENTabCell* /*cell*/) { }
+    virtual void tabDidActived(ENTabCell* /*cell*/) { }
+    virtual void tabWillClose(ENTabCell* /*cell*/) { }
+    virtual void tabDidClosed(ENTabCell* /*cell*/) { }
+    virtual void tabWillBeCreated(ENTabCell* /*cell*/) { }
+    virtual void tabDidBeCreated(ENTabCell* /*cell*/) { }
 };

@@ -27,7 +27,7 @@ Outline outlineOf(const QRect& frame)
     // left, then truncated: the 2-point lines fall on whole pixels.
     const qreal left = frame.x() + 0.5;
     const qreal width = frame.width() - 2;
-    const qreal bottomUp = 0.5;  // distance of the outline's bottom above the frame's bottom
+    const qreal bottomUp = 0.5; // distance of the outline's bottom above the frame's bottom
     const qreal height = frame.height() - 2;
     Outline outline{};
     outline.left = static_cast<int>(std::trunc(left));
@@ -40,9 +40,13 @@ Outline outlineOf(const QRect& frame)
     return outline;
 }
 
-}  // namespace
+} // namespace
 
-ENTabCell::ENTabCell(ENTabBarView* tabBarView, const QString& title) : tabBarView_(tabBarView), title_(title) {}
+ENTabCell::ENTabCell(ENTabBarView* tabBarView, const QString& title)
+    : tabBarView_(tabBarView)
+    , title_(title)
+{
+}
 
 std::unique_ptr<ENTabCell> ENTabCell::tabCellWithTabBarView(ENTabBarView* tabBarView, const QString& title)
 {

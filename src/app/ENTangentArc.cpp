@@ -21,7 +21,7 @@ qreal screenAngle(const QPointF& centre, const QPointF& point)
     return std::atan2(centre.y() - point.y(), point.x() - centre.x()) * 180.0 / std::numbers::pi;
 }
 
-}  // namespace
+} // namespace
 
 ENTangentArc ENTangentArc::between(const QPointF& p0, const QPointF& p1, const QPointF& p2, qreal radius)
 {

@@ -8,11 +8,11 @@
 // straight line from the current point to where the arc starts, then the arc,
 // and leaves the current point where the arc touches p1-p2 (not at p2).
 struct ENTangentArc {
-    QPointF start;   // where the arc touches p0-p1
-    QPointF end;     // where the arc touches p1-p2
+    QPointF start; // where the arc touches p0-p1
+    QPointF end; // where the arc touches p1-p2
     QPointF centre;
     qreal radius = 0;
-    bool isValid = false;  // false for a zero radius or points on one line
+    bool isValid = false; // false for a zero radius or points on one line
 
     static ENTangentArc between(const QPointF& p0, const QPointF& p1, const QPointF& p2, qreal radius);
 

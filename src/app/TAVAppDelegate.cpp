@@ -22,7 +22,8 @@
 Q_LOGGING_CATEGORY(lcAppDelegate, "lumetta.app.start")
 
 TAVAppDelegate::TAVAppDelegate(QObject* parent)
-    : QObject(parent), mainWindowFactory_([] { return std::make_unique<TAVMainWindowCtlr>(tempSrcPath()); })
+    : QObject(parent)
+    , mainWindowFactory_([] { return std::make_unique<TAVMainWindowCtlr>(tempSrcPath()); })
 {
 }
 
@@ -74,13 +75,13 @@ bool TAVAppDelegate::holdInstanceLock()
     if (lock->error() == QLockFile::LockFailedError) {
         qCWarning(lcAppDelegate, "Another instance holds %s", qUtf8Printable(instanceLockPath()));
         if (UiServices* ui = UiServices::shared()) {
-            ui->showTipsAlert(QStringLiteral("Tips"), QStringLiteral("Lumetta is already running."),
-                              QStringLiteral("OK"));
+            ui->showTipsAlert(
+                QStringLiteral("Tips"), QStringLiteral("Lumetta is already running."), QStringLiteral("OK"));
         }
         return false;
     }
     qCWarning(lcAppDelegate, "Cannot take the instance lock %s (error %d); starting without it",
-              qUtf8Printable(instanceLockPath()), int(lock->error()));
+        qUtf8Printable(instanceLockPath()), int(lock->error()));
     return true;
 }
 
@@ -237,8 +238,8 @@ void TAVAppDelegate::clickHelp()
     }
     const QString path = helpPagePath();
     QString error;
-    if (!FileServices::createFolder(path.section(QLatin1Char('/'), 0, -2)) ||
-        !FileServices::writeFileAtomically(path, page.readAll(), &error)) {
+    if (!FileServices::createFolder(path.section(QLatin1Char('/'), 0, -2))
+        || !FileServices::writeFileAtomically(path, page.readAll(), &error)) {
         qCWarning(lcAppDelegate, "Cannot write the help page %s: %s", qUtf8Printable(path), qUtf8Printable(error));
         return;
     }

@@ -72,8 +72,8 @@ public:
     // The crash kit's question whether to send the report of a crash of the
     // last run: always yes. Nothing hands this delegate to the kit.
     template <typename Report>
-    void crashwatchDidDetectReportForLastExecution(const Report& /*report*/,
-                                                   const std::function<void(bool)>& completionHandler)
+    void crashwatchDidDetectReportForLastExecution(
+        const Report& /*report*/, const std::function<void(bool)>& completionHandler)
     {
         answerCrashReport(completionHandler);
     }
@@ -117,8 +117,8 @@ private:
     bool holdInstanceLock();
     void buildMenuBar();
     QMenu* addMenu(const QString& title);
-    QAction* addCommand(QMenu* menu, const QString& title, void (TAVAppDelegate::*command)(),
-                        const QKeySequence& shortcut);
+    QAction* addCommand(
+        QMenu* menu, const QString& title, void (TAVAppDelegate::*command)(), const QKeySequence& shortcut);
     static void answerCrashReport(const std::function<void(bool)>& completionHandler);
     static bool removeTempRoot(const QString& home);
     void stopKit();

@@ -9,8 +9,8 @@
 #include "foundation/Dispatch.h"
 #include "foundation/UserDefaults.h"
 #include "kit/core/CWUserDefaults.h"
-#include "kit/core/KBMainBundle.h"
 #include "kit/core/KBKitRegistry.h"
+#include "kit/core/KBMainBundle.h"
 #include "kit/core/Kitbase.h"
 #include "kit/crash/Crashwatch.h"
 #include "kit/support/KBMainQueue.h"
@@ -56,7 +56,7 @@ nlohmann::json kitInfoDictionary(const QString& apiKey)
     return info;
 }
 
-}  // namespace
+} // namespace
 
 void TAVAppDelegate::startKit()
 {

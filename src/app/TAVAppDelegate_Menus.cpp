@@ -26,8 +26,8 @@ void TAVAppDelegate::buildMenuBar()
 
     QMenu* application = addMenu(QStringLiteral("&Lumetta"));
     addCommand(application, QStringLiteral("&About Lumetta"), &TAVAppDelegate::clickAbout, {});
-    addCommand(application, QStringLiteral("&Preferences..."), &TAVAppDelegate::clickPreference,
-               QKeySequence::Preferences);
+    addCommand(
+        application, QStringLiteral("&Preferences..."), &TAVAppDelegate::clickPreference, QKeySequence::Preferences);
     addCommand(application, QStringLiteral("&More Apps"), &TAVAppDelegate::clickMoreApps, {})
         ->setVisible(!AppInfo::makerAddress(QStringLiteral("HomepageURL")).isEmpty());
     application->addSeparator();
@@ -39,7 +39,7 @@ void TAVAppDelegate::buildMenuBar()
     file->addSeparator();
     addCommand(file, QStringLiteral("&Save"), &TAVAppDelegate::clickSave, QKeySequence::Save);
     addCommand(file, QStringLiteral("Save &All"), &TAVAppDelegate::clickSaveAll,
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
 
     QMenu* image = addMenu(QStringLiteral("&Image"));
     addCommand(image, QStringLiteral("&Previous"), &TAVAppDelegate::clickPreFile, {});
@@ -84,8 +84,8 @@ QMenu* TAVAppDelegate::addMenu(const QString& title)
     return menu;
 }
 
-QAction* TAVAppDelegate::addCommand(QMenu* menu, const QString& title, void (TAVAppDelegate::*command)(),
-                                    const QKeySequence& shortcut)
+QAction* TAVAppDelegate::addCommand(
+    QMenu* menu, const QString& title, void (TAVAppDelegate::*command)(), const QKeySequence& shortcut)
 {
     QAction* item = menu->addAction(title);
     item->setShortcut(shortcut);

@@ -55,7 +55,7 @@ void removeContents(int parent, const std::string& name)
         }
     }
     for (const std::string& entry : entries) {
-        struct stat info {};
+        struct stat info { };
         if (::fstatat(folder, entry.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             logFailure("inspect", entry);
             continue;
@@ -71,7 +71,7 @@ void removeContents(int parent, const std::string& name)
     ::closedir(listing);
 }
 
-}  // namespace
+} // namespace
 
 QString TAVAppDelegate::tempRootPath()
 {
@@ -111,7 +111,7 @@ void TAVAppDelegate::removeEarlierTempFolder(const QString& earlierHome)
     earlierInstance.setStaleLockTime(0);
     if (!earlierInstance.tryLock(0)) {
         qCWarning(lcAppDelegate, "An earlier version is running; its temp folder %s stays",
-                  qUtf8Printable(earlierTemp.filePath()));
+            qUtf8Printable(earlierTemp.filePath()));
         return;
     }
     removeTempRoot(earlierHome);
@@ -123,8 +123,8 @@ void TAVAppDelegate::creatFolder(const QString& path)
     const QFileInfo target(path);
     // Only the temp root itself is ever emptied: an absolute path named
     // "Temp" directly inside the application's cache folder.
-    if (!home.isEmpty() && target.isAbsolute() && target.fileName() == kTempName &&
-        QDir::cleanPath(target.absolutePath()) == QDir::cleanPath(home)) {
+    if (!home.isEmpty() && target.isAbsolute() && target.fileName() == kTempName
+        && QDir::cleanPath(target.absolutePath()) == QDir::cleanPath(home)) {
         removeTempRoot(home);
     }
     if (!FileServices::createFolder(path)) {
@@ -140,7 +140,7 @@ bool TAVAppDelegate::removeTempRoot(const QString& home)
         return false;
     }
     const std::string name = kTempName.toStdString();
-    struct stat info {};
+    struct stat info { };
     bool removed = true;
     if (::fstatat(homeFolder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         removed = errno == ENOENT;

@@ -31,7 +31,7 @@ void print(FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-}  // namespace
+} // namespace
 
 std::optional<int> TAVCommandLine::answerBeforeStart(const QStringList& arguments)
 {
@@ -46,8 +46,9 @@ std::optional<int> TAVCommandLine::answerBeforeStart(const QStringList& argument
         return 0;
     }
     if (options.parser.isSet(options.version)) {
-        print(stdout, TAVApplicationIdentity::displayName() + QLatin1Char(' ') +
-                          QCoreApplication::applicationVersion() + QLatin1Char('\n'));
+        print(stdout,
+            TAVApplicationIdentity::displayName() + QLatin1Char(' ') + QCoreApplication::applicationVersion()
+                + QLatin1Char('\n'));
         return 0;
     }
     return std::nullopt;
@@ -60,6 +61,7 @@ std::optional<int> TAVCommandLine::refuseUnknownOptions(const QStringList& argum
         return std::nullopt;
     }
     const QString program = arguments.isEmpty() ? TAVApplicationIdentity::folderName() : arguments.first();
-    print(stderr, QStringLiteral("%1: %2\nTry '%1 --help' for the options.\n").arg(program, options.parser.errorText()));
+    print(
+        stderr, QStringLiteral("%1: %2\nTry '%1 --help' for the options.\n").arg(program, options.parser.errorText()));
     return 2;
 }

@@ -27,7 +27,7 @@ constexpr int kTagColumnWidth = 240;
 constexpr int kTypeColumnWidth = 90;
 constexpr int kRowHeight = 24;
 
-}  // namespace
+} // namespace
 
 const QString TAVDetailViewCtlr::kValueColumn = QStringLiteral("Value");
 

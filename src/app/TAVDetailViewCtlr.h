@@ -21,7 +21,7 @@ class TAVSearchableTagTableModel;
 class TAVDetailViewCtlr : public TAVBaseTabViewCltr {
     Q_OBJECT
 public:
-    static const QString kValueColumn;  // "Value"
+    static const QString kValueColumn; // "Value"
 
     explicit TAVDetailViewCtlr(QWidget* parent = nullptr);
     ~TAVDetailViewCtlr() override;

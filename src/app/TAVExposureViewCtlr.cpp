@@ -38,7 +38,7 @@ int indexByThresholds(double value, std::initializer_list<double> thresholds)
     return index;
 }
 
-}  // namespace
+} // namespace
 
 std::pair<QString, QString> TAVExposureViewCtlr::splitExposureTime(const QString& value)
 {
@@ -252,7 +252,8 @@ void TAVExposureViewCtlr::fillPopUp(PopUp& popUp, const QStringList& titles)
 void TAVExposureViewCtlr::selectTitle(PopUp& popUp, const QString& title)
 {
     // A value outside the table leaves the pop-up without a selection.
-    popUp.button->setCurrentIndex(title.isNull() ? -1 : popUp.button->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    popUp.button->setCurrentIndex(
+        title.isNull() ? -1 : popUp.button->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
 bool TAVExposureViewCtlr::isNarrowable(const PopUp& popUp) const
@@ -316,7 +317,8 @@ void TAVExposureViewCtlr::updateShutterSpeedIcon()
 
 void TAVExposureViewCtlr::updateApertureIcon()
 {
-    showIcon(imgViewAperture_, QStringLiteral("aperture_%1.png").arg(apertureIconIndex(numberFields_[2].field->text())));
+    showIcon(
+        imgViewAperture_, QStringLiteral("aperture_%1.png").arg(apertureIconIndex(numberFields_[2].field->text())));
 }
 
 void TAVExposureViewCtlr::updateSensitivityIcon()
@@ -331,7 +333,7 @@ void TAVExposureViewCtlr::updatePopUpIcon(const PopUp& popUp)
         return;
     const qsizetype position = popUp.labels->indexOf(popUp.button->currentText());
     if (position < 0 || popUp.icons->value(position).isEmpty())
-        return;  // "Unknown" has no picture: the last one stays
+        return; // "Unknown" has no picture: the last one stays
     showIcon(popUp.iconView, popUp.icons->value(position));
 }
 
@@ -346,8 +348,8 @@ void TAVExposureViewCtlr::showIcon(QLabel* view, const QString& name)
         const QImage image = TAVImageCacheManager::sharedInstance().getImage(name);
         if (image.isNull())
             return;
-        cached = iconPixmaps_.insert(name,
-            QPixmap::fromImage(image.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        cached = iconPixmaps_.insert(
+            name, QPixmap::fromImage(image.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
     view->setPixmap(*cached);
     shownIcons_.insert(view, name);

@@ -54,7 +54,7 @@ private:
         QLineEdit* field;
         QString key;
         QLabel* label;
-        QString remembered;  // the last text shown or accepted
+        QString remembered; // the last text shown or accepted
     };
     struct PopUp {
         VXPopUpButton* button;
@@ -87,11 +87,11 @@ private:
     void updatePopUpIcon(const PopUp& popUp);
     void showIcon(QLabel* view, const QString& name);
 
-    QList<NumberField> numberFields_;  // numerator, denominator, aperture, sensitivity, then the rest
+    QList<NumberField> numberFields_; // numerator, denominator, aperture, sensitivity, then the rest
     QList<PopUp> popUps_;
     QLabel* imgViewShutterSpeed_ = nullptr;
     QLabel* imgViewAperture_ = nullptr;
     QLabel* imgViewSensitity_ = nullptr;
-    QHash<QString, QPixmap> iconPixmaps_;  // by icon name, at the icon views' size
+    QHash<QString, QPixmap> iconPixmaps_; // by icon name, at the icon views' size
     QHash<const QLabel*, QString> shownIcons_;
 };

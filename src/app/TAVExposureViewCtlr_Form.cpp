@@ -36,7 +36,7 @@ QLabel* unitLabel(const QString& unit, QWidget* parent)
     return label;
 }
 
-}  // namespace
+} // namespace
 
 TAVExposureViewCtlr::TAVExposureViewCtlr(QWidget* parent)
     : TAVBaseTabViewCltr(parent)
@@ -47,8 +47,8 @@ TAVExposureViewCtlr::TAVExposureViewCtlr(QWidget* parent)
     refreshExposureUI();
 }
 
-TAVExposureViewCtlr::NumberField& TAVExposureViewCtlr::addNumberField(const char* name, const QString& key,
-    QLabel* label)
+TAVExposureViewCtlr::NumberField& TAVExposureViewCtlr::addNumberField(
+    const char* name, const QString& key, QLabel* label)
 {
     auto* field = new QLineEdit(this);
     field->setObjectName(QLatin1String(name));
@@ -59,8 +59,8 @@ TAVExposureViewCtlr::NumberField& TAVExposureViewCtlr::addNumberField(const char
     return numberFields_.last();
 }
 
-void TAVExposureViewCtlr::addPopUp(const char* name, const QString& key, const QStringList& labels,
-    const QStringList& icons, const QString& title)
+void TAVExposureViewCtlr::addPopUp(
+    const char* name, const QString& key, const QStringList& labels, const QStringList& icons, const QString& title)
 {
     auto* button = new VXPopUpButton(this);
     button->setObjectName(QLatin1String(name));
@@ -87,13 +87,13 @@ void TAVExposureViewCtlr::buildForm()
     addNumberField("fldShutterSpeed2", QStringLiteral("Exif.Photo.ExposureTime"), nullptr);
     addNumberField("fldAperture", QStringLiteral("Exif.Photo.FNumber"), label(QStringLiteral("Aperture:")));
     addNumberField("fldSensitity", QStringLiteral("Exif.Photo.ISOSpeedRatings"), label(QStringLiteral("ISO:")));
-    addNumberField("fldSubDis", QStringLiteral("Exif.Photo.SubjectDistance"),
-        label(QStringLiteral("Subject Distance:")));
+    addNumberField(
+        "fldSubDis", QStringLiteral("Exif.Photo.SubjectDistance"), label(QStringLiteral("Subject Distance:")));
     addNumberField("fldFocalLength", QStringLiteral("Exif.Photo.FocalLength"), label(QStringLiteral("Focal Length:")));
-    addNumberField("fld35mmEquiv", QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"),
-        label(QStringLiteral("35mm Equivalent:")));
-    addNumberField("fldDigitalZoom", QStringLiteral("Exif.Photo.DigitalZoomRatio"),
-        label(QStringLiteral("Digital Zoom:")));
+    addNumberField(
+        "fld35mmEquiv", QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"), label(QStringLiteral("35mm Equivalent:")));
+    addNumberField(
+        "fldDigitalZoom", QStringLiteral("Exif.Photo.DigitalZoomRatio"), label(QStringLiteral("Digital Zoom:")));
     numberFields_[2].field->setPlaceholderText(QStringLiteral("f-number"));
     imgViewShutterSpeed_ = iconView("imgViewShutterSpeed", this);
     imgViewAperture_ = iconView("imgViewAperture", this);

@@ -22,7 +22,7 @@ bool isMissingOrEmpty(const QString& path)
     return info.isDir() ? FileServices::contentsOfFolder(path).isEmpty() : info.size() == 0;
 }
 
-}  // namespace
+} // namespace
 
 TAVFolderMigration::Folders TAVFolderMigration::standardFolders()
 {
@@ -48,15 +48,16 @@ void TAVFolderMigration::adoptOldFolders(const Folders& folders)
 
 void TAVFolderMigration::adoptSettings(const QString& oldFile, const QString& newFile)
 {
-    if (oldFile.isEmpty() || newFile.isEmpty() || oldFile == newFile || !QFileInfo(oldFile).isFile() || !isMissingOrEmpty(newFile)) {
+    if (oldFile.isEmpty() || newFile.isEmpty() || oldFile == newFile || !QFileInfo(oldFile).isFile()
+        || !isMissingOrEmpty(newFile)) {
         return;
     }
     QFile source(oldFile);
     QString error;
-    if (!source.open(QIODevice::ReadOnly) || !FileServices::createFolder(QFileInfo(newFile).absolutePath()) ||
-        !FileServices::writeFileAtomically(newFile, source.readAll(), &error)) {
+    if (!source.open(QIODevice::ReadOnly) || !FileServices::createFolder(QFileInfo(newFile).absolutePath())
+        || !FileServices::writeFileAtomically(newFile, source.readAll(), &error)) {
         qCWarning(lcAppDelegate, "Cannot carry the settings of %s over to %s: %s", qUtf8Printable(oldFile),
-                  qUtf8Printable(newFile), qUtf8Printable(error.isEmpty() ? source.errorString() : error));
+            qUtf8Printable(newFile), qUtf8Printable(error.isEmpty() ? source.errorString() : error));
         return;
     }
     qCInfo(lcAppDelegate, "Settings carried over from %s", qUtf8Printable(oldFile));
@@ -64,8 +65,8 @@ void TAVFolderMigration::adoptSettings(const QString& oldFile, const QString& ne
 
 void TAVFolderMigration::adoptData(const QString& oldFolder, const QString& newFolder)
 {
-    if (oldFolder.isEmpty() || newFolder.isEmpty() || oldFolder == newFolder || !FileServices::isFolder(oldFolder) ||
-        !isMissingOrEmpty(newFolder)) {
+    if (oldFolder.isEmpty() || newFolder.isEmpty() || oldFolder == newFolder || !FileServices::isFolder(oldFolder)
+        || !isMissingOrEmpty(newFolder)) {
         return;
     }
     QStringList kept;
@@ -85,8 +86,8 @@ void TAVFolderMigration::adoptData(const QString& oldFolder, const QString& newF
     QString error;
     bool copied = FileServices::createFolder(staging);
     for (const QString& name : kept) {
-        copied = copied && FileServices::copyItem(oldFolder + QLatin1Char('/') + name,
-                                                  staging + QLatin1Char('/') + name, &error);
+        copied = copied
+            && FileServices::copyItem(oldFolder + QLatin1Char('/') + name, staging + QLatin1Char('/') + name, &error);
     }
     if (copied && QFileInfo::exists(newFolder)) {
         copied = FileServices::removeItem(newFolder);
@@ -94,7 +95,7 @@ void TAVFolderMigration::adoptData(const QString& oldFolder, const QString& newF
     copied = copied && FileServices::moveItem(staging, newFolder, &error);
     if (!copied) {
         qCWarning(lcAppDelegate, "Cannot carry the data of %s over to %s: %s", qUtf8Printable(oldFolder),
-                  qUtf8Printable(newFolder), qUtf8Printable(error));
+            qUtf8Printable(newFolder), qUtf8Printable(error));
         FileServices::removeItem(staging);
         return;
     }

@@ -12,10 +12,10 @@
 class TAVFolderMigration {
 public:
     struct Folders {
-        QString oldData;       // the old data folder
-        QString newData;       // the new data folder
-        QString oldSettings;   // the old settings file
-        QString newSettings;   // the new settings file
+        QString oldData; // the old data folder
+        QString newData; // the new data folder
+        QString oldSettings; // the old settings file
+        QString newSettings; // the new settings file
     };
 
     // The folders of this user (Qt's standard places; private ones in Qt's test mode).

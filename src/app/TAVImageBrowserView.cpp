@@ -76,8 +76,8 @@ void TAVImageBrowserView::dropEvent(QDropEvent* event)
     if (!acceptDrag(event)) {
         return;
     }
-    const bool handled = model()->dropMimeData(event->mimeData(), event->dropAction(),
-                                               dropRowAt(event->position().toPoint()), 0, QModelIndex());
+    const bool handled = model()->dropMimeData(
+        event->mimeData(), event->dropAction(), dropRowAt(event->position().toPoint()), 0, QModelIndex());
     // The model moved or imported what was dropped; a drag from this view
     // must not remove its rows afterwards, so it ends as a copy.
     event->setDropAction(Qt::CopyAction);

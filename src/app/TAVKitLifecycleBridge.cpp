@@ -4,7 +4,8 @@
 
 #include <QGuiApplication>
 
-TAVKitLifecycleBridge::TAVKitLifecycleBridge(QGuiApplication* application) : QObject(application)
+TAVKitLifecycleBridge::TAVKitLifecycleBridge(QGuiApplication* application)
+    : QObject(application)
 {
     connect(application, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
         auto& center = KBNotificationCenter::defaultCenter();

@@ -6,7 +6,10 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 
-TAVKitPlatformDefaults::TAVKitPlatformDefaults(UserDefaults& defaults) : defaults_(defaults) {}
+TAVKitPlatformDefaults::TAVKitPlatformDefaults(UserDefaults& defaults)
+    : defaults_(defaults)
+{
+}
 
 std::optional<nlohmann::json> TAVKitPlatformDefaults::objectForKey(const std::string& key)
 {

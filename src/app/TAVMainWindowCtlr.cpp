@@ -13,14 +13,14 @@
 #include "commlib/VXDropDownButton.h"
 #include "commlib/VXIntroWindowController.h"
 #include "commlib/VXProgressWindowController.h"
+#include "commlib/VXResizeCallbackView.h"
+#include "gps/TAVGPSViewController.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVExportWindowController.h"
 #include "tools/TAVManangePresetsWindowController.h"
+#include "tools/TAVNewPresetWindowCtlr.h"
 #include "tools/TAVRenameWindowController.h"
 #include "tools/TAVReplaceWindowController.h"
-#include "tools/TAVNewPresetWindowCtlr.h"
-#include "commlib/VXResizeCallbackView.h"
-#include "gps/TAVGPSViewController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -101,12 +101,12 @@ QWidget* labelledColumn(QWidget* control, QLabel* label, QWidget* parent)
     return column;
 }
 
-}  // namespace
+} // namespace
 
 const QStringList& TAVMainWindowCtlr::tabTitles()
 {
-    static const QStringList titles {QStringLiteral("Summary"), QStringLiteral("Exposure"), QStringLiteral("GPS"),
-        QStringLiteral("Details")};
+    static const QStringList titles{
+        QStringLiteral("Summary"), QStringLiteral("Exposure"), QStringLiteral("GPS"), QStringLiteral("Details")};
     return titles;
 }
 
@@ -238,7 +238,8 @@ void TAVMainWindowCtlr::makeToolbar()
         [this] { clickFileNameToTag(); });
     connect(toolbarActions_.value(QStringLiteral("Rename")), &QAction::triggered, this, [this] { clickRenameFiles(); });
     connect(toolbarActions_.value(QStringLiteral("Replace")), &QAction::triggered, this, [this] { clickReplace(); });
-    connect(toolbarActions_.value(QStringLiteral("Clone")), &QAction::triggered, this, [this] { clickCloneMetadata(); });
+    connect(
+        toolbarActions_.value(QStringLiteral("Clone")), &QAction::triggered, this, [this] { clickCloneMetadata(); });
     connect(toolbarActions_.value(QStringLiteral("Export Exif")), &QAction::triggered, this,
         [this] { clickExportMetadata(); });
     auto* spacer = new QWidget(toolbar_);
@@ -345,9 +346,11 @@ QWidget* TAVMainWindowCtlr::makeSingleImageArea()
     auto* clearMenu = new QMenu(btnClearOne_);
     clearMenu->setToolTip(QStringLiteral("Click to clean selected image's metadata (Exif, GPS, IPTC)"));
     clearMenu->setToolTipsVisible(true);
-    const QStringList kinds {QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")};
+    const QStringList kinds{
+        QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")};
     for (int kind = 0; kind < kinds.size(); ++kind)
-        connect(clearMenu->addAction(kinds.at(kind)), &QAction::triggered, this, [this, kind] { clickClearKind(kind); });
+        connect(
+            clearMenu->addAction(kinds.at(kind)), &QAction::triggered, this, [this, kind] { clickClearKind(kind); });
     btnClearOne_->setMenu(clearMenu);
     btnRestore_ = new VXDropDownButton(singleAreaBg_);
     btnRestore_->setText(QStringLiteral("Restore"));
@@ -401,7 +404,7 @@ QWidget* TAVMainWindowCtlr::makeBatchArea()
     btnPresets_->setObjectName(QStringLiteral("Presets"));
     btnPresets_->setMinimumWidth(150);
 
-    const QList<std::pair<QWidget*, QString>> columns {{clearPair, QStringLiteral("   Clear All")},
+    const QList<std::pair<QWidget*, QString>> columns{{clearPair, QStringLiteral("   Clear All")},
         {btnRestoreAll_, QStringLiteral(" Restore All")}, {btnApplyToAll_, QStringLiteral("Apply To All")},
         {btnBatchSave_, QStringLiteral("  Batch Save")}};
     for (const auto& [control, text] : columns) {
@@ -420,7 +423,7 @@ void TAVMainWindowCtlr::makePresetsPopUp()
 {
     presetsModel_ = new QStandardItemModel(btnPresets_);
     btnPresets_->setModel(presetsModel_);
-    const QStringList fixed {QStringLiteral("Presets"), QString(), QStringLiteral("Save Preset As..."),
+    const QStringList fixed{QStringLiteral("Presets"), QString(), QStringLiteral("Save Preset As..."),
         QStringLiteral("Delete Preset..."), QStringLiteral("Update Presets..."), QStringLiteral("Edit Presets...")};
     for (int tag = 0; tag < fixed.size(); ++tag) {
         auto* item = new QStandardItem(fixed.at(tag));
@@ -482,8 +485,8 @@ void TAVMainWindowCtlr::centreTabView(QWidget* view)
     if (view->sizePolicy().verticalPolicy() & QSizePolicy::ExpandFlag)
         hint.setHeight(qMax(hint.height(), area.height() - 2 * kMargin));
     const QSize size(qMin(hint.width(), area.width()), qMin(hint.height(), area.height()));
-    view->setGeometry((area.width() - size.width()) / 2, (area.height() - size.height()) / 2, size.width(),
-        size.height());
+    view->setGeometry(
+        (area.width() - size.width()) / 2, (area.height() - size.height()) / 2, size.width(), size.height());
 }
 
 void TAVMainWindowCtlr::tabWillActive(ENTabCell* cell)

@@ -12,8 +12,8 @@
 #include "tools/TAVClonWindowControllerDelegate.h"
 #include "tools/TAVExportCallbackTarget.h"
 #include "tools/TAVManangePresetsWindowControllerDelegate.h"
-#include "tools/TAVRenameWindowControllerDelegate.h"
 #include "tools/TAVNewPresetWindowCtlrDelegate.h"
+#include "tools/TAVRenameWindowControllerDelegate.h"
 
 #include <QHash>
 #include <QList>

@@ -16,8 +16,8 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QImage>
-#include <QMenu>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -28,7 +28,7 @@ namespace {
 bool gIntroductionOffered = false;
 int gIntroductionDelayMs = 1000;
 
-}  // namespace
+} // namespace
 
 void TAVMainWindowCtlr::resetIntroductionOffered()
 {
@@ -42,8 +42,8 @@ void TAVMainWindowCtlr::setIntroductionDelayMs(int ms)
 
 bool TAVMainWindowCtlr::toolbarItemEnabled(const QString& identifier, int images, int selected)
 {
-    static const QStringList always {QStringLiteral("View"), QStringLiteral("Help"), QStringLiteral("Add Files")};
-    static const QStringList needSelection {
+    static const QStringList always{QStringLiteral("View"), QStringLiteral("Help"), QStringLiteral("Add Files")};
+    static const QStringList needSelection{
         QStringLiteral("Export Exif"), QStringLiteral("Replace"), QStringLiteral("Filename to Tags")};
     if (always.contains(identifier))
         return true;
@@ -54,7 +54,7 @@ bool TAVMainWindowCtlr::toolbarItemEnabled(const QString& identifier, int images
 
 bool TAVMainWindowCtlr::menuItemEnabled(const QString& title, int selected, bool prevOn, bool nextOn)
 {
-    static const QStringList needSelection {QStringLiteral("Clear"), QStringLiteral("Save"), QStringLiteral("Restore"),
+    static const QStringList needSelection{QStringLiteral("Clear"), QStringLiteral("Save"), QStringLiteral("Restore"),
         QStringLiteral("Clear All"), QStringLiteral("Save All"), QStringLiteral("Restore All")};
     if (needSelection.contains(title))
         return selected > 0;
@@ -159,7 +159,7 @@ void TAVMainWindowCtlr::clickClearAllType()
 {
     if (!clearKindMenu_) {
         clearKindMenu_ = new QMenu(mainWindow_);
-        const QStringList kinds {
+        const QStringList kinds{
             QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")};
         for (int kind = 0; kind < kinds.size(); ++kind)
             clearKindMenu_->addAction(kinds.at(kind))->setData(kind);

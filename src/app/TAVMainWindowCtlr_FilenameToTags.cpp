@@ -13,7 +13,7 @@ namespace {
 const QString kXpTitle = QStringLiteral("Exif.Image.XPTitle");
 const QString kObjectName = QStringLiteral("Iptc.Application2.ObjectName");
 
-}  // namespace
+} // namespace
 
 void TAVMainWindowCtlr::clickFileNameToTag()
 {
@@ -21,7 +21,8 @@ void TAVMainWindowCtlr::clickFileNameToTag()
     if (!ui)
         return;
     const QPointer<TAVMainWindowCtlr> self(this);
-    ui->showSheetModalForWindow(mainWindow_, QStringLiteral("Tips"),
+    ui->showSheetModalForWindow(
+        mainWindow_, QStringLiteral("Tips"),
         QStringLiteral("Do you really want to apply the name of file(s) to the Title field?"),
         UiServices::AlertStyle::Informational, QStringLiteral("Cancel"), {QStringLiteral("OK")},
         [self](int) {

@@ -23,7 +23,7 @@ constexpr int kDeleteItem = 3;
 constexpr int kUpdateItem = 4;
 constexpr int kEditItem = 5;
 
-}  // namespace
+} // namespace
 
 void TAVMainWindowCtlr::reloadPresets()
 {
@@ -111,8 +111,7 @@ TAVExifDataPtr TAVMainWindowCtlr::presetUpdateFromShownRecord() const
     TAVCategoryMaps maps;
     const TAVCategoryMaps& shown = curExifData_->mdicUserSetExifDataInfo();
     for (auto category = shown.cbegin(); category != shown.cend(); ++category) {
-        TAVEntityMap kept =
-            stored ? stored->mdicUserSetExifDataInfo().value(category.key()) : TAVEntityMap();
+        TAVEntityMap kept = stored ? stored->mdicUserSetExifDataInfo().value(category.key()) : TAVEntityMap();
         for (auto entry = category.value().cbegin(); entry != category.value().cend(); ++entry) {
             const TAVEntityPtr& from = entry.value();
             if (!from || !(from->isModified() || from->isClear()))
@@ -171,9 +170,9 @@ void TAVMainWindowCtlr::updateSelectedImageToPreset(const TAVExifDataPtr& preset
 TAVExifDataPtr TAVMainWindowCtlr::collectCurrentSettingToExifData()
 {
     TAVExifDataPtr record = getClearEmptyExifData();
-    const QList<std::pair<TAVBaseTabViewCltr*, int32_t>> tabs {
-        {summary_, TAVExifData::CategorySummary}, {exposure_, TAVExifData::CategoryExposure},
-        {gps_, TAVExifData::CategoryGps}, {detail_, TAVExifData::CategoryOther}};
+    const QList<std::pair<TAVBaseTabViewCltr*, int32_t>> tabs{{summary_, TAVExifData::CategorySummary},
+        {exposure_, TAVExifData::CategoryExposure}, {gps_, TAVExifData::CategoryGps},
+        {detail_, TAVExifData::CategoryOther}};
     for (const auto& [tab, category] : tabs) {
         if (!tab)
             continue;

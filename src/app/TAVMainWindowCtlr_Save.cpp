@@ -166,7 +166,8 @@ void TAVMainWindowCtlr::beginProgressSheet(const QString& message, void (TAVMain
     VXProgressWindowController* sheet = progressWindowController();
     sheet->tfPrgTips()->setText(message);
     disconnect(progressCancel_);
-    progressCancel_ = connect(sheet->btnCancel(), &QPushButton::clicked, this, [this, onCancel] { (this->*onCancel)(); });
+    progressCancel_
+        = connect(sheet->btnCancel(), &QPushButton::clicked, this, [this, onCancel] { (this->*onCancel)(); });
     sheet->setProgressValue(0);
     beginSheetWindow(sheet->window());
 }
@@ -286,8 +287,8 @@ bool TAVMainWindowCtlr::closeRequestedWithUnsavedEdits(QEvent* event)
         return false;
     UiServices::AlertRequest question;
     question.title = unsaved.size() == 1
-                         ? QStringLiteral("Do you want to save the changes you made to 1 image?")
-                         : QStringLiteral("Do you want to save the changes you made to %1 images?").arg(unsaved.size());
+        ? QStringLiteral("Do you want to save the changes you made to 1 image?")
+        : QStringLiteral("Do you want to save the changes you made to %1 images?").arg(unsaved.size());
     question.message = QStringLiteral("Your changes will be lost if you don't save them.");
     question.buttons = {QStringLiteral("Save"), QStringLiteral("Don't Save"), QStringLiteral("Cancel")};
     question.parent = mainWindow_;

@@ -16,7 +16,7 @@ namespace {
 
 const QStringList& commonSummaryKeys()
 {
-    static const QStringList keys {QStringLiteral("Exif.Image.Make"), QStringLiteral("Exif.Image.Model"),
+    static const QStringList keys{QStringLiteral("Exif.Image.Make"), QStringLiteral("Exif.Image.Model"),
         QStringLiteral("Exif.Image.Software"), QStringLiteral("Exif.Image.CreateDate"),
         QStringLiteral("Iptc.Application2.Keywords"), QStringLiteral("Exif.Photo.LensMake"),
         QStringLiteral("Iptc.Application2.Caption"), QStringLiteral("Iptc.Application2.ObjectName"),
@@ -28,7 +28,7 @@ const QStringList& commonSummaryKeys()
 
 const QStringList& commonExposureKeys()
 {
-    static const QStringList keys {QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"),
+    static const QStringList keys{QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"),
         QStringLiteral("Exif.Photo.FNumber"), QStringLiteral("Exif.Photo.Contrast"),
         QStringLiteral("Exif.Photo.DigitalZoomRatio"), QStringLiteral("Exif.Photo.Flash"),
         QStringLiteral("Exif.Photo.FocalLength"), QStringLiteral("Exif.Photo.SubjectDistanceRange"),
@@ -42,7 +42,7 @@ const QStringList& commonExposureKeys()
 
 const QStringList& commonGpsKeys()
 {
-    static const QStringList keys {QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"),
+    static const QStringList keys{QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"),
         QStringLiteral("Exif.GPSInfo.GPSLatitude"), QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"),
         QStringLiteral("Exif.GPSInfo.GPSLongitude")};
     return keys;
@@ -61,7 +61,7 @@ QStringList otherEditableKeys()
     return list;
 }
 
-}  // namespace
+} // namespace
 
 TAVExifDataPtr TAVMainWindowCtlr::getClearEmptyExifData()
 {
@@ -88,12 +88,12 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
     // selection change of its own; that is the removal, not a new choice,
     // and the shown record stays until the user selects again, unless none of
     // its photos is left: a photo gone from the list is not shown any more.
-    const bool onlyRemoved = images.size() < marySelectedImgs_.size() &&
-        std::all_of(images.cbegin(), images.cend(),
-            [this](const TAVImageObjectPtr& image) { return marySelectedImgs_.contains(image); }) &&
-        std::none_of(marySelectedImgs_.cbegin(), marySelectedImgs_.cend(), [&](const TAVImageObjectPtr& image) {
-            return !images.contains(image) && cltr->maryDataSource().contains(image);
-        });
+    const bool onlyRemoved = images.size() < marySelectedImgs_.size()
+        && std::all_of(images.cbegin(), images.cend(),
+            [this](const TAVImageObjectPtr& image) { return marySelectedImgs_.contains(image); })
+        && std::none_of(marySelectedImgs_.cbegin(), marySelectedImgs_.cend(), [&](const TAVImageObjectPtr& image) {
+               return !images.contains(image) && cltr->maryDataSource().contains(image);
+           });
     if (onlyRemoved) {
         marySelectedImgs_ = images;
         if (images.isEmpty())

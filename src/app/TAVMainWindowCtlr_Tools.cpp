@@ -70,7 +70,8 @@ bool TAVMainWindowCtlr::hasUnsaveModified(bool allImages)
         const TAVExifDataPtr& record = image->exifData();
         if (!record)
             continue;
-        if (record->enuModifyState() == TAVExifData::StateModified || record->enuModifyState() == TAVExifData::StateShown)
+        if (record->enuModifyState() == TAVExifData::StateModified
+            || record->enuModifyState() == TAVExifData::StateShown)
             return true;
         const TAVCategoryMaps& maps = record->mdicUserSetExifDataInfo();
         for (auto category = maps.cbegin(); category != maps.cend(); ++category) {

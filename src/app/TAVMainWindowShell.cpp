@@ -3,7 +3,8 @@
 #include <QMainWindow>
 #include <QStringList>
 
-TAVMainWindowShell::TAVMainWindowShell() : window_(std::make_unique<QMainWindow>())
+TAVMainWindowShell::TAVMainWindowShell()
+    : window_(std::make_unique<QMainWindow>())
 {
     window_->setWindowTitle(QStringLiteral("Lumetta"));
     window_->resize(1100, 720);
@@ -24,9 +25,15 @@ void TAVMainWindowShell::showWindow()
 bool TAVMainWindowShell::validateMenuItem(const QString& title)
 {
     static const QStringList commands = {
-        QStringLiteral("Previous"),  QStringLiteral("Next"),        QStringLiteral("Clear"),
-        QStringLiteral("Restore"),   QStringLiteral("Save"),        QStringLiteral("Clear All"),
-        QStringLiteral("Restore All"), QStringLiteral("Save All"), QStringLiteral("Import Files..."),
+        QStringLiteral("Previous"),
+        QStringLiteral("Next"),
+        QStringLiteral("Clear"),
+        QStringLiteral("Restore"),
+        QStringLiteral("Save"),
+        QStringLiteral("Clear All"),
+        QStringLiteral("Restore All"),
+        QStringLiteral("Save All"),
+        QStringLiteral("Import Files..."),
     };
     return !commands.contains(title);
 }

@@ -17,15 +17,15 @@ public:
     QWidget* window() override;
     void showWindow() override;
 
-    void clickPre() override {}
-    void clickNext() override {}
-    void clickClear() override {}
-    void clickRestore() override {}
-    void clickSave() override {}
-    void clickClearAll() override {}
-    void clickRestoreAll() override {}
-    void clickSaveAll() override {}
-    void clickImportFiles() override {}
+    void clickPre() override { }
+    void clickNext() override { }
+    void clickClear() override { }
+    void clickRestore() override { }
+    void clickSave() override { }
+    void clickClearAll() override { }
+    void clickRestoreAll() override { }
+    void clickSaveAll() override { }
+    void clickImportFiles() override { }
 
     // Off for the nine commands above, on for every other item.
     bool validateMenuItem(const QString& title) override;

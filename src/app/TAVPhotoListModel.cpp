@@ -8,8 +8,8 @@
 
 #include <QFileInfo>
 #include <QIcon>
-#include <QPixmap>
 #include <QMimeData>
+#include <QPixmap>
 
 #include <algorithm>
 
@@ -24,8 +24,8 @@ TAVPhotoListModel::TAVPhotoListModel(TAVThumbnailLoader* loader, QObject* parent
 
 const QStringList& TAVPhotoListModel::columnIdentifiers()
 {
-    static const QStringList identifiers = {QStringLiteral("State"), QStringLiteral("Name"),
-                                            QStringLiteral("Type"), QStringLiteral("DateModified")};
+    static const QStringList identifiers
+        = {QStringLiteral("State"), QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("DateModified")};
     return identifiers;
 }
 
@@ -112,7 +112,7 @@ void TAVPhotoListModel::thumbnailArrived(const QString& path)
         }
     }
     if (!shown) {
-        loader_->forget(path);  // its row went while it was being made
+        loader_->forget(path); // its row went while it was being made
     }
 }
 
@@ -164,8 +164,8 @@ QVariant TAVPhotoListModel::data(const QModelIndex& index, int role) const
         return QVariant();
     case Qt::ToolTipRole:
         // A failed save shows only a mark: the State cell says why.
-        if (index.column() == ColumnState && image->exifData() &&
-            image->exifData()->enuModifyState() == TAVExifData::StateSaveFailed) {
+        if (index.column() == ColumnState && image->exifData()
+            && image->exifData()->enuModifyState() == TAVExifData::StateSaveFailed) {
             return image->lastSaveFailure();
         }
         return image->srcPath();
@@ -207,8 +207,8 @@ QVariant TAVPhotoListModel::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    static const QStringList titles = {QStringLiteral("State"), QStringLiteral("Name"), QStringLiteral("Type"),
-                                       QStringLiteral("Date Modified")};
+    static const QStringList titles
+        = {QStringLiteral("State"), QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Date Modified")};
     return titles.at(section);
 }
 
@@ -264,8 +264,8 @@ bool TAVPhotoListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, i
     return data->hasFormat(kRowsMimeType) || VXDragFiles::carriesFiles(data);
 }
 
-bool TAVPhotoListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                                     const QModelIndex& parent)
+bool TAVPhotoListModel::dropMimeData(
+    const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent)
 {
     if (!canDropMimeData(data, action, row, column, parent)) {
         return false;

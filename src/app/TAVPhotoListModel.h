@@ -22,10 +22,10 @@ class TAVPhotoListModel : public QAbstractTableModel {
 public:
     enum Column : int { ColumnState = 0, ColumnName, ColumnType, ColumnDateModified, ColumnCount };
     enum Role : int {
-        ImageObjectRole = Qt::UserRole + 1,  // the TAVImageObject* of the row
-        ThumbnailRole,                       // QImage; the placeholder until it is made
-        StateImageRole,                      // QImage of the state badge; null for none
-        TitleRole,                           // the working copy's file name
+        ImageObjectRole = Qt::UserRole + 1, // the TAVImageObject* of the row
+        ThumbnailRole, // QImage; the placeholder until it is made
+        StateImageRole, // QImage of the state badge; null for none
+        TitleRole, // the working copy's file name
     };
     // What a drop asks of the owner.
     struct DropHandlers {
@@ -63,10 +63,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
-    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                         const QModelIndex& parent) const override;
-    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                      const QModelIndex& parent) override;
+    bool canDropMimeData(
+        const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent) const override;
+    bool dropMimeData(
+        const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent) override;
     Qt::DropActions supportedDropActions() const override;
     Qt::DropActions supportedDragActions() const override;
 

@@ -35,7 +35,7 @@ namespace {
 
 bool animationsEnabled = true;
 constexpr int kModeSwitchMilliseconds = 400;
-constexpr int kSliderSteps = 100;  // the slider's integer range for zoom 0..1
+constexpr int kSliderSteps = 100; // the slider's integer range for zoom 0..1
 
 const QColor kListGround(241, 241, 241);
 
@@ -49,10 +49,10 @@ QToolButton* segmentButton(const QString& text, const QString& tip, QWidget* par
     return button;
 }
 
-}  // namespace
+} // namespace
 
-TAVPhotosViewCltr::TAVPhotosViewCltr(const QString& tempSrcPath, QWidget* parent,
-                                     TAVThumbnailLoader::LoadFunction thumbnailLoad)
+TAVPhotosViewCltr::TAVPhotosViewCltr(
+    const QString& tempSrcPath, QWidget* parent, TAVThumbnailLoader::LoadFunction thumbnailLoad)
     : QWidget(parent)
     , tempSrcPath_(tempSrcPath)
     , isCancel_(std::make_shared<std::atomic<bool>>(false))
@@ -183,7 +183,7 @@ QWidget* TAVPhotosViewCltr::makeBottomBar()
     row->setSpacing(0);
     const QStringList fileTitles = {QStringLiteral("+"), QStringLiteral("\u2212"), QStringLiteral("Clear")};
     const QStringList fileTips = {QStringLiteral("Add images"), QStringLiteral("Remove the selected images"),
-                                  QStringLiteral("Remove all images")};
+        QStringLiteral("Remove all images")};
     for (int segment = 0; segment < fileTitles.size(); ++segment) {
         QToolButton* button = segmentButton(fileTitles.at(segment), fileTips.at(segment), bar);
         connect(button, &QToolButton::clicked, this, [this, segment] { segCltrClicked(segment); });
@@ -203,7 +203,7 @@ QWidget* TAVPhotosViewCltr::makeBottomBar()
     connect(btnSmall_, &QToolButton::clicked, this, &TAVPhotosViewCltr::clickSmaller);
     connect(btnEnlarge_, &QToolButton::clicked, this, &TAVPhotosViewCltr::clickEnlarge);
     connect(slideZoom_, &QSlider::valueChanged, this,
-            [this](int value) { zoomSliderDidChange(float(value) / float(kSliderSteps)); });
+        [this](int value) { zoomSliderDidChange(float(value) / float(kSliderSteps)); });
 
     auto* toolbarBgView = new VXAutoResizeMidView();
     toolbarBgView->setMargin(2);
@@ -233,9 +233,9 @@ void TAVPhotosViewCltr::configureBrowserAndTable()
     imageBrowser_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(imageBrowser_, &VXKeyPressImageBrowserView::previewRequested, this, &TAVPhotosViewCltr::togglePreview);
     connect(imageBrowser_, &VXKeyPressImageBrowserView::removeSelectionRequested, this,
-            [this] { imageBrowserRemoveItemsAtIndexes(selectedIndexes()); });
+        [this] { imageBrowserRemoveItemsAtIndexes(selectedIndexes()); });
     connect(imageBrowser_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& position) { showContextMenu(imageBrowser_, position); });
+        [this](const QPoint& position) { showContextMenu(imageBrowser_, position); });
 
     tableView_->setModel(model_);
     tableView_->setSelectionModel(selection_);
@@ -264,7 +264,7 @@ void TAVPhotosViewCltr::configureBrowserAndTable()
     connect(header, &QHeaderView::sectionClicked, this, &TAVPhotosViewCltr::clickTableHeader);
     connect(tableView_, &VXKeyPressTableView::previewRequested, this, &TAVPhotosViewCltr::togglePreview);
     connect(tableView_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& position) { showContextMenu(tableView_, position); });
+        [this](const QPoint& position) { showContextMenu(tableView_, position); });
 }
 
 void TAVPhotosViewCltr::readStartZoom()
@@ -296,8 +296,8 @@ void TAVPhotosViewCltr::resizeEvent(QResizeEvent* event)
 
 bool TAVPhotosViewCltr::eventFilter(QObject* watched, QEvent* event)
 {
-    if ((watched == tableView_ || watched == imageBrowser_) && event->type() == QEvent::KeyPress &&
-        moveToEndOfList(*static_cast<QKeyEvent*>(event))) {
+    if ((watched == tableView_ || watched == imageBrowser_) && event->type() == QEvent::KeyPress
+        && moveToEndOfList(*static_cast<QKeyEvent*>(event))) {
         return true;
     }
     if (watched == bgView_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
@@ -480,8 +480,8 @@ bool TAVPhotosViewCltr::moveToEndOfList(const QKeyEvent& key)
     // from the first selected one), in both views: the table's own Home would
     // only move along the row.
     const bool home = key.key() == Qt::Key_Home;
-    if ((!home && key.key() != Qt::Key_End) ||
-        (key.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) != Qt::NoModifier) {
+    if ((!home && key.key() != Qt::Key_End)
+        || (key.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) != Qt::NoModifier) {
         return false;
     }
     const int count = model_->rowCount();

@@ -49,8 +49,8 @@ public:
     enum ViewMode : int { ModeBrowser = 0, ModeTable = 1 };
 
     // `tempSrcPath` is the folder of the working copies.
-    explicit TAVPhotosViewCltr(const QString& tempSrcPath, QWidget* parent = nullptr,
-                               TAVThumbnailLoader::LoadFunction thumbnailLoad = {});
+    explicit TAVPhotosViewCltr(
+        const QString& tempSrcPath, QWidget* parent = nullptr, TAVThumbnailLoader::LoadFunction thumbnailLoad = {});
     ~TAVPhotosViewCltr() override;
 
     TAVPhotosViewCltrDelegate* customDelegate() const { return customDelegate_; }
@@ -145,7 +145,7 @@ protected:
 private:
     struct ImportItem {
         int index = 0;
-        TAVImageObjectPtr image;  // null when the path was skipped
+        TAVImageObjectPtr image; // null when the path was skipped
     };
     // The user's files in the list or being imported: the duplicate rule
     // without the worker ever reading the GUI's list.
@@ -173,8 +173,8 @@ private:
     static QString reserveWorkingCopyPath(const QString& folder, const QString& name);
     static void releaseWorkingCopyPath(const QString& copyPath);
     // Copies an admitted file and reads it; null when the copy failed.
-    static TAVImageObjectPtr importOne(const ImportJob& job, const QString& path, const QString& copyPath,
-                                       QStringList* notCopied);
+    static TAVImageObjectPtr importOne(
+        const ImportJob& job, const QString& path, const QString& copyPath, QStringList* notCopied);
     void importImagesArrived(const QList<ImportItem>& batch, int total);
     void doImportFinish(const QStringList& notCopied);
     static QStringList expandFolders(const QStringList& paths);
@@ -214,7 +214,7 @@ private:
     std::shared_ptr<SrcPathRegistry> srcPaths_;
 
     int lastMode_ = -1;
-    QString sortKey_;  // empty: not sorted yet
+    QString sortKey_; // empty: not sorted yet
     bool sortAscending_ = true;
 
     TAVThumbnailLoader* thumbnailLoader_ = nullptr;

@@ -14,19 +14,17 @@ public:
     virtual ~TAVPhotosViewCltrDelegate() = default;
 
     // Once per import, before the first file is handled.
-    virtual void photosViewCltrStartImportImages(TAVPhotosViewCltr* /*cltr*/) {}
+    virtual void photosViewCltrStartImportImages(TAVPhotosViewCltr* /*cltr*/) { }
     // After each path of an import: 0, 1/N, ..., (N-1)/N (never 1).
-    virtual void photosViewCltrImportImagesWithProgres(TAVPhotosViewCltr* /*cltr*/, float /*progress*/) {}
+    virtual void photosViewCltrImportImagesWithProgres(TAVPhotosViewCltr* /*cltr*/, float /*progress*/) { }
     // Once, after an import finished or was cancelled, with the whole list.
-    virtual void photosViewCltrDidImportedImage(TAVPhotosViewCltr* /*cltr*/,
-                                                const QList<TAVImageObjectPtr>& /*images*/)
+    virtual void photosViewCltrDidImportedImage(TAVPhotosViewCltr* /*cltr*/, const QList<TAVImageObjectPtr>& /*images*/)
     {
     }
     // After every selection change: the selected rows of the shown list, ascending.
-    virtual void photosViewCltrDidSelectedImages(TAVPhotosViewCltr* /*cltr*/, const QList<int>& /*indexes*/) {}
+    virtual void photosViewCltrDidSelectedImages(TAVPhotosViewCltr* /*cltr*/, const QList<int>& /*indexes*/) { }
     // After every removal, with the images that left the list.
-    virtual void photosViewCltrDidRemoveImages(TAVPhotosViewCltr* /*cltr*/,
-                                               const QList<TAVImageObjectPtr>& /*images*/)
+    virtual void photosViewCltrDidRemoveImages(TAVPhotosViewCltr* /*cltr*/, const QList<TAVImageObjectPtr>& /*images*/)
     {
     }
 };

@@ -67,14 +67,14 @@ enum class FileKind { Missing, Regular, Other };
 // Follows links: a link to a regular file is a regular file.
 FileKind kindOf(const QString& path)
 {
-    struct stat status {};
+    struct stat status { };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
         return FileKind::Missing;
     }
     return S_ISREG(status.st_mode) ? FileKind::Regular : FileKind::Other;
 }
 
-}  // namespace
+} // namespace
 
 struct TAVPhotosViewCltr::ImportJob {
     QStringList paths;
@@ -161,7 +161,7 @@ bool TAVPhotosViewCltr::addImagesFromDirectory(const QStringList& paths)
     }
     const QStringList expanded = expandFolders(paths);
     if (expanded.isEmpty()) {
-        return true;  // an empty folder: nothing to start
+        return true; // an empty folder: nothing to start
     }
     isCancel_->store(false);
     auto job = std::make_shared<ImportJob>();
@@ -198,12 +198,12 @@ QString TAVPhotosViewCltr::admitOne(const ImportJob& job, const QString& path, Q
         break;
     }
     if (!job.registry->claim(path)) {
-        return QString();  // already in the list or being imported
+        return QString(); // already in the list or being imported
     }
     const QString copyPath = reserveWorkingCopyPath(job.tempFolder, QFileInfo(path).fileName());
     if (copyPath.isNull()) {
         qCWarning(lcPhotoImport, "Cannot name a working copy of %s in %s", qUtf8Printable(path),
-                  qUtf8Printable(job.tempFolder));
+            qUtf8Printable(job.tempFolder));
         job.registry->release(path);
         notCopied->append(path);
     }
@@ -218,9 +218,8 @@ QString TAVPhotosViewCltr::reserveWorkingCopyPath(const QString& folder, const Q
     const QString suffix = QFileInfo(name).suffix();
     const QString base = QFileInfo(name).completeBaseName();
     QString candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(name), suffix);
-    const auto taken = [](const QString& path) {
-        return reservedCopyPaths().contains(path) || givenCopyPaths().contains(path);
-    };
+    const auto taken
+        = [](const QString& path) { return reservedCopyPaths().contains(path) || givenCopyPaths().contains(path); };
     for (int counter = 1; !candidate.isNull() && taken(candidate); ++counter) {
         const QString numbered = QStringLiteral("%1(%2).%3").arg(base).arg(counter).arg(suffix);
         candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(numbered), suffix);
@@ -238,15 +237,15 @@ void TAVPhotosViewCltr::releaseWorkingCopyPath(const QString& copyPath)
     reservedCopyPaths().remove(copyPath);
 }
 
-TAVImageObjectPtr TAVPhotosViewCltr::importOne(const ImportJob& job, const QString& path, const QString& copyPath,
-                                               QStringList* notCopied)
+TAVImageObjectPtr TAVPhotosViewCltr::importOne(
+    const ImportJob& job, const QString& path, const QString& copyPath, QStringList* notCopied)
 {
     QString error;
     const bool copied = FileServices::copyFileContent(path, copyPath, &error);
     releaseWorkingCopyPath(copyPath);
     if (!copied) {
         qCWarning(lcPhotoImport, "Cannot copy %s to the working folder %s: %s", qUtf8Printable(path),
-                  qUtf8Printable(job.tempFolder), qUtf8Printable(error));
+            qUtf8Printable(job.tempFolder), qUtf8Printable(error));
         job.registry->release(path);
         notCopied->append(path);
         return nullptr;
@@ -408,8 +407,8 @@ void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied)
     UiServices* ui = UiServices::shared();
     if (!notCopied.isEmpty() && ui != nullptr) {
         ui->showTipsAlert(QStringLiteral("Errors"),
-                          QStringLiteral("These files could not be copied for editing and were not added:\n%1")
-                              .arg(notCopied.join(QLatin1Char('\n'))),
-                          QStringLiteral("OK"), QString(), window());
+            QStringLiteral("These files could not be copied for editing and were not added:\n%1")
+                .arg(notCopied.join(QLatin1Char('\n'))),
+            QStringLiteral("OK"), QString(), window());
     }
 }

@@ -47,7 +47,7 @@ QString squeezed(const QString& text)
     return result.toLower();
 }
 
-}  // namespace
+} // namespace
 
 void TAVPhotosViewCltr::segCltrClicked(int segment)
 {
@@ -70,11 +70,21 @@ const QStringList& TAVPhotosViewCltr::sortPopTitles()
 {
     // Each title, without spaces and lower-cased, is a sort key of the image.
     static const QStringList titles = {
-        QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Create Date Time"),
-        QStringLiteral("Modify Date"), QStringLiteral("Camera"), QStringLiteral("Image Size"),
-        QStringLiteral("Shutter Speed"), QStringLiteral("Aperture"), QStringLiteral("Sensitivity"),
-        QStringLiteral("Subject Distance"), QStringLiteral("Focal Length"), QStringLiteral("35mm Equiv"),
-        QStringLiteral("Digital Zoom"), QStringLiteral("GPS Latitude"), QStringLiteral("GPS Longitude"),
+        QStringLiteral("Name"),
+        QStringLiteral("Type"),
+        QStringLiteral("Create Date Time"),
+        QStringLiteral("Modify Date"),
+        QStringLiteral("Camera"),
+        QStringLiteral("Image Size"),
+        QStringLiteral("Shutter Speed"),
+        QStringLiteral("Aperture"),
+        QStringLiteral("Sensitivity"),
+        QStringLiteral("Subject Distance"),
+        QStringLiteral("Focal Length"),
+        QStringLiteral("35mm Equiv"),
+        QStringLiteral("Digital Zoom"),
+        QStringLiteral("GPS Latitude"),
+        QStringLiteral("GPS Longitude"),
     };
     return titles;
 }
@@ -98,7 +108,7 @@ void TAVPhotosViewCltr::clickTableHeader(int column)
 {
     const QString key = columnSortKey(column);
     if (key.isEmpty()) {
-        showSortIndicator();  // the header flipped its own arrow; put it back
+        showSortIndicator(); // the header flipped its own arrow; put it back
         return;
     }
     const bool sameKey = sortKey_.compare(key, Qt::CaseInsensitive) == 0;
@@ -148,7 +158,7 @@ void TAVPhotosViewCltr::sortUseSortDescriptors(const QString& key, bool ascendin
     if (!rows.isEmpty()) {
         std::sort(rows.begin(), rows.end());
         selectIndexes(rows);
-        selectionDidChange();  // same images, new rows
+        selectionDidChange(); // same images, new rows
     }
 }
 
@@ -180,10 +190,9 @@ bool TAVPhotosViewCltr::confirmRemoval(const QList<TAVImageObjectPtr>& images)
         return true;
     }
     int answer = 0;
-    ui->showTipsAlertWithCallback(QStringLiteral("Tips"),
-                                  QStringLiteral("Some Image(s) contains unsaved change, do you really want to remove?"),
-                                  QStringLiteral("Remove"), QStringLiteral("Cancel"),
-                                  [&answer](int code) { answer = code; }, window());
+    ui->showTipsAlertWithCallback(
+        QStringLiteral("Tips"), QStringLiteral("Some Image(s) contains unsaved change, do you really want to remove?"),
+        QStringLiteral("Remove"), QStringLiteral("Cancel"), [&answer](int code) { answer = code; }, window());
     return answer == UiServices::FirstButton;
 }
 
@@ -334,7 +343,7 @@ bool TAVPhotosViewCltr::imageBrowserMoveItemsAtIndexesToIndex(const QList<int>& 
     model_->reorderRows(order);
     reloadViewByAutoDetectSegementSelected();
     if (selection_->hasSelection()) {
-        selectionDidChange();  // the selection moved with its images
+        selectionDidChange(); // the selection moved with its images
     }
     return true;
 }

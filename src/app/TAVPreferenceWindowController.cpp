@@ -26,9 +26,12 @@ QString labelOf(const QString& outlet)
     return labels.value(outlet);
 }
 
-}  // namespace
+} // namespace
 
-TAVPreferenceWindowController::TAVPreferenceWindowController(QObject* parent) : VXCommonWindowController(parent) {}
+TAVPreferenceWindowController::TAVPreferenceWindowController(QObject* parent)
+    : VXCommonWindowController(parent)
+{
+}
 
 const QList<QPair<QString, QString>>& TAVPreferenceWindowController::outletKeys()
 {

@@ -10,7 +10,7 @@ namespace {
 
 constexpr int kCaptionHeight = 30;
 
-}  // namespace
+} // namespace
 
 TAVPreviewWindow::TAVPreviewWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::Tool)
@@ -41,7 +41,7 @@ void TAVPreviewWindow::paintEvent(QPaintEvent*)
             fitted.scale(QSizeF(area.size()), Qt::KeepAspectRatio);
         }
         const QRectF target(area.left() + (area.width() - fitted.width()) / 2.0,
-                            area.top() + (area.height() - fitted.height()) / 2.0, fitted.width(), fitted.height());
+            area.top() + (area.height() - fitted.height()) / 2.0, fitted.width(), fitted.height());
         painter.drawImage(target, picture_);
     }
     painter.setPen(QColor(235, 235, 235));
@@ -58,7 +58,7 @@ void TAVPreviewWindow::keyPressEvent(QKeyEvent* event)
     }
     if (keyTarget_) {
         QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
-                       ushort(event->count()));
+            ushort(event->count()));
         QApplication::sendEvent(keyTarget_, &copy);
         event->accept();
         return;

@@ -31,7 +31,7 @@ const QString kDatePattern = QStringLiteral("yyyy-MM-dd");
 const QString kTimePattern = QStringLiteral("HH:mm:ss");
 constexpr int kCategory = TAVExifData::CategorySummary;
 
-}  // namespace
+} // namespace
 
 TAVSummaryViewCtlr::TAVSummaryViewCtlr(QWidget* parent)
     : TAVBaseTabViewCltr(parent)
@@ -91,9 +91,8 @@ void TAVSummaryViewCtlr::refreshDates()
     // The capture time's zone only when the file gives its offset.
     const TAVExifDataPtr& record = imgExifData();
     const QString offset = record && !time.isEmpty()
-                               ? record->getValueForKey(QStringLiteral("Exif.Photo.OffsetTimeOriginal"),
-                                     TAVExifData::CategoryOther)
-                               : QString();
+        ? record->getValueForKey(QStringLiteral("Exif.Photo.OffsetTimeOriginal"), TAVExifData::CategoryOther)
+        : QString();
     fldCreateTime_->setZoneText(offset.trimmed());
 }
 

@@ -89,7 +89,7 @@ private:
     QLabel* lblCreateTime_ = nullptr;
     QLineEdit* fldImageSize_ = nullptr;
     QPlainTextEdit* tvKeywords_ = nullptr;
-    QList<Field> fields_;  // the twelve text controls; the image size has no label
+    QList<Field> fields_; // the twelve text controls; the image size has no label
     QCheckBox* chkOverwrite_ = nullptr;
     QCheckBox* btnTimeOffset_ = nullptr;
     QLineEdit* fldOffsetDateValue_ = nullptr;

@@ -18,7 +18,7 @@ QComboBox* unitPopup(const QStringList& units, const char* name, QWidget* parent
 {
     auto* popup = new QComboBox(parent);
     popup->setObjectName(QLatin1String(name));
-    popup->addItems(units);  // an item's index is its unit code
+    popup->addItems(units); // an item's index is its unit code
     return popup;
 }
 
@@ -30,7 +30,7 @@ QLineEdit* countField(const char* name, QWidget* parent)
     return field;
 }
 
-}  // namespace
+} // namespace
 
 QLabel* TAVSummaryViewCtlr::addLabel(const QString& text)
 {
@@ -107,11 +107,11 @@ void TAVSummaryViewCtlr::buildForm()
     btnTimeOffset_ = new QCheckBox(QStringLiteral("Shift by"), this);
     btnTimeOffset_->setObjectName(QStringLiteral("btnTimeOffset"));
     fldOffsetDateValue_ = countField("fldOffsetDateValue", this);
-    popupDayUnit_ = unitPopup({QStringLiteral("Days"), QStringLiteral("Months"), QStringLiteral("Years")},
-        "popupDayUnit", this);
+    popupDayUnit_
+        = unitPopup({QStringLiteral("Days"), QStringLiteral("Months"), QStringLiteral("Years")}, "popupDayUnit", this);
     fldOffsetTimeValue_ = countField("fldOffsetTimeValue", this);
-    popupTimeUnit_ = unitPopup({QStringLiteral("Hours"), QStringLiteral("Minutes"), QStringLiteral("Seconds")},
-        "popupTimeUnit", this);
+    popupTimeUnit_ = unitPopup(
+        {QStringLiteral("Hours"), QStringLiteral("Minutes"), QStringLiteral("Seconds")}, "popupTimeUnit", this);
     auto* shift = new QHBoxLayout();
     for (QWidget* control : {static_cast<QWidget*>(fldOffsetDateValue_), static_cast<QWidget*>(popupDayUnit_),
              static_cast<QWidget*>(fldOffsetTimeValue_), static_cast<QWidget*>(popupTimeUnit_)})

@@ -49,7 +49,7 @@ void TAVThumbnailLoader::forget(const QString& path)
 void TAVThumbnailLoader::deliver(const QString& path, const QImage& image)
 {
     if (!pending_.remove(path)) {
-        return;  // forgotten while it was being made
+        return; // forgotten while it was being made
     }
     if (image.isNull()) {
         failed_.insert(path);

@@ -26,8 +26,8 @@ public:
     static constexpr qsizetype kDefaultMaxBytes = qsizetype(96) * 1024 * 1024;
 
     // Without a load function thumbnails come from the shared image cache.
-    explicit TAVThumbnailLoader(LoadFunction load = {}, qsizetype maxBytes = kDefaultMaxBytes,
-                                QObject* parent = nullptr);
+    explicit TAVThumbnailLoader(
+        LoadFunction load = {}, qsizetype maxBytes = kDefaultMaxBytes, QObject* parent = nullptr);
 
     // The thumbnail when it is made; else a null image, and the thumbnail is
     // started (once, however often it is asked for meanwhile).
@@ -49,7 +49,7 @@ private:
     void deliver(const QString& path, const QImage& image);
 
     LoadFunction load_;
-    QCache<QString, QImage> cache_;  // cost in kilobytes
+    QCache<QString, QImage> cache_; // cost in kilobytes
     QSet<QString> pending_;
     QSet<QString> failed_;
 };

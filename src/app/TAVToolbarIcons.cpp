@@ -32,7 +32,7 @@ void drawDrawer(QPainter& p, bool open)
 
 const QHash<QString, Drawing>& drawings()
 {
-    static const QHash<QString, Drawing> table {
+    static const QHash<QString, Drawing> table{
         {QStringLiteral("drawer_open"), [](QPainter& p) { drawDrawer(p, true); }},
         {QStringLiteral("drawer_close"), [](QPainter& p) { drawDrawer(p, false); }},
         {QStringLiteral("Add Files"),
@@ -142,7 +142,7 @@ const QHash<QString, Drawing>& drawings()
     return table;
 }
 
-}  // namespace
+} // namespace
 
 QIcon TAVToolbarIcons::icon(const QString& name)
 {

@@ -41,7 +41,7 @@ QRectF TAVimageBrowserCell::imageRect(const QRect& container, const QSize& image
     }
     const QSizeF fitted = QSizeF(imageSize).scaled(QSizeF(container.size()), Qt::KeepAspectRatio);
     const QPointF topLeft(container.left() + (container.width() - fitted.width()) / 2.0,
-                          container.top() + (container.height() - fitted.height()) / 2.0);
+        container.top() + (container.height() - fitted.height()) / 2.0);
     return QRectF(topLeft, fitted);
 }
 
@@ -51,11 +51,10 @@ QRectF TAVimageBrowserCell::badgeRect(const QRect& cell, const QRectF& image, do
     const double cellRightEdge = cell.left() + cell.width();
     const double imageBottomEdge = image.top() + image.height();
     return QRectF(cellRightEdge - 5.0 * zoom - kBadgeSide, imageBottomEdge - (4.0 + 10.0 * zoom) - kBadgeSide,
-                  kBadgeSide, kBadgeSide);
+        kBadgeSide, kBadgeSide);
 }
 
-void TAVimageBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                const QModelIndex& index) const
+void TAVimageBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const double zoom = browser_->zoomValue();
     const QRect cell = option.rect;
@@ -78,8 +77,8 @@ void TAVimageBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->drawImage(picture, thumbnail);
 
     const QRect title(cell.left() + 2, container.bottom() + kPadding, cell.width() - 4, kTitleHeight);
-    const QString text = option.fontMetrics.elidedText(index.data(TAVPhotoListModel::TitleRole).toString(),
-                                                       Qt::ElideMiddle, title.width() - 8);
+    const QString text = option.fontMetrics.elidedText(
+        index.data(TAVPhotoListModel::TitleRole).toString(), Qt::ElideMiddle, title.width() - 8);
     if (selected) {
         const int width = std::min(title.width(), option.fontMetrics.horizontalAdvance(text) + 12);
         const QRectF pill(title.left() + (title.width() - width) / 2.0, title.top() + 1, width, title.height() - 2);

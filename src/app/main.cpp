@@ -22,7 +22,7 @@ QStringList argumentList(int argc, char* argv[])
     return arguments;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

@@ -21,7 +21,7 @@ QIcon magnifierIcon()
     return QIcon(pixmap);
 }
 
-}  // namespace
+} // namespace
 
 NotLossFoucsSearchField::NotLossFoucsSearchField(QWidget* parent)
     : QLineEdit(parent)

@@ -46,7 +46,7 @@ QString caseless(const QString& extension)
     return pattern;
 }
 
-}  // namespace
+} // namespace
 
 QMessageBox* QtUiServices::makeAlert(const AlertRequest& request, QWidget* parent)
 {
@@ -63,8 +63,8 @@ QMessageBox* QtUiServices::makeAlert(const AlertRequest& request, QWidget* paren
         // The role only decides where the style places a button; the code
         // comes from the button itself.
         const bool cancel = buttons.at(index) == QStringLiteral("Cancel");
-        QPushButton* button = box->addButton(buttons.at(index), cancel ? QMessageBox::RejectRole
-                                                                       : QMessageBox::AcceptRole);
+        QPushButton* button
+            = box->addButton(buttons.at(index), cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
         button->setProperty(codeProperty, FirstButton + index);
         if (index == 0) {
             box->setDefaultButton(button);
@@ -94,8 +94,8 @@ int QtUiServices::runAlert(const AlertRequest& request)
     return code;
 }
 
-void QtUiServices::runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
-                                 const std::function<void()>& onCancel)
+void QtUiServices::runAlertSheet(
+    const AlertRequest& request, const std::function<void(int)>& onDismiss, const std::function<void()>& onCancel)
 {
     QMessageBox* box = makeAlert(request, windowOf(request.parent));
     box->setAttribute(Qt::WA_DeleteOnClose);

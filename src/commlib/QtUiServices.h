@@ -19,7 +19,7 @@ public:
     QStringList runOpenPanel(const OpenPanelRequest& request) override;
     void beep() override;
     void runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
-                       const std::function<void()>& onCancel) override;
+        const std::function<void()>& onCancel) override;
 
     // The name filter of an open panel for the given extensions (without "."),
     // e.g. "Images (*.[jJ][pP][gG] *.[pP][nN][gG])"; empty for none.

@@ -11,7 +11,7 @@ namespace {
 const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
 const QString fileManagerPath = QStringLiteral("/org/freedesktop/FileManager1");
 
-}  // namespace
+} // namespace
 
 QtWorkspace::QtWorkspace()
     : bus_(QDBusConnection::sessionBus())
@@ -44,8 +44,8 @@ bool QtWorkspace::revealFile(const QString& path)
         return openFolderOf(path);
     }
     // Asynchronous: a file manager that hangs must not freeze the window.
-    QDBusMessage call = QDBusMessage::createMethodCall(fileManagerService, fileManagerPath, fileManagerService,
-                                                       QStringLiteral("ShowItems"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        fileManagerService, fileManagerPath, fileManagerService, QStringLiteral("ShowItems"));
     const QString uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
     call << QStringList{uri} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), &callContext_);

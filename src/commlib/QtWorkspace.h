@@ -28,5 +28,5 @@ private:
 
     QDBusConnection bus_;
     QFileIconProvider icons_;
-    QObject callContext_;  // pending answers die with the workspace
+    QObject callContext_; // pending answers die with the workspace
 };

@@ -17,7 +17,7 @@ bool gPendingEdits = false;
 
 constexpr qreal kFieldPointSize = 11.0;
 
-}  // namespace
+} // namespace
 
 const QString TAVBaseTabViewCltr::kNotiFileMetadataHasChanged = QStringLiteral("notiFileMetadataHasChanged");
 
@@ -53,7 +53,9 @@ void TAVBaseTabViewCltr::setEditEnable(bool enable)
     (void)enable;
 }
 
-void TAVBaseTabViewCltr::refreshModifiedFields() {}
+void TAVBaseTabViewCltr::refreshModifiedFields()
+{
+}
 
 bool TAVBaseTabViewCltr::isFieldModified(QWidget* control) const
 {
@@ -75,8 +77,8 @@ void TAVBaseTabViewCltr::controlTextDidChange(QObject* sender)
 
 void TAVBaseTabViewCltr::notiFileMetadataChanged(bool needRefresh)
 {
-    const QVariantMap userInfo{{QStringLiteral("hasModify"), isPendingEdits()},
-        {QStringLiteral("needRefresh"), needRefresh}};
+    const QVariantMap userInfo{
+        {QStringLiteral("hasModify"), isPendingEdits()}, {QStringLiteral("needRefresh"), needRefresh}};
     NotificationHub::defaultHub().post(kNotiFileMetadataHasChanged, this, userInfo);
 }
 

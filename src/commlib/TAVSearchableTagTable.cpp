@@ -36,7 +36,7 @@ void sortFamily(TAVEntityList& rows)
     std::stable_sort(rows.begin(), rows.end(), lessInFamily);
 }
 
-}  // namespace
+} // namespace
 
 const QString TAVSearchableTagTable::kAllFamilies = QStringLiteral("All");
 
@@ -165,8 +165,7 @@ void TAVSearchableTagTable::loadSearchData(const QString& text)
         if (keyMatch.isEmpty() && valueMatch.isEmpty()) {
             continue;
         }
-        searchRows_.append(
-            {policy_.hits == HitKind::SourceRows ? source : makeHit(*source), keyMatch, valueMatch});
+        searchRows_.append({policy_.hits == HitKind::SourceRows ? source : makeHit(*source), keyMatch, valueMatch});
     }
 }
 

@@ -31,8 +31,8 @@ public:
     // One row of the search or shown list: the entity and its red runs.
     struct Row {
         TAVEntityPtr entity;
-        Range keyMatch;    // in the display key
-        Range valueMatch;  // in the value
+        Range keyMatch; // in the display key
+        Range valueMatch; // in the value
     };
 
     enum class SearchScope { KeyAndValue, ValueOnly };

@@ -26,7 +26,7 @@ QFont familyFont()
     return font;
 }
 
-}  // namespace
+} // namespace
 
 const QString TAVSearchableTagTableModel::kTagColumn = QStringLiteral("Tag");
 const QString TAVSearchableTagTableModel::kDataTypeColumn = QStringLiteral("data_type");

@@ -33,15 +33,15 @@ QString zoneLiteral(QString zone)
     return zone.isEmpty() ? QString() : QStringLiteral(" '%1'").arg(zone);
 }
 
-}  // namespace
+} // namespace
 
 TFDatePicker::TFDatePicker(Elements elements, QWidget* parent)
     : QDateTimeEdit(parent)
     , elements_(elements)
 {
     setTimeSpec(Qt::UTC);
-    clearAction_ = lineEdit()->addAction(style()->standardIcon(QStyle::SP_LineEditClearButton),
-                                         QLineEdit::TrailingPosition);
+    clearAction_
+        = lineEdit()->addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
     clearAction_->setToolTip(QStringLiteral("Clear"));
     connect(clearAction_, &QAction::triggered, this, &TFDatePicker::clearByUser);
     connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] {

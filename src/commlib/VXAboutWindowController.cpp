@@ -33,8 +33,8 @@ QWidget* VXAboutWindowController::makeWindow()
     window->setWindowTitle(QStringLiteral("About %1").arg(name));
 
     auto* icon = new QLabel(window);
-    icon->setPixmap(QPixmap::fromImage(
-        applicationIcon().scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    icon->setPixmap(
+        QPixmap::fromImage(applicationIcon().scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     auto* title = new QLabel(name, window);
     QFont heading = title->font();
     heading.setBold(true);

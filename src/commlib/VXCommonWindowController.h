@@ -43,7 +43,7 @@ protected:
     // Makes the window; the default is an empty VXCommonWindow.
     virtual QWidget* makeWindow();
     // Runs once after the window was made.
-    virtual void windowDidLoad() {}
+    virtual void windowDidLoad() { }
 
 private:
     static void releaseSheet(QWidget* sheet);

@@ -16,7 +16,7 @@ void VXCustomBgColorView::paintEvent(QPaintEvent*)
     }
     if (frameLineColor_.isValid()) {
         QPen pen(frameLineColor_);
-        pen.setWidth(0);  // cosmetic: one device pixel at any scale
+        pen.setWidth(0); // cosmetic: one device pixel at any scale
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));

@@ -27,10 +27,9 @@ QLabel* pictureOf(const QImage& image, QWidget* parent)
     return label;
 }
 
-}  // namespace
+} // namespace
 
-VXIntroWindowController::VXIntroWindowController(const QList<QImage>& introViews, const QString& title,
-                                                 QObject* parent)
+VXIntroWindowController::VXIntroWindowController(const QList<QImage>& introViews, const QString& title, QObject* parent)
     : VXCommonWindowController(parent)
     , introViews_(introViews)
     , title_(title)
@@ -80,7 +79,7 @@ QWidget* VXIntroWindowController::makeWindow()
     connect(previous_, &QPushButton::clicked, this, [this] { showPage(currentPage() - 1); });
     connect(next_, &QPushButton::clicked, this, [this] { showPage(currentPage() + 1); });
     connect(notShowAgain_, &QCheckBox::toggled, this,
-            [](bool checked) { UserDefaults::standard().setBool(checked, notShowAgainKey); });
+        [](bool checked) { UserDefaults::standard().setBool(checked, notShowAgainKey); });
     connect(questions_, &VXQuestionsPage::titleChanged, this, [this] { refreshPaging(); });
     return window;
 }

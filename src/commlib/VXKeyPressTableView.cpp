@@ -44,8 +44,7 @@ void VXKeyPressTableView::keyPressEvent(QKeyEvent* event)
         }
         // Return opens the editor of the current cell, as the owner expects
         // when it did not take the key.
-        if (state() != EditingState && currentIndex().isValid()
-            && edit(currentIndex(), EditKeyPressed, event)) {
+        if (state() != EditingState && currentIndex().isValid() && edit(currentIndex(), EditKeyPressed, event)) {
             return;
         }
         break;

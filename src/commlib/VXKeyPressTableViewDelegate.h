@@ -8,10 +8,10 @@ class VXKeyPressTableViewDelegate {
 public:
     virtual ~VXKeyPressTableViewDelegate() = default;
     // Delete or Backspace.
-    virtual void deleteSelectionFromTableView(VXKeyPressTableView* /*view*/) {}
+    virtual void deleteSelectionFromTableView(VXKeyPressTableView* /*view*/) { }
     // Ctrl+Up and Ctrl+Down.
-    virtual void didClickCommondUpKeys(VXKeyPressTableView* /*view*/) {}
-    virtual void didClickCommondDownKeys(VXKeyPressTableView* /*view*/) {}
+    virtual void didClickCommondUpKeys(VXKeyPressTableView* /*view*/) { }
+    virtual void didClickCommondDownKeys(VXKeyPressTableView* /*view*/) { }
     // Return: true when the owner handled it and no editor is to open.
     virtual bool preventEnterEditingTableView(VXKeyPressTableView* /*view*/) { return false; }
 };

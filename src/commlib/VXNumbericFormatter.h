@@ -30,6 +30,6 @@ protected:
     virtual bool isPartialStringValid(const QString& proposed) const;
 
 private:
-    int maxCharsLen_ = 0;  // 0: no limit
+    int maxCharsLen_ = 0; // 0: no limit
     VXNumbericFormatterDelegate* delegate_ = nullptr;
 };

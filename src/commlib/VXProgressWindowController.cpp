@@ -15,7 +15,7 @@ namespace {
 
 constexpr int indicatorSteps = 1000;
 
-}  // namespace
+} // namespace
 
 VXProgressWindowController::VXProgressWindowController(QObject* parent)
     : VXCommonWindowController(parent)

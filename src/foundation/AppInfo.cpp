@@ -30,7 +30,7 @@ QString environmentOverride(const QString& name)
     return qEnvironmentVariableIsSet(variable.constData()) ? qEnvironmentVariable(variable.constData()) : QString();
 }
 
-}  // namespace
+} // namespace
 
 QString AppInfo::mapServiceEndpoint(const QString& name)
 {

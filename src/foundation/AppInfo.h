@@ -15,8 +15,8 @@ public:
     static QString version();
 
     // A map-service endpoint ("TileURL", "SatelliteTileURL", "TileAttribution",
-    // "PlaceSearchURL", "GeocoderURL", "StaticMapURL", "LocationURL"). The environment variable LUMETTA_<NAME> (upper case, e.g.
-    // LUMETTA_TILEURL) wins over the built-in value. Empty when not configured.
+    // "PlaceSearchURL", "GeocoderURL", "StaticMapURL", "LocationURL"). The environment variable LUMETTA_<NAME> (upper
+    // case, e.g. LUMETTA_TILEURL) wins over the built-in value. Empty when not configured.
     static QString mapServiceEndpoint(const QString& name);
 
     // A top-level address of the maker ("HomepageURL", "RatingURL",

@@ -13,14 +13,14 @@
 
 namespace {
 
-const std::array<const char*, 12> kMonthNames = {"January", "February", "March",     "April",   "May",      "June",
-                                                 "July",    "August",   "September", "October", "November", "December"};
-const std::array<const char*, 7> kDayNames = {"Monday", "Tuesday", "Wednesday", "Thursday",
-                                              "Friday", "Saturday", "Sunday"};
+const std::array<const char*, 12> kMonthNames = {"January", "February", "March", "April", "May", "June", "July",
+    "August", "September", "October", "November", "December"};
+const std::array<const char*, 7> kDayNames
+    = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
 
 // One element of a pattern: a run of one field letter, or literal text.
 struct Token {
-    QChar letter;  // null for literal text
+    QChar letter; // null for literal text
     int count = 0;
     QString literal;
 };
@@ -28,8 +28,16 @@ struct Token {
 bool isFieldLetter(QChar c)
 {
     switch (c.unicode()) {
-    case u'y': case u'M': case u'd': case u'H': case u'h': case u'm':
-    case u's': case u'S': case u'a': case u'E':
+    case u'y':
+    case u'M':
+    case u'd':
+    case u'H':
+    case u'h':
+    case u'm':
+    case u's':
+    case u'S':
+    case u'a':
+    case u'E':
         return true;
     default:
         return false;
@@ -38,8 +46,8 @@ bool isFieldLetter(QChar c)
 
 bool isNumericField(const Token& t)
 {
-    return !t.letter.isNull() && t.letter != QLatin1Char('a') && t.letter != QLatin1Char('E') &&
-           !(t.letter == QLatin1Char('M') && t.count >= 3);
+    return !t.letter.isNull() && t.letter != QLatin1Char('a') && t.letter != QLatin1Char('E')
+        && !(t.letter == QLatin1Char('M') && t.count >= 3);
 }
 
 std::vector<Token> tokenize(const QString& pattern)
@@ -146,7 +154,7 @@ struct Fields {
     int second = 0;
     int msec = 0;
     bool twelveHour = false;
-    int pm = -1;  // -1 no marker, 0 AM, 1 PM
+    int pm = -1; // -1 no marker, 0 AM, 1 PM
 };
 
 // Reads between minDigits and maxDigits decimal digits at `pos`.
@@ -283,12 +291,12 @@ QDateTime addScaledSeconds(const QDateTime& date, int64_t count, int64_t unitSec
     return date.addSecs(seconds);
 }
 
-}  // namespace
+} // namespace
 
 QDateTime DateServices::dateValue(const QString& text)
 {
-    static const QString kPatterns[] = {QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd"),
-                                        QStringLiteral("HH:mm:ss")};
+    static const QString kPatterns[]
+        = {QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH:mm:ss")};
     for (const QString& pattern : kPatterns) {
         const QDateTime date = dateWithDateFormateString(text, pattern);
         if (date.isValid()) {

@@ -69,7 +69,7 @@ QDateTime dateFrom(const struct timespec& ts)
 struct timespec timespecFrom(const QDateTime& date)
 {
     const qint64 ms = date.toMSecsSinceEpoch();
-    struct timespec ts {};
+    struct timespec ts { };
     ts.tv_sec = time_t(ms / 1000);
     ts.tv_nsec = long((ms % 1000) * 1000000);
     if (ts.tv_nsec < 0) {
@@ -82,7 +82,10 @@ struct timespec timespecFrom(const QDateTime& date)
 // Closes a descriptor on every path out of a function.
 class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    explicit Descriptor(int fd = -1)
+        : fd_(fd)
+    {
+    }
     ~Descriptor() { reset(); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -290,7 +293,8 @@ void keepExtendedAttributes(const QString& previousPath, int fd)
     for (const QByteArray& name : attributeNames(path)) {
         const ssize_t size = ::lgetxattr(path.constData(), name.constData(), nullptr, 0);
         QByteArray value(size > 0 ? size : 0, Qt::Uninitialized);
-        const ssize_t got = size < 0 ? -1 : ::lgetxattr(path.constData(), name.constData(), value.data(), size_t(value.size()));
+        const ssize_t got
+            = size < 0 ? -1 : ::lgetxattr(path.constData(), name.constData(), value.data(), size_t(value.size()));
         if (got < 0 || ::fsetxattr(fd, name.constData(), value.constData(), size_t(got), 0) != 0) {
             qWarning("Could not keep the extended attribute %s of %s: %s", name.constData(), path.constData(),
                 std::strerror(errno));
@@ -418,10 +422,10 @@ FileServices::Publication publishTemporary(int fd, const QString& tempPath, cons
         return dropTemporary(Publication::Failed, systemError(what, destination, errno));
     };
     const auto changed = [&] {
-        return dropTemporary(Publication::Changed,
-            QStringLiteral("%1 was changed by another program since it was read").arg(requested));
+        return dropTemporary(
+            Publication::Changed, QStringLiteral("%1 was changed by another program since it was read").arg(requested));
     };
-    struct stat made {};
+    struct stat made { };
     if (::fstat(out.get(), &made) != 0 || !out.close()) {
         return failWith(QStringLiteral("cannot finish writing"));
     }
@@ -429,13 +433,14 @@ FileServices::Publication publishTemporary(int fd, const QString& tempPath, cons
         return changed();
     }
     if (exchangePaths(tempName, destinationName) == 0) {
-        struct stat previous {};
+        struct stat previous { };
         if (::lstat(tempName.constData(), &previous) != 0 || !isExpectedFile(previous, expected)) {
             if (exchangePaths(tempName, destinationName) != 0) {
                 // Nothing another program wrote is removed: its version stays
                 // under the temporary's name.
-                setError(error, QStringLiteral("%1 was changed by another program; its version is kept as %2: %3")
-                                    .arg(requested, tempPath, QString::fromLocal8Bit(std::strerror(errno))));
+                setError(error,
+                    QStringLiteral("%1 was changed by another program; its version is kept as %2: %3")
+                        .arg(requested, tempPath, QString::fromLocal8Bit(std::strerror(errno))));
                 return Publication::Changed;
             }
             return changed();
@@ -450,7 +455,7 @@ FileServices::Publication publishTemporary(int fd, const QString& tempPath, cons
             return failWith(QStringLiteral("cannot replace"));
         }
     } else {
-        struct stat gone {};
+        struct stat gone { };
         if (errno == ENOENT && ::lstat(destinationName.constData(), &gone) != 0) {
             return changed();
         }
@@ -497,7 +502,7 @@ bool copyFile(const QString& source, const QString& destination, const struct st
 
 bool copyAny(const QString& source, const QString& destination, QString* error)
 {
-    struct stat st {};
+    struct stat st { };
     if (!lstatPath(source, &st)) {
         setError(error, systemError(QStringLiteral("cannot read"), source, errno));
         return false;
@@ -535,7 +540,7 @@ void collectSubpaths(const QString& folder, const QString& prefix, QStringList* 
         const QString full = folder + QLatin1Char('/') + name;
         const QString relative = prefix.isEmpty() ? name : prefix + QLatin1Char('/') + name;
         out->append(relative);
-        struct stat st {};
+        struct stat st { };
         // Links to folders are listed but not followed, so a loop cannot trap us.
         if (lstatPath(full, &st) && S_ISDIR(st.st_mode)) {
             collectSubpaths(full, relative, out);
@@ -543,12 +548,12 @@ void collectSubpaths(const QString& folder, const QString& prefix, QStringList* 
     }
 }
 
-}  // namespace
+} // namespace
 
 FileServices::Identity FileServices::identityOf(const QString& path)
 {
     Identity identity;
-    struct stat st {};
+    struct stat st { };
     if (path.isEmpty() || !lstatPath(path, &st)) {
         return identity;
     }
@@ -571,13 +576,13 @@ FileServices::Identity FileServices::identityOf(const QString& path)
 
 bool FileServices::fileExists(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0;
 }
 
 bool FileServices::isFolder(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -591,7 +596,7 @@ bool FileServices::createFolder(const QString& path)
 
 bool FileServices::removeItem(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (path.isEmpty() || !lstatPath(path, &st)) {
         return false;
     }
@@ -624,7 +629,7 @@ QStringList FileServices::subpathsOfFolder(const QString& path)
 
 bool FileServices::copyItem(const QString& source, const QString& destination, QString* error)
 {
-    struct stat st {};
+    struct stat st { };
     if (lstatPath(destination, &st)) {
         setError(error, QStringLiteral("cannot copy to %1: it already exists").arg(destination));
         return false;
@@ -640,7 +645,7 @@ bool FileServices::copyItem(const QString& source, const QString& destination, Q
 
 bool FileServices::copyFileContent(const QString& source, const QString& destination, QString* error)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(native(source).constData(), &st) != 0) {
         setError(error, systemError(QStringLiteral("cannot read"), source, errno));
         return false;
@@ -654,7 +659,7 @@ bool FileServices::copyFileContent(const QString& source, const QString& destina
 
 bool FileServices::moveItem(const QString& source, const QString& destination, QString* error)
 {
-    struct stat st {};
+    struct stat st { };
     if (lstatPath(destination, &st)) {
         setError(error, QStringLiteral("cannot move to %1: it already exists").arg(destination));
         return false;
@@ -689,7 +694,7 @@ bool FileServices::contentsEqual(const QString& first, const QString& second)
             return false;
         }
         if (left.isEmpty()) {
-            return false;  // read error
+            return false; // read error
         }
     }
     return b.atEnd();
@@ -697,7 +702,7 @@ bool FileServices::contentsEqual(const QString& first, const QString& second)
 
 int64_t FileServices::fileSize(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0) {
         return -1;
     }
@@ -706,7 +711,7 @@ int64_t FileServices::fileSize(const QString& path)
 
 QDateTime FileServices::modificationDate(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0) {
         return {};
     }
@@ -715,7 +720,7 @@ QDateTime FileServices::modificationDate(const QString& path)
 
 QDateTime FileServices::accessDate(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0) {
         return {};
     }
@@ -724,12 +729,12 @@ QDateTime FileServices::accessDate(const QString& path)
 
 QDateTime FileServices::creationDate(const QString& path)
 {
-    struct statx stx {};
+    struct statx stx { };
     if (path.isEmpty() || ::statx(AT_FDCWD, native(path).constData(), 0, STATX_BTIME | STATX_MTIME, &stx) != 0) {
         return {};
     }
     const struct statx_timestamp& t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime;
-    struct timespec ts {};
+    struct timespec ts { };
     ts.tv_sec = time_t(t.tv_sec);
     ts.tv_nsec = long(t.tv_nsec);
     return dateFrom(ts);
@@ -740,7 +745,7 @@ bool FileServices::setFileDates(const QString& path, const QDateTime& modificati
     if (path.isEmpty() || !modification.isValid()) {
         return false;
     }
-    struct timespec times[2] {};
+    struct timespec times[2]{};
     if (access.isValid()) {
         times[0] = timespecFrom(access);
     } else {
@@ -765,12 +770,12 @@ QString writtenPathOf(const QString& path)
 int copyBeside(const QString& destination, const QString& source, QString* tempPath, QString* error)
 {
     Descriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
-    struct stat sourceStat {};
+    struct stat sourceStat { };
     if (!in.valid() || ::fstat(in.get(), &sourceStat) != 0) {
         setError(error, systemError(QStringLiteral("cannot read"), source, errno));
         return -1;
     }
-    struct stat destinationStat {};
+    struct stat destinationStat { };
     const bool replacing = ::stat(native(destination).constData(), &destinationStat) == 0;
     const mode_t mode = replacing ? (destinationStat.st_mode & 07777) : (sourceStat.st_mode & 07777);
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
@@ -789,8 +794,8 @@ bool FileServices::replaceFile(const QString& destination, const QString& source
     return fd >= 0 && renameTemporary(fd, tempPath, written, true, error);
 }
 
-FileServices::Publication FileServices::replaceFile(const QString& destination, const QString& source,
-    const Identity& expected, Identity* published, QString* error)
+FileServices::Publication FileServices::replaceFile(
+    const QString& destination, const QString& source, const Identity& expected, Identity* published, QString* error)
 {
     const QString written = writtenPathOf(destination);
     QString tempPath;
@@ -823,8 +828,8 @@ bool FileServices::writeScratchFileAtomically(const QString& path, const QByteAr
     return writeAtomically(path, data, error, false);
 }
 
-bool FileServices::writeAtomically(const QString& path, const QByteArray& data, QString* error, bool durable,
-    const std::optional<QDateTime>& dates)
+bool FileServices::writeAtomically(
+    const QString& path, const QByteArray& data, QString* error, bool durable, const std::optional<QDateTime>& dates)
 {
     std::unique_ptr<PendingWrite> pending = startWrite(path, data, error, durable, dates);
     return pending && commitFileWrite(std::move(pending), error);
@@ -859,14 +864,14 @@ FileServices::PendingWrite::~PendingWrite()
     }
 }
 
-std::unique_ptr<FileServices::PendingWrite> FileServices::startWrite(const QString& path, const QByteArray& data,
-    QString* error, bool durable, const std::optional<QDateTime>& dates)
+std::unique_ptr<FileServices::PendingWrite> FileServices::startWrite(
+    const QString& path, const QByteArray& data, QString* error, bool durable, const std::optional<QDateTime>& dates)
 {
     const QString written = writtenPathOf(path);
-    struct stat existing {};
+    struct stat existing { };
     const bool replacing = ::stat(native(written).constData(), &existing) == 0;
     const mode_t mode = replacing ? (existing.st_mode & 07777) : mode_t(-1);
-    struct timespec times[2] {};
+    struct timespec times[2]{};
     if (dates) {
         times[0] = timespecFrom(*dates);
         times[1] = times[0];

@@ -39,7 +39,7 @@ public:
         uint64_t device = 0;
         uint64_t inode = 0;
         int64_t size = -1;
-        int64_t modified = 0;  // nanoseconds since the epoch
+        int64_t modified = 0; // nanoseconds since the epoch
         bool operator==(const Identity&) const = default;
     };
     static Identity identityOf(const QString& path);
@@ -84,8 +84,7 @@ public:
     // Sets the modification time, and the access time when `access` is valid
     // (otherwise the access time is left as it is). A creation date cannot be set
     // on Linux; callers that want one set the modification time instead.
-    static bool setFileDates(const QString& path, const QDateTime& modification,
-                             const QDateTime& access = QDateTime());
+    static bool setFileDates(const QString& path, const QDateTime& modification, const QDateTime& access = QDateTime());
 
     // Replaces `destination` by a copy of `source` atomically (see above). The
     // result keeps the source's modification and access times and the

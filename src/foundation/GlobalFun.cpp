@@ -23,7 +23,7 @@ namespace {
 // Splits the last path component at its last "." (a leading "." starts a
 // hidden name, not an extension). `extension` is null when there is none.
 struct PathParts {
-    QString folder;  // with its trailing "/", or empty
+    QString folder; // with its trailing "/", or empty
     QString base;
     QString extension;
 };
@@ -76,7 +76,7 @@ QString osReleaseVersionId()
     return QString();
 }
 
-}  // namespace
+} // namespace
 
 QString GlobalFun::makeSureFullPathIdentical(const QString& path, const QString& extension)
 {
@@ -106,8 +106,7 @@ QString GlobalFun::makeSureFullPathIdentical(const QString& path, const QString&
 QByteArray GlobalFun::imageDataRepresentationOfType(const QImage& image, const QString& type)
 {
     static const QStringList kTypes = {QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("bmp"),
-                                       QStringLiteral("gif"), QStringLiteral("jpg"),  QStringLiteral("jpeg"),
-                                       QStringLiteral("png")};
+        QStringLiteral("gif"), QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png")};
     if (!kTypes.contains(type)) {
         return QByteArray();
     }
@@ -153,12 +152,12 @@ QString GlobalFun::getEstimateStrBySecond(double seconds)
         const int minutes = int(whole / 60);
         const int rest = int(whole % 60);
         return QString::asprintf("%d %s %d %s remaining", minutes, minutes < 2 ? "minite" : "minites", rest,
-                                 rest < 2 ? "second" : "seconds");
+            rest < 2 ? "second" : "seconds");
     }
     const int64_t hours = whole / 3600;
     const int minutes = int((whole % 3600) / 60);
     return QString::asprintf("%lld %s %d %s remaining", static_cast<long long>(hours), hours < 2 ? "hour" : "hours",
-                             minutes, minutes < 2 ? "minite" : "minites");
+        minutes, minutes < 2 ? "minite" : "minites");
 }
 
 double GlobalFun::getSecondsByTimeString(const QString& text)
@@ -202,7 +201,7 @@ int32_t GlobalFun::getCurrentOSVersion()
 {
     QString version = osReleaseVersionId();
     if (version.isEmpty()) {
-        struct utsname names {};
+        struct utsname names { };
         if (::uname(&names) == 0) {
             version = QString::fromLatin1(names.release);
         }
@@ -226,4 +225,6 @@ QString GlobalFun::getGUID()
     return guid;
 }
 
-void GlobalFun::getMajor(int64_t*, int64_t*, int64_t*) {}
+void GlobalFun::getMajor(int64_t*, int64_t*, int64_t*)
+{
+}

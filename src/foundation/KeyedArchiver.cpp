@@ -18,7 +18,7 @@ const QString kTopKey = QStringLiteral("$top");
 // as decimal text instead.
 constexpr int64_t kLargestExactInteger = int64_t(1) << 53;
 
-}  // namespace
+} // namespace
 
 QByteArray KeyedArchiver::archivedData(const KeyedCodable* root)
 {

@@ -59,16 +59,11 @@ public:
     }
 
     // A list or map of any of the kinds above (nesting allowed).
-    template <typename Collection>
-    void encodeList(const QString& key, const Collection& list)
+    template <typename Collection> void encodeList(const QString& key, const Collection& list)
     {
         set(key, toValue(list));
     }
-    template <typename Map>
-    void encodeMap(const QString& key, const Map& map)
-    {
-        set(key, toValue(map));
-    }
+    template <typename Map> void encodeMap(const QString& key, const Map& map) { set(key, toValue(map)); }
 
 private:
     KeyedArchiver() = default;
@@ -92,12 +87,9 @@ private:
     {
         return sharedObjectValue(object);
     }
-    template <typename V>
-    QJsonValue toValue(const QList<V>& list);
-    template <typename V>
-    QJsonValue toValue(const std::vector<V>& list);
-    template <typename V>
-    QJsonValue toValue(const QMap<QString, V>& map);
+    template <typename V> QJsonValue toValue(const QList<V>& list);
+    template <typename V> QJsonValue toValue(const std::vector<V>& list);
+    template <typename V> QJsonValue toValue(const QMap<QString, V>& map);
 
     QList<QJsonObject> stack_;
     // Ids of the objects whose address cannot be reused while archiving: those
@@ -108,8 +100,7 @@ private:
     QHash<const KeyedCodable*, std::shared_ptr<const KeyedCodable>> pinned_;
 };
 
-template <typename V>
-QJsonValue KeyedArchiver::toValue(const QList<V>& list)
+template <typename V> QJsonValue KeyedArchiver::toValue(const QList<V>& list)
 {
     QJsonArray array;
     for (const V& item : list) {
@@ -118,8 +109,7 @@ QJsonValue KeyedArchiver::toValue(const QList<V>& list)
     return array;
 }
 
-template <typename V>
-QJsonValue KeyedArchiver::toValue(const std::vector<V>& list)
+template <typename V> QJsonValue KeyedArchiver::toValue(const std::vector<V>& list)
 {
     QJsonArray array;
     for (const V& item : list) {
@@ -128,8 +118,7 @@ QJsonValue KeyedArchiver::toValue(const std::vector<V>& list)
     return array;
 }
 
-template <typename V>
-QJsonValue KeyedArchiver::toValue(const QMap<QString, V>& map)
+template <typename V> QJsonValue KeyedArchiver::toValue(const QMap<QString, V>& map)
 {
     QJsonObject entries;
     for (auto it = map.cbegin(); it != map.cend(); ++it) {

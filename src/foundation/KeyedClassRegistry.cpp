@@ -17,7 +17,7 @@ Registry& registry()
     return instance;
 }
 
-}  // namespace
+} // namespace
 
 void KeyedClassRegistry::registerClass(const QString& className, Factory factory)
 {

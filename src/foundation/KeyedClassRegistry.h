@@ -17,8 +17,7 @@ public:
 
     static void registerClass(const QString& className, Factory factory);
 
-    template <typename T>
-    static void registerClass(const QString& className)
+    template <typename T> static void registerClass(const QString& className)
     {
         registerClass(className, [] { return std::static_pointer_cast<KeyedCodable>(std::make_shared<T>()); });
     }

@@ -30,8 +30,7 @@ class KeyedUnarchiver {
 public:
     static KeyedCodablePtr unarchiveObject(const QByteArray& data, QString* error = nullptr);
     static KeyedCodablePtr unarchiveObjectWithFile(const QString& path, QString* error = nullptr);
-    template <typename T>
-    static std::shared_ptr<T> unarchive(const QByteArray& data, QString* error = nullptr)
+    template <typename T> static std::shared_ptr<T> unarchive(const QByteArray& data, QString* error = nullptr)
     {
         return std::dynamic_pointer_cast<T>(unarchiveObject(data, error));
     }
@@ -46,8 +45,7 @@ public:
     QString decodeString(const QString& key) const;
     KeyedCodablePtr decodeObject(const QString& key);
     // Null when absent or of another class.
-    template <typename T>
-    std::shared_ptr<T> decodeObject(const QString& key)
+    template <typename T> std::shared_ptr<T> decodeObject(const QString& key)
     {
         return std::dynamic_pointer_cast<T>(decodeObject(key));
     }
@@ -55,15 +53,13 @@ public:
     // A list or map of the kinds KeyedArchiver writes, e.g.
     // decodeList<QList<EntityPtr>>("rows") or decodeMap<QMap<QString, QString>>("info").
     // Objects of another class than asked are left out.
-    template <typename Collection>
-    Collection decodeList(const QString& key)
+    template <typename Collection> Collection decodeList(const QString& key)
     {
         Collection result;
         fromValue(value(key), result);
         return result;
     }
-    template <typename Map>
-    Map decodeMap(const QString& key)
+    template <typename Map> Map decodeMap(const QString& key)
     {
         Map result;
         fromValue(value(key), result);
@@ -91,7 +87,7 @@ private:
     void fromValue(const QJsonValue& v, I& out)
     {
         out = sizeof(I) <= sizeof(int32_t) && std::is_signed_v<I> ? static_cast<I>(int32From(v))
-                                                                   : static_cast<I>(int64From(v));
+                                                                  : static_cast<I>(int64From(v));
     }
     void fromValue(const QJsonValue& v, double& out) { out = doubleFrom(v); }
     void fromValue(const QJsonValue& v, QString& out) { out = stringFrom(v); }
@@ -100,25 +96,19 @@ private:
     {
         out = std::dynamic_pointer_cast<T>(objectFromValue(v));
     }
-    template <typename V>
-    void fromValue(const QJsonValue& v, QList<V>& out);
-    template <typename V>
-    void fromValue(const QJsonValue& v, std::vector<V>& out);
-    template <typename V>
-    void fromValue(const QJsonValue& v, QMap<QString, V>& out);
+    template <typename V> void fromValue(const QJsonValue& v, QList<V>& out);
+    template <typename V> void fromValue(const QJsonValue& v, std::vector<V>& out);
+    template <typename V> void fromValue(const QJsonValue& v, QMap<QString, V>& out);
 
-    template <typename V>
-    static bool isLeftOut(const V&) { return false; }
-    template <typename T>
-    static bool isLeftOut(const std::shared_ptr<T>& object) { return !object; }
+    template <typename V> static bool isLeftOut(const V&) { return false; }
+    template <typename T> static bool isLeftOut(const std::shared_ptr<T>& object) { return !object; }
 
     QList<QJsonObject> stack_;
     QHash<int, KeyedCodablePtr> objects_;
     QString error_;
 };
 
-template <typename V>
-void KeyedUnarchiver::fromValue(const QJsonValue& v, QList<V>& out)
+template <typename V> void KeyedUnarchiver::fromValue(const QJsonValue& v, QList<V>& out)
 {
     const QJsonArray array = v.toArray();
     for (const QJsonValue& item : array) {
@@ -130,8 +120,7 @@ void KeyedUnarchiver::fromValue(const QJsonValue& v, QList<V>& out)
     }
 }
 
-template <typename V>
-void KeyedUnarchiver::fromValue(const QJsonValue& v, std::vector<V>& out)
+template <typename V> void KeyedUnarchiver::fromValue(const QJsonValue& v, std::vector<V>& out)
 {
     const QJsonArray array = v.toArray();
     for (const QJsonValue& item : array) {
@@ -143,8 +132,7 @@ void KeyedUnarchiver::fromValue(const QJsonValue& v, std::vector<V>& out)
     }
 }
 
-template <typename V>
-void KeyedUnarchiver::fromValue(const QJsonValue& v, QMap<QString, V>& out)
+template <typename V> void KeyedUnarchiver::fromValue(const QJsonValue& v, QMap<QString, V>& out)
 {
     const QJsonObject entries = v.toObject().value(QStringLiteral("$map")).toObject();
     for (auto it = entries.constBegin(); it != entries.constEnd(); ++it) {

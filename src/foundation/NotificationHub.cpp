@@ -38,7 +38,7 @@ void NotificationHub::removeMatching(const std::function<bool(const Observation&
     {
         std::lock_guard lock(mutex_);
         auto it = std::stable_partition(observations_.begin(), observations_.end(),
-                                        [&](const auto& observation) { return !matches(*observation); });
+            [&](const auto& observation) { return !matches(*observation); });
         removed.assign(it, observations_.end());
         observations_.erase(it, observations_.end());
     }
@@ -57,8 +57,8 @@ void NotificationHub::deactivate(Observation& observation)
     // A delivery running on this very thread (the handler removing itself, or
     // an outer handler) cannot be waited for; every other one is.
     observation.finished.wait(lock, [&] {
-        return std::all_of(observation.runningOn.begin(), observation.runningOn.end(),
-                           [&](std::thread::id id) { return id == self; });
+        return std::all_of(
+            observation.runningOn.begin(), observation.runningOn.end(), [&](std::thread::id id) { return id == self; });
     });
 }
 

@@ -30,7 +30,7 @@
 // A notification as observers receive it.
 struct Notification {
     QString name;
-    const void* sender = nullptr;  // who posted it (may be null); never dereferenced here
+    const void* sender = nullptr; // who posted it (may be null); never dereferenced here
     QVariantMap userInfo;
 };
 

@@ -22,8 +22,7 @@
 //   delivered; results made but not delivered go to `discard` (on the calling
 //   thread), so their owner can undo what making them did.
 // - `run` returns when every started piece of work has ended.
-template <typename Result>
-class OrderedParallelLoop {
+template <typename Result> class OrderedParallelLoop {
 public:
     using Work = std::function<Result(int index)>;
     using Deliver = std::function<void(int index, Result& result)>;

@@ -4,8 +4,8 @@
 
 bool SafePaths::isSafeName(const QString& name)
 {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) &&
-           name != QLatin1String(".") && name != QLatin1String("..");
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) && name != QLatin1String(".")
+        && name != QLatin1String("..");
 }
 
 bool SafePaths::hasParentComponent(const QString& path)

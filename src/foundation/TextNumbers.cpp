@@ -22,8 +22,7 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-template <typename Int>
-Int leadingInteger(const QString& text)
+template <typename Int> Int leadingInteger(const QString& text)
 {
     int i = skipSpace(text);
     bool negative = false;
@@ -101,8 +100,7 @@ int numericPrefix(const QString& text, std::string& ascii)
     return i;
 }
 
-template <typename Real>
-Real leadingReal(const QString& text)
+template <typename Real> Real leadingReal(const QString& text)
 {
     std::string ascii;
     if (numericPrefix(text, ascii) == 0) {
@@ -124,8 +122,7 @@ Real leadingReal(const QString& text)
     return value;
 }
 
-template <typename Real>
-QString shortest(Real value)
+template <typename Real> QString shortest(Real value)
 {
     if (std::isnan(value)) {
         return QStringLiteral("nan");
@@ -138,7 +135,7 @@ QString shortest(Real value)
     return QString::fromLatin1(buffer, int(result.ptr - buffer));
 }
 
-}  // namespace
+} // namespace
 
 int32_t TextNumbers::intValue(const QString& text)
 {

@@ -9,7 +9,7 @@ bool isAsciiDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-}  // namespace
+} // namespace
 
 QString TextServices::stringByTrimmingLeadingAndTrailingWhitespaceAndNewlineCharacters(const QString& text)
 {

@@ -7,7 +7,7 @@ namespace {
 std::atomic<UiServices*> sharedServices{nullptr};
 
 UiServices::AlertRequest tipsAlert(const QString& title, const QString& message, const QString& firstButton,
-                                   const QString& secondButton, QObject* parent)
+    const QString& secondButton, QObject* parent)
 {
     UiServices::AlertRequest request;
     request.title = title;
@@ -20,17 +20,16 @@ UiServices::AlertRequest tipsAlert(const QString& title, const QString& message,
     return request;
 }
 
-}  // namespace
+} // namespace
 
 int UiServices::showTipsAlert(const QString& title, const QString& message, const QString& firstButton,
-                              const QString& secondButton, QObject* parent)
+    const QString& secondButton, QObject* parent)
 {
     return runAlert(tipsAlert(title, message, firstButton, secondButton, parent)) == FirstButton ? 1 : 0;
 }
 
 void UiServices::showTipsAlertWithCallback(const QString& title, const QString& message, const QString& firstButton,
-                                           const QString& secondButton, const std::function<void(int)>& callback,
-                                           QObject* parent)
+    const QString& secondButton, const std::function<void(int)>& callback, QObject* parent)
 {
     const int code = runAlert(tipsAlert(title, message, firstButton, secondButton, parent));
     if (callback) {
@@ -39,10 +38,8 @@ void UiServices::showTipsAlertWithCallback(const QString& title, const QString& 
 }
 
 void UiServices::showSheetModalForWindow(QObject* window, const QString& message, const QString& informativeText,
-                                         AlertStyle style, const QString& cancelButtonTitle,
-                                         const QStringList& otherButtonTitles,
-                                         const std::function<void(int)>& onDismiss,
-                                         const std::function<void()>& onCancel)
+    AlertStyle style, const QString& cancelButtonTitle, const QStringList& otherButtonTitles,
+    const std::function<void(int)>& onDismiss, const std::function<void()>& onCancel)
 {
     AlertRequest request;
     request.title = message;
@@ -63,8 +60,7 @@ QStringList UiServices::chooseFolder(const QString& title, QObject* parent)
     return runOpenPanel(request);
 }
 
-QStringList UiServices::chooseFiles(const QStringList& fileTypes, bool multiple, const QString& title,
-                                    QObject* parent)
+QStringList UiServices::chooseFiles(const QStringList& fileTypes, bool multiple, const QString& title, QObject* parent)
 {
     OpenPanelRequest request;
     request.chooseFiles = true;

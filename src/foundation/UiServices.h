@@ -28,18 +28,18 @@ public:
     struct AlertRequest {
         QString title;
         QString message;
-        QStringList buttons;  // first button first; at least one
+        QStringList buttons; // first button first; at least one
         AlertStyle style = AlertStyle::Warning;
-        QObject* parent = nullptr;  // the window the alert belongs to, if any
+        QObject* parent = nullptr; // the window the alert belongs to, if any
     };
 
     struct OpenPanelRequest {
         bool chooseFiles = true;
         bool chooseFolders = false;
         bool allowsMultipleSelection = false;
-        QStringList fileTypes;  // allowed extensions without "."; empty allows all
+        QStringList fileTypes; // allowed extensions without "."; empty allows all
         QString title;
-        QString directory;      // where the panel starts; empty for its own choice
+        QString directory; // where the panel starts; empty for its own choice
         QObject* parent = nullptr;
     };
 
@@ -51,26 +51,25 @@ public:
     // The first button is the cancel button: choosing it (or pressing Escape)
     // runs onCancel; another button runs onDismiss with its code (1001 for the
     // second button). Either callback may be empty.
-    virtual void runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
-                               const std::function<void()>& onCancel) = 0;
+    virtual void runAlertSheet(
+        const AlertRequest& request, const std::function<void(int)>& onDismiss, const std::function<void()>& onCancel)
+        = 0;
 
     // Title, message, first button and an optional second button (null text for none).
     int showTipsAlert(const QString& title, const QString& message, const QString& firstButton,
-                      const QString& secondButton = QString(), QObject* parent = nullptr);
+        const QString& secondButton = QString(), QObject* parent = nullptr);
     void showTipsAlertWithCallback(const QString& title, const QString& message, const QString& firstButton,
-                                   const QString& secondButton, const std::function<void(int)>& callback,
-                                   QObject* parent = nullptr);
+        const QString& secondButton, const std::function<void(int)>& callback, QObject* parent = nullptr);
     // An alert sheet on `window`: the message as title, the informative text
     // below it, the cancel button first and then the other buttons.
     void showSheetModalForWindow(QObject* window, const QString& message, const QString& informativeText,
-                                 AlertStyle style, const QString& cancelButtonTitle,
-                                 const QStringList& otherButtonTitles, const std::function<void(int)>& onDismiss,
-                                 const std::function<void()>& onCancel);
+        AlertStyle style, const QString& cancelButtonTitle, const QStringList& otherButtonTitles,
+        const std::function<void(int)>& onDismiss, const std::function<void()>& onCancel);
     // One folder; empty when cancelled.
     QStringList chooseFolder(const QString& title = QString(), QObject* parent = nullptr);
     // Files of the given extensions (all files when empty); empty when cancelled.
-    QStringList chooseFiles(const QStringList& fileTypes, bool multiple, const QString& title = QString(),
-                            QObject* parent = nullptr);
+    QStringList chooseFiles(
+        const QStringList& fileTypes, bool multiple, const QString& title = QString(), QObject* parent = nullptr);
 
     // The instance the application installed (null before).
     static UiServices* shared();

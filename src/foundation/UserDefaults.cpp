@@ -16,11 +16,11 @@ std::unique_ptr<QSettings> standardSettings()
 {
     const QString application = QCoreApplication::applicationName();
     const QString organization = QCoreApplication::organizationName();
-    return std::make_unique<QSettings>(QSettings::UserScope, organization.isEmpty() ? application : organization,
-                                       application);
+    return std::make_unique<QSettings>(
+        QSettings::UserScope, organization.isEmpty() ? application : organization, application);
 }
 
-}  // namespace
+} // namespace
 
 UserDefaults& UserDefaults::standard()
 {
@@ -33,7 +33,8 @@ QString UserDefaults::standardFilePath()
     return standardSettings()->fileName();
 }
 
-UserDefaults::UserDefaults() : settings_(standardSettings())
+UserDefaults::UserDefaults()
+    : settings_(standardSettings())
 {
     saveThroughGuiThread();
 }

@@ -47,17 +47,17 @@ double fitRatio(const QSizeF& size, const QSizeF& maximum)
     return std::max(size.width() / maximum.width(), size.height() / maximum.height());
 }
 
-}  // namespace
+} // namespace
 
 QStringList Utils::supportFileTypes()
 {
     return {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("bmp"),
-            QStringLiteral("dxv"), QStringLiteral("cr2"),  QStringLiteral("crw"), QStringLiteral("mrs"),
-            QStringLiteral("exv"), QStringLiteral("srw"),  QStringLiteral("orf"), QStringLiteral("jgf"),
-            QStringLiteral("psd"), QStringLiteral("jp2"),  QStringLiteral("tif"), QStringLiteral("tiff"),
-            QStringLiteral("dng"), QStringLiteral("pef"),  QStringLiteral("sr2"), QStringLiteral("pgf"),
-            QStringLiteral("raf"), QStringLiteral("eps"),  QStringLiteral("xmp"), QStringLiteral("gif"),
-            QStringLiteral("tga"), QStringLiteral("nef"),  QStringLiteral("rw2"), QStringLiteral("raw")};
+        QStringLiteral("dxv"), QStringLiteral("cr2"), QStringLiteral("crw"), QStringLiteral("mrs"),
+        QStringLiteral("exv"), QStringLiteral("srw"), QStringLiteral("orf"), QStringLiteral("jgf"),
+        QStringLiteral("psd"), QStringLiteral("jp2"), QStringLiteral("tif"), QStringLiteral("tiff"),
+        QStringLiteral("dng"), QStringLiteral("pef"), QStringLiteral("sr2"), QStringLiteral("pgf"),
+        QStringLiteral("raf"), QStringLiteral("eps"), QStringLiteral("xmp"), QStringLiteral("gif"),
+        QStringLiteral("tga"), QStringLiteral("nef"), QStringLiteral("rw2"), QStringLiteral("raw")};
 }
 
 QImage Utils::cgImageFromPath(const QString& path)

@@ -19,7 +19,7 @@ QString appDataFolder()
     return existingFolder(QStandardPaths::AppLocalDataLocation);
 }
 
-}  // namespace
+} // namespace
 
 QString VXFileLocalManager::appHomeDirectory()
 {
@@ -59,9 +59,12 @@ QString VXFileLocalManager::userUiDispAppDirectory(const QString& name)
         const char* name;
         QStandardPaths::StandardLocation location;
     } kFolders[] = {
-        {"Pictures", QStandardPaths::PicturesLocation},   {"Documents", QStandardPaths::DocumentsLocation},
-        {"Desktop", QStandardPaths::DesktopLocation},     {"Downloads", QStandardPaths::DownloadLocation},
-        {"Music", QStandardPaths::MusicLocation},         {"Movies", QStandardPaths::MoviesLocation},
+        {"Pictures", QStandardPaths::PicturesLocation},
+        {"Documents", QStandardPaths::DocumentsLocation},
+        {"Desktop", QStandardPaths::DesktopLocation},
+        {"Downloads", QStandardPaths::DownloadLocation},
+        {"Music", QStandardPaths::MusicLocation},
+        {"Movies", QStandardPaths::MoviesLocation},
     };
     for (const auto& folder : kFolders) {
         if (name == QLatin1String(folder.name)) {

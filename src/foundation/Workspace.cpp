@@ -6,7 +6,7 @@ namespace {
 
 std::atomic<Workspace*> sharedWorkspace{nullptr};
 
-}  // namespace
+} // namespace
 
 Workspace* Workspace::shared()
 {

@@ -82,8 +82,10 @@ QString FDStaticMapView::requestUrl(const QPointF& center) const
     const float latitude = static_cast<float>(center.x());
     const float longitude = static_cast<float>(center.y());
     return endpoint_
-        + QString::asprintf("/maps/api/staticmap?center=%f,%f&zoom=10&size=%dx%d&scale=%d&sensor=false&visual_refresh=true&markers=%f,%f",
-                            latitude, longitude, width(), height(), scale(), latitude, longitude);
+        + QString::asprintf(
+            "/maps/api/"
+            "staticmap?center=%f,%f&zoom=10&size=%dx%d&scale=%d&sensor=false&visual_refresh=true&markers=%f,%f",
+            latitude, longitude, width(), height(), scale(), latitude, longitude);
 }
 
 void FDStaticMapView::setMapViewCenter(const QPointF& center, bool animated)
@@ -96,20 +98,23 @@ void FDStaticMapView::setMapViewCenter(const QPointF& center, bool animated)
     const QUrl url = endpoint_.isEmpty() ? QUrl() : QUrl(requestUrl(center), QUrl::TolerantMode);
     MapNetwork::Options options;
     options.maxBytes = kMaxPictureBytes;
-    pending_ = MapNetwork::shared()->get(url, QStringLiteral("static map"), this, [this, generation, animated](const MapReply& reply) {
-        if (generation != generation_) {
-            return;
-        }
-        pending_ = nullptr;
-        const QImage image = reply.ok ? MapImageDecoder::decode(reply.body, kMaxPictureSize) : QImage();
-        showPicture(image);
-        // A failed load still brings the (empty) view back to full strength.
-        if (animated) {
-            fadeTo(1.0, kFadeInSeconds);
-        } else {
-            fadeTo(1.0, 0.0);
-        }
-    }, options);
+    pending_ = MapNetwork::shared()->get(
+        url, QStringLiteral("static map"), this,
+        [this, generation, animated](const MapReply& reply) {
+            if (generation != generation_) {
+                return;
+            }
+            pending_ = nullptr;
+            const QImage image = reply.ok ? MapImageDecoder::decode(reply.body, kMaxPictureSize) : QImage();
+            showPicture(image);
+            // A failed load still brings the (empty) view back to full strength.
+            if (animated) {
+                fadeTo(1.0, kFadeInSeconds);
+            } else {
+                fadeTo(1.0, 0.0);
+            }
+        },
+        options);
 }
 
 void FDStaticMapView::hideMap(bool animated)

@@ -5,8 +5,8 @@
 #include <QImage>
 #include <QPointF>
 #include <QPointer>
-#include <QString>
 #include <QSize>
+#include <QString>
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
@@ -27,7 +27,7 @@ public:
     // The service draws at most 640x640 points at scale 2; a picture beyond
     // these is refused unread.
     static constexpr qint64 kMaxPictureBytes = 4 * 1024 * 1024;
-    static constexpr QSize kMaxPictureSize {2048, 2048};
+    static constexpr QSize kMaxPictureSize{2048, 2048};
 
     // `endpoint` is the service's base URL (StaticMapURL); empty means none.
     explicit FDStaticMapView(const QString& endpoint, QWidget* parent = nullptr);

@@ -8,7 +8,7 @@ namespace {
 constexpr int64_t kMinuteSteps = 60 * GpsAngle::kSecondSteps;
 constexpr int64_t kDegreeSteps = 60 * kMinuteSteps;
 
-}  // namespace
+} // namespace
 
 std::optional<GpsAngle> GpsAngle::fromDegrees(double degrees, double limit)
 {

@@ -41,5 +41,5 @@ private:
     }
 
     bool negative_ = false;
-    int64_t steps_ = 0;  // of 1/kSecondSteps second, never negative
+    int64_t steps_ = 0; // of 1/kSecondSteps second, never negative
 };

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 
-HttpTileSource::HttpTileSource(const QString& tileTemplate, const QString& satelliteTemplate, const QString& attribution,
-                               QObject* parent)
+HttpTileSource::HttpTileSource(
+    const QString& tileTemplate, const QString& satelliteTemplate, const QString& attribution, QObject* parent)
     : TileSource(parent)
     , tileTemplate_(tileTemplate)
     , satelliteTemplate_(satelliteTemplate.isEmpty() ? tileTemplate : satelliteTemplate)
@@ -22,8 +22,8 @@ HttpTileSource::HttpTileSource(const QString& tileTemplate, const QString& satel
 HttpTileSource* HttpTileSource::fromAppInfo(QObject* parent)
 {
     return new HttpTileSource(AppInfo::mapServiceEndpoint(QStringLiteral("TileURL")),
-                              AppInfo::mapServiceEndpoint(QStringLiteral("SatelliteTileURL")),
-                              AppInfo::mapServiceEndpoint(QStringLiteral("TileAttribution")), parent);
+        AppInfo::mapServiceEndpoint(QStringLiteral("SatelliteTileURL")),
+        AppInfo::mapServiceEndpoint(QStringLiteral("TileAttribution")), parent);
 }
 
 int HttpTileSource::tileSetFor(int mapType) const
@@ -71,7 +71,8 @@ void HttpTileSource::cancel(const TileKey& key)
         running_.erase(running);
         // On a later turn: the caller may be cancelling a whole view, and a
         // waiting tile started now might be the next one it cancels.
-        QMetaObject::invokeMethod(this, [this]() { pump(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this]() { pump(); }, Qt::QueuedConnection);
     }
 }
 
@@ -100,9 +101,8 @@ void HttpTileSource::finish(const TileKey& key, const QUrl& url, const MapReply&
     const QImage image = reply.ok ? MapImageDecoder::decode(reply.body, kMaxTileSize) : QImage();
     if (image.isNull()) {
         if (reply.ok) {
-            qCWarning(lcMap).noquote() << "network error: map tile" << url.toString()
-                                       << "is no picture of at most" << kMaxTileSize.width() << "x"
-                                       << kMaxTileSize.height() << "pixels";
+            qCWarning(lcMap).noquote() << "network error: map tile" << url.toString() << "is no picture of at most"
+                                       << kMaxTileSize.width() << "x" << kMaxTileSize.height() << "pixels";
         }
         emit tileFailed(key);
     } else {

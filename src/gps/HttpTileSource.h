@@ -23,10 +23,10 @@ public:
     static constexpr int kMaxRunning = 6;
     // Far above any 256-pixel tile; the map draws tiles of 256 points.
     static constexpr qint64 kMaxTileBytes = 2 * 1024 * 1024;
-    static constexpr QSize kMaxTileSize {256, 256};
+    static constexpr QSize kMaxTileSize{256, 256};
 
     HttpTileSource(const QString& tileTemplate, const QString& satelliteTemplate, const QString& attribution,
-                   QObject* parent = nullptr);
+        QObject* parent = nullptr);
     // The source configured by the application's endpoints.
     static HttpTileSource* fromAppInfo(QObject* parent = nullptr);
 

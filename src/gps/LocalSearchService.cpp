@@ -46,9 +46,8 @@ void LocalSearchService::search(const QString& text, Completion completion)
         query.addQueryItem(QStringLiteral("q"), QString(text).replace(QLatin1Char('+'), QStringLiteral("%2B")));
         url.setQuery(query);
     }
-    MapNetwork::shared()->get(url, QStringLiteral("place search"), this, [completion](const MapReply& reply) {
-        completion(reply.ok ? regionFromAnswer(reply.body) : std::nullopt);
-    });
+    MapNetwork::shared()->get(url, QStringLiteral("place search"), this,
+        [completion](const MapReply& reply) { completion(reply.ok ? regionFromAnswer(reply.body) : std::nullopt); });
 }
 
 std::optional<MapRegion> LocalSearchService::regionFromAnswer(const QByteArray& body)

@@ -43,7 +43,7 @@ QString partText(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-}  // namespace
+} // namespace
 
 TAVGPSViewController::TAVGPSViewController(TileSource* source, QWidget* parent, const QString& geocoderPagePath)
     : TAVBaseTabViewCltr(parent)
@@ -82,13 +82,12 @@ void TAVGPSViewController::setImgExifData(const TAVExifDataPtr& record)
 
 void TAVGPSViewController::setEditEnable(bool enable)
 {
-    for (QWidget* control : {static_cast<QWidget*>(lat_.popup), static_cast<QWidget*>(lat_.decimal),
-                             static_cast<QWidget*>(lat_.degree), static_cast<QWidget*>(lat_.minute),
-                             static_cast<QWidget*>(lat_.second), static_cast<QWidget*>(lon_.popup),
-                             static_cast<QWidget*>(lon_.decimal), static_cast<QWidget*>(lon_.degree),
-                             static_cast<QWidget*>(lon_.minute), static_cast<QWidget*>(lon_.second),
-                             static_cast<QWidget*>(btnNewLocate_), static_cast<QWidget*>(btnClearGPS_),
-                             static_cast<QWidget*>(fldSearch_)}) {
+    for (QWidget* control :
+        {static_cast<QWidget*>(lat_.popup), static_cast<QWidget*>(lat_.decimal), static_cast<QWidget*>(lat_.degree),
+            static_cast<QWidget*>(lat_.minute), static_cast<QWidget*>(lat_.second), static_cast<QWidget*>(lon_.popup),
+            static_cast<QWidget*>(lon_.decimal), static_cast<QWidget*>(lon_.degree), static_cast<QWidget*>(lon_.minute),
+            static_cast<QWidget*>(lon_.second), static_cast<QWidget*>(btnNewLocate_),
+            static_cast<QWidget*>(btnClearGPS_), static_cast<QWidget*>(fldSearch_)}) {
         control->setEnabled(enable);
     }
     isEnableNewLocate_ = enable;
@@ -97,9 +96,8 @@ void TAVGPSViewController::setEditEnable(bool enable)
 void TAVGPSViewController::refreshModifiedFields()
 {
     const TAVExifDataPtr& record = imgExifData();
-    auto modified = [&record](const QString& key) {
-        return record && record->isModifiedForKey(key, TAVExifData::CategoryGps);
-    };
+    auto modified
+        = [&record](const QString& key) { return record && record->isModifiedForKey(key, TAVExifData::CategoryGps); };
     refreshFieldShow(lat_.refLabel, modified(kLatitudeRefKey));
     refreshFieldShow(lat_.valueLabel, modified(kLatitudeKey));
     refreshFieldShow(lon_.refLabel, modified(kLongitudeRefKey));
@@ -417,8 +415,8 @@ TileAnnotationViewPtr TAVGPSViewController::viewForAnnotation(TileMapView* map, 
         view = std::make_shared<TileAnnotationView>(annotation, kReuseIdentifier);
     }
     const bool isNewPin = annotation == mpaNewImgLocate_;
-    view->setImageNamed(isNewPin ? QStringLiteral("MKPinAnnotationColorRed")
-                                 : QStringLiteral("MKPinAnnotationColorGreen"));
+    view->setImageNamed(
+        isNewPin ? QStringLiteral("MKPinAnnotationColorRed") : QStringLiteral("MKPinAnnotationColorGreen"));
     view->setDraggable(isNewPin);
     view->setHighlighted(isNewPin);
     view->setCanShowCallout(true);

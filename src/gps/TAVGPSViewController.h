@@ -50,8 +50,8 @@ public:
     // The map takes its tiles from `source` and owns it (the application's
     // configured tile service when null). `geocoderPagePath` lets tests load
     // another page into the hidden web map.
-    explicit TAVGPSViewController(TileSource* source = nullptr, QWidget* parent = nullptr,
-                                  const QString& geocoderPagePath = QString());
+    explicit TAVGPSViewController(
+        TileSource* source = nullptr, QWidget* parent = nullptr, const QString& geocoderPagePath = QString());
     ~TAVGPSViewController() override;
 
     void setImgExifData(const TAVExifDataPtr& record) override;
@@ -96,8 +96,8 @@ public:
     // Map delegate.
     TileAnnotationViewPtr viewForAnnotation(TileMapView* map, const GMKAnnotationPtr& annotation) override;
     void didAddAnnotationViews(TileMapView* map, const QList<TileAnnotationViewPtr>& views) override;
-    void didChangeDragState(TileMapView* map, const TileAnnotationViewPtr& view, unsigned newState,
-                            unsigned oldState) override;
+    void didChangeDragState(
+        TileMapView* map, const TileAnnotationViewPtr& view, unsigned newState, unsigned oldState) override;
     void didFinishLoadingMap(TileMapView* map) override;
     void didFailLoadingMap(TileMapView* map, const MapError& error) override;
     void didUpdateUserLocation(TileMapView* map, GMKUserLocation* location) override;
@@ -123,9 +123,9 @@ private:
         QLabel* refLabel = nullptr;
         TAVGPSFormatter* formatter = nullptr;
         QString strDegree, strMin, strSec, strDir;
-        QString strDecimal;       // "%f" of the decimal degrees, "" when empty
-        double exactDecimal = 0;  // the decimal degrees the parts stand for, unrounded
-        QString shownDecimal;     // what the decimal field last showed
+        QString strDecimal; // "%f" of the decimal degrees, "" when empty
+        double exactDecimal = 0; // the decimal degrees the parts stand for, unrounded
+        QString shownDecimal; // what the decimal field last showed
         bool hasParts() const { return !strDegree.isEmpty() || !strMin.isEmpty() || !strSec.isEmpty(); }
     };
 
@@ -160,8 +160,8 @@ private:
     // Editing (TAVGPSViewController_Edit.cpp).
     void doAddPin(const MapCoordinate& coordinate);
     void placeAxisFromDecimal(Axis& axis, double value);
-    void showAxisParts(Axis& axis, const QString& degree, const QString& minute, const QString& second,
-                       const QString& direction);
+    void showAxisParts(
+        Axis& axis, const QString& degree, const QString& minute, const QString& second, const QString& direction);
     void setValueModified(Axis& axis);
     void endUserEdit();
     void placeNewPinFromFields();

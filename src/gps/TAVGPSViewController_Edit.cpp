@@ -27,7 +27,7 @@ QString southOrWest(bool latitude)
     return latitude ? QStringLiteral("South") : QStringLiteral("West");
 }
 
-}  // namespace
+} // namespace
 
 // Digits with at most one point: what a degree, minute or second may hold.
 bool TAVGPSViewController::isDmsPartText(const QString& text)
@@ -37,8 +37,8 @@ bool TAVGPSViewController::isDmsPartText(const QString& text)
 
 QString TAVGPSViewController::partsText(const Axis& a, bool trailingBlank)
 {
-    const QString text = GpsAngle::rationalOfText(a.strDegree) + QLatin1Char(' ')
-        + GpsAngle::rationalOfText(a.strMin) + QLatin1Char(' ') + GpsAngle::rationalOfText(a.strSec);
+    const QString text = GpsAngle::rationalOfText(a.strDegree) + QLatin1Char(' ') + GpsAngle::rationalOfText(a.strMin)
+        + QLatin1Char(' ') + GpsAngle::rationalOfText(a.strSec);
     return trailingBlank ? text + QLatin1Char(' ') : text;
 }
 
@@ -49,8 +49,8 @@ double TAVGPSViewController::axisDecimal(const Axis& a, bool* ok)
     return a.strDir == southOrWest(a.latitude) ? -value : value;
 }
 
-void TAVGPSViewController::showAxisParts(Axis& a, const QString& degree, const QString& minute, const QString& second,
-                                         const QString& direction)
+void TAVGPSViewController::showAxisParts(
+    Axis& a, const QString& degree, const QString& minute, const QString& second, const QString& direction)
 {
     a.strDegree = degree;
     a.strMin = minute;
@@ -79,7 +79,7 @@ void TAVGPSViewController::placeAxisFromDecimal(Axis& a, double value)
         return;
     }
     showAxisParts(a, angle->degreeText(), angle->minuteText(), angle->secondText(),
-                  angle->isNegative() ? southOrWest(a.latitude) : northOrEast(a.latitude));
+        angle->isNegative() ? southOrWest(a.latitude) : northOrEast(a.latitude));
     setValueModified(a);
 }
 
@@ -95,8 +95,8 @@ void TAVGPSViewController::setValueModified(Axis& a)
         value = partsText(a, true);
         ref = (a.strDir.isEmpty() ? northOrEast(a.latitude) : a.strDir).left(1).toUpper();
     }
-    record->setValue(ref, a.latitude ? kLatitudeRefKey : kLongitudeRefKey, TAVExifData::CategoryGps, false, false,
-                     true);
+    record->setValue(
+        ref, a.latitude ? kLatitudeRefKey : kLongitudeRefKey, TAVExifData::CategoryGps, false, false, true);
     record->setValue(value, a.latitude ? kLatitudeKey : kLongitudeKey, TAVExifData::CategoryGps, false, false, true);
     refreshModifiedFields();
 }
@@ -171,8 +171,8 @@ void TAVGPSViewController::userDidClickAndHoldAtCoordinate(VXMapView* map, const
     endUserEdit();
 }
 
-void TAVGPSViewController::didChangeDragState(TileMapView* map, const TileAnnotationViewPtr& view, unsigned newState,
-                                              unsigned oldState)
+void TAVGPSViewController::didChangeDragState(
+    TileMapView* map, const TileAnnotationViewPtr& view, unsigned newState, unsigned oldState)
 {
     Q_UNUSED(oldState);
     if (newState == TileAnnotationView::DragStarting) {
@@ -183,8 +183,7 @@ void TAVGPSViewController::didChangeDragState(TileMapView* map, const TileAnnota
     const GMKAnnotationPtr annotation = view->annotation();
     // Only a finished drag is a new place; a press or a cancelled drag leaves
     // the record alone.
-    if (newState == TileAnnotationView::DragEnding && annotation && annotation == mpaNewImgLocate_
-        && imgExifData()) {
+    if (newState == TileAnnotationView::DragEnding && annotation && annotation == mpaNewImgLocate_ && imgExifData()) {
         const MapCoordinate coordinate = annotation->coordinate();
         placeAxisFromDecimal(lat_, coordinate.latitude);
         placeAxisFromDecimal(lon_, coordinate.longitude);
@@ -230,7 +229,7 @@ void TAVGPSViewController::dmsFieldEditingFinished(Axis& a, QLineEdit* field)
         // Only the axis's own parts are written, exactly as typed; a part left
         // empty beside the others counts as 0.
         showAxisParts(a, proposed.strDegree, proposed.strMin, proposed.strSec,
-                      proposed.strDir.isEmpty() ? northOrEast(a.latitude) : proposed.strDir);
+            proposed.strDir.isEmpty() ? northOrEast(a.latitude) : proposed.strDir);
     }
     setValueModified(a);
     placeNewPinFromFields();

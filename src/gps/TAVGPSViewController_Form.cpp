@@ -34,7 +34,7 @@ QLabel* unitLabel(QWidget* parent, const QString& text)
     return label;
 }
 
-}  // namespace
+} // namespace
 
 void TAVGPSViewController::buildAxis(Axis& a, bool latitude)
 {
@@ -47,7 +47,7 @@ void TAVGPSViewController::buildAxis(Axis& a, bool latitude)
     a.decimal = partField(this, 96);
     a.popup = new QComboBox(this);
     a.popup->addItems({QString(), latitude ? QStringLiteral("North") : QStringLiteral("East"),
-                       latitude ? QStringLiteral("South") : QStringLiteral("West")});
+        latitude ? QStringLiteral("South") : QStringLiteral("West")});
     a.popup->setMinimumWidth(80);
     a.formatter = new TAVGPSFormatter(a.decimal);
     a.formatter->setDelegate(this);
@@ -105,7 +105,7 @@ void TAVGPSViewController::buildForm()
     btnClearGPS_ = new QPushButton(QStringLiteral("Clear"), this);
     staitcLocateModel_ = new QStandardItemModel(this);
     for (const QString& title :
-         {QStringLiteral("My Location"), QStringLiteral("Photo Location"), QStringLiteral("New Location")}) {
+        {QStringLiteral("My Location"), QStringLiteral("Photo Location"), QStringLiteral("New Location")}) {
         staitcLocateModel_->appendRow(new QStandardItem(title));
     }
     staitcLocate_ = new QComboBox(this);

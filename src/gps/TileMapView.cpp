@@ -84,21 +84,26 @@ QPointF TileMapView::centerWorld() const
 MapRegion TileMapView::region() const
 {
     const QPointF middle = centerWorld();
-    const double top = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() - mapHeight() / 2.0), zoom_).latitude;
-    const double bottom = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() + mapHeight() / 2.0), zoom_).latitude;
+    const double top
+        = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() - mapHeight() / 2.0), zoom_).latitude;
+    const double bottom
+        = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() + mapHeight() / 2.0), zoom_).latitude;
     return MapRegion{center_, top - bottom, TileProjection::longitudeSpan(zoom_, mapWidth())};
 }
 
 void TileMapView::setRegion(const MapRegion& region, bool animated)
 {
-    const MapCoordinate center{TileProjection::clampLatitude(region.center.latitude),
-                               TileProjection::wrapLongitude(region.center.longitude)};
+    const MapCoordinate center{
+        TileProjection::clampLatitude(region.center.latitude), TileProjection::wrapLongitude(region.center.longitude)};
     int chosen = TileProjection::kMinZoom;
     for (int zoom = TileProjection::kMaxZoom; zoom >= TileProjection::kMinZoom; --zoom) {
         const QPointF middle = TileProjection::toWorld(center, zoom);
-        const double top = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() - mapHeight() / 2.0), zoom).latitude;
-        const double bottom = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() + mapHeight() / 2.0), zoom).latitude;
-        const bool wideEnough = TileProjection::longitudeSpan(zoom, mapWidth()) >= std::abs(region.longitudeDelta) * (1.0 - kSpanSlack);
+        const double top
+            = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() - mapHeight() / 2.0), zoom).latitude;
+        const double bottom
+            = TileProjection::toCoordinate(QPointF(middle.x(), middle.y() + mapHeight() / 2.0), zoom).latitude;
+        const bool wideEnough
+            = TileProjection::longitudeSpan(zoom, mapWidth()) >= std::abs(region.longitudeDelta) * (1.0 - kSpanSlack);
         const bool tallEnough = top - bottom >= std::abs(region.latitudeDelta) * (1.0 - kSpanSlack);
         if (wideEnough && tallEnough) {
             chosen = zoom;
@@ -146,10 +151,12 @@ void TileMapView::setCenterCoordinate(const MapCoordinate& center, bool animated
 
 void TileMapView::applyCenterAndZoom(const MapCoordinate& center, int zoom, bool animated)
 {
-    tellDelegate(TileMapViewDelegate::Op::RegionWillChange, [&](TileMapViewDelegate* d) { d->regionWillChange(this, animated); });
+    tellDelegate(TileMapViewDelegate::Op::RegionWillChange,
+        [&](TileMapViewDelegate* d) { d->regionWillChange(this, animated); });
     const QPointF before = centerWorld();
     const int oldZoom = zoom_;
-    center_ = MapCoordinate{TileProjection::clampLatitude(center.latitude), TileProjection::wrapLongitude(center.longitude)};
+    center_ = MapCoordinate{
+        TileProjection::clampLatitude(center.latitude), TileProjection::wrapLongitude(center.longitude)};
     zoom_ = std::clamp(zoom, TileProjection::kMinZoom, TileProjection::kMaxZoom);
     if (animated && zoom_ == oldZoom && isVisible() && clock_->animates()) {
         QPointF offset = centerWorld() - before;
@@ -159,7 +166,8 @@ void TileMapView::applyCenterAndZoom(const MapCoordinate& center, int zoom, bool
     }
     update();
     scheduleTileUpdate();
-    tellDelegate(TileMapViewDelegate::Op::RegionDidChange, [&](TileMapViewDelegate* d) { d->regionDidChange(this, animated); });
+    tellDelegate(
+        TileMapViewDelegate::Op::RegionDidChange, [&](TileMapViewDelegate* d) { d->regionDidChange(this, animated); });
 }
 
 QPointF TileMapView::convertCoordinateToPoint(const MapCoordinate& coordinate) const
@@ -191,7 +199,8 @@ void TileMapView::scheduleTileUpdate()
         return;
     }
     tileUpdateQueued_ = true;
-    QMetaObject::invokeMethod(this, [this]() { updateTiles(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this]() { updateTiles(); }, Qt::QueuedConnection);
 }
 
 QList<TileKey> TileMapView::visibleTiles() const
@@ -221,7 +230,8 @@ QList<TileKey> TileMapView::visibleTiles() const
         const double dy = (key.y + 0.5) * size - middle.y();
         return dx * dx + dy * dy;
     };
-    std::stable_sort(keys.begin(), keys.end(), [&](const TileKey& a, const TileKey& b) { return distance(a) < distance(b); });
+    std::stable_sort(
+        keys.begin(), keys.end(), [&](const TileKey& a, const TileKey& b) { return distance(a) < distance(b); });
     return keys;
 }
 
@@ -237,8 +247,10 @@ void TileMapView::updateTiles()
         // The graticule needs nothing from the network: it counts as loaded.
         if (graticuleReportedFor_ != mapType_) {
             graticuleReportedFor_ = mapType_;
-            tellDelegate(TileMapViewDelegate::Op::WillStartLoadingMap, [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
-            tellDelegate(TileMapViewDelegate::Op::DidFinishLoadingMap, [&](TileMapViewDelegate* d) { d->didFinishLoadingMap(this); });
+            tellDelegate(TileMapViewDelegate::Op::WillStartLoadingMap,
+                [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
+            tellDelegate(TileMapViewDelegate::Op::DidFinishLoadingMap,
+                [&](TileMapViewDelegate* d) { d->didFinishLoadingMap(this); });
         }
         return;
     }
@@ -277,7 +289,8 @@ void TileMapView::startBurst()
 {
     loading_ = true;
     burstFailed_ = false;
-    tellDelegate(TileMapViewDelegate::Op::WillStartLoadingMap, [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
+    tellDelegate(
+        TileMapViewDelegate::Op::WillStartLoadingMap, [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
 }
 
 void TileMapView::onTileReady(const TileKey& key, const QImage& image)
@@ -308,9 +321,11 @@ void TileMapView::endOfTile()
     loading_ = false;
     if (burstFailed_) {
         const MapError error{tileErrorDomain(), 1, QStringLiteral("some map tiles could not be loaded")};
-        tellDelegate(TileMapViewDelegate::Op::DidFailLoadingMap, [&](TileMapViewDelegate* d) { d->didFailLoadingMap(this, error); });
+        tellDelegate(TileMapViewDelegate::Op::DidFailLoadingMap,
+            [&](TileMapViewDelegate* d) { d->didFailLoadingMap(this, error); });
     } else {
-        tellDelegate(TileMapViewDelegate::Op::DidFinishLoadingMap, [&](TileMapViewDelegate* d) { d->didFinishLoadingMap(this); });
+        tellDelegate(TileMapViewDelegate::Op::DidFinishLoadingMap,
+            [&](TileMapViewDelegate* d) { d->didFinishLoadingMap(this); });
     }
 }
 

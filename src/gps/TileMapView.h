@@ -98,8 +98,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    template <typename Call>
-    void tellDelegate(TileMapViewDelegate::Op op, Call call);
+    template <typename Call> void tellDelegate(TileMapViewDelegate::Op op, Call call);
 
     // Region and tiles (TileMapView.cpp).
     void applyCenterAndZoom(const MapCoordinate& center, int zoom, bool animated);
@@ -184,8 +183,7 @@ private:
     MapClock::Handle glideFrameCall_ = 0;
 };
 
-template <typename Call>
-void TileMapView::tellDelegate(TileMapViewDelegate::Op op, Call call)
+template <typename Call> void TileMapView::tellDelegate(TileMapViewDelegate::Op op, Call call)
 {
     TileMapViewDelegate* target = delegate();
     if (target != nullptr && target->responds(op)) {

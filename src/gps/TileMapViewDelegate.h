@@ -44,9 +44,9 @@ public:
 
     // Null: the map shows its default view for the annotation.
     virtual TileAnnotationViewPtr viewForAnnotation(TileMapView*, const GMKAnnotationPtr&) { return nullptr; }
-    virtual void didAddAnnotationViews(TileMapView*, const QList<TileAnnotationViewPtr>&) {}
-    virtual void didSelectAnnotationView(TileMapView*, const TileAnnotationViewPtr&) {}
-    virtual void didDeselectAnnotationView(TileMapView*, const TileAnnotationViewPtr&) {}
+    virtual void didAddAnnotationViews(TileMapView*, const QList<TileAnnotationViewPtr>&) { }
+    virtual void didSelectAnnotationView(TileMapView*, const TileAnnotationViewPtr&) { }
+    virtual void didDeselectAnnotationView(TileMapView*, const TileAnnotationViewPtr&) { }
     virtual void didChangeDragState(TileMapView*, const TileAnnotationViewPtr&, unsigned newState, unsigned oldState)
     {
         Q_UNUSED(newState);
@@ -54,11 +54,11 @@ public:
     }
     virtual void regionWillChange(TileMapView*, bool animated) { Q_UNUSED(animated); }
     virtual void regionDidChange(TileMapView*, bool animated) { Q_UNUSED(animated); }
-    virtual void willStartLoadingMap(TileMapView*) {}
-    virtual void didFinishLoadingMap(TileMapView*) {}
-    virtual void didFailLoadingMap(TileMapView*, const MapError&) {}
-    virtual void willStartLocatingUser(TileMapView*) {}
-    virtual void didStopLocatingUser(TileMapView*) {}
-    virtual void didUpdateUserLocation(TileMapView*, GMKUserLocation*) {}
-    virtual void didFailToLocateUser(TileMapView*, const MapError&) {}
+    virtual void willStartLoadingMap(TileMapView*) { }
+    virtual void didFinishLoadingMap(TileMapView*) { }
+    virtual void didFailLoadingMap(TileMapView*, const MapError&) { }
+    virtual void willStartLocatingUser(TileMapView*) { }
+    virtual void didStopLocatingUser(TileMapView*) { }
+    virtual void didUpdateUserLocation(TileMapView*, GMKUserLocation*) { }
+    virtual void didFailToLocateUser(TileMapView*, const MapError&) { }
 };

@@ -92,7 +92,8 @@ void TileMapView::scheduleViewRequests()
     viewRequestQueued_ = true;
     // Views are asked for on the next turn, so that a caller adding several
     // annotations (and selecting one) hears about all their views in one batch.
-    QMetaObject::invokeMethod(this, [this]() { requestViews(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this]() { requestViews(); }, Qt::QueuedConnection);
 }
 
 void TileMapView::requestViews()
@@ -116,20 +117,23 @@ void TileMapView::requestViews()
     if (added.isEmpty()) {
         return;
     }
-    tellDelegate(TileMapViewDelegate::Op::DidAddAnnotationViews, [&](TileMapViewDelegate* d) { d->didAddAnnotationViews(this, added); });
+    tellDelegate(TileMapViewDelegate::Op::DidAddAnnotationViews,
+        [&](TileMapViewDelegate* d) { d->didAddAnnotationViews(this, added); });
     for (const TileAnnotationViewPtr& view : selectedNow) {
-        tellDelegate(TileMapViewDelegate::Op::DidSelectAnnotationView, [&](TileMapViewDelegate* d) { d->didSelectAnnotationView(this, view); });
+        tellDelegate(TileMapViewDelegate::Op::DidSelectAnnotationView,
+            [&](TileMapViewDelegate* d) { d->didSelectAnnotationView(this, view); });
     }
 }
 
 TileAnnotationViewPtr TileMapView::makeView(const GMKAnnotationPtr& annotation)
 {
     TileAnnotationViewPtr view;
-    tellDelegate(TileMapViewDelegate::Op::ViewForAnnotation, [&](TileMapViewDelegate* d) { view = d->viewForAnnotation(this, annotation); });
+    tellDelegate(TileMapViewDelegate::Op::ViewForAnnotation,
+        [&](TileMapViewDelegate* d) { view = d->viewForAnnotation(this, annotation); });
     if (view == nullptr) {
         view = annotation == userLocation_
-                   ? std::make_shared<TileAnnotationView>(annotation, QString(), TileAnnotationView::Kind::UserLocation)
-                   : TileAnnotationView::defaultPin(annotation);
+            ? std::make_shared<TileAnnotationView>(annotation, QString(), TileAnnotationView::Kind::UserLocation)
+            : TileAnnotationView::defaultPin(annotation);
     }
     view->setAnnotation(annotation);
     view->setSelected(selected_.contains(annotation));
@@ -149,7 +153,8 @@ void TileMapView::selectAnnotation(const GMKAnnotationPtr& annotation, bool anim
     selected_.append(annotation);
     if (const TileAnnotationViewPtr view = viewForAnnotation(annotation)) {
         view->setSelected(true);
-        tellDelegate(TileMapViewDelegate::Op::DidSelectAnnotationView, [&](TileMapViewDelegate* d) { d->didSelectAnnotationView(this, view); });
+        tellDelegate(TileMapViewDelegate::Op::DidSelectAnnotationView,
+            [&](TileMapViewDelegate* d) { d->didSelectAnnotationView(this, view); });
     }
     update();
 }
@@ -162,7 +167,8 @@ void TileMapView::deselectAnnotation(const GMKAnnotationPtr& annotation, bool an
     }
     if (const TileAnnotationViewPtr view = viewForAnnotation(annotation)) {
         view->setSelected(false);
-        tellDelegate(TileMapViewDelegate::Op::DidDeselectAnnotationView, [&](TileMapViewDelegate* d) { d->didDeselectAnnotationView(this, view); });
+        tellDelegate(TileMapViewDelegate::Op::DidDeselectAnnotationView,
+            [&](TileMapViewDelegate* d) { d->didDeselectAnnotationView(this, view); });
     }
     update();
 }
@@ -184,7 +190,8 @@ void TileMapView::setShowsUserLocation(bool shows)
     const bool was = showsUserLocation_;
     showsUserLocation_ = shows;
     if (!was && shows) {
-        tellDelegate(TileMapViewDelegate::Op::WillStartLocatingUser, [&](TileMapViewDelegate* d) { d->willStartLocatingUser(this); });
+        tellDelegate(TileMapViewDelegate::Op::WillStartLocatingUser,
+            [&](TileMapViewDelegate* d) { d->willStartLocatingUser(this); });
         if (provider_ == nullptr) {
             ownProvider_ = LocationProvider::create(AppInfo::mapServiceEndpoint(QStringLiteral("LocationURL")));
             setLocationProvider(ownProvider_.get());
@@ -204,7 +211,8 @@ void TileMapView::setShowsUserLocation(bool shows)
     views_.erase(userLocation_.get());
     update();
     if (was) {
-        tellDelegate(TileMapViewDelegate::Op::DidStopLocatingUser, [&](TileMapViewDelegate* d) { d->didStopLocatingUser(this); });
+        tellDelegate(TileMapViewDelegate::Op::DidStopLocatingUser,
+            [&](TileMapViewDelegate* d) { d->didStopLocatingUser(this); });
     }
 }
 
@@ -235,12 +243,14 @@ void TileMapView::onLocation(const MapLocation& location)
         scheduleViewRequests();
     }
     update();
-    tellDelegate(TileMapViewDelegate::Op::DidUpdateUserLocation, [&](TileMapViewDelegate* d) { d->didUpdateUserLocation(this, userLocation_.get()); });
+    tellDelegate(TileMapViewDelegate::Op::DidUpdateUserLocation,
+        [&](TileMapViewDelegate* d) { d->didUpdateUserLocation(this, userLocation_.get()); });
 }
 
 void TileMapView::onLocationFailure(const MapError& error)
 {
-    tellDelegate(TileMapViewDelegate::Op::DidFailToLocateUser, [&](TileMapViewDelegate* d) { d->didFailToLocateUser(this, error); });
+    tellDelegate(TileMapViewDelegate::Op::DidFailToLocateUser,
+        [&](TileMapViewDelegate* d) { d->didFailToLocateUser(this, error); });
     if (error.code == LocationProvider::kErrorDenied) {
         setShowsUserLocation(false);
     }
@@ -301,15 +311,17 @@ QList<TileAnnotationViewPtr> TileMapView::viewsInDrawingOrder() const
     }
     // North first, so a pin further south stands in front; the user dot lies
     // beneath the pins, and a pin being dragged above everything.
-    std::stable_sort(views.begin(), views.end(), [this](const TileAnnotationViewPtr& a, const TileAnnotationViewPtr& b) {
-        const auto rank = [this](const TileAnnotationViewPtr& v) {
-            return v->kind() == TileAnnotationView::Kind::UserLocation ? 0 : (dragging_ && v == pressedView_ ? 2 : 1);
-        };
-        if (rank(a) != rank(b)) {
-            return rank(a) < rank(b);
-        }
-        return anchorPoint(*a).y() < anchorPoint(*b).y();
-    });
+    std::stable_sort(
+        views.begin(), views.end(), [this](const TileAnnotationViewPtr& a, const TileAnnotationViewPtr& b) {
+            const auto rank = [this](const TileAnnotationViewPtr& v) {
+                return v->kind() == TileAnnotationView::Kind::UserLocation ? 0
+                                                                           : (dragging_ && v == pressedView_ ? 2 : 1);
+            };
+            if (rank(a) != rank(b)) {
+                return rank(a) < rank(b);
+            }
+            return anchorPoint(*a).y() < anchorPoint(*b).y();
+        });
     return views;
 }
 

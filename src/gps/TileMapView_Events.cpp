@@ -42,7 +42,8 @@ void TileMapView::mouseMoveEvent(QMouseEvent* event)
     if (!pressMoved_ && (std::abs(delta.x()) > kClickSlop || std::abs(delta.y()) > kClickSlop)) {
         pressMoved_ = true;
         if (panning_) {
-            tellDelegate(TileMapViewDelegate::Op::RegionWillChange, [&](TileMapViewDelegate* d) { d->regionWillChange(this, false); });
+            tellDelegate(TileMapViewDelegate::Op::RegionWillChange,
+                [&](TileMapViewDelegate* d) { d->regionWillChange(this, false); });
         }
     }
     if (!pressMoved_) {
@@ -50,7 +51,8 @@ void TileMapView::mouseMoveEvent(QMouseEvent* event)
     }
     if (pressedView_ != nullptr) {
         const GMKAnnotationPtr annotation = pressedView_->annotation();
-        if (!dragging_ && pressedView_->isDraggable() && annotation != nullptr && annotation->respondsToSetCoordinate()) {
+        if (!dragging_ && pressedView_->isDraggable() && annotation != nullptr
+            && annotation->respondsToSetCoordinate()) {
             beginDrag();
         }
         if (dragging_) {
@@ -78,7 +80,8 @@ void TileMapView::mouseReleaseEvent(QMouseEvent* event)
     } else if (pressedView_ != nullptr && !pressMoved_) {
         selectAnnotation(pressedView_->annotation(), true);
     } else if (panning_ && pressMoved_) {
-        tellDelegate(TileMapViewDelegate::Op::RegionDidChange, [&](TileMapViewDelegate* d) { d->regionDidChange(this, false); });
+        tellDelegate(
+            TileMapViewDelegate::Op::RegionDidChange, [&](TileMapViewDelegate* d) { d->regionDidChange(this, false); });
     } else if (panning_) {
         for (const GMKAnnotationPtr& annotation : QList<GMKAnnotationPtr>(selected_)) {
             deselectAnnotation(annotation, true);
@@ -108,7 +111,8 @@ void TileMapView::wheelEvent(QWheelEvent* event)
         // Keep the place under the pointer where it is.
         const QPointF pointer = event->position();
         const MapCoordinate under = convertPointToCoordinate(pointer);
-        const QPointF world = TileProjection::toWorld(under, zoom) - (pointer - QPointF(mapWidth() / 2.0, mapHeight() / 2.0));
+        const QPointF world
+            = TileProjection::toWorld(under, zoom) - (pointer - QPointF(mapWidth() / 2.0, mapHeight() / 2.0));
         applyCenterAndZoom(TileProjection::toCoordinate(world, zoom), zoom, false);
     }
     event->accept();
@@ -156,5 +160,6 @@ void TileMapView::changeDragState(const TileAnnotationViewPtr& view, unsigned st
 {
     const unsigned old = view->dragState();
     view->setDragState(state);
-    tellDelegate(TileMapViewDelegate::Op::DidChangeDragState, [&](TileMapViewDelegate* d) { d->didChangeDragState(this, view, state, old); });
+    tellDelegate(TileMapViewDelegate::Op::DidChangeDragState,
+        [&](TileMapViewDelegate* d) { d->didChangeDragState(this, view, state, old); });
 }

@@ -22,7 +22,8 @@ constexpr int kParentLevels = 4;
 
 double graticuleStep(double degreesPerPixel)
 {
-    static const double steps[] = {30, 10, 5, 2, 1, 0.5, 0.2, 0.1, 0.05, 0.02, 0.01, 0.005, 0.002, 0.001, 0.0005, 0.0002, 0.0001};
+    static const double steps[]
+        = {30, 10, 5, 2, 1, 0.5, 0.2, 0.1, 0.05, 0.02, 0.01, 0.005, 0.002, 0.001, 0.0005, 0.0002, 0.0001};
     double chosen = steps[0];
     for (double step : steps) {
         if (step / degreesPerPixel >= kMinLineGap) {
@@ -36,8 +37,10 @@ QString degreeLabel(double value, double step, bool latitude)
 {
     const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
     const double rounded = std::abs(value) < step / 2.0 ? 0.0 : value;
-    const QString hemisphere = rounded == 0.0 ? QString() : (latitude ? (rounded > 0 ? QStringLiteral(" N") : QStringLiteral(" S"))
-                                                                      : (rounded > 0 ? QStringLiteral(" E") : QStringLiteral(" W")));
+    const QString hemisphere = rounded == 0.0
+        ? QString()
+        : (latitude ? (rounded > 0 ? QStringLiteral(" N") : QStringLiteral(" S"))
+                    : (rounded > 0 ? QStringLiteral(" E") : QStringLiteral(" W")));
     return QString::number(std::abs(rounded), 'f', decimals) + QStringLiteral("°") + hemisphere;
 }
 
@@ -137,7 +140,8 @@ void TileMapView::paintGraticule(QPainter& painter) const
             painter.drawText(QPointF(x + 3, metrics.ascent() + 2), degreeLabel(wrapped, step, false));
         }
     }
-    for (double latitude = std::floor(bottomLeft.latitude / step) * step; latitude <= topLeft.latitude; latitude += step) {
+    for (double latitude = std::floor(bottomLeft.latitude / step) * step; latitude <= topLeft.latitude;
+         latitude += step) {
         if (std::abs(latitude) > TileProjection::kMaxLatitude) {
             continue;
         }
@@ -200,12 +204,14 @@ void TileMapView::paintCallout(QPainter& painter, const TileAnnotationView& view
     const QRectF inner = box->adjusted(8.0, 6.0, -8.0, -6.0);
     painter.setPen(Qt::black);
     painter.setFont(bold);
-    painter.drawText(QRectF(inner.left(), inner.top(), inner.width(), titleMetrics.height()), Qt::AlignCenter, annotation->title());
+    painter.drawText(
+        QRectF(inner.left(), inner.top(), inner.width(), titleMetrics.height()), Qt::AlignCenter, annotation->title());
     if (!annotation->subtitle().isEmpty()) {
         painter.setFont(font());
         painter.setPen(QColor(70, 70, 70));
-        painter.drawText(QRectF(inner.left(), inner.top() + titleMetrics.height(), inner.width(), inner.height() - titleMetrics.height()),
-                         Qt::AlignCenter, annotation->subtitle());
+        painter.drawText(QRectF(inner.left(), inner.top() + titleMetrics.height(), inner.width(),
+                             inner.height() - titleMetrics.height()),
+            Qt::AlignCenter, annotation->subtitle());
     }
 }
 

@@ -22,7 +22,8 @@ MapCoordinate TileProjection::toCoordinate(const QPointF& world, int zoom)
 {
     const double size = worldSize(zoom);
     const double longitude = world.x() / size * 360.0 - 180.0;
-    const double latitude = std::atan(std::sinh(std::numbers::pi * (1.0 - 2.0 * world.y() / size))) * 180.0 / std::numbers::pi;
+    const double latitude
+        = std::atan(std::sinh(std::numbers::pi * (1.0 - 2.0 * world.y() / size))) * 180.0 / std::numbers::pi;
     return {clampLatitude(latitude), longitude};
 }
 
@@ -49,7 +50,8 @@ double TileProjection::clampLatitude(double latitude)
 double TileProjection::metresPerPixel(double latitude, int zoom)
 {
     constexpr double kEarthRadius = 6378137.0;
-    return std::cos(clampLatitude(latitude) * std::numbers::pi / 180.0) * 2.0 * std::numbers::pi * kEarthRadius / worldSize(zoom);
+    return std::cos(clampLatitude(latitude) * std::numbers::pi / 180.0) * 2.0 * std::numbers::pi * kEarthRadius
+        / worldSize(zoom);
 }
 
 double TileProjection::longitudeSpan(int zoom, double width)

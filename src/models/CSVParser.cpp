@@ -34,7 +34,8 @@ bool isSupportedDelimiter(char c)
 class RecordBuilder {
 public:
     RecordBuilder(char delimiter, std::function<QString(const QByteArray&)> makeField)
-        : delimiter_(delimiter), makeField_(std::move(makeField))
+        : delimiter_(delimiter)
+        , makeField_(std::move(makeField))
     {
     }
 
@@ -95,7 +96,7 @@ private:
                     awaitingSecondLineByte_ = true;
                 }
             }
-            return;  // runs of line breaks between records give no records
+            return; // runs of line breaks between records give no records
         }
         if (c == kQuote && field_.isEmpty()) {
             inQuotes_ = true;
@@ -133,7 +134,7 @@ private:
     QByteArray firstLineEnding_;
 };
 
-}  // namespace
+} // namespace
 
 CSVParser::CSVParser() = default;
 
@@ -228,7 +229,7 @@ CSVParser::Records CSVParser::parseInto(const ChunkReader& read)
     try {
         const auto chunk = static_cast<int64_t>(chunkSize());
         QByteArray buffer(chunk, Qt::Uninitialized);
-        QByteArray pending;  // read while the delimiter is still unknown
+        QByteArray pending; // read while the delimiter is still unknown
         bool atEnd = false;
         bool failed = false;
 
@@ -296,8 +297,8 @@ QString CSVParser::makeField(const QByteArray& raw) const
     if (decoder.hasError()) {
         // Latin 1 maps every byte, so it is the last try: the field is shown
         // with a note instead of being lost.
-        text = QString::fromLatin1(bytes) +
-               QStringLiteral(" (%1)").arg(QCoreApplication::translate("CSVParser", "**encoding or data invalid**"));
+        text = QString::fromLatin1(bytes)
+            + QStringLiteral(" (%1)").arg(QCoreApplication::translate("CSVParser", "**encoding or data invalid**"));
     }
     text.replace(QStringLiteral("\"\""), QStringLiteral("\""));
     return text;
@@ -311,9 +312,9 @@ QStringList CSVParser::supportedDelimiters()
 QStringList CSVParser::supportedDelimiterLocalizedNames()
 {
     return {QCoreApplication::translate("CSVParser", "Comma (,)"),
-            QCoreApplication::translate("CSVParser", "Semicolon (;)"),
-            QCoreApplication::translate("CSVParser", "Tab Symbol (\u21e5)"),
-            QCoreApplication::translate("CSVParser", "Pipe Symbol (|)")};
+        QCoreApplication::translate("CSVParser", "Semicolon (;)"),
+        QCoreApplication::translate("CSVParser", "Tab Symbol (\u21e5)"),
+        QCoreApplication::translate("CSVParser", "Pipe Symbol (|)")};
 }
 
 QStringList CSVParser::supportedLineEndings()
@@ -324,6 +325,6 @@ QStringList CSVParser::supportedLineEndings()
 QStringList CSVParser::supportedLineEndingLocalizedNames()
 {
     return {QCoreApplication::translate("CSVParser", "Unix/Mac OS X Line Endings (LF)"),
-            QCoreApplication::translate("CSVParser", "Classic Mac Line Endings (CR)"),
-            QCoreApplication::translate("CSVParser", "Windows Line Endings (CRLF)")};
+        QCoreApplication::translate("CSVParser", "Classic Mac Line Endings (CR)"),
+        QCoreApplication::translate("CSVParser", "Windows Line Endings (CRLF)")};
 }

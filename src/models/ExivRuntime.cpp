@@ -35,7 +35,7 @@ void logLibraryMessage(int level, const char* message)
     }
 }
 
-}  // namespace
+} // namespace
 
 void ExivRuntime::initialize()
 {

@@ -29,8 +29,7 @@ void reportLibraryError(const char* message)
 
 // The source's entries without those that describe its pixels, plus the
 // target's entries that describe the target's.
-template <typename Data>
-Data withOwnPixelTags(const Data& source, const Data& target)
+template <typename Data> Data withOwnPixelTags(const Data& source, const Data& target)
 {
     Data merged;
     for (const auto& datum : source) {
@@ -86,8 +85,8 @@ FDMetadataContainerPtr FDMetadataContainer::metadataForImageAtPath(const QString
     try {
         // As an absolute path "-" is a file, never standard input, and a URL
         // is never fetched.
-        const auto image =
-            Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
+        const auto image
+            = Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
         image->readMetadata();
         container = std::make_shared<FDMetadataContainer>();
         container->exifData_ = image->exifData();
@@ -185,8 +184,8 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         // The new bytes replace the target only once they read back whole.
         QString error;
         const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(image, &error);
-        if (!written || !WrittenImageCheck::confirm(target.originalBytes(), *written, expected, &error) ||
-            !FileServices::writeFileAtomically(path, *written, &error)) {
+        if (!written || !WrittenImageCheck::confirm(target.originalBytes(), *written, expected, &error)
+            || !FileServices::writeFileAtomically(path, *written, &error)) {
             qCWarning(lcMetadataContainer, "Could not replace %s: %s", qUtf8Printable(path), qUtf8Printable(error));
             return false;
         }

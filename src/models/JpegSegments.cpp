@@ -51,8 +51,8 @@ std::vector<JpegSegments::Segment> JpegSegments::exifSegments(const QByteArray& 
 {
     std::vector<Segment> found;
     for (const Segment& segment : header(bytes).value_or(Header()).segments) {
-        if (segment.marker == 0xE1 && segment.dataSize() >= kExifHeader.size() + 8 &&
-            QByteArrayView(bytes).sliced(segment.dataOffset(), kExifHeader.size()) == kExifHeader) {
+        if (segment.marker == 0xE1 && segment.dataSize() >= kExifHeader.size() + 8
+            && QByteArrayView(bytes).sliced(segment.dataOffset(), kExifHeader.size()) == kExifHeader) {
             found.push_back(segment);
         }
     }
@@ -62,8 +62,8 @@ std::vector<JpegSegments::Segment> JpegSegments::exifSegments(const QByteArray& 
 std::optional<QByteArray> JpegSegments::xmpPacket(const QByteArray& bytes)
 {
     for (const Segment& segment : header(bytes).value_or(Header()).segments) {
-        if (segment.marker == 0xE1 && segment.dataSize() > kXmpHeader.size() &&
-            QByteArrayView(bytes).sliced(segment.dataOffset(), kXmpHeader.size()) == kXmpHeader) {
+        if (segment.marker == 0xE1 && segment.dataSize() > kXmpHeader.size()
+            && QByteArrayView(bytes).sliced(segment.dataOffset(), kXmpHeader.size()) == kXmpHeader) {
             return bytes.mid(segment.dataOffset() + kXmpHeader.size(), segment.dataSize() - kXmpHeader.size());
         }
     }

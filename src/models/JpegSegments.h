@@ -11,8 +11,8 @@ class JpegSegments {
 public:
     struct Segment {
         uint8_t marker = 0;
-        qsizetype offset = 0;  // of the 0xFF marker byte
-        qsizetype size = 0;    // marker, length field and data
+        qsizetype offset = 0; // of the 0xFF marker byte
+        qsizetype size = 0; // marker, length field and data
         qsizetype dataOffset() const { return offset + 4; }
         qsizetype dataSize() const { return size - 4; }
     };

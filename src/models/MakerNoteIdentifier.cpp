@@ -10,13 +10,18 @@ namespace {
 // The library's pseudo group that holds the maker note's offset and byte order.
 const char* const kMakerNoteGroup = "MakerNote";
 
-}  // namespace
+} // namespace
 
 int32_t MakerNoteIdentifier::fromGroupName(const std::string& groupName)
 {
     static const std::map<std::string, int32_t> numbers = {
-        {"Canon", Canon},       {"CanonCs", CanonCs}, {"CanonFi", CanonFi}, {"Fujifilm", Fujifilm},
-        {"Nikon1", Nikon1},     {"Nikon3", Nikon3},   {"Sigma", Sigma},
+        {"Canon", Canon},
+        {"CanonCs", CanonCs},
+        {"CanonFi", CanonFi},
+        {"Fujifilm", Fujifilm},
+        {"Nikon1", Nikon1},
+        {"Nikon3", Nikon3},
+        {"Sigma", Sigma},
     };
     if (groupName.empty() || groupName == kMakerNoteGroup || !Exiv2::ExifTags::isMakerGroup(groupName)) {
         return None;

@@ -12,7 +12,7 @@ class ExifData;
 // never taken from the library's IFD ids, which change between library versions.
 class MakerNoteIdentifier {
 public:
-    static constexpr int32_t None = 0;      // no maker note at all
+    static constexpr int32_t None = 0; // no maker note at all
     static constexpr int32_t Canon = 21;
     static constexpr int32_t CanonCs = 22;
     static constexpr int32_t CanonFi = 28;

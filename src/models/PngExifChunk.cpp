@@ -19,7 +19,7 @@ const QByteArray kExifType("eXIf");
 const QByteArray kIdatType("IDAT");
 const QByteArray kIendType("IEND");
 
-constexpr qsizetype kChunkOverhead = 12;  // length, type and checksum
+constexpr qsizetype kChunkOverhead = 12; // length, type and checksum
 constexpr uint32_t kMaxChunkLength = 0x7fffffff;
 // Exiv2 writes an EXIF block as hex text a little over twice its size. Far
 // beyond any real block, this bound keeps a chunk that inflates without end
@@ -27,8 +27,8 @@ constexpr uint32_t kMaxChunkLength = 0x7fffffff;
 constexpr qsizetype kMaxProfileText = qsizetype(256) * 1024 * 1024;
 
 struct Chunk {
-    qsizetype offset = 0;  // of the length field
-    uint32_t length = 0;   // of the data
+    qsizetype offset = 0; // of the length field
+    uint32_t length = 0; // of the data
     QByteArray type;
 
     qsizetype dataOffset() const { return offset + 8; }
@@ -72,8 +72,9 @@ bool readChunks(const QByteArray& data, std::vector<Chunk>& chunks, qsizetype& t
         chunk.length = readBigEndian32(data, at);
         chunk.type = data.mid(at + 4, 4);
         if (chunk.length > kMaxChunkLength || chunk.size() > data.size() - at) {
-            return fail(error, QStringLiteral("The PNG chunk \"%1\" runs past the end of the file.")
-                                   .arg(QString::fromLatin1(chunk.type)));
+            return fail(error,
+                QStringLiteral("The PNG chunk \"%1\" runs past the end of the file.")
+                    .arg(QString::fromLatin1(chunk.type)));
         }
         chunks.push_back(chunk);
         at += chunk.size();
@@ -159,7 +160,7 @@ std::optional<QByteArray> decodeProfile(const QByteArray& text, QString* error)
     while (at < text.size() && text[at] == '\n') {
         ++at;
     }
-    at = text.indexOf('\n', at);  // past the profile's name
+    at = text.indexOf('\n', at); // past the profile's name
     if (at < 0) {
         fail(error, QStringLiteral("The EXIF profile has no length."));
         return std::nullopt;
@@ -190,8 +191,10 @@ std::optional<QByteArray> decodeProfile(const QByteArray& text, QString* error)
         hex.append(text[at]);
     }
     if (hex.size() != 2 * declared) {
-        fail(error, QStringLiteral("The EXIF profile holds %1 hex digits where its header says %2 bytes.")
-                        .arg(hex.size()).arg(declared));
+        fail(error,
+            QStringLiteral("The EXIF profile holds %1 hex digits where its header says %2 bytes.")
+                .arg(hex.size())
+                .arg(declared));
         return std::nullopt;
     }
 
@@ -216,7 +219,7 @@ QByteArray makeChunk(const QByteArray& type, const QByteArray& body)
     return chunk;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<QByteArray> PngExifChunk::restoreExifChunkInData(const QByteArray& data, QString* error)
 {

@@ -61,8 +61,8 @@ void RepeatedExifBlocks::mergeInto(const QByteArray& original, Exiv2::Image& ima
         const qsizetype start = JpegSegments::tiffStart(segments[i]);
         const qsizetype end = segments[i].offset + segments[i].size;
         Exiv2::ExifData later;
-        Exiv2::ExifParser::decode(later, reinterpret_cast<const Exiv2::byte*>(original.constData() + start),
-            uint32_t(end - start));
+        Exiv2::ExifParser::decode(
+            later, reinterpret_cast<const Exiv2::byte*>(original.constData() + start), uint32_t(end - start));
         for (const auto& datum : later) {
             exifData.add(datum);
         }

@@ -199,7 +199,7 @@ SidecarExporter::ThumbnailExport SidecarExporter::exportThumbnail(
         const QString path = thumbnailPath(srcPath, folder, QString::fromLatin1(thumbnail.extension()));
         const QByteArray data(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
         return FileServices::writeFileAtomically(path, data, error) ? ThumbnailExport::Written
-                                                                   : ThumbnailExport::Failed;
+                                                                    : ThumbnailExport::Failed;
     } catch (const Exiv2::AnyError& caught) {
         *error = QString::fromUtf8(caught.what());
     } catch (const std::exception& caught) {

@@ -99,8 +99,8 @@ bool SonyPreviewImage::keepPreview(const QByteArray& before, QByteArray& after, 
     // the picture, moved by exactly that change.
     const qsizetype was = preview->data() - before.constData();
     const qsizetype now = was + after.size() - before.size();
-    if (now - entry->tiffStart < 0 || now + preview->size() > after.size() ||
-        std::memcmp(after.constData() + now, preview->data(), size_t(preview->size())) != 0) {
+    if (now - entry->tiffStart < 0 || now + preview->size() > after.size()
+        || std::memcmp(after.constData() + now, preview->data(), size_t(preview->size())) != 0) {
         return fail(QStringLiteral("the Sony preview's bytes are not where the save moved them"));
     }
     writeNumber(after, entry->entry + 4, uint32_t(preview->size()), entry->littleEndian);

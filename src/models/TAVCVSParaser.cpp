@@ -24,7 +24,7 @@ CSVParser& processParser()
     return parser;
 }
 
-}  // namespace
+} // namespace
 
 QString TAVCVSParaser::exifTablePath()
 {
@@ -68,7 +68,7 @@ void TAVCVSParaser::loadTagForPath(const QString& path, const QString& family, C
     for (qsizetype i = 1; i < records.size(); ++i) {
         const QStringList& fields = records.at(i);
         if (fields.size() < 3) {
-            continue;  // too short to name a key, a type and a tooltip
+            continue; // too short to name a key, a type and a tooltip
         }
         auto tag = std::make_shared<TAVExifTag>();
         tag->setTagStr(fields.at(0));
@@ -98,11 +98,20 @@ void TAVCVSParaser::configTag(TAVExifTag* tag, const QString& typeStr)
 const QMap<QString, int>& TAVCVSParaser::loadKeyType()
 {
     static const QMap<QString, int> codes{
-        {QStringLiteral("Short"), 3},     {QStringLiteral("Comment"), 0},  {QStringLiteral("Rational"), 5},
-        {QStringLiteral("Ascii"), 0},     {QStringLiteral("Long"), 2},     {QStringLiteral("Undefined"), -1},
-        {QStringLiteral("SRational"), 5}, {QStringLiteral("SShort"), 3},   {QStringLiteral("Byte"), 4},
-        {QStringLiteral("Float"), 6},     {QStringLiteral("Double"), 7},   {QStringLiteral("String"), 0},
-        {QStringLiteral("Date"), 8},      {QStringLiteral("Time"), 9},
+        {QStringLiteral("Short"), 3},
+        {QStringLiteral("Comment"), 0},
+        {QStringLiteral("Rational"), 5},
+        {QStringLiteral("Ascii"), 0},
+        {QStringLiteral("Long"), 2},
+        {QStringLiteral("Undefined"), -1},
+        {QStringLiteral("SRational"), 5},
+        {QStringLiteral("SShort"), 3},
+        {QStringLiteral("Byte"), 4},
+        {QStringLiteral("Float"), 6},
+        {QStringLiteral("Double"), 7},
+        {QStringLiteral("String"), 0},
+        {QStringLiteral("Date"), 8},
+        {QStringLiteral("Time"), 9},
     };
     return codes;
 }

@@ -29,8 +29,7 @@ bool validTime(const QRegularExpressionMatch& match)
 // A zone of at most 14 hours, whole minutes.
 bool validZone(const QRegularExpressionMatch& match)
 {
-    return match.captured(QLatin1String("zh")).isEmpty() ||
-           (number(match, "zh") <= 14 && number(match, "zm") < 60);
+    return match.captured(QLatin1String("zh")).isEmpty() || (number(match, "zh") <= 14 && number(match, "zm") < 60);
 }
 
 Form formOfExifKey(const QString& key)
@@ -106,8 +105,7 @@ bool matchesExifDate(const QString& text)
 
 bool matchesIptcDate(const QString& text)
 {
-    static const QRegularExpression form(
-        QStringLiteral("^(?<y>\\d{4})(?<sep>-?)(?<mo>\\d{2})\\k<sep>(?<d>\\d{2})$"));
+    static const QRegularExpression form(QStringLiteral("^(?<y>\\d{4})(?<sep>-?)(?<mo>\\d{2})\\k<sep>(?<d>\\d{2})$"));
     const QRegularExpressionMatch match = form.match(text);
     return match.hasMatch() && validDate(match);
 }

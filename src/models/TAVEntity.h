@@ -126,7 +126,7 @@ private:
     QString value_;
     std::unique_ptr<Extras> extras_;
     int32_t dataType_ = 0;
-    int16_t type_ = 0;  // 0 to 3
+    int16_t type_ = 0; // 0 to 3
     bool isOverwrite_ : 1 = true;
     bool isModified_ : 1 = false;
     bool isGroup_ : 1 = false;

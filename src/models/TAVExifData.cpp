@@ -47,7 +47,7 @@ TAVEntityPtr findEntity(const TAVCategoryMaps& maps, const QString& key, int32_t
     return categoryIt->value(key);
 }
 
-}  // namespace
+} // namespace
 
 TAVExifData::TAVExifData() = default;
 

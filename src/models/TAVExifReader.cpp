@@ -66,8 +66,7 @@ void appendNumber(std::string& text, long long number)
     text.append(digits, end);
 }
 
-template <typename Number>
-void appendNumber(std::string& text, const std::pair<Number, Number>& fraction)
+template <typename Number> void appendNumber(std::string& text, const std::pair<Number, Number>& fraction)
 {
     appendNumber(text, fraction.first);
     text += '/';
@@ -77,8 +76,7 @@ void appendNumber(std::string& text, const std::pair<Number, Number>& fraction)
 // The library's text of a list of numbers or fractions (each one as the
 // stream writes it, one space between them), made without a stream; nothing
 // when the value is not exactly that list type.
-template <typename T>
-std::optional<QString> numbersText(const Exiv2::Value& value)
+template <typename T> std::optional<QString> numbersText(const Exiv2::Value& value)
 {
     if (typeid(value) != typeid(Exiv2::ValueType<T>)) {
         return std::nullopt;
@@ -111,7 +109,7 @@ constexpr qsizetype kShortestCompactText = 64;
 // Sixteen bytes spell as about sixty characters.
 constexpr long kShortestBytesKeptRaw = 16;
 
-}  // namespace
+} // namespace
 
 // The raw bytes of a plain byte value long enough to be worth keeping
 // unspelled (maker notes, padding, binary blocks); none otherwise.

@@ -234,8 +234,7 @@ void eraseAll(Exiv2::IptcData& iptcData, const Exiv2::IptcKey& key)
 
 // Erases every key in turn. A key the library rejects cannot be in the data:
 // it is reported and skipped, and the remaining keys are still erased.
-template <typename EraseOne>
-bool eraseEachKey(const QStringList& keys, EraseOne eraseOne)
+template <typename EraseOne> bool eraseEachKey(const QStringList& keys, EraseOne eraseOne)
 {
     bool allKnown = true;
     for (const QString& key : keys) {
@@ -283,8 +282,8 @@ QList<QByteArray> rawIptcTimes(const QByteArray& bytes, int record, int dataset)
     for (qsizetype at = bytes.indexOf(marker); at >= 0 && at + 5 <= bytes.size(); at = bytes.indexOf(marker, at + 1)) {
         const qsizetype length = uint8_t(bytes.at(at + 4));
         const QByteArray value = bytes.mid(at + 5, length);
-        const bool digitsAndZone = std::all_of(value.begin(), value.end(),
-            [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; });
+        const bool digitsAndZone = std::all_of(
+            value.begin(), value.end(), [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; });
         if ((length == 6 || length == 11) && value.size() == length && digitsAndZone) {
             values.append(value);
         }
@@ -292,7 +291,7 @@ QList<QByteArray> rawIptcTimes(const QByteArray& bytes, int record, int dataset)
     return values;
 }
 
-}  // namespace
+} // namespace
 
 TAVExifWriter::TAVExifWriter(const QString& path)
     : filePath_(path)
@@ -311,8 +310,8 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         // In a TIFF structure the metadata holds the image data's directory:
         // a read that found none (a directory the library cannot parse) would
         // be saved as a file without its picture.
-        if (WrittenImageCheck::isTiffBased(image_->imageType()) && image_->exifData().empty() &&
-            !file_->originalBytes().isEmpty()) {
+        if (WrittenImageCheck::isTiffBased(image_->imageType()) && image_->exifData().empty()
+            && !file_->originalBytes().isEmpty()) {
             printCaught("the image's directory cannot be read");
             dropImage();
         }
@@ -391,8 +390,8 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
             if (!numbers) {
                 return false;
             }
-            const QString text = coordinatePart((*numbers)[0]) + QLatin1Char(' ') + coordinatePart((*numbers)[1]) +
-                                 QLatin1Char(' ') + coordinatePart((*numbers)[2]);
+            const QString text = coordinatePart((*numbers)[0]) + QLatin1Char(' ') + coordinatePart((*numbers)[1])
+                + QLatin1Char(' ') + coordinatePart((*numbers)[2]);
             std::cout << "the gps = " << utf8(text) << '\n' << std::flush;
             const ValuePtr rationals = newValueOfType(Exiv2::unsignedRational);
             if (rationals->read(utf8(text)) != 0) {
@@ -410,8 +409,8 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
             return false;
         }
         const ValuePtr newValue = found == exifData.end() || (row && found->typeId() != *newType)
-                                      ? newValueOfType(*newType)
-                                      : copyOfValue(*found);
+            ? newValueOfType(*newType)
+            : copyOfValue(*found);
         if (!readText(*newValue, value)) {
             return false;
         }
@@ -460,8 +459,8 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
 
         const auto found = iptcData.findKey(iptcKey);
         const ValuePtr newValue = found == iptcData.end() || (row && found->typeId() != *newType)
-                                      ? newValueOfType(*newType)
-                                      : copyOfValue(*found);
+            ? newValueOfType(*newType)
+            : copyOfValue(*found);
         if (!readText(*newValue, withinIptcLength(value, iptcKey, newValue->typeId()))) {
             return false;
         }
@@ -501,8 +500,8 @@ bool TAVExifWriter::writeXmpVale(const QString& value, const QString& key, Exiv2
             found->setValue(changed.get());
             return true;
         }
-        const Exiv2::TypeId type =
-            found != xmpData.end() ? found->typeId() : Exiv2::XmpProperties::propertyType(xmpKey);
+        const Exiv2::TypeId type
+            = found != xmpData.end() ? found->typeId() : Exiv2::XmpProperties::propertyType(xmpKey);
         const ValuePtr newValue = newValueOfType(type);
         if (type == Exiv2::xmpBag || type == Exiv2::xmpSeq || type == Exiv2::xmpAlt) {
             // Lists are shown with their items joined by ", "; they go back
@@ -623,9 +622,8 @@ bool TAVExifWriter::saveModifiedMetadata()
             if (onBytesMade_) {
                 onBytesMade_(readBack->bytes);
             }
-            if (WrittenImageCheck::confirm(file_->originalBytes(), readBack->bytes, expected, &error,
-                    &readBack->image) &&
-                (!writesFile_ || FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error))) {
+            if (WrittenImageCheck::confirm(file_->originalBytes(), readBack->bytes, expected, &error, &readBack->image)
+                && (!writesFile_ || FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error))) {
                 readBack->opened = true;
                 readBack->metadataRead = true;
                 written_ = std::move(readBack);
@@ -655,8 +653,8 @@ void TAVExifWriter::keepUntouchedIptcTimes()
         }
         // Most files hold none of these times; only those they hold are
         // searched for in the file's bytes.
-        if (image_->iptcData().findKey(Exiv2::IptcKey(uint16_t(dataset), uint16_t(record))) ==
-            image_->iptcData().end()) {
+        if (image_->iptcData().findKey(Exiv2::IptcKey(uint16_t(dataset), uint16_t(record)))
+            == image_->iptcData().end()) {
             continue;
         }
         const QList<QByteArray> raw = rawIptcTimes(file_->originalBytes(), record, dataset);
@@ -759,8 +757,8 @@ bool TAVExifWriter::testValue(const QString& value, const QString& key)
     }
     // Keys of no metadata family (the application's own "Summary." keys)
     // hold nothing the library could check.
-    if (!key.startsWith(QLatin1String("Exif")) && !key.startsWith(QLatin1String("Xmp")) &&
-        !key.startsWith(QLatin1String("Iptc"))) {
+    if (!key.startsWith(QLatin1String("Exif")) && !key.startsWith(QLatin1String("Xmp"))
+        && !key.startsWith(QLatin1String("Iptc"))) {
         return false;
     }
     try {

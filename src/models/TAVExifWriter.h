@@ -16,7 +16,7 @@ class ExifData;
 class Image;
 class IptcData;
 class XmpData;
-}  // namespace Exiv2
+} // namespace Exiv2
 
 // Changes the EXIF, IPTC and XMP data of one image file in memory and writes
 // them back into the file on request. The file is read into memory once, when

@@ -17,7 +17,7 @@ class QFile;
 namespace Exiv2 {
 class Exifdatum;
 class Image;
-}
+} // namespace Exiv2
 
 // Rows read from files are logged here at debug level only: they carry
 // personal data (GPS positions, names), so the category is off by default.
@@ -94,7 +94,6 @@ public:
     void releaseImage();
 
 protected:
-
     // The shared read loop of the family readers: re-reads the file, appends
     // the group row, and lets `appendRows` add the family's rows. Any library
     // failure ends the reading with the rows made so far.

@@ -16,10 +16,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <future>
-#include <mutex>
 #include <cmath>
+#include <future>
 #include <limits>
+#include <mutex>
 
 namespace {
 
@@ -51,8 +51,7 @@ int64_t compareTexts(const QString& first, const QString& second)
 }
 
 // A text of the reader manager, or "" when there is no manager or no value.
-template <typename Getter>
-QString textOf(const TAVMetadataReaderMgr* reader, Getter getter)
+template <typename Getter> QString textOf(const TAVMetadataReaderMgr* reader, Getter getter)
 {
     if (!reader)
         return QStringLiteral("");
@@ -60,7 +59,8 @@ QString textOf(const TAVMetadataReaderMgr* reader, Getter getter)
     return value.isNull() ? QStringLiteral("") : value;
 }
 
-QString labelOf(const TAVMetadataReaderMgr* reader, TAVMetadataReaderMgr::LabelAndIcon (TAVMetadataReaderMgr::*getter)() const)
+QString labelOf(
+    const TAVMetadataReaderMgr* reader, TAVMetadataReaderMgr::LabelAndIcon (TAVMetadataReaderMgr::*getter)() const)
 {
     if (!reader)
         return QStringLiteral("");
@@ -73,7 +73,7 @@ void insertEntity(TAVEntityMap& map, const QString& key, const QString& value)
     map.insert(key, TAVEntity::entityWithValue(value, key));
 }
 
-}  // namespace
+} // namespace
 
 TAVImageObject::TAVImageObject(const QString& path)
     : selfRef_(std::make_shared<TAVImageObject*>(this))
@@ -115,8 +115,8 @@ void TAVImageObject::loadImageMetadata(const QString& path)
 std::unique_ptr<TAVMetadataReaderMgr> TAVImageObject::readRows(
     const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed)
 {
-    auto reader = parsed ? std::make_unique<TAVMetadataReaderMgr>(path, parsed)
-                         : std::make_unique<TAVMetadataReaderMgr>(path);
+    auto reader
+        = parsed ? std::make_unique<TAVMetadataReaderMgr>(path, parsed) : std::make_unique<TAVMetadataReaderMgr>(path);
     reader->readAllMetadata();
     return reader;
 }
@@ -143,8 +143,8 @@ bool TAVImageObject::_isTag(const TAVExifTagPtr& tag, const TAVEntityList& rows)
 {
     if (!tag || rows.isEmpty())
         return false;
-    return std::any_of(rows.cbegin(), rows.cend(),
-        [&](const TAVEntityPtr& row) { return row && row->key() == tag->tagStr(); });
+    return std::any_of(
+        rows.cbegin(), rows.cend(), [&](const TAVEntityPtr& row) { return row && row->key() == tag->tagStr(); });
 }
 
 TAVEntityList TAVImageObject::_leftTagInExist(const QList<TAVExifTagPtr>& tags) const
@@ -475,10 +475,10 @@ float TAVImageObject::getShutterSpeed() const
 
 float TAVImageObject::getGPSFloat(bool latitude) const
 {
-    const QString refKey = latitude ? QStringLiteral("Exif.GPSInfo.GPSLatitudeRef")
-                                    : QStringLiteral("Exif.GPSInfo.GPSLongitudeRef");
-    const QString valueKey =
-        latitude ? QStringLiteral("Exif.GPSInfo.GPSLatitude") : QStringLiteral("Exif.GPSInfo.GPSLongitude");
+    const QString refKey
+        = latitude ? QStringLiteral("Exif.GPSInfo.GPSLatitudeRef") : QStringLiteral("Exif.GPSInfo.GPSLongitudeRef");
+    const QString valueKey
+        = latitude ? QStringLiteral("Exif.GPSInfo.GPSLatitude") : QStringLiteral("Exif.GPSInfo.GPSLongitude");
     const QString direction = TAVMetadataHelper::getGpsFullDirction(getValueForKey(refKey, 2)).toLower();
     // No position is not 0 degrees, a real place: it is NaN, and sorts first.
     const QString coordinate = getValueForKey(valueKey, 2);
@@ -527,7 +527,8 @@ bool TAVImageObject::saveMetadataToImage()
         // New bytes that were not published are removed from beside the user's file.
         pendingUserFile_ = {};
     } else {
-        reportSaveFailure(failureWithDetail(QStringLiteral("The working copy could not be made again from the file"), fileError_));
+        reportSaveFailure(
+            failureWithDetail(QStringLiteral("The working copy could not be made again from the file"), fileError_));
     }
 
     if (success) {
@@ -550,7 +551,8 @@ bool TAVImageObject::saveMetadataToImage()
 bool TAVImageObject::saveClearAll()
 {
     if (!writerMgr_->clearAllMetadata()) {
-        noteSaveFailure(failureWithDetail(QStringLiteral("The metadata could not be cleared"), writerMgr_->lastError()));
+        noteSaveFailure(
+            failureWithDetail(QStringLiteral("The metadata could not be cleared"), writerMgr_->lastError()));
         return false;
     }
     // A clear-all whose library save failed shows no alert; a failed
@@ -673,17 +675,17 @@ TAVImageObject::ChangedFilesAlert* activeChangedFilesAlert = nullptr;
 QString changedFilesMessage(const QStringList& names)
 {
     return names.size() == 1
-               ? QStringLiteral("The file was changed by another program since it was imported: %1").arg(names.first())
-               : QStringLiteral("The files were changed by another program since they were imported: %1")
-                     .arg(names.join(QStringLiteral(", ")));
+        ? QStringLiteral("The file was changed by another program since it was imported: %1").arg(names.first())
+        : QStringLiteral("The files were changed by another program since they were imported: %1")
+              .arg(names.join(QStringLiteral(", ")));
 }
 
 QString unshiftedPhotosMessage(const QStringList& names)
 {
     return names.size() == 1
-               ? QStringLiteral("The photo has no date to shift and was left as it was: %1").arg(names.first())
-               : QStringLiteral("These photos have no date to shift and were left as they were: %1")
-                     .arg(names.join(QStringLiteral(", ")));
+        ? QStringLiteral("The photo has no date to shift and was left as it was: %1").arg(names.first())
+        : QStringLiteral("These photos have no date to shift and were left as they were: %1")
+              .arg(names.join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -763,9 +765,8 @@ void TAVImageObject::showAlert(const QString& message)
         return;
     }
     // Modal: the save goes on only once the user has dismissed the alert.
-    Dispatch::syncMain([ui, message] {
-        ui->showTipsAlert(QStringLiteral("Errors"), message, QStringLiteral("Dismiss"));
-    });
+    Dispatch::syncMain(
+        [ui, message] { ui->showTipsAlert(QStringLiteral("Errors"), message, QStringLiteral("Dismiss")); });
 }
 
 void TAVImageObject::reread()
@@ -790,10 +791,9 @@ QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category
         if (key == kCreateDateKey || key == kCreateTimeKey) {
             // Date and time travel together as one EXIF date.
             const QString dateTime = processModifiedDatetime();
-            entities.append(TAVEntity::entityWithValue(dateTime.isNull() ? QStringLiteral("") : dateTime,
-                QStringLiteral("Exif.Image.DateTime")));
-        } else if (key == QLatin1String("Iptc.Application2.Keywords") && !entity->isOverwrite()
-                   && !entity->isClear()) {
+            entities.append(TAVEntity::entityWithValue(
+                dateTime.isNull() ? QStringLiteral("") : dateTime, QStringLiteral("Exif.Image.DateTime")));
+        } else if (key == QLatin1String("Iptc.Application2.Keywords") && !entity->isOverwrite() && !entity->isClear()) {
             entities.append(mergedKeywords(entity));
         } else {
             entities.append(entity);
@@ -828,8 +828,8 @@ TAVEntityPtr TAVImageObject::mergedKeywords(const TAVEntityPtr& entity) const
 QString TAVImageObject::willWriteText(const QString& key) const
 {
     return exifData_->isModifiedForKey(key, TAVExifData::CategorySummary)
-               ? exifData_->getValueForKey(key, TAVExifData::CategorySummary)
-               : exifData_->getValueFromOriginalDataForKey(key, TAVExifData::CategorySummary);
+        ? exifData_->getValueForKey(key, TAVExifData::CategorySummary)
+        : exifData_->getValueFromOriginalDataForKey(key, TAVExifData::CategorySummary);
 }
 
 QString TAVImageObject::processModifiedDatetime() const
@@ -880,8 +880,8 @@ void TAVImageObject::applyTimeOffsetSettingToDatetimeEntity()
 bool TAVImageObject::shiftFindsNoDate() const
 {
     const auto& shift = exifData_->createdDateTimeOffset();
-    return shift && shift->isTimeOffsetVaild() && !getWillWriteDatetime(true).isValid() &&
-           !getWillWriteDatetime(false).isValid();
+    return shift && shift->isTimeOffsetVaild() && !getWillWriteDatetime(true).isValid()
+        && !getWillWriteDatetime(false).isValid();
 }
 
 QDateTime TAVImageObject::getCreateDateTime(bool userSet) const
@@ -944,15 +944,17 @@ TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optiona
     std::future<UserFileOutcome> userFile = std::async(std::launch::async,
         [pending = std::move(pendingUserFile_), path = srcPath_, expected = srcIdentity_, bytes = written->bytes,
             fileDates]() mutable {
-        UserFileOutcome outcome;
-        auto write = pending.valid() ? pending.get() : FileServices::prepareFileWrite(path, bytes, fileDates, &outcome.error);
-        if (write)
-            outcome.result = FileServices::commitFileWrite(std::move(write), expected, &outcome.published, &outcome.error);
-        return outcome;
-    });
+            UserFileOutcome outcome;
+            auto write = pending.valid() ? pending.get()
+                                         : FileServices::prepareFileWrite(path, bytes, fileDates, &outcome.error);
+            if (write)
+                outcome.result
+                    = FileServices::commitFileWrite(std::move(write), expected, &outcome.published, &outcome.error);
+            return outcome;
+        });
     QString error;
-    const bool copied = FileServices::writeScratchFileAtomically(path_, written->bytes, &error) &&
-                        (!fileDates || FileServices::setFileDates(path_, *fileDates, *fileDates));
+    const bool copied = FileServices::writeScratchFileAtomically(path_, written->bytes, &error)
+        && (!fileDates || FileServices::setFileDates(path_, *fileDates, *fileDates));
     if (!copied)
         qWarning("Could not write the working copy %s: %s", qPrintable(path_), qPrintable(error));
     savedRows_ = readRows(path_, written);
@@ -998,7 +1000,7 @@ TAVImageObject::Publication TAVImageObject::copyToDestFolder()
     // A symbolic link stays a link: the file it points to gets the new content.
     QString error;
     FileServices::Identity published;
-    const FileServices::Publication result =
-        FileServices::replaceFile(srcPath_, path_, srcIdentity_, &published, &error);
+    const FileServices::Publication result
+        = FileServices::replaceFile(srcPath_, path_, srcIdentity_, &published, &error);
     return settlePublication(result, published, error);
 }

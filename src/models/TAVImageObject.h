@@ -51,10 +51,7 @@ public:
     TAVImageObject(const TAVImageObject&) = delete;
     TAVImageObject& operator=(const TAVImageObject&) = delete;
 
-    static TAVImageObjectPtr create(const QString& path = QString())
-    {
-        return std::make_shared<TAVImageObject>(path);
-    }
+    static TAVImageObjectPtr create(const QString& path = QString()) { return std::make_shared<TAVImageObject>(path); }
 
     // --- Creation and reading ---
     const QString& path() const { return path_; }

@@ -87,8 +87,8 @@ const QStringList& TAVKeyLists::exposureKeys()
 
 bool TAVKeyLists::isLocationKey(const QString& key)
 {
-    return key.startsWith(QLatin1String("Exif.GPSInfo.")) || key.startsWith(QLatin1String("Xmp.exif.GPS")) ||
-           gpsKeys().contains(key);
+    return key.startsWith(QLatin1String("Exif.GPSInfo.")) || key.startsWith(QLatin1String("Xmp.exif.GPS"))
+        || gpsKeys().contains(key);
 }
 
 bool TAVKeyLists::isLibraryTextKey(const QString& key)
@@ -204,31 +204,22 @@ const QStringList& TAVKeyLists::flashLabels()
 
 const QStringList& TAVKeyLists::flashIcons()
 {
-    static const QStringList icons{"",
-                                   "flash_didNotFire",
-                                   "flash_autoFired",
-                                   "flash_forced",
-                                   "flash_suppressed",
-                                   "flash_redEye"};
+    static const QStringList icons{
+        "", "flash_didNotFire", "flash_autoFired", "flash_forced", "flash_suppressed", "flash_redEye"};
     return icons;
 }
 
 const QStringList& TAVKeyLists::sensingMethodLabels()
 {
-    static const QStringList labels{"Unknown",    "One chip area", "Two chip area",    "Three chip area",
-                                    "Sequential", "Trilinear",     "Linear sequential"};
+    static const QStringList labels{
+        "Unknown", "One chip area", "Two chip area", "Three chip area", "Sequential", "Trilinear", "Linear sequential"};
     return labels;
 }
 
 const QStringList& TAVKeyLists::sensingMethodIcons()
 {
-    static const QStringList icons{"",
-                                   "sensor_oneChipArea",
-                                   "sensor_twoChipArea",
-                                   "sensor_threeChipArea",
-                                   "sensor_colorSequentialArea",
-                                   "sensor_trilinear",
-                                   "sensor_colorSequential"};
+    static const QStringList icons{"", "sensor_oneChipArea", "sensor_twoChipArea", "sensor_threeChipArea",
+        "sensor_colorSequentialArea", "sensor_trilinear", "sensor_colorSequential"};
     return icons;
 }
 
@@ -246,56 +237,30 @@ const QStringList& TAVKeyLists::focusModeIcons()
 
 const QStringList& TAVKeyLists::meteringModeLabels()
 {
-    static const QStringList labels{"Unknown", "Average", "Center Weighted", "Spot", "Multi-Spot", "Partial",
-                                    "Matrix"};
+    static const QStringList labels{"Unknown", "Average", "Center Weighted", "Spot", "Multi-Spot", "Partial", "Matrix"};
     return labels;
 }
 
 const QStringList& TAVKeyLists::meteringModeIcons()
 {
-    static const QStringList icons{"",
-                                   "metering_average",
-                                   "metering_centerWeighted",
-                                   "metering_spot",
-                                   "metering_multiSpot",
-                                   "metering_partial",
-                                   "metering_matrix"};
+    static const QStringList icons{"", "metering_average", "metering_centerWeighted", "metering_spot",
+        "metering_multiSpot", "metering_partial", "metering_matrix"};
     return icons;
 }
 
 const QStringList& TAVKeyLists::exposureProgramLabels()
 {
-    static const QStringList labels{"Unknown",
-                                    "Manual",
-                                    "Automatic",
-                                    "Flexible Automatic",
-                                    "Aperture Priority",
-                                    "Shutter Priority",
-                                    "Creative",
-                                    "Action",
-                                    "Portrait",
-                                    "Landscape",
-                                    "Night Portrait",
-                                    "Night Scene",
-                                    "Close Up"};
+    static const QStringList labels{"Unknown", "Manual", "Automatic", "Flexible Automatic", "Aperture Priority",
+        "Shutter Priority", "Creative", "Action", "Portrait", "Landscape", "Night Portrait", "Night Scene", "Close Up"};
     return labels;
 }
 
 const QStringList& TAVKeyLists::exposureProgramIcons()
 {
-    static const QStringList icons{"",
-                                   "exposurePrgm_manual",
-                                   "exposurePrgm_auto",
-                                   "exposurePrgm_flexibleAuto",
-                                   "exposurePrgm_aperture",
-                                   "exposurePrgm_shutter",
-                                   "exposurePrgm_other",
-                                   "exposurePrgm_action",
-                                   "exposurePrgm_portrait",
-                                   "exposurePrgm_landscape",
-                                   "exposurePrgm_nightPortrait",
-                                   "exposurePrgm_nightScene",
-                                   "exposurePrgm_closeUp"};
+    static const QStringList icons{"", "exposurePrgm_manual", "exposurePrgm_auto", "exposurePrgm_flexibleAuto",
+        "exposurePrgm_aperture", "exposurePrgm_shutter", "exposurePrgm_other", "exposurePrgm_action",
+        "exposurePrgm_portrait", "exposurePrgm_landscape", "exposurePrgm_nightPortrait", "exposurePrgm_nightScene",
+        "exposurePrgm_closeUp"};
     return icons;
 }
 
@@ -307,13 +272,8 @@ const QStringList& TAVKeyLists::whiteBalanceLabels()
 
 const QStringList& TAVKeyLists::whiteBalanceIcons()
 {
-    static const QStringList icons{"",
-                                   "whiteBalance_auto",
-                                   "whiteBalance_daylight",
-                                   "whiteBalance_shade",
-                                   "whiteBalance_incandescent",
-                                   "whiteBalance_fluorescent",
-                                   "flash_autoFired"};
+    static const QStringList icons{"", "whiteBalance_auto", "whiteBalance_daylight", "whiteBalance_shade",
+        "whiteBalance_incandescent", "whiteBalance_fluorescent", "flash_autoFired"};
     return icons;
 }
 

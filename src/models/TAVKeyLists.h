@@ -23,9 +23,9 @@ public:
     static const QStringList& displayOnlyKeys();
     static bool isDisplayOnlyKey(const QString& key);
 
-    static const QStringList& summaryKeys();   // category 0
-    static const QStringList& exposureKeys();  // category 1
-    static const QStringList& gpsKeys();       // category 2
+    static const QStringList& summaryKeys(); // category 0
+    static const QStringList& exposureKeys(); // category 1
+    static const QStringList& gpsKeys(); // category 2
     // Whether the key is one of the location's tags: the GPS directory's
     // (time, date, speed, accuracy... beside the GPS tab's keys) and their
     // XMP twins. Clearing the location clears all of them.

@@ -5,8 +5,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -29,7 +29,7 @@ bool fitsInt32(float value)
     return std::fabs(value) < 2147483648.0F;
 }
 
-}  // namespace
+} // namespace
 
 bool TAVMetadataHelper::extractRational(const QString& text, int32_t* num, int32_t* denom)
 {
@@ -42,7 +42,7 @@ bool TAVMetadataHelper::extractRational(const QString& text, int32_t* num, int32
     }
     const int32_t denominator = TextNumbers::intValue(parts.at(1));
     if (denominator == 0) {
-        return false;  // "n/0" is no fraction: nothing downstream may divide by it
+        return false; // "n/0" is no fraction: nothing downstream may divide by it
     }
     *num = TextNumbers::intValue(parts.at(0));
     *denom = denominator;
@@ -86,8 +86,7 @@ bool TAVMetadataHelper::convertToRational(float value, int32_t* num, int32_t* de
     return true;
 }
 
-bool TAVMetadataHelper::paraseGpsInfoFromString(const QString& text, double* degree, double* minutes,
-                                                double* secondes)
+bool TAVMetadataHelper::paraseGpsInfoFromString(const QString& text, double* degree, double* minutes, double* secondes)
 {
     if (text.isEmpty() || degree == nullptr || minutes == nullptr || secondes == nullptr) {
         return false;
@@ -117,8 +116,8 @@ bool TAVMetadataHelper::isGpsCoordinate(const QString& text)
     });
 }
 
-bool TAVMetadataHelper::paraseGpsDMSInfoFromString(const QString& text, double* degree, double* minutes,
-                                                   double* secondes)
+bool TAVMetadataHelper::paraseGpsDMSInfoFromString(
+    const QString& text, double* degree, double* minutes, double* secondes)
 {
     if (text.isEmpty() || degree == nullptr || minutes == nullptr || secondes == nullptr) {
         return false;
@@ -135,7 +134,7 @@ bool TAVMetadataHelper::paraseGpsDMSInfoFromString(const QString& text, double* 
     const double sign = (direction == QLatin1String("south") || direction == QLatin1String("west")) ? -1.0 : 1.0;
     double degrees = TextNumbers::doubleValue(pieces.at(0));
     if (degrees > 0) {
-        degrees *= sign;  // a "-" already in the text stays as it is
+        degrees *= sign; // a "-" already in the text stays as it is
     }
     *degree = degrees;
     *minutes = TextNumbers::doubleValue(pieces.at(1));
@@ -185,8 +184,8 @@ QString TAVMetadataHelper::getDD2DMS(double value, int type)
     const float fraction = static_cast<float>(micro) / 1000000.0F - static_cast<float>(degrees);
     const float minutesFloat = std::floor(fraction * 60.0F);
     // Seconds are truncated, never rounded up, so they stay below 60.
-    const auto seconds =
-        static_cast<int32_t>(std::floor((fraction * 60.0F - minutesFloat) * 100000.0F) * 60.0F / 100000.0F);
+    const auto seconds
+        = static_cast<int32_t>(std::floor((fraction * 60.0F - minutesFloat) * 100000.0F) * 60.0F / 100000.0F);
     const auto minutes = static_cast<int32_t>(minutesFloat);
 
     QString word;
@@ -245,9 +244,9 @@ float evFromStepCode(int64_t code)
     const uint64_t whole = magnitude - steps;
     float fraction = static_cast<float>(steps);
     if (steps == 12) {
-        fraction = 10.666667F;  // one third of 32
+        fraction = 10.666667F; // one third of 32
     } else if (steps == 20) {
-        fraction = 21.333334F;  // two thirds of 32
+        fraction = 21.333334F; // two thirds of 32
     }
     return sign * (static_cast<float>(whole) + fraction) / 32.0F;
 }

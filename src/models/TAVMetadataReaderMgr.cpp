@@ -52,8 +52,8 @@ QString iptcDateTimeText(const QString& date, const QString& time)
 // "2003-08-30"); null for a year or a month alone.
 QString xmpDateTimeText(const QString& text)
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^(\\d{4}-\\d{2}-\\d{2})(?:T(\\d{2}:\\d{2})(:\\d{2})?(?:\\.\\d+)?)?(?:Z|[+-]\\d{2}:\\d{2})?$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})(?:T(\\d{2}:\\d{2})(:\\d{2})?(?:\\.\\d+)?)?(?:Z|[+-]\\d{2}:\\d{2})?$"));
     const QRegularExpressionMatch match = pattern.match(text.trimmed());
     if (!match.hasMatch()) {
         return QString();
@@ -282,8 +282,8 @@ QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllMetadata()
         rowsByKeyHash_.emplace_back(keyHash(row->key()), row.get());
     }
     // Stable: the first row of a key stays ahead of its later ones.
-    std::stable_sort(rowsByKeyHash_.begin(), rowsByKeyHash_.end(),
-        [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(
+        rowsByKeyHash_.begin(), rowsByKeyHash_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     return aryMetadata_;
 }
 
@@ -337,8 +337,8 @@ QString TAVMetadataReaderMgr::getCreateDateAndTime() const
             return value;
         }
     }
-    const QString iptc = iptcDateTimeText(getOneValueForKey(QLatin1String(kIptcDateCreated)),
-        getOneValueForKey(QLatin1String(kIptcTimeCreated)));
+    const QString iptc = iptcDateTimeText(
+        getOneValueForKey(QLatin1String(kIptcDateCreated)), getOneValueForKey(QLatin1String(kIptcTimeCreated)));
     if (dated(iptc)) {
         return iptc;
     }
@@ -496,15 +496,15 @@ float TAVMetadataReaderMgr::getImageSizeByte() const
 bool TAVMetadataReaderMgr::getGPSLatitudeDecimalValue(double& degree, double& minutes, double& secondes) const
 {
     const QString text = getGPSLatitudeString();
-    return TAVMetadataHelper::isGpsCoordinate(text) &&
-           TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
+    return TAVMetadataHelper::isGpsCoordinate(text)
+        && TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
 }
 
 bool TAVMetadataReaderMgr::getGPSLongitudeDecimalValue(double& degree, double& minutes, double& secondes) const
 {
     const QString text = getGPSLongitudeString();
-    return TAVMetadataHelper::isGpsCoordinate(text) &&
-           TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
+    return TAVMetadataHelper::isGpsCoordinate(text)
+        && TAVMetadataHelper::paraseGpsInfoFromString(text, &degree, &minutes, &secondes);
 }
 
 bool TAVMetadataReaderMgr::isString(const QString& text, const QString& part, bool ignoreCase)
@@ -1048,6 +1048,6 @@ bool TAVMetadataReaderMgr::hasRowWithKey(const QString& key) const
     if (!rowsByKeyHash_.empty()) {
         return indexedRow(key) != nullptr;
     }
-    return std::any_of(aryMetadata_.cbegin(), aryMetadata_.cend(),
-        [&key](const TAVEntityPtr& row) { return row->key() == key; });
+    return std::any_of(
+        aryMetadata_.cbegin(), aryMetadata_.cend(), [&key](const TAVEntityPtr& row) { return row->key() == key; });
 }

@@ -71,15 +71,15 @@ const QMap<QString, QStringList>& alsoErased()
         {kExposureTime, {kShutterSpeedValue}},
         {kFNumber, {QStringLiteral("Exif.Photo.ApertureValue")}},
         {kIsoSpeedRatings,
-         {kExposureIndex, QStringLiteral("Exif.CanonCs.ISOSpeed"), QStringLiteral("Exif.Nikon1.ISOSpeed"),
-          QStringLiteral("Exif.Nikon2.ISOSpeed"), QStringLiteral("Exif.Nikon3.ISOSpeed"),
-          QStringLiteral("Exif.Nikon3.ISOSetting")}},
+            {kExposureIndex, QStringLiteral("Exif.CanonCs.ISOSpeed"), QStringLiteral("Exif.Nikon1.ISOSpeed"),
+                QStringLiteral("Exif.Nikon2.ISOSpeed"), QStringLiteral("Exif.Nikon3.ISOSpeed"),
+                QStringLiteral("Exif.Nikon3.ISOSetting")}},
         {kFlash, {kFujifilmFlashMode, kCanonFlashMode, kCanonFlashActivity}},
         {kMeteringMode, {QStringLiteral("Exif.Sigma.MeteringMode"), QStringLiteral("Exif.CanonCs.MeteringMode")}},
         {kSubjectDistance, {QStringLiteral("Exif.CanonSi.SubjectDistance")}},
         {kDigitalZoomRatio,
-         {QStringLiteral("Exif.CanonCs.DigitalZoom"), QStringLiteral("Exif.Olympus.DigitalZoom"),
-          QStringLiteral("Exif.Nikon1.DigitalZoom"), QStringLiteral("Exif.Nikon2.DigitalZoom")}},
+            {QStringLiteral("Exif.CanonCs.DigitalZoom"), QStringLiteral("Exif.Olympus.DigitalZoom"),
+                QStringLiteral("Exif.Nikon1.DigitalZoom"), QStringLiteral("Exif.Nikon2.DigitalZoom")}},
     };
     return keys;
 }
@@ -95,32 +95,33 @@ const QMap<QString, UnknownValue>& unknownValues()
 {
     static const QMap<QString, UnknownValue> values = {
         {kSubjectDistanceRange,
-         {QStringLiteral("0"),
-          {QStringLiteral("Exif.CanonCs.FocusType"), QStringLiteral("Exif.Olympus.Macro"),
-           QStringLiteral("Exif.Fujifilm.Macro"), QStringLiteral("Exif.Fujifilm.FocusMode"),
-           QStringLiteral("Exif.Nikon1.Focus"), QStringLiteral("Exif.Nikon2.Focus"), QStringLiteral("Exif.Nikon3.Focus"),
-           QStringLiteral("Exif.Sigma.FocusSetting")}}},
+            {QStringLiteral("0"),
+                {QStringLiteral("Exif.CanonCs.FocusType"), QStringLiteral("Exif.Olympus.Macro"),
+                    QStringLiteral("Exif.Fujifilm.Macro"), QStringLiteral("Exif.Fujifilm.FocusMode"),
+                    QStringLiteral("Exif.Nikon1.Focus"), QStringLiteral("Exif.Nikon2.Focus"),
+                    QStringLiteral("Exif.Nikon3.Focus"), QStringLiteral("Exif.Sigma.FocusSetting")}}},
         {kExposureProgram,
-         {QStringLiteral("0"),
-          {kCanonExposureProgram, kCanonEasyMode, QStringLiteral("Exif.Fujifilm.PictureMode"), kNikon3VariProgram}}},
+            {QStringLiteral("0"),
+                {kCanonExposureProgram, kCanonEasyMode, QStringLiteral("Exif.Fujifilm.PictureMode"),
+                    kNikon3VariProgram}}},
         {kWhiteBalance,
-         {QStringLiteral("2"),
-          {QStringLiteral("Exif.CanonSi.WhiteBalance"), QStringLiteral("Exif.Fujifilm.WhiteBalance"),
-           QStringLiteral("Exif.Nikon1.WhiteBalance"), QStringLiteral("Exif.Nikon2.WhiteBalance"),
-           QStringLiteral("Exif.Sigma.WhiteBalance"), kLightSource}}},
+            {QStringLiteral("2"),
+                {QStringLiteral("Exif.CanonSi.WhiteBalance"), QStringLiteral("Exif.Fujifilm.WhiteBalance"),
+                    QStringLiteral("Exif.Nikon1.WhiteBalance"), QStringLiteral("Exif.Nikon2.WhiteBalance"),
+                    QStringLiteral("Exif.Sigma.WhiteBalance"), kLightSource}}},
         {kContrast,
-         {QStringLiteral("3"),
-          {QStringLiteral("Exif.CanonCs.Contrast"), QStringLiteral("Exif.Fujifilm.Tone"),
-           QStringLiteral("Exif.Nikon1.ImageAdjustment"), QStringLiteral("Exif.Nikon2.ImageAdjustment"),
-           QStringLiteral("Exif.Sigma.Contrast")}}},
+            {QStringLiteral("3"),
+                {QStringLiteral("Exif.CanonCs.Contrast"), QStringLiteral("Exif.Fujifilm.Tone"),
+                    QStringLiteral("Exif.Nikon1.ImageAdjustment"), QStringLiteral("Exif.Nikon2.ImageAdjustment"),
+                    QStringLiteral("Exif.Sigma.Contrast")}}},
         {kSaturation,
-         {QStringLiteral("3"),
-          {QStringLiteral("Exif.CanonCs.Saturation"), QStringLiteral("Exif.Fujifilm.Color"),
-           QStringLiteral("Exif.Sigma.Saturation")}}},
+            {QStringLiteral("3"),
+                {QStringLiteral("Exif.CanonCs.Saturation"), QStringLiteral("Exif.Fujifilm.Color"),
+                    QStringLiteral("Exif.Sigma.Saturation")}}},
         {kSharpness,
-         {QStringLiteral("3"),
-          {QStringLiteral("Exif.CanonCs.Sharpness"), QStringLiteral("Exif.Fujifilm.Sharpness"),
-           QStringLiteral("Exif.Nikon1.Sharpening"), QStringLiteral("Exif.Sigma.Sharpness")}}},
+            {QStringLiteral("3"),
+                {QStringLiteral("Exif.CanonCs.Sharpness"), QStringLiteral("Exif.Fujifilm.Sharpness"),
+                    QStringLiteral("Exif.Nikon1.Sharpening"), QStringLiteral("Exif.Sigma.Sharpness")}}},
     };
     return values;
 }
@@ -200,7 +201,7 @@ QDateTime dateOfText(const QString& text)
 {
     const QString trimmed = text.trimmed();
     for (const QString& format : {TAVMetadataHelper::getAppDatetimeFormateString(4),
-                                  TAVMetadataHelper::getAppDatetimeFormateString(1), kExifDateFormat}) {
+             TAVMetadataHelper::getAppDatetimeFormateString(1), kExifDateFormat}) {
         const QDateTime date = DateServices::dateWithDateFormateString(trimmed, format);
         if (date.isValid()) {
             return date;
@@ -258,8 +259,8 @@ QString xmpDateInFormOf(const QDateTime& date, const QString& current)
     if (match.captured(1).isEmpty()) {
         return DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd")) + match.captured(4);
     }
-    const QString clock = match.captured(2).isEmpty() ? QStringLiteral("yyyy-MM-ddTHH:mm")
-                                                      : QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    const QString clock
+        = match.captured(2).isEmpty() ? QStringLiteral("yyyy-MM-ddTHH:mm") : QStringLiteral("yyyy-MM-ddTHH:mm:ss");
     return DateServices::getStringFromDate(date, clock) + match.captured(3) + match.captured(4);
 }
 
@@ -289,7 +290,7 @@ std::optional<bool> fieldAccepts(const QString& key, const QString& text)
     return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 TAVMetadataWritterMgr::TAVMetadataWritterMgr(const QString& path)
     : exifWriter_(std::make_unique<TAVExifWriter>(path))
@@ -612,7 +613,7 @@ bool TAVMetadataWritterMgr::setGpsVersion(const TAVEntityPtr& entity)
     // The GPS tab shows the version as "version 2.2.0.0"; the tag holds the
     // four bytes "2 2 0 0".
     static const QRegularExpression shown(QStringLiteral("^\\s*version\\s+(\\d+)\\.(\\d+)\\.(\\d+)\\.(\\d+)\\s*$"),
-                                          QRegularExpression::CaseInsensitiveOption);
+        QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = shown.match(entity->value());
     if (!match.hasMatch()) {
         return setOneKeyValuePair(entity);
@@ -692,7 +693,7 @@ bool TAVMetadataWritterMgr::setSensitivity(const TAVEntityPtr& entity)
         return false;
     }
     exifWriter_->clearMetadata(list({"Exif.CanonSi.ISOSpeed", "Exif.Nikon1.ISOSpeed", "Exif.Nikon2.ISOSpeed",
-                                     "Exif.Nikon3.ISOSpeed", "Exif.Nikon3.ISOSetting"}));
+        "Exif.Nikon3.ISOSpeed", "Exif.Nikon3.ISOSetting"}));
     return true;
 }
 
@@ -725,7 +726,7 @@ bool TAVMetadataWritterMgr::setDigitalZoom(const TAVEntityPtr& entity)
         return false;
     }
     exifWriter_->clearMetadata(list({"Exif.CanonCs.DigitalZoom", "Exif.Olympus.DigitalZoom", "Exif.Nikon1.DigitalZoom",
-                                     "Exif.Nikon2.DigitalZoom"}));
+        "Exif.Nikon2.DigitalZoom"}));
     return true;
 }
 
@@ -805,13 +806,16 @@ bool TAVMetadataWritterMgr::setFocusMode(const TAVEntityPtr& entity)
     }
     switch (maker) {
     case MakerNoteIdentifier::Fujifilm:
-        return writeValue(QStringLiteral("Exif.Fujifilm.FocusMode"), isAuto ? QStringLiteral("0") : QStringLiteral("1"));
+        return writeValue(
+            QStringLiteral("Exif.Fujifilm.FocusMode"), isAuto ? QStringLiteral("0") : QStringLiteral("1"));
     case MakerNoteIdentifier::Nikon1:
         return writeValue(QStringLiteral("Exif.Nikon1.Focus"), isAuto ? QStringLiteral("AF") : QStringLiteral("MF"));
     case MakerNoteIdentifier::Nikon3:
-        return writeValue(QStringLiteral("Exif.Nikon3.Focus"), isAuto ? QStringLiteral("AF") : QStringLiteral("MANUAL"));
+        return writeValue(
+            QStringLiteral("Exif.Nikon3.Focus"), isAuto ? QStringLiteral("AF") : QStringLiteral("MANUAL"));
     case MakerNoteIdentifier::Sigma:
-        return writeValue(QStringLiteral("Exif.Sigma.FocusSetting"), isAuto ? QStringLiteral("AF") : QStringLiteral("M"));
+        return writeValue(
+            QStringLiteral("Exif.Sigma.FocusSetting"), isAuto ? QStringLiteral("AF") : QStringLiteral("M"));
     default:
         // The standard tag has no value for auto or manual focus; without a
         // maker note that does, there is nothing to write.
@@ -887,13 +891,12 @@ bool TAVMetadataWritterMgr::setWhitebalance(const TAVEntityPtr& entity)
     const QString balance = position == 1 ? QStringLiteral("0") : QStringLiteral("1");
     const bool balanceWritten = writeValue(kWhiteBalance, balance);
     static const QStringList lightSources = list({"0", "1", "11", "3", "2", "4"});
-    const bool lightWritten =
-        writeValues({{kWhiteBalance, balance}, {kLightSource, lightSources.value(position - 1)}});
+    const bool lightWritten = writeValues({{kWhiteBalance, balance}, {kLightSource, lightSources.value(position - 1)}});
     return balanceWritten && lightWritten;
 }
 
-bool TAVMetadataWritterMgr::setLabelledValue(const TAVEntityPtr& entity, const QString& key,
-                                             const QStringList& labels, const QStringList& values)
+bool TAVMetadataWritterMgr::setLabelledValue(
+    const TAVEntityPtr& entity, const QString& key, const QStringList& labels, const QStringList& values)
 {
     const int position = positionOf(labels, entity->value());
     if (position < 0) {

@@ -123,8 +123,8 @@ private:
     // Writes `value` into a key that has an "unknown" value; on success erases
     // `makerKeys`, otherwise erases the key itself.
     bool replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys);
-    bool setLabelledValue(const TAVEntityPtr& entity, const QString& key, const QStringList& labels,
-                          const QStringList& values);
+    bool setLabelledValue(
+        const TAVEntityPtr& entity, const QString& key, const QStringList& labels, const QStringList& values);
     int32_t makerNoteIdentifier() const;
 
     std::unique_ptr<TAVExifWriter> exifWriter_;

@@ -9,7 +9,7 @@ const QString kDateOffsetNum = QStringLiteral("dateOffsetNum");
 const QString kTimeUnit = QStringLiteral("timeUnit");
 const QString kTimeOffsetNum = QStringLiteral("timeOffsetNum");
 
-}  // namespace
+} // namespace
 
 bool TAVTimeOffsetInfo::isTimeOffsetVaild() const
 {
@@ -18,8 +18,8 @@ bool TAVTimeOffsetInfo::isTimeOffsetVaild() const
 
 bool TAVTimeOffsetInfo::operator==(const TAVTimeOffsetInfo& other) const
 {
-    return dateUnit_ == other.dateUnit_ && dateOffsetNum_ == other.dateOffsetNum_ && timeUnit_ == other.timeUnit_ &&
-           timeOffsetNum_ == other.timeOffsetNum_;
+    return dateUnit_ == other.dateUnit_ && dateOffsetNum_ == other.dateOffsetNum_ && timeUnit_ == other.timeUnit_
+        && timeOffsetNum_ == other.timeOffsetNum_;
 }
 
 QString TAVTimeOffsetInfo::className() const

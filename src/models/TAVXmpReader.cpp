@@ -23,8 +23,8 @@ std::optional<QList<TAVEntityPtr>> TAVXmpReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("XMP"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
         const auto textOf = [](const Exiv2::Xmpdatum& datum) { return decodeUtf8(textValue(datum)); };
-        forEachTextDatum(image.xmpData(), "xmp", textOf,
-            [&rows](const QString& key, const QString& value, int32_t typeId) {
+        forEachTextDatum(
+            image.xmpData(), "xmp", textOf, [&rows](const QString& key, const QString& value, int32_t typeId) {
                 rows.append(makeRow(3, typeId, key, value));
             });
     });

@@ -7,7 +7,10 @@ constexpr qsizetype kEntrySize = 12;
 } // namespace
 
 TiffBlock::TiffBlock(const QByteArray& bytes, qsizetype start, qsizetype end)
-    : bytes_(bytes), start_(start), end_(std::min(end, bytes.size())), little_(bytes.mid(start, 2) == "II")
+    : bytes_(bytes)
+    , start_(start)
+    , end_(std::min(end, bytes.size()))
+    , little_(bytes.mid(start, 2) == "II")
 {
 }
 

@@ -14,8 +14,8 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <string>
 #include <set>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -130,8 +130,7 @@ Compared comparedAs(const Exiv2::Exifdatum& datum, int imageType)
 // text (a maker note's text lists every byte in decimal).
 enum class Likeness { Text, Bytes };
 
-template <typename Datum>
-std::string likenessOf(const Datum& datum, Likeness likeness)
+template <typename Datum> std::string likenessOf(const Datum& datum, Likeness likeness)
 {
     std::string value = datum.key() + '\x1f';
     if (likeness == Likeness::Text) {
@@ -168,8 +167,8 @@ std::string xmpLikeness(const Exiv2::Xmpdatum& datum)
         for (const auto& [language, entry] : static_cast<const Exiv2::LangAltValue&>(*value).value_) {
             text += language + '\x1e' + entry + '\x1e';
         }
-    } else if (value->typeId() == Exiv2::xmpBag || value->typeId() == Exiv2::xmpSeq ||
-               value->typeId() == Exiv2::xmpAlt) {
+    } else if (value->typeId() == Exiv2::xmpBag || value->typeId() == Exiv2::xmpSeq
+        || value->typeId() == Exiv2::xmpAlt) {
         for (long i = 0; i < value->count(); ++i) {
             text += value->toString(i) + '\x1e';
         }
@@ -218,8 +217,8 @@ std::vector<std::string> xmpValuesOf(const Exiv2::XmpData& xmpData)
 
 // The key of the first expected value that is missing from the written ones
 // (each written value answers for one expected value only), if any.
-std::optional<std::string> firstMissing(const std::vector<std::string>& expected,
-    const std::vector<std::string>& written)
+std::optional<std::string> firstMissing(
+    const std::vector<std::string>& expected, const std::vector<std::string>& written)
 {
     auto candidate = written.begin();
     for (const std::string& value : expected) {
@@ -344,8 +343,8 @@ std::optional<QByteArray> tiffImageData(const QByteArray& bytes, const Exiv2::Ex
             continue;
         }
         found = true;
-        const std::string countsKey =
-            "Exif." + datum.groupName() + (tag == "StripOffsets" ? ".StripByteCounts" : ".TileByteCounts");
+        const std::string countsKey
+            = "Exif." + datum.groupName() + (tag == "StripOffsets" ? ".StripByteCounts" : ".TileByteCounts");
         const auto counts = exifData.findKey(Exiv2::ExifKey(countsKey));
         if (counts == exifData.end() || counts->count() != datum.count()) {
             return std::nullopt;
@@ -381,8 +380,8 @@ bool fail(QString* why, const QString& reason)
     return false;
 }
 
-bool sameImageData(const QByteArray& before, const QByteArray& after, int type, const Exiv2::Image& newImage,
-    QString* why)
+bool sameImageData(
+    const QByteArray& before, const QByteArray& after, int type, const Exiv2::Image& newImage, QString* why)
 {
     if (type == Exiv2::ImageType::jpeg && !sameJpegPicture(before, after)) {
         return fail(why, QStringLiteral("the picture data changed"));
@@ -460,8 +459,8 @@ bool sameSonyPreview(const QByteArray& before, const QByteArray& after, int type
 
 bool WrittenImageCheck::isTiffBased(int imageType)
 {
-    return imageType == Exiv2::ImageType::tiff || imageType == Exiv2::ImageType::cr2 ||
-           imageType == Exiv2::ImageType::orf || imageType == Exiv2::ImageType::rw2;
+    return imageType == Exiv2::ImageType::tiff || imageType == Exiv2::ImageType::cr2
+        || imageType == Exiv2::ImageType::orf || imageType == Exiv2::ImageType::rw2;
 }
 
 bool WrittenImageCheck::confirm(const QByteArray& before, const QByteArray& after, const Expected& expected,

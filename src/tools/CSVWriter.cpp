@@ -49,10 +49,12 @@ bool isReplaceable(const QString& path)
     return !info.exists() || info.isFile();
 }
 
-}  // namespace
+} // namespace
 
 CSVWriter::CSVWriter(const QString& destinationFile, bool atomic)
-    : destinationFile_(destinationFile), atomically_(atomic), writesToString_(false)
+    : destinationFile_(destinationFile)
+    , atomically_(atomic)
+    , writesToString_(false)
 {
     const bool opened = atomic ? openTemporaryBesideDestination() : openDestination();
     if (!opened) {
@@ -110,8 +112,8 @@ bool CSVWriter::setDelimiter(const QString& delimiter, QString* reason)
     QString refusal;
     if (hasStarted_) {
         refusal = QStringLiteral("You cannot set a delimiter after writing has started");
-    } else if (delimiter.size() != 1 || isNewline(delimiter.at(0)) || delimiter == QLatin1String("#") ||
-               delimiter == QLatin1String("\"") || delimiter == QLatin1String("\\")) {
+    } else if (delimiter.size() != 1 || isNewline(delimiter.at(0)) || delimiter == QLatin1String("#")
+        || delimiter == QLatin1String("\"") || delimiter == QLatin1String("\\")) {
         refusal = QStringLiteral("%1 cannot be used as a delimiter").arg(delimiter);
     }
     if (!refusal.isNull()) {
@@ -131,8 +133,8 @@ bool CSVWriter::isIllegal(QChar ch) const
 
 QString CSVWriter::quoted(const QString& field) const
 {
-    const bool needsQuotes = field.startsWith(QLatin1Char('#')) ||
-                             std::any_of(field.cbegin(), field.cend(), [this](QChar ch) { return isIllegal(ch); });
+    const bool needsQuotes = field.startsWith(QLatin1Char('#'))
+        || std::any_of(field.cbegin(), field.cend(), [this](QChar ch) { return isIllegal(ch); });
     if (!needsQuotes) {
         return field;
     }

@@ -11,7 +11,7 @@ const QStringList& columnIdentifiers()
     return identifiers;
 }
 
-}  // namespace
+} // namespace
 
 TAVClonMetadataModel::TAVClonMetadataModel(QObject* parent)
     : QAbstractTableModel(parent)

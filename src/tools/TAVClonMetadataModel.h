@@ -11,8 +11,8 @@
 class TAVClonMetadataModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static const QString kTagColumn;    // "Tag"
-    static const QString kValueColumn;  // "Value"
+    static const QString kTagColumn; // "Tag"
+    static const QString kValueColumn; // "Value"
 
     explicit TAVClonMetadataModel(QObject* parent = nullptr);
 

@@ -62,7 +62,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name)
     return label;
 }
 
-}  // namespace
+} // namespace
 
 TAVClonWindowController::TAVClonWindowController(TAVClonWindowControllerDelegate* delegate, QObject* parent)
     : VXCommonWindowController(parent)
@@ -481,8 +481,9 @@ void TAVClonWindowController::showCloneResult(bool allCloned, qsizetype count)
 {
     UiServices* ui = UiServices::shared();
     if (!allCloned) {
-        ui->showTipsAlert(QStringLiteral("Errors"), QStringLiteral("Some error occurred when attempting to clone metadata"),
-            QStringLiteral("Dismiss"), QString(), window());
+        ui->showTipsAlert(QStringLiteral("Errors"),
+            QStringLiteral("Some error occurred when attempting to clone metadata"), QStringLiteral("Dismiss"),
+            QString(), window());
         return;
     }
     ui->showTipsAlert(QStringLiteral("Metadata cloned"),

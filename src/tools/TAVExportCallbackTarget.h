@@ -24,7 +24,7 @@ public:
     // `path` is empty (nothing was done); every file that could not be
     // written is added to `failures`, so a partial export never reads as a
     // complete one. `customSelectedKeys` is set only for a custom export.
-    virtual bool exportExif(int32_t type, bool cvs, const QString& path, bool oneLineOneFileMode,
-        bool isMergeInOneFile, const std::optional<QStringList>& customSelectedKeys, QList<Failure>& failures)
+    virtual bool exportExif(int32_t type, bool cvs, const QString& path, bool oneLineOneFileMode, bool isMergeInOneFile,
+        const std::optional<QStringList>& customSelectedKeys, QList<Failure>& failures)
         = 0;
 };

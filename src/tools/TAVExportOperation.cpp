@@ -47,7 +47,7 @@ QStringList chosenKeys(const TAVExportOperation::Keys& keys)
     return keys ? *keys : QStringList();
 }
 
-}  // namespace
+} // namespace
 
 TAVExportOperation::TAVExportOperation(const QList<TAVImageObjectPtr>& images)
     : images_(images)
@@ -88,7 +88,8 @@ void TAVExportOperation::exportSidecar(const TAVImageObject& image, uint64_t typ
     // The exporter writes beside the old sidecar and renames over it, so a
     // failed export keeps the sidecar an earlier one left.
     if (TAVMetadataReaderMgr::exportMetadata(type, image.srcPath(), path) != 0) {
-        const QString file = image.srcPath().isEmpty() ? image.path() : SidecarExporter::sidecarPath(image.srcPath(), path);
+        const QString file
+            = image.srcPath().isEmpty() ? image.path() : SidecarExporter::sidecarPath(image.srcPath(), path);
         failures_.append({file, QStringLiteral("The metadata could not be exported.")});
     }
     if (image.srcPath().isEmpty()) {
@@ -124,8 +125,8 @@ void TAVExportOperation::exportThumbnail(const TAVImageObject& image, const QStr
     case SidecarExporter::ThumbnailExport::Failed:
         failures_.append({SidecarExporter::thumbnailPath(image.srcPath(), path),
             QStringLiteral("The thumbnail could not be written: %1").arg(error)});
-        qCWarning(lcExport, "Cannot export the thumbnail of %s: %s", qUtf8Printable(image.srcPath()),
-            qUtf8Printable(error));
+        qCWarning(
+            lcExport, "Cannot export the thumbnail of %s: %s", qUtf8Printable(image.srcPath()), qUtf8Printable(error));
         return;
     }
 }
@@ -152,8 +153,8 @@ void TAVExportOperation::exportCVS(const TAVImageObject& image, uint64_t type, b
     finish(writer, file);
 }
 
-void TAVExportOperation::exportCVSMerge(const QList<TAVImageObjectPtr>& images, uint64_t type,
-    bool oneLineOneFileMode, const QString& path, const Keys& customSelectedKeys)
+void TAVExportOperation::exportCVSMerge(const QList<TAVImageObjectPtr>& images, uint64_t type, bool oneLineOneFileMode,
+    const QString& path, const Keys& customSelectedKeys)
 {
     if (images.isEmpty() || path.isEmpty() || type == kThumbnailOnly) {
         return;

@@ -67,7 +67,8 @@ private:
     // Non-heading rows of an image, or only those with a chosen key sorted by key.
     static TAVEntityList csvRows(const TAVImageObject& image, uint64_t type, const QStringList& keys);
     static void writeHeader(CSVWriter& writer, bool oneLine, const QStringList& keys);
-    static void writeOneLine(CSVWriter& writer, const QString& name, const TAVEntityList& rows, const QStringList& keys);
+    static void writeOneLine(
+        CSVWriter& writer, const QString& name, const TAVEntityList& rows, const QStringList& keys);
     static void writeThreeColumns(CSVWriter& writer, const TAVEntityList& rows);
     void finish(CSVWriter& writer, const QString& path);
     // The ".exv" sidecar; then "<base>.xmp" for the XMP box and

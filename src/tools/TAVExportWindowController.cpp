@@ -29,7 +29,7 @@ UserDefaults& defaults()
     return UserDefaults::standard();
 }
 
-}  // namespace
+} // namespace
 
 const QString TAVExportWindowController::kExportExifKey = QStringLiteral("com.tavilo.exportexif");
 const QString TAVExportWindowController::kExportXmpKey = QStringLiteral("com.tavilo.exportxmp");
@@ -189,7 +189,9 @@ void TAVExportWindowController::updateTopTips()
         html = text.toHtmlEscaped();
     } else {
         html = text.left(at).toHtmlEscaped()
-            + QStringLiteral("<span style=\"color:#ff0000; font-size:%1px;\">%2</span>").arg(kCountPixelSize).arg(digits)
+            + QStringLiteral("<span style=\"color:#ff0000; font-size:%1px;\">%2</span>")
+                  .arg(kCountPixelSize)
+                  .arg(digits)
             + text.mid(at + digits.size()).toHtmlEscaped();
     }
     titleLabel()->setText(QStringLiteral("<div align=\"center\">%1</div>").arg(html));

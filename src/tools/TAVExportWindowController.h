@@ -31,12 +31,12 @@ class TAVFiltExportFieldsWndCtlr;
 class TAVExportWindowController : public VXCommonWindowController {
     Q_OBJECT
 public:
-    static const QString kExportExifKey;   // "com.tavilo.exportexif"
-    static const QString kExportXmpKey;    // "com.tavilo.exportxmp"
-    static const QString kExportThumbKey;  // "com.tavilo.exportthumb"
-    static const QString kCustomKey;       // "com.tavilo.custom"
-    static const QString kExportCVSKey;    // "com.tavilo.exportCVS"
-    static const QString kOneFileOneLineKey;  // "com.tavilo.oneFileOneLine"
+    static const QString kExportExifKey; // "com.tavilo.exportexif"
+    static const QString kExportXmpKey; // "com.tavilo.exportxmp"
+    static const QString kExportThumbKey; // "com.tavilo.exportthumb"
+    static const QString kCustomKey; // "com.tavilo.custom"
+    static const QString kExportCVSKey; // "com.tavilo.exportCVS"
+    static const QString kOneFileOneLineKey; // "com.tavilo.oneFileOneLine"
 
     explicit TAVExportWindowController(QObject* parent = nullptr);
     ~TAVExportWindowController() override;

@@ -33,7 +33,7 @@ bool hasValue(const TAVEntity& row)
     return !row.value().isEmpty() && row.value().toLower() != QLatin1String("unknown");
 }
 
-}  // namespace
+} // namespace
 
 TAVFiltExportFieldsWndCtlr::TAVFiltExportFieldsWndCtlr(QObject* parent)
     : VXCommonWindowController(parent)
@@ -156,7 +156,8 @@ void TAVFiltExportFieldsWndCtlr::windowDidLoad()
     updateTotalSelectedTips();
 }
 
-std::optional<bool> TAVFiltExportFieldsWndCtlr::tableViewIsGroupRow(const GSStickyRowTableView* tableView, int row) const
+std::optional<bool> TAVFiltExportFieldsWndCtlr::tableViewIsGroupRow(
+    const GSStickyRowTableView* tableView, int row) const
 {
     (void)tableView;
     return model_->isGroupRow(row);
@@ -232,17 +233,16 @@ QStringList TAVFiltExportFieldsWndCtlr::getSelectedFields() const
             keys.append(row->key());
         }
     }
-    std::sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) {
-        return QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
+    std::sort(keys.begin(), keys.end(),
+        [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
     return keys;
 }
 
 void TAVFiltExportFieldsWndCtlr::updateTotalSelectedTips()
 {
     const TAVEntityList& rows = model_->table().allRows();
-    const auto count = std::count_if(
-        rows.cbegin(), rows.cend(), [](const TAVEntityPtr& row) { return !Table::isFamilyRow(*row) && row->isChecked(); });
+    const auto count = std::count_if(rows.cbegin(), rows.cend(),
+        [](const TAVEntityPtr& row) { return !Table::isFamilyRow(*row) && row->isChecked(); });
     totalSelectTips()->setText(tr("%1 fields selected").arg(count));
 }
 

@@ -28,11 +28,11 @@ constexpr int kRowHeight = 28;
 
 QColor rgb255(int red, int green, int blue)
 {
-    return QColor::fromRgbF(static_cast<float>(red / 255.0), static_cast<float>(green / 255.0),
-        static_cast<float>(blue / 255.0), 1.0f);
+    return QColor::fromRgbF(
+        static_cast<float>(red / 255.0), static_cast<float>(green / 255.0), static_cast<float>(blue / 255.0), 1.0f);
 }
 
-}  // namespace
+} // namespace
 
 TAVManangePresetsWindowController::TAVManangePresetsWindowController(QObject* parent)
     : VXCommonWindowController(parent)
@@ -125,8 +125,8 @@ void TAVManangePresetsWindowController::buildTable(QWidget* sheet)
     tableView_->verticalHeader()->hide();
     tableView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tableView_->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    connect(tableView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-        [this] { updateButtonsEnable(); });
+    connect(
+        tableView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtonsEnable(); });
     // A reset clears the selection without telling anyone.
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { updateButtonsEnable(); });
 }

@@ -69,7 +69,7 @@ void setRed(QLabel* label)
     label->setPalette(palette);
 }
 
-}  // namespace
+} // namespace
 
 const QString TAVNewPresetWindowCtlr::kOriginalColumn = QStringLiteral("Original");
 

@@ -29,7 +29,7 @@ class TAVSearchableTagTableModel;
 class TAVNewPresetWindowCtlr : public VXCommonWindowController, public GSStickyRowTableViewDelegate {
     Q_OBJECT
 public:
-    static const QString kOriginalColumn;  // "Original"
+    static const QString kOriginalColumn; // "Original"
 
     explicit TAVNewPresetWindowCtlr(const TAVExifDataPtr& record, QObject* parent = nullptr);
     ~TAVNewPresetWindowCtlr() override;

@@ -76,7 +76,7 @@ TAVExifDataPtr readPreset(const QString& path)
     return record;
 }
 
-}  // namespace
+} // namespace
 
 TAVPrestManager::TAVPrestManager()
 {

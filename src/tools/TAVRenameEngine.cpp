@@ -43,13 +43,13 @@ const QList<DatePattern>& datePatterns()
         {QStringLiteral("YYYYMMDDHHMMSS"), QStringLiteral("yyyyMMdd"), QStringLiteral("HHmmss"), QStringLiteral("")},
         {QStringLiteral("YYYYMM-DDHHMMSS"), QStringLiteral("yyyyMMdd"), QStringLiteral("HHmmss"), QStringLiteral("-")},
         {QStringLiteral("YYYY-MM-DD-HHhMMmSS"), QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH:mm:ss"),
-         QStringLiteral("-")},
+            QStringLiteral("-")},
         {QStringLiteral("YYYY-MM-DD HH.MM.SS"), QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH.mm.ss"),
-         QStringLiteral(" ")},
+            QStringLiteral(" ")},
         {QStringLiteral("YYYY-MM-DD HH-MM-SS"), QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH-mm-ss"),
-         QStringLiteral(" ")},
+            QStringLiteral(" ")},
         {QStringLiteral("YYYY-MM-DD_HH-MM-SS"), QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH-mm-ss"),
-         QStringLiteral("_")},
+            QStringLiteral("_")},
     };
     return patterns;
 }
@@ -119,7 +119,7 @@ QString fittingStem(QString stem, const QString& extensionWithDot)
     return stem;
 }
 
-}  // namespace
+} // namespace
 
 const QStringList& TAVRenameEngine::dateFormatTitles()
 {
@@ -143,35 +143,35 @@ const QMap<QString, QStringList>& TAVRenameEngine::fieldTable()
 {
     static const QMap<QString, QStringList> table{
         {kExif,
-         {
-             QStringLiteral("Exif.Image.CreateDate"),
-             QStringLiteral("Summary.CreateTime"),
-             QStringLiteral("Exif.Image.Make"),
-             QStringLiteral("Exif.Photo.LensMake"),
-             QStringLiteral("Exif.Photo.LensModel"),
-             QStringLiteral("Exif.Image.Model"),
-             QStringLiteral("Iptc.Application2.Caption"),
-             QStringLiteral("Iptc.Application2.ObjectName"),
-             QStringLiteral("Exif.Image.Software"),
-             QStringLiteral("Exif.Image.Artist"),
-             QStringLiteral("Exif.Image.DocumentName"),
-             QStringLiteral("Summary.ImageSize"),
-             QStringLiteral("Exif.Image.ImageDescription"),
-         }},
+            {
+                QStringLiteral("Exif.Image.CreateDate"),
+                QStringLiteral("Summary.CreateTime"),
+                QStringLiteral("Exif.Image.Make"),
+                QStringLiteral("Exif.Photo.LensMake"),
+                QStringLiteral("Exif.Photo.LensModel"),
+                QStringLiteral("Exif.Image.Model"),
+                QStringLiteral("Iptc.Application2.Caption"),
+                QStringLiteral("Iptc.Application2.ObjectName"),
+                QStringLiteral("Exif.Image.Software"),
+                QStringLiteral("Exif.Image.Artist"),
+                QStringLiteral("Exif.Image.DocumentName"),
+                QStringLiteral("Summary.ImageSize"),
+                QStringLiteral("Exif.Image.ImageDescription"),
+            }},
         {kIptc,
-         {
-             QStringLiteral("Iptc.Application2.Writer"),
-             QStringLiteral("Iptc.Application2.Copyright"),
-             QStringLiteral("Iptc.Application2.Urgency"),
-             QStringLiteral("Iptc.Application2.Keywords"),
-             QStringLiteral("Iptc.Application2.Category"),
-             QStringLiteral("Iptc.Application2.City"),
-             QStringLiteral("Iptc.Application2.ProvinceState"),
-             QStringLiteral("Iptc.Application2.CountryCode"),
-             QStringLiteral("Iptc.Application2.CountryName"),
-             QStringLiteral("Iptc.Application2.Copyright"),
-             QStringLiteral("Iptc.Application2.Subject"),
-         }},
+            {
+                QStringLiteral("Iptc.Application2.Writer"),
+                QStringLiteral("Iptc.Application2.Copyright"),
+                QStringLiteral("Iptc.Application2.Urgency"),
+                QStringLiteral("Iptc.Application2.Keywords"),
+                QStringLiteral("Iptc.Application2.Category"),
+                QStringLiteral("Iptc.Application2.City"),
+                QStringLiteral("Iptc.Application2.ProvinceState"),
+                QStringLiteral("Iptc.Application2.CountryCode"),
+                QStringLiteral("Iptc.Application2.CountryName"),
+                QStringLiteral("Iptc.Application2.Copyright"),
+                QStringLiteral("Iptc.Application2.Subject"),
+            }},
     };
     return table;
 }
@@ -250,8 +250,8 @@ TAVRenameRootItemPtr TAVRenameEngine::getherCurrentRenameSetting()
     return setting;
 }
 
-QString TAVRenameEngine::getRenamedNameString(const TAVImageObject* image, const TAVRenameRootItemPtr& setting,
-                                              int32_t imageIndex) const
+QString TAVRenameEngine::getRenamedNameString(
+    const TAVImageObject* image, const TAVRenameRootItemPtr& setting, int32_t imageIndex) const
 {
     if (image == nullptr || !setting || image->srcPath().isEmpty()) {
         return QString();
@@ -274,8 +274,8 @@ QString TAVRenameEngine::getRenamedNameString(const TAVImageObject* image, const
         const int64_t first = TextNumbers::longLongValue(start);
         const int64_t step = TextNumbers::longLongValue(numbers->attrInfo(kAttrIncrease));
         // Wrapping (never undefined) arithmetic for absurd start and step texts.
-        counter = static_cast<int64_t>(static_cast<uint64_t>(first) +
-                                       static_cast<uint64_t>(step) * static_cast<uint64_t>(int64_t(imageIndex)));
+        counter = static_cast<int64_t>(
+            static_cast<uint64_t>(first) + static_cast<uint64_t>(step) * static_cast<uint64_t>(int64_t(imageIndex)));
         counterWidth = start.isEmpty() ? 1 : static_cast<int>(start.size());
     }
     const bool dateTimeClose = checkDateTimeClose(image, fields);
@@ -288,18 +288,18 @@ QString TAVRenameEngine::getRenamedNameString(const TAVImageObject* image, const
         }
         const QString text = fieldText(image, *field, base, counter, counterWidth);
         if (text.isEmpty()) {
-            continue;  // a field without text adds no separator either
+            continue; // a field without text adds no separator either
         }
         QString leadIn = name.isEmpty() ? QStringLiteral("") : separator;
-        if (dateTimeClose && field->field() == kCreateTime && i > 0 && fields.at(i - 1) &&
-            fields.at(i - 1)->field() == kCreateDate) {
+        if (dateTimeClose && field->field() == kCreateTime && i > 0 && fields.at(i - 1)
+            && fields.at(i - 1)->field() == kCreateDate) {
             leadIn = getDateTimeSeperator(field->attrInfo(kAttrDateFormat));
         }
         name += safeNamePart(leadIn + text);
     }
     name = visibleStem(name, safeNamePart(separator), extension);
     if (name.isEmpty()) {
-        name = base;  // nothing of the rule applies to this photo: it keeps its name
+        name = base; // nothing of the rule applies to this photo: it keeps its name
     }
     name = fittingStem(name, QLatin1Char('.') + extension) + QLatin1Char('.') + extension;
     // "." and ".." would name the output folder or its parent.
@@ -310,7 +310,7 @@ QString TAVRenameEngine::getRenamedNameString(const TAVImageObject* image, const
 }
 
 QString TAVRenameEngine::fieldText(const TAVImageObject* image, const TAVRenameRuleField& field, const QString& base,
-                                   int64_t counter, int counterWidth) const
+    int64_t counter, int counterWidth) const
 {
     const QString& name = field.field();
     if (field.rootCategory() == kCustom) {
@@ -366,8 +366,8 @@ int TAVRenameEngine::getTypeForFullKey(const QString& fullKey)
     return TAVKeyLists::categoryOfKey(fullKey);
 }
 
-QString TAVRenameEngine::getImageMetadatValue(const TAVImageObject* image, const QString& fieldName,
-                                              const QString& category)
+QString TAVRenameEngine::getImageMetadatValue(
+    const TAVImageObject* image, const QString& fieldName, const QString& category)
 {
     if (image == nullptr || fieldName.isEmpty() || category.isEmpty() || !image->exifData()) {
         return QStringLiteral("");
@@ -389,8 +389,8 @@ QString TAVRenameEngine::getNumString(int64_t number, int width)
     return text;
 }
 
-QString TAVRenameEngine::formatDate(const QString& value, const QString& dateFormatTitle,
-                                    const QString& timeFormatTitle, bool isDateFormat) const
+QString TAVRenameEngine::formatDate(
+    const QString& value, const QString& dateFormatTitle, const QString& timeFormatTitle, bool isDateFormat) const
 {
     if (value.isEmpty() || dateFormatTitle.isNull() || timeFormatTitle.isNull()) {
         return QString();
@@ -404,7 +404,7 @@ QString TAVRenameEngine::formatDate(const QString& value, const QString& dateFor
     if (!pattern) {
         // No pattern: the short time style alone, in the formatter's locale.
         const QLocale locale = isDateFormat ? QLocale()
-                               : twelveHour ? QLocale(QLocale::English, QLocale::UnitedStates)
+            : twelveHour                    ? QLocale(QLocale::English, QLocale::UnitedStates)
                                             : QLocale(QLocale::English, QLocale::UnitedKingdom);
         return locale.toString(date.time(), QLocale::ShortFormat);
     }
@@ -416,14 +416,14 @@ QString TAVRenameEngine::formatDate(const QString& value, const QString& dateFor
     return DateServices::getStringFromDate(date, timeFormat);
 }
 
-QString TAVRenameEngine::getDateString(const QString& value, const QString& dateFormatTitle,
-                                       const QString& timeFormatTitle) const
+QString TAVRenameEngine::getDateString(
+    const QString& value, const QString& dateFormatTitle, const QString& timeFormatTitle) const
 {
     return formatDate(value, dateFormatTitle, timeFormatTitle, true);
 }
 
-QString TAVRenameEngine::getTimeString(const QString& value, const QString& dateFormatTitle,
-                                       const QString& timeFormatTitle) const
+QString TAVRenameEngine::getTimeString(
+    const QString& value, const QString& dateFormatTitle, const QString& timeFormatTitle) const
 {
     QString text = formatDate(value, dateFormatTitle, timeFormatTitle, false);
     if (text.isNull()) {
@@ -462,12 +462,10 @@ bool TAVRenameEngine::checkDateTimeClose(const TAVImageObject* image, const QLis
         if (!date || !time || date->field() != kCreateDate || time->field() != kCreateTime) {
             continue;
         }
-        const QString dateText =
-            getDateString(getImageMetadatValue(image, kCreateDate, date->rootCategory()),
-                          date->attrInfo(kAttrDateFormat), date->attrInfo(kAttrTimeFormat));
-        const QString timeText =
-            getTimeString(getImageMetadatValue(image, kCreateTime, time->rootCategory()),
-                          time->attrInfo(kAttrDateFormat), time->attrInfo(kAttrTimeFormat));
+        const QString dateText = getDateString(getImageMetadatValue(image, kCreateDate, date->rootCategory()),
+            date->attrInfo(kAttrDateFormat), date->attrInfo(kAttrTimeFormat));
+        const QString timeText = getTimeString(getImageMetadatValue(image, kCreateTime, time->rootCategory()),
+            time->attrInfo(kAttrDateFormat), time->attrInfo(kAttrTimeFormat));
         if (!dateText.isEmpty() && !timeText.isEmpty()) {
             return true;
         }

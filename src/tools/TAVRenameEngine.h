@@ -77,8 +77,8 @@ public:
     // The new file name of `image` at position `imageIndex` of the images to
     // rename; null without an image, a setting or a source path. The name is
     // not yet unique in its folder.
-    QString getRenamedNameString(const TAVImageObject* image, const TAVRenameRootItemPtr& setting,
-                                 int32_t imageIndex) const;
+    QString getRenamedNameString(
+        const TAVImageObject* image, const TAVRenameRootItemPtr& setting, int32_t imageIndex) const;
 
     static TAVRenameRuleFieldPtr findNumericalRenameField(const QList<TAVRenameRuleFieldPtr>& fields);
     // The full metadata key of a field name in a category ("Exif", "Iptc"); the
@@ -87,8 +87,7 @@ public:
     // The record category (0 summary, 1 exposure, 2 GPS, 3 other) of a key.
     static int getTypeForFullKey(const QString& fullKey);
     // The value of a field in the image's record, as it stands ("" when none).
-    static QString getImageMetadatValue(const TAVImageObject* image, const QString& fieldName,
-                                        const QString& category);
+    static QString getImageMetadatValue(const TAVImageObject* image, const QString& fieldName, const QString& category);
     // `number` in decimal with zeros in front (also in front of a minus sign)
     // up to `width` characters; a longer text stays whole.
     static QString getNumString(int64_t number, int width);
@@ -105,10 +104,10 @@ public:
 private:
     // The date or the time text of a value as the pattern titles ask; null when
     // the value is empty or gives no date, or a title is missing.
-    QString formatDate(const QString& value, const QString& dateFormatTitle, const QString& timeFormatTitle,
-                       bool isDateFormat) const;
+    QString formatDate(
+        const QString& value, const QString& dateFormatTitle, const QString& timeFormatTitle, bool isDateFormat) const;
     QString fieldText(const TAVImageObject* image, const TAVRenameRuleField& field, const QString& base,
-                      int64_t counter, int counterWidth) const;
+        int64_t counter, int counterWidth) const;
 
     QList<TAVRenameRuleFieldPtr> edittingRules_;
     bool separatorEnabled_ = false;

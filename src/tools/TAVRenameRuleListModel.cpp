@@ -21,7 +21,7 @@ QMimeData* dragData(const QByteArray& archive)
     return data;
 }
 
-}  // namespace
+} // namespace
 
 TAVRenameRuleListModel::TAVRenameRuleListModel(QObject* parent)
     : QAbstractTableModel(parent)

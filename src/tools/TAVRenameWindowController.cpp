@@ -26,8 +26,8 @@
 
 Q_LOGGING_CATEGORY(lcRenameSheet, "lumetta.tools.rename")
 
-TAVRenameWindowController::TAVRenameWindowController(const TAVImageObjectPtr& demoImage,
-                                                     TAVRenameWindowControllerDelegate* delegate, QObject* parent)
+TAVRenameWindowController::TAVRenameWindowController(
+    const TAVImageObjectPtr& demoImage, TAVRenameWindowControllerDelegate* delegate, QObject* parent)
     : VXCommonWindowController(parent)
     , imageObj_(demoImage)
     , delegate_(delegate)
@@ -133,9 +133,8 @@ QWidget* TAVRenameWindowController::makeRuleColumn(QWidget* parent)
         Qt::ArrowType arrow;
         const char* text;
         const char* tip;
-    } kSegments[] = {{Qt::UpArrow, "", "Move the chosen rule up"},
-                     {Qt::DownArrow, "", "Move the chosen rule down"},
-                     {Qt::NoArrow, "\u2212", "Remove the chosen rule"}};
+    } kSegments[] = {{Qt::UpArrow, "", "Move the chosen rule up"}, {Qt::DownArrow, "", "Move the chosen rule down"},
+        {Qt::NoArrow, "\u2212", "Remove the chosen rule"}};
     for (int segment = 0; segment < 3; ++segment) {
         auto* button = new QToolButton(column);
         button->setArrowType(kSegments[segment].arrow);
@@ -252,10 +251,10 @@ void TAVRenameWindowController::connectControls()
     }
     // The separator's on/off changes the name as much as its text does.
     connect(separatorBtn_, &QCheckBox::toggled, this, &TAVRenameWindowController::updateExample);
-    connect(leftOutlineView_, &QTreeView::doubleClicked, this,
-            [this](const QModelIndex& index) { doubleClick(index); });
+    connect(
+        leftOutlineView_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) { doubleClick(index); });
     connect(leftOutlineView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TAVRenameWindowController::outlineSelectionDidChange);
+        &TAVRenameWindowController::outlineSelectionDidChange);
     leftOutlineView_->installEventFilter(this);
     leftOutlineView_->viewport()->installEventFilter(this);
     rightTableView_->viewport()->installEventFilter(this);
@@ -398,8 +397,8 @@ void TAVRenameWindowController::controlTextDidChange()
 
 void TAVRenameWindowController::updateSettingEnable()
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{customCharacters_, numSeq_, increase_, dateFormat_,
-                                                            timeFormat_}) {
+    for (QWidget* control :
+        std::initializer_list<QWidget*>{customCharacters_, numSeq_, increase_, dateFormat_, timeFormat_}) {
         if (control != nullptr) {
             control->setEnabled(true);
         }
@@ -427,7 +426,7 @@ TAVRenameRootItemPtr TAVRenameWindowController::getherCurrentRenameSetting()
 void TAVRenameWindowController::updateExample()
 {
     if (previewTf_ == nullptr) {
-        return;  // nothing shows a preview before the window is made
+        return; // nothing shows a preview before the window is made
     }
     const TAVRenameRootItemPtr setting = getherCurrentRenameSetting();
     const QString name = imageObj_ ? engine_.getRenamedNameString(imageObj_.get(), setting, 0) : QString();

@@ -51,8 +51,8 @@ class TAVRenameWindowController : public VXCommonWindowController, public VXKeyP
 public:
     static const QString kHelpPageName;
 
-    TAVRenameWindowController(const TAVImageObjectPtr& demoImage, TAVRenameWindowControllerDelegate* delegate,
-                              QObject* parent = nullptr);
+    TAVRenameWindowController(
+        const TAVImageObjectPtr& demoImage, TAVRenameWindowControllerDelegate* delegate, QObject* parent = nullptr);
     ~TAVRenameWindowController() override;
 
     // --- Controls (the window is made on first use) ---
@@ -169,10 +169,10 @@ private:
 
     // Apply.
     bool outputFolderIsUsable(const QString& folder);
-    QStringList renameImages(const QList<TAVImageObjectPtr>& images, const QString& folder,
-                             QList<TAVImageObjectPtr>* renamed);
+    QStringList renameImages(
+        const QList<TAVImageObjectPtr>& images, const QString& folder, QList<TAVImageObjectPtr>* renamed);
     QString renameImage(const TAVImageObjectPtr& image, int32_t index, const TAVRenameRootItemPtr& setting,
-                        const QString& folder, bool removeSource, bool* copied);
+        const QString& folder, bool removeSource, bool* copied);
     QWidget* alertParent();
 
     // Help.

@@ -33,7 +33,7 @@ namespace {
 
 const QString kOK = QStringLiteral("OK");
 
-}  // namespace
+} // namespace
 
 // --- Apply ---
 
@@ -48,8 +48,7 @@ void TAVRenameWindowController::clickApply()
     const bool allImages = isApplyToAll();
     if (delegate_ != nullptr && delegate_->hasUnsaveModified(allImages)) {
         if (services != nullptr) {
-            services->showTipsAlert(
-                QStringLiteral("Tips"),
+            services->showTipsAlert(QStringLiteral("Tips"),
                 QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, please save them first."),
                 kOK, QString(), alertParent());
         }
@@ -60,14 +59,15 @@ void TAVRenameWindowController::clickApply()
     const QString folder = outputPath_->text();
     if (!outputFolderIsUsable(folder)) {
         if (services != nullptr) {
-            services->showTipsAlert(QStringLiteral("Error"), QStringLiteral("Please set the output path and try again."),
-                                    kOK, QString(), alertParent());
+            services->showTipsAlert(QStringLiteral("Error"),
+                QStringLiteral("Please set the output path and try again."), kOK, QString(), alertParent());
         }
         return;
     }
 
-    const QList<TAVImageObjectPtr> images =
-        delegate_ != nullptr ? delegate_->renameWndControllerAskForImagesToApply(allImages) : QList<TAVImageObjectPtr>();
+    const QList<TAVImageObjectPtr> images = delegate_ != nullptr
+        ? delegate_->renameWndControllerAskForImagesToApply(allImages)
+        : QList<TAVImageObjectPtr>();
     QList<TAVImageObjectPtr> renamed;
     const QStringList failures = renameImages(images, folder, &renamed);
     if (delegate_ != nullptr) {
@@ -75,8 +75,8 @@ void TAVRenameWindowController::clickApply()
     }
     if (!failures.isEmpty() && services != nullptr) {
         services->showTipsAlert(QStringLiteral("Errors"),
-                                QStringLiteral("Some files could not be renamed:\n") + failures.join(QLatin1Char('\n')),
-                                kOK, QString(), alertParent());
+            QStringLiteral("Some files could not be renamed:\n") + failures.join(QLatin1Char('\n')), kOK, QString(),
+            alertParent());
     }
     clickClosePopover();
     endSheetOfSelfWindow();
@@ -88,8 +88,8 @@ bool TAVRenameWindowController::outputFolderIsUsable(const QString& folder)
     return !folder.isEmpty() && QDir::isAbsolutePath(folder);
 }
 
-QStringList TAVRenameWindowController::renameImages(const QList<TAVImageObjectPtr>& images, const QString& folder,
-                                                    QList<TAVImageObjectPtr>* renamed)
+QStringList TAVRenameWindowController::renameImages(
+    const QList<TAVImageObjectPtr>& images, const QString& folder, QList<TAVImageObjectPtr>* renamed)
 {
     const TAVRenameRootItemPtr setting = getherCurrentRenameSetting();
     const bool removeSource = removeOrignailChk_->isChecked();
@@ -114,8 +114,7 @@ QStringList TAVRenameWindowController::renameImages(const QList<TAVImageObjectPt
 }
 
 QString TAVRenameWindowController::renameImage(const TAVImageObjectPtr& image, int32_t index,
-                                               const TAVRenameRootItemPtr& setting, const QString& folder,
-                                               bool removeSource, bool* copied)
+    const TAVRenameRootItemPtr& setting, const QString& folder, bool removeSource, bool* copied)
 {
     const QString source = image->srcPath();
     if (source.isEmpty() || !FileServices::fileExists(source) || FileServices::isFolder(source)) {
@@ -152,7 +151,7 @@ void TAVRenameWindowController::clickCancel()
     if (isSheetUp()) {
         endSheetOfSelfWindow();
     } else if (isWindowLoaded()) {
-        window()->hide();  // shown on its own, the window still closes
+        window()->hide(); // shown on its own, the window still closes
     }
 }
 
@@ -238,8 +237,8 @@ void TAVRenameWindowController::clickClosePopover()
 void TAVRenameWindowController::clickOpenInSafari()
 {
     // A compiled-in page has no path the desktop can open: write it out first.
-    const QString folder =
-        VXFileLocalManager::makeSureCreatCustomDir(VXFileLocalManager::appCacheDirectory(), QStringLiteral("Temp"));
+    const QString folder
+        = VXFileLocalManager::makeSureCreatCustomDir(VXFileLocalManager::appCacheDirectory(), QStringLiteral("Temp"));
     const QString html = helpPageHtml();
     if (folder.isNull() || html.isNull()) {
         return;
@@ -247,8 +246,8 @@ void TAVRenameWindowController::clickOpenInSafari()
     const QString path = QDir(folder).filePath(kHelpPageName + QStringLiteral(".html"));
     QString error;
     if (!FileServices::writeFileAtomically(path, html.toUtf8(), &error)) {
-        qCWarning(lcRenameSheet, "Cannot write the rename help page %s: %s", qUtf8Printable(path),
-                  qUtf8Printable(error));
+        qCWarning(
+            lcRenameSheet, "Cannot write the rename help page %s: %s", qUtf8Printable(path), qUtf8Printable(error));
         return;
     }
     if (Workspace* workspace = Workspace::shared()) {

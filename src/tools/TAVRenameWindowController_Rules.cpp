@@ -40,7 +40,7 @@ void TAVRenameWindowController::doInsertFieldToTable(const QList<TAVRenameRuleFi
             continue;
         }
         const auto equal = std::find_if(rules.cbegin(), rules.cend(),
-                                        [&field](const TAVRenameRuleFieldPtr& rule) { return rule && *rule == *field; });
+            [&field](const TAVRenameRuleFieldPtr& rule) { return rule && *rule == *field; });
         if (equal != rules.cend()) {
             replaced.append(*equal);
         }
@@ -84,7 +84,8 @@ void TAVRenameWindowController::doubleClick(const QModelIndex& clicked)
         const QModelIndexList selected = leftOutlineView()->selectionModel()->selectedIndexes();
         index = selected.isEmpty() ? QModelIndex() : selected.first();
     }
-    qCInfo(lcRenameSheet, "double-click in row %d col %d", visibleTreeRow(index), index.isValid() ? index.column() : -1);
+    qCInfo(
+        lcRenameSheet, "double-click in row %d col %d", visibleTreeRow(index), index.isValid() ? index.column() : -1);
     selectedField_ = treeModel_->fieldAt(index);
     if (!selectedField_) {
         beep();
@@ -244,12 +245,11 @@ bool TAVRenameWindowController::isOwnView(QObject* source) const
     if (source == nullptr || leftOutlineView_ == nullptr) {
         return false;
     }
-    return source == leftOutlineView_ || source == leftOutlineView_->viewport() || source == rightTableView_ ||
-           source == rightTableView_->viewport();
+    return source == leftOutlineView_ || source == leftOutlineView_->viewport() || source == rightTableView_
+        || source == rightTableView_->viewport();
 }
 
-Qt::DropAction TAVRenameWindowController::tableValidateDrop(const QMimeData* /*data*/, int /*row*/,
-                                                            QObject* source)
+Qt::DropAction TAVRenameWindowController::tableValidateDrop(const QMimeData* /*data*/, int /*row*/, QObject* source)
 {
     return isOwnView(source) ? Qt::CopyAction : Qt::IgnoreAction;
 }
@@ -267,8 +267,8 @@ bool TAVRenameWindowController::tableAcceptDrop(const QMimeData* data, int row, 
     return true;
 }
 
-Qt::DropActions TAVRenameWindowController::outlineValidateDrop(const QMimeData* /*data*/, int /*row*/,
-                                                               QObject* /*source*/)
+Qt::DropActions TAVRenameWindowController::outlineValidateDrop(
+    const QMimeData* /*data*/, int /*row*/, QObject* /*source*/)
 {
     qCInfo(lcRenameSheet, "validate Drop");
     // The tree only gives fields: a drop on it lands in this sheet's window

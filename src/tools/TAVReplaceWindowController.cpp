@@ -61,7 +61,7 @@ bool isListedFamily(const QString& key)
     return key.startsWith(QLatin1String("Exif.")) || key.startsWith(QLatin1String("Iptc."));
 }
 
-}  // namespace
+} // namespace
 
 const QString TAVReplaceWindowController::kOriginalColumn = QStringLiteral("Original");
 
@@ -109,8 +109,7 @@ TAVEntityList TAVReplaceWindowController::replaceableRowsOfRecord(const TAVExifD
     });
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                    [](const TAVEntityPtr& entity) {
-                       return !isListedFamily(entity->key()) || !isTextTag(entity->key())
-                           || entity->value().isEmpty();
+                       return !isListedFamily(entity->key()) || !isTextTag(entity->key()) || entity->value().isEmpty();
                    }),
         rows.end());
     return rows;
@@ -401,7 +400,8 @@ bool TAVReplaceWindowController::takeTypedAfterValue(const TAVEntityPtr& row, co
 void TAVReplaceWindowController::showInvalidValueAlert(const QString& key)
 {
     UiServices::shared()->showTipsAlert(QStringLiteral("Error"),
-        QStringLiteral("Please set a valid value for \"%1\" \n Tips: park your mouse hovering over the cell to get help")
+        QStringLiteral(
+            "Please set a valid value for \"%1\" \n Tips: park your mouse hovering over the cell to get help")
             .arg(key),
         QStringLiteral("OK"), QString(), window());
 }

@@ -36,7 +36,7 @@ class TAVSearchableTagTableModel;
 class TAVReplaceWindowController : public VXCommonWindowController, public GSStickyRowTableViewDelegate {
     Q_OBJECT
 public:
-    static const QString kOriginalColumn;  // "Original"
+    static const QString kOriginalColumn; // "Original"
 
     explicit TAVReplaceWindowController(const TAVExifDataPtr& record, QObject* parent = nullptr);
     ~TAVReplaceWindowController() override;

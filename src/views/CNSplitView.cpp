@@ -217,26 +217,26 @@ void CNSplitView::reportToolbarEvent(const QString& name, ToolbarEvent event, CN
 
 void CNSplitView::splitViewWillShowToolbar(CNSplitView*, CNSplitViewToolbar* toolbar, int64_t edge)
 {
-    reportToolbarEvent(QStringLiteral("SplitViewWillShowToolbar"), &CNSplitViewToolbarDelegate::splitViewWillShowToolbar,
-        toolbar, edge);
+    reportToolbarEvent(QStringLiteral("SplitViewWillShowToolbar"),
+        &CNSplitViewToolbarDelegate::splitViewWillShowToolbar, toolbar, edge);
 }
 
 void CNSplitView::splitViewDidShowToolbar(CNSplitView*, CNSplitViewToolbar* toolbar, int64_t edge)
 {
-    reportToolbarEvent(QStringLiteral("SplitViewDidShowToolbar"), &CNSplitViewToolbarDelegate::splitViewDidShowToolbar,
-        toolbar, edge);
+    reportToolbarEvent(
+        QStringLiteral("SplitViewDidShowToolbar"), &CNSplitViewToolbarDelegate::splitViewDidShowToolbar, toolbar, edge);
 }
 
 void CNSplitView::splitViewWillHideToolbar(CNSplitView*, CNSplitViewToolbar* toolbar, int64_t edge)
 {
-    reportToolbarEvent(QStringLiteral("SplitViewWillHideToolbar"), &CNSplitViewToolbarDelegate::splitViewWillHideToolbar,
-        toolbar, edge);
+    reportToolbarEvent(QStringLiteral("SplitViewWillHideToolbar"),
+        &CNSplitViewToolbarDelegate::splitViewWillHideToolbar, toolbar, edge);
 }
 
 void CNSplitView::splitViewDidHideToolbar(CNSplitView*, CNSplitViewToolbar* toolbar, int64_t edge)
 {
-    reportToolbarEvent(QStringLiteral("SplitViewDidHideToolbar"), &CNSplitViewToolbarDelegate::splitViewDidHideToolbar,
-        toolbar, edge);
+    reportToolbarEvent(
+        QStringLiteral("SplitViewDidHideToolbar"), &CNSplitViewToolbarDelegate::splitViewDidHideToolbar, toolbar, edge);
 }
 
 std::optional<QRect> CNSplitView::additionalEffectiveRectOfDividerAtIndex(CNSplitView*, int dividerIndex)

@@ -18,10 +18,7 @@ public:
     virtual ~CNSplitViewDelegate() = default;
 
     // Extra area that belongs to a divider (the split view asks its toolbar instead).
-    virtual std::optional<QRect> additionalEffectiveRectOfDividerAtIndex(CNSplitView*, int)
-    {
-        return std::nullopt;
-    }
+    virtual std::optional<QRect> additionalEffectiveRectOfDividerAtIndex(CNSplitView*, int) { return std::nullopt; }
     virtual std::optional<double> constrainMinCoordinate(CNSplitView*, double, int) { return std::nullopt; }
     virtual std::optional<double> constrainMaxCoordinate(CNSplitView*, double, int) { return std::nullopt; }
     virtual std::optional<bool> canCollapseSubview(CNSplitView*, QWidget*) { return std::nullopt; }

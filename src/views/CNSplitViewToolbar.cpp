@@ -211,9 +211,9 @@ bool CNSplitViewToolbar::containsSubView(const QWidget* view) const
 
 bool CNSplitViewToolbar::isAttachedToEnclosingSplitViewLastSubview() const
 {
-    const std::optional<uint64_t> index
-        = delegate_ != nullptr ? delegate_->toolbarAttachedSubviewIndex(const_cast<CNSplitViewToolbar*>(this))
-                               : std::nullopt;
+    const std::optional<uint64_t> index = delegate_ != nullptr
+        ? delegate_->toolbarAttachedSubviewIndex(const_cast<CNSplitViewToolbar*>(this))
+        : std::nullopt;
     return index && enclosingSplitView_ && enclosingSplitView_->count() > 0
         && *index == static_cast<uint64_t>(enclosingSplitView_->count() - 1);
 }
@@ -296,8 +296,8 @@ QRect CNSplitViewToolbar::additionalEffectiveRectOfDividerAtIndex(CNSplitView* s
 QColor CNSplitViewToolbar::lookColor(double white, double alpha, bool active)
 {
     const double level = active ? white : white + (1.0 - white) * inactiveHighlight;
-    return QColor::fromRgbF(static_cast<float>(level), static_cast<float>(level), static_cast<float>(level),
-        static_cast<float>(alpha));
+    return QColor::fromRgbF(
+        static_cast<float>(level), static_cast<float>(level), static_cast<float>(level), static_cast<float>(alpha));
 }
 
 void CNSplitViewToolbar::layoutIfNeeded()
@@ -333,8 +333,8 @@ void CNSplitViewToolbar::paintEvent(QPaintEvent*)
     painter.fillRect(bounds, background);
     // The border runs along the side facing the pane: the top row of a bottom
     // toolbar, the last row of a top one.
-    painter.fillRect(QRectF(0, anchorEdge_ == 2 ? bounds.height() - 1 : 0, bounds.width(), 1),
-        lookColor(0.5, 1.0, active));
+    painter.fillRect(
+        QRectF(0, anchorEdge_ == 2 ? bounds.height() - 1 : 0, bounds.width(), 1), lookColor(0.5, 1.0, active));
     layoutIfNeeded();
     drawItemDelimiter(painter, active);
 }

@@ -29,7 +29,8 @@ void CNSplitViewToolbarButton::commonConfiguration()
 {
     setTitle(QString());
     NotificationHub& hub = NotificationHub::defaultHub();
-    hub.addObserver(this, QStringLiteral("ToolbarItemsEnableNotification"), [this](const Notification&) { enableMe(); });
+    hub.addObserver(
+        this, QStringLiteral("ToolbarItemsEnableNotification"), [this](const Notification&) { enableMe(); });
     hub.addObserver(
         this, QStringLiteral("ToolbarItemsDisableNotification"), [this](const Notification&) { disableMe(); });
 }
@@ -76,7 +77,8 @@ void CNSplitViewToolbarButton::paintEvent(QPaintEvent*)
     const QRect frame = rect();
     cell_.drawBezel(painter, frame, isDown(), active);
     const bool hasTitle = !text().isEmpty();
-    QRect titleFrame = frame.adjusted(CNSplitViewToolbarButtonCell::margin, 0, -CNSplitViewToolbarButtonCell::margin, 0);
+    QRect titleFrame
+        = frame.adjusted(CNSplitViewToolbarButtonCell::margin, 0, -CNSplitViewToolbarButtonCell::margin, 0);
     if (!image_.isNull()) {
         const QRect imageRect = cell_.drawImage(painter, image_, frame, hasTitle, isDown(), isEnabled(), active);
         const int beside = imageRect.width() + CNSplitViewToolbarButtonCell::margin;

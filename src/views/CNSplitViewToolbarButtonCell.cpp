@@ -32,12 +32,13 @@ void CNSplitViewToolbarButtonCell::drawBezel(
     QPainter& painter, const QRect& frame, bool highlighted, bool activeWindow) const
 {
     if (highlighted) {
-        painter.fillRect(frame, bezelGradient(frame, QColor::fromRgbF(0.95f, 0.95f, 0.95f),
-                                    QColor::fromRgbF(0.664f, 0.664f, 0.664f)));
+        painter.fillRect(frame,
+            bezelGradient(frame, QColor::fromRgbF(0.95f, 0.95f, 0.95f), QColor::fromRgbF(0.664f, 0.664f, 0.664f)));
         return;
     }
-    painter.fillRect(frame, bezelGradient(frame, CNSplitViewToolbar::lookColor(0.95, 1.0, activeWindow),
-                                CNSplitViewToolbar::lookColor(0.75, 1.0, activeWindow)));
+    painter.fillRect(frame,
+        bezelGradient(frame, CNSplitViewToolbar::lookColor(0.95, 1.0, activeWindow),
+            CNSplitViewToolbar::lookColor(0.75, 1.0, activeWindow)));
 }
 
 QRect CNSplitViewToolbarButtonCell::drawImage(QPainter& painter, const QPixmap& image, const QRect& frame,

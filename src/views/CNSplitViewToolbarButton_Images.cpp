@@ -57,8 +57,8 @@ void drawGear(QPainter& p)
 void drawShare(QPainter& p)
 {
     p.setPen(QPen(ink, 1.5));
-    p.drawPolyline(QPolygonF({QPointF(5, 6), QPointF(3, 6), QPointF(3, 15), QPointF(13, 15), QPointF(13, 6),
-        QPointF(11, 6)}));
+    p.drawPolyline(
+        QPolygonF({QPointF(5, 6), QPointF(3, 6), QPointF(3, 15), QPointF(13, 15), QPointF(13, 6), QPointF(11, 6)}));
     p.drawLine(QPointF(8, 1.5), QPointF(8, 10));
     p.drawPolyline(QPolygonF({QPointF(5, 4.5), QPointF(8, 1.5), QPointF(11, 4.5)}));
 }

@@ -17,9 +17,9 @@ public:
 
     // The index of the pane that carries the toolbar.
     virtual std::optional<uint64_t> toolbarAttachedSubviewIndex(CNSplitViewToolbar*) { return std::nullopt; }
-    virtual void splitViewWillShowToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) {}
-    virtual void splitViewDidShowToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) {}
-    virtual void splitViewWillHideToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) {}
-    virtual void splitViewDidHideToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) {}
+    virtual void splitViewWillShowToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) { }
+    virtual void splitViewDidShowToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) { }
+    virtual void splitViewWillHideToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) { }
+    virtual void splitViewDidHideToolbar(CNSplitView*, CNSplitViewToolbar*, int64_t) { }
     virtual std::optional<QRect> additionalEffectiveRectOfDividerAtIndex(CNSplitView*, int) { return std::nullopt; }
 };

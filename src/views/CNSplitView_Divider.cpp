@@ -27,7 +27,8 @@ public:
     void setVisible(bool visible) override
     {
         const int divider = dividerIndex();
-        const bool hidden = splitView_->isOwnDelegate() && divider >= 0 && splitView_->shouldHideDividerAtIndex(divider);
+        const bool hidden
+            = splitView_->isOwnDelegate() && divider >= 0 && splitView_->shouldHideDividerAtIndex(divider);
         QSplitterHandle::setVisible(visible && !hidden);
     }
 
@@ -117,12 +118,14 @@ Answer ask(CNSplitViewDelegate* delegate, Question question, CNSplitView* splitV
 
 double CNSplitView::constrainMinCoordinate(double proposed, int dividerIndex)
 {
-    return ask(secondaryDelegate_, &CNSplitViewDelegate::constrainMinCoordinate, this, proposed, proposed, dividerIndex);
+    return ask(
+        secondaryDelegate_, &CNSplitViewDelegate::constrainMinCoordinate, this, proposed, proposed, dividerIndex);
 }
 
 double CNSplitView::constrainMaxCoordinate(double proposed, int dividerIndex)
 {
-    return ask(secondaryDelegate_, &CNSplitViewDelegate::constrainMaxCoordinate, this, proposed, proposed, dividerIndex);
+    return ask(
+        secondaryDelegate_, &CNSplitViewDelegate::constrainMaxCoordinate, this, proposed, proposed, dividerIndex);
 }
 
 bool CNSplitView::canCollapseSubview(QWidget* pane)
@@ -138,7 +141,8 @@ bool CNSplitView::shouldCollapseSubviewForDoubleClickOnDividerAtIndex(QWidget* p
 
 double CNSplitView::constrainSplitPosition(double proposed, int dividerIndex)
 {
-    return ask(secondaryDelegate_, &CNSplitViewDelegate::constrainSplitPosition, this, proposed, proposed, dividerIndex);
+    return ask(
+        secondaryDelegate_, &CNSplitViewDelegate::constrainSplitPosition, this, proposed, proposed, dividerIndex);
 }
 
 std::optional<QList<int>> CNSplitView::resizeSubviewsWithOldSize(QSize oldSize)

@@ -11,9 +11,9 @@ public:
     virtual ~FDDropViewDelegate() = default;
 
     // An acceptable drag entered the view.
-    virtual void dropViewDragDidEnter(FDDropView*, const QStringList&) {}
+    virtual void dropViewDragDidEnter(FDDropView*, const QStringList&) { }
     // Any drag left the view without a drop.
-    virtual void dropViewDragDidCancel(FDDropView*, const QStringList&) {}
+    virtual void dropViewDragDidCancel(FDDropView*, const QStringList&) { }
     // The files were dropped on the view.
-    virtual void dropViewDropPerformed(FDDropView*, const QStringList&) {}
+    virtual void dropViewDropPerformed(FDDropView*, const QStringList&) { }
 };

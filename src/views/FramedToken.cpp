@@ -30,20 +30,19 @@ QSizeF FramedToken::defaultMeasure(const QString& text, float fontSize)
     return QFontMetricsF(fontOfSize(fontSize)).size(Qt::TextSingleLine, text);
 }
 
-float FramedToken::widthPaddingForHeight(float height, float /*fontSize*/, float cornerRadiusFactor,
-                                         float widthPaddingMultiplier)
+float FramedToken::widthPaddingForHeight(
+    float height, float /*fontSize*/, float cornerRadiusFactor, float widthPaddingMultiplier)
 {
     return height * cornerRadiusFactor * widthPaddingMultiplier;
 }
 
 QSizeF FramedToken::boxSizeForToken(const RPCountedToken& token, float fontSize, float cornerRadiusFactor,
-                                    float widthPaddingMultiplier, bool appendCount,
-                                    const TokenTextMeasure& measure)
+    float widthPaddingMultiplier, bool appendCount, const TokenTextMeasure& measure)
 {
     const QString text = appendCount ? token.textWithCountAppended() : token.text();
     const QSizeF textSize = measure ? measure(text, fontSize) : defaultMeasure(text, fontSize);
-    const float padding = widthPaddingForHeight(static_cast<float>(textSize.height()), fontSize,
-                                                cornerRadiusFactor, widthPaddingMultiplier);
+    const float padding = widthPaddingForHeight(
+        static_cast<float>(textSize.height()), fontSize, cornerRadiusFactor, widthPaddingMultiplier);
     return QSizeF(textSize.width() + (padding + 4.0), textSize.height() + 4.0);
 }
 
@@ -89,13 +88,13 @@ void FramedToken::drawWithAttributes(QPainter& painter, const TokenAttributes& a
         painter.strokePath(path, pen);
     }
     const double padding = (h - 3.0) * c * m;
-    drawText(painter, QPointF(x + padding / 2.0, y + 1.0),
-             appendCount ? token_.textWithCountAppended() : token_.text(), attributes);
+    drawText(painter, QPointF(x + padding / 2.0, y + 1.0), appendCount ? token_.textWithCountAppended() : token_.text(),
+        attributes);
     painter.restore();
 }
 
-void FramedToken::drawText(QPainter& painter, const QPointF& at, const QString& text,
-                           const TokenAttributes& attributes) const
+void FramedToken::drawText(
+    QPainter& painter, const QPointF& at, const QString& text, const TokenAttributes& attributes) const
 {
     const QFont font = fontOfSize(fontsize_);
     const auto shadow = attributes.textShadow();
@@ -110,8 +109,8 @@ void FramedToken::drawText(QPainter& painter, const QPointF& at, const QString& 
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const int margin = static_cast<int>(std::ceil(shadow->blur)) + 1;
     QImage layer(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)),
-                       int(std::ceil((size.height() + 2 * margin) * ratio))),
-                 QImage::Format_ARGB32_Premultiplied);
+                     int(std::ceil((size.height() + 2 * margin) * ratio))),
+        QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(ratio);
     layer.fill(Qt::transparent);
     {
@@ -120,6 +119,6 @@ void FramedToken::drawText(QPainter& painter, const QPointF& at, const QString& 
         textPainter.setPen(attributes.textColor());
         textPainter.drawText(QRectF(QPointF(margin, margin), size), Qt::AlignLeft | Qt::AlignTop, text);
     }
-    LayerShadow::drawWithShadow(painter, layer, at - QPointF(margin, margin), shadow->offset, shadow->blur,
-                                shadow->colour);
+    LayerShadow::drawWithShadow(
+        painter, layer, at - QPointF(margin, margin), shadow->offset, shadow->blur, shadow->colour);
 }

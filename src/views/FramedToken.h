@@ -28,12 +28,11 @@ public:
     static QFont fontOfSize(float size);
     // Measures with fontOfSize.
     static QSizeF defaultMeasure(const QString& text, float fontSize);
-    static float widthPaddingForHeight(float height, float fontSize, float cornerRadiusFactor,
-                                       float widthPaddingMultiplier);
+    static float widthPaddingForHeight(
+        float height, float fontSize, float cornerRadiusFactor, float widthPaddingMultiplier);
     // The text (with its count when `appendCount`) plus padding and 4 points.
     static QSizeF boxSizeForToken(const RPCountedToken& token, float fontSize, float cornerRadiusFactor,
-                                  float widthPaddingMultiplier, bool appendCount,
-                                  const TokenTextMeasure& measure);
+        float widthPaddingMultiplier, bool appendCount, const TokenTextMeasure& measure);
 
     const RPCountedToken& token() const { return token_; }
     const QRectF& bounds() const { return bounds_; }
@@ -54,8 +53,7 @@ public:
     void drawWithAttributes(QPainter& painter, const TokenAttributes& attributes, bool appendCount) const;
 
 private:
-    void drawText(QPainter& painter, const QPointF& at, const QString& text,
-                  const TokenAttributes& attributes) const;
+    void drawText(QPainter& painter, const QPointF& at, const QString& text, const TokenAttributes& attributes) const;
 
     RPCountedToken token_;
     QRectF bounds_;

@@ -42,8 +42,8 @@ public:
     {
     }
 
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override
+    int styleHint(
+        StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* returnData) const override
     {
         if (hint == QStyle::SH_Table_GridLineColor) {
             return static_cast<int>(QColor::fromRgbF(0.849f, 0.849f, 0.849f, 1.0f).rgba());

@@ -8,8 +8,8 @@ class QImage;
 // painter's own opacity and composition mode as they were. `fromRect` is in the
 // image's device-independent coordinates; an empty one means the whole image.
 void gsDrawAdjustedInRect(QPainter& painter, const QImage& image, const QRectF& rect, const QRectF& fromRect,
-                          QPainter::CompositionMode operation, qreal fraction);
+    QPainter::CompositionMode operation, qreal fraction);
 
 // The same, with the rectangle at `point` and the image's own size.
 void gsDrawAdjustedAtPoint(QPainter& painter, const QImage& image, const QPointF& point, const QRectF& fromRect,
-                           QPainter::CompositionMode operation, qreal fraction);
+    QPainter::CompositionMode operation, qreal fraction);

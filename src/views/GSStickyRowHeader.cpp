@@ -62,7 +62,7 @@ double GSStickyRowHeader::opacityFor(GSStickyRowTransition transition, double fr
 void GSStickyRowHeader::prepare(QImage& image, const QSize& size, qreal pixelRatio)
 {
     const QSize pixels(static_cast<int>(std::ceil(size.width() * pixelRatio)),
-                       static_cast<int>(std::ceil(size.height() * pixelRatio)));
+        static_cast<int>(std::ceil(size.height() * pixelRatio)));
     if (image.size() != pixels || image.devicePixelRatio() != pixelRatio) {
         image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(pixelRatio);
@@ -70,16 +70,15 @@ void GSStickyRowHeader::prepare(QImage& image, const QSize& size, qreal pixelRat
     image.fill(Qt::transparent);
 }
 
-void GSStickyRowHeader::paintRow(QImage& image, const QRect& rowRect,
-                                 const std::function<void(QPainter&)>& drawRow)
+void GSStickyRowHeader::paintRow(QImage& image, const QRect& rowRect, const std::function<void(QPainter&)>& drawRow)
 {
     QPainter painter(&image);
     painter.translate(-rowRect.x(), -rowRect.y());
     drawRow(painter);
 }
 
-void GSStickyRowHeader::paint(const QRect& rowRect, GSStickyRowTransition transition, double fraction,
-                              qreal pixelRatio, const std::function<void(QPainter&)>& drawRow)
+void GSStickyRowHeader::paint(const QRect& rowRect, GSStickyRowTransition transition, double fraction, qreal pixelRatio,
+    const std::function<void(QPainter&)>& drawRow)
 {
     prepare(m_picture, rowRect.size(), pixelRatio);
     if (transition == GSStickyRowTransitionNone) {
@@ -89,7 +88,7 @@ void GSStickyRowHeader::paint(const QRect& rowRect, GSStickyRowTransition transi
         paintRow(m_fullStrength, rowRect, drawRow);
         QPainter painter(&m_picture);
         gsDrawAdjustedAtPoint(painter, m_fullStrength, QPointF(0, 0), QRectF(), QPainter::CompositionMode_SourceOver,
-                              opacityFor(transition, fraction));
+            opacityFor(transition, fraction));
     } else {
         QPainter painter(&m_picture);
         painter.drawText(QRect(QPoint(0, 0), rowRect.size()), 0, QString::fromLatin1(badTransitionText()));
@@ -132,8 +131,7 @@ QColor GSStickyRowHeader::gridColor(const QAbstractItemView* view)
 }
 
 void GSStickyRowHeader::drawCellUnselected(QPainter& painter, const QAbstractItemView* view,
-                                           QStyleOptionViewItem option, const QModelIndex& index,
-                                           const QRect& cellRect)
+    QStyleOptionViewItem option, const QModelIndex& index, const QRect& cellRect)
 {
     option.rect = cellRect;
     option.index = index;

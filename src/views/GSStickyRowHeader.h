@@ -49,7 +49,7 @@ public:
     // its own viewport position. The picture's storage is kept while the row's
     // size stays the same, so scrolling repaints without allocating.
     void paint(const QRect& rowRect, GSStickyRowTransition transition, double fraction, qreal pixelRatio,
-               const std::function<void(QPainter&)>& drawRow);
+        const std::function<void(QPainter&)>& drawRow);
     // Draws the picture at `frame` and remembers where it went.
     void draw(QPainter& painter, const QRect& frame);
     // Nothing is pinned: forget the last frame.
@@ -69,13 +69,13 @@ public:
     // Paints one cell as the view would, without the selection look: the pinned
     // copy stands for the row, not for its selection.
     static void drawCellUnselected(QPainter& painter, const QAbstractItemView* view, QStyleOptionViewItem option,
-                                   const QModelIndex& index, const QRect& cellRect);
+        const QModelIndex& index, const QRect& cellRect);
 
 private:
     static void prepare(QImage& image, const QSize& size, qreal pixelRatio);
     static void paintRow(QImage& image, const QRect& rowRect, const std::function<void(QPainter&)>& drawRow);
 
     QImage m_picture;
-    QImage m_fullStrength;  // the unfaded row, composed into m_picture
+    QImage m_fullStrength; // the unfaded row, composed into m_picture
     QRect m_frame;
 };

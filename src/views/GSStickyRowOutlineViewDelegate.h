@@ -13,16 +13,16 @@ class GSStickyRowOutlineViewDelegate {
 public:
     virtual ~GSStickyRowOutlineViewDelegate() = default;
 
-    virtual std::optional<bool> outlineViewIsStickyItem(const GSStickyRowOutlineView* outlineView,
-                                                        const QModelIndex& item) const
+    virtual std::optional<bool> outlineViewIsStickyItem(
+        const GSStickyRowOutlineView* outlineView, const QModelIndex& item) const
     {
         (void)outlineView;
         (void)item;
         return std::nullopt;
     }
 
-    virtual std::optional<bool> outlineViewIsGroupItem(const GSStickyRowOutlineView* outlineView,
-                                                       const QModelIndex& item) const
+    virtual std::optional<bool> outlineViewIsGroupItem(
+        const GSStickyRowOutlineView* outlineView, const QModelIndex& item) const
     {
         (void)outlineView;
         (void)item;

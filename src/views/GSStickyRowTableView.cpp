@@ -55,12 +55,11 @@ int GSStickyRowTableView::nextStickyRow() const
 
 QRect GSStickyRowTableView::rectOfRow(int row) const
 {
-    return QRect(-horizontalHeader()->offset(), rowViewportPosition(row), horizontalHeader()->length(),
-                 rowHeight(row));
+    return QRect(-horizontalHeader()->offset(), rowViewportPosition(row), horizontalHeader()->length(), rowHeight(row));
 }
 
-void GSStickyRowTableView::forEachCellInRow(int row,
-                                            const std::function<void(const QModelIndex&, const QRect&)>& draw) const
+void GSStickyRowTableView::forEachCellInRow(
+    int row, const std::function<void(const QModelIndex&, const QRect&)>& draw) const
 {
     const int columns = model()->columnCount(rootIndex());
     for (int column = 0; column < columns;) {

@@ -14,8 +14,7 @@
 // them out. Clicking the pinned copy, once its section has scrolled far
 // enough, brings the section's header row back into view. Rectangles are in
 // viewport coordinates.
-template <class ItemView, class Row>
-class GSStickyRowView : public ItemView {
+template <class ItemView, class Row> class GSStickyRowView : public ItemView {
 public:
     explicit GSStickyRowView(QWidget* parent = nullptr)
         : ItemView(parent)
@@ -45,8 +44,8 @@ public:
             return QRect();
         }
         const Row next = nextStickyRow();
-        return GSStickyRowHeader::placement(rectOfRow(previous),
-                                            isRow(next) ? std::optional<QRect>(rectOfRow(next)) : std::nullopt);
+        return GSStickyRowHeader::placement(
+            rectOfRow(previous), isRow(next) ? std::optional<QRect>(rectOfRow(next)) : std::nullopt);
     }
 
     double stickyRowHeaderFraction() const
@@ -78,8 +77,8 @@ public:
         }
         const QRect rowRect = rectOfRow(row);
         m_header.paint(rowRect, stickyRowHeaderTransition(), stickyRowHeaderFraction(),
-                       this->viewport()->devicePixelRatioF(),
-                       [&](QPainter& rowPainter) { drawStickyRow(rowPainter, row, rowRect); });
+            this->viewport()->devicePixelRatioF(),
+            [&](QPainter& rowPainter) { drawStickyRow(rowPainter, row, rowRect); });
         m_header.draw(painter, stickyRowHeaderRect());
     }
 
@@ -137,8 +136,8 @@ protected:
         this->viewport()->update(m_header.areaToRefreshAfterScroll(dx, dy, stickyRowHeaderRect()));
     }
 
-    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
-                     const QList<int>& roles = QList<int>()) override
+    void dataChanged(
+        const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles = QList<int>()) override
     {
         ItemView::dataChanged(topLeft, bottomRight, roles);
         // The pinned row may lie far above the visible area, where the view

@@ -67,12 +67,12 @@ QImage shadowMask(const QImage& layer, int radius, const QColor& colour)
 
 } // namespace
 
-void LayerShadow::drawWithShadow(QPainter& painter, const QImage& layer, const QPointF& origin,
-                                 const QPointF& offset, double blur, const QColor& colour)
+void LayerShadow::drawWithShadow(QPainter& painter, const QImage& layer, const QPointF& origin, const QPointF& offset,
+    double blur, const QColor& colour)
 {
     const QImage source = layer.format() == QImage::Format_ARGB32_Premultiplied
-                              ? layer
-                              : layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        ? layer
+        : layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int radius = static_cast<int>(std::lround(blur * source.devicePixelRatio()));
     painter.drawImage(origin + offset, shadowMask(source, radius, colour));
     painter.drawImage(origin, source);

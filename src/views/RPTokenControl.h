@@ -43,14 +43,13 @@ class RPTokenControl : public QWidget, public KeyedCodable {
     Q_OBJECT
     Q_PROPERTY(RPTokenValue value READ objectValue WRITE setValue NOTIFY objectValueChanged)
     Q_PROPERTY(double fixedFontSize READ fixedFontSize WRITE setFixedFontSize NOTIFY fixedFontSizeChanged)
-    Q_PROPERTY(float cornerRadiusFactor READ cornerRadiusFactor WRITE setCornerRadiusFactor NOTIFY
-                   cornerRadiusFactorChanged)
+    Q_PROPERTY(
+        float cornerRadiusFactor READ cornerRadiusFactor WRITE setCornerRadiusFactor NOTIFY cornerRadiusFactorChanged)
     Q_PROPERTY(float widthPaddingMultiplier READ widthPaddingMultiplier WRITE setWidthPaddingMultiplier NOTIFY
-                   widthPaddingMultiplierChanged)
+            widthPaddingMultiplierChanged)
     Q_PROPERTY(bool appendCountsToStrings READ appendCountsToStrings WRITE setAppendCountsToStrings NOTIFY
-                   appendCountsToStringsChanged)
-    Q_PROPERTY(qint64 tokenColorScheme READ tokenColorScheme WRITE setTokenColorScheme NOTIFY
-                   tokenColorSchemeChanged)
+            appendCountsToStringsChanged)
+    Q_PROPERTY(qint64 tokenColorScheme READ tokenColorScheme WRITE setTokenColorScheme NOTIFY tokenColorSchemeChanged)
     Q_PROPERTY(qint64 fancyEffects READ fancyEffects WRITE setFancyEffects NOTIFY fancyEffectsChanged)
     Q_PROPERTY(QStringList selectedTokens READ selectedTokens NOTIFY selectedIndexSetChanged)
 
@@ -237,7 +236,7 @@ private:
     QSizeF boxSize(const RPCountedToken& token, float fontSize) const;
     void layoutLine(QList<FramedToken>& line, double y, double h, float gap, bool focusRingFirst);
     void truncateLine(Line& current, double& x, const QList<RPCountedToken>& window, qsizetype from,
-                      const QHash<qint64, float>& sizes);
+        const QHash<qint64, float>& sizes);
     void sizeToContent(double contentHeight);
     QScrollArea* enclosingScrollArea() const;
     void redrawIndex(qint64 index);

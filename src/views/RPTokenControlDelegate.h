@@ -16,11 +16,11 @@ public:
 
     // Renaming is offered in the context menu only when this answers true.
     virtual bool respondsToRenameToken() const { return false; }
-    virtual void tokenControlRenameToken(RPTokenControl* /*control*/, const QString& /*token*/) {}
+    virtual void tokenControlRenameToken(RPTokenControl* /*control*/, const QString& /*token*/) { }
 
     // The title of the context menu's delete item.
-    virtual std::optional<QString> menuItemTitleToDeleteTokenControl(RPTokenControl* /*control*/, qint64 /*count*/,
-                                                                     const QString& /*tokenName*/)
+    virtual std::optional<QString> menuItemTitleToDeleteTokenControl(
+        RPTokenControl* /*control*/, qint64 /*count*/, const QString& /*tokenName*/)
     {
         return std::nullopt;
     }
@@ -30,5 +30,5 @@ public:
     virtual std::optional<bool> draggingEntered(const QMimeData* /*data*/) { return std::nullopt; }
     virtual std::optional<bool> draggingUpdated(const QMimeData* /*data*/) { return std::nullopt; }
     virtual std::optional<bool> performDragOperation(const QMimeData* /*data*/) { return std::nullopt; }
-    virtual void draggingExited() {}
+    virtual void draggingExited() { }
 };

@@ -43,10 +43,9 @@ TokenAttributes RPTokenControl::normalAttributes() const
     } else if (tokenColorScheme_ == 1) {
         fill = QColor(Qt::white);
     }
-    return TokenAttributes::fromOrderedList({{Key::CornerRadiusFactor, cornerRadiusFactor_},
-                                             {Key::WidthPaddingMultiplier, widthPaddingMultiplier_},
-                                             {Key::FillColor, colourOrNothing(fill)},
-                                             {Key::StrokeColor, colourOrNothing(stroke)}});
+    return TokenAttributes::fromOrderedList(
+        {{Key::CornerRadiusFactor, cornerRadiusFactor_}, {Key::WidthPaddingMultiplier, widthPaddingMultiplier_},
+            {Key::FillColor, colourOrNothing(fill)}, {Key::StrokeColor, colourOrNothing(stroke)}});
 }
 
 TokenAttributes RPTokenControl::selectedAttributes() const
@@ -62,10 +61,8 @@ TokenAttributes RPTokenControl::selectedAttributes() const
         shadow = QVariant::fromValue(TokenAttributes::Shadow{QPointF(2.0, 2.0), 2.0, LayerShadow::defaultColour()});
     }
     return TokenAttributes::fromOrderedList({{Key::TextColor, QVariant::fromValue(QColor(Qt::white))},
-                                             {Key::CornerRadiusFactor, cornerRadiusFactor_},
-                                             {Key::WidthPaddingMultiplier, widthPaddingMultiplier_},
-                                             {Key::FillColor, colourOrNothing(fill)},
-                                             {Key::TextShadow, shadow}});
+        {Key::CornerRadiusFactor, cornerRadiusFactor_}, {Key::WidthPaddingMultiplier, widthPaddingMultiplier_},
+        {Key::FillColor, colourOrNothing(fill)}, {Key::TextShadow, shadow}});
 }
 
 void RPTokenControl::paintEvent(QPaintEvent* event)
@@ -75,8 +72,8 @@ void RPTokenControl::paintEvent(QPaintEvent* event)
     if (backgroundWhiteness_ <= 1.0f) {
         // Replaces the pixels, alpha included.
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(dirty, QColor::fromRgbF(backgroundWhiteness_, backgroundWhiteness_, backgroundWhiteness_,
-                                                 backgroundAlpha_));
+        painter.fillRect(dirty,
+            QColor::fromRgbF(backgroundWhiteness_, backgroundWhiteness_, backgroundWhiteness_, backgroundAlpha_));
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     if (!framedTokens_.isEmpty()) {
@@ -123,15 +120,15 @@ void RPTokenControl::drawTokens(QPainter& painter, const QRectF& dirty)
             const double h = bounds.height();
             const QRectF reflection(bounds.x() + 1.0, bounds.y() + h, bounds.width() - 3.0, h - 3.0);
             if (reflection.intersects(dirty)) {
-                RoundedRectangle::shadow(
-                    *target, RoundedRectangle::bezierPathWithRoundedRect(reflection, static_cast<float>((h - 3.0) * 0.2)));
+                RoundedRectangle::shadow(*target,
+                    RoundedRectangle::bezierPathWithRoundedRect(reflection, static_cast<float>((h - 3.0) * 0.2)));
             }
         }
     }
     if (shadows) {
         layerPainter.end();
-        LayerShadow::drawWithShadow(painter, layer, QPointF(0.0, 0.0), QPointF(2.0, 2.0), 1.0,
-                                    LayerShadow::defaultColour());
+        LayerShadow::drawWithShadow(
+            painter, layer, QPointF(0.0, 0.0), QPointF(2.0, 2.0), 1.0, LayerShadow::defaultColour());
     }
 }
 
@@ -169,7 +166,7 @@ void RPTokenControl::drawPlaceholder(QPainter& painter)
     painter.setFont(FramedToken::fontOfSize(fontSize));
     painter.setPen(QColor::fromRgbF(grey, grey, grey, 1.0f));
     painter.drawText(QRectF(QPointF(fontSize * 0.25 + 2.0, 2.0), QSizeF(size())),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, placeholder);
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, placeholder);
     painter.restore();
 }
 

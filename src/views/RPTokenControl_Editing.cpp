@@ -90,8 +90,7 @@ void RPTokenControl::updateTextFieldFrame()
         return;
     }
     const QRectF box = framedTokens_[indexOfFramedTokenBeingEdited_].bounds();
-    textField_->setGeometry(
-        QRectF(box.x() - 4.0, box.y() + 1.0, box.width(), box.height() - 4.0).toAlignedRect());
+    textField_->setGeometry(QRectF(box.x() - 4.0, box.y() + 1.0, box.width(), box.height() - 4.0).toAlignedRect());
 }
 
 void RPTokenControl::controlTextDidChange(const QString& typed)
@@ -114,8 +113,7 @@ void RPTokenControl::controlTextDidChange(const QString& typed)
                 const int caret = field->cursorPosition();
                 text.replace(i, 1, replacementString_);
                 field->setText(text);
-                field->setCursorPosition(std::min<int>(caret + int(replacementString_.size()) - 1,
-                                                       int(text.size())));
+                field->setCursorPosition(std::min<int>(caret + int(replacementString_.size()) - 1, int(text.size())));
                 beep();
                 break;
             }

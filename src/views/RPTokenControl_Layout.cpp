@@ -65,8 +65,8 @@ QSizeF RPTokenControl::boxSize(const RPCountedToken& token, float fontSize) cons
         measured_.insert(key, measured);
         return measured;
     };
-    return FramedToken::boxSizeForToken(token, fontSize, cornerRadiusFactor_, widthPaddingMultiplier_,
-                                        appendCountsToStrings_, cached);
+    return FramedToken::boxSizeForToken(
+        token, fontSize, cornerRadiusFactor_, widthPaddingMultiplier_, appendCountsToStrings_, cached);
 }
 
 QHash<qint64, float> RPTokenControl::fontSizesForWindow(const QList<RPCountedToken>& window) const
@@ -115,8 +115,8 @@ void RPTokenControl::layoutLine(QList<FramedToken>& line, double y, double h, fl
     framedTokens_.append(line);
 }
 
-void RPTokenControl::truncateLine(Line& current, double& x, const QList<RPCountedToken>& window, qsizetype from,
-                                  const QHash<qint64, float>& sizes)
+void RPTokenControl::truncateLine(
+    Line& current, double& x, const QList<RPCountedToken>& window, qsizetype from, const QHash<qint64, float>& sizes)
 {
     const RPCountedToken ellipsis = RPCountedToken::ellipsisToken();
     const float size = fontSizeForToken(ellipsis, sizes);
@@ -202,8 +202,8 @@ void RPTokenControl::doLayout()
     }
     const QHash<qint64, float> sizes = fontSizesForWindow(window);
 
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const Entry& a, const Entry& b) { return a.key.compare(b.key) < 0; });
+    std::stable_sort(
+        ordered.begin(), ordered.end(), [](const Entry& a, const Entry& b) { return a.key.compare(b.key) < 0; });
     window.clear();
     for (const Entry& entry : ordered) {
         window.append(entry.token);
@@ -229,7 +229,7 @@ void RPTokenControl::doLayout()
         if (2.0 + x + box.width() > width && x > 0.0) {
             if (previous) {
                 layoutLine(previous->tokens, previous->y, previous->height,
-                           justifiedGap(width, previous->tokens, previous->width), focusRingFirst);
+                    justifiedGap(width, previous->tokens, previous->width), focusRingFirst);
                 focusRingFirst = false;
                 previous.reset();
             }
@@ -255,7 +255,7 @@ void RPTokenControl::doLayout()
     }
     if (previous) {
         layoutLine(previous->tokens, previous->y, previous->height,
-                   justifiedGap(width, previous->tokens, previous->width), focusRingFirst);
+            justifiedGap(width, previous->tokens, previous->width), focusRingFirst);
         focusRingFirst = false;
     }
     layoutLine(current.tokens, current.y, current.height, 2.0f, focusRingFirst);

@@ -33,8 +33,7 @@ bool RPTokenControl::deleteSelectedTokens()
             collection->removeAll(text);
         }
         deleted.sort();
-        NotificationHub::defaultHub().post(userDeletedTokensNotification(), this,
-                                           {{userDeletedTokensKey(), deleted}});
+        NotificationHub::defaultHub().post(userDeletedTokensNotification(), this, {{userDeletedTokensKey(), deleted}});
         setObjectValue(*collection);
         deselectAllIndexes();
         invalidateLayout();

@@ -174,8 +174,7 @@ void RPTokenControl::scrollFramedTokenToVisible(const FramedToken* token)
     const QRectF bounds = token->bounds();
     const QRectF box(bounds.topLeft(), bounds.size() - QSizeF(3.0, 3.0));
     const QPointF centre = mapTo(area->widget(), box.center());
-    area->ensureVisible(qRound(centre.x()), qRound(centre.y()), qRound(box.width() / 2.0),
-                        qRound(box.height() / 2.0));
+    area->ensureVisible(qRound(centre.x()), qRound(centre.y()), qRound(box.width() / 2.0), qRound(box.height() / 2.0));
 }
 
 void RPTokenControl::scrollIndexToVisible(qint64 index)
@@ -233,8 +232,8 @@ void RPTokenControl::changeSelectionPerUserActionAtIndex(qint64 index, Qt::Keybo
     scrollIndexToVisible(index);
 }
 
-qint64 RPTokenControl::indexOfTokenClosestToPoint(const QPointF& point, qint64 excludeIndex,
-                                                  bool excludeHigherNotLower) const
+qint64 RPTokenControl::indexOfTokenClosestToPoint(
+    const QPointF& point, qint64 excludeIndex, bool excludeHigherNotLower) const
 {
     if (point.x() < 0.0 || point.y() < 0.0 || point.x() > width() || point.y() > height()) {
         return NotFound;
@@ -305,7 +304,7 @@ void RPTokenControl::typeSelect(const QString& typed)
         return;
     }
     std::sort(candidates.begin(), candidates.end(),
-              [](const QString& a, const QString& b) { return RPCountedToken::compareTexts(a, b) < 0; });
+        [](const QString& a, const QString& b) { return RPCountedToken::compareTexts(a, b) < 0; });
     for (const FramedToken& token : framedTokens_) {
         if (token.text() == candidates.first()) {
             scrollFramedTokenToVisible(&token);

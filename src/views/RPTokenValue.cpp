@@ -89,7 +89,7 @@ bool RPTokenValue::isCollection() const
 bool RPTokenValue::isMarker() const
 {
     return kind_ == Kind::NoTokensMarker || kind_ == Kind::NoSelectionMarker || kind_ == Kind::MultipleValuesMarker
-           || kind_ == Kind::NotApplicableMarker;
+        || kind_ == Kind::NotApplicableMarker;
 }
 
 qsizetype RPTokenValue::count() const

@@ -82,13 +82,16 @@ public:
     bool operator==(const RPTokenValue& other) const;
 
 private:
-    explicit RPTokenValue(Kind kind) : kind_(kind) {}
+    explicit RPTokenValue(Kind kind)
+        : kind_(kind)
+    {
+    }
 
     Kind kind_ = Kind::NoTokensMarker;
-    QStringList strings_;               // Array, Set
-    QMap<QString, qint64> counts_;      // CountedSet
-    QList<RPCountedToken> tokens_;      // TokenArray, TokenSet
-    QVariant other_;                    // Other
+    QStringList strings_; // Array, Set
+    QMap<QString, qint64> counts_; // CountedSet
+    QList<RPCountedToken> tokens_; // TokenArray, TokenSet
+    QVariant other_; // Other
 };
 
 Q_DECLARE_METATYPE(RPTokenValue)

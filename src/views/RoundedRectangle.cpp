@@ -16,10 +16,8 @@ QPainterPath RoundedRectangle::bezierPathWithRoundedRect(const QRectF& rect, flo
     };
     // Clockwise on screen from the top-left corner; each arc joins the previous
     // one with a straight side.
-    const Corner corners[] = {{inner.topLeft(), 180.0},
-                              {inner.topRight(), 270.0},
-                              {inner.bottomRight(), 0.0},
-                              {inner.bottomLeft(), 90.0}};
+    const Corner corners[]
+        = {{inner.topLeft(), 180.0}, {inner.topRight(), 270.0}, {inner.bottomRight(), 0.0}, {inner.bottomLeft(), 90.0}};
     QPainterPath path;
     bool first = true;
     for (const Corner& corner : corners) {

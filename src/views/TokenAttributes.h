@@ -25,7 +25,7 @@ public:
     };
 
     struct Shadow {
-        QPointF offset;  // y-down points
+        QPointF offset; // y-down points
         double blur = 0.0;
         QColor colour;
     };

@@ -18,7 +18,7 @@ public:
 
     // Whether the coordinate can be set, which is what lets a user drag it.
     virtual bool respondsToSetCoordinate() const { return false; }
-    virtual void setCoordinate(const MapCoordinate&) {}
+    virtual void setCoordinate(const MapCoordinate&) { }
 };
 
 using GMKAnnotationPtr = std::shared_ptr<GMKAnnotation>;

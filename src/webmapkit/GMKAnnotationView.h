@@ -39,7 +39,7 @@ public:
     void setDraggable(bool draggable) { draggable_ = draggable; }
     unsigned dragState() const { return dragState_; }
     void setDragState(unsigned state) { dragState_ = state; }
-    void prepareForReuse() {}
+    void prepareForReuse() { }
 
 protected:
     void prepareDrawing(const ScriptObject& pageObject) override;

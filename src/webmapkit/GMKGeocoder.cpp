@@ -29,7 +29,8 @@ void GMKGeocoder::didSucceedWithResult(const QString& json)
         return;
     }
     coordinate_ = placemark->coordinate();
-    if (GMKGeocoderDelegate* target = delegate(); target && target->responds(GMKGeocoderDelegate::Op::DidFindCoordinate)) {
+    if (GMKGeocoderDelegate* target = delegate();
+        target && target->responds(GMKGeocoderDelegate::Op::DidFindCoordinate)) {
         target->didFindCoordinate(this, coordinate_);
     }
 }

@@ -11,7 +11,8 @@ class GMKGeocoder : public GeocoderPage {
     Q_OBJECT
 public:
     explicit GMKGeocoder(const QString& address, QObject* parent = nullptr, const QString& pagePath = QString());
-    GMKGeocoder(const QString& address, const MapCoordinate& near, QObject* parent = nullptr, const QString& pagePath = QString());
+    GMKGeocoder(const QString& address, const MapCoordinate& near, QObject* parent = nullptr,
+        const QString& pagePath = QString());
 
     // A QObject that also derives from GMKGeocoderDelegate; held weakly.
     void setDelegate(QObject* delegate) { delegate_ = delegate; }

@@ -20,8 +20,8 @@ public:
         Q_UNUSED(op);
         return true;
     }
-    virtual void didFindCoordinate(GMKGeocoder*, const MapCoordinate&) {}
-    virtual void didFailWithError(GMKGeocoder*, const MapError&) {}
+    virtual void didFindCoordinate(GMKGeocoder*, const MapCoordinate&) { }
+    virtual void didFailWithError(GMKGeocoder*, const MapError&) { }
 };
 
 class GMKReverseGeocoderDelegate {
@@ -34,6 +34,6 @@ public:
         Q_UNUSED(op);
         return true;
     }
-    virtual void didFindPlacemark(GMKReverseGeocoder*, const GMKPlacemark&) {}
-    virtual void didFailWithError(GMKReverseGeocoder*, const MapError&) {}
+    virtual void didFindPlacemark(GMKReverseGeocoder*, const GMKPlacemark&) { }
+    virtual void didFailWithError(GMKReverseGeocoder*, const MapError&) { }
 };

@@ -27,8 +27,8 @@ QString GMKJsonCodec::stringWithFragmentError(const GMKJsonValue& value, std::op
     return stringWithObjectAllowScalar(value, true, error);
 }
 
-QString GMKJsonCodec::stringWithObjectAllowScalar(const GMKJsonValue& value, bool allowScalar,
-                                                  std::optional<GMKJsonError>* error)
+QString GMKJsonCodec::stringWithObjectAllowScalar(
+    const GMKJsonValue& value, bool allowScalar, std::optional<GMKJsonError>* error)
 {
     const QString text = allowScalar ? writer_.stringWithFragment(value) : writer_.stringWithObject(value);
     if (text.isNull()) {
@@ -42,23 +42,21 @@ std::optional<GMKJsonValue> GMKJsonCodec::objectWithString(const QString& text)
     return objectWithStringAllowScalar(text, false, nullptr);
 }
 
-std::optional<GMKJsonValue> GMKJsonCodec::objectWithStringError(const QString& text,
-                                                                std::optional<GMKJsonError>* error)
+std::optional<GMKJsonValue> GMKJsonCodec::objectWithStringError(const QString& text, std::optional<GMKJsonError>* error)
 {
     return objectWithStringAllowScalar(text, false, error);
 }
 
-std::optional<GMKJsonValue> GMKJsonCodec::fragmentWithStringError(const QString& text,
-                                                                  std::optional<GMKJsonError>* error)
+std::optional<GMKJsonValue> GMKJsonCodec::fragmentWithStringError(
+    const QString& text, std::optional<GMKJsonError>* error)
 {
     return objectWithStringAllowScalar(text, true, error);
 }
 
-std::optional<GMKJsonValue> GMKJsonCodec::objectWithStringAllowScalar(const QString& text, bool allowScalar,
-                                                                      std::optional<GMKJsonError>* error)
+std::optional<GMKJsonValue> GMKJsonCodec::objectWithStringAllowScalar(
+    const QString& text, bool allowScalar, std::optional<GMKJsonError>* error)
 {
-    std::optional<GMKJsonValue> value =
-        allowScalar ? parser_.fragmentWithString(text) : parser_.objectWithString(text);
+    std::optional<GMKJsonValue> value = allowScalar ? parser_.fragmentWithString(text) : parser_.objectWithString(text);
     if (!value) {
         takeFailure(parser_, error);
     }

@@ -20,13 +20,14 @@ public:
     QString stringWithObjectError(const GMKJsonValue& value, std::optional<GMKJsonError>* error);
     QString stringWithFragmentError(const GMKJsonValue& value, std::optional<GMKJsonError>* error);
     // `allowScalar` chooses the fragment form.
-    QString stringWithObjectAllowScalar(const GMKJsonValue& value, bool allowScalar, std::optional<GMKJsonError>* error);
+    QString stringWithObjectAllowScalar(
+        const GMKJsonValue& value, bool allowScalar, std::optional<GMKJsonError>* error);
 
     std::optional<GMKJsonValue> objectWithString(const QString& text);
     std::optional<GMKJsonValue> objectWithStringError(const QString& text, std::optional<GMKJsonError>* error);
     std::optional<GMKJsonValue> fragmentWithStringError(const QString& text, std::optional<GMKJsonError>* error);
-    std::optional<GMKJsonValue> objectWithStringAllowScalar(const QString& text, bool allowScalar,
-                                                            std::optional<GMKJsonError>* error);
+    std::optional<GMKJsonValue> objectWithStringAllowScalar(
+        const QString& text, bool allowScalar, std::optional<GMKJsonError>* error);
 
     // Read from the parser; set on both workers.
     unsigned maxDepth() const { return parser_.maxDepth(); }

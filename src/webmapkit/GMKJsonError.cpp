@@ -5,7 +5,9 @@
 #include <utility>
 
 GMKJsonError::GMKJsonError(int code, const QString& message, std::shared_ptr<const GMKJsonError> underlying)
-    : code_(code), message_(message), underlying_(std::move(underlying))
+    : code_(code)
+    , message_(message)
+    , underlying_(std::move(underlying))
 {
 }
 

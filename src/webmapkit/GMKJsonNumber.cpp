@@ -28,14 +28,19 @@ bool isIntegerLiteral(const QString& text)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 GMKJsonNumber::GMKJsonNumber(double value)
-    : text_(QString::number(value, 'g', QLocale::FloatingPointShortest)), value_(value)
+    : text_(QString::number(value, 'g', QLocale::FloatingPointShortest))
+    , value_(value)
 {
 }
 
-GMKJsonNumber::GMKJsonNumber(qint64 value) : text_(QString::number(value)), value_(static_cast<double>(value)) {}
+GMKJsonNumber::GMKJsonNumber(qint64 value)
+    : text_(QString::number(value))
+    , value_(static_cast<double>(value))
+{
+}
 
 std::optional<GMKJsonNumber> GMKJsonNumber::fromLiteral(QByteArrayView literal)
 {

@@ -30,7 +30,11 @@ public:
     bool operator==(const GMKJsonNumber& other) const;
 
 private:
-    GMKJsonNumber(const QString& text, double value) : text_(text), value_(value) {}
+    GMKJsonNumber(const QString& text, double value)
+        : text_(text)
+        , value_(value)
+    {
+    }
 
     QString text_ = QStringLiteral("0");
     double value_ = 0.0;

@@ -20,8 +20,8 @@ void GMKJsonObject::insert(const GMKJsonValue& key, const GMKJsonValue& value)
         }
         stringIndex_.insert(key.toString(), members_.size());
     } else {
-        const auto same = std::find_if(members_.begin(), members_.end(),
-                                       [&key](const Member& member) { return member.first == key; });
+        const auto same = std::find_if(
+            members_.begin(), members_.end(), [&key](const Member& member) { return member.first == key; });
         if (same != members_.end()) {
             same->second = value;
             return;
@@ -54,7 +54,7 @@ bool GMKJsonObject::operator==(const GMKJsonObject& other) const
     }
     for (const Member& member : members_) {
         const auto same = std::find_if(other.members_.begin(), other.members_.end(),
-                                       [&member](const Member& theirs) { return theirs.first == member.first; });
+            [&member](const Member& theirs) { return theirs.first == member.first; });
         if (same == other.members_.end() || !(same->second == member.second)) {
             return false;
         }

@@ -10,7 +10,7 @@ namespace {
 void logFailure(const char* what, const GMKJsonBase& worker)
 {
     qCWarning(lcGMKJson, "%s failed. Error trace is: %s", what,
-              qUtf8Printable(GMKJsonError::describeTrace(worker.errorTrace())));
+        qUtf8Printable(GMKJsonError::describeTrace(worker.errorTrace())));
 }
 
 std::optional<GMKJsonValue> parseLogged(const QString& text, bool fragment)
@@ -33,7 +33,7 @@ QString writeLogged(const GMKJsonValue& value, bool fragment)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<GMKJsonValue> GMKJSONValue(const QString& text)
 {

@@ -68,7 +68,7 @@ QString byteCode(char ch)
     return QString::number(static_cast<unsigned char>(ch), 16);
 }
 
-}  // namespace
+} // namespace
 
 std::optional<GMKJsonValue> GMKJsonParser::objectWithString(const QString& text)
 {
@@ -150,8 +150,7 @@ std::optional<GMKJsonValue> GMKJsonParser::scanValue()
 
 // Only the letters of the literal are compared; what follows them is for the
 // caller to judge (so "truex" fails later as garbage or a missing separator).
-std::optional<GMKJsonValue> GMKJsonParser::scanLiteral(const char* rest, const GMKJsonValue& value,
-                                                       const char* failure)
+std::optional<GMKJsonValue> GMKJsonParser::scanLiteral(const char* rest, const GMKJsonValue& value, const char* failure)
 {
     const std::size_t length = std::strlen(rest);
     if (static_cast<std::size_t>(end_ - c_) < length || std::memcmp(c_, rest, length) != 0) {

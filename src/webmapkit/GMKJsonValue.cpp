@@ -5,34 +5,64 @@
 
 #include <utility>
 
-GMKJsonValue::GMKJsonValue(bool value) : type_(Type::Bool), bool_(value) {}
+GMKJsonValue::GMKJsonValue(bool value)
+    : type_(Type::Bool)
+    , bool_(value)
+{
+}
 
-GMKJsonValue::GMKJsonValue(int value) : GMKJsonValue(GMKJsonNumber(static_cast<qint64>(value))) {}
+GMKJsonValue::GMKJsonValue(int value)
+    : GMKJsonValue(GMKJsonNumber(static_cast<qint64>(value)))
+{
+}
 
-GMKJsonValue::GMKJsonValue(long value) : GMKJsonValue(GMKJsonNumber(static_cast<qint64>(value))) {}
+GMKJsonValue::GMKJsonValue(long value)
+    : GMKJsonValue(GMKJsonNumber(static_cast<qint64>(value)))
+{
+}
 
-GMKJsonValue::GMKJsonValue(long long value) : GMKJsonValue(GMKJsonNumber(static_cast<qint64>(value))) {}
+GMKJsonValue::GMKJsonValue(long long value)
+    : GMKJsonValue(GMKJsonNumber(static_cast<qint64>(value)))
+{
+}
 
-GMKJsonValue::GMKJsonValue(double value) : GMKJsonValue(GMKJsonNumber(value)) {}
+GMKJsonValue::GMKJsonValue(double value)
+    : GMKJsonValue(GMKJsonNumber(value))
+{
+}
 
-GMKJsonValue::GMKJsonValue(const GMKJsonNumber& number) : type_(Type::Number), number_(number) {}
+GMKJsonValue::GMKJsonValue(const GMKJsonNumber& number)
+    : type_(Type::Number)
+    , number_(number)
+{
+}
 
-GMKJsonValue::GMKJsonValue(const QString& text) : type_(Type::String), string_(text) {}
+GMKJsonValue::GMKJsonValue(const QString& text)
+    : type_(Type::String)
+    , string_(text)
+{
+}
 
-GMKJsonValue::GMKJsonValue(const char* utf8) : GMKJsonValue(QString::fromUtf8(utf8)) {}
+GMKJsonValue::GMKJsonValue(const char* utf8)
+    : GMKJsonValue(QString::fromUtf8(utf8))
+{
+}
 
 GMKJsonValue::GMKJsonValue(GMKJsonArray array)
-    : type_(Type::Array), array_(std::make_shared<const GMKJsonArray>(std::move(array)))
+    : type_(Type::Array)
+    , array_(std::make_shared<const GMKJsonArray>(std::move(array)))
 {
 }
 
 GMKJsonValue::GMKJsonValue(GMKJsonObject object)
-    : type_(Type::Object), object_(std::make_shared<const GMKJsonObject>(std::move(object)))
+    : type_(Type::Object)
+    , object_(std::make_shared<const GMKJsonObject>(std::move(object)))
 {
 }
 
 GMKJsonValue::GMKJsonValue(std::shared_ptr<const GMKJsonForeignObject> object)
-    : type_(object ? Type::Foreign : Type::Null), foreign_(std::move(object))
+    : type_(object ? Type::Foreign : Type::Null)
+    , foreign_(std::move(object))
 {
 }
 

@@ -24,7 +24,7 @@ public:
     enum class Type { Null, Bool, Number, String, Array, Object, Foreign };
 
     GMKJsonValue() = default;
-    GMKJsonValue(std::nullptr_t) {}
+    GMKJsonValue(std::nullptr_t) { }
     GMKJsonValue(bool value);
     GMKJsonValue(int value);
     GMKJsonValue(long value);
@@ -37,8 +37,7 @@ public:
     GMKJsonValue(GMKJsonObject object);
     GMKJsonValue(std::shared_ptr<const GMKJsonForeignObject> object);
     // Any other pointer would silently become a boolean.
-    template <typename T>
-    GMKJsonValue(T*) = delete;
+    template <typename T> GMKJsonValue(T*) = delete;
 
     Type type() const { return type_; }
     bool isNull() const { return type_ == Type::Null; }

@@ -18,7 +18,7 @@ QString notSupported(const QString& className)
     return QStringLiteral("JSON serialisation not supported for %1").arg(className);
 }
 
-}  // namespace
+} // namespace
 
 QString GMKJsonWriter::stringWithObject(const GMKJsonValue& value)
 {

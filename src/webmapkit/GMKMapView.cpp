@@ -20,7 +20,8 @@ GMKMapView::GMKMapView(QWidget* parent, const QString& pagePath)
     , clock_(MapClock::defaultClock())
     , callbacks_(new GMKMapViewCallbacks(this))
     , userLocation_(std::make_unique<GMKUserLocation>())
-    , providerFactory_([]() { return LocationProvider::create(AppInfo::mapServiceEndpoint(QStringLiteral("LocationURL"))); })
+    , providerFactory_(
+          []() { return LocationProvider::create(AppInfo::mapServiceEndpoint(QStringLiteral("LocationURL"))); })
 {
     webView_ = new GMKWebView(this);
     webView_->setGeometry(rect());
@@ -47,7 +48,7 @@ QString GMKMapView::defaultPagePath()
 void GMKMapView::registerForArchives()
 {
     KeyedClassRegistry::registerClass(QStringLiteral("GMKMapView"),
-                                      []() { return std::static_pointer_cast<KeyedCodable>(std::make_shared<GMKMapView>()); });
+        []() { return std::static_pointer_cast<KeyedCodable>(std::make_shared<GMKMapView>()); });
 }
 
 void GMKMapView::setDelegate(QObject* delegate)
@@ -68,8 +69,9 @@ JsPageHost* GMKMapView::host() const
 void GMKMapView::connectPage()
 {
     JsPageHost* page = host();
-    connect(page, &ScriptBridge::willStartLoading, this,
-            [this]() { tell(GMKMapViewDelegate::Op::WillStartLoadingMap, [this](auto* d) { d->willStartLoadingMap(this); }); });
+    connect(page, &ScriptBridge::willStartLoading, this, [this]() {
+        tell(GMKMapViewDelegate::Op::WillStartLoadingMap, [this](auto* d) { d->willStartLoadingMap(this); });
+    });
     connect(page, &ScriptBridge::windowObjectCleared, this, &GMKMapView::onWindowObjectCleared);
     connect(page, &ScriptBridge::loadFinished, this, &GMKMapView::onLoadFinished);
     connect(page, &ScriptBridge::loadFailed, this, &GMKMapView::onLoadFailed);
@@ -109,7 +111,9 @@ void GMKMapView::onLoadFinished()
     // A fresh page knows nothing: give it the stored settings again.
     setMapType(mapType_);
     setShowsUserLocation(showsUserLocation_);
-    clock_->callAfter(0.5, this, [this]() { tell(GMKMapViewDelegate::Op::DidFinishLoadingMap, [this](auto* d) { d->didFinishLoadingMap(this); }); });
+    clock_->callAfter(0.5, this, [this]() {
+        tell(GMKMapViewDelegate::Op::DidFinishLoadingMap, [this](auto* d) { d->didFinishLoadingMap(this); });
+    });
 }
 
 void GMKMapView::onLoadFailed(const MapError& error)
@@ -156,7 +160,8 @@ void GMKMapView::setMapType(unsigned type)
 
 MapCoordinate GMKMapView::centerCoordinate()
 {
-    const auto answer = MapPageAnswer::object(closed_ ? QVariant() : host()->evaluate(QStringLiteral("getCenterCoordinate()")));
+    const auto answer
+        = MapPageAnswer::object(closed_ ? QVariant() : host()->evaluate(QStringLiteral("getCenterCoordinate()")));
     return answer ? MapPageAnswer::coordinate(*answer).value_or(MapCoordinate{}) : MapCoordinate{};
 }
 
@@ -173,15 +178,17 @@ MapRegion GMKMapView::region()
     if (!answer) {
         return MapRegion{};
     }
-    const auto read = [&](const char* path) { return MapPageAnswer::number(*answer, QString::fromLatin1(path)).value_or(0.0); };
-    return MapRegion{{read("center.latitude"), read("center.longitude")}, read("latitudeDelta"), read("longitudeDelta")};
+    const auto read
+        = [&](const char* path) { return MapPageAnswer::number(*answer, QString::fromLatin1(path)).value_or(0.0); };
+    return MapRegion{
+        {read("center.latitude"), read("center.longitude")}, read("latitudeDelta"), read("longitudeDelta")};
 }
 
 void GMKMapView::setRegion(const MapRegion& region, bool animated)
 {
     tell(GMKMapViewDelegate::Op::RegionWillChange, [&](auto* d) { d->regionWillChange(this, animated); });
     callPage(QStringLiteral("setRegionAnimated"),
-             {region.center.latitude, region.center.longitude, region.latitudeDelta, region.longitudeDelta, animated});
+        {region.center.latitude, region.center.longitude, region.latitudeDelta, region.longitudeDelta, animated});
     emit centerCoordinateChanged();
     tell(GMKMapViewDelegate::Op::RegionDidChange, [&](auto* d) { d->regionDidChange(this, animated); });
 }
@@ -203,12 +210,13 @@ void GMKMapView::setZoomEnabled(bool enabled)
 QPoint GMKMapView::convertCoordinate(const MapCoordinate& coordinate, QWidget* toView)
 {
     updateWindowSize();
-    const auto answer = MapPageAnswer::object(callPage(QStringLiteral("convertCoordinate"), {coordinate.latitude, coordinate.longitude}));
+    const auto answer = MapPageAnswer::object(
+        callPage(QStringLiteral("convertCoordinate"), {coordinate.latitude, coordinate.longitude}));
     if (!answer) {
         return QPoint();
     }
     const QPoint inPage(static_cast<int>(answer->value(QStringLiteral("x")).toInteger()),
-                        static_cast<int>(answer->value(QStringLiteral("y")).toInteger()));
+        static_cast<int>(answer->value(QStringLiteral("y")).toInteger()));
     return toView != nullptr ? toView->mapFromGlobal(webView_->mapToGlobal(inPage)) : inPage;
 }
 

@@ -155,8 +155,7 @@ private:
         std::shared_ptr<GMKView> view;
         ScriptObject pageObject;
     };
-    template <typename Call>
-    void tell(GMKMapViewDelegate::Op op, Call call);
+    template <typename Call> void tell(GMKMapViewDelegate::Op op, Call call);
 
     void connectPage();
     void onWindowObjectCleared();
@@ -206,8 +205,7 @@ private:
     SearchBackBlock searchBackBlock_;
 };
 
-template <typename Call>
-void GMKMapView::tell(GMKMapViewDelegate::Op op, Call call)
+template <typename Call> void GMKMapView::tell(GMKMapViewDelegate::Op op, Call call)
 {
     GMKMapViewDelegate* target = delegate();
     if (target != nullptr && target->responds(op)) {

@@ -55,23 +55,23 @@ public:
     virtual GMKAnnotationViewPtr viewForAnnotation(GMKMapView*, const GMKAnnotationPtr&) { return nullptr; }
     virtual void regionWillChange(GMKMapView*, bool animated) { Q_UNUSED(animated); }
     virtual void regionDidChange(GMKMapView*, bool animated) { Q_UNUSED(animated); }
-    virtual void didUpdateUserLocation(GMKMapView*, GMKUserLocation*) {}
-    virtual void didFailToLocateUser(GMKMapView*, const MapError&) {}
-    virtual void willStartLocatingUser(GMKMapView*) {}
-    virtual void didStopLocatingUser(GMKMapView*) {}
-    virtual void didAddOverlayViews(GMKMapView*, const QList<GMKOverlayViewPtr>&) {}
-    virtual void didAddAnnotationViews(GMKMapView*, const QList<GMKAnnotationViewPtr>&) {}
-    virtual void didSelectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) {}
-    virtual void didDeselectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) {}
+    virtual void didUpdateUserLocation(GMKMapView*, GMKUserLocation*) { }
+    virtual void didFailToLocateUser(GMKMapView*, const MapError&) { }
+    virtual void willStartLocatingUser(GMKMapView*) { }
+    virtual void didStopLocatingUser(GMKMapView*) { }
+    virtual void didAddOverlayViews(GMKMapView*, const QList<GMKOverlayViewPtr>&) { }
+    virtual void didAddAnnotationViews(GMKMapView*, const QList<GMKAnnotationViewPtr>&) { }
+    virtual void didSelectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) { }
+    virtual void didDeselectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) { }
     virtual void didChangeDragState(GMKMapView*, const GMKAnnotationViewPtr&, unsigned newState, unsigned oldState)
     {
         Q_UNUSED(newState);
         Q_UNUSED(oldState);
     }
-    virtual void willStartLoadingMap(GMKMapView*) {}
-    virtual void didFinishLoadingMap(GMKMapView*) {}
-    virtual void didFailLoadingMap(GMKMapView*, const MapError&) {}
-    virtual void userDidClickAndHold(GMKMapView*, const MapCoordinate&) {}
+    virtual void willStartLoadingMap(GMKMapView*) { }
+    virtual void didFinishLoadingMap(GMKMapView*) { }
+    virtual void didFailLoadingMap(GMKMapView*, const MapError&) { }
+    virtual void userDidClickAndHold(GMKMapView*, const MapCoordinate&) { }
     // The actions of the annotation's context menu; the map shows them in a
     // menu of its own and does not take ownership.
     virtual QList<QAction*> contextMenuItems(GMKMapView*, const GMKAnnotationViewPtr&) { return {}; }

@@ -16,29 +16,30 @@ QString describe(const void* object)
     return QStringLiteral("<0x%1>").arg(reinterpret_cast<quintptr>(object), 0, 16);
 }
 
-template <typename T>
-bool contains(const std::vector<T>& list, const T& item)
+template <typename T> bool contains(const std::vector<T>& list, const T& item)
 {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-template <typename T>
-void erase(std::vector<T>& list, const T& item)
+template <typename T> void erase(std::vector<T>& list, const T& item)
 {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
 } // namespace
 
-std::optional<GMKMapView::Placed> GMKMapView::place(const std::shared_ptr<GMKView>& view, const QString& what, const QString& name)
+std::optional<GMKMapView::Placed> GMKMapView::place(
+    const std::shared_ptr<GMKView>& view, const QString& what, const QString& name)
 {
     if (!view) {
-        qCWarning(lcMap).noquote() << QStringLiteral("Wasn't able to create a GMK%1View for %2: %3").arg(what, what.toLower(), name);
+        qCWarning(lcMap).noquote()
+            << QStringLiteral("Wasn't able to create a GMK%1View for %2: %3").arg(what, what.toLower(), name);
         return std::nullopt;
     }
     const ScriptObject pageObject = view->overlayScriptObjectFromMapScriptObject(host()->windowObject());
     if (!pageObject.isValid()) {
-        qCWarning(lcMap).noquote() << QStringLiteral("Error creating internal representation of %1 view for %1: %2").arg(what.toLower(), name);
+        qCWarning(lcMap).noquote()
+            << QStringLiteral("Error creating internal representation of %1 view for %1: %2").arg(what.toLower(), name);
         return std::nullopt;
     }
     return Placed{view, pageObject};
@@ -203,7 +204,8 @@ void GMKMapView::removeAnnotations(const std::vector<GMKAnnotationPtr>& annotati
 GMKAnnotationViewPtr GMKMapView::viewForAnnotation(const GMKAnnotationPtr& annotation) const
 {
     const auto placed = annotationPlaces_.find(annotation.get());
-    return placed == annotationPlaces_.end() ? nullptr : std::dynamic_pointer_cast<GMKAnnotationView>(placed->second.view);
+    return placed == annotationPlaces_.end() ? nullptr
+                                             : std::dynamic_pointer_cast<GMKAnnotationView>(placed->second.view);
 }
 
 GMKAnnotationViewPtr GMKMapView::dequeueReusableAnnotationView(const QString&) const
@@ -216,8 +218,9 @@ void GMKMapView::updateAnnotationZIndexes()
     // Further south lies above further north, so pins overlap like a map read
     // from the top.
     std::vector<GMKAnnotationPtr> sorted = annotations_;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const GMKAnnotationPtr& a, const GMKAnnotationPtr& b) { return a->coordinate().latitude > b->coordinate().latitude; });
+    std::stable_sort(sorted.begin(), sorted.end(), [](const GMKAnnotationPtr& a, const GMKAnnotationPtr& b) {
+        return a->coordinate().latitude > b->coordinate().latitude;
+    });
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         const auto placed = annotationPlaces_.find(sorted[i].get());
         if (placed != annotationPlaces_.end() && placed->second.pageObject.isValid()) {
@@ -249,7 +252,8 @@ void GMKMapView::deselectAnnotation(const GMKAnnotationPtr& annotation, bool)
     erase(selected_, annotation);
     const GMKAnnotationViewPtr view = viewForAnnotation(annotation);
     tell(GMKMapViewDelegate::Op::DidDeselectAnnotationView, [&](auto* d) { d->didDeselectAnnotationView(this, view); });
-    callPage(QStringLiteral("setAnnotationCalloutHidden"), {QVariant::fromValue(annotationPlaces_[annotation.get()].pageObject), true});
+    callPage(QStringLiteral("setAnnotationCalloutHidden"),
+        {QVariant::fromValue(annotationPlaces_[annotation.get()].pageObject), true});
 }
 
 void GMKMapView::setSelectedAnnotations(const std::vector<GMKAnnotationPtr>& annotations)
@@ -281,7 +285,8 @@ std::vector<GMKAnnotationPtr> GMKMapView::annotationsMatching(const ScriptObject
 
 std::optional<MapCoordinate> GMKMapView::coordinateForAnnotationScriptObject(const ScriptObject& pageObject)
 {
-    const auto answer = MapPageAnswer::object(callPage(QStringLiteral("coordinateForAnnotation"), {QVariant::fromValue(pageObject)}));
+    const auto answer
+        = MapPageAnswer::object(callPage(QStringLiteral("coordinateForAnnotation"), {QVariant::fromValue(pageObject)}));
     return answer ? MapPageAnswer::coordinate(*answer) : std::nullopt;
 }
 

@@ -61,7 +61,8 @@ void GMKMapView::webViewSearchAddressBack(const QString& json)
 
 void GMKMapView::onSearchAddressBack(int errorCode, const MapCoordinate& coordinate, const QString& address)
 {
-    tell(GMKMapViewDelegate::Op::SearchAddressBack, [&](auto* d) { d->onSearchAddressBack(errorCode, coordinate, address); });
+    tell(GMKMapViewDelegate::Op::SearchAddressBack,
+        [&](auto* d) { d->onSearchAddressBack(errorCode, coordinate, address); });
     if (searchBackBlock_) {
         // A copy: the block may start the next search and replace itself.
         const SearchBackBlock block = searchBackBlock_;
@@ -133,7 +134,8 @@ void GMKMapView::didUpdateLocation(const MapLocation& location)
     userLocation_->setLocation(location);
     updateUserLocationMarker(location);
     setUserLocationMarkerVisible(true);
-    tell(GMKMapViewDelegate::Op::DidUpdateUserLocation, [this](auto* d) { d->didUpdateUserLocation(this, userLocation_.get()); });
+    tell(GMKMapViewDelegate::Op::DidUpdateUserLocation,
+        [this](auto* d) { d->didUpdateUserLocation(this, userLocation_.get()); });
 }
 
 void GMKMapView::didFailToLocate(const MapError& error)
@@ -153,5 +155,6 @@ void GMKMapView::setUserLocationMarkerVisible(bool visible)
 void GMKMapView::updateUserLocationMarker(const MapLocation& location)
 {
     callPage(QStringLiteral("setUserLocationRadius"), {location.radius()});
-    callPage(QStringLiteral("setUserLocationLatitudeLongitude"), {location.coordinate.latitude, location.coordinate.longitude});
+    callPage(QStringLiteral("setUserLocationLatitudeLongitude"),
+        {location.coordinate.latitude, location.coordinate.longitude});
 }

@@ -4,7 +4,8 @@
 
 namespace {
 
-void addColour(QMap<QString, QVariant>& options, const QString& colourKey, const QString& opacityKey, const QColor& colour)
+void addColour(
+    QMap<QString, QVariant>& options, const QString& colourKey, const QString& opacityKey, const QColor& colour)
 {
     const QString text = GMKColorAdditions::hexString(colour);
     if (text.isNull()) {

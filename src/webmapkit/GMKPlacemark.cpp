@@ -30,7 +30,8 @@ std::optional<GMKPlacemark> GMKPlacemark::fromWebGeocoderResult(const GMKJsonVal
     }
     // The services name the two values differently; their order in the
     // alphabet (lat before lng or lon) is what tells them apart.
-    std::sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    std::sort(keys.begin(), keys.end(),
+        [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     const GMKJsonValue latitude = location.value(keys[0]);
     const GMKJsonValue longitude = location.value(keys[1]);
     if (!latitude.isNumber() || !longitude.isNumber()) {
@@ -70,9 +71,12 @@ void GMKPlacemark::takeComponent(const GMKJsonValue& component)
 
 QString GMKPlacemark::description() const
 {
-    return QString::asprintf("<GMKPlacemark: %p> (%f, %f) ", static_cast<const void*>(this), coordinate_.latitude, coordinate_.longitude)
-        + QStringLiteral("{thoroughfare: %1,\n subThoroughfare: %2,\n locality: %3,\n subLocality: %4,\n administrativeArea: %5,\n "
-                         "subAdministrativeArea: %6,\n postalCode: %7,\n country: %8,\n countryCode: %9\n}")
-              .arg(orNull(thoroughfare_), orNull(subThoroughfare_), orNull(locality_), orNull(subLocality_), orNull(administrativeArea_),
-                   orNull(subAdministrativeArea_), orNull(postalCode_), orNull(country_), orNull(countryCode_));
+    return QString::asprintf("<GMKPlacemark: %p> (%f, %f) ", static_cast<const void*>(this), coordinate_.latitude,
+               coordinate_.longitude)
+        + QStringLiteral(
+            "{thoroughfare: %1,\n subThoroughfare: %2,\n locality: %3,\n subLocality: %4,\n administrativeArea: %5,\n "
+            "subAdministrativeArea: %6,\n postalCode: %7,\n country: %8,\n countryCode: %9\n}")
+              .arg(orNull(thoroughfare_), orNull(subThoroughfare_), orNull(locality_), orNull(subLocality_),
+                  orNull(administrativeArea_), orNull(subAdministrativeArea_), orNull(postalCode_), orNull(country_),
+                  orNull(countryCode_));
 }

@@ -12,6 +12,6 @@ QString orNull(const QString& text)
 QString GMKPointAnnotation::description() const
 {
     return QString::asprintf("<GMKPointAnnotation: %p> <%f, %f> ", static_cast<const void*>(this), coordinate_.latitude,
-                             coordinate_.longitude)
+               coordinate_.longitude)
         + orNull(title()) + QStringLiteral(" - ") + orNull(subtitle());
 }

@@ -18,10 +18,11 @@ public:
         , interiorPolygons_(std::move(interiorPolygons))
     {
     }
-    static GMKPolygonPtr polygonWithCoordinates(const MapCoordinate* coordinates, std::size_t count,
-                                                QList<GMKPolygonPtr> interiorPolygons = {})
+    static GMKPolygonPtr polygonWithCoordinates(
+        const MapCoordinate* coordinates, std::size_t count, QList<GMKPolygonPtr> interiorPolygons = {})
     {
-        return std::make_shared<GMKPolygon>(std::vector<MapCoordinate>(coordinates, coordinates + count), std::move(interiorPolygons));
+        return std::make_shared<GMKPolygon>(
+            std::vector<MapCoordinate>(coordinates, coordinates + count), std::move(interiorPolygons));
     }
 
     MapCoordinate coordinate() const override { return MapCoordinate{}; }

@@ -19,14 +19,16 @@ void GMKReverseGeocoder::didSucceedWithAddress(const QString& json)
         return;
     }
     placemark_ = std::move(found);
-    if (GMKReverseGeocoderDelegate* target = delegate(); target && target->responds(GMKReverseGeocoderDelegate::Op::DidFindPlacemark)) {
+    if (GMKReverseGeocoderDelegate* target = delegate();
+        target && target->responds(GMKReverseGeocoderDelegate::Op::DidFindPlacemark)) {
         target->didFindPlacemark(this, *placemark_);
     }
 }
 
 void GMKReverseGeocoder::reportFailure(const MapError& error)
 {
-    if (GMKReverseGeocoderDelegate* target = delegate(); target && target->responds(GMKReverseGeocoderDelegate::Op::DidFail)) {
+    if (GMKReverseGeocoderDelegate* target = delegate();
+        target && target->responds(GMKReverseGeocoderDelegate::Op::DidFail)) {
         target->didFailWithError(this, error);
     }
 }

@@ -10,7 +10,8 @@
 class GMKReverseGeocoder : public GeocoderPage {
     Q_OBJECT
 public:
-    explicit GMKReverseGeocoder(const MapCoordinate& coordinate, QObject* parent = nullptr, const QString& pagePath = QString());
+    explicit GMKReverseGeocoder(
+        const MapCoordinate& coordinate, QObject* parent = nullptr, const QString& pagePath = QString());
 
     // A QObject that also derives from GMKReverseGeocoderDelegate; held weakly.
     void setDelegate(QObject* delegate) { delegate_ = delegate; }

@@ -20,7 +20,8 @@ void GMKView::draw(const ScriptObject& pageObject)
     prepareDrawing(pageObject);
     const QMap<QString, QVariant> all = options();
     for (auto it = all.begin(); it != all.end(); ++it) {
-        bridge->callFunction(QStringLiteral("setOverlayOption"), {QVariant::fromValue(pageObject), it.key(), it.value()});
+        bridge->callFunction(
+            QStringLiteral("setOverlayOption"), {QVariant::fromValue(pageObject), it.key(), it.value()});
     }
 }
 

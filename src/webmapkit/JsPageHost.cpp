@@ -4,9 +4,9 @@
 #include "webmapkit/JsPageTimers.h"
 #include "webmapkit/MapLog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QJSValueIterator>
 #include <QMetaMethod>
 #include <QQmlEngine>
@@ -49,8 +49,8 @@ QString readText(const QString& path, bool* ok)
 
 QStringList scriptsNamedIn(const QString& html)
 {
-    static const QRegularExpression script(QStringLiteral(R"(<script\b[^>]*\bsrc\s*=\s*["']([^"']+)["'])"),
-                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression script(
+        QStringLiteral(R"(<script\b[^>]*\bsrc\s*=\s*["']([^"']+)["'])"), QRegularExpression::CaseInsensitiveOption);
     QStringList names;
     for (auto it = script.globalMatch(html); it.hasNext();) {
         names.append(it.next().captured(1));
@@ -65,7 +65,8 @@ QStringList invokableNames(const QObject* object)
     for (int i = 0; i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
         const QString name = QString::fromLatin1(method.name());
-        if (method.methodType() == QMetaMethod::Method && method.access() == QMetaMethod::Public && !names.contains(name)) {
+        if (method.methodType() == QMetaMethod::Method && method.access() == QMetaMethod::Public
+            && !names.contains(name)) {
             names.append(name);
         }
     }
@@ -234,7 +235,8 @@ QJSValue JsPageHost::toScript(const QVariant& value) const
     if (value.metaType() == QMetaType::fromType<ScriptObject>()) {
         const ScriptObject object = value.value<ScriptObject>();
         // An object of an earlier load means nothing to this page.
-        return object.bridge() == this && object.generation() == generation_ ? object.value() : QJSValue(QJSValue::UndefinedValue);
+        return object.bridge() == this && object.generation() == generation_ ? object.value()
+                                                                             : QJSValue(QJSValue::UndefinedValue);
     }
     if (value.metaType() == QMetaType::fromType<std::nullptr_t>()) {
         return QJSValue(QJSValue::NullValue);

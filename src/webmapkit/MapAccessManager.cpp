@@ -15,7 +15,8 @@ MapAccessManager::MapAccessManager(QByteArray userAgent, QObject* parent)
 bool MapAccessManager::isNetworkUrl(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    return url.isValid() && !url.host().isEmpty()
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkRequest& request, QIODevice* outgoingData)
@@ -37,6 +38,6 @@ QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkReque
     const QVariant maxBytes = request.attribute(kMaxBytesAttribute);
     const QVariant purpose = request.attribute(kPurposeAttribute);
     MapReplyGuard::watch(reply, maxBytes.isValid() ? maxBytes.toLongLong() : kDefaultMaxBytes, answerDeadline_,
-                         purpose.isValid() ? purpose.toString() : QStringLiteral("map page request"));
+        purpose.isValid() ? purpose.toString() : QStringLiteral("map page request"));
     return reply;
 }

@@ -15,10 +15,10 @@ class MapAccessManager : public QNetworkAccessManager {
 public:
     // What a request may carry: the most bytes its answer may have (qint64)
     // and what it is for, in log lines (QString).
-    static constexpr QNetworkRequest::Attribute kMaxBytesAttribute =
-        static_cast<QNetworkRequest::Attribute>(QNetworkRequest::User + 71);
-    static constexpr QNetworkRequest::Attribute kPurposeAttribute =
-        static_cast<QNetworkRequest::Attribute>(QNetworkRequest::User + 72);
+    static constexpr QNetworkRequest::Attribute kMaxBytesAttribute
+        = static_cast<QNetworkRequest::Attribute>(QNetworkRequest::User + 71);
+    static constexpr QNetworkRequest::Attribute kPurposeAttribute
+        = static_cast<QNetworkRequest::Attribute>(QNetworkRequest::User + 72);
     // A JSON answer of any of the map services is far smaller.
     static constexpr qint64 kDefaultMaxBytes = 1024 * 1024;
     static constexpr double kDefaultDeadlineSeconds = 30.0;

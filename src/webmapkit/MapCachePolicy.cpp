@@ -8,24 +8,24 @@ namespace {
 // Headers about this one connection, and cookies, are no part of a stored answer.
 bool isStoredHeader(const QByteArray& name)
 {
-    static const QList<QByteArray> hopByHop {"connection", "proxy-connection", "keep-alive", "te", "trailer",
-                                             "transfer-encoding", "upgrade", "set-cookie"};
+    static const QList<QByteArray> hopByHop{
+        "connection", "proxy-connection", "keep-alive", "te", "trailer", "transfer-encoding", "upgrade", "set-cookie"};
     return !hopByHop.contains(name.toLower());
 }
 
 // An HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT").
 QDateTime httpDate(const QByteArray& text)
 {
-    QDateTime date = QLocale::c().toDateTime(QString::fromLatin1(text.trimmed()),
-                                             QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    QDateTime date = QLocale::c().toDateTime(
+        QString::fromLatin1(text.trimmed()), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
     date.setTimeSpec(Qt::UTC);
     return date;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<QNetworkCacheMetaData> MapCachePolicy::metaDataFor(const QUrl& url,
-                                                                  const QList<QPair<QByteArray, QByteArray>>& headers)
+std::optional<QNetworkCacheMetaData> MapCachePolicy::metaDataFor(
+    const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers)
 {
     QNetworkCacheMetaData metaData;
     metaData.setUrl(url);

@@ -15,6 +15,6 @@
 class MapCachePolicy {
 public:
     // Nothing for an answer the server forbade to store ("no-store").
-    static std::optional<QNetworkCacheMetaData> metaDataFor(const QUrl& url,
-                                                            const QList<QPair<QByteArray, QByteArray>>& headers);
+    static std::optional<QNetworkCacheMetaData> metaDataFor(
+        const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers);
 };

@@ -46,7 +46,8 @@ MapNetwork::MapNetwork()
     : manager_(processUserAgent())
 {
     auto* cache = new QNetworkDiskCache(&manager_);
-    cache->setCacheDirectory(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/map-tiles"));
+    cache->setCacheDirectory(
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/map-tiles"));
     cache->setMaximumCacheSize(kTileCacheBytes);
     manager_.setCache(cache);
 }
@@ -104,7 +105,8 @@ QNetworkReply* MapNetwork::get(const QUrl& url, const QString& purpose, QObject*
     return get(url, purpose, context, std::move(done), Options{});
 }
 
-QNetworkReply* MapNetwork::get(const QUrl& url, const QString& purpose, QObject* context, Done done, const Options& options)
+QNetworkReply* MapNetwork::get(
+    const QUrl& url, const QString& purpose, QObject* context, Done done, const Options& options)
 {
     if (!MapAccessManager::isNetworkUrl(url)) {
         qCWarning(lcMap).noquote() << "network error:" << purpose << "has no usable endpoint"
@@ -119,7 +121,7 @@ QNetworkReply* MapNetwork::get(const QUrl& url, const QString& purpose, QObject*
         request.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
     }
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         options.useCache ? QNetworkRequest::PreferCache : QNetworkRequest::AlwaysNetwork);
+        options.useCache ? QNetworkRequest::PreferCache : QNetworkRequest::AlwaysNetwork);
     // The owner stores an answer once it has checked it.
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(MapAccessManager::kMaxBytesAttribute, options.maxBytes);
@@ -150,8 +152,8 @@ QNetworkReply* MapNetwork::get(const QUrl& url, const QString& purpose, QObject*
     return reply;
 }
 
-MapReply MapNetwork::answerOf(QNetworkReply* reply, const QString& purpose, const std::shared_ptr<QByteArray>& body,
-                              bool keepHeaders)
+MapReply MapNetwork::answerOf(
+    QNetworkReply* reply, const QString& purpose, const std::shared_ptr<QByteArray>& body, bool keepHeaders)
 {
     MapReply answer;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -169,8 +171,9 @@ MapReply MapNetwork::answerOf(QNetworkReply* reply, const QString& purpose, cons
     answer.ok = reply->error() == QNetworkReply::NoError && answer.status >= 200 && answer.status < 300;
     if (!answer.ok) {
         answer.body.clear();
-        answer.errorText = reply->error() != QNetworkReply::NoError ? reply->errorString()
-                                                                     : QStringLiteral("HTTP status %1").arg(answer.status);
+        answer.errorText = reply->error() != QNetworkReply::NoError
+            ? reply->errorString()
+            : QStringLiteral("HTTP status %1").arg(answer.status);
         qCInfo(lcMap).noquote() << "network error:" << purpose << reply->url().toString() << answer.errorText;
     } else if (keepHeaders) {
         answer.headers = reply->rawHeaderPairs();

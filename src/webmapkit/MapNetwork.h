@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QPair>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
@@ -72,8 +72,8 @@ public:
 
 private:
     MapNetwork();
-    static MapReply answerOf(QNetworkReply* reply, const QString& purpose, const std::shared_ptr<QByteArray>& body,
-                             bool keepHeaders);
+    static MapReply answerOf(
+        QNetworkReply* reply, const QString& purpose, const std::shared_ptr<QByteArray>& body, bool keepHeaders);
 
     MapAccessManager manager_;
 };

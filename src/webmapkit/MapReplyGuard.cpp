@@ -11,7 +11,7 @@ namespace {
 
 const char* const kRefusalProperty = "lumetta.map.refusal";
 
-}  // namespace
+} // namespace
 
 void MapReplyGuard::watch(QNetworkReply* reply, qint64 maxBytes, double deadlineSeconds, const QString& purpose)
 {

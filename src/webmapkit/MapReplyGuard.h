@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 #include <QString>
+#include <QTimer>
 
 class QNetworkReply;
 

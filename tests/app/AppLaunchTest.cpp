@@ -39,7 +39,7 @@ Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey
     environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(LUMETTA_LAUNCH_CLOSER));
     // Sanitizer builds: the helper is loaded ahead of the sanitizer runtime.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+        environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
 
     QProcess application;
     application.setProcessEnvironment(environment);
@@ -55,7 +55,7 @@ Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey
     return launch;
 }
 
-}  // namespace
+} // namespace
 
 TEST(AppLaunch, ClosingTheMainWindowEndsTheApplicationWithTheKitOffOrOn)
 {
@@ -71,7 +71,7 @@ TEST(AppLaunch, ClosingTheMainWindowEndsTheApplicationWithTheKitOffOrOn)
     EXPECT_FALSE(QFileInfo::exists(withoutKey.filePath(QStringLiteral("data/lumetta/Temp"))));
     // Nothing of the kit reaches the disk without a key, and no folder name is doubled.
     for (const QString& name :
-         QDir(withoutKey.filePath(QStringLiteral("data"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
+        QDir(withoutKey.filePath(QStringLiteral("data"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
         EXPECT_EQ(name, QStringLiteral("lumetta"));
     }
     // The desktop finds the window's entry and icon.

@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QMap>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ struct ProcessRun {
 };
 
 ProcessRun run(const QString& program, const QStringList& arguments,
-        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -79,8 +79,8 @@ protected:
     {
         staging_ = new TempFolder;
         installed_ = new ProcessRun(run(QStringLiteral(LUMETTA_CMAKE_COMMAND),
-                                 {QStringLiteral("--install"), QStringLiteral(LUMETTA_BUILD_DIR),
-                                  QStringLiteral("--prefix"), staging_->path()}));
+            {QStringLiteral("--install"), QStringLiteral(LUMETTA_BUILD_DIR), QStringLiteral("--prefix"),
+                staging_->path()}));
     }
     static void TearDownTestSuite()
     {
@@ -90,14 +90,17 @@ protected:
     void SetUp() override { ASSERT_EQ(installed_->exitCode, 0) << said(*installed_); }
 
     static QString installed(const QString& relative) { return staging_->filePath(relative); }
-    static QString desktopEntry() { return installed(QStringLiteral("share/applications/" LUMETTA_DESKTOP_ID ".desktop")); }
+    static QString desktopEntry()
+    {
+        return installed(QStringLiteral("share/applications/" LUMETTA_DESKTOP_ID ".desktop"));
+    }
     static QString program() { return installed(QStringLiteral("bin/lumetta")); }
 
     static inline TempFolder* staging_ = nullptr;
     static inline ProcessRun* installed_ = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DesktopInstallTest, TheDesktopEntryIsValidAndNamesTheInstalledProgramAndIcon)
 {
@@ -119,8 +122,7 @@ TEST_F(DesktopInstallTest, TheDesktopEntryIsValidAndNamesTheInstalledProgramAndI
     const QString icon = entry.value("Icon");
     EXPECT_EQ(icon, QStringLiteral(LUMETTA_DESKTOP_ID));
     for (const int pixels : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
-        const QString path =
-            installed(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(pixels).arg(icon));
+        const QString path = installed(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(pixels).arg(icon));
         const QImage picture(path);
         EXPECT_EQ(picture.size(), QSize(pixels, pixels)) << path.toStdString();
         // Drawn, not empty: its centre is opaque.
@@ -133,16 +135,16 @@ TEST_F(DesktopInstallTest, TheDesktopEntryIsValidAndNamesTheInstalledProgramAndI
 TEST_F(DesktopInstallTest, TheMetainfoIsValidAndLaunchesTheDesktopEntry)
 {
     const QString metainfo = installed(QStringLiteral("share/metainfo/" LUMETTA_DESKTOP_ID ".metainfo.xml"));
-    const ProcessRun validated = run(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"),
-                                                               QStringLiteral("--strict"), metainfo});
+    const ProcessRun validated = run(QStringLiteral("appstreamcli"),
+        {QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--strict"), metainfo});
     EXPECT_EQ(validated.exitCode, 0) << said(validated);
 
     QFile file(metainfo);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.contains(QStringLiteral("<id>" LUMETTA_DESKTOP_ID "</id>")));
-    EXPECT_TRUE(text.contains(QStringLiteral("<launchable type=\"desktop-id\">%1</launchable>")
-                                  .arg(QFileInfo(desktopEntry()).fileName())));
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("<launchable type=\"desktop-id\">%1</launchable>").arg(QFileInfo(desktopEntry()).fileName())));
     EXPECT_TRUE(text.contains(QStringLiteral("<release version=\"" LUMETTA_VERSION "\"")));
     EXPECT_TRUE(text.contains(QStringLiteral("<binary>lumetta</binary>")));
 }
@@ -177,9 +179,8 @@ TEST_F(DesktopInstallTest, AnUnknownOptionIsRefusedWithAHintAndNoWindow)
     offscreen.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
     offscreen.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     // Qt's own option is taken by Qt, ours is refused.
-    const ProcessRun refused =
-        run(program(), {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--frobnicate")},
-            offscreen);
+    const ProcessRun refused = run(program(),
+        {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--frobnicate")}, offscreen);
     EXPECT_EQ(refused.exitCode, 2) << said(refused);
     EXPECT_TRUE(refused.errors.contains(QStringLiteral("Unknown option 'frobnicate'"))) << said(refused);
     EXPECT_TRUE(refused.errors.contains(QStringLiteral("--help"))) << said(refused);

@@ -65,7 +65,7 @@ QPoint centreOfClose(const ENTabCell* cell)
     return cell->closeButtonRect().center();
 }
 
-}  // namespace
+} // namespace
 
 TEST(ENTabBarViewGeometry, TabsAreCentredBetweenTheMarginsAt100To180Wide)
 {
@@ -143,8 +143,9 @@ TEST(ENTabBarViewMouse, ClosingAnInactiveTabActivatesItsLeftNeighbour)
     EXPECT_EQ(titlesOf(*bar), (QStringList{"Summary", "Exposure", "Details"}));
     EXPECT_EQ(bar->selectedTabIndex(), 1);
     EXPECT_EQ(bar->selectedTab()->title(), QStringLiteral("Exposure"));
-    EXPECT_EQ(delegate.calls, (QStringList{"willActive:GPS", "didActived:GPS", "willClose:GPS",
-                                           "willActive:Exposure", "didActived:Exposure", "didClosed:GPS"}));
+    EXPECT_EQ(delegate.calls,
+        (QStringList{"willActive:GPS", "didActived:GPS", "willClose:GPS", "willActive:Exposure", "didActived:Exposure",
+            "didClosed:GPS"}));
     EXPECT_EQ(bar->tabs()[1]->frame(), bar->tabRectFromIndex(1)) << "the rest laid out again";
 }
 
@@ -163,8 +164,8 @@ TEST(ENTabBarViewMouse, DoubleClickAddsUntitledOnlyInAnEmptyPart)
     doubleClick(bar.get(), QPoint(528, 20));
     EXPECT_EQ(titlesOf(*bar), (QStringList{"Summary", "Exposure", "GPS", "Details", "Untitled"}));
     EXPECT_EQ(bar->selectedTab()->title(), QStringLiteral("Untitled"));
-    EXPECT_EQ(delegate.calls, (QStringList{"willBeCreated:Untitled", "willActive:Untitled", "didActived:Untitled",
-                                           "didBeCreated:Untitled"}));
+    EXPECT_EQ(delegate.calls,
+        (QStringList{"willBeCreated:Untitled", "willActive:Untitled", "didActived:Untitled", "didBeCreated:Untitled"}));
 }
 
 TEST(ENTabBarViewMouse, SelectingOutsideTheTabsOrTheActiveTabSendsNothing)
@@ -203,7 +204,7 @@ TEST(ENTabBarViewMouse, RemovingTheLastTabLeavesNoActiveTab)
     EXPECT_EQ(bar.selectedTab(), nullptr);
     EXPECT_EQ(bar.selectedTabIndex(), -1);
     EXPECT_EQ(delegate.calls, (QStringList{"willClose:Last", "didClosed:Last"}));
-    bar.removeTabCell(last);  // no longer in the bar: nothing happens
+    bar.removeTabCell(last); // no longer in the bar: nothing happens
     bar.selectTab(0);
     EXPECT_TRUE(Gallery::capture(&bar, QStringLiteral("tab-bar-empty")));
 }

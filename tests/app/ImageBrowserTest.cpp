@@ -3,21 +3,21 @@
 #include "app/TAVImageBrowserView.h"
 #include "app/TAVPhotoListModel.h"
 #include "app/TAVPreviewWindow.h"
-#include "app/TAVimageBrowserCell.h"
 #include "app/TAVThumbnailLoader.h"
+#include "app/TAVimageBrowserCell.h"
+#include "commlib/VXDropInTipsView.h"
+#include "commlib/VXKeyPressTableView.h"
 #include "models/TAVImageCacheManager.h"
 #include "support/Gallery.h"
 #include "support/SyntheticDrops.h"
-#include "commlib/VXDropInTipsView.h"
-#include "commlib/VXKeyPressTableView.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QPainter>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QTest>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
 
 #include <atomic>
@@ -36,15 +36,15 @@ QImage solid(const QColor& colour, QSize size = QSize(160, 120))
 bool near(const QColor& a, const QColor& b, int tolerance = 24)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-           && std::abs(a.blue() - b.blue()) <= tolerance;
+        && std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TAVimageBrowserCell, BadgeSitsAtTheLowerRightOfThePictureMovingWithTheZoom)
 {
     const QRect cell(10, 20, 200, 250);
-    const QRectF picture(16, 26, 188, 120);  // bottom edge at 146
+    const QRectF picture(16, 26, 188, 120); // bottom edge at 146
     EXPECT_EQ(TAVimageBrowserCell::badgeRect(cell, picture, 0.0), QRectF(190, 122, 20, 20));
     EXPECT_EQ(TAVimageBrowserCell::badgeRect(cell, picture, 1.0), QRectF(185, 112, 20, 20));
     EXPECT_EQ(TAVimageBrowserCell::iconSide(0.0), 64);
@@ -82,8 +82,8 @@ TEST_F(PhotoListTest, EveryStateImageIsPaintedInItsBadgePlace)
             list_->reloadViewByAutoDetectSegementSelected();
             const QImage shot = browser->viewport()->grab().toImage();
             const QRect cell = browser->visualRect(index);
-            const QRectF picture =
-                TAVimageBrowserCell::imageRect(TAVimageBrowserCell::imageContainerRect(cell, zoom), QSize(160, 120));
+            const QRectF picture
+                = TAVimageBrowserCell::imageRect(TAVimageBrowserCell::imageContainerRect(cell, zoom), QSize(160, 120));
             const QRectF badge = TAVimageBrowserCell::badgeRect(cell, picture, zoom);
             // A point of the badge's disc that no sign covers.
             const QPoint probe = (badge.topLeft() + QPointF(4.5, 7.5)).toPoint();
@@ -160,8 +160,8 @@ TEST_F(PhotoListTest, Gallery)
     list.show();
     EXPECT_TRUE(Gallery::capture(&list, "photo-list-empty-tips"));
 
-    const QColor colours[] = {QColor(220, 120, 60), QColor(60, 140, 200), QColor(90, 170, 90),
-                              QColor(200, 180, 60), QColor(150, 90, 170), QColor(70, 70, 90)};
+    const QColor colours[] = {QColor(220, 120, 60), QColor(60, 140, 200), QColor(90, 170, 90), QColor(200, 180, 60),
+        QColor(150, 90, 170), QColor(70, 70, 90)};
     QStringList paths;
     for (int i = 0; i < 6; ++i) {
         QImage picture(i % 2 ? QSize(300, 200) : QSize(200, 260), QImage::Format_RGB32);
@@ -177,7 +177,7 @@ TEST_F(PhotoListTest, Gallery)
     }
     ASSERT_TRUE(importAndWait(paths));
     const int32_t states[] = {TAVExifData::StateModified, TAVExifData::StateNone, TAVExifData::StateSaved,
-                              TAVExifData::StateSaveFailed, TAVExifData::StateNone, TAVExifData::StateModified};
+        TAVExifData::StateSaveFailed, TAVExifData::StateNone, TAVExifData::StateModified};
     for (int i = 0; i < 6; ++i) {
         list.maryDataSource().at(i)->exifData()->setEnuModifyState(states[i]);
         list.listModel()->data(list.listModel()->index(i, 0), TAVPhotoListModel::ThumbnailRole);

@@ -11,10 +11,10 @@
 
 #include <QDir>
 #include <QLabel>
-#include <QPainter>
-#include <QPixmap>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPainter>
+#include <QPixmap>
 #include <QTest>
 
 void MainWindowTest::SetUp()
@@ -46,8 +46,8 @@ bool MainWindowTest::importAndWait(const QStringList& paths)
     const qsizetype expected = ctlr_->photosViewCltr()->maryDataSource().size() + paths.size();
     if (!ctlr_->photosViewCltr()->addImagesFromDirectory(paths))
         return false;
-    const bool listed = QTest::qWaitFor(
-        [&] { return ctlr_->photosViewCltr()->maryDataSource().size() == expected; }, 20000);
+    const bool listed
+        = QTest::qWaitFor([&] { return ctlr_->photosViewCltr()->maryDataSource().size() == expected; }, 20000);
     return listed && QTest::qWaitFor([&] { return ctlr_->selectedImages().size() == 1; }, 5000);
 }
 

@@ -11,8 +11,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <QJsonObject>
-#include <QPainter>
 #include <QLineEdit>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -50,7 +50,7 @@ protected:
     bool save(const TAVImageObjectPtr& image) { return image->saveMetadataToImage(); }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MainWindowGpsTest, SamplesShowTheirExactSecondsAndSaveTheirGpsUntouched)
 {
@@ -71,7 +71,7 @@ TEST_F(MainWindowGpsTest, SamplesShowTheirExactSecondsAndSaveTheirGpsUntouched)
     EXPECT_EQ(tab->secondField(true)->text(), "14.71");
     EXPECT_EQ(tab->degreeField(true)->text(), "40");
     EXPECT_TRUE(Gallery::capture(window().window(), "main-window-gps"));
-    tab->didFailLoadingMap(tab->mapView(), MapError {});
+    tab->didFailLoadingMap(tab->mapView(), MapError{});
     EXPECT_TRUE(Gallery::capture(window().window(), "main-window-gps-load-error"));
     tab->didFinishLoadingMap(tab->mapView());
 
@@ -100,7 +100,7 @@ TEST_F(MainWindowGpsTest, APlaceSetForTwoImagesReachesBothFiles)
         GTEST_SKIP() << "exiftool missing";
     }
     ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{"Exif.Image.Make", "Canon"}}),
-                               photoWithTags("b.jpg", {{"Exif.Image.Make", "Nikon"}})}));
+        photoWithTags("b.jpg", {{"Exif.Image.Make", "Nikon"}})}));
     select({0, 1});
     const QList<TAVImageObjectPtr> images = window().selectedImages();
     ASSERT_EQ(images.size(), 2);
@@ -157,7 +157,7 @@ protected:
     LoopbackHttpServer server;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MainWindowGpsTilesTest, GalleryOfTheRedPinOverLoopbackTilesAfterADrag)
 {

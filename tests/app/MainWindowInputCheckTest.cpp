@@ -2,15 +2,15 @@
 // dates of the tag's own form, IPTC texts within their standard length.
 #include "MainWindowFixture.h"
 
+#include "app/ENTabBarView.h"
 #include "app/TAVDetailViewCtlr.h"
 #include "app/TAVPhotosViewCltr.h"
-#include "commlib/TAVSearchableTagTableModel.h"
-#include "app/ENTabBarView.h"
 #include "app/TAVSummaryViewCtlr.h"
+#include "commlib/TAVSearchableTagTableModel.h"
 #include "commlib/TFDatePicker.h"
-#include "support/Gallery.h"
 #include "models/TAVDateTagForms.h"
 #include "support/ExifTool.h"
+#include "support/Gallery.h"
 
 #include <QJsonObject>
 #include <QLayout>
@@ -24,7 +24,10 @@ const QString kOriginal = QStringLiteral("Exif.Photo.DateTimeOriginal");
 class MainWindowInputCheckTest : public MainWindowTest {
 protected:
     QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
-    bool waitForLoop() { return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000); }
+    bool waitForLoop()
+    {
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+    }
 
     QModelIndex detailCell(const QString& key)
     {
@@ -112,7 +115,8 @@ TEST_F(MainWindowInputCheckTest, ALongTitleIsCutForIptcOnlyAndExiftoolValidatesT
 TEST_F(MainWindowInputCheckTest, SummaryFormKeepsItsPlaceAndShowsOnlyTheFilesOwnZone)
 {
     ASSERT_TRUE(importAndWait({photoWithTags("plain.jpg", {{kOriginal, "2014:04:26 12:01:44"}}),
-        photoWithTags("zoned.jpg", {{kOriginal, "2014:04:26 12:01:44"}, {"Exif.Photo.OffsetTimeOriginal", "+02:00"}})}));
+        photoWithTags(
+            "zoned.jpg", {{kOriginal, "2014:04:26 12:01:44"}, {"Exif.Photo.OffsetTimeOriginal", "+02:00"}})}));
     select({0});
     auto* time = window().summaryTab()->findChild<TFDatePicker*>(QStringLiteral("fldCreateTime"));
     ASSERT_NE(time, nullptr);

@@ -38,10 +38,7 @@ protected:
     }
 
     QComboBox* popUp() { return window().btnPresets(); }
-    bool itemEnabled(int row)
-    {
-        return static_cast<QStandardItemModel*>(popUp()->model())->item(row)->isEnabled();
-    }
+    bool itemEnabled(int row) { return static_cast<QStandardItemModel*>(popUp()->model())->item(row)->isEnabled(); }
     // Chooses the item titled `title` as the user would.
     void choose(const QString& title)
     {
@@ -70,7 +67,7 @@ TEST_F(MainWindowPresetsTest, ItemsAreEnabledByWhatIsLoadedAndChosenAndTheLastDe
 {
     ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kMake, "Canon"}})}));
     EXPECT_TRUE(popUp()->isEnabled());
-    EXPECT_FALSE(itemEnabled(5));  // Edit: no presets
+    EXPECT_FALSE(itemEnabled(5)); // Edit: no presets
     EXPECT_FALSE(itemEnabled(3));
     EXPECT_FALSE(itemEnabled(4));
     EXPECT_TRUE(itemEnabled(2));
@@ -132,7 +129,8 @@ TEST_F(MainWindowPresetsTest, AFailedAddSaysSoAndTheChoiceGoesBackToPresets)
 // the update must not store that blank over the preset.
 TEST_F(MainWindowPresetsTest, UpdateFromSeveralImagesStoresOnlyHeldAndChangedKeys)
 {
-    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kMake, "Canon"}}), photoWithTags("b.jpg", {{kMake, "Nikon"}})}));
+    ASSERT_TRUE(
+        importAndWait({photoWithTags("a.jpg", {{kMake, "Canon"}}), photoWithTags("b.jpg", {{kMake, "Nikon"}})}));
     store("Trip", {{kArtist, "Me"}});
     reloadWindowPresets();
     select({0, 1});
@@ -155,8 +153,8 @@ TEST_F(MainWindowPresetsTest, UpdateFromSeveralImagesStoresOnlyHeldAndChangedKey
 TEST_F(MainWindowPresetsTest, AClearedKeyIsStoredAsAClearAndClearsWhereThePresetGoes)
 {
     const QString copyright = QStringLiteral("Exif.Image.Copyright");
-    const QStringList paths = {photoWithTags("a.jpg", {{copyright, "Mine A"}}),
-        photoWithTags("b.jpg", {{copyright, "Mine B"}})};
+    const QStringList paths
+        = {photoWithTags("a.jpg", {{copyright, "Mine A"}}), photoWithTags("b.jpg", {{copyright, "Mine B"}})};
     ASSERT_TRUE(importAndWait(paths));
     store("Trip", {{kArtist, "Me"}});
     reloadWindowPresets();
@@ -202,16 +200,16 @@ TEST_F(MainWindowPresetsTest, GalleryOpenPopUpWithThreePresets)
     popUp()->hidePopup();
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
 // Only what the user edited is drawn as edited, and no tag name is cut.
 TEST_F(MainWindowPresetsTest, TheNewPresetSheetMarksOnlyEditedRows)
 {
-    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kArtist, "Me"}, {"Exif.Photo.Contrast", "0"},
-        {"Exif.Photo.FocalLengthIn35mmFilm", "50"}, {"Exif.GPSInfo.GPSLatitudeRef", "N"},
-        {"Exif.GPSInfo.GPSLatitude", "1/1 2/1 3/1"}})}));
+    ASSERT_TRUE(importAndWait({photoWithTags("a.jpg",
+        {{kArtist, "Me"}, {"Exif.Photo.Contrast", "0"}, {"Exif.Photo.FocalLengthIn35mmFilm", "50"},
+            {"Exif.GPSInfo.GPSLatitudeRef", "N"}, {"Exif.GPSInfo.GPSLatitude", "1/1 2/1 3/1"}})}));
     QLineEdit* artist = summaryField("fldPhotographer");
     artist->setText(QStringLiteral("Edited"));
     emit artist->textEdited(QStringLiteral("Edited"));
@@ -224,7 +222,8 @@ TEST_F(MainWindowPresetsTest, TheNewPresetSheetMarksOnlyEditedRows)
     int widest = 0;
     for (int row = 0; row < model->rowCount(); ++row) {
         const QString tag = model->index(row, 2).data().toString();
-        if (model->index(row, 2).data(Qt::FontRole).isValid() && model->index(row, 2).data(Qt::ForegroundRole).isValid())
+        if (model->index(row, 2).data(Qt::FontRole).isValid()
+            && model->index(row, 2).data(Qt::ForegroundRole).isValid())
             edited << tag;
         widest = std::max(widest, QFontMetrics(sheet->tableview()->font()).horizontalAdvance(tag));
     }
@@ -252,4 +251,4 @@ TEST_F(MainWindowPresetsTest, SaveAsAndEditOpenTheirSheetsOnceThePopUpIsDone)
     window().endSheetWindow(window().managePresetsWindowCtlr()->window());
 }
 
-}  // namespace
+} // namespace

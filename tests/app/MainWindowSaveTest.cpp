@@ -16,17 +16,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
-#include <QMenu>
-#include <QToolButton>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -38,7 +38,10 @@ class MainWindowSaveTest : public MainWindowTest {
 protected:
     QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
 
-    bool waitForLoop() { return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000); }
+    bool waitForLoop()
+    {
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+    }
 
     static void edit(const TAVImageObjectPtr& image, const QString& key, const QString& value, int category = 0)
     {
@@ -72,7 +75,7 @@ protected:
     {
         QStringList paths;
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
-            std::vector<std::pair<QString, QString>> tags {
+            std::vector<std::pair<QString, QString>> tags{
                 {QStringLiteral("Exif.Photo.DateTimeOriginal"), QStringLiteral("2015:03:01 10:00:00")},
                 {kMake, QString::fromLatin1(name)}};
             for (const auto& tag : extra)
@@ -134,7 +137,7 @@ TEST_F(MainWindowSaveTest, SaveWritesTheSelectionUnderTheSheetAndSaveAllWritesEv
 TEST_F(MainWindowSaveTest, SaveAllDatesEveryFileByItsOwnPhotoWhenTheBoxIsTicked)
 {
     const QString date = QStringLiteral("Exif.Photo.DateTimeOriginal");
-    const QStringList paths {photoWithTags(QStringLiteral("a.jpg"), {{date, QStringLiteral("2015:03:01 10:00:00")}}),
+    const QStringList paths{photoWithTags(QStringLiteral("a.jpg"), {{date, QStringLiteral("2015:03:01 10:00:00")}}),
         photoWithTags(QStringLiteral("b.jpg"), {{date, QStringLiteral("2016:07:08 09:10:11")}})};
     ASSERT_TRUE(importAndWait(paths));
     select({0});
@@ -210,7 +213,8 @@ TEST_F(MainWindowSaveTest, TimeShiftIsAppliedOncePerImageAcrossFailuresAndCancel
     // b carries a long comment, so a file-size limit that a, c pass fails b's save.
     const QStringList paths = threeAtOneMoment();
     const QString bulky = QString(40000, QLatin1Char('x'));
-    ASSERT_TRUE(ImageFixtures::writeTags(paths.at(1), {{QStringLiteral("Exif.Photo.UserComment"), bulky, std::nullopt}}));
+    ASSERT_TRUE(
+        ImageFixtures::writeTags(paths.at(1), {{QStringLiteral("Exif.Photo.UserComment"), bulky, std::nullopt}}));
     ASSERT_TRUE(importAndWait(paths));
     select({0, 1, 2});
     shiftInSummaryTab("fldOffsetDateValue", 2, 0);
@@ -224,7 +228,7 @@ TEST_F(MainWindowSaveTest, TimeShiftIsAppliedOncePerImageAcrossFailuresAndCancel
     }
     ASSERT_TRUE(ended);
     EXPECT_EQ(originalDate(paths.at(0)), "2015:03:03 10:00:00");
-    EXPECT_EQ(originalDate(paths.at(1)), "2015:03:01 10:00:00");  // its save failed
+    EXPECT_EQ(originalDate(paths.at(1)), "2015:03:01 10:00:00"); // its save failed
     EXPECT_FALSE(window().summaryTab()->getDatetimeOffsetInfo().has_value());
 
     // The cause removed, an Artist edit and Save: every date moved by 2 days, once.
@@ -301,14 +305,14 @@ TEST_F(MainWindowSaveTest, GallerySaveSheetOverTheWindowMidLoop)
     QCoreApplication::processEvents();
     EXPECT_TRUE(captureOverWindow(window().progressWindowController()->window(), "save-progress"));
     window().endProgressWindow();
-    window().endProgressWindow();  // ending an ended sheet does nothing
+    window().endProgressWindow(); // ending an ended sheet does nothing
     EXPECT_FALSE(window().progressWindowController()->isSheetUp());
 }
 
 TEST_F(MainWindowSaveTest, FilenameToTagsFillsBothTitleKeysOnlyAfterOk)
 {
-    const QStringList paths {photoWithTags("IMG_0042.JPG", {}), photoWithTags("IMG_0043.JPG", {}),
-        photoWithTags("IMG_0044.JPG", {})};
+    const QStringList paths{
+        photoWithTags("IMG_0042.JPG", {}), photoWithTags("IMG_0043.JPG", {}), photoWithTags("IMG_0044.JPG", {})};
     ASSERT_TRUE(importAndWait(paths));
     const QByteArray before = [&] {
         QFile file(paths.at(0));
@@ -372,4 +376,4 @@ TEST_F(MainWindowSaveTest, ClosingTheWindowDuringASaveStopsTheLoopAndClosesAfter
     EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
 }
 
-}  // namespace
+} // namespace

@@ -2,11 +2,11 @@
 
 #include "app/ENTabBarView.h"
 #include "app/TAVDetailViewCtlr.h"
-#include "commlib/VXDropDownButton.h"
 #include "app/TAVPhotoListModel.h"
 #include "app/TAVPhotosViewCltr.h"
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "commlib/TAVSearchableTagTableModel.h"
+#include "commlib/VXDropDownButton.h"
 #include "foundation/NotificationHub.h"
 #include "gps/TAVGPSViewController.h"
 #include "support/Gallery.h"
@@ -37,7 +37,7 @@ public:
     bool editable = false;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MainWindowTest, TheGpsSlotHoldsTheGpsTabAndAnyTabPutThereFollowsTheShownRecord)
 {
@@ -59,7 +59,6 @@ TEST_F(MainWindowTest, TheGpsSlotHoldsTheGpsTabAndAnyTabPutThereFollowsTheShownR
     EXPECT_TRUE(gps->editable);
 }
 
-
 TEST_F(MainWindowTest, SeveralImagesShowTheirCommonValuesAndTakeEditsWithoutLosingTheirOwn)
 {
     ASSERT_TRUE(importAndWait({
@@ -72,10 +71,10 @@ TEST_F(MainWindowTest, SeveralImagesShowTheirCommonValuesAndTakeEditsWithoutLosi
 
     struct Case {
         QList<int> rows;
-        QString make;  // what the camera field shows
+        QString make; // what the camera field shows
     };
     int user = 0;
-    for (const Case& c : {Case {{0, 1}, "Canon"}, Case {{0, 2}, ""}}) {
+    for (const Case& c : {Case{{0, 1}, "Canon"}, Case{{0, 2}, ""}}) {
         SCOPED_TRACE(c.make.toStdString());
         select(c.rows);
         const TAVExifDataPtr shown = window().curExifData();
@@ -209,7 +208,7 @@ TEST_F(MainWindowTest, DetailTagsCommonToSeveralImagesAreListedAndEditedInEach)
     const QModelIndex cell = detail->model()->index(row, 2);
     EXPECT_EQ(cell.data().toString(), "Studio PC");
 
-    TAVBaseTabViewCltr::setPendingEdits(true);  // as the cell editor's keystrokes do
+    TAVBaseTabViewCltr::setPendingEdits(true); // as the cell editor's keystrokes do
     ASSERT_TRUE(detail->model()->setData(cell, "Render Box"));
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();

@@ -6,9 +6,9 @@
 
 #include "app/TAVPhotoListModel.h"
 #include "app/TAVPhotosViewCltr.h"
-#include "commlib/VXKeyPressTableView.h"
 #include "commlib/NotLossFoucsSearchField.h"
 #include "commlib/TAVSearchableTagTableModel.h"
+#include "commlib/VXKeyPressTableView.h"
 #include "commlib/VXProgressWindowController.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
@@ -34,7 +34,10 @@ namespace {
 class MainWindowToolDamageTest : public MainWindowTest {
 protected:
     QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
-    bool waitForLoop() { return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000); }
+    bool waitForLoop()
+    {
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+    }
 
     // A picture of its own size with an EXIF thumbnail of its own.
     QString smallPictureWithThumbnail(const QString& name)
@@ -162,10 +165,12 @@ TEST_F(MainWindowToolDamageTest, CloneKeepsTheListsOrderAndSelection)
     const TAVImageObjectPtr before = window().selectedImages().first();
     sheet->clickClone();
     // The import of the clone's target is done once its sheet is down.
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return !images().contains(before) && images().size() == 3 &&
-               !window().progressWindowController()->isSheetUp();
-    }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !images().contains(before) && images().size() == 3
+                && !window().progressWindowController()->isSheetUp();
+        },
+        20000));
     QCoreApplication::processEvents();
     EXPECT_EQ(names(), (QStringList{"c.jpg", "b.jpg", "a.jpg"}));
     ASSERT_EQ(window().selectedImages().size(), 1);
@@ -221,8 +226,8 @@ TEST_F(MainWindowToolDamageTest, ExportXmpAndThumbnailBoxesWriteASidecarAndTheEm
 
     QStringList files = QDir(out).entryList(QDir::Files);
     files.sort();
-    EXPECT_EQ(files, (QStringList{"npm-canon-s40.exv", "npm-canon-s40.xmp", "npm-canon-s40_thumb.jpg", "plain.exv",
-                         "plain.xmp"}));
+    EXPECT_EQ(files,
+        (QStringList{"npm-canon-s40.exv", "npm-canon-s40.xmp", "npm-canon-s40_thumb.jpg", "plain.exv", "plain.xmp"}));
     // exiftool reads the sidecars as XMP of each image's metadata.
     const QJsonObject cameraXmp = ExifTool::read(out + "/npm-canon-s40.xmp");
     EXPECT_EQ(cameraXmp.value("XMP-tiff:Make").toString(), "Canon");

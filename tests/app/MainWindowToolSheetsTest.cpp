@@ -51,7 +51,7 @@ protected:
 TEST_F(MainWindowToolSheetsTest, RenamingTheWholeListReimportsEveryImageUnderTheImportSheet)
 {
     ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {}), photoWithTags("b.jpg", {}), photoWithTags("c.jpg", {})}));
-    select({1});  // the list is renamed, not just the selection
+    select({1}); // the list is renamed, not just the selection
     TAVRenameWindowController* sheet = openRenameSheet(true);
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(sheet->isSheetUp());
@@ -61,8 +61,9 @@ TEST_F(MainWindowToolSheetsTest, RenamingTheWholeListReimportsEveryImageUnderThe
     EXPECT_FALSE(sheet->isSheetUp());
     EXPECT_TRUE(progressSheetUp());
     const QString out = tempPath(QStringLiteral("out/"));
-    const QStringList expected {out + "a.jpg", out + "b.jpg", out + "c.jpg"};
-    ASSERT_TRUE(QTest::qWaitFor([&] { return listedPaths() == expected; }, 20000)) << listedPaths().join(", ").toStdString();
+    const QStringList expected{out + "a.jpg", out + "b.jpg", out + "c.jpg"};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listedPaths() == expected; }, 20000))
+        << listedPaths().join(", ").toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !progressSheetUp(); }, 5000));
     EXPECT_TRUE(ui_.alerts().isEmpty());
 }
@@ -73,7 +74,7 @@ TEST_F(MainWindowToolSheetsTest, AnEditLeftModifiedInAnUnchangedImageStopsTheRen
     const QStringList before = listedPaths();
     images().at(1)->exifData()->setValue("Edited", kArtist, 0, false, true, true);
     select({0});
-    window().clickApplyToAll();  // b stays in state 1 with its Artist modified
+    window().clickApplyToAll(); // b stays in state 1 with its Artist modified
     ASSERT_EQ(images().at(1)->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
 
     TAVRenameWindowController* sheet = openRenameSheet(true);
@@ -98,7 +99,7 @@ TEST_F(MainWindowToolSheetsTest, CloneFromTheSheetReimportsItsTargetsWithTheClon
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(sheet->doImportFile(QUrl::fromLocalFile(source)));
     sheet->applyToAll()->setChecked(true);
-    ui_.answerAlerts({UiServices::FirstButton, UiServices::FirstButton});  // "OK", then "Dismiss"
+    ui_.answerAlerts({UiServices::FirstButton, UiServices::FirstButton}); // "OK", then "Dismiss"
 
     sheet->clickClone();
     EXPECT_FALSE(sheet->isSheetUp());
@@ -126,4 +127,4 @@ TEST_F(MainWindowToolSheetsTest, SaveAllNamesEveryFileChangedElsewhereInOneAlert
     EXPECT_FALSE(message.contains("b.jpg"));
 }
 
-}  // namespace
+} // namespace

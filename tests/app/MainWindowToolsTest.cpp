@@ -49,7 +49,7 @@ TEST_F(MainWindowToolsTest, EachToolbarToolOpensItsSheetOverTheWindow)
     EXPECT_TRUE(clone->isSheetUp());
     window().endSheetWindow(clone->window());
     window().toolbarAction("Clone")->trigger();
-    EXPECT_EQ(window().cloneWindowCtlr(), clone);  // kept for the window's life
+    EXPECT_EQ(window().cloneWindowCtlr(), clone); // kept for the window's life
     window().endSheetWindow(clone->window());
 
     window().toolbarAction("Export Exif")->trigger();
@@ -69,9 +69,9 @@ TEST_F(MainWindowToolsTest, RenamingTheWholeListReimportsEveryImageUnderItsNewNa
     EXPECT_TRUE(window().renameWndControllerAskForImagesToApply(true) == images());
     // The very list the photo list holds: none may be left behind.
     window().reloadedAllRenamedFiles(window().photosViewCltr()->maryDataSource());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return listedNames().size() == 3 && listedNames().first().startsWith("renamed"); },
-        20000));
-    EXPECT_EQ(listedNames(), (QStringList {"renamed-a.jpg", "renamed-b.jpg", "renamed-c.jpg"}));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return listedNames().size() == 3 && listedNames().first().startsWith("renamed"); }, 20000));
+    EXPECT_EQ(listedNames(), (QStringList{"renamed-a.jpg", "renamed-b.jpg", "renamed-c.jpg"}));
     EXPECT_FALSE(window().reimportRenamedImages({}));
 }
 
@@ -100,8 +100,8 @@ TEST_F(MainWindowToolsTest, UnsavedEditsAreSeenAlsoWhenTheStateSaysUnchanged)
     window().clickApplyToAll();
     ASSERT_EQ(images().at(1)->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
     EXPECT_TRUE(window().hasUnsaveModified(true));
-    EXPECT_FALSE(window().hasUnsaveModified(false));  // the selection (a) has none
+    EXPECT_FALSE(window().hasUnsaveModified(false)); // the selection (a) has none
     EXPECT_TRUE(window().didCloneWindowControllerAskForApplyImage(false) == QList<TAVImageObjectPtr>{images().at(0)});
 }
 
-}  // namespace
+} // namespace

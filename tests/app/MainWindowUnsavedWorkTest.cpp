@@ -38,7 +38,10 @@ protected:
     }
 
     QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
-    bool waitForLoop() { return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000); }
+    bool waitForLoop()
+    {
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+    }
 
     static void edit(const TAVImageObjectPtr& image, const QString& key, const QString& value, int category = 0)
     {

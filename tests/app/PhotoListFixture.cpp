@@ -16,8 +16,7 @@ void RecordingPhotosDelegate::photosViewCltrImportImagesWithProgres(TAVPhotosVie
     }
 }
 
-void RecordingPhotosDelegate::photosViewCltrDidImportedImage(TAVPhotosViewCltr*,
-                                                              const QList<TAVImageObjectPtr>& images)
+void RecordingPhotosDelegate::photosViewCltrDidImportedImage(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>& images)
 {
     ++finishes;
     imported = images;

@@ -26,7 +26,7 @@ public:
         removals.append(images);
     }
 
-    QStringList calls;  // "start", progress values as "0.333", "finish"
+    QStringList calls; // "start", progress values as "0.333", "finish"
     QList<float> progress;
     int finishes = 0;
     QList<TAVImageObjectPtr> imported;
@@ -43,8 +43,7 @@ protected:
     void TearDown() override;
 
     // Makes the list; `workFolder` defaults to "<temp>/src_temp".
-    TAVPhotosViewCltr& makeList(const QString& workFolder = QString(),
-                                TAVThumbnailLoader::LoadFunction load = {});
+    TAVPhotosViewCltr& makeList(const QString& workFolder = QString(), TAVThumbnailLoader::LoadFunction load = {});
     // A real picture file at <temp>/<relative path>.
     QString photo(const QString& relativePath, QSize size = QSize(24, 16));
     // Starts an import and waits for its finishing step.

@@ -9,8 +9,8 @@
 #include "support/ImageFixtures.h"
 
 #include <QDir>
-#include <QHeaderView>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QTest>
 #include <QThreadPool>
@@ -213,7 +213,7 @@ TEST_F(PhotoListTest, AListClosedDuringAnImportStopsItWithoutWaitingForTheWindow
     list_.reset();
     // The worker ends although the GUI thread runs no events meanwhile.
     EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
-    QTest::qWait(20);  // hand-overs still queued find the list gone
+    QTest::qWait(20); // hand-overs still queued find the list gone
     EXPECT_EQ(delegate_.finishes, 0);
 }
 
@@ -263,7 +263,7 @@ TEST_F(PhotoListTest, AfterACancelledImportTheSortArrowAgreesWithTheOrderShown)
     list_->clickShowType(TAVPhotosViewCltr::ModeTable);
     QHeaderView* header = list_->tableView()->horizontalHeader();
     for (const bool ascending : {false, true}) {
-        list_->clickSortPop();  // the same key again: the other way
+        list_->clickSortPop(); // the same key again: the other way
         ASSERT_EQ(list_->sortAscending(), ascending);
         int calls = 0;
         delegate_.onProgress = [&calls](TAVPhotosViewCltr* cltr, float) {

@@ -31,7 +31,7 @@ QStringList srcNames(const QList<TAVImageObjectPtr>& images)
     return names;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(PhotoListTest, ASelectionMadeInTheBrowserIsTheTablesSelection)
 {
@@ -51,7 +51,8 @@ TEST_F(PhotoListTest, ASelectionMadeInTheBrowserIsTheTablesSelection)
 
     list_->clickShowType(TAVPhotosViewCltr::ModeTable);
     for (int row = 0; row < 6; ++row) {
-        EXPECT_EQ(list_->tableView()->selectionModel()->isRowSelected(row, QModelIndex()), row == 1 || row == 3 || row == 4)
+        EXPECT_EQ(
+            list_->tableView()->selectionModel()->isRowSelected(row, QModelIndex()), row == 1 || row == 3 || row == 4)
             << row;
     }
     EXPECT_EQ(srcNames(list_->selectedImageObjects()), QStringList({"p001.jpg", "p003.jpg", "p004.jpg"}));
@@ -76,13 +77,13 @@ TEST_F(PhotoListTest, SearchIgnoresCaseAndClearingItSelectsTheFirstImage)
 TEST_F(PhotoListTest, SortingFlipsOnTheSameKeyAndKeepsTheSelectionAndAnImportKeepsTheOrder)
 {
     makeList();
-    importNumbered(4);  // the import sorted by name, ascending
+    importNumbered(4); // the import sorted by name, ascending
     ASSERT_EQ(list_->sortKey(), "name");
     ASSERT_TRUE(list_->sortAscending());
     list_->selectIndexes({0, 3});
     const QList<TAVImageObjectPtr> chosen = list_->selectedImageObjects();
 
-    list_->clickSortPop();  // the same item again
+    list_->clickSortPop(); // the same item again
     EXPECT_FALSE(list_->sortAscending());
     EXPECT_EQ(srcNames(list_->maryDataSource()), QStringList({"p003.jpg", "p002.jpg", "p001.jpg", "p000.jpg"}));
     EXPECT_EQ(list_->selectedImageObjects(), QList<TAVImageObjectPtr>({chosen.at(1), chosen.at(0)}));
@@ -170,7 +171,7 @@ TEST_F(PhotoListTest, UnsavedEditsAreOnlyRemovedAfterTheQuestion)
     list_->show();
     list_->imageBrowser()->setFocus();
     QTest::keyClick(list_->imageBrowser(), Qt::Key_Delete);
-    list_->clearAllImageObjects();  // the modified one is among all, selected or not
+    list_->clearAllImageObjects(); // the modified one is among all, selected or not
     ASSERT_EQ(ui_.alerts().size(), 3);
     EXPECT_EQ(ui_.alerts().first().title, "Tips");
     EXPECT_EQ(ui_.alerts().first().message, "Some Image(s) contains unsaved change, do you really want to remove?");
@@ -190,8 +191,7 @@ TEST_F(PhotoListTest, DraggedImagesMoveBeforeTheDestination)
     std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(0, 0), model->index(1, 0), model->index(1, 2)}));
     EXPECT_TRUE(model->dropMimeData(dragged.get(), Qt::MoveAction, 5, 0, QModelIndex()));
     EXPECT_EQ(srcNames(list_->maryDataSource()),
-              QStringList({"p002.jpg", "p003.jpg", "p004.jpg", "p000.jpg", "p001.jpg", "p005.jpg", "p006.jpg",
-                           "p007.jpg"}));
+        QStringList({"p002.jpg", "p003.jpg", "p004.jpg", "p000.jpg", "p001.jpg", "p005.jpg", "p006.jpg", "p007.jpg"}));
     EXPECT_EQ(srcNames(model->rows()), srcNames(list_->maryDataSource()));
 
     list_->typeInSearchField("p00");
@@ -243,7 +243,7 @@ TEST_F(PhotoListTest, SpaceTogglesThePreviewThatFollowsTheSelection)
     EXPECT_EQ(preview->windowTitle(), list_->maryDataSource().at(0)->imageTitle());
     EXPECT_FALSE(preview->picture().isNull());
 
-    QTest::keyClick(preview, Qt::Key_Right);  // goes to the browser
+    QTest::keyClick(preview, Qt::Key_Right); // goes to the browser
     EXPECT_EQ(list_->selectedIndexes(), QList<int>({1}));
     EXPECT_EQ(preview->shownImage(), list_->maryDataSource().at(1));
     QTest::keyClick(preview, Qt::Key_Space);

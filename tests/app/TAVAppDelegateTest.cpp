@@ -67,7 +67,11 @@ public:
 
 // Sets an environment variable for the rest of the scope.
 struct EnvironmentGuard {
-    EnvironmentGuard(const char* name, const QByteArray& value) : name(name) { qputenv(name, value); }
+    EnvironmentGuard(const char* name, const QByteArray& value)
+        : name(name)
+    {
+        qputenv(name, value);
+    }
     ~EnvironmentGuard() { qunsetenv(name); }
     const char* name;
 };
@@ -117,7 +121,7 @@ protected:
     RecordingMainWindow* mainWindow_ = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(AppDelegateTest, StartEmptiesTempWithoutFollowingLinks)
 {
@@ -241,9 +245,15 @@ TEST_F(AppDelegateTest, MenuCommandsReachTheMainWindowOnlyWhenValid)
     auto delegate = makeDelegate();
     ASSERT_TRUE(delegate->awakeFromNib());
     const QList<QPair<QString, QString>> forwarded = {
-        {"Previous", "clickPre"},       {"Next", "clickNext"},         {"Clear", "clickClear"},
-        {"Restore", "clickRestore"},    {"Save", "clickSave"},         {"Clear All", "clickClearAll"},
-        {"Restore All", "clickRestoreAll"}, {"Save All", "clickSaveAll"}, {"Import Files...", "clickImportFiles"},
+        {"Previous", "clickPre"},
+        {"Next", "clickNext"},
+        {"Clear", "clickClear"},
+        {"Restore", "clickRestore"},
+        {"Save", "clickSave"},
+        {"Clear All", "clickClearAll"},
+        {"Restore All", "clickRestoreAll"},
+        {"Save All", "clickSaveAll"},
+        {"Import Files...", "clickImportFiles"},
     };
     for (const auto& [title, command] : forwarded) {
         QAction* item = delegate->menuItem(title);

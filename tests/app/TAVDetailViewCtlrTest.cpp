@@ -121,7 +121,7 @@ protected:
     bool typedPending = false;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DetailTabTest, ByteRowsAreRefusedWithOneTipsAlertBeforeAnyEditorOpens)
 {

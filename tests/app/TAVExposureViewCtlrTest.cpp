@@ -34,8 +34,8 @@ bool showsIcon(const QLabel* view, const QString& name)
     if (icon.isNull() || view->pixmap().isNull())
         return false;
     const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
-    const QImage expected = icon.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                                .convertToFormat(premultiplied);
+    const QImage expected
+        = icon.scaled(view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation).convertToFormat(premultiplied);
     return view->pixmap().toImage().convertToFormat(premultiplied) == expected;
 }
 
@@ -70,13 +70,13 @@ protected:
     TAVExposureViewCtlr tab;
 };
 
-}  // namespace
+} // namespace
 
 TEST(ExposureRules, SplitJoinAndIconIndexes)
 {
     using Tab = TAVExposureViewCtlr;
-    const std::vector<std::tuple<QString, QString, QString>> splits = {
-        {"1/250", "1", "250"}, {"0/0", "1", "1"}, {"250", "", ""}, {"", "", ""}, {"10/1/2", "10", "1"}};
+    const std::vector<std::tuple<QString, QString, QString>> splits
+        = {{"1/250", "1", "250"}, {"0/0", "1", "1"}, {"250", "", ""}, {"", "", ""}, {"10/1/2", "10", "1"}};
     for (const auto& [value, numerator, denominator] : splits) {
         EXPECT_EQ(Tab::splitExposureTime(value), std::make_pair(numerator, denominator)) << qPrintable(value);
     }
@@ -85,9 +85,9 @@ TEST(ExposureRules, SplitJoinAndIconIndexes)
     EXPECT_EQ(Tab::joinExposureTime("2", ""), QStringLiteral("2/1"));
     EXPECT_EQ(Tab::joinExposureTime("", ""), QStringLiteral("/"));
 
-    const std::vector<std::tuple<QString, QString, int>> speeds = {{"1", "1000", 1}, {"1", "250", 2}, {"1", "64", 3},
-        {"1", "60", 4}, {"1", "8", 5}, {"1", "4", 6}, {"1", "", 7}, {"2", "", 8}, {"", "", 1}, {"1", "0", 1},
-        {"", "500", 2}};
+    const std::vector<std::tuple<QString, QString, int>> speeds
+        = {{"1", "1000", 1}, {"1", "250", 2}, {"1", "64", 3}, {"1", "60", 4}, {"1", "8", 5}, {"1", "4", 6},
+            {"1", "", 7}, {"2", "", 8}, {"", "", 1}, {"1", "0", 1}, {"", "500", 2}};
     for (const auto& [numerator, denominator, index] : speeds) {
         EXPECT_EQ(Tab::shutterSpeedIconIndex(numerator, denominator), index)
             << qPrintable(numerator) << "/" << qPrintable(denominator);
@@ -104,14 +104,15 @@ TEST(ExposureRules, SplitJoinAndIconIndexes)
 
 TEST(ExposureRules, EveryIconNameIsInTheResources)
 {
-    TAVExposureViewCtlr tab;  // registers the icons
+    TAVExposureViewCtlr tab; // registers the icons
     QStringList names;
-    for (const QStringList* table : {&TAVKeyLists::flashIcons(), &TAVKeyLists::sensingMethodIcons(),
-             &TAVKeyLists::focusModeIcons(), &TAVKeyLists::meteringModeIcons(), &TAVKeyLists::exposureProgramIcons(),
-             &TAVKeyLists::whiteBalanceIcons(), &TAVKeyLists::contrastIcons(), &TAVKeyLists::saturationIcons(),
-             &TAVKeyLists::sharpnessIcons()})
+    for (const QStringList* table :
+        {&TAVKeyLists::flashIcons(), &TAVKeyLists::sensingMethodIcons(), &TAVKeyLists::focusModeIcons(),
+            &TAVKeyLists::meteringModeIcons(), &TAVKeyLists::exposureProgramIcons(), &TAVKeyLists::whiteBalanceIcons(),
+            &TAVKeyLists::contrastIcons(), &TAVKeyLists::saturationIcons(), &TAVKeyLists::sharpnessIcons()})
         names += table->mid(1);
-    for (const auto& [stem, count] : {std::pair{"shutterSpeed_%1.png", 8}, {"aperture_%1.png", 5}, {"sensitivity_%1.png", 6}}) {
+    for (const auto& [stem, count] :
+        {std::pair{"shutterSpeed_%1.png", 8}, {"aperture_%1.png", 5}, {"sensitivity_%1.png", 6}}) {
         for (int i = 1; i <= count; ++i)
             names.append(QString::fromLatin1(stem).arg(i));
     }
@@ -154,7 +155,7 @@ TEST_F(ExposureTabTest, NumberFieldsRefuseNonNumbersAndWriteTheShutterAsAFractio
     EXPECT_EQ(aperture->text(), QStringLiteral("2.8"));
     EXPECT_EQ(ui.beeps(), 2);
     aperture->clear();
-    emit aperture->textEdited(QString());  // clearing a field is allowed
+    emit aperture->textEdited(QString()); // clearing a field is allowed
     EXPECT_EQ(record->getValueForKey("Exif.Photo.FNumber", 1), QStringLiteral(""));
 }
 
@@ -243,12 +244,11 @@ TEST_F(ExposureTabTest, GalleryWithIconsAndDisabled)
 {
     const TAVExifDataPtr record = plainPhoto()->exifData();
     const std::vector<std::pair<QString, QString>> values = {{"Exif.Photo.ExposureTime", "1/60"},
-        {"Exif.Photo.FNumber", "f/2.8"}, {"Exif.Photo.ISOSpeedRatings", "400"},
-        {"Exif.Photo.FocalLength", "35"}, {"Exif.Photo.Flash", "Fired"},
-        {"Exif.Photo.ExposureProgram", "Aperture Priority"}, {"Exif.Photo.MeteringMode", "Multi-Spot"},
-        {"Exif.Photo.SubjectDistanceRange", "Macro"}, {"Exif.Photo.SensingMethod", "One chip area"},
-        {"Exif.Photo.WhiteBalance", "Daylight"}, {"Exif.Photo.Contrast", "Normal"},
-        {"Exif.Photo.Saturation", "High"}, {"Exif.Photo.Sharpness", "Hard"}};
+        {"Exif.Photo.FNumber", "f/2.8"}, {"Exif.Photo.ISOSpeedRatings", "400"}, {"Exif.Photo.FocalLength", "35"},
+        {"Exif.Photo.Flash", "Fired"}, {"Exif.Photo.ExposureProgram", "Aperture Priority"},
+        {"Exif.Photo.MeteringMode", "Multi-Spot"}, {"Exif.Photo.SubjectDistanceRange", "Macro"},
+        {"Exif.Photo.SensingMethod", "One chip area"}, {"Exif.Photo.WhiteBalance", "Daylight"},
+        {"Exif.Photo.Contrast", "Normal"}, {"Exif.Photo.Saturation", "High"}, {"Exif.Photo.Sharpness", "Hard"}};
     for (const auto& [key, value] : values)
         record->setValue(value, key, 1, false, false, true);
     record->removeModifyFlag();

@@ -1,5 +1,5 @@
-#include "app/TAVAppDelegate.h"
 #include "app/TAVFolderMigration.h"
+#include "app/TAVAppDelegate.h"
 #include "foundation/FileServices.h"
 #include "foundation/UserDefaults.h"
 #include "foundation/VXFileLocalManager.h"
@@ -21,8 +21,8 @@ protected:
     TAVFolderMigration::Folders folders() const
     {
         return {tempPath(QStringLiteral("share/Lumetta/Lumetta")), tempPath(QStringLiteral("share/lumetta")),
-                tempPath(QStringLiteral("config/Lumetta/Lumetta.conf")),
-                tempPath(QStringLiteral("config/lumetta/lumetta.conf"))};
+            tempPath(QStringLiteral("config/Lumetta/Lumetta.conf")),
+            tempPath(QStringLiteral("config/lumetta/lumetta.conf"))};
     }
 
     static void write(const QString& path, const QByteArray& data)
@@ -51,7 +51,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(FolderMigrationTest, SettingsAndPresetsAreCopiedToTheEmptyNewPlaceWithoutTheThrowAwayFiles)
 {
@@ -64,7 +64,7 @@ TEST_F(FolderMigrationTest, SettingsAndPresetsAreCopiedToTheEmptyNewPlaceWithout
 
     EXPECT_EQ(read(paths.newSettings), read(paths.oldSettings));
     EXPECT_EQ(FileServices::subpathsOfFolder(paths.newData),
-              (QStringList{"Presets", "Presets/Holiday.preset", "Presets/Studio.preset"}));
+        (QStringList{"Presets", "Presets/Holiday.preset", "Presets/Studio.preset"}));
     EXPECT_EQ(read(paths.newData + QStringLiteral("/Presets/Studio.preset")), QByteArray("studio"));
     EXPECT_FALSE(QFileInfo::exists(paths.newData + QStringLiteral(".adopting")));
     // The earlier version still finds everything of its own.
@@ -90,8 +90,8 @@ TEST_F(FolderMigrationTest, WhatTheNewPlaceAlreadyHoldsIsNeverReplaced)
 
     // Nothing earlier at all: nothing is made.
     TempFolder fresh;
-    const TAVFolderMigration::Folders none{fresh.filePath("old"), fresh.filePath("new"), fresh.filePath("old.conf"),
-                                           fresh.filePath("new.conf")};
+    const TAVFolderMigration::Folders none{
+        fresh.filePath("old"), fresh.filePath("new"), fresh.filePath("old.conf"), fresh.filePath("new.conf")};
     TAVFolderMigration::adoptOldFolders(none);
     EXPECT_TRUE(FileServices::contentsOfFolder(fresh.path()).isEmpty());
 }
@@ -103,8 +103,8 @@ TEST_F(FolderMigrationTest, TheStandardFoldersAreTheUndoubledOnesOfThisUser)
     EXPECT_EQ(paths.oldData, data + QStringLiteral("/Lumetta/Lumetta"));
     EXPECT_EQ(paths.newData, data + QStringLiteral("/lumetta"));
     EXPECT_EQ(VXFileLocalManager::appHomeDirectory(), paths.newData);
-    EXPECT_TRUE(paths.oldSettings.endsWith(QStringLiteral("/Lumetta/Lumetta.ini")) ||
-                paths.oldSettings.endsWith(QStringLiteral("/Lumetta/Lumetta.conf")))
+    EXPECT_TRUE(paths.oldSettings.endsWith(QStringLiteral("/Lumetta/Lumetta.ini"))
+        || paths.oldSettings.endsWith(QStringLiteral("/Lumetta/Lumetta.conf")))
         << paths.oldSettings.toStdString();
     EXPECT_EQ(paths.newSettings, UserDefaults::standardFilePath());
     EXPECT_TRUE(paths.newSettings.contains(QStringLiteral("/lumetta/lumetta."))) << paths.newSettings.toStdString();

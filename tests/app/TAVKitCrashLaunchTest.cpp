@@ -39,7 +39,7 @@ QStringList entries(const QString& path)
     return QDir(path).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
 }
 
-}  // namespace
+} // namespace
 
 TEST(TAVKitCrashLaunch, ALumettaKilledBySIGSEGVHasItsReportSentByTheNext)
 {
@@ -54,9 +54,9 @@ TEST(TAVKitCrashLaunch, ALumettaKilledBySIGSEGVHasItsReportSentByTheNext)
     first.start(QStringLiteral(LUMETTA_EXECUTABLE), {});
     ASSERT_TRUE(first.waitForStarted());
     // Set up and past its first main turn: the report folder is there and the marker gone.
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return entries(v3 + QStringLiteral("/active")).size() == 1 && !QFileInfo::exists(v3 + "/launchmarker");
-    }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return entries(v3 + QStringLiteral("/active")).size() == 1 && !QFileInfo::exists(v3 + "/launchmarker"); },
+        20000));
     kill(static_cast<pid_t>(first.processId()), SIGSEGV);
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);

@@ -27,17 +27,17 @@
 
 namespace {
 
-const QStringList kToolbarIds {"View", "Add Files", "Rename", "Replace", "Clone", "Export Exif", "Filename to Tags",
-    "Help"};
-const QStringList kMenuTitles {"Clear", "Save", "Restore", "Clear All", "Save All", "Restore All", "Previous", "Next",
+const QStringList kToolbarIds{
+    "View", "Add Files", "Rename", "Replace", "Clone", "Export Exif", "Filename to Tags", "Help"};
+const QStringList kMenuTitles{"Clear", "Save", "Restore", "Clear All", "Save All", "Restore All", "Previous", "Next",
     "Import Files...", "Lumetta Help"};
 
 // What a user sees enabled, as one comparable text per control group.
 struct Enabling {
-    QStringList toolbar;  // enabled identifiers
-    QStringList menu;     // enabled titles
-    bool single = false;  // Clear, Restore and Save (all three agree)
-    bool batch = false;   // the five batch buttons (all agree)
+    QStringList toolbar; // enabled identifiers
+    QStringList menu; // enabled titles
+    bool single = false; // Clear, Restore and Save (all three agree)
+    bool batch = false; // the five batch buttons (all agree)
     bool prev = false;
     bool next = false;
     bool tabsEditable = false;
@@ -73,17 +73,17 @@ QStringList without(QStringList list, const QStringList& gone)
     return list;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MainWindowTest, ToolbarButtonsMenuAndTabsFollowTheListAndTheSelection)
 {
-    const QStringList always {"View", "Add Files", "Help"};
-    const QStringList selectionOnly {"Replace", "Export Exif", "Filename to Tags"};
-    const QStringList selectionMenu {"Clear", "Save", "Restore", "Clear All", "Save All", "Restore All"};
+    const QStringList always{"View", "Add Files", "Help"};
+    const QStringList selectionOnly{"Replace", "Export Exif", "Filename to Tags"};
+    const QStringList selectionMenu{"Clear", "Save", "Restore", "Clear All", "Save All", "Restore All"};
 
     Enabling e = enablingOf(window());
     EXPECT_EQ(e.toolbar, always);
-    EXPECT_EQ(e.menu, (QStringList {"Import Files...", "Lumetta Help"}));
+    EXPECT_EQ(e.menu, (QStringList{"Import Files...", "Lumetta Help"}));
     EXPECT_FALSE(e.single || e.batch || e.prev || e.next || e.tabsEditable);
 
     ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {}), photoWithTags("b.jpg", {}), photoWithTags("c.jpg", {})}));
@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, ToolbarButtonsMenuAndTabsFollowTheListAndTheSelection)
     e = enablingOf(window());
     EXPECT_TRUE(window().selectedImages().isEmpty());
     EXPECT_EQ(e.toolbar, without(kToolbarIds, selectionOnly));
-    EXPECT_EQ(e.menu, (QStringList {"Import Files...", "Lumetta Help"}));
+    EXPECT_EQ(e.menu, (QStringList{"Import Files...", "Lumetta Help"}));
     EXPECT_TRUE(e.batch);
     EXPECT_FALSE(e.single || e.prev || e.next || e.tabsEditable);
 
@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, ToolbarButtonsMenuAndTabsFollowTheListAndTheSelection)
         int position;
         bool prev, next;
     };
-    for (const Case& c : {Case {0, false, true}, Case {1, true, true}, Case {2, true, false}}) {
+    for (const Case& c : {Case{0, false, true}, Case{1, true, true}, Case{2, true, false}}) {
         SCOPED_TRACE(c.position);
         select({c.position});
         e = enablingOf(window());
@@ -109,7 +109,8 @@ TEST_F(MainWindowTest, ToolbarButtonsMenuAndTabsFollowTheListAndTheSelection)
             menu.append("Previous");
         if (c.next)
             menu.append("Next");
-        menu << "Import Files..." << "Lumetta Help";
+        menu << "Import Files..."
+             << "Lumetta Help";
         EXPECT_EQ(e.menu, menu);
         EXPECT_TRUE(e.single && e.batch && e.tabsEditable);
         EXPECT_EQ(e.prev, c.prev);
@@ -119,16 +120,16 @@ TEST_F(MainWindowTest, ToolbarButtonsMenuAndTabsFollowTheListAndTheSelection)
     // Next and Previous walk the list and stop at its ends.
     window().clickNext();
     QCoreApplication::processEvents();
-    EXPECT_EQ(window().photosViewCltr()->selectedIndexes(), QList<int> {2});
+    EXPECT_EQ(window().photosViewCltr()->selectedIndexes(), QList<int>{2});
     window().clickPre();
     window().clickPre();
     window().clickPre();
     QCoreApplication::processEvents();
-    EXPECT_EQ(window().photosViewCltr()->selectedIndexes(), QList<int> {0});
+    EXPECT_EQ(window().photosViewCltr()->selectedIndexes(), QList<int>{0});
 
     select({0, 2});
     e = enablingOf(window());
-    EXPECT_EQ(e.menu, (selectionMenu + QStringList {"Import Files...", "Lumetta Help"}));
+    EXPECT_EQ(e.menu, (selectionMenu + QStringList{"Import Files...", "Lumetta Help"}));
     EXPECT_FALSE(e.single || e.prev || e.next);
     EXPECT_TRUE(e.batch && e.tabsEditable);
 }
@@ -136,9 +137,8 @@ TEST_F(MainWindowTest, ToolbarButtonsMenuAndTabsFollowTheListAndTheSelection)
 TEST_F(MainWindowTest, IntroductionComesOnceAfterTheFirstActivationUnlessDeclined)
 {
     TAVMainWindowCtlr::setIntroductionDelayMs(20);
-    auto introShown = [&] {
-        return window().introWindowController() && window().introWindowController()->window()->isVisible();
-    };
+    auto introShown
+        = [&] { return window().introWindowController() && window().introWindowController()->window()->isVisible(); };
     auto activate = [&] {
         QEvent event(QEvent::WindowActivate);
         QCoreApplication::sendEvent(window().mainWindow(), &event);
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, IntroductionComesOnceAfterTheFirstActivationUnlessDecline
         EXPECT_EQ(introShown(), !declined);
         if (introShown()) {
             EXPECT_EQ(window().introWindowController()->window()->windowTitle(), "Introduction");
-            EXPECT_EQ(window().introWindowController()->pageCount(), 7);  // six pictures and the questions
+            EXPECT_EQ(window().introWindowController()->pageCount(), 7); // six pictures and the questions
             window().introWindowController()->showPage(2);
             EXPECT_TRUE(Gallery::capture(window().introWindowController()->window(), "main-window-introduction"));
             window().introWindowController()->window()->hide();
@@ -190,8 +190,8 @@ TEST_F(MainWindowTest, TabBarSwitchesViewsKeepsThemCentredAndNeverLosesATab)
     auto centred = [&](QWidget* view) {
         const QRect area = window().tabArea()->rect();
         const QRect g = view->geometry();
-        return view->isVisible() && std::abs((area.width() - g.width()) / 2 - g.x()) <= 1 &&
-            std::abs((area.height() - g.height()) / 2 - g.y()) <= 1;
+        return view->isVisible() && std::abs((area.width() - g.width()) / 2 - g.x()) <= 1
+            && std::abs((area.height() - g.height()) / 2 - g.y()) <= 1;
     };
     EXPECT_TRUE(centred(window().summaryTab()));
     for (QSize size : {QSize(1500, 900), QSize(1100, 760)}) {
@@ -248,7 +248,7 @@ TEST_F(MainWindowTest, ClearKindMenuOpensBesideItsButtonWithTheFourKinds)
     QStringList kinds;
     for (QAction* action : menu->actions())
         kinds.append(QStringLiteral("%1=%2").arg(action->text()).arg(action->data().toInt()));
-    EXPECT_EQ(kinds, (QStringList {"All=0", "Exif=1", "GPS=2", "IPTC=3"}));
+    EXPECT_EQ(kinds, (QStringList{"All=0", "Exif=1", "GPS=2", "IPTC=3"}));
     EXPECT_EQ(menu->pos().x(), window().btnClearAllType()->mapToGlobal(QPoint(0, 0)).x() + 100);
     menu->hide();
     QTest::mouseClick(window().btnClearAllType(), Qt::LeftButton);
@@ -268,7 +268,7 @@ TEST_F(MainWindowTest, DroppedFilesGoToThePhotoList)
 TEST_F(MainWindowTest, Gallery)
 {
     EXPECT_TRUE(Gallery::capture(window().mainWindow(), "main-window-empty"));
-    const QStringList names {"1x1_exif_xmp.jpg", "goexif.tif", "huge_tag_exif.jpg", "infinite_loop_exif.jpg",
+    const QStringList names{"1x1_exif_xmp.jpg", "goexif.tif", "huge_tag_exif.jpg", "infinite_loop_exif.jpg",
         "npm-arbitro.tiff", "npm-canon-s40.jpg", "npm-evil1.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
         "png-nikon-d3.png", "png-sony-gps.png"};
     ASSERT_TRUE(importAndWait(samples(names)));

@@ -44,13 +44,12 @@ protected:
 
 bool showsApplicationIcon(QLabel* view)
 {
-    const QImage icon = VXAboutWindowController::applicationIcon().scaled(
-        TAVSummaryViewCtlr::kPreviewWidth, TAVSummaryViewCtlr::kPreviewHeight, Qt::KeepAspectRatio,
-        Qt::SmoothTransformation);
+    const QImage icon = VXAboutWindowController::applicationIcon().scaled(TAVSummaryViewCtlr::kPreviewWidth,
+        TAVSummaryViewCtlr::kPreviewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return view->pixmap().toImage().convertToFormat(icon.format()) == icon;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(SummaryTabTest, TypingMarksTheLabelAndPostsPerKeystrokeWhileRebuildsStaySilent)
 {
@@ -97,10 +96,9 @@ TEST_F(SummaryTabTest, DatePickersWriteTheirPatternsOrEmptyText)
     EXPECT_TRUE(time->isEmpty());
     EXPECT_EQ(date->dateValue().date(), QDate(2021, 7, 4));
 
-    QTest::keyClick(time, Qt::Key_Up);  // the user starts the empty picker
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
-                    .match(record->getValueForKey("Summary.CreateTime", 0))
-                    .hasMatch())
+    QTest::keyClick(time, Qt::Key_Up); // the user starts the empty picker
+    EXPECT_TRUE(
+        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(record->getValueForKey("Summary.CreateTime", 0)).hasMatch())
         << qPrintable(record->getValueForKey("Summary.CreateTime", 0));
     EXPECT_TRUE(isStyledModified(labelOf(&tab, time)));
     EXPECT_EQ(recorder.posts.back(), Post(true, true));
@@ -122,7 +120,7 @@ TEST_F(SummaryTabTest, TimeShiftFollowsTheBoxUnitsAndCounts)
 
     shift->click();
     EXPECT_TRUE(dateCount->isEnabled());
-    QTest::keyClicks(dateCount, QStringLiteral("3"));  // after the "0" shown
+    QTest::keyClicks(dateCount, QStringLiteral("3")); // after the "0" shown
     dayUnit->setCurrentIndex(1);
     emit dayUnit->activated(1);
     ASSERT_TRUE(record->createdDateTimeOffset().has_value());
@@ -151,7 +149,7 @@ TEST_F(SummaryTabTest, ANegativeCountSurvivesTheRebuildEachKeystrokeCauses)
     tab.setImgExifData(record);
     recorder.onPost = [&](bool needRefresh) {
         if (needRefresh)
-            tab.setImgExifData(record);  // the main window hands the record back
+            tab.setImgExifData(record); // the main window hands the record back
     };
     tab.show();
     tab.activateWindow();

@@ -20,8 +20,8 @@ public:
     TabPostRecorder()
     {
         TAVBaseTabViewCltr::setPendingEdits(false);
-        NotificationHub::defaultHub().addObserver(this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged,
-            [this](const Notification& note) {
+        NotificationHub::defaultHub().addObserver(
+            this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged, [this](const Notification& note) {
                 const bool needRefresh = note.userInfo.value("needRefresh").toBool();
                 posts.emplace_back(note.userInfo.value("hasModify").toBool(), needRefresh);
                 if (onPost)

@@ -27,7 +27,7 @@ void retype(QLineEdit* field, const QString& text)
     QTest::keyClicks(field, text);
 }
 
-}  // namespace
+} // namespace
 
 TEST(TagTabsSave, EditsMadeInBothTabsReachTheUsersFile)
 {
@@ -41,10 +41,10 @@ TEST(TagTabsSave, EditsMadeInBothTabsReachTheUsersFile)
     QDir().mkpath(temp.filePath("user"));
     QDir().mkpath(temp.filePath("work"));
     const QString user = temp.filePath("user/harbour.jpg");
-    ASSERT_TRUE(ImageFixtures::makeImageWithTags(user, {{"Exif.Image.Make", "Acme", std::nullopt},
-        {"Exif.Image.DateTime", "2021:07:04 18:30:05", std::nullopt},
-        {"Exif.Photo.DateTimeOriginal", "2021:07:04 18:30:05", std::nullopt},
-        {"Exif.Photo.ExposureTime", "1/250", std::nullopt}}));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(user,
+        {{"Exif.Image.Make", "Acme", std::nullopt}, {"Exif.Image.DateTime", "2021:07:04 18:30:05", std::nullopt},
+            {"Exif.Photo.DateTimeOriginal", "2021:07:04 18:30:05", std::nullopt},
+            {"Exif.Photo.ExposureTime", "1/250", std::nullopt}}));
     const QString work = temp.filePath("work/harbour.jpg");
     ASSERT_TRUE(FileServices::copyItem(user, work));
     const TAVImageObjectPtr image = TAVImageObject::create(work);
@@ -57,7 +57,7 @@ TEST(TagTabsSave, EditsMadeInBothTabsReachTheUsersFile)
     retype(summary.findChild<QLineEdit*>("fldCamera"), QStringLiteral("Lumetta Cam"));
     auto* time = summary.findChild<TFDatePicker*>("fldCreateTime");
     ASSERT_EQ(time->dateValue().time(), QTime(18, 30, 5));
-    QTest::keyClick(time, Qt::Key_Up);  // the hour section steps on
+    QTest::keyClick(time, Qt::Key_Up); // the hour section steps on
     EXPECT_EQ(image->exifData()->getValueForKey("Summary.CreateTime", 0), QStringLiteral("19:30:05"));
     retype(exposure.findChild<QLineEdit*>("fldShutterSpeed"), QStringLiteral("1"));
     retype(exposure.findChild<QLineEdit*>("fldShutterSpeed2"), QStringLiteral("60"));

@@ -29,8 +29,8 @@ public:
     QList<QWidget*> windows;
 };
 
-const QStringList threeFiles = {QStringLiteral("/photos/b 2.jpg"), QStringLiteral("/photos/a.JPG"),
-                                QStringLiteral("/photos/été.png")};
+const QStringList threeFiles
+    = {QStringLiteral("/photos/b 2.jpg"), QStringLiteral("/photos/a.JPG"), QStringLiteral("/photos/été.png")};
 
 // Drops that must never reach a delegate: plain text and web links.
 std::unique_ptr<QMimeData> textDrag()
@@ -47,7 +47,7 @@ std::unique_ptr<QMimeData> webLinkDrag()
     return data;
 }
 
-}  // namespace
+} // namespace
 
 TEST(DropViews, LocalFilesReachTheDelegateInOrderAndNothingElseDoes)
 {

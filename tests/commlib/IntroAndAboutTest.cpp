@@ -28,21 +28,20 @@ QImage introPicture(const QColor& colour, const QString& caption)
     return image;
 }
 
-}  // namespace
+} // namespace
 
 TEST(VXIntroWindowController, PagesAndTheDontShowAgainBox)
 {
     UserDefaults::standard().removeObjectForKey(QStringLiteral("next_not_show_tips_again"));
-    VXIntroWindowController intro({introPicture(Qt::darkCyan, QStringLiteral("Import")),
-                                   introPicture(Qt::darkBlue, QStringLiteral("Edit"))},
-                                  QStringLiteral("Tips"));
+    VXIntroWindowController intro(
+        {introPicture(Qt::darkCyan, QStringLiteral("Import")), introPicture(Qt::darkBlue, QStringLiteral("Edit"))},
+        QStringLiteral("Tips"));
     TempFolder folder;
     QFile faq(folder.filePath(QStringLiteral("faq.html")));
     ASSERT_TRUE(faq.open(QIODevice::WriteOnly));
     faq.write("<h2>Where are my tags saved?</h2><p>In the image file itself.</p>");
     faq.close();
-    intro.freqAskQuestions()->setUrl(QUrl::fromLocalFile(faq.fileName()),
-                                     QStringLiteral("Frequently Asked Questions"));
+    intro.freqAskQuestions()->setUrl(QUrl::fromLocalFile(faq.fileName()), QStringLiteral("Frequently Asked Questions"));
     intro.clickShow();
     EXPECT_EQ(intro.currentPage(), 0);
     EXPECT_EQ(intro.pageCount(), 3);

@@ -42,7 +42,7 @@ bool editorOpen(const QWidget& view)
     return std::any_of(editors.begin(), editors.end(), [](const QLineEdit* editor) { return editor->isVisible(); });
 }
 
-}  // namespace
+} // namespace
 
 TEST(KeyPressViews, TableHandsItsKeysToTheDelegate)
 {
@@ -66,8 +66,9 @@ TEST(KeyPressViews, TableHandsItsKeysToTheDelegate)
     QTest::keyClick(&table, Qt::Key_Up, Qt::ControlModifier);
     QTest::keyClick(&table, Qt::Key_Down, Qt::ControlModifier);
     QTest::keyClick(&table, Qt::Key_Return);
-    EXPECT_EQ(recorder.calls, QStringList({QStringLiteral("delete"), QStringLiteral("delete"), QStringLiteral("up"),
-                                           QStringLiteral("down"), QStringLiteral("return")}));
+    EXPECT_EQ(recorder.calls,
+        QStringList({QStringLiteral("delete"), QStringLiteral("delete"), QStringLiteral("up"), QStringLiteral("down"),
+            QStringLiteral("return")}));
     EXPECT_FALSE(editorOpen(table)) << "a handled Return opens no editor";
     EXPECT_EQ(table.currentIndex().row(), 1) << "Ctrl+arrows do not move the selection themselves";
 

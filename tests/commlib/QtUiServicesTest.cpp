@@ -35,7 +35,7 @@ UiServices::AlertRequest request(const QStringList& buttons, QObject* parent = n
     return alert;
 }
 
-}  // namespace
+} // namespace
 
 TEST(QtUiServices, AlertCodesFollowTheClickedButton)
 {
@@ -46,14 +46,14 @@ TEST(QtUiServices, AlertCodesFollowTheClickedButton)
     clickWhenUp(QStringLiteral("Dismiss"));
     EXPECT_EQ(ui.showTipsAlert(QStringLiteral("Errors"), QStringLiteral("Failed"), QStringLiteral("Dismiss")), 1);
     clickWhenUp(QStringLiteral("No"));
-    EXPECT_EQ(ui.showTipsAlert(QStringLiteral("Tips"), QStringLiteral("Go on?"), QStringLiteral("Yes"),
-                               QStringLiteral("No")),
-              0);
+    EXPECT_EQ(
+        ui.showTipsAlert(QStringLiteral("Tips"), QStringLiteral("Go on?"), QStringLiteral("Yes"), QStringLiteral("No")),
+        0);
 
     int received = 0;
     clickWhenUp(QStringLiteral("OK"));
-    ui.showTipsAlertWithCallback(QStringLiteral("Tips"), QStringLiteral("Done"), QStringLiteral("OK"),
-                                 QString(), [&received](int code) { received = code; });
+    ui.showTipsAlertWithCallback(QStringLiteral("Tips"), QStringLiteral("Done"), QStringLiteral("OK"), QString(),
+        [&received](int code) { received = code; });
     EXPECT_EQ(received, 1000) << "the callback runs before the call returns";
 
     whenModalUp([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
@@ -101,8 +101,8 @@ TEST(QtUiServices, AlertSheetReturnsFirstAndRunsOneCallback)
 TEST(QtUiServices, OpenPanelMatchesExtensionsWithoutRegardToCase)
 {
     TempFolder folder;
-    for (const QString& name : {QStringLiteral("A.JPG"), QStringLiteral("b.Jpeg"), QStringLiteral("c.txt"),
-                               QStringLiteral("d.jpg.txt")}) {
+    for (const QString& name :
+        {QStringLiteral("A.JPG"), QStringLiteral("b.Jpeg"), QStringLiteral("c.txt"), QStringLiteral("d.jpg.txt")}) {
         QFile file(folder.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -129,7 +129,8 @@ TEST(QtUiServices, OpenPanelMatchesExtensionsWithoutRegardToCase)
     const QStringList chosen = ui.runOpenPanel(panel);
     listed.sort();
     EXPECT_EQ(listed, QStringList({QStringLiteral("A.JPG"), QStringLiteral("b.Jpeg")}));
-    EXPECT_EQ(chosen, QStringList({folder.path() + QStringLiteral("/A.JPG"), folder.path() + QStringLiteral("/b.Jpeg")}));
+    EXPECT_EQ(
+        chosen, QStringList({folder.path() + QStringLiteral("/A.JPG"), folder.path() + QStringLiteral("/b.Jpeg")}));
 
     whenModalUp([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
     EXPECT_TRUE(ui.chooseFolder(QStringLiteral("Output")).isEmpty());

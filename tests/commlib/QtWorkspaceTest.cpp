@@ -53,8 +53,8 @@ public:
     explicit PrivateBus(const QString& folder)
     {
         daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address"),
-                       QStringLiteral("--address=unix:path=") + folder + QStringLiteral("/bus")});
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                QStringLiteral("--address=unix:path=") + folder + QStringLiteral("/bus")});
         if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000)) {
             address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
         }
@@ -80,7 +80,7 @@ private:
     QStringList names_;
 };
 
-}  // namespace
+} // namespace
 
 TEST(QtWorkspace, OpensFilesAndUrlsThroughTheDesktop)
 {
@@ -89,9 +89,9 @@ TEST(QtWorkspace, OpensFilesAndUrlsThroughTheDesktop)
     EXPECT_TRUE(workspace.openFile(QStringLiteral("/photos/a b.jpg")));
     EXPECT_TRUE(workspace.openUrl(QUrl(QStringLiteral("https://photos.invalid/help"))));
     EXPECT_TRUE(workspace.revealFile(QStringLiteral("/photos/a b.jpg")));
-    EXPECT_EQ(desktop.opened, QList<QUrl>({QUrl::fromLocalFile(QStringLiteral("/photos/a b.jpg")),
-                                           QUrl(QStringLiteral("https://photos.invalid/help")),
-                                           QUrl::fromLocalFile(QStringLiteral("/photos"))}))
+    EXPECT_EQ(desktop.opened,
+        QList<QUrl>({QUrl::fromLocalFile(QStringLiteral("/photos/a b.jpg")),
+            QUrl(QStringLiteral("https://photos.invalid/help")), QUrl::fromLocalFile(QStringLiteral("/photos"))}))
         << "without a bus, revealing opens the folder";
 }
 
@@ -109,16 +109,16 @@ TEST(QtWorkspace, RevealsThroughTheFileManagerOrOpensTheFolder)
     QtWorkspace workspace(bus.connect(QStringLiteral("workspace")));
     FakeFileManager fileManager;
     QDBusConnection server = bus.connect(QStringLiteral("file manager"));
-    ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
-                                      QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(server.registerObject(
+        QStringLiteral("/org/freedesktop/FileManager1"), &fileManager, QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
     EXPECT_TRUE(workspace.revealFile(photo));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fileManager.shown.isEmpty(); }, 5000));
     ASSERT_EQ(fileManager.shown.size(), 1);
     EXPECT_TRUE(fileManager.shown.first().startsWith(QStringLiteral("file:///")));
-    EXPECT_TRUE(fileManager.shown.first().endsWith(
-        QStringLiteral("/My%20Photos/Fj%C3%A4llr%C3%A4ven%20%C3%A9t%C3%A9.jpg")))
+    EXPECT_TRUE(
+        fileManager.shown.first().endsWith(QStringLiteral("/My%20Photos/Fj%C3%A4llr%C3%A4ven%20%C3%A9t%C3%A9.jpg")))
         << fileManager.shown.first().toStdString();
     EXPECT_TRUE(desktop.opened.isEmpty());
 

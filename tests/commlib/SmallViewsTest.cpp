@@ -48,7 +48,7 @@ TEST(SmallViews, MidViewStretchesBetweenItsSidesAndTellsOfResizes)
     auto* right = new QLabel(QStringLiteral("Right"));
     left->setFixedWidth(60);
     right->setFixedWidth(80);
-    row->setRightView(right);  // set out of order on purpose
+    row->setRightView(right); // set out of order on purpose
     row->setMidView(mid);
     row->setLeftView(left);
     row->setMargin(8);
@@ -90,8 +90,8 @@ TEST(SmallViews, GalleryGradientDashedLinesAndButtons)
     auto* dropDown = new VXDropDownButton(&buttons);
     dropDown->setText(QStringLiteral("Clear"));
     auto* menu = new QMenu(dropDown);
-    for (const QString& kind : {QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"),
-                                QStringLiteral("IPTC")}) {
+    for (const QString& kind :
+        {QStringLiteral("All"), QStringLiteral("Exif"), QStringLiteral("GPS"), QStringLiteral("IPTC")}) {
         menu->addAction(kind);
     }
     dropDown->setMenu(menu);

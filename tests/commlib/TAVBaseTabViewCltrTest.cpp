@@ -23,8 +23,8 @@ protected:
     void SetUp() override
     {
         TAVBaseTabViewCltr::setPendingEdits(false);
-        NotificationHub::defaultHub().addObserver(this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged,
-            [this](const Notification& note) {
+        NotificationHub::defaultHub().addObserver(
+            this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged, [this](const Notification& note) {
                 posts.push_back({note.sender, note.userInfo.value("hasModify").toBool(),
                     note.userInfo.value("needRefresh").toBool()});
             });
@@ -37,7 +37,7 @@ protected:
     std::vector<Posted> posts;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(TabBaseTest, KeepsTheHandedRecordAndPostsTheFlagAsItIsAtPostingTime)
 {
@@ -48,7 +48,7 @@ TEST_F(TabBaseTest, KeepsTheHandedRecordAndPostsTheFlagAsItIsAtPostingTime)
     EXPECT_FALSE(tab.genDictionayFromSetting().has_value());
     EXPECT_TRUE(posts.empty());
 
-    tab.controlTextDidChange(nullptr);  // a keystroke
+    tab.controlTextDidChange(nullptr); // a keystroke
     tab.notiFileMetadataChanged(false);
     // The main window applied and cleared the flag; a post without a new edit carries NO.
     TAVBaseTabViewCltr::setPendingEdits(false);
@@ -78,8 +78,8 @@ TEST_F(TabBaseTest, StylesLabelsFieldsAndButtonsButNoOtherControl)
             TAVBaseTabViewCltr::refreshFieldShow(control, modified);
         }
         const QColor colour = modified ? QColor(0, 0, 255) : QColor(0, 0, 0);
-        for (QWidget* styled : {static_cast<QWidget*>(&label), static_cast<QWidget*>(&edit),
-                 static_cast<QWidget*>(&box)}) {
+        for (QWidget* styled :
+            {static_cast<QWidget*>(&label), static_cast<QWidget*>(&edit), static_cast<QWidget*>(&box)}) {
             EXPECT_EQ(styled->font().pointSizeF(), 11.0);
             EXPECT_EQ(styled->font().bold(), modified);
             EXPECT_EQ(styled->font().italic(), modified);
@@ -90,5 +90,5 @@ TEST_F(TabBaseTest, StylesLabelsFieldsAndButtonsButNoOtherControl)
         EXPECT_EQ(box.palette().color(QPalette::ButtonText), colour);
         EXPECT_EQ(combo.font(), comboFont);
     }
-    TAVBaseTabViewCltr::refreshFieldShow(nullptr, true);  // no control, no harm
+    TAVBaseTabViewCltr::refreshFieldShow(nullptr, true); // no control, no harm
 }

@@ -68,7 +68,7 @@ const Table::Row* shownRowOf(const Table& table, const QString& key)
 const QList<Model::Column> kDetailColumns
     = {{"Tag", "Tag", false}, {"data_type", "Type", false}, {"Value", "Value", true}};
 
-}  // namespace
+} // namespace
 
 TEST(SearchableTagTable, ListsExifThenIptcByDisplayKeyAndOnlyTheXmpHeader)
 {
@@ -92,7 +92,7 @@ TEST(SearchableTagTable, SearchMatchesDisplayKeysAndValuesByTheCaseRuleAndKeepsH
         Qt::CaseSensitivity cs;
         QString filter;
         QStringList keys;
-        Table::Range keyMatch;    // of the first non-header row
+        Table::Range keyMatch; // of the first non-header row
         Table::Range valueMatch;
     };
     const std::vector<Case> cases = {
@@ -179,7 +179,7 @@ TEST(SearchableTagTable, ValueOnlySearchOnTheRowsThemselvesAndTicksThatOutliveAS
     copies.startSearch("Oslo");
     copies.getReadDataSource();
     ASSERT_EQ(shownKeys(copies), QStringList({"EXIF", "IPTC", "Iptc.Application2.City", "XMP"}));
-    copies.setShownRowChecked(0, true);  // a header takes no tick
+    copies.setShownRowChecked(0, true); // a header takes no tick
     copies.setShownRowChecked(2, true);
     EXPECT_TRUE(copies.shownRow(2)->entity->isChecked());
     copies.startSearch(QString());
@@ -235,9 +235,10 @@ TEST(SearchableTagTableModel, EditsGoToTheMembersHandlerAndTicksToTheRows)
     });
     EXPECT_TRUE(model.setData(model.index(1, 2), "Bea"));
     EXPECT_FALSE(model.setData(model.index(1, 2), "refused"));
-    EXPECT_FALSE(model.setData(model.index(1, 1), "Tag text"));  // not an editable column
-    EXPECT_EQ(edits, (std::vector<std::pair<QString, QString>>{
-                         {"Exif.Image.Artist", "Value=Bea"}, {"Exif.Image.Artist", "Value=refused"}}));
+    EXPECT_FALSE(model.setData(model.index(1, 1), "Tag text")); // not an editable column
+    EXPECT_EQ(edits,
+        (std::vector<std::pair<QString, QString>>{
+            {"Exif.Image.Artist", "Value=Bea"}, {"Exif.Image.Artist", "Value=refused"}}));
 
     EXPECT_FALSE(model.index(0, 0).data(Qt::CheckStateRole).isValid());
     EXPECT_TRUE(model.setData(model.index(1, 0), Qt::Checked, Qt::CheckStateRole));

@@ -24,7 +24,8 @@ QDateTime wallClock(int year, int month, int day, int hour = 0, int minute = 0, 
 class LocalZone {
 public:
     explicit LocalZone(const char* zone)
-        : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ"))
+        : old_(qgetenv("TZ"))
+        , had_(qEnvironmentVariableIsSet("TZ"))
     {
         qputenv("TZ", zone);
         tzset();
@@ -44,7 +45,7 @@ private:
     bool had_;
 };
 
-}  // namespace
+} // namespace
 
 TEST(TFDatePicker, EmptyMeansNoDateAndProgrammaticSetsAreSilent)
 {
@@ -102,7 +103,7 @@ TEST(TFDatePicker, KeepsWallClocksTheLocalClockSkips)
     EXPECT_EQ(time.dateValue().time(), QTime(2, 30, 0));
     EXPECT_EQ(time.dateValue(), skipped);
 
-    QTest::keyClick(&time, Qt::Key_Up);  // steps the hour, still a wall clock
+    QTest::keyClick(&time, Qt::Key_Up); // steps the hour, still a wall clock
     EXPECT_EQ(time.dateValue().time(), QTime(3, 30, 0));
 }
 

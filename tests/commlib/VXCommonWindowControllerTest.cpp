@@ -34,7 +34,7 @@ private:
     QString text_;
 };
 
-}  // namespace
+} // namespace
 
 TEST(VXCommonWindowController, SheetsAreWindowModalChildrenAndStackUp)
 {
@@ -64,7 +64,7 @@ TEST(VXCommonWindowController, SheetsAreWindowModalChildrenAndStackUp)
     EXPECT_TRUE(progress.window()->isVisible());
 
     main.endSheetWindow(progress.window());
-    main.endSheetWindow(progress.window());  // not up: nothing happens
+    main.endSheetWindow(progress.window()); // not up: nothing happens
     tool.endSheetOfSelfWindow();
     EXPECT_FALSE(progress.isSheetUp());
     EXPECT_TRUE(main.window()->isVisible());

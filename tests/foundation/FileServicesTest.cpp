@@ -1,7 +1,7 @@
 #include "foundation/FileServices.h"
 
-#include "support/FileSizeLimit.h"
 #include "support/DiskCallsProbe.h"
+#include "support/FileSizeLimit.h"
 #include "support/QtPrinters.h"
 #include "support/StrictUmask.h"
 #include "support/TempFolder.h"
@@ -328,7 +328,8 @@ TEST_F(FileServicesTest, ReplacementsKeepExtendedAttributesAndAccessLists)
     add(0x04, 4, uint32_t(-1));
     add(0x10, 4, uint32_t(-1));
     add(0x20, 0, uint32_t(-1));
-    const bool withAcl = ::setxattr(name.constData(), "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) == 0;
+    const bool withAcl
+        = ::setxattr(name.constData(), "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) == 0;
 
     const auto attribute = [&name](const char* key) {
         QByteArray value(256, Qt::Uninitialized);

@@ -22,8 +22,7 @@ TEST(OrderedParallelLoop, DeliversEveryResultOnceInOrderOnTheCallingThreadWhileW
         [&](int index) {
             const int now = ++running;
             int seen = mostAtOnce.load();
-            while (now > seen && !mostAtOnce.compare_exchange_weak(seen, now)) {
-            }
+            while (now > seen && !mostAtOnce.compare_exchange_weak(seen, now)) { }
             // Later indexes finish first now and then, so order is not luck.
             QThread::usleep(index % 7 == 0 ? 300 : 20);
             {
@@ -91,7 +90,7 @@ TEST(OrderedParallelLoop, NothingToDoAndMoreThreadsThanWork)
     EXPECT_EQ(calls, 0);
 
     std::vector<int> delivered;
-    OrderedParallelLoop<int>(2, 64, cancel).run([](int index) { return index; },
-        [&](int index, int&) { delivered.push_back(index); });
+    OrderedParallelLoop<int>(2, 64, cancel)
+        .run([](int index) { return index; }, [&](int index, int&) { delivered.push_back(index); });
     EXPECT_EQ(delivered, (std::vector<int>{0, 1}));
 }

@@ -25,9 +25,9 @@
 // A GPS record as read from a file: the read values and equal user-set ones,
 // with a version and an altitude unless `bare`.
 inline TAVExifDataPtr gpsRecord(const QString& latitude, const QString& latitudeRef, const QString& longitude,
-                                const QString& longitudeRef, bool bare = false)
+    const QString& longitudeRef, bool bare = false)
 {
-    const QList<QPair<QString, QString>> values {
+    const QList<QPair<QString, QString>> values{
         {TAVGPSViewController::kVersionKey, bare ? QString() : QStringLiteral("2 2 0 0")},
         {TAVGPSViewController::kAltitudeRefKey, bare ? QString() : QStringLiteral("1")},
         {TAVGPSViewController::kAltitudeKey, bare ? QString() : QStringLiteral("125/10")},
@@ -58,14 +58,14 @@ protected:
         });
         qputenv("LUMETTA_PLACESEARCHURL", server.url(QStringLiteral("/places")).toUtf8());
         qputenv("LUMETTA_GEOCODERURL", server.url(QStringLiteral("/geo")).toUtf8());
-        source = new MemoryTileSource();  // the map owns it
+        source = new MemoryTileSource(); // the map owns it
         source->setEveryTile(numberedTile(TileKey{}));
         tab = std::make_unique<TAVGPSViewController>(source);
         QSignalSpy loaded(tab->webMapView()->host(), &ScriptBridge::loadFinished);
         tab->resize(900, 620);
         tab->setEditEnable(true);
-        observer = NotificationHub::defaultHub().addObserver(this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged,
-            [this](const Notification&) { ++posts; });
+        observer = NotificationHub::defaultHub().addObserver(
+            this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged, [this](const Notification&) { ++posts; });
         ASSERT_TRUE(loaded.wait(5000));
     }
     void TearDown() override
@@ -94,7 +94,7 @@ protected:
     QStringList parts(bool latitude) const
     {
         return {tab->degreeField(latitude)->text(), tab->minuteField(latitude)->text(),
-                tab->secondField(latitude)->text(), tab->directionPopup(latitude)->currentText()};
+            tab->secondField(latitude)->text(), tab->directionPopup(latitude)->currentText()};
     }
     void show(const TAVExifDataPtr& shown)
     {
@@ -144,6 +144,6 @@ protected:
     LoopbackResponse geoAnswer = LoopbackResponse::json("[]");
     std::unique_ptr<TAVGPSViewController> tab;
     TAVExifDataPtr record;
-    NotificationHub::ObserverId observer {};
+    NotificationHub::ObserverId observer{};
     int posts = 0;
 };

@@ -1,8 +1,8 @@
 #include "gps/HttpTileSource.h"
+#include "foundation/AppInfo.h"
 #include "gps/MapTestDelegate.h"
 #include "gps/TileMapTestSupport.h"
 #include "gps/VXMapView.h"
-#include "foundation/AppInfo.h"
 #include "support/Gallery.h"
 #include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
@@ -52,9 +52,11 @@ protected:
         MapNetwork::shared()->clearCache();
         server.setHandler([this](const LoopbackRequest& request) { return tileAnswer(request, failingZooms); });
     }
-    std::unique_ptr<VXMapView> makeMap(MapTestDelegate& delegate, const MapCoordinate& center, unsigned zoom, QSize size = {300, 200})
+    std::unique_ptr<VXMapView> makeMap(
+        MapTestDelegate& delegate, const MapCoordinate& center, unsigned zoom, QSize size = {300, 200})
     {
-        auto* source = new HttpTileSource(server.url(QStringLiteral("/tiles/{z}/{x}/{y}.png")), QString(), QStringLiteral("Tiles: loopback test server"));
+        auto* source = new HttpTileSource(server.url(QStringLiteral("/tiles/{z}/{x}/{y}.png")), QString(),
+            QStringLiteral("Tiles: loopback test server"));
         auto map = std::make_unique<VXMapView>(source);
         map->setMapDelegate(&delegate);
         map->resize(size);
@@ -64,13 +66,15 @@ protected:
     }
     static bool waitForLoads(const MapTestDelegate& delegate, int ends)
     {
-        return QTest::qWaitFor([&]() {
-            int count = 0;
-            for (const QString& event : delegate.loadEvents()) {
-                count += event != QLatin1String("start") ? 1 : 0;
-            }
-            return count >= ends;
-        }, 5000);
+        return QTest::qWaitFor(
+            [&]() {
+                int count = 0;
+                for (const QString& event : delegate.loadEvents()) {
+                    count += event != QLatin1String("start") ? 1 : 0;
+                }
+                return count >= ends;
+            },
+            5000);
     }
 
     LoopbackHttpServer server;
@@ -180,10 +184,11 @@ TEST_F(HttpTileSourceTest, AnswersThatAreNoTileFailAndAreNeverCached)
         for (int pass = 0; pass < 2; ++pass) {
             MapLogCapture log;
             MapTestDelegate delegate;
-            const auto map = makeMap(delegate, MapCoordinate {0, 0}, 3);
+            const auto map = makeMap(delegate, MapCoordinate{0, 0}, 3);
             ASSERT_TRUE(waitForLoads(delegate, 1)) << c.name;
-            EXPECT_EQ(delegate.loadEvents(), (QStringList {"start", "fail"})) << c.name;
-            EXPECT_EQ(server.requestCount(), before + 4 * (pass + 1)) << c.name << ": asked again, not read from the cache";
+            EXPECT_EQ(delegate.loadEvents(), (QStringList{"start", "fail"})) << c.name;
+            EXPECT_EQ(server.requestCount(), before + 4 * (pass + 1))
+                << c.name << ": asked again, not read from the cache";
             EXPECT_EQ(log.count(QStringLiteral("is no picture of at most 256 x 256 pixels")), 4) << c.name;
         }
     }
@@ -191,18 +196,17 @@ TEST_F(HttpTileSourceTest, AnswersThatAreNoTileFailAndAreNeverCached)
 
 TEST_F(HttpTileSourceTest, EndlessAndHugeTilesStopAtTheirCapInBoundedMemory)
 {
-    for (const LoopbackResponse& response :
-         {HostileAnswers::endless("image/png"), HostileAnswers::huge(true, "image/png"),
-          HostileAnswers::huge(false, "image/png")}) {
+    for (const LoopbackResponse& response : {HostileAnswers::endless("image/png"),
+             HostileAnswers::huge(true, "image/png"), HostileAnswers::huge(false, "image/png")}) {
         server.setHandler([&](const LoopbackRequest&) { return response; });
         MapLogCapture log;
         const qint64 baseline = ProcessMemory::residentBytes();
         const bool measured = ProcessMemory::resetPeak() && baseline > 0;
         MapTestDelegate delegate;
         // Eight tiles at once, as a wide map asks for them.
-        const auto map = makeMap(delegate, MapCoordinate {0, 0}, 4, QSize(700, 200));
+        const auto map = makeMap(delegate, MapCoordinate{0, 0}, 4, QSize(700, 200));
         ASSERT_TRUE(waitForLoads(delegate, 1));
-        EXPECT_EQ(delegate.loadEvents(), (QStringList {"start", "fail"}));
+        EXPECT_EQ(delegate.loadEvents(), (QStringList{"start", "fail"}));
         EXPECT_GE(log.count(QStringLiteral("network error: map tile")), 8);
         if (measured) {
             EXPECT_LT(ProcessMemory::peakBytes() - baseline, HostileAnswers::kMemoryBound);
@@ -213,7 +217,7 @@ TEST_F(HttpTileSourceTest, EndlessAndHugeTilesStopAtTheirCapInBoundedMemory)
 TEST_F(HttpTileSourceTest, SatelliteWithoutItsOwnTilesDrawsTheCachedOnes)
 {
     MapTestDelegate delegate;
-    const auto map = makeMap(delegate, MapCoordinate {35.5, 139.7}, 9);
+    const auto map = makeMap(delegate, MapCoordinate{35.5, 139.7}, 9);
     ASSERT_TRUE(waitForLoads(delegate, 1));
     const int downloaded = server.requestCount();
     const QImage standard = map->grab().toImage();
@@ -228,7 +232,8 @@ TEST_F(HttpTileSourceTest, SatelliteWithoutItsOwnTilesDrawsTheCachedOnes)
 
 TEST(HttpTileSourceTemplateTest, SatelliteAndHybridUseTheirOwnTemplateOrThePlainOne)
 {
-    HttpTileSource both(QStringLiteral("http://h/{z}/{x}/{y}.png"), QStringLiteral("http://s/{z}-{x}-{y}.jpg"), QString());
+    HttpTileSource both(
+        QStringLiteral("http://h/{z}/{x}/{y}.png"), QStringLiteral("http://s/{z}-{x}-{y}.jpg"), QString());
     HttpTileSource plainOnly(QStringLiteral("http://h/{z}/{x}/{y}.png"), QString(), QString());
     HttpTileSource none{QString(), QStringLiteral("http://s/{z}-{x}-{y}.jpg"), QString()};
     const int mapTypes[] = {0, 1, 2, 3, 7};

@@ -3,8 +3,8 @@
 #include "gps/VXMapView.h"
 
 #include <QObject>
-#include <set>
 #include <QStringList>
+#include <set>
 
 #include <functional>
 
@@ -32,7 +32,8 @@ public:
         addedBatches.append(views);
         events.append(QStringLiteral("added %1").arg(views.size()));
     }
-    void didChangeDragState(TileMapView*, const TileAnnotationViewPtr& view, unsigned newState, unsigned oldState) override
+    void didChangeDragState(
+        TileMapView*, const TileAnnotationViewPtr& view, unsigned newState, unsigned oldState) override
     {
         if (onDrag) {
             onDrag(view, newState);
@@ -50,7 +51,10 @@ public:
         locationFailures.append(error);
         events.append(QStringLiteral("location failed %1").arg(error.code));
     }
-    void userDidClickAndHoldAtCoordinate(VXMapView*, const MapCoordinate& coordinate) override { holds.append(coordinate); }
+    void userDidClickAndHoldAtCoordinate(VXMapView*, const MapCoordinate& coordinate) override
+    {
+        holds.append(coordinate);
+    }
 
     QStringList loadEvents() const
     {

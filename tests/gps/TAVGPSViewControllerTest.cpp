@@ -25,13 +25,13 @@ bool itemEnabled(TAVGPSViewController& tab, int index)
     return tab.staticLocateModel()->item(index)->isEnabled();
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
 {
     show(gpsRecord("35/1 30/1 4512/100", "N", "139/1 45/1 0/1", "E"));
-    EXPECT_EQ(parts(true), (QStringList {"35", "30", "45.12", "North"}));
-    EXPECT_EQ(parts(false), (QStringList {"139", "45", "0", "East"}));
+    EXPECT_EQ(parts(true), (QStringList{"35", "30", "45.12", "North"}));
+    EXPECT_EQ(parts(false), (QStringList{"139", "45", "0", "East"}));
     EXPECT_EQ(tab->decimalField(true)->text(), "35.512533");
     EXPECT_EQ(tab->decimalField(false)->text(), "139.750000");
     // The version and the altitude with its reference show as the file holds them.
@@ -63,7 +63,7 @@ TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
 
     // South and west give negative decimals; fractional seconds show exactly.
     show(gpsRecord("40/1 0/1 1471/100", "s", "74/1 0/1 19521/1000", "W"));
-    EXPECT_EQ(parts(true), (QStringList {"40", "0", "14.71", "South"}));
+    EXPECT_EQ(parts(true), (QStringList{"40", "0", "14.71", "South"}));
     EXPECT_EQ(tab->secondField(false)->text(), "19.521");
     EXPECT_EQ(tab->decimalField(true)->text(), "-40.004086");
     EXPECT_TRUE(tab->decimalField(false)->text().startsWith("-74.005"));
@@ -76,7 +76,7 @@ TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
 
     // No GPS at all: nothing shown, no pin, the photo item disabled.
     show(gpsRecord("", "", "", "", true));
-    EXPECT_EQ(parts(true), (QStringList {"", "", "", ""}));
+    EXPECT_EQ(parts(true), (QStringList{"", "", "", ""}));
     EXPECT_EQ(tab->versionField()->text(), "");
     EXPECT_EQ(tab->altitudeField()->text(), "");
     EXPECT_EQ(tab->decimalField(false)->text(), "");
@@ -89,8 +89,8 @@ TEST_F(GpsTabTest, AnEditedLocationShowsTheRedPinAndStaysAsItIs)
 {
     record = gpsRecord("35/1 30/1 45/1", "N", "139/1 45/1 0/1", "E");
     // Another tool set fractional seconds; showing must not round them.
-    record->setValue("10/1 20/1 4512/100 ", TAVGPSViewController::kLatitudeKey, TAVExifData::CategoryGps, false,
-                     false, true);
+    record->setValue(
+        "10/1 20/1 4512/100 ", TAVGPSViewController::kLatitudeKey, TAVExifData::CategoryGps, false, false, true);
     show(record);
     ASSERT_NE(tab->newPin(), nullptr);
     EXPECT_NEAR(tab->newPin()->coordinate().latitude, 10 + 20 / 60.0 + 45.12 / 3600, 1e-6);
@@ -106,7 +106,7 @@ TEST_F(GpsTabTest, AnEditedLocationShowsTheRedPinAndStaysAsItIs)
     EXPECT_TRUE(itemEnabled(*tab, 2));
 
     // A failed load, then a finished one redraws, and still nothing is written.
-    tab->didFailLoadingMap(tab->mapView(), MapError {});
+    tab->didFailLoadingMap(tab->mapView(), MapError{});
     EXPECT_EQ(tab->tipsView()->text(), "Load map ERROR, please check your network.");
     tab->clickAddPin();
     EXPECT_EQ(posts, 0);
@@ -141,8 +141,8 @@ TEST_F(GpsTabTest, HoldsAndDragsWriteThePlaceToATenThousandthOfASecondAndPostOnc
     EXPECT_EQ(lon(), "139/1 45/1 0/1 ");
     EXPECT_EQ(lonRef(), "E");
     EXPECT_TRUE(record->isModifiedForKey(TAVGPSViewController::kLatitudeKey, TAVExifData::CategoryGps));
-    EXPECT_EQ(parts(true), (QStringList {"35", "30", "45", "North"}));
-    EXPECT_EQ(parts(false), (QStringList {"139", "45", "0", "East"}));
+    EXPECT_EQ(parts(true), (QStringList{"35", "30", "45", "North"}));
+    EXPECT_EQ(parts(false), (QStringList{"139", "45", "0", "East"}));
     EXPECT_TRUE(TAVBaseTabViewCltr::isPendingEdits());
     EXPECT_EQ(posts, 1);
     EXPECT_EQ(tab->mapView()->selectedAnnotations().value(0), pinPtr());
@@ -164,8 +164,8 @@ TEST_F(GpsTabTest, HoldsAndDragsWriteThePlaceToATenThousandthOfASecondAndPostOnc
     EXPECT_EQ(lat(), "0/1 30/1 0/1 ");
 
     // Any place survives the fields and the rationals to better than 1e-7 degree.
-    for (const MapCoordinate& place : {MapCoordinate {89.9999999, -179.9999999}, MapCoordinate {-12.3456789, 0.0000001},
-                                       MapCoordinate {48.1234567, 11.5876543}}) {
+    for (const MapCoordinate& place : {MapCoordinate{89.9999999, -179.9999999}, MapCoordinate{-12.3456789, 0.0000001},
+             MapCoordinate{48.1234567, 11.5876543}}) {
         drag(place.latitude, place.longitude);
         double degree = 0, minutes = 0, seconds = 0;
         ASSERT_TRUE(TAVMetadataHelper::paraseGpsInfoFromString(lat(), &degree, &minutes, &seconds));
@@ -203,7 +203,7 @@ TEST_F(GpsTabTest, TypedDecimalsReachTheFileAsExiftoolReadsThemToATenMillionthOf
     show(image->exifData());
     type(tab->decimalField(false), "18.07");
     type(tab->decimalField(true), "-33.8688");
-    EXPECT_EQ(parts(false), (QStringList {"18", "4", "12", "East"}));
+    EXPECT_EQ(parts(false), (QStringList{"18", "4", "12", "East"}));
     EXPECT_EQ(tab->decimalField(false)->text(), "18.070000");
     ASSERT_NE(tab->newPin(), nullptr);
     EXPECT_NEAR(tab->newPin()->coordinate().longitude, 18.07, 1e-12);
@@ -280,10 +280,10 @@ TEST_F(GpsTabTest, TypedPartsAreCheckedWrittenAsTypedAndKeptAfterThePinMoves)
         EXPECT_EQ(c.field->text(), c.beeps ? before : c.text) << c.text.toStdString();
         EXPECT_EQ(lat(), c.latitude) << c.text.toStdString();
     }
-    EXPECT_EQ(lon(), "139/1 45/1 0/1");  // the other axis is never rewritten
+    EXPECT_EQ(lon(), "139/1 45/1 0/1"); // the other axis is never rewritten
     const int posted = posts;
     type(tab->degreeField(true), "90");
-    EXPECT_EQ(posts, posted);  // an unchanged end posts nothing
+    EXPECT_EQ(posts, posted); // an unchanged end posts nothing
 
     // Fractional seconds typed stay as typed after the red pin is placed.
     type(tab->degreeField(true), "45");
@@ -338,7 +338,7 @@ TEST_F(GpsTabTest, DecimalFieldsRefuseHalfTypedAndOversizedTexts)
     // A typed decimal is written exactly, this axis only.
     type(field, "-151.2093");
     EXPECT_EQ(lon(), "151/1 12/1 3348/100 ");
-    EXPECT_EQ(parts(false), (QStringList {"151", "12", "33.48", "West"}));
+    EXPECT_EQ(parts(false), (QStringList{"151", "12", "33.48", "West"}));
     EXPECT_EQ(lonRef(), "W");
     EXPECT_EQ(lat(), "35/1 30/1 45/1");
     EXPECT_EQ(posts, 1);
@@ -451,6 +451,6 @@ TEST_F(GpsTabTest, Gallery)
     settle();
     EXPECT_EQ(tab->tipsView()->geometry(), QRect((tab->mapView()->width() - 280) / 2, 4, 280, 20));
     EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab"));
-    tab->didFailLoadingMap(tab->mapView(), MapError {});
+    tab->didFailLoadingMap(tab->mapView(), MapError{});
     EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab-load-error"));
 }

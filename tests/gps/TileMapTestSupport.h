@@ -31,8 +31,8 @@ private:
     QString subtitle_;
 };
 
-inline std::shared_ptr<TestPin> makePin(double latitude, double longitude, const QString& title = QString(),
-                                        const QString& subtitle = QString())
+inline std::shared_ptr<TestPin> makePin(
+    double latitude, double longitude, const QString& title = QString(), const QString& subtitle = QString())
 {
     return std::make_shared<TestPin>(latitude, longitude, title, subtitle);
 }
@@ -64,6 +64,7 @@ inline QImage numberedTile(const TileKey& key)
     QPainter painter(&image);
     painter.setPen(QColor(60, 60, 60));
     painter.drawRect(0, 0, 255, 255);
-    painter.drawText(QRect(0, 0, 256, 256), Qt::AlignCenter, QStringLiteral("%1/%2/%3").arg(key.zoom).arg(key.x).arg(key.y));
+    painter.drawText(
+        QRect(0, 0, 256, 256), Qt::AlignCenter, QStringLiteral("%1/%2/%3").arg(key.zoom).arg(key.x).arg(key.y));
     return image;
 }

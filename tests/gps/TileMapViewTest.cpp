@@ -1,8 +1,8 @@
+#include "gps/MapTestDelegate.h"
 #include "gps/MemoryTileSource.h"
+#include "gps/TileMapTestSupport.h"
 #include "gps/TileProjection.h"
 #include "gps/VXMapView.h"
-#include "gps/MapTestDelegate.h"
-#include "gps/TileMapTestSupport.h"
 #include "support/Gallery.h"
 #include "support/QtPrinters.h"
 
@@ -311,8 +311,9 @@ TEST_F(TileMapViewTest, GalleryGraticuleWithPinsCalloutAndUserDot)
             return nullptr;
         }
         auto view = std::make_shared<TileAnnotationView>(annotation, QStringLiteral("photoLocal"));
-        view->setImageNamed(annotation->title().startsWith(QLatin1String("Where")) ? QStringLiteral("MKPinAnnotationColorGreen")
-                                                                                  : QStringLiteral("MKPinAnnotationColorRed"));
+        view->setImageNamed(annotation->title().startsWith(QLatin1String("Where"))
+                ? QStringLiteral("MKPinAnnotationColorGreen")
+                : QStringLiteral("MKPinAnnotationColorRed"));
         view->setCanShowCallout(true);
         return view;
     };

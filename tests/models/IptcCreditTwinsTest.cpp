@@ -2,10 +2,10 @@
 // step in EXIF, XMP and IPTC.
 #include "models/TAVImageObject.h"
 
+#include "ImageImportTest.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
 #include "support/QtPrinters.h"
-#include "ImageImportTest.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -50,8 +50,7 @@ TEST_F(IptcCreditTwinsTest, PhotographerAndCopyrightReplaceEveryIptcByLineAndThe
     const QString user = tempPath("user/two.jpg");
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(user,
         {{"Exif.Image.Artist", "Old One", std::nullopt}, {"Iptc.Application2.Byline", "Old One", std::nullopt},
-            {"Iptc.Application2.Copyright", "(c) Old", std::nullopt},
-            {"Xmp.dc.creator", "Old One", std::nullopt}}));
+            {"Iptc.Application2.Copyright", "(c) Old", std::nullopt}, {"Xmp.dc.creator", "Old One", std::nullopt}}));
     addByline(user, "Old Two");
     const auto image = openWorkingCopy(user);
 

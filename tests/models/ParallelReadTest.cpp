@@ -34,8 +34,8 @@ QString recordText(const TAVImageObjectPtr& image)
 // registers them with the XMP toolkit while other photos are being read.
 QString photoWithOwnNamespaces(const QString& folder, int number)
 {
-    const QString path = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), folder,
-        QStringLiteral("ns%1.jpg").arg(number, 3, 10, QLatin1Char('0')));
+    const QString path = ImageFixtures::copySample(
+        QStringLiteral("npm-canon-s40.jpg"), folder, QStringLiteral("ns%1.jpg").arg(number, 3, 10, QLatin1Char('0')));
     const std::string packet = QStringLiteral(
         "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
         "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'"
@@ -43,8 +43,8 @@ QString photoWithOwnNamespaces(const QString& folder, int number)
         "<own%1:Tag>value %1</own%1:Tag><more%1:Other>other %1</more%1:Other>"
         "<dc:subject><rdf:Bag><rdf:li>word%1</rdf:li><rdf:li>shared</rdf:li></rdf:Bag></dc:subject>"
         "</rdf:Description></rdf:RDF></x:xmpmeta>")
-                                  .arg(number)
-                                  .toStdString();
+                                   .arg(number)
+                                   .toStdString();
     auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
     image->readMetadata();
     image->setXmpPacket(packet);
@@ -53,9 +53,9 @@ QString photoWithOwnNamespaces(const QString& folder, int number)
     return path;
 }
 
-}  // namespace
+} // namespace
 
-class ParallelReadTest : public TempFolderTest {};
+class ParallelReadTest : public TempFolderTest { };
 
 TEST_F(ParallelReadTest, PhotosReadOnEightThreadsGiveTheRecordsOfASerialRead)
 {

@@ -8,6 +8,8 @@
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 
+#include "ImageImportTest.h"
+#include "WrittenFileProbe.h"
 #include "support/DiskCallsProbe.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
@@ -16,8 +18,6 @@
 #include "support/QtPrinters.h"
 #include "support/StrictUmask.h"
 #include "support/TempFolder.h"
-#include "ImageImportTest.h"
-#include "WrittenFileProbe.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -87,8 +87,8 @@ protected:
 
     // The save either failed and left the user's file as it was, or it
     // succeeded and exiftool reads the edit and every value it read before.
-    void expectWholeOrUntouched(const TAVImageObjectPtr& image, bool saved, const QByteArray& before,
-        const QJsonObject& tagsBefore)
+    void expectWholeOrUntouched(
+        const TAVImageObjectPtr& image, bool saved, const QByteArray& before, const QJsonObject& tagsBefore)
     {
         if (!saved) {
             EXPECT_EQ(WrittenFileProbe::bytes(image->srcPath()), before);
@@ -103,7 +103,6 @@ protected:
             }
         }
     }
-
 };
 
 } // namespace
@@ -278,9 +277,7 @@ TEST_F(SaveRoadSafetyTest, AFileChangedWhileTheSaveRunsIsNeverOverwritten)
     };
     const std::vector<Change> changes = {
         {"rewritten in place",
-            [](const QString& path) {
-                ASSERT_TRUE(rewrite(path, [](QByteArray& bytes) { bytes.append("more"); }));
-            }},
+            [](const QString& path) { ASSERT_TRUE(rewrite(path, [](QByteArray& bytes) { bytes.append("more"); })); }},
         {"replaced by a new version",
             [](const QString& path) {
                 const QString newer = path + ".new.jpg";

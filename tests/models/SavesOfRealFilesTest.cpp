@@ -9,12 +9,12 @@
 
 #include "foundation/FileServices.h"
 
+#include "ImageImportTest.h"
+#include "WrittenFileProbe.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
-#include "ImageImportTest.h"
-#include "WrittenFileProbe.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -60,7 +60,8 @@ QStringList differences(const QJsonObject& before, const QJsonObject& after)
     keys.removeDuplicates();
     for (const QString& key : keys) {
         if (before.value(key) != after.value(key)) {
-            lines.append(QStringLiteral("%1: %2 -> %3")
+            lines.append(
+                QStringLiteral("%1: %2 -> %3")
                     .arg(key, before.value(key).toVariant().toString(), after.value(key).toVariant().toString()));
         }
     }
@@ -132,13 +133,13 @@ TEST_F(SavesOfRealFilesTest, XmpPropertiesTheEditDidNotReachAreKept)
     ASSERT_TRUE(image->saveMetadataToImage());
     QJsonObject after = groupsOf(ExifTool::read(image->srcPath()), "XMP-");
     QJsonObject untouched = before;
-    for (const char* edited : {"XMP-dc:Subject", "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated", "XMP-x:XMPToolkit"}) {
+    for (const char* edited :
+        {"XMP-dc:Subject", "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated", "XMP-x:XMPToolkit"}) {
         untouched.remove(edited);
         after.remove(edited);
     }
     EXPECT_EQ(differences(untouched, after), QStringList());
 }
-
 
 // Sony names its preview by an offset into the file's trailer, which the
 // library cannot follow: the save sets it again to where the preview moved,
@@ -172,7 +173,8 @@ TEST_F(SavesOfRealFilesTest, ATiffWhoseFirstDirectoryCannotBeFoundIsLeftAlone)
     const QString user = ImageFixtures::copySample("goexif.tif", tempPath("user"));
     QByteArray bytes = WrittenFileProbe::bytes(user);
     ASSERT_EQ(bytes.left(2), QByteArray("II"));
-    const uint32_t first = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16 | uint32_t(uint8_t(bytes[7])) << 24;
+    const uint32_t first
+        = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16 | uint32_t(uint8_t(bytes[7])) << 24;
     bytes[4] = char(uint8_t(first + 2));
     bytes[5] = char(uint8_t((first + 2) >> 8));
     ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
@@ -232,17 +234,17 @@ QStringList artistsOf(const QString& path)
 // saved file holds, with the tag only a later block had.
 TEST_F(SavesOfRealFilesTest, RepeatedExifBlocksBecomeOneThatHoldsTheEdit)
 {
-    const std::tuple<const char*, int, const char*> cases[] = {
-        {"png-sony-gps.png", 2, "SONY"}, {"npm-canon-s40.jpg", 1, "Canon"}};
+    const std::tuple<const char*, int, const char*> cases[]
+        = {{"png-sony-gps.png", 2, "SONY"}, {"npm-canon-s40.jpg", 1, "Canon"}};
     for (const auto& [sample, copies, make] : cases) {
         SCOPED_TRACE(sample);
         const QString user = ImageFixtures::copySample(sample, tempPath("user"));
         const QString donor = tempPath(QString("donor-") + sample);
-        ASSERT_TRUE(ImageFixtures::makeImageWithTags(donor, {{"Exif.Image.Artist", "Older", std::nullopt},
-                                                                {"Exif.Image.DocumentName", "Harbour", std::nullopt}}));
+        ASSERT_TRUE(ImageFixtures::makeImageWithTags(donor,
+            {{"Exif.Image.Artist", "Older", std::nullopt}, {"Exif.Image.DocumentName", "Harbour", std::nullopt}}));
         ASSERT_TRUE(PngExifChunk::restoreExifChunk(donor));
-        const QByteArray repeated =
-            withExifBlockOf(WrittenFileProbe::bytes(user), WrittenFileProbe::bytes(donor), copies);
+        const QByteArray repeated
+            = withExifBlockOf(WrittenFileProbe::bytes(user), WrittenFileProbe::bytes(donor), copies);
         ASSERT_FALSE(repeated.isEmpty());
         ASSERT_TRUE(FileServices::writeFileAtomically(user, repeated));
 

@@ -189,7 +189,7 @@ QStringList parsed(const QByteArray& bytes)
     return texts;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(TAVExifReaderTest, AJpegIsReadUpToItsPictureAndParsesAsTheWholeFile)
 {

@@ -135,9 +135,9 @@ TEST_F(TAVExifWriterTest, IptcTextsAreCutToTheirDatasetLengthOnCharacterBoundari
 {
     const QString path = imageWith({});
     const QString longTitle = QString(5000, QLatin1Char('t'));
-    const QString accented = QString(40, QChar(0x00e9));     // two bytes each
+    const QString accented = QString(40, QChar(0x00e9)); // two bytes each
     const QString wide = QString::fromUtf8("港").repeated(30); // three bytes each
-    const QString emoji = QString::fromUtf8("😀").repeated(20);  // four bytes, two UTF-16 units
+    const QString emoji = QString::fromUtf8("😀").repeated(20); // four bytes, two UTF-16 units
     const QString keyword = QString(70, QLatin1Char('k'));
     const QList<TAVEntityPtr> texts = {
         TAVEntity::entityWithValue(longTitle, "Iptc.Application2.ObjectName"),
@@ -151,16 +151,16 @@ TEST_F(TAVExifWriterTest, IptcTextsAreCutToTheirDatasetLengthOnCharacterBoundari
 
     const QJsonObject tags = ExifTool::read(path);
     EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), longTitle.left(64));
-    EXPECT_EQ(tags.value("IPTC:City").toString(), accented.left(16));          // 32 bytes
-    EXPECT_EQ(tags.value("IPTC:By-line").toString(), wide.left(10));           // 30 of 32 bytes
-    EXPECT_EQ(tags.value("IPTC:Headline").toString(), emoji);                  // 80 of 256 bytes
+    EXPECT_EQ(tags.value("IPTC:City").toString(), accented.left(16)); // 32 bytes
+    EXPECT_EQ(tags.value("IPTC:By-line").toString(), wide.left(10)); // 30 of 32 bytes
+    EXPECT_EQ(tags.value("IPTC:Headline").toString(), emoji); // 80 of 256 bytes
     EXPECT_EQ(tags.value("IPTC:Keywords").toArray(), (QJsonArray{keyword.left(64), "short"}));
     EXPECT_EQ(tags.value("XMP-dc:Title").toString(), longTitle);
 
     const QJsonObject validated = ExifTool::read(path, {"-validate", "-warning"});
     for (auto it = validated.begin(); it != validated.end(); ++it) {
-        EXPECT_FALSE(it.value().toString().contains("IPTC")) << it.key().toStdString() << ": "
-                                                             << it.value().toString().toStdString();
+        EXPECT_FALSE(it.value().toString().contains("IPTC"))
+            << it.key().toStdString() << ": " << it.value().toString().toStdString();
     }
 }
 

@@ -8,13 +8,13 @@
 #include "models/TAVCVSParaser.h"
 #include "models/TAVMetadataWritterMgr.h"
 
+#include "ImageImportTest.h"
+#include "WrittenFileProbe.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
-#include "ImageImportTest.h"
-#include "WrittenFileProbe.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,8 +29,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <cmath>
+#include <functional>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -131,17 +131,17 @@ QStringList recordLines(const TAVExifData& record)
     QStringList lines;
     for (const auto& row : record.maryOrgExifData()) {
         lines.append(QStringLiteral("row %1|%2|%3|%4|%5|%6")
-                .arg(row->key(), row->value(), row->dispKey())
-                .arg(row->type())
-                .arg(row->dataType())
-                .arg(row->isGroup()));
+                         .arg(row->key(), row->value(), row->dispKey())
+                         .arg(row->type())
+                         .arg(row->dataType())
+                         .arg(row->isGroup()));
     }
     for (const auto* maps : {&record.mdicExifDataInfo(), &record.mdicUserSetExifDataInfo()}) {
         for (auto category = maps->begin(); category != maps->end(); ++category) {
             for (auto entry = category.value().begin(); entry != category.value().end(); ++entry) {
                 lines.append(QStringLiteral("%1 %2 %3=%4|%5")
-                        .arg(maps == &record.mdicExifDataInfo() ? "read" : "set", category.key(), entry.key(),
-                            entry.value()->value(), entry.value()->dispKey()));
+                                 .arg(maps == &record.mdicExifDataInfo() ? "read" : "set", category.key(), entry.key(),
+                                     entry.value()->value(), entry.value()->dispKey()));
             }
         }
     }
@@ -670,11 +670,12 @@ std::string rawXmpPacket(const QString& path)
 // twice), as some phones write them; other readers still read it.
 bool damageXmpPacket(const QString& path)
 {
-    const std::string packet = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
-        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
-        "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmp:Rating=\"3\">"
-        "<xmp:Ratinh>4</xmp:Ratinh><dc:subject><rdf:Bag><rdf:li>sea</rdf:li><rdf:li>sun</rdf:li></rdf:Bag>"
-        "</dc:subject></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+    const std::string packet
+        = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+          "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+          "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmp:Rating=\"3\">"
+          "<xmp:Ratinh>4</xmp:Ratinh><dc:subject><rdf:Bag><rdf:li>sea</rdf:li><rdf:li>sun</rdf:li></rdf:Bag>"
+          "</dc:subject></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
     auto image = WrittenFileProbe::open(path);
     image->setXmpPacket(packet);
     image->writeXmpFromPacket(true);
@@ -730,10 +731,12 @@ TEST_F(TAVImageObjectTest, SavesThatEditNoXmpKeepThePacketByteForByte)
     // unlike the library's own (attributes, no toolkit name, padding) goes
     // back with an EXIF edit as it was.
     const QString png = ImageFixtures::copySample("png-sony-gps.png", tempPath("user"));
-    const std::string laidOut = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta "
-        "xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
-        "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Rating=\"3\"/>"
-        "</rdf:RDF></x:xmpmeta>" + std::string(200, ' ') + "<?xpacket end=\"w\"?>";
+    const std::string laidOut
+        = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta "
+          "xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+          "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Rating=\"3\"/>"
+          "</rdf:RDF></x:xmpmeta>"
+        + std::string(200, ' ') + "<?xpacket end=\"w\"?>";
     {
         auto probe = WrittenFileProbe::open(png);
         probe->setXmpPacket(laidOut);
@@ -752,11 +755,13 @@ TEST_F(TAVImageObjectTest, EditsReachTheTwinsTheFileHasListsStayListsAndUntouche
 {
     const QString user = tempPath("user/twins.jpg");
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(user,
-        {Tag{"Exif.Image.Artist", "Ann", std::nullopt}, Tag{"Exif.Photo.DateTimeOriginal", "2015:03:01 08:38:52", std::nullopt},
+        {Tag{"Exif.Image.Artist", "Ann", std::nullopt},
+            Tag{"Exif.Photo.DateTimeOriginal", "2015:03:01 08:38:52", std::nullopt},
             Tag{"Exif.Photo.FNumber", "28/10", std::nullopt}, Tag{"Exif.Photo.ApertureValue", "3/1", std::nullopt},
             Tag{"Iptc.Application2.ObjectName", "Boats", std::nullopt},
-            Tag{"Iptc.Application2.DateCreated", "2015-03-01", std::nullopt}, Tag{"Xmp.dc.title", "Boats", std::nullopt},
-            Tag{"Xmp.dc.creator", "Ann", std::nullopt}, Tag{"Xmp.xmp.CreateDate", "2015-03-01T08:38:52", std::nullopt},
+            Tag{"Iptc.Application2.DateCreated", "2015-03-01", std::nullopt},
+            Tag{"Xmp.dc.title", "Boats", std::nullopt}, Tag{"Xmp.dc.creator", "Ann", std::nullopt},
+            Tag{"Xmp.xmp.CreateDate", "2015-03-01T08:38:52", std::nullopt},
             Tag{"Xmp.photoshop.DateCreated", "2015-03-01T08:38:52", std::nullopt}}));
     ASSERT_TRUE(ImageFixtures::writeKeywords(user, {"sea", "sun"}));
     ASSERT_TRUE(ImageFixtures::writeTags(user, {Tag{"Xmp.dc.subject", "sea", std::nullopt}}));
@@ -839,7 +844,8 @@ TEST_F(TAVImageObjectTest, AnImportOpensTheWorkingCopyOnce)
     TAVImageObjectPtr image;
     EXPECT_EQ(opensDuring(work, [&] { image = TAVImageObject::create(work); }), 1);
     EXPECT_EQ(image->getValueForKey("Exif.Photo.ISOSpeedRatings", 1), QString("100"));
-    EXPECT_TRUE(image->getValueForKey("Summary.ImageSize", 0).contains(" x ")) << qPrintable(image->getValueForKey("Summary.ImageSize", 0));
+    EXPECT_TRUE(image->getValueForKey("Summary.ImageSize", 0).contains(" x "))
+        << qPrintable(image->getValueForKey("Summary.ImageSize", 0));
     EXPECT_EQ(image->getVaildFocusSetting(), std::vector<bool>({true, true, true, true, true, true}));
 }
 

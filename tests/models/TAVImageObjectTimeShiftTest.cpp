@@ -1,9 +1,9 @@
 #include "models/TAVImageObject.h"
 
+#include "ImageImportTest.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
 #include "support/QtPrinters.h"
-#include "ImageImportTest.h"
 
 #include <QJsonObject>
 

@@ -232,8 +232,7 @@ TEST_F(TAVMetadataReaderMgrTest, CameraValuesFollowTheStandardAndTheMakerRules)
             &Reader::getExposureProgram, "Manual"},
         {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "-1"}}, &Reader::getExposureProgram,
             "Unknown"},
-        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "4"}}, &Reader::getExposureProgram,
-            "Manual"},
+        {{{"Exif.Image.Make", "Canon"}, {"Exif.CanonCs.ExposureProgram", "4"}}, &Reader::getExposureProgram, "Manual"},
         {{{"Exif.Image.Make", "FUJIFILM"}, {"Exif.Fujifilm.PictureMode", "256"}}, &Reader::getExposureProgram,
             "Aperture Priority"},
         {{{"Exif.Image.Make", "SIGMA"}, {"Exif.Sigma.ExposureMode", "s"}}, &Reader::getExposureProgram,
@@ -405,8 +404,8 @@ TEST_F(TAVMetadataReaderMgrTest, CameraFilesAgreeWithExifTool)
         EXPECT_EQ(manager->getShutterSpeed(), shown.value("ExifIFD:ExposureTime").toString());
         EXPECT_EQ(manager->getAperture(), QString::asprintf("%.2f", expected.value("ExifIFD:FNumber").toDouble()));
         // The composite ISO includes the maker note's, where the standard tag is absent.
-        const QJsonValue iso = expected.contains("Composite:ISO") ? expected.value("Composite:ISO")
-                                                                  : expected.value("ExifIFD:ISO");
+        const QJsonValue iso
+            = expected.contains("Composite:ISO") ? expected.value("Composite:ISO") : expected.value("ExifIFD:ISO");
         EXPECT_EQ(manager->getSensitivity(), iso.isUndefined() ? QString() : QString::number(iso.toInt()));
         const QJsonValue focal = expected.value("ExifIFD:FocalLength");
         EXPECT_EQ(manager->getFocalLength(), focal.isUndefined() ? "" : QString::asprintf("%.0f", focal.toDouble()));

@@ -378,8 +378,8 @@ TEST_F(LabelRoundTripTest, StandardTagLabelsComeBackOnAnyCamera)
     check("Exif.Photo.Flash", TAVKeyLists::flashLabels(), {1, 2, 3, 4, 5, 0}, &Reader::getFlash, 24);
     check("Exif.Photo.SensingMethod", TAVKeyLists::sensingMethodLabels(), {1, 2, 3, 4, 5, 6}, &Reader::getSensor, 2);
     check("Exif.Photo.SubjectDistanceRange", TAVKeyLists::focusModeLabels(), {3, 4, 5}, &Reader::getFocusMode, 1);
-    check("Exif.Photo.MeteringMode", TAVKeyLists::meteringModeLabels(), {1, 2, 3, 4, 5, 6, 0},
-        &Reader::getMeteringMode, 1);
+    check("Exif.Photo.MeteringMode", TAVKeyLists::meteringModeLabels(), {1, 2, 3, 4, 5, 6, 0}, &Reader::getMeteringMode,
+        1);
     check("Exif.Photo.ExposureProgram", TAVKeyLists::exposureProgramLabels(), {1, 2, 4, 5, 6, 7, 8, 9, 0},
         &Reader::getExposureProgram, 1);
     check("Exif.Photo.WhiteBalance", TAVKeyLists::whiteBalanceLabels(), {1, 2, 3, 4, 5, 6, 0},

@@ -153,8 +153,8 @@ TEST(WrittenImageCheckTest, AChangedPictureFails)
         return qsizetype(parse(bytes)->exifData()["Exif.Image.StripOffsets"].toLong()) + 100;
     };
     const auto pngImageChunk = [](const QByteArray& bytes) { return bytes.indexOf("IDAT") + 4 + 100; };
-    const std::pair<const char*, std::function<qsizetype(const QByteArray&)>> samples[] = {
-        {"npm-canon-s40.jpg", jpegScan}, {"goexif.tif", tiffStrip}, {"png-nikon-d3.png", pngImageChunk}};
+    const std::pair<const char*, std::function<qsizetype(const QByteArray&)>> samples[]
+        = {{"npm-canon-s40.jpg", jpegScan}, {"goexif.tif", tiffStrip}, {"png-nikon-d3.png", pngImageChunk}};
     for (const auto& [name, pictureByte] : samples) {
         const QByteArray original = sampleBytes(name);
         QByteArray damaged = written(original, same);
@@ -247,8 +247,8 @@ TEST(WrittenImageCheckTest, OnlyTheLibrarysKnownChangesPass)
     // The library drops IFD0's PhotometricInterpretation from every JPEG.
     const QByteArray photometric = sampleBytes("npm-nikon-d90-photometric.jpg");
     const auto none = [](Exiv2::Image&) {};
-    ASSERT_TRUE(parse(photometric)->exifData().findKey(Exiv2::ExifKey("Exif.Image.PhotometricInterpretation")) !=
-                parse(photometric)->exifData().end());
+    ASSERT_TRUE(parse(photometric)->exifData().findKey(Exiv2::ExifKey("Exif.Image.PhotometricInterpretation"))
+        != parse(photometric)->exifData().end());
     EXPECT_EQ(whyRefused(photometric, writtenWith(photometric, none), meantWith(photometric, none, false)), QString());
     const auto dropModel = [](Exiv2::Image& image) {
         image.exifData().erase(image.exifData().findKey(Exiv2::ExifKey("Exif.Image.Model")));
@@ -280,7 +280,10 @@ TEST(WrittenImageCheckTest, XmpIsComparedByItsProperties)
     const QByteArray windows = sampleBytes("npm-windows-xmp.jpg");
     const QByteArray reencoded = writtenWith(windows, reencodeXmp);
     ASSERT_NE(parse(reencoded)->xmpPacket(), parse(windows)->xmpPacket());
-    EXPECT_EQ(whyRefused(windows, reencoded, meantWith(windows, [](Exiv2::Image&) {}, false)), QString());
+    EXPECT_EQ(whyRefused(windows, reencoded,
+                  meantWith(
+                      windows, [](Exiv2::Image&) {}, false)),
+        QString());
 
     const QByteArray pentax = sampleBytes("gowebp-pentax.jpg");
     const auto subject = [](const char* first, const char* second) {
@@ -336,7 +339,9 @@ TEST(WrittenImageCheckTest, ASonyPreviewLostOrASecondExifBlockFails)
     ASSERT_EQ(exif.size(), 1u);
     QByteArray twice = canon;
     twice.insert(exif[0].offset, canon.mid(exif[0].offset, exif[0].size));
-    EXPECT_EQ(whyRefused(canon, twice, meantWith(canon, [](Exiv2::Image&) {}, false)),
+    EXPECT_EQ(whyRefused(canon, twice,
+                  meantWith(
+                      canon, [](Exiv2::Image&) {}, false)),
         QString("the written file holds more than one EXIF block"));
 }
 

@@ -65,7 +65,7 @@ int DiskCallsProbe::exchanges() const
 
 int DiskCallsProbe::sync(int fd)
 {
-    struct stat st {};
+    struct stat st { };
     const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
     std::function<void()> step;
     {

@@ -19,7 +19,7 @@ QByteArray run(const QStringList& arguments)
     return process.readAllStandardOutput();
 }
 
-}  // namespace
+} // namespace
 
 bool available()
 {
@@ -29,7 +29,7 @@ bool available()
 QJsonObject read(const QString& path, const QStringList& extraArguments)
 {
     QStringList arguments{QStringLiteral("-j"), QStringLiteral("-G1"), QStringLiteral("-struct"),
-                          QStringLiteral("-charset"), QStringLiteral("UTF8")};
+        QStringLiteral("-charset"), QStringLiteral("UTF8")};
     arguments += extraArguments;
     arguments << path;
     const QJsonArray list = QJsonDocument::fromJson(run(arguments)).array();
@@ -53,4 +53,4 @@ QByteArray binary(const QString& path, const QString& tag)
     return run({QStringLiteral("-b"), QStringLiteral("-") + tag, path});
 }
 
-}  // namespace ExifTool
+} // namespace ExifTool

@@ -22,4 +22,4 @@ QStringList warnings(const QString& path);
 // them with `-b`; empty when it finds none.
 QByteArray binary(const QString& path, const QString& tag);
 
-}  // namespace ExifTool
+} // namespace ExifTool

@@ -14,8 +14,8 @@ QStringList FakeUiServices::runOpenPanel(const OpenPanelRequest& request)
     return panelAnswers_.isEmpty() ? QStringList() : panelAnswers_.dequeue();
 }
 
-void FakeUiServices::runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
-                                   const std::function<void()>& onCancel)
+void FakeUiServices::runAlertSheet(
+    const AlertRequest& request, const std::function<void(int)>& onDismiss, const std::function<void()>& onCancel)
 {
     alerts_.append(request);
     const int code = alertAnswers_.isEmpty() ? FirstButton : alertAnswers_.dequeue();

@@ -17,7 +17,7 @@ public:
     QStringList runOpenPanel(const OpenPanelRequest& request) override;
     void beep() override { ++beeps_; }
     void runAlertSheet(const AlertRequest& request, const std::function<void(int)>& onDismiss,
-                       const std::function<void()>& onCancel) override;
+        const std::function<void()>& onCancel) override;
 
     // Queues the button codes (1000, 1001, ...) of the next alerts.
     void answerAlerts(const QList<int>& codes) { alertAnswers_.append(codes); }
@@ -34,5 +34,5 @@ private:
     QList<AlertRequest> alerts_;
     QList<OpenPanelRequest> panels_;
     int beeps_ = 0;
-    QObject answerContext_;  // pending sheet answers die with the fake
+    QObject answerContext_; // pending sheet answers die with the fake
 };

@@ -2,7 +2,7 @@
 
 FileSizeLimit::FileSizeLimit(uint64_t bytes)
 {
-    struct sigaction ignore {};
+    struct sigaction ignore { };
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     if (::getrlimit(RLIMIT_FSIZE, &saved_) != 0 || ::sigaction(SIGXFSZ, &ignore, &previousAction_) != 0) {

@@ -21,7 +21,7 @@ public:
     bool isActive() const { return active_; }
 
 private:
-    struct rlimit saved_ {};
-    struct sigaction previousAction_ {};
+    struct rlimit saved_ { };
+    struct sigaction previousAction_ { };
     bool active_ = false;
 };

@@ -11,7 +11,7 @@ namespace {
 quint32 crc32(const char* data, int size)
 {
     static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> entries {};
+        std::array<quint32, 256> entries{};
         for (quint32 n = 0; n < 256; ++n) {
             quint32 c = n;
             for (int k = 0; k < 8; ++k) {
@@ -28,7 +28,7 @@ quint32 crc32(const char* data, int size)
     return crc ^ 0xFFFFFFFFU;
 }
 
-}  // namespace
+} // namespace
 
 namespace HostileAnswers {
 
@@ -74,4 +74,4 @@ QByteArray pngClaiming(int width, int height)
     return bytes;
 }
 
-}  // namespace HostileAnswers
+} // namespace HostileAnswers

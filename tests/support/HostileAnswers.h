@@ -25,4 +25,4 @@ LoopbackResponse trickling();
 // A valid PNG file of a few bytes whose header claims `width` x `height` pixels.
 QByteArray pngClaiming(int width, int height);
 
-}  // namespace HostileAnswers
+} // namespace HostileAnswers

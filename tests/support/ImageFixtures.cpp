@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QPainter>
 #include <QLinearGradient>
+#include <QPainter>
 
 #include <exiv2/exiv2.hpp>
 
@@ -46,7 +46,7 @@ void setIptc(Exiv2::IptcData& iptc, const Tag& tag)
     iptc.add(key, value.get());
 }
 
-}  // namespace
+} // namespace
 
 bool makeImage(const QString& path, QSize size)
 {
@@ -122,4 +122,4 @@ QString copySample(const QString& name, const QString& folder, const QString& ne
     return target;
 }
 
-}  // namespace ImageFixtures
+} // namespace ImageFixtures

@@ -18,7 +18,7 @@ namespace ImageFixtures {
 struct Tag {
     QString key;
     QString value;
-    std::optional<int> typeId;  // an Exiv2::TypeId
+    std::optional<int> typeId; // an Exiv2::TypeId
 };
 
 // Writes an image of `size` pixels filled with a gradient. The format follows
@@ -42,4 +42,4 @@ QString sample(const QString& name);
 // returns the copy's path, or an empty string.
 QString copySample(const QString& name, const QString& folder, const QString& newName = QString());
 
-}  // namespace ImageFixtures
+} // namespace ImageFixtures

@@ -20,11 +20,16 @@ namespace {
 QByteArray reasonFor(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 404: return "Not Found";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -205,15 +210,14 @@ void LoopbackHttpServer::respond(QTcpSocket* socket, const LoopbackResponse& res
 // connection's descriptor; the connection ends when both copies are closed.
 struct LoopbackHttpServer::Filler {
     int fd = -1;
-    std::atomic<bool> stop {false};
+    std::atomic<bool> stop{false};
     std::thread thread;
 };
 
 void LoopbackHttpServer::sendFiller(QTcpSocket* socket, qint64 bytes, int trickleMs, bool closeAtEnd)
 {
     // What the socket holds goes first, so the filler follows it on the wire.
-    while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(1000)) {
-    }
+    while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(1000)) { }
     auto filler = std::make_unique<Filler>();
     filler->fd = ::dup(static_cast<int>(socket->socketDescriptor()));
     if (filler->fd < 0) {
@@ -227,7 +231,7 @@ void LoopbackHttpServer::sendFiller(QTcpSocket* socket, qint64 bytes, int trickl
             const size_t size = trickleMs > 0 ? 1 : left < 0 ? chunk.size() : std::min<size_t>(left, chunk.size());
             const ssize_t sent = ::send(own->fd, chunk.data(), size, MSG_NOSIGNAL);
             if (sent <= 0) {
-                return;  // the client went away
+                return; // the client went away
             }
             left -= left > 0 ? sent : 0;
             if (trickleMs > 0) {

@@ -22,7 +22,7 @@ qint64 statusKilobytes(const QByteArray& field)
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 namespace ProcessMemory {
 
@@ -51,4 +51,4 @@ qint64 residentBytes()
     return kilobytes < 0 ? -1 : kilobytes * 1024;
 }
 
-}  // namespace ProcessMemory
+} // namespace ProcessMemory

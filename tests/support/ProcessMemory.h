@@ -17,4 +17,4 @@ qint64 peakBytes();
 // The present resident size (VmRSS), in bytes; -1 when unknown.
 qint64 residentBytes();
 
-}  // namespace ProcessMemory
+} // namespace ProcessMemory

@@ -9,7 +9,10 @@
 // file written under it has an open mode only when the writer gave it one.
 class StrictUmask {
 public:
-    StrictUmask() : previous_(::umask(077)) {}
+    StrictUmask()
+        : previous_(::umask(077))
+    {
+    }
     ~StrictUmask() { ::umask(previous_); }
     StrictUmask(const StrictUmask&) = delete;
     StrictUmask& operator=(const StrictUmask&) = delete;
@@ -17,7 +20,7 @@ public:
     // The permission bits of the file at `path`, 0 when it cannot be read.
     static mode_t modeOf(const QString& path)
     {
-        struct stat st {};
+        struct stat st { };
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(0);
     }
     static bool setMode(const QString& path, mode_t mode)

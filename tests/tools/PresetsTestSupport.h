@@ -57,7 +57,8 @@ inline TAVExifDataPtr record(const QString& name, const std::vector<std::pair<QS
 inline QStringList storedNames()
 {
     QStringList names;
-    for (const TAVExifDataPtr& preset : TAVPrestManager::sharedInstance()->loadPresets().value_or(QList<TAVExifDataPtr>())) {
+    for (const TAVExifDataPtr& preset :
+        TAVPrestManager::sharedInstance()->loadPresets().value_or(QList<TAVExifDataPtr>())) {
         names.append(preset->strName());
     }
     return names;
@@ -77,4 +78,4 @@ protected:
     }
 };
 
-}  // namespace PresetsTest
+} // namespace PresetsTest

@@ -1,5 +1,5 @@
-#include "tools/TAVClonMetadataModel.h"
 #include "tools/TAVClonWindowController.h"
+#include "tools/TAVClonMetadataModel.h"
 #include "tools/TAVClonWindowControllerDelegate.h"
 
 #include "commlib/QtWorkspace.h"
@@ -174,7 +174,7 @@ protected:
     std::unique_ptr<TAVClonWindowController> sheet_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(CloneSheetTest, PreviewLinesAndMapFollowTheSource)
 {
@@ -216,7 +216,10 @@ TEST_F(CloneSheetTest, PreviewLinesAndMapFollowTheSource)
         EXPECT_EQ(sheet_->mapView()->isHidden(), !c.map);
         if (c.map) {
             ASSERT_TRUE(server_.waitForRequests(requestsBefore + 1));
-            EXPECT_TRUE(server_.requests().last().query().queryItemValue(QStringLiteral("center"))
+            EXPECT_TRUE(server_.requests()
+                            .last()
+                            .query()
+                            .queryItemValue(QStringLiteral("center"))
                             .startsWith(QStringLiteral("-33.866665,-151.209991")))
                 << server_.requests().last().target.toStdString();
             ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->mapView()->hasPicture(); }, 5000));
@@ -286,7 +289,8 @@ TEST_F(CloneSheetTest, ClonesOntoTargetsSkippingTheIdenticalFileAndCountingIt)
     const QStringList others{image(QStringLiteral("a.jpg"),
                                  {{QStringLiteral("Exif.Image.Make"), QStringLiteral("Nikon"), std::nullopt},
                                      {QStringLiteral("Exif.Image.Orientation"), QStringLiteral("6"), std::nullopt}}),
-        image(QStringLiteral("b.jpg"), {{QStringLiteral("Exif.Image.Orientation"), QStringLiteral("3"), std::nullopt}})};
+        image(
+            QStringLiteral("b.jpg"), {{QStringLiteral("Exif.Image.Orientation"), QStringLiteral("3"), std::nullopt}})};
     const QByteArray identicalBytes = bytesOf(identical);
     const QDateTime identicalDate = FileServices::modificationDate(identical);
     openSheet();
@@ -321,7 +325,8 @@ TEST_F(CloneSheetTest, ClonesOntoTargetsSkippingTheIdenticalFileAndCountingIt)
     delegate_.targets = QList<TAVImageObjectPtr>{target(others[0])};
     sheet_->clickClone();
     EXPECT_TRUE(delegate_.askedAllImages);
-    EXPECT_EQ(ui_.alerts()[2].message, QStringLiteral("Are you sure you want to clone the current image's exif to all images ?"));
+    EXPECT_EQ(ui_.alerts()[2].message,
+        QStringLiteral("Are you sure you want to clone the current image's exif to all images ?"));
     EXPECT_EQ(ui_.alerts().last().message, QStringLiteral("The metadata was successfully cloned to 1 file"));
     EXPECT_EQ(sheet_->filenameLabel()->text(), QStringLiteral("source.jpg"));
 }
@@ -329,27 +334,30 @@ TEST_F(CloneSheetTest, ClonesOntoTargetsSkippingTheIdenticalFileAndCountingIt)
 TEST_F(CloneSheetTest, UnsavedChangesAskOnceAndCancelWritesNothing)
 {
     const QString source = image(QStringLiteral("source.jpg"), kCameraTags);
-    const QString other = image(QStringLiteral("other.jpg"), {{QStringLiteral("Exif.Image.Make"), QStringLiteral("Nikon"), std::nullopt}});
+    const QString other = image(
+        QStringLiteral("other.jpg"), {{QStringLiteral("Exif.Image.Make"), QStringLiteral("Nikon"), std::nullopt}});
     const QByteArray otherBytes = bytesOf(other);
     openSheet();
     ASSERT_TRUE(sheet_->doImportFile(QUrl::fromLocalFile(source)));
     delegate_.unsaved = true;
     delegate_.targets = QList<TAVImageObjectPtr>{target(other)};
 
-    ui_.answerAlerts({UiServices::FirstButton});  // "Cancel"
+    ui_.answerAlerts({UiServices::FirstButton}); // "Cancel"
     sheet_->clickClone();
     ASSERT_EQ(ui_.alerts().size(), 1);
-    EXPECT_EQ(ui_.alerts()[0].message, QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, "
-                                                      "Do you want Discard the change(s) and clone now?"));
+    EXPECT_EQ(ui_.alerts()[0].message,
+        QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, "
+                       "Do you want Discard the change(s) and clone now?"));
     EXPECT_EQ(ui_.alerts()[0].buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("OK")}));
     EXPECT_EQ(delegate_.targetRequests, 0);
     EXPECT_EQ(bytesOf(other), otherBytes);
     EXPECT_FALSE(sheet_->isSheetUp());
 
     openSheet();
-    ui_.answerAlerts({UiServices::SecondButton});  // "OK"
+    ui_.answerAlerts({UiServices::SecondButton}); // "OK"
     sheet_->clickClone();
-    EXPECT_EQ(alertTitles(), (QStringList{QStringLiteral("Tips"), QStringLiteral("Tips"), QStringLiteral("Metadata cloned")}))
+    EXPECT_EQ(
+        alertTitles(), (QStringList{QStringLiteral("Tips"), QStringLiteral("Tips"), QStringLiteral("Metadata cloned")}))
         << "no second question";
     EXPECT_EQ(ExifTool::read(other).value(QStringLiteral("IFD0:Make")).toString(), QStringLiteral("Canon"));
     EXPECT_EQ(delegate_.finished.size(), 1);
@@ -366,7 +374,8 @@ TEST_F(CloneSheetTest, UnsavedChangesAskOnceAndCancelWritesNothing)
 TEST_F(CloneSheetTest, AFailedTargetIsReportedWhileTheWrittenOnesAreHandedOver)
 {
     const QString source = image(QStringLiteral("source.jpg"), kCameraTags);
-    const QString good = image(QStringLiteral("good.jpg"), {{QStringLiteral("Exif.Image.Make"), QStringLiteral("Nikon"), std::nullopt}});
+    const QString good = image(
+        QStringLiteral("good.jpg"), {{QStringLiteral("Exif.Image.Make"), QStringLiteral("Nikon"), std::nullopt}});
     const QString text = tempPath(QStringLiteral("x.jpg"));
     {
         QFile file(text);

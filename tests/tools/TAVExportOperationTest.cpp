@@ -57,8 +57,10 @@ protected:
     }
     TAVImageObjectPtr camera(const QString& name, const QString& make)
     {
-        return image(name, {{"Exif.Image.Make", "UserCam", std::nullopt}, {"Exif.Image.Orientation", "1", std::nullopt},
-            {"Iptc.Application2.City", "Oslo", std::nullopt}}, {{"Exif.Image.Make", make, std::nullopt}});
+        return image(name,
+            {{"Exif.Image.Make", "UserCam", std::nullopt}, {"Exif.Image.Orientation", "1", std::nullopt},
+                {"Iptc.Application2.City", "Oslo", std::nullopt}},
+            {{"Exif.Image.Make", make, std::nullopt}});
     }
     QString out() { return tempPath("out"); }
     QStringList written() { return QDir(out()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot); }
@@ -235,4 +237,4 @@ TEST_F(ExportOperationTest, FilesThatCannotBeWrittenAreReportedAndNothingStandin
     EXPECT_EQ(contents(out() + "/a.exv"), before);
 }
 
-}  // namespace
+} // namespace

@@ -1,8 +1,8 @@
 // The export sheet and its field chooser offscreen: stored choices, the
 // export type, the exclusion of custom fields and families, the one call to
 // the target, and the chooser's ticks, search and hand-back.
-#include "tools/TAVExportCallbackTarget.h"
 #include "tools/TAVExportWindowController.h"
+#include "tools/TAVExportCallbackTarget.h"
 #include "tools/TAVFiltExportFieldsWndCtlr.h"
 
 #include "PresetsTestSupport.h"
@@ -59,9 +59,10 @@ public:
 
 TAVExifDataPtr smallRecord()
 {
-    return PresetsTest::record("shown", {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Model", "UNKNOWN"},
-        {"Exif.Image.Artist", ""}, {"Exif.Image.Copyright", "unknown"}, {"Iptc.Application2.City", "Oslo"},
-        {"Iptc.Application2.Headline", "Harbour"}, {"Xmp.dc.title", "Boats"}});
+    return PresetsTest::record("shown",
+        {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Model", "UNKNOWN"}, {"Exif.Image.Artist", ""},
+            {"Exif.Image.Copyright", "unknown"}, {"Iptc.Application2.City", "Oslo"},
+            {"Iptc.Application2.Headline", "Harbour"}, {"Xmp.dc.title", "Boats"}});
 }
 
 // Ticks the shown row with `key` as a click in the check column would.
@@ -69,8 +70,8 @@ void tick(Model& model, const QString& key)
 {
     for (int row = 0; row < model.rowCount(); ++row) {
         if (model.table().shownRow(row)->entity->key() == key) {
-            ASSERT_TRUE(model.setData(
-                model.index(row, model.columnOf(Model::kCheckColumn)), Qt::Checked, Qt::CheckStateRole));
+            ASSERT_TRUE(
+                model.setData(model.index(row, model.columnOf(Model::kCheckColumn)), Qt::Checked, Qt::CheckStateRole));
             return;
         }
     }
@@ -90,8 +91,8 @@ class ExportSheetTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const QString& key : {Sheet::kExportExifKey, Sheet::kExportXmpKey, Sheet::kExportThumbKey, Sheet::kCustomKey,
-                 Sheet::kExportCVSKey, Sheet::kOneFileOneLineKey}) {
+        for (const QString& key : {Sheet::kExportExifKey, Sheet::kExportXmpKey, Sheet::kExportThumbKey,
+                 Sheet::kCustomKey, Sheet::kExportCVSKey, Sheet::kOneFileOneLineKey}) {
             UserDefaults::standard().removeObjectForKey(key);
         }
         UiServices::setShared(&ui);
@@ -257,8 +258,8 @@ TEST_F(ExportSheetTest, HeadlineShowsTheCountInRedAndFailuresAreListedBeforeTheS
     target.toReport = {{"/out/a.csv", "a folder stands there"}, {"/out/b.exv", "could not be written"}};
     sheet->exportPath()->setText("/out");
     sheet->exportBtn()->click();
-    EXPECT_EQ(alertMessages(),
-        QStringList{"Errors: /out/a.csv: a folder stands there\n/out/b.exv: could not be written"});
+    EXPECT_EQ(
+        alertMessages(), QStringList{"Errors: /out/a.csv: a folder stands there\n/out/b.exv: could not be written"});
     EXPECT_FALSE(sheet->isSheetUp());
 }
 
@@ -282,8 +283,9 @@ protected:
 
 TEST_F(FieldChooserTest, OnlyExifAndIptcFieldsOfTheRecordAreOfferedAndComeBack)
 {
-    EXPECT_EQ(offeredKeys(model()), QStringList({"Exif.Image.Artist", "Exif.Image.Copyright", "Exif.Image.Make",
-                                        "Exif.Image.Model", "Iptc.Application2.City", "Iptc.Application2.Headline"}));
+    EXPECT_EQ(offeredKeys(model()),
+        QStringList({"Exif.Image.Artist", "Exif.Image.Copyright", "Exif.Image.Make", "Exif.Image.Model",
+            "Iptc.Application2.City", "Iptc.Application2.Headline"}));
     chooser.setImgExifData(smallRecord(), {"Exif.Image.Make", "Exif.Photo.LensModel", "Xmp.dc.title"});
     EXPECT_EQ(tips(), QStringLiteral("1 fields selected"));
     EXPECT_EQ(chooser.getSelectedFields(), QStringList{"Exif.Image.Make"});
@@ -365,4 +367,4 @@ TEST(ExportFieldChooserGallery, ARealRecordWithTicksAndASearch)
     EXPECT_TRUE(Gallery::capture(chooser.window(), "export-field-chooser-search"));
 }
 
-}  // namespace
+} // namespace

@@ -41,9 +41,8 @@ public:
     }
     void managePresetsWindowCtlrDidFinishEdit(TAVManangePresetsWindowController* sheet) override
     {
-        events.append(QStringLiteral("done, sheet up: %1, stored: %2")
-                          .arg(sheet->isSheetUp())
-                          .arg(storedNames().join(",")));
+        events.append(
+            QStringLiteral("done, sheet up: %1, stored: %2").arg(sheet->isSheetUp()).arg(storedNames().join(",")));
     }
     QStringList events;
     TAVExifDataPtr deleted;
@@ -176,8 +175,8 @@ TEST_F(ManagePresetsSheetTest, DoneDuringAnEditStoresTheNameEndsTheSheetThenTell
     ASSERT_TRUE(editor != nullptr);
     ASSERT_FALSE(editor->hasFocus());
     sheet.clickDone();
-    EXPECT_EQ(delegate.events,
-        (QStringList{"rename Studio -> Portrait", "done, sheet up: 0, stored: Beach,City,Portrait"}));
+    EXPECT_EQ(
+        delegate.events, (QStringList{"rename Studio -> Portrait", "done, sheet up: 0, stored: Beach,City,Portrait"}));
     EXPECT_FALSE(sheet.isSheetUp());
 
     // Escape, like the close button, is Done.
@@ -195,4 +194,4 @@ TEST_F(ManagePresetsSheetTest, Gallery)
     EXPECT_TRUE(Gallery::capture(sheet.window(), "manage-presets-sheet"));
 }
 
-}  // namespace
+} // namespace

@@ -75,9 +75,8 @@ protected:
     {
         const int row = rowOf(key);
         ASSERT_GE(row, 0) << key.toStdString();
-        ASSERT_TRUE(model().setData(
-            model().index(row, model().columnOf(Model::kCheckColumn)), on ? Qt::Checked : Qt::Unchecked,
-            Qt::CheckStateRole));
+        ASSERT_TRUE(model().setData(model().index(row, model().columnOf(Model::kCheckColumn)),
+            on ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole));
     }
     void typeName(const QString& name)
     {
@@ -295,4 +294,4 @@ TEST_F(NewPresetSheetTest, Gallery)
     EXPECT_TRUE(Gallery::capture(sheet->window(), "new-preset-sheet"));
 }
 
-}  // namespace
+} // namespace

@@ -18,7 +18,7 @@ namespace {
 
 using namespace PresetsTest;
 
-class PresetsStoreTest : public PresetsFolderTest {};
+class PresetsStoreTest : public PresetsFolderTest { };
 
 TEST_F(PresetsStoreTest, MissingOrEmptyFolderHoldsNoPresets)
 {
@@ -40,8 +40,8 @@ TEST_F(PresetsStoreTest, MissingOrEmptyFolderHoldsNoPresets)
 TEST_F(PresetsStoreTest, StoredRecordComesBackUnmarkedWithShiftAndFileDateFlag)
 {
     auto preset = record("Holiday", {{"Exif.Image.Make", "Canon"}, {"Exif.Image.Artist", "Ann"}});
-    ASSERT_TRUE(preset->setValue("Nikon", "Exif.Image.Make", TAVExifData::getLocalShowKeyType("Exif.Image.Make"),
-        false, true, true));
+    ASSERT_TRUE(preset->setValue(
+        "Nikon", "Exif.Image.Make", TAVExifData::getLocalShowKeyType("Exif.Image.Make"), false, true, true));
     preset->setEnuModifyState(TAVExifData::StateModified);
     TAVTimeOffsetInfo shift;
     shift.setDateUnit(TAVTimeOffsetInfo::Day);
@@ -144,7 +144,7 @@ TEST_F(PresetsStoreTest, NamesThatWouldLeaveOrHideInTheFolderAreRefused)
     const QStringList parentBefore = FileServices::contentsOfFolder(parent);
     const QStringList folderBefore = FileServices::contentsOfFolder(folder());
 
-    const QString tooLong(252, QLatin1Char('n'));  // 257 bytes with ".data"
+    const QString tooLong(252, QLatin1Char('n')); // 257 bytes with ".data"
     for (const QString& name : {QString("../x"), QString("a/b"), QString("."), QString(".."), QString(".x"),
              QString(""), QString(), tooLong}) {
         SCOPED_TRACE(name.toStdString());
@@ -186,4 +186,4 @@ TEST_F(PresetsStoreTest, ListingIsByNameIgnoringCaseAndTheFirstOfOneNameWins)
     store().deletePreset("missing");
 }
 
-}  // namespace
+} // namespace

@@ -55,7 +55,7 @@ protected:
     QString output_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RenameApplyTest, EmptyRuleCopiesUnderOwnNamesAndASecondRoundNumbersThem)
 {
@@ -70,7 +70,7 @@ TEST_F(RenameApplyTest, EmptyRuleCopiesUnderOwnNamesAndASecondRoundNumbersThem)
     EXPECT_EQ(outputNames(), (QStringList{"a.jpg", "b.jpg"}));
     EXPECT_EQ(FileServices::modificationDate(output_ + "/a.jpg"), QDateTime::fromSecsSinceEpoch(1'500'000'000));
     EXPECT_TRUE(FileServices::contentsEqual(source, output_ + "/a.jpg"));
-    EXPECT_TRUE(QFile::exists(source));  // copied, not moved
+    EXPECT_TRUE(QFile::exists(source)); // copied, not moved
     EXPECT_EQ(delegate_.images.at(1)->renamedPath(), output_ + "/b.jpg");
     EXPECT_EQ(delegate_.reloaded, delegate_.images);
     EXPECT_FALSE(sheet_->isSheetUp());
@@ -118,7 +118,7 @@ TEST_F(RenameApplyTest, CounterCountsAMissingFileAndTheAlertNamesIt)
     EXPECT_TRUE(errorsAlert().contains(missing)) << errorsAlert().toStdString();
     EXPECT_EQ(delegate_.reloaded.size(), 2);
     EXPECT_TRUE(delegate_.images.at(1)->renamedPath().isEmpty());
-    EXPECT_FALSE(sheet.isSheetUp());  // the sheet still ends and shows the folder
+    EXPECT_FALSE(sheet.isSheetUp()); // the sheet still ends and shows the folder
     EXPECT_EQ(workspace_.openedFiles(), QStringList{output_});
 }
 
@@ -186,7 +186,7 @@ TEST_F(RenameApplyTest, UnsavedChangesOrABadOutputFolderStopBeforeAnyCopy)
     ASSERT_EQ(ui_.alerts().size(), 1);
     EXPECT_EQ(ui_.alerts().first().title, "Tips");
     EXPECT_EQ(ui_.alerts().first().message,
-              "You have unsaved exif changes for the image(s) to be renamed, please save them first.");
+        "You have unsaved exif changes for the image(s) to be renamed, please save them first.");
     EXPECT_EQ(ui_.alerts().first().buttons, QStringList{"OK"});
     EXPECT_TRUE(delegate_.askedAllImages);
     EXPECT_TRUE(sheet.isSheetUp());

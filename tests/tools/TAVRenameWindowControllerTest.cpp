@@ -77,8 +77,7 @@ protected:
     }
     std::unique_ptr<QMimeData> ruleDrag(int row) const
     {
-        return std::unique_ptr<QMimeData>(
-            sheet_->ruleListModel()->mimeData({sheet_->ruleListModel()->index(row, 0)}));
+        return std::unique_ptr<QMimeData>(sheet_->ruleListModel()->mimeData({sheet_->ruleListModel()->index(row, 0)}));
     }
     std::unique_ptr<QMimeData> treeDrag(const QModelIndex& index) const
     {
@@ -86,7 +85,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RenameSheetRulesTest, DoubleClickAndTheMoveButtonAppendFieldsOnceAndBeepWithoutOne)
 {
@@ -109,7 +108,7 @@ TEST_F(RenameSheetRulesTest, DoubleClickAndTheMoveButtonAppendFieldsOnceAndBeepW
 
     selectInTree(exifIndex("Artist"));
     sheet_->clickMoveToRight();
-    QTest::keyClick(sheet_->leftOutlineView(), Qt::Key_Return);  // the tree's Return adds the selection too
+    QTest::keyClick(sheet_->leftOutlineView(), Qt::Key_Return); // the tree's Return adds the selection too
     selectInTree(treeIndex("File Details", "Filename"));
     QTest::keyClick(sheet_->leftOutlineView(), Qt::Key_Return);
     EXPECT_EQ(ruleNames(), (QStringList{"Model", "Make", "Artist", "Filename"}));
@@ -136,19 +135,19 @@ TEST_F(RenameSheetRulesTest, SegmentsAndKeysMoveAndRemoveTheSelectedRule)
     VXKeyPressTableView* table = sheet_->rightTableView();
 
     table->selectRow(0);
-    sheet_->clickSegment(0);  // up at row 0 stays
+    sheet_->clickSegment(0); // up at row 0 stays
     EXPECT_EQ(ruleNames(), (QStringList{"Make", "Model", "Artist"}));
     sheet_->clickSegment(1);
     EXPECT_EQ(ruleNames(), (QStringList{"Model", "Make", "Artist"}));
-    EXPECT_EQ(selectedRule(), 1);  // the selection follows the rule
+    EXPECT_EQ(selectedRule(), 1); // the selection follows the rule
     table->selectRow(2);
-    sheet_->clickSegment(1);  // down at the last row stays
+    sheet_->clickSegment(1); // down at the last row stays
     EXPECT_EQ(ruleNames(), (QStringList{"Model", "Make", "Artist"}));
     EXPECT_EQ(selectedRule(), 2);
 
     QTest::keyClick(table, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(ruleNames(), (QStringList{"Model", "Artist", "Make"}));
-    EXPECT_EQ(selectedRule(), 2);  // the keys keep the row number
+    EXPECT_EQ(selectedRule(), 2); // the keys keep the row number
     QTest::keyClick(table, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(ruleNames(), (QStringList{"Model", "Artist", "Make"}));
 
@@ -248,7 +247,7 @@ TEST_F(RenameSheetRulesTest, SearchOpensTheRootOfTheFirstHitOnly)
     for (const char* category : {"Custom", "File Details", "Numerical Sequences"}) {
         EXPECT_FALSE(expanded(category)) << category;
     }
-    EXPECT_TRUE(expanded("Iptc"));  // roots after the hit keep their state
+    EXPECT_TRUE(expanded("Iptc")); // roots after the hit keep their state
 
     sheet_->searchTextField()->setText("no such field");
     for (const char* category : {"Custom", "File Details", "Numerical Sequences", "Exif", "Iptc"}) {
@@ -264,10 +263,10 @@ TEST_F(RenameSheetRulesTest, PreviewFollowsRulesBoxesAndPopUpsAtOnce)
 {
     openSheet();
     useRules({"Make"});
-    EXPECT_EQ(sheet_->previewTf()->text(), "");  // no demonstration image
+    EXPECT_EQ(sheet_->previewTf()->text(), ""); // no demonstration image
 
-    const TAVImageObjectPtr demo = importedImage(tempPath("IMG_1.jpg"),
-                                                 {{"Exif.Photo.DateTimeOriginal", "2020:01:02 10:11:12", {}}});
+    const TAVImageObjectPtr demo
+        = importedImage(tempPath("IMG_1.jpg"), {{"Exif.Photo.DateTimeOriginal", "2020:01:02 10:11:12", {}}});
     openSheet(demo);
     EXPECT_EQ(sheet_->previewTf()->text(), "IMG_1.jpg");
     sheet_->doInsertFieldToTable({field("Custom", "Custom Character(s)"), field("File Details", "Filename")}, 0);
@@ -301,7 +300,7 @@ TEST_F(RenameSheetRulesTest, OutputFolderStartsInPicturesIsChosenAndOpened)
     EXPECT_TRUE(ui_.openPanels().first().chooseFolders);
     EXPECT_FALSE(ui_.openPanels().first().chooseFiles);
     EXPECT_EQ(sheet_->outputPath()->text(), tempFolder());
-    sheet_->clickOutputPath();  // cancelled: the box keeps its folder
+    sheet_->clickOutputPath(); // cancelled: the box keeps its folder
     EXPECT_EQ(sheet_->outputPath()->text(), tempFolder());
     sheet_->clickOpenFolder();
     EXPECT_EQ(workspace_.openedFiles(), QStringList{tempFolder()});

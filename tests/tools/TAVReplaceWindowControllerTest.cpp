@@ -63,7 +63,8 @@ protected:
         source_ = tempPath(QStringLiteral("camera.jpg"));
         EXPECT_TRUE(ImageFixtures::makeImageWithTags(source_,
             {{kMake, QStringLiteral("Canon"), std::nullopt}, {kModel, QStringLiteral("Canon EOS CANON"), std::nullopt},
-                {kArtist, QStringLiteral("a canon fan"), std::nullopt}, {kDateTime, QStringLiteral("2020:01:02 03:04:05"), std::nullopt},
+                {kArtist, QStringLiteral("a canon fan"), std::nullopt},
+                {kDateTime, QStringLiteral("2020:01:02 03:04:05"), std::nullopt},
                 {QStringLiteral("Exif.Photo.FNumber"), QStringLiteral("28/10"), std::nullopt},
                 {QStringLiteral("Exif.Photo.ISOSpeedRatings"), QStringLiteral("100"), std::nullopt},
                 {QStringLiteral("Exif.Image.Orientation"), QStringLiteral("1"), std::nullopt},
@@ -127,7 +128,7 @@ protected:
     QString source_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ReplaceSheetTest, ListsOnlyNonEmptyTextValuesAndNothingForSeveralImages)
 {

@@ -134,8 +134,8 @@ void drag(QWidget* widget, QPoint from, QPoint delta)
     // The widget may move with the divider: screen positions are fixed at the start.
     const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
     const auto send = [widget, origin](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, widget->mapFromGlobal(origin + at), QPointF(origin + at), Qt::LeftButton, buttons,
-            Qt::NoModifier);
+        QMouseEvent event(
+            type, widget->mapFromGlobal(origin + at), QPointF(origin + at), Qt::LeftButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(widget, &event);
     };
     send(QEvent::MouseButtonPress, from, Qt::LeftButton);
@@ -189,8 +189,9 @@ TEST(CNSplitViewTest, TogglingTwiceShowsThenRestoresThePaneOnEitherEdgeAnimatedO
         EXPECT_EQ(f.first->geometry(), initialPane);
         EXPECT_EQ(f.toolbar->y(), c.edge == 1 ? h : -24);
 
-        EXPECT_EQ(recorder.names(), (QStringList{"SplitViewWillShowToolbar", "SplitViewDidShowToolbar",
-                                        "SplitViewWillHideToolbar", "SplitViewDidHideToolbar"}));
+        EXPECT_EQ(recorder.names(),
+            (QStringList{"SplitViewWillShowToolbar", "SplitViewDidShowToolbar", "SplitViewWillHideToolbar",
+                "SplitViewDidHideToolbar"}));
         for (const RecordedEvent& event : recorder.events) {
             EXPECT_EQ(event.sender, static_cast<const void*>(&f.split));
             EXPECT_EQ(event.keys, (QStringList{"edge", "toolbar"}));

@@ -1,5 +1,5 @@
-#include "views/CNSplitView.h"
 #include "views/CNSplitViewToolbar.h"
+#include "views/CNSplitView.h"
 #include "views/CNSplitViewToolbarButton.h"
 #include "views/CNToolbarView.h"
 

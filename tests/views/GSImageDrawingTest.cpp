@@ -25,19 +25,18 @@ TEST(ImageDrawingTest, OpacityAndCompositionApplyToTheImageOnly)
     };
     const Case cases[] = {
         {"half over nothing", Qt::transparent, Qt::red, QPainter::CompositionMode_SourceOver, 0.5,
-         QColor(255, 0, 0, 128)},
+            QColor(255, 0, 0, 128)},
         {"over an opaque target", Qt::blue, Qt::red, QPainter::CompositionMode_SourceOver, 0.5,
-         QColor(128, 0, 127, 255)},
+            QColor(128, 0, 127, 255)},
         {"copy replaces the target", Qt::blue, QColor(255, 0, 0, 128), QPainter::CompositionMode_Source, 1.0,
-         QColor(255, 0, 0, 128)},
+            QColor(255, 0, 0, 128)},
         {"invisible", Qt::blue, Qt::red, QPainter::CompositionMode_SourceOver, 0.0, Qt::blue},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QImage target = filled(QSize(8, 8), c.target);
         QPainter painter(&target);
-        gsDrawAdjustedAtPoint(painter, filled(QSize(8, 8), c.source), QPointF(0, 0), QRectF(), c.operation,
-                              c.fraction);
+        gsDrawAdjustedAtPoint(painter, filled(QSize(8, 8), c.source), QPointF(0, 0), QRectF(), c.operation, c.fraction);
         // The painter's own state comes back unchanged.
         EXPECT_EQ(painter.opacity(), 1.0);
         EXPECT_EQ(painter.compositionMode(), QPainter::CompositionMode_SourceOver);
@@ -72,8 +71,8 @@ TEST(ImageDrawingTest, SourceRectangleAndSizeAreInTheImagesOwnUnits)
 
     QImage part = filled(QSize(10, 10), Qt::white);
     QPainter partPainter(&part);
-    gsDrawAdjustedInRect(partPainter, image, QRectF(0, 0, 10, 10), QRectF(5, 0, 5, 5),
-                         QPainter::CompositionMode_SourceOver, 1.0);
+    gsDrawAdjustedInRect(
+        partPainter, image, QRectF(0, 0, 10, 10), QRectF(5, 0, 5, 5), QPainter::CompositionMode_SourceOver, 1.0);
     partPainter.end();
     EXPECT_EQ(part.pixelColor(1, 1), QColor(Qt::green));
     EXPECT_EQ(part.pixelColor(8, 8), QColor(Qt::green));

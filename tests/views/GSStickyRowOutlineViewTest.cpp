@@ -35,8 +35,8 @@ void fill(QStandardItemModel& model)
     for (const QString& category : {QStringLiteral("EXIF"), QStringLiteral("IPTC"), QStringLiteral("XMP")}) {
         QStandardItem* heading = item(category);
         for (int tag = 1; tag <= 9; ++tag) {
-            heading->appendRow({item(QStringLiteral("%1 tag %2").arg(category).arg(tag)),
-                                item(QStringLiteral("value %1").arg(tag))});
+            heading->appendRow(
+                {item(QStringLiteral("%1 tag %2").arg(category).arg(tag)), item(QStringLiteral("value %1").arg(tag))});
         }
         model.appendRow({heading, item(QString())});
     }

@@ -1,12 +1,12 @@
-#include "views/GSGroupedTableView.h"
 #include "views/GSStickyRowTableView.h"
+#include "views/GSGroupedTableView.h"
 #include "views/GSStickyRowTableViewDelegate.h"
 
 #include "support/Gallery.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QApplication>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -52,8 +52,9 @@ std::unique_ptr<QStandardItemModel> sectionModel(int rows)
     auto model = std::make_unique<QStandardItemModel>(rows, 2);
     for (int row = 0; row < rows; ++row) {
         const bool heading = row % kSectionRows == 0;
-        model->setItem(row, 0, new QStandardItem(heading ? QStringLiteral("Section %1").arg(row / kSectionRows + 1)
-                                                         : QStringLiteral("Tag %1").arg(row)));
+        model->setItem(row, 0,
+            new QStandardItem(heading ? QStringLiteral("Section %1").arg(row / kSectionRows + 1)
+                                      : QStringLiteral("Tag %1").arg(row)));
         model->setItem(row, 1, new QStandardItem(heading ? QString() : QStringLiteral("v%1").arg(row)));
     }
     return model;
@@ -295,7 +296,7 @@ TEST_F(StickyRowTableTest, ScrollingStepByStepLeavesNoStaleHeaderOnScreen)
         const QPoint origin = view.viewport()->mapTo(view.window(), QPoint(0, 0));
         const QImage onScreen = view.screen()
                                     ->grabWindow(view.window()->winId(), origin.x(), origin.y(),
-                                                 view.viewport()->width(), view.viewport()->height())
+                                        view.viewport()->width(), view.viewport()->height())
                                     .toImage()
                                     .convertToFormat(QImage::Format_RGB32);
         const QImage repainted = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -47,14 +47,14 @@ void captureWarning(QtMsgType, const QMessageLogContext&, const QString& message
 
 TEST(TokenDrawing, RoundedPathsAndTheFadingFill)
 {
-    const QImage capsule = filledPath(RoundedRectangle::bezierPathWithRoundedRect(QRectF(0, 0, 100, 20), 50.0f),
-                                      QSize(100, 20));
+    const QImage capsule
+        = filledPath(RoundedRectangle::bezierPathWithRoundedRect(QRectF(0, 0, 100, 20), 50.0f), QSize(100, 20));
     EXPECT_EQ(qAlpha(capsule.pixel(0, 0)), 0);
     EXPECT_EQ(qAlpha(capsule.pixel(1, 10)), 255);
     EXPECT_EQ(qAlpha(capsule.pixel(50, 0)), 255);
     EXPECT_EQ(qAlpha(capsule.pixel(2, 1)), 0);
-    const QImage square = filledPath(RoundedRectangle::bezierPathWithRoundedRect(QRectF(0, 0, 100, 20), 0.0f),
-                                     QSize(100, 20));
+    const QImage square
+        = filledPath(RoundedRectangle::bezierPathWithRoundedRect(QRectF(0, 0, 100, 20), 0.0f), QSize(100, 20));
     EXPECT_EQ(qAlpha(square.pixel(0, 0)), 255);
     EXPECT_EQ(qAlpha(square.pixel(99, 19)), 255);
 
@@ -172,8 +172,8 @@ TEST(TokenDrawing, Gallery)
     truncated->setBackgroundAlpha(1.0f);
     truncated->setDraweBorder(true);
     truncated->setFixedFontSize(12.0);
-    truncated->setValue(RPTokenValue::array({"Berlin", "Paris", "Rome", "Oslo", "Lisbon", "Vienna", "Prague",
-                                             "Madrid", "Athens", "Dublin", "Warsaw", "Bern"}));
+    truncated->setValue(RPTokenValue::array({"Berlin", "Paris", "Rome", "Oslo", "Lisbon", "Vienna", "Prague", "Madrid",
+        "Athens", "Dublin", "Warsaw", "Bern"}));
     // Two lines and the drawn box of a third fit; the third ends with the ellipsis.
     QList<qreal> lineBottoms;
     for (const FramedToken& token : truncated->framedTokens()) {

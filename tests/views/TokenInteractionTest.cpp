@@ -195,11 +195,11 @@ TEST_F(TokenInteraction, DeleteRemovesEveryOccurrenceAndPostsTheTexts)
     auto field = control(RPTokenValue::countedSet({"a", "a", "b", "c"}));
     QVariantMap posted;
     const void* sender = nullptr;
-    NotificationHub::defaultHub().addObserver(this, RPTokenControl::userDeletedTokensNotification(),
-                                              [&](const Notification& note) {
-                                                  posted = note.userInfo;
-                                                  sender = note.sender;
-                                              });
+    NotificationHub::defaultHub().addObserver(
+        this, RPTokenControl::userDeletedTokensNotification(), [&](const Notification& note) {
+            posted = note.userInfo;
+            sender = note.sender;
+        });
     field->setSelectedIndexSet({0, 2});
     QTest::keyClick(field.get(), Qt::Key_Delete);
     NotificationHub::defaultHub().removeObserver(this);

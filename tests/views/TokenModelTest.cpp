@@ -9,9 +9,9 @@ TEST(TokenModel, CollectionsAddAndRemoveByTheirKind)
     using Kind = RPTokenValue::Kind;
     struct Case {
         RPTokenValue value;
-        QStringList afterAddingA;    // texts after adding "a"
-        qint64 countOfA;             // occurrences of "a" then
-        QStringList afterRemoveOne;  // after removing one "a"
+        QStringList afterAddingA; // texts after adding "a"
+        qint64 countOfA; // occurrences of "a" then
+        QStringList afterRemoveOne; // after removing one "a"
     };
     const QList<Case> cases = {
         {RPTokenValue::array({"a", "b"}), {"a", "b", "a"}, 2, {"b"}},
@@ -40,8 +40,8 @@ TEST(TokenModel, CollectionsAddAndRemoveByTheirKind)
 
 TEST(TokenModel, MarkersAndOtherValuesAreNoCollections)
 {
-    for (const RPTokenValue& value : {RPTokenValue(), RPTokenValue::marker(RPTokenValue::Kind::NotApplicableMarker),
-                                      RPTokenValue::other(3.5)}) {
+    for (const RPTokenValue& value :
+        {RPTokenValue(), RPTokenValue::marker(RPTokenValue::Kind::NotApplicableMarker), RPTokenValue::other(3.5)}) {
         EXPECT_FALSE(value.isCollection());
         EXPECT_FALSE(value.extractStrings().has_value());
         EXPECT_EQ(value.count(), 0);
@@ -83,5 +83,5 @@ TEST(TokenModel, WindowOfShownTokensByCountRank)
     control->setAppendCountsToStrings(true);
     EXPECT_EQ(framedTexts(*control), QStringList({"a", "b", "c", "d"}));
     EXPECT_GT(control->framedTokens()[0].bounds().width(),
-              FramedToken::boxSizeForToken(RPCountedToken("a", 1), 11.0f, 0.5f, 3.0f, false, fixedMeasure).width());
+        FramedToken::boxSizeForToken(RPCountedToken("a", 1), 11.0f, 0.5f, 3.0f, false, fixedMeasure).width());
 }

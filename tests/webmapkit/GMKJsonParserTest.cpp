@@ -1,8 +1,8 @@
 // The JSON reader: what it accepts, the exact error chains it reports for what
 // it refuses, and the one-call form that logs its failures.
+#include "webmapkit/GMKJsonParser.h"
 #include "webmapkit/GMKJsonObject.h"
 #include "webmapkit/GMKJsonOperations.h"
-#include "webmapkit/GMKJsonParser.h"
 
 #include "GMKJsonTestSupport.h"
 #include "support/QtPrinters.h"
@@ -28,9 +28,9 @@ void PrintTo(const Refused& row, std::ostream* out)
     *out << row.text;
 }
 
-class RefusedText : public ::testing::TestWithParam<Refused> {};
+class RefusedText : public ::testing::TestWithParam<Refused> { };
 
-}  // namespace
+} // namespace
 
 TEST_P(RefusedText, ReportsTheWholeChainOldestFirst)
 {
@@ -39,40 +39,36 @@ TEST_P(RefusedText, ReportsTheWholeChainOldestFirst)
     EXPECT_EQ(chainOf(parser), GetParam().chain);
 }
 
-INSTANTIATE_TEST_SUITE_P(GMKJsonParser, RefusedText, ::testing::Values(
-    Refused{"[1,]", {{9, "Trailing comma disallowed in array"}}},
-    Refused{"{\"a\":1 ,\n}", {{9, "Trailing comma disallowed in object"}}},
-    Refused{"{1:2}", {{3, "Object key string expected"}}},
-    Refused{"{\"a\" 1}", {{3, "Expected ':' separating key and value"}}},
-    Refused{"[1] x", {{10, "Garbage after JSON"}}},
-    Refused{"[1", {{11, "End of input while parsing array"}}},
-    Refused{"{\"a\":1", {{11, "End of input while parsing object"}}},
-    Refused{" ", {{11, "Unexpected end of string"}}},
-    Refused{"@", {{3, "Unrecognised leading character"}}},
-    Refused{"-", {{2, "No digits after initial minus"}}},
-    Refused{"01", {{2, "Leading 0 disallowed in number"}}},
-    Refused{"+1", {{2, "Leading + disallowed in number"}}},
-    Refused{"1.", {{2, "No digits after decimal point"}}},
-    Refused{"1e", {{2, "No digits after exponent"}}},
-    Refused{"[1e400]", {{2, "Failed creating decimal instance"}, {3, "Expected value while parsing array"}}},
-    Refused{"tru", {{3, "Expected 'true'"}}},
-    Refused{"[nul]", {{3, "Expected 'null'"}, {3, "Expected value while parsing array"}}},
-    Refused{"\"a\tb\"", {{5, "Unescaped control character '0x9'"}}},
-    // Ending after ordinary characters and ending right after an escape differ.
-    Refused{"\"abc", {{5, "Unescaped control character '0x0'"}}},
-    Refused{"\"abc\\n", {{11, "Unexpected EOF while parsing string"}}},
-    Refused{"\"\\x\"", {{8, "Illegal escape sequence '0x78'"}}},
-    Refused{"\"\\ud83dx\"", {{6, "Missing low character in surrogate pair"}, {6, "Broken unicode character"}}},
-    Refused{"\"\\ud83d\\u00\"",
+INSTANTIATE_TEST_SUITE_P(GMKJsonParser, RefusedText,
+    ::testing::Values(Refused{"[1,]", {{9, "Trailing comma disallowed in array"}}},
+        Refused{"{\"a\":1 ,\n}", {{9, "Trailing comma disallowed in object"}}},
+        Refused{"{1:2}", {{3, "Object key string expected"}}},
+        Refused{"{\"a\" 1}", {{3, "Expected ':' separating key and value"}}},
+        Refused{"[1] x", {{10, "Garbage after JSON"}}}, Refused{"[1", {{11, "End of input while parsing array"}}},
+        Refused{"{\"a\":1", {{11, "End of input while parsing object"}}},
+        Refused{" ", {{11, "Unexpected end of string"}}}, Refused{"@", {{3, "Unrecognised leading character"}}},
+        Refused{"-", {{2, "No digits after initial minus"}}}, Refused{"01", {{2, "Leading 0 disallowed in number"}}},
+        Refused{"+1", {{2, "Leading + disallowed in number"}}}, Refused{"1.", {{2, "No digits after decimal point"}}},
+        Refused{"1e", {{2, "No digits after exponent"}}},
+        Refused{"[1e400]", {{2, "Failed creating decimal instance"}, {3, "Expected value while parsing array"}}},
+        Refused{"tru", {{3, "Expected 'true'"}}},
+        Refused{"[nul]", {{3, "Expected 'null'"}, {3, "Expected value while parsing array"}}},
+        Refused{"\"a\tb\"", {{5, "Unescaped control character '0x9'"}}},
+        // Ending after ordinary characters and ending right after an escape differ.
+        Refused{"\"abc", {{5, "Unescaped control character '0x0'"}}},
+        Refused{"\"abc\\n", {{11, "Unexpected EOF while parsing string"}}},
+        Refused{"\"\\x\"", {{8, "Illegal escape sequence '0x78'"}}},
+        Refused{"\"\\ud83dx\"", {{6, "Missing low character in surrogate pair"}, {6, "Broken unicode character"}}},
+        Refused{"\"\\ud83d\\u00\"",
             {{6, "Missing hex digit in quad"}, {6, "Missing low character in surrogate pair"},
-             {6, "Broken unicode character"}}},
-    Refused{"\"\\ud83d\\u0041\"", {{6, "Invalid low surrogate char"}, {6, "Broken unicode character"}}},
-    Refused{"\"\\ude00\"", {{6, "Invalid high character in surrogate pair"}, {6, "Broken unicode character"}}},
-    Refused{"\"\\u12g4\"",
+                {6, "Broken unicode character"}}},
+        Refused{"\"\\ud83d\\u0041\"", {{6, "Invalid low surrogate char"}, {6, "Broken unicode character"}}},
+        Refused{"\"\\ude00\"", {{6, "Invalid high character in surrogate pair"}, {6, "Broken unicode character"}}},
+        Refused{"\"\\u12g4\"",
             {{6, "Missing hex digit in quad"}, {6, "Missing hex quad"}, {6, "Broken unicode character"}}},
-    Refused{"{\"k\":[1, tx]}",
+        Refused{"{\"k\":[1, tx]}",
             {{3, "Expected 'true'"}, {3, "Expected value while parsing array"},
-             {3, "Object value expected for key: k"}}}));
+                {3, "Object value expected for key: k"}}}));
 
 TEST(GMKJsonParser, AcceptsWhatTheGrammarAllows)
 {
@@ -82,7 +78,7 @@ TEST(GMKJsonParser, AcceptsWhatTheGrammarAllows)
         GMKJsonValue expected;
     } rows[] = {
         {"[1, 2, 3]", GMKJsonArray{1, 2, 3}},
-        {"[1 2]", GMKJsonArray{1, 2}},  // commas between elements are optional
+        {"[1 2]", GMKJsonArray{1, 2}}, // commas between elements are optional
         {"{\"a\":1 \"b\":2}", GMKJsonObject{{"a", 1}, {"b", 2}}},
         {" [] \n\t", GMKJsonArray{}},
         {"{\"a\":1,\"a\":[true,false,null]}", GMKJsonObject{{"a", GMKJsonArray{true, false, nullptr}}}},
@@ -95,7 +91,8 @@ TEST(GMKJsonParser, AcceptsWhatTheGrammarAllows)
     for (const auto& row : rows) {
         GMKJsonParser parser;
         const std::optional<GMKJsonValue> value = parser.fragmentWithString(QString::fromUtf8(row.text));
-        ASSERT_TRUE(value.has_value()) << row.text << " " << GMKJsonError::describeTrace(parser.errorTrace()).toStdString();
+        ASSERT_TRUE(value.has_value()) << row.text << " "
+                                       << GMKJsonError::describeTrace(parser.errorTrace()).toStdString();
         EXPECT_TRUE(*value == row.expected) << row.text;
     }
     EXPECT_EQ(smile.toString().size(), 2);
@@ -104,8 +101,8 @@ TEST(GMKJsonParser, AcceptsWhatTheGrammarAllows)
 TEST(GMKJsonParser, NumbersKeepTheirTextAndConvertExactly)
 {
     GMKJsonParser parser;
-    const std::optional<GMKJsonValue> value =
-        parser.objectWithString(QStringLiteral("[-0.5E+3, 1.50, 9007199254740993, 1e-400, 2.9e1]"));
+    const std::optional<GMKJsonValue> value
+        = parser.objectWithString(QStringLiteral("[-0.5E+3, 1.50, 9007199254740993, 1e-400, 2.9e1]"));
     ASSERT_TRUE(value.has_value());
     const GMKJsonArray& numbers = value->toArray();
     ASSERT_EQ(numbers.size(), 5u);
@@ -167,8 +164,9 @@ TEST(GMKJsonParser, EachErrorLeadsBackToThePreviousOne)
     for (; error; error = error->underlyingError()) {
         backwards << error->localizedDescription();
     }
-    EXPECT_EQ(backwards, QStringList({"Object value expected for key: k", "Expected value while parsing array",
-                                      "Broken unicode character", "Missing hex quad", "Missing hex digit in quad"}));
+    EXPECT_EQ(backwards,
+        QStringList({"Object value expected for key: k", "Expected value while parsing array",
+            "Broken unicode character", "Missing hex quad", "Missing hex digit in quad"}));
 }
 
 namespace {
@@ -180,7 +178,7 @@ void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message
     capturedLines << message;
 }
 
-}  // namespace
+} // namespace
 
 TEST(GMKJsonParser, OneCallFormLogsTheTraceAndAnswersNothing)
 {

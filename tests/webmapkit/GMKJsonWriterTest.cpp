@@ -1,10 +1,10 @@
 // The JSON writer and the codec: layouts, escapes, and the values it must
 // refuse rather than write text that no reader accepts.
+#include "webmapkit/GMKJsonWriter.h"
 #include "webmapkit/GMKJsonCodec.h"
 #include "webmapkit/GMKJsonForeignObject.h"
 #include "webmapkit/GMKJsonObject.h"
 #include "webmapkit/GMKJsonOperations.h"
-#include "webmapkit/GMKJsonWriter.h"
 
 #include "GMKJsonTestSupport.h"
 #include "support/QtPrinters.h"
@@ -21,7 +21,8 @@ using Chain = GMKJsonChain;
 class Opaque : public GMKJsonForeignObject {
 public:
     explicit Opaque(QString name, std::optional<GMKJsonValue> proxy = std::nullopt)
-        : name_(std::move(name)), proxy_(std::move(proxy))
+        : name_(std::move(name))
+        , proxy_(std::move(proxy))
     {
     }
     QString className() const override { return name_; }
@@ -37,7 +38,7 @@ GMKJsonValue opaque(const char* name, std::optional<GMKJsonValue> proxy = std::n
     return GMKJsonValue(std::make_shared<const Opaque>(QString::fromLatin1(name), std::move(proxy)));
 }
 
-}  // namespace
+} // namespace
 
 TEST(GMKJsonWriter, LayoutsCompactAndHumanReadable)
 {
@@ -47,8 +48,9 @@ TEST(GMKJsonWriter, LayoutsCompactAndHumanReadable)
     EXPECT_EQ(writer.stringWithObject(ba), QStringLiteral("{\"b\":1,\"a\":[true,null,0.1,{}]}"));
     writer.setSortKeys(true);
     writer.setHumanReadable(true);
-    EXPECT_EQ(writer.stringWithObject(ba), QStringLiteral("{\n  \"a\" : [\n    true,\n    null,\n    0.1,\n    {}\n"
-                                                          "  ],\n  \"b\" : 1\n}"));
+    EXPECT_EQ(writer.stringWithObject(ba),
+        QStringLiteral("{\n  \"a\" : [\n    true,\n    null,\n    0.1,\n    {}\n"
+                       "  ],\n  \"b\" : 1\n}"));
     EXPECT_EQ(writer.stringWithObject(GMKJsonArray{}), QStringLiteral("[]"));
     EXPECT_EQ(writer.stringWithFragment(false), QStringLiteral("false"));
 }
@@ -57,8 +59,7 @@ TEST(GMKJsonWriter, EscapesOnlyWhatJsonRequires)
 {
     GMKJsonWriter writer;
     const QString text = QStringLiteral("a\tb\"c\\d/e") + QChar(0x01) + QChar(0x1F) + QStringLiteral("\b\f\n\ré");
-    EXPECT_EQ(writer.stringWithFragment(text),
-              QStringLiteral("\"a\\tb\\\"c\\\\d/e\\u0001\\u001f\\b\\f\\n\\ré\""));
+    EXPECT_EQ(writer.stringWithFragment(text), QStringLiteral("\"a\\tb\\\"c\\\\d/e\\u0001\\u001f\\b\\f\\n\\ré\""));
     EXPECT_EQ(writer.stringWithFragment(QStringLiteral("plain")), QStringLiteral("\"plain\""));
 }
 
@@ -69,7 +70,7 @@ TEST(GMKJsonWriter, ParsedNumbersAndTextSurviveARoundTrip)
     const std::optional<GMKJsonValue> value = codec.objectWithString(text);
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(codec.stringWithObject(*value),
-              QStringLiteral("{\"a\":[1.50,-0.5E+3,9007199254740993,\"\\u0000\U0001F600\"],\"b\":{}}"));
+        QStringLiteral("{\"a\":[1.50,-0.5E+3,9007199254740993,\"\\u0000\U0001F600\"],\"b\":{}}"));
 }
 
 struct Refused {
@@ -83,7 +84,7 @@ void PrintTo(const Refused& row, std::ostream* out)
     *out << row.name;
 }
 
-class RefusedValue : public ::testing::TestWithParam<Refused> {};
+class RefusedValue : public ::testing::TestWithParam<Refused> { };
 
 TEST_P(RefusedValue, FailsWithTheChainAndNoText)
 {
@@ -92,15 +93,15 @@ TEST_P(RefusedValue, FailsWithTheChainAndNoText)
     EXPECT_EQ(chainOf(writer), GetParam().chain);
 }
 
-INSTANTIATE_TEST_SUITE_P(GMKJsonWriter, RefusedValue, ::testing::Values(
-    Refused{"numeric key", GMKJsonObject{{1, "one"}}, {{1, "JSON object key must be string"}}},
-    Refused{"nested numeric key", GMKJsonObject{{"a", GMKJsonObject{{"b", 1}, {2, 3}}}},
+INSTANTIATE_TEST_SUITE_P(GMKJsonWriter, RefusedValue,
+    ::testing::Values(Refused{"numeric key", GMKJsonObject{{1, "one"}}, {{1, "JSON object key must be string"}}},
+        Refused{"nested numeric key", GMKJsonObject{{"a", GMKJsonObject{{"b", 1}, {2, 3}}}},
             {{1, "JSON object key must be string"}, {1, "Unsupported value for key a in object"}}},
-    Refused{"NaN", std::numeric_limits<double>::quiet_NaN(),
+        Refused{"NaN", std::numeric_limits<double>::quiet_NaN(),
             {{1, "JSON serialisation not supported for GMKJsonNumber"}}},
-    Refused{"infinity in an array", GMKJsonArray{1, -std::numeric_limits<double>::infinity()},
+        Refused{"infinity in an array", GMKJsonArray{1, -std::numeric_limits<double>::infinity()},
             {{1, "JSON serialisation not supported for GMKJsonNumber"}}},
-    Refused{"date without stand-in", GMKJsonObject{{"when", opaque("QDateTime")}},
+        Refused{"date without stand-in", GMKJsonObject{{"when", opaque("QDateTime")}},
             {{1, "JSON serialisation not supported for QDateTime"}, {1, "Unsupported value for key when in object"}}}));
 
 TEST(GMKJsonWriter, NestingLimitAndStandIns)
@@ -114,7 +115,7 @@ TEST(GMKJsonWriter, NestingLimitAndStandIns)
     EXPECT_EQ(chainOf(writer), (Chain{{7, "Nested too deep"}}));
 
     EXPECT_EQ(writer.stringWithFragment(GMKJsonArray{opaque("Point", GMKJsonObject{{"x", 2}})}),
-              QStringLiteral("[{\"x\":2}]"));
+        QStringLiteral("[{\"x\":2}]"));
     EXPECT_EQ(writer.stringWithObject(opaque("Point", GMKJsonArray{1})), QStringLiteral("[1]"));
     // A stand-in that has a stand-in of its own is followed to the document.
     EXPECT_EQ(writer.stringWithObject(opaque("Outer", opaque("Point", GMKJsonArray{1}))), QStringLiteral("[1]"));

@@ -1,14 +1,14 @@
+#include "support/QtPrinters.h"
+#include "support/TempFolder.h"
 #include "webmapkit/GMKAnnotationView.h"
 #include "webmapkit/GMKCircle.h"
+#include "webmapkit/GMKCircleView.h"
 #include "webmapkit/GMKColorAdditions.h"
 #include "webmapkit/GMKPinAnnotationView.h"
 #include "webmapkit/GMKPointAnnotation.h"
 #include "webmapkit/GMKPolygonView.h"
 #include "webmapkit/GMKPolylineView.h"
-#include "webmapkit/GMKCircleView.h"
 #include "webmapkit/JsPageHost.h"
-#include "support/QtPrinters.h"
-#include "support/TempFolder.h"
 #include "webmapkit/ScriptPageSupport.h"
 
 #include <QJsonArray>
@@ -67,7 +67,8 @@ TEST(GMKMapModelTest, ViewOptionsBeforeDrawing)
     GMKPolylineView line(GMKPolyline::polylineWithCoordinates(points, 2));
     line.setLineWidth(2.5);
     const QMap<QString, QVariant> lineOptions = line.options();
-    EXPECT_EQ(lineOptions.keys(), (QStringList{"clickable", "fillColor", "fillOpacity", "strokeColor", "strokeOpacity", "strokeWeight"}));
+    EXPECT_EQ(lineOptions.keys(),
+        (QStringList{"clickable", "fillColor", "fillOpacity", "strokeColor", "strokeOpacity", "strokeWeight"}));
     EXPECT_EQ(lineOptions.value("fillOpacity").toFloat(), 0.0f);
     EXPECT_EQ(lineOptions.value("strokeColor").toString(), QStringLiteral("#ff0000"));
     EXPECT_EQ(lineOptions.value("strokeWeight").toFloat(), 2.5f);
@@ -84,7 +85,8 @@ TEST(GMKMapModelTest, ViewOptionsBeforeDrawing)
     GMKAnnotationView bare(nullptr, QString());
     EXPECT_EQ(bare.options().keys(), QStringList{"draggable"});
 
-    for (const auto& [colour, name] : {std::pair<unsigned, const char*>{0, "Red"}, {1, "Green"}, {2, "Purple"}, {7, "Red"}}) {
+    for (const auto& [colour, name] :
+        {std::pair<unsigned, const char*>{0, "Red"}, {1, "Green"}, {2, "Purple"}, {7, "Red"}}) {
         GMKPinAnnotationView pin(std::make_shared<GMKPointAnnotation>(), QStringLiteral("pin"));
         pin.setPinColor(colour);
         EXPECT_EQ(pin.imageUrl(), QStringLiteral("qrc:/map/GMKPinAnnotationColor%1.png").arg(QLatin1String(name)));
@@ -115,7 +117,8 @@ class GMKMapModelDrawingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(loadScriptPage(host, writeScriptPage(temp.path(), QStringLiteral("model.html"), {{QStringLiteral("model.js"), kModelPage}})));
+        ASSERT_TRUE(loadScriptPage(host,
+            writeScriptPage(temp.path(), QStringLiteral("model.html"), {{QStringLiteral("model.js"), kModelPage}})));
     }
     // Makes the view's page object, draws it and reads back what the page holds.
     ScriptObject drawn(GMKView& view)
@@ -126,7 +129,9 @@ protected:
     }
     QJsonObject pageState(const ScriptObject& object)
     {
-        return QJsonDocument::fromJson(host.callFunction(QStringLiteral("describe"), {QVariant::fromValue(object)}).toString().toUtf8()).object();
+        return QJsonDocument::fromJson(
+            host.callFunction(QStringLiteral("describe"), {QVariant::fromValue(object)}).toString().toUtf8())
+            .object();
     }
     int made() { return host.evaluate(QStringLiteral("webmap.made")).toInt(); }
 
@@ -148,12 +153,14 @@ TEST_F(GMKMapModelDrawingTest, LinesMakeTheirPagePathsOnceAndPolygonsListTheirHo
     ASSERT_EQ(path.size(), 3);
     EXPECT_EQ(path[1].toObject().value("lat").toDouble(), 35.6);
     EXPECT_EQ(path[2].toObject().value("lng").toDouble(), 139.9);
-    EXPECT_EQ(state.value("keys").toArray().first().toString(), QStringLiteral("clickable")) << "options go in key order";
+    EXPECT_EQ(state.value("keys").toArray().first().toString(), QStringLiteral("clickable"))
+        << "options go in key order";
     EXPECT_EQ(made(), 3);
     line.draw(object);
     EXPECT_EQ(made(), 3) << "a redraw makes no new page coordinates";
 
-    const QList<GMKPolygonPtr> holes{GMKPolygon::polygonWithCoordinates(kTriangle, 3), GMKPolygon::polygonWithCoordinates(kTriangle, 2)};
+    const QList<GMKPolygonPtr> holes{
+        GMKPolygon::polygonWithCoordinates(kTriangle, 3), GMKPolygon::polygonWithCoordinates(kTriangle, 2)};
     GMKPolygonView area(GMKPolygon::polygonWithCoordinates(kTriangle, 3, holes));
     const QJsonObject areaOptions = pageState(drawn(area)).value("options").toObject();
     EXPECT_FALSE(areaOptions.contains("path"));

@@ -37,7 +37,8 @@ protected:
     void SetUp() override
     {
         MapClock::setDefaultClock(&clock);
-        page = writeScriptPage(temp.path(), QStringLiteral("map.html"), {{QStringLiteral("recorder.js"), kRecordingPage}});
+        page = writeScriptPage(
+            temp.path(), QStringLiteral("map.html"), {{QStringLiteral("recorder.js"), kRecordingPage}});
         view = std::make_unique<GMKMapView>(nullptr, page);
         view->setDelegate(&delegate);
         view->setLocationProviderFactory([this]() {
@@ -95,11 +96,14 @@ TEST_F(GMKMapViewLocationTest, FixesMoveTheMarkerWithTheLargerAccuracyAndCentreO
     view->setShowsUserLocation(true);
     calls();
     arrive(fix(1, 2, 30, 50));
-    EXPECT_EQ(calls(), (QStringList{QStringLiteral("setCenterCoordinateAnimated 1 2 false"), QStringLiteral("setUserLocationRadius 50"),
-                                    QStringLiteral("setUserLocationLatitudeLongitude 1 2"), QStringLiteral("setUserLocationVisible true")}));
+    EXPECT_EQ(calls(),
+        (QStringList{QStringLiteral("setCenterCoordinateAnimated 1 2 false"),
+            QStringLiteral("setUserLocationRadius 50"), QStringLiteral("setUserLocationLatitudeLongitude 1 2"),
+            QStringLiteral("setUserLocationVisible true")}));
     arrive(fix(3, 4, 40, std::nan("")));
-    EXPECT_EQ(calls(), (QStringList{QStringLiteral("setUserLocationRadius 40"), QStringLiteral("setUserLocationLatitudeLongitude 3 4"),
-                                    QStringLiteral("setUserLocationVisible true")}));
+    EXPECT_EQ(calls(),
+        (QStringList{QStringLiteral("setUserLocationRadius 40"), QStringLiteral("setUserLocationLatitudeLongitude 3 4"),
+            QStringLiteral("setUserLocationVisible true")}));
     EXPECT_EQ(delegate.events.count(QStringLiteral("location")), 2);
     EXPECT_EQ(view->userLocation()->coordinate(), (MapCoordinate{3, 4}));
 
@@ -123,16 +127,19 @@ TEST_F(GMKMapViewLocationTest, DeniedAccessTurnsItOffWhileOtherFailuresOnlyHideT
 {
     view->setShowsUserLocation(true);
     calls();
-    emit provider->didFail(MapError{LocationProvider::errorDomain(), LocationProvider::kErrorUnknown, QStringLiteral("no fix")});
+    emit provider->didFail(
+        MapError{LocationProvider::errorDomain(), LocationProvider::kErrorUnknown, QStringLiteral("no fix")});
     EXPECT_EQ(calls(), QStringList{QStringLiteral("setUserLocationVisible false")});
     EXPECT_TRUE(view->showsUserLocation());
     EXPECT_NE(view->locationProvider(), nullptr);
 
-    emit provider->didFail(MapError{LocationProvider::errorDomain(), LocationProvider::kErrorDenied, QStringLiteral("denied")});
+    emit provider->didFail(
+        MapError{LocationProvider::errorDomain(), LocationProvider::kErrorDenied, QStringLiteral("denied")});
     EXPECT_FALSE(view->showsUserLocation());
     EXPECT_EQ(view->locationProvider(), nullptr);
-    EXPECT_EQ(delegate.events, (QStringList{QStringLiteral("will locate"), QStringLiteral("locate failed 0"),
-                                            QStringLiteral("locate failed 1"), QStringLiteral("did stop")}));
+    EXPECT_EQ(delegate.events,
+        (QStringList{QStringLiteral("will locate"), QStringLiteral("locate failed 0"),
+            QStringLiteral("locate failed 1"), QStringLiteral("did stop")}));
     // The provider goes on a later turn, not inside its own signal.
     EXPECT_FALSE(provider.isNull());
     QTest::qWait(10);
@@ -147,8 +154,9 @@ TEST_F(GMKMapViewLocationTest, AReloadReplaysTheKnownLocation)
     delegate.events.clear();
     view->host()->evaluate(QStringLiteral("GMKMapView.webviewReportingReloadGmaps()"));
     ASSERT_TRUE(waitForLoad(view->host()));
-    EXPECT_EQ(calls(), (QStringList{QStringLiteral("setUserLocationRadius 50"), QStringLiteral("setUserLocationLatitudeLongitude 1 2"),
-                                    QStringLiteral("setUserLocationVisible true"), QStringLiteral("setMapType 0")}));
+    EXPECT_EQ(calls(),
+        (QStringList{QStringLiteral("setUserLocationRadius 50"), QStringLiteral("setUserLocationLatitudeLongitude 1 2"),
+            QStringLiteral("setUserLocationVisible true"), QStringLiteral("setMapType 0")}));
     EXPECT_EQ(delegate.events, (QStringList{QStringLiteral("will load"), QStringLiteral("location")}));
     EXPECT_TRUE(view->userLocation()->isUpdating());
 }

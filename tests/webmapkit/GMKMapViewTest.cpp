@@ -20,7 +20,8 @@ protected:
     void SetUp() override
     {
         MapClock::setDefaultClock(&clock);
-        page = writeScriptPage(temp.path(), QStringLiteral("map.html"), {{QStringLiteral("recorder.js"), kRecordingPage}});
+        page = writeScriptPage(
+            temp.path(), QStringLiteral("map.html"), {{QStringLiteral("recorder.js"), kRecordingPage}});
         view = std::make_unique<GMKMapView>(nullptr, page);
         view->setDelegate(&delegate);
     }
@@ -108,7 +109,8 @@ TEST_F(GMKMapViewTest, EveryLoadSendsTheStoredSettingsAndFinishesHalfASecondLate
 
 TEST_F(GMKMapViewTest, PageFailuresReachTheDelegate)
 {
-    const QString broken = writeScriptPage(temp.path(), QStringLiteral("broken.html"), {}, {QStringLiteral("missing.js")});
+    const QString broken
+        = writeScriptPage(temp.path(), QStringLiteral("broken.html"), {}, {QStringLiteral("missing.js")});
     GMKMapView failing(nullptr, broken);
     failing.setDelegate(&delegate);
     QSignalSpy failed(failing.host(), &ScriptBridge::loadFailed);
@@ -146,7 +148,9 @@ TEST_F(GMKMapViewTest, OverlaysAreAddedOnceAndNumberedFromTheBottom)
 
     MapLogCapture log;
     view->exchangeOverlays(0, 3);
-    EXPECT_EQ(log.count(QStringLiteral("exchangeOverlayAtIndex: either index1 or index2 is above the bounds of the overlays array.")), 1);
+    EXPECT_EQ(log.count(QStringLiteral(
+                  "exchangeOverlayAtIndex: either index1 or index2 is above the bounds of the overlays array.")),
+        1);
     EXPECT_TRUE(calls().isEmpty());
     EXPECT_EQ(view->overlays(), (std::vector<GMKOverlayPtr>{c, b, a}));
 
@@ -175,7 +179,8 @@ TEST_F(GMKMapViewTest, OverlaysAndAnnotationsWithoutAViewStayOff)
     };
     delegate.makeAnnotationView = [](const GMKAnnotationPtr& a) { return std::make_shared<Unknown>(a, QString()); };
     view->addAnnotation(pin(1));
-    EXPECT_EQ(log.count(QStringLiteral("Error creating internal representation of annotation view for annotation:")), 1);
+    EXPECT_EQ(
+        log.count(QStringLiteral("Error creating internal representation of annotation view for annotation:")), 1);
     EXPECT_TRUE(view->overlays().empty());
     EXPECT_TRUE(view->annotations().empty());
 }
@@ -208,7 +213,9 @@ TEST_F(GMKMapViewTest, SelectionShowsCalloutsOnlyForTitlesAndRemovalDeselects)
     EXPECT_EQ(delegate.events.last(), QStringLiteral("select"));
     EXPECT_TRUE(calls().isEmpty());
     view->selectAnnotation(titled);
-    EXPECT_EQ(calls(), (QStringList{QStringLiteral("setAnnotationCalloutText #2 Home"), QStringLiteral("setAnnotationCalloutHidden #2 false")}));
+    EXPECT_EQ(calls(),
+        (QStringList{QStringLiteral("setAnnotationCalloutText #2 Home"),
+            QStringLiteral("setAnnotationCalloutHidden #2 false")}));
     view->selectAnnotation(titled);
     EXPECT_EQ(delegate.events.count(QStringLiteral("select")), 2);
 
@@ -216,7 +223,8 @@ TEST_F(GMKMapViewTest, SelectionShowsCalloutsOnlyForTitlesAndRemovalDeselects)
     // hands the page an object it has forgotten.
     delegate.events.clear();
     view->removeAnnotation(titled);
-    EXPECT_EQ(calls(), (QStringList{QStringLiteral("setAnnotationCalloutHidden #2 true"), QStringLiteral("removeAnnotation #2")}));
+    EXPECT_EQ(calls(),
+        (QStringList{QStringLiteral("setAnnotationCalloutHidden #2 true"), QStringLiteral("removeAnnotation #2")}));
     EXPECT_EQ(delegate.events, QStringList{QStringLiteral("deselect")});
     EXPECT_EQ(view->selectedAnnotations(), std::vector<GMKAnnotationPtr>{untitled});
     view->setSelectedAnnotations({});
@@ -252,7 +260,8 @@ TEST_F(GMKMapViewTest, ClicksDeselectAndLongHoldsReportTheirCoordinate)
     auto a = pin(1);
     auto b = pin(2);
     view->addAnnotations({a, b});
-    const QString click = QStringLiteral("GMKMapView.webviewReportingClick('{\"latitude\": 48.5, \"longitude\": 9.25}')");
+    const QString click
+        = QStringLiteral("GMKMapView.webviewReportingClick('{\"latitude\": 48.5, \"longitude\": 9.25}')");
 
     view->selectAnnotation(a);
     view->selectAnnotation(b);
@@ -290,7 +299,8 @@ TEST_F(GMKMapViewTest, DragsReportTheirStatesAndFollowThePage)
     for (const char* step : {"DragStart", "Drag", "Drag", "DragEnd"}) {
         run(QStringLiteral("GMKMapView.annotationScriptObject%1(objects[1])").arg(QString::fromLatin1(step)));
     }
-    EXPECT_EQ(delegate.events, (QStringList{QStringLiteral("drag 1<-0"), QStringLiteral("drag 2<-1"), QStringLiteral("drag 0<-2")}));
+    EXPECT_EQ(delegate.events,
+        (QStringList{QStringLiteral("drag 1<-0"), QStringLiteral("drag 2<-1"), QStringLiteral("drag 0<-2")}));
     EXPECT_EQ(dragged->coordinate(), (MapCoordinate{5.5, 6.5}));
 
     // A page answer without a coordinate leaves the annotation where it is.
@@ -314,13 +324,17 @@ TEST_F(GMKMapViewTest, ThePageSeesOnlyTheCallbacks)
     ASSERT_TRUE(waitForLoad(other.host()));
     qunsetenv("LUMETTA_GEOCODERURL");
     EXPECT_EQ(other.host()->evaluate(QStringLiteral("Object.keys(GMKMapView).sort().join(',')")).toString(),
-              QStringLiteral("annotationScriptObjectDrag,annotationScriptObjectDragEnd,annotationScriptObjectDragStart,"
-                             "annotationScriptObjectRightClick,annotationScriptObjectSelected,webViewSearchAddressBack,"
-                             "webviewReportingClick,webviewReportingLoadFailure,webviewReportingRegionChange,webviewReportingReloadGmaps"));
-    EXPECT_EQ(other.host()->evaluate(QStringLiteral("typeof GMKMapView.setMapType")).toString(), QStringLiteral("undefined"));
-    EXPECT_EQ(other.host()->evaluate(QStringLiteral("typeof GMKMapView.deleteLater")).toString(), QStringLiteral("undefined"));
+        QStringLiteral("annotationScriptObjectDrag,annotationScriptObjectDragEnd,annotationScriptObjectDragStart,"
+                       "annotationScriptObjectRightClick,annotationScriptObjectSelected,webViewSearchAddressBack,"
+                       "webviewReportingClick,webviewReportingLoadFailure,webviewReportingRegionChange,"
+                       "webviewReportingReloadGmaps"));
+    EXPECT_EQ(
+        other.host()->evaluate(QStringLiteral("typeof GMKMapView.setMapType")).toString(), QStringLiteral("undefined"));
+    EXPECT_EQ(other.host()->evaluate(QStringLiteral("typeof GMKMapView.deleteLater")).toString(),
+        QStringLiteral("undefined"));
     EXPECT_TRUE(other.host()->evaluate(QStringLiteral("WindowScriptObject === window")).toBool());
-    EXPECT_EQ(other.host()->evaluate(QStringLiteral("GMKGeocoderURL")).toString(), QStringLiteral("http://127.0.0.1:9/geo"));
+    EXPECT_EQ(
+        other.host()->evaluate(QStringLiteral("GMKGeocoderURL")).toString(), QStringLiteral("http://127.0.0.1:9/geo"));
 
     other.close();
     EXPECT_EQ(other.host()->evaluate(QStringLiteral("GMKMapView")).metaType(), QMetaType::fromType<std::nullptr_t>());
@@ -330,8 +344,9 @@ TEST_F(GMKMapViewTest, StateAndConversionsComeFromThePageAnswers)
 {
     ready();
     EXPECT_EQ(view->host()->userAgent(), QByteArray("Lumetta AppleWebKit"));
-    EXPECT_EQ(mapPageUserAgent(QJsonObject{{QStringLiteral("CFBundleName"), QStringLiteral("Lumetta")}}, QStringLiteral("x")),
-              QByteArray("Lumetta AppleWebKit"));
+    EXPECT_EQ(
+        mapPageUserAgent(QJsonObject{{QStringLiteral("CFBundleName"), QStringLiteral("Lumetta")}}, QStringLiteral("x")),
+        QByteArray("Lumetta AppleWebKit"));
     EXPECT_EQ(mapPageUserAgent(QJsonObject{}, QStringLiteral("lumetta-bin")), QByteArray("lumetta-bin AppleWebKit"));
 
     run(QStringLiteral("answers.getCenterCoordinate = '{\"latitude\": 1.5, \"longitude\": -2}'"));
@@ -341,7 +356,8 @@ TEST_F(GMKMapViewTest, StateAndConversionsComeFromThePageAnswers)
     EXPECT_EQ(view->centerCoordinate(), (MapCoordinate{1.5, -2}));
     EXPECT_EQ(view->region(), (MapRegion{{3, 4}, 0.5, 0.25}));
     EXPECT_EQ(view->convertCoordinate({1, 2}, nullptr), QPoint(10, 20));
-    run(QStringLiteral("answers.getCenterCoordinate = 7; answers.getRegion = 'not json'; answers.convertCoordinate = undefined"));
+    run(QStringLiteral(
+        "answers.getCenterCoordinate = 7; answers.getRegion = 'not json'; answers.convertCoordinate = undefined"));
     EXPECT_EQ(view->centerCoordinate(), MapCoordinate{});
     EXPECT_EQ(view->region(), MapRegion{});
     EXPECT_EQ(view->convertCoordinate({1, 2}, nullptr), QPoint());
@@ -360,8 +376,9 @@ TEST_F(GMKMapViewTest, StateAndConversionsComeFromThePageAnswers)
     view->setRegion(MapRegion{{1, 2}, 3, 4}, true);
     view->addJavascriptTag(QStringLiteral("file:///opt/extra.js"));
     view->addStylesheetTag(QStringLiteral("file:///opt/extra.css"));
-    EXPECT_EQ(calls(), (QStringList{QStringLiteral("setRegionAnimated 1 2 3 4 true"), QStringLiteral("addJavascriptTag /opt/extra.js"),
-                                    QStringLiteral("addStylesheetTag file:///opt/extra.css")}));
+    EXPECT_EQ(calls(),
+        (QStringList{QStringLiteral("setRegionAnimated 1 2 3 4 true"), QStringLiteral("addJavascriptTag /opt/extra.js"),
+            QStringLiteral("addStylesheetTag file:///opt/extra.css")}));
 }
 
 TEST_F(GMKMapViewTest, MapTypeAndUserLocationSettingComeBackFromAnArchive)

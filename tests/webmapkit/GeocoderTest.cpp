@@ -25,7 +25,8 @@ protected:
     void SetUp() override
     {
         MapClock::setDefaultClock(&clock);
-        page = writeScriptPage(temp.path(), QStringLiteral("map.html"), {{QStringLiteral("recorder.js"), kRecordingPage}});
+        page = writeScriptPage(
+            temp.path(), QStringLiteral("map.html"), {{QStringLiteral("recorder.js"), kRecordingPage}});
     }
     void TearDown() override { MapClock::setDefaultClock(nullptr); }
 
@@ -45,9 +46,14 @@ TEST_F(GeocoderTest, SearchAnswersReachTheLatestBlockAndUnreadableOnesAreFailure
     ASSERT_TRUE(waitForLoad(view.host()));
     QList<Answer> first;
     QList<Answer> second;
-    view.showAddress(QStringLiteral("Main Street"), [&](int code, const QString& address, const MapCoordinate& at) { first << Answer{code, address, at}; });
-    view.showAddress(QStringLiteral("Elm Road"), [&](int code, const QString& address, const MapCoordinate& at) { second << Answer{code, address, at}; });
-    EXPECT_EQ(pageCalls(view.host()).mid(2), (QStringList{QStringLiteral("showAddress Main Street"), QStringLiteral("showAddress Elm Road")}));
+    view.showAddress(QStringLiteral("Main Street"), [&](int code, const QString& address, const MapCoordinate& at) {
+        first << Answer{code, address, at};
+    });
+    view.showAddress(QStringLiteral("Elm Road"), [&](int code, const QString& address, const MapCoordinate& at) {
+        second << Answer{code, address, at};
+    });
+    EXPECT_EQ(pageCalls(view.host()).mid(2),
+        (QStringList{QStringLiteral("showAddress Main Street"), QStringLiteral("showAddress Elm Road")}));
 
     const struct {
         const char* json;
@@ -63,11 +69,14 @@ TEST_F(GeocoderTest, SearchAnswersReachTheLatestBlockAndUnreadableOnesAreFailure
     };
     for (const auto& c : cases) {
         second.clear();
-        view.host()->evaluate(QStringLiteral("GMKMapView.webViewSearchAddressBack(%1)").arg(QString::fromLatin1(R"('%1')").arg(QString::fromUtf8(c.json))));
+        view.host()->evaluate(QStringLiteral("GMKMapView.webViewSearchAddressBack(%1)")
+                                  .arg(QString::fromLatin1(R"('%1')").arg(QString::fromUtf8(c.json))));
         ASSERT_EQ(second.size(), 1) << c.json;
         EXPECT_EQ(second[0].code, c.code) << c.json;
         EXPECT_EQ(second[0].coordinate, c.coordinate) << c.json;
-        EXPECT_EQ(second[0].address, c.code == -1 && QString::fromLatin1(c.json).startsWith(QLatin1Char('n')) ? QString() : QStringLiteral("Main Street"));
+        EXPECT_EQ(second[0].address,
+            c.code == -1 && QString::fromLatin1(c.json).startsWith(QLatin1Char('n')) ? QString()
+                                                                                     : QStringLiteral("Main Street"));
     }
     EXPECT_TRUE(first.isEmpty());
     EXPECT_TRUE(mapDelegate.events.contains(QStringLiteral("search 0 Main Street")));
@@ -86,7 +95,7 @@ TEST_F(GeocoderTest, AGeocoderSendsItsQueryAtTheLoadAndRetriesAfterAQueryLimit)
     geocoder.host()->evaluate(QStringLiteral("answers.geocode = true"));
     EXPECT_EQ(pageCalls(geocoder.host()), QStringList{QStringLiteral("geocode Main Street 1.5 2.5")});
     EXPECT_EQ(geocoder.host()->evaluate(QStringLiteral("Object.keys(GMKGeocoder).sort().join(',')")).toString(),
-              QStringLiteral("didFailWithError,didReachQueryLimit,didSucceedWithResult"));
+        QStringLiteral("didFailWithError,didReachQueryLimit,didSucceedWithResult"));
 
     geocoder.host()->evaluate(QStringLiteral("GMKGeocoder.didReachQueryLimit()"));
     clock.advance(0.4);
@@ -94,7 +103,8 @@ TEST_F(GeocoderTest, AGeocoderSendsItsQueryAtTheLoadAndRetriesAfterAQueryLimit)
     clock.advance(0.1);
     EXPECT_EQ(pageCalls(geocoder.host()).size(), 1);
 
-    geocoder.host()->evaluate(QStringLiteral("GMKGeocoder.didSucceedWithResult('{\"geometry\": {\"location\": {\"lng\": 9.25, \"lat\": 48.5}}}')"));
+    geocoder.host()->evaluate(QStringLiteral(
+        "GMKGeocoder.didSucceedWithResult('{\"geometry\": {\"location\": {\"lng\": 9.25, \"lat\": 48.5}}}')"));
     EXPECT_EQ(delegate.found, QList<MapCoordinate>{(MapCoordinate{48.5, 9.25})});
     EXPECT_FALSE(geocoder.isQuerying());
 
@@ -104,7 +114,8 @@ TEST_F(GeocoderTest, AGeocoderSendsItsQueryAtTheLoadAndRetriesAfterAQueryLimit)
     geocoder.cancel();
     geocoder.didSucceedWithResult(QStringLiteral(R"({"geometry": {"location": {"lat": 1, "lng": 2}}})"));
     EXPECT_EQ(geocoder.coordinate(), (MapCoordinate{48.5, 9.25}));
-    for (const char* unreadable : {"not json", R"({"geometry": {}})", R"({"geometry": {"location": {"lat": "1", "lng": 2}}})"}) {
+    for (const char* unreadable :
+        {"not json", R"({"geometry": {}})", R"({"geometry": {"location": {"lat": "1", "lng": 2}}})"}) {
         geocoder.start();
         geocoder.didSucceedWithResult(QString::fromLatin1(unreadable));
     }
@@ -130,7 +141,8 @@ TEST_F(GeocoderTest, APageWithoutTheFunctionIsAskedForTenSecondsAndABrokenPageNo
     EXPECT_EQ(delegate.failures, QStringList{QStringLiteral("page function not defined")});
     EXPECT_EQ(clock.pendingCount(), 0);
 
-    const QString broken = writeScriptPage(temp.path(), QStringLiteral("broken.html"), {}, {QStringLiteral("missing.js")});
+    const QString broken
+        = writeScriptPage(temp.path(), QStringLiteral("broken.html"), {}, {QStringLiteral("missing.js")});
     GMKReverseGeocoder reverse(MapCoordinate{1, 2}, nullptr, broken);
     reverse.setDelegate(&delegate);
     reverse.start();
@@ -148,12 +160,13 @@ TEST_F(GeocoderTest, TheReverseGeocoderPassesItselfAndAnswersOnThatObject)
     GMKReverseGeocoder reverse(MapCoordinate{48.5, 9.25}, nullptr, page);
     reverse.setDelegate(&delegate);
     ASSERT_TRUE(waitForLoad(reverse.host()));
-    reverse.host()->evaluate(QStringLiteral("answers.reverseGeocode = function (lat, lng, target) { window.target = target; return true; }"));
+    reverse.host()->evaluate(QStringLiteral(
+        "answers.reverseGeocode = function (lat, lng, target) { window.target = target; return true; }"));
     reverse.start();
     EXPECT_EQ(pageCalls(reverse.host()), QStringList{QStringLiteral("reverseGeocode 48.5 9.25 [object]")});
-    reverse.host()->evaluate(QStringLiteral(
-        "target.didSucceedWithAddress(JSON.stringify({geometry: {location: {lat: 48.5, lng: 9.25}}, address_components: ["
-        "{long_name: 'High Street', short_name: 'High St', types: ['route']}]}))"));
+    reverse.host()->evaluate(QStringLiteral("target.didSucceedWithAddress(JSON.stringify({geometry: {location: {lat: "
+                                            "48.5, lng: 9.25}}, address_components: ["
+                                            "{long_name: 'High Street', short_name: 'High St', types: ['route']}]}))"));
     ASSERT_EQ(delegate.placemarks.size(), 1);
     ASSERT_TRUE(reverse.placemark().has_value());
     EXPECT_EQ(reverse.placemark()->thoroughfare(), QStringLiteral("High Street"));
@@ -162,12 +175,16 @@ TEST_F(GeocoderTest, TheReverseGeocoderPassesItselfAndAnswersOnThatObject)
 
 TEST(GMKPlacemarkTest, CoordinatesFollowTheKeyOrderAndStreetsJoinTheirNumber)
 {
-    EXPECT_EQ(placemarkFrom(R"({"geometry": {"location": {"lng": 9.25, "lat": 48.5}}})").coordinate(), (MapCoordinate{48.5, 9.25}));
-    EXPECT_EQ(placemarkFrom(R"({"geometry": {"location": {"Lon": 9.25, "lat": 48.5}}})").coordinate(), (MapCoordinate{48.5, 9.25}));
+    EXPECT_EQ(placemarkFrom(R"({"geometry": {"location": {"lng": 9.25, "lat": 48.5}}})").coordinate(),
+        (MapCoordinate{48.5, 9.25}));
+    EXPECT_EQ(placemarkFrom(R"({"geometry": {"location": {"Lon": 9.25, "lat": 48.5}}})").coordinate(),
+        (MapCoordinate{48.5, 9.25}));
     // Only the key order counts: a latitude under the later key is read as the longitude.
-    EXPECT_EQ(placemarkFrom(R"({"geometry": {"location": {"y": 48.5, "x": 9.25}}})").coordinate(), (MapCoordinate{9.25, 48.5}));
-    EXPECT_FALSE(GMKPlacemark::fromWebGeocoderResult(*GMKJSONValue(QStringLiteral(R"({"geometry": {"location": {"lat": 1}}})")))
-                     .has_value());
+    EXPECT_EQ(placemarkFrom(R"({"geometry": {"location": {"y": 48.5, "x": 9.25}}})").coordinate(),
+        (MapCoordinate{9.25, 48.5}));
+    EXPECT_FALSE(
+        GMKPlacemark::fromWebGeocoderResult(*GMKJSONValue(QStringLiteral(R"({"geometry": {"location": {"lat": 1}}})")))
+            .has_value());
 
     const GMKPlacemark full = placemarkFrom(R"({"geometry": {"location": {"lat": 1, "lng": 2}}, "address_components": [
         {"long_name": "12", "short_name": "12", "types": ["street_number"]},
@@ -184,9 +201,11 @@ TEST(GMKPlacemarkTest, CoordinatesFollowTheKeyOrderAndStreetsJoinTheirNumber)
     EXPECT_EQ(full.country(), QStringLiteral("Germany"));
     EXPECT_EQ(full.countryCode(), QStringLiteral("DE"));
     EXPECT_TRUE(full.postalCode().isNull());
-    EXPECT_TRUE(full.description().contains(QStringLiteral("(1.000000, 2.000000) {thoroughfare: 12 High Street,\n subThoroughfare: (null),\n")));
+    EXPECT_TRUE(full.description().contains(
+        QStringLiteral("(1.000000, 2.000000) {thoroughfare: 12 High Street,\n subThoroughfare: (null),\n")));
 
-    const GMKPlacemark routeOnly = placemarkFrom(R"({"geometry": {"location": {"lat": 1, "lng": 2}}, "address_components": [
+    const GMKPlacemark routeOnly
+        = placemarkFrom(R"({"geometry": {"location": {"lat": 1, "lng": 2}}, "address_components": [
         {"long_name": "High Street", "short_name": "High St", "types": ["route"]}]})");
     EXPECT_EQ(routeOnly.thoroughfare(), QStringLiteral("High Street"));
 }

@@ -43,7 +43,7 @@ public:
     Q_INVOKABLE int twice(int value) const { return 2 * value; }
     int level() const { return 7; }
 public slots:
-    void hidden() {}
+    void hidden() { }
 signals:
     void changed();
 };
@@ -54,7 +54,7 @@ protected:
     {
         MapClock::setDefaultClock(&clock);
         page = writeScriptPage(temp.path(), QStringLiteral("page.html"),
-                               {{QStringLiteral("first.js"), kFirstScript}, {QStringLiteral("second.js"), kSecondScript}});
+            {{QStringLiteral("first.js"), kFirstScript}, {QStringLiteral("second.js"), kSecondScript}});
     }
     void TearDown() override { MapClock::setDefaultClock(nullptr); }
 
@@ -70,9 +70,8 @@ TEST_F(JsPageHostTest, LoadsOnLaterTurnsInOrderAndCallsAreSynchronous)
     JsPageHost host;
     QStringList events;
     QObject::connect(&host, &ScriptBridge::willStartLoading, [&]() { events << "willStartLoading"; });
-    QObject::connect(&host, &ScriptBridge::windowObjectCleared, [&]() {
-        events << "windowObjectCleared:" + host.evaluate(QStringLiteral("typeof order")).toString();
-    });
+    QObject::connect(&host, &ScriptBridge::windowObjectCleared,
+        [&]() { events << "windowObjectCleared:" + host.evaluate(QStringLiteral("typeof order")).toString(); });
     QObject::connect(&host, &ScriptBridge::loadFinished, [&]() { events << "loadFinished"; });
     host.load(page);
     EXPECT_TRUE(events.isEmpty());
@@ -84,8 +83,12 @@ TEST_F(JsPageHostTest, LoadsOnLaterTurnsInOrderAndCallsAreSynchronous)
     EXPECT_EQ(host.callFunction(QStringLiteral("bump"), {}).toInt(), 1);
     EXPECT_EQ(host.evaluate(QStringLiteral("counter")).toInt(), 1);
     EXPECT_FALSE(host.callFunction(QStringLiteral("noSuchFunction"), {1}).isValid());
-    EXPECT_EQ(host.callFunction(QStringLiteral("echo"), {QVariant(QVariantList{1, "two", true})}).value<ScriptObject>().value().property(1).toString(),
-              QStringLiteral("two"));
+    EXPECT_EQ(host.callFunction(QStringLiteral("echo"), {QVariant(QVariantList{1, "two", true})})
+                  .value<ScriptObject>()
+                  .value()
+                  .property(1)
+                  .toString(),
+        QStringLiteral("two"));
     EXPECT_EQ(host.callFunction(QStringLiteral("typeOf"), {QVariant()}).toString(), QStringLiteral("undefined"));
 
     MapLogCapture log;
@@ -102,11 +105,15 @@ TEST_F(JsPageHostTest, BrokenPagesFailToLoad)
     };
     const Case cases[] = {
         {"missing page", temp.filePath(QStringLiteral("nowhere.html"))},
-        {"missing script", writeScriptPage(temp.path(), QStringLiteral("gap.html"), {{QStringLiteral("ok.js"), QStringLiteral("var ok = 1;")}},
-                                           {QStringLiteral("gone.js")})},
-        {"syntax error", writeScriptPage(temp.path(), QStringLiteral("syntax.html"), {{QStringLiteral("bad.js"), QStringLiteral("function (")}})},
-        {"top-level exception", writeScriptPage(temp.path(), QStringLiteral("throws.html"),
-                                                {{QStringLiteral("throws.js"), QStringLiteral("var x = 1;\nthrow new Error('at load');")}})},
+        {"missing script",
+            writeScriptPage(temp.path(), QStringLiteral("gap.html"),
+                {{QStringLiteral("ok.js"), QStringLiteral("var ok = 1;")}}, {QStringLiteral("gone.js")})},
+        {"syntax error",
+            writeScriptPage(temp.path(), QStringLiteral("syntax.html"),
+                {{QStringLiteral("bad.js"), QStringLiteral("function (")}})},
+        {"top-level exception",
+            writeScriptPage(temp.path(), QStringLiteral("throws.html"),
+                {{QStringLiteral("throws.js"), QStringLiteral("var x = 1;\nthrow new Error('at load');")}})},
     };
     for (const Case& c : cases) {
         MapLogCapture log;
@@ -138,7 +145,8 @@ TEST_F(JsPageHostTest, PageObjectsKeepTheirIdentityUntilTheNextLoad)
     EXPECT_TRUE(thing.isStale());
     const ScriptObject fresh = host.callFunction(QStringLiteral("getThing"), {}).value<ScriptObject>();
     EXPECT_FALSE(fresh == thing);
-    EXPECT_EQ(host.callFunction(QStringLiteral("typeOf"), {QVariant::fromValue(thing)}).toString(), QStringLiteral("undefined"))
+    EXPECT_EQ(host.callFunction(QStringLiteral("typeOf"), {QVariant::fromValue(thing)}).toString(),
+        QStringLiteral("undefined"))
         << "an object of an earlier load reaches the new page as undefined";
 }
 
@@ -147,11 +155,13 @@ TEST_F(JsPageHostTest, NativeObjectsShowOnlyTheirInvokableMethods)
     JsPageHost host;
     NativeObject native;
     native.setObjectName(QStringLiteral("secret"));
-    QObject::connect(&host, &ScriptBridge::windowObjectCleared, [&]() { host.setWindowObject(QStringLiteral("native"), &native); });
+    QObject::connect(
+        &host, &ScriptBridge::windowObjectCleared, [&]() { host.setWindowObject(QStringLiteral("native"), &native); });
     ASSERT_TRUE(loadScriptPage(host, page));
     EXPECT_EQ(host.evaluate(QStringLiteral("native.twice(21)")).toInt(), 42);
     for (const char* hidden : {"hidden", "level", "changed", "objectName", "deleteLater", "destroyed"}) {
-        EXPECT_EQ(host.evaluate(QStringLiteral("typeof native.%1").arg(QLatin1String(hidden))).toString(), QStringLiteral("undefined"))
+        EXPECT_EQ(host.evaluate(QStringLiteral("typeof native.%1").arg(QLatin1String(hidden))).toString(),
+            QStringLiteral("undefined"))
             << hidden;
     }
 }

@@ -1,6 +1,6 @@
-#include "webmapkit/GMKUserLocation.h"
 #include "webmapkit/LocationProvider.h"
 #include "support/LoopbackHttpServer.h"
+#include "webmapkit/GMKUserLocation.h"
 #include "webmapkit/MapTestSupport.h"
 
 #include <QSignalSpy>
@@ -30,7 +30,8 @@ TEST(LocationProviderTest, HttpProviderGivesOneFixPerStartOrFailsWithCodeZero)
     EXPECT_EQ(fixes.size(), 1);
     EXPECT_EQ(server.requestCount(), 1);
 
-    for (const LoopbackResponse& bad : {LoopbackResponse::json("{}", 500), LoopbackResponse::json(R"({"latitude": 95, "longitude": 0})")}) {
+    for (const LoopbackResponse& bad :
+        {LoopbackResponse::json("{}", 500), LoopbackResponse::json(R"({"latitude": 95, "longitude": 0})")}) {
         answer = bad;
         failures.clear();
         provider->start();

@@ -54,8 +54,9 @@ protected:
         QObject context;
         MapNetwork::Options options;
         options.maxBytes = maxBytes;
-        MapNetwork::shared()->get(QUrl(server.url(QStringLiteral("/answer"))), QStringLiteral("test fetch"), &context,
-                                  [&](const MapReply& reply) { result = reply; }, options);
+        MapNetwork::shared()->get(
+            QUrl(server.url(QStringLiteral("/answer"))), QStringLiteral("test fetch"), &context,
+            [&](const MapReply& reply) { result = reply; }, options);
         (void)QTest::qWaitFor([&]() { return result.has_value(); }, 10000);
         return result;
     }
@@ -67,7 +68,7 @@ protected:
     bool measured = false;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MapAnswerLimitsTest, EndlessAndHugeAnswersStopAtTheCapWithOneLoggedErrorInBoundedMemory)
 {
@@ -89,7 +90,8 @@ TEST_F(MapAnswerLimitsTest, EndlessAndHugeAnswersStopAtTheCapWithOneLoggedErrorI
         EXPECT_FALSE(result->ok) << c.name;
         EXPECT_TRUE(result->body.isEmpty()) << c.name;
         EXPECT_EQ(log.count(QStringLiteral("network error: test fetch")), 1) << c.name;
-        EXPECT_EQ(log.count(QString::fromLatin1(c.logged)), 1) << c.name << ": " << log.lines().join('\n').toStdString();
+        EXPECT_EQ(log.count(QString::fromLatin1(c.logged)), 1)
+            << c.name << ": " << log.lines().join('\n').toStdString();
         EXPECT_LT(grownBy(), kMemoryBound) << c.name;
     }
 
@@ -108,7 +110,7 @@ TEST_F(MapAnswerLimitsTest, ASlowAnswerEndsAtTheOverallDeadlineThoughItIsNeverId
     QObject context;
     MapLogCapture log;
     MapNetwork::shared()->get(QUrl(server.url(QStringLiteral("/slow"))), QStringLiteral("test fetch"), &context,
-                              [&](const MapReply& reply) { result = reply; });
+        [&](const MapReply& reply) { result = reply; });
     ASSERT_TRUE(server.waitForRequests(1));
     QTest::qWait(100);
     clock.advance(MapAccessManager::kDefaultDeadlineSeconds - 1);
@@ -123,7 +125,7 @@ TEST_F(MapAnswerLimitsTest, ASlowAnswerEndsAtTheOverallDeadlineThoughItIsNeverId
     MapNetwork::shared()->setAnswerDeadline(2);
     result.reset();
     MapNetwork::shared()->get(QUrl(server.url(QStringLiteral("/slow"))), QStringLiteral("test fetch"), &context,
-                              [&](const MapReply& reply) { result = reply; });
+        [&](const MapReply& reply) { result = reply; });
     MapNetwork::shared()->setAnswerDeadline(MapAccessManager::kDefaultDeadlineSeconds);
     ASSERT_TRUE(server.waitForRequests(2));
     clock.advance(2.5);
@@ -138,7 +140,8 @@ TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCod
     ASSERT_TRUE(waitForLoad(view.host()));
     auto search = [&]() {
         int code = -99;
-        view.showAddress(QStringLiteral("Main Street"), [&](int found, const QString&, const MapCoordinate&) { code = found; });
+        view.showAddress(
+            QStringLiteral("Main Street"), [&](int found, const QString&, const MapCoordinate&) { code = found; });
         clock.advance(0);
         (void)QTest::qWaitFor([&]() { return code != -99; }, 10000);
         return code;
@@ -154,7 +157,8 @@ TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCod
 
     answer = trickling();
     int slow = -99;
-    view.showAddress(QStringLiteral("Elm Road"), [&](int found, const QString&, const MapCoordinate&) { slow = found; });
+    view.showAddress(
+        QStringLiteral("Elm Road"), [&](int found, const QString&, const MapCoordinate&) { slow = found; });
     ASSERT_TRUE(server.waitForRequests(4));
     clock.advance(MapAccessManager::kDefaultDeadlineSeconds + 1);
     ASSERT_TRUE(QTest::qWaitFor([&]() { return slow != -99; }, 5000));
@@ -163,7 +167,7 @@ TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCod
     // The reverse geocoder goes the same way and reports a failure.
     answer = endless();
     GeocoderTestDelegate delegate;
-    GMKReverseGeocoder reverse(MapCoordinate {48.5, 9.25});
+    GMKReverseGeocoder reverse(MapCoordinate{48.5, 9.25});
     reverse.setDelegate(&delegate);
     reverse.start();
     ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, 10000));

@@ -11,11 +11,9 @@ TEST(MapCachePolicyTest, AStoredAnswerKeepsItsLifetimeAndEndToEndHeadersOnly)
 {
     const QUrl url(QStringLiteral("http://127.0.0.1/tiles/1/0/0.png"));
     const QDateTime before = QDateTime::currentDateTimeUtc();
-    const auto kept = MapCachePolicy::metaDataFor(url, Headers {{"Content-Type", "image/png"},
-                                                                {"Cache-Control", "public, Max-Age=3600"},
-                                                                {"Connection", "keep-alive"},
-                                                                {"Set-Cookie", "id=1"},
-                                                                {"Last-Modified", "Sun, 06 Nov 1994 08:49:37 GMT"}});
+    const auto kept = MapCachePolicy::metaDataFor(url,
+        Headers{{"Content-Type", "image/png"}, {"Cache-Control", "public, Max-Age=3600"}, {"Connection", "keep-alive"},
+            {"Set-Cookie", "id=1"}, {"Last-Modified", "Sun, 06 Nov 1994 08:49:37 GMT"}});
     ASSERT_TRUE(kept.has_value());
     EXPECT_EQ(kept->url(), url);
     EXPECT_TRUE(kept->saveToDisk());
@@ -26,14 +24,14 @@ TEST(MapCachePolicyTest, AStoredAnswerKeepsItsLifetimeAndEndToEndHeadersOnly)
     for (const auto& header : kept->rawHeaders()) {
         names.append(header.first);
     }
-    EXPECT_EQ(names, (QList<QByteArray> {"Content-Type", "Cache-Control", "Last-Modified"}));
+    EXPECT_EQ(names, (QList<QByteArray>{"Content-Type", "Cache-Control", "Last-Modified"}));
 
     // Without max-age the Expires date holds; without either the cache decides.
-    const auto expires = MapCachePolicy::metaDataFor(url, Headers {{"Expires", "Wed, 21 Oct 2037 07:28:00 GMT"}});
+    const auto expires = MapCachePolicy::metaDataFor(url, Headers{{"Expires", "Wed, 21 Oct 2037 07:28:00 GMT"}});
     ASSERT_TRUE(expires.has_value());
     EXPECT_EQ(expires->expirationDate(), QDateTime(QDate(2037, 10, 21), QTime(7, 28), Qt::UTC));
-    EXPECT_FALSE(MapCachePolicy::metaDataFor(url, Headers {})->expirationDate().isValid());
+    EXPECT_FALSE(MapCachePolicy::metaDataFor(url, Headers{})->expirationDate().isValid());
 
     // An answer the server forbids to store is not kept.
-    EXPECT_FALSE(MapCachePolicy::metaDataFor(url, Headers {{"cache-control", "max-age=60, no-store"}}).has_value());
+    EXPECT_FALSE(MapCachePolicy::metaDataFor(url, Headers{{"cache-control", "max-age=60, no-store"}}).has_value());
 }

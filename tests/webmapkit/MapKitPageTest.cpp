@@ -23,7 +23,8 @@ struct Answer {
     MapCoordinate coordinate;
 };
 
-const QByteArray kStuttgart = R"([{"lat": "48.5", "lon": "9.25", "address": {"house_number": "12", "road": "High Street",
+const QByteArray kStuttgart
+    = R"([{"lat": "48.5", "lon": "9.25", "address": {"house_number": "12", "road": "High Street",
     "town": "Stuttgart", "county": "Region Stuttgart", "state": "Baden-Wuerttemberg", "country": "Germany", "country_code": "de"}}])";
 
 class MapKitPageTest : public ::testing::Test {
@@ -52,7 +53,9 @@ protected:
     Answer search(GMKMapView& view, const QString& address)
     {
         Answer result;
-        view.showAddress(address, [&](int code, const QString& text, const MapCoordinate& at) { result = Answer{code, text, at}; });
+        view.showAddress(address, [&](int code, const QString& text, const MapCoordinate& at) {
+            result = Answer{code, text, at};
+        });
         clock.advance(0);
         (void)QTest::qWaitFor([&]() { return result.code != -99; }, 5000);
         return result;
@@ -101,7 +104,8 @@ TEST_F(MapKitPageTest, AnAddressSearchAsksTheServiceAndAnswersWithItsCode)
     MapLogCapture log;
     const int before = server.requestCount();
     Answer none;
-    unconfigured->showAddress(QStringLiteral("Main Street"), [&](int code, const QString&, const MapCoordinate&) { none.code = code; });
+    unconfigured->showAddress(
+        QStringLiteral("Main Street"), [&](int code, const QString&, const MapCoordinate&) { none.code = code; });
     clock.advance(0);
     EXPECT_EQ(none.code, 3);
     EXPECT_EQ(log.count(QStringLiteral("network error")), 1);
@@ -175,13 +179,16 @@ TEST_F(MapKitPageTest, GettersAnswerWhatSettersSet)
     auto pin = std::make_shared<GMKPointAnnotation>(MapCoordinate{3.5, 4.5});
     pin->setTitle(QStringLiteral("Home"));
     view->addAnnotation(pin);
-    EXPECT_EQ(page->evaluate(QStringLiteral("webmap.state.overlays[0].get('zIndex') + ' ' + webmap.state.overlays[0].get('radius')")).toString(),
-              QStringLiteral("4000 500"));
+    EXPECT_EQ(
+        page->evaluate(
+                QStringLiteral("webmap.state.overlays[0].get('zIndex') + ' ' + webmap.state.overlays[0].get('radius')"))
+            .toString(),
+        QStringLiteral("4000 500"));
     EXPECT_EQ(page->evaluate(QStringLiteral("coordinateForAnnotation(webmap.state.annotations[0])")).toString(),
-              QStringLiteral("{\"latitude\":3.5,\"longitude\":4.5}"));
+        QStringLiteral("{\"latitude\":3.5,\"longitude\":4.5}"));
     view->selectAnnotation(pin);
     EXPECT_EQ(page->evaluate(QStringLiteral("JSON.stringify(webmap.state.annotations[0].callout)")).toString(),
-              QStringLiteral("{\"text\":\"Home\",\"hidden\":false}"));
+        QStringLiteral("{\"text\":\"Home\",\"hidden\":false}"));
     view->removeAnnotation(pin);
     EXPECT_EQ(page->evaluate(QStringLiteral("webmap.state.annotations.length")).toInt(), 0);
 }

@@ -17,7 +17,8 @@ std::optional<MapReply> fetch(const QUrl& url, const MapNetwork::Options& option
 {
     std::optional<MapReply> answer;
     QObject context;
-    MapNetwork::shared()->get(url, QStringLiteral("test"), &context, [&](const MapReply& reply) { answer = reply; }, options);
+    MapNetwork::shared()->get(
+        url, QStringLiteral("test"), &context, [&](const MapReply& reply) { answer = reply; }, options);
     (void)QTest::qWaitFor([&]() { return answer.has_value(); }, 5000);
     return answer;
 }
@@ -29,7 +30,8 @@ TEST(MapNetworkTest, GetCarriesTheUserAgentAndReportsStatus)
     LoopbackHttpServer server;
     ASSERT_TRUE(server.start());
     server.setHandler([](const LoopbackRequest& request) {
-        return request.path() == QLatin1String("/fail") ? LoopbackResponse::json("{}", 500) : LoopbackResponse::json("[1]");
+        return request.path() == QLatin1String("/fail") ? LoopbackResponse::json("{}", 500)
+                                                        : LoopbackResponse::json("[1]");
     });
 
     const auto good = fetch(QUrl(server.url(QStringLiteral("/ok?q=1"))));
@@ -53,15 +55,17 @@ TEST(MapNetworkTest, GetCarriesTheUserAgentAndReportsStatus)
 
 TEST(MapNetworkTest, UnusableEndpointsFailOnALaterTurnWithOneLogLine)
 {
-    for (const QString& endpoint : {QString(), QStringLiteral("file:///etc/passwd"), QStringLiteral("ftp://127.0.0.1/x")}) {
+    for (const QString& endpoint :
+        {QString(), QStringLiteral("file:///etc/passwd"), QStringLiteral("ftp://127.0.0.1/x")}) {
         MapLogCapture log;
         bool called = false;
         MapReply answer;
         QObject context;
-        QNetworkReply* reply = MapNetwork::shared()->get(QUrl(endpoint), QStringLiteral("test"), &context, [&](const MapReply& r) {
-            called = true;
-            answer = r;
-        });
+        QNetworkReply* reply
+            = MapNetwork::shared()->get(QUrl(endpoint), QStringLiteral("test"), &context, [&](const MapReply& r) {
+                  called = true;
+                  answer = r;
+              });
         EXPECT_EQ(reply, nullptr);
         EXPECT_FALSE(called) << "the failure is delivered on a later turn";
         EXPECT_TRUE(QTest::qWaitFor([&]() { return called; }, 1000)) << endpoint.toStdString();
@@ -98,5 +102,5 @@ TEST(MapNetworkTest, NoThreadOfTheClientOutlivesTheApplication)
     EXPECT_EQ(quitting.exitStatus(), QProcess::NormalExit) << quitting.readAllStandardError().toStdString();
     EXPECT_EQ(quitting.exitCode(), 0);
     EXPECT_EQ(quitting.readAllStandardOutput().toStdString(),
-              "network threads while open: 1, after the end: 0, answered: no\n");
+        "network threads while open: 1, after the end: 0, answered: no\n");
 }

@@ -40,7 +40,8 @@ private:
     }
     static void handle(QtMsgType, const QMessageLogContext& context, const QString& message)
     {
-        if (active() != nullptr && context.category != nullptr && QString::fromLatin1(context.category).startsWith(QLatin1String("lumetta.map"))) {
+        if (active() != nullptr && context.category != nullptr
+            && QString::fromLatin1(context.category).startsWith(QLatin1String("lumetta.map"))) {
             active()->lines_.append(message);
         }
     }

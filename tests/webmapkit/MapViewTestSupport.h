@@ -56,7 +56,8 @@ var webmap = {
 // The calls the recording page has seen so far (and forgets them when asked).
 inline QStringList pageCalls(ScriptBridge* page, bool clear = true)
 {
-    const QStringList calls = page->evaluate(QStringLiteral("calls.join('\\n')")).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList calls
+        = page->evaluate(QStringLiteral("calls.join('\\n')")).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (clear) {
         page->evaluate(QStringLiteral("calls = []"));
     }
@@ -79,21 +80,30 @@ public:
     QList<MapCoordinate> holds;
     QList<MapError> errors;
     QList<QAction*> menuItems;
-    std::function<GMKOverlayViewPtr(const GMKOverlayPtr&)> makeOverlayView = [](const GMKOverlayPtr& overlay) {
-        return std::make_shared<GMKOverlayView>(overlay);
-    };
-    std::function<GMKAnnotationViewPtr(const GMKAnnotationPtr&)> makeAnnotationView = [](const GMKAnnotationPtr& annotation) {
-        return std::make_shared<GMKAnnotationView>(annotation, QStringLiteral("pin"));
-    };
+    std::function<GMKOverlayViewPtr(const GMKOverlayPtr&)> makeOverlayView
+        = [](const GMKOverlayPtr& overlay) { return std::make_shared<GMKOverlayView>(overlay); };
+    std::function<GMKAnnotationViewPtr(const GMKAnnotationPtr&)> makeAnnotationView
+        = [](const GMKAnnotationPtr& annotation) {
+              return std::make_shared<GMKAnnotationView>(annotation, QStringLiteral("pin"));
+          };
 
     bool responds(Op op) const override { return unanswered.count(op) == 0; }
-    GMKOverlayViewPtr viewForOverlay(GMKMapView*, const GMKOverlayPtr& overlay) override { return makeOverlayView(overlay); }
+    GMKOverlayViewPtr viewForOverlay(GMKMapView*, const GMKOverlayPtr& overlay) override
+    {
+        return makeOverlayView(overlay);
+    }
     GMKAnnotationViewPtr viewForAnnotation(GMKMapView*, const GMKAnnotationPtr& annotation) override
     {
         return makeAnnotationView(annotation);
     }
-    void didSelectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) override { events << QStringLiteral("select"); }
-    void didDeselectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) override { events << QStringLiteral("deselect"); }
+    void didSelectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) override
+    {
+        events << QStringLiteral("select");
+    }
+    void didDeselectAnnotationView(GMKMapView*, const GMKAnnotationViewPtr&) override
+    {
+        events << QStringLiteral("deselect");
+    }
     void didChangeDragState(GMKMapView*, const GMKAnnotationViewPtr&, unsigned newState, unsigned oldState) override
     {
         events << QStringLiteral("drag %1<-%2").arg(newState).arg(oldState);

@@ -12,8 +12,8 @@
 
 // Writes a test page into `folder`: an html wrapper naming the scripts, and the
 // scripts themselves (name, source). Returns the wrapper's path.
-inline QString writeScriptPage(const QString& folder, const QString& name, const QList<QPair<QString, QString>>& scripts,
-                               const QStringList& missingScripts = {})
+inline QString writeScriptPage(const QString& folder, const QString& name,
+    const QList<QPair<QString, QString>>& scripts, const QStringList& missingScripts = {})
 {
     QString html = QStringLiteral("<!DOCTYPE html>\n<html><head>\n");
     for (const auto& [file, source] : scripts) {

@@ -20,14 +20,14 @@ constexpr int32_t kCpuSubtypeMask = static_cast<int32_t>(0xff000000);
 
 uint32_t readLittle32(const uint8_t* at)
 {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16
+        | static_cast<uint32_t>(at[3]) << 24;
 }
 
 uint32_t readBig32(const uint8_t* at)
 {
-    return static_cast<uint32_t>(at[3]) | static_cast<uint32_t>(at[2]) << 8 | static_cast<uint32_t>(at[1]) << 16 |
-           static_cast<uint32_t>(at[0]) << 24;
+    return static_cast<uint32_t>(at[3]) | static_cast<uint32_t>(at[2]) << 8 | static_cast<uint32_t>(at[1]) << 16
+        | static_cast<uint32_t>(at[0]) << 24;
 }
 
 uint64_t readLittle64(const uint8_t* at)
@@ -58,15 +58,26 @@ struct ArchitectureName {
 
 // Names for the CPU types and subtypes a Mach-O file may carry.
 constexpr ArchitectureName kArchitectures[] = {
-    {7, 3, "i386"},           {7, 4, "i486"},          {kCWMachOCpuArch64 | 7, 3, "x86_64"},
-    {kCWMachOCpuArch64 | 7, 8, "x86_64h"},            {12, 0, "arm"},          {12, 5, "armv4t"},
-    {12, 6, "armv6"},         {12, 7, "armv5"},        {12, 9, "armv7"},        {12, 10, "armv7f"},
-    {12, 14, "armv6m"},       {12, 15, "armv7m"},      {12, 16, "armv7em"},
-    {kCWMachOCpuArch64 | 12, 1, "arm64v8"},            {kCWMachOCpuArch64 | 12, 2, "arm64e"},
-    {18, 0, "ppc"},           {kCWMachOCpuArch64 | 18, 0, "ppc64"},
+    {7, 3, "i386"},
+    {7, 4, "i486"},
+    {kCWMachOCpuArch64 | 7, 3, "x86_64"},
+    {kCWMachOCpuArch64 | 7, 8, "x86_64h"},
+    {12, 0, "arm"},
+    {12, 5, "armv4t"},
+    {12, 6, "armv6"},
+    {12, 7, "armv5"},
+    {12, 9, "armv7"},
+    {12, 10, "armv7f"},
+    {12, 14, "armv6m"},
+    {12, 15, "armv7m"},
+    {12, 16, "armv7em"},
+    {kCWMachOCpuArch64 | 12, 1, "arm64v8"},
+    {kCWMachOCpuArch64 | 12, 2, "arm64e"},
+    {18, 0, "ppc"},
+    {kCWMachOCpuArch64 | 18, 0, "ppc64"},
 };
 
-}  // namespace
+} // namespace
 
 bool CWMachOFileInitWithPath(CWMachOFile* file, const char* path)
 {
@@ -78,7 +89,7 @@ bool CWMachOFileInitWithPath(CWMachOFile* file, const char* path)
     if (fd < 0) {
         return false;
     }
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 16) {
         ::close(fd);
         return false;
@@ -268,8 +279,8 @@ void CWMachOSliceEnumerateLoadCommands(CWMachOSlice* slice, const CWMachOLoadCom
     }
 }
 
-bool CWMachOSliceGetSectionByName(const CWMachOSlice* slice, const char* segment, const char* section,
-                                  CWMachOSection* out)
+bool CWMachOSliceGetSectionByName(
+    const CWMachOSlice* slice, const char* segment, const char* section, CWMachOSection* out)
 {
     if (slice == nullptr || out == nullptr || slice->start == nullptr || segment == nullptr || section == nullptr) {
         return false;
@@ -307,8 +318,8 @@ bool CWMachOSliceGetSectionByName(const CWMachOSlice* slice, const char* segment
     return found;
 }
 
-bool CWMachOSliceGetSectionAddress(const CWMachOSlice* slice, const char* segment, const char* section,
-                                   uintptr_t* address)
+bool CWMachOSliceGetSectionAddress(
+    const CWMachOSlice* slice, const char* segment, const char* section, uintptr_t* address)
 {
     if (address == nullptr) {
         return false;
@@ -394,7 +405,7 @@ std::optional<std::string> CWMachOFormatVersion(const CWMachOVersion* version)
     }
     char text[40];
     std::snprintf(text, sizeof text, "%d.%d.%d", static_cast<int>(version->major), static_cast<int>(version->minor),
-                  static_cast<int>(version->bugfix));
+        static_cast<int>(version->bugfix));
     return std::string(text);
 }
 

@@ -71,10 +71,10 @@ const char* CWMachOSliceGetExecutablePath(const CWMachOSlice* slice);
 const char* CWMachOSliceGetArchitectureName(const CWMachOSlice* slice);
 bool CWMachOSliceIs64Bit(const CWMachOSlice* slice);
 void CWMachOSliceEnumerateLoadCommands(CWMachOSlice* slice, const CWMachOLoadCommandBlock& block);
-bool CWMachOSliceGetSectionByName(const CWMachOSlice* slice, const char* segment, const char* section,
-                                  CWMachOSection* out);
-bool CWMachOSliceGetSectionAddress(const CWMachOSlice* slice, const char* segment, const char* section,
-                                   uintptr_t* address);
+bool CWMachOSliceGetSectionByName(
+    const CWMachOSlice* slice, const char* segment, const char* section, CWMachOSection* out);
+bool CWMachOSliceGetSectionAddress(
+    const CWMachOSlice* slice, const char* segment, const char* section, uintptr_t* address);
 void CWMachOSliceGetUnwindInformation(const CWMachOSlice* slice, uintptr_t* ehFrame, uintptr_t* unwindInfo);
 
 // Accessors of one load command; `size` is the command's size, so that a

@@ -24,12 +24,15 @@ bool isAbsoluteHttpURL(const std::string& url)
     return false;
 }
 
-}  // namespace
+} // namespace
 
 // ---- tasks ----
 
 CWURLSessionTask::CWURLSessionTask(Kind kind, KBURLRequest request, std::weak_ptr<CWURLSession> session)
-    : kind_(kind), identifier_(nextTaskIdentifier++), request_(std::move(request)), session_(std::move(session))
+    : kind_(kind)
+    , identifier_(nextTaskIdentifier++)
+    , request_(std::move(request))
+    , session_(std::move(session))
 {
 }
 
@@ -47,8 +50,8 @@ void CWURLSessionTask::resume()
         auto transfer = std::make_unique<Transfer>();
         transfer->session = session;
         transfer->task = self;
-        const bool prepared =
-            transfer->prepare(self->request_, *session->configuration_, self->kind_, self->targetURL_, self->uploadFile_);
+        const bool prepared = transfer->prepare(
+            self->request_, *session->configuration_, self->kind_, self->targetURL_, self->uploadFile_);
         self->transfer_ = std::move(transfer);
         if (!prepared) {
             KBError error{kb::kURLErrorDomain, self->kind_ == Kind::Upload ? -1100 : kb::kURLErrorCannotWriteToFile};
@@ -72,8 +75,8 @@ void CWURLSessionTask::cancel()
     }
     auto self = shared_from_this();
     session->engine_->post([session, self] {
-        if (self->transfer_ && self->transfer_->easy != nullptr &&
-            session->engine_->running.count(self->transfer_->easy) != 0) {
+        if (self->transfer_ && self->transfer_->easy != nullptr
+            && session->engine_->running.count(self->transfer_->easy) != 0) {
             self->transfer_->cancelled = true;
             session->engine_->finish(self->transfer_->easy, CURLE_ABORTED_BY_CALLBACK);
         }
@@ -165,12 +168,11 @@ std::shared_ptr<KBOperationQueue> CWURLSession::newDefaultDelegateQueue()
 }
 
 CWURLSession::CWURLSession(std::shared_ptr<CWURLSessionConfiguration> configuration,
-                           const std::shared_ptr<CWURLSessionDelegate>& delegate,
-                           std::shared_ptr<KBOperationQueue> queue)
-    : configuration_(std::move(configuration)),
-      delegateQueue_(std::move(queue)),
-      engine_(std::make_shared<Engine>()),
-      delegate_(delegate)
+    const std::shared_ptr<CWURLSessionDelegate>& delegate, std::shared_ptr<KBOperationQueue> queue)
+    : configuration_(std::move(configuration))
+    , delegateQueue_(std::move(queue))
+    , engine_(std::make_shared<Engine>())
+    , delegate_(delegate)
 {
     engine_->start(engine_);
 }
@@ -180,8 +182,8 @@ CWURLSession::~CWURLSession()
     engine_->stop();
 }
 
-std::shared_ptr<CWURLSessionTask> CWURLSession::configureTask(std::shared_ptr<CWURLSessionTask> task,
-                                                              const KBURLRequest& request)
+std::shared_ptr<CWURLSessionTask> CWURLSession::configureTask(
+    std::shared_ptr<CWURLSessionTask> task, const KBURLRequest& request)
 {
     std::lock_guard lock(mutex_);
     if (invalidated_) {
@@ -195,8 +197,8 @@ std::shared_ptr<CWURLSessionTask> CWURLSession::configureTask(std::shared_ptr<CW
     return task;
 }
 
-std::shared_ptr<CWURLSessionTask> CWURLSession::dataTaskWithRequest(const KBURLRequest& request,
-                                                                    CWURLSessionTask::DataCompletion completion)
+std::shared_ptr<CWURLSessionTask> CWURLSession::dataTaskWithRequest(
+    const KBURLRequest& request, CWURLSessionTask::DataCompletion completion)
 {
     if (!isAbsoluteHttpURL(request.url)) {
         return nullptr;
@@ -206,9 +208,8 @@ std::shared_ptr<CWURLSessionTask> CWURLSession::dataTaskWithRequest(const KBURLR
     return configureTask(task, request);
 }
 
-std::shared_ptr<CWURLSessionTask> CWURLSession::uploadTaskWithRequest(const KBURLRequest& request,
-                                                                      const std::string& file,
-                                                                      CWURLSessionTask::DataCompletion completion)
+std::shared_ptr<CWURLSessionTask> CWURLSession::uploadTaskWithRequest(
+    const KBURLRequest& request, const std::string& file, CWURLSessionTask::DataCompletion completion)
 {
     if (!isAbsoluteHttpURL(request.url)) {
         return nullptr;
@@ -227,8 +228,7 @@ std::shared_ptr<CWURLSessionTask> CWURLSession::downloadTaskWithRequest(
     if (!isAbsoluteHttpURL(request.url)) {
         return nullptr;
     }
-    auto task =
-        std::make_shared<CWURLSessionDownloadTask>(CWURLSessionTask::Kind::Download, request, weak_from_this());
+    auto task = std::make_shared<CWURLSessionDownloadTask>(CWURLSessionTask::Kind::Download, request, weak_from_this());
     task->targetURL_ = CWURLSessionTemporaries::newPath();
     task->completion_ = std::move(completion);
     return configureTask(task, request);
@@ -241,9 +241,8 @@ std::shared_ptr<CWURLSessionTask> CWURLSession::downloadTaskWithURL(const std::s
     return downloadTaskWithRequest(request);
 }
 
-std::optional<std::string> CWURLSession::sendSynchronousRequest(const KBURLRequest& request,
-                                                                std::optional<KBHTTPURLResponse>* response,
-                                                                std::optional<KBError>* error)
+std::optional<std::string> CWURLSession::sendSynchronousRequest(
+    const KBURLRequest& request, std::optional<KBHTTPURLResponse>* response, std::optional<KBError>* error)
 {
     if (!isAbsoluteHttpURL(request.url)) {
         if (error != nullptr) {
@@ -260,21 +259,21 @@ std::optional<std::string> CWURLSession::sendSynchronousRequest(const KBURLReque
     transfer.synchronous = true;
     std::optional<std::string> data;
     if (transfer.prepare(prepared, *configuration_, CWURLSessionTask::Kind::Data, {}, {})) {
-        transfer.responseDelivered = true;  // nothing to tell a delegate
+        transfer.responseDelivered = true; // nothing to tell a delegate
         // Without a task the body is collected here.
         struct Collector {
             CWURLSessionTask::Transfer* transfer;
             std::string body;
         } collector{&transfer, {}};
-        curl_easy_setopt(transfer.easy, CURLOPT_WRITEFUNCTION,
-                         +[](char* bytes, size_t size, size_t count, void* context) -> size_t {
-                             auto* into = static_cast<Collector*>(context);
-                             if (!into->transfer->admit(size * count)) {
-                                 return 0;
-                             }
-                             into->body.append(bytes, size * count);
-                             return size * count;
-                         });
+        curl_easy_setopt(
+            transfer.easy, CURLOPT_WRITEFUNCTION, +[](char* bytes, size_t size, size_t count, void* context) -> size_t {
+                auto* into = static_cast<Collector*>(context);
+                if (!into->transfer->admit(size * count)) {
+                    return 0;
+                }
+                into->body.append(bytes, size * count);
+                return size * count;
+            });
         std::string& body = collector.body;
         curl_easy_setopt(transfer.easy, CURLOPT_WRITEDATA, &collector);
         const CURLcode result = curl_easy_perform(transfer.easy);
@@ -331,9 +330,9 @@ void CWURLSession::getTasksWithCompletionHandler(const std::function<void(const 
         {
             std::lock_guard lock(self->mutex_);
             for (const auto& task : self->taskSet_) {
-                auto& list = task->kind() == CWURLSessionTask::Kind::Data     ? lists.dataTasks
-                             : task->kind() == CWURLSessionTask::Kind::Upload ? lists.uploadTasks
-                                                                              : lists.downloadTasks;
+                auto& list = task->kind() == CWURLSessionTask::Kind::Data ? lists.dataTasks
+                    : task->kind() == CWURLSessionTask::Kind::Upload      ? lists.uploadTasks
+                                                                          : lists.downloadTasks;
                 list.push_back(task);
             }
         }
@@ -378,15 +377,13 @@ void CWURLSession::onDelegateQueue(std::function<void()> block)
     }
 }
 
-bool CWURLSession::shouldInvokeDelegate(CWURLSessionDelegate::Operation operation,
-                                        const CWURLSessionTask& task) const
+bool CWURLSession::shouldInvokeDelegate(CWURLSessionDelegate::Operation operation, const CWURLSessionTask& task) const
 {
     const auto current = delegate();
     return task.invokesDelegate() && current && current->respondsTo(operation);
 }
 
-KBAuthChallengeDisposition CWURLSession::askTrust(const KBURLAuthenticationChallenge& challenge,
-                                                  bool onCallingThread)
+KBAuthChallengeDisposition CWURLSession::askTrust(const KBURLAuthenticationChallenge& challenge, bool onCallingThread)
 {
     const auto current = delegate();
     if (!current || !current->respondsTo(CWURLSessionDelegate::Operation::ReceiveChallenge)) {
@@ -404,15 +401,14 @@ KBAuthChallengeDisposition CWURLSession::askTrust(const KBURLAuthenticationChall
     if (onCallingThread) {
         current->didReceiveChallenge(*this, challenge, completion);
     } else {
-        onDelegateQueue([self, current, challenge, completion] {
-            current->didReceiveChallenge(*self, challenge, completion);
-        });
+        onDelegateQueue(
+            [self, current, challenge, completion] { current->didReceiveChallenge(*self, challenge, completion); });
     }
     return future.get();
 }
 
-void CWURLSession::taskDidReceiveResponse(const std::shared_ptr<CWURLSessionTask>& task,
-                                          const KBHTTPURLResponse& response)
+void CWURLSession::taskDidReceiveResponse(
+    const std::shared_ptr<CWURLSessionTask>& task, const KBHTTPURLResponse& response)
 {
     {
         std::lock_guard lock(task->mutex_);
@@ -442,8 +438,8 @@ void CWURLSession::taskDidReceiveData(const std::shared_ptr<CWURLSessionTask>& t
     });
 }
 
-void CWURLSession::taskDidComplete(const std::shared_ptr<CWURLSessionTask>& task, std::optional<std::string> data,
-                                   std::optional<KBError> error)
+void CWURLSession::taskDidComplete(
+    const std::shared_ptr<CWURLSessionTask>& task, std::optional<std::string> data, std::optional<KBError> error)
 {
     auto self = shared_from_this();
     const bool download = task->kind() == CWURLSessionTask::Kind::Download;
@@ -456,8 +452,8 @@ void CWURLSession::taskDidComplete(const std::shared_ptr<CWURLSessionTask>& task
             }
             task->completion_(download ? file : data, response, error);
         } else {
-            if (download && !error &&
-                self->shouldInvokeDelegate(CWURLSessionDelegate::Operation::FinishDownloading, *task)) {
+            if (download && !error
+                && self->shouldInvokeDelegate(CWURLSessionDelegate::Operation::FinishDownloading, *task)) {
                 self->delegate()->didFinishDownloadingToURL(*self, *task, task->targetURL());
             }
             if (self->shouldInvokeDelegate(CWURLSessionDelegate::Operation::Complete, *task)) {

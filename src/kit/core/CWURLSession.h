@@ -35,19 +35,18 @@ public:
 
     // The task makers give nothing for a request without an absolute http or
     // https URL.
-    std::shared_ptr<CWURLSessionTask> dataTaskWithRequest(const KBURLRequest& request,
-                                                          CWURLSessionTask::DataCompletion completion = nullptr);
-    std::shared_ptr<CWURLSessionTask> uploadTaskWithRequest(const KBURLRequest& request, const std::string& file,
-                                                            CWURLSessionTask::DataCompletion completion = nullptr);
+    std::shared_ptr<CWURLSessionTask> dataTaskWithRequest(
+        const KBURLRequest& request, CWURLSessionTask::DataCompletion completion = nullptr);
+    std::shared_ptr<CWURLSessionTask> uploadTaskWithRequest(
+        const KBURLRequest& request, const std::string& file, CWURLSessionTask::DataCompletion completion = nullptr);
     std::shared_ptr<CWURLSessionTask> downloadTaskWithRequest(
         const KBURLRequest& request, CWURLSessionTask::DownloadCompletion completion = nullptr);
     std::shared_ptr<CWURLSessionTask> downloadTaskWithURL(const std::string& url);
 
     // Runs the request on the calling thread and waits for it; trust is asked
     // of the delegate on this thread too.
-    std::optional<std::string> sendSynchronousRequest(const KBURLRequest& request,
-                                                      std::optional<KBHTTPURLResponse>* response,
-                                                      std::optional<KBError>* error);
+    std::optional<std::string> sendSynchronousRequest(
+        const KBURLRequest& request, std::optional<KBHTTPURLResponse>* response, std::optional<KBError>* error);
 
     void invalidateAndCancel();
     void finishTasksAndInvalidate();
@@ -61,15 +60,15 @@ public:
     void setSessionDescription(std::string description);
 
     CWURLSession(std::shared_ptr<CWURLSessionConfiguration> configuration,
-                 const std::shared_ptr<CWURLSessionDelegate>& delegate, std::shared_ptr<KBOperationQueue> queue);
+        const std::shared_ptr<CWURLSessionDelegate>& delegate, std::shared_ptr<KBOperationQueue> queue);
 
     struct Engine;
 
 private:
     friend class CWURLSessionTask;
 
-    std::shared_ptr<CWURLSessionTask> configureTask(std::shared_ptr<CWURLSessionTask> task,
-                                                    const KBURLRequest& request);
+    std::shared_ptr<CWURLSessionTask> configureTask(
+        std::shared_ptr<CWURLSessionTask> task, const KBURLRequest& request);
     // Runs on the delegate queue (or the global queue without one).
     void onDelegateQueue(std::function<void()> block);
     bool shouldInvokeDelegate(CWURLSessionDelegate::Operation operation, const CWURLSessionTask& task) const;
@@ -77,8 +76,8 @@ private:
 
     void taskDidReceiveResponse(const std::shared_ptr<CWURLSessionTask>& task, const KBHTTPURLResponse& response);
     void taskDidReceiveData(const std::shared_ptr<CWURLSessionTask>& task, std::string data);
-    void taskDidComplete(const std::shared_ptr<CWURLSessionTask>& task, std::optional<std::string> data,
-                         std::optional<KBError> error);
+    void taskDidComplete(
+        const std::shared_ptr<CWURLSessionTask>& task, std::optional<std::string> data, std::optional<KBError> error);
     void removeTask(const std::shared_ptr<CWURLSessionTask>& task);
 
     std::shared_ptr<CWURLSessionConfiguration> configuration_;

@@ -34,11 +34,6 @@ public:
     // Trusted roots for the default trust handling; empty means the system's.
     std::string caFile;
 
-    bool sessionSendsLaunchEvents() const
-    {
-        return false;
-    }
-    void setSessionSendsLaunchEvents(bool)
-    {
-    }
+    bool sessionSendsLaunchEvents() const { return false; }
+    void setSessionSendsLaunchEvents(bool) { }
 };

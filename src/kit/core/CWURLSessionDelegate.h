@@ -20,32 +20,21 @@ public:
     using ChallengeCompletion = std::function<void(KBAuthChallengeDisposition, std::optional<KBURLCredential>)>;
 
     virtual ~CWURLSessionDelegate() = default;
-    virtual bool respondsTo(Operation) const
-    {
-        return true;
-    }
+    virtual bool respondsTo(Operation) const { return true; }
 
-    virtual void didReceiveResponse(CWURLSession&, CWURLSessionTask&, const KBHTTPURLResponse&,
-                                    const std::function<void(int)>&)
+    virtual void didReceiveResponse(
+        CWURLSession&, CWURLSessionTask&, const KBHTTPURLResponse&, const std::function<void(int)>&)
     {
     }
-    virtual void didReceiveData(CWURLSession&, CWURLSessionTask&, const std::string&)
-    {
-    }
-    virtual void didFinishDownloadingToURL(CWURLSession&, CWURLSessionTask&, const std::string&)
-    {
-    }
-    virtual void didCompleteWithError(CWURLSession&, CWURLSessionTask&, const std::optional<KBError>&)
-    {
-    }
+    virtual void didReceiveData(CWURLSession&, CWURLSessionTask&, const std::string&) { }
+    virtual void didFinishDownloadingToURL(CWURLSession&, CWURLSessionTask&, const std::string&) { }
+    virtual void didCompleteWithError(CWURLSession&, CWURLSessionTask&, const std::optional<KBError>&) { }
     // Every TLS handshake of the session asks here, on the delegate queue;
     // the handshake waits for the completion.
-    virtual void didReceiveChallenge(CWURLSession&, const KBURLAuthenticationChallenge&,
-                                     const ChallengeCompletion& completion)
+    virtual void didReceiveChallenge(
+        CWURLSession&, const KBURLAuthenticationChallenge&, const ChallengeCompletion& completion)
     {
         completion(KBAuthChallengeDisposition::PerformDefaultHandling, std::nullopt);
     }
-    virtual void didBecomeInvalidWithError(CWURLSession&, const std::optional<KBError>&)
-    {
-    }
+    virtual void didBecomeInvalidWithError(CWURLSession&, const std::optional<KBError>&) { }
 };

@@ -19,10 +19,10 @@ class CWURLSession;
 class CWURLSessionTask : public std::enable_shared_from_this<CWURLSessionTask> {
 public:
     enum class Kind { Data, Upload, Download };
-    using DataCompletion =
-        std::function<void(std::optional<std::string>, std::optional<KBHTTPURLResponse>, std::optional<KBError>)>;
-    using DownloadCompletion =
-        std::function<void(std::optional<std::string>, std::optional<KBHTTPURLResponse>, std::optional<KBError>)>;
+    using DataCompletion
+        = std::function<void(std::optional<std::string>, std::optional<KBHTTPURLResponse>, std::optional<KBError>)>;
+    using DownloadCompletion
+        = std::function<void(std::optional<std::string>, std::optional<KBHTTPURLResponse>, std::optional<KBError>)>;
 
     virtual ~CWURLSessionTask();
 

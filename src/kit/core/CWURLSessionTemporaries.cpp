@@ -18,7 +18,7 @@ namespace {
 std::mutex gMutex;
 std::set<std::string>& livePaths()
 {
-    static auto* paths = new std::set<std::string>;  // outlives every static destructor
+    static auto* paths = new std::set<std::string>; // outlives every static destructor
     return *paths;
 }
 
@@ -54,7 +54,7 @@ bool isStale(const std::filesystem::directory_entry& entry)
     return !error && std::filesystem::file_time_type::clock::now() - modified > kUnownedAge;
 }
 
-}  // namespace
+} // namespace
 
 std::string CWURLSessionTemporaries::newPath()
 {
@@ -62,8 +62,7 @@ std::string CWURLSessionTemporaries::newPath()
     std::call_once(registered, [] { std::atexit(removeLiveAtExit); });
     std::error_code ignored;
     const auto folder = std::filesystem::temp_directory_path(ignored);
-    const std::string path =
-        (folder / (kPrefix + std::to_string(::getpid()) + "-" + KBCreateUUIDString())).string();
+    const std::string path = (folder / (kPrefix + std::to_string(::getpid()) + "-" + KBCreateUUIDString())).string();
     std::lock_guard lock(gMutex);
     livePaths().insert(path);
     return path;

@@ -16,7 +16,7 @@ struct CWURLSessionTask::Transfer {
     ~Transfer();
 
     bool prepare(const KBURLRequest& request, const CWURLSessionConfiguration& configuration, Kind kind,
-                 const std::string& target, const std::string& upload);
+        const std::string& target, const std::string& upload);
     void noteProgress(int64_t downloaded, int64_t uploaded);
     bool idleTooLong();
     KBHTTPURLResponse currentResponse() const;

@@ -101,7 +101,7 @@ CURLcode onSslContext(CURL*, void* sslContext, void* context)
     return CURLE_OK;
 }
 
-}  // namespace
+} // namespace
 
 CWURLSessionTask::~CWURLSessionTask() = default;
 
@@ -127,8 +127,8 @@ bool CWURLSessionTask::Transfer::admit(size_t length)
     received += static_cast<int64_t>(length);
     if (maximumResponseBytes > 0 && received > maximumResponseBytes) {
         if (!tooLarge) {
-            KBLog::info("[Kitbase] The answer from " + host + " passed " + std::to_string(maximumResponseBytes) +
-                        " bytes; the request stops");
+            KBLog::info("[Kitbase] The answer from " + host + " passed " + std::to_string(maximumResponseBytes)
+                + " bytes; the request stops");
         }
         tooLarge = true;
         return false;
@@ -151,9 +151,9 @@ std::optional<Origin> originOf(CURLU* url)
     char* host = nullptr;
     char* port = nullptr;
     std::optional<Origin> origin;
-    if (curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-        curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-        curl_url_get(url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    if (curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK
+        && curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK
+        && curl_url_get(url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
         origin = Origin{scheme, host, port};
         for (auto& character : origin->scheme) {
             character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
@@ -168,7 +168,7 @@ std::optional<Origin> originOf(CURLU* url)
     return origin;
 }
 
-}  // namespace
+} // namespace
 
 bool CWURLSessionTask::Transfer::redirectStaysInOrigin()
 {
@@ -186,16 +186,16 @@ bool CWURLSessionTask::Transfer::redirectStaysInOrigin()
         }
     }
     if (!location) {
-        return true;  // nothing to follow
+        return true; // nothing to follow
     }
     char* current = nullptr;
     curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current);
     CURLU* from = curl_url();
     CURLU* to = curl_url();
     bool same = false;
-    if (current != nullptr && curl_url_set(from, CURLUPART_URL, current, 0) == CURLUE_OK &&
-        curl_url_set(to, CURLUPART_URL, current, 0) == CURLUE_OK &&
-        curl_url_set(to, CURLUPART_URL, location->c_str(), 0) == CURLUE_OK) {
+    if (current != nullptr && curl_url_set(from, CURLUPART_URL, current, 0) == CURLUE_OK
+        && curl_url_set(to, CURLUPART_URL, current, 0) == CURLUE_OK
+        && curl_url_set(to, CURLUPART_URL, location->c_str(), 0) == CURLUE_OK) {
         const auto origin = originOf(from);
         same = origin && origin == originOf(to);
     }
@@ -209,7 +209,7 @@ bool CWURLSessionTask::Transfer::redirectStaysInOrigin()
 }
 
 bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWURLSessionConfiguration& configuration,
-                                         Kind kind, const std::string& target, const std::string& upload)
+    Kind kind, const std::string& target, const std::string& upload)
 {
     easy = curl_easy_init();
     if (easy == nullptr) {
@@ -237,7 +237,7 @@ bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWUR
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout * 1000));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
-                     std::max(1L, static_cast<long>(std::min(configuration.timeoutIntervalForResource, 2.0e6) * 1000)));
+        std::max(1L, static_cast<long>(std::min(configuration.timeoutIntervalForResource, 2.0e6) * 1000)));
     if (!configuration.caFile.empty()) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, configuration.caFile.c_str());
         curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
@@ -383,8 +383,8 @@ std::optional<KBError> CWURLSessionTask::Transfer::errorFor(int result) const
     }
     if (tooLarge) {
         return KBError{kb::kURLErrorDomain, kb::kURLErrorDataLengthExceedsMaximum,
-                       {{"NSLocalizedDescription", "the answer is larger than " +
-                                                       std::to_string(maximumResponseBytes) + " bytes"}}};
+            {{"NSLocalizedDescription",
+                "the answer is larger than " + std::to_string(maximumResponseBytes) + " bytes"}}};
     }
     if (writeFailed) {
         return KBError{"CWURLSessionDownloadTaskError", -1};
@@ -400,8 +400,8 @@ std::optional<KBError> CWURLSessionTask::Transfer::errorFor(int result) const
         urlCode = kb::kURLErrorCannotConnectToHost;
     } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
         urlCode = -1003;
-    } else if (code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR || code == CURLE_GOT_NOTHING ||
-               code == CURLE_PARTIAL_FILE || code == CURLE_SSL_CONNECT_ERROR) {
+    } else if (code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR || code == CURLE_GOT_NOTHING
+        || code == CURLE_PARTIAL_FILE || code == CURLE_SSL_CONNECT_ERROR) {
         urlCode = kb::kURLErrorNetworkConnectionLost;
     } else if (code == CURLE_UNSUPPORTED_PROTOCOL) {
         urlCode = kb::kURLErrorUnsupportedURL;
@@ -432,7 +432,8 @@ std::string CWURLSessionTask::Transfer::hostOfURL(const std::string& url)
 
 // ---- the worker ----
 
-CWURLSession::Engine::Engine() : multi(curl_multi_init())
+CWURLSession::Engine::Engine()
+    : multi(curl_multi_init())
 {
 }
 

@@ -19,7 +19,7 @@ std::shared_ptr<KBPlatformUserDefaults>& platformDefaults()
     return defaults;
 }
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<CWUserDefaults> CWUserDefaults::standardUserDefaults()
 {
@@ -41,7 +41,9 @@ void CWUserDefaults::setPlatformDefaults(std::shared_ptr<KBPlatformUserDefaults>
 }
 
 CWUserDefaults::CWUserDefaults(std::string directory, std::shared_ptr<KBPlatformUserDefaults> platform)
-    : directory_(std::move(directory)), file_(directory_ + "/CWUserDefaults.plist"), platform_(std::move(platform))
+    : directory_(std::move(directory))
+    , file_(directory_ + "/CWUserDefaults.plist")
+    , platform_(std::move(platform))
 {
     std::lock_guard access(accessMutex_);
     data_ = loadDefaults();
@@ -52,8 +54,8 @@ std::string CWUserDefaults::generateDirectoryURL()
     return generateDirectoryURLForBaseURL(KBFiles::dataHome(), getEscapedAppBundleIdentifier());
 }
 
-std::string CWUserDefaults::generateDirectoryURLForBaseURL(const std::string& base,
-                                                           const std::optional<std::string>& hostAppBundleIdentifier)
+std::string CWUserDefaults::generateDirectoryURLForBaseURL(
+    const std::string& base, const std::optional<std::string>& hostAppBundleIdentifier)
 {
     std::string directory = base;
     if (hostAppBundleIdentifier) {
@@ -165,8 +167,8 @@ nlohmann::json CWUserDefaults::loadDefaults()
         KBLog::info("[Kitbase:UserDefaults] found directory where file expected. Removing conflicting directory");
         std::filesystem::remove_all(file_, code);
         if (code) {
-            KBLog::info("[Kitbase:UserDefaults] error removing conflicting directory: {error = " + code.message() +
-                        "}");
+            KBLog::info(
+                "[Kitbase:UserDefaults] error removing conflicting directory: {error = " + code.message() + "}");
         }
     }
     return nlohmann::json::object();

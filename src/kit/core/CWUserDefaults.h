@@ -27,8 +27,8 @@ public:
     CWUserDefaults& operator=(const CWUserDefaults&) = delete;
 
     static std::string generateDirectoryURL();
-    static std::string generateDirectoryURLForBaseURL(const std::string& base,
-                                                      const std::optional<std::string>& hostAppBundleIdentifier);
+    static std::string generateDirectoryURLForBaseURL(
+        const std::string& base, const std::optional<std::string>& hostAppBundleIdentifier);
     static std::optional<std::string> getEscapedAppBundleIdentifier();
 
     std::optional<nlohmann::json> objectForKey(const std::string& key) const;

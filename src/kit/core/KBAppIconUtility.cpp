@@ -12,7 +12,7 @@ KBAppIconUtility::Provider& provider()
     return installed;
 }
 
-}  // namespace
+} // namespace
 
 void KBAppIconUtility::setIconProvider(Provider newProvider)
 {

@@ -28,7 +28,7 @@ std::string trimmed(std::string text)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> KBEscapedBundleIdentifier()
 {
@@ -128,14 +128,22 @@ KBOSVersion KBOperatingSystemVersion()
 int64_t KBOperatingSystemVersionNumber(const KBOSVersion& version)
 {
     switch (version.minor) {
-    case 6: return 1060;
-    case 7: return 1070;
-    case 8: return 1080;
-    case 9: return 1090;
-    case 10: return 101000;
-    case 11: return 101100;
-    case 12: return 101200;
-    default: return 0;
+    case 6:
+        return 1060;
+    case 7:
+        return 1070;
+    case 8:
+        return 1080;
+    case 9:
+        return 1090;
+    case 10:
+        return 101000;
+    case 11:
+        return 101100;
+    case 12:
+        return 101200;
+    default:
+        return 0;
     }
 }
 
@@ -189,8 +197,8 @@ std::optional<std::string> KBSysctlString(const std::string& name)
     return trimmed(std::string(buffer, length));
 }
 
-void KBEnumerateByteRanges(const void* bytes, size_t length,
-                           const std::function<void(const void*, size_t, size_t, bool&)>& block)
+void KBEnumerateByteRanges(
+    const void* bytes, size_t length, const std::function<void(const void*, size_t, size_t, bool&)>& block)
 {
     bool stop = false;
     block(bytes, 0, length, stop);

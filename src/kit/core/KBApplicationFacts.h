@@ -41,4 +41,4 @@ std::optional<std::string> KBSysctlString(const std::string& name);
 
 // Contiguous ranges of a byte buffer; one range for ordinary memory.
 void KBEnumerateByteRanges(const void* bytes, size_t length,
-                           const std::function<void(const void*, size_t offset, size_t length, bool& stop)>& block);
+    const std::function<void(const void*, size_t offset, size_t length, bool& stop)>& block);

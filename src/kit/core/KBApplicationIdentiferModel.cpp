@@ -9,11 +9,10 @@ namespace {
 
 std::string versionText(const KBSDKVersion& version)
 {
-    return std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
-           std::to_string(version.bugfix);
+    return std::to_string(version.major) + "." + std::to_string(version.minor) + "." + std::to_string(version.bugfix);
 }
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<KBApplicationIdentiferModel> KBApplicationIdentiferModel::make(const std::string& installID)
 {
@@ -30,11 +29,11 @@ std::shared_ptr<KBApplicationIdentiferModel> KBApplicationIdentiferModel::makeWi
     return std::make_shared<KBApplicationIdentiferModel>(installID, std::move(slices));
 }
 
-KBApplicationIdentiferModel::KBApplicationIdentiferModel(const std::string& installID,
-                                                         std::map<std::string, std::string> slices)
-    : architectureUUIDMap_(std::move(slices)),
-      installID_(installID),
-      bundleIdentifier_(KBEscapedBundleIdentifier())
+KBApplicationIdentiferModel::KBApplicationIdentiferModel(
+    const std::string& installID, std::map<std::string, std::string> slices)
+    : architectureUUIDMap_(std::move(slices))
+    , installID_(installID)
+    , bundleIdentifier_(KBEscapedBundleIdentifier())
 {
     computeInstanceIdentifier();
     icon_ = KBAppIconUtility().applicationIcon();

@@ -23,8 +23,8 @@ public:
     // cannot be read or carries no build-id.
     static std::shared_ptr<KBApplicationIdentiferModel> make(const std::string& installID);
     // The model of the given slices (architecture name to UUID).
-    static std::shared_ptr<KBApplicationIdentiferModel> makeWithSlices(const std::string& installID,
-                                                                       std::map<std::string, std::string> slices);
+    static std::shared_ptr<KBApplicationIdentiferModel> makeWithSlices(
+        const std::string& installID, std::map<std::string, std::string> slices);
 
     std::string builtSDKString() const;
     std::string minimumSDKString() const;

@@ -17,7 +17,7 @@ bool isAddress(const std::string& host)
     return inet_pton(AF_INET, host.c_str(), buffer) == 1 || inet_pton(AF_INET6, host.c_str(), buffer) == 1;
 }
 
-}  // namespace
+} // namespace
 
 KBCertificate KBCertificateFromDERBytes(const void* bytes, size_t length)
 {
@@ -67,16 +67,16 @@ int32_t KBCertificatePinner::evaluateTrust(const KBServerTrust& trust, int* resu
         for (const auto& certificate : certificates_) {
             anchored = anchored && X509_STORE_add_cert(anchors.get(), certificate.get()) == 1;
         }
-        auto freeStack = [](STACK_OF(X509)* stack) { sk_X509_free(stack); };
+        auto freeStack = [](STACK_OF(X509) * stack) { sk_X509_free(stack); };
         std::unique_ptr<STACK_OF(X509), decltype(freeStack)> intermediates(sk_X509_new_null(), freeStack);
         for (size_t i = 1; i < trust.chain().size(); ++i) {
             sk_X509_push(intermediates.get(), trust.chain()[i]);
         }
-        std::unique_ptr<X509_STORE_CTX, decltype(&X509_STORE_CTX_free)> context(X509_STORE_CTX_new(),
-                                                                                X509_STORE_CTX_free);
+        std::unique_ptr<X509_STORE_CTX, decltype(&X509_STORE_CTX_free)> context(
+            X509_STORE_CTX_new(), X509_STORE_CTX_free);
         X509* leaf = trust.chain().empty() ? nullptr : trust.chain().front();
-        if (!anchored || leaf == nullptr ||
-            X509_STORE_CTX_init(context.get(), anchors.get(), leaf, intermediates.get()) != 1) {
+        if (!anchored || leaf == nullptr
+            || X509_STORE_CTX_init(context.get(), anchors.get(), leaf, intermediates.get()) != 1) {
             verdict = KBTrustResultFatalTrustFailure;
             status = static_cast<int32_t>(ERR_get_error() != 0 ? -1 : -2);
             ERR_clear_error();
@@ -98,8 +98,8 @@ int32_t KBCertificatePinner::evaluateTrust(const KBServerTrust& trust, int* resu
     return status;
 }
 
-bool KBCertificatePinner::handleChallenge(const KBURLAuthenticationChallenge& challenge,
-                                          const CWURLSessionDelegate::ChallengeCompletion& completion) const
+bool KBCertificatePinner::handleChallenge(
+    const KBURLAuthenticationChallenge& challenge, const CWURLSessionDelegate::ChallengeCompletion& completion) const
 {
     if (!challenge.serverTrust) {
         completion(KBAuthChallengeDisposition::CancelAuthenticationChallenge, std::nullopt);

@@ -37,7 +37,7 @@ public:
     int32_t evaluateTrust(const KBServerTrust& trust, int* result) const;
     // Answers a server-trust challenge; true when it used the credential.
     bool handleChallenge(const KBURLAuthenticationChallenge& challenge,
-                         const CWURLSessionDelegate::ChallengeCompletion& completion) const;
+        const CWURLSessionDelegate::ChallengeCompletion& completion) const;
     const std::vector<KBCertificate>& certificates() const;
 
 private:

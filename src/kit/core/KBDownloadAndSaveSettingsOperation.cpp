@@ -14,10 +14,11 @@ KBError fileError(const std::string& text)
     return KBError{"NSCocoaErrorDomain", 512, {{"NSLocalizedDescription", text}}};
 }
 
-}  // namespace
+} // namespace
 
 KBDownloadAndSaveSettingsOperation::KBDownloadAndSaveSettingsOperation(Parameters parameters)
-    : KBNetworkOperation(parameters.apiKey), parameters_(std::move(parameters))
+    : KBNetworkOperation(parameters.apiKey)
+    , parameters_(std::move(parameters))
 {
     if (!KBShouldCollectDeviceIdentifiers()) {
         KBLog::debug("[Kitbase] Suppressing device identifier reporting");
@@ -49,16 +50,16 @@ void KBDownloadAndSaveSettingsOperation::main()
         complete(KBError{"KBNetworkError", -3});
         return;
     }
-    const KBURLRequest request = mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
-        parameters_.settingsURL.value_or(""));
+    const KBURLRequest request
+        = mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(parameters_.settingsURL.value_or(""));
     auto self = std::static_pointer_cast<KBDownloadAndSaveSettingsOperation>(shared_from_this());
     client->startDownloadTaskWithRequest(request, 1, [self](auto file, auto, auto error) {
         if (error || !file) {
             self->complete(error ? error : KBError{"KBNetworkError", -3});
             return;
         }
-        const auto saved = replaceSettingsFile(*file, self->parameters_.settingsDirectoryPath,
-                                               self->parameters_.settingsFilePath);
+        const auto saved
+            = replaceSettingsFile(*file, self->parameters_.settingsDirectoryPath, self->parameters_.settingsFilePath);
         if (saved) {
             KBLog::info("[Kitbase] Unable to complete settings download " + saved->description());
         }
@@ -66,9 +67,8 @@ void KBDownloadAndSaveSettingsOperation::main()
     });
 }
 
-std::optional<KBError> KBDownloadAndSaveSettingsOperation::replaceSettingsFile(const std::string& downloadedPath,
-                                                                               const std::string& directoryPath,
-                                                                               const std::string& filePath)
+std::optional<KBError> KBDownloadAndSaveSettingsOperation::replaceSettingsFile(
+    const std::string& downloadedPath, const std::string& directoryPath, const std::string& filePath)
 {
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(downloadedPath, sizeError);

@@ -13,8 +13,9 @@ class KBDownloadAndSaveSettingsOperation;
 class KBDownloadAndSaveSettingsOperationDelegate {
 public:
     virtual ~KBDownloadAndSaveSettingsOperationDelegate() = default;
-    virtual void operationDidDownloadAndSaveSettingsWithError(KBDownloadAndSaveSettingsOperation& operation,
-                                                              const std::optional<KBError>& error) = 0;
+    virtual void operationDidDownloadAndSaveSettingsWithError(
+        KBDownloadAndSaveSettingsOperation& operation, const std::optional<KBError>& error)
+        = 0;
 };
 
 // Downloads the settings and puts them in place as the cache file: the old
@@ -41,9 +42,8 @@ public:
     // kMaximumSettingsBytes, copies it into the settings folder, flushes it,
     // renames it over the settings file and then removes the folder's other
     // entries. Nothing is lost on failure: the previous file stays.
-    static std::optional<KBError> replaceSettingsFile(const std::string& downloadedPath,
-                                                      const std::string& directoryPath,
-                                                      const std::string& filePath);
+    static std::optional<KBError> replaceSettingsFile(
+        const std::string& downloadedPath, const std::string& directoryPath, const std::string& filePath);
 
     std::optional<KBError> error() const;
     const std::optional<std::string>& advertisingToken() const;

@@ -13,8 +13,8 @@ struct KBError {
 
     std::string localizedDescription() const
     {
-        if (userInfo.is_object() && userInfo.contains("NSLocalizedDescription") &&
-            userInfo["NSLocalizedDescription"].is_string()) {
+        if (userInfo.is_object() && userInfo.contains("NSLocalizedDescription")
+            && userInfo["NSLocalizedDescription"].is_string()) {
             return userInfo["NSLocalizedDescription"].get<std::string>();
         }
         return "The operation couldn't be completed. (" + domain + " error " + std::to_string(code) + ".)";
@@ -38,4 +38,4 @@ inline constexpr int64_t kURLErrorDataLengthExceedsMaximum = -1103;
 inline constexpr int64_t kURLErrorServerCertificateUntrusted = -1202;
 inline constexpr int64_t kURLErrorCannotWriteToFile = -3003;
 inline constexpr int64_t kURLErrorUnknown = -1;
-}  // namespace kb
+} // namespace kb

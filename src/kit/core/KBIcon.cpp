@@ -8,16 +8,19 @@ namespace {
 
 uint32_t bigEndian(const std::string& bytes, size_t at)
 {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) << 24 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3]));
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) << 24
+        | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 16
+        | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 8
+        | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3]));
 }
 
-}  // namespace
+} // namespace
 
 KBIcon::KBIcon(std::string data, std::string dataHash, KBSize size, bool prerendered)
-    : prerendered_(prerendered), data_(std::move(data)), dataHash_(std::move(dataHash)), size_(size)
+    : prerendered_(prerendered)
+    , data_(std::move(data))
+    , dataHash_(std::move(dataHash))
+    , size_(size)
 {
 }
 
@@ -26,7 +29,8 @@ KBIcon::KBIcon(std::string data, KBSize size, bool prerendered)
 {
 }
 
-KBIcon::KBIcon(std::string data, KBSize size) : KBIcon(std::move(data), size, true)
+KBIcon::KBIcon(std::string data, KBSize size)
+    : KBIcon(std::move(data), size, true)
 {
 }
 

@@ -16,7 +16,7 @@ struct KBKitDescriptor {
         std::string bundleIdentifier;
         std::string displayVersion;
         std::string buildVersion;
-        std::function<void()> initializeIfNeeded;  // empty when the kit has none
+        std::function<void()> initializeIfNeeded; // empty when the kit has none
     };
     struct LegacyInstance {
         std::function<void()> start;

@@ -36,8 +36,7 @@ std::string buildIdIn(const uint8_t* notes, size_t size)
         if (end > size || end <= offset) {
             return {};
         }
-        if (header.n_type == NT_GNU_BUILD_ID && header.n_namesz == 4 &&
-            std::memcmp(notes + nameAt, "GNU", 4) == 0) {
+        if (header.n_type == NT_GNU_BUILD_ID && header.n_namesz == 4 && std::memcmp(notes + nameAt, "GNU", 4) == 0) {
             uint8_t uuid[16] = {};
             std::memcpy(uuid, notes + descAt, header.n_descsz < 16 ? header.n_descsz : 16);
             return KBHexStringFromUUIDBytes(uuid);
@@ -81,7 +80,7 @@ int collect(dl_phdr_info* info, size_t, void* data)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<KBLoadedImage> KBLoadedImages::all()
 {
@@ -113,12 +112,19 @@ std::optional<KBLoadedImage> KBLoadedImages::containing(uintptr_t address)
 std::string KBLoadedImages::architectureName(uint16_t machine)
 {
     switch (machine) {
-    case EM_X86_64: return "x86_64";
-    case EM_AARCH64: return "arm64";
-    case EM_386: return "i386";
-    case EM_ARM: return "armv7";
-    case EM_RISCV: return "riscv64";
-    case EM_PPC64: return "ppc64";
-    default: return "unknown";
+    case EM_X86_64:
+        return "x86_64";
+    case EM_AARCH64:
+        return "arm64";
+    case EM_386:
+        return "i386";
+    case EM_ARM:
+        return "armv7";
+    case EM_RISCV:
+        return "riscv64";
+    case EM_PPC64:
+        return "ppc64";
+    default:
+        return "unknown";
     }
 }

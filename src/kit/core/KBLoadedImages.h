@@ -8,19 +8,16 @@
 // One ELF image loaded in the process (the executable, a shared library or
 // the vDSO), as the crash kit's image table and the identity model need it.
 struct KBLoadedImage {
-    std::string path;             // /proc/self/exe resolved for the executable
-    uintptr_t base = 0;           // address of its ELF header
-    uint64_t textSize = 0;        // from base to the end of the last executable segment
-    std::string uuid;             // first 16 bytes of the GNU build-id, 32 lower-case hex; empty without one
-    std::string architecture;     // "x86_64", "arm64", ...
-    uintptr_t ehFrameHeader = 0;  // the PT_GNU_EH_FRAME address, 0 when there is none
+    std::string path; // /proc/self/exe resolved for the executable
+    uintptr_t base = 0; // address of its ELF header
+    uint64_t textSize = 0; // from base to the end of the last executable segment
+    std::string uuid; // first 16 bytes of the GNU build-id, 32 lower-case hex; empty without one
+    std::string architecture; // "x86_64", "arm64", ...
+    uintptr_t ehFrameHeader = 0; // the PT_GNU_EH_FRAME address, 0 when there is none
     std::string version = "0.0.0";
     bool isExecutable = false;
 
-    bool contains(uintptr_t address) const
-    {
-        return address >= base && address - base < textSize;
-    }
+    bool contains(uintptr_t address) const { return address >= base && address - base < textSize; }
 };
 
 // Reads the loaded images with dl_iterate_phdr. It allocates and takes the

@@ -12,7 +12,7 @@ std::optional<nlohmann::json>& stored()
     return dictionary;
 }
 
-}  // namespace
+} // namespace
 
 void KBMainBundle::setInfoDictionary(std::optional<nlohmann::json> dictionary)
 {

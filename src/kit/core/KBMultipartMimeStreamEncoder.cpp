@@ -22,7 +22,7 @@ std::string describe(const std::optional<std::string>& text)
     return text ? *text : "(null)";
 }
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<KBMultipartMimeStreamEncoder> KBMultipartMimeStreamEncoder::encoderWithStream(
     std::shared_ptr<KBOutputStream> stream, std::optional<std::string> boundary)
@@ -43,8 +43,8 @@ std::string KBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary
     return "multipart/form-data; boundary=" + boundary;
 }
 
-bool KBMultipartMimeStreamEncoder::populateRequest(KBURLRequest& request,
-                                                   const std::function<void(KBMultipartMimeStreamEncoder&)>& block)
+bool KBMultipartMimeStreamEncoder::populateRequest(
+    KBURLRequest& request, const std::function<void(KBMultipartMimeStreamEncoder&)>& block)
 {
     auto stream = std::make_shared<KBMemoryOutputStream>();
     KBMultipartMimeStreamEncoder encoder(stream, generateBoundary());
@@ -58,9 +58,10 @@ bool KBMultipartMimeStreamEncoder::populateRequest(KBURLRequest& request,
     return true;
 }
 
-KBMultipartMimeStreamEncoder::KBMultipartMimeStreamEncoder(std::shared_ptr<KBOutputStream> stream,
-                                                           std::optional<std::string> boundary)
-    : stream_(std::move(stream)), boundary_(boundary ? *boundary : generateBoundary())
+KBMultipartMimeStreamEncoder::KBMultipartMimeStreamEncoder(
+    std::shared_ptr<KBOutputStream> stream, std::optional<std::string> boundary)
+    : stream_(std::move(stream))
+    , boundary_(boundary ? *boundary : generateBoundary())
 {
 }
 
@@ -107,12 +108,12 @@ std::string KBMultipartMimeStreamEncoder::footerData() const
     return "--" + boundary_ + "--\r\n";
 }
 
-void KBMultipartMimeStreamEncoder::addValue(const std::optional<nlohmann::json>& value,
-                                            const std::optional<std::string>& fieldName)
+void KBMultipartMimeStreamEncoder::addValue(
+    const std::optional<nlohmann::json>& value, const std::optional<std::string>& fieldName)
 {
     if (!value || value->is_null() || !fieldName || fieldName->empty()) {
-        KBLog::info("[Kitbase] name (" + describe(fieldName) + ") or value (" +
-                    (value && !value->is_null() ? describe(*value) : std::string("(null)")) + ") is invalid");
+        KBLog::info("[Kitbase] name (" + describe(fieldName) + ") or value ("
+            + (value && !value->is_null() ? describe(*value) : std::string("(null)")) + ") is invalid");
         return;
     }
     writeData("--" + boundary_ + "\r\nContent-Disposition: form-data; name=\"" + *fieldName + "\"\r\n");
@@ -121,21 +122,20 @@ void KBMultipartMimeStreamEncoder::addValue(const std::optional<nlohmann::json>&
 }
 
 void KBMultipartMimeStreamEncoder::addFileData(const std::optional<std::string>& data,
-                                               const std::optional<std::string>& fileName,
-                                               const std::optional<std::string>& mimeType,
-                                               const std::optional<std::string>& fieldName)
+    const std::optional<std::string>& fileName, const std::optional<std::string>& mimeType,
+    const std::optional<std::string>& fieldName)
 {
     if (!data || data->empty()) {
         KBLog::info("[Kitbase] Unable to MIME encode data with zero length (" + describe(fieldName) + ")");
         return;
     }
     if (!fieldName || fieldName->empty() || !fileName || fileName->empty()) {
-        KBLog::info("[Kitbase] name (" + describe(fieldName) + ") or fieldname (" + describe(fileName) +
-                    ") is invalid");
+        KBLog::info(
+            "[Kitbase] name (" + describe(fieldName) + ") or fieldname (" + describe(fileName) + ") is invalid");
         return;
     }
-    writeData("--" + boundary_ + "\r\nContent-Disposition: form-data; name=\"" + *fieldName + "\"; filename=\"" +
-              *fileName + "\"\r\n");
+    writeData("--" + boundary_ + "\r\nContent-Disposition: form-data; name=\"" + *fieldName + "\"; filename=\""
+        + *fileName + "\"\r\n");
     if (mimeType) {
         writeData("Content-Type: " + *mimeType + "\r\n");
         writeData("Content-Transfer-Encoding: binary\r\n\r\n");
@@ -147,8 +147,7 @@ void KBMultipartMimeStreamEncoder::addFileData(const std::optional<std::string>&
 }
 
 void KBMultipartMimeStreamEncoder::addFile(const std::string& path, const std::optional<std::string>& fileName,
-                                           const std::optional<std::string>& mimeType,
-                                           const std::optional<std::string>& fieldName)
+    const std::optional<std::string>& mimeType, const std::optional<std::string>& fieldName)
 {
     addFileData(KBFiles::read(path).value_or(std::string()), fileName, mimeType, fieldName);
 }

@@ -23,8 +23,7 @@ public:
     static std::string contentTypeHTTPHeaderValueWithBoundary(const std::string& boundary);
     // Encodes into memory and sets the body, Content-Type and Content-Length;
     // false (and the request untouched) when the encoding failed.
-    static bool populateRequest(KBURLRequest& request,
-                                const std::function<void(KBMultipartMimeStreamEncoder&)>& block);
+    static bool populateRequest(KBURLRequest& request, const std::function<void(KBMultipartMimeStreamEncoder&)>& block);
 
     KBMultipartMimeStreamEncoder(std::shared_ptr<KBOutputStream> stream, std::optional<std::string> boundary);
 
@@ -39,10 +38,10 @@ public:
     // An absent or null value, or an absent or empty field name, is refused.
     void addValue(const std::optional<nlohmann::json>& value, const std::optional<std::string>& fieldName);
     void addFileData(const std::optional<std::string>& data, const std::optional<std::string>& fileName,
-                     const std::optional<std::string>& mimeType, const std::optional<std::string>& fieldName);
+        const std::optional<std::string>& mimeType, const std::optional<std::string>& fieldName);
     // An unreadable file counts as empty data.
     void addFile(const std::string& path, const std::optional<std::string>& fileName,
-                 const std::optional<std::string>& mimeType, const std::optional<std::string>& fieldName);
+        const std::optional<std::string>& mimeType, const std::optional<std::string>& fieldName);
 
     bool writeBytes(const void* bytes, size_t length);
     void writeData(const std::string& data);

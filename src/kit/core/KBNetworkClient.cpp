@@ -14,15 +14,16 @@ namespace {
 // that the session does not keep the client alive.
 class ClientSessionDelegate : public CWURLSessionDelegate {
 public:
-    explicit ClientSessionDelegate(std::weak_ptr<KBNetworkClient> client) : client_(std::move(client))
+    explicit ClientSessionDelegate(std::weak_ptr<KBNetworkClient> client)
+        : client_(std::move(client))
     {
     }
     bool respondsTo(Operation operation) const override
     {
         return operation == Operation::ReceiveChallenge || operation == Operation::BecomeInvalid;
     }
-    void didReceiveChallenge(CWURLSession&, const KBURLAuthenticationChallenge& challenge,
-                             const ChallengeCompletion& completion) override
+    void didReceiveChallenge(
+        CWURLSession&, const KBURLAuthenticationChallenge& challenge, const ChallengeCompletion& completion) override
     {
         if (auto client = client_.lock()) {
             client->handleChallenge(challenge, completion);
@@ -35,11 +36,10 @@ private:
     std::weak_ptr<KBNetworkClient> client_;
 };
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<KBNetworkClient> KBNetworkClient::make(std::shared_ptr<CWURLSessionConfiguration> configuration,
-                                                       std::shared_ptr<KBOperationQueue> queue,
-                                                       std::optional<std::vector<KBCertificate>> pinnedCertificates)
+    std::shared_ptr<KBOperationQueue> queue, std::optional<std::vector<KBCertificate>> pinnedCertificates)
 {
     auto client = std::make_shared<KBNetworkClient>();
     if (pinnedCertificates) {
@@ -53,8 +53,8 @@ std::shared_ptr<KBNetworkClient> KBNetworkClient::make(std::shared_ptr<CWURLSess
     return client;
 }
 
-std::shared_ptr<KBNetworkClient> KBNetworkClient::makeWithQueue(std::shared_ptr<KBOperationQueue> queue,
-                                                                std::optional<std::vector<KBCertificate>> pinned)
+std::shared_ptr<KBNetworkClient> KBNetworkClient::makeWithQueue(
+    std::shared_ptr<KBOperationQueue> queue, std::optional<std::vector<KBCertificate>> pinned)
 {
     return make(CWURLSessionConfiguration::defaultSessionConfiguration(), std::move(queue), std::move(pinned));
 }
@@ -86,8 +86,8 @@ void KBNetworkClient::startDataTaskWithRequest(const KBURLRequest& request, Data
     startDataTask(request, kDefaultRetryLimit, 0, std::move(completion));
 }
 
-void KBNetworkClient::startDownloadTaskWithRequest(const KBURLRequest& request, int retryLimit,
-                                                   DownloadCompletion completion)
+void KBNetworkClient::startDownloadTaskWithRequest(
+    const KBURLRequest& request, int retryLimit, DownloadCompletion completion)
 {
     startDownloadTask(request, retryLimit, 0, std::move(completion));
 }
@@ -100,12 +100,11 @@ void KBNetworkClient::startDownloadTaskWithRequest(const KBURLRequest& request, 
 void KBNetworkClient::startDataTask(const KBURLRequest& request, int retryLimit, int tries, DataCompletion completion)
 {
     auto self = shared_from_this();
-    auto task = session_->dataTaskWithRequest(request, [self, request, retryLimit, tries, completion](
-                                                           auto data, auto response, auto error) {
-        self->settle(request, retryLimit, tries, data, response, error, completion, [=] {
-            self->startDataTask(request, retryLimit, tries + 1, completion);
+    auto task = session_->dataTaskWithRequest(
+        request, [self, request, retryLimit, tries, completion](auto data, auto response, auto error) {
+            self->settle(request, retryLimit, tries, data, response, error, completion,
+                [=] { self->startDataTask(request, retryLimit, tries + 1, completion); });
         });
-    });
     if (!task) {
         completion(std::nullopt, std::nullopt, KBNetworkResponseHandler::errorForCode(-3));
         return;
@@ -113,16 +112,15 @@ void KBNetworkClient::startDataTask(const KBURLRequest& request, int retryLimit,
     task->resume();
 }
 
-void KBNetworkClient::startDownloadTask(const KBURLRequest& request, int retryLimit, int tries,
-                                        DownloadCompletion completion)
+void KBNetworkClient::startDownloadTask(
+    const KBURLRequest& request, int retryLimit, int tries, DownloadCompletion completion)
 {
     auto self = shared_from_this();
-    auto task = session_->downloadTaskWithRequest(request, [self, request, retryLimit, tries, completion](
-                                                               auto file, auto response, auto error) {
-        self->settle(request, retryLimit, tries, file, response, error, completion, [=] {
-            self->startDownloadTask(request, retryLimit, tries + 1, completion);
+    auto task = session_->downloadTaskWithRequest(
+        request, [self, request, retryLimit, tries, completion](auto file, auto response, auto error) {
+            self->settle(request, retryLimit, tries, file, response, error, completion,
+                [=] { self->startDownloadTask(request, retryLimit, tries + 1, completion); });
         });
-    });
     if (!task) {
         completion(std::nullopt, std::nullopt, KBNetworkResponseHandler::errorForCode(-3));
         return;
@@ -131,9 +129,8 @@ void KBNetworkClient::startDownloadTask(const KBURLRequest& request, int retryLi
 }
 
 void KBNetworkClient::settle(const KBURLRequest& request, int retryLimit, int tries,
-                             const std::optional<std::string>& payload,
-                             const std::optional<KBHTTPURLResponse>& response, const std::optional<KBError>& error,
-                             const DataCompletion& completion, const std::function<void()>& retry)
+    const std::optional<std::string>& payload, const std::optional<KBHTTPURLResponse>& response,
+    const std::optional<KBError>& error, const DataCompletion& completion, const std::function<void()>& retry)
 {
     KBNetworkResponseHandler::handleCompletedResponse(
         response, request, error, [&](bool shouldRetry, const std::optional<KBError>& classified) {
@@ -152,8 +149,7 @@ void KBNetworkClient::settle(const KBURLRequest& request, int retryLimit, int tr
         });
 }
 
-double KBNetworkClient::computeDelayForResponse(const std::optional<KBHTTPURLResponse>& response,
-                                                int retryCount) const
+double KBNetworkClient::computeDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retryCount) const
 {
     const double base = std::max(2.0, KBNetworkResponseHandler::retryValueForResponse(response));
     const int exponent = retryCount == 0 ? 1 : retryCount;
@@ -163,8 +159,8 @@ double KBNetworkClient::computeDelayForResponse(const std::optional<KBHTTPURLRes
     return std::pow(base, exponent) * jitter;
 }
 
-void KBNetworkClient::handleChallenge(const KBURLAuthenticationChallenge& challenge,
-                                      const CWURLSessionDelegate::ChallengeCompletion& completion) const
+void KBNetworkClient::handleChallenge(
+    const KBURLAuthenticationChallenge& challenge, const CWURLSessionDelegate::ChallengeCompletion& completion) const
 {
     // The debug flag is the one Kitbase sets (it also gates debug lines).
     if (KBLog::debugEnabled() || !certPinner_) {

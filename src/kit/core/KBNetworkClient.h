@@ -20,10 +20,9 @@ public:
 
     // Nothing when no session can be made.
     static std::shared_ptr<KBNetworkClient> make(std::shared_ptr<CWURLSessionConfiguration> configuration,
-                                                 std::shared_ptr<KBOperationQueue> queue,
-                                                 std::optional<std::vector<KBCertificate>> pinnedCertificates);
-    static std::shared_ptr<KBNetworkClient> makeWithQueue(std::shared_ptr<KBOperationQueue> queue,
-                                                          std::optional<std::vector<KBCertificate>> pinned);
+        std::shared_ptr<KBOperationQueue> queue, std::optional<std::vector<KBCertificate>> pinnedCertificates);
+    static std::shared_ptr<KBNetworkClient> makeWithQueue(
+        std::shared_ptr<KBOperationQueue> queue, std::optional<std::vector<KBCertificate>> pinned);
     static std::shared_ptr<KBNetworkClient> makeWithQueue(std::shared_ptr<KBOperationQueue> queue);
     static std::shared_ptr<KBNetworkClient> make();
     ~KBNetworkClient();
@@ -36,7 +35,7 @@ public:
 
     double computeDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retryCount) const;
     void handleChallenge(const KBURLAuthenticationChallenge& challenge,
-                         const CWURLSessionDelegate::ChallengeCompletion& completion) const;
+        const CWURLSessionDelegate::ChallengeCompletion& completion) const;
 
     // The clock retries wait on (the kit clock unless a test sets one).
     void setClock(std::shared_ptr<KBClock> clock);
@@ -49,10 +48,9 @@ private:
     void startDataTask(const KBURLRequest& request, int retryLimit, int tries, DataCompletion completion);
     void startDownloadTask(const KBURLRequest& request, int retryLimit, int tries, DownloadCompletion completion);
     // Classifies, then completes or schedules the next try.
-    void settle(const KBURLRequest& request, int retryLimit, int tries,
-                const std::optional<std::string>& payload, const std::optional<KBHTTPURLResponse>& response,
-                const std::optional<KBError>& error, const DataCompletion& completion,
-                const std::function<void()>& retry);
+    void settle(const KBURLRequest& request, int retryLimit, int tries, const std::optional<std::string>& payload,
+        const std::optional<KBHTTPURLResponse>& response, const std::optional<KBError>& error,
+        const DataCompletion& completion, const std::function<void()>& retry);
 
     std::shared_ptr<CWURLSession> session_;
     std::shared_ptr<KBCertificatePinner> certPinner_;

@@ -4,18 +4,18 @@
 
 #include <cstdlib>
 
-KBNetworkOperation::KBNetworkOperation(std::string apiKey) : apiKey_(std::move(apiKey))
+KBNetworkOperation::KBNetworkOperation(std::string apiKey)
+    : apiKey_(std::move(apiKey))
 {
 }
 
-KBURLRequest KBNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
-    const std::string& url) const
+KBURLRequest KBNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(const std::string& url) const
 {
     return mutableRequestWithDefaultHTTPHeadersForURL(url, 10.0);
 }
 
-KBURLRequest KBNetworkOperation::mutableRequestWithDefaultHTTPHeadersForURL(const std::string& url,
-                                                                           double timeout) const
+KBURLRequest KBNetworkOperation::mutableRequestWithDefaultHTTPHeadersForURL(
+    const std::string& url, double timeout) const
 {
     KBURLRequest request;
     request.url = url;

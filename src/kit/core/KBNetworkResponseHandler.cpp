@@ -24,8 +24,8 @@ std::optional<std::string> KBNetworkResponseHandler::requestIdForResponse(
     return headerForResponse(response, "X-Request-Id");
 }
 
-bool KBNetworkResponseHandler::contentTypeForResponse(const std::optional<KBHTTPURLResponse>& response,
-                                                      const KBURLRequest& request)
+bool KBNetworkResponseHandler::contentTypeForResponse(
+    const std::optional<KBHTTPURLResponse>& response, const KBURLRequest& request)
 {
     const auto accept = request.header("Accept");
     if (!accept) {
@@ -54,11 +54,26 @@ KBNetworkResponseHandler::ResponseType KBNetworkResponseHandler::clientResponseT
         return Error;
     }
     switch (response->statusCode) {
-    case 200: case 201: case 202: case 204: case 304:
+    case 200:
+    case 201:
+    case 202:
+    case 204:
+    case 304:
         return Success;
-    case 400: case 401: case 403: case 404: case 406: case 410: case 411: case 413: case 419: case 422: case 431:
+    case 400:
+    case 401:
+    case 403:
+    case 404:
+    case 406:
+    case 410:
+    case 411:
+    case 413:
+    case 419:
+    case 422:
+    case 431:
         return ClientError;
-    case 420: case 429:
+    case 420:
+    case 429:
         return Throttled;
     case 408:
         return Retry;
@@ -72,26 +87,33 @@ KBError KBNetworkResponseHandler::errorForCode(int64_t code, nlohmann::json user
     return KBError{kErrorDomain, code, std::move(userInfo)};
 }
 
-std::optional<KBError> KBNetworkResponseHandler::errorForResponse(const std::optional<KBHTTPURLResponse>& response,
-                                                                  ResponseType type, int status)
+std::optional<KBError> KBNetworkResponseHandler::errorForResponse(
+    const std::optional<KBHTTPURLResponse>& response, ResponseType type, int status)
 {
     int64_t code = 0;
     switch (type) {
-    case Success: return std::nullopt;
-    case Error: code = -4; break;
-    case ClientError: code = -5; break;
+    case Success:
+        return std::nullopt;
+    case Error:
+        code = -4;
+        break;
+    case ClientError:
+        code = -5;
+        break;
     case Retry:
-    case Throttled: code = -1; break;
+    case Throttled:
+        code = -1;
+        break;
     }
-    return errorForCode(code, {{"type", static_cast<int>(type)},
-                               {"status_code", status},
-                               {"request_id", requestIdForResponse(response).value_or("")},
-                               {"content_type", headerForResponse(response, "Content-Type").value_or("")}});
+    return errorForCode(code,
+        {{"type", static_cast<int>(type)}, {"status_code", status},
+            {"request_id", requestIdForResponse(response).value_or("")},
+            {"content_type", headerForResponse(response, "Content-Type").value_or("")}});
 }
 
-void KBNetworkResponseHandler::handleCompletedResponse(
-    const std::optional<KBHTTPURLResponse>& response, const KBURLRequest& request,
-    const std::optional<KBError>& error, const std::function<void(bool, const std::optional<KBError>&)>& block)
+void KBNetworkResponseHandler::handleCompletedResponse(const std::optional<KBHTTPURLResponse>& response,
+    const KBURLRequest& request, const std::optional<KBError>& error,
+    const std::function<void(bool, const std::optional<KBError>&)>& block)
 {
     if (error) {
         block(error->domain == kb::kURLErrorDomain && error->code == kb::kURLErrorTimedOut, error);

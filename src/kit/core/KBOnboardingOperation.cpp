@@ -12,10 +12,11 @@ std::optional<nlohmann::json> textValue(const std::optional<std::string>& text)
     return text ? std::optional<nlohmann::json>(*text) : std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 KBOnboardingOperation::KBOnboardingOperation(Parameters parameters)
-    : KBNetworkOperation(parameters.apiKey), parameters_(std::move(parameters))
+    : KBNetworkOperation(parameters.apiKey)
+    , parameters_(std::move(parameters))
 {
 }
 
@@ -23,16 +24,16 @@ void KBOnboardingOperation::encodeBody(KBMultipartMimeStreamEncoder& encoder) co
 {
     const auto& model = parameters_.appIdentifierModel;
     encoder.addValue(textValue(KBEscapedBundleIdentifier()), "app[identifier]");
-    encoder.addValue(textValue(model ? std::optional(model->instanceIdentifier()) : std::nullopt),
-                     "app[instance_identifier]");
+    encoder.addValue(
+        textValue(model ? std::optional(model->instanceIdentifier()) : std::nullopt), "app[instance_identifier]");
     encoder.addValue(textValue(KBApplicationName()), "app[name]");
     encoder.addValue(textValue(KBApplicationBuildVersion()), "app[build_version]");
     encoder.addValue(textValue(KBApplicationDisplayVersion()), "app[display_version]");
     encoder.addValue(nlohmann::json(KBInstallationSource()), "app[source]");
-    encoder.addValue(textValue(model ? std::optional(model->minimumSDKString()) : std::nullopt),
-                     "app[minimum_sdk_version]");
-    encoder.addValue(textValue(model ? std::optional(model->builtSDKString()) : std::nullopt),
-                     "app[built_sdk_version]");
+    encoder.addValue(
+        textValue(model ? std::optional(model->minimumSDKString()) : std::nullopt), "app[minimum_sdk_version]");
+    encoder.addValue(
+        textValue(model ? std::optional(model->builtSDKString()) : std::nullopt), "app[built_sdk_version]");
     for (const auto& [kit, version] : parameters_.kitVersionsByKitBundleIdentifier) {
         encoder.addValue(nlohmann::json(version), "app[build][libraries][" + kit + "]");
     }
@@ -47,10 +48,10 @@ void KBOnboardingOperation::encodeBody(KBMultipartMimeStreamEncoder& encoder) co
     if (icon && !icon->data().empty() && !icon->dataHash().empty()) {
         encoder.addValue(nlohmann::json(icon->dataHash()), "app[icon][hash]");
         encoder.addValue(nlohmann::json(icon->prerendered() ? "true" : "false"), "app[icon][prerendered]");
-        encoder.addValue(nlohmann::json(std::to_string(static_cast<unsigned long>(icon->size().width))),
-                         "app[icon][width]");
-        encoder.addValue(nlohmann::json(std::to_string(static_cast<unsigned long>(icon->size().height))),
-                         "app[icon][height]");
+        encoder.addValue(
+            nlohmann::json(std::to_string(static_cast<unsigned long>(icon->size().width))), "app[icon][width]");
+        encoder.addValue(
+            nlohmann::json(std::to_string(static_cast<unsigned long>(icon->size().height))), "app[icon][height]");
         encoder.addFileData(icon->data(), "icon.png", "image/png", "app[icon][data]");
     }
 }
@@ -71,8 +72,8 @@ std::optional<std::string> KBOnboardingOperation::requestURL() const
 void KBOnboardingOperation::main()
 {
     auto stream = std::make_shared<KBMemoryOutputStream>();
-    auto encoder = KBMultipartMimeStreamEncoder::encoderWithStream(stream,
-                                                                   KBMultipartMimeStreamEncoder::generateBoundary());
+    auto encoder
+        = KBMultipartMimeStreamEncoder::encoderWithStream(stream, KBMultipartMimeStreamEncoder::generateBoundary());
     if (!encoder) {
         KBLog::info("[Kitbase] configure failed during onboarding");
         complete(KBError{kErrorDomain, 0, {{"NSLocalizedDescription", "Multipart mime encoder was nil"}}});
@@ -96,8 +97,8 @@ void KBOnboardingOperation::main()
         return;
     }
     auto self = std::static_pointer_cast<KBOnboardingOperation>(shared_from_this());
-    client->startDataTaskWithRequest(request, parameters_.shouldCreate ? 10 : 1,
-                                     [self](auto, auto, auto error) { self->complete(error); });
+    client->startDataTaskWithRequest(
+        request, parameters_.shouldCreate ? 10 : 1, [self](auto, auto, auto error) { self->complete(error); });
 }
 
 void KBOnboardingOperation::complete(const std::optional<KBError>& error)

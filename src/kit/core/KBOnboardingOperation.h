@@ -15,10 +15,12 @@ class KBOnboardingOperation;
 class KBOnboardingOperationDelegate {
 public:
     virtual ~KBOnboardingOperationDelegate() = default;
-    virtual void onboardingOperationDidCompleteAppCreationWithError(KBOnboardingOperation& operation,
-                                                                    const std::optional<KBError>& error) = 0;
-    virtual void onboardingOperationDidCompleteAppUpdateWithError(KBOnboardingOperation& operation,
-                                                                  const std::optional<KBError>& error) = 0;
+    virtual void onboardingOperationDidCompleteAppCreationWithError(
+        KBOnboardingOperation& operation, const std::optional<KBError>& error)
+        = 0;
+    virtual void onboardingOperationDidCompleteAppUpdateWithError(
+        KBOnboardingOperation& operation, const std::optional<KBError>& error)
+        = 0;
 };
 
 // Registers the application with the service (create) or brings its record

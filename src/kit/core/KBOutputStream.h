@@ -7,13 +7,9 @@
 class KBOutputStream {
 public:
     virtual ~KBOutputStream() = default;
-    virtual void open()
-    {
-    }
+    virtual void open() { }
     virtual size_t write(const void* bytes, size_t length) = 0;
-    virtual void close()
-    {
-    }
+    virtual void close() { }
 };
 
 // Collects the bytes in memory.
@@ -24,10 +20,7 @@ public:
         data_.append(static_cast<const char*>(bytes), length);
         return length;
     }
-    const std::string& data() const
-    {
-        return data_;
-    }
+    const std::string& data() const { return data_; }
 
 private:
     std::string data_;
@@ -37,7 +30,8 @@ private:
 // reports what it took.
 class KBFileDescriptorOutputStream : public KBOutputStream {
 public:
-    explicit KBFileDescriptorOutputStream(int fd) : fd_(fd)
+    explicit KBFileDescriptorOutputStream(int fd)
+        : fd_(fd)
     {
     }
     size_t write(const void* bytes, size_t length) override;

@@ -105,7 +105,7 @@ std::optional<nlohmann::json> valueOf(plist_t node)
     }
 }
 
-}  // namespace
+} // namespace
 
 std::string KBPropertyList::toXml(const nlohmann::json& value)
 {

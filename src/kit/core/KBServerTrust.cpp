@@ -1,7 +1,8 @@
 #include "kit/core/KBServerTrust.h"
 
 KBServerTrust::KBServerTrust(const std::vector<X509*>& chain, std::string host)
-    : chain_(chain), host_(std::move(host))
+    : chain_(chain)
+    , host_(std::move(host))
 {
     for (X509* certificate : chain_) {
         X509_up_ref(certificate);

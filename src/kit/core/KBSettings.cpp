@@ -7,7 +7,8 @@
 
 #include <filesystem>
 
-KBSettings::KBSettings(std::string settingsPath) : settingsPath_(std::move(settingsPath))
+KBSettings::KBSettings(std::string settingsPath)
+    : settingsPath_(std::move(settingsPath))
 {
 }
 
@@ -102,8 +103,7 @@ int KBSettings::appSource()
 }
 
 std::optional<std::string> KBSettings::settingsURLForEndpoint(const std::string& endpoint,
-                                                              const std::optional<std::string>& instanceIdentifier,
-                                                              const std::optional<std::string>& iconHash)
+    const std::optional<std::string>& instanceIdentifier, const std::optional<std::string>& iconHash)
 {
     auto asJson = [](const std::optional<std::string>& text) {
         return text ? std::optional<nlohmann::json>(*text) : std::nullopt;

@@ -25,8 +25,7 @@ public:
     static std::optional<std::string> appDisplayVersion();
     static int appSource();
     static std::optional<std::string> settingsURLForEndpoint(const std::string& endpoint,
-                                                             const std::optional<std::string>& instanceIdentifier,
-                                                             const std::optional<std::string>& iconHash);
+        const std::optional<std::string>& instanceIdentifier, const std::optional<std::string>& iconHash);
     const std::string& settingsPath() const;
 
 private:

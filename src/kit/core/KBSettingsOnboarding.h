@@ -11,7 +11,8 @@
 class KBSettingsOnboarding {
 public:
     virtual ~KBSettingsOnboarding() = default;
-    virtual void beginSettingsAndOnboardingOperations(const std::string& apiKey,
-                                                      const std::map<std::string, std::string>& kitVersions) = 0;
+    virtual void beginSettingsAndOnboardingOperations(
+        const std::string& apiKey, const std::map<std::string, std::string>& kitVersions)
+        = 0;
     virtual std::optional<nlohmann::json> settingsDictionary() = 0;
 };

@@ -16,15 +16,15 @@ std::optional<std::string> processEnvironment(const std::string& name)
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
-KBSettingsOnboardingManager::KBSettingsOnboardingManager(std::shared_ptr<KBApplicationIdentiferModel> model,
-                                                         Environment environment)
-    : appIdentifierModel_(std::move(model)),
-      environment_(std::move(environment)),
-      networkClient_(environment_.networkClient ? environment_.networkClient
-                                                : KBNetworkClient::makeWithQueue(nullptr, KBPinnedCertificates())),
-      settingsModel_(settingsDirectoryPath() + "/settings.json")
+KBSettingsOnboardingManager::KBSettingsOnboardingManager(
+    std::shared_ptr<KBApplicationIdentiferModel> model, Environment environment)
+    : appIdentifierModel_(std::move(model))
+    , environment_(std::move(environment))
+    , networkClient_(environment_.networkClient ? environment_.networkClient
+                                                : KBNetworkClient::makeWithQueue(nullptr, KBPinnedCertificates()))
+    , settingsModel_(settingsDirectoryPath() + "/settings.json")
 {
     if (!environment_.environmentLookup) {
         environment_.environmentLookup = processEnvironment;
@@ -68,8 +68,7 @@ KBSettings& KBSettingsOnboardingManager::settingsModel()
 
 std::optional<std::string> KBSettingsOnboardingManager::settingsURL()
 {
-    const auto instance =
-        appIdentifierModel_ ? std::optional(appIdentifierModel_->instanceIdentifier()) : std::nullopt;
+    const auto instance = appIdentifierModel_ ? std::optional(appIdentifierModel_->instanceIdentifier()) : std::nullopt;
     return KBSettings::settingsURLForEndpoint(valueForConfigurationKey("SettingsEndpoint"), instance, appIconHash());
 }
 
@@ -136,8 +135,8 @@ void KBSettingsOnboardingManager::beginSettingsDownload()
     downloadOperation_->start();
 }
 
-void KBSettingsOnboardingManager::operationDidDownloadAndSaveSettingsWithError(KBDownloadAndSaveSettingsOperation&,
-                                                                               const std::optional<KBError>& error)
+void KBSettingsOnboardingManager::operationDidDownloadAndSaveSettingsWithError(
+    KBDownloadAndSaveSettingsOperation&, const std::optional<KBError>& error)
 {
     if (error) {
         KBLog::info("[Kitbase] failed to download settings " + error->description());

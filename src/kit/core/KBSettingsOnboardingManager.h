@@ -36,8 +36,8 @@ public:
 
     KBSettingsOnboardingManager(std::shared_ptr<KBApplicationIdentiferModel> model, Environment environment);
 
-    void beginSettingsAndOnboardingOperations(const std::string& apiKey,
-                                              const std::map<std::string, std::string>& kitVersions) override;
+    void beginSettingsAndOnboardingOperations(
+        const std::string& apiKey, const std::map<std::string, std::string>& kitVersions) override;
     std::optional<nlohmann::json> settingsDictionary() override;
 
     static std::string settingsDirectoryPath();
@@ -57,12 +57,12 @@ public:
     bool waitUntilFinished(double seconds) const;
     std::shared_ptr<KBNetworkClient> networkClient() const;
 
-    void operationDidDownloadAndSaveSettingsWithError(KBDownloadAndSaveSettingsOperation& operation,
-                                                      const std::optional<KBError>& error) override;
-    void onboardingOperationDidCompleteAppCreationWithError(KBOnboardingOperation& operation,
-                                                            const std::optional<KBError>& error) override;
-    void onboardingOperationDidCompleteAppUpdateWithError(KBOnboardingOperation& operation,
-                                                          const std::optional<KBError>& error) override;
+    void operationDidDownloadAndSaveSettingsWithError(
+        KBDownloadAndSaveSettingsOperation& operation, const std::optional<KBError>& error) override;
+    void onboardingOperationDidCompleteAppCreationWithError(
+        KBOnboardingOperation& operation, const std::optional<KBError>& error) override;
+    void onboardingOperationDidCompleteAppUpdateWithError(
+        KBOnboardingOperation& operation, const std::optional<KBError>& error) override;
 
 private:
     void beginSettingsDownload();

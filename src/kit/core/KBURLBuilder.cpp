@@ -45,8 +45,7 @@ std::optional<std::string> KBURLBuilder::URL() const
 
 std::string KBURLBuilder::escapeString(const std::string& text)
 {
-    static const char* kept =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=";
+    static const char* kept = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=";
     static const char* digits = "0123456789ABCDEF";
     std::string escaped;
     for (const char c : text) {

@@ -6,8 +6,8 @@
 bool KBEqualsIgnoringCase(const std::string& a, const std::string& b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 std::optional<std::string> KBHTTPHeaders::value(const std::string& name) const
@@ -45,8 +45,8 @@ void KBHTTPHeaders::add(const std::string& name, const std::string& value)
 void KBHTTPHeaders::remove(const std::string& name)
 {
     fields_.erase(std::remove_if(fields_.begin(), fields_.end(),
-                                 [&](const auto& field) { return KBEqualsIgnoringCase(field.first, name); }),
-                  fields_.end());
+                      [&](const auto& field) { return KBEqualsIgnoringCase(field.first, name); }),
+        fields_.end());
 }
 
 const std::vector<std::pair<std::string, std::string>>& KBHTTPHeaders::fields() const

@@ -31,14 +31,8 @@ struct KBURLRequest {
     // 1: reload, ignoring any local cache (the kit's requests never use one).
     int cachePolicy = 0;
 
-    std::optional<std::string> header(const std::string& name) const
-    {
-        return headers.value(name);
-    }
-    void setHeader(const std::string& name, const std::string& value)
-    {
-        headers.set(name, value);
-    }
+    std::optional<std::string> header(const std::string& name) const { return headers.value(name); }
+    void setHeader(const std::string& name, const std::string& value) { headers.set(name, value); }
 };
 
 // An HTTP response: the final one after redirects.
@@ -47,10 +41,7 @@ struct KBHTTPURLResponse {
     int statusCode = 0;
     KBHTTPHeaders headers;
 
-    std::optional<std::string> header(const std::string& name) const
-    {
-        return headers.value(name);
-    }
+    std::optional<std::string> header(const std::string& name) const { return headers.value(name); }
 };
 
 bool KBEqualsIgnoringCase(const std::string& a, const std::string& b);

@@ -26,11 +26,11 @@ bool contains(const std::vector<KBKitClass>& kits, const KBKitClass& kit)
 
 bool isValidLegacyKit(const KBKitDescriptor& kit)
 {
-    return kit.sharedInstance && kit.sharedInstance->start && kit.sharedInstance->bundleIdentifier &&
-           kit.sharedInstance->version;
+    return kit.sharedInstance && kit.sharedInstance->start && kit.sharedInstance->bundleIdentifier
+        && kit.sharedInstance->version;
 }
 
-}  // namespace
+} // namespace
 
 Kitbase::Environment Kitbase::Environment::process()
 {
@@ -42,13 +42,13 @@ Kitbase::Environment Kitbase::Environment::process()
     environment.makeSettingsManager = [](Kitbase& kitbase) {
         KBSettingsOnboardingManager::Environment managerEnvironment;
         managerEnvironment.advertisingToken = [&kitbase] { return kitbase.advertisingToken(); };
-        return std::make_shared<KBSettingsOnboardingManager>(kitbase.applicationIdentifierModel(),
-                                                             managerEnvironment);
+        return std::make_shared<KBSettingsOnboardingManager>(kitbase.applicationIdentifierModel(), managerEnvironment);
     };
     return environment;
 }
 
-Kitbase::Kitbase(Environment environment) : environment_(std::move(environment))
+Kitbase::Kitbase(Environment environment)
+    : environment_(std::move(environment))
 {
     installID_ = readInstallationUUID();
     if (installID_.empty()) {
@@ -58,7 +58,7 @@ Kitbase::Kitbase(Environment environment) : environment_(std::move(environment))
     std::string execution = KBCreateUUIDString();
     execution.erase(std::remove(execution.begin(), execution.end(), '-'), execution.end());
     std::transform(execution.begin(), execution.end(), execution.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     executionIdentifier_ = execution;
     if (environment_.makeIdentity) {
         applicationIdentifierModel_ = environment_.makeIdentity(installID_);
@@ -113,8 +113,8 @@ Kitbase& Kitbase::start(const std::vector<KBKitReference>& kits)
 void Kitbase::onboardAppAndDownloadSettings()
 {
     if (settingsAndOnboardingManager_) {
-        settingsAndOnboardingManager_->beginSettingsAndOnboardingOperations(APIKey().value_or(""),
-                                                                            kitVersionsByKitBundleIdentifier());
+        settingsAndOnboardingManager_->beginSettingsAndOnboardingOperations(
+            APIKey().value_or(""), kitVersionsByKitBundleIdentifier());
     }
 }
 
@@ -168,8 +168,7 @@ nlohmann::json Kitbase::validKitbaseConfigFromInfoPlist(const std::optional<nloh
     }
     const auto key = kitbase->find("APIKey");
     if (key == kitbase->end() || !key->is_string()) {
-        throw KBException(tag + "Value of Info.plist[Kitbase][APIKey] must contain your " + kClassName +
-                          " API Key.");
+        throw KBException(tag + "Value of Info.plist[Kitbase][APIKey] must contain your " + kClassName + " API Key.");
     }
     return *kitbase;
 }
@@ -340,9 +339,9 @@ void Kitbase::validateFABKitConformance(const std::vector<KBKitClass>& kits)
                 continue;
             }
         }
-        throw KBException(tag + "It appears that " + quoted(name) +
-                          " is not a valid Kitbase Kit. Please make sure you only pass Kitbase Kits to "
-                          "[Kitbase with:].");
+        throw KBException(tag + "It appears that " + quoted(name)
+            + " is not a valid Kitbase Kit. Please make sure you only pass Kitbase Kits to "
+              "[Kitbase with:].");
     }
 }
 

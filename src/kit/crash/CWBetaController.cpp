@@ -134,7 +134,8 @@ void CWBetaController::loadUpdate(UpdateCompletion completion)
     }
     auto self = shared_from_this();
     networkClient_->startDataTaskWithRequest(*request, KBNetworkClient::kDefaultRetryLimit,
-        [self, completion](std::optional<std::string> data, std::optional<KBHTTPURLResponse>, std::optional<KBError> error) {
+        [self, completion](
+            std::optional<std::string> data, std::optional<KBHTTPURLResponse>, std::optional<KBError> error) {
             self->queue_->async([self, completion, data, error] {
                 // Cleared whatever the outcome, so later checks of the process still run.
                 self->retrying_ = false;

@@ -14,7 +14,8 @@ public:
     static constexpr int64_t kInvalidUpdateError = -1017;
 
     // Nothing, and the error, when the dictionary names no build to fetch.
-    static std::shared_ptr<CWBetaUpdate> betaUpdateWithDictionary(const nlohmann::json& dictionary, std::optional<KBError>* error);
+    static std::shared_ptr<CWBetaUpdate> betaUpdateWithDictionary(
+        const nlohmann::json& dictionary, std::optional<KBError>* error);
 
     const std::string& url() const { return url_; }
     const std::optional<std::string>& version() const { return version_; }

@@ -83,7 +83,7 @@ bool CWCrashHandlersInitialize()
     memset(static_cast<void*>(tables), 0, sizeof(CWThreadTables));
     tables->stopSignal = CWCrashHandlersStopSignal();
     tables->abortMessageAddress = abortMessageAddress();
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_sigaction = CWThreadStopHandler;
     action.sa_flags = SA_SIGINFO | SA_RESTART;
     sigfillset(&action.sa_mask);

@@ -1,8 +1,11 @@
 #include "kit/crash/CWCrashReportingController.h"
 
 #include "kit/core/KBMainBundle.h"
+#include "kit/core/Kitbase.h"
 #include "kit/crash/CWApplication.h"
 #include "kit/crash/CWContextInitialize.h"
+#include "kit/crash/CWException.h"
+#include "kit/crash/CWSignalCheckForeignHandlers.h"
 #include "kit/crash/CWUserLogging.h"
 #include "kit/crash/crashpath/CWContext.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
@@ -11,9 +14,6 @@
 #include "kit/support/KBLog.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBSerialQueue.h"
-#include "kit/core/Kitbase.h"
-#include "kit/crash/CWException.h"
-#include "kit/crash/CWSignalCheckForeignHandlers.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -57,7 +57,7 @@ void writeInternalKey(const std::string& key, const std::string& value)
     }
 }
 
-}  // namespace
+} // namespace
 
 CWCrashReportingController::CWCrashReportingController(
     std::shared_ptr<CWFileManager> fileManager, CWCrashReportingControllerDelegate* delegate)
@@ -189,8 +189,8 @@ CWInternalReportPtr CWCrashReportingController::setupCurrentReport()
 uint32_t CWCrashReportingController::machExceptionMask()
 {
     // Carried to the set-up unused: Linux has no exception ports.
-    static const std::pair<int, uint32_t> masks[] = {{SIGABRT, 1024}, {SIGBUS, 2}, {SIGFPE, 8}, {SIGILL, 4},
-        {SIGSEGV, 2}, {SIGSYS, 1024}, {SIGTRAP, 64}};
+    static const std::pair<int, uint32_t> masks[]
+        = {{SIGABRT, 1024}, {SIGBUS, 2}, {SIGFPE, 8}, {SIGILL, 4}, {SIGSEGV, 2}, {SIGSYS, 1024}, {SIGTRAP, 64}};
     uint32_t mask = 0;
     for (const auto& [signal, bits] : masks) {
         if (delegate_ != nullptr && delegate_->reportingControllerEnsureDeliveryOfUnixSignal(*this, signal)) {

@@ -32,9 +32,11 @@ public:
     virtual bool reportingControllerCanUseBackgroundSessions(CWCrashReportingController& controller) = 0;
     virtual bool reportingControllerMustInformDelegateOfReports(CWCrashReportingController& controller) = 0;
     virtual void reportingControllerDidDetectReportForLastExecution(CWCrashReportingController& controller,
-        const CWInternalReportPtr& report, std::function<void(bool submit)> completion) = 0;
+        const CWInternalReportPtr& report, std::function<void(bool submit)> completion)
+        = 0;
     virtual void reportingControllerInternalDidDetectReportForLastExecution(
-        CWCrashReportingController& controller, const CWInternalReportPtr& report) = 0;
+        CWCrashReportingController& controller, const CWInternalReportPtr& report)
+        = 0;
     virtual bool reportingControllerEnsureDeliveryOfUnixSignal(CWCrashReportingController& controller, int signal) = 0;
     virtual bool shouldInstallCrashCallback() = 0;
     virtual void detectedCrash() = 0;
@@ -65,7 +67,8 @@ public:
     static constexpr double kRetryDelay = 600.0;
     static constexpr double kStartupChecksDelay = 2.0;
 
-    CWCrashReportingController(std::shared_ptr<CWFileManager> fileManager, CWCrashReportingControllerDelegate* delegate);
+    CWCrashReportingController(
+        std::shared_ptr<CWFileManager> fileManager, CWCrashReportingControllerDelegate* delegate);
     ~CWCrashReportingController() override;
 
     // mark: the monotonic time the kit started.
@@ -105,8 +108,8 @@ private:
     bool checkForAndCreateLaunchMarker();
     std::string launchMarkerPath() const;
     CWInternalReportPtr setupCurrentReport();
-    bool startCrashReporter(const std::optional<std::string>& betaToken, std::chrono::nanoseconds mark,
-        const CWInternalReportPtr& report);
+    bool startCrashReporter(
+        const std::optional<std::string>& betaToken, std::chrono::nanoseconds mark, const CWInternalReportPtr& report);
     void crashReportingSetupCompleted(std::chrono::nanoseconds mark);
     void setupStateNotifications();
     void processExistingActiveReportPath(const std::string& path, bool urgent);

@@ -13,8 +13,8 @@ CWSettings CWCrashReportingController::settings()
 {
     std::lock_guard lock(mutex_);
     if (!settings_) {
-        settings_ = delegate_ != nullptr ? delegate_->settingsForCrashReportingController(*this)
-                                         : CWSettings(std::nullopt);
+        settings_
+            = delegate_ != nullptr ? delegate_->settingsForCrashReportingController(*this) : CWSettings(std::nullopt);
     }
     return *settings_;
 }
@@ -63,11 +63,11 @@ std::shared_ptr<CWReportsController> CWCrashReportingController::reportsControll
     std::lock_guard lock(mutex_);
     if (!reportsController_) {
         std::weak_ptr<CWNetworkClient> client = networkClient_;
-        reportsController_ = std::make_shared<CWReportsController>(
-            this, fileManager_, [client](const std::string& path, bool urgent) {
-                const auto upload = client.lock();
-                return upload && upload->uploadPackagedReportAtPath(path, urgent);
-            });
+        reportsController_
+            = std::make_shared<CWReportsController>(this, fileManager_, [client](const std::string& path, bool urgent) {
+                  const auto upload = client.lock();
+                  return upload && upload->uploadPackagedReportAtPath(path, urgent);
+              });
     }
     return reportsController_;
 }

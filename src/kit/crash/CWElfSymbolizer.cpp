@@ -18,7 +18,7 @@ int noSeparateDebugInfo(Dwfl_Module*, void**, const char*, Dwarf_Addr, const cha
 }
 
 const Dwfl_Callbacks kOfflineCallbacks = {
-    nullptr,  // the files are reported with their paths
+    nullptr, // the files are reported with their paths
     noSeparateDebugInfo,
     nullptr,
     nullptr,

@@ -15,7 +15,7 @@
 class CWElfSymbolizer {
 public:
     struct Location {
-        std::string function;  // as in the symbol table (mangled)
+        std::string function; // as in the symbol table (mangled)
         uint64_t functionStart = 0;
         std::optional<std::string> file;
         uint32_t line = 0;

@@ -65,8 +65,8 @@ void writeOptionalHex(CWFile* file, const char* key, const std::optional<std::st
     }
 }
 
-void writeRecord(CWFile* file, int32_t kind, const char* name, const char* reason,
-    const std::vector<CWStackFramePtr>& frames)
+void writeRecord(
+    CWFile* file, int32_t kind, const char* name, const char* reason, const std::vector<CWStackFramePtr>& frames)
 {
     CWFileWriteRecordStart(file, "exception");
     CWFileWriteObjectOpen(file);
@@ -160,8 +160,7 @@ void CWExceptionRecord(int32_t kind, const char* name, const char* reason, const
     if (isFatal(kind)) {
         recordFatal(context, kind, name, reason, frames, attemptDelivery);
     } else {
-        CWUserLoggingAppendToABStorage(&context->customExceptionStorage,
-            &CWCrashStateGet()->customExceptionCurrentFile,
+        CWUserLoggingAppendToABStorage(&context->customExceptionStorage, &CWCrashStateGet()->customExceptionCurrentFile,
             [&](CWFile* file) { writeRecord(file, kind, name, reason, frames); });
     }
     CWLOG_WARN("Finished recording an exception structure\n");

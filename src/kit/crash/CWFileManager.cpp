@@ -23,7 +23,7 @@ std::string errorText(int error, const std::string& path)
 
 bool isDirectory(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
@@ -221,7 +221,7 @@ std::vector<std::string> CWFileManager::preparedPathContents() const
 
 std::optional<uint64_t> CWFileManager::fileSizeAtPath(const std::string& path) const
 {
-    struct stat status {};
+    struct stat status { };
     if (::stat(path.c_str(), &status) != 0) {
         KBLog::info("[Client] Unable to read file size: " + errorText(errno, path));
         return std::nullopt;
@@ -246,7 +246,7 @@ std::optional<std::string> CWFileManager::setupNewPathForExecutionIdentifier(con
 
 void CWFileManager::removeLegacyDirectories() const
 {
-    struct stat status {};
+    struct stat status { };
     if (::lstat(legacyPath().c_str(), &status) != 0) {
         return;
     }

@@ -40,14 +40,14 @@ std::optional<CWInternalReport::Date> dateOf(const nlohmann::json* value)
     if (value == nullptr || !value->is_number()) {
         return std::nullopt;
     }
-    const int64_t seconds = value->is_number_unsigned() ? static_cast<int64_t>(value->get<uint64_t>())
-                                                        : value->get<int64_t>();
+    const int64_t seconds
+        = value->is_number_unsigned() ? static_cast<int64_t>(value->get<uint64_t>()) : value->get<int64_t>();
     return CWInternalReport::Date(std::chrono::seconds(seconds));
 }
 
 bool fileExists(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     return ::stat(path.c_str(), &status) == 0;
 }
 
@@ -89,9 +89,8 @@ const std::vector<std::string>& CWInternalReport::crashFilenames()
 
 const std::vector<std::string>& CWInternalReport::submittableFilenames()
 {
-    static const std::vector<std::string> names{"exception.cwrecord", "signal.cwrecord",
-        "custom_exception_a.cwrecord", "custom_exception_b.cwrecord", "mach_exception.cwrecord", "errors_a.cwrecord",
-        "errors_b.cwrecord"};
+    static const std::vector<std::string> names{"exception.cwrecord", "signal.cwrecord", "custom_exception_a.cwrecord",
+        "custom_exception_b.cwrecord", "mach_exception.cwrecord", "errors_a.cwrecord", "errors_b.cwrecord"};
     return names;
 }
 
@@ -107,7 +106,8 @@ bool CWInternalReport::isContentFilename(const std::string& name)
     }
     // The named frames of a crash file, written beside it at the next launch.
     const std::string companion = ".symbolicated";
-    return name.size() > companion.size() && name.compare(name.size() - companion.size(), companion.size(), companion) == 0
+    return name.size() > companion.size()
+        && name.compare(name.size() - companion.size(), companion.size(), companion) == 0
         && std::find(crashFilenames().begin(), crashFilenames().end(), name.substr(0, name.size() - companion.size()))
         != crashFilenames().end();
 }
@@ -185,8 +185,7 @@ bool CWInternalReport::checkExistenceOfAtLeastOnceFileInArray(const std::vector<
     return false;
 }
 
-void CWInternalReport::enumerateSymbolicatableFilesInContent(
-    const std::function<void(const std::string&)>& block) const
+void CWInternalReport::enumerateSymbolicatableFilesInContent(const std::function<void(const std::string&)>& block) const
 {
     for (const std::string& name : crashFilenames()) {
         block(pathForContentFile(name));

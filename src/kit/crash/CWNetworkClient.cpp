@@ -24,7 +24,10 @@ namespace {
 // The session holds its delegate strongly; this keeps the client free to go.
 class SessionForwarder : public CWURLSessionDelegate {
 public:
-    explicit SessionForwarder(std::weak_ptr<CWNetworkClient> client) : client_(std::move(client)) { }
+    explicit SessionForwarder(std::weak_ptr<CWNetworkClient> client)
+        : client_(std::move(client))
+    {
+    }
     bool respondsTo(Operation operation) const override
     {
         return operation == Operation::Complete || operation == Operation::ReceiveChallenge
@@ -58,7 +61,7 @@ private:
 constexpr double kAsynchronousTimeout = 10.0;
 constexpr double kBlockingTimeout = 2.0;
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<CWNetworkClient> CWNetworkClient::make(std::shared_ptr<KBOperationQueue> queue,
     std::shared_ptr<const CWFileManager> fileManager, CWNetworkClientDelegate* delegate)
@@ -149,8 +152,7 @@ std::optional<KBURLRequest> CWNetworkClient::requestForPackageAtPath(const std::
     request.url = reportURL();
     request.method = "POST";
     request.cachePolicy = 1;
-    request.timeoutInterval
-        = synchronously && !supportsBackgroundRequests() ? kBlockingTimeout : kAsynchronousTimeout;
+    request.timeoutInterval = synchronously && !supportsBackgroundRequests() ? kBlockingTimeout : kAsynchronousTimeout;
     setServiceHeaders(request, (delegate_ ? delegate_->APIKeyForNetworkClient(*this) : std::nullopt).value_or(""));
     std::string boundary = path.substr(path.find_last_of('/') + 1);
     boundary = boundary.substr(0, boundary.rfind('.'));
@@ -321,7 +323,7 @@ std::optional<double> secondsUntilHTTPDate(const std::string& text)
     return std::difftime(then, std::time(nullptr));
 }
 
-}  // namespace
+} // namespace
 
 double CWNetworkClient::retryDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retries)
 {

@@ -22,7 +22,8 @@ public:
     virtual bool networkClientCanUseBackgroundSessions(CWNetworkClient& client) = 0;
     // Path absolute; no error on success.
     virtual void networkClientDidFinishUploadWithPath(
-        CWNetworkClient& client, const std::string& path, const std::optional<KBError>& error) = 0;
+        CWNetworkClient& client, const std::string& path, const std::optional<KBError>& error)
+        = 0;
     virtual std::optional<CWSettings> settingsForNetworkClient(CWNetworkClient& client) = 0;
     virtual std::optional<std::string> APIKeyForNetworkClient(CWNetworkClient& client) = 0;
 };

@@ -40,7 +40,7 @@ std::optional<std::string> readRegularFile(const std::string& path, size_t limit
     if (descriptor < 0) {
         return std::nullopt;
     }
-    struct stat status {};
+    struct stat status { };
     std::optional<std::string> data;
     if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
         std::string bytes(std::min<size_t>(limit, static_cast<size_t>(status.st_size)) + 1, '\0');
@@ -60,7 +60,8 @@ std::optional<std::string> readRegularFile(const std::string& path, size_t limit
             if (bytes.size() > limit) {
                 const size_t lineEnd = bytes.rfind('\n', limit - 1);
                 bytes.resize(lineEnd == std::string::npos ? limit : lineEnd + 1);
-                CWLOG_WARN("Warning: %s is cut to %u bytes\n", CWLastPathComponent(path).c_str(), static_cast<uint32_t>(bytes.size()));
+                CWLOG_WARN("Warning: %s is cut to %u bytes\n", CWLastPathComponent(path).c_str(),
+                    static_cast<uint32_t>(bytes.size()));
             }
             data = std::move(bytes);
         }

@@ -43,7 +43,8 @@ std::shared_ptr<CWThreadArray> CWProcessReportOperation::threadArrayFromFile(con
             continue;
         }
         for (const nlohmann::json& address : *stack) {
-            frames.push_back(CWStackFrame::stackFrameWithAddress(address.is_number_unsigned() ? address.get<uint64_t>() : 0));
+            frames.push_back(
+                CWStackFrame::stackFrameWithAddress(address.is_number_unsigned() ? address.get<uint64_t>() : 0));
         }
     }
     return threads;
@@ -56,9 +57,9 @@ bool CWProcessReportOperation::symbolicateFile(
     if (!threads) {
         return false;
     }
-    const std::shared_ptr<CWThreadArrayOperation> passes[] = {std::make_shared<CWSymbolicationOperation>(resolver),
-        std::make_shared<CWDemangleOperation>(),
-        std::make_shared<CWSerializeSymbolicatedFramesOperation>(path + ".symbolicated")};
+    const std::shared_ptr<CWThreadArrayOperation> passes[]
+        = {std::make_shared<CWSymbolicationOperation>(resolver), std::make_shared<CWDemangleOperation>(),
+            std::make_shared<CWSerializeSymbolicatedFramesOperation>(path + ".symbolicated")};
     for (const auto& pass : passes) {
         pass->setThreadArray(threads);
         pass->start();

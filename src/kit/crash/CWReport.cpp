@@ -37,8 +37,8 @@ CWReport::CWReport(CWInternalReportPtr internalReport, bool prefetchData)
 {
     internalStorage_ = {internalIncrementalKVFile_.c_str(), internalCompactedKVFile_.c_str(),
         CWKeyValueCompactionThreshold, maximumKeys(false)};
-    userStorage_ = {userIncrementalKVFile_.c_str(), userCompactedKVFile_.c_str(), CWKeyValueCompactionThreshold,
-        maximumKeys(true)};
+    userStorage_ = {
+        userIncrementalKVFile_.c_str(), userCompactedKVFile_.c_str(), CWKeyValueCompactionThreshold, maximumKeys(true)};
     if (prefetchData) {
         identifier();
         bundleVersion();

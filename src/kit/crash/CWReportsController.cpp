@@ -27,8 +27,8 @@ bool CWReportsController::packagingEnabled()
 bool CWReportsController::prepareAndSubmitReport(const CWInternalReportPtr& report, bool urgent, bool processing)
 {
     bool result = false;
-    KBProcessActivities::perform(KBProcessActivities::kSuddenTerminationDisabled
-            | KBProcessActivities::kAutomaticTerminationDisabled,
+    KBProcessActivities::perform(
+        KBProcessActivities::kSuddenTerminationDisabled | KBProcessActivities::kAutomaticTerminationDisabled,
         "Crashwatch Crash Report Processing", [&] { result = runPipeline(report, urgent, processing); });
     return result;
 }

@@ -25,7 +25,7 @@ int CWSignalCheckForeignHandlers(std::FILE* out)
     }
     int lines = 0;
     for (const int signal : CWSignalHandledSignals) {
-        struct sigaction current {};
+        struct sigaction current { };
         if (sigaction(signal, nullptr, &current) != 0) {
             std::fprintf(out, "Unable to read signal handler\n");
             continue;
@@ -36,8 +36,9 @@ int CWSignalCheckForeignHandlers(std::FILE* out)
         }
         Dl_info info{};
         const char* symbol = dladdr(handler, &info) != 0 && info.dli_sname != nullptr ? info.dli_sname : "(null)";
-        std::fprintf(out, "[Crashwatch] The signal %s has a non-Crashwatch handler (%s).  This will interfere with "
-                          "reporting.\n",
+        std::fprintf(out,
+            "[Crashwatch] The signal %s has a non-Crashwatch handler (%s).  This will interfere with "
+            "reporting.\n",
             CWSignalNameForNumber(signal), symbol);
         ++lines;
     }

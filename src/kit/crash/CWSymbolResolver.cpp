@@ -45,8 +45,8 @@ bool CWSymbolResolver::loadBinaryImagesFromFile(const std::string& path)
         if (load == line.end() || !load->is_object() || !hasNumber(*load, "base") || !hasNumber(*load, "size")) {
             continue;
         }
-        binaryImages_.push_back(
-            {load->at("base").get<uint64_t>(), load->at("size").get<uint64_t>(), textOf(*load, "uuid"), textOf(*load, "path")});
+        binaryImages_.push_back({load->at("base").get<uint64_t>(), load->at("size").get<uint64_t>(),
+            textOf(*load, "uuid"), textOf(*load, "path")});
     }
     for (const ImageRecord& image : binaryImages_) {
         largestImageSize_ = std::max(largestImageSize_, image.size);
@@ -83,8 +83,8 @@ bool CWSymbolResolver::imageIsUsable(const ImageRecord& image) const
     }
     const bool usable = image.path && image.uuid && symbolizer_->addImage(*image.path, image.base, *image.uuid);
     if (!usable && image.path) {
-        KBLog::debug("[Crashwatch:Crash:SymbolResolver] " + *image.path
-            + " is gone or another build; its frames stay unnamed");
+        KBLog::debug(
+            "[Crashwatch:Crash:SymbolResolver] " + *image.path + " is gone or another build; its frames stay unnamed");
     }
     usableImages_[image.base] = usable;
     return usable;

@@ -70,7 +70,7 @@ void* startWithAlternateStack(void* raw)
     return start.routine(start.argument);
 }
 
-}  // namespace
+} // namespace
 
 bool CWThreadAlternateStacks::currentThreadHasOne()
 {

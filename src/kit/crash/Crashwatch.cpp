@@ -77,7 +77,10 @@ Crashwatch& Crashwatch::startWithAPIKeyAfterDelay(const std::string& key, double
     return startWithAPIKey(key, delegate);
 }
 
-Crashwatch::Crashwatch(std::function<Kitbase&()> kitbase) : kitbase_(std::move(kitbase)) { }
+Crashwatch::Crashwatch(std::function<Kitbase&()> kitbase)
+    : kitbase_(std::move(kitbase))
+{
+}
 
 Crashwatch::~Crashwatch()
 {
@@ -93,9 +96,9 @@ void Crashwatch::start()
         const auto mark = std::chrono::steady_clock::now().time_since_epoch();
         KBLog::info("[Crashwatch] Version " + kitDisplayVersion() + " (" + kitBuildVersion() + ")");
         const KBOSVersion os = KBOperatingSystemVersion();
-        KBLog::debug("[Crashwatch] Running on " + KBHardwareModel().value_or("(null)") + ", "
-            + std::to_string(os.major) + "." + std::to_string(os.minor) + "."
-            + std::to_string(os.patch) + " (" + KBOSBuildVersion().value_or("(null)") + ")");
+        KBLog::debug("[Crashwatch] Running on " + KBHardwareModel().value_or("(null)") + ", " + std::to_string(os.major)
+            + "." + std::to_string(os.minor) + "." + std::to_string(os.patch) + " ("
+            + KBOSBuildVersion().value_or("(null)") + ")");
         KBOperationQueue::mainQueue()->addOperationWithBlock([this] { warnDelegateAboutMethods(); });
         auto fileManager = std::make_shared<CWFileManager>();
         std::optional<std::string> betaToken;
@@ -206,8 +209,8 @@ void Crashwatch::throwException()
 void Crashwatch::recordInternal(const char* suffix, const std::optional<std::string>& value)
 {
     if (CWContextIsInitialized()) {
-        CWUserLoggingRecordKeyValue(std::string(suffix), value, &CWContextGet()->internalKeyValues,
-            &CWCrashStateGet()->internalKeyValueCount);
+        CWUserLoggingRecordKeyValue(
+            std::string(suffix), value, &CWContextGet()->internalKeyValues, &CWCrashStateGet()->internalKeyValueCount);
     }
 }
 
@@ -251,8 +254,7 @@ std::optional<std::string> Crashwatch::developmentPlatformVersion()
 void Crashwatch::setObjectValue(const std::optional<std::string>& value, const std::string& key)
 {
     if (CWContextIsInitialized()) {
-        CWUserLoggingRecordKeyValue(
-            key, value, &CWContextGet()->userKeyValues, &CWCrashStateGet()->userKeyValueCount);
+        CWUserLoggingRecordKeyValue(key, value, &CWContextGet()->userKeyValues, &CWCrashStateGet()->userKeyValueCount);
     }
 }
 
@@ -380,9 +382,8 @@ void Crashwatch::reportingControllerInternalDidDetectReportForLastExecution(
         return;
     }
     const auto created = made.dateCreated();
-    const std::optional<double> seconds = created
-        ? std::optional<double>(static_cast<double>(created->time_since_epoch().count()))
-        : std::nullopt;
+    const std::optional<double> seconds
+        = created ? std::optional<double>(static_cast<double>(created->time_since_epoch().count())) : std::nullopt;
     KBMainQueue::shared()->async([seconds] { Tally::logPreviousSessionCrashedOnDate(seconds); });
 }
 

@@ -40,7 +40,8 @@ public:
 
     static Crashwatch& startWithAPIKey(const std::string& key, CrashwatchDelegate* delegate = nullptr);
     // The delay is ignored: the kit starts at once.
-    static Crashwatch& startWithAPIKeyAfterDelay(const std::string& key, double delay, CrashwatchDelegate* delegate = nullptr);
+    static Crashwatch& startWithAPIKeyAfterDelay(
+        const std::string& key, double delay, CrashwatchDelegate* delegate = nullptr);
 
     // Tests: a kit object over its own Kitbase.
     explicit Crashwatch(std::function<Kitbase&()> kitbase);

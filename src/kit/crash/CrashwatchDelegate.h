@@ -15,7 +15,8 @@ public:
 
     virtual bool respondsToDidDetectReportWithCompletion() const { return false; }
     // The delegate decides whether the earlier report is sent.
-    virtual void crashwatchDidDetectReportForLastExecution(CWReport& report, std::function<void(bool submit)> completion)
+    virtual void crashwatchDidDetectReportForLastExecution(
+        CWReport& report, std::function<void(bool submit)> completion)
     {
         (void)report;
         completion(true);

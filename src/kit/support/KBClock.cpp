@@ -16,7 +16,7 @@ std::shared_ptr<KBClock>& installed()
     return clock;
 }
 
-}  // namespace
+} // namespace
 
 void KBClock::after(double seconds, std::shared_ptr<KBQueue> queue, std::function<void()> block)
 {
@@ -24,9 +24,7 @@ void KBClock::after(double seconds, std::shared_ptr<KBQueue> queue, std::functio
     if (due == std::chrono::nanoseconds::max()) {
         return;
     }
-    scheduleAt(due, [queue = std::move(queue), block = std::move(block)]() mutable {
-        queue->async(std::move(block));
-    });
+    scheduleAt(due, [queue = std::move(queue), block = std::move(block)]() mutable { queue->async(std::move(block)); });
 }
 
 double KBClock::wallSeconds() const

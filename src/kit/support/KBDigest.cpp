@@ -46,7 +46,7 @@ void fillRandom(uint8_t* bytes, size_t length)
     }
 }
 
-}  // namespace
+} // namespace
 
 std::string KBCreateUUIDString()
 {
@@ -55,8 +55,8 @@ std::string KBCreateUUIDString()
     uuid[6] = static_cast<uint8_t>((uuid[6] & 0x0f) | 0x40);
     uuid[8] = static_cast<uint8_t>((uuid[8] & 0x3f) | 0x80);
     const std::string hex = KBHexStringFromData(uuid, sizeof uuid);
-    std::string text = hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
-                       hex.substr(16, 4) + "-" + hex.substr(20);
+    std::string text = hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4)
+        + "-" + hex.substr(20);
     for (char& c : text) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }

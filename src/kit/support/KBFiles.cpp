@@ -51,7 +51,7 @@ std::string userDirsValue(const std::string& file, const std::string& key)
             value = homeFolder() + value.substr(5);
         }
         if (!value.empty() && value[0] == '/') {
-            found = value;  // the last assignment wins, as in the shell
+            found = value; // the last assignment wins, as in the shell
         }
     }
     return found;
@@ -80,7 +80,7 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string KBFiles::dataHome()
 {

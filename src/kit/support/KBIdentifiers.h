@@ -41,4 +41,4 @@ inline constexpr const char* kTallyTimerActivityPrefix = "org.lumetta.kit.tally.
 inline constexpr const char* kURLSessionQueueLabel = "org.lumetta.kit.URLSession";
 inline constexpr const char* kOperationLockPrefix = "org.lumetta.kit";
 
-}  // namespace kb
+} // namespace kb

@@ -24,7 +24,7 @@ void emit(KBLog::Level level, const std::string& line)
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-}  // namespace
+} // namespace
 
 void KBLog::info(const std::string& line)
 {

@@ -30,7 +30,7 @@ asio::io_context& dedicatedThread()
     return *context;
 }
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<KBMainQueue> KBMainQueue::shared()
 {

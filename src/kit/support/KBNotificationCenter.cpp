@@ -8,8 +8,8 @@ KBNotificationCenter& KBNotificationCenter::defaultCenter()
     return *center;
 }
 
-KBNotificationCenter::Token KBNotificationCenter::addObserver(const std::string& name, const void* sender,
-                                                              Observer observer)
+KBNotificationCenter::Token KBNotificationCenter::addObserver(
+    const std::string& name, const void* sender, Observer observer)
 {
     auto entry = std::make_shared<Entry>();
     entry->name = name;
@@ -25,7 +25,7 @@ void KBNotificationCenter::removeObserver(Token token)
 {
     std::lock_guard lock(mutex_);
     auto found = std::find_if(entries_.begin(), entries_.end(),
-                              [token](const std::shared_ptr<Entry>& entry) { return entry->token == token; });
+        [token](const std::shared_ptr<Entry>& entry) { return entry->token == token; });
     if (found != entries_.end()) {
         (*found)->active.store(false);
         entries_.erase(found);

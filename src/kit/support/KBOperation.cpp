@@ -74,7 +74,7 @@ bool KBOperation::readyLocked() const
         return true;
     }
     return std::all_of(dependencies_.begin(), dependencies_.end(),
-                       [](const std::shared_ptr<KBOperation>& dependency) { return dependency->finished_; });
+        [](const std::shared_ptr<KBOperation>& dependency) { return dependency->finished_; });
 }
 
 bool KBOperation::isAsynchronous() const
@@ -178,7 +178,8 @@ void KBOperation::finish()
     }
 }
 
-KBBlockOperation::KBBlockOperation(std::function<void()> block) : block_(std::move(block))
+KBBlockOperation::KBBlockOperation(std::function<void()> block)
+    : block_(std::move(block))
 {
 }
 

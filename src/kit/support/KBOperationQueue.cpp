@@ -23,20 +23,18 @@ thread_local KBOperationQueue* runningQueue = nullptr;
 
 class CurrentQueueScope {
 public:
-    explicit CurrentQueueScope(KBOperationQueue* queue) : previous_(runningQueue)
+    explicit CurrentQueueScope(KBOperationQueue* queue)
+        : previous_(runningQueue)
     {
         runningQueue = queue;
     }
-    ~CurrentQueueScope()
-    {
-        runningQueue = previous_;
-    }
+    ~CurrentQueueScope() { runningQueue = previous_; }
 
 private:
     KBOperationQueue* previous_;
 };
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<KBOperationQueue> KBOperationQueue::make(std::string name, std::shared_ptr<KBQueue> target)
 {
@@ -59,7 +57,8 @@ std::shared_ptr<KBOperationQueue> KBOperationQueue::currentQueue()
 }
 
 KBOperationQueue::KBOperationQueue(std::string name, std::shared_ptr<KBQueue> target)
-    : name_(std::move(name)), target_(std::move(target))
+    : name_(std::move(name))
+    , target_(std::move(target))
 {
 }
 
@@ -138,8 +137,8 @@ void KBOperationQueue::startReadyOperations()
     std::vector<std::shared_ptr<KBOperation>> launch;
     {
         std::lock_guard lock(KBOperationGraph::mutex());
-        const size_t limit = maxConcurrent_ < 0 ? std::numeric_limits<size_t>::max()
-                                                : static_cast<size_t>(maxConcurrent_);
+        const size_t limit
+            = maxConcurrent_ < 0 ? std::numeric_limits<size_t>::max() : static_cast<size_t>(maxConcurrent_);
         auto it = waiting_.begin();
         while (running_.size() < limit && it != waiting_.end()) {
             if (!(*it)->readyLocked()) {

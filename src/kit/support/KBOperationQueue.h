@@ -14,8 +14,8 @@ class KBOperationQueue : public std::enable_shared_from_this<KBOperationQueue> {
 public:
     static constexpr int kDefaultMaxConcurrentOperationCount = -1;
 
-    static std::shared_ptr<KBOperationQueue> make(std::string name = {},
-                                                  std::shared_ptr<KBQueue> target = KBQueue::global());
+    static std::shared_ptr<KBOperationQueue> make(
+        std::string name = {}, std::shared_ptr<KBQueue> target = KBQueue::global());
     // The operation queue of the kit's main queue: one operation at a time.
     static std::shared_ptr<KBOperationQueue> mainQueue();
     // The queue running the calling operation, or null outside one.

@@ -7,7 +7,7 @@ namespace {
 std::atomic<int> suddenDisabled{0};
 std::atomic<int> automaticDisabled{0};
 
-}  // namespace
+} // namespace
 
 KBProcessActivities::Token KBProcessActivities::begin(uint64_t options, const std::string& reason)
 {

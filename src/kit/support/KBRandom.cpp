@@ -28,7 +28,7 @@ std::mt19937_64& generator()
     return engine;
 }
 
-}  // namespace
+} // namespace
 
 double KBRandom::uniform()
 {

@@ -20,12 +20,11 @@ asio::io_context& timerThread()
     return *context;
 }
 
-}  // namespace
+} // namespace
 
 std::chrono::nanoseconds KBRealClock::now() const
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
 void KBRealClock::scheduleAt(std::chrono::nanoseconds due, std::function<void()> hook)

@@ -9,15 +9,16 @@
 #include <future>
 
 KBSerialQueue::KBSerialQueue(std::string label)
-    : label_(std::move(label)), strand_(asio::make_strand(KBThreadPool::shared().get_executor()))
+    : label_(std::move(label))
+    , strand_(asio::make_strand(KBThreadPool::shared().get_executor()))
 {
 }
 
 void KBSerialQueue::async(std::function<void()> block)
 {
     // The block carries its own copy of the label: the queue may go before it runs.
-    asio::post(strand_,
-        [label = label_, block = std::move(block)] { KBThreadPool::runObserved(label.c_str(), block); });
+    asio::post(
+        strand_, [label = label_, block = std::move(block)] { KBThreadPool::runObserved(label.c_str(), block); });
 }
 
 void KBSerialQueue::sync(const std::function<void()>& block)

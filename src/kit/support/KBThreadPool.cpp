@@ -21,7 +21,7 @@ namespace {
 std::atomic<void (*)(const char*)> gWillRun{nullptr};
 std::atomic<void (*)()> gDidRun{nullptr};
 
-}  // namespace
+} // namespace
 
 void KBThreadPool::setBlockObserver(BlockObserver observer)
 {
@@ -50,13 +50,10 @@ public:
     {
         asio::post(KBThreadPool::shared(), [block = std::move(block)] { KBThreadPool::runObserved(nullptr, block); });
     }
-    std::string label() const override
-    {
-        return "global";
-    }
+    std::string label() const override { return "global"; }
 };
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<KBQueue> KBQueue::global()
 {

@@ -1,7 +1,7 @@
 #include "kit/support/KBTimer.h"
 
 std::shared_ptr<KBTimer> KBTimer::start(std::shared_ptr<KBClock> clock, double interval, double leeway,
-                                        std::shared_ptr<KBQueue> queue, std::function<void()> block)
+    std::shared_ptr<KBQueue> queue, std::function<void()> block)
 {
     auto timer = std::make_shared<KBTimer>(std::move(clock), interval, leeway, std::move(queue), std::move(block));
     timer->arm(KBClock::saturatingAdd(timer->clock_->now(), KBClock::toNanoseconds(interval)));
@@ -9,12 +9,12 @@ std::shared_ptr<KBTimer> KBTimer::start(std::shared_ptr<KBClock> clock, double i
 }
 
 KBTimer::KBTimer(std::shared_ptr<KBClock> clock, double interval, double leeway, std::shared_ptr<KBQueue> queue,
-                 std::function<void()> block)
-    : clock_(std::move(clock)),
-      interval_(interval),
-      leeway_(leeway),
-      queue_(std::move(queue)),
-      block_(std::move(block))
+    std::function<void()> block)
+    : clock_(std::move(clock))
+    , interval_(interval)
+    , leeway_(leeway)
+    , queue_(std::move(queue))
+    , block_(std::move(block))
 {
 }
 

@@ -11,7 +11,7 @@
 class KBTimer : public std::enable_shared_from_this<KBTimer> {
 public:
     static std::shared_ptr<KBTimer> start(std::shared_ptr<KBClock> clock, double interval, double leeway,
-                                          std::shared_ptr<KBQueue> queue, std::function<void()> block);
+        std::shared_ptr<KBQueue> queue, std::function<void()> block);
     ~KBTimer();
 
     void stop();
@@ -20,7 +20,7 @@ public:
     double leeway() const;
 
     KBTimer(std::shared_ptr<KBClock> clock, double interval, double leeway, std::shared_ptr<KBQueue> queue,
-            std::function<void()> block);
+        std::function<void()> block);
 
 private:
     void arm(std::chrono::nanoseconds due);

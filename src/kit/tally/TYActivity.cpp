@@ -1,12 +1,13 @@
 #include "kit/tally/TYActivity.h"
 
-std::shared_ptr<TYActivity> TYActivity::beginActivity(const std::string& reason, uint64_t options,
-                                                      std::function<void()> expirationHandler)
+std::shared_ptr<TYActivity> TYActivity::beginActivity(
+    const std::string& reason, uint64_t options, std::function<void()> expirationHandler)
 {
     auto token = beginActivityIfAvailable(reason, options);
     uint64_t task = 0;
-    if ((options & (KBProcessActivities::kSuddenTerminationDisabled |
-                    KBProcessActivities::kAutomaticTerminationDisabled)) != 0) {
+    if ((options
+            & (KBProcessActivities::kSuddenTerminationDisabled | KBProcessActivities::kAutomaticTerminationDisabled))
+        != 0) {
         task = beginBackgroundTaskWithName(reason, std::move(expirationHandler));
     }
     return std::make_shared<TYActivity>(std::move(token), options, reason, task);
@@ -19,8 +20,8 @@ void TYActivity::performActivity(const std::string& reason, uint64_t options, co
     activity->end();
 }
 
-std::optional<KBProcessActivities::Token> TYActivity::beginActivityIfAvailable(const std::string& reason,
-                                                                               uint64_t options)
+std::optional<KBProcessActivities::Token> TYActivity::beginActivityIfAvailable(
+    const std::string& reason, uint64_t options)
 {
     return KBProcessActivities::begin(options, reason);
 }
@@ -36,11 +37,11 @@ bool TYActivity::supportsBackgroundTasks()
 }
 
 TYActivity::TYActivity(std::optional<KBProcessActivities::Token> token, uint64_t options, std::string reason,
-                       uint64_t backgroundTaskIdentifier)
-    : processInfoToken_(std::move(token)),
-      options_(options),
-      reason_(std::move(reason)),
-      backgroundTaskIdentifier_(backgroundTaskIdentifier)
+    uint64_t backgroundTaskIdentifier)
+    : processInfoToken_(std::move(token))
+    , options_(options)
+    , reason_(std::move(reason))
+    , backgroundTaskIdentifier_(backgroundTaskIdentifier)
 {
 }
 

@@ -17,16 +17,16 @@ public:
     static constexpr uint64_t kRecordOptions = 0xC000;
     static constexpr uint64_t kRotateOptions = 0xC0FF;
 
-    static std::shared_ptr<TYActivity> beginActivity(const std::string& reason, uint64_t options,
-                                                     std::function<void()> expirationHandler = nullptr);
+    static std::shared_ptr<TYActivity> beginActivity(
+        const std::string& reason, uint64_t options, std::function<void()> expirationHandler = nullptr);
     static void performActivity(const std::string& reason, uint64_t options, const std::function<void()>& block);
-    static std::optional<KBProcessActivities::Token> beginActivityIfAvailable(const std::string& reason,
-                                                                              uint64_t options);
+    static std::optional<KBProcessActivities::Token> beginActivityIfAvailable(
+        const std::string& reason, uint64_t options);
     static uint64_t beginBackgroundTaskWithName(const std::string& name, std::function<void()> expirationHandler);
     static bool supportsBackgroundTasks();
 
     TYActivity(std::optional<KBProcessActivities::Token> token, uint64_t options, std::string reason,
-               uint64_t backgroundTaskIdentifier);
+        uint64_t backgroundTaskIdentifier);
     ~TYActivity();
     TYActivity(const TYActivity&) = delete;
     TYActivity& operator=(const TYActivity&) = delete;

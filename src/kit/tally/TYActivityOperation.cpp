@@ -1,7 +1,7 @@
 #include "kit/tally/TYActivityOperation.h"
 
-std::shared_ptr<TYActivityOperation> TYActivityOperation::operationByStartingActivityName(const std::string& name,
-                                                                                         uint64_t options)
+std::shared_ptr<TYActivityOperation> TYActivityOperation::operationByStartingActivityName(
+    const std::string& name, uint64_t options)
 {
     auto operation = std::make_shared<TYActivityOperation>();
     operation->activity_ = TYActivity::beginActivity(name, options);

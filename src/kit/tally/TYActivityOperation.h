@@ -7,8 +7,8 @@
 // made to depend on a piece of work, the activity spans that work.
 class TYActivityOperation : public KBOperation {
 public:
-    static std::shared_ptr<TYActivityOperation> operationByStartingActivityName(const std::string& name,
-                                                                                uint64_t options);
+    static std::shared_ptr<TYActivityOperation> operationByStartingActivityName(
+        const std::string& name, uint64_t options);
     const std::shared_ptr<TYActivity>& activity() const;
 
 protected:

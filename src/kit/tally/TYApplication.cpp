@@ -8,7 +8,8 @@ TYApplication TYApplication::hostApplication()
     return TYApplication(KBMainBundle::infoDictionary().value_or(nlohmann::json::object()));
 }
 
-TYApplication::TYApplication(nlohmann::json infoPlistDict) : infoPlistDict_(std::move(infoPlistDict))
+TYApplication::TYApplication(nlohmann::json infoPlistDict)
+    : infoPlistDict_(std::move(infoPlistDict))
 {
 }
 

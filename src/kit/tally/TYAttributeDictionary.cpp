@@ -15,7 +15,7 @@ std::string describe(const nlohmann::ordered_json& value)
     return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-}  // namespace
+} // namespace
 
 TYAttributeDictionary::TYAttributeDictionary(const nlohmann::ordered_json& dictionary)
 {
@@ -33,13 +33,13 @@ void TYAttributeDictionary::addAttribute(const nlohmann::ordered_json& value, co
         return;
     }
     if (rawDictionary_.size() >= kMaximumEntries) {
-        TYLogger::printAlways("[Tally] Maximum number of Event attributes exceeded. Ignoring entry " + *key + ":" +
-                              describe(value));
+        TYLogger::printAlways(
+            "[Tally] Maximum number of Event attributes exceeded. Ignoring entry " + *key + ":" + describe(value));
         return;
     }
     if (!validAttributeValue(value)) {
-        TYLogger::printAlways("[Tally] Event attribute values must be of type NSString or NSNumber. Ignoring entry " +
-                              *key + ":" + describe(value));
+        TYLogger::printAlways("[Tally] Event attribute values must be of type NSString or NSNumber. Ignoring entry "
+            + *key + ":" + describe(value));
         return;
     }
     // The value is cut before the key, so its message comes first.
@@ -58,8 +58,8 @@ void TYAttributeDictionary::addBooleanAttribute(std::optional<bool> value, const
     addAttribute(serialized, key ? std::optional<std::string>(truncateString(*key)) : std::nullopt);
 }
 
-void TYAttributeDictionary::addPriceAttribute(const std::optional<TYDecimal>& price,
-                                              const std::optional<std::string>& key)
+void TYAttributeDictionary::addPriceAttribute(
+    const std::optional<TYDecimal>& price, const std::optional<std::string>& key)
 {
     const nlohmann::ordered_json micros = serializePriceToMicros(price);
     addAttribute(micros, key ? std::optional<std::string>(truncateString(*key)) : std::nullopt);
@@ -86,8 +86,8 @@ std::string TYAttributeDictionary::truncateString(const std::string& text)
     if (TYText::utf16Length(text) <= kMaximumLength) {
         return text;
     }
-    TYLogger::printAlways("[Tally] Maximum length for an Event attributes exceeded. Truncating to " +
-                          std::to_string(kMaximumLength) + " characters.");
+    TYLogger::printAlways("[Tally] Maximum length for an Event attributes exceeded. Truncating to "
+        + std::to_string(kMaximumLength) + " characters.");
     return TYText::truncatedToUtf16Units(text, kMaximumLength);
 }
 
@@ -106,8 +106,9 @@ nlohmann::ordered_json TYAttributeDictionary::serializePriceToMicros(const std::
     }
     const std::optional<int64_t> micros = price->micros();
     if (!micros) {
-        TYLogger::printAlways("[Tally] Maximum value for a price attribute exceeded. Ignoring price attribute with value: " +
-                              price->description());
+        TYLogger::printAlways(
+            "[Tally] Maximum value for a price attribute exceeded. Ignoring price attribute with value: "
+            + price->description());
         return nullptr;
     }
     return *micros;

@@ -10,14 +10,17 @@
 
 TYBackoffTimer::TYBackoffTimer() = default;
 
-TYBackoffTimer::TYBackoffTimer(double initialValue) : initialValue_(initialValue)
+TYBackoffTimer::TYBackoffTimer(double initialValue)
+    : initialValue_(initialValue)
 {
 }
 
 TYBackoffTimer::TYBackoffTimer(double initialValue, double jitterCoefficient)
-    : initialValue_(initialValue), jitterCoefficient_(jitterCoefficient)
+    : initialValue_(initialValue)
+    , jitterCoefficient_(jitterCoefficient)
 {
-    assert(jitterCoefficientIsValid(jitterCoefficient) && "[TYBackoffTimer jitterCoefficientIsValid:jitterCoefficient]");
+    assert(
+        jitterCoefficientIsValid(jitterCoefficient) && "[TYBackoffTimer jitterCoefficientIsValid:jitterCoefficient]");
 }
 
 void TYBackoffTimer::executeBlockAfterNextInterval(std::function<void()> block)

@@ -12,7 +12,8 @@
 #include <vector>
 
 TYCleanupFilesOperation::TYCleanupFilesOperation(std::string directoryUrl, int64_t maximumPendingMultipartFiles)
-    : directoryUrl_(std::move(directoryUrl)), maximumPendingMultipartFiles_(maximumPendingMultipartFiles)
+    : directoryUrl_(std::move(directoryUrl))
+    , maximumPendingMultipartFiles_(maximumPendingMultipartFiles)
 {
 }
 
@@ -59,8 +60,8 @@ void TYCleanupFilesOperation::main()
     }
 }
 
-std::set<std::string> TYCleanupFilesOperation::URLsByRemovingOldFiles(const std::set<std::string>& files,
-                                                                       int64_t maximumFileCount)
+std::set<std::string> TYCleanupFilesOperation::URLsByRemovingOldFiles(
+    const std::set<std::string>& files, int64_t maximumFileCount)
 {
     const size_t maximum = maximumFileCount > 0 ? static_cast<size_t>(maximumFileCount) : 0;
     if (files.size() <= maximum) {

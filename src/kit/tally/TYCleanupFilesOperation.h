@@ -14,7 +14,7 @@
 class TYCleanupFilesOperation : public KBOperation {
 public:
     using SuccessBlock = std::function<void(const std::set<std::string>& logs, const std::set<std::string>& compressed,
-                                            const std::set<std::string>& batches)>;
+        const std::set<std::string>& batches)>;
 
     TYCleanupFilesOperation(std::string directoryUrl, int64_t maximumPendingMultipartFiles);
 

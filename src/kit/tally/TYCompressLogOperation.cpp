@@ -12,7 +12,8 @@
 #include <cstdio>
 
 TYCompressLogOperation::TYCompressLogOperation(std::string uncompressedLogURL, std::string compressedLogURL)
-    : uncompressedLogURL_(std::move(uncompressedLogURL)), compressedLogURL_(std::move(compressedLogURL))
+    : uncompressedLogURL_(std::move(uncompressedLogURL))
+    , compressedLogURL_(std::move(compressedLogURL))
 {
 }
 
@@ -30,7 +31,7 @@ void TYCompressLogOperation::main()
         return;
     }
     // A ".gz" only ever appears whole, so one already there is this log's.
-    struct stat info {};
+    struct stat info { };
     if (lstat(compressedLogURL_.c_str(), &info) == 0) {
         outcome_ = S_ISREG(info.st_mode) ? Outcome::Compressed : Outcome::Failed;
         return;

@@ -11,10 +11,10 @@ class TYCompressLogOperation : public KBOperation {
 public:
     enum class Outcome {
         NotRun,
-        Compressed,      // a whole ".gz" is in place: the log may go
-        NothingToSend,   // the log holds no whole line: it may go, no ".gz"
-        Missing,         // no log at the path
-        Failed,          // no ".gz"; the log must stay
+        Compressed, // a whole ".gz" is in place: the log may go
+        NothingToSend, // the log holds no whole line: it may go, no ".gz"
+        Missing, // no log at the path
+        Failed, // no ".gz"; the log must stay
     };
 
     TYCompressLogOperation(std::string uncompressedLogURL, std::string compressedLogURL);

@@ -1,7 +1,8 @@
 #include "kit/tally/TYCrashEvent.h"
 
 TYCrashEvent::TYCrashEvent(double crashTimestamp, uint64_t crashState)
-    : crashTimestamp_(crashTimestamp), crashState_(crashState)
+    : crashTimestamp_(crashTimestamp)
+    , crashState_(crashState)
 {
 }
 

@@ -1,7 +1,8 @@
 #include "kit/tally/TYCustomEvent.h"
 
 TYCustomEvent::TYCustomEvent(std::string customEventName, const nlohmann::ordered_json& customAttributes)
-    : customEventName_(std::move(customEventName)), customAttributes_(customAttributes)
+    : customEventName_(std::move(customEventName))
+    , customAttributes_(customAttributes)
 {
 }
 
@@ -12,9 +13,8 @@ std::string TYCustomEvent::name() const
 
 nlohmann::ordered_json TYCustomEvent::dictionaryRepresentation() const
 {
-    return {{"eventId", identifier()},
-            {"custom_type", customEventName_},
-            {"custom_attributes", customAttributes_.dictionaryRepresentation()}};
+    return {{"eventId", identifier()}, {"custom_type", customEventName_},
+        {"custom_attributes", customAttributes_.dictionaryRepresentation()}};
 }
 
 std::string TYCustomEvent::description() const

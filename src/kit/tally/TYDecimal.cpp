@@ -16,7 +16,7 @@ bool multiplyByTen(int64_t& value)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<TYDecimal> TYDecimal::fromString(const std::string& text)
 {

@@ -3,7 +3,9 @@
 #include "kit/support/KBClock.h"
 #include "kit/support/KBDigest.h"
 
-TYEvent::TYEvent() : timestamp_(KBClock::shared()->wallSeconds()), identifier_(KBCreateUUIDString())
+TYEvent::TYEvent()
+    : timestamp_(KBClock::shared()->wallSeconds())
+    , identifier_(KBCreateUUIDString())
 {
 }
 

@@ -5,14 +5,20 @@
 const std::set<std::string>& TYEventFilter::sampledEventNames()
 {
     static const std::set<std::string> names = {
-        "app_launched",        "app_terminated",         "app_crashed",         "app_memory_warning",
-        "app_entered_background", "app_entered_foreground", "app_became_inactive", "app_became_active",
+        "app_launched",
+        "app_terminated",
+        "app_crashed",
+        "app_memory_warning",
+        "app_entered_background",
+        "app_entered_foreground",
+        "app_became_inactive",
+        "app_became_active",
     };
     return names;
 }
 
 bool TYEventFilter::shouldDiscardEvent(const TYEventPtr& event, const std::optional<std::string>& betaToken,
-                                       const std::optional<std::string>& installationID, int64_t factor) const
+    const std::optional<std::string>& installationID, int64_t factor) const
 {
     if (!event) {
         return true;
@@ -31,8 +37,8 @@ bool TYEventFilter::samplingEnabledForEventType(const std::string& eventName) co
     return sampledEventNames().count(eventName) != 0;
 }
 
-bool TYEventFilter::shouldDiscardEventWithInstallationID(const std::optional<std::string>& installationID,
-                                                         int64_t factor) const
+bool TYEventFilter::shouldDiscardEventWithInstallationID(
+    const std::optional<std::string>& installationID, int64_t factor) const
 {
     if (!installationID || factor < 2) {
         return false;

@@ -14,9 +14,8 @@ public:
     static const std::set<std::string>& sampledEventNames();
 
     bool shouldDiscardEvent(const TYEventPtr& event, const std::optional<std::string>& betaToken,
-                            const std::optional<std::string>& installationID, int64_t factor) const;
+        const std::optional<std::string>& installationID, int64_t factor) const;
     bool samplingEnabledForEventType(const std::string& eventName) const;
-    bool shouldDiscardEventWithInstallationID(const std::optional<std::string>& installationID,
-                                              int64_t factor) const;
+    bool shouldDiscardEventWithInstallationID(const std::optional<std::string>& installationID, int64_t factor) const;
     static int32_t javaHashCodeForString(const std::string& text);
 };

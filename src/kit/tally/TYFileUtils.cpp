@@ -20,7 +20,7 @@ TYFileUtils::CreationDateReader& installedReader()
 
 std::optional<double> systemCreationDate(const std::string& path)
 {
-    struct statx info {};
+    struct statx info { };
     if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &info) != 0) {
         return std::nullopt;
     }
@@ -34,7 +34,7 @@ std::optional<double> systemCreationDate(const std::string& path)
     return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 std::set<std::string> TYFileUtils::allFilesInDirectory(const std::string& directory)
 {
@@ -64,7 +64,7 @@ std::set<std::string> TYFileUtils::filesWithExtension(const std::string& extensi
 
 uint64_t TYFileUtils::fileSizeAtURL(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (stat(path.c_str(), &info) != 0) {
         return 0;
     }
@@ -122,6 +122,6 @@ std::string TYFileUtils::replacingExtension(const std::string& path, const std::
 
 bool TYFileUtils::isRegularFile(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }

@@ -1,6 +1,7 @@
 #include "kit/tally/TYLifecycleEvent.h"
 
-TYLifecycleEvent::TYLifecycleEvent(std::string name) : name_(std::move(name))
+TYLifecycleEvent::TYLifecycleEvent(std::string name)
+    : name_(std::move(name))
 {
 }
 

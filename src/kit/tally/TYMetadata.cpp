@@ -15,21 +15,21 @@ void setValue(nlohmann::ordered_json& dictionary, const char* key, const std::op
     }
 }
 
-}  // namespace
+} // namespace
 
 TYMetadata::TYMetadata(Kitbase& kitbase, const std::optional<std::string>& betaToken)
-    : APIKey_(kitbase.APIKey()),
-      betaToken_(unwrapBetaToken(betaToken)),
-      buildVersion_(KBApplicationBuildVersion()),
-      bundleIdentifier_(KBEscapedBundleIdentifier()),
-      displayVersion_(KBApplicationDisplayVersion()),
-      executionIdentifier_(kitbase.executionIdentifier()),
-      hostModel_(KBHardwareModel()),
-      installationId_(kitbase.installID()),
-      instanceIdentifier_(kitbase.instanceIdentifier()),
-      locale_(KBNetworkOperation::localeIdentifier()),
-      OSBuildVersion_(KBOSBuildVersion()),
-      OSDisplayVersion_(KBOSDisplayVersion())
+    : APIKey_(kitbase.APIKey())
+    , betaToken_(unwrapBetaToken(betaToken))
+    , buildVersion_(KBApplicationBuildVersion())
+    , bundleIdentifier_(KBEscapedBundleIdentifier())
+    , displayVersion_(KBApplicationDisplayVersion())
+    , executionIdentifier_(kitbase.executionIdentifier())
+    , hostModel_(KBHardwareModel())
+    , installationId_(kitbase.installID())
+    , instanceIdentifier_(kitbase.instanceIdentifier())
+    , locale_(KBNetworkOperation::localeIdentifier())
+    , OSBuildVersion_(KBOSBuildVersion())
+    , OSDisplayVersion_(KBOSDisplayVersion())
 {
     const long cores = sysconf(_SC_NPROCESSORS_CONF);
     numberOfCores_ = cores > 0 ? static_cast<uint32_t>(cores) : 0;

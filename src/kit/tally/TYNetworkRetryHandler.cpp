@@ -9,18 +9,15 @@ TYNetworkRetryHandler::TYNetworkRetryHandler(std::vector<KBCertificate> certific
 }
 
 void TYNetworkRetryHandler::handleCompletedRequest(const KBURLRequest& request,
-                                                   const std::optional<KBHTTPURLResponse>& response,
-                                                   const std::optional<std::string>& identifier,
-                                                   const std::optional<KBError>& error, Completion completion)
+    const std::optional<KBHTTPURLResponse>& response, const std::optional<std::string>& identifier,
+    const std::optional<KBError>& error, Completion completion)
 {
     handleCompletedRequest(request, response, identifier, kDefaultMaxRetries, error, std::move(completion));
 }
 
 void TYNetworkRetryHandler::handleCompletedRequest(const KBURLRequest& request,
-                                                   const std::optional<KBHTTPURLResponse>& response,
-                                                   const std::optional<std::string>& identifier,
-                                                   uint64_t maxRetries, const std::optional<KBError>& error,
-                                                   Completion completion)
+    const std::optional<KBHTTPURLResponse>& response, const std::optional<std::string>& identifier, uint64_t maxRetries,
+    const std::optional<KBError>& error, Completion completion)
 {
     bool retry = false;
     std::optional<KBError> handlerError;
@@ -46,7 +43,7 @@ void TYNetworkRetryHandler::handleCompletedRequest(const KBURLRequest& request,
 }
 
 void TYNetworkRetryHandler::handleChallenge(const KBURLAuthenticationChallenge& challenge, CWURLSession&,
-                                            const CWURLSessionDelegate::ChallengeCompletion& completion) const
+    const CWURLSessionDelegate::ChallengeCompletion& completion) const
 {
     if (KBLog::debugEnabled() || !certPinner_) {
         completion(KBAuthChallengeDisposition::PerformDefaultHandling, std::nullopt);
@@ -60,8 +57,8 @@ double TYNetworkRetryHandler::retryValueForResponse(const std::optional<KBHTTPUR
     return KBNetworkResponseHandler::retryValueForResponse(response);
 }
 
-std::shared_ptr<TYBackoffTimer> TYNetworkRetryHandler::timerForIdentifier(const std::optional<std::string>& identifier,
-                                                                          double initialRetryValue)
+std::shared_ptr<TYBackoffTimer> TYNetworkRetryHandler::timerForIdentifier(
+    const std::optional<std::string>& identifier, double initialRetryValue)
 {
     if (!identifier || identifier->empty()) {
         return nullptr;
@@ -75,7 +72,7 @@ std::shared_ptr<TYBackoffTimer> TYNetworkRetryHandler::timerForIdentifier(const 
 }
 
 KBError TYNetworkRetryHandler::errorWithCode(int64_t code, const std::optional<std::string>& identifier,
-                                             const KBURLRequest& request, const std::optional<KBError>& handlerError)
+    const KBURLRequest& request, const std::optional<KBError>& handlerError)
 {
     if (handlerError) {
         return *handlerError;

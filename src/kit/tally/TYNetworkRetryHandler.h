@@ -25,21 +25,20 @@ public:
     explicit TYNetworkRetryHandler(std::vector<KBCertificate> certificates = KBPinnedCertificates());
 
     void handleCompletedRequest(const KBURLRequest& request, const std::optional<KBHTTPURLResponse>& response,
-                                const std::optional<std::string>& identifier, const std::optional<KBError>& error,
-                                Completion completion);
+        const std::optional<std::string>& identifier, const std::optional<KBError>& error, Completion completion);
     void handleCompletedRequest(const KBURLRequest& request, const std::optional<KBHTTPURLResponse>& response,
-                                const std::optional<std::string>& identifier, uint64_t maxRetries,
-                                const std::optional<KBError>& error, Completion completion);
+        const std::optional<std::string>& identifier, uint64_t maxRetries, const std::optional<KBError>& error,
+        Completion completion);
     // Default handling in the kit's debug mode; otherwise the pinned roots decide.
     void handleChallenge(const KBURLAuthenticationChallenge& challenge, CWURLSession& session,
-                         const CWURLSessionDelegate::ChallengeCompletion& completion) const;
+        const CWURLSessionDelegate::ChallengeCompletion& completion) const;
     static double retryValueForResponse(const std::optional<KBHTTPURLResponse>& response);
     // Nothing for an empty identifier; the first timer of an identifier keeps
     // its initial value.
-    std::shared_ptr<TYBackoffTimer> timerForIdentifier(const std::optional<std::string>& identifier,
-                                                       double initialRetryValue);
+    std::shared_ptr<TYBackoffTimer> timerForIdentifier(
+        const std::optional<std::string>& identifier, double initialRetryValue);
     static KBError errorWithCode(int64_t code, const std::optional<std::string>& identifier,
-                                 const KBURLRequest& request, const std::optional<KBError>& handlerError);
+        const KBURLRequest& request, const std::optional<KBError>& handlerError);
     const std::shared_ptr<KBCertificatePinner>& certPinner() const;
 
 private:

@@ -10,16 +10,16 @@
 
 #include <cstdio>
 
-TYPackageLogOperation::TYPackageLogOperation(std::string compressedLogURL, std::string packagedLogURL,
-                                             std::string multipartMimeBoundary)
-    : compressedLogURL_(std::move(compressedLogURL)),
-      packagedLogURL_(std::move(packagedLogURL)),
-      multipartMimeBoundary_(std::move(multipartMimeBoundary))
+TYPackageLogOperation::TYPackageLogOperation(
+    std::string compressedLogURL, std::string packagedLogURL, std::string multipartMimeBoundary)
+    : compressedLogURL_(std::move(compressedLogURL))
+    , packagedLogURL_(std::move(packagedLogURL))
+    , multipartMimeBoundary_(std::move(multipartMimeBoundary))
 {
 }
 
-std::string TYPackageLogOperation::multipartURLForCompressedURL(const std::string& compressedURL,
-                                                                const std::string& boundary)
+std::string TYPackageLogOperation::multipartURLForCompressedURL(
+    const std::string& compressedURL, const std::string& boundary)
 {
     return TYFileUtils::folderOf(compressedURL) + "/" + boundary + ".multipartmime";
 }

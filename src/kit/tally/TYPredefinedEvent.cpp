@@ -9,10 +9,11 @@ Event make(const std::string& name, const nlohmann::ordered_json& customAttribut
     return std::make_shared<TYPredefinedEvent>(name, customAttributes);
 }
 
-}  // namespace
+} // namespace
 
 TYPredefinedEvent::TYPredefinedEvent(std::string predefinedEventName, const Json& customAttributes)
-    : predefinedEventName_(std::move(predefinedEventName)), customAttributes_(customAttributes)
+    : predefinedEventName_(std::move(predefinedEventName))
+    , customAttributes_(customAttributes)
 {
 }
 
@@ -37,8 +38,8 @@ Event TYPredefinedEvent::loginEventWithMethod(const Text& method, std::optional<
     return event;
 }
 
-Event TYPredefinedEvent::shareEventWithMethod(const Text& method, const Text& contentName, const Text& contentType,
-                                              const Text& contentId, const Json& custom)
+Event TYPredefinedEvent::shareEventWithMethod(
+    const Text& method, const Text& contentName, const Text& contentType, const Text& contentId, const Json& custom)
 {
     auto event = make("share", custom);
     event->addText(method, "method");
@@ -56,8 +57,7 @@ Event TYPredefinedEvent::inviteEventWithMethod(const Text& method, const Json& c
 }
 
 Event TYPredefinedEvent::purchaseEventWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                                std::optional<bool> success, const Text& itemName,
-                                                const Text& itemType, const Text& itemId, const Json& custom)
+    std::optional<bool> success, const Text& itemName, const Text& itemType, const Text& itemId, const Json& custom)
 {
     auto event = make("purchase", custom);
     event->predefinedAttributes_.addPriceAttribute(price, "item_price");
@@ -76,8 +76,8 @@ Event TYPredefinedEvent::levelStartEventWithLevelName(const Text& levelName, con
     return event;
 }
 
-Event TYPredefinedEvent::levelEndEventWithLevelName(const Text& levelName, const Json& score,
-                                                    std::optional<bool> success, const Json& custom)
+Event TYPredefinedEvent::levelEndEventWithLevelName(
+    const Text& levelName, const Json& score, std::optional<bool> success, const Json& custom)
 {
     auto event = make("level_end", custom);
     event->addText(levelName, "level_name");
@@ -87,8 +87,7 @@ Event TYPredefinedEvent::levelEndEventWithLevelName(const Text& levelName, const
 }
 
 Event TYPredefinedEvent::addToCartEventWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                                 const Text& itemName, const Text& itemType, const Text& itemId,
-                                                 const Json& custom)
+    const Text& itemName, const Text& itemType, const Text& itemId, const Json& custom)
 {
     auto event = make("add_to_cart", custom);
     event->predefinedAttributes_.addPriceAttribute(price, "item_price");
@@ -99,8 +98,8 @@ Event TYPredefinedEvent::addToCartEventWithPrice(const std::optional<TYDecimal>&
     return event;
 }
 
-Event TYPredefinedEvent::startCheckoutEventWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                                     const Json& itemCount, const Json& custom)
+Event TYPredefinedEvent::startCheckoutEventWithPrice(
+    const std::optional<TYDecimal>& price, const Text& currency, const Json& itemCount, const Json& custom)
 {
     auto event = make("start_checkout", custom);
     event->predefinedAttributes_.addPriceAttribute(price, "total_price");
@@ -109,8 +108,8 @@ Event TYPredefinedEvent::startCheckoutEventWithPrice(const std::optional<TYDecim
     return event;
 }
 
-Event TYPredefinedEvent::ratingEventWithRating(const Json& rating, const Text& contentName, const Text& contentType,
-                                               const Text& contentId, const Json& custom)
+Event TYPredefinedEvent::ratingEventWithRating(
+    const Json& rating, const Text& contentName, const Text& contentType, const Text& contentId, const Json& custom)
 {
     auto event = make("rating", custom);
     event->predefinedAttributes_.addAttribute(rating, "rating");
@@ -120,8 +119,8 @@ Event TYPredefinedEvent::ratingEventWithRating(const Json& rating, const Text& c
     return event;
 }
 
-Event TYPredefinedEvent::contentViewEventWithName(const Text& contentName, const Text& contentType,
-                                                  const Text& contentId, const Json& custom)
+Event TYPredefinedEvent::contentViewEventWithName(
+    const Text& contentName, const Text& contentType, const Text& contentId, const Json& custom)
 {
     auto event = make("content_view", custom);
     event->addText(contentName, "content_name");
@@ -144,10 +143,9 @@ std::string TYPredefinedEvent::name() const
 
 nlohmann::ordered_json TYPredefinedEvent::dictionaryRepresentation() const
 {
-    return {{"eventId", identifier()},
-            {"predefined_type", predefinedEventName_},
-            {"custom_attributes", customAttributes_.dictionaryRepresentation()},
-            {"predefined_attributes", predefinedAttributes_.dictionaryRepresentation()}};
+    return {{"eventId", identifier()}, {"predefined_type", predefinedEventName_},
+        {"custom_attributes", customAttributes_.dictionaryRepresentation()},
+        {"predefined_attributes", predefinedAttributes_.dictionaryRepresentation()}};
 }
 
 std::string TYPredefinedEvent::description() const

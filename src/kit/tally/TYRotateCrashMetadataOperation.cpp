@@ -6,29 +6,30 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-TYRotateCrashMetadataOperation::TYRotateCrashMetadataOperation(std::string crashMetadataURL,
-                                                               std::shared_ptr<TYMetadata> currentMetadata)
-    : crashMetadataURL_(std::move(crashMetadataURL)), currentMetadata_(std::move(currentMetadata))
+TYRotateCrashMetadataOperation::TYRotateCrashMetadataOperation(
+    std::string crashMetadataURL, std::shared_ptr<TYMetadata> currentMetadata)
+    : crashMetadataURL_(std::move(crashMetadataURL))
+    , currentMetadata_(std::move(currentMetadata))
 {
     if (currentMetadata_) {
         const double now = KBClock::shared()->wallSeconds();
-        currentMetadataDictionary_ =
-            currentMetadata_->dictionaryRepresentationWithStartTime(now > 0.0 ? static_cast<uint64_t>(now) : 0);
+        currentMetadataDictionary_
+            = currentMetadata_->dictionaryRepresentationWithStartTime(now > 0.0 ? static_cast<uint64_t>(now) : 0);
     }
 }
 
 void TYRotateCrashMetadataOperation::main()
 {
-    struct stat info {};
+    struct stat info { };
     if (stat(crashMetadataURL_.c_str(), &info) == 0) {
-        crashMetadata_ =
-            std::make_shared<TYCrashMetadata>(TYCrashMetadata::readSerializedDictionaryFromURL(crashMetadataURL_));
+        crashMetadata_
+            = std::make_shared<TYCrashMetadata>(TYCrashMetadata::readSerializedDictionaryFromURL(crashMetadataURL_));
         std::remove(crashMetadataURL_.c_str());
     } else {
         crashMetadata_ = std::make_shared<TYCrashMetadata>(nlohmann::ordered_json::object());
     }
-    if (currentMetadataDictionary_ &&
-        !TYCrashMetadata::writeSerializedDictionary(*currentMetadataDictionary_, crashMetadataURL_)) {
+    if (currentMetadataDictionary_
+        && !TYCrashMetadata::writeSerializedDictionary(*currentMetadataDictionary_, crashMetadataURL_)) {
         TYLogger::sharedLogger().log("Failed to write metadata to " + crashMetadataURL_);
     }
 }

@@ -18,7 +18,7 @@ size_t skipSpace(const std::string& text)
     return i;
 }
 
-}  // namespace
+} // namespace
 
 TYSettings::TYSettings(std::optional<nlohmann::json> settingsDictionary)
     : settingsDictionary_(std::move(settingsDictionary))

@@ -31,11 +31,12 @@ TYLogger& logger()
     return TYLogger::sharedLogger();
 }
 
-}  // namespace
+} // namespace
 
-TYTallyController::TYTallyController(std::optional<std::string> betaToken, std::string rootDirectory,
-                                     Kitbase& kitbase)
-    : betaToken_(std::move(betaToken)), rootDirectory_(std::move(rootDirectory)), kitbase_(kitbase)
+TYTallyController::TYTallyController(std::optional<std::string> betaToken, std::string rootDirectory, Kitbase& kitbase)
+    : betaToken_(std::move(betaToken))
+    , rootDirectory_(std::move(rootDirectory))
+    , kitbase_(kitbase)
 {
 }
 
@@ -149,8 +150,8 @@ void TYTallyController::logEvent(const TYEventPtr& event)
 
 void TYTallyController::enqueueEvent(const TYEventPtr& event)
 {
-    auto activity = TYActivityOperation::operationByStartingActivityName(kb::kTallyRecordEventActivity,
-                                                                         TYActivity::kRecordOptions);
+    auto activity = TYActivityOperation::operationByStartingActivityName(
+        kb::kTallyRecordEventActivity, TYActivity::kRecordOptions);
     auto self = shared_from_this();
     // Weak: the activity holds this block as its dependency.
     std::weak_ptr<KBOperation> weakActivity = activity;
@@ -166,8 +167,8 @@ void TYTallyController::enqueueEvent(const TYEventPtr& event)
 
 void TYTallyController::logCrashEvent(const std::shared_ptr<TYCrashEvent>& event)
 {
-    auto activity =
-        TYActivityOperation::operationByStartingActivityName(kRecordCrashEventActivity, TYActivity::kRecordOptions);
+    auto activity
+        = TYActivityOperation::operationByStartingActivityName(kRecordCrashEventActivity, TYActivity::kRecordOptions);
     auto self = shared_from_this();
     std::weak_ptr<KBOperation> weakActivity = activity;
     auto block = std::make_shared<KBBlockOperation>([self, event, weakActivity] {
@@ -182,8 +183,8 @@ void TYTallyController::logCrashEvent(const std::shared_ptr<TYCrashEvent>& event
 
 bool TYTallyController::discardedBySampling(const TYEventPtr& event)
 {
-    if (!eventFilter_->shouldDiscardEvent(event, metadata_->betaToken(), metadata_->installationId(),
-                                          settings_->samplingRate())) {
+    if (!eventFilter_->shouldDiscardEvent(
+            event, metadata_->betaToken(), metadata_->installationId(), settings_->samplingRate())) {
         return false;
     }
     logger().log("Application is enabled for sampling, skipping " + event->description());
@@ -191,7 +192,7 @@ bool TYTallyController::discardedBySampling(const TYEventPtr& event)
 }
 
 void TYTallyController::addWrite(const TYEventPtr& event, const std::shared_ptr<TYMetadataSerializable>& metadata,
-                                 const std::shared_ptr<KBOperation>& activity)
+    const std::shared_ptr<KBOperation>& activity)
 {
     auto write = std::make_shared<TYWriteEventOperation>(event, metadata, currentLogURL_);
     activity->addDependency(write);
@@ -211,8 +212,8 @@ void TYTallyController::admitEvent(const TYEventPtr& event, const std::shared_pt
     }
 }
 
-void TYTallyController::admitCrashEvent(const std::shared_ptr<TYCrashEvent>& event,
-                                        const std::shared_ptr<KBOperation>& activity)
+void TYTallyController::admitCrashEvent(
+    const std::shared_ptr<TYCrashEvent>& event, const std::shared_ptr<KBOperation>& activity)
 {
     logger().log("Attempting to log " + event->name());
     if (!shouldLogEvent() || discardedBySampling(event)) {
@@ -255,8 +256,8 @@ void TYTallyController::applySettings(const nlohmann::json& dictionary)
         removeAllLogs();
         return;
     }
-    const nlohmann::json analytics =
-        dictionary.is_object() ? dictionary.value("analytics", nlohmann::json()) : nlohmann::json();
+    const nlohmann::json analytics
+        = dictionary.is_object() ? dictionary.value("analytics", nlohmann::json()) : nlohmann::json();
     logger().log("Tally enabled with settings: " + analytics.dump());
     logger().log("Logging events to " + rootEventDirectory_);
     setupFlushTimer();
@@ -275,8 +276,8 @@ void TYTallyController::checkQueue(const char* method) const
 {
     const auto current = KBOperationQueue::currentQueue();
     if (current != eventQueue_) {
-        logger().log(std::string("queuing bug in ") + method + ": " + eventQueue_->name() +
-                     " != " + (current ? current->name() : std::string("(null)")));
+        logger().log(std::string("queuing bug in ") + method + ": " + eventQueue_->name()
+            + " != " + (current ? current->name() : std::string("(null)")));
     }
 }
 

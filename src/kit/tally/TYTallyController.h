@@ -67,20 +67,20 @@ public:
 
     // The upload step for one batch; made while the settings are not valid
     // it is cancelled, and the batch waits on disk.
-    virtual std::shared_ptr<KBOperation> uploadOperationForFileAtURL(const std::string& batch,
-                                                                     const std::string& boundary);
+    virtual std::shared_ptr<KBOperation> uploadOperationForFileAtURL(
+        const std::string& batch, const std::string& boundary);
     std::shared_ptr<TYUploader> uploaderWithQueue(std::shared_ptr<KBOperationQueue> queue);
 
     // The uploader's questions, on the event queue.
     std::string filePathForUniqueName(TYUploader& uploader, const std::string& uniqueName) override;
-    void didFinishUploadWithUniqueName(TYUploader& uploader, const std::string& uniqueName,
-                                       const std::optional<KBError>& error) override;
+    void didFinishUploadWithUniqueName(
+        TYUploader& uploader, const std::string& uniqueName, const std::optional<KBError>& error) override;
     void completedRequest(TYUploader& uploader, const KBURLRequest& request,
-                          const std::optional<KBHTTPURLResponse>& response, const std::string& uniqueName,
-                          const std::optional<KBError>& error, RetryAnswer completion) override;
+        const std::optional<KBHTTPURLResponse>& response, const std::string& uniqueName,
+        const std::optional<KBError>& error, RetryAnswer completion) override;
     bool respondsToChallenges() const override;
     void didReceiveChallenge(TYUploader& uploader, CWURLSession& session, const KBURLAuthenticationChallenge& challenge,
-                             const CWURLSessionDelegate::ChallengeCompletion& completion) override;
+        const CWURLSessionDelegate::ChallengeCompletion& completion) override;
     void uploadAllMultipartFiles();
     void uploadMultipartFiles(const std::set<std::string>& batches);
     static std::optional<std::string> boundaryFromURL(const std::string& path);
@@ -110,9 +110,9 @@ private:
     void admitCrashEvent(const std::shared_ptr<TYCrashEvent>& event, const std::shared_ptr<KBOperation>& activity);
     bool discardedBySampling(const TYEventPtr& event);
     void addWrite(const TYEventPtr& event, const std::shared_ptr<TYMetadataSerializable>& metadata,
-                  const std::shared_ptr<KBOperation>& activity);
-    void addTogether(const std::vector<std::shared_ptr<KBOperation>>& operations,
-                     const std::shared_ptr<KBOperation>& activity);
+        const std::shared_ptr<KBOperation>& activity);
+    void addTogether(
+        const std::vector<std::shared_ptr<KBOperation>>& operations, const std::shared_ptr<KBOperation>& activity);
     void checkQueue(const char* method) const;
 
     std::optional<std::string> betaToken_;

@@ -22,12 +22,12 @@ void checkExtension(const std::string& path, const std::string& expected)
 {
     const std::string extension = TYFileUtils::extension(path);
     if (extension != expected) {
-        TYLogger::sharedLogger().log("Error: attempted to submit file with invalid extension " + extension +
-                                     ", should be " + expected);
+        TYLogger::sharedLogger().log(
+            "Error: attempted to submit file with invalid extension " + extension + ", should be " + expected);
     }
 }
 
-}  // namespace
+} // namespace
 
 std::string TYTallyController::generateNewLogPath() const
 {
@@ -39,8 +39,8 @@ std::string TYTallyController::multipartMimeURLWithBoundary(const std::string& b
     return rootEventDirectory_ + "/" + boundary + ".multipartmime";
 }
 
-void TYTallyController::addTogether(const std::vector<std::shared_ptr<KBOperation>>& operations,
-                                    const std::shared_ptr<KBOperation>& activity)
+void TYTallyController::addTogether(
+    const std::vector<std::shared_ptr<KBOperation>>& operations, const std::shared_ptr<KBOperation>& activity)
 {
     for (const auto& operation : operations) {
         activity->addDependency(operation);
@@ -102,7 +102,7 @@ void TYTallyController::cleanupAndProcessExistingFiles()
     auto cleanup = std::make_shared<TYCleanupFilesOperation>(rootEventDirectory_, settings_->maxPendingSendFiles());
     std::weak_ptr<TYTallyController> weak = shared_from_this();
     cleanup->setSuccessBlock([weak](const std::set<std::string>& logs, const std::set<std::string>& compressed,
-                                    const std::set<std::string>& batches) {
+                                 const std::set<std::string>& batches) {
         auto self = weak.lock();
         if (!self) {
             return;

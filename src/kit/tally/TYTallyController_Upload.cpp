@@ -13,11 +13,11 @@ std::shared_ptr<TYUploader> TYTallyController::uploaderWithQueue(std::shared_ptr
     return std::make_shared<TYUploader>(std::move(queue), weak_from_this());
 }
 
-std::shared_ptr<KBOperation> TYTallyController::uploadOperationForFileAtURL(const std::string& batch,
-                                                                           const std::string& boundary)
+std::shared_ptr<KBOperation> TYTallyController::uploadOperationForFileAtURL(
+    const std::string& batch, const std::string& boundary)
 {
-    auto operation = std::make_shared<TYUploadOperation>(uploader_, settings_->tallyURL(),
-                                                         metadata_->APIKey().value_or(""), batch, boundary);
+    auto operation = std::make_shared<TYUploadOperation>(
+        uploader_, settings_->tallyURL(), metadata_->APIKey().value_or(""), batch, boundary);
     if (!settings_->valid()) {
         operation->cancel();
     }
@@ -49,8 +49,8 @@ std::string TYTallyController::filePathForUniqueName(TYUploader&, const std::str
     return rootEventDirectory_ + "/" + uniqueName + ".multipartmime";
 }
 
-void TYTallyController::didFinishUploadWithUniqueName(TYUploader& uploader, const std::string& uniqueName,
-                                                      const std::optional<KBError>& error)
+void TYTallyController::didFinishUploadWithUniqueName(
+    TYUploader& uploader, const std::string& uniqueName, const std::optional<KBError>& error)
 {
     auto& logger = TYLogger::sharedLogger();
     if (error) {
@@ -61,12 +61,10 @@ void TYTallyController::didFinishUploadWithUniqueName(TYUploader& uploader, cons
 }
 
 void TYTallyController::completedRequest(TYUploader&, const KBURLRequest& request,
-                                         const std::optional<KBHTTPURLResponse>& response,
-                                         const std::string& uniqueName, const std::optional<KBError>& error,
-                                         RetryAnswer completion)
+    const std::optional<KBHTTPURLResponse>& response, const std::string& uniqueName,
+    const std::optional<KBError>& error, RetryAnswer completion)
 {
-    networkRetryHandler_->handleCompletedRequest(
-        request, response, uniqueName, error,
+    networkRetryHandler_->handleCompletedRequest(request, response, uniqueName, error,
         [uniqueName, error, completion](bool retry, const std::optional<KBError>& handlerError) {
             auto& logger = TYLogger::sharedLogger();
             if (error) {
@@ -85,8 +83,7 @@ bool TYTallyController::respondsToChallenges() const
 }
 
 void TYTallyController::didReceiveChallenge(TYUploader&, CWURLSession& session,
-                                            const KBURLAuthenticationChallenge& challenge,
-                                            const CWURLSessionDelegate::ChallengeCompletion& completion)
+    const KBURLAuthenticationChallenge& challenge, const CWURLSessionDelegate::ChallengeCompletion& completion)
 {
     networkRetryHandler_->handleChallenge(challenge, session, completion);
 }

@@ -1,12 +1,12 @@
 #include "kit/tally/TYTimer.h"
 
 TYTimer::TYTimer(double timeInterval, std::shared_ptr<KBOperationQueue> queue, std::string timerIdentifier,
-                 std::function<void()> block, std::shared_ptr<KBQueue> dispatchQueue)
-    : timerIdentifier_(std::move(timerIdentifier)),
-      timeInterval_(timeInterval),
-      timerBlock_(std::move(block)),
-      queue_(std::move(queue)),
-      self_(std::make_shared<TYTimer*>(this))
+    std::function<void()> block, std::shared_ptr<KBQueue> dispatchQueue)
+    : timerIdentifier_(std::move(timerIdentifier))
+    , timeInterval_(timeInterval)
+    , timerBlock_(std::move(block))
+    , queue_(std::move(queue))
+    , self_(std::make_shared<TYTimer*>(this))
 {
     scheduleDispatchTimer(std::move(dispatchQueue));
 }

@@ -16,7 +16,7 @@ public:
     // The firing hops through the dispatch queue (the global one unless a
     // test gives its own) onto the operation queue.
     TYTimer(double timeInterval, std::shared_ptr<KBOperationQueue> queue, std::string timerIdentifier,
-            std::function<void()> block, std::shared_ptr<KBQueue> dispatchQueue = KBQueue::global());
+        std::function<void()> block, std::shared_ptr<KBQueue> dispatchQueue = KBQueue::global());
     ~TYTimer();
     TYTimer(const TYTimer&) = delete;
     TYTimer& operator=(const TYTimer&) = delete;

@@ -9,12 +9,12 @@
 #include <sys/stat.h>
 
 TYUploadOperation::TYUploadOperation(std::shared_ptr<TYUploader> uploader, std::string tallyURL, std::string apiKey,
-                                     std::string multipartURL, std::string multipartMimeBoundary)
-    : uploader_(std::move(uploader)),
-      tallyURL_(std::move(tallyURL)),
-      apiKey_(std::move(apiKey)),
-      multipartURL_(std::move(multipartURL)),
-      multipartMimeBoundary_(std::move(multipartMimeBoundary))
+    std::string multipartURL, std::string multipartMimeBoundary)
+    : uploader_(std::move(uploader))
+    , tallyURL_(std::move(tallyURL))
+    , apiKey_(std::move(apiKey))
+    , multipartURL_(std::move(multipartURL))
+    , multipartMimeBoundary_(std::move(multipartMimeBoundary))
 {
 }
 
@@ -29,10 +29,10 @@ KBURLRequest TYUploadOperation::request() const
     KBURLRequest request;
     request.method = "POST";
     request.url = tallyURL_;
-    struct stat info {};
+    struct stat info { };
     const std::string length = stat(multipartURL_.c_str(), &info) == 0 ? std::to_string(info.st_size) : "0";
-    request.setHeader("Content-Type",
-                      KBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(multipartMimeBoundary_));
+    request.setHeader(
+        "Content-Type", KBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(multipartMimeBoundary_));
     request.setHeader("Content-Length", length);
     request.setHeader("User-Agent", kUserAgent);
     request.setHeader("X-CRASHWATCH-DEVELOPER-TOKEN", kb::kDeveloperToken);

@@ -14,7 +14,7 @@ public:
     static constexpr const char* kClientType = "Tally Linux SDK";
 
     TYUploadOperation(std::shared_ptr<TYUploader> uploader, std::string tallyURL, std::string apiKey,
-                      std::string multipartURL, std::string multipartMimeBoundary);
+        std::string multipartURL, std::string multipartMimeBoundary);
 
     KBURLRequest request() const;
     // Whole seconds since 1970 on the kit clock, when the operation runs.

@@ -11,23 +11,24 @@ namespace {
 // The session holds its delegate strongly; this keeps the uploader free to go.
 class SessionForwarder : public CWURLSessionDelegate {
 public:
-    explicit SessionForwarder(std::weak_ptr<TYUploader> uploader) : uploader_(std::move(uploader))
+    explicit SessionForwarder(std::weak_ptr<TYUploader> uploader)
+        : uploader_(std::move(uploader))
     {
     }
     bool respondsTo(Operation operation) const override
     {
-        return operation == Operation::Complete || operation == Operation::ReceiveChallenge ||
-               operation == Operation::BecomeInvalid;
+        return operation == Operation::Complete || operation == Operation::ReceiveChallenge
+            || operation == Operation::BecomeInvalid;
     }
-    void didCompleteWithError(CWURLSession& session, CWURLSessionTask& task,
-                              const std::optional<KBError>& error) override
+    void didCompleteWithError(
+        CWURLSession& session, CWURLSessionTask& task, const std::optional<KBError>& error) override
     {
         if (auto uploader = uploader_.lock()) {
             uploader->didCompleteWithError(session, task, error);
         }
     }
     void didReceiveChallenge(CWURLSession& session, const KBURLAuthenticationChallenge& challenge,
-                             const ChallengeCompletion& completion) override
+        const ChallengeCompletion& completion) override
     {
         if (auto uploader = uploader_.lock()) {
             uploader->didReceiveChallenge(session, challenge, completion);
@@ -51,10 +52,11 @@ void logUploader(const std::string& text)
     TYLogger::sharedLogger().logWithLabel("TYUploader", text);
 }
 
-}  // namespace
+} // namespace
 
 TYUploader::TYUploader(std::shared_ptr<KBOperationQueue> queue, std::weak_ptr<TYUploaderDelegate> delegate)
-    : operationQueue_(std::move(queue)), delegate_(std::move(delegate))
+    : operationQueue_(std::move(queue))
+    , delegate_(std::move(delegate))
 {
 }
 
@@ -65,8 +67,8 @@ TYUploader::~TYUploader()
     }
 }
 
-void TYUploader::startUploadRequest(const KBURLRequest& request, const std::string& filePath,
-                                    const std::string& uniqueName)
+void TYUploader::startUploadRequest(
+    const KBURLRequest& request, const std::string& filePath, const std::string& uniqueName)
 {
     auto self = shared_from_this();
     checkForExistingTaskMatchingDescription(uniqueName, [self, request, filePath, uniqueName](bool exists) {
@@ -78,8 +80,8 @@ void TYUploader::startUploadRequest(const KBURLRequest& request, const std::stri
     });
 }
 
-void TYUploader::startNewUploadRequest(const KBURLRequest& request, const std::string& filePath,
-                                       const std::string& uniqueName)
+void TYUploader::startNewUploadRequest(
+    const KBURLRequest& request, const std::string& filePath, const std::string& uniqueName)
 {
     auto self = shared_from_this();
     const auto fail = [self, uniqueName, filePath](int64_t code) {
@@ -203,8 +205,8 @@ void TYUploader::handleTaskDescription(const std::string& description, const std
     }
 }
 
-void TYUploader::checkForExistingTaskMatchingDescription(const std::string& description,
-                                                         std::function<void(bool exists)> completion)
+void TYUploader::checkForExistingTaskMatchingDescription(
+    const std::string& description, std::function<void(bool exists)> completion)
 {
     auto current = session();
     if (!current) {
@@ -212,14 +214,14 @@ void TYUploader::checkForExistingTaskMatchingDescription(const std::string& desc
         return;
     }
     current->getTasksWithCompletionHandler([description, completion](const CWURLSession::TaskLists& tasks) {
-        completion(taskArrayHasTaskMatchingDescription(tasks.uploadTasks, description) ||
-                   taskArrayHasTaskMatchingDescription(tasks.dataTasks, description) ||
-                   taskArrayHasTaskMatchingDescription(tasks.downloadTasks, description));
+        completion(taskArrayHasTaskMatchingDescription(tasks.uploadTasks, description)
+            || taskArrayHasTaskMatchingDescription(tasks.dataTasks, description)
+            || taskArrayHasTaskMatchingDescription(tasks.downloadTasks, description));
     });
 }
 
-bool TYUploader::taskArrayHasTaskMatchingDescription(const std::vector<std::shared_ptr<CWURLSessionTask>>& tasks,
-                                                     const std::string& description)
+bool TYUploader::taskArrayHasTaskMatchingDescription(
+    const std::vector<std::shared_ptr<CWURLSessionTask>>& tasks, const std::string& description)
 {
     for (const auto& task : tasks) {
         if (task->taskDescription() == description) {
@@ -237,7 +239,7 @@ KBError TYUploader::errorWithCode(int64_t code, nlohmann::json userInfo)
 nlohmann::json TYUploader::errorUserInfoWithFilePath(const std::string& path, const std::string& uniqueName)
 {
     return {{"NSFilePath", path.empty() ? "(null)" : path},
-            {"TYUploaderUniqueName", uniqueName.empty() ? "(null)" : uniqueName}};
+        {"TYUploaderUniqueName", uniqueName.empty() ? "(null)" : uniqueName}};
 }
 
 void TYUploader::didBecomeInvalidWithError(const std::optional<KBError>& error)
@@ -246,7 +248,7 @@ void TYUploader::didBecomeInvalidWithError(const std::optional<KBError>& error)
 }
 
 void TYUploader::didReceiveChallenge(CWURLSession& session, const KBURLAuthenticationChallenge& challenge,
-                                     const CWURLSessionDelegate::ChallengeCompletion& completion)
+    const CWURLSessionDelegate::ChallengeCompletion& completion)
 {
     auto delegate = delegate_.lock();
     if (delegate && delegate->respondsToChallenges()) {
@@ -256,8 +258,8 @@ void TYUploader::didReceiveChallenge(CWURLSession& session, const KBURLAuthentic
     completion(KBAuthChallengeDisposition::PerformDefaultHandling, std::nullopt);
 }
 
-void TYUploader::didCompleteWithError(CWURLSession& session, CWURLSessionTask& task,
-                                      const std::optional<KBError>& error)
+void TYUploader::didCompleteWithError(
+    CWURLSession& session, CWURLSessionTask& task, const std::optional<KBError>& error)
 {
     taskEnded(session);
     auto delegate = delegate_.lock();
@@ -267,18 +269,16 @@ void TYUploader::didCompleteWithError(CWURLSession& session, CWURLSessionTask& t
     auto self = shared_from_this();
     auto finished = task.shared_from_this();
     delegate->completedRequest(*this, task.originalRequest(), task.response(), task.taskDescription(), error,
-                               [self, finished](bool retry, const std::optional<KBError>& answer) {
-                                   if (retry) {
-                                       TYLogger::sharedLogger().log("Retrying task with name " +
-                                                                    finished->taskDescription());
-                                       self->restartTask(finished);
-                                       return;
-                                   }
-                                   // Back on the queue: the answer may come from the main queue.
-                                   self->operationQueue_->addOperationWithBlock([self, finished, answer] {
-                                       self->handleTaskDescription(finished->taskDescription(), answer);
-                                   });
-                               });
+        [self, finished](bool retry, const std::optional<KBError>& answer) {
+            if (retry) {
+                TYLogger::sharedLogger().log("Retrying task with name " + finished->taskDescription());
+                self->restartTask(finished);
+                return;
+            }
+            // Back on the queue: the answer may come from the main queue.
+            self->operationQueue_->addOperationWithBlock(
+                [self, finished, answer] { self->handleTaskDescription(finished->taskDescription(), answer); });
+        });
 }
 
 void TYUploader::taskEnded(CWURLSession& session)

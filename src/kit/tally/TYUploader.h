@@ -19,8 +19,7 @@ public:
     ~TYUploader();
 
     void startUploadRequest(const KBURLRequest& request, const std::string& filePath, const std::string& uniqueName);
-    void startNewUploadRequest(const KBURLRequest& request, const std::string& filePath,
-                               const std::string& uniqueName);
+    void startNewUploadRequest(const KBURLRequest& request, const std::string& filePath, const std::string& uniqueName);
     void attemptToReconnectBackgroundSessionWithCompletionBlock(const std::function<void()>& completion);
     // Each drops the session; its tasks in flight finish on it first.
     void setDefaultUploadTimeout(double seconds);
@@ -36,17 +35,17 @@ public:
 
     void restartTask(const std::shared_ptr<CWURLSessionTask>& task);
     void handleTaskDescription(const std::string& description, const std::optional<KBError>& error);
-    void checkForExistingTaskMatchingDescription(const std::string& description,
-                                                 std::function<void(bool exists)> completion);
-    static bool taskArrayHasTaskMatchingDescription(const std::vector<std::shared_ptr<CWURLSessionTask>>& tasks,
-                                                    const std::string& description);
+    void checkForExistingTaskMatchingDescription(
+        const std::string& description, std::function<void(bool exists)> completion);
+    static bool taskArrayHasTaskMatchingDescription(
+        const std::vector<std::shared_ptr<CWURLSessionTask>>& tasks, const std::string& description);
     static KBError errorWithCode(int64_t code, nlohmann::json userInfo);
     static nlohmann::json errorUserInfoWithFilePath(const std::string& path, const std::string& uniqueName);
 
     // The session's reports.
     void didBecomeInvalidWithError(const std::optional<KBError>& error);
     void didReceiveChallenge(CWURLSession& session, const KBURLAuthenticationChallenge& challenge,
-                             const CWURLSessionDelegate::ChallengeCompletion& completion);
+        const CWURLSessionDelegate::ChallengeCompletion& completion);
     void didCompleteWithError(CWURLSession& session, CWURLSessionTask& task, const std::optional<KBError>& error);
 
     const std::shared_ptr<KBOperationQueue>& operationQueue() const;

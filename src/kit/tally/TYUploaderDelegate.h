@@ -19,18 +19,17 @@ public:
 
     virtual ~TYUploaderDelegate() = default;
     virtual std::string filePathForUniqueName(TYUploader& uploader, const std::string& uniqueName) = 0;
-    virtual void didFinishUploadWithUniqueName(TYUploader& uploader, const std::string& uniqueName,
-                                               const std::optional<KBError>& error) = 0;
+    virtual void didFinishUploadWithUniqueName(
+        TYUploader& uploader, const std::string& uniqueName, const std::optional<KBError>& error)
+        = 0;
     virtual void completedRequest(TYUploader& uploader, const KBURLRequest& request,
-                                  const std::optional<KBHTTPURLResponse>& response, const std::string& uniqueName,
-                                  const std::optional<KBError>& error, RetryAnswer completion) = 0;
+        const std::optional<KBHTTPURLResponse>& response, const std::string& uniqueName,
+        const std::optional<KBError>& error, RetryAnswer completion)
+        = 0;
     // Without an answer here, trust gets the session's default handling.
-    virtual bool respondsToChallenges() const
-    {
-        return false;
-    }
+    virtual bool respondsToChallenges() const { return false; }
     virtual void didReceiveChallenge(TYUploader&, CWURLSession&, const KBURLAuthenticationChallenge&,
-                                     const CWURLSessionDelegate::ChallengeCompletion& completion)
+        const CWURLSessionDelegate::ChallengeCompletion& completion)
     {
         completion(KBAuthChallengeDisposition::PerformDefaultHandling, std::nullopt);
     }

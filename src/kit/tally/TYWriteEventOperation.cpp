@@ -16,14 +16,14 @@ void logWrite(const std::string& text)
     TYLogger::sharedLogger().logWithLabel("WriteOperation", text);
 }
 
-}  // namespace
+} // namespace
 
-TYWriteEventOperation::TYWriteEventOperation(TYEventPtr event, std::shared_ptr<TYMetadataSerializable> metadata,
-                                             std::string logFileUrl)
-    : event_(std::move(event)),
-      metadata_(std::move(metadata)),
-      logFileUrl_(std::move(logFileUrl)),
-      write_([](int fd, const void* bytes, size_t length) { return ::write(fd, bytes, length); })
+TYWriteEventOperation::TYWriteEventOperation(
+    TYEventPtr event, std::shared_ptr<TYMetadataSerializable> metadata, std::string logFileUrl)
+    : event_(std::move(event))
+    , metadata_(std::move(metadata))
+    , logFileUrl_(std::move(logFileUrl))
+    , write_([](int fd, const void* bytes, size_t length) { return ::write(fd, bytes, length); })
 {
     if (event_) {
         formattedEvent_ = generateFormattedLogLineWithEvent(*event_);
@@ -55,13 +55,14 @@ std::optional<std::string> TYWriteEventOperation::generateFormattedLogLineWithMe
     const TYMetadataSerializable& metadata, double timestamp)
 {
     const uint64_t startTime = timestamp > 0.0 ? static_cast<uint64_t>(timestamp) : 0;
-    return logLineWithTimestamp(timestamp, metadata.eventName(), metadata.dictionaryRepresentationWithStartTime(startTime));
+    return logLineWithTimestamp(
+        timestamp, metadata.eventName(), metadata.dictionaryRepresentationWithStartTime(startTime));
 }
 
 void TYWriteEventOperation::main()
 {
     success_ = false;
-    struct stat info {};
+    struct stat info { };
     const bool exists = stat(logFileUrl_.c_str(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) {
         return;
@@ -93,7 +94,7 @@ bool TYWriteEventOperation::writeDataToDescriptor(int fd, bool preexistingFile)
 bool TYWriteEventOperation::appendLogLine(const std::string& line, int fd)
 {
     const std::string data = line + "\n";
-    struct stat info {};
+    struct stat info { };
     const off_t sizeBefore = fstat(fd, &info) == 0 ? info.st_size : -1;
     if (writeAll(data, fd)) {
         return true;
@@ -115,8 +116,8 @@ bool TYWriteEventOperation::writeAll(const std::string& data, int fd)
             logWrite(std::string("Failed to write: ") + std::strerror(errno));
         }
         if (written < 0 || static_cast<size_t>(written) > remaining) {
-            logWrite("Error: length doesn't make sense (" + std::to_string(written) + ", " +
-                     std::to_string(remaining) + ")");
+            logWrite("Error: length doesn't make sense (" + std::to_string(written) + ", " + std::to_string(remaining)
+                + ")");
             return false;
         }
         if (static_cast<size_t>(written) == remaining) {

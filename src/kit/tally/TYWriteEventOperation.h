@@ -21,11 +21,11 @@ public:
     TYWriteEventOperation(TYEventPtr event, std::shared_ptr<TYMetadataSerializable> metadata, std::string logFileUrl);
 
     // "<ms>\t<name>\t<bytes>\t<json>" (without the line end); nothing without a payload.
-    static std::optional<std::string> logLineWithTimestamp(double timestamp, const std::string& eventName,
-                                                           const std::optional<nlohmann::ordered_json>& payload);
+    static std::optional<std::string> logLineWithTimestamp(
+        double timestamp, const std::string& eventName, const std::optional<nlohmann::ordered_json>& payload);
     static std::optional<std::string> generateFormattedLogLineWithEvent(const TYEvent& event);
-    static std::optional<std::string> generateFormattedLogLineWithMetdata(const TYMetadataSerializable& metadata,
-                                                                          double timestamp);
+    static std::optional<std::string> generateFormattedLogLineWithMetdata(
+        const TYMetadataSerializable& metadata, double timestamp);
 
     bool writeDataToDescriptor(int fd, bool preexistingFile);
     bool appendLogLine(const std::string& line, int fd);

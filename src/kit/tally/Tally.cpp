@@ -19,8 +19,8 @@ KBKitClass Tally::kitDescriptor()
     static const KBKitClass descriptor = [] {
         auto kit = std::make_shared<KBKitDescriptor>();
         kit->className = "Tally";
-        kit->kit = KBKitDescriptor::KitProtocol{bundleIdentifier(), kitDisplayVersion(), kitBuildVersion(),
-                                                [] { Tally::initializeIfNeeded(); }};
+        kit->kit = KBKitDescriptor::KitProtocol{
+            bundleIdentifier(), kitDisplayVersion(), kitBuildVersion(), [] { Tally::initializeIfNeeded(); }};
         return kit;
     }();
     return descriptor;
@@ -138,8 +138,8 @@ void Tally::logLoginWithMethod(const Text& method, std::optional<bool> success, 
     log(TYPredefinedEvent::loginEventWithMethod(method, success, custom));
 }
 
-void Tally::logShareWithMethod(const Text& method, const Text& contentName, const Text& contentType,
-                               const Text& contentId, const Json& custom)
+void Tally::logShareWithMethod(
+    const Text& method, const Text& contentName, const Text& contentType, const Text& contentId, const Json& custom)
 {
     log(TYPredefinedEvent::shareEventWithMethod(method, contentName, contentType, contentId, custom));
 }
@@ -150,8 +150,7 @@ void Tally::logInviteWithMethod(const Text& method, const Json& custom)
 }
 
 void Tally::logPurchaseWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                 std::optional<bool> success, const Text& itemName, const Text& itemType,
-                                 const Text& itemId, const Json& custom)
+    std::optional<bool> success, const Text& itemName, const Text& itemType, const Text& itemId, const Json& custom)
 {
     log(TYPredefinedEvent::purchaseEventWithPrice(price, currency, success, itemName, itemType, itemId, custom));
 }
@@ -167,25 +166,25 @@ void Tally::logLevelEnd(const Text& levelName, const Json& score, std::optional<
 }
 
 void Tally::logAddToCartWithPrice(const std::optional<TYDecimal>& price, const Text& currency, const Text& itemName,
-                                  const Text& itemType, const Text& itemId, const Json& custom)
+    const Text& itemType, const Text& itemId, const Json& custom)
 {
     log(TYPredefinedEvent::addToCartEventWithPrice(price, currency, itemName, itemType, itemId, custom));
 }
 
-void Tally::logStartCheckoutWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                      const Json& itemCount, const Json& custom)
+void Tally::logStartCheckoutWithPrice(
+    const std::optional<TYDecimal>& price, const Text& currency, const Json& itemCount, const Json& custom)
 {
     log(TYPredefinedEvent::startCheckoutEventWithPrice(price, currency, itemCount, custom));
 }
 
-void Tally::logRating(const Json& rating, const Text& contentName, const Text& contentType, const Text& contentId,
-                      const Json& custom)
+void Tally::logRating(
+    const Json& rating, const Text& contentName, const Text& contentType, const Text& contentId, const Json& custom)
 {
     log(TYPredefinedEvent::ratingEventWithRating(rating, contentName, contentType, contentId, custom));
 }
 
-void Tally::logContentViewWithName(const Text& contentName, const Text& contentType, const Text& contentId,
-                                   const Json& custom)
+void Tally::logContentViewWithName(
+    const Text& contentName, const Text& contentType, const Text& contentId, const Json& custom)
 {
     log(TYPredefinedEvent::contentViewEventWithName(contentName, contentType, contentId, custom));
 }

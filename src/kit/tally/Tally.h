@@ -38,23 +38,22 @@ public:
     static void logSignUpWithMethod(const Text& method, std::optional<bool> success, const Json& customAttributes);
     static void logLoginWithMethod(const Text& method, std::optional<bool> success, const Json& customAttributes);
     static void logShareWithMethod(const Text& method, const Text& contentName, const Text& contentType,
-                                   const Text& contentId, const Json& customAttributes);
+        const Text& contentId, const Json& customAttributes);
     static void logInviteWithMethod(const Text& method, const Json& customAttributes);
     static void logPurchaseWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                     std::optional<bool> success, const Text& itemName, const Text& itemType,
-                                     const Text& itemId, const Json& customAttributes);
+        std::optional<bool> success, const Text& itemName, const Text& itemType, const Text& itemId,
+        const Json& customAttributes);
     static void logLevelStart(const Text& levelName, const Json& customAttributes);
-    static void logLevelEnd(const Text& levelName, const Json& score, std::optional<bool> success,
-                            const Json& customAttributes);
-    static void logAddToCartWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                      const Text& itemName, const Text& itemType, const Text& itemId,
-                                      const Json& customAttributes);
+    static void logLevelEnd(
+        const Text& levelName, const Json& score, std::optional<bool> success, const Json& customAttributes);
+    static void logAddToCartWithPrice(const std::optional<TYDecimal>& price, const Text& currency, const Text& itemName,
+        const Text& itemType, const Text& itemId, const Json& customAttributes);
     static void logStartCheckoutWithPrice(const std::optional<TYDecimal>& price, const Text& currency,
-                                          const Json& itemCount, const Json& customAttributes);
+        const Json& itemCount, const Json& customAttributes);
     static void logRating(const Json& rating, const Text& contentName, const Text& contentType, const Text& contentId,
-                          const Json& customAttributes);
-    static void logContentViewWithName(const Text& contentName, const Text& contentType, const Text& contentId,
-                                       const Json& customAttributes);
+        const Json& customAttributes);
+    static void logContentViewWithName(
+        const Text& contentName, const Text& contentType, const Text& contentId, const Json& customAttributes);
     static void logSearchWithQuery(const Text& query, const Json& customAttributes);
 
     // The body runs on the first call only.

@@ -19,9 +19,8 @@ void closeWhenShown(QTimer* timer)
             timer->stop();
             // What the desktop learns of the running program.
             std::fprintf(stderr, "desktop file name '%s', version '%s', window icon %s\n",
-                         qPrintable(QGuiApplication::desktopFileName()),
-                         qPrintable(QCoreApplication::applicationVersion()),
-                         QApplication::windowIcon().pixmap(16, 16).isNull() ? "missing" : "shown");
+                qPrintable(QGuiApplication::desktopFileName()), qPrintable(QCoreApplication::applicationVersion()),
+                QApplication::windowIcon().pixmap(16, 16).isNull() ? "missing" : "shown");
             std::fprintf(stderr, "closing the main window\n");
             std::fflush(stderr);
             window->close();
@@ -48,6 +47,6 @@ void watchForTheMainWindow()
         Qt::QueuedConnection);
 }
 
-}  // namespace
+} // namespace
 
 Q_COREAPP_STARTUP_FUNCTION(watchForTheMainWindow)

@@ -13,8 +13,8 @@
 
 int main(int argc, char** argv)
 {
-    std::atomic<bool> handedOver {false};
-    std::atomic<bool> ran {false};
+    std::atomic<bool> handedOver{false};
+    std::atomic<bool> ran{false};
     {
         QCoreApplication application(argc, argv);
         Dispatch::async([&] {

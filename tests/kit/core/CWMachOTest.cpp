@@ -35,10 +35,7 @@ public:
         text_.resize(size, '\0');
         return *this;
     }
-    const std::string& text() const
-    {
-        return text_;
-    }
+    const std::string& text() const { return text_; }
 
 private:
     std::string text_;
@@ -58,8 +55,14 @@ std::string thinImage(int32_t cpuType = kCWMachOCpuArch64 | 7, uint32_t commandC
     commands.le(kCWMachOLoadUUID).le(uuidSize).raw(kUuid);
     commands.le(kCWMachOLoadVersionMinMacOS).le(16).le(0x000a0c01).le(0x000a0d00);
     Bytes image;
-    image.le(kCWMachOMagic64).le(static_cast<uint32_t>(cpuType)).le(subtypeFor(cpuType)).le(2).le(commandCount)
-        .le(static_cast<uint32_t>(commands.text().size())).le(0).le(0);
+    image.le(kCWMachOMagic64)
+        .le(static_cast<uint32_t>(cpuType))
+        .le(subtypeFor(cpuType))
+        .le(2)
+        .le(commandCount)
+        .le(static_cast<uint32_t>(commands.text().size()))
+        .le(0)
+        .le(0);
     return image.raw(commands.text()).text();
 }
 
@@ -103,8 +106,8 @@ Seen readAll(const std::string& bytes)
     return seen;
 }
 
-std::string fat(bool bigEndianMagic, const std::vector<std::pair<int32_t, std::string>>& slices,
-                uint32_t count = 0, uint32_t forcedOffset = 0)
+std::string fat(bool bigEndianMagic, const std::vector<std::pair<int32_t, std::string>>& slices, uint32_t count = 0,
+    uint32_t forcedOffset = 0)
 {
     Bytes header;
     bigEndianMagic ? header.be(kCWMachOFatMagic) : header.le(kCWMachOFatMagic);
@@ -112,8 +115,11 @@ std::string fat(bool bigEndianMagic, const std::vector<std::pair<int32_t, std::s
     uint32_t offset = 4096;
     std::string body;
     for (const auto& [type, image] : slices) {
-        header.be(static_cast<uint32_t>(type)).be(subtypeFor(type)).be(forcedOffset != 0 ? forcedOffset : offset)
-            .be(static_cast<uint32_t>(image.size())).be(12);
+        header.be(static_cast<uint32_t>(type))
+            .be(subtypeFor(type))
+            .be(forcedOffset != 0 ? forcedOffset : offset)
+            .be(static_cast<uint32_t>(image.size()))
+            .be(12);
         body += image;
         body.resize(body.size() + (4096 - image.size() % 4096), '\0');
         offset += static_cast<uint32_t>(image.size() + (4096 - image.size() % 4096));
@@ -121,7 +127,7 @@ std::string fat(bool bigEndianMagic, const std::vector<std::pair<int32_t, std::s
     return header.padTo(4096).raw(body).text();
 }
 
-}  // namespace
+} // namespace
 
 TEST(CWMachOTest, SlicesAndLoadCommandsOfThinAndFatFiles)
 {
@@ -133,8 +139,8 @@ TEST(CWMachOTest, SlicesAndLoadCommandsOfThinAndFatFiles)
     EXPECT_EQ(thin.versions, (std::vector<std::string>{"10.12.1/10.13.0"}));
 
     for (const bool bigEndianMagic : {true, false}) {
-        const Seen both = readAll(fat(bigEndianMagic, {{7, thinImage(7)}, {kCWMachOCpuArch64 | 12, thinImage(
-                                                                                   kCWMachOCpuArch64 | 12)}}));
+        const Seen both = readAll(
+            fat(bigEndianMagic, {{7, thinImage(7)}, {kCWMachOCpuArch64 | 12, thinImage(kCWMachOCpuArch64 | 12)}}));
         EXPECT_EQ(both.architectures, (std::vector<std::string>{"i386", "arm64"})) << bigEndianMagic;
         EXPECT_EQ(both.uuids.size(), 2u);
     }
@@ -152,7 +158,7 @@ TEST(CWMachOTest, DamagedFilesAreReadOnlyAsFarAsTheyGo)
     std::swap(swapped[0], swapped[3]);
     std::swap(swapped[1], swapped[2]);
     std::string truncatedCommands = thinImage();
-    truncatedCommands[20] = static_cast<char>(0xff);  // sizeofcmds past the end
+    truncatedCommands[20] = static_cast<char>(0xff); // sizeofcmds past the end
     const std::vector<Case> cases = {
         {"20 bytes of zeros", std::string(20, '\0'), 1, 0},
         {"byte-swapped header", swapped, 1, 0},
@@ -212,8 +218,7 @@ TEST(CWMachOTest, ArchitectureNamesAndCommandAccessors)
 
     Bytes segment;
     segment.le(kCWMachOLoadSegment32).le(56).raw("__TEXT").padTo(24).le(0x1000).le(0x2000).padTo(56);
-    const CWMachOSegment read =
-        CWMachOGetSegmentCommand(reinterpret_cast<const uint8_t*>(segment.text().data()), 56);
+    const CWMachOSegment read = CWMachOGetSegmentCommand(reinterpret_cast<const uint8_t*>(segment.text().data()), 56);
     EXPECT_STREQ(read.name, "__TEXT");
     EXPECT_EQ(read.address, 0x1000u);
     EXPECT_EQ(read.size, 0x2000u);

@@ -35,8 +35,8 @@ KBURLRequest requestFor(const std::string& url)
     return request;
 }
 
-std::shared_ptr<CWURLSession> sessionWith(std::shared_ptr<CWURLSessionConfiguration> configuration =
-                                              CWURLSessionConfiguration::defaultSessionConfiguration())
+std::shared_ptr<CWURLSession> sessionWith(
+    std::shared_ptr<CWURLSessionConfiguration> configuration = CWURLSessionConfiguration::defaultSessionConfiguration())
 {
     return CWURLSession::sessionWithConfiguration(configuration, std::make_shared<SessionRecorder>());
 }
@@ -44,9 +44,12 @@ std::shared_ptr<CWURLSession> sessionWith(std::shared_ptr<CWURLSessionConfigurat
 Outcome fetch(CWURLSession& session, const KBURLRequest& request)
 {
     Awaited<Outcome> done;
-    session.dataTaskWithRequest(request, [&](auto body, auto response, auto error) {
-        done.set(Outcome{body, response, error});
-    })->resume();
+    session
+        .dataTaskWithRequest(request,
+            [&](auto body, auto response, auto error) {
+                done.set(Outcome{body, response, error});
+            })
+        ->resume();
     return done.get();
 }
 
@@ -70,7 +73,7 @@ int64_t codeOf(const Outcome& outcome)
     return outcome.error ? outcome.error->code : 0;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CWURLSessionHostileServerTest, AnswersPastTheCapFailAndLeaveNoFile)
 {
@@ -135,10 +138,10 @@ TEST(CWURLSessionHostileServerTest, CancelledAndAbandonedDownloadsLeaveNoFile)
         return fs::exists(path) && fs::file_size(path) > 0;
     };
     Awaited<Outcome> cancelled;
-    auto task = session->downloadTaskWithRequest(requestFor(server.url("/trickle")),
-                                                 [&](auto file, auto response, auto error) {
-                                                     cancelled.set(Outcome{file, response, error});
-                                                 });
+    auto task = session->downloadTaskWithRequest(
+        requestFor(server.url("/trickle")), [&](auto file, auto response, auto error) {
+            cancelled.set(Outcome{file, response, error});
+        });
     const std::string first = task->targetURL();
     task->resume();
     ASSERT_TRUE(awaitBytesIn(first));
@@ -149,10 +152,8 @@ TEST(CWURLSessionHostileServerTest, CancelledAndAbandonedDownloadsLeaveNoFile)
 
     // Invalidating the session in the middle of a download takes the file too.
     Awaited<int64_t> invalidated;
-    auto running = session->downloadTaskWithRequest(requestFor(server.url("/trickle")),
-                                                    [&](auto, auto, auto error) {
-                                                        invalidated.set(error ? error->code : 0);
-                                                    });
+    auto running = session->downloadTaskWithRequest(
+        requestFor(server.url("/trickle")), [&](auto, auto, auto error) { invalidated.set(error ? error->code : 0); });
     const std::string second = running->targetURL();
     running->resume();
     ASSERT_TRUE(awaitBytesIn(second));
@@ -240,8 +241,9 @@ TEST(CWURLSessionHostileServerTest, RedirectsStayWithinTheirOrigin)
     server.script("/there", LoopbackReply::answer(200, "same origin"));
     server.script("/away", LoopbackReply::answer(302, "", {{"Location", elsewhere.url("/catch")}}));
     // Another port of the same host is another origin.
-    server.script("/port", LoopbackReply::answer(301, "", {{"Location", "http://127.0.0.1:" +
-                                                                            std::to_string(elsewhere.port()) + "/catch"}}));
+    server.script("/port",
+        LoopbackReply::answer(
+            301, "", {{"Location", "http://127.0.0.1:" + std::to_string(elsewhere.port()) + "/catch"}}));
     auto session = sessionWith();
 
     const Outcome same = fetch(*session, requestFor(server.url("/here")));

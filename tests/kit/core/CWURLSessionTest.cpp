@@ -1,11 +1,11 @@
 #include "kit/core/SessionRecorder.h"
-#include "kit/support/harness/LoopbackServer.h"
 #include "kit/support/KBFiles.h"
+#include "kit/support/harness/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 
@@ -27,8 +27,7 @@ KBURLRequest requestFor(const std::string& url, double timeout = 10.0)
 }
 
 std::shared_ptr<CWURLSession> sessionWith(const std::shared_ptr<SessionRecorder>& recorder,
-                                          std::shared_ptr<CWURLSessionConfiguration> configuration =
-                                              CWURLSessionConfiguration::defaultSessionConfiguration())
+    std::shared_ptr<CWURLSessionConfiguration> configuration = CWURLSessionConfiguration::defaultSessionConfiguration())
 {
     return CWURLSession::sessionWithConfiguration(configuration, recorder);
 }
@@ -43,7 +42,7 @@ Result run(CWURLSession& session, const KBURLRequest& request)
     return done.get();
 }
 
-}  // namespace
+} // namespace
 
 TEST(CWURLSessionTest, CompletionBlocksAndDelegatesSeeOneRequestEach)
 {
@@ -111,9 +110,12 @@ TEST(CWURLSessionTest, SlowUploadThatKeepsMovingOutlivesTheIdleTimeout)
     KBURLRequest request = requestFor(server.url("/upload"), 0.5);
     request.method = "POST";
     Awaited<Result> done;
-    session->uploadTaskWithRequest(request, file, [&](auto body, auto response, auto error) {
-        done.set(Result{body, response, error});
-    })->resume();
+    session
+        ->uploadTaskWithRequest(request, file,
+            [&](auto body, auto response, auto error) {
+                done.set(Result{body, response, error});
+            })
+        ->resume();
     const Result result = done.get();
     EXPECT_FALSE(result.error.has_value()) << result.error->description();
     EXPECT_EQ(result.body, "stored");
@@ -131,12 +133,12 @@ TEST(CWURLSessionTest, DownloadsExistForTheirCompletionOnlyAndShortWritesFail)
 
     Awaited<Result> done;
     std::string target;
-    auto task = session->downloadTaskWithRequest(requestFor(server.url("/file")), [&](auto file, auto response,
-                                                                                     auto error) {
-        Result result{file, response, error};
-        result.fileExisted = file && KBFiles::read(*file) == std::string(20000, 'd');
-        done.set(result);
-    });
+    auto task
+        = session->downloadTaskWithRequest(requestFor(server.url("/file")), [&](auto file, auto response, auto error) {
+              Result result{file, response, error};
+              result.fileExisted = file && KBFiles::read(*file) == std::string(20000, 'd');
+              done.set(result);
+          });
     target = task->targetURL();
     task->resume();
     const Result result = done.get();
@@ -150,9 +152,9 @@ TEST(CWURLSessionTest, DownloadsExistForTheirCompletionOnlyAndShortWritesFail)
     EXPECT_EQ(recorder->events(), (std::vector<std::string>{"response 200", "downloaded present", "complete"}));
 
     // A file size limit makes the download's writes come up short.
-    struct sigaction ignore {};
+    struct sigaction ignore { };
     ignore.sa_handler = SIG_IGN;
-    struct sigaction previous {};
+    struct sigaction previous { };
     sigaction(SIGXFSZ, &ignore, &previous);
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -160,9 +162,12 @@ TEST(CWURLSessionTest, DownloadsExistForTheirCompletionOnlyAndShortWritesFail)
     small.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &small);
     Awaited<Result> shortWrite;
-    session->downloadTaskWithRequest(requestFor(server.url("/file")), [&](auto file, auto response, auto error) {
-        shortWrite.set(Result{file, response, error});
-    })->resume();
+    session
+        ->downloadTaskWithRequest(requestFor(server.url("/file")),
+            [&](auto file, auto response, auto error) {
+                shortWrite.set(Result{file, response, error});
+            })
+        ->resume();
     const Result failed = shortWrite.get();
     setrlimit(RLIMIT_FSIZE, &saved);
     sigaction(SIGXFSZ, &previous, nullptr);
@@ -188,7 +193,7 @@ TEST(CWURLSessionTest, RunningTasksAreListedAndInvalidationCancelsThem)
     Awaited<std::vector<std::string>> listed;
     session->getTasksWithCompletionHandler([&](const CWURLSession::TaskLists& lists) {
         listed.set({std::to_string(lists.dataTasks.size()) + " " + lists.dataTasks.front()->taskDescription(),
-                    std::to_string(lists.uploadTasks.size()), std::to_string(lists.downloadTasks.size())});
+            std::to_string(lists.uploadTasks.size()), std::to_string(lists.downloadTasks.size())});
     });
     EXPECT_EQ(listed.get(), (std::vector<std::string>{"1 first", "0", "1"}));
 

@@ -25,17 +25,14 @@ protected:
         platform = std::make_shared<KBInMemoryUserDefaults>();
     }
 
-    std::shared_ptr<CWUserDefaults> open()
-    {
-        return std::make_shared<CWUserDefaults>(folder, platform);
-    }
+    std::shared_ptr<CWUserDefaults> open() { return std::make_shared<CWUserDefaults>(folder, platform); }
 
     std::string folder;
     std::shared_ptr<KBInMemoryUserDefaults> platform;
     KBLogCapture log;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(CWUserDefaultsTest, ValuesPersistOnlyWhenSynchronisedAndAbsentValuesRemoveKeys)
 {
@@ -74,8 +71,8 @@ TEST_F(CWUserDefaultsTest, MigratingReadMovesThePlatformValueOnlyAfterAGoodWrite
     platform->setObject("install", "DEF");
     EXPECT_EQ(unwritable->objectForKeyByMigratingFromNSUserDefaults("install"), "DEF");
     EXPECT_EQ(platform->objectForKey("install"), "DEF") << "the only copy must survive";
-    EXPECT_TRUE(log.contains("[Kitbase:UserDefaults] Unable to open file for writing at path " + folder +
-                             "/blocker/kit/CWUserDefaults.plist"));
+    EXPECT_TRUE(log.contains("[Kitbase:UserDefaults] Unable to open file for writing at path " + folder
+        + "/blocker/kit/CWUserDefaults.plist"));
 
     platform->setObject("a", 1);
     platform->setObject("b", 2);

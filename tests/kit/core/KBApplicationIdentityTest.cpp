@@ -23,17 +23,11 @@ std::string pngHeader(uint32_t width, uint32_t height)
 
 class BundleScope {
 public:
-    explicit BundleScope(nlohmann::json info)
-    {
-        KBMainBundle::setInfoDictionary(std::move(info));
-    }
-    ~BundleScope()
-    {
-        KBMainBundle::setInfoDictionary(std::nullopt);
-    }
+    explicit BundleScope(nlohmann::json info) { KBMainBundle::setInfoDictionary(std::move(info)); }
+    ~BundleScope() { KBMainBundle::setInfoDictionary(std::nullopt); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(KBApplicationIdentityTest, InstanceIdentifierHashesTheSliceUUIDsInArchitectureOrder)
 {
@@ -65,12 +59,11 @@ TEST(KBApplicationIdentityTest, ApplicationValuesFollowTheInfoDictionary)
     const std::vector<Case> cases = {
         {nlohmann::json::object(), true, 1, std::nullopt},
         {{{"Kitbase", {{"ReportIdentifiers", false}}}, {"CrashwatchCollectDeviceIdentifiers", true}}, false, 1,
-         std::nullopt},
+            std::nullopt},
         {{{"Kitbase", {{"ReportIdentifiers", true}}}, {"CrashwatchCollectDeviceIdentifiers", false}}, true, 1,
-         std::nullopt},
+            std::nullopt},
         {{{"CrashwatchCollectDeviceIdentifiers", false}, {"CFBundleVersion", "7"}}, false, 1, "7"},
-        {{{"CrashwatchSignedForDistribution", true}, {"CFBundleName", "N"}, {"CFBundleVersion", "7"}}, true, 3,
-         "N"},
+        {{{"CrashwatchSignedForDistribution", true}, {"CFBundleName", "N"}, {"CFBundleVersion", "7"}}, true, 3, "N"},
         {{{"CFBundleDisplayName", "D"}, {"CFBundleName", "N"}}, true, 1, "D"},
     };
     for (const auto& test : cases) {
@@ -83,13 +76,13 @@ TEST(KBApplicationIdentityTest, ApplicationValuesFollowTheInfoDictionary)
 
 TEST(KBApplicationIdentityTest, SystemVersions)
 {
-    const std::vector<std::pair<std::string, std::string>> releases = {
-        {"6.1.0-18-amd64", "6.1.0"}, {"5.15", "5.15.0"}, {"4.19.0+", "4.19.0"}, {"", "0.0.0"}, {"x", "0.0.0"}};
+    const std::vector<std::pair<std::string, std::string>> releases
+        = {{"6.1.0-18-amd64", "6.1.0"}, {"5.15", "5.15.0"}, {"4.19.0+", "4.19.0"}, {"", "0.0.0"}, {"x", "0.0.0"}};
     for (const auto& [release, expected] : releases) {
         const KBOSVersion version = KBParseKernelRelease(release);
-        EXPECT_EQ(std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
-                      std::to_string(version.patch),
-                  expected)
+        EXPECT_EQ(
+            std::to_string(version.major) + "." + std::to_string(version.minor) + "." + std::to_string(version.patch),
+            expected)
             << release;
     }
     EXPECT_EQ(KBOperatingSystemVersionNumber({10, 7, 0}), 1070);

@@ -18,7 +18,7 @@ KBCertificate fromPem(const std::string& pem)
 // The error code of one HTTPS request through a session whose delegate
 // answers trust with the pinner (or leaves it to default handling).
 int64_t fetchCode(const TestCertificates::Identity& serverIdentity, const std::vector<KBCertificate>& pins,
-                  bool defaultHandling = false)
+    bool defaultHandling = false)
 {
     LoopbackServer server(LoopbackServer::Scheme::Https, &serverIdentity);
     server.script("/", LoopbackReply::answer(200, "ok"));
@@ -29,8 +29,8 @@ int64_t fetchCode(const TestCertificates::Identity& serverIdentity, const std::v
             pinner->handleChallenge(challenge, completion);
         };
     }
-    auto session = CWURLSession::sessionWithConfiguration(CWURLSessionConfiguration::defaultSessionConfiguration(),
-                                                          recorder);
+    auto session
+        = CWURLSession::sessionWithConfiguration(CWURLSessionConfiguration::defaultSessionConfiguration(), recorder);
     KBURLRequest request;
     request.url = server.url("/");
     session->dataTaskWithRequest(request)->resume();
@@ -41,7 +41,7 @@ int64_t fetchCode(const TestCertificates::Identity& serverIdentity, const std::v
     return last == "complete" ? 0 : std::stoll(last.substr(9));
 }
 
-}  // namespace
+} // namespace
 
 TEST(KBCertificatePinnerTest, OnlyChainsToPinnedRootsNamingTheHostAreTrusted)
 {
@@ -70,7 +70,7 @@ TEST(KBCertificatePinnerTest, EvaluationResultsAndChallengesWithoutTrust)
     std::optional<KBAuthChallengeDisposition> answer;
     const bool used = KBCertificatePinner({fromPem(certificates.rootA.certificatePem)})
                           .handleChallenge(KBURLAuthenticationChallenge{"127.0.0.1", nullptr},
-                                           [&](KBAuthChallengeDisposition disposition, auto) { answer = disposition; });
+                              [&](KBAuthChallengeDisposition disposition, auto) { answer = disposition; });
     EXPECT_FALSE(used);
     EXPECT_EQ(answer, KBAuthChallengeDisposition::CancelAuthenticationChallenge);
 

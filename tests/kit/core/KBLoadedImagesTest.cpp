@@ -12,8 +12,7 @@ namespace {
 // The build-id as readelf prints it for the running test executable.
 std::string buildIdFromReadelf(const std::string& path)
 {
-    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(("readelf -n " + path + " 2>/dev/null").c_str(), "r"),
-                                                  pclose);
+    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(("readelf -n " + path + " 2>/dev/null").c_str(), "r"), pclose);
     char line[512];
     while (pipe && fgets(line, sizeof line, pipe.get()) != nullptr) {
         const std::string text(line);
@@ -25,7 +24,7 @@ std::string buildIdFromReadelf(const std::string& path)
     return {};
 }
 
-}  // namespace
+} // namespace
 
 TEST(KBLoadedImagesTest, ExecutableIsNamedByItsBuildIdAndHoldsItsCode)
 {
@@ -36,15 +35,16 @@ TEST(KBLoadedImagesTest, ExecutableIsNamedByItsBuildIdAndHoldsItsCode)
     EXPECT_EQ(executable->uuid, readelf.substr(0, 32));
     EXPECT_TRUE(executable->contains(reinterpret_cast<uintptr_t>(&buildIdFromReadelf)));
     EXPECT_NE(executable->ehFrameHeader, 0u);
-    EXPECT_EQ(executable->architecture, KBLoadedImages::architectureName(
+    EXPECT_EQ(executable->architecture,
+        KBLoadedImages::architectureName(
 #if defined(__x86_64__)
-                                            62
+            62
 #elif defined(__aarch64__)
-                                            183
+            183
 #else
-                                            0
+            0
 #endif
-                                            ));
+            ));
 
     // A library function lies in its library's image, not the executable's.
     const auto libc = KBLoadedImages::containing(reinterpret_cast<uintptr_t>(&getpid));

@@ -8,7 +8,8 @@ namespace {
 // Takes at most `budget` bytes in all, then refuses.
 class ShortStream : public KBOutputStream {
 public:
-    explicit ShortStream(size_t budget) : budget_(budget)
+    explicit ShortStream(size_t budget)
+        : budget_(budget)
     {
     }
     size_t write(const void* bytes, size_t length) override
@@ -36,7 +37,7 @@ std::string encoded(const std::function<void(KBMultipartMimeStreamEncoder&)>& pa
     return stream->data();
 }
 
-}  // namespace
+} // namespace
 
 TEST(KBMultipartMimeStreamEncoderTest, BodiesAreByteExact)
 {
@@ -58,24 +59,25 @@ TEST(KBMultipartMimeStreamEncoderTest, BodiesAreByteExact)
     };
     const std::vector<Case> cases = {
         {"text value", [](auto& e) { e.addValue("Demo", "app[name]"); },
-         "--B\r\nContent-Disposition: form-data; name=\"app[name]\"\r\nContent-Type: text/plain\r\n\r\nDemo\r\n"},
+            "--B\r\nContent-Disposition: form-data; name=\"app[name]\"\r\nContent-Type: text/plain\r\n\r\nDemo\r\n"},
         {"number value", [](auto& e) { e.addValue(4, "n"); },
-         "--B\r\nContent-Disposition: form-data; name=\"n\"\r\nContent-Type: text/plain\r\n\r\n4\r\n"},
+            "--B\r\nContent-Disposition: form-data; name=\"n\"\r\nContent-Type: text/plain\r\n\r\n4\r\n"},
         {"typed file", [](auto& e) { e.addFileData("PNG", "icon.png", "image/png", "app[icon][data]"); },
-         "--B\r\nContent-Disposition: form-data; name=\"app[icon][data]\"; filename=\"icon.png\"\r\n"
-         "Content-Type: image/png\r\nContent-Transfer-Encoding: binary\r\n\r\nPNG\r\n"},
+            "--B\r\nContent-Disposition: form-data; name=\"app[icon][data]\"; filename=\"icon.png\"\r\n"
+            "Content-Type: image/png\r\nContent-Transfer-Encoding: binary\r\n\r\nPNG\r\n"},
         {"untyped file", [](auto& e) { e.addFileData("x", "f", std::nullopt, "file"); },
-         "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"f\"\r\n"
-         "Content-Type: application/octet-stream\r\n\r\nx\r\n"},
-        {"refused parts", [](auto& e) {
-             e.addValue("v", "");
-             e.addValue(std::nullopt, "f");
-             e.addValue(nlohmann::json(), "f");
-             e.addFileData("", "f", std::nullopt, "f");
-             e.addFileData("x", "", std::nullopt, "f");
-             e.addFile("/nonexistent/file", "f", std::nullopt, "f");
-         },
-         ""},
+            "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"f\"\r\n"
+            "Content-Type: application/octet-stream\r\n\r\nx\r\n"},
+        {"refused parts",
+            [](auto& e) {
+                e.addValue("v", "");
+                e.addValue(std::nullopt, "f");
+                e.addValue(nlohmann::json(), "f");
+                e.addFileData("", "f", std::nullopt, "f");
+                e.addFileData("x", "", std::nullopt, "f");
+                e.addFile("/nonexistent/file", "f", std::nullopt, "f");
+            },
+            ""},
     };
     KBLogCapture log;
     for (const auto& test : cases) {

@@ -1,13 +1,13 @@
 #include "kit/core/KBNetworkClient.h"
-#include "kit/core/KBNetworkOperation.h"
 #include "kit/core/KBCertificatePinner.h"
+#include "kit/core/KBNetworkOperation.h"
 #include "kit/core/KBNetworkResponseHandler.h"
 #include "kit/core/KBURLBuilder.h"
 #include "kit/core/SessionRecorder.h"
-#include "kit/support/harness/LoopbackServer.h"
 #include "kit/support/KBLog.h"
 #include "kit/support/KBRandom.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +32,13 @@ struct Classified {
 };
 
 Classified classify(const std::optional<KBHTTPURLResponse>& response, const KBURLRequest& request = {},
-                    const std::optional<KBError>& transport = std::nullopt)
+    const std::optional<KBError>& transport = std::nullopt)
 {
     Classified result;
-    KBNetworkResponseHandler::handleCompletedResponse(response, request, transport,
-                                                      [&](bool retry, const std::optional<KBError>& error) {
-                                                          result = Classified{retry, error};
-                                                      });
+    KBNetworkResponseHandler::handleCompletedResponse(
+        response, request, transport, [&](bool retry, const std::optional<KBError>& error) {
+            result = Classified{retry, error};
+        });
     return result;
 }
 
@@ -57,20 +57,29 @@ public:
     {
         KBRandom::setSource([] { return 0.5; });
     }
-    ~JitterFixedAtOne()
-    {
-        KBRandom::setSource({});
-    }
+    ~JitterFixedAtOne() { KBRandom::setSource({}); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(KBNetworkClientTest, ResponsesAreClassifiedByStatusTypeAndTransportError)
 {
     const std::vector<std::tuple<int, bool, int64_t>> statuses = {
-        {200, false, 0},  {204, false, 0},  {304, false, 0},   {203, false, -4}, {302, false, -4},
-        {199, false, -4}, {400, false, -5}, {431, false, -5},  {418, false, -4}, {420, true, -1},
-        {429, true, -1},  {408, true, -1},  {503, true, -1},   {599, true, -1},  {600, false, -4},
+        {200, false, 0},
+        {204, false, 0},
+        {304, false, 0},
+        {203, false, -4},
+        {302, false, -4},
+        {199, false, -4},
+        {400, false, -5},
+        {431, false, -5},
+        {418, false, -4},
+        {420, true, -1},
+        {429, true, -1},
+        {408, true, -1},
+        {503, true, -1},
+        {599, true, -1},
+        {600, false, -4},
     };
     for (const auto& [status, retry, code] : statuses) {
         const Classified result = classify(responseWith(status, {{"X-Request-Id", "r1"}}));
@@ -89,8 +98,11 @@ TEST(KBNetworkClientTest, ResponsesAreClassifiedByStatusTypeAndTransportError)
     json.setHeader("Accept", "application/json");
     json.setHeader("Accept-Charset", "utf-8");
     const std::vector<std::pair<std::string, int64_t>> types = {
-        {"application/json", 0},        {"APPLICATION/JSON; charset=UTF-8", 0}, {"application/json; charset=latin1", -4},
-        {"text/html", -4},              {"application/json;charset=utf-8", -4},
+        {"application/json", 0},
+        {"APPLICATION/JSON; charset=UTF-8", 0},
+        {"application/json; charset=latin1", -4},
+        {"text/html", -4},
+        {"application/json;charset=utf-8", -4},
     };
     for (const auto& [type, code] : types) {
         const Classified result = classify(responseWith(200, {{"Content-Type", type}}), json);
@@ -117,19 +129,19 @@ TEST(KBNetworkClientTest, URLsEscapeAndCountTheirParameters)
     builder.appendValue(nlohmann::json("1.0 beta"), "build_version");
     builder.appendValue(std::nullopt, "icon_hash");
     builder.appendValue(nlohmann::json(3), "source");
-    EXPECT_EQ(builder.URL(), "https://host/spi/v2/platforms/linux/apps/org.example/a%20b%25%C3%BC"
-                             "?build_version=1.0%20beta&source=3");
+    EXPECT_EQ(builder.URL(),
+        "https://host/spi/v2/platforms/linux/apps/org.example/a%20b%25%C3%BC"
+        "?build_version=1.0%20beta&source=3");
     EXPECT_EQ(builder.queryParams(), 2u);
     EXPECT_EQ(KBURLBuilder::escapeString("a-._~:/?#[]@!$&'()*+,;=\"<>\\^`{|}"),
-              "a-._~:/?#[]@!$&'()*+,;=%22%3C%3E%5C%5E%60%7B%7C%7D");
+        "a-._~:/?#[]@!$&'()*+,;=%22%3C%3E%5C%5E%60%7B%7C%7D");
     EXPECT_EQ(KBURLBuilder::URLWithBase("not a url").URL(), std::nullopt);
 }
 
 TEST(KBNetworkClientTest, RequestsCarryTheKitHeadersAndLocale)
 {
-    const std::vector<std::pair<const char*, const char*>> locales = {
-        {"de_DE.UTF-8", "de_DE"}, {"C", "en_US_POSIX"}, {"POSIX", "en_US_POSIX"}, {"", "en_US_POSIX"},
-        {"sr_RS@latin", "sr_RS"}};
+    const std::vector<std::pair<const char*, const char*>> locales = {{"de_DE.UTF-8", "de_DE"}, {"C", "en_US_POSIX"},
+        {"POSIX", "en_US_POSIX"}, {"", "en_US_POSIX"}, {"sr_RS@latin", "sr_RS"}};
     for (const auto& [value, expected] : locales) {
         ::unsetenv("LC_ALL");
         ::unsetenv("LC_MESSAGES");
@@ -137,17 +149,17 @@ TEST(KBNetworkClientTest, RequestsCarryTheKitHeadersAndLocale)
         EXPECT_EQ(KBNetworkOperation::localeIdentifier(), expected) << value;
     }
     ::setenv("LC_ALL", "fr_CA.UTF-8", 1);
-    const KBURLRequest request = KBNetworkOperation("KEY").mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
-        "https://h/");
+    const KBURLRequest request
+        = KBNetworkOperation("KEY").mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL("https://h/");
     ::unsetenv("LC_ALL");
     std::vector<std::string> names;
     for (const auto& [name, value] : request.headers.fields()) {
         names.push_back(name);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"User-Agent", "Accept-Charset", "Accept-Language", "Content-Language",
-                                               "X-Crashwatch-Developer-Token", "X-Crashwatch-API-Client-Id",
-                                               "X-Crashwatch-API-Client-Display-Version",
-                                               "X-Crashwatch-API-Client-Build-Version", "X-Crashwatch-API-Key"}));
+    EXPECT_EQ(names,
+        (std::vector<std::string>{"User-Agent", "Accept-Charset", "Accept-Language", "Content-Language",
+            "X-Crashwatch-Developer-Token", "X-Crashwatch-API-Client-Id", "X-Crashwatch-API-Client-Display-Version",
+            "X-Crashwatch-API-Client-Build-Version", "X-Crashwatch-API-Key"}));
     EXPECT_EQ(request.header("User-Agent"), "org.lumetta.kit.core/1.6.11 (60)");
     EXPECT_EQ(request.header("Accept-Language"), "fr_CA");
     EXPECT_EQ(request.header("X-Crashwatch-API-Key"), "KEY");

@@ -1,14 +1,14 @@
+#include "kit/core/KBSettingsOnboardingManager.h"
 #include "kit/core/KBAppIconUtility.h"
 #include "kit/core/KBApplicationFacts.h"
 #include "kit/core/KBMainBundle.h"
-#include "kit/support/KBDigest.h"
-#include "kit/core/KBSettingsOnboardingManager.h"
 #include "kit/core/Kitbase.h"
 #include "kit/core/SessionRecorder.h"
-#include "kit/support/harness/LoopbackServer.h"
+#include "kit/support/KBDigest.h"
 #include "kit/support/KBFiles.h"
 #include "kit/support/KBLog.h"
 #include "kit/support/KBNotificationCenter.h"
+#include "kit/support/harness/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
@@ -32,17 +32,11 @@ protected:
     void SetUp() override
     {
         KBMainBundle::setInfoDictionary(nlohmann::json{{"CFBundleIdentifier", "org.example.app"},
-                                                       {"CFBundleName", "Example"},
-                                                       {"CFBundleVersion", "42"},
-                                                       {"CFBundleShortVersionString", "1.2"},
-                                                       {"Crashwatch",
-                                                        {{"SettingsEndpoint", server.baseUrl()},
-                                                         {"ConfigureEndpoint", server.baseUrl()}}}});
+            {"CFBundleName", "Example"}, {"CFBundleVersion", "42"}, {"CFBundleShortVersionString", "1.2"},
+            {"Crashwatch", {{"SettingsEndpoint", server.baseUrl()}, {"ConfigureEndpoint", server.baseUrl()}}}});
         std::filesystem::remove_all(KBSettingsOnboardingManager::settingsDirectoryPath());
-        observer = KBNotificationCenter::defaultCenter().addObserver(
-            kKBSettingsAvailableNotification, nullptr, [this](const KBNotification&) {
-                notifiedAt.push_back(server.requestCount());
-            });
+        observer = KBNotificationCenter::defaultCenter().addObserver(kKBSettingsAvailableNotification, nullptr,
+            [this](const KBNotification&) { notifiedAt.push_back(server.requestCount()); });
     }
     void TearDown() override
     {
@@ -50,8 +44,8 @@ protected:
         KBMainBundle::setInfoDictionary(std::nullopt);
     }
 
-    std::shared_ptr<KBSettingsOnboardingManager> run(std::optional<std::string> iconPng = std::nullopt,
-                                                     std::map<std::string, std::string> environment = {})
+    std::shared_ptr<KBSettingsOnboardingManager> run(
+        std::optional<std::string> iconPng = std::nullopt, std::map<std::string, std::string> environment = {})
     {
         if (iconPng) {
             KBAppIconUtility::setIconProvider([iconPng] { return iconPng; });
@@ -66,8 +60,8 @@ protected:
         managerEnvironment.advertisingToken = [] { return std::optional<std::string>("ad-token"); };
         managerEnvironment.networkClient = KBNetworkClient::make();
         auto manager = std::make_shared<KBSettingsOnboardingManager>(model, managerEnvironment);
-        manager->beginSettingsAndOnboardingOperations("API-KEY", {{"org.lumetta.kit.core", "1.6.11"},
-                                                                  {"org.example.kit", "2.0"}});
+        manager->beginSettingsAndOnboardingOperations(
+            "API-KEY", {{"org.lumetta.kit.core", "1.6.11"}, {"org.example.kit", "2.0"}});
         EXPECT_TRUE(manager->waitUntilFinished(15));
         return manager;
     }
@@ -87,7 +81,7 @@ std::vector<std::string> fieldNames(const LoopbackRequest& request)
     return names;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(KBSettingsOnboardingManagerTest, NewApplicationIsCreatedOnceThenSettingsAreAnnounced)
 {
@@ -98,8 +92,8 @@ TEST_F(KBSettingsOnboardingManagerTest, NewApplicationIsCreatedOnceThenSettingsA
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].method, "GET");
-    EXPECT_EQ(requests[0].target, kSettingsPath + "?build_version=42&display_version=1.2&instance=" +
-                                      KBSHA1HexDigest(kUuid) + "&source=1");
+    EXPECT_EQ(requests[0].target,
+        kSettingsPath + "?build_version=42&display_version=1.2&instance=" + KBSHA1HexDigest(kUuid) + "&source=1");
     EXPECT_EQ(requests[0].header("Accept"), "application/json");
     EXPECT_EQ(requests[0].header("X-Crashwatch-Installation-ID"), "INSTALL-ID");
     EXPECT_EQ(requests[0].header("X-Crashwatch-API-Client-Version"), "1.6.11");
@@ -111,13 +105,12 @@ TEST_F(KBSettingsOnboardingManagerTest, NewApplicationIsCreatedOnceThenSettingsA
     EXPECT_EQ(requests[1].path, kCreatePath);
     EXPECT_EQ(requests[1].header("Content-Length"), std::to_string(requests[1].body.size()));
     EXPECT_EQ(fieldNames(requests[1]),
-              (std::vector<std::string>{"app[identifier]=org.example.app",
-                                        "app[instance_identifier]=" + KBSHA1HexDigest(kUuid), "app[name]=Example",
-                                        "app[build_version]=42", "app[display_version]=1.2", "app[source]=1",
-                                        "app[minimum_sdk_version]=0.0.0", "app[built_sdk_version]=0.0.0",
-                                        "app[build][libraries][org.example.kit]=2.0",
-                                        "app[build][libraries][org.lumetta.kit.core]=1.6.11",
-                                        "app[slices][][arch]=x86_64", "app[slices][][uuid]=" + kUuid}));
+        (std::vector<std::string>{"app[identifier]=org.example.app",
+            "app[instance_identifier]=" + KBSHA1HexDigest(kUuid), "app[name]=Example", "app[build_version]=42",
+            "app[display_version]=1.2", "app[source]=1", "app[minimum_sdk_version]=0.0.0",
+            "app[built_sdk_version]=0.0.0", "app[build][libraries][org.example.kit]=2.0",
+            "app[build][libraries][org.lumetta.kit.core]=1.6.11", "app[slices][][arch]=x86_64",
+            "app[slices][][uuid]=" + kUuid}));
     EXPECT_EQ(requests[2].method, "GET");
     EXPECT_EQ(notifiedAt, (std::vector<size_t>{3}));
     EXPECT_EQ(manager->settingsDictionary(), (nlohmann::json{{"app", {{"status", "new"}}}}));
@@ -136,9 +129,9 @@ TEST_F(KBSettingsOnboardingManagerTest, UpdateIsAnnouncedBeforeItIsSentAndIconsT
     EXPECT_EQ(notifiedAt, (std::vector<size_t>{1}));
     const auto names = fieldNames(requests[1]);
     const std::vector<std::string> iconFields(names.end() - 5, names.end());
-    EXPECT_EQ(iconFields, (std::vector<std::string>{"app[icon][hash]=" + KBSHA1HexDigest(png),
-                                                    "app[icon][prerendered]=true", "app[icon][width]=16",
-                                                    "app[icon][height]=8", "app[icon][data]=<file>"}));
+    EXPECT_EQ(iconFields,
+        (std::vector<std::string>{"app[icon][hash]=" + KBSHA1HexDigest(png), "app[icon][prerendered]=true",
+            "app[icon][width]=16", "app[icon][height]=8", "app[icon][data]=<file>"}));
     EXPECT_EQ(requests[1].multipart().back().body, png);
 }
 
@@ -201,8 +194,8 @@ TEST_F(KBSettingsOnboardingManagerTest, KilledWhileReplacingTheCacheLeavesValidJ
 TEST_F(KBSettingsOnboardingManagerTest, WithoutEndpointsStartReturnsAndOneFailureIsLogged)
 {
     KBMainBundle::setInfoDictionary(nlohmann::json{{"CFBundleIdentifier", "org.example.app"},
-                                                   {"Kitbase", {{"APIKey", "key"}, {"Kits", nlohmann::json::array()}}},
-                                                   {"Crashwatch", {{"SettingsEndpoint", ""}}}});
+        {"Kitbase", {{"APIKey", "key"}, {"Kits", nlohmann::json::array()}}},
+        {"Crashwatch", {{"SettingsEndpoint", ""}}}});
     auto environment = Kitbase::Environment::process();
     environment.registry = std::make_shared<KBKitRegistry>();
     environment.defaults = std::make_shared<CWUserDefaults>(KBFiles::dataHome() + "/no-endpoints", nullptr);
@@ -225,7 +218,8 @@ TEST_F(KBSettingsOnboardingManagerTest, AnswersThatAreNoSettingsKeepTheCache)
     const std::string path = run()->settingsPath();
     ASSERT_EQ(KBFiles::read(path), good);
 
-    std::string gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x4b\x4c\x4a\x06\x00\xc2\x41\x24\x35\x03\x00\x00\x00", 23);
+    std::string gzipped(
+        "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x4b\x4c\x4a\x06\x00\xc2\x41\x24\x35\x03\x00\x00\x00", 23);
     LoopbackReply spaces = LoopbackReply::with(LoopbackReply::Behaviour::Endless);
     spaces.headers = {{"Content-Type", "application/json"}};
     spaces.body = std::string(65536, ' ');

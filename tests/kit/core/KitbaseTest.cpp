@@ -1,5 +1,5 @@
-#include "kit/core/KBException.h"
 #include "kit/core/Kitbase.h"
+#include "kit/core/KBException.h"
 #include "kit/support/KBFiles.h"
 #include "kit/support/KBIdentifiers.h"
 #include "kit/support/KBLog.h"
@@ -19,8 +19,8 @@ protected:
         auto descriptor = std::make_shared<KBKitDescriptor>();
         descriptor->className = name;
         if (conforms) {
-            descriptor->kit = KBKitDescriptor::KitProtocol{"org.example." + name, name + "-1.0", "1",
-                                                           [this, name] { started.push_back(name); }};
+            descriptor->kit = KBKitDescriptor::KitProtocol{
+                "org.example." + name, name + "-1.0", "1", [this, name] { started.push_back(name); }};
         }
         registry->registerKit(descriptor);
         return descriptor;
@@ -30,8 +30,8 @@ protected:
     {
         auto descriptor = std::make_shared<KBKitDescriptor>();
         descriptor->className = name;
-        descriptor->sharedInstance = KBKitDescriptor::LegacyInstance{[this, name] { started.push_back(name); },
-                                                                     "org.legacy." + name, std::nullopt};
+        descriptor->sharedInstance = KBKitDescriptor::LegacyInstance{
+            [this, name] { started.push_back(name); }, "org.legacy." + name, std::nullopt};
         if (complete) {
             descriptor->sharedInstance->version = "0.9";
         }
@@ -42,8 +42,7 @@ protected:
     {
         Kitbase::Environment environment;
         environment.registry = registry;
-        environment.defaults = std::make_shared<CWUserDefaults>(KBFiles::dataHome() + "/kitbase-" + suffix(),
-                                                                platform);
+        environment.defaults = std::make_shared<CWUserDefaults>(KBFiles::dataHome() + "/kitbase-" + suffix(), platform);
         environment.infoDictionary = [info] { return info; };
         environment.makeIdentity = [](const std::string& id) {
             return KBApplicationIdentiferModel::makeWithSlices(id, {{"x86_64", std::string(32, 'a')}});
@@ -54,14 +53,11 @@ protected:
     static nlohmann::json defaultInfo()
     {
         return {{"Kitbase",
-                 {{"APIKey", "key"},
-                  {"Kits", {{{"KitName", "Crashwatch"}, {"KitInfo", {{"a", 1}}}}, {{"KitName", "Bare"}}}}}}};
+            {{"APIKey", "key"},
+                {"Kits", {{{"KitName", "Crashwatch"}, {"KitInfo", {{"a", 1}}}}, {{"KitName", "Bare"}}}}}}};
     }
 
-    static std::string suffix()
-    {
-        return ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    }
+    static std::string suffix() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
     std::shared_ptr<KBKitRegistry> registry = std::make_shared<KBKitRegistry>();
     std::shared_ptr<KBInMemoryUserDefaults> platform = std::make_shared<KBInMemoryUserDefaults>();
@@ -69,7 +65,7 @@ protected:
     KBLogCapture log;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(KitbaseTest, KitListIsCompletedOrderedAndStartedOnce)
 {
@@ -81,11 +77,9 @@ TEST_F(KitbaseTest, KitListIsCompletedOrderedAndStartedOnce)
     kitbase->start({KBKitObject{crashwatch}, other, appsee});
     EXPECT_EQ(started, (std::vector<std::string>{"Appsee", "Crashwatch", "Other", "Tally"}));
     EXPECT_EQ(kitbase->kitVersionsByKitBundleIdentifier(),
-              (std::map<std::string, std::string>{{"org.example.Appsee", "Appsee-1.0"},
-                                                  {"org.example.Crashwatch", "Crashwatch-1.0"},
-                                                  {"org.example.Other", "Other-1.0"},
-                                                  {"org.example.Tally", "Tally-1.0"},
-                                                  {kb::kCoreIdentifier, "1.6.11"}}));
+        (std::map<std::string, std::string>{{"org.example.Appsee", "Appsee-1.0"},
+            {"org.example.Crashwatch", "Crashwatch-1.0"}, {"org.example.Other", "Other-1.0"},
+            {"org.example.Tally", "Tally-1.0"}, {kb::kCoreIdentifier, "1.6.11"}}));
 
     EXPECT_EQ(&kitbase->start({kit("Late")}), kitbase.get());
     EXPECT_EQ(started.size(), 4u);
@@ -126,14 +120,13 @@ TEST_F(KitbaseTest, FaultsEndTheStartWithTheirReasons)
     };
     const std::vector<Case> cases = {
         {std::nullopt, {}, "[Kitbase] Cannot find Info.plist."},
-        {nlohmann::json{{"Kitbase", "text"}}, {}, "[Kitbase] Value of Info.plist key \"Kitbase\" must be a NSDictionary."},
-        {nlohmann::json{{"Kitbase", {{"APIKey", 5}}}},
-         {},
-         "[Kitbase] Value of Info.plist[Kitbase][APIKey] must contain your Kitbase API Key."},
-        {defaultInfo(),
-         {kit("Good"), kit("Plain", false)},
-         "[Kitbase] It appears that \"Plain\" is not a valid Kitbase Kit. Please make sure you only pass Kitbase "
-         "Kits to [Kitbase with:]."},
+        {nlohmann::json{{"Kitbase", "text"}}, {},
+            "[Kitbase] Value of Info.plist key \"Kitbase\" must be a NSDictionary."},
+        {nlohmann::json{{"Kitbase", {{"APIKey", 5}}}}, {},
+            "[Kitbase] Value of Info.plist[Kitbase][APIKey] must contain your Kitbase API Key."},
+        {defaultInfo(), {kit("Good"), kit("Plain", false)},
+            "[Kitbase] It appears that \"Plain\" is not a valid Kitbase Kit. Please make sure you only pass Kitbase "
+            "Kits to [Kitbase with:]."},
         {defaultInfo(), {legacyKit("Half", false)}, "[Kitbase] It appears that \"Half\" is not a valid Kitbase Kit."},
     };
     for (const auto& test : cases) {

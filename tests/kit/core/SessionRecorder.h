@@ -14,8 +14,8 @@ class SessionRecorder : public CWURLSessionDelegate {
 public:
     using TrustHandler = std::function<void(const KBURLAuthenticationChallenge&, const ChallengeCompletion&)>;
 
-    void didReceiveResponse(CWURLSession&, CWURLSessionTask&, const KBHTTPURLResponse& response,
-                            const std::function<void(int)>&) override
+    void didReceiveResponse(
+        CWURLSession&, CWURLSessionTask&, const KBHTTPURLResponse& response, const std::function<void(int)>&) override
     {
         note("response " + std::to_string(response.statusCode));
     }
@@ -41,8 +41,8 @@ public:
         }
         changed_.notify_all();
     }
-    void didReceiveChallenge(CWURLSession&, const KBURLAuthenticationChallenge& challenge,
-                             const ChallengeCompletion& completion) override
+    void didReceiveChallenge(
+        CWURLSession&, const KBURLAuthenticationChallenge& challenge, const ChallengeCompletion& completion) override
     {
         note("challenge " + challenge.host);
         if (trust) {
@@ -85,8 +85,7 @@ private:
 };
 
 // Waits for a completion block's values.
-template <typename Value>
-class Awaited {
+template <typename Value> class Awaited {
 public:
     void set(Value value)
     {

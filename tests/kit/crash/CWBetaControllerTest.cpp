@@ -1,6 +1,6 @@
 // Beta update checks against a loopback server, on the virtual clock.
-#include "kit/core/KBMainBundle.h"
 #include "kit/crash/CWBetaController.h"
+#include "kit/core/KBMainBundle.h"
 #include "kit/support/KBClock.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBVirtualClock.h"
@@ -88,7 +88,8 @@ protected:
         KBClock::setShared(nullptr);
         unsetenv("CrashwatchBetaEndpoint");
     }
-    std::shared_ptr<CWBetaController> make(std::optional<std::string> token, CWBetaControllerDelegate* delegate = nullptr)
+    std::shared_ptr<CWBetaController> make(
+        std::optional<std::string> token, CWBetaControllerDelegate* delegate = nullptr)
     {
         controllers_.push_back(CWBetaController::make(delegate ? delegate : &settings_, std::move(token)));
         return controllers_.back();
@@ -102,7 +103,10 @@ protected:
         return condition();
     }
     static std::string path() { return "/spi/v2/platforms/linux/apps/org.lumetta.tests.beta/beta_update_check"; }
-    static LoopbackReply update() { return LoopbackReply::json(R"({"url":"https://127.0.0.1/build","version_string":"1.3"})"); }
+    static LoopbackReply update()
+    {
+        return LoopbackReply::json(R"({"url":"https://127.0.0.1/build","version_string":"1.3"})");
+    }
 
     std::shared_ptr<KBVirtualClock> clock_;
     std::shared_ptr<ManualQueue> main_ = std::make_shared<ManualQueue>();
@@ -196,4 +200,4 @@ TEST_F(CWBetaControllerTest, AnAnswerWithoutAURLIsNoUpdate)
     EXPECT_EQ(error->code, -1017);
 }
 
-}  // namespace
+} // namespace

@@ -1,9 +1,9 @@
 // The launch sequence in process: crash handlers through the set-up seam, the
 // main queue pumped by hand, delays on the virtual clock, uploads to a
 // loopback server.
+#include "kit/crash/CWCrashReportingController.h"
 #include "ReportFixture.h"
 #include "kit/core/KBMainBundle.h"
-#include "kit/crash/CWCrashReportingController.h"
 #include "kit/support/KBClock.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBVirtualClock.h"
@@ -28,10 +28,7 @@ public:
     {
         return "install";
     }
-    std::optional<std::string> APIKeyForCrashReportingController(CWCrashReportingController&) override
-    {
-        return "key";
-    }
+    std::optional<std::string> APIKeyForCrashReportingController(CWCrashReportingController&) override { return "key"; }
     CWSettings settingsForCrashReportingController(CWCrashReportingController&) override
     {
         return CWSettings(settings);
@@ -237,4 +234,4 @@ TEST_F(CWCrashReportingControllerTest, ThePromptsAnswerHoldsForLaterReportsOfThe
     }
 }
 
-}  // namespace
+} // namespace

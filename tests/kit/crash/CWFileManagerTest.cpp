@@ -64,9 +64,8 @@ TEST(CWFileManagerTest, ListingSkipsHiddenEntriesAndGoesByName)
     writeFile(folder + "/binary_images.cwrecord.gz", "");
     writeFile(folder + "/README", "");
     std::vector<std::pair<std::string, std::string>> seen;
-    files.enumerateFilesInDirectory(folder, [&](const std::string& path, const std::string& extension) {
-        seen.emplace_back(path, extension);
-    });
+    files.enumerateFilesInDirectory(
+        folder, [&](const std::string& path, const std::string& extension) { seen.emplace_back(path, extension); });
     const std::vector<std::pair<std::string, std::string>> expected{{folder + "/README", ""},
         {folder + "/binary_images.cwrecord.gz", "gz"}, {folder + "/signal.cwrecord", "cwrecord"}};
     EXPECT_EQ(seen, expected);

@@ -1,6 +1,6 @@
 // The report upload client against a loopback server, on the virtual clock.
-#include "kit/core/KBMainBundle.h"
 #include "kit/crash/CWNetworkClient.h"
+#include "kit/core/KBMainBundle.h"
 #include "kit/support/KBClock.h"
 #include "kit/support/KBLog.h"
 #include "kit/support/KBVirtualClock.h"
@@ -137,8 +137,8 @@ TEST_F(CWNetworkClientTest, RetryableAnswersAreSentAgainAfterAtLeastTwoSeconds)
     for (const std::string retryAfter : {"0.05", "0", "Wed, 21 Oct 2015 07:28:00 GMT"}) {
         SCOPED_TRACE(retryAfter);
         LoopbackServer server;
-        server.script(reportsPath(),
-            {LoopbackReply::answer(503, "", {{"Retry-After", retryAfter}}), LoopbackReply::json("{}")});
+        server.script(
+            reportsPath(), {LoopbackReply::answer(503, "", {{"Retry-After", retryAfter}}), LoopbackReply::json("{}")});
         ASSERT_TRUE(clientFor(server).uploadPackagedReportAtPath(package_, false));
         ASSERT_TRUE(eventually([&] { return clock_->pendingCount() == 1; }));
         EXPECT_NEAR(clock_->secondsUntilNext(), 2.0, 1e-6);
@@ -245,8 +245,10 @@ TEST_F(CWNetworkClientTest, ServersAreTrustedByPinnedRootsUnlessTheKitDebugs)
     const auto& certificates = TestCertificates::shared();
     LoopbackServer server(LoopbackServer::Scheme::Https, &certificates.leafA);
     server.script(reportsPath(), LoopbackReply::json("{}"));
-    const auto rootA = KBCertificateFromDERBytes(certificates.rootA.certificateDer.data(), certificates.rootA.certificateDer.size());
-    const auto rootB = KBCertificateFromDERBytes(certificates.rootB.certificateDer.data(), certificates.rootB.certificateDer.size());
+    const auto rootA
+        = KBCertificateFromDERBytes(certificates.rootA.certificateDer.data(), certificates.rootA.certificateDer.size());
+    const auto rootB
+        = KBCertificateFromDERBytes(certificates.rootB.certificateDer.data(), certificates.rootB.certificateDer.size());
     struct Case {
         bool debug;
         KBCertificate pinned;
@@ -265,4 +267,4 @@ TEST_F(CWNetworkClientTest, ServersAreTrustedByPinnedRootsUnlessTheKitDebugs)
     KBLog::setDebugEnabled(false);
 }
 
-}  // namespace
+} // namespace

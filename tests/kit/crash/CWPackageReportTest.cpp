@@ -121,7 +121,8 @@ TEST(CWPackageReportTest, EveryFileGoesInCompressedInNameOrder)
     writeFile(tree.folder + "/.hidden", "secret");
     writeFile(tree.folder + "/old.cwrecord.gz", "left from an interrupted run");
     writeFile(tree.folder + "/log_a.cwrecord", randomBytes(200000));
-    const std::vector<std::string> packaged{"errors_a.cwrecord", "log_a.cwrecord", "metadata.cwrecord", "signal.cwrecord"};
+    const std::vector<std::string> packaged{
+        "errors_a.cwrecord", "log_a.cwrecord", "metadata.cwrecord", "signal.cwrecord"};
     std::map<std::string, std::string> sources;
     for (const std::string& name : packaged) {
         sources[name] = readFile(tree.folder + "/" + name);
@@ -199,8 +200,9 @@ TEST(CWPackageReportTest, OnlyTheReportsOwnRegularFilesTravelEachCapped)
     for (const auto& part : parts) {
         names.push_back(part.name);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"api_key", "report_id", "log_a.cwrecord", "metadata.cwrecord",
-                                               "signal.cwrecord", "signal.cwrecord.symbolicated"}));
+    EXPECT_EQ(names,
+        (std::vector<std::string>{"api_key", "report_id", "log_a.cwrecord", "metadata.cwrecord", "signal.cwrecord",
+            "signal.cwrecord.symbolicated"}));
     const std::string cut = gunzip(parts[2].body);
     EXPECT_LE(cut.size(), CWPackageReportOperation::kMaximumFileBytes);
     EXPECT_GT(cut.size(), CWPackageReportOperation::kMaximumFileBytes - 64);

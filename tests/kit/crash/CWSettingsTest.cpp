@@ -74,8 +74,8 @@ TEST(CWSettingsTest, DownloadedValuesOnlyReplaceDefaultsWhereTheyArePresent)
 TEST(CWSettingsTest, EnvironmentThenAppInfoThenBuiltInConfiguration)
 {
     const auto previous = KBMainBundle::infoDictionary();
-    KBMainBundle::setInfoDictionary(nlohmann::json{
-        {"Crashwatch", {{"ReportsEndpoint", "https://127.0.0.1:1/reports"}, {"UrgentReports", "NO"}}}});
+    KBMainBundle::setInfoDictionary(
+        nlohmann::json{{"Crashwatch", {{"ReportsEndpoint", "https://127.0.0.1:1/reports"}, {"UrgentReports", "NO"}}}});
     const CWSettings settings(std::nullopt);
     KBLogCapture log;
     EXPECT_EQ(settings.reportsEndpoint(), "https://127.0.0.1:1/reports");

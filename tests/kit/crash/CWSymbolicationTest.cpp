@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <unistd.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -132,8 +132,8 @@ TEST(CWSymbolicationTest, FramesAreNamedFromTheFilesTheCrashedRunLoaded)
     const uint64_t after = addressOf(reinterpret_cast<const void*>(&cwSymbolicationTestAfter));
     ASSERT_EQ(after, before + sizeOf(reinterpret_cast<const void*>(&cwSymbolicationTestBefore)));
     const uint64_t unexported = addressOf(reinterpret_cast<const void*>(&unexportedFrame));
-    ReportFixture::writeCrash(folder.path(), "signal", 1700000100,
-        {{namespaced + 4, after, before + 3}, {0x1010, unexported + 1, 0}});
+    ReportFixture::writeCrash(
+        folder.path(), "signal", 1700000100, {{namespaced + 4, after, before + 3}, {0x1010, unexported + 1, 0}});
     ReportFixture::writeCrash(folder.path(), "exception", 1700000100, {{before + 1}});
 
     auto report = CWInternalReport::reportWithPath(folder.path());
@@ -183,12 +183,14 @@ TEST(CWSymbolicationTest, NoCompanionsWithoutBinaryImages)
     for (const bool empty : {false, true}) {
         ReportFixture::TemporaryFolder temporary;
         ReportFixture::writeMetadata(temporary.path(), "session");
-        ReportFixture::writeCrash(temporary.path(), "signal", 1, {{addressOf(reinterpret_cast<const void*>(&cwSymbolicationTestBefore))}});
+        ReportFixture::writeCrash(
+            temporary.path(), "signal", 1, {{addressOf(reinterpret_cast<const void*>(&cwSymbolicationTestBefore))}});
         if (empty) {
             ReportFixture::writeFile(temporary.path() + "/binary_images.cwrecord", "");
         }
         auto resolver = std::make_shared<CWSymbolResolver>();
-        std::make_shared<CWProcessReportOperation>(CWInternalReport::reportWithPath(temporary.path()), resolver)->start();
+        std::make_shared<CWProcessReportOperation>(CWInternalReport::reportWithPath(temporary.path()), resolver)
+            ->start();
         EXPECT_FALSE(std::filesystem::exists(temporary.path() + "/signal.cwrecord.symbolicated")) << empty;
         EXPECT_TRUE(resolver->binaryImages().empty());
     }

@@ -26,7 +26,7 @@ void* sizeOnRawThread(void* out)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 // Threads made any way, by this program or by the C++ library for it, start
 // with a stack for signal handlers, without asking for one.

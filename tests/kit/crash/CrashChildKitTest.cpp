@@ -73,14 +73,8 @@ protected:
         fs::remove_all(home_, ignored);
     }
 
-    std::string reportsPath() const
-    {
-        return "/sdk-api/v1/platforms/linux/apps/" + kBundle + "/reports";
-    }
-    fs::path structure() const
-    {
-        return home_ / "cache" / "org.lumetta.kit.crashwatch.data" / kBundle / "v3";
-    }
+    std::string reportsPath() const { return "/sdk-api/v1/platforms/linux/apps/" + kBundle + "/reports"; }
+    fs::path structure() const { return home_ / "cache" / "org.lumetta.kit.crashwatch.data" / kBundle / "v3"; }
 
     // The launcher's wait status; the test fails when it hangs.
     int launch(const std::string& mode)
@@ -131,7 +125,7 @@ protected:
     }
 
     void expectUploadOf(const std::map<std::string, std::string>& copied, const LoopbackRequest& request,
-                        const std::string& faultingFunction = "faultInExportedFunction")
+        const std::string& faultingFunction = "faultInExportedFunction")
     {
         EXPECT_EQ(request.method, "POST");
         EXPECT_EQ(request.path, reportsPath());
@@ -263,7 +257,8 @@ TEST_F(CrashChildKitTest, TheKitsOwnCallsRecordIntoTheReportAndItsTestCrashesEnd
     EXPECT_NE(copied.at("internal_incremental_kv.cwrecord").find(hex("user-17")), std::string::npos);
     ASSERT_TRUE(copied.count("custom_exception_a.cwrecord"));
     const std::string& custom = copied.at("custom_exception_a.cwrecord");
-    EXPECT_TRUE(custom.find("CustomProblem") != std::string::npos || custom.find(hex("CustomProblem")) != std::string::npos);
+    EXPECT_TRUE(
+        custom.find("CustomProblem") != std::string::npos || custom.find(hex("CustomProblem")) != std::string::npos);
     // The script message that is no dictionary recorded nothing.
     EXPECT_EQ(custom.find("exception\""), custom.rfind("exception\""));
     fs::remove_all(structure() / "active");
@@ -277,4 +272,4 @@ TEST_F(CrashChildKitTest, TheKitsOwnCallsRecordIntoTheReportAndItsTestCrashesEnd
         || exception.find(hex("CrashwatchTestException")) != std::string::npos);
 }
 
-}  // namespace
+} // namespace

@@ -124,7 +124,8 @@ TEST(CrashChildSignalTest, ANullWriteRecordsTheFaultAndTheStackTheCrasherSaw)
     EXPECT_EQ(stats["freeMem"], stats["free_mem"]);
     const json storage = only(folder, "signal.cwrecord", "storage");
     EXPECT_GT(storage["total"].get<uint64_t>(), 0u);
-    EXPECT_EQ(only(folder, "signal.cwrecord", "runtime"), json::parse(R"({"objc_selector":"","crash_info_entries":[]})"));
+    EXPECT_EQ(
+        only(folder, "signal.cwrecord", "runtime"), json::parse(R"({"objc_selector":"","crash_info_entries":[]})"));
 }
 
 TEST(CrashChildSignalTest, EachFatalSignalIsRecordedAndEndsTheProcessByItself)

@@ -47,8 +47,8 @@ json namedFramesOfCrashedThread(const CrashReportFolder& folder)
     // The crasher's metadata has no session; the report needs an identifier.
     fs::remove(folder.file("metadata.cwrecord"), ignored);
     ReportFixture::writeMetadata(folder.path(), "crashed-session");
-    std::make_shared<CWProcessReportOperation>(CWInternalReport::reportWithPath(folder.path()),
-        std::make_shared<CWSymbolResolver>())
+    std::make_shared<CWProcessReportOperation>(
+        CWInternalReport::reportWithPath(folder.path()), std::make_shared<CWSymbolResolver>())
         ->start();
     const auto threads = folder.records("signal.cwrecord", "threads");
     const auto named = folder.records("signal.cwrecord.symbolicated", "threads");
@@ -71,7 +71,7 @@ bool endsWith(const json& text, const std::string& end)
         && text.get<std::string>().compare(text.get<std::string>().size() - end.size(), end.size(), end) == 0;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CrashChildSymbolicationTest, AStaticFunctionIsNamedWithFileAndLine)
 {

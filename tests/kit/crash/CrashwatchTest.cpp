@@ -1,6 +1,6 @@
 // The kit object's operations that need no running crash context.
-#include "kit/core/Kitbase.h"
 #include "kit/crash/Crashwatch.h"
+#include "kit/core/Kitbase.h"
 #include "kit/support/KBLog.h"
 
 #include <gtest/gtest.h>
@@ -23,4 +23,4 @@ TEST(CrashwatchTest, DebugModeOnlyTurnsOnAndBadScriptMessagesOnlyLog)
     Kitbase::sharedSDK().setDebug(false);
 }
 
-}  // namespace
+} // namespace

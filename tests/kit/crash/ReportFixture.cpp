@@ -20,8 +20,8 @@ void writeRecord(const std::string& path, const std::function<void(CWFile*)>& bo
     CWFileClose(&file);
 }
 
-void writeMetadata(
-    const std::string& folder, const std::optional<std::string>& sessionId, uint64_t startedAt, const std::string& apiKey)
+void writeMetadata(const std::string& folder, const std::optional<std::string>& sessionId, uint64_t startedAt,
+    const std::string& apiKey)
 {
     const std::string path = folder + "/metadata.cwrecord";
     writeRecord(path, [&](CWFile* file) {

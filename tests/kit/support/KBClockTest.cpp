@@ -1,6 +1,6 @@
-#include "kit/support/harness/ManualQueue.h"
 #include "kit/support/KBTimer.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/ManualQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ TEST(KBClockTest, SecondsToNanosecondsSaturates)
         EXPECT_EQ(KBClock::toNanoseconds(seconds).count(), nanoseconds) << seconds;
     }
     EXPECT_EQ(KBClock::saturatingAdd(std::chrono::nanoseconds::max(), std::chrono::nanoseconds(1)),
-              std::chrono::nanoseconds::max());
+        std::chrono::nanoseconds::max());
 }
 
 TEST(KBClockTest, DelayedBlocksFireOnlyOnceTheirTimeHasPassed)

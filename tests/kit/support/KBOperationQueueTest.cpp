@@ -1,5 +1,5 @@
-#include "kit/support/harness/ManualQueue.h"
 #include "kit/support/KBOperationQueue.h"
+#include "kit/support/harness/ManualQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -38,17 +38,11 @@ std::shared_ptr<KBOperation> blockOperation(Journal& journal, const std::string&
 // An operation that stays running after main() until the test ends it.
 class HeldOperation : public KBOperation {
 public:
-    bool isAsynchronous() const override
-    {
-        return true;
-    }
-    void release()
-    {
-        finish();
-    }
+    bool isAsynchronous() const override { return true; }
+    void release() { finish(); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(KBOperationQueueTest, OrderFollowsDependenciesCancellationAndAdditionsFromInside)
 {
@@ -59,44 +53,44 @@ TEST(KBOperationQueueTest, OrderFollowsDependenciesCancellationAndAdditionsFromI
     };
     const std::vector<Case> cases = {
         {"dependency added while queued",
-         [](KBOperationQueue& queue, Journal& journal) {
-             auto late = blockOperation(journal, "L");
-             auto early = blockOperation(journal, "E");
-             queue.addOperation(late);
-             late->addDependency(early);
-             queue.addOperation(early);
-         },
-         "EL"},
+            [](KBOperationQueue& queue, Journal& journal) {
+                auto late = blockOperation(journal, "L");
+                auto early = blockOperation(journal, "E");
+                queue.addOperation(late);
+                late->addDependency(early);
+                queue.addOperation(early);
+            },
+            "EL"},
         {"cancel before start skips the work and releases dependents",
-         [](KBOperationQueue& queue, Journal& journal) {
-             auto cancelled = blockOperation(journal, "C");
-             auto dependent = blockOperation(journal, "D");
-             dependent->addDependency(cancelled);
-             cancelled->cancel();
-             queue.addOperation(dependent);
-             queue.addOperation(cancelled);
-         },
-         "D"},
+            [](KBOperationQueue& queue, Journal& journal) {
+                auto cancelled = blockOperation(journal, "C");
+                auto dependent = blockOperation(journal, "D");
+                dependent->addDependency(cancelled);
+                cancelled->cancel();
+                queue.addOperation(dependent);
+                queue.addOperation(cancelled);
+            },
+            "D"},
         {"an operation added from a running one goes last",
-         [](KBOperationQueue& queue, Journal& journal) {
-             auto first = std::make_shared<KBBlockOperation>([&queue, &journal] {
-                 journal.entry("1")();
-                 queue.addOperationWithBlock(journal.entry("3"));
-             });
-             queue.addOperation(first);
-             queue.addOperation(blockOperation(journal, "2"));
-         },
-         "123"},
+            [](KBOperationQueue& queue, Journal& journal) {
+                auto first = std::make_shared<KBBlockOperation>([&queue, &journal] {
+                    journal.entry("1")();
+                    queue.addOperationWithBlock(journal.entry("3"));
+                });
+                queue.addOperation(first);
+                queue.addOperation(blockOperation(journal, "2"));
+            },
+            "123"},
         {"ready operations start oldest first",
-         [](KBOperationQueue& queue, Journal& journal) {
-             auto gate = blockOperation(journal, "g");
-             auto a = blockOperation(journal, "a");
-             a->addDependency(gate);
-             queue.addOperation(a);
-             queue.addOperation(blockOperation(journal, "b"));
-             queue.addOperation(gate);
-         },
-         "bga"},
+            [](KBOperationQueue& queue, Journal& journal) {
+                auto gate = blockOperation(journal, "g");
+                auto a = blockOperation(journal, "a");
+                a->addDependency(gate);
+                queue.addOperation(a);
+                queue.addOperation(blockOperation(journal, "b"));
+                queue.addOperation(gate);
+            },
+            "bga"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
@@ -143,8 +137,7 @@ TEST(KBOperationQueueTest, CurrentQueueAndDrainOnTheGlobalPool)
         queue->addOperationWithBlock([&] {
             const int now = ++running;
             int seen = mostAtOnce.load();
-            while (now > seen && !mostAtOnce.compare_exchange_weak(seen, now)) {
-            }
+            while (now > seen && !mostAtOnce.compare_exchange_weak(seen, now)) { }
             if (KBOperationQueue::currentQueue() == queue) {
                 ++seenOwnQueue;
             }

@@ -79,7 +79,7 @@ TEST(KBSupportTest, AtomicWriteReplacesWholeFilesAndKeepsTheOldOneOnFailure)
     std::string error;
     EXPECT_FALSE(KBFiles::writeAtomically(folder + "/missing/file.txt", "x", &error));
     EXPECT_FALSE(error.empty());
-    if (::geteuid() != 0) {  // root writes into read-only folders anyway
+    if (::geteuid() != 0) { // root writes into read-only folders anyway
         ::chmod(folder.c_str(), 0500);
         EXPECT_FALSE(KBFiles::writeAtomically(path, "third"));
         ::chmod(folder.c_str(), 0700);
@@ -99,9 +99,10 @@ TEST(KBSupportTest, TheDocumentsFolderIsTheOneTheUserDirsFileNames)
     ASSERT_TRUE(KBFiles::makeFolders(home + "/Documents"));
     EXPECT_EQ(KBFiles::documentsFolder(), home + "/Documents");
 
-    ASSERT_TRUE(KBFiles::writeAtomically(dirs, "# written by xdg-user-dirs-update\n"
-                                               "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
-                                               "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"));
+    ASSERT_TRUE(KBFiles::writeAtomically(dirs,
+        "# written by xdg-user-dirs-update\n"
+        "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+        "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"));
     EXPECT_EQ(KBFiles::documentsFolder(), home + "/Dokumente");
     ASSERT_TRUE(KBFiles::writeAtomically(dirs, "XDG_DOCUMENTS_DIR=\"/srv/papers\"\n"));
     EXPECT_EQ(KBFiles::documentsFolder(), "/srv/papers");
@@ -126,9 +127,7 @@ TEST(KBSupportTest, NotificationsReachMatchingObserversAndRemovalDuringDeliveryH
         center.removeObserver(second);
     });
     second = center.addObserver("N", nullptr, [&](const KBNotification&) { calls.push_back("second"); });
-    center.addObserver("N", &sender, [&](const KBNotification& n) {
-        calls.push_back(n.userInfo.value("k", ""));
-    });
+    center.addObserver("N", &sender, [&](const KBNotification& n) { calls.push_back(n.userInfo.value("k", "")); });
     center.addObserver("Other", nullptr, [&](const KBNotification&) { calls.push_back("other name"); });
 
     center.post("N", &other);

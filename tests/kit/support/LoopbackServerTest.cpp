@@ -19,7 +19,7 @@ size_t appendBody(char* data, size_t size, size_t count, void* target)
 }
 
 Fetched fetch(const std::string& url, const std::string& caFile = {}, const std::string& postBody = {},
-              const std::vector<std::string>& headers = {})
+    const std::vector<std::string>& headers = {})
 {
     Fetched result;
     CURL* curl = curl_easy_init();
@@ -63,7 +63,7 @@ std::string gzip(const std::string& text)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(LoopbackServerTest, HttpsIsTrustedThroughRootAOnly)
 {

@@ -37,7 +37,7 @@ bool validUtf8(const std::string& text)
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(TYEventTest, AttributeLimitsCutAndRefuseWithMessagesPrintedEvenWithoutDebug)
 {
@@ -62,7 +62,7 @@ TEST(TYEventTest, AttributeLimitsCutAndRefuseWithMessagesPrintedEvenWithoutDebug
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("Maximum length for an Event attributes exceeded. Truncating to 100 characters."),
-              std::string::npos);
+        std::string::npos);
     EXPECT_EQ(cut.dictionaryRepresentation().at(std::string(100, 'k')), std::string(100, 'v'));
 
     // An emoji across units 99 and 100 is not split into half a surrogate pair.
@@ -109,8 +109,9 @@ TEST(TYEventTest, PricesBecomeExactMicrosUpToWhatFitsInSixtyFourBits)
         const Json& stored = prices.dictionaryRepresentation();
         if (micros.is_null()) {
             EXPECT_FALSE(stored.contains("price")) << text;
-            EXPECT_TRUE(log.contains("Maximum value for a price attribute exceeded. Ignoring price attribute with value: " +
-                                     TYDecimal::fromString(text)->description()))
+            EXPECT_TRUE(
+                log.contains("Maximum value for a price attribute exceeded. Ignoring price attribute with value: "
+                    + TYDecimal::fromString(text)->description()))
                 << text;
         } else {
             EXPECT_EQ(stored.value("price", Json()), micros) << text;
@@ -136,19 +137,19 @@ TEST(TYEventTest, EventsCarryTheirNamesPayloadsAndFlushRules)
     EXPECT_TRUE(TYLifecycleEvent::installEvent()->triggersFlush());
     EXPECT_FALSE(TYLifecycleEvent::appLaunchedEvent()->triggersFlush());
 
-    auto purchase = TYPredefinedEvent::purchaseEventWithPrice(TYDecimal::fromString("9.99"), "EUR", true, "Book",
-                                                              std::nullopt, "42", Json{{"shelf", 3}});
+    auto purchase = TYPredefinedEvent::purchaseEventWithPrice(
+        TYDecimal::fromString("9.99"), "EUR", true, "Book", std::nullopt, "42", Json{{"shelf", 3}});
     const Json payload = purchase->dictionaryRepresentation();
     EXPECT_EQ(payload["predefined_type"], "purchase");
     EXPECT_EQ(payload["predefined_attributes"].dump(),
-              R"({"item_price":9990000,"currency":"EUR","success":"true","item_name":"Book","item_id":"42"})");
+        R"({"item_price":9990000,"currency":"EUR","success":"true","item_name":"Book","item_id":"42"})");
     EXPECT_EQ(payload["custom_attributes"].dump(), R"({"shelf":3})");
     EXPECT_EQ(payload["eventId"], purchase->identifier());
     EXPECT_NE(TYPredefinedEvent::searchEventWithQuery("q", nullptr)->identifier(), purchase->identifier());
 
     const TYCustomEvent custom("opened", nullptr);
     EXPECT_EQ(custom.dictionaryRepresentation().dump(),
-              R"({"eventId":")" + custom.identifier() + R"(","custom_type":"opened","custom_attributes":{}})");
+        R"({"eventId":")" + custom.identifier() + R"(","custom_type":"opened","custom_attributes":{}})");
 }
 
 TEST(TYEventTest, LogLinesCountJsonBytesAndCrashLinesCarryTheCrashTime)

@@ -42,7 +42,7 @@ void writeGzip(const std::string& path, const std::string& text)
     gzclose(file);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(TallyLogFilesTest, NewLogsStartWithMetadataAndCrashesTravelAloneUnderThePreviousRunsMetadata)
 {
@@ -120,8 +120,9 @@ TEST_F(TallyLogFilesTest, RotatingANeverWrittenLogFindsNothingToSend)
         return line.find("Error: attempting to compress nonexistent file: " + unwritten) != std::string::npos;
     });
     const auto package = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
-        return line.find("Error: attempting to package nonexistent file: " +
-                         TYFileUtils::replacingExtension(unwritten, "gz")) != std::string::npos;
+        return line.find(
+                   "Error: attempting to package nonexistent file: " + TYFileUtils::replacingExtension(unwritten, "gz"))
+            != std::string::npos;
     });
     ASSERT_NE(compress, lines.end());
     ASSERT_NE(package, lines.end());
@@ -137,7 +138,7 @@ TEST_F(TallyLogFilesTest, StartUpRecompressesLogsPackagesOrphansAndKeepsTheNewes
 {
     KBFiles::makeFolders(events);
     const std::string lines = "1\tmetadata\t2\t{}\n2\tcustom\t2\t{}\n";
-    writeFile(events + "/A.log", lines + "3\tcust");  // killed mid-append
+    writeFile(events + "/A.log", lines + "3\tcust"); // killed mid-append
     writeFile(events + "/A.gz", "half a gzip");
     writeGzip(events + "/B.gz", lines);
     writeFile(events + "/C.txt", "x");
@@ -146,7 +147,7 @@ TEST_F(TallyLogFilesTest, StartUpRecompressesLogsPackagesOrphansAndKeepsTheNewes
     for (int i = 0; i < 150; ++i) {
         const std::string path = events + "/batch" + std::to_string(i) + ".multipartmime";
         writeFile(path, "x");
-        dates[path] = 1000.0 + (i * 37) % 150;  // creation order differs from name order
+        dates[path] = 1000.0 + (i * 37) % 150; // creation order differs from name order
     }
     TYFileUtils::setCreationDateReader([dates](const std::string& path) -> std::optional<double> {
         const auto found = dates.find(path);
@@ -190,7 +191,8 @@ TEST_F(TallyLogFilesTest, FailedWritesAndCompressionsLoseNothingAlreadyWritten)
     KBFiles::makeFolders(root + "/side");
     const std::string logPath = root + "/side/W.log";
     auto metadata = std::make_shared<TYCrashMetadata>(nlohmann::ordered_json{{"m", 1}});
-    auto first = std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("one", nullptr), metadata, logPath);
+    auto first
+        = std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("one", nullptr), metadata, logPath);
     first->start();
     ASSERT_TRUE(first->success());
     const auto sizeBefore = TYFileUtils::fileSizeAtURL(logPath);
@@ -209,7 +211,8 @@ TEST_F(TallyLogFilesTest, FailedWritesAndCompressionsLoseNothingAlreadyWritten)
     EXPECT_FALSE(torn->success());
     EXPECT_EQ(TYFileUtils::fileSizeAtURL(logPath), sizeBefore);
 
-    auto next = std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("three", nullptr), metadata, logPath);
+    auto next
+        = std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("three", nullptr), metadata, logPath);
     next->start();
     EXPECT_TRUE(next->success());
     const auto lines = readLines(logPath);
@@ -220,14 +223,16 @@ TEST_F(TallyLogFilesTest, FailedWritesAndCompressionsLoseNothingAlreadyWritten)
 
     // A log left empty by a failed first line still gets its metadata line.
     writeFile(root + "/side/E.log", "");
-    std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("e", nullptr), metadata, root + "/side/E.log")
+    std::make_shared<TYWriteEventOperation>(
+        std::make_shared<TYCustomEvent>("e", nullptr), metadata, root + "/side/E.log")
         ->start();
     const auto emptyLog = readLines(root + "/side/E.log");
     ASSERT_EQ(emptyLog.size(), 2u);
     EXPECT_EQ(DecodedBatch::name(emptyLog[0]), "metadata");
 
     // Every write call comes up short.
-    auto refused = std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("x", nullptr), metadata, logPath);
+    auto refused
+        = std::make_shared<TYWriteEventOperation>(std::make_shared<TYCustomEvent>("x", nullptr), metadata, logPath);
     refused->setWriteCall([](int, const void*, size_t length) { return static_cast<ssize_t>(length / 2); });
     refused->start();
     EXPECT_FALSE(refused->success());

@@ -1,3 +1,4 @@
+#include "kit/tally/TYSettings.h"
 #include "kit/core/KBMainBundle.h"
 #include "kit/support/KBLog.h"
 #include "kit/support/KBProcessActivities.h"
@@ -9,7 +10,6 @@
 #include "kit/tally/TYLifecycleEvent.h"
 #include "kit/tally/TYMetadata.h"
 #include "kit/tally/TYPredefinedEvent.h"
-#include "kit/tally/TYSettings.h"
 #include "kit/tally/TYTimer.h"
 
 #include <gtest/gtest.h>
@@ -33,21 +33,16 @@ TEST(TYSettingsTest, MissingEntriesGiveDefaultsAndValuesConvertLikeThePlatform)
     EXPECT_EQ(none.defaultUploadTimeout(), 21600.0);
     EXPECT_EQ(none.lowPowerUploadTimeout(), 3600.0);
 
-    KBMainBundle::setInfoDictionary(nlohmann::json{{"Kitbase", {{"Kits", {{{"KitName", "Tally"}, {"KitInfo", {{"UploadURL", ""}}}}}}}}});
+    KBMainBundle::setInfoDictionary(
+        nlohmann::json{{"Kitbase", {{"Kits", {{{"KitName", "Tally"}, {"KitInfo", {{"UploadURL", ""}}}}}}}}});
     EXPECT_EQ(none.tallyURL(), "");
     KBMainBundle::setInfoDictionary(std::nullopt);
 
-    const TYSettings given(nlohmann::json{
-        {"features", {{"collect_analytics", "no"}}},
+    const TYSettings given(nlohmann::json{{"features", {{"collect_analytics", "no"}}},
         {"analytics",
-         {{"url", "http://x/e"},
-          {"max_byte_size_per_file", "  12abc"},
-          {"max_pending_send_file_count", 7.9},
-          {"flush_interval_secs", "2.5"},
-          {"sampling_rate", nullptr},
-          {"track_custom_events", 0},
-          {"track_predefined_events", " 0017"},
-          {"upload_timeout_secs", true}}}});
+            {{"url", "http://x/e"}, {"max_byte_size_per_file", "  12abc"}, {"max_pending_send_file_count", 7.9},
+                {"flush_interval_secs", "2.5"}, {"sampling_rate", nullptr}, {"track_custom_events", 0},
+                {"track_predefined_events", " 0017"}, {"upload_timeout_secs", true}}}});
     EXPECT_TRUE(given.valid());
     EXPECT_EQ(given.tallyURL(), "http://x/e");
     EXPECT_FALSE(given.shouldCollectAnalytics());
@@ -89,12 +84,17 @@ TEST(TYSettingsTest, SamplingKeepsWholeInstallationsByTheirJavaHash)
     EXPECT_FALSE(filter.shouldDiscardEvent(launched, std::nullopt, std::nullopt, 2));
     EXPECT_FALSE(filter.shouldDiscardEvent(launched, "beta", "a", 2));
     EXPECT_TRUE(filter.shouldDiscardEvent(nullptr, std::nullopt, "b", 1));
-    EXPECT_FALSE(filter.shouldDiscardEvent(TYPredefinedEvent::searchEventWithQuery("q", nullptr), std::nullopt, "a", 2));
+    EXPECT_FALSE(
+        filter.shouldDiscardEvent(TYPredefinedEvent::searchEventWithQuery("q", nullptr), std::nullopt, "a", 2));
     EXPECT_FALSE(filter.shouldDiscardEvent(TYLifecycleEvent::installEvent(), std::nullopt, "a", 2));
 
     const std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>> tokens = {
-        {"2:abc", "abc"}, {"2:", ""}, {"3:abc", std::nullopt}, {"abc", std::nullopt},
-        {"2:a:b", std::nullopt}, {std::nullopt, std::nullopt},
+        {"2:abc", "abc"},
+        {"2:", ""},
+        {"3:abc", std::nullopt},
+        {"abc", std::nullopt},
+        {"2:a:b", std::nullopt},
+        {std::nullopt, std::nullopt},
     };
     for (const auto& [token, unwrapped] : tokens) {
         EXPECT_EQ(TYMetadata::unwrapBetaToken(token), unwrapped) << token.value_or("(none)");
@@ -108,7 +108,8 @@ TEST(TYSettingsTest, TimersFireOntoTheirQueueOnTheKitClockUntilReleased)
     auto dispatch = std::make_shared<ManualQueue>();
     auto queue = KBOperationQueue::make("timer-test");
     std::atomic<int> fired{0};
-    auto timer = std::make_unique<TYTimer>(600, queue, "flush", [&] { ++fired; }, dispatch);
+    auto timer = std::make_unique<TYTimer>(
+        600, queue, "flush", [&] { ++fired; }, dispatch);
     EXPECT_EQ(timer->tolerance(), 60.0);
     EXPECT_EQ(timer->timerSource()->leeway(), 60.0);
 
@@ -141,9 +142,8 @@ TEST(TYSettingsTest, ActivitiesHoldTerminationsUntilTheirOperationRuns)
     EXPECT_EQ(operation->activity()->backgroundTaskIdentifier(), 0u);
 
     auto queue = KBOperationQueue::make("activity-test");
-    auto work = std::make_shared<KBBlockOperation>([&] {
-        EXPECT_EQ(KBProcessActivities::suddenTerminationDisabledCount(), sudden + 1);
-    });
+    auto work = std::make_shared<KBBlockOperation>(
+        [&] { EXPECT_EQ(KBProcessActivities::suddenTerminationDisabledCount(), sudden + 1); });
     operation->addDependency(work);
     queue->addOperation(operation);
     queue->addOperation(work);
@@ -173,9 +173,9 @@ TEST(TYSettingsTest, AnApplicationIsAnExtensionOnlyWithAWellFormedExtensionPoint
         {{{"NSExtension", {{"NSExtensionPointIdentifier", "com.example.point"}}}}, true, nullptr},
         {{{"NSExtension", "text"}}, false, "Error: NSExtension Info.plist entry is mal-formed \"text\""},
         {{{"NSExtension", {{"NSExtensionPointIdentifier", 5}}}}, false,
-         "Error: NSExtensionPointIdentifier Info.plist entry is mal-formed"},
+            "Error: NSExtensionPointIdentifier Info.plist entry is mal-formed"},
         {{{"NSExtension", nlohmann::json::object()}}, false,
-         "Error: NSExtensionPointIdentifier Info.plist entry is mal-formed"},
+            "Error: NSExtensionPointIdentifier Info.plist entry is mal-formed"},
     };
     for (const auto& c : cases) {
         log.clear();

@@ -99,7 +99,7 @@ protected:
     std::shared_ptr<ManualQueue> mainQueue = std::make_shared<ManualQueue>();
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(TallyUploadTest, BatchesArePostedOnceWithTheKitsHeadersAndRemovedWhenDone)
 {
@@ -118,7 +118,8 @@ TEST_F(TallyUploadTest, BatchesArePostedOnceWithTheKitsHeadersAndRemovedWhenDone
     controller->eventQueue()->addOperation(controller->uploadOperationForFileAtURL(batch, name));
     ASSERT_TRUE(eventually([&] { return log.contains("A task currently exists for '" + name + "', skipping"); }));
     // A new time-out makes a new session; the request in flight still ends.
-    controller->eventQueue()->addOperationWithBlock([controller] { controller->uploader()->setDefaultUploadTimeout(600); });
+    controller->eventQueue()->addOperationWithBlock(
+        [controller] { controller->uploader()->setDefaultUploadTimeout(600); });
     controller->eventQueue()->waitUntilAllOperationsAreFinished();
     server.releaseHeld();
     ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
@@ -179,13 +180,14 @@ TEST_F(TallyUploadTest, RetriesBackOffExponentiallyAndGiveUpAfterElevenRetries)
     EXPECT_EQ(server.requestCount(), 12u);
     EXPECT_NEAR(std::chrono::duration<double>(clock->now()).count(), 4094.0, 0.01);
     // The last response's own error, not "retries ran out".
-    EXPECT_TRUE(eventually([&] { return log.contains("Failed to upload '" + name + "': Error Domain=KBNetworkError"); }));
+    EXPECT_TRUE(
+        eventually([&] { return log.contains("Failed to upload '" + name + "': Error Domain=KBNetworkError"); }));
     EXPECT_FALSE(log.contains("Code=-6"));
     // The timestamp was taken once, when the batch was first sent.
     const auto requests = server.requests();
     for (const auto& request : requests) {
         EXPECT_EQ(request.header("X-Crashwatch-Api-Client-Packaged-Timestamp"),
-                  requests[0].header("X-Crashwatch-Api-Client-Packaged-Timestamp"));
+            requests[0].header("X-Crashwatch-Api-Client-Packaged-Timestamp"));
     }
     EXPECT_EQ(clock->pendingCount(), 0u);
 }
@@ -193,9 +195,9 @@ TEST_F(TallyUploadTest, RetriesBackOffExponentiallyAndGiveUpAfterElevenRetries)
 TEST_F(TallyUploadTest, TheFirstRetryAfterSetsTheBackOffForGood)
 {
     LoopbackServer server;
-    server.script("/spi/v2/events", {LoopbackReply::answer(503, "", {{"Retry-After", "30"}}),
-                                     LoopbackReply::answer(503, "", {{"Retry-After", "5"}}),
-                                     LoopbackReply::answer(200)});
+    server.script("/spi/v2/events",
+        {LoopbackReply::answer(503, "", {{"Retry-After", "30"}}),
+            LoopbackReply::answer(503, "", {{"Retry-After", "5"}}), LoopbackReply::answer(200)});
     useSettings(server.url("/spi/v2/events"));
     auto controller = startController<TYTallyController>();
     const std::string batch = flushOneBatch(controller);

@@ -18,8 +18,7 @@
 // Settings the test hands out as if the kit had downloaded them.
 class FakeSettings : public KBSettingsOnboarding {
 public:
-    void beginSettingsAndOnboardingOperations(const std::string&, const std::map<std::string, std::string>&) override
-    {
+    void beginSettingsAndOnboardingOperations(const std::string&, const std::map<std::string, std::string>&) override {
     }
     std::optional<nlohmann::json> settingsDictionary() override
     {
@@ -90,8 +89,8 @@ struct DecodedBatch {
             return false;
         }
         const std::string json = line.substr(c + 1);
-        return std::to_string(json.size()) == line.substr(b + 1, c - b - 1) &&
-               !nlohmann::json::parse(json, nullptr, false).is_discarded();
+        return std::to_string(json.size()) == line.substr(b + 1, c - b - 1)
+            && !nlohmann::json::parse(json, nullptr, false).is_discarded();
     }
     static nlohmann::ordered_json payload(const std::string& line)
     {
@@ -114,8 +113,8 @@ public:
 
     using TYTallyController::TYTallyController;
 
-    std::shared_ptr<KBOperation> uploadOperationForFileAtURL(const std::string& batch,
-                                                             const std::string& boundary) override
+    std::shared_ptr<KBOperation> uploadOperationForFileAtURL(
+        const std::string& batch, const std::string& boundary) override
     {
         return std::make_shared<KBBlockOperation>([this, batch, boundary] {
             std::lock_guard lock(mutex_);

@@ -72,7 +72,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(TallyControllerTest, AFirstInstallIsSentOnceValidSettingsArriveAndLifecycleNamesBecomeLines)
 {
@@ -83,8 +83,8 @@ TEST_F(TallyControllerTest, AFirstInstallIsSentOnceValidSettingsArriveAndLifecyc
         R"({"app":{"status":"known"},"analytics":{"url":")" + server.url("/spi/v2/events") + R"("}})");
     held.behaviour = LoopbackReply::Behaviour::Hold;
     server.script("/spi/v2/platforms/linux/apps/org.example.tally/settings", held);
-    KBMainBundle::setInfoDictionary(nlohmann::json{{"CFBundleIdentifier", "org.example.tally"},
-                                                   {"Crashwatch", {{"SettingsEndpoint", server.baseUrl()}}}});
+    KBMainBundle::setInfoDictionary(nlohmann::json{
+        {"CFBundleIdentifier", "org.example.tally"}, {"Crashwatch", {{"SettingsEndpoint", server.baseUrl()}}}});
     std::filesystem::remove_all(KBSettingsOnboardingManager::settingsDirectoryPath());
     settingsMaker = [](Kitbase& kitbase) {
         KBSettingsOnboardingManager::Environment environment;
@@ -122,8 +122,9 @@ TEST_F(TallyControllerTest, AFirstInstallIsSentOnceValidSettingsArriveAndLifecyc
         sent.insert(names(batch));
         EXPECT_EQ(DecodedBatch::payload(batch[0])["session_id"], DecodedBatch::payload(lines[0])["session_id"]);
     }
-    EXPECT_EQ(sent, (std::set<std::vector<std::string>>{{"metadata", "app_launched", "app_became_inactive"},
-                                                        {"metadata", "app_became_active"}}));
+    EXPECT_EQ(sent,
+        (std::set<std::vector<std::string>>{
+            {"metadata", "app_launched", "app_became_inactive"}, {"metadata", "app_became_active"}}));
 }
 
 TEST_F(TallyControllerTest, DisabledCollectionEmptiesTheFolderForGood)
@@ -156,7 +157,8 @@ TEST_F(TallyControllerTest, TheFlushTimerRotatesOnlyAnOversizedLog)
     server.script("/spi/v2/events", LoopbackReply::answer(200));
     const std::string url = server.url("/spi/v2/events");
 
-    for (const auto& analytics : {nlohmann::json{{"url", url}}, nlohmann::json{{"url", url}, {"flush_interval_secs", 0}}}) {
+    for (const auto& analytics :
+        {nlohmann::json{{"url", url}}, nlohmann::json{{"url", url}, {"flush_interval_secs", 0}}}) {
         settings->set(nlohmann::json{{"analytics", analytics}});
         EXPECT_EQ(startController<TYTallyController>()->flushTimer(), nullptr) << analytics.dump();
     }
@@ -171,7 +173,8 @@ TEST_F(TallyControllerTest, TheFlushTimerRotatesOnlyAnOversizedLog)
     EXPECT_EQ(small->currentLogURL(), log);
     small.reset();
 
-    settings->set(nlohmann::json{{"analytics", {{"url", url}, {"flush_interval_secs", 60}, {"max_byte_size_per_file", 100}}}});
+    settings->set(
+        nlohmann::json{{"analytics", {{"url", url}, {"flush_interval_secs", 60}, {"max_byte_size_per_file", 100}}}});
     auto oversized = startController<TYTallyController>();
     ASSERT_TRUE(TYFileUtils::fileSizeAtURL(oversized->currentLogURL()) > 100);
     clock->advance(60);
@@ -182,7 +185,7 @@ TEST_F(TallyControllerTest, TheFlushTimerRotatesOnlyAnOversizedLog)
 
 TEST_F(TallyControllerTest, SampledInstallationsSkipLifecycleEventsAndNoEndpointSendsNothing)
 {
-    platform->setObject(kb::kInstallationUUIDKey, "a");  // Java hash 97: odd
+    platform->setObject(kb::kInstallationUUIDKey, "a"); // Java hash 97: odd
     settings->set(nlohmann::json{{"analytics", {{"sampling_rate", 2}}}});
     auto controller = startController<TYTallyController>();
     ASSERT_EQ(controller->metadata()->installationId(), "a");
@@ -238,9 +241,9 @@ TEST_F(TallyControllerTest, TallyStartsOnceThroughTheCrashKitAndTakesEventsOnlyW
     for (const auto& path : TYFileUtils::filesWithExtension("multipartmime", controller->rootEventDirectory())) {
         batches.push_back(names(DecodedBatch::read(path).lines));
     }
-    EXPECT_NE(std::find(batches.begin(), batches.end(), std::vector<std::string>{"metadata", "app_crashed"}),
-              batches.end());
-    EXPECT_NE(std::find(batches.begin(), batches.end(),
-                        std::vector<std::string>{"metadata", "app_launched", "predefined"}),
-              batches.end());
+    EXPECT_NE(
+        std::find(batches.begin(), batches.end(), std::vector<std::string>{"metadata", "app_crashed"}), batches.end());
+    EXPECT_NE(
+        std::find(batches.begin(), batches.end(), std::vector<std::string>{"metadata", "app_launched", "predefined"}),
+        batches.end());
 }

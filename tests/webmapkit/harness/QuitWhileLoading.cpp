@@ -63,7 +63,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         after = threadsNamed("QNetworkAccess");
     }
-    std::printf("network threads while open: %d, after the end: %d, answered: %s\n", during, after,
-                answered ? "yes" : "no");
+    std::printf(
+        "network threads while open: %d, after the end: %d, answered: %s\n", during, after, answered ? "yes" : "no");
     return 0;
 }

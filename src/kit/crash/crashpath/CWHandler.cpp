@@ -5,12 +5,12 @@
 #include <atomic>
 #include <cstring>
 
+#include "kit/crash/CWCrashCallbackReceiver.h"
 #include "kit/crash/crashpath/CWBinaryImage.h"
 #include "kit/crash/crashpath/CWContext.h"
 #include "kit/crash/crashpath/CWFile.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 #include "kit/crash/crashpath/CWUnwind.h"
-#include "kit/crash/CWCrashCallbackReceiver.h"
 
 namespace {
 
@@ -161,8 +161,7 @@ __attribute__((noinline)) void CWProcessFakeCurrentThread(CWMachineContext* out)
     out->registers[CWRegisterRSP] = frame + CWFrameRecordSize;
 }
 
-bool CWProcessGetThreadState(
-    const CWProcess* process, uint32_t index, CWMachineContext* out, bool* pcIsReturnAddress)
+bool CWProcessGetThreadState(const CWProcess* process, uint32_t index, CWMachineContext* out, bool* pcIsReturnAddress)
 {
     if (reinterpret_cast<uintptr_t>(out) < 4096 || index >= process->threads->count) {
         CWLOG_ERROR("invalid context supplied");

@@ -36,8 +36,7 @@ void CWHandler(CWFile* file, int32_t crashedThread, const ucontext_t* userContex
 bool CWProcessInit(CWProcess* process, int32_t crashedThread, const ucontext_t* userContext);
 void CWProcessFinish(CWProcess* process);
 // The registers of listed thread `index`; `pcIsReturnAddress` tells how to unwind them.
-bool CWProcessGetThreadState(
-    const CWProcess* process, uint32_t index, CWMachineContext* out, bool* pcIsReturnAddress);
+bool CWProcessGetThreadState(const CWProcess* process, uint32_t index, CWMachineContext* out, bool* pcIsReturnAddress);
 // The calling thread's registers as they are in its caller: pc the return
 // address of this call, and the caller's frame and stack pointers.
 void CWProcessFakeCurrentThread(CWMachineContext* out);

@@ -161,7 +161,7 @@ void CWProcessRecordStorage(CWFile* file, const char* path)
 {
     sectionStart(file, "storage");
     CWFileWriteObjectOpen(file);
-    struct statfs figures {};
+    struct statfs figures { };
     if (path != nullptr && statfs(path, &figures) == 0) {
         const auto blockSize = static_cast<uint64_t>(figures.f_bsize);
         CWFileWriteHashUnsigned(file, "free", blockSize * static_cast<uint64_t>(figures.f_bavail));

@@ -123,12 +123,12 @@ void CWSignalInitialize(CWSignalStorage* storage)
     if (!CWFileRemove(storage->recordPath)) {
         CWLOG_WARN("Unable to reset the signal log file %s\n", strerrordesc_np(errno));
     }
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_sigaction = CWSignalHandler;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < CWSignalHandledCount; ++i) {
-        struct sigaction previous {};
+        struct sigaction previous { };
         if (sigaction(CWSignalHandledSignals[i], &action, &previous) != 0) {
             CWLOG_WARN("Unable to install handler for %d (%s)\n", CWSignalHandledSignals[i], strerrordesc_np(errno));
         }
@@ -142,7 +142,7 @@ void CWSignalInitialize(CWSignalStorage* storage)
 bool CWSignalSafeRemoveHandlers(bool includeFirst)
 {
     bool ok = true;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (int i = includeFirst ? 0 : 1; i < CWSignalHandledCount; ++i) {

@@ -62,13 +62,13 @@ template <typename F> uint64_t functionAddress(F* function)
 // Internal to this file: only the executable's symbol table on disk names it.
 [[gnu::noinline]] void faultInStaticFunction(volatile int* target)
 {
-    *target = 11;  // static fault line
+    *target = 11; // static fault line
     asm volatile("");
 }
 
 [[gnu::noinline]] void callsStaticFault()
 {
-    faultInStaticFunction(nullptr);  // static call line
+    faultInStaticFunction(nullptr); // static call line
     asm volatile("");
 }
 
@@ -159,14 +159,14 @@ void faultingUsr1Handler(int)
 
 void ownSegvHandler(int, siginfo_t*, void*)
 {
-    struct sigaction current {};
+    struct sigaction current { };
     sigaction(SIGSEGV, nullptr, &current);
     _exit(current.sa_sigaction == ownSegvHandler ? 42 : 43);
 }
 
 void installOwnSegvHandler()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_sigaction = ownSegvHandler;
     action.sa_flags = SA_SIGINFO;
     sigaction(SIGSEGV, &action, nullptr);

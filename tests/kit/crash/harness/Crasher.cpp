@@ -120,7 +120,7 @@ int main(int argc, char** argv)
     } else if (mode == "set-up-only") {
         return 0;
     } else if (mode == "traced") {
-        struct sigaction segv {};
+        struct sigaction segv { };
         sigaction(SIGSEGV, nullptr, &segv);
         const bool skipped = CWContextGet()->debuggerAttached == 1 && CWContextGet()->signal.recordPath == nullptr
             && segv.sa_handler == SIG_DFL;

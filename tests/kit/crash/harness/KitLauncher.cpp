@@ -74,7 +74,7 @@ bool overflowOnThread(const std::string& mode)
     return true;
 }
 
-}  // namespace launcher_faults
+} // namespace launcher_faults
 
 namespace {
 
@@ -147,7 +147,7 @@ void drainLoggingQueue()
     _exit(code);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

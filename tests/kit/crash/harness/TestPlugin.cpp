@@ -7,5 +7,5 @@ extern "C" int lumettaTestPluginValue(int input)
 
 extern "C" __attribute__((noinline)) void lumettaTestPluginFault(volatile int* target)
 {
-    *target = 7;  // plugin fault line
+    *target = 7; // plugin fault line
 }

@@ -31,7 +31,7 @@ void pointXdgFoldersAt(const std::string& home)
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

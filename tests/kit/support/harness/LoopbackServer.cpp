@@ -17,8 +17,8 @@ namespace {
 bool sameName(const std::string& a, const std::string& b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 std::optional<std::string> headerIn(const std::vector<std::string>& lines, const std::string& name)
@@ -52,17 +52,28 @@ std::optional<std::string> quotedParameter(const std::string& header, const std:
 const char* reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
+    case 302:
+        return "Found";
+    case 304:
+        return "Not Modified";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -72,10 +83,10 @@ struct Channel {
     std::function<void(const std::string&, std::error_code&)> write;
 };
 
-}  // namespace
+} // namespace
 
-LoopbackReply LoopbackReply::answer(int status, std::string body,
-                                    std::vector<std::pair<std::string, std::string>> headers)
+LoopbackReply LoopbackReply::answer(
+    int status, std::string body, std::vector<std::pair<std::string, std::string>> headers)
 {
     LoopbackReply reply;
     reply.status = status;
@@ -140,7 +151,7 @@ std::vector<LoopbackPart> LoopbackRequest::multipart() const
         if (body.compare(start, 2, "--") == 0) {
             break;
         }
-        start += 2;  // CRLF after the delimiter
+        start += 2; // CRLF after the delimiter
         const size_t headersEnd = body.find("\r\n\r\n", start);
         const size_t next = body.find("\r\n" + delimiter, start);
         if (headersEnd == std::string::npos || next == std::string::npos) {
@@ -274,8 +285,8 @@ size_t LoopbackServer::requestCount() const
 bool LoopbackServer::waitForRequests(size_t count, double timeoutSeconds) const
 {
     std::unique_lock lock(impl_->mutex);
-    return impl_->changed.wait_for(lock, std::chrono::duration<double>(timeoutSeconds),
-                                   [&] { return impl_->requests.size() >= count; });
+    return impl_->changed.wait_for(
+        lock, std::chrono::duration<double>(timeoutSeconds), [&] { return impl_->requests.size() >= count; });
 }
 
 void LoopbackServer::setReceiveBuffer(int bytes)
@@ -310,13 +321,11 @@ void LoopbackServer::Impl::acceptLoop()
 void LoopbackServer::Impl::serve(asio::ip::tcp::socket socket)
 {
     if (scheme == Scheme::Http) {
-        Channel channel{
-            [&socket](char* data, size_t size, std::error_code& error) {
-                return socket.read_some(asio::buffer(data, size), error);
-            },
-            [&socket](const std::string& text, std::error_code& error) {
-                asio::write(socket, asio::buffer(text), error);
-            }};
+        Channel channel{[&socket](char* data, size_t size, std::error_code& error) {
+                            return socket.read_some(asio::buffer(data, size), error);
+                        },
+            [&socket](
+                const std::string& text, std::error_code& error) { asio::write(socket, asio::buffer(text), error); }};
         converse(channel, socket);
         return;
     }
@@ -326,10 +335,9 @@ void LoopbackServer::Impl::serve(asio::ip::tcp::socket socket)
     if (error) {
         return;
     }
-    Channel channel{
-        [&stream](char* data, size_t size, std::error_code& readError) {
-            return stream.read_some(asio::buffer(data, size), readError);
-        },
+    Channel channel{[&stream](char* data, size_t size, std::error_code& readError) {
+                        return stream.read_some(asio::buffer(data, size), readError);
+                    },
         [&stream](const std::string& text, std::error_code& writeError) {
             asio::write(stream, asio::buffer(text), writeError);
         }};
@@ -428,7 +436,7 @@ std::string responseText(const LoopbackReply& reply)
     return text + "\r\n" + reply.body;
 }
 
-}  // namespace
+} // namespace
 
 bool LoopbackServer::Impl::isStopping()
 {
@@ -496,9 +504,8 @@ void LoopbackServer::Impl::converse(Channel& channel, asio::ip::tcp::socket& soc
         request.query = question == std::string::npos ? "" : request.target.substr(question + 1);
         while (lineStart != std::string::npos) {
             const size_t next = head.find("\r\n", lineStart + 2);
-            request.headerLines.push_back(head.substr(lineStart + 2, next == std::string::npos
-                                                                           ? std::string::npos
-                                                                           : next - lineStart - 2));
+            request.headerLines.push_back(
+                head.substr(lineStart + 2, next == std::string::npos ? std::string::npos : next - lineStart - 2));
             lineStart = next;
         }
 

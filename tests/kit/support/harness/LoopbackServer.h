@@ -25,11 +25,11 @@ struct LoopbackPart {
 // A request as the server received it: header lines kept as sent.
 struct LoopbackRequest {
     std::string method;
-    std::string target;  // path and query as sent
+    std::string target; // path and query as sent
     std::string path;
     std::string query;
     std::vector<std::string> headerLines;
-    std::string body;  // chunked bodies are joined
+    std::string body; // chunked bodies are joined
 
     // The first header of that name, compared without case.
     std::optional<std::string> header(const std::string& name) const;
@@ -40,12 +40,12 @@ struct LoopbackRequest {
 // What the server does with a request for a path.
 struct LoopbackReply {
     enum class Behaviour {
-        Answer,    // send the response
-        Hold,      // answer only once released (or when the server stops)
-        Silence,   // never answer; the connection stays open until the server stops
-        Reset,     // drop the connection with a reset, no answer
-        Endless,   // the headers, then `body` over and over until the client goes
-        Trickle,   // the headers (announcing a large body), then one byte every trickleSeconds
+        Answer, // send the response
+        Hold, // answer only once released (or when the server stops)
+        Silence, // never answer; the connection stays open until the server stops
+        Reset, // drop the connection with a reset, no answer
+        Endless, // the headers, then `body` over and over until the client goes
+        Trickle, // the headers (announcing a large body), then one byte every trickleSeconds
     };
 
     int status = 200;
@@ -59,8 +59,8 @@ struct LoopbackReply {
     double readPauseSeconds = 0.0;
     double trickleSeconds = 1.0;
 
-    static LoopbackReply answer(int status, std::string body = {},
-                                std::vector<std::pair<std::string, std::string>> headers = {});
+    static LoopbackReply answer(
+        int status, std::string body = {}, std::vector<std::pair<std::string, std::string>> headers = {});
     // A 200 (or the given status) with "Content-Type: application/json".
     static LoopbackReply json(std::string body, int status = 200);
     static LoopbackReply with(Behaviour behaviour);
@@ -73,8 +73,7 @@ class LoopbackServer {
 public:
     enum class Scheme { Http, Https };
 
-    explicit LoopbackServer(Scheme scheme = Scheme::Http,
-                            const TestCertificates::Identity* identity = nullptr);
+    explicit LoopbackServer(Scheme scheme = Scheme::Http, const TestCertificates::Identity* identity = nullptr);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

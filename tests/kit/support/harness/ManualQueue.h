@@ -14,10 +14,7 @@ public:
         std::lock_guard lock(mutex_);
         blocks_.push_back(std::move(block));
     }
-    std::string label() const override
-    {
-        return "manual";
-    }
+    std::string label() const override { return "manual"; }
     // Runs queued blocks, also those queued while pumping; returns how many ran.
     size_t pump()
     {

@@ -66,8 +66,8 @@ void addExtension(X509* certificate, X509* issuer, int nid, const char* value)
 }
 
 // A certificate for the key, signed by the issuer (itself when none).
-Certificate makeCertificate(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey,
-                            const char* altNames, long serial)
+Certificate makeCertificate(
+    const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, const char* altNames, long serial)
 {
     Certificate certificate(X509_new(), X509_free);
     X509_set_version(certificate.get(), 2);
@@ -76,10 +76,9 @@ Certificate makeCertificate(const char* commonName, EVP_PKEY* key, X509* issuer,
     X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 3600L * 24 * 365);
     X509_set_pubkey(certificate.get(), key);
     X509_NAME* name = X509_get_subject_name(certificate.get());
-    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Lumetta tests"),
-                               -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(
+        name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Lumetta tests"), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
     X509* signer = issuer != nullptr ? issuer : certificate.get();
     X509_set_issuer_name(certificate.get(), X509_get_subject_name(signer));
     if (altNames == nullptr) {
@@ -110,13 +109,13 @@ std::string writeFile(const std::string& name, const std::string& text)
 {
     // The test main's private home goes away with the run.
     const char* home = std::getenv("HOME");
-    const auto path = std::filesystem::path(home != nullptr ? home : "/tmp") /
-                      ("lumetta-kit-" + std::to_string(::getpid()) + "-" + name);
+    const auto path = std::filesystem::path(home != nullptr ? home : "/tmp")
+        / ("lumetta-kit-" + std::to_string(::getpid()) + "-" + name);
     std::ofstream(path) << text;
     return path.string();
 }
 
-}  // namespace
+} // namespace
 
 const TestCertificates& TestCertificates::shared()
 {
