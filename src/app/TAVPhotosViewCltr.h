@@ -171,7 +171,6 @@ private:
     // Whether a file comes in: its working-copy path, or a null text.
     static QString admitOne(const ImportJob& job, const QString& path, QStringList* notCopied);
     static QString reserveWorkingCopyPath(const QString& folder, const QString& name);
-    static void releaseWorkingCopyPath(const QString& copyPath);
     // Copies an admitted file and reads it; null when the copy failed.
     static TAVImageObjectPtr importOne(
         const ImportJob& job, const QString& path, const QString& copyPath, QStringList* notCopied);

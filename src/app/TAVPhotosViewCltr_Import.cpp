@@ -38,18 +38,11 @@ std::mutex& workingCopyMutex()
     return mutex;
 }
 
-// The working-copy paths given to files whose copy is not made yet; guarded
-// by workingCopyMutex.
-QSet<QString>& reservedCopyPaths()
-{
-    static QSet<QString> paths;
-    return paths;
-}
-
-// Every working-copy path given out in this process: a photo removed from
-// the list takes its working copy with it, and the pictures cached under
-// that path must never be shown for another photo imported later under the
-// same name. Guarded by workingCopyMutex.
+// Every working-copy path given out in this process. Names are given out
+// before the copies exist, so a name not copied yet is taken too; and a photo
+// removed from the list takes its working copy with it, while the pictures
+// cached under that path must never be shown for another photo imported
+// later under the same name. Guarded by workingCopyMutex.
 QSet<QString>& givenCopyPaths()
 {
     static QSet<QString> paths;
@@ -212,29 +205,18 @@ QString TAVPhotosViewCltr::admitOne(const ImportJob& job, const QString& path, Q
 
 QString TAVPhotosViewCltr::reserveWorkingCopyPath(const QString& folder, const QString& name)
 {
-    // Names are given out before the copies exist, so the names handed out
-    // and not yet copied count as taken too.
     std::lock_guard<std::mutex> lock(workingCopyMutex());
     const QString suffix = QFileInfo(name).suffix();
     const QString base = QFileInfo(name).completeBaseName();
     QString candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(name), suffix);
-    const auto taken
-        = [](const QString& path) { return reservedCopyPaths().contains(path) || givenCopyPaths().contains(path); };
-    for (int counter = 1; !candidate.isNull() && taken(candidate); ++counter) {
+    for (int counter = 1; !candidate.isNull() && givenCopyPaths().contains(candidate); ++counter) {
         const QString numbered = QStringLiteral("%1(%2).%3").arg(base).arg(counter).arg(suffix);
         candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(numbered), suffix);
     }
     if (!candidate.isNull()) {
-        reservedCopyPaths().insert(candidate);
         givenCopyPaths().insert(candidate);
     }
     return candidate;
-}
-
-void TAVPhotosViewCltr::releaseWorkingCopyPath(const QString& copyPath)
-{
-    std::lock_guard<std::mutex> lock(workingCopyMutex());
-    reservedCopyPaths().remove(copyPath);
 }
 
 TAVImageObjectPtr TAVPhotosViewCltr::importOne(
@@ -242,7 +224,6 @@ TAVImageObjectPtr TAVPhotosViewCltr::importOne(
 {
     QString error;
     const bool copied = FileServices::copyFileContent(path, copyPath, &error);
-    releaseWorkingCopyPath(copyPath);
     if (!copied) {
         qCWarning(lcPhotoImport, "Cannot copy %s to the working folder %s: %s", qUtf8Printable(path),
             qUtf8Printable(job.tempFolder), qUtf8Printable(error));
@@ -331,7 +312,6 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
     // Files admitted but never started after a cancel.
     for (int index = 0; index < total; ++index) {
         if (!settled[size_t(index)] && !copyPaths.at(index).isNull()) {
-            releaseWorkingCopyPath(copyPaths.at(index));
             job->registry->release(job->paths.at(index));
         }
     }
