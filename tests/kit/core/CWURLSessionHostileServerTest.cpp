@@ -244,6 +244,11 @@ TEST(CWURLSessionHostileServerTest, RedirectsStayWithinTheirOrigin)
     server.script("/port",
         LoopbackReply::answer(
             301, "", {{"Location", "http://127.0.0.1:" + std::to_string(elsewhere.port()) + "/catch"}}));
+    // Another name of the same address, on the same scheme and port, is
+    // another origin too: only the host tells them apart.
+    server.script("/host",
+        LoopbackReply::answer(302, "", {{"Location", "http://localhost:" + std::to_string(server.port()) + "/catch"}}));
+    server.script("/catch", LoopbackReply::answer(200, "caught"));
     auto session = sessionWith();
 
     const Outcome same = fetch(*session, requestFor(server.url("/here")));
@@ -251,7 +256,7 @@ TEST(CWURLSessionHostileServerTest, RedirectsStayWithinTheirOrigin)
     ASSERT_EQ(server.requestCount(), 2u);
     EXPECT_EQ(server.requests()[1].header("X-Crashwatch-API-Key"), "secret-key");
 
-    for (const char* path : {"/away", "/port"}) {
+    for (const char* path : {"/away", "/port", "/host"}) {
         const Outcome away = fetch(*session, requestFor(server.url(path)));
         EXPECT_EQ(codeOf(away), 0) << path;
         ASSERT_TRUE(away.response.has_value()) << path;
@@ -265,6 +270,9 @@ TEST(CWURLSessionHostileServerTest, RedirectsStayWithinTheirOrigin)
     session->sendSynchronousRequest(requestFor(server.url("/away")), &response, nullptr);
     EXPECT_EQ(response->statusCode, 302);
     EXPECT_EQ(elsewhere.requestCount(), 0u) << "the API key reached another origin";
+    for (const auto& request : server.requests()) {
+        EXPECT_NE(request.path, "/catch") << "the API key reached localhost";
+    }
 }
 
 TEST(CWURLSessionHostileServerTest, HttpsIsNeverFollowedToHttp)
