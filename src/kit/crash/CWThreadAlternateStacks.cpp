@@ -66,7 +66,7 @@ void* startWithAlternateStack(void* raw)
 {
     const Start start = *static_cast<Start*>(raw);
     std::free(raw);
-    CWThreadAlternateStacks::prepareCurrentThread();
+    CWThreadAlternateStacks::prepareNewThread();
     return start.routine(start.argument);
 }
 
@@ -76,6 +76,22 @@ bool CWThreadAlternateStacks::currentThreadHasOne()
 {
     stack_t current{};
     return sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0;
+}
+
+void CWThreadAlternateStacks::unblockFaultSignals()
+{
+    sigset_t faults;
+    sigemptyset(&faults);
+    for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS}) {
+        sigaddset(&faults, signal);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &faults, nullptr);
+}
+
+void CWThreadAlternateStacks::prepareNewThread()
+{
+    unblockFaultSignals();
+    prepareCurrentThread();
 }
 
 bool CWThreadAlternateStacks::prepareCurrentThread()

@@ -51,3 +51,23 @@ TEST(CWThreadAlternateStacksTest, EveryNewThreadStartsWithAnAlternateStack)
         }).join();
     }
 }
+
+// A library that blocks every signal before it starts its workers: the
+// workers still get the fault signals (else a fault ends the process without
+// a report), and every other signal stays blocked as the library asked.
+TEST(CWThreadAlternateStacksTest, ThreadsOfAThreadThatBlocksEverySignalStillReceiveFaults)
+{
+    sigset_t seen{};
+    std::thread([&] {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        std::thread([&] { pthread_sigmask(SIG_BLOCK, nullptr, &seen); }).join();
+    }).join();
+    for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS}) {
+        EXPECT_EQ(sigismember(&seen, signal), 0) << signal;
+    }
+    for (const int signal : {SIGUSR1, SIGTERM, SIGCHLD}) {
+        EXPECT_EQ(sigismember(&seen, signal), 1) << signal;
+    }
+}

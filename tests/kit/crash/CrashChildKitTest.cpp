@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -172,6 +173,31 @@ protected:
         EXPECT_TRUE(fs::is_empty(structure() / "prepared"));
     }
 
+    // A launch in that mode dies by SIGSEGV with a signal record (checked
+    // further by the caller's block), and the next launch uploads the report
+    // naming the faulting function.
+    void crashAndUploadOnNextLaunch(const std::string& mode, const std::string& faultingFunction,
+        const std::function<void(const std::string&)>& checkSignalRecord = nullptr)
+    {
+        std::error_code ignored;
+        fs::remove_all(structure(), ignored);
+        const size_t before = server_.requestCount();
+        const int status = launch(mode);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+        const auto copied = copyCrashedReport();
+        ASSERT_TRUE(copied.count("signal.cwrecord"));
+        if (checkSignalRecord) {
+            checkSignalRecord(copied.at("signal.cwrecord"));
+        }
+
+        const int second = launch("launch");
+        EXPECT_TRUE(WIFEXITED(second) && WEXITSTATUS(second) == 0) << second;
+        ASSERT_TRUE(server_.waitForRequests(before + 1, 5.0));
+        const auto requests = server_.requests();
+        EXPECT_EQ(requests.size(), before + 1);
+        expectUploadOf(copied, requests.back(), faultingFunction);
+    }
+
     fs::path home_;
     LoopbackServer server_;
 };
@@ -217,22 +243,25 @@ TEST_F(CrashChildKitTest, StackOverflowsOnEveryKindOfThreadAreUploadedByTheNextL
 {
     for (const std::string mode : {"overflow-std-thread", "overflow-pool-thread", "overflow-raw-pthread"}) {
         SCOPED_TRACE(mode);
-        std::error_code ignored;
-        fs::remove_all(structure(), ignored);
-        const size_t before = server_.requestCount();
-        const int status = launch(mode);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
-        const auto copied = copyCrashedReport();
-        ASSERT_TRUE(copied.count("signal.cwrecord"));
-        EXPECT_NE(copied.at("signal.cwrecord").find("\"repeated_pc\""), std::string::npos);
-        EXPECT_NE(copied.at("signal.cwrecord").find("\"storage\""), std::string::npos);
+        crashAndUploadOnNextLaunch(mode, "recurseWithoutEnd", [](const std::string& record) {
+            EXPECT_NE(record.find("\"repeated_pc\""), std::string::npos);
+            EXPECT_NE(record.find("\"storage\""), std::string::npos);
+        });
+    }
+}
 
-        const int second = launch("launch");
-        EXPECT_TRUE(WIFEXITED(second) && WEXITSTATUS(second) == 0) << second;
-        ASSERT_TRUE(server_.waitForRequests(before + 1, 5.0));
-        const auto requests = server_.requests();
-        EXPECT_EQ(requests.size(), before + 1);
-        expectUploadOf(copied, requests.back(), "recurseWithoutEnd");
+// A thread that inherits a mask blocking every signal, and the thread the C
+// library makes for a SIGEV_THREAD timer: the kernel would end the process on
+// their fault without a handler, but the kit unblocked the fault signals.
+TEST_F(CrashChildKitTest, FaultsOnThreadsThatBlockSignalsAreUploadedByTheNextLaunch)
+{
+    const std::map<std::string, std::string> faulting{
+        {"fault-signals-blocked", "faultWithEverySignalBlocked"},
+        {"fault-timer-thread", "faultInTimerNotification"},
+    };
+    for (const auto& [mode, function] : faulting) {
+        SCOPED_TRACE(mode);
+        crashAndUploadOnNextLaunch(mode, function);
     }
 }
 

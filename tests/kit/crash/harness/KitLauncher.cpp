@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -68,6 +69,50 @@ bool overflowOnThread(const std::string& mode)
     } else if (mode == "overflow-pool-thread") {
         QThreadPool::globalInstance()->start([] { recurseWithoutEnd(0); });
         QThreadPool::globalInstance()->waitForDone();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A library's worker: started by a thread that blocked every signal first,
+// it inherits that mask and faults.
+__attribute__((noinline)) void* faultWithEverySignalBlocked(void*)
+{
+    faultInExportedFunction(reinterpret_cast<volatile int*>(8));
+    return nullptr;
+}
+
+// The function of a SIGEV_THREAD timer, run on a thread the C library makes.
+__attribute__((noinline)) void faultInTimerNotification(sigval)
+{
+    *reinterpret_cast<volatile int*>(8) = 0x5eed;
+}
+
+bool faultOnThreadThatBlocksSignals(const std::string& mode)
+{
+    if (mode == "fault-signals-blocked") {
+        std::thread([] {
+            sigset_t all;
+            sigfillset(&all);
+            pthread_sigmask(SIG_BLOCK, &all, nullptr);
+            pthread_t worker{};
+            pthread_create(&worker, nullptr, faultWithEverySignalBlocked, nullptr);
+            pthread_join(worker, nullptr);
+        }).join();
+    } else if (mode == "fault-timer-thread") {
+        sigevent event{};
+        event.sigev_notify = SIGEV_THREAD;
+        event.sigev_notify_function = faultInTimerNotification;
+        timer_t timer{};
+        timer_create(CLOCK_MONOTONIC, &event, &timer);
+        itimerspec soon{};
+        soon.it_value.tv_nsec = 1000000;
+        timer_settime(timer, 0, &soon, nullptr);
+        // The fault ends the process; the test gives up on a launch that hangs.
+        for (;;) {
+            pause();
+        }
     } else {
         return false;
     }
@@ -188,6 +233,11 @@ int main(int argc, char** argv)
         waitForFirstMainTurn();
         drainLoggingQueue();
         launcher_faults::overflowOnThread(mode);
+    }
+    if (mode.rfind("fault-", 0) == 0) {
+        waitForFirstMainTurn();
+        drainLoggingQueue();
+        launcher_faults::faultOnThreadThatBlocksSignals(mode);
     }
     Crashwatch& kit = Crashwatch::sharedInstance();
     if (mode == "kit-calls") {
