@@ -23,25 +23,54 @@ namespace {
 std::mutex systemCallsMutex;
 FileServices::SystemCalls systemCalls;
 
+// The replacement of one system call, empty for the system's own.
+template <typename Call> Call replacement(Call FileServices::SystemCalls::*call)
+{
+    const std::lock_guard<std::mutex> lock(systemCallsMutex);
+    return systemCalls.*call;
+}
+
 int syncDescriptor(int fd)
 {
-    std::function<int(int)> call;
-    {
-        const std::lock_guard<std::mutex> lock(systemCallsMutex);
-        call = systemCalls.sync;
-    }
+    const auto call = replacement(&FileServices::SystemCalls::sync);
     return call ? call(fd) : ::fsync(fd);
 }
 
 int exchangePaths(const QByteArray& first, const QByteArray& second)
 {
-    std::function<int(const char*, const char*)> call;
-    {
-        const std::lock_guard<std::mutex> lock(systemCallsMutex);
-        call = systemCalls.exchange;
-    }
+    const auto call = replacement(&FileServices::SystemCalls::exchange);
     return call ? call(first.constData(), second.constData())
                 : ::renameat2(AT_FDCWD, first.constData(), AT_FDCWD, second.constData(), RENAME_EXCHANGE);
+}
+
+int setMode(int fd, mode_t mode)
+{
+    const auto call = replacement(&FileServices::SystemCalls::setMode);
+    return call ? call(fd, mode) : ::fchmod(fd, mode);
+}
+
+int setTimes(int fd, const struct timespec times[2])
+{
+    const auto call = replacement(&FileServices::SystemCalls::setTimes);
+    return call ? call(fd, times) : ::futimens(fd, times);
+}
+
+int closeWritten(int fd)
+{
+    const auto call = replacement(&FileServices::SystemCalls::close);
+    return call ? call(fd) : ::close(fd);
+}
+
+int renamePath(const QByteArray& from, const QByteArray& to)
+{
+    const auto call = replacement(&FileServices::SystemCalls::rename);
+    return call ? call(from.constData(), to.constData()) : ::rename(from.constData(), to.constData());
+}
+
+int removePath(const QByteArray& path)
+{
+    const auto call = replacement(&FileServices::SystemCalls::remove);
+    return call ? call(path.constData()) : ::unlink(path.constData());
 }
 
 QByteArray native(const QString& path)
@@ -111,7 +140,7 @@ public:
     {
         const int fd = fd_;
         fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
+        return fd < 0 || closeWritten(fd) == 0;
     }
 
 private:
@@ -332,7 +361,7 @@ int writeTemporary(const QString& destination, const struct stat* previous, mode
     if (previous) {
         keepOwner(out.get(), *previous);
     }
-    if (mode != mode_t(-1) && ::fchmod(out.get(), mode) != 0) {
+    if (mode != mode_t(-1) && setMode(out.get(), mode) != 0) {
         return failWith(QStringLiteral("cannot set the permissions of"));
     }
     // After the mode: an access control list carries its own mask, which a
@@ -343,7 +372,7 @@ int writeTemporary(const QString& destination, const struct stat* previous, mode
     if (durable && syncDescriptor(out.get()) != 0) {
         return failWith(QStringLiteral("cannot flush the new content of"));
     }
-    if (times && ::futimens(out.get(), times) != 0) {
+    if (times && setTimes(out.get(), times) != 0) {
         return failWith(QStringLiteral("cannot set the dates of"));
     }
     return out.release();
@@ -365,7 +394,7 @@ bool renameTemporary(int fd, const QString& tempPath, const QString& destination
     if (!out.close()) {
         return failWith(QStringLiteral("cannot finish writing"));
     }
-    if (::rename(tempName.constData(), native(destination).constData()) != 0) {
+    if (renamePath(tempName, native(destination)) != 0) {
         return failWith(QStringLiteral("cannot replace"));
     }
     if (durable) {
@@ -451,7 +480,7 @@ FileServices::Publication publishTemporary(int fd, const QString& tempPath, cons
         if (FileServices::identityOf(requested) != expected) {
             return changed();
         }
-        if (::rename(tempName.constData(), destinationName.constData()) != 0) {
+        if (renamePath(tempName, destinationName) != 0) {
             return failWith(QStringLiteral("cannot replace"));
         }
     } else {
@@ -491,7 +520,7 @@ bool copyFile(const QString& source, const QString& destination, const struct st
         return false;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (!copyContents(in.get(), out.get()) || ::futimens(out.get(), times) != 0 || !out.close()) {
+    if (!copyContents(in.get(), out.get()) || setTimes(out.get(), times) != 0 || !out.close()) {
         setError(error, systemError(QStringLiteral("cannot copy to"), destination, errno));
         out.reset();
         ::unlink(target.constData());
@@ -601,13 +630,21 @@ bool FileServices::removeItem(const QString& path)
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
-        return ::unlink(native(path).constData()) == 0;
+        return removePath(native(path)) == 0;
     }
-    bool ok = true;
+    // The first failure's cause is the one to report: the folder that then
+    // cannot go only follows from it.
+    int firstError = 0;
     for (const QString& name : contentsOfFolder(path)) {
-        ok = removeItem(path + QLatin1Char('/') + name) && ok;
+        if (!removeItem(path + QLatin1Char('/') + name) && firstError == 0) {
+            firstError = errno;
+        }
     }
-    return ::rmdir(native(path).constData()) == 0 && ok;
+    if (::rmdir(native(path).constData()) != 0 && firstError == 0) {
+        firstError = errno;
+    }
+    errno = firstError;
+    return firstError == 0;
 }
 
 QStringList FileServices::contentsOfFolder(const QString& path)
@@ -664,7 +701,7 @@ bool FileServices::moveItem(const QString& source, const QString& destination, Q
         setError(error, QStringLiteral("cannot move to %1: it already exists").arg(destination));
         return false;
     }
-    if (::rename(native(source).constData(), native(destination).constData()) == 0) {
+    if (renamePath(native(source), native(destination)) == 0) {
         return true;
     }
     if (errno != EXDEV) {
@@ -674,7 +711,22 @@ bool FileServices::moveItem(const QString& source, const QString& destination, Q
     if (!copyItem(source, destination, error)) {
         return false;
     }
-    return removeItem(source);
+    const bool folder = lstatPath(source, &st) && S_ISDIR(st.st_mode);
+    if (removeItem(source)) {
+        return true;
+    }
+    const int code = errno;
+    // A file that could not be removed is still whole where it was: the copy
+    // goes, and the move did not happen. A folder may have lost some of its
+    // entries to the removal already, which live on only in the copy: both
+    // stay.
+    if (!folder) {
+        removeItem(destination);
+    }
+    setError(error,
+        systemError(folder ? QStringLiteral("moved a copy but cannot remove all of") : QStringLiteral("cannot move"),
+            source, code));
+    return false;
 }
 
 bool FileServices::contentsEqual(const QString& first, const QString& second)

@@ -6,9 +6,12 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
+
+#include <sys/types.h>
 
 // File-system operations on paths (no URLs), all failures returned as results.
 //
@@ -148,13 +151,21 @@ public:
 
     // The calls that order a write on the disk, replaceable so that tests can
     // see when the new content and the folder are flushed, and what the
-    // folder holds then: `sync` flushes a descriptor (a file or a folder),
+    // folder holds then, and make any of them fail as a disk or a file
+    // system can: `sync` flushes a descriptor (a file or a folder),
     // `exchange` swaps two paths atomically (as renameat2 with
-    // RENAME_EXCHANGE, -1 and errno on failure). An empty call is the
-    // system's own; setSystemCalls({}) restores both.
+    // RENAME_EXCHANGE); `setMode`, `setTimes` and `close` are fchmod, futimens
+    // and the close of a written file, `rename` and `remove` are rename and
+    // unlink. Each answers as the system call does (-1 and errno on failure).
+    // An empty call is the system's own; setSystemCalls({}) restores all.
     struct SystemCalls {
         std::function<int(int fd)> sync;
         std::function<int(const char* first, const char* second)> exchange;
+        std::function<int(int fd, mode_t mode)> setMode;
+        std::function<int(int fd, const struct timespec times[2])> setTimes;
+        std::function<int(int fd)> close;
+        std::function<int(const char* from, const char* to)> rename;
+        std::function<int(const char* path)> remove;
     };
     static void setSystemCalls(SystemCalls calls);
 

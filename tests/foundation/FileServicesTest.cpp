@@ -15,7 +15,9 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -569,6 +571,16 @@ TEST_F(FileServicesTest, AGuardedWriteLeavesEveryVersionAnotherProgramWrote)
                 EXPECT_EQ(read(elsewhere), QByteArray("linked"));
             }},
         {"removed", [&] { ASSERT_TRUE(QFile::remove(path)); }, [&] { EXPECT_FALSE(QFileInfo::exists(path)); }},
+        // Same inode and length: only the content and the time tell it apart.
+        {"rewritten in place with the same length",
+            [&] {
+                QFile file(path);
+                ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+                file.write("new");
+                file.close();
+                ASSERT_TRUE(FileServices::setFileDates(path, modified));
+            },
+            [&] { EXPECT_EQ(read(path), QByteArray("new")); }},
     };
     enum Moment { AtTheFlush, BeforeTheExchange, BeforeTheRename };
     for (const Change& change : changes) {
@@ -625,4 +637,157 @@ TEST_F(FileServicesTest, AGuardedWriteLeavesEveryVersionAnotherProgramWrote)
         versions.append(QString::fromUtf8(read(tempPath(name))));
     versions.sort();
     EXPECT_EQ(versions, (QStringList{"copied", "other program, longer"}));
+}
+
+namespace {
+
+// Makes one replaceable system call fail with `code` for the paths or
+// descriptors `fails` picks, as a disk or file system would; the system's own
+// calls come back when it goes.
+class FailingCall {
+public:
+    explicit FailingCall(FileServices::SystemCalls calls) { FileServices::setSystemCalls(std::move(calls)); }
+    ~FailingCall() { FileServices::setSystemCalls({}); }
+    FailingCall(const FailingCall&) = delete;
+    FailingCall& operator=(const FailingCall&) = delete;
+
+    static int failWith(int code)
+    {
+        errno = code;
+        return -1;
+    }
+};
+
+} // namespace
+
+// Each step of an atomic write that can fail after the temporary exists:
+// setting its mode (replacing a file), flushing it, setting its dates,
+// closing it (where a late write error shows), and putting it in place. The
+// file keeps its old content and date, the cause reaches the caller, and no
+// temporary is left beside it.
+TEST_F(FileServicesTest, AWriteThatFailsAtAnyStepLeavesTheFileAndNoTemporary)
+{
+    const QString path = write("photo.jpg", "old");
+    ASSERT_TRUE(FileServices::setFileDates(path, accessed));
+    FileServices::Identity seen;
+    const auto failing = [](auto member) {
+        FileServices::SystemCalls calls;
+        calls.*member = [](auto...) { return FailingCall::failWith(EIO); };
+        return calls;
+    };
+    // close must still let the descriptor go, as the system's does.
+    FileServices::SystemCalls lateWriteError;
+    lateWriteError.close = [](int fd) {
+        ::close(fd);
+        return FailingCall::failWith(EIO);
+    };
+    // An exchange that fails for another reason than a missing file system
+    // feature is a failure, not a change by another program.
+    FileServices::SystemCalls exchangeFails = failing(&FileServices::SystemCalls::exchange);
+    FileServices::SystemCalls noExchangeNoRename = failing(&FileServices::SystemCalls::rename);
+    noExchangeNoRename.exchange = [](const char*, const char*) { return FailingCall::failWith(EINVAL); };
+    const std::vector<std::pair<const char*, FileServices::SystemCalls>> steps = {
+        {"mode", failing(&FileServices::SystemCalls::setMode)},
+        {"flush", failing(&FileServices::SystemCalls::sync)},
+        {"dates", failing(&FileServices::SystemCalls::setTimes)},
+        {"close", lateWriteError},
+        {"rename", failing(&FileServices::SystemCalls::rename)},
+        {"exchange", exchangeFails},
+        {"rename without exchange", noExchangeNoRename},
+    };
+    const QString source = write("work/source.jpg", "copied");
+    const std::vector<std::pair<const char*, std::function<bool(QString*)>>> writes = {
+        {"dated atomic write",
+            [&](QString* error) { return FileServices::writeFileAtomically(path, "new", modified, error); }},
+        {"replacement", [&](QString* error) { return FileServices::replaceFile(path, source, error); }},
+        {"guarded write in two steps",
+            [&](QString* error) {
+                auto pending = FileServices::prepareFileWrite(path, "new", modified, error);
+                return pending
+                    && FileServices::commitFileWrite(std::move(pending), seen, nullptr, error)
+                    == FileServices::Publication::Published;
+            }},
+    };
+    for (const auto& [step, calls] : steps) {
+        for (const auto& [how, writeNow] : writes) {
+            SCOPED_TRACE(testing::Message() << how << " failing at " << step);
+            seen = FileServices::identityOf(path);
+            QString error;
+            bool written = true;
+            {
+                const FailingCall failure(calls);
+                written = writeNow(&error);
+            }
+            // A guarded write exchanges instead of renaming; only it exchanges.
+            const bool guarded = std::string(how).find("guarded") != std::string::npos;
+            const bool reached
+                = !(guarded && std::string(step) == "rename") && !(!guarded && std::string(step) == "exchange");
+            EXPECT_EQ(written, !reached);
+            if (reached) {
+                EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << error.toStdString();
+            }
+            if (!written) {
+                EXPECT_EQ(read(path), QByteArray("old"));
+                EXPECT_EQ(FileServices::identityOf(path), seen);
+            }
+            EXPECT_EQ(FileServices::contentsOfFolder(tempFolder()), (QStringList{"photo.jpg", "work"}));
+            ASSERT_TRUE(FileServices::writeFileAtomically(path, "old", accessed));
+        }
+    }
+}
+
+// A move to another file system copies and then removes. A copy that fails
+// leaves the source and no destination; a file whose removal fails stays
+// where it was, whole, and its copy goes; a folder whose removal fails keeps
+// both, since its removed entries live on only in the copy. Each failure says why.
+TEST_F(FileServicesTest, AMoveAcrossFileSystemsThatFailsLosesNothing)
+{
+    const QString file = write("roll/photo.jpg", "photo");
+    const QString folder = tempPath("roll");
+    const auto acrossFileSystems = [](const char* refused) {
+        FileServices::SystemCalls calls;
+        calls.rename = [](const char*, const char*) { return FailingCall::failWith(EXDEV); };
+        if (refused) {
+            calls.remove = [refused = QByteArray(refused)](const char* path) {
+                return QByteArray(path).endsWith(refused) ? FailingCall::failWith(EACCES) : ::unlink(path);
+            };
+        } else {
+            calls.setTimes = [](int, const struct timespec*) { return FailingCall::failWith(ENOSPC); };
+        }
+        return calls;
+    };
+    QString error;
+    {
+        const FailingCall copyFails(acrossFileSystems(nullptr));
+        EXPECT_FALSE(FileServices::moveItem(file, tempPath("moved.jpg"), &error));
+    }
+    EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << error.toStdString();
+    EXPECT_EQ(read(file), QByteArray("photo"));
+    EXPECT_FALSE(QFileInfo::exists(tempPath("moved.jpg")));
+
+    {
+        const FailingCall removeFails(acrossFileSystems("roll/photo.jpg"));
+        EXPECT_FALSE(FileServices::moveItem(file, tempPath("moved.jpg"), &error));
+    }
+    EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(EACCES)))) << error.toStdString();
+    EXPECT_EQ(read(file), QByteArray("photo"));
+    EXPECT_FALSE(QFileInfo::exists(tempPath("moved.jpg")));
+
+    write("roll/second.jpg", "second");
+    {
+        const FailingCall removeFails(acrossFileSystems("roll/second.jpg"));
+        EXPECT_FALSE(FileServices::moveItem(folder, tempPath("moved"), &error));
+    }
+    EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(EACCES)))) << error.toStdString();
+    EXPECT_EQ(read(tempPath("moved/photo.jpg")), QByteArray("photo"));
+    EXPECT_EQ(read(tempPath("moved/second.jpg")), QByteArray("second"));
+    EXPECT_EQ(read(tempPath("roll/second.jpg")), QByteArray("second"));
+
+    // Without a failure the move across file systems is whole.
+    {
+        const FailingCall across(acrossFileSystems("nothing"));
+        ASSERT_TRUE(FileServices::moveItem(tempPath("roll/second.jpg"), tempPath("second.jpg"), &error));
+    }
+    EXPECT_EQ(read(tempPath("second.jpg")), QByteArray("second"));
+    EXPECT_FALSE(QFileInfo::exists(tempPath("roll/second.jpg")));
 }

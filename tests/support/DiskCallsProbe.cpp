@@ -29,8 +29,10 @@ QByteArray contentsOf(const QString& path)
 DiskCallsProbe::DiskCallsProbe(const QString& watched)
     : watched_(watched)
 {
-    FileServices::setSystemCalls({[this](int fd) { return sync(fd); },
-        [this](const char* first, const char* second) { return exchange(first, second); }});
+    FileServices::SystemCalls calls;
+    calls.sync = [this](int fd) { return sync(fd); };
+    calls.exchange = [this](const char* first, const char* second) { return exchange(first, second); };
+    FileServices::setSystemCalls(std::move(calls));
 }
 
 DiskCallsProbe::~DiskCallsProbe()
