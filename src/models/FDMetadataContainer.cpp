@@ -178,7 +178,9 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         image.setExifData(exif);
         image.setIptcData(iptcData_);
         image.setXmpData(withOwnPixelTags(xmpData_, image.xmpData()));
-        const WrittenImageCheck::Expected expected{image.exifData(), image.iptcData(), image.xmpData(), true, {}};
+        // The target's IPTC is replaced whole, a block the library could not
+        // read included.
+        const WrittenImageCheck::Expected expected{image.exifData(), image.iptcData(), image.xmpData(), true, {}, true};
         image.writeMetadata();
 
         // The new bytes replace the target only once they read back whole.

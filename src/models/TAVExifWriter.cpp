@@ -3,8 +3,10 @@
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
 #include "models/FileXmpPacket.h"
+#include "models/JpegSegments.h"
 #include "models/RepeatedExifBlocks.h"
 #include "models/SonyPreviewImage.h"
+#include "models/UnreadableBlocks.h"
 #include "models/WrittenImageCheck.h"
 
 #include "foundation/FileServices.h"
@@ -261,6 +263,27 @@ bool isCanonArrayMember(const QString& key)
     return arrayGroup.match(key).hasMatch();
 }
 
+// A JPEG's EXIF segment holds at most this many bytes of TIFF structure: its
+// length field counts up to 65535 bytes, itself and "Exif\0\0" included.
+constexpr size_t kMaxJpegExifSize = 65535 - 2 - 6;
+
+// The size of the EXIF data written as a TIFF structure with no tag left out;
+// 0 when the library cannot write it.
+size_t encodedExifSize(const Exiv2::Image& image)
+{
+    try {
+        Exiv2::MemIo io;
+        const Exiv2::ByteOrder order
+            = image.byteOrder() == Exiv2::invalidByteOrder ? Exiv2::littleEndian : image.byteOrder();
+        Exiv2::TiffParser::encode(io, nullptr, 0, order, image.exifData(), Exiv2::IptcData(), Exiv2::XmpData());
+        return size_t(io.size());
+    } catch (const Exiv2::AnyError&) {
+        return 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 // Whether the library can read the XMP packet (an absent packet counts as
 // readable). A damaged one reads as no properties at all.
 bool xmpPacketDecodes(const std::string& packet)
@@ -371,6 +394,7 @@ QList<TAVEntityPtr> TAVExifWriter::doWriteMetadata(const QList<TAVEntityPtr>& en
 
 bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv2::ExifData& exifData)
 {
+    exifEdited_ = true;
     try {
         if (key == kLatitudeKey || key == kLongitudeKey) {
             const Exiv2::ExifKey referenceKey(utf8(key + QStringLiteral("Ref")));
@@ -530,6 +554,7 @@ bool TAVExifWriter::clearMetadata(const QStringList& keys)
     if (!checkImage()) {
         return false;
     }
+    exifEdited_ = true;
     Exiv2::ExifData& exifData = image_->exifData();
     QStringList erasable;
     for (const QString& key : keys) {
@@ -580,6 +605,7 @@ bool TAVExifWriter::clearAllMetadata()
     if (!checkImage()) {
         return false;
     }
+    exifEdited_ = true;
     image_->exifData().clear();
     return true;
 }
@@ -589,6 +615,7 @@ bool TAVExifWriter::clearAllIPTCMetadata()
     if (!checkImage()) {
         return false;
     }
+    iptcCleared_ = true;
     image_->iptcData().clear();
     return true;
 }
@@ -602,27 +629,50 @@ bool TAVExifWriter::saveModifiedMetadata()
     }
     QString error;
     try {
-        markIptcAsUtf8(image_->iptcData());
-        RepeatedExifBlocks::mergeInto(file_->originalBytes(), *image_);
-        ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
+        const QByteArray& original = file_->originalBytes();
+        const bool jpeg = image_->imageType() == Exiv2::ImageType::jpeg;
+        // A block the library cannot read goes back as the file holds it when
+        // the save does not edit it; the check refuses any other outcome.
+        const bool keepsIptcBlock
+            = jpeg && iptcEditedKeys_.isEmpty() && !iptcCleared_ && UnreadableBlocks::hasDamagedIptc(original);
+        const bool keepsExifBlock = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1
+            && !UnreadableBlocks::unfollowedDirectory(image_->exifData()).isEmpty();
+        if (!keepsIptcBlock) {
+            markIptcAsUtf8(image_->iptcData());
+        }
+        if (!keepsExifBlock) {
+            RepeatedExifBlocks::mergeInto(original, *image_);
+            ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
+        }
         keepUntouchedXmpPacket();
         // The packet matters to the check only when it is kept as read; an
         // edited one would be encoded here only to be encoded again.
         const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(),
-            xmpEdited_, xmpEdited_ ? std::string() : image_->xmpPacket()};
-        keepUntouchedIptcTimes();
+            xmpEdited_, xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_};
+        if (!keepsIptcBlock) {
+            keepUntouchedIptcTimes();
+        }
         image_->writeMetadata();
         std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
         if (written) {
             *written = RepeatedExifBlocks::withoutLaterBlocks(*written);
         }
-        if (written && SonyPreviewImage::keepPreview(file_->originalBytes(), *written, &error)) {
+        if (written && keepsIptcBlock) {
+            written = UnreadableBlocks::withPhotoshopSegmentsOf(*written, original);
+        }
+        if (written && keepsExifBlock) {
+            written = UnreadableBlocks::withExifSegmentOf(*written, original);
+        }
+        if (!written && error.isEmpty()) {
+            error = QStringLiteral("a metadata block the library cannot read could not be kept");
+        }
+        if (written && SonyPreviewImage::keepPreview(original, *written, &error)) {
             auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
             readBack->bytes = std::move(*written);
             if (onBytesMade_) {
                 onBytesMade_(readBack->bytes);
             }
-            if (WrittenImageCheck::confirm(file_->originalBytes(), readBack->bytes, expected, &error, &readBack->image)
+            if (WrittenImageCheck::confirm(original, readBack->bytes, expected, &error, &readBack->image)
                 && (!writesFile_ || FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error))) {
                 readBack->opened = true;
                 readBack->metadataRead = true;
@@ -634,6 +684,17 @@ bool TAVExifWriter::saveModifiedMetadata()
         error = QString::fromUtf8(caught.what());
     } catch (const std::exception& caught) {
         error = QString::fromUtf8(caught.what());
+    }
+    if (image_->imageType() == Exiv2::ImageType::jpeg) {
+        // The library leaves tags out of an EXIF block that outgrows its
+        // segment, or gives up; either way the reason is the size.
+        const size_t needed = encodedExifSize(*image_);
+        if (needed > kMaxJpegExifSize) {
+            error = QStringLiteral("the metadata no longer fits in the file's EXIF segment (it needs %1 bytes, the "
+                                   "segment holds at most %2)")
+                        .arg(needed)
+                        .arg(kMaxJpegExifSize);
+        }
     }
     std::cout << "Caught Exiv2 exception when save exif data'" << error.toStdString() << "'\n" << std::flush;
     lastError_ = error;

@@ -116,6 +116,10 @@ private:
     bool xmpEdited_ = false;
     // The IPTC keys written or erased since the file was read.
     QSet<QString> iptcEditedKeys_;
+    // All IPTC data was cleared since the file was read.
+    bool iptcCleared_ = false;
+    // An EXIF value was written or erased since the file was read.
+    bool exifEdited_ = false;
     TAVImageMetadatReaderBase::SharedImagePtr written_;
     bool writesFile_ = true;
     std::function<void(const QByteArray&)> onBytesMade_;

@@ -627,7 +627,9 @@ bool TAVImageObject::prepareWorkingCopy()
         return true;
     QString error;
     workingCopyStale_ = !FileServices::replaceFile(path_, srcPath_, &error);
-    if (workingCopyStale_)
+    // After a failed replacement of the user's file, its cause is the one the
+    // user is told.
+    if (workingCopyStale_ && fileError_.isEmpty())
         fileError_ = error;
     if (workingCopyStale_)
         qWarning("Could not bring %s back to %s: %s", qPrintable(path_), qPrintable(srcPath_), qPrintable(error));
@@ -945,8 +947,14 @@ TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optiona
         [pending = std::move(pendingUserFile_), path = srcPath_, expected = srcIdentity_, bytes = written->bytes,
             fileDates]() mutable {
             UserFileOutcome outcome;
-            auto write = pending.valid() ? pending.get()
-                                         : FileServices::prepareFileWrite(path, bytes, fileDates, &outcome.error);
+            std::unique_ptr<FileServices::PendingWrite> write;
+            if (pending.valid()) {
+                EarlyWrite early = pending.get();
+                write = std::move(early.pending);
+                outcome.error = early.error;
+            } else {
+                write = FileServices::prepareFileWrite(path, bytes, fileDates, &outcome.error);
+            }
             if (write)
                 outcome.result
                     = FileServices::commitFileWrite(std::move(write), expected, &outcome.published, &outcome.error);
@@ -982,11 +990,11 @@ void TAVImageObject::writeBesideUserFileWhileChecked(const std::optional<QDateTi
         return;
     writerMgr_->setOnBytesMade([this, fileDates](const QByteArray& bytes) {
         pendingUserFile_ = std::async(std::launch::async, [path = srcPath_, bytes, fileDates] {
-            QString error;
-            auto pending = FileServices::prepareFileWrite(path, bytes, fileDates, &error);
-            if (!pending)
-                qWarning("Could not write the new content of %s: %s", qPrintable(path), qPrintable(error));
-            return pending;
+            EarlyWrite early;
+            early.pending = FileServices::prepareFileWrite(path, bytes, fileDates, &early.error);
+            if (!early.pending)
+                qWarning("Could not write the new content of %s: %s", qPrintable(path), qPrintable(early.error));
+            return early;
         });
     });
 }

@@ -223,7 +223,13 @@ private:
     // file while the writer checks them (pendingUserFile_); they replace the
     // file only once the check passed and the file was found unchanged.
     void writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates);
-    std::future<std::unique_ptr<FileServices::PendingWrite>> pendingUserFile_;
+    // The write begun beside the user's file, or why it could not be begun
+    // (a full disk, a folder that takes no new file), for the save's message.
+    struct EarlyWrite {
+        std::unique_ptr<FileServices::PendingWrite> pending;
+        QString error;
+    };
+    std::future<EarlyWrite> pendingUserFile_;
     void reportChangedUserFile();
     // Shows the save-failure alert; `reason` is kept for lastSaveFailure.
     void reportSaveFailure(const QString& reason);

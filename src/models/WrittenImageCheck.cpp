@@ -3,6 +3,7 @@
 #include "models/JpegSegments.h"
 #include "models/RepeatedExifBlocks.h"
 #include "models/SonyPreviewImage.h"
+#include "models/UnreadableBlocks.h"
 
 #include <QBuffer>
 #include <QByteArrayView>
@@ -33,6 +34,14 @@ ImagePtr openBytes(const QByteArray& bytes)
     auto image = Exiv2::ImageFactory::open(data(bytes), static_cast<long>(bytes.size()));
     image->readMetadata();
     return ImagePtr(image.release());
+}
+
+bool fail(QString* why, const QString& reason)
+{
+    if (why) {
+        *why = reason;
+    }
+    return false;
 }
 
 // What the library is known to change when it writes, and how each such
@@ -272,13 +281,20 @@ std::optional<std::vector<QByteArrayView>> jpegPicture(const QByteArray& bytes)
 
 // Whether two JPEGs hold the same picture, compared piece by piece in place
 // (the pieces may be cut differently: a segment the library re-split still
-// holds the same bytes). Two broken structures compare equal, as before.
-bool sameJpegPicture(const QByteArray& before, const QByteArray& after)
+// holds the same bytes). The picture of `before` must be found whole: one
+// corrupted segment length (a quantisation table declared 65535 bytes long)
+// makes the library read on past the frame into the scan, and it wrote such a
+// file back as its first 73 KB of 733 KB, without a scan, and said nothing.
+bool sameJpegPicture(const QByteArray& before, const QByteArray& after, QString* why)
 {
     const auto first = jpegPicture(before);
+    if (!first) {
+        return fail(
+            why, QStringLiteral("the JPEG structure is damaged: its picture data cannot be located to keep it"));
+    }
     const auto second = jpegPicture(after);
-    if (!first || !second) {
-        return first.has_value() == second.has_value();
+    if (!second) {
+        return fail(why, QStringLiteral("the picture data changed"));
     }
     size_t i = 0;
     size_t j = 0;
@@ -289,7 +305,7 @@ bool sameJpegPicture(const QByteArray& before, const QByteArray& after)
         const QByteArrayView b = (*second)[j].sliced(atSecond);
         const qsizetype length = std::min(a.size(), b.size());
         if (std::memcmp(a.data(), b.data(), size_t(length)) != 0) {
-            return false;
+            return fail(why, QStringLiteral("the picture data changed"));
         }
         atFirst += length;
         atSecond += length;
@@ -306,7 +322,7 @@ bool sameJpegPicture(const QByteArray& before, const QByteArray& after)
         return std::all_of(pieces.begin() + qsizetype(from), pieces.end(),
             [](const QByteArrayView& piece) { return piece.isEmpty(); });
     };
-    return restIsEmpty(*first, i) && restIsEmpty(*second, j);
+    return (restIsEmpty(*first, i) && restIsEmpty(*second, j)) || fail(why, QStringLiteral("the picture data changed"));
 }
 
 // The contents of a PNG's image data chunks, joined.
@@ -372,19 +388,11 @@ QSize decodedSize(const QByteArray& bytes)
     return reader.canRead() ? reader.size() : QSize();
 }
 
-bool fail(QString* why, const QString& reason)
-{
-    if (why) {
-        *why = reason;
-    }
-    return false;
-}
-
 bool sameImageData(
     const QByteArray& before, const QByteArray& after, int type, const Exiv2::Image& newImage, QString* why)
 {
-    if (type == Exiv2::ImageType::jpeg && !sameJpegPicture(before, after)) {
-        return fail(why, QStringLiteral("the picture data changed"));
+    if (type == Exiv2::ImageType::jpeg && !sameJpegPicture(before, after, why)) {
+        return false;
     }
     if (type == Exiv2::ImageType::png && pngImageData(before) != pngImageData(after)) {
         return fail(why, QStringLiteral("the picture data changed"));
@@ -455,6 +463,36 @@ bool sameSonyPreview(const QByteArray& before, const QByteArray& after, int type
     return true;
 }
 
+// A block the library cannot read compares as absent on both sides; it must
+// come back byte for byte (see UnreadableBlocks). An EXIF block can be kept
+// so only in a JPEG, where it is a segment of its own.
+bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, int type,
+    const WrittenImageCheck::Expected& expected, QString* why)
+{
+    const bool jpeg = type == Exiv2::ImageType::jpeg;
+    if (jpeg && !expected.iptcCleared && UnreadableBlocks::hasDamagedIptc(before)
+        && UnreadableBlocks::photoshopBlock(after) != UnreadableBlocks::photoshopBlock(before)) {
+        return fail(why,
+            QStringLiteral("the file's IPTC block is damaged and cannot be read, so it cannot be edited "
+                           "without being lost"));
+    }
+    const QString directory = UnreadableBlocks::unfollowedDirectory(expected.exifData);
+    if (directory.isEmpty()) {
+        return true;
+    }
+    const auto exifSegment = [](const QByteArray& bytes) {
+        const auto segments = JpegSegments::exifSegments(bytes);
+        return segments.size() == 1 ? bytes.mid(segments.front().offset, segments.front().size) : QByteArray();
+    };
+    if (!jpeg || exifSegment(after).isEmpty() || exifSegment(after) != exifSegment(before)) {
+        return fail(why,
+            QStringLiteral("the EXIF directory %1 of the file is damaged and cannot be read, so the EXIF data "
+                           "cannot be edited without being lost")
+                .arg(directory));
+    }
+    return true;
+}
+
 } // namespace
 
 bool WrittenImageCheck::isTiffBased(int imageType)
@@ -492,7 +530,8 @@ bool WrittenImageCheck::confirm(const QByteArray& before, const QByteArray& afte
     if (RepeatedExifBlocks::countIn(after) > 1) {
         return fail(why, QStringLiteral("the written file holds more than one EXIF block"));
     }
-    if (!sameXmp(expected, *newImage, why) || !sameSonyPreview(before, after, type, why)) {
+    if (!sameXmp(expected, *newImage, why) || !sameSonyPreview(before, after, type, why)
+        || !keepsUnreadableBlocks(before, after, type, expected, why)) {
         return false;
     }
     if (!sameImageData(before, after, type, *newImage, why)) {

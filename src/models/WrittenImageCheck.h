@@ -38,6 +38,9 @@ public:
         Exiv2::XmpData xmpData;
         bool xmpEdited = false;
         std::string xmpPacket;
+        // The save clears all IPTC data: an IPTC block the library cannot
+        // read may go with it.
+        bool iptcCleared = false;
     };
 
     // True when `after` may replace `before`; otherwise false with the reason.

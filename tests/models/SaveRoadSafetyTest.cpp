@@ -27,7 +27,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -126,6 +128,12 @@ TEST_F(SaveRoadSafetyTest, AFullDiskFailsTheSaveAndTheRetryPublishesTheWholePhot
     EXPECT_FALSE(savedOnFullDisk);
     EXPECT_EQ(image->exifData()->enuModifyState(), 4);
     EXPECT_EQ(ui_.alerts().size(), 1);
+    // The user learns why the disk refused the new file.
+    EXPECT_TRUE(image->lastSaveFailure().startsWith("The file could not be replaced: "))
+        << qPrintable(image->lastSaveFailure());
+    EXPECT_TRUE(image->lastSaveFailure().contains(user)) << qPrintable(image->lastSaveFailure());
+    EXPECT_TRUE(image->lastSaveFailure().endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))))
+        << qPrintable(image->lastSaveFailure());
     EXPECT_EQ(WrittenFileProbe::bytes(user), original);
     EXPECT_EQ(WrittenFileProbe::bytes(image->path()), original);
     EXPECT_EQ(FileServices::contentsOfFolder(tempPath("user")), QStringList{"npm-canon-s40.jpg"});

@@ -67,7 +67,7 @@ WrittenImageCheck::Expected meant(const QByteArray& original, const std::functio
 {
     const ImagePtr image = parse(original);
     change(image->exifData());
-    return {image->exifData(), image->iptcData(), image->xmpData(), false, image->xmpPacket()};
+    return {image->exifData(), image->iptcData(), image->xmpData(), false, image->xmpPacket(), false};
 }
 
 void setArtist(Exiv2::ExifData& exif, const std::string& bytes)
@@ -222,7 +222,7 @@ WrittenImageCheck::Expected meantWith(const QByteArray& original, const ImageCha
 {
     const ImagePtr image = parse(original);
     change(*image);
-    return {image->exifData(), image->iptcData(), image->xmpData(), xmpEdited, image->xmpPacket()};
+    return {image->exifData(), image->iptcData(), image->xmpData(), xmpEdited, image->xmpPacket(), false};
 }
 
 // The XMP properties go back re-encoded from their parsed form.
