@@ -1,12 +1,12 @@
 #include "commlib/QtWorkspace.h"
 
+#include "support/PrivateBus.h"
 #include "support/TempFolder.h"
 
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -47,39 +47,6 @@ public slots:
     void ShowItems(const QStringList& uris, const QString&) { shown << uris; }
 };
 
-// A dbus-daemon of the test's own, gone with the test.
-class PrivateBus {
-public:
-    explicit PrivateBus(const QString& folder)
-    {
-        daemon_.start(QStringLiteral("dbus-daemon"),
-            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address"),
-                QStringLiteral("--address=unix:path=") + folder + QStringLiteral("/bus")});
-        if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000)) {
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus()
-    {
-        for (const QString& name : names_) {
-            QDBusConnection::disconnectFromBus(name);
-        }
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
-    }
-    QString address() const { return address_; }
-    QDBusConnection connect(const QString& name)
-    {
-        names_ << name;
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-private:
-    QProcess daemon_;
-    QString address_;
-    QStringList names_;
-};
-
 } // namespace
 
 TEST(QtWorkspace, OpensFilesAndUrlsThroughTheDesktop)
@@ -99,7 +66,7 @@ TEST(QtWorkspace, RevealsThroughTheFileManagerOrOpensTheFolder)
 {
     ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty());
     TempFolder folder;
-    PrivateBus bus(folder.path());
+    PrivateBus bus;
     ASSERT_FALSE(bus.address().isEmpty());
     const QString photos = folder.filePath(QStringLiteral("My Photos"));
     ASSERT_TRUE(QDir().mkpath(photos));

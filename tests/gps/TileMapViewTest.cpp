@@ -290,14 +290,16 @@ TEST_F(TileMapViewTest, UserLocationFollowsItsProvider)
     EXPECT_FALSE(map->annotations().contains(map->userLocation()));
     EXPECT_EQ(delegate.events.mid(3), (QStringList{"location failed 0", "location failed 1", "stopped"}));
 
-    // Without a location endpoint the map's own provider fails with code 0.
+    // Without a location endpoint or a desktop service the map's own provider
+    // fails as refused, which turns the user location off again.
     VXMapView offline;
     MapTestDelegate watcher;
     offline.setMapDelegate(&watcher);
     offline.setShowsUserLocation(true);
     settle();
     ASSERT_EQ(watcher.locationFailures.size(), 1);
-    EXPECT_EQ(watcher.locationFailures[0].code, 0);
+    EXPECT_EQ(watcher.locationFailures[0].code, LocationProvider::kErrorDenied);
+    EXPECT_FALSE(offline.showsUserLocation());
 }
 
 TEST_F(TileMapViewTest, GalleryGraticuleWithPinsCalloutAndUserDot)

@@ -1,6 +1,6 @@
 // The one main() of every test executable: an offscreen QApplication, Qt's test
-// mode for standard paths, and a private home folder so that no test ever
-// touches a real user's settings or files.
+// mode for standard paths, and a private home folder and no bus so that no test
+// ever touches a real user's settings, files or desktop services.
 #include "models/ExivRuntime.h"
 
 #include <QApplication>
@@ -30,6 +30,11 @@ int main(int argc, char** argv)
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    // No test reaches the machine's own buses or starts one: D-Bus tests run a
+    // private daemon with fake services and name it themselves.
+    const QByteArray noBus = "unix:path=" + (runtime + QStringLiteral("/no-bus")).toUtf8();
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", noBus);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", noBus);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
 

@@ -48,7 +48,7 @@ TEST(LocationProviderTest, HttpProviderGivesOneFixPerStartOrFailsWithCodeZero)
     EXPECT_EQ(fixes.size(), 0);
 }
 
-TEST(LocationProviderTest, WithoutAnEndpointEveryStartFailsAndTheUserLocationStartsEmpty)
+TEST(LocationProviderTest, WithoutAnEndpointOrServiceEveryStartIsRefusedAndTheUserLocationStartsEmpty)
 {
     MapLogCapture log;
     const auto provider = LocationProvider::create(QString());
@@ -56,7 +56,7 @@ TEST(LocationProviderTest, WithoutAnEndpointEveryStartFailsAndTheUserLocationSta
     provider->start();
     EXPECT_EQ(failures.size(), 0);
     ASSERT_TRUE(failures.wait(1000));
-    EXPECT_EQ(failures.at(0).at(0).value<MapError>().code, 0);
+    EXPECT_EQ(failures.at(0).at(0).value<MapError>().code, LocationProvider::kErrorDenied);
     EXPECT_EQ(log.count(QStringLiteral("network error")), 1);
 
     GMKUserLocation user;
