@@ -4,12 +4,12 @@
 // 1. cold: the tiles are downloaded; the GUI must never wait for them;
 // 2. warm: the same steps again, every tile from the disk cache;
 // against the floor of the same steps over tiles held in memory.
-#include "gps/HttpTileSource.h"
-#include "gps/MemoryTileSource.h"
 #include "gps/TAVGPSViewController.h"
 #include "models/TAVEntity.h"
 #include "support/LoopbackHttpServer.h"
+#include "webmapkit/HttpTileSource.h"
 #include "webmapkit/MapNetwork.h"
+#include "webmapkit/MemoryTileSource.h"
 
 #include <QApplication>
 #include <QBuffer>

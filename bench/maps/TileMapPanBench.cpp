@@ -4,11 +4,11 @@
 // 2. loading a screenful of tiles from a slow loopback tile server (30 ms per
 //    tile, on its own thread), measuring the longest gap of the GUI event loop
 //    meanwhile: downloads must never make the GUI wait.
-#include "gps/HttpTileSource.h"
-#include "gps/MemoryTileSource.h"
 #include "gps/TileMapView.h"
 #include "support/LoopbackHttpServer.h"
+#include "webmapkit/HttpTileSource.h"
 #include "webmapkit/MapNetwork.h"
+#include "webmapkit/MemoryTileSource.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -4,13 +4,13 @@
 #include "foundation/TextServices.h"
 #include "foundation/UiServices.h"
 #include "foundation/Utils.h"
-#include "gps/HttpTileSource.h"
 #include "gps/LocalSearchService.h"
 #include "gps/TAVGPSFormatter.h"
 #include "gps/VXMapView.h"
 #include "models/TAVMetadataHelper.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/GMKUserLocation.h"
+#include "webmapkit/HttpTileSource.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "gps/TAVGPSViewController.h"
 
 #include "commlib/VXTipsView.h"
-#include "gps/HttpTileSource.h"
 #include "gps/LocalSearchService.h"
 #include "gps/TAVGPSFormatter.h"
 #include "gps/VXMapView.h"
 #include "webmapkit/GMKMapView.h"
+#include "webmapkit/HttpTileSource.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "gps/TileMapView.h"
 
-#include "gps/TileProjection.h"
-#include "gps/TileSource.h"
 #include "webmapkit/LocationProvider.h"
+#include "webmapkit/TileProjection.h"
+#include "webmapkit/TileSource.h"
 
 #include <QMetaObject>
 
@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int kTileCacheCount = 512;
 constexpr double kGlideSeconds = 0.3;
 // Spans compare with a little slack so that a span made for a zoom level snaps
 // back to exactly that level despite rounding.
@@ -26,19 +25,28 @@ QString tileErrorDomain()
 
 TileMapView::TileMapView(TileSource* source, QWidget* parent)
     : QWidget(parent)
-    , source_(source)
+    , layer_(new TileLayer(source, this))
     , clock_(MapClock::defaultClock())
-    , tiles_(kTileCacheCount)
     , userLocation_(std::make_shared<GMKUserLocation>())
 {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
     setMinimumSize(64, 64);
-    if (source_ != nullptr) {
-        source_->setParent(this);
-        connect(source_, &TileSource::tileReady, this, &TileMapView::onTileReady);
-        connect(source_, &TileSource::tileFailed, this, &TileMapView::onTileFailed);
-    }
+    connect(layer_, &TileLayer::tileArrived, this, qOverload<>(&QWidget::update));
+    connect(layer_, &TileLayer::loadStarted, this, [this]() {
+        tellDelegate(TileMapViewDelegate::Op::WillStartLoadingMap,
+            [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
+    });
+    connect(layer_, &TileLayer::loadEnded, this, [this](bool failed) {
+        if (failed) {
+            const MapError error{tileErrorDomain(), 1, QStringLiteral("some map tiles could not be loaded")};
+            tellDelegate(TileMapViewDelegate::Op::DidFailLoadingMap,
+                [&](TileMapViewDelegate* d) { d->didFailLoadingMap(this, error); });
+        } else {
+            tellDelegate(TileMapViewDelegate::Op::DidFinishLoadingMap,
+                [&](TileMapViewDelegate* d) { d->didFinishLoadingMap(this); });
+        }
+    });
 }
 
 TileMapView::~TileMapView()
@@ -190,7 +198,12 @@ MapCoordinate TileMapView::convertPointToCoordinate(const QPointF& point) const
 
 int TileMapView::tileSet() const
 {
-    return source_ != nullptr ? source_->tileSetFor(mapType_) : -1;
+    return layer_->tileSet(mapType_);
+}
+
+TileViewport TileMapView::viewport() const
+{
+    return TileViewport{center_, double(zoom_), QSizeF(mapWidth(), mapHeight()), mapType_};
 }
 
 void TileMapView::scheduleTileUpdate()
@@ -203,127 +216,19 @@ void TileMapView::scheduleTileUpdate()
         this, [this]() { updateTiles(); }, Qt::QueuedConnection);
 }
 
-QList<TileKey> TileMapView::visibleTiles() const
-{
-    const int set = tileSet();
-    const QPointF middle = centerWorld();
-    const int count = 1 << zoom_;
-    const double left = middle.x() - mapWidth() / 2.0;
-    const double top = middle.y() - mapHeight() / 2.0;
-    const int size = TileProjection::kTileSize;
-    const int firstColumn = static_cast<int>(std::floor(left / size));
-    const int lastColumn = static_cast<int>(std::floor((left + mapWidth() - 1.0) / size));
-    const int firstRow = std::max(0, static_cast<int>(std::floor(top / size)));
-    const int lastRow = std::min(count - 1, static_cast<int>(std::floor((top + mapHeight() - 1.0) / size)));
-    QList<TileKey> keys;
-    for (int row = firstRow; row <= lastRow; ++row) {
-        for (int column = firstColumn; column <= lastColumn; ++column) {
-            const TileKey key{zoom_, ((column % count) + count) % count, row, set};
-            if (!keys.contains(key)) {
-                keys.append(key);
-            }
-        }
-    }
-    // Nearest the centre first: that is where the user looks.
-    const auto distance = [&](const TileKey& key) {
-        const double dx = (key.x + 0.5) * size - middle.x();
-        const double dy = (key.y + 0.5) * size - middle.y();
-        return dx * dx + dy * dy;
-    };
-    std::stable_sort(
-        keys.begin(), keys.end(), [&](const TileKey& a, const TileKey& b) { return distance(a) < distance(b); });
-    return keys;
-}
-
 void TileMapView::updateTiles()
 {
     tileUpdateQueued_ = false;
-    if (tileSet() < 0) {
-        for (const TileKey& key : std::as_const(inFlight_)) {
-            source_->cancel(key);
-        }
-        inFlight_.clear();
-        loading_ = false;
-        // The graticule needs nothing from the network: it counts as loaded.
-        if (graticuleReportedFor_ != mapType_) {
-            graticuleReportedFor_ = mapType_;
-            tellDelegate(TileMapViewDelegate::Op::WillStartLoadingMap,
-                [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
-            tellDelegate(TileMapViewDelegate::Op::DidFinishLoadingMap,
-                [&](TileMapViewDelegate* d) { d->didFinishLoadingMap(this); });
-        }
+    layer_->update(viewport());
+    if (tileSet() >= 0) {
+        graticuleReportedFor_ = -2;
         return;
     }
-    graticuleReportedFor_ = -2;
-    const QList<TileKey> visible = visibleTiles();
-    const QSet<TileKey> shown(visible.begin(), visible.end());
-    for (const TileKey& key : QSet<TileKey>(inFlight_)) {
-        if (!shown.contains(key)) {
-            source_->cancel(key);
-            inFlight_.remove(key);
-        }
-    }
-    // A failed tile is asked for again only once it has left the view and come back.
-    for (const TileKey& key : QSet<TileKey>(failed_)) {
-        if (!shown.contains(key)) {
-            failed_.remove(key);
-        }
-    }
-    QList<TileKey> wanted;
-    for (const TileKey& key : visible) {
-        if (!tiles_.contains(key) && !inFlight_.contains(key) && !failed_.contains(key)) {
-            wanted.append(key);
-        }
-    }
-    if (!wanted.isEmpty() && !loading_) {
-        startBurst();
-    }
-    for (const TileKey& key : wanted) {
-        inFlight_.insert(key);
-        source_->request(key);
-    }
-    endOfTile();
-}
-
-void TileMapView::startBurst()
-{
-    loading_ = true;
-    burstFailed_ = false;
-    tellDelegate(
-        TileMapViewDelegate::Op::WillStartLoadingMap, [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
-}
-
-void TileMapView::onTileReady(const TileKey& key, const QImage& image)
-{
-    if (!inFlight_.remove(key)) {
-        return;
-    }
-    tiles_.insert(key, new QImage(image));
-    update();
-    endOfTile();
-}
-
-void TileMapView::onTileFailed(const TileKey& key)
-{
-    if (!inFlight_.remove(key)) {
-        return;
-    }
-    failed_.insert(key);
-    burstFailed_ = true;
-    endOfTile();
-}
-
-void TileMapView::endOfTile()
-{
-    if (!loading_ || !inFlight_.isEmpty()) {
-        return;
-    }
-    loading_ = false;
-    if (burstFailed_) {
-        const MapError error{tileErrorDomain(), 1, QStringLiteral("some map tiles could not be loaded")};
-        tellDelegate(TileMapViewDelegate::Op::DidFailLoadingMap,
-            [&](TileMapViewDelegate* d) { d->didFailLoadingMap(this, error); });
-    } else {
+    // The graticule needs nothing from the network: it counts as loaded.
+    if (graticuleReportedFor_ != mapType_) {
+        graticuleReportedFor_ = mapType_;
+        tellDelegate(TileMapViewDelegate::Op::WillStartLoadingMap,
+            [&](TileMapViewDelegate* d) { d->willStartLoadingMap(this); });
         tellDelegate(TileMapViewDelegate::Op::DidFinishLoadingMap,
             [&](TileMapViewDelegate* d) { d->didFinishLoadingMap(this); });
     }

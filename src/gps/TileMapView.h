@@ -1,13 +1,12 @@
 #pragma once
 
 #include "gps/TileAnnotationView.h"
-#include "gps/TileKey.h"
 #include "gps/TileMapViewDelegate.h"
 #include "webmapkit/GMKUserLocation.h"
 #include "webmapkit/MapClock.h"
 #include "webmapkit/MapRegion.h"
+#include "webmapkit/TileLayer.h"
 
-#include <QCache>
 #include <QImage>
 #include <QList>
 #include <QMultiMap>
@@ -35,7 +34,7 @@ public:
     explicit TileMapView(TileSource* source = nullptr, QWidget* parent = nullptr);
     ~TileMapView() override;
 
-    TileSource* tileSource() const { return source_; }
+    TileSource* tileSource() const { return layer_->source(); }
     // A QObject that derives from TileMapViewDelegate; held weakly.
     void setDelegate(QObject* delegate);
     TileMapViewDelegate* delegate() const;
@@ -85,7 +84,7 @@ public:
     // The annotation view under a point of the widget, topmost first; null for none.
     TileAnnotationViewPtr annotationViewAt(const QPointF& point) const;
     bool calloutContains(const QPointF& point) const;
-    bool isLoading() const { return loading_; }
+    bool isLoading() const { return layer_->isLoading(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -107,13 +106,9 @@ private:
     QPointF glideOffset() const;
     QPointF centerWorld() const;
     int tileSet() const;
+    TileViewport viewport() const;
     void scheduleTileUpdate();
     void updateTiles();
-    QList<TileKey> visibleTiles() const;
-    void onTileReady(const TileKey& key, const QImage& image);
-    void onTileFailed(const TileKey& key);
-    void endOfTile();
-    void startBurst();
 
     // Annotations, selection and user location (TileMapView_Annotations.cpp).
     void scheduleViewRequests();
@@ -133,24 +128,17 @@ private:
     void changeDragState(const TileAnnotationViewPtr& view, unsigned state);
 
     // Drawing (TileMapView_Paint.cpp).
-    void paintTiles(QPainter& painter) const;
     void paintGraticule(QPainter& painter) const;
     void paintUserLocation(QPainter& painter, const TileAnnotationView& view) const;
     void paintCallout(QPainter& painter, const TileAnnotationView& view) const;
-    void paintAttribution(QPainter& painter) const;
 
-    TileSource* source_ = nullptr;
+    TileLayer* layer_ = nullptr;
     QPointer<QObject> delegate_;
     MapClock* clock_ = nullptr;
     int mapType_ = 0;
     MapCoordinate center_;
     int zoom_ = 2;
 
-    QCache<TileKey, QImage> tiles_;
-    QSet<TileKey> inFlight_;
-    QSet<TileKey> failed_;
-    bool loading_ = false;
-    bool burstFailed_ = false;
     bool tileUpdateQueued_ = false;
     int graticuleReportedFor_ = -2;
 

@@ -2,6 +2,7 @@
 
 #include "foundation/AppInfo.h"
 #include "webmapkit/LocationProvider.h"
+#include "webmapkit/MapMarkers.h"
 
 #include <QFontMetricsF>
 #include <QMetaObject>
@@ -11,8 +12,6 @@
 namespace {
 
 constexpr double kUserDotSize = 16.0;
-constexpr double kCalloutPadding = 8.0;
-constexpr double kCalloutArrow = 8.0;
 
 } // namespace
 
@@ -284,21 +283,9 @@ std::optional<QRectF> TileMapView::calloutRect(const TileAnnotationView& view) c
     if (!view.isSelected() || !view.canShowCallout() || annotation == nullptr || annotation->title().isEmpty()) {
         return std::nullopt;
     }
-    QFont bold = font();
-    bold.setBold(true);
-    const QFontMetricsF titleMetrics(bold);
-    const QFontMetricsF textMetrics(font());
-    const QString subtitle = annotation->subtitle();
-    double width = titleMetrics.horizontalAdvance(annotation->title());
-    double height = titleMetrics.height();
-    if (!subtitle.isEmpty()) {
-        width = std::max(width, textMetrics.horizontalAdvance(subtitle));
-        height += textMetrics.height();
-    }
-    width += 2 * kCalloutPadding;
-    height += 2 * kCalloutPadding * 0.75;
     const QRectF picture = pictureRect(view);
-    return QRectF(picture.center().x() - width / 2.0, picture.top() - kCalloutArrow - height, width, height);
+    return MapMarkers::calloutBox(
+        QPointF(picture.center().x(), picture.top()), annotation->title(), annotation->subtitle(), font());
 }
 
 QList<TileAnnotationViewPtr> TileMapView::viewsInDrawingOrder() const

@@ -1,6 +1,6 @@
 #include "gps/TileMapView.h"
 
-#include "gps/TileProjection.h"
+#include "webmapkit/TileProjection.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,10 +1,10 @@
 #include "gps/TileMapView.h"
 
-#include "gps/TileProjection.h"
-#include "gps/TileSource.h"
+#include "webmapkit/MapMarkers.h"
+#include "webmapkit/TileProjection.h"
+#include "webmapkit/TileSource.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 #include <cmath>
 
@@ -14,11 +14,8 @@ const QColor kLandColour(238, 240, 232);
 const QColor kLineColour(170, 176, 164);
 const QColor kMainLineColour(120, 128, 116);
 const QColor kLabelColour(90, 96, 88);
-const QColor kUserBlue(0, 122, 255);
 // Graticule lines stand at least this far apart on screen.
 constexpr double kMinLineGap = 90.0;
-// How many zoom levels up a missing tile may borrow a blurred picture from.
-constexpr int kParentLevels = 4;
 
 double graticuleStep(double degreesPerPixel)
 {
@@ -55,7 +52,7 @@ void TileMapView::paintEvent(QPaintEvent* event)
     painter.save();
     painter.translate(glideOffset());
     if (tileSet() >= 0) {
-        paintTiles(painter);
+        layer_->paint(painter, viewport());
     } else {
         paintGraticule(painter);
     }
@@ -71,46 +68,7 @@ void TileMapView::paintEvent(QPaintEvent* event)
         paintCallout(painter, *view);
     }
     painter.restore();
-    paintAttribution(painter);
-}
-
-void TileMapView::paintTiles(QPainter& painter) const
-{
-    const int set = tileSet();
-    const QPointF middle = centerWorld();
-    const int count = 1 << zoom_;
-    const int size = TileProjection::kTileSize;
-    // Whole pixels: tiles then copy straight across instead of being resampled.
-    const QPoint origin = (QPointF(mapWidth() / 2.0, mapHeight() / 2.0) - middle).toPoint();
-    const int firstColumn = static_cast<int>(std::floor((middle.x() - mapWidth() / 2.0) / size));
-    const int lastColumn = static_cast<int>(std::floor((middle.x() + mapWidth() / 2.0) / size));
-    const int firstRow = std::max(0, static_cast<int>(std::floor((middle.y() - mapHeight() / 2.0) / size)));
-    const int lastRow = std::min(count - 1, static_cast<int>(std::floor((middle.y() + mapHeight() / 2.0) / size)));
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    for (int row = firstRow; row <= lastRow; ++row) {
-        for (int column = firstColumn; column <= lastColumn; ++column) {
-            const int x = ((column % count) + count) % count;
-            const QRect target(origin.x() + column * size, origin.y() + row * size, size, size);
-            if (const QImage* image = tiles_.object(TileKey{zoom_, x, row, set})) {
-                if (image->size() == target.size()) {
-                    painter.drawImage(target.topLeft(), *image);
-                } else {
-                    painter.drawImage(target, *image);
-                }
-                continue;
-            }
-            // While a tile loads, show the part of a coarser tile that covers it.
-            for (int up = 1; up <= kParentLevels && up <= zoom_; ++up) {
-                const TileKey parent{zoom_ - up, x >> up, row >> up, set};
-                if (const QImage* image = tiles_.object(parent)) {
-                    const double part = double(size) / (1 << up);
-                    const QRectF source((x - (parent.x << up)) * part, (row - (parent.y << up)) * part, part, part);
-                    painter.drawImage(QRectF(target), *image, source);
-                    break;
-                }
-            }
-        }
-    }
+    layer_->paintAttribution(painter, size(), mapType_, font());
 }
 
 void TileMapView::paintGraticule(QPainter& painter) const
@@ -160,76 +118,14 @@ void TileMapView::paintUserLocation(QPainter& painter, const TileAnnotationView&
     if (!location) {
         return;
     }
-    const QPointF centre = anchorPoint(view);
-    const double ring = location->radius() / TileProjection::metresPerPixel(location->coordinate.latitude, zoom_);
-    if (ring > 8.0) {
-        QColor fill = kUserBlue;
-        fill.setAlpha(40);
-        QColor edge = kUserBlue;
-        edge.setAlpha(120);
-        painter.setPen(QPen(edge, 1.0));
-        painter.setBrush(fill);
-        painter.drawEllipse(centre, ring, ring);
-    }
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(centre, 8.0, 8.0);
-    painter.setBrush(kUserBlue);
-    painter.drawEllipse(centre, 6.0, 6.0);
+    MapMarkers::paintUserLocation(painter, anchorPoint(view),
+        location->radius() / TileProjection::metresPerPixel(location->coordinate.latitude, zoom_));
 }
 
 void TileMapView::paintCallout(QPainter& painter, const TileAnnotationView& view) const
 {
     const std::optional<QRectF> box = calloutRect(view);
-    if (!box) {
-        return;
+    if (box) {
+        MapMarkers::paintCallout(painter, *box, view.annotation()->title(), view.annotation()->subtitle(), font());
     }
-    const QPointF tip(box->center().x(), box->bottom() + 8.0);
-    QPainterPath bubble;
-    bubble.addRoundedRect(*box, 6.0, 6.0);
-    QPainterPath arrow;
-    arrow.moveTo(tip.x() - 7.0, box->bottom() - 1.0);
-    arrow.lineTo(tip);
-    arrow.lineTo(tip.x() + 7.0, box->bottom() - 1.0);
-    arrow.closeSubpath();
-    bubble = bubble.united(arrow);
-    painter.setPen(QPen(QColor(0, 0, 0, 90), 1.0));
-    painter.setBrush(QColor(255, 255, 255, 245));
-    painter.drawPath(bubble);
-
-    const GMKAnnotationPtr annotation = view.annotation();
-    QFont bold = font();
-    bold.setBold(true);
-    const QFontMetricsF titleMetrics(bold);
-    const QRectF inner = box->adjusted(8.0, 6.0, -8.0, -6.0);
-    painter.setPen(Qt::black);
-    painter.setFont(bold);
-    painter.drawText(
-        QRectF(inner.left(), inner.top(), inner.width(), titleMetrics.height()), Qt::AlignCenter, annotation->title());
-    if (!annotation->subtitle().isEmpty()) {
-        painter.setFont(font());
-        painter.setPen(QColor(70, 70, 70));
-        painter.drawText(QRectF(inner.left(), inner.top() + titleMetrics.height(), inner.width(),
-                             inner.height() - titleMetrics.height()),
-            Qt::AlignCenter, annotation->subtitle());
-    }
-}
-
-void TileMapView::paintAttribution(QPainter& painter) const
-{
-    const QString text = source_ != nullptr ? source_->attribution() : QString();
-    if (text.isEmpty() || tileSet() < 0) {
-        return;
-    }
-    QFont small = font();
-    small.setPointSizeF(std::max(7.0, small.pointSizeF() - 2.0));
-    painter.setFont(small);
-    const QFontMetricsF metrics(small);
-    const QSizeF size(metrics.horizontalAdvance(text) + 8.0, metrics.height() + 2.0);
-    const QRectF box(width() - size.width(), height() - size.height(), size.width(), size.height());
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 255, 255, 200));
-    painter.drawRect(box);
-    painter.setPen(QColor(40, 40, 40));
-    painter.drawText(box, Qt::AlignCenter, text);
 }

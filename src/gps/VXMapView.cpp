@@ -1,6 +1,6 @@
 #include "gps/VXMapView.h"
 
-#include "gps/TileProjection.h"
+#include "webmapkit/TileProjection.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "gps/HttpTileSource.h"
+#include "webmapkit/HttpTileSource.h"
 #include "foundation/AppInfo.h"
 #include "gps/MapTestDelegate.h"
 #include "gps/TileMapTestSupport.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gps/TileKey.h"
 #include "webmapkit/GMKAnnotation.h"
 #include "webmapkit/LocationProvider.h"
+#include "webmapkit/TileKey.h"
 
 #include <QColor>
 #include <QImage>

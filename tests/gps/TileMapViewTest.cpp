@@ -1,10 +1,10 @@
 #include "gps/MapTestDelegate.h"
-#include "gps/MemoryTileSource.h"
 #include "gps/TileMapTestSupport.h"
-#include "gps/TileProjection.h"
 #include "gps/VXMapView.h"
 #include "support/Gallery.h"
 #include "support/QtPrinters.h"
+#include "webmapkit/MemoryTileSource.h"
+#include "webmapkit/TileProjection.h"
 
 #include <QApplication>
 #include <QTest>

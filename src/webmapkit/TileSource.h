@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gps/TileKey.h"
+#include "webmapkit/TileKey.h"
 
 #include <QImage>
 #include <QObject>

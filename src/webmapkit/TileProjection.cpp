@@ -1,4 +1,4 @@
-#include "gps/TileProjection.h"
+#include "webmapkit/TileProjection.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gps/TileSource.h"
+#include "webmapkit/TileSource.h"
 
 #include <QList>
 #include <QMap>

@@ -1,4 +1,4 @@
-#include "gps/MapImageDecoder.h"
+#include "webmapkit/MapImageDecoder.h"
 
 #include <QBuffer>
 #include <QImageReader>

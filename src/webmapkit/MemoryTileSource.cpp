@@ -1,4 +1,4 @@
-#include "gps/MemoryTileSource.h"
+#include "webmapkit/MemoryTileSource.h"
 
 #include <QTimer>
 

@@ -1,14 +1,34 @@
-#include "gps/HttpTileSource.h"
+#include "webmapkit/HttpTileSource.h"
 
 #include "foundation/AppInfo.h"
-#include "gps/MapImageDecoder.h"
+#include "webmapkit/MapImageDecoder.h"
 #include "webmapkit/MapLog.h"
 #include "webmapkit/MapNetwork.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QNetworkReply>
 
+#include <QList>
+
 #include <algorithm>
+
+namespace {
+
+// Every live source, in the order they were made; downloads start in turns.
+QList<HttpTileSource*>& liveSources()
+{
+    static QList<HttpTileSource*> sources;
+    return sources;
+}
+
+int& runningTotal()
+{
+    static int total = 0;
+    return total;
+}
+
+} // namespace
 
 HttpTileSource::HttpTileSource(
     const QString& tileTemplate, const QString& satelliteTemplate, const QString& attribution, QObject* parent)
@@ -17,6 +37,24 @@ HttpTileSource::HttpTileSource(
     , satelliteTemplate_(satelliteTemplate.isEmpty() ? tileTemplate : satelliteTemplate)
     , attribution_(attribution)
 {
+    liveSources().append(this);
+}
+
+HttpTileSource::~HttpTileSource()
+{
+    liveSources().removeOne(this);
+    for (const QPointer<QNetworkReply>& reply : std::as_const(running_)) {
+        MapNetwork::abandon(reply);
+    }
+    runningTotal() -= static_cast<int>(running_.size());
+    running_.clear();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), []() { pumpAll(); }, Qt::QueuedConnection);
+}
+
+int HttpTileSource::runningInProcess()
+{
+    return runningTotal();
 }
 
 HttpTileSource* HttpTileSource::fromAppInfo(QObject* parent)
@@ -55,7 +93,7 @@ void HttpTileSource::request(const TileKey& key)
         return;
     }
     waiting_.push_back(key);
-    pump();
+    pumpAll();
 }
 
 void HttpTileSource::cancel(const TileKey& key)
@@ -69,28 +107,48 @@ void HttpTileSource::cancel(const TileKey& key)
     if (running != running_.end()) {
         MapNetwork::abandon(running.value());
         running_.erase(running);
+        --runningTotal();
         // On a later turn: the caller may be cancelling a whole view, and a
         // waiting tile started now might be the next one it cancels.
         QMetaObject::invokeMethod(
-            this, [this]() { pump(); }, Qt::QueuedConnection);
+            this, []() { pumpAll(); }, Qt::QueuedConnection);
     }
 }
 
-void HttpTileSource::pump()
+void HttpTileSource::pumpAll()
 {
-    while (running_.size() < kMaxRunning && !waiting_.empty()) {
-        const TileKey key = waiting_.front();
-        waiting_.pop_front();
-        MapNetwork::Options options;
-        options.useCache = true;
-        options.maxBytes = kMaxTileBytes;
-        const QUrl url(urlFor(key));
-        // Inserted before the call: an unusable template answers on a later turn.
-        running_.insert(key, nullptr);
-        running_[key] = MapNetwork::shared()->get(
-            url, QStringLiteral("map tile"), this, [this, key, url](const MapReply& reply) { finish(key, url, reply); },
-            options);
+    bool started = true;
+    while (started && runningTotal() < kMaxRunning) {
+        started = false;
+        // A copy: a start that fails at once answers on a later turn, but a
+        // source may still go away while this runs.
+        const QList<HttpTileSource*> sources = liveSources();
+        for (HttpTileSource* source : sources) {
+            if (runningTotal() < kMaxRunning && liveSources().contains(source) && source->startNext()) {
+                started = true;
+            }
+        }
     }
+}
+
+bool HttpTileSource::startNext()
+{
+    if (waiting_.empty()) {
+        return false;
+    }
+    const TileKey key = waiting_.front();
+    waiting_.pop_front();
+    MapNetwork::Options options;
+    options.useCache = true;
+    options.maxBytes = kMaxTileBytes;
+    const QUrl url(urlFor(key));
+    // Counted before the call: an unusable template answers on a later turn.
+    running_.insert(key, nullptr);
+    ++runningTotal();
+    running_[key] = MapNetwork::shared()->get(
+        url, QStringLiteral("map tile"), this, [this, key, url](const MapReply& reply) { finish(key, url, reply); },
+        options);
+    return true;
 }
 
 void HttpTileSource::finish(const TileKey& key, const QUrl& url, const MapReply& reply)
@@ -98,6 +156,7 @@ void HttpTileSource::finish(const TileKey& key, const QUrl& url, const MapReply&
     if (running_.remove(key) == 0) {
         return;
     }
+    --runningTotal();
     const QImage image = reply.ok ? MapImageDecoder::decode(reply.body, kMaxTileSize) : QImage();
     if (image.isNull()) {
         if (reply.ok) {
@@ -111,5 +170,5 @@ void HttpTileSource::finish(const TileKey& key, const QUrl& url, const MapReply&
         MapNetwork::shared()->storeInCache(url, reply);
         emit tileReady(key, image);
     }
-    pump();
+    pumpAll();
 }
