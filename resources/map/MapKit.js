@@ -1,12 +1,17 @@
 // The map page that GMKMapView and the geocoders drive. It keeps the map's
 // state (type, centre, span, the objects on it with their options, the callout
 // and the user's marker) so that every getter answers what the setters set,
-// and it asks the geocoding service over XMLHttpRequest. It draws nothing.
+// and it asks the geocoding service over XMLHttpRequest. It lays the map out
+// in pixels (displayList) for the web view, which paints the tiles and that
+// list, and it takes the web view's mouse and wheel events (handleMouseEvent):
+// it hit-tests them against what it laid out and calls the map's callbacks.
 //
 // The native side puts on the window: GMKMapView (the map's callbacks),
 // GMKGeocoder or GMKReverseGeocoder (a geocoder's callbacks), GMKGeocoderURL
-// (the service's address, empty when none is configured) and innerWidth and
-// innerHeight (the map's size in pixels).
+// (the service's address, empty when none is configured), GMKServices (the
+// turns and kept answers of the search services), GMKPictures (the
+// display size of a picture by its URL), loadScript (runs a local script file
+// in the page) and innerWidth and innerHeight (the map's size in pixels).
 
 var webmap = {};
 
@@ -115,22 +120,61 @@ function setRegionAnimated(latitude, longitude, latitudeDelta, longitudeDelta, a
 }
 
 // The point of a coordinate in the map's pixels, in Web Mercator: the span of
-// longitude fills innerWidth, and the centre sits in the middle.
+// longitude fills innerWidth, and the centre sits in the middle. Of the copies
+// of the world side by side, the one nearest the centre counts.
+var MAX_LATITUDE = 85.0511287798066;
+
 function mercatorY(latitude) {
-    var clamped = Math.max(-85.05112878, Math.min(85.05112878, latitude));
+    var clamped = Math.max(-MAX_LATITUDE, Math.min(MAX_LATITUDE, latitude));
     var radians = clamped * Math.PI / 180;
     return Math.log(Math.tan(Math.PI / 4 + radians / 2));
 }
 
+function viewSize() {
+    return { width: finiteOr(window.innerWidth, 0), height: finiteOr(window.innerHeight, 0) };
+}
+
+function pixelsPerDegree() {
+    return viewSize().width / (webmap.state.span.longitudeDelta || 360);
+}
+
+function pointFor(latitude, longitude) {
+    var size = viewSize();
+    var perDegree = pixelsPerDegree();
+    var perRadian = perDegree * 180 / Math.PI;
+    var east = finiteOr(longitude, 0) - webmap.state.center.longitude;
+    east -= Math.round(east / 360) * 360;
+    return {
+        x: size.width / 2 + east * perDegree,
+        y: size.height / 2 + (mercatorY(webmap.state.center.latitude) - mercatorY(finiteOr(latitude, 0))) * perRadian
+    };
+}
+
+function coordinateAt(x, y) {
+    var size = viewSize();
+    var perDegree = pixelsPerDegree() || 1;
+    var perRadian = perDegree * 180 / Math.PI;
+    var longitude = webmap.state.center.longitude + (x - size.width / 2) / perDegree;
+    var mercator = mercatorY(webmap.state.center.latitude) - (y - size.height / 2) / perRadian;
+    var latitude = Math.atan((Math.exp(mercator) - Math.exp(-mercator)) / 2) * 180 / Math.PI;
+    return { latitude: latitude, longitude: wrapLongitude(longitude) };
+}
+
+function wrapLongitude(longitude) {
+    var wrapped = (longitude + 180) % 360;
+    return (wrapped < 0 ? wrapped + 360 : wrapped) - 180;
+}
+
+// Ground metres per pixel at a latitude, for radii given in metres.
+function metresPerPixel(latitude) {
+    var worldPixels = 360 * pixelsPerDegree();
+    var clamped = Math.max(-MAX_LATITUDE, Math.min(MAX_LATITUDE, latitude));
+    return worldPixels > 0 ? Math.cos(clamped * Math.PI / 180) * 2 * Math.PI * 6378137 / worldPixels : 0;
+}
+
 function convertCoordinate(latitude, longitude) {
-    var width = finiteOr(window.innerWidth, 0);
-    var height = finiteOr(window.innerHeight, 0);
-    var longitudeDelta = webmap.state.span.longitudeDelta || 360;
-    var pixelsPerDegree = width / longitudeDelta;
-    var pixelsPerRadian = pixelsPerDegree * 180 / Math.PI;
-    var x = width / 2 + (finiteOr(longitude, 0) - webmap.state.center.longitude) * pixelsPerDegree;
-    var y = height / 2 + (mercatorY(webmap.state.center.latitude) - mercatorY(finiteOr(latitude, 0))) * pixelsPerRadian;
-    return JSON.stringify({ x: Math.round(x), y: Math.round(y) });
+    var point = pointFor(latitude, longitude);
+    return JSON.stringify({ x: Math.round(point.x), y: Math.round(point.y) });
 }
 
 // Objects on the map.
@@ -197,11 +241,14 @@ function setUserLocationLatitudeLongitude(latitude, longitude) {
 }
 
 // Extra scripts and style sheets. Only local files are taken; the page reaches
-// nothing else.
+// nothing else. A script runs in the page at once.
 function addJavascriptTag(path) {
     var text = String(path);
     if (text.charAt(0) === "/") {
         webmap.state.scripts.push(text);
+        if (typeof window.loadScript === "function") {
+            window.loadScript(text);
+        }
     }
 }
 
@@ -209,13 +256,297 @@ function addStylesheetTag(url) {
     webmap.state.stylesheets.push(String(url));
 }
 
+// Layout: what the web view paints, in the map's pixels. Overlays and
+// annotations come in their zIndex order (equal ones in the order they were
+// added), bottom first; a picture stands with the middle of its bottom edge on
+// its coordinate.
+
+webmap.DEFAULT_PICTURE = "qrc:/map/GMKPinAnnotationColorRed.png";
+webmap.DEFAULT_PICTURE_SIZE = { width: 16, height: 39 };
+
+function byZIndex(list) {
+    return list.map(function (object, index) { return { object: object, index: index }; })
+        .sort(function (a, b) {
+            var za = finiteOr(a.object.get("zIndex"), 0);
+            var zb = finiteOr(b.object.get("zIndex"), 0);
+            return za !== zb ? za - zb : a.index - b.index;
+        })
+        .map(function (entry) { return entry.object; });
+}
+
+function isLatLng(value) {
+    return value instanceof webmap.LatLng;
+}
+
+function pixelPath(path) {
+    if (!Array.isArray(path)) {
+        return [];
+    }
+    return path.filter(isLatLng).map(function (at) {
+        var point = pointFor(at.latitude, at.longitude);
+        return [point.x, point.y];
+    });
+}
+
+function overlayItem(overlay) {
+    var options = overlay.options;
+    var item = {
+        zIndex: finiteOr(options.zIndex, 0),
+        strokeColor: typeof options.strokeColor === "string" ? options.strokeColor : "",
+        strokeOpacity: finiteOr(options.strokeOpacity, 1),
+        strokeWeight: finiteOr(options.strokeWeight, 1),
+        fillColor: typeof options.fillColor === "string" ? options.fillColor : "",
+        fillOpacity: finiteOr(options.fillOpacity, 0)
+    };
+    if (overlay instanceof webmap.Circle) {
+        if (!isLatLng(options.center)) {
+            return null;
+        }
+        var centre = pointFor(options.center.latitude, options.center.longitude);
+        var perPixel = metresPerPixel(options.center.latitude);
+        item.kind = "circle";
+        item.center = [centre.x, centre.y];
+        item.radius = perPixel > 0 ? Math.max(0, finiteOr(options.radius, 0)) / perPixel : 0;
+        return item;
+    }
+    if (overlay instanceof webmap.Polygon || overlay instanceof webmap.Polyline) {
+        var paths = overlay instanceof webmap.Polygon && Array.isArray(options.paths) ? options.paths : [options.path];
+        item.kind = overlay instanceof webmap.Polygon ? "polygon" : "polyline";
+        item.paths = paths.map(pixelPath).filter(function (path) { return path.length > 0; });
+        return item.paths.length > 0 ? item : null;
+    }
+    return null;
+}
+
+function pictureOf(annotation) {
+    var url = annotation.get("imageUrl");
+    return typeof url === "string" && url !== "" ? url : webmap.DEFAULT_PICTURE;
+}
+
+function pictureSize(url) {
+    var size = window.GMKPictures ? window.GMKPictures.size(url) : null;
+    return size && size.width > 0 && size.height > 0 ? size : webmap.DEFAULT_PICTURE_SIZE;
+}
+
+// Where an annotation's picture stands; null while it has no position.
+function annotationRect(annotation) {
+    var position = annotation.get("position");
+    if (!isLatLng(position)) {
+        return null;
+    }
+    var anchor = pointFor(position.latitude, position.longitude);
+    var size = pictureSize(pictureOf(annotation));
+    return { x: anchor.x, y: anchor.y, left: anchor.x - size.width / 2, top: anchor.y - size.height,
+        width: size.width, height: size.height };
+}
+
+function displayList() {
+    var size = viewSize();
+    var list = {
+        width: size.width,
+        height: size.height,
+        center: webmap.state.center,
+        longitudeDelta: webmap.state.span.longitudeDelta,
+        mapType: webmap.state.mapType,
+        overlays: [],
+        annotations: [],
+        callouts: [],
+        userLocation: null
+    };
+    byZIndex(webmap.state.overlays).forEach(function (overlay) {
+        var item = overlayItem(overlay);
+        if (item) {
+            list.overlays.push(item);
+        }
+    });
+    var user = webmap.state.userLocation;
+    if (user.visible) {
+        var at = pointFor(user.latitude, user.longitude);
+        var perPixel = metresPerPixel(user.latitude);
+        list.userLocation = { x: at.x, y: at.y, radius: perPixel > 0 ? user.radius / perPixel : 0 };
+    }
+    byZIndex(webmap.state.annotations).forEach(function (annotation) {
+        var rect = annotationRect(annotation);
+        if (!rect) {
+            return;
+        }
+        list.annotations.push({ x: rect.x, y: rect.y, left: rect.left, top: rect.top, width: rect.width,
+            height: rect.height, imageUrl: pictureOf(annotation), zIndex: finiteOr(annotation.get("zIndex"), 0) });
+        if (!annotation.callout.hidden && annotation.callout.text !== "") {
+            list.callouts.push({ x: rect.x, y: rect.top, text: annotation.callout.text });
+        }
+    });
+    return JSON.stringify(list);
+}
+
+// The web view could not load the tiles of the shown map.
+function tilesDidFail() {
+    callMap("webviewReportingLoadFailure");
+}
+
+// Mouse and wheel. A press that moves less than DRAG_SLOP pixels is a click:
+// on an annotation it selects it, elsewhere it reports the pressed coordinate
+// (the map view tells a click-and-hold by the time since the press). A press
+// that moves drags a draggable annotation, or else pans the map; a pan and a
+// wheel turn report the changed region.
+
+var DRAG_SLOP = 3;
+var WHEEL_STEP = 120;
+var MAX_ZOOM = 19;
+webmap.pointer = null;
+
+function callMap(name, argument) {
+    var map = window.GMKMapView;
+    if (!map || typeof map[name] !== "function") {
+        return;
+    }
+    if (arguments.length > 1) {
+        map[name](argument);
+    } else {
+        map[name]();
+    }
+}
+
+function annotationAt(x, y) {
+    var list = byZIndex(webmap.state.annotations);
+    for (var i = list.length - 1; i >= 0; --i) {
+        var rect = annotationRect(list[i]);
+        if (rect && x >= rect.left && x < rect.left + rect.width && y >= rect.top && y < rect.top + rect.height) {
+            return list[i];
+        }
+    }
+    return null;
+}
+
+function moveCenterBy(dx, dy) {
+    var size = viewSize();
+    var moved = coordinateAt(size.width / 2 + dx, size.height / 2 + dy);
+    webmap.state.center = {
+        latitude: Math.max(-MAX_LATITUDE, Math.min(MAX_LATITUDE, moved.latitude)),
+        longitude: moved.longitude
+    };
+}
+
+function moveGrabbedAnnotation(pointer, x, y) {
+    var at = coordinateAt(x + pointer.grabX, y + pointer.grabY);
+    pointer.target.set("position", new webmap.LatLng(at.latitude, at.longitude));
+}
+
+function pointerDown(x, y, button) {
+    var target = annotationAt(x, y);
+    if (button === "right") {
+        webmap.pointer = null;
+        if (target) {
+            callMap("annotationScriptObjectRightClick", target);
+        }
+        return;
+    }
+    var pointer = { startX: x, startY: y, lastX: x, lastY: y, target: target, moved: false, dragging: false };
+    if (target) {
+        var rect = annotationRect(target);
+        pointer.grabX = rect.x - x;
+        pointer.grabY = rect.y - y;
+    }
+    webmap.pointer = pointer;
+}
+
+function pointerMove(x, y) {
+    var pointer = webmap.pointer;
+    if (!pointer) {
+        return;
+    }
+    if (!pointer.moved && Math.abs(x - pointer.startX) < DRAG_SLOP && Math.abs(y - pointer.startY) < DRAG_SLOP) {
+        return;
+    }
+    pointer.moved = true;
+    if (pointer.target && pointer.target.get("draggable") === true) {
+        if (!pointer.dragging) {
+            pointer.dragging = true;
+            callMap("annotationScriptObjectDragStart", pointer.target);
+        }
+        moveGrabbedAnnotation(pointer, x, y);
+        callMap("annotationScriptObjectDrag", pointer.target);
+        return;
+    }
+    moveCenterBy(pointer.lastX - x, pointer.lastY - y);
+    pointer.lastX = x;
+    pointer.lastY = y;
+}
+
+function pointerUp(x, y) {
+    var pointer = webmap.pointer;
+    webmap.pointer = null;
+    if (!pointer) {
+        return;
+    }
+    if (pointer.dragging) {
+        moveGrabbedAnnotation(pointer, x, y);
+        callMap("annotationScriptObjectDragEnd", pointer.target);
+    } else if (pointer.moved) {
+        callMap("webviewReportingRegionChange");
+    } else if (pointer.target) {
+        callMap("annotationScriptObjectSelected", pointer.target);
+    } else {
+        callMap("webviewReportingClick", JSON.stringify(coordinateAt(pointer.startX, pointer.startY)));
+    }
+}
+
+// Zooms by a factor of two per wheel step, keeping the coordinate under the
+// pointer where it is, between the whole world and zoom level 19.
+function wheel(x, y, delta) {
+    var size = viewSize();
+    if (size.width <= 0 || delta === 0) {
+        return;
+    }
+    var under = coordinateAt(x, y);
+    var span = webmap.state.span;
+    var narrowest = 360 / Math.pow(2, MAX_ZOOM) * size.width / 256;
+    var widest = Math.max(360, size.width / 256 * 360);
+    var longitudeDelta = Math.max(narrowest, Math.min(widest, span.longitudeDelta / Math.pow(2, delta / WHEEL_STEP)));
+    var factor = longitudeDelta / span.longitudeDelta;
+    if (factor === 1) {
+        return;
+    }
+    webmap.state.span = { latitudeDelta: span.latitudeDelta * factor, longitudeDelta: longitudeDelta };
+    var now = pointFor(under.latitude, under.longitude);
+    moveCenterBy(now.x - x, now.y - y);
+    callMap("webviewReportingRegionChange");
+}
+
+// The web view's entry point: type "down", "move", "up" or "wheel", the
+// pointer's place in the map's pixels, the button ("left" or "right") and,
+// for the wheel, its turn in eighths of a degree (positive away from the user).
+function handleMouseEvent(type, x, y, button, delta) {
+    x = finiteOr(x, 0);
+    y = finiteOr(y, 0);
+    if (type === "down") {
+        pointerDown(x, y, String(button));
+    } else if (type === "move") {
+        pointerMove(x, y);
+    } else if (type === "up") {
+        pointerUp(x, y);
+    } else if (type === "wheel") {
+        wheel(x, y, finiteOr(delta, 0));
+    }
+}
+
 // Geocoding. The service answers a GET with q (the address), or lat and lon
 // (a coordinate; both with q to search near it), with a JSON array of places:
 // {"lat", "lon", "address": {house_number, road, city|town|village, county,
 // state, country, country_code}}.
 
-function geocoderRequest(parameters, done) {
+// A reverse lookup goes to the service's "reverse" where its searches go to
+// "search", as the public service has them.
+function geocoderEndpoint(reverse) {
     var endpoint = String(window.GMKGeocoderURL || "");
+    return reverse ? endpoint.replace(/\/search(\?|$)/, "/reverse$1") : endpoint;
+}
+
+// Every request waits for its turn (window.GMKServices: at most one a second
+// in the whole application), and a good answer is kept for the session, so
+// the same question is never asked twice.
+function geocoderRequest(parameters, done, reverse) {
+    var endpoint = geocoderEndpoint(reverse);
     if (endpoint === "") {
         setTimeout(function () { done({ code: webmap.NO_SERVICE }); }, 0);
         return;
@@ -223,29 +554,52 @@ function geocoderRequest(parameters, done) {
     var query = parameters.map(function (pair) {
         return pair[0] + "=" + encodeURIComponent(String(pair[1]));
     }).join("&");
-    var request = new XMLHttpRequest();
-    request.onreadystatechange = function () {
-        if (request.readyState !== 4) {
-            return;
-        }
-        done(readGeocoderAnswer(request));
+    var url = endpoint + (endpoint.indexOf("?") < 0 ? "?" : "&") + query;
+    var services = window.GMKServices;
+    var kept = services ? services.cachedAnswer(url) : undefined;
+    if (typeof kept === "string") {
+        setTimeout(function () { done(readGeocoderAnswer(200, kept)); }, 0);
+        return;
+    }
+    var send = function () {
+        var request = new XMLHttpRequest();
+        request.onreadystatechange = function () {
+            if (request.readyState !== 4) {
+                return;
+            }
+            var answer = readGeocoderAnswer(request.status, request.responseText);
+            if (services && (answer.code === webmap.FOUND || answer.code === webmap.NOTHING_FOUND)) {
+                services.keepAnswer(url, request.responseText);
+            }
+            done(answer);
+        };
+        request.open("GET", url);
+        request.send();
     };
-    request.open("GET", endpoint + (endpoint.indexOf("?") < 0 ? "?" : "&") + query);
-    request.send();
+    var wait = services ? services.reserve() : 0;
+    if (wait > 0) {
+        setTimeout(send, wait * 1000);
+    } else {
+        send();
+    }
 }
 
-function readGeocoderAnswer(request) {
-    if (request.status === 429) {
+function readGeocoderAnswer(status, text) {
+    if (status === 429) {
         return { code: webmap.SERVICE_FAILURE, queryLimit: true };
     }
-    if (request.status < 200 || request.status > 299) {
+    if (status < 200 || status > 299) {
         return { code: webmap.SERVICE_FAILURE };
     }
     var places;
     try {
-        places = JSON.parse(request.responseText);
+        places = JSON.parse(text);
     } catch (error) {
         return { code: webmap.SERVICE_FAILURE };
+    }
+    // A reverse lookup answers one place, or an error for none.
+    if (places && typeof places === "object" && !Array.isArray(places)) {
+        places = places.error !== undefined ? [] : [places];
     }
     if (!Array.isArray(places)) {
         return { code: webmap.SERVICE_FAILURE };
@@ -336,6 +690,6 @@ function reverseGeocode(latitude, longitude, geocoder) {
     geocoderRequest([["lat", finiteOr(latitude, 0)], ["lon", finiteOr(longitude, 0)]], function (answer) {
         var target = geocoder || window.GMKReverseGeocoder;
         answerGeocoder(target, answer, function (result) { target.didSucceedWithAddress(result); });
-    });
+    }, true);
     return true;
 }

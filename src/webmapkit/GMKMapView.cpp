@@ -9,9 +9,9 @@
 #include "webmapkit/MapLog.h"
 #include "webmapkit/MapPageAnswer.h"
 #include "webmapkit/MapResources.h"
+#include "webmapkit/MapSearchPacing.h"
 #include "webmapkit/MapUserAgent.h"
 
-#include <QPainter>
 #include <QUrl>
 
 GMKMapView::GMKMapView(QWidget* parent, const QString& pagePath)
@@ -100,6 +100,8 @@ void GMKMapView::onWindowObjectCleared()
     page->setWindowValue(QStringLiteral("WindowScriptObject"), QVariant::fromValue(page->windowObject()));
     page->setWindowObject(QStringLiteral("GMKMapView"), callbacks_);
     page->setWindowValue(QStringLiteral("GMKGeocoderURL"), geocoderUrl_);
+    page->setWindowObject(QStringLiteral("GMKPictures"), webView_->pictures());
+    page->setWindowObject(QStringLiteral("GMKServices"), MapSearchPacing::shared());
     updateWindowSize();
 }
 
@@ -132,7 +134,13 @@ void GMKMapView::updateWindowSize()
 
 QVariant GMKMapView::callPage(const QString& name, const QVariantList& arguments)
 {
-    return closed_ ? QVariant() : host()->callFunction(name, arguments);
+    if (closed_) {
+        return QVariant();
+    }
+    const QVariant answer = host()->callFunction(name, arguments);
+    // The page may have changed what it shows.
+    webView_->update();
+    return answer;
 }
 
 bool GMKMapView::pageIsReady() const
@@ -278,6 +286,5 @@ void GMKMapView::resizeEvent(QResizeEvent*)
 
 void GMKMapView::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
+    // The web view covers the whole view and paints the map.
 }

@@ -29,8 +29,8 @@ class JsPageHost;
 // A map that lives in a script page: every operation (map type, centre,
 // region, overlays, annotations, selection, the user's location, address
 // search) is a call of a named page function, and the page calls back through
-// window.GMKMapView. The widget itself paints a plain background; the page
-// keeps the map's state.
+// window.GMKMapView. The page keeps the map's state; its web view paints it
+// and hands the page the mouse.
 class GMKMapView : public QWidget, public KeyedCodable {
     Q_OBJECT
 public:

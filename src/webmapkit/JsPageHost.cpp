@@ -1,6 +1,7 @@
 #include "webmapkit/JsPageHost.h"
 
 #include "webmapkit/JsNetworkFactory.h"
+#include "webmapkit/JsPageNative.h"
 #include "webmapkit/JsPageTimers.h"
 #include "webmapkit/MapLog.h"
 
@@ -15,18 +16,45 @@
 
 namespace {
 
-// Builds window.setTimeout and window.clearTimeout over the native timers, which
-// stay reachable only through these two functions.
-const char* const kTimerShim = R"js(
-(function (timers) {
+// Builds window.setTimeout and window.clearTimeout over the native timers, and
+// alert, loadScript and the message handlers over the host, which stay
+// reachable only through these functions. A timer's uncaught exception goes
+// to the host, which hands it to window.onerror.
+const char* const kWindowShim = R"js(
+(function (timers, native, handlerNames) {
     window.setTimeout = function (callback, delay) {
         var rest = Array.prototype.slice.call(arguments, 2);
         if (typeof callback !== "function") { return 0; }
-        return timers.schedule(function () { callback.apply(window, rest); }, Number(delay) || 0);
+        return timers.schedule(function () {
+            try {
+                callback.apply(window, rest);
+            } catch (error) {
+                native.uncaught(error, "a timer");
+            }
+        }, Number(delay) || 0);
     };
     window.clearTimeout = function (id) { timers.cancel(Number(id) || 0); };
+    window.alert = function (message) { native.alert(String(message)); };
+    window.loadScript = function (path) { return native.loadScript(String(path)); };
+    window.webkit = { messageHandlers: {} };
+    handlerNames.forEach(function (name) {
+        window.webkit.messageHandlers[name] = {
+            postMessage: function (body) { native.postMessage(name, body); }
+        };
+    });
 })
 )js";
+
+struct SharedPageSetup {
+    QStringList userScripts;
+    std::map<QString, JsPageHost::MessageHandler> handlers;
+};
+
+SharedPageSetup& sharedSetup()
+{
+    static SharedPageSetup setup;
+    return setup;
+}
 
 // A plain object whose functions forward to the native object's invokable
 // methods, so that nothing else of it (properties, slots, signals) is visible.
@@ -83,6 +111,41 @@ JsPageHost::JsPageHost(QObject* parent)
 
 JsPageHost::~JsPageHost() = default;
 
+void JsPageHost::addSharedUserScript(const QString& source)
+{
+    sharedSetup().userScripts.append(source);
+}
+
+void JsPageHost::addSharedScriptMessageHandler(const QString& name, MessageHandler handler)
+{
+    sharedSetup().handlers[name] = std::move(handler);
+}
+
+void JsPageHost::removeSharedScriptsAndHandlers()
+{
+    sharedSetup() = SharedPageSetup{};
+}
+
+void JsPageNative::alert(const QString& message)
+{
+    qCWarning(lcMap).noquote() << "alert:" << message;
+}
+
+bool JsPageNative::loadScript(const QString& path)
+{
+    return host_->loadScript(path);
+}
+
+void JsPageNative::postMessage(const QString& handler, const QVariant& body)
+{
+    host_->postMessage(handler, body);
+}
+
+void JsPageNative::uncaught(const QJSValue& error, const QString& where)
+{
+    host_->reportUncaught(error, where);
+}
+
 void JsPageHost::load(const QString& htmlPath)
 {
     const std::uint64_t generation = ++generation_;
@@ -111,7 +174,14 @@ void JsPageHost::makeEngine()
     global.setProperty(QStringLiteral("window"), global);
     auto* timers = new JsPageTimers(clock_, engine_.get());
     QJSEngine::setObjectOwnership(timers, QJSEngine::CppOwnership);
-    engine_->evaluate(QString::fromLatin1(kTimerShim)).call({engine_->newQObject(timers)});
+    native_ = new JsPageNative(this, engine_.get());
+    QJSEngine::setObjectOwnership(native_, QJSEngine::CppOwnership);
+    QStringList handlerNames;
+    for (const auto& [name, handler] : sharedSetup().handlers) {
+        handlerNames.append(name);
+    }
+    engine_->evaluate(QString::fromLatin1(kWindowShim))
+        .call({engine_->newQObject(timers), engine_->newQObject(native_), engine_->toScriptValue(handlerNames)});
 }
 
 void JsPageHost::startPage(const QString& htmlPath, std::uint64_t generation)
@@ -133,8 +203,73 @@ void JsPageHost::startPage(const QString& htmlPath, std::uint64_t generation)
             return;
         }
     }
+    runAtDocumentEnd();
+    if (generation != generation_) {
+        return;
+    }
     loaded_ = true;
     emit loadFinished();
+}
+
+void JsPageHost::runAtDocumentEnd()
+{
+    // A copy: a script may add to the shared list.
+    const QStringList userScripts = sharedSetup().userScripts;
+    for (const QString& source : userScripts) {
+        takeException(QStringLiteral("a user script"), engine_->evaluate(source));
+    }
+    QJSValue onload = engine_->globalObject().property(QStringLiteral("onload"));
+    if (onload.isCallable()) {
+        takeException(QStringLiteral("onload"), onload.callWithInstance(engine_->globalObject()));
+    }
+}
+
+bool JsPageHost::loadScript(const QString& path)
+{
+    // Only a local file; a page reaches nothing else.
+    if (!engine_ || !QFileInfo(path).isAbsolute() || path.startsWith(QLatin1String(":"))) {
+        qCWarning(lcMap).noquote() << "the page may load only local script files, not" << path;
+        return false;
+    }
+    bool ok = false;
+    const QString source = readText(path, &ok);
+    if (!ok) {
+        qCWarning(lcMap).noquote() << "the script" << path << "cannot be read";
+        return false;
+    }
+    return !takeException(path, engine_->evaluate(source, path));
+}
+
+void JsPageHost::postMessage(const QString& handler, const QVariant& body)
+{
+    const auto found = sharedSetup().handlers.find(handler);
+    if (found != sharedSetup().handlers.end() && found->second) {
+        // A copy: the handler may replace itself. The body as plain values
+        // (an object becomes a map), as a native handler reads it.
+        const MessageHandler call = found->second;
+        call(body.metaType() == QMetaType::fromType<QJSValue>() ? body.value<QJSValue>().toVariant() : body);
+    }
+}
+
+void JsPageHost::reportUncaught(const QJSValue& error, const QString& where)
+{
+    qCWarning(lcMap).noquote() << "script exception in" << where << ":" << error.toString();
+    if (!engine_ || reporting_) {
+        return;
+    }
+    QJSValue onerror = engine_->globalObject().property(QStringLiteral("onerror"));
+    if (!onerror.isCallable()) {
+        return;
+    }
+    // An exception of the handler itself is only logged, never reported again.
+    reporting_ = true;
+    const QJSValue result = onerror.callWithInstance(engine_->globalObject(),
+        {QJSValue(error.toString()), error.property(QStringLiteral("fileName")),
+            error.property(QStringLiteral("lineNumber")), QJSValue(0), error});
+    if (result.isError()) {
+        qCWarning(lcMap).noquote() << "script exception in onerror:" << result.toString();
+    }
+    reporting_ = false;
 }
 
 bool JsPageHost::runScript(const QString& path)
@@ -162,12 +297,11 @@ void JsPageHost::fail(const QString& text)
 bool JsPageHost::takeException(const QString& where, const QJSValue& result)
 {
     if (engine_->hasError()) {
-        const QJSValue thrown = engine_->catchError();
-        qCWarning(lcMap).noquote() << "script exception in" << where << ":" << thrown.toString();
+        reportUncaught(engine_->catchError(), where);
         return true;
     }
     if (result.isError()) {
-        qCWarning(lcMap).noquote() << "script exception in" << where << ":" << result.toString();
+        reportUncaught(result, where);
         return true;
     }
     return false;
