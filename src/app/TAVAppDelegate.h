@@ -59,6 +59,8 @@ public:
     void loadDefaultValues();
     void loadExifTag();
     void startKit();
+    // Every map page's uncaught errors go to the crash kit (once it runs).
+    static void routeMapPageErrorsToKit();
 
     // The seven defaults of the application, as registered.
     static const QVariantMap& applicationDefaults();

@@ -15,9 +15,11 @@
 #include "kit/crash/Crashwatch.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/tally/Tally.h"
+#include "webmapkit/MapPageErrorMonitor.h"
 
 #include <QGuiApplication>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -56,7 +58,23 @@ nlohmann::json kitInfoDictionary(const QString& apiKey)
     return info;
 }
 
+// A page's message as the kit reads it: any value, as JSON.
+nlohmann::json kitJsonOf(const QVariant& body)
+{
+    const QByteArray text = QJsonDocument(QJsonArray::fromVariantList({body})).toJson(QJsonDocument::Compact);
+    const nlohmann::json wrapped = nlohmann::json::parse(text.constData(), nullptr, false);
+    return wrapped.is_array() && !wrapped.empty() ? wrapped[0] : nlohmann::json();
+}
+
 } // namespace
+
+void TAVAppDelegate::routeMapPageErrorsToKit()
+{
+    // An uncaught error of a map page becomes the kit's JavaScript exception.
+    MapPageErrorMonitor::install([](const QVariant& body) {
+        Crashwatch::sharedInstance().userContentControllerDidReceiveScriptMessage(kitJsonOf(body));
+    });
+}
 
 void TAVAppDelegate::startKit()
 {
@@ -82,6 +100,7 @@ void TAVAppDelegate::startKit()
     try {
         Kitbase::with(kits);
         Kitbase::sharedSDK().setDebug(kitDebugRequested());
+        routeMapPageErrorsToKit();
     } catch (const std::exception& error) {
         // A faulty kit configuration must not take the application down.
         qCWarning(lcAppDelegate, "The kit did not start: %s", error.what());
