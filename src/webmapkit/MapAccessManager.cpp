@@ -6,6 +6,21 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+namespace {
+
+MapAccessManager::RequestFilter& requestFilter()
+{
+    static MapAccessManager::RequestFilter filter;
+    return filter;
+}
+
+} // namespace
+
+void MapAccessManager::setRequestFilter(RequestFilter filter)
+{
+    requestFilter() = std::move(filter);
+}
+
 MapAccessManager::MapAccessManager(QByteArray userAgent, QObject* parent)
     : QNetworkAccessManager(parent)
     , userAgent_(std::move(userAgent))
@@ -26,7 +41,7 @@ QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkReque
     if (sent.transferTimeout() == 0) {
         sent.setTransferTimeout(transferTimeoutMs_);
     }
-    if (!isNetworkUrl(sent.url())) {
+    if (!isNetworkUrl(sent.url()) || (requestFilter() && !requestFilter()(sent.url()))) {
         // A page script or a bad template must not reach local files or other
         // schemes; an unknown scheme makes Qt answer with an error reply.
         QUrl refused;
@@ -35,6 +50,7 @@ QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkReque
         sent.setUrl(refused);
     }
     QNetworkReply* reply = QNetworkAccessManager::createRequest(op, sent, outgoingData);
+    reply->setReadBufferSize(kReadBufferBytes);
     const QVariant maxBytes = request.attribute(kMaxBytesAttribute);
     const QVariant purpose = request.attribute(kPurposeAttribute);
     MapReplyGuard::watch(reply, maxBytes.isValid() ? maxBytes.toLongLong() : kDefaultMaxBytes, answerDeadline_,

@@ -4,6 +4,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 
+#include <functional>
+
 // The network access of the map components: every request carries the owner's
 // User-Agent and a transfer (idle) timeout, only http and https leave the
 // process (anything else fails as an unknown protocol), and every answer is
@@ -22,6 +24,16 @@ public:
     // A JSON answer of any of the map services is far smaller.
     static constexpr qint64 kDefaultMaxBytes = 1024 * 1024;
     static constexpr double kDefaultDeadlineSeconds = 30.0;
+    // What Qt's transfer thread may hold of an answer before the reader takes
+    // it: it reads no further until then, so an answer costs at most this
+    // much beyond what its reader keeps, however late the GUI thread runs.
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
+
+    // Decides, for every request of every map client, whether it may leave
+    // the process; a refused one fails as an unknown protocol. Tests use it to
+    // keep every request on loopback. None: all may.
+    using RequestFilter = std::function<bool(const QUrl& url)>;
+    static void setRequestFilter(RequestFilter filter);
 
     explicit MapAccessManager(QByteArray userAgent, QObject* parent = nullptr);
 

@@ -13,12 +13,13 @@ class QNetworkReply;
 // error; the reply then ends with OperationCanceledError and refusal() says
 // why. The guard lives as long as the reply.
 //
-// Qt's HTTP reading thread does not wait for the reader: it hands over all it
-// reads, and a reply announces new data (readyRead, downloadProgress) only
-// once the hand-overs pause, which a fast server never lets happen. So the
-// guard also looks at what the reply holds every few milliseconds, and the
-// answer is stopped a few milliseconds' worth of data past the cap. It must be
-// made before any reader connects, so that it counts what they take.
+// Every reply of the map network has a bounded read buffer
+// (MapAccessManager::kReadBufferBytes): Qt's HTTP thread stops reading the
+// socket until the reader has taken what it holds, so an answer can never run
+// far ahead of the guard, however late the GUI thread gets to it. The guard
+// counts what the readers take as it arrives (readyRead) and also looks every
+// few milliseconds; it must be made before any reader connects, so that it
+// counts what they take.
 class MapReplyGuard : public QObject {
     Q_OBJECT
 public:
