@@ -1,8 +1,11 @@
 #include "gps/FDStaticMapView.h"
 
 #include "foundation/AppInfo.h"
-#include "gps/MapImageDecoder.h"
+#include "webmapkit/HttpTileSource.h"
+#include "webmapkit/MapImageDecoder.h"
+#include "webmapkit/MapLog.h"
 #include "webmapkit/MapNetwork.h"
+#include "webmapkit/MapResources.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -16,6 +19,9 @@
 namespace {
 
 constexpr double kCornerRadius = 5.0;
+// The zoom the static-map service is asked for, and a composed picture shows.
+constexpr int kZoom = 10;
+const QColor kLandColour(238, 240, 232);
 
 // The folded map: three panels, drawn y-up around their own middle.
 const QPolygonF kPanels[] = {
@@ -95,7 +101,11 @@ void FDStaticMapView::setMapViewCenter(const QPointF& center, bool animated)
     }
     MapNetwork::abandon(pending_);
     const quint64 generation = ++generation_;
-    const QUrl url = endpoint_.isEmpty() ? QUrl() : QUrl(requestUrl(center), QUrl::TolerantMode);
+    if (endpoint_.isEmpty()) {
+        compose(center, generation, animated);
+        return;
+    }
+    const QUrl url(requestUrl(center), QUrl::TolerantMode);
     MapNetwork::Options options;
     options.maxBytes = kMaxPictureBytes;
     pending_ = MapNetwork::shared()->get(
@@ -105,16 +115,68 @@ void FDStaticMapView::setMapViewCenter(const QPointF& center, bool animated)
                 return;
             }
             pending_ = nullptr;
-            const QImage image = reply.ok ? MapImageDecoder::decode(reply.body, kMaxPictureSize) : QImage();
-            showPicture(image);
-            // A failed load still brings the (empty) view back to full strength.
-            if (animated) {
-                fadeTo(1.0, kFadeInSeconds);
-            } else {
-                fadeTo(1.0, 0.0);
-            }
+            showAnswer(reply.ok ? MapImageDecoder::decode(reply.body, kMaxPictureSize) : QImage(), animated);
         },
         options);
+}
+
+void FDStaticMapView::showAnswer(const QImage& image, bool animated)
+{
+    showPicture(image);
+    // A failed load still brings the (empty) view back to full strength.
+    fadeTo(1.0, animated ? kFadeInSeconds : 0.0);
+}
+
+void FDStaticMapView::setTileSource(TileSource* source)
+{
+    delete tiles_;
+    tiles_ = new TileLayer(source, this);
+    connect(tiles_, &TileLayer::loadEnded, this, &FDStaticMapView::finishComposition);
+}
+
+void FDStaticMapView::compose(const QPointF& center, quint64 generation, bool animated)
+{
+    if (tiles_ == nullptr) {
+        setTileSource(HttpTileSource::fromAppInfo());
+    }
+    const Composition composition{
+        TileViewport{MapCoordinate{center.x(), center.y()}, double(kZoom), QSizeF(size()), 0}, generation, animated};
+    composing_ = composition;
+    if (tiles_->tileSet(0) < 0) {
+        qCWarning(lcMap, "network error: static map has neither a static map service nor a tile service");
+    }
+    tiles_->update(composition.viewport);
+    if (!tiles_->isLoading()) {
+        // Every tile was at hand (or there are none): answer on a later turn all the same.
+        QMetaObject::invokeMethod(
+            this, [this]() { finishComposition(false); }, Qt::QueuedConnection);
+    }
+}
+
+void FDStaticMapView::finishComposition(bool failed)
+{
+    if (!composing_ || composing_->generation != generation_) {
+        return;
+    }
+    const Composition composition = *composing_;
+    composing_.reset();
+    if (failed || tiles_->tileSet(0) < 0) {
+        showAnswer(QImage(), composition.animated);
+        return;
+    }
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(kLandColour);
+    QPainter painter(&image);
+    tiles_->paint(painter, composition.viewport);
+    // The marker the service would draw: a pin standing on the centre.
+    const QImage pin = MapResources::picture(QStringLiteral("GMKPinAnnotationColorRed"));
+    const QSizeF pinSize = QSizeF(pin.size()) / pin.devicePixelRatio();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(
+        QRectF(QPointF(width() / 2.0 - pinSize.width() / 2.0, height() / 2.0 - pinSize.height()), pinSize), pin);
+    tiles_->paintAttribution(painter, QSizeF(size()), 0, font());
+    painter.end();
+    showAnswer(image, composition.animated);
 }
 
 void FDStaticMapView::hideMap(bool animated)
@@ -122,6 +184,10 @@ void FDStaticMapView::hideMap(bool animated)
     ++generation_;
     MapNetwork::abandon(pending_);
     pending_ = nullptr;
+    composing_.reset();
+    if (tiles_ != nullptr) {
+        tiles_->cancelAll();
+    }
     if (!animated) {
         showPicture(QImage());
         return;

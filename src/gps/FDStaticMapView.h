@@ -1,6 +1,7 @@
 #pragma once
 
 #include "webmapkit/MapClock.h"
+#include "webmapkit/TileLayer.h"
 
 #include <QImage>
 #include <QPointF>
@@ -9,15 +10,20 @@
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
 class QGraphicsOpacityEffect;
 class QLabel;
 class QNetworkReply;
 class QPropertyAnimation;
+class TileSource;
 
 // A small map picture centred on a coordinate, fetched as one image from the
 // static-map service (asynchronously; the GUI never waits). Only the newest
 // request may show its picture, and hiding the map voids requests under way.
-// Without a picture a folded-map placeholder shows.
+// Without a static-map service the picture is composed from the tile
+// service's tiles around the centre, at the same zoom, with a pin at the centre
+// and the tiles' credit line. Without a picture a folded-map placeholder shows.
 class FDStaticMapView : public QWidget {
     Q_OBJECT
 public:
@@ -46,6 +52,9 @@ public:
     int scale() const;
     void setScale(int scale) { scaleOverride_ = scale; }
     void setClock(MapClock* clock) { clock_ = clock; }
+    // The tiles a composed picture is made of (the application's tile service
+    // by default); owned.
+    void setTileSource(TileSource* source);
 
     bool hasPicture() const { return !picture_.isNull(); }
     QImage picture() const { return picture_; }
@@ -59,6 +68,9 @@ private:
     void showPicture(const QImage& image);
     void fadeTo(double opacity, double seconds, std::function<void()> done = {});
     void paintPlaceholder(QPainter& painter) const;
+    void compose(const QPointF& center, quint64 generation, bool animated);
+    void finishComposition(bool failed);
+    void showAnswer(const QImage& image, bool animated);
 
     QString endpoint_;
     MapClock* clock_ = nullptr;
@@ -68,6 +80,13 @@ private:
     QPointer<QNetworkReply> pending_;
     QImage picture_;
     int scaleOverride_ = 0;
+    TileLayer* tiles_ = nullptr;
+    struct Composition {
+        TileViewport viewport;
+        quint64 generation = 0;
+        bool animated = false;
+    };
+    std::optional<Composition> composing_;
     // Raised by every request and every hide; an answer for an older value is dropped.
     quint64 generation_ = 0;
 };

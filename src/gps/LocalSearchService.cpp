@@ -1,11 +1,14 @@
 #include "gps/LocalSearchService.h"
 
 #include "foundation/AppInfo.h"
+#include "webmapkit/MapClock.h"
 #include "webmapkit/MapNetwork.h"
+#include "webmapkit/MapSearchPacing.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaObject>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -46,8 +49,31 @@ void LocalSearchService::search(const QString& text, Completion completion)
         query.addQueryItem(QStringLiteral("q"), QString(text).replace(QLatin1Char('+'), QStringLiteral("%2B")));
         url.setQuery(query);
     }
-    MapNetwork::shared()->get(url, QStringLiteral("place search"), this,
-        [completion](const MapReply& reply) { completion(reply.ok ? regionFromAnswer(reply.body) : std::nullopt); });
+    MapSearchPacing* pacing = MapSearchPacing::shared();
+    const QString key = url.toString();
+    const QVariant kept = url.isEmpty() ? QVariant() : pacing->cachedAnswer(key);
+    if (kept.isValid()) {
+        const QByteArray body = kept.toString().toUtf8();
+        QMetaObject::invokeMethod(
+            this, [completion, body]() { completion(regionFromAnswer(body)); }, Qt::QueuedConnection);
+        return;
+    }
+    auto send = [this, url, key, completion]() {
+        MapNetwork::shared()->get(url, QStringLiteral("place search"), this, [key, completion](const MapReply& reply) {
+            const std::optional<MapRegion> region = reply.ok ? regionFromAnswer(reply.body) : std::nullopt;
+            // An answer the service gave (a place or none) is not asked for again.
+            if (reply.ok && (region || QJsonDocument::fromJson(reply.body).isArray())) {
+                MapSearchPacing::shared()->keepAnswer(key, QString::fromUtf8(reply.body));
+            }
+            completion(region);
+        });
+    };
+    const double wait = url.isEmpty() ? 0.0 : pacing->reserve();
+    if (wait > 0.0) {
+        MapClock::defaultClock()->callAfter(wait, this, send);
+    } else {
+        send();
+    }
 }
 
 std::optional<MapRegion> LocalSearchService::regionFromAnswer(const QByteArray& body)

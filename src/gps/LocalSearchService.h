@@ -11,7 +11,9 @@
 // Place search by name or address: GET <endpoint>?q=<text>, answered by a JSON
 // array of places whose first entry's "boundingbox" [south, north, west, east]
 // gives the region. Any other answer, a failure or no endpoint gives no region,
-// always on a later turn of the event loop.
+// always on a later turn of the event loop. Requests take their turns with the
+// other searches of the application (at most one a second), and an answer the
+// service gave is kept for the session: the same text is not asked again.
 class LocalSearchService : public QObject {
     Q_OBJECT
 public:

@@ -4,6 +4,7 @@
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/MapLog.h"
 #include "webmapkit/MapPageAnswer.h"
+#include "webmapkit/MapSearchPacing.h"
 #include "webmapkit/MapUserAgent.h"
 
 #include <QTimer>
@@ -31,6 +32,7 @@ void GeocoderPage::expose()
     endpoint_ = AppInfo::mapServiceEndpoint(QStringLiteral("GeocoderURL"));
     host_.setWindowObject(windowName_, this);
     host_.setWindowValue(QStringLiteral("GMKGeocoderURL"), endpoint_);
+    host_.setWindowObject(QStringLiteral("GMKServices"), MapSearchPacing::shared());
 }
 
 void GeocoderPage::onLoadFinished()

@@ -16,5 +16,6 @@ QByteArray mapPageUserAgent(const QJsonObject& appInfo, const QString& executabl
 
 QByteArray mapPageUserAgent()
 {
-    return mapPageUserAgent(AppInfo::builtIn(), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    return mapPageUserAgent(AppInfo::builtIn(), QFileInfo(QCoreApplication::applicationFilePath()).fileName())
+        + " Lumetta/" + AppInfo::version().toUtf8();
 }

@@ -1,3 +1,4 @@
+#include "support/MapServiceEnvironment.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -26,6 +27,7 @@ Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey
             environment.remove(name);
         }
     }
+    MapServiceEnvironment::switchOff(environment);
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));

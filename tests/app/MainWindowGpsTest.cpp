@@ -7,6 +7,7 @@
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/LoopbackHttpServer.h"
+#include "webmapkit/MapTestSupport.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -152,7 +153,7 @@ protected:
     void TearDown() override
     {
         MainWindowGpsTest::TearDown();
-        qunsetenv("LUMETTA_TILEURL");
+        qputenv("LUMETTA_TILEURL", "");
     }
     LoopbackHttpServer server;
 };

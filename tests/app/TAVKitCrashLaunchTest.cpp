@@ -1,6 +1,7 @@
 // The application with the crash kit on: a running lumetta that dies by a
 // SIGSEGV leaves its report, and the next lumetta sends it to the report service.
 #include "support/LoopbackHttpServer.h"
+#include "support/MapServiceEnvironment.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -23,6 +24,7 @@ QProcessEnvironment kitEnvironment(const TempFolder& home, const QString& endpoi
             environment.remove(name);
         }
     }
+    MapServiceEnvironment::switchOff(environment);
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));

@@ -6,6 +6,7 @@
 #include "support/QtPrinters.h"
 #include "webmapkit/MapNetwork.h"
 #include "webmapkit/MapTestSupport.h"
+#include "webmapkit/MemoryTileSource.h"
 
 #include <QBuffer>
 #include <QLocale>
@@ -172,4 +173,41 @@ TEST_F(FDStaticMapViewTest, WithoutAnEndpointNothingIsAskedAndThePlaceholderStay
     EXPECT_EQ(log.count(QStringLiteral("network error")), 1);
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_TRUE(Gallery::capture(view.get(), QStringLiteral("static-map-placeholder")));
+}
+
+TEST_F(FDStaticMapViewTest, WithoutAStaticMapServiceThePictureIsComposedFromTiles)
+{
+    const QColor tileColour(170, 210, 160);
+    const auto view = makeView(QString());
+    auto* tiles = new MemoryTileSource();
+    QImage tile(256, 256, QImage::Format_RGB32);
+    tile.fill(tileColour);
+    tiles->setEveryTile(tile);
+    tiles->setAttribution(QStringLiteral("© OpenStreetMap contributors"));
+    view->setTileSource(tiles);
+    view->setMapViewCenter(QPointF(35.5125, 139.75), false);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return view->hasPicture(); }, 5000));
+    EXPECT_EQ(server.requestCount(), 0) << "no static map service is asked";
+    // Zoom 10 around the centre, as the service would draw it.
+    ASSERT_FALSE(tiles->requested().isEmpty());
+    EXPECT_EQ(tiles->requested().first().zoom, 10);
+    const QImage picture = view->picture();
+    EXPECT_EQ(picture.pixelColor(20, 20), tileColour);
+    int red = 0;
+    for (int y = 75 - 39; y < 75; ++y) {
+        for (int x = 92; x < 108; ++x) {
+            const QColor colour = picture.pixelColor(x, y);
+            red += colour.red() > 150 && colour.green() < 90 && colour.blue() < 90 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(red, 20) << "a pin stands on the centre";
+    EXPECT_GT(picture.pixelColor(198, 148).lightness(), tileColour.lightness()) << "the credit line";
+    EXPECT_TRUE(Gallery::capture(view.get(), QStringLiteral("static-map-composed")));
+
+    // A tile service that fails leaves the view empty, as a failed download does.
+    const auto failing = makeView(QString());
+    failing->setTileSource(new MemoryTileSource());
+    failing->setMapViewCenter(QPointF(1, 2), true);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return failing->pictureOpacity() == 1.0; }, 5000));
+    EXPECT_FALSE(failing->hasPicture());
 }

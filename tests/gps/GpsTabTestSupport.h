@@ -3,7 +3,6 @@
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "foundation/NotificationHub.h"
 #include "foundation/UiServices.h"
-#include "gps/MemoryTileSource.h"
 #include "gps/TAVGPSViewController.h"
 #include "gps/TileMapTestSupport.h"
 #include "gps/VXMapView.h"
@@ -12,6 +11,8 @@
 #include "support/LoopbackHttpServer.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/JsPageHost.h"
+#include "webmapkit/MapSearchPacing.h"
+#include "webmapkit/MemoryTileSource.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -50,6 +51,7 @@ protected:
     void SetUp() override
     {
         MapClock::setDefaultClock(&clock);
+        MapSearchPacing::shared()->forget();
         UiServices::setShared(&ui);
         TAVBaseTabViewCltr::setPendingEdits(false);
         ASSERT_TRUE(server.start());
@@ -72,13 +74,22 @@ protected:
     {
         NotificationHub::defaultHub().removeObserver(this);
         tab.reset();
-        qunsetenv("LUMETTA_PLACESEARCHURL");
-        qunsetenv("LUMETTA_GEOCODERURL");
+        qputenv("LUMETTA_PLACESEARCHURL", "");
+        qputenv("LUMETTA_GEOCODERURL", "");
         UiServices::setShared(nullptr);
         MapClock::setDefaultClock(nullptr);
         TAVBaseTabViewCltr::setPendingEdits(false);
     }
 
+    // Lets time pass on the manual clock (searches wait their turns) until `done`.
+    template <typename Done> bool pumpUntil(Done done)
+    {
+        for (int step = 0; step < 200 && !done(); ++step) {
+            clock.advance(0.1);
+            QTest::qWait(5);
+        }
+        return done();
+    }
     // Lets the map make and report pin views and run due callouts.
     void settle()
     {

@@ -2,6 +2,8 @@
 #include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ProcessMemory.h"
+#include "webmapkit/MapClock.h"
+#include "webmapkit/MapSearchPacing.h"
 #include "webmapkit/MapTestSupport.h"
 
 #include <QTest>
@@ -17,7 +19,8 @@ struct Outcome {
     std::optional<MapRegion> region;
 };
 
-Outcome searchFor(LocalSearchService& service, const QString& text)
+// Searches on a manual clock, letting the turn of the next search come.
+Outcome searchFor(LocalSearchService& service, const QString& text, ManualMapClock& clock)
 {
     Outcome outcome;
     service.search(text, [&](const std::optional<MapRegion>& region) {
@@ -25,14 +28,27 @@ Outcome searchFor(LocalSearchService& service, const QString& text)
         outcome.region = region;
     });
     EXPECT_FALSE(outcome.answered) << "answers come on a later turn";
+    clock.advance(MapSearchPacing::kSpacingSeconds);
     EXPECT_TRUE(QTest::qWaitFor([&]() { return outcome.answered; }, 5000));
     return outcome;
 }
+
+// A manual clock and no answers kept from earlier tests.
+struct PacedSearches {
+    PacedSearches()
+    {
+        MapClock::setDefaultClock(&clock);
+        MapSearchPacing::shared()->forget();
+    }
+    ~PacedSearches() { MapClock::setDefaultClock(nullptr); }
+    ManualMapClock clock;
+};
 
 } // namespace
 
 TEST(LocalSearchServiceTest, TheFirstPlacesBoundingBoxGivesTheRegion)
 {
+    PacedSearches paced;
     LoopbackHttpServer server;
     ASSERT_TRUE(server.start());
     server.setHandler([](const LoopbackRequest&) {
@@ -40,7 +56,7 @@ TEST(LocalSearchServiceTest, TheFirstPlacesBoundingBoxGivesTheRegion)
                                           {"boundingbox": ["0", "1", "0", "1"]}])");
     });
     LocalSearchService service(server.url(QStringLiteral("/search")));
-    const Outcome found = searchFor(service, QStringLiteral("Tokyo Tower+1"));
+    const Outcome found = searchFor(service, QStringLiteral("Tokyo Tower+1"), paced.clock);
     ASSERT_TRUE(found.region.has_value());
     EXPECT_NEAR(found.region->center.latitude, 35.655, 1e-9);
     EXPECT_NEAR(found.region->center.longitude, 139.745, 1e-9);
@@ -58,6 +74,7 @@ TEST(LocalSearchServiceTest, TheFirstPlacesBoundingBoxGivesTheRegion)
 
 TEST(LocalSearchServiceTest, AnythingElseGivesNoRegion)
 {
+    PacedSearches paced;
     LoopbackHttpServer server;
     ASSERT_TRUE(server.start());
     LoopbackResponse answer;
@@ -71,9 +88,12 @@ TEST(LocalSearchServiceTest, AnythingElseGivesNoRegion)
         LoopbackResponse::json(R"({"boundingbox": [1, 2, 3, 4]})"),
     };
     LocalSearchService service(server.url(QStringLiteral("/search")));
+    int asked = 0;
     for (const LoopbackResponse& each : answers) {
         answer = each;
-        EXPECT_FALSE(searchFor(service, QStringLiteral("somewhere")).region.has_value()) << each.body.toStdString();
+        // A new text each time: an answer the service gave is kept for the session.
+        EXPECT_FALSE(searchFor(service, QStringLiteral("somewhere %1").arg(++asked), paced.clock).region.has_value())
+            << each.body.toStdString();
     }
 
     // Endless or huge answers stop at the cap with a logged error, in bounded memory.
@@ -82,7 +102,7 @@ TEST(LocalSearchServiceTest, AnythingElseGivesNoRegion)
         MapLogCapture capped;
         const qint64 baseline = ProcessMemory::residentBytes();
         const bool measured = ProcessMemory::resetPeak() && baseline > 0;
-        EXPECT_FALSE(searchFor(service, QStringLiteral("somewhere")).region.has_value());
+        EXPECT_FALSE(searchFor(service, QStringLiteral("somewhere %1").arg(++asked), paced.clock).region.has_value());
         EXPECT_EQ(capped.count(QStringLiteral("network error: place search")), 1);
         if (measured) {
             EXPECT_LT(ProcessMemory::peakBytes() - baseline, HostileAnswers::kMemoryBound);
@@ -91,6 +111,6 @@ TEST(LocalSearchServiceTest, AnythingElseGivesNoRegion)
 
     MapLogCapture log;
     LocalSearchService unconfigured{QString()};
-    EXPECT_FALSE(searchFor(unconfigured, QStringLiteral("somewhere")).region.has_value());
+    EXPECT_FALSE(searchFor(unconfigured, QStringLiteral("somewhere"), paced.clock).region.has_value());
     EXPECT_EQ(log.count(QStringLiteral("network error")), 1);
 }

@@ -46,7 +46,7 @@ TEST(Harness, AppInfoIsCompiledInWithEmptyEndpoints)
     qputenv("LUMETTA_TILEURL", "http://127.0.0.1:9/{z}/{x}/{y}.png");
     EXPECT_EQ(
         AppInfo::mapServiceEndpoint(QStringLiteral("TileURL")), QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png"));
-    qunsetenv("LUMETTA_TILEURL");
+    qputenv("LUMETTA_TILEURL", "");
 }
 
 class ImageFixturesTest : public TempFolderTest { };

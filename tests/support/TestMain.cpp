@@ -2,6 +2,7 @@
 // mode for standard paths, and a private home folder and no bus so that no test
 // ever touches a real user's settings, files or desktop services.
 #include "models/ExivRuntime.h"
+#include "support/MapServiceEnvironment.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,6 +37,7 @@ int main(int argc, char** argv)
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", noBus);
     qputenv("DBUS_SESSION_BUS_ADDRESS", noBus);
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    MapServiceEnvironment::switchOff();
     QStandardPaths::setTestModeEnabled(true);
 
     QApplication application(argc, argv);

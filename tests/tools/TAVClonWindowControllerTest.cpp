@@ -9,6 +9,7 @@
 #include "foundation/TextServices.h"
 #include "gps/FDStaticMapView.h"
 #include "webmapkit/MapClock.h"
+#include "webmapkit/MapTestSupport.h"
 
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
@@ -129,7 +130,7 @@ protected:
     void TearDown() override
     {
         sheet_.reset();
-        qunsetenv("LUMETTA_STATICMAPURL");
+        qputenv("LUMETTA_STATICMAPURL", "");
         MapClock::setDefaultClock(nullptr);
         UiServices::setShared(nullptr);
         Workspace::setShared(nullptr);

@@ -1,3 +1,4 @@
+#include "foundation/AppInfo.h"
 #include "foundation/KeyedArchiver.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "support/TempFolder.h"
@@ -322,7 +323,7 @@ TEST_F(GMKMapViewTest, ThePageSeesOnlyTheCallbacks)
     qputenv("LUMETTA_GEOCODERURL", "http://127.0.0.1:9/geo");
     GMKMapView other(nullptr, page);
     ASSERT_TRUE(waitForLoad(other.host()));
-    qunsetenv("LUMETTA_GEOCODERURL");
+    qputenv("LUMETTA_GEOCODERURL", "");
     EXPECT_EQ(other.host()->evaluate(QStringLiteral("Object.keys(GMKMapView).sort().join(',')")).toString(),
         QStringLiteral("annotationScriptObjectDrag,annotationScriptObjectDragEnd,annotationScriptObjectDragStart,"
                        "annotationScriptObjectRightClick,annotationScriptObjectSelected,webViewSearchAddressBack,"
@@ -343,7 +344,7 @@ TEST_F(GMKMapViewTest, ThePageSeesOnlyTheCallbacks)
 TEST_F(GMKMapViewTest, StateAndConversionsComeFromThePageAnswers)
 {
     ready();
-    EXPECT_EQ(view->host()->userAgent(), QByteArray("Lumetta AppleWebKit"));
+    EXPECT_EQ(view->host()->userAgent(), "Lumetta AppleWebKit Lumetta/" + AppInfo::version().toUtf8());
     EXPECT_EQ(
         mapPageUserAgent(QJsonObject{{QStringLiteral("CFBundleName"), QStringLiteral("Lumetta")}}, QStringLiteral("x")),
         QByteArray("Lumetta AppleWebKit"));

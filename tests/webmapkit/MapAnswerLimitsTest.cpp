@@ -6,6 +6,7 @@
 #include "webmapkit/LocationProvider.h"
 #include "webmapkit/MapAccessManager.h"
 #include "webmapkit/MapNetwork.h"
+#include "webmapkit/MapSearchPacing.h"
 #include "webmapkit/MapTestSupport.h"
 #include "webmapkit/MapViewTestSupport.h"
 
@@ -14,7 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <optional>
+#include <thread>
+#include <vector>
 
 // Servers the user does not control answer without end, far too much, too
 // slowly or with something else than asked: every map client stops at its cap
@@ -30,12 +36,13 @@ protected:
     void SetUp() override
     {
         MapClock::setDefaultClock(&clock);
+        MapSearchPacing::shared()->forget();
         ASSERT_TRUE(server.start());
         server.setHandler([this](const LoopbackRequest&) { return answer; });
     }
     void TearDown() override
     {
-        qunsetenv("LUMETTA_GEOCODERURL");
+        qputenv("LUMETTA_GEOCODERURL", "");
         MapClock::setDefaultClock(nullptr);
     }
 
@@ -142,7 +149,7 @@ TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCod
         int code = -99;
         view.showAddress(
             QStringLiteral("Main Street"), [&](int found, const QString&, const MapCoordinate&) { code = found; });
-        clock.advance(0);
+        clock.advance(MapSearchPacing::kSpacingSeconds);
         (void)QTest::qWaitFor([&]() { return code != -99; }, 10000);
         return code;
     };
@@ -185,4 +192,44 @@ TEST_F(MapAnswerLimitsTest, TheUserLocationFailsOnAnEndlessAnswer)
     ASSERT_TRUE(failures.wait(10000));
     EXPECT_EQ(log.count(QStringLiteral("network error: user location")), 1);
     EXPECT_LT(grownBy(), kMemoryBound);
+}
+
+TEST_F(MapAnswerLimitsTest, EndlessAnswersStayBoundedWhileEveryCoreIsBusy)
+{
+    // The GUI thread runs late when the machine is busy; the transfer thread
+    // must wait for it instead of filling the reply's buffer meanwhile.
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> spinners;
+    const unsigned cores = std::max(2U, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < cores; ++i) {
+        spinners.emplace_back([&stop]() {
+            volatile unsigned long spins = 0;
+            while (!stop.load(std::memory_order_relaxed)) {
+                spins = spins + 1;
+            }
+        });
+    }
+    answer = endless();
+    MapLogCapture log;
+    startMeasuring();
+    QObject context;
+    int answered = 0;
+    MapNetwork::Options tile;
+    tile.maxBytes = 2 * kMiB;
+    for (int i = 0; i < 10; ++i) {
+        MapNetwork::shared()->get(
+            QUrl(server.url(QStringLiteral("/endless/%1").arg(i))), QStringLiteral("test fetch"), &context,
+            [&](const MapReply& reply) { answered += reply.ok ? 100 : 1; }, i < 8 ? tile : MapNetwork::Options{});
+    }
+    const bool done = QTest::qWaitFor([&]() { return answered >= 10; }, 30000);
+    const qint64 grown = grownBy();
+    stop = true;
+    for (std::thread& spinner : spinners) {
+        spinner.join();
+    }
+    ASSERT_TRUE(done);
+    EXPECT_EQ(answered, 10) << "every answer failed at its cap";
+    EXPECT_EQ(log.count(QStringLiteral("answer longer than")), 10);
+    EXPECT_LT(grown, kMemoryBound);
+    std::printf("peak growth with %u busy cores: %.1f MiB\n", cores, double(grown) / double(kMiB));
 }

@@ -1,3 +1,4 @@
+#include "foundation/AppInfo.h"
 #include "support/LoopbackHttpServer.h"
 #include "webmapkit/GMKCircle.h"
 #include "webmapkit/GMKCircleView.h"
@@ -5,6 +6,7 @@
 #include "webmapkit/GMKPinAnnotationView.h"
 #include "webmapkit/GMKPointAnnotation.h"
 #include "webmapkit/GMKReverseGeocoder.h"
+#include "webmapkit/MapSearchPacing.h"
 #include "webmapkit/MapTestSupport.h"
 #include "webmapkit/MapViewTestSupport.h"
 
@@ -32,13 +34,14 @@ protected:
     void SetUp() override
     {
         MapClock::setDefaultClock(&clock);
+        MapSearchPacing::shared()->forget();
         ASSERT_TRUE(server.start());
         server.setHandler([this](const LoopbackRequest&) { return answer; });
         useEndpoint(server.url(QStringLiteral("/search")));
     }
     void TearDown() override
     {
-        qunsetenv("LUMETTA_GEOCODERURL");
+        qputenv("LUMETTA_GEOCODERURL", "");
         MapClock::setDefaultClock(nullptr);
     }
     static void useEndpoint(const QString& url) { qputenv("LUMETTA_GEOCODERURL", url.toUtf8()); }
@@ -56,7 +59,8 @@ protected:
         view.showAddress(address, [&](int code, const QString& text, const MapCoordinate& at) {
             result = Answer{code, text, at};
         });
-        clock.advance(0);
+        // The next search's turn comes a second later.
+        clock.advance(MapSearchPacing::kSpacingSeconds);
         (void)QTest::qWaitFor([&]() { return result.code != -99; }, 5000);
         return result;
     }
@@ -77,7 +81,8 @@ TEST_F(MapKitPageTest, AnAddressSearchAsksTheServiceAndAnswersWithItsCode)
     EXPECT_EQ(found.coordinate, (MapCoordinate{48.5, 9.25}));
     ASSERT_EQ(server.requestCount(), 1);
     EXPECT_EQ(server.requests().at(0).target, QByteArray("/search?q=Main%20Street"));
-    EXPECT_EQ(server.requests().at(0).header("User-Agent"), QByteArray("Lumetta AppleWebKit"));
+    EXPECT_EQ(
+        server.requests().at(0).header("User-Agent"), "Lumetta AppleWebKit Lumetta/" + AppInfo::version().toUtf8());
 
     const struct {
         LoopbackResponse response;
@@ -88,9 +93,11 @@ TEST_F(MapKitPageTest, AnAddressSearchAsksTheServiceAndAnswersWithItsCode)
         {LoopbackResponse::json("[{\"lat\": \"x\", \"lon\": 1}]"), 2},
         {LoopbackResponse::json("not json"), 2},
     };
+    int asked = 0;
     for (const auto& c : cases) {
         answer = c.response;
-        const Answer result = search(*view, QStringLiteral("Nowhere"));
+        // A new place each time: an answer the service gave is kept for the session.
+        const Answer result = search(*view, QStringLiteral("Nowhere %1").arg(++asked));
         EXPECT_EQ(result.code, c.code) << c.response.body.toStdString();
         EXPECT_EQ(result.coordinate, MapCoordinate{});
     }
@@ -127,13 +134,15 @@ TEST_F(MapKitPageTest, GeocodersRunThroughThePage)
     GMKReverseGeocoder reverse(MapCoordinate{48.5, 9.25});
     reverse.setDelegate(&delegate);
     reverse.start();
+    clock.advance(MapSearchPacing::kSpacingSeconds);
     ASSERT_TRUE(server.waitForRequests(2));
     QTest::qWait(50);
     answer = LoopbackResponse::json(kStuttgart);
     clock.advance(0.5);
+    clock.advance(MapSearchPacing::kSpacingSeconds);
     ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.placemarks.isEmpty(); }, 5000));
     EXPECT_EQ(server.requestCount(), 3);
-    EXPECT_EQ(server.requests().at(2).target, QByteArray("/search?lat=48.5&lon=9.25"));
+    EXPECT_EQ(server.requests().at(2).target, QByteArray("/reverse?lat=48.5&lon=9.25"));
     const GMKPlacemark& place = delegate.placemarks.at(0);
     EXPECT_EQ(place.thoroughfare(), QStringLiteral("12 High Street"));
     EXPECT_EQ(place.locality(), QStringLiteral("Stuttgart"));
@@ -141,8 +150,16 @@ TEST_F(MapKitPageTest, GeocodersRunThroughThePage)
     EXPECT_EQ(place.administrativeArea(), QStringLiteral("Baden-Wuerttemberg"));
     EXPECT_EQ(place.countryCode(), QStringLiteral("DE"));
 
+    // The same place again comes from the answers kept; another one is asked.
     answer = LoopbackResponse::json("[]");
     reverse.start();
+    clock.advance(MapSearchPacing::kSpacingSeconds);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return delegate.placemarks.size() == 2; }, 5000));
+    EXPECT_EQ(server.requestCount(), 3);
+    GMKReverseGeocoder elsewhere(MapCoordinate{10.5, 20.25});
+    elsewhere.setDelegate(&delegate);
+    elsewhere.start();
+    clock.advance(MapSearchPacing::kSpacingSeconds);
     ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, 5000));
     EXPECT_EQ(delegate.failures.at(0), QStringLiteral("nothing found"));
 }

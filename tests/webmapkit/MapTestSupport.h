@@ -1,9 +1,14 @@
 #pragma once
 
+#include "webmapkit/MapAccessManager.h"
+
 #include <QMessageLogContext>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QtGlobal>
+
+#include <gtest/gtest.h>
 
 // Records the log lines of the map components ("lumetta.map") while alive, so
 // tests can check that a failure was logged once and in words a reader follows.
@@ -49,3 +54,34 @@ private:
     QtMessageHandler previous_ = nullptr;
     QStringList lines_;
 };
+
+// Keeps every request of every map client of a test program on 127.0.0.1: any
+// other is refused before it leaves and fails the program's run. Every test
+// program that includes this header has it.
+class LoopbackOnlyEnvironment : public ::testing::Environment {
+public:
+    static QStringList& refused()
+    {
+        static QStringList urls;
+        return urls;
+    }
+    static bool allows(const QUrl& url) { return url.host() == QLatin1String("127.0.0.1"); }
+
+    void SetUp() override
+    {
+        MapAccessManager::setRequestFilter([](const QUrl& url) {
+            if (allows(url)) {
+                return true;
+            }
+            refused().append(url.toString());
+            return false;
+        });
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(refused().isEmpty()) << "requests that would have left 127.0.0.1: "
+                                         << refused().join(QLatin1String(", ")).toStdString();
+    }
+};
+
+inline ::testing::Environment* const kLoopbackOnly = ::testing::AddGlobalTestEnvironment(new LoopbackOnlyEnvironment);
