@@ -188,7 +188,8 @@ TEST(WrittenImageCheckTest, XmpNoEditReachedMustReadBackUnchanged)
         {"lost", [](Exiv2::XmpData& xmp) { xmp.erase(xmp.findKey(Exiv2::XmpKey("Xmp.xmpMM.InstanceID"))); }},
     };
     for (const auto& [what, change] : changes) {
-        const QByteArray bytes = writtenWith(original, [&](Exiv2::Image& image) { change(image.xmpData()); });
+        const auto& changeRef = change;
+        const QByteArray bytes = writtenWith(original, [&](Exiv2::Image& image) { changeRef(image.xmpData()); });
         why.clear();
         EXPECT_FALSE(WrittenImageCheck::confirm(original, bytes, expected, &why)) << what;
         EXPECT_FALSE(why.isEmpty()) << what;
