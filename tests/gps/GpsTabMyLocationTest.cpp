@@ -27,6 +27,12 @@ protected:
     LocationBuses buses() const { return LocationBuses{bus.address(), bus.address(), QStringLiteral("/nonexistent")}; }
     void chooseMyLocation() { emit tab->staticLocate()->activated(0); }
     bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
+    void expectCentre(double latitude, double longitude) const
+    {
+        const MapCoordinate centre = tab->mapView()->centerCoordinate();
+        EXPECT_NEAR(centre.latitude, latitude, 1e-9);
+        EXPECT_NEAR(centre.longitude, longitude, 1e-9);
+    }
     std::optional<MapLocation> located() const { return tab->mapView()->userLocation()->location(); }
     // Tiles that show their own numbers around a place, so that a picture shows
     // where the map went.
@@ -56,9 +62,7 @@ TEST_F(GpsTabMyLocationTest, TheFirstFixCentresAtStreetZoomLaterOnesOnlyMoveTheM
     chooseMyLocation();
     ASSERT_TRUE(waitFor([&] { return located().has_value(); }));
     settle();
-    const MapCoordinate centre = tab->mapView()->centerCoordinate();
-    EXPECT_NEAR(centre.latitude, 35.6586, 1e-9);
-    EXPECT_NEAR(centre.longitude, 139.7454, 1e-9);
+    expectCentre(35.6586, 139.7454);
     EXPECT_EQ(tab->mapView()->zoomLevel(), 15);
     EXPECT_EQ(located()->radius(), 80.0);
     EXPECT_TRUE(tab->mapView()->isUserLocationVisible());
@@ -72,6 +76,13 @@ TEST_F(GpsTabMyLocationTest, TheFirstFixCentresAtStreetZoomLaterOnesOnlyMoveTheM
     EXPECT_EQ(tab->mapView()->centerCoordinate(), (MapCoordinate{35.60, 139.70}));
     EXPECT_EQ(located()->coordinate, (MapCoordinate{35.6590, 139.7460}));
     EXPECT_EQ(tab->mapView()->zoomLevel(), 15);
+
+    // Choosing My Location again brings the marker back into view, with no new fix.
+    tab->mapView()->setCenterCoordinate({10, 10}, 4u, false);
+    chooseMyLocation();
+    ASSERT_TRUE(waitFor([&] { return tab->mapView()->zoomLevel() == 15; }));
+    expectCentre(35.6590, 139.7460);
+    EXPECT_EQ(service->calls.count("Start"), 1);
 
     // The tab goes away with the window: the service is told to stop.
     tab.reset();
