@@ -6,6 +6,7 @@
 #include "kit/core/KBMultipartMimeStreamEncoder.h"
 #include "kit/core/KBNetworkOperation.h"
 #include "kit/core/KBNetworkResponseHandler.h"
+#include "kit/core/KBRetryBackoff.h"
 #include "kit/core/KBURLBuilder.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 #include "kit/support/KBClock.h"
@@ -13,8 +14,6 @@
 #include "kit/support/KBLog.h"
 
 #include <algorithm>
-#include <cmath>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -309,30 +308,9 @@ void CWNetworkClient::checkForExistingTaskMatchingDescription(
     });
 }
 
-namespace {
-
-// "Retry-After" as an HTTP date: the seconds from now until then.
-std::optional<double> secondsUntilHTTPDate(const std::string& text)
-{
-    std::tm parts{};
-    const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &parts);
-    if (end == nullptr) {
-        return std::nullopt;
-    }
-    const time_t then = timegm(&parts);
-    return std::difftime(then, std::time(nullptr));
-}
-
-} // namespace
-
 double CWNetworkClient::retryDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retries)
 {
-    const double doubled = std::min(kMaximumRetryDelay, 2.0 * std::ldexp(1.0, std::clamp(retries, 0, 30)));
-    double asked = KBNetworkResponseHandler::retryValueForResponse(response);
-    if (const auto header = KBNetworkResponseHandler::headerForResponse(response, "Retry-After")) {
-        asked = secondsUntilHTTPDate(*header).value_or(asked);
-    }
-    return std::max(doubled, asked);
+    return KBRetryBackoff::delayForResponse(response, static_cast<uint64_t>(std::max(retries, 0)));
 }
 
 void CWNetworkClient::didCompleteWithError(CWURLSessionTask& task, const std::optional<KBError>& error)

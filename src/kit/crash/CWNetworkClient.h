@@ -65,11 +65,9 @@ public:
     void checkForExistingTaskMatchingDescription(
         const std::string& description, std::function<void(bool exists)> completion);
     // The delay before a retryable response is sent again after `retries`
-    // earlier retries of the same package: 2 s doubled for each, at most
-    // kMaximumRetryDelay, and never under the server's "Retry-After" (seconds
-    // or an HTTP date), so a failing service is not called in a tight loop.
+    // earlier retries of the same package: the kit's uploader back-off
+    // (KBRetryBackoff), without jitter.
     static double retryDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retries = 0);
-    static constexpr double kMaximumRetryDelay = 3600.0;
 
     // The session's reports, on the work queue.
     void didCompleteWithError(CWURLSessionTask& task, const std::optional<KBError>& error);

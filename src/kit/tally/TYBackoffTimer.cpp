@@ -1,12 +1,11 @@
 #include "kit/tally/TYBackoffTimer.h"
 
+#include "kit/core/KBRetryBackoff.h"
 #include "kit/support/KBClock.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBRandom.h"
 
-#include <algorithm>
 #include <cassert>
-#include <cmath>
 
 TYBackoffTimer::TYBackoffTimer() = default;
 
@@ -34,8 +33,7 @@ void TYBackoffTimer::executeBlockAfterNextInterval(std::function<void()> block)
 
 double TYBackoffTimer::computeDelayForInitialValue(double initialValue, uint64_t retryCount) const
 {
-    const double base = std::max(2.0, initialValue);
-    return std::pow(base, static_cast<double>(std::max<uint64_t>(retryCount, 1))) * generateRandomJitter();
+    return KBRetryBackoff::delay(initialValue, retryCount == 0 ? 0 : retryCount - 1, generateRandomJitter());
 }
 
 double TYBackoffTimer::generateRandomJitter() const

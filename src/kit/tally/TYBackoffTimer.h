@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <functional>
 
-// Exponential back-off with jitter for one batch's retries: the n-th retry
-// waits max(2, initial)^n seconds times a factor in [1-c, 1+c), on the main
+// One batch's retries on the kit's uploader back-off (KBRetryBackoff): the
+// n-th retry waits 2^n seconds times a factor in [1-c, 1+c), at most an hour,
+// and never less than the initial value, which holds what the server asked
+// for with the failure that led to this retry. The wait runs on the main
 // queue through the kit clock.
 class TYBackoffTimer {
 public:

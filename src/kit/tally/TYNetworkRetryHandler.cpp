@@ -1,6 +1,7 @@
 #include "kit/tally/TYNetworkRetryHandler.h"
 
 #include "kit/core/KBNetworkResponseHandler.h"
+#include "kit/core/KBRetryBackoff.h"
 #include "kit/support/KBLog.h"
 
 TYNetworkRetryHandler::TYNetworkRetryHandler(std::vector<KBCertificate> certificates)
@@ -19,27 +20,54 @@ void TYNetworkRetryHandler::handleCompletedRequest(const KBURLRequest& request,
     const std::optional<KBHTTPURLResponse>& response, const std::optional<std::string>& identifier, uint64_t maxRetries,
     const std::optional<KBError>& error, Completion completion)
 {
-    bool retry = false;
     std::optional<KBError> handlerError;
     KBNetworkResponseHandler::handleCompletedResponse(
-        response, request, error, [&](bool shouldRetry, const std::optional<KBError>& result) {
-            retry = shouldRetry;
-            handlerError = result;
-        });
-    if (!retry) {
+        response, request, error, [&](bool, const std::optional<KBError>& result) { handlerError = result; });
+    const int status = response && !error ? response->statusCode : 0;
+    if (status >= 200 && status <= 299) {
+        completion(false, std::nullopt);
+        return;
+    }
+    if (isPermanentRefusal(status)) {
         completion(false, handlerError);
         return;
     }
-    auto timer = timerForIdentifier(identifier, retryValueForResponse(response));
+    // Anything else may go through later: a redirect the session would not
+    // follow, throttling, a server error, a network that is down. The batch
+    // is tried again after the back-off, never sooner than the server asked.
+    auto timer = timerForIdentifier(identifier, 0.0);
     if (!timer) {
         completion(false, errorWithCode(-7, identifier, request, handlerError));
         return;
     }
     if (timer->retryCount() <= maxRetries) {
+        timer->setInitialValue(KBRetryBackoff::requestedDelay(response).value_or(0.0));
         timer->executeBlockAfterNextInterval([completion, handlerError] { completion(true, handlerError); });
         return;
     }
     completion(false, errorWithCode(-6, identifier, request, handlerError));
+}
+
+bool TYNetworkRetryHandler::isPermanentRefusal(int status)
+{
+    return status == 400 || status == 413 || status == 422;
+}
+
+bool TYNetworkRetryHandler::batchIsSettledByError(const std::optional<KBError>& error)
+{
+    if (!error) {
+        return true;
+    }
+    if (error->domain != KBNetworkResponseHandler::kErrorDomain) {
+        return false;
+    }
+    // The batch file is missing or cannot be read: nothing could ever send it.
+    if (error->code == -2 || error->code == -8) {
+        return true;
+    }
+    const auto& info = error->userInfo;
+    return info.is_object() && info.contains("status_code") && info["status_code"].is_number_integer()
+        && isPermanentRefusal(info["status_code"].get<int>());
 }
 
 void TYNetworkRetryHandler::handleChallenge(const KBURLAuthenticationChallenge& challenge, CWURLSession&,

@@ -17,6 +17,13 @@ class CWURLSession;
 // Decides whether a finished upload is retried, waits out the batch's
 // back-off before saying so, and answers server-trust challenges with the
 // pinned roots it was made with.
+//
+// A batch is settled only by a 2xx answer or by a permanent refusal of the
+// batch itself: 400 (malformed), 413 (larger than the service takes) or 422
+// (content it cannot process), which no later try could change. Every other
+// outcome, redirects and transport errors included, is retried with the
+// kit's back-off; once the retries ran out the batch stays on disk for a
+// later launch rather than losing its events.
 class TYNetworkRetryHandler {
 public:
     static constexpr uint64_t kDefaultMaxRetries = 10;
@@ -33,6 +40,10 @@ public:
     void handleChallenge(const KBURLAuthenticationChallenge& challenge, CWURLSession& session,
         const CWURLSessionDelegate::ChallengeCompletion& completion) const;
     static double retryValueForResponse(const std::optional<KBHTTPURLResponse>& response);
+    static bool isPermanentRefusal(int status);
+    // True when an upload that ended with this error (none: sent) leaves
+    // nothing to send later, so the batch may go; false keeps it on disk.
+    static bool batchIsSettledByError(const std::optional<KBError>& error);
     // Nothing for an empty identifier; the first timer of an identifier keeps
     // its initial value.
     std::shared_ptr<TYBackoffTimer> timerForIdentifier(

@@ -65,8 +65,8 @@ public:
     std::string multipartMimeURLWithBoundary(const std::string& boundary) const;
     std::string generateNewLogPath() const;
 
-    // The upload step for one batch; made while the settings are not valid
-    // it is cancelled, and the batch waits on disk.
+    // The upload step for one batch; run while the settings are not valid it
+    // sends nothing, and the batch waits on disk for them.
     virtual std::shared_ptr<KBOperation> uploadOperationForFileAtURL(
         const std::string& batch, const std::string& boundary);
     std::shared_ptr<TYUploader> uploaderWithQueue(std::shared_ptr<KBOperationQueue> queue);

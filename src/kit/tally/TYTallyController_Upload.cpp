@@ -16,12 +16,22 @@ std::shared_ptr<TYUploader> TYTallyController::uploaderWithQueue(std::shared_ptr
 std::shared_ptr<KBOperation> TYTallyController::uploadOperationForFileAtURL(
     const std::string& batch, const std::string& boundary)
 {
-    auto operation = std::make_shared<TYUploadOperation>(
-        uploader_, settings_->tallyURL(), metadata_->APIKey().value_or(""), batch, boundary);
-    if (!settings_->valid()) {
-        operation->cancel();
-    }
-    return operation;
+    // The settings are asked when the step runs on the event queue, not when
+    // it is made. A batch whose packaging chain was made before the first
+    // settings arrived is then sent either by this step (the settings were
+    // applied before it ran) or by the upload of every batch on disk that
+    // applying them starts (it ran before, after its packaging): never left
+    // waiting on which of the two the queue happened to take first.
+    std::weak_ptr<TYTallyController> weak = shared_from_this();
+    return std::make_shared<KBBlockOperation>([weak, batch, boundary] {
+        auto self = weak.lock();
+        if (!self || !self->settings_->valid() || !self->settings_->shouldCollectAnalytics()) {
+            return;
+        }
+        std::make_shared<TYUploadOperation>(
+            self->uploader_, self->settings_->tallyURL(), self->metadata_->APIKey().value_or(""), batch, boundary)
+            ->start();
+    });
 }
 
 void TYTallyController::uploadAllMultipartFiles()
@@ -55,6 +65,10 @@ void TYTallyController::didFinishUploadWithUniqueName(
     auto& logger = TYLogger::sharedLogger();
     if (error) {
         logger.log("Failed to upload '" + uniqueName + "': " + error->description());
+    }
+    if (!TYNetworkRetryHandler::batchIsSettledByError(error)) {
+        logger.log("Keeping '" + uniqueName + "' for a later upload.");
+        return;
     }
     logger.log("Finished transmission of '" + uniqueName + "'.");
     unlink(filePathForUniqueName(uploader, uniqueName).c_str());

@@ -68,6 +68,13 @@ protected:
         settings->set(nlohmann::json{{"analytics", analytics}});
     }
 
+    // A started controller whose settings send to the server's events path.
+    std::shared_ptr<TYTallyController> startSendingTo(const LoopbackServer& server)
+    {
+        useSettings(server.url("/spi/v2/events"));
+        return startController<TYTallyController>();
+    }
+
     // Logs a flushing event and waits for its batch to be packaged.
     std::string flushOneBatch(const std::shared_ptr<TYTallyController>& controller)
     {
@@ -160,12 +167,11 @@ TEST_F(TallyUploadTest, BatchesArePostedOnceWithTheKitsHeadersAndRemovedWhenDone
     EXPECT_EQ(server.requestCount(), 1u);
 }
 
-TEST_F(TallyUploadTest, RetriesBackOffExponentiallyAndGiveUpAfterElevenRetries)
+TEST_F(TallyUploadTest, RetriesBackOffDoublingAndKeepTheBatchAfterElevenRetries)
 {
     LoopbackServer server;
     server.script("/spi/v2/events", LoopbackReply::answer(503));
-    useSettings(server.url("/spi/v2/events"));
-    auto controller = startController<TYTallyController>();
+    auto controller = startSendingTo(server);
     const std::string batch = flushOneBatch(controller);
     const std::string name = TYFileUtils::baseName(batch);
     ASSERT_TRUE(server.waitForRequests(1));
@@ -176,7 +182,10 @@ TEST_F(TallyUploadTest, RetriesBackOffExponentiallyAndGiveUpAfterElevenRetries)
         doubling.push_back(std::pow(2.0, n));
     }
     EXPECT_EQ(waits, doubling);
-    ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
+    // No 2xx ever came: the batch waits on disk for a later launch.
+    ASSERT_TRUE(eventually([&] { return log.contains("Keeping '" + name + "' for a later upload."); }));
+    EXPECT_TRUE(TYFileUtils::isRegularFile(batch));
+    EXPECT_FALSE(log.contains("Finished transmission of '" + name + "'."));
     EXPECT_EQ(server.requestCount(), 12u);
     EXPECT_NEAR(std::chrono::duration<double>(clock->now()).count(), 4094.0, 0.01);
     // The last response's own error, not "retries ran out".
@@ -192,21 +201,21 @@ TEST_F(TallyUploadTest, RetriesBackOffExponentiallyAndGiveUpAfterElevenRetries)
     EXPECT_EQ(clock->pendingCount(), 0u);
 }
 
-TEST_F(TallyUploadTest, TheFirstRetryAfterSetsTheBackOffForGood)
+TEST_F(TallyUploadTest, EveryRetryAfterIsWaitedOutAndNeverRaisedToAPower)
 {
     LoopbackServer server;
     server.script("/spi/v2/events",
         {LoopbackReply::answer(503, "", {{"Retry-After", "30"}}),
             LoopbackReply::answer(503, "", {{"Retry-After", "5"}}), LoopbackReply::answer(200)});
-    useSettings(server.url("/spi/v2/events"));
-    auto controller = startController<TYTallyController>();
+    auto controller = startSendingTo(server);
     const std::string batch = flushOneBatch(controller);
     ASSERT_TRUE(server.waitForRequests(1));
-    EXPECT_EQ(runRetries(server, 3), (std::vector<double>{30.0, 900.0}));
+    // The second wait is the larger of the 5 s asked and the doubled 4 s.
+    EXPECT_EQ(runRetries(server, 3), (std::vector<double>{30.0, 5.0}));
     EXPECT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
     EXPECT_EQ(server.requestCount(), 3u);
 
-    // A Retry-After so large that its power overflows every clock never fires,
+    // A Retry-After so large that it overflows every clock never fires,
     // rather than wrapping round into an early retry.
     TYBackoffTimer huge(1e30);
     bool ran = false;
@@ -228,12 +237,109 @@ TEST_F(TallyUploadTest, ServerTrustIsPinnedUnlessTheKitDebugs)
     EXPECT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(pinned); }));
     EXPECT_FALSE(log.contains("Failed to upload"));
 
-    // Default handling trusts only the system's roots: refused, not retried.
+    // Default handling trusts only the system's roots: refused, and the batch
+    // waits for a later try.
     KBLog::setDebugEnabled(true);
     const std::string refused = flushOneBatch(controller);
-    EXPECT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(refused); }));
-    EXPECT_TRUE(eventually([&] { return log.contains("Failed to upload '" + TYFileUtils::baseName(refused) + "'"); }));
+    const std::string name = TYFileUtils::baseName(refused);
+    ASSERT_TRUE(eventually([&] { return clock->pendingCount() == 1; }));
+    EXPECT_TRUE(TYFileUtils::isRegularFile(refused));
+    EXPECT_EQ(server.requestCount(), 1u);
+    clock->advance(clock->secondsUntilNext());
+    mainQueue->pump();
+    EXPECT_TRUE(log.contains("Error transmitting '" + name + "'"));
     EXPECT_TRUE(log.contains("Code=-1202"));
+    EXPECT_TRUE(log.contains("Scheduling retry for '" + name + "'."));
+    EXPECT_FALSE(log.contains("Failed to upload"));
+    // Refused again, it waits out the doubled back-off.
+    ASSERT_TRUE(eventually([&] { return clock->pendingCount() == 1; }));
+    EXPECT_DOUBLE_EQ(clock->secondsUntilNext(), 4.0);
+}
+
+// Redirects the session does not follow, and throttling with a date and in
+// seconds: none of them is a 2xx, so the batch stays until one comes, and
+// each retry waits what the server asked (the date read on the kit clock).
+TEST_F(TallyUploadTest, ABatchIsKeptThroughRedirectsAndThrottlingUntilA2xx)
+{
+    LoopbackServer elsewhere;
+    elsewhere.script("/catch", LoopbackReply::answer(200));
+    LoopbackServer server;
+    clock->setWallStart(1'700'000'000.0);
+    // Asked after 2 + 4 s of back-off: 40 s from then.
+    const std::string inForty = "Tue, 14 Nov 2023 22:14:06 GMT";
+    server.script("/spi/v2/events",
+        {LoopbackReply::answer(302, "", {{"Location", elsewhere.url("/catch")}}),
+            LoopbackReply::answer(307, "", {{"Location", "/spi/v2/moved"}}),
+            LoopbackReply::answer(429, "", {{"Retry-After", inForty}}),
+            LoopbackReply::answer(429, "", {{"Retry-After", "90"}}), LoopbackReply::answer(200)});
+    server.script("/spi/v2/moved", LoopbackReply::answer(503));
+    auto controller = startSendingTo(server);
+    const std::string batch = flushOneBatch(controller);
+    const std::string name = TYFileUtils::baseName(batch);
+    ASSERT_TRUE(server.waitForRequests(1));
+
+    std::vector<double> waits;
+    for (size_t answered = 1; answered < 5; ++answered) {
+        ASSERT_TRUE(eventually([&] { return clock->pendingCount() > 0; })) << answered;
+        EXPECT_TRUE(TYFileUtils::isRegularFile(batch)) << answered;
+        waits.push_back(std::round(clock->secondsUntilNext() * 1000.0) / 1000.0);
+        clock->advance(clock->secondsUntilNext());
+        mainQueue->pump();
+        ASSERT_TRUE(eventually([&] {
+            size_t posted = 0;
+            for (const auto& request : server.requests()) {
+                posted += request.path == "/spi/v2/events" ? 1 : 0;
+            }
+            return posted == answered + 1;
+        })) << answered;
+    }
+    EXPECT_EQ(waits, (std::vector<double>{2.0, 4.0, 40.0, 90.0}));
+    ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
+    EXPECT_TRUE(log.contains("Finished transmission of '" + name + "'."));
+    EXPECT_FALSE(log.contains("Failed to upload"));
+    EXPECT_EQ(elsewhere.requestCount(), 0u);
+    EXPECT_EQ(clock->pendingCount(), 0u);
+}
+
+// Only a refusal of the batch itself settles it without a 2xx.
+TEST_F(TallyUploadTest, APermanentRefusalRemovesTheBatchAtOnce)
+{
+    LoopbackServer server;
+    server.script("/spi/v2/events", LoopbackReply::answer(413));
+    auto controller = startSendingTo(server);
+    const std::string batch = flushOneBatch(controller);
+    ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
+    EXPECT_TRUE(log.contains("Failed to upload '" + TYFileUtils::baseName(batch) + "'"));
     EXPECT_EQ(server.requestCount(), 1u);
     EXPECT_EQ(clock->pendingCount(), 0u);
+}
+
+// The first settings may arrive while a batch's packaging is queued: the
+// settings' own upload of every batch then runs before the batch exists, and
+// the batch's upload step runs after. Either order sends it, once.
+TEST_F(TallyUploadTest, ABatchPackagedAroundTheFirstSettingsIsSentAtOnceInEitherOrder)
+{
+    for (const bool settingsFirst : {true, false}) {
+        SCOPED_TRACE(settingsFirst);
+        std::filesystem::remove_all(root);
+        LoopbackServer server;
+        server.script("/spi/v2/events", LoopbackReply::answer(200));
+        settings->set(std::nullopt);
+        auto controller = startController<TYTallyController>();
+        ASSERT_FALSE(controller->settings()->valid());
+        useSettings(server.url("/spi/v2/events"));
+        runOnQueue(controller, [&] {
+            if (settingsFirst) {
+                controller->initializeSettingsIfNeededWithKitbaseSettings(settings->settingsDictionary());
+            }
+            controller->rotateAndSubmitCurrentLog();
+            if (!settingsFirst) {
+                controller->initializeSettingsIfNeededWithKitbaseSettings(settings->settingsDictionary());
+            }
+        });
+        ASSERT_TRUE(server.waitForRequests(1, 5.0));
+        EXPECT_TRUE(eventually([&] { return filesWithExtension("multipartmime").empty(); }));
+        controller->eventQueue()->waitUntilAllOperationsAreFinished();
+        EXPECT_EQ(server.requestCount(), 1u);
+    }
 }
