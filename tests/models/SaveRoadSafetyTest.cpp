@@ -286,6 +286,16 @@ TEST_F(SaveRoadSafetyTest, AFileChangedWhileTheSaveRunsIsNeverOverwritten)
     const std::vector<Change> changes = {
         {"rewritten in place",
             [](const QString& path) { ASSERT_TRUE(rewrite(path, [](QByteArray& bytes) { bytes.append("more"); })); }},
+        // Same inode and length: only the content and the time differ.
+        {"rewritten in place with the same length",
+            [](const QString& path) {
+                ASSERT_TRUE(rewrite(path, [](QByteArray& bytes) {
+                    const qsizetype artist = bytes.indexOf("Ann");
+                    ASSERT_GT(artist, 0);
+                    bytes.replace(artist, 3, "Bob");
+                }));
+                ASSERT_TRUE(FileServices::setFileDates(path, QDateTime(QDate(2011, 3, 4), QTime(5, 6, 7), Qt::UTC)));
+            }},
         {"replaced by a new version",
             [](const QString& path) {
                 const QString newer = path + ".new.jpg";
