@@ -7,6 +7,7 @@
 
 #include <QAbstractNetworkCache>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
@@ -93,6 +94,16 @@ void MapNetwork::storeInCache(const QUrl& url, const MapReply& reply)
     }
 }
 
+bool MapNetwork::isFreshInCache(const QUrl& url) const
+{
+    QAbstractNetworkCache* cache = manager_.cache();
+    if (cache == nullptr) {
+        return false;
+    }
+    const QDateTime expires = cache->metaData(url).expirationDate();
+    return expires.isValid() && QDateTime::currentDateTimeUtc() < expires;
+}
+
 void MapNetwork::clearCache()
 {
     if (manager_.cache() != nullptr) {
@@ -120,8 +131,10 @@ QNetworkReply* MapNetwork::get(
     if (!options.userAgent.isEmpty()) {
         request.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
     }
+    // A cached answer is used only while its expiry allows (Qt's own rules
+    // serve a stale one); a stale one is asked for again.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-        options.useCache ? QNetworkRequest::PreferCache : QNetworkRequest::AlwaysNetwork);
+        options.useCache && isFreshInCache(url) ? QNetworkRequest::PreferCache : QNetworkRequest::AlwaysNetwork);
     // The owner stores an answer once it has checked it.
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(MapAccessManager::kMaxBytesAttribute, options.maxBytes);

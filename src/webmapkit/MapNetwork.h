@@ -38,7 +38,8 @@ public:
     using Done = std::function<void(const MapReply&)>;
 
     struct Options {
-        // Read a fresh cached answer instead of asking the server.
+        // Read a cached answer instead of asking the server while it is fresh
+        // (its expiry headers say how long).
         bool useCache = false;
         // Longer answers are stopped there and fail.
         qint64 maxBytes = MapAccessManager::kDefaultMaxBytes;
@@ -69,6 +70,8 @@ public:
     // Tests shorten the overall deadline of an answer the same way.
     void setAnswerDeadline(double seconds) { manager_.setAnswerDeadline(seconds); }
     void clearCache();
+    // Whether the disk cache holds an answer for `url` that has not expired.
+    bool isFreshInCache(const QUrl& url) const;
 
 private:
     MapNetwork();

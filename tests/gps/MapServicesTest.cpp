@@ -172,3 +172,50 @@ TEST(MapServicesTest, TheDefaultGpsTabDrawsTheConfiguredTilesWithTheirCredit)
     }
     qputenv("LUMETTA_TILEURL", "");
 }
+
+TEST(MapServicesTest, TilesComeFromTheDiskOnlyWhileTheirExpiryAllows)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.start());
+    QList<QPair<QByteArray, QByteArray>> headers;
+    server.setHandler([&](const LoopbackRequest&) {
+        LoopbackResponse tile = LoopbackResponse::png(solidPng(Qt::white));
+        tile.headers = headers;
+        return tile;
+    });
+    MapNetwork::shared()->clearCache();
+    const auto fetchTile = [&](const QUrl& url) {
+        std::optional<MapReply> answer;
+        QObject context;
+        MapNetwork::Options options;
+        options.useCache = true;
+        MapNetwork::shared()->get(
+            url, QStringLiteral("map tile"), &context, [&](const MapReply& reply) { answer = reply; }, options);
+        EXPECT_TRUE(QTest::qWaitFor([&]() { return answer.has_value(); }, 5000));
+        if (answer && answer->ok) {
+            MapNetwork::shared()->storeInCache(url, *answer);
+        }
+        return answer.value_or(MapReply{});
+    };
+    const struct {
+        const char* name;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        int requests;
+    } cases[] = {
+        {"fresh for a day", {{"Cache-Control", "max-age=86400"}}, 1},
+        {"fresh until next year", {{"Expires", "Fri, 01 Jan 2100 00:00:00 GMT"}}, 1},
+        {"stale at once", {{"Cache-Control", "max-age=0"}}, 2},
+        {"expired long ago", {{"Expires", "Thu, 01 Jan 1970 00:00:00 GMT"}}, 2},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        headers = c.headers;
+        const int before = server.requestCount();
+        const QUrl url(server.url(QStringLiteral("/%1/0/0.png").arg(++index)));
+        EXPECT_TRUE(fetchTile(url).ok) << c.name;
+        const MapReply again = fetchTile(url);
+        EXPECT_TRUE(again.ok) << c.name;
+        EXPECT_EQ(again.fromCache, c.requests == 1) << c.name;
+        EXPECT_EQ(server.requestCount() - before, c.requests) << c.name;
+    }
+}
