@@ -160,7 +160,7 @@ void FDStaticMapView::finishComposition(bool failed)
     }
     const Composition composition = *composing_;
     composing_.reset();
-    if (failed || tiles_->tileSet(0) < 0) {
+    if (failed || tiles_->tileSet(0) < 0 || size().isEmpty()) {
         showAnswer(QImage(), composition.animated);
         return;
     }

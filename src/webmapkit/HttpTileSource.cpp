@@ -48,8 +48,11 @@ HttpTileSource::~HttpTileSource()
     }
     runningTotal() -= static_cast<int>(running_.size());
     running_.clear();
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), []() { pumpAll(); }, Qt::QueuedConnection);
+    // The others' waiting tiles take the freed turns.
+    if (QCoreApplication::instance() != nullptr) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), []() { pumpAll(); }, Qt::QueuedConnection);
+    }
 }
 
 int HttpTileSource::runningInProcess()

@@ -459,3 +459,20 @@ TEST_F(GpsTabTest, Gallery)
     tab->didFailLoadingMap(tab->mapView(), MapError{});
     EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab-load-error"));
 }
+
+TEST_F(GpsTabTest, APlaceIsSearchedOnlyWhenReturnIsPressed)
+{
+    show(gpsRecord("", "", "", ""));
+    placeAnswer = LoopbackResponse::json(R"([{"boundingbox": ["48.0", "49.0", "9.0", "10.0"]}])");
+    tab->show();
+    tab->searchField()->setFocus();
+    QTest::keyClicks(tab->searchField(), QStringLiteral("Paris"));
+    tab->secondField(true)->setFocus();
+    clock.advance(2.0);
+    QTest::qWait(50);
+    EXPECT_EQ(server.requestCount(), 0) << "neither typing nor leaving the field searches";
+    tab->searchField()->setFocus();
+    QTest::keyClick(tab->searchField(), Qt::Key_Return);
+    ASSERT_TRUE(pumpUntil([&] { return server.requestCount() == 1; }));
+    EXPECT_EQ(server.requests().first().query().queryItemValue(QStringLiteral("q")), QStringLiteral("Paris"));
+}

@@ -258,3 +258,17 @@ TEST_F(GMKWebViewTest, TilesThatFailReportALoadFailureAndTagsLoadLocalScripts)
     view->host()->evaluate(QStringLiteral("alert('from the page')"));
     EXPECT_EQ(log.count(QStringLiteral("alert: from the page")), 1);
 }
+
+TEST_F(GMKWebViewTest, AHiddenMapAsksForNoTiles)
+{
+    view->hide();
+    auto* unseen = new MemoryTileSource();
+    web()->setTileSource(unseen);
+    view->setCenterCoordinate(MapCoordinate{10.0, 20.0});
+    for (int i = 0; i < 5; ++i) {
+        QTest::qWait(5);
+    }
+    EXPECT_TRUE(unseen->requested().isEmpty()) << "only what is shown is loaded";
+    view->show();
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !unseen->requested().isEmpty(); }, 5000));
+}

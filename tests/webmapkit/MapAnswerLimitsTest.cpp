@@ -10,6 +10,7 @@
 #include "webmapkit/MapTestSupport.h"
 #include "webmapkit/MapViewTestSupport.h"
 
+#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <thread>
@@ -217,10 +219,16 @@ TEST_F(MapAnswerLimitsTest, EndlessAnswersStayBoundedWhileEveryCoreIsBusy)
     MapNetwork::Options tile;
     tile.maxBytes = 2 * kMiB;
     for (int i = 0; i < 10; ++i) {
-        MapNetwork::shared()->get(
+        const QNetworkReply* reply = MapNetwork::shared()->get(
             QUrl(server.url(QStringLiteral("/endless/%1").arg(i))), QStringLiteral("test fetch"), &context,
             [&](const MapReply& reply) { answered += reply.ok ? 100 : 1; }, i < 8 ? tile : MapNetwork::Options{});
+        // Qt's transfer thread holds no more of it than this.
+        EXPECT_TRUE(reply != nullptr && reply->readBufferSize() == MapAccessManager::kReadBufferBytes);
     }
+    // The GUI thread, late as on a busy machine, takes nothing for a while
+    // once the answers flow.
+    EXPECT_TRUE(server.waitForRequests(6, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const bool done = QTest::qWaitFor([&]() { return answered >= 10; }, 30000);
     const qint64 grown = grownBy();
     stop = true;
