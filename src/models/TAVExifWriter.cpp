@@ -336,23 +336,24 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         if (WrittenImageCheck::isTiffBased(image_->imageType()) && image_->exifData().empty()
             && !file_->originalBytes().isEmpty()) {
             printCaught("the image's directory cannot be read");
-            dropImage();
+            dropImage(QStringLiteral("the image's directory cannot be read"));
         }
     } catch (const Exiv2::AnyError& error) {
         printCaught(error.what());
         // A file whose metadata cannot be read keeps no image: saving would
         // otherwise replace that metadata with the edited tags alone.
-        dropImage();
+        dropImage(QString::fromUtf8(error.what()));
     } catch (const std::exception& error) {
         printCaught(error.what());
-        dropImage();
+        dropImage(QString::fromUtf8(error.what()));
     }
 }
 
-void TAVExifWriter::dropImage()
+void TAVExifWriter::dropImage(const QString& why)
 {
     image_ = nullptr;
     file_.reset();
+    lastError_ = QStringLiteral("the file's metadata could not be read: %1").arg(why);
 }
 
 TAVExifWriter::~TAVExifWriter() = default;
@@ -622,11 +623,10 @@ bool TAVExifWriter::clearAllIPTCMetadata()
 
 bool TAVExifWriter::saveModifiedMetadata()
 {
-    lastError_.clear();
     if (!checkImage()) {
-        lastError_ = QStringLiteral("the file's metadata could not be read");
         return false;
     }
+    lastError_.clear();
     QString error;
     try {
         const QByteArray& original = file_->originalBytes();

@@ -56,7 +56,8 @@ public:
     // with the file as it was, when the library fails, the written bytes do
     // not pass the check or the file cannot be replaced.
     bool saveModifiedMetadata();
-    // Why the last saveModifiedMetadata failed; empty after a success.
+    // Why the last saveModifiedMetadata failed, or why the file could not be
+    // opened (then every write and save fails); empty after a success.
     const QString& lastError() const { return lastError_; }
     // Whether the key is in the current data. Keys of no family answer true.
     bool isKeyExistInCurrentImage(const QString& key);
@@ -103,7 +104,7 @@ private:
     bool checkImage() const;
     void keepUntouchedXmpPacket();
     void keepUntouchedIptcTimes();
-    void dropImage();
+    void dropImage(const QString& why);
 
     QString filePath_;
     QString lastError_;

@@ -593,6 +593,9 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     if (!failedKeys.isEmpty()) {
         qWarning("Save of %s failed for: %s", qPrintable(path_), qPrintable(failedKeys.join(QStringLiteral(", "))));
         reason = QStringLiteral("These values could not be written: ") + failedKeys.join(QStringLiteral(", "));
+        // A file the writer could not open at all fails every key for one reason.
+        if (!writerMgr_->lastError().isEmpty())
+            reason = failureWithDetail(reason, writerMgr_->lastError());
     } else if (!saved) {
         reason = failureWithDetail(QStringLiteral("The new metadata could not be written"), writerMgr_->lastError());
     }

@@ -81,7 +81,8 @@ public:
     bool clearAllMetadata();
     // Writes the in-memory changes into the file.
     bool saveMetadataToImage();
-    // Why the last save failed; empty after a success.
+    // Why the last save failed, or why the file could not be opened; empty
+    // after a success.
     QString lastError() const;
     // The file as the last successful save wrote it, parsed (see TAVExifWriter).
     TAVImageMetadatReaderBase::SharedImagePtr writtenImage() const;
