@@ -136,7 +136,7 @@ TEST_F(HttpTileSourceTest, TheDiskCacheAnswersTheSecondViewAndADeadServerIsNotHa
     EXPECT_LE(before - downloaded, 6);
 }
 
-TEST_F(HttpTileSourceTest, AtMostSixDownloadsRunAndTilesThatLeftTheViewAreAbandoned)
+TEST_F(HttpTileSourceTest, AtMostTwoDownloadsRunAndTilesThatLeftTheViewAreAbandoned)
 {
     server.setHandler([](const LoopbackRequest&) {
         LoopbackResponse held;
