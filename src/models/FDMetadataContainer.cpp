@@ -45,6 +45,19 @@ template <typename Data> Data withOwnPixelTags(const Data& source, const Data& t
     return merged;
 }
 
+// The orientation turns the target's own pixels: whatever the list of such
+// tags holds, the merged data has the target's orientation, or none.
+template <typename Data, typename Key> void keepOwnOrientation(Data& merged, const Data& target, const Key& key)
+{
+    for (auto found = merged.findKey(key); found != merged.end(); found = merged.findKey(key)) {
+        merged.erase(found);
+    }
+    const auto own = target.findKey(key);
+    if (own != target.end()) {
+        merged.add(*own);
+    }
+}
+
 // Finds the first entry of `key` in the collection its prefix names, without
 // adding one. Throws the library's error for a key it does not know.
 const Exiv2::Metadatum* findDatum(const FDMetadataContainer& container, const std::string& key)
@@ -157,11 +170,6 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         ExivMemoryFile target(path);
         Exiv2::Image& image = target.image();
         image.readMetadata();
-        std::optional<Exiv2::Exifdatum> targetOrientation;
-        const auto ownOrientation = image.exifData().findKey(Exiv2::ExifKey(kOrientationKey));
-        if (ownOrientation != image.exifData().end()) {
-            targetOrientation = *ownOrientation;
-        }
 
         // The tags that describe the source's own pixels (dimensions,
         // compression, strips, thumbnail...) are left out; the target keeps
@@ -170,14 +178,14 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         Exiv2::ExifThumb(exif).erase();
         ExifEntryCleaner::removeEntriesOfUnknownType(exif);
         exif = withOwnPixelTags(exif, image.exifData());
-        if (targetOrientation && exif.findKey(Exiv2::ExifKey(kOrientationKey)) == exif.end()) {
-            exif.add(*targetOrientation);
-        }
+        keepOwnOrientation(exif, image.exifData(), Exiv2::ExifKey(kOrientationKey));
+        Exiv2::XmpData xmp = withOwnPixelTags(xmpData_, image.xmpData());
+        keepOwnOrientation(xmp, image.xmpData(), Exiv2::XmpKey("Xmp.tiff.Orientation"));
         // Every family is set, empty ones too, so that a family the source
         // lacks is removed from the target.
         image.setExifData(exif);
         image.setIptcData(iptcData_);
-        image.setXmpData(withOwnPixelTags(xmpData_, image.xmpData()));
+        image.setXmpData(xmp);
         // The target's IPTC is replaced whole, a block the library could not
         // read included.
         const WrittenImageCheck::Expected expected{image.exifData(), image.iptcData(), image.xmpData(), true, {}, true};

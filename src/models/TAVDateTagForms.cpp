@@ -151,9 +151,9 @@ bool TAVDateTagForms::acceptsText(const QString& key, const QString& text)
     }
     switch (formOfKey(key)) {
     case Form::ExifDateTime:
-        return matchesExifDateTime(text);
+        return matchesExifDateTime(tagText(key, text));
     case Form::ExifDate:
-        return matchesExifDate(text);
+        return matchesExifDate(tagText(key, text));
     case Form::IptcDate:
         return matchesIptcDate(text);
     case Form::IptcTime:
@@ -164,4 +164,38 @@ bool TAVDateTagForms::acceptsText(const QString& key, const QString& text)
         break;
     }
     return true;
+}
+
+QString TAVDateTagForms::tagText(const QString& key, const QString& text)
+{
+    static const QRegularExpression shownDateTime(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2}):(\\d{2}):(\\d{2})$"));
+    static const QRegularExpression shownDate(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
+    const Form form = formOfKey(key);
+    const QString trimmed = text.trimmed();
+    if (form == Form::ExifDateTime && shownDateTime.match(trimmed).hasMatch()) {
+        return trimmed.left(10).replace(QLatin1Char('-'), QLatin1Char(':')) + trimmed.mid(10);
+    }
+    if (form == Form::ExifDate && shownDate.match(trimmed).hasMatch()) {
+        return QString(trimmed).replace(QLatin1Char('-'), QLatin1Char(':'));
+    }
+    return text;
+}
+
+QString TAVDateTagForms::formHint(const QString& key)
+{
+    switch (formOfKey(key)) {
+    case Form::ExifDateTime:
+        return QStringLiteral("a date and time as YYYY-MM-DD HH:MM:SS, such as 2014-09-01 15:03:47");
+    case Form::ExifDate:
+    case Form::IptcDate:
+        return QStringLiteral("a date as YYYY-MM-DD, such as 2014-09-01");
+    case Form::IptcTime:
+        return QStringLiteral("a time as HH:MM:SS with an optional zone, such as 15:03:47+02:00");
+    case Form::XmpDate:
+        return QStringLiteral("a date as YYYY-MM-DD, optionally with a time, such as 2014-09-01T15:03:47");
+    case Form::None:
+        break;
+    }
+    return QString();
 }

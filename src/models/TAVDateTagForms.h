@@ -18,4 +18,12 @@ public:
     // Whether the text is a valid value of the key: always true for keys
     // that hold no date and for the empty text (it clears).
     static bool acceptsText(const QString& key, const QString& text);
+    // The text in the tag's own form. The editors list EXIF dates as
+    // "2014-09-01 15:03:47" (and GPS date stamps as "2014-09-01"): such a
+    // text of an EXIF date key becomes "2014:09:01 15:03:47"; any other text
+    // is returned as it is.
+    static QString tagText(const QString& key, const QString& text);
+    // How a valid value of a date key is written, with an example; empty for
+    // keys that hold no date.
+    static QString formHint(const QString& key);
 };

@@ -347,12 +347,13 @@ void TAVExifData::clear(int32_t kind)
                 continue;
             const QString& key = entity->key();
             bool chosen = true;
+            // A family's twins in XMP go with it.
             if (kind == ClearExif)
-                chosen = getKeyType(key) == FamilyExif || key == kCreateTimeKey;
+                chosen = getKeyType(key) == FamilyExif || key == kCreateTimeKey || TAVKeyLists::isExifTwinInXmp(key);
             else if (kind == ClearGps)
                 chosen = TAVKeyLists::isLocationKey(key);
             else if (kind == ClearIptc)
-                chosen = getKeyType(key) == FamilyIptc;
+                chosen = getKeyType(key) == FamilyIptc || TAVKeyLists::isIptcTwinInXmp(key);
             if (!chosen)
                 continue;
             entity->setValue(getClearValue(key));

@@ -6,6 +6,7 @@
 #include "models/JpegSegments.h"
 #include "models/RepeatedExifBlocks.h"
 #include "models/SonyPreviewImage.h"
+#include "models/TAVDateTagForms.h"
 #include "models/UnreadableBlocks.h"
 #include "models/WrittenImageCheck.h"
 
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -67,8 +69,14 @@ std::optional<Exiv2::TypeId> typeForNewValue(const TAVExifTagPtr& row, Exiv2::Ty
     return static_cast<Exiv2::TypeId>(row->tagType());
 }
 
+// One part of a coordinate, "2950/100": a rational with a non-zero denominator.
+struct CoordinatePart {
+    qint64 numerator = 0;
+    qint64 denominator = 1;
+};
+
 // "37/1 46/1 2950/100": three rationals with non-zero denominators.
-std::optional<std::vector<double>> parseCoordinate(const QString& text)
+std::optional<std::vector<CoordinatePart>> parseCoordinate(const QString& text)
 {
     static const QRegularExpression rational(QStringLiteral("^(\\d+)/(\\d+)$"));
     static const QRegularExpression spaces(QStringLiteral("\\s+"));
@@ -76,7 +84,7 @@ std::optional<std::vector<double>> parseCoordinate(const QString& text)
     if (parts.size() != 3) {
         return std::nullopt;
     }
-    std::vector<double> numbers;
+    std::vector<CoordinatePart> numbers;
     for (const QString& part : parts) {
         const QRegularExpressionMatch match = rational.match(part);
         if (!match.hasMatch()) {
@@ -89,15 +97,22 @@ std::optional<std::vector<double>> parseCoordinate(const QString& text)
         if (!numeratorOk || !denominatorOk || denominator == 0) {
             return std::nullopt;
         }
-        numbers.push_back(static_cast<double>(numerator) / static_cast<double>(denominator));
+        numbers.push_back({numerator, denominator});
     }
     return numbers;
 }
 
-// Whole numbers as "n/1"; anything with a fraction as hundredths, cut rather
-// than rounded so that 59.999 seconds never become 60.
-QString coordinatePart(double value)
+// A part that fits the file's unsigned rationals is kept exactly: the GPS tab
+// gives seconds to a ten-thousandth (1e-7 degree and better), which hundredths
+// would cut to 1/100 of a second. Only a part too large for the file becomes
+// hundredths, cut rather than rounded so that 59.999 seconds never become 60.
+QString coordinatePart(const CoordinatePart& part)
 {
+    constexpr qint64 kLargest = std::numeric_limits<uint32_t>::max();
+    if (part.numerator <= kLargest && part.denominator <= kLargest) {
+        return QStringLiteral("%1/%2").arg(part.numerator).arg(part.denominator);
+    }
+    const double value = static_cast<double>(part.numerator) / static_cast<double>(part.denominator);
     if (value == std::floor(value)) {
         return QStringLiteral("%1/1").arg(static_cast<qint64>(value));
     }
@@ -436,7 +451,8 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
         const ValuePtr newValue = found == exifData.end() || (row && found->typeId() != *newType)
             ? newValueOfType(*newType)
             : copyOfValue(*found);
-        if (!readText(*newValue, value)) {
+        // A date typed as the editors list it goes in the tag's own form.
+        if (!readText(*newValue, TAVDateTagForms::tagText(key, value))) {
             return false;
         }
         if (found != exifData.end()) {
@@ -599,6 +615,16 @@ bool TAVExifWriter::clearXMPMetadata(const QStringList& keys)
             xmpData.erase(found);
         }
     });
+}
+
+bool TAVExifWriter::clearAllXMPMetadata()
+{
+    if (!checkImage() || xmpUndecodable_) {
+        return false;
+    }
+    xmpEdited_ = true;
+    image_->xmpData().clear();
+    return true;
 }
 
 bool TAVExifWriter::clearAllMetadata()

@@ -73,6 +73,11 @@ public:
     bool clearAllIPTCMetadata();
     // As clearMetadata for XMP keys.
     bool clearXMPMetadata(const QStringList& keys);
+    // Every XMP property goes, and the packet with them; false (nothing
+    // changes) for a packet the library cannot decode.
+    bool clearAllXMPMetadata();
+    // The file holds an XMP packet the library cannot decode.
+    bool isXmpUndecodable() const { return xmpUndecodable_; }
 
     // One value into a collection; false when the key or the text is refused
     // (nothing changes then). XMP writes and clears fail on a file whose XMP

@@ -506,6 +506,15 @@ QString failureWithDetail(const QString& failure, const QString& detail)
 
 } // namespace
 
+QString TAVImageObject::keptXmpNotice(const QStringList& names)
+{
+    return names.size() == 1
+        ? QStringLiteral("The XMP metadata of this photo could not be read, so it was kept as it was: %1")
+              .arg(names.first())
+        : QStringLiteral("The XMP metadata of these photos could not be read, so it was kept as it was: %1")
+              .arg(names.join(QStringLiteral(", ")));
+}
+
 bool TAVImageObject::saveMetadataToImage()
 {
     bool written = false;
@@ -514,6 +523,13 @@ bool TAVImageObject::saveMetadataToImage()
     fileError_.clear();
     const bool unshiftable = shiftFindsNoDate();
     shiftFoundNoDate_ = false;
+    keptXmpOnClear_ = false;
+    bool clears = exifData_->isClearAll();
+    for (int32_t category = 0; category < 4 && !clears; ++category) {
+        const TAVEntityList entities = exifData_->modifiedUserSetEntities(category);
+        clears = std::any_of(
+            entities.begin(), entities.end(), [](const TAVEntityPtr& entity) { return entity->isClear(); });
+    }
     if (!userFileUnchanged()) {
         reportChangedUserFile();
     } else if (prepareWorkingCopy()) {
@@ -522,7 +538,12 @@ bool TAVImageObject::saveMetadataToImage()
         writerMgr_ = std::make_unique<TAVMetadataWritterMgr>(path_);
         // The checked bytes go to the working copy and the user's file together.
         writerMgr_->setWritesFile(false);
+        // A packet the library cannot decode keeps whatever twins of the
+        // cleared tags it holds: the user is told. (The save lets the writer
+        // go once its bytes are written.)
+        const bool xmpUndecodable = writerMgr_->isXmpUndecodable();
         success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
+        keptXmpOnClear_ = success && clears && xmpUndecodable;
         writerMgr_.reset();
         // New bytes that were not published are removed from beside the user's file.
         pendingUserFile_ = {};
@@ -538,6 +559,8 @@ bool TAVImageObject::saveMetadataToImage()
             exifData_->setEnuModifyState(TAVExifData::StateUnchanged); // the shift was all it held
         if (unshiftable)
             reportUnshiftedPhoto();
+        if (keptXmpOnClear_)
+            nameInLoopAlert(&ChangedFilesAlert::keptXmpNames_, keptXmpNotice);
         reread();
     } else {
         if (lastSaveFailure().isEmpty())
@@ -713,6 +736,8 @@ TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
         showAlert(changedFilesMessage(names_));
     if (showsAlert_ && !unshiftedNames_.isEmpty())
         showAlert(unshiftedPhotosMessage(unshiftedNames_));
+    if (showsAlert_ && !keptXmpNames_.isEmpty())
+        showAlert(keptXmpNotice(keptXmpNames_));
 }
 
 void TAVImageObject::reportChangedUserFile()

@@ -130,6 +130,11 @@ public:
     // The last save had a time shift to apply and found no date to move:
     // nothing was shifted (the save itself may have written other edits).
     bool lastSaveFoundNoDateToShift() const { return shiftFoundNoDate_; }
+    // The last save cleared tags of a photo whose XMP packet the library
+    // cannot read: the packet, with any XMP twins of those tags, was kept.
+    bool lastSaveKeptXmp() const { return keptXmpOnClear_; }
+    // What the user is told of the photos (their file names) whose XMP a clear kept.
+    static QString keptXmpNotice(const QStringList& names);
     QList<TAVEntityPtr> getProcessedEntitiesForSave(int32_t category);
     // "date time" of the creation date to write: each part from the user's
     // value when modified, else from the value read.
@@ -166,6 +171,7 @@ public:
         QStringList names_;
         bool showsAlert_ = true;
         QStringList unshiftedNames_;
+        QStringList keptXmpNames_;
     };
 
     // --- Accessors ---
@@ -264,6 +270,7 @@ private:
     mutable std::mutex saveFailureMutex_;
     QString saveFailure_;
     bool shiftFoundNoDate_ = false;
+    bool keptXmpOnClear_ = false;
     TAVImageObjectProtocol* delegate_ = nullptr;
     QString renamedPath_;
     QDateTime fileOrignalCreateDate_;

@@ -4,6 +4,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
+#include <initializer_list>
 #include <string_view>
 #include <unordered_set>
 
@@ -91,6 +93,54 @@ bool TAVKeyLists::isLocationKey(const QString& key)
         || gpsKeys().contains(key);
 }
 
+namespace {
+
+bool startsWithAny(const QString& key, std::initializer_list<const char*> prefixes)
+{
+    return std::any_of(
+        prefixes.begin(), prefixes.end(), [&key](const char* prefix) { return key.startsWith(QLatin1String(prefix)); });
+}
+
+} // namespace
+
+bool TAVKeyLists::isExifTwinInXmp(const QString& key)
+{
+    // The XMP schemas that restate EXIF, and the properties that hold the
+    // same dates, software and credits as its text tags.
+    return startsWithAny(key, {"Xmp.exif.", "Xmp.tiff.", "Xmp.exifEX.", "Xmp.aux."})
+        || startsWithAny(key,
+            {"Xmp.xmp.CreateDate", "Xmp.xmp.ModifyDate", "Xmp.xmp.CreatorTool", "Xmp.photoshop.DateCreated",
+                "Xmp.dc.description", "Xmp.dc.creator", "Xmp.dc.rights"});
+}
+
+bool TAVKeyLists::isIptcTwinInXmp(const QString& key)
+{
+    // The IPTC schemas of XMP, and the Dublin Core and rights properties that
+    // hold the same title, caption, keywords, creator and copyright.
+    return startsWithAny(key, {"Xmp.iptc.", "Xmp.iptcExt.", "Xmp.photoshop.", "Xmp.xmpRights."})
+        || startsWithAny(
+            key, {"Xmp.dc.title", "Xmp.dc.description", "Xmp.dc.subject", "Xmp.dc.creator", "Xmp.dc.rights"});
+}
+
+bool TAVKeyLists::isFileStructureKey(const QString& key)
+{
+    if (!key.startsWith(QLatin1String("Exif."))) {
+        return false;
+    }
+    // The library's notes on where the maker note sits, and tags it knows
+    // only by number, whose layout nothing describes.
+    if (key.startsWith(QLatin1String("Exif.MakerNote.")) || key.contains(QLatin1String(".0x"))) {
+        return true;
+    }
+    // Directory pointers, offsets and lengths are worked out anew by every
+    // save, and the embedded blocks are written from their own families.
+    static const std::unordered_set<std::string_view> names = {"ExifTag", "GPSTag", "InteroperabilityTag", "SubIFDs",
+        "JPEGInterchangeFormat", "JPEGInterchangeFormatLength", "StripOffsets", "StripByteCounts", "TileOffsets",
+        "TileByteCounts", "MakerNote", "XMLPacket", "IPTCNAA", "ImageResources"};
+    const QByteArray name = key.mid(key.lastIndexOf(QLatin1Char('.')) + 1).toLatin1();
+    return names.count(std::string_view(name.constData(), size_t(name.size()))) > 0;
+}
+
 bool TAVKeyLists::isLibraryTextKey(const QString& key)
 {
     try {
@@ -126,6 +176,10 @@ bool TAVKeyLists::isPixelDescriptionKey(const QString& key)
 {
     // The thumbnail's directory and the sub-images describe pictures of their own.
     if (key.startsWith(QLatin1String("Exif.Thumbnail.")) || key.startsWith(QLatin1String("Exif.SubImage"))) {
+        return true;
+    }
+    // The interoperability directory names the size of the picture it belongs to.
+    if (key == QLatin1String("Exif.Iop.RelatedImageWidth") || key == QLatin1String("Exif.Iop.RelatedImageLength")) {
         return true;
     }
     static const QStringList groups = {QStringLiteral("Exif.Image."), QStringLiteral("Exif.Photo."),

@@ -30,6 +30,15 @@ public:
     // (time, date, speed, accuracy... beside the GPS tab's keys) and their
     // XMP twins. Clearing the location clears all of them.
     static bool isLocationKey(const QString& key);
+    // Whether an XMP key holds what EXIF (or IPTC) holds too: clearing that
+    // family clears these twins, or the data would stay in the file.
+    static bool isExifTwinInXmp(const QString& key);
+    static bool isIptcTwinInXmp(const QString& key);
+    // Whether the key is part of the file's structure rather than a value:
+    // directory pointers, offsets and lengths, maker-note positions, the
+    // blocks that embed other families, tags known only by number. A save
+    // writes them as the file's layout needs, never as edited.
+    static bool isFileStructureKey(const QString& key);
     // Whether the metadata library keeps the key's value as text a user
     // reads (EXIF Ascii or Comment, IPTC strings, dates and times), and the
     // record's own keys that name no tag of a file. The file's structure

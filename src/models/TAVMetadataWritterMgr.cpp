@@ -304,10 +304,14 @@ bool TAVMetadataWritterMgr::testValueVaild(const QString& value, const QString& 
 {
     // The fields this manager converts are checked as the save converts them,
     // so the editors accept exactly what can be saved.
+    if (TAVKeyLists::isFileStructureKey(key)) {
+        return false;
+    }
     if (const std::optional<bool> accepted = fieldAccepts(key, value)) {
         return *accepted;
     }
-    return TAVDateTagForms::acceptsText(key, value) && TAVExifWriter::testValue(value, key);
+    return TAVDateTagForms::acceptsText(key, value)
+        && TAVExifWriter::testValue(TAVDateTagForms::tagText(key, value), key);
 }
 
 // ---------------------------------------------------------------- routing
@@ -971,7 +975,13 @@ bool TAVMetadataWritterMgr::clearAllMetadata()
 {
     exifWriter_->clearAllMetadata();
     exifWriter_->clearAllIPTCMetadata();
+    exifWriter_->clearAllXMPMetadata();
     return saveMetadataToImage();
+}
+
+bool TAVMetadataWritterMgr::isXmpUndecodable() const
+{
+    return exifWriter_->isXmpUndecodable();
 }
 
 bool TAVMetadataWritterMgr::saveMetadataToImage()

@@ -77,8 +77,12 @@ public:
     // Erases a key and the tags that repeat its information (some keys are
     // set to their "unknown" value instead).
     bool clearOneMetadata(const QString& key);
-    // Erases all EXIF and IPTC data and saves the file; XMP stays.
+    // Erases all EXIF, IPTC and XMP data and saves the file. An XMP packet
+    // the library cannot decode is kept as it was (see isXmpUndecodable).
     bool clearAllMetadata();
+    // Whether the file holds an XMP packet the library cannot decode: no
+    // property of it can be changed or cleared, so a clear keeps all of it.
+    bool isXmpUndecodable() const;
     // Writes the in-memory changes into the file.
     bool saveMetadataToImage();
     // Why the last save failed, or why the file could not be opened; empty

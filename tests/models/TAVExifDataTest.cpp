@@ -115,7 +115,8 @@ TEST(TAVExifDataTest, ClearKindsChooseTheirFamiliesAndNeverTheImageSize)
     const std::vector<std::tuple<int, Chooser, bool>> cases = {
         {1, [](const QString& key) { return key.startsWith("Exif.") || key == "Summary.CreateTime"; }, false},
         {2, [](const QString& key) { return key.startsWith("Exif.GPSInfo."); }, false},
-        {3, [](const QString& key) { return key.startsWith("Iptc."); }, false},
+        // The XMP title is the twin of the IPTC object name: it goes with IPTC.
+        {3, [](const QString& key) { return key.startsWith("Iptc.") || key == "Xmp.dc.title"; }, false},
         {0, every, true},
         {7, every, false},
     };

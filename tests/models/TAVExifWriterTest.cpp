@@ -73,11 +73,15 @@ TEST_F(TAVExifWriterTest, GpsCoordinatesKeepFractionsOfSecondsAndEmptyTextErases
     const TAVEntityPtr latitude = entity("Exif.GPSInfo.GPSLatitude", "37/1 46/1 59999/1000 ");
     EXPECT_EQ(writeAndSave(path, {latitude, notAPlace}), QList<TAVEntityPtr>{notAPlace});
 
-    // 59.999 seconds stay below a minute instead of rounding up to 60.
-    expectValues(path, {{"Exif.GPSInfo.GPSLatitude", "37/1 46/1 5999/100"}});
+    // 59.999 seconds are kept exactly, below a minute.
+    expectValues(path, {{"Exif.GPSInfo.GPSLatitude", "37/1 46/1 59999/1000"}});
     const QJsonObject tags = ExifTool::read(path, {"-n"});
-    EXPECT_NEAR(tags.value("GPS:GPSLatitude").toDouble(), 37.0 + 46.0 / 60 + 59.99 / 3600, 1e-6);
+    EXPECT_NEAR(tags.value("GPS:GPSLatitude").toDouble(), 37.0 + 46.0 / 60 + 59.999 / 3600, 1e-9);
     EXPECT_NEAR(tags.value("GPS:GPSLongitude").toDouble(), 4.0 + 5.0 / 60 + 6.0 / 3600, 1e-6);
+
+    // A part too large for the file's rationals is cut to hundredths.
+    EXPECT_TRUE(writeAndSave(path, {entity("Exif.GPSInfo.GPSLatitude", "37/1 46/1 5999900000/100000000")}).isEmpty());
+    expectValues(path, {{"Exif.GPSInfo.GPSLatitude", "37/1 46/1 5999/100"}});
 
     EXPECT_TRUE(writeAndSave(path, {entity("Exif.GPSInfo.GPSLongitude", "")}).isEmpty());
     expectValues(path,

@@ -106,6 +106,37 @@ bool makeImageWithTags(const QString& path, const std::vector<Tag>& tags, QSize 
     return makeImage(path, size) && writeTags(path, tags);
 }
 
+bool giveUndecodableXmpPacket(const QString& path)
+{
+    const std::string packet
+        = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+          "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+          "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmp:Rating=\"3\">"
+          "<xmp:Ratinh>4</xmp:Ratinh><dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">Harbour</rdf:li></rdf:Alt>"
+          "</dc:title><dc:subject><rdf:Bag><rdf:li>sea</rdf:li><rdf:li>sun</rdf:li></rdf:Bag>"
+          "</dc:subject></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+    try {
+        auto image = openImage(path);
+        image->readMetadata();
+        image->setXmpPacket(packet);
+        image->writeXmpFromPacket(true);
+        image->writeMetadata();
+    } catch (const Exiv2::AnyError& error) {
+        std::cerr << "Cannot give " << path.toStdString() << " its packet: " << error.what() << '\n';
+        return false;
+    }
+    // Written with a misspelt twin the library accepts, then given the second
+    // "Rating" in place: same length, so the segment sizes stay right.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    file.close();
+    bytes.replace("Ratinh", "Rating");
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 QString sample(const QString& name)
 {
     return QStringLiteral(LUMETTA_TEST_DATA_DIR) + QLatin1Char('/') + name;

@@ -35,6 +35,11 @@ bool writeKeywords(const QString& path, const QStringList& keywords);
 // makeImage followed by writeTags.
 bool makeImageWithTags(const QString& path, const std::vector<Tag>& tags, QSize size = QSize(64, 48));
 
+// Gives the file an XMP packet the library cannot decode (a property given
+// twice, with the title "Harbour" and the subject "sea", "sun"), as some
+// phones write them; other readers still read it.
+bool giveUndecodableXmpPacket(const QString& path);
+
 // The path of a committed sample under tests/data.
 QString sample(const QString& name);
 
