@@ -7,6 +7,7 @@
 #include "foundation/UiServices.h"
 
 #include "models/TAVCVSParaser.h"
+#include "models/TAVKeyLists.h"
 #include "models/TAVMetadataWritterMgr.h"
 
 #include <QCheckBox>
@@ -159,6 +160,17 @@ bool TAVDetailViewCtlr::shouldEditRow(const QModelIndex& index)
     if (row == nullptr || TAVSearchableTagTable::isFamilyRow(*row->entity)) {
         return false;
     }
+    // A save would write the file's own layout over an edit of these, so an
+    // edit would show as saved and never reach the file.
+    if (TAVKeyLists::isFileStructureKey(row->entity->key())) {
+        if (UiServices* ui = UiServices::shared()) {
+            ui->showTipsAlert(QStringLiteral("Tips"),
+                QStringLiteral("This tag is part of the file's structure, which every save writes anew: it cannot "
+                               "be edited."),
+                QStringLiteral("OK"), QString(), this);
+        }
+        return false;
+    }
     const TAVExifTagPtr tag = TAVCVSParaser::tagForKey(row->entity->key());
     if (tag && tag->dataType() == kByteDataType) {
         if (UiServices* ui = UiServices::shared()) {
@@ -182,10 +194,7 @@ bool TAVDetailViewCtlr::commitValue(const TAVSearchableTagTable::Row& row, const
     const QString key = row.entity->key();
     if (!testValueIsVaild(text, key)) {
         if (UiServices* ui = UiServices::shared()) {
-            ui->showTipsAlert(QStringLiteral("Error"),
-                QStringLiteral("Please set a valid value for \"%1\" \n Tips: park your mouse hovering over the cell "
-                               "to get help")
-                    .arg(key),
+            ui->showTipsAlert(QStringLiteral("Error"), TAVSearchableTagTable::invalidValueMessage(key),
                 QStringLiteral("OK"), QString(), this);
         }
         return false;

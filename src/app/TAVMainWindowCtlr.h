@@ -129,6 +129,10 @@ public:
     // The batch clear-kind menu: the item's data is the kind, for the whole list.
     void onMenuClick(QAction* item);
     void clickApplyToAll();
+    // Every tab hands over what was typed into a field still being edited.
+    void commitTypedText();
+    // A clear of the whole list (its clear-kind menu included) asks first,
+    // as Apply To All does: both change photos the list's search may hide.
     void doClear(bool wholeList, int kind);
     void doRestore(bool wholeList);
     void saveImagesMetadata(const QList<TAVImageObjectPtr>& images);
@@ -304,6 +308,11 @@ private:
     void restoreWindowPlace();
     void rememberWindowPlace(const QEvent* event);
     void openNewPresetSheet();
+    // Asks before a command changes every photo of the list: how many, and
+    // how many of them the list's search hides. True to go on.
+    bool confirmWholeListChange(const QString& title, const QString& what, const QString& action);
+    // Names the photos whose XMP packet a saved clear could not change.
+    void tellKeptXmp(const QStringList& names);
     TAVExifDataPtr presetUpdateFromShownRecord() const;
     QList<TAVImageObjectPtr> imagesToApply(bool allImages) const;
     // Selects again the images a rename or clone imported afresh, by their files.

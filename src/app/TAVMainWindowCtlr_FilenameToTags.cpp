@@ -66,7 +66,9 @@ void TAVMainWindowCtlr::doApplyFileNameToTitleField()
                 if (!self)
                     return;
                 const TAVImageObjectPtr& image = images.at(i);
-                const QString name = QFileInfo(image->path()).completeBaseName();
+                // The user's file name: a working copy made beside an older
+                // one carries a "(1)" the user never chose.
+                const QString name = QFileInfo(image->imageTitle()).completeBaseName();
                 if (!name.isEmpty() && image->exifData()) {
                     image->exifData()->setValue(name, kXpTitle, TAVExifData::CategoryOther, true, true, true);
                     image->exifData()->setValue(name, kObjectName, TAVExifData::CategorySummary, true, true, true);

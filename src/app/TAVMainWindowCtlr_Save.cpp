@@ -2,6 +2,8 @@
 // the save, import and filename loops share.
 #include "app/TAVMainWindowCtlr.h"
 
+#include "app/TAVDetailViewCtlr.h"
+#include "app/TAVExposureViewCtlr.h"
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVSaveFailureReport.h"
 #include "app/TAVSummaryViewCtlr.h"
@@ -14,6 +16,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 
@@ -54,8 +57,43 @@ void TAVMainWindowCtlr::clickRestoreAll()
     doRestore(true);
 }
 
+bool TAVMainWindowCtlr::confirmWholeListChange(const QString& title, const QString& what, const QString& action)
+{
+    UiServices* ui = UiServices::shared();
+    const qsizetype count = photos_->maryDataSource().size();
+    if (!ui || count == 0)
+        return count > 0;
+    QString message
+        = what.arg(count == 1 ? QStringLiteral("the one photo") : QStringLiteral("all %1 photos").arg(count));
+    // The list's search shows only part of the list, but the command changes
+    // every photo of it: say how many the user cannot see.
+    const qsizetype hidden = photos_->isSearchState() ? count - photos_->getDataSourceForCurrentState().size() : 0;
+    if (hidden > 0) {
+        message += hidden == 1
+            ? QStringLiteral(" 1 of them is hidden by the search \"%1\".").arg(photos_->searchField()->text())
+            : QStringLiteral(" %1 of them are hidden by the search \"%2\".")
+                  .arg(hidden)
+                  .arg(photos_->searchField()->text());
+    }
+    message += QStringLiteral(" Saving then makes the change permanent.");
+    UiServices::AlertRequest question;
+    question.title = title;
+    question.message = message;
+    question.buttons = {action, QStringLiteral("Cancel")};
+    question.parent = mainWindow_;
+    return ui->runAlert(question) == UiServices::FirstButton;
+}
+
 void TAVMainWindowCtlr::doClear(bool wholeList, int kind)
 {
+    if (wholeList) {
+        static const QStringList parts = {QStringLiteral("all metadata"), QStringLiteral("the Exif metadata"),
+            QStringLiteral("the GPS metadata"), QStringLiteral("the IPTC metadata")};
+        const QString part = parts.value(kind, parts.first());
+        if (!confirmWholeListChange(QStringLiteral("Clear %1 of every photo in the list?").arg(part),
+                QStringLiteral("This clears %1 of %2.").arg(part, QStringLiteral("%1")), QStringLiteral("Clear All")))
+            return;
+    }
     const QList<TAVImageObjectPtr> images = wholeList ? photos_->maryDataSource() : marySelectedImgs_;
     for (const auto& image : images)
         image->clear(static_cast<uint64_t>(kind));
@@ -74,6 +112,9 @@ void TAVMainWindowCtlr::doRestore(bool wholeList)
 
 void TAVMainWindowCtlr::clickApplyToAll()
 {
+    if (!confirmWholeListChange(QStringLiteral("Apply the changes shown to every photo in the list?"),
+            QStringLiteral("This applies the changes shown to %1."), QStringLiteral("Apply To All")))
+        return;
     // One copy made before the loop: every image gets the same entries, also
     // when the shown record is one of the images' own.
     const TAVExifDataPtr copy = curExifData_->copy();
@@ -85,14 +126,27 @@ void TAVMainWindowCtlr::clickApplyToAll()
     TAVBaseTabViewCltr::setPendingEdits(false);
 }
 
+void TAVMainWindowCtlr::commitTypedText()
+{
+    // Typed text that its field hands over only when editing ends would
+    // otherwise miss a save by key or a close right after the typing.
+    for (TAVBaseTabViewCltr* tab : {static_cast<TAVBaseTabViewCltr*>(summary_),
+             static_cast<TAVBaseTabViewCltr*>(exposure_), gps_, static_cast<TAVBaseTabViewCltr*>(detail_)}) {
+        if (tab)
+            tab->commitTypedText();
+    }
+}
+
 void TAVMainWindowCtlr::clickSave()
 {
+    commitTypedText();
     applyModifyToSelectedImages(true);
     saveImagesMetadata(marySelectedImgs_);
 }
 
 void TAVMainWindowCtlr::clickSaveAll()
 {
+    commitTypedText();
     saveImagesMetadata(photos_->maryDataSource());
 }
 
@@ -113,7 +167,8 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
     const QPointer<TAVMainWindowCtlr> self(this);
     const std::shared_ptr<std::atomic<bool>> saving = isSaving_;
     const auto failures = std::make_shared<TAVSaveFailureReport>();
-    Dispatch::async([images, self, saving, applyToFileDate, failures] {
+    const auto keptXmp = std::make_shared<QStringList>();
+    Dispatch::async([images, self, saving, applyToFileDate, failures, keptXmp] {
         {
             // Files changed by another program are named, with the other
             // failures, in the loop's one alert at the end.
@@ -126,13 +181,15 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
                     failures->add(QFileInfo(image->srcPath()).fileName(), image->lastSaveFailure());
                 else if (image->lastSaveFoundNoDateToShift())
                     failures->add(QFileInfo(image->srcPath()).fileName(), kNoDateToShift);
+                if (image->lastSaveKeptXmp())
+                    keptXmp->append(QFileInfo(image->srcPath()).fileName());
                 Dispatch::syncMain([self, i, count] {
                     if (self)
                         self->updateSaveProgress(double(i) / double(count));
                 });
             }
         }
-        Dispatch::syncMain([self, failures] {
+        Dispatch::syncMain([self, failures, keptXmp] {
             if (!self)
                 return;
             // The engine used each saved image's time shift up. The common
@@ -149,9 +206,24 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
             // Each failure is told once, after the sheet is gone; the list's
             // State cell keeps the reason in its tooltip.
             failures->show(self->mainWindow_);
+            self->tellKeptXmp(*keptXmp);
             self->finishLoop();
         });
     });
+}
+
+void TAVMainWindowCtlr::tellKeptXmp(const QStringList& names)
+{
+    UiServices* ui = UiServices::shared();
+    if (names.isEmpty() || !ui)
+        return;
+    UiServices::AlertRequest notice;
+    notice.title = QStringLiteral("XMP metadata kept");
+    notice.message = TAVImageObject::keptXmpNotice(names);
+    notice.buttons = {QStringLiteral("Dismiss")};
+    notice.style = UiServices::AlertStyle::Informational;
+    notice.parent = mainWindow_;
+    ui->runAlert(notice);
 }
 
 VXProgressWindowController* TAVMainWindowCtlr::progressWindowController()
@@ -280,6 +352,7 @@ bool TAVMainWindowCtlr::closeRequestedWithUnsavedEdits(QEvent* event)
     if (event->type() != QEvent::Close)
         return false;
     // An edit typed into a field but not yet handed to the images counts too.
+    commitTypedText();
     applyModifyToSelectedImages(true);
     const QList<TAVImageObjectPtr> unsaved = imagesWithUnsavedEdits();
     UiServices* ui = UiServices::shared();

@@ -564,7 +564,8 @@ QString TAVPhotosViewCltr::getStringFromModifyState(int32_t state)
 
 bool TAVPhotosViewCltr::isImageObjectContainSearchStr(const TAVImageObject& image, const QString& text)
 {
-    return QFileInfo(image.path()).completeBaseName().contains(text, Qt::CaseInsensitive);
+    // The name the list shows: the user's file, not its working copy's "(1)".
+    return QFileInfo(image.imageTitle()).completeBaseName().contains(text, Qt::CaseInsensitive);
 }
 
 void TAVPhotosViewCltr::typeInSearchField(const QString& text)

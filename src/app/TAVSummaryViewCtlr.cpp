@@ -8,6 +8,8 @@
 
 #include "foundation/DateServices.h"
 #include "foundation/TextNumbers.h"
+#include "foundation/TextServices.h"
+#include "foundation/UiServices.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -121,6 +123,7 @@ void TAVSummaryViewCtlr::showCount(QLineEdit* field, int32_t count)
     if (field->hasFocus() && TextNumbers::intValue(field->text()) == count)
         return;
     field->setText(QString::number(count));
+    acceptedCounts_.insert(field, field->text());
 }
 
 void TAVSummaryViewCtlr::enableOffsetControls()
@@ -212,6 +215,17 @@ void TAVSummaryViewCtlr::controlTextDidChange(QObject* sender)
     if (!record)
         return;
     if (sender == fldOffsetDateValue_ || sender == fldOffsetTimeValue_) {
+        auto* count = static_cast<QLineEdit*>(sender);
+        // A shift moves dates forward only: a sign (or anything but digits)
+        // is refused as the number fields refuse it, instead of a shift that
+        // the save would pass over without a word.
+        if (!TextServices::isAllNumberic(count->text())) {
+            if (UiServices* ui = UiServices::shared())
+                ui->beep();
+            count->setText(acceptedCounts_.value(count, QStringLiteral("0")));
+            return;
+        }
+        acceptedCounts_.insert(count, count->text());
         checkDatetimeOffsetChanged();
     } else {
         for (const Field& field : std::as_const(fields_)) {

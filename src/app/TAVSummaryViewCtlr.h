@@ -2,6 +2,7 @@
 
 #include "commlib/TAVBaseTabViewCltr.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -96,6 +97,8 @@ private:
     QComboBox* popupDayUnit_ = nullptr;
     QLineEdit* fldOffsetTimeValue_ = nullptr;
     QComboBox* popupTimeUnit_ = nullptr;
+    // What each shift count field last held that was accepted.
+    QHash<const QLineEdit*, QString> acceptedCounts_;
     QCheckBox* applyToFileCreate_ = nullptr;
     QLabel* imageView_ = nullptr;
     QString curDispImagePath_;

@@ -57,6 +57,10 @@ void TAVBaseTabViewCltr::refreshModifiedFields()
 {
 }
 
+void TAVBaseTabViewCltr::commitTypedText()
+{
+}
+
 bool TAVBaseTabViewCltr::isFieldModified(QWidget* control) const
 {
     (void)control;

@@ -44,6 +44,10 @@ public:
     virtual std::optional<TAVEntityMap> genDictionayFromSetting();
     virtual void setEditEnable(bool enable);
     virtual void refreshModifiedFields();
+    // Hands text typed into a field that reports only when its editing ends
+    // to the record now, before the window saves or closes. Nothing by
+    // default: most fields hand over every keystroke.
+    virtual void commitTypedText();
     virtual bool isFieldModified(QWidget* control) const;
 
     // The user chose an item of a pop-up / changed a text: raise the flag.

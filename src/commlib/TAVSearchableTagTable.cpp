@@ -1,5 +1,7 @@
 #include "commlib/TAVSearchableTagTable.h"
 
+#include "models/TAVDateTagForms.h"
+
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -65,6 +67,17 @@ TAVSearchableTagTable::TAVSearchableTagTable(const Policy& policy)
     allRows_.reserve(kInitialRows);
     searchRows_.reserve(kInitialRows);
     shownRows_.reserve(kInitialRows);
+}
+
+QString TAVSearchableTagTable::invalidValueMessage(const QString& key)
+{
+    const QString form = TAVDateTagForms::formHint(key);
+    if (!form.isEmpty()) {
+        return QStringLiteral("Please set a valid value for \"%1\": %2.").arg(key, form);
+    }
+    return QStringLiteral(
+        "Please set a valid value for \"%1\" \n Tips: park your mouse hovering over the cell to get help")
+        .arg(key);
 }
 
 bool TAVSearchableTagTable::isFamilyRow(const TAVEntity& entity)

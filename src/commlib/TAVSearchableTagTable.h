@@ -57,6 +57,9 @@ public:
     // row stays. The entities are the record's own.
     static TAVEntityList familyRowsOfRecord(const TAVExifData& record);
     static bool isFamilyRow(const TAVEntity& entity);
+    // What an editor of the table says when a value is refused for `key`;
+    // for a date it names the form the key takes.
+    static QString invalidValueMessage(const QString& key);
 
     const Policy& policy() const { return policy_; }
 

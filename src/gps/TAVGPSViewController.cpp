@@ -4,6 +4,7 @@
 #include "foundation/TextServices.h"
 #include "foundation/UiServices.h"
 #include "foundation/Utils.h"
+#include "gps/GpsAngle.h"
 #include "gps/LocalSearchService.h"
 #include "gps/TAVGPSFormatter.h"
 #include "gps/VXMapView.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 
@@ -203,6 +205,25 @@ bool TAVGPSViewController::showAxisFromRecord(Axis& a, const QString& value, con
     return true;
 }
 
+QString TAVGPSViewController::altitudeMetres(const QString& rational)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d+)/(\\d+)\\s*$"));
+    const QRegularExpressionMatch match = form.match(rational);
+    const double denominator = match.captured(2).toDouble();
+    if (!match.hasMatch() || denominator == 0) {
+        return rational;
+    }
+    return QString::number(match.captured(1).toDouble() / denominator, 'g', 12);
+}
+
+QString TAVGPSViewController::altitudeRational(const QString& metres)
+{
+    if (metres.isEmpty() || metres == QLatin1String(".") || !TextServices::isUnsiginedFloatNumber(metres)) {
+        return metres;
+    }
+    return GpsAngle::rationalOfText(metres);
+}
+
 void TAVGPSViewController::refreshOriginalPhotoTakePlace()
 {
     const TAVExifDataPtr& record = imgExifData();
@@ -213,10 +234,11 @@ void TAVGPSViewController::refreshOriginalPhotoTakePlace()
     auto original = [&record](const QString& key) {
         return record->getValueFromOriginalDataForKey(key, TAVExifData::CategoryGps);
     };
-    // As stored, so a preset made from the tab writes them back unchanged.
+    // The version as stored and the altitude in metres; a preset made from
+    // the tab writes them back as the file held them.
     fldGpsVersion_->setText(original(kVersionKey));
     fldGpsAltitudeRef_->setText(original(kAltitudeRefKey));
-    fldGpsAltitude_->setText(original(kAltitudeKey));
+    fldGpsAltitude_->setText(altitudeMetres(original(kAltitudeKey)));
     if (!showAxisFromRecord(lat_, original(kLatitudeKey), original(kLatitudeRefKey))
         || !showAxisFromRecord(lon_, original(kLongitudeKey), original(kLongitudeRefKey))) {
         return;
@@ -239,7 +261,7 @@ void TAVGPSViewController::refreshUserModifiedPhotoTakePlace()
     auto userSet = [&record](const QString& key) { return record->getValueForKey(key, TAVExifData::CategoryGps); };
     fldGpsVersion_->setText(userSet(kVersionKey));
     fldGpsAltitudeRef_->setText(userSet(kAltitudeRefKey));
-    fldGpsAltitude_->setText(userSet(kAltitudeKey));
+    fldGpsAltitude_->setText(altitudeMetres(userSet(kAltitudeKey)));
     for (Axis* a : {&lat_, &lon_}) {
         const bool isLat = a->latitude;
         const QString value = userSet(isLat ? kLatitudeKey : kLongitudeKey);

@@ -57,6 +57,9 @@ public:
     void setImgExifData(const TAVExifDataPtr& record) override;
     void setEditEnable(bool enable) override;
     void refreshModifiedFields() override;
+    // The degree, minute, second and decimal fields hand over only when
+    // their editing ends: what they hold now goes to the record.
+    void commitTypedText() override;
     std::optional<TAVEntityMap> genDictionayFromSetting() override;
 
     // User actions, also reached from the controls.
@@ -170,6 +173,10 @@ private:
     void directionChosen(Axis& axis);
     void restoreAxis(Axis& axis);
     static bool isDmsPartText(const QString& text);
+    // The altitude's rational ("125/10") as metres ("12.5") and back; other
+    // texts stay as they are.
+    static QString altitudeMetres(const QString& rational);
+    static QString altitudeRational(const QString& metres);
     static double axisDecimal(const Axis& axis, bool* ok);
     static QString partsText(const Axis& axis, bool trailingBlank);
 

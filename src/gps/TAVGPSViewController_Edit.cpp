@@ -257,6 +257,18 @@ void TAVGPSViewController::decimalFieldEditingFinished(Axis& a)
     endUserEdit();
 }
 
+void TAVGPSViewController::commitTypedText()
+{
+    // Each hand-over does nothing for a field that holds what it last
+    // showed, so only the field the user typed into acts.
+    for (Axis* a : {&lat_, &lon_}) {
+        for (QLineEdit* field : {a->degree, a->minute, a->second}) {
+            dmsFieldEditingFinished(*a, field);
+        }
+        decimalFieldEditingFinished(*a);
+    }
+}
+
 void TAVGPSViewController::directionChosen(Axis& a)
 {
     const QString word = a.popup->currentText();
@@ -300,7 +312,7 @@ std::optional<TAVEntityMap> TAVGPSViewController::genDictionayFromSetting()
     };
     put(kVersionKey, fldGpsVersion_->text());
     put(kAltitudeRefKey, fldGpsAltitudeRef_->text());
-    put(kAltitudeKey, fldGpsAltitude_->text());
+    put(kAltitudeKey, altitudeRational(fldGpsAltitude_->text()));
     for (const Axis* a : {&lat_, &lon_}) {
         Axis shown = *a;
         shown.strDegree = a->degree->text();

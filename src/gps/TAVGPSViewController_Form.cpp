@@ -82,6 +82,7 @@ void TAVGPSViewController::buildForm()
     grid->addWidget(fldGpsAltitudeRef_, 0, 8);
     grid->addWidget(new QLabel(QStringLiteral("Altitude:"), this), 0, 9, Qt::AlignRight);
     grid->addWidget(fldGpsAltitude_, 0, 10);
+    grid->addWidget(new QLabel(QStringLiteral("m"), this), 0, 11);
     for (Axis* a : {&lat_, &lon_}) {
         const int row = a->latitude ? 1 : 2;
         grid->addWidget(a->valueLabel, row, 0, Qt::AlignRight);
@@ -96,7 +97,7 @@ void TAVGPSViewController::buildForm()
         grid->addWidget(new QLabel(QStringLiteral("Decimal:"), this), row, 9, Qt::AlignRight);
         grid->addWidget(a->decimal, row, 10);
     }
-    grid->setColumnStretch(11, 1);
+    grid->setColumnStretch(12, 1);
 
     fldSearch_ = new QLineEdit(this);
     fldSearch_->setPlaceholderText(QStringLiteral("Search a place or an address"));

@@ -11,6 +11,7 @@
 #include "foundation/NotificationHub.h"
 #include "foundation/UiServices.h"
 #include "models/TAVCVSParaser.h"
+#include "models/TAVDateTagForms.h"
 #include "models/TAVKeyLists.h"
 #include "models/TAVMetadataWritterMgr.h"
 #include "views/GSGroupedTableView.h"
@@ -368,15 +369,28 @@ void TAVReplaceWindowController::clickReplaceAll()
         UiServices::shared()->beep();
         return;
     }
+    QStringList refused;
     for (const Table::Row& hit : hits) {
         const QString after = replacementOf(hit.entity->value());
-        // A text the tag cannot take is passed over without a word.
         if (testValueIsVaild(after, hit.entity->key())) {
             hit.entity->setReplaceAfterValue(after);
+        } else if (!refused.contains(hit.entity->key())) {
+            refused.append(hit.entity->key());
         }
     }
     notiFileMetadataChanged(true);
     reloadTable();
+    // A text a tag cannot take is passed over, but not without a word: the
+    // user would otherwise take the untouched values for replaced ones.
+    if (!refused.isEmpty()) {
+        QStringList lines{QStringLiteral("These values were left as they are: the replacement is not valid for them.")};
+        for (const QString& key : std::as_const(refused)) {
+            const QString form = TAVDateTagForms::formHint(key);
+            lines.append(form.isEmpty() ? key : QStringLiteral("%1 (it takes %2)").arg(key, form));
+        }
+        UiServices::shared()->showTipsAlert(
+            QStringLiteral("Error"), lines.join(QLatin1Char('\n')), QStringLiteral("OK"), QString(), window());
+    }
 }
 
 bool TAVReplaceWindowController::takeTypedAfterValue(const TAVEntityPtr& row, const QString& text)
@@ -399,10 +413,7 @@ bool TAVReplaceWindowController::takeTypedAfterValue(const TAVEntityPtr& row, co
 
 void TAVReplaceWindowController::showInvalidValueAlert(const QString& key)
 {
-    UiServices::shared()->showTipsAlert(QStringLiteral("Error"),
-        QStringLiteral(
-            "Please set a valid value for \"%1\" \n Tips: park your mouse hovering over the cell to get help")
-            .arg(key),
+    UiServices::shared()->showTipsAlert(QStringLiteral("Error"), TAVSearchableTagTable::invalidValueMessage(key),
         QStringLiteral("OK"), QString(), window());
 }
 

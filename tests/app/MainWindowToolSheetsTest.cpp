@@ -76,13 +76,14 @@ TEST_F(MainWindowToolSheetsTest, AnEditLeftModifiedInAnUnchangedImageStopsTheRen
     select({0});
     window().clickApplyToAll(); // b stays in state 1 with its Artist modified
     ASSERT_EQ(images().at(1)->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
+    const qsizetype asked = ui_.alerts().size(); // Apply To All's question
 
     TAVRenameWindowController* sheet = openRenameSheet(true);
     ASSERT_NE(sheet, nullptr);
     sheet->clickApply();
-    ASSERT_EQ(ui_.alerts().size(), 1);
-    EXPECT_EQ(ui_.alerts().first().title, "Tips");
-    EXPECT_TRUE(ui_.alerts().first().message.contains("unsaved exif changes"));
+    ASSERT_EQ(ui_.alerts().size(), asked + 1);
+    EXPECT_EQ(ui_.alerts().last().title, "Tips");
+    EXPECT_TRUE(ui_.alerts().last().message.contains("unsaved exif changes"));
     EXPECT_TRUE(sheet->isSheetUp());
     EXPECT_TRUE(QDir(tempPath(QStringLiteral("out"))).entryList(QDir::Files).isEmpty());
     EXPECT_EQ(listedPaths(), before);

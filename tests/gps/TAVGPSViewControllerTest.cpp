@@ -34,10 +34,11 @@ TEST_F(GpsTabTest, TheFileLocationShowsAsReadWithTheGreenPin)
     EXPECT_EQ(parts(false), (QStringList{"139", "45", "0", "East"}));
     EXPECT_EQ(tab->decimalField(true)->text(), "35.512533");
     EXPECT_EQ(tab->decimalField(false)->text(), "139.750000");
-    // The version and the altitude with its reference show as the file holds them.
+    // The version and the altitude's reference show as the file holds them,
+    // the altitude in metres.
     EXPECT_EQ(tab->versionField()->text(), "2 2 0 0");
     EXPECT_EQ(tab->altitudeRefField()->text(), "1");
-    EXPECT_EQ(tab->altitudeField()->text(), "125/10");
+    EXPECT_EQ(tab->altitudeField()->text(), "12.5");
     ASSERT_NE(tab->photoPin(), nullptr);
     EXPECT_EQ(tab->photoPin()->title(), "Where Photo Taken");
     EXPECT_EQ(tab->photoPin()->subtitle(), "(35.51, 139.75)");
@@ -359,6 +360,8 @@ TEST_F(GpsTabTest, PresetsClearAndNewRecordsStartFromEmptyFields)
     EXPECT_EQ(preset->value(TAVGPSViewController::kLatitudeKey)->value(), "35/1 30/1 45/1");
     EXPECT_EQ(preset->value(TAVGPSViewController::kLatitudeRefKey)->value(), "North");
     EXPECT_TRUE(preset->value(TAVGPSViewController::kLongitudeKey)->isModified());
+    // The altitude shown in metres goes back as the file's rational.
+    EXPECT_EQ(preset->value(TAVGPSViewController::kAltitudeKey)->value(), "125/10");
 
     posts = 0;
     tab->clickClearGPS();

@@ -278,13 +278,14 @@ TEST_F(ReplaceSheetTest, TypedAfterValuesAreCheckedAndCancelLeavesTheRecord)
     EXPECT_TRUE(posted_.isEmpty());
 
     // Replace-one refuses the same way and stays on the hit; replace-all
-    // passes over it without a word.
+    // passes over it and names what it left.
     sheet.replaceTextField()->setText(QStringLiteral("yesterday"));
     sheet.clickReplaceOne();
     EXPECT_EQ(ui_.alerts().size(), 2);
     EXPECT_EQ(sheet.replaceIndex(), 0);
     sheet.clickReplaceAll();
-    EXPECT_EQ(ui_.alerts().size(), 2);
+    ASSERT_EQ(ui_.alerts().size(), 3);
+    EXPECT_TRUE(ui_.alerts().last().message.endsWith(QStringLiteral("\nExif.Image.CreateDate")));
     EXPECT_TRUE(hitFor(kCreateDate)->replaceAfterValue().isNull());
 
     search(QStringLiteral("fan"), false);
