@@ -62,6 +62,9 @@ TYUploader::TYUploader(std::shared_ptr<KBOperationQueue> queue, std::weak_ptr<TY
 
 TYUploader::~TYUploader()
 {
+    if (powerObserver_) {
+        powerState_->removeObserver(*powerObserver_);
+    }
     if (session_) {
         session_->finishTasksAndInvalidate();
     }
@@ -154,6 +157,14 @@ void TYUploader::dropSession()
 
 std::shared_ptr<CWURLSession> TYUploader::session()
 {
+    if (!powerObserver_) {
+        std::weak_ptr<TYUploader> weak = weak_from_this();
+        powerObserver_ = powerState_->addObserver([weak] {
+            if (auto uploader = weak.lock()) {
+                uploader->powerStageChanged();
+            }
+        });
+    }
     if (!session_) {
         auto configuration = CWURLSessionConfiguration::defaultSessionConfiguration();
         configuration->timeoutIntervalForResource = lowPowerMode() ? lowPowerUploadTimeout_ : defaultUploadTimeout_;
@@ -165,12 +176,22 @@ std::shared_ptr<CWURLSession> TYUploader::session()
 
 bool TYUploader::lowPowerMode() const
 {
-    return false;
+    return powerState_->lowPowerMode();
 }
 
 bool TYUploader::supportsThermalNotifications() const
 {
-    return false;
+    return powerState_->supportsThermalNotifications();
+}
+
+void TYUploader::powerStageChanged()
+{
+    std::weak_ptr<TYUploader> weak = weak_from_this();
+    operationQueue_->addOperationWithBlock([weak] {
+        if (auto uploader = weak.lock()) {
+            uploader->dropSession();
+        }
+    });
 }
 
 bool TYUploader::supportsBackgroundRequests() const

@@ -2,6 +2,7 @@
 
 #include "kit/core/CWURLSession.h"
 #include "kit/support/KBOperationQueue.h"
+#include "kit/support/KBPowerState.h"
 #include "kit/tally/TYUploaderDelegate.h"
 
 #include <map>
@@ -11,8 +12,9 @@
 
 // Sends batches as upload tasks of one URL session that reports to the
 // uploader's queue; a batch already in flight is not started twice. Linux
-// has no background sessions and no thermal states, so uploads always use
-// the default configuration at full power.
+// has no background sessions, so uploads use the default configuration; its
+// resource time-out is the low-power one while the desktop saves power or
+// runs hot (KBPowerState), and a change of that state makes a new session.
 class TYUploader : public std::enable_shared_from_this<TYUploader> {
 public:
     TYUploader(std::shared_ptr<KBOperationQueue> queue, std::weak_ptr<TYUploaderDelegate> delegate);
@@ -30,6 +32,9 @@ public:
     std::shared_ptr<CWURLSession> session();
     bool lowPowerMode() const;
     bool supportsThermalNotifications() const;
+    // Drops the session on the queue, so the next upload gets the time-out
+    // of the new state.
+    void powerStageChanged();
     bool supportsBackgroundRequests() const;
     bool shouldUseBackgroundRequests() const;
 
@@ -59,6 +64,8 @@ private:
     double lowPowerUploadTimeout_ = 21600.0;
     double defaultUploadTimeout_ = 3600.0;
     std::shared_ptr<CWURLSession> session_;
+    std::shared_ptr<KBPowerState> powerState_ = KBPowerState::shared();
+    std::optional<uint64_t> powerObserver_;
     // Tasks in flight per session; a dropped session is kept until its last
     // task has reported.
     std::map<CWURLSession*, int> inFlight_;

@@ -5,6 +5,7 @@
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBRandom.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/ManualQueue.h"
 #include "kit/tally/TYCustomEvent.h"
 #include "kit/tally/TYLifecycleEvent.h"
@@ -14,18 +15,6 @@
 #include <thread>
 
 namespace {
-
-bool eventually(const std::function<bool()>& condition, double seconds = 10.0)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 // A controller whose retry handler trusts the test's root A.
 class RootAController : public TYTallyController {
@@ -305,9 +294,13 @@ TEST_F(TallyUploadTest, ABatchIsKeptThroughRedirectsAndThrottlingUntilA2xx)
 TEST_F(TallyUploadTest, APermanentRefusalRemovesTheBatchAtOnce)
 {
     LoopbackServer server;
-    server.script("/spi/v2/events", LoopbackReply::answer(413));
+    // Held until the batch was seen on disk.
+    LoopbackReply refusal = LoopbackReply::answer(413);
+    refusal.behaviour = LoopbackReply::Behaviour::Hold;
+    server.script("/spi/v2/events", refusal);
     auto controller = startSendingTo(server);
     const std::string batch = flushOneBatch(controller);
+    server.releaseHeld();
     ASSERT_TRUE(eventually([&] { return !TYFileUtils::isRegularFile(batch); }));
     EXPECT_TRUE(log.contains("Failed to upload '" + TYFileUtils::baseName(batch) + "'"));
     EXPECT_EQ(server.requestCount(), 1u);

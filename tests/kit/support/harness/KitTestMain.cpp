@@ -1,6 +1,7 @@
 // The main() of the kit's test executables. The kit is Qt-free, so this one is
 // too: GoogleTest plus a private home folder whose XDG folders stand in for the
-// user's, so that no kit test reads or writes a real user's data.
+// user's, so that no kit test reads or writes a real user's data, and a
+// system bus address where there is none.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -41,6 +42,9 @@ int main(int argc, char** argv)
         return 2;
     }
     pointXdgFoldersAt(home);
+    // No kit test reaches the machine's system bus: the kit finds none, and a
+    // test that wants one starts its own and names it.
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + home + "/no-system-bus").c_str(), 1);
     const int result = RUN_ALL_TESTS();
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
