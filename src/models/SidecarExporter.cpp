@@ -75,7 +75,7 @@ void reportLibraryError(const char* message)
 
 // The image at `srcPath` with its metadata read. As an absolute path "-" is
 // a file, never standard input, and a URL is never fetched.
-Exiv2::Image::AutoPtr openSource(const QString& srcPath)
+auto openSource(const QString& srcPath)
 {
     auto source = Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(srcPath).absoluteFilePath()).toStdString());
     source->readMetadata();

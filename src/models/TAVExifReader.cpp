@@ -117,12 +117,17 @@ std::optional<QByteArray> TAVExifReader::longByteValue(const Exiv2::Exifdatum& d
 {
     const Exiv2::TypeId type = datum.typeId();
     const bool byteType = type == Exiv2::undefined || type == Exiv2::unsignedByte || type == Exiv2::signedByte;
-    if (!byteType || typeid(datum.value()) != typeid(Exiv2::DataValue) || isWindowsText(datum)
-        || datum.value().size() < kShortestBytesKeptRaw) {
+    if (!byteType || isWindowsText(datum)) {
         return std::nullopt;
     }
-    QByteArray bytes(qsizetype(datum.value().size()), Qt::Uninitialized);
-    datum.value().copy(reinterpret_cast<Exiv2::byte*>(bytes.data()), Exiv2::invalidByteOrder);
+    // The value is looked up once, outside typeid, which would otherwise
+    // evaluate a call for its dynamic type.
+    const Exiv2::Value& value = datum.value();
+    if (typeid(value) != typeid(Exiv2::DataValue) || value.size() < kShortestBytesKeptRaw) {
+        return std::nullopt;
+    }
+    QByteArray bytes(qsizetype(value.size()), Qt::Uninitialized);
+    value.copy(reinterpret_cast<Exiv2::byte*>(bytes.data()), Exiv2::invalidByteOrder);
     return bytes;
 }
 
