@@ -8,6 +8,7 @@
 #include "MainWindowBench.h"
 
 #include "app/TAVPhotosViewCltr.h"
+#include "foundation/Dispatch.h"
 #include "foundation/FileServices.h"
 #include "models/TAVImageCacheManager.h"
 #include "models/TAVImageObject.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThreadPool>
 
 #include <cstdio>
 #include <fstream>
@@ -79,7 +79,7 @@ bool writeCorpus(const QString& folder)
 
 void settle()
 {
-    QThreadPool::globalInstance()->waitForDone();
+    Dispatch::waitForWorkers();
     for (int i = 0; i < 20; ++i)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
 }

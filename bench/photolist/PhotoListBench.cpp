@@ -7,6 +7,7 @@
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVPhotosViewCltrDelegate.h"
 #include "commlib/VXPopUpButton.h"
+#include "foundation/Dispatch.h"
 #include "foundation/FileServices.h"
 #include "models/ExivRuntime.h"
 
@@ -18,7 +19,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <exiv2/exiv2.hpp>
@@ -156,7 +156,7 @@ int main(int argc, char** argv)
         bar->setValue(bar->maximum() * step / kScrollSteps);
         QApplication::processEvents();
     }
-    QThreadPool::globalInstance()->waitForDone();
+    Dispatch::waitForWorkers();
     QApplication::processEvents();
     const double scrollStall = meter.stopMilliseconds();
 

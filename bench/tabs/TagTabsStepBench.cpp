@@ -6,6 +6,7 @@
 #include "app/TAVExposureViewCtlr.h"
 #include "app/TAVSummaryViewCtlr.h"
 
+#include "foundation/Dispatch.h"
 #include "models/ExivRuntime.h"
 #include "models/TAVImageCacheManager.h"
 #include "models/TAVImageObject.h"
@@ -16,7 +17,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <cstdio>
@@ -88,12 +88,12 @@ int main(int argc, char** argv)
     exposure.show();
 
     const Timing tabs = step(records, summary, exposure, false);
-    QThreadPool::globalInstance()->waitForDone();
+    Dispatch::waitForWorkers();
     // Emptied cache for the blocking run, so it decodes as much as the first run did.
     for (const TAVExifDataPtr& record : records)
         TAVImageCacheManager::sharedInstance().removeImageFromCache(record->strImagePath());
     const Timing blocking = step(records, summary, exposure, true);
-    QThreadPool::globalInstance()->waitForDone();
+    Dispatch::waitForWorkers();
 
     std::printf("tabs, preview off the GUI thread: %.3f ms per step, worst %.3f ms\n", tabs.meanMs, tabs.worstMs);
     std::printf(

@@ -76,7 +76,7 @@ void TAVMainWindowCtlr::doApplyFileNameToTitleField()
                 self->updateSaveProgress(double(i + 1) / double(count));
             });
         }
-        Dispatch::syncMain([self] {
+        Dispatch::asyncMain([self] {
             if (!self)
                 return;
             self->endProgressWindow();

@@ -183,13 +183,15 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
                     failures->add(QFileInfo(image->srcPath()).fileName(), kNoDateToShift);
                 if (image->lastSaveKeptXmp())
                     keptXmp->append(QFileInfo(image->srcPath()).fileName());
+                // Waits for the report, where the sheet takes a Cancel: a
+                // cancel stops the loop before the next file is written.
                 Dispatch::syncMain([self, i, count] {
                     if (self)
                         self->updateSaveProgress(double(i) / double(count));
                 });
             }
         }
-        Dispatch::syncMain([self, failures, keptXmp] {
+        Dispatch::asyncMain([self, failures, keptXmp] {
             if (!self)
                 return;
             // The engine used each saved image's time shift up. The common

@@ -167,7 +167,6 @@ private:
 
     // Import.
     static void runImport(const std::shared_ptr<ImportJob>& job, QPointer<TAVPhotosViewCltr> self);
-    static void handOverAndWait(const ImportJob& job, std::function<void()> work);
     // Whether a file comes in: its working-copy path, or a null text.
     static QString admitOne(const ImportJob& job, const QString& path, QStringList* notCopied);
     static QString reserveWorkingCopyPath(const QString& folder, const QString& name);

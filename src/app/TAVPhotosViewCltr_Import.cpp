@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSemaphore>
 
 #include <sys/stat.h>
 
@@ -246,15 +245,15 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
     QStringList notCopied;
     QElapsedTimer sinceHandOver;
     sinceHandOver.start();
-    // The GUI sees every image of a batch before the loop goes on; a
-    // controller gone meanwhile takes nothing, and its images leave the
-    // duplicate rule.
+    // A batch goes to the GUI thread without waiting for it: the loop goes on
+    // while the window shows the photos. A controller gone meanwhile takes
+    // nothing, and its images leave the duplicate rule.
     const auto handOver = [&] {
         if (batch.isEmpty()) {
             return;
         }
         const std::shared_ptr<SrcPathRegistry> registry = job->registry;
-        handOverAndWait(*job, [self, registry, batch, total] {
+        Dispatch::asyncMain([self, registry, batch, total] {
             if (self) {
                 self->importImagesArrived(batch, total);
                 return;
@@ -324,28 +323,22 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
     });
 }
 
-void TAVPhotosViewCltr::handOverAndWait(const ImportJob& job, std::function<void()> work)
-{
-    // Waiting stops when the import is cancelled (the controller going away
-    // cancels it too): a worker must never wait for an event loop that may
-    // have ended, as the application waits for its workers when it quits.
-    // The work then still runs in its turn, or not at all after the end.
-    auto done = std::make_shared<QSemaphore>(0);
-    Dispatch::asyncMain([work = std::move(work), done] {
-        work();
-        done->release();
-    });
-    while (!done->tryAcquire(1, 20)) {
-        if (job.cancel->load()) {
-            return;
-        }
-    }
-}
-
 // --- GUI side ---
 
 void TAVPhotosViewCltr::importImagesArrived(const QList<ImportItem>& batch, int total)
 {
+    // Batches handed over before the loop saw a cancel arrive after it: what
+    // they carry goes as if it had never been made, and its files may be
+    // imported again.
+    if (isCancel_->load()) {
+        for (const ImportItem& item : batch) {
+            if (item.image) {
+                QFile::remove(item.image->path());
+                srcPaths_->release(item.image->srcPath());
+            }
+        }
+        return;
+    }
     QList<TAVImageObjectPtr> added;
     for (const ImportItem& item : batch) {
         if (item.image) {

@@ -7,6 +7,7 @@
 #include "models/TAVImageObject.h"
 
 #include "foundation/DateServices.h"
+#include "foundation/Dispatch.h"
 #include "foundation/TextNumbers.h"
 #include "foundation/TextServices.h"
 #include "foundation/UiServices.h"
@@ -19,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSignalBlocker>
-#include <QThreadPool>
 
 #include <vector>
 
@@ -322,11 +322,11 @@ void TAVSummaryViewCtlr::refreshPreview()
     // happens on the pool; only the answer for the path still shown is used.
     QPointer<TAVSummaryViewCtlr> self(this);
     auto current = previewGeneration_;
-    QThreadPool::globalInstance()->start([self, current, generation, path] {
+    Dispatch::async([self, current, generation, path] {
         if (current->load() != generation)
             return;
         const QImage image = TAVImageCacheManager::sharedInstance().getImage(path);
-        QMetaObject::invokeMethod(qApp, [self, current, generation, image] {
+        Dispatch::asyncMain([self, current, generation, image] {
             if (self && current->load() == generation)
                 self->showPreviewImage(image);
         });

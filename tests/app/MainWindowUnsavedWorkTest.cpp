@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -136,7 +137,12 @@ TEST_F(MainWindowUnsavedWorkTest, SaveOnCloseQuitsOnlyOnceEveryImageSaved)
     ASSERT_EQ(ui_.alerts().size(), alerts + 1);
     EXPECT_EQ(ui_.alerts().last().message, "Some Image(s) contains unsaved change, do you really want to remove?");
     ASSERT_TRUE(importAndWait({paths.at(1)}));
-    edit(images().last(), kArtist, QStringLiteral("Two"));
+    // The list keeps its order by name: b comes back between a and c.
+    const QList<TAVImageObjectPtr> listed = images();
+    const auto reimported = std::find_if(listed.cbegin(), listed.cend(),
+        [&](const TAVImageObjectPtr& image) { return image->srcPath() == paths.at(1); });
+    ASSERT_NE(reimported, listed.cend());
+    edit(*reimported, kArtist, QStringLiteral("Two"));
     ui_.answerAlerts({UiServices::FirstButton});
     window().mainWindow()->close();
     ASSERT_TRUE(waitForLoop());

@@ -3,6 +3,7 @@
 #include "app/TAVPhotoListModel.h"
 #include "commlib/VXDropInTipsView.h"
 #include "commlib/VXKeyPressTableView.h"
+#include "foundation/Dispatch.h"
 #include "foundation/FileServices.h"
 #include "support/ExifTool.h"
 #include "support/FileSizeLimit.h"
@@ -13,7 +14,6 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QTest>
-#include <QThreadPool>
 #include <QToolButton>
 
 #include <gmock/gmock.h>
@@ -212,7 +212,7 @@ TEST_F(PhotoListTest, AListClosedDuringAnImportStopsItWithoutWaitingForTheWindow
     ASSERT_TRUE(list_->addImagesFromDirectory(paths));
     list_.reset();
     // The worker ends although the GUI thread runs no events meanwhile.
-    EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    EXPECT_TRUE(Dispatch::waitForWorkers(10000));
     QTest::qWait(20); // hand-overs still queued find the list gone
     EXPECT_EQ(delegate_.finishes, 0);
 }

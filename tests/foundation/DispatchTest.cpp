@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -78,4 +79,43 @@ TEST(DispatchTest, WorkHandedOverWhileTheApplicationEndsIsDroppedQuietly)
     EXPECT_EQ(child.exitCode(), 0);
     EXPECT_EQ(child.readAllStandardOutput().toStdString(), "handed over: yes, ran: no\n");
     EXPECT_EQ(child.readAllStandardError().toStdString(), "");
+}
+
+TEST(DispatchTest, AWorkerWaitingForTheGuiThreadGoesOnWhenTheApplicationEnds)
+{
+    QProcess child;
+    child.start(QStringLiteral(WORKER_OUTLIVES_APPLICATION), {QStringLiteral("wait")});
+    const bool finished = child.waitForFinished(30000);
+    if (!finished) {
+        child.kill();
+        child.waitForFinished(5000);
+    }
+    ASSERT_TRUE(finished) << "the application's end waited for a worker that waited for it";
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(child.readAllStandardOutput().toStdString(), "handed over: yes, ran: no\n");
+}
+
+// Qt's paint engine hands work to the global pool and waits for it on the GUI
+// thread; our workers must find threads of their own when that pool is full.
+TEST(DispatchTest, WorkersRunWhileEveryThreadOfTheGlobalPoolIsTaken)
+{
+    QThreadPool* global = QThreadPool::globalInstance();
+    const int before = global->maxThreadCount();
+    global->setMaxThreadCount(1);
+    std::atomic<bool> workerRan{false};
+    std::atomic<bool> release{false};
+    global->start([&] {
+        QElapsedTimer held;
+        held.start();
+        while (!release && held.elapsed() < 10000) {
+            QThread::msleep(1);
+        }
+    });
+    Dispatch::async([&] { Dispatch::syncMain([&] { workerRan = true; }); });
+    const bool ran = pumpUntil(workerRan);
+    release = true;
+    global->waitForDone();
+    global->setMaxThreadCount(before);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(Dispatch::waitForWorkers(10000));
 }
