@@ -635,7 +635,7 @@ void TAVPhotosViewCltr::togglePreview()
         return;
     }
     previewPanel_->setKeyTarget(currentView());
-    previewPanel_->showImage(selected.first());
+    previewPanel_->showImages(selected);
     previewPanel_->show();
     previewPanel_->raise();
     previewPanel_->activateWindow();
@@ -646,8 +646,7 @@ void TAVPhotosViewCltr::refreshPreview()
     if (!previewPanel_->isVisible()) {
         return;
     }
-    const QList<TAVImageObjectPtr> selected = selectedImageObjects();
-    previewPanel_->showImage(selected.isEmpty() ? TAVImageObjectPtr() : selected.first());
+    previewPanel_->showImages(selectedImageObjects());
 }
 
 void TAVPhotosViewCltr::showContextMenu(QWidget* view, const QPoint& position)
