@@ -1,5 +1,6 @@
 #include "foundation/Utils.h"
 
+#include "foundation/BitmapEncoders.h"
 #include "foundation/FileServices.h"
 #include "foundation/FoundationLog.h"
 
@@ -117,6 +118,13 @@ QByteArray Utils::imageDataRepresentationOfType(const QImage& image, const QStri
     const QByteArray format = writerFormatForType(type);
     if (format.isEmpty() || image.isNull()) {
         return QByteArray();
+    }
+    // Qt reads both but writes neither.
+    if (format == "gif") {
+        return BitmapEncoders::gifData(image);
+    }
+    if (format == "jp2") {
+        return BitmapEncoders::jpeg2000Data(image);
     }
     QByteArray data;
     QBuffer buffer(&data);

@@ -37,7 +37,8 @@ public:
 
     // The image in the file format the type text names ("tif", "TIFF", "jpg",
     // "JPEG", "png", "bmp", "gif", "jpg2000", ...; compared exactly, so "Jpg" is
-    // refused); empty for another text or a format this system cannot write.
+    // refused); empty for another text. GIF and JPEG 2000 (a JP2 file) are
+    // written through their own libraries.
     static QByteArray imageDataRepresentationOfType(const QImage& image, const QString& type);
     // Writes the image as PNG, atomically. False when there is nothing to write
     // or the file cannot be written.
