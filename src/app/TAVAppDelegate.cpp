@@ -13,6 +13,7 @@
 #include "models/TAVKeyLists.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLockFile>
 #include <QWidget>
@@ -243,16 +244,34 @@ void TAVAppDelegate::clickHelp()
         qCWarning(lcAppDelegate, "Cannot write the help page %s: %s", qUtf8Printable(path), qUtf8Printable(error));
         return;
     }
-    if (Workspace* workspace = Workspace::shared()) {
-        workspace->openFile(path);
+    Workspace* workspace = Workspace::shared();
+    if (workspace && workspace->openFile(path)) {
+        return;
     }
+    // No browser took the page: the user can still open it by hand.
+    qCWarning(lcAppDelegate, "No program opened the help page %s", qUtf8Printable(path));
+    if (UiServices* ui = UiServices::shared()) {
+        UiServices::AlertRequest alert;
+        alert.title = QStringLiteral("The help page could not be opened");
+        alert.message = QStringLiteral("No program to show web pages answered. The page is here:\n%1")
+                            .arg(QDir::toNativeSeparators(path));
+        alert.buttons = {QStringLiteral("OK")};
+        alert.style = UiServices::AlertStyle::Informational;
+        alert.parent = mainWndCtlr_ ? mainWndCtlr_->window() : nullptr;
+        ui->runAlert(alert);
+    }
+}
+
+QUrl TAVAppDelegate::ratingPageUrl()
+{
+    const QString address = AppInfo::makerAddress(QStringLiteral("RatingURL"));
+    return address.isEmpty() ? QUrl(QStringLiteral("appstream://") + AppInfo::bundleIdentifier()) : QUrl(address);
 }
 
 void TAVAppDelegate::clickRate()
 {
-    const QString address = AppInfo::makerAddress(QStringLiteral("RatingURL"));
-    if (!address.isEmpty() && Workspace::shared()) {
-        Workspace::shared()->openUrl(QUrl(address));
+    if (Workspace::shared()) {
+        Workspace::shared()->openUrl(ratingPageUrl());
     }
 }
 

@@ -105,6 +105,9 @@ public:
     static QUrl feedbackMailUrl(const QString& address);
     // Where the help page is written before the desktop opens it.
     static QString helpPagePath();
+    // The configured rating page; without one, the application's page in the
+    // desktop's software centre ("appstream://" and the bundle identifier).
+    static QUrl ratingPageUrl();
 
     TAVMainWindowCommands* mainWndCtlr() const { return mainWndCtlr_.get(); }
     TAVPreferenceWindowController* preferenceWndCtlr() const { return preferenceWndCtlr_.get(); }

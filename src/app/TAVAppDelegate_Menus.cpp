@@ -52,8 +52,8 @@ void TAVAppDelegate::buildMenuBar()
 
     QMenu* help = addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("Lumetta &Help"), &TAVAppDelegate::clickHelp, QKeySequence::HelpContents);
-    addCommand(help, QStringLiteral("&Rate Lumetta"), &TAVAppDelegate::clickRate, {})
-        ->setVisible(!AppInfo::makerAddress(QStringLiteral("RatingURL")).isEmpty());
+    // Rate always has a page to open: the software centre's when none is configured.
+    addCommand(help, QStringLiteral("&Rate Lumetta"), &TAVAppDelegate::clickRate, {});
     addCommand(help, QStringLiteral("Send &Feedback"), &TAVAppDelegate::clickFeedback, {})
         ->setVisible(!AppInfo::makerAddress(QStringLiteral("FeedbackAddress")).isEmpty());
 }

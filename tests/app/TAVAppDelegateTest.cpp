@@ -293,7 +293,7 @@ TEST_F(AppDelegateTest, HelpFeedbackAndRateOpenTheirPagesOrAreNotShown)
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     EXPECT_TRUE(page.readAll().contains("<h1>Frequently Asked Questions</h1>"));
 
-    EXPECT_FALSE(delegate->menuItem(QStringLiteral("Rate Lumetta"))->isVisible());
+    EXPECT_TRUE(delegate->menuItem(QStringLiteral("Rate Lumetta"))->isVisible()) << "the software centre's page";
     EXPECT_FALSE(delegate->menuItem(QStringLiteral("More Apps"))->isVisible());
     ASSERT_TRUE(delegate->menuItem(QStringLiteral("Send Feedback"))->isVisible());
 
@@ -305,6 +305,44 @@ TEST_F(AppDelegateTest, HelpFeedbackAndRateOpenTheirPagesOrAreNotShown)
     delegate->menuItem(QStringLiteral("Send Feedback"))->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
     EXPECT_EQ(mail.received, QList<QByteArray>{"mailto:f%C3%AB@example.org"});
+}
+
+// In the real window: Rate opens the application's page in the software
+// centre unless a rating page is configured; Help, when no program takes
+// its page, says where the page is.
+TEST_F(AppDelegateTest, RateOpensTheSoftwareCentreAndHelpSaysWhereItsPageIs)
+{
+    qunsetenv("LUMETTA_RATINGURL");
+    TAVAppDelegate delegate;
+    ASSERT_TRUE(delegate.awakeFromNib());
+    QAction* rate = delegate.menuItem(QStringLiteral("Rate Lumetta"));
+    ASSERT_TRUE(rate && rate->isVisible());
+    rate->trigger();
+    ASSERT_EQ(workspace_.openedUrls().size(), 1);
+    EXPECT_EQ(workspace_.openedUrls().last().scheme(), "appstream");
+    EXPECT_EQ(workspace_.openedUrls().last(), QUrl(QStringLiteral("appstream://" LUMETTA_DESKTOP_ID)));
+    {
+        const EnvironmentGuard configured("LUMETTA_RATINGURL", "https://rate.example.org/lumetta");
+        rate->trigger();
+        EXPECT_EQ(workspace_.openedUrls().last(), QUrl(QStringLiteral("https://rate.example.org/lumetta")));
+    }
+
+    workspace_.setAccepts(false);
+    QWidget* window = delegate.mainWndCtlr()->window();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_F1);
+    ASSERT_EQ(workspace_.openedFiles(), QStringList{TAVAppDelegate::helpPagePath()}) << "F1 asked for the page";
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts().last().title, "The help page could not be opened");
+    EXPECT_TRUE(ui_.alerts().last().message.endsWith(TAVAppDelegate::helpPagePath()));
+    EXPECT_TRUE(QFile::exists(TAVAppDelegate::helpPagePath())) << "it is there to be opened by hand";
+    EXPECT_EQ(ui_.alerts().last().parent, window);
+
+    workspace_.setAccepts(true);
+    delegate.menuItem(QStringLiteral("Lumetta Help"))->trigger();
+    EXPECT_EQ(ui_.alerts().size(), 1) << "a page that opened needs no word";
 }
 
 TEST(TAVKitPlatformDefaults, TheKitReadsAndRemovesTheApplicationsValues)
