@@ -11,6 +11,8 @@
 #include <utility>
 
 class QLabel;
+class TAVCustomBgColorView;
+class TAVImageView;
 class QLineEdit;
 class VXPopUpButton;
 
@@ -92,6 +94,12 @@ private:
     QLabel* imgViewShutterSpeed_ = nullptr;
     QLabel* imgViewAperture_ = nullptr;
     QLabel* imgViewSensitity_ = nullptr;
+    // The area that holds the form, painted in the clear colour.
+    TAVCustomBgColorView* bgView_ = nullptr;
+    // Wells beside the three lengths that the tab never changes.
+    TAVImageView* imgViewFocalLength_ = nullptr;
+    TAVImageView* imgView35mmEquiv_ = nullptr;
+    TAVImageView* imgViewDigitalZoom_ = nullptr;
     QHash<QString, QPixmap> iconPixmaps_; // by icon name, at the icon views' size
     QHash<const QLabel*, QString> shownIcons_;
 };

@@ -1,6 +1,8 @@
 // The exposure tab's controls, their layout and the user signals they send.
 #include "app/TAVExposureViewCtlr.h"
 
+#include "app/TAVImageView.h"
+#include "commlib/TAVCustomBgColorView.h"
 #include "commlib/VXPopUpButton.h"
 
 #include "models/TAVKeyLists.h"
@@ -27,6 +29,14 @@ QLabel* iconView(const char* name, QWidget* parent)
     view->setObjectName(QLatin1String(name));
     view->setFixedSize(kIconSide, kIconSide);
     return view;
+}
+
+TAVImageView* imageWell(const char* name, QWidget* parent)
+{
+    auto* well = new TAVImageView(parent);
+    well->setObjectName(QLatin1String(name));
+    well->setFixedSize(kIconSide, kIconSide);
+    return well;
 }
 
 QLabel* unitLabel(const QString& unit, QWidget* parent)
@@ -98,6 +108,10 @@ void TAVExposureViewCtlr::buildForm()
     imgViewShutterSpeed_ = iconView("imgViewShutterSpeed", this);
     imgViewAperture_ = iconView("imgViewAperture", this);
     imgViewSensitity_ = iconView("imgViewSensitity", this);
+    imgViewFocalLength_ = imageWell("imgViewFocalLength", this);
+    imgView35mmEquiv_ = imageWell("imgView35mmEquiv", this);
+    imgViewDigitalZoom_ = imageWell("imgViewDigitalZoom", this);
+    TAVImageView* wells[] = {imgViewFocalLength_, imgView35mmEquiv_, imgViewDigitalZoom_};
 
     auto* numbers = new QGridLayout();
     numbers->setHorizontalSpacing(8);
@@ -117,6 +131,8 @@ void TAVExposureViewCtlr::buildForm()
         const int row = int(i) - 1;
         if (i < 4)
             numbers->addWidget(icons[i - 2], row, 0);
+        else if (i >= 5)
+            numbers->addWidget(wells[i - 5], row, 0);
         numbers->addWidget(numberFields_[i].label, row, 1);
         auto* line = new QHBoxLayout();
         line->addWidget(numberFields_[i].field);
@@ -154,12 +170,20 @@ void TAVExposureViewCtlr::buildForm()
     }
     choices->setRowStretch(int(popUps_.size()), 1);
 
-    auto* layout = new QHBoxLayout(this);
+    // The form lies on the tab's coloured view, which lets the tab's own
+    // background show through.
+    bgView_ = new TAVCustomBgColorView(this);
+    bgView_->setObjectName(QStringLiteral("bgView"));
+    bgView_->setBgColor(Qt::transparent);
+    auto* layout = new QHBoxLayout(bgView_);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(28);
     layout->addLayout(numbers);
     layout->addLayout(choices);
     layout->addStretch();
+    auto* whole = new QHBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->addWidget(bgView_);
 }
 
 void TAVExposureViewCtlr::connectUserSignals()

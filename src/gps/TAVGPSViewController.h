@@ -18,6 +18,7 @@ class QPushButton;
 class QStandardItemModel;
 class GMKMapView;
 class LocalSearchService;
+class TAVCustomBgColorView;
 class TAVGPSFormatter;
 class TileSource;
 class VXMapView;
@@ -198,6 +199,7 @@ private:
     QButtonGroup* mapTypes_ = nullptr;
     VXMapView* appleMapView_ = nullptr;
     GMKMapView* webMapView_ = nullptr;
+    TAVCustomBgColorView* maskView_ = nullptr;
     VXTipsView* tipsView_ = nullptr;
     LocalSearchService* localSearch_ = nullptr;
 

@@ -1,5 +1,6 @@
 #include "gps/TAVGPSViewController.h"
 
+#include "commlib/TAVCustomBgColorView.h"
 #include "commlib/VXTipsView.h"
 #include "gps/LocalSearchService.h"
 #include "gps/TAVGPSFormatter.h"
@@ -126,9 +127,15 @@ void TAVGPSViewController::buildForm()
         bar->addWidget(button);
     }
 
+    // The fields and the search bar lie on the mask view, the map below it.
+    maskView_ = new TAVCustomBgColorView(this);
+    maskView_->setObjectName(QStringLiteral("maskView"));
+    auto* form = new QVBoxLayout(maskView_);
+    form->addLayout(grid);
+    form->addLayout(bar);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(bar);
+    layout->setSpacing(0);
+    layout->addWidget(maskView_);
     layout->addWidget(appleMapView_, 1);
 
     // The web map only answers address searches; it is never shown.

@@ -1,4 +1,4 @@
-#include "app/TAVCustomBgColorView.h"
+#include "commlib/TAVCustomBgColorView.h"
 
 TAVCustomBgColorView::TAVCustomBgColorView(QWidget* parent)
     : VXCustomBgColorView(parent)
