@@ -10,7 +10,8 @@
 class TAVCommandLine {
 public:
     // Before the application object exists: the exit code when the program
-    // ends here (help or version printed), nothing when it goes on.
+    // ends here (help or version printed, or an option that is neither ours
+    // nor Qt's refused), nothing when it goes on.
     static std::optional<int> answerBeforeStart(const QStringList& arguments);
     // After the application object took its own options (-platform, -style
     // ...) out of the list: the exit code when what is left is refused.

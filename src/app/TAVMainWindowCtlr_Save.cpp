@@ -20,9 +20,18 @@
 #include <QMainWindow>
 #include <QPushButton>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
-const QString kNoDateToShift = QStringLiteral("It holds no date, so its time was not shifted");
+// A photo whose failed edits were taken back has nothing to save: saving it
+// again would only repeat a failure the user already dealt with.
+bool restoredAfterFailedSave(const TAVImageObjectPtr& image)
+{
+    return image->exifData() && image->exifData()->enuModifyState() == TAVExifData::StateUnchanged
+        && !image->lastSaveFailure().isEmpty();
+}
 
 } // namespace
 
@@ -155,10 +164,14 @@ void TAVMainWindowCtlr::saveImagesMetadata(const QList<TAVImageObjectPtr>& image
     doSave(images);
 }
 
-void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
+void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& listed)
 {
     if (loopRunning_)
         return;
+    QList<TAVImageObjectPtr> images;
+    images.reserve(listed.size());
+    std::copy_if(listed.begin(), listed.end(), std::back_inserter(images),
+        [](const TAVImageObjectPtr& image) { return !restoredAfterFailedSave(image); });
     showSaveProgressWindow();
     isSaving_->store(true);
     loopRunning_ = true;
@@ -180,7 +193,7 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& images)
                 if (!image->saveMetadataToImage())
                     failures->add(QFileInfo(image->srcPath()).fileName(), image->lastSaveFailure());
                 else if (image->lastSaveFoundNoDateToShift())
-                    failures->add(QFileInfo(image->srcPath()).fileName(), kNoDateToShift);
+                    failures->addUnshifted(QFileInfo(image->srcPath()).fileName());
                 if (image->lastSaveKeptXmp())
                     keptXmp->append(QFileInfo(image->srcPath()).fileName());
                 // Waits for the report, where the sheet takes a Cancel: a

@@ -708,6 +708,14 @@ QString changedFilesMessage(const QStringList& names)
               .arg(names.join(QStringLiteral(", ")));
 }
 
+QString goneFilesMessage(const QStringList& names)
+{
+    return names.size() == 1
+        ? QStringLiteral("The file is gone: it was deleted or moved since it was imported: %1").arg(names.first())
+        : QStringLiteral("The files are gone: they were deleted or moved since they were imported: %1")
+              .arg(names.join(QStringLiteral(", ")));
+}
+
 QString unshiftedPhotosMessage(const QStringList& names)
 {
     return names.size() == 1
@@ -734,6 +742,8 @@ TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
     }
     if (showsAlert_ && !names_.isEmpty())
         showAlert(changedFilesMessage(names_));
+    if (showsAlert_ && !goneNames_.isEmpty())
+        showAlert(goneFilesMessage(goneNames_));
     if (showsAlert_ && !unshiftedNames_.isEmpty())
         showAlert(unshiftedPhotosMessage(unshiftedNames_));
     if (showsAlert_ && !keptXmpNames_.isEmpty())
@@ -742,6 +752,15 @@ TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
 
 void TAVImageObject::reportChangedUserFile()
 {
+    // Nothing at the path at all (not even a dangling link): the user deleted
+    // or moved the file, which "changed" would hide.
+    const FileServices::Identity now = FileServices::identityOf(srcPath_);
+    if (!now.exists && !now.isLink) {
+        noteSaveFailure(QStringLiteral("The file is gone: it was deleted or moved since it was imported"));
+        qWarning("%s is gone since it was imported; not saved", qPrintable(srcPath_));
+        nameInLoopAlert(&ChangedFilesAlert::goneNames_, goneFilesMessage);
+        return;
+    }
     noteSaveFailure(QStringLiteral("The file was changed by another program since it was imported"));
     qWarning("%s was changed by another program since it was imported; not saved", qPrintable(srcPath_));
     nameInLoopAlert(&ChangedFilesAlert::names_, changedFilesMessage);

@@ -153,9 +153,9 @@ public:
     QDateTime getCreateDateTime(bool userSet) const;
 
     // A save loop holds one while it runs: the files it could not save
-    // because another program changed them since the import, and the photos
-    // whose time shift found no date to move, are named in one alert each
-    // when it goes, instead of one alert per file. A loop that tells every
+    // because another program changed them since the import, those that are
+    // gone, and the photos whose time shift found no date to move, are named
+    // in one alert each when it goes, instead of one alert per file. A loop that tells every
     // failure itself holds a silent one, which only keeps the alerts of the
     // single files away.
     class ChangedFilesAlert {
@@ -169,6 +169,7 @@ public:
         friend class TAVImageObject;
         ChangedFilesAlert* previous_ = nullptr;
         QStringList names_;
+        QStringList goneNames_; // deleted or moved since the import
         bool showsAlert_ = true;
         QStringList unshiftedNames_;
         QStringList keptXmpNames_;

@@ -169,6 +169,22 @@ TEST_F(DesktopInstallTest, HelpAndVersionAnswerOnTheTerminalWithoutADisplay)
     }
 }
 
+// Without a display the application object would end the program at once:
+// our options are answered before it is made, Qt's own passed over.
+TEST_F(DesktopInstallTest, AnUnknownOptionIsRefusedWithoutADisplay)
+{
+    for (const QStringList& arguments : {QStringList{"--bogus"}, QStringList{"-platform", "xcb", "-reverse", "-bogus"},
+             QStringList{"--style=fusion", "-x"}}) {
+        const ProcessRun refused = run(program(), arguments, withoutDisplay());
+        EXPECT_EQ(refused.exitCode, 2) << said(refused);
+        const QString option = arguments.last().mid(arguments.last().lastIndexOf(QLatin1Char('-')) + 1);
+        EXPECT_TRUE(refused.errors.contains(QStringLiteral("Unknown option '%1'").arg(option))) << said(refused);
+        EXPECT_TRUE(refused.errors.contains(QStringLiteral("--help"))) << said(refused);
+        EXPECT_FALSE(refused.errors.contains(QStringLiteral("platform plugin"))) << said(refused);
+        EXPECT_TRUE(refused.output.isEmpty()) << said(refused);
+    }
+}
+
 TEST_F(DesktopInstallTest, AnUnknownOptionIsRefusedWithAHintAndNoWindow)
 {
     QProcessEnvironment offscreen = QProcessEnvironment::systemEnvironment();

@@ -245,7 +245,7 @@ TEST_F(MainWindowSaveTest, TimeShiftIsAppliedOncePerImageAcrossFailuresAndCancel
 
 // A news photo dated only in IPTC, a photo with no date at all and a
 // camera photo, shifted together in the Summary tab: the news photo moves
-// from its capture date, and the undated one is named in the loop's alert
+// from its capture date, and the undated one is named in an alert of its own
 // and loses its unsaved state.
 TEST_F(MainWindowSaveTest, AShiftMovesEachPhotosCaptureDateAndNamesThePhotosWithoutOne)
 {
@@ -268,9 +268,10 @@ TEST_F(MainWindowSaveTest, AShiftMovesEachPhotosCaptureDateAndNamesThePhotosWith
     EXPECT_EQ(originalDate(paths.at(2)), "2015:03:01 11:00:00");
     EXPECT_FALSE(ExifTool::read(paths.at(1)).contains("ExifIFD:DateTimeOriginal"));
 
+    // No failure: the undated photo is named under a title of its own.
     ASSERT_EQ(ui_.alerts().size(), alertsBefore + 1);
-    EXPECT_EQ(ui_.alerts().last().title, "An image could not be saved");
-    EXPECT_EQ(ui_.alerts().last().message, "undated.jpg: It holds no date, so its time was not shifted");
+    EXPECT_EQ(ui_.alerts().last().title, "A photo was not shifted: it holds no date");
+    EXPECT_EQ(ui_.alerts().last().message, "undated.jpg");
     for (const auto& image : images()) {
         if (image->srcPath() == paths.at(1))
             EXPECT_EQ(image->getImageForImageState(), QString());

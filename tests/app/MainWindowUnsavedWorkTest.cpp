@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QTest>
+#include <QToolButton>
 
 #include <algorithm>
 #include <memory>
@@ -220,6 +221,67 @@ TEST_F(MainWindowUnsavedWorkTest, AFailedSaveSaysWhyInTheStateTipAndOneAlertAtTh
     window().clickSave();
     ASSERT_TRUE(waitForLoop());
     EXPECT_EQ(ui_.alerts().size(), 1);
+}
+
+// A file deleted after the import is said to be gone, not changed; once its
+// edits are restored, Batch Save has nothing to save for it and says nothing.
+TEST_F(MainWindowUnsavedWorkTest, AFileDeletedAfterTheImportIsGoneAndARestoredPhotoIsNotSavedAgain)
+{
+    const QStringList paths = photos({"a.jpg", "b.jpg"});
+    ASSERT_TRUE(importAndWait(paths));
+    for (const auto& image : images())
+        edit(image, kArtist, QStringLiteral("Saved"));
+    ASSERT_TRUE(QFile::remove(paths.at(1)));
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts().last().title, "An image could not be saved");
+    EXPECT_EQ(ui_.alerts().last().message, "b.jpg: The file is gone: it was deleted or moved since it was imported");
+    EXPECT_EQ(stateTip(1).toString(), "The file is gone: it was deleted or moved since it was imported");
+    EXPECT_EQ(artistOf(paths.at(0)), "Saved");
+    EXPECT_FALSE(QFile::exists(paths.at(1))) << "nothing was written in its place";
+
+    window().clickRestoreAll();
+    ASSERT_TRUE(window().btnBatchSave()->isEnabled());
+    window().btnBatchSave()->click();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(ui_.alerts().size(), 1) << qPrintable(ui_.alerts().last().message);
+    EXPECT_EQ(images().at(1)->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
+    EXPECT_FALSE(QFile::exists(paths.at(1)));
+    EXPECT_EQ(artistOf(paths.at(0)), "Saved");
+
+    // Edited again, it is saved again, and fails again for the same reason.
+    edit(images().at(1), kArtist, QStringLiteral("Again"));
+    window().btnBatchSave()->click();
+    ASSERT_TRUE(waitForLoop());
+    ASSERT_EQ(ui_.alerts().size(), 2);
+    EXPECT_TRUE(ui_.alerts().last().message.startsWith("b.jpg: The file is gone"));
+}
+
+TEST(TAVSaveFailureReportTest, PhotosLeftUnshiftedAreToldApartFromTheFailures)
+{
+    FakeUiServices ui;
+    UiServices::setShared(&ui);
+    TAVSaveFailureReport onlyUnshifted;
+    onlyUnshifted.addUnshifted(QStringLiteral("undated.jpg"));
+    onlyUnshifted.show(nullptr);
+    ASSERT_EQ(ui.alerts().size(), 1);
+    EXPECT_EQ(ui.alerts().last().title, "A photo was not shifted: it holds no date");
+    EXPECT_EQ(ui.alerts().last().message, "undated.jpg");
+    EXPECT_EQ(ui.alerts().last().style, UiServices::AlertStyle::Informational);
+
+    TAVSaveFailureReport both;
+    both.add(QStringLiteral("b.jpg"), QStringLiteral("The save failed"));
+    for (int i = 1; i <= 22; ++i)
+        both.addUnshifted(QStringLiteral("u%1.jpg").arg(i));
+    both.show(nullptr);
+    ASSERT_EQ(ui.alerts().size(), 3);
+    EXPECT_EQ(ui.alerts().at(1).title, "An image could not be saved");
+    EXPECT_EQ(ui.alerts().at(1).message, "b.jpg: The save failed");
+    EXPECT_EQ(ui.alerts().at(2).title, "22 photos were not shifted: they hold no date");
+    EXPECT_TRUE(ui.alerts().at(2).message.startsWith("u1.jpg\nu2.jpg\n"));
+    EXPECT_TRUE(ui.alerts().at(2).message.endsWith("\nu20.jpg\nand 2 other photos."));
+    UiServices::setShared(nullptr);
 }
 
 TEST(TAVSaveFailureReportTest, TwentyFilesAreNamedAndTheRestCounted)
