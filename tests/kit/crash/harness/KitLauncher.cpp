@@ -161,12 +161,19 @@ void waitForFirstMainTurn()
 
 // Returns once every earlier report has left the folders, however long that
 // takes on a busy machine: the test that started us gives up on a launch that
-// never ends, and we go with it.
+// never ends, and we go with it. The folders are read in the order a report
+// moves through them (active, processing, prepared), so a report that moves on
+// between two reads is seen in the later one.
 void waitForUploads()
 {
     const CWFileManager files;
-    while (!files.preparedPathContents().empty() || !files.processingPathContents().empty()
-        || files.activePathContents().size() != 1) {
+    for (;;) {
+        const bool onlyOurs = files.activePathContents().size() == 1;
+        const bool noneProcessing = files.processingPathContents().empty();
+        const bool nonePrepared = files.preparedPathContents().empty();
+        if (onlyOurs && noneProcessing && nonePrepared) {
+            return;
+        }
         pumpMain();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
