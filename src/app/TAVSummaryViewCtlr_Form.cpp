@@ -2,6 +2,7 @@
 #include "app/TAVSummaryViewCtlr.h"
 
 #include "commlib/TFDatePicker.h"
+#include "models/TAVExifWriter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -141,6 +142,20 @@ void TAVSummaryViewCtlr::buildForm()
     field("Copyright:", addTextView("tvCopyright"), "Exif.Image.Copyright");
     tvKeywords_ = addTextView("tvKeywords");
     field("Keywords:", tvKeywords_, "Iptc.Application2.Keywords");
+    // IPTC cuts long texts; the user learns where the whole text is kept.
+    const auto cutNote = [](const char* key, const char* what) {
+        return QStringLiteral("IPTC keeps the first %1 bytes of %2; the whole text is kept in XMP.")
+            .arg(TAVExifWriter::iptcMaxBytes(QLatin1String(key)))
+            .arg(QLatin1String(what));
+    };
+    for (const Field& entry : fields_) {
+        if (entry.key == QLatin1String("Iptc.Application2.ObjectName"))
+            entry.control->setToolTip(cutNote("Iptc.Application2.ObjectName", "a title"));
+        else if (entry.key == QLatin1String("Iptc.Application2.Caption"))
+            entry.control->setToolTip(cutNote("Iptc.Application2.Caption", "a caption"));
+        else if (entry.key == QLatin1String("Iptc.Application2.Keywords"))
+            entry.control->setToolTip(cutNote("Iptc.Application2.Keywords", "each keyword"));
+    }
     chkOverwrite_ = new QCheckBox(QStringLiteral("Replace the file's keywords"), this);
     chkOverwrite_->setObjectName(QStringLiteral("chkOverwrite"));
     chkOverwrite_->setChecked(true);

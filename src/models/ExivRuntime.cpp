@@ -1,6 +1,7 @@
 #include "models/ExivRuntime.h"
 
 #include <QLoggingCategory>
+#include <QSet>
 
 #include <exiv2/exiv2.hpp>
 
@@ -11,6 +12,37 @@ Q_LOGGING_CATEGORY(lcExiv2, "lumetta.exiv2")
 namespace {
 
 std::mutex xmpMutex;
+
+thread_local const QString* currentFile = nullptr;
+
+// What was logged already: file and message, and the files warned about.
+// Past this many entries they are forgotten, so a long session's stream of
+// damaged files cannot grow them without end (a message may then repeat).
+constexpr qsizetype kMostRemembered = 20000;
+std::mutex loggedMutex;
+QSet<QString>& loggedMessages()
+{
+    static QSet<QString> messages;
+    return messages;
+}
+QSet<QString>& warnedFiles()
+{
+    static QSet<QString> files;
+    return files;
+}
+
+// Adds `entry` to `seen`; false when it was there already.
+bool firstTime(QSet<QString>& seen, const QString& entry)
+{
+    if (seen.contains(entry)) {
+        return false;
+    }
+    if (seen.size() >= kMostRemembered) {
+        seen.clear();
+    }
+    seen.insert(entry);
+    return true;
+}
 
 void lockXmp(void* data, bool lock)
 {
@@ -24,14 +56,24 @@ void lockXmp(void* data, bool lock)
 
 void logLibraryMessage(int level, const char* message)
 {
-    QByteArray text(message);
-    while (text.endsWith('\n')) {
-        text.chop(1);
+    QString text = QString::fromUtf8(message).trimmed();
+    const QString file = currentFile ? *currentFile : QString();
+    bool newMessage = false;
+    bool warnFile = false;
+    {
+        const std::lock_guard<std::mutex> lock(loggedMutex);
+        newMessage = firstTime(loggedMessages(), file + QLatin1Char('\n') + text);
+        // The library's errors mean values it skipped: the user is told once
+        // per file that its metadata was not read whole.
+        warnFile = level >= Exiv2::LogMsg::error && firstTime(warnedFiles(), file);
     }
-    if (level >= Exiv2::LogMsg::error) {
-        qCWarning(lcExiv2, "%s", text.constData());
-    } else {
-        qCDebug(lcExiv2, "%s", text.constData());
+    const QString where = file.isEmpty() ? QStringLiteral("a file") : file;
+    if (newMessage) {
+        qCDebug(lcExiv2, "%s: %s", qUtf8Printable(where), qUtf8Printable(text));
+    }
+    if (warnFile) {
+        qCWarning(
+            lcExiv2, "Part of the metadata of %s could not be read: %s", qUtf8Printable(where), qUtf8Printable(text));
     }
 }
 
@@ -45,4 +87,16 @@ void ExivRuntime::initialize()
         Exiv2::LogMsg::setHandler(logLibraryMessage);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
     });
+}
+
+ExivRuntime::FileScope::FileScope(const QString& path)
+    : previous_(currentFile)
+    , path_(path)
+{
+    currentFile = &path_;
+}
+
+ExivRuntime::FileScope::~FileScope()
+{
+    currentFile = previous_;
 }

@@ -1,4 +1,5 @@
 #include "models/FDMetadataContainer.h"
+#include "models/ExivRuntime.h"
 
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
@@ -95,6 +96,7 @@ FDMetadataContainerPtr FDMetadataContainer::metadataForImageAtPath(const QString
         return nullptr;
     }
     FDMetadataContainerPtr container;
+    const ExivRuntime::FileScope scope(path);
     try {
         // As an absolute path "-" is a file, never standard input, and a URL
         // is never fetched.
@@ -157,6 +159,7 @@ QMap<QString, FDDataBitPtr> FDMetadataContainer::dictionary() const
 
 bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
 {
+    const ExivRuntime::FileScope scope(path);
     try {
         // The source's orientation describes the source's pixels, not the
         // target's, so it is never cloned.

@@ -1,4 +1,5 @@
 #include "models/SidecarExporter.h"
+#include "models/ExivRuntime.h"
 
 #include "models/ExivMemoryFile.h"
 
@@ -90,6 +91,7 @@ int32_t extractAll(const QString& srcPath, const QString& folder)
         qCWarning(lcSidecarExport, "No folder %s for %s", qUtf8Printable(folder), qUtf8Printable(target));
         return kFailure;
     }
+    const ExivRuntime::FileScope scope(srcPath);
     try {
         const auto source = openSource(srcPath);
 
@@ -169,6 +171,7 @@ QString SidecarExporter::thumbnailPath(const QString& srcPath, const QString& fo
 
 bool SidecarExporter::exportXmpSidecar(const QString& srcPath, const QString& folder, QString* error)
 {
+    const ExivRuntime::FileScope scope(srcPath);
     try {
         const auto source = openSource(srcPath);
         // The sidecar converts the EXIF and IPTC it is given into XMP as it writes.

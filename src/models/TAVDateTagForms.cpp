@@ -1,5 +1,8 @@
 #include "models/TAVDateTagForms.h"
 
+#include "foundation/DateServices.h"
+#include "models/TAVMetadataHelper.h"
+
 #include <QDate>
 #include <QRegularExpression>
 #include <QStringList>
@@ -198,4 +201,17 @@ QString TAVDateTagForms::formHint(const QString& key)
         break;
     }
     return QString();
+}
+
+QDateTime TAVDateTagForms::dateOfFieldText(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    for (const QString& format : {TAVMetadataHelper::getAppDatetimeFormateString(4),
+             TAVMetadataHelper::getAppDatetimeFormateString(1), QStringLiteral("yyyy:MM:dd HH:mm:ss")}) {
+        const QDateTime date = DateServices::dateWithDateFormateString(trimmed, format);
+        if (date.isValid()) {
+            return date;
+        }
+    }
+    return {};
 }

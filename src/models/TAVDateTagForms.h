@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 // The text forms of the tags that hold a date or a time. Such a tag accepts
@@ -26,4 +27,9 @@ public:
     // How a valid value of a date key is written, with an example; empty for
     // keys that hold no date.
     static QString formHint(const QString& key);
+    // The date a field's text stands for: the application's dash form with
+    // or without the time (what the tabs show) or the EXIF form itself; an
+    // invalid date when it is none of them. A time alone names no day and
+    // gives no date.
+    static QDateTime dateOfFieldText(const QString& text);
 };

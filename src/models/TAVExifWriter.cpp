@@ -2,8 +2,10 @@
 
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
+#include "models/ExivRuntime.h"
 #include "models/FileXmpPacket.h"
 #include "models/JpegSegments.h"
+#include "models/PhotoshopIptcDigest.h"
 #include "models/RepeatedExifBlocks.h"
 #include "models/SonyPreviewImage.h"
 #include "models/TAVDateTagForms.h"
@@ -16,6 +18,7 @@
 #include "models/TAVExifTag.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 
 #include <exiv2/exiv2.hpp>
@@ -27,6 +30,8 @@
 #include <optional>
 #include <sstream>
 #include <vector>
+
+Q_LOGGING_CATEGORY(lcExifWriter, "lumetta.models.writer")
 
 namespace {
 
@@ -258,10 +263,12 @@ template <typename EraseOne> bool eraseEachKey(const QStringList& keys, EraseOne
         try {
             eraseOne(utf8(key));
         } catch (const Exiv2::AnyError& error) {
-            printCaught(error.what());
+            // Erase lists name maker tags of every camera; one the library
+            // does not know cannot be in the file, which is no failure to print.
+            qCDebug(lcExifWriter, "No such key %s: %s", qUtf8Printable(key), error.what());
             allKnown = false;
         } catch (const std::exception& error) {
-            printCaught(error.what());
+            qCDebug(lcExifWriter, "No such key %s: %s", qUtf8Printable(key), error.what());
             allKnown = false;
         }
     }
@@ -329,11 +336,21 @@ QList<QByteArray> rawIptcTimes(const QByteArray& bytes, int record, int dataset)
     return values;
 }
 
+// The IPTC datasets that hold a time of day, with an optional zone.
+bool isIptcTimeKey(const QString& key)
+{
+    static const QStringList keys = {QStringLiteral("Iptc.Envelope.TimeSent"),
+        QStringLiteral("Iptc.Application2.TimeCreated"), QStringLiteral("Iptc.Application2.DigitizationTime"),
+        QStringLiteral("Iptc.Application2.ReleaseTime"), QStringLiteral("Iptc.Application2.ExpirationTime")};
+    return keys.contains(key);
+}
+
 } // namespace
 
 TAVExifWriter::TAVExifWriter(const QString& path)
     : filePath_(path)
 {
+    const ExivRuntime::FileScope scope(filePath_);
     try {
         // The library works on a copy in memory; the file is written only as
         // a whole, by us, once the new bytes are checked.
@@ -432,7 +449,7 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
             }
             const QString text = coordinatePart((*numbers)[0]) + QLatin1Char(' ') + coordinatePart((*numbers)[1])
                 + QLatin1Char(' ') + coordinatePart((*numbers)[2]);
-            std::cout << "the gps = " << utf8(text) << '\n' << std::flush;
+            qCDebug(lcExifWriter, "the gps = %s", qUtf8Printable(text));
             const ValuePtr rationals = newValueOfType(Exiv2::unsignedRational);
             if (rationals->read(utf8(text)) != 0) {
                 return false;
@@ -471,6 +488,12 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
 bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv2::IptcData& iptcData)
 {
     iptcEditedKeys_.insert(key);
+    static const QRegularExpression zonelessTime(QStringLiteral("^\\s*\\d{2}:?\\d{2}:?\\d{2}\\s*$"));
+    if (isIptcTimeKey(key) && zonelessTime.match(value).hasMatch()) {
+        zonelessIptcTimes_.insert(key);
+    } else {
+        zonelessIptcTimes_.remove(key);
+    }
     try {
         const TAVExifTagPtr row = tagRowForKey(key);
         const Exiv2::IptcKey iptcKey(utf8(row ? row->tagStr() : key));
@@ -498,6 +521,11 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
             return true;
         }
 
+        if (value.isEmpty()) {
+            // An empty dataset does not read back: an emptied text is none.
+            eraseAll(iptcData, iptcKey);
+            return true;
+        }
         const auto found = iptcData.findKey(iptcKey);
         const ValuePtr newValue = found == iptcData.end() || (row && found->typeId() != *newType)
             ? newValueOfType(*newType)
@@ -654,6 +682,7 @@ bool TAVExifWriter::saveModifiedMetadata()
     }
     lastError_.clear();
     QString error;
+    const ExivRuntime::FileScope scope(filePath_);
     try {
         const QByteArray& original = file_->originalBytes();
         const bool jpeg = image_->imageType() == Exiv2::ImageType::jpeg;
@@ -682,6 +711,7 @@ bool TAVExifWriter::saveModifiedMetadata()
         std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
         if (written) {
             *written = RepeatedExifBlocks::withoutLaterBlocks(*written);
+            PhotoshopIptcDigest::refresh(*written, file_->originalBytes());
         }
         if (written && keepsIptcBlock) {
             written = UnreadableBlocks::withPhotoshopSegmentsOf(*written, original);
@@ -757,6 +787,52 @@ void TAVExifWriter::keepUntouchedIptcTimes()
             ++index;
         }
     }
+    // An edited time given without a zone keeps having none: the library
+    // would declare it UTC.
+    for (auto& datum : image_->iptcData()) {
+        if (!zonelessIptcTimes_.contains(QString::fromStdString(datum.key()))) {
+            continue;
+        }
+        const auto* time = dynamic_cast<const Exiv2::TimeValue*>(&datum.value());
+        if (time) {
+            const Exiv2::TimeValue::Time& clock = time->getTime();
+            Exiv2::StringValue text(
+                QString::asprintf("%02d%02d%02d", clock.hour, clock.minute, clock.second).toStdString());
+            datum.setValue(&text);
+        }
+    }
+}
+
+bool TAVExifWriter::iptcTimeHasZone(const QString& key) const
+{
+    if (!file_) {
+        return true;
+    }
+    try {
+        const Exiv2::IptcKey iptcKey(utf8(key));
+        const QList<QByteArray> raw = rawIptcTimes(file_->originalBytes(), iptcKey.record(), iptcKey.tag());
+        return raw.isEmpty() || raw.first().size() != 6;
+    } catch (const Exiv2::AnyError&) {
+        return true;
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
+int TAVExifWriter::iptcMaxBytes(const QString& key)
+{
+    try {
+        return int(::iptcMaxBytes(Exiv2::IptcKey(utf8(key))));
+    } catch (const Exiv2::AnyError&) {
+        return 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+bool TAVExifWriter::canHoldXmp() const
+{
+    return image_ && !xmpUndecodable_ && (image_->checkMode(Exiv2::mdXmp) & Exiv2::amWrite) != 0;
 }
 
 void TAVExifWriter::keepUntouchedXmpPacket()
@@ -801,9 +877,8 @@ bool TAVExifWriter::isKeyExistInCurrentImage(const QString& key)
         printCaught(error.what());
         return false;
     }
-    if (!found) {
-        printCaught("Key not found");
-    }
+    // An absent key is an answer, not a failure: nothing is printed for it,
+    // so that a save that asks which tags a file holds says nothing.
     return found;
 }
 

@@ -65,6 +65,14 @@ public:
     QString currentValue(const QString& key) const;
     // Whether the opened image holds any IPTC dataset.
     bool holdsIptc() const;
+    // Whether the file's first value of an IPTC time key carries a zone
+    // (true when the file holds none).
+    bool iptcTimeHasZone(const QString& key) const;
+    // The standard's length of an IPTC dataset in bytes, beyond which its
+    // texts are cut; 0 for none.
+    static int iptcMaxBytes(const QString& key);
+    // Whether the file type holds XMP and the file's packet can be written.
+    bool canHoldXmp() const;
     // A copy of the current EXIF data (the file is not read again); empty
     // without an image.
     Exiv2::ExifData getExifData() const;
@@ -122,6 +130,8 @@ private:
     bool xmpEdited_ = false;
     // The IPTC keys written or erased since the file was read.
     QSet<QString> iptcEditedKeys_;
+    // The IPTC time keys last written with a time that names no zone.
+    QSet<QString> zonelessIptcTimes_;
     // All IPTC data was cleared since the file was read.
     bool iptcCleared_ = false;
     // An EXIF value was written or erased since the file was read.

@@ -1,4 +1,5 @@
 #include "models/TAVImageCacheManager.h"
+#include "models/ExivRuntime.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -110,6 +111,7 @@ long orientationOf(const Exiv2::Image& image)
 QImage largestPreview(const QString& path, bool* readable)
 {
     *readable = false;
+    const ExivRuntime::FileScope scope(path);
     try {
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
         image->readMetadata();

@@ -1,4 +1,5 @@
 #include "models/TAVImageMetadatReaderBase.h"
+#include "models/ExivRuntime.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +45,7 @@ void TAVImageMetadatReaderBase::readMetadataOnce()
     if (readsOnce_ && shared_->metadataRead) {
         return;
     }
+    const ExivRuntime::FileScope scope(filePath_);
     shared_->image->readMetadata();
     shared_->metadataRead = true;
 }
@@ -173,6 +175,7 @@ void TAVImageMetadatReaderBase::openImage()
     // The library reads "-" as standard input and URLs over the network; an
     // absolute path always means the local file.
     const QString absolute = filePath_.isEmpty() ? QString() : QFileInfo(filePath_).absoluteFilePath();
+    const ExivRuntime::FileScope scope(filePath_);
     try {
         if (absolute.isEmpty()) {
             throw Exiv2::Error(Exiv2::kerErrorMessage, "empty file path");

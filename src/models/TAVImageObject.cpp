@@ -20,6 +20,7 @@
 #include <future>
 #include <limits>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -595,11 +596,14 @@ bool TAVImageObject::saveChangedEntities(bool& written)
 {
     QStringList failedKeys;
     QList<int32_t> settled;
+    pendingShift_.reset();
     for (int32_t category = 0; category < 4; ++category) {
         const QList<TAVEntityPtr> entities = getProcessedEntitiesForSave(category);
         if (entities.isEmpty())
             continue;
         written = true;
+        if (category == TAVExifData::CategorySummary)
+            writerMgr_->setDateShift(std::exchange(pendingShift_, std::nullopt));
         const QStringList failed = writerMgr_->batchWriteMetadata(entities, true);
         if (failed.isEmpty())
             settled.append(category);
@@ -909,12 +913,13 @@ void TAVImageObject::applyTimeOffsetSettingToDatetimeEntity()
     QDateTime moment = date.isValid() ? date : time;
     if (date.isValid() && time.isValid())
         moment = QDateTime(date.date(), time.time(), Qt::UTC);
-    static const int32_t dateUnits[] = {DateServices::Day, DateServices::Month, DateServices::Year};
-    static const int32_t timeUnits[] = {DateServices::Hour, DateServices::Minute, DateServices::Second};
-    if (shift->dateOffsetNum() > 0 && date.isValid() && shift->dateUnit() < 3)
-        moment = DateServices::dateByAddMore(moment, shift->dateOffsetNum(), dateUnits[shift->dateUnit()]);
-    if (shift->timeOffsetNum() > 0 && time.isValid() && shift->timeUnit() < 3)
-        moment = DateServices::dateByAddMore(moment, shift->timeOffsetNum(), timeUnits[shift->timeUnit()]);
+    moment = shift->shifted(moment, date.isValid(), time.isValid());
+    // A date the user did not edit is shifted in the file too: each of its
+    // twins moves from its own value, none takes the capture date's.
+    const bool edited = exifData_->isModifiedForKey(kCreateDateKey, TAVExifData::CategorySummary)
+        || exifData_->isModifiedForKey(kCreateTimeKey, TAVExifData::CategorySummary);
+    if (!edited)
+        pendingShift_ = *shift;
 
     if (date.isValid())
         exifData_->setValue(DateServices::getStringFromDate(moment, TAVMetadataHelper::getAppDatetimeFormateString(1)),

@@ -272,6 +272,9 @@ private:
     QString saveFailure_;
     bool shiftFoundNoDate_ = false;
     bool keptXmpOnClear_ = false;
+    // The time shift of the save under way when the user edited no date: the
+    // writer moves each date the file holds by it.
+    std::optional<TAVTimeOffsetInfo> pendingShift_;
     TAVImageObjectProtocol* delegate_ = nullptr;
     QString renamedPath_;
     QDateTime fileOrignalCreateDate_;

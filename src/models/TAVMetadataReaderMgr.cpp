@@ -384,10 +384,32 @@ QString TAVMetadataReaderMgr::firstValueOf(std::initializer_list<const char*> ke
     return value;
 }
 
+QString TAVMetadataReaderMgr::wholeTextOf(const char* iptcKey, const char* xmpKey) const
+{
+    // IPTC keeps only the start of a long title, caption or keyword; its XMP
+    // twin then holds the whole text, which begins with the IPTC copy. A
+    // keyword list compares word by word.
+    const QString iptc = getOneValueForKey(QLatin1String(iptcKey));
+    const QString xmp = getOneValueForKey(QLatin1String(xmpKey));
+    if (hasText(iptc) && hasText(xmp) && xmp != iptc) {
+        const QString separator = QStringLiteral(", ");
+        const QStringList cut = iptc.split(separator);
+        const QStringList whole = xmp.split(separator);
+        bool prefixes = cut.size() == whole.size();
+        for (qsizetype i = 0; prefixes && i < cut.size(); ++i) {
+            prefixes = whole.at(i).startsWith(cut.at(i));
+        }
+        if (prefixes) {
+            return xmp;
+        }
+    }
+    return hasText(iptc) ? iptc : xmp;
+}
+
 QString TAVMetadataReaderMgr::getKeywords() const
 {
     // Many programs keep keywords only in XMP; a keyword edit writes both.
-    return firstValueOf({"Iptc.Application2.Keywords", "Xmp.dc.subject"});
+    return wholeTextOf("Iptc.Application2.Keywords", "Xmp.dc.subject");
 }
 
 QString TAVMetadataReaderMgr::getLensMake() const
@@ -407,7 +429,8 @@ QString TAVMetadataReaderMgr::getCameraMake() const
 
 QString TAVMetadataReaderMgr::getCaption() const
 {
-    return firstValueOf({"Iptc.Application2.Caption"});
+    const QString caption = getOneValueForKey(QStringLiteral("Iptc.Application2.Caption"));
+    return hasText(caption) ? wholeTextOf("Iptc.Application2.Caption", "Xmp.dc.description") : caption;
 }
 
 QString TAVMetadataReaderMgr::getTitle() const
@@ -415,8 +438,8 @@ QString TAVMetadataReaderMgr::getTitle() const
     // The image's own titles first, the one a title edit writes leading; the
     // By-line Title is the photographer's job title, shown only for want of
     // any other.
-    return firstValueOf(
-        {"Iptc.Application2.ObjectName", "Xmp.dc.title", "Exif.Image.XPTitle", "Iptc.Application2.BylineTitle"});
+    const QString title = wholeTextOf("Iptc.Application2.ObjectName", "Xmp.dc.title");
+    return hasText(title) ? title : firstValueOf({"Exif.Image.XPTitle", "Iptc.Application2.BylineTitle"});
 }
 
 QString TAVMetadataReaderMgr::getCameraModel() const

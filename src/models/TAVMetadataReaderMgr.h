@@ -146,6 +146,9 @@ private:
     // The first non-empty value along the chain of keys, else the last key's
     // value as it is (possibly null).
     QString firstValueOf(std::initializer_list<const char*> keys) const;
+    // The IPTC text, or its XMP twin where that holds the whole of a text
+    // IPTC cut; the XMP text when the IPTC one is empty.
+    QString wholeTextOf(const char* iptcKey, const char* xmpKey) const;
     QList<TAVEntityPtr> readAllFamilies();
     // The maker-note identifier of the file (see MakerNoteIdentifier); reads
     // the file's EXIF data again.

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 
 #include <optional>
+#include <utility>
 
 #include <exiv2/exif.hpp>
 
@@ -26,8 +27,6 @@ const QString kImageDateTime = QStringLiteral("Exif.Image.DateTime");
 const QString kDateTimeOriginal = QStringLiteral("Exif.Photo.DateTimeOriginal");
 const QString kDateTimeDigitized = QStringLiteral("Exif.Photo.DateTimeDigitized");
 const QString kImageDateTimeOriginal = QStringLiteral("Exif.Image.DateTimeOriginal");
-const QString kIptcByline = QStringLiteral("Iptc.Application2.Byline");
-const QString kIptcCopyrightNotice = QStringLiteral("Iptc.Application2.Copyright");
 const QString kExposureTime = QStringLiteral("Exif.Photo.ExposureTime");
 const QString kShutterSpeedValue = QStringLiteral("Exif.Photo.ShutterSpeedValue");
 const QString kFNumber = QStringLiteral("Exif.Photo.FNumber");
@@ -54,6 +53,9 @@ const QString kCanonFlashActivity = QStringLiteral("Exif.CanonCs.FlashActivity")
 const QString kNikon3VariProgram = QStringLiteral("Exif.Nikon3.VariProgram");
 const QString kCanonEasyMode = QStringLiteral("Exif.CanonCs.EasyMode");
 const QString kCanonExposureProgram = QStringLiteral("Exif.CanonCs.ExposureProgram");
+const QString kCanonFocusType = QStringLiteral("Exif.CanonCs.FocusType");
+// Canon's own "not available" (0xFFFF), which readers take for no value.
+const QString kCanonNotAvailable = QStringLiteral("65535");
 
 const QString kGpsVersion = QStringLiteral("Exif.GPSInfo.GPSVersionID");
 const QString kGpsLatitudeRef = QStringLiteral("Exif.GPSInfo.GPSLatitudeRef");
@@ -96,10 +98,10 @@ const QMap<QString, UnknownValue>& unknownValues()
     static const QMap<QString, UnknownValue> values = {
         {kSubjectDistanceRange,
             {QStringLiteral("0"),
-                {QStringLiteral("Exif.CanonCs.FocusType"), QStringLiteral("Exif.Olympus.Macro"),
-                    QStringLiteral("Exif.Fujifilm.Macro"), QStringLiteral("Exif.Fujifilm.FocusMode"),
-                    QStringLiteral("Exif.Nikon1.Focus"), QStringLiteral("Exif.Nikon2.Focus"),
-                    QStringLiteral("Exif.Nikon3.Focus"), QStringLiteral("Exif.Sigma.FocusSetting")}}},
+                {kCanonFocusType, QStringLiteral("Exif.Olympus.Macro"), QStringLiteral("Exif.Fujifilm.Macro"),
+                    QStringLiteral("Exif.Fujifilm.FocusMode"), QStringLiteral("Exif.Nikon1.Focus"),
+                    QStringLiteral("Exif.Nikon2.Focus"), QStringLiteral("Exif.Nikon3.Focus"),
+                    QStringLiteral("Exif.Sigma.FocusSetting")}}},
         {kExposureProgram,
             {QStringLiteral("0"),
                 {kCanonExposureProgram, kCanonEasyMode, QStringLiteral("Exif.Fujifilm.PictureMode"),
@@ -194,22 +196,6 @@ const QStringList* labelsOfField(const QString& key)
     return tables.value(key, nullptr);
 }
 
-// The date a text stands for: the application's dash form with or without
-// the time (what the tabs show) or the EXIF form itself; an invalid date when
-// it is none of them. A time alone names no day and gives no date.
-QDateTime dateOfText(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    for (const QString& format : {TAVMetadataHelper::getAppDatetimeFormateString(4),
-             TAVMetadataHelper::getAppDatetimeFormateString(1), kExifDateFormat}) {
-        const QDateTime date = DateServices::dateWithDateFormateString(trimmed, format);
-        if (date.isValid()) {
-            return date;
-        }
-    }
-    return {};
-}
-
 // The exposure tab hands over its two shutter fields as "numerator/denominator"
 // with either side possibly empty. One empty side reads as 1, as the tab's own
 // shutter icon reads it; both empty give an empty text (the time is removed).
@@ -244,24 +230,21 @@ bool isExposureTimeText(const QString& time)
     return isNumberText(time) && !time.contains(QLatin1Char('.')) && time.trimmed().size() <= 9;
 }
 
-// An XMP date ("yyyy-MM-ddTHH:mm:ss") in the form of the value it replaces:
-// a date alone stays a date alone, minutes stay minutes, and the fraction and
-// the zone ("-07:00", "Z") are kept as they stand, since the wall-clock time
-// was moved in that zone. Any other current text gets the full form.
-QString xmpDateInFormOf(const QDateTime& date, const QString& current)
+// Canon's own program for an exposure-program label: the clear before a
+// choice left the member "not available", which only "Unknown" may leave.
+// Scenes are the camera's program 0 ("easy mode") with the easy mode naming
+// the scene; Canon has no night portrait, its night mode comes nearest.
+QList<QPair<QString, QString>> canonProgramPairs(int position)
 {
-    static const QRegularExpression form(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}(T\\d{2}:\\d{2}(:\\d{2})?(\\.\\d+)?)?(Z|[+-]\\d{2}:\\d{2})?$"));
-    const QRegularExpressionMatch match = form.match(current.trimmed());
-    if (!match.hasMatch()) {
-        return DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    static const QStringList programs = list({"4", "1", "1", "3", "2", "5"});
+    static const QStringList scenes = list({"9", "8", "2", "5", "5", "10"});
+    if (position >= 1 && position <= 6) {
+        return {{kCanonExposureProgram, programs[position - 1]}};
     }
-    if (match.captured(1).isEmpty()) {
-        return DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd")) + match.captured(4);
+    if (position >= 7 && position <= 12) {
+        return {{kCanonExposureProgram, QStringLiteral("0")}, {kCanonEasyMode, scenes[position - 7]}};
     }
-    const QString clock
-        = match.captured(2).isEmpty() ? QStringLiteral("yyyy-MM-ddTHH:mm") : QStringLiteral("yyyy-MM-ddTHH:mm:ss");
-    return DateServices::getStringFromDate(date, clock) + match.captured(3) + match.captured(4);
+    return {};
 }
 
 // Whether a field converted by the manager accepts the text; nothing for
@@ -285,7 +268,7 @@ std::optional<bool> fieldAccepts(const QString& key, const QString& text)
         return time.isEmpty() || isExposureTimeText(time);
     }
     if (key == kImageDateTime) {
-        return dateOfText(text).isValid();
+        return TAVDateTagForms::dateOfFieldText(text).isValid();
     }
     return std::nullopt;
 }
@@ -345,88 +328,6 @@ QStringList TAVMetadataWritterMgr::batchWriteMetadata(const QList<TAVEntityPtr>&
         }
     }
     return failedKeys;
-}
-
-bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value)
-{
-    // The same information kept in another family, which programs that read
-    // that family first would otherwise show with its old value.
-    static const QMap<QString, QStringList> twins = {
-        {QStringLiteral("Iptc.Application2.Keywords"), {QStringLiteral("Xmp.dc.subject")}},
-        {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title")}},
-        {QStringLiteral("Iptc.Application2.Caption"), {QStringLiteral("Xmp.dc.description")}},
-        {QStringLiteral("Exif.Image.ImageDescription"), {QStringLiteral("Xmp.dc.description")}},
-        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator"), kIptcByline}},
-        {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
-        {kImageDateTime,
-            {QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.xmp.CreateDate"),
-                QStringLiteral("Iptc.Application2.DateCreated"), QStringLiteral("Iptc.Application2.TimeCreated")}},
-    };
-    const QStringList& keyTwins = twins.value(key);
-    if (value.trimmed().isEmpty()) {
-        return updateIptcCreditTwins(keyTwins, value);
-    }
-    const QDateTime date = key == kImageDateTime ? dateOfText(value) : QDateTime();
-    QList<QPair<QString, QString>> pairs;
-    for (const QString& twin : keyTwins) {
-        if (isIptcCreditTwin(twin)) {
-            if (!updateIptcCreditTwins({twin}, value)) {
-                return false;
-            }
-            continue;
-        }
-        // Only twins the file already has: no family is created.
-        const QString current = exifWriter_->currentValue(twin);
-        if (current.isNull()) {
-            continue;
-        }
-        QString text = value;
-        if (key == QLatin1String("Iptc.Application2.Keywords")) {
-            QStringList words;
-            for (const QString& word : value.split(QLatin1Char(','))) {
-                if (!word.trimmed().isEmpty()) {
-                    words.append(word.trimmed());
-                }
-            }
-            text = words.join(QStringLiteral(", "));
-        } else if (twin.startsWith(kXmpPrefix) && date.isValid()) {
-            text = xmpDateInFormOf(date, current);
-        } else if (twin.endsWith(QLatin1String("DateCreated")) && date.isValid()) {
-            text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd"));
-        } else if (date.isValid()) {
-            // The time keeps the zone the file gave it ("08:38:52+02:00").
-            text = DateServices::getStringFromDate(date, QStringLiteral("HH:mm:ss")) + current.mid(8);
-        }
-        pairs.append({twin, text});
-    }
-    return pairs.isEmpty() || writeValues(pairs);
-}
-
-bool TAVMetadataWritterMgr::isIptcCreditTwin(const QString& twin)
-{
-    return twin == kIptcByline || twin == kIptcCopyrightNotice;
-}
-
-bool TAVMetadataWritterMgr::updateIptcCreditTwins(const QStringList& twins, const QString& value)
-{
-    // A file that holds IPTC names its photographer and copyright there too,
-    // and programs that read IPTC first show those. The photographer is the
-    // one of EXIF, so every other By-line goes; an emptied field empties them.
-    if (!exifWriter_->holdsIptc()) {
-        return true;
-    }
-    for (const QString& twin : twins) {
-        if (!isIptcCreditTwin(twin)) {
-            continue;
-        }
-        if (!exifWriter_->clearIPTCMetadata({twin})) {
-            return false;
-        }
-        if (!value.trimmed().isEmpty() && !writeValue(twin, value)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool TAVMetadataWritterMgr::writeMetadat(const QString& value, const QString& key)
@@ -590,9 +491,15 @@ bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
         }
         return exifWriter_->clearMetadata(keys);
     }
-    const QDateTime date = dateOfText(text);
+    const QDateTime date = TAVDateTagForms::dateOfFieldText(text);
     if (!date.isValid()) {
         return false;
+    }
+    if (dateShift_) {
+        // The date and the time arrive as one date each: the shift moves
+        // the file's dates once.
+        const bool shifted = std::exchange(datesShifted_, true);
+        return shifted || shiftDates(date);
     }
     const QString exifText = DateServices::getStringFromDate(date, kExifDateFormat);
     QList<QPair<QString, QString>> values{
@@ -605,7 +512,7 @@ bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::setDateTimeTag(const TAVEntityPtr& entity)
 {
-    const QDateTime date = dateOfText(entity->value());
+    const QDateTime date = TAVDateTagForms::dateOfFieldText(entity->value());
     if (!date.isValid()) {
         return setOneKeyValuePair(entity);
     }
@@ -751,7 +658,20 @@ bool TAVMetadataWritterMgr::setFlash(const TAVEntityPtr& entity)
         return false;
     }
     clearOneMetadata(kFlash);
-    if (position < 1 || position > 5) {
+    if (position == 0) {
+        // Canon's flash members cannot be erased; left as the camera wrote
+        // them they would answer for the erased standard tag. The user's
+        // "Unknown" is Canon's "not available".
+        QList<QPair<QString, QString>> notAvailable;
+        if (hasCanonMode) {
+            notAvailable.append({kCanonFlashMode, kCanonNotAvailable});
+        }
+        if (hasCanonActivity) {
+            notAvailable.append({kCanonFlashActivity, kCanonNotAvailable});
+        }
+        return notAvailable.isEmpty() || writeValues(notAvailable);
+    }
+    if (position > 5) {
         return true;
     }
     static const QStringList flash = list({"24", "25", "9", "16", "65"});
@@ -791,22 +711,23 @@ bool TAVMetadataWritterMgr::setFocusMode(const TAVEntityPtr& entity)
     }
     clearOneMetadata(kSubjectDistanceRange);
 
-    switch (position) {
-    case 3:
-        return writeValue(kSubjectDistanceRange, QStringLiteral("1"));
-    case 4:
-        return writeValue(kSubjectDistanceRange, QStringLiteral("2"));
-    case 5:
-        return writeValue(kSubjectDistanceRange, QStringLiteral("3"));
-    case 1:
-    case 2:
-        break;
-    default:
+    if (position >= 3 && position <= 5) {
+        static const QStringList ranges = list({"1", "2", "3"});
+        // Canon's focus type is not available after the clear above; the
+        // choice is Canon's macro, close or far range.
+        static const QStringList canonTypes = list({"3", "5", "7"});
+        QList<QPair<QString, QString>> pairs = {{kSubjectDistanceRange, ranges[position - 3]}};
+        if (MakerNoteIdentifier::isCanon(maker) && !exifWriter_->currentValue(kCanonFocusType).isNull()) {
+            pairs.append({kCanonFocusType, canonTypes[position - 3]});
+        }
+        return writeValues(pairs);
+    }
+    if (position != 1 && position != 2) {
         return true;
     }
     const bool isAuto = position == 1;
     if (MakerNoteIdentifier::isCanon(maker)) {
-        return writeValue(QStringLiteral("Exif.CanonCs.FocusType"), isAuto ? QStringLiteral("1") : QStringLiteral("0"));
+        return writeValue(kCanonFocusType, isAuto ? QStringLiteral("1") : QStringLiteral("0"));
     }
     switch (maker) {
     case MakerNoteIdentifier::Fujifilm:
@@ -861,7 +782,11 @@ bool TAVMetadataWritterMgr::setExposureProgram(const TAVEntityPtr& entity)
     }
     if (position >= 1 && position <= 9) {
         static const QStringList values = list({"1", "2", "2", "3", "4", "5", "6", "7", "8"});
-        return writeValue(kExposureProgram, values.value(position - 1));
+        QList<QPair<QString, QString>> pairs = {{kExposureProgram, values.value(position - 1)}};
+        if (MakerNoteIdentifier::isCanon(maker) && !exifWriter_->currentValue(kCanonExposureProgram).isNull()) {
+            pairs.append(canonProgramPairs(position));
+        }
+        return writeValues(pairs);
     }
     if (maker == MakerNoteIdentifier::Nikon3) {
         static const QStringList variPrograms = list({"NIGHT PORTRAIT", "NIGHT SCENE", "CLOSE UP"});
@@ -873,11 +798,9 @@ bool TAVMetadataWritterMgr::setExposureProgram(const TAVEntityPtr& entity)
     if (maker == MakerNoteIdentifier::Fujifilm) {
         return position == 11 ? writeValue(QStringLiteral("Exif.Fujifilm.PictureMode"), QStringLiteral("5")) : true;
     }
-    if (MakerNoteIdentifier::isCanon(maker) && (position == 11 || position == 12)) {
-        // The camera's own program 0 ("easy mode") lets the easy mode decide
-        // what shows.
-        return writeValues({{kCanonExposureProgram, QStringLiteral("0")},
-            {kCanonEasyMode, position == 11 ? QStringLiteral("5") : QStringLiteral("10")}});
+    if (MakerNoteIdentifier::isCanon(maker)) {
+        const QList<QPair<QString, QString>> pairs = canonProgramPairs(position);
+        return pairs.isEmpty() || writeValues(pairs);
     }
     return true;
 }
@@ -936,12 +859,12 @@ bool TAVMetadataWritterMgr::replaceAndErase(const QString& key, const QString& v
     // leaves them as the camera wrote them), and the camera's value would
     // show again. They get Canon's own "not available" (0xFFFF) instead,
     // which the readers, and other programs, take for no value.
-    static const QStringList notErasable = {kCanonExposureProgram, QStringLiteral("Exif.CanonCs.FocusType")};
+    static const QStringList notErasable = {kCanonExposureProgram, kCanonFocusType};
     QStringList erased;
     QList<QPair<QString, QString>> notAvailable;
     for (const QString& makerKey : makerKeys) {
         if (notErasable.contains(makerKey) && !exifWriter_->currentValue(makerKey).isNull()) {
-            notAvailable.append({makerKey, QStringLiteral("65535")});
+            notAvailable.append({makerKey, kCanonNotAvailable});
         } else {
             erased.append(makerKey);
         }

@@ -2,6 +2,7 @@
 
 #include "models/TAVEntity.h"
 #include "models/TAVImageMetadatReaderBase.h"
+#include "models/TAVTimeOffsetInfo.h"
 
 #include <QList>
 #include <QString>
@@ -9,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class TAVExifWriter;
 class TAVMetadataWritterMgr;
@@ -97,15 +99,37 @@ public:
 
     const QString& handleFilePath() const { return handleFilePath_; }
 
+    // A time shift for the capture date of the next batch: the date a batch
+    // then hands over is the shifted capture date, and every date the file
+    // holds (EXIF, IPTC, XMP) is moved by the shift from its own value
+    // instead, in its own form and zone, once however often the batch hands
+    // the date over.
+    void setDateShift(const std::optional<TAVTimeOffsetInfo>& shift)
+    {
+        dateShift_ = shift;
+        datesShifted_ = false;
+    }
+
 private:
     // After a written key, writes the same value into the twins of the key
     // that the file already has (XMP properties, the IPTC date and time), and
-    // into the IPTC By-line and CopyrightNotice of a file that holds IPTC.
+    // into the IPTC By-line, CopyrightNotice and Caption of a file that holds
+    // IPTC. The caption, the XMP description and the EXIF image description
+    // are one text. A title, caption or keyword longer than its IPTC dataset
+    // holds goes whole into XMP, created where the file type holds it.
     bool updateTwins(const QString& key, const QString& value);
-    static bool isIptcCreditTwin(const QString& twin);
-    // The photographer's and copyright's IPTC datasets among `twins` become
-    // `value` alone (none when it is blank), in a file that holds IPTC.
-    bool updateIptcCreditTwins(const QStringList& twins, const QString& value);
+    static bool isIptcTwin(const QString& twin);
+    // The photographer's, copyright's and caption's IPTC datasets among
+    // `twins` become `value` alone (none when it is blank), in a file that
+    // holds IPTC.
+    bool updateIptcTwins(const QStringList& twins, const QString& value);
+    // Whether an emptied text takes its XMP and EXIF twins with it.
+    bool clearTextTwins(const QStringList& twins);
+    // Whether the twin, absent from the file, is to be made for the text.
+    bool createsTwin(const QString& key, const QString& twin, const QString& value) const;
+    // Moves every date of the file by dateShift_ (see setDateShift); EXIF
+    // capture dates the file lacks become `shiftedCapture`.
+    bool shiftDates(const QDateTime& shiftedCapture);
     // One writer call with new entities made of key/value pairs.
     bool writeValues(const QList<QPair<QString, QString>>& pairs);
     bool writeValue(const QString& key, const QString& value);
@@ -133,5 +157,7 @@ private:
     int32_t makerNoteIdentifier() const;
 
     std::unique_ptr<TAVExifWriter> exifWriter_;
+    std::optional<TAVTimeOffsetInfo> dateShift_;
+    bool datesShifted_ = false;
     QString handleFilePath_;
 };

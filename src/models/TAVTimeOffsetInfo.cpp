@@ -1,5 +1,6 @@
 #include "models/TAVTimeOffsetInfo.h"
 
+#include "foundation/DateServices.h"
 #include "foundation/KeyedArchive.h"
 
 namespace {
@@ -14,6 +15,20 @@ const QString kTimeOffsetNum = QStringLiteral("timeOffsetNum");
 bool TAVTimeOffsetInfo::isTimeOffsetVaild() const
 {
     return dateOffsetNum_ > 0 || timeOffsetNum_ >= 1;
+}
+
+QDateTime TAVTimeOffsetInfo::shifted(const QDateTime& moment, bool hasDate, bool hasTime) const
+{
+    static const int32_t dateUnits[] = {DateServices::Day, DateServices::Month, DateServices::Year};
+    static const int32_t timeUnits[] = {DateServices::Hour, DateServices::Minute, DateServices::Second};
+    QDateTime result = moment;
+    if (dateOffsetNum_ > 0 && hasDate && dateUnit_ < 3) {
+        result = DateServices::dateByAddMore(result, dateOffsetNum_, dateUnits[dateUnit_]);
+    }
+    if (timeOffsetNum_ > 0 && hasTime && timeUnit_ < 3) {
+        result = DateServices::dateByAddMore(result, timeOffsetNum_, timeUnits[timeUnit_]);
+    }
+    return result;
 }
 
 bool TAVTimeOffsetInfo::operator==(const TAVTimeOffsetInfo& other) const

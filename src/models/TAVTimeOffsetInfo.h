@@ -2,6 +2,8 @@
 
 #include "foundation/KeyedCodable.h"
 
+#include <QDateTime>
+
 #include <cstdint>
 #include <memory>
 
@@ -28,6 +30,10 @@ public:
 
     // True when the shift moves the date or the time forward.
     bool isTimeOffsetVaild() const;
+    // A wall-clock moment moved by the shift as one (23:30 plus one hour is
+    // 00:30 of the next day): the date units when the moment names a day,
+    // the time units when it names a time of day.
+    QDateTime shifted(const QDateTime& moment, bool hasDate, bool hasTime) const;
 
     bool operator==(const TAVTimeOffsetInfo& other) const;
 

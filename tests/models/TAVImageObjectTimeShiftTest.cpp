@@ -5,7 +5,10 @@
 #include "support/FakeUiServices.h"
 #include "support/QtPrinters.h"
 
+#include <QFile>
 #include <QJsonObject>
+
+#include <ctime>
 
 #include <gtest/gtest.h>
 
@@ -131,4 +134,83 @@ TEST_F(TimeShiftTest, PhotosWithoutADateAreNamedInOneAlertAndLoseTheirUnsavedSta
     EXPECT_TRUE(alone->saveMetadataToImage());
     ASSERT_EQ(ui_.alerts().size(), 2);
     EXPECT_EQ(ui_.alerts().last().message, QString("The photo has no date to shift and was left as it was: alone.jpg"));
+}
+
+// Every date the file holds moves by the shift from its own value: an XMP
+// creation date apart from the capture date, the modification date and its
+// XMP twin are never given the capture date; an IPTC time without a zone
+// keeps having none, one with a zone keeps it.
+TEST_F(TimeShiftTest, EachDateTwinMovesFromItsOwnValueInItsOwnForm)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString user = ImageFixtures::copySample("gowebp-pentax.jpg", tempPath("user"));
+    {
+        // A creation date of its own, as the checked files had it, put in
+        // place of the packet's own (same length: nothing else moves).
+        QFile file(user);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        const QByteArray own("CreateDate=\"2017-10-27T08:38:52\"");
+        ASSERT_EQ(bytes.count(own), 1);
+        bytes.replace(own, QByteArray("CreateDate=\"2017-10-29T16:30:05\""));
+        file.seek(0);
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    const auto pentax = openWorkingCopy(user);
+    pentax->exifData()->setCreatedDateTimeOffset(hours(1));
+    ASSERT_TRUE(pentax->saveMetadataToImage());
+    QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2017:10:27 09:38:52"));
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2017:11:23 10:56:54"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2017:10:29 17:30:05"));
+    EXPECT_EQ(tags.value("XMP-xmp:ModifyDate").toString(), QString("2017:11:23 10:56:54+01:00"));
+    EXPECT_EQ(tags.value("XMP-photoshop:DateCreated").toString(), QString("2017:10:27 09:38:52"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2017:10:27"));
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), QString("09:38:52"));
+    EXPECT_EQ(tags.value("IPTC:DigitalCreationTime").toString(), QString("09:38:52"));
+    EXPECT_EQ(shownDate(pentax), QString("2017-10-27 09:38:52"));
+
+    // Across midnight the IPTC date moves with its time; the zone stays.
+    const auto d90 = importSample("npm-nikon-d90-photometric.jpg");
+    d90->exifData()->setCreatedDateTimeOffset(hours(12));
+    ASSERT_TRUE(d90->saveMetadataToImage());
+    tags = ExifTool::read(d90->srcPath());
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2011:08:16 00:24:54"));
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2016:01:22 04:14:43"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2011:08:16"));
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), QString("00:24:54+00:00"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2011:08:16 00:24:54"));
+
+    // A date the user typed is the date every twin gets.
+    d90->exifData()->setValue("2012-01-02", "Exif.Image.CreateDate", 0, true, true, true);
+    ASSERT_TRUE(d90->saveMetadataToImage());
+    tags = ExifTool::read(d90->srcPath());
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2012:01:02 00:24:54"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2012:01:02 00:24:54"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2012:01:02"));
+}
+
+// "Also set the file's creation date": a capture time without a zone is the
+// photographer's local time, as file managers and exiftool read it.
+TEST_F(TimeShiftTest, TheFileDateIsTheCaptureTimeReadAsLocalTime)
+{
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    const auto image = importSample("npm-canon-s40.jpg");
+    image->exifData()->setIsApplyToFileCreatedDateTime(true);
+    image->exifData()->setCreatedDateTimeOffset(hours(1));
+    const bool saved = image->saveMetadataToImage();
+    // In UTC before the zone goes back: a local date is kept as a wall clock.
+    const QDateTime modified = FileServices::modificationDate(image->srcPath()).toUTC();
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
+    ASSERT_TRUE(saved);
+    // 13:01:44 in New York (EST, UTC-5) is 18:01:44 UTC.
+    EXPECT_EQ(modified, QDateTime(QDate(2003, 12, 14), QTime(18, 1, 44), Qt::UTC))
+        << qPrintable(modified.toString(Qt::ISODate));
 }

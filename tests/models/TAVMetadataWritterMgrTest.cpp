@@ -391,9 +391,9 @@ TEST_F(LabelRoundTripTest, StandardTagLabelsComeBackOnAnyCamera)
 
 // A clear cannot take a member out of Canon's setting arrays (the library
 // writes 0, a real setting). "Unknown" leaves the camera's notes alone, but
-// for the program and the focus, which the camera's values would otherwise
-// override: they become Canon's "not available".
-TEST_F(TAVMetadataWritterMgrTest, UnknownChoicesMarkOnlyTheCanonProgramAndFocusNotAvailable)
+// for the program, the focus and the flash, which the camera's values would
+// otherwise override: they become Canon's "not available".
+TEST_F(TAVMetadataWritterMgrTest, UnknownChoicesMarkTheCanonProgramFocusAndFlashNotAvailable)
 {
     const QString canon = ImageFixtures::copySample("npm-canon-s40.jpg", tempFolder());
     const auto canonNotes = [&] {
@@ -409,16 +409,57 @@ TEST_F(TAVMetadataWritterMgrTest, UnknownChoicesMarkOnlyTheCanonProgramAndFocusN
     ASSERT_TRUE(expected.contains("Canon:CanonExposureMode") && expected.contains("Canon:FocusRange"));
     expected.insert("Canon:CanonExposureMode", -1);
     expected.insert("Canon:FocusRange", -1);
+    expected.insert("Canon:CanonFlashMode", -1);
+    // exiftool lists no flash activity that is not available.
+    expected.remove("Canon:FlashActivity");
     TAVMetadataWritterMgr manager(canon);
-    for (const QString& key : {kFocus, kExposureProgram, kFlash, QString("Exif.Photo.Contrast"),
+    for (const QString& key : {kFocus, kExposureProgram, QString("Exif.Photo.Contrast"),
              QString("Exif.Photo.WhiteBalance"), QString("Exif.Photo.ISOSpeedRatings")}) {
         manager.clearOneMetadata(key);
     }
+    EXPECT_TRUE(manager.writeMetadat("Unknown", kFlash));
     EXPECT_TRUE(writeAndSave(manager, kFocus, "Unknown"));
-    EXPECT_EQ(canonNotes(), expected);
+    const QJsonObject notes = canonNotes();
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(notes.value(it.key()), it.value()) << qPrintable(it.key());
+    EXPECT_EQ(notes.size(), expected.size());
     TAVMetadataReaderMgr reader(canon);
     reader.readAllMetadata();
     EXPECT_EQ(reader.getSensitivity(), "100");
+    // The camera's "did not fire" no longer answers for the erased flash.
+    EXPECT_EQ(reader.getFlash(), "Unknown");
+}
+
+// Any choice but "Unknown" leaves Canon's program and focus members saying
+// that choice, in the camera's own numbers, never "not available".
+TEST_F(TAVMetadataWritterMgrTest, CanonChoicesWriteTheirOwnMakerNoteValues)
+{
+    const QString canon = ImageFixtures::copySample("npm-canon-s40.jpg", tempFolder());
+    TAVMetadataWritterMgr manager(canon);
+    struct Choice {
+        QString key;
+        QString label;
+        QList<QPair<QString, int>> notes;
+    };
+    const QList<Choice> choices = {
+        {kExposureProgram, "Manual", {{"Canon:CanonExposureMode", 4}}},
+        {kExposureProgram, "Aperture Priority", {{"Canon:CanonExposureMode", 3}}},
+        {kExposureProgram, "Portrait", {{"Canon:CanonExposureMode", 0}, {"Canon:EasyMode", 8}}},
+        {kExposureProgram, "Close Up", {{"Canon:CanonExposureMode", 0}, {"Canon:EasyMode", 10}}},
+        {kFocus, "Macro", {{"Canon:FocusRange", 3}}},
+        {kFocus, "Infinity", {{"Canon:FocusRange", 7}}},
+        {kFocus, "Manual", {{"Canon:FocusRange", 0}}},
+    };
+    for (const Choice& choice : choices) {
+        EXPECT_TRUE(writeAndSave(manager, choice.key, choice.label)) << qPrintable(choice.label);
+        const QJsonObject tags = exifToolNumbers(canon);
+        for (const auto& [note, value] : choice.notes)
+            EXPECT_EQ(tags.value(note).toInt(), value) << qPrintable(choice.label + " " + note);
+        TAVMetadataReaderMgr reader(canon);
+        reader.readAllMetadata();
+        EXPECT_EQ(choice.key == kFocus ? reader.getFocusMode() : reader.getExposureProgram(), choice.label)
+            << qPrintable(choice.label);
+    }
 }
 
 TEST_F(LabelRoundTripTest, NumberFieldsComeBackAsTheExposureTabShowsThem)
