@@ -1,5 +1,6 @@
 #include "kit/crash/CWElfSymbolizer.h"
 
+#include <elfutils/libdw.h>
 #include <elfutils/libdwelf.h>
 #include <elfutils/libdwfl.h>
 #include <fcntl.h>
@@ -33,6 +34,29 @@ std::string hexOf(const unsigned char* bytes, size_t count)
         text += pair;
     }
     return text;
+}
+
+// The line row of `address` found by asking each compilation unit for its
+// address ranges: the module lookup goes by the .debug_aranges index, which
+// clang leaves out unless asked, so code it built would otherwise have no
+// lines. The row's address and line go to `rowAddress` and `number`.
+const char* rowOfUnitsWithout(Dwfl_Module* module, Dwarf_Addr address, Dwarf_Addr* rowAddress, int* number)
+{
+    Dwarf_Addr bias = 0;
+    for (Dwarf_Die* unit = dwfl_module_nextcu(module, nullptr, &bias); unit != nullptr;
+         unit = dwfl_module_nextcu(module, unit, &bias)) {
+        if (dwarf_haspc(unit, address - bias) != 1) {
+            continue;
+        }
+        Dwarf_Line* line = dwarf_getsrc_die(unit, address - bias);
+        Dwarf_Addr unbiased = 0;
+        if (line == nullptr || dwarf_lineaddr(line, &unbiased) != 0 || dwarf_lineno(line, number) != 0) {
+            return nullptr;
+        }
+        *rowAddress = unbiased + bias;
+        return dwarf_linesrc(line, nullptr, nullptr);
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -107,14 +131,17 @@ std::optional<CWElfSymbolizer::Location> CWElfSymbolizer::locate(uint64_t addres
     location.functionStart = address - offset;
     // A row before the function's start belongs to code before it (a table
     // that runs on over bytes no row describes): no line rather than a wrong one.
+    int number = 0;
+    Dwarf_Addr rowAddress = 0;
+    const char* file = nullptr;
     if (Dwfl_Line* line = dwfl_module_getsrc(module, lineAddress)) {
-        int number = 0;
-        Dwarf_Addr rowAddress = 0;
-        const char* file = dwfl_lineinfo(line, &rowAddress, &number, nullptr, nullptr, nullptr);
-        if (file != nullptr && rowAddress >= location.functionStart) {
-            location.file = file;
-            location.line = number > 0 ? static_cast<uint32_t>(number) : 0;
-        }
+        file = dwfl_lineinfo(line, &rowAddress, &number, nullptr, nullptr, nullptr);
+    } else {
+        file = rowOfUnitsWithout(module, lineAddress, &rowAddress, &number);
+    }
+    if (file != nullptr && rowAddress >= location.functionStart) {
+        location.file = file;
+        location.line = number > 0 ? static_cast<uint32_t>(number) : 0;
     }
     return location;
 }
