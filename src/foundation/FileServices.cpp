@@ -73,6 +73,12 @@ int removePath(const QByteArray& path)
     return call ? call(path.constData()) : ::unlink(path.constData());
 }
 
+ssize_t copyRange(int from, int to, size_t length)
+{
+    const auto call = replacement(&FileServices::SystemCalls::copyRange);
+    return call ? call(from, to, length) : ::copy_file_range(from, nullptr, to, nullptr, length, 0);
+}
+
 QByteArray native(const QString& path)
 {
     return QFile::encodeName(path);
@@ -163,8 +169,9 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-// Copies the rest of `from` into `to`. Sets errno on failure.
-bool copyContents(int from, int to)
+// Copies the rest of `from` into `to` by reading and writing. Sets errno on
+// failure.
+bool copyThroughBuffer(int from, int to)
 {
     static constexpr size_t kChunk = 1 << 20;
     QByteArray buffer(kChunk, Qt::Uninitialized);
@@ -182,6 +189,38 @@ bool copyContents(int from, int to)
         if (!writeAll(to, buffer.constData(), size_t(got))) {
             return false;
         }
+    }
+}
+
+// The errors with which a file system (or an older kernel, or a pair of file
+// systems) says it cannot copy inside the kernel: the copy goes on through a
+// buffer from where the kernel left it.
+bool kernelCopyUnsupported(int code)
+{
+    return code == EXDEV || code == ENOSYS || code == EOPNOTSUPP || code == EINVAL;
+}
+
+// Copies the rest of `from` into `to`, letting the kernel move the bytes
+// (no trip through our memory; a reflink or a server-side copy where the
+// file system has one), else through a buffer. Sets errno on failure.
+bool copyContents(int from, int to)
+{
+    static constexpr size_t kRange = size_t(1) << 30;
+    for (;;) {
+        const ssize_t copied = copyRange(from, to, kRange);
+        if (copied > 0) {
+            continue;
+        }
+        if (copied < 0 && errno == EINTR) {
+            continue;
+        }
+        if (copied < 0 && !kernelCopyUnsupported(errno)) {
+            return false;
+        }
+        // Both descriptors' offsets stand after what the kernel copied. A
+        // zero is the end of the file, or a file system (such as a virtual
+        // one) that reports none: reading settles which.
+        return copyThroughBuffer(from, to);
     }
 }
 

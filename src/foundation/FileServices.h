@@ -156,7 +156,10 @@ public:
     // `exchange` swaps two paths atomically (as renameat2 with
     // RENAME_EXCHANGE); `setMode`, `setTimes` and `close` are fchmod, futimens
     // and the close of a written file, `rename` and `remove` are rename and
-    // unlink. Each answers as the system call does (-1 and errno on failure).
+    // unlink; `copyRange` is copy_file_range from and to the descriptors'
+    // offsets, with which every copy starts (a file system that cannot copy
+    // in the kernel is copied through a buffer). Each answers as the system
+    // call does (-1 and errno on failure).
     // An empty call is the system's own; setSystemCalls({}) restores all.
     struct SystemCalls {
         std::function<int(int fd)> sync;
@@ -166,6 +169,7 @@ public:
         std::function<int(int fd)> close;
         std::function<int(const char* from, const char* to)> rename;
         std::function<int(const char* path)> remove;
+        std::function<ssize_t(int from, int to, size_t length)> copyRange;
     };
     static void setSystemCalls(SystemCalls calls);
 

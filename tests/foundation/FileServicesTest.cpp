@@ -15,6 +15,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -790,4 +791,63 @@ TEST_F(FileServicesTest, AMoveAcrossFileSystemsThatFailsLosesNothing)
     }
     EXPECT_EQ(read(tempPath("second.jpg")), QByteArray("second"));
     EXPECT_FALSE(QFileInfo::exists(tempPath("roll/second.jpg")));
+}
+
+// Copies are made by the kernel, and a file system that cannot (another file
+// system, an old kernel, a network or virtual one) is copied through a buffer
+// from wherever the kernel stopped: the copy is whole and keeps its dates.
+// A real failure of the kernel's copy fails the copy and leaves nothing.
+TEST_F(FileServicesTest, ACopyTheKernelCannotMakeGoesOnThroughABuffer)
+{
+    QByteArray content(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        content[i] = char((i * 7919) >> 5);
+    }
+    const QString source = write("source.jpg", content);
+    int kernelCalls = 0;
+    // The kernel copies a first piece, then answers `code`.
+    const auto stopsWith = [&kernelCalls](int code) {
+        FileServices::SystemCalls calls;
+        calls.copyRange = [&kernelCalls, code](int from, int to, size_t length) -> ssize_t {
+            if (kernelCalls++ == 0) {
+                return ::copy_file_range(from, nullptr, to, nullptr, std::min<size_t>(length, 4097), 0);
+            }
+            return code == 0 ? 0 : FailingCall::failWith(code);
+        };
+        return calls;
+    };
+    int made = 0;
+    for (const int code : {0, EXDEV, ENOSYS, EOPNOTSUPP, EINVAL}) {
+        SCOPED_TRACE(testing::Message() << "the kernel answering " << code);
+        kernelCalls = 0;
+        // Reading the source moves its access time.
+        ASSERT_TRUE(FileServices::setFileDates(source, modified, accessed));
+        const QString copy = tempPath(QStringLiteral("copy%1.jpg").arg(made++));
+        const QString replaced = write(QStringLiteral("replaced%1.jpg").arg(made), "old");
+        QString error;
+        {
+            const FailingCall unsupported(stopsWith(code));
+            ASSERT_TRUE(FileServices::copyFileContent(source, copy, &error)) << error.toStdString();
+            ASSERT_TRUE(FileServices::replaceFile(replaced, source, &error)) << error.toStdString();
+        }
+        // The copy's first call went through, the replacement's did not.
+        EXPECT_EQ(kernelCalls, 3);
+        EXPECT_EQ(FileServices::modificationDate(copy), modified);
+        EXPECT_EQ(FileServices::accessDate(copy), accessed);
+        EXPECT_EQ(read(copy), content);
+        EXPECT_EQ(read(replaced), content);
+    }
+
+    kernelCalls = 0;
+    QString error;
+    {
+        const FailingCall diskFails(stopsWith(EIO));
+        EXPECT_FALSE(FileServices::copyFileContent(source, tempPath("failed.jpg"), &error));
+    }
+    EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(tempPath("failed.jpg")));
+
+    // The system's own call: one kernel copy does the whole file.
+    ASSERT_TRUE(FileServices::copyItem(source, tempPath("kernel.jpg"), &error)) << error.toStdString();
+    EXPECT_EQ(read(tempPath("kernel.jpg")), content);
 }
