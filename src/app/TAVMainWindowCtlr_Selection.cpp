@@ -104,6 +104,10 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
     }
     handleSelectedImages(images);
     refreshButtonsEnable();
+    // One photo shown: the next one in the list is the likely next to show.
+    if (summary_ && indexes.size() == 1 && indexes.first() >= 0 && indexes.first() + 1 < shown.size()
+        && shown.at(indexes.first() + 1)->exifData())
+        summary_->preparePreview(shown.at(indexes.first() + 1)->exifData()->strImagePath());
 }
 
 void TAVMainWindowCtlr::photosViewCltrDidRemoveImages(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>& images)

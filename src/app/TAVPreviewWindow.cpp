@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kCaptionHeight = 30;
@@ -103,7 +105,11 @@ void TAVPreviewWindow::showIndex(int index)
 {
     index_ = index;
     image_ = index >= 0 ? images_.at(index) : TAVImageObjectPtr();
-    picture_ = image_ ? TAVImageCacheManager::sharedInstance().getImage(image_->path()) : QImage();
+    // The window shows the picture at its own size at most: the cache keeps
+    // pictures of that size for it while it shows one.
+    const int side = image_ ? int(std::max(width(), height()) * devicePixelRatioF()) : 0;
+    TAVImageCacheManager::sharedInstance().setShownSide(QStringLiteral("preview window"), side);
+    picture_ = image_ ? TAVImageCacheManager::sharedInstance().getImage(image_->path(), side) : QImage();
     setWindowTitle(image_ ? image_->previewItemTitle() : QString());
     place_->setText(placeText());
     previous_->setEnabled(index_ > 0);

@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -38,16 +39,31 @@ constexpr int kCategory = TAVExifData::CategorySummary;
 TAVSummaryViewCtlr::TAVSummaryViewCtlr(QWidget* parent)
     : TAVBaseTabViewCltr(parent)
     , previewGeneration_(std::make_shared<std::atomic<uint64_t>>(0))
+    , aheadGeneration_(std::make_shared<std::atomic<uint64_t>>(0))
 {
     buildForm();
     connectUserSignals();
     showPreviewImage(QImage());
     enableOffsetControls();
+    // The shared cache holds pictures of the size this preview shows.
+    TAVImageCacheManager::sharedInstance().setShownSide(cacheViewName(), previewSide());
 }
 
 TAVSummaryViewCtlr::~TAVSummaryViewCtlr()
 {
     ++*previewGeneration_;
+    ++*aheadGeneration_;
+    TAVImageCacheManager::sharedInstance().setShownSide(cacheViewName(), 0);
+}
+
+QString TAVSummaryViewCtlr::cacheViewName() const
+{
+    return QStringLiteral("summary %1").arg(quintptr(this));
+}
+
+int TAVSummaryViewCtlr::previewSide() const
+{
+    return int(std::max(kPreviewWidth, kPreviewHeight) * devicePixelRatioF());
 }
 
 void TAVSummaryViewCtlr::setImgExifData(const TAVExifDataPtr& record)
@@ -314,27 +330,48 @@ void TAVSummaryViewCtlr::refreshPreview()
         return;
     curDispImagePath_ = path;
     const uint64_t generation = ++*previewGeneration_;
+    shownPreviewPath_.clear();
     if (path.isEmpty()) {
         showPreviewImage(QImage());
+        return;
+    }
+    const int side = previewSide();
+    // A picture decoded ahead shows at once.
+    if (const QImage ready = TAVImageCacheManager::sharedInstance().cachedImage(path, side); !ready.isNull()) {
+        showPreviewImage(ready, path);
         return;
     }
     // Decoding a photo takes long enough to stall stepping through a list, so it
     // happens on the pool; only the answer for the path still shown is used.
     QPointer<TAVSummaryViewCtlr> self(this);
     auto current = previewGeneration_;
-    Dispatch::async([self, current, generation, path] {
+    Dispatch::async([self, current, generation, path, side] {
         if (current->load() != generation)
             return;
-        const QImage image = TAVImageCacheManager::sharedInstance().getImage(path);
-        Dispatch::asyncMain([self, current, generation, image] {
+        const QImage image = TAVImageCacheManager::sharedInstance().getImage(path, side);
+        Dispatch::asyncMain([self, current, generation, image, path] {
             if (self && current->load() == generation)
-                self->showPreviewImage(image);
+                self->showPreviewImage(image, path);
         });
     });
 }
 
-void TAVSummaryViewCtlr::showPreviewImage(const QImage& image)
+void TAVSummaryViewCtlr::preparePreview(const QString& path)
 {
+    const uint64_t generation = ++*aheadGeneration_;
+    const int side = previewSide();
+    if (path.isEmpty() || !TAVImageCacheManager::sharedInstance().cachedImage(path, side).isNull())
+        return;
+    auto current = aheadGeneration_;
+    Dispatch::async([current, generation, path, side] {
+        if (current->load() == generation)
+            TAVImageCacheManager::sharedInstance().getImage(path, side);
+    });
+}
+
+void TAVSummaryViewCtlr::showPreviewImage(const QImage& image, const QString& path)
+{
+    shownPreviewPath_ = path;
     const QImage shown = image.isNull() ? VXAboutWindowController::applicationIcon() : image;
     imageView_->setPixmap(QPixmap::fromImage(
         shown.scaled(QSize(kPreviewWidth, kPreviewHeight), Qt::KeepAspectRatio, Qt::SmoothTransformation)));

@@ -43,6 +43,12 @@ public:
 
     // The path whose picture the preview shows (or is loading).
     const QString& curDispImagePath() const { return curDispImagePath_; }
+    // The path whose picture is on screen (empty while it is loading).
+    const QString& shownPreviewPath() const { return shownPreviewPath_; }
+    // Decodes the picture of `path` for the preview ahead of time, on the
+    // pool, so that stepping on to it shows it at once. Only the latest
+    // photo asked for is decoded.
+    void preparePreview(const QString& path);
 
     static constexpr int kPreviewWidth = 240;
     static constexpr int kPreviewHeight = 180;
@@ -74,7 +80,11 @@ private:
     void announceDiscreteChange();
 
     void refreshPreview();
-    void showPreviewImage(const QImage& image);
+    void showPreviewImage(const QImage& image, const QString& path = QString());
+    // The longer side of the preview's picture in device pixels.
+    int previewSide() const;
+    // Its name towards the image cache.
+    QString cacheViewName() const;
     void refreshDates();
     void refreshTimeOffset();
     void showCount(QLineEdit* field, int32_t count);
@@ -102,8 +112,11 @@ private:
     QCheckBox* applyToFileCreate_ = nullptr;
     QLabel* imageView_ = nullptr;
     QString curDispImagePath_;
+    QString shownPreviewPath_;
     // Bumped for every new preview, so loads that nobody waits for any more
     // are skipped before they decode anything.
     std::shared_ptr<std::atomic<uint64_t>> previewGeneration_;
+    // The same for the picture decoded ahead.
+    std::shared_ptr<std::atomic<uint64_t>> aheadGeneration_;
     bool editEnabled_ = true;
 };

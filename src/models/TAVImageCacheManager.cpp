@@ -136,13 +136,14 @@ QImage largestPreview(const QString& path, bool* readable)
 
 qsizetype costOf(const QImage& image)
 {
-    return std::max<qsizetype>(1, image.sizeInBytes() / 1024);
+    return std::max<qsizetype>(1, (image.sizeInBytes() + 1023) / 1024);
 }
 
 } // namespace
 
 TAVImageCacheManager::TAVImageCacheManager(int maxSide, qsizetype maxBytes)
     : maxSide_(maxSide)
+    , ceilingBytes_(maxBytes)
     , mdicCache_(std::max<qsizetype>(1, maxBytes / 1024))
 {
 }
@@ -163,6 +164,24 @@ bool TAVImageCacheManager::isRawExtension(const QString& suffix)
 
 QImage TAVImageCacheManager::getImage(const QString& path)
 {
+    return getImage(path, maxSide_);
+}
+
+const TAVImageCacheManager::Entry* TAVImageCacheManager::entryFor(const QString& path, int side) const
+{
+    const Entry* entry = mdicCache_.object(path);
+    return entry && entry->side >= std::min(side, maxSide_) ? entry : nullptr;
+}
+
+QImage TAVImageCacheManager::cachedImage(const QString& path, int side) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Entry* entry = entryFor(path, side);
+    return entry ? entry->image : QImage();
+}
+
+QImage TAVImageCacheManager::getImage(const QString& path, int side)
+{
     if (path.isEmpty()) {
         return QImage();
     }
@@ -170,23 +189,55 @@ QImage TAVImageCacheManager::getImage(const QString& path)
     if (!named.isNull()) {
         return named;
     }
+    side = std::clamp(side, 1, maxSide_);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (const QImage* cached = mdicCache_.object(path)) {
-            return *cached;
+        if (const Entry* cached = entryFor(path, side)) {
+            return cached->image;
         }
     }
     // Decoding runs outside the lock so that one slow file does not hold up
     // the views asking for others.
-    QImage image = decodeScaled(path, maxSide_);
+    QImage image = decodeScaled(path, side);
     if (image.isNull()) {
         return image;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!mdicCache_.insert(path, new QImage(image), costOf(image))) {
+    // Another thread may have kept a larger one meanwhile.
+    if (const Entry* kept = mdicCache_.object(path); kept && kept->side > side) {
+        return image;
+    }
+    if (!mdicCache_.insert(path, new Entry{image, side}, costOf(image)) && shownSides_.isEmpty()) {
         qCWarning(lcImageCache, "Image of %s is larger than the whole cache", qUtf8Printable(path));
     }
     return image;
+}
+
+void TAVImageCacheManager::setShownSide(const QString& view, int side)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    shownSides_.insert(view, std::clamp(side, 0, maxSide_));
+    applyBound();
+}
+
+void TAVImageCacheManager::applyBound()
+{
+    if (shownSides_.isEmpty()) {
+        mdicCache_.setMaxCost(std::max<qsizetype>(1, ceilingBytes_ / 1024));
+        return;
+    }
+    // A picture of a given longer side takes at most a square of it.
+    qsizetype bytes = 0;
+    for (const int side : std::as_const(shownSides_)) {
+        bytes += qsizetype(side) * side * 4 * kPicturesPerView;
+    }
+    mdicCache_.setMaxCost(std::max<qsizetype>(1, std::min(bytes, ceilingBytes_) / 1024));
+}
+
+qsizetype TAVImageCacheManager::maxBytes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return mdicCache_.maxCost() * 1024;
 }
 
 bool TAVImageCacheManager::removeImageFromCache(const QString& path)

@@ -1,21 +1,26 @@
 #pragma once
 
 #include <QCache>
+#include <QHash>
 #include <QImage>
 #include <QString>
 
 #include <mutex>
 
-// The images of the imported files, keyed by path, so that the photo list's
-// browser and the summary tab decode each file once. Images are kept scaled
-// to what those views show, in a least-recently-used cache of bounded size,
-// and may be asked for from any thread.
+// The pictures of the imported files, keyed by path, so that the views that
+// show a photo decode each file once. Pictures are kept at the size those
+// views show them, in a least-recently-used cache whose bound follows what is
+// on screen, and may be asked for from any thread.
 class TAVImageCacheManager {
 public:
     // The longer side of a cached image, in pixels.
     static constexpr int kDefaultMaxSide = 1024;
-    // Room for about ninety photos of the default size (3:2, 32 bits a pixel).
+    // The most the cache ever holds: about ninety photos of the default size
+    // (3:2, 32 bits a pixel).
     static constexpr qsizetype kDefaultMaxBytes = qsizetype(256) * 1024 * 1024;
+    // The pictures held for each view that shows one: the shown one, the
+    // next one decoded ahead, and the one shown before (stepping back).
+    static constexpr int kPicturesPerView = 3;
 
     TAVImageCacheManager(int maxSide = kDefaultMaxSide, qsizetype maxBytes = kDefaultMaxBytes);
 
@@ -27,6 +32,22 @@ public:
     // kept. A null image for an empty path or a file that cannot be loaded;
     // failures are not kept, so the next call tries the file again.
     QImage getImage(const QString& path);
+    // The same for a view that shows the picture no larger than `side`
+    // pixels on its longer side (at most the cache's largest side): a cached
+    // picture made for that side or a larger one is used, else the file is
+    // decoded at that side and its picture takes the old one's place.
+    QImage getImage(const QString& path, int side);
+    // The cached picture for `side` (as getImage), or a null image without
+    // decoding anything.
+    QImage cachedImage(const QString& path, int side) const;
+
+    // What `view` shows now: pictures up to `side` pixels on their longer
+    // side, 0 when it shows none. Once a view has said so, the cache holds
+    // kPicturesPerView pictures of each view's side and no more (within the
+    // bound it was made with); until then it holds up to that bound.
+    void setShownSide(const QString& view, int side);
+    // The bytes the cache may hold now.
+    qsizetype maxBytes() const;
 
     // Forgets the image of `path`. Always true.
     bool removeImageFromCache(const QString& path);
@@ -48,7 +69,18 @@ public:
     static bool isRawExtension(const QString& suffix);
 
 private:
+    // A picture and the side it was decoded for (it is smaller when the
+    // file's own picture is).
+    struct Entry {
+        QImage image;
+        int side = 0;
+    };
+    const Entry* entryFor(const QString& path, int side) const; // under mutex_
+    void applyBound(); // under mutex_
+
     const int maxSide_;
+    const qsizetype ceilingBytes_;
     mutable std::mutex mutex_;
-    QCache<QString, QImage> mdicCache_; // cost in kilobytes
+    QCache<QString, Entry> mdicCache_; // cost in kilobytes
+    QHash<QString, int> shownSides_;
 };

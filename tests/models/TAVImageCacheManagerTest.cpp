@@ -128,3 +128,46 @@ TEST_F(TAVImageCacheManagerTest, RawFilesShowTheirEmbeddedPreviewOthersWithoutDe
     ASSERT_TRUE(FileServices::writeFileAtomically(sidecar, "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>"));
     EXPECT_FALSE(cache.getImage(sidecar).isNull());
 }
+
+// The bound follows what the views show: a few pictures of each shown
+// side, within the bound the cache was made with; a picture made for a
+// small view serves it, and a larger view gets one decoded at its size in
+// its place.
+TEST_F(TAVImageCacheManagerTest, HoldsWhatTheViewsShowAtTheirSize)
+{
+    TAVImageCacheManager cache(512, qsizetype(64) * 1024 * 1024);
+    EXPECT_EQ(cache.maxBytes(), qsizetype(64) * 1024 * 1024);
+    cache.setShownSide("summary", 40);
+    cache.setShownSide("preview", 0);
+    const qsizetype small = qsizetype(40) * 40 * 4 * TAVImageCacheManager::kPicturesPerView;
+    EXPECT_EQ(cache.maxBytes(), small / 1024 * 1024);
+    QStringList paths;
+    for (int index = 0; index < 8; ++index) {
+        paths << writeImage(QStringLiteral("image%1.png").arg(index), Qt::red, QSize(400, 300));
+        EXPECT_EQ(cache.getImage(paths.last(), 40).size(), QSize(40, 30));
+        EXPECT_LE(cache.totalBytes(), cache.maxBytes());
+    }
+    EXPECT_EQ(cache.count(), TAVImageCacheManager::kPicturesPerView);
+    EXPECT_FALSE(cache.cachedImage(paths.last(), 40).isNull());
+    EXPECT_TRUE(cache.cachedImage(paths.last(), 200).isNull());
+    EXPECT_TRUE(cache.cachedImage(paths.first(), 40).isNull());
+
+    // A larger view decodes the photo at its side; the small one takes that
+    // picture (the file changed meanwhile: nothing is decoded again).
+    cache.setShownSide("preview", 200);
+    EXPECT_GT(cache.maxBytes(), small);
+    writeImage("image7.png", Qt::blue, QSize(400, 300));
+    EXPECT_EQ(cache.getImage(paths.last(), 200).size(), QSize(200, 150));
+    writeImage("image7.png", Qt::green, QSize(400, 300));
+    EXPECT_EQ(cache.getImage(paths.last(), 40).size(), QSize(200, 150));
+    EXPECT_EQ(colourOf(cache.getImage(paths.last(), 40)), QColor(Qt::blue));
+    // A file smaller than the side asked for is not decoded again for it.
+    const QString tiny = writeImage("tiny.png", Qt::red, QSize(20, 10));
+    EXPECT_EQ(cache.getImage(tiny, 200).size(), QSize(20, 10));
+    EXPECT_FALSE(cache.cachedImage(tiny, 200).isNull());
+
+    // No more than the cache was made for, however large the views.
+    cache.setShownSide("preview", 100000);
+    EXPECT_EQ(
+        cache.maxBytes(), (qsizetype(512) * 512 * 4 * TAVImageCacheManager::kPicturesPerView + small) / 1024 * 1024);
+}
