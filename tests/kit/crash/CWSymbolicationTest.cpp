@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "CrashReportFolder.h"
 #include "ReportFixture.h"
 #include "kit/crash/CWDemangleOperation.h"
+#include "kit/crash/CWElfSymbolizer.h"
 #include "kit/crash/CWProcessReportOperation.h"
 #include "kit/crash/crashpath/CWFile.h"
 
@@ -176,6 +178,51 @@ TEST(CWSymbolicationTest, FramesAreNamedFromTheFilesTheCrashedRunLoaded)
     EXPECT_NE(line.find(R"({"symbol":null,"raw_symbol":null,"offset":0,"library":null})"), std::string::npos);
     EXPECT_TRUE(folder.exists("exception.cwrecord.symbolicated"));
     EXPECT_FALSE(folder.exists("mach_exception.cwrecord.symbolicated"));
+}
+
+// clang writes no address-range table unless asked: a copy of this executable
+// without one (same build id, same code) still names file and line, and still
+// gives none to code before which only another function's rows lie.
+TEST(CWSymbolicationTest, FilesWithoutAnAddressRangeTableAreNamedWithFileAndLine)
+{
+    ReportFixture::TemporaryFolder temporary;
+    const std::string copy = temporary.path() + "/without-aranges";
+    const std::string command
+        = "objcopy --remove-section=.debug_aranges /proc/" + std::to_string(getpid()) + "/exe " + copy;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::string sections;
+    {
+        std::FILE* pipe = ::popen(("readelf -S " + copy).c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        for (char text[512]; std::fgets(text, sizeof text, pipe) != nullptr;) {
+            sections += text;
+        }
+        ::pclose(pipe);
+    }
+    ASSERT_EQ(sections.find(".debug_aranges"), std::string::npos);
+    ASSERT_NE(sections.find(".debug_line"), std::string::npos);
+
+    Dl_info info{};
+    ASSERT_NE(::dladdr(reinterpret_cast<const void*>(&symbolication_fixture::namespacedFrame), &info), 0);
+    const std::optional<std::string> uuid = CWElfSymbolizer::buildIdOfFile(copy);
+    ASSERT_TRUE(uuid);
+    EXPECT_EQ(uuid, CWElfSymbolizer::buildIdOfFile("/proc/self/exe"));
+    CWElfSymbolizer symbolizer;
+    ASSERT_TRUE(symbolizer.addImage(copy, reinterpret_cast<uint64_t>(info.dli_fbase), *uuid));
+
+    const uint64_t namespaced = addressOf(reinterpret_cast<const void*>(&symbolication_fixture::namespacedFrame));
+    const auto named = symbolizer.locate(namespaced + 4, namespaced + 4);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->function, "_ZN21symbolication_fixture15namespacedFrameEi");
+    ASSERT_TRUE(named->file);
+    EXPECT_EQ(std::filesystem::path(*named->file).filename().string() + ":" + std::to_string(named->line),
+        addr2line(namespaced + 4));
+
+    const uint64_t before = addressOf(reinterpret_cast<const void*>(&cwSymbolicationTestBefore));
+    const auto unlined = symbolizer.locate(before + 3, before + 3);
+    ASSERT_TRUE(unlined);
+    EXPECT_EQ(unlined->function, "cwSymbolicationTestBefore");
+    EXPECT_FALSE(unlined->file) << *unlined->file;
 }
 
 TEST(CWSymbolicationTest, NoCompanionsWithoutBinaryImages)
