@@ -14,6 +14,7 @@
 #include "commlib/VXIntroWindowController.h"
 #include "commlib/VXProgressWindowController.h"
 #include "commlib/VXResizeCallbackView.h"
+#include "foundation/HeapServices.h"
 #include "gps/TAVGPSViewController.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVExportWindowController.h"
@@ -114,6 +115,9 @@ TAVMainWindowCtlr::TAVMainWindowCtlr(const QString& tempSrcPath, QObject* parent
     : VXCommonWindowController(parent)
     , tempSrcPath_(tempSrcPath)
 {
+    // Before the first import or save: their workers pass every file's bytes
+    // through the heap.
+    HeapServices::giveLargeBlocksTheirOwnPages();
     VXCommonWindowController::window();
     initUI();
     setGpsTab(new TAVGPSViewController);

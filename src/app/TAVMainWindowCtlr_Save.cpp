@@ -10,6 +10,7 @@
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "commlib/VXProgressWindowController.h"
 #include "foundation/Dispatch.h"
+#include "foundation/HeapServices.h"
 #include "foundation/UiServices.h"
 
 #include <QAction>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -338,6 +340,10 @@ void TAVMainWindowCtlr::imageObjectFinishSave(TAVImageObject*)
 void TAVMainWindowCtlr::finishLoop()
 {
     loopRunning_ = false;
+    // A loop keeps nothing once it has ended: the many small blocks its
+    // workers freed go back to the system once the views have taken the new
+    // rows (its large ones went as they were freed).
+    QTimer::singleShot(0, this, &HeapServices::returnFreedMemory);
     if (closeAfterLoop_) {
         closeAfterLoop_ = false;
         mainWindow_->close();

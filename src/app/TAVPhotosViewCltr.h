@@ -190,7 +190,6 @@ private:
     bool moveToEndOfList(const QKeyEvent& key);
     // The zoom moved by `step` within 0..1, on the slider and kept.
     void stepZoom(double step);
-    static void returnFreedMemory();
     void autoSelectNextAfterRemoveImages(const QList<int>& indexes);
     // Asks before images with unsaved edits go; true to go on.
     bool confirmRemoval(const QList<TAVImageObjectPtr>& images);

@@ -6,6 +6,7 @@
 #include "app/TAVPhotosViewCltrDelegate.h"
 #include "commlib/VXKeyPressTableView.h"
 #include "commlib/VXPopUpButton.h"
+#include "foundation/HeapServices.h"
 #include "foundation/UiServices.h"
 #include "foundation/Utils.h"
 #include "foundation/Workspace.h"
@@ -18,10 +19,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -278,16 +275,9 @@ void TAVPhotosViewCltr::removeImages(const QList<int>& indexes)
     removed.clear();
     // Once the views have let go of the rows too (they do on the next turns
     // of the event loop).
-    QTimer::singleShot(0, this, &TAVPhotosViewCltr::returnFreedMemory);
-}
-
-void TAVPhotosViewCltr::returnFreedMemory()
-{
-#if defined(__GLIBC__)
     // The photos' records and pictures were many small blocks spread over the
     // heap; without a trim the process would keep their pages after a Clear.
-    malloc_trim(0);
-#endif
+    QTimer::singleShot(0, this, &HeapServices::returnFreedMemory);
 }
 
 void TAVPhotosViewCltr::autoSelectNextAfterRemoveImages(const QList<int>& indexes)
