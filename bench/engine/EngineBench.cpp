@@ -167,7 +167,7 @@ bool run(const QString& program, const QStringList& arguments)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::vector<double> medianTimes(const std::vector<Contender>& contenders, int rounds)
+std::vector<std::vector<double>> roundTimes(const std::vector<Contender>& contenders, int rounds)
 {
     std::vector<std::vector<double>> times(contenders.size());
     for (int round = 0; round < rounds; ++round) {
@@ -178,12 +178,62 @@ std::vector<double> medianTimes(const std::vector<Contender>& contenders, int ro
             times[which].push_back(timeMs(work));
         }
     }
+    return times;
+}
+
+std::vector<double> medianTimes(const std::vector<Contender>& contenders, int rounds)
+{
     std::vector<double> medians;
-    for (auto& list : times) {
-        std::sort(list.begin(), list.end());
-        medians.push_back(list[list.size() / 2]);
+    for (const std::vector<double>& list : roundTimes(contenders, rounds)) {
+        medians.push_back(spreadOf(list).median);
     }
     return medians;
+}
+
+Spread spreadOf(std::vector<double> values)
+{
+    Spread spread;
+    if (values.empty()) {
+        return spread;
+    }
+    std::sort(values.begin(), values.end());
+    spread.median = values[values.size() / 2];
+    spread.min = values.front();
+    spread.max = values.back();
+    spread.rounds = int(values.size());
+    return spread;
+}
+
+Spread ratioSpread(const std::vector<double>& numerator, const std::vector<double>& denominator)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < std::min(numerator.size(), denominator.size()); ++i) {
+        if (denominator[i] > 0) {
+            ratios.push_back(numerator[i] / denominator[i]);
+        }
+    }
+    return spreadOf(ratios);
+}
+
+QString describe(const Spread& spread, const char* unit)
+{
+    return QStringLiteral("%1%2 median (%3-%4 over %5 rounds)")
+        .arg(spread.median, 0, 'f', 2)
+        .arg(QLatin1String(unit))
+        .arg(spread.min, 0, 'f', 2)
+        .arg(spread.max, 0, 'f', 2)
+        .arg(spread.rounds);
+}
+
+int roundsArgument(int argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QString::fromLocal8Bit(argv[i]) == QLatin1String("--rounds")) {
+            const int rounds = QString::fromLocal8Bit(argv[i + 1]).toInt();
+            return rounds > 0 ? rounds : kRounds;
+        }
+    }
+    return kRounds;
 }
 
 void printHeader()
@@ -259,6 +309,14 @@ void printTargetRow(const QString& row, int files, double ratio, double target, 
 {
     std::printf("%s: %.2fx at %d files (target <= %gx%s): %s\n", qPrintable(row), ratio, files, target,
         condition.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + condition), ratio <= target ? "met" : "not met");
+    std::fflush(stdout);
+}
+
+void printTargetRow(const QString& row, int files, const Spread& ratio, double target, const QString& condition)
+{
+    std::printf("%s: %s at %d files (target <= %gx%s): %s\n", qPrintable(row), qPrintable(describe(ratio)), files,
+        target, condition.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + condition),
+        ratio.median <= target ? "met" : "not met");
     std::fflush(stdout);
 }
 

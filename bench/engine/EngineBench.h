@@ -22,10 +22,10 @@ int filesArgument(int argc, char** argv, int fallback);
 // apart), so that names built from the date never collide. Not timed.
 QStringList makeCorpus(const QString& folder, int count);
 
-// The rounds each workload is timed, and the one whose files are checked for
-// the same work done: the last, the only one still on disk at the end.
+// The rounds each workload is timed unless "--rounds" says otherwise; the
+// files of the last round, the only one still on disk at the end, are
+// checked for the same work done.
 constexpr int kRounds = 5;
-constexpr int kCheckedRound = kRounds - 1;
 
 // A fresh corpus for one contender's round: "<root>/<who>-<round>", emptied
 // first so that every round starts from the same untouched files. The
@@ -57,6 +57,25 @@ struct Contender {
 // Runs `rounds` rounds, each with every contender once, the order rotated
 // from round to round; returns each contender's median time in ms.
 std::vector<double> medianTimes(const std::vector<Contender>& contenders, int rounds);
+// The same, returning every contender's times in ms, round by round.
+std::vector<std::vector<double>> roundTimes(const std::vector<Contender>& contenders, int rounds);
+
+// A ratio measured once per round: its median and its spread.
+struct Spread {
+    double median = 0;
+    double min = 0;
+    double max = 0;
+    int rounds = 0;
+};
+// The ratio of `numerator` to `denominator` round by round.
+Spread ratioSpread(const std::vector<double>& numerator, const std::vector<double>& denominator);
+// Values measured once per round.
+Spread spreadOf(std::vector<double> values);
+// "1.54x median (0.83-2.10 over 5 rounds)".
+QString describe(const Spread& spread, const char* unit = "x");
+
+// The number of rounds from "--rounds N" (else kRounds).
+int roundsArgument(int argc, char** argv);
 
 // Prints one workload's line of the table.
 void printRow(const QString& workload, int files, double lumettaMs, double exiftoolMs, double floorMs, long peakKiB,
@@ -79,6 +98,9 @@ private:
 
 // A row of the table: "<row>: 1.26x at 200 files (target <= 1.3x): met".
 void printTargetRow(const QString& row, int files, double ratio, double target, const QString& condition = QString());
+// The same for a ratio with its spread over the rounds; met when its median is.
+void printTargetRow(
+    const QString& row, int files, const Spread& ratio, double target, const QString& condition = QString());
 
 // The folder the corpora go into (removed at exit by the caller).
 QString scratchFolder();

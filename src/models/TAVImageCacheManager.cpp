@@ -191,18 +191,25 @@ QImage TAVImageCacheManager::getImage(const QString& path, int side)
     }
     side = std::clamp(side, 1, maxSide_);
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        // A picture decoded ahead and still on its way is waited for.
+        decoded_.wait(lock, [&] { return decoding_.value(path, 0) < side; });
         if (const Entry* cached = entryFor(path, side)) {
             return cached->image;
         }
+        decoding_.insert(path, std::max(side, decoding_.value(path, 0)));
     }
     // Decoding runs outside the lock so that one slow file does not hold up
     // the views asking for others.
     QImage image = decodeScaled(path, side);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (decoding_.value(path) == side) {
+        decoding_.remove(path);
+    }
+    decoded_.notify_all();
     if (image.isNull()) {
         return image;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
     // Another thread may have kept a larger one meanwhile.
     if (const Entry* kept = mdicCache_.object(path); kept && kept->side > side) {
         return image;

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 
+#include <condition_variable>
 #include <mutex>
 
 // The pictures of the imported files, keyed by path, so that the views that
@@ -81,6 +82,10 @@ private:
     const int maxSide_;
     const qsizetype ceilingBytes_;
     mutable std::mutex mutex_;
+    // The paths being decoded and for which side: a second view asking for
+    // one waits for that picture instead of decoding the file again.
+    QHash<QString, int> decoding_;
+    std::condition_variable decoded_;
     QCache<QString, Entry> mdicCache_; // cost in kilobytes
     QHash<QString, int> shownSides_;
 };
