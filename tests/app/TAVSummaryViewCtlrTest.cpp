@@ -198,6 +198,14 @@ TEST_F(SummaryTabTest, OverwriteBoxSetsTheKeywordsFlagAndKeepsTheText)
     EXPECT_EQ(collected.value("Exif.Image.CreateDate")->value(), QStringLiteral(""));
 }
 
+// The fields whose text IPTC cuts say how much of it IPTC keeps.
+TEST_F(SummaryTabTest, TextsIptcCutsSayWhatIptcKeeps)
+{
+    EXPECT_TRUE(child<QLineEdit>("fldTitle")->toolTip().contains(QLatin1String("IPTC keeps the first 64 bytes")));
+    EXPECT_TRUE(child<QLineEdit>("fldCaption")->toolTip().contains(QLatin1String("first 2000 bytes")));
+    EXPECT_TRUE(child<QPlainTextEdit>("tvKeywords")->toolTip().contains(QLatin1String("of each keyword")));
+}
+
 TEST_F(SummaryTabTest, PreviewShowsThePhotoOrTheApplicationIcon)
 {
     auto* view = child<QLabel>("imageView");
