@@ -174,7 +174,7 @@ private:
     static TAVImageObjectPtr importOne(
         const ImportJob& job, const QString& path, const QString& copyPath, QStringList* notCopied);
     void importImagesArrived(const QList<ImportItem>& batch, int total);
-    void doImportFinish(const QStringList& notCopied);
+    void doImportFinish(const QStringList& notCopied, const QStringList& xmpUndecodable);
     static QStringList expandFolders(const QStringList& paths);
     static QStringList acceptedDropPaths(const QStringList& paths);
     void showList();

@@ -11,6 +11,7 @@
 #include "foundation/OrderedParallelLoop.h"
 #include "foundation/UiServices.h"
 #include "foundation/Utils.h"
+#include "models/TAVMetadataReaderMgr.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -243,6 +244,7 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
     const int total = int(job->paths.size());
     QList<ImportItem> batch;
     QStringList notCopied;
+    QStringList xmpUndecodable;
     QElapsedTimer sinceHandOver;
     sinceHandOver.start();
     // A batch goes to the GUI thread without waiting for it: the loop goes on
@@ -296,6 +298,10 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
         [&](int index, Outcome& outcome) {
             settled[size_t(index)] = true;
             notCopied.append(outcome.notCopied);
+            const TAVMetadataReaderMgr* read = outcome.image ? outcome.image->readerMgr() : nullptr;
+            if (read != nullptr && read->xmpUndecodable()) {
+                xmpUndecodable.append(job->paths.at(index));
+            }
             batch.append({index, outcome.image});
             if (batch.size() >= kBatchSize || sinceHandOver.elapsed() >= kBatchMilliseconds) {
                 handOver();
@@ -316,9 +322,9 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
     }
     handOver();
     // Queued after the last batch, so nothing of this import arrives later.
-    Dispatch::asyncMain([self, notCopied] {
+    Dispatch::asyncMain([self, notCopied, xmpUndecodable] {
         if (self) {
-            self->doImportFinish(notCopied);
+            self->doImportFinish(notCopied, xmpUndecodable);
         }
     });
 }
@@ -362,7 +368,7 @@ void TAVPhotosViewCltr::importImagesArrived(const QList<ImportItem>& batch, int 
     reloadViewByAutoDetectSegementSelected();
 }
 
-void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied)
+void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied, const QStringList& xmpUndecodable)
 {
     isCancel_->store(false);
     // The list keeps the order the user chose; only the first import sorts
@@ -377,11 +383,21 @@ void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied)
     if (customDelegate_ != nullptr) {
         customDelegate_->photosViewCltrDidImportedImage(this, maryDataSource_);
     }
+    // A photo whose XMP could not be read is listed, but must not pass for
+    // one that has none: it is named with the files left out.
+    QStringList messages;
+    if (!notCopied.isEmpty()) {
+        messages.append(QStringLiteral("These files could not be copied for editing and were not added:\n%1")
+                            .arg(notCopied.join(QLatin1Char('\n'))));
+    }
+    if (!xmpUndecodable.isEmpty()) {
+        messages.append(
+            QStringLiteral("The XMP metadata of these files could not be read; they are shown without it:\n%1")
+                .arg(xmpUndecodable.join(QLatin1Char('\n'))));
+    }
     UiServices* ui = UiServices::shared();
-    if (!notCopied.isEmpty() && ui != nullptr) {
-        ui->showTipsAlert(QStringLiteral("Errors"),
-            QStringLiteral("These files could not be copied for editing and were not added:\n%1")
-                .arg(notCopied.join(QLatin1Char('\n'))),
-            QStringLiteral("OK"), QString(), window());
+    if (!messages.isEmpty() && ui != nullptr) {
+        ui->showTipsAlert(
+            QStringLiteral("Errors"), messages.join(QStringLiteral("\n\n")), QStringLiteral("OK"), QString(), window());
     }
 }

@@ -11,8 +11,6 @@ Q_LOGGING_CATEGORY(lcExiv2, "lumetta.exiv2")
 
 namespace {
 
-std::mutex xmpMutex;
-
 thread_local const QString* currentFile = nullptr;
 
 // What was logged already: file and message, and the files warned about.
@@ -44,9 +42,15 @@ bool firstTime(QSet<QString>& seen, const QString& entry)
     return true;
 }
 
-void lockXmp(void* data, bool lock)
+std::recursive_mutex& xmpMutex()
 {
-    auto* mutex = static_cast<std::mutex*>(data);
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+void lockForToolkit(void* data, bool lock)
+{
+    auto* mutex = static_cast<std::recursive_mutex*>(data);
     if (lock) {
         mutex->lock();
     } else {
@@ -83,7 +87,7 @@ void ExivRuntime::initialize()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        Exiv2::XmpParser::initialize(lockXmp, &xmpMutex);
+        Exiv2::XmpParser::initialize(lockForToolkit, &xmpMutex());
         Exiv2::LogMsg::setHandler(logLibraryMessage);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
     });
@@ -99,4 +103,33 @@ ExivRuntime::FileScope::FileScope(const QString& path)
 ExivRuntime::FileScope::~FileScope()
 {
     currentFile = previous_;
+}
+
+std::unique_lock<std::recursive_mutex> ExivRuntime::lockXmp()
+{
+    // A decode before initialisation would initialise the toolkit without the lock.
+    initialize();
+    return std::unique_lock<std::recursive_mutex>(xmpMutex());
+}
+
+bool ExivRuntime::xmpPacketDecodes(const std::string& packet)
+{
+    if (packet.empty()) {
+        return true;
+    }
+    Exiv2::XmpData probe;
+    const auto lock = lockXmp();
+    return Exiv2::XmpParser::decode(probe, packet) == 0;
+}
+
+void ExivRuntime::readMetadata(Exiv2::Image& image)
+{
+    const auto lock = lockXmp();
+    image.readMetadata();
+}
+
+void ExivRuntime::writeMetadata(Exiv2::Image& image)
+{
+    const auto lock = lockXmp();
+    image.writeMetadata();
 }

@@ -1,6 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <mutex>
+#include <string>
+
+namespace Exiv2 {
+class Image;
+}
 
 // Process-wide set-up of the metadata library: the XMP toolkit is initialised
 // once with a lock (the library's XMP parser is not thread-safe on its own) and
@@ -30,4 +36,23 @@ public:
         const QString* previous_;
         QString path_;
     };
+
+    // Held around every call into the library that decodes or encodes an XMP
+    // packet: reading a file's metadata, writing it, decoding a packet. The
+    // lock the toolkit was given guards only its registration of a namespace,
+    // while a decode registers the namespaces it meets and a write registers
+    // anew every namespace the library knows of its own: a decode beside
+    // them reads a half-changed namespace table and loses the photo's XMP.
+    // The toolkit takes the same lock again from within a decode, hence
+    // recursive.
+    [[nodiscard]] static std::unique_lock<std::recursive_mutex> lockXmp();
+
+    // The image's readMetadata and writeMetadata under that lock: each decodes
+    // or encodes the image's XMP packet.
+    static void readMetadata(Exiv2::Image& image);
+    static void writeMetadata(Exiv2::Image& image);
+
+    // Whether the library can decode the packet; an empty one counts as
+    // decodable. Takes the lock.
+    static bool xmpPacketDecodes(const std::string& packet);
 };

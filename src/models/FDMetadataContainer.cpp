@@ -102,7 +102,7 @@ FDMetadataContainerPtr FDMetadataContainer::metadataForImageAtPath(const QString
         // is never fetched.
         const auto image
             = Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
-        image->readMetadata();
+        ExivRuntime::readMetadata(*image);
         container = std::make_shared<FDMetadataContainer>();
         container->exifData_ = image->exifData();
         container->iptcData_ = image->iptcData();
@@ -172,7 +172,7 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         // colour profile, its comment and its own orientation.
         ExivMemoryFile target(path);
         Exiv2::Image& image = target.image();
-        image.readMetadata();
+        ExivRuntime::readMetadata(image);
 
         // The tags that describe the source's own pixels (dimensions,
         // compression, strips, thumbnail...) are left out; the target keeps
@@ -192,7 +192,7 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         // The target's IPTC is replaced whole, a block the library could not
         // read included.
         const WrittenImageCheck::Expected expected{image.exifData(), image.iptcData(), image.xmpData(), true, {}, true};
-        image.writeMetadata();
+        ExivRuntime::writeMetadata(image);
 
         // The new bytes replace the target only once they read back whole.
         QString error;

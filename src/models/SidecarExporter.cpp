@@ -79,7 +79,7 @@ void reportLibraryError(const char* message)
 auto openSource(const QString& srcPath)
 {
     auto source = Exiv2::ImageFactory::open(QFile::encodeName(QFileInfo(srcPath).absoluteFilePath()).toStdString());
-    source->readMetadata();
+    ExivRuntime::readMetadata(*source);
     return source;
 }
 
@@ -108,7 +108,7 @@ int32_t extractAll(const QString& srcPath, const QString& folder)
         if (!source->comment().empty()) {
             sidecar->setComment(source->comment());
         }
-        sidecar->writeMetadata();
+        ExivRuntime::writeMetadata(*sidecar);
 
         // Built in memory and renamed into place, so an older sidecar is
         // replaced only by a complete new one.
@@ -179,7 +179,7 @@ bool SidecarExporter::exportXmpSidecar(const QString& srcPath, const QString& fo
         sidecar->setExifData(source->exifData());
         sidecar->setIptcData(source->iptcData());
         sidecar->setXmpData(source->xmpData());
-        sidecar->writeMetadata();
+        ExivRuntime::writeMetadata(*sidecar);
         return ExivMemoryFile::commit(*sidecar, xmpSidecarPath(srcPath, folder), error);
     } catch (const Exiv2::AnyError& caught) {
         *error = QString::fromUtf8(caught.what());

@@ -1,4 +1,5 @@
 #include "models/TAVExifWriter.h"
+#include "models/ExivRuntime.h"
 
 #include "models/ExifEntryCleaner.h"
 #include "models/ExivMemoryFile.h"
@@ -306,17 +307,6 @@ size_t encodedExifSize(const Exiv2::Image& image)
     }
 }
 
-// Whether the library can read the XMP packet (an absent packet counts as
-// readable). A damaged one reads as no properties at all.
-bool xmpPacketDecodes(const std::string& packet)
-{
-    if (packet.empty()) {
-        return true;
-    }
-    Exiv2::XmpData probe;
-    return Exiv2::XmpParser::decode(probe, packet) == 0;
-}
-
 // The raw values of one IPTC dataset in the file, in file order. IPTC blocks
 // are stored uncompressed in JPEG and TIFF files, so the datasets are found by
 // their tag marker (0x1C, record, dataset, two length bytes).
@@ -356,12 +346,13 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         // a whole, by us, once the new bytes are checked.
         file_ = std::make_unique<ExivMemoryFile>(path);
         image_ = &file_->image();
-        image_->readMetadata();
+        ExivRuntime::readMetadata(*image_);
         // A packet the library read properties from decoded; only one that
         // gave none is tried again on its own. Asking the image for its packet
         // while it holds properties would encode them anew (and keep that
         // encoding as the packet).
-        xmpUndecodable_ = image_->xmpData().empty() && !xmpPacketDecodes(image_->xmpPacket());
+        // A damaged packet reads as no properties at all.
+        xmpUndecodable_ = image_->xmpData().empty() && !ExivRuntime::xmpPacketDecodes(image_->xmpPacket());
         // In a TIFF structure the metadata holds the image data's directory:
         // a read that found none (a directory the library cannot parse) would
         // be saved as a file without its picture.
@@ -699,6 +690,8 @@ bool TAVExifWriter::saveModifiedMetadata()
             RepeatedExifBlocks::mergeInto(original, *image_);
             ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
         }
+        // Asking for the packet and writing may encode the XMP.
+        auto xmpLock = ExivRuntime::lockXmp();
         keepUntouchedXmpPacket();
         // The packet matters to the check only when it is kept as read; an
         // edited one would be encoded here only to be encoded again.
@@ -708,6 +701,7 @@ bool TAVExifWriter::saveModifiedMetadata()
             keepUntouchedIptcTimes();
         }
         image_->writeMetadata();
+        xmpLock.unlock();
         std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, &error);
         if (written) {
             *written = RepeatedExifBlocks::withoutLaterBlocks(*written);

@@ -114,7 +114,7 @@ QImage largestPreview(const QString& path, bool* readable)
     const ExivRuntime::FileScope scope(path);
     try {
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-        image->readMetadata();
+        ExivRuntime::readMetadata(*image);
         *readable = true;
         Exiv2::PreviewManager previews(*image);
         const Exiv2::PreviewPropertiesList list = previews.getPreviewProperties();

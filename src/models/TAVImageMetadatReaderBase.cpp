@@ -1,4 +1,5 @@
 #include "models/TAVImageMetadatReaderBase.h"
+
 #include "models/ExivRuntime.h"
 
 #include <QFile>
@@ -29,6 +30,7 @@ void TAVImageMetadatReaderBase::releaseImage()
     shared_->bytes = QByteArray();
     shared_->opened = false;
     shared_->metadataRead = false;
+    shared_->xmpUndecodable = false;
 }
 
 void TAVImageMetadatReaderBase::reopenIfReleased()
@@ -46,8 +48,13 @@ void TAVImageMetadatReaderBase::readMetadataOnce()
         return;
     }
     const ExivRuntime::FileScope scope(filePath_);
-    shared_->image->readMetadata();
+    Exiv2::Image& image = *shared_->image;
+    ExivRuntime::readMetadata(image);
     shared_->metadataRead = true;
+    // A packet that gave no properties may hold none; only such a packet is
+    // decoded again, to tell that from one the library cannot decode.
+    const Exiv2::Image& read = image;
+    shared_->xmpUndecodable = read.xmpData().empty() && !ExivRuntime::xmpPacketDecodes(read.xmpPacket());
 }
 
 TAVImageMetadatReaderBase::~TAVImageMetadatReaderBase() = default;

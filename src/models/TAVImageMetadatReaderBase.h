@@ -37,6 +37,8 @@ public:
         std::unique_ptr<Exiv2::Image> image;
         bool opened = false;
         bool metadataRead = false;
+        // The file has an XMP packet the library could not decode.
+        bool xmpUndecodable = false;
         ~SharedImage();
     };
     using SharedImagePtr = std::shared_ptr<SharedImage>;
@@ -57,6 +59,9 @@ public:
 
     const QString& filePath() const { return filePath_; }
     bool hasImage() const { return image() != nullptr; }
+    // Whether the last read met an XMP packet the library could not decode:
+    // the file's XMP is then missing from the rows, not absent from the file.
+    bool xmpUndecodable() const { return shared_->xmpUndecodable; }
 
     // The line every reader prints when the metadata library fails, so that a
     // malformed file shows up on standard output instead of ending the process.

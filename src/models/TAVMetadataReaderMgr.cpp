@@ -275,6 +275,7 @@ QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllMetadata(uint64_t exportType)
 QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllMetadata()
 {
     aryMetadata_ = readAllFamilies();
+    xmpUndecodable_ = xmpReader_->xmpUndecodable();
     modifyDateFormat();
     rowsByKeyHash_.clear();
     rowsByKeyHash_.reserve(size_t(aryMetadata_.size()));

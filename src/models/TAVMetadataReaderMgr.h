@@ -43,6 +43,9 @@ public:
     QList<TAVEntityPtr> readAllMetadata();
     // The list the last readAllMetadata kept.
     const QList<TAVEntityPtr>& keptRows() const { return aryMetadata_; }
+    // Whether the file's XMP packet could not be decoded at the last
+    // readAllMetadata: its rows then lack the file's XMP.
+    bool xmpUndecodable() const { return xmpUndecodable_; }
     // Lets go of the opened file and its parsed metadata once the rows are
     // read: an imported image keeps its rows, not a second copy of them.
     // Every getter still answers; a new read opens the file again.
@@ -170,6 +173,7 @@ private:
     std::unique_ptr<TAVIPTCReader> iptcReader_;
     std::unique_ptr<TAVXmpReader> xmpReader_;
     QList<TAVEntityPtr> aryMetadata_;
+    bool xmpUndecodable_ = false;
     // An index of the kept rows by key, for the getters that ask for dozens
     // of keys while the record is built; dropped with the file (releaseFile),
     // after which the getters search the rows.

@@ -1,4 +1,5 @@
 #include "models/WrittenImageCheck.h"
+#include "models/ExivRuntime.h"
 
 #include "models/JpegSegments.h"
 #include "models/RepeatedExifBlocks.h"
@@ -32,7 +33,7 @@ const Exiv2::byte* data(const QByteArray& bytes)
 ImagePtr openBytes(const QByteArray& bytes)
 {
     auto image = Exiv2::ImageFactory::open(data(bytes), static_cast<long>(bytes.size()));
-    image->readMetadata();
+    ExivRuntime::readMetadata(*image);
     return ImagePtr(image.release());
 }
 

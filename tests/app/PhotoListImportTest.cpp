@@ -18,6 +18,8 @@
 
 #include <gmock/gmock.h>
 
+#include <exiv2/exiv2.hpp>
+
 #include <algorithm>
 
 #include <sys/stat.h>
@@ -284,4 +286,33 @@ TEST_F(PhotoListTest, AfterACancelledImportTheSortArrowAgreesWithTheOrderShown)
         EXPECT_EQ(header->sortIndicatorSection(), int(TAVPhotoListModel::ColumnName));
         EXPECT_EQ(header->sortIndicatorOrder(), ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     }
+}
+
+// A photo whose XMP packet the library cannot decode comes in, but the
+// import names it: listed without its XMP, it must not pass for a photo
+// that has none.
+TEST_F(PhotoListTest, APhotoWhoseXmpCannotBeDecodedIsNamedAfterTheImport)
+{
+    makeList();
+    const QString fine = ImageFixtures::copySample(QStringLiteral("1x1_exif_xmp.jpg"), tempPath(QString()));
+    const QString damaged = photo(QStringLiteral("damaged.jpg"));
+    {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(damaged).toStdString());
+        image->readMetadata();
+        image->xmpPacket()
+            = std::string("<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+                          "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description rdf:about='' "
+                          "xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:format>image/jpeg</rdf:Description>"
+                          "</rdf:RDF></x:xmpmeta>");
+        image->writeXmpFromPacket(true);
+        image->writeMetadata();
+    }
+
+    ASSERT_TRUE(importAndWait({fine, damaged}));
+    EXPECT_EQ(list_->maryDataSource().size(), 2);
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    const QString message = ui_.alerts().first().message;
+    EXPECT_TRUE(message.contains(damaged)) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("XMP"))) << message.toStdString();
+    EXPECT_FALSE(message.contains(fine)) << message.toStdString();
 }
