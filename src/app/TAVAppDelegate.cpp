@@ -265,7 +265,10 @@ void TAVAppDelegate::clickHelp()
 QUrl TAVAppDelegate::ratingPageUrl()
 {
     const QString address = AppInfo::makerAddress(QStringLiteral("RatingURL"));
-    return address.isEmpty() ? QUrl(QStringLiteral("appstream://") + AppInfo::bundleIdentifier()) : QUrl(address);
+    // "appstream:" and the identifier as a path: an "appstream://" address
+    // would carry the identifier as a host name, which URLs lower-case, and
+    // software centres look the component up by its exact identifier.
+    return address.isEmpty() ? QUrl(QStringLiteral("appstream:") + AppInfo::bundleIdentifier()) : QUrl(address);
 }
 
 void TAVAppDelegate::clickRate()

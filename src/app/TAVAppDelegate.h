@@ -106,7 +106,7 @@ public:
     // Where the help page is written before the desktop opens it.
     static QString helpPagePath();
     // The configured rating page; without one, the application's page in the
-    // desktop's software centre ("appstream://" and the bundle identifier).
+    // desktop's software centre ("appstream:" and the bundle identifier, its case kept).
     static QUrl ratingPageUrl();
 
     TAVMainWindowCommands* mainWndCtlr() const { return mainWndCtlr_.get(); }

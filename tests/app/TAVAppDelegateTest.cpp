@@ -320,7 +320,9 @@ TEST_F(AppDelegateTest, RateOpensTheSoftwareCentreAndHelpSaysWhereItsPageIs)
     rate->trigger();
     ASSERT_EQ(workspace_.openedUrls().size(), 1);
     EXPECT_EQ(workspace_.openedUrls().last().scheme(), "appstream");
-    EXPECT_EQ(workspace_.openedUrls().last(), QUrl(QStringLiteral("appstream://" LUMETTA_DESKTOP_ID)));
+    // The identifier reaches the desktop exactly as spelled, capitals included.
+    EXPECT_EQ(
+        workspace_.openedUrls().last().toString(QUrl::FullyEncoded), QStringLiteral("appstream:" LUMETTA_DESKTOP_ID));
     {
         const EnvironmentGuard configured("LUMETTA_RATINGURL", "https://rate.example.org/lumetta");
         rate->trigger();
