@@ -20,6 +20,11 @@ size_t guardSize()
     return static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
+// The alternate stack the thread had before the kit gave it a bigger one
+// (someone else's, too small for the kit's handler): put back when the
+// thread ends, so that its owner finds and frees its own stack.
+thread_local stack_t tReplaced{nullptr, SS_DISABLE, 0};
+
 void releaseStack(void* memory)
 {
     stack_t current{};
@@ -34,8 +39,9 @@ void releaseStack(void* memory)
     if (current.ss_sp == static_cast<char*>(memory) + guardSize()) {
         stack_t disabled{};
         disabled.ss_flags = SS_DISABLE;
-        sigaltstack(&disabled, nullptr);
+        sigaltstack((tReplaced.ss_flags & SS_DISABLE) == 0 ? &tReplaced : &disabled, nullptr);
     }
+    tReplaced = stack_t{nullptr, SS_DISABLE, 0};
     munmap(memory, guardSize() + CWAlternateStackSize);
 }
 
@@ -75,7 +81,8 @@ void* startWithAlternateStack(void* raw)
 bool CWThreadAlternateStacks::currentThreadHasOne()
 {
     stack_t current{};
-    return sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0;
+    return sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0
+        && current.ss_size >= CWAlternateStackSize;
 }
 
 void CWThreadAlternateStacks::unblockFaultSignals()
@@ -96,20 +103,50 @@ void CWThreadAlternateStacks::prepareNewThread()
 
 bool CWThreadAlternateStacks::prepareCurrentThread()
 {
-    if (currentThreadHasOne()) {
+    // A stack someone else set up first (a sanitizer's runtime does so on
+    // every thread it starts) is kept only when the kit's handler fits on it:
+    // an overflow on a smaller one would fault again inside the handler and
+    // lose the record. The main thread's stack is replaced the same way when
+    // the handlers are installed.
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) != 0) {
+        return false;
+    }
+    // Inside a handler the stack cannot change, and is in use.
+    if ((current.ss_flags & SS_ONSTACK) != 0) {
+        return true;
+    }
+    if ((current.ss_flags & SS_DISABLE) == 0 && current.ss_size >= CWAlternateStackSize) {
         return true;
     }
     const size_t guard = guardSize();
-    void* memory = mmap(nullptr, guard + CWAlternateStackSize, PROT_READ | PROT_WRITE,
-        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (memory == MAP_FAILED) {
-        return false;
+    // The kit's own stack, when someone set theirs over it since, is used again.
+    void* memory = pthread_getspecific(stackKey());
+    const bool made = memory == nullptr;
+    if (made) {
+        memory = mmap(nullptr, guard + CWAlternateStackSize, PROT_READ | PROT_WRITE,
+            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (memory == MAP_FAILED) {
+            return false;
+        }
+        mprotect(memory, guard, PROT_NONE);
     }
-    mprotect(memory, guard, PROT_NONE);
     stack_t alternate{};
     alternate.ss_sp = static_cast<char*>(memory) + guard;
     alternate.ss_size = CWAlternateStackSize;
-    if (sigaltstack(&alternate, nullptr) != 0 || pthread_setspecific(stackKey(), memory) != 0) {
+    if (sigaltstack(&alternate, nullptr) != 0) {
+        if (made) {
+            munmap(memory, guard + CWAlternateStackSize);
+        }
+        return false;
+    }
+    // Only the stack found before the kit's first one is given back: one set
+    // over the kit's since is its setter's to look after.
+    if (made) {
+        tReplaced = current;
+        tReplaced.ss_flags &= SS_DISABLE;
+    }
+    if (pthread_setspecific(stackKey(), memory) != 0) {
         releaseStack(memory);
         return false;
     }

@@ -6,7 +6,8 @@
 // process (the executable exports its definition, so the C++ library, Qt and
 // any library loaded later create their threads through it), and each new
 // thread sets up its stack before it runs its own code. The stack goes when
-// the thread ends.
+// the thread ends. A smaller stack that someone else set up first is set
+// aside for the thread's life and put back at its end.
 //
 // The same start also unblocks the synchronous fault signals (SIGSEGV, SIGBUS,
 // SIGILL, SIGFPE, SIGTRAP, SIGSYS). A new thread inherits its creator's mask,
@@ -15,9 +16,11 @@
 // crash would be lost, while blocking them never keeps a fault from killing.
 class CWThreadAlternateStacks {
 public:
-    // Gives the calling thread an alternate signal stack unless it has one.
+    // Gives the calling thread an alternate signal stack unless it has one
+    // of at least CWAlternateStackSize bytes.
     static bool prepareCurrentThread();
-    // True when the calling thread has an alternate signal stack.
+    // True when the calling thread has an alternate signal stack of at least
+    // CWAlternateStackSize bytes (what the kit's handler needs).
     static bool currentThreadHasOne();
     // Lets the synchronous fault signals reach the calling thread's handlers.
     static void unblockFaultSignals();
