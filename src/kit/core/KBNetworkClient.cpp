@@ -1,12 +1,12 @@
 #include "kit/core/KBNetworkClient.h"
 
 #include "kit/core/KBNetworkResponseHandler.h"
+#include "kit/core/KBRetryBackoff.h"
 #include "kit/support/KBLog.h"
 #include "kit/support/KBQueue.h"
 #include "kit/support/KBRandom.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -151,12 +151,15 @@ void KBNetworkClient::settle(const KBURLRequest& request, int retryLimit, int tr
 
 double KBNetworkClient::computeDelayForResponse(const std::optional<KBHTTPURLResponse>& response, int retryCount) const
 {
-    const double base = std::max(2.0, KBNetworkResponseHandler::retryValueForResponse(response));
-    const int exponent = retryCount == 0 ? 1 : retryCount;
+    // The uploaders' back-off: doubling from 2 s, capped, and never sooner
+    // than the server's Retry-After, in seconds or as a date on the clock the
+    // retry waits on. What the server asked is a floor, never a base to raise.
     const double low = static_cast<double>(0.9f);
     const double high = static_cast<double>(1.1f);
     const double jitter = low + KBRandom::uniform() * (high - low);
-    return std::pow(base, exponent) * jitter;
+    const auto clock = clock_ ? clock_ : KBClock::shared();
+    return KBRetryBackoff::delay(
+        KBRetryBackoff::requestedDelay(response, *clock), static_cast<uint64_t>(std::max(retryCount, 0)), jitter);
 }
 
 void KBNetworkClient::handleChallenge(

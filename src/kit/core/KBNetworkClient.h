@@ -9,9 +9,9 @@
 #include <vector>
 
 // Runs data and download requests with retries: a response the classifier
-// calls "retry" (or a time-out) is sent again after an exponential, jittered
-// delay on the kit clock, up to the retry limit. Server trust goes to the
-// pinner unless the kit's debug flag is on.
+// calls "retry" (or a time-out) is sent again after the uploaders' jittered
+// back-off (KBRetryBackoff) on the kit clock, up to the retry limit. Server
+// trust goes to the pinner unless the kit's debug flag is on.
 class KBNetworkClient : public std::enable_shared_from_this<KBNetworkClient> {
 public:
     using DataCompletion = CWURLSessionTask::DataCompletion;

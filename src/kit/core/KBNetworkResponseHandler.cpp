@@ -54,11 +54,13 @@ KBNetworkResponseHandler::ResponseType KBNetworkResponseHandler::clientResponseT
         return Error;
     }
     switch (response->statusCode) {
+    // No request of the kit is conditional (none carries a validator, none
+    // reads a cache), so a 304 confirms nothing: taken for a success it
+    // would let an uploader delete a report no server ever accepted.
     case 200:
     case 201:
     case 202:
     case 204:
-    case 304:
         return Success;
     case 400:
     case 401:

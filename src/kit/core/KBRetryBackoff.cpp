@@ -124,6 +124,12 @@ std::optional<double> KBRetryBackoff::secondsSince1970ForHTTPDate(const std::str
 
 std::optional<double> KBRetryBackoff::requestedDelay(const std::optional<KBHTTPURLResponse>& response)
 {
+    return requestedDelay(response, *KBClock::shared());
+}
+
+std::optional<double> KBRetryBackoff::requestedDelay(
+    const std::optional<KBHTTPURLResponse>& response, const KBClock& calendar)
+{
     auto header = KBNetworkResponseHandler::headerForResponse(response, "Retry-After");
     if (!header) {
         return std::nullopt;
@@ -139,7 +145,7 @@ std::optional<double> KBRetryBackoff::requestedDelay(const std::optional<KBHTTPU
         }
     }
     if (const auto then = secondsSince1970ForHTTPDate(value)) {
-        return std::max(0.0, *then - KBClock::shared()->wallSeconds());
+        return std::max(0.0, *then - calendar.wallSeconds());
     }
     return std::nullopt;
 }

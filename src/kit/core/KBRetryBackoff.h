@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/core/KBURLRequest.h"
+#include "kit/support/KBClock.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,9 @@ public:
     // kit clock's calendar time (0 for a date already past). Nothing when the
     // header is absent or unreadable.
     static std::optional<double> requestedDelay(const std::optional<KBHTTPURLResponse>& response);
+    // The same, with a date read against `calendar` (the clock that will wait).
+    static std::optional<double> requestedDelay(
+        const std::optional<KBHTTPURLResponse>& response, const KBClock& calendar);
 
     // The wait before the next try after `earlierRetries` retries of the same
     // item: the doubled delay times `jitter` (a factor near 1 that spreads

@@ -67,7 +67,7 @@ TEST(KBNetworkClientTest, ResponsesAreClassifiedByStatusTypeAndTransportError)
     const std::vector<std::tuple<int, bool, int64_t>> statuses = {
         {200, false, 0},
         {204, false, 0},
-        {304, false, 0},
+        {304, false, -4},
         {203, false, -4},
         {302, false, -4},
         {199, false, -4},
@@ -172,10 +172,17 @@ TEST(KBNetworkClientTest, RetriesBackOffOnTheKitClock)
 {
     JitterFixedAtOne jitter;
     LoopbackServer server;
-    const auto throttled = LoopbackReply::answer(429, "", {{"Retry-After", "30"}});
-    server.script("/throttled", {throttled, throttled, throttled, LoopbackReply::answer(200, "finally")});
+    // What the server asks for is a floor, in seconds or as a date on the
+    // client's clock (the second answer comes 30 s after the start), never
+    // a base raised to the try; without it the waits double from 2 s.
+    server.script("/throttled",
+        {LoopbackReply::answer(429, "", {{"Retry-After", "30"}}),
+            LoopbackReply::answer(429, "", {{"Retry-After", "Tue, 14 Nov 2023 22:14:30 GMT"}}),
+            LoopbackReply::answer(429, "", {{"Retry-After", "1"}}), LoopbackReply::answer(503),
+            LoopbackReply::answer(200, "finally")});
     server.script("/busy", LoopbackReply::answer(503));
     auto clock = std::make_shared<KBVirtualClock>();
+    clock->setWallStart(1700000000.0);
     auto client = KBNetworkClient::make();
     client->setClock(clock);
 
@@ -183,14 +190,14 @@ TEST(KBNetworkClientTest, RetriesBackOffOnTheKitClock)
     KBURLRequest request;
     request.url = server.url("/throttled");
     client->startDataTaskWithRequest(request, [&](auto data, auto, auto error) { done.set({data, error}); });
-    for (const double expected : {30.0, 30.0, 900.0}) {
+    for (const double expected : {30.0, 40.0, 8.0, 16.0}) {
         EXPECT_NEAR(nextDelay(*clock), expected, expected * 1e-6);
         clock->advance(expected - 0.001);
         EXPECT_EQ(clock->pendingCount(), 1u);
         clock->advance(0.001);
     }
     EXPECT_EQ(done.get().first, "finally");
-    EXPECT_EQ(server.requestCount(), 4u);
+    EXPECT_EQ(server.requestCount(), 5u);
 
     Awaited<std::optional<KBError>> busy;
     request.url = server.url("/busy");
@@ -198,7 +205,7 @@ TEST(KBNetworkClientTest, RetriesBackOffOnTheKitClock)
     EXPECT_NEAR(nextDelay(*clock), 2.0, 1e-6);
     clock->advance(2.0);
     EXPECT_EQ(busy.get()->code, -6);
-    EXPECT_EQ(server.requestCount(), 6u);
+    EXPECT_EQ(server.requestCount(), 7u);
 }
 
 TEST(KBNetworkClientTest, TimeOutsAreRetriedAndLostConnectionsAreNot)

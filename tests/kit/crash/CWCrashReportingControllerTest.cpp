@@ -182,6 +182,28 @@ TEST_F(CWCrashReportingControllerTest, AFailedUploadIsTriedOnceMoreTenMinutesLat
     EXPECT_TRUE(eventually([&] { return server_.requestCount() == 2 && files_->preparedPathContents().empty(); }));
 }
 
+// Only a 2xx takes a report off the disk: a "not modified" (no request of
+// the kit is conditional) or a redirect the session will not follow confirms
+// nothing, and the report is tried again.
+TEST_F(CWCrashReportingControllerTest, ANotModifiedOrRedirectAnswerKeepsTheReportForTheNextTry)
+{
+    server_.script(path(),
+        {LoopbackReply::answer(304, "", {{"Content-Type", "application/json"}}),
+            LoopbackReply::answer(302, "", {{"Location", "http://192.0.2.1/elsewhere"}}), LoopbackReply::json("{}")});
+    earlierCrash("a-crash");
+    EXPECT_TRUE(start());
+    // The retry's timer waits the first time beside one of the launch's own,
+    // which the first ten minutes run out.
+    for (const auto& [answered, timers] : {std::pair{1U, 2U}, std::pair{2U, 1U}}) {
+        ASSERT_TRUE(eventually([&, answered = answered, timers = timers] {
+            return server_.requestCount() == answered && clock_->pendingCount() == timers;
+        })) << answered;
+        EXPECT_EQ(files_->preparedPathContents().size(), 1U) << "removed after answer " << answered;
+        clock_->advance(600.0);
+    }
+    EXPECT_TRUE(eventually([&] { return server_.requestCount() == 3 && files_->preparedPathContents().empty(); }));
+}
+
 TEST_F(CWCrashReportingControllerTest, AReportSentWhileTheLaunchGoesOnIsNoLeftoverToSendAgain)
 {
     server_.script(path(), {LoopbackReply::answer(400), LoopbackReply::json("{}")});
