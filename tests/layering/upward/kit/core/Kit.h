@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+#include <queue>
+
+#include "kit/support/Queue.h"

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "kit/core/Kit.h"
+#include "models/record/Record.h"
