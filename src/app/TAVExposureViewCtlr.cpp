@@ -221,7 +221,7 @@ void TAVExposureViewCtlr::popUpButtonWillDisp(VXPopUpButton* button)
 {
     PopUp* popUp = popUpOf(button);
     const TAVExifDataPtr& record = imgExifData();
-    TAVImageObject* image = record ? record->accessImgObj() : nullptr;
+    TAVImageObject* image = record ? TAVImageObject::ownerOf(*record) : nullptr;
     if (!popUp || !isNarrowable(*popUp) || !image)
         return;
     const std::vector<bool> allowed

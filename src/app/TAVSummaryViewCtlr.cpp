@@ -288,7 +288,7 @@ void TAVSummaryViewCtlr::checkDatetimeOffsetChanged()
     if (!record)
         return;
     record->setCreatedDateTimeOffset(getDatetimeOffsetInfo());
-    if (TAVImageObject* image = record->accessImgObj())
+    if (TAVRecordOwner* image = record->accessImgObj())
         image->notiRefreshUIWhenModified();
     announceDiscreteChange();
 }

@@ -1,7 +1,6 @@
 #include "models/TAVExifData.h"
 
 #include "foundation/KeyedArchive.h"
-#include "models/TAVImageObject.h"
 #include "models/TAVKeyLists.h"
 
 #include <QStringList>
@@ -333,7 +332,7 @@ bool TAVExifData::setValue(const QString& value, const QString& key, int32_t cat
             entity->setIsModified(modified);
     }
     isClearAll_ = false;
-    if (TAVImageObject* image = accessImgObj())
+    if (TAVRecordOwner* image = accessImgObj())
         image->notiRefreshUIWhenModified();
     return entity && entity->isModified();
 }

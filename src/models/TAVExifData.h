@@ -2,6 +2,7 @@
 
 #include "foundation/KeyedCodable.h"
 #include "models/TAVEntity.h"
+#include "models/TAVRecordOwner.h"
 #include "models/TAVTimeOffsetInfo.h"
 
 #include <QList>
@@ -14,7 +15,6 @@
 #include <optional>
 
 class TAVExifData;
-class TAVImageObject;
 
 using TAVExifDataPtr = std::shared_ptr<TAVExifData>;
 // Metadata key -> entity of one category; ordered so that walks are deterministic.
@@ -22,11 +22,6 @@ using TAVEntityMap = QMap<QString, TAVEntityPtr>;
 // Category key ("summaryDic", "exposureDic", "geoDic", "other") -> its entities.
 using TAVCategoryMaps = QMap<QString, TAVEntityMap>;
 using TAVEntityList = QList<TAVEntityPtr>;
-// The back reference from records to their image object: shared by a record
-// and its copies, and emptied by the image object when it goes, so no copy
-// ever reaches an image object that no longer exists.
-using TAVImageObjectRef = std::shared_ptr<TAVImageObject*>;
-
 // The metadata record of one image, of the common values of several images, of
 // the default setting or of one preset. It keeps the values as read and the
 // values the user set, both grouped by category, plus the flat row list as read.
@@ -150,9 +145,9 @@ public:
     void setIsClearAll(bool isClearAll) { isClearAll_ = isClearAll; }
 
     // The image the record belongs to (not owned); null once it is gone.
-    TAVImageObject* accessImgObj() const { return accessImgObj_ ? *accessImgObj_ : nullptr; }
-    const TAVImageObjectRef& accessImgObjRef() const { return accessImgObj_; }
-    void setAccessImgObj(const TAVImageObjectRef& imageObject) { accessImgObj_ = imageObject; }
+    TAVRecordOwner* accessImgObj() const { return accessImgObj_ ? *accessImgObj_ : nullptr; }
+    const TAVRecordOwnerRef& accessImgObjRef() const { return accessImgObj_; }
+    void setAccessImgObj(const TAVRecordOwnerRef& imageObject) { accessImgObj_ = imageObject; }
 
     int32_t enuModifyState() const { return enuModifyState_; }
     void setEnuModifyState(int32_t state) { enuModifyState_ = state; }
@@ -188,7 +183,7 @@ private:
     TAVEntityList maryOrgExifData_;
     std::optional<TAVTimeOffsetInfo> createdDateTimeOffset_;
     bool isClearAll_ = false;
-    TAVImageObjectRef accessImgObj_;
+    TAVRecordOwnerRef accessImgObj_;
     int32_t enuModifyState_ = StateNone;
     bool isDefault_ = false;
     bool isApplyToFileCreatedDateTime_ = false;

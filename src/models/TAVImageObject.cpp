@@ -77,7 +77,7 @@ void insertEntity(TAVEntityMap& map, const QString& key, const QString& value)
 } // namespace
 
 TAVImageObject::TAVImageObject(const QString& path)
-    : selfRef_(std::make_shared<TAVImageObject*>(this))
+    : selfRef_(std::make_shared<TAVRecordOwner*>(this))
 {
     setExifData(TAVExifData::create());
     readImageOriginalDatetimeInfo(path);
@@ -317,6 +317,11 @@ void TAVImageObject::applyToNewExifDataSetting(const TAVExifData& source)
 {
     restore();
     exifData_->applyToNewExifDataSetting(source);
+}
+
+TAVImageObject* TAVImageObject::ownerOf(const TAVExifData& record)
+{
+    return dynamic_cast<TAVImageObject*>(record.accessImgObj());
 }
 
 void TAVImageObject::notiRefreshUIWhenModified()

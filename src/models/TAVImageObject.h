@@ -41,17 +41,20 @@ public:
 // (`path`); a successful save replaces the user's file (`srcPath`) with it.
 // The object owns its record, whose back reference points here, and the
 // managers that read and write the working copy.
-class TAVImageObject {
+class TAVImageObject : public TAVRecordOwner {
 public:
     // Makes an empty record, takes the working copy's file dates as the import
     // dates and reads the file. Without a path the record holds the keys of the
     // summary, exposure and GPS categories with empty values.
     explicit TAVImageObject(const QString& path = QString());
-    ~TAVImageObject();
+    ~TAVImageObject() override;
     TAVImageObject(const TAVImageObject&) = delete;
     TAVImageObject& operator=(const TAVImageObject&) = delete;
 
     static TAVImageObjectPtr create(const QString& path = QString()) { return std::make_shared<TAVImageObject>(path); }
+    // The image object a record belongs to; null for a record of no image
+    // (the common values, a preset) and once the image is gone.
+    static TAVImageObject* ownerOf(const TAVExifData& record);
 
     // --- Creation and reading ---
     const QString& path() const { return path_; }
@@ -85,7 +88,7 @@ public:
     // Throws the unsaved edits away, then applies the preset or setting.
     void applyToNewExifDataSetting(const TAVExifData& source);
     // Tells the delegate that the record was modified.
-    void notiRefreshUIWhenModified();
+    void notiRefreshUIWhenModified() override;
     // One flag per row of the focus / exposure-program label tables: whether
     // the user may choose that row for this image (all false without a read).
     std::vector<bool> getVaildFocusSetting() const;
@@ -258,7 +261,7 @@ private:
     double sortNumber(const QString& key, int32_t category) const;
 
     // What the record (and its copies) know of this object; emptied when it goes.
-    TAVImageObjectRef selfRef_;
+    TAVRecordOwnerRef selfRef_;
     TAVExifDataPtr exifData_;
     QString path_;
     std::unique_ptr<TAVMetadataWritterMgr> writerMgr_;

@@ -307,8 +307,11 @@ TEST_F(TAVImageObjectTest, RecordsOutlivingTheirImageForgetIt)
         kept = image->exifData();
         copy = kept->copy();
         EXPECT_EQ(copy->accessImgObj(), image.get());
+        EXPECT_EQ(TAVImageObject::ownerOf(*copy), image.get());
+        EXPECT_EQ(TAVImageObject::ownerOf(*TAVExifData::create()), nullptr);
     }
     EXPECT_EQ(kept->accessImgObj(), nullptr);
+    EXPECT_EQ(TAVImageObject::ownerOf(*copy), nullptr);
     EXPECT_EQ(copy->accessImgObj(), nullptr);
     // An edit would tell the image object; it must not reach the one that is gone.
     EXPECT_TRUE(kept->setValue("Nikon", "Exif.Image.Make", 0, false, false, true));
