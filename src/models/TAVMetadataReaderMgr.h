@@ -21,7 +21,8 @@ class TAVXmpReader;
 
 // Reads all metadata of one image file and answers questions about it: the
 // full row list for the record, and the values the summary, exposure and GPS
-// tabs show. Used by one thread at a time.
+// tabs show. Used by one thread at a time. The camera's exposure settings are
+// read in TAVMetadataReaderMgr_Exposure.cpp.
 class TAVMetadataReaderMgr {
 public:
     // Makes the EXIF, IPTC and XMP readers of the file (each opens it).
