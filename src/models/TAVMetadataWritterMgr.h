@@ -26,6 +26,8 @@ using TAVMetadataWritterMgrPtr = std::shared_ptr<TAVMetadataWritterMgr>;
 // again. Nothing reaches the file before saveMetadataToImage.
 //
 // Used by one thread at a time (the save loop); testValueVaild is free of state.
+// The camera fields are converted in TAVMetadataWritterMgr_Camera.cpp, the twins
+// of a value and the time shift in TAVMetadataWritterMgr_Twins.cpp.
 class TAVMetadataWritterMgr {
 public:
     // Opens the file and reads its metadata (initWriterWithPath).

@@ -5,21 +5,21 @@
 #include "foundation/DateServices.h"
 #include "models/TAVDateTagForms.h"
 #include "models/TAVExifWriter.h"
+#include "models/TAVMetadataWritterMgr_Keys.h"
 
 #include <QDateTime>
 #include <QMap>
 #include <QRegularExpression>
 
+using namespace WriterKeys;
+
 namespace {
 
-const QString kXmpPrefix = QStringLiteral("Xmp.");
-const QString kImageDateTime = QStringLiteral("Exif.Image.DateTime");
 const QString kIptcByline = QStringLiteral("Iptc.Application2.Byline");
 const QString kIptcCopyrightNotice = QStringLiteral("Iptc.Application2.Copyright");
 const QString kIptcCaption = QStringLiteral("Iptc.Application2.Caption");
 const QString kIptcKeywords = QStringLiteral("Iptc.Application2.Keywords");
 const QString kImageDescription = QStringLiteral("Exif.Image.ImageDescription");
-const QString kExifDateFormat = QStringLiteral("yyyy:MM:dd HH:mm:ss");
 
 // The texts IPTC cuts to its dataset's length, with the XMP twin that keeps
 // the whole text. The EXIF image description keeps it too; its IPTC twin is
