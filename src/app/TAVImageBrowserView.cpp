@@ -4,8 +4,10 @@
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 TAVImageBrowserView::TAVImageBrowserView(QWidget* parent)
     : VXKeyPressImageBrowserView(parent)
@@ -24,6 +26,10 @@ TAVImageBrowserView::TAVImageBrowserView(QWidget* parent)
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::MoveAction);
     setGridSize(TAVimageBrowserCell::cellSize(zoom_) + QSize(8, 8));
+    shownRowsTimer_ = new QTimer(this);
+    shownRowsTimer_->setSingleShot(true);
+    shownRowsTimer_->setInterval(0);
+    connect(shownRowsTimer_, &QTimer::timeout, this, &TAVImageBrowserView::announceShownRows);
 }
 
 void TAVImageBrowserView::setZoomValue(double zoom)
@@ -32,6 +38,109 @@ void TAVImageBrowserView::setZoomValue(double zoom)
     setGridSize(TAVimageBrowserCell::cellSize(zoom_) + QSize(8, 8));
     scheduleDelayedItemsLayout();
     viewport()->update();
+    scheduleShownRows();
+}
+
+void TAVImageBrowserView::setModel(QAbstractItemModel* model)
+{
+    VXKeyPressImageBrowserView::setModel(model);
+    if (model == nullptr) {
+        return;
+    }
+    connect(model, &QAbstractItemModel::rowsInserted, this, &TAVImageBrowserView::scheduleShownRows);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &TAVImageBrowserView::scheduleShownRows);
+    connect(model, &QAbstractItemModel::rowsMoved, this, &TAVImageBrowserView::scheduleShownRows);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &TAVImageBrowserView::scheduleShownRows);
+    connect(model, &QAbstractItemModel::modelReset, this, &TAVImageBrowserView::scheduleShownRows);
+}
+
+void TAVImageBrowserView::resizeEvent(QResizeEvent* event)
+{
+    VXKeyPressImageBrowserView::resizeEvent(event);
+    scheduleShownRows();
+}
+
+bool TAVImageBrowserView::event(QEvent* event)
+{
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        scheduleShownRows();
+    }
+    return VXKeyPressImageBrowserView::event(event);
+}
+
+void TAVImageBrowserView::scrollContentsBy(int dx, int dy)
+{
+    VXKeyPressImageBrowserView::scrollContentsBy(dx, dy);
+    scheduleShownRows();
+}
+
+void TAVImageBrowserView::scheduleShownRows()
+{
+    shownRowsTimer_->start();
+}
+
+void TAVImageBrowserView::announceShownRows()
+{
+    // A browser never shown has nothing to let go of; one that was shown
+    // says once that it shows nothing any more.
+    if (!isVisible()) {
+        if (announcedShown_) {
+            announcedShown_ = false;
+            emit shownRowsChanged({}, pictureSide());
+        }
+        return;
+    }
+    announcedShown_ = true;
+    emit shownRowsChanged(shownRows(), pictureSide());
+}
+
+int TAVImageBrowserView::pictureSide() const
+{
+    return int(std::lround(TAVimageBrowserCell::iconSide(zoom_) * devicePixelRatioF()));
+}
+
+QList<int> TAVImageBrowserView::shownRows() const
+{
+    const QAbstractItemModel* list = model();
+    const int count = list != nullptr ? list->rowCount() : 0;
+    if (!isVisible() || count == 0) {
+        return {};
+    }
+    const QRect view = viewport()->rect();
+    auto cellOf = [&](int row) { return visualRect(list->index(row, 0)); };
+    // Cells are laid out in row order, line by line: the first and the last
+    // one in view are found by halving.
+    auto firstWhere = [count](int from, const auto& past) {
+        int low = from;
+        int high = count;
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (past(middle)) {
+                high = middle;
+            } else {
+                low = middle + 1;
+            }
+        }
+        return low;
+    };
+    const int first = firstWhere(0, [&](int row) { return cellOf(row).bottom() >= view.top(); });
+    const int end = firstWhere(first, [&](int row) { return cellOf(row).top() > view.bottom(); });
+    if (first >= end) {
+        return {};
+    }
+    int columns = 1;
+    while (first + columns < count && cellOf(first + columns).top() == cellOf(first).top()) {
+        ++columns;
+    }
+    const int margin = kMarginRows * columns;
+    QList<int> rows;
+    for (int row = first; row < std::min(count, end + margin); ++row) {
+        rows.append(row);
+    }
+    for (int row = first - 1; row >= std::max(0, first - margin); --row) {
+        rows.append(row);
+    }
+    return rows;
 }
 
 void TAVImageBrowserView::reloadData()

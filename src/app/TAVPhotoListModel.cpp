@@ -102,6 +102,18 @@ void TAVPhotoListModel::refreshAll()
     }
 }
 
+void TAVPhotoListModel::showThumbnailsOfRows(const QList<int>& rows, int side)
+{
+    QStringList paths;
+    paths.reserve(rows.size());
+    for (const int row : rows) {
+        if (const TAVImageObjectPtr image = imageAt(row)) {
+            paths.append(image->path());
+        }
+    }
+    loader_->setShownPaths(paths, side);
+}
+
 void TAVPhotoListModel::thumbnailArrived(const QString& path)
 {
     bool shown = false;

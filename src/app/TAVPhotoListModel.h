@@ -52,6 +52,9 @@ public:
     void replaceRows(const QList<TAVImageObjectPtr>& images);
     // Every cell may show something new (states, dates).
     void refreshAll();
+    // The rows whose thumbnails are on screen (or about to be), at `side`
+    // pixels: the loader keeps theirs only.
+    void showThumbnailsOfRows(const QList<int>& rows, int side);
 
     // The badge picture of a state image name ("modified.png", ...), null for none.
     static QImage stateImage(const QString& name);

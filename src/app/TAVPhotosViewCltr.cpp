@@ -232,6 +232,7 @@ void TAVPhotosViewCltr::configureBrowserAndTable()
     imageBrowser_->setEnableSpacePreview(true);
     imageBrowser_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(imageBrowser_, &VXKeyPressImageBrowserView::previewRequested, this, &TAVPhotosViewCltr::togglePreview);
+    connect(imageBrowser_, &TAVImageBrowserView::shownRowsChanged, model_, &TAVPhotoListModel::showThumbnailsOfRows);
     connect(imageBrowser_, &VXKeyPressImageBrowserView::removeSelectionRequested, this,
         [this] { imageBrowserRemoveItemsAtIndexes(selectedIndexes()); });
     connect(imageBrowser_, &QWidget::customContextMenuRequested, this,

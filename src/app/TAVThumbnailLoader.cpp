@@ -8,56 +8,131 @@
 
 #include <algorithm>
 
+namespace {
+
+QImage fitted(const QImage& image, int side)
+{
+    if (std::max(image.width(), image.height()) <= side) {
+        return image;
+    }
+    return image.scaled(QSize(side, side), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
 TAVThumbnailLoader::TAVThumbnailLoader(LoadFunction load, qsizetype maxBytes, QObject* parent)
     : QObject(parent)
     , load_(load ? std::move(load) : LoadFunction(&TAVThumbnailLoader::defaultLoad))
+    , ceilingBytes_(std::max<qsizetype>(1024, maxBytes))
     , cache_(std::max<qsizetype>(1, maxBytes / 1024))
 {
 }
 
 QImage TAVThumbnailLoader::thumbnail(const QString& path)
 {
-    if (const QImage* made = cache_.object(path)) {
-        return *made;
+    if (const Entry* made = cache_.object(path)) {
+        // Made for smaller cells: shown as it is until the sharper one is there.
+        if (made->side < side_ && !pending_.contains(path) && !failed_.contains(path)) {
+            start(path);
+        }
+        return made->image;
     }
     if (path.isEmpty() || failed_.contains(path) || pending_.contains(path)) {
         return QImage();
     }
-    pending_.insert(path);
+    start(path);
+    return QImage();
+}
+
+int TAVThumbnailLoader::cachedSide(const QString& path) const
+{
+    const Entry* made = cache_.object(path);
+    return made ? made->side : 0;
+}
+
+void TAVThumbnailLoader::start(const QString& path)
+{
+    auto wanted = std::make_shared<std::atomic<bool>>(true);
+    pending_.insert(path, wanted);
     // The worker never touches this object: it hands the picture to the GUI
     // thread, where the guard tells whether the loader is still there.
     const QPointer<TAVThumbnailLoader> guard(this);
     const LoadFunction load = load_;
-    Dispatch::async([guard, load, path] {
-        const QImage image = load(path);
-        Dispatch::asyncMain([guard, path, image] {
-            if (guard) {
-                guard->deliver(path, image);
+    const int side = side_;
+    Dispatch::async([guard, load, path, side, wanted] {
+        // A cell scrolled past before its turn came costs no decoding.
+        if (!wanted->load()) {
+            return;
+        }
+        const QImage image = load(path, side);
+        Dispatch::asyncMain([guard, path, side, image, wanted] {
+            if (guard && wanted->load()) {
+                guard->deliver(path, side, image);
             }
         });
     });
-    return QImage();
+}
+
+void TAVThumbnailLoader::dropPending(const QString& path)
+{
+    if (const auto running = pending_.take(path)) {
+        running->store(false);
+    }
 }
 
 void TAVThumbnailLoader::forget(const QString& path)
 {
     cache_.remove(path);
-    pending_.remove(path);
+    dropPending(path);
     failed_.remove(path);
 }
 
-void TAVThumbnailLoader::deliver(const QString& path, const QImage& image)
+void TAVThumbnailLoader::setShownPaths(const QStringList& paths, int side)
 {
-    if (!pending_.remove(path)) {
-        return; // forgotten while it was being made
+    side_ = std::clamp(side, 1, int(kThumbnailSide));
+    const QSet<QString> shown(paths.cbegin(), paths.cend());
+    for (const QString& path : cache_.keys()) {
+        if (!shown.contains(path)) {
+            cache_.remove(path);
+            continue;
+        }
+        // Cells made smaller: the thumbnail shrinks with them at once rather
+        // than being decoded again.
+        const Entry* made = cache_.object(path);
+        if (made->side > side_) {
+            keep(path, new Entry{fitted(made->image, side_), side_});
+        }
     }
+    for (const QString& path : pending_.keys()) {
+        if (!shown.contains(path)) {
+            dropPending(path);
+        }
+    }
+    // A thumbnail takes at most the square of its side.
+    const qsizetype bytes = std::max<qsizetype>(1, paths.size()) * side_ * side_ * 4;
+    cache_.setMaxCost(std::max<qsizetype>(1, std::min(bytes, ceilingBytes_) / 1024));
+    // The rows around the view are made too, so that a scroll shows them at once.
+    for (const QString& path : paths) {
+        thumbnail(path);
+    }
+}
+
+void TAVThumbnailLoader::deliver(const QString& path, int side, const QImage& image)
+{
+    pending_.remove(path);
     if (image.isNull()) {
         failed_.insert(path);
         return;
     }
-    const qsizetype cost = std::max<qsizetype>(1, image.sizeInBytes() / 1024);
-    cache_.insert(path, new QImage(image), cost);
+    // The cells shrank while it was being made.
+    keep(path, side > side_ ? new Entry{fitted(image, side_), side_} : new Entry{image, side});
     emit thumbnailReady(path);
+}
+
+void TAVThumbnailLoader::keep(const QString& path, Entry* entry)
+{
+    const qsizetype cost = std::max<qsizetype>(1, entry->image.sizeInBytes() / 1024);
+    cache_.insert(path, entry, cost);
 }
 
 QImage TAVThumbnailLoader::placeholder()
@@ -81,10 +156,10 @@ QImage TAVThumbnailLoader::placeholder()
     return picture;
 }
 
-QImage TAVThumbnailLoader::defaultLoad(const QString& path)
+QImage TAVThumbnailLoader::defaultLoad(const QString& path, int side)
 {
     // Decoded straight at the thumbnail's size and kept only here: going
     // through the shared image cache would decode a picture four times larger
     // and keep it there for every photo scrolled past.
-    return TAVImageCacheManager::decodeScaled(path, kThumbnailSide);
+    return TAVImageCacheManager::decodeScaled(path, side);
 }

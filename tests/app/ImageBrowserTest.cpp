@@ -55,7 +55,7 @@ TEST(TAVimageBrowserCell, BadgeSitsAtTheLowerRightOfThePictureMovingWithTheZoom)
 TEST_F(PhotoListTest, EveryStateImageIsPaintedInItsBadgePlace)
 {
     const QColor ground(128, 128, 128);
-    makeList(QString(), [ground](const QString&) { return solid(ground); });
+    makeList(QString(), [ground](const QString&, int) { return solid(ground); });
     ASSERT_TRUE(importAndWait({photo("state.jpg")}));
     list_->show();
     TAVImageBrowserView* browser = list_->imageBrowser();
@@ -96,7 +96,7 @@ TEST_F(PhotoListTest, EveryStateImageIsPaintedInItsBadgePlace)
 TEST_F(PhotoListTest, ASlowThumbnailLeavesThePlaceholderWhileTheWindowRuns)
 {
     auto gate = std::make_shared<QSemaphore>(0);
-    makeList(QString(), [gate](const QString&) {
+    makeList(QString(), [gate](const QString&, int) {
         gate->acquire();
         return solid(QColor(0, 0, 255), QSize(90, 60));
     });
@@ -236,9 +236,9 @@ TEST_F(PhotoListTest, ImportDecodesNoPictureAndThumbnailsAreDecodedSmallWithoutF
     // A list that is never shown asks for no thumbnail: whatever is decoded
     // comes from the import itself.
     std::atomic<int> loads{0};
-    makeList(QString(), [&loads](const QString& path) {
+    makeList(QString(), [&loads](const QString& path, int side) {
         ++loads;
-        return TAVThumbnailLoader::defaultLoad(path);
+        return TAVThumbnailLoader::defaultLoad(path, side);
     });
     const qsizetype cachedBefore = TAVImageCacheManager::sharedInstance().count();
     const QString large = tempPath(QStringLiteral("in/large.jpg"));
@@ -254,4 +254,68 @@ TEST_F(PhotoListTest, ImportDecodesNoPictureAndThumbnailsAreDecodedSmallWithoutF
     EXPECT_EQ(thumbnail.size(), QSize(256, 170));
     EXPECT_TRUE(near(thumbnail.pixelColor(128, 85), QColor(0, 160, 0)));
     EXPECT_EQ(TAVImageCacheManager::sharedInstance().count(), cachedBefore);
+}
+
+TEST_F(PhotoListTest, TheThumbnailsKeptAreThoseOfTheCellsInViewAtTheirSize)
+{
+    makeList(QString(), [](const QString&, int side) { return solid(QColor(90, 90, 200), QSize(side, side * 3 / 4)); });
+    importNumbered(80);
+    list_->resize(700, 500);
+    list_->show();
+    TAVImageBrowserView* browser = list_->imageBrowser();
+    TAVThumbnailLoader* loader = list_->thumbnailLoader();
+    auto pathOf = [&](int row) { return list_->maryDataSource().at(row)->path(); };
+    // Every row the browser shows or keeps ready has its thumbnail at the
+    // cells' side, and no other row has one.
+    auto onlyShownAreKept = [&] {
+        const QList<int> rows = browser->shownRows();
+        if (rows.isEmpty() || loader->cachedCount() != rows.size()) {
+            return false;
+        }
+        return std::all_of(rows.cbegin(), rows.cend(),
+            [&](int row) { return loader->cachedSide(pathOf(row)) == browser->pictureSide(); });
+    };
+    auto keptRows = [&] {
+        QList<int> rows;
+        for (int row = 0; row < list_->maryDataSource().size(); ++row) {
+            if (loader->isCached(pathOf(row))) {
+                rows.append(row);
+            }
+        }
+        return rows;
+    };
+
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    const QList<int> atTop = keptRows();
+    EXPECT_EQ(atTop.first(), 0);
+    EXPECT_LT(atTop.size(), 40) << "a screenful and a few lines, not the whole list";
+    // The margin: rows below the last one in view are ready for a scroll.
+    const QRect view = browser->viewport()->rect();
+    EXPECT_FALSE(view.intersects(browser->visualRect(list_->listModel()->index(atTop.last(), 0))));
+    EXPECT_LE(loader->maxBytes(), qsizetype(atTop.size()) * browser->pictureSide() * browser->pictureSide() * 4);
+
+    browser->scrollToBottom();
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    EXPECT_TRUE(keptRows().contains(79));
+    EXPECT_FALSE(keptRows().contains(0)) << "what scrolled out is freed";
+    browser->scrollToTop();
+    EXPECT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000)) << "scrolling back shows them again";
+    EXPECT_EQ(keptRows(), atTop);
+
+    list_->resize(700, 900);
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    EXPECT_GT(keptRows().size(), atTop.size());
+
+    // Smaller cells shrink the kept thumbnails at once; larger ones are made again.
+    list_->zoomSliderDidChange(0.0);
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    EXPECT_EQ(browser->pictureSide(), 64);
+    const QImage small
+        = list_->listModel()->data(list_->listModel()->index(0, 0), TAVPhotoListModel::ThumbnailRole).value<QImage>();
+    EXPECT_EQ(small.size(), QSize(64, 48));
+    list_->zoomSliderDidChange(1.0);
+    EXPECT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+
+    list_->clickShowType(TAVPhotosViewCltr::ModeTable);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return loader->cachedCount() == 0; }, 5000)) << "the table shows none";
 }
