@@ -131,6 +131,22 @@ int main(int argc, char** argv)
     const int rounds = EngineBench::roundsArgument(argc, argv);
     const QString root = EngineBench::scratchFolder();
     const QStringList corpus = EngineBench::makeCorpus(root + "/corpus", files);
+    // "--only threads" or "--only memory" times that row alone (while working
+    // on it); every row is timed otherwise.
+    QString only;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QString::fromLocal8Bit(argv[i]) == QLatin1String("--only")) {
+            only = QString::fromLocal8Bit(argv[i + 1]);
+        }
+    }
+    if (only == QLatin1String("threads")) {
+        benchParallelImport(root, corpus, rounds);
+        return 0;
+    }
+    if (only == QLatin1String("memory")) {
+        benchMemoryPerCamera(root);
+        return 0;
+    }
 
     std::vector<TAVImageObjectPtr> kept;
     long before = 0;

@@ -5,7 +5,12 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <unordered_set>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcExiv2, "lumetta.exiv2")
 
@@ -42,19 +47,43 @@ bool firstTime(QSet<QString>& seen, const QString& entry)
     return true;
 }
 
-std::recursive_mutex& xmpMutex()
+std::shared_mutex& xmpMutex()
 {
-    static std::recursive_mutex mutex;
+    static std::shared_mutex mutex;
     return mutex;
 }
 
-void lockForToolkit(void* data, bool lock)
+// How this thread holds the XMP lock: alone (nested this deep) or shared.
+thread_local int aloneDepth = 0;
+
+// Namespaces a read holding the lock alone met, which the toolkit registered
+// then: a packet declaring only these registers nothing. Changed only while
+// the lock is held alone, read while it is held. Past this many no more are
+// kept (files can bring namespaces of their own); their reads then hold the
+// lock alone.
+constexpr size_t kMostNamespaces = 4096;
+constexpr std::string_view kMetaNamespace = "adobe:ns:meta/";
+constexpr std::string_view kRdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+std::unordered_set<std::string>& metNamespaces()
 {
-    auto* mutex = static_cast<std::recursive_mutex*>(data);
+    static std::unordered_set<std::string> namespaces;
+    return namespaces;
+}
+
+bool isXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The toolkit asks for the lock where the library registers a namespace with
+// it (a write); a thread holding it already goes on.
+void lockForToolkit(void*, bool lock)
+{
+    ExivRuntime::XmpWriteLock alone;
     if (lock) {
-        mutex->lock();
+        alone.lock();
     } else {
-        mutex->unlock();
+        alone.unlock();
     }
 }
 
@@ -87,7 +116,7 @@ void ExivRuntime::initialize()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        Exiv2::XmpParser::initialize(lockForToolkit, &xmpMutex());
+        Exiv2::XmpParser::initialize(lockForToolkit, nullptr);
         Exiv2::LogMsg::setHandler(logLibraryMessage);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
     });
@@ -105,11 +134,26 @@ ExivRuntime::FileScope::~FileScope()
     currentFile = previous_;
 }
 
-std::unique_lock<std::recursive_mutex> ExivRuntime::lockXmp()
+void ExivRuntime::XmpWriteLock::lock()
+{
+    if (aloneDepth++ == 0) {
+        xmpMutex().lock();
+    }
+}
+
+void ExivRuntime::XmpWriteLock::unlock()
+{
+    if (--aloneDepth == 0) {
+        xmpMutex().unlock();
+    }
+}
+
+std::unique_lock<ExivRuntime::XmpWriteLock> ExivRuntime::lockXmp()
 {
     // A decode before initialisation would initialise the toolkit without the lock.
     initialize();
-    return std::unique_lock<std::recursive_mutex>(xmpMutex());
+    static XmpWriteLock alone;
+    return std::unique_lock<XmpWriteLock>(alone);
 }
 
 bool ExivRuntime::xmpPacketDecodes(const std::string& packet)
@@ -126,6 +170,79 @@ void ExivRuntime::readMetadata(Exiv2::Image& image)
 {
     const auto lock = lockXmp();
     image.readMetadata();
+}
+
+std::optional<std::vector<std::string_view>> ExivRuntime::declaredXmpNamespaces(std::string_view bytes)
+{
+    using namespace std::string_view_literals;
+    if (bytes.find("m\0l\0n\0s"sv) != std::string_view::npos
+        || bytes.find("m\0\0\0l\0\0\0n\0\0\0s"sv) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::vector<std::string_view> declared;
+    for (size_t at = bytes.find("xmlns"sv); at != std::string_view::npos; at = bytes.find("xmlns"sv, at)) {
+        at += 5;
+        if (at < bytes.size() && bytes[at] == ':') {
+            while (at < bytes.size() && !isXmlSpace(bytes[at]) && bytes[at] != '=') {
+                ++at;
+            }
+        }
+        while (at < bytes.size() && isXmlSpace(bytes[at])) {
+            ++at;
+        }
+        if (at >= bytes.size() || bytes[at] != '=') {
+            return std::nullopt;
+        }
+        ++at;
+        while (at < bytes.size() && isXmlSpace(bytes[at])) {
+            ++at;
+        }
+        if (at >= bytes.size() || (bytes[at] != '"' && bytes[at] != '\'')) {
+            return std::nullopt;
+        }
+        const size_t end = bytes.find(bytes[at], at + 1);
+        if (end == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view name = bytes.substr(at + 1, end - at - 1);
+        if (name.empty() || name.find_first_of("&<\t\r\n"sv) != std::string_view::npos) {
+            return std::nullopt;
+        }
+        declared.push_back(name);
+        at = end + 1;
+    }
+    return declared;
+}
+
+void ExivRuntime::readMetadata(Exiv2::Image& image, std::string_view bytes)
+{
+    // Only a JPEG's packets lie in its bytes as they are: other files may
+    // hold theirs compressed.
+    const auto declared
+        = image.imageType() == Exiv2::ImageType::jpeg && aloneDepth == 0 ? declaredXmpNamespaces(bytes) : std::nullopt;
+    if (declared) {
+        initialize();
+        std::shared_lock shared(xmpMutex());
+        const std::unordered_set<std::string>& met = metNamespaces();
+        if (std::all_of(declared->begin(), declared->end(),
+                [&met](std::string_view name) { return met.count(std::string(name)) > 0; })) {
+            image.readMetadata();
+            return;
+        }
+    }
+    const auto lock = lockXmp();
+    image.readMetadata();
+    // The read registered with the toolkit every namespace the packet
+    // declares. One the library itself does not know yet (declared in this
+    // packet but not used) would be registered with it by a later packet
+    // using it, unless it is one of the toolkit's own syntax.
+    for (std::string_view name : declared.value_or(std::vector<std::string_view>())) {
+        std::string spelled(name);
+        if (metNamespaces().size() < kMostNamespaces && !metNamespaces().count(spelled)
+            && (name == kMetaNamespace || name == kRdfNamespace || !Exiv2::XmpProperties::prefix(spelled).empty())) {
+            metNamespaces().insert(std::move(spelled));
+        }
+    }
 }
 
 void ExivRuntime::writeMetadata(Exiv2::Image& image)

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace Exiv2 {
 class Image;
@@ -37,20 +40,39 @@ public:
         QString path_;
     };
 
-    // Held around every call into the library that decodes or encodes an XMP
-    // packet: reading a file's metadata, writing it, decoding a packet. The
-    // lock the toolkit was given guards only its registration of a namespace,
-    // while a decode registers the namespaces it meets and a write registers
-    // anew every namespace the library knows of its own: a decode beside
-    // them reads a half-changed namespace table and loses the photo's XMP.
-    // The toolkit takes the same lock again from within a decode, hence
-    // recursive.
-    [[nodiscard]] static std::unique_lock<std::recursive_mutex> lockXmp();
+    // The XMP toolkit keeps one table of namespaces for the whole process and
+    // guards it only where the library registers a namespace: a decode meeting
+    // a namespace it does not know registers it, and every write registers
+    // anew each namespace the library learnt; a decode beside either reads a
+    // half-changed table and loses the photo's XMP. So a write, and a decode
+    // that may meet a new namespace, holds this lock alone; decodes of
+    // packets whose namespaces were all met before share it. The hold is
+    // reentrant on one thread (the toolkit asks for it again from within a
+    // write).
+    class XmpWriteLock {
+    public:
+        void lock();
+        void unlock();
+    };
+    // Holds the lock alone.
+    [[nodiscard]] static std::unique_lock<XmpWriteLock> lockXmp();
 
-    // The image's readMetadata and writeMetadata under that lock: each decodes
-    // or encodes the image's XMP packet.
+    // The image's readMetadata and writeMetadata, holding the lock alone:
+    // each decodes or encodes the image's XMP packet.
     static void readMetadata(Exiv2::Image& image);
     static void writeMetadata(Exiv2::Image& image);
+    // readMetadata of a JPEG opened on `bytes`: shared with other such reads
+    // when every namespace the bytes declare was met in an earlier read that
+    // held the lock alone (and the library knows it, or it is the toolkit's
+    // own syntax), alone otherwise.
+    static void readMetadata(Exiv2::Image& image, std::string_view bytes);
+
+    // Every namespace the XML in `bytes` declares (xmlns="..." and
+    // xmlns:prefix="..."), as spelled; nothing when the bytes may hold XML
+    // whose namespaces the spelled declarations do not tell whole: a packet in
+    // UTF-16 or UTF-32, "xmlns" that is no declaration, a namespace written
+    // with a reference.
+    static std::optional<std::vector<std::string_view>> declaredXmpNamespaces(std::string_view bytes);
 
     // Whether the library can decode the packet; an empty one counts as
     // decodable. Takes the lock.

@@ -49,7 +49,9 @@ void TAVImageMetadatReaderBase::readMetadataOnce()
     }
     const ExivRuntime::FileScope scope(filePath_);
     Exiv2::Image& image = *shared_->image;
-    ExivRuntime::readMetadata(image);
+    // The image reads from these bytes: their namespaces tell whether the read
+    // may share the XMP lock.
+    ExivRuntime::readMetadata(image, std::string_view(shared_->bytes.constData(), size_t(shared_->bytes.size())));
     shared_->metadataRead = true;
     // A packet that gave no properties may hold none; only such a packet is
     // decoded again, to tell that from one the library cannot decode.

@@ -1,6 +1,7 @@
 // Reading many photos at once must give each exactly the record a reading of
 // that photo alone gives: the import reads on every core.
 #include "foundation/OrderedParallelLoop.h"
+#include "models/ExivRuntime.h"
 #include "models/SidecarExporter.h"
 #include "models/TAVEntity.h"
 #include "models/TAVImageObject.h"
@@ -184,4 +185,39 @@ TEST_F(ParallelReadTest, CameraFilesReadOnEightThreadsBesideXmpWritesKeepEveryXm
         }
     }
     EXPECT_EQ(lost, 0);
+}
+
+// A read shares the XMP lock only when every namespace its bytes declare was
+// met before: a declaration the scan misses would let a decode register a
+// namespace beside others. What it cannot read whole sends the read to the
+// lock held alone.
+TEST(XmpNamespaceScanTest, FindsEveryDeclarationOrSaysItCannot)
+{
+    using namespace std::string_view_literals;
+    const auto found = ExivRuntime::declaredXmpNamespaces(
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf = \"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+        "<rdf:Description xmlns\n=\n'http://example.org/default/' xmlns:a\t='http://example.org/a/'/>"sv);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(*found,
+        (std::vector<std::string_view>{"adobe:ns:meta/", "http://www.w3.org/1999/02/22-rdf-syntax-ns#",
+            "http://example.org/default/", "http://example.org/a/"}));
+    const auto none = ExivRuntime::declaredXmpNamespaces("\xff\xd8\xff\xe1 no packet"sv);
+    ASSERT_TRUE(none.has_value());
+    EXPECT_TRUE(none->empty());
+
+    const std::string_view unreadable[] = {
+        // UTF-16, either byte order.
+        "<\0x\0:\0x\0m\0p\0m\0e\0t\0a\0 \0x\0m\0l\0n\0s\0:\0x\0=\0'\0a\0'\0"sv,
+        "\0<\0r\0d\0f\0 \0x\0m\0l\0n\0s\0=\0'\0a\0'"sv,
+        // UTF-32.
+        "x\0\0\0m\0\0\0l\0\0\0n\0\0\0s\0\0\0"sv,
+        // A reference in the name, the word alone, a declaration cut short.
+        "<a xmlns:p='http://example.org/&amp;/'/>"sv,
+        "<a>xmlns</a>"sv,
+        "<a xmlns:p='http://example.org/"sv,
+        "<a xmlns:p=''/>"sv,
+    };
+    for (const std::string_view bytes : unreadable) {
+        EXPECT_FALSE(ExivRuntime::declaredXmpNamespaces(bytes).has_value()) << std::string(bytes);
+    }
 }
