@@ -59,12 +59,22 @@ std::vector<JpegSegments::Segment> JpegSegments::exifSegments(const QByteArray& 
     return found;
 }
 
+bool JpegSegments::isXmp(const QByteArray& bytes, const Segment& segment)
+{
+    return segment.marker == 0xE1 && segment.dataSize() > kXmpHeader.size()
+        && QByteArrayView(bytes).sliced(segment.dataOffset(), kXmpHeader.size()) == kXmpHeader;
+}
+
+qsizetype JpegSegments::xmpPacketStart(const Segment& xmpSegment)
+{
+    return xmpSegment.dataOffset() + kXmpHeader.size();
+}
+
 std::optional<QByteArray> JpegSegments::xmpPacket(const QByteArray& bytes)
 {
     for (const Segment& segment : header(bytes).value_or(Header()).segments) {
-        if (segment.marker == 0xE1 && segment.dataSize() > kXmpHeader.size()
-            && QByteArrayView(bytes).sliced(segment.dataOffset(), kXmpHeader.size()) == kXmpHeader) {
-            return bytes.mid(segment.dataOffset() + kXmpHeader.size(), segment.dataSize() - kXmpHeader.size());
+        if (isXmp(bytes, segment)) {
+            return bytes.mid(xmpPacketStart(segment), segment.dataSize() - kXmpHeader.size());
         }
     }
     return std::nullopt;

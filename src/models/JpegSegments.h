@@ -34,6 +34,10 @@ public:
     // The XMP packet of the first standard XMP segment, as the file holds it
     // (padding included); nothing when there is none.
     static std::optional<QByteArray> xmpPacket(const QByteArray& bytes);
+    // Whether the segment is a standard XMP segment (APP1 with the XMP
+    // namespace as its header), and where its packet starts.
+    static bool isXmp(const QByteArray& bytes, const Segment& segment);
+    static qsizetype xmpPacketStart(const Segment& xmpSegment);
 
     // Where the TIFF header of an EXIF segment starts.
     static qsizetype tiffStart(const Segment& exifSegment) { return exifSegment.dataOffset() + 6; }

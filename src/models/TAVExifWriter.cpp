@@ -360,6 +360,8 @@ TAVExifWriter::TAVExifWriter(const QString& path)
             && !file_->originalBytes().isEmpty()) {
             printCaught("the image's directory cannot be read");
             dropImage(QStringLiteral("the image's directory cannot be read"));
+        } else if (WrittenImageCheck::isTiffBased(image_->imageType())) {
+            pictureTags_ = std::make_unique<Exiv2::ExifData>(WrittenImageCheck::pictureTagsOf(image_->exifData()));
         }
     } catch (const Exiv2::AnyError& error) {
         printCaught(error.what());
@@ -696,7 +698,7 @@ bool TAVExifWriter::saveModifiedMetadata()
         // The packet matters to the check only when it is kept as read; an
         // edited one would be encoded here only to be encoded again.
         const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(),
-            xmpEdited_, xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_};
+            xmpEdited_, xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_, pictureTags_.get()};
         if (!keepsIptcBlock) {
             keepUntouchedIptcTimes();
         }
@@ -722,8 +724,11 @@ bool TAVExifWriter::saveModifiedMetadata()
             if (onBytesMade_) {
                 onBytesMade_(readBack->bytes);
             }
-            if (WrittenImageCheck::confirm(original, readBack->bytes, expected, &error, &readBack->image)
+            WrittenImageCheck::ReadBack check;
+            if (WrittenImageCheck::confirm(original, readBack->bytes, expected, &error, &check)
                 && (!writesFile_ || FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, &error))) {
+                readBack->parsedBytes = std::move(check.parsedBytes);
+                readBack->image = std::move(check.image);
                 readBack->opened = true;
                 readBack->metadataRead = true;
                 written_ = std::move(readBack);

@@ -126,6 +126,9 @@ private:
     Exiv2::Image* image_ = nullptr;
     // The file's XMP packet exists but the library cannot decode it.
     bool xmpUndecodable_ = false;
+    // Where a TIFF structure's picture lay as the file was read, for the
+    // check of the written bytes (which then need not read the file again).
+    std::unique_ptr<Exiv2::ExifData> pictureTags_;
     // An XMP property was written or erased since the file was read.
     bool xmpEdited_ = false;
     // The IPTC keys written or erased since the file was read.

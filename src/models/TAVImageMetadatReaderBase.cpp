@@ -28,6 +28,7 @@ void TAVImageMetadatReaderBase::releaseImage()
 {
     shared_->image.reset();
     shared_->bytes = QByteArray();
+    shared_->parsedBytes = QByteArray();
     shared_->opened = false;
     shared_->metadataRead = false;
     shared_->xmpUndecodable = false;

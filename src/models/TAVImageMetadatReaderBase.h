@@ -34,6 +34,9 @@ public:
         // The file's bytes, which the image reads from: declared first, so
         // they outlive it.
         QByteArray bytes;
+        // What the image reads from instead when not empty: the segments a
+        // save's check read of the bytes it wrote.
+        QByteArray parsedBytes;
         std::unique_ptr<Exiv2::Image> image;
         bool opened = false;
         bool metadataRead = false;

@@ -9,6 +9,7 @@
 #include <exiv2/xmp_exiv2.hpp>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 // Checks the bytes the metadata library wrote before they may replace a file.
@@ -41,15 +42,46 @@ public:
         // The save clears all IPTC data: an IPTC block the library cannot
         // read may go with it.
         bool iptcCleared = false;
+        // A TIFF structure's strip and tile offsets and byte counts as the
+        // library read `before`, when the caller has that read (see
+        // pictureTagsOf): `before` is then not read again.
+        const Exiv2::ExifData* beforePictureTags = nullptr;
+    };
+
+    // The values that locate a TIFF structure's picture: every directory's
+    // strip and tile offsets and byte counts.
+    static Exiv2::ExifData pictureTagsOf(const Exiv2::ExifData& exifData);
+
+    // The parse of the written bytes a passing check made, for the caller to
+    // read the new rows from without reading the file again.
+    struct ReadBack {
+        // What the image reads from when it is not the written bytes: a JPEG's
+        // segments that changed, without the XMP segments the save kept as
+        // they were (the image holds the XMP read from them before). Declared
+        // first, so they outlive the image.
+        QByteArray parsedBytes;
+        std::unique_ptr<Exiv2::Image> image;
     };
 
     // True when `after` may replace `before`; otherwise false with the reason.
-    // On success `readBack` (when given) receives the parse of `after` the
-    // check made: it reads from `after`'s bytes, which must outlive it.
+    // A JPEG's XMP segments that no edit reached (expected.xmpEdited false;
+    // expected.xmpData is then the library's read of `before`'s XMP) and that
+    // came back byte for byte are not parsed again; every other metadata
+    // segment is. On success `readBack` (when given) receives the check's parse.
+    static bool confirm(
+        const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why, ReadBack* readBack);
+    // As above; `readBack` receives a parse of the whole of `after`, which
+    // reads from `after`'s bytes: they must outlive it.
     static bool confirm(const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why,
         std::unique_ptr<Exiv2::Image>* readBack = nullptr);
 
     // Whether the library reads the format as a TIFF structure (TIFF, DNG and
     // the TIFF-based raw formats), where lost metadata means lost image data.
     static bool isTiffBased(int imageType);
+
+private:
+    // The check, reading `parsed` (see ReadBack::parsedBytes) when given,
+    // else the whole of `after`.
+    static bool check(const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why,
+        ReadBack* readBack, const std::optional<QByteArray>& parsed);
 };

@@ -6,6 +6,7 @@
 #include "models/PngExifChunk.h"
 #include "models/TAVExifWriter.h"
 #include "models/TAVImageObject.h"
+#include "models/TAVMetadataReaderMgr.h"
 
 #include "foundation/FileServices.h"
 
@@ -101,6 +102,32 @@ TEST_F(SavesOfRealFilesTest, AnXmpPacketTheLibraryReserialisesKeepsItsProperties
         EXPECT_EQ(differences(before, groupsOf(ExifTool::read(image->srcPath()), "XMP-")), QStringList());
         EXPECT_EQ(ExifTool::binary(image->srcPath(), "XMP"), packet);
     }
+}
+
+// A save reads back only the segments it changed: the XMP it kept, not read
+// again, is still in the record, as a new import of the saved file reads it.
+// Two photos saved one after the other keep their own XMP.
+TEST_F(SavesOfRealFilesTest, KeptXmpStaysInTheRecordAfterTheSave)
+{
+    const auto xmpRows = [](const TAVImageObjectPtr& image) {
+        QStringList rows;
+        for (const TAVEntityPtr& row : image->readerMgr()->keptRows()) {
+            if (row->key().startsWith("Xmp."))
+                rows.append(row->key() + "=" + row->value());
+        }
+        return rows;
+    };
+    const auto windows = importSample("npm-windows-xmp.jpg");
+    const auto pentax = importSample("gowebp-pentax.jpg");
+    for (const auto& image : {windows, pentax}) {
+        const QStringList before = xmpRows(image);
+        ASSERT_FALSE(before.isEmpty());
+        edit(image, "Exif.Photo.FNumber", 1, "4.0");
+        ASSERT_TRUE(image->saveMetadataToImage());
+        EXPECT_EQ(xmpRows(image), before);
+        EXPECT_EQ(xmpRows(TAVImageObject::create(image->srcPath())), before);
+    }
+    EXPECT_NE(xmpRows(windows), xmpRows(pentax));
 }
 
 // Erasing the maker note's ISO members moves the Nikon preview directory: the

@@ -376,3 +376,83 @@ TEST(WrittenImageCheckTest, ATiffWhosePictureCannotBeFoundFails)
     const QByteArray intact = sampleBytes("goexif.tif");
     EXPECT_EQ(whyRefused(intact, writtenWith(intact, none), meantWith(intact, none, false)), QString());
 }
+
+namespace {
+
+// The file after `change`, its XMP segment written back as the file held it
+// (as a save that edits no XMP writes it).
+QByteArray writtenKeepingXmp(const QByteArray& original, const std::function<void(Exiv2::ExifData&)>& change)
+{
+    return writtenWith(original, [&](Exiv2::Image& image) {
+        change(image.exifData());
+        image.writeXmpFromPacket(true);
+        image.xmpPacket() = JpegSegments::xmpPacket(original).value_or(QByteArray()).toStdString();
+    });
+}
+
+} // namespace
+
+// XMP segments a save kept byte for byte are not read again: the check's parse
+// holds the XMP read before, and every segment that changed is still read.
+TEST(WrittenImageCheckTest, KeptXmpIsNotReadAgainWhatChangedIs)
+{
+    const QByteArray original = sampleBytes("npm-windows-xmp.jpg");
+    const auto ann = [](Exiv2::ExifData& exif) { setArtist(exif, "Ann"); };
+    const WrittenImageCheck::Expected expected = meant(original, ann);
+    ASSERT_FALSE(expected.xmpData.empty());
+
+    const QByteArray good = writtenKeepingXmp(original, ann);
+    ASSERT_EQ(JpegSegments::xmpPacket(good), JpegSegments::xmpPacket(original));
+    WrittenImageCheck::ReadBack readBack;
+    QString why;
+    ASSERT_TRUE(WrittenImageCheck::confirm(original, good, expected, &why, &readBack)) << qPrintable(why);
+    // Only the changed segments were parsed, not the picture.
+    EXPECT_FALSE(readBack.parsedBytes.isEmpty());
+    EXPECT_LT(readBack.parsedBytes.size(), good.size() / 2);
+    EXPECT_EQ(readBack.image->exifData()["Exif.Image.Artist"].toString(), "Ann");
+    EXPECT_EQ(readBack.image->xmpData().count(), parse(good)->xmpData().count());
+    EXPECT_EQ(readBack.image->pixelWidth(), parse(good)->pixelWidth());
+
+    // A damaged EXIF segment beside the kept XMP is still seen.
+    const QByteArray cut = writtenKeepingXmp(original, [](Exiv2::ExifData& exif) { setArtist(exif, "An"); });
+    EXPECT_FALSE(WrittenImageCheck::confirm(original, cut, expected, &why, &readBack));
+    EXPECT_EQ(why, QString("Exif.Image.Artist does not read back as written"));
+
+    // An XMP segment one byte off is no kept segment: it is read and refused.
+    QByteArray changedXmp = good;
+    const qsizetype at = changedXmp.indexOf("<rdf:Description") + 1;
+    ASSERT_GT(at, 0);
+    const qsizetype value = changedXmp.indexOf(">", changedXmp.indexOf("<dc:", at)) + 1;
+    ASSERT_GT(value, 0);
+    changedXmp[value] = char(changedXmp.at(value) == 'x' ? 'y' : 'x');
+    readBack = {};
+    EXPECT_FALSE(WrittenImageCheck::confirm(original, changedXmp, expected, &why, &readBack));
+    EXPECT_FALSE(readBack.image);
+
+    // So is a changed picture.
+    QByteArray changedPicture = good;
+    changedPicture[changedPicture.size() - 100] = char(changedPicture.at(changedPicture.size() - 100) ^ 0x55);
+    EXPECT_FALSE(WrittenImageCheck::confirm(original, changedPicture, expected, &why, &readBack));
+    EXPECT_EQ(why, QString("the picture data changed"));
+}
+
+// With the picture's place as the save read it, the original is not read
+// again, and a changed strip is still found.
+TEST(WrittenImageCheckTest, ATiffsPictureIsComparedFromTheSavesOwnRead)
+{
+    const QByteArray original = sampleBytes("goexif.tif");
+    const auto same = [](Exiv2::ExifData&) {};
+    const Exiv2::ExifData pictureTags = WrittenImageCheck::pictureTagsOf(parse(original)->exifData());
+    ASSERT_FALSE(pictureTags.empty());
+    WrittenImageCheck::Expected expected = meant(original, same);
+    expected.beforePictureTags = &pictureTags;
+    QString why;
+    const QByteArray good = written(original, same);
+    EXPECT_TRUE(WrittenImageCheck::confirm(original, good, expected, &why)) << qPrintable(why);
+
+    QByteArray damaged = good;
+    const qsizetype at = qsizetype(parse(good)->exifData()["Exif.Image.StripOffsets"].toLong()) + 100;
+    damaged[at] = char(damaged.at(at) ^ 0x55);
+    EXPECT_FALSE(WrittenImageCheck::confirm(original, damaged, expected, &why));
+    EXPECT_EQ(why, QString("the picture data changed"));
+}
