@@ -110,6 +110,8 @@ int main(int argc, char** argv)
                     images.push_back(image);
                 }
                 return [&] {
+                    // As the application's save loop does.
+                    const TAVImageObject::ChangedFilesAlert loop(false);
                     for (const auto& image : images) {
                         failed += image->saveMetadataToImage() ? 0 : 1;
                     }

@@ -17,6 +17,16 @@ public:
     // Reads the file at `path` into memory and opens it. Throws the library's
     // error when the file cannot be read or its format is not known.
     explicit ExivMemoryFile(const QString& path);
+    ~ExivMemoryFile();
+    ExivMemoryFile(const ExivMemoryFile&) = delete;
+    ExivMemoryFile& operator=(const ExivMemoryFile&) = delete;
+
+    // While a save loop runs (between these two calls; loops may nest or run
+    // side by side), the memory a file was read into is kept for the next
+    // file read instead of being given back and asked for again, page by
+    // page, for every photo. It is given back when the last loop ends.
+    static void beginLoop();
+    static void endLoop();
 
     Exiv2::Image& image() { return *image_; }
     // The file's bytes as they were read.

@@ -6,6 +6,7 @@
 #include "foundation/TextNumbers.h"
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
+#include "models/ExivMemoryFile.h"
 #include "models/TAVCVSParaser.h"
 #include "models/TAVKeyLists.h"
 #include "models/TAVMetadataHelper.h"
@@ -738,6 +739,8 @@ QString unshiftedPhotosMessage(const QStringList& names)
 TAVImageObject::ChangedFilesAlert::ChangedFilesAlert(bool showsAlert)
     : showsAlert_(showsAlert)
 {
+    // The loop's files are read into the memory the last one was read into.
+    ExivMemoryFile::beginLoop();
     const std::lock_guard<std::mutex> lock(changedFilesMutex);
     previous_ = activeChangedFilesAlert;
     activeChangedFilesAlert = this;
@@ -745,6 +748,7 @@ TAVImageObject::ChangedFilesAlert::ChangedFilesAlert(bool showsAlert)
 
 TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
 {
+    ExivMemoryFile::endLoop();
     {
         const std::lock_guard<std::mutex> lock(changedFilesMutex);
         activeChangedFilesAlert = previous_;

@@ -155,7 +155,8 @@ public:
     // values; invalid when there is none.
     QDateTime getCreateDateTime(bool userSet) const;
 
-    // A save loop holds one while it runs: the files it could not save
+    // A save loop holds one while it runs (the memory its files are read
+    // into is kept from one file to the next meanwhile): the files it could not save
     // because another program changed them since the import, those that are
     // gone, and the photos whose time shift found no date to move, are named
     // in one alert each when it goes, instead of one alert per file. A loop that tells every

@@ -3,6 +3,7 @@
 // saved, and malformed files are saved where every reader finds the edit or
 // refused with the user's file untouched.
 
+#include "models/JpegSegments.h"
 #include "models/PngExifChunk.h"
 #include "models/TAVExifWriter.h"
 #include "models/TAVImageObject.h"
@@ -128,6 +129,32 @@ TEST_F(SavesOfRealFilesTest, KeptXmpStaysInTheRecordAfterTheSave)
         EXPECT_EQ(xmpRows(TAVImageObject::create(image->srcPath())), before);
     }
     EXPECT_NE(xmpRows(windows), xmpRows(pentax));
+}
+
+// A save loop reads a small photo into the memory a large one was read into:
+// the small photo is saved with its own picture and nothing of the other's.
+TEST_F(SavesOfRealFilesTest, ALoopSavesEachPhotoWithItsOwnBytesOnly)
+{
+    const auto large = importSample("npm-sony-a6000.jpg");
+    const auto small = importSample("npm-canon-s40.jpg");
+    const auto pictureOf = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        return bytes.mid(JpegSegments::header(bytes).value_or(JpegSegments::Header()).scanStart);
+    };
+    const QByteArray smallPicture = pictureOf(small->srcPath());
+    ASSERT_GT(smallPicture.size(), 1000);
+    {
+        const TAVImageObject::ChangedFilesAlert loop(false);
+        for (const auto& image : {large, small}) {
+            edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
+            ASSERT_TRUE(image->saveMetadataToImage());
+        }
+    }
+    EXPECT_EQ(pictureOf(small->srcPath()), smallPicture);
+    EXPECT_EQ(pictureOf(small->path()), smallPicture);
+    EXPECT_EQ(ExifTool::read(small->srcPath()).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
 }
 
 // Erasing the maker note's ISO members moves the Nikon preview directory: the
