@@ -5,6 +5,7 @@
 #include "commlib/TFDatePicker.h"
 #include "commlib/VXAboutWindowController.h"
 
+#include "foundation/Dispatch.h"
 #include "models/TAVImageObject.h"
 
 #include "support/Gallery.h"
@@ -257,4 +258,48 @@ TEST_F(SummaryTabTest, GalleryWithAPhotoAndDisabled)
     EXPECT_TRUE(child<QPlainTextEdit>("tvKeywords")->isReadOnly());
     EXPECT_FALSE(field("fldOffsetDateValue")->isEnabled());
     EXPECT_TRUE(Gallery::capture(&tab, "summary-tab-disabled"));
+}
+
+// Photos stepped through faster than their pictures decode (large ones
+// between small ones, the next one decoded ahead as the main window asks):
+// whenever the tab says it shows a photo's picture it is that photo's, and
+// once the pictures are in it is the last photo's.
+TEST_F(SummaryTabTest, SteppingFasterThanPicturesDecodeNeverShowsAnotherPhotosPicture)
+{
+    auto* view = child<QLabel>("imageView");
+    constexpr int kPhotos = 8;
+    QStringList paths;
+    std::vector<TAVExifDataPtr> records;
+    std::vector<QColor> colours;
+    for (int i = 0; i < kPhotos; ++i) {
+        colours.push_back(QColor::fromHsv(i * 360 / kPhotos, 220, 220));
+        QImage picture(i % 2 == 0 ? QSize(3000, 2000) : QSize(300, 200), QImage::Format_RGB32);
+        picture.fill(colours.back());
+        paths.append(tempPath(QStringLiteral("step%1.jpg").arg(i)));
+        ASSERT_TRUE(picture.save(paths.last()));
+        records.push_back(emptyImageRecord());
+        records.back()->setStrImagePath(paths.last());
+    }
+    auto showsPhoto = [&](int i) {
+        const QImage shot = view->pixmap().toImage();
+        const QColor centre = shot.pixelColor(shot.width() / 2, shot.height() / 2);
+        const int hueApart = std::abs(centre.hue() - colours.at(i).hue());
+        return tab.shownPreviewPath() == paths.at(i) && std::min(hueApart, 360 - hueApart) <= 6;
+    };
+    for (const int pauseMs : {0, 3}) {
+        for (int i = 0; i < kPhotos; ++i) {
+            tab.setImgExifData(records.at(i));
+            tab.preparePreview(paths.value(i + 1));
+            if (pauseMs > 0) {
+                QTest::qWait(pauseMs);
+            }
+            EXPECT_TRUE(tab.shownPreviewPath().isEmpty() || showsPhoto(i)) << pauseMs << " ms, photo " << i;
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return showsPhoto(kPhotos - 1); }, 5000)) << pauseMs << " ms";
+        // The loads of the photos passed over end without a trace.
+        Dispatch::waitForWorkers(10000);
+        QTest::qWait(20);
+        EXPECT_TRUE(showsPhoto(kPhotos - 1)) << pauseMs << " ms";
+        tab.setImgExifData(nullptr);
+    }
 }
