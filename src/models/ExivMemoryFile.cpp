@@ -22,7 +22,9 @@ std::vector<QByteArray> spares;
 constexpr size_t kMaxSpares = 4;
 
 // Memory for `size` bytes: a spare that holds them (the smallest such), else
-// new memory (a spare too small would be copied on growing).
+// new memory (a spare too small would be copied on growing). A spare too
+// small is given back then, so that the loop keeps one file's memory per
+// thread, not one of every size it met.
 QByteArray memoryFor(qsizetype size)
 {
     QByteArray memory;
@@ -33,6 +35,9 @@ QByteArray memoryFor(qsizetype size)
             if (spare->capacity() >= size && (best == spares.end() || spare->capacity() < best->capacity())) {
                 best = spare;
             }
+        }
+        if (best == spares.end() && !spares.empty()) {
+            best = spares.begin();
         }
         if (best != spares.end()) {
             memory = std::move(*best);

@@ -52,3 +52,16 @@ TEST(ExivMemoryFileTest, ALoopReadsEachFileWholeIntoTheMemoryOfTheLastOne)
     EXPECT_EQ(next.originalBytes(), fileBytes(small));
     ExivMemoryFile::endLoop();
 }
+
+// A loop keeps the memory of one file per thread, not one of every size it
+// read: memory too small for the next file is given back for new memory.
+TEST(ExivMemoryFileTest, ALoopKeepsOneFilesMemory)
+{
+    const QString large = ImageFixtures::sample("npm-sony-a6000.jpg");
+    const QString small = ImageFixtures::sample("npm-canon-s40.jpg");
+    ExivMemoryFile::beginLoop();
+    memoryOf(small);
+    const char* grown = memoryOf(large);
+    EXPECT_EQ(memoryOf(small), grown);
+    ExivMemoryFile::endLoop();
+}
