@@ -132,13 +132,19 @@ void TAVImageObject::takeImageMetadata(const QString& path, std::unique_ptr<TAVM
         return;
 
     readerMgr_ = std::move(reader);
-    exifData_->mutableOrgExifData().append(readerMgr_->keptRows());
+    // Shared with the reading manager until the editable tags are added.
+    exifData_->mutableOrgExifData() = readerMgr_->keptRows();
 
     TAVCVSParaser::loadCanEditTags();
     const auto& families = TAVCVSParaser::tagsByFamily();
     const TAVEntityList exifRest = _leftTagInExist(families.value(QStringLiteral("exif")));
     const TAVEntityList iptcRest = _leftTagInExist(families.value(QStringLiteral("iptc")));
+    // The record keeps its rows as long as the photo is listed: one copy,
+    // sized exactly, not one grown row by row.
+    TAVEntityList& rows = exifData_->mutableOrgExifData();
+    rows.reserve(rows.size() + exifRest.size() + iptcRest.size() + (rows.isEmpty() ? 3 : 0));
     _composeAllEditEntities(exifRest, iptcRest);
+    readerMgr_->keepRecordRows(rows);
 }
 
 bool TAVImageObject::_isTag(const TAVExifTagPtr& tag, const TAVEntityList& rows) const

@@ -114,10 +114,19 @@ const TAVEntity* TAVMetadataReaderMgr::indexedRow(const QString& key) const
 
 QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllFamilies()
 {
-    QList<TAVEntityPtr> rows;
     const std::array<TAVImageMetadatReaderBase*, 3> readers{exifReader_.get(), iptcReader_.get(), xmpReader_.get()};
-    for (TAVImageMetadatReaderBase* reader : readers) {
-        if (std::optional<QList<TAVEntityPtr>> family = reader->doReadImageMeatadata()) {
+    std::array<std::optional<QList<TAVEntityPtr>>, 3> families;
+    qsizetype count = 0;
+    for (size_t i = 0; i < readers.size(); ++i) {
+        families[i] = readers[i]->doReadImageMeatadata();
+        count += families[i] ? families[i]->size() : 0;
+    }
+    // The rows are kept as long as the photo is listed: sized exactly, not
+    // with the room a growing list leaves.
+    QList<TAVEntityPtr> rows;
+    rows.reserve(count);
+    for (const std::optional<QList<TAVEntityPtr>>& family : families) {
+        if (family) {
             rows.append(*family);
         }
     }
@@ -155,7 +164,8 @@ void TAVMetadataReaderMgr::releaseFile()
     if (exifReader_) {
         exifReader_->releaseImage();
     }
-    rowsByKeyHash_ = {};
+    // Assigning {} would keep the index's room, some 16 bytes a row.
+    std::vector<std::pair<size_t, const TAVEntity*>>().swap(rowsByKeyHash_);
 }
 
 QString TAVMetadataReaderMgr::getConvertDatetimeString(const QString& text)
@@ -219,9 +229,9 @@ QString TAVMetadataReaderMgr::getCameraMakeAndModel() const
     QString model;
     for (const TAVEntityPtr& row : aryMetadata_) {
         if (row->key() == QLatin1String("Exif.Image.Make")) {
-            make = row->value();
+            make = keptValue(*row).value_or(make);
         } else if (row->key() == QLatin1String("Exif.Image.Model")) {
-            model = row->value();
+            model = keptValue(*row).value_or(model);
         }
     }
     if (hasText(make) && hasText(model)) {
@@ -422,7 +432,9 @@ QString TAVMetadataReaderMgr::getOneValueForKey(const QString& key) const
     }
     for (const TAVEntityPtr& row : aryMetadata_) {
         if (row->key() == key) {
-            return row->value();
+            if (std::optional<QString> value = keptValue(*row)) {
+                return *value;
+            }
         }
     }
     return QString();
@@ -433,6 +445,20 @@ bool TAVMetadataReaderMgr::hasRowWithKey(const QString& key) const
     if (!rowsByKeyHash_.empty()) {
         return indexedRow(key) != nullptr;
     }
-    return std::any_of(
-        aryMetadata_.cbegin(), aryMetadata_.cend(), [&key](const TAVEntityPtr& row) { return row->key() == key; });
+    return std::any_of(aryMetadata_.cbegin(), aryMetadata_.cend(),
+        [&key](const TAVEntityPtr& row) { return row->key() == key && keptValue(*row); });
+}
+
+std::optional<QString> TAVMetadataReaderMgr::keptValue(const TAVEntity& row)
+{
+    QString value = row.value();
+    if (value.isEmpty() && !value.isNull()) {
+        return std::nullopt; // an editable tag's row of the record
+    }
+    return value;
+}
+
+void TAVMetadataReaderMgr::keepRecordRows(const QList<TAVEntityPtr>& rows)
+{
+    aryMetadata_ = rows;
 }

@@ -51,6 +51,12 @@ public:
     // read: an imported image keeps its rows, not a second copy of them.
     // Every getter still answers; a new read opens the file again.
     void releaseFile();
+    // Keeps `rows` instead of the rows read: the record's list made of them,
+    // the same entities in the same order with rows of the editable tags the
+    // file lacks (empty values) put among them. The getters pass over rows
+    // with an empty value, which no reader makes, and so answer as before;
+    // the photo keeps one list of its rows instead of two.
+    void keepRecordRows(const QList<TAVEntityPtr>& rows);
 
     // The capture date: the first of DateTimeOriginal, DateTimeDigitized, the
     // IPTC DateCreated with TimeCreated, the XMP photoshop:DateCreated and
@@ -166,6 +172,10 @@ private:
     int focusModeCode() const;
     int meteringModeCode() const;
     int sensingMethodCode() const;
+
+    // The value of a kept row, nothing for a row of the record that no
+    // reader made (see keepRecordRows).
+    static std::optional<QString> keptValue(const TAVEntity& row);
 
     std::unique_ptr<TAVExifReader> exifReader_;
     // Found once per manager: every rule that asks would otherwise copy the

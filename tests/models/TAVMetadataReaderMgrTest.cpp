@@ -1,5 +1,8 @@
 #include "models/TAVMetadataReaderMgr.h"
 
+#include "models/TAVCVSParaser.h"
+#include "models/TAVImageObject.h"
+
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
@@ -440,3 +443,35 @@ TEST_F(TAVMetadataReaderMgrTest, CameraFilesAgreeWithExifTool)
 }
 
 } // namespace
+
+// An imported photo's manager keeps the record's list of rows, which holds
+// empty rows of the editable tags the file lacks among the rows read: every
+// getter must still answer as the fresh read's does, for every camera.
+TEST_F(TAVMetadataReaderMgrTest, AnImportedPhotosManagerAnswersAsItsFreshReadForEveryCamera)
+{
+    TAVCVSParaser::loadCanEditTags();
+    QStringList editable;
+    for (const auto& family : TAVCVSParaser::tagsByFamily()) {
+        for (const TAVExifTagPtr& tag : family) {
+            editable << tag->tagStr();
+        }
+    }
+    for (const char* camera : {"npm-sony-a6000.jpg", "gowebp-pentax.jpg", "npm-nikon-d90-photometric.jpg",
+             "npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg", "npm-windows-xmp.jpg", "png-nikon-d3.png",
+             "goexif.tif", "1x1_exif_xmp.jpg"}) {
+        const QString path = ImageFixtures::copySample(QLatin1String(camera), tempFolder());
+        Reader fresh(path);
+        const QStringList keys = keysOf(fresh.readAllMetadata()) + editable;
+        const TAVImageObjectPtr image = TAVImageObject::create(path);
+        const Reader& kept = *image->readerMgr();
+        ASSERT_GT(image->exifData()->maryOrgExifData().size(), fresh.keptRows().size()) << camera;
+        for (const QString& key : keys) {
+            EXPECT_EQ(kept.getOneValueForKey(key), fresh.getOneValueForKey(key)) << camera << " " << qPrintable(key);
+            EXPECT_EQ(kept.getOneValueForKey(key).isNull(), fresh.getOneValueForKey(key).isNull())
+                << camera << " " << qPrintable(key);
+            EXPECT_EQ(kept.hasRowWithKey(key), fresh.hasRowWithKey(key)) << camera << " " << qPrintable(key);
+        }
+        EXPECT_EQ(kept.getCameraMakeAndModel(), fresh.getCameraMakeAndModel()) << camera;
+        EXPECT_EQ(kept.getCreateDateAndTime(), fresh.getCreateDateAndTime()) << camera;
+    }
+}
