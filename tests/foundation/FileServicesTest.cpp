@@ -75,6 +75,28 @@ TEST_F(FileServicesTest, CopyRefusesToOverwriteAndKeepsDates)
     EXPECT_EQ(read(tempPath("tree2/sub/x.txt")), QByteArray("x"));
 }
 
+// A copy is named only once whole: it takes the source's mode, a missing
+// folder or a taken name is refused naming the destination, and nothing is
+// left behind in either case.
+TEST_F(FileServicesTest, CopiesKeepTheModeAndLeaveNothingWhenRefused)
+{
+    const QString source = write("work/a.jpg", "source bytes");
+    ASSERT_TRUE(StrictUmask::setMode(source, 0640));
+    QDir().mkpath(tempPath("copies"));
+    ASSERT_TRUE(FileServices::copyItem(source, tempPath("copies/a.jpg")));
+    EXPECT_EQ(StrictUmask::modeOf(tempPath("copies/a.jpg")), mode_t(0640));
+    EXPECT_EQ(read(tempPath("copies/a.jpg")), QByteArray("source bytes"));
+
+    QString error;
+    EXPECT_FALSE(FileServices::copyItem(source, tempPath("missing/a.jpg"), &error));
+    EXPECT_TRUE(error.contains(tempPath("missing/a.jpg"))) << qPrintable(error);
+    write("copies/b.jpg", "kept");
+    EXPECT_FALSE(FileServices::copyItem(source, tempPath("copies/b.jpg"), &error));
+    EXPECT_TRUE(error.contains(tempPath("copies/b.jpg"))) << qPrintable(error);
+    EXPECT_EQ(read(tempPath("copies/b.jpg")), QByteArray("kept"));
+    EXPECT_EQ(FileServices::contentsOfFolder(tempPath("copies")), (QStringList{"a.jpg", "b.jpg"}));
+}
+
 TEST_F(FileServicesTest, ListingsAreSortedAndRecursiveRemovalClears)
 {
     write("d/b.txt", "");
