@@ -115,10 +115,22 @@ void TAVDetailViewCtlr::showEvent(QShowEvent* event)
 void TAVDetailViewCtlr::setImgExifData(const TAVExifDataPtr& record)
 {
     TAVBaseTabViewCltr::setImgExifData(record);
+    // Stepping through photos on another tab would otherwise make every
+    // viewed photo keep a copy of all its tags.
+    rowsOwed_ = isHidden() && record;
     // Setting the rows runs an active search again, so no match of the
     // previous record stays on screen under this one.
-    model_->table().setRows(record ? TAVSearchableTagTable::familyRowsOfRecord(*record) : TAVEntityList());
+    model_->table().setRows(
+        record && !rowsOwed_ ? TAVSearchableTagTable::familyRowsOfRecord(*record) : TAVEntityList());
     model_->reload();
+}
+
+void TAVDetailViewCtlr::setVisible(bool visible)
+{
+    TAVBaseTabViewCltr::setVisible(visible);
+    if (visible && rowsOwed_) {
+        setImgExifData(imgExifData());
+    }
 }
 
 void TAVDetailViewCtlr::setEditEnable(bool enable)

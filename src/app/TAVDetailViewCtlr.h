@@ -26,7 +26,10 @@ public:
     explicit TAVDetailViewCtlr(QWidget* parent = nullptr);
     ~TAVDetailViewCtlr() override;
 
+    // While the tab is hidden its rows wait until it is shown: they are the
+    // record's editable copies of every tag, which a record keeps once made.
     void setImgExifData(const TAVExifDataPtr& record) override;
+    void setVisible(bool visible) override;
     // Switches only the family pop-up.
     void setEditEnable(bool enable) override;
     std::optional<TAVEntityMap> genDictionayFromSetting() override;
@@ -76,4 +79,5 @@ private:
     QCheckBox* ignoringCase_ = nullptr;
     bool committing_ = false;
     bool focusedOnce_ = false;
+    bool rowsOwed_ = false;
 };

@@ -208,9 +208,32 @@ TAVEntityPtr TAVExifData::originalEntity(const QString& key, int32_t category) c
     return findEntity(mdicExifDataInfo_, key, category);
 }
 
+TAVEntityPtr TAVExifData::shownEntity(const QString& key, int32_t category) const
+{
+    // Until the other tags' copies are made none of them can have been
+    // edited: the file's own entry answers a look, instead of every other tag
+    // of the photo being copied for it (and kept) as a tab shows the photo.
+    if (category == CategoryOther && !key.isEmpty()) {
+        const int owed = otherOwed_.load(std::memory_order_acquire);
+        if (owed == OwesCopies)
+            return findEntity(mdicExifDataInfo_, key, category);
+        if (owed == OwesMapAndCopies) {
+            if (TAVKeyLists::isShownKey(key))
+                return nullptr;
+            // The map would keep the last row of a key.
+            for (auto row = maryOrgExifData_.crbegin(); row != maryOrgExifData_.crend(); ++row) {
+                if (*row && (*row)->key() == key)
+                    return *row;
+            }
+            return nullptr;
+        }
+    }
+    return userSetEntity(key, category);
+}
+
 QString TAVExifData::getValueForKey(const QString& key, int32_t category) const
 {
-    const auto entity = userSetEntity(key, category);
+    const auto entity = shownEntity(key, category);
     return entity ? entity->value() : QString();
 }
 
@@ -222,13 +245,13 @@ QString TAVExifData::getValueFromOriginalDataForKey(const QString& key, int32_t 
 
 QString TAVExifData::getToolTipsForKey(const QString& key, int32_t category) const
 {
-    const auto entity = userSetEntity(key, category);
+    const auto entity = shownEntity(key, category);
     return entity ? entity->dispKey() : QString();
 }
 
 bool TAVExifData::isModifiedForKey(const QString& key, int32_t category) const
 {
-    const auto entity = userSetEntity(key, category);
+    const auto entity = shownEntity(key, category);
     return entity && entity->isModified();
 }
 

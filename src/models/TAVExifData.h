@@ -171,6 +171,8 @@ private:
     // read entries cannot have changed before, as every way to reach them
     // makes them first.
     void takeOtherCopies() const;
+    // The entry a getter reads; never to be changed.
+    TAVEntityPtr shownEntity(const QString& key, int32_t category) const;
 
     enum OtherOwed : int { OwesNothing = 0, OwesCopies = 1, OwesMapAndCopies = 2 };
 

@@ -265,3 +265,20 @@ TEST_F(DetailTabTest, ARealPhotoShowsWhatExiftoolReadsAndAnEditReachesTheFile)
     EXPECT_GT(red, 20);
     EXPECT_TRUE(Gallery::capture(&tab, "detail-tab"));
 }
+
+// Photos stepped through on another tab get their rows (the record's copies
+// of every tag) only once this tab is shown, and then those of the last one.
+TEST_F(DetailTabTest, AHiddenTabMakesTheRowsOfItsRecordWhenShown)
+{
+    tab.hide();
+    tab.setImgExifData(recordWith({{"Exif.Image.Make", "Canon"}}));
+    tab.setImgExifData(recordWith({{"Exif.Image.Make", "Nikon"}, {"Iptc.Application2.City", "Oslo"}}));
+    EXPECT_EQ(tab.model()->rowCount(), 0);
+    tab.show();
+    EXPECT_EQ(shownValue("Exif.Image.Make"), QStringLiteral("Nikon"));
+    EXPECT_EQ(shownValue("Iptc.Application2.City"), QStringLiteral("Oslo"));
+    tab.hide();
+    tab.setImgExifData(nullptr);
+    tab.show();
+    EXPECT_EQ(tab.model()->rowCount(), 0);
+}

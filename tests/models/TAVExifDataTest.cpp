@@ -465,3 +465,36 @@ TEST(TAVExifDataTest, OtherCategoryFromRowsHoldsTheRowsAsTheyWereWhenMade)
         EXPECT_NE(record->userSetEntity("Xmp.dc.title", 3), read.value("Xmp.dc.title"));
     }
 }
+
+// A tab looking at a photo's other tags reads what the copies would hold
+// without making them (every other tag of every photo viewed would be kept
+// twice); an edit then reads as the edit.
+TEST(TAVExifDataTest, LookingAtOtherTagsAnswersAsTheCopiesWouldUntilOneIsEdited)
+{
+    const auto fromRows = [] {
+        auto record = TAVExifData::create();
+        for (const auto& [key, value] : std::vector<std::pair<QString, QString>>{{"Exif.Photo.LightSource", "1"},
+                 {"Exif.Image.Make", "Canon"}, {"Exif.Photo.LightSource", "2"}, {"Xmp.dc.title", "Boats"}})
+            record->mutableOrgExifData().append(TAVEntity::entityWithValue(value, key));
+        record->initOtherFromRows();
+        return record;
+    };
+    const QStringList keys = {"Exif.Photo.LightSource", "Exif.Image.Make", "Xmp.dc.title", "Xmp.dc.none", ""};
+    for (const auto& make : std::vector<std::function<TAVExifDataPtr()>>{fromRows, readRecord}) {
+        const TAVExifDataPtr looked = make();
+        const TAVExifDataPtr copied = make();
+        copied->mdicUserSetExifDataInfo();
+        for (const QString& key : keys) {
+            SCOPED_TRACE(qPrintable(key));
+            EXPECT_EQ(looked->getValueForKey(key, 3), copied->getValueForKey(key, 3));
+            EXPECT_EQ(looked->getValueForKey(key, 3).isNull(), copied->getValueForKey(key, 3).isNull());
+            EXPECT_EQ(looked->getToolTipsForKey(key, 3), copied->getToolTipsForKey(key, 3));
+            EXPECT_FALSE(looked->isModifiedForKey(key, 3));
+        }
+        EXPECT_TRUE(looked->setValue("Ships", "Xmp.dc.title", 3, false, false, true));
+        EXPECT_EQ(looked->getValueForKey("Xmp.dc.title", 3), QString("Ships"));
+        EXPECT_TRUE(looked->isModifiedForKey("Xmp.dc.title", 3));
+        EXPECT_EQ(looked->getValueFromOriginalDataForKey("Xmp.dc.title", 3), QString("Boats"));
+    }
+    EXPECT_EQ(fromRows()->getValueForKey("Exif.Photo.LightSource", 3), QString("2")) << "the last row of a key";
+}
