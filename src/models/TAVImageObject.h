@@ -40,7 +40,8 @@ public:
 // One imported image. All reading and writing happens on its working copy
 // (`path`); a successful save replaces the user's file (`srcPath`) with it.
 // The object owns its record, whose back reference points here, and the
-// managers that read and write the working copy.
+// managers that read and write the working copy. The save road lies in
+// TAVImageObject_Save.cpp, the dates a save writes in TAVImageObject_Shift.cpp.
 class TAVImageObject : public TAVRecordOwner {
 public:
     // Makes an empty record, takes the working copy's file dates as the import

@@ -37,6 +37,18 @@ const QStringList& TAVKeyLists::displayOnlyKeys()
     return keys;
 }
 
+const QString& TAVKeyLists::createDateKey()
+{
+    static const QString key = QStringLiteral("Exif.Image.CreateDate");
+    return key;
+}
+
+const QString& TAVKeyLists::createTimeKey()
+{
+    static const QString key = QStringLiteral("Summary.CreateTime");
+    return key;
+}
+
 bool TAVKeyLists::isDisplayOnlyKey(const QString& key)
 {
     return displayOnlyKeys().contains(key);

@@ -23,6 +23,11 @@ public:
     static const QStringList& displayOnlyKeys();
     static bool isDisplayOnlyKey(const QString& key);
 
+    // The summary's creation date: the EXIF date's key, and the record's own
+    // key of the time beside it.
+    static const QString& createDateKey();
+    static const QString& createTimeKey();
+
     static const QStringList& summaryKeys(); // category 0
     static const QStringList& exposureKeys(); // category 1
     static const QStringList& gpsKeys(); // category 2
