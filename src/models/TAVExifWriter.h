@@ -2,6 +2,7 @@
 
 #include "models/TAVEntity.h"
 #include "models/TAVImageMetadatReaderBase.h"
+#include "models/WrittenImageCheck.h"
 
 #include <QList>
 #include <QSet>
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Exiv2 {
 class ExifData;
@@ -25,7 +27,8 @@ class XmpData;
 // bytes are checked (WrittenImageCheck) and then replace the file atomically,
 // so a failed save never leaves the file half-written. The file is a working
 // copy, made again from the user's file when needed, so it is not forced to
-// disk; the replacement of the user's file is.
+// disk; the replacement of the user's file is. The save lies in
+// TAVExifWriter_Save.cpp.
 //
 // Library errors never leave this class: they become failure results plus the
 // line "Caught Exiv2 exception '...'" on standard output.
@@ -115,6 +118,19 @@ public:
 private:
     // Prints the missing-image failure and answers whether the image is there.
     bool checkImage() const;
+    // The blocks a save puts back as the file holds them, because the library
+    // cannot read them and the save does not edit them (JPEG only).
+    struct KeptBlocks {
+        bool iptc = false;
+        bool exif = false;
+    };
+    KeptBlocks prepareBlocks(const QByteArray& original);
+    // Writes the metadata into the file's bytes, checks them and keeps them
+    // (and writes the working copy unless told not to); false with the reason.
+    bool writeAndConfirm(QString* error);
+    std::optional<QByteArray> bytesToWrite(const QByteArray& original, KeptBlocks kept, QString* error);
+    bool confirmAndKeep(
+        const QByteArray& original, QByteArray written, const WrittenImageCheck::Expected& expected, QString* error);
     void keepUntouchedXmpPacket();
     void keepUntouchedIptcTimes();
     void dropImage(const QString& why);
