@@ -4,7 +4,7 @@
 #
 # The application's folders form one order: a folder may use only itself and
 # the folders before it. The metadata engine's rooms inside models/ form a
-# second order of the same kind. The kit is an SDK apart: its folders use only
+# second order of the same kind, and every source of models/ lies in a room. The kit is an SDK apart: its folders use only
 # each other and the C++ and system libraries, never Qt or the application,
 # and of the application only app/ (which starts it) may use the kit.
 # The order is written once here and in the README's source map.
@@ -55,6 +55,11 @@ file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.h" "${SOURCE
 list(SORT sources)
 set(violations "")
 foreach(file IN LISTS sources)
+  # The engine keeps every source in one of its rooms.
+  if(file MATCHES "^models/[^/]+$")
+    string(REPLACE ";" ", " rooms "${models_rooms}")
+    string(APPEND violations "  ${file} lies outside the engine's rooms (${rooms})\n")
+  endif()
   file(STRINGS "${SOURCE_DIR}/${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
   foreach(line IN LISTS lines)
     string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"].*" "\\1" included "${line}")
@@ -66,7 +71,7 @@ foreach(file IN LISTS sources)
 endforeach()
 
 if(violations)
-  message(FATAL_ERROR "Includes that run against the folders' order:\n${violations}")
+  message(FATAL_ERROR "Sources that break the folders' order:\n${violations}")
 endif()
 list(LENGTH sources checked)
 message(STATUS "Layering: ${checked} files, every include runs down the folders' order")

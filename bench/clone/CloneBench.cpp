@@ -5,8 +5,8 @@
 
 #include "foundation/FileServices.h"
 #include "foundation/UiServices.h"
-#include "models/ExivRuntime.h"
-#include "models/TAVImageObject.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QApplication>
 #include <QDir>

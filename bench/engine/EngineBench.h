@@ -3,7 +3,7 @@
 // Shared pieces of the engine benchmarks: the corpus, the clock, memory
 // readings, the peers run as child processes and the printed table.
 
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QString>
 #include <QStringList>

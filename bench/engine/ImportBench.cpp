@@ -5,9 +5,9 @@
 
 #include "foundation/FileServices.h"
 #include "foundation/OrderedParallelLoop.h"
-#include "models/ExivRuntime.h"
-#include "models/TAVEntity.h"
-#include "models/TAVImageObject.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/image/TAVImageObject.h"
+#include "models/record/TAVEntity.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,8 +6,8 @@
 #include "SameWorkCheck.h"
 
 #include "foundation/FileServices.h"
-#include "models/ExivRuntime.h"
-#include "models/TAVImageObject.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QDir>
 #include <QFile>

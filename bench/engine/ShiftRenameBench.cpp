@@ -7,9 +7,9 @@
 #include "SameWorkCheck.h"
 
 #include "foundation/FileServices.h"
-#include "models/ExivRuntime.h"
-#include "models/TAVImageObject.h"
-#include "models/TAVTimeOffsetInfo.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/image/TAVImageObject.h"
+#include "models/values/TAVTimeOffsetInfo.h"
 #include "tools/TAVRenameEngine.h"
 
 #include <QDir>

@@ -5,8 +5,8 @@
 #include "EngineBench.h"
 
 #include "foundation/FileServices.h"
-#include "models/ExivRuntime.h"
-#include "models/TAVImageObject.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/image/TAVImageObject.h"
 #include "tools/TAVExportOperation.h"
 
 #include <QDir>

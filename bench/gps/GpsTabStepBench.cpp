@@ -5,7 +5,7 @@
 // 2. warm: the same steps again, every tile from the disk cache;
 // against the floor of the same steps over tiles held in memory.
 #include "gps/TAVGPSViewController.h"
-#include "models/TAVEntity.h"
+#include "models/record/TAVEntity.h"
 #include "support/LoopbackHttpServer.h"
 #include "webmapkit/HttpTileSource.h"
 #include "webmapkit/MapNetwork.h"

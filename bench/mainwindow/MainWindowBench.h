@@ -6,8 +6,8 @@
 #include "app/TAVMainWindowCtlr.h"
 #include "app/TAVPhotosViewCltr.h"
 
-#include "models/ExivRuntime.h"
-#include "models/TAVKeyLists.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include <QApplication>
 #include <QColor>

@@ -8,7 +8,7 @@
 #include "app/TAVSummaryViewCtlr.h"
 #include "foundation/FileServices.h"
 #include "foundation/OrderedParallelLoop.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QFileInfo>
 

@@ -13,8 +13,8 @@
 #include "app/TAVPhotosViewCltr.h"
 #include "foundation/Dispatch.h"
 #include "foundation/FileServices.h"
-#include "models/TAVImageCacheManager.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageCacheManager.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "commlib/VXPopUpButton.h"
 #include "foundation/Dispatch.h"
 #include "foundation/FileServices.h"
-#include "models/ExivRuntime.h"
+#include "models/formats/ExivRuntime.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,8 +6,8 @@
 // notice a menu lagging.
 #include "tools/TAVPrestManager.h"
 
-#include "models/ExivRuntime.h"
-#include "models/TAVImageObject.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,9 +7,9 @@
 #include "app/TAVSummaryViewCtlr.h"
 
 #include "foundation/Dispatch.h"
-#include "models/ExivRuntime.h"
-#include "models/TAVImageCacheManager.h"
-#include "models/TAVImageObject.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/image/TAVImageCacheManager.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

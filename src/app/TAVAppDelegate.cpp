@@ -10,7 +10,7 @@
 #include "foundation/UserDefaults.h"
 #include "foundation/VXFileLocalManager.h"
 #include "foundation/Workspace.h"
-#include "models/TAVKeyLists.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,9 +6,9 @@
 
 #include "foundation/UiServices.h"
 
-#include "models/TAVCVSParaser.h"
-#include "models/TAVKeyLists.h"
-#include "models/TAVMetadataWritterMgr.h"
+#include "models/tables/TAVCVSParaser.h"
+#include "models/tables/TAVKeyLists.h"
+#include "models/write/TAVMetadataWritterMgr.h"
 
 #include <QCheckBox>
 #include <QComboBox>

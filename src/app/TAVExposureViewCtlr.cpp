@@ -2,9 +2,9 @@
 
 #include "commlib/VXPopUpButton.h"
 
-#include "models/TAVImageCacheManager.h"
-#include "models/TAVImageObject.h"
-#include "models/TAVKeyLists.h"
+#include "models/image/TAVImageCacheManager.h"
+#include "models/image/TAVImageObject.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include "foundation/TextNumbers.h"
 #include "foundation/TextServices.h"

@@ -5,7 +5,7 @@
 #include "commlib/TAVCustomBgColorView.h"
 #include "commlib/VXPopUpButton.h"
 
-#include "models/TAVKeyLists.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -6,9 +6,9 @@
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/TAVBaseTabViewCltr.h"
-#include "models/TAVCVSParaser.h"
-#include "models/TAVEntity.h"
-#include "models/TAVKeyLists.h"
+#include "models/record/TAVEntity.h"
+#include "models/tables/TAVCVSParaser.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "commlib/VXDragFiles.h"
 #include "foundation/DateServices.h"
 #include "foundation/FileServices.h"
-#include "models/TAVImageCacheManager.h"
+#include "models/image/TAVImageCacheManager.h"
 
 #include <QFileInfo>
 #include <QIcon>

@@ -3,7 +3,7 @@
 #include "app/TAVThumbnailLoader.h"
 #include "commlib/VXDropInTipsViewDelegate.h"
 #include "commlib/VXKeyPressTableViewDelegate.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QList>
 #include <QPointer>

@@ -11,7 +11,7 @@
 #include "foundation/OrderedParallelLoop.h"
 #include "foundation/UiServices.h"
 #include "foundation/Utils.h"
-#include "models/TAVMetadataReaderMgr.h"
+#include "models/read/TAVMetadataReaderMgr.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -10,7 +10,7 @@
 #include "foundation/UiServices.h"
 #include "foundation/Utils.h"
 #include "foundation/Workspace.h"
-#include "models/TAVImageCacheManager.h"
+#include "models/image/TAVImageCacheManager.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

@@ -1,6 +1,6 @@
 #include "app/TAVPreviewWindow.h"
 
-#include "models/TAVImageCacheManager.h"
+#include "models/image/TAVImageCacheManager.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

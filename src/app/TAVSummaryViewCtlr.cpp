@@ -3,8 +3,8 @@
 #include "commlib/TFDatePicker.h"
 #include "commlib/VXAboutWindowController.h"
 
-#include "models/TAVImageCacheManager.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageCacheManager.h"
+#include "models/image/TAVImageObject.h"
 
 #include "foundation/DateServices.h"
 #include "foundation/Dispatch.h"

@@ -2,7 +2,7 @@
 #include "app/TAVSummaryViewCtlr.h"
 
 #include "commlib/TFDatePicker.h"
-#include "models/TAVExifWriter.h"
+#include "models/write/TAVExifWriter.h"
 
 #include <QCheckBox>
 #include <QComboBox>

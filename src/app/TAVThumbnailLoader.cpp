@@ -1,7 +1,7 @@
 #include "app/TAVThumbnailLoader.h"
 
 #include "foundation/Dispatch.h"
-#include "models/TAVImageCacheManager.h"
+#include "models/image/TAVImageCacheManager.h"
 
 #include <QPainter>
 #include <QPointer>

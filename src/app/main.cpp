@@ -7,7 +7,7 @@
 #include "commlib/QtWorkspace.h"
 #include "foundation/UiServices.h"
 #include "foundation/Workspace.h"
-#include "models/ExivRuntime.h"
+#include "models/formats/ExivRuntime.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #include "commlib/TAVSearchableTagTable.h"
 
-#include "models/TAVDateTagForms.h"
+#include "models/values/TAVDateTagForms.h"
 
 #include <QLoggingCategory>
 

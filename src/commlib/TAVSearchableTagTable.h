@@ -1,6 +1,6 @@
 #pragma once
 
-#include "models/TAVExifData.h"
+#include "models/record/TAVExifData.h"
 
 #include <QList>
 #include <QMetaType>

@@ -1,6 +1,6 @@
 #include "commlib/TAVSearchableTagTableModel.h"
 
-#include "models/TAVCVSParaser.h"
+#include "models/tables/TAVCVSParaser.h"
 
 #include <QApplication>
 #include <QColor>

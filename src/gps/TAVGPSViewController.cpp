@@ -8,7 +8,7 @@
 #include "gps/LocalSearchService.h"
 #include "gps/TAVGPSFormatter.h"
 #include "gps/VXMapView.h"
-#include "models/TAVMetadataHelper.h"
+#include "models/values/TAVMetadataHelper.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/GMKUserLocation.h"
 #include "webmapkit/HttpTileSource.h"

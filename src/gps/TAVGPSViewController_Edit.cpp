@@ -5,7 +5,7 @@
 #include "foundation/UiServices.h"
 #include "gps/GpsAngle.h"
 #include "gps/VXMapView.h"
-#include "models/TAVEntity.h"
+#include "models/record/TAVEntity.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "models/FDMetadataContainer.h"
+#include "models/image/FDMetadataContainer.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>

@@ -13,7 +13,7 @@
 #include "foundation/Utils.h"
 #include "foundation/Workspace.h"
 #include "gps/FDStaticMapView.h"
-#include "models/FDNumberDataBit.h"
+#include "models/values/FDNumberDataBit.h"
 #include "views/GSGroupedTableView.h"
 
 #include <QCheckBox>

@@ -3,8 +3,8 @@
 #include "commlib/VXCommonViewDelegate.h"
 #include "commlib/VXCommonWindowController.h"
 
-#include "models/FDMetadataContainer.h"
-#include "models/TAVImageObject.h"
+#include "models/image/FDMetadataContainer.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QList>
 #include <QStringList>

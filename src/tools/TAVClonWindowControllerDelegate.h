@@ -1,6 +1,6 @@
 #pragma once
 
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QList>
 

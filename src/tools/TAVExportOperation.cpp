@@ -4,8 +4,8 @@
 
 #include "foundation/VXFileLocalManager.h"
 #include "foundation/VXGlobalFunctions.h"
-#include "models/SidecarExporter.h"
-#include "models/TAVMetadataReaderMgr.h"
+#include "models/read/SidecarExporter.h"
+#include "models/read/TAVMetadataReaderMgr.h"
 
 #include <QDir>
 #include <QFileInfo>

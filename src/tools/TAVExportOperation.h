@@ -2,8 +2,8 @@
 
 #include "tools/TAVExportCallbackTarget.h"
 
-#include "models/TAVEntity.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
+#include "models/record/TAVEntity.h"
 
 #include <QList>
 #include <QString>

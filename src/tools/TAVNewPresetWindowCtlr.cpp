@@ -9,7 +9,7 @@
 #include "commlib/VXCommonWindow.h"
 
 #include "foundation/UiServices.h"
-#include "models/TAVKeyLists.h"
+#include "models/tables/TAVKeyLists.h"
 #include "views/GSGroupedTableView.h"
 
 #include <QCheckBox>

@@ -2,9 +2,9 @@
 
 #include "foundation/DateServices.h"
 #include "foundation/TextNumbers.h"
-#include "models/TAVExifData.h"
-#include "models/TAVImageObject.h"
-#include "models/TAVKeyLists.h"
+#include "models/image/TAVImageObject.h"
+#include "models/record/TAVExifData.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include <QLocale>
 

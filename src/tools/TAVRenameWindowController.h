@@ -6,7 +6,7 @@
 
 #include "commlib/VXCommonWindowController.h"
 #include "commlib/VXKeyPressTableViewDelegate.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include <QList>
 #include <QLoggingCategory>

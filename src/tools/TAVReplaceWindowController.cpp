@@ -10,10 +10,10 @@
 
 #include "foundation/NotificationHub.h"
 #include "foundation/UiServices.h"
-#include "models/TAVCVSParaser.h"
-#include "models/TAVDateTagForms.h"
-#include "models/TAVKeyLists.h"
-#include "models/TAVMetadataWritterMgr.h"
+#include "models/tables/TAVCVSParaser.h"
+#include "models/tables/TAVKeyLists.h"
+#include "models/values/TAVDateTagForms.h"
+#include "models/write/TAVMetadataWritterMgr.h"
 #include "views/GSGroupedTableView.h"
 
 #include <QCheckBox>

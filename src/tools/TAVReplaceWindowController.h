@@ -2,7 +2,7 @@
 
 #include "commlib/VXCommonWindowController.h"
 
-#include "models/TAVExifData.h"
+#include "models/record/TAVExifData.h"
 #include "views/GSStickyRowTableViewDelegate.h"
 
 #include <QString>

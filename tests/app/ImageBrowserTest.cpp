@@ -7,7 +7,7 @@
 #include "app/TAVimageBrowserCell.h"
 #include "commlib/VXDropInTipsView.h"
 #include "commlib/VXKeyPressTableView.h"
-#include "models/TAVImageCacheManager.h"
+#include "models/image/TAVImageCacheManager.h"
 #include "support/Gallery.h"
 #include "support/SyntheticDrops.h"
 

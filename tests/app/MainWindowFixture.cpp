@@ -5,7 +5,7 @@
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
-#include "models/TAVKeyLists.h"
+#include "models/tables/TAVKeyLists.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
 

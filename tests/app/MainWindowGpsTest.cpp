@@ -3,7 +3,7 @@
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "gps/TAVGPSViewController.h"
 #include "gps/VXMapView.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/LoopbackHttpServer.h"

@@ -8,7 +8,7 @@
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/TAVSearchableTagTableModel.h"
 #include "commlib/TFDatePicker.h"
-#include "models/TAVDateTagForms.h"
+#include "models/values/TAVDateTagForms.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
 

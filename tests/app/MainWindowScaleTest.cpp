@@ -9,7 +9,7 @@
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/VXKeyPressTableView.h"
 #include "foundation/UserDefaults.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 

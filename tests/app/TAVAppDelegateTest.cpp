@@ -6,7 +6,7 @@
 #include "foundation/FileServices.h"
 #include "foundation/UserDefaults.h"
 #include "foundation/VXFileLocalManager.h"
-#include "models/TAVCVSParaser.h"
+#include "models/tables/TAVCVSParaser.h"
 
 #include "support/FakeUiServices.h"
 #include "support/FakeWorkspace.h"

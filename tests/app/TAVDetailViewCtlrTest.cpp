@@ -8,7 +8,7 @@
 #include "foundation/FileServices.h"
 #include "foundation/UserDefaults.h"
 
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"

@@ -4,9 +4,9 @@
 
 #include "commlib/VXPopUpButton.h"
 
-#include "models/TAVImageCacheManager.h"
-#include "models/TAVImageObject.h"
-#include "models/TAVKeyLists.h"
+#include "models/image/TAVImageCacheManager.h"
+#include "models/image/TAVImageObject.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include "support/FakeUiServices.h"
 #include "support/Gallery.h"

@@ -6,7 +6,7 @@
 #include "commlib/VXAboutWindowController.h"
 
 #include "foundation/Dispatch.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"

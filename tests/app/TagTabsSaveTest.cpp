@@ -3,7 +3,7 @@
 
 #include "commlib/TFDatePicker.h"
 
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include "foundation/FileServices.h"
 #include "foundation/UserDefaults.h"

@@ -6,7 +6,7 @@
 #include "gps/TAVGPSViewController.h"
 #include "gps/TileMapTestSupport.h"
 #include "gps/VXMapView.h"
-#include "models/TAVEntity.h"
+#include "models/record/TAVEntity.h"
 #include "support/FakeUiServices.h"
 #include "support/LoopbackHttpServer.h"
 #include "webmapkit/GMKMapView.h"

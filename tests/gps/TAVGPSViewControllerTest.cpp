@@ -2,8 +2,8 @@
 
 #include "commlib/VXTipsView.h"
 #include "foundation/FileServices.h"
-#include "models/TAVImageObject.h"
-#include "models/TAVMetadataHelper.h"
+#include "models/image/TAVImageObject.h"
+#include "models/values/TAVMetadataHelper.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/HostileAnswers.h"

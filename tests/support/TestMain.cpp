@@ -1,7 +1,7 @@
 // The one main() of every test executable: an offscreen QApplication, Qt's test
 // mode for standard paths, and a private home folder and no bus so that no test
 // ever touches a real user's settings, files or desktop services.
-#include "models/ExivRuntime.h"
+#include "models/formats/ExivRuntime.h"
 #include "support/MapServiceEnvironment.h"
 
 #include <QApplication>

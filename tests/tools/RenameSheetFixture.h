@@ -7,7 +7,7 @@
 #include "tools/TAVRenameWindowControllerDelegate.h"
 
 #include "commlib/VXCommonWindowController.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 
 #include "support/FakeUiServices.h"
 #include "support/FakeWorkspace.h"

@@ -11,7 +11,7 @@
 #include "commlib/TAVSearchableTagTableModel.h"
 
 #include "foundation/UserDefaults.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 #include "views/GSGroupedTableView.h"
 
 #include "support/FakeUiServices.h"

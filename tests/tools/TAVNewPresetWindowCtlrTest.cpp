@@ -8,7 +8,7 @@
 #include "commlib/NotLossFoucsSearchField.h"
 #include "commlib/TAVSearchableTagTableModel.h"
 
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 #include "views/GSGroupedTableView.h"
 
 #include "support/FakeUiServices.h"

@@ -1,8 +1,8 @@
 #include "tools/TAVRenameEngine.h"
 
-#include "models/TAVEntity.h"
-#include "models/TAVExifData.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
+#include "models/record/TAVEntity.h"
+#include "models/record/TAVExifData.h"
 
 #include "support/QtPrinters.h"
 

@@ -5,7 +5,7 @@
 #include "commlib/TAVSearchableTagTableModel.h"
 #include "commlib/VXCommonWindowController.h"
 #include "foundation/NotificationHub.h"
-#include "models/TAVImageObject.h"
+#include "models/image/TAVImageObject.h"
 #include "views/GSGroupedTableView.h"
 
 #include "support/ExifTool.h"

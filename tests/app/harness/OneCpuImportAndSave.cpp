@@ -8,8 +8,8 @@
 #include "app/DMSplitView.h"
 #include "app/TAVMainWindowCtlr.h"
 #include "app/TAVPhotosViewCltr.h"
-#include "models/ExivRuntime.h"
-#include "models/TAVKeyLists.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

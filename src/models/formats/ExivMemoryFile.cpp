@@ -1,0 +1,152 @@
+#include "models/formats/ExivMemoryFile.h"
+
+#include "models/formats/PngExifChunk.h"
+
+#include "foundation/FileServices.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+#include <exiv2/exiv2.hpp>
+
+namespace {
+
+std::mutex sparesMutex;
+int runningLoops = 0;
+// The memory of files read during the running loops, free for the next file.
+std::vector<QByteArray> spares;
+// One per thread a loop may read on is plenty.
+constexpr size_t kMaxSpares = 4;
+
+// Memory for `size` bytes: a spare that holds them (the smallest such), else
+// new memory (a spare too small would be copied on growing). A spare too
+// small is given back then, so that the loop keeps one file's memory per
+// thread, not one of every size it met.
+QByteArray memoryFor(qsizetype size)
+{
+    QByteArray memory;
+    {
+        const std::lock_guard<std::mutex> lock(sparesMutex);
+        auto best = spares.end();
+        for (auto spare = spares.begin(); spare != spares.end(); ++spare) {
+            if (spare->capacity() >= size && (best == spares.end() || spare->capacity() < best->capacity())) {
+                best = spare;
+            }
+        }
+        if (best == spares.end() && !spares.empty()) {
+            best = spares.begin();
+        }
+        if (best != spares.end()) {
+            memory = std::move(*best);
+            spares.erase(best);
+        }
+    }
+    if (memory.capacity() < size) {
+        memory = QByteArray(size, Qt::Uninitialized);
+    }
+    memory.resize(size);
+    return memory;
+}
+
+// Keeps memory no one reads any more for the next file, while a loop runs.
+void keepSpare(QByteArray&& memory)
+{
+    if (!memory.isDetached() || memory.capacity() == 0) {
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(sparesMutex);
+    if (runningLoops > 0 && spares.size() < kMaxSpares) {
+        spares.push_back(std::move(memory));
+    }
+}
+
+// The whole file into `memory`: exactly its bytes, none left over from the
+// file the memory held before.
+bool readWhole(QFile& file, QByteArray& memory)
+{
+    memory = memoryFor(qsizetype(std::max<qint64>(0, file.size())));
+    qsizetype read = 0;
+    while (read < memory.size()) {
+        const qint64 got = file.read(memory.data() + read, memory.size() - read);
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        read += qsizetype(got);
+    }
+    memory.truncate(read);
+    // A file that grew since its size was taken is read to its end.
+    const QByteArray rest = file.readAll();
+    memory.append(rest);
+    return file.error() == QFileDevice::NoError;
+}
+
+} // namespace
+
+void ExivMemoryFile::beginLoop()
+{
+    const std::lock_guard<std::mutex> lock(sparesMutex);
+    ++runningLoops;
+}
+
+void ExivMemoryFile::endLoop()
+{
+    std::vector<QByteArray> gone;
+    const std::lock_guard<std::mutex> lock(sparesMutex);
+    if (--runningLoops == 0) {
+        gone.swap(spares);
+    }
+}
+
+ExivMemoryFile::ExivMemoryFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Exiv2::Error(
+            Exiv2::kerDataSourceOpenFailed, QFile::encodeName(path).toStdString(), file.errorString().toStdString());
+    }
+    if (!readWhole(file, bytes_)) {
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    }
+    // The library hands out a deprecated owning pointer; take ownership at once.
+    auto image = Exiv2::ImageFactory::open(
+        reinterpret_cast<const Exiv2::byte*>(bytes_.constData()), static_cast<long>(bytes_.size()));
+    image_.reset(image.release());
+}
+
+ExivMemoryFile::~ExivMemoryFile()
+{
+    // The image reads from the bytes until it goes.
+    image_.reset();
+    keepSpare(std::move(bytes_));
+}
+
+std::optional<QByteArray> ExivMemoryFile::writtenBytes(Exiv2::Image& image, QString* error)
+{
+    Exiv2::BasicIo& io = image.io();
+    if (io.open() != 0) {
+        *error = QStringLiteral("cannot read the written metadata back");
+        return std::nullopt;
+    }
+    // One copy out of the library's memory, not two through a read buffer.
+    const qsizetype size = static_cast<qsizetype>(io.size());
+    const Exiv2::byte* mapped = size > 0 ? io.mmap(false) : nullptr;
+    const QByteArray data = mapped ? QByteArray(reinterpret_cast<const char*>(mapped), size) : QByteArray();
+    if (mapped) {
+        io.munmap();
+    }
+    io.close();
+    // A PNG's EXIF goes back into its standard chunk, where other programs look.
+    return PngExifChunk::restoreExifChunkInData(data, error);
+}
+
+bool ExivMemoryFile::commit(Exiv2::Image& image, const QString& path, QString* error)
+{
+    const std::optional<QByteArray> data = writtenBytes(image, error);
+    return data && FileServices::writeFileAtomically(path, *data, error);
+}

@@ -1,0 +1,252 @@
+#include "models/formats/ExivRuntime.h"
+
+#include <QLoggingCategory>
+#include <QSet>
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <unordered_set>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcExiv2, "lumetta.exiv2")
+
+namespace {
+
+thread_local const QString* currentFile = nullptr;
+
+// What was logged already: file and message, and the files warned about.
+// Past this many entries they are forgotten, so a long session's stream of
+// damaged files cannot grow them without end (a message may then repeat).
+constexpr qsizetype kMostRemembered = 20000;
+std::mutex loggedMutex;
+QSet<QString>& loggedMessages()
+{
+    static QSet<QString> messages;
+    return messages;
+}
+QSet<QString>& warnedFiles()
+{
+    static QSet<QString> files;
+    return files;
+}
+
+// Adds `entry` to `seen`; false when it was there already.
+bool firstTime(QSet<QString>& seen, const QString& entry)
+{
+    if (seen.contains(entry)) {
+        return false;
+    }
+    if (seen.size() >= kMostRemembered) {
+        seen.clear();
+    }
+    seen.insert(entry);
+    return true;
+}
+
+std::shared_mutex& xmpMutex()
+{
+    static std::shared_mutex mutex;
+    return mutex;
+}
+
+// How this thread holds the XMP lock: alone (nested this deep) or shared.
+thread_local int aloneDepth = 0;
+
+// Namespaces a read holding the lock alone met, which the toolkit registered
+// then: a packet declaring only these registers nothing. Changed only while
+// the lock is held alone, read while it is held. Past this many no more are
+// kept (files can bring namespaces of their own); their reads then hold the
+// lock alone.
+constexpr size_t kMostNamespaces = 4096;
+constexpr std::string_view kMetaNamespace = "adobe:ns:meta/";
+constexpr std::string_view kRdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+std::unordered_set<std::string>& metNamespaces()
+{
+    static std::unordered_set<std::string> namespaces;
+    return namespaces;
+}
+
+bool isXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The toolkit asks for the lock where the library registers a namespace with
+// it (a write); a thread holding it already goes on.
+void lockForToolkit(void*, bool lock)
+{
+    ExivRuntime::XmpWriteLock alone;
+    if (lock) {
+        alone.lock();
+    } else {
+        alone.unlock();
+    }
+}
+
+void logLibraryMessage(int level, const char* message)
+{
+    QString text = QString::fromUtf8(message).trimmed();
+    const QString file = currentFile ? *currentFile : QString();
+    bool newMessage = false;
+    bool warnFile = false;
+    {
+        const std::lock_guard<std::mutex> lock(loggedMutex);
+        newMessage = firstTime(loggedMessages(), file + QLatin1Char('\n') + text);
+        // The library's errors mean values it skipped: the user is told once
+        // per file that its metadata was not read whole.
+        warnFile = level >= Exiv2::LogMsg::error && firstTime(warnedFiles(), file);
+    }
+    const QString where = file.isEmpty() ? QStringLiteral("a file") : file;
+    if (newMessage) {
+        qCDebug(lcExiv2, "%s: %s", qUtf8Printable(where), qUtf8Printable(text));
+    }
+    if (warnFile) {
+        qCWarning(
+            lcExiv2, "Part of the metadata of %s could not be read: %s", qUtf8Printable(where), qUtf8Printable(text));
+    }
+}
+
+} // namespace
+
+void ExivRuntime::initialize()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::XmpParser::initialize(lockForToolkit, nullptr);
+        Exiv2::LogMsg::setHandler(logLibraryMessage);
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
+    });
+}
+
+ExivRuntime::FileScope::FileScope(const QString& path)
+    : previous_(currentFile)
+    , path_(path)
+{
+    currentFile = &path_;
+}
+
+ExivRuntime::FileScope::~FileScope()
+{
+    currentFile = previous_;
+}
+
+void ExivRuntime::XmpWriteLock::lock()
+{
+    if (aloneDepth++ == 0) {
+        xmpMutex().lock();
+    }
+}
+
+void ExivRuntime::XmpWriteLock::unlock()
+{
+    if (--aloneDepth == 0) {
+        xmpMutex().unlock();
+    }
+}
+
+std::unique_lock<ExivRuntime::XmpWriteLock> ExivRuntime::lockXmp()
+{
+    // A decode before initialisation would initialise the toolkit without the lock.
+    initialize();
+    static XmpWriteLock alone;
+    return std::unique_lock<XmpWriteLock>(alone);
+}
+
+bool ExivRuntime::xmpPacketDecodes(const std::string& packet)
+{
+    if (packet.empty()) {
+        return true;
+    }
+    Exiv2::XmpData probe;
+    const auto lock = lockXmp();
+    return Exiv2::XmpParser::decode(probe, packet) == 0;
+}
+
+void ExivRuntime::readMetadata(Exiv2::Image& image)
+{
+    const auto lock = lockXmp();
+    image.readMetadata();
+}
+
+std::optional<std::vector<std::string_view>> ExivRuntime::declaredXmpNamespaces(std::string_view bytes)
+{
+    using namespace std::string_view_literals;
+    if (bytes.find("m\0l\0n\0s"sv) != std::string_view::npos
+        || bytes.find("m\0\0\0l\0\0\0n\0\0\0s"sv) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::vector<std::string_view> declared;
+    for (size_t at = bytes.find("xmlns"sv); at != std::string_view::npos; at = bytes.find("xmlns"sv, at)) {
+        at += 5;
+        if (at < bytes.size() && bytes[at] == ':') {
+            while (at < bytes.size() && !isXmlSpace(bytes[at]) && bytes[at] != '=') {
+                ++at;
+            }
+        }
+        while (at < bytes.size() && isXmlSpace(bytes[at])) {
+            ++at;
+        }
+        if (at >= bytes.size() || bytes[at] != '=') {
+            return std::nullopt;
+        }
+        ++at;
+        while (at < bytes.size() && isXmlSpace(bytes[at])) {
+            ++at;
+        }
+        if (at >= bytes.size() || (bytes[at] != '"' && bytes[at] != '\'')) {
+            return std::nullopt;
+        }
+        const size_t end = bytes.find(bytes[at], at + 1);
+        if (end == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view name = bytes.substr(at + 1, end - at - 1);
+        if (name.empty() || name.find_first_of("&<\t\r\n"sv) != std::string_view::npos) {
+            return std::nullopt;
+        }
+        declared.push_back(name);
+        at = end + 1;
+    }
+    return declared;
+}
+
+void ExivRuntime::readMetadata(Exiv2::Image& image, std::string_view bytes)
+{
+    // Only a JPEG's packets lie in its bytes as they are: other files may
+    // hold theirs compressed.
+    const auto declared
+        = image.imageType() == Exiv2::ImageType::jpeg && aloneDepth == 0 ? declaredXmpNamespaces(bytes) : std::nullopt;
+    if (declared) {
+        initialize();
+        std::shared_lock shared(xmpMutex());
+        const std::unordered_set<std::string>& met = metNamespaces();
+        if (std::all_of(declared->begin(), declared->end(),
+                [&met](std::string_view name) { return met.count(std::string(name)) > 0; })) {
+            image.readMetadata();
+            return;
+        }
+    }
+    const auto lock = lockXmp();
+    image.readMetadata();
+    // The read registered with the toolkit every namespace the packet
+    // declares. One the library itself does not know yet (declared in this
+    // packet but not used) would be registered with it by a later packet
+    // using it, unless it is one of the toolkit's own syntax.
+    for (std::string_view name : declared.value_or(std::vector<std::string_view>())) {
+        std::string spelled(name);
+        if (metNamespaces().size() < kMostNamespaces && !metNamespaces().count(spelled)
+            && (name == kMetaNamespace || name == kRdfNamespace || !Exiv2::XmpProperties::prefix(spelled).empty())) {
+            metNamespaces().insert(std::move(spelled));
+        }
+    }
+}
+
+void ExivRuntime::writeMetadata(Exiv2::Image& image)
+{
+    const auto lock = lockXmp();
+    image.writeMetadata();
+}

@@ -1,0 +1,499 @@
+// The save road: the working copy written and checked, the user's file
+// replaced only when nothing else changed it, and the failures told once per loop.
+#include "models/image/TAVImageObject.h"
+
+#include "foundation/Dispatch.h"
+#include "foundation/FileServices.h"
+#include "foundation/UiServices.h"
+#include "foundation/UserDefaults.h"
+#include "models/formats/ExivMemoryFile.h"
+#include "models/read/TAVMetadataReaderMgr.h"
+#include "models/tables/TAVKeyLists.h"
+#include "models/write/TAVMetadataWritterMgr.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <future>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+QString failureWithDetail(const QString& failure, const QString& detail)
+{
+    return detail.isEmpty() ? failure : failure + QStringLiteral(": ") + detail;
+}
+
+} // namespace
+
+QString TAVImageObject::keptXmpNotice(const QStringList& names)
+{
+    return names.size() == 1
+        ? QStringLiteral("The XMP metadata of this photo could not be read, so it was kept as it was: %1")
+              .arg(names.first())
+        : QStringLiteral("The XMP metadata of these photos could not be read, so it was kept as it was: %1")
+              .arg(names.join(QStringLiteral(", ")));
+}
+
+bool TAVImageObject::saveMetadataToImage()
+{
+    bool written = false;
+    bool success = false;
+    noteSaveFailure(QString());
+    fileError_.clear();
+    const bool unshiftable = shiftFindsNoDate();
+    shiftFoundNoDate_ = false;
+    keptXmpOnClear_ = false;
+    bool clears = exifData_->isClearAll();
+    for (int32_t category = 0; category < 4 && !clears; ++category) {
+        const TAVEntityList entities = exifData_->modifiedUserSetEntities(category);
+        clears = std::any_of(
+            entities.begin(), entities.end(), [](const TAVEntityPtr& entity) { return entity->isClear(); });
+    }
+    if (!userFileUnchanged()) {
+        reportChangedUserFile();
+    } else if (prepareWorkingCopy()) {
+        // A fresh writer per save: edits of a failed save never linger in a
+        // writer's memory to be written by a later save.
+        writerMgr_ = std::make_unique<TAVMetadataWritterMgr>(path_);
+        // The checked bytes go to the working copy and the user's file together.
+        writerMgr_->setWritesFile(false);
+        // A packet the library cannot decode keeps whatever twins of the
+        // cleared tags it holds: the user is told. (The save lets the writer
+        // go once its bytes are written.)
+        const bool xmpUndecodable = writerMgr_->isXmpUndecodable();
+        success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
+        keptXmpOnClear_ = success && clears && xmpUndecodable;
+        writerMgr_.reset();
+        // New bytes that were not published are removed from beside the user's file.
+        pendingUserFile_ = {};
+    } else {
+        reportSaveFailure(
+            failureWithDetail(QStringLiteral("The working copy could not be made again from the file"), fileError_));
+    }
+
+    if (success) {
+        if (written || exifData_->isClearAll())
+            exifData_->setEnuModifyState(TAVExifData::StateSaved);
+        else if (unshiftable)
+            exifData_->setEnuModifyState(TAVExifData::StateUnchanged); // the shift was all it held
+        if (unshiftable)
+            reportUnshiftedPhoto();
+        if (keptXmpOnClear_)
+            nameInLoopAlert(&ChangedFilesAlert::keptXmpNames_, keptXmpNotice);
+        reread();
+    } else {
+        if (lastSaveFailure().isEmpty())
+            noteSaveFailure(QStringLiteral("The save failed"));
+        exifData_->setEnuModifyState(TAVExifData::StateSaveFailed);
+    }
+    tellDelegate(&TAVImageObjectProtocol::imageObjectFinishSave);
+    return success;
+}
+
+bool TAVImageObject::saveClearAll()
+{
+    if (!writerMgr_->clearAllMetadata()) {
+        noteSaveFailure(
+            failureWithDetail(QStringLiteral("The metadata could not be cleared"), writerMgr_->lastError()));
+        return false;
+    }
+    // A clear-all whose library save failed shows no alert; a failed
+    // replacement of the user's file does, like any other failed save.
+    const Publication published = publish(std::nullopt);
+    if (published != Published) {
+        if (published == PublishFailed)
+            reportSaveFailure(failureWithDetail(QStringLiteral("The file could not be replaced"), fileError_));
+        return false;
+    }
+    for (int32_t category = 0; category < 4; ++category)
+        exifData_->resetEnityModifyFlag(category);
+    return true;
+}
+
+bool TAVImageObject::saveChangedEntities(bool& written)
+{
+    QStringList failedKeys;
+    QList<int32_t> settled;
+    pendingShift_.reset();
+    for (int32_t category = 0; category < 4; ++category) {
+        const QList<TAVEntityPtr> entities = getProcessedEntitiesForSave(category);
+        if (entities.isEmpty())
+            continue;
+        written = true;
+        if (category == TAVExifData::CategorySummary)
+            writerMgr_->setDateShift(std::exchange(pendingShift_, std::nullopt));
+        const QStringList failed = writerMgr_->batchWriteMetadata(entities, true);
+        if (failed.isEmpty())
+            settled.append(category);
+        failedKeys.append(failed);
+    }
+    // A batch with failed keys is not saved into the working copy: half of a
+    // failed save must not reach the user's file with a later save.
+    const std::optional<QDateTime> fileDates = fileDatesAfterSave();
+    writeBesideUserFileWhileChecked(fileDates);
+    const bool saved = !written || (failedKeys.isEmpty() && writerMgr_->saveMetadataToImage());
+
+    bool success = saved && failedKeys.isEmpty();
+    QString reason;
+    if (!failedKeys.isEmpty()) {
+        qWarning("Save of %s failed for: %s", qPrintable(path_), qPrintable(failedKeys.join(QStringLiteral(", "))));
+        reason = QStringLiteral("These values could not be written: ") + failedKeys.join(QStringLiteral(", "));
+        // A file the writer could not open at all fails every key for one reason.
+        if (!writerMgr_->lastError().isEmpty())
+            reason = failureWithDetail(reason, writerMgr_->lastError());
+    } else if (!saved) {
+        reason = failureWithDetail(QStringLiteral("The new metadata could not be written"), writerMgr_->lastError());
+    }
+    if (success) {
+        const Publication published = publish(fileDates);
+        if (published == UserFileChanged)
+            return false;
+        success = published == Published;
+        reason = failureWithDetail(QStringLiteral("The file could not be replaced"), fileError_);
+    }
+    if (!success) {
+        reportSaveFailure(reason);
+        return false;
+    }
+    // The edits count as saved only once they are in the user's file.
+    for (int32_t category : settled)
+        exifData_->resetEnityModifyFlag(category);
+    return true;
+}
+
+bool TAVImageObject::userFileUnchanged() const
+{
+    return FileServices::identityOf(srcPath_) == srcIdentity_;
+}
+
+bool TAVImageObject::prepareWorkingCopy()
+{
+    // A failed save may have left its edits in the working copy: it goes
+    // back to what the user's file holds, so only what the record shows as
+    // edited can reach the user's file.
+    if (!workingCopyStale_)
+        return true;
+    QString error;
+    workingCopyStale_ = !FileServices::replaceFile(path_, srcPath_, &error);
+    // After a failed replacement of the user's file, its cause is the one the
+    // user is told.
+    if (workingCopyStale_ && fileError_.isEmpty())
+        fileError_ = error;
+    if (workingCopyStale_)
+        qWarning("Could not bring %s back to %s: %s", qPrintable(path_), qPrintable(srcPath_), qPrintable(error));
+    return !workingCopyStale_;
+}
+
+TAVImageObject::Publication TAVImageObject::publish(const std::optional<QDateTime>& fileDates)
+{
+    // The working copy holds the new content now; until the user's file has
+    // it too, the working copy is ahead of what the record read.
+    workingCopyStale_ = true;
+    // Another program may have written the file, or put a link in its place,
+    // since it was imported or while this save ran: neither is overwritten.
+    const Publication published = writeSavedContent(fileDates);
+    if (published == UserFileChanged)
+        reportChangedUserFile();
+    else if (published == PublishFailed)
+        prepareWorkingCopy();
+    return published;
+}
+
+TAVImageObject::Publication TAVImageObject::settlePublication(
+    FileServices::Publication result, const FileServices::Identity& published, const QString& error)
+{
+    switch (result) {
+    case FileServices::Publication::Published:
+        srcIdentity_ = published;
+        return Published;
+    case FileServices::Publication::Changed:
+        qWarning("%s", qPrintable(error));
+        return UserFileChanged;
+    case FileServices::Publication::Failed:
+        break;
+    }
+    fileError_ = error;
+    qWarning("Could not replace %s: %s", qPrintable(srcPath_), qPrintable(error));
+    return PublishFailed;
+}
+
+namespace {
+
+std::mutex changedFilesMutex;
+TAVImageObject::ChangedFilesAlert* activeChangedFilesAlert = nullptr;
+
+QString changedFilesMessage(const QStringList& names)
+{
+    return names.size() == 1
+        ? QStringLiteral("The file was changed by another program since it was imported: %1").arg(names.first())
+        : QStringLiteral("The files were changed by another program since they were imported: %1")
+              .arg(names.join(QStringLiteral(", ")));
+}
+
+QString goneFilesMessage(const QStringList& names)
+{
+    return names.size() == 1
+        ? QStringLiteral("The file is gone: it was deleted or moved since it was imported: %1").arg(names.first())
+        : QStringLiteral("The files are gone: they were deleted or moved since they were imported: %1")
+              .arg(names.join(QStringLiteral(", ")));
+}
+
+QString unshiftedPhotosMessage(const QStringList& names)
+{
+    return names.size() == 1
+        ? QStringLiteral("The photo has no date to shift and was left as it was: %1").arg(names.first())
+        : QStringLiteral("These photos have no date to shift and were left as they were: %1")
+              .arg(names.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+TAVImageObject::ChangedFilesAlert::ChangedFilesAlert(bool showsAlert)
+    : showsAlert_(showsAlert)
+{
+    // The loop's files are read into the memory the last one was read into.
+    ExivMemoryFile::beginLoop();
+    const std::lock_guard<std::mutex> lock(changedFilesMutex);
+    previous_ = activeChangedFilesAlert;
+    activeChangedFilesAlert = this;
+}
+
+TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
+{
+    ExivMemoryFile::endLoop();
+    {
+        const std::lock_guard<std::mutex> lock(changedFilesMutex);
+        activeChangedFilesAlert = previous_;
+    }
+    if (showsAlert_ && !names_.isEmpty())
+        showAlert(changedFilesMessage(names_));
+    if (showsAlert_ && !goneNames_.isEmpty())
+        showAlert(goneFilesMessage(goneNames_));
+    if (showsAlert_ && !unshiftedNames_.isEmpty())
+        showAlert(unshiftedPhotosMessage(unshiftedNames_));
+    if (showsAlert_ && !keptXmpNames_.isEmpty())
+        showAlert(keptXmpNotice(keptXmpNames_));
+}
+
+void TAVImageObject::reportChangedUserFile()
+{
+    // Nothing at the path at all (not even a dangling link): the user deleted
+    // or moved the file, which "changed" would hide.
+    const FileServices::Identity now = FileServices::identityOf(srcPath_);
+    if (!now.exists && !now.isLink) {
+        noteSaveFailure(QStringLiteral("The file is gone: it was deleted or moved since it was imported"));
+        qWarning("%s is gone since it was imported; not saved", qPrintable(srcPath_));
+        nameInLoopAlert(&ChangedFilesAlert::goneNames_, goneFilesMessage);
+        return;
+    }
+    noteSaveFailure(QStringLiteral("The file was changed by another program since it was imported"));
+    qWarning("%s was changed by another program since it was imported; not saved", qPrintable(srcPath_));
+    nameInLoopAlert(&ChangedFilesAlert::names_, changedFilesMessage);
+}
+
+void TAVImageObject::reportUnshiftedPhoto()
+{
+    shiftFoundNoDate_ = true;
+    qWarning("%s holds no date to shift", qPrintable(srcPath_));
+    nameInLoopAlert(&ChangedFilesAlert::unshiftedNames_, unshiftedPhotosMessage);
+}
+
+void TAVImageObject::nameInLoopAlert(QStringList ChangedFilesAlert::*list, QString (*message)(const QStringList&)) const
+{
+    const QString name = QFileInfo(srcPath_).fileName();
+    {
+        const std::lock_guard<std::mutex> lock(changedFilesMutex);
+        if (activeChangedFilesAlert) {
+            (activeChangedFilesAlert->*list).append(name);
+            return;
+        }
+    }
+    showAlert(message({name}));
+}
+
+void TAVImageObject::reportSaveFailure(const QString& reason)
+{
+    noteSaveFailure(reason);
+    showAlert(QStringLiteral("Some error occurred when save modifications"));
+}
+
+void TAVImageObject::noteSaveFailure(const QString& reason)
+{
+    const std::lock_guard<std::mutex> lock(saveFailureMutex_);
+    saveFailure_ = reason;
+}
+
+QString TAVImageObject::lastSaveFailure() const
+{
+    const std::lock_guard<std::mutex> lock(saveFailureMutex_);
+    return saveFailure_;
+}
+
+void TAVImageObject::showAlert(const QString& message)
+{
+    if (UserDefaults::standard().boolForKey(QStringLiteral("save_continue_after_error")))
+        return;
+    UiServices* ui = UiServices::shared();
+    if (!ui) {
+        qWarning("%s", qPrintable(message));
+        return;
+    }
+    // Modal: the save goes on only once the user has dismissed the alert.
+    Dispatch::syncMain(
+        [ui, message] { ui->showTipsAlert(QStringLiteral("Errors"), message, QStringLiteral("Dismiss")); });
+}
+
+void TAVImageObject::reread()
+{
+    // The rows of what the save wrote were read from its bytes in memory
+    // (writeSavedContent); only a save that wrote nothing new reads the file.
+    takeImageMetadata(path_, savedRows_ ? std::move(savedRows_) : readRows(path_, nullptr));
+    refreshDispUIData();
+    if (readerMgr_)
+        readerMgr_->releaseFile();
+}
+
+QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category)
+{
+    if (category == TAVExifData::CategorySummary)
+        applyTimeOffsetSettingToDatetimeEntity();
+
+    QList<TAVEntityPtr> entities;
+    entities.reserve(10);
+    for (const auto& entity : exifData_->modifiedUserSetEntities(category)) {
+        const QString& key = entity->key();
+        if (key == TAVKeyLists::createDateKey() || key == TAVKeyLists::createTimeKey()) {
+            // Date and time travel together as one EXIF date.
+            const QString dateTime = processModifiedDatetime();
+            entities.append(TAVEntity::entityWithValue(
+                dateTime.isNull() ? QStringLiteral("") : dateTime, QStringLiteral("Exif.Image.DateTime")));
+        } else if (key == QLatin1String("Iptc.Application2.Keywords") && !entity->isOverwrite() && !entity->isClear()) {
+            entities.append(mergedKeywords(entity));
+        } else {
+            entities.append(entity);
+        }
+    }
+    return entities;
+}
+
+TAVEntityPtr TAVImageObject::mergedKeywords(const TAVEntityPtr& entity) const
+{
+    const QString key = entity->key();
+    const QString oldText = exifData_->getValueFromOriginalDataForKey(key, TAVExifData::CategorySummary);
+    QStringList oldWords;
+    for (const QString& word : oldText.split(QLatin1Char(',')))
+        oldWords.append(word.trimmed());
+
+    QString merged = oldText.isNull() ? QStringLiteral("") : oldText;
+    for (const QString& word : entity->value().split(QLatin1Char(','))) {
+        const QString trimmed = word.trimmed();
+        if (trimmed.isEmpty() || oldWords.contains(trimmed))
+            continue;
+        if (!merged.isEmpty())
+            merged.append(QLatin1Char(','));
+        merged.append(word);
+    }
+    auto result = TAVEntity::entityWithValue(merged, key);
+    result->setIsOverwrite(entity->isOverwrite());
+    result->setIsModified(entity->isModified());
+    return result;
+}
+
+QString TAVImageObject::willWriteText(const QString& key) const
+{
+    return exifData_->isModifiedForKey(key, TAVExifData::CategorySummary)
+        ? exifData_->getValueForKey(key, TAVExifData::CategorySummary)
+        : exifData_->getValueFromOriginalDataForKey(key, TAVExifData::CategorySummary);
+}
+
+TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates)
+{
+    auto written = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
+    if (!written || srcPath_.isEmpty()) {
+        // Nothing new was written: the working copy as it is goes to the user.
+        if (fileDates)
+            FileServices::setFileDates(path_, *fileDates, *fileDates);
+        const Publication published = copyToDestFolder();
+        workingCopyStale_ = published != Published;
+        return published;
+    }
+    // The working copy and the user's file get the same checked bytes. While
+    // the user's file is being written and flushed to disk, the working copy
+    // is written and the rows of the new content are read for the record.
+    struct UserFileOutcome {
+        FileServices::Publication result = FileServices::Publication::Failed;
+        FileServices::Identity published;
+        QString error;
+    };
+    std::future<UserFileOutcome> userFile = std::async(std::launch::async,
+        [pending = std::move(pendingUserFile_), path = srcPath_, expected = srcIdentity_, bytes = written->bytes,
+            fileDates]() mutable {
+            UserFileOutcome outcome;
+            std::unique_ptr<FileServices::PendingWrite> write;
+            if (pending.valid()) {
+                EarlyWrite early = pending.get();
+                write = std::move(early.pending);
+                outcome.error = early.error;
+            } else {
+                write = FileServices::prepareFileWrite(path, bytes, fileDates, &outcome.error);
+            }
+            if (write)
+                outcome.result
+                    = FileServices::commitFileWrite(std::move(write), expected, &outcome.published, &outcome.error);
+            return outcome;
+        });
+    QString error;
+    const bool copied = FileServices::writeScratchFileAtomically(path_, written->bytes, &error)
+        && (!fileDates || FileServices::setFileDates(path_, *fileDates, *fileDates));
+    if (!copied)
+        qWarning("Could not write the working copy %s: %s", qPrintable(path_), qPrintable(error));
+    savedRows_ = readRows(path_, written);
+    // The parsed images and the writer are let go while the disk is still
+    // busy: the record needs only the rows now.
+    savedRows_->releaseFile();
+    written.reset();
+    writerMgr_.reset();
+    const UserFileOutcome outcome = userFile.get();
+    const Publication published = settlePublication(outcome.result, outcome.published, outcome.error);
+    if (published != Published) {
+        savedRows_.reset();
+        return published;
+    }
+    // A working copy that missed the new bytes is made again from the user's file.
+    workingCopyStale_ = !copied;
+    if (!copied)
+        prepareWorkingCopy();
+    return Published;
+}
+
+void TAVImageObject::writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates)
+{
+    if (srcPath_.isEmpty())
+        return;
+    writerMgr_->setOnBytesMade([this, fileDates](const QByteArray& bytes) {
+        pendingUserFile_ = std::async(std::launch::async, [path = srcPath_, bytes, fileDates] {
+            EarlyWrite early;
+            early.pending = FileServices::prepareFileWrite(path, bytes, fileDates, &early.error);
+            if (!early.pending)
+                qWarning("Could not write the new content of %s: %s", qPrintable(path), qPrintable(early.error));
+            return early;
+        });
+    });
+}
+
+TAVImageObject::Publication TAVImageObject::copyToDestFolder()
+{
+    if (srcPath_.isEmpty() || path_.isEmpty()) {
+        qWarning("No user file to replace for %s", qPrintable(path_));
+        return PublishFailed;
+    }
+    // A symbolic link stays a link: the file it points to gets the new content.
+    QString error;
+    FileServices::Identity published;
+    const FileServices::Publication result
+        = FileServices::replaceFile(srcPath_, path_, srcIdentity_, &published, &error);
+    return settlePublication(result, published, error);
+}

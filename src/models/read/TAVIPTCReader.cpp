@@ -1,0 +1,37 @@
+#include "models/read/TAVIPTCReader.h"
+
+#include <exiv2/exiv2.hpp>
+
+namespace {
+
+const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
+
+} // namespace
+
+TAVIPTCReader::TAVIPTCReader(const QString& path, SharedImagePtr shared)
+    : TAVImageMetadatReaderBase(path, std::move(shared))
+{
+    openImage();
+}
+
+std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
+{
+    return readFamily(QStringLiteral("IPTC"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
+        TAVEntityPtr keywordsRow;
+        const auto textOf = [](const Exiv2::Iptcdatum& datum) { return decodeUtf8(datum.toString()); };
+        forEachTextDatum(image.iptcData(), "IPTC", textOf,
+            [&rows, &keywordsRow](const QString& key, const QString& value, int32_t typeId) {
+                if (key == kKeywordsKey && keywordsRow) {
+                    // Cameras and programs store one dataset per keyword;
+                    // the editor shows and edits them as one list.
+                    keywordsRow->setValue(QStringLiteral("%1, %2").arg(keywordsRow->value(), value));
+                    keywordsRow->setDataType(typeId);
+                    return;
+                }
+                rows.append(makeRow(2, typeId, key, value));
+                if (key == kKeywordsKey) {
+                    keywordsRow = rows.last();
+                }
+            });
+    });
+}

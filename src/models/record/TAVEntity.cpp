@@ -1,0 +1,256 @@
+#include "models/record/TAVEntity.h"
+
+#include "foundation/KeyedArchive.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+TAVEntity::TAVEntity() = default;
+
+TAVEntity::~TAVEntity() = default;
+
+TAVEntity::TAVEntity(const TAVEntity& other)
+    : KeyedCodable(other)
+{
+    *this = other;
+}
+
+TAVEntity& TAVEntity::operator=(const TAVEntity& other)
+{
+    if (&other == this)
+        return *this;
+    key_ = other.key_;
+    value_ = other.value_;
+    extras_ = other.extras_ ? std::make_unique<Extras>(*other.extras_) : nullptr;
+    type_ = other.type_;
+    dataType_ = other.dataType_;
+    isOverwrite_ = other.isOverwrite_;
+    isModified_ = other.isModified_;
+    isGroup_ = other.isGroup_;
+    isClear_ = other.isClear_;
+    isChecked_ = other.isChecked_;
+    dispKeyFromKey_ = other.dispKeyFromKey_;
+    return *this;
+}
+
+TAVEntity::Extras& TAVEntity::extras()
+{
+    if (!extras_)
+        extras_ = std::make_unique<Extras>();
+    return *extras_;
+}
+
+TAVEntityPtr TAVEntity::entityWithValue(const QString& value, const QString& key)
+{
+    auto entity = std::make_shared<TAVEntity>();
+    // An absent argument becomes the empty text, never an absent one.
+    entity->setKey(key.isNull() ? QStringLiteral("") : key);
+    entity->setValue(value.isNull() ? QStringLiteral("") : value);
+    return entity;
+}
+
+QString TAVEntity::displayKeyFor(const QString& key)
+{
+    if (key.isNull())
+        return QString();
+    const qsizetype first = key.indexOf(QLatin1Char('.'));
+    const qsizetype second = first < 0 ? -1 : key.indexOf(QLatin1Char('.'), first + 1);
+    if (second < 0)
+        return key;
+    const qsizetype third = key.indexOf(QLatin1Char('.'), second + 1);
+    const QStringView family = QStringView(key).left(first);
+    const QStringView group = QStringView(key).mid(first + 1, second - first - 1);
+    const QStringView name = QStringView(key).mid(second + 1, third < 0 ? -1 : third - second - 1);
+    QString text;
+    text.reserve(name.size() + group.size() + family.size() + 6);
+    text.append(name).append(QLatin1String(" - ")).append(group).append(QLatin1String(" (")).append(family);
+    text.append(QLatin1Char(')'));
+    return text;
+}
+
+void TAVEntity::setKey(const QString& key)
+{
+    key_ = key;
+    dispKeyFromKey_ = true;
+    if (extras_)
+        extras_->dispKey = QString();
+}
+
+QString TAVEntity::value() const
+{
+    if (extras_ && !extras_->compactValue.isNull()) {
+        const QByteArray& compact = extras_->compactValue;
+        return extras_->isBytes ? spelledBytes(reinterpret_cast<const uchar*>(compact.constData()), compact.size())
+                                : QString::fromLatin1(compact);
+    }
+    return value_;
+}
+
+void TAVEntity::setValue(const QString& value)
+{
+    value_ = value;
+    if (extras_)
+        extras_->compactValue = QByteArray();
+}
+
+void TAVEntity::setLatin1Value(const QByteArray& value)
+{
+    value_ = QString();
+    if (value.isNull()) {
+        if (extras_)
+            extras_->compactValue = QByteArray();
+        return;
+    }
+    extras().compactValue = value;
+    extras_->isBytes = false;
+}
+
+void TAVEntity::setBytesValue(const QByteArray& bytes)
+{
+    value_ = QString();
+    // An empty byte value is the empty text, never an absent one.
+    extras().compactValue = bytes.isNull() ? QByteArray("") : bytes;
+    extras_->isBytes = true;
+}
+
+QString TAVEntity::spelledBytes(const uchar* bytes, qsizetype size)
+{
+    if (size <= 0) {
+        return QStringLiteral("");
+    }
+    // Every byte's digits and a space, made once per process.
+    struct Digits {
+        char16_t text[4];
+        qsizetype length;
+    };
+    static const std::array<Digits, 256> table = [] {
+        std::array<Digits, 256> digits{};
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const std::string text = std::to_string(byte) + ' ';
+            for (size_t i = 0; i < text.size(); ++i) {
+                digits[byte].text[i] = char16_t(text[i]);
+            }
+            digits[byte].length = qsizetype(text.size());
+        }
+        return digits;
+    }();
+    // Sized exactly: no space after the last byte.
+    qsizetype length = -1;
+    for (qsizetype i = 0; i < size; ++i) {
+        length += table[bytes[i]].length;
+    }
+    QString text(length + 4, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < size; ++i) {
+        std::memcpy(out, table[bytes[i]].text, sizeof(table[bytes[i]].text));
+        out += table[bytes[i]].length;
+    }
+    text.truncate(length);
+    return text;
+}
+
+QString TAVEntity::dispKey() const
+{
+    if (dispKeyFromKey_)
+        return displayKeyFor(key_);
+    return extras_ ? extras_->dispKey : QString();
+}
+
+void TAVEntity::setDispKey(const QString& dispKey)
+{
+    dispKeyFromKey_ = false;
+    if (extras_ || !dispKey.isNull())
+        extras().dispKey = dispKey;
+}
+
+const QString& TAVEntity::replaceAfterValue() const
+{
+    static const QString none;
+    return extras_ ? extras_->replaceAfterValue : none;
+}
+
+void TAVEntity::setReplaceAfterValue(const QString& value)
+{
+    if (extras_ || !value.isNull())
+        extras().replaceAfterValue = value;
+}
+
+void TAVEntity::copyValueFromEntity(const TAVEntity& other)
+{
+    // Copying from itself (a record applied onto itself) would only derive
+    // the display key again and lose a custom one.
+    if (&other == this)
+        return;
+    // The display key comes with the rest; deriving it from the key first
+    // would only be thrown away.
+    key_ = other.key_;
+    value_ = other.value_;
+    if (other.extras_ && !other.extras_->compactValue.isNull()) {
+        extras().compactValue = other.extras_->compactValue;
+        extras_->isBytes = other.extras_->isBytes;
+    } else if (extras_) {
+        extras_->compactValue = QByteArray();
+    }
+    isGroup_ = other.isGroup_;
+    isModified_ = other.isModified_;
+    isClear_ = other.isClear_;
+    setReplaceAfterValue(other.replaceAfterValue());
+    dispKeyFromKey_ = other.dispKeyFromKey_;
+    if (other.dispKeyFromKey_) {
+        if (extras_)
+            extras_->dispKey = QString();
+    } else {
+        setDispKey(other.extras_ ? other.extras_->dispKey : QString());
+    }
+    isOverwrite_ = other.isOverwrite_;
+    isChecked_ = other.isChecked_;
+}
+
+TAVEntityPtr TAVEntity::copy() const
+{
+    auto entity = std::make_shared<TAVEntity>();
+    entity->copyValueFromEntity(*this);
+    return entity;
+}
+
+QString TAVEntity::description() const
+{
+    return QStringLiteral("key = %1, value = %2, isModified = %3, isgroup = %4, replaceAfterValue = %5")
+        .arg(key_, value(), QString::number(int(isModified_)), QString::number(int(isGroup_)), replaceAfterValue());
+}
+
+void TAVEntity::registerKeyedClass()
+{
+    KeyedClassRegistry::registerClass<TAVEntity>(QString::fromLatin1(kClassName));
+}
+
+void TAVEntity::encode(KeyedArchiver& archiver) const
+{
+    // Empty texts are written, absent ones are not; key and value are always
+    // present on rows the engine makes.
+    archiver.encodeString(QStringLiteral("key"), key_);
+    archiver.encodeString(QStringLiteral("value"), value());
+    archiver.encodeBool(QStringLiteral("isGroup"), isGroup_);
+    archiver.encodeBool(QStringLiteral("isOverwrite"), isOverwrite_);
+    archiver.encodeString(QStringLiteral("dispKey"), dispKey());
+    archiver.encodeBool(QStringLiteral("isChecked"), isChecked_);
+    archiver.encodeString(QStringLiteral("replaceAfterValue"), replaceAfterValue());
+    // A cleared key stays a clear in a stored preset; absent reads as false.
+    if (isClear_)
+        archiver.encodeBool(QStringLiteral("isClear"), true);
+}
+
+void TAVEntity::decode(KeyedUnarchiver& unarchiver)
+{
+    setKey(unarchiver.decodeString(QStringLiteral("key")));
+    setValue(unarchiver.decodeString(QStringLiteral("value")));
+    isGroup_ = unarchiver.decodeBool(QStringLiteral("isGroup"));
+    isModified_ = unarchiver.decodeBool(QStringLiteral("isModified"));
+    isOverwrite_ = unarchiver.decodeBool(QStringLiteral("isOverwrite"));
+    // The archived display key replaces the derived one, so a custom one survives.
+    setDispKey(unarchiver.decodeString(QStringLiteral("dispKey")));
+    setReplaceAfterValue(unarchiver.decodeString(QStringLiteral("replaceAfterValue")));
+    isChecked_ = unarchiver.decodeBool(QStringLiteral("isChecked"));
+    isClear_ = unarchiver.decodeBool(QStringLiteral("isClear"));
+}

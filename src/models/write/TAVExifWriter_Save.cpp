@@ -1,0 +1,280 @@
+// The save: the edited metadata written into the file's bytes in memory, the
+// blocks the library cannot read put back as the file held them, and the bytes
+// checked before they replace the working copy.
+#include "models/write/TAVExifWriter.h"
+
+#include "models/formats/ExivMemoryFile.h"
+#include "models/formats/ExivRuntime.h"
+#include "models/formats/JpegSegments.h"
+#include "models/formats/SonyPreviewImage.h"
+#include "models/write/ExifEntryCleaner.h"
+#include "models/write/FileXmpPacket.h"
+#include "models/write/PhotoshopIptcDigest.h"
+#include "models/write/RepeatedExifBlocks.h"
+#include "models/write/UnreadableBlocks.h"
+
+#include "foundation/FileServices.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <iostream>
+
+namespace {
+
+// IPTC text carries no encoding of its own: without the envelope's coded
+// character set, other programs read it as Latin-1 and show "LÃ¼beck" for
+// "Lübeck". Our texts are UTF-8, so declare it whenever a value needs it and
+// the existing datasets are valid UTF-8 (never mislabel another encoding).
+void markIptcAsUtf8(Exiv2::IptcData& iptcData)
+{
+    static const Exiv2::IptcKey characterSetKey("Iptc.Envelope.CharacterSet");
+    if (iptcData.empty() || iptcData.findKey(characterSetKey) != iptcData.end()) {
+        return;
+    }
+    const bool hasNonAscii = std::any_of(iptcData.begin(), iptcData.end(), [](const Exiv2::Iptcdatum& datum) {
+        const std::string text = datum.toString();
+        return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    });
+    const char* detected = iptcData.detectCharset();
+    if (hasNonAscii && detected && std::string(detected) == "UTF-8") {
+        iptcData["Iptc.Envelope.CharacterSet"] = std::string("\x1b%G");
+    }
+}
+
+// A JPEG's EXIF segment holds at most this many bytes of TIFF structure: its
+// length field counts up to 65535 bytes, itself and "Exif\0\0" included.
+constexpr size_t kMaxJpegExifSize = 65535 - 2 - 6;
+
+// The size of the EXIF data written as a TIFF structure with no tag left out;
+// 0 when the library cannot write it.
+size_t encodedExifSize(const Exiv2::Image& image)
+{
+    try {
+        Exiv2::MemIo io;
+        const Exiv2::ByteOrder order
+            = image.byteOrder() == Exiv2::invalidByteOrder ? Exiv2::littleEndian : image.byteOrder();
+        Exiv2::TiffParser::encode(io, nullptr, 0, order, image.exifData(), Exiv2::IptcData(), Exiv2::XmpData());
+        return size_t(io.size());
+    } catch (const Exiv2::AnyError&) {
+        return 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+// The raw values of one IPTC dataset in the file, in file order. IPTC blocks
+// are stored uncompressed in JPEG and TIFF files, so the datasets are found by
+// their tag marker (0x1C, record, dataset, two length bytes).
+QList<QByteArray> rawIptcTimes(const QByteArray& bytes, int record, int dataset)
+{
+    QList<QByteArray> values;
+    const QByteArray marker = QByteArray("\x1c") + char(record) + char(dataset) + QByteArray("\x00", 1);
+    for (qsizetype at = bytes.indexOf(marker); at >= 0 && at + 5 <= bytes.size(); at = bytes.indexOf(marker, at + 1)) {
+        const qsizetype length = uint8_t(bytes.at(at + 4));
+        const QByteArray value = bytes.mid(at + 5, length);
+        const bool digitsAndZone = std::all_of(
+            value.begin(), value.end(), [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; });
+        if ((length == 6 || length == 11) && value.size() == length && digitsAndZone) {
+            values.append(value);
+        }
+    }
+    return values;
+}
+
+} // namespace
+
+bool TAVExifWriter::saveModifiedMetadata()
+{
+    if (!checkImage()) {
+        return false;
+    }
+    lastError_.clear();
+    QString error;
+    const ExivRuntime::FileScope scope(filePath_);
+    try {
+        if (writeAndConfirm(&error)) {
+            return true;
+        }
+    } catch (const Exiv2::AnyError& caught) {
+        error = QString::fromUtf8(caught.what());
+    } catch (const std::exception& caught) {
+        error = QString::fromUtf8(caught.what());
+    }
+    if (image_->imageType() == Exiv2::ImageType::jpeg) {
+        // The library leaves tags out of an EXIF block that outgrows its
+        // segment, or gives up; either way the reason is the size.
+        const size_t needed = encodedExifSize(*image_);
+        if (needed > kMaxJpegExifSize) {
+            error = QStringLiteral("the metadata no longer fits in the file's EXIF segment (it needs %1 bytes, the "
+                                   "segment holds at most %2)")
+                        .arg(needed)
+                        .arg(kMaxJpegExifSize);
+        }
+    }
+    std::cout << "Caught Exiv2 exception when save exif data'" << error.toStdString() << "'\n" << std::flush;
+    lastError_ = error;
+    return false;
+}
+
+TAVExifWriter::KeptBlocks TAVExifWriter::prepareBlocks(const QByteArray& original)
+{
+    const bool jpeg = image_->imageType() == Exiv2::ImageType::jpeg;
+    // A block the library cannot read goes back as the file holds it when
+    // the save does not edit it; the check refuses any other outcome.
+    KeptBlocks kept;
+    kept.iptc = jpeg && iptcEditedKeys_.isEmpty() && !iptcCleared_ && UnreadableBlocks::hasDamagedIptc(original);
+    kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1
+        && !UnreadableBlocks::unfollowedDirectory(image_->exifData()).isEmpty();
+    if (!kept.iptc) {
+        markIptcAsUtf8(image_->iptcData());
+    }
+    if (!kept.exif) {
+        RepeatedExifBlocks::mergeInto(original, *image_);
+        ExifEntryCleaner::removeEntriesOfUnknownType(image_->exifData());
+    }
+    return kept;
+}
+
+bool TAVExifWriter::writeAndConfirm(QString* error)
+{
+    const QByteArray& original = file_->originalBytes();
+    const KeptBlocks kept = prepareBlocks(original);
+    // Asking for the packet and writing may encode the XMP.
+    auto xmpLock = ExivRuntime::lockXmp();
+    keepUntouchedXmpPacket();
+    // The packet matters to the check only when it is kept as read; an
+    // edited one would be encoded here only to be encoded again.
+    const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(), xmpEdited_,
+        xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_, pictureTags_.get()};
+    if (!kept.iptc) {
+        keepUntouchedIptcTimes();
+    }
+    image_->writeMetadata();
+    xmpLock.unlock();
+    std::optional<QByteArray> written = bytesToWrite(original, kept, error);
+    if (!written || !SonyPreviewImage::keepPreview(original, *written, error)) {
+        return false;
+    }
+    return confirmAndKeep(original, std::move(*written), expected, error);
+}
+
+std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original, KeptBlocks kept, QString* error)
+{
+    std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, error);
+    if (written) {
+        *written = RepeatedExifBlocks::withoutLaterBlocks(*written);
+        PhotoshopIptcDigest::refresh(*written, original);
+    }
+    if (written && kept.iptc) {
+        written = UnreadableBlocks::withPhotoshopSegmentsOf(*written, original);
+    }
+    if (written && kept.exif) {
+        written = UnreadableBlocks::withExifSegmentOf(*written, original);
+    }
+    if (!written && error->isEmpty()) {
+        *error = QStringLiteral("a metadata block the library cannot read could not be kept");
+    }
+    return written;
+}
+
+bool TAVExifWriter::confirmAndKeep(
+    const QByteArray& original, QByteArray written, const WrittenImageCheck::Expected& expected, QString* error)
+{
+    auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
+    readBack->bytes = std::move(written);
+    if (onBytesMade_) {
+        onBytesMade_(readBack->bytes);
+    }
+    WrittenImageCheck::ReadBack check;
+    if (!WrittenImageCheck::confirm(original, readBack->bytes, expected, error, &check)
+        || (writesFile_ && !FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, error))) {
+        return false;
+    }
+    readBack->parsedBytes = std::move(check.parsedBytes);
+    readBack->image = std::move(check.image);
+    readBack->opened = true;
+    readBack->metadataRead = true;
+    written_ = std::move(readBack);
+    return true;
+}
+
+void TAVExifWriter::keepUntouchedIptcTimes()
+{
+    // The library reads an IPTC time written without its zone ("083852") as
+    // UTC and would write it back as "083852+0000": a photo taken at UTC+2
+    // would then claim UTC. Times this save does not edit go back as the
+    // file holds them.
+    for (const auto& [record, dataset] : {std::pair{1, 80}, {2, 35}, {2, 38}, {2, 60}, {2, 63}}) {
+        const std::string key = Exiv2::IptcKey(uint16_t(dataset), uint16_t(record)).key();
+        if (iptcEditedKeys_.contains(QString::fromStdString(key))) {
+            continue;
+        }
+        // Most files hold none of these times; only those they hold are
+        // searched for in the file's bytes.
+        if (image_->iptcData().findKey(Exiv2::IptcKey(uint16_t(dataset), uint16_t(record)))
+            == image_->iptcData().end()) {
+            continue;
+        }
+        const QList<QByteArray> raw = rawIptcTimes(file_->originalBytes(), record, dataset);
+        int index = 0;
+        for (auto& datum : image_->iptcData()) {
+            if (datum.key() != key) {
+                continue;
+            }
+            if (index < raw.size() && raw.at(index).size() == 6) {
+                Exiv2::StringValue text(raw.at(index).toStdString());
+                datum.setValue(&text);
+            }
+            ++index;
+        }
+    }
+    // An edited time given without a zone keeps having none: the library
+    // would declare it UTC.
+    for (auto& datum : image_->iptcData()) {
+        if (!zonelessIptcTimes_.contains(QString::fromStdString(datum.key()))) {
+            continue;
+        }
+        const auto* time = dynamic_cast<const Exiv2::TimeValue*>(&datum.value());
+        if (time) {
+            const Exiv2::TimeValue::Time& clock = time->getTime();
+            Exiv2::StringValue text(
+                QString::asprintf("%02d%02d%02d", clock.hour, clock.minute, clock.second).toStdString());
+            datum.setValue(&text);
+        }
+    }
+}
+
+bool TAVExifWriter::iptcTimeHasZone(const QString& key) const
+{
+    if (!file_) {
+        return true;
+    }
+    try {
+        const Exiv2::IptcKey iptcKey(key.toStdString());
+        const QList<QByteArray> raw = rawIptcTimes(file_->originalBytes(), iptcKey.record(), iptcKey.tag());
+        return raw.isEmpty() || raw.first().size() != 6;
+    } catch (const Exiv2::AnyError&) {
+        return true;
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
+void TAVExifWriter::keepUntouchedXmpPacket()
+{
+    // A save that edits no XMP property writes the packet back as it was
+    // read, byte for byte: re-encoding it would lose a packet the library
+    // could not decode and reformat one it could.
+    const bool fromPacket = !xmpEdited_;
+    image_->writeXmpFromPacket(fromPacket);
+    if (fromPacket) {
+        // The library's packet is not the file's (see FileXmpPacket): the
+        // file's own bytes go back.
+        if (const auto raw = FileXmpPacket::of(file_->originalBytes(), image_->imageType())) {
+            image_->xmpPacket() = raw->toStdString();
+        }
+        image_->xmpData().setPacket(image_->xmpPacket());
+    }
+    image_->xmpData().usePacket(fromPacket);
+}

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "models/read/TAVImageMetadatReaderBase.h"
+#include "models/record/TAVEntity.h"
+#include "models/values/TAVTimeOffsetInfo.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class TAVExifWriter;
+class TAVMetadataWritterMgr;
+
+using TAVMetadataWritterMgrPtr = std::shared_ptr<TAVMetadataWritterMgr>;
+
+// The writing side of one image file. The save road hands it, category by
+// category, the entities to write or clear. Most keys go to the writer as they
+// are; the date and the exposure fields arrive as the texts the tabs show
+// ("Fired", "Center Weighted", 2.8) and are turned here into EXIF values, with
+// the related maker-note tags written or cleared beside them. A clear erases a
+// key together with the tags that would otherwise show the same information
+// again. Nothing reaches the file before saveMetadataToImage.
+//
+// Used by one thread at a time (the save loop); testValueVaild is free of state.
+// The camera fields are converted in TAVMetadataWritterMgr_Camera.cpp, the twins
+// of a value and the time shift in TAVMetadataWritterMgr_Twins.cpp.
+class TAVMetadataWritterMgr {
+public:
+    // Opens the file and reads its metadata (initWriterWithPath).
+    explicit TAVMetadataWritterMgr(const QString& path);
+    ~TAVMetadataWritterMgr();
+
+    TAVMetadataWritterMgr(const TAVMetadataWritterMgr&) = delete;
+    TAVMetadataWritterMgr& operator=(const TAVMetadataWritterMgr&) = delete;
+
+    // Whether `value` is acceptable for `key` (the editors' check).
+    static bool testValueVaild(const QString& value, const QString& key);
+
+    // Writes or clears every entity (cleared ones by clearOneMetadata) and
+    // returns the keys that failed. Entities without a key or value text are
+    // passed over. With igonreError false the walk stops at the first failure.
+    QStringList batchWriteMetadata(const QList<TAVEntityPtr>& entities, bool igonreError);
+    // Routes one key and value; false when the write failed or the key is empty.
+    bool writeMetadat(const QString& value, const QString& key);
+    // Per-field conversion of EXIF entities; returns the entities that failed.
+    QList<TAVEntityPtr> handleExifMetadataWrite(const QList<TAVEntityPtr>& entities);
+    // IPTC entities as they are; returns the entities that failed.
+    QList<TAVEntityPtr> handleIptcMetadataWrite(const QList<TAVEntityPtr>& entities);
+
+    bool isExifTag(const QString& key) const;
+    bool isIPTCTag(const QString& key) const;
+
+    // Per-field setters: each converts the display text of its field.
+    bool setDateAndTime(const TAVEntityPtr& entity);
+    bool setExposureTime(const TAVEntityPtr& entity);
+    bool setAperture(const TAVEntityPtr& entity);
+    bool setSensitivity(const TAVEntityPtr& entity);
+    bool setFlash(const TAVEntityPtr& entity);
+    bool setSensor(const TAVEntityPtr& entity);
+    bool setFocusMode(const TAVEntityPtr& entity);
+    bool setMeteringMode(const TAVEntityPtr& entity);
+    bool setExposureProgram(const TAVEntityPtr& entity);
+    bool setSubjectDistance(const TAVEntityPtr& entity);
+    bool setFocalLength(const TAVEntityPtr& entity);
+    bool setFocalLength35(const TAVEntityPtr& entity);
+    bool setDigitalZoom(const TAVEntityPtr& entity);
+    bool setWhitebalance(const TAVEntityPtr& entity);
+    bool setContrast(const TAVEntityPtr& entity);
+    bool setSaturation(const TAVEntityPtr& entity);
+    bool setSharpness(const TAVEntityPtr& entity);
+
+    // The entity alone through the writer; true when it went in.
+    bool setOneKeyValuePair(const TAVEntityPtr& entity);
+    // The entities through the writer; returns those that failed.
+    QList<TAVEntityPtr> setKeysAndValues(const QList<TAVEntityPtr>& entities);
+
+    // Erases a key and the tags that repeat its information (some keys are
+    // set to their "unknown" value instead).
+    bool clearOneMetadata(const QString& key);
+    // Erases all EXIF, IPTC and XMP data and saves the file. An XMP packet
+    // the library cannot decode is kept as it was (see isXmpUndecodable).
+    bool clearAllMetadata();
+    // Whether the file holds an XMP packet the library cannot decode: no
+    // property of it can be changed or cleared, so a clear keeps all of it.
+    bool isXmpUndecodable() const;
+    // Writes the in-memory changes into the file.
+    bool saveMetadataToImage();
+    // Why the last save failed, or why the file could not be opened; empty
+    // after a success.
+    QString lastError() const;
+    // The file as the last successful save wrote it, parsed (see TAVExifWriter).
+    TAVImageMetadatReaderBase::SharedImagePtr writtenImage() const;
+    // Whether a save writes the file itself (see TAVExifWriter::setWritesFile).
+    void setWritesFile(bool writes);
+    // See TAVExifWriter::setOnBytesMade.
+    void setOnBytesMade(std::function<void(const QByteArray&)> onBytesMade);
+
+    const QString& handleFilePath() const { return handleFilePath_; }
+
+    // A time shift for the capture date of the next batch: the date a batch
+    // then hands over is the shifted capture date, and every date the file
+    // holds (EXIF, IPTC, XMP) is moved by the shift from its own value
+    // instead, in its own form and zone, once however often the batch hands
+    // the date over.
+    void setDateShift(const std::optional<TAVTimeOffsetInfo>& shift)
+    {
+        dateShift_ = shift;
+        datesShifted_ = false;
+    }
+
+private:
+    // After a written key, writes the same value into the twins of the key
+    // that the file already has (XMP properties, the IPTC date and time), and
+    // into the IPTC By-line, CopyrightNotice and Caption of a file that holds
+    // IPTC. The caption, the XMP description and the EXIF image description
+    // are one text. A title, caption or keyword longer than its IPTC dataset
+    // holds goes whole into XMP, created where the file type holds it.
+    bool updateTwins(const QString& key, const QString& value);
+    static bool isIptcTwin(const QString& twin);
+    // The photographer's, copyright's and caption's IPTC datasets among
+    // `twins` become `value` alone (none when it is blank), in a file that
+    // holds IPTC.
+    bool updateIptcTwins(const QStringList& twins, const QString& value);
+    // Whether an emptied text takes its XMP and EXIF twins with it.
+    bool clearTextTwins(const QStringList& twins);
+    // Whether the twin, absent from the file, is to be made for the text.
+    bool createsTwin(const QString& key, const QString& twin, const QString& value) const;
+    // Moves every date of the file by dateShift_ (see setDateShift); EXIF
+    // capture dates the file lacks become `shiftedCapture`.
+    bool shiftDates(const QDateTime& shiftedCapture);
+    // One writer call with new entities made of key/value pairs.
+    bool writeValues(const QList<QPair<QString, QString>>& pairs);
+    bool writeValue(const QString& key, const QString& value);
+    // Writes `numberText` as a fraction into `key`; an empty text clears the key.
+    bool writeRationalOf(const QString& numberText, const QString& key);
+    // An emptied number field: clears the key with the tags that repeat it and
+    // answers whether the key itself went.
+    bool clearField(const QString& key);
+    // A modified original or digitised date in the application's dash form
+    // goes back to the EXIF form.
+    bool setDateTimeTag(const TAVEntityPtr& entity);
+    // The GPS version as the GPS tab shows it goes back to its four bytes.
+    bool setGpsVersion(const TAVEntityPtr& entity);
+    // A hemisphere kept as a word ("North", "south") goes in as the one letter
+    // the standard allows; other readers do not understand the word.
+    bool setGpsReference(const TAVEntityPtr& entity);
+    // Windows' XP texts (title, comment, author, keywords, subject) go back to
+    // the UTF-16LE bytes with a closing NUL pair that the reader decodes.
+    bool setXpText(const TAVEntityPtr& entity);
+    // Writes `value` into a key that has an "unknown" value; on success erases
+    // `makerKeys`, otherwise erases the key itself.
+    bool replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys);
+    bool setLabelledValue(
+        const TAVEntityPtr& entity, const QString& key, const QStringList& labels, const QStringList& values);
+    int32_t makerNoteIdentifier() const;
+
+    std::unique_ptr<TAVExifWriter> exifWriter_;
+    std::optional<TAVTimeOffsetInfo> dateShift_;
+    bool datesShifted_ = false;
+    QString handleFilePath_;
+};

@@ -1,0 +1,277 @@
+// The twins of an edited value: the same information kept in another family
+// of the file, and the dates a time shift moves.
+#include "models/write/TAVMetadataWritterMgr.h"
+
+#include "foundation/DateServices.h"
+#include "models/values/TAVDateTagForms.h"
+#include "models/write/TAVExifWriter.h"
+#include "models/write/TAVMetadataWritterMgr_Keys.h"
+
+#include <QDateTime>
+#include <QMap>
+#include <QRegularExpression>
+
+using namespace WriterKeys;
+
+namespace {
+
+const QString kIptcByline = QStringLiteral("Iptc.Application2.Byline");
+const QString kIptcCopyrightNotice = QStringLiteral("Iptc.Application2.Copyright");
+const QString kIptcCaption = QStringLiteral("Iptc.Application2.Caption");
+const QString kIptcKeywords = QStringLiteral("Iptc.Application2.Keywords");
+const QString kImageDescription = QStringLiteral("Exif.Image.ImageDescription");
+
+// The texts IPTC cuts to its dataset's length, with the XMP twin that keeps
+// the whole text. The EXIF image description keeps it too; its IPTC twin is
+// the caption.
+const QMap<QString, QString>& wholeTextTwins()
+{
+    static const QMap<QString, QString> twins = {
+        {QStringLiteral("Iptc.Application2.ObjectName"), QStringLiteral("Xmp.dc.title")},
+        {kIptcCaption, QStringLiteral("Xmp.dc.description")},
+        {kImageDescription, QStringLiteral("Xmp.dc.description")},
+        {kIptcKeywords, QStringLiteral("Xmp.dc.subject")},
+    };
+    return twins;
+}
+
+QStringList wordsOf(const QString& keywords)
+{
+    QStringList words;
+    for (const QString& word : keywords.split(QLatin1Char(','))) {
+        if (!word.trimmed().isEmpty()) {
+            words.append(word.trimmed());
+        }
+    }
+    return words;
+}
+
+// Whether IPTC keeps only the start of the text (of a keyword, for keywords).
+bool iptcCuts(const QString& key, const QString& value)
+{
+    const QString iptcKey = key == kImageDescription ? kIptcCaption : key;
+    const int maxBytes = TAVExifWriter::iptcMaxBytes(iptcKey);
+    if (maxBytes <= 0) {
+        return false;
+    }
+    const QStringList texts = iptcKey == kIptcKeywords ? wordsOf(value) : QStringList{value};
+    return std::any_of(
+        texts.begin(), texts.end(), [maxBytes](const QString& text) { return text.toUtf8().size() > maxBytes; });
+}
+
+// An XMP date ("yyyy-MM-ddTHH:mm:ss") in the form of the value it replaces:
+// a date alone stays a date alone, minutes stay minutes, and the fraction and
+// the zone ("-07:00", "Z") are kept as they stand, since the wall-clock time
+// was moved in that zone. Any other current text gets the full form.
+const QRegularExpression& xmpDateForm()
+{
+    static const QRegularExpression form(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}(T\\d{2}:\\d{2}(:\\d{2})?(\\.\\d+)?)?(Z|[+-]\\d{2}:\\d{2})?$"));
+    return form;
+}
+
+QString xmpDateInFormOf(const QDateTime& date, const QString& current)
+{
+    const QRegularExpressionMatch match = xmpDateForm().match(current.trimmed());
+    if (!match.hasMatch()) {
+        return DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    }
+    if (match.captured(1).isEmpty()) {
+        return DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd")) + match.captured(4);
+    }
+    const QString clock
+        = match.captured(2).isEmpty() ? QStringLiteral("yyyy-MM-ddTHH:mm") : QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    return DateServices::getStringFromDate(date, clock) + match.captured(3) + match.captured(4);
+}
+
+// The wall-clock moment of an XMP date with a day, and whether it names a
+// time of day; invalid for any other text (a year or a month alone).
+QDateTime xmpMoment(const QString& text, bool* hasTime)
+{
+    const QRegularExpressionMatch match = xmpDateForm().match(text.trimmed());
+    if (!match.hasMatch()) {
+        return {};
+    }
+    *hasTime = !match.captured(1).isEmpty();
+    // Hours and minutes, then the seconds or none; a fraction stays as it is.
+    const QString clock
+        = match.captured(1).mid(1, 5) + (match.captured(2).isEmpty() ? QStringLiteral(":00") : match.captured(2));
+    const QDate day = QDate::fromString(text.trimmed().left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = *hasTime ? QTime::fromString(clock, QStringLiteral("HH:mm:ss")) : QTime(0, 0);
+    return day.isValid() && time.isValid() ? QDateTime(day, time, Qt::UTC) : QDateTime();
+}
+
+// The IPTC time text of a moment in the form the file keeps: with the zone
+// of the current value ("08:38:52+02:00") or, where the file names none,
+// without one.
+QString iptcTimeText(const QDateTime& date, const QString& current, bool hasZone)
+{
+    const QString clock = DateServices::getStringFromDate(date, QStringLiteral("HH:mm:ss"));
+    return hasZone ? clock + current.mid(8) : clock;
+}
+
+} // namespace
+
+bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value)
+{
+    // The same information kept in another family, which programs that read
+    // that family first would otherwise show with its old value.
+    static const QMap<QString, QStringList> twins = {
+        {kIptcKeywords, {QStringLiteral("Xmp.dc.subject")}},
+        {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title")}},
+        {kIptcCaption, {QStringLiteral("Xmp.dc.description"), kImageDescription}},
+        {kImageDescription, {QStringLiteral("Xmp.dc.description"), kIptcCaption}},
+        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator"), kIptcByline}},
+        {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
+        {kImageDateTime,
+            {QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.xmp.CreateDate"),
+                QStringLiteral("Iptc.Application2.DateCreated"), QStringLiteral("Iptc.Application2.TimeCreated")}},
+    };
+    const QStringList& keyTwins = twins.value(key);
+    if (value.trimmed().isEmpty()) {
+        return clearTextTwins(wholeTextTwins().contains(key) ? keyTwins : QStringList())
+            && updateIptcTwins(keyTwins, value);
+    }
+    if (key == kImageDateTime && dateShift_) {
+        // The shift moved every date from its own value already.
+        return true;
+    }
+    const QDateTime date = key == kImageDateTime ? TAVDateTagForms::dateOfFieldText(value) : QDateTime();
+    QList<QPair<QString, QString>> pairs;
+    for (const QString& twin : keyTwins) {
+        if (isIptcTwin(twin)) {
+            if (!updateIptcTwins({twin}, value)) {
+                return false;
+            }
+            continue;
+        }
+        const QString current = exifWriter_->currentValue(twin);
+        if (current.isNull() && !createsTwin(key, twin, value)) {
+            continue;
+        }
+        QString text = value;
+        if (key == kIptcKeywords) {
+            text = wordsOf(value).join(QStringLiteral(", "));
+        } else if (twin.startsWith(kXmpPrefix) && date.isValid()) {
+            text = xmpDateInFormOf(date, current);
+        } else if (twin.endsWith(QLatin1String("DateCreated")) && date.isValid()) {
+            text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd"));
+        } else if (date.isValid()) {
+            text = iptcTimeText(date, current, exifWriter_->iptcTimeHasZone(twin));
+        }
+        pairs.append({twin, text});
+    }
+    return pairs.isEmpty() || writeValues(pairs);
+}
+
+bool TAVMetadataWritterMgr::createsTwin(const QString& key, const QString& twin, const QString& value) const
+{
+    // The EXIF description is the caption whatever else the file holds.
+    if (twin == kImageDescription) {
+        return true;
+    }
+    // Otherwise no family is created, but for the XMP that keeps whole a
+    // text IPTC cuts.
+    return wholeTextTwins().value(key) == twin && exifWriter_->canHoldXmp()
+        && (key != kImageDescription || exifWriter_->holdsIptc()) && iptcCuts(key, value);
+}
+
+bool TAVMetadataWritterMgr::clearTextTwins(const QStringList& twins)
+{
+    // An emptied title, caption or keyword list would otherwise show again
+    // from its twin, which readers fall back to.
+    QStringList exifKeys;
+    QList<QPair<QString, QString>> xmpKeys;
+    for (const QString& twin : twins) {
+        if (twin.startsWith(kXmpPrefix)) {
+            if (!exifWriter_->currentValue(twin).isNull()) {
+                xmpKeys.append({twin, QString()});
+            }
+        } else if (!isIptcTwin(twin)) {
+            exifKeys.append(twin);
+        }
+    }
+    return exifWriter_->clearMetadata(exifKeys) && (xmpKeys.isEmpty() || writeValues(xmpKeys));
+}
+
+bool TAVMetadataWritterMgr::isIptcTwin(const QString& twin)
+{
+    return twin == kIptcByline || twin == kIptcCopyrightNotice || twin == kIptcCaption;
+}
+
+bool TAVMetadataWritterMgr::updateIptcTwins(const QStringList& twins, const QString& value)
+{
+    // A file that holds IPTC names its photographer and copyright there too,
+    // and its caption, and programs that read IPTC first show those. The
+    // photographer is the one of EXIF, so every other By-line goes; an
+    // emptied field empties them.
+    if (!exifWriter_->holdsIptc()) {
+        return true;
+    }
+    for (const QString& twin : twins) {
+        if (!isIptcTwin(twin)) {
+            continue;
+        }
+        if (!exifWriter_->clearIPTCMetadata({twin})) {
+            return false;
+        }
+        if (!value.trimmed().isEmpty() && !writeValue(twin, value)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TAVMetadataWritterMgr::shiftDates(const QDateTime& shiftedCapture)
+{
+    const TAVTimeOffsetInfo& shift = *dateShift_;
+    QList<QPair<QString, QString>> pairs;
+    // EXIF dates: always a day and a time. The capture dates a file lacks (or
+    // holds blank) get the shifted capture date it was shown with.
+    for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime",
+             "Exif.Image.DateTimeOriginal"}) {
+        const QString current = exifWriter_->currentValue(QLatin1String(key));
+        QDateTime moment = DateServices::dateWithDateFormateString(current.trimmed(), kExifDateFormat);
+        if (moment.isValid()) {
+            moment = shift.shifted(QDateTime(moment.date(), moment.time(), Qt::UTC), true, true);
+        } else if (current.isNull() && QLatin1String(key) == QLatin1String("Exif.Image.DateTimeOriginal")) {
+            continue;
+        } else {
+            moment = shiftedCapture;
+        }
+        pairs.append({QLatin1String(key), DateServices::getStringFromDate(moment, kExifDateFormat)});
+    }
+    // XMP dates: a day, with or without a time, each keeping its form.
+    for (const char* key : {"Xmp.photoshop.DateCreated", "Xmp.xmp.CreateDate", "Xmp.exif.DateTimeOriginal",
+             "Xmp.exif.DateTimeDigitized", "Xmp.xmp.ModifyDate"}) {
+        const QString current = exifWriter_->currentValue(QLatin1String(key));
+        bool hasTime = false;
+        const QDateTime moment = xmpMoment(current, &hasTime);
+        if (moment.isValid()) {
+            pairs.append({QLatin1String(key), xmpDateInFormOf(shift.shifted(moment, true, hasTime), current)});
+        }
+    }
+    // IPTC keeps the day and the time apart: a pair moves as one moment.
+    for (const auto& [dateKey, timeKey] : {std::pair{"Iptc.Application2.DateCreated", "Iptc.Application2.TimeCreated"},
+             {"Iptc.Application2.DigitizationDate", "Iptc.Application2.DigitizationTime"}}) {
+        const QString dateText = exifWriter_->currentValue(QLatin1String(dateKey));
+        const QString timeText = exifWriter_->currentValue(QLatin1String(timeKey));
+        const QDate day = QDate::fromString(dateText.trimmed(), QStringLiteral("yyyy-MM-dd"));
+        const QTime time = QTime::fromString(timeText.left(8), QStringLiteral("HH:mm:ss"));
+        if (!day.isValid() && !time.isValid()) {
+            continue;
+        }
+        const QDateTime moment = shift.shifted(
+            QDateTime(day.isValid() ? day : QDate(2000, 1, 1), time.isValid() ? time : QTime(0, 0), Qt::UTC),
+            day.isValid(), time.isValid());
+        if (day.isValid()) {
+            pairs.append(
+                {QLatin1String(dateKey), DateServices::getStringFromDate(moment, QStringLiteral("yyyy-MM-dd"))});
+        }
+        if (time.isValid()) {
+            const QString key = QLatin1String(timeKey);
+            pairs.append({key, iptcTimeText(moment, timeText, exifWriter_->iptcTimeHasZone(key))});
+        }
+    }
+    return pairs.isEmpty() || writeValues(pairs);
+}

@@ -1,0 +1,180 @@
+#include "models/write/UnreadableBlocks.h"
+
+#include "models/formats/JpegSegments.h"
+
+#include <QByteArrayView>
+
+#include <exiv2/exif.hpp>
+
+#include <functional>
+#include <set>
+#include <string>
+
+namespace {
+
+const QByteArray kPhotoshopHeader("Photoshop 3.0\0", 14);
+const QByteArray kExifHeader("Exif\0\0", 6);
+const QByteArray kResourceSignature("8BIM");
+constexpr uint16_t kIptcResource = 0x0404;
+
+using SegmentTest = std::function<bool(const QByteArray&, const JpegSegments::Segment&)>;
+
+bool startsWith(const QByteArray& bytes, const JpegSegments::Segment& segment, uint8_t marker, const QByteArray& header)
+{
+    return segment.marker == marker && segment.dataSize() >= header.size()
+        && QByteArrayView(bytes).sliced(segment.dataOffset(), header.size()) == header;
+}
+
+bool isPhotoshopSegment(const QByteArray& bytes, const JpegSegments::Segment& segment)
+{
+    return startsWith(bytes, segment, 0xED, kPhotoshopHeader);
+}
+
+bool isExifSegment(const QByteArray& bytes, const JpegSegments::Segment& segment)
+{
+    return startsWith(bytes, segment, 0xE1, kExifHeader);
+}
+
+uint32_t bigEndian(const QByteArray& bytes, qsizetype at, int size)
+{
+    uint32_t value = 0;
+    for (int i = 0; i < size; ++i) {
+        value = (value << 8) | uint8_t(bytes.at(at + i));
+    }
+    return value;
+}
+
+// Whether the library gives up on these IPTC datasets: it walks them as below
+// and drops the whole block when a dataset's length runs past the end, or its
+// extended length field is longer than four bytes. Bytes between datasets it
+// skips, and so do we.
+bool iptcDatasetsUnreadable(const QByteArray& iptc)
+{
+    qsizetype at = 0;
+    while (iptc.size() - at >= 6) {
+        if (uint8_t(iptc.at(at++)) != 0x1C) {
+            continue;
+        }
+        at += 2; // record and dataset numbers
+        uint32_t length = bigEndian(iptc, at, 2);
+        at += 2;
+        if (length & 0x8000) {
+            const int sizeOfLength = int(length & 0x7FFF);
+            if (sizeOfLength > 4 || sizeOfLength > iptc.size() - at) {
+                return true;
+            }
+            length = bigEndian(iptc, at, sizeOfLength);
+            at += sizeOfLength;
+        }
+        if (qsizetype(length) > iptc.size() - at) {
+            return true;
+        }
+        at += qsizetype(length);
+    }
+    return false;
+}
+
+// Every segment of `original` that passes `test`, in place of those of
+// `written` that do.
+std::optional<QByteArray> withSegmentsOf(const QByteArray& written, const QByteArray& original, const SegmentTest& test)
+{
+    const auto writtenHeader = JpegSegments::header(written);
+    const auto originalHeader = JpegSegments::header(original);
+    if (!writtenHeader || !originalHeader) {
+        return std::nullopt;
+    }
+    QByteArray kept;
+    for (const JpegSegments::Segment& segment : originalHeader->segments) {
+        if (test(original, segment)) {
+            kept.append(original.mid(segment.offset, segment.size));
+        }
+    }
+    QByteArray result;
+    result.reserve(written.size() + kept.size());
+    qsizetype insertAt = -1;
+    qsizetype copiedUpTo = 0;
+    for (const JpegSegments::Segment& segment : writtenHeader->segments) {
+        const bool application = segment.marker >= 0xE0 && segment.marker <= 0xEF;
+        if (test(written, segment)) {
+            result.append(written.mid(copiedUpTo, segment.offset - copiedUpTo));
+            insertAt = insertAt < 0 ? result.size() : insertAt;
+            copiedUpTo = segment.offset + segment.size;
+        } else if (!application && insertAt < 0) {
+            result.append(written.mid(copiedUpTo, segment.offset - copiedUpTo));
+            insertAt = result.size();
+            copiedUpTo = segment.offset;
+        }
+    }
+    result.append(written.mid(copiedUpTo));
+    result.insert(insertAt < 0 ? result.size() - (written.size() - writtenHeader->scanStart) : insertAt, kept);
+    return result;
+}
+
+} // namespace
+
+std::optional<QByteArray> UnreadableBlocks::photoshopBlock(const QByteArray& jpeg)
+{
+    const auto header = JpegSegments::header(jpeg);
+    if (!header) {
+        return std::nullopt;
+    }
+    std::optional<QByteArray> joined;
+    for (const JpegSegments::Segment& segment : header->segments) {
+        if (isPhotoshopSegment(jpeg, segment)) {
+            joined = joined.value_or(QByteArray())
+                         .append(jpeg.mid(segment.dataOffset() + kPhotoshopHeader.size(),
+                             segment.dataSize() - kPhotoshopHeader.size()));
+        }
+    }
+    return joined;
+}
+
+bool UnreadableBlocks::hasDamagedIptc(const QByteArray& jpeg)
+{
+    const QByteArray block = photoshopBlock(jpeg).value_or(QByteArray());
+    qsizetype at = 0;
+    // Signature, resource number, name length byte (the name and its length
+    // byte padded to even) and data size, then the data, padded to even.
+    while (block.size() - at >= 12 && block.mid(at, 4) == kResourceSignature) {
+        const uint16_t resource = uint16_t(bigEndian(block, at + 4, 2));
+        const qsizetype nameField = (qsizetype(uint8_t(block.at(at + 6))) + 2) & ~qsizetype(1);
+        const qsizetype sizeAt = at + 6 + nameField;
+        if (sizeAt + 4 > block.size()) {
+            return true;
+        }
+        const qsizetype size = qsizetype(bigEndian(block, sizeAt, 4));
+        const qsizetype dataAt = sizeAt + 4;
+        if (size > block.size() - dataAt) {
+            return resource == kIptcResource;
+        }
+        if (resource == kIptcResource && iptcDatasetsUnreadable(block.mid(dataAt, size))) {
+            return true;
+        }
+        at = dataAt + size + (size & 1);
+    }
+    return false;
+}
+
+QString UnreadableBlocks::unfollowedDirectory(const Exiv2::ExifData& exifData)
+{
+    static const std::set<std::string> pointers = {"ExifTag", "GPSTag", "InteroperabilityTag", "SubIFDs"};
+    for (const auto& datum : exifData) {
+        const Exiv2::TypeId type = datum.typeId();
+        const bool followed = type == Exiv2::unsignedLong || type == Exiv2::signedLong || type == Exiv2::tiffIfd;
+        if (!followed && pointers.count(datum.tagName()) > 0) {
+            return QString::fromStdString(datum.key());
+        }
+    }
+    return QString();
+}
+
+std::optional<QByteArray> UnreadableBlocks::withPhotoshopSegmentsOf(
+    const QByteArray& written, const QByteArray& original)
+{
+    return withSegmentsOf(written, original, isPhotoshopSegment);
+}
+
+std::optional<QByteArray> UnreadableBlocks::withExifSegmentOf(const QByteArray& written, const QByteArray& original)
+{
+    return withSegmentsOf(written, original, isExifSegment);
+}

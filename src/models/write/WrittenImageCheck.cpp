@@ -1,0 +1,660 @@
+#include "models/write/WrittenImageCheck.h"
+#include "models/formats/ExivRuntime.h"
+
+#include "models/formats/JpegSegments.h"
+#include "models/formats/SonyPreviewImage.h"
+#include "models/write/RepeatedExifBlocks.h"
+#include "models/write/UnreadableBlocks.h"
+
+#include <QBuffer>
+#include <QByteArrayView>
+#include <QImageReader>
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+using ImagePtr = std::unique_ptr<Exiv2::Image>;
+
+const Exiv2::byte* data(const QByteArray& bytes)
+{
+    return reinterpret_cast<const Exiv2::byte*>(bytes.constData());
+}
+
+ImagePtr openBytes(const QByteArray& bytes)
+{
+    auto image = Exiv2::ImageFactory::open(data(bytes), static_cast<long>(bytes.size()));
+    ExivRuntime::readMetadata(*image);
+    return ImagePtr(image.release());
+}
+
+bool fail(QString* why, const QString& reason)
+{
+    if (why) {
+        *why = reason;
+    }
+    return false;
+}
+
+// What the library is known to change when it writes, and how each such
+// value is compared instead. Every entry was found by an experiment: each
+// sample of the test data (JPEG, TIFF and PNG files of nine makers) was read,
+// changed by one edit (none, an EXIF artist, an IPTC title, each of the maker
+// note's members erased in turn) and written in memory by the library, and
+// every value of the written file was diffed against the meant one; then each
+// tag of IFD0, the EXIF, GPS and interoperability directories and IFD1 was
+// written in turn into three of the JPEGs (Canon S40, Nikon D90 through a
+// photo editor, Lumia 820), two TIFFs and a PNG, and read back.
+enum class Compared {
+    ByValue,
+    // By the bytes the value points to (the data the library keeps with it).
+    ByPointedBytes,
+    // Not as a value: what it points to or holds is compared on its own.
+    Not,
+};
+
+// Directory pointers. The library lays out the directories anew on every
+// write: ExifTag, GPSTag and InteroperabilityTag moved on every edit of every
+// sample, SubIFDs were dropped and rebuilt; Nikon3.Preview moved whenever a
+// member before it was erased (the Nikon D3 PNG, 10 of 41 erases). The
+// directories' entries are compared one by one under their own keys.
+bool isDirectoryPointer(const std::string& tag, const std::string& group)
+{
+    static const std::set<std::string> tags = {"ExifTag", "GPSTag", "InteroperabilityTag", "SubIFDs"};
+    return tags.count(tag) > 0 || (group == "Nikon3" && tag == "Preview");
+}
+
+// Offsets of data the library carries with the value and writes elsewhere:
+// the thumbnail of IFD1 (Thumbnail.JPEGInterchangeFormat moved on every EXIF
+// edit of the Canon, Sony, iPhone and Lumia JPEGs; Thumbnail.StripOffsets, of
+// an uncompressed one, moved likewise in all three JPEGs it was written into).
+// Where the library carries no data, both sides compare as empty. In a TIFF,
+// strips are the picture's and compared with it.
+bool pointsToCarriedData(const std::string& tag, const std::string& group, bool tiffBased)
+{
+    return tag == "JPEGInterchangeFormat" || (!tiffBased && group != "Image" && tag == "StripOffsets");
+}
+
+// Containers the library builds again from their own collections: the maker
+// note from its members, and the IPTC, XMP and Photoshop blocks of a TIFF
+// (XMLPacket, IPTCNAA, ImageResources), compared as IPTC and XMP values.
+bool isRebuiltContainer(const std::string& tag, const std::string& group)
+{
+    static const std::set<std::string> tags = {"MakerNote", "XMLPacket", "IPTCNAA", "ImageResources"};
+    return group == "MakerNote" || tags.count(tag) > 0;
+}
+
+// IFD0's image-structure tags, which the library drops (TileOffsets: zeroes)
+// when it writes an EXIF block apart from the picture (JPEG, PNG, the formats
+// the experiment covered; others are not excused unseen): every
+// one of them was gone from all three JPEGs and the PNG it was written into,
+// and PhotometricInterpretation went from the Nikon D90 JPEG on a save with no
+// edit. A TIFF keeps them: there they describe the picture itself, whose
+// strips or tiles are compared byte for byte.
+bool isDroppedFromDetachedBlock(const std::string& tag, const std::string& group)
+{
+    static const std::set<std::string> tags = {"PhotometricInterpretation", "RowsPerStrip", "StripOffsets",
+        "StripByteCounts", "TileOffsets", "JPEGInterchangeFormat", "JPEGInterchangeFormatLength"};
+    return group == "Image" && tags.count(tag) > 0;
+}
+
+// The strip and tile offsets of a TIFF structure: their data is compared as
+// the picture (sameImageData). TileOffsets outside IFD0 came back as 0 from
+// every sample it was written into.
+bool isPictureOffset(const std::string& tag)
+{
+    return tag == "StripOffsets" || tag == "TileOffsets";
+}
+
+Compared comparedAs(const Exiv2::Exifdatum& datum, int imageType)
+{
+    // The library spells a tag's name anew at every call (through a string
+    // stream for a tag it does not know): once per value is enough.
+    const std::string tag = datum.tagName();
+    const std::string group = datum.groupName();
+    const bool tiffBased = WrittenImageCheck::isTiffBased(imageType);
+    const bool detachedBlock = imageType == Exiv2::ImageType::jpeg || imageType == Exiv2::ImageType::png;
+    if (detachedBlock && isDroppedFromDetachedBlock(tag, group)) {
+        return Compared::Not;
+    }
+    if (pointsToCarriedData(tag, group, tiffBased)) {
+        return Compared::ByPointedBytes;
+    }
+    if (isDirectoryPointer(tag, group) || isRebuiltContainer(tag, group) || isPictureOffset(tag)) {
+        return Compared::Not;
+    }
+    return Compared::ByValue;
+}
+
+// How a value is compared: by its text, or by its type and its bytes. Equal
+// bytes of one type make equal texts, and the bytes come far cheaper than the
+// text (a maker note's text lists every byte in decimal).
+enum class Likeness { Text, Bytes };
+
+template <typename Datum> std::string likenessOf(const Datum& datum, Likeness likeness)
+{
+    std::string value = datum.key() + '\x1f';
+    if (likeness == Likeness::Text) {
+        return value + datum.toString();
+    }
+    value += std::to_string(int(datum.typeId())) + '\x1f';
+    const size_t at = value.size();
+    value.resize(at + size_t(std::max(0L, datum.size())));
+    if (value.size() > at) {
+        datum.copy(reinterpret_cast<Exiv2::byte*>(&value[at]), Exiv2::littleEndian);
+    }
+    return value;
+}
+
+// An offset's likeness: the bytes it points to, which the library carries
+// with the value.
+std::string pointedLikeness(const Exiv2::Exifdatum& datum)
+{
+    const Exiv2::DataBuf data = datum.dataArea();
+    return datum.key() + "\x1f@" + std::string(reinterpret_cast<const char*>(data.pData_), size_t(data.size_));
+}
+
+// An XMP property's likeness: its type and each item of an array or each
+// language of an alternative on its own, in order, so that neither the kind
+// of array, nor the order of its items, nor a language can change unseen.
+std::string xmpLikeness(const Exiv2::Xmpdatum& datum)
+{
+    std::string text = datum.key() + '\x1f' + std::to_string(int(datum.typeId())) + '\x1f';
+    const std::unique_ptr<Exiv2::Value> value(datum.getValue().release());
+    if (!value) {
+        return text;
+    }
+    if (value->typeId() == Exiv2::langAlt) {
+        for (const auto& [language, entry] : static_cast<const Exiv2::LangAltValue&>(*value).value_) {
+            text += language + '\x1e' + entry + '\x1e';
+        }
+    } else if (value->typeId() == Exiv2::xmpBag || value->typeId() == Exiv2::xmpSeq
+        || value->typeId() == Exiv2::xmpAlt) {
+        for (long i = 0; i < value->count(); ++i) {
+            text += value->toString(i) + '\x1e';
+        }
+    } else {
+        text += value->toString();
+    }
+    return text;
+}
+
+// Every compared value as "key\x1f" and its likeness, sorted: two collections
+// hold the same values when these lists match, whatever their order in the
+// file. `how` tells how each value is compared.
+template <typename Data, typename How>
+std::vector<std::string> valuesOf(const Data& metadata, How how, Likeness likeness = Likeness::Text)
+{
+    std::vector<std::string> values;
+    values.reserve(metadata.count());
+    for (const auto& datum : metadata) {
+        switch (how(datum)) {
+        case Compared::ByValue:
+            values.push_back(likenessOf(datum, likeness));
+            break;
+        case Compared::ByPointedBytes:
+            if constexpr (std::is_same_v<std::decay_t<decltype(datum)>, Exiv2::Exifdatum>) {
+                values.push_back(pointedLikeness(datum));
+            }
+            break;
+        case Compared::Not:
+            break;
+        }
+    }
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+std::vector<std::string> xmpValuesOf(const Exiv2::XmpData& xmpData)
+{
+    std::vector<std::string> values;
+    values.reserve(size_t(xmpData.count()));
+    for (const auto& datum : xmpData) {
+        values.push_back(xmpLikeness(datum));
+    }
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+// The key of the first expected value that is missing from the written ones
+// (each written value answers for one expected value only), if any.
+std::optional<std::string> firstMissing(
+    const std::vector<std::string>& expected, const std::vector<std::string>& written)
+{
+    auto candidate = written.begin();
+    for (const std::string& value : expected) {
+        candidate = std::lower_bound(candidate, written.end(), value);
+        if (candidate == written.end() || *candidate != value) {
+            return value.substr(0, value.find('\x1f'));
+        }
+        ++candidate;
+    }
+    return std::nullopt;
+}
+
+// The first expected value missing from the written ones. Compared by bytes
+// first; only when that finds a difference are the texts compared, so the
+// answer is the one a comparison of texts alone gives.
+template <typename Data, typename How>
+std::optional<std::string> firstMissingOf(const Data& expected, const Data& written, How how)
+{
+    if (!firstMissing(valuesOf(expected, how, Likeness::Bytes), valuesOf(written, how, Likeness::Bytes))) {
+        return std::nullopt;
+    }
+    return firstMissing(valuesOf(expected, how), valuesOf(written, how));
+}
+
+uint32_t bigEndian32(const QByteArray& bytes, qsizetype at)
+{
+    const auto byte = [&](qsizetype i) { return uint32_t(uint8_t(bytes.at(at + i))); };
+    return (byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
+}
+
+// The pieces of a JPEG's picture: its tables and frame header (every segment
+// but the application and comment segments that hold metadata) and everything
+// from its first scan on, as views into the bytes. Nothing when the segment
+// structure is broken.
+std::optional<std::vector<QByteArrayView>> jpegPicture(const QByteArray& bytes)
+{
+    const auto header = JpegSegments::header(bytes);
+    if (!header || !header->hasScan) {
+        return std::nullopt;
+    }
+    std::vector<QByteArrayView> pieces;
+    for (const JpegSegments::Segment& segment : header->segments) {
+        const bool metadata = (segment.marker >= 0xE0 && segment.marker <= 0xEF) || segment.marker == 0xFE;
+        if (!metadata) {
+            pieces.push_back(QByteArrayView(bytes).sliced(segment.offset, segment.size));
+        }
+    }
+    pieces.push_back(QByteArrayView(bytes).sliced(header->scanStart));
+    return pieces;
+}
+
+// Whether two lists of pieces join to the same bytes, compared in place
+// (the pieces may be cut differently: a segment the library re-split still
+// holds the same bytes).
+bool sameJoinedBytes(const std::vector<QByteArrayView>& first, const std::vector<QByteArrayView>& second)
+{
+    size_t i = 0;
+    size_t j = 0;
+    qsizetype atFirst = 0;
+    qsizetype atSecond = 0;
+    while (i < first.size() && j < second.size()) {
+        const QByteArrayView a = first[i].sliced(atFirst);
+        const QByteArrayView b = second[j].sliced(atSecond);
+        const qsizetype length = std::min(a.size(), b.size());
+        if (std::memcmp(a.data(), b.data(), size_t(length)) != 0) {
+            return false;
+        }
+        atFirst += length;
+        atSecond += length;
+        if (atFirst == first[i].size()) {
+            ++i;
+            atFirst = 0;
+        }
+        if (atSecond == second[j].size()) {
+            ++j;
+            atSecond = 0;
+        }
+    }
+    const auto restIsEmpty = [](const std::vector<QByteArrayView>& pieces, size_t from) {
+        return std::all_of(pieces.begin() + qsizetype(from), pieces.end(),
+            [](const QByteArrayView& piece) { return piece.isEmpty(); });
+    };
+    return restIsEmpty(first, i) && restIsEmpty(second, j);
+}
+
+// Whether two JPEGs hold the same picture, compared piece by piece in place.
+// The picture of `before` must be found whole: one
+// corrupted segment length (a quantisation table declared 65535 bytes long)
+// makes the library read on past the frame into the scan, and it wrote such a
+// file back as its first 73 KB of 733 KB, without a scan, and said nothing.
+bool sameJpegPicture(const QByteArray& before, const QByteArray& after, QString* why)
+{
+    const auto first = jpegPicture(before);
+    if (!first) {
+        return fail(
+            why, QStringLiteral("the JPEG structure is damaged: its picture data cannot be located to keep it"));
+    }
+    const auto second = jpegPicture(after);
+    if (!second || !sameJoinedBytes(*first, *second)) {
+        return fail(why, QStringLiteral("the picture data changed"));
+    }
+    return true;
+}
+
+// The contents of a PNG's image data chunks, in order, in place.
+std::vector<QByteArrayView> pngImageData(const QByteArray& bytes)
+{
+    std::vector<QByteArrayView> pieces;
+    qsizetype at = 8;
+    while (at + 12 <= bytes.size()) {
+        const qsizetype length = qsizetype(bigEndian32(bytes, at));
+        if (length < 0 || at + 12 + length > bytes.size()) {
+            break;
+        }
+        if (QByteArrayView(bytes).sliced(at + 4, 4) == QByteArrayView("IDAT")) {
+            pieces.push_back(QByteArrayView(bytes).sliced(at + 8, length));
+        }
+        at += 12 + length;
+    }
+    return pieces;
+}
+
+// The strips or tiles of every directory of a TIFF structure, in place, or
+// nothing when a directory names its data without saying how long it is, or
+// when no directory names any: a TIFF always has picture data, so the library
+// did not find the directories (a first-directory pointer off by two bytes
+// reads as a directory of garbage entries, and was saved as a file of 170
+// bytes).
+std::optional<std::vector<QByteArrayView>> tiffImageData(const QByteArray& bytes, const Exiv2::ExifData& exifData)
+{
+    std::vector<QByteArrayView> pieces;
+    bool found = false;
+    for (const auto& datum : exifData) {
+        const std::string tag = datum.tagName();
+        if (tag != "StripOffsets" && tag != "TileOffsets") {
+            continue;
+        }
+        found = true;
+        const std::string countsKey
+            = "Exif." + datum.groupName() + (tag == "StripOffsets" ? ".StripByteCounts" : ".TileByteCounts");
+        const auto counts = exifData.findKey(Exiv2::ExifKey(countsKey));
+        if (counts == exifData.end() || counts->count() != datum.count()) {
+            return std::nullopt;
+        }
+        for (long i = 0; i < datum.count(); ++i) {
+            const long offset = datum.toLong(i);
+            const long length = counts->toLong(i);
+            if (offset < 0 || length < 0 || offset + qsizetype(length) > bytes.size()) {
+                return std::nullopt;
+            }
+            pieces.push_back(QByteArrayView(bytes).sliced(offset, length));
+        }
+    }
+    if (!found) {
+        return std::nullopt;
+    }
+    return pieces;
+}
+
+QSize decodedSize(const QByteArray& bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    QImageReader reader(&buffer);
+    return reader.canRead() ? reader.size() : QSize();
+}
+
+bool sameImageData(const QByteArray& before, const QByteArray& after, int type, const Exiv2::Image& newImage,
+    const Exiv2::ExifData* beforePictureTags, QString* why)
+{
+    if (type == Exiv2::ImageType::jpeg && !sameJpegPicture(before, after, why)) {
+        return false;
+    }
+    if (type == Exiv2::ImageType::png && !sameJoinedBytes(pngImageData(before), pngImageData(after))) {
+        return fail(why, QStringLiteral("the picture data changed"));
+    }
+    if (WrittenImageCheck::isTiffBased(type)) {
+        // The caller's read of `before` where it has one: a save has read it
+        // once already.
+        ImagePtr oldImage;
+        if (!beforePictureTags) {
+            try {
+                oldImage = openBytes(before);
+            } catch (const std::exception&) {
+                return fail(why, QStringLiteral("the library cannot read the file it was given"));
+            }
+        }
+        const auto old = tiffImageData(before, beforePictureTags ? *beforePictureTags : oldImage->exifData());
+        if (!old) {
+            return fail(why, QStringLiteral("the library cannot locate the picture data to keep it"));
+        }
+        const auto kept = tiffImageData(after, newImage.exifData());
+        if (!kept || !sameJoinedBytes(*kept, *old)) {
+            return fail(why, QStringLiteral("the picture data changed"));
+        }
+    }
+    // Formats whose picture data is not compared byte for byte above must at
+    // least still decode to their size.
+    if (type == Exiv2::ImageType::jpeg || type == Exiv2::ImageType::png || WrittenImageCheck::isTiffBased(type)) {
+        return true;
+    }
+    const QSize size = decodedSize(before);
+    if (size.isValid() && decodedSize(after) != size) {
+        return fail(why, QStringLiteral("the picture no longer decodes to its size"));
+    }
+    return true;
+}
+
+// XMP is compared by its parsed properties, never by the packet's bytes: the
+// library re-serialises some packets even when asked to keep them (a Windows
+// photo tool's packet with a non-standard namespace came back with its
+// namespaces in another order on every save, and differently on two saves).
+// Every property must come back, and none may appear.
+bool sameXmp(const WrittenImageCheck::Expected& expected, const Exiv2::Image& newImage, QString* why)
+{
+    // A packet the library cannot decode has no properties to compare; it is
+    // kept as it was read, byte for byte.
+    if (!expected.xmpEdited && expected.xmpData.empty() && !expected.xmpPacket.empty()) {
+        return newImage.xmpPacket() == expected.xmpPacket || fail(why, QStringLiteral("the XMP packet changed"));
+    }
+    const std::vector<std::string> meant = xmpValuesOf(expected.xmpData);
+    const std::vector<std::string> written = xmpValuesOf(newImage.xmpData());
+    if (const auto missing = firstMissing(meant, written)) {
+        return fail(why, QStringLiteral("%1 does not read back as written").arg(QString::fromStdString(*missing)));
+    }
+    if (const auto added = firstMissing(written, meant)) {
+        return fail(why, QStringLiteral("%1 appeared in the XMP packet").arg(QString::fromStdString(*added)));
+    }
+    return true;
+}
+
+// A Sony JPEG's maker-note preview still names the same bytes, unless the
+// entry went with the maker note (a cleared EXIF block), which the comparison
+// of values judges.
+bool sameSonyPreview(const QByteArray& before, const QByteArray& after, int type, QString* why)
+{
+    if (type != Exiv2::ImageType::jpeg) {
+        return true;
+    }
+    const auto preview = SonyPreviewImage::previewIn(before);
+    if (preview && SonyPreviewImage::hasPreviewEntry(after) && SonyPreviewImage::previewIn(after) != preview) {
+        return fail(why, QStringLiteral("the Sony preview image is no longer found"));
+    }
+    return true;
+}
+
+// A block the library cannot read compares as absent on both sides; it must
+// come back byte for byte (see UnreadableBlocks). An EXIF block can be kept
+// so only in a JPEG, where it is a segment of its own.
+bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, int type,
+    const WrittenImageCheck::Expected& expected, QString* why)
+{
+    const bool jpeg = type == Exiv2::ImageType::jpeg;
+    if (jpeg && !expected.iptcCleared && UnreadableBlocks::hasDamagedIptc(before)
+        && UnreadableBlocks::photoshopBlock(after) != UnreadableBlocks::photoshopBlock(before)) {
+        return fail(why,
+            QStringLiteral("the file's IPTC block is damaged and cannot be read, so it cannot be edited "
+                           "without being lost"));
+    }
+    const QString directory = UnreadableBlocks::unfollowedDirectory(expected.exifData);
+    if (directory.isEmpty()) {
+        return true;
+    }
+    const auto exifSegment = [](const QByteArray& bytes) {
+        const auto segments = JpegSegments::exifSegments(bytes);
+        return segments.size() == 1 ? bytes.mid(segments.front().offset, segments.front().size) : QByteArray();
+    };
+    if (!jpeg || exifSegment(after).isEmpty() || exifSegment(after) != exifSegment(before)) {
+        return fail(why,
+            QStringLiteral("the EXIF directory %1 of the file is damaged and cannot be read, so the EXIF data "
+                           "cannot be edited without being lost")
+                .arg(directory));
+    }
+    return true;
+}
+
+// Whether two lists of pieces hold the same bytes, piece by piece.
+bool samePieces(const std::vector<QByteArrayView>& first, const std::vector<QByteArrayView>& second)
+{
+    return std::equal(first.begin(), first.end(), second.begin(), second.end(), [](QByteArrayView a, QByteArrayView b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size())) == 0;
+    });
+}
+
+// A JPEG's standard XMP segments, whole, in file order.
+std::vector<QByteArrayView> xmpSegmentsOf(const QByteArray& bytes, const JpegSegments::Header& header)
+{
+    std::vector<QByteArrayView> found;
+    for (const JpegSegments::Segment& segment : header.segments) {
+        if (JpegSegments::isXmp(bytes, segment)) {
+            found.push_back(QByteArrayView(bytes).sliced(segment.offset, segment.size));
+        }
+    }
+    return found;
+}
+
+// The bytes of a JPEG the library reads to check what a save changed, when
+// its XMP segments came back as `before` held them and no edit reached the
+// XMP: they read back as before, as the XMP the save started from, and are
+// left out. The rest of the header is kept (the frame gives the picture's
+// size), the picture is not: the library stops reading at the first scan.
+// Nothing when that shortcut does not hold; the whole file is read then.
+std::optional<QByteArray> changedJpegMetadata(
+    const QByteArray& before, const QByteArray& after, const WrittenImageCheck::Expected& expected)
+{
+    if (expected.xmpEdited) {
+        return std::nullopt;
+    }
+    const auto old = JpegSegments::header(before);
+    const auto now = JpegSegments::header(after);
+    if (!old || !now) {
+        return std::nullopt;
+    }
+    const std::vector<QByteArrayView> kept = xmpSegmentsOf(after, *now);
+    if (kept.empty() || !samePieces(kept, xmpSegmentsOf(before, *old))) {
+        return std::nullopt;
+    }
+    QByteArray parsed;
+    parsed.reserve(now->scanStart + 2);
+    parsed.append("\xFF\xD8", 2);
+    for (const JpegSegments::Segment& segment : now->segments) {
+        if (!JpegSegments::isXmp(after, segment)) {
+            parsed.append(after.constData() + segment.offset, segment.size);
+        }
+    }
+    parsed.append("\xFF\xD9", 2);
+    return parsed;
+}
+
+// The library's read of `parsed` (a JPEG's changed segments) with the XMP it
+// left out: the expected one, which is the read of the same bytes.
+ImagePtr openWithKeptXmp(const QByteArray& parsed, const QByteArray& after, const WrittenImageCheck::Expected& expected)
+{
+    ImagePtr image = openBytes(parsed);
+    image->setXmpData(expected.xmpData);
+    if (const auto packet = JpegSegments::xmpPacket(after)) {
+        image->xmpPacket() = packet->toStdString();
+    }
+    return image;
+}
+
+} // namespace
+
+Exiv2::ExifData WrittenImageCheck::pictureTagsOf(const Exiv2::ExifData& exifData)
+{
+    static const std::set<std::string> tags = {"StripOffsets", "StripByteCounts", "TileOffsets", "TileByteCounts"};
+    Exiv2::ExifData found;
+    for (const auto& datum : exifData) {
+        if (tags.count(datum.tagName()) > 0) {
+            found.add(datum);
+        }
+    }
+    return found;
+}
+
+bool WrittenImageCheck::isTiffBased(int imageType)
+{
+    return imageType == Exiv2::ImageType::tiff || imageType == Exiv2::ImageType::cr2
+        || imageType == Exiv2::ImageType::orf || imageType == Exiv2::ImageType::rw2;
+}
+
+bool WrittenImageCheck::confirm(const QByteArray& before, const QByteArray& after, const Expected& expected,
+    QString* why, std::unique_ptr<Exiv2::Image>* readBack)
+{
+    if (!readBack) {
+        return confirm(before, after, expected, why, static_cast<ReadBack*>(nullptr));
+    }
+    ReadBack read;
+    if (!check(before, after, expected, why, &read, std::nullopt)) {
+        return false;
+    }
+    *readBack = std::move(read.image);
+    return true;
+}
+
+bool WrittenImageCheck::confirm(
+    const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why, ReadBack* readBack)
+{
+    const int type = Exiv2::ImageFactory::getType(data(before), static_cast<long>(before.size()));
+    std::optional<QByteArray> parsed;
+    if (type == Exiv2::ImageType::jpeg) {
+        parsed = changedJpegMetadata(before, after, expected);
+    }
+    return check(before, after, expected, why, readBack, parsed);
+}
+
+bool WrittenImageCheck::check(const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why,
+    ReadBack* readBack, const std::optional<QByteArray>& parsed)
+{
+    const int type = Exiv2::ImageFactory::getType(data(before), static_cast<long>(before.size()));
+    if (Exiv2::ImageFactory::getType(data(after), static_cast<long>(after.size())) != type) {
+        return fail(why, QStringLiteral("the written file is no longer of its image type"));
+    }
+    ImagePtr newImage;
+    try {
+        newImage = parsed ? openWithKeptXmp(*parsed, after, expected) : openBytes(after);
+    } catch (const Exiv2::AnyError& error) {
+        return fail(why, QStringLiteral("the written file does not read back: %1").arg(error.what()));
+    } catch (const std::exception& error) {
+        return fail(why, QStringLiteral("the written file does not read back: %1").arg(error.what()));
+    }
+
+    const auto exifCompared = [type](const Exiv2::Exifdatum& datum) { return comparedAs(datum, type); };
+    const auto byValue = [](const auto&) { return Compared::ByValue; };
+    const auto exifMissing = firstMissingOf(expected.exifData, newImage->exifData(), exifCompared);
+    const auto iptcMissing = firstMissingOf(expected.iptcData, newImage->iptcData(), byValue);
+    for (const auto& missing : {exifMissing, iptcMissing}) {
+        if (missing) {
+            return fail(why, QStringLiteral("%1 does not read back as written").arg(QString::fromStdString(*missing)));
+        }
+    }
+    // Readers disagree on a file with two EXIF blocks; a save writes one.
+    if (RepeatedExifBlocks::countIn(after) > 1) {
+        return fail(why, QStringLiteral("the written file holds more than one EXIF block"));
+    }
+    // XMP left out of the read came back byte for byte: nothing to compare.
+    if ((!parsed && !sameXmp(expected, *newImage, why)) || !sameSonyPreview(before, after, type, why)
+        || !keepsUnreadableBlocks(before, after, type, expected, why)) {
+        return false;
+    }
+    if (!sameImageData(before, after, type, *newImage, expected.beforePictureTags, why)) {
+        return false;
+    }
+    if (readBack) {
+        readBack->parsedBytes = parsed.value_or(QByteArray());
+        readBack->image = std::move(newImage);
+    }
+    return true;
+}

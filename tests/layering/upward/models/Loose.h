@@ -1,0 +1,3 @@
+#pragma once
+
+#include "models/record/Record.h"

@@ -1,0 +1,216 @@
+#include "models/image/TAVImageObject.h"
+
+#include "models/image/ImageImportTest.h"
+#include "support/ExifTool.h"
+#include "support/FakeUiServices.h"
+#include "support/QtPrinters.h"
+
+#include <QFile>
+#include <QJsonObject>
+
+#include <ctime>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TimeShiftTest : public ImageImportTest<FakeUiServices> {
+protected:
+    static TAVTimeOffsetInfo hours(int count)
+    {
+        TAVTimeOffsetInfo shift;
+        shift.setTimeUnit(TAVTimeOffsetInfo::Hour);
+        shift.setTimeOffsetNum(count);
+        return shift;
+    }
+
+    static QString shownDate(const TAVImageObjectPtr& image)
+    {
+        return image->getValueForKey("Exif.Image.CreateDate", 0) + " " + image->getValueForKey("Summary.CreateTime", 0);
+    }
+};
+
+} // namespace
+
+// A news photo whose EXIF holds only the date it was last modified: the IPTC
+// and XMP capture date is the one shifted, and each twin keeps its form and zone.
+TEST_F(TimeShiftTest, ANewsPhotoIsShiftedFromItsCaptureDateAndEachTwinKeepsItsFormAndZone)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const auto image = import("news.jpg",
+        {{"Exif.Image.DateTime", "2008:05:10 14:00:00"}, {"Iptc.Application2.DateCreated", "2003-08-30"},
+            {"Iptc.Application2.TimeCreated", "10:15:00-07:00"},
+            {"Xmp.photoshop.DateCreated", "2003-08-30T10:15:00-07:00"}, {"Xmp.xmp.CreateDate", "2003-08-30"}});
+    EXPECT_EQ(shownDate(image), QString("2003-08-30 10:15:00"));
+
+    image->exifData()->setCreatedDateTimeOffset(hours(2));
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2003:08:30 12:15:00"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2003:08:30"));
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), QString("12:15:00-07:00"));
+    EXPECT_EQ(tags.value("XMP-photoshop:DateCreated").toString(), QString("2003:08:30 12:15:00-07:00"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2003:08:30"));
+    EXPECT_EQ(shownDate(image), QString("2003-08-30 12:15:00"));
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+}
+
+TEST_F(TimeShiftTest, TheCaptureDateIsTakenInOrderAndTheModificationDateOnlyWhenThereIsNoOther)
+{
+    const std::pair<QString, QString> modified{"Exif.Image.DateTime", "2008:05:10 14:00:00"};
+    EXPECT_EQ(shownDate(import("digitized.jpg",
+                  {modified, {"Exif.Photo.DateTimeDigitized", "2004:01:02 03:04:05"},
+                      {"Iptc.Application2.DateCreated", "2003-08-30"}})),
+        QString("2004-01-02 03:04:05"));
+    // A blanked DateTimeOriginal hides nothing behind it.
+    EXPECT_EQ(shownDate(import("blank.jpg",
+                  {modified, {"Exif.Photo.DateTimeOriginal", "    :  :     :  :  "},
+                      {"Iptc.Application2.DateCreated", "2003-08-30"}})),
+        QString("2003-08-30 00:00:00"));
+    EXPECT_EQ(shownDate(import("xmp.jpg", {modified, {"Xmp.xmp.CreateDate", "2001-02-03T04:05Z"}})),
+        QString("2001-02-03 04:05:00"));
+    EXPECT_EQ(shownDate(import("xmpyear.jpg", {modified, {"Xmp.photoshop.DateCreated", "2001"}})),
+        QString("2008-05-10 14:00:00"));
+    EXPECT_EQ(shownDate(import("modified.jpg", {modified})), QString("2008-05-10 14:00:00"));
+}
+
+TEST_F(TimeShiftTest, ASecondDateTimeOriginalInTheFirstDirectoryMovesWithTheStandardOne)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const auto image = import("twice.jpg",
+        {{"Exif.Image.DateTimeOriginal", "2015:03:01 08:00:00"}, {"Exif.Photo.DateTimeOriginal", "2015:03:01 08:00:00"},
+            {"Xmp.xmp.CreateDate", "2015-03-01T08:00:00.25+01:00"}});
+    image->exifData()->setCreatedDateTimeOffset(hours(1));
+    ASSERT_TRUE(image->saveMetadataToImage());
+    QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IFD0:DateTimeOriginal").toString(), QString("2015:03:01 09:00:00"));
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2015:03:01 09:00:00"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2015:03:01 09:00:00.25+01:00"));
+
+    // A cleared date takes the second one too.
+    image->exifData()->setValue("", "Exif.Image.CreateDate", 0, false, false, true);
+    image->exifData()->setValue("", "Summary.CreateTime", 0, false, false, true);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    tags = ExifTool::read(image->srcPath());
+    EXPECT_FALSE(tags.contains("IFD0:DateTimeOriginal"));
+    EXPECT_FALSE(tags.contains("ExifIFD:DateTimeOriginal"));
+}
+
+TEST_F(TimeShiftTest, PhotosWithoutADateAreNamedInOneAlertAndLoseTheirUnsavedState)
+{
+    const auto dated = import("dated.jpg", {{"Exif.Photo.DateTimeOriginal", "2015:03:01 08:00:00"}});
+    const auto first = import("first.jpg", {{"Exif.Image.Artist", "Ann"}});
+    const auto second = import("second.jpg", {{"Exif.Image.Artist", "Bob"}});
+    {
+        TAVImageObject::ChangedFilesAlert loop;
+        for (const auto& image : {dated, first, second}) {
+            TAVExifData setting;
+            setting.setCreatedDateTimeOffset(hours(1));
+            image->exifData()->applyChangeValueFromExifData(setting);
+            ASSERT_EQ(image->exifData()->enuModifyState(), TAVExifData::StateModified);
+        }
+        // The second photo has an edit besides the shift: that edit is saved.
+        second->exifData()->setValue("Cy", "Exif.Image.Artist", 0, false, false, true);
+        for (const auto& image : {dated, first, second})
+            EXPECT_TRUE(image->saveMetadataToImage());
+        EXPECT_TRUE(ui_.alerts().isEmpty());
+    }
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts().first().message,
+        QString("These photos have no date to shift and were left as they were: first.jpg, second.jpg"));
+    EXPECT_EQ(dated->exifData()->enuModifyState(), TAVExifData::StateSaved);
+    EXPECT_EQ(first->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
+    EXPECT_EQ(first->getImageForImageState(), QString());
+    EXPECT_EQ(second->exifData()->enuModifyState(), TAVExifData::StateSaved);
+    EXPECT_FALSE(first->exifData()->createdDateTimeOffset().has_value());
+    EXPECT_EQ(shownDate(first), QString(" "));
+    EXPECT_EQ(second->getValueForKey("Exif.Image.Artist", 0), QString("Cy"));
+
+    // Outside a loop the alert comes at once.
+    const auto alone = import("alone.jpg", {});
+    alone->exifData()->setCreatedDateTimeOffset(hours(1));
+    EXPECT_TRUE(alone->saveMetadataToImage());
+    ASSERT_EQ(ui_.alerts().size(), 2);
+    EXPECT_EQ(ui_.alerts().last().message, QString("The photo has no date to shift and was left as it was: alone.jpg"));
+}
+
+// Every date the file holds moves by the shift from its own value: an XMP
+// creation date apart from the capture date, the modification date and its
+// XMP twin are never given the capture date; an IPTC time without a zone
+// keeps having none, one with a zone keeps it.
+TEST_F(TimeShiftTest, EachDateTwinMovesFromItsOwnValueInItsOwnForm)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString user = ImageFixtures::copySample("gowebp-pentax.jpg", tempPath("user"));
+    {
+        // A creation date of its own, as the checked files had it, put in
+        // place of the packet's own (same length: nothing else moves).
+        QFile file(user);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        const QByteArray own("CreateDate=\"2017-10-27T08:38:52\"");
+        ASSERT_EQ(bytes.count(own), 1);
+        bytes.replace(own, QByteArray("CreateDate=\"2017-10-29T16:30:05\""));
+        file.seek(0);
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    const auto pentax = openWorkingCopy(user);
+    pentax->exifData()->setCreatedDateTimeOffset(hours(1));
+    ASSERT_TRUE(pentax->saveMetadataToImage());
+    QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2017:10:27 09:38:52"));
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2017:11:23 10:56:54"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2017:10:29 17:30:05"));
+    EXPECT_EQ(tags.value("XMP-xmp:ModifyDate").toString(), QString("2017:11:23 10:56:54+01:00"));
+    EXPECT_EQ(tags.value("XMP-photoshop:DateCreated").toString(), QString("2017:10:27 09:38:52"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2017:10:27"));
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), QString("09:38:52"));
+    EXPECT_EQ(tags.value("IPTC:DigitalCreationTime").toString(), QString("09:38:52"));
+    EXPECT_EQ(shownDate(pentax), QString("2017-10-27 09:38:52"));
+
+    // Across midnight the IPTC date moves with its time; the zone stays.
+    const auto d90 = importSample("npm-nikon-d90-photometric.jpg");
+    d90->exifData()->setCreatedDateTimeOffset(hours(12));
+    ASSERT_TRUE(d90->saveMetadataToImage());
+    tags = ExifTool::read(d90->srcPath());
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2011:08:16 00:24:54"));
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2016:01:22 04:14:43"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2011:08:16"));
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), QString("00:24:54+00:00"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2011:08:16 00:24:54"));
+
+    // A date the user typed is the date every twin gets.
+    d90->exifData()->setValue("2012-01-02", "Exif.Image.CreateDate", 0, true, true, true);
+    ASSERT_TRUE(d90->saveMetadataToImage());
+    tags = ExifTool::read(d90->srcPath());
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2012:01:02 00:24:54"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2012:01:02 00:24:54"));
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2012:01:02"));
+}
+
+// "Also set the file's creation date": a capture time without a zone is the
+// photographer's local time, as file managers and exiftool read it.
+TEST_F(TimeShiftTest, TheFileDateIsTheCaptureTimeReadAsLocalTime)
+{
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    const auto image = importSample("npm-canon-s40.jpg");
+    image->exifData()->setIsApplyToFileCreatedDateTime(true);
+    image->exifData()->setCreatedDateTimeOffset(hours(1));
+    const bool saved = image->saveMetadataToImage();
+    // In UTC before the zone goes back: a local date is kept as a wall clock.
+    const QDateTime modified = FileServices::modificationDate(image->srcPath()).toUTC();
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
+    ASSERT_TRUE(saved);
+    // 13:01:44 in New York (EST, UTC-5) is 18:01:44 UTC.
+    EXPECT_EQ(modified, QDateTime(QDate(2003, 12, 14), QTime(18, 1, 44), Qt::UTC))
+        << qPrintable(modified.toString(Qt::ISODate));
+}

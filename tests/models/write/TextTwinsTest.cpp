@@ -1,0 +1,142 @@
+// A title, caption or keyword is one text wherever the file keeps it: IPTC's
+// cut copy never replaces the whole text, the caption's three twins stay in
+// step, and Photoshop's digest of the IPTC block follows an IPTC edit.
+#include "models/image/TAVImageObject.h"
+
+#include "models/image/ImageImportTest.h"
+#include "support/ExifTool.h"
+#include "support/FakeUiServices.h"
+#include "support/QtPrinters.h"
+
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kTitle = "Iptc.Application2.ObjectName";
+const char* const kCaption = "Iptc.Application2.Caption";
+const char* const kDescription = "Exif.Image.ImageDescription";
+const char* const kKeywords = "Iptc.Application2.Keywords";
+
+class TextTwinsTest : public ImageImportTest<FakeUiServices> {
+protected:
+    void SetUp() override
+    {
+        ImageImportTest::SetUp();
+        if (!ExifTool::available())
+            GTEST_SKIP() << "exiftool missing";
+    }
+
+    static void edit(const TAVImageObjectPtr& image, const char* key, const QString& value)
+    {
+        image->exifData()->setValue(value, QLatin1String(key), 0, true, true, true);
+    }
+
+    static QString shown(const TAVImageObjectPtr& image, const char* key)
+    {
+        return image->getValueForKey(QLatin1String(key), 0);
+    }
+};
+
+} // namespace
+
+// A title longer than IPTC's 64 bytes, on a camera file without XMP: the
+// packet is made for the whole title, the record shows it whole, and a later
+// save of something else leaves it whole.
+TEST_F(TextTwinsTest, ALongTitleIsKeptWholeInXmpAndShownWhole)
+{
+    const auto image = importSample("npm-canon-s40.jpg");
+    ASSERT_FALSE(ExifTool::read(image->srcPath()).contains("XMP-dc:Title"));
+    QString title = QStringLiteral("Harbour");
+    for (int i = 0; title.size() < 5000; ++i)
+        title += QStringLiteral(" %1").arg(i);
+    edit(image, kTitle, title);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), title);
+    const QString cut = tags.value("IPTC:ObjectName").toString();
+    EXPECT_LE(cut.toUtf8().size(), 64);
+    EXPECT_TRUE(title.startsWith(cut)) << qPrintable(cut);
+    EXPECT_EQ(shown(image, kTitle), title);
+
+    edit(image, "Exif.Image.Artist", "Ann");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), title);
+    EXPECT_EQ(shown(image, kTitle), title);
+
+    // A short title on a file without XMP makes no packet.
+    const auto plain = import("plain.jpg", {{"Exif.Image.Make", "Canon"}});
+    edit(plain, kTitle, "Harbour");
+    ASSERT_TRUE(plain->saveMetadataToImage());
+    EXPECT_FALSE(ExifTool::read(plain->srcPath()).contains("XMP-dc:Title"));
+}
+
+// A file that already keeps a long title whole in XMP and cut in IPTC shows
+// the whole one; so do a long keyword and a caption past 2000 bytes.
+TEST_F(TextTwinsTest, TheTwinThatHoldsTheWholeTextIsRead)
+{
+    const QString keyword = QString(80, QLatin1Char('k'));
+    const QString caption = QString(2100, QLatin1Char('c'));
+    const auto image = importSample("gowebp-pentax.jpg");
+    edit(image, kKeywords, "Malaga, " + keyword);
+    edit(image, kCaption, caption);
+    ASSERT_TRUE(image->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("XMP-dc:Subject").toVariant().toStringList(), QStringList({"Malaga", keyword}));
+    EXPECT_EQ(tags.value("IPTC:Keywords").toVariant().toStringList().value(1), keyword.left(64));
+    EXPECT_EQ(tags.value("XMP-dc:Description").toString(), caption);
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), caption.left(2000));
+
+    const auto reopened = TAVImageObject::create(image->srcPath());
+    EXPECT_EQ(shown(reopened, kKeywords), "Malaga, " + keyword);
+    EXPECT_EQ(shown(reopened, kCaption), caption);
+}
+
+// The caption, the XMP description and the EXIF image description are one
+// text: an edit of either field leaves all three saying it.
+TEST_F(TextTwinsTest, CaptionAndDescriptionAreOneText)
+{
+    const auto image = importSample("npm-nikon-d90-photometric.jpg");
+    const auto expectEverywhere = [&](const QString& text) {
+        const QJsonObject tags = ExifTool::read(image->srcPath());
+        EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), text);
+        EXPECT_EQ(tags.value("XMP-dc:Description").toString(), text);
+        EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), text);
+        EXPECT_EQ(shown(image, kCaption), text);
+        EXPECT_EQ(shown(image, kDescription), text);
+    };
+    edit(image, kCaption, QString::fromUtf8("Lucques, vue de la tour"));
+    ASSERT_TRUE(image->saveMetadataToImage());
+    expectEverywhere(QString::fromUtf8("Lucques, vue de la tour"));
+
+    edit(image, kDescription, "Lucca from the Guinigi tower");
+    ASSERT_TRUE(image->saveMetadataToImage());
+    expectEverywhere("Lucca from the Guinigi tower");
+
+    // An emptied caption leaves no twin to show it again.
+    edit(image, kCaption, "");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_FALSE(tags.contains("XMP-dc:Description"));
+    EXPECT_FALSE(tags.contains("IFD0:ImageDescription"));
+    EXPECT_TRUE(shown(image, kDescription).isEmpty());
+}
+
+// Photoshop's digest of the IPTC block is written anew after an IPTC edit, so
+// that other programs do not take the XMP for out of date.
+TEST_F(TextTwinsTest, AnIptcEditWritesTheDigestOfTheNewBlock)
+{
+    for (const char* sample : {"gowebp-pentax.jpg", "npm-nikon-d90-photometric.jpg"}) {
+        const auto image = importSample(QLatin1String(sample));
+        edit(image, "Exif.Image.Artist", "Ann Ander");
+        edit(image, "Exif.Image.Copyright", "(c) Ann Ander");
+        ASSERT_TRUE(image->saveMetadataToImage()) << sample;
+        const QJsonObject tags = ExifTool::read(image->srcPath(), {"-IPTCDigest", "-CurrentIPTCDigest", "-IPTC:all"});
+        EXPECT_EQ(tags.value("IPTC:By-line").toString(), "Ann Ander") << sample;
+        EXPECT_FALSE(tags.value("Photoshop:IPTCDigest").toString().isEmpty()) << sample;
+        EXPECT_EQ(tags.value("Photoshop:IPTCDigest"), tags.value("File:CurrentIPTCDigest")) << sample;
+        EXPECT_EQ(ExifTool::warnings(image->srcPath()), QStringList()) << sample;
+    }
+}
