@@ -219,7 +219,7 @@ TEST_F(SummaryTabTest, PreviewShowsThePhotoOrTheApplicationIcon)
     const TAVExifDataPtr record = emptyImageRecord();
     record->setStrImagePath(photo);
     tab.setImgExifData(record);
-    QTRY_VERIFY(!showsApplicationIcon(view));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !showsApplicationIcon(view); }, 5000));
     EXPECT_EQ(view->pixmap().width(), TAVSummaryViewCtlr::kPreviewWidth);
 
     const QString broken = tempPath("broken.jpg");
@@ -230,7 +230,7 @@ TEST_F(SummaryTabTest, PreviewShowsThePhotoOrTheApplicationIcon)
     const TAVExifDataPtr unreadable = emptyImageRecord();
     unreadable->setStrImagePath(broken);
     tab.setImgExifData(unreadable);
-    QTRY_VERIFY(showsApplicationIcon(view));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return showsApplicationIcon(view); }, 5000));
 }
 
 TEST_F(SummaryTabTest, GalleryWithAPhotoAndDisabled)
@@ -250,7 +250,7 @@ TEST_F(SummaryTabTest, GalleryWithAPhotoAndDisabled)
     record->setCreatedDateTimeOffset(shift);
     tab.resize(760, 560);
     tab.setImgExifData(record);
-    QTRY_VERIFY(!showsApplicationIcon(child<QLabel>("imageView")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !showsApplicationIcon(child<QLabel>("imageView")); }, 5000));
     EXPECT_TRUE(Gallery::capture(&tab, "summary-tab"));
 
     tab.setEditEnable(false);
