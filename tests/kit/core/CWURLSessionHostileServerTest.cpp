@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -166,16 +167,25 @@ TEST(CWURLSessionHostileServerTest, CancelledAndAbandonedDownloadsLeaveNoFile)
 // A process that quits in the middle of a download leaves no file behind.
 TEST(CWURLSessionHostileServerTest, ADownloadUnderWayAtExitLeavesNoFile)
 {
-    LoopbackServer server;
-    LoopbackReply trickle = LoopbackReply::with(LoopbackReply::Behaviour::Trickle);
-    trickle.trickleSeconds = 0.01;
-    server.script("/trickle", trickle);
+    // The child is forked before the server's thread exists: a child forked
+    // beside a running thread may inherit a lock that thread held (the
+    // sanitizers' allocator has no fork handlers) and hang on it. It learns
+    // the server's address through a pipe.
+    int urlPipe[2];
     int pathPipe[2];
+    ASSERT_EQ(::pipe(urlPipe), 0);
     ASSERT_EQ(::pipe(pathPipe), 0);
     const pid_t child = ::fork();
     if (child == 0) {
+        ::close(urlPipe[1]);
+        char url[1024];
+        const ssize_t urlLength = ::read(urlPipe[0], url, sizeof url);
+        if (urlLength <= 0) {
+            std::_Exit(2);
+        }
         auto session = sessionWith();
-        auto task = session->downloadTaskWithRequest(requestFor(server.url("/trickle")), [](auto, auto, auto) {});
+        auto task = session->downloadTaskWithRequest(
+            requestFor(std::string(url, static_cast<size_t>(urlLength))), [](auto, auto, auto) {});
         const std::string path = task->targetURL();
         task->resume();
         for (int i = 0; i < 1000 && !(fs::exists(path) && fs::file_size(path) > 0); ++i) {
@@ -185,12 +195,21 @@ TEST(CWURLSessionHostileServerTest, ADownloadUnderWayAtExitLeavesNoFile)
         ::close(pathPipe[1]);
         std::exit(written && fs::exists(path) ? 0 : 1);
     }
+    ::close(urlPipe[0]);
     ::close(pathPipe[1]);
+    LoopbackServer server;
+    LoopbackReply trickle = LoopbackReply::with(LoopbackReply::Behaviour::Trickle);
+    trickle.trickleSeconds = 0.01;
+    server.script("/trickle", trickle);
+    const std::string url = server.url("/trickle");
+    const bool told = ::write(urlPipe[1], url.c_str(), url.size()) == static_cast<ssize_t>(url.size());
+    ::close(urlPipe[1]);
     char buffer[4096];
     const ssize_t length = ::read(pathPipe[0], buffer, sizeof buffer);
     ::close(pathPipe[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
+    ASSERT_TRUE(told);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the download had not begun";
     ASSERT_GT(length, 0);
