@@ -5,6 +5,7 @@
 
 #include "models/image/TAVImageCacheManager.h"
 #include "models/image/TAVImageObject.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include "foundation/DateServices.h"
 #include "foundation/Dispatch.h"
@@ -26,8 +27,6 @@
 
 namespace {
 
-const QString kCreateDateKey = QStringLiteral("Exif.Image.CreateDate");
-const QString kCreateTimeKey = QStringLiteral("Summary.CreateTime");
 const QString kImageSizeKey = QStringLiteral("Summary.ImageSize");
 const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
 const QString kDatePattern = QStringLiteral("yyyy-MM-dd");
@@ -100,12 +99,12 @@ void TAVSummaryViewCtlr::refreshSummaryUI()
 
 void TAVSummaryViewCtlr::refreshDates()
 {
-    const QString date = valueOf(kCreateDateKey);
+    const QString date = valueOf(TAVKeyLists::createDateKey());
     fldCreateDate_->setDateValue(date.isEmpty() ? QDateTime() : DateServices::dateValue(date));
-    fldCreateDate_->setToolTip(toolTipOf(kCreateDateKey));
-    const QString time = valueOf(kCreateTimeKey);
+    fldCreateDate_->setToolTip(toolTipOf(TAVKeyLists::createDateKey()));
+    const QString time = valueOf(TAVKeyLists::createTimeKey());
     fldCreateTime_->setDateValue(time.isEmpty() ? QDateTime() : DateServices::dateValue(time));
-    fldCreateTime_->setToolTip(toolTipOf(kCreateTimeKey));
+    fldCreateTime_->setToolTip(toolTipOf(TAVKeyLists::createTimeKey()));
     // The capture time's zone only when the file gives its offset.
     const TAVExifDataPtr& record = imgExifData();
     const QString offset = record && !time.isEmpty()
@@ -154,8 +153,8 @@ void TAVSummaryViewCtlr::refreshModifiedFields()
 {
     const TAVExifDataPtr& record = imgExifData();
     auto modified = [&record](const QString& key) { return record && record->isModifiedForKey(key, kCategory); };
-    refreshFieldShow(lblCreateDate_, modified(kCreateDateKey));
-    refreshFieldShow(lblCreateTime_, modified(kCreateTimeKey));
+    refreshFieldShow(lblCreateDate_, modified(TAVKeyLists::createDateKey()));
+    refreshFieldShow(lblCreateTime_, modified(TAVKeyLists::createTimeKey()));
     for (const Field& field : std::as_const(fields_))
         refreshFieldShow(field.label, modified(field.key));
     refreshFieldShow(btnTimeOffset_, btnTimeOffset_->isChecked());
@@ -186,8 +185,8 @@ std::optional<TAVEntityMap> TAVSummaryViewCtlr::genDictionayFromSetting()
         entities.insert(key, entity);
         return entity;
     };
-    add(kCreateDateKey, pickerText(fldCreateDate_));
-    add(kCreateTimeKey, pickerText(fldCreateTime_));
+    add(TAVKeyLists::createDateKey(), pickerText(fldCreateDate_));
+    add(TAVKeyLists::createTimeKey(), pickerText(fldCreateTime_));
     add(kImageSizeKey, fldImageSize_->text());
     for (const Field& field : std::as_const(fields_))
         add(field.key, textOf(field.control));
@@ -266,7 +265,7 @@ void TAVSummaryViewCtlr::clickDatePicker(TFDatePicker* picker)
     const TAVExifDataPtr& record = imgExifData();
     if (!record)
         return;
-    const QString key = picker == fldCreateDate_ ? kCreateDateKey : kCreateTimeKey;
+    const QString key = picker == fldCreateDate_ ? TAVKeyLists::createDateKey() : TAVKeyLists::createTimeKey();
     record->setValue(pickerText(picker), key, kCategory, false, false, true);
     announceDiscreteChange();
 }

@@ -9,12 +9,9 @@
 
 namespace {
 
-const QString kCreateDateKey = QStringLiteral("Exif.Image.CreateDate");
-const QString kCreateTimeKey = QStringLiteral("Summary.CreateTime");
-
 bool isCreationDateKey(const QString& key)
 {
-    return key == kCreateDateKey || key == kCreateTimeKey;
+    return key == TAVKeyLists::createDateKey() || key == TAVKeyLists::createTimeKey();
 }
 
 // Equal only when both texts are present and the same: an absent text differs
@@ -371,7 +368,8 @@ void TAVExifData::clear(int32_t kind)
             bool chosen = true;
             // A family's twins in XMP go with it.
             if (kind == ClearExif)
-                chosen = getKeyType(key) == FamilyExif || key == kCreateTimeKey || TAVKeyLists::isExifTwinInXmp(key);
+                chosen = getKeyType(key) == FamilyExif || key == TAVKeyLists::createTimeKey()
+                    || TAVKeyLists::isExifTwinInXmp(key);
             else if (kind == ClearGps)
                 chosen = TAVKeyLists::isLocationKey(key);
             else if (kind == ClearIptc)
@@ -458,7 +456,7 @@ void TAVExifData::resetEnityModifyFlag(int32_t category)
             continue;
         }
         // Date and time are written together as one tag, so both settle.
-        for (const QString& dateKey : {kCreateDateKey, kCreateTimeKey}) {
+        for (const QString& dateKey : {TAVKeyLists::createDateKey(), TAVKeyLists::createTimeKey()}) {
             if (const TAVEntityPtr twin = userSet.value(dateKey))
                 settle(twin);
         }
