@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -191,6 +192,33 @@ TEST(CrashChildSignalTest, AStackOverflowOnTheMainThreadIsRecordedWithItsRecursi
     EXPECT_EQ(copies, 10);
     EXPECT_GT(crashed["repeat_count"].get<uint64_t>(), 1000u);
     EXPECT_LT(crashed["stacktrace"].size(), 40u);
+}
+
+// Every level of a self-recursion returns to the same address from a higher
+// stack: the walk goes on through all of them to the callers, writing that
+// return address ten times and counting the rest.
+TEST(CrashChildSignalTest, AFaultInARecursionKeepsEveryCallerWithTheRepeatsFolded)
+{
+    for (const auto& [mode, depth] : {std::pair{"recursion-50", 50}, std::pair{"recursion-20", 20}}) {
+        SCOPED_TRACE(mode);
+        CrashReportFolder folder(false);
+        expectDeathBy(runCrasher(mode, folder.path()), SIGSEGV);
+        const auto facts = crasherFacts(folder.read("crasher.txt"));
+        const uint64_t inner = facts.find("inner_return")->second;
+        const uint64_t outer = facts.find("outer_return")->second;
+        const json crashed = crashedThread(only(folder, "signal.cwrecord", "threads"));
+        const std::vector<uint64_t> trace = crashed["stacktrace"];
+        // The faulting instruction, the inner return address ten times, then
+        // the caller of the outermost level and the callers above it.
+        ASSERT_GE(trace.size(), 13u);
+        EXPECT_NE(trace[0], inner);
+        EXPECT_EQ(std::vector<uint64_t>(trace.begin() + 1, trace.begin() + 11), std::vector<uint64_t>(10, inner));
+        EXPECT_EQ(trace[11], outer);
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), inner), 10);
+        EXPECT_EQ(crashed.value("repeated_pc", uint64_t(0)), inner);
+        // Levels 2 to the deepest return there: repeat counts 0 to depth - 2.
+        EXPECT_EQ(crashed.value("repeat_count", uint64_t(0)), uint64_t(depth - 2));
+    }
 }
 
 TEST(CrashChildSignalTest, SecondCrashes)

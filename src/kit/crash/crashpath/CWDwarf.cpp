@@ -616,12 +616,10 @@ CWDwarfStep CWDwarfUnwindComputeRegisters(
         caller.registers[CWRegisterReturnAddress] = caller.registers[returnColumn];
     }
     caller.registers[CWRegisterStackPointer] = cfa;
+    // Only a stack pointer that stays put means no progress. The same pc comes
+    // back on every level of a self-recursion, each from a higher stack.
     if (caller.registers[CWRegisterStackPointer] == context->registers[CWRegisterStackPointer]) {
         CWLOG_WARN("Error: Stack pointer hasn't changed\n");
-        return CWDwarfStepFailed;
-    }
-    if (caller.registers[CWRegisterReturnAddress] == context->registers[CWRegisterReturnAddress]) {
-        CWLOG_WARN("Error: PC hasn't changed\n");
         return CWDwarfStepFailed;
     }
     *context = caller;

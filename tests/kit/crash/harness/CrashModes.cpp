@@ -1,5 +1,7 @@
 #include "CrashModes.h"
 
+#include "RecursionFault.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -123,6 +125,12 @@ volatile int gRecursionLimit = 1 << 30;
     volatile char pad[1024];
     pad[depth % sizeof(pad)] = static_cast<char>(depth);
     return depth < gRecursionLimit ? recurse(depth + 1) + pad[0] : pad[0];
+}
+
+void noteRecursion(const RecursionFaultFacts* facts)
+{
+    fact("inner_return", facts->innerReturn);
+    fact("outer_return", facts->outerReturn);
 }
 
 void busError()
@@ -350,6 +358,9 @@ bool runCrashMode(const std::string& mode, const std::string& folder, int* statu
     } else if (mode == "stack-overflow") {
         fact("recurse_function", functionAddress(&recurse));
         *status = recurse(0);
+    } else if (mode == "recursion-50" || mode == "recursion-20") {
+        RecursionFaultFacts facts{0, 0, noteRecursion};
+        *status = recurseAndFault(mode == "recursion-50" ? 50 : 20, &facts);
     } else if (mode == "callback-fault") {
         CWHandlerSetCrashCallback(faultingCallback, nullptr);
         nullWrite();
