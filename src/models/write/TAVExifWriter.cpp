@@ -263,6 +263,21 @@ bool isIptcTimeKey(const QString& key)
     return keys.contains(key);
 }
 
+// The library knows a maker note by the camera's make: with the make gone it
+// writes the maker note in part or not at all (the Canon S40's and the Sony
+// A6000's went whole, the Nikon D3's lost members), and says nothing. A clear
+// of the make therefore takes the maker note along, so that the save writes
+// what it meant to.
+void eraseMakerNote(Exiv2::ExifData& exifData)
+{
+    for (auto it = exifData.begin(); it != exifData.end();) {
+        const std::string group = it->groupName();
+        const bool makerNote = Exiv2::ExifTags::isMakerGroup(group) || group == "MakerNote"
+            || (group == "Photo" && it->tagName() == "MakerNote");
+        it = makerNote ? exifData.erase(it) : std::next(it);
+    }
+}
+
 } // namespace
 
 TAVExifWriter::TAVExifWriter(const QString& path)
@@ -530,8 +545,12 @@ bool TAVExifWriter::clearMetadata(const QStringList& keys)
     }
     return eraseEachKey(erasable, [&exifData](const std::string& key) {
         const auto found = exifData.findKey(Exiv2::ExifKey(key));
-        if (found != exifData.end()) {
-            exifData.erase(found);
+        if (found == exifData.end()) {
+            return;
+        }
+        exifData.erase(found);
+        if (key == "Exif.Image.Make") {
+            eraseMakerNote(exifData);
         }
     });
 }

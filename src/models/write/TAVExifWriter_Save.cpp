@@ -43,7 +43,8 @@ void markIptcAsUtf8(Exiv2::IptcData& iptcData)
 }
 
 // A JPEG's EXIF segment holds at most this many bytes of TIFF structure: its
-// length field counts up to 65535 bytes, itself and "Exif\0\0" included.
+// length field counts up to 65535 bytes, itself and "Exif\0\0" included. The
+// library writes a PNG's EXIF block to the same measure.
 constexpr size_t kMaxJpegExifSize = 65535 - 2 - 6;
 
 // The size of the EXIF data written as a TIFF structure with no tag left out;
@@ -101,13 +102,18 @@ bool TAVExifWriter::saveModifiedMetadata()
     } catch (const std::exception& caught) {
         error = QString::fromUtf8(caught.what());
     }
-    if (image_->imageType() == Exiv2::ImageType::jpeg) {
+    const int type = image_->imageType();
+    if (type == Exiv2::ImageType::jpeg || type == Exiv2::ImageType::png) {
         // The library leaves tags out of an EXIF block that outgrows its
-        // segment, or gives up; either way the reason is the size.
+        // segment, or gives up; either way the reason is the size. It holds
+        // a PNG's block to the same size: with the Sony PNG's block grown by
+        // a description, 65,526 bytes were written whole and 65,528 not.
         const size_t needed = encodedExifSize(*image_);
         if (needed > kMaxJpegExifSize) {
-            error = QStringLiteral("the metadata no longer fits in the file's EXIF segment (it needs %1 bytes, the "
-                                   "segment holds at most %2)")
+            const QString holder = type == Exiv2::ImageType::jpeg ? QStringLiteral("segment") : QStringLiteral("block");
+            error = QStringLiteral("the metadata no longer fits in the file's EXIF %1 (it needs %2 bytes, the %1 "
+                                   "holds at most %3)")
+                        .arg(holder)
                         .arg(needed)
                         .arg(kMaxJpegExifSize);
         }

@@ -1,0 +1,110 @@
+// IPTC on real camera files, read back by exiftool: its byte limits cut a
+// copy on a character boundary while XMP keeps the whole text, and
+// Photoshop's digest of the block follows an edit wherever the block lies.
+#include "models/image/TAVImageObject.h"
+
+#include "foundation/FileServices.h"
+#include "models/formats/JpegSegments.h"
+
+#include "models/write/CameraFileSaveTest.h"
+#include "models/write/WrittenFileProbe.h"
+#include "support/ExifTool.h"
+#include "support/QtPrinters.h"
+
+#include <QJsonObject>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kPhotoshopHeader("Photoshop 3.0\0", 14);
+
+using IptcBlockSavesTest = CameraFileSaveTest;
+
+// The JPEG's Photoshop segments (APP13 with Photoshop's header).
+std::vector<JpegSegments::Segment> photoshopSegments(const QByteArray& jpeg)
+{
+    std::vector<JpegSegments::Segment> found;
+    for (const JpegSegments::Segment& segment : JpegSegments::header(jpeg)->segments) {
+        if (segment.marker == 0xED && jpeg.mid(segment.dataOffset(), kPhotoshopHeader.size()) == kPhotoshopHeader)
+            found.push_back(segment);
+    }
+    return found;
+}
+
+// The JPEG with its one Photoshop segment's resources led by a plug-in
+// resource of `size` bytes and spread over two segments, as programs write
+// resources that outgrow one: the first segment full, the rest in the second.
+QByteArray withResourcesInTwoSegments(const QByteArray& jpeg, qsizetype size)
+{
+    const std::vector<JpegSegments::Segment> segments = photoshopSegments(jpeg);
+    EXPECT_EQ(segments.size(), size_t(1));
+    const JpegSegments::Segment& old = segments.front();
+    QByteArray resources("8BIM\x0f\xa0\0\0", 8);
+    resources.append(4, '\0');
+    qToBigEndian<quint32>(quint32(size), resources.data() + 8);
+    for (qsizetype i = 0; i < size; ++i)
+        resources.append(char(i * 7));
+    resources.append(jpeg.mid(old.dataOffset() + kPhotoshopHeader.size(), old.dataSize() - kPhotoshopHeader.size()));
+    const qsizetype firstPart = 65533 - kPhotoshopHeader.size();
+    EXPECT_GT(resources.size(), firstPart);
+    QByteArray twoSegments;
+    for (const QByteArray& part : {resources.left(firstPart), resources.mid(firstPart)}) {
+        QByteArray length(2, '\0');
+        qToBigEndian<quint16>(quint16(2 + kPhotoshopHeader.size() + part.size()), length.data());
+        twoSegments += QByteArray("\xff\xed", 2) + length + kPhotoshopHeader + part;
+    }
+    return jpeg.left(old.offset) + twoSegments + jpeg.mid(old.offset + old.size);
+}
+
+} // namespace
+
+// IPTC's limits are bytes: a Greek title of 40 letters (80 bytes) keeps its
+// whole text in XMP, and its IPTC copy is cut to 64 bytes or less, never
+// inside a letter; a title that fits is whole in both.
+TEST_F(IptcBlockSavesTest, ATitleIsCutInBytesOnALetter)
+{
+    for (const char* sample : {"npm-canon-s40.jpg", "npm-nikon-d90-photometric.jpg"}) {
+        SCOPED_TRACE(sample);
+        const auto image = importSample(QLatin1String(sample));
+        // One Latin letter first, so that the 64th byte falls inside a Greek one.
+        const QString letters = QString::fromUtf8("αβγδεζηθικλμνξοπρστυφχψω");
+        QString title = QStringLiteral("A");
+        while (title.size() < 40)
+            title += letters.at(title.size() % letters.size());
+        edit(image, "Iptc.Application2.ObjectName", title);
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        const QJsonObject tags = ExifTool::read(image->srcPath());
+        EXPECT_EQ(tags.value("XMP-dc:Title").toString(), title);
+        const QString cut = tags.value("IPTC:ObjectName").toString();
+        EXPECT_EQ(cut, title.left(32));
+        EXPECT_EQ(cut.toUtf8().size(), 63);
+
+        const QString fits = QString::fromUtf8("Αθήνα");
+        edit(image, "Iptc.Application2.ObjectName", fits);
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        EXPECT_EQ(ExifTool::read(image->srcPath()).value("IPTC:ObjectName").toString(), fits);
+    }
+}
+
+// Photoshop's resources spread over two segments, the digest of the IPTC
+// block in the second: an IPTC edit writes the new block's digest into the
+// digest's own bytes, and other programs read every resource cleanly.
+TEST_F(IptcBlockSavesTest, TheDigestIsWrittenInPlaceWhenTheResourcesSpanTwoSegments)
+{
+    const QString user = ImageFixtures::copySample("npm-nikon-d90-photometric.jpg", tempPath("user"));
+    ASSERT_TRUE(
+        FileServices::writeFileAtomically(user, withResourcesInTwoSegments(WrittenFileProbe::bytes(user), 65400)));
+    ASSERT_EQ(ExifTool::warnings(user), QStringList());
+    const auto image = openWorkingCopy(user);
+
+    edit(image, "Iptc.Application2.ObjectName", "Lucca from the tower");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_EQ(photoshopSegments(WrittenFileProbe::bytes(user)).size(), size_t(2));
+    const QJsonObject tags = ExifTool::read(user, {"-IPTCDigest", "-CurrentIPTCDigest", "-IPTC:all"});
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString("Lucca from the tower"));
+    EXPECT_FALSE(tags.value("Photoshop:IPTCDigest").toString().isEmpty());
+    EXPECT_EQ(tags.value("Photoshop:IPTCDigest"), tags.value("File:CurrentIPTCDigest"));
+    EXPECT_EQ(ExifTool::warnings(user), QStringList());
+}
