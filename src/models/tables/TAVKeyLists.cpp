@@ -2,6 +2,8 @@
 
 #include "models/tables/TAVCVSParaser.h"
 
+#include <QSet>
+
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
@@ -127,11 +129,26 @@ bool TAVKeyLists::isExifTwinInXmp(const QString& key)
 
 bool TAVKeyLists::isIptcTwinInXmp(const QString& key)
 {
-    // The IPTC schemas of XMP, and the Dublin Core and rights properties that
-    // hold the same title, caption, keywords, creator and copyright.
-    return startsWithAny(key, {"Xmp.iptc.", "Xmp.iptcExt.", "Xmp.photoshop.", "Xmp.xmpRights."})
-        || startsWithAny(
-            key, {"Xmp.dc.title", "Xmp.dc.description", "Xmp.dc.subject", "Xmp.dc.creator", "Xmp.dc.rights"});
+    // The IPTC Core properties that repeat an IPTC dataset: title, caption,
+    // keywords, creator and copyright in Dublin Core, the credits, places
+    // and dates in Photoshop's schema, and the rest in IPTC Core's own.
+    // Photoshop's schema also describes the picture (ColorMode,
+    // ICCProfileName), and IPTC's extensions repeat no dataset: a clear of
+    // IPTC leaves those.
+    static const QSet<QString> twins = {QStringLiteral("Xmp.dc.title"), QStringLiteral("Xmp.dc.description"),
+        QStringLiteral("Xmp.dc.subject"), QStringLiteral("Xmp.dc.creator"), QStringLiteral("Xmp.dc.rights"),
+        QStringLiteral("Xmp.photoshop.Headline"), QStringLiteral("Xmp.photoshop.Credit"),
+        QStringLiteral("Xmp.photoshop.Source"), QStringLiteral("Xmp.photoshop.Instructions"),
+        QStringLiteral("Xmp.photoshop.AuthorsPosition"), QStringLiteral("Xmp.photoshop.CaptionWriter"),
+        QStringLiteral("Xmp.photoshop.City"), QStringLiteral("Xmp.photoshop.State"),
+        QStringLiteral("Xmp.photoshop.Country"), QStringLiteral("Xmp.photoshop.TransmissionReference"),
+        QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.photoshop.Category"),
+        QStringLiteral("Xmp.photoshop.SupplementalCategories"), QStringLiteral("Xmp.photoshop.Urgency"),
+        QStringLiteral("Xmp.iptc.Location"), QStringLiteral("Xmp.iptc.CountryCode"),
+        QStringLiteral("Xmp.iptc.IntellectualGenre"), QStringLiteral("Xmp.iptc.SubjectCode")};
+    // An item of an array or of a language alternative belongs to its property.
+    const qsizetype item = key.indexOf(QLatin1Char('['));
+    return twins.contains(item < 0 ? key : key.left(item));
 }
 
 bool TAVKeyLists::isFileStructureKey(const QString& key)

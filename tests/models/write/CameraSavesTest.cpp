@@ -77,3 +77,30 @@ TEST_F(CameraSavesTest, AnEditThatOutgrowsAPngsExifBlockSaysSo)
     ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
     EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:ImageDescription").toString(), fits);
 }
+
+// Clear > IPTC takes the IPTC datasets and the XMP properties that repeat
+// them, and leaves what XMP says of the picture itself, in Photoshop's
+// schema too; EXIF stays.
+TEST_F(CameraSavesTest, ClearingIptcTakesOnlyTheXmpThatRepeatsIt)
+{
+    const auto photoEditor = importSample("npm-nikon-d90-photometric.jpg");
+    const auto camera = importSample("gowebp-pentax.jpg");
+    for (const auto& image : {photoEditor, camera}) {
+        image->clear(3);
+        EXPECT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    }
+    QJsonObject tags = ExifTool::read(photoEditor->srcPath());
+    EXPECT_EQ(tagsOf(tags, {"IPTC:"}), QStringList());
+    for (const char* gone : {"XMP-dc:Description", "XMP-photoshop:DateCreated"})
+        EXPECT_FALSE(tags.contains(gone)) << gone;
+    EXPECT_EQ(tags.value("XMP-photoshop:ColorMode").toString(), QString("RGB"));
+    EXPECT_EQ(tags.value("XMP-photoshop:ICCProfileName").toString(), QString("sRGB IEC61966-2.1"));
+    EXPECT_EQ(tags.value("XMP-dc:Format").toString(), QString("image/jpeg"));
+
+    tags = ExifTool::read(camera->srcPath());
+    EXPECT_EQ(tagsOf(tags, {"IPTC:"}), QStringList());
+    for (const char* gone : {"XMP-photoshop:City", "XMP-photoshop:State", "XMP-photoshop:Country",
+             "XMP-iptcCore:CountryCode", "XMP-dc:Subject", "XMP-dc:Creator"})
+        EXPECT_FALSE(tags.contains(gone)) << gone;
+    EXPECT_EQ(tags.value("IFD0:Make").toString(), QString("RICOH IMAGING COMPANY, LTD."));
+}
