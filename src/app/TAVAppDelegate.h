@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -38,6 +39,11 @@ public:
     // Whether applicationDidFinishLaunching starts the kit; the application
     // turns it on, tests leave it off.
     void setKitEnabled(bool enabled) { kitEnabled_ = enabled; }
+    // Ends the kit at quit, after the event loop: its threads end before the
+    // objects they use go. False when a kit thread is still running after the
+    // grace periods: the process must then end without running the statics'
+    // destructors. Later calls answer the same.
+    bool stopKit();
 
     // "<cache folder>/Temp", created when missing; null when it cannot be.
     static QString tempRootPath();
@@ -126,11 +132,16 @@ private:
         QMenu* menu, const QString& title, void (TAVAppDelegate::*command)(), const QKeySequence& shortcut);
     static void answerCrashReport(const std::function<void(bool)>& completionHandler);
     static bool removeTempRoot(const QString& home);
-    void stopKit();
+
+    // How long the kit's queued work may run at quit, twice at most (the
+    // queue, then the blocks still running).
+    static constexpr std::chrono::milliseconds kKitQuitGrace{1500};
 
     MainWindowFactory mainWindowFactory_;
     bool kitEnabled_ = false;
     bool kitStarted_ = false;
+    bool kitStopped_ = false;
+    bool kitThreadsEnded_ = true;
     std::unique_ptr<QLockFile> instanceLock_;
     std::unique_ptr<TAVMainWindowCommands> mainWndCtlr_;
     std::unique_ptr<TAVPreferenceWindowController> preferenceWndCtlr_;

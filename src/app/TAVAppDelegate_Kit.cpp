@@ -13,6 +13,7 @@
 #include "kit/core/KBMainBundle.h"
 #include "kit/core/Kitbase.h"
 #include "kit/crash/Crashwatch.h"
+#include "kit/support/KBKitThreads.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/tally/Tally.h"
 #include "webmapkit/MapPageErrorMonitor.h"
@@ -107,11 +108,21 @@ void TAVAppDelegate::startKit()
     }
 }
 
-void TAVAppDelegate::stopKit()
+bool TAVAppDelegate::stopKit()
 {
-    if (kitStarted_) {
-        // The GUI loop goes away with the application; the kit's main-queue
-        // work runs on its own thread from now on.
-        KBMainQueue::setExecutor({});
+    if (!kitStarted_ || kitStopped_) {
+        return kitThreadsEnded_;
     }
+    kitStopped_ = true;
+    // The GUI loop goes away with the application; the kit's main-queue
+    // work runs on its own thread until the kit's threads end.
+    KBMainQueue::setExecutor({});
+    // The kit's threads must end before the statics their work uses are
+    // destroyed at exit. What is queued (the termination event) gets a short
+    // while to run.
+    kitThreadsEnded_ = KBKitThreads::end(kKitQuitGrace);
+    if (!kitThreadsEnded_) {
+        qCWarning(lcAppDelegate, "The kit's threads did not end at quit; ending without destroying what they use");
+    }
+    return kitThreadsEnded_;
 }

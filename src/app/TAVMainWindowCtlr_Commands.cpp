@@ -222,7 +222,12 @@ void TAVMainWindowCtlr::windowDidBecomeKey()
         mainWindow_->activateWindow();
         return;
     }
-    QTimer::singleShot(gIntroductionDelayMs, this, [this] { clickHelp(); });
+    QTimer::singleShot(gIntroductionDelayMs, this, [this] {
+        // Not offered once the main window was closed meanwhile.
+        if (mainWindow_ != nullptr && mainWindow_->isVisible()) {
+            clickHelp();
+        }
+    });
 }
 
 void TAVMainWindowCtlr::clickHelp()

@@ -54,6 +54,8 @@ QWidget* TAVPreferenceWindowController::makeWindow()
 {
     auto* window = new VXCommonWindow();
     window->setWindowTitle(QStringLiteral("Preferences"));
+    // A helper window: closing the main window still ends the application.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(20, 20, 20, 16);
     layout->setSpacing(10);

@@ -6,10 +6,14 @@
 #include "commlib/QtUiServices.h"
 #include "commlib/QtWorkspace.h"
 #include "foundation/UiServices.h"
+#include "foundation/UserDefaults.h"
 #include "foundation/Workspace.h"
 #include "models/formats/ExivRuntime.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -48,6 +52,7 @@ int main(int argc, char* argv[])
     Workspace::setShared(&workspace);
 
     int result = 0;
+    bool kitThreadsEnded = true;
     {
         TAVAppDelegate delegate;
         // Closing the main window ends the application.
@@ -57,8 +62,17 @@ int main(int argc, char* argv[])
             delegate.applicationDidFinishLaunching();
             result = QApplication::exec();
         }
+        kitThreadsEnded = delegate.stopKit();
     }
     Workspace::setShared(nullptr);
     UiServices::setShared(nullptr);
+    if (!kitThreadsEnded) {
+        // A kit thread still runs and may use any static: end here, with the
+        // settings written and the output flushed, instead of destroying them
+        // under it.
+        UserDefaults::standard().synchronize();
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     return result;
 }

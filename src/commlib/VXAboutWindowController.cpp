@@ -29,6 +29,8 @@ QImage VXAboutWindowController::applicationIcon()
 QWidget* VXAboutWindowController::makeWindow()
 {
     auto* window = new VXCommonWindow();
+    // A helper window: closing the main window still ends the application.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
     const QString name = AppInfo::builtIn().value(QStringLiteral("CFBundleName")).toString();
     window->setWindowTitle(QStringLiteral("About %1").arg(name));
 

@@ -45,6 +45,8 @@ QWidget* VXIntroWindowController::makeWindow()
 {
     auto* window = new VXCommonWindow();
     window->setWindowTitle(title_);
+    // A helper window: closing the main window still ends the application.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
 
     pageTitle_ = new QLabel(title_, window);
     QFont heading = pageTitle_->font();

@@ -179,6 +179,21 @@ TEST_F(MainWindowTest, IntroductionComesOnceAfterTheFirstActivationUnlessDecline
     TAVMainWindowCtlr::setIntroductionDelayMs(1000);
 }
 
+TEST_F(MainWindowTest, AWindowClosedBeforeTheIntroductionIsDueGetsNoIntroduction)
+{
+    // The introduction is a window of its own: shown after the main window
+    // closed, it would keep the application running with nothing behind it.
+    TAVMainWindowCtlr::setIntroductionDelayMs(20);
+    TAVMainWindowCtlr::resetIntroductionOffered();
+    UserDefaults::standard().removeObjectForKey("next_not_show_tips_again");
+    QEvent activation(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window().mainWindow(), &activation);
+    window().mainWindow()->close();
+    QTest::qWait(150);
+    EXPECT_FALSE(window().introWindowController() && window().introWindowController()->window()->isVisible());
+    TAVMainWindowCtlr::setIntroductionDelayMs(1000);
+}
+
 TEST_F(MainWindowTest, TabBarSwitchesViewsKeepsThemCentredAndNeverLosesATab)
 {
     ENTabBarView* bar = window().tabBar();

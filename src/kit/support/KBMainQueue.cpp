@@ -1,11 +1,11 @@
 #include "kit/support/KBMainQueue.h"
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
+#include "kit/support/KBServiceThread.h"
+
 #include <asio/post.hpp>
 
+#include <atomic>
 #include <mutex>
-#include <thread>
 
 namespace {
 
@@ -17,20 +17,26 @@ KBMainQueue::Executor& boundExecutor()
     return executor;
 }
 
-// Started on first use and kept for the process's life.
+std::atomic<KBServiceThread*> startedDedicatedThread{nullptr};
+
+// Started on first use and never destroyed; ended at quit.
 asio::io_context& dedicatedThread()
 {
-    static asio::io_context* context = [] {
-        auto* io = new asio::io_context;
-        auto* guard = new asio::executor_work_guard<asio::io_context::executor_type>(io->get_executor());
-        (void)guard;
-        std::thread([io] { io->run(); }).detach();
-        return io;
+    static KBServiceThread* thread = [] {
+        auto* made = new KBServiceThread;
+        startedDedicatedThread.store(made);
+        return made;
     }();
-    return *context;
+    return thread->context();
 }
 
 } // namespace
+
+bool KBMainQueue::endDedicatedThread(std::chrono::milliseconds grace)
+{
+    KBServiceThread* thread = startedDedicatedThread.load();
+    return thread == nullptr || thread->end(grace, KBServiceThread::Queued::Run);
+}
 
 std::shared_ptr<KBMainQueue> KBMainQueue::shared()
 {

@@ -2,6 +2,7 @@
 
 #include "kit/support/KBQueue.h"
 
+#include <chrono>
 #include <functional>
 
 // The kit's main queue. The application binds it to its own event loop;
@@ -14,6 +15,10 @@ public:
     static std::shared_ptr<KBMainQueue> shared();
     // An empty executor restores the dedicated thread.
     static void setExecutor(Executor executor);
+    // Ends the dedicated thread at quit: what is queued runs for up to
+    // `grace`, the rest is dropped. Answers whether it has ended (true when
+    // it never started).
+    static bool endDedicatedThread(std::chrono::milliseconds grace);
 
     void async(std::function<void()> block) override;
     std::string label() const override;

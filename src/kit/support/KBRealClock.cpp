@@ -1,26 +1,35 @@
 #include "kit/support/KBRealClock.h"
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
+#include "kit/support/KBServiceThread.h"
+
 #include <asio/steady_timer.hpp>
 
-#include <thread>
+#include <atomic>
 
 namespace {
 
-// The timer thread lives for the whole process, like the pool.
+std::atomic<KBServiceThread*> startedTimerThread{nullptr};
+
+// The timer thread is made on first use and never destroyed: a timer set
+// while the process exits meets a live context, which no longer runs it once
+// the thread has ended.
 asio::io_context& timerThread()
 {
-    static asio::io_context* context = [] {
-        auto* io = new asio::io_context;
-        new asio::executor_work_guard<asio::io_context::executor_type>(io->get_executor());
-        std::thread([io] { io->run(); }).detach();
-        return io;
+    static KBServiceThread* thread = [] {
+        auto* made = new KBServiceThread;
+        startedTimerThread.store(made);
+        return made;
     }();
-    return *context;
+    return thread->context();
 }
 
 } // namespace
+
+bool KBRealClock::endTimerThread(std::chrono::milliseconds grace)
+{
+    KBServiceThread* thread = startedTimerThread.load();
+    return thread == nullptr || thread->end(grace, KBServiceThread::Queued::Drop);
+}
 
 std::chrono::nanoseconds KBRealClock::now() const
 {

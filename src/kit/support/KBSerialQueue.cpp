@@ -27,6 +27,11 @@ void KBSerialQueue::sync(const std::function<void()>& block)
         KBLog::info("[Kitbase] sync onto the current queue " + label_ + " would deadlock");
         std::abort();
     }
+    if (KBThreadPool::hasFinished()) {
+        // No worker is left to run it, and none runs beside the caller.
+        block();
+        return;
+    }
     std::promise<void> done;
     asio::post(strand_, [this, &block, &done] {
         KBThreadPool::runObserved(label_.c_str(), block);

@@ -2,6 +2,7 @@
 
 #include <asio/thread_pool.hpp>
 
+#include <chrono>
 #include <functional>
 
 // The kit's one pool of worker threads. It lives until the process ends, so
@@ -9,6 +10,13 @@
 class KBThreadPool {
 public:
     static asio::thread_pool& shared();
+
+    // Ends the workers at quit: the work queued now runs, for up to `grace`;
+    // after that what is still queued is dropped and the running blocks get
+    // `grace` more. Answers whether every worker has ended. Work posted later
+    // never runs.
+    static bool finish(std::chrono::milliseconds grace);
+    static bool hasFinished();
 
     // Told on the worker thread around every block of a kit queue, with the
     // queue's label (null for the global queue). A crash reporter uses it to

@@ -21,9 +21,14 @@ void closeWhenShown(QTimer* timer)
             std::fprintf(stderr, "desktop file name '%s', version '%s', window icon %s\n",
                 qPrintable(QGuiApplication::desktopFileName()), qPrintable(QCoreApplication::applicationVersion()),
                 QApplication::windowIcon().pixmap(16, 16).isNull() ? "missing" : "shown");
-            std::fprintf(stderr, "closing the main window\n");
-            std::fflush(stderr);
-            window->close();
+            // LUMETTA_CLOSE_AFTER_MS lets a test close the window later, while
+            // the work that starts with the window is under way.
+            const int delay = qEnvironmentVariableIntValue("LUMETTA_CLOSE_AFTER_MS");
+            QTimer::singleShot(delay, window, [window] {
+                std::fprintf(stderr, "closing the main window\n");
+                std::fflush(stderr);
+                window->close();
+            });
             return;
         }
     }
