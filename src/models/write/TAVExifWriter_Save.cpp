@@ -7,6 +7,7 @@
 #include "models/formats/ExivRuntime.h"
 #include "models/formats/JpegSegments.h"
 #include "models/formats/SonyPreviewImage.h"
+#include "models/write/ExifBlockDamage.h"
 #include "models/write/ExifEntryCleaner.h"
 #include "models/write/FileXmpPacket.h"
 #include "models/write/PhotoshopIptcDigest.h"
@@ -131,7 +132,7 @@ TAVExifWriter::KeptBlocks TAVExifWriter::prepareBlocks(const QByteArray& origina
     KeptBlocks kept;
     kept.iptc = jpeg && iptcEditedKeys_.isEmpty() && !iptcCleared_ && UnreadableBlocks::hasDamagedIptc(original);
     kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1
-        && !UnreadableBlocks::unfollowedDirectory(image_->exifData()).isEmpty();
+        && !ExifBlockDamage::in(original).isEmpty();
     if (!kept.iptc) {
         markIptcAsUtf8(image_->iptcData());
     }

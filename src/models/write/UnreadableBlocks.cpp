@@ -4,10 +4,7 @@
 
 #include <QByteArrayView>
 
-#include <exiv2/exif.hpp>
-
 #include <functional>
-#include <set>
 #include <string>
 
 namespace {
@@ -153,19 +150,6 @@ bool UnreadableBlocks::hasDamagedIptc(const QByteArray& jpeg)
         at = dataAt + size + (size & 1);
     }
     return false;
-}
-
-QString UnreadableBlocks::unfollowedDirectory(const Exiv2::ExifData& exifData)
-{
-    static const std::set<std::string> pointers = {"ExifTag", "GPSTag", "InteroperabilityTag", "SubIFDs"};
-    for (const auto& datum : exifData) {
-        const Exiv2::TypeId type = datum.typeId();
-        const bool followed = type == Exiv2::unsignedLong || type == Exiv2::signedLong || type == Exiv2::tiffIfd;
-        if (!followed && pointers.count(datum.tagName()) > 0) {
-            return QString::fromStdString(datum.key());
-        }
-    }
-    return QString();
 }
 
 std::optional<QByteArray> UnreadableBlocks::withPhotoshopSegmentsOf(

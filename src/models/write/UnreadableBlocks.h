@@ -5,10 +5,6 @@
 
 #include <optional>
 
-namespace Exiv2 {
-class ExifData;
-}
-
 // Metadata blocks the library cannot read, which other programs still read.
 // The library reads such a block as empty and writes it back empty, whatever
 // the edit, so the save would delete it unseen (its reading lacks the block
@@ -16,10 +12,9 @@ class ExifData;
 // - an IPTC block with a dataset declared longer than the block: the library
 //   then drops every dataset of the block (9 datasets of a Pentax file went on
 //   an edit of its EXIF artist);
-// - a directory pointer of the EXIF block (ExifTag, GPSTag, ...) whose entry
-//   type is not one the library follows (a LONG turned UNDEFINED): the library
-//   keeps the entry but not the directory, and a Canon file lost its 25 EXIF
-//   and 60 maker-note tags.
+// - an EXIF block with a directory or entry the library reads as absent (see
+//   ExifBlockDamage): a directory pointer of the EXIF block turned UNDEFINED
+//   made a Canon file lose its 25 EXIF and 60 maker-note tags.
 // A save keeps such a block byte for byte when its edit does not reach it, and
 // fails otherwise.
 class UnreadableBlocks {
@@ -31,10 +26,6 @@ public:
     // Whether a JPEG's IPTC block holds a dataset that runs past the end of
     // its resource, or a resource that runs past the end of the segments.
     static bool hasDamagedIptc(const QByteArray& jpeg);
-
-    // The key of the first directory pointer the library did not follow
-    // (read as a value of another type); empty when there is none.
-    static QString unfollowedDirectory(const Exiv2::ExifData& exifData);
 
     // `written` with its Photoshop APP13 segments (or its first EXIF APP1
     // segment) replaced by those of `original`, put where the written ones

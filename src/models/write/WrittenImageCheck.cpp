@@ -3,6 +3,7 @@
 
 #include "models/formats/JpegSegments.h"
 #include "models/formats/SonyPreviewImage.h"
+#include "models/write/ExifBlockDamage.h"
 #include "models/write/RepeatedExifBlocks.h"
 #include "models/write/UnreadableBlocks.h"
 
@@ -488,19 +489,25 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
             QStringLiteral("the file's IPTC block is damaged and cannot be read, so it cannot be edited "
                            "without being lost"));
     }
-    const QString directory = UnreadableBlocks::unfollowedDirectory(expected.exifData);
-    if (directory.isEmpty()) {
+    const QString damage = ExifBlockDamage::in(before);
+    if (damage.isEmpty()) {
         return true;
     }
     const auto exifSegment = [](const QByteArray& bytes) {
         const auto segments = JpegSegments::exifSegments(bytes);
         return segments.size() == 1 ? bytes.mid(segments.front().offset, segments.front().size) : QByteArray();
     };
-    if (!jpeg || exifSegment(after).isEmpty() || exifSegment(after) != exifSegment(before)) {
+    if (!jpeg) {
         return fail(why,
-            QStringLiteral("the EXIF directory %1 of the file is damaged and cannot be read, so the EXIF data "
-                           "cannot be edited without being lost")
-                .arg(directory));
+            QStringLiteral("the %1 of the file is damaged and cannot be read, so the file cannot be saved "
+                           "without losing it")
+                .arg(damage));
+    }
+    if (exifSegment(after).isEmpty() || exifSegment(after) != exifSegment(before)) {
+        return fail(why,
+            QStringLiteral("the %1 of the file is damaged and cannot be read, so the EXIF data cannot be edited "
+                           "without being lost")
+                .arg(damage));
     }
     return true;
 }
@@ -645,11 +652,13 @@ bool WrittenImageCheck::check(const QByteArray& before, const QByteArray& after,
         return fail(why, QStringLiteral("the written file holds more than one EXIF block"));
     }
     // XMP left out of the read came back byte for byte: nothing to compare.
-    if ((!parsed && !sameXmp(expected, *newImage, why)) || !sameSonyPreview(before, after, type, why)
-        || !keepsUnreadableBlocks(before, after, type, expected, why)) {
+    if ((!parsed && !sameXmp(expected, *newImage, why)) || !sameSonyPreview(before, after, type, why)) {
         return false;
     }
-    if (!sameImageData(before, after, type, *newImage, expected.beforePictureTags, why)) {
+    // A lost picture is told before an unreadable block (a TIFF whose first
+    // directory cannot be found has both).
+    if (!sameImageData(before, after, type, *newImage, expected.beforePictureTags, why)
+        || !keepsUnreadableBlocks(before, after, type, expected, why)) {
         return false;
     }
     if (readBack) {

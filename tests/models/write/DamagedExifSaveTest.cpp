@@ -1,0 +1,224 @@
+// Saves of real camera files whose EXIF block holds a directory or an entry
+// the metadata library reads as absent, damaged by the test: a save that does
+// not reach the EXIF block keeps it byte for byte, one that does is refused
+// with the user's file untouched. exiftool reads back what was saved, with the
+// damaged field mended again.
+
+#include "models/write/DamagedSamples.h"
+
+#include <QJsonDocument>
+#include <QtEndian>
+
+using namespace DamagedSamples;
+
+namespace {
+
+// A file's TIFF structure: where it starts, its byte order, and its
+// directories' entries, read from the file's own bytes.
+struct TiffView {
+    explicit TiffView(const QByteArray& file)
+        : bytes(file)
+    {
+        if (file.startsWith("\x89PNG")) {
+            start = file.indexOf("eXIf") + 4;
+        } else if (!file.startsWith("II") && !file.startsWith("MM")) {
+            start = file.indexOf(QByteArray("Exif\0\0", 6)) + 6;
+        }
+        little = bytes.mid(start, 2) == "II";
+    }
+    uint32_t read(qsizetype at, int width) const
+    {
+        const char* p = bytes.constData() + start + at;
+        if (width == 2)
+            return little ? qFromLittleEndian<quint16>(p) : qFromBigEndian<quint16>(p);
+        return little ? qFromLittleEndian<quint32>(p) : qFromBigEndian<quint32>(p);
+    }
+    QByteArray number(uint32_t value, int width) const
+    {
+        QByteArray out(width, '\0');
+        if (width == 2)
+            little ? qToLittleEndian<quint16>(value, out.data()) : qToBigEndian<quint16>(value, out.data());
+        else
+            little ? qToLittleEndian<quint32>(value, out.data()) : qToBigEndian<quint32>(value, out.data());
+        return out;
+    }
+    qsizetype ifd0() const { return read(4, 4); }
+    // The entry of `tag` in the directory at `directory`, from the TIFF start.
+    qsizetype entry(qsizetype directory, uint16_t tag) const
+    {
+        for (uint32_t i = 0; i < read(directory, 2); ++i) {
+            if (read(directory + 2 + 12 * i, 2) == tag)
+                return directory + 2 + 12 * i;
+        }
+        ADD_FAILURE() << "no entry " << tag;
+        return 0;
+    }
+    qsizetype exifDirectory() const { return read(entry(ifd0(), 0x8769) + 8, 4); }
+
+    const QByteArray& bytes;
+    qsizetype start = 0;
+    bool little = true;
+};
+
+// One field of a sample's TIFF structure overwritten, as the bytes it held
+// and the bytes it holds now, at an offset from the TIFF start.
+struct Field {
+    qsizetype at = 0;
+    QByteArray damaged;
+};
+
+struct Damage {
+    const char* sample;
+    const char* what;
+    std::function<Field(const TiffView&)> field;
+};
+
+Field typeOf(const TiffView& tiff, qsizetype entry, uint16_t type)
+{
+    return {entry + 2, tiff.number(type, 2)};
+}
+
+// Writes the field's bytes into the file at `path`; answers the bytes it held.
+QByteArray overwrite(const QString& path, const Field& field)
+{
+    QByteArray bytes = WrittenFileProbe::bytes(path);
+    const TiffView tiff(bytes);
+    const qsizetype at = tiff.start + field.at;
+    const QByteArray held = bytes.mid(at, field.damaged.size());
+    bytes.replace(at, field.damaged.size(), field.damaged);
+    EXPECT_TRUE(FileServices::writeFileAtomically(path, bytes));
+    return held;
+}
+
+// What exiftool reads of the EXIF block, every directory and maker note, as
+// lines of text (a difference shows as a diff). The thumbnail's offset is
+// told from the file's start: an IPTC segment put before the block moves it.
+std::string exifRows(const QString& path)
+{
+    QJsonObject rows;
+    const QJsonObject tags = ExifTool::read(path);
+    static const QStringList others
+        = {"SourceFile", "ExifTool:", "System:", "File:", "JFIF:", "IPTC:", "Photoshop:", "Composite:", "XMP"};
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key() != "IFD1:ThumbnailOffset" && std::none_of(others.begin(), others.end(), [&](const QString& other) {
+                return it.key().startsWith(other);
+            }))
+            rows.insert(it.key(), it.value());
+    }
+    return QJsonDocument(rows).toJson().toStdString();
+}
+
+class DamagedExifSaveTest : public DamagedFilesSaveTest {
+protected:
+    // The sample with the damage made, its field as it held before.
+    QString damaged(const Damage& damage, Field* mended)
+    {
+        const QString user = ImageFixtures::copySample(damage.sample, tempPath("user"));
+        const QByteArray bytes = WrittenFileProbe::bytes(user);
+        const Field field = damage.field(TiffView(bytes));
+        *mended = Field{field.at, overwrite(user, field)};
+        return user;
+    }
+
+    void forgetWorkingCopy(const QString& user)
+    {
+        ASSERT_TRUE(QFile::remove(tempPath("work/" + QFileInfo(user).fileName())));
+    }
+
+    // An edit of the user's file is refused, saying `why`, and leaves it as it was.
+    void expectEditRefused(const QString& user, const QString& key, int32_t category, const QString& why)
+    {
+        const QByteArray before = WrittenFileProbe::bytes(user);
+        const auto image = openWorkingCopy(user);
+        image->exifData()->setValue("4.0", key, category, false, false, true);
+        expectRefused(image, before, why);
+        forgetWorkingCopy(user);
+    }
+};
+
+Field ifd0AtOffsetZero(const TiffView& tiff)
+{
+    return Field{4, tiff.number(0, 4)};
+}
+
+} // namespace
+
+// Each damage makes the library read a directory or an entry as absent: IFD0
+// with no entries or at offset 0, a directory pointer of a type the library
+// does not follow (0 and 14-19 are no TIFF type; it refused only 1-12), a known
+// tag of type 0. An EXIF edit would write the block without it; an IPTC edit
+// keeps the block as the file holds it, so mending the field brings back every
+// row exiftool read from the undamaged sample.
+TEST_F(DamagedExifSaveTest, AnExifBlockReadAsEmptyIsKeptOrTheSaveRefused)
+{
+    const Damage damages[] = {
+        {"npm-canon-s40.jpg", "IFD0 with no entries",
+            [](const TiffView& t) {
+                return Field{t.ifd0(), t.number(0, 2)};
+            }},
+        {"npm-iphone6p.jpg", "IFD0 at offset 0", ifd0AtOffsetZero},
+        {"npm-canon-s40.jpg", "ExifTag of type 0",
+            [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x8769), 0); }},
+        {"npm-iphone6p.jpg", "ExifTag of type 15",
+            [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x8769), 15); }},
+        {"npm-lumia.jpg", "InteroperabilityTag of type 19",
+            [](const TiffView& t) { return typeOf(t, t.entry(t.exifDirectory(), 0xA005), 19); }},
+        {"npm-canon-s40.jpg", "Make of type 0",
+            [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x010F), 0); }},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        const std::string undamaged = exifRows(ImageFixtures::sample(damage.sample));
+        ASSERT_GE(std::count(undamaged.begin(), undamaged.end(), '\n'), 40);
+        Field mended;
+        const QString user = damaged(damage, &mended);
+        expectEditRefused(user, "Exif.Image.Artist", TAVExifData::CategorySummary,
+            "is damaged and cannot be read, so the EXIF data cannot be edited");
+
+        const auto second = openWorkingCopy(user);
+        edit(second, "Iptc.Application2.ObjectName", "Harbour");
+        ASSERT_TRUE(second->saveMetadataToImage()) << qPrintable(second->lastSaveFailure());
+        EXPECT_EQ(ExifTool::read(user).value("IPTC:ObjectName").toString(), QString("Harbour"));
+        overwrite(user, mended);
+        EXPECT_EQ(exifRows(user), undamaged);
+        forgetWorkingCopy(user);
+        QFile::remove(user);
+    }
+}
+
+// A PNG or a TIFF cannot keep its EXIF block apart from what the library
+// writes: a save of anything is refused, whatever it edits.
+TEST_F(DamagedExifSaveTest, AFileThatCannotKeepItsDamagedExifBlockRefusesEverySave)
+{
+    const Damage damages[] = {
+        {"png-sony-gps.png", "IFD0 at offset 0", ifd0AtOffsetZero},
+        {"png-nikon-d3.png", "ExifTag of type 0",
+            [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x8769), 0); }},
+        {"goexif.tif", "ImageDescription of type 0",
+            [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x010E), 0); }},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        Field mended;
+        const QString user = damaged(damage, &mended);
+        expectEditRefused(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary,
+            "is damaged and cannot be read, so the file cannot be saved without losing it");
+        QFile::remove(user);
+    }
+}
+
+// A GPS directory the library cannot follow (its pointer typed SLONG8): an
+// EXIF edit is refused, and every GPS row stays in the file.
+TEST_F(DamagedExifSaveTest, AGpsDirectoryTheLibraryCannotFollowRefusesAnExifEditAndKeepsItsRows)
+{
+    const QJsonObject gps = tagsOf(ImageFixtures::sample("gowebp-pentax.jpg"), "GPS:");
+    ASSERT_GE(gps.size(), 15);
+    const Damage damage{"gowebp-pentax.jpg", "GPSTag of type 17",
+        [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x8825), 17); }};
+    Field mended;
+    const QString user = damaged(damage, &mended);
+    expectEditRefused(user, "Exif.Photo.FNumber", TAVExifData::CategoryExposure,
+        "the EXIF directory Exif.Image.GPSTag of the file is damaged");
+    overwrite(user, mended);
+    EXPECT_EQ(tagsOf(user, "GPS:"), gps);
+}
