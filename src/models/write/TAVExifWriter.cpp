@@ -3,6 +3,7 @@
 #include "models/formats/ExivMemoryFile.h"
 #include "models/formats/ExivRuntime.h"
 #include "models/values/TAVDateTagForms.h"
+#include "models/write/UnreadableBlocks.h"
 #include "models/write/WrittenImageCheck.h"
 
 #include "models/tables/TAVCVSParaser.h"
@@ -682,7 +683,9 @@ QString TAVExifWriter::currentValue(const QString& key) const
 
 bool TAVExifWriter::holdsIptc() const
 {
-    return image_ && !image_->iptcData().empty();
+    // An IPTC block the library cannot read still holds the file's IPTC for
+    // other programs: an edit whose twins reach IPTC must meet it there.
+    return image_ && (!image_->iptcData().empty() || UnreadableBlocks::hasDamagedIptc(file_->originalBytes()));
 }
 
 Exiv2::ExifData TAVExifWriter::getExifData() const

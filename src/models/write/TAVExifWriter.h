@@ -66,7 +66,8 @@ public:
     bool isKeyExistInCurrentImage(const QString& key);
     // The text of the key's first value in the current data; null when absent.
     QString currentValue(const QString& key) const;
-    // Whether the opened image holds any IPTC dataset.
+    // Whether the opened image holds any IPTC dataset, or an IPTC block the
+    // library cannot read.
     bool holdsIptc() const;
     // Whether the file's first value of an IPTC time key carries a zone
     // (true when the file holds none).

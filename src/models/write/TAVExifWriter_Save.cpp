@@ -84,6 +84,18 @@ QList<QByteArray> rawIptcTimes(const QByteArray& bytes, int record, int dataset)
     return values;
 }
 
+// Why the library gave up on a write. It cannot write a JPEG whose Photoshop
+// resources run past their segments (an IPTC resource's size 1000 bytes too
+// large, which other programs read whole, gave "Input data does not contain
+// a valid image"): the user is told what is damaged.
+QString libraryFailure(const char* what, const QByteArray& original)
+{
+    if (UnreadableBlocks::hasDamagedIptc(original)) {
+        return QStringLiteral("the file's IPTC block is damaged, so the library cannot write the file");
+    }
+    return QString::fromUtf8(what);
+}
+
 } // namespace
 
 bool TAVExifWriter::saveModifiedMetadata()
@@ -99,9 +111,9 @@ bool TAVExifWriter::saveModifiedMetadata()
             return true;
         }
     } catch (const Exiv2::AnyError& caught) {
-        error = QString::fromUtf8(caught.what());
+        error = libraryFailure(caught.what(), file_->originalBytes());
     } catch (const std::exception& caught) {
-        error = QString::fromUtf8(caught.what());
+        error = libraryFailure(caught.what(), file_->originalBytes());
     }
     const int type = image_->imageType();
     if (type == Exiv2::ImageType::jpeg || type == Exiv2::ImageType::png) {

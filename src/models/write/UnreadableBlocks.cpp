@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -41,18 +42,24 @@ uint32_t bigEndian(const QByteArray& bytes, qsizetype at, int size)
     return value;
 }
 
-// Whether the library gives up on these IPTC datasets: it walks them as below
-// and drops the whole block when a dataset's length runs past the end, or its
-// extended length field is longer than four bytes. Bytes between datasets it
-// skips, and so do we.
+// Whether the library cannot read all of these IPTC datasets: it drops the
+// whole block when a dataset's length runs past the end, or its extended
+// length field is longer than four bytes; where a dataset's 0x1C marker is
+// damaged it skips that dataset, seeking the next marker, and a save then
+// drops it (a Pentax JPEG lost its By-line on an FNumber edit). Zero bytes
+// after the last dataset are padding; fewer than six bytes it does not read.
 bool iptcDatasetsUnreadable(const QByteArray& iptc)
 {
+    const auto onlyPaddingFrom = [&iptc](qsizetype at) {
+        return std::all_of(iptc.begin() + at, iptc.end(), [](char byte) { return byte == 0; });
+    };
+    // The library reads a dataset only where six bytes or more are left.
     qsizetype at = 0;
     while (iptc.size() - at >= 6) {
-        if (uint8_t(iptc.at(at++)) != 0x1C) {
-            continue;
+        if (uint8_t(iptc.at(at)) != 0x1C) {
+            return !onlyPaddingFrom(at);
         }
-        at += 2; // record and dataset numbers
+        at += 3; // marker, record and dataset numbers
         uint32_t length = bigEndian(iptc, at, 2);
         at += 2;
         if (length & 0x8000) {
@@ -68,7 +75,7 @@ bool iptcDatasetsUnreadable(const QByteArray& iptc)
         }
         at += qsizetype(length);
     }
-    return false;
+    return !onlyPaddingFrom(at);
 }
 
 // Every segment of `original` that passes `test`, in place of those of

@@ -24,7 +24,8 @@ public:
     static std::optional<QByteArray> photoshopBlock(const QByteArray& jpeg);
 
     // Whether a JPEG's IPTC block holds a dataset that runs past the end of
-    // its resource, or a resource that runs past the end of the segments.
+    // its resource or whose marker is damaged, or a resource that runs past
+    // the end of the segments.
     static bool hasDamagedIptc(const QByteArray& jpeg);
 
     // `written` with its Photoshop APP13 segments (or its first EXIF APP1

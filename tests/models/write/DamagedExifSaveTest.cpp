@@ -124,16 +124,6 @@ protected:
     {
         ASSERT_TRUE(QFile::remove(tempPath("work/" + QFileInfo(user).fileName())));
     }
-
-    // An edit of the user's file is refused, saying `why`, and leaves it as it was.
-    void expectEditRefused(const QString& user, const QString& key, int32_t category, const QString& why)
-    {
-        const QByteArray before = WrittenFileProbe::bytes(user);
-        const auto image = openWorkingCopy(user);
-        image->exifData()->setValue("4.0", key, category, false, false, true);
-        expectRefused(image, before, why);
-        forgetWorkingCopy(user);
-    }
 };
 
 Field ifd0AtOffsetZero(const TiffView& tiff)

@@ -76,6 +76,18 @@ protected:
         EXPECT_EQ(FileServices::contentsOfFolder(QFileInfo(image->srcPath()).absolutePath()),
             QStringList{QFileInfo(image->srcPath()).fileName()});
     }
+
+    // An edit of the user's file (any value) is refused, saying `why`, and
+    // leaves it as it was; its working copy goes, for the next import.
+    void expectEditRefused(const QString& user, const QString& key, int32_t category, const QString& why)
+    {
+        SCOPED_TRACE(key.toStdString());
+        const QByteArray before = WrittenFileProbe::bytes(user);
+        const auto image = openWorkingCopy(user);
+        image->exifData()->setValue("4.0", key, category, false, false, true);
+        expectRefused(image, before, why);
+        ASSERT_TRUE(QFile::remove(tempPath("work/" + QFileInfo(user).fileName())));
+    }
 };
 
 // The tags of `prefix` groups ("IPTC:") that exiftool reads.
