@@ -114,7 +114,8 @@ public:
 
 private:
     // After a written key, writes the same value into the twins of the key
-    // that the file already has (XMP properties, the IPTC date and time), and
+    // that the file already has (XMP properties, Windows' keywords, the IPTC
+    // dates and times, the exposure bias in XMP), and
     // into the IPTC By-line, CopyrightNotice and Caption of a file that holds
     // IPTC. The caption, the XMP description and the EXIF image description
     // are one text. A title, caption or keyword longer than its IPTC dataset

@@ -20,6 +20,9 @@ const QString kIptcCopyrightNotice = QStringLiteral("Iptc.Application2.Copyright
 const QString kIptcCaption = QStringLiteral("Iptc.Application2.Caption");
 const QString kIptcKeywords = QStringLiteral("Iptc.Application2.Keywords");
 const QString kImageDescription = QStringLiteral("Exif.Image.ImageDescription");
+const QString kExposureBias = QStringLiteral("Exif.Photo.ExposureBiasValue");
+const QString kXpKeywords = QStringLiteral("Exif.Image.XPKeywords");
+const QString kIptcDigitizationDate = QStringLiteral("Iptc.Application2.DigitizationDate");
 
 // The texts IPTC cuts to its dataset's length, with the XMP twin that keeps
 // the whole text. The EXIF image description keeps it too; its IPTC twin is
@@ -117,7 +120,11 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
     // The same information kept in another family, which programs that read
     // that family first would otherwise show with its old value.
     static const QMap<QString, QStringList> twins = {
-        {kIptcKeywords, {QStringLiteral("Xmp.dc.subject")}},
+        // Windows keeps the keywords in an XP tag and in its own XMP
+        // schema, and shows those first.
+        {kIptcKeywords,
+            {QStringLiteral("Xmp.dc.subject"), kXpKeywords, QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordXMP"),
+                QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordIPTC")}},
         {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title")}},
         {kIptcCaption, {QStringLiteral("Xmp.dc.description"), kImageDescription}},
         {kImageDescription, {QStringLiteral("Xmp.dc.description"), kIptcCaption}},
@@ -125,7 +132,9 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
         {kImageDateTime,
             {QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.xmp.CreateDate"),
-                QStringLiteral("Iptc.Application2.DateCreated"), QStringLiteral("Iptc.Application2.TimeCreated")}},
+                QStringLiteral("Iptc.Application2.DateCreated"), QStringLiteral("Iptc.Application2.TimeCreated"),
+                kIptcDigitizationDate, QStringLiteral("Iptc.Application2.DigitizationTime")}},
+        {kExposureBias, {QStringLiteral("Xmp.exif.ExposureBiasValue")}},
     };
     const QStringList& keyTwins = twins.value(key);
     if (value.trimmed().isEmpty()) {
@@ -151,13 +160,24 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         }
         QString text = value;
         if (key == kIptcKeywords) {
-            text = wordsOf(value).join(QStringLiteral(", "));
+            text = wordsOf(value).join(twin == kXpKeywords ? QStringLiteral(";") : QStringLiteral(", "));
+        } else if (key == kExposureBias) {
+            // The number as EXIF now holds it ("-1/3"), the form XMP's
+            // rationals take, whatever form the field was given in.
+            text = exifWriter_->currentValue(key);
         } else if (twin.startsWith(kXmpPrefix) && date.isValid()) {
             text = xmpDateInFormOf(date, current);
-        } else if (twin.endsWith(QLatin1String("DateCreated")) && date.isValid()) {
+        } else if ((twin.endsWith(QLatin1String("DateCreated")) || twin == kIptcDigitizationDate) && date.isValid()) {
             text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd"));
         } else if (date.isValid()) {
             text = iptcTimeText(date, current, exifWriter_->iptcTimeHasZone(twin));
+        }
+        if (twin.startsWith(kXpPrefix)) {
+            // Windows' texts go in as their UTF-16 bytes.
+            if (!setXpText(TAVEntity::entityWithValue(text, twin))) {
+                return false;
+            }
+            continue;
         }
         pairs.append({twin, text});
     }
