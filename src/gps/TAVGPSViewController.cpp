@@ -12,7 +12,9 @@
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/GMKUserLocation.h"
 #include "webmapkit/HttpTileSource.h"
+#include "webmapkit/LocationProvider.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
@@ -59,6 +61,7 @@ TAVGPSViewController::TAVGPSViewController(TileSource* source, QWidget* parent, 
     webMapView_ = new GMKMapView(this, geocoderPagePath);
     localSearch_ = LocalSearchService::fromAppInfo(this);
     buildForm();
+    enableMapTypesTheSourceDraws();
     // The map takes whatever room the window gives the tab.
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     appleMapView_->setMinimumSize(400, 240);
@@ -244,10 +247,7 @@ void TAVGPSViewController::refreshOriginalPhotoTakePlace()
         return;
     }
     if (!lat_.strDecimal.isEmpty() && !lon_.strDecimal.isEmpty()) {
-        {
-            const QSignalBlocker blocker(staitcLocate_);
-            staitcLocate_->setCurrentIndex(1);
-        }
+        showLocateChoice(1);
         setLocateItemEnabled(1, true);
         updateOriginalPointAnnotation(lat_.exactDecimal, lon_.exactDecimal);
     } else {
@@ -279,10 +279,7 @@ void TAVGPSViewController::refreshUserModifiedPhotoTakePlace()
         }
     }
     if (!lat_.strDecimal.isEmpty() && !lon_.strDecimal.isEmpty()) {
-        {
-            const QSignalBlocker blocker(staitcLocate_);
-            staitcLocate_->setCurrentIndex(2);
-        }
+        showLocateChoice(2);
         setLocateItemEnabled(2, true);
         updateUserSetPointAnnotation(lat_.exactDecimal, lon_.exactDecimal);
     } else {
@@ -295,6 +292,13 @@ void TAVGPSViewController::setLocateItemEnabled(int index, bool enabled)
     if (QStandardItem* item = staitcLocateModel_->item(index)) {
         item->setEnabled(enabled);
     }
+}
+
+void TAVGPSViewController::showLocateChoice(int index)
+{
+    const QSignalBlocker blocker(staitcLocate_);
+    staitcLocate_->setCurrentIndex(index);
+    settledLocateChoice_ = index;
 }
 
 void TAVGPSViewController::updateOriginalPointAnnotation(double latitude, double longitude)
@@ -358,6 +362,10 @@ void TAVGPSViewController::makeNewLocateShow()
 
 void TAVGPSViewController::clickPopBtnStaticLocate(int index)
 {
+    if (index == 0 && settledLocateChoice_ != 0) {
+        choiceBeforeMyLocation_ = settledLocateChoice_;
+    }
+    settledLocateChoice_ = index;
     if (index == 0) {
         showIamLocal();
     } else if (index == 1) {
@@ -376,6 +384,28 @@ void TAVGPSViewController::showIamLocal()
     }
 }
 
+QPushButton* TAVGPSViewController::mapTypeButton(int type) const
+{
+    return qobject_cast<QPushButton*>(mapTypes_->button(type));
+}
+
+void TAVGPSViewController::enableMapTypesTheSourceDraws()
+{
+    // Without a satellite service the satellite and hybrid types would draw
+    // the standard map again, as if it were one.
+    const TileSource* source = appleMapView_->tileSource();
+    const int satelliteSet = source ? source->tileSetFor(1) : -1;
+    const bool hasSatellite = satelliteSet >= 0 && satelliteSet != source->tileSetFor(0);
+    for (const int type : {1, 2}) {
+        QPushButton* button = mapTypeButton(type);
+        button->setEnabled(hasSatellite);
+        button->setToolTip(hasSatellite
+                ? QString()
+                : QStringLiteral("No satellite map service is configured "
+                                 "(LUMETTA_SATELLITETILEURL): only the standard map can show."));
+    }
+}
+
 void TAVGPSViewController::setMapType(int type)
 {
     appleMapView_->setMapType(type);
@@ -389,6 +419,13 @@ bool TAVGPSViewController::isMapCenterCoorDinateVaild() const
 }
 
 void TAVGPSViewController::updateTipsView(const QString& text)
+{
+    // While the tiles fail, the map is grey: the hints of pins would only
+    // hide why.
+    showTips(isWebViewLoadOk_ ? text : kHintError);
+}
+
+void TAVGPSViewController::showTips(const QString& text)
 {
     if (!tipsView_) {
         tipsView_ = new VXTipsView(appleMapView_);
@@ -469,6 +506,16 @@ void TAVGPSViewController::didUpdateUserLocation(TileMapView* map, GMKUserLocati
     if (needCenterSelfLocation_ && location) {
         appleMapView_->setCenterCoordinate(location->coordinate(), kZoomLevel, true);
         needCenterSelfLocation_ = false;
+    }
+}
+
+void TAVGPSViewController::didFailToLocateUser(TileMapView* map, const MapError& error)
+{
+    Q_UNUSED(map);
+    // A refusal turns My Location off: the pop-up must not go on saying it is
+    // shown.
+    if (error.code == LocationProvider::kErrorDenied && settledLocateChoice_ == 0) {
+        showLocateChoice(choiceBeforeMyLocation_);
     }
 }
 

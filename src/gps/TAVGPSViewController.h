@@ -81,6 +81,8 @@ public:
     QLineEdit* searchField() const { return fldSearch_; }
     QPushButton* addPinButton() const { return btnNewLocate_; }
     QPushButton* clearButton() const { return btnClearGPS_; }
+    // The map type's buttons: 0 standard, 1 satellite, 2 hybrid.
+    QPushButton* mapTypeButton(int type) const;
     QLineEdit* versionField() const { return fldGpsVersion_; }
     QLineEdit* altitudeRefField() const { return fldGpsAltitudeRef_; }
     QLineEdit* altitudeField() const { return fldGpsAltitude_; }
@@ -105,6 +107,7 @@ public:
     void didFinishLoadingMap(TileMapView* map) override;
     void didFailLoadingMap(TileMapView* map, const MapError& error) override;
     void didUpdateUserLocation(TileMapView* map, GMKUserLocation* location) override;
+    void didFailToLocateUser(TileMapView* map, const MapError& error) override;
     void userDidClickAndHoldAtCoordinate(VXMapView* map, const MapCoordinate& coordinate) override;
 
     // Formatter delegate.
@@ -157,9 +160,13 @@ private:
     void makeOriginalTakeLocateShow();
     void makeNewLocateShow();
     void updateTipsView(const QString& text);
+    void showTips(const QString& text);
     void placeTipsView();
     void showDragToMoveTips(const GMKAnnotationPtr& annotation);
     void setLocateItemEnabled(int index, bool enabled);
+    // Shows a choice of the location pop-up as the tab's own doing.
+    void showLocateChoice(int index);
+    void enableMapTypesTheSourceDraws();
 
     // Editing (TAVGPSViewController_Edit.cpp).
     void doAddPin(const MapCoordinate& coordinate);
@@ -184,6 +191,7 @@ private:
     // Search (TAVGPSViewController_Search.cpp).
     void searchByAppleMap(const QString& text);
     void searchByWebMap(const QString& text);
+    void showSearchFailure(int errorCode);
     int getSearchEngine() const { return 0; }
 
     Axis lat_;
@@ -211,4 +219,8 @@ private:
     bool isEnableNewLocate_ = false;
     bool startSeach_ = false;
     MapClock::Handle pendingCallout_ = 0;
+    // The pop-up's choice as it last settled, and the one before My Location
+    // was chosen: a refused My Location goes back to it.
+    int settledLocateChoice_ = 0;
+    int choiceBeforeMyLocation_ = 0;
 };

@@ -130,13 +130,10 @@ void TAVGPSViewController::doAddPin(const MapCoordinate& coordinate)
     placeAxisFromDecimal(lat_, coordinate.latitude);
     placeAxisFromDecimal(lon_, coordinate.longitude);
     if (tipsView_) {
-        tipsView_->setText(kHintDrag);
+        updateTipsView(kHintDrag);
     }
     putNewPin(coordinate);
-    {
-        const QSignalBlocker blocker(staitcLocate_);
-        staitcLocate_->setCurrentIndex(2);
-    }
+    showLocateChoice(2);
     setLocateItemEnabled(2, true);
 }
 
@@ -149,10 +146,7 @@ void TAVGPSViewController::clickAddPin()
         // The photo has a place: the pin starts on it exactly as stored, and
         // the record changes only once the user moves the pin.
         updateUserSetPointAnnotation(lat_.exactDecimal, lon_.exactDecimal);
-        {
-            const QSignalBlocker blocker(staitcLocate_);
-            staitcLocate_->setCurrentIndex(2);
-        }
+        showLocateChoice(2);
         setLocateItemEnabled(2, true);
         return;
     }

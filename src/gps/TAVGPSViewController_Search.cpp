@@ -43,7 +43,11 @@ void TAVGPSViewController::searchByWebMap(const QString& text)
     QPointer<TAVGPSViewController> self(this);
     webMapView_->showAddress(text, [self](int errorCode, const QString& address, const MapCoordinate& coordinate) {
         Q_UNUSED(address);
-        if (!self || errorCode != 0) {
+        if (!self) {
+            return;
+        }
+        if (errorCode != 0) {
+            self->showSearchFailure(errorCode);
             return;
         }
         self->appleMapView_->setCenterCoordinate(coordinate, kZoomLevel, true);
@@ -55,4 +59,12 @@ void TAVGPSViewController::searchByWebMap(const QString& text)
             self->endUserEdit();
         }
     });
+}
+
+void TAVGPSViewController::showSearchFailure(int errorCode)
+{
+    // The page's code for a service that answered that it knows no such place.
+    constexpr int kNothingFound = 1;
+    showTips(errorCode == kNothingFound ? QStringLiteral("No place found by that name.")
+                                        : QStringLiteral("Search failed, please check your network."));
 }

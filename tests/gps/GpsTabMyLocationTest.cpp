@@ -4,6 +4,8 @@
 #include "support/Gallery.h"
 #include "support/PrivateBus.h"
 
+#include <QAbstractItemView>
+
 #include <cmath>
 
 // "My Location" of the GPS tab over GeoClue on a private bus: the tab's map
@@ -98,6 +100,20 @@ TEST_F(GpsTabMyLocationTest, ARefusalTurnsMyLocationOffAndTheMapsDelegateHearsIt
     ASSERT_TRUE(waitFor([&] { return !tab->mapView()->showsUserLocation(); }));
     EXPECT_FALSE(located().has_value());
     EXPECT_TRUE(ui.alerts().isEmpty());
+
+    // Chosen in the pop-up as a user does, over the photo's place: refused, the
+    // pop-up shows the photo's place again, not a location that is not shown.
+    show(gpsRecord("35/1 30/1 0/1", "N", "139/1 45/1 0/1", "E"));
+    ASSERT_EQ(tab->staticLocate()->currentIndex(), 1);
+    tab->show();
+    tab->staticLocate()->showPopup();
+    QTest::keyClick(tab->staticLocate()->view(), Qt::Key_Up);
+    QTest::keyClick(tab->staticLocate()->view(), Qt::Key_Return);
+    EXPECT_EQ(tab->staticLocate()->currentText(), "My Location");
+    ASSERT_TRUE(waitFor([&] { return !tab->mapView()->showsUserLocation(); }));
+    EXPECT_EQ(tab->staticLocate()->currentText(), "Photo Location");
+    EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab-my-location-refused"));
+    tab->hide();
     // Allowed now: choosing it again asks again.
     service->refuses = false;
     service->move(1.5, 2.5, 10.0);
