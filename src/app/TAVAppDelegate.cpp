@@ -76,8 +76,8 @@ bool TAVAppDelegate::holdInstanceLock()
     if (lock->error() == QLockFile::LockFailedError) {
         qCWarning(lcAppDelegate, "Another instance holds %s", qUtf8Printable(instanceLockPath()));
         if (UiServices* ui = UiServices::shared()) {
-            ui->showTipsAlert(
-                QStringLiteral("Tips"), QStringLiteral("Lumetta is already running."), QStringLiteral("OK"));
+            ui->showInformation(QStringLiteral("Lumetta is already running"),
+                QStringLiteral("Lumetta is already running."), QStringLiteral("OK"));
         }
         return false;
     }

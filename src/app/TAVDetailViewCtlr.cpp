@@ -176,19 +176,18 @@ bool TAVDetailViewCtlr::shouldEditRow(const QModelIndex& index)
     // edit would show as saved and never reach the file.
     if (TAVKeyLists::isFileStructureKey(row->entity->key())) {
         if (UiServices* ui = UiServices::shared()) {
-            ui->showTipsAlert(QStringLiteral("Tips"),
+            ui->showInformation(QStringLiteral("This tag cannot be edited"),
                 QStringLiteral("This tag is part of the file's structure, which every save writes anew: it cannot "
                                "be edited."),
-                QStringLiteral("OK"), QString(), this);
+                QStringLiteral("OK"), this);
         }
         return false;
     }
     const TAVExifTagPtr tag = TAVCVSParaser::tagForKey(row->entity->key());
     if (tag && tag->dataType() == kByteDataType) {
         if (UiServices* ui = UiServices::shared()) {
-            ui->showTipsAlert(QStringLiteral("Tips"),
-                QStringLiteral("This version dose not support for editing Byte type tag."), QStringLiteral("OK"),
-                QString(), this);
+            ui->showInformation(QStringLiteral("This tag cannot be edited"),
+                QStringLiteral("This version dose not support for editing Byte type tag."), QStringLiteral("OK"), this);
         }
         return false;
     }

@@ -192,6 +192,11 @@ public:
     void reloadedAllRenamedFiles(const QList<TAVImageObjectPtr>& renamedImages) override;
     std::optional<QList<TAVImageObjectPtr>> didCloneWindowControllerAskForApplyImage(bool allImages) override;
     void didCloneWindowControllerFinishClone(const QList<TAVImageObjectPtr>& images) override;
+    // Asks before a command changes every photo of the list: how many, and
+    // how many of them the list's search hides (Clear All, Apply To All and
+    // the tools). `what` names the photos with "%1". True to go on.
+    bool confirmWholeListChange(
+        const QString& title, const QString& what, const QString& action, const QString& consequence) override;
     bool exportExif(int32_t type, bool cvs, const QString& path, bool oneLineOneFileMode, bool isMergeInOneFile,
         const std::optional<QStringList>& customSelectedKeys, QList<Failure>& failures) override;
 
@@ -308,9 +313,6 @@ private:
     void restoreWindowPlace();
     void rememberWindowPlace(const QEvent* event);
     void openNewPresetSheet();
-    // Asks before a command changes every photo of the list: how many, and
-    // how many of them the list's search hides. True to go on.
-    bool confirmWholeListChange(const QString& title, const QString& what, const QString& action);
     // Names the photos whose XMP packet a saved clear could not change.
     void tellKeptXmp(const QStringList& names);
     TAVExifDataPtr presetUpdateFromShownRecord() const;

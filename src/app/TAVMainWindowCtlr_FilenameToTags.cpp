@@ -22,7 +22,7 @@ void TAVMainWindowCtlr::clickFileNameToTag()
         return;
     const QPointer<TAVMainWindowCtlr> self(this);
     ui->showSheetModalForWindow(
-        mainWindow_, QStringLiteral("Tips"),
+        mainWindow_, QStringLiteral("Apply the file names to the Title field?"),
         QStringLiteral("Do you really want to apply the name of file(s) to the Title field?"),
         UiServices::AlertStyle::Informational, QStringLiteral("Cancel"), {QStringLiteral("OK")},
         [self](int) {

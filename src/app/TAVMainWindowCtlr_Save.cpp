@@ -35,6 +35,11 @@ bool restoredAfterFailedSave(const TAVImageObjectPtr& image)
         && !image->lastSaveFailure().isEmpty();
 }
 
+QString savingMakesItPermanent()
+{
+    return QStringLiteral(" Saving then makes the change permanent.");
+}
+
 } // namespace
 
 void TAVMainWindowCtlr::clickClear()
@@ -68,7 +73,8 @@ void TAVMainWindowCtlr::clickRestoreAll()
     doRestore(true);
 }
 
-bool TAVMainWindowCtlr::confirmWholeListChange(const QString& title, const QString& what, const QString& action)
+bool TAVMainWindowCtlr::confirmWholeListChange(
+    const QString& title, const QString& what, const QString& action, const QString& consequence)
 {
     UiServices* ui = UiServices::shared();
     const qsizetype count = photos_->maryDataSource().size();
@@ -86,11 +92,13 @@ bool TAVMainWindowCtlr::confirmWholeListChange(const QString& title, const QStri
                   .arg(hidden)
                   .arg(photos_->searchField()->text());
     }
-    message += QStringLiteral(" Saving then makes the change permanent.");
+    message += consequence;
     UiServices::AlertRequest question;
     question.title = title;
     question.message = message;
     question.buttons = {action, QStringLiteral("Cancel")};
+    // Return must not change photos the user may not even see.
+    question.defaultButton = 1;
     question.parent = mainWindow_;
     return ui->runAlert(question) == UiServices::FirstButton;
 }
@@ -102,7 +110,8 @@ void TAVMainWindowCtlr::doClear(bool wholeList, int kind)
             QStringLiteral("the GPS metadata"), QStringLiteral("the IPTC metadata")};
         const QString part = parts.value(kind, parts.first());
         if (!confirmWholeListChange(QStringLiteral("Clear %1 of every photo in the list?").arg(part),
-                QStringLiteral("This clears %1 of %2.").arg(part, QStringLiteral("%1")), QStringLiteral("Clear All")))
+                QStringLiteral("This clears %1 of %2.").arg(part, QStringLiteral("%1")), QStringLiteral("Clear All"),
+                savingMakesItPermanent()))
             return;
     }
     const QList<TAVImageObjectPtr> images = wholeList ? photos_->maryDataSource() : marySelectedImgs_;
@@ -124,7 +133,8 @@ void TAVMainWindowCtlr::doRestore(bool wholeList)
 void TAVMainWindowCtlr::clickApplyToAll()
 {
     if (!confirmWholeListChange(QStringLiteral("Apply the changes shown to every photo in the list?"),
-            QStringLiteral("This applies the changes shown to %1."), QStringLiteral("Apply To All")))
+            QStringLiteral("This applies the changes shown to %1."), QStringLiteral("Apply To All"),
+            savingMakesItPermanent()))
         return;
     // One copy made before the loop: every image gets the same entries, also
     // when the shown record is one of the images' own.

@@ -96,8 +96,6 @@ bool TAVMainWindowCtlr::reimportRenamedImages(const QList<TAVImageObjectPtr>& im
     // A copy: the list may be the photo list's own, which the removal changes.
     const QList<TAVImageObjectPtr> handled = images;
     QStringList paths;
-    QList<int> rows;
-    const QList<TAVImageObjectPtr>& shown = photos_->getDataSourceForCurrentState();
     // The selection follows its images to their files imported again.
     reselectAfterImport_.clear();
     for (const TAVImageObjectPtr& image : std::as_const(marySelectedImgs_)) {
@@ -110,12 +108,9 @@ bool TAVMainWindowCtlr::reimportRenamedImages(const QList<TAVImageObjectPtr>& im
         // Its file is imported afresh: what the old copy held goes with it,
         // so the list has nothing unsaved to ask about.
         image->restore();
-        const int row = int(shown.indexOf(image));
-        if (row >= 0)
-            rows.append(row);
     }
-    if (!rows.isEmpty())
-        photos_->imageBrowserRemoveItemsAtIndexes(rows);
+    // Those the search hides go too: each file gets one row, made afresh.
+    photos_->removeImageObjects(handled);
     if (!paths.isEmpty())
         photos_->addImagesFromDirectory(paths);
     photos_->reload();

@@ -571,6 +571,7 @@ bool TAVPhotosViewCltr::isImageObjectContainSearchStr(const TAVImageObject& imag
 
 void TAVPhotosViewCltr::typeInSearchField(const QString& text)
 {
+    searchText_ = text;
     if (text.isEmpty()) {
         isSearchState_ = false;
         marySearchDataSource_.clear();
@@ -584,6 +585,8 @@ void TAVPhotosViewCltr::typeInSearchField(const QString& text)
         }
     }
     setShownList(getDataSourceForCurrentState());
+    // Photos imported while the search hid them are in reach again.
+    setFileSegmentsEnabled(!getDataSourceForCurrentState().isEmpty());
     reloadViewByAutoDetectSegementSelected();
     defaultSelectFirst();
 }

@@ -111,6 +111,9 @@ public:
     void clearAllImageObjects();
     // The browser's delete key.
     void imageBrowserRemoveItemsAtIndexes(const QList<int>& indexes);
+    // Takes the images out of the list, those the search hides included,
+    // without asking (the caller answers for their edits).
+    void removeImageObjects(const QList<TAVImageObjectPtr>& images);
     // Moves the images at `indexes` to before `destination`; refused during a search.
     bool imageBrowserMoveItemsAtIndexesToIndex(const QList<int>& indexes, int destination);
     void togglePreview();
@@ -184,6 +187,7 @@ private:
     void setFileSegmentsEnabled(bool enabled);
     void selectionDidChange();
     void sortUseSortDescriptors(const QString& key, bool ascending);
+    static QList<TAVImageObjectPtr> sortedBy(QList<TAVImageObjectPtr> images, const QString& key, bool ascending);
     void showSortIndicator();
     void removeImages(const QList<int>& indexes);
     // Home / End (with Shift) in either view; false for other keys.
@@ -205,6 +209,8 @@ private:
     QList<TAVImageObjectPtr> maryDataSource_;
     QList<TAVImageObjectPtr> marySearchDataSource_;
     bool isSearchState_ = false;
+    QString searchText_; // what the search result was made for
+
     mutable std::mutex selectedMutex_;
     QList<TAVImageObjectPtr> selectedImageObjects_;
     std::shared_ptr<std::atomic<bool>> isCancel_;

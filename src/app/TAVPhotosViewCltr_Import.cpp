@@ -352,10 +352,14 @@ void TAVPhotosViewCltr::importImagesArrived(const QList<ImportItem>& batch, int 
         }
     }
     maryDataSource_.append(added);
-    // A search shown keeps its result; new images appear when it changes.
-    if (!isSearchState_) {
-        model_->appendRows(added);
+    // A search shown filters the new images as it filters the others (the
+    // files a rename or clone imported again among them).
+    if (isSearchState_) {
+        added.removeIf(
+            [this](const TAVImageObjectPtr& image) { return !isImageObjectContainSearchStr(*image, searchText_); });
+        marySearchDataSource_.append(added);
     }
+    model_->appendRows(added);
     setFileSegmentsEnabled(!getDataSourceForCurrentState().isEmpty());
     for (const ImportItem& item : batch) {
         if (isCancel_->load()) {
@@ -376,6 +380,11 @@ void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied, const QStri
     if (sortKey_.isEmpty()) {
         clickSortPop();
     } else {
+        // The search's result is sorted below; the list under it must be
+        // too, or the new images would wait at its end for the search to go.
+        if (isSearchState_) {
+            maryDataSource_ = sortedBy(maryDataSource_, sortKey_, sortAscending_);
+        }
         sortUseSortDescriptors(sortKey_, sortAscending_);
     }
     defaultSelectFirst();

@@ -123,14 +123,20 @@ void TAVPhotosViewCltr::tableViewSortDescriptorsDidChange(const QString& key, bo
     sortUseSortDescriptors(key, ascending);
 }
 
-void TAVPhotosViewCltr::sortUseSortDescriptors(const QString& key, bool ascending)
+QList<TAVImageObjectPtr> TAVPhotosViewCltr::sortedBy(
+    QList<TAVImageObjectPtr> images, const QString& key, bool ascending)
 {
-    const QList<TAVImageObjectPtr> remembered = selectedImageObjects();
-    QList<TAVImageObjectPtr> sorted = getDataSourceForCurrentState();
-    std::stable_sort(sorted.begin(), sorted.end(), [&](const TAVImageObjectPtr& a, const TAVImageObjectPtr& b) {
+    std::stable_sort(images.begin(), images.end(), [&](const TAVImageObjectPtr& a, const TAVImageObjectPtr& b) {
         const int64_t order = a->compareWithObj(*b, key);
         return ascending ? order < 0 : order > 0;
     });
+    return images;
+}
+
+void TAVPhotosViewCltr::sortUseSortDescriptors(const QString& key, bool ascending)
+{
+    const QList<TAVImageObjectPtr> remembered = selectedImageObjects();
+    const QList<TAVImageObjectPtr> sorted = sortedBy(getDataSourceForCurrentState(), key, ascending);
     // Sorting a search result reorders the result only.
     (isSearchState_ ? marySearchDataSource_ : maryDataSource_) = sorted;
     model_->reorderRows(sorted);
@@ -186,11 +192,14 @@ bool TAVPhotosViewCltr::confirmRemoval(const QList<TAVImageObjectPtr>& images)
     if (!unsaved || ui == nullptr) {
         return true;
     }
-    int answer = 0;
-    ui->showTipsAlertWithCallback(
-        QStringLiteral("Tips"), QStringLiteral("Some Image(s) contains unsaved change, do you really want to remove?"),
-        QStringLiteral("Remove"), QStringLiteral("Cancel"), [&answer](int code) { answer = code; }, window());
-    return answer == UiServices::FirstButton;
+    UiServices::AlertRequest question;
+    question.title = QStringLiteral("Remove photos with unsaved changes?");
+    question.message = QStringLiteral("Some Image(s) contains unsaved change, do you really want to remove?");
+    question.buttons = {QStringLiteral("Remove"), QStringLiteral("Cancel")};
+    // The changes cannot be had back once their photos left the list.
+    question.defaultButton = 1;
+    question.parent = window();
+    return ui->runAlert(question) == UiServices::FirstButton;
 }
 
 void TAVPhotosViewCltr::removeSelectedImageObjects()
@@ -233,24 +242,40 @@ void TAVPhotosViewCltr::imageBrowserRemoveItemsAtIndexes(const QList<int>& index
 
 void TAVPhotosViewCltr::removeImages(const QList<int>& indexes)
 {
-    QList<int> rows;
+    QList<TAVImageObjectPtr> images;
     for (const int row : indexes) {
-        if (row >= 0 && row < model_->rowCount() && !rows.contains(row)) {
-            rows.append(row);
+        if (row >= 0 && row < model_->rowCount()) {
+            images.append(model_->imageAt(row));
         }
     }
-    if (rows.isEmpty()) {
+    if (images.isEmpty()) {
         if (UiServices::shared() != nullptr) {
             UiServices::shared()->beep();
         }
         return;
     }
-    std::sort(rows.begin(), rows.end());
+    removeImageObjects(images);
+}
+
+void TAVPhotosViewCltr::removeImageObjects(const QList<TAVImageObjectPtr>& images)
+{
     QList<TAVImageObjectPtr> removed;
     QSet<const TAVImageObject*> going;
-    for (const int row : rows) {
-        removed.append(model_->imageAt(row));
-        going.insert(removed.last().get());
+    for (const TAVImageObjectPtr& image : images) {
+        if (image && !going.contains(image.get()) && maryDataSource_.contains(image)) {
+            removed.append(image);
+            going.insert(image.get());
+        }
+    }
+    if (removed.isEmpty()) {
+        return;
+    }
+    // The shown rows of the images; those the search hides have none.
+    QList<int> rows;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        if (going.contains(model_->imageAt(row).get())) {
+            rows.append(row);
+        }
     }
     maryDataSource_.removeIf([&](const TAVImageObjectPtr& image) { return going.contains(image.get()); });
     if (isSearchState_) {

@@ -66,7 +66,7 @@ QMessageBox* QtUiServices::makeAlert(const AlertRequest& request, QWidget* paren
         QPushButton* button
             = box->addButton(buttons.at(index), cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
         button->setProperty(codeProperty, FirstButton + index);
-        if (index == 0) {
+        if (index == request.defaultButton) {
             box->setDefaultButton(button);
         }
         if (cancel) {

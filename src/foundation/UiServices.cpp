@@ -28,6 +28,13 @@ int UiServices::showTipsAlert(const QString& title, const QString& message, cons
     return runAlert(tipsAlert(title, message, firstButton, secondButton, parent)) == FirstButton ? 1 : 0;
 }
 
+void UiServices::showInformation(const QString& title, const QString& message, const QString& button, QObject* parent)
+{
+    AlertRequest request = tipsAlert(title, message, button, QString(), parent);
+    request.style = AlertStyle::Informational;
+    runAlert(request);
+}
+
 void UiServices::showTipsAlertWithCallback(const QString& title, const QString& message, const QString& firstButton,
     const QString& secondButton, const std::function<void(int)>& callback, QObject* parent)
 {

@@ -31,6 +31,9 @@ public:
         QStringList buttons; // first button first; at least one
         AlertStyle style = AlertStyle::Warning;
         QObject* parent = nullptr; // the window the alert belongs to, if any
+        // The position in `buttons` of the button Return presses: a question
+        // whose action cannot be taken back points at its Cancel.
+        int defaultButton = 0;
     };
 
     struct OpenPanelRequest {
@@ -58,6 +61,10 @@ public:
     // Title, message, first button and an optional second button (null text for none).
     int showTipsAlert(const QString& title, const QString& message, const QString& firstButton,
         const QString& secondButton = QString(), QObject* parent = nullptr);
+    // An alert that only informs (a task done, a limit met): the information
+    // icon and one button.
+    void showInformation(
+        const QString& title, const QString& message, const QString& button, QObject* parent = nullptr);
     void showTipsAlertWithCallback(const QString& title, const QString& message, const QString& firstButton,
         const QString& secondButton, const std::function<void(int)>& callback, QObject* parent = nullptr);
     // An alert sheet on `window`: the message as title, the informative text

@@ -406,29 +406,70 @@ void TAVClonWindowController::presentGPSInfo()
 
 // ---------------------------------------------------------------- clone
 
+void TAVClonWindowController::tellNoSourceChosen()
+{
+    UiServices::shared()->showTipsAlert(QStringLiteral("No source chosen"),
+        QStringLiteral("Choose the photo whose metadata is to be cloned first: click Choose Source... or drop the "
+                       "photo on this sheet."),
+        QStringLiteral("OK"), QString(), window());
+}
+
+bool TAVClonWindowController::confirmDiscardingUnsavedChanges()
+{
+    UiServices::AlertRequest question;
+    question.title = QStringLiteral("Discard the unsaved changes and clone?");
+    question.message = QStringLiteral("Some of the photos to be cloned onto have changes that are not saved. The clone "
+                                      "writes the metadata of %1 into their files and the changes are lost.")
+                           .arg(sourceName());
+    question.buttons = {QStringLiteral("Cancel"), QStringLiteral("Discard and Clone")};
+    question.parent = window();
+    return UiServices::shared()->runAlert(question) == UiServices::SecondButton;
+}
+
 bool TAVClonWindowController::confirmClone(bool allImages)
 {
-    UiServices* ui = UiServices::shared();
-    const bool unsaved = delegete_ != nullptr && delegete_->hasUnsaveModified(allImages);
-    if (unsaved) {
-        // "Cancel" is the first button: 1 means the user kept the changes.
-        return ui->showTipsAlert(QStringLiteral("Tips"),
-                   QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, Do you want Discard "
-                                  "the change(s) and clone now?"),
-                   QStringLiteral("Cancel"), QStringLiteral("OK"), window())
-            != 1;
+    const bool unsaved = delegete_->hasUnsaveModified(allImages);
+    if (unsaved && !confirmDiscardingUnsavedChanges()) {
+        return false;
     }
-    const QString which = allImages ? QStringLiteral("all images") : QStringLiteral("images you selected");
-    return ui->showTipsAlert(QStringLiteral("Tips"),
-               QStringLiteral("Are you sure you want to clone the current image's exif to %1 ?").arg(which),
-               QStringLiteral("OK"), QStringLiteral("Cancel"), window())
-        == 1;
+    // The clone writes the files at once: unlike an edit, no save is left to
+    // change one's mind.
+    const QString consequence = QStringLiteral(" The files are written at once; this cannot be undone.");
+    if (allImages) {
+        // The whole list may hold photos its search hides: the question counts them.
+        return delegete_->confirmWholeListChange(
+            QStringLiteral("Clone the metadata of %1 onto every photo in the list?").arg(sourceName()),
+            QStringLiteral("This writes the metadata of the source photo into the files of %1."),
+            QStringLiteral("Clone"), consequence);
+    }
+    if (unsaved) {
+        return true; // the photos are in sight and the user just answered
+    }
+    UiServices::AlertRequest question;
+    question.title = QStringLiteral("Clone the metadata of %1 onto the selected photos?").arg(sourceName());
+    question.message
+        = QStringLiteral("This writes the metadata of the source photo into the files of the selected photos.")
+        + consequence;
+    question.buttons = {QStringLiteral("Clone"), QStringLiteral("Cancel")};
+    question.defaultButton = 1;
+    question.parent = window();
+    return UiServices::shared()->runAlert(question) == UiServices::FirstButton;
+}
+
+QString TAVClonWindowController::sourceName() const
+{
+    return QFileInfo(fileURL_.toLocalFile()).fileName();
 }
 
 void TAVClonWindowController::clickClone()
 {
+    // Asking "are you sure" first would only lead to a failure.
+    if (!metadata_) {
+        tellNoSourceChosen();
+        return;
+    }
     const bool allImages = applyToAll()->isChecked();
-    if (confirmClone(allImages) && delegete_ != nullptr) {
+    if (delegete_ != nullptr && confirmClone(allImages)) {
         const std::optional<QList<TAVImageObjectPtr>> targets
             = delegete_->didCloneWindowControllerAskForApplyImage(allImages);
         if (targets && !targets->isEmpty()) {
@@ -451,44 +492,65 @@ void TAVClonWindowController::clickCancel()
 
 bool TAVClonWindowController::doClone(const QList<TAVImageObjectPtr>& targets, QList<TAVImageObjectPtr>* cloned)
 {
-    bool failed = false;
+    QStringList failures;
     const QString source = fileURL_.toLocalFile();
     for (const TAVImageObjectPtr& target : targets) {
         if (!target) {
-            failed = true;
+            failures.append(QStringLiteral("A photo of the list is missing"));
             continue;
         }
-        // Without metadata (none read, or the last read failed) there is
-        // nothing to compare with or to write.
-        if (!metadata_) {
-            failed = true;
-            continue;
-        }
-        const QString path = target->srcPath();
-        if (!FileServices::contentsEqual(path, source) && !metadata_->saveMetadataToFileAtPath(path)) {
-            failed = true;
+        const QString name = QFileInfo(target->srcPath()).fileName();
+        const QString reason = cloneOnto(*target, source);
+        if (!reason.isNull()) {
+            failures.append(QStringLiteral("%1: %2").arg(name, reason));
             continue;
         }
         if (cloned != nullptr) {
             cloned->append(target);
         }
     }
-    showCloneResult(!failed, targets.size());
-    return !failed;
+    showCloneResult(failures, targets.size());
+    return failures.isEmpty();
 }
 
-void TAVClonWindowController::showCloneResult(bool allCloned, qsizetype count)
+QString TAVClonWindowController::cloneOnto(const TAVImageObject& target, const QString& source)
+{
+    // Without metadata (none read, or the last read failed) there is nothing
+    // to compare with or to write.
+    if (!metadata_) {
+        return QStringLiteral("No source was read");
+    }
+    // What another program wrote since the import is refused as a save
+    // refuses it, with the save's reason.
+    const QString changed = target.userFileChangeSinceImport();
+    if (!changed.isEmpty()) {
+        return changed;
+    }
+    const QString path = target.srcPath();
+    if (FileServices::contentsEqual(path, source)) {
+        return QString();
+    }
+    if (!metadata_->saveMetadataToFileAtPath(path, &target.srcIdentity())) {
+        const QString changedMeanwhile = target.userFileChangeSinceImport();
+        return changedMeanwhile.isEmpty() ? QStringLiteral("The metadata could not be written") : changedMeanwhile;
+    }
+    return QString();
+}
+
+void TAVClonWindowController::showCloneResult(const QStringList& failures, qsizetype count)
 {
     UiServices* ui = UiServices::shared();
-    if (!allCloned) {
+    if (!failures.isEmpty()) {
         ui->showTipsAlert(QStringLiteral("Errors"),
-            QStringLiteral("Some error occurred when attempting to clone metadata"), QStringLiteral("Dismiss"),
-            QString(), window());
+            QStringLiteral("Some error occurred when attempting to clone metadata; these files were left as they "
+                           "were:\n")
+                + failures.join(QLatin1Char('\n')),
+            QStringLiteral("Dismiss"), QString(), window());
         return;
     }
-    ui->showTipsAlert(QStringLiteral("Metadata cloned"),
+    ui->showInformation(QStringLiteral("Metadata cloned"),
         QStringLiteral("The metadata was successfully cloned to %1 file%2")
             .arg(count)
             .arg(count >= 2 ? QStringLiteral("s") : QString()),
-        QStringLiteral("Dismiss"), QString(), window());
+        QStringLiteral("Dismiss"), window());
 }

@@ -32,7 +32,9 @@ class VXCommonView;
 //   showing the previous file. Cloning without metadata writes nothing.
 // - A target whose file equals the source byte for byte is not written but
 //   counts as cloned.
-// - Each target is replaced atomically; a failed one is left as it was.
+// - Each target is replaced atomically; a failed one is left as it was, and
+//   so is one whose file another program changed since it was imported.
+// - With no source read, Clone says so and asks nothing.
 // - The delegate is told of every target whose file holds the source's
 //   metadata, also when others failed, so it re-imports exactly those.
 // - The delegate is not owned; clear it before it goes.
@@ -100,7 +102,14 @@ private:
     void presentGPSInfo();
     // Asks before a clone; false when the user declined.
     bool confirmClone(bool allImages);
-    void showCloneResult(bool allCloned, qsizetype count);
+    bool confirmDiscardingUnsavedChanges();
+    void tellNoSourceChosen();
+    QString sourceName() const;
+    // Writes the source's metadata onto one target's user file; why it was
+    // not written, or a null text when the file holds the metadata now.
+    QString cloneOnto(const TAVImageObject& target, const QString& source);
+    // `failures` are lines "file name: reason".
+    void showCloneResult(const QStringList& failures, qsizetype count);
 
     QLabel* thumbnailView_ = nullptr;
     QLabel* filenameLabel_ = nullptr;

@@ -3,6 +3,7 @@
 #include "models/image/TAVImageObject.h"
 
 #include <QList>
+#include <QString>
 
 #include <optional>
 
@@ -23,6 +24,20 @@ public:
     {
         (void)allImages;
         return std::nullopt;
+    }
+
+    // Asks before the clone writes the files of every photo of the list: how
+    // many they are and how many of them the list's search hides. `what`
+    // names the photos with "%1"; `consequence` follows the count. True to go
+    // on; a delegate that does not ask writes nothing.
+    virtual bool confirmWholeListChange(
+        const QString& title, const QString& what, const QString& action, const QString& consequence)
+    {
+        (void)title;
+        (void)what;
+        (void)action;
+        (void)consequence;
+        return false;
     }
 
     // The targets whose files now hold the source's metadata (or already held

@@ -169,6 +169,8 @@ private:
 
     // Apply.
     bool outputFolderIsUsable(const QString& folder);
+    // Asks before the originals of the whole list would go; true to go on.
+    bool confirmMovingWholeList(bool allImages);
     QStringList renameImages(
         const QList<TAVImageObjectPtr>& images, const QString& folder, QList<TAVImageObjectPtr>* renamed);
     QString renameImage(const TAVImageObjectPtr& image, int32_t index, const TAVRenameRootItemPtr& setting,

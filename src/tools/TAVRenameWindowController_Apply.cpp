@@ -48,7 +48,7 @@ void TAVRenameWindowController::clickApply()
     const bool allImages = isApplyToAll();
     if (delegate_ != nullptr && delegate_->hasUnsaveModified(allImages)) {
         if (services != nullptr) {
-            services->showTipsAlert(QStringLiteral("Tips"),
+            services->showTipsAlert(QStringLiteral("Save the changes first"),
                 QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, please save them first."),
                 kOK, QString(), alertParent());
         }
@@ -65,6 +65,9 @@ void TAVRenameWindowController::clickApply()
         return;
     }
 
+    if (!confirmMovingWholeList(allImages)) {
+        return;
+    }
     const QList<TAVImageObjectPtr> images = delegate_ != nullptr
         ? delegate_->renameWndControllerAskForImagesToApply(allImages)
         : QList<TAVImageObjectPtr>();
@@ -81,6 +84,18 @@ void TAVRenameWindowController::clickApply()
     clickClosePopover();
     endSheetOfSelfWindow();
     clickOpenFolder();
+}
+
+bool TAVRenameWindowController::confirmMovingWholeList(bool allImages)
+{
+    // Copies alone leave every file where it was; removing the originals
+    // moves photos the list's search may hide, so the user is asked first.
+    if (!allImages || !removeOrignailChk_->isChecked() || delegate_ == nullptr) {
+        return true;
+    }
+    return delegate_->confirmWholeListChange(QStringLiteral("Move every photo in the list to its new name?"),
+        QStringLiteral("This copies %1 into the output folder under their new names and removes the original files."),
+        QStringLiteral("Rename"), QString());
 }
 
 bool TAVRenameWindowController::outputFolderIsUsable(const QString& folder)

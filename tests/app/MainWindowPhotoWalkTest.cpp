@@ -307,7 +307,7 @@ TEST_F(MainWindowPhotoWalkTest, StructureTagsOpenNoEditorInTheDetailsTab)
     table->edit(pointer);
     EXPECT_FALSE(editorOpen(table));
     ASSERT_EQ(ui_.alerts().size(), alerts + 1);
-    EXPECT_EQ(ui_.alerts().last().title, "Tips");
+    EXPECT_EQ(ui_.alerts().last().title, "This tag cannot be edited");
     EXPECT_FALSE(window().detailTab()->model()->setData(pointer, "26"));
     EXPECT_NE(images().first()->exifData()->enuModifyState(), TAVExifData::StateModified);
 

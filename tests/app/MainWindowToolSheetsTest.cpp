@@ -82,7 +82,7 @@ TEST_F(MainWindowToolSheetsTest, AnEditLeftModifiedInAnUnchangedImageStopsTheRen
     ASSERT_NE(sheet, nullptr);
     sheet->clickApply();
     ASSERT_EQ(ui_.alerts().size(), asked + 1);
-    EXPECT_EQ(ui_.alerts().last().title, "Tips");
+    EXPECT_EQ(ui_.alerts().last().title, "Save the changes first");
     EXPECT_TRUE(ui_.alerts().last().message.contains("unsaved exif changes"));
     EXPECT_TRUE(sheet->isSheetUp());
     EXPECT_TRUE(QDir(tempPath(QStringLiteral("out"))).entryList(QDir::Files).isEmpty());

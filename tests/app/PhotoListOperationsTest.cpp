@@ -173,7 +173,8 @@ TEST_F(PhotoListTest, UnsavedEditsAreOnlyRemovedAfterTheQuestion)
     QTest::keyClick(list_->imageBrowser(), Qt::Key_Delete);
     list_->clearAllImageObjects(); // the modified one is among all, selected or not
     ASSERT_EQ(ui_.alerts().size(), 3);
-    EXPECT_EQ(ui_.alerts().first().title, "Tips");
+    EXPECT_EQ(ui_.alerts().first().title, "Remove photos with unsaved changes?");
+    EXPECT_EQ(ui_.alerts().first().defaultButton, 1) << "Return keeps the photos";
     EXPECT_EQ(ui_.alerts().first().message, "Some Image(s) contains unsaved change, do you really want to remove?");
     EXPECT_EQ(ui_.alerts().first().buttons, QStringList({"Remove", "Cancel"}));
     EXPECT_EQ(list_->maryDataSource().size(), 2);

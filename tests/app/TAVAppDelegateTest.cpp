@@ -170,7 +170,8 @@ TEST_F(AppDelegateTest, ASecondInstanceIsToldAndLeavesTempAlone)
         auto second = makeDelegate();
         EXPECT_FALSE(second->awakeFromNib());
         ASSERT_EQ(ui_.alerts().size(), 1);
-        EXPECT_EQ(ui_.alerts()[0].title, QStringLiteral("Tips"));
+        EXPECT_EQ(ui_.alerts()[0].title, QStringLiteral("Lumetta is already running"));
+        EXPECT_EQ(ui_.alerts()[0].style, UiServices::AlertStyle::Informational);
         EXPECT_EQ(ui_.alerts()[0].message, QStringLiteral("Lumetta is already running."));
         EXPECT_EQ(ui_.alerts()[0].buttons, QStringList{"OK"});
         EXPECT_TRUE(QFile::exists(tempRoot() + QStringLiteral("/src_temp/in-use.jpg")));

@@ -128,7 +128,8 @@ TEST_F(DetailTabTest, ByteRowsAreRefusedWithOneTipsAlertBeforeAnyEditorOpens)
     tab.setImgExifData(recordWith({{"Exif.GPSInfo.GPSVersionID", "2 2 0 0"}, {"Exif.Image.Make", "Canon"}}));
     doubleClickValue("Exif.GPSInfo.GPSVersionID");
     ASSERT_EQ(ui.alerts().size(), 1);
-    EXPECT_EQ(ui.alerts().at(0).title, QStringLiteral("Tips"));
+    EXPECT_EQ(ui.alerts().at(0).title, QStringLiteral("This tag cannot be edited"));
+    EXPECT_EQ(ui.alerts().at(0).style, UiServices::AlertStyle::Informational);
     EXPECT_EQ(ui.alerts().at(0).message, QStringLiteral("This version dose not support for editing Byte type tag."));
     EXPECT_EQ(ui.alerts().at(0).buttons, QStringList({"OK"}));
     EXPECT_EQ(openEditor(), nullptr);

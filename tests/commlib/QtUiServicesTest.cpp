@@ -60,6 +60,29 @@ TEST(QtUiServices, AlertCodesFollowTheClickedButton)
     EXPECT_EQ(ui.runAlert(request({QStringLiteral("Remove"), QStringLiteral("Cancel")})), 1001);
 }
 
+// Return answers the button the request names: a question whose action cannot
+// be taken back keeps the user's Return on its Cancel. An information alert
+// shows the information icon.
+TEST(QtUiServices, ReturnPressesTheRequestedDefaultButtonAndInformationShowsItsIcon)
+{
+    QtUiServices ui;
+    UiServices::AlertRequest question = request({QStringLiteral("Remove"), QStringLiteral("Cancel")});
+    question.defaultButton = 1;
+    whenModalUp([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+    EXPECT_EQ(ui.runAlert(question), 1001);
+    question.defaultButton = 0;
+    whenModalUp([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+    EXPECT_EQ(ui.runAlert(question), 1000);
+
+    QMessageBox::Icon shown = QMessageBox::NoIcon;
+    whenModalUp([&shown](QWidget* modal) {
+        shown = static_cast<QMessageBox*>(modal)->icon();
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    ui.showInformation(QStringLiteral("Metadata cloned"), QStringLiteral("Done"), QStringLiteral("Dismiss"));
+    EXPECT_EQ(shown, QMessageBox::Information);
+}
+
 TEST(QtUiServices, AlertSheetReturnsFirstAndRunsOneCallback)
 {
     QtUiServices ui;

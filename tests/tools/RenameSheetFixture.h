@@ -33,6 +33,11 @@ public:
         askedAllImages = allImages;
         return unsaved;
     }
+    bool confirmWholeListChange(const QString& title, const QString& what, const QString&, const QString&) override
+    {
+        wholeListQuestions.append(title + QLatin1Char(' ') + what);
+        return wholeListAnswer;
+    }
     QList<TAVImageObjectPtr> renameWndControllerAskForImagesToApply(bool allImages) override
     {
         askedAllImages = allImages;
@@ -49,6 +54,8 @@ public:
     }
 
     bool unsaved = false;
+    bool wholeListAnswer = true;
+    QStringList wholeListQuestions;
     QList<TAVImageObjectPtr> images;
     bool askedAllImages = false;
     int imageRequests = 0;

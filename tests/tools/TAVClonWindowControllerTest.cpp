@@ -106,7 +106,16 @@ public:
     }
 
     bool unsaved = false;
+    bool confirmWholeListChange(
+        const QString& title, const QString& what, const QString& action, const QString& consequence) override
+    {
+        wholeListQuestions.append(QStringList{title, what, action, consequence});
+        return wholeListAnswer;
+    }
+
     std::optional<QList<TAVImageObjectPtr>> targets;
+    bool wholeListAnswer = true;
+    QList<QStringList> wholeListQuestions;
     bool askedAllImages = false;
     int targetRequests = 0;
     QList<QList<TAVImageObjectPtr>> finished;
@@ -300,11 +309,16 @@ TEST_F(CloneSheetTest, ClonesOntoTargetsSkippingTheIdenticalFileAndCountingIt)
 
     sheet_->clickClone();
     EXPECT_FALSE(delegate_.askedAllImages);
-    ASSERT_EQ(alertTitles(), (QStringList{QStringLiteral("Tips"), QStringLiteral("Metadata cloned")}));
+    ASSERT_EQ(alertTitles(),
+        (QStringList{QStringLiteral("Clone the metadata of source.jpg onto the selected photos?"),
+            QStringLiteral("Metadata cloned")}));
     EXPECT_EQ(ui_.alerts()[0].message,
-        QStringLiteral("Are you sure you want to clone the current image's exif to images you selected ?"));
-    EXPECT_EQ(ui_.alerts()[0].buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Cancel")}));
+        QStringLiteral("This writes the metadata of the source photo into the files of the selected photos. The files "
+                       "are written at once; this cannot be undone."));
+    EXPECT_EQ(ui_.alerts()[0].buttons, (QStringList{QStringLiteral("Clone"), QStringLiteral("Cancel")}));
+    EXPECT_EQ(ui_.alerts()[0].defaultButton, 1) << "Return does not write files";
     EXPECT_EQ(ui_.alerts()[1].message, QStringLiteral("The metadata was successfully cloned to 3 files"));
+    EXPECT_EQ(ui_.alerts()[1].style, UiServices::AlertStyle::Informational);
     EXPECT_EQ(bytesOf(identical), identicalBytes);
     EXPECT_EQ(FileServices::modificationDate(identical), identicalDate);
     const QList<int> orientations{6, 3};
@@ -326,8 +340,13 @@ TEST_F(CloneSheetTest, ClonesOntoTargetsSkippingTheIdenticalFileAndCountingIt)
     delegate_.targets = QList<TAVImageObjectPtr>{target(others[0])};
     sheet_->clickClone();
     EXPECT_TRUE(delegate_.askedAllImages);
-    EXPECT_EQ(ui_.alerts()[2].message,
-        QStringLiteral("Are you sure you want to clone the current image's exif to all images ?"));
+    // The whole list is asked about by the window, which knows what its search hides.
+    ASSERT_EQ(delegate_.wholeListQuestions.size(), 1);
+    EXPECT_EQ(delegate_.wholeListQuestions[0],
+        (QStringList{QStringLiteral("Clone the metadata of source.jpg onto every photo in the list?"),
+            QStringLiteral("This writes the metadata of the source photo into the files of %1."),
+            QStringLiteral("Clone"), QStringLiteral(" The files are written at once; this cannot be undone.")}));
+    EXPECT_EQ(ui_.alerts().size(), 3);
     EXPECT_EQ(ui_.alerts().last().message, QStringLiteral("The metadata was successfully cloned to 1 file"));
     EXPECT_EQ(sheet_->filenameLabel()->text(), QStringLiteral("source.jpg"));
 }
@@ -346,19 +365,22 @@ TEST_F(CloneSheetTest, UnsavedChangesAskOnceAndCancelWritesNothing)
     ui_.answerAlerts({UiServices::FirstButton}); // "Cancel"
     sheet_->clickClone();
     ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts()[0].title, QStringLiteral("Discard the unsaved changes and clone?"));
     EXPECT_EQ(ui_.alerts()[0].message,
-        QStringLiteral("You have unsaved exif changes for the image(s) to be renamed, "
-                       "Do you want Discard the change(s) and clone now?"));
-    EXPECT_EQ(ui_.alerts()[0].buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("OK")}));
+        QStringLiteral("Some of the photos to be cloned onto have changes that are not saved. The clone writes the "
+                       "metadata of source.jpg into their files and the changes are lost."));
+    EXPECT_EQ(ui_.alerts()[0].buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("Discard and Clone")}));
+    EXPECT_EQ(ui_.alerts()[0].defaultButton, 0);
     EXPECT_EQ(delegate_.targetRequests, 0);
     EXPECT_EQ(bytesOf(other), otherBytes);
     EXPECT_FALSE(sheet_->isSheetUp());
 
     openSheet();
-    ui_.answerAlerts({UiServices::SecondButton}); // "OK"
+    ui_.answerAlerts({UiServices::SecondButton}); // "Discard and Clone"
     sheet_->clickClone();
-    EXPECT_EQ(
-        alertTitles(), (QStringList{QStringLiteral("Tips"), QStringLiteral("Tips"), QStringLiteral("Metadata cloned")}))
+    EXPECT_EQ(alertTitles(),
+        (QStringList{QStringLiteral("Discard the unsaved changes and clone?"),
+            QStringLiteral("Discard the unsaved changes and clone?"), QStringLiteral("Metadata cloned")}))
         << "no second question";
     EXPECT_EQ(ExifTool::read(other).value(QStringLiteral("IFD0:Make")).toString(), QStringLiteral("Canon"));
     EXPECT_EQ(delegate_.finished.size(), 1);
@@ -386,12 +408,15 @@ TEST_F(CloneSheetTest, AFailedTargetIsReportedWhileTheWrittenOnesAreHandedOver)
     const QByteArray textBytes = bytesOf(text);
     const QByteArray goodBytes = bytesOf(good);
 
-    // No source yet: every target fails and nothing is touched.
+    // No source yet: said at once, before any question; the sheet stays up
+    // for a source to be chosen and nothing is touched.
     openSheet();
     delegate_.targets = QList<TAVImageObjectPtr>{target(good)};
     sheet_->clickClone();
-    EXPECT_EQ(ui_.alerts().last().title, QStringLiteral("Errors"));
-    EXPECT_EQ(ui_.alerts().last().message, QStringLiteral("Some error occurred when attempting to clone metadata"));
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts().last().title, QStringLiteral("No source chosen"));
+    EXPECT_EQ(delegate_.targetRequests, 0);
+    EXPECT_TRUE(sheet_->isSheetUp());
     EXPECT_EQ(bytesOf(good), goodBytes);
     EXPECT_TRUE(delegate_.finished.isEmpty());
 
@@ -401,6 +426,9 @@ TEST_F(CloneSheetTest, AFailedTargetIsReportedWhileTheWrittenOnesAreHandedOver)
     delegate_.targets = QList<TAVImageObjectPtr>{target(text), written};
     sheet_->clickClone();
     EXPECT_EQ(ui_.alerts().last().title, QStringLiteral("Errors"));
+    EXPECT_EQ(ui_.alerts().last().message,
+        QStringLiteral("Some error occurred when attempting to clone metadata; these files were left as they were:\n"
+                       "x.jpg: The metadata could not be written"));
     EXPECT_EQ(bytesOf(text), textBytes);
     EXPECT_EQ(ExifTool::read(good).value(QStringLiteral("IFD0:Make")).toString(), QStringLiteral("Canon"));
     ASSERT_EQ(delegate_.finished.size(), 1);

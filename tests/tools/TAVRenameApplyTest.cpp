@@ -184,7 +184,7 @@ TEST_F(RenameApplyTest, UnsavedChangesOrABadOutputFolderStopBeforeAnyCopy)
     sheet.applyToAllBtn()->setChecked(true);
     sheet.clickApply();
     ASSERT_EQ(ui_.alerts().size(), 1);
-    EXPECT_EQ(ui_.alerts().first().title, "Tips");
+    EXPECT_EQ(ui_.alerts().first().title, "Save the changes first");
     EXPECT_EQ(ui_.alerts().first().message,
         "You have unsaved exif changes for the image(s) to be renamed, please save them first.");
     EXPECT_EQ(ui_.alerts().first().buttons, QStringList{"OK"});

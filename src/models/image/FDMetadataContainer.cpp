@@ -157,7 +157,23 @@ QMap<QString, FDDataBitPtr> FDMetadataContainer::dictionary() const
     return values;
 }
 
-bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
+namespace {
+
+bool writeOver(const QString& path, const QByteArray& bytes, const FileServices::Identity* expected, QString* error)
+{
+    if (expected == nullptr) {
+        return FileServices::writeFileAtomically(path, bytes, error);
+    }
+    std::unique_ptr<FileServices::PendingWrite> pending
+        = FileServices::prepareFileWrite(path, bytes, std::nullopt, error);
+    return pending
+        && FileServices::commitFileWrite(std::move(pending), *expected, nullptr, error)
+        == FileServices::Publication::Published;
+}
+
+} // namespace
+
+bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path, const FileServices::Identity* imported)
 {
     const ExivRuntime::FileScope scope(path);
     try {
@@ -198,7 +214,7 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path)
         QString error;
         const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(image, &error);
         if (!written || !WrittenImageCheck::confirm(target.originalBytes(), *written, expected, &error)
-            || !FileServices::writeFileAtomically(path, *written, &error)) {
+            || !writeOver(path, *written, imported, &error)) {
             qCWarning(lcMetadataContainer, "Could not replace %s: %s", qUtf8Printable(path), qUtf8Printable(error));
             return false;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/FileServices.h"
 #include "models/values/FDDataBit.h"
 
 #include <QMap>
@@ -44,8 +45,10 @@ public:
     // space...) are the target's: it keeps its own and gets none of these. It
     // keeps its colour profile and comment too, and this container drops its
     // "Exif.Image.Orientation" for good. The file is
-    // replaced atomically; false leaves it untouched.
-    bool saveMetadataToFileAtPath(const QString& path);
+    // replaced atomically; false leaves it untouched. With `imported` the
+    // file is replaced only while it is still that file, up to the
+    // replacement itself: what another program wrote is never written over.
+    bool saveMetadataToFileAtPath(const QString& path, const FileServices::Identity* imported = nullptr);
 
     const Exiv2::ExifData& exifData() const { return exifData_; }
     const Exiv2::IptcData& iptcData() const { return iptcData_; }

@@ -128,6 +128,11 @@ public:
     // A user's file that another program changed (or replaced by a link)
     // since the import is never overwritten: that save fails with its own alert.
     bool saveMetadataToImage();
+    // Why a save would refuse the user's file now: another program changed
+    // it since the import (or the last save), or it is gone; empty while it
+    // is still that file. The tools that write the user's file refuse it too.
+    QString userFileChangeSinceImport() const;
+    const FileServices::Identity& srcIdentity() const { return srcIdentity_; }
     // Why the last save of this image failed, for the user; empty when it
     // succeeded or none ran. Safe to read while a save runs.
     QString lastSaveFailure() const;

@@ -233,6 +233,16 @@ QString changedFilesMessage(const QStringList& names)
               .arg(names.join(QStringLiteral(", ")));
 }
 
+QString goneFileReason()
+{
+    return QStringLiteral("The file is gone: it was deleted or moved since it was imported");
+}
+
+QString changedFileReason()
+{
+    return QStringLiteral("The file was changed by another program since it was imported");
+}
+
 QString goneFilesMessage(const QStringList& names)
 {
     return names.size() == 1
@@ -284,14 +294,22 @@ void TAVImageObject::reportChangedUserFile()
     // or moved the file, which "changed" would hide.
     const FileServices::Identity now = FileServices::identityOf(srcPath_);
     if (!now.exists && !now.isLink) {
-        noteSaveFailure(QStringLiteral("The file is gone: it was deleted or moved since it was imported"));
+        noteSaveFailure(goneFileReason());
         qWarning("%s is gone since it was imported; not saved", qPrintable(srcPath_));
         nameInLoopAlert(&ChangedFilesAlert::goneNames_, goneFilesMessage);
         return;
     }
-    noteSaveFailure(QStringLiteral("The file was changed by another program since it was imported"));
+    noteSaveFailure(changedFileReason());
     qWarning("%s was changed by another program since it was imported; not saved", qPrintable(srcPath_));
     nameInLoopAlert(&ChangedFilesAlert::names_, changedFilesMessage);
+}
+
+QString TAVImageObject::userFileChangeSinceImport() const
+{
+    const FileServices::Identity now = FileServices::identityOf(srcPath_);
+    if (now == srcIdentity_)
+        return QString();
+    return !now.exists && !now.isLink ? goneFileReason() : changedFileReason();
 }
 
 void TAVImageObject::reportUnshiftedPhoto()
