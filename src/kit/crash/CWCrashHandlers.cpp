@@ -10,6 +10,7 @@
 #include "kit/crash/CWThreadAlternateStacks.h"
 #include "kit/crash/crashpath/CWAllocator.h"
 #include "kit/crash/crashpath/CWContext.h"
+#include "kit/crash/crashpath/CWDescriptorReserve.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 #include "kit/crash/crashpath/CWThreadSuspension.h"
 #include "kit/support/KBThreadPool.h"
@@ -90,6 +91,14 @@ bool CWCrashHandlersInitialize()
     if (sigaction(tables->stopSignal, &action, nullptr) != 0) {
         CWLOG_WARN("Unable to install handler for %d (%s)\n", tables->stopSignal, strerrordesc_np(errno));
         return false;
+    }
+    // A crash in a process whose descriptor table is full must still open its
+    // record and list its threads.
+    if (!CWThreadTaskDirectoryOpen()) {
+        CWLOG_WARN("Unable to open the task folder %s\n", strerrordesc_np(errno));
+    }
+    if (!CWDescriptorReserveFill()) {
+        CWLOG_WARN("Unable to reserve descriptors for a crash %s\n", strerrordesc_np(errno));
     }
     CWThreadTablesInstall(tables);
     KBThreadPool::setBlockObserver({workerWillRun, workerDidRun});

@@ -14,8 +14,8 @@ const std::set<std::string> kAllowed = {"__errno_location", "close", "fstat", "g
     "mmap", "mprotect", "open", "pipe2", "process_vm_readv", "read", "strerrordesc_np", "strlen", "sysconf", "unlink",
     "write", "memchr", "memcmp", "strncpy", "strnlen", "_r_debug", "_GLOBAL_OFFSET_TABLE_", "__stack_chk_fail",
     "_Z22CWHeapFallbackAllocatem", "_Z18CWHeapFallbackFreePv", "_exit", "clock_gettime", "getdents64", "getrusage",
-    "gettid", "nanosleep", "sched_yield", "sigaction", "sigaltstack", "sigemptyset", "sigprocmask", "statfs", "syscall",
-    "tgkill"};
+    "gettid", "lseek", "nanosleep", "sched_yield", "sigaction", "sigaltstack", "sigemptyset", "sigprocmask", "statfs",
+    "syscall", "tgkill"};
 
 // The symbols `nm` lists for one object with the given option.
 std::set<std::string> symbols(const std::string& object, const char* option)

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -124,4 +126,50 @@ TEST(CWThreadSuspensionTest, StoppedThreadsHandOverTheirRegistersAndAllRunOnAfte
     }
     EXPECT_EQ(waiting.progress, 1u);
     EXPECT_EQ(tables->owner, 0u);
+}
+
+// The task folder opened at set-up still lists the threads once the process
+// has no descriptor left, and the recording thread is listed whatever the
+// folder shows.
+TEST(CWThreadSuspensionTest, TheThreadListIsReadWithTheDescriptorTableFull)
+{
+    CrashReportFolder folder;
+    std::atomic<pid_t> worker{0};
+    std::atomic<bool> stop{false};
+    std::thread thread([&] {
+        worker = gettid();
+        while (!stop) {
+            usleep(500);
+        }
+    });
+    while (worker == 0) {
+        usleep(100);
+    }
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const rlimit lowered{256, saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<int> taken;
+    for (int descriptor; (descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+        taken.push_back(descriptor);
+    }
+    CWThreadList list{};
+    const bool read = CWThreadListRead(&list, gettid());
+    // No thread has this id: it stands for a recorder the folder does not show.
+    CWThreadList withStranger{};
+    CWThreadListRead(&withStranger, 0x7ffffff0);
+    for (const int descriptor : taken) {
+        close(descriptor);
+    }
+    setrlimit(RLIMIT_NOFILE, &saved);
+    stop = true;
+    thread.join();
+
+    ASSERT_FALSE(taken.empty());
+    EXPECT_TRUE(read);
+    EXPECT_GE(CWThreadListIndexOf(&list, gettid()), 0);
+    EXPECT_GE(CWThreadListIndexOf(&list, worker), 0);
+    ASSERT_GE(withStranger.count, 3u);
+    EXPECT_EQ(withStranger.tids[withStranger.count - 1], 0x7ffffff0);
+    EXPECT_GE(CWThreadListIndexOf(&withStranger, worker), 0);
 }

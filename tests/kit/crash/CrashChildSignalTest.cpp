@@ -129,6 +129,31 @@ TEST(CrashChildSignalTest, ANullWriteRecordsTheFaultAndTheStackTheCrasherSaw)
         only(folder, "signal.cwrecord", "runtime"), json::parse(R"({"objc_selector":"","crash_info_entries":[]})"));
 }
 
+// With every descriptor taken, the record still opens, lists every thread and
+// holds the crashed one's registers and stack from its signal context.
+TEST(CrashChildSignalTest, AFaultWithTheDescriptorTableFullIsRecordedWhole)
+{
+    CrashReportFolder folder(false);
+    expectDeathBy(runCrasher("fault-without-descriptors", folder.path()), SIGSEGV);
+    EXPECT_EQ(lineKinds(folder, "signal.cwrecord"), withSections("signal"));
+    const json threads = only(folder, "signal.cwrecord", "threads");
+    const json crashed = crashedThread(threads);
+    const json& stack = crashed["stacktrace"];
+    ASSERT_GE(stack.size(), 5u);
+    EXPECT_EQ(stack[0], crashed["registers"]["rip"]);
+    const std::vector<uint64_t> returns = all(crasherFacts(folder.read("crasher.txt")), "return");
+    ASSERT_EQ(returns.size(), 3u);
+    for (size_t i = 0; i < returns.size(); ++i) {
+        EXPECT_EQ(stack[i + 2], returns[i]) << "frame " << i + 2;
+    }
+    // Every thread is listed, the two waiting ones among them.
+    const json names = only(folder, "signal.cwrecord", "thread_names");
+    EXPECT_EQ(names.size(), threads.size());
+    EXPECT_EQ(std::count(names.begin(), names.end(), "waiter-one"), 1);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "waiter-two"), 1);
+    EXPECT_GT(only(folder, "signal.cwrecord", "process_stats").value("resident", uint64_t(0)), 0u);
+}
+
 TEST(CrashChildSignalTest, EachFatalSignalIsRecordedAndEndsTheProcessByItself)
 {
     const struct {

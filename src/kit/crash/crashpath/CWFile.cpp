@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "kit/crash/CWHeapFallback.h"
+#include "kit/crash/crashpath/CWDescriptorReserve.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 
 namespace {
@@ -200,7 +201,7 @@ bool CWFileInitWithPathMode(CWFile* file, const char* path, bool append, bool bu
         return false;
     }
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
-    const int descriptor = open(path, flags, 0644);
+    const int descriptor = CWDescriptorReserveOpen(path, flags, 0644);
     if (descriptor < 0) {
         CWLOG_WARN("Error: Unable to open file %s\n", strerrordesc_np(errno));
         CWLOG_WARN("Error: file descriptor invalid\n");

@@ -128,7 +128,12 @@ bool CWProcessInit(CWProcess* process, int32_t crashedThread, const ucontext_t* 
     process->userContext = userContext;
     CWThreadTables* tables = CWThreadTablesGet();
     if (tables == nullptr) {
-        gNoThreads.count = 0;
+        // The crashed thread's own registers came with its signal: it is
+        // recorded even without the thread tables.
+        gNoThreads.count = crashedThread > 0 ? 1 : 0;
+        gNoThreads.tids[0] = crashedThread;
+        gNoThreads.states[0].store(CWThreadStateCurrent);
+        gNoThreads.contexts[0] = nullptr;
         process->threads = &gNoThreads;
         CWLOG_WARN("Error: unable to get task threads\n");
         return false;

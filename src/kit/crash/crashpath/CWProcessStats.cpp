@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "kit/crash/crashpath/CWDescriptorReserve.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 
 namespace {
@@ -78,7 +79,7 @@ bool CWProcessStatsParseStatm(const char* text, size_t length, uint64_t pageSize
 
 long CWProcessStatsReadFile(const char* path, char* buffer, size_t size)
 {
-    const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
+    const int descriptor = CWDescriptorReserveOpen(path, O_RDONLY | O_CLOEXEC, 0);
     if (descriptor < 0 || size == 0) {
         return -1;
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "kit/crash/crashpath/CWContext.h"
+#include "kit/crash/crashpath/CWDescriptorReserve.h"
 #include "kit/crash/crashpath/CWFile.h"
 
 namespace {
@@ -36,7 +37,7 @@ int logDescriptor(CWCrashState* state, const char* path)
     if (descriptor != -1) {
         return descriptor;
     }
-    const int opened = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int opened = CWDescriptorReserveOpen(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (opened < 0) {
         return -1;
     }

@@ -12,11 +12,16 @@
 #include <cstring>
 #include <ctime>
 
+#include "kit/crash/crashpath/CWDescriptorReserve.h"
 #include "kit/crash/crashpath/CWSDKLog.h"
 
 namespace {
 
 std::atomic<CWThreadTables*> gTables{nullptr};
+// The task folder opened at set-up and the process it belongs to: a child made
+// by fork inherits the descriptor, which still lists its parent's threads.
+std::atomic<int32_t> gTaskDirectory{-1};
+std::atomic<pid_t> gTaskDirectoryOwner{0};
 
 // When a recorder that owns the stop is waited for at most (it may be stuck).
 constexpr int64_t kOwnerWaitNanoseconds = 10LL * 1000 * 1000 * 1000;
@@ -107,6 +112,70 @@ void waitForAnswers(CWThreadTables* tables, uint32_t sent)
     }
 }
 
+struct TaskDirectory {
+    int descriptor;
+    // Opened for this read, and to be closed after it.
+    bool opened;
+};
+
+// The descriptor opened at set-up, read again from its start; a fresh one in a
+// child made by fork, or when set-up never opened it.
+TaskDirectory openTaskDirectory()
+{
+    const int32_t kept = gTaskDirectory.load();
+    if (kept >= 0 && gTaskDirectoryOwner.load() == getpid() && lseek(kept, 0, SEEK_SET) == 0) {
+        return {kept, false};
+    }
+    return {CWDescriptorReserveOpen("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0), true};
+}
+
+void appendTid(CWThreadList* list, int32_t tid)
+{
+    list->tids[list->count] = tid;
+    list->states[list->count].store(CWThreadStateUnanswered);
+    list->contexts[list->count] = nullptr;
+    ++list->count;
+}
+
+void readTids(CWThreadList* list, int directory)
+{
+    uint32_t leftOut = 0;
+    alignas(8) char buffer[4096];
+    for (;;) {
+        const ssize_t length = getdents64(directory, buffer, sizeof(buffer));
+        if (length <= 0) {
+            break;
+        }
+        for (ssize_t offset = 0; offset < length;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            const int32_t tid = parseTid(entry->d_name);
+            if (tid <= 0) {
+                continue;
+            }
+            if (list->count == CWThreadListCapacity) {
+                ++leftOut;
+                continue;
+            }
+            appendTid(list, tid);
+        }
+    }
+    if (leftOut > 0) {
+        CWLOG_WARN("Error: %u threads beyond the first %u are left out\n", leftOut, CWThreadListCapacity);
+    }
+}
+
+void includeSelf(CWThreadList* list, int32_t self)
+{
+    if (self <= 0 || CWThreadListIndexOf(list, self) >= 0) {
+        return;
+    }
+    if (list->count == CWThreadListCapacity) {
+        --list->count;
+    }
+    appendTid(list, self);
+}
+
 } // namespace
 
 int64_t CWMonotonicNanoseconds()
@@ -173,45 +242,38 @@ int32_t CWThreadListIndexOf(const CWThreadList* list, int32_t tid)
     return -1;
 }
 
-bool CWThreadListRead(CWThreadList* list)
+bool CWThreadTaskDirectoryOpen()
 {
-    list->count = 0;
+    if (gTaskDirectory.load() >= 0 && gTaskDirectoryOwner.load() == getpid()) {
+        return true;
+    }
     const int directory = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory < 0) {
-        CWLOG_WARN("Error: unable to get task threads\n");
         return false;
     }
-    uint32_t leftOut = 0;
-    alignas(8) char buffer[4096];
-    for (;;) {
-        const ssize_t length = getdents64(directory, buffer, sizeof(buffer));
-        if (length <= 0) {
-            break;
-        }
-        for (ssize_t offset = 0; offset < length;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
-            offset += entry->d_reclen;
-            const int32_t tid = parseTid(entry->d_name);
-            if (tid <= 0) {
-                continue;
-            }
-            if (list->count == CWThreadListCapacity) {
-                ++leftOut;
-                continue;
-            }
-            list->tids[list->count] = tid;
-            list->states[list->count].store(CWThreadStateUnanswered);
-            list->contexts[list->count] = nullptr;
-            ++list->count;
-        }
+    gTaskDirectoryOwner.store(getpid());
+    const int32_t previous = gTaskDirectory.exchange(directory);
+    if (previous >= 0) {
+        close(previous);
     }
-    close(directory);
-    if (leftOut > 0) {
-        CWLOG_WARN("Error: %u threads beyond the first %u are left out\n", leftOut, CWThreadListCapacity);
-    }
-    return list->count > 0;
+    return true;
 }
 
+bool CWThreadListRead(CWThreadList* list, int32_t self)
+{
+    list->count = 0;
+    const TaskDirectory directory = openTaskDirectory();
+    if (directory.descriptor < 0) {
+        CWLOG_WARN("Error: unable to get task threads\n");
+    } else {
+        readTids(list, directory.descriptor);
+        if (directory.opened) {
+            close(directory.descriptor);
+        }
+    }
+    includeSelf(list, self);
+    return list->count > 0;
+}
 bool CWThreadsSuspend(CWThreadTables* tables)
 {
     const int32_t self = gettid();
@@ -220,7 +282,7 @@ bool CWThreadsSuspend(CWThreadTables* tables)
         // A crash inside a recorder of this thread: the others are stopped already.
         return false;
     }
-    CWThreadListRead(&tables->list);
+    CWThreadListRead(&tables->list, self);
     if (owner < 0) {
         const int32_t index = CWThreadListIndexOf(&tables->list, self);
         if (index >= 0) {

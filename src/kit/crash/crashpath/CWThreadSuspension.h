@@ -64,9 +64,15 @@ CWThreadTables* CWThreadTablesGet();
 // The handler of the stop signal (installed with SA_SIGINFO | SA_RESTART and a full mask).
 void CWThreadStopHandler(int signal, siginfo_t* information, void* userContext);
 
+// Set-up: opens /proc/self/task once, so that a crash can list the threads
+// when the process has no descriptor left to open it with.
+bool CWThreadTaskDirectoryOpen();
+
 // Fills `list` with the tids of /proc/self/task, at most the capacity; the rest
-// are logged and left out. Every state starts unanswered.
-bool CWThreadListRead(CWThreadList* list);
+// are logged and left out. `self` is always listed, in the last place when the
+// list is full, so that the recording thread's own registers are never lost.
+// Every state starts unanswered.
+bool CWThreadListRead(CWThreadList* list, int32_t self);
 
 // Stops every other thread. Answers true when this call now owns the stop and
 // must resume; false when a recorder on this same thread already owns it (a

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <assert.h>
@@ -131,6 +132,38 @@ void noteRecursion(const RecursionFaultFacts* facts)
 {
     fact("inner_return", facts->innerReturn);
     fact("outer_return", facts->outerReturn);
+}
+
+// Two named threads wait beside the others, the process may open no more than
+// 64 files and every one of them is taken; then the null write.
+[[noreturn]] void faultWithoutDescriptors()
+{
+    // The facts file is opened while descriptors are still to be had.
+    fact("pid", static_cast<uint64_t>(getpid()));
+    std::atomic<int> waiting{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&waiting, i] {
+            pthread_setname_np(pthread_self(), i == 0 ? "waiter-one" : "waiter-two");
+            ++waiting;
+            for (;;) {
+                pause();
+            }
+        });
+    }
+    while (waiting.load() < 2) {
+        usleep(100);
+    }
+    const rlimit limit{64, 64};
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        std::_Exit(35);
+    }
+    while (open("/dev/null", O_RDONLY | O_CLOEXEC) >= 0) { }
+    if (errno != EMFILE) {
+        std::_Exit(36);
+    }
+    chainTop();
+    std::_Exit(37);
 }
 
 void busError()
@@ -361,6 +394,8 @@ bool runCrashMode(const std::string& mode, const std::string& folder, int* statu
     } else if (mode == "recursion-50" || mode == "recursion-20") {
         RecursionFaultFacts facts{0, 0, noteRecursion};
         *status = recurseAndFault(mode == "recursion-50" ? 50 : 20, &facts);
+    } else if (mode == "fault-without-descriptors") {
+        faultWithoutDescriptors();
     } else if (mode == "callback-fault") {
         CWHandlerSetCrashCallback(faultingCallback, nullptr);
         nullWrite();
