@@ -59,6 +59,7 @@ void CWURLSessionTask::resume()
                 std::lock_guard lock(self->mutex_);
                 self->error_ = error;
             }
+            self->transfer_->release();
             session->taskDidComplete(self, std::nullopt, error);
             self->transfer_->session.reset();
             return;

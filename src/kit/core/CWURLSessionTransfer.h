@@ -15,6 +15,12 @@
 struct CWURLSessionTask::Transfer {
     ~Transfer();
 
+    // Gives back the curl handle, the body's files and the buffers once the
+    // transfer has ended. A finished task may be kept a long while (a batch
+    // waiting for its retry), and must hold no descriptor meanwhile. A
+    // download's body file stays for its completion.
+    void release();
+
     bool prepare(const KBURLRequest& request, const CWURLSessionConfiguration& configuration, Kind kind,
         const std::string& target, const std::string& upload);
     void noteProgress(int64_t downloaded, int64_t uploaded);

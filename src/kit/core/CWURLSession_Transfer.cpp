@@ -107,19 +107,30 @@ CWURLSessionTask::~CWURLSessionTask() = default;
 
 CWURLSessionTask::Transfer::~Transfer()
 {
-    if (easy != nullptr) {
-        curl_easy_cleanup(easy);
-    }
-    curl_slist_free_all(headerList);
-    if (downloadFd >= 0) {
-        ::close(downloadFd);
-    }
-    if (uploadFd >= 0) {
-        ::close(uploadFd);
-    }
+    release();
     // The task's completion has run by now (it holds the task, which holds
     // this), or never will: either way the body file has had its use.
     CWURLSessionTemporaries::remove(downloadPath);
+}
+
+void CWURLSessionTask::Transfer::release()
+{
+    if (easy != nullptr) {
+        curl_easy_cleanup(easy);
+        easy = nullptr;
+    }
+    curl_slist_free_all(headerList);
+    headerList = nullptr;
+    if (downloadFd >= 0) {
+        ::close(downloadFd);
+        downloadFd = -1;
+    }
+    if (uploadFd >= 0) {
+        ::close(uploadFd);
+        uploadFd = -1;
+    }
+    headerLines = {};
+    data = {};
 }
 
 bool CWURLSessionTask::Transfer::admit(size_t length)
@@ -263,8 +274,10 @@ bool CWURLSessionTask::Transfer::prepare(const KBURLRequest& request, const CWUR
         curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
         curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, onUploadSocket);
-        // A bounded send buffer only helps on a connection of its own.
+        // A bounded send buffer only helps on a connection of its own, which
+        // is closed at the end rather than kept open for nobody.
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     } else if (!request.body.empty() || request.method == "POST" || request.method == "PUT") {
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
         curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, request.body.c_str());
@@ -495,10 +508,6 @@ void CWURLSession::Engine::finish(CURL* easy, int result)
     if (transfer.hasData || (task->completion_ && task->kind_ != CWURLSessionTask::Kind::Download)) {
         data = std::move(transfer.data);
     }
-    if (transfer.downloadFd >= 0) {
-        ::close(transfer.downloadFd);
-        transfer.downloadFd = -1;
-    }
     const auto error = transfer.errorFor(result);
     {
         std::lock_guard lock(task->mutex_);
@@ -507,6 +516,8 @@ void CWURLSession::Engine::finish(CURL* easy, int result)
         }
         task->error_ = error;
     }
+    // Everything the completion needs is copied out: the handle and files go now.
+    transfer.release();
     session->taskDidComplete(task, std::move(data), error);
     transfer.session.reset();
 }

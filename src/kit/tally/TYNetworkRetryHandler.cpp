@@ -24,12 +24,19 @@ void TYNetworkRetryHandler::handleCompletedRequest(const KBURLRequest& request,
     KBNetworkResponseHandler::handleCompletedResponse(
         response, request, error, [&](bool, const std::optional<KBError>& result) { handlerError = result; });
     const int status = response && !error ? response->statusCode : 0;
+    // A settled batch keeps nothing here.
+    const auto settle = [this, &identifier, &completion](const std::optional<KBError>& answer) {
+        if (identifier) {
+            forgetIdentifier(*identifier);
+        }
+        completion(false, answer);
+    };
     if (status >= 200 && status <= 299) {
-        completion(false, std::nullopt);
+        settle(std::nullopt);
         return;
     }
     if (isPermanentRefusal(status)) {
-        completion(false, handlerError);
+        settle(handlerError);
         return;
     }
     // Anything else may go through later: a redirect the session would not
@@ -42,10 +49,43 @@ void TYNetworkRetryHandler::handleCompletedRequest(const KBURLRequest& request,
     }
     if (timer->retryCount() <= maxRetries) {
         timer->setInitialValue(KBRetryBackoff::requestedDelay(response).value_or(0.0));
-        timer->executeBlockAfterNextInterval([completion, handlerError] { completion(true, handlerError); });
+        waitOutBackoff(*identifier, timer, [completion, handlerError] { completion(true, handlerError); });
         return;
     }
-    completion(false, errorWithCode(-6, identifier, request, handlerError));
+    settle(errorWithCode(-6, identifier, request, handlerError));
+}
+
+void TYNetworkRetryHandler::waitOutBackoff(
+    const std::string& identifier, const std::shared_ptr<TYBackoffTimer>& timer, std::function<void()> answer)
+{
+    auto waiting = std::make_shared<std::function<void()>>(std::move(answer));
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = retryTimerMap_.find(identifier);
+        if (found == retryTimerMap_.end()) {
+            return;
+        }
+        found->second.waitingAnswer = waiting;
+    }
+    // The clock keeps only a weak hold: a forgotten batch frees its answer now,
+    // not when the wait would have ended.
+    timer->executeBlockAfterNextInterval([weak = std::weak_ptr(waiting)] {
+        if (auto answer = weak.lock()) {
+            (*answer)();
+        }
+    });
+}
+
+void TYNetworkRetryHandler::forgetIdentifier(const std::string& identifier)
+{
+    std::lock_guard lock(mutex_);
+    retryTimerMap_.erase(identifier);
+}
+
+size_t TYNetworkRetryHandler::timerCount() const
+{
+    std::lock_guard lock(mutex_);
+    return retryTimerMap_.size();
 }
 
 bool TYNetworkRetryHandler::isPermanentRefusal(int status)
@@ -92,7 +132,7 @@ std::shared_ptr<TYBackoffTimer> TYNetworkRetryHandler::timerForIdentifier(
         return nullptr;
     }
     std::lock_guard lock(mutex_);
-    auto& timer = retryTimerMap_[*identifier];
+    auto& timer = retryTimerMap_[*identifier].timer;
     if (!timer) {
         timer = std::make_shared<TYBackoffTimer>(initialRetryValue);
     }

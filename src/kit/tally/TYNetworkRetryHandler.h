@@ -52,8 +52,25 @@ public:
         const KBURLRequest& request, const std::optional<KBError>& handlerError);
     const std::shared_ptr<KBCertificatePinner>& certPinner() const;
 
+    // Drops what is kept for a batch that went: its timer and the answer
+    // waiting out its back-off, which then never comes.
+    void forgetIdentifier(const std::string& identifier);
+    // Batches with a timer: those retried and not settled yet.
+    size_t timerCount() const;
+
 private:
+    // A batch's back-off, and the answer that waits it out (with the finished
+    // request it holds), released when the batch is forgotten.
+    struct Retry {
+        std::shared_ptr<TYBackoffTimer> timer;
+        std::shared_ptr<std::function<void()>> waitingAnswer;
+    };
+
+    void waitOutBackoff(
+        const std::string& identifier, const std::shared_ptr<TYBackoffTimer>& timer, std::function<void()> answer);
+
     std::shared_ptr<KBCertificatePinner> certPinner_;
-    std::mutex mutex_;
-    std::map<std::string, std::shared_ptr<TYBackoffTimer>> retryTimerMap_;
+    mutable std::mutex mutex_;
+    // An entry per batch between its first retry and its settling.
+    std::map<std::string, Retry> retryTimerMap_;
 };

@@ -60,6 +60,12 @@ public:
     std::vector<std::shared_ptr<KBOperation>> operationsForUncompressedLog(const std::string& log);
     std::vector<std::shared_ptr<KBOperation>> operationsForCompressedLog(const std::string& compressed);
     void cleanupAndProcessExistingFiles();
+    // Keeps the newest batches up to the start-up limit while running too, so
+    // that a server failing for hours costs bounded disk, memory and
+    // descriptors; the oldest go first, their retries and uploads with them.
+    void boundPendingBatches();
+    // Batches dropped by that bound since the start.
+    uint64_t droppedBatchCount() const;
     static std::shared_ptr<TYCrashMetadata> replacePreviousExecutionMetadataWithCurrentMetadata(
         const std::shared_ptr<TYMetadata>& metadata, const std::string& root);
     std::string multipartMimeURLWithBoundary(const std::string& boundary) const;
@@ -130,4 +136,6 @@ private:
     std::shared_ptr<TYTimer> flushTimer_;
     std::shared_ptr<TYNetworkRetryHandler> networkRetryHandler_;
     std::shared_ptr<TYUploader> uploader_;
+    int64_t maximumPendingBatches_ = 0;
+    uint64_t droppedBatchCount_ = 0;
 };

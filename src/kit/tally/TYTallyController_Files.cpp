@@ -86,10 +86,14 @@ std::vector<std::shared_ptr<KBOperation>> TYTallyController::operationsForCompre
     const std::string batch = multipartMimeURLWithBoundary(boundary);
     auto package = std::make_shared<TYPackageLogOperation>(compressed, batch, boundary);
     std::weak_ptr<TYPackageLogOperation> weak = package;
-    package->setCompletionBlock([weak, compressed] {
+    std::weak_ptr<TYTallyController> controller = shared_from_this();
+    package->setCompletionBlock([weak, controller, compressed] {
         auto operation = weak.lock();
         if (operation && operation->packaged()) {
             unlink(compressed.c_str());
+            if (auto self = controller.lock()) {
+                self->boundPendingBatches();
+            }
         }
     });
     auto upload = uploadOperationForFileAtURL(batch, boundary);
@@ -97,9 +101,40 @@ std::vector<std::shared_ptr<KBOperation>> TYTallyController::operationsForCompre
     return {package, upload};
 }
 
+void TYTallyController::boundPendingBatches()
+{
+    const std::set<std::string> batches = TYFileUtils::filesWithExtension("multipartmime", rootEventDirectory_);
+    // No limit is known before start-up has read it.
+    if (maximumPendingBatches_ <= 0 || static_cast<int64_t>(batches.size()) <= maximumPendingBatches_) {
+        return;
+    }
+    const std::set<std::string> kept = TYCleanupFilesOperation::URLsByRemovingOldFiles(batches, maximumPendingBatches_);
+    uint64_t dropped = 0;
+    for (const std::string& batch : batches) {
+        if (kept.count(batch) != 0) {
+            continue;
+        }
+        const std::string name = TYFileUtils::baseName(batch);
+        networkRetryHandler_->forgetIdentifier(name);
+        uploader_->cancelUploadWithUniqueName(name);
+        ++dropped;
+    }
+    droppedBatchCount_ += dropped;
+    TYLogger::printAlways("[Tally] Dropped " + std::to_string(dropped) + " pending batches past the limit of "
+        + std::to_string(maximumPendingBatches_) + ", oldest first (" + std::to_string(droppedBatchCount_)
+        + " dropped since the start)");
+}
+
+uint64_t TYTallyController::droppedBatchCount() const
+{
+    return droppedBatchCount_;
+}
+
 void TYTallyController::cleanupAndProcessExistingFiles()
 {
-    auto cleanup = std::make_shared<TYCleanupFilesOperation>(rootEventDirectory_, settings_->maxPendingSendFiles());
+    // The limit read at start-up holds for the whole run.
+    maximumPendingBatches_ = settings_->maxPendingSendFiles();
+    auto cleanup = std::make_shared<TYCleanupFilesOperation>(rootEventDirectory_, maximumPendingBatches_);
     std::weak_ptr<TYTallyController> weak = shared_from_this();
     cleanup->setSuccessBlock([weak](const std::set<std::string>& logs, const std::set<std::string>& compressed,
                                  const std::set<std::string>& batches) {

@@ -74,10 +74,22 @@ void TYTallyController::didFinishUploadWithUniqueName(
     unlink(filePathForUniqueName(uploader, uniqueName).c_str());
 }
 
-void TYTallyController::completedRequest(TYUploader&, const KBURLRequest& request,
+void TYTallyController::completedRequest(TYUploader& uploader, const KBURLRequest& request,
     const std::optional<KBHTTPURLResponse>& response, const std::string& uniqueName,
     const std::optional<KBError>& error, RetryAnswer completion)
 {
+    // A batch dropped while in flight is never tried again: it ends as a
+    // missing batch does, unless it reached the server after all.
+    const std::string batch = filePathForUniqueName(uploader, uniqueName);
+    if (!TYFileUtils::isRegularFile(batch)) {
+        networkRetryHandler_->forgetIdentifier(uniqueName);
+        const bool sent = !error && response && response->statusCode >= 200 && response->statusCode <= 299;
+        completion(false,
+            sent ? std::nullopt
+                 : std::optional(
+                     TYUploader::errorWithCode(-8, TYUploader::errorUserInfoWithFilePath(batch, uniqueName))));
+        return;
+    }
     networkRetryHandler_->handleCompletedRequest(request, response, uniqueName, error,
         [uniqueName, error, completion](bool retry, const std::optional<KBError>& handlerError) {
             auto& logger = TYLogger::sharedLogger();

@@ -207,6 +207,26 @@ bool TYUploader::shouldUseBackgroundRequests() const
     return false;
 }
 
+void TYUploader::cancelUploadWithUniqueName(const std::string& uniqueName)
+{
+    std::vector<std::shared_ptr<CWURLSession>> sessions;
+    if (session_) {
+        sessions.push_back(session_);
+    }
+    for (const auto& [address, retired] : retired_) {
+        sessions.push_back(retired);
+    }
+    for (const auto& each : sessions) {
+        each->getTasksWithCompletionHandler([uniqueName](const CWURLSession::TaskLists& tasks) {
+            for (const auto& task : tasks.uploadTasks) {
+                if (task->taskDescription() == uniqueName) {
+                    task->cancel();
+                }
+            }
+        });
+    }
+}
+
 void TYUploader::restartTask(const std::shared_ptr<CWURLSessionTask>& task)
 {
     auto self = shared_from_this();

@@ -38,6 +38,8 @@ public:
     bool supportsBackgroundRequests() const;
     bool shouldUseBackgroundRequests() const;
 
+    // Cancels the upload of that batch where one is in flight, on any session.
+    void cancelUploadWithUniqueName(const std::string& uniqueName);
     void restartTask(const std::shared_ptr<CWURLSessionTask>& task);
     void handleTaskDescription(const std::string& description, const std::optional<KBError>& error);
     void checkForExistingTaskMatchingDescription(

@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 namespace {
+
+std::atomic<uint64_t> gLostEvents{0};
 
 void logWrite(const std::string& text)
 {
@@ -62,13 +65,35 @@ std::optional<std::string> TYWriteEventOperation::generateFormattedLogLineWithMe
 void TYWriteEventOperation::main()
 {
     success_ = false;
+    writeToLog();
+    if (!success_) {
+        ++gLostEvents;
+    }
+}
+
+uint64_t TYWriteEventOperation::lostEventCount()
+{
+    return gLostEvents.load();
+}
+
+void TYWriteEventOperation::reportOpenFailure(int error) const
+{
+    TYLogger::printAlways("[Tally:WriteOperation] Failed to open " + logFileUrl_ + ": " + std::strerror(error)
+        + "; the event '" + (event_ ? event_->name() : std::string("(null)")) + "' is lost ("
+        + std::to_string(gLostEvents.load() + 1) + " events lost since the start)");
+}
+
+void TYWriteEventOperation::writeToLog()
+{
     struct stat info { };
     const bool exists = stat(logFileUrl_.c_str(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) {
+        reportOpenFailure(EISDIR);
         return;
     }
     const int fd = open(logFileUrl_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) {
+        reportOpenFailure(errno);
         return;
     }
     // A file left empty by a failed first line still needs its metadata line.

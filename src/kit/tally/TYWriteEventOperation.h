@@ -31,6 +31,10 @@ public:
     bool appendLogLine(const std::string& line, int fd);
     void setWriteCall(WriteCall call);
 
+    // Events of this process that no log took (the log could not be opened or
+    // written), counted so that their loss shows in the kit's log.
+    static uint64_t lostEventCount();
+
     bool success() const;
     const TYEventPtr& event() const;
     const std::string& logFileUrl() const;
@@ -42,6 +46,8 @@ protected:
 
 private:
     bool writeAll(const std::string& data, int fd);
+    void writeToLog();
+    void reportOpenFailure(int error) const;
 
     TYEventPtr event_;
     std::shared_ptr<TYMetadataSerializable> metadata_;

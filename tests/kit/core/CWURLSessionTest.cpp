@@ -1,5 +1,6 @@
 #include "kit/core/SessionRecorder.h"
 #include "kit/support/KBFiles.h"
+#include "kit/support/harness/DescriptorLimit.h"
 #include "kit/support/harness/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -224,4 +225,36 @@ TEST(CWURLSessionTest, BlockingRequestsAndTransportErrors)
         return gone.port();
     }());
     EXPECT_EQ(run(*session, requestFor(closedPort + "/")).error->code, kb::kURLErrorCannotConnectToHost);
+}
+
+// A finished task may be kept long after (a batch waiting out its back-off):
+// it holds neither the file it sent nor a descriptor of any kind.
+TEST(CWURLSessionTest, AFinishedUploadHoldsNoDescriptor)
+{
+    LoopbackServer server;
+    server.script("/up", LoopbackReply::answer(503));
+    auto session = sessionWith(std::make_shared<SessionRecorder>());
+    const std::string folder = KBFiles::cacheHome() + "/finished-upload";
+    std::filesystem::create_directories(folder);
+    const auto descriptorsBefore = DescriptorLimit::openDescriptors();
+    std::vector<std::shared_ptr<CWURLSessionTask>> kept;
+    std::vector<std::string> files;
+    for (int i = 0; i < 20; ++i) {
+        files.push_back(folder + "/batch" + std::to_string(i));
+        KBFiles::writeAtomically(files.back(), std::string(1000, 'x'));
+        Awaited<Result> done;
+        KBURLRequest request = requestFor(server.url("/up"));
+        request.method = "POST";
+        kept.push_back(session->uploadTaskWithRequest(request, files.back(), [&](auto body, auto response, auto error) {
+            done.set(Result{body, response, error});
+        }));
+        kept.back()->resume();
+        EXPECT_EQ(done.get().response->statusCode, 503);
+    }
+    const auto descriptorsAfter = DescriptorLimit::openDescriptors();
+    for (const auto& [descriptor, target] : descriptorsAfter) {
+        EXPECT_EQ(target.find(folder), std::string::npos) << descriptor << " " << target;
+    }
+    EXPECT_LE(descriptorsAfter.size(), descriptorsBefore.size() + 4);
+    std::filesystem::remove_all(folder);
 }

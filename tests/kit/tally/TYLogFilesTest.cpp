@@ -149,9 +149,10 @@ TEST_F(TallyLogFilesTest, StartUpRecompressesLogsPackagesOrphansAndKeepsTheNewes
         writeFile(path, "x");
         dates[path] = 1000.0 + (i * 37) % 150; // creation order differs from name order
     }
+    // Batches made by this run are newer than every batch found.
     TYFileUtils::setCreationDateReader([dates](const std::string& path) -> std::optional<double> {
         const auto found = dates.find(path);
-        return found == dates.end() ? std::nullopt : std::optional<double>(found->second);
+        return found == dates.end() ? 2000.0 : found->second;
     });
 
     auto controller = startController();
@@ -170,10 +171,13 @@ TEST_F(TallyLogFilesTest, StartUpRecompressesLogsPackagesOrphansAndKeepsTheNewes
         }
     }
     ASSERT_EQ(kept.size(), 100u);
+    // The limit holds while running too: the two batches packaged from the
+    // orphans each pushed the oldest one kept out.
     for (const auto& [path, date] : dates) {
         EXPECT_EQ(kept.count(path) != 0, date >= 1050.0) << path;
-        EXPECT_EQ(TYFileUtils::isRegularFile(path), date >= 1050.0) << path;
+        EXPECT_EQ(TYFileUtils::isRegularFile(path), date >= 1052.0) << path;
     }
+    EXPECT_EQ(filesWithExtension("multipartmime").size(), 100u);
     // A's log went in again, without its torn last line; B was packaged.
     ASSERT_EQ(fresh.size(), 2u);
     std::set<std::string> names;
@@ -238,6 +242,18 @@ TEST_F(TallyLogFilesTest, FailedWritesAndCompressionsLoseNothingAlreadyWritten)
     EXPECT_FALSE(refused->success());
     EXPECT_TRUE(log.contains("[Tally:WriteOperation] Error: exited write loop without success"));
     EXPECT_EQ(readLines(logPath).size(), 3u);
+
+    // A log that cannot be opened loses its event, and says so whatever the debug mode.
+    TYLogger::sharedLogger().setDebugMode(false);
+    const uint64_t lostBefore = TYWriteEventOperation::lostEventCount();
+    auto unopened = std::make_shared<TYWriteEventOperation>(
+        std::make_shared<TYCustomEvent>("nowhere", nullptr), metadata, root + "/missing/M.log");
+    unopened->start();
+    TYLogger::sharedLogger().setDebugMode(true);
+    EXPECT_FALSE(unopened->success());
+    EXPECT_EQ(TYWriteEventOperation::lostEventCount(), lostBefore + 1);
+    EXPECT_TRUE(log.contains("[Tally:WriteOperation] Failed to open " + root
+        + "/missing/M.log: No such file or directory; the event 'custom' is lost"));
 
     // Nothing can be written where the compressed copy goes: the log stays
     // and no batch is made.

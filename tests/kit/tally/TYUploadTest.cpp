@@ -5,10 +5,12 @@
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBRandom.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/DescriptorLimit.h"
 #include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/ManualQueue.h"
 #include "kit/tally/TYCustomEvent.h"
 #include "kit/tally/TYLifecycleEvent.h"
+#include "kit/tally/TYWriteEventOperation.h"
 
 #include <chrono>
 #include <cmath>
@@ -89,6 +91,14 @@ protected:
             EXPECT_TRUE(server.waitForRequests(n + 1)) << n;
         }
         return waits;
+    }
+
+    // The batch a request sent: its multipart boundary.
+    static std::string boundaryOf(const LoopbackRequest& request)
+    {
+        const std::string type = request.header("Content-Type").value_or("");
+        const size_t at = type.find("boundary=");
+        return at == std::string::npos ? std::string() : type.substr(at + 9);
     }
 
     std::shared_ptr<KBVirtualClock> clock = std::make_shared<KBVirtualClock>();
@@ -188,6 +198,7 @@ TEST_F(TallyUploadTest, RetriesBackOffDoublingAndKeepTheBatchAfterElevenRetries)
             requests[0].header("X-Crashwatch-Api-Client-Packaged-Timestamp"));
     }
     EXPECT_EQ(clock->pendingCount(), 0u);
+    EXPECT_EQ(controller->networkRetryHandler()->timerCount(), 0u);
 }
 
 TEST_F(TallyUploadTest, EveryRetryAfterIsWaitedOutAndNeverRaisedToAPower)
@@ -335,4 +346,63 @@ TEST_F(TallyUploadTest, ABatchPackagedAroundTheFirstSettingsIsSentAtOnceInEither
         controller->eventQueue()->waitUntilAllOperationsAreFinished();
         EXPECT_EQ(server.requestCount(), 1u);
     }
+}
+
+// Against a server that keeps failing, hundreds of batches wait for their
+// retries: the newest hundred stay on disk, the older ones go with their
+// retries, and no waiting batch holds a descriptor, so a process allowed
+// only a few more files than it has open loses no event.
+TEST_F(TallyUploadTest, BatchesWaitingOnAFailingServerStayBoundedInFilesDescriptorsAndRetries)
+{
+    LoopbackServer server;
+    server.script("/spi/v2/events", LoopbackReply::answer(503));
+    auto controller = startSendingTo(server);
+    const auto handler = controller->networkRetryHandler();
+    const uint64_t lostBefore = TYWriteEventOperation::lostEventCount();
+    constexpr size_t kBatches = 250;
+    constexpr size_t kLimit = 100;
+    const size_t openBefore = DescriptorLimit::openDescriptorCount();
+    size_t mostOpen = 0;
+    {
+        const DescriptorLimit limit(openBefore + 64);
+        for (size_t i = 0; i < kBatches; ++i) {
+            controller->enqueueEvent(
+                TYLifecycleEvent::eventWithNotification("NSApplicationDidBecomeActiveNotification"));
+            controller->eventQueue()->waitUntilAllOperationsAreFinished();
+            ASSERT_TRUE(server.waitForRequests(i + 1)) << i;
+            ASSERT_TRUE(eventually([&] { return handler->timerCount() == std::min(i + 1, kLimit); })) << i;
+            mostOpen = std::max(mostOpen, DescriptorLimit::openDescriptorCount());
+        }
+    }
+    EXPECT_EQ(TYWriteEventOperation::lostEventCount(), lostBefore);
+    EXPECT_FALSE(log.contains("Failed to open"));
+    EXPECT_LE(mostOpen, openBefore + 16);
+
+    // The newest hundred wait; each older one went when a newer one came.
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), kBatches);
+    std::set<std::string> newest;
+    for (size_t i = kBatches - kLimit; i < kBatches; ++i) {
+        newest.insert(events + "/" + boundaryOf(requests[i]) + ".multipartmime");
+    }
+    EXPECT_EQ(filesWithExtension("multipartmime"), newest);
+    EXPECT_EQ(controller->droppedBatchCount(), kBatches - kLimit);
+    EXPECT_TRUE(log.contains("[Tally] Dropped 1 pending batches past the limit of 100, oldest first (150 dropped "
+                             "since the start)"));
+
+    // The server is back: only the hundred kept are tried again, once each,
+    // and nothing of them is left behind.
+    server.script("/spi/v2/events", LoopbackReply::answer(200));
+    clock->advance(clock->secondsUntilNext());
+    mainQueue->pump();
+    ASSERT_TRUE(server.waitForRequests(kBatches + kLimit));
+    ASSERT_TRUE(eventually([&] { return filesWithExtension("multipartmime").empty(); }));
+    controller->eventQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(server.requestCount(), kBatches + kLimit);
+    std::set<std::string> retried;
+    for (size_t i = kBatches; i < kBatches + kLimit; ++i) {
+        retried.insert(events + "/" + boundaryOf(server.requests()[i]) + ".multipartmime");
+    }
+    EXPECT_EQ(retried, newest);
+    EXPECT_EQ(handler->timerCount(), 0u);
 }
