@@ -11,6 +11,7 @@
 #include <QJSValueIterator>
 #include <QMetaMethod>
 #include <QQmlEngine>
+#include <QQmlError>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -170,6 +171,14 @@ void JsPageHost::makeEngine()
     factory_ = std::make_unique<JsNetworkFactory>(userAgent_);
     engine_ = std::make_unique<QQmlEngine>();
     engine_->setNetworkAccessManagerFactory(factory_.get());
+    // What the engine only prints comes from the page's request callbacks: it
+    // goes where the page's other uncaught errors go.
+    engine_->setOutputWarningsToStandardError(false);
+    connect(engine_.get(), &QQmlEngine::warnings, this, [this](const QList<QQmlError>& warnings) {
+        for (const QQmlError& warning : warnings) {
+            reportEngineWarning(warning);
+        }
+    });
     QJSValue global = engine_->globalObject();
     global.setProperty(QStringLiteral("window"), global);
     auto* timers = new JsPageTimers(clock_, engine_.get());
@@ -254,6 +263,38 @@ void JsPageHost::postMessage(const QString& handler, const QVariant& body)
 void JsPageHost::reportUncaught(const QJSValue& error, const QString& where)
 {
     qCWarning(lcMap).noquote() << "script exception in" << where << ":" << error.toString();
+    handToOnError(error.toString(), error.property(QStringLiteral("fileName")),
+        error.property(QStringLiteral("lineNumber")), QJSValue(0), error);
+}
+
+void JsPageHost::reportEngineWarning(const QQmlError& warning)
+{
+    // The engine catches what a request's callbacks throw and hands on only
+    // its text: "TypeError: ...". The error is made again from it.
+    const QString text = warning.description();
+    static const QList<std::pair<QString, QJSValue::ErrorType>> kinds{
+        {QStringLiteral("EvalError: "), QJSValue::EvalError}, {QStringLiteral("RangeError: "), QJSValue::RangeError},
+        {QStringLiteral("ReferenceError: "), QJSValue::ReferenceError},
+        {QStringLiteral("SyntaxError: "), QJSValue::SyntaxError}, {QStringLiteral("TypeError: "), QJSValue::TypeError},
+        {QStringLiteral("URIError: "), QJSValue::URIError}, {QStringLiteral("Error: "), QJSValue::GenericError}};
+    QJSValue error;
+    for (const auto& [prefix, kind] : kinds) {
+        if (text.startsWith(prefix)) {
+            error = engine_->newErrorObject(kind, text.mid(prefix.size()));
+            break;
+        }
+    }
+    if (error.isUndefined()) {
+        error = engine_->newErrorObject(QJSValue::GenericError, text);
+    }
+    qCWarning(lcMap).noquote() << "script exception in an XMLHttpRequest callback :" << warning.toString();
+    handToOnError(
+        text, QJSValue(warning.url().toString()), QJSValue(warning.line()), QJSValue(warning.column()), error);
+}
+
+void JsPageHost::handToOnError(
+    const QString& message, const QJSValue& url, const QJSValue& line, const QJSValue& column, const QJSValue& error)
+{
     if (!engine_ || reporting_) {
         return;
     }
@@ -263,9 +304,8 @@ void JsPageHost::reportUncaught(const QJSValue& error, const QString& where)
     }
     // An exception of the handler itself is only logged, never reported again.
     reporting_ = true;
-    const QJSValue result = onerror.callWithInstance(engine_->globalObject(),
-        {QJSValue(error.toString()), error.property(QStringLiteral("fileName")),
-            error.property(QStringLiteral("lineNumber")), QJSValue(0), error});
+    const QJSValue result
+        = onerror.callWithInstance(engine_->globalObject(), {QJSValue(message), url, line, column, error});
     if (result.isError()) {
         qCWarning(lcMap).noquote() << "script exception in onerror:" << result.toString();
     }

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QJSValue;
+class QQmlError;
 class QQmlEngine;
 class JsNetworkFactory;
 class JsPageNative;
@@ -29,8 +30,8 @@ class JsPageNative;
 //
 // Like a browser, the page has alert (logged as "alert: <message>"),
 // window.onerror (called with message, URL, line, column and the error for
-// every exception the page leaves uncaught: in its scripts, its timers, calls
-// into it and the scripts it loads) and window.webkit.messageHandlers.<name>
+// every exception the page leaves uncaught: in its scripts, its timers, its
+// requests' callbacks, calls into it and the scripts it loads) and window.webkit.messageHandlers.<name>
 // .postMessage(body) for the handlers added; loadScript(path) runs a local
 // script file in the page.
 class JsPageHost : public ScriptBridge {
@@ -70,6 +71,11 @@ public:
     void reportUncaught(const QJSValue& error, const QString& where);
 
 private:
+    // An exception a request's callback threw, which the engine caught.
+    void reportEngineWarning(const QQmlError& warning);
+    void handToOnError(const QString& message, const QJSValue& url, const QJSValue& line, const QJSValue& column,
+        const QJSValue& error);
+
     void startPage(const QString& htmlPath, std::uint64_t generation);
     void makeEngine();
     bool runScript(const QString& path);
