@@ -98,8 +98,10 @@ void TAVDetailViewCtlr::buildForm()
     connect(searchField_, &QLineEdit::textChanged, this, [this] { startSearch(searchField_); });
     connect(ignoringCase_, &QCheckBox::clicked, this, &TAVDetailViewCtlr::clickCaseIgnor);
     connect(popType_, &QComboBox::currentIndexChanged, this, &TAVDetailViewCtlr::clickType);
-    connect(delegate_, &TAVSearchableTagTableDelegate::editorTextEdited, this,
-        [this](QObject* editor) { controlTextDidChange(editor); });
+    connect(delegate_, &TAVSearchableTagTableDelegate::editorTextEdited, this, [this](QObject* editor) {
+        typedEditor_ = qobject_cast<QWidget*>(editor);
+        controlTextDidChange(editor);
+    });
 }
 
 void TAVDetailViewCtlr::showEvent(QShowEvent* event)
@@ -218,14 +220,36 @@ bool TAVDetailViewCtlr::commitValue(const TAVSearchableTagTable::Row& row, const
     // The main window answers the announcement by handing a record back,
     // which resets the model; that must not happen while the view is still
     // inside this commit.
+    announcementOwed_ = true;
     QTimer::singleShot(0, this, &TAVDetailViewCtlr::afterAcceptedEdit);
     return true;
 }
 
 void TAVDetailViewCtlr::afterAcceptedEdit()
 {
+    if (!announcementOwed_) {
+        return;
+    }
+    announcementOwed_ = false;
     notiFileMetadataChanged(true);
     startSearch(searchField_);
+}
+
+void TAVDetailViewCtlr::commitTypedText()
+{
+    tableView_->commitOpenEditor(typedEditor_);
+    // The window acts on the photos next: the edit reaches them first, not
+    // after the window has moved on to others.
+    afterAcceptedEdit();
+}
+
+void TAVDetailViewCtlr::TagTableView::commitOpenEditor(QWidget* editor)
+{
+    if (state() != EditingState || editor == nullptr || editor->parentWidget() != viewport()) {
+        return;
+    }
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 bool TAVDetailViewCtlr::TagTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)

@@ -3,6 +3,7 @@
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "commlib/TAVSearchableTagTable.h"
 
+#include <QPointer>
 #include <QTableView>
 
 #include <functional>
@@ -33,6 +34,8 @@ public:
     // Switches only the family pop-up.
     void setEditEnable(bool enable) override;
     std::optional<TAVEntityMap> genDictionayFromSetting() override;
+    // Commits the text of an open cell editor and announces it at once.
+    void commitTypedText() override;
 
     // Runs the search field's text (empty ends the search) and reloads.
     void startSearch(NotLossFoucsSearchField* sender);
@@ -58,6 +61,8 @@ private:
     public:
         using QTableView::QTableView;
         std::function<bool(const QModelIndex&)> mayEdit;
+        // Hands an open editor's text to the model and closes the editor.
+        void commitOpenEditor(QWidget* editor);
 
     protected:
         bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
@@ -78,6 +83,8 @@ private:
     NotLossFoucsSearchField* searchField_ = nullptr;
     QCheckBox* ignoringCase_ = nullptr;
     bool committing_ = false;
+    bool announcementOwed_ = false;
+    QPointer<QWidget> typedEditor_; // the cell editor the user last typed into
     bool focusedOnce_ = false;
     bool rowsOwed_ = false;
 };

@@ -128,9 +128,11 @@ void TAVExposureViewCtlr::refreshModifiedFields()
 {
     const TAVExifDataPtr& record = imgExifData();
     auto modified = [&record](const QString& key) { return record && record->isModifiedForKey(key, kCategory); };
+    // A field typed into shows as edited at once, and as it was once its
+    // text is back to what it showed.
     for (const NumberField& field : std::as_const(numberFields_)) {
         if (field.label)
-            refreshFieldShow(field.label, modified(field.key));
+            refreshFieldShow(field.label, modified(field.key) || (record && isFieldEdited(field)));
     }
     for (const PopUp& popUp : std::as_const(popUps_))
         refreshFieldShow(popUp.label, modified(popUp.key));
@@ -165,25 +167,18 @@ std::optional<TAVEntityMap> TAVExposureViewCtlr::genDictionayFromSetting()
 
 void TAVExposureViewCtlr::controlTextDidChange(QObject* sender)
 {
-    TAVBaseTabViewCltr::controlTextDidChange(sender);
     NumberField* field = numberFieldOf(sender);
     if (!field || !imgExifData())
         return;
     const QString text = field->field->text();
     const bool isShutter = field->key == kExposureTimeKey;
     const bool accepted = isShutter ? TextServices::isAllNumberic(text) : TextServices::isUnsiginedFloatNumber(text);
-    QString value;
     if (!accepted) {
         if (UiServices* ui = UiServices::shared())
             ui->beep();
         field->field->setText(field->remembered.isNull() ? QStringLiteral("") : field->remembered);
-    } else if (isShutter) {
-        numberFields_[0].remembered = numberFields_[0].field->text();
-        numberFields_[1].remembered = numberFields_[1].field->text();
-        value = numberFields_[0].remembered + QLatin1Char('/') + numberFields_[1].remembered;
     } else {
         field->remembered = text;
-        value = text;
     }
     if (isShutter)
         updateShutterSpeedIcon();
@@ -191,11 +186,41 @@ void TAVExposureViewCtlr::controlTextDidChange(QObject* sender)
         updateApertureIcon();
     else if (field == &numberFields_[3])
         updateSensitivityIcon();
-    if (!accepted)
+    refreshModifiedFields();
+}
+
+void TAVExposureViewCtlr::commitTypedText()
+{
+    for (const NumberField& field : std::as_const(numberFields_))
+        takeField(field);
+}
+
+void TAVExposureViewCtlr::takeField(const NumberField& field)
+{
+    if (!imgExifData() || !isFieldEdited(field))
         return;
-    writeValue(value, field->key);
+    QString value = field.field->text();
+    if (field.key == kExposureTimeKey) {
+        // The two sides are one value: both are taken together.
+        value = numberFields_[0].field->text() + QLatin1Char('/') + numberFields_[1].field->text();
+        setTakenText(numberFields_[0].field, numberFields_[0].field->text());
+        setTakenText(numberFields_[1].field, numberFields_[1].field->text());
+    } else {
+        setTakenText(field.field, value);
+    }
+    TAVBaseTabViewCltr::controlTextDidChange(field.field);
+    writeValue(value, field.key);
     refreshModifiedFields();
     notiFileMetadataChanged(false);
+}
+
+bool TAVExposureViewCtlr::isFieldEdited(const NumberField& field) const
+{
+    if (field.key == kExposureTimeKey) {
+        return isTextEdited(numberFields_[0].field, numberFields_[0].field->text())
+            || isTextEdited(numberFields_[1].field, numberFields_[1].field->text());
+    }
+    return isTextEdited(field.field, field.field->text());
 }
 
 void TAVExposureViewCtlr::clickPopupButton(QComboBox* sender)
@@ -265,6 +290,7 @@ void TAVExposureViewCtlr::showField(NumberField& field, const QString& text)
 {
     field.field->setText(text);
     field.remembered = text;
+    setTakenText(field.field, text);
 }
 
 QString TAVExposureViewCtlr::valueOf(const QString& key) const

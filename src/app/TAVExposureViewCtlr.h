@@ -32,7 +32,10 @@ public:
     void setEditEnable(bool enable) override;
     std::optional<TAVEntityMap> genDictionayFromSetting() override;
     void refreshModifiedFields() override;
+    // A keystroke: a number field refuses what is no number and redraws its
+    // icon; the record takes the text when the field's editing ends.
     void controlTextDidChange(QObject* sender) override;
+    void commitTypedText() override;
     void clickPopupButton(QComboBox* sender) override;
 
     void refreshExposureUI();
@@ -80,6 +83,8 @@ private:
     void fillPopUp(PopUp& popUp, const QStringList& titles);
     void selectTitle(PopUp& popUp, const QString& title);
     void showField(NumberField& field, const QString& text);
+    void takeField(const NumberField& field);
+    bool isFieldEdited(const NumberField& field) const;
     QString valueOf(const QString& key) const;
     void writeValue(const QString& value, const QString& key);
 

@@ -191,6 +191,10 @@ void TAVExposureViewCtlr::connectUserSignals()
     for (const NumberField& field : std::as_const(numberFields_)) {
         QLineEdit* edit = field.field;
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { controlTextDidChange(edit); });
+        takeWhenEditingEnds(edit, [this, edit] {
+            if (const NumberField* typed = numberFieldOf(edit))
+                takeField(*typed);
+        });
     }
     for (const PopUp& popUp : std::as_const(popUps_)) {
         VXPopUpButton* button = popUp.button;

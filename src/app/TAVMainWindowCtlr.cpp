@@ -226,6 +226,9 @@ void TAVMainWindowCtlr::makeToolbar()
         action->setObjectName(identifier);
         // Toolbar buttons are for the pointer; the keyboard goes to the list and the tabs.
         toolbar_->widgetForAction(action)->setFocusPolicy(Qt::NoFocus);
+        // Connected before the action's own command: the command sees the
+        // text still being typed.
+        connect(action, &QAction::triggered, this, [this] { commitTypedText(); });
         toolbarActions_.insert(identifier, action);
         return action;
     };
@@ -501,6 +504,7 @@ void TAVMainWindowCtlr::tabWillActive(ENTabCell* cell)
     QWidget* view = tabViewForIndex(tabTitles().indexOf(cell->title()));
     if (!view || view->isVisibleTo(tabArea_))
         return;
+    commitTypedText();
     centreTabView(view);
     for (QWidget* child : tabArea_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         child->hide();

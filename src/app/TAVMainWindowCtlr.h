@@ -314,7 +314,13 @@ private:
     void rememberWindowPlace(const QEvent* event);
     void openNewPresetSheet();
     // Names the photos whose XMP packet a saved clear could not change.
-    void tellKeptXmp(const QStringList& names);
+    // The photos whose unreadable XMP a clear kept, and those of them whose
+    // position was cleared.
+    struct KeptXmp {
+        QStringList names;
+        QStringList positionNames;
+    };
+    void tellKeptXmp(const KeptXmp& kept);
     TAVExifDataPtr presetUpdateFromShownRecord() const;
     QList<TAVImageObjectPtr> imagesToApply(bool allImages) const;
     // Selects again the images a rename or clone imported afresh, by their files.

@@ -70,6 +70,7 @@ void TAVMainWindowCtlr::refreshPresetButtons()
 // Acts on the user's choices only (`activated`): selecting from code never comes here.
 void TAVMainWindowCtlr::clickPresets(int index)
 {
+    commitTypedText();
     const QString title = btnPresets_->itemText(index);
     btnPresets_->setCurrentIndex(0);
     if (title == QLatin1String("Save Preset As...")) {

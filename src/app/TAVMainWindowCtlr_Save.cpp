@@ -105,6 +105,7 @@ bool TAVMainWindowCtlr::confirmWholeListChange(
 
 void TAVMainWindowCtlr::doClear(bool wholeList, int kind)
 {
+    commitTypedText();
     if (wholeList) {
         static const QStringList parts = {QStringLiteral("all metadata"), QStringLiteral("the Exif metadata"),
             QStringLiteral("the GPS metadata"), QStringLiteral("the IPTC metadata")};
@@ -123,6 +124,7 @@ void TAVMainWindowCtlr::doClear(bool wholeList, int kind)
 
 void TAVMainWindowCtlr::doRestore(bool wholeList)
 {
+    commitTypedText();
     const QList<TAVImageObjectPtr> images = wholeList ? photos_->maryDataSource() : marySelectedImgs_;
     for (const auto& image : images)
         image->restore();
@@ -132,6 +134,7 @@ void TAVMainWindowCtlr::doRestore(bool wholeList)
 
 void TAVMainWindowCtlr::clickApplyToAll()
 {
+    commitTypedText();
     if (!confirmWholeListChange(QStringLiteral("Apply the changes shown to every photo in the list?"),
             QStringLiteral("This applies the changes shown to %1."), QStringLiteral("Apply To All"),
             savingMakesItPermanent()))
@@ -149,8 +152,9 @@ void TAVMainWindowCtlr::clickApplyToAll()
 
 void TAVMainWindowCtlr::commitTypedText()
 {
-    // Typed text that its field hands over only when editing ends would
-    // otherwise miss a save by key or a close right after the typing.
+    // Typed text reaches the photos only when its field's editing ends; the
+    // buttons, menus and keys that act on the photos do not take the focus
+    // from the field, so each takes the text first.
     for (TAVBaseTabViewCltr* tab : {static_cast<TAVBaseTabViewCltr*>(summary_),
              static_cast<TAVBaseTabViewCltr*>(exposure_), gps_, static_cast<TAVBaseTabViewCltr*>(detail_)}) {
         if (tab)
@@ -192,7 +196,7 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& listed)
     const QPointer<TAVMainWindowCtlr> self(this);
     const std::shared_ptr<std::atomic<bool>> saving = isSaving_;
     const auto failures = std::make_shared<TAVSaveFailureReport>();
-    const auto keptXmp = std::make_shared<QStringList>();
+    const auto keptXmp = std::make_shared<KeptXmp>();
     Dispatch::async([images, self, saving, applyToFileDate, failures, keptXmp] {
         {
             // Files changed by another program are named, with the other
@@ -202,12 +206,16 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& listed)
             for (qsizetype i = 0; i < count && saving->load(); ++i) {
                 const TAVImageObjectPtr& image = images.at(i);
                 image->exifData()->setIsApplyToFileCreatedDateTime(applyToFileDate);
+                const bool clearsPosition = image->exifData()->isGpsClear();
                 if (!image->saveMetadataToImage())
                     failures->add(QFileInfo(image->srcPath()).fileName(), image->lastSaveFailure());
                 else if (image->lastSaveFoundNoDateToShift())
                     failures->addUnshifted(QFileInfo(image->srcPath()).fileName());
-                if (image->lastSaveKeptXmp())
-                    keptXmp->append(QFileInfo(image->srcPath()).fileName());
+                if (image->lastSaveKeptXmp()) {
+                    keptXmp->names.append(QFileInfo(image->srcPath()).fileName());
+                    if (clearsPosition)
+                        keptXmp->positionNames.append(keptXmp->names.last());
+                }
                 // Waits for the report, where the sheet takes a Cancel: a
                 // cancel stops the loop before the next file is written.
                 Dispatch::syncMain([self, i, count] {
@@ -239,14 +247,23 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& listed)
     });
 }
 
-void TAVMainWindowCtlr::tellKeptXmp(const QStringList& names)
+void TAVMainWindowCtlr::tellKeptXmp(const KeptXmp& kept)
 {
     UiServices* ui = UiServices::shared();
-    if (names.isEmpty() || !ui)
+    if (kept.names.isEmpty() || !ui)
         return;
     UiServices::AlertRequest notice;
     notice.title = QStringLiteral("XMP metadata kept");
-    notice.message = TAVImageObject::keptXmpNotice(names);
+    notice.message = TAVImageObject::keptXmpNotice(kept.names);
+    // A cleared position is gone from EXIF, but a packet that could not be
+    // read keeps its own copy: the user must not think the place is gone.
+    if (kept.positionNames.size() == 1 && kept.names.size() == 1)
+        notice.message += QStringLiteral(
+            ". Its GPS position was cleared from EXIF only: the position its XMP holds is still in the file.");
+    else if (!kept.positionNames.isEmpty())
+        notice.message += QStringLiteral(". The GPS position of %1 was cleared from EXIF only: the position the XMP "
+                                         "holds is still in each file.")
+                              .arg(kept.positionNames.join(QStringLiteral(", ")));
     notice.buttons = {QStringLiteral("Dismiss")};
     notice.style = UiServices::AlertStyle::Informational;
     notice.parent = mainWindow_;

@@ -77,6 +77,8 @@ void TAVMainWindowCtlr::setDefaultSetting(const TAVExifDataPtr& setting)
 
 void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr, const QList<int>& indexes)
 {
+    // Text typed for the photos shown so far goes to them, not to the next ones.
+    commitTypedText();
     const QList<TAVImageObjectPtr>& shown = cltr->getDataSourceForCurrentState();
     QList<TAVImageObjectPtr> images;
     images.reserve(indexes.size());
@@ -112,6 +114,7 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
 
 void TAVMainWindowCtlr::photosViewCltrDidRemoveImages(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>& images)
 {
+    commitTypedText();
     bool shownGoes = false;
     for (const auto& image : images)
         shownGoes = marySelectedImgs_.removeAll(image) > 0 || shownGoes;
@@ -125,6 +128,7 @@ void TAVMainWindowCtlr::photosViewCltrDidRemoveImages(TAVPhotosViewCltr*, const 
 
 void TAVMainWindowCtlr::handleSelectedImages(const QList<TAVImageObjectPtr>& images)
 {
+    commitTypedText();
     marySelectedImgs_ = images;
     refreshUI();
     TAVBaseTabViewCltr::setPendingEdits(false);
@@ -132,6 +136,8 @@ void TAVMainWindowCtlr::handleSelectedImages(const QList<TAVImageObjectPtr>& ima
 
 void TAVMainWindowCtlr::refreshUI()
 {
+    // A rebuild shows the records anew: typed text reaches them first.
+    commitTypedText();
     TAVExifDataPtr record;
     if (marySelectedImgs_.isEmpty())
         record = defaultSetting_;

@@ -94,7 +94,18 @@ void TAVSummaryViewCtlr::refreshSummaryUI()
             view->setPlainText(value);
         field.control->setToolTip(toolTipOf(field.key));
     }
+    rememberShownTexts();
     refreshModifiedFields();
+}
+
+void TAVSummaryViewCtlr::rememberShownTexts()
+{
+    for (const Field& field : std::as_const(fields_))
+        setTakenText(field.control, textOf(field.control));
+    for (TFDatePicker* picker : {fldCreateDate_, fldCreateTime_})
+        setTakenText(picker, pickerText(picker));
+    for (QLineEdit* count : {fldOffsetDateValue_, fldOffsetTimeValue_})
+        setTakenText(count, count->text());
 }
 
 void TAVSummaryViewCtlr::refreshDates()
@@ -153,10 +164,12 @@ void TAVSummaryViewCtlr::refreshModifiedFields()
 {
     const TAVExifDataPtr& record = imgExifData();
     auto modified = [&record](const QString& key) { return record && record->isModifiedForKey(key, kCategory); };
-    refreshFieldShow(lblCreateDate_, modified(TAVKeyLists::createDateKey()));
-    refreshFieldShow(lblCreateTime_, modified(TAVKeyLists::createTimeKey()));
+    // A field typed into shows as edited at once, and as it was once its
+    // text is back to what it showed.
+    refreshFieldShow(lblCreateDate_, modified(TAVKeyLists::createDateKey()) || isFieldEdited(fldCreateDate_));
+    refreshFieldShow(lblCreateTime_, modified(TAVKeyLists::createTimeKey()) || isFieldEdited(fldCreateTime_));
     for (const Field& field : std::as_const(fields_))
-        refreshFieldShow(field.label, modified(field.key));
+        refreshFieldShow(field.label, modified(field.key) || isFieldEdited(field.control));
     refreshFieldShow(btnTimeOffset_, btnTimeOffset_->isChecked());
 }
 
@@ -225,49 +238,83 @@ bool TAVSummaryViewCtlr::isKeywordsOverwrited() const
 
 void TAVSummaryViewCtlr::controlTextDidChange(QObject* sender)
 {
-    TAVBaseTabViewCltr::controlTextDidChange(sender);
-    const TAVExifDataPtr& record = imgExifData();
-    if (!record)
+    auto* control = qobject_cast<QWidget*>(sender);
+    if (!imgExifData() || !control)
         return;
-    if (sender == fldOffsetDateValue_ || sender == fldOffsetTimeValue_) {
-        auto* count = static_cast<QLineEdit*>(sender);
-        // A shift moves dates forward only: a sign (or anything but digits)
-        // is refused as the number fields refuse it, instead of a shift that
-        // the save would pass over without a word.
-        if (!TextServices::isAllNumberic(count->text())) {
-            if (UiServices* ui = UiServices::shared())
-                ui->beep();
-            count->setText(acceptedCounts_.value(count, QStringLiteral("0")));
+    if (control == fldOffsetDateValue_ || control == fldOffsetTimeValue_) {
+        auto* count = static_cast<QLineEdit*>(control);
+        if (refuseCount(count))
             return;
-        }
         acceptedCounts_.insert(count, count->text());
-        checkDatetimeOffsetChanged();
-    } else {
-        for (const Field& field : std::as_const(fields_)) {
-            if (field.control != sender)
-                continue;
-            const bool overwrite = field.key == kKeywordsKey ? chkOverwrite_->isChecked() : true;
-            record->setValue(textOf(field.control), field.key, kCategory, false, false, overwrite);
-        }
     }
     refreshModifiedFields();
-    notiFileMetadataChanged(false);
+}
+
+bool TAVSummaryViewCtlr::refuseCount(QLineEdit* count)
+{
+    // A shift moves dates forward only: a sign (or anything but digits) is
+    // refused where it is typed, visibly, rather than dropped with a beep
+    // and the digits after it taken as a forward shift.
+    if (TextServices::isAllNumberic(count->text()))
+        return false;
+    count->setText(acceptedCounts_.value(count, QStringLiteral("0")));
+    if (UiServices* ui = UiServices::shared()) {
+        ui->showTipsAlert(QStringLiteral("Error"),
+            QStringLiteral("Please set a valid value for \"Shift by\": a whole number such as 10. A shift moves "
+                           "dates forward only, so it takes no sign."),
+            QStringLiteral("OK"), QString(), this);
+    }
+    return true;
 }
 
 void TAVSummaryViewCtlr::textDidChange(QPlainTextEdit* view)
 {
-    // The base's flag first, then this tab's own handling, as for the fields.
     controlTextDidChange(view);
 }
 
-void TAVSummaryViewCtlr::clickDatePicker(TFDatePicker* picker)
+void TAVSummaryViewCtlr::commitTypedText()
 {
-    const TAVExifDataPtr& record = imgExifData();
-    if (!record)
+    for (const Field& field : std::as_const(fields_))
+        takeField(field);
+    // These rebuild the tab in answer, so they come after the fields.
+    for (TFDatePicker* picker : {fldCreateDate_, fldCreateTime_})
+        takeDatePicker(picker);
+    for (QLineEdit* count : {fldOffsetDateValue_, fldOffsetTimeValue_})
+        takeCount(count);
+}
+
+void TAVSummaryViewCtlr::takeField(const Field& field)
+{
+    const TAVExifDataPtr record = imgExifData();
+    const QString text = textOf(field.control);
+    if (!record || !isTextEdited(field.control, text))
         return;
+    setTakenText(field.control, text);
+    const bool overwrite = field.key == kKeywordsKey ? chkOverwrite_->isChecked() : true;
+    record->setValue(text, field.key, kCategory, false, false, overwrite);
+    TAVBaseTabViewCltr::controlTextDidChange(field.control);
+    refreshModifiedFields();
+    notiFileMetadataChanged(false);
+}
+
+void TAVSummaryViewCtlr::takeDatePicker(TFDatePicker* picker)
+{
+    const TAVExifDataPtr record = imgExifData();
+    const QString text = pickerText(picker);
+    if (!record || !isTextEdited(picker, text))
+        return;
+    setTakenText(picker, text);
     const QString key = picker == fldCreateDate_ ? TAVKeyLists::createDateKey() : TAVKeyLists::createTimeKey();
-    record->setValue(pickerText(picker), key, kCategory, false, false, true);
+    record->setValue(text, key, kCategory, false, false, true);
     announceDiscreteChange();
+}
+
+void TAVSummaryViewCtlr::takeCount(QLineEdit* count)
+{
+    if (!imgExifData() || !isTextEdited(count, count->text()))
+        return;
+    setTakenText(count, count->text());
+    checkDatetimeOffsetChanged();
 }
 
 void TAVSummaryViewCtlr::clickTimeOffset()
@@ -286,6 +333,8 @@ void TAVSummaryViewCtlr::checkDatetimeOffsetChanged()
     const TAVExifDataPtr record = imgExifData();
     if (!record)
         return;
+    for (QLineEdit* count : {fldOffsetDateValue_, fldOffsetTimeValue_})
+        setTakenText(count, count->text());
     record->setCreatedDateTimeOffset(getDatetimeOffsetInfo());
     if (TAVRecordOwner* image = record->accessImgObj())
         image->notiRefreshUIWhenModified();
@@ -306,6 +355,7 @@ void TAVSummaryViewCtlr::clickOverwrite()
     const TAVExifDataPtr& record = imgExifData();
     if (!record)
         return;
+    setTakenText(tvKeywords_, tvKeywords_->toPlainText());
     record->setValue(tvKeywords_->toPlainText(), kKeywordsKey, kCategory, false, false, chkOverwrite_->isChecked());
     setPendingEdits(true);
     notiFileMetadataChanged(true);
@@ -394,6 +444,18 @@ QString TAVSummaryViewCtlr::textOf(const QWidget* control)
     if (auto* view = qobject_cast<const QPlainTextEdit*>(control))
         return view->toPlainText();
     return QString();
+}
+
+QString TAVSummaryViewCtlr::typedTextOf(const QWidget* control) const
+{
+    if (auto* picker = qobject_cast<const TFDatePicker*>(control))
+        return pickerText(picker);
+    return textOf(control);
+}
+
+bool TAVSummaryViewCtlr::isFieldEdited(const QWidget* control) const
+{
+    return imgExifData() && isTextEdited(control, typedTextOf(control));
 }
 
 QString TAVSummaryViewCtlr::valueOf(const QString& key) const

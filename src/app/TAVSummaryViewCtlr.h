@@ -19,7 +19,8 @@ class TFDatePicker;
 // The summary tab: a preview of the image, the creation date and time, camera,
 // lens, texts and keywords of category 0, and the two settings that act on the
 // creation date at save time (the date/time shift and applying the date to the
-// file's own dates). Every user edit goes into the shown record at once.
+// file's own dates). A choice goes into the shown record at once; typed text
+// (fields, dates, shift counts) when its field's text is taken.
 class TAVSummaryViewCtlr : public TAVBaseTabViewCltr {
     Q_OBJECT
 public:
@@ -30,7 +31,10 @@ public:
     void setEditEnable(bool enable) override;
     std::optional<TAVEntityMap> genDictionayFromSetting() override;
     void refreshModifiedFields() override;
+    // A keystroke: restyles the field's label, refuses a shift count that
+    // is no count; nothing reaches the record yet.
     void controlTextDidChange(QObject* sender) override;
+    void commitTypedText() override;
 
     void refreshSummaryUI();
 
@@ -71,7 +75,14 @@ private:
     QList<QWidget*> userControls() const;
 
     void textDidChange(QPlainTextEdit* view);
-    void clickDatePicker(TFDatePicker* picker);
+    // Hands a field's typed text to the record, when it differs from what the
+    // field showed.
+    void takeField(const Field& field);
+    void takeDatePicker(TFDatePicker* picker);
+    void takeCount(QLineEdit* count);
+    bool refuseCount(QLineEdit* count);
+    bool isFieldEdited(const QWidget* control) const;
+    void rememberShownTexts();
     void clickTimeOffset();
     void clickTimeOffsetUnitPopup();
     void clickApplyToFileCreate();
@@ -90,6 +101,7 @@ private:
     void showCount(QLineEdit* field, int32_t count);
     void enableOffsetControls();
     static QString textOf(const QWidget* control);
+    QString typedTextOf(const QWidget* control) const;
     QString valueOf(const QString& key) const;
     QString toolTipOf(const QString& key) const;
     QString pickerText(const TFDatePicker* picker) const;

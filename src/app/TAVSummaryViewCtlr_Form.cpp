@@ -185,11 +185,22 @@ void TAVSummaryViewCtlr::connectUserSignals()
         } else if (auto* view = qobject_cast<QPlainTextEdit*>(field.control)) {
             connect(view, &QPlainTextEdit::textChanged, this, [this, view] { textDidChange(view); });
         }
+        QWidget* control = field.control;
+        takeWhenEditingEnds(control, [this, control] {
+            for (const Field& entry : std::as_const(fields_)) {
+                if (entry.control == control)
+                    takeField(entry);
+            }
+        });
     }
-    for (QLineEdit* count : {fldOffsetDateValue_, fldOffsetTimeValue_})
+    for (QLineEdit* count : {fldOffsetDateValue_, fldOffsetTimeValue_}) {
         connect(count, &QLineEdit::textEdited, this, [this, count] { controlTextDidChange(count); });
-    for (TFDatePicker* picker : {fldCreateDate_, fldCreateTime_})
-        connect(picker, &TFDatePicker::userDateChanged, this, [this, picker] { clickDatePicker(picker); });
+        takeWhenEditingEnds(count, [this, count] { takeCount(count); });
+    }
+    for (TFDatePicker* picker : {fldCreateDate_, fldCreateTime_}) {
+        connect(picker, &TFDatePicker::userDateChanged, this, [this, picker] { controlTextDidChange(picker); });
+        takeWhenEditingEnds(picker, [this, picker] { takeDatePicker(picker); });
+    }
     connect(btnTimeOffset_, &QCheckBox::clicked, this, [this] { clickTimeOffset(); });
     for (QComboBox* popup : {popupDayUnit_, popupTimeUnit_})
         connect(popup, &QComboBox::activated, this, [this] { clickTimeOffsetUnitPopup(); });

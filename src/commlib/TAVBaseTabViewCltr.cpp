@@ -5,8 +5,10 @@
 #include "foundation/NotificationHub.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -59,6 +61,40 @@ void TAVBaseTabViewCltr::refreshModifiedFields()
 
 void TAVBaseTabViewCltr::commitTypedText()
 {
+}
+
+void TAVBaseTabViewCltr::setTakenText(const QWidget* field, const QString& text)
+{
+    takenTexts_.insert(field, text);
+}
+
+bool TAVBaseTabViewCltr::isTextEdited(const QWidget* field, const QString& text) const
+{
+    return takenTexts_.value(field) != text;
+}
+
+void TAVBaseTabViewCltr::takeWhenEditingEnds(QWidget* field, const std::function<void()>& take)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+        connect(edit, &QLineEdit::editingFinished, this, take);
+    } else if (auto* box = qobject_cast<QAbstractSpinBox*>(field)) {
+        connect(box, &QAbstractSpinBox::editingFinished, this, take);
+    } else {
+        // A text view has no end of editing of its own: Return is a line break.
+        focusOutTakes_.insert(field, take);
+        field->installEventFilter(this);
+    }
+}
+
+bool TAVBaseTabViewCltr::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut && !watched->signalsBlocked()) {
+        const auto take = focusOutTakes_.constFind(watched);
+        if (take != focusOutTakes_.constEnd()) {
+            take.value()();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TAVBaseTabViewCltr::isFieldModified(QWidget* control) const

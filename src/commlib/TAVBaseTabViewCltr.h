@@ -2,9 +2,11 @@
 
 #include "models/record/TAVExifData.h"
 
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -20,6 +22,12 @@ class QComboBox;
 // their category, restyle with refreshModifiedFields, raise the pending-edits
 // flag and call notiFileMetadataChanged. Only user signals may lead to an
 // edit: a rebuild never posts and never raises the flag.
+//
+// Typed text is an edit only once its field's text is taken (Return, the
+// focus leaving, or commitTypedText before the window acts), and only when
+// it differs from what the field showed: handing each keystroke to every
+// selected photo costs a whole selection per key, and a field typed into and
+// emptied again would erase a value the photos keep.
 class TAVBaseTabViewCltr : public QWidget {
     Q_OBJECT
 public:
@@ -44,9 +52,9 @@ public:
     virtual std::optional<TAVEntityMap> genDictionayFromSetting();
     virtual void setEditEnable(bool enable);
     virtual void refreshModifiedFields();
-    // Hands text typed into a field that reports only when its editing ends
-    // to the record now, before the window saves or closes. Nothing by
-    // default: most fields hand over every keystroke.
+    // Hands text typed into a field whose editing has not ended to the
+    // record now, before the window saves, closes, changes the selection or
+    // the tab, or runs a command. Nothing by default.
     virtual void commitTypedText();
     virtual bool isFieldModified(QWidget* control) const;
 
@@ -63,6 +71,21 @@ public:
     // colour; any other control is left as it is.
     static void refreshFieldShow(QWidget* control, bool modified);
 
+protected:
+    // What a typed field showed when it was last rebuilt or taken.
+    void setTakenText(const QWidget* field, const QString& text);
+    // Whether the field now holds other text than it showed: only then is
+    // taking it an edit.
+    bool isTextEdited(const QWidget* field, const QString& text) const;
+    // Calls `take` whenever the user ends editing `field` (a line edit, a
+    // spin box such as a date picker, or a text view): Return, or the focus
+    // leaving it.
+    void takeWhenEditingEnds(QWidget* field, const std::function<void()>& take);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     TAVExifDataPtr imgExifData_;
+    QHash<const QWidget*, QString> takenTexts_;
+    QHash<const QObject*, std::function<void()>> focusOutTakes_;
 };

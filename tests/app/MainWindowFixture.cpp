@@ -1,8 +1,10 @@
 #include "MainWindowFixture.h"
 
+#include "app/TAVDetailViewCtlr.h"
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/TAVBaseTabViewCltr.h"
+#include "commlib/TAVSearchableTagTableModel.h"
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 #include "models/tables/TAVKeyLists.h"
@@ -93,4 +95,19 @@ void MainWindowTest::select(const QList<int>& rows)
 QLineEdit* MainWindowTest::summaryField(const char* name)
 {
     return ctlr_->summaryTab()->findChild<QLineEdit*>(QLatin1String(name));
+}
+
+QModelIndex MainWindowTest::detailCell(const QString& key)
+{
+    const TAVSearchableTagTable& table = ctlr_->detailTab()->model()->table();
+    for (int row = 0; row < table.shownCount(); ++row) {
+        if (table.shownRow(row)->entity->key() == key)
+            return ctlr_->detailTab()->model()->index(row, 2);
+    }
+    return {};
+}
+
+bool MainWindowTest::waitForLoop()
+{
+    return QTest::qWaitFor([&] { return !ctlr_->isLoopRunning(); }, 20000);
 }

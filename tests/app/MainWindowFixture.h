@@ -5,6 +5,7 @@
 #include "support/FakeUiServices.h"
 #include "support/TempFolder.h"
 
+#include <QModelIndex>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -30,6 +31,10 @@ protected:
     // Selects the rows of the shown list, as a click in the list would.
     void select(const QList<int>& rows);
     QLineEdit* summaryField(const char* name);
+    // The value cell of the Details tab's row of `key`; invalid when not listed.
+    QModelIndex detailCell(const QString& key);
+    // Waits until the save (or another loop) has ended.
+    bool waitForLoop();
     // A gallery picture of the window with `sheet` (a sheet or an alert, a
     // window of its own) drawn where it hangs, at the top centre.
     ::testing::AssertionResult captureOverWindow(QWidget* sheet, const QString& name);

@@ -86,6 +86,7 @@ TEST_F(MainWindowTest, SeveralImagesShowTheirCommonValuesAndTakeEditsWithoutLosi
 
         const QString artist = QStringLiteral("Ann %1").arg(++user);
         QTest::keyClicks(summaryField("fldPhotographer"), artist);
+        emit summaryField("fldPhotographer")->editingFinished();
         QCoreApplication::processEvents();
         for (int row : c.rows) {
             EXPECT_EQ(valueOf(images.at(row), "Exif.Image.Artist"), artist) << row;
@@ -123,6 +124,7 @@ TEST_F(MainWindowTest, OneImageIsEditedInPlaceAndOnlyAPendingModifyingNoticeAppl
     QLineEdit* camera = summaryField("fldCamera");
     camera->selectAll();
     QTest::keyClicks(camera, "Leica");
+    emit camera->editingFinished();
     EXPECT_EQ(valueOf(images.at(0), "Exif.Image.Make"), "Leica");
     EXPECT_FALSE(TAVBaseTabViewCltr::isPendingEdits()) << "applied and cleared";
     // The row shows the modified badge once the list has reloaded.

@@ -21,10 +21,12 @@
 
 namespace {
 
+// Typed text reaches the record when the field's editing ends.
 void retype(QLineEdit* field, const QString& text)
 {
     field->selectAll();
     QTest::keyClicks(field, text);
+    emit field->editingFinished();
 }
 
 } // namespace
@@ -58,6 +60,7 @@ TEST(TagTabsSave, EditsMadeInBothTabsReachTheUsersFile)
     auto* time = summary.findChild<TFDatePicker*>("fldCreateTime");
     ASSERT_EQ(time->dateValue().time(), QTime(18, 30, 5));
     QTest::keyClick(time, Qt::Key_Up); // the hour section steps on
+    emit time->editingFinished();
     EXPECT_EQ(image->exifData()->getValueForKey("Summary.CreateTime", 0), QStringLiteral("19:30:05"));
     retype(exposure.findChild<QLineEdit*>("fldShutterSpeed"), QStringLiteral("1"));
     retype(exposure.findChild<QLineEdit*>("fldShutterSpeed2"), QStringLiteral("60"));
