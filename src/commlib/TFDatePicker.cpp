@@ -162,7 +162,30 @@ void TFDatePicker::keyPressEvent(QKeyEvent* event)
         clearByUser();
         return;
     }
+    const QString typed = event->text();
+    const bool printable = !typed.isEmpty() && typed.front().isPrint();
+    // An empty field shows its pattern, which the user types over.
+    if (printable && isEmpty()) {
+        startTypingIntoEmpty();
+    }
+    if (separatorPassed_ && printable && !typed.front().isDigit()) {
+        separatorPassed_ = false;
+        event->accept();
+        return;
+    }
+    const int section = currentSectionIndex();
     QDateTimeEdit::keyPressEvent(event);
+    separatorPassed_ = printable && typed.front().isDigit() && currentSectionIndex() > section;
+}
+
+void TFDatePicker::startTypingIntoEmpty()
+{
+    // Whole seconds: the fields show no fraction, so none may hide in the value.
+    QDateTime now = DateServices::wallClockOf(QDateTime::currentDateTime());
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    setDateTime(now);
+    setCurrentSectionIndex(0);
+    setSelectedSection(sectionAt(0));
 }
 
 void TFDatePicker::stepBy(int steps)

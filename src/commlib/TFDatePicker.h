@@ -54,11 +54,17 @@ private:
     void applyElements();
     void refreshLook();
     void clearByUser();
+    // The first key typed into an empty field: the field holds a date to
+    // type over (now), its first part selected.
+    void startTypingIntoEmpty();
     QSize withClearButton(QSize size) const;
 
     Elements elements_;
     bool calendarPopover_ = true;
     bool settingValue_ = false;
+    // A part just filled moved the cursor on by itself: the separator the
+    // user types next is the one already passed.
+    bool separatorPassed_ = false;
     QColor textColorWhenNil_ = QColor(150, 150, 150);
     QString zoneText_;
     QAction* clearAction_ = nullptr;

@@ -242,6 +242,29 @@ TEST_F(MainWindowTypedFieldsTest, ASignInAShiftCountIsRefusedWithAnAlertAndShift
     EXPECT_EQ(ExifTool::read(path).value("ExifIFD:DateTimeOriginal").toString(), "2014:09:01 15:03:47");
 }
 
+// After the Date field's clear button a typed date is taken as in a field
+// that was empty from the start.
+TEST_F(MainWindowTypedFieldsTest, AClearedDateFieldTakesATypedDate)
+{
+    const QString path = samples({"npm-canon-s40.jpg"}).first();
+    ASSERT_TRUE(ImageFixtures::writeTags(path, {{kOriginal, "2014:09:01 15:03:47", std::nullopt}}));
+    ASSERT_TRUE(importAndWait({path}));
+    auto* date = window().summaryTab()->findChild<TFDatePicker*>("fldCreateDate");
+    auto* edit = date->findChild<QLineEdit*>();
+    date->setFocus(Qt::MouseFocusReason);
+    ASSERT_EQ(edit->actions().size(), 1);
+    edit->actions().first()->trigger();
+    ASSERT_TRUE(date->isEmpty());
+
+    QTest::keyClicks(date, "2024-03-28");
+    EXPECT_EQ(edit->text(), "2024-03-28");
+    EXPECT_EQ(date->dateValue().date(), QDate(2024, 3, 28));
+    QTest::keyClick(date, Qt::Key_Return);
+    EXPECT_TRUE(Gallery::capture(window().mainWindow(), "main-window-summary-date-typed-after-clear"));
+    ASSERT_TRUE(saveSelected());
+    EXPECT_EQ(ExifTool::read(path).value("ExifIFD:DateTimeOriginal").toString(), "2024:03:28 15:03:47");
+}
+
 // Clear > GPS of a photo whose XMP cannot be read: EXIF loses the position,
 // the packet is kept, and the alert says that the position is still there.
 TEST_F(MainWindowTypedFieldsTest, AKeptXmpAlertSaysTheClearedPositionIsStillInTheFile)

@@ -91,6 +91,48 @@ TEST(TFDatePicker, ClearDeleteAndACalendarPickEachTellTheUserChangeOnce)
     EXPECT_EQ(picker.dateValue().date(), QDate::currentDate()) << "the arrows start an empty picker at today";
 }
 
+// A date or time typed whole, separators included, is taken the same
+// whether the field was empty from the start or emptied by the clear button
+// or by Delete.
+TEST(TFDatePicker, AnEmptiedFieldTakesATypedDateAsAnEmptyOneDoes)
+{
+    struct Case {
+        TFDatePicker::Elements elements;
+        const char* typed;
+        QDateTime expected;
+    };
+    const Case cases[] = {
+        {TFDatePicker::Elements::Date, "2024-03-28", wallClock(2024, 3, 28)},
+        {TFDatePicker::Elements::Time, "15:03:47", wallClock(2000, 1, 1, 15, 3, 47)},
+    };
+    for (const Case& c : cases) {
+        for (const char* how : {"empty", "clear button", "Delete"}) {
+            SCOPED_TRACE(std::string(c.typed) + ", " + how);
+            TFDatePicker picker(c.elements);
+            picker.show();
+            picker.setFocus(Qt::MouseFocusReason);
+            QLineEdit* edit = picker.findChild<QLineEdit*>();
+            ASSERT_NE(edit, nullptr);
+            if (QByteArray(how) != "empty") {
+                picker.setDateValue(wallClock(2014, 9, 1, 8, 9, 10));
+                if (QByteArray(how) == "Delete") {
+                    QTest::keyClick(&picker, Qt::Key_Delete);
+                } else {
+                    edit->actions().first()->trigger();
+                }
+                ASSERT_TRUE(picker.isEmpty());
+            }
+            QTest::keyClicks(&picker, QLatin1String(c.typed));
+            EXPECT_EQ(edit->text(), QLatin1String(c.typed));
+            if (c.elements == TFDatePicker::Elements::Date) {
+                EXPECT_EQ(picker.dateValue().date(), c.expected.date());
+            } else {
+                EXPECT_EQ(picker.dateValue().time(), c.expected.time());
+            }
+        }
+    }
+}
+
 TEST(TFDatePicker, KeepsWallClocksTheLocalClockSkips)
 {
     LocalZone berlin("Europe/Berlin");
