@@ -103,19 +103,45 @@ function setCenterCoordinateAnimated(latitude, longitude, animated) {
     webmap.state.center = { latitude: finiteOr(latitude, 0), longitude: finiteOr(longitude, 0) };
 }
 
+// The region shown: the longitude span fills the width, and the latitudes
+// from the top edge to the bottom one follow from the height. A map without a
+// size yet answers the span last asked for.
 function getRegion() {
+    var size = viewSize();
+    var latitudeDelta = webmap.state.span.latitudeDelta;
+    if (size.width > 0 && size.height > 0) {
+        latitudeDelta = coordinateAt(size.width / 2, 0).latitude - coordinateAt(size.width / 2, size.height).latitude;
+    }
     return JSON.stringify({
         center: webmap.state.center,
-        latitudeDelta: webmap.state.span.latitudeDelta,
+        latitudeDelta: latitudeDelta,
         longitudeDelta: webmap.state.span.longitudeDelta
     });
 }
 
+// The longitude span whose width shows `latitudeDelta` around `latitude` in
+// the map's height; 0 while the map has no size.
+function longitudeSpanShowing(latitude, latitudeDelta) {
+    var size = viewSize();
+    if (size.width <= 0 || size.height <= 0) {
+        return 0;
+    }
+    var mercatorSpan = mercatorY(latitude + latitudeDelta / 2) - mercatorY(latitude - latitudeDelta / 2);
+    return mercatorSpan * 180 / Math.PI * size.width / size.height;
+}
+
+// The whole region shows: the longitude span is widened as far as the asked
+// latitudes need to fit the height.
 function setRegionAnimated(latitude, longitude, latitudeDelta, longitudeDelta, animated) {
     setCenterCoordinateAnimated(latitude, longitude, animated);
-    webmap.state.span = {
+    var asked = {
         latitudeDelta: Math.abs(finiteOr(latitudeDelta, webmap.state.span.latitudeDelta)),
         longitudeDelta: Math.abs(finiteOr(longitudeDelta, webmap.state.span.longitudeDelta))
+    };
+    var fitting = longitudeSpanShowing(webmap.state.center.latitude, asked.latitudeDelta);
+    webmap.state.span = {
+        latitudeDelta: asked.latitudeDelta,
+        longitudeDelta: Math.min(360, Math.max(asked.longitudeDelta, fitting))
     };
 }
 

@@ -182,6 +182,8 @@ void GMKMapView::setCenterCoordinate(const MapCoordinate& coordinate, bool anima
 
 MapRegion GMKMapView::region()
 {
+    // What is shown depends on the size, which a hidden view may not have told yet.
+    updateWindowSize();
     const auto answer = MapPageAnswer::object(closed_ ? QVariant() : host()->evaluate(QStringLiteral("getRegion()")));
     if (!answer) {
         return MapRegion{};
@@ -195,6 +197,7 @@ MapRegion GMKMapView::region()
 void GMKMapView::setRegion(const MapRegion& region, bool animated)
 {
     tell(GMKMapViewDelegate::Op::RegionWillChange, [&](auto* d) { d->regionWillChange(this, animated); });
+    updateWindowSize();
     callPage(QStringLiteral("setRegionAnimated"),
         {region.center.latitude, region.center.longitude, region.latitudeDelta, region.longitudeDelta, animated});
     emit centerCoordinateChanged();

@@ -70,6 +70,8 @@ public:
     void setMapType(unsigned type);
     MapCoordinate centerCoordinate();
     void setCenterCoordinate(const MapCoordinate& coordinate, bool animated = false);
+    // The region shown; a region set shows whole, the map widening the span
+    // its proportions leave over.
     MapRegion region();
     void setRegion(const MapRegion& region, bool animated = false);
     bool isScrollEnabled() const { return true; }

@@ -164,6 +164,50 @@ TEST_F(MapKitPageTest, GeocodersRunThroughThePage)
     EXPECT_EQ(delegate.failures.at(0), QStringLiteral("nothing found"));
 }
 
+// A region asked for shows whole, whatever its proportions beside the map's,
+// and the region a map answers is the one it shows: its edges are the view's.
+TEST_F(MapKitPageTest, AnAskedRegionShowsWholeAndTheRegionAnsweredIsTheOneShown)
+{
+    auto view = makeView();
+    view->resize(600, 300);
+    const struct {
+        const char* name;
+        MapRegion asked;
+    } cases[] = {
+        {"square", {{48.5, 9.25}, 0.2, 0.2}},
+        {"tall", {{48.5, 9.25}, 2.0, 0.1}},
+        {"wide", {{-33.9, 151.2}, 0.05, 1.0}},
+    };
+    const QRect inView = QRect(0, 0, 600, 300).adjusted(-1, -1, 1, 1);
+    for (const auto& c : cases) {
+        const MapRegion& asked = c.asked;
+        view->setRegion(asked);
+        const double north = asked.center.latitude + asked.latitudeDelta / 2;
+        const double south = asked.center.latitude - asked.latitudeDelta / 2;
+        const double west = asked.center.longitude - asked.longitudeDelta / 2;
+        const double east = asked.center.longitude + asked.longitudeDelta / 2;
+        for (const MapCoordinate& corner : {MapCoordinate{north, west}, MapCoordinate{south, east}}) {
+            EXPECT_TRUE(inView.contains(view->convertCoordinate(corner, nullptr)))
+                << c.name << ": the asked region shows whole";
+        }
+
+        const MapRegion shown = view->region();
+        EXPECT_EQ(shown.center, asked.center) << c.name;
+        const QPoint topLeft = view->convertCoordinate(
+            {shown.center.latitude + shown.latitudeDelta / 2, shown.center.longitude - shown.longitudeDelta / 2},
+            nullptr);
+        const QPoint bottomRight = view->convertCoordinate(
+            {shown.center.latitude - shown.latitudeDelta / 2, shown.center.longitude + shown.longitudeDelta / 2},
+            nullptr);
+        EXPECT_NEAR(bottomRight.x() - topLeft.x(), 600, 2) << c.name << ": the width shown";
+        EXPECT_NEAR(bottomRight.y() - topLeft.y(), 300, 2) << c.name << ": the height shown";
+        // No wider than the region needs: one of its spans fills the view.
+        EXPECT_TRUE(std::abs(shown.longitudeDelta - asked.longitudeDelta) < 1e-9
+            || std::abs(shown.latitudeDelta - asked.latitudeDelta) < 1e-3 * asked.latitudeDelta)
+            << c.name;
+    }
+}
+
 TEST_F(MapKitPageTest, GettersAnswerWhatSettersSet)
 {
     auto view = makeView();
@@ -176,7 +220,10 @@ TEST_F(MapKitPageTest, GettersAnswerWhatSettersSet)
     EXPECT_EQ(view->centerCoordinate(), (MapCoordinate{48.5, 9.25}));
     const MapRegion region{{0, 0}, 40, 90};
     view->setRegion(region);
-    EXPECT_EQ(view->region(), region);
+    const MapRegion shown = view->region();
+    EXPECT_EQ(shown.center, region.center);
+    EXPECT_EQ(shown.longitudeDelta, region.longitudeDelta);
+    EXPECT_GT(shown.latitudeDelta, region.latitudeDelta) << "a square map shows more latitudes than asked";
     EXPECT_EQ(view->convertCoordinate({0, 0}, nullptr), QPoint(256, 256));
     EXPECT_EQ(view->convertCoordinate({0, 45}, nullptr), QPoint(512, 256));
     EXPECT_LT(view->convertCoordinate({10, 0}, nullptr).y(), 256);
