@@ -79,6 +79,13 @@ ssize_t copyRange(int from, int to, size_t length)
     return call ? call(from, to, length) : ::copy_file_range(from, nullptr, to, nullptr, length, 0);
 }
 
+int linkFollowed(const QByteArray& from, const QByteArray& to)
+{
+    const auto call = replacement(&FileServices::SystemCalls::link);
+    return call ? call(from.constData(), to.constData())
+                : ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW);
+}
+
 QByteArray native(const QString& path)
 {
     return QFile::encodeName(path);
@@ -592,7 +599,7 @@ bool copyFile(const QString& source, const QString& destination, const struct st
         return false; // the unnamed file goes with its descriptor
     }
     const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(out.get());
-    if (::linkat(AT_FDCWD, unnamed.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) != 0) {
+    if (linkFollowed(unnamed, target) != 0) {
         if (errno == EEXIST) {
             setError(error, systemError(QStringLiteral("cannot create"), destination, errno));
             return false;

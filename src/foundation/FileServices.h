@@ -158,8 +158,10 @@ public:
     // and the close of a written file, `rename` and `remove` are rename and
     // unlink; `copyRange` is copy_file_range from and to the descriptors'
     // offsets, with which every copy starts (a file system that cannot copy
-    // in the kernel is copied through a buffer). Each answers as the system
-    // call does (-1 and errno on failure).
+    // in the kernel is copied through a buffer); `link` names a copy made as
+    // an unnamed file (linkat of its /proc/self/fd path, followed; where it
+    // fails the copy is made by name). Each answers as the system call does
+    // (-1 and errno on failure).
     // An empty call is the system's own; setSystemCalls({}) restores all.
     struct SystemCalls {
         std::function<int(int fd)> sync;
@@ -170,6 +172,7 @@ public:
         std::function<int(const char* from, const char* to)> rename;
         std::function<int(const char* path)> remove;
         std::function<ssize_t(int from, int to, size_t length)> copyRange;
+        std::function<int(const char* from, const char* to)> link;
     };
     static void setSystemCalls(SystemCalls calls);
 

@@ -873,3 +873,63 @@ TEST_F(FileServicesTest, ACopyTheKernelCannotMakeGoesOnThroughABuffer)
     ASSERT_TRUE(FileServices::copyItem(source, tempPath("kernel.jpg"), &error)) << error.toStdString();
     EXPECT_EQ(read(tempPath("kernel.jpg")), content);
 }
+
+// A copy is made as an unnamed file and named once whole; where the file
+// system or the kernel cannot name it so, the copy is made by name, whole
+// and dated. A close that reports a late write error fails the copy either
+// way, and nothing is left at the destination.
+TEST_F(FileServicesTest, ACopyThatCannotBeNamedIsMadeByNameAndAFailedCloseLeavesNothing)
+{
+    const QByteArray content(200 * 1024 + 3, 'p');
+    const QString source = write("roll/source.jpg", content);
+    ASSERT_TRUE(FileServices::setFileDates(source, modified, accessed));
+    ASSERT_TRUE(QDir().mkpath(tempPath("copies")));
+    int links = 0;
+    const auto linkFailing = [&links](int code) {
+        FileServices::SystemCalls calls;
+        calls.link = [&links, code](const char*, const char*) {
+            ++links;
+            return FailingCall::failWith(code);
+        };
+        return calls;
+    };
+    for (const int code : {ENOENT, EPERM, EOPNOTSUPP}) {
+        SCOPED_TRACE(testing::Message() << "naming the unnamed copy fails with " << code);
+        const QString copy = tempPath(QStringLiteral("copies/named%1.jpg").arg(code));
+        QString error;
+        {
+            const FailingCall cannotName(linkFailing(code));
+            ASSERT_TRUE(FileServices::copyItem(source, copy, &error)) << qPrintable(error);
+        }
+        EXPECT_EQ(read(copy), content);
+        EXPECT_EQ(FileServices::modificationDate(copy), modified);
+    }
+    EXPECT_EQ(links, 3);
+
+    // The close's late write error, on each road.
+    FileServices::SystemCalls lateWriteError;
+    lateWriteError.close = [](int fd) {
+        ::close(fd);
+        return FailingCall::failWith(EIO);
+    };
+    FileServices::SystemCalls namedAndLateWriteError = linkFailing(ENOENT);
+    namedAndLateWriteError.close = lateWriteError.close;
+    using Copy = bool (*)(const QString&, const QString&, QString*);
+    const std::vector<std::pair<const char*, Copy>> copies
+        = {{"item", &FileServices::copyItem}, {"content", &FileServices::copyFileContent}};
+    ASSERT_TRUE(QDir().mkpath(tempPath("failed")));
+    for (const auto& [road, calls] : {std::pair{"unnamed", lateWriteError}, {"named", namedAndLateWriteError}}) {
+        for (const auto& [kind, copyBy] : copies) {
+            SCOPED_TRACE(testing::Message() << road << " copy of the " << kind);
+            const QString copy = tempPath(QStringLiteral("failed/%1-%2.jpg").arg(road, kind));
+            QString error;
+            {
+                const FailingCall closeFails(calls);
+                EXPECT_FALSE(copyBy(source, copy, &error));
+            }
+            EXPECT_TRUE(error.contains(copy)) << qPrintable(error);
+            EXPECT_EQ(FileServices::contentsOfFolder(tempPath("failed")), QStringList());
+        }
+    }
+    EXPECT_EQ(read(source), content);
+}
