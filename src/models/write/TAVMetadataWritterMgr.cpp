@@ -397,7 +397,7 @@ bool TAVMetadataWritterMgr::saveMetadataToImage()
 
 QString TAVMetadataWritterMgr::lastError() const
 {
-    return exifWriter_->lastError();
+    return refusal_.isEmpty() ? exifWriter_->lastError() : refusal_;
 }
 
 TAVImageMetadatReaderBase::SharedImagePtr TAVMetadataWritterMgr::writtenImage() const

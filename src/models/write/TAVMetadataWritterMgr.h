@@ -89,8 +89,8 @@ public:
     bool isXmpUndecodable() const;
     // Writes the in-memory changes into the file.
     bool saveMetadataToImage();
-    // Why the last save failed, or why the file could not be opened; empty
-    // after a success.
+    // Why an edit was refused, why the last save failed, or why the file
+    // could not be opened; empty after a success.
     QString lastError() const;
     // The file as the last successful save wrote it, parsed (see TAVExifWriter).
     TAVImageMetadatReaderBase::SharedImagePtr writtenImage() const;
@@ -121,6 +121,10 @@ private:
     // are one text. A title, caption or keyword longer than its IPTC dataset
     // holds goes whole into XMP, created where the file type holds it.
     bool updateTwins(const QString& key, const QString& value);
+    // Whether the whole of a text IPTC cuts can be kept; false, with the
+    // reason in refusal_, when only XMP could keep it and the library cannot
+    // decode the file's packet.
+    bool keepsWholeText(const QString& key, const QString& value);
     static bool isIptcTwin(const QString& twin);
     // The photographer's, copyright's and caption's IPTC datasets among
     // `twins` become `value` alone (none when it is blank), in a file that
@@ -160,6 +164,8 @@ private:
     int32_t makerNoteIdentifier() const;
 
     std::unique_ptr<TAVExifWriter> exifWriter_;
+    // Why an edit was refused before the save; lastError tells it first.
+    QString refusal_;
     std::optional<TAVTimeOffsetInfo> dateShift_;
     bool datesShifted_ = false;
     QString handleFilePath_;

@@ -141,6 +141,9 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         return clearTextTwins(wholeTextTwins().contains(key) ? keyTwins : QStringList())
             && updateIptcTwins(keyTwins, value);
     }
+    if (!keepsWholeText(key, value)) {
+        return false;
+    }
     if (key == kImageDateTime && dateShift_) {
         // The shift moved every date from its own value already.
         return true;
@@ -182,6 +185,23 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         pairs.append({twin, text});
     }
     return pairs.isEmpty() || writeValues(pairs);
+}
+
+bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& value)
+{
+    // A title or keyword only XMP keeps whole cannot go into a packet the
+    // library cannot decode (a phone photo's packet with a repeated
+    // property): cut to its IPTC dataset, its text would be kept nowhere.
+    // The caption is kept whole by the EXIF description.
+    const bool onlyXmpKeepsIt = key.startsWith(QLatin1String("Iptc.")) && key != kIptcCaption
+        && wholeTextTwins().value(key).startsWith(kXmpPrefix);
+    if (!onlyXmpKeepsIt || !exifWriter_->isXmpUndecodable() || !iptcCuts(key, value)) {
+        return true;
+    }
+    refusal_ = QStringLiteral("the file's XMP cannot be read, so the whole text, which IPTC cuts to %1 bytes, "
+                              "could not be kept")
+                   .arg(TAVExifWriter::iptcMaxBytes(key));
+    return false;
 }
 
 bool TAVMetadataWritterMgr::createsTwin(const QString& key, const QString& twin, const QString& value) const

@@ -77,14 +77,15 @@ protected:
             QStringList{QFileInfo(image->srcPath()).fileName()});
     }
 
-    // An edit of the user's file (any value) is refused, saying `why`, and
+    // An edit of the user's file is refused, saying `why`, and
     // leaves it as it was; its working copy goes, for the next import.
-    void expectEditRefused(const QString& user, const QString& key, int32_t category, const QString& why)
+    void expectEditRefused(const QString& user, const QString& key, int32_t category, const QString& why,
+        const QString& value = QStringLiteral("4.0"))
     {
         SCOPED_TRACE(key.toStdString());
         const QByteArray before = WrittenFileProbe::bytes(user);
         const auto image = openWorkingCopy(user);
-        image->exifData()->setValue("4.0", key, category, false, false, true);
+        image->exifData()->setValue(value, key, category, false, false, true);
         expectRefused(image, before, why);
         ASSERT_TRUE(QFile::remove(tempPath("work/" + QFileInfo(user).fileName())));
     }
