@@ -134,7 +134,8 @@ Field ifd0AtOffsetZero(const TiffView& tiff)
 } // namespace
 
 // Each damage makes the library read a directory or an entry as absent: IFD0
-// with no entries or at offset 0, a directory pointer of a type the library
+// with no entries or at offset 0, IFD1 (the thumbnail's) behind a next pointer
+// out of bounds, a directory pointer of a type the library
 // does not follow (0 and 14-19 are no TIFF type; it refused only 1-12), a known
 // tag of type 0. An EXIF edit would write the block without it; an IPTC edit
 // keeps the block as the file holds it, so mending the field brings back every
@@ -147,6 +148,10 @@ TEST_F(DamagedExifSaveTest, AnExifBlockReadAsEmptyIsKeptOrTheSaveRefused)
                 return Field{t.ifd0(), t.number(0, 2)};
             }},
         {"npm-iphone6p.jpg", "IFD0 at offset 0", ifd0AtOffsetZero},
+        {"npm-lumia.jpg", "IFD0's next pointer out of bounds",
+            [](const TiffView& t) {
+                return Field{t.ifd0() + 2 + 12 * qsizetype(t.read(t.ifd0(), 2)), t.number(0x00FFFFFF, 4)};
+            }},
         {"npm-canon-s40.jpg", "ExifTag of type 0",
             [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x8769), 0); }},
         {"npm-iphone6p.jpg", "ExifTag of type 15",
