@@ -497,8 +497,11 @@ void TAVExifData::applySettingEntries(const TAVExifData& source, bool onlyChange
 void TAVExifData::applyChangeValueFromExifData(const TAVExifData& source)
 {
     takeTimeShiftFrom(source);
-    takeOtherCopies();
-    source.takeOtherCopies();
+    // The other tags' copies of every photo an edit reaches are made only
+    // when the edit holds one of them: a title typed for 5,000 photos would
+    // otherwise copy all their other tags, once, and keep them.
+    if (!source.modifiedUserSetEntities(CategoryOther).isEmpty())
+        takeOtherCopies();
 
     for (auto it = source.mdicUserSetExifDataInfo_.cbegin(); it != source.mdicUserSetExifDataInfo_.cend(); ++it) {
         const TAVEntityMap target = mdicUserSetExifDataInfo_.value(it.key());
