@@ -26,7 +26,10 @@ using IptcBlockSavesTest = CameraFileSaveTest;
 std::vector<JpegSegments::Segment> photoshopSegments(const QByteArray& jpeg)
 {
     std::vector<JpegSegments::Segment> found;
-    for (const JpegSegments::Segment& segment : JpegSegments::header(jpeg)->segments) {
+    // Held here: a loop over a member of the returned temporary would read
+    // it after its end.
+    const auto header = JpegSegments::header(jpeg);
+    for (const JpegSegments::Segment& segment : header->segments) {
         if (segment.marker == 0xED && jpeg.mid(segment.dataOffset(), kPhotoshopHeader.size()) == kPhotoshopHeader)
             found.push_back(segment);
     }
