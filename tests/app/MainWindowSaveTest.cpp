@@ -13,6 +13,8 @@
 #include "support/ImageFixtures.h"
 #include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
+#include "support/StrictUmask.h"
+#include "support/UnprivilegedStep.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -131,6 +133,39 @@ TEST_F(MainWindowSaveTest, SaveWritesTheSelectionUnderTheSheetAndSaveAllWritesEv
     EXPECT_EQ(ExifTool::read(paths.at(0)).value("IFD0:Artist").toString(), "One");
     EXPECT_EQ(ExifTool::read(paths.at(1)).value("IFD0:Artist").toString(), "Two");
     EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
+}
+
+// Save All over two camera photos, one of them of mode 0444 in a writable
+// folder, by a user who is not root: the writable one is saved, the other is
+// named with its reason and stays byte for byte.
+TEST_F(MainWindowSaveTest, SaveRefusesAPhotoTheUserMayNotWriteAndSavesTheOthers)
+{
+    const QStringList paths = samples({"npm-canon-s40.jpg", "npm-lumia.jpg"});
+    ASSERT_TRUE(importAndWait(paths));
+    ASSERT_TRUE(StrictUmask::setMode(paths.at(0), 0444));
+    ASSERT_TRUE(UnprivilegedStep::handOver(tempFolder()));
+    QFile original(paths.at(0));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    for (const TAVImageObjectPtr& image : images())
+        edit(image, kArtist, QStringLiteral("Saved by Lumetta"));
+    {
+        const UnprivilegedStep step;
+        ASSERT_TRUE(step.isUnprivileged());
+        window().clickSaveAll();
+        ASSERT_TRUE(waitForLoop());
+    }
+    QFile after(paths.at(0));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), bytes);
+    EXPECT_EQ(StrictUmask::modeOf(paths.at(0)), mode_t(0444));
+    EXPECT_TRUE(ExifTool::read(paths.at(0)).value("IFD0:Artist").isUndefined());
+    EXPECT_EQ(ExifTool::read(paths.at(1)).value("IFD0:Artist").toString(), "Saved by Lumetta");
+    ASSERT_FALSE(ui_.alerts().isEmpty());
+    EXPECT_EQ(ui_.alerts().last().title, QStringLiteral("An image could not be saved"));
+    EXPECT_EQ(ui_.alerts().last().message,
+        QStringLiteral("npm-canon-s40.jpg: The file is read-only: you do not have permission to change it, so it "
+                       "was left as it was"));
 }
 
 // "Also set the file's creation date" holds for every image Save All saves,

@@ -15,15 +15,40 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <future>
 #include <mutex>
 #include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
 QString failureWithDetail(const QString& failure, const QString& detail)
 {
     return detail.isEmpty() ? failure : failure + QStringLiteral(": ") + detail;
+}
+
+// The save ends with a rename in the file's folder, which a writable folder
+// allows even for a file the user may not write (mode 0444, another user's
+// file): the file's own permission is asked first, for the user the process
+// acts as. Empty when the file may be written, or when the question has no
+// answer (the save then fails on its own reason).
+QString writeRefusal(const QString& path)
+{
+    if (path.isEmpty() || ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0)
+        return QString();
+    switch (errno) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral(
+            "The file is read-only: you do not have permission to change it, so it was left as it was");
+    case EROFS:
+        return QStringLiteral("The file is on a read-only disk, so it was left as it was");
+    default:
+        return QString();
+    }
 }
 
 } // namespace
@@ -54,6 +79,8 @@ bool TAVImageObject::saveMetadataToImage()
     }
     if (!userFileUnchanged()) {
         reportChangedUserFile();
+    } else if (const QString refusal = writeRefusal(srcPath_); !refusal.isEmpty()) {
+        reportSaveFailure(refusal);
     } else if (prepareWorkingCopy()) {
         // A fresh writer per save: edits of a failed save never linger in a
         // writer's memory to be written by a later save.

@@ -18,6 +18,7 @@
 #include "support/QtPrinters.h"
 #include "support/StrictUmask.h"
 #include "support/TempFolder.h"
+#include "support/UnprivilegedStep.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -377,6 +378,46 @@ TEST_F(SaveRoadSafetyTest, APhotoKeepsItsModeThroughEverySave)
         image->exifData()->setIsClearAll(true);
         ASSERT_TRUE(image->saveMetadataToImage());
         EXPECT_EQ(StrictUmask::modeOf(image->srcPath()), mode) << "clear all";
+    }
+}
+
+// A camera photo of mode 0444 in a folder the user may write: the rename a
+// save ends with would replace it, yet the user may not change the file. The
+// save is refused with the reason and the photo stays byte for byte; once
+// the user makes it writable the same edit is saved.
+TEST_F(SaveRoadSafetyTest, APhotoTheUserMayNotWriteIsRefusedAndLeftAsItWas)
+{
+    const auto image = importSample("npm-canon-s40.jpg");
+    const QString user = image->srcPath();
+    ASSERT_TRUE(StrictUmask::setMode(user, 0444));
+    ASSERT_TRUE(UnprivilegedStep::handOver(tempFolder()));
+    const QByteArray before = WrittenFileProbe::bytes(user);
+    const FileServices::Identity identity = FileServices::identityOf(user);
+    editArtist(image, "Lumetta Tester");
+    {
+        const UnprivilegedStep step;
+        ASSERT_TRUE(step.isUnprivileged());
+        EXPECT_FALSE(image->saveMetadataToImage());
+    }
+    EXPECT_EQ(WrittenFileProbe::bytes(user), before);
+    EXPECT_EQ(FileServices::identityOf(user), identity);
+    EXPECT_EQ(StrictUmask::modeOf(user), mode_t(0444));
+    EXPECT_EQ(image->exifData()->enuModifyState(), 4);
+    EXPECT_EQ(image->lastSaveFailure(),
+        QString("The file is read-only: you do not have permission to change it, so it was left as it was"));
+    EXPECT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(FileServices::contentsOfFolder(tempPath("user")), QStringList{"npm-canon-s40.jpg"});
+    if (ExifTool::available()) {
+        EXPECT_FALSE(ExifTool::read(user).contains("IFD0:Artist"));
+    }
+
+    ASSERT_TRUE(StrictUmask::setMode(user, 0644));
+    {
+        const UnprivilegedStep step;
+        EXPECT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    }
+    if (ExifTool::available()) {
+        EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
     }
 }
 
