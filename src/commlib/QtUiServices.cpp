@@ -3,9 +3,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -46,6 +53,41 @@ QString caseless(const QString& extension)
     return pattern;
 }
 
+// An alert that lists files (an export of 900 photos, a save of as many
+// failures) would grow taller than the screen, its buttons out of reach: a
+// text taller than half the screen is shown in a scrolled area of that
+// height, so the box and its buttons stay on the screen whatever it lists.
+void scrollLongText(QMessageBox* box)
+{
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    auto* grid = qobject_cast<QGridLayout*>(box->layout());
+    const QScreen* screen = box->screen();
+    if (label == nullptr || grid == nullptr || screen == nullptr) {
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    const int textWidth = std::min(500, available.width() / 2);
+    const int mostHeight = available.height() / 2;
+    label->setWordWrap(true);
+    if (label->heightForWidth(textWidth) <= mostHeight) {
+        return;
+    }
+    int row = 0;
+    int column = 0;
+    int rowSpan = 0;
+    int columnSpan = 0;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
+    grid->removeWidget(label);
+    auto* area = new QScrollArea(box);
+    area->setObjectName(QStringLiteral("alertTextScroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(label);
+    area->setFixedSize(textWidth + area->verticalScrollBar()->sizeHint().width(), mostHeight);
+    grid->addWidget(area, row, column, rowSpan, columnSpan);
+}
+
 } // namespace
 
 QMessageBox* QtUiServices::makeAlert(const AlertRequest& request, QWidget* parent)
@@ -73,6 +115,7 @@ QMessageBox* QtUiServices::makeAlert(const AlertRequest& request, QWidget* paren
             box->setEscapeButton(button);
         }
     }
+    scrollLongText(box);
     return box;
 }
 

@@ -7,9 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -169,4 +173,45 @@ TEST(QtUiServices, GalleryAlert)
     EXPECT_TRUE(Gallery::capture(box, QStringLiteral("alert")));
     box->reject();
     QApplication::processEvents();
+}
+
+// An alert listing 900 files stays within the screen with its buttons on it,
+// the list scrolled to its last line; a short alert is laid out as before.
+TEST(QtUiServices, AnAlertListingManyFilesStaysOnTheScreen)
+{
+    QStringList lines;
+    for (int index = 1; index <= 900; ++index) {
+        lines.append(QStringLiteral("/home/ann/Pictures/out/IMG_%1.exv").arg(index, 4, 10, QLatin1Char('0')));
+    }
+    QtUiServices ui;
+    QWidget window;
+    window.resize(640, 480);
+    window.show();
+    for (const bool longList : {true, false}) {
+        SCOPED_TRACE(longList ? "900 lines" : "3 lines");
+        UiServices::AlertRequest alert = request({QStringLiteral("Dismiss")}, &window);
+        alert.title = QStringLiteral("Export finished");
+        alert.message = (longList ? lines : lines.mid(0, 3)).join(QLatin1Char('\n'));
+        whenModalUp([longList](QWidget* modal) {
+            const QRect screen = modal->screen()->availableGeometry();
+            EXPECT_LE(modal->frameGeometry().height(), screen.height());
+            QAbstractButton* dismiss = buttonNamed(modal, QStringLiteral("Dismiss"));
+            ASSERT_NE(dismiss, nullptr);
+            const QRect button(dismiss->mapToGlobal(QPoint(0, 0)), dismiss->size());
+            EXPECT_TRUE(screen.contains(button)) << button.y() << " of " << screen.height();
+            auto* area = modal->findChild<QScrollArea*>();
+            EXPECT_EQ(area != nullptr, longList);
+            if (area != nullptr) {
+                QScrollBar* bar = area->verticalScrollBar();
+                EXPECT_GT(bar->maximum(), 0);
+                bar->setValue(bar->maximum());
+                auto* text = qobject_cast<QLabel*>(area->widget());
+                ASSERT_NE(text, nullptr);
+                EXPECT_TRUE(text->text().endsWith(QStringLiteral("IMG_0900.exv")));
+                EXPECT_TRUE(Gallery::capture(modal, QStringLiteral("alert-long-list")));
+            }
+            dismiss->click();
+        });
+        EXPECT_EQ(ui.runAlert(alert), 1000);
+    }
 }
