@@ -198,7 +198,7 @@ public:
     bool confirmWholeListChange(
         const QString& title, const QString& what, const QString& action, const QString& consequence) override;
     bool exportExif(int32_t type, bool cvs, const QString& path, bool oneLineOneFileMode, bool isMergeInOneFile,
-        const std::optional<QStringList>& customSelectedKeys, QList<Failure>& failures) override;
+        const std::optional<QStringList>& customSelectedKeys, Outcome& outcome) override;
 
     // TAVImageObjectProtocol: both arrive while the loop's worker waits.
     void imageObjectHasModified(TAVImageObject* imageObject) override;

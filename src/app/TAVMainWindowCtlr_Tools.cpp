@@ -38,11 +38,11 @@ void TAVMainWindowCtlr::clickExportMetadata()
 }
 
 bool TAVMainWindowCtlr::exportExif(int32_t type, bool cvs, const QString& path, bool oneLineOneFileMode,
-    bool isMergeInOneFile, const std::optional<QStringList>& customSelectedKeys, QList<Failure>& failures)
+    bool isMergeInOneFile, const std::optional<QStringList>& customSelectedKeys, Outcome& outcome)
 {
     TAVExportOperation operation(marySelectedImgs_);
     const bool done = operation.exportExif(type, cvs, path, oneLineOneFileMode, isMergeInOneFile, customSelectedKeys);
-    failures.append(operation.failures());
+    outcome = operation.outcome();
     return done;
 }
 

@@ -2,10 +2,10 @@
 
 #include "tools/CSVWriter.h"
 
+#include "foundation/FileServices.h"
+#include "foundation/UiServices.h"
 #include "foundation/VXFileLocalManager.h"
 #include "foundation/VXGlobalFunctions.h"
-#include "models/read/SidecarExporter.h"
-#include "models/read/TAVMetadataReaderMgr.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -47,6 +47,11 @@ QStringList chosenKeys(const TAVExportOperation::Keys& keys)
     return keys ? *keys : QStringList();
 }
 
+QString numberedStem(const QString& base, int number)
+{
+    return QStringLiteral("%1 (%2)").arg(base).arg(number);
+}
+
 } // namespace
 
 TAVExportOperation::TAVExportOperation(const QList<TAVImageObjectPtr>& images)
@@ -63,16 +68,21 @@ bool TAVExportOperation::exportExif(int32_t type, bool cvs, const QString& path,
     // Made once, before the first sidecar, so the sidecars of a new folder
     // have somewhere to go whether or not CSV tables follow.
     if (!VXFileLocalManager::makeSureDirCreated(path)) {
-        failures_.append({path, QStringLiteral("The folder could not be created.")});
+        outcome_.failures.append({path, QStringLiteral("The folder could not be created.")});
         qCWarning(lcExport, "Cannot create the export folder %s", qUtf8Printable(path));
         return true;
     }
     const auto exportType = static_cast<uint64_t>(static_cast<uint32_t>(type));
+    if (!planNames(exportType, cvs && !isMergeInOneFile, cvs && isMergeInOneFile, path)) {
+        outcome_.cancelled = true;
+        return true;
+    }
+    const Selection selection = Selection::forExportType(exportType, customSelectedKeys);
     for (const TAVImageObjectPtr& image : std::as_const(images_)) {
         if (!image) {
             continue;
         }
-        exportSidecar(*image, exportType, path);
+        exportSidecar(*image, exportType, selection, path);
         if (cvs && !isMergeInOneFile) {
             exportCVS(*image, exportType, oneLineOneFileMode, path, customSelectedKeys);
         }
@@ -83,47 +93,190 @@ bool TAVExportOperation::exportExif(int32_t type, bool cvs, const QString& path,
     return true;
 }
 
-void TAVExportOperation::exportSidecar(const TAVImageObject& image, uint64_t type, const QString& path)
+bool TAVExportOperation::planNames(uint64_t type, bool perImageCsv, bool mergedCsv, const QString& path)
 {
+    plan_ = {type, perImageCsv, path};
+    QSet<QString> taken;
+    QStringList existing = pickStems(taken);
+    mergedName_ = VXGlobalFunctions::getFolderNameForCurrentTime();
+    const bool mergedExists
+        = mergedCsv && type != kThumbnailOnly && !existingIn(path, {csvName(mergedName_)}).isEmpty();
+    if (mergedExists) {
+        existing.append(csvName(mergedName_));
+    }
+    if (existing.isEmpty()) {
+        return true;
+    }
+    const Existing answer = askAboutExisting(path, existing);
+    if (answer == Existing::KeepBoth) {
+        nameApart(taken);
+        const QString mergedBase = mergedName_;
+        for (int number = 2; mergedExists && !existingIn(path, {csvName(mergedName_)}).isEmpty(); ++number) {
+            mergedName_ = numberedStem(mergedBase, number);
+        }
+    }
+    return answer != Existing::Cancel;
+}
+
+QStringList TAVExportOperation::pickStems(QSet<QString>& taken)
+{
+    stems_.clear();
+    QStringList existing;
+    for (const TAVImageObjectPtr& image : std::as_const(images_)) {
+        if (!image || image->srcPath().isEmpty()) {
+            continue;
+        }
+        QString stem = baseName(*image);
+        if (taken.contains(stem)) {
+            stem = QFileInfo(image->srcPath()).fileName();
+        }
+        if (taken.contains(stem)) {
+            stem = freeStem(baseName(*image), taken);
+        }
+        taken.insert(stem);
+        stems_.insert(image.get(), stem);
+        existing.append(existingIn(plan_.folder, namesOf(stem)));
+    }
+    return existing;
+}
+
+void TAVExportOperation::nameApart(QSet<QString>& taken)
+{
+    for (const TAVImageObjectPtr& image : std::as_const(images_)) {
+        const auto stem = image ? stems_.find(image.get()) : stems_.end();
+        if (stem != stems_.end() && !existingIn(plan_.folder, namesOf(stem.value())).isEmpty()) {
+            stem.value() = freeStem(baseName(*image), taken);
+            taken.insert(stem.value());
+        }
+    }
+}
+
+QStringList TAVExportOperation::namesOf(const QString& stem) const
+{
+    QStringList names{stem + QStringLiteral(".exv")};
+    if (plan_.type & (kAllFamilies | kXmp)) {
+        names.append(stem + QStringLiteral(".xmp"));
+    }
+    // The thumbnail's kind is known only once it is read: either name counts.
+    if (plan_.type & (kAllFamilies | kThumbnailOnly)) {
+        names.append(stem + QStringLiteral("_thumb.jpg"));
+        names.append(stem + QStringLiteral("_thumb.tif"));
+    }
+    if (plan_.perImageCsv && plan_.type != kThumbnailOnly) {
+        names.append(csvName(stem));
+    }
+    return names;
+}
+
+QStringList TAVExportOperation::existingIn(const QString& path, const QStringList& names)
+{
+    QStringList existing;
+    for (const QString& name : names) {
+        const FileServices::Identity identity = FileServices::identityOf(QDir(path).filePath(name));
+        if (identity.exists || identity.isLink) {
+            existing.append(name);
+        }
+    }
+    return existing;
+}
+
+TAVExportOperation::Existing TAVExportOperation::askAboutExisting(const QString& path, const QStringList& names)
+{
+    UiServices* ui = UiServices::shared();
+    if (ui == nullptr) {
+        return Existing::KeepBoth;
+    }
+    UiServices::AlertRequest question;
+    question.title = names.size() == 1
+        ? QStringLiteral("Replace the file already in the folder?")
+        : QStringLiteral("Replace the %1 files already in the folder?").arg(names.size());
+    const QString intro = names.size() == 1
+        ? QStringLiteral("This export writes a file that is already in \"%1\":").arg(path)
+        : QStringLiteral("This export writes %1 files that are already in \"%2\":").arg(names.size()).arg(path);
+    question.message = intro + QStringLiteral("\n") + names.join(QLatin1Char('\n'))
+        + QStringLiteral("\n\nKeep Both writes the new files under names of their own; Replace writes over these.");
+    question.buttons = {QStringLiteral("Keep Both"), QStringLiteral("Replace"), QStringLiteral("Cancel")};
+    switch (ui->runAlert(question)) {
+    case UiServices::FirstButton:
+        return Existing::KeepBoth;
+    case UiServices::SecondButton:
+        return Existing::Replace;
+    default:
+        return Existing::Cancel;
+    }
+}
+
+QString TAVExportOperation::freeStem(const QString& base, const QSet<QString>& taken) const
+{
+    for (int number = 2;; ++number) {
+        const QString stem = numberedStem(base, number);
+        if (!taken.contains(stem) && existingIn(plan_.folder, namesOf(stem)).isEmpty()) {
+            return stem;
+        }
+    }
+}
+
+QString TAVExportOperation::stemOf(const TAVImageObject& image) const
+{
+    return stems_.value(&image, baseName(image));
+}
+
+void TAVExportOperation::noteWritten(const QString& file)
+{
+    outcome_.written.append(QFileInfo(file).fileName());
+}
+
+void TAVExportOperation::exportSidecar(
+    const TAVImageObject& image, uint64_t type, const Selection& selection, const QString& path)
+{
+    if (image.srcPath().isEmpty()) {
+        outcome_.failures.append({image.path(), QStringLiteral("The metadata could not be exported.")});
+        return;
+    }
+    const QString stemPath = QDir(path).filePath(stemOf(image));
     // The exporter writes beside the old sidecar and renames over it, so a
     // failed export keeps the sidecar an earlier one left.
-    if (TAVMetadataReaderMgr::exportMetadata(type, image.srcPath(), path) != 0) {
-        const QString file
-            = image.srcPath().isEmpty() ? image.path() : SidecarExporter::sidecarPath(image.srcPath(), path);
-        failures_.append({file, QStringLiteral("The metadata could not be exported.")});
-    }
-    if (image.srcPath().isEmpty()) {
-        return;
+    const QString sidecar = stemPath + QStringLiteral(".exv");
+    QString error;
+    if (SidecarExporter::exportSidecar(image.srcPath(), sidecar, selection, &error)) {
+        noteWritten(sidecar);
+    } else {
+        outcome_.failures.append({sidecar, QStringLiteral("The metadata could not be exported.")});
+        qCWarning(lcExport, "Cannot write %s: %s", qUtf8Printable(sidecar), qUtf8Printable(error));
     }
     if (type & (kAllFamilies | kXmp)) {
-        exportXmpSidecar(image, path);
+        exportXmpSidecar(image, selection, stemPath + QStringLiteral(".xmp"));
     }
     if (type & (kAllFamilies | kThumbnailOnly)) {
-        exportThumbnail(image, path);
+        exportThumbnail(image, stemPath);
     }
 }
 
-void TAVExportOperation::exportXmpSidecar(const TAVImageObject& image, const QString& path)
+void TAVExportOperation::exportXmpSidecar(
+    const TAVImageObject& image, const Selection& selection, const QString& target)
 {
     QString error;
-    if (!SidecarExporter::exportXmpSidecar(image.srcPath(), path, &error)) {
-        const QString file = SidecarExporter::xmpSidecarPath(image.srcPath(), path);
-        failures_.append({file, QStringLiteral("The XMP sidecar could not be written: %1").arg(error)});
-        qCWarning(lcExport, "Cannot write %s: %s", qUtf8Printable(file), qUtf8Printable(error));
+    if (SidecarExporter::exportXmpSidecar(image.srcPath(), target, selection, &error)) {
+        noteWritten(target);
+        return;
     }
+    outcome_.failures.append({target, QStringLiteral("The XMP sidecar could not be written: %1").arg(error)});
+    qCWarning(lcExport, "Cannot write %s: %s", qUtf8Printable(target), qUtf8Printable(error));
 }
 
-void TAVExportOperation::exportThumbnail(const TAVImageObject& image, const QString& path)
+void TAVExportOperation::exportThumbnail(const TAVImageObject& image, const QString& stemPath)
 {
     QString error;
-    switch (SidecarExporter::exportThumbnail(image.srcPath(), path, &error)) {
+    QString written;
+    switch (SidecarExporter::exportThumbnail(image.srcPath(), stemPath, &written, &error)) {
     case SidecarExporter::ThumbnailExport::Written:
+        noteWritten(written);
         return;
     case SidecarExporter::ThumbnailExport::NoThumbnail:
-        failures_.append({image.srcPath(), QStringLiteral("The image has no embedded thumbnail to export.")});
+        outcome_.failures.append({image.srcPath(), QStringLiteral("The image has no embedded thumbnail to export.")});
         return;
     case SidecarExporter::ThumbnailExport::Failed:
-        failures_.append({SidecarExporter::thumbnailPath(image.srcPath(), path),
+        outcome_.failures.append({written.isEmpty() ? stemPath + QStringLiteral("_thumb.jpg") : written,
             QStringLiteral("The thumbnail could not be written: %1").arg(error)});
         qCWarning(
             lcExport, "Cannot export the thumbnail of %s: %s", qUtf8Printable(image.srcPath()), qUtf8Printable(error));
@@ -138,10 +291,10 @@ void TAVExportOperation::exportCVS(const TAVImageObject& image, uint64_t type, b
         return;
     }
     const QString base = baseName(image);
-    const QString file = QDir(path).filePath(csvName(base));
+    const QString file = QDir(path).filePath(csvName(stemOf(image)));
     const QStringList keys = chosenKeys(customSelectedKeys);
     CSVWriter writer(file, true);
-    const TAVEntityList rows = csvRows(image, type, keys);
+    const TAVEntityList rows = csvRows(image, type, Selection::forExportType(type, customSelectedKeys), keys);
     if (!keys.isEmpty()) {
         writeHeader(writer, oneLineOneFileMode, keys);
     }
@@ -159,8 +312,10 @@ void TAVExportOperation::exportCVSMerge(const QList<TAVImageObjectPtr>& images, 
     if (images.isEmpty() || path.isEmpty() || type == kThumbnailOnly) {
         return;
     }
-    const QString file = QDir(path).filePath(csvName(VXGlobalFunctions::getFolderNameForCurrentTime()));
+    const QString merged = mergedName_.isEmpty() ? VXGlobalFunctions::getFolderNameForCurrentTime() : mergedName_;
+    const QString file = QDir(path).filePath(csvName(merged));
     const QStringList keys = chosenKeys(customSelectedKeys);
+    const Selection selection = Selection::forExportType(type, customSelectedKeys);
     CSVWriter writer(file, true);
     // Without chosen keys the columns differ from image to image, so the
     // merged file always lists rows, each image under its own name.
@@ -170,7 +325,7 @@ void TAVExportOperation::exportCVSMerge(const QList<TAVImageObjectPtr>& images, 
         if (!image) {
             continue;
         }
-        const TAVEntityList rows = csvRows(*image, type, keys);
+        const TAVEntityList rows = csvRows(*image, type, selection, keys);
         if (keys.isEmpty()) {
             writer.writeLineWithFields({QStringLiteral(""), QStringLiteral(""), QStringLiteral("")});
             writer.writeCommentLine(QStringLiteral("############### %1 ##############").arg(baseName(*image)));
@@ -184,16 +339,16 @@ void TAVExportOperation::exportCVSMerge(const QList<TAVImageObjectPtr>& images, 
     finish(writer, file);
 }
 
-TAVEntityList TAVExportOperation::csvRows(const TAVImageObject& image, uint64_t type, const QStringList& keys)
+TAVEntityList TAVExportOperation::csvRows(
+    const TAVImageObject& image, uint64_t type, const Selection& selection, const QStringList& keys)
 {
-    const QSet<QString> chosen(keys.cbegin(), keys.cend());
     TAVEntityList rows;
     for (const TAVEntityPtr& row : image.readAllMetadata(type)) {
-        if (row && !row->isGroup() && (chosen.isEmpty() || chosen.contains(row->key()))) {
+        if (row && !row->isGroup() && selection.keeps(row->key())) {
             rows.append(row);
         }
     }
-    if (!chosen.isEmpty()) {
+    if (!keys.isEmpty()) {
         std::stable_sort(rows.begin(), rows.end(), [](const TAVEntityPtr& a, const TAVEntityPtr& b) {
             return QString::compare(a->key(), b->key(), Qt::CaseSensitive) < 0;
         });
@@ -240,10 +395,12 @@ void TAVExportOperation::writeThreeColumns(CSVWriter& writer, const TAVEntityLis
 
 void TAVExportOperation::finish(CSVWriter& writer, const QString& path)
 {
-    if (!writer.closeFile()) {
-        failures_.append({path, writer.error()});
-        qCWarning(lcExport, "Cannot write %s: %s", qUtf8Printable(path), qUtf8Printable(writer.error()));
+    if (writer.closeFile()) {
+        noteWritten(path);
+        return;
     }
+    outcome_.failures.append({path, writer.error()});
+    qCWarning(lcExport, "Cannot write %s: %s", qUtf8Printable(path), qUtf8Printable(writer.error()));
 }
 
 QString TAVExportOperation::baseName(const TAVImageObject& image)

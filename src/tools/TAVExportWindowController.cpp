@@ -293,24 +293,55 @@ void TAVExportWindowController::clickExport()
     const bool cvs = cvsChk()->isEnabled() && checkExportCVS();
     const std::optional<QStringList> keys
         = type == kCustomOnly ? std::optional<QStringList>(customSelectEntities_) : std::nullopt;
-    QList<TAVExportCallbackTarget::Failure> failures;
+    TAVExportCallbackTarget::Outcome outcome;
     // The target may let go of this sheet while it exports.
     const QPointer<TAVExportWindowController> self(this);
     if (callbackTarget_ != nullptr) {
         callbackTarget_->exportExif(
-            type, cvs, path, oneFileOneLineChk()->isChecked(), exportInOneFileChk()->isChecked(), keys, failures);
+            type, cvs, path, oneFileOneLineChk()->isChecked(), exportInOneFileChk()->isChecked(), keys, outcome);
     }
     if (!self) {
         return;
     }
-    if (!failures.isEmpty()) {
+    // Cancelled at the question about files already there: the sheet stays
+    // for another folder or other choices.
+    if (outcome.cancelled) {
+        return;
+    }
+    tellOutcome(outcome, path);
+    endSheetOfSelfWindow();
+}
+
+void TAVExportWindowController::tellOutcome(const TAVExportCallbackTarget::Outcome& outcome, const QString& path)
+{
+    UiServices* ui = UiServices::shared();
+    if (ui == nullptr || (outcome.failures.isEmpty() && outcome.written.isEmpty())) {
+        return;
+    }
+    QString written;
+    if (!outcome.written.isEmpty()) {
+        written
+            = (outcome.written.size() == 1 ? tr("1 file written into \"%1\":").arg(path)
+                                           : tr("%1 files written into \"%2\":").arg(outcome.written.size()).arg(path))
+            + QLatin1Char('\n') + outcome.written.join(QLatin1Char('\n'));
+    }
+    UiServices::AlertRequest alert;
+    alert.buttons = {tr("OK")};
+    alert.parent = window();
+    if (outcome.failures.isEmpty()) {
+        alert.title = tr("Export finished");
+        alert.message = written;
+        alert.style = UiServices::AlertStyle::Informational;
+    } else {
         QStringList lines;
-        for (const TAVExportCallbackTarget::Failure& failure : std::as_const(failures)) {
+        for (const TAVExportCallbackTarget::Failure& failure : outcome.failures) {
             lines.append(QStringLiteral("%1: %2").arg(failure.file, failure.reason));
         }
-        alert(tr("Errors"), lines.join(QLatin1Char('\n')), window());
+        alert.title = tr("Errors");
+        alert.message
+            = lines.join(QLatin1Char('\n')) + (written.isEmpty() ? QString() : QStringLiteral("\n\n") + written);
     }
-    endSheetOfSelfWindow();
+    ui->runAlert(alert);
 }
 
 void TAVExportWindowController::clickCanel()

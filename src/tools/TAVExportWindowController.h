@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commlib/VXCommonWindowController.h"
+#include "tools/TAVExportCallbackTarget.h"
 
 #include "models/record/TAVExifData.h"
 
@@ -12,7 +13,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TAVExportCallbackTarget;
 class TAVFiltExportFieldsWndCtlr;
 
 // The sheet on which the user chooses what to export for the selected images:
@@ -25,9 +25,11 @@ class TAVFiltExportFieldsWndCtlr;
 // - Made once and kept. Making it registers the six defaults and turns the
 //   custom choice off, so custom fields never survive a restart.
 // - The custom choice and the three families exclude each other.
-// - A missing path or format alerts and keeps the sheet up. Otherwise the
-//   sheet ends after the export returned, with one "Errors" alert first when
-//   some files could not be written.
+// - A missing path or format alerts and keeps the sheet up, and so does a
+//   Cancel at the export's question about files already in the folder.
+//   Otherwise the sheet ends after the export returned, with one alert first
+//   that names the files written ("Export finished"), after the files that
+//   could not be written when there are some ("Errors").
 class TAVExportWindowController : public VXCommonWindowController {
     Q_OBJECT
 public:
@@ -97,6 +99,7 @@ private:
     void applyCustomKeys(const QStringList& keys);
     static void flip(const QString& key);
     static void alert(const QString& title, const QString& message, QObject* parent);
+    void tellOutcome(const TAVExportCallbackTarget::Outcome& outcome, const QString& path);
 
     QCheckBox* exifChk_ = nullptr;
     QCheckBox* xmpChk_ = nullptr;

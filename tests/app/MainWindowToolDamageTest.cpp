@@ -216,8 +216,9 @@ TEST_F(MainWindowToolDamageTest, ExportXmpAndThumbnailBoxesWriteASidecarAndTheEm
     window().toolbarAction("Export Exif")->trigger();
     TAVExportWindowController* sheet = window().exportWindowCtlr();
     ASSERT_NE(sheet, nullptr);
-    for (const auto& [box, on] : {std::pair{sheet->exifChk(), false}, {sheet->xmpChk(), true},
-             {sheet->thumbChk(), true}, {sheet->cvsChk(), false}}) {
+    // EXIF ticked too: the XMP sidecar then carries the EXIF in its XMP form.
+    for (const auto& [box, on] : {std::pair{sheet->exifChk(), true}, {sheet->xmpChk(), true}, {sheet->thumbChk(), true},
+             {sheet->cvsChk(), false}}) {
         if (box->isChecked() != on)
             box->click();
     }

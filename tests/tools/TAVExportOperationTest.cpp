@@ -5,6 +5,7 @@
 #include "foundation/FileServices.h"
 
 #include "support/ExifTool.h"
+#include "support/FakeUiServices.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
@@ -30,6 +31,16 @@ struct Case {
     QByteArray expected;
 };
 
+// Sorted, without the rows the library adds for the structure it writes
+// (the pointer to the GPS directory, the IPTC character set).
+QStringList withoutStructure(QStringList keys)
+{
+    keys.removeAll(QStringLiteral("Exif.Image.GPSTag"));
+    keys.removeAll(QStringLiteral("Iptc.Envelope.CharacterSet"));
+    keys.sort();
+    return keys;
+}
+
 QByteArray contents(const QString& path)
 {
     QFile in(path);
@@ -38,6 +49,13 @@ QByteArray contents(const QString& path)
 
 class ExportOperationTest : public TempFolderTest {
 protected:
+    void SetUp() override
+    {
+        TempFolderTest::SetUp();
+        UiServices::setShared(&ui_);
+    }
+    void TearDown() override { UiServices::setShared(nullptr); }
+
     // The user's file holds `tags`; its working copy then gets `edits` on top,
     // as an image whose changes are not saved yet.
     TAVImageObjectPtr image(const QString& name, const Tags& tags, const Tags& edits = {})
@@ -69,6 +87,9 @@ protected:
         const QStringList csv = QDir(out()).entryList({"*.csv"}, QDir::Files);
         return csv.size() == 1 ? QDir(out()).filePath(csv.first()) : QString();
     }
+
+    // Alerts answer their first button (Keep Both) unless told otherwise.
+    FakeUiServices ui_;
 };
 
 TEST_F(ExportOperationTest, TypeNamesFollowTheExifTypeIdsAndUnknownIdsAreUndefined)
@@ -105,6 +126,7 @@ TEST_F(ExportOperationTest, PerImageTablesInEveryLayout)
             "Exif.Image.Make,ASCII,WorkCam\nExif.Image.Orientation,SHORT,1\nIptc.Application2.City,string,Oslo\n"},
     };
     for (const Case& c : cases) {
+        QDir(out()).removeRecursively();
         TAVExportOperation operation({a});
         EXPECT_TRUE(operation.exportExif(16, true, out(), c.oneLine, false, c.keys)) << c.name;
         EXPECT_TRUE(operation.failures().isEmpty()) << c.name;
@@ -153,6 +175,8 @@ TEST_F(ExportOperationTest, ThumbnailAloneAndAnEmptyPathWriteNoTable)
     const TAVImageObjectPtr a = camera("a.jpg", "WorkCam");
     TAVExportOperation thumbnail({a});
     EXPECT_TRUE(thumbnail.exportExif(8, true, out(), false, false, std::nullopt));
+    EXPECT_EQ(written(), QStringList{"a.exv"});
+    QDir(out()).removeRecursively();
     EXPECT_TRUE(thumbnail.exportExif(8, true, out(), false, true, std::nullopt));
     EXPECT_EQ(written(), QStringList{"a.exv"});
 
@@ -178,19 +202,63 @@ TEST_F(ExportOperationTest, TheSidecarHoldsTheUsersFileAndTheTableTheWorkingCopy
     }
 }
 
-TEST_F(ExportOperationTest, ImagesOfOneBaseNameLeaveTheLaterOnesFiles)
+TEST_F(ExportOperationTest, ImagesOfOneBaseNameGetFilesOfTheirOwn)
 {
     const TAVImageObjectPtr jpeg = image("a.jpg", {{"Exif.Image.Make", "First", std::nullopt}});
     const TAVImageObjectPtr tiff = image("a.tif", {{"Exif.Image.Make", "Second", std::nullopt}});
     TAVExportOperation operation({jpeg, tiff});
     ASSERT_TRUE(operation.exportExif(2, true, out(), false, false, std::nullopt));
     EXPECT_TRUE(operation.failures().isEmpty());
-    EXPECT_EQ(written(), QStringList({"a.csv", "a.exv"}));
-    EXPECT_TRUE(contents(out() + "/a.csv").contains("Exif.Image.Make,ASCII,Second\n"));
-    EXPECT_FALSE(contents(out() + "/a.csv").contains("First"));
-    const auto sidecar = Exiv2::ImageFactory::open((out() + "/a.exv").toStdString());
+    EXPECT_EQ(written(), QStringList({"a.csv", "a.exv", "a.tif.csv", "a.tif.exv"}));
+    EXPECT_EQ(operation.outcome().written, QStringList({"a.exv", "a.csv", "a.tif.exv", "a.tif.csv"}));
+    EXPECT_TRUE(contents(out() + "/a.csv").contains("Exif.Image.Make,ASCII,First\n"));
+    EXPECT_TRUE(contents(out() + "/a.tif.csv").contains("Exif.Image.Make,ASCII,Second\n"));
+    const auto sidecar = Exiv2::ImageFactory::open((out() + "/a.tif.exv").toStdString());
     sidecar->readMetadata();
     EXPECT_EQ(sidecar->exifData()["Exif.Image.Make"].toString(), "Second");
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+}
+
+// The EXIF and XMP boxes, and a custom choice of keys, decide what the
+// sidecar and the table hold; IPTC has no box and goes with either family.
+TEST_F(ExportOperationTest, TheSidecarAndTheTableHoldWhatTheBoxesChoose)
+{
+    const TAVImageObjectPtr a = image("a.jpg",
+        {{"Exif.Image.Make", "UserCam", std::nullopt}, {"Exif.GPSInfo.GPSLatitudeRef", "N", std::nullopt},
+            {"Iptc.Application2.City", "Oslo", std::nullopt}, {"Xmp.dc.source", "Harbour", std::nullopt}});
+    struct Choice {
+        const char* name;
+        int32_t type;
+        Keys keys;
+        QStringList sidecarKeys;
+    };
+    const std::vector<Choice> choices{
+        {"XMP alone", 4, std::nullopt, {"Iptc.Application2.City", "Xmp.dc.source"}},
+        {"EXIF alone", 2, std::nullopt, {"Exif.GPSInfo.GPSLatitudeRef", "Exif.Image.Make", "Iptc.Application2.City"}},
+        {"custom keys", 16, QStringList{"Exif.Image.Make"}, {"Exif.Image.Make"}},
+    };
+    for (const Choice& choice : choices) {
+        SCOPED_TRACE(choice.name);
+        QDir(out()).removeRecursively();
+        TAVExportOperation operation({a});
+        ASSERT_TRUE(operation.exportExif(choice.type, true, out(), false, false, choice.keys));
+        const auto sidecar = Exiv2::ImageFactory::open((out() + "/a.exv").toStdString());
+        sidecar->readMetadata();
+        QStringList keys;
+        for (const auto& datum : sidecar->exifData())
+            keys.append(QString::fromStdString(datum.key()));
+        for (const auto& datum : sidecar->iptcData())
+            keys.append(QString::fromStdString(datum.key()));
+        for (const auto& datum : sidecar->xmpData())
+            keys.append(QString::fromStdString(datum.key()));
+        EXPECT_EQ(withoutStructure(keys), choice.sidecarKeys);
+        QStringList tableKeys;
+        for (const QByteArray& line : contents(out() + "/a.csv").split('\n')) {
+            if (!line.isEmpty() && line != "Field Name,Type,Value")
+                tableKeys.append(QString::fromUtf8(line.split(',').first()));
+        }
+        EXPECT_EQ(withoutStructure(tableKeys), choice.sidecarKeys);
+    }
 }
 
 TEST_F(ExportOperationTest, ANewNestedFolderIsMadeBeforeTheFirstSidecar)
@@ -212,6 +280,8 @@ TEST_F(ExportOperationTest, FilesThatCannotBeWrittenAreReportedAndNothingStandin
     // A folder where a table should go: reported, left as it was; b still written.
     ASSERT_TRUE(QDir().mkpath(out() + "/a.csv"));
     ASSERT_TRUE(QFile(out() + "/a.csv/keep.txt").open(QIODevice::WriteOnly));
+    // Asked about the folder standing there, the user chose Replace.
+    ui_.answerAlerts({UiServices::SecondButton});
     TAVExportOperation blocked({a, b});
     EXPECT_TRUE(blocked.exportExif(2, true, out(), false, false, std::nullopt));
     ASSERT_EQ(blocked.failures().size(), 1);
@@ -230,6 +300,7 @@ TEST_F(ExportOperationTest, FilesThatCannotBeWrittenAreReportedAndNothingStandin
     // A user's file gone: its sidecar is reported, the old one stays.
     ASSERT_TRUE(QFile::remove(a->srcPath()));
     const QByteArray before = contents(out() + "/a.exv");
+    ui_.answerAlerts({UiServices::SecondButton});
     TAVExportOperation missing({a});
     missing.exportExif(2, false, out(), false, false, std::nullopt);
     ASSERT_EQ(missing.failures().size(), 1);

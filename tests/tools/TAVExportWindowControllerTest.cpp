@@ -47,10 +47,10 @@ public:
         std::optional<QStringList> keys;
     };
     bool exportExif(int32_t type, bool cvs, const QString& path, bool oneLine, bool merge,
-        const std::optional<QStringList>& keys, QList<Failure>& failures) override
+        const std::optional<QStringList>& keys, Outcome& outcome) override
     {
         calls.push_back({type, cvs, path, oneLine, merge, keys});
-        failures.append(toReport);
+        outcome.failures.append(toReport);
         return !path.isEmpty();
     }
     std::vector<Call> calls;

@@ -83,6 +83,47 @@ auto openSource(const QString& srcPath)
     return source;
 }
 
+// The rows of `data` that `selection` keeps.
+template <typename Data> Data keptOf(const Data& data, const SidecarExporter::Selection& selection)
+{
+    Data kept;
+    for (const auto& datum : data) {
+        if (selection.keeps(QString::fromStdString(datum.key()))) {
+            kept.add(datum);
+        }
+    }
+    return kept;
+}
+
+// Writes a sidecar of the image type `type` (the metadata sidecar or an XMP
+// sidecar, which turns the EXIF and IPTC it is given into XMP as it writes)
+// of what `selection` keeps of `srcPath`. It is built in memory and renamed
+// into place, so an older file at `target` is replaced only by a complete new one.
+bool writeSidecarOf(const QString& srcPath, const QString& target, int type,
+    const SidecarExporter::Selection& selection, QString* error)
+{
+    const ExivRuntime::FileScope scope(srcPath);
+    try {
+        const auto source = openSource(srcPath);
+        const auto sidecar = Exiv2::ImageFactory::create(type);
+        sidecar->setExifData(keptOf(source->exifData(), selection));
+        sidecar->setIptcData(keptOf(source->iptcData(), selection));
+        sidecar->setXmpData(keptOf(source->xmpData(), selection));
+        if (type == Exiv2::ImageType::exv && selection.keepsComment() && !source->comment().empty()) {
+            sidecar->setComment(source->comment());
+        }
+        ExivRuntime::writeMetadata(*sidecar);
+        return ExivMemoryFile::commit(*sidecar, target, error);
+    } catch (const Exiv2::AnyError& caught) {
+        reportLibraryError(caught.what());
+        *error = QString::fromUtf8(caught.what());
+    } catch (const std::exception& caught) {
+        reportLibraryError(caught.what());
+        *error = QString::fromUtf8(caught.what());
+    }
+    return false;
+}
+
 // Reads `srcPath` and writes its metadata as a sidecar into `folder`.
 int32_t extractAll(const QString& srcPath, const QString& folder)
 {
@@ -91,39 +132,12 @@ int32_t extractAll(const QString& srcPath, const QString& folder)
         qCWarning(lcSidecarExport, "No folder %s for %s", qUtf8Printable(folder), qUtf8Printable(target));
         return kFailure;
     }
-    const ExivRuntime::FileScope scope(srcPath);
-    try {
-        const auto source = openSource(srcPath);
-
-        const auto sidecar = Exiv2::ImageFactory::create(Exiv2::ImageType::exv);
-        if (!source->exifData().empty()) {
-            sidecar->setExifData(source->exifData());
-        }
-        if (!source->iptcData().empty()) {
-            sidecar->setIptcData(source->iptcData());
-        }
-        if (!source->xmpData().empty()) {
-            sidecar->setXmpData(source->xmpData());
-        }
-        if (!source->comment().empty()) {
-            sidecar->setComment(source->comment());
-        }
-        ExivRuntime::writeMetadata(*sidecar);
-
-        // Built in memory and renamed into place, so an older sidecar is
-        // replaced only by a complete new one.
-        QString error;
-        if (!ExivMemoryFile::commit(*sidecar, target, &error)) {
-            qCWarning(lcSidecarExport, "Could not write %s: %s", qUtf8Printable(target), qUtf8Printable(error));
-            return kFailure;
-        }
-        return 0;
-    } catch (const Exiv2::AnyError& error) {
-        reportLibraryError(error.what());
-    } catch (const std::exception& error) {
-        reportLibraryError(error.what());
+    QString error;
+    if (!SidecarExporter::exportSidecar(srcPath, target, SidecarExporter::Selection(), &error)) {
+        qCWarning(lcSidecarExport, "Could not write %s: %s", qUtf8Printable(target), qUtf8Printable(error));
+        return kFailure;
     }
-    return kFailure;
+    return 0;
 }
 
 } // namespace
@@ -159,38 +173,64 @@ int32_t SidecarExporter::doExportMetadata(int32_t argc, const char* const argv[]
     return result & 0xff;
 }
 
+SidecarExporter::Selection SidecarExporter::Selection::forExportType(
+    uint64_t type, const std::optional<QStringList>& customKeys)
+{
+    constexpr uint64_t kAll = 1;
+    constexpr uint64_t kExif = 2;
+    constexpr uint64_t kXmp = 4;
+    constexpr uint64_t kCustom = 16;
+    Selection selection;
+    if (type & kCustom) {
+        // Custom fields without a choice narrow nothing.
+        if (customKeys && !customKeys->isEmpty()) {
+            selection.keys = QSet<QString>(customKeys->cbegin(), customKeys->cend());
+        }
+        return selection;
+    }
+    selection.exif = (type & (kAll | kExif)) != 0;
+    selection.xmp = (type & (kAll | kXmp)) != 0;
+    return selection;
+}
+
+bool SidecarExporter::Selection::keeps(const QString& key) const
+{
+    if (keys) {
+        return keys->contains(key);
+    }
+    if (key.startsWith(QLatin1String("Exif."))) {
+        return exif;
+    }
+    if (key.startsWith(QLatin1String("Xmp."))) {
+        return xmp;
+    }
+    return true;
+}
+
+bool SidecarExporter::exportSidecar(
+    const QString& srcPath, const QString& target, const Selection& selection, QString* error)
+{
+    return writeSidecarOf(srcPath, target, Exiv2::ImageType::exv, selection, error);
+}
+
 QString SidecarExporter::xmpSidecarPath(const QString& srcPath, const QString& folder)
 {
     return QDir(folder).filePath(QFileInfo(srcPath).completeBaseName() + QStringLiteral(".xmp"));
 }
 
-QString SidecarExporter::thumbnailPath(const QString& srcPath, const QString& folder, const QString& extension)
-{
-    return QDir(folder).filePath(QFileInfo(srcPath).completeBaseName() + QStringLiteral("_thumb") + extension);
-}
-
 bool SidecarExporter::exportXmpSidecar(const QString& srcPath, const QString& folder, QString* error)
 {
-    const ExivRuntime::FileScope scope(srcPath);
-    try {
-        const auto source = openSource(srcPath);
-        // The sidecar converts the EXIF and IPTC it is given into XMP as it writes.
-        const auto sidecar = Exiv2::ImageFactory::create(Exiv2::ImageType::xmp);
-        sidecar->setExifData(source->exifData());
-        sidecar->setIptcData(source->iptcData());
-        sidecar->setXmpData(source->xmpData());
-        ExivRuntime::writeMetadata(*sidecar);
-        return ExivMemoryFile::commit(*sidecar, xmpSidecarPath(srcPath, folder), error);
-    } catch (const Exiv2::AnyError& caught) {
-        *error = QString::fromUtf8(caught.what());
-    } catch (const std::exception& caught) {
-        *error = QString::fromUtf8(caught.what());
-    }
-    return false;
+    return exportXmpSidecar(srcPath, xmpSidecarPath(srcPath, folder), Selection(), error);
+}
+
+bool SidecarExporter::exportXmpSidecar(
+    const QString& srcPath, const QString& target, const Selection& selection, QString* error)
+{
+    return writeSidecarOf(srcPath, target, Exiv2::ImageType::xmp, selection, error);
 }
 
 SidecarExporter::ThumbnailExport SidecarExporter::exportThumbnail(
-    const QString& srcPath, const QString& folder, QString* error)
+    const QString& srcPath, const QString& stemPath, QString* written, QString* error)
 {
     try {
         const auto source = openSource(srcPath);
@@ -199,10 +239,10 @@ SidecarExporter::ThumbnailExport SidecarExporter::exportThumbnail(
         if (bytes.size_ <= 0) {
             return ThumbnailExport::NoThumbnail;
         }
-        const QString path = thumbnailPath(srcPath, folder, QString::fromLatin1(thumbnail.extension()));
+        *written = stemPath + QStringLiteral("_thumb") + QString::fromLatin1(thumbnail.extension());
         const QByteArray data(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
-        return FileServices::writeFileAtomically(path, data, error) ? ThumbnailExport::Written
-                                                                    : ThumbnailExport::Failed;
+        return FileServices::writeFileAtomically(*written, data, error) ? ThumbnailExport::Written
+                                                                        : ThumbnailExport::Failed;
     } catch (const Exiv2::AnyError& caught) {
         *error = QString::fromUtf8(caught.what());
     } catch (const std::exception& caught) {
