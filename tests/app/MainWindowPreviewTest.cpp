@@ -6,8 +6,13 @@
 #include "app/TAVImageBrowserView.h"
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVPreviewWindow.h"
+#include "app/TAVSummaryViewCtlr.h"
+#include "app/TAVThumbnailLoader.h"
+#include "foundation/FileServices.h"
 #include "support/Gallery.h"
+#include "support/ImageFixtures.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 #include <QToolButton>
@@ -73,6 +78,41 @@ TEST_F(MainWindowPreviewTest, PagesThroughEverySelectedPhotoAndTheArrowKeysMoveT
     QTest::keyClick(browser, Qt::Key_Space);
     EXPECT_EQ(preview()->shownImage(), images().at(0));
     EXPECT_EQ(place()->text(), "1 of 3");
+}
+
+// A photo whose picture was edited after the camera stored its large preview:
+// the list, the Summary tab and the preview window show the picture as it is,
+// never the old preview.
+TEST_F(MainWindowPreviewTest, AnEditedPhotoShowsItsOwnPictureNotTheStoredPreviewEverywhere)
+{
+    QImage picture(2400, 1600, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QImage stored(600, 400, QImage::Format_RGB32);
+    stored.fill(Qt::green);
+    ASSERT_TRUE(QDir().mkpath(tempPath("in")));
+    const QString path = tempPath("in/edited.jpg");
+    ASSERT_TRUE(FileServices::writeFileAtomically(path, ImageFixtures::jpegWithStoredPreview(picture, stored)));
+    ASSERT_TRUE(importAndWait({path}));
+    select({0});
+    const auto isRed = [](const QImage& shown) {
+        const QColor centre = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        return !shown.isNull() && centre.red() > 200 && centre.green() < 60;
+    };
+
+    QImage thumbnail;
+    TAVThumbnailLoader* loader = window().photosViewCltr()->thumbnailLoader();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !(thumbnail = loader->thumbnail(images().at(0)->path())).isNull(); }, 5000));
+    EXPECT_TRUE(isRed(thumbnail)) << "the list's thumbnail";
+
+    auto* summaryPicture = window().summaryTab()->findChild<QLabel*>(QStringLiteral("imageView"));
+    ASSERT_NE(summaryPicture, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(summaryPicture->pixmap().toImage()); }, 5000))
+        << "the Summary tab's picture";
+
+    QTest::keyClick(window().photosViewCltr()->imageBrowser(), Qt::Key_Space);
+    ASSERT_TRUE(preview()->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(preview()->picture()); }, 5000)) << "the preview window's picture";
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "support/ImageFixtures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,15 @@
 namespace ImageFixtures {
 
 namespace {
+
+QByteArray jpegOf(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return bytes;
+}
 
 std::unique_ptr<Exiv2::Image> openImage(const QString& path)
 {
@@ -151,6 +161,48 @@ QString copySample(const QString& name, const QString& folder, const QString& ne
     }
     QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
     return target;
+}
+
+QByteArray jpegWithStoredPreview(const QImage& picture, const QImage& preview)
+{
+    const QByteArray main = jpegOf(picture);
+    // SOI and the encoder's APP0.
+    const int head = 2 + 2 + (quint8(main.at(4)) << 8 | quint8(main.at(5)));
+    const QByteArray second = jpegOf(preview);
+    QByteArray index;
+    auto put16 = [&index](quint32 value) {
+        index.append(char(value & 0xFF));
+        index.append(char((value >> 8) & 0xFF));
+    };
+    auto put32 = [&put16](quint32 value) {
+        put16(value & 0xFFFF);
+        put16(value >> 16);
+    };
+    // Little-endian header; one entry: the list of two 16-byte pictures after the directory.
+    index.append("II", 2);
+    put16(42);
+    put32(8);
+    put16(1);
+    put16(0xB002);
+    put16(7);
+    put32(32);
+    put32(8 + 2 + 12 + 4);
+    put32(0);
+    const int segmentLength = 2 + 4 + int(index.size()) + 32;
+    const int origin = head + 2 + 2 + 4; // the index's header, after its marker, length and "MPF\0"
+    const int previewAt = head + 2 + segmentLength + int(main.size()) - head;
+    put32(0x20030000);
+    put32(quint32(main.size()));
+    put32(0);
+    put32(0);
+    put32(0x00010001);
+    put32(quint32(second.size()));
+    put32(quint32(previewAt - origin));
+    put32(0);
+    QByteArray file = main.left(head) + QByteArray("\xFF\xE2", 2);
+    file.append(char(segmentLength >> 8));
+    file.append(char(segmentLength & 0xFF));
+    return file + QByteArray("MPF\0", 4) + index + main.mid(head) + second;
 }
 
 } // namespace ImageFixtures

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -39,6 +41,11 @@ bool makeImageWithTags(const QString& path, const std::vector<Tag>& tags, QSize 
 // twice, with the title "Harbour" and the subject "sea", "sun"), as some
 // phones write them; other readers still read it.
 bool giveUndecodableXmpPacket(const QString& path);
+
+// A JPEG of `picture` with a second JPEG, `preview`, after it, listed in a
+// multi-picture index (APP2 "MPF") after the picture's APP0, as cameras store
+// the large preview of a photo.
+QByteArray jpegWithStoredPreview(const QImage& picture, const QImage& preview);
 
 // The path of a committed sample under tests/data.
 QString sample(const QString& name);

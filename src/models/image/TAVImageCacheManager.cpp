@@ -1,7 +1,6 @@
 #include "models/image/TAVImageCacheManager.h"
 #include "models/formats/ExivRuntime.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -131,137 +130,6 @@ QImage largestPreview(const QString& path, bool* readable)
         qCWarning(lcImageCache, "No preview in %s: %s", qUtf8Printable(path), error.what());
     } catch (const std::exception& error) {
         qCWarning(lcImageCache, "No preview in %s: %s", qUtf8Printable(path), error.what());
-    }
-    return QImage();
-}
-
-// Reads a TIFF-ordered integer of `bytes` bytes at `at` in `data`.
-quint32 tiffNumber(const QByteArray& data, qsizetype at, int bytes, bool littleEndian)
-{
-    quint32 value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        const quint32 byte = quint8(data.at(at + (littleEndian ? bytes - 1 - i : i)));
-        value = (value << 8) | byte;
-    }
-    return value;
-}
-
-// Where a JPEG's pictures other than its main one lie, as its multi-picture
-// index (an APP2 segment after the main picture's metadata) gives them: the
-// large preview cameras store beside a photo of many megapixels. Empty when
-// the file has no such index before its picture data.
-QList<std::pair<qint64, qint64>> multiPictureParts(QFile& file)
-{
-    QList<std::pair<qint64, qint64>> parts; // file offset and size
-    if (!file.seek(0) || file.read(2) != QByteArray("\xFF\xD8", 2)) {
-        return parts;
-    }
-    for (int segments = 0; segments < 32; ++segments) {
-        const qint64 segmentStart = file.pos();
-        const QByteArray head = file.read(4);
-        if (head.size() < 4 || quint8(head.at(0)) != 0xFF) {
-            return parts;
-        }
-        const int marker = quint8(head.at(1));
-        const qint64 length = (quint8(head.at(2)) << 8) | quint8(head.at(3));
-        // The index comes before the picture data; anything else ends the look.
-        if (marker == 0xDA || marker < 0xE0 || marker > 0xEF || length < 2) {
-            return parts;
-        }
-        if (marker == 0xE2 && length > 2 + 4 + 8) {
-            const QByteArray segment = file.read(length - 2);
-            if (segment.size() == length - 2 && segment.startsWith(QByteArray("MPF\0", 4))) {
-                // Offsets count from the index's own byte-order mark.
-                const qint64 origin = segmentStart + 4 + 4;
-                const QByteArray tiff = segment.mid(4);
-                const bool little = tiff.startsWith("II");
-                if (!little && !tiff.startsWith("MM")) {
-                    return parts;
-                }
-                const qsizetype ifd = tiffNumber(tiff, 4, 4, little);
-                if (ifd < 8 || ifd + 2 > tiff.size()) {
-                    return parts;
-                }
-                const int entries = int(tiffNumber(tiff, ifd, 2, little));
-                for (int i = 0; i < entries && ifd + 2 + (i + 1) * 12 <= tiff.size(); ++i) {
-                    const qsizetype entry = ifd + 2 + i * 12;
-                    if (tiffNumber(tiff, entry, 2, little) != 0xB002) {
-                        continue; // the list of pictures
-                    }
-                    const qsizetype count = tiffNumber(tiff, entry + 4, 4, little);
-                    const qsizetype at = tiffNumber(tiff, entry + 8, 4, little);
-                    for (qsizetype picture = 0; picture + 16 <= count && at + picture + 16 <= tiff.size();
-                         picture += 16) {
-                        const quint32 attributes = tiffNumber(tiff, at + picture, 4, little);
-                        const qint64 size = tiffNumber(tiff, at + picture + 4, 4, little);
-                        const qint64 offset = tiffNumber(tiff, at + picture + 8, 4, little);
-                        // The main picture's offset is 0; others must be JPEG.
-                        if (offset > 0 && ((attributes >> 24) & 0x7) == 0) {
-                            parts.append({origin + offset, size});
-                        }
-                    }
-                }
-            }
-            return parts;
-        }
-        if (!file.seek(segmentStart + 2 + length)) {
-            return parts;
-        }
-    }
-    return parts;
-}
-
-QImage transformedAs(QImage image, QImageIOHandler::Transformations transformation)
-{
-    if (transformation & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip)) {
-        image = image.mirrored(transformation & QImageIOHandler::TransformationMirror,
-            transformation & QImageIOHandler::TransformationFlip);
-    }
-    if (transformation & QImageIOHandler::TransformationRotate90) {
-        image = image.transformed(QTransform().rotate(90));
-    }
-    return image;
-}
-
-// A large JPEG's picture from the preview stored beside it, when that preview
-// is the same picture (its proportions) and still at least `maxSide` large:
-// decoding a few hundred kilobytes instead of many megabytes. Turned as the
-// main picture is. Null when there is none to use.
-QImage previewInstead(const QString& path, const QImageReader& main, int maxSide)
-{
-    const QSize mainSize = main.size();
-    if (!mainSize.isValid() || std::max(mainSize.width(), mainSize.height()) < 2 * maxSide) {
-        return QImage();
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QImage();
-    }
-    constexpr qint64 kLargestPreview = 32 * 1024 * 1024;
-    const double mainRatio = double(mainSize.width()) / mainSize.height();
-    for (const auto& [offset, size] : multiPictureParts(file)) {
-        if (size <= 0 || size > kLargestPreview || offset + size > file.size() || !file.seek(offset)) {
-            continue;
-        }
-        QByteArray bytes = file.read(size);
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader preview(&buffer, "jpeg");
-        preview.setAutoTransform(false);
-        const QSize previewSize = preview.size();
-        if (!previewSize.isValid() || std::max(previewSize.width(), previewSize.height()) < maxSide
-            || previewSize.width() >= mainSize.width()
-            || std::abs(double(previewSize.width()) / previewSize.height() - mainRatio) > 0.02 * mainRatio) {
-            continue;
-        }
-        const QSize scaled = boundedSize(previewSize, maxSide);
-        if (scaled != previewSize) {
-            preview.setScaledSize(scaled);
-        }
-        const QImage image = preview.read();
-        if (!image.isNull()) {
-            return transformedAs(image, main.transformation());
-        }
     }
     return QImage();
 }
@@ -427,13 +295,10 @@ QImage TAVImageCacheManager::decodeScaled(const QString& path, int maxSide)
         qCWarning(lcImageCache, "Cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(reader.errorString()));
         return QImage();
     }
-    if (reader.format() == "jpeg") {
-        if (const QImage preview = previewInstead(path, reader, maxSide); !preview.isNull()) {
-            return bounded(preview, maxSide);
-        }
-    }
-    // Decoders that can scale while decoding (JPEG) then never hold the full
-    // picture in memory.
+    // Always the file's own picture: a preview the camera stored beside it
+    // shows the picture as it was shot, not as it was edited since. Decoders
+    // that can scale while decoding (JPEG's DCT scaling) then never hold the
+    // full picture in memory and take a fraction of a full decode.
     const QSize scaled = boundedSize(reader.size(), maxSide);
     if (scaled.isValid() && scaled != reader.size()) {
         reader.setScaledSize(scaled);

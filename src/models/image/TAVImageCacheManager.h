@@ -59,10 +59,9 @@ public:
 
     // The picture of the file at `path` decoded no larger than `maxSide` on
     // its longer side, without keeping it: decoders that scale while decoding
-    // (JPEG's DCT scaling) never hold the full-size picture; a large JPEG
-    // shown small comes from the large preview the camera stored beside it
-    // (its multi-picture index), when that is the same picture and large
-    // enough, which decodes several times faster. Camera raw files
+    // (JPEG's DCT scaling) never hold the full-size picture. A JPEG is always
+    // decoded from its own picture, never from a preview stored beside it,
+    // which an edit of the picture leaves as it was. Camera raw files
     // give their largest embedded preview, formats without a decoder a generic
     // page; null when the file cannot be read. Any thread.
     static QImage decodeScaled(const QString& path, int maxSide);
