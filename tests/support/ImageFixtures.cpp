@@ -116,6 +116,21 @@ bool makeImageWithTags(const QString& path, const std::vector<Tag>& tags, QSize 
     return makeImage(path, size) && writeTags(path, tags);
 }
 
+bool writeXmpPacket(const QString& path, const std::string& packet)
+{
+    try {
+        auto image = openImage(path);
+        image->readMetadata();
+        image->setXmpPacket(packet);
+        image->writeXmpFromPacket(true);
+        image->writeMetadata();
+    } catch (const Exiv2::AnyError& error) {
+        std::cerr << "Cannot give " << path.toStdString() << " its packet: " << error.what() << '\n';
+        return false;
+    }
+    return true;
+}
+
 bool giveUndecodableXmpPacket(const QString& path)
 {
     const std::string packet
@@ -125,14 +140,7 @@ bool giveUndecodableXmpPacket(const QString& path)
           "<xmp:Ratinh>4</xmp:Ratinh><dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">Harbour</rdf:li></rdf:Alt>"
           "</dc:title><dc:subject><rdf:Bag><rdf:li>sea</rdf:li><rdf:li>sun</rdf:li></rdf:Bag>"
           "</dc:subject></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
-    try {
-        auto image = openImage(path);
-        image->readMetadata();
-        image->setXmpPacket(packet);
-        image->writeXmpFromPacket(true);
-        image->writeMetadata();
-    } catch (const Exiv2::AnyError& error) {
-        std::cerr << "Cannot give " << path.toStdString() << " its packet: " << error.what() << '\n';
+    if (!writeXmpPacket(path, packet)) {
         return false;
     }
     // Written with a misspelt twin the library accepts, then given the second

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 // Makes real image files for tests: pixels through QImage, then metadata
@@ -36,6 +37,9 @@ bool writeKeywords(const QString& path, const QStringList& keywords);
 
 // makeImage followed by writeTags.
 bool makeImageWithTags(const QString& path, const std::vector<Tag>& tags, QSize size = QSize(64, 48));
+
+// Writes `packet` into the file as it stands, without decoding it.
+bool writeXmpPacket(const QString& path, const std::string& packet);
 
 // Gives the file an XMP packet the library cannot decode (a property given
 // twice, with the title "Harbour" and the subject "sea", "sun"), as some

@@ -47,14 +47,31 @@ bool firstTime(QSet<QString>& seen, const QString& entry)
     return true;
 }
 
+// How this thread holds the XMP lock: alone (nested this deep) or shared.
+thread_local int aloneDepth = 0;
+thread_local bool holdsShared = false;
+
 std::shared_mutex& xmpMutex()
 {
     static std::shared_mutex mutex;
     return mutex;
 }
 
-// How this thread holds the XMP lock: alone (nested this deep) or shared.
-thread_local int aloneDepth = 0;
+// The lock held shared by this thread while it lives.
+class SharedHold {
+public:
+    SharedHold()
+        : lock_(xmpMutex())
+    {
+        holdsShared = true;
+    }
+    ~SharedHold() { holdsShared = false; }
+    SharedHold(const SharedHold&) = delete;
+    SharedHold& operator=(const SharedHold&) = delete;
+
+private:
+    std::shared_lock<std::shared_mutex> lock_;
+};
 
 // Namespaces a read holding the lock alone met, which the toolkit registered
 // then: a packet declaring only these registers nothing. Changed only while
@@ -148,6 +165,11 @@ void ExivRuntime::XmpWriteLock::unlock()
     }
 }
 
+ExivRuntime::XmpHold ExivRuntime::xmpHold()
+{
+    return aloneDepth > 0 ? XmpHold::Alone : holdsShared ? XmpHold::Shared : XmpHold::None;
+}
+
 std::unique_lock<ExivRuntime::XmpWriteLock> ExivRuntime::lockXmp()
 {
     // A decode before initialisation would initialise the toolkit without the lock.
@@ -222,7 +244,7 @@ void ExivRuntime::readMetadata(Exiv2::Image& image, std::string_view bytes)
         = image.imageType() == Exiv2::ImageType::jpeg && aloneDepth == 0 ? declaredXmpNamespaces(bytes) : std::nullopt;
     if (declared) {
         initialize();
-        std::shared_lock shared(xmpMutex());
+        const SharedHold shared;
         const std::unordered_set<std::string>& met = metNamespaces();
         if (std::all_of(declared->begin(), declared->end(),
                 [&met](std::string_view name) { return met.count(std::string(name)) > 0; })) {

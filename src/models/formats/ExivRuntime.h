@@ -56,6 +56,10 @@ public:
     };
     // Holds the lock alone.
     [[nodiscard]] static std::unique_lock<XmpWriteLock> lockXmp();
+    // How this thread holds the lock now, so that a check can tell whether
+    // the toolkit is entered under it.
+    enum class XmpHold { None, Shared, Alone };
+    static XmpHold xmpHold();
 
     // The image's readMetadata and writeMetadata, holding the lock alone:
     // each decodes or encodes the image's XMP packet.

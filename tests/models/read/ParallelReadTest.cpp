@@ -48,11 +48,7 @@ QString photoWithOwnNamespaces(const QString& folder, int number)
         "</rdf:Description></rdf:RDF></x:xmpmeta>")
                                    .arg(number)
                                    .toStdString();
-    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-    image->readMetadata();
-    image->setXmpPacket(packet);
-    image->writeXmpFromPacket(true);
-    image->writeMetadata();
+    EXPECT_TRUE(ImageFixtures::writeXmpPacket(path, packet));
     return path;
 }
 
