@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -19,8 +20,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -176,6 +179,10 @@ std::vector<std::vector<double>> roundTimes(const std::vector<Contender>& conten
             std::function<void()> work;
             quietly([&] { work = contenders[which].prepare(round); });
             times[which].push_back(timeMs(work));
+            noteScratchUse();
+            if (contenders[which].finish) {
+                quietly([&] { contenders[which].finish(round); });
+            }
         }
     }
     return times;
@@ -305,10 +312,65 @@ QString MachineLoad::describe() const
         .arg(std::min(100.0, 100.0 * double(busiest) / elapsed), 0, 'f', 0);
 }
 
+namespace {
+
+std::atomic<int> rowsNotMet{0};
+
+const char* metText(bool met)
+{
+    rowsNotMet += met ? 0 : 1;
+    return met ? "met" : "not met";
+}
+
+qint64 bytesUnder(const QString& folder)
+{
+    qint64 bytes = 0;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        bytes += files.nextFileInfo().size();
+    }
+    return bytes;
+}
+
+qint64 peakScratch = 0;
+
+} // namespace
+
+void printMetRow(const QString& text, bool met)
+{
+    std::printf("%s: %s\n", qPrintable(text), metText(met));
+    std::fflush(stdout);
+}
+
+int exitCode()
+{
+    return rowsNotMet == 0 ? 0 : 1;
+}
+
+bool hasFlag(int argc, char** argv, const char* flag)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], flag) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void noteScratchUse()
+{
+    peakScratch = std::max(peakScratch, bytesUnder(scratchFolder()));
+}
+
+qint64 peakScratchBytes()
+{
+    return peakScratch;
+}
+
 void printTargetRow(const QString& row, int files, double ratio, double target, const QString& condition)
 {
     std::printf("%s: %.2fx at %d files (target <= %gx%s): %s\n", qPrintable(row), ratio, files, target,
-        condition.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + condition), ratio <= target ? "met" : "not met");
+        condition.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + condition), metText(ratio <= target));
     std::fflush(stdout);
 }
 
@@ -316,7 +378,7 @@ void printTargetRow(const QString& row, int files, const Spread& ratio, double t
 {
     std::printf("%s: %s at %d files (target <= %gx%s): %s\n", qPrintable(row), qPrintable(describe(ratio)), files,
         target, condition.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + condition),
-        ratio.median <= target ? "met" : "not met");
+        metText(ratio.median <= target));
     std::fflush(stdout);
 }
 

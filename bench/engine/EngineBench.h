@@ -52,6 +52,9 @@ struct Contender {
     QString name;
     // Prepares a fresh corpus (not timed) and returns the work to time.
     std::function<std::function<void()>(int round)> prepare;
+    // Runs after the timed work (not timed), to give back what the round
+    // wrote once nothing checks it any more; may be empty.
+    std::function<void(int round)> finish = {};
 };
 
 // Runs `rounds` rounds, each with every contender once, the order rotated
@@ -96,13 +99,29 @@ private:
     double startMs_ = 0;
 };
 
-// A row of the table: "<row>: 1.26x at 200 files (target <= 1.3x): met".
+// A row of the performance table: "<row>: 1.26x at 200 files (target <= 1.2x): met".
+// Every row printed through these counts towards exitCode.
 void printTargetRow(const QString& row, int files, double ratio, double target, const QString& condition = QString());
 // The same for a ratio with its spread over the rounds; met when its median is.
 void printTargetRow(
     const QString& row, int files, const Spread& ratio, double target, const QString& condition = QString());
 
+// Prints a row whose measurement the caller words itself, ending in ": met"
+// or ": not met"; counts towards exitCode like printTargetRow.
+void printMetRow(const QString& text, bool met);
+// 0 when every row printed so far met its target, else 1: a benchmark's exit
+// status, so that scripts/bench fails when a target is missed.
+int exitCode();
+
 // The folder the corpora go into (removed at exit by the caller).
 QString scratchFolder();
+
+// Whether the flag (such as "--no-peers") is among the arguments.
+bool hasFlag(int argc, char** argv, const char* flag);
+
+// The highest sum of the sizes of the files under the scratch folder seen by
+// noteScratchUse, in bytes: the disk a benchmark needs.
+void noteScratchUse();
+qint64 peakScratchBytes();
 
 } // namespace EngineBench

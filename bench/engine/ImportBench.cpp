@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -81,18 +82,23 @@ void benchParallelImport(const QString& root, const QStringList& corpus, int rou
                 "record with a serial import: %d records differ\n",
         EngineBench::spreadOf(parallel).median / corpus.size(), EngineBench::spreadOf(serial).median / corpus.size(),
         compared, differing);
-    std::printf("engine import, 4 threads vs 1: %s faster at %lld files (target >= 2.5x, identical records): %s\n",
-        qPrintable(EngineBench::describe(speedUp)), static_cast<long long>(corpus.size()),
-        speedUp.median >= 2.5 && differing == 0 ? "met" : "not met");
+    EngineBench::printMetRow(
+        QStringLiteral("engine import, 4 threads vs 1: %1 faster at %2 files (target >= 2.5x, identical records)")
+            .arg(EngineBench::describe(speedUp))
+            .arg(corpus.size()),
+        speedUp.median >= 2.5 && differing == 0);
 }
 
 // The memory an imported photo keeps, camera by camera: 200 imports of each
-// sample, measured by the resident memory they add.
+// sample, measured by the resident memory they add. The Sony A6000's, the
+// largest record, has a target of its own.
 void benchMemoryPerCamera(const QString& root)
 {
     static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
         "npm-nikon-d90-photometric.jpg", "npm-windows-xmp.jpg", "gowebp-pentax.jpg", "npm-sony-a6000.jpg"};
     constexpr int kCopies = 200;
+    constexpr double kTargetKiB = 128;
+    constexpr double kSonyTargetKiB = 100;
     bool allMet = true;
     double worst = 0;
     for (const char* sample : samples) {
@@ -110,14 +116,19 @@ void benchMemoryPerCamera(const QString& root)
         });
         malloc_trim(0);
         const double perPhoto = double(EngineBench::residentKiB() - before) / kCopies;
-        allMet = allMet && perPhoto <= 128;
+        const double target = std::strcmp(sample, "npm-sony-a6000.jpg") == 0 ? kSonyTargetKiB : kTargetKiB;
+        allMet = allMet && perPhoto <= target;
         worst = std::max(worst, perPhoto);
-        std::printf("  memory kept per imported photo, %-30s %7.1f KiB  target <= 128 KiB: %s\n", sample, perPhoto,
-            perPhoto <= 128 ? "met" : "not met");
+        std::printf("  memory kept per imported photo, %-30s %7.1f KiB  target <= %.0f KiB: %s\n", sample, perPhoto,
+            target, perPhoto <= target ? "met" : "not met");
         kept.clear();
     }
-    std::printf("engine memory per photo, every camera: %.1f KiB at most (target <= 128 KiB): %s\n", worst,
-        allMet ? "met" : "not met");
+    EngineBench::printMetRow(QStringLiteral("engine memory per photo, every camera: %1 KiB at most (target <= %2 KiB, "
+                                            "the Sony A6000's <= %3 KiB)")
+                                 .arg(worst, 0, 'f', 1)
+                                 .arg(kTargetKiB)
+                                 .arg(kSonyTargetKiB),
+        allMet);
 }
 
 } // namespace
@@ -141,11 +152,11 @@ int main(int argc, char** argv)
     }
     if (only == QLatin1String("threads")) {
         benchParallelImport(root, corpus, rounds);
-        return 0;
+        return EngineBench::exitCode();
     }
     if (only == QLatin1String("memory")) {
         benchMemoryPerCamera(root);
-        return 0;
+        return EngineBench::exitCode();
     }
 
     std::vector<TAVImageObjectPtr> kept;
@@ -206,12 +217,14 @@ int main(int argc, char** argv)
             .arg(files > 0 ? double(after - before) / files : 0.0, 0, 'f', 1));
     const EngineBench::Spread w1 = EngineBench::ratioSpread(perRound[0], perRound[2]);
     const EngineBench::Spread fasterThanExiftool = EngineBench::ratioSpread(perRound[1], perRound[0]);
-    std::printf("W1 engine import vs its floor (cp -p + one parse): %s at %d files, %s faster than exiftool "
-                "(target <= 1.5x, >= 3x faster): %s\n",
-        qPrintable(EngineBench::describe(w1)), files, qPrintable(EngineBench::describe(fasterThanExiftool)),
-        w1.median <= 1.5 && fasterThanExiftool.median >= 3 ? "met" : "not met");
+    EngineBench::printMetRow(QStringLiteral("W1 engine import vs its floor (cp -p + one parse): %1 at %2 files, %3 "
+                                            "faster than exiftool (target <= 1.2x, >= 5x faster)")
+                                 .arg(EngineBench::describe(w1))
+                                 .arg(files)
+                                 .arg(EngineBench::describe(fasterThanExiftool)),
+        w1.median <= 1.2 && fasterThanExiftool.median >= 5);
     kept.clear();
     benchParallelImport(root, corpus, rounds);
     benchMemoryPerCamera(root);
-    return 0;
+    return EngineBench::exitCode();
 }
