@@ -311,12 +311,23 @@ int createTemporaryBeside(const QString& destination, mode_t mode, QString* temp
     return -1;
 }
 
-void syncFolderOf(const QString& path)
+void syncFolder(const QString& folder)
 {
-    const int fd = ::open(native(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         syncDescriptor(fd);
         ::close(fd);
+    }
+}
+
+// The deferred flush in force on this thread, if any.
+thread_local FileServices::DeferredFolderFlush* deferredFlush = nullptr;
+
+void syncFolderOf(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!FileServices::DeferredFolderFlush::defer(folder)) {
+        syncFolder(folder);
     }
 }
 
@@ -941,6 +952,36 @@ FileServices::Publication FileServices::replaceFile(
         return Publication::Failed;
     }
     return publishTemporary(fd, tempPath, destination, written, expected, published, error);
+}
+
+bool FileServices::DeferredFolderFlush::defer(const QString& folder)
+{
+    if (!deferredFlush) {
+        return false;
+    }
+    if (!deferredFlush->folders_.contains(folder)) {
+        deferredFlush->folders_.append(folder);
+    }
+    return true;
+}
+
+FileServices::DeferredFolderFlush::DeferredFolderFlush()
+    : outermost_(deferredFlush == nullptr)
+{
+    if (outermost_) {
+        deferredFlush = this;
+    }
+}
+
+FileServices::DeferredFolderFlush::~DeferredFolderFlush()
+{
+    if (!outermost_) {
+        return;
+    }
+    deferredFlush = nullptr;
+    for (const QString& folder : folders_) {
+        syncFolder(folder);
+    }
 }
 
 void FileServices::setSystemCalls(SystemCalls calls)

@@ -149,6 +149,30 @@ public:
     static Publication commitFileWrite(std::unique_ptr<PendingWrite> write, const Identity& expected,
         Identity* published = nullptr, QString* error = nullptr);
 
+    // While one lives on a thread, the durable writes made on that thread
+    // (writeFileAtomically, replaceFile and the two-step write) flush each
+    // folder they renamed a new file into once, when it goes, instead of once
+    // a file: a save loop of many photos in one folder forces the disk once a
+    // photo. Each new content is still flushed before its name replaces the
+    // old file's, so a crash before the folders are flushed leaves every file
+    // whole, old or new. One made while another lives on the thread leaves
+    // the flushes to the outer one.
+    class DeferredFolderFlush {
+    public:
+        DeferredFolderFlush();
+        ~DeferredFolderFlush();
+        DeferredFolderFlush(const DeferredFolderFlush&) = delete;
+        DeferredFolderFlush& operator=(const DeferredFolderFlush&) = delete;
+
+        // Keeps `folder` for the flush in force on this thread; false when
+        // none is.
+        static bool defer(const QString& folder);
+
+    private:
+        bool outermost_ = false;
+        QStringList folders_;
+    };
+
     // The calls that order a write on the disk, replaceable so that tests can
     // see when the new content and the folder are flushed, and what the
     // folder holds then, and make any of them fail as a disk or a file

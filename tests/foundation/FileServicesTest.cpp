@@ -556,6 +556,47 @@ TEST_F(FileServicesTest, TheNewContentIsFlushedBeforeTheRenameAndTheFolderAfter)
     EXPECT_TRUE(probe.flushes().empty());
 }
 
+// A loop of durable writes flushes every new content before its rename, as
+// always, and each folder once, when the deferred flush goes (an inner one
+// leaves that to the outer); writes on another thread are not held back.
+TEST_F(FileServicesTest, ADeferredFolderFlushFlushesEachFolderOnceWhenItGoes)
+{
+    const QString first = write("roll/a.jpg", "old");
+    const QString second = write("roll/b.jpg", "old");
+    const QString other = write("other/c.jpg", "old");
+    const QString roll = QFileInfo(first).canonicalPath();
+    const QString otherFolder = QFileInfo(other).canonicalPath();
+    const auto foldersFlushed = [](const DiskCallsProbe& probe) {
+        QStringList folders;
+        for (const DiskCallsProbe::Flush& flush : probe.flushes())
+            if (QFileInfo(flush.flushed).isDir())
+                folders.append(flush.flushed);
+        return folders;
+    };
+    const DiskCallsProbe probe(second);
+    {
+        const FileServices::DeferredFolderFlush loop;
+        ASSERT_TRUE(FileServices::writeFileAtomically(first, "new"));
+        {
+            const FileServices::DeferredFolderFlush inner;
+            ASSERT_TRUE(FileServices::replaceFile(other, first));
+        }
+        const FileServices::Identity seen = FileServices::identityOf(second);
+        ASSERT_EQ(FileServices::commitFileWrite(FileServices::prepareFileWrite(second, "new", std::nullopt), seen),
+            FileServices::Publication::Published);
+        ASSERT_TRUE(FileServices::writeFileAtomically(first, "newer"));
+        EXPECT_EQ(probe.flushes().size(), 4u);
+        EXPECT_EQ(foldersFlushed(probe), QStringList());
+
+        std::thread elsewhere([&] { EXPECT_TRUE(FileServices::writeFileAtomically(other, "elsewhere")); });
+        elsewhere.join();
+        EXPECT_EQ(foldersFlushed(probe), QStringList{otherFolder});
+    }
+    EXPECT_EQ(foldersFlushed(probe), (QStringList{otherFolder, roll, otherFolder}));
+    EXPECT_EQ(probe.flushes().back().watchedHeld, QByteArray("new"));
+    EXPECT_EQ(probe.flushes().size(), 8u);
+}
+
 // Another program writes, replaces, links or removes the file at the last
 // moments of a guarded write: while the new content is flushed, right before
 // the exchange, and right before the rename where the file system cannot

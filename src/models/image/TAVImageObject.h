@@ -13,7 +13,6 @@
 #include <QUrl>
 
 #include <cstdint>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -162,7 +161,9 @@ public:
     QDateTime getCreateDateTime(bool userSet) const;
 
     // A save loop holds one while it runs (the memory its files are read
-    // into is kept from one file to the next meanwhile): the files it could not save
+    // into is kept from one file to the next meanwhile, and the folders of
+    // the files it replaced are flushed to disk once, when it goes, before
+    // any alert): the files it could not save
     // because another program changed them since the import, those that are
     // gone, and the photos whose time shift found no date to move, are named
     // in one alert each when it goes, instead of one alert per file. A loop that tells every
@@ -178,6 +179,8 @@ public:
     private:
         friend class TAVImageObject;
         ChangedFilesAlert* previous_ = nullptr;
+        // Made on the loop's thread, where the loop's files are written.
+        std::unique_ptr<FileServices::DeferredFolderFlush> folderFlush_;
         QStringList names_;
         QStringList goneNames_; // deleted or moved since the import
         bool showsAlert_ = true;
@@ -233,20 +236,9 @@ private:
     // becomes the one the next save expects.
     Publication settlePublication(
         FileServices::Publication result, const FileServices::Identity& published, const QString& error);
-    // The rows of what the save wrote, read while the user's file was being
-    // written; the record is refreshed from them.
+    // The rows of what the save wrote, read from the check's parse of its
+    // bytes; the record is refreshed from them.
     std::unique_ptr<TAVMetadataReaderMgr> savedRows_;
-    // Has the bytes the writer makes written and flushed beside the user's
-    // file while the writer checks them (pendingUserFile_); they replace the
-    // file only once the check passed and the file was found unchanged.
-    void writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates);
-    // The write begun beside the user's file, or why it could not be begun
-    // (a full disk, a folder that takes no new file), for the save's message.
-    struct EarlyWrite {
-        std::unique_ptr<FileServices::PendingWrite> pending;
-        QString error;
-    };
-    std::future<EarlyWrite> pendingUserFile_;
     void reportChangedUserFile();
     // Shows the save-failure alert; `reason` is kept for lastSaveFailure.
     void reportSaveFailure(const QString& reason);

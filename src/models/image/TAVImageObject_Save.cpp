@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <future>
 #include <mutex>
 #include <utility>
 
@@ -94,8 +93,6 @@ bool TAVImageObject::saveMetadataToImage()
         success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
         keptXmpOnClear_ = success && clears && xmpUndecodable;
         writerMgr_.reset();
-        // New bytes that were not published are removed from beside the user's file.
-        pendingUserFile_ = {};
     } else {
         reportSaveFailure(
             failureWithDetail(QStringLiteral("The working copy could not be made again from the file"), fileError_));
@@ -160,7 +157,6 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     // A batch with failed keys is not saved into the working copy: half of a
     // failed save must not reach the user's file with a later save.
     const std::optional<QDateTime> fileDates = fileDatesAfterSave();
-    writeBesideUserFileWhileChecked(fileDates);
     const bool saved = !written || (failedKeys.isEmpty() && writerMgr_->saveMetadataToImage());
 
     bool success = saved && failedKeys.isEmpty();
@@ -289,7 +285,8 @@ QString unshiftedPhotosMessage(const QStringList& names)
 } // namespace
 
 TAVImageObject::ChangedFilesAlert::ChangedFilesAlert(bool showsAlert)
-    : showsAlert_(showsAlert)
+    : folderFlush_(std::make_unique<FileServices::DeferredFolderFlush>())
+    , showsAlert_(showsAlert)
 {
     // The loop's files are read into the memory the last one was read into.
     ExivMemoryFile::beginLoop();
@@ -300,6 +297,8 @@ TAVImageObject::ChangedFilesAlert::ChangedFilesAlert(bool showsAlert)
 
 TAVImageObject::ChangedFilesAlert::~ChangedFilesAlert()
 {
+    // The saved files' names are on disk before the loop tells of anything.
+    folderFlush_.reset();
     ExivMemoryFile::endLoop();
     {
         const std::lock_guard<std::mutex> lock(changedFilesMutex);
@@ -465,68 +464,34 @@ TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optiona
         workingCopyStale_ = published != Published;
         return published;
     }
-    // The working copy and the user's file get the same checked bytes. While
-    // the user's file is being written and flushed to disk, the working copy
-    // is written and the rows of the new content are read for the record.
-    struct UserFileOutcome {
-        FileServices::Publication result = FileServices::Publication::Failed;
-        FileServices::Identity published;
-        QString error;
-    };
-    std::future<UserFileOutcome> userFile = std::async(std::launch::async,
-        [pending = std::move(pendingUserFile_), path = srcPath_, expected = srcIdentity_, bytes = written->bytes,
-            fileDates]() mutable {
-            UserFileOutcome outcome;
-            std::unique_ptr<FileServices::PendingWrite> write;
-            if (pending.valid()) {
-                EarlyWrite early = pending.get();
-                write = std::move(early.pending);
-                outcome.error = early.error;
-            } else {
-                write = FileServices::prepareFileWrite(path, bytes, fileDates, &outcome.error);
-            }
-            if (write)
-                outcome.result
-                    = FileServices::commitFileWrite(std::move(write), expected, &outcome.published, &outcome.error);
-            return outcome;
-        });
+    // The user's file and then the working copy get the same checked bytes.
+    // Only the user's file is forced to disk: the working copy is made again
+    // from it whenever it may be behind.
     QString error;
+    FileServices::Identity identity;
+    std::unique_ptr<FileServices::PendingWrite> write
+        = FileServices::prepareFileWrite(srcPath_, written->bytes, fileDates, &error);
+    const FileServices::Publication result = write
+        ? FileServices::commitFileWrite(std::move(write), srcIdentity_, &identity, &error)
+        : FileServices::Publication::Failed;
+    const Publication published = settlePublication(result, identity, error);
+    if (published != Published)
+        return published;
     const bool copied = FileServices::writeScratchFileAtomically(path_, written->bytes, &error)
         && (!fileDates || FileServices::setFileDates(path_, *fileDates, *fileDates));
     if (!copied)
         qWarning("Could not write the working copy %s: %s", qPrintable(path_), qPrintable(error));
+    // The record's rows come from the check's parse of the new bytes; the
+    // parse and the writer are let go once they are read.
     savedRows_ = readRows(path_, written);
-    // The parsed images and the writer are let go while the disk is still
-    // busy: the record needs only the rows now.
     savedRows_->releaseFile();
     written.reset();
     writerMgr_.reset();
-    const UserFileOutcome outcome = userFile.get();
-    const Publication published = settlePublication(outcome.result, outcome.published, outcome.error);
-    if (published != Published) {
-        savedRows_.reset();
-        return published;
-    }
     // A working copy that missed the new bytes is made again from the user's file.
     workingCopyStale_ = !copied;
     if (!copied)
         prepareWorkingCopy();
     return Published;
-}
-
-void TAVImageObject::writeBesideUserFileWhileChecked(const std::optional<QDateTime>& fileDates)
-{
-    if (srcPath_.isEmpty())
-        return;
-    writerMgr_->setOnBytesMade([this, fileDates](const QByteArray& bytes) {
-        pendingUserFile_ = std::async(std::launch::async, [path = srcPath_, bytes, fileDates] {
-            EarlyWrite early;
-            early.pending = FileServices::prepareFileWrite(path, bytes, fileDates, &early.error);
-            if (!early.pending)
-                qWarning("Could not write the new content of %s: %s", qPrintable(path), qPrintable(early.error));
-            return early;
-        });
-    });
 }
 
 TAVImageObject::Publication TAVImageObject::copyToDestFolder()

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -110,9 +109,6 @@ public:
     // Whether saveModifiedMetadata also writes the file (the default). A
     // caller that writes the checked bytes (writtenImage) itself turns it off.
     void setWritesFile(bool writes) { writesFile_ = writes; }
-    // Called with the bytes a save made, before they are checked, so that a
-    // caller can start writing them where they replace nothing yet.
-    void setOnBytesMade(std::function<void(const QByteArray&)> onBytesMade) { onBytesMade_ = std::move(onBytesMade); }
     // False when the file could not be opened or its metadata not read.
     bool hasImage() const { return image_ != nullptr; }
 
@@ -158,5 +154,4 @@ private:
     bool exifEdited_ = false;
     TAVImageMetadatReaderBase::SharedImagePtr written_;
     bool writesFile_ = true;
-    std::function<void(const QByteArray&)> onBytesMade_;
 };

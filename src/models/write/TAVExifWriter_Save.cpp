@@ -202,9 +202,6 @@ bool TAVExifWriter::confirmAndKeep(
 {
     auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
     readBack->bytes = std::move(written);
-    if (onBytesMade_) {
-        onBytesMade_(readBack->bytes);
-    }
     WrittenImageCheck::ReadBack check;
     if (!WrittenImageCheck::confirm(original, readBack->bytes, expected, error, &check)
         || (writesFile_ && !FileServices::writeScratchFileAtomically(filePath_, readBack->bytes, error))) {

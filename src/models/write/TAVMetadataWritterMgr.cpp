@@ -409,8 +409,3 @@ void TAVMetadataWritterMgr::setWritesFile(bool writes)
 {
     exifWriter_->setWritesFile(writes);
 }
-
-void TAVMetadataWritterMgr::setOnBytesMade(std::function<void(const QByteArray&)> onBytesMade)
-{
-    exifWriter_->setOnBytesMade(std::move(onBytesMade));
-}

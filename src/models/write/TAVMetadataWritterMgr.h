@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -96,8 +95,6 @@ public:
     TAVImageMetadatReaderBase::SharedImagePtr writtenImage() const;
     // Whether a save writes the file itself (see TAVExifWriter::setWritesFile).
     void setWritesFile(bool writes);
-    // See TAVExifWriter::setOnBytesMade.
-    void setOnBytesMade(std::function<void(const QByteArray&)> onBytesMade);
 
     const QString& handleFilePath() const { return handleFilePath_; }
 

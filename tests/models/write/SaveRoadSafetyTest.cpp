@@ -469,3 +469,35 @@ TEST_F(SaveRoadSafetyTest, KillsDuringSavesLeaveEveryPhotoWholeAndNoTemporaries)
     }
     EXPECT_EQ(FileServices::contentsOfFolder(tempPath("user")).size(), 50);
 }
+
+// A save loop forces each photo's new content to disk once, before it
+// replaces the user's file, and the folder once, when the loop ends and before
+// it tells of anything; the working copies, made again from the user's files
+// whenever they may be behind, are never forced.
+TEST_F(SaveRoadSafetyTest, ASaveLoopForcesEachPhotoToDiskOnceAndTheFolderOnceAtItsEnd)
+{
+    std::vector<TAVImageObjectPtr> images;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        images.push_back(import(name, {{"Exif.Image.Artist", "Ann"}}));
+    const QString folder = QFileInfo(images.front()->srcPath()).canonicalPath();
+    const QByteArray before = WrittenFileProbe::bytes(images.back()->srcPath());
+    DiskCallsProbe probe(images.back()->srcPath());
+    {
+        const TAVImageObject::ChangedFilesAlert loop(false);
+        for (const TAVImageObjectPtr& image : images) {
+            editArtist(image, "Lumetta Tester");
+            ASSERT_TRUE(image->saveMetadataToImage());
+        }
+        const std::vector<DiskCallsProbe::Flush> flushes = probe.flushes();
+        ASSERT_EQ(flushes.size(), 3u);
+        for (size_t i = 0; i < flushes.size(); ++i) {
+            EXPECT_EQ(flushes[i].flushed, folder + "/." + QFileInfo(images[i]->srcPath()).fileName() + ".lumetta.tmp");
+        }
+    }
+    const std::vector<DiskCallsProbe::Flush> flushes = probe.flushes();
+    ASSERT_EQ(flushes.size(), 4u);
+    EXPECT_EQ(flushes.back().flushed, folder);
+    EXPECT_NE(flushes.back().watchedHeld, before);
+    for (const TAVImageObjectPtr& image : images)
+        EXPECT_EQ(ExifTool::read(image->srcPath()).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+}
