@@ -75,7 +75,9 @@ public:
     void setLatin1Value(const QByteArray& value);
     // Sets a value of raw bytes, kept as they are and spelled only when the
     // text is asked for (see spelledBytes): a maker note runs to hundreds of
-    // kilobytes whose spelling takes three to four times the room.
+    // kilobytes whose spelling takes three to four times the room. Long
+    // bytes that pack well are kept packed (a camera's maker-note members
+    // are mostly runs and repeated tables few users ever look at).
     void setBytesValue(const QByteArray& bytes);
     // Each byte as a decimal number, one space between them, as the metadata
     // library spells its plain byte values; "" for no bytes.
@@ -116,6 +118,8 @@ private:
         // then null): its Latin-1 text, or its raw bytes when `isBytes`.
         QByteArray compactValue;
         bool isBytes = false;
+        // compactValue holds the bytes packed (qCompress).
+        bool isPacked = false;
     };
     Extras& extras();
 

@@ -189,3 +189,39 @@ TEST(TAVEntityTest, ABytesValueReadsSpelledThroughCopiesArchivesAndEdits)
     EXPECT_FALSE(target.value().isNull());
     EXPECT_EQ(TAVEntity::spelledBytes(nullptr, 0), QString(""));
 }
+
+// Long bytes are kept packed where that saves room: they still read spelled
+// exactly, through copies, archives and a copied value, and a later value of
+// any form is never read as packed.
+TEST(TAVEntityTest, LongBytesKeptPackedReadBackExactly)
+{
+    TAVEntity::registerKeyedClass();
+    QByteArray table;
+    for (int i = 0; i < 4096; ++i)
+        table.append(char(i % 7 == 0 ? 0 : i % 5));
+    QByteArray noise;
+    for (int i = 0; i < 1024; ++i)
+        noise.append(char((i * 2654435761u) >> 13));
+    for (const QByteArray& bytes : {table, noise}) {
+        const QString spelled
+            = TAVEntity::spelledBytes(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size());
+        const auto entity = TAVEntity::entityWithValue("", "Exif.Sony1.0x940e");
+        entity->setBytesValue(bytes);
+        EXPECT_EQ(entity->value(), spelled);
+        EXPECT_EQ(entity->copy()->value(), spelled);
+        QString error;
+        const auto back = KeyedUnarchiver::unarchive<TAVEntity>(KeyedArchiver::archivedData(entity), &error);
+        ASSERT_TRUE(back) << qPrintable(error);
+        EXPECT_EQ(back->value(), spelled);
+        TAVEntity target;
+        target.setBytesValue(QByteArray("\x07", 1));
+        target.copyValueFromEntity(*entity);
+        EXPECT_EQ(target.value(), spelled);
+
+        entity->setBytesValue(QByteArray("\x01\x02", 2));
+        EXPECT_EQ(entity->value(), QString("1 2"));
+        entity->setBytesValue(bytes);
+        entity->setLatin1Value("3 4");
+        EXPECT_EQ(entity->value(), QString("3 4"));
+    }
+}
