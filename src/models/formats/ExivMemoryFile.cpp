@@ -145,6 +145,31 @@ std::optional<QByteArray> ExivMemoryFile::writtenBytes(Exiv2::Image& image, QStr
     return PngExifChunk::restoreExifChunkInData(data, error);
 }
 
+std::optional<ExivMemoryFile::TakenBytes> ExivMemoryFile::takeWrittenBytes(Exiv2::Image& image, QString* error)
+{
+    auto* written = dynamic_cast<Exiv2::MemIo*>(&image.io());
+    if (!written) {
+        const std::optional<QByteArray> copied = writtenBytes(image, error);
+        return copied ? std::optional<TakenBytes>(TakenBytes{nullptr, *copied}) : std::nullopt;
+    }
+    TakenBytes taken{std::make_shared<Exiv2::MemIo>(), QByteArray()};
+    // The memory block changes hands, uncopied; the image reads it where it went.
+    taken.owner->transfer(*written);
+    const qsizetype size = static_cast<qsizetype>(taken.owner->size());
+    const Exiv2::byte* memory = size > 0 ? taken.owner->mmap(false) : nullptr;
+    Exiv2::MemIo readsOwner(memory, long(size));
+    written->transfer(readsOwner);
+    const QByteArray bytes
+        = memory ? QByteArray::fromRawData(reinterpret_cast<const char*>(memory), size) : QByteArray();
+    // A PNG's EXIF goes back into its standard chunk, where other programs look.
+    const std::optional<QByteArray> restored = PngExifChunk::restoreExifChunkInData(bytes, error);
+    if (!restored) {
+        return std::nullopt;
+    }
+    taken.bytes = *restored;
+    return taken;
+}
+
 bool ExivMemoryFile::commit(Exiv2::Image& image, const QString& path, QString* error)
 {
     const std::optional<QByteArray> data = writtenBytes(image, error);

@@ -35,6 +35,16 @@ public:
     // The bytes the image's memory holds (after `writeMetadata`), a PNG's EXIF
     // moved into its standard chunk. Nothing, with `error` filled, on failure.
     static std::optional<QByteArray> writtenBytes(Exiv2::Image& image, QString* error);
+
+    // writtenBytes without a copy of a whole file: the library's memory moves
+    // into `owner`, `bytes` read it there, and the image goes on reading it
+    // from there too, so the image is valid only while `owner` lives. (A
+    // PNG's bytes are made anew for its EXIF chunk.)
+    struct TakenBytes {
+        std::shared_ptr<Exiv2::MemIo> owner;
+        QByteArray bytes;
+    };
+    static std::optional<TakenBytes> takeWrittenBytes(Exiv2::Image& image, QString* error);
     // Replaces the file at `path` with the bytes the image's memory holds
     // (after `writeMetadata`). False with `error` filled on failure.
     static bool commit(Exiv2::Image& image, const QString& path, QString* error);

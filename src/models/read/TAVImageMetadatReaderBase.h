@@ -31,6 +31,9 @@ public:
     // The opened file that the readers of one reading manager share: opened
     // and parsed once for all three families.
     struct SharedImage {
+        // What holds the memory `bytes` read from when they do not own it
+        // (a save's written bytes, left where the library wrote them).
+        std::shared_ptr<const void> bytesOwner;
         // The file's bytes, which the image reads from: declared first, so
         // they outlive it.
         QByteArray bytes;

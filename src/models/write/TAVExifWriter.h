@@ -134,6 +134,9 @@ private:
 
     QString filePath_;
     QString lastError_;
+    // The memory the library wrote the last save into, where the image and
+    // the written bytes read it; declared first, so that it outlives both.
+    std::shared_ptr<const void> writtenMemory_;
     std::unique_ptr<ExivMemoryFile> file_;
     // The image of `file_`; null when the file could not be read.
     Exiv2::Image* image_ = nullptr;

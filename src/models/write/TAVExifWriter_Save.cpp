@@ -180,7 +180,11 @@ bool TAVExifWriter::writeAndConfirm(QString* error)
 
 std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original, KeptBlocks kept, QString* error)
 {
-    std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(*image_, error);
+    // The library's memory is read where it lies, not copied: the writer and
+    // the bytes handed on keep it.
+    std::optional<ExivMemoryFile::TakenBytes> taken = ExivMemoryFile::takeWrittenBytes(*image_, error);
+    writtenMemory_ = taken ? taken->owner : nullptr;
+    std::optional<QByteArray> written = taken ? std::optional<QByteArray>(std::move(taken->bytes)) : std::nullopt;
     if (written) {
         *written = RepeatedExifBlocks::withoutLaterBlocks(*written);
         PhotoshopIptcDigest::refresh(*written, original);
@@ -201,6 +205,7 @@ bool TAVExifWriter::confirmAndKeep(
     const QByteArray& original, QByteArray written, const WrittenImageCheck::Expected& expected, QString* error)
 {
     auto readBack = std::make_shared<TAVImageMetadatReaderBase::SharedImage>();
+    readBack->bytesOwner = writtenMemory_;
     readBack->bytes = std::move(written);
     WrittenImageCheck::ReadBack check;
     if (!WrittenImageCheck::confirm(original, readBack->bytes, expected, error, &check)
