@@ -73,13 +73,8 @@ bool TAVMainWindowCtlr::hasUnsaveModified(bool allImages)
         if (record->enuModifyState() == TAVExifData::StateModified
             || record->enuModifyState() == TAVExifData::StateShown)
             return true;
-        const TAVCategoryMaps& maps = record->mdicUserSetExifDataInfo();
-        for (auto category = maps.cbegin(); category != maps.cend(); ++category) {
-            for (const TAVEntityPtr& entity : category.value()) {
-                if (entity && !entity->isGroup() && (entity->isModified() || entity->isClear()))
-                    return true;
-            }
-        }
+        if (record->hasEditedEntries())
+            return true;
     }
     return false;
 }

@@ -95,6 +95,21 @@ void TAVExifData::setMdicUserSetExifDataInfo(const TAVCategoryMaps& maps)
     mdicUserSetExifDataInfo_ = maps;
 }
 
+bool TAVExifData::hasEditedEntries() const
+{
+    const QString otherKey = getKeyStrForType(CategoryOther);
+    const bool otherOwed = otherOwed_.load(std::memory_order_acquire) != OwesNothing;
+    for (auto category = mdicUserSetExifDataInfo_.cbegin(); category != mdicUserSetExifDataInfo_.cend(); ++category) {
+        if (otherOwed && category.key() == otherKey)
+            continue;
+        for (const TAVEntityPtr& entity : category.value()) {
+            if (entity && !entity->isGroup() && (entity->isModified() || entity->isClear()))
+                return true;
+        }
+    }
+    return false;
+}
+
 const TAVEntityList& TAVExifData::maryOrgExifData() const
 {
     takeOtherCopies();

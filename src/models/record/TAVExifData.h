@@ -72,6 +72,11 @@ public:
     QString getToolTipsForKey(const QString& key, int32_t category) const;
     bool isModifiedForKey(const QString& key, int32_t category) const;
     bool isGPSModified() const;
+    // Whether any user-set entry (no group row) is modified or cleared. The
+    // "other" category's copies, when not made yet, are not made for it:
+    // they would be fresh copies of what was read, none edited, and a walk
+    // over every photo would keep them all.
+    bool hasEditedEntries() const;
     bool isGpsClear() const;
 
     // The user-set / read entity itself, or null.

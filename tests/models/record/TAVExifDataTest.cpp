@@ -498,3 +498,23 @@ TEST(TAVExifDataTest, LookingAtOtherTagsAnswersAsTheCopiesWouldUntilOneIsEdited)
     }
     EXPECT_EQ(fromRows()->getValueForKey("Exif.Photo.LightSource", 3), QString("2")) << "the last row of a key";
 }
+
+// Asking whether a photo holds edits, as a clone or a rename over every photo
+// does first, finds an edit in any category, the other tags' included once
+// their copies exist (they are not made for the question).
+TEST(TAVExifDataTest, AskingForEditsFindsAnEditInAnyCategory)
+{
+    auto record = TAVExifData::create();
+    record->mutableOrgExifData().append(TAVEntity::entityWithValue("Boats", "Xmp.dc.title"));
+    record->initOtherFromRows();
+    EXPECT_FALSE(record->hasEditedEntries());
+    record->mdicUserSetExifDataInfo();
+    EXPECT_FALSE(record->hasEditedEntries());
+    EXPECT_TRUE(record->setValue("Ships", "Xmp.dc.title", 3, false, false, true));
+    EXPECT_TRUE(record->hasEditedEntries());
+
+    const auto read = readRecord();
+    EXPECT_FALSE(read->hasEditedEntries());
+    EXPECT_TRUE(read->setValue("Lisbon", "Iptc.Application2.Caption", 0, false, false, true));
+    EXPECT_TRUE(read->hasEditedEntries());
+}
