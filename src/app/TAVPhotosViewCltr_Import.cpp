@@ -3,8 +3,10 @@
 // it, and the batched hand-over of its results to the GUI thread.
 #include "app/TAVPhotosViewCltr.h"
 
+#include "app/TAVImageBrowserView.h"
 #include "app/TAVPhotoListModel.h"
 #include "app/TAVPhotosViewCltrDelegate.h"
+#include "commlib/VXKeyPressTableView.h"
 #include "foundation/Dispatch.h"
 #include "foundation/FileServices.h"
 #include "foundation/GlobalFun.h"
@@ -369,7 +371,13 @@ void TAVPhotosViewCltr::importImagesArrived(const QList<ImportItem>& batch, int 
             customDelegate_->photosViewCltrImportImagesWithProgres(this, float(item.index) / float(total));
         }
     }
-    reloadViewByAutoDetectSegementSelected();
+    // The views follow the rows the model inserted; the rows listed before
+    // did not change. Telling the views that every row changed had the icon
+    // view size every cell again at each batch, so that the import grew
+    // slower per photo as the list grew.
+    tableView_->viewport()->update();
+    imageBrowser_->reloadData();
+    refreshPreview();
 }
 
 void TAVPhotosViewCltr::doImportFinish(const QStringList& notCopied, const QStringList& xmpUndecodable)

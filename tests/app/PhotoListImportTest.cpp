@@ -316,3 +316,22 @@ TEST_F(PhotoListTest, APhotoWhoseXmpCannotBeDecodedIsNamedAfterTheImport)
     EXPECT_TRUE(message.contains(QStringLiteral("XMP"))) << message.toStdString();
     EXPECT_FALSE(message.contains(fine)) << message.toStdString();
 }
+
+// Photos arriving tell the views of the rows they add, not that every row
+// listed changed: the icon view sizes every cell it is told of, so an import
+// that told it of all of them at each batch grew slower per photo as the list
+// grew.
+TEST_F(PhotoListTest, ArrivingPhotosDoNotTellTheViewsThatEveryRowChanged)
+{
+    makeList();
+    importNumbered(30, QStringLiteral("first"));
+    int rowsToldChanged = 0;
+    QObject::connect(list_->listModel(), &QAbstractItemModel::dataChanged,
+        [&](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+            rowsToldChanged += bottomRight.row() - topLeft.row() + 1;
+        });
+    importNumbered(90, QStringLiteral("second"));
+    ASSERT_EQ(list_->maryDataSource().size(), 120);
+    // Only the finish, which sorts the list, refreshes its rows (twice).
+    EXPECT_LE(rowsToldChanged, 2 * 120);
+}
