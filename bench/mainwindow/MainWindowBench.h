@@ -41,11 +41,17 @@ inline double msSince(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// Before the application is made: offscreen, and settings kept apart from the user's.
+// Before the application is made: offscreen, settings kept apart from the
+// user's, and no map service, so a bench neither waits on nor loads a public
+// tile or search server (the GPS tab then draws its plain grid).
 inline void prepareMainWindowBenchProcess()
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    for (const char* service : {"LUMETTA_TILEURL", "LUMETTA_SATELLITETILEURL", "LUMETTA_PLACESEARCHURL",
+             "LUMETTA_GEOCODERURL", "LUMETTA_STATICMAPURL", "LUMETTA_LOCATIONURL"}) {
+        qputenv(service, QByteArray());
+    }
 }
 
 // After the application is made: the tag tables loaded and animations off.
