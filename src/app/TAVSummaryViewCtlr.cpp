@@ -405,17 +405,19 @@ void TAVSummaryViewCtlr::refreshPreview()
     });
 }
 
-void TAVSummaryViewCtlr::preparePreview(const QString& path)
+void TAVSummaryViewCtlr::preparePreview(const QStringList& paths)
 {
     const uint64_t generation = ++*aheadGeneration_;
     const int side = previewSide();
-    if (path.isEmpty() || !TAVImageCacheManager::sharedInstance().cachedImage(path, side).isNull())
-        return;
     auto current = aheadGeneration_;
-    Dispatch::async([current, generation, path, side] {
-        if (current->load() == generation)
-            TAVImageCacheManager::sharedInstance().getImage(path, side);
-    });
+    for (const QString& path : paths) {
+        if (path.isEmpty() || !TAVImageCacheManager::sharedInstance().cachedImage(path, side).isNull())
+            continue;
+        Dispatch::async([current, generation, path, side] {
+            if (current->load() == generation)
+                TAVImageCacheManager::sharedInstance().getImage(path, side);
+        });
+    }
 }
 
 void TAVSummaryViewCtlr::showPreviewImage(const QImage& image, const QString& path)

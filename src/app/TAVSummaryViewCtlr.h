@@ -49,10 +49,12 @@ public:
     const QString& curDispImagePath() const { return curDispImagePath_; }
     // The path whose picture is on screen (empty while it is loading).
     const QString& shownPreviewPath() const { return shownPreviewPath_; }
-    // Decodes the picture of `path` for the preview ahead of time, on the
-    // pool, so that stepping on to it shows it at once. Only the latest
-    // photo asked for is decoded.
-    void preparePreview(const QString& path);
+    // Decodes the pictures of `paths` for the preview ahead of time, side by
+    // side on the pool, so that stepping on to them shows them at once: a
+    // large photo takes longer to decode than a step through the list, so one
+    // photo decoded ahead is not enough. Only the latest photos asked for are
+    // decoded.
+    void preparePreview(const QStringList& paths);
 
     static constexpr int kPreviewWidth = 240;
     static constexpr int kPreviewHeight = 180;

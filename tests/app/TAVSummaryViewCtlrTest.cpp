@@ -295,7 +295,7 @@ TEST_F(SummaryTabTest, SteppingFasterThanPicturesDecodeNeverShowsAnotherPhotosPi
     for (const int pauseMs : {0, 3}) {
         for (int i = 0; i < kPhotos; ++i) {
             tab.setImgExifData(records.at(i));
-            tab.preparePreview(paths.value(i + 1));
+            tab.preparePreview({paths.value(i + 1), paths.value(i + 2)});
             if (pauseMs > 0) {
                 QTest::qWait(pauseMs);
             }

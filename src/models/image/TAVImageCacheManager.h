@@ -20,8 +20,8 @@ public:
     // (3:2, 32 bits a pixel).
     static constexpr qsizetype kDefaultMaxBytes = qsizetype(256) * 1024 * 1024;
     // The pictures held for each view that shows one: the shown one, the
-    // next one decoded ahead, and the one shown before (stepping back).
-    static constexpr int kPicturesPerView = 3;
+    // next four decoded ahead, and the one shown before (stepping back).
+    static constexpr int kPicturesPerView = 6;
 
     TAVImageCacheManager(int maxSide = kDefaultMaxSide, qsizetype maxBytes = kDefaultMaxBytes);
 
