@@ -148,7 +148,9 @@ TEST_F(TAVImageCacheManagerTest, HoldsWhatTheViewsShowAtTheirSize)
         EXPECT_EQ(cache.getImage(paths.last(), 40).size(), QSize(40, 30));
         EXPECT_LE(cache.totalBytes(), cache.maxBytes());
     }
-    EXPECT_EQ(cache.count(), TAVImageCacheManager::kPicturesPerView);
+    // Room for that many square pictures of the side; 3:2 ones take less.
+    EXPECT_GE(cache.count(), TAVImageCacheManager::kPicturesPerView);
+    EXPECT_LT(cache.count(), paths.size());
     EXPECT_FALSE(cache.cachedImage(paths.last(), 40).isNull());
     EXPECT_TRUE(cache.cachedImage(paths.last(), 200).isNull());
     EXPECT_TRUE(cache.cachedImage(paths.first(), 40).isNull());
