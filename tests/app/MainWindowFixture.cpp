@@ -107,6 +107,11 @@ QModelIndex MainWindowTest::detailCell(const QString& key)
     return {};
 }
 
+QList<TAVImageObjectPtr> MainWindowTest::images()
+{
+    return window().photosViewCltr()->maryDataSource();
+}
+
 bool MainWindowTest::waitForLoop()
 {
     return QTest::qWaitFor([&] { return !ctlr_->isLoopRunning(); }, 20000);

@@ -22,6 +22,8 @@ protected:
     void TearDown() override;
 
     TAVMainWindowCtlr& window() { return *ctlr_; }
+    // The photos of the list, hidden ones included, in the list's order.
+    QList<TAVImageObjectPtr> images();
     // Imports the files and waits until they are listed and the first is selected.
     bool importAndWait(const QStringList& paths);
     // Copies of committed samples in <temp>/in, under their own names.

@@ -23,7 +23,6 @@ const QString kOriginal = QStringLiteral("Exif.Photo.DateTimeOriginal");
 
 class MainWindowInputCheckTest : public MainWindowTest {
 protected:
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
     bool waitForLoop()
     {
         return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);

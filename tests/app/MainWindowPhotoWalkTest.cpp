@@ -46,7 +46,6 @@ protected:
             GTEST_SKIP() << "exiftool missing";
     }
 
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
     bool waitForLoop()
     {
         return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);

@@ -60,7 +60,6 @@ protected:
         window().refreshPreset();
         window().refreshButtonsEnable();
     }
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
 };
 
 TEST_F(MainWindowPresetsTest, ItemsAreEnabledByWhatIsLoadedAndChosenAndTheLastDefaultWins)

@@ -22,7 +22,6 @@ namespace {
 class MainWindowPreviewTest : public MainWindowTest {
 protected:
     TAVPreviewWindow* preview() { return window().photosViewCltr()->previewWindow(); }
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
     QToolButton* button(const char* name) { return preview()->findChild<QToolButton*>(QLatin1String(name)); }
     QLabel* place() { return preview()->findChild<QLabel*>(QStringLiteral("lblPreviewPlace")); }
 };

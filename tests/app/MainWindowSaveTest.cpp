@@ -39,8 +39,6 @@ const QString kMake = QStringLiteral("Exif.Image.Make");
 
 class MainWindowSaveTest : public MainWindowTest {
 protected:
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
-
     bool waitForLoop()
     {
         return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);

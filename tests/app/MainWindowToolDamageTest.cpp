@@ -33,7 +33,6 @@ namespace {
 
 class MainWindowToolDamageTest : public MainWindowTest {
 protected:
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
     bool waitForLoop()
     {
         return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);

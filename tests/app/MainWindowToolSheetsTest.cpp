@@ -21,8 +21,6 @@ const QString kArtist = QStringLiteral("Exif.Image.Artist");
 
 class MainWindowToolSheetsTest : public MainWindowTest {
 protected:
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
-
     QStringList listedPaths()
     {
         QStringList paths;

@@ -19,7 +19,6 @@ const QString kArtist = QStringLiteral("Exif.Image.Artist");
 
 class MainWindowToolsTest : public MainWindowTest {
 protected:
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
     QStringList listedNames()
     {
         QStringList names;

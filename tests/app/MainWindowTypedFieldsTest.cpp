@@ -43,7 +43,6 @@ protected:
             GTEST_SKIP() << "exiftool missing";
     }
 
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
     bool saveSelected()
     {
         window().clickSave();

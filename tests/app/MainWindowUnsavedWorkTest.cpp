@@ -39,7 +39,6 @@ protected:
         MainWindowTest::TearDown();
     }
 
-    QList<TAVImageObjectPtr> images() { return window().photosViewCltr()->maryDataSource(); }
     bool waitForLoop()
     {
         return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
