@@ -112,7 +112,6 @@ bool TAVExifData::hasEditedEntries() const
 
 const TAVEntityList& TAVExifData::maryOrgExifData() const
 {
-    takeOtherCopies();
     return maryOrgExifData_;
 }
 

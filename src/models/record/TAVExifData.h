@@ -92,7 +92,8 @@ public:
     // values; an absent map (nullopt) removes the read category and leaves an
     // empty user-set one. The copies of the "other" category (hundreds of
     // rows that few images ever show) are made when the record's entries are
-    // first reached by anything but the summary, exposure and GPS lookups.
+    // first reached by anything but the summary, exposure and GPS lookups and
+    // a read of the rows.
     void initImageExifData(const std::optional<TAVEntityMap>& map, int32_t category);
     // The "other" category from the rows: every row with a key that is not
     // on the summary, exposure or GPS lists (a key of two rows keeps the
@@ -137,6 +138,9 @@ public:
     const TAVCategoryMaps& mdicUserSetExifDataInfo() const;
     void setMdicUserSetExifDataInfo(const TAVCategoryMaps& maps);
 
+    // The rows as read. Reading them makes nothing: a tool that walks every
+    // photo's rows (an export, a search) leaves the records as they were,
+    // the other tags' map and copies still owed.
     const TAVEntityList& maryOrgExifData() const;
     // Stores copies of the given rows.
     void setMaryOrgExifData(const TAVEntityList& rows);
@@ -173,8 +177,8 @@ private:
     void applySettingEntries(const TAVExifData& source, bool onlyChanged);
     // Makes what is still owed of the "other" category: its read map (from
     // the rows) and its user-set copies. Safe from any thread: the rows and
-    // read entries cannot have changed before, as every way to reach them
-    // makes them first.
+    // read entries cannot have changed before, as every way to change them
+    // makes them first (the rows read through maryOrgExifData are only read).
     void takeOtherCopies() const;
     // The entry a getter reads; never to be changed.
     TAVEntityPtr shownEntity(const QString& key, int32_t category) const;
