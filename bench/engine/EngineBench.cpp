@@ -40,38 +40,86 @@ int filesArgument(int argc, char** argv, int fallback)
     return fallback;
 }
 
-QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count)
+QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count, CorpusMix mix)
 {
     const QString folder = QStringLiteral("%1/%2-%3").arg(root, who).arg(round);
     QDir(folder).removeRecursively();
     // Only each contender's latest corpus is kept: at 5,000 photos a round's
     // corpus takes gigabytes. The last round's are the ones checked.
     QDir(QStringLiteral("%1/%2-%3").arg(root, who).arg(round - 1)).removeRecursively();
-    return makeCorpus(folder, count);
+    return makeCorpus(folder, count, mix);
 }
 
-QStringList makeCorpus(const QString& folder, int count)
+namespace {
+
+// Real camera files of seven makers, from a 30 KB compact's to a 6.6 MB
+// file with a large maker note and one with a 23 KB XMP packet.
+const char* const kSamples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
+    "npm-nikon-d90-photometric.jpg", "npm-windows-xmp.jpg", "gowebp-pentax.jpg", "npm-sony-a6000.jpg"};
+constexpr int kSampleCount = int(sizeof(kSamples) / sizeof(kSamples[0]));
+// The Sony's file is 84% of the mix's bytes.
+constexpr int kSonySample = kSampleCount - 1;
+
+// The photo dates are "YYYY:MM:DD HH:MM:SS" wherever EXIF keeps them, so a
+// photo's own date replaces this one byte for byte in a copy of its
+// sample, without a parse and a write of each file.
+const QByteArray kTemplateDate("1999:12:31 23:59:58");
+
+// Each sample with its three capture dates set to kTemplateDate, read once.
+const std::vector<QByteArray>& datedSamples()
 {
-    // Real camera files of seven makers, from a 30 KB compact's to a 6.6 MB
-    // file with a large maker note and one with a 23 KB XMP packet.
-    static const char* const samples[] = {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "npm-lumia.jpg",
-        "npm-nikon-d90-photometric.jpg", "npm-windows-xmp.jpg", "gowebp-pentax.jpg", "npm-sony-a6000.jpg"};
-    constexpr int kSamples = int(sizeof(samples) / sizeof(samples[0]));
+    static const std::vector<QByteArray> samples = [] {
+        std::vector<QByteArray> made;
+        for (const char* name : kSamples) {
+            QFile file(QStringLiteral(LUMETTA_BENCH_DATA_DIR "/") + QLatin1String(name));
+            file.open(QIODevice::ReadOnly);
+            const QByteArray bytes = file.readAll();
+            auto image = Exiv2::ImageFactory::open(
+                reinterpret_cast<const Exiv2::byte*>(bytes.constData()), long(bytes.size()));
+            image->readMetadata();
+            for (const char* key :
+                {"Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime"})
+                image->exifData()[key] = kTemplateDate.toStdString();
+            image->writeMetadata();
+            Exiv2::BasicIo& io = image->io();
+            io.open();
+            const Exiv2::DataBuf written = io.read(io.size());
+            io.close();
+            made.emplace_back(reinterpret_cast<const char*>(written.pData_), qsizetype(written.size_));
+        }
+        return made;
+    }();
+    return samples;
+}
+
+// Which sample photo `index` of the corpus is a copy of.
+int sampleFor(int index, CorpusMix mix)
+{
+    if (mix == CorpusMix::AllCameras)
+        return index % kSampleCount;
+    // Two cycles of the six smaller files, then the Sony's.
+    const int cycle = 2 * kSonySample + 1;
+    const int at = index % cycle;
+    return at == cycle - 1 ? kSonySample : at % kSonySample;
+}
+
+} // namespace
+
+QStringList makeCorpus(const QString& folder, int count, CorpusMix mix)
+{
     QDir().mkpath(folder);
     QStringList paths;
     const QDateTime first(QDate(2019, 6, 1), QTime(8, 0, 0), Qt::UTC);
     for (int i = 0; i < count; ++i) {
-        const QString source = QStringLiteral(LUMETTA_BENCH_DATA_DIR "/") + QLatin1String(samples[i % kSamples]);
+        QByteArray bytes = datedSamples().at(size_t(sampleFor(i, mix)));
+        const QByteArray date = first.addSecs(i).toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toLatin1();
+        bytes.replace(kTemplateDate, date);
         const QString path = QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
-        QFile::copy(source, path);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        file.close();
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-        image->readMetadata();
-        const std::string date = first.addSecs(i).toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toStdString();
-        image->exifData()["Exif.Photo.DateTimeOriginal"] = date;
-        image->exifData()["Exif.Photo.DateTimeDigitized"] = date;
-        image->exifData()["Exif.Image.DateTime"] = date;
-        image->writeMetadata();
         paths.append(path);
     }
     return paths;

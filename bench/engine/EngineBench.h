@@ -17,10 +17,16 @@ namespace EngineBench {
 // The number of files from "--files N" (else `fallback`).
 int filesArgument(int argc, char** argv, int fallback);
 
+// Which real camera files a corpus cycles through: all seven samples in
+// turn (1.1 MB a photo), or the six smaller ones twice for each 6.6 MB Sony
+// file (0.7 MB a photo), for the largest save, whose photos and working
+// copies would otherwise need over 11 GB at 5,000 photos.
+enum class CorpusMix { AllCameras, FewerLargeFiles };
+
 // Makes `count` distinct JPEGs in a new folder under `root` from the real
 // camera samples of tests/data, each with its own capture date (one second
 // apart), so that names built from the date never collide. Not timed.
-QStringList makeCorpus(const QString& folder, int count);
+QStringList makeCorpus(const QString& folder, int count, CorpusMix mix = CorpusMix::AllCameras);
 
 // The rounds each workload is timed unless "--rounds" says otherwise; the
 // files of the last round, the only one still on disk at the end, are
@@ -30,7 +36,8 @@ constexpr int kRounds = 5;
 // A fresh corpus for one contender's round: "<root>/<who>-<round>", emptied
 // first so that every round starts from the same untouched files. The
 // contender's previous round is removed.
-QStringList makeRoundCorpus(const QString& root, const QString& who, int round, int count);
+QStringList makeRoundCorpus(
+    const QString& root, const QString& who, int round, int count, CorpusMix mix = CorpusMix::AllCameras);
 
 // The engine's import of `corpus` on `threads` threads into `folder`: the
 // working copy and record of each photo, in the corpus's order.
