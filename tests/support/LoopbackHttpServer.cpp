@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -230,6 +232,14 @@ void LoopbackHttpServer::sendFiller(QTcpSocket* socket, qint64 bytes, int trickl
         while (left != 0 && !own->stop) {
             const size_t size = trickleMs > 0 ? 1 : left < 0 ? chunk.size() : std::min<size_t>(left, chunk.size());
             const ssize_t sent = ::send(own->fd, chunk.data(), size, MSG_NOSIGNAL);
+            if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+                // The descriptor is the server socket's, which does not block:
+                // a client that reads slowly (or not at all for a while) keeps
+                // the answer waiting, as a real server's would, not ended.
+                pollfd writable{own->fd, POLLOUT, 0};
+                (void)::poll(&writable, 1, 50);
+                continue;
+            }
             if (sent <= 0) {
                 return; // the client went away
             }
