@@ -41,6 +41,11 @@ QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkReque
     if (sent.transferTimeout() == 0) {
         sent.setTransferTimeout(transferTimeoutMs_);
     }
+    // Qt's transfer thread learns the read buffer's size from the reply only
+    // once, for the transfer the request started: the next one it would start
+    // on its own for a redirect would read without limit. A redirect ends the
+    // reply instead, and its owner asks again through this manager.
+    sent.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (!isNetworkUrl(sent.url()) || (requestFilter() && !requestFilter()(sent.url()))) {
         // A page script or a bad template must not reach local files or other
         // schemes; an unknown scheme makes Qt answer with an error reply.

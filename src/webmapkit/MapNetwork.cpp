@@ -127,6 +127,17 @@ QNetworkReply* MapNetwork::get(
         QTimer::singleShot(0, context != nullptr ? context : this, [done, failed]() { done(failed); });
         return nullptr;
     }
+    QNetworkReply* reply = send(url, purpose, context, std::move(done), options, Hop{});
+    // A request whose context goes away is not worth finishing.
+    if (context != nullptr) {
+        connect(context, &QObject::destroyed, reply, [reply]() { abandon(reply); });
+    }
+    return reply;
+}
+
+QNetworkReply* MapNetwork::send(
+    const QUrl& url, const QString& purpose, QObject* context, Done done, const Options& options, const Hop& hop)
+{
     QNetworkRequest request(url);
     if (!options.userAgent.isEmpty()) {
         request.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
@@ -149,20 +160,50 @@ QNetworkReply* MapNetwork::get(
         reply = manager_.get(request);
         manager_.setUserAgent(own);
     }
+    // The first reply stays its caller's handle to the whole request: the
+    // later ones of its redirects go with it (abandon, deletion).
+    QPointer<QNetworkReply> handle = hop.handle ? hop.handle.data() : reply;
+    if (handle != reply) {
+        reply->setParent(handle);
+    }
     QObject* receiver = context != nullptr ? context : this;
     // Read as it comes: the reply fetches no more than its read-ahead until read.
     auto body = std::make_shared<QByteArray>();
-    connect(reply, &QNetworkReply::readyRead, receiver, [reply, body]() { *body += reply->readAll(); });
-    const bool keepHeaders = options.useCache;
-    connect(reply, &QNetworkReply::finished, receiver, [reply, done, purpose, body, keepHeaders]() {
-        reply->deleteLater();
-        done(answerOf(reply, purpose, body, keepHeaders));
+    // A reply the guard stopped is closed: nothing more to take.
+    connect(reply, &QNetworkReply::readyRead, receiver, [reply, body]() {
+        if (reply->isOpen()) {
+            *body += reply->readAll();
+        }
     });
-    // A request whose context goes away is not worth finishing.
-    if (context != nullptr) {
-        connect(context, &QObject::destroyed, reply, [reply]() { abandon(reply); });
-    }
+    connect(
+        reply, &QNetworkReply::finished, receiver, [this, reply, handle, hop, purpose, context, done, options, body]() {
+            const QUrl next = redirectTarget(reply, hop.count);
+            if (!next.isEmpty() && handle) {
+                if (reply != handle) {
+                    reply->deleteLater();
+                }
+                send(next, purpose, context, done, options, Hop{handle, hop.count + 1});
+                return;
+            }
+            (handle ? handle.data() : reply)->deleteLater();
+            done(answerOf(reply, purpose, body, options.useCache));
+        });
     return reply;
+}
+
+QUrl MapNetwork::redirectTarget(QNetworkReply* reply, int hops)
+{
+    const QVariant target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (!target.isValid() || !MapReplyGuard::refusal(reply).isEmpty()
+        || hops >= reply->request().maximumRedirectsAllowed()) {
+        return {};
+    }
+    const QUrl next = reply->url().resolved(target.toUrl());
+    // Never from an encrypted connection to a plain one; such an answer, or
+    // one past the most redirects, fails with its own status.
+    const bool lessSafe = reply->url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+        && next.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+    return lessSafe ? QUrl() : next;
 }
 
 MapReply MapNetwork::answerOf(
@@ -198,6 +239,11 @@ void MapNetwork::abandon(QNetworkReply* reply)
 {
     if (reply == nullptr) {
         return;
+    }
+    // A followed redirect's later replies are its children.
+    for (QNetworkReply* hop : reply->findChildren<QNetworkReply*>(Qt::FindDirectChildrenOnly)) {
+        QObject::disconnect(hop, &QNetworkReply::finished, nullptr, nullptr);
+        hop->abort();
     }
     QObject::disconnect(reply, &QNetworkReply::finished, nullptr, nullptr);
     reply->abort();

@@ -28,8 +28,10 @@ struct MapReply {
 
 // The map components' HTTP client, one per process: User-Agent "Lumetta/<version>",
 // a 10 s transfer (idle) timeout, an overall deadline and a size cap per answer,
-// http and https only, and a disk cache that only tile requests read. Nothing is
-// written into the cache until its user has checked the answer (storeInCache).
+// http and https only, and a disk cache that only tile requests read. It follows
+// redirects itself (never from https to http), each as a request of its own
+// under the same limits. Nothing is written into the cache until its user has
+// checked the answer (storeInCache).
 // Answers arrive on the GUI thread; nothing here blocks it. It lives until the
 // application object goes away; requests still running then end unanswered.
 class MapNetwork : public QObject {
@@ -74,7 +76,18 @@ public:
     bool isFreshInCache(const QUrl& url) const;
 
 private:
+    // Where a request stands among the redirects it followed: the caller's
+    // reply and how many came before this one.
+    struct Hop {
+        QPointer<QNetworkReply> handle;
+        int count = 0;
+    };
+
     MapNetwork();
+    QNetworkReply* send(
+        const QUrl& url, const QString& purpose, QObject* context, Done done, const Options& options, const Hop& hop);
+    // The next address of a redirect this client follows; empty for any other answer.
+    static QUrl redirectTarget(QNetworkReply* reply, int hops);
     static MapReply answerOf(
         QNetworkReply* reply, const QString& purpose, const std::shared_ptr<QByteArray>& body, bool keepHeaders);
 

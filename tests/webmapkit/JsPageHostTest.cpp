@@ -203,4 +203,24 @@ TEST_F(JsPageHostTest, PageRequestsCarryTheOwnersUserAgent)
     EXPECT_EQ(server.requests()[0].header("User-Agent"), QByteArray("Lumetta AppleWebKit"));
 }
 
+// The page's own requests follow redirects, each a request of the map network.
+TEST_F(JsPageHostTest, PageRequestsFollowRedirects)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.setHandler([](const LoopbackRequest& request) {
+        LoopbackResponse moved;
+        moved.status = 302;
+        moved.headers.append(qMakePair(QByteArray("Location"), QByteArray("/geo?q=2")));
+        return request.path() == QLatin1String("/old") ? moved : LoopbackResponse::json("[2]");
+    });
+    JsPageHost host;
+    ASSERT_TRUE(loadScriptPage(host, page));
+    host.callFunction(QStringLiteral("fetchIt"), {server.url(QStringLiteral("/old"))});
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return host.evaluate(QStringLiteral("window.result")).isValid(); }, 5000));
+    EXPECT_EQ(host.evaluate(QStringLiteral("window.result")).toString(), QStringLiteral("200:[2]"));
+    ASSERT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(server.requests()[1].target, QByteArray("/geo?q=2"));
+}
+
 #include "JsPageHostTest.moc"

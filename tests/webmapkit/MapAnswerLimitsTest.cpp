@@ -13,8 +13,11 @@
 #include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,20 +54,22 @@ protected:
     // Starts a new memory peak, where the process has one that means something.
     void startMeasuring()
     {
+        // What a flood before left free in the heap would hide the next one.
+        malloc_trim(0);
         baseline = ProcessMemory::residentBytes();
         measured = ProcessMemory::resetPeak() && baseline > 0;
     }
     // What the work since startMeasuring() took at its peak; 0 when unmeasured.
     qint64 grownBy() const { return measured ? ProcessMemory::peakBytes() - baseline : 0; }
 
-    std::optional<MapReply> fetch(qint64 maxBytes)
+    std::optional<MapReply> fetch(qint64 maxBytes, const QString& path = QStringLiteral("/answer"))
     {
         std::optional<MapReply> result;
         QObject context;
         MapNetwork::Options options;
         options.maxBytes = maxBytes;
         MapNetwork::shared()->get(
-            QUrl(server.url(QStringLiteral("/answer"))), QStringLiteral("test fetch"), &context,
+            QUrl(server.url(path)), QStringLiteral("test fetch"), &context,
             [&](const MapReply& reply) { result = reply; }, options);
         (void)QTest::qWaitFor([&]() { return result.has_value(); }, 10000);
         return result;
@@ -240,4 +245,47 @@ TEST_F(MapAnswerLimitsTest, EndlessAnswersStayBoundedWhileEveryCoreIsBusy)
     EXPECT_EQ(log.count(QStringLiteral("answer longer than")), 10);
     EXPECT_LT(grown, kMemoryBound);
     std::printf("peak growth with %u busy cores: %.1f MiB\n", cores, double(grown) / double(kMiB));
+}
+
+TEST_F(MapAnswerLimitsTest, EndlessAnswersBehindRedirectsStayBoundedWhileTheGuiThreadIsBusy)
+{
+    // The GUI thread, busy painting or running a page, takes nothing for a
+    // while once the endless answer flows: Qt's transfer thread must wait for
+    // it, for the transfer a redirect starts as for the first one.
+    server.setHandler([](const LoopbackRequest& request) {
+        if (request.path().startsWith(QLatin1String("/moved"))) {
+            LoopbackResponse moved;
+            moved.status = 302;
+            moved.headers.append(qMakePair(QByteArray("Location"), QByteArray("/endless")));
+            return moved;
+        }
+        QTimer::singleShot(0, []() { std::this_thread::sleep_for(std::chrono::milliseconds(500)); });
+        return endless();
+    });
+    {
+        MapLogCapture log;
+        startMeasuring();
+        const auto result = fetch(kMiB, QStringLiteral("/moved"));
+        ASSERT_TRUE(result.has_value());
+        EXPECT_FALSE(result->ok);
+        EXPECT_EQ(server.requests().last().path(), QStringLiteral("/endless"));
+        EXPECT_EQ(log.count(QStringLiteral("answer longer than the 1048576 bytes allowed")), 1);
+        EXPECT_LT(grownBy(), kMemoryBound) << "a place search's own request";
+    }
+
+    // A page's request (the map's address search) takes the same way.
+    qputenv("LUMETTA_GEOCODERURL", server.url(QStringLiteral("/moved/search")).toUtf8());
+    GMKMapView view;
+    ASSERT_TRUE(waitForLoad(view.host()));
+    MapLogCapture log;
+    startMeasuring();
+    int code = -99;
+    view.showAddress(
+        QStringLiteral("Main Street"), [&](int found, const QString&, const MapCoordinate&) { code = found; });
+    clock.advance(MapSearchPacing::kSpacingSeconds);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return code != -99; }, 10000));
+    EXPECT_EQ(code, 2) << "the search fails as on any failed answer";
+    EXPECT_EQ(server.requests().last().path(), QStringLiteral("/endless"));
+    EXPECT_EQ(log.count(QStringLiteral("network error: map page request")), 1);
+    EXPECT_LT(grownBy(), kMemoryBound) << "a page's request";
 }

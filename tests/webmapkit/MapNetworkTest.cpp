@@ -4,6 +4,7 @@
 #include "support/LoopbackHttpServer.h"
 #include "webmapkit/MapTestSupport.h"
 
+#include <QNetworkReply>
 #include <QProcess>
 #include <QTest>
 
@@ -21,6 +22,14 @@ std::optional<MapReply> fetch(const QUrl& url, const MapNetwork::Options& option
         url, QStringLiteral("test"), &context, [&](const MapReply& reply) { answer = reply; }, options);
     (void)QTest::qWaitFor([&]() { return answer.has_value(); }, 5000);
     return answer;
+}
+
+LoopbackResponse redirectTo(const QByteArray& location)
+{
+    LoopbackResponse response;
+    response.status = 302;
+    response.headers.append(qMakePair(QByteArray("Location"), location));
+    return response;
 }
 
 } // namespace
@@ -92,6 +101,63 @@ TEST(MapNetworkTest, HeldAndRefusedRequestsFail)
     const auto refused = fetch(QUrl(LoopbackHttpServer::refusedUrl(QStringLiteral("/x"))));
     ASSERT_TRUE(refused.has_value());
     EXPECT_FALSE(refused->ok);
+}
+
+// The client follows redirects itself, each as a request of its own, so every
+// transfer gets the limits a request gets.
+TEST(MapNetworkTest, RedirectsAreFollowedBoundedAndAbandonedWithTheirFirstReply)
+{
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.setHandler([](const LoopbackRequest& request) {
+        if (request.path() == QLatin1String("/moved")) {
+            return redirectTo("/twice");
+        }
+        if (request.path() == QLatin1String("/twice")) {
+            return redirectTo("/place?q=1");
+        }
+        if (request.path() == QLatin1String("/loop")) {
+            return redirectTo("/loop");
+        }
+        if (request.path() == QLatin1String("/held")) {
+            LoopbackResponse held;
+            held.hold = true;
+            return held;
+        }
+        return LoopbackResponse::json("[1]");
+    });
+
+    const auto moved = fetch(QUrl(server.url(QStringLiteral("/moved"))));
+    ASSERT_TRUE(moved.has_value());
+    EXPECT_TRUE(moved->ok);
+    EXPECT_EQ(moved->body, QByteArray("[1]"));
+    ASSERT_EQ(server.requestCount(), 3);
+    EXPECT_EQ(server.requests()[2].target, QByteArray("/place?q=1"));
+    EXPECT_EQ(server.requests()[2].header("User-Agent"), QByteArray("Lumetta/") + AppInfo::version().toUtf8());
+
+    // A loop ends after as many redirects as Qt allows a request, as a failure.
+    const auto loop = fetch(QUrl(server.url(QStringLiteral("/loop"))));
+    ASSERT_TRUE(loop.has_value());
+    EXPECT_FALSE(loop->ok);
+    EXPECT_EQ(loop->status, 302);
+    EXPECT_EQ(server.requestCount(), 3 + 1 + QNetworkRequest().maximumRedirectsAllowed());
+
+    // Abandoning the reply the caller got stops the request it redirected to.
+    const int before = server.requestCount();
+    bool answered = false;
+    QNetworkReply* first = MapNetwork::shared()->get(QUrl(server.url(QStringLiteral("/twice"))), QStringLiteral("test"),
+        nullptr, [&](const MapReply&) { answered = true; });
+    server.setHandler([](const LoopbackRequest& request) {
+        LoopbackResponse held;
+        held.hold = true;
+        return request.path() == QLatin1String("/twice") ? redirectTo("/held") : held;
+    });
+    ASSERT_TRUE(server.waitForRequests(before + 2));
+    ASSERT_EQ(server.heldCount(), 1);
+    MapNetwork::abandon(first);
+    server.answerHeld(0, LoopbackResponse::json("[2]"));
+    QTest::qWait(200);
+    EXPECT_FALSE(answered);
 }
 
 TEST(MapNetworkTest, NoThreadOfTheClientOutlivesTheApplication)
