@@ -62,9 +62,13 @@ QString labelOf(
     return label.isNull() ? QStringLiteral("") : label;
 }
 
-void insertEntity(TAVEntityMap& map, const QString& key, const QString& value)
+// The read value of a category: the row read with the key when it holds the
+// same text (as the other tags' read values are their rows), so that a
+// photo keeps a value it shows once, else an entity of its own.
+void insertEntity(TAVEntityMap& map, const TAVMetadataReaderMgr* reader, const QString& key, const QString& value)
 {
-    map.insert(key, TAVEntity::entityWithValue(value, key));
+    TAVEntityPtr row = reader && !value.isEmpty() ? reader->readRowWithKey(key) : nullptr;
+    map.insert(key, row && row->value() == value ? std::move(row) : TAVEntity::entityWithValue(value, key));
 }
 
 } // namespace
@@ -208,21 +212,30 @@ void TAVImageObject::refreshSummary()
         time = DateServices::getStringFromDate(created, TAVMetadataHelper::getAppDatetimeFormateString(2));
     }
     TAVEntityMap map;
-    insertEntity(map, TAVKeyLists::createDateKey(), date);
-    insertEntity(map, TAVKeyLists::createTimeKey(), time);
-    insertEntity(map, QStringLiteral("Summary.ImageSize"), textOf(reader, &TAVMetadataReaderMgr::getImageSize));
-    insertEntity(map, QStringLiteral("Exif.Image.Make"), textOf(reader, &TAVMetadataReaderMgr::getCameraMake));
-    insertEntity(map, QStringLiteral("Iptc.Application2.Keywords"), textOf(reader, &TAVMetadataReaderMgr::getKeywords));
-    insertEntity(map, QStringLiteral("Exif.Photo.LensMake"), textOf(reader, &TAVMetadataReaderMgr::getLensMake));
-    insertEntity(map, QStringLiteral("Exif.Photo.LensModel"), textOf(reader, &TAVMetadataReaderMgr::getLensModel));
-    insertEntity(map, QStringLiteral("Iptc.Application2.Caption"), textOf(reader, &TAVMetadataReaderMgr::getCaption));
-    insertEntity(map, QStringLiteral("Iptc.Application2.ObjectName"), textOf(reader, &TAVMetadataReaderMgr::getTitle));
-    insertEntity(map, QStringLiteral("Exif.Image.Model"), textOf(reader, &TAVMetadataReaderMgr::getCameraModel));
-    insertEntity(map, QStringLiteral("Exif.Image.Software"), textOf(reader, &TAVMetadataReaderMgr::getCameraSoftware));
+    insertEntity(map, reader, TAVKeyLists::createDateKey(), date);
+    insertEntity(map, reader, TAVKeyLists::createTimeKey(), time);
+    insertEntity(map, reader, QStringLiteral("Summary.ImageSize"), textOf(reader, &TAVMetadataReaderMgr::getImageSize));
+    insertEntity(map, reader, QStringLiteral("Exif.Image.Make"), textOf(reader, &TAVMetadataReaderMgr::getCameraMake));
     insertEntity(
-        map, QStringLiteral("Exif.Image.ImageDescription"), textOf(reader, &TAVMetadataReaderMgr::getDescription));
-    insertEntity(map, QStringLiteral("Exif.Image.Artist"), textOf(reader, &TAVMetadataReaderMgr::getPhotographer));
-    insertEntity(map, QStringLiteral("Exif.Image.Copyright"), textOf(reader, &TAVMetadataReaderMgr::getCopyright));
+        map, reader, QStringLiteral("Iptc.Application2.Keywords"), textOf(reader, &TAVMetadataReaderMgr::getKeywords));
+    insertEntity(
+        map, reader, QStringLiteral("Exif.Photo.LensMake"), textOf(reader, &TAVMetadataReaderMgr::getLensMake));
+    insertEntity(
+        map, reader, QStringLiteral("Exif.Photo.LensModel"), textOf(reader, &TAVMetadataReaderMgr::getLensModel));
+    insertEntity(
+        map, reader, QStringLiteral("Iptc.Application2.Caption"), textOf(reader, &TAVMetadataReaderMgr::getCaption));
+    insertEntity(
+        map, reader, QStringLiteral("Iptc.Application2.ObjectName"), textOf(reader, &TAVMetadataReaderMgr::getTitle));
+    insertEntity(
+        map, reader, QStringLiteral("Exif.Image.Model"), textOf(reader, &TAVMetadataReaderMgr::getCameraModel));
+    insertEntity(
+        map, reader, QStringLiteral("Exif.Image.Software"), textOf(reader, &TAVMetadataReaderMgr::getCameraSoftware));
+    insertEntity(map, reader, QStringLiteral("Exif.Image.ImageDescription"),
+        textOf(reader, &TAVMetadataReaderMgr::getDescription));
+    insertEntity(
+        map, reader, QStringLiteral("Exif.Image.Artist"), textOf(reader, &TAVMetadataReaderMgr::getPhotographer));
+    insertEntity(
+        map, reader, QStringLiteral("Exif.Image.Copyright"), textOf(reader, &TAVMetadataReaderMgr::getCopyright));
     exifData_->initImageExifData(map, TAVExifData::CategorySummary);
 }
 
@@ -231,22 +244,22 @@ void TAVImageObject::refreshExposure()
     const TAVMetadataReaderMgr* reader = readerMgr_.get();
     using R = TAVMetadataReaderMgr;
     TAVEntityMap map;
-    insertEntity(map, QStringLiteral("Exif.Photo.ExposureTime"), textOf(reader, &R::getShutterSpeed));
-    insertEntity(map, QStringLiteral("Exif.Photo.FNumber"), textOf(reader, &R::getAperture));
-    insertEntity(map, QStringLiteral("Exif.Photo.ISOSpeedRatings"), textOf(reader, &R::getSensitivity));
-    insertEntity(map, QStringLiteral("Exif.Photo.Flash"), textOf(reader, &R::getFlash));
-    insertEntity(map, QStringLiteral("Exif.Photo.ExposureProgram"), textOf(reader, &R::getExposureProgram));
-    insertEntity(map, QStringLiteral("Exif.Photo.MeteringMode"), textOf(reader, &R::getMeteringMode));
-    insertEntity(map, QStringLiteral("Exif.Photo.SubjectDistanceRange"), textOf(reader, &R::getFocusMode));
-    insertEntity(map, QStringLiteral("Exif.Photo.SensingMethod"), textOf(reader, &R::getSensor));
-    insertEntity(map, QStringLiteral("Exif.Photo.SubjectDistance"), textOf(reader, &R::getSubjectDistance));
-    insertEntity(map, QStringLiteral("Exif.Photo.FocalLength"), textOf(reader, &R::getFocalLength));
-    insertEntity(map, QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"), textOf(reader, &R::getFocalLength35));
-    insertEntity(map, QStringLiteral("Exif.Photo.DigitalZoomRatio"), textOf(reader, &R::getDigitalZoom));
-    insertEntity(map, QStringLiteral("Exif.Photo.WhiteBalance"), labelOf(reader, &R::getWhitebalance));
-    insertEntity(map, QStringLiteral("Exif.Photo.Contrast"), labelOf(reader, &R::getContrast));
-    insertEntity(map, QStringLiteral("Exif.Photo.Saturation"), labelOf(reader, &R::getSaturation));
-    insertEntity(map, QStringLiteral("Exif.Photo.Sharpness"), labelOf(reader, &R::getSharpness));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.ExposureTime"), textOf(reader, &R::getShutterSpeed));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.FNumber"), textOf(reader, &R::getAperture));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.ISOSpeedRatings"), textOf(reader, &R::getSensitivity));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.Flash"), textOf(reader, &R::getFlash));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.ExposureProgram"), textOf(reader, &R::getExposureProgram));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.MeteringMode"), textOf(reader, &R::getMeteringMode));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.SubjectDistanceRange"), textOf(reader, &R::getFocusMode));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.SensingMethod"), textOf(reader, &R::getSensor));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.SubjectDistance"), textOf(reader, &R::getSubjectDistance));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.FocalLength"), textOf(reader, &R::getFocalLength));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"), textOf(reader, &R::getFocalLength35));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.DigitalZoomRatio"), textOf(reader, &R::getDigitalZoom));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.WhiteBalance"), labelOf(reader, &R::getWhitebalance));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.Contrast"), labelOf(reader, &R::getContrast));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.Saturation"), labelOf(reader, &R::getSaturation));
+    insertEntity(map, reader, QStringLiteral("Exif.Photo.Sharpness"), labelOf(reader, &R::getSharpness));
     exifData_->initImageExifData(map, TAVExifData::CategoryExposure);
 }
 
@@ -255,13 +268,13 @@ void TAVImageObject::refreshGeoInfo()
     const TAVMetadataReaderMgr* reader = readerMgr_.get();
     using R = TAVMetadataReaderMgr;
     TAVEntityMap map;
-    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSVersionID"), textOf(reader, &R::getGPSVersion));
-    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSAltitudeRef"), textOf(reader, &R::getGPSAltitudeRef));
-    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSAltitude"), textOf(reader, &R::getGPSAltitude));
-    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"), textOf(reader, &R::getGPSLatitudeRef));
-    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLatitude"), textOf(reader, &R::getGPSLatitudeString));
-    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"), textOf(reader, &R::getGPSLongitudeRef));
-    insertEntity(map, QStringLiteral("Exif.GPSInfo.GPSLongitude"), textOf(reader, &R::getGPSLongitudeString));
+    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSVersionID"), textOf(reader, &R::getGPSVersion));
+    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSAltitudeRef"), textOf(reader, &R::getGPSAltitudeRef));
+    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSAltitude"), textOf(reader, &R::getGPSAltitude));
+    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"), textOf(reader, &R::getGPSLatitudeRef));
+    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLatitude"), textOf(reader, &R::getGPSLatitudeString));
+    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"), textOf(reader, &R::getGPSLongitudeRef));
+    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLongitude"), textOf(reader, &R::getGPSLongitudeString));
     exifData_->initImageExifData(map, TAVExifData::CategoryGps);
 }
 

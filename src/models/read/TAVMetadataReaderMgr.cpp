@@ -99,14 +99,15 @@ size_t TAVMetadataReaderMgr::keyHash(const QString& key)
     return std::hash<std::u16string_view>()(text);
 }
 
-const TAVEntity* TAVMetadataReaderMgr::indexedRow(const QString& key) const
+const TAVEntityPtr* TAVMetadataReaderMgr::indexedRow(const QString& key) const
 {
     const size_t hash = keyHash(key);
     auto candidate = std::lower_bound(rowsByKeyHash_.cbegin(), rowsByKeyHash_.cend(), hash,
-        [](const std::pair<size_t, const TAVEntity*>& entry, size_t wanted) { return entry.first < wanted; });
+        [](const std::pair<size_t, qsizetype>& entry, size_t wanted) { return entry.first < wanted; });
     for (; candidate != rowsByKeyHash_.cend() && candidate->first == hash; ++candidate) {
-        if (candidate->second->key() == key) {
-            return candidate->second;
+        const TAVEntityPtr& row = indexedRows_.at(candidate->second);
+        if (row->key() == key) {
+            return &row;
         }
     }
     return nullptr;
@@ -148,8 +149,9 @@ QList<TAVEntityPtr> TAVMetadataReaderMgr::readAllMetadata()
     modifyDateFormat();
     rowsByKeyHash_.clear();
     rowsByKeyHash_.reserve(size_t(aryMetadata_.size()));
-    for (const TAVEntityPtr& row : std::as_const(aryMetadata_)) {
-        rowsByKeyHash_.emplace_back(keyHash(row->key()), row.get());
+    indexedRows_ = aryMetadata_;
+    for (qsizetype i = 0; i < indexedRows_.size(); ++i) {
+        rowsByKeyHash_.emplace_back(keyHash(indexedRows_.at(i)->key()), i);
     }
     // Stable: the first row of a key stays ahead of its later ones.
     std::stable_sort(
@@ -165,7 +167,8 @@ void TAVMetadataReaderMgr::releaseFile()
         exifReader_->releaseImage();
     }
     // Assigning {} would keep the index's room, some 16 bytes a row.
-    std::vector<std::pair<size_t, const TAVEntity*>>().swap(rowsByKeyHash_);
+    std::vector<std::pair<size_t, qsizetype>>().swap(rowsByKeyHash_);
+    indexedRows_ = QList<TAVEntityPtr>();
 }
 
 QString TAVMetadataReaderMgr::getConvertDatetimeString(const QString& text)
@@ -427,8 +430,8 @@ QString TAVMetadataReaderMgr::getOneValueForKey(const QString& key) const
         return QString();
     }
     if (!rowsByKeyHash_.empty()) {
-        const TAVEntity* row = indexedRow(key);
-        return row ? row->value() : QString();
+        const TAVEntityPtr* row = indexedRow(key);
+        return row ? (*row)->value() : QString();
     }
     for (const TAVEntityPtr& row : aryMetadata_) {
         if (row->key() == key) {
@@ -438,6 +441,12 @@ QString TAVMetadataReaderMgr::getOneValueForKey(const QString& key) const
         }
     }
     return QString();
+}
+
+TAVEntityPtr TAVMetadataReaderMgr::readRowWithKey(const QString& key) const
+{
+    const TAVEntityPtr* row = rowsByKeyHash_.empty() ? nullptr : indexedRow(key);
+    return row ? *row : nullptr;
 }
 
 bool TAVMetadataReaderMgr::hasRowWithKey(const QString& key) const

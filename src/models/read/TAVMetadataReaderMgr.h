@@ -148,6 +148,9 @@ public:
     QString getOneValueForKey(const QString& key) const;
     // Whether a kept row has the key.
     bool hasRowWithKey(const QString& key) const;
+    // The first row read with the key while the file is held (until
+    // releaseFile); null when there is none, and once the file is let go.
+    TAVEntityPtr readRowWithKey(const QString& key) const;
     // Whether `rows` are the kept rows themselves (the same entities in the
     // same order).
     bool rowsAre(const QList<TAVEntityPtr>& rows) const { return rows == aryMetadata_; }
@@ -188,10 +191,13 @@ private:
     // An index of the kept rows by key, for the getters that ask for dozens
     // of keys while the record is built; dropped with the file (releaseFile),
     // after which the getters search the rows.
-    // (Hash of the key, row) sorted by hash, rows of one hash in row order:
-    // one block for all keys instead of a node per key.
-    std::vector<std::pair<size_t, const TAVEntity*>> rowsByKeyHash_;
+    // (Hash of the key, place in indexedRows_) sorted by hash, rows of one
+    // hash in row order: one block for all keys instead of a node per key.
+    std::vector<std::pair<size_t, qsizetype>> rowsByKeyHash_;
+    // The rows as read, which the index points into (keepRecordRows changes
+    // the kept list); let go with the index.
+    QList<TAVEntityPtr> indexedRows_;
     static size_t keyHash(const QString& key);
-    // The first kept row with the key, or null; the index must exist.
-    const TAVEntity* indexedRow(const QString& key) const;
+    // The first row read with the key, or null; the index must exist.
+    const TAVEntityPtr* indexedRow(const QString& key) const;
 };

@@ -43,6 +43,14 @@ TAVEntityPtr findEntity(const TAVCategoryMaps& maps, const QString& key, int32_t
     return categoryIt->value(key);
 }
 
+// Serialises the making of owed copies; lookups on other threads read the
+// read maps meanwhile, or the copies once made.
+std::mutex& copiesMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 } // namespace
 
 TAVExifData::TAVExifData() = default;
@@ -51,8 +59,7 @@ void TAVExifData::takeOtherCopies() const
 {
     if (otherOwed_.load(std::memory_order_acquire) == OwesNothing)
         return;
-    static std::mutex mutex;
-    const std::lock_guard<std::mutex> lock(mutex);
+    const std::lock_guard<std::mutex> lock(copiesMutex());
     const int owed = otherOwed_.load(std::memory_order_relaxed);
     if (owed == OwesNothing)
         return;
@@ -70,6 +77,42 @@ void TAVExifData::takeOtherCopies() const
     otherOwed_.store(OwesNothing, std::memory_order_release);
 }
 
+int TAVExifData::shownCategoryBit(int32_t category)
+{
+    return category >= CategorySummary && category <= CategoryGps ? 1 << category : 0;
+}
+
+bool TAVExifData::copiesOwed(int32_t category) const
+{
+    if (category == CategoryOther)
+        return otherOwed_.load(std::memory_order_acquire) != OwesNothing;
+    return (shownOwed_.load(std::memory_order_acquire) & shownCategoryBit(category)) != 0;
+}
+
+void TAVExifData::takeCopiesOf(int32_t category) const
+{
+    if (category == CategoryOther) {
+        takeOtherCopies();
+        return;
+    }
+    const int bit = shownCategoryBit(category);
+    if ((shownOwed_.load(std::memory_order_acquire) & bit) == 0)
+        return;
+    const std::lock_guard<std::mutex> lock(copiesMutex());
+    if ((shownOwed_.load(std::memory_order_relaxed) & bit) == 0)
+        return;
+    const QString categoryKey = getKeyStrForType(category);
+    // The category's place exists already (see initImageExifData).
+    mdicUserSetExifDataInfo_[categoryKey] = copiedEntries(mdicExifDataInfo_.value(categoryKey));
+    shownOwed_.fetch_and(~bit, std::memory_order_release);
+}
+
+void TAVExifData::takeOwedCopies() const
+{
+    for (int32_t category = CategorySummary; category <= CategoryOther; ++category)
+        takeCopiesOf(category);
+}
+
 const TAVCategoryMaps& TAVExifData::mdicExifDataInfo() const
 {
     takeOtherCopies();
@@ -78,20 +121,20 @@ const TAVCategoryMaps& TAVExifData::mdicExifDataInfo() const
 
 void TAVExifData::setMdicExifDataInfo(const TAVCategoryMaps& maps)
 {
-    takeOtherCopies();
+    takeOwedCopies();
     mdicExifDataInfo_ = maps;
 }
 
 const TAVCategoryMaps& TAVExifData::mdicUserSetExifDataInfo() const
 {
-    takeOtherCopies();
+    takeOwedCopies();
     return mdicUserSetExifDataInfo_;
 }
 
 void TAVExifData::setMdicUserSetExifDataInfo(const TAVCategoryMaps& maps)
 {
     // The read map the copies would come from is made all the same.
-    takeOtherCopies();
+    takeOwedCopies();
     mdicUserSetExifDataInfo_ = maps;
 }
 
@@ -123,7 +166,7 @@ TAVEntityList& TAVExifData::mutableOrgExifData()
 
 TAVExifDataPtr TAVExifData::copy() const
 {
-    takeOtherCopies();
+    takeOwedCopies();
     auto record = create();
     record->strImagePath_ = strImagePath_;
     record->strName_ = strName_;
@@ -192,15 +235,14 @@ QString TAVExifData::getClearValue(const QString& key)
 
 TAVEntityPtr TAVExifData::userSetEntity(const QString& key, int32_t category) const
 {
-    if (category == CategoryOther)
-        takeOtherCopies();
+    takeCopiesOf(category);
     return findEntity(mdicUserSetExifDataInfo_, key, category);
 }
 
 TAVEntityList TAVExifData::modifiedUserSetEntities(int32_t category) const
 {
     TAVEntityList modified;
-    if (category == CategoryOther && otherOwed_.load(std::memory_order_acquire) != OwesNothing)
+    if (copiesOwed(category))
         return modified;
     const auto found = mdicUserSetExifDataInfo_.constFind(getKeyStrForType(category));
     if (found == mdicUserSetExifDataInfo_.cend())
@@ -239,6 +281,10 @@ TAVEntityPtr TAVExifData::shownEntity(const QString& key, int32_t category) cons
             return nullptr;
         }
     }
+    // So are the summary, exposure and GPS values until one is edited: the
+    // values read answer for the copies they would be.
+    if (category != CategoryOther && copiesOwed(category))
+        return findEntity(mdicExifDataInfo_, key, category);
     return userSetEntity(key, category);
 }
 
@@ -293,18 +339,19 @@ void TAVExifData::initImageExifData(const std::optional<TAVEntityMap>& map, int3
         return;
     if (category == CategoryOther)
         otherOwed_ = OwesNothing;
+    shownOwed_.fetch_and(~shownCategoryBit(category));
+    mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
     if (!map) {
         mdicExifDataInfo_.remove(categoryKey);
-        mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
         return;
     }
     mdicExifDataInfo_.insert(categoryKey, *map);
-    if (category != CategoryOther) {
-        mdicUserSetExifDataInfo_.insert(categoryKey, copiedEntries(*map));
+    if (map->isEmpty())
         return;
-    }
-    mdicUserSetExifDataInfo_.insert(categoryKey, TAVEntityMap());
-    otherOwed_ = map->isEmpty() ? OwesNothing : OwesCopies;
+    if (category == CategoryOther)
+        otherOwed_ = OwesCopies;
+    else
+        shownOwed_.fetch_or(shownCategoryBit(category));
 }
 
 void TAVExifData::initOtherFromRows()
@@ -320,8 +367,7 @@ void TAVExifData::setImageExifData(const TAVEntityMap& map, int32_t category)
     const QString categoryKey = getKeyStrForType(category);
     if (categoryKey.isNull())
         return;
-    if (category == CategoryOther)
-        takeOtherCopies(); // the read map still owed is made
+    takeCopiesOf(category); // the read map still owed is made
     mdicUserSetExifDataInfo_.insert(categoryKey, map);
 }
 
@@ -339,7 +385,7 @@ void TAVExifData::removeExifTag(const QString& key)
 {
     // Each category map is replaced by one without the key, so maps that other
     // holders share are not changed under them.
-    takeOtherCopies();
+    takeOwedCopies();
     for (auto it = mdicUserSetExifDataInfo_.begin(); it != mdicUserSetExifDataInfo_.end(); ++it) {
         TAVEntityMap without = it.value();
         without.remove(key);
@@ -373,7 +419,7 @@ bool TAVExifData::setValue(const QString& value, const QString& key, int32_t cat
 
 void TAVExifData::clear(int32_t kind)
 {
-    takeOtherCopies();
+    takeOwedCopies();
     for (auto it = mdicUserSetExifDataInfo_.cbegin(); it != mdicUserSetExifDataInfo_.cend(); ++it) {
         for (const auto& entity : it.value()) {
             if (!entity || TAVKeyLists::isDisplayOnlyKey(entity->key()))
@@ -404,6 +450,7 @@ void TAVExifData::clear(int32_t kind)
 
 void TAVExifData::clearGPS()
 {
+    takeCopiesOf(CategoryGps);
     const TAVEntityMap gps = mdicUserSetExifDataInfo_.value(getKeyStrForType(CategoryGps));
     for (const auto& entity : gps) {
         if (!entity || TAVKeyLists::isDisplayOnlyKey(entity->key()))
@@ -417,7 +464,8 @@ void TAVExifData::clearGPS()
 
 void TAVExifData::restore()
 {
-    takeOtherCopies();
+    // Copies still owed are what was read, unedited: nothing to restore, and
+    // nothing to make for a restore of every photo.
     for (auto it = mdicUserSetExifDataInfo_.cbegin(); it != mdicUserSetExifDataInfo_.cend(); ++it) {
         const TAVEntityMap read = mdicExifDataInfo_.value(it.key());
         for (auto entry = it.value().cbegin(); entry != it.value().cend(); ++entry) {
@@ -434,7 +482,7 @@ void TAVExifData::restore()
 
 void TAVExifData::removeModifyFlag()
 {
-    takeOtherCopies();
+    // Copies still owed carry no flags.
     for (const auto& map : mdicUserSetExifDataInfo_) {
         for (const auto& entity : map) {
             if (!entity)
@@ -450,9 +498,9 @@ void TAVExifData::removeModifyFlag()
 void TAVExifData::resetEnityModifyFlag(int32_t category)
 {
     const QString categoryKey = getKeyStrForType(category);
-    if (categoryKey.isNull())
+    // A category whose copies are still owed holds no edit to settle.
+    if (categoryKey.isNull() || copiesOwed(category))
         return;
-    takeOtherCopies();
     const TAVEntityMap userSet = mdicUserSetExifDataInfo_.value(categoryKey);
     const TAVEntityMap read = mdicExifDataInfo_.value(categoryKey);
     // The read entries take the saved values in place: records sharing them
@@ -487,8 +535,8 @@ void TAVExifData::takeTimeShiftFrom(const TAVExifData& source)
 
 void TAVExifData::applySettingEntries(const TAVExifData& source, bool onlyChanged)
 {
-    takeOtherCopies();
-    source.takeOtherCopies();
+    takeOwedCopies();
+    source.takeOwedCopies();
     for (auto it = mdicUserSetExifDataInfo_.cbegin(); it != mdicUserSetExifDataInfo_.cend(); ++it) {
         const TAVEntityMap from = source.mdicUserSetExifDataInfo_.value(it.key());
         for (auto entry = it.value().cbegin(); entry != it.value().cend(); ++entry) {
@@ -511,11 +559,13 @@ void TAVExifData::applySettingEntries(const TAVExifData& source, bool onlyChange
 void TAVExifData::applyChangeValueFromExifData(const TAVExifData& source)
 {
     takeTimeShiftFrom(source);
-    // The other tags' copies of every photo an edit reaches are made only
-    // when the edit holds one of them: a title typed for 5,000 photos would
-    // otherwise copy all their other tags, once, and keep them.
-    if (!source.modifiedUserSetEntities(CategoryOther).isEmpty())
-        takeOtherCopies();
+    // A category's copies of every photo an edit reaches are made only when
+    // the edit holds one of its entries: a title typed for 5,000 photos
+    // would otherwise copy all their other tags, once, and keep them.
+    for (int32_t category = CategorySummary; category <= CategoryOther; ++category) {
+        if (!source.modifiedUserSetEntities(category).isEmpty())
+            takeCopiesOf(category);
+    }
 
     for (auto it = source.mdicUserSetExifDataInfo_.cbegin(); it != source.mdicUserSetExifDataInfo_.cend(); ++it) {
         const TAVEntityMap target = mdicUserSetExifDataInfo_.value(it.key());
@@ -557,7 +607,7 @@ void TAVExifData::registerKeyedClass()
 
 void TAVExifData::encode(KeyedArchiver& archiver) const
 {
-    takeOtherCopies();
+    takeOwedCopies();
     archiver.encodeList(QStringLiteral("_maryOrgExifData"), maryOrgExifData_);
     archiver.encodeMap(QStringLiteral("_mdicExifDataInfo"), mdicExifDataInfo_);
     archiver.encodeMap(QStringLiteral("_mdicUserSetExifDataInfo"), mdicUserSetExifDataInfo_);

@@ -72,10 +72,10 @@ public:
     QString getToolTipsForKey(const QString& key, int32_t category) const;
     bool isModifiedForKey(const QString& key, int32_t category) const;
     bool isGPSModified() const;
-    // Whether any user-set entry (no group row) is modified or cleared. The
-    // "other" category's copies, when not made yet, are not made for it:
-    // they would be fresh copies of what was read, none edited, and a walk
-    // over every photo would keep them all.
+    // Whether any user-set entry (no group row) is modified or cleared. A
+    // category's copies, when not made yet, are not made for it: they would
+    // be fresh copies of what was read, none edited, and a walk over every
+    // photo would keep them all.
     bool hasEditedEntries() const;
     bool isGpsClear() const;
 
@@ -83,17 +83,20 @@ public:
     TAVEntityPtr userSetEntity(const QString& key, int32_t category) const;
     TAVEntityPtr originalEntity(const QString& key, int32_t category) const;
     // The user-set entities of the category that are modified, in key order:
-    // what a save writes. Asking for those of the "other" category does not
-    // make its user-set copies: until they are made, none can be modified.
+    // what a save writes. Asking does not make the category's user-set
+    // copies: until they are made, none can be modified.
     TAVEntityList modifiedUserSetEntities(int32_t category) const;
 
     // Filling.
     // Keeps `map` as the read values and copies of its entries as the user-set
     // values; an absent map (nullopt) removes the read category and leaves an
-    // empty user-set one. The copies of the "other" category (hundreds of
-    // rows that few images ever show) are made when the record's entries are
-    // first reached by anything but the summary, exposure and GPS lookups and
-    // a read of the rows.
+    // empty user-set one. The copies are made when first needed: those of a
+    // category when one of its entries is to be set (an edit, a setting
+    // applied), every category's when the user-set maps themselves are
+    // reached (a tab listing them, a copy of the record). The lookups (the
+    // getters, the modified entries, the questions about edits), a restore
+    // and a read of the rows answer from the values read meanwhile: a window
+    // of thousands of photos keeps one entity per value read, not two.
     void initImageExifData(const std::optional<TAVEntityMap>& map, int32_t category);
     // The "other" category from the rows: every row with a key that is not
     // on the summary, exposure or GPS lists (a key of two rows keeps the
@@ -175,6 +178,14 @@ private:
     // same category and key the source's value (only the source's changed or
     // cleared entries when `onlyChanged`).
     void applySettingEntries(const TAVExifData& source, bool onlyChanged);
+    // Whether the category's user-set copies are still to be made.
+    bool copiesOwed(int32_t category) const;
+    // Makes the category's copies when still owed.
+    void takeCopiesOf(int32_t category) const;
+    // Makes every category's copies still owed.
+    void takeOwedCopies() const;
+    // The bit of a summary, exposure or GPS category in shownOwed_; 0 for any other.
+    static int shownCategoryBit(int32_t category);
     // Makes what is still owed of the "other" category: its read map (from
     // the rows) and its user-set copies. Safe from any thread: the rows and
     // read entries cannot have changed before, as every way to change them
@@ -191,6 +202,8 @@ private:
     mutable TAVCategoryMaps mdicExifDataInfo_;
     mutable TAVCategoryMaps mdicUserSetExifDataInfo_;
     mutable std::atomic<int> otherOwed_{OwesNothing};
+    // One bit per summary, exposure and GPS category whose copies are owed.
+    mutable std::atomic<int> shownOwed_{0};
     TAVEntityList maryOrgExifData_;
     std::optional<TAVTimeOffsetInfo> createdDateTimeOffset_;
     bool isClearAll_ = false;

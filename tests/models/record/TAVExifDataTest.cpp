@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -517,4 +518,61 @@ TEST(TAVExifDataTest, AskingForEditsFindsAnEditInAnyCategory)
     EXPECT_FALSE(read->hasEditedEntries());
     EXPECT_TRUE(read->setValue("Lisbon", "Iptc.Application2.Caption", 0, false, false, true));
     EXPECT_TRUE(read->hasEditedEntries());
+}
+
+// A record keeps its values read until something sets one: the user-set
+// copies of a category are made then. Every way an edit reaches a photo
+// finds them made (an edit that found none would be lost without a word),
+// and a record never edited restores, settles and saves nothing.
+TEST(TAVExifDataTest, EveryWayToEditAFreshRecordReachesItsUserSetValues)
+{
+    struct Edit {
+        const char* way;
+        std::function<void(TAVExifData&)> apply;
+        int32_t category;
+        QString key;
+        QString value;
+    };
+    const auto editedShown = [](const QString& key, int32_t category, const QString& value) {
+        auto shown = readRecord();
+        shown->setValue(value, key, category, false, false, true);
+        return shown;
+    };
+    const std::vector<Edit> edits = {
+        {"typed", [](TAVExifData& r) { r.setValue("Nikon", "Exif.Image.Make", 0, false, false, true); }, 0,
+            "Exif.Image.Make", "Nikon"},
+        {"shown edit",
+            [&](TAVExifData& r) { r.applyChangeValueFromExifData(*editedShown("Exif.Photo.FNumber", 1, "4")); }, 1,
+            "Exif.Photo.FNumber", "4"},
+        {"setting",
+            [&](TAVExifData& r) { r.applyToNewExifDataSetting(*editedShown("Iptc.Application2.Caption", 0, "Quay")); },
+            0, "Iptc.Application2.Caption", "Quay"},
+        {"GPS clear", [](TAVExifData& r) { r.clearGPS(); }, 2, "Exif.GPSInfo.GPSLatitude", ""},
+        {"EXIF clear", [](TAVExifData& r) { r.clear(TAVExifData::ClearExif); }, 1, "Exif.Photo.Flash", "Unknown"},
+    };
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(edit.way);
+        const auto record = readRecord();
+        const QString read = record->getValueForKey(edit.key, edit.category);
+        edit.apply(*record);
+        EXPECT_EQ(record->getValueForKey(edit.key, edit.category), edit.value);
+        EXPECT_TRUE(record->isModifiedForKey(edit.key, edit.category));
+        EXPECT_TRUE(record->hasEditedEntries());
+        const TAVEntityList saved = record->modifiedUserSetEntities(edit.category);
+        EXPECT_TRUE(
+            std::any_of(saved.cbegin(), saved.cend(), [&](const TAVEntityPtr& e) { return e->key() == edit.key; }));
+        EXPECT_EQ(record->getValueFromOriginalDataForKey(edit.key, edit.category), read);
+    }
+
+    const auto untouched = readRecord();
+    untouched->restore();
+    untouched->removeModifyFlag();
+    for (int32_t category = 0; category <= 3; ++category) {
+        untouched->resetEnityModifyFlag(category);
+        EXPECT_TRUE(untouched->modifiedUserSetEntities(category).isEmpty());
+    }
+    EXPECT_FALSE(untouched->hasEditedEntries());
+    EXPECT_FALSE(untouched->isGPSModified());
+    EXPECT_EQ(untouched->getValueForKey("Exif.Image.Make", 0), QString("Canon"));
+    EXPECT_EQ(untouched->copy()->getValueForKey("Exif.Photo.Flash", 1), QString("Fired"));
 }
