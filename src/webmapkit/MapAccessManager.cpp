@@ -46,6 +46,10 @@ QNetworkReply* MapAccessManager::createRequest(Operation op, const QNetworkReque
     // on its own for a redirect would read without limit. A redirect ends the
     // reply instead, and its owner asks again through this manager.
     sent.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // Qt's HTTP/2 transfer heeds no read buffer at all: it grants the server
+    // all it asks for and holds it, however late the reader is. HTTP/1.1 it is.
+    sent.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    sent.setAttribute(QNetworkRequest::Http2DirectAttribute, false);
     if (!isNetworkUrl(sent.url()) || (requestFilter() && !requestFilter()(sent.url()))) {
         // A page script or a bad template must not reach local files or other
         // schemes; an unknown scheme makes Qt answer with an error reply.

@@ -9,8 +9,9 @@
 // The network access of the map components: every request carries the owner's
 // User-Agent and a transfer (idle) timeout, only http and https leave the
 // process (anything else fails as an unknown protocol), and every answer is
-// held to a size cap and an overall deadline (MapReplyGuard). Qt follows no
-// redirect: the answer ends there, and its owner asks again. A request names
+// held to a size cap and an overall deadline (MapReplyGuard). Requests speak
+// HTTP/1.1, whose transfer waits for the reader (kReadBufferBytes), and Qt
+// follows no redirect: the answer ends there, and its owner asks again. A request names
 // its cap and purpose in the attributes below; a page script's requests get
 // the defaults.
 class MapAccessManager : public QNetworkAccessManager {

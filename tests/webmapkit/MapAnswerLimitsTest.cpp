@@ -1,6 +1,7 @@
 #include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ProcessMemory.h"
+#include "webmapkit/EndlessHttp2Server.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/GMKReverseGeocoder.h"
 #include "webmapkit/LocationProvider.h"
@@ -288,4 +289,31 @@ TEST_F(MapAnswerLimitsTest, EndlessAnswersBehindRedirectsStayBoundedWhileTheGuiT
     EXPECT_EQ(server.requests().last().path(), QStringLiteral("/endless"));
     EXPECT_EQ(log.count(QStringLiteral("network error: map page request")), 1);
     EXPECT_LT(grownBy(), kMemoryBound) << "a page's request";
+}
+
+TEST_F(MapAnswerLimitsTest, MapRequestsSpeakHttp1WhoseTransferWaitsForABusyGuiThread)
+{
+    // Qt's HTTP/2 transfer ignores the reply's read buffer and grants the
+    // server all it asks for, so it would hold an endless answer however
+    // late the GUI thread reads. Over TLS Qt offers HTTP/2 to any server; here
+    // a request asks for it outright, without TLS.
+    EndlessHttp2Server endlessServer;
+    ASSERT_TRUE(endlessServer.start());
+    QObject owner;
+    MapAccessManager* manager = MapNetwork::createAccessManager(QByteArray(), &owner);
+    QNetworkRequest request(QUrl(endlessServer.url(QStringLiteral("/search?q=Main"))));
+    request.setAttribute(QNetworkRequest::Http2DirectAttribute, true);
+    MapLogCapture log;
+    startMeasuring();
+    QNetworkReply* reply = manager->get(request);
+    QObject::connect(reply, &QNetworkReply::readyRead, [reply]() { (void)reply->readAll(); });
+    // Busy once the answer flows.
+    QObject::connect(
+        reply, &QNetworkReply::metaDataChanged, []() { std::this_thread::sleep_for(std::chrono::milliseconds(500)); });
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return reply->isFinished(); }, 10000));
+    EXPECT_LT(grownBy(), kMemoryBound);
+    EXPECT_EQ(reply->error(), QNetworkReply::OperationCanceledError);
+    EXPECT_EQ(log.count(QStringLiteral("answer longer than the 1048576 bytes allowed")), 1);
+    EXPECT_EQ(endlessServer.http2Connections(), 0);
+    EXPECT_EQ(endlessServer.http1Connections(), 1);
 }
