@@ -122,6 +122,9 @@ private:
         bool isPacked = false;
     };
     Extras& extras();
+    // `bytes` packed as qCompress packs them (qUncompress reads them back);
+    // null when the compressor fails.
+    static QByteArray packedBytes(const QByteArray& bytes);
 
     // Rows are counted in hundreds per image and thousands of images are
     // listed, so the small fields are packed: with them the row and its
