@@ -29,6 +29,9 @@ void TAVImageMetadatReaderBase::releaseImage()
     shared_->image.reset();
     shared_->bytes = QByteArray();
     shared_->parsedBytes = QByteArray();
+    // A save's written bytes live where the library wrote them: the whole
+    // file, which a record kept for as long as the photo was listed.
+    shared_->bytesOwner.reset();
     shared_->opened = false;
     shared_->metadataRead = false;
     shared_->xmpUndecodable = false;

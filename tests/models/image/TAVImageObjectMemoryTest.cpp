@@ -75,3 +75,30 @@ TEST_F(TAVImageObjectMemoryTest, WalkingEveryPhotosRowsKeepsNothing)
     EXPECT_EQ(images.back()->exifData()->getValueForKey("Iptc.Application2.Headline", TAVExifData::CategoryOther),
         QString(""));
 }
+
+// A save reads the rows of what it wrote from the bytes in memory; once read,
+// the bytes go: 5,000 saved photos kept 5.5 GB of files in memory.
+TEST_F(TAVImageObjectMemoryTest, ASavedPhotoKeepsNoCopyOfItsFile)
+{
+    constexpr int kPhotos = 6;
+    const std::vector<TAVImageObjectPtr> images = importSonyCopies(kPhotos);
+    const TAVImageObject::ChangedFilesAlert loop(false);
+    // The first save makes what every later one reuses (the loop's memory, the
+    // library's tables).
+    ASSERT_TRUE(images.front()->exifData()->setValue(
+        "Harbour", "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, false, false, true));
+    ASSERT_TRUE(images.front()->saveMetadataToImage());
+    const size_t before = heapInUse();
+    if (before == 0)
+        GTEST_SKIP() << "the allocator does not tell what it holds";
+    for (int i = 1; i < kPhotos; ++i) {
+        ASSERT_TRUE(images[size_t(i)]->exifData()->setValue(
+            "Harbour", "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, false, false, true));
+        ASSERT_TRUE(images[size_t(i)]->saveMetadataToImage()) << images[size_t(i)]->lastSaveFailure().toStdString();
+    }
+    const double kept = (double(heapInUse()) - double(before)) / (kPhotos - 1);
+    // The file is 6.6 MB; its record some 100 KB.
+    EXPECT_LT(kept, 512.0 * 1024) << "bytes kept a saved photo";
+    EXPECT_EQ(images.back()->exifData()->getValueForKey("Iptc.Application2.ObjectName", TAVExifData::CategorySummary),
+        QString("Harbour"));
+}
