@@ -200,22 +200,24 @@ void KBSettingsOnboardingManager::onboardingOperationDidCompleteAppCreationWithE
 void KBSettingsOnboardingManager::onboardingOperationDidCompleteAppUpdateWithError(
     KBOnboardingOperation&, const std::optional<KBError>& error)
 {
-    finishNetworkingSession();
     if (error) {
         KBLog::info("[Kitbase] unable to complete application update: " + error->description());
-        return;
+    } else {
+        onboardingOperation_.reset();
+        KBLog::debug("[Kitbase] completed application update");
     }
-    onboardingOperation_.reset();
-    KBLog::debug("[Kitbase] completed application update");
+    // Last: whoever waits for the session may let the manager go at once.
+    finishNetworkingSession();
 }
 
 void KBSettingsOnboardingManager::finishNetworkingSession()
 {
     networkClient_->invalidateAndCancel();
-    {
-        std::lock_guard lock(finishedMutex_);
-        finished_ = true;
-    }
+    // Told under the lock: a waiter that sees the session finished may
+    // destroy the manager, and its condition with it, before a notify that
+    // came after the unlock.
+    std::lock_guard lock(finishedMutex_);
+    finished_ = true;
     finishedChanged_.notify_all();
 }
 

@@ -34,11 +34,10 @@ public:
     }
     void didCompleteWithError(CWURLSession&, CWURLSessionTask&, const std::optional<KBError>& error) override
     {
-        {
-            std::lock_guard lock(mutex_);
-            events_.push_back(error ? "complete " + std::to_string(error->code) : "complete");
-            ++completions_;
-        }
+        // Told under the lock, as Awaited::set is.
+        std::lock_guard lock(mutex_);
+        events_.push_back(error ? "complete " + std::to_string(error->code) : "complete");
+        ++completions_;
         changed_.notify_all();
     }
     void didReceiveChallenge(
@@ -89,10 +88,10 @@ template <typename Value> class Awaited {
 public:
     void set(Value value)
     {
-        {
-            std::lock_guard lock(mutex_);
-            values_.push_back(std::move(value));
-        }
+        // Told under the lock: a waiter that sees the value returns, and the
+        // test may destroy this object, before a notify after the unlock.
+        std::lock_guard lock(mutex_);
+        values_.push_back(std::move(value));
         changed_.notify_all();
     }
     Value get()
