@@ -71,6 +71,15 @@ void insertEntity(TAVEntityMap& map, const TAVMetadataReaderMgr* reader, const Q
     map.insert(key, row && row->value() == value ? std::move(row) : TAVEntity::entityWithValue(value, key));
 }
 
+// A category's read values, key by key.
+TAVEntityMap readValues(const TAVMetadataReaderMgr* reader, std::initializer_list<std::pair<QString, QString>> values)
+{
+    TAVEntityMap map;
+    for (const auto& [key, value] : values)
+        insertEntity(map, reader, key, value);
+    return map;
+}
+
 } // namespace
 
 TAVImageObject::TAVImageObject(const QString& path)
@@ -211,71 +220,70 @@ void TAVImageObject::refreshSummary()
         date = DateServices::getStringFromDate(created, TAVMetadataHelper::getAppDatetimeFormateString(1));
         time = DateServices::getStringFromDate(created, TAVMetadataHelper::getAppDatetimeFormateString(2));
     }
-    TAVEntityMap map;
-    insertEntity(map, reader, TAVKeyLists::createDateKey(), date);
-    insertEntity(map, reader, TAVKeyLists::createTimeKey(), time);
-    insertEntity(map, reader, QStringLiteral("Summary.ImageSize"), textOf(reader, &TAVMetadataReaderMgr::getImageSize));
-    insertEntity(map, reader, QStringLiteral("Exif.Image.Make"), textOf(reader, &TAVMetadataReaderMgr::getCameraMake));
-    insertEntity(
-        map, reader, QStringLiteral("Iptc.Application2.Keywords"), textOf(reader, &TAVMetadataReaderMgr::getKeywords));
-    insertEntity(
-        map, reader, QStringLiteral("Exif.Photo.LensMake"), textOf(reader, &TAVMetadataReaderMgr::getLensMake));
-    insertEntity(
-        map, reader, QStringLiteral("Exif.Photo.LensModel"), textOf(reader, &TAVMetadataReaderMgr::getLensModel));
-    insertEntity(
-        map, reader, QStringLiteral("Iptc.Application2.Caption"), textOf(reader, &TAVMetadataReaderMgr::getCaption));
-    insertEntity(
-        map, reader, QStringLiteral("Iptc.Application2.ObjectName"), textOf(reader, &TAVMetadataReaderMgr::getTitle));
-    insertEntity(
-        map, reader, QStringLiteral("Exif.Image.Model"), textOf(reader, &TAVMetadataReaderMgr::getCameraModel));
-    insertEntity(
-        map, reader, QStringLiteral("Exif.Image.Software"), textOf(reader, &TAVMetadataReaderMgr::getCameraSoftware));
-    insertEntity(map, reader, QStringLiteral("Exif.Image.ImageDescription"),
-        textOf(reader, &TAVMetadataReaderMgr::getDescription));
-    insertEntity(
-        map, reader, QStringLiteral("Exif.Image.Artist"), textOf(reader, &TAVMetadataReaderMgr::getPhotographer));
-    insertEntity(
-        map, reader, QStringLiteral("Exif.Image.Copyright"), textOf(reader, &TAVMetadataReaderMgr::getCopyright));
-    exifData_->initImageExifData(map, TAVExifData::CategorySummary);
+    exifData_->initImageExifData(
+        readValues(reader,
+            {
+                {TAVKeyLists::createDateKey(), date},
+                {TAVKeyLists::createTimeKey(), time},
+                {QStringLiteral("Summary.ImageSize"), textOf(reader, &TAVMetadataReaderMgr::getImageSize)},
+                {QStringLiteral("Exif.Image.Make"), textOf(reader, &TAVMetadataReaderMgr::getCameraMake)},
+                {QStringLiteral("Iptc.Application2.Keywords"), textOf(reader, &TAVMetadataReaderMgr::getKeywords)},
+                {QStringLiteral("Exif.Photo.LensMake"), textOf(reader, &TAVMetadataReaderMgr::getLensMake)},
+                {QStringLiteral("Exif.Photo.LensModel"), textOf(reader, &TAVMetadataReaderMgr::getLensModel)},
+                {QStringLiteral("Iptc.Application2.Caption"), textOf(reader, &TAVMetadataReaderMgr::getCaption)},
+                {QStringLiteral("Iptc.Application2.ObjectName"), textOf(reader, &TAVMetadataReaderMgr::getTitle)},
+                {QStringLiteral("Exif.Image.Model"), textOf(reader, &TAVMetadataReaderMgr::getCameraModel)},
+                {QStringLiteral("Exif.Image.Software"), textOf(reader, &TAVMetadataReaderMgr::getCameraSoftware)},
+                {QStringLiteral("Exif.Image.ImageDescription"), textOf(reader, &TAVMetadataReaderMgr::getDescription)},
+                {QStringLiteral("Exif.Image.Artist"), textOf(reader, &TAVMetadataReaderMgr::getPhotographer)},
+                {QStringLiteral("Exif.Image.Copyright"), textOf(reader, &TAVMetadataReaderMgr::getCopyright)},
+            }),
+        TAVExifData::CategorySummary);
 }
 
 void TAVImageObject::refreshExposure()
 {
     const TAVMetadataReaderMgr* reader = readerMgr_.get();
     using R = TAVMetadataReaderMgr;
-    TAVEntityMap map;
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.ExposureTime"), textOf(reader, &R::getShutterSpeed));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.FNumber"), textOf(reader, &R::getAperture));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.ISOSpeedRatings"), textOf(reader, &R::getSensitivity));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.Flash"), textOf(reader, &R::getFlash));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.ExposureProgram"), textOf(reader, &R::getExposureProgram));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.MeteringMode"), textOf(reader, &R::getMeteringMode));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.SubjectDistanceRange"), textOf(reader, &R::getFocusMode));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.SensingMethod"), textOf(reader, &R::getSensor));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.SubjectDistance"), textOf(reader, &R::getSubjectDistance));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.FocalLength"), textOf(reader, &R::getFocalLength));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"), textOf(reader, &R::getFocalLength35));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.DigitalZoomRatio"), textOf(reader, &R::getDigitalZoom));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.WhiteBalance"), labelOf(reader, &R::getWhitebalance));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.Contrast"), labelOf(reader, &R::getContrast));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.Saturation"), labelOf(reader, &R::getSaturation));
-    insertEntity(map, reader, QStringLiteral("Exif.Photo.Sharpness"), labelOf(reader, &R::getSharpness));
-    exifData_->initImageExifData(map, TAVExifData::CategoryExposure);
+    exifData_->initImageExifData(
+        readValues(reader,
+            {
+                {QStringLiteral("Exif.Photo.ExposureTime"), textOf(reader, &R::getShutterSpeed)},
+                {QStringLiteral("Exif.Photo.FNumber"), textOf(reader, &R::getAperture)},
+                {QStringLiteral("Exif.Photo.ISOSpeedRatings"), textOf(reader, &R::getSensitivity)},
+                {QStringLiteral("Exif.Photo.Flash"), textOf(reader, &R::getFlash)},
+                {QStringLiteral("Exif.Photo.ExposureProgram"), textOf(reader, &R::getExposureProgram)},
+                {QStringLiteral("Exif.Photo.MeteringMode"), textOf(reader, &R::getMeteringMode)},
+                {QStringLiteral("Exif.Photo.SubjectDistanceRange"), textOf(reader, &R::getFocusMode)},
+                {QStringLiteral("Exif.Photo.SensingMethod"), textOf(reader, &R::getSensor)},
+                {QStringLiteral("Exif.Photo.SubjectDistance"), textOf(reader, &R::getSubjectDistance)},
+                {QStringLiteral("Exif.Photo.FocalLength"), textOf(reader, &R::getFocalLength)},
+                {QStringLiteral("Exif.Photo.FocalLengthIn35mmFilm"), textOf(reader, &R::getFocalLength35)},
+                {QStringLiteral("Exif.Photo.DigitalZoomRatio"), textOf(reader, &R::getDigitalZoom)},
+                {QStringLiteral("Exif.Photo.WhiteBalance"), labelOf(reader, &R::getWhitebalance)},
+                {QStringLiteral("Exif.Photo.Contrast"), labelOf(reader, &R::getContrast)},
+                {QStringLiteral("Exif.Photo.Saturation"), labelOf(reader, &R::getSaturation)},
+                {QStringLiteral("Exif.Photo.Sharpness"), labelOf(reader, &R::getSharpness)},
+            }),
+        TAVExifData::CategoryExposure);
 }
 
 void TAVImageObject::refreshGeoInfo()
 {
     const TAVMetadataReaderMgr* reader = readerMgr_.get();
     using R = TAVMetadataReaderMgr;
-    TAVEntityMap map;
-    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSVersionID"), textOf(reader, &R::getGPSVersion));
-    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSAltitudeRef"), textOf(reader, &R::getGPSAltitudeRef));
-    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSAltitude"), textOf(reader, &R::getGPSAltitude));
-    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"), textOf(reader, &R::getGPSLatitudeRef));
-    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLatitude"), textOf(reader, &R::getGPSLatitudeString));
-    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"), textOf(reader, &R::getGPSLongitudeRef));
-    insertEntity(map, reader, QStringLiteral("Exif.GPSInfo.GPSLongitude"), textOf(reader, &R::getGPSLongitudeString));
-    exifData_->initImageExifData(map, TAVExifData::CategoryGps);
+    exifData_->initImageExifData(
+        readValues(reader,
+            {
+                {QStringLiteral("Exif.GPSInfo.GPSVersionID"), textOf(reader, &R::getGPSVersion)},
+                {QStringLiteral("Exif.GPSInfo.GPSAltitudeRef"), textOf(reader, &R::getGPSAltitudeRef)},
+                {QStringLiteral("Exif.GPSInfo.GPSAltitude"), textOf(reader, &R::getGPSAltitude)},
+                {QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"), textOf(reader, &R::getGPSLatitudeRef)},
+                {QStringLiteral("Exif.GPSInfo.GPSLatitude"), textOf(reader, &R::getGPSLatitudeString)},
+                {QStringLiteral("Exif.GPSInfo.GPSLongitudeRef"), textOf(reader, &R::getGPSLongitudeRef)},
+                {QStringLiteral("Exif.GPSInfo.GPSLongitude"), textOf(reader, &R::getGPSLongitudeString)},
+            }),
+        TAVExifData::CategoryGps);
 }
 
 void TAVImageObject::refreshOtherInfo()

@@ -9,6 +9,22 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// A byte value reads the same spelled text from the entity, a copy of it and
+// its archive.
+void expectReadBackEverywhere(const TAVEntityPtr& entity, const QString& spelled)
+{
+    EXPECT_EQ(entity->value(), spelled);
+    EXPECT_EQ(entity->copy()->value(), spelled);
+    QString error;
+    const auto back = KeyedUnarchiver::unarchive<TAVEntity>(KeyedArchiver::archivedData(entity), &error);
+    ASSERT_TRUE(back) << qPrintable(error);
+    EXPECT_EQ(back->value(), spelled);
+}
+
+} // namespace
+
 TEST(TAVEntityTest, AbsentArgumentsGiveEmptyTextsAndOverwriteIsOnByDefault)
 {
     const auto entity = TAVEntity::entityWithValue(QString(), QString());
@@ -167,12 +183,7 @@ TEST(TAVEntityTest, ABytesValueReadsSpelledThroughCopiesArchivesAndEdits)
     const auto entity = TAVEntity::entityWithValue("", "Exif.Sony1.0x9400");
     entity->setBytesValue(QByteArray("\x00\x09\x0a\x63\x64\xff", 6));
     const QString spelled = QStringLiteral("0 9 10 99 100 255");
-    EXPECT_EQ(entity->value(), spelled);
-    EXPECT_EQ(entity->copy()->value(), spelled);
-    QString error;
-    const auto back = KeyedUnarchiver::unarchive<TAVEntity>(KeyedArchiver::archivedData(entity), &error);
-    ASSERT_TRUE(back) << qPrintable(error);
-    EXPECT_EQ(back->value(), spelled);
+    expectReadBackEverywhere(entity, spelled);
 
     // Each way of setting a value replaces the one before, whatever its form.
     TAVEntity target;
@@ -207,12 +218,7 @@ TEST(TAVEntityTest, LongBytesKeptPackedReadBackExactly)
             = TAVEntity::spelledBytes(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size());
         const auto entity = TAVEntity::entityWithValue("", "Exif.Sony1.0x940e");
         entity->setBytesValue(bytes);
-        EXPECT_EQ(entity->value(), spelled);
-        EXPECT_EQ(entity->copy()->value(), spelled);
-        QString error;
-        const auto back = KeyedUnarchiver::unarchive<TAVEntity>(KeyedArchiver::archivedData(entity), &error);
-        ASSERT_TRUE(back) << qPrintable(error);
-        EXPECT_EQ(back->value(), spelled);
+        expectReadBackEverywhere(entity, spelled);
         TAVEntity target;
         target.setBytesValue(QByteArray("\x07", 1));
         target.copyValueFromEntity(*entity);
