@@ -131,6 +131,10 @@ std::unique_ptr<TAVMetadataReaderMgr> TAVImageObject::readRows(
 void TAVImageObject::takeImageMetadata(const QString& path, std::unique_ptr<TAVMetadataReaderMgr> reader)
 {
     exifData_->setStrImagePath(path);
+    // The other tags are made again from the new rows (refreshOtherInfo):
+    // copies of them still owed from the old rows would be built only to
+    // be dropped.
+    exifData_->initImageExifData(std::nullopt, TAVExifData::CategoryOther);
     exifData_->mutableOrgExifData().clear();
     exifData_->setCreatedDateTimeOffset(std::nullopt);
     if (path.isEmpty() || !reader)

@@ -68,13 +68,17 @@ size_t encodedExifSize(const Exiv2::Image& image)
 // The raw values of one IPTC dataset in the file, in file order. IPTC blocks
 // are stored uncompressed in JPEG and TIFF files, so the datasets are found by
 // their tag marker (0x1C, record, dataset, two length bytes).
-QList<QByteArray> rawIptcTimes(const QByteArray& bytes, int record, int dataset)
+QList<QByteArray> rawIptcTimes(const QByteArray& file, int record, int dataset)
 {
+    // A JPEG's IPTC block stands before its picture: the picture's bytes,
+    // most of the file, could only hold the marker by chance.
+    const std::optional<JpegSegments::Header> jpeg = JpegSegments::header(file);
+    const QByteArrayView bytes = jpeg ? QByteArrayView(file).first(jpeg->scanStart) : QByteArrayView(file);
     QList<QByteArray> values;
     const QByteArray marker = QByteArray("\x1c") + char(record) + char(dataset) + QByteArray("\x00", 1);
     for (qsizetype at = bytes.indexOf(marker); at >= 0 && at + 5 <= bytes.size(); at = bytes.indexOf(marker, at + 1)) {
         const qsizetype length = uint8_t(bytes.at(at + 4));
-        const QByteArray value = bytes.mid(at + 5, length);
+        const QByteArray value = bytes.sliced(at + 5, std::min(length, bytes.size() - at - 5)).toByteArray();
         const bool digitsAndZone = std::all_of(
             value.begin(), value.end(), [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; });
         if ((length == 6 || length == 11) && value.size() == length && digitsAndZone) {
