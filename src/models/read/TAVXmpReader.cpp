@@ -1,5 +1,7 @@
 #include "models/read/TAVXmpReader.h"
 
+#include "models/formats/XmpText.h"
+
 #include <exiv2/exiv2.hpp>
 
 TAVXmpReader::TAVXmpReader(const QString& path, SharedImagePtr shared)
@@ -10,6 +12,9 @@ TAVXmpReader::TAVXmpReader(const QString& path, SharedImagePtr shared)
 
 std::string TAVXmpReader::textValue(const Exiv2::Xmpdatum& datum)
 {
+    if (const std::string* plain = XmpText::plainOf(datum)) {
+        return *plain;
+    }
     if (datum.typeId() == Exiv2::langAlt) {
         const auto* langAlt = dynamic_cast<const Exiv2::LangAltValue*>(&datum.value());
         if (langAlt) {

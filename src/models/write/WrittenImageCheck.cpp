@@ -3,6 +3,7 @@
 
 #include "models/formats/JpegSegments.h"
 #include "models/formats/SonyPreviewImage.h"
+#include "models/formats/XmpText.h"
 #include "models/write/ExifBlockDamage.h"
 #include "models/write/RepeatedExifBlocks.h"
 #include "models/write/UnreadableBlocks.h"
@@ -170,6 +171,9 @@ std::string pointedLikeness(const Exiv2::Exifdatum& datum)
 std::string xmpLikeness(const Exiv2::Xmpdatum& datum)
 {
     std::string text = datum.key() + '\x1f' + std::to_string(int(datum.typeId())) + '\x1f';
+    if (const std::string* plain = XmpText::plainOf(datum)) {
+        return text + *plain;
+    }
     const std::unique_ptr<Exiv2::Value> value(datum.getValue().release());
     if (!value) {
         return text;
