@@ -354,14 +354,17 @@ void TAVMainWindowCtlr::reselectImportedAgain()
 
 // Both arrive through the image's synchronous hand-over while a loop's worker
 // waits: the list reads the records now, not later while the next one is written.
-void TAVMainWindowCtlr::imageObjectHasModified(TAVImageObject*)
+// Only the image's own row is read again: the whole list, told of every photo
+// a loop saves, cost a walk of every row each time (a Save All of 5,000 photos
+// spent a tenth of its time there, the worker waiting).
+void TAVMainWindowCtlr::imageObjectHasModified(TAVImageObject* imageObject)
 {
-    photos_->reloadViewByAutoDetectSegementSelected();
+    photos_->reloadImage(imageObject);
 }
 
-void TAVMainWindowCtlr::imageObjectFinishSave(TAVImageObject*)
+void TAVMainWindowCtlr::imageObjectFinishSave(TAVImageObject* imageObject)
 {
-    photos_->reloadViewByAutoDetectSegementSelected();
+    photos_->reloadImage(imageObject);
 }
 
 void TAVMainWindowCtlr::finishLoop()

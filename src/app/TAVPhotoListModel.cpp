@@ -102,6 +102,17 @@ void TAVPhotoListModel::refreshAll()
     }
 }
 
+void TAVPhotoListModel::refreshImage(const TAVImageObject* image)
+{
+    // A row of its own: the browser sizes again only the cells it is told
+    // of, and a save tells of every photo it saved.
+    for (int row = 0; row < rows_.size(); ++row) {
+        if (rows_.at(row).get() == image) {
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        }
+    }
+}
+
 void TAVPhotoListModel::showThumbnailsOfRows(const QList<int>& rows, int side)
 {
     QStringList paths;

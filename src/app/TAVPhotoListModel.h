@@ -52,6 +52,8 @@ public:
     void replaceRows(const QList<TAVImageObjectPtr>& images);
     // Every cell may show something new (states, dates).
     void refreshAll();
+    // The cells of one image's row may show something new.
+    void refreshImage(const TAVImageObject* image);
     // The rows whose thumbnails are on screen (or about to be), at `side`
     // pixels: the loader keeps theirs only.
     void showThumbnailsOfRows(const QList<int>& rows, int side);

@@ -442,6 +442,12 @@ void TAVPhotosViewCltr::reloadViewByAutoDetectSegementSelected()
     refreshPreview();
 }
 
+void TAVPhotosViewCltr::reloadImage(const TAVImageObject* image)
+{
+    model_->refreshImage(image);
+    refreshPreview();
+}
+
 QList<int> TAVPhotosViewCltr::selectedIndexes() const
 {
     QList<int> rows;

@@ -84,6 +84,8 @@ public:
     // Redraws the shown view later on the GUI thread; callable from any thread.
     void reload();
     void reloadViewByAutoDetectSegementSelected();
+    // As reloadViewByAutoDetectSegementSelected, for a change of one image.
+    void reloadImage(const TAVImageObject* image);
     void moveSelection(bool next);
     void selectIndexes(const QList<int>& rows);
     void defaultSelectFirst();

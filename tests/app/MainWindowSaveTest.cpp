@@ -2,6 +2,7 @@
 // files read back by exiftool.
 #include "MainWindowFixture.h"
 
+#include "app/TAVPhotoListModel.h"
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/VXDropDownButton.h"
@@ -358,6 +359,44 @@ TEST_F(MainWindowSaveTest, ASaveOfTheListKeepsNoMemoryOnceItHasEnded)
     const qint64 grown = *std::max_element(resident.begin(), resident.end()) - resident.first();
     EXPECT_LT(grown, qint64(16) * 1024 * 1024)
         << "after each round: " << resident.at(0) << ", " << resident.at(1) << ", " << resident.at(2) << " bytes";
+}
+
+// A save tells the list of each photo it saved, and the list reads that
+// photo's row again, not every row: the browser sizes every cell it is told
+// of, so telling of the whole list for each saved photo made a Save All of
+// thousands of photos walk thousands of rows per photo while its worker
+// waited. Each row still shows its photo's new state.
+TEST_F(MainWindowSaveTest, SaveAllTellsTheListOfEachSavedPhotosOwnRow)
+{
+    QStringList paths;
+    for (int i = 0; i < 12; ++i)
+        paths << ImageFixtures::copySample(
+            QStringLiteral("npm-canon-s40.jpg"), tempPath("in"), QStringLiteral("photo%1.jpg").arg(i));
+    ASSERT_TRUE(importAndWait(paths));
+    for (const auto& image : images())
+        edit(image, kArtist, QStringLiteral("Told"));
+    TAVPhotoListModel* model = window().photosViewCltr()->listModel();
+    QList<int> toldRows;
+    const auto connection = QObject::connect(model, &TAVPhotoListModel::dataChanged, model,
+        [&toldRows](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+            for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
+                toldRows << row;
+        });
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    QObject::disconnect(connection);
+
+    for (int row = 0; row < paths.size(); ++row) {
+        EXPECT_TRUE(toldRows.contains(row)) << "row " << row << " was never told of its save";
+        const QModelIndex state = model->index(row, TAVPhotoListModel::ColumnState);
+        EXPECT_EQ(model->data(state, TAVPhotoListModel::StateImageRole).value<QImage>(),
+            TAVPhotoListModel::stateImage(QStringLiteral("finish.png")))
+            << "row " << row;
+    }
+    // Two notices a photo (its record read again, its save finished) and
+    // room for a few of the window's own: far from twelve rows a photo.
+    EXPECT_LE(toldRows.size(), 4 * paths.size()) << "rows told during the save: " << toldRows.size();
+    EXPECT_EQ(ExifTool::read(paths.last()).value("IFD0:Artist").toString(), "Told");
 }
 
 TEST_F(MainWindowSaveTest, GallerySaveSheetOverTheWindowMidLoop)
