@@ -132,22 +132,33 @@ void TAVEntity::setBytesValue(const QByteArray& bytes)
 
 QByteArray TAVEntity::packedBytes(const QByteArray& bytes)
 {
-    // One compressor per reading thread, reset for each value: a fresh one
-    // (as qCompress makes) sets up a quarter of a megabyte first, which cost
-    // more than packing the few hundred bytes of a maker-note member and a
-    // tenth of a photo's import in all. The result is qCompress's form (the
-    // length in four big-endian bytes, then a zlib stream), which
-    // qUncompress reads back.
+    // One compressor per reading thread and size class, reset for each
+    // value: a fresh one (as qCompress makes) sets up a quarter of a megabyte
+    // first, which cost more than packing the few hundred bytes of a
+    // maker-note member and a tenth of a photo's import in all. A reset
+    // clears the compressor's whole match table, one byte at a time in this
+    // zlib: the table of the default size (64 KB) cost more than packing a
+    // short value, so short values have a table their size. The result is
+    // qCompress's form (the length in four big-endian bytes, then a zlib
+    // stream), which qUncompress reads back whatever the table's size.
     struct Compressor {
         z_stream stream{};
-        bool ready = deflateInit(&stream, 1) == Z_OK;
+        bool ready;
+        explicit Compressor(int memoryLevel)
+            : ready(deflateInit2(&stream, 1, Z_DEFLATED, MAX_WBITS, memoryLevel, Z_DEFAULT_STRATEGY) == Z_OK)
+        {
+        }
         ~Compressor()
         {
             if (ready)
                 deflateEnd(&stream);
         }
     };
-    thread_local Compressor compressor;
+    // A memory level of n gives a table of 2^(n + 7) entries.
+    constexpr qsizetype kShortValue = 4096;
+    thread_local Compressor shortValues(5);
+    thread_local Compressor longValues(8);
+    Compressor& compressor = bytes.size() <= kShortValue ? shortValues : longValues;
     z_stream& stream = compressor.stream;
     if (!compressor.ready || deflateReset(&stream) != Z_OK)
         return QByteArray();

@@ -202,7 +202,7 @@ TEST(TAVEntityTest, ABytesValueReadsSpelledThroughCopiesArchivesAndEdits)
 }
 
 // Long bytes are kept packed where that saves room: they still read spelled
-// exactly, through copies, archives and a copied value, and a later value of
+// exactly, whatever their length, through copies, archives and a copied value, and a later value of
 // any form is never read as packed.
 TEST(TAVEntityTest, LongBytesKeptPackedReadBackExactly)
 {
@@ -213,7 +213,11 @@ TEST(TAVEntityTest, LongBytesKeptPackedReadBackExactly)
     QByteArray noise;
     for (int i = 0; i < 1024; ++i)
         noise.append(char((i * 2654435761u) >> 13));
-    for (const QByteArray& bytes : {table, noise}) {
+    // Longer than a short value's compressor takes, between two short ones.
+    QByteArray longTable;
+    for (int i = 0; i < 40000; ++i)
+        longTable.append(char(i % 11 == 0 ? (i >> 8) : i % 3));
+    for (const QByteArray& bytes : {table, longTable, noise}) {
         const QString spelled
             = TAVEntity::spelledBytes(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size());
         const auto entity = TAVEntity::entityWithValue("", "Exif.Sony1.0x940e");
