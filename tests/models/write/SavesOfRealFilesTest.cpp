@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QtEndian>
 
+#include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
 namespace {
@@ -73,9 +74,27 @@ QStringList differences(const QJsonObject& before, const QJsonObject& after)
 } // namespace
 
 // A photo editor's export whose IFD0 holds PhotometricInterpretation, which
-// the library drops from every JPEG it writes: EXIF and IPTC edits land.
+// the library drops from every JPEG it writes: EXIF and IPTC edits land. Saved
+// after a photo whose maker note has a member of the same number, which is
+// no image-structure tag there.
 TEST_F(SavesOfRealFilesTest, AJpegWhoseFirstDirectoryHoldsImageStructureTagsIsSaved)
 {
+    const QString canon = ImageFixtures::copySample("npm-canon-s40.jpg", tempPath("user"));
+    {
+        auto file = Exiv2::ImageFactory::open(canon.toStdString());
+        file->readMetadata();
+        file->exifData()["Exif.Canon.0x0106"] = uint16_t(2);
+        file->writeMetadata();
+    }
+    const auto before = openWorkingCopy(canon);
+    edit(before, "Exif.Image.Artist", 0, "Lumetta Tester");
+    ASSERT_TRUE(before->saveMetadataToImage());
+    {
+        auto saved = Exiv2::ImageFactory::open(canon.toStdString());
+        saved->readMetadata();
+        ASSERT_EQ(saved->exifData()["Exif.Canon.0x0106"].toLong(), 2);
+    }
+
     const auto image = importSample("npm-nikon-d90-photometric.jpg");
     edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
     edit(image, "Iptc.Application2.ObjectName", 0, "Harbour");
