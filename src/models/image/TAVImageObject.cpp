@@ -120,10 +120,12 @@ void TAVImageObject::loadImageMetadata(const QString& path)
 }
 
 std::unique_ptr<TAVMetadataReaderMgr> TAVImageObject::readRows(
-    const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed)
+    const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed, const TAVMetadataReaderMgr* earlier)
 {
     auto reader
         = parsed ? std::make_unique<TAVMetadataReaderMgr>(path, parsed) : std::make_unique<TAVMetadataReaderMgr>(path);
+    if (earlier)
+        reader->shareLongValuesOf(earlier->keptRows());
     reader->readAllMetadata();
     return reader;
 }

@@ -66,9 +66,10 @@ public:
     void loadImageMetadata(const QString& path);
     // As loadImageMetadata with the rows `reader` has read already.
     void takeImageMetadata(const QString& path, std::unique_ptr<TAVMetadataReaderMgr> reader);
-    // A reading manager of the file (over `parsed` when given) that has read its rows.
-    static std::unique_ptr<TAVMetadataReaderMgr> readRows(
-        const QString& path, const TAVImageMetadatReaderBase::SharedImagePtr& parsed);
+    // A reading manager of the file (over `parsed` when given) that has read
+    // its rows, sharing the packed long values of `earlier` it reads unchanged.
+    static std::unique_ptr<TAVMetadataReaderMgr> readRows(const QString& path,
+        const TAVImageMetadatReaderBase::SharedImagePtr& parsed, const TAVMetadataReaderMgr* earlier = nullptr);
     // Fills the four categories of the record from the reader manager.
     void refreshDispUIData();
     void refreshSummary();

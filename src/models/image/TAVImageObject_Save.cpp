@@ -483,7 +483,7 @@ TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optiona
         qWarning("Could not write the working copy %s: %s", qPrintable(path_), qPrintable(error));
     // The record's rows come from the check's parse of the new bytes; the
     // parse and the writer are let go once they are read.
-    savedRows_ = readRows(path_, written);
+    savedRows_ = readRows(path_, written, readerMgr_.get());
     savedRows_->releaseFile();
     written.reset();
     writerMgr_.reset();

@@ -204,7 +204,10 @@ std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
             const int32_t typeId = static_cast<int32_t>(datum.typeId());
             if (const std::optional<QByteArray> bytes = longByteValue(datum)) {
                 rows.append(makeRow(1, typeId, key, QString()));
-                rows.last()->setBytesValue(*bytes);
+                if (const TAVEntity* earlier = earlierRow(key))
+                    rows.last()->setBytesValue(*bytes, *earlier);
+                else
+                    rows.last()->setBytesValue(*bytes);
                 continue;
             }
             const QString value = rowText(datum, exifData);
@@ -218,6 +221,20 @@ std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
             }
         }
     });
+}
+
+const TAVEntity* TAVExifReader::earlierRow(const QString& key)
+{
+    if (earlierRows_.isEmpty())
+        return nullptr;
+    if (!earlierByKey_) {
+        earlierByKey_.emplace();
+        for (const TAVEntityPtr& row : std::as_const(earlierRows_)) {
+            if (row->type() == 1)
+                earlierByKey_->insert(row->key(), row.get());
+        }
+    }
+    return earlierByKey_->value(key, nullptr);
 }
 
 std::optional<qint64> TAVExifReader::sizedFileBytes() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 
 #include <optional>
 
@@ -49,8 +50,14 @@ public:
     // the reading of a photo.
     static QString rowText(const Exiv2::Exifdatum& datum, const Exiv2::ExifData& exifData);
 
+    // Long byte values read the same as one of `rows` (an earlier read of
+    // the photo) share its packed bytes instead of being packed again.
+    void shareLongValuesOf(const QList<TAVEntityPtr>& rows) { earlierRows_ = rows; }
+
 private:
     static bool isWindowsText(const Exiv2::Exifdatum& datum);
+    // The earlier row of `key` whose long value a read may share; null when none.
+    const TAVEntity* earlierRow(const QString& key);
     // The raw bytes of a plain byte value long enough to be worth keeping
     // unspelled (maker notes, padding, binary blocks); none otherwise.
     static std::optional<QByteArray> longByteValue(const Exiv2::Exifdatum& datum);
@@ -61,4 +68,7 @@ private:
     long pixelWidth_ = 0;
     long pixelHeight_ = 0;
     std::optional<int32_t> makerNote_;
+    QList<TAVEntityPtr> earlierRows_;
+    // earlierRows_'s EXIF rows by key, made when the first long value is read.
+    std::optional<QHash<QString, const TAVEntity*>> earlierByKey_;
 };

@@ -92,6 +92,11 @@ TAVMetadataReaderMgr::TAVMetadataReaderMgr(const QString& path, TAVImageMetadatR
 
 TAVMetadataReaderMgr::~TAVMetadataReaderMgr() = default;
 
+void TAVMetadataReaderMgr::shareLongValuesOf(const QList<TAVEntityPtr>& rows)
+{
+    exifReader_->shareLongValuesOf(rows);
+}
+
 size_t TAVMetadataReaderMgr::keyHash(const QString& key)
 {
     // The standard hash: Qt's own string hash costs several times as much.

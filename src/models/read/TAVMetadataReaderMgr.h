@@ -57,6 +57,9 @@ public:
     // with an empty value, which no reader makes, and so answer as before;
     // the photo keeps one list of its rows instead of two.
     void keepRecordRows(const QList<TAVEntityPtr>& rows);
+    // The next read shares the packed long values of `rows` (an earlier read
+    // of the same photo) that it reads again unchanged.
+    void shareLongValuesOf(const QList<TAVEntityPtr>& rows);
 
     // The capture date: the first of DateTimeOriginal, DateTimeDigitized, the
     // IPTC DateCreated with TimeCreated, the XMP photoshop:DateCreated and

@@ -130,6 +130,20 @@ void TAVEntity::setBytesValue(const QByteArray& bytes)
     }
 }
 
+void TAVEntity::setBytesValue(const QByteArray& bytes, const TAVEntity& earlier)
+{
+    const Extras* before = earlier.extras_.get();
+    // Unpacking to compare costs a fraction of packing again.
+    if (before == nullptr || !before->isBytes || !before->isPacked || qUncompress(before->compactValue) != bytes) {
+        setBytesValue(bytes);
+        return;
+    }
+    value_ = QString();
+    extras().compactValue = before->compactValue;
+    extras_->isBytes = true;
+    extras_->isPacked = true;
+}
+
 QByteArray TAVEntity::packedBytes(const QByteArray& bytes)
 {
     // One compressor per reading thread and size class, reset for each

@@ -475,3 +475,44 @@ TEST_F(TAVMetadataReaderMgrTest, AnImportedPhotosManagerAnswersAsItsFreshReadFor
         EXPECT_EQ(kept.getCreateDateAndTime(), fresh.getCreateDateAndTime()) << camera;
     }
 }
+
+// A photo read again after its save shares the packed maker-note values of
+// its earlier read that are unchanged: a member the save changed reads as the
+// file holds it, every row as a read of the file alone gives it.
+TEST_F(TAVMetadataReaderMgrTest, ARereadSharesOnlyTheLongValuesThatAreUnchanged)
+{
+    const QString path = ImageFixtures::copySample("npm-sony-a6000.jpg", tempFolder());
+    Reader earlier(path);
+    earlier.readAllMetadata();
+
+    // One long member of the maker note changed in its middle, as a save may.
+    auto image = Exiv2::ImageFactory::open(path.toStdString());
+    image->readMetadata();
+    QString changedKey;
+    for (Exiv2::Exifdatum& datum : image->exifData()) {
+        if (datum.groupName().rfind("Sony", 0) == 0 && datum.typeId() == Exiv2::undefined && datum.size() >= 1024) {
+            std::vector<Exiv2::byte> bytes(size_t(datum.size()));
+            datum.copy(bytes.data(), Exiv2::littleEndian);
+            bytes[bytes.size() / 2] ^= 0x5a;
+            datum.setValue(Exiv2::DataValue(bytes.data(), long(bytes.size())).clone().get());
+            changedKey = QString::fromStdString(datum.key());
+            break;
+        }
+    }
+    ASSERT_FALSE(changedKey.isEmpty());
+    image->writeMetadata();
+
+    Reader fresh(path);
+    const QList<TAVEntityPtr> freshRows = fresh.readAllMetadata();
+    Reader shared(path);
+    shared.shareLongValuesOf(earlier.keptRows());
+    const QList<TAVEntityPtr> sharedRows = shared.readAllMetadata();
+    ASSERT_EQ(keysOf(sharedRows), keysOf(freshRows));
+    int longRows = 0;
+    for (qsizetype i = 0; i < freshRows.size(); ++i) {
+        EXPECT_EQ(sharedRows[i]->value(), freshRows[i]->value()) << qPrintable(freshRows[i]->key());
+        longRows += freshRows[i]->value().size() > 3000 ? 1 : 0;
+    }
+    EXPECT_GE(longRows, 5);
+    EXPECT_NE(shared.getOneValueForKey(changedKey), earlier.getOneValueForKey(changedKey));
+}

@@ -235,3 +235,41 @@ TEST(TAVEntityTest, LongBytesKeptPackedReadBackExactly)
         EXPECT_EQ(entity->value(), QString("3 4"));
     }
 }
+
+// A value read again shares an earlier row's packed bytes only when they are
+// the very same bytes: a change of one byte, of the length, or an earlier row
+// that holds them unpacked or as text gives the new bytes.
+TEST(TAVEntityTest, LongBytesReadAgainShareOnlyTheSameBytes)
+{
+    QByteArray table;
+    for (int i = 0; i < 3000; ++i)
+        table.append(char(i % 9 == 0 ? 0 : i % 4));
+    const auto spelled = [](const QByteArray& bytes) {
+        return TAVEntity::spelledBytes(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size());
+    };
+    TAVEntity earlier;
+    earlier.setBytesValue(table);
+
+    TAVEntity same;
+    same.setBytesValue(table, earlier);
+    EXPECT_EQ(same.value(), spelled(table));
+
+    QByteArray oneByteOff = table;
+    oneByteOff[1500] = char(oneByteOff[1500] + 1);
+    QByteArray longer = table + QByteArray(1, '\0');
+    for (const QByteArray& changed : {oneByteOff, longer, table.left(2999)}) {
+        TAVEntity row;
+        row.setBytesValue(changed, earlier);
+        EXPECT_EQ(row.value(), spelled(changed));
+    }
+
+    TAVEntity asText;
+    asText.setLatin1Value(spelled(table).toLatin1());
+    TAVEntity short_;
+    short_.setBytesValue(QByteArray("\x01\x02", 2));
+    for (const TAVEntity* other : {&asText, &short_}) {
+        TAVEntity row;
+        row.setBytesValue(table, *other);
+        EXPECT_EQ(row.value(), spelled(table));
+    }
+}
