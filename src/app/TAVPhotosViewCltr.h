@@ -161,6 +161,7 @@ private:
         void release(const QString& path);
     };
     struct ImportJob;
+    class ImportAdmissions;
 
     // Set-up.
     void makeViews();

@@ -78,6 +78,56 @@ struct TAVPhotosViewCltr::ImportJob {
     std::shared_ptr<SrcPathRegistry> registry;
 };
 
+// Which files of a job come in, and under which working-copy names, settled
+// in the order given: names number the same way, and the first of a source
+// given twice wins, however the copies finish. The worker that takes an
+// index settles it and every index before it still unsettled; workers take
+// indexes in turn, so each file is settled once, mostly by its own worker
+// while the others copy, and none is settled that no worker took.
+class TAVPhotosViewCltr::ImportAdmissions {
+public:
+    struct Admission {
+        QString copyPath; // null when the file does not come in
+        QStringList notCopied;
+    };
+
+    explicit ImportAdmissions(const ImportJob& job)
+        : job_(job)
+        , admissions_(size_t(job.paths.size()))
+    {
+    }
+
+    Admission admitThrough(int index)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (; admitted_ <= index; ++admitted_) {
+            Admission& admission = admissions_[size_t(admitted_)];
+            admission.copyPath = admitOne(job_, job_.paths.at(admitted_), &admission.notCopied);
+        }
+        return admissions_[size_t(index)];
+    }
+
+    // Gives back the sources claimed for files whose copy never ended in
+    // the list nor was undone, so that they may be imported later. Files
+    // never admitted were never claimed: releasing them could free a source
+    // the list or another import holds.
+    void releaseUnsettled(const std::vector<bool>& settled)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int index = 0; index < admitted_; ++index) {
+            if (!settled[size_t(index)] && !admissions_[size_t(index)].copyPath.isNull()) {
+                job_.registry->release(job_.paths.at(index));
+            }
+        }
+    }
+
+private:
+    const ImportJob& job_;
+    std::mutex mutex_;
+    int admitted_ = 0; // indexes below it are settled
+    std::vector<Admission> admissions_;
+};
+
 bool TAVPhotosViewCltr::SrcPathRegistry::claim(const QString& path)
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -210,15 +260,24 @@ QString TAVPhotosViewCltr::reserveWorkingCopyPath(const QString& folder, const Q
     std::lock_guard<std::mutex> lock(workingCopyMutex());
     const QString suffix = QFileInfo(name).suffix();
     const QString base = QFileInfo(name).completeBaseName();
-    QString candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(name), suffix);
-    for (int counter = 1; !candidate.isNull() && givenCopyPaths().contains(candidate); ++counter) {
-        const QString numbered = QStringLiteral("%1(%2).%3").arg(base).arg(counter).arg(suffix);
-        candidate = GlobalFun::makeSureFullPathIdentical(QDir(folder).filePath(numbered), suffix);
+    // A name given out before is passed over without looking at the folder:
+    // its copy runs beside the naming of the next files, and may be there
+    // or not yet; the name chosen must not depend on which.
+    for (int counter = 0;; ++counter) {
+        const QString numbered = counter == 0 ? name : QStringLiteral("%1(%2).%3").arg(base).arg(counter).arg(suffix);
+        const QString wanted = QDir(folder).filePath(numbered);
+        if (givenCopyPaths().contains(wanted)) {
+            continue;
+        }
+        const QString candidate = GlobalFun::makeSureFullPathIdentical(wanted, suffix);
+        if (candidate.isNull()) {
+            return candidate;
+        }
+        if (!givenCopyPaths().contains(candidate)) {
+            givenCopyPaths().insert(candidate);
+            return candidate;
+        }
     }
-    if (!candidate.isNull()) {
-        givenCopyPaths().insert(candidate);
-    }
-    return candidate;
 }
 
 TAVImageObjectPtr TAVPhotosViewCltr::importOne(
@@ -271,34 +330,30 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
         batch.clear();
         sinceHandOver.restart();
     };
-    // Which files come in, and under which working-copy names, is settled
-    // first in the order given, so that names number the same way however
-    // the copies below finish.
-    QStringList copyPaths;
-    copyPaths.reserve(total);
-    for (int index = 0; index < total; ++index) {
-        copyPaths.append(job->cancel->load() ? QString() : admitOne(*job, job->paths.at(index), &notCopied));
-    }
-    // Files are copied and read on every core; they reach the list in the
-    // order given. What was made after a cancel never reaches it, so its
-    // working copy goes again and its file may be imported later.
+    // Files are admitted, copied and read on every core; they reach the list
+    // in the order given. What was made after a cancel never reaches it, so
+    // its working copy goes again and its file may be imported later.
     struct Outcome {
         TAVImageObjectPtr image;
+        QStringList notAdmitted;
         QStringList notCopied;
     };
+    ImportAdmissions admissions(*job);
     std::vector<bool> settled(size_t(total), false);
     OrderedParallelLoop<Outcome> loop(total, OrderedParallelLoop<Outcome>::defaultThreadCount(), *job->cancel);
     loop.run(
-        [&job, &copyPaths](int index) {
+        [&job, &admissions](int index) {
+            const ImportAdmissions::Admission admission = admissions.admitThrough(index);
             Outcome outcome;
-            const QString& copyPath = copyPaths.at(index);
-            if (!copyPath.isNull()) {
-                outcome.image = importOne(*job, job->paths.at(index), copyPath, &outcome.notCopied);
+            outcome.notAdmitted = admission.notCopied;
+            if (!admission.copyPath.isNull()) {
+                outcome.image = importOne(*job, job->paths.at(index), admission.copyPath, &outcome.notCopied);
             }
             return outcome;
         },
         [&](int index, Outcome& outcome) {
             settled[size_t(index)] = true;
+            notCopied.append(outcome.notAdmitted);
             notCopied.append(outcome.notCopied);
             const TAVMetadataReaderMgr* read = outcome.image ? outcome.image->readerMgr() : nullptr;
             if (read != nullptr && read->xmpUndecodable()) {
@@ -310,18 +365,16 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
             }
         },
         [&](int index, Outcome& outcome) {
+            // A file found unable to come in is named even after a cancel,
+            // as it was found before it; a copy undone is not.
             settled[size_t(index)] = true;
+            notCopied.append(outcome.notAdmitted);
             if (outcome.image) {
                 QFile::remove(outcome.image->path());
                 job->registry->release(outcome.image->srcPath());
             }
         });
-    // Files admitted but never started after a cancel.
-    for (int index = 0; index < total; ++index) {
-        if (!settled[size_t(index)] && !copyPaths.at(index).isNull()) {
-            job->registry->release(job->paths.at(index));
-        }
-    }
+    admissions.releaseUnsettled(settled);
     handOver();
     // Queued after the last batch, so nothing of this import arrives later.
     Dispatch::asyncMain([self, notCopied, xmpUndecodable] {

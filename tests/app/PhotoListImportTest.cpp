@@ -335,3 +335,79 @@ TEST_F(PhotoListTest, ArrivingPhotosDoNotTellTheViewsThatEveryRowChanged)
     // Only the finish, which sorts the list, refreshes its rows (twice).
     EXPECT_LE(rowsToldChanged, 2 * 120);
 }
+
+// The copies run on several cores and finish in any order; which file comes
+// in under which working-copy name, which of a source given twice, and the
+// order in which the files that cannot come in are named, follow the order
+// the files were given.
+TEST_F(PhotoListTest, FilesOfOneNameAreNumberedAndAdmittedInTheOrderGiven)
+{
+    makeList();
+    const QString listed = photo(QStringLiteral("listed/IMG.jpg"));
+    ASSERT_TRUE(importAndWait({listed}));
+    QStringList cards;
+    QStringList missing;
+    QStringList paths;
+    for (int i = 0; i < 60; ++i) {
+        cards.append(photo(QStringLiteral("card%1/IMG.jpg").arg(i, 2, 10, QLatin1Char('0')), QSize(8, 8)));
+        paths.append(cards.last());
+        if (i % 10 == 3) {
+            missing.append(tempPath(QStringLiteral("gone%1/IMG.jpg").arg(i)));
+            paths.append(missing.last());
+        }
+        if (i % 10 == 6) {
+            paths.append(cards.at(i / 2)); // given again: its first place counts
+        }
+        if (i == 30) {
+            paths.append(listed);
+        }
+    }
+
+    ASSERT_TRUE(importAndWait(paths));
+
+    QStringList names;
+    for (const TAVImageObjectPtr& image : list_->maryDataSource()) {
+        const int card = int(cards.indexOf(image->srcPath()));
+        const QString expected = card < 0 ? QStringLiteral("IMG.jpg") : QStringLiteral("IMG(%1).jpg").arg(card + 1);
+        EXPECT_EQ(QFileInfo(image->path()).fileName(), expected) << qPrintable(image->srcPath());
+        names.append(QFileInfo(image->path()).fileName());
+    }
+    EXPECT_EQ(names.size(), 61);
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 61);
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    const QStringList named = ui_.alerts().first().message.split(QLatin1Char('\n')).filter(QStringLiteral("/gone"));
+    EXPECT_EQ(named, missing);
+}
+
+// After a cancel, no file the import left out stays claimed: each may be
+// imported again, once; a file already listed is still listed once.
+TEST_F(PhotoListTest, AfterACancelEveryFileLeftOutCanBeImportedAgainOnce)
+{
+    makeList();
+    const QString listed = photo(QStringLiteral("listed.jpg"));
+    ASSERT_TRUE(importAndWait({listed}));
+    QStringList paths;
+    for (int i = 0; i < 100; ++i) {
+        paths.append(photo(QStringLiteral("many/p%1.jpg").arg(i, 3, 10, QLatin1Char('0')), QSize(8, 8)));
+    }
+    paths.append(listed);
+    int calls = 0;
+    delegate_.onProgress = [&calls](TAVPhotosViewCltr* cltr, float) {
+        if (++calls == 5) {
+            cltr->setIsCancel(true);
+        }
+    };
+    ASSERT_TRUE(importAndWait(paths));
+    ASSERT_LT(list_->maryDataSource().size(), paths.size());
+
+    delegate_.onProgress = {};
+    ASSERT_TRUE(importAndWait(paths));
+    QStringList sources;
+    for (const TAVImageObjectPtr& image : list_->maryDataSource()) {
+        sources.append(image->srcPath());
+    }
+    sources.sort();
+    QStringList expected = paths;
+    expected.sort();
+    EXPECT_EQ(sources, expected);
+}
