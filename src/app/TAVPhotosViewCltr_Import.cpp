@@ -107,10 +107,11 @@ public:
         return admissions_[size_t(index)];
     }
 
-    // Gives back the sources claimed for files whose copy never ended in
-    // the list nor was undone, so that they may be imported later. Files
-    // never admitted were never claimed: releasing them could free a source
-    // the list or another import holds.
+    // Gives back the sources claimed for files neither delivered nor undone,
+    // so that they may be imported later. Each file admitted is one a worker
+    // took, so the loop settles it; this keeps a claim from outliving the
+    // import should that change. Files never admitted were never claimed:
+    // releasing them could free a source the list or another import holds.
     void releaseUnsettled(const std::vector<bool>& settled)
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -124,7 +125,7 @@ public:
 private:
     const ImportJob& job_;
     std::mutex mutex_;
-    int admitted_ = 0; // indexes below it are settled
+    int admitted_ = 0; // indexes below it are admitted
     std::vector<Admission> admissions_;
 };
 
