@@ -76,7 +76,8 @@ QStringList differences(const QJsonObject& before, const QJsonObject& after)
 // A photo editor's export whose IFD0 holds PhotometricInterpretation, which
 // the library drops from every JPEG it writes: EXIF and IPTC edits land. Saved
 // after a photo whose maker note has a member of the same number, which is
-// no image-structure tag there.
+// no image-structure tag there, and after a TIFF, where the tag describes the
+// picture and is kept.
 TEST_F(SavesOfRealFilesTest, AJpegWhoseFirstDirectoryHoldsImageStructureTagsIsSaved)
 {
     const QString canon = ImageFixtures::copySample("npm-canon-s40.jpg", tempPath("user"));
@@ -94,6 +95,10 @@ TEST_F(SavesOfRealFilesTest, AJpegWhoseFirstDirectoryHoldsImageStructureTagsIsSa
         saved->readMetadata();
         ASSERT_EQ(saved->exifData()["Exif.Canon.0x0106"].toLong(), 2);
     }
+
+    const auto tiff = importSample("goexif.tif");
+    edit(tiff, "Exif.Image.Artist", 0, "Lumetta Tester");
+    ASSERT_TRUE(tiff->saveMetadataToImage());
 
     const auto image = importSample("npm-nikon-d90-photometric.jpg");
     edit(image, "Exif.Image.Artist", 0, "Lumetta Tester");
