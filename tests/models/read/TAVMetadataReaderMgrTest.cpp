@@ -12,9 +12,11 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -482,7 +484,8 @@ TEST_F(TAVMetadataReaderMgrTest, AnImportedPhotosManagerAnswersAsItsFreshReadFor
 TEST_F(TAVMetadataReaderMgrTest, ARereadSharesOnlyTheLongValuesThatAreUnchanged)
 {
     const QString path = ImageFixtures::copySample("npm-sony-a6000.jpg", tempFolder());
-    Reader earlier(path);
+    auto earlierRead = std::make_unique<Reader>(path);
+    Reader& earlier = *earlierRead;
     earlier.readAllMetadata();
 
     // One long member of the maker note changed in its middle, as a save may.
@@ -515,4 +518,12 @@ TEST_F(TAVMetadataReaderMgrTest, ARereadSharesOnlyTheLongValuesThatAreUnchanged)
     }
     EXPECT_GE(longRows, 5);
     EXPECT_NE(shared.getOneValueForKey(changedKey), earlier.getOneValueForKey(changedKey));
+
+    // The new reader keeps its own rows only: the earlier ones go with their reader.
+    std::vector<std::weak_ptr<TAVEntity>> earlierRows;
+    for (const TAVEntityPtr& row : earlier.keptRows())
+        earlierRows.push_back(row);
+    earlierRead.reset();
+    EXPECT_TRUE(std::all_of(earlierRows.begin(), earlierRows.end(), [](const auto& row) { return row.expired(); }));
+    EXPECT_EQ(shared.getOneValueForKey(changedKey), fresh.getOneValueForKey(changedKey));
 }
