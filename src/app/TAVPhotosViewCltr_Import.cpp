@@ -83,7 +83,9 @@ struct TAVPhotosViewCltr::ImportJob {
 // given twice wins, however the copies finish. The worker that takes an
 // index settles it and every index before it still unsettled; workers take
 // indexes in turn, so each file is settled once, mostly by its own worker
-// while the others copy, and none is settled that no worker took.
+// while the others copy, and none is settled that no worker took. So every
+// file admitted is delivered or undone by the loop, which gives its claim
+// back when it is undone.
 class TAVPhotosViewCltr::ImportAdmissions {
 public:
     struct Admission {
@@ -105,21 +107,6 @@ public:
             admission.copyPath = admitOne(job_, job_.paths.at(admitted_), &admission.notCopied);
         }
         return admissions_[size_t(index)];
-    }
-
-    // Gives back the sources claimed for files neither delivered nor undone,
-    // so that they may be imported later. Each file admitted is one a worker
-    // took, so the loop settles it; this keeps a claim from outliving the
-    // import should that change. Files never admitted were never claimed:
-    // releasing them could free a source the list or another import holds.
-    void releaseUnsettled(const std::vector<bool>& settled)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (int index = 0; index < admitted_; ++index) {
-            if (!settled[size_t(index)] && !admissions_[size_t(index)].copyPath.isNull()) {
-                job_.registry->release(job_.paths.at(index));
-            }
-        }
     }
 
 private:
@@ -340,7 +327,6 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
         QStringList notCopied;
     };
     ImportAdmissions admissions(*job);
-    std::vector<bool> settled(size_t(total), false);
     OrderedParallelLoop<Outcome> loop(total, OrderedParallelLoop<Outcome>::defaultThreadCount(), *job->cancel);
     loop.run(
         [&job, &admissions](int index) {
@@ -353,7 +339,6 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
             return outcome;
         },
         [&](int index, Outcome& outcome) {
-            settled[size_t(index)] = true;
             notCopied.append(outcome.notAdmitted);
             notCopied.append(outcome.notCopied);
             const TAVMetadataReaderMgr* read = outcome.image ? outcome.image->readerMgr() : nullptr;
@@ -365,17 +350,15 @@ void TAVPhotosViewCltr::runImport(const std::shared_ptr<ImportJob>& job, QPointe
                 handOver();
             }
         },
-        [&](int index, Outcome& outcome) {
+        [&](int, Outcome& outcome) {
             // A file found unable to come in is named even after a cancel,
             // as it was found before it; a copy undone is not.
-            settled[size_t(index)] = true;
             notCopied.append(outcome.notAdmitted);
             if (outcome.image) {
                 QFile::remove(outcome.image->path());
                 job->registry->release(outcome.image->srcPath());
             }
         });
-    admissions.releaseUnsettled(settled);
     handOver();
     // Queued after the last batch, so nothing of this import arrives later.
     Dispatch::asyncMain([self, notCopied, xmpUndecodable] {

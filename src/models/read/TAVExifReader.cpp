@@ -184,64 +184,60 @@ QString TAVExifReader::rowText(const Exiv2::Exifdatum& datum, const Exiv2::ExifD
 
 std::optional<QList<TAVEntityPtr>> TAVExifReader::doReadImageMeatadata()
 {
-    std::optional<QList<TAVEntityPtr>> read
-        = readFamily(QStringLiteral("EXIF"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
-              pixelWidth_ = image.pixelWidth();
-              pixelHeight_ = image.pixelHeight();
-              const Exiv2::ExifData& exifData = image.exifData();
-              makerNote_ = MakerNoteIdentifier::fromExifData(exifData);
-              // A maker note the library took apart is kept as its members only:
-              // its whole bytes beside them doubled what a record holds (37 KB a
-              // photo for some cameras). One it could not read is kept whole.
-              const bool makerNoteInMembers = *makerNote_ != MakerNoteIdentifier::None;
-              for (const Exiv2::Exifdatum& datum : exifData) {
-                  if (makerNoteInMembers && datum.tag() == kMakerNoteTag && datum.groupName() == "Photo") {
-                      continue;
-                  }
-                  const QString key = keyText(datum);
-                  if (key.isEmpty()) {
-                      continue;
-                  }
-                  const int32_t typeId = static_cast<int32_t>(datum.typeId());
-                  if (const std::optional<QByteArray> bytes = longByteValue(datum)) {
-                      rows.append(makeRow(1, typeId, key, QString()));
-                      if (const TAVEntity* earlier = earlierRow(key))
-                          rows.last()->setBytesValue(*bytes, *earlier);
-                      else
-                          rows.last()->setBytesValue(*bytes);
-                      continue;
-                  }
-                  const QString value = rowText(datum, exifData);
-                  if (value.isEmpty()) {
-                      continue;
-                  }
-                  rows.append(makeRow(1, typeId, key, value));
-                  // Long texts (numbers spelled out) are kept in one byte per character.
-                  if (value.size() >= kShortestCompactText && QtPrivate::isLatin1(value)) {
-                      rows.last()->setLatin1Value(value.toLatin1());
-                  }
-              }
-          });
+    std::optional<QList<TAVEntityPtr>> read = readFamily(
+        QStringLiteral("EXIF"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) { appendRows(image, rows); });
     // The earlier rows served this read only: the record that keeps this
-    // reader must not keep them too, nor an empty list of their size (which
-    // is what clear() leaves of a list shared with another).
-    earlierRows_ = QList<TAVEntityPtr>();
-    earlierByKey_.reset();
+    // reader must not keep them too.
+    earlierByKey_ = QHash<QString, TAVEntityPtr>();
     return read;
 }
 
-const TAVEntity* TAVExifReader::earlierRow(const QString& key)
+void TAVExifReader::shareLongValuesOf(const QList<TAVEntityPtr>& rows)
 {
-    if (earlierRows_.isEmpty())
-        return nullptr;
-    if (!earlierByKey_) {
-        earlierByKey_.emplace();
-        for (const TAVEntityPtr& row : std::as_const(earlierRows_)) {
-            if (row->type() == 1)
-                earlierByKey_->insert(row->key(), row.get());
+    earlierByKey_.clear();
+    for (const TAVEntityPtr& row : rows) {
+        if (row->type() == 1)
+            earlierByKey_.insert(row->key(), row);
+    }
+}
+
+void TAVExifReader::appendRows(Exiv2::Image& image, QList<TAVEntityPtr>& rows)
+{
+    pixelWidth_ = image.pixelWidth();
+    pixelHeight_ = image.pixelHeight();
+    const Exiv2::ExifData& exifData = image.exifData();
+    makerNote_ = MakerNoteIdentifier::fromExifData(exifData);
+    // A maker note the library took apart is kept as its members only:
+    // its whole bytes beside them doubled what a record holds (37 KB a
+    // photo for some cameras). One it could not read is kept whole.
+    const bool makerNoteInMembers = *makerNote_ != MakerNoteIdentifier::None;
+    for (const Exiv2::Exifdatum& datum : exifData) {
+        if (makerNoteInMembers && datum.tag() == kMakerNoteTag && datum.groupName() == "Photo") {
+            continue;
+        }
+        const QString key = keyText(datum);
+        if (key.isEmpty()) {
+            continue;
+        }
+        const int32_t typeId = static_cast<int32_t>(datum.typeId());
+        if (const std::optional<QByteArray> bytes = longByteValue(datum)) {
+            rows.append(makeRow(1, typeId, key, QString()));
+            if (const TAVEntityPtr earlier = earlierByKey_.value(key))
+                rows.last()->setBytesValue(*bytes, *earlier);
+            else
+                rows.last()->setBytesValue(*bytes);
+            continue;
+        }
+        const QString value = rowText(datum, exifData);
+        if (value.isEmpty()) {
+            continue;
+        }
+        rows.append(makeRow(1, typeId, key, value));
+        // Long texts (numbers spelled out) are kept in one byte per character.
+        if (value.size() >= kShortestCompactText && QtPrivate::isLatin1(value)) {
+            rows.last()->setLatin1Value(value.toLatin1());
         }
     }
-    return earlierByKey_->value(key, nullptr);
 }
 
 std::optional<qint64> TAVExifReader::sizedFileBytes() const

@@ -52,12 +52,12 @@ public:
 
     // Long byte values read the same as one of `rows` (an earlier read of
     // the photo) share its packed bytes instead of being packed again.
-    void shareLongValuesOf(const QList<TAVEntityPtr>& rows) { earlierRows_ = rows; }
+    void shareLongValuesOf(const QList<TAVEntityPtr>& rows);
 
 private:
     static bool isWindowsText(const Exiv2::Exifdatum& datum);
-    // The earlier row of `key` whose long value a read may share; null when none.
-    const TAVEntity* earlierRow(const QString& key);
+    // The rows of the parsed EXIF data, in the file's order.
+    void appendRows(Exiv2::Image& image, QList<TAVEntityPtr>& rows);
     // The raw bytes of a plain byte value long enough to be worth keeping
     // unspelled (maker notes, padding, binary blocks); none otherwise.
     static std::optional<QByteArray> longByteValue(const Exiv2::Exifdatum& datum);
@@ -68,7 +68,6 @@ private:
     long pixelWidth_ = 0;
     long pixelHeight_ = 0;
     std::optional<int32_t> makerNote_;
-    QList<TAVEntityPtr> earlierRows_;
-    // earlierRows_'s EXIF rows by key, made when the first long value is read.
-    std::optional<QHash<QString, const TAVEntity*>> earlierByKey_;
+    // The EXIF rows of an earlier read by key, until the next read is done.
+    QHash<QString, TAVEntityPtr> earlierByKey_;
 };
