@@ -255,6 +255,32 @@ TEST_F(FileServicesTest, AtomicWritesWorkForNamesNearTheLengthLimit)
     }
 }
 
+// Content is written in pieces: a few megabytes that are not a whole number
+// of pieces arrive whole and in order, by each kind of write.
+TEST_F(FileServicesTest, WritesOfSeveralMegabytesArriveWhole)
+{
+    QByteArray content(3 * 1024 * 1024 + 123, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = char((i * 7919 + i / 4096) & 0xff);
+    const QString path = write("large.jpg", "old");
+    const std::vector<std::pair<const char*, std::function<bool()>>> writes = {
+        {"atomic write", [&] { return FileServices::writeFileAtomically(path, content); }},
+        {"scratch write", [&] { return FileServices::writeScratchFileAtomically(path, content); }},
+        {"write in two steps",
+            [&] {
+                return FileServices::commitFileWrite(
+                           FileServices::prepareFileWrite(path, content, std::nullopt), FileServices::identityOf(path))
+                    == FileServices::Publication::Published;
+            }},
+    };
+    for (const auto& [how, writeNow] : writes) {
+        SCOPED_TRACE(how);
+        ASSERT_TRUE(FileServices::writeScratchFileAtomically(path, "old"));
+        ASSERT_TRUE(writeNow());
+        EXPECT_TRUE(read(path) == content);
+    }
+}
+
 // Replacing a file someone else owns (a shared folder, or an edit run as root)
 // must not take it away from its owner and group.
 TEST_F(FileServicesTest, AtomicWritesKeepTheOwnerAndGroup)
