@@ -59,6 +59,9 @@ std::string TAVExifReader::valueText(const Exiv2::Exifdatum& datum, const Exiv2:
 
 namespace {
 
+// The type of the rows this reader makes: the EXIF family.
+constexpr int kExifRowType = 1;
+
 void appendNumber(std::string& text, long long number)
 {
     char digits[24];
@@ -196,7 +199,7 @@ void TAVExifReader::shareLongValuesOf(const QList<TAVEntityPtr>& rows)
 {
     earlierByKey_.clear();
     for (const TAVEntityPtr& row : rows) {
-        if (row->type() == 1)
+        if (row->type() == kExifRowType)
             earlierByKey_.insert(row->key(), row);
     }
 }
@@ -221,7 +224,7 @@ void TAVExifReader::appendRows(Exiv2::Image& image, QList<TAVEntityPtr>& rows)
         }
         const int32_t typeId = static_cast<int32_t>(datum.typeId());
         if (const std::optional<QByteArray> bytes = longByteValue(datum)) {
-            rows.append(makeRow(1, typeId, key, QString()));
+            rows.append(makeRow(kExifRowType, typeId, key, QString()));
             if (const TAVEntityPtr earlier = earlierByKey_.value(key))
                 rows.last()->setBytesValue(*bytes, *earlier);
             else
@@ -232,7 +235,7 @@ void TAVExifReader::appendRows(Exiv2::Image& image, QList<TAVEntityPtr>& rows)
         if (value.isEmpty()) {
             continue;
         }
-        rows.append(makeRow(1, typeId, key, value));
+        rows.append(makeRow(kExifRowType, typeId, key, value));
         // Long texts (numbers spelled out) are kept in one byte per character.
         if (value.size() >= kShortestCompactText && QtPrivate::isLatin1(value)) {
             rows.last()->setLatin1Value(value.toLatin1());

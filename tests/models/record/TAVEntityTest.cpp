@@ -202,8 +202,8 @@ TEST(TAVEntityTest, ABytesValueReadsSpelledThroughCopiesArchivesAndEdits)
 }
 
 // Long bytes are kept packed where that saves room: they still read spelled
-// exactly, whatever their length, through copies, archives and a copied value, and a later value of
-// any form is never read as packed.
+// exactly, whatever their length, through copies, archives and a copied
+// value, and a later value of any form is never read as packed.
 TEST(TAVEntityTest, LongBytesKeptPackedReadBackExactly)
 {
     TAVEntity::registerKeyedClass();
