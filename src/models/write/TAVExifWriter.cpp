@@ -14,6 +14,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <limits>
@@ -28,6 +29,25 @@ namespace {
 const QString kExifPrefix = QStringLiteral("Exif.");
 const QString kIptcPrefix = QStringLiteral("Iptc.");
 const QString kXmpPrefix = QStringLiteral("Xmp.");
+
+// The property of `xmpData` with the key "Xmp.prefix.property". The library
+// compares keys by spelling each property's key anew, in several pieces;
+// here its prefix and its name are compared as the library keeps them. A
+// save looks its twins up in packets of hundreds of properties.
+template <typename XmpData> auto findXmp(XmpData& xmpData, const std::string& key)
+{
+    const size_t prefixEnd = key.find('.', 4);
+    if (key.compare(0, 4, "Xmp.") != 0 || prefixEnd == std::string::npos) {
+        return std::find_if(
+            xmpData.begin(), xmpData.end(), [&key](const Exiv2::Xmpdatum& datum) { return datum.key() == key; });
+    }
+    const std::string prefix = key.substr(4, prefixEnd - 4);
+    const std::string property = key.substr(prefixEnd + 1);
+    return std::find_if(xmpData.begin(), xmpData.end(), [&prefix, &property](const Exiv2::Xmpdatum& datum) {
+        return datum.groupName() == prefix && datum.tagName() == property;
+    });
+}
+
 const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
 const QString kLatitudeKey = QStringLiteral("Exif.GPSInfo.GPSLatitude");
 const QString kLongitudeKey = QStringLiteral("Exif.GPSInfo.GPSLongitude");
@@ -492,7 +512,7 @@ bool TAVExifWriter::writeXmpVale(const QString& value, const QString& key, Exiv2
     xmpEdited_ = true;
     try {
         const Exiv2::XmpKey xmpKey(utf8(key));
-        const auto found = xmpData.findKey(xmpKey);
+        const auto found = findXmp(xmpData, xmpKey.key());
         if (value.isEmpty()) {
             if (found != xmpData.end()) {
                 xmpData.erase(found);
@@ -521,7 +541,10 @@ bool TAVExifWriter::writeXmpVale(const QString& value, const QString& key, Exiv2
             return false;
         }
         if (found != xmpData.end()) {
-            xmpData.erase(found);
+            // Replaced where it stands: erasing it would copy every property
+            // after it one place back.
+            found->setValue(newValue.get());
+            return true;
         }
         return xmpData.add(xmpKey, newValue.get()) == 0;
     } catch (const Exiv2::AnyError&) {
@@ -678,7 +701,12 @@ QString TAVExifWriter::currentValue(const QString& key) const
     if (key.startsWith(kExifPrefix)) {
         return textOf(image_->exifData());
     }
-    return key.startsWith(kIptcPrefix) ? textOf(image_->iptcData()) : textOf(image_->xmpData());
+    if (key.startsWith(kIptcPrefix)) {
+        return textOf(image_->iptcData());
+    }
+    const Exiv2::XmpData& xmpData = image_->xmpData();
+    const auto found = findXmp(xmpData, wanted);
+    return found == xmpData.end() ? QString() : QString::fromStdString(found->toString());
 }
 
 bool TAVExifWriter::holdsIptc() const

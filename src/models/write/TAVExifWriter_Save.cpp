@@ -19,6 +19,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 
 namespace {
@@ -43,6 +44,9 @@ void markIptcAsUtf8(Exiv2::IptcData& iptcData)
     }
 }
 
+// The APP13 marker of the segments that hold a JPEG's Photoshop resources.
+constexpr uint8_t kPhotoshopMarker = 0xED;
+
 // A JPEG's EXIF segment holds at most this many bytes of TIFF structure: its
 // length field counts up to 65535 bytes, itself and "Exif\0\0" included. The
 // library writes a PNG's EXIF block to the same measure.
@@ -65,24 +69,47 @@ size_t encodedExifSize(const Exiv2::Image& image)
     }
 }
 
-// The raw values of one IPTC dataset in the file, in file order. IPTC blocks
-// are stored uncompressed in JPEG and TIFF files, so the datasets are found by
-// their tag marker (0x1C, record, dataset, two length bytes).
-QList<QByteArray> rawIptcTimes(const QByteArray& file, int record, int dataset)
+// Appends the raw values of one IPTC dataset found in `bytes`, in order.
+// IPTC blocks are stored uncompressed, so the datasets are found by their
+// tag marker (0x1C, record, dataset, two length bytes).
+void appendRawIptcTimes(QByteArrayView bytes, int record, int dataset, QList<QByteArray>& values)
 {
-    // A JPEG's IPTC block stands before its picture: the picture's bytes,
-    // most of the file, could only hold the marker by chance.
-    const std::optional<JpegSegments::Header> jpeg = JpegSegments::header(file);
-    const QByteArrayView bytes = jpeg ? QByteArrayView(file).first(jpeg->scanStart) : QByteArrayView(file);
-    QList<QByteArray> values;
-    const QByteArray marker = QByteArray("\x1c") + char(record) + char(dataset) + QByteArray("\x00", 1);
-    for (qsizetype at = bytes.indexOf(marker); at >= 0 && at + 5 <= bytes.size(); at = bytes.indexOf(marker, at + 1)) {
-        const qsizetype length = uint8_t(bytes.at(at + 4));
-        const QByteArray value = bytes.sliced(at + 5, std::min(length, bytes.size() - at - 5)).toByteArray();
+    const char* const end = bytes.data() + bytes.size();
+    for (const char* at = bytes.data(); end - at >= 5; ++at) {
+        at = static_cast<const char*>(std::memchr(at, 0x1c, size_t(end - at)));
+        if (at == nullptr || end - at < 5) {
+            return;
+        }
+        if (uint8_t(at[1]) != record || uint8_t(at[2]) != dataset || at[3] != 0) {
+            continue;
+        }
+        const qsizetype length = uint8_t(at[4]);
+        const QByteArray value(at + 5, std::min(length, qsizetype(end - at - 5)));
         const bool digitsAndZone = std::all_of(
             value.begin(), value.end(), [](char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; });
         if ((length == 6 || length == 11) && value.size() == length && digitsAndZone) {
             values.append(value);
+        }
+    }
+}
+
+// The raw values of one IPTC dataset in the file, in file order. A JPEG's
+// IPTC is the one its Photoshop segments hold, the only one the library
+// reads: a copy elsewhere (in the EXIF block's IPTC tag) would shift the
+// values against the library's, and the picture's bytes could hold the
+// marker by chance.
+QList<QByteArray> rawIptcTimes(const QByteArray& file, int record, int dataset)
+{
+    QList<QByteArray> values;
+    const std::optional<JpegSegments::Header> jpeg = JpegSegments::header(file);
+    if (!jpeg) {
+        appendRawIptcTimes(file, record, dataset, values);
+        return values;
+    }
+    for (const JpegSegments::Segment& segment : jpeg->segments) {
+        if (segment.marker == kPhotoshopMarker) {
+            appendRawIptcTimes(
+                QByteArrayView(file).sliced(segment.dataOffset(), segment.dataSize()), record, dataset, values);
         }
     }
     return values;

@@ -3,8 +3,8 @@
 
 #include "models/formats/JpegSegments.h"
 #include "models/formats/SonyPreviewImage.h"
-#include "models/formats/XmpText.h"
 #include "models/write/ExifBlockDamage.h"
+#include "models/write/LikenessList.h"
 #include "models/write/RepeatedExifBlocks.h"
 #include "models/write/UnreadableBlocks.h"
 
@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <vector>
@@ -154,78 +155,23 @@ Compared comparedAs(const Exiv2::Exifdatum& datum, int imageType)
     return answer;
 }
 
-// How a value is compared: by its text, or by its type and its bytes. Equal
-// bytes of one type make equal texts, and the bytes come far cheaper than the
-// text (a maker note's text lists every byte in decimal).
-enum class Likeness { Text, Bytes };
-
-template <typename Datum> std::string likenessOf(const Datum& datum, Likeness likeness)
-{
-    std::string value = datum.key() + '\x1f';
-    if (likeness == Likeness::Text) {
-        return value + datum.toString();
-    }
-    value += std::to_string(int(datum.typeId())) + '\x1f';
-    const size_t at = value.size();
-    value.resize(at + size_t(std::max(0L, datum.size())));
-    if (value.size() > at) {
-        datum.copy(reinterpret_cast<Exiv2::byte*>(&value[at]), Exiv2::littleEndian);
-    }
-    return value;
-}
-
-// An offset's likeness: the bytes it points to, which the library carries
-// with the value.
-std::string pointedLikeness(const Exiv2::Exifdatum& datum)
-{
-    const Exiv2::DataBuf data = datum.dataArea();
-    return datum.key() + "\x1f@" + std::string(reinterpret_cast<const char*>(data.pData_), size_t(data.size_));
-}
-
-// An XMP property's likeness: its type and each item of an array or each
-// language of an alternative on its own, in order, so that neither the kind
-// of array, nor the order of its items, nor a language can change unseen.
-std::string xmpLikeness(const Exiv2::Xmpdatum& datum)
-{
-    std::string text = datum.key() + '\x1f' + std::to_string(int(datum.typeId())) + '\x1f';
-    if (const std::string* plain = XmpText::plainOf(datum)) {
-        return text + *plain;
-    }
-    const std::unique_ptr<Exiv2::Value> value(datum.getValue().release());
-    if (!value) {
-        return text;
-    }
-    if (value->typeId() == Exiv2::langAlt) {
-        for (const auto& [language, entry] : static_cast<const Exiv2::LangAltValue&>(*value).value_) {
-            text += language + '\x1e' + entry + '\x1e';
-        }
-    } else if (value->typeId() == Exiv2::xmpBag || value->typeId() == Exiv2::xmpSeq
-        || value->typeId() == Exiv2::xmpAlt) {
-        for (long i = 0; i < value->count(); ++i) {
-            text += value->toString(i) + '\x1e';
-        }
-    } else {
-        text += value->toString();
-    }
-    return text;
-}
-
-// Every compared value as "key\x1f" and its likeness, sorted: two collections
+// Every compared value as "key\x1f" and its text, sorted: two collections
 // hold the same values when these lists match, whatever their order in the
 // file. `how` tells how each value is compared.
-template <typename Data, typename How>
-std::vector<std::string> valuesOf(const Data& metadata, How how, Likeness likeness = Likeness::Text)
+template <typename Data, typename How> std::vector<std::string> textsOf(const Data& metadata, How how)
 {
     std::vector<std::string> values;
     values.reserve(metadata.count());
     for (const auto& datum : metadata) {
         switch (how(datum)) {
         case Compared::ByValue:
-            values.push_back(likenessOf(datum, likeness));
+            values.push_back(datum.key() + '\x1f' + datum.toString());
             break;
         case Compared::ByPointedBytes:
             if constexpr (std::is_same_v<std::decay_t<decltype(datum)>, Exiv2::Exifdatum>) {
-                values.push_back(pointedLikeness(datum));
+                LikenessList pointed;
+                pointed.addPointedBytes(datum);
+                values.emplace_back(pointed.sorted().front());
             }
             break;
         case Compared::Not:
@@ -236,27 +182,50 @@ std::vector<std::string> valuesOf(const Data& metadata, How how, Likeness likene
     return values;
 }
 
-std::vector<std::string> xmpValuesOf(const Exiv2::XmpData& xmpData)
+// As above, each value by its type and its bytes instead of its text: equal
+// bytes of one type make equal texts, and the bytes come far cheaper than
+// the text (a maker note's text lists every byte in decimal).
+template <typename Data, typename How> LikenessList bytesOf(const Data& metadata, How how)
 {
-    std::vector<std::string> values;
-    values.reserve(size_t(xmpData.count()));
-    for (const auto& datum : xmpData) {
-        values.push_back(xmpLikeness(datum));
+    LikenessList values;
+    for (const auto& datum : metadata) {
+        switch (how(datum)) {
+        case Compared::ByValue:
+            values.addBytes(datum);
+            break;
+        case Compared::ByPointedBytes:
+            if constexpr (std::is_same_v<std::decay_t<decltype(datum)>, Exiv2::Exifdatum>) {
+                values.addPointedBytes(datum);
+            }
+            break;
+        case Compared::Not:
+            break;
+        }
     }
-    std::sort(values.begin(), values.end());
+    return values;
+}
+
+LikenessList xmpValuesOf(const Exiv2::XmpData& xmpData)
+{
+    LikenessList values;
+    for (const auto& datum : xmpData) {
+        values.addXmp(datum);
+    }
     return values;
 }
 
 // The key of the first expected value that is missing from the written ones
-// (each written value answers for one expected value only), if any.
-std::optional<std::string> firstMissing(
-    const std::vector<std::string>& expected, const std::vector<std::string>& written)
+// (each written value answers for one expected value only), if any. Both
+// lists are sorted.
+template <typename Value>
+std::optional<std::string> firstMissing(const std::vector<Value>& expected, const std::vector<Value>& written)
 {
     auto candidate = written.begin();
-    for (const std::string& value : expected) {
+    for (const Value& value : expected) {
         candidate = std::lower_bound(candidate, written.end(), value);
         if (candidate == written.end() || *candidate != value) {
-            return value.substr(0, value.find('\x1f'));
+            const std::string_view likeness(value);
+            return std::string(likeness.substr(0, likeness.find('\x1f')));
         }
         ++candidate;
     }
@@ -269,10 +238,12 @@ std::optional<std::string> firstMissing(
 template <typename Data, typename How>
 std::optional<std::string> firstMissingOf(const Data& expected, const Data& written, How how)
 {
-    if (!firstMissing(valuesOf(expected, how, Likeness::Bytes), valuesOf(written, how, Likeness::Bytes))) {
+    const LikenessList expectedBytes = bytesOf(expected, how);
+    const LikenessList writtenBytes = bytesOf(written, how);
+    if (!firstMissing(expectedBytes.sorted(), writtenBytes.sorted())) {
         return std::nullopt;
     }
-    return firstMissing(valuesOf(expected, how), valuesOf(written, how));
+    return firstMissing(textsOf(expected, how), textsOf(written, how));
 }
 
 uint32_t bigEndian32(const QByteArray& bytes, qsizetype at)
@@ -471,8 +442,10 @@ bool sameXmp(const WrittenImageCheck::Expected& expected, const Exiv2::Image& ne
     if (!expected.xmpEdited && expected.xmpData.empty() && !expected.xmpPacket.empty()) {
         return newImage.xmpPacket() == expected.xmpPacket || fail(why, QStringLiteral("the XMP packet changed"));
     }
-    const std::vector<std::string> meant = xmpValuesOf(expected.xmpData);
-    const std::vector<std::string> written = xmpValuesOf(newImage.xmpData());
+    const LikenessList meantValues = xmpValuesOf(expected.xmpData);
+    const LikenessList writtenValues = xmpValuesOf(newImage.xmpData());
+    const std::vector<std::string_view> meant = meantValues.sorted();
+    const std::vector<std::string_view> written = writtenValues.sorted();
     if (const auto missing = firstMissing(meant, written)) {
         return fail(why, QStringLiteral("%1 does not read back as written").arg(QString::fromStdString(*missing)));
     }

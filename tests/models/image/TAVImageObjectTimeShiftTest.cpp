@@ -9,6 +9,7 @@
 #include <QJsonObject>
 
 #include <ctime>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,17 @@ protected:
         shift.setTimeUnit(TAVTimeOffsetInfo::Hour);
         shift.setTimeOffsetNum(count);
         return shift;
+    }
+
+    // Changes the file's bytes in place, as another program would.
+    static void rewrite(const QString& path, const std::function<void(QByteArray&)>& change)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        change(bytes);
+        file.seek(0);
+        ASSERT_EQ(file.write(bytes), bytes.size());
     }
 
     static QString shownDate(const TAVImageObjectPtr& image)
@@ -145,18 +157,13 @@ TEST_F(TimeShiftTest, EachDateTwinMovesFromItsOwnValueInItsOwnForm)
     if (!ExifTool::available())
         GTEST_SKIP() << "exiftool missing";
     const QString user = ImageFixtures::copySample("gowebp-pentax.jpg", tempPath("user"));
-    {
-        // A creation date of its own, as the checked files had it, put in
-        // place of the packet's own (same length: nothing else moves).
-        QFile file(user);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        QByteArray bytes = file.readAll();
+    // A creation date of its own, as the checked files had it, put in place
+    // of the packet's own (same length: nothing else moves).
+    rewrite(user, [](QByteArray& bytes) {
         const QByteArray own("CreateDate=\"2017-10-27T08:38:52\"");
         ASSERT_EQ(bytes.count(own), 1);
         bytes.replace(own, QByteArray("CreateDate=\"2017-10-29T16:30:05\""));
-        file.seek(0);
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
+    });
     const auto pentax = openWorkingCopy(user);
     pentax->exifData()->setCreatedDateTimeOffset(hours(1));
     ASSERT_TRUE(pentax->saveMetadataToImage());
@@ -189,6 +196,26 @@ TEST_F(TimeShiftTest, EachDateTwinMovesFromItsOwnValueInItsOwnForm)
     EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2012:01:02 00:24:54"));
     EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2012:01:02 00:24:54"));
     EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2012:01:02"));
+}
+
+// A JPEG's IPTC is the one its Photoshop segments hold: bytes elsewhere in
+// its header that look like an IPTC time with a zone (a comment before them)
+// give neither of the file's zoneless times a zone.
+TEST_F(TimeShiftTest, AnIptcTimeOutsideThePhotoshopSegmentsIsNotTheFiles)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString user = ImageFixtures::copySample("gowebp-pentax.jpg", tempPath("user"));
+    rewrite(user, [](QByteArray& bytes) {
+        const QByteArray lookalike = QByteArray("\x1c\x02\x3c\x00\x0b", 5) + "083852+0200";
+        bytes.insert(2, QByteArray("\xff\xfe\x00", 3) + char(2 + lookalike.size()) + lookalike);
+    });
+    const auto pentax = openWorkingCopy(user);
+    pentax->exifData()->setCreatedDateTimeOffset(hours(1));
+    ASSERT_TRUE(pentax->saveMetadataToImage());
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), QString("09:38:52"));
+    EXPECT_EQ(tags.value("IPTC:DigitalCreationTime").toString(), QString("09:38:52"));
 }
 
 // "Also set the file's creation date": a capture time without a zone is the
