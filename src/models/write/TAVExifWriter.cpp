@@ -30,6 +30,21 @@ const QString kExifPrefix = QStringLiteral("Exif.");
 const QString kIptcPrefix = QStringLiteral("Iptc.");
 const QString kXmpPrefix = QStringLiteral("Xmp.");
 
+const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
+const QString kLatitudeKey = QStringLiteral("Exif.GPSInfo.GPSLatitude");
+const QString kLongitudeKey = QStringLiteral("Exif.GPSInfo.GPSLongitude");
+const char* const kNoImageMessage = "Exif writer get image is nil error...";
+
+void printCaught(const std::string& message)
+{
+    std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
+}
+
+std::string utf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
 // The property of `xmpData` with the key "Xmp.prefix.property". The library
 // compares keys by spelling each property's key anew, in several pieces;
 // here its prefix and its name are compared as the library keeps them. A
@@ -46,21 +61,6 @@ template <typename XmpData> auto findXmp(XmpData& xmpData, const std::string& ke
     return std::find_if(xmpData.begin(), xmpData.end(), [&prefix, &property](const Exiv2::Xmpdatum& datum) {
         return datum.groupName() == prefix && datum.tagName() == property;
     });
-}
-
-const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
-const QString kLatitudeKey = QStringLiteral("Exif.GPSInfo.GPSLatitude");
-const QString kLongitudeKey = QStringLiteral("Exif.GPSInfo.GPSLongitude");
-const char* const kNoImageMessage = "Exif writer get image is nil error...";
-
-void printCaught(const std::string& message)
-{
-    std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
-}
-
-std::string utf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
 }
 
 // The editable-tag row of a key, or nothing for keys outside the tables (maker
