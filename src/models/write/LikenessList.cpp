@@ -59,6 +59,23 @@ void LikenessList::close()
     spans_.emplace_back(start, buffer_.size() - start);
 }
 
+template <typename Datum> void LikenessList::addTextOf(const Datum& datum)
+{
+    addKeyOf(datum);
+    buffer_ += datum.toString();
+    close();
+}
+
+void LikenessList::addText(const Exiv2::Exifdatum& datum)
+{
+    addTextOf(datum);
+}
+
+void LikenessList::addText(const Exiv2::Iptcdatum& datum)
+{
+    addTextOf(datum);
+}
+
 template <typename Datum> void LikenessList::addBytesOf(const Datum& datum)
 {
     addKeyOf(datum);

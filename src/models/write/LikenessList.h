@@ -16,6 +16,9 @@
 // of comparing what a save wrote with what it meant to write.
 class LikenessList {
 public:
+    // The value's text, as the library spells it.
+    void addText(const Exiv2::Exifdatum& datum);
+    void addText(const Exiv2::Iptcdatum& datum);
     // The value's type and bytes: equal bytes of one type make equal texts,
     // and come far cheaper than the text.
     void addBytes(const Exiv2::Exifdatum& datum);
@@ -33,6 +36,7 @@ public:
 
 private:
     template <typename Datum> void addKeyOf(const Datum& datum);
+    template <typename Datum> void addTextOf(const Datum& datum);
     template <typename Datum> void addBytesOf(const Datum& datum);
     void addType(int typeId);
     void close();

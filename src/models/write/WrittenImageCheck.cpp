@@ -155,43 +155,25 @@ Compared comparedAs(const Exiv2::Exifdatum& datum, int imageType)
     return answer;
 }
 
-// Every compared value as "key\x1f" and its text, sorted: two collections
-// hold the same values when these lists match, whatever their order in the
-// file. `how` tells how each value is compared.
-template <typename Data, typename How> std::vector<std::string> textsOf(const Data& metadata, How how)
-{
-    std::vector<std::string> values;
-    values.reserve(metadata.count());
-    for (const auto& datum : metadata) {
-        switch (how(datum)) {
-        case Compared::ByValue:
-            values.push_back(datum.key() + '\x1f' + datum.toString());
-            break;
-        case Compared::ByPointedBytes:
-            if constexpr (std::is_same_v<std::decay_t<decltype(datum)>, Exiv2::Exifdatum>) {
-                LikenessList pointed;
-                pointed.addPointedBytes(datum);
-                values.emplace_back(pointed.sorted().front());
-            }
-            break;
-        case Compared::Not:
-            break;
-        }
-    }
-    std::sort(values.begin(), values.end());
-    return values;
-}
+// How a value is compared: by its text, or by its type and its bytes. Equal
+// bytes of one type make equal texts, and the bytes come far cheaper than the
+// text (a maker note's text lists every byte in decimal).
+enum class Likeness { Text, Bytes };
 
-// As above, each value by its type and its bytes instead of its text: equal
-// bytes of one type make equal texts, and the bytes come far cheaper than
-// the text (a maker note's text lists every byte in decimal).
-template <typename Data, typename How> LikenessList bytesOf(const Data& metadata, How how)
+// Every compared value as "key\x1f" and its likeness: two collections hold
+// the same values when their sorted likenesses match, whatever their order in
+// the file. `how` tells how each value is compared.
+template <typename Data, typename How> LikenessList valuesOf(const Data& metadata, How how, Likeness likeness)
 {
     LikenessList values;
     for (const auto& datum : metadata) {
         switch (how(datum)) {
         case Compared::ByValue:
-            values.addBytes(datum);
+            if (likeness == Likeness::Text) {
+                values.addText(datum);
+            } else {
+                values.addBytes(datum);
+            }
             break;
         case Compared::ByPointedBytes:
             if constexpr (std::is_same_v<std::decay_t<decltype(datum)>, Exiv2::Exifdatum>) {
@@ -217,33 +199,35 @@ LikenessList xmpValuesOf(const Exiv2::XmpData& xmpData)
 // The key of the first expected value that is missing from the written ones
 // (each written value answers for one expected value only), if any. Both
 // lists are sorted.
-template <typename Value>
-std::optional<std::string> firstMissing(const std::vector<Value>& expected, const std::vector<Value>& written)
+std::optional<std::string> firstMissing(
+    const std::vector<std::string_view>& expected, const std::vector<std::string_view>& written)
 {
     auto candidate = written.begin();
-    for (const Value& value : expected) {
+    for (const std::string_view value : expected) {
         candidate = std::lower_bound(candidate, written.end(), value);
         if (candidate == written.end() || *candidate != value) {
-            const std::string_view likeness(value);
-            return std::string(likeness.substr(0, likeness.find('\x1f')));
+            return std::string(value.substr(0, value.find('\x1f')));
         }
         ++candidate;
     }
     return std::nullopt;
 }
 
-// The first expected value missing from the written ones. Compared by bytes
-// first; only when that finds a difference are the texts compared, so the
-// answer is the one a comparison of texts alone gives.
+// The first expected value missing from the written ones, in sorted order.
+// Compared by bytes first; only when that finds a difference are the texts
+// compared, so the answer is the one a comparison of texts alone gives.
 template <typename Data, typename How>
 std::optional<std::string> firstMissingOf(const Data& expected, const Data& written, How how)
 {
-    const LikenessList expectedBytes = bytesOf(expected, how);
-    const LikenessList writtenBytes = bytesOf(written, how);
-    if (!firstMissing(expectedBytes.sorted(), writtenBytes.sorted())) {
+    const auto missingBy = [&](Likeness likeness) {
+        const LikenessList meant = valuesOf(expected, how, likeness);
+        const LikenessList read = valuesOf(written, how, likeness);
+        return firstMissing(meant.sorted(), read.sorted());
+    };
+    if (!missingBy(Likeness::Bytes)) {
         return std::nullopt;
     }
-    return firstMissing(textsOf(expected, how), textsOf(written, how));
+    return missingBy(Likeness::Text);
 }
 
 uint32_t bigEndian32(const QByteArray& bytes, qsizetype at)
