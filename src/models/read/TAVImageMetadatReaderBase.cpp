@@ -1,5 +1,6 @@
 #include "models/read/TAVImageMetadatReaderBase.h"
 
+#include "foundation/BoundedMemo.h"
 #include "models/formats/ExivRuntime.h"
 
 #include <QFile>
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <unordered_map>
 
 Q_LOGGING_CATEGORY(lcMetadataRows, "lumetta.metadata.rows", QtInfoMsg)
 
@@ -81,41 +81,27 @@ QString TAVImageMetadatReaderBase::decodeUtf8(const std::string& bytes)
     return utf8.isValidUtf8() ? utf8.toString() : QString();
 }
 
+namespace {
+
+// The most keys each reading thread keeps spelled.
+constexpr size_t kMostKeys = 20000;
+
+} // namespace
+
 QString TAVImageMetadatReaderBase::internedKey(const std::string& key)
 {
-    // Files can carry keys of their own (XMP namespaces); past this many the
-    // keys are no longer kept, so a stream of odd files cannot grow the table
-    // without end.
-    constexpr size_t kMostKeys = 20000;
-    // One table per reading thread: no lock per row (the texts themselves
-    // may be shared between threads).
-    thread_local std::unordered_map<std::string, QString> keys;
-    const auto found = keys.find(key);
-    if (found != keys.end()) {
-        return found->second;
-    }
-    QString text = decodeUtf8(key);
-    if (keys.size() < kMostKeys) {
-        keys.emplace(key, text);
-    }
-    return text;
+    // Files can carry keys of their own (XMP namespaces). One table per
+    // reading thread; the texts themselves may be shared between threads.
+    thread_local BoundedMemo<std::string, QString> keys(kMostKeys);
+    return keys.get(key, [&key] { return decodeUtf8(key); });
 }
 
 QString TAVImageMetadatReaderBase::keyText(const Exiv2::Exifdatum& datum)
 {
     // The library spells an EXIF key from its directory and tag number alone.
-    constexpr size_t kMostKeys = 20000;
-    thread_local std::unordered_map<uint32_t, QString> keys;
+    thread_local BoundedMemo<uint32_t, QString> keys(kMostKeys);
     const uint32_t number = (uint32_t(datum.ifdId()) << 16) | datum.tag();
-    const auto found = keys.find(number);
-    if (found != keys.end()) {
-        return found->second;
-    }
-    QString text = internedKey(datum.key());
-    if (keys.size() < kMostKeys) {
-        keys.emplace(number, text);
-    }
-    return text;
+    return keys.get(number, [&datum] { return internedKey(datum.key()); });
 }
 
 QByteArray TAVImageMetadatReaderBase::readParsedBytes(QFile& file)

@@ -1,5 +1,6 @@
 #include "models/write/LikenessList.h"
 
+#include "foundation/BoundedMemo.h"
 #include "models/formats/XmpText.h"
 
 #include <exiv2/value.hpp>
@@ -9,15 +10,13 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
-#include <unordered_map>
 
 namespace {
 
 // The library spells a key anew at every call (its text does not fit in a
 // short string's own room). An EXIF key follows from the tag's number and its
 // directory, an IPTC key from the dataset's number and its record: each
-// thread keeps the keys it has spelled, up to a bound, so that a stream of
-// files with made-up tags cannot grow the table without end.
+// thread keeps the keys it has spelled.
 uint64_t keyId(const Exiv2::Exifdatum& datum)
 {
     return (uint64_t(uint32_t(datum.ifdId())) << 16) | datum.tag();
@@ -32,16 +31,8 @@ uint64_t keyId(const Exiv2::Iptcdatum& datum)
 
 template <typename Datum> void LikenessList::addKeyOf(const Datum& datum)
 {
-    constexpr size_t kMostKeys = 20000;
-    thread_local std::unordered_map<uint64_t, std::string> keys;
-    const uint64_t id = keyId(datum);
-    if (const auto found = keys.find(id); found != keys.end()) {
-        buffer_ += found->second;
-    } else if (keys.size() < kMostKeys) {
-        buffer_ += keys.emplace(id, datum.key()).first->second;
-    } else {
-        buffer_ += datum.key();
-    }
+    thread_local BoundedMemo<uint64_t, std::string> keys(20000);
+    buffer_ += keys.get(keyId(datum), [&datum] { return datum.key(); });
     buffer_ += '\x1f';
 }
 

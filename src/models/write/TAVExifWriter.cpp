@@ -29,7 +29,6 @@ namespace {
 const QString kExifPrefix = QStringLiteral("Exif.");
 const QString kIptcPrefix = QStringLiteral("Iptc.");
 const QString kXmpPrefix = QStringLiteral("Xmp.");
-
 const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
 const QString kLatitudeKey = QStringLiteral("Exif.GPSInfo.GPSLatitude");
 const QString kLongitudeKey = QStringLiteral("Exif.GPSInfo.GPSLongitude");

@@ -1,4 +1,5 @@
 #include "models/write/WrittenImageCheck.h"
+#include "foundation/BoundedMemo.h"
 #include "models/formats/ExivRuntime.h"
 
 #include "models/formats/JpegSegments.h"
@@ -22,7 +23,6 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -137,22 +137,15 @@ Compared comparedAs(const std::string& tag, const std::string& group, bool tiffB
 // on the kind of file. The library spells a tag's name anew at every call,
 // through a string stream for a tag it does not know (most of a maker
 // note's), and the rules look names up in sets: that was 2.5% of a save. Each
-// thread keeps the answers it has given, up to a bound, so that a stream of
-// files with made-up tags cannot grow the table without end.
+// thread keeps the answers it has given.
 Compared comparedAs(const Exiv2::Exifdatum& datum, int imageType)
 {
     const bool tiffBased = WrittenImageCheck::isTiffBased(imageType);
     const bool detachedBlock = imageType == Exiv2::ImageType::jpeg || imageType == Exiv2::ImageType::png;
     const uint64_t id = (uint64_t(uint32_t(datum.ifdId())) << 18) | (uint64_t(datum.tag()) << 2) | (tiffBased ? 2u : 0u)
         | (detachedBlock ? 1u : 0u);
-    constexpr size_t kMostAnswers = 20000;
-    thread_local std::unordered_map<uint64_t, Compared> answers;
-    if (const auto found = answers.find(id); found != answers.end())
-        return found->second;
-    const Compared answer = comparedAs(datum.tagName(), datum.groupName(), tiffBased, detachedBlock);
-    if (answers.size() < kMostAnswers)
-        answers.emplace(id, answer);
-    return answer;
+    thread_local BoundedMemo<uint64_t, Compared> answers(20000);
+    return answers.get(id, [&] { return comparedAs(datum.tagName(), datum.groupName(), tiffBased, detachedBlock); });
 }
 
 // How a value is compared: by its text, or by its type and its bytes. Equal
