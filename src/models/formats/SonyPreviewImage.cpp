@@ -22,7 +22,36 @@ struct PreviewEntry {
     bool littleEndian = true;
     uint32_t count = 0;
     uint32_t offset = 0;
+    // Found by the maker note's header alone: the directories leading to it
+    // are damaged, so the block goes back as it was and cannot be mended.
+    bool inDamagedBlock = false;
 };
+
+// The EXIF directory's offset from the TIFF header.
+std::optional<uint32_t> exifDirectoryOf(const TiffBlock& tiff)
+{
+    const auto ifd0 = tiff.firstDirectory();
+    return ifd0 ? tiff.valueOf(tiff.entryOf(*ifd0, kExifPointer)) : std::nullopt;
+}
+
+// The offset of a Sony maker-note header within the segment, by its bytes.
+std::optional<uint32_t> makerNoteByHeader(const QByteArray& jpeg, const JpegSegments::Segment& segment, qsizetype tiffStart)
+{
+    const QByteArrayView bytes = QByteArrayView(jpeg).sliced(tiffStart, segment.offset + segment.size - tiffStart);
+    for (const QByteArray& header : kSonyHeaders) {
+        const qsizetype found = bytes.indexOf(header);
+        if (found >= 0) {
+            return uint32_t(found);
+        }
+    }
+    return std::nullopt;
+}
+
+bool isSonyHeader(const QByteArray& jpeg, qsizetype at)
+{
+    return std::any_of(std::begin(kSonyHeaders), std::end(kSonyHeaders),
+        [&](const QByteArray& known) { return jpeg.mid(at, known.size()) == known; });
+}
 
 std::optional<PreviewEntry> previewEntryIn(const QByteArray& jpeg)
 {
@@ -32,23 +61,22 @@ std::optional<PreviewEntry> previewEntryIn(const QByteArray& jpeg)
     }
     const JpegSegments::Segment& segment = segments.front();
     const TiffBlock tiff(jpeg, JpegSegments::tiffStart(segment), segment.offset + segment.size);
-    const auto ifd0 = tiff.firstDirectory();
-    const auto exifIfd = ifd0 ? tiff.valueOf(tiff.entryOf(*ifd0, kExifPointer)) : std::nullopt;
-    const auto makerNoteEntry = exifIfd ? tiff.entryOf(*exifIfd, kMakerNote) : std::nullopt;
-    const auto makerNote = tiff.valueOf(makerNoteEntry);
-    if (!makerNote) {
+    // A directory leading to the EXIF directory that cannot be read (IFD0's
+    // entry count or offset set to 0) hides the maker note from the walk.
+    const auto exifDirectory = exifDirectoryOf(tiff);
+    const bool damaged = !exifDirectory;
+    const auto makerNote = damaged ? makerNoteByHeader(jpeg, segment, tiff.start())
+                                   : tiff.valueOf(tiff.entryOf(*exifDirectory, kMakerNote));
+    if (!makerNote || !isSonyHeader(jpeg, tiff.start() + *makerNote)) {
         return std::nullopt;
     }
-    const qsizetype header = tiff.start() + *makerNote;
-    const bool sony = std::any_of(std::begin(kSonyHeaders), std::end(kSonyHeaders),
-        [&](const QByteArray& known) { return jpeg.mid(header, known.size()) == known; });
-    const auto entry = sony ? tiff.entryOf(*makerNote + 12, kPreviewImage) : std::nullopt;
+    const auto entry = tiff.entryOf(*makerNote + 12, kPreviewImage);
     const auto count = tiff.countOf(entry);
     const auto offset = tiff.valueOf(entry);
     if (!count || !offset) {
         return std::nullopt;
     }
-    return PreviewEntry{tiff.start() + *entry, tiff.start(), tiff.littleEndian(), *count, *offset};
+    return PreviewEntry{tiff.start() + *entry, tiff.start(), tiff.littleEndian(), *count, *offset, damaged};
 }
 
 void writeNumber(QByteArray& bytes, qsizetype at, uint32_t value, bool littleEndian)
@@ -92,7 +120,7 @@ bool SonyPreviewImage::keepPreview(const QByteArray& before, QByteArray& after, 
         return false;
     };
     const auto entry = previewEntryIn(after);
-    if (!entry) {
+    if (!entry || entry->inDamagedBlock) {
         return true;
     }
     // Only the metadata before the picture changes size, so the preview, after

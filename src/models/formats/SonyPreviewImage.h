@@ -14,7 +14,9 @@
 // and writes the entry back empty (no bytes, offset 0), although the preview's
 // bytes stay in the file, moved by the change of the metadata's size. The
 // entry is set again to where the bytes now are, in the written bytes and
-// before they are checked.
+// before they are checked. In an EXIF block whose directories are damaged,
+// kept byte for byte, the entry is found by the maker note's header and left
+// as it is; the check then refuses a save that moved the preview.
 class SonyPreviewImage {
 public:
     // The preview's bytes in a JPEG, as its maker note names them; nothing
@@ -26,7 +28,8 @@ public:
 
     // Points the written file's preview entry at the preview's bytes again.
     // True when `before` names no preview, `after` has no entry for it (the
-    // maker note was cleared) or the entry was set; false with `why` when the
+    // maker note was cleared), its entry is in a damaged block kept as it was,
+    // or the entry was set; false with `why` when the
     // preview's bytes cannot be found in `after`.
     static bool keepPreview(const QByteArray& before, QByteArray& after, QString* why);
 };

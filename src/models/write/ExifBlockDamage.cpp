@@ -92,6 +92,16 @@ bool isKnownTag(uint32_t tag, const std::string& group)
     return Exiv2::ExifKey(uint16_t(tag), group).tagName().rfind("0x", 0) != 0;
 }
 
+// The bytes one value of a TIFF type takes; 0 for no type.
+uint64_t typeSize(uint32_t type)
+{
+    static constexpr uint8_t sizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+    return type < std::size(sizes) ? sizes[type] : 0;
+}
+
+constexpr uint16_t kThumbnailStart = 0x0201;
+constexpr uint16_t kThumbnailLength = 0x0202;
+
 // Walks the directories as the library reads them, stopping at the first
 // damage it meets.
 class Walk {
@@ -147,6 +157,9 @@ private:
                 return found;
             }
         }
+        if (group == "Thumbnail" && thumbnailRunsPastBlock(offset)) {
+            return QStringLiteral("EXIF entry %1").arg(keyOf(kThumbnailStart, group));
+        }
         return QString();
     }
 
@@ -164,7 +177,35 @@ private:
         if (!knownType && isKnownTag(tag, group)) {
             return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
         }
+        if (knownType && runsPastBlock(entry, type)) {
+            return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
+        }
         return QString();
+    }
+
+    // A value longer than its entry's field whose bytes do not lie wholly in
+    // the block (a damaged count or offset): the library reads it as empty
+    // and writes it back so (a Canon's maker note lost its 63 rows on an
+    // IPTC edit).
+    bool runsPastBlock(qsizetype entry, uint32_t type) const
+    {
+        const uint64_t size = uint64_t(tiff_.countOf(entry).value_or(0)) * typeSize(type);
+        return size > 4 && uint64_t(tiff_.valueOf(entry).value_or(0)) + size > uint64_t(size_);
+    }
+
+    // The thumbnail's bytes are named by two entries, its start and its
+    // length; the library drops a thumbnail that runs past the block (and a
+    // save writes the directory without it).
+    bool thumbnailRunsPastBlock(qsizetype directory) const
+    {
+        const auto start = tiff_.entryOf(directory, kThumbnailStart);
+        const auto length = tiff_.entryOf(directory, kThumbnailLength);
+        if (!start || !length) {
+            return false;
+        }
+        const auto lengthType = tiff_.read(*length + 2, 2);
+        const auto bytes = tiff_.read(*length + 8, lengthType == 3u ? 2 : 4);
+        return bytes && uint64_t(tiff_.valueOf(start).value_or(0)) + *bytes > uint64_t(size_);
     }
 
     QString pointerDamage(qsizetype entry, uint32_t tag, uint32_t type, const std::string& group, const char* pointed)

@@ -7,7 +7,8 @@
 // there": a first directory at offset 0 or with no entries, a directory
 // pointer (ExifTag, GPSTag, InteroperabilityTag, SubIFDs) of a type the
 // library does not follow or pointing at no directory, a next-directory
-// pointer out of bounds, a known tag whose type field reads as no TIFF type.
+// pointer out of bounds, a known tag whose type field reads as no TIFF type,
+// an entry (or the thumbnail) whose bytes run past the block.
 // The library then reads the directory, or the entry, as absent and writes
 // the block back without it, while the bytes still hold it for other
 // programs and for a repair (a Canon JPEG with IFD0's entry count set to 0

@@ -54,6 +54,7 @@ struct TiffView {
         return 0;
     }
     qsizetype exifDirectory() const { return read(entry(ifd0(), 0x8769) + 8, 4); }
+    qsizetype ifd1() const { return read(ifd0() + 2 + 12 * qsizetype(read(ifd0(), 2)), 4); }
 
     const QByteArray& bytes;
     qsizetype start = 0;
@@ -131,22 +132,25 @@ Field ifd0AtOffsetZero(const TiffView& tiff)
     return Field{4, tiff.number(0, 4)};
 }
 
+Field ifd0WithNoEntries(const TiffView& tiff)
+{
+    return Field{tiff.ifd0(), tiff.number(0, 2)};
+}
+
 } // namespace
 
 // Each damage makes the library read a directory or an entry as absent: IFD0
 // with no entries or at offset 0, IFD1 (the thumbnail's) behind a next pointer
 // out of bounds, a directory pointer of a type the library
 // does not follow (0 and 14-19 are no TIFF type; it refused only 1-12), a known
-// tag of type 0. An EXIF edit would write the block without it; an IPTC edit
+// tag of type 0, an entry whose bytes run past the block (its count or offset
+// damaged; the thumbnail's by its length). An EXIF edit would write the block without it; an IPTC edit
 // keeps the block as the file holds it, so mending the field brings back every
 // row exiftool read from the undamaged sample.
 TEST_F(DamagedExifSaveTest, AnExifBlockReadAsEmptyIsKeptOrTheSaveRefused)
 {
     const Damage damages[] = {
-        {"npm-canon-s40.jpg", "IFD0 with no entries",
-            [](const TiffView& t) {
-                return Field{t.ifd0(), t.number(0, 2)};
-            }},
+        {"npm-canon-s40.jpg", "IFD0 with no entries", ifd0WithNoEntries},
         {"npm-iphone6p.jpg", "IFD0 at offset 0", ifd0AtOffsetZero},
         {"npm-lumia.jpg", "IFD0's next pointer out of bounds",
             [](const TiffView& t) {
@@ -160,6 +164,18 @@ TEST_F(DamagedExifSaveTest, AnExifBlockReadAsEmptyIsKeptOrTheSaveRefused)
             [](const TiffView& t) { return typeOf(t, t.entry(t.exifDirectory(), 0xA005), 19); }},
         {"npm-canon-s40.jpg", "Make of type 0",
             [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x010F), 0); }},
+        {"npm-canon-s40.jpg", "Make's count running past the block",
+            [](const TiffView& t) {
+                return Field{t.entry(t.ifd0(), 0x010F) + 4, t.number(0x10000, 4)};
+            }},
+        {"npm-iphone6p.jpg", "the maker note's offset past the block",
+            [](const TiffView& t) {
+                return Field{t.entry(t.exifDirectory(), 0x927C) + 8, t.number(0x00FFFF00, 4)};
+            }},
+        {"npm-lumia.jpg", "the thumbnail's length running past the block",
+            [](const TiffView& t) {
+                return Field{t.entry(t.ifd1(), 0x0202) + 8, t.number(0x00100000, 4)};
+            }},
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.what);
@@ -216,4 +232,19 @@ TEST_F(DamagedExifSaveTest, AGpsDirectoryTheLibraryCannotFollowRefusesAnExifEdit
         "the EXIF directory Exif.Image.GPSTag of the file is damaged");
     overwrite(user, mended);
     EXPECT_EQ(tagsOf(user, "GPS:"), gps);
+}
+
+// A Sony JPEG names its preview by an offset from the EXIF block to past the
+// picture. With IFD0 damaged the block goes back byte for byte, so a save that
+// moves the preview (a title adds an IPTC segment) would leave the offset
+// naming other bytes: it is refused, the file untouched.
+TEST_F(DamagedExifSaveTest, ASonyPreviewThatADamagedExifBlockCannotFollowRefusesTheSave)
+{
+    for (const auto& field : {ifd0WithNoEntries, ifd0AtOffsetZero}) {
+        Field mended;
+        const QString user = damaged(Damage{"npm-sony-a6000.jpg", "", field}, &mended);
+        expectEditRefused(
+            user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, "the Sony preview image", "Harbour");
+        QFile::remove(user);
+    }
 }
