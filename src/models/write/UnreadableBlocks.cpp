@@ -4,8 +4,11 @@
 
 #include <QByteArrayView>
 
+#include <exiv2/exiv2.hpp>
+
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 
 namespace {
@@ -46,19 +49,25 @@ uint32_t bigEndian(const QByteArray& bytes, qsizetype at, int size)
 // whole block when a dataset's length runs past the end, or its extended
 // length field is longer than four bytes; where a dataset's 0x1C marker is
 // damaged it skips that dataset, seeking the next marker, and a save then
-// drops it (a Pentax JPEG lost its By-line on an FNumber edit). Zero bytes
-// after the last dataset are padding; fewer than six bytes it does not read.
+// drops it (a Pentax JPEG lost its By-line on an FNumber edit). It keeps only
+// the first of a dataset the standard does not let repeat (a second
+// Sub-location went on any save); copies of the same value lose nothing (a
+// Nikon D90 file declares its character set four times). Zero bytes after
+// the last dataset are padding; fewer than six bytes it does not read.
 bool iptcDatasetsUnreadable(const QByteArray& iptc)
 {
     const auto onlyPaddingFrom = [&iptc](qsizetype at) {
         return std::all_of(iptc.begin() + at, iptc.end(), [](char byte) { return byte == 0; });
     };
+    std::map<std::pair<uint16_t, uint16_t>, QByteArrayView> single;
     // The library reads a dataset only where six bytes or more are left.
     qsizetype at = 0;
     while (iptc.size() - at >= 6) {
         if (uint8_t(iptc.at(at)) != 0x1C) {
             return !onlyPaddingFrom(at);
         }
+        const uint16_t record = uint8_t(iptc.at(at + 1));
+        const uint16_t dataset = uint8_t(iptc.at(at + 2));
         at += 3; // marker, record and dataset numbers
         uint32_t length = bigEndian(iptc, at, 2);
         at += 2;
@@ -71,6 +80,11 @@ bool iptcDatasetsUnreadable(const QByteArray& iptc)
             at += sizeOfLength;
         }
         if (qsizetype(length) > iptc.size() - at) {
+            return true;
+        }
+        const QByteArrayView value = QByteArrayView(iptc).sliced(at, qsizetype(length));
+        if (!Exiv2::IptcDataSets::dataSetRepeatable(dataset, record)
+            && single.try_emplace({record, dataset}, value).first->second != value) {
             return true;
         }
         at += qsizetype(length);

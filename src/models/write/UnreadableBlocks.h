@@ -11,7 +11,8 @@
 // before and after). Two kinds are known:
 // - an IPTC block with a dataset declared longer than the block: the library
 //   then drops every dataset of the block (9 datasets of a Pentax file went on
-//   an edit of its EXIF artist);
+//   an edit of its EXIF artist), or one whose marker is damaged, or a second
+//   dataset of one that may not repeat (the library reads only the first);
 // - an EXIF block with a directory or entry the library reads as absent (see
 //   ExifBlockDamage): a directory pointer of the EXIF block turned UNDEFINED
 //   made a Canon file lose its 25 EXIF and 60 maker-note tags.
@@ -24,8 +25,8 @@ public:
     static std::optional<QByteArray> photoshopBlock(const QByteArray& jpeg);
 
     // Whether a JPEG's IPTC block holds a dataset that runs past the end of
-    // its resource or whose marker is damaged, or a resource that runs past
-    // the end of the segments.
+    // its resource, whose marker is damaged or that repeats a dataset which
+    // may not repeat, or a resource that runs past the end of the segments.
     static bool hasDamagedIptc(const QByteArray& jpeg);
 
     // `written` with its Photoshop APP13 segments (or its first EXIF APP1

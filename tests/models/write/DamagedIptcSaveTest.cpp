@@ -7,6 +7,8 @@
 
 #include "models/write/DamagedSamples.h"
 
+#include "models/write/UnreadableBlocks.h"
+
 using namespace DamagedSamples;
 
 namespace {
@@ -88,4 +90,58 @@ TEST_F(DamagedIptcSaveTest, AnEditWhoseTwinIsInADamagedIptcBlockIsRefused)
     });
     for (const char* key : {"Exif.Image.Artist", "Exif.Image.ImageDescription", "Exif.Image.Copyright"})
         expectEditRefused(user, key, TAVExifData::CategorySummary, "IPTC block is damaged");
+}
+
+namespace {
+
+// `extra` put at the end of the file's first IPTC resource, its size, padding
+// and segment grown to hold it.
+void appendToIptcResource(QByteArray& jpeg, const QByteArray& extra)
+{
+    const qsizetype resource = jpeg.indexOf(kIptcResource);
+    const qsizetype segment = segmentAt(jpeg, 0xED);
+    ASSERT_GT(resource, segment);
+    ASSERT_GT(segment, 0);
+    const qsizetype sizeAt = resource + 6 + ((uint8_t(jpeg[resource + 6]) + 2) & ~1);
+    const qsizetype size = qFromBigEndian<quint32>(jpeg.constData() + sizeAt);
+    QByteArray data = jpeg.mid(sizeAt + 4, size) + extra;
+    const qsizetype oldPadded = size + (size & 1);
+    qToBigEndian<quint32>(quint32(data.size()), jpeg.data() + sizeAt);
+    data.append(QByteArray(data.size() & 1, '\0'));
+    jpeg.replace(sizeAt + 4, oldPadded, data);
+    setBig16(jpeg, segment + 2, uint16_t(qFromBigEndian<quint16>(jpeg.constData() + segment + 2) + data.size() - oldPadded));
+}
+
+} // namespace
+
+// Datasets the library reads and writes back without a word: the second of a
+// dataset that may not repeat (exiftool shows the last Sub-location, the
+// library keeps the first), and a few non-zero bytes after the last dataset
+// (a cut-off dataset). An edit that does not reach IPTC keeps the block byte
+// for byte; an IPTC edit is refused.
+TEST_F(DamagedIptcSaveTest, IptcBytesTheLibraryWouldDropAreKeptOrTheSaveRefused)
+{
+    const std::pair<const char*, QByteArray> damages[] = {
+        {"a second Sub-location",
+            QByteArray("\x1C\x02\x5C\x00\x08Old Town\x1C\x02\x5C\x00\x0CHarbour Quay", 30)},
+        {"a cut-off dataset after the last", QByteArray("\x1C\x02\x5C", 3)},
+    };
+    for (const auto& [what, extra] : damages) {
+        SCOPED_TRACE(what);
+        const QString user
+            = damagedSample("gowebp-pentax.jpg", [&extra = extra](QByteArray& bytes) { appendToIptcResource(bytes, extra); });
+        const QJsonObject damaged = tagsOf(user, "IPTC:");
+        expectEditRefused(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, "IPTC block is damaged");
+
+        const QByteArray before = WrittenFileProbe::bytes(user);
+        const auto image = openWorkingCopy(user);
+        image->exifData()->setValue("4.0", "Exif.Photo.FNumber", TAVExifData::CategoryExposure, false, false, true);
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        const QByteArray saved = WrittenFileProbe::bytes(user);
+        EXPECT_EQ(UnreadableBlocks::photoshopBlock(saved), UnreadableBlocks::photoshopBlock(before));
+        EXPECT_EQ(ExifTool::read(user).value("ExifIFD:FNumber").toDouble(), 4.0);
+        EXPECT_EQ(tagsOf(user, "IPTC:"), damaged);
+        ASSERT_TRUE(QFile::remove(tempPath("work/gowebp-pentax.jpg")));
+        QFile::remove(user);
+    }
 }
