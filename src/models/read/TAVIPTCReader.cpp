@@ -1,5 +1,7 @@
 #include "models/read/TAVIPTCReader.h"
 
+#include "models/formats/IptcCharacterSet.h"
+
 #include <exiv2/exiv2.hpp>
 
 namespace {
@@ -18,7 +20,12 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("IPTC"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
         TAVEntityPtr keywordsRow;
-        const auto textOf = [](const Exiv2::Iptcdatum& datum) { return decodeUtf8(datum.toString()); };
+        // A block read as UTF-8 where it is Latin-1 would show its texts empty.
+        const bool latin1 = IptcCharacterSet::isLatin1(image.iptcData());
+        const auto textOf = [latin1](const Exiv2::Iptcdatum& datum) {
+            const std::string bytes = datum.toString();
+            return latin1 ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : decodeUtf8(bytes);
+        };
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
             [&rows, &keywordsRow](const QString& key, const QString& value, int32_t typeId) {
                 if (key == kKeywordsKey && keywordsRow) {

@@ -2,6 +2,7 @@
 
 #include "models/formats/ExivMemoryFile.h"
 #include "models/formats/ExivRuntime.h"
+#include "models/formats/IptcCharacterSet.h"
 #include "models/values/TAVDateTagForms.h"
 #include "models/write/UnreadableBlocks.h"
 #include "models/write/WrittenImageCheck.h"
@@ -310,6 +311,7 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         file_ = std::make_unique<ExivMemoryFile>(path);
         image_ = &file_->image();
         ExivRuntime::readMetadata(*image_);
+        iptcLatin1_ = IptcCharacterSet::isLatin1(image_->iptcData());
         // A packet the library read properties from decoded; only one that
         // gave none is tried again on its own. Asking the image for its packet
         // while it holds properties would encode them anew (and keep that

@@ -151,6 +151,8 @@ private:
     QSet<QString> iptcEditedKeys_;
     // The IPTC time keys last written with a time that names no zone.
     QSet<QString> zonelessIptcTimes_;
+    // The file's IPTC texts are Latin-1 (see IptcCharacterSet).
+    bool iptcLatin1_ = false;
     // All IPTC data was cleared since the file was read.
     bool iptcCleared_ = false;
     // An EXIF value was written or erased since the file was read.

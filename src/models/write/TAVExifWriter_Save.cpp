@@ -5,6 +5,7 @@
 
 #include "models/formats/ExivMemoryFile.h"
 #include "models/formats/ExivRuntime.h"
+#include "models/formats/IptcCharacterSet.h"
 #include "models/formats/JpegSegments.h"
 #include "models/formats/SonyPreviewImage.h"
 #include "models/write/ExifBlockDamage.h"
@@ -23,26 +24,6 @@
 #include <iostream>
 
 namespace {
-
-// IPTC text carries no encoding of its own: without the envelope's coded
-// character set, other programs read it as Latin-1 and show "LÃ¼beck" for
-// "Lübeck". Our texts are UTF-8, so declare it whenever a value needs it and
-// the existing datasets are valid UTF-8 (never mislabel another encoding).
-void markIptcAsUtf8(Exiv2::IptcData& iptcData)
-{
-    static const Exiv2::IptcKey characterSetKey("Iptc.Envelope.CharacterSet");
-    if (iptcData.empty() || iptcData.findKey(characterSetKey) != iptcData.end()) {
-        return;
-    }
-    const bool hasNonAscii = std::any_of(iptcData.begin(), iptcData.end(), [](const Exiv2::Iptcdatum& datum) {
-        const std::string text = datum.toString();
-        return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    });
-    const char* detected = iptcData.detectCharset();
-    if (hasNonAscii && detected && std::string(detected) == "UTF-8") {
-        iptcData["Iptc.Envelope.CharacterSet"] = std::string("\x1b%G");
-    }
-}
 
 // The APP13 marker of the segments that hold a JPEG's Photoshop resources.
 constexpr uint8_t kPhotoshopMarker = 0xED;
@@ -177,7 +158,7 @@ TAVExifWriter::KeptBlocks TAVExifWriter::prepareBlocks(const QByteArray& origina
     kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1
         && !ExifBlockDamage::in(original).isEmpty();
     if (!kept.iptc) {
-        markIptcAsUtf8(image_->iptcData());
+        IptcCharacterSet::settle(image_->iptcData(), iptcEditedKeys_, iptcLatin1_);
     }
     if (!kept.exif) {
         RepeatedExifBlocks::mergeInto(original, *image_);

@@ -9,10 +9,13 @@
 #include "models/write/CameraFileSaveTest.h"
 #include "models/write/WrittenFileProbe.h"
 #include "support/ExifTool.h"
+#include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 
 #include <QJsonObject>
 #include <QtEndian>
+
+#include <exiv2/exiv2.hpp>
 
 #include <gtest/gtest.h>
 
@@ -110,4 +113,60 @@ TEST_F(IptcBlockSavesTest, TheDigestIsWrittenInPlaceWhenTheResourcesSpanTwoSegme
     EXPECT_FALSE(tags.value("Photoshop:IPTCDigest").toString().isEmpty());
     EXPECT_EQ(tags.value("Photoshop:IPTCDigest"), tags.value("File:CurrentIPTCDigest"));
     EXPECT_EQ(ExifTool::warnings(user), QStringList());
+}
+
+namespace {
+
+// The sample's IPTC as older programs wrote it: Latin-1 texts, no coded
+// character set, and a copyright notice with a sign outside ASCII.
+QString latin1IptcSample(const QString& folder)
+{
+    const QString user = ImageFixtures::copySample("gowebp-pentax.jpg", folder);
+    auto image = Exiv2::ImageFactory::open(user.toStdString());
+    image->readMetadata();
+    Exiv2::IptcData& iptc = image->iptcData();
+    const auto marker = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
+    EXPECT_NE(marker, iptc.end());
+    if (marker != iptc.end())
+        iptc.erase(marker);
+    for (Exiv2::Iptcdatum& datum : iptc) {
+        if (datum.typeId() == Exiv2::string)
+            datum.setValue(QString::fromStdString(datum.toString()).toLatin1().toStdString());
+    }
+    iptc["Iptc.Application2.Copyright"] = std::string("\xA9 Bj\xF8rn");
+    image->writeMetadata();
+    return user;
+}
+
+} // namespace
+
+// A Latin-1 block reads as Latin-1 (its city and copyright shown, not empty)
+// and holds one character set after an edit: a title whose letters fit goes
+// in as Latin-1, one whose letters do not turns the whole block UTF-8, marked
+// so. exiftool, which reads an unmarked block as Latin-1, shows every text.
+TEST_F(IptcBlockSavesTest, ALatin1BlockKeepsOneCharacterSet)
+{
+    const auto shown = [](const TAVImageObjectPtr& image, const char* key) {
+        QString text;
+        for (int32_t category = 0; category < 4 && text.isNull(); ++category)
+            text = image->getValueForKey(QLatin1String(key), category);
+        return text;
+    };
+    const QString user = latin1IptcSample(tempPath("user"));
+    ASSERT_EQ(ExifTool::read(user).value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
+    const auto image = openWorkingCopy(user);
+    EXPECT_EQ(shown(image, "Iptc.Application2.City"), QString::fromUtf8("Benalmádena"));
+    EXPECT_EQ(shown(image, "Iptc.Application2.Copyright"), QString::fromUtf8("© Bjørn"));
+
+    for (const char* title : {"Fuzz title é", "Αθήνα"}) {
+        SCOPED_TRACE(title);
+        edit(image, "Iptc.Application2.ObjectName", QString::fromUtf8(title));
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        const QJsonObject tags = ExifTool::read(user);
+        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8(title));
+        EXPECT_EQ(tags.value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
+        EXPECT_EQ(tags.value("IPTC:CopyrightNotice").toString(), QString::fromUtf8("© Bjørn"));
+        EXPECT_EQ(tags.contains("IPTC:CodedCharacterSet"), QString::fromUtf8(title) == "Αθήνα");
+        EXPECT_EQ(shown(image, "Iptc.Application2.City"), QString::fromUtf8("Benalmádena"));
+    }
 }
