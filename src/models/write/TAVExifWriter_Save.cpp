@@ -7,6 +7,7 @@
 #include "models/formats/ExivRuntime.h"
 #include "models/formats/IptcCharacterSet.h"
 #include "models/formats/JpegSegments.h"
+#include "models/formats/PngProfileChunk.h"
 #include "models/formats/SonyPreviewImage.h"
 #include "models/write/ExifBlockDamage.h"
 #include "models/write/ExifEntryCleaner.h"
@@ -206,6 +207,9 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
     }
     if (written && kept.exif) {
         written = UnreadableBlocks::withExifSegmentOf(*written, original);
+    }
+    if (written && PngProfileChunk::isDamaged(original)) {
+        written = PngProfileChunk::withChunksOf(*written, original);
     }
     if (!written && error->isEmpty()) {
         *error = QStringLiteral("a metadata block the library cannot read could not be kept");

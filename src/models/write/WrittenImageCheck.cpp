@@ -3,6 +3,7 @@
 #include "models/formats/ExivRuntime.h"
 
 #include "models/formats/JpegSegments.h"
+#include "models/formats/PngProfileChunk.h"
 #include "models/formats/SonyPreviewImage.h"
 #include "models/write/ExifBlockDamage.h"
 #include "models/write/LikenessList.h"
@@ -459,6 +460,9 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
         return fail(why,
             QStringLiteral("the file's IPTC block is damaged and cannot be read, so it cannot be edited "
                            "without being lost"));
+    }
+    if (PngProfileChunk::isDamaged(before) && PngProfileChunk::chunksOf(after) != PngProfileChunk::chunksOf(before)) {
+        return fail(why, QStringLiteral("the file's colour profile is damaged and would be written as another profile"));
     }
     const QString damage = ExifBlockDamage::in(before);
     if (damage.isEmpty()) {

@@ -122,3 +122,32 @@ TEST_F(DamagedFilesSaveTest, AnEditThatOutgrowsTheExifSegmentSaysSo)
     EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
     EXPECT_EQ(tags.value("IFD0:DocumentName").toString(), QString(1700, 'n'));
 }
+
+// A PNG's colour profile (iCCP: name, method, zlib data) with one byte
+// changed, in its compressed data or in the byte that ends its name: the
+// library reads some other profile out of it and would write that. A save
+// keeps the chunk as the file held it; the edit lands beside it.
+TEST_F(DamagedFilesSaveTest, ADamagedPngColourProfileIsKeptByteForByte)
+{
+    const auto profileChunk = [](const QByteArray& png) {
+        const qsizetype type = png.indexOf("iCCP");
+        return type < 4 ? QByteArray() : png.mid(type - 4, 12 + qFromBigEndian<quint32>(png.constData() + type - 4));
+    };
+    for (const qsizetype damagedByte : {qsizetype(3), qsizetype(2000)}) {
+        SCOPED_TRACE(damagedByte);
+        const QString user = damagedSample("png-nikon-d3.png", [&](QByteArray& bytes) {
+            const qsizetype data = bytes.indexOf("iCCP") + 4;
+            ASSERT_GT(data, 8);
+            bytes[data + damagedByte] = char(bytes[data + damagedByte] ^ 0x55);
+        });
+        const QByteArray damaged = profileChunk(WrittenFileProbe::bytes(user));
+        ASSERT_GT(damaged.size(), 8000);
+        const auto image = openWorkingCopy(user);
+        edit(image, "Exif.Image.Artist", "Lumetta Tester");
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        EXPECT_EQ(profileChunk(WrittenFileProbe::bytes(user)), damaged);
+        EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+        ASSERT_TRUE(QFile::remove(tempPath("work/png-nikon-d3.png")));
+        QFile::remove(user);
+    }
+}
