@@ -171,6 +171,19 @@ QString copySample(const QString& name, const QString& folder, const QString& ne
     return target;
 }
 
+QString copyOfWindowsSampleWithMisspeltNamespace(const QString& folder, const QString& newName)
+{
+    const QString target = copySample(QStringLiteral("npm-windows-xmp.jpg"), folder, newName);
+    QFile file(target);
+    if (target.isEmpty() || !file.open(QIODevice::ReadWrite)) {
+        return QString();
+    }
+    QByteArray bytes = file.readAll();
+    // Both URIs are 34 bytes long: the segment's size stays right.
+    bytes.replace("http://ns.microsoft.com/photo/1.0/", "http://ns.adobe.com/photoshop/1.0/");
+    return file.seek(0) && file.write(bytes) == bytes.size() ? target : QString();
+}
+
 QByteArray jpegWithStoredPreview(const QImage& picture, const QImage& preview)
 {
     const QByteArray main = jpegOf(picture);

@@ -46,6 +46,12 @@ bool writeXmpPacket(const QString& path, const std::string& packet);
 // phones write them; other readers still read it.
 bool giveUndecodableXmpPacket(const QString& path);
 
+// A copy of the Windows photo tool's sample whose packet gives its
+// MicrosoftPhoto prefix the URI of the photoshop namespace, as some programs
+// misspell it: alone it reads cleanly, but its decode takes that URI's
+// prefix away from every other packet in the toolkit's one table.
+QString copyOfWindowsSampleWithMisspeltNamespace(const QString& folder, const QString& newName);
+
 // A JPEG of `picture` with a second JPEG, `preview`, after it, listed in a
 // multi-picture index (APP2 "MPF") after the picture's APP0, as cameras store
 // the large preview of a photo.

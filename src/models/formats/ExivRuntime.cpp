@@ -9,7 +9,6 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
-#include <unordered_set>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcExiv2, "lumetta.exiv2")
@@ -73,18 +72,17 @@ private:
     std::shared_lock<std::shared_mutex> lock_;
 };
 
-// Namespaces a read holding the lock alone met, which the toolkit registered
-// then: a packet declaring only these registers nothing. Changed only while
-// the lock is held alone, read while it is held. Past this many no more are
-// kept (files can bring namespaces of their own); their reads then hold the
-// lock alone.
+// The toolkit's table as the reads holding the lock alone left it. Changed
+// only while the lock is held alone, read while it is held. Past this many
+// entries no more are kept (files can bring namespaces of their own); their
+// reads then hold the lock alone.
 constexpr size_t kMostNamespaces = 4096;
 constexpr std::string_view kMetaNamespace = "adobe:ns:meta/";
 constexpr std::string_view kRdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
-std::unordered_set<std::string>& metNamespaces()
+XmpNamespaceTable& toolkitTable()
 {
-    static std::unordered_set<std::string> namespaces;
-    return namespaces;
+    static XmpNamespaceTable table(kMostNamespaces);
+    return table;
 }
 
 bool isXmlSpace(char c)
@@ -99,6 +97,10 @@ void lockForToolkit(void*, bool lock)
     ExivRuntime::XmpWriteLock alone;
     if (lock) {
         alone.lock();
+        // The library registers its namespaces in its own spelling (a
+        // declared URI given a trailing slash): what the table holds is no
+        // longer known.
+        toolkitTable().clear();
     } else {
         alone.unlock();
     }
@@ -185,28 +187,68 @@ bool ExivRuntime::xmpPacketDecodes(const std::string& packet)
     }
     Exiv2::XmpData probe;
     const auto lock = lockXmp();
-    return Exiv2::XmpParser::decode(probe, packet) == 0;
+    const bool decodes = Exiv2::XmpParser::decode(probe, packet) == 0;
+    noteDecodedPacket(packet, decodes && !probe.empty());
+    return decodes;
 }
 
 void ExivRuntime::readMetadata(Exiv2::Image& image)
 {
     const auto lock = lockXmp();
     image.readMetadata();
+    const Exiv2::Image& read = image;
+    // A packet that gave no properties may not have been parsed whole.
+    noteDecodedPacket(read.xmpPacket(), !read.xmpData().empty());
 }
 
-std::optional<std::vector<std::string_view>> ExivRuntime::declaredXmpNamespaces(std::string_view bytes)
+void ExivRuntime::noteDecodedPacket(const std::string& packet, bool parsedWhole)
+{
+    if (packet.empty()) {
+        return;
+    }
+    const auto declared = declaredXmpNamespaces(packet);
+    if (!declared) {
+        toolkitTable().clear();
+        return;
+    }
+    if (!parsedWhole) {
+        toolkitTable().forget(*declared);
+        return;
+    }
+    // A namespace the library itself does not know yet (declared but not
+    // used) would be registered with it by a later packet using it, unless
+    // it is one of the toolkit's own syntax: such a packet holds the lock
+    // alone.
+    std::vector<XmpNamespaceTable::Declaration> known;
+    std::vector<XmpNamespaceTable::Declaration> unknown;
+    for (const XmpNamespaceTable::Declaration& declaration : *declared) {
+        const bool libraryKnows = declaration.uri == kMetaNamespace || declaration.uri == kRdfNamespace
+            || !Exiv2::XmpProperties::prefix(std::string(declaration.uri)).empty();
+        (libraryKnows ? known : unknown).push_back(declaration);
+    }
+    toolkitTable().noteRegistered(known);
+    toolkitTable().forget(unknown);
+}
+
+std::optional<std::vector<XmpNamespaceTable::Declaration>> ExivRuntime::declaredXmpNamespaces(std::string_view bytes)
 {
     using namespace std::string_view_literals;
     if (bytes.find("m\0l\0n\0s"sv) != std::string_view::npos
         || bytes.find("m\0\0\0l\0\0\0n\0\0\0s"sv) != std::string_view::npos) {
         return std::nullopt;
     }
-    std::vector<std::string_view> declared;
+    std::vector<XmpNamespaceTable::Declaration> declared;
     for (size_t at = bytes.find("xmlns"sv); at != std::string_view::npos; at = bytes.find("xmlns"sv, at)) {
         at += 5;
+        std::string_view prefix;
         if (at < bytes.size() && bytes[at] == ':') {
+            const size_t prefixStart = at + 1;
             while (at < bytes.size() && !isXmlSpace(bytes[at]) && bytes[at] != '=') {
                 ++at;
+            }
+            prefix = bytes.substr(prefixStart, at - prefixStart);
+            if (prefix.empty()) {
+                return std::nullopt;
             }
         }
         while (at < bytes.size() && isXmlSpace(bytes[at])) {
@@ -230,7 +272,7 @@ std::optional<std::vector<std::string_view>> ExivRuntime::declaredXmpNamespaces(
         if (name.empty() || name.find_first_of("&<\t\r\n"sv) != std::string_view::npos) {
             return std::nullopt;
         }
-        declared.push_back(name);
+        declared.push_back({prefix, name});
         at = end + 1;
     }
     return declared;
@@ -245,26 +287,12 @@ void ExivRuntime::readMetadata(Exiv2::Image& image, std::string_view bytes)
     if (declared) {
         initialize();
         const SharedHold shared;
-        const std::unordered_set<std::string>& met = metNamespaces();
-        if (std::all_of(declared->begin(), declared->end(),
-                [&met](std::string_view name) { return met.count(std::string(name)) > 0; })) {
+        if (toolkitTable().holdsAll(*declared)) {
             image.readMetadata();
             return;
         }
     }
-    const auto lock = lockXmp();
-    image.readMetadata();
-    // The read registered with the toolkit every namespace the packet
-    // declares. One the library itself does not know yet (declared in this
-    // packet but not used) would be registered with it by a later packet
-    // using it, unless it is one of the toolkit's own syntax.
-    for (std::string_view name : declared.value_or(std::vector<std::string_view>())) {
-        std::string spelled(name);
-        if (metNamespaces().size() < kMostNamespaces && !metNamespaces().count(spelled)
-            && (name == kMetaNamespace || name == kRdfNamespace || !Exiv2::XmpProperties::prefix(spelled).empty())) {
-            metNamespaces().insert(std::move(spelled));
-        }
-    }
+    readMetadata(image);
 }
 
 void ExivRuntime::writeMetadata(Exiv2::Image& image)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "models/formats/XmpNamespaceTable.h"
+
 #include <QString>
 #include <mutex>
 #include <optional>
@@ -41,14 +43,14 @@ public:
     };
 
     // The XMP toolkit keeps one table of namespaces for the whole process and
-    // guards it only where the library registers a namespace: a decode meeting
-    // a namespace it does not know registers it, and every write registers
-    // anew each namespace the library learnt; a decode beside either reads a
-    // half-changed table and loses the photo's XMP. So a write, and a decode
-    // that may meet a new namespace, holds this lock alone; decodes of
-    // packets whose namespaces were all met before share it. The hold is
-    // reentrant on one thread (the toolkit asks for it again from within a
-    // write).
+    // guards it only where the library registers a namespace: a decode writes
+    // every declaration of its packet into the table (see XmpNamespaceTable),
+    // and every write registers anew each namespace the library learnt; a
+    // decode beside either reads a half-changed table and loses the photo's
+    // XMP. So a write, and a decode whose packet may change the table, holds
+    // this lock alone; decodes of packets whose declarations the table holds
+    // already share it. The hold is reentrant on one thread (the toolkit asks
+    // for it again from within a write).
     class XmpWriteLock {
     public:
         void lock();
@@ -66,19 +68,24 @@ public:
     static void readMetadata(Exiv2::Image& image);
     static void writeMetadata(Exiv2::Image& image);
     // readMetadata of a JPEG opened on `bytes`: shared with other such reads
-    // when every namespace the bytes declare was met in an earlier read that
-    // held the lock alone (and the library knows it, or it is the toolkit's
-    // own syntax), alone otherwise.
+    // when the toolkit's table holds every namespace declaration in the
+    // bytes as a read holding the lock alone left it, alone otherwise.
     static void readMetadata(Exiv2::Image& image, std::string_view bytes);
 
-    // Every namespace the XML in `bytes` declares (xmlns="..." and
+    // Every namespace declaration in the XML of `bytes` (xmlns="..." and
     // xmlns:prefix="..."), as spelled; nothing when the bytes may hold XML
-    // whose namespaces the spelled declarations do not tell whole: a packet in
+    // whose declarations the spelled ones do not tell whole: a packet in
     // UTF-16 or UTF-32, "xmlns" that is no declaration, a namespace written
     // with a reference.
-    static std::optional<std::vector<std::string_view>> declaredXmpNamespaces(std::string_view bytes);
+    static std::optional<std::vector<XmpNamespaceTable::Declaration>> declaredXmpNamespaces(std::string_view bytes);
 
     // Whether the library can decode the packet; an empty one counts as
     // decodable. Takes the lock.
     static bool xmpPacketDecodes(const std::string& packet);
+
+private:
+    // What a decode holding the lock alone wrote into the toolkit's table:
+    // every declaration of a packet parsed whole, an unknown part of one
+    // that was not.
+    static void noteDecodedPacket(const std::string& packet, bool parsedWhole);
 };

@@ -7,6 +7,7 @@
 #include "models/image/FDMetadataContainer.h"
 #include "models/image/TAVImageObject.h"
 #include "models/read/SidecarExporter.h"
+#include "models/read/TAVMetadataReaderMgr.h"
 #include "models/record/TAVEntity.h"
 #include "models/write/TAVExifWriter.h"
 
@@ -25,6 +26,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -34,6 +37,8 @@ struct Entries {
     int sharedDecodes = 0;
     int encodes = 0;
     QStringList unlocked;
+    // The road of each decode, and whether it held the lock alone.
+    QList<std::pair<QString, bool>> decodesAlone;
 };
 
 std::atomic<bool> watching{false};
@@ -54,6 +59,7 @@ void noteEntry(bool encode)
     } else {
         ++seen.decodes;
         seen.sharedDecodes += hold == ExivRuntime::XmpHold::Shared ? 1 : 0;
+        seen.decodesAlone.append({QLatin1String(road), hold == ExivRuntime::XmpHold::Alone});
     }
     const bool locked = encode ? hold == ExivRuntime::XmpHold::Alone : hold != ExivRuntime::XmpHold::None;
     if (!locked) {
@@ -184,4 +190,57 @@ TEST_F(XmpLockTest, TheToolkitIsEnteredOnlyUnderTheLock)
     EXPECT_GT(entries.decodes, entries.sharedDecodes);
     EXPECT_GT(entries.sharedDecodes, 0);
     EXPECT_GE(entries.encodes, 3);
+}
+
+namespace {
+
+// Whether the first decode on `road` held the lock alone; nothing without one.
+std::optional<bool> firstDecodeAlone(const Entries& entries, const char* road)
+{
+    for (const auto& [decodeRoad, alone] : entries.decodesAlone) {
+        if (decodeRoad == QLatin1String(road)) {
+            return alone;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// A decode writes every declaration of its packet into the toolkit's table:
+// the first read of a packet declaring namespaces no read met, and the read
+// of a packet whose URI the last read gave another prefix (a Pentax packet
+// after a copy that misspells a namespace as photoshop's), must hold the lock
+// alone. A packet whose declarations the table holds shares it.
+TEST_F(XmpLockTest, AReadThatMayChangeTheNamespaceTableHoldsTheLockAlone)
+{
+    const QString fresh = photoWithNewNamespaces("fresh.jpg");
+    const QString pentax = ImageFixtures::copySample("gowebp-pentax.jpg", tempFolder());
+    const QString misspelt = ImageFixtures::copyOfWindowsSampleWithMisspeltNamespace(tempFolder(), "misspelt.jpg");
+    ASSERT_FALSE(misspelt.isEmpty());
+    // The Pentax file's packet and the table as its read leaves it.
+    TAVImageObject::create(pentax);
+
+    const EntryWatch watch;
+    const std::pair<const char*, QString> reads[] = {
+        {"new namespaces", fresh},
+        {"new namespaces again", fresh},
+        {"Pentax again", pentax},
+        {"misspelt namespace", misspelt},
+        {"Pentax after the misspelt namespace", pentax},
+        {"Pentax once more", pentax},
+    };
+    for (const auto& [name, path] : reads) {
+        road = name;
+        EXPECT_FALSE(TAVImageObject::create(path)->readerMgr()->xmpUndecodable()) << name;
+    }
+
+    const Entries entries = watch.entries();
+    EXPECT_EQ(entries.unlocked, QStringList());
+    EXPECT_EQ(firstDecodeAlone(entries, "new namespaces"), true);
+    EXPECT_EQ(firstDecodeAlone(entries, "new namespaces again"), false);
+    EXPECT_EQ(firstDecodeAlone(entries, "Pentax again"), false);
+    EXPECT_EQ(firstDecodeAlone(entries, "misspelt namespace"), true);
+    EXPECT_EQ(firstDecodeAlone(entries, "Pentax after the misspelt namespace"), true);
+    EXPECT_EQ(firstDecodeAlone(entries, "Pentax once more"), false);
 }
