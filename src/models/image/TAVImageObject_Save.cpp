@@ -87,11 +87,13 @@ bool TAVImageObject::saveMetadataToImage()
         // The checked bytes go to the working copy and the user's file together.
         writerMgr_->setWritesFile(false);
         // A packet the library cannot decode keeps whatever twins of the
-        // cleared tags it holds: the user is told. (The save lets the writer
-        // go once its bytes are written.)
+        // cleared tags it holds: the user is told. A clear of everything
+        // takes the packet too. (The save lets the writer go once its bytes
+        // are written.)
         const bool xmpUndecodable = writerMgr_->isXmpUndecodable();
-        success = exifData_->isClearAll() ? saveClearAll() : saveChangedEntities(written);
-        keptXmpOnClear_ = success && clears && xmpUndecodable;
+        const bool clearsAll = exifData_->isClearAll();
+        success = clearsAll ? saveClearAll() : saveChangedEntities(written);
+        keptXmpOnClear_ = success && clears && xmpUndecodable && !clearsAll;
         writerMgr_.reset();
     } else {
         reportSaveFailure(

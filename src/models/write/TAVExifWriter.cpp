@@ -5,6 +5,7 @@
 #include "models/formats/IptcCharacterSet.h"
 #include "models/values/TAVDateTagForms.h"
 #include "models/write/UnreadableBlocks.h"
+#include "models/write/UnreadableXmpPacket.h"
 #include "models/write/WrittenImageCheck.h"
 
 #include "models/tables/TAVCVSParaser.h"
@@ -612,9 +613,11 @@ bool TAVExifWriter::clearXMPMetadata(const QStringList& keys)
 
 bool TAVExifWriter::clearAllXMPMetadata()
 {
-    if (!checkImage() || xmpUndecodable_) {
+    if (!checkImage()) {
         return false;
     }
+    // What was asked is everything: a packet the library cannot read goes
+    // whole, with the position, camera and dates other programs read in it.
     xmpEdited_ = true;
     image_->xmpData().clear();
     return true;
@@ -708,6 +711,22 @@ QString TAVExifWriter::currentValue(const QString& key) const
     const Exiv2::XmpData& xmpData = image_->xmpData();
     const auto found = findXmp(xmpData, wanted);
     return found == xmpData.end() ? QString() : QString::fromStdString(found->toString());
+}
+
+bool TAVExifWriter::unreadableXmpMayHold(const QString& key) const
+{
+    if (!image_ || !xmpUndecodable_) {
+        return false;
+    }
+    try {
+        const Exiv2::XmpKey xmpKey(utf8(key));
+        const Exiv2::Image& image = *image_;
+        return UnreadableXmpPacket::mayHold(image.xmpPacket(), xmpKey.ns(), xmpKey.tagName());
+    } catch (const Exiv2::AnyError&) {
+        return true;
+    } catch (const std::exception&) {
+        return true;
+    }
 }
 
 bool TAVExifWriter::holdsIptc() const

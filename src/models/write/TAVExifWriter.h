@@ -84,11 +84,14 @@ public:
     bool clearAllIPTCMetadata();
     // As clearMetadata for XMP keys.
     bool clearXMPMetadata(const QStringList& keys);
-    // Every XMP property goes, and the packet with them; false (nothing
-    // changes) for a packet the library cannot decode.
+    // Every XMP property goes, and the packet with them, one the library
+    // cannot decode included.
     bool clearAllXMPMetadata();
     // The file holds an XMP packet the library cannot decode.
     bool isXmpUndecodable() const { return xmpUndecodable_; }
+    // Whether such a packet may hold the XMP key's property; false for a
+    // packet the library decodes.
+    bool unreadableXmpMayHold(const QString& key) const;
 
     // One value into a collection; false when the key or the text is refused
     // (nothing changes then). XMP writes and clears fail on a file whose XMP

@@ -122,6 +122,9 @@ private:
     // reason in refusal_, when only XMP could keep it and the library cannot
     // decode the file's packet.
     bool keepsWholeText(const QString& key, const QString& value);
+    // Whether the edit reaches each XMP text twin; false, with the reason in
+    // refusal_, when one may sit in a packet the library cannot decode.
+    bool reachesTextTwins(const QStringList& twins);
     static bool isIptcTwin(const QString& twin);
     // The photographer's, copyright's and caption's IPTC datasets among
     // `twins` become `value` alone (none when it is blank), in a file that

@@ -137,6 +137,9 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         {kExposureBias, {QStringLiteral("Xmp.exif.ExposureBiasValue")}},
     };
     const QStringList& keyTwins = twins.value(key);
+    if (!reachesTextTwins(keyTwins)) {
+        return false;
+    }
     if (value.trimmed().isEmpty()) {
         return clearTextTwins(wholeTextTwins().contains(key) ? keyTwins : QStringList())
             && updateIptcTwins(keyTwins, value);
@@ -202,6 +205,25 @@ bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& va
                               "could not be kept")
                    .arg(TAVExifWriter::iptcMaxBytes(key));
     return false;
+}
+
+bool TAVMetadataWritterMgr::reachesTextTwins(const QStringList& twins)
+{
+    // The title, keywords, description, photographer and copyright that
+    // other programs read from XMP: where their twin sits in a packet the
+    // library cannot decode, the edit could not reach it, and the file would
+    // go on showing the old text there.
+    for (const QString& twin : twins) {
+        if (twin.startsWith(QLatin1String("Xmp.dc.")) || twin.startsWith(QLatin1String("Xmp.MicrosoftPhoto."))) {
+            if (exifWriter_->unreadableXmpMayHold(twin)) {
+                refusal_ = QStringLiteral("the file's XMP cannot be read, so its copy of the text (%1) could not "
+                                          "be changed with it")
+                               .arg(twin);
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool TAVMetadataWritterMgr::createsTwin(const QString& key, const QString& twin, const QString& value) const

@@ -688,8 +688,9 @@ TEST_F(TAVImageObjectTest, SavesThatEditNoXmpKeepThePacketByteForByte)
     ASSERT_TRUE(damaged->saveMetadataToImage());
     EXPECT_EQ(rawXmpPacket(damaged->srcPath()), packet);
     EXPECT_FALSE(damaged->lastSaveKeptXmp());
-    // A clear cannot reach into it: the packet stays, and the save says so.
-    damaged->clear(0);
+    // A clear of EXIF cannot reach into it: the packet stays, and the save
+    // says so. (A clear of everything takes it.)
+    damaged->clear(TAVExifData::ClearExif);
     ASSERT_TRUE(damaged->saveMetadataToImage());
     EXPECT_TRUE(damaged->lastSaveKeptXmp());
     EXPECT_EQ(rawXmpPacket(damaged->srcPath()), packet);

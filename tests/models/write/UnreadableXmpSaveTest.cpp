@@ -6,6 +6,9 @@
 #include "models/write/DamagedSamples.h"
 
 #include "models/formats/JpegSegments.h"
+#include "models/read/TAVMetadataReaderMgr.h"
+
+#include <algorithm>
 
 using namespace DamagedSamples;
 
@@ -49,4 +52,94 @@ TEST_F(UnreadableXmpSaveTest, ATextIptcWouldCutIsRefusedWhenOnlyAnUnreadablePack
         ASSERT_TRUE(QFile::remove(tempPath("work/npm-nikon-d90-photometric.jpg")));
         QFile::remove(user);
     }
+}
+
+namespace {
+
+// A phone photo given a packet that repeats a property, as some phones write
+// them: the library rejects it, other readers read its position, camera,
+// capture date, title and copyright.
+QString phonePhotoWithUnreadablePacket(const QString& folder)
+{
+    const QString path = ImageFixtures::copySample("npm-iphone6p.jpg", folder);
+    const std::string packet
+        = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+          "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+          "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" "
+          "xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+          "xmp:Rating=\"3\" exif:GPSLongitude=\"151,12.5E\" exif:GPSLatitude=\"33,51.5S\" "
+          "exif:GPSAltitude=\"25/1\" exif:DateTimeOriginal=\"2016-03-24T14:49:51\" tiff:Make=\"Apple\" "
+          "tiff:Model=\"iPhone 6 Plus\"><xmp:Ratinh>4</xmp:Ratinh><dc:title><rdf:Alt><rdf:li "
+          "xml:lang=\"x-default\">Harbour</rdf:li></rdf:Alt></dc:title><dc:rights><rdf:Alt><rdf:li "
+          "xml:lang=\"x-default\">Ann</rdf:li></rdf:Alt></dc:rights></rdf:Description></rdf:RDF></x:xmpmeta>"
+          "<?xpacket end=\"w\"?>";
+    EXPECT_TRUE(ImageFixtures::writeXmpPacket(path, packet));
+    QByteArray bytes = WrittenFileProbe::bytes(path);
+    bytes.replace("xmp:Ratinh", "xmp:Rating");
+    EXPECT_TRUE(FileServices::writeFileAtomically(path, bytes));
+    return path;
+}
+
+bool holdsGroup(const QJsonObject& tags, const QString& prefix)
+{
+    const QStringList keys = tags.keys();
+    return std::any_of(keys.begin(), keys.end(), [&prefix](const QString& key) { return key.startsWith(prefix); });
+}
+
+} // namespace
+
+// Clear > All takes an unreadable packet with everything else; Clear > GPS,
+// which cannot take the position out of it, saves the EXIF side and tells
+// the window the packet was kept.
+TEST_F(UnreadableXmpSaveTest, ClearAllTakesAnUnreadablePacketAndClearGpsSaysItKeptIt)
+{
+    const QString user = phonePhotoWithUnreadablePacket(tempPath("user"));
+    QJsonObject tags = ExifTool::read(user);
+    ASSERT_FALSE(tags.value("XMP-exif:GPSLongitude").toString().isEmpty());
+    ASSERT_TRUE(holdsGroup(tags, "GPS:"));
+
+    auto image = openWorkingCopy(user);
+    ASSERT_TRUE(image->readerMgr()->xmpUndecodable());
+    image->exifData()->clear(TAVExifData::ClearGps);
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_TRUE(image->lastSaveKeptXmp());
+    tags = ExifTool::read(user);
+    EXPECT_FALSE(holdsGroup(tags, "GPS:"));
+    EXPECT_FALSE(tags.value("XMP-exif:GPSLongitude").toString().isEmpty());
+
+    image->exifData()->clear(TAVExifData::ClearAll);
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_FALSE(image->lastSaveKeptXmp());
+    tags = ExifTool::read(user);
+    EXPECT_FALSE(JpegSegments::xmpPacket(WrittenFileProbe::bytes(user)).has_value());
+    for (const char* group : {"XMP", "GPS:", "IFD0:", "ExifIFD:", "IPTC:"}) {
+        EXPECT_FALSE(holdsGroup(tags, group)) << group;
+    }
+}
+
+// An edit whose XMP twin sits in a packet the library rejects could not
+// reach that twin, which other programs read: it is refused, naming the
+// unreadable XMP. A twin the packet does not hold refuses nothing (the D90's
+// title, in the test above).
+TEST_F(UnreadableXmpSaveTest, AnEditWhoseTwinSitsInAnUnreadablePacketIsRefused)
+{
+    const char* const why = "the file's XMP cannot be read, so its copy of the text";
+    const auto repeatModifyDate = [](QByteArray& bytes) {
+        const qsizetype at = bytes.indexOf("xmp:ModifyDate=");
+        ASSERT_GT(at, 0);
+        bytes.replace(at, 15, "xmp:CreateDate=");
+    };
+    const QString pentax = damagedSample("gowebp-pentax.jpg", repeatModifyDate);
+    expectEditRefused(pentax, "Exif.Image.Artist", TAVExifData::CategorySummary, why, "Bea");
+    expectEditRefused(pentax, "Iptc.Application2.Keywords", TAVExifData::CategorySummary, why, "harbour, sea");
+    ASSERT_TRUE(QFile::remove(pentax));
+    const QString d90 = damagedSample("npm-nikon-d90-photometric.jpg", repeatModifyDate);
+    expectEditRefused(d90, "Exif.Image.ImageDescription", TAVExifData::CategorySummary, why, "Lucca");
+    expectEditRefused(d90, "Iptc.Application2.Caption", TAVExifData::CategorySummary, why, "");
+    ASSERT_TRUE(QFile::remove(d90));
+
+    const QString phone = phonePhotoWithUnreadablePacket(tempPath("user"));
+    EXPECT_EQ(ExifTool::read(phone).value("XMP-dc:Rights").toString(), QString("Ann"));
+    expectEditRefused(phone, "Exif.Image.Copyright", TAVExifData::CategorySummary, why, "Bea");
+    expectEditRefused(phone, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, why, "Ships");
 }
