@@ -28,6 +28,7 @@ const char* const kIptcDateCreated = "Iptc.Application2.DateCreated";
 const char* const kIptcTimeCreated = "Iptc.Application2.TimeCreated";
 const char* const kXmpPhotoshopDateCreated = "Xmp.photoshop.DateCreated";
 const char* const kXmpCreateDate = "Xmp.xmp.CreateDate";
+const char* const kXmpDateTimeOriginal = "Xmp.exif.DateTimeOriginal";
 
 // The record's "yyyy-MM-dd HH:mm:ss" of an IPTC date ("2003-08-30") and time
 // ("10:00:00-07:00"): the wall-clock time, as EXIF keeps it; midnight when
@@ -221,7 +222,9 @@ QString TAVMetadataReaderMgr::getCreateDateAndTime() const
     if (dated(iptc)) {
         return iptc;
     }
-    for (const char* key : {kXmpPhotoshopDateCreated, kXmpCreateDate}) {
+    // XMP's copy of the EXIF capture date is the capture date, as EXIF's own
+    // is: a shift that adds EXIF dates takes them from here.
+    for (const char* key : {kXmpDateTimeOriginal, kXmpPhotoshopDateCreated, kXmpCreateDate}) {
         const QString value = xmpDateTimeText(getOneValueForKey(QLatin1String(key)));
         if (dated(value)) {
             return value;

@@ -62,8 +62,9 @@ public:
     void shareLongValuesOf(const QList<TAVEntityPtr>& rows);
 
     // The capture date: the first of DateTimeOriginal, DateTimeDigitized, the
-    // IPTC DateCreated with TimeCreated, the XMP photoshop:DateCreated and
-    // xmp:CreateDate that holds a date, as a wall-clock time; then the
+    // IPTC DateCreated with TimeCreated, the XMP exif:DateTimeOriginal,
+    // photoshop:DateCreated and xmp:CreateDate that holds a date, as a
+    // wall-clock time; then the
     // last-modified DateTime, only when none of them does (an edited photo
     // still shows when it was taken). Null when there is no date at all.
     QString getCreateDateAndTime() const;

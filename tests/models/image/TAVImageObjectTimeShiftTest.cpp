@@ -1,5 +1,6 @@
 #include "models/image/TAVImageObject.h"
 
+#include "models/formats/ExivRuntime.h"
 #include "models/image/ImageImportTest.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <functional>
 
+#include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
 namespace {
@@ -240,4 +242,38 @@ TEST_F(TimeShiftTest, TheFileDateIsTheCaptureTimeReadAsLocalTime)
     // 13:01:44 in New York (EST, UTC-5) is 18:01:44 UTC.
     EXPECT_EQ(modified, QDateTime(QDate(2003, 12, 14), QTime(18, 1, 44), Qt::UTC))
         << qPrintable(modified.toString(Qt::ISODate));
+}
+
+// A photo whose dates are only in XMP, where xmp:CreateDate (a later export)
+// disagrees with XMP's copy of the capture date: the capture date is the one
+// shown, and the EXIF dates a shift adds follow it, never contradicting it.
+TEST_F(TimeShiftTest, EXIFDatesAShiftAddsFollowTheCaptureDateOfTheXmp)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString user = ImageFixtures::copySample("npm-canon-s40.jpg", tempPath("user"));
+    {
+        const ExivRuntime::FileScope scope(user);
+        const auto file = Exiv2::ImageFactory::open(user.toStdString());
+        ExivRuntime::readMetadata(*file);
+        for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime"})
+            file->exifData().erase(file->exifData().findKey(Exiv2::ExifKey(key)));
+        ExivRuntime::writeMetadata(*file);
+    }
+    ASSERT_TRUE(ImageFixtures::writeXmpPacket(user,
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+        "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+        "xmlns:exif='http://ns.adobe.com/exif/1.0/' xmp:CreateDate='2008-07-02T11:30:00' "
+        "exif:DateTimeOriginal='2006-05-01T10:00:00'/></rdf:RDF></x:xmpmeta>"));
+    ASSERT_FALSE(ExifTool::read(user).contains("ExifIFD:DateTimeOriginal"));
+
+    const auto image = openWorkingCopy(user);
+    EXPECT_EQ(shownDate(image), QString("2006-05-01 10:00:00"));
+    image->exifData()->setCreatedDateTimeOffset(hours(1));
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2006:05:01 11:00:00"));
+    EXPECT_EQ(tags.value("ExifIFD:CreateDate").toString(), QString("2006:05:01 11:00:00"));
+    EXPECT_EQ(tags.value("XMP-exif:DateTimeOriginal").toString(), QString("2006:05:01 11:00:00"));
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2008:07:02 12:30:00"));
 }
