@@ -24,9 +24,9 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <optional>
 #include <utility>
 
 namespace {
@@ -192,21 +192,6 @@ TEST_F(XmpLockTest, TheToolkitIsEnteredOnlyUnderTheLock)
     EXPECT_GE(entries.encodes, 3);
 }
 
-namespace {
-
-// Whether the first decode on `road` held the lock alone; nothing without one.
-std::optional<bool> firstDecodeAlone(const Entries& entries, const char* road)
-{
-    for (const auto& [decodeRoad, alone] : entries.decodesAlone) {
-        if (decodeRoad == QLatin1String(road)) {
-            return alone;
-        }
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
 // A decode writes every declaration of its packet into the toolkit's table:
 // the first read of a packet declaring namespaces no read met, and the read
 // of a packet whose URI the last read gave another prefix (a Pentax packet
@@ -222,25 +207,29 @@ TEST_F(XmpLockTest, AReadThatMayChangeTheNamespaceTableHoldsTheLockAlone)
     TAVImageObject::create(pentax);
 
     const EntryWatch watch;
-    const std::pair<const char*, QString> reads[] = {
-        {"new namespaces", fresh},
-        {"new namespaces again", fresh},
-        {"Pentax again", pentax},
-        {"misspelt namespace", misspelt},
-        {"Pentax after the misspelt namespace", pentax},
-        {"Pentax once more", pentax},
+    const struct {
+        const char* name;
+        QString path;
+        bool alone;
+    } reads[] = {
+        {"new namespaces", fresh, true},
+        {"new namespaces again", fresh, false},
+        {"Pentax again", pentax, false},
+        {"misspelt namespace", misspelt, true},
+        {"Pentax after the misspelt namespace", pentax, true},
+        {"Pentax once more", pentax, false},
     };
-    for (const auto& [name, path] : reads) {
-        road = name;
-        EXPECT_FALSE(TAVImageObject::create(path)->readerMgr()->xmpUndecodable()) << name;
+    for (const auto& read : reads) {
+        road = read.name;
+        EXPECT_FALSE(TAVImageObject::create(read.path)->readerMgr()->xmpUndecodable()) << read.name;
     }
 
     const Entries entries = watch.entries();
     EXPECT_EQ(entries.unlocked, QStringList());
-    EXPECT_EQ(firstDecodeAlone(entries, "new namespaces"), true);
-    EXPECT_EQ(firstDecodeAlone(entries, "new namespaces again"), false);
-    EXPECT_EQ(firstDecodeAlone(entries, "Pentax again"), false);
-    EXPECT_EQ(firstDecodeAlone(entries, "misspelt namespace"), true);
-    EXPECT_EQ(firstDecodeAlone(entries, "Pentax after the misspelt namespace"), true);
-    EXPECT_EQ(firstDecodeAlone(entries, "Pentax once more"), false);
+    for (const auto& read : reads) {
+        const auto first = std::find_if(entries.decodesAlone.begin(), entries.decodesAlone.end(),
+            [&read](const auto& decode) { return decode.first == QLatin1String(read.name); });
+        ASSERT_NE(first, entries.decodesAlone.end()) << read.name;
+        EXPECT_EQ(first->second, read.alone) << read.name;
+    }
 }
