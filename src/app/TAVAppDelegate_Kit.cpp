@@ -8,6 +8,7 @@
 #include "foundation/AppInfo.h"
 #include "foundation/Dispatch.h"
 #include "foundation/UserDefaults.h"
+#include "kit/core/CWURLSession.h"
 #include "kit/core/CWUserDefaults.h"
 #include "kit/core/KBKitRegistry.h"
 #include "kit/core/KBMainBundle.h"
@@ -118,9 +119,12 @@ bool TAVAppDelegate::stopKit()
     // work runs on its own thread until the kit's threads end.
     KBMainQueue::setExecutor({});
     // The kit's threads must end before the statics their work uses are
-    // destroyed at exit. What is queued (the termination event) gets a short
-    // while to run.
-    kitThreadsEnded_ = KBKitThreads::end(kKitQuitGrace);
+    // destroyed at exit (OpenSSL's among them, which a request in its TLS
+    // handshake reads). The requests go first, so that their cancellations
+    // are reported along with what is queued (the termination event), which
+    // gets a short while to run.
+    const bool requestsEnded = CWURLSession::endAllWorkers(kKitQuitGrace);
+    kitThreadsEnded_ = KBKitThreads::end(kKitQuitGrace) && requestsEnded;
     if (!kitThreadsEnded_) {
         qCWarning(lcAppDelegate, "The kit's threads did not end at quit; ending without destroying what they use");
     }

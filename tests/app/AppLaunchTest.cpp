@@ -1,3 +1,4 @@
+#include "support/LoopbackHttpServer.h"
 #include "support/MapServiceEnvironment.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -20,9 +22,10 @@ struct Launch {
 };
 
 // Runs the built application in a private home, with its main window closed
-// by the preloaded helper as soon as it shows.
-Launch launchAndCloseMainWindow(
-    const TempFolder& home, const QByteArray& apiKey, const QByteArray& logRules = {}, int closeAfterMs = 0)
+// by the preloaded helper as soon as it shows. The kit's settings come from
+// `settingsEndpoint` when one is given.
+Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey, const QByteArray& logRules = {},
+    int closeAfterMs = 0, const QString& settingsEndpoint = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& name : environment.keys()) {
@@ -43,6 +46,9 @@ Launch launchAndCloseMainWindow(
     }
     environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(LUMETTA_LAUNCH_CLOSER));
     environment.insert(QStringLiteral("LUMETTA_CLOSE_AFTER_MS"), QString::number(closeAfterMs));
+    if (!settingsEndpoint.isEmpty()) {
+        environment.insert(QStringLiteral("SettingsEndpoint"), settingsEndpoint);
+    }
     // Sanitizer builds: the helper is loaded ahead of the sanitizer runtime.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
         environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
@@ -51,7 +57,8 @@ Launch launchAndCloseMainWindow(
     application.setProcessEnvironment(environment);
     application.start(QStringLiteral(LUMETTA_EXECUTABLE), {});
     Launch launch;
-    if (!application.waitForFinished(60000)) {
+    // The test's own servers answer on this thread meanwhile.
+    if (!QTest::qWaitFor([&application] { return application.state() == QProcess::NotRunning; }, 60000)) {
         application.kill();
         application.waitForFinished();
     }
@@ -108,14 +115,17 @@ TEST(AppLaunch, ClosingTheMainWindowEndsTheApplicationWithTheKitOffOrOn)
     EXPECT_FALSE(off.errors.contains(QStringLiteral("Tab will active"))) << off.errors.toStdString();
     EXPECT_FALSE(QFileInfo::exists(withoutKey.filePath(QStringLiteral("cache/org.lumetta.kit.core.data"))));
 
-    // With a key and no endpoints the kit runs; its requests fail at once.
-    // Closed at once, the window goes while the kit starts; closed later, the
-    // introduction (a window of its own) is up and must not keep the
-    // application running.
+    // With a key the kit runs. Closed at once, the window goes while the kit
+    // starts and its settings request is in its TLS handshake; closed later,
+    // the introduction (a window of its own) is up and must not keep the
+    // application running. Without endpoints its requests fail at once.
+    LoopbackHttpServer settings;
+    ASSERT_TRUE(settings.startHttps());
     for (const int closeAfterMs : {0, 2500}) {
         SCOPED_TRACE(closeAfterMs);
         TempFolder withKey;
-        const Launch on = launchAndCloseMainWindow(withKey, QByteArrayLiteral("test-key"), {}, closeAfterMs);
+        const QString endpoint = closeAfterMs == 0 ? settings.url() : QString();
+        const Launch on = launchAndCloseMainWindow(withKey, QByteArrayLiteral("test-key"), {}, closeAfterMs, endpoint);
         const std::string output = (on.errors + kitRecordOfCrash(withKey)).toStdString();
         EXPECT_EQ(on.status, QProcess::NormalExit) << output;
         EXPECT_EQ(on.exitCode, 0) << output;

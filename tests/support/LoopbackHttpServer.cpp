@@ -1,6 +1,11 @@
 #include "support/LoopbackHttpServer.h"
 
+#include "kit/support/harness/TestCertificates.h"
+
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUrl>
@@ -82,6 +87,54 @@ bool LoopbackHttpServer::start()
     return server_.listen(QHostAddress::LocalHost, 0);
 }
 
+bool LoopbackHttpServer::startHttps()
+{
+    const TestCertificates& certificates = TestCertificates::shared();
+    static const bool trusted = [&certificates] {
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.addCaCertificate(QSslCertificate(QByteArray::fromStdString(certificates.rootA.certificatePem)));
+        QSslConfiguration::setDefaultConfiguration(configuration);
+        return true;
+    }();
+    const QList<QSslCertificate> chain
+        = QSslCertificate::fromData(QByteArray::fromStdString(certificates.leafA.chainPem), QSsl::Pem);
+    const QSslKey key(QByteArray::fromStdString(certificates.leafA.privateKeyPem), QSsl::Ec, QSsl::Pem);
+    if (!trusted || chain.isEmpty() || key.isNull()) {
+        return false;
+    }
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    server_.tls = configuration;
+    return start();
+}
+
+void LoopbackHttpServer::Listener::incomingConnection(qintptr descriptor)
+{
+    if (!tls) {
+        QTcpServer::incomingConnection(descriptor);
+        return;
+    }
+    auto* socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    socket->setSslConfiguration(*tls);
+    connect(socket, &QSslSocket::encrypted, this, [this, socket]() {
+        addPendingConnection(socket);
+        emit newConnection();
+    });
+    // A client that gives the handshake up is no connection of the server's.
+    connect(socket, &QSslSocket::disconnected, this, [socket]() {
+        if (!socket->isEncrypted()) {
+            socket->deleteLater();
+        }
+    });
+    socket->startServerEncryption();
+}
+
 void LoopbackHttpServer::stop()
 {
     server_.close();
@@ -98,7 +151,10 @@ void LoopbackHttpServer::stop()
 
 QString LoopbackHttpServer::url(const QString& path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2%3")
+        .arg(server_.tls ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(port())
+        .arg(path);
 }
 
 bool LoopbackHttpServer::waitForRequests(int count, int timeoutMs)
@@ -135,6 +191,10 @@ void LoopbackHttpServer::onNewConnection()
             connections_.remove(socket);
             socket->deleteLater();
         });
+        // A TLS client may have sent its request with the end of the handshake.
+        if (socket->bytesAvailable() > 0) {
+            onReadyRead(socket);
+        }
     }
 }
 

@@ -6,12 +6,14 @@
 #include <QObject>
 #include <QPair>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QString>
 #include <QTcpServer>
 #include <QUrlQuery>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTcpSocket;
@@ -65,8 +67,12 @@ public:
 
     bool start();
     void stop();
+    // Starts speaking HTTPS with a certificate for 127.0.0.1 issued by the
+    // test root, which this process's TLS clients trust from then on. Filler
+    // is not sent over TLS.
+    bool startHttps();
     quint16 port() const { return server_.serverPort(); }
-    // "http://127.0.0.1:<port>" followed by `path`.
+    // "http://127.0.0.1:<port>" (https once TLS is on) followed by `path`.
     QString url(const QString& path = QString()) const;
 
     void setHandler(Handler handler) { handler_ = std::move(handler); }
@@ -90,6 +96,14 @@ private:
     struct Held {
         QPointer<QTcpSocket> socket;
     };
+    // Hands plain connections on at once, TLS ones once encrypted.
+    class Listener : public QTcpServer {
+    public:
+        std::optional<QSslConfiguration> tls;
+
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
 
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
@@ -97,7 +111,7 @@ private:
     void sendFiller(QTcpSocket* socket, qint64 bytes, int trickleMs, bool closeAtEnd);
     void stopFillers();
 
-    QTcpServer server_;
+    Listener server_;
     Handler handler_;
     QList<LoopbackRequest> requests_;
     QList<Held> held_;

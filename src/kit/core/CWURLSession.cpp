@@ -12,6 +12,7 @@
 namespace {
 
 std::atomic<uint64_t> nextTaskIdentifier{1};
+constexpr std::chrono::milliseconds kTrustWaitSlice{20};
 
 bool isAbsoluteHttpURL(const std::string& url)
 {
@@ -46,7 +47,7 @@ void CWURLSessionTask::resume()
         return;
     }
     auto self = shared_from_this();
-    session->engine_->post([session, self] {
+    const bool posted = session->engine_->post([session, self] {
         auto transfer = std::make_unique<Transfer>();
         transfer->session = session;
         transfer->task = self;
@@ -54,18 +55,30 @@ void CWURLSessionTask::resume()
             self->request_, *session->configuration_, self->kind_, self->targetURL_, self->uploadFile_);
         self->transfer_ = std::move(transfer);
         if (!prepared) {
-            KBError error{kb::kURLErrorDomain, self->kind_ == Kind::Upload ? -1100 : kb::kURLErrorCannotWriteToFile};
-            {
-                std::lock_guard lock(self->mutex_);
-                self->error_ = error;
-            }
-            self->transfer_->release();
-            session->taskDidComplete(self, std::nullopt, error);
-            self->transfer_->session.reset();
+            self->endUnstarted(
+                session, KBError{kb::kURLErrorDomain, self->kind_ == Kind::Upload ? -1100 : kb::kURLErrorCannotWriteToFile});
             return;
         }
         session->engine_->add(self);
     });
+    if (!posted) {
+        endUnstarted(session, KBError{kb::kURLErrorDomain, kb::kURLErrorCancelled});
+    }
+}
+
+void CWURLSessionTask::endUnstarted(const std::shared_ptr<CWURLSession>& session, const KBError& error)
+{
+    {
+        std::lock_guard lock(mutex_);
+        error_ = error;
+    }
+    if (transfer_) {
+        transfer_->release();
+    }
+    session->taskDidComplete(shared_from_this(), std::nullopt, error);
+    if (transfer_) {
+        transfer_->session.reset();
+    }
 }
 
 void CWURLSessionTask::cancel()
@@ -251,6 +264,12 @@ std::optional<std::string> CWURLSession::sendSynchronousRequest(
         }
         return std::nullopt;
     }
+    if (workersEnded()) {
+        if (error != nullptr) {
+            *error = KBError{kb::kURLErrorDomain, kb::kURLErrorCancelled};
+        }
+        return std::nullopt;
+    }
     KBURLRequest prepared = request;
     for (const auto& [name, value] : configuration_->HTTPAdditionalHeaders.fields()) {
         prepared.headers.add(name, value);
@@ -308,12 +327,15 @@ void CWURLSession::invalidateAndCancel()
     // The cancellations reach the worker before the delegate goes, so their
     // completions still report.
     auto self = shared_from_this();
-    engine_->post([self] {
+    auto forgetDelegate = [self] {
         self->onDelegateQueue([self] {
             std::lock_guard lock(self->mutex_);
             self->delegate_.reset();
         });
-    });
+    };
+    if (!engine_->post(forgetDelegate)) {
+        forgetDelegate();
+    }
 }
 
 void CWURLSession::finishTasksAndInvalidate()
@@ -401,9 +423,16 @@ KBAuthChallengeDisposition CWURLSession::askTrust(const KBURLAuthenticationChall
     auto self = shared_from_this();
     if (onCallingThread) {
         current->didReceiveChallenge(*this, challenge, completion);
-    } else {
-        onDelegateQueue(
-            [self, current, challenge, completion] { current->didReceiveChallenge(*self, challenge, completion); });
+        return future.get();
+    }
+    onDelegateQueue(
+        [self, current, challenge, completion] { current->didReceiveChallenge(*self, challenge, completion); });
+    // The answer comes from the delegate queue, which may never run again
+    // once the quit has begun: a stopping worker gives the handshake up.
+    while (future.wait_for(kTrustWaitSlice) != std::future_status::ready) {
+        if (engine_->isStopping()) {
+            return KBAuthChallengeDisposition::CancelAuthenticationChallenge;
+        }
     }
     return future.get();
 }

@@ -5,6 +5,7 @@
 #include "kit/core/CWURLSessionTask.h"
 #include "kit/support/KBOperationQueue.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -30,6 +31,16 @@ public:
         const std::shared_ptr<CWURLSessionDelegate>& delegate = nullptr,
         std::shared_ptr<KBOperationQueue> delegateQueue = nullptr);
     static std::shared_ptr<KBOperationQueue> newDefaultDelegateQueue();
+
+    // At quit, stops every session's worker: its transfers end as cancelled
+    // (their completions are queued as usual), it leaves its poll and is
+    // joined, all within `grace`. A worker waiting for a trust answer stops
+    // waiting. From then on, sessions take no work: a task resumed later
+    // ends at once as cancelled, and so does a synchronous request. Answers
+    // whether every worker has ended; when one has not, the process must end
+    // without running exit handlers, which would free what it still uses.
+    static bool endAllWorkers(std::chrono::milliseconds grace);
+    static bool workersEnded();
 
     ~CWURLSession();
 

@@ -50,6 +50,9 @@ protected:
 private:
     friend class CWURLSession;
 
+    // A task that never became a running transfer completes with `error`.
+    void endUnstarted(const std::shared_ptr<CWURLSession>& session, const KBError& error);
+
     const Kind kind_;
     const uint64_t identifier_;
     KBURLRequest request_;

@@ -8,6 +8,7 @@
 #include <openssl/x509.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <thread>
@@ -78,17 +79,29 @@ struct CWURLSessionTask::Transfer {
 struct CWURLSession::Engine {
     Engine();
     ~Engine();
+    // Starts the worker, unless the workers were ended for the quit: then
+    // the engine is stopped from the start and takes no work.
     void start(const std::shared_ptr<Engine>& self);
-    void post(std::function<void()> command);
+    // False when the engine has stopped: the command will never run.
+    bool post(std::function<void()> command);
     void stop();
+    // Stops the worker and joins it unless it has not left its work by
+    // `deadline`; answers whether it has.
+    bool stopBy(std::chrono::steady_clock::time_point deadline);
+    bool isStopping();
     void add(const std::shared_ptr<CWURLSessionTask>& task);
     void finish(CURL* easy, int result);
     void run();
+    // On the worker at its stop: every transfer ends as cancelled and the
+    // multi handle goes with its connections, while TLS is still set up.
+    void cancelAllAndClose();
 
     CURLM* multi;
     std::thread worker;
     std::mutex mutex;
+    std::condition_variable endedChanged;
     std::vector<std::function<void()>> commands;
     bool stopping = false;
+    bool ended = false;
     std::map<CURL*, std::shared_ptr<CWURLSessionTask>> running;
 };

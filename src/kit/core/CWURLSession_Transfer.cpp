@@ -312,6 +312,10 @@ bool CWURLSessionTask::Transfer::idleTooLong()
     if (idle > std::chrono::duration<double>(idleTimeout)) {
         timedOut = true;
     }
+    // A request on a caller's thread has no worker to be stopped at quit.
+    if (synchronous && CWURLSession::workersEnded()) {
+        cancelled = true;
+    }
     return timedOut || cancelled;
 }
 
@@ -445,6 +449,59 @@ std::string CWURLSessionTask::Transfer::hostOfURL(const std::string& url)
 
 // ---- the worker ----
 
+namespace {
+
+// Every session's engine, so that the quit can stop their workers. It is
+// never destroyed: an engine may go with a static after it would have been.
+struct EngineRegistry {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<CWURLSession::Engine>> engines;
+    std::atomic<bool> closed{false};
+};
+
+EngineRegistry& engineRegistry()
+{
+    static auto* registry = new EngineRegistry;
+    return *registry;
+}
+
+} // namespace
+
+bool CWURLSession::endAllWorkers(std::chrono::milliseconds grace)
+{
+    std::vector<std::shared_ptr<Engine>> engines;
+    {
+        auto& registry = engineRegistry();
+        std::lock_guard lock(registry.mutex);
+        registry.closed = true;
+        for (const auto& engine : registry.engines) {
+            if (auto live = engine.lock()) {
+                engines.push_back(std::move(live));
+            }
+        }
+        registry.engines.clear();
+    }
+    // All are told first, so that they wind down side by side within the grace.
+    for (const auto& engine : engines) {
+        std::lock_guard lock(engine->mutex);
+        engine->stopping = true;
+        if (engine->multi != nullptr) {
+            curl_multi_wakeup(engine->multi);
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    bool allEnded = true;
+    for (const auto& engine : engines) {
+        allEnded = engine->stopBy(deadline) && allEnded;
+    }
+    return allEnded;
+}
+
+bool CWURLSession::workersEnded()
+{
+    return engineRegistry().closed.load();
+}
+
 CWURLSession::Engine::Engine()
     : multi(curl_multi_init())
 {
@@ -453,21 +510,41 @@ CWURLSession::Engine::Engine()
 CWURLSession::Engine::~Engine()
 {
     running.clear();
-    curl_multi_cleanup(multi);
+    if (multi != nullptr) {
+        curl_multi_cleanup(multi);
+    }
 }
 
 void CWURLSession::Engine::start(const std::shared_ptr<Engine>& self)
 {
+    auto& registry = engineRegistry();
+    std::lock_guard lock(registry.mutex);
+    if (registry.closed) {
+        std::lock_guard own(mutex);
+        stopping = true;
+        ended = true;
+        return;
+    }
+    std::erase_if(registry.engines, [](const auto& engine) { return engine.expired(); });
+    registry.engines.push_back(self);
     worker = std::thread([self] { self->run(); });
 }
 
-void CWURLSession::Engine::post(std::function<void()> command)
+bool CWURLSession::Engine::post(std::function<void()> command)
 {
-    {
-        std::lock_guard lock(mutex);
-        commands.push_back(std::move(command));
+    std::lock_guard lock(mutex);
+    if (stopping) {
+        return false;
     }
+    commands.push_back(std::move(command));
     curl_multi_wakeup(multi);
+    return true;
+}
+
+bool CWURLSession::Engine::isStopping()
+{
+    std::lock_guard lock(mutex);
+    return stopping;
 }
 
 void CWURLSession::Engine::stop()
@@ -475,13 +552,33 @@ void CWURLSession::Engine::stop()
     {
         std::lock_guard lock(mutex);
         stopping = true;
+        if (multi != nullptr) {
+            curl_multi_wakeup(multi);
+        }
     }
-    curl_multi_wakeup(multi);
     if (worker.get_id() == std::this_thread::get_id()) {
         worker.detach();
     } else if (worker.joinable()) {
         worker.join();
     }
+}
+
+bool CWURLSession::Engine::stopBy(std::chrono::steady_clock::time_point deadline)
+{
+    {
+        std::unique_lock lock(mutex);
+        stopping = true;
+        if (multi != nullptr) {
+            curl_multi_wakeup(multi);
+        }
+        if (!endedChanged.wait_until(lock, deadline, [this] { return ended; })) {
+            return false;
+        }
+    }
+    if (worker.joinable() && worker.get_id() != std::this_thread::get_id()) {
+        worker.join();
+    }
+    return true;
 }
 
 void CWURLSession::Engine::add(const std::shared_ptr<CWURLSessionTask>& task)
@@ -536,6 +633,7 @@ void CWURLSession::Engine::run()
             command();
         }
         if (stop) {
+            cancelAllAndClose();
             return;
         }
         int active = 0;
@@ -559,4 +657,22 @@ void CWURLSession::Engine::run()
         }
         curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
     }
+}
+
+void CWURLSession::Engine::cancelAllAndClose()
+{
+    while (!running.empty()) {
+        CURL* easy = running.begin()->first;
+        running.begin()->second->transfer_->cancelled = true;
+        finish(easy, CURLE_ABORTED_BY_CALLBACK);
+    }
+    CURLM* closing = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        std::swap(closing, multi);
+    }
+    curl_multi_cleanup(closing);
+    std::lock_guard lock(mutex);
+    ended = true;
+    endedChanged.notify_all();
 }

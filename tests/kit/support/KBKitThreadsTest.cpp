@@ -3,6 +3,7 @@
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBRealClock.h"
 #include "kit/support/KBSerialQueue.h"
+#include "kit/support/harness/ChildRequire.h"
 
 #include <gtest/gtest.h>
 
@@ -19,15 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-void require(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "not so: %s\n", what);
-        std::fflush(stderr);
-        std::_Exit(1);
-    }
-}
 
 void queuedWorkRunsTimersStopAndTheThreadsEnd()
 {
@@ -50,19 +42,19 @@ void queuedWorkRunsTimersStopAndTheThreadsEnd()
     queue.async([&] { KBQueue::global()->async([&] { ++ran; }); });
     KBMainQueue::shared()->async([&] { mainQueueRan = true; });
 
-    require(KBKitThreads::end(2000ms), "every kit thread ended");
-    require(ran.load() == 51, "the work queued before the quit ran, chained work included");
-    require(mainQueueRan.load(), "the main queue's block ran");
+    requireInChild(KBKitThreads::end(2000ms), "every kit thread ended");
+    requireInChild(ran.load() == 51, "the work queued before the quit ran, chained work included");
+    requireInChild(mainQueueRan.load(), "the main queue's block ran");
 
     std::atomic<bool> ranAfterQuit{false};
     queue.async([&] { ranAfterQuit = true; });
     std::this_thread::sleep_for(400ms);
-    require(!timerFired.load(), "no timer fired after the quit");
-    require(!ranAfterQuit.load(), "no work posted after the quit ran");
+    requireInChild(!timerFired.load(), "no timer fired after the quit");
+    requireInChild(!ranAfterQuit.load(), "no work posted after the quit ran");
     // Nothing is left to run a synchronous block: the caller runs it.
     bool ranInline = false;
     queue.sync([&] { ranInline = true; });
-    require(ranInline, "a synchronous block after the quit ran on its caller");
+    requireInChild(ranInline, "a synchronous block after the quit ran on its caller");
     std::_Exit(0);
 }
 
@@ -82,10 +74,10 @@ void aBlockThatDoesNotEndIsReportedNotWaitedFor()
     const auto before = std::chrono::steady_clock::now();
     const bool ended = KBKitThreads::end(100ms);
     const auto waited = std::chrono::steady_clock::now() - before;
-    require(!ended, "a thread still running is reported");
-    require(waited < 5s, "the quit waits a bounded time");
+    requireInChild(!ended, "a thread still running is reported");
+    requireInChild(waited < 5s, "the quit waits a bounded time");
     release = true;
-    require(KBKitThreads::end(2000ms), "a later call sees the thread end");
+    requireInChild(KBKitThreads::end(2000ms), "a later call sees the thread end");
     std::_Exit(0);
 }
 
