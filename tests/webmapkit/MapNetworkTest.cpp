@@ -2,6 +2,7 @@
 
 #include "foundation/AppInfo.h"
 #include "support/LoopbackHttpServer.h"
+#include "webmapkit/MapClock.h"
 #include "webmapkit/MapTestSupport.h"
 
 #include <QNetworkReply>
@@ -29,6 +30,15 @@ LoopbackResponse redirectTo(const QByteArray& location)
     LoopbackResponse response;
     response.status = 302;
     response.headers.append(qMakePair(QByteArray("Location"), location));
+    return response;
+}
+
+// A redirect whose answer announces `length` bytes and never sends them.
+LoopbackResponse redirectAnnouncing(const QByteArray& location, const QByteArray& length)
+{
+    LoopbackResponse response = redirectTo(location);
+    response.declareLength = false;
+    response.headers.append(qMakePair(QByteArray("Content-Length"), length));
     return response;
 }
 
@@ -169,4 +179,69 @@ TEST(MapNetworkTest, NoThreadOfTheClientOutlivesTheApplication)
     EXPECT_EQ(quitting.exitCode(), 0);
     EXPECT_EQ(quitting.readAllStandardOutput().toStdString(),
         "network threads while open: 1, after the end: 0, answered: no\n");
+}
+
+TEST(MapNetworkTest, AnHttpsRequestFollowsRedirectsOverHttpsOnlyNeverToPlainHttp)
+{
+    LoopbackHttpServer plain;
+    ASSERT_TRUE(plain.start());
+    plain.setHandler([](const LoopbackRequest&) { return LoopbackResponse::json("[\"plain\"]"); });
+    LoopbackHttpServer secure;
+    ASSERT_TRUE(secure.startHttps());
+    secure.setHandler([&plain](const LoopbackRequest& request) {
+        if (request.path() == QLatin1String("/within")) {
+            return redirectTo("/moved");
+        }
+        if (request.path() == QLatin1String("/moved")) {
+            return LoopbackResponse::json("[\"secure\"]");
+        }
+        return redirectTo(plain.url(QStringLiteral("/down")).toUtf8());
+    });
+
+    const auto within = fetch(QUrl(secure.url(QStringLiteral("/within"))));
+    ASSERT_TRUE(within.has_value());
+    EXPECT_TRUE(within->ok) << within->errorText.toStdString();
+    EXPECT_EQ(within->body, QByteArray("[\"secure\"]"));
+
+    const auto down = fetch(QUrl(secure.url(QStringLiteral("/to-plain"))));
+    ASSERT_TRUE(down.has_value());
+    EXPECT_FALSE(down->ok);
+    EXPECT_EQ(down->status, 302);
+    EXPECT_EQ(plain.requestCount(), 0);
+}
+
+// Refused while its redirect's headers are in, an answer ends there: its
+// Location is not asked for.
+TEST(MapNetworkTest, ARedirectRefusedAsTooLargeOrTooLateIsNotFollowed)
+{
+    ManualMapClock clock;
+    MapClock::setDefaultClock(&clock);
+    LoopbackHttpServer secure;
+    ASSERT_TRUE(secure.startHttps());
+    secure.setHandler([](const LoopbackRequest& request) {
+        if (request.path() == QLatin1String("/target")) {
+            return LoopbackResponse::json("[1]");
+        }
+        return redirectAnnouncing("/target", request.path() == QLatin1String("/large") ? "5000000" : "100");
+    });
+
+    const auto large = fetch(QUrl(secure.url(QStringLiteral("/large"))));
+    ASSERT_TRUE(large.has_value());
+    EXPECT_FALSE(large->ok);
+    EXPECT_TRUE(large->errorText.contains(QStringLiteral("more than the"))) << large->errorText.toStdString();
+
+    std::optional<MapReply> late;
+    QObject context;
+    MapNetwork::shared()->get(QUrl(secure.url(QStringLiteral("/late"))), QStringLiteral("test"), &context,
+        [&](const MapReply& reply) { late = reply; });
+    ASSERT_TRUE(secure.waitForRequests(2));
+    // The redirect's headers reach the client; its body never comes.
+    QTest::qWait(200);
+    clock.advance(MapAccessManager::kDefaultDeadlineSeconds + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return late.has_value(); }, 5000));
+    EXPECT_FALSE(late->ok);
+    EXPECT_TRUE(late->errorText.contains(QStringLiteral("no complete answer"))) << late->errorText.toStdString();
+    QTest::qWait(100);
+    EXPECT_EQ(secure.requestCount(), 2) << "no request for the redirect's target";
+    MapClock::setDefaultClock(nullptr);
 }
