@@ -323,3 +323,38 @@ TEST(CrashChildSignalTest, HandlersOfOthersAreChainedAndReported)
         EXPECT_TRUE(folder.read("warnings.txt").find("SIGABRT") == std::string::npos);
     }
 }
+
+// Without thread tables the crashed thread is still recorded, alone, with the
+// registers and stack of its signal context.
+TEST(CrashChildSignalTest, AFaultBeforeTheThreadTablesRecordsTheCrashedThreadFromItsSignal)
+{
+    CrashReportFolder folder(false);
+    expectDeathBy(runCrasher("no-thread-tables", folder.path()), SIGSEGV);
+    const json threads = only(folder, "signal.cwrecord", "threads");
+    ASSERT_EQ(threads.size(), 1u) << threads;
+    const json crashed = crashedThread(threads);
+    const json& stack = crashed["stacktrace"];
+    ASSERT_GE(stack.size(), 2u) << crashed;
+    EXPECT_EQ(stack[0], crashed["registers"]["rip"]);
+    const uint64_t faulting = crasherFacts(folder.read("crasher.txt")).find("fault_function")->second;
+    const uint64_t intoFault = stack[1];
+    EXPECT_GT(intoFault, faulting);
+    EXPECT_LT(intoFault, faulting + 512);
+}
+
+// A child made by fork lists its own threads: its crashed one and the thread
+// it named, none of the parent's it was copied from.
+TEST(CrashChildSignalTest, AFaultInAForkedChildListsTheChildsOwnThreads)
+{
+    CrashReportFolder folder(false);
+    const int status = runCrasher("forked-child", folder.path());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    const json threads = only(folder, "signal.cwrecord", "threads");
+    const json names = only(folder, "signal.cwrecord", "thread_names");
+    ASSERT_EQ(threads.size(), 2u) << names;
+    crashedThread(threads);
+    EXPECT_NE(std::find(names.begin(), names.end(), "child-own"), names.end()) << names;
+    for (const char* parents : {"parent-one", "parent-two"}) {
+        EXPECT_EQ(std::find(names.begin(), names.end(), parents), names.end()) << names;
+    }
+}

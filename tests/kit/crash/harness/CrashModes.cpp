@@ -7,6 +7,7 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <assert.h>
@@ -31,6 +32,7 @@
 #include "kit/crash/crashpath/CWContext.h"
 #include "kit/crash/crashpath/CWHandler.h"
 #include "kit/crash/crashpath/CWSignal.h"
+#include "kit/crash/crashpath/CWThreadSuspension.h"
 #include "kit/support/KBSerialQueue.h"
 
 namespace {
@@ -324,6 +326,52 @@ void threadTids()
     std::_Exit(31);
 }
 
+// Starts a thread of that name that waits until the process ends.
+void startNamedWaiter(const char* name)
+{
+    std::atomic<bool> named{false};
+    std::thread([&named, name] {
+        pthread_setname_np(pthread_self(), name);
+        named = true;
+        for (;;) {
+            pause();
+        }
+    }).detach();
+    while (!named.load()) {
+        usleep(100);
+    }
+}
+
+// A fault while the thread tables are not there, as when their set-up failed
+// or has not run yet: a waiting thread beside it, then the null write.
+[[noreturn]] void faultWithoutThreadTables()
+{
+    startNamedWaiter("unlisted");
+    CWThreadTablesInstall(nullptr);
+    chainTop();
+    std::_Exit(38);
+}
+
+// The set-up process has two named threads and forks; the child names a
+// thread of its own and faults. Ends with 0 when the child died by SIGSEGV.
+[[noreturn]] void faultInForkedChild()
+{
+    startNamedWaiter("parent-one");
+    startNamedWaiter("parent-two");
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        startNamedWaiter("child-own");
+        chainTop();
+        _exit(39);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) {
+        std::_Exit(40);
+    }
+    std::_Exit(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV ? 0 : 41);
+}
+
 // Six threads fault at the same moment; the first to reach the handler owns
 // the report and the others wait for it.
 [[noreturn]] void sixFaultsAtOnce()
@@ -404,6 +452,10 @@ bool runCrashMode(const std::string& mode, const std::string& folder, int* statu
         raiseUsr1();
     } else if (mode == "threads") {
         crashBesideManyThreads();
+    } else if (mode == "no-thread-tables") {
+        faultWithoutThreadTables();
+    } else if (mode == "forked-child") {
+        faultInForkedChild();
     } else if (mode == "second-crash") {
         secondCrash();
     } else if (mode == "six-faults") {
