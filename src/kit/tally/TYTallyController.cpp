@@ -304,6 +304,7 @@ void TYTallyController::flushTimerFired()
         flushTimer_.reset();
         return;
     }
+    reportDroppedBatches();
     if (shouldSubmitLogAtURL(currentLogURL_)) {
         rotateAndSubmitCurrentLog();
     }

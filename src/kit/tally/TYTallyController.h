@@ -12,6 +12,7 @@
 #include "kit/tally/TYTimer.h"
 #include "kit/tally/TYUploader.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <set>
@@ -66,6 +67,11 @@ public:
     void boundPendingBatches();
     // Batches dropped by that bound since the start.
     uint64_t droppedBatchCount() const;
+    // Writes the count of batches dropped since the start, when it grew since
+    // it was last written. Against a failing server a batch may go with every
+    // flush, so the count is written with the first drop and then at most
+    // once per firing of the flush timer, never once per batch.
+    void reportDroppedBatches();
     static std::shared_ptr<TYCrashMetadata> replacePreviousExecutionMetadataWithCurrentMetadata(
         const std::shared_ptr<TYMetadata>& metadata, const std::string& root);
     std::string multipartMimeURLWithBoundary(const std::string& boundary) const;
@@ -137,5 +143,6 @@ private:
     std::shared_ptr<TYNetworkRetryHandler> networkRetryHandler_;
     std::shared_ptr<TYUploader> uploader_;
     int64_t maximumPendingBatches_ = 0;
-    uint64_t droppedBatchCount_ = 0;
+    std::atomic<uint64_t> droppedBatchCount_{0};
+    std::atomic<uint64_t> reportedDropCount_{0};
 };

@@ -120,9 +120,19 @@ void TYTallyController::boundPendingBatches()
         ++dropped;
     }
     droppedBatchCount_ += dropped;
-    TYLogger::printAlways("[Tally] Dropped " + std::to_string(dropped) + " pending batches past the limit of "
-        + std::to_string(maximumPendingBatches_) + ", oldest first (" + std::to_string(droppedBatchCount_)
-        + " dropped since the start)");
+    if (reportedDropCount_.load() == 0) {
+        reportDroppedBatches();
+    }
+}
+
+void TYTallyController::reportDroppedBatches()
+{
+    const uint64_t dropped = droppedBatchCount_.load();
+    if (reportedDropCount_.exchange(dropped) == dropped) {
+        return;
+    }
+    TYLogger::printAlways("[Tally] " + std::to_string(dropped) + " pending batches dropped since the start, oldest "
+        + "first, past the limit of " + std::to_string(maximumPendingBatches_));
 }
 
 uint64_t TYTallyController::droppedBatchCount() const

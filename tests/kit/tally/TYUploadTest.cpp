@@ -348,6 +348,45 @@ TEST_F(TallyUploadTest, ABatchPackagedAroundTheFirstSettingsIsSentAtOnceInEither
     }
 }
 
+// A batch dropped with every flush against a failing server: the count is
+// written with the first drop and then once per firing of the flush timer,
+// not once per batch.
+TEST_F(TallyUploadTest, DroppedBatchesAreCountedInOneLinePerFlush)
+{
+    LoopbackServer server;
+    server.script("/spi/v2/events", LoopbackReply::answer(503));
+    useSettings(server.url("/spi/v2/events"), {{"flush_interval_secs", 600}});
+    auto controller = startController<TYTallyController>();
+    // The timer's firing hops through the global queue: once the line it
+    // writes is there, every firing before it has run.
+    const auto fireFlushTimer = [&] {
+        controller->eventQueue()->waitUntilAllOperationsAreFinished();
+        clock->advance(700);
+        mainQueue->pump();
+    };
+    size_t sent = 0;
+    const auto flushABatch = [&] {
+        controller->enqueueEvent(TYLifecycleEvent::eventWithNotification("NSApplicationDidBecomeActiveNotification"));
+        controller->eventQueue()->waitUntilAllOperationsAreFinished();
+        EXPECT_TRUE(server.waitForRequests(++sent));
+    };
+    // The limit is the default hundred.
+    for (int batch = 0; batch < 104; ++batch) {
+        flushABatch();
+    }
+    EXPECT_EQ(controller->droppedBatchCount(), 4u);
+    EXPECT_EQ(log.count("pending batches dropped"), 1u);
+    EXPECT_TRUE(log.contains("[Tally] 1 pending batches dropped since the start, oldest first, past the limit of 100"));
+
+    fireFlushTimer();
+    EXPECT_TRUE(eventually([&] { return log.contains("[Tally] 4 pending batches dropped since the start"); }));
+    // Nothing dropped before the next firing: it writes nothing.
+    fireFlushTimer();
+    flushABatch();
+    fireFlushTimer();
+    EXPECT_TRUE(eventually([&] { return log.contains("[Tally] 5 pending batches dropped since the start"); }));
+}
+
 // Against a server that keeps failing, hundreds of batches wait for their
 // retries: the newest hundred stay on disk, the older ones go with their
 // retries, and no waiting batch holds a descriptor, so a process allowed
@@ -387,8 +426,9 @@ TEST_F(TallyUploadTest, BatchesWaitingOnAFailingServerStayBoundedInFilesDescript
     }
     EXPECT_EQ(filesWithExtension("multipartmime"), newest);
     EXPECT_EQ(controller->droppedBatchCount(), kBatches - kLimit);
-    EXPECT_TRUE(log.contains("[Tally] Dropped 1 pending batches past the limit of 100, oldest first (150 dropped "
-                             "since the start)"));
+    // Without a flush timer only the first drop is written.
+    EXPECT_EQ(log.count("pending batches dropped"), 1u);
+    EXPECT_TRUE(log.contains("[Tally] 1 pending batches dropped since the start, oldest first, past the limit of 100"));
 
     // The server is back: only the hundred kept are tried again, once each,
     // and nothing of them is left behind.
