@@ -92,9 +92,17 @@ bool iptcDatasetsUnreadable(const QByteArray& iptc)
     return !onlyPaddingFrom(at);
 }
 
+// Where kept segments go when the written file has none of their kind: an
+// EXIF segment leads the file, after the JFIF segments, as readers expect and
+// as it lay before a multi-picture index, whose offsets to the pictures after
+// the file's own count the bytes between them; Photoshop's go after the
+// other application segments.
+enum class Place { AfterJfif, AfterApplicationSegments };
+
 // Every segment of `original` that passes `test`, in place of those of
 // `written` that do.
-std::optional<QByteArray> withSegmentsOf(const QByteArray& written, const QByteArray& original, const SegmentTest& test)
+std::optional<QByteArray> withSegmentsOf(
+    const QByteArray& written, const QByteArray& original, const SegmentTest& test, Place place)
 {
     const auto writtenHeader = JpegSegments::header(written);
     const auto originalHeader = JpegSegments::header(original);
@@ -113,11 +121,12 @@ std::optional<QByteArray> withSegmentsOf(const QByteArray& written, const QByteA
     qsizetype copiedUpTo = 0;
     for (const JpegSegments::Segment& segment : writtenHeader->segments) {
         const bool application = segment.marker >= 0xE0 && segment.marker <= 0xEF;
+        const bool placeBefore = place == Place::AfterJfif ? segment.marker != 0xE0 : !application;
         if (test(written, segment)) {
             result.append(written.mid(copiedUpTo, segment.offset - copiedUpTo));
             insertAt = insertAt < 0 ? result.size() : insertAt;
             copiedUpTo = segment.offset + segment.size;
-        } else if (!application && insertAt < 0) {
+        } else if (placeBefore && insertAt < 0) {
             result.append(written.mid(copiedUpTo, segment.offset - copiedUpTo));
             insertAt = result.size();
             copiedUpTo = segment.offset;
@@ -176,10 +185,10 @@ bool UnreadableBlocks::hasDamagedIptc(const QByteArray& jpeg)
 std::optional<QByteArray> UnreadableBlocks::withPhotoshopSegmentsOf(
     const QByteArray& written, const QByteArray& original)
 {
-    return withSegmentsOf(written, original, isPhotoshopSegment);
+    return withSegmentsOf(written, original, isPhotoshopSegment, Place::AfterApplicationSegments);
 }
 
 std::optional<QByteArray> UnreadableBlocks::withExifSegmentOf(const QByteArray& written, const QByteArray& original)
 {
-    return withSegmentsOf(written, original, isExifSegment);
+    return withSegmentsOf(written, original, isExifSegment, Place::AfterJfif);
 }

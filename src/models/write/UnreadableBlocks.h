@@ -31,7 +31,8 @@ public:
 
     // `written` with its Photoshop APP13 segments (or its first EXIF APP1
     // segment) replaced by those of `original`, put where the written ones
-    // were, or before the first segment that is no application segment.
+    // were, or else before the first segment that is no application segment
+    // (the EXIF segment: after the JFIF segments that lead the file).
     // Nothing when either file's structure cannot be walked.
     static std::optional<QByteArray> withPhotoshopSegmentsOf(const QByteArray& written, const QByteArray& original);
     static std::optional<QByteArray> withExifSegmentOf(const QByteArray& written, const QByteArray& original);

@@ -3,6 +3,7 @@
 #include "models/formats/ExivRuntime.h"
 
 #include "models/formats/JpegSegments.h"
+#include "models/formats/MultiPictureIndex.h"
 #include "models/formats/PngProfileChunk.h"
 #include "models/formats/SonyPreviewImage.h"
 #include "models/write/ExifBlockDamage.h"
@@ -448,6 +449,20 @@ bool sameSonyPreview(const QByteArray& before, const QByteArray& after, int type
     return true;
 }
 
+// The pictures a JPEG stores after its own are still where its multi-picture
+// index names them.
+bool sameStoredPictures(const QByteArray& before, const QByteArray& after, int type, QString* why)
+{
+    if (type != Exiv2::ImageType::jpeg) {
+        return true;
+    }
+    const std::vector<QByteArrayView> stored = MultiPictureIndex::storedPicturesIn(before);
+    if (!stored.empty() && MultiPictureIndex::storedPicturesIn(after) != stored) {
+        return fail(why, QStringLiteral("the preview image the file's multi-picture index names is no longer found"));
+    }
+    return true;
+}
+
 // A block the library cannot read compares as absent on both sides; it must
 // come back byte for byte (see UnreadableBlocks). An EXIF block can be kept
 // so only in a JPEG, where it is a segment of its own.
@@ -627,7 +642,8 @@ bool WrittenImageCheck::check(const QByteArray& before, const QByteArray& after,
         return fail(why, QStringLiteral("the written file holds more than one EXIF block"));
     }
     // XMP left out of the read came back byte for byte: nothing to compare.
-    if ((!parsed && !sameXmp(expected, *newImage, why)) || !sameSonyPreview(before, after, type, why)) {
+    if ((!parsed && !sameXmp(expected, *newImage, why)) || !sameSonyPreview(before, after, type, why)
+        || !sameStoredPictures(before, after, type, why)) {
         return false;
     }
     // A lost picture is told before an unreadable block (a TIFF whose first

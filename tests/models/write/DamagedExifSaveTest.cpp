@@ -248,3 +248,27 @@ TEST_F(DamagedExifSaveTest, ASonyPreviewThatADamagedExifBlockCannotFollowRefuses
         QFile::remove(user);
     }
 }
+
+// The same file's preview as its multi-picture index names it (its maker
+// note's header damaged too, so that no Sony entry names it): the index
+// counts its offsets across the bytes up to the picture, so the kept EXIF
+// segment goes back before it, where it lay, and a title edit saves with the
+// preview still found.
+TEST_F(DamagedExifSaveTest, APreviewNamedByAMultiPictureIndexIsFoundAfterADamagedExifBlockIsKept)
+{
+    const QByteArray preview = ExifTool::binary(ImageFixtures::sample("npm-sony-a6000.jpg"), "MPF:PreviewImage");
+    ASSERT_GT(preview.size(), 500000);
+    Field mended;
+    const QString user = damaged(Damage{"npm-sony-a6000.jpg", "", ifd0WithNoEntries}, &mended);
+    QByteArray bytes = WrittenFileProbe::bytes(user);
+    const qsizetype sony = bytes.indexOf("SONY DSC ");
+    ASSERT_GT(sony, 0);
+    bytes[sony] = 'Z';
+    ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
+
+    const auto image = openWorkingCopy(user);
+    edit(image, "Iptc.Application2.ObjectName", "Harbour");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_EQ(ExifTool::read(user).value("IPTC:ObjectName").toString(), QString("Harbour"));
+    EXPECT_EQ(ExifTool::binary(user, "MPF:PreviewImage"), preview);
+}
