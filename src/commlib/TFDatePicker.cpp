@@ -46,10 +46,12 @@ TFDatePicker::TFDatePicker(Elements elements, QWidget* parent)
     connect(clearAction_, &QAction::triggered, this, &TFDatePicker::clearByUser);
     connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] {
         refreshLook();
-        if (!settingValue_) {
+        if (!settingValue_ && !handlingKey_) {
             emit userDateChanged();
         }
     });
+    // Connected before any caller's: the value is settled when they hear of the end.
+    connect(this, &QAbstractSpinBox::editingFinished, this, &TFDatePicker::endTyping);
     applyElements();
     setDateValue(QDateTime());
 }
@@ -81,6 +83,10 @@ void TFDatePicker::applyElements()
     settingValue_ = false;
     if (calendarPopup()) {
         calendarWidget()->installEventFilter(this);
+        connect(calendarWidget(), &QCalendarWidget::clicked, this, &TFDatePicker::endTypingByCalendar,
+            Qt::UniqueConnection);
+        connect(calendarWidget(), &QCalendarWidget::activated, this, &TFDatePicker::endTypingByCalendar,
+            Qt::UniqueConnection);
     }
     refreshLook();
 }
@@ -102,11 +108,12 @@ void TFDatePicker::setTextColorWhenNil(const QColor& colour)
 
 QDateTime TFDatePicker::dateValue() const
 {
-    return isEmpty() ? QDateTime() : dateTime();
+    return isEmpty() || (typingIntoEmpty_ && !isTypedWhole()) ? QDateTime() : dateTime();
 }
 
 void TFDatePicker::setDateValue(const QDateTime& value)
 {
+    forgetTyping();
     settingValue_ = true;
     if (value.isValid()) {
         // Keep the wall clock as given, whatever zone the value came in.
@@ -151,6 +158,7 @@ void TFDatePicker::refreshLook()
 
 void TFDatePicker::clearByUser()
 {
+    forgetTyping();
     if (!isEmpty()) {
         setDateTime(noDateMarker);
     }
@@ -158,24 +166,40 @@ void TFDatePicker::clearByUser()
 
 void TFDatePicker::keyPressEvent(QKeyEvent* event)
 {
+    const QDateTime before = dateValue();
+    handlingKey_ = true;
+    typeKey(event);
+    handlingKey_ = false;
+    if (dateValue() != before) {
+        emit userDateChanged();
+    }
+}
+
+void TFDatePicker::typeKey(QKeyEvent* event)
+{
     if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
         clearByUser();
         return;
     }
     const QString typed = event->text();
     const bool printable = !typed.isEmpty() && typed.front().isPrint();
+    const bool digit = printable && typed.front().isDigit();
     // An empty field shows its pattern, which the user types over.
     if (printable && isEmpty()) {
         startTypingIntoEmpty();
     }
-    if (separatorPassed_ && printable && !typed.front().isDigit()) {
+    if (separatorPassed_ && printable && !digit) {
         separatorPassed_ = false;
         event->accept();
         return;
     }
     const int section = currentSectionIndex();
+    const Section typedInto = currentSection();
     QDateTimeEdit::keyPressEvent(event);
-    separatorPassed_ = printable && typed.front().isDigit() && currentSectionIndex() > section;
+    separatorPassed_ = digit && currentSectionIndex() > section;
+    if (typingIntoEmpty_) {
+        countTypedKey(typedInto, digit, event->key() == Qt::Key_Backspace);
+    }
 }
 
 void TFDatePicker::startTypingIntoEmpty()
@@ -183,17 +207,77 @@ void TFDatePicker::startTypingIntoEmpty()
     // Whole seconds: the fields show no fraction, so none may hide in the value.
     QDateTime now = DateServices::wallClockOf(QDateTime::currentDateTime());
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    settingValue_ = true;
     setDateTime(now);
+    settingValue_ = false;
+    forgetTyping();
+    typingIntoEmpty_ = true;
     setCurrentSectionIndex(0);
     setSelectedSection(sectionAt(0));
 }
 
+void TFDatePicker::countTypedKey(Section section, bool digit, bool deleted)
+{
+    if (digit) {
+        ++typedDigits_;
+        typedSections_.setFlag(section);
+    } else if (deleted && typedDigits_ > 0) {
+        --typedDigits_;
+    }
+    if (typedDigits_ == 0) {
+        emptySilently();
+    }
+}
+
+bool TFDatePicker::isTypedWhole() const
+{
+    const Sections shown = displayedSections() & (DateSections_Mask | TimeSections_Mask);
+    return (typedSections_ & shown) == shown;
+}
+
+void TFDatePicker::endTyping()
+{
+    if (typingIntoEmpty_ && !isTypedWhole()) {
+        emptySilently();
+    }
+    forgetTyping();
+}
+
+void TFDatePicker::endTypingByCalendar()
+{
+    // A day picked is a whole date, whatever was typed before.
+    const QDateTime before = dateValue();
+    forgetTyping();
+    if (dateValue() != before) {
+        emit userDateChanged();
+    }
+}
+
+void TFDatePicker::forgetTyping()
+{
+    typingIntoEmpty_ = false;
+    typedSections_ = NoSection;
+    typedDigits_ = 0;
+}
+
+void TFDatePicker::emptySilently()
+{
+    forgetTyping();
+    settingValue_ = true;
+    setDateTime(noDateMarker);
+    settingValue_ = false;
+    refreshLook();
+}
+
 void TFDatePicker::stepBy(int steps)
 {
+    // Nothing to step from: a value comes from typing or the calendar only.
     if (isEmpty()) {
-        // From nothing the arrows start at now, not at the marker's year.
-        setDateTime(DateServices::wallClockOf(QDateTime::currentDateTime()));
         return;
+    }
+    // Stepping a part of a date being typed chooses that part.
+    if (typingIntoEmpty_) {
+        typedSections_.setFlag(currentSection());
     }
     QDateTimeEdit::stepBy(steps);
 }
@@ -201,7 +285,7 @@ void TFDatePicker::stepBy(int steps)
 QAbstractSpinBox::StepEnabled TFDatePicker::stepEnabled() const
 {
     if (isEmpty()) {
-        return StepUpEnabled | StepDownEnabled;
+        return StepNone;
     }
     return QDateTimeEdit::stepEnabled();
 }

@@ -7,7 +7,10 @@ class QAction;
 
 // A date or time field that may hold no value. Empty, it shows its pattern
 // in the colour set for that state (grey by default); the clear button or the
-// Delete key empties it, the arrows start it at the current time.
+// Delete key empties it. An empty field gets a value only from a whole date
+// (or time) typed into it, or a day picked in its calendar: arrows and wheel
+// leave it empty, a part typed and deleted again empties it, and editing that
+// ends before every part was typed leaves it empty.
 //
 // Callers rely on:
 // - Values are wall clocks without a zone, carried as UTC date-times, so a
@@ -54,14 +57,31 @@ private:
     void applyElements();
     void refreshLook();
     void clearByUser();
+    void typeKey(QKeyEvent* event);
     // The first key typed into an empty field: the field holds a date to
-    // type over (now), its first part selected.
+    // type over (now), its first part selected; it stands for no value
+    // until every part was typed.
     void startTypingIntoEmpty();
+    // Counts the digits typed into an empty field, and those deleted again:
+    // with none left (or none typed yet) the field is empty again.
+    void countTypedKey(Section section, bool digit, bool deleted);
+    bool isTypedWhole() const;
+    // Editing ended on a date typed only in part: the field is empty again.
+    void endTyping();
+    void endTypingByCalendar();
+    void forgetTyping();
+    void emptySilently();
     QSize withClearButton(QSize size) const;
 
     Elements elements_;
     bool calendarPopover_ = true;
     bool settingValue_ = false;
+    // A key is being handled: it tells of its change once, when done.
+    bool handlingKey_ = false;
+    // The field was empty when the user began typing into it.
+    bool typingIntoEmpty_ = false;
+    Sections typedSections_;
+    int typedDigits_ = 0;
     // A part just filled moved the cursor on by itself: the separator the
     // user types next is the one already passed.
     bool separatorPassed_ = false;

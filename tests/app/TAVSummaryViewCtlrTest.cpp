@@ -100,11 +100,9 @@ TEST_F(SummaryTabTest, DatePickersWriteTheirPatternsOrEmptyText)
     EXPECT_TRUE(time->isEmpty());
     EXPECT_EQ(date->dateValue().date(), QDate(2021, 7, 4));
 
-    QTest::keyClick(time, Qt::Key_Up); // the user starts the empty picker
+    QTest::keyClicks(time, "18:30:05"); // the user types a time into the empty picker
     emit time->editingFinished();
-    EXPECT_TRUE(
-        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(record->getValueForKey("Summary.CreateTime", 0)).hasMatch())
-        << qPrintable(record->getValueForKey("Summary.CreateTime", 0));
+    EXPECT_EQ(record->getValueForKey("Summary.CreateTime", 0), QStringLiteral("18:30:05"));
     EXPECT_TRUE(isStyledModified(labelOf(&tab, time)));
     EXPECT_EQ(recorder.posts.back(), Post(true, true));
 

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimeZone>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -86,9 +87,59 @@ TEST(TFDatePicker, ClearDeleteAndACalendarPickEachTellTheUserChangeOnce)
     EXPECT_TRUE(picker.isEmpty());
     QTest::keyClick(&picker, Qt::Key_Delete);
     EXPECT_EQ(user.count(), 3) << "emptying an empty picker changes nothing";
+}
 
-    QTest::keyClick(&picker, Qt::Key_Up);
-    EXPECT_EQ(picker.dateValue().date(), QDate::currentDate()) << "the arrows start an empty picker at today";
+// An empty picker gets a value from a whole date typed into it, and from
+// nothing less: not from an arrow or the wheel, not from a part of a date,
+// and a part typed and deleted again leaves it empty. The user hears of a
+// change only when there is a value to hear of.
+TEST(TFDatePicker, AnEmptyPickerTakesOnlyAWholeTypedDate)
+{
+    struct Case {
+        TFDatePicker::Elements elements;
+        const char* part;
+        const char* whole;
+    };
+    const Case cases[] = {
+        {TFDatePicker::Elements::Date, "2024-03", "2024-03-28"},
+        {TFDatePicker::Elements::Time, "15:03", "15:03:47"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.whole);
+        TFDatePicker picker(c.elements);
+        QLineEdit elsewhere;
+        picker.show();
+        elsewhere.show();
+        QSignalSpy user(&picker, &TFDatePicker::userDateChanged);
+        QSignalSpy ended(&picker, &QAbstractSpinBox::editingFinished);
+        picker.setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(&picker, Qt::Key_Up);
+        QTest::keyClick(&picker, Qt::Key_PageDown);
+        QWheelEvent wheel(QPointF(5, 5), picker.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&picker, &wheel);
+        EXPECT_TRUE(picker.isEmpty());
+
+        QTest::keyClick(&picker, Qt::Key_1);
+        EXPECT_FALSE(picker.dateValue().isValid());
+        QTest::keyClick(&picker, Qt::Key_Backspace);
+        EXPECT_TRUE(picker.isEmpty());
+        QTest::keyClick(&picker, Qt::Key_Minus);
+        EXPECT_TRUE(picker.isEmpty()) << "a separator is no date";
+
+        QTest::keyClicks(&picker, QLatin1String(c.part));
+        EXPECT_FALSE(picker.dateValue().isValid());
+        QTest::keyClick(&picker, Qt::Key_Return);
+        EXPECT_TRUE(picker.isEmpty()) << "the part typed is dropped when editing ends";
+        EXPECT_EQ(user.count(), 0);
+        EXPECT_GE(ended.count(), 1);
+
+        QTest::keyClicks(&picker, QLatin1String(c.whole));
+        EXPECT_TRUE(picker.dateValue().isValid());
+        EXPECT_GE(user.count(), 1);
+        elsewhere.setFocus(Qt::MouseFocusReason);
+        EXPECT_EQ(picker.findChild<QLineEdit*>()->text(), QLatin1String(c.whole));
+    }
 }
 
 // A date or time typed whole, separators included, is taken the same
