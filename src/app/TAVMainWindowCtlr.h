@@ -233,6 +233,7 @@ public:
     void photosViewCltrImportImagesWithProgres(TAVPhotosViewCltr* cltr, float progress) override;
     void photosViewCltrDidImportedImage(TAVPhotosViewCltr* cltr, const QList<TAVImageObjectPtr>& images) override;
     void photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr, const QList<int>& indexes) override;
+    void photosViewCltrWillRemoveImages(TAVPhotosViewCltr* cltr) override;
     void photosViewCltrDidRemoveImages(TAVPhotosViewCltr* cltr, const QList<TAVImageObjectPtr>& images) override;
 
     // ENTabBarViewDelegate.
@@ -321,6 +322,13 @@ private:
         QStringList positionNames;
     };
     void tellKeptXmp(const KeptXmp& kept);
+    // Asks before a command changes `concerned`, adding to `message` how many
+    // of them the search hides; Cancel is the default. True to go on.
+    bool askBeforeChanging(const QList<TAVImageObjectPtr>& concerned, const QString& title, QString message,
+        const QString& action, const QString& consequence);
+    qsizetype hiddenBySearch(const QList<TAVImageObjectPtr>& images) const;
+    // Restore All asks first when it would throw away unsaved edits.
+    bool confirmRestoreAll();
     TAVExifDataPtr presetUpdateFromShownRecord() const;
     QList<TAVImageObjectPtr> imagesToApply(bool allImages) const;
     // Selects again the images a rename or clone imported afresh, by their files.

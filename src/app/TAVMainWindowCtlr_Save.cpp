@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -76,15 +77,20 @@ void TAVMainWindowCtlr::clickRestoreAll()
 bool TAVMainWindowCtlr::confirmWholeListChange(
     const QString& title, const QString& what, const QString& action, const QString& consequence)
 {
-    UiServices* ui = UiServices::shared();
     const qsizetype count = photos_->maryDataSource().size();
-    if (!ui || count == 0)
+    if (!UiServices::shared() || count == 0)
         return count > 0;
-    QString message
-        = what.arg(count == 1 ? QStringLiteral("the one photo") : QStringLiteral("all %1 photos").arg(count));
+    return askBeforeChanging(photos_->maryDataSource(), title,
+        what.arg(count == 1 ? QStringLiteral("the one photo") : QStringLiteral("all %1 photos").arg(count)), action,
+        consequence);
+}
+
+bool TAVMainWindowCtlr::askBeforeChanging(const QList<TAVImageObjectPtr>& concerned, const QString& title,
+    QString message, const QString& action, const QString& consequence)
+{
     // The list's search shows only part of the list, but the command changes
-    // every photo of it: say how many the user cannot see.
-    const qsizetype hidden = photos_->isSearchState() ? count - photos_->getDataSourceForCurrentState().size() : 0;
+    // photos of all of it: say how many of them the user cannot see.
+    const qsizetype hidden = hiddenBySearch(concerned);
     if (hidden > 0) {
         message += hidden == 1
             ? QStringLiteral(" 1 of them is hidden by the search \"%1\".").arg(photos_->searchField()->text())
@@ -100,7 +106,18 @@ bool TAVMainWindowCtlr::confirmWholeListChange(
     // Return must not change photos the user may not even see.
     question.defaultButton = 1;
     question.parent = mainWindow_;
-    return ui->runAlert(question) == UiServices::FirstButton;
+    return UiServices::shared()->runAlert(question) == UiServices::FirstButton;
+}
+
+qsizetype TAVMainWindowCtlr::hiddenBySearch(const QList<TAVImageObjectPtr>& images) const
+{
+    if (!photos_->isSearchState())
+        return 0;
+    QSet<const TAVImageObject*> shown;
+    for (const TAVImageObjectPtr& image : photos_->getDataSourceForCurrentState())
+        shown.insert(image.get());
+    return std::count_if(images.cbegin(), images.cend(),
+        [&shown](const TAVImageObjectPtr& image) { return !shown.contains(image.get()); });
 }
 
 void TAVMainWindowCtlr::doClear(bool wholeList, int kind)
@@ -125,11 +142,30 @@ void TAVMainWindowCtlr::doClear(bool wholeList, int kind)
 void TAVMainWindowCtlr::doRestore(bool wholeList)
 {
     commitTypedText();
+    if (wholeList && !confirmRestoreAll())
+        return;
     const QList<TAVImageObjectPtr> images = wholeList ? photos_->maryDataSource() : marySelectedImgs_;
     for (const auto& image : images)
         image->restore();
     refreshUI();
     TAVBaseTabViewCltr::setPendingEdits(false);
+}
+
+bool TAVMainWindowCtlr::confirmRestoreAll()
+{
+    const QList<TAVImageObjectPtr> unsaved = imagesWithUnsavedEdits();
+    // Nothing to lose: the restore goes ahead without a question.
+    if (unsaved.isEmpty() || !UiServices::shared())
+        return true;
+    const qsizetype listed = photos_->maryDataSource().size();
+    QString whose;
+    if (unsaved.size() == listed)
+        whose = listed == 1 ? QStringLiteral("the one photo") : QStringLiteral("all %1 photos").arg(listed);
+    else
+        whose = QStringLiteral("%1 of the %2 photos").arg(unsaved.size()).arg(listed);
+    return askBeforeChanging(unsaved, QStringLiteral("Restore every photo in the list?"),
+        QStringLiteral("This throws away the unsaved changes of %1 in the list.").arg(whose),
+        QStringLiteral("Restore All"), QStringLiteral(" This cannot be undone."));
 }
 
 void TAVMainWindowCtlr::clickApplyToAll()

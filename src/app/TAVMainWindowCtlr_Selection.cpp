@@ -66,6 +66,16 @@ QStringList otherEditableKeys()
     return list;
 }
 
+// The shift the photos share, or none: a shift shown for photos that do not
+// all have it would reach the others with the next edit.
+std::optional<TAVTimeOffsetInfo> commonTimeShift(const QList<TAVImageObjectPtr>& images)
+{
+    const std::optional<TAVTimeOffsetInfo> first = images.first()->exifData()->createdDateTimeOffset();
+    const bool shared = std::all_of(images.cbegin(), images.cend(),
+        [&first](const TAVImageObjectPtr& image) { return image->exifData()->createdDateTimeOffset() == first; });
+    return shared ? first : std::nullopt;
+}
+
 } // namespace
 
 TAVExifDataPtr TAVMainWindowCtlr::getClearEmptyExifData()
@@ -120,6 +130,11 @@ void TAVMainWindowCtlr::photosViewCltrDidSelectedImages(TAVPhotosViewCltr* cltr,
         }
         summary_->preparePreview(ahead);
     }
+}
+
+void TAVMainWindowCtlr::photosViewCltrWillRemoveImages(TAVPhotosViewCltr*)
+{
+    commitTypedText();
 }
 
 void TAVMainWindowCtlr::photosViewCltrDidRemoveImages(TAVPhotosViewCltr*, const QList<TAVImageObjectPtr>& images)
@@ -231,7 +246,7 @@ TAVExifDataPtr TAVMainWindowCtlr::extractCommExifDataFromImages(const QList<TAVI
     store(commonGpsKeys(), TAVExifData::CategoryGps);
     store(otherKeys, TAVExifData::CategoryOther);
     record->setIsApplyToFileCreatedDateTime(summary_->isApplyToFileCreatedDatetime());
-    record->setCreatedDateTimeOffset(summary_->getDatetimeOffsetInfo());
+    record->setCreatedDateTimeOffset(commonTimeShift(images));
     // A preset applied to every selected image stays chosen in the pop-up,
     // so it can be updated or deleted from the selection.
     const QString name = images.first()->exifData()->strName();

@@ -198,6 +198,8 @@ private:
     // The zoom moved by `step` within 0..1, on the slider and kept.
     void stepZoom(double step);
     void autoSelectNextAfterRemoveImages(const QList<int>& indexes);
+    // The owner takes text still typed in a field before a removal asks.
+    void takeTypedTextBeforeRemoval();
     // Asks before images with unsaved edits go; true to go on.
     bool confirmRemoval(const QList<TAVImageObjectPtr>& images);
     static bool isImageObjectContainSearchStr(const TAVImageObject& image, const QString& text);

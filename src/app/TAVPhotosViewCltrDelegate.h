@@ -23,6 +23,9 @@ public:
     }
     // After every selection change: the selected rows of the shown list, ascending.
     virtual void photosViewCltrDidSelectedImages(TAVPhotosViewCltr* /*cltr*/, const QList<int>& /*indexes*/) { }
+    // Before the list asks whether to remove photos: text typed for them and
+    // not yet taken must count as the unsaved edit it is.
+    virtual void photosViewCltrWillRemoveImages(TAVPhotosViewCltr* /*cltr*/) { }
     // After every removal, with the images that left the list.
     virtual void photosViewCltrDidRemoveImages(TAVPhotosViewCltr* /*cltr*/, const QList<TAVImageObjectPtr>& /*images*/)
     {

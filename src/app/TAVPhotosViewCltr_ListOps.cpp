@@ -181,6 +181,13 @@ void TAVPhotosViewCltr::showSortIndicator()
 
 // --- Removal ---
 
+void TAVPhotosViewCltr::takeTypedTextBeforeRemoval()
+{
+    if (customDelegate_ != nullptr) {
+        customDelegate_->photosViewCltrWillRemoveImages(this);
+    }
+}
+
 bool TAVPhotosViewCltr::confirmRemoval(const QList<TAVImageObjectPtr>& images)
 {
     // The edits of an image whose last save failed are not in its file either.
@@ -204,6 +211,7 @@ bool TAVPhotosViewCltr::confirmRemoval(const QList<TAVImageObjectPtr>& images)
 
 void TAVPhotosViewCltr::removeSelectedImageObjects()
 {
+    takeTypedTextBeforeRemoval();
     const QList<int> rows = selectedIndexes();
     if (confirmRemoval(selectedImageObjects())) {
         removeImages(rows);
@@ -212,6 +220,7 @@ void TAVPhotosViewCltr::removeSelectedImageObjects()
 
 void TAVPhotosViewCltr::clearAllImageObjects()
 {
+    takeTypedTextBeforeRemoval();
     const QList<TAVImageObjectPtr> shown = getDataSourceForCurrentState();
     if (!confirmRemoval(shown)) {
         return;
@@ -231,6 +240,7 @@ void TAVPhotosViewCltr::clearAllImageObjects()
 
 void TAVPhotosViewCltr::imageBrowserRemoveItemsAtIndexes(const QList<int>& indexes)
 {
+    takeTypedTextBeforeRemoval();
     QList<TAVImageObjectPtr> images;
     for (const int row : indexes) {
         images.append(model_->imageAt(row));

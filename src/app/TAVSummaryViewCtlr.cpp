@@ -127,13 +127,11 @@ void TAVSummaryViewCtlr::refreshDates()
 void TAVSummaryViewCtlr::refreshTimeOffset()
 {
     const TAVExifDataPtr& record = imgExifData();
-    if (!record || !record->createdDateTimeOffset()) {
-        // The counts and units stay as they were, ready for the next switch-on.
-        btnTimeOffset_->setChecked(false);
-        return;
-    }
-    const TAVTimeOffsetInfo& offset = *record->createdDateTimeOffset();
-    btnTimeOffset_->setChecked(true);
+    // A photo without a shift shows none: counts kept from the photo shown
+    // before would be armed for this one by a mere tick of the box.
+    const TAVTimeOffsetInfo offset
+        = record && record->createdDateTimeOffset() ? *record->createdDateTimeOffset() : TAVTimeOffsetInfo();
+    btnTimeOffset_->setChecked(record && record->createdDateTimeOffset());
     showCount(fldOffsetDateValue_, offset.dateOffsetNum());
     showCount(fldOffsetTimeValue_, offset.timeOffsetNum());
     if (offset.dateUnit() < uint64_t(popupDayUnit_->count()))

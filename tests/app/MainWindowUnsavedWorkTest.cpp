@@ -240,11 +240,15 @@ TEST_F(MainWindowUnsavedWorkTest, AFileDeletedAfterTheImportIsGoneAndARestoredPh
     EXPECT_EQ(artistOf(paths.at(0)), "Saved");
     EXPECT_FALSE(QFile::exists(paths.at(1))) << "nothing was written in its place";
 
+    // The failed photo's edits are unsaved: Restore All asks before it takes them back.
     window().clickRestoreAll();
+    ASSERT_EQ(ui_.alerts().size(), 2);
+    EXPECT_EQ(ui_.alerts().last().message,
+        "This throws away the unsaved changes of 1 of the 2 photos in the list. This cannot be undone.");
     ASSERT_TRUE(window().btnBatchSave()->isEnabled());
     window().btnBatchSave()->click();
     ASSERT_TRUE(waitForLoop());
-    EXPECT_EQ(ui_.alerts().size(), 1) << qPrintable(ui_.alerts().last().message);
+    EXPECT_EQ(ui_.alerts().size(), 2) << qPrintable(ui_.alerts().last().message);
     EXPECT_EQ(images().at(1)->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
     EXPECT_FALSE(QFile::exists(paths.at(1)));
     EXPECT_EQ(artistOf(paths.at(0)), "Saved");
@@ -253,7 +257,7 @@ TEST_F(MainWindowUnsavedWorkTest, AFileDeletedAfterTheImportIsGoneAndARestoredPh
     edit(images().at(1), kArtist, QStringLiteral("Again"));
     window().btnBatchSave()->click();
     ASSERT_TRUE(waitForLoop());
-    ASSERT_EQ(ui_.alerts().size(), 2);
+    ASSERT_EQ(ui_.alerts().size(), 3);
     EXPECT_TRUE(ui_.alerts().last().message.startsWith("b.jpg: The file is gone"));
 }
 

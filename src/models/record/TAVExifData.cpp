@@ -478,6 +478,9 @@ void TAVExifData::restore()
     enuModifyState_ = StateUnchanged;
     strName_ = QString();
     isClearAll_ = false;
+    // A shift armed and not yet saved is an edit too: left in place, the
+    // next save would move the dates of a photo shown as unchanged.
+    createdDateTimeOffset_.reset();
 }
 
 void TAVExifData::removeModifyFlag()

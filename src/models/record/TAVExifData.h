@@ -112,6 +112,7 @@ public:
         bool modified, bool isOverWrite);
     void clear(int32_t kind);
     void clearGPS();
+    // Back to what was read: the values, the modified state and the time shift.
     void restore();
     void removeModifyFlag();
     void resetEnityModifyFlag(int32_t category);
