@@ -143,6 +143,8 @@ TEST_F(MainWindowSaveTest, SaveRefusesAPhotoTheUserMayNotWriteAndSavesTheOthers)
     ASSERT_TRUE(importAndWait(paths));
     ASSERT_TRUE(StrictUmask::setMode(paths.at(0), 0444));
     ASSERT_TRUE(UnprivilegedStep::handOver(tempFolder()));
+    if (const QString closed = UnprivilegedStep::unreachable(tempFolder()); !closed.isEmpty())
+        GTEST_SKIP() << qPrintable(closed);
     QFile original(paths.at(0));
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     const QByteArray bytes = original.readAll();
@@ -165,6 +167,32 @@ TEST_F(MainWindowSaveTest, SaveRefusesAPhotoTheUserMayNotWriteAndSavesTheOthers)
     EXPECT_EQ(ui_.alerts().last().message,
         QStringLiteral("npm-canon-s40.jpg: The file is read-only: you do not have permission to change it, so it "
                        "was left as it was"));
+}
+
+// A folder on the way to the photo closed to the user after the import: the
+// file is still there, so the user hears that it cannot be reached, not that
+// it is gone.
+TEST_F(MainWindowSaveTest, APhotoInAFolderTheUserMayNotEnterIsReportedAsUnreachable)
+{
+    QDir().mkpath(tempPath("in/closed"));
+    const QString path = ImageFixtures::copySample("npm-canon-s40.jpg", tempPath("in/closed"));
+    ASSERT_TRUE(importAndWait({path}));
+    ASSERT_TRUE(UnprivilegedStep::handOver(tempFolder()));
+    if (const QString closed = UnprivilegedStep::unreachable(tempFolder()); !closed.isEmpty())
+        GTEST_SKIP() << qPrintable(closed);
+    ASSERT_TRUE(StrictUmask::setMode(tempPath("in/closed"), 0));
+    edit(images().first(), kArtist, QStringLiteral("Saved by Lumetta"));
+    {
+        const UnprivilegedStep step;
+        window().clickSaveAll();
+        ASSERT_TRUE(waitForLoop());
+    }
+    ASSERT_TRUE(StrictUmask::setMode(tempPath("in/closed"), 0755));
+    EXPECT_TRUE(ExifTool::read(path).value("IFD0:Artist").isUndefined());
+    ASSERT_FALSE(ui_.alerts().isEmpty());
+    EXPECT_EQ(ui_.alerts().last().message,
+        QStringLiteral("npm-canon-s40.jpg: The file cannot be reached: you do not have permission to open its "
+                       "folder, so it was left as it was"));
 }
 
 // "Also set the file's creation date" holds for every image Save All saves,

@@ -2,8 +2,12 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +22,13 @@ Account nobody()
 {
     const struct passwd* entry = ::getpwnam("nobody");
     return entry ? Account{entry->pw_uid, entry->pw_gid, true} : Account{};
+}
+
+// errno of a stat of `path` (0 when it succeeded).
+int statError(const QString& path)
+{
+    struct stat status { };
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? 0 : errno;
 }
 
 bool handOverOne(const QString& path, const Account& account)
@@ -63,4 +74,19 @@ bool UnprivilegedStep::handOver(const QString& path)
             return false;
     }
     return true;
+}
+
+QString UnprivilegedStep::unreachable(const QString& path)
+{
+    if (::geteuid() != 0)
+        return QString();
+    const UnprivilegedStep step;
+    if (!step.isUnprivileged() || statError(path) != EACCES)
+        return QString();
+    // The closed folder is the last one on the way that can still be looked at.
+    QString closed = QFileInfo(path).absolutePath();
+    while (closed != QLatin1String("/") && statError(closed) == EACCES)
+        closed = QFileInfo(closed).absolutePath();
+    return QStringLiteral("user nobody may not enter %1 on the way to %2 (set TMPDIR to a folder open to it)")
+        .arg(closed, path);
 }

@@ -23,6 +23,11 @@ public:
     // test runs as root), modes unchanged. False when that failed.
     static bool handOver(const QString& path);
 
+    // Why the unprivileged user cannot reach `path`: the folder on its way it
+    // may not enter (a TMPDIR closed to it). Empty when it can, or when the
+    // test does not run as root.
+    static QString unreachable(const QString& path);
+
 private:
     bool switched_ = false;
 };

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -263,6 +264,20 @@ QString goneFileReason()
     return QStringLiteral("The file is gone: it was deleted or moved since it was imported");
 }
 
+// The user may no longer enter a folder on the file's path: the file may
+// well be there still, so it is not "gone".
+QString unreachableFileReason()
+{
+    return QStringLiteral(
+        "The file cannot be reached: you do not have permission to open its folder, so it was left as it was");
+}
+
+bool isReachRefused(const QString& path)
+{
+    struct stat status { };
+    return ::lstat(QFile::encodeName(path).constData(), &status) != 0 && errno == EACCES;
+}
+
 QString changedFileReason()
 {
     return QStringLiteral("The file was changed by another program since it was imported");
@@ -321,6 +336,10 @@ void TAVImageObject::reportChangedUserFile()
     // Nothing at the path at all (not even a dangling link): the user deleted
     // or moved the file, which "changed" would hide.
     const FileServices::Identity now = FileServices::identityOf(srcPath_);
+    if (!now.exists && !now.isLink && isReachRefused(srcPath_)) {
+        reportSaveFailure(unreachableFileReason());
+        return;
+    }
     if (!now.exists && !now.isLink) {
         noteSaveFailure(goneFileReason());
         qWarning("%s is gone since it was imported; not saved", qPrintable(srcPath_));
@@ -337,7 +356,9 @@ QString TAVImageObject::userFileChangeSinceImport() const
     const FileServices::Identity now = FileServices::identityOf(srcPath_);
     if (now == srcIdentity_)
         return QString();
-    return !now.exists && !now.isLink ? goneFileReason() : changedFileReason();
+    if (!now.exists && !now.isLink)
+        return isReachRefused(srcPath_) ? unreachableFileReason() : goneFileReason();
+    return changedFileReason();
 }
 
 void TAVImageObject::reportUnshiftedPhoto()

@@ -391,6 +391,8 @@ TEST_F(SaveRoadSafetyTest, APhotoTheUserMayNotWriteIsRefusedAndLeftAsItWas)
     const QString user = image->srcPath();
     ASSERT_TRUE(StrictUmask::setMode(user, 0444));
     ASSERT_TRUE(UnprivilegedStep::handOver(tempFolder()));
+    if (const QString closed = UnprivilegedStep::unreachable(tempFolder()); !closed.isEmpty())
+        GTEST_SKIP() << qPrintable(closed);
     const QByteArray before = WrittenFileProbe::bytes(user);
     const FileServices::Identity identity = FileServices::identityOf(user);
     editArtist(image, "Lumetta Tester");
