@@ -85,6 +85,8 @@ struct CWURLSession::Engine {
     // False when the engine has stopped: the command will never run.
     bool post(std::function<void()> command);
     void stop();
+    // Tells the worker to stop, with `mutex` held.
+    void stopLocked();
     // Stops the worker and joins it unless it has not left its work by
     // `deadline`; answers whether it has.
     bool stopBy(std::chrono::steady_clock::time_point deadline);

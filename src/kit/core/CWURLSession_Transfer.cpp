@@ -484,10 +484,7 @@ bool CWURLSession::endAllWorkers(std::chrono::milliseconds grace)
     // All are told first, so that they wind down side by side within the grace.
     for (const auto& engine : engines) {
         std::lock_guard lock(engine->mutex);
-        engine->stopping = true;
-        if (engine->multi != nullptr) {
-            curl_multi_wakeup(engine->multi);
-        }
+        engine->stopLocked();
     }
     const auto deadline = std::chrono::steady_clock::now() + grace;
     bool allEnded = true;
@@ -547,14 +544,19 @@ bool CWURLSession::Engine::isStopping()
     return stopping;
 }
 
+void CWURLSession::Engine::stopLocked()
+{
+    stopping = true;
+    if (multi != nullptr) {
+        curl_multi_wakeup(multi);
+    }
+}
+
 void CWURLSession::Engine::stop()
 {
     {
         std::lock_guard lock(mutex);
-        stopping = true;
-        if (multi != nullptr) {
-            curl_multi_wakeup(multi);
-        }
+        stopLocked();
     }
     if (worker.get_id() == std::this_thread::get_id()) {
         worker.detach();
@@ -567,10 +569,7 @@ bool CWURLSession::Engine::stopBy(std::chrono::steady_clock::time_point deadline
 {
     {
         std::unique_lock lock(mutex);
-        stopping = true;
-        if (multi != nullptr) {
-            curl_multi_wakeup(multi);
-        }
+        stopLocked();
         if (!endedChanged.wait_until(lock, deadline, [this] { return ended; })) {
             return false;
         }
