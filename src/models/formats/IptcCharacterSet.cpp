@@ -1,6 +1,5 @@
 #include "models/formats/IptcCharacterSet.h"
 
-#include <QStringView>
 #include <QUtf8StringView>
 
 #include <exiv2/exiv2.hpp>
@@ -58,9 +57,8 @@ void declareUtf8WhereItHolds(Exiv2::IptcData& iptc)
         return;
     }
     const auto texts = [&iptc](auto test) {
-        return std::any_of(iptc.begin(), iptc.end(), [&test](const Exiv2::Iptcdatum& datum) {
-            return isText(datum) && test(datum.toString());
-        });
+        return std::any_of(iptc.begin(), iptc.end(),
+            [&test](const Exiv2::Iptcdatum& datum) { return isText(datum) && test(datum.toString()); });
     };
     const bool needed = texts([](const std::string& text) { return !isAscii(text); });
     const bool invalid = texts([](const std::string& text) { return !isValidUtf8(text); });
@@ -86,8 +84,9 @@ void IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& edited
         declareUtf8WhereItHolds(iptc);
         return;
     }
-    const auto edited
-        = [&editedKeys](const Exiv2::Iptcdatum& datum) { return editedKeys.contains(QString::fromStdString(datum.key())); };
+    const auto edited = [&editedKeys](const Exiv2::Iptcdatum& datum) {
+        return editedKeys.contains(QString::fromStdString(datum.key()));
+    };
     const bool fits = std::all_of(iptc.begin(), iptc.end(), [&edited](const Exiv2::Iptcdatum& datum) {
         return !isText(datum) || !edited(datum) || fitsLatin1(datum.toString());
     });

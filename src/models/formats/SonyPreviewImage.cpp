@@ -35,7 +35,8 @@ std::optional<uint32_t> exifDirectoryOf(const TiffBlock& tiff)
 }
 
 // The offset of a Sony maker-note header within the segment, by its bytes.
-std::optional<uint32_t> makerNoteByHeader(const QByteArray& jpeg, const JpegSegments::Segment& segment, qsizetype tiffStart)
+std::optional<uint32_t> makerNoteByHeader(
+    const QByteArray& jpeg, const JpegSegments::Segment& segment, qsizetype tiffStart)
 {
     const QByteArrayView bytes = QByteArrayView(jpeg).sliced(tiffStart, segment.offset + segment.size - tiffStart);
     for (const QByteArray& header : kSonyHeaders) {

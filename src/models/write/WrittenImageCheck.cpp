@@ -477,7 +477,8 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
                            "without being lost"));
     }
     if (PngProfileChunk::isDamaged(before) && PngProfileChunk::chunksOf(after) != PngProfileChunk::chunksOf(before)) {
-        return fail(why, QStringLiteral("the file's colour profile is damaged and would be written as another profile"));
+        return fail(
+            why, QStringLiteral("the file's colour profile is damaged and would be written as another profile"));
     }
     const QString damage = ExifBlockDamage::in(before);
     if (damage.isEmpty()) {

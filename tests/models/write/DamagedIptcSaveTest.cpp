@@ -109,7 +109,8 @@ void appendToIptcResource(QByteArray& jpeg, const QByteArray& extra)
     qToBigEndian<quint32>(quint32(data.size()), jpeg.data() + sizeAt);
     data.append(QByteArray(data.size() & 1, '\0'));
     jpeg.replace(sizeAt + 4, oldPadded, data);
-    setBig16(jpeg, segment + 2, uint16_t(qFromBigEndian<quint16>(jpeg.constData() + segment + 2) + data.size() - oldPadded));
+    setBig16(
+        jpeg, segment + 2, uint16_t(qFromBigEndian<quint16>(jpeg.constData() + segment + 2) + data.size() - oldPadded));
 }
 
 } // namespace
@@ -122,14 +123,13 @@ void appendToIptcResource(QByteArray& jpeg, const QByteArray& extra)
 TEST_F(DamagedIptcSaveTest, IptcBytesTheLibraryWouldDropAreKeptOrTheSaveRefused)
 {
     const std::pair<const char*, QByteArray> damages[] = {
-        {"a second Sub-location",
-            QByteArray("\x1C\x02\x5C\x00\x08Old Town\x1C\x02\x5C\x00\x0CHarbour Quay", 30)},
+        {"a second Sub-location", QByteArray("\x1C\x02\x5C\x00\x08Old Town\x1C\x02\x5C\x00\x0CHarbour Quay", 30)},
         {"a cut-off dataset after the last", QByteArray("\x1C\x02\x5C", 3)},
     };
     for (const auto& [what, extra] : damages) {
         SCOPED_TRACE(what);
-        const QString user
-            = damagedSample("gowebp-pentax.jpg", [&extra = extra](QByteArray& bytes) { appendToIptcResource(bytes, extra); });
+        const QString user = damagedSample(
+            "gowebp-pentax.jpg", [&extra = extra](QByteArray& bytes) { appendToIptcResource(bytes, extra); });
         const QJsonObject damaged = tagsOf(user, "IPTC:");
         expectEditRefused(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, "IPTC block is damaged");
 
