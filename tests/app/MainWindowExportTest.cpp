@@ -134,6 +134,35 @@ TEST_F(MainWindowExportTest, AUsersFileInTheFolderIsWrittenOverOnlyWhenTheUserSa
     EXPECT_EQ(ExifTool::read(users).value("XMP-tiff:Make").toString(), "Nokia");
 }
 
+// A photo's thumbnail is a TIFF when its camera stored the pixels
+// uncompressed: the user's own "_thumb.tif" in the folder is asked about
+// like any other file the export writes.
+TEST_F(MainWindowExportTest, AUsersTiffThumbnailInTheFolderIsAskedAboutAndKept)
+{
+    const QString photo = samples({"npm-canon-s40.jpg"}).first();
+    ASSERT_TRUE(ImageFixtures::giveTiffThumbnail(photo, QSize(4, 3)));
+    ASSERT_TRUE(importAndWait({photo}));
+    ASSERT_TRUE(QDir().mkpath(out()));
+    const QString users = out() + QStringLiteral("/npm-canon-s40_thumb.tif");
+    {
+        QFile own(users);
+        ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+        own.write("the user's own picture");
+    }
+
+    ui_.answerAlerts({UiServices::FirstButton});
+    exportAll({false, false, true, false});
+    ASSERT_EQ(ui_.alerts().size(), 2);
+    EXPECT_EQ(ui_.alerts().first().title, QStringLiteral("Replace the file already in the folder?"));
+    EXPECT_TRUE(ui_.alerts().first().message.contains(QStringLiteral("\nnpm-canon-s40_thumb.tif\n")))
+        << ui_.alerts().first().message.toStdString();
+    EXPECT_EQ(contents(users), QByteArray("the user's own picture"));
+    EXPECT_EQ(written(), QStringList({"npm-canon-s40 (2).exv", "npm-canon-s40 (2)_thumb.tif", "npm-canon-s40_thumb.tif"}));
+    const QJsonObject thumbnail = ExifTool::read(out() + QStringLiteral("/npm-canon-s40 (2)_thumb.tif"));
+    EXPECT_EQ(thumbnail.value("File:FileType").toString(), "TIFF");
+    EXPECT_EQ(thumbnail.value("IFD0:ImageWidth").toInt(), 4);
+}
+
 TEST_F(MainWindowExportTest, TwoPhotosOfOneBaseNameGetFilesOfTheirOwn)
 {
     const QString jpeg = ImageFixtures::copySample("npm-lumia.jpg", tempPath("in"));

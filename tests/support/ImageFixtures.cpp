@@ -155,6 +155,33 @@ bool giveUndecodableXmpPacket(const QString& path)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+bool giveTiffThumbnail(const QString& path, QSize size)
+{
+    try {
+        const auto image = openImage(path);
+        image->readMetadata();
+        Exiv2::ExifData& exif = image->exifData();
+        Exiv2::ExifThumb(exif).erase();
+        const std::vector<Exiv2::byte> pixels(size_t(size.width() * size.height() * 3), 0x80);
+        for (const auto& [key, number] : std::initializer_list<std::pair<const char*, uint32_t>>{
+                 {"Compression", 1}, {"ImageWidth", size.width()}, {"ImageLength", size.height()},
+                 {"PhotometricInterpretation", 2}, {"SamplesPerPixel", 3}, {"RowsPerStrip", size.height()}})
+            exif[std::string("Exif.Thumbnail.") + key] = uint16_t(number);
+        exif["Exif.Thumbnail.BitsPerSample"] = Exiv2::UShortValue();
+        exif["Exif.Thumbnail.BitsPerSample"].setValue("8 8 8");
+        exif["Exif.Thumbnail.StripByteCounts"] = uint32_t(pixels.size());
+        // The strip travels as the offset's data area; the library places it.
+        Exiv2::ULongValue offsets(0);
+        offsets.setDataArea(pixels.data(), long(pixels.size()));
+        exif["Exif.Thumbnail.StripOffsets"] = offsets;
+        image->writeMetadata();
+        return true;
+    } catch (const Exiv2::AnyError& error) {
+        std::cerr << "giveTiffThumbnail: " << error.what() << '\n';
+        return false;
+    }
+}
+
 QString sample(const QString& name)
 {
     return QStringLiteral(LUMETTA_TEST_DATA_DIR) + QLatin1Char('/') + name;

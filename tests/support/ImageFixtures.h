@@ -52,6 +52,10 @@ bool giveUndecodableXmpPacket(const QString& path);
 // prefix away from every other packet in the toolkit's one table.
 QString copyOfWindowsSampleWithMisspeltNamespace(const QString& folder, const QString& newName);
 
+// Replaces the file's thumbnail by an uncompressed RGB one of `size`
+// pixels, which the library hands out as a TIFF.
+bool giveTiffThumbnail(const QString& path, QSize size = QSize(4, 3));
+
 // A JPEG of `picture` with a second JPEG, `preview`, after it, listed in a
 // multi-picture index (APP2 "MPF") after the picture's APP0, as cameras store
 // the large preview of a photo.
