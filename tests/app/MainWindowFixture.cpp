@@ -12,6 +12,7 @@
 #include "support/ImageFixtures.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -69,6 +70,17 @@ QString MainWindowTest::photoWithTags(const QString& name, const std::vector<std
     const QString path = tempPath(QStringLiteral("in/") + name);
     EXPECT_TRUE(ImageFixtures::makeImageWithTags(path, list));
     return path;
+}
+
+int MainWindowTest::rowOf(const QString& path)
+{
+    const QList<TAVImageObjectPtr> shown = ctlr_->photosViewCltr()->getDataSourceForCurrentState();
+    for (int row = 0; row < shown.size(); ++row) {
+        if (QFileInfo(shown.at(row)->srcPath()).fileName() == QFileInfo(path).fileName())
+            return row;
+    }
+    ADD_FAILURE() << "not listed: " << path.toStdString();
+    return -1;
 }
 
 void MainWindowTest::select(const QList<int>& rows)

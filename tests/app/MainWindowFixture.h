@@ -30,6 +30,8 @@ protected:
     QStringList samples(const QStringList& names);
     // A picture with the given tags at <temp>/in/<name>.
     QString photoWithTags(const QString& name, const std::vector<std::pair<QString, QString>>& tags);
+    // The row of the shown list holding the photo imported from `path`.
+    int rowOf(const QString& path);
     // Selects the rows of the shown list, as a click in the list would.
     void select(const QList<int>& rows);
     QLineEdit* summaryField(const char* name);

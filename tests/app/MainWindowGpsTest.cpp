@@ -6,6 +6,7 @@
 #include "models/image/TAVImageObject.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
+#include "support/ImageFixtures.h"
 #include "support/LoopbackHttpServer.h"
 #include "webmapkit/MapTestSupport.h"
 
@@ -14,19 +15,20 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// Every GPS tag exiftool reads, as numbers.
+// Every GPS tag exiftool reads, EXIF's and XMP's, as numbers.
 QJsonObject gpsGroup(const QString& path)
 {
     QJsonObject group;
     const QJsonObject tags = ExifTool::read(path, {QStringLiteral("-n")});
     for (auto it = tags.begin(); it != tags.end(); ++it) {
-        if (it.key().startsWith(QLatin1String("GPS:"))) {
+        if (it.key().startsWith(QLatin1String("GPS:")) || it.key().startsWith(QLatin1String("XMP-exif:GPS"))) {
             group.insert(it.key(), it.value());
         }
     }
@@ -49,6 +51,15 @@ protected:
         return qobject_cast<TAVGPSViewController*>(window().tabSelectedView());
     }
     bool save(const TAVImageObjectPtr& image) { return image->saveMetadataToImage(); }
+    // A copy of a camera file whose XMP restates a place and a GPS time.
+    QString photoWithXmpPlace(const char* sample)
+    {
+        const QString path = samples({QLatin1String(sample)}).value(0);
+        EXPECT_TRUE(ImageFixtures::writeTags(path,
+            {{"Xmp.exif.GPSLatitude", "36,35.8465N", {}}, {"Xmp.exif.GPSLongitude", "4,30.5077W", {}},
+                {"Xmp.exif.GPSAltitude", "58/10", {}}, {"Xmp.exif.GPSTimeStamp", "2017-10-27T06:38:52Z", {}}}));
+        return path;
+    }
 };
 
 } // namespace
@@ -123,6 +134,33 @@ TEST_F(MainWindowGpsTest, APlaceSetForTwoImagesReachesBothFiles)
         EXPECT_EQ(group.value("GPS:GPSLatitudeRef").toString(), "S");
         EXPECT_NEAR(group.value("GPS:GPSLongitude").toDouble(), 151.2093, 1e-7);
     }
+}
+
+// A camera file's XMP restating its place: a typed place moves it, and the
+// tab's Clear of two photos leaves no GPS tag in EXIF or XMP.
+TEST_F(MainWindowGpsTest, TheTabsEditsAndClearTakeTheXmpPlaceAlong)
+{
+    if (!ExifTool::available()) {
+        GTEST_SKIP() << "exiftool missing";
+    }
+    const QStringList paths = {photoWithXmpPlace("gowebp-pentax.jpg"), photoWithXmpPlace("npm-lumia.jpg")};
+    ASSERT_TRUE(gpsGroup(paths.at(0)).contains("GPS:GPSImgDirection"));
+    ASSERT_TRUE(importAndWait(paths));
+    select({0});
+    retype(gps()->decimalField(true), QStringLiteral("10.5"));
+    retype(gps()->decimalField(false), QStringLiteral("-0.25"));
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+    const QJsonObject moved = gpsGroup(window().selectedImages().value(0)->srcPath());
+    EXPECT_NEAR(moved.value("XMP-exif:GPSLatitude").toDouble(), 10.5, 1e-7);
+    EXPECT_NEAR(moved.value("XMP-exif:GPSLongitude").toDouble(), -0.25, 1e-7);
+
+    select({0, 1});
+    gps()->clearButton()->click();
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+    for (const QString& path : paths)
+        EXPECT_EQ(gpsGroup(path).keys(), QStringList()) << path.toStdString();
 }
 
 namespace {

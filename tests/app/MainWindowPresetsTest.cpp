@@ -3,8 +3,10 @@
 
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVSummaryViewCtlr.h"
+#include "commlib/TAVSearchableTagTableModel.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
+#include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 #include "tools/PresetsTestSupport.h"
 #include "tools/TAVManangePresetsWindowController.h"
@@ -59,6 +61,34 @@ protected:
         window().reloadPresets();
         window().refreshPreset();
         window().refreshButtonsEnable();
+    }
+    // Saves a preset of the selected photo's values with only `keys` ticked,
+    // through the new-preset sheet.
+    void saveTickedPreset(const QString& name, const QStringList& keys)
+    {
+        choose("Save Preset As...");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+        TAVNewPresetWindowCtlr* sheet = window().newPresetWindowCtlr();
+        TAVSearchableTagTableModel* model = sheet->model();
+        QStringList ticked;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QString key = model->table().shownRow(row)->entity->key();
+            if (keys.contains(key)
+                && model->setData(model->index(row, model->columnOf(TAVSearchableTagTableModel::kCheckColumn)),
+                    Qt::Checked, Qt::CheckStateRole))
+                ticked.append(key);
+        }
+        ASSERT_EQ(ticked.size(), keys.size()) << ticked.join(' ').toStdString();
+        QTest::keyClicks(sheet->presetNameField(), name);
+        sheet->clickOK();
+        ASSERT_GE(popUp()->findText(name), 6);
+    }
+    bool applyAndSave(const QString& preset, const QString& path)
+    {
+        select({rowOf(path)});
+        choose(preset);
+        window().clickSave();
+        return waitForLoop();
     }
 };
 
@@ -197,6 +227,40 @@ TEST_F(MainWindowPresetsTest, GalleryOpenPopUpWithThreePresets)
     EXPECT_TRUE(list->isVisible());
     EXPECT_TRUE(Gallery::capture(list, "presets-menu"));
     popUp()->hidePopup();
+}
+
+// Presets made through the sheet: one holding a place without its
+// hemispheres puts the photo at that place, not at its mirror; one made
+// from a photo without a place or a description, with those empty rows
+// ticked, removes the whole place (EXIF and XMP) and the EXIF description,
+// writes no empty tag, and leaves the caption (a row of its own) in IPTC and XMP.
+TEST_F(MainWindowPresetsTest, EmptyRowsRemoveTheirTagsAndAPlaceGoesWhole)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QStringList paths = samples(
+        {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "gowebp-pentax.jpg", "npm-nikon-d90-photometric.jpg"});
+    ASSERT_TRUE(ImageFixtures::writeTags(paths.at(2), {{"Xmp.exif.GPSLatitude", "36,35.8465N", {}}}));
+    const QJsonObject nikonBefore = ExifTool::read(paths.at(3));
+    ASSERT_TRUE(importAndWait(paths));
+    select({rowOf(paths.at(0))});
+    saveTickedPreset("No place", {"Exif.GPSInfo.GPSLatitude", "Exif.Image.ImageDescription"});
+    select({rowOf(paths.at(1))});
+    saveTickedPreset("Beijing", {"Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLongitude"});
+
+    ASSERT_TRUE(applyAndSave("Beijing", paths.at(2)));
+    EXPECT_NEAR(ExifTool::read(paths.at(2), {"-n"}).value("Composite:GPSLongitude").toDouble(), 116.48, 0.01);
+    ASSERT_TRUE(applyAndSave("No place", paths.at(2)));
+    const QJsonObject pentax = ExifTool::read(paths.at(2));
+    for (const char* tag : {"GPS:GPSLatitude", "GPS:GPSLatitudeRef", "GPS:GPSLongitude", "GPS:GPSLongitudeRef",
+             "XMP-exif:GPSLatitude", "IFD0:ImageDescription"})
+        EXPECT_FALSE(pentax.contains(tag)) << tag;
+    ASSERT_TRUE(applyAndSave("No place", paths.at(3)));
+    const QJsonObject nikon = ExifTool::read(paths.at(3));
+    EXPECT_FALSE(nikon.contains("IFD0:ImageDescription"));
+    ASSERT_FALSE(nikonBefore.value("XMP-dc:Description").toString().isEmpty());
+    for (const char* tag : {"IPTC:Caption-Abstract", "XMP-dc:Description"})
+        EXPECT_EQ(nikon.value(tag), nikonBefore.value(tag)) << tag;
 }
 
 } // namespace

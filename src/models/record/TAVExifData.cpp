@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 #include <mutex>
 
 namespace {
@@ -19,6 +21,15 @@ bool isCreationDateKey(const QString& key)
 bool sameText(const QString& a, const QString& b)
 {
     return !a.isNull() && !b.isNull() && a == b;
+}
+
+// A place: latitude and longitude, each followed by its hemisphere.
+const QStringList& positionKeys()
+{
+    static const QStringList keys{QStringLiteral("Exif.GPSInfo.GPSLatitude"),
+        QStringLiteral("Exif.GPSInfo.GPSLatitudeRef"), QStringLiteral("Exif.GPSInfo.GPSLongitude"),
+        QStringLiteral("Exif.GPSInfo.GPSLongitudeRef")};
+    return keys;
 }
 
 TAVEntityMap copiedEntries(const TAVEntityMap& map)
@@ -450,16 +461,9 @@ void TAVExifData::clear(int32_t kind)
 
 void TAVExifData::clearGPS()
 {
-    takeCopiesOf(CategoryGps);
-    const TAVEntityMap gps = mdicUserSetExifDataInfo_.value(getKeyStrForType(CategoryGps));
-    for (const auto& entity : gps) {
-        if (!entity || TAVKeyLists::isDisplayOnlyKey(entity->key()))
-            continue;
-        entity->setValue(getClearValue(entity->key()));
-        entity->setIsModified(true);
-        entity->setIsClear(true);
-    }
-    enuModifyState_ = StateModified;
+    // The GPS tab's Clear removes the place as the Clear menu's GPS item
+    // does: every GPS tag of EXIF and XMP, not only the ones the tab shows.
+    clear(ClearGps);
 }
 
 void TAVExifData::restore()
@@ -544,19 +548,84 @@ void TAVExifData::applySettingEntries(const TAVExifData& source, bool onlyChange
         const TAVEntityMap from = source.mdicUserSetExifDataInfo_.value(it.key());
         for (auto entry = it.value().cbegin(); entry != it.value().cend(); ++entry) {
             const TAVEntityPtr& target = entry.value();
-            if (!target || TAVKeyLists::isDisplayOnlyKey(entry.key()))
+            if (!target || TAVKeyLists::isDisplayOnlyKey(entry.key()) || positionKeys().contains(entry.key()))
                 continue;
             const TAVEntityPtr setting = from.value(entry.key());
-            if (!setting || sameText(target->value(), setting->value()))
+            if (!setting || (onlyChanged && !isSettingEdit(*setting)))
                 continue;
-            if (onlyChanged && !setting->isModified() && !setting->isClear())
-                continue;
-            target->setValue(setting->value().isNull() ? QStringLiteral("") : setting->value());
-            target->setIsModified(true);
-            target->setIsClear(setting->isClear());
-            enuModifyState_ = StateModified;
+            if (setting->value().isEmpty())
+                removeBySetting(*target);
+            else
+                setBySetting(*target, setting->value(), setting->isClear());
         }
     }
+    applySettingPosition(source, onlyChanged);
+}
+
+void TAVExifData::applySettingPosition(const TAVExifData& source, bool onlyChanged)
+{
+    const TAVEntityMap from = source.mdicUserSetExifDataInfo_.value(getKeyStrForType(CategoryGps));
+    const TAVEntityMap target = mdicUserSetExifDataInfo_.value(getKeyStrForType(CategoryGps));
+    // Hemispheres alone are no place to set or remove.
+    if (!from.value(positionKeys().at(0)) && !from.value(positionKeys().at(2)))
+        return;
+    if (onlyChanged && std::none_of(positionKeys().cbegin(), positionKeys().cend(), [&from](const QString& key) {
+            const TAVEntityPtr setting = from.value(key);
+            return setting && isSettingEdit(*setting);
+        }))
+        return;
+    const auto valueOf = [&from](const QString& key) {
+        const TAVEntityPtr setting = from.value(key);
+        return setting && !setting->isClear() && !setting->value().trimmed().isEmpty() ? setting->value() : QString();
+    };
+    const QString latitude = valueOf(positionKeys().at(0));
+    const QString longitude = valueOf(positionKeys().at(2));
+    if (latitude.isEmpty() != longitude.isEmpty())
+        // Half a place would put the photo somewhere nobody was: the
+        // photo keeps its own.
+        return;
+    for (qsizetype index = 0; index < positionKeys().size(); ++index) {
+        const TAVEntityPtr entity = target.value(positionKeys().at(index));
+        if (!entity)
+            continue;
+        if (latitude.isEmpty()) {
+            removeBySetting(*entity);
+            continue;
+        }
+        // A hemisphere the setting lacks is the one a coordinate without
+        // one is taken in.
+        const QString value = valueOf(positionKeys().at(index));
+        setBySetting(
+            *entity, !value.isEmpty() ? value : index == 1 ? QStringLiteral("N") : QStringLiteral("E"), false);
+    }
+}
+
+bool TAVExifData::isSettingEdit(const TAVEntity& setting)
+{
+    return setting.isModified() || setting.isClear();
+}
+
+void TAVExifData::removeBySetting(TAVEntity& target)
+{
+    // Nothing to remove where the image holds no value: no tag is written
+    // empty.
+    const QString cleared = getClearValue(target.key());
+    if (target.value().isEmpty() || sameText(target.value(), cleared))
+        return;
+    target.setValue(cleared);
+    target.setIsModified(true);
+    target.setIsClear(true);
+    enuModifyState_ = StateModified;
+}
+
+void TAVExifData::setBySetting(TAVEntity& target, const QString& value, bool isClear)
+{
+    if (sameText(target.value(), value))
+        return;
+    target.setValue(value);
+    target.setIsModified(true);
+    target.setIsClear(isClear);
+    enuModifyState_ = StateModified;
 }
 
 void TAVExifData::applyChangeValueFromExifData(const TAVExifData& source)

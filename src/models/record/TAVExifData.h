@@ -177,8 +177,17 @@ private:
     void takeTimeShiftFrom(const TAVExifData& source);
     // Gives every entry whose value differs from the source's entry of the
     // same category and key the source's value (only the source's changed or
-    // cleared entries when `onlyChanged`).
+    // cleared entries when `onlyChanged`); an empty value of the source
+    // removes the entry's tag. The place goes by applySettingPosition.
     void applySettingEntries(const TAVExifData& source, bool onlyChanged);
+    // The source's latitude, longitude and their hemispheres as one: set
+    // together when it holds both coordinates, removed together when it
+    // holds neither, and left as they are for half a place.
+    void applySettingPosition(const TAVExifData& source, bool onlyChanged);
+    static bool isSettingEdit(const TAVEntity& setting);
+    // Marks the entry's tag removed, where it holds a value.
+    void removeBySetting(TAVEntity& target);
+    void setBySetting(TAVEntity& target, const QString& value, bool isClear);
     // Whether the category's user-set copies are still to be made.
     bool copiesOwed(int32_t category) const;
     // Makes the category's copies when still owed.

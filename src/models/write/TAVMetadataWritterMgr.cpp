@@ -366,6 +366,7 @@ bool TAVMetadataWritterMgr::clearOneMetadata(const QString& key)
         if (unknown != unknownValues().constEnd()) {
             return replaceAndErase(key, unknown->value, unknown->makerKeys);
         }
+        clearGpsTwin(key);
         return exifWriter_->clearMetadata(QStringList{key} + alsoErased().value(key));
     }
     if (isIPTCTag(key)) {

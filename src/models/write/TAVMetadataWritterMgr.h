@@ -126,6 +126,14 @@ private:
     // refusal_, when one may sit in a packet the library cannot decode.
     bool reachesTextTwins(const QStringList& twins);
     static bool isIptcTwin(const QString& twin);
+    // Whether the key is an EXIF coordinate, altitude or one of their
+    // references, whose XMP twin updatePositionTwin keeps.
+    static bool isPositionKey(const QString& key);
+    // The XMP coordinate or altitude the file already holds takes what EXIF
+    // now holds, in XMP's form; it goes when EXIF holds none.
+    bool updatePositionTwin(const QString& key);
+    // A cleared EXIF GPS tag takes its XMP namesake with it.
+    void clearGpsTwin(const QString& key);
     // The photographer's, copyright's and caption's IPTC datasets among
     // `twins` become `value` alone (none when it is blank), in a file that
     // holds IPTC.

@@ -11,6 +11,10 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
 using namespace WriterKeys;
 
 namespace {
@@ -22,6 +26,10 @@ const QString kIptcKeywords = QStringLiteral("Iptc.Application2.Keywords");
 const QString kImageDescription = QStringLiteral("Exif.Image.ImageDescription");
 const QString kExposureBias = QStringLiteral("Exif.Photo.ExposureBiasValue");
 const QString kXpKeywords = QStringLiteral("Exif.Image.XPKeywords");
+const QString kXpTitle = QStringLiteral("Exif.Image.XPTitle");
+const QString kXpSubject = QStringLiteral("Exif.Image.XPSubject");
+const QString kXpAuthor = QStringLiteral("Exif.Image.XPAuthor");
+const QString kXpComment = QStringLiteral("Exif.Image.XPComment");
 const QString kIptcDigitizationDate = QStringLiteral("Iptc.Application2.DigitizationDate");
 
 // The texts IPTC cuts to its dataset's length, with the XMP twin that keeps
@@ -47,6 +55,85 @@ QStringList wordsOf(const QString& keywords)
         }
     }
     return words;
+}
+
+// The Windows texts among a key's twins.
+QStringList windowsTwins(const QStringList& twins)
+{
+    QStringList found;
+    std::copy_if(twins.begin(), twins.end(), std::back_inserter(found),
+        [](const QString& twin) { return twin.startsWith(kXpPrefix); });
+    return found;
+}
+
+const QString kGpsInfoPrefix = QStringLiteral("Exif.GPSInfo.");
+const QString kXmpExifPrefix = QStringLiteral("Xmp.exif.");
+
+// The XMP property that restates an EXIF coordinate, altitude or reference,
+// and the EXIF tag whose value it takes: XMP keeps a coordinate's
+// hemisphere in the coordinate's own text.
+struct PositionTwin {
+    QString xmpKey;
+    QString exifKey;
+    bool isCoordinate = false;
+};
+
+const QMap<QString, PositionTwin>& positionTwins()
+{
+    const auto coordinate = [](const char* name) {
+        return PositionTwin{kXmpExifPrefix + QLatin1String(name), kGpsInfoPrefix + QLatin1String(name), true};
+    };
+    const auto sameForm = [](const char* name) {
+        return PositionTwin{kXmpExifPrefix + QLatin1String(name), kGpsInfoPrefix + QLatin1String(name), false};
+    };
+    static const QMap<QString, PositionTwin> twins = {
+        {kGpsInfoPrefix + QStringLiteral("GPSLatitude"), coordinate("GPSLatitude")},
+        {kGpsInfoPrefix + QStringLiteral("GPSLatitudeRef"), coordinate("GPSLatitude")},
+        {kGpsInfoPrefix + QStringLiteral("GPSLongitude"), coordinate("GPSLongitude")},
+        {kGpsInfoPrefix + QStringLiteral("GPSLongitudeRef"), coordinate("GPSLongitude")},
+        {kGpsInfoPrefix + QStringLiteral("GPSAltitude"), sameForm("GPSAltitude")},
+        {kGpsInfoPrefix + QStringLiteral("GPSAltitudeRef"), sameForm("GPSAltitudeRef")},
+    };
+    return twins;
+}
+
+// The EXIF coordinate ("36/1 35/1 5079/100") in XMP's form of degrees and
+// decimal minutes with the hemisphere ("36,35.8465N"); null when it is not
+// three numbers.
+QString xmpCoordinate(const QString& exifText, const QString& reference, bool latitude)
+{
+    const QStringList parts = exifText.simplified().split(QLatin1Char(' '));
+    if (parts.size() != 3) {
+        return QString();
+    }
+    double degrees = 0.0;
+    double scale = 1.0;
+    for (const QString& part : parts) {
+        const QStringList fraction = part.split(QLatin1Char('/'));
+        bool numeratorOk = false;
+        bool denominatorOk = fraction.size() == 1;
+        const double numerator = fraction.at(0).toDouble(&numeratorOk);
+        const double denominator = fraction.size() == 2 ? fraction.at(1).toDouble(&denominatorOk) : 1.0;
+        if (!numeratorOk || !denominatorOk || fraction.size() > 2 || denominator == 0.0) {
+            return QString();
+        }
+        degrees += numerator / denominator / scale;
+        scale *= 60.0;
+    }
+    // Whole hundred-millionths of a minute (under a millimetre), so the
+    // minutes never round up to 60.
+    constexpr qint64 kUnitsPerMinute = 100000000;
+    const qint64 units = std::llround(degrees * 60.0 * double(kUnitsPerMinute));
+    QString fractionDigits = QStringLiteral("%1").arg(units % kUnitsPerMinute, 8, 10, QLatin1Char('0'));
+    while (fractionDigits.size() > 1 && fractionDigits.endsWith(QLatin1Char('0'))) {
+        fractionDigits.chop(1);
+    }
+    const QString letter = reference.trimmed().left(1).toUpper();
+    const QString hemisphere = letter.isEmpty() ? (latitude ? QStringLiteral("N") : QStringLiteral("E")) : letter;
+    return QStringLiteral("%1,%2.%3%4")
+        .arg(units / (60 * kUnitsPerMinute))
+        .arg((units / kUnitsPerMinute) % 60, 2, 10, QLatin1Char('0'))
+        .arg(fractionDigits, hemisphere);
 }
 
 // Whether IPTC keeps only the start of the text (of a keyword, for keywords).
@@ -125,10 +212,12 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         {kIptcKeywords,
             {QStringLiteral("Xmp.dc.subject"), kXpKeywords, QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordXMP"),
                 QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordIPTC")}},
-        {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title")}},
-        {kIptcCaption, {QStringLiteral("Xmp.dc.description"), kImageDescription}},
-        {kImageDescription, {QStringLiteral("Xmp.dc.description"), kIptcCaption}},
-        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator"), kIptcByline}},
+        // Its title and author likewise, where the file holds them, and the
+        // caption, which Windows shows as the subject and the comments.
+        {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title"), kXpTitle}},
+        {kIptcCaption, {QStringLiteral("Xmp.dc.description"), kImageDescription, kXpSubject, kXpComment}},
+        {kImageDescription, {QStringLiteral("Xmp.dc.description"), kIptcCaption, kXpSubject, kXpComment}},
+        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator"), kIptcByline, kXpAuthor}},
         {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
         {kImageDateTime,
             {QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.xmp.CreateDate"),
@@ -136,12 +225,17 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
                 kIptcDigitizationDate, QStringLiteral("Iptc.Application2.DigitizationTime")}},
         {kExposureBias, {QStringLiteral("Xmp.exif.ExposureBiasValue")}},
     };
+    if (isPositionKey(key)) {
+        return updatePositionTwin(key);
+    }
     const QStringList& keyTwins = twins.value(key);
     if (!reachesTextTwins(keyTwins)) {
         return false;
     }
     if (value.trimmed().isEmpty()) {
-        return clearTextTwins(wholeTextTwins().contains(key) ? keyTwins : QStringList())
+        // Windows would still show an emptied text, and the title falls
+        // back to its XP twin when read.
+        return clearTextTwins(wholeTextTwins().contains(key) ? keyTwins : windowsTwins(keyTwins))
             && updateIptcTwins(keyTwins, value);
     }
     if (!keepsWholeText(key, value)) {
@@ -188,6 +282,44 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         pairs.append({twin, text});
     }
     return pairs.isEmpty() || writeValues(pairs);
+}
+
+bool TAVMetadataWritterMgr::isPositionKey(const QString& key)
+{
+    return positionTwins().contains(key);
+}
+
+bool TAVMetadataWritterMgr::updatePositionTwin(const QString& key)
+{
+    const PositionTwin twin = positionTwins().value(key);
+    if (exifWriter_->currentValue(twin.xmpKey).isNull()) {
+        return true;
+    }
+    const QString exifText = exifWriter_->currentValue(twin.exifKey);
+    if (exifText.isNull() || !twin.isCoordinate) {
+        // No value erases the twin.
+        return writeValue(twin.xmpKey, exifText);
+    }
+    // A coordinate XMP cannot state goes too, rather than leave the old
+    // place beside the new one.
+    return writeValue(twin.xmpKey,
+        xmpCoordinate(exifText, exifWriter_->currentValue(twin.exifKey + QStringLiteral("Ref")),
+            twin.exifKey.endsWith(QLatin1String("Latitude"))));
+}
+
+void TAVMetadataWritterMgr::clearGpsTwin(const QString& key)
+{
+    // Each GPS tag of EXIF has its namesake in XMP's EXIF schema, and a
+    // coordinate's hemisphere is part of its XMP text.
+    if (!key.startsWith(kGpsInfoPrefix)) {
+        return;
+    }
+    const auto position = positionTwins().constFind(key);
+    const QString twin = position != positionTwins().constEnd() ? position->xmpKey
+                                                                : kXmpExifPrefix + key.mid(kGpsInfoPrefix.size());
+    if (!exifWriter_->currentValue(twin).isNull()) {
+        exifWriter_->clearXMPMetadata({twin});
+    }
 }
 
 bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& value)
