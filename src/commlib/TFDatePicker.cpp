@@ -198,7 +198,11 @@ void TFDatePicker::typeKey(QKeyEvent* event)
     QDateTimeEdit::keyPressEvent(event);
     separatorPassed_ = digit && currentSectionIndex() > section;
     if (typingIntoEmpty_) {
-        countTypedKey(typedInto, digit, event->key() == Qt::Key_Backspace);
+        const bool deleted = event->key() == Qt::Key_Backspace;
+        if (digit || deleted) {
+            typedNumbers_.insert(typedInto, shownNumberOf(typedInto));
+        }
+        countTypedKey(typedInto, digit, deleted);
     }
 }
 
@@ -232,7 +236,22 @@ void TFDatePicker::countTypedKey(Section section, bool digit, bool deleted)
 bool TFDatePicker::isTypedWhole() const
 {
     const Sections shown = displayedSections() & (DateSections_Mask | TimeSections_Mask);
-    return (typedSections_ & shown) == shown;
+    if ((typedSections_ & shown) != shown) {
+        return false;
+    }
+    for (auto typed = typedNumbers_.cbegin(); typed != typedNumbers_.cend(); ++typed) {
+        if ((shown & typed.key()) && shownNumberOf(typed.key()) != typed.value()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int TFDatePicker::shownNumberOf(Section section) const
+{
+    bool number = false;
+    const int value = sectionText(section).toInt(&number);
+    return number ? value : -1;
 }
 
 void TFDatePicker::endTyping()
@@ -257,6 +276,7 @@ void TFDatePicker::forgetTyping()
 {
     typingIntoEmpty_ = false;
     typedSections_ = NoSection;
+    typedNumbers_.clear();
     typedDigits_ = 0;
 }
 
@@ -276,10 +296,12 @@ void TFDatePicker::stepBy(int steps)
         return;
     }
     // Stepping a part of a date being typed chooses that part.
-    if (typingIntoEmpty_) {
-        typedSections_.setFlag(currentSection());
-    }
+    const Section stepped = currentSection();
     QDateTimeEdit::stepBy(steps);
+    if (typingIntoEmpty_) {
+        typedSections_.setFlag(stepped);
+        typedNumbers_.insert(stepped, shownNumberOf(stepped));
+    }
 }
 
 QAbstractSpinBox::StepEnabled TFDatePicker::stepEnabled() const

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QDateTimeEdit>
+#include <QMap>
 
 class QAction;
 
@@ -66,6 +67,8 @@ private:
     // with none left (or none typed yet) the field is empty again.
     void countTypedKey(Section section, bool digit, bool deleted);
     bool isTypedWhole() const;
+    // The number a part shows now; -1 while it shows none.
+    int shownNumberOf(Section section) const;
     // Editing ended on a date typed only in part: the field is empty again.
     void endTyping();
     void endTypingByCalendar();
@@ -81,6 +84,10 @@ private:
     // The field was empty when the user began typing into it.
     bool typingIntoEmpty_ = false;
     Sections typedSections_;
+    // Each typed part's number as the user's keys left it. The field refills a
+    // part that cannot stand as typed (a year before any date it takes) from
+    // the date it started from, the clock's: such a part was not typed.
+    QMap<Section, int> typedNumbers_;
     int typedDigits_ = 0;
     // A part just filled moved the cursor on by itself: the separator the
     // user types next is the one already passed.

@@ -142,6 +142,36 @@ TEST(TFDatePicker, AnEmptyPickerTakesOnlyAWholeTypedDate)
     }
 }
 
+// A part typed short and passed with its separator is refilled by the field
+// itself when what was typed cannot stand (year 1 lies before any date the
+// field takes): the refilled part is the clock's, not the user's, so the date
+// is not taken. A short part that stands as typed (month 5) is the user's.
+TEST(TFDatePicker, APartTheFieldRefillsItselfIsNotTyped)
+{
+    struct Case {
+        const char* typed;
+        QDate expected; // invalid: the field ends empty
+    };
+    const Case cases[] = {
+        {"1-05-07", QDate()},
+        {"26-05-07", QDate()},
+        {"2024-5-07", QDate(2024, 5, 7)},
+        {"2024-05-7", QDate(2024, 5, 7)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        TFDatePicker picker(TFDatePicker::Elements::Date);
+        picker.show();
+        picker.setFocus(Qt::MouseFocusReason);
+        QSignalSpy user(&picker, &TFDatePicker::userDateChanged);
+        QTest::keyClicks(&picker, QLatin1String(c.typed));
+        QTest::keyClick(&picker, Qt::Key_Return);
+        EXPECT_EQ(picker.dateValue().date(), c.expected);
+        EXPECT_EQ(picker.isEmpty(), !c.expected.isValid());
+        EXPECT_EQ(user.count() > 0, c.expected.isValid());
+    }
+}
+
 // A date or time typed whole, separators included, is taken the same
 // whether the field was empty from the start or emptied by the clear button
 // or by Delete.
