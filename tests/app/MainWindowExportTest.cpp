@@ -157,7 +157,8 @@ TEST_F(MainWindowExportTest, AUsersTiffThumbnailInTheFolderIsAskedAboutAndKept)
     EXPECT_TRUE(ui_.alerts().first().message.contains(QStringLiteral("\nnpm-canon-s40_thumb.tif\n")))
         << ui_.alerts().first().message.toStdString();
     EXPECT_EQ(contents(users), QByteArray("the user's own picture"));
-    EXPECT_EQ(written(), QStringList({"npm-canon-s40 (2).exv", "npm-canon-s40 (2)_thumb.tif", "npm-canon-s40_thumb.tif"}));
+    EXPECT_EQ(
+        written(), QStringList({"npm-canon-s40 (2).exv", "npm-canon-s40 (2)_thumb.tif", "npm-canon-s40_thumb.tif"}));
     const QJsonObject thumbnail = ExifTool::read(out() + QStringLiteral("/npm-canon-s40 (2)_thumb.tif"));
     EXPECT_EQ(thumbnail.value("File:FileType").toString(), "TIFF");
     EXPECT_EQ(thumbnail.value("IFD0:ImageWidth").toInt(), 4);

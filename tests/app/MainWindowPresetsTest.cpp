@@ -238,8 +238,8 @@ TEST_F(MainWindowPresetsTest, EmptyRowsRemoveTheirTagsAndAPlaceGoesWhole)
 {
     if (!ExifTool::available())
         GTEST_SKIP() << "exiftool missing";
-    const QStringList paths = samples(
-        {"npm-canon-s40.jpg", "npm-iphone6p.jpg", "gowebp-pentax.jpg", "npm-nikon-d90-photometric.jpg"});
+    const QStringList paths
+        = samples({"npm-canon-s40.jpg", "npm-iphone6p.jpg", "gowebp-pentax.jpg", "npm-nikon-d90-photometric.jpg"});
     ASSERT_TRUE(ImageFixtures::writeTags(paths.at(2), {{"Xmp.exif.GPSLatitude", "36,35.8465N", {}}}));
     const QJsonObject nikonBefore = ExifTool::read(paths.at(3));
     ASSERT_TRUE(importAndWait(paths));

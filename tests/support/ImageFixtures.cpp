@@ -163,9 +163,9 @@ bool giveTiffThumbnail(const QString& path, QSize size)
         Exiv2::ExifData& exif = image->exifData();
         Exiv2::ExifThumb(exif).erase();
         const std::vector<Exiv2::byte> pixels(size_t(size.width() * size.height() * 3), 0x80);
-        for (const auto& [key, number] : std::initializer_list<std::pair<const char*, uint32_t>>{
-                 {"Compression", 1}, {"ImageWidth", size.width()}, {"ImageLength", size.height()},
-                 {"PhotometricInterpretation", 2}, {"SamplesPerPixel", 3}, {"RowsPerStrip", size.height()}})
+        for (const auto& [key, number] : std::initializer_list<std::pair<const char*, uint32_t>>{{"Compression", 1},
+                 {"ImageWidth", size.width()}, {"ImageLength", size.height()}, {"PhotometricInterpretation", 2},
+                 {"SamplesPerPixel", 3}, {"RowsPerStrip", size.height()}})
             exif[std::string("Exif.Thumbnail.") + key] = uint16_t(number);
         exif["Exif.Thumbnail.BitsPerSample"] = Exiv2::UShortValue();
         exif["Exif.Thumbnail.BitsPerSample"].setValue("8 8 8");

@@ -55,8 +55,8 @@ void CWURLSessionTask::resume()
             self->request_, *session->configuration_, self->kind_, self->targetURL_, self->uploadFile_);
         self->transfer_ = std::move(transfer);
         if (!prepared) {
-            self->endUnstarted(
-                session, KBError{kb::kURLErrorDomain, self->kind_ == Kind::Upload ? -1100 : kb::kURLErrorCannotWriteToFile});
+            self->endUnstarted(session,
+                KBError{kb::kURLErrorDomain, self->kind_ == Kind::Upload ? -1100 : kb::kURLErrorCannotWriteToFile});
             return;
         }
         session->engine_->add(self);

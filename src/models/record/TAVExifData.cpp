@@ -595,8 +595,7 @@ void TAVExifData::applySettingPosition(const TAVExifData& source, bool onlyChang
         // A hemisphere the setting lacks is the one a coordinate without
         // one is taken in.
         const QString value = valueOf(positionKeys().at(index));
-        setBySetting(
-            *entity, !value.isEmpty() ? value : index == 1 ? QStringLiteral("N") : QStringLiteral("E"), false);
+        setBySetting(*entity, !value.isEmpty() ? value : index == 1 ? QStringLiteral("N") : QStringLiteral("E"), false);
     }
 }
 

@@ -315,8 +315,8 @@ void TAVMetadataWritterMgr::clearGpsTwin(const QString& key)
         return;
     }
     const auto position = positionTwins().constFind(key);
-    const QString twin = position != positionTwins().constEnd() ? position->xmpKey
-                                                                : kXmpExifPrefix + key.mid(kGpsInfoPrefix.size());
+    const QString twin
+        = position != positionTwins().constEnd() ? position->xmpKey : kXmpExifPrefix + key.mid(kGpsInfoPrefix.size());
     if (!exifWriter_->currentValue(twin).isNull()) {
         exifWriter_->clearXMPMetadata({twin});
     }

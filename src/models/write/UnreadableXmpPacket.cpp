@@ -45,8 +45,9 @@ bool UnreadableXmpPacket::mayHold(std::string_view packet, std::string_view uri,
         if (!sameNamespace(declaration.uri, uri)) {
             continue;
         }
-        const std::string qualified
-            = declaration.prefix.empty() ? std::string(name) : std::string(declaration.prefix) + ':' + std::string(name);
+        const std::string qualified = declaration.prefix.empty()
+            ? std::string(name)
+            : std::string(declaration.prefix) + ':' + std::string(name);
         if (namesWhole(packet, qualified)) {
             return true;
         }

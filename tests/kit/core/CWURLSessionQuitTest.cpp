@@ -55,18 +55,19 @@ void workersInAHandshakeOrAWaitEndAndLaterWorkEndsAtOnce()
         unanswered.push_back(completion);
         ++challenges;
     };
-    auto handshaking = CWURLSession::sessionWithConfiguration(
-        CWURLSessionConfiguration::defaultSessionConfiguration(), trusting);
+    auto handshaking
+        = CWURLSession::sessionWithConfiguration(CWURLSessionConfiguration::defaultSessionConfiguration(), trusting);
     auto waiting = CWURLSession::sessionWithConfiguration(
         CWURLSessionConfiguration::defaultSessionConfiguration(), std::make_shared<SessionRecorder>());
     Awaited<std::optional<KBError>> inHandshake;
     Awaited<std::optional<KBError>> inWait;
     handshaking
-        ->dataTaskWithRequest(requestFor(secure.url("/settings")),
-            [&](auto, auto, const auto& error) { inHandshake.set(error); })
+        ->dataTaskWithRequest(
+            requestFor(secure.url("/settings")), [&](auto, auto, const auto& error) { inHandshake.set(error); })
         ->resume();
     waiting
-        ->dataTaskWithRequest(requestFor(plain.url("/silent")), [&](auto, auto, const auto& error) { inWait.set(error); })
+        ->dataTaskWithRequest(
+            requestFor(plain.url("/silent")), [&](auto, auto, const auto& error) { inWait.set(error); })
         ->resume();
     requireInChild(eventually([&] { return challenges.load() == 1; }), "the handshake asked for trust");
     requireInChild(plain.waitForRequests(1), "the silent server has the request");
@@ -81,13 +82,15 @@ void workersInAHandshakeOrAWaitEndAndLaterWorkEndsAtOnce()
     // After the quit's stop nothing reaches a server, on an old session or a new one.
     Awaited<std::optional<KBError>> onOld;
     Awaited<std::optional<KBError>> onNew;
-    waiting->dataTaskWithRequest(requestFor(plain.url("/silent")), [&](auto, auto, const auto& error) {
-        onOld.set(error);
-    })->resume();
+    waiting
+        ->dataTaskWithRequest(
+            requestFor(plain.url("/silent")), [&](auto, auto, const auto& error) { onOld.set(error); })
+        ->resume();
     auto later = CWURLSession::sessionWithConfiguration(CWURLSessionConfiguration::defaultSessionConfiguration());
-    later->dataTaskWithRequest(requestFor(plain.url("/silent")), [&](auto, auto, const auto& error) {
-        onNew.set(error);
-    })->resume();
+    later
+        ->dataTaskWithRequest(
+            requestFor(plain.url("/silent")), [&](auto, auto, const auto& error) { onNew.set(error); })
+        ->resume();
     requireInChild(endedAsCancelled(onOld.get()), "a task of an old session ends at once as cancelled");
     requireInChild(endedAsCancelled(onNew.get()), "a task of a new session ends at once as cancelled");
     std::optional<KBError> synchronousError;

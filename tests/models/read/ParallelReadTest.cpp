@@ -200,8 +200,8 @@ TEST_F(ParallelReadTest, CameraFilesReadTheSameInAnyOrderOnAnyNumberOfThreads)
     for (int round = 0; round < 60; ++round) {
         for (const QString sample : {"gowebp-pentax.jpg", "npm-nikon-d90-photometric.jpg", "1x1_exif_xmp.jpg"})
             paths.append(ImageFixtures::copySample(sample, folder, QStringLiteral("%1-%2").arg(round).arg(sample)));
-        paths.append(
-            ImageFixtures::copyOfWindowsSampleWithMisspeltNamespace(folder, QStringLiteral("%1-windows.jpg").arg(round)));
+        paths.append(ImageFixtures::copyOfWindowsSampleWithMisspeltNamespace(
+            folder, QStringLiteral("%1-windows.jpg").arg(round)));
     }
     const auto readSession = [](const QStringList& order, int threads) {
         std::atomic<bool> cancel{false};

@@ -134,7 +134,8 @@ TEST_F(UnreadableXmpSaveTest, AnEditWhoseTwinSitsInAnUnreadablePacketIsRefused)
         std::vector<std::pair<const char*, const char*>> edits;
     } photos[] = {
         {"gowebp-pentax.jpg", {{"Exif.Image.Artist", "Bea"}, {"Iptc.Application2.Keywords", "harbour, sea"}}},
-        {"npm-nikon-d90-photometric.jpg", {{"Exif.Image.ImageDescription", "Lucca"}, {"Iptc.Application2.Caption", ""}}},
+        {"npm-nikon-d90-photometric.jpg",
+            {{"Exif.Image.ImageDescription", "Lucca"}, {"Iptc.Application2.Caption", ""}}},
         {"npm-iphone6p.jpg", {{"Exif.Image.Copyright", "Bea"}, {"Iptc.Application2.ObjectName", "Ships"}}},
     };
     for (const auto& photo : photos) {
