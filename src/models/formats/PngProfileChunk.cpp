@@ -1,5 +1,7 @@
 #include "models/formats/PngProfileChunk.h"
 
+#include "models/formats/PngChunks.h"
+
 #include <QByteArrayView>
 
 #include <zlib.h>
@@ -8,41 +10,17 @@
 
 namespace {
 
-const QByteArray kSignature("\x89PNG\r\n\x1a\n", 8);
 const QByteArray kProfileType("iCCP");
-constexpr qsizetype kChunkOverhead = 12; // length, type and checksum
 // The library reads a profile name of up to 79 bytes and its end.
 constexpr qsizetype kMostNameBytes = 80;
 // The library gives up on a profile that inflates past 16 MB.
 constexpr qsizetype kMostProfileBytes = qsizetype(16) * 1024 * 1024;
 
-// A chunk's place in the file: [offset, offset + size).
-struct ChunkSpan {
-    qsizetype offset = 0;
-    qsizetype size = 0;
-    QByteArrayView type;
-    QByteArrayView data;
-};
-
-// The chunks up to the end of the bytes; nothing when a chunk runs past it.
-std::optional<std::vector<ChunkSpan>> chunksIn(const QByteArray& png)
+// The chunks of a PNG walked to its end; nothing when a chunk runs past it.
+std::optional<std::vector<PngChunks::Chunk>> chunksIn(const QByteArray& png)
 {
-    if (!png.startsWith(kSignature)) {
-        return std::nullopt;
-    }
-    std::vector<ChunkSpan> chunks;
-    qsizetype at = kSignature.size();
-    while (png.size() - at >= kChunkOverhead) {
-        const auto byte = [&](qsizetype i) { return qsizetype(uint8_t(png.at(at + i))); };
-        const qsizetype length = (byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
-        if (length > png.size() - at - kChunkOverhead) {
-            return std::nullopt;
-        }
-        const QByteArrayView bytes(png);
-        chunks.push_back({at, length + kChunkOverhead, bytes.sliced(at + 4, 4), bytes.sliced(at + 8, length)});
-        at += length + kChunkOverhead;
-    }
-    return chunks;
+    PngChunks::Walk walked = PngChunks::walk(png);
+    return walked.whole ? std::optional(std::move(walked.chunks)) : std::nullopt;
 }
 
 // Whether zlib data inflates to its stream's end, using every byte.
@@ -86,7 +64,7 @@ bool PngProfileChunk::isDamaged(const QByteArray& png)
     if (!chunks) {
         return false;
     }
-    for (const ChunkSpan& chunk : *chunks) {
+    for (const PngChunks::Chunk& chunk : *chunks) {
         if (chunk.type == kProfileType && !isReadAsItIs(chunk.data)) {
             return true;
         }
@@ -97,7 +75,7 @@ bool PngProfileChunk::isDamaged(const QByteArray& png)
 QByteArray PngProfileChunk::chunksOf(const QByteArray& png)
 {
     QByteArray joined;
-    for (const ChunkSpan& chunk : chunksIn(png).value_or(std::vector<ChunkSpan>())) {
+    for (const PngChunks::Chunk& chunk : chunksIn(png).value_or(std::vector<PngChunks::Chunk>())) {
         if (chunk.type == kProfileType) {
             joined.append(png.mid(chunk.offset, chunk.size));
         }
@@ -112,9 +90,9 @@ std::optional<QByteArray> PngProfileChunk::withChunksOf(const QByteArray& writte
         return std::nullopt;
     }
     const QByteArray kept = chunksOf(original);
-    QByteArray result = written.first(kSignature.size());
+    QByteArray result = written.first(chunks->front().offset);
     result.reserve(written.size() + kept.size());
-    for (const ChunkSpan& chunk : *chunks) {
+    for (const PngChunks::Chunk& chunk : *chunks) {
         if (chunk.type != kProfileType) {
             result.append(written.mid(chunk.offset, chunk.size));
         }
@@ -122,7 +100,7 @@ std::optional<QByteArray> PngProfileChunk::withChunksOf(const QByteArray& writte
             result.append(kept);
         }
     }
-    const ChunkSpan& last = chunks->back();
+    const PngChunks::Chunk& last = chunks->back();
     result.append(written.mid(last.offset + last.size));
     return result;
 }

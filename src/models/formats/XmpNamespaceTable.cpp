@@ -2,16 +2,15 @@
 
 namespace {
 
-// The toolkit reads the Dublin Core's old URI as its current one.
 constexpr std::string_view kOldDublinCore = "http://purl.org/dc/1.1/";
 constexpr std::string_view kDublinCore = "http://purl.org/dc/elements/1.1/";
-// Its prefix for a default namespace.
+// The toolkit's prefix for a default namespace.
 constexpr std::string_view kDefaultPrefix = "_dflt_";
 
 XmpNamespaceTable::Declaration asRegistered(const XmpNamespaceTable::Declaration& declaration)
 {
     return {declaration.prefix.empty() ? kDefaultPrefix : declaration.prefix,
-        declaration.uri == kOldDublinCore ? kDublinCore : declaration.uri};
+        XmpNamespaceTable::registeredUri(declaration.uri)};
 }
 
 bool holds(const std::unordered_map<std::string, std::string>& map, std::string_view key, std::string_view value)
@@ -21,6 +20,11 @@ bool holds(const std::unordered_map<std::string, std::string>& map, std::string_
 }
 
 } // namespace
+
+std::string_view XmpNamespaceTable::registeredUri(std::string_view declared)
+{
+    return declared == kOldDublinCore ? kDublinCore : declared;
+}
 
 XmpNamespaceTable::XmpNamespaceTable(size_t mostEntries)
     : mostEntries_(mostEntries)

@@ -26,6 +26,10 @@ public:
 
     explicit XmpNamespaceTable(size_t mostEntries);
 
+    // The URI the toolkit registers for a declared one: it reads the Dublin
+    // Core's old URI as its current one.
+    static std::string_view registeredUri(std::string_view declared);
+
     // Whether the table holds each declaration both ways.
     bool holdsAll(const std::vector<Declaration>& declarations) const;
 

@@ -1,6 +1,7 @@
 #include "models/write/ExifBlockDamage.h"
 
 #include "models/formats/JpegSegments.h"
+#include "models/formats/PngChunks.h"
 #include "models/formats/TiffBlock.h"
 
 #include <exiv2/exiv2.hpp>
@@ -10,7 +11,6 @@
 
 namespace {
 
-const QByteArray kPngSignature("\x89PNG\r\n\x1a\n", 8);
 constexpr qsizetype kEntrySize = 12;
 // The library reads no directory declaring more entries than this ("with
 // 19789 entries considered invalid; not read", an iPhone JPEG whose IFD0
@@ -26,31 +26,19 @@ struct Span {
     bool detached = true;
 };
 
-uint32_t bigEndian32(const QByteArray& bytes, qsizetype at)
-{
-    const auto byte = [&](qsizetype i) { return uint32_t(uint8_t(bytes.at(at + i))); };
-    return (byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
-}
-
 std::optional<Span> pngExifChunk(const QByteArray& png)
 {
-    qsizetype at = kPngSignature.size();
-    while (png.size() - at >= 12) {
-        const qsizetype length = qsizetype(bigEndian32(png, at));
-        if (length > png.size() - at - 12) {
-            return std::nullopt;
+    for (const PngChunks::Chunk& chunk : PngChunks::walk(png).chunks) {
+        if (chunk.type == "eXIf") {
+            return Span{chunk.offset + 8, chunk.offset + 8 + chunk.data.size()};
         }
-        if (png.mid(at + 4, 4) == "eXIf") {
-            return Span{at + 8, at + 8 + length};
-        }
-        at += 12 + length;
     }
     return std::nullopt;
 }
 
 std::optional<Span> exifSpan(const QByteArray& file)
 {
-    if (file.startsWith(kPngSignature)) {
+    if (PngChunks::isPng(file)) {
         return pngExifChunk(file);
     }
     if (file.startsWith("II") || file.startsWith("MM")) {

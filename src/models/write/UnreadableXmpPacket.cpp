@@ -1,17 +1,9 @@
 #include "models/write/UnreadableXmpPacket.h"
 
 #include "models/formats/ExivRuntime.h"
+#include "models/formats/XmpNamespaceTable.h"
 
 namespace {
-
-// The toolkit reads the Dublin Core's old URI as its current one.
-constexpr std::string_view kOldDublinCore = "http://purl.org/dc/1.1/";
-constexpr std::string_view kDublinCore = "http://purl.org/dc/elements/1.1/";
-
-bool sameNamespace(std::string_view declared, std::string_view uri)
-{
-    return declared == uri || (declared == kOldDublinCore && uri == kDublinCore);
-}
 
 bool isNameCharacter(char c)
 {
@@ -42,7 +34,7 @@ bool UnreadableXmpPacket::mayHold(std::string_view packet, std::string_view uri,
         return true;
     }
     for (const XmpNamespaceTable::Declaration& declaration : *declared) {
-        if (!sameNamespace(declaration.uri, uri)) {
+        if (XmpNamespaceTable::registeredUri(declaration.uri) != uri) {
             continue;
         }
         const std::string qualified = declaration.prefix.empty()
