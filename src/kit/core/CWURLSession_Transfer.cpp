@@ -487,11 +487,18 @@ bool CWURLSession::endAllWorkers(std::chrono::milliseconds grace)
         engine->stopLocked();
     }
     const auto deadline = std::chrono::steady_clock::now() + grace;
-    bool allEnded = true;
+    std::vector<std::shared_ptr<Engine>> running;
     for (const auto& engine : engines) {
-        allEnded = engine->stopBy(deadline) && allEnded;
+        if (!engine->stopBy(deadline)) {
+            running.push_back(engine);
+        }
     }
-    return allEnded;
+    // A worker still inside its work stays known, so that a later call does
+    // not answer that all have ended while it runs.
+    auto& registry = engineRegistry();
+    std::lock_guard lock(registry.mutex);
+    registry.engines.insert(registry.engines.end(), running.begin(), running.end());
+    return running.empty();
 }
 
 bool CWURLSession::workersEnded()

@@ -102,7 +102,9 @@ bool TYNetworkRetryHandler::batchIsSettledByError(const std::optional<KBError>& 
         return false;
     }
     // The batch file is missing or cannot be read: nothing could ever send it.
-    if (error->code == -2 || error->code == -8) {
+    // An upload that could not start (-2: no usable URL in the settings, no
+    // session) says nothing about the batch, which waits for a later try.
+    if (error->code == -8) {
         return true;
     }
     const auto& info = error->userInfo;

@@ -20,8 +20,9 @@ const std::string kEventQueueLabel = kPrefix + "event-queue";
 const std::string kRecordCrashEventActivity = kPrefix + "record-crash-event";
 const std::string kFlushTimerLabel = kPrefix + "flush-timer";
 
+constexpr const char* kWillTerminateNotification = "NSApplicationWillTerminateNotification";
 constexpr const char* kLifecycleNotifications[] = {
-    "NSApplicationWillTerminateNotification",
+    kWillTerminateNotification,
     "NSApplicationWillResignActiveNotification",
     "NSApplicationDidBecomeActiveNotification",
 };
@@ -135,6 +136,10 @@ void TYTallyController::registerForApplicationLifecycleEvents()
 void TYTallyController::applicationLifecycleEvent(const KBNotification& notification)
 {
     enqueueEvent(TYLifecycleEvent::eventWithNotification(notification.name));
+    if (notification.name == kWillTerminateNotification) {
+        auto self = shared_from_this();
+        eventQueue_->addOperationWithBlock([self] { self->reportDroppedBatchesAtQuit(); });
+    }
 }
 
 void TYTallyController::kitbaseSettingsDidBecomeAvailable(const KBNotification&)

@@ -68,10 +68,12 @@ public:
     // Batches dropped by that bound since the start.
     uint64_t droppedBatchCount() const;
     // Writes the count of batches dropped since the start, when it grew since
-    // it was last written. Against a failing server a batch may go with every
-    // flush, so the count is written with the first drop and then at most
-    // once per firing of the flush timer, never once per batch.
+    // it was last written. With a flush timer (against a failing server a
+    // batch may go with every flush) the count is written with the first drop
+    // and then at most once per firing; without one, with every drop.
     void reportDroppedBatches();
+    // At quit: writes the count once more, when any batch was dropped.
+    void reportDroppedBatchesAtQuit();
     static std::shared_ptr<TYCrashMetadata> replacePreviousExecutionMetadataWithCurrentMetadata(
         const std::shared_ptr<TYMetadata>& metadata, const std::string& root);
     std::string multipartMimeURLWithBoundary(const std::string& boundary) const;
@@ -126,6 +128,7 @@ private:
     void addTogether(
         const std::vector<std::shared_ptr<KBOperation>>& operations, const std::shared_ptr<KBOperation>& activity);
     void checkQueue(const char* method) const;
+    void writeDroppedBatchCount(uint64_t dropped) const;
 
     std::optional<std::string> betaToken_;
     std::string rootDirectory_;

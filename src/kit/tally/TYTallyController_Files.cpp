@@ -120,7 +120,9 @@ void TYTallyController::boundPendingBatches()
         ++dropped;
     }
     droppedBatchCount_ += dropped;
-    if (reportedDropCount_.load() == 0) {
+    // A flush timer's firing writes what it dropped since the last line;
+    // without one, no later moment would, so the drop writes it now.
+    if (!flushTimer_ || reportedDropCount_.load() == 0) {
         reportDroppedBatches();
     }
 }
@@ -131,6 +133,20 @@ void TYTallyController::reportDroppedBatches()
     if (reportedDropCount_.exchange(dropped) == dropped) {
         return;
     }
+    writeDroppedBatchCount(dropped);
+}
+
+void TYTallyController::reportDroppedBatchesAtQuit()
+{
+    const uint64_t dropped = droppedBatchCount_.load();
+    reportedDropCount_ = dropped;
+    if (dropped > 0) {
+        writeDroppedBatchCount(dropped);
+    }
+}
+
+void TYTallyController::writeDroppedBatchCount(uint64_t dropped) const
+{
     TYLogger::printAlways("[Tally] " + std::to_string(dropped) + " pending batches dropped since the start, oldest "
         + "first, past the limit of " + std::to_string(maximumPendingBatches_));
 }

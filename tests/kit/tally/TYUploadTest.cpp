@@ -12,6 +12,7 @@
 #include "kit/tally/TYLifecycleEvent.h"
 #include "kit/tally/TYWriteEventOperation.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -99,6 +100,23 @@ protected:
         const std::string type = request.header("Content-Type").value_or("");
         const size_t at = type.find("boundary=");
         return at == std::string::npos ? std::string() : type.substr(at + 9);
+    }
+
+    // The drop summaries written so far, in order.
+    std::vector<std::string> dropLines() const
+    {
+        std::vector<std::string> lines;
+        for (const auto& line : log.lines()) {
+            if (line.find("pending batches dropped") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+    static std::string dropLine(size_t dropped, size_t limit = 100)
+    {
+        return "[Tally] " + std::to_string(dropped) + " pending batches dropped since the start, oldest first, past "
+            + "the limit of " + std::to_string(limit);
     }
 
     std::shared_ptr<KBVirtualClock> clock = std::make_shared<KBVirtualClock>();
@@ -318,6 +336,58 @@ TEST_F(TallyUploadTest, APermanentRefusalRemovesTheBatchAtOnce)
     EXPECT_EQ(clock->pendingCount(), 0u);
 }
 
+// Settings that give no usable events URL (none at all, or text that is no
+// URL) leave every batch where it is: an upload that cannot start says
+// nothing about the batch. A start whose settings give a URL sends them.
+TEST_F(TallyUploadTest, BatchesWaitOnDiskUntilSettingsGiveAUsableURL)
+{
+    const std::vector<nlohmann::json> unusable
+        = {nlohmann::json::object(), nlohmann::json{{"analytics", {{"url", "not-a-url"}}}}};
+    for (const auto& dictionary : unusable) {
+        SCOPED_TRACE(dictionary.dump());
+        std::filesystem::remove_all(root);
+        log.clear();
+        settings->set(dictionary);
+        auto controller = startController<TYTallyController>();
+        ASSERT_TRUE(controller->settings()->valid());
+        flushOneBatch(controller);
+        flushOneBatch(controller);
+        const std::set<std::string> batches = filesWithExtension("multipartmime");
+        ASSERT_EQ(batches.size(), 2u);
+        const auto triedAndKept = [&] {
+            for (const std::string& batch : batches) {
+                const std::string name = TYFileUtils::baseName(batch);
+                EXPECT_TRUE(eventually([&] { return log.contains("Keeping '" + name + "' for a later upload."); }));
+            }
+            controller->eventQueue()->waitUntilAllOperationsAreFinished();
+            EXPECT_EQ(filesWithExtension("multipartmime"), batches);
+            EXPECT_FALSE(log.contains("Finished transmission"));
+        };
+        triedAndKept();
+        // A start with the same settings tries every batch on disk again.
+        controller.reset();
+        log.clear();
+        controller = startController<TYTallyController>();
+        triedAndKept();
+
+        controller.reset();
+        LoopbackServer server;
+        server.script("/spi/v2/events", LoopbackReply::answer(200));
+        controller = startSendingTo(server);
+        // The second start's log is packaged and sent along with them.
+        ASSERT_TRUE(server.waitForRequests(3));
+        EXPECT_TRUE(eventually([&] { return filesWithExtension("multipartmime").empty(); }));
+        controller->eventQueue()->waitUntilAllOperationsAreFinished();
+        std::set<std::string> sent;
+        for (const auto& request : server.requests()) {
+            sent.insert(events + "/" + boundaryOf(request) + ".multipartmime");
+        }
+        EXPECT_EQ(sent.size(), 3u);
+        EXPECT_TRUE(std::includes(sent.begin(), sent.end(), batches.begin(), batches.end()));
+        EXPECT_EQ(server.requestCount(), 3u);
+    }
+}
+
 // The first settings may arrive while a batch's packaging is queued: the
 // settings' own upload of every batch then runs before the batch exists, and
 // the batch's upload step runs after. Either order sends it, once.
@@ -375,8 +445,7 @@ TEST_F(TallyUploadTest, DroppedBatchesAreCountedInOneLinePerFlush)
         flushABatch();
     }
     EXPECT_EQ(controller->droppedBatchCount(), 4u);
-    EXPECT_EQ(log.count("pending batches dropped"), 1u);
-    EXPECT_TRUE(log.contains("[Tally] 1 pending batches dropped since the start, oldest first, past the limit of 100"));
+    EXPECT_EQ(dropLines(), (std::vector<std::string>{dropLine(1)}));
 
     fireFlushTimer();
     EXPECT_TRUE(eventually([&] { return log.contains("[Tally] 4 pending batches dropped since the start"); }));
@@ -385,6 +454,41 @@ TEST_F(TallyUploadTest, DroppedBatchesAreCountedInOneLinePerFlush)
     flushABatch();
     fireFlushTimer();
     EXPECT_TRUE(eventually([&] { return log.contains("[Tally] 5 pending batches dropped since the start"); }));
+    EXPECT_EQ(dropLines(), (std::vector<std::string>{dropLine(1), dropLine(4), dropLine(5)}));
+
+    // The quit writes the total, also what was dropped since the last firing.
+    flushABatch();
+    KBNotificationCenter::defaultCenter().post("NSApplicationWillTerminateNotification");
+    EXPECT_TRUE(eventually([&] { return dropLines().size() == 4; }));
+    controller->eventQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(dropLines(), (std::vector<std::string>{dropLine(1), dropLine(4), dropLine(5), dropLine(6)}));
+}
+
+// The default settings have no flush timer: each drop writes the new total
+// at once, and the quit writes the total once more, as the run's last word.
+TEST_F(TallyUploadTest, WithoutAFlushTimerEachDropAndTheQuitWriteTheTotal)
+{
+    LoopbackServer server;
+    server.script("/spi/v2/events", LoopbackReply::answer(503));
+    // Batches of an earlier run fill the default limit of a hundred.
+    ASSERT_TRUE(KBFiles::makeFolders(events));
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(KBFiles::writeAtomically(events + "/earlier" + std::to_string(i) + ".multipartmime", "batch"));
+    }
+    auto controller = startSendingTo(server);
+    ASSERT_EQ(controller->flushTimer(), nullptr);
+    for (int flushes = 0; flushes < 3; ++flushes) {
+        controller->enqueueEvent(TYLifecycleEvent::eventWithNotification("NSApplicationDidBecomeActiveNotification"));
+        controller->eventQueue()->waitUntilAllOperationsAreFinished();
+    }
+    EXPECT_EQ(controller->droppedBatchCount(), 3u);
+    EXPECT_EQ(dropLines(), (std::vector<std::string>{dropLine(1), dropLine(2), dropLine(3)}));
+
+    KBNotificationCenter::defaultCenter().post("NSApplicationWillTerminateNotification");
+    EXPECT_TRUE(eventually([&] { return dropLines().size() == 4; }));
+    controller->eventQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(dropLines(), (std::vector<std::string>{dropLine(1), dropLine(2), dropLine(3), dropLine(3)}));
+    EXPECT_EQ(filesWithExtension("multipartmime").size(), 100u);
 }
 
 // Against a server that keeps failing, hundreds of batches wait for their
@@ -426,9 +530,11 @@ TEST_F(TallyUploadTest, BatchesWaitingOnAFailingServerStayBoundedInFilesDescript
     }
     EXPECT_EQ(filesWithExtension("multipartmime"), newest);
     EXPECT_EQ(controller->droppedBatchCount(), kBatches - kLimit);
-    // Without a flush timer only the first drop is written.
-    EXPECT_EQ(log.count("pending batches dropped"), 1u);
-    EXPECT_TRUE(log.contains("[Tally] 1 pending batches dropped since the start, oldest first, past the limit of 100"));
+    // Without a flush timer every drop writes the total it reached.
+    const auto lines = dropLines();
+    ASSERT_EQ(lines.size(), kBatches - kLimit);
+    EXPECT_EQ(lines.front(), dropLine(1));
+    EXPECT_EQ(lines.back(), dropLine(kBatches - kLimit));
 
     // The server is back: only the hundred kept are tried again, once each,
     // and nothing of them is left behind.
