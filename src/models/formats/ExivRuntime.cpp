@@ -1,5 +1,7 @@
 #include "models/formats/ExivRuntime.h"
 
+#include "models/formats/IptcStoredDates.h"
+
 #include <QLoggingCategory>
 #include <QSet>
 
@@ -196,6 +198,7 @@ void ExivRuntime::readMetadata(Exiv2::Image& image)
 {
     const auto lock = lockXmp();
     image.readMetadata();
+    IptcStoredDates::keepDamaged(image);
     const Exiv2::Image& read = image;
     // A packet that gave no properties may not have been parsed whole.
     noteDecodedPacket(read.xmpPacket(), !read.xmpData().empty());
@@ -289,6 +292,7 @@ void ExivRuntime::readMetadata(Exiv2::Image& image, std::string_view bytes)
         const SharedHold shared;
         if (toolkitTable().holdsAll(*declared)) {
             image.readMetadata();
+            IptcStoredDates::keepDamaged(image);
             return;
         }
     }

@@ -64,7 +64,8 @@ public:
     static XmpHold xmpHold();
 
     // The image's readMetadata and writeMetadata, holding the lock alone:
-    // each decodes or encodes the image's XMP packet.
+    // each decodes or encodes the image's XMP packet. A read keeps damaged
+    // IPTC dates as stored (see IptcStoredDates).
     static void readMetadata(Exiv2::Image& image);
     static void writeMetadata(Exiv2::Image& image);
     // readMetadata of a JPEG opened on `bytes`: shared with other such reads

@@ -3,6 +3,9 @@
 #include <QSet>
 #include <QString>
 
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 
 namespace Exiv2 {
@@ -11,19 +14,52 @@ class IptcData;
 
 // The character set of an IPTC block's texts. IPTC text carries no encoding
 // of its own: a block declares UTF-8 by its coded character set (ESC % G),
-// and older programs wrote Latin-1 without saying so. Other programs read a
-// block in one set, so a block holds one: UTF-8 text put into a Latin-1 block
-// showed "Fuzz title Ã©" everywhere else.
+// and older programs wrote the system's code page without saying so: Latin-1,
+// but also Windows-1251, Shift-JIS or GB2312. Other programs read a block in
+// one set, so a block holds one: UTF-8 text put into a Latin-1 block showed
+// "Fuzz title Ã©" everywhere else.
+//
+// A block in an undeclared set is Latin-1 only where its bytes leave no
+// doubt; any other is of an unknown set, whose texts are kept byte for byte:
+// read as Latin-1 and turned UTF-8, a Windows-1251 "Москва" became "Ìîñêâà".
 class IptcCharacterSet {
 public:
-    // Whether a block's texts are Latin-1: it does not declare UTF-8 and a
-    // text dataset's bytes are not valid UTF-8.
-    static bool isLatin1(const Exiv2::IptcData& iptc);
+    enum class Kind {
+        // Declared UTF-8, or every text is valid UTF-8 (plain ASCII included).
+        Utf8,
+        // Declared Latin-1, or undeclared with bytes only Latin-1 text holds.
+        Latin1,
+        // Any other: the set the texts were written in is not known.
+        Unknown,
+    };
+    // The set of a block as the file holds it.
+    explicit IptcCharacterSet(const Exiv2::IptcData& asRead);
+    Kind kind() const { return kind_; }
+
+    // Whether the block's texts are shown as Latin-1 (a block read as UTF-8
+    // where it is not would show them empty): it does not declare UTF-8 and
+    // a text's bytes are not valid UTF-8.
+    static bool showsAsLatin1(const Exiv2::IptcData& iptc);
 
     // Before a write, settles the block on one set. The datasets of
-    // `editedKeys` hold our texts, in UTF-8; the others the file's bytes, in
-    // Latin-1 when `latin1`. A Latin-1 block stays so where every edited
-    // character fits; otherwise the whole block turns UTF-8 and says so, as
-    // a block does whose texts need it and whose bytes are valid UTF-8.
-    static void settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys, bool latin1);
+    // `editedKeys` hold our texts, in UTF-8; the others the file's bytes. A
+    // Latin-1 block stays so where every edited character fits; otherwise
+    // the whole block turns UTF-8 and says so, as a block does whose texts
+    // need it and whose bytes are valid UTF-8. A block of an unknown set
+    // keeps the bytes of every text not edited: it takes edits in plain
+    // ASCII, and turns UTF-8 for others only where every other text is plain
+    // ASCII. Answers why the edit is refused (nothing changed then), or an
+    // empty text.
+    QString settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const;
+
+private:
+    QString settleUnknown(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const;
+    // The file's bytes of the key's text that shows as `utf8`, if any.
+    std::optional<std::string> fileTextShownAs(const std::string& key, const std::string& utf8) const;
+
+    Kind kind_ = Kind::Utf8;
+    // The file's texts that are not plain ASCII, by key. In a block of an
+    // unknown set they are shown read as Latin-1; an edit of a list (the
+    // keywords) gives them back so, and they go back as the file's bytes.
+    std::map<std::string, std::set<std::string>> asRead_;
 };

@@ -19,7 +19,9 @@ std::optional<JpegSegments::Header> JpegSegments::header(const QByteArray& bytes
     }
     Header found;
     qsizetype at = 2;
-    while (at + 4 <= bytes.size()) {
+    // An end marker may close the bytes with no room for a length after it
+    // (the check reads a JPEG of the written segments alone so).
+    while (at + 2 <= bytes.size()) {
         if (uint8_t(bytes.at(at)) != 0xFF) {
             return std::nullopt;
         }
@@ -36,6 +38,9 @@ std::optional<JpegSegments::Header> JpegSegments::header(const QByteArray& bytes
         if (isStandalone(marker)) {
             at += 2;
             continue;
+        }
+        if (at + 4 > bytes.size()) {
+            return std::nullopt;
         }
         const qsizetype size = 2 + ((qsizetype(uint8_t(bytes.at(at + 2))) << 8) | uint8_t(bytes.at(at + 3)));
         if (size < 4 || at + size > bytes.size()) {

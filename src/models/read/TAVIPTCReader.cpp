@@ -20,11 +20,15 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("IPTC"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
         TAVEntityPtr keywordsRow;
-        // A block read as UTF-8 where it is Latin-1 would show its texts empty.
-        const bool latin1 = IptcCharacterSet::isLatin1(image.iptcData());
+        // A block read as UTF-8 where it is not would show its texts empty,
+        // and so would a damaged date kept as the file holds it.
+        const bool latin1 = IptcCharacterSet::showsAsLatin1(image.iptcData());
         const auto textOf = [latin1](const Exiv2::Iptcdatum& datum) {
             const std::string bytes = datum.toString();
-            return latin1 ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : decodeUtf8(bytes);
+            const QString utf8 = latin1 ? QString() : decodeUtf8(bytes);
+            return latin1 || (utf8.isNull() && !bytes.empty())
+                ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size()))
+                : utf8;
         };
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
             [&rows, &keywordsRow](const QString& key, const QString& value, int32_t typeId) {

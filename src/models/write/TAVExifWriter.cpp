@@ -312,7 +312,7 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         file_ = std::make_unique<ExivMemoryFile>(path);
         image_ = &file_->image();
         ExivRuntime::readMetadata(*image_);
-        iptcLatin1_ = IptcCharacterSet::isLatin1(image_->iptcData());
+        iptcCharacterSet_.emplace(image_->iptcData());
         // A packet the library read properties from decoded; only one that
         // gave none is tried again on its own. Asking the image for its packet
         // while it holds properties would encode them anew (and keep that

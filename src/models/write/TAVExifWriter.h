@@ -1,5 +1,6 @@
 #pragma once
 
+#include "models/formats/IptcCharacterSet.h"
 #include "models/read/TAVImageMetadatReaderBase.h"
 #include "models/record/TAVEntity.h"
 #include "models/write/WrittenImageCheck.h"
@@ -124,7 +125,8 @@ private:
         bool iptc = false;
         bool exif = false;
     };
-    KeptBlocks prepareBlocks(const QByteArray& original);
+    // Nothing, with the reason, when the edit cannot be written.
+    std::optional<KeptBlocks> prepareBlocks(const QByteArray& original, QString* error);
     // Writes the metadata into the file's bytes, checks them and keeps them
     // (and writes the working copy unless told not to); false with the reason.
     bool writeAndConfirm(QString* error);
@@ -154,8 +156,8 @@ private:
     QSet<QString> iptcEditedKeys_;
     // The IPTC time keys last written with a time that names no zone.
     QSet<QString> zonelessIptcTimes_;
-    // The file's IPTC texts are Latin-1 (see IptcCharacterSet).
-    bool iptcLatin1_ = false;
+    // The character set of the file's IPTC texts; set with the image.
+    std::optional<IptcCharacterSet> iptcCharacterSet_;
     // All IPTC data was cleared since the file was read.
     bool iptcCleared_ = false;
     // An EXIF value was written or erased since the file was read.

@@ -149,7 +149,7 @@ bool TAVExifWriter::saveModifiedMetadata()
     return false;
 }
 
-TAVExifWriter::KeptBlocks TAVExifWriter::prepareBlocks(const QByteArray& original)
+std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByteArray& original, QString* error)
 {
     const bool jpeg = image_->imageType() == Exiv2::ImageType::jpeg;
     // A block the library cannot read goes back as the file holds it when
@@ -159,7 +159,10 @@ TAVExifWriter::KeptBlocks TAVExifWriter::prepareBlocks(const QByteArray& origina
     kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1
         && !ExifBlockDamage::in(original).isEmpty();
     if (!kept.iptc) {
-        IptcCharacterSet::settle(image_->iptcData(), iptcEditedKeys_, iptcLatin1_);
+        *error = iptcCharacterSet_->settle(image_->iptcData(), iptcEditedKeys_);
+        if (!error->isEmpty()) {
+            return std::nullopt;
+        }
     }
     if (!kept.exif) {
         RepeatedExifBlocks::mergeInto(original, *image_);
@@ -171,7 +174,11 @@ TAVExifWriter::KeptBlocks TAVExifWriter::prepareBlocks(const QByteArray& origina
 bool TAVExifWriter::writeAndConfirm(QString* error)
 {
     const QByteArray& original = file_->originalBytes();
-    const KeptBlocks kept = prepareBlocks(original);
+    const std::optional<KeptBlocks> prepared = prepareBlocks(original, error);
+    if (!prepared) {
+        return false;
+    }
+    const KeptBlocks kept = *prepared;
     // Asking for the packet and writing may encode the XMP.
     auto xmpLock = ExivRuntime::lockXmp();
     keepUntouchedXmpPacket();

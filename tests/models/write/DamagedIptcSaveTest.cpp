@@ -2,12 +2,15 @@
 // read whole, damaged by the test: a save that does not reach IPTC keeps the
 // block byte for byte, one that does (an IPTC edit, or an edit whose twin is
 // an IPTC dataset) is refused with the user's file untouched, and a block the
-// library cannot write at all is named as the reason. exiftool reads back
-// what was saved.
+// library cannot write at all is named as the reason. A date or time the
+// library reads as another day keeps its bytes through every save. exiftool
+// reads back what was saved.
 
 #include "models/write/DamagedSamples.h"
 
 #include "models/write/UnreadableBlocks.h"
+
+#include <exiv2/exiv2.hpp>
 
 using namespace DamagedSamples;
 
@@ -144,4 +147,106 @@ TEST_F(DamagedIptcSaveTest, IptcBytesTheLibraryWouldDropAreKeptOrTheSaveRefused)
         ASSERT_TRUE(QFile::remove(tempPath("work/gowebp-pentax.jpg")));
         QFile::remove(user);
     }
+}
+
+namespace {
+
+// The record, number and stored bytes of every dataset of the file's first
+// IPTC resource, in file order.
+QList<std::tuple<char, char, QByteArray>> storedDatasets(const QString& path)
+{
+    const QByteArray bytes = WrittenFileProbe::bytes(path);
+    QList<std::tuple<char, char, QByteArray>> datasets;
+    for (const qsizetype field : iptcLengthFields(bytes))
+        datasets.append({bytes[field - 2], bytes[field - 1],
+            bytes.mid(field + 2, qFromBigEndian<quint16>(bytes.constData() + field))});
+    return datasets;
+}
+
+} // namespace
+
+// IPTC dates and times damaged so that the library reads them leniently as
+// another day or time ("2017102" and a stray byte read as 2 October): an EXIF
+// edit used to write "20171002" with success. Every save keeps their stored
+// bytes, an IPTC edit of another field included, and the photo does not show
+// the day the library made up.
+TEST_F(DamagedIptcSaveTest, ADamagedIptcDateOrTimeKeepsItsBytesThroughEverySave)
+{
+    const std::pair<char, QByteArray> damages[] = {
+        {char(55), QByteArray("2017102\xFF")}, // DateCreated
+        {char(60), QByteArray("08385\xFF")}, // TimeCreated
+        {char(62), QByteArray("2017102 ")}, // DigitalCreationDate
+        {char(63), QByteArray("0838 2")}, // DigitalCreationTime
+    };
+    const QString user = damagedSample("gowebp-pentax.jpg", [&damages](QByteArray& bytes) {
+        for (const auto& [dataset, value] : damages) {
+            const qsizetype marker = datasetMarker(bytes, 2, dataset);
+            ASSERT_GT(marker, 0);
+            ASSERT_EQ(qFromBigEndian<quint16>(bytes.constData() + marker + 3), value.size());
+            bytes.replace(marker + 5, value.size(), value);
+        }
+    });
+    const auto damaged = storedDatasets(user);
+    const QJsonObject damagedTags = tagsOf(user, "IPTC:");
+    const QString work = tempPath("work/gowebp-pentax.jpg");
+    {
+        const auto image = openWorkingCopy(user);
+        for (int32_t category = 0; category < 4; ++category) {
+            EXPECT_FALSE(image->getValueForKey(QStringLiteral("Iptc.Application2.DateCreated"), category)
+                             .contains(QLatin1String("10-02")));
+            EXPECT_FALSE(image->getValueForKey(QStringLiteral("Iptc.Application2.TimeCreated"), category)
+                             .contains(QLatin1String("38:05")));
+        }
+        image->exifData()->setValue("4.0", "Exif.Photo.FNumber", TAVExifData::CategoryExposure, false, false, true);
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    }
+    EXPECT_EQ(storedDatasets(user), damaged);
+    EXPECT_EQ(tagsOf(user, "IPTC:"), damagedTags);
+    EXPECT_EQ(ExifTool::read(user).value("ExifIFD:FNumber").toDouble(), 4.0);
+    ASSERT_TRUE(QFile::remove(work));
+
+    {
+        const auto image = openWorkingCopy(user);
+        edit(image, QStringLiteral("Iptc.Application2.ObjectName"), QStringLiteral("Harbour"));
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    }
+    auto titled = storedDatasets(user);
+    EXPECT_EQ(titled.removeAll(std::tuple{char(2), char(5), QByteArray("Harbour")}), 1);
+    EXPECT_EQ(titled, damaged);
+    QJsonObject expected = damagedTags;
+    expected.insert("IPTC:ObjectName", QStringLiteral("Harbour"));
+    EXPECT_EQ(tagsOf(user, "IPTC:"), expected);
+}
+
+// A TIFF keeps its IPTC in a tag of its first directory, which every save
+// writes anew: a damaged date there keeps its bytes as well.
+TEST_F(DamagedIptcSaveTest, ADamagedIptcDateInATiffKeepsItsBytes)
+{
+    const QByteArray stored("\x1C\x02\x37\x00\x08"
+                            "20171027",
+        13);
+    const QByteArray damaged("\x1C\x02\x37\x00\x08"
+                             "2017102\xFF",
+        13);
+    const QString user = ImageFixtures::copySample("npm-arbitro.tiff", tempPath("user"));
+    {
+        auto image = Exiv2::ImageFactory::open(user.toStdString());
+        image->readMetadata();
+        image->iptcData()["Iptc.Application2.DateCreated"] = std::string("2017-10-27");
+        image->iptcData()["Iptc.Application2.City"] = std::string("Oslo");
+        image->writeMetadata();
+    }
+    QByteArray bytes = WrittenFileProbe::bytes(user);
+    const qsizetype at = bytes.indexOf(stored);
+    ASSERT_GT(at, 0);
+    bytes.replace(at, damaged.size(), damaged);
+    ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
+
+    const auto image = openWorkingCopy(user);
+    image->exifData()->setValue("4.0", "Exif.Photo.FNumber", TAVExifData::CategoryExposure, false, false, true);
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    const QByteArray saved = WrittenFileProbe::bytes(user);
+    EXPECT_EQ(saved.count(damaged), 1);
+    EXPECT_EQ(ExifTool::read(user).value("ExifIFD:FNumber").toDouble(), 4.0);
+    EXPECT_EQ(ExifTool::read(user).value("IPTC:City").toString(), QStringLiteral("Oslo"));
 }
