@@ -19,13 +19,19 @@ Q_LOGGING_CATEGORY(lcPresets, "lumetta.presets")
 
 // A stored preset holds values, not edits: the modified flags go. A cleared
 // key stays a clear, so that applying the preset removes that tag wherever
-// it goes instead of leaving it in place.
-void keepOnlyClears(TAVExifData& record)
+// it goes instead of leaving it in place. A value of nothing but white space
+// (the blank description many cameras write) is stored empty, as the sheet
+// shows it: kept, it would be written as a text and stand for the caption.
+void makeStoredForm(TAVExifData& record)
 {
     QList<TAVEntityPtr> cleared;
     for (const TAVEntityMap& category : record.mdicUserSetExifDataInfo()) {
         for (const TAVEntityPtr& entity : category) {
-            if (entity && entity->isClear())
+            if (!entity)
+                continue;
+            if (!entity->value().isEmpty() && entity->value().trimmed().isEmpty())
+                entity->setValue(QStringLiteral(""));
+            if (entity->isClear())
                 cleared.append(entity);
         }
     }
@@ -152,7 +158,7 @@ bool TAVPrestManager::addPreset(const TAVExifDataPtr& record) const
     if (!record || !isValidPresetName(record->strName())) {
         return false;
     }
-    keepOnlyClears(*record);
+    makeStoredForm(*record);
     const QString folder = presetsDataSavePath();
     return !folder.isNull() && writePreset(*record, presetFilePath(folder, record->strName()));
 }
@@ -188,12 +194,12 @@ bool TAVPrestManager::updatePreset(const TAVExifDataPtr& record, const QString& 
     // The record changes only once its new file is complete.
     const TAVExifDataPtr stored = record->copy();
     stored->setStrName(newName);
-    keepOnlyClears(*stored);
+    makeStoredForm(*stored);
     if (!writePreset(*stored, newPath)) {
         return false;
     }
     record->setStrName(newName);
-    keepOnlyClears(*record);
+    makeStoredForm(*record);
     if (renamed) {
         deletePreset(oldName);
     }

@@ -39,7 +39,8 @@ public:
     std::optional<QList<TAVExifDataPtr>> loadPresets() const;
 
     // Stores the record under its name, replacing a file of that name. The
-    // record's entries lose their modified and clear marks first (state 1).
+    // record's entries lose their modified and clear marks first (state 1),
+    // and values of nothing but white space become empty.
     bool addPreset(const TAVExifDataPtr& record) const;
     // Removes the file of that name; a missing file or a refused name does nothing.
     void deletePreset(const QString& name) const;

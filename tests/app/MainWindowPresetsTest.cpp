@@ -4,6 +4,7 @@
 #include "app/TAVPhotosViewCltr.h"
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/TAVSearchableTagTableModel.h"
+#include "foundation/KeyedArchiver.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
@@ -15,6 +16,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -261,6 +263,85 @@ TEST_F(MainWindowPresetsTest, EmptyRowsRemoveTheirTagsAndAPlaceGoesWhole)
     ASSERT_FALSE(nikonBefore.value("XMP-dc:Description").toString().isEmpty());
     for (const char* tag : {"IPTC:Caption-Abstract", "XMP-dc:Description"})
         EXPECT_EQ(nikon.value(tag), nikonBefore.value(tag)) << tag;
+}
+
+// Many cameras write the description as a row of spaces. A preset made from
+// such a photo, and one stored before blanks were kept empty (here with white
+// space of several kinds), hold an empty description: applied to a captioned
+// photo they remove its EXIF description only, write no blank text, and leave
+// the caption in IPTC and XMP as it was.
+TEST_F(MainWindowPresetsTest, ABlankDescriptionRowIsEmptyAndKeepsTheCaption)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString description = QStringLiteral("Exif.Image.ImageDescription");
+    const QStringList paths = samples({"npm-canon-s40.jpg", "npm-nikon-d90-photometric.jpg"});
+    const QString secondNikon
+        = ImageFixtures::copySample("npm-nikon-d90-photometric.jpg", QFileInfo(paths.at(1)).path(), "nikon-second.jpg");
+    ASSERT_TRUE(ImageFixtures::writeTags(paths.at(0), {{description, QString(32, QLatin1Char(' ')), {}}}));
+    const QJsonObject captioned = ExifTool::read(paths.at(1));
+    ASSERT_FALSE(captioned.value("IPTC:Caption-Abstract").toString().isEmpty());
+    ASSERT_FALSE(captioned.value("XMP-dc:Description").toString().isEmpty());
+    TAVExifDataPtr older = PresetsTest::record("Older", {{description, QStringLiteral(" \t\n\u00a0\u3000 ")}});
+    ASSERT_TRUE(KeyedArchiver::archiveRootObject(
+        older.get(), TAVPrestManager::sharedInstance()->presetsDataSavePath() + "/Older.data"));
+    ASSERT_TRUE(importAndWait({paths.at(0), paths.at(1), secondNikon}));
+    reloadWindowPresets();
+    select({rowOf(paths.at(0))});
+    saveTickedPreset("Blank", {description});
+    const TAVExifDataPtr stored = TAVPrestManager::sharedInstance()->presetWithName("Blank");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->getValueForKey(description, TAVExifData::getLocalShowKeyType(description)), "");
+
+    for (const auto& [preset, path] : {std::pair{"Blank", paths.at(1)}, std::pair{"Older", secondNikon}}) {
+        ASSERT_TRUE(applyAndSave(preset, path)) << preset;
+        const QJsonObject nikon = ExifTool::read(path);
+        EXPECT_FALSE(nikon.contains("IFD0:ImageDescription"))
+            << preset << ": [" << nikon.value("IFD0:ImageDescription").toString().toStdString() << "]";
+        for (const char* tag : {"IPTC:Caption-Abstract", "XMP-dc:Description"})
+            EXPECT_EQ(nikon.value(tag).toString(), captioned.value(tag).toString()) << preset << " " << tag;
+    }
+}
+
+// Half a place is no place: a preset holding a latitude without a longitude,
+// or a longitude alone, leaves a photo's place (its four EXIF GPS tags and
+// its XMP position) as it was, and puts none into a photo without one, while
+// the preset's other values are written.
+TEST_F(MainWindowPresetsTest, APresetHoldingHalfAPlaceLeavesThePlaceAsItWas)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QStringList paths = samples({"npm-iphone6p.jpg", "gowebp-pentax.jpg", "npm-canon-s40.jpg"});
+    const QString copyright = QStringLiteral("Exif.Image.Copyright");
+    ASSERT_TRUE(ImageFixtures::writeTags(paths.at(0), {{kArtist, "Ann Lee", {}}, {copyright, "Ann Lee 2015", {}}}));
+    ASSERT_TRUE(ImageFixtures::writeTags(
+        paths.at(1), {{"Xmp.exif.GPSLatitude", "36,35.8465N", {}}, {"Xmp.exif.GPSLongitude", "4,30.5077W", {}}}));
+    const QStringList placeTags = {"GPS:GPSLatitude", "GPS:GPSLatitudeRef", "GPS:GPSLongitude", "GPS:GPSLongitudeRef",
+        "XMP-exif:GPSLatitude", "XMP-exif:GPSLongitude"};
+    const auto placeOf = [&placeTags](const QString& path) {
+        const QJsonObject tags = ExifTool::read(path);
+        QStringList place;
+        for (const QString& tag : placeTags)
+            place << tag + "=" + tags.value(tag).toString();
+        return place;
+    };
+    const QStringList placed = placeOf(paths.at(1));
+    const QStringList nowhere = placeOf(paths.at(2));
+    ASSERT_FALSE(placed.contains("XMP-exif:GPSLongitude=")) << placed.join(' ').toStdString();
+    ASSERT_TRUE(importAndWait(paths));
+    select({rowOf(paths.at(0))});
+    saveTickedPreset("Latitude", {kArtist, "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLatitudeRef"});
+    saveTickedPreset("Longitude", {copyright, "Exif.GPSInfo.GPSLongitude"});
+
+    for (const auto& [preset, written] :
+        {std::pair{"Latitude", "IFD0:Artist"}, std::pair{"Longitude", "IFD0:Copyright"}}) {
+        for (const QString& path : {paths.at(1), paths.at(2)}) {
+            ASSERT_TRUE(applyAndSave(preset, path)) << preset;
+            EXPECT_TRUE(ExifTool::read(path).value(written).toString().startsWith("Ann Lee")) << preset;
+            EXPECT_EQ(placeOf(path), path == paths.at(1) ? placed : nowhere)
+                << preset << " on " << QFileInfo(path).fileName().toStdString();
+        }
+    }
 }
 
 } // namespace

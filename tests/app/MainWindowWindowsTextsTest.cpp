@@ -64,4 +64,27 @@ TEST_F(MainWindowTest, WindowsTextsTheFileHoldsFollowTheirTwinsAndGoWhenEmptied)
     EXPECT_EQ(window().summaryTab()->findChild<QLineEdit*>("fldTitle")->text(), QString());
 }
 
+// The caption typed into the IPTC Caption field, not only the EXIF
+// description, reaches the texts Windows shows first: its comments and its
+// subject follow, beside the IPTC caption and its XMP twin.
+TEST_F(MainWindowTest, AnIptcCaptionEditUpdatesWindowsComments)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString windows = samples({"npm-windows-xmp.jpg"}).value(0);
+    ASSERT_EQ(ExifTool::read(windows).value("IFD0:XPComment").toString(), "Comments");
+    ASSERT_TRUE(importAndWait({windows}));
+    QLineEdit* caption = summaryField("fldCaption");
+    ASSERT_NE(caption, nullptr);
+    caption->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(caption, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(caption, QStringLiteral("Boats leaving the quay"));
+    window().clickSave();
+    ASSERT_TRUE(waitForLoop());
+
+    const QJsonObject read = ExifTool::read(windows);
+    for (const char* tag : {"IFD0:XPComment", "IFD0:XPSubject", "IPTC:Caption-Abstract", "XMP-dc:Description"})
+        EXPECT_EQ(read.value(tag).toString(), "Boats leaving the quay") << tag;
+}
+
 } // namespace

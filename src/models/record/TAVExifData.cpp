@@ -553,7 +553,10 @@ void TAVExifData::applySettingEntries(const TAVExifData& source, bool onlyChange
             const TAVEntityPtr setting = from.value(entry.key());
             if (!setting || (onlyChanged && !isSettingEdit(*setting)))
                 continue;
-            if (setting->value().isEmpty())
+            // A row of nothing but white space is an empty one, also in
+            // presets stored before they were kept empty: written as a text,
+            // a blank description would empty the caption's other copies.
+            if (setting->value().trimmed().isEmpty())
                 removeBySetting(*target);
             else
                 setBySetting(*target, setting->value(), setting->isClear());

@@ -177,8 +177,9 @@ private:
     void takeTimeShiftFrom(const TAVExifData& source);
     // Gives every entry whose value differs from the source's entry of the
     // same category and key the source's value (only the source's changed or
-    // cleared entries when `onlyChanged`); an empty value of the source
-    // removes the entry's tag. The place goes by applySettingPosition.
+    // cleared entries when `onlyChanged`); an empty value of the source, or
+    // one of nothing but white space, removes the entry's tag. The place goes
+    // by applySettingPosition.
     void applySettingEntries(const TAVExifData& source, bool onlyChanged);
     // The source's latitude, longitude and their hemispheres as one: set
     // together when it holds both coordinates, removed together when it
