@@ -1,13 +1,11 @@
 #include "commlib/TFDatePicker.h"
 
-#include "foundation/DateServices.h"
-
 #include <QAction>
 #include <QCalendarWidget>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyle>
 #include <QTimeZone>
+#include <QWheelEvent>
 
 namespace {
 
@@ -40,13 +38,17 @@ TFDatePicker::TFDatePicker(Elements elements, QWidget* parent)
     , elements_(elements)
 {
     setTimeSpec(Qt::UTC);
+    // Not the spin box's wheel focus: a wheel turn over a field the user has
+    // not chosen scrolls the form and leaves the field as it is.
+    setFocusPolicy(Qt::StrongFocus);
+    lineEdit()->installEventFilter(this);
     clearAction_
         = lineEdit()->addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
     clearAction_->setToolTip(QStringLiteral("Clear"));
     connect(clearAction_, &QAction::triggered, this, &TFDatePicker::clearByUser);
     connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] {
         refreshLook();
-        if (!settingValue_ && !handlingKey_) {
+        if (!settingValue_ && !changingAsUser_) {
             emit userDateChanged();
         }
     });
@@ -108,7 +110,7 @@ void TFDatePicker::setTextColorWhenNil(const QColor& colour)
 
 QDateTime TFDatePicker::dateValue() const
 {
-    return isEmpty() || (typingIntoEmpty_ && !isTypedWhole()) ? QDateTime() : dateTime();
+    return isEmpty() || (typingIntoEmpty_ && !isTypedWhole(false)) ? QDateTime() : dateTime();
 }
 
 void TFDatePicker::setDateValue(const QDateTime& value)
@@ -164,122 +166,6 @@ void TFDatePicker::clearByUser()
     }
 }
 
-void TFDatePicker::keyPressEvent(QKeyEvent* event)
-{
-    const QDateTime before = dateValue();
-    handlingKey_ = true;
-    typeKey(event);
-    handlingKey_ = false;
-    if (dateValue() != before) {
-        emit userDateChanged();
-    }
-}
-
-void TFDatePicker::typeKey(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
-        clearByUser();
-        return;
-    }
-    const QString typed = event->text();
-    const bool printable = !typed.isEmpty() && typed.front().isPrint();
-    const bool digit = printable && typed.front().isDigit();
-    // An empty field shows its pattern, which the user types over.
-    if (printable && isEmpty()) {
-        startTypingIntoEmpty();
-    }
-    if (separatorPassed_ && printable && !digit) {
-        separatorPassed_ = false;
-        event->accept();
-        return;
-    }
-    const int section = currentSectionIndex();
-    const Section typedInto = currentSection();
-    QDateTimeEdit::keyPressEvent(event);
-    separatorPassed_ = digit && currentSectionIndex() > section;
-    if (typingIntoEmpty_) {
-        const bool deleted = event->key() == Qt::Key_Backspace;
-        if (digit || deleted) {
-            typedNumbers_.insert(typedInto, shownNumberOf(typedInto));
-        }
-        countTypedKey(typedInto, digit, deleted);
-    }
-}
-
-void TFDatePicker::startTypingIntoEmpty()
-{
-    // Whole seconds: the fields show no fraction, so none may hide in the value.
-    QDateTime now = DateServices::wallClockOf(QDateTime::currentDateTime());
-    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    settingValue_ = true;
-    setDateTime(now);
-    settingValue_ = false;
-    forgetTyping();
-    typingIntoEmpty_ = true;
-    setCurrentSectionIndex(0);
-    setSelectedSection(sectionAt(0));
-}
-
-void TFDatePicker::countTypedKey(Section section, bool digit, bool deleted)
-{
-    if (digit) {
-        ++typedDigits_;
-        typedSections_.setFlag(section);
-    } else if (deleted && typedDigits_ > 0) {
-        --typedDigits_;
-    }
-    if (typedDigits_ == 0) {
-        emptySilently();
-    }
-}
-
-bool TFDatePicker::isTypedWhole() const
-{
-    const Sections shown = displayedSections() & (DateSections_Mask | TimeSections_Mask);
-    if ((typedSections_ & shown) != shown) {
-        return false;
-    }
-    for (auto typed = typedNumbers_.cbegin(); typed != typedNumbers_.cend(); ++typed) {
-        if ((shown & typed.key()) && shownNumberOf(typed.key()) != typed.value()) {
-            return false;
-        }
-    }
-    return true;
-}
-
-int TFDatePicker::shownNumberOf(Section section) const
-{
-    bool number = false;
-    const int value = sectionText(section).toInt(&number);
-    return number ? value : -1;
-}
-
-void TFDatePicker::endTyping()
-{
-    if (typingIntoEmpty_ && !isTypedWhole()) {
-        emptySilently();
-    }
-    forgetTyping();
-}
-
-void TFDatePicker::endTypingByCalendar()
-{
-    // A day picked is a whole date, whatever was typed before.
-    const QDateTime before = dateValue();
-    forgetTyping();
-    if (dateValue() != before) {
-        emit userDateChanged();
-    }
-}
-
-void TFDatePicker::forgetTyping()
-{
-    typingIntoEmpty_ = false;
-    typedSections_ = NoSection;
-    typedNumbers_.clear();
-    typedDigits_ = 0;
-}
-
 void TFDatePicker::emptySilently()
 {
     forgetTyping();
@@ -289,8 +175,23 @@ void TFDatePicker::emptySilently()
     refreshLook();
 }
 
+int TFDatePicker::endOfParts() const
+{
+    return int((elements_ == Elements::Date ? datePattern() : timePattern()).size());
+}
+
+void TFDatePicker::wheelEvent(QWheelEvent* event)
+{
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QDateTimeEdit::wheelEvent(event);
+}
+
 void TFDatePicker::stepBy(int steps)
 {
+    endTypedRun();
     // Nothing to step from: a value comes from typing or the calendar only.
     if (isEmpty()) {
         return;
@@ -300,7 +201,6 @@ void TFDatePicker::stepBy(int steps)
     QDateTimeEdit::stepBy(steps);
     if (typingIntoEmpty_) {
         typedSections_.setFlag(stepped);
-        typedNumbers_.insert(stepped, shownNumberOf(stepped));
     }
 }
 
@@ -314,6 +214,13 @@ QAbstractSpinBox::StepEnabled TFDatePicker::stepEnabled() const
 
 bool TFDatePicker::eventFilter(QObject* watched, QEvent* event)
 {
+    // A click in the field places the cursor anew: typing before it ends.
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress) {
+        changeAsUser([this] {
+            endTypedRun();
+            typingRefused_ = false;
+        });
+    }
     // An empty field opens its calendar on this month, not on the marker's.
     if (event->type() == QEvent::Show && calendarPopup() && watched == calendarWidget() && isEmpty()) {
         const QDate today = QDate::currentDate();

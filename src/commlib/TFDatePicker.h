@@ -1,8 +1,12 @@
 #pragma once
 
+#include "commlib/TFDateTyping.h"
+
 #include <QColor>
 #include <QDateTimeEdit>
-#include <QMap>
+
+#include <functional>
+#include <optional>
 
 class QAction;
 
@@ -12,6 +16,14 @@ class QAction;
 // (or time) typed into it, or a day picked in its calendar: arrows and wheel
 // leave it empty, a part typed and deleted again empties it, and editing that
 // ends before every part was typed leaves it empty.
+//
+// A date or time typed whole, with its separators or in digits only, is
+// taken exactly as typed, wherever the cursor stood when typing began; a part
+// it cannot take (hour 24, month 13) leaves the field on the value it had,
+// with a beep, and the rest of that typing is dropped until the user moves
+// on (another key, a click). Modifier keys alone change nothing. The wheel
+// steps only a field that has the keyboard focus; over any other it scrolls
+// what holds the field.
 //
 // Callers rely on:
 // - Values are wall clocks without a zone, carried as UTC date-times, so a
@@ -50,6 +62,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void stepBy(int steps) override;
     StepEnabled stepEnabled() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,40 +73,60 @@ private:
     void applyElements();
     void refreshLook();
     void clearByUser();
+    // Runs a change the user made: they hear of it once, when it is done,
+    // if the value changed.
+    void changeAsUser(const std::function<void()>& change);
     void typeKey(QKeyEvent* event);
     // The first key typed into an empty field: the field holds a date to
     // type over (now), its first part selected; it stands for no value
     // until every part was typed.
     void startTypingIntoEmpty();
-    // Counts the digits typed into an empty field, and those deleted again:
-    // with none left (or none typed yet) the field is empty again.
-    void countTypedKey(Section section, bool digit, bool deleted);
-    bool isTypedWhole() const;
-    // The number a part shows now; -1 while it shows none.
-    int shownNumberOf(Section section) const;
+    void startTyping();
+    void typeCharacter(QChar character);
+    void takeBackTyped();
+    // Shows what is typed: the parts finished as typed, the part being
+    // typed with its digits so far, the next part selected.
+    void showTyped();
+    // Typing ends (another key, a click, a step, the end of editing): what
+    // was typed is taken whole, or refused whole.
+    void endTypedRun();
+    void refuseTyped();
+    void dropTyped();
+    // The value typed over with the typed parts put in; `finished` puts in
+    // the part still being typed too. Invalid when finished parts make no
+    // date.
+    QDateTime typedValue(bool finished) const;
+    // The day and month typed (and the year, if typed) can make a date.
+    bool typedPartsMakeADate() const;
+    QList<TFDateTyping::Part> partShapes() const;
+    bool isTypedWhole(bool countingOpenPart) const;
     // Editing ended on a date typed only in part: the field is empty again.
     void endTyping();
     void endTypingByCalendar();
     void forgetTyping();
     void emptySilently();
+    // Where the parts end in the text (a zone may follow).
+    int endOfParts() const;
+    void beep() const;
     QSize withClearButton(QSize size) const;
 
     Elements elements_;
     bool calendarPopover_ = true;
     bool settingValue_ = false;
-    // A key is being handled: it tells of its change once, when done.
-    bool handlingKey_ = false;
+    // A change of the user's is under way: it tells of itself once, when done.
+    bool changingAsUser_ = false;
     // The field was empty when the user began typing into it.
     bool typingIntoEmpty_ = false;
+    // The parts typed or stepped since the field was empty.
     Sections typedSections_;
-    // Each typed part's number as the user's keys left it. The field refills a
-    // part that cannot stand as typed (a year before any date it takes) from
-    // the date it started from, the clock's: such a part was not typed.
-    QMap<Section, int> typedNumbers_;
-    int typedDigits_ = 0;
-    // A part just filled moved the cursor on by itself: the separator the
-    // user types next is the one already passed.
-    bool separatorPassed_ = false;
+    // What is being typed, the value it is typed over, and whether the field
+    // was empty before.
+    std::optional<TFDateTyping> typing_;
+    QDateTime typedOver_;
+    bool typedOverEmpty_ = false;
+    // A part was refused: the rest of what is typed is dropped until the
+    // user moves on.
+    bool typingRefused_ = false;
     QColor textColorWhenNil_ = QColor(150, 150, 150);
     QString zoneText_;
     QAction* clearAction_ = nullptr;

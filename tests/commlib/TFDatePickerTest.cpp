@@ -1,8 +1,13 @@
 #include "commlib/TFDatePicker.h"
 
+#include "foundation/UiServices.h"
+#include "support/FakeUiServices.h"
 #include "support/Gallery.h"
+#include "support/KeyboardTyping.h"
+#include "support/MouseWheel.h"
 
 #include <QCalendarWidget>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -45,6 +50,71 @@ private:
     QByteArray old_;
     bool had_;
 };
+
+// Beeps are counted by a fake for the test's life.
+class CountedBeeps {
+public:
+    CountedBeeps() { UiServices::setShared(&fake_); }
+    ~CountedBeeps() { UiServices::setShared(nullptr); }
+    int count() const { return fake_.beeps(); }
+
+private:
+    FakeUiServices fake_;
+};
+
+// A picker beside another field in a window, as in a form; it counts the
+// wheel turns that reach the window.
+class Form : public QWidget {
+public:
+    explicit Form(TFDatePicker::Elements elements)
+        : picker(new TFDatePicker(elements, this))
+        , other(new QLineEdit(this))
+    {
+        auto* layout = new QHBoxLayout(this);
+        layout->addWidget(picker);
+        layout->addWidget(other);
+        show();
+        activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(this));
+    }
+    // The user clicks into the picker's text: on the character `at`, or
+    // beside the text when `at` is -1.
+    void clickInto(int at)
+    {
+        QLineEdit* edit = picker->findChild<QLineEdit*>();
+        const QFontMetrics metrics(edit->font());
+        const int x = at < 0
+            ? edit->width() - 40
+            : 3 + metrics.horizontalAdvance(edit->text().left(at)) + metrics.horizontalAdvance('0') / 2;
+        QTest::mouseClick(edit, Qt::LeftButton, Qt::NoModifier, QPoint(x, edit->height() / 2));
+    }
+
+    TFDatePicker* picker;
+    QLineEdit* other;
+    int wheelTurns = 0;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        ++wheelTurns;
+        event->accept();
+    }
+};
+
+// Puts the cursor where a user would before typing: a click on a part, or
+// into an empty field; Ctrl+A; Home; End.
+void placeCursor(Form& form, const char* how, int clickedCharacter)
+{
+    form.clickInto(clickedCharacter);
+    ASSERT_TRUE(form.picker->hasFocus()) << how;
+    if (QByteArray(how) == "Ctrl+A") {
+        QTest::keyClick(form.picker, Qt::Key_A, Qt::ControlModifier);
+    } else if (QByteArray(how) == "Home") {
+        QTest::keyClick(form.picker, Qt::Key_Home);
+    } else if (QByteArray(how) == "End") {
+        QTest::keyClick(form.picker, Qt::Key_End);
+    }
+}
 
 } // namespace
 
@@ -214,6 +284,186 @@ TEST(TFDatePicker, AnEmptiedFieldTakesATypedDateAsAnEmptyOneDoes)
     }
 }
 
+// A date or time typed whole, with its separators (":" typed with Shift, as
+// a keyboard sends it) or in digits only, is taken exactly as typed,
+// wherever the cursor stood: the walk's "10:11:12" gave 10:18:11 over an
+// empty Time, 00:11:12 after Ctrl+A; after Home, "10:30:00" over 15:21:35
+// gave 15:30:00 and "2024-05-07" over 2013-05-10 gave 2013-05-07.
+TEST(TFDatePicker, ADateOrTimeTypedWholeIsTakenExactlyWhereverTheCursorStood)
+{
+    using E = TFDatePicker::Elements;
+    struct Case {
+        E elements;
+        QDateTime over; // invalid: the picker is empty
+        const char* how;
+        int clicked; // the character clicked on
+        const char* typed;
+        const char* shown;
+    };
+    const QDateTime time = wallClock(2013, 5, 10, 15, 21, 35);
+    const Case cases[] = {
+        {E::Time, QDateTime(), "click", -1, "10:11:12", "10:11:12"},
+        {E::Time, wallClock(2013, 5, 10, 0, 51, 54), "Ctrl+A", 4, "10:11:12", "10:11:12"},
+        {E::Time, time, "Home", 4, "10:30:00", "10:30:00"},
+        {E::Time, time, "click", 4, "10:11:12", "10:11:12"},
+        {E::Time, time, "click", 7, "10:11:12", "10:11:12"},
+        {E::Time, time, "End", 0, "101112", "10:11:12"},
+        {E::Time, time, "click", 0, "9:05:07", "09:05:07"},
+        {E::Date, time, "Home", 5, "2024-05-07", "2024-05-07"},
+        {E::Date, time, "click", 6, "2024-05-07", "2024-05-07"},
+        {E::Date, time, "click", 9, "20240507", "2024-05-07"},
+        {E::Date, wallClock(2013, 1, 31), "Ctrl+A", 0, "2024-02-29", "2024-02-29"},
+        {E::Date, QDateTime(), "click", -1, "2024-5-7", "2024-05-07"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + " after " + c.how + " at " + std::to_string(c.clicked));
+        CountedBeeps beeps;
+        Form form(c.elements);
+        form.picker->setDateValue(c.over);
+        QSignalSpy user(form.picker, &TFDatePicker::userDateChanged);
+        placeCursor(form, c.how, c.clicked);
+        KeyboardTyping::type(form.picker, QLatin1String(c.typed));
+        QTest::keyClick(form.picker, Qt::Key_Tab);
+        EXPECT_FALSE(form.picker->hasFocus()) << "Tab after the last part leaves the field";
+        EXPECT_EQ(form.picker->text(), QLatin1String(c.shown));
+        const QDateTime value = form.picker->dateValue();
+        EXPECT_EQ(c.elements == E::Date ? value.toString("yyyy-MM-dd") : value.toString("HH:mm:ss"), c.shown);
+        if (c.over.isValid()) {
+            // The other half of the value is the one typed over.
+            if (c.elements == E::Date) {
+                EXPECT_EQ(value.time(), c.over.time());
+            } else {
+                EXPECT_EQ(value.date(), c.over.date());
+            }
+        }
+        EXPECT_GE(user.count(), 1);
+        EXPECT_EQ(beeps.count(), 0);
+    }
+}
+
+// A part the picker cannot take refuses what was typed whole: the picker is
+// back on its earlier value with a beep, never a mix of typed and earlier
+// parts, and the keys typed after it are dropped until the user moves on.
+TEST(TFDatePicker, APartThePickerCannotTakeLeavesItsEarlierValueWhole)
+{
+    using E = TFDatePicker::Elements;
+    struct Case {
+        E elements;
+        QDateTime over;
+        const char* how;
+        const char* typed;
+    };
+    const QDateTime time = wallClock(2013, 5, 10, 15, 21, 35);
+    const Case cases[] = {
+        {E::Time, time, "Home", "24"},
+        {E::Time, time, "Ctrl+A", "24:30:00"},
+        {E::Time, time, "click", "10:61:00"},
+        {E::Time, QDateTime(), "click", "25:00:00"},
+        {E::Date, time, "Home", "2024-13-07"},
+        {E::Date, time, "Ctrl+A", "2024-05-32"},
+        {E::Date, time, "Home", "2023-02-29"},
+        {E::Date, time, "Home", "2024-04-31"},
+        {E::Date, time, "End", "2024-00-01"},
+        {E::Date, QDateTime(), "click", "2024-13-07"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + " after " + c.how);
+        CountedBeeps beeps;
+        Form form(c.elements);
+        form.picker->setDateValue(c.over);
+        const QString before = form.picker->text();
+        QSignalSpy user(form.picker, &TFDatePicker::userDateChanged);
+        placeCursor(form, c.how, 1);
+        KeyboardTyping::type(form.picker, QLatin1String(c.typed));
+        EXPECT_GE(beeps.count(), 1);
+        EXPECT_EQ(form.picker->text(), before) << "the field is back at once";
+        form.other->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(form.picker->text(), before);
+        EXPECT_EQ(form.picker->dateValue(), c.over.isValid() ? c.over : QDateTime());
+        if (!c.over.isValid()) {
+            EXPECT_EQ(user.count(), 0) << "an empty picker tells of no change";
+        }
+    }
+
+    // After the refusal and a move (Home), a whole time typed is taken.
+    CountedBeeps beeps;
+    Form form(E::Time);
+    form.picker->setDateValue(time);
+    placeCursor(form, "Home", 0);
+    KeyboardTyping::type(form.picker, "24:30");
+    EXPECT_EQ(form.picker->text(), "15:21:35");
+    QTest::keyClick(form.picker, Qt::Key_Home);
+    KeyboardTyping::type(form.picker, "23:30:01");
+    EXPECT_EQ(form.picker->dateValue(), wallClock(2013, 5, 10, 23, 30, 1));
+}
+
+// Shift, Ctrl, AltGr and the others pressed and released alone type nothing,
+// in an empty picker, in one holding a value and in the middle of typing.
+TEST(TFDatePicker, ModifierKeysAloneChangeNothing)
+{
+    const QList<Qt::Key> modifiers
+        = {Qt::Key_Shift, Qt::Key_Control, Qt::Key_AltGr, Qt::Key_Alt, Qt::Key_Meta, Qt::Key_CapsLock};
+    const auto pressAndRelease = [](QWidget* widget, const QList<Qt::Key>& keys) {
+        for (const Qt::Key key : keys) {
+            QTest::sendKeyEvent(QTest::Press, widget, key, QString(), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, widget, key, QString(), Qt::NoModifier);
+        }
+    };
+    for (const QDateTime& over : {QDateTime(), wallClock(2013, 5, 10, 15, 21, 35)}) {
+        SCOPED_TRACE(over.isValid() ? "set" : "empty");
+        Form form(TFDatePicker::Elements::Time);
+        form.picker->setDateValue(over);
+        QSignalSpy user(form.picker, &TFDatePicker::userDateChanged);
+        placeCursor(form, "Home", 0);
+        QLineEdit* edit = form.picker->findChild<QLineEdit*>();
+        const QString text = edit->text();
+        const int cursor = edit->cursorPosition();
+        pressAndRelease(form.picker, modifiers);
+        EXPECT_EQ(edit->text(), text);
+        EXPECT_EQ(edit->cursorPosition(), cursor);
+        EXPECT_EQ(form.picker->dateValue(), over.isValid() ? over : QDateTime());
+        EXPECT_EQ(user.count(), 0);
+
+        KeyboardTyping::type(form.picker, "10");
+        pressAndRelease(form.picker, modifiers);
+        KeyboardTyping::type(form.picker, ":11:12");
+        EXPECT_EQ(edit->text(), "10:11:12");
+    }
+}
+
+// The wheel steps only a picker the user chose (a click or Tab gave it the
+// focus); over any other it goes on to the form, which scrolls, and the
+// picker keeps its value or stays empty.
+TEST(TFDatePicker, TheWheelStepsOnlyAPickerThatHasTheFocus)
+{
+    for (const QDateTime& over : {wallClock(2017, 8, 23), QDateTime()}) {
+        SCOPED_TRACE(over.isValid() ? "holding a date" : "empty");
+        Form form(TFDatePicker::Elements::Date);
+        form.picker->setDateValue(over);
+        form.other->setFocus(Qt::MouseFocusReason);
+        QSignalSpy user(form.picker, &TFDatePicker::userDateChanged);
+
+        MouseWheel::turnOver(form.picker, 1);
+        MouseWheel::turnOver(form.picker, -3);
+        EXPECT_FALSE(form.picker->hasFocus()) << "a wheel turn does not choose the picker";
+        EXPECT_EQ(form.wheelTurns, 2) << "the form gets the turns";
+        EXPECT_EQ(form.picker->dateValue(), over.isValid() ? over : QDateTime());
+        EXPECT_EQ(user.count(), 0);
+
+        form.clickInto(1);
+        ASSERT_TRUE(form.picker->hasFocus());
+        MouseWheel::turnOver(form.picker, 1);
+        EXPECT_EQ(form.wheelTurns, 2) << "a chosen picker takes the turn";
+        if (over.isValid()) {
+            EXPECT_EQ(form.picker->dateValue(), wallClock(2018, 8, 23));
+            EXPECT_EQ(user.count(), 1);
+        } else {
+            EXPECT_TRUE(form.picker->isEmpty());
+            EXPECT_EQ(user.count(), 0);
+        }
+    }
+}
+
 TEST(TFDatePicker, KeepsWallClocksTheLocalClockSkips)
 {
     LocalZone berlin("Europe/Berlin");
@@ -247,4 +497,15 @@ TEST(TFDatePicker, GalleryEmptyAndSet)
     row.show();
     row.setFocus();
     EXPECT_TRUE(Gallery::capture(&row, QStringLiteral("date-picker-empty-and-set")));
+}
+
+TEST(TFDatePicker, GalleryTimeTypedWhole)
+{
+    Form form(TFDatePicker::Elements::Time);
+    form.picker->setDateValue(wallClock(2013, 5, 10, 0, 51, 54));
+    form.other->setText(QStringLiteral("the next field"));
+    placeCursor(form, "Ctrl+A", 0);
+    KeyboardTyping::type(form.picker, "10:11:12");
+    ASSERT_EQ(form.picker->text(), "10:11:12");
+    EXPECT_TRUE(Gallery::capture(&form, QStringLiteral("time-picker-typed-10-11-12")));
 }
