@@ -5,6 +5,7 @@
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "commlib/TAVSearchableTagTableModel.h"
+#include "commlib/VXProgressWindowController.h"
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 #include "models/tables/TAVKeyLists.h"
@@ -127,4 +128,20 @@ QList<TAVImageObjectPtr> MainWindowTest::images()
 bool MainWindowTest::waitForLoop()
 {
     return QTest::qWaitFor([&] { return !ctlr_->isLoopRunning(); }, 20000);
+}
+
+void MainWindowTest::activate()
+{
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ctlr_->progressWindowController()->isSheetUp(); }, 5000));
+    ctlr_->mainWindow()->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(ctlr_->mainWindow()));
+}
+
+bool MainWindowTest::anyPhotoModified()
+{
+    for (const auto& image : images()) {
+        if (image->exifData()->enuModifyState() == TAVExifData::StateModified)
+            return true;
+    }
+    return false;
 }

@@ -39,6 +39,11 @@ protected:
     QModelIndex detailCell(const QString& key);
     // Waits until the save (or another loop) has ended.
     bool waitForLoop();
+    // The window active again after the import's sheet: focus moves as the
+    // user's clicks move it, and a field's editing ends when it leaves.
+    void activate();
+    // Whether any photo of the list holds an edit not saved yet.
+    bool anyPhotoModified();
     // A gallery picture of the window with `sheet` (a sheet or an alert, a
     // window of its own) drawn where it hangs, at the top centre.
     ::testing::AssertionResult captureOverWindow(QWidget* sheet, const QString& name);

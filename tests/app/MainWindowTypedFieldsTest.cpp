@@ -91,14 +91,6 @@ protected:
     {
         return !window().photosViewCltr()->listModel()->index(row, 0).data(Qt::DecorationRole).isNull();
     }
-    bool anyPhotoModified()
-    {
-        for (const auto& image : images()) {
-            if (image->exifData()->enuModifyState() == TAVExifData::StateModified)
-                return true;
-        }
-        return false;
-    }
     QWidget* summaryChild(const char* name) { return window().summaryTab()->findChild<QWidget*>(QLatin1String(name)); }
 };
 

@@ -43,14 +43,6 @@ protected:
         if (!ExifTool::available())
             GTEST_SKIP() << "exiftool missing";
     }
-    // The window active again after the import's sheet: focus moves as the
-    // user's clicks move it, and a field's editing ends when it leaves.
-    void activate()
-    {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !window().progressWindowController()->isSheetUp(); }, 5000));
-        window().mainWindow()->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window().mainWindow()));
-    }
 
     // Two camera photos with different dates and one without any date.
     QStringList cameraPhotos()
@@ -145,14 +137,6 @@ protected:
             EXPECT_TRUE(field->isEmpty()) << "a part of a date left is no date";
             EXPECT_FALSE(isStyledEdited(labelOf(field)));
         }
-    }
-    bool anyPhotoModified()
-    {
-        for (const auto& image : images()) {
-            if (image->exifData()->enuModifyState() == TAVExifData::StateModified)
-                return true;
-        }
-        return false;
     }
     bool save()
     {
