@@ -8,6 +8,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
@@ -18,6 +19,8 @@ Q_LOGGING_CATEGORY(lcExiv2, "lumetta.exiv2")
 namespace {
 
 thread_local const QString* currentFile = nullptr;
+// Where this thread's library messages are kept (see MessageCapture).
+thread_local std::vector<std::string>* capturedMessages = nullptr;
 
 // What was logged already: file and message, and the files warned about.
 // Past this many entries they are forgotten, so a long session's stream of
@@ -131,6 +134,21 @@ void logLibraryMessage(int level, const char* message)
     }
 }
 
+// The handler a message goes on to after this thread's capture took it:
+// our log, or one that was set in place of ours.
+std::atomic<Exiv2::LogMsg::Handler> forwardedTo{logLibraryMessage};
+std::mutex handlerMutex;
+
+void handleLibraryMessage(int level, const char* message)
+{
+    if (capturedMessages) {
+        capturedMessages->emplace_back(message);
+    }
+    if (const Exiv2::LogMsg::Handler next = forwardedTo.load(std::memory_order_relaxed)) {
+        next(level, message);
+    }
+}
+
 } // namespace
 
 void ExivRuntime::initialize()
@@ -138,9 +156,30 @@ void ExivRuntime::initialize()
     static std::once_flag once;
     std::call_once(once, [] {
         Exiv2::XmpParser::initialize(lockForToolkit, nullptr);
-        Exiv2::LogMsg::setHandler(logLibraryMessage);
+        Exiv2::LogMsg::setHandler(handleLibraryMessage);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
     });
+}
+
+ExivRuntime::MessageCapture::MessageCapture()
+    : previous_(capturedMessages)
+{
+    initialize();
+    // A handler set after ours is kept as the one messages go on to, so
+    // that the capture changes nothing for whoever set it.
+    if (Exiv2::LogMsg::handler() != handleLibraryMessage) {
+        const std::lock_guard<std::mutex> lock(handlerMutex);
+        if (Exiv2::LogMsg::handler() != handleLibraryMessage) {
+            forwardedTo.store(Exiv2::LogMsg::handler());
+            Exiv2::LogMsg::setHandler(handleLibraryMessage);
+        }
+    }
+    capturedMessages = &messages_;
+}
+
+ExivRuntime::MessageCapture::~MessageCapture()
+{
+    capturedMessages = previous_;
 }
 
 ExivRuntime::FileScope::FileScope(const QString& path)

@@ -28,6 +28,26 @@ public:
     // Safe to call any number of times from any thread.
     static void initialize();
 
+    // What the library reports on this thread while the scope lives (its
+    // warnings and errors, in order), for a caller that must know whether
+    // the library read a block whole. The messages still reach the handler
+    // that was there (our log): the handler is one per process, so it is
+    // set once and hands each message to the capture of the thread it came
+    // from. Scopes nest; the innermost gets the messages.
+    class MessageCapture {
+    public:
+        MessageCapture();
+        ~MessageCapture();
+        MessageCapture(const MessageCapture&) = delete;
+        MessageCapture& operator=(const MessageCapture&) = delete;
+
+        const std::vector<std::string>& messages() const { return messages_; }
+
+    private:
+        std::vector<std::string>* previous_;
+        std::vector<std::string> messages_;
+    };
+
     // Names the file the library works on in this thread while the scope
     // lives; scopes nest.
     class FileScope {

@@ -6,8 +6,11 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <optional>
 #include <set>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -67,6 +70,9 @@ const char* pointedGroup(const std::string& group, uint32_t tag)
             return nullptr;
         }
     }
+    if (group == "Nikon3" && tag == 0x0011) {
+        return "NikonPreview";
+    }
     return group == "Photo" && tag == 0xA005 ? "Iop" : nullptr;
 }
 
@@ -80,6 +86,11 @@ bool isKnownTag(uint32_t tag, const std::string& group)
     return Exiv2::ExifKey(uint16_t(tag), group).tagName().rfind("0x", 0) != 0;
 }
 
+bool isTiffType(std::optional<uint32_t> type)
+{
+    return type && *type >= 1 && *type <= 13;
+}
+
 // The bytes one value of a TIFF type takes; 0 for no type.
 uint64_t typeSize(uint32_t type)
 {
@@ -89,58 +100,143 @@ uint64_t typeSize(uint32_t type)
 
 constexpr uint16_t kThumbnailStart = 0x0201;
 constexpr uint16_t kThumbnailLength = 0x0202;
+constexpr uint16_t kMakerNote = 0x927C;
+constexpr uint16_t kMake = 0x010F;
 
-// Walks the directories as the library reads them, stopping at the first
-// damage it meets.
+// A TIFF structure the walk reads: the block's own, or a maker note's with a
+// header of its own (Nikon's), whose offsets count from that header.
+struct Frame {
+    TiffBlock tiff;
+    // Where the frame's offset 0 lies in the block, and how many bytes lie
+    // from there to the block's end.
+    qsizetype base = 0;
+    qsizetype size = 0;
+    bool makerNote = false;
+};
+
+// Bytes of the block, from the TIFF header: [start, end).
+struct Range {
+    qsizetype start = 0;
+    qsizetype end = 0;
+    bool makerNote = false;
+    bool overlaps(const Range& other) const { return start < other.end && other.start < end; }
+};
+
+// A value stored apart from its entry, by the tag and group that name it
+// (the key is made only for one that is damaged).
+struct StoredValue {
+    uint32_t tag = 0;
+    std::string group;
+    Range bytes;
+    bool isMakerNote() const { return tag == kMakerNote && group == "Photo"; }
+};
+
+// A maker note the library takes apart as directories of its own, told by
+// the make and the note's first bytes, as the library tells them.
+struct MakerNoteForm {
+    const char* group = nullptr;
+    // Where the directory lies from the note's start, and the bytes before
+    // it that are no directory.
+    qsizetype directory = 0;
+    // Offsets count from a TIFF header that starts here in the note (-1: from
+    // the block's own).
+    qsizetype ownHeader = -1;
+};
+
+std::optional<MakerNoteForm> makerNoteForm(const QByteArray& make, QByteArrayView note)
+{
+    if (make.startsWith("Canon")) {
+        return MakerNoteForm{"Canon"};
+    }
+    if (make.startsWith("NIKON")) {
+        if (!note.startsWith(QByteArrayView("Nikon\0", 6))) {
+            return MakerNoteForm{"Nikon1"};
+        }
+        if (note.size() >= 18 && note.at(6) == 2) {
+            return MakerNoteForm{"Nikon3", 0, 10};
+        }
+        return MakerNoteForm{"Nikon2", 8};
+    }
+    if (make.startsWith("SONY")) {
+        return note.startsWith(QByteArrayView("SONY DSC \0\0\0", 12)) ? MakerNoteForm{"Sony1", 12}
+                                                                      : MakerNoteForm{"Sony2"};
+    }
+    return std::nullopt;
+}
+
+// Walks the directories as the library reads them, the maker note's too,
+// stopping at the first damage it meets.
 class Walk {
 public:
     Walk(const QByteArray& file, const Span& span)
-        : tiff_(file, span.start, span.end)
-        , size_(span.end - span.start)
+        : file_(file)
+        , span_(span)
+        , block_{TiffBlock(file, span.start, span.end), 0, span.end - span.start}
     {
     }
 
     QString damage(bool detached)
     {
-        const auto magic = tiff_.read(2, 2);
-        if (size_ < 8 || (detached && magic != 42u)) {
+        const auto magic = block_.tiff.read(2, 2);
+        if (block_.size < 8 || (detached && magic != 42u)) {
             return QStringLiteral("EXIF block");
         }
-        const uint32_t first = tiff_.firstDirectory().value_or(0);
-        if (!isDirectory(first)) {
+        headers_.push_back(Range{0, 8});
+        const uint32_t first = block_.tiff.firstDirectory().value_or(0);
+        if (!isDirectory(block_, first)) {
             return QStringLiteral("EXIF directory IFD0");
         }
-        QString found = directory(first, "Image");
-        if (!found.isEmpty()) {
-            return found;
+        QString found = directory(block_, first, "Image");
+        if (found.isEmpty()) {
+            found = thumbnailDirectoryDamage(first);
         }
-        // IFD0's next pointer leads to IFD1, the thumbnail's directory.
-        const auto count = tiff_.read(first, 2);
-        const uint32_t next = tiff_.read(first + 2 + qsizetype(*count) * kEntrySize, 4).value_or(0);
-        if (next != 0 && !visited_.count(next)) {
-            return isDirectory(next) ? directory(next, "Thumbnail") : QStringLiteral("EXIF directory IFD1");
+        if (found.isEmpty()) {
+            found = makerNoteDamage(first);
         }
-        return QString();
+        return found.isEmpty() ? valueInHeaderOrDirectory() : found;
     }
 
 private:
     // Whether the library reads a directory at `offset`: past the header,
-    // declaring at least one entry and no more than it reads, all within the
-    // block, followed by its next pointer.
-    bool isDirectory(uint32_t offset) const
+    // declaring no more entries than it reads, all within the block,
+    // followed by its next pointer. One declaring none holds nothing a save
+    // could lose, unless an entry follows its count (a count damaged to 0).
+    bool isDirectory(const Frame& frame, uint32_t offset) const
     {
-        const auto count = tiff_.read(offset, 2);
-        return offset >= 8 && count && *count > 0 && *count <= kMostEntries
-            && tiff_.read(offset + 2 + qsizetype(*count) * kEntrySize, 4);
+        const auto count = frame.tiff.read(offset, 2);
+        if (offset < 8 || !count || *count > kMostEntries
+            || !frame.tiff.read(offset + 2 + qsizetype(*count) * kEntrySize, 4)) {
+            return false;
+        }
+        return *count > 0 || !isEntry(frame, offset + 2);
     }
 
-    QString directory(uint32_t offset, const std::string& group)
+    // Whether the bytes at `at` read as an entry: a tag and a TIFF type.
+    static bool isEntry(const Frame& frame, qsizetype at)
     {
-        visited_.insert(offset);
-        const uint32_t count = *tiff_.read(offset, 2);
+        return frame.tiff.read(at, 2).value_or(0) != 0 && isTiffType(frame.tiff.read(at + 2, 2));
+    }
+
+    // IFD0's next pointer leads to IFD1, the thumbnail's directory.
+    QString thumbnailDirectoryDamage(uint32_t first)
+    {
+        const auto count = block_.tiff.read(first, 2);
+        const uint32_t next = block_.tiff.read(first + 2 + qsizetype(*count) * kEntrySize, 4).value_or(0);
+        if (next == 0 || visited_.count(next)) {
+            return QString();
+        }
+        return isDirectory(block_, next) ? directory(block_, next, "Thumbnail") : QStringLiteral("EXIF directory IFD1");
+    }
+
+    QString directory(const Frame& frame, uint32_t offset, const std::string& group)
+    {
+        visited_.insert(frame.base + offset);
+        const uint32_t count = *frame.tiff.read(offset, 2);
+        directories_.push_back(
+            Range{frame.base + offset, frame.base + offset + 2 + qsizetype(count) * kEntrySize, frame.makerNote});
         for (uint32_t i = 0; i < count; ++i) {
             const qsizetype entry = offset + 2 + qsizetype(i) * kEntrySize;
-            const QString found = entryDamage(entry, group);
+            const QString found = entryDamage(frame, entry, group);
             if (!found.isEmpty()) {
                 return found;
             }
@@ -151,34 +247,43 @@ private:
         return QString();
     }
 
-    QString entryDamage(qsizetype entry, const std::string& group)
+    QString entryDamage(const Frame& frame, qsizetype entry, const std::string& group)
     {
-        const uint32_t tag = *tiff_.read(entry, 2);
-        const uint32_t type = *tiff_.read(entry + 2, 2);
+        const uint32_t tag = *frame.tiff.read(entry, 2);
+        const uint32_t type = *frame.tiff.read(entry + 2, 2);
         if (const char* pointed = pointedGroup(group, tag)) {
-            return pointerDamage(entry, tag, type, group, pointed);
+            return pointerDamage(frame, entry, tag, type, group, pointed);
         }
         // A tag the library does not know, of no type, is a leftover no
         // program reads (converters leave such entries in camera PNGs); a
         // known one is a value whose type field was damaged.
-        const bool knownType = type >= 1 && type <= 13;
+        const bool knownType = isTiffType(type);
         if (!knownType && isKnownTag(tag, group)) {
             return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
         }
-        if (knownType && runsPastBlock(entry, type)) {
-            return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
+        if (!knownType) {
+            return QString();
+        }
+        // A value longer than its entry's field whose bytes do not lie wholly
+        // in the block (a damaged count or offset): the library reads it as
+        // empty and writes it back so (a Canon's maker note lost its 63 rows
+        // on an IPTC edit). In a maker note the library reads some such
+        // values whole (a Sony's preview lies after the picture) and reports
+        // those it cannot.
+        const uint64_t size = uint64_t(frame.tiff.countOf(entry).value_or(0)) * typeSize(type);
+        if (size <= 4) {
+            return QString();
+        }
+        const uint64_t offset = frame.tiff.valueOf(entry).value_or(0);
+        if (offset + size > uint64_t(frame.size)) {
+            return frame.makerNote ? QString() : QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
+        }
+        const Range bytes{frame.base + qsizetype(offset), frame.base + qsizetype(offset + size), frame.makerNote};
+        values_.push_back(StoredValue{tag, group, bytes});
+        if (group == "Photo" && tag == kMakerNote) {
+            makerNote_ = bytes;
         }
         return QString();
-    }
-
-    // A value longer than its entry's field whose bytes do not lie wholly in
-    // the block (a damaged count or offset): the library reads it as empty
-    // and writes it back so (a Canon's maker note lost its 63 rows on an
-    // IPTC edit).
-    bool runsPastBlock(qsizetype entry, uint32_t type) const
-    {
-        const uint64_t size = uint64_t(tiff_.countOf(entry).value_or(0)) * typeSize(type);
-        return size > 4 && uint64_t(tiff_.valueOf(entry).value_or(0)) + size > uint64_t(size_);
     }
 
     // The thumbnail's bytes are named by two entries, its start and its
@@ -186,39 +291,42 @@ private:
     // save writes the directory without it).
     bool thumbnailRunsPastBlock(qsizetype directory) const
     {
-        const auto start = tiff_.entryOf(directory, kThumbnailStart);
-        const auto length = tiff_.entryOf(directory, kThumbnailLength);
+        const TiffBlock& tiff = block_.tiff;
+        const auto start = tiff.entryOf(directory, kThumbnailStart);
+        const auto length = tiff.entryOf(directory, kThumbnailLength);
         if (!start || !length) {
             return false;
         }
-        const auto lengthType = tiff_.read(*length + 2, 2);
-        const auto bytes = tiff_.read(*length + 8, lengthType == 3u ? 2 : 4);
-        return bytes && uint64_t(tiff_.valueOf(start).value_or(0)) + *bytes > uint64_t(size_);
+        const auto lengthType = tiff.read(*length + 2, 2);
+        const auto bytes = tiff.read(*length + 8, lengthType == 3u ? 2 : 4);
+        return bytes && uint64_t(tiff.valueOf(start).value_or(0)) + *bytes > uint64_t(block_.size);
     }
 
-    QString pointerDamage(qsizetype entry, uint32_t tag, uint32_t type, const std::string& group, const char* pointed)
+    QString pointerDamage(
+        const Frame& frame, qsizetype entry, uint32_t tag, uint32_t type, const std::string& group, const char* pointed)
     {
         const QString damaged = QStringLiteral("EXIF directory %1").arg(keyOf(tag, group));
         // LONG, SLONG and IFD are the types the library follows.
         if (type != 4 && type != 9 && type != 13) {
             return damaged;
         }
-        const uint32_t count = tiff_.countOf(entry).value_or(0);
+        const uint32_t count = frame.tiff.countOf(entry).value_or(0);
         if (count > kMostEntries) {
             return damaged;
         }
-        const uint32_t at = count == 1 ? uint32_t(entry + 8) : tiff_.valueOf(entry).value_or(0);
+        const uint32_t at = count == 1 ? uint32_t(entry + 8) : frame.tiff.valueOf(entry).value_or(0);
         for (uint32_t i = 0; i < count; ++i) {
-            const auto target = tiff_.read(at + qsizetype(i) * 4, 4);
-            if (!target || (!visited_.count(*target) && !isDirectory(*target))) {
+            const auto target = frame.tiff.read(at + qsizetype(i) * 4, 4);
+            const bool seen = target && visited_.count(frame.base + *target);
+            if (!target || (!seen && !isDirectory(frame, *target))) {
                 return damaged;
             }
             // A pointer to a directory read before is a loop the library
             // breaks: nothing is lost.
-            if (visited_.count(*target)) {
+            if (seen) {
                 continue;
             }
-            const QString found = directory(*target, pointed);
+            const QString found = directory(frame, *target, pointed);
             if (!found.isEmpty()) {
                 return found;
             }
@@ -226,12 +334,124 @@ private:
         return QString();
     }
 
-    TiffBlock tiff_;
-    qsizetype size_;
-    std::set<uint32_t> visited_;
+    // The directories of a maker note the library takes apart, walked as
+    // the block's own (a Canon's, Nikon's or Sony's). A note that holds no
+    // directory where the library looks is kept by it as it stands.
+    QString makerNoteDamage(uint32_t first)
+    {
+        if (!makerNote_) {
+            return QString();
+        }
+        const QByteArrayView note
+            = QByteArrayView(file_).sliced(span_.start + makerNote_->start, makerNote_->end - makerNote_->start);
+        const auto form = makerNoteForm(makeOf(first), note);
+        if (!form) {
+            return QString();
+        }
+        const qsizetype headerEnd = form->ownHeader >= 0 ? form->ownHeader + 8 : form->directory;
+        if (note.size() < headerEnd) {
+            return QString();
+        }
+        headers_.push_back(Range{makerNote_->start, makerNote_->start + headerEnd, true});
+        const bool ownHeader = form->ownHeader >= 0;
+        const qsizetype base = ownHeader ? makerNote_->start + form->ownHeader : 0;
+        const Frame frame{TiffBlock(file_, span_.start + base, span_.end), base, block_.size - base, true};
+        const uint32_t at
+            = ownHeader ? frame.tiff.firstDirectory().value_or(0) : uint32_t(makerNote_->start + form->directory);
+        return isDirectory(frame, at) ? directory(frame, at, form->group) : QString();
+    }
+
+    QByteArray makeOf(uint32_t first) const
+    {
+        const auto entry = block_.tiff.entryOf(first, kMake);
+        if (!entry) {
+            return QByteArray();
+        }
+        const uint32_t count = block_.tiff.countOf(entry).value_or(0);
+        const qsizetype at = count <= 4 ? *entry + 8 : qsizetype(block_.tiff.valueOf(entry).value_or(0));
+        return at + qsizetype(count) <= block_.size ? file_.mid(span_.start + at, count) : QByteArray();
+    }
+
+    // A value whose offset names the block's header or a directory (an
+    // offset damaged to 0, or to a place in the directory that holds it):
+    // the library reads those bytes as the value and a save writes them
+    // back as such (a Canon's Make read as "II*", its maker note then no
+    // longer told apart; a longitude read from its own directory). A maker
+    // note holds its own directories.
+    QString valueInHeaderOrDirectory() const
+    {
+        for (const StoredValue& value : values_) {
+            const auto named = [&value](const Range& range) {
+                return value.bytes.overlaps(range) && !(range.makerNote && value.isMakerNote());
+            };
+            if (std::any_of(headers_.begin(), headers_.end(), named)
+                || std::any_of(directories_.begin(), directories_.end(), named)) {
+                return QStringLiteral("EXIF entry %1").arg(keyOf(value.tag, value.group));
+            }
+        }
+        return QString();
+    }
+
+    const QByteArray& file_;
+    Span span_;
+    Frame block_;
+    std::set<qsizetype> visited_;
+    std::optional<Range> makerNote_;
+    std::vector<Range> headers_;
+    std::vector<Range> directories_;
+    std::vector<StoredValue> values_;
 };
 
+// The library's words for a part of a TIFF structure it read in part or not
+// at all; each such message names the directory.
+constexpr std::string_view kDamageReports[] = {
+    "is out of bounds",
+    "truncating the entry",
+    "has invalid size",
+    "exceeds data buffer",
+    "considered invalid; not read",
+    "lies outside of the data buffer",
+    "beyond the data buffer",
+    "doesn't look like a sub-IFD",
+};
+
+// The part a message names: "directory Canon, entry 0x0001" is the entry
+// Exif.Canon.CameraSettings, "Directory Photo: ..." the directory.
+QString partNamed(std::string_view message)
+{
+    const size_t directory = message.find("irectory ");
+    const size_t groupStart = directory + 9;
+    const size_t groupEnd = message.find_first_of(" ,:", groupStart);
+    const std::string group(message.substr(groupStart, groupEnd - groupStart));
+    const size_t entry = message.find(", entry 0x", groupStart);
+    try {
+        if (entry != std::string_view::npos) {
+            const uint32_t tag = uint32_t(std::stoul(std::string(message.substr(entry + 10, 4)), nullptr, 16));
+            return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
+        }
+        // The group must be one the library knows.
+        (void)Exiv2::ExifKey(0, group);
+        return QStringLiteral("EXIF directory %1").arg(QString::fromStdString(group));
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    return QStringLiteral("EXIF block");
+}
+
 } // namespace
+
+QString ExifBlockDamage::fromLibraryMessages(const std::vector<std::string>& messages)
+{
+    for (const std::string& message : messages) {
+        const bool damage = message.find("irectory ") != std::string::npos
+            && std::any_of(std::begin(kDamageReports), std::end(kDamageReports),
+                [&message](std::string_view report) { return message.find(report) != std::string::npos; });
+        if (damage) {
+            return partNamed(message);
+        }
+    }
+    return QString();
+}
 
 QString ExifBlockDamage::in(const QByteArray& file)
 {

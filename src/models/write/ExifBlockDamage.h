@@ -3,12 +3,19 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string>
+#include <vector>
+
 // Damage in a file's EXIF block that the metadata library reads as "nothing
-// there": a first directory at offset 0 or with no entries, a directory
+// there" or as other bytes: a first directory at offset 0, a directory whose
+// entry count was damaged to 0 (entries follow it), a directory
 // pointer (ExifTag, GPSTag, InteroperabilityTag, SubIFDs) of a type the
 // library does not follow or pointing at no directory, a next-directory
 // pointer out of bounds, a known tag whose type field reads as no TIFF type,
-// an entry (or the thumbnail) whose bytes run past the block.
+// an entry (or the thumbnail) whose bytes run past the block, a value whose
+// offset names the block's header or a directory (0, or a place in its own
+// directory), in the block's directories and in those of the maker notes the
+// library takes apart (Canon, Nikon, Sony).
 // The library then reads the directory, or the entry, as absent and writes
 // the block back without it, while the bytes still hold it for other
 // programs and for a repair (a Canon JPEG with IFD0's entry count set to 0
@@ -22,4 +29,15 @@ public:
     // Exif.Image.GPSTag", "EXIF entry Exif.Image.Make"); empty when the
     // block is sound or the file has none.
     static QString in(const QByteArray& file);
+
+    // What the library's messages while it read a file say is damaged in its
+    // EXIF block, named as `in` names it; empty when they say nothing of the
+    // kind. The library reports, as it reads them, the entries it reads in
+    // part or not at all (an offset or a value out of bounds, "truncating
+    // the entry"; an entry of an impossible size, "skipping entry") and the
+    // directories it cannot read ("exceeds data buffer", "entries considered
+    // invalid; not read", a next pointer out of bounds, a sub-IFD pointer to
+    // no directory), also in maker notes of any make. A tag of no TIFF type and a directory read before (a
+    // loop) lose nothing the walk does not see, and are not counted here.
+    static QString fromLibraryMessages(const std::vector<std::string>& messages);
 };

@@ -4,6 +4,7 @@
 #include "models/formats/ExivRuntime.h"
 #include "models/formats/IptcCharacterSet.h"
 #include "models/values/TAVDateTagForms.h"
+#include "models/write/ExifBlockDamage.h"
 #include "models/write/UnreadableBlocks.h"
 #include "models/write/UnreadableXmpPacket.h"
 #include "models/write/WrittenImageCheck.h"
@@ -311,7 +312,7 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         // a whole, by us, once the new bytes are checked.
         file_ = std::make_unique<ExivMemoryFile>(path);
         image_ = &file_->image();
-        ExivRuntime::readMetadata(*image_);
+        readMetadata();
         iptcCharacterSet_.emplace(image_->iptcData());
         // A packet the library read properties from decoded; only one that
         // gave none is tried again on its own. Asking the image for its packet
@@ -338,6 +339,16 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         printCaught(error.what());
         dropImage(QString::fromUtf8(error.what()));
     }
+}
+
+void TAVExifWriter::readMetadata()
+{
+    // The library reads an entry whose bytes lie out of its bounds, in part
+    // or not at all, as a shorter or empty value and says so; a save would
+    // write it back as read.
+    const ExivRuntime::MessageCapture messages;
+    ExivRuntime::readMetadata(*image_);
+    exifDamageReported_ = ExifBlockDamage::fromLibraryMessages(messages.messages());
 }
 
 void TAVExifWriter::dropImage(const QString& why)

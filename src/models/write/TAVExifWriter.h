@@ -124,12 +124,17 @@ private:
     struct KeptBlocks {
         bool iptc = false;
         bool exif = false;
+        // What is damaged in the file's EXIF block, found in its bytes or
+        // reported by the library; empty when nothing is.
+        QString exifDamage;
     };
     // Nothing, with the reason, when the edit cannot be written.
     std::optional<KeptBlocks> prepareBlocks(const QByteArray& original, QString* error);
     // Writes the metadata into the file's bytes, checks them and keeps them
     // (and writes the working copy unless told not to); false with the reason.
     bool writeAndConfirm(QString* error);
+    // The file's metadata read by the library, with what it reports.
+    void readMetadata();
     std::optional<QByteArray> bytesToWrite(const QByteArray& original, KeptBlocks kept, QString* error);
     bool confirmAndKeep(
         const QByteArray& original, QByteArray written, const WrittenImageCheck::Expected& expected, QString* error);
@@ -147,6 +152,9 @@ private:
     Exiv2::Image* image_ = nullptr;
     // The file's XMP packet exists but the library cannot decode it.
     bool xmpUndecodable_ = false;
+    // What the library reported as damaged in the file's EXIF block while
+    // reading it (see ExifBlockDamage::fromLibraryMessages).
+    QString exifDamageReported_;
     // Where a TIFF structure's picture lay as the file was read, for the
     // check of the written bytes (which then need not read the file again).
     std::unique_ptr<Exiv2::ExifData> pictureTags_;

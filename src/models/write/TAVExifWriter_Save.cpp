@@ -156,8 +156,11 @@ std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByt
     // the save does not edit it; the check refuses any other outcome.
     KeptBlocks kept;
     kept.iptc = jpeg && iptcEditedKeys_.isEmpty() && !iptcCleared_ && UnreadableBlocks::hasDamagedIptc(original);
-    kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1
-        && !ExifBlockDamage::in(original).isEmpty();
+    kept.exifDamage = ExifBlockDamage::in(original);
+    if (kept.exifDamage.isEmpty()) {
+        kept.exifDamage = exifDamageReported_;
+    }
+    kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1 && !kept.exifDamage.isEmpty();
     if (!kept.iptc) {
         *error = iptcCharacterSet_->settle(image_->iptcData(), iptcEditedKeys_);
         if (!error->isEmpty()) {
@@ -185,7 +188,7 @@ bool TAVExifWriter::writeAndConfirm(QString* error)
     // The packet matters to the check only when it is kept as read; an
     // edited one would be encoded here only to be encoded again.
     const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(), xmpEdited_,
-        xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_, pictureTags_.get()};
+        xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_, pictureTags_.get(), kept.exifDamage};
     if (!kept.iptc) {
         keepUntouchedIptcTimes();
     }
@@ -217,6 +220,9 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
     }
     if (written && PngProfileChunk::isDamaged(original)) {
         written = PngProfileChunk::withChunksOf(*written, original);
+    }
+    if (written && UnreadableBlocks::hasDamagedProfile(original)) {
+        written = UnreadableBlocks::withProfileSegmentsOf(*written, original);
     }
     if (!written && error->isEmpty()) {
         *error = QStringLiteral("a metadata block the library cannot read could not be kept");

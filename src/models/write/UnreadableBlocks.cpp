@@ -15,6 +15,9 @@ namespace {
 
 const QByteArray kPhotoshopHeader("Photoshop 3.0\0", 14);
 const QByteArray kExifHeader("Exif\0\0", 6);
+// "ICC_PROFILE", its end, and the segment's number and count.
+const QByteArray kProfileHeader("ICC_PROFILE\0", 12);
+constexpr qsizetype kProfileSegmentHeaderSize = 14;
 const QByteArray kResourceSignature("8BIM");
 constexpr uint16_t kIptcResource = 0x0404;
 
@@ -34,6 +37,11 @@ bool isPhotoshopSegment(const QByteArray& bytes, const JpegSegments::Segment& se
 bool isExifSegment(const QByteArray& bytes, const JpegSegments::Segment& segment)
 {
     return startsWith(bytes, segment, 0xE1, kExifHeader);
+}
+
+bool isProfileSegment(const QByteArray& bytes, const JpegSegments::Segment& segment)
+{
+    return startsWith(bytes, segment, 0xE2, kProfileHeader) && segment.dataSize() >= kProfileSegmentHeaderSize;
 }
 
 uint32_t bigEndian(const QByteArray& bytes, qsizetype at, int size)
@@ -180,6 +188,46 @@ bool UnreadableBlocks::hasDamagedIptc(const QByteArray& jpeg)
         at = dataAt + size + (size & 1);
     }
     return false;
+}
+
+bool UnreadableBlocks::hasDamagedProfile(const QByteArray& jpeg)
+{
+    const auto header = JpegSegments::header(jpeg);
+    if (!header) {
+        return false;
+    }
+    // The profile is the segments' data joined; it starts with its size.
+    qsizetype held = 0;
+    std::optional<uint32_t> declared;
+    for (const JpegSegments::Segment& segment : header->segments) {
+        if (!isProfileSegment(jpeg, segment)) {
+            continue;
+        }
+        const qsizetype data = segment.dataOffset() + kProfileSegmentHeaderSize;
+        const qsizetype size = segment.dataSize() - kProfileSegmentHeaderSize;
+        if (!declared && size >= 4) {
+            declared = bigEndian(jpeg, data, 4);
+        }
+        held += size;
+    }
+    return held > 0 && (!declared || qsizetype(*declared) != held);
+}
+
+QByteArray UnreadableBlocks::profileSegments(const QByteArray& jpeg)
+{
+    QByteArray joined;
+    const auto header = JpegSegments::header(jpeg);
+    for (const JpegSegments::Segment& segment : header ? header->segments : std::vector<JpegSegments::Segment>()) {
+        if (isProfileSegment(jpeg, segment)) {
+            joined.append(jpeg.mid(segment.offset, segment.size));
+        }
+    }
+    return joined;
+}
+
+std::optional<QByteArray> UnreadableBlocks::withProfileSegmentsOf(const QByteArray& written, const QByteArray& original)
+{
+    return withSegmentsOf(written, original, isProfileSegment, Place::AfterApplicationSegments);
 }
 
 std::optional<QByteArray> UnreadableBlocks::withPhotoshopSegmentsOf(

@@ -16,6 +16,9 @@
 // - an EXIF block with a directory or entry the library reads as absent (see
 //   ExifBlockDamage): a directory pointer of the EXIF block turned UNDEFINED
 //   made a Canon file lose its 25 EXIF and 60 maker-note tags.
+// - a JPEG's ICC profile whose size field is not the size of the profile its
+//   APP2 segments hold: the library cuts the profile to the size field (an
+//   sRGB profile lost its device model and its tone curves on an IPTC edit).
 // A save keeps such a block byte for byte when its edit does not reach it, and
 // fails otherwise.
 class UnreadableBlocks {
@@ -29,11 +32,18 @@ public:
     // may not repeat, or a resource that runs past the end of the segments.
     static bool hasDamagedIptc(const QByteArray& jpeg);
 
+    // Whether a JPEG's ICC profile declares another size than its APP2
+    // segments hold.
+    static bool hasDamagedProfile(const QByteArray& jpeg);
+    // A JPEG's ICC profile segments, whole and joined; empty when it has none.
+    static QByteArray profileSegments(const QByteArray& jpeg);
+
     // `written` with its Photoshop APP13 segments (or its first EXIF APP1
-    // segment) replaced by those of `original`, put where the written ones
+    // segment, or its ICC profile's APP2 segments) replaced by those of `original`, put where the written ones
     // were, or else before the first segment that is no application segment
     // (the EXIF segment: after the JFIF segments that lead the file).
     // Nothing when either file's structure cannot be walked.
     static std::optional<QByteArray> withPhotoshopSegmentsOf(const QByteArray& written, const QByteArray& original);
     static std::optional<QByteArray> withExifSegmentOf(const QByteArray& written, const QByteArray& original);
+    static std::optional<QByteArray> withProfileSegmentsOf(const QByteArray& written, const QByteArray& original);
 };

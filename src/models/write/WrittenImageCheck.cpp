@@ -480,7 +480,11 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
         return fail(
             why, QStringLiteral("the file's colour profile is damaged and would be written as another profile"));
     }
-    const QString damage = ExifBlockDamage::in(before);
+    if (jpeg && UnreadableBlocks::hasDamagedProfile(before)
+        && UnreadableBlocks::profileSegments(after) != UnreadableBlocks::profileSegments(before)) {
+        return fail(why, QStringLiteral("the file's colour profile is damaged and would be written cut short"));
+    }
+    const QString damage = expected.beforeExifDamage ? *expected.beforeExifDamage : ExifBlockDamage::in(before);
     if (damage.isEmpty()) {
         return true;
     }

@@ -46,6 +46,10 @@ public:
         // library read `before`, when the caller has that read (see
         // pictureTagsOf): `before` is then not read again.
         const Exiv2::ExifData* beforePictureTags = nullptr;
+        // What is damaged in `before`'s EXIF block as the caller read it,
+        // the library's own reports included (see ExifBlockDamage); when
+        // absent, the check walks `before`'s block itself.
+        std::optional<QString> beforeExifDamage = std::nullopt;
     };
 
     // The values that locate a TIFF structure's picture: every directory's

@@ -54,6 +54,16 @@ struct TiffView {
         return 0;
     }
     qsizetype exifDirectory() const { return read(entry(ifd0(), 0x8769) + 8, 4); }
+    qsizetype gpsDirectory() const { return read(entry(ifd0(), 0x8825) + 8, 4); }
+    qsizetype makerNote() const { return read(entry(exifDirectory(), 0x927C) + 8, 4); }
+    // The TIFF structure whose header lies at `at` (a Nikon maker note's).
+    TiffView inner(qsizetype at) const
+    {
+        TiffView view = *this;
+        view.start = start + at;
+        view.little = bytes.mid(view.start, 2) == "II";
+        return view;
+    }
     qsizetype ifd1() const { return read(ifd0() + 2 + 12 * qsizetype(read(ifd0(), 2)), 4); }
 
     const QByteArray& bytes;
@@ -176,6 +186,26 @@ TEST_F(DamagedExifSaveTest, AnExifBlockReadAsEmptyIsKeptOrTheSaveRefused)
             [](const TiffView& t) {
                 return Field{t.entry(t.ifd1(), 0x0202) + 8, t.number(0x00100000, 4)};
             }},
+        // The library reads Make as "II*" and then takes the maker note for
+        // no Canon's: its rows would be lost for good.
+        {"npm-canon-s40.jpg", "Make's offset 0",
+            [](const TiffView& t) {
+                return Field{t.entry(t.ifd0(), 0x010F) + 8, t.number(0, 4)};
+            }},
+        // Every reader hid this longitude ("Suspicious GPS offset"); a save
+        // would have written the directory's bytes as a place.
+        {"npm-iphone6p.jpg", "GPSLongitude's offset in its own directory",
+            [](const TiffView& t) {
+                return Field{t.entry(t.gpsDirectory(), 0x0004) + 8, t.number(uint32_t(t.gpsDirectory() + 2), 4)};
+            }},
+        {"npm-canon-s40.jpg", "a Canon maker-note entry's offset 0",
+            [](const TiffView& t) {
+                return Field{t.entry(t.makerNote(), 0x0001) + 8, t.number(0, 4)};
+            }},
+        {"npm-canon-s40.jpg", "a Canon maker-note entry running past the block",
+            [](const TiffView& t) {
+                return Field{t.entry(t.makerNote(), 0x0004) + 4, t.number(0x8000, 4)};
+            }},
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.what);
@@ -198,7 +228,8 @@ TEST_F(DamagedExifSaveTest, AnExifBlockReadAsEmptyIsKeptOrTheSaveRefused)
 }
 
 // A PNG or a TIFF cannot keep its EXIF block apart from what the library
-// writes: a save of anything is refused, whatever it edits.
+// writes: a save of anything is refused, whatever it edits. The maker notes
+// of a Nikon and a Sony are read as the library reads them.
 TEST_F(DamagedExifSaveTest, AFileThatCannotKeepItsDamagedExifBlockRefusesEverySave)
 {
     const Damage damages[] = {
@@ -207,6 +238,21 @@ TEST_F(DamagedExifSaveTest, AFileThatCannotKeepItsDamagedExifBlockRefusesEverySa
             [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x8769), 0); }},
         {"goexif.tif", "ImageDescription of type 0",
             [](const TiffView& t) { return typeOf(t, t.entry(t.ifd0(), 0x010E), 0); }},
+        // A Nikon maker note counts its offsets from a TIFF header of its own.
+        {"png-nikon-d3.png", "the Nikon serial number's offset 0",
+            [](const TiffView& t) {
+                const TiffView nikon = t.inner(t.makerNote() + 10);
+                return Field{t.makerNote() + 10 + nikon.entry(nikon.ifd0(), 0x001D) + 8, nikon.number(0, 4)};
+            }},
+        {"png-nikon-d3.png", "the Nikon serial number running past the block",
+            [](const TiffView& t) {
+                const TiffView nikon = t.inner(t.makerNote() + 10);
+                return Field{t.makerNote() + 10 + nikon.entry(nikon.ifd0(), 0x001D) + 8, nikon.number(0xFF00, 4)};
+            }},
+        {"png-sony-gps.png", "a Sony maker-note entry running past the block",
+            [](const TiffView& t) {
+                return Field{t.entry(t.makerNote(), 0x1003) + 8, t.number(0xFF00, 4)};
+            }},
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.what);
@@ -271,4 +317,28 @@ TEST_F(DamagedExifSaveTest, APreviewNamedByAMultiPictureIndexIsFoundAfterADamage
     ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
     EXPECT_EQ(ExifTool::read(user).value("IPTC:ObjectName").toString(), QString("Harbour"));
     EXPECT_EQ(ExifTool::binary(user, "MPF:PreviewImage"), preview);
+}
+
+// A directory that declares no entries holds nothing a save could lose, and
+// exiftool reads it without a word: an EXIF edit is saved. One whose entries
+// still follow its count (the count damaged to 0) is damage, as above.
+TEST_F(DamagedExifSaveTest, AnEmptyDirectoryIsNoDamage)
+{
+    const QString user = ImageFixtures::copySample("npm-lumia.jpg", tempPath("user"));
+    QByteArray bytes = WrittenFileProbe::bytes(user);
+    const TiffView tiff(bytes);
+    const qsizetype interop = tiff.read(tiff.entry(tiff.exifDirectory(), 0xA005) + 8, 4);
+    ASSERT_GT(tiff.read(interop, 2), 0u);
+    // The count, and the first entry's bytes where the next pointer now lies.
+    bytes.replace(tiff.start + interop, 14, QByteArray(14, '\0'));
+    ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
+    ASSERT_EQ(ExifTool::warnings(user), ExifTool::warnings(ImageFixtures::sample("npm-lumia.jpg")));
+
+    const auto image = openWorkingCopy(user);
+    edit(image, "Exif.Image.Artist", "Lumetta Tester");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+    EXPECT_EQ(tags.value("ExifIFD:ExposureTime"),
+        ExifTool::read(ImageFixtures::sample("npm-lumia.jpg")).value("ExifIFD:ExposureTime"));
 }

@@ -151,3 +151,52 @@ TEST_F(DamagedFilesSaveTest, ADamagedPngColourProfileIsKeptByteForByte)
         QFile::remove(user);
     }
 }
+
+// A colour profile holding more bytes than its size field says: in a JPEG
+// the library cuts the profile to that size (the sRGB profile of a Nikon
+// lost its device model and its tone curves on a title edit), in a PNG it
+// drops what follows the profile's zlib stream. The segment, or the chunk,
+// goes back as the file held it; the edit lands beside it.
+TEST_F(DamagedFilesSaveTest, AColourProfileLongerThanItSaysIsKeptByteForByte)
+{
+    const QString jpeg = damagedSample("npm-nikon-d90-photometric.jpg", [](QByteArray& bytes) {
+        const qsizetype profile = bytes.indexOf(QByteArray("ICC_PROFILE\0", 12)) + 14;
+        ASSERT_GT(profile, 14);
+        qToBigEndian<quint32>(qFromBigEndian<quint32>(bytes.constData() + profile) - 1000, bytes.data() + profile);
+    });
+    const auto profileSegment = [](const QByteArray& bytes) {
+        const qsizetype at = segmentAt(bytes, 0xE2);
+        return at < 0 ? QByteArray() : bytes.mid(at, 2 + qFromBigEndian<quint16>(bytes.constData() + at + 2));
+    };
+    const QByteArray segment = profileSegment(WrittenFileProbe::bytes(jpeg));
+    ASSERT_GT(segment.size(), 3000);
+    const auto image = openWorkingCopy(jpeg);
+    edit(image, "Iptc.Application2.ObjectName", "Harbour");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_EQ(profileSegment(WrittenFileProbe::bytes(jpeg)), segment);
+    const QJsonObject tags = ExifTool::read(jpeg);
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString("Harbour"));
+    EXPECT_EQ(
+        tags.value("ICC_Profile:DeviceModelDesc").toString(), QString("IEC 61966-2.1 Default RGB colour space - sRGB"));
+    EXPECT_TRUE(tags.contains("ICC_Profile:RedTRC"));
+
+    const auto profileChunk = [](const QByteArray& png) {
+        const qsizetype type = png.indexOf("iCCP");
+        return type < 4 ? QByteArray() : png.mid(type - 4, 12 + qFromBigEndian<quint32>(png.constData() + type - 4));
+    };
+    const QByteArray trailing("bytes after the stream");
+    const QString png = damagedSample("png-nikon-d3.png", [&](QByteArray& bytes) {
+        const qsizetype type = bytes.indexOf("iCCP");
+        ASSERT_GT(type, 4);
+        const quint32 length = qFromBigEndian<quint32>(bytes.constData() + type - 4);
+        bytes.insert(type + 4 + length, trailing);
+        qToBigEndian<quint32>(length + quint32(trailing.size()), bytes.data() + type - 4);
+    });
+    const QByteArray chunk = profileChunk(WrittenFileProbe::bytes(png));
+    ASSERT_TRUE(chunk.contains(trailing));
+    const auto pngImage = openWorkingCopy(png);
+    edit(pngImage, "Exif.Image.Artist", "Lumetta Tester");
+    ASSERT_TRUE(pngImage->saveMetadataToImage()) << qPrintable(pngImage->lastSaveFailure());
+    EXPECT_EQ(profileChunk(WrittenFileProbe::bytes(png)), chunk);
+    EXPECT_EQ(ExifTool::read(png).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+}
