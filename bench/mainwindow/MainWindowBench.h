@@ -71,17 +71,25 @@ inline void pumpUntil(const std::function<bool()>& done)
     }
 }
 
-// A 1280 x 800 main window over <root>/src_temp that has imported `count`
-// photos written to <root>/in, the first one selected.
-inline std::unique_ptr<TAVMainWindowCtlr> mainWindowWithPhotos(const QString& root, int count)
+// A 1280 x 800 main window over the working-copy folder `work` that has
+// imported `paths`, the first one selected.
+inline std::unique_ptr<TAVMainWindowCtlr> mainWindowImporting(const QString& work, const QStringList& paths)
 {
-    QDir().mkpath(root + QStringLiteral("/in"));
-    QDir().mkpath(root + QStringLiteral("/src_temp"));
-    auto window = std::make_unique<TAVMainWindowCtlr>(root + QStringLiteral("/src_temp"));
+    QDir().mkpath(work);
+    auto window = std::make_unique<TAVMainWindowCtlr>(work);
     window->mainWindow()->resize(1280, 800);
     window->mainWindow()->show();
     TAVPhotosViewCltr* list = window->photosViewCltr();
-    list->addImagesFromDirectory(writeBenchPhotos(root + QStringLiteral("/in"), count));
+    list->addImagesFromDirectory(paths);
+    const qsizetype count = paths.size();
     pumpUntil([&] { return list->maryDataSource().size() == count && !window->selectedImages().isEmpty(); });
     return window;
+}
+
+// The same over <root>/src_temp with `count` photos written to <root>/in.
+inline std::unique_ptr<TAVMainWindowCtlr> mainWindowWithPhotos(const QString& root, int count)
+{
+    QDir().mkpath(root + QStringLiteral("/in"));
+    return mainWindowImporting(
+        root + QStringLiteral("/src_temp"), writeBenchPhotos(root + QStringLiteral("/in"), count));
 }

@@ -48,14 +48,8 @@ int main(int argc, char** argv)
     const QString root = EngineBench::scratchFolder();
     const QStringList corpus = EngineBench::makeCorpus(root + QStringLiteral("/corpus"), files);
 
-    const QString work = root + QStringLiteral("/window-work");
-    QDir().mkpath(work);
-    auto window = std::make_unique<TAVMainWindowCtlr>(work);
-    window->mainWindow()->resize(1280, 800);
-    window->mainWindow()->show();
+    auto window = mainWindowImporting(root + QStringLiteral("/window-work"), corpus);
     TAVPhotosViewCltr* list = window->photosViewCltr();
-    list->addImagesFromDirectory(corpus);
-    pumpUntil([&] { return list->maryDataSource().size() == files && !window->selectedImages().isEmpty(); });
     QList<int> all;
     for (int i = 0; i < files; ++i)
         all.append(i);

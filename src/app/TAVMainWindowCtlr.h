@@ -136,6 +136,7 @@ public:
     void doClear(bool wholeList, int kind);
     void doRestore(bool wholeList);
     void saveImagesMetadata(const QList<TAVImageObjectPtr>& images);
+    // Saves those of `images` that have something to write, in their order.
     void doSave(const QList<TAVImageObjectPtr>& images);
     void showSaveProgressWindow();
     void updateSaveProgress(double progress);
@@ -322,6 +323,10 @@ private:
         QStringList positionNames;
     };
     void tellKeptXmp(const KeptXmp& kept);
+    // The photos of `listed` a save writes: those with unsaved work, or every
+    // one when each file is to take its photo's date; never one whose failed
+    // edits were taken back.
+    static QList<TAVImageObjectPtr> imagesWithWorkToSave(const QList<TAVImageObjectPtr>& listed, bool applyToFileDate);
     // Asks before a command changes `concerned`, adding to `message` how many
     // of them the search hides; Cancel is the default. True to go on.
     bool askBeforeChanging(const QList<TAVImageObjectPtr>& concerned, const QString& title, QString message,

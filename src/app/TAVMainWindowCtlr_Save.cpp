@@ -220,15 +220,12 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& listed)
 {
     if (loopRunning_)
         return;
-    QList<TAVImageObjectPtr> images;
-    images.reserve(listed.size());
-    std::copy_if(listed.begin(), listed.end(), std::back_inserter(images),
-        [](const TAVImageObjectPtr& image) { return !restoredAfterFailedSave(image); });
+    // The sheet covers the summary tab, so its choice cannot change meanwhile.
+    const bool applyToFileDate = summary_->isApplyToFileCreatedDatetime();
+    const QList<TAVImageObjectPtr> images = imagesWithWorkToSave(listed, applyToFileDate);
     showSaveProgressWindow();
     isSaving_->store(true);
     loopRunning_ = true;
-    // The sheet covers the summary tab, so its choice cannot change meanwhile.
-    const bool applyToFileDate = summary_->isApplyToFileCreatedDatetime();
     const QPointer<TAVMainWindowCtlr> self(this);
     const std::shared_ptr<std::atomic<bool>> saving = isSaving_;
     const auto failures = std::make_shared<TAVSaveFailureReport>();
@@ -281,6 +278,23 @@ void TAVMainWindowCtlr::doSave(const QList<TAVImageObjectPtr>& listed)
             self->finishLoop();
         });
     });
+}
+
+QList<TAVImageObjectPtr> TAVMainWindowCtlr::imagesWithWorkToSave(
+    const QList<TAVImageObjectPtr>& listed, bool applyToFileDate)
+{
+    // Picked here, on the GUI thread, before the loop starts: a save of a
+    // photo with nothing to write still replaced its file by the same bytes,
+    // read it again and waited for the window, so a Save All of a few edited
+    // photos among thousands took as long as saving them all. A file that is
+    // to take its photo's date has that much to write, edited or not.
+    QList<TAVImageObjectPtr> images;
+    std::copy_if(
+        listed.begin(), listed.end(), std::back_inserter(images), [applyToFileDate](const TAVImageObjectPtr& image) {
+            return image->exifData() && !restoredAfterFailedSave(image)
+                && (applyToFileDate || image->exifData()->hasUnsavedWork());
+        });
+    return images;
 }
 
 void TAVMainWindowCtlr::tellKeptXmp(const KeptXmp& kept)

@@ -66,14 +66,12 @@ QStringList otherEditableKeys()
     return list;
 }
 
-// The shift the photos share, or none: a shift shown for photos that do not
-// all have it would reach the others with the next edit.
-std::optional<TAVTimeOffsetInfo> commonTimeShift(const QList<TAVImageObjectPtr>& images)
+// Whether the photos all have the same time shift, or all none.
+bool shareTimeShift(const QList<TAVImageObjectPtr>& images)
 {
     const std::optional<TAVTimeOffsetInfo> first = images.first()->exifData()->createdDateTimeOffset();
-    const bool shared = std::all_of(images.cbegin(), images.cend(),
+    return std::all_of(images.cbegin(), images.cend(),
         [&first](const TAVImageObjectPtr& image) { return image->exifData()->createdDateTimeOffset() == first; });
-    return shared ? first : std::nullopt;
 }
 
 } // namespace
@@ -246,7 +244,13 @@ TAVExifDataPtr TAVMainWindowCtlr::extractCommExifDataFromImages(const QList<TAVI
     store(commonGpsKeys(), TAVExifData::CategoryGps);
     store(otherKeys, TAVExifData::CategoryOther);
     record->setIsApplyToFileCreatedDateTime(summary_->isApplyToFileCreatedDatetime());
-    record->setCreatedDateTimeOffset(commonTimeShift(images));
+    // The shift the photos share, or none: a shift shown for photos that do
+    // not all have it would reach the others with the next edit. Nor does
+    // that "none" reach them: each keeps its own armed shift until the user
+    // sets the shift in this form.
+    const bool sharedShift = shareTimeShift(images);
+    record->setCreatedDateTimeOffset(sharedShift ? images.first()->exifData()->createdDateTimeOffset() : std::nullopt);
+    record->setHandsOutTimeShift(sharedShift);
     // A preset applied to every selected image stays chosen in the pop-up,
     // so it can be updated or deleted from the selection.
     const QString name = images.first()->exifData()->strName();

@@ -334,6 +334,8 @@ void TAVSummaryViewCtlr::checkDatetimeOffsetChanged()
     for (QLineEdit* count : {fldOffsetDateValue_, fldOffsetTimeValue_})
         setTakenText(count, count->text());
     record->setCreatedDateTimeOffset(getDatetimeOffsetInfo());
+    // Set by the user, the shift reaches every photo the form shows.
+    record->setHandsOutTimeShift(true);
     if (TAVRecordOwner* image = record->accessImgObj())
         image->notiRefreshUIWhenModified();
     announceDiscreteChange();

@@ -427,6 +427,90 @@ TEST_F(MainWindowSaveTest, SaveAllTellsTheListOfEachSavedPhotosOwnRow)
     EXPECT_EQ(ExifTool::read(paths.last()).value("IFD0:Artist").toString(), "Told");
 }
 
+// Save All writes the photos with something to save and no other: every
+// other file keeps its inode and date (a photo with nothing to write was
+// replaced by the same bytes, one photo at a time). An edit, a shift typed
+// in the Summary tab and an edit the search hides are written; an edit taken
+// back by Restore is not. A photo edited while the save runs stays edited
+// and is written by the next Save All.
+TEST_F(MainWindowSaveTest, SaveAllWritesOnlyThePhotosWithSomethingToSave)
+{
+    const QStringList kinds{"npm-canon-s40.jpg", "npm-nikon-d90-photometric.jpg", "npm-lumia.jpg"};
+    QStringList paths;
+    for (int i = 0; i < 30; ++i)
+        paths << ImageFixtures::copySample(
+            kinds.at(i % 3), tempPath("in"), QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+    ASSERT_TRUE(importAndWait(paths));
+    const auto imageOf = [&](int index) {
+        for (const auto& image : images()) {
+            if (image->srcPath() == paths.at(index))
+                return image;
+        }
+        return TAVImageObjectPtr();
+    };
+    const auto identities = [&paths] {
+        QList<FileServices::Identity> list;
+        for (const QString& path : paths)
+            list << FileServices::identityOf(path);
+        return list;
+    };
+    edit(imageOf(4), kArtist, QStringLiteral("Four"));
+    select({rowOf(paths.at(12))});
+    shiftInSummaryTab("fldOffsetTimeValue", 2, 0);
+    edit(imageOf(17), kArtist, QStringLiteral("Seventeen"));
+    edit(imageOf(22), kArtist, QStringLiteral("Taken back"));
+    select({rowOf(paths.at(22))});
+    window().clickRestore();
+    window().photosViewCltr()->searchField()->setText(QStringLiteral("nikon"));
+    ASSERT_FALSE(window().photosViewCltr()->getDataSourceForCurrentState().contains(imageOf(17)));
+    const QList<FileServices::Identity> before = identities();
+
+    // The photo edited at the save's first report was not among those to save.
+    window().progressWindowController()->prgIndicator()->setValue(1);
+    QProgressBar* bar = window().progressWindowController()->prgIndicator();
+    const auto editedMidSave = QObject::connect(
+        bar, &QProgressBar::valueChanged, bar, [&] { edit(imageOf(25), kArtist, QStringLiteral("Mid-save")); });
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    QObject::disconnect(editedMidSave);
+    EXPECT_TRUE(ui_.alerts().isEmpty());
+    const QList<FileServices::Identity> after = identities();
+    for (int i = 0; i < paths.size(); ++i) {
+        const bool written = i == 4 || i == 12 || i == 17;
+        EXPECT_EQ(after.at(i) == before.at(i), !written) << qPrintable(paths.at(i));
+    }
+    EXPECT_EQ(ExifTool::read(paths.at(4)).value("IFD0:Artist").toString(), "Four");
+    EXPECT_EQ(originalDate(paths.at(12)), "2003:12:14 14:01:44");
+    EXPECT_EQ(ExifTool::read(paths.at(17)).value("IFD0:Artist").toString(), "Seventeen");
+    EXPECT_TRUE(ExifTool::read(paths.at(22)).value("IFD0:Artist").isUndefined());
+    EXPECT_EQ(imageOf(25)->exifData()->enuModifyState(), TAVExifData::StateModified);
+
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    const QList<FileServices::Identity> again = identities();
+    for (int i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(again.at(i) == after.at(i), i != 25) << qPrintable(paths.at(i));
+    EXPECT_EQ(ExifTool::read(paths.at(25)).value("IFD0:Artist").toString(), "Mid-save");
+}
+
+// An Apply To All from a photo without a shift leaves another photo's
+// state unchanged over its edited Artist: Save All still writes that edit,
+// and only it.
+TEST_F(MainWindowSaveTest, SaveAllWritesAnEditLeftUnderAnUnchangedState)
+{
+    const QStringList paths = threeAtOneMoment();
+    ASSERT_TRUE(importAndWait(paths));
+    edit(images().at(1), kArtist, QStringLiteral("Kept"));
+    select({0});
+    window().clickApplyToAll();
+    ASSERT_EQ(images().at(1)->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
+    const FileServices::Identity untouched = FileServices::identityOf(paths.at(2));
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(ExifTool::read(paths.at(1)).value("IFD0:Artist").toString(), "Kept");
+    EXPECT_EQ(FileServices::identityOf(paths.at(2)), untouched);
+}
+
 TEST_F(MainWindowSaveTest, GallerySaveSheetOverTheWindowMidLoop)
 {
     ASSERT_TRUE(importAndWait(threeAtOneMoment()));

@@ -360,3 +360,86 @@ TEST_F(MainWindowUnaskedChangesTest, AThousandPhotosSelectedGetNothingTheUserDid
         EXPECT_EQ(datesOf(paths.at(row)), datesOf(paths.at(row % 3 + 3)));
     }
 }
+
+// A shift armed for one photo stays that photo's through a selection of
+// several: a Photographer typed for both neither drops it nor hands it to
+// the other. A shift the user sets (or unticks) in that selection's form
+// reaches every photo of it.
+TEST_F(MainWindowUnaskedChangesTest, AShiftArmedForOnePhotoSurvivesASelectionOfSeveral)
+{
+    const QStringList paths = samples({"npm-canon-s40.jpg", "npm-nikon-d90-photometric.jpg"});
+    const QStringList nikonBefore = datesOf(paths.at(1));
+    ASSERT_TRUE(importAndWait(paths));
+    select({0});
+    armShift("2");
+    select({0, 1});
+    EXPECT_FALSE(shiftBox()->isChecked()) << "the two photos have no shift in common";
+    typeArtist("Ann");
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(datesOf(paths.at(0)).first(), "2003:12:14 14:01:44");
+    EXPECT_EQ(datesOf(paths.at(1)), nikonBefore);
+    for (const QString& path : paths)
+        EXPECT_EQ(ExifTool::read(path).value("IFD0:Artist").toString(), "Ann") << qPrintable(path);
+
+    // One hour set in the form of both replaces the first photo's own two.
+    select({0});
+    armShift("2");
+    select({0, 1});
+    armShift("1");
+    typeArtist("Bo");
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(datesOf(paths.at(0)).first(), "2003:12:14 15:01:44");
+    EXPECT_EQ(datesOf(paths.at(1)).first(), "2011:08:15 13:24:54");
+    EXPECT_EQ(ExifTool::read(paths.at(1)).value("IFD0:Artist").toString(), "Bo");
+
+    // Ticked and unticked in the form of both: neither keeps a shift.
+    select({1});
+    armShift("4");
+    select({0, 1});
+    shiftBox()->click();
+    shiftBox()->click();
+    EXPECT_FALSE(anyShiftArmed());
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(datesOf(paths.at(1)).first(), "2011:08:15 13:24:54");
+}
+
+// The same over 1,000 selected photos: the one photo's shift survives a
+// Photographer typed for all of them, and a shift set for all reaches all.
+// The records are what a save writes; a few photos are saved and read back.
+TEST_F(MainWindowUnaskedChangesTest, AShiftArmedForOnePhotoSurvivesASelectionOfAThousand)
+{
+    const QStringList paths = manyPhotos(1000);
+    ASSERT_TRUE(importAndWait(paths));
+    select({0});
+    armShift("2");
+    selectAll();
+    EXPECT_FALSE(shiftBox()->isChecked());
+    typeArtist("Ann");
+    leaveField();
+    ASSERT_EQ(images().at(999)->exifData()->getValueForKey(kArtist, 0), "Ann");
+    ASSERT_TRUE(images().at(0)->exifData()->createdDateTimeOffset().has_value());
+    EXPECT_EQ(images().at(0)->exifData()->createdDateTimeOffset()->timeOffsetNum(), 2);
+    for (qsizetype row = 1; row < images().size(); ++row)
+        ASSERT_FALSE(images().at(row)->exifData()->createdDateTimeOffset().has_value()) << row;
+    select({0, 1, 999});
+    ASSERT_TRUE(save());
+    EXPECT_EQ(datesOf(paths.at(0)).first(), "2003:12:14 14:01:44");
+    EXPECT_EQ(datesOf(paths.at(1)), datesOf(paths.at(4)));
+    EXPECT_EQ(datesOf(paths.at(999)), datesOf(paths.at(3)));
+    for (const int row : {0, 1, 999})
+        EXPECT_EQ(ExifTool::read(paths.at(row)).value("IFD0:Artist").toString(), "Ann") << row;
+
+    selectAll();
+    armShift("1");
+    for (const auto& image : images()) {
+        const auto& shift = image->exifData()->createdDateTimeOffset();
+        ASSERT_TRUE(shift.has_value() && shift->timeOffsetNum() == 1) << qPrintable(image->srcPath());
+    }
+    select({0, 3});
+    ASSERT_TRUE(save());
+    EXPECT_EQ(datesOf(paths.at(0)).first(), "2003:12:14 15:01:44");
+    EXPECT_EQ(datesOf(paths.at(3)).first(), "2003:12:14 13:01:44");
+}

@@ -164,6 +164,15 @@ bool TAVExifData::hasEditedEntries() const
     return false;
 }
 
+bool TAVExifData::hasUnsavedWork() const
+{
+    if (enuModifyState_ == StateModified || enuModifyState_ == StateSaveFailed || isClearAll_)
+        return true;
+    if (createdDateTimeOffset_ && createdDateTimeOffset_->isTimeOffsetVaild())
+        return true;
+    return hasEditedEntries();
+}
+
 const TAVEntityList& TAVExifData::maryOrgExifData() const
 {
     return maryOrgExifData_;
@@ -192,6 +201,7 @@ TAVExifDataPtr TAVExifData::copy() const
     record->enuModifyState_ = enuModifyState_;
     record->isApplyToFileCreatedDateTime_ = isApplyToFileCreatedDateTime_;
     record->createdDateTimeOffset_ = createdDateTimeOffset_;
+    record->handsOutTimeShift_ = handsOutTimeShift_;
     return record;
 }
 
@@ -535,7 +545,8 @@ void TAVExifData::resetEnityModifyFlag(int32_t category)
 void TAVExifData::takeTimeShiftFrom(const TAVExifData& source)
 {
     isApplyToFileCreatedDateTime_ = source.isApplyToFileCreatedDateTime_;
-    createdDateTimeOffset_ = source.createdDateTimeOffset_;
+    if (source.handsOutTimeShift_)
+        createdDateTimeOffset_ = source.createdDateTimeOffset_;
     const bool shifts = createdDateTimeOffset_ && createdDateTimeOffset_->isTimeOffsetVaild();
     enuModifyState_ = shifts ? StateModified : StateUnchanged;
 }

@@ -77,6 +77,12 @@ public:
     // be fresh copies of what was read, none edited, and a walk over every
     // photo would keep them all.
     bool hasEditedEntries() const;
+    // Whether a save has anything to write for this record: a state that
+    // says so (modified, or its last save failed), a clear of everything, a
+    // time shift that moves the dates, or an edited entry (an apply from a
+    // record without a shift leaves the state unchanged over edited
+    // entries). Makes none of the copies still owed.
+    bool hasUnsavedWork() const;
     bool isGpsClear() const;
 
     // The user-set / read entity itself, or null.
@@ -153,6 +159,12 @@ public:
 
     const std::optional<TAVTimeOffsetInfo>& createdDateTimeOffset() const { return createdDateTimeOffset_; }
     void setCreatedDateTimeOffset(const std::optional<TAVTimeOffsetInfo>& offset) { createdDateTimeOffset_ = offset; }
+    // Whether an apply of this record gives each photo this record's time
+    // shift, none included. Off for the shown record of several photos that
+    // do not share a shift: it shows none, and each photo keeps its own until
+    // the user sets the shift in that form.
+    bool handsOutTimeShift() const { return handsOutTimeShift_; }
+    void setHandsOutTimeShift(bool handsOut) { handsOutTimeShift_ = handsOut; }
 
     bool isClearAll() const { return isClearAll_; }
     void setIsClearAll(bool isClearAll) { isClearAll_ = isClearAll; }
@@ -172,8 +184,9 @@ public:
     void setIsApplyToFileCreatedDateTime(bool apply) { isApplyToFileCreatedDateTime_ = apply; }
 
 private:
-    // Takes the source's apply-to-file-date flag and time shift; the state
-    // becomes "modified" when the shift moves anything, else "unchanged".
+    // Takes the source's apply-to-file-date flag and, when it hands its
+    // shift out, its time shift; the state becomes "modified" when the shift
+    // kept moves anything, else "unchanged".
     void takeTimeShiftFrom(const TAVExifData& source);
     // Gives every entry whose value differs from the source's entry of the
     // same category and key the source's value (only the source's changed or
@@ -217,6 +230,7 @@ private:
     mutable std::atomic<int> shownOwed_{0};
     TAVEntityList maryOrgExifData_;
     std::optional<TAVTimeOffsetInfo> createdDateTimeOffset_;
+    bool handsOutTimeShift_ = true;
     bool isClearAll_ = false;
     TAVRecordOwnerRef accessImgObj_;
     int32_t enuModifyState_ = StateNone;
