@@ -414,13 +414,27 @@ void TAVClonWindowController::tellNoSourceChosen()
         QStringLiteral("OK"), QString(), window());
 }
 
+QString TAVClonWindowController::unreadableXmpNote() const
+{
+    // The library reads none of such a packet, so the clone could only
+    // leave the targets without XMP: said before, with Cancel the default.
+    if (!metadata_ || !metadata_->xmpUndecodable()) {
+        return QString();
+    }
+    return QStringLiteral(" The XMP metadata of %1 cannot be read and will not be cloned: the photos' own XMP is "
+                          "removed and none of %1's (the title, creator, rating or position kept there) takes its "
+                          "place.")
+        .arg(sourceName());
+}
+
 bool TAVClonWindowController::confirmDiscardingUnsavedChanges()
 {
     UiServices::AlertRequest question;
     question.title = QStringLiteral("Discard the unsaved changes and clone?");
     question.message = QStringLiteral("Some of the photos to be cloned onto have changes that are not saved. The clone "
                                       "writes the metadata of %1 into their files and the changes are lost.")
-                           .arg(sourceName());
+                           .arg(sourceName())
+        + unreadableXmpNote();
     question.buttons = {QStringLiteral("Cancel"), QStringLiteral("Discard and Clone")};
     question.parent = window();
     return UiServices::shared()->runAlert(question) == UiServices::SecondButton;
@@ -434,7 +448,8 @@ bool TAVClonWindowController::confirmClone(bool allImages)
     }
     // The clone writes the files at once: unlike an edit, no save is left to
     // change one's mind.
-    const QString consequence = QStringLiteral(" The files are written at once; this cannot be undone.");
+    const QString consequence
+        = unreadableXmpNote() + QStringLiteral(" The files are written at once; this cannot be undone.");
     if (allImages) {
         // The whole list may hold photos its search hides: the question counts them.
         return delegete_->confirmWholeListChange(
@@ -548,9 +563,11 @@ void TAVClonWindowController::showCloneResult(const QStringList& failures, qsize
             QStringLiteral("Dismiss"), QString(), window());
         return;
     }
+    const QString files = QStringLiteral("%1 file%2").arg(count).arg(count >= 2 ? QStringLiteral("s") : QString());
     ui->showInformation(QStringLiteral("Metadata cloned"),
-        QStringLiteral("The metadata was successfully cloned to %1 file%2")
-            .arg(count)
-            .arg(count >= 2 ? QStringLiteral("s") : QString()),
+        metadata_ && metadata_->xmpUndecodable()
+            ? QStringLiteral("The metadata was cloned to %1 without the XMP metadata of %2, which cannot be read")
+                  .arg(files, sourceName())
+            : QStringLiteral("The metadata was successfully cloned to %1").arg(files),
         QStringLiteral("Dismiss"), window());
 }

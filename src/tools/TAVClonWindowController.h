@@ -103,6 +103,9 @@ private:
     // Asks before a clone; false when the user declined.
     bool confirmClone(bool allImages);
     bool confirmDiscardingUnsavedChanges();
+    // What a question about the clone says of a source whose XMP cannot be
+    // read (starting with a space); empty for any other source.
+    QString unreadableXmpNote() const;
     void tellNoSourceChosen();
     QString sourceName() const;
     // Writes the source's metadata onto one target's user file; why it was

@@ -4,6 +4,7 @@
 #include "models/formats/ExivMemoryFile.h"
 #include "models/tables/TAVKeyLists.h"
 #include "models/write/ExifEntryCleaner.h"
+#include "models/write/UnreadableXmpPacket.h"
 #include "models/write/WrittenImageCheck.h"
 
 #include "foundation/FileServices.h"
@@ -26,6 +27,20 @@ const char* const kOrientationKey = "Exif.Image.Orientation";
 void reportLibraryError(const char* message)
 {
     std::cout << "Caught Exiv2 exception '" << message << "'\n" << std::flush;
+}
+
+// Whether the read image's file holds XMP the library cannot decode. Only a
+// JPEG's segments are looked at in its bytes.
+bool unreadableXmpIn(const Exiv2::Image& image, const QString& path)
+{
+    QByteArray bytes;
+    if (image.imageType() == Exiv2::ImageType::jpeg) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            bytes = file.readAll();
+        }
+    }
+    return UnreadableXmpPacket::of(image, bytes).has_value();
 }
 
 // The source's entries without those that describe its pixels, plus the
@@ -107,6 +122,7 @@ FDMetadataContainerPtr FDMetadataContainer::metadataForImageAtPath(const QString
         container->exifData_ = image->exifData();
         container->iptcData_ = image->iptcData();
         container->xmpData_ = image->xmpData();
+        container->xmpUndecodable_ = container->xmpData_.empty() && unreadableXmpIn(*image, path);
     } catch (const Exiv2::AnyError& error) {
         reportLibraryError(error.what());
     } catch (const std::exception& error) {

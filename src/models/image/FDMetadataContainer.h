@@ -50,6 +50,10 @@ public:
     // replacement itself: what another program wrote is never written over.
     bool saveMetadataToFileAtPath(const QString& path, const FileServices::Identity* imported = nullptr);
 
+    // Whether the file held XMP the library cannot decode (see
+    // UnreadableXmpPacket): none of it is held here, so none is cloned.
+    bool xmpUndecodable() const { return xmpUndecodable_; }
+
     const Exiv2::ExifData& exifData() const { return exifData_; }
     const Exiv2::IptcData& iptcData() const { return iptcData_; }
     const Exiv2::XmpData& xmpData() const { return xmpData_; }
@@ -58,4 +62,5 @@ private:
     Exiv2::ExifData exifData_;
     Exiv2::IptcData iptcData_;
     Exiv2::XmpData xmpData_;
+    bool xmpUndecodable_ = false;
 };

@@ -246,6 +246,9 @@ private:
     void noteSaveFailure(const QString& reason);
     // A time shift is to be saved but the photo holds no date at all.
     bool shiftFindsNoDate() const;
+    // The Summary's date and time are to be saved as a time with no date,
+    // which no family can hold.
+    bool savesTimeWithoutDate() const;
     void reportUnshiftedPhoto();
     // Adds the user's file name to the running loop's list, or alerts at once
     // when no loop runs.

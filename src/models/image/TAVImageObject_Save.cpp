@@ -149,6 +149,13 @@ bool TAVImageObject::saveChangedEntities(bool& written)
         const QList<TAVEntityPtr> entities = getProcessedEntitiesForSave(category);
         if (entities.isEmpty())
             continue;
+        if (category == TAVExifData::CategorySummary && savesTimeWithoutDate()) {
+            // Every family keeps a capture time with its day: the time alone
+            // would be written nowhere.
+            reportSaveFailure(QStringLiteral("A time needs a date: type the photo's date with its time, or clear "
+                                             "the time"));
+            return false;
+        }
         written = true;
         if (category == TAVExifData::CategorySummary)
             writerMgr_->setDateShift(std::exchange(pendingShift_, std::nullopt));
@@ -435,8 +442,12 @@ QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category
         if (key == TAVKeyLists::createDateKey() || key == TAVKeyLists::createTimeKey()) {
             // Date and time travel together as one EXIF date.
             const QString dateTime = processModifiedDatetime();
-            entities.append(TAVEntity::entityWithValue(
-                dateTime.isNull() ? QStringLiteral("") : dateTime, QStringLiteral("Exif.Image.DateTime")));
+            const TAVEntityPtr joined = TAVEntity::entityWithValue(
+                dateTime.isNull() ? QStringLiteral("") : dateTime, QStringLiteral("Exif.Image.DateTime"));
+            // Clear > EXIF takes every EXIF date, the modify date too; a date
+            // the user emptied takes the capture date alone.
+            joined->setIsClear(entity->isClear());
+            entities.append(joined);
         } else if (key == QLatin1String("Iptc.Application2.Keywords") && !entity->isOverwrite() && !entity->isClear()) {
             entities.append(mergedKeywords(entity));
         } else {

@@ -12,6 +12,14 @@ QString TAVImageObject::processModifiedDatetime() const
     return willWriteText(TAVKeyLists::createDateKey()) + QLatin1Char(' ') + willWriteText(TAVKeyLists::createTimeKey());
 }
 
+bool TAVImageObject::savesTimeWithoutDate() const
+{
+    const bool edited = exifData_->isModifiedForKey(TAVKeyLists::createDateKey(), TAVExifData::CategorySummary)
+        || exifData_->isModifiedForKey(TAVKeyLists::createTimeKey(), TAVExifData::CategorySummary);
+    return edited && willWriteText(TAVKeyLists::createDateKey()).trimmed().isEmpty()
+        && !willWriteText(TAVKeyLists::createTimeKey()).trimmed().isEmpty();
+}
+
 QDateTime TAVImageObject::getWillWriteDatetime(bool date) const
 {
     return DateServices::dateValue(willWriteText(date ? TAVKeyLists::createDateKey() : TAVKeyLists::createTimeKey()));

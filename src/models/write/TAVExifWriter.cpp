@@ -319,7 +319,9 @@ TAVExifWriter::TAVExifWriter(const QString& path)
         // while it holds properties would encode them anew (and keep that
         // encoding as the packet).
         // A damaged packet reads as no properties at all.
-        xmpUndecodable_ = image_->xmpData().empty() && !ExivRuntime::xmpPacketDecodes(image_->xmpPacket());
+        const auto unreadable = UnreadableXmpPacket::of(*image_, file_->originalBytes());
+        xmpUndecodable_ = unreadable.has_value();
+        unreadableXmp_ = unreadable.value_or(std::string());
         // In a TIFF structure the metadata holds the image data's directory:
         // a read that found none (a directory the library cannot parse) would
         // be saved as a file without its picture.
@@ -731,8 +733,7 @@ bool TAVExifWriter::unreadableXmpMayHold(const QString& key) const
     }
     try {
         const Exiv2::XmpKey xmpKey(utf8(key));
-        const Exiv2::Image& image = *image_;
-        return UnreadableXmpPacket::mayHold(image.xmpPacket(), xmpKey.ns(), xmpKey.tagName());
+        return UnreadableXmpPacket::mayHold(unreadableXmp_, xmpKey.ns(), xmpKey.tagName());
     } catch (const Exiv2::AnyError&) {
         return true;
     } catch (const std::exception&) {

@@ -88,7 +88,8 @@ public:
     // Every XMP property goes, and the packet with them, one the library
     // cannot decode included.
     bool clearAllXMPMetadata();
-    // The file holds an XMP packet the library cannot decode.
+    // The file holds XMP the library cannot decode: a packet that does not
+    // decode, or one in a segment whose signature is damaged.
     bool isXmpUndecodable() const { return xmpUndecodable_; }
     // Whether such a packet may hold the XMP key's property; false for a
     // packet the library decodes.
@@ -150,8 +151,10 @@ private:
     std::unique_ptr<ExivMemoryFile> file_;
     // The image of `file_`; null when the file could not be read.
     Exiv2::Image* image_ = nullptr;
-    // The file's XMP packet exists but the library cannot decode it.
+    // The file's XMP exists but the library cannot decode it; its bytes,
+    // for the question of what it may hold.
     bool xmpUndecodable_ = false;
+    std::string unreadableXmp_;
     // What the library reported as damaged in the file's EXIF block while
     // reading it (see ExifBlockDamage::fromLibraryMessages).
     QString exifDamageReported_;

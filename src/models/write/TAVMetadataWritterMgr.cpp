@@ -260,18 +260,12 @@ int32_t TAVMetadataWritterMgr::makerNoteIdentifier() const
 
 bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
 {
-    // Some programs write a second DateTimeOriginal into the first directory,
-    // where readers find it before the standard one: it moves with it.
-    const bool hasImageDateTimeOriginal = !exifWriter_->currentValue(kImageDateTimeOriginal).isNull();
     const QString& text = entity->value();
     if (text.trimmed().isEmpty()) {
         // A cleared date arrives as a blank between an empty date and time:
-        // the dates go rather than being set to blanks.
-        QStringList keys{kDateTimeOriginal, kDateTimeDigitized, kImageDateTime};
-        if (hasImageDateTimeOriginal) {
-            keys.append(kImageDateTimeOriginal);
-        }
-        return exifWriter_->clearMetadata(keys);
+        // the capture date goes from every family rather than being set to
+        // blanks.
+        return clearCaptureDates();
     }
     const QDateTime date = TAVDateTagForms::dateOfFieldText(text);
     if (!date.isValid()) {
@@ -281,15 +275,9 @@ bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
         // The date and the time arrive as one date each: the shift moves
         // the file's dates once.
         const bool shifted = std::exchange(datesShifted_, true);
-        return shifted || shiftDates(date);
+        return shifted || moveDates({QDateTime(), dateShift_, date});
     }
-    const QString exifText = DateServices::getStringFromDate(date, kExifDateFormat);
-    QList<QPair<QString, QString>> values{
-        {kDateTimeOriginal, exifText}, {kDateTimeDigitized, exifText}, {kImageDateTime, exifText}};
-    if (hasImageDateTimeOriginal) {
-        values.append({kImageDateTimeOriginal, exifText});
-    }
-    return writeValues(values);
+    return moveDates({date, std::nullopt, date});
 }
 
 bool TAVMetadataWritterMgr::setDateTimeTag(const TAVEntityPtr& entity)

@@ -142,9 +142,33 @@ private:
     bool clearTextTwins(const QStringList& twins);
     // Whether the twin, absent from the file, is to be made for the text.
     bool createsTwin(const QString& key, const QString& twin, const QString& value) const;
-    // Moves every date of the file by dateShift_ (see setDateShift); EXIF
-    // capture dates the file lacks become `shiftedCapture`.
-    bool shiftDates(const QDateTime& shiftedCapture);
+    // How the dates of a batch move: every one to the moment typed, or each
+    // from its own value by the time shift, those with no value of their
+    // own to `missingCapture`.
+    struct DateMove {
+        QDateTime typed;
+        std::optional<TAVTimeOffsetInfo> shift;
+        QDateTime missingCapture;
+        // The new moment of a date whose own is `current` (invalid when its
+        // text names none); none leaves the date as it is.
+        std::optional<QDateTime> of(const QDateTime& current, bool hasDay, bool hasTime) const;
+    };
+    // Moves the capture date and every twin of it the file holds (EXIF, XMP,
+    // IPTC), each in its own form; the EXIF capture dates are made where
+    // the file lacks them, no other twin is. False, with the reason in
+    // refusal_, when an XMP twin may sit in a packet the library cannot
+    // decode.
+    bool moveDates(const DateMove& move);
+    // The IPTC day and time of one pair as `move` leaves them.
+    QList<QPair<QString, QString>> movedIptcDate(
+        const QString& dateKey, const QString& timeKey, const DateMove& move) const;
+    // Removes the capture date from every family that holds it; the modify
+    // dates stay. Refused like moveDates.
+    bool clearCaptureDates();
+    // Whether the edit reaches each XMP twin; false, with the reason in
+    // refusal_ naming `what` was edited, when one may sit in a packet the
+    // library cannot decode.
+    bool reachesXmpTwins(const QStringList& twins, const QString& what);
     // One writer call with new entities made of key/value pairs.
     bool writeValues(const QList<QPair<QString, QString>>& pairs);
     bool writeValue(const QString& key, const QString& value);

@@ -1,9 +1,8 @@
 // The twins of an edited value: the same information kept in another family
-// of the file, and the dates a time shift moves.
+// of the file, and the dates a typed, shifted or cleared capture date moves.
 #include "models/write/TAVMetadataWritterMgr.h"
 
 #include "foundation/DateServices.h"
-#include "models/values/TAVDateTagForms.h"
 #include "models/write/TAVExifWriter.h"
 #include "models/write/TAVMetadataWritterMgr_Keys.h"
 
@@ -200,6 +199,50 @@ QString iptcTimeText(const QDateTime& date, const QString& current, bool hasZone
     return hasZone ? clock + current.mid(8) : clock;
 }
 
+// Every date of the moment a photo was taken that a file may keep, in each
+// family, with its own form: a typed or shifted capture date moves them all,
+// and a cleared one takes the capture dates. The modify dates move with it
+// but stay when it is cleared: the user cleared when the photo was taken,
+// not when the file was last changed. IPTC keeps a day and a time apart.
+struct DateTwin {
+    enum Family { Exif, Xmp, Iptc };
+    Family family;
+    QString key;
+    QString timeKey;
+    bool capture = true;
+};
+
+const QList<DateTwin>& dateTwins()
+{
+    static const QList<DateTwin> twins = {
+        {DateTwin::Exif, kDateTimeOriginal, {}},
+        {DateTwin::Exif, kDateTimeDigitized, {}},
+        {DateTwin::Exif, kImageDateTime, {}, false},
+        {DateTwin::Exif, kImageDateTimeOriginal, {}},
+        {DateTwin::Xmp, QStringLiteral("Xmp.photoshop.DateCreated"), {}},
+        {DateTwin::Xmp, QStringLiteral("Xmp.xmp.CreateDate"), {}},
+        {DateTwin::Xmp, QStringLiteral("Xmp.exif.DateTimeOriginal"), {}},
+        {DateTwin::Xmp, QStringLiteral("Xmp.exif.DateTimeDigitized"), {}},
+        {DateTwin::Xmp, QStringLiteral("Xmp.xmp.ModifyDate"), {}, false},
+        {DateTwin::Iptc, QStringLiteral("Iptc.Application2.DateCreated"),
+            QStringLiteral("Iptc.Application2.TimeCreated")},
+        {DateTwin::Iptc, kIptcDigitizationDate, QStringLiteral("Iptc.Application2.DigitizationTime")},
+    };
+    return twins;
+}
+
+// The XMP dates of the table, the capture dates alone or all of them.
+QStringList xmpDateTwins(bool captureOnly)
+{
+    QStringList keys;
+    for (const DateTwin& twin : dateTwins()) {
+        if (twin.family == DateTwin::Xmp && (twin.capture || !captureOnly)) {
+            keys.append(twin.key);
+        }
+    }
+    return keys;
+}
+
 } // namespace
 
 bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value)
@@ -219,14 +262,14 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         {kImageDescription, {QStringLiteral("Xmp.dc.description"), kIptcCaption, kXpSubject, kXpComment}},
         {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator"), kIptcByline, kXpAuthor}},
         {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
-        {kImageDateTime,
-            {QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.xmp.CreateDate"),
-                QStringLiteral("Iptc.Application2.DateCreated"), QStringLiteral("Iptc.Application2.TimeCreated"),
-                kIptcDigitizationDate, QStringLiteral("Iptc.Application2.DigitizationTime")}},
         {kExposureBias, {QStringLiteral("Xmp.exif.ExposureBiasValue")}},
     };
     if (isPositionKey(key)) {
         return updatePositionTwin(key);
+    }
+    if (key == kImageDateTime) {
+        // The capture date's twins moved, or went, with it (setDateAndTime).
+        return true;
     }
     const QStringList& keyTwins = twins.value(key);
     if (!reachesTextTwins(keyTwins)) {
@@ -241,11 +284,6 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
     if (!keepsWholeText(key, value)) {
         return false;
     }
-    if (key == kImageDateTime && dateShift_) {
-        // The shift moved every date from its own value already.
-        return true;
-    }
-    const QDateTime date = key == kImageDateTime ? TAVDateTagForms::dateOfFieldText(value) : QDateTime();
     QList<QPair<QString, QString>> pairs;
     for (const QString& twin : keyTwins) {
         if (isIptcTwin(twin)) {
@@ -265,12 +303,6 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
             // The number as EXIF now holds it ("-1/3"), the form XMP's
             // rationals take, whatever form the field was given in.
             text = exifWriter_->currentValue(key);
-        } else if (twin.startsWith(kXmpPrefix) && date.isValid()) {
-            text = xmpDateInFormOf(date, current);
-        } else if ((twin.endsWith(QLatin1String("DateCreated")) || twin == kIptcDigitizationDate) && date.isValid()) {
-            text = DateServices::getStringFromDate(date, QStringLiteral("yyyy-MM-dd"));
-        } else if (date.isValid()) {
-            text = iptcTimeText(date, current, exifWriter_->iptcTimeHasZone(twin));
         }
         if (twin.startsWith(kXpPrefix)) {
             // Windows' texts go in as their UTF-16 bytes.
@@ -342,17 +374,25 @@ bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& va
 bool TAVMetadataWritterMgr::reachesTextTwins(const QStringList& twins)
 {
     // The title, keywords, description, photographer and copyright that
-    // other programs read from XMP: where their twin sits in a packet the
-    // library cannot decode, the edit could not reach it, and the file would
-    // go on showing the old text there.
+    // other programs read from XMP.
+    QStringList texts;
+    std::copy_if(twins.begin(), twins.end(), std::back_inserter(texts), [](const QString& twin) {
+        return twin.startsWith(QLatin1String("Xmp.dc.")) || twin.startsWith(QLatin1String("Xmp.MicrosoftPhoto."));
+    });
+    return reachesXmpTwins(texts, QStringLiteral("text"));
+}
+
+bool TAVMetadataWritterMgr::reachesXmpTwins(const QStringList& twins, const QString& what)
+{
+    // Where a twin sits in a packet the library cannot decode, the edit
+    // could not reach it, and the file would go on showing the old value
+    // there to the programs that read XMP first.
     for (const QString& twin : twins) {
-        if (twin.startsWith(QLatin1String("Xmp.dc.")) || twin.startsWith(QLatin1String("Xmp.MicrosoftPhoto."))) {
-            if (exifWriter_->unreadableXmpMayHold(twin)) {
-                refusal_ = QStringLiteral("the file's XMP cannot be read, so its copy of the text (%1) could not "
-                                          "be changed with it")
-                               .arg(twin);
-                return false;
-            }
+        if (exifWriter_->unreadableXmpMayHold(twin)) {
+            refusal_ = QStringLiteral("the file's XMP cannot be read, so its copy of the %1 (%2) could not be "
+                                      "changed with it")
+                           .arg(what, twin);
+            return false;
         }
     }
     return true;
@@ -416,56 +456,115 @@ bool TAVMetadataWritterMgr::updateIptcTwins(const QStringList& twins, const QStr
     return true;
 }
 
-bool TAVMetadataWritterMgr::shiftDates(const QDateTime& shiftedCapture)
+std::optional<QDateTime> TAVMetadataWritterMgr::DateMove::of(const QDateTime& current, bool hasDay, bool hasTime) const
 {
-    const TAVTimeOffsetInfo& shift = *dateShift_;
+    if (typed.isValid()) {
+        return typed;
+    }
+    if (!shift || !current.isValid()) {
+        return std::nullopt;
+    }
+    return shift->shifted(current, hasDay, hasTime);
+}
+
+bool TAVMetadataWritterMgr::moveDates(const DateMove& move)
+{
+    if (!reachesXmpTwins(xmpDateTwins(false), QStringLiteral("date"))) {
+        return false;
+    }
     QList<QPair<QString, QString>> pairs;
-    // EXIF dates: always a day and a time. The capture dates a file lacks (or
-    // holds blank) get the shifted capture date it was shown with.
-    for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime",
-             "Exif.Image.DateTimeOriginal"}) {
-        const QString current = exifWriter_->currentValue(QLatin1String(key));
-        QDateTime moment = DateServices::dateWithDateFormateString(current.trimmed(), kExifDateFormat);
-        if (moment.isValid()) {
-            moment = shift.shifted(QDateTime(moment.date(), moment.time(), Qt::UTC), true, true);
-        } else if (current.isNull() && QLatin1String(key) == QLatin1String("Exif.Image.DateTimeOriginal")) {
-            continue;
-        } else {
-            moment = shiftedCapture;
+    for (const DateTwin& twin : dateTwins()) {
+        const QString current = exifWriter_->currentValue(twin.key);
+        switch (twin.family) {
+        case DateTwin::Exif: {
+            // Always a day and a time. The capture dates a file lacks (or
+            // holds blank) are made; a second one in the first directory
+            // only moves.
+            if (current.isNull() && twin.key == kImageDateTimeOriginal) {
+                break;
+            }
+            const QDateTime moment = DateServices::dateWithDateFormateString(current.trimmed(), kExifDateFormat);
+            const QDateTime moved
+                = move.of(moment.isValid() ? QDateTime(moment.date(), moment.time(), Qt::UTC) : QDateTime(), true, true)
+                      .value_or(move.missingCapture);
+            pairs.append({twin.key, DateServices::getStringFromDate(moved, kExifDateFormat)});
+            break;
         }
-        pairs.append({QLatin1String(key), DateServices::getStringFromDate(moment, kExifDateFormat)});
-    }
-    // XMP dates: a day, with or without a time, each keeping its form.
-    for (const char* key : {"Xmp.photoshop.DateCreated", "Xmp.xmp.CreateDate", "Xmp.exif.DateTimeOriginal",
-             "Xmp.exif.DateTimeDigitized", "Xmp.xmp.ModifyDate"}) {
-        const QString current = exifWriter_->currentValue(QLatin1String(key));
-        bool hasTime = false;
-        const QDateTime moment = xmpMoment(current, &hasTime);
-        if (moment.isValid()) {
-            pairs.append({QLatin1String(key), xmpDateInFormOf(shift.shifted(moment, true, hasTime), current)});
+        case DateTwin::Xmp: {
+            // A day, with or without a time, keeping its form; one the file
+            // lacks is not made.
+            if (current.isNull()) {
+                break;
+            }
+            bool hasTime = false;
+            const QDateTime moment = xmpMoment(current, &hasTime);
+            if (const auto moved = move.of(moment, true, hasTime)) {
+                pairs.append({twin.key, xmpDateInFormOf(*moved, current)});
+            }
+            break;
         }
-    }
-    // IPTC keeps the day and the time apart: a pair moves as one moment.
-    for (const auto& [dateKey, timeKey] : {std::pair{"Iptc.Application2.DateCreated", "Iptc.Application2.TimeCreated"},
-             {"Iptc.Application2.DigitizationDate", "Iptc.Application2.DigitizationTime"}}) {
-        const QString dateText = exifWriter_->currentValue(QLatin1String(dateKey));
-        const QString timeText = exifWriter_->currentValue(QLatin1String(timeKey));
-        const QDate day = QDate::fromString(dateText.trimmed(), QStringLiteral("yyyy-MM-dd"));
-        const QTime time = QTime::fromString(timeText.left(8), QStringLiteral("HH:mm:ss"));
-        if (!day.isValid() && !time.isValid()) {
-            continue;
-        }
-        const QDateTime moment = shift.shifted(
-            QDateTime(day.isValid() ? day : QDate(2000, 1, 1), time.isValid() ? time : QTime(0, 0), Qt::UTC),
-            day.isValid(), time.isValid());
-        if (day.isValid()) {
-            pairs.append(
-                {QLatin1String(dateKey), DateServices::getStringFromDate(moment, QStringLiteral("yyyy-MM-dd"))});
-        }
-        if (time.isValid()) {
-            const QString key = QLatin1String(timeKey);
-            pairs.append({key, iptcTimeText(moment, timeText, exifWriter_->iptcTimeHasZone(key))});
+        case DateTwin::Iptc:
+            pairs.append(movedIptcDate(twin.key, twin.timeKey, move));
+            break;
         }
     }
     return pairs.isEmpty() || writeValues(pairs);
+}
+
+QList<QPair<QString, QString>> TAVMetadataWritterMgr::movedIptcDate(
+    const QString& dateKey, const QString& timeKey, const DateMove& move) const
+{
+    // The day and the time move as one moment; each is written where the
+    // file holds it, and a shift leaves a text that is no day or time.
+    const QString dateText = exifWriter_->currentValue(dateKey);
+    const QString timeText = exifWriter_->currentValue(timeKey);
+    const QDate day = QDate::fromString(dateText.trimmed(), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(timeText.left(8), QStringLiteral("HH:mm:ss"));
+    const QDateTime current = day.isValid() || time.isValid()
+        ? QDateTime(day.isValid() ? day : QDate(2000, 1, 1), time.isValid() ? time : QTime(0, 0), Qt::UTC)
+        : QDateTime();
+    const auto moved = move.of(current, day.isValid(), time.isValid());
+    QList<QPair<QString, QString>> pairs;
+    if (!moved) {
+        return pairs;
+    }
+    const bool typed = move.typed.isValid();
+    if (!dateText.isNull() && (typed || day.isValid())) {
+        pairs.append({dateKey, DateServices::getStringFromDate(*moved, QStringLiteral("yyyy-MM-dd"))});
+    }
+    if (!timeText.isNull() && (typed || time.isValid())) {
+        pairs.append({timeKey, iptcTimeText(*moved, timeText, exifWriter_->iptcTimeHasZone(timeKey))});
+    }
+    return pairs;
+}
+
+bool TAVMetadataWritterMgr::clearCaptureDates()
+{
+    if (!reachesXmpTwins(xmpDateTwins(true), QStringLiteral("date"))) {
+        return false;
+    }
+    QStringList exifKeys;
+    QStringList iptcKeys;
+    QList<QPair<QString, QString>> xmpKeys;
+    for (const DateTwin& twin : dateTwins()) {
+        if (!twin.capture) {
+            continue;
+        }
+        if (twin.family == DateTwin::Exif) {
+            exifKeys.append(twin.key);
+            continue;
+        }
+        for (const QString& key : {twin.key, twin.timeKey}) {
+            if (key.isEmpty() || exifWriter_->currentValue(key).isNull()) {
+                continue;
+            }
+            if (twin.family == DateTwin::Xmp) {
+                xmpKeys.append({key, QString()});
+            } else {
+                iptcKeys.append(key);
+            }
+        }
+    }
+    return exifWriter_->clearMetadata(exifKeys) && (iptcKeys.isEmpty() || exifWriter_->clearIPTCMetadata(iptcKeys))
+        && (xmpKeys.isEmpty() || writeValues(xmpKeys));
 }

@@ -166,10 +166,11 @@ TEST_F(TAVMetadataWritterMgrTest, DatesGoBackToTheExifFormOrAreErasedOrRefused)
     EXPECT_TRUE(writeAndSave(manager, QString::fromLatin1(keys[1]), "2016-04-02 11:21:31"));
     expectValues(path, {{keys[1], "2016:04:02 11:21:31"}, {keys[0], "2015:03:01 10:20:30"}});
 
-    // A cleared date arrives as an empty date and time joined by a blank, or
-    // as a clear of the date key.
+    // A cleared date arrives as an empty date and time joined by a blank,
+    // which takes the capture dates and leaves the modify date, or as a
+    // clear of the date key (Clear > EXIF), which takes them all.
     EXPECT_TRUE(writeAndSave(manager, kImageDateTime, " "));
-    expectAllDates(nullptr);
+    expectValues(path, {{keys[0], "2015:03:01 10:20:30"}, {keys[1], nullptr}, {keys[2], nullptr}});
     EXPECT_TRUE(writeAndSave(manager, kImageDateTime, "2015:03:01 10:20:30"));
     expectAllDates("2015:03:01 10:20:30");
     EXPECT_TRUE(manager.clearOneMetadata(kImageDateTime));

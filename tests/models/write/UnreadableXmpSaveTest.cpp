@@ -147,3 +147,79 @@ TEST_F(UnreadableXmpSaveTest, AnEditWhoseTwinSitsInAnUnreadablePacketIsRefused)
         ASSERT_TRUE(QFile::remove(user));
     }
 }
+
+namespace {
+
+// A camera file given a packet on one line, as some converters write them,
+// holding the title, creator, keywords and the capture date; its Dublin
+// Core under `dcUri`.
+QString photoWithOneLinePacket(const QString& folder, const std::string& dcUri)
+{
+    const QString path = ImageFixtures::copySample("npm-canon-s40.jpg", folder);
+    const std::string packet
+        = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+          "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+          "xmlns:xap=\"http://ns.adobe.com/xap/1.0/\" xmlns:dc=\""
+        + dcUri
+        + "\" xmlns:photoshop=\"http://ns.adobe.com/photoshop/1.0/\" xap:CreateDate=\"2003-12-14T12:01:44\" "
+          "photoshop:DateCreated=\"2003-12-14T12:01:44\"><dc:title><rdf:Alt><rdf:li "
+          "xml:lang=\"x-default\">Harbour</rdf:li></rdf:Alt></dc:title><dc:creator><rdf:Seq><rdf:li>Ann</rdf:li>"
+          "</rdf:Seq></dc:creator><dc:subject><rdf:Bag><rdf:li>sea</rdf:li></rdf:Bag></dc:subject>"
+          "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+    EXPECT_TRUE(ImageFixtures::writeXmpPacket(path, packet));
+    return path;
+}
+
+} // namespace
+
+// Damage that hides whether a packet declares the Dublin Core or the XMP
+// namespace (a quote lost runs one declaration into the next, a misspelt
+// "xmlns", a declaration that cannot be read at all), or a segment whose XMP
+// signature is damaged (readers that go by the content read it all the
+// same): the packet cannot be told not to hold the title, creator, keywords
+// or capture date, so their edits are refused; an edit with no XMP twin
+// saves and keeps the packet byte for byte.
+TEST_F(UnreadableXmpSaveTest, APacketWhoseDeclarationsCannotBeToldCountsAsHoldingEveryTwin)
+{
+    const std::string dcUri = "http://purl.org/dc/elements/1.1/";
+    const std::string oldDcUri = "http://purl.org/dc/1.1/";
+    const struct {
+        const char* what;
+        std::string dcUri;
+        QByteArray from;
+        QByteArray to;
+    } damages[] = {
+        {"the closing quote of the xap declaration", dcUri, "xap/1.0/\" xmlns:dc", "xap/1.0/x xmlns:dc"},
+        {"the same, the old Dublin Core URI", oldDcUri, "xap/1.0/\" xmlns:dc", "xap/1.0/x xmlns:dc"},
+        {"a misspelt xmlns", dcUri, "xmlns:dc=", "xmlms:dc="},
+        {"a misspelt xmlns, the old Dublin Core URI", oldDcUri, "xmlns:dc=", "xmlms:dc="},
+        {"a declaration that cannot be scanned", dcUri, "xmlns:xap=\"", "xmlns:xap=<"},
+        {"a damaged segment signature", dcUri, QByteArray("http://ns.adobe.com/xap/1.0/\0", 29),
+            QByteArray("http://ns.adobe.com/xap/1.O/\0", 29)},
+    };
+    const char* const why = "the file's XMP cannot be read, so its copy of the";
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        const QString user = photoWithOneLinePacket(tempPath("user"), damage.dcUri);
+        QByteArray bytes = WrittenFileProbe::bytes(user);
+        const qsizetype at = bytes.indexOf(damage.from);
+        ASSERT_GT(at, 0);
+        bytes.replace(at, damage.from.size(), damage.to);
+        ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
+        const qsizetype start = bytes.indexOf("<?xpacket begin");
+        const QByteArray packet = bytes.mid(start, bytes.indexOf("<?xpacket end", start) - start);
+
+        expectEditRefused(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, why, "Ships");
+        expectEditRefused(user, "Exif.Image.Artist", TAVExifData::CategorySummary, why, "Bea");
+        expectEditRefused(user, "Iptc.Application2.Keywords", TAVExifData::CategorySummary, why, "harbour, sun");
+        expectEditRefused(user, "Exif.Image.CreateDate", TAVExifData::CategorySummary, why, "2024-03-28");
+
+        const auto image = openWorkingCopy(user);
+        image->exifData()->setValue("4.0", "Exif.Photo.FNumber", TAVExifData::CategoryExposure, false, false, true);
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        EXPECT_EQ(ExifTool::read(user).value("ExifIFD:FNumber").toDouble(), 4.0);
+        EXPECT_TRUE(WrittenFileProbe::bytes(user).contains(packet));
+        ASSERT_TRUE(QFile::remove(tempPath("work/npm-canon-s40.jpg")));
+        ASSERT_TRUE(QFile::remove(user));
+    }
+}

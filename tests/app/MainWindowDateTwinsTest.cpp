@@ -1,0 +1,149 @@
+// The capture date typed or cleared in the Summary tab, on copies of camera
+// files read back by exiftool: every family's copy of it moves or goes with
+// it, in its own form, and nothing else of the file is touched.
+#include "MainWindowFixture.h"
+
+#include "app/TAVSummaryViewCtlr.h"
+#include "commlib/TFDatePicker.h"
+#include "support/ExifTool.h"
+#include "support/ImageFixtures.h"
+
+#include <QAction>
+#include <QFile>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+class MainWindowDateTwinsTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        if (!ExifTool::available())
+            GTEST_SKIP() << "exiftool missing";
+    }
+
+    // The Pentax file holds the capture date in EXIF, IPTC (both pairs) and
+    // XMP (photoshop:DateCreated, xmp:CreateDate); given XMP's copies of the
+    // EXIF dates as well, as cameras and converters write them.
+    QString pentaxWithXmpExifDates()
+    {
+        const QString path = samples({"gowebp-pentax.jpg"}).first();
+        EXPECT_TRUE(ImageFixtures::writeTags(path,
+            {{"Xmp.exif.DateTimeOriginal", "2017-10-27T08:38:52", std::nullopt},
+                {"Xmp.exif.DateTimeDigitized", "2017-10-27T08:38:52", std::nullopt}}));
+        return path;
+    }
+
+    TFDatePicker* picker(const char* name) { return window().summaryTab()->findChild<TFDatePicker*>(name); }
+
+    // The picker's clear button, as the user clicks it.
+    void clearPicker(const char* name)
+    {
+        TFDatePicker* field = picker(name);
+        field->setFocus(Qt::MouseFocusReason);
+        auto* edit = field->findChild<QLineEdit*>();
+        ASSERT_EQ(edit->actions().size(), 1);
+        edit->actions().first()->trigger();
+        ASSERT_TRUE(field->isEmpty());
+    }
+
+    // Types into the picker and presses Return. Each part of a date or time
+    // filled moves on to the next, so a time is typed as its digits.
+    static void typeInto(TFDatePicker* field, const char* text)
+    {
+        field->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
+    bool saveSelected()
+    {
+        window().clickSave();
+        return waitForLoop();
+    }
+};
+
+// A typed day moves the capture date of every family the file holds it in,
+// XMP's copies of the EXIF dates included, each in its own form; a photo
+// whose XMP holds no such copy gets none.
+TEST_F(MainWindowDateTwinsTest, ATypedDateMovesEveryCopyOfTheCaptureDateTheFileHolds)
+{
+    const QString pentax = pentaxWithXmpExifDates();
+    const QString nikon = samples({"npm-nikon-d90-photometric.jpg"}).first();
+    ASSERT_TRUE(importAndWait({pentax, nikon}));
+    for (const QString& path : {pentax, nikon}) {
+        SCOPED_TRACE(path.toStdString());
+        select({rowOf(path)});
+        clearPicker("fldCreateDate");
+        typeInto(picker("fldCreateDate"), "2024-03-28");
+        ASSERT_TRUE(saveSelected());
+    }
+
+    QJsonObject tags = ExifTool::read(pentax);
+    for (const char* tag : {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate", "XMP-exif:DateTimeOriginal",
+             "XMP-exif:DateTimeDigitized", "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated"})
+        EXPECT_EQ(tags.value(tag).toString(), "2024:03:28 08:38:52") << tag;
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), "2024:03:28");
+    EXPECT_EQ(tags.value("IPTC:DigitalCreationDate").toString(), "2024:03:28");
+    EXPECT_TRUE(tags.value("IPTC:TimeCreated").toString().startsWith("08:38:52"));
+
+    tags = ExifTool::read(nikon);
+    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), "2024:03:28 12:24:54");
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), "2024:03:28");
+    EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), "12:24:54+00:00");
+    for (const char* absent : {"XMP-exif:DateTimeOriginal", "XMP-exif:DateTimeDigitized", "IPTC:DigitalCreationDate"})
+        EXPECT_FALSE(tags.contains(absent)) << absent;
+}
+
+// Date and Time cleared: the capture date goes from EXIF, IPTC and XMP, and
+// is not shown again; the dates of the file's last change stay.
+TEST_F(MainWindowDateTwinsTest, AClearedCaptureDateGoesFromEveryFamilyAndTheModifyDateStays)
+{
+    const QString path = pentaxWithXmpExifDates();
+    ASSERT_TRUE(importAndWait({path}));
+    clearPicker("fldCreateDate");
+    clearPicker("fldCreateTime");
+    const qsizetype alerts = ui_.alerts().size();
+    ASSERT_TRUE(saveSelected());
+    EXPECT_EQ(ui_.alerts().size(), alerts);
+
+    const QJsonObject tags = ExifTool::read(path);
+    for (const char* gone : {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate", "IPTC:DateCreated", "IPTC:TimeCreated",
+             "IPTC:DigitalCreationDate", "IPTC:DigitalCreationTime", "XMP-exif:DateTimeOriginal",
+             "XMP-exif:DateTimeDigitized", "XMP-photoshop:DateCreated", "XMP-xmp:CreateDate"})
+        EXPECT_FALSE(tags.contains(gone)) << gone;
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), "2017:11:23 09:56:54");
+    EXPECT_EQ(tags.value("XMP-xmp:ModifyDate").toString(), "2017:11:23 09:56:54+01:00");
+    EXPECT_EQ(tags.value("IPTC:City").toString(), "Benalmádena");
+}
+
+// A time typed for a photo that holds no date: no family keeps a time
+// without its day, so the save is refused, saying so in the user's words.
+TEST_F(MainWindowDateTwinsTest, ATimeWithoutADateIsRefusedSayingItNeedsADate)
+{
+    const QString path = samples({"npm-windows-xmp.jpg"}).first();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    ASSERT_TRUE(importAndWait({path}));
+    ASSERT_TRUE(picker("fldCreateDate")->isEmpty());
+    ASSERT_TRUE(picker("fldCreateTime")->isEmpty());
+    typeInto(picker("fldCreateTime"), "101500");
+    ASSERT_EQ(picker("fldCreateTime")->text(), "10:15:00");
+    ASSERT_EQ(images().first()->exifData()->getValueForKey("Summary.CreateTime", 0), "10:15:00");
+    const qsizetype alerts = ui_.alerts().size();
+    ASSERT_TRUE(saveSelected());
+
+    ASSERT_GT(ui_.alerts().size(), alerts);
+    const QString message = ui_.alerts().last().message;
+    EXPECT_TRUE(message.contains("A time needs a date")) << message.toStdString();
+    EXPECT_FALSE(message.contains("Exif.Image.DateTime")) << message.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+}
+
+} // namespace
