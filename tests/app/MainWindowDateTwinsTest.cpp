@@ -98,8 +98,8 @@ TEST_F(MainWindowDateTwinsTest, ATypedDateMovesEveryCopyOfTheCaptureDateTheFileH
         EXPECT_FALSE(tags.contains(absent)) << absent;
 }
 
-// Date and Time cleared: the capture date goes from EXIF, IPTC and XMP, and
-// is not shown again; the dates of the file's last change stay.
+// Date and Time cleared: the capture date goes from EXIF, IPTC and XMP; the
+// dates of the file's last change stay, and so does every other tag.
 TEST_F(MainWindowDateTwinsTest, AClearedCaptureDateGoesFromEveryFamilyAndTheModifyDateStays)
 {
     const QString path = pentaxWithXmpExifDates();
