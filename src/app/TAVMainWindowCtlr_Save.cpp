@@ -440,9 +440,10 @@ void TAVMainWindowCtlr::finishLoop()
 QList<TAVImageObjectPtr> TAVMainWindowCtlr::imagesWithUnsavedEdits() const
 {
     QList<TAVImageObjectPtr> unsaved;
+    // The same rule as Save All's: an edit an Apply To All left under an
+    // unchanged state is still unsaved, and quitting must not drop it unasked.
     for (const auto& image : photos_->maryDataSource()) {
-        const auto state = image->exifData() ? image->exifData()->enuModifyState() : TAVExifData::StateUnchanged;
-        if (state == TAVExifData::StateModified || state == TAVExifData::StateSaveFailed)
+        if (image->exifData() && image->exifData()->hasUnsavedWork())
             unsaved.append(image);
     }
     return unsaved;

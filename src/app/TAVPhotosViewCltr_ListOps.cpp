@@ -190,10 +190,10 @@ void TAVPhotosViewCltr::takeTypedTextBeforeRemoval()
 
 bool TAVPhotosViewCltr::confirmRemoval(const QList<TAVImageObjectPtr>& images)
 {
-    // The edits of an image whose last save failed are not in its file either.
+    // What Save All would write is what a removal throws away: a failed save's
+    // edits and an edit left under an unchanged state count too.
     const bool unsaved = std::any_of(images.begin(), images.end(), [](const TAVImageObjectPtr& image) {
-        const int32_t state = image && image->exifData() ? image->exifData()->enuModifyState() : 0;
-        return state == TAVExifData::StateModified || state == TAVExifData::StateSaveFailed;
+        return image && image->exifData() && image->exifData()->hasUnsavedWork();
     });
     UiServices* ui = UiServices::shared();
     if (!unsaved || ui == nullptr) {

@@ -151,6 +151,36 @@ TEST_F(MainWindowUnsavedWorkTest, SaveOnCloseQuitsOnlyOnceEveryImageSaved)
     EXPECT_TRUE(ExifTool::read(paths.at(2)).value("IFD0:Artist").isUndefined());
 }
 
+// Apply To All from an unedited photo marks the others unchanged but leaves
+// their own edits in place, and Save All writes them: removing such a photo
+// or quitting asks first, and Save on quit writes the edit.
+TEST_F(MainWindowUnsavedWorkTest, AnEditLeftUnderAnUnchangedStateIsAskedAboutAndSaved)
+{
+    const QStringList paths = photos({"a.jpg", "b.jpg"});
+    ASSERT_TRUE(importAndWait(paths));
+    edit(images().at(1), kArtist, QStringLiteral("Kept"));
+    select({0});
+    window().clickApplyToAll();
+    ASSERT_EQ(images().at(1)->exifData()->enuModifyState(), TAVExifData::StateUnchanged);
+
+    select({1});
+    const qsizetype asked = ui_.alerts().size();
+    ui_.answerAlerts({UiServices::SecondButton});
+    window().photosViewCltr()->removeSelectedImageObjects();
+    ASSERT_EQ(ui_.alerts().size(), asked + 1);
+    EXPECT_EQ(ui_.alerts().last().title, "Remove photos with unsaved changes?");
+    EXPECT_EQ(images().size(), 2);
+
+    ui_.answerAlerts({UiServices::FirstButton});
+    window().mainWindow()->close();
+    ASSERT_EQ(ui_.alerts().size(), asked + 2);
+    EXPECT_EQ(ui_.alerts().last().title, "Do you want to save the changes you made to 1 image?");
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_FALSE(windowOpen());
+    EXPECT_EQ(artistOf(paths.at(1)), "Kept");
+    EXPECT_TRUE(ExifTool::read(paths.at(0)).value("IFD0:Artist").isUndefined());
+}
+
 TEST_F(MainWindowUnsavedWorkTest, QuitInTheApplicationMenuAsksTheSameQuestion)
 {
     TAVAppDelegate delegate;
