@@ -89,12 +89,12 @@ bool TAVImageObject::saveMetadataToImage()
         writerMgr_->setWritesFile(false);
         // A packet the library cannot decode keeps whatever twins of the
         // cleared tags it holds: the user is told. A clear of everything
-        // takes the packet too. (The save lets the writer go once its bytes
-        // are written.)
+        // takes the packet too, unless it is not XMP for certain (saveClearAll
+        // tells). (The save lets the writer go once its bytes are written.)
         const bool xmpUndecodable = writerMgr_->isXmpUndecodable();
         const bool clearsAll = exifData_->isClearAll();
         success = clearsAll ? saveClearAll() : saveChangedEntities(written);
-        keptXmpOnClear_ = success && clears && xmpUndecodable && !clearsAll;
+        keptXmpOnClear_ = success && (clearsAll ? keptXmpOnClear_ : clears && xmpUndecodable);
         writerMgr_.reset();
     } else {
         reportSaveFailure(
@@ -127,6 +127,7 @@ bool TAVImageObject::saveClearAll()
             failureWithDetail(QStringLiteral("The metadata could not be cleared"), writerMgr_->lastError()));
         return false;
     }
+    keptXmpOnClear_ = writerMgr_->keptUnreadableXmp();
     // A clear-all whose library save failed shows no alert; a failed
     // replacement of the user's file does, like any other failed save.
     const Publication published = publish(std::nullopt);

@@ -632,6 +632,7 @@ bool TAVExifWriter::clearAllXMPMetadata()
     // What was asked is everything: a packet the library cannot read goes
     // whole, with the position, camera and dates other programs read in it.
     xmpEdited_ = true;
+    xmpClearedAll_ = true;
     image_->xmpData().clear();
     return true;
 }

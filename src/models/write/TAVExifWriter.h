@@ -86,8 +86,12 @@ public:
     // As clearMetadata for XMP keys.
     bool clearXMPMetadata(const QStringList& keys);
     // Every XMP property goes, and the packet with them, one the library
-    // cannot decode included.
+    // cannot decode included, and one in a segment whose signature is
+    // damaged where that segment is an XMP packet for certain.
     bool clearAllXMPMetadata();
+    // Whether the last save, after a clear of all XMP, kept a segment with
+    // a damaged signature that other programs may read as XMP.
+    bool keptUnreadableXmp() const { return keptUnreadableXmp_; }
     // The file holds XMP the library cannot decode: a packet that does not
     // decode, or one in a segment whose signature is damaged.
     bool isXmpUndecodable() const { return xmpUndecodable_; }
@@ -163,6 +167,9 @@ private:
     std::unique_ptr<Exiv2::ExifData> pictureTags_;
     // An XMP property was written or erased since the file was read.
     bool xmpEdited_ = false;
+    // Every XMP property was erased since the file was read.
+    bool xmpClearedAll_ = false;
+    bool keptUnreadableXmp_ = false;
     // The IPTC keys written or erased since the file was read.
     QSet<QString> iptcEditedKeys_;
     // The IPTC time keys last written with a time that names no zone.

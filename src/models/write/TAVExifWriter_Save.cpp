@@ -15,6 +15,7 @@
 #include "models/write/PhotoshopIptcDigest.h"
 #include "models/write/RepeatedExifBlocks.h"
 #include "models/write/UnreadableBlocks.h"
+#include "models/write/UnreadableXmpPacket.h"
 
 #include "foundation/FileServices.h"
 
@@ -223,6 +224,14 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
     }
     if (written && UnreadableBlocks::hasDamagedProfile(original)) {
         written = UnreadableBlocks::withProfileSegmentsOf(*written, original);
+    }
+    keptUnreadableXmp_ = false;
+    if (written && xmpClearedAll_ && image_->imageType() == Exiv2::ImageType::jpeg) {
+        // The library keeps a segment whose XMP signature is damaged as
+        // another program's; a clear of everything takes it when it is XMP.
+        UnreadableXmpPacket::Cleared cleared = UnreadableXmpPacket::withoutDamagedSignatureSegments(*written);
+        written = std::move(cleared.bytes);
+        keptUnreadableXmp_ = cleared.keptSegment;
     }
     if (!written && error->isEmpty()) {
         *error = QStringLiteral("a metadata block the library cannot read could not be kept");

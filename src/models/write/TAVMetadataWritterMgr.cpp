@@ -379,6 +379,11 @@ bool TAVMetadataWritterMgr::isXmpUndecodable() const
     return exifWriter_->isXmpUndecodable();
 }
 
+bool TAVMetadataWritterMgr::keptUnreadableXmp() const
+{
+    return exifWriter_->keptUnreadableXmp();
+}
+
 bool TAVMetadataWritterMgr::saveMetadataToImage()
 {
     return exifWriter_->saveModifiedMetadata();

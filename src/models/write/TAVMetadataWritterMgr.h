@@ -81,8 +81,11 @@ public:
     // set to their "unknown" value instead).
     bool clearOneMetadata(const QString& key);
     // Erases all EXIF, IPTC and XMP data and saves the file. An XMP packet
-    // the library cannot decode is kept as it was (see isXmpUndecodable).
+    // the library cannot decode goes too, but a segment with a damaged XMP
+    // signature that is not XMP for certain (see keptUnreadableXmp).
     bool clearAllMetadata();
+    // Whether the last save, a clear of everything, kept such a segment.
+    bool keptUnreadableXmp() const;
     // Whether the file holds an XMP packet the library cannot decode: no
     // property of it can be changed or cleared, so a clear keeps all of it.
     bool isXmpUndecodable() const;

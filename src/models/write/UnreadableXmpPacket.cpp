@@ -8,7 +8,9 @@
 #include <exiv2/jpgimage.hpp>
 
 #include <algorithm>
+#include <iterator>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -157,13 +159,14 @@ private:
 const QByteArray kExifSignature("Exif\0\0", 6);
 const QByteArray kExtendedXmpSignature("http://ns.adobe.com/xmp/extension/\0", 35);
 
-// The data of an APP1 segment that is no EXIF and no XMP by its signature,
-// yet holds an XMP packet by its content.
-std::optional<std::string> xmpWithDamagedSignature(const QByteArray& bytes)
+// The APP1 segments that are no EXIF and no XMP by their signature, yet
+// hold an XMP packet by their content, in file order.
+std::vector<JpegSegments::Segment> damagedSignatureSegments(const QByteArray& bytes)
 {
+    std::vector<JpegSegments::Segment> found;
     const auto header = JpegSegments::header(bytes);
     if (!header) {
-        return std::nullopt;
+        return found;
     }
     for (const JpegSegments::Segment& segment : header->segments) {
         if (segment.marker != 0xE1 || JpegSegments::isXmp(bytes, segment)) {
@@ -175,11 +178,35 @@ std::optional<std::string> xmpWithDamagedSignature(const QByteArray& bytes)
         }
         for (const char* packetMark : {"xmpmeta", "xapmeta", "rdf:RDF"}) {
             if (data.contains(packetMark)) {
-                return data.toByteArray().toStdString();
+                found.push_back(segment);
+                break;
             }
         }
     }
-    return std::nullopt;
+    return found;
+}
+
+// Whether the segment's data is an XMP packet whole: its wrapper opens
+// where a signature as long as XMP's ends (no markup before it) and closes
+// further on. Only then is it XMP for certain; a segment that merely
+// mentions XMP's names may be another program's.
+bool isWholePacket(QByteArrayView data)
+{
+    // The XMP signature is 29 bytes; damage may have added a few.
+    constexpr qsizetype kLongestSignature = 64;
+    static const std::pair<QByteArrayView, QByteArrayView> kWrappers[] = {
+        {"<?xpacket begin=", "<?xpacket end="},
+        {"<x:xmpmeta", "</x:xmpmeta>"},
+        {"<x:xapmeta", "</x:xapmeta>"},
+    };
+    const qsizetype markup = data.indexOf('<');
+    if (markup < 0 || markup > kLongestSignature) {
+        return false;
+    }
+    const QByteArrayView packet = data.sliced(markup);
+    return std::any_of(std::begin(kWrappers), std::end(kWrappers), [packet](const auto& wrapper) {
+        return packet.startsWith(wrapper.first) && packet.indexOf(wrapper.second) > 0;
+    });
 }
 
 } // namespace
@@ -226,5 +253,32 @@ std::optional<std::string> UnreadableXmpPacket::of(const Exiv2::Image& image, co
         }
         return image.xmpPacket();
     }
-    return image.imageType() == Exiv2::ImageType::jpeg ? xmpWithDamagedSignature(fileBytes) : std::nullopt;
+    if (image.imageType() != Exiv2::ImageType::jpeg) {
+        return std::nullopt;
+    }
+    const auto segments = damagedSignatureSegments(fileBytes);
+    if (segments.empty()) {
+        return std::nullopt;
+    }
+    return fileBytes.mid(segments.front().dataOffset(), segments.front().dataSize()).toStdString();
+}
+
+UnreadableXmpPacket::Cleared UnreadableXmpPacket::withoutDamagedSignatureSegments(const QByteArray& jpeg)
+{
+    Cleared cleared;
+    qsizetype copied = 0;
+    for (const JpegSegments::Segment& segment : damagedSignatureSegments(jpeg)) {
+        if (!isWholePacket(QByteArrayView(jpeg).sliced(segment.dataOffset(), segment.dataSize()))) {
+            cleared.keptSegment = true;
+            continue;
+        }
+        cleared.bytes.append(QByteArrayView(jpeg).sliced(copied, segment.offset - copied));
+        copied = segment.offset + segment.size;
+    }
+    if (copied == 0) {
+        cleared.bytes = jpeg;
+    } else {
+        cleared.bytes.append(QByteArrayView(jpeg).sliced(copied));
+    }
+    return cleared;
 }

@@ -28,4 +28,13 @@ public:
     // (readers that go by the content still read it). Nothing when the file's
     // XMP reads, or there is none. `fileBytes` are the file's bytes.
     static std::optional<std::string> of(const Exiv2::Image& image, const QByteArray& fileBytes);
+
+    // A JPEG without the segments of `of` whose data is an XMP packet whole,
+    // which a clear of all XMP takes; one that only mentions XMP's names is
+    // not XMP for certain and stays, which `keptSegment` tells.
+    struct Cleared {
+        QByteArray bytes;
+        bool keptSegment = false;
+    };
+    static Cleared withoutDamagedSignatureSegments(const QByteArray& jpeg);
 };

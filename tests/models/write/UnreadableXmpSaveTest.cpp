@@ -178,7 +178,9 @@ QString photoWithOneLinePacket(const QString& folder, const std::string& dcUri)
 // signature is damaged (readers that go by the content read it all the
 // same): the packet cannot be told not to hold the title, creator, keywords
 // or capture date, so their edits are refused; an edit with no XMP twin
-// saves and keeps the packet byte for byte.
+// saves and keeps the packet byte for byte. A packet that only repeats a
+// property declares the old Dublin Core URI intact, which other programs
+// read as today's: it holds the title, creator and keywords all the same.
 TEST_F(UnreadableXmpSaveTest, APacketWhoseDeclarationsCannotBeToldCountsAsHoldingEveryTwin)
 {
     const std::string dcUri = "http://purl.org/dc/elements/1.1/";
@@ -196,6 +198,8 @@ TEST_F(UnreadableXmpSaveTest, APacketWhoseDeclarationsCannotBeToldCountsAsHoldin
         {"a declaration that cannot be scanned", dcUri, "xmlns:xap=\"", "xmlns:xap=<"},
         {"a damaged segment signature", dcUri, QByteArray("http://ns.adobe.com/xap/1.0/\0", 29),
             QByteArray("http://ns.adobe.com/xap/1.O/\0", 29)},
+        {"a repeated property, the old Dublin Core URI declared intact", oldDcUri,
+            "photoshop:DateCreated=", "xap:CreateDate       ="},
     };
     const char* const why = "the file's XMP cannot be read, so its copy of the";
     for (const auto& damage : damages) {
@@ -219,6 +223,55 @@ TEST_F(UnreadableXmpSaveTest, APacketWhoseDeclarationsCannotBeToldCountsAsHoldin
         ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
         EXPECT_EQ(ExifTool::read(user).value("ExifIFD:FNumber").toDouble(), 4.0);
         EXPECT_TRUE(WrittenFileProbe::bytes(user).contains(packet));
+        ASSERT_TRUE(QFile::remove(tempPath("work/npm-canon-s40.jpg")));
+        ASSERT_TRUE(QFile::remove(user));
+    }
+}
+
+// Clear > All of a photo whose XMP segment has a damaged signature, which
+// other programs read by its content: a segment that is an XMP packet whole
+// goes with everything else. One whose packet wrapper is damaged as well is
+// not XMP for certain: it stays byte for byte and the save says so, as
+// Clear > GPS does.
+TEST_F(UnreadableXmpSaveTest, ClearAllTakesAnXmpSegmentWithADamagedSignatureOrSaysItKeptIt)
+{
+    const struct {
+        const char* what;
+        QByteArray wrapper;
+        bool taken;
+    } segments[] = {
+        {"an XMP packet whole", "<?xpacket begin=", true},
+        {"its packet wrapper damaged too", "<?xpacket bexin=", false},
+    };
+    for (const auto& segment : segments) {
+        SCOPED_TRACE(segment.what);
+        const QString user = photoWithOneLinePacket(tempPath("user"), "http://purl.org/dc/elements/1.1/");
+        QByteArray bytes = WrittenFileProbe::bytes(user);
+        const QByteArray signature("http://ns.adobe.com/xap/1.0/\0", 29);
+        const qsizetype at = bytes.indexOf(signature);
+        ASSERT_GT(at, 0);
+        bytes.replace(at, 4, "ht\xffp");
+        bytes.replace(bytes.indexOf("<?xpacket begin="), 16, segment.wrapper);
+        ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
+        const qsizetype length = (uchar(bytes.at(at - 2)) << 8) | uchar(bytes.at(at - 1));
+        const QByteArray app1 = bytes.mid(at - 4, length + 2);
+        if (segment.taken) {
+            ASSERT_EQ(ExifTool::read(user).value("XMP-dc:Title").toString(), "Harbour");
+        }
+
+        const auto image = openWorkingCopy(user);
+        image->exifData()->clear(TAVExifData::ClearAll);
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        EXPECT_EQ(image->lastSaveKeptXmp(), !segment.taken);
+        const QJsonObject tags = ExifTool::read(user);
+        for (const char* group : {"GPS:", "IFD0:", "ExifIFD:", "IPTC:"}) {
+            EXPECT_FALSE(holdsGroup(tags, group)) << group;
+        }
+        if (segment.taken) {
+            EXPECT_FALSE(holdsGroup(tags, "XMP"));
+        }
+        EXPECT_EQ(WrittenFileProbe::bytes(user).contains(app1), !segment.taken);
+        EXPECT_EQ(WrittenFileProbe::bytes(user).contains("Harbour"), !segment.taken);
         ASSERT_TRUE(QFile::remove(tempPath("work/npm-canon-s40.jpg")));
         ASSERT_TRUE(QFile::remove(user));
     }
