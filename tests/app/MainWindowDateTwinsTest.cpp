@@ -146,4 +146,37 @@ TEST_F(MainWindowDateTwinsTest, ATimeWithoutADateIsRefusedSayingItNeedsADate)
     EXPECT_EQ(file.readAll(), before);
 }
 
+// A date and time typed for a photo whose XMP segment has a damaged signature, which
+// other programs still read with its dates: the save is refused, naming the
+// capture date the user typed, once, and the file keeps its date.
+TEST_F(MainWindowDateTwinsTest, ARefusedTypedDateNamesTheCaptureDateOnce)
+{
+    const QString path = samples({"gowebp-pentax.jpg"}).first();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    const qsizetype at = bytes.indexOf(QByteArray("http://ns.adobe.com/xap/1.0/\0", 29));
+    ASSERT_GT(at, 0);
+    bytes.replace(at, 4, "ht\xffp");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+    ASSERT_EQ(ExifTool::read(path).value("XMP-xmp:CreateDate").toString(), "2017:10:27 08:38:52");
+    ASSERT_TRUE(importAndWait({path}));
+    typeInto(picker("fldCreateDate"), "2024-03-28");
+    typeInto(picker("fldCreateTime"), "101500");
+    const qsizetype alerts = ui_.alerts().size();
+    ASSERT_TRUE(saveSelected());
+
+    ASSERT_GT(ui_.alerts().size(), alerts);
+    const QString message = ui_.alerts().last().message;
+    EXPECT_EQ(message.count("Exif.Photo.DateTimeOriginal"), 1) << message.toStdString();
+    EXPECT_FALSE(message.contains("Exif.Image.DateTime")) << message.toStdString();
+    EXPECT_TRUE(message.contains("the file's XMP cannot be read")) << message.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), bytes);
+    EXPECT_EQ(ExifTool::read(path).value("ExifIFD:DateTimeOriginal").toString(), "2017:10:27 08:38:52");
+}
+
 } // namespace

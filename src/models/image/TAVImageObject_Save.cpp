@@ -25,6 +25,9 @@
 
 namespace {
 
+// The key the Summary tab's date and time are written under, as one EXIF date.
+const QString kJoinedDateKey = QStringLiteral("Exif.Image.DateTime");
+
 QString failureWithDetail(const QString& failure, const QString& detail)
 {
     return detail.isEmpty() ? failure : failure + QStringLiteral(": ") + detail;
@@ -160,7 +163,11 @@ bool TAVImageObject::saveChangedEntities(bool& written)
         written = true;
         if (category == TAVExifData::CategorySummary)
             writerMgr_->setDateShift(std::exchange(pendingShift_, std::nullopt));
-        const QStringList failed = writerMgr_->batchWriteMetadata(entities, true);
+        QStringList failed = writerMgr_->batchWriteMetadata(entities, true);
+        // The date written under that key is the capture date the user
+        // typed; the key only routes it.
+        if (category == TAVExifData::CategorySummary)
+            std::replace(failed.begin(), failed.end(), kJoinedDateKey, QStringLiteral("Exif.Photo.DateTimeOriginal"));
         if (failed.isEmpty())
             settled.append(category);
         failedKeys.append(failed);
@@ -438,15 +445,21 @@ QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category
 
     QList<TAVEntityPtr> entities;
     entities.reserve(10);
+    TAVEntityPtr joined;
     for (const auto& entity : exifData_->modifiedUserSetEntities(category)) {
         const QString& key = entity->key();
         if (key == TAVKeyLists::createDateKey() || key == TAVKeyLists::createTimeKey()) {
-            // Date and time travel together as one EXIF date.
+            // Date and time travel together as one EXIF date, written once
+            // (a refusal names it once); the later entry's clear stands, as
+            // when each was written in turn. Clear > EXIF takes every EXIF
+            // date, the modify date too; a date the user emptied takes the
+            // capture date alone.
+            if (joined) {
+                joined->setIsClear(entity->isClear());
+                continue;
+            }
             const QString dateTime = processModifiedDatetime();
-            const TAVEntityPtr joined = TAVEntity::entityWithValue(
-                dateTime.isNull() ? QStringLiteral("") : dateTime, QStringLiteral("Exif.Image.DateTime"));
-            // Clear > EXIF takes every EXIF date, the modify date too; a date
-            // the user emptied takes the capture date alone.
+            joined = TAVEntity::entityWithValue(dateTime.isNull() ? QStringLiteral("") : dateTime, kJoinedDateKey);
             joined->setIsClear(entity->isClear());
             entities.append(joined);
         } else if (key == QLatin1String("Iptc.Application2.Keywords") && !entity->isOverwrite() && !entity->isClear()) {
