@@ -108,20 +108,40 @@ bool SonyPreviewImage::hasPreviewEntry(const QByteArray& jpeg)
     return previewEntryIn(jpeg).has_value();
 }
 
+std::optional<uint32_t> SonyPreviewImage::storedLengthIn(const QByteArray& jpeg)
+{
+    const auto entry = previewEntryIn(jpeg);
+    return entry ? std::optional<uint32_t>(entry->count) : std::nullopt;
+}
+
 bool SonyPreviewImage::keepPreview(const QByteArray& before, QByteArray& after, QString* why)
 {
-    const auto preview = previewIn(before);
-    if (!preview) {
-        return true;
-    }
     const auto fail = [why](const QString& reason) {
         if (why) {
             *why = reason;
         }
         return false;
     };
+    const auto preview = previewIn(before);
+    const auto stored = previewEntryIn(before);
     const auto entry = previewEntryIn(after);
-    if (!entry || entry->inDamagedBlock) {
+    if (!stored || stored->count <= 4 || !entry || entry->inDamagedBlock) {
+        return true;
+    }
+    if (!preview) {
+        // A preview whose length runs past the file (a damaged count, a
+        // trailer cut off) cannot be read, but its entry is kept as stored,
+        // still naming the bytes it named: those after the picture move by
+        // the change of the metadata's size.
+        const qsizetype was = stored->tiffStart + qsizetype(stored->offset);
+        const auto header = JpegSegments::header(before);
+        const qsizetype now = was + after.size() - before.size() - entry->tiffStart;
+        if (!header || was < header->scanStart || now < 0 || now > qsizetype(UINT32_MAX)) {
+            return fail(QStringLiteral("the Sony preview entry is damaged (its bytes run past the file) and could not "
+                                       "be kept as it is"));
+        }
+        writeNumber(after, entry->entry + 4, stored->count, entry->littleEndian);
+        writeNumber(after, entry->entry + 8, uint32_t(now), entry->littleEndian);
         return true;
     }
     // Only the metadata before the picture changes size, so the preview, after

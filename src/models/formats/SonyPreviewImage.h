@@ -26,7 +26,13 @@ public:
     // Whether a JPEG's maker note has a preview entry at all (an empty one too).
     static bool hasPreviewEntry(const QByteArray& jpeg);
 
-    // Points the written file's preview entry at the preview's bytes again.
+    // The length a JPEG's preview entry states, whether or not the file holds
+    // that many bytes; nothing when there is no such entry.
+    static std::optional<uint32_t> storedLengthIn(const QByteArray& jpeg);
+
+    // Points the written file's preview entry at the preview's bytes again;
+    // one whose length runs past the file keeps that length, moved as the
+    // bytes after the picture moved.
     // True when `before` names no preview, `after` has no entry for it (the
     // maker note was cleared), its entry is in a damaged block kept as it was,
     // or the entry was set; false with `why` when the

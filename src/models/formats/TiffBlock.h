@@ -3,6 +3,8 @@
 #include <QByteArray>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 // Reads the directories of one TIFF structure held in a file's bytes (a
 // JPEG's EXIF segment, a TIFF file) with the structure's own byte order.
@@ -21,6 +23,23 @@ public:
     // An entry's count and its value field read as an offset.
     std::optional<uint32_t> countOf(std::optional<qsizetype> entry) const;
     std::optional<uint32_t> valueOf(std::optional<qsizetype> entry) const;
+
+    // The picture data of a TIFF file: the strips and tiles its directories
+    // name (the chain from IFD0 and the SubIFDs of each), found in the bytes
+    // alone. Where a directory says with no certainty where its picture lies
+    // or how long it is, the entry that does not tell is named instead, by
+    // its tag and the library's name of its directory.
+    struct Picture {
+        struct Piece {
+            qsizetype offset = 0;
+            qsizetype size = 0;
+        };
+        std::vector<Piece> pieces;
+        uint16_t damagedTag = 0;
+        std::string damagedGroup;
+        bool isDamaged() const { return damagedTag != 0; }
+    };
+    Picture picture() const;
 
     qsizetype start() const { return start_; }
     bool littleEndian() const { return little_; }

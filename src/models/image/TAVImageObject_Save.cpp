@@ -125,14 +125,13 @@ bool TAVImageObject::saveMetadataToImage()
 
 bool TAVImageObject::saveClearAll()
 {
+    // A refused clear is told as any other refused save is.
     if (!writerMgr_->clearAllMetadata()) {
-        noteSaveFailure(
+        reportSaveFailure(
             failureWithDetail(QStringLiteral("The metadata could not be cleared"), writerMgr_->lastError()));
         return false;
     }
     keptXmpOnClear_ = writerMgr_->keptUnreadableXmp();
-    // A clear-all whose library save failed shows no alert; a failed
-    // replacement of the user's file does, like any other failed save.
     const Publication published = publish(std::nullopt);
     if (published != Published) {
         if (published == PublishFailed)

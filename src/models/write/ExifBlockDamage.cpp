@@ -76,6 +76,16 @@ const char* pointedGroup(const std::string& group, uint32_t tag)
     return group == "Photo" && tag == 0xA005 ? "Iop" : nullptr;
 }
 
+// The Exif, GPS and Interoperability directories are followed from a
+// pointer, never from another directory: their next pointer, which writers
+// set to 0, leads nowhere, and one missing at the block's end loses nothing
+// (the library reads every entry before it finds the pointer missing, and
+// other readers do not miss it).
+bool hasNoSuccessor(const std::string& group)
+{
+    return group == "Photo" || group == "GPSInfo" || group == "Iop";
+}
+
 QString keyOf(uint32_t tag, const std::string& group)
 {
     return QString::fromStdString(Exiv2::ExifKey(uint16_t(tag), group).key());
@@ -183,7 +193,7 @@ public:
         }
         headers_.push_back(Range{0, 8});
         const uint32_t first = block_.tiff.firstDirectory().value_or(0);
-        if (!isDirectory(block_, first)) {
+        if (!isDirectory(block_, first, "Image")) {
             return QStringLiteral("EXIF directory IFD0");
         }
         QString found = directory(block_, first, "Image");
@@ -197,15 +207,20 @@ public:
     }
 
 private:
-    // Whether the library reads a directory at `offset`: past the header,
-    // declaring no more entries than it reads, all within the block,
-    // followed by its next pointer. One declaring none holds nothing a save
-    // could lose, unless an entry follows its count (a count damaged to 0).
-    bool isDirectory(const Frame& frame, uint32_t offset) const
+    // Whether the library reads a directory of `group` at `offset`: past the
+    // header, declaring no more entries than it reads, all within the block,
+    // followed by its next pointer where it may have a successor. One
+    // declaring none holds nothing a save could lose, unless an entry follows
+    // its count (a count damaged to 0).
+    bool isDirectory(const Frame& frame, uint32_t offset, const std::string& group) const
     {
         const auto count = frame.tiff.read(offset, 2);
-        if (offset < 8 || !count || *count > kMostEntries
-            || !frame.tiff.read(offset + 2 + qsizetype(*count) * kEntrySize, 4)) {
+        if (offset < 8 || !count || *count > kMostEntries) {
+            return false;
+        }
+        const qsizetype next = offset + 2 + qsizetype(*count) * kEntrySize;
+        const bool complete = hasNoSuccessor(group) ? next <= frame.size : frame.tiff.read(next, 4).has_value();
+        if (!complete) {
             return false;
         }
         return *count > 0 || !isEntry(frame, offset + 2);
@@ -225,7 +240,8 @@ private:
         if (next == 0 || visited_.count(next)) {
             return QString();
         }
-        return isDirectory(block_, next) ? directory(block_, next, "Thumbnail") : QStringLiteral("EXIF directory IFD1");
+        return isDirectory(block_, next, "Thumbnail") ? directory(block_, next, "Thumbnail")
+                                                      : QStringLiteral("EXIF directory IFD1");
     }
 
     QString directory(const Frame& frame, uint32_t offset, const std::string& group)
@@ -253,6 +269,13 @@ private:
         const uint32_t type = *frame.tiff.read(entry + 2, 2);
         if (const char* pointed = pointedGroup(group, tag)) {
             return pointerDamage(frame, entry, tag, type, group, pointed);
+        }
+        // IFD0 names a thumbnail only by mistake or by damage (another tag's
+        // number damaged into the thumbnail's): the library takes the entry
+        // for the thumbnail's offset and drops it, or writes it as 0, with
+        // the value it held. One that names a JPEG holds no other value.
+        if (group == "Image" && tag == kThumbnailStart && !namesJpeg(frame, entry)) {
+            return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
         }
         // A tag the library does not know, of no type, is a leftover no
         // program reads (converters leave such entries in camera PNGs); a
@@ -284,6 +307,12 @@ private:
             makerNote_ = bytes;
         }
         return QString();
+    }
+
+    static bool namesJpeg(const Frame& frame, qsizetype entry)
+    {
+        const auto at = frame.tiff.valueOf(entry);
+        return at && frame.tiff.read(*at, 1) == 0xFFu && frame.tiff.read(qsizetype(*at) + 1, 1) == 0xD8u;
     }
 
     // The thumbnail's bytes are named by two entries, its start and its
@@ -318,7 +347,7 @@ private:
         for (uint32_t i = 0; i < count; ++i) {
             const auto target = frame.tiff.read(at + qsizetype(i) * 4, 4);
             const bool seen = target && visited_.count(frame.base + *target);
-            if (!target || (!seen && !isDirectory(frame, *target))) {
+            if (!target || (!seen && !isDirectory(frame, *target, pointed))) {
                 return damaged;
             }
             // A pointer to a directory read before is a loop the library
@@ -358,7 +387,7 @@ private:
         const Frame frame{TiffBlock(file_, span_.start + base, span_.end), base, block_.size - base, true};
         const uint32_t at
             = ownHeader ? frame.tiff.firstDirectory().value_or(0) : uint32_t(makerNote_->start + form->directory);
-        return isDirectory(frame, at) ? directory(frame, at, form->group) : QString();
+        return isDirectory(frame, at, form->group) ? directory(frame, at, form->group) : QString();
     }
 
     QByteArray makeOf(uint32_t first) const
@@ -417,13 +446,19 @@ constexpr std::string_view kDamageReports[] = {
 
 // The part a message names: "directory Canon, entry 0x0001" is the entry
 // Exif.Canon.CameraSettings, "Directory Photo: ..." the directory.
+// The directory a message names ("Photo" in "Directory Photo: ..."), and
+// where its name ends; the message names one.
+std::pair<std::string, size_t> groupNamed(std::string_view message)
+{
+    const size_t groupStart = message.find("irectory ") + 9;
+    const size_t groupEnd = message.find_first_of(" ,:", groupStart);
+    return {std::string(message.substr(groupStart, groupEnd - groupStart)), groupEnd};
+}
+
 QString partNamed(std::string_view message)
 {
-    const size_t directory = message.find("irectory ");
-    const size_t groupStart = directory + 9;
-    const size_t groupEnd = message.find_first_of(" ,:", groupStart);
-    const std::string group(message.substr(groupStart, groupEnd - groupStart));
-    const size_t entry = message.find(", entry 0x", groupStart);
+    const auto [group, groupEnd] = groupNamed(message);
+    const size_t entry = message.find(", entry 0x", groupEnd);
     try {
         if (entry != std::string_view::npos) {
             const uint32_t tag = uint32_t(std::stoul(std::string(message.substr(entry + 10, 4)), nullptr, 16));
@@ -438,11 +473,21 @@ QString partNamed(std::string_view message)
     return QStringLiteral("EXIF block");
 }
 
+// Whether a message that a next pointer is missing names a directory that
+// has no successor to lose.
+bool missesNoSuccessor(std::string_view message)
+{
+    return message.find("irectory ") != std::string_view::npos && hasNoSuccessor(groupNamed(message).first);
+}
+
 } // namespace
 
 QString ExifBlockDamage::fromLibraryMessages(const std::vector<std::string>& messages)
 {
     for (const std::string& message : messages) {
+        if (message.find("cannot read next pointer") != std::string::npos && missesNoSuccessor(message)) {
+            continue;
+        }
         const bool damage = message.find("irectory ") != std::string::npos
             && std::any_of(std::begin(kDamageReports), std::end(kDamageReports),
                 [&message](std::string_view report) { return message.find(report) != std::string::npos; });

@@ -643,6 +643,7 @@ bool TAVExifWriter::clearAllMetadata()
         return false;
     }
     exifEdited_ = true;
+    exifCleared_ = true;
     image_->exifData().clear();
     return true;
 }

@@ -180,6 +180,8 @@ private:
     bool iptcCleared_ = false;
     // An EXIF value was written or erased since the file was read.
     bool exifEdited_ = false;
+    // All EXIF data was cleared since the file was read.
+    bool exifCleared_ = false;
     TAVImageMetadatReaderBase::SharedImagePtr written_;
     bool writesFile_ = true;
 };

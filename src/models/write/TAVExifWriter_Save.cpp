@@ -157,9 +157,15 @@ std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByt
     // the save does not edit it; the check refuses any other outcome.
     KeptBlocks kept;
     kept.iptc = jpeg && iptcEditedKeys_.isEmpty() && !iptcCleared_ && UnreadableBlocks::hasDamagedIptc(original);
-    kept.exifDamage = ExifBlockDamage::in(original);
-    if (kept.exifDamage.isEmpty()) {
-        kept.exifDamage = exifDamageReported_;
+    // A JPEG's or PNG's EXIF block that is cleared goes whole, its damage
+    // with it: nothing of it is left to lose. A TIFF keeps its first
+    // directory, which describes the picture.
+    const bool exifGoesWhole = exifCleared_ && (jpeg || image_->imageType() == Exiv2::ImageType::png);
+    if (!exifGoesWhole) {
+        kept.exifDamage = ExifBlockDamage::in(original);
+        if (kept.exifDamage.isEmpty()) {
+            kept.exifDamage = exifDamageReported_;
+        }
     }
     kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1 && !kept.exifDamage.isEmpty();
     if (!kept.iptc) {

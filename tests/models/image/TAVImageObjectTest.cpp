@@ -602,7 +602,9 @@ TEST_F(TAVImageObjectTest, ClearAllWhoseLibrarySaveFailsKeepsTheUsersFile)
 
     EXPECT_FALSE(image->saveMetadataToImage());
     EXPECT_EQ(image->exifData()->enuModifyState(), 4);
-    EXPECT_TRUE(ui_.alerts().isEmpty());
+    // Told as every other refused save is.
+    ASSERT_EQ(ui_.alerts().size(), 1);
+    EXPECT_EQ(ui_.alerts().first().message, QString("Some error occurred when save modifications"));
     EXPECT_EQ(WrittenFileProbe::bytes(image->srcPath()), original);
 }
 

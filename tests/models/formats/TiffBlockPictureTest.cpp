@@ -1,0 +1,115 @@
+// The picture of a TIFF found in its own bytes: the strips or tiles its
+// directories name, or the entry that does not tell their place or length
+// with certainty.
+
+#include "models/formats/TiffBlock.h"
+
+#include "support/ImageFixtures.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QByteArray sampleBytes(const QString& name)
+{
+    QFile file(ImageFixtures::sample(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// goexif.tif (little-endian, one strip) with its strip entries turned into
+// tile entries, and the offset of IFD0's entry of `tag` in it.
+struct TiledSample {
+    QByteArray bytes = sampleBytes("goexif.tif");
+    qsizetype entry(uint16_t tag) const
+    {
+        const qsizetype ifd0 = qFromLittleEndian<quint32>(bytes.constData() + 4);
+        for (int i = 0; i < qFromLittleEndian<quint16>(bytes.constData() + ifd0); ++i) {
+            const qsizetype at = ifd0 + 2 + 12 * i;
+            if (qFromLittleEndian<quint16>(bytes.constData() + at) == tag)
+                return at;
+        }
+        return -1;
+    }
+    void set(qsizetype at, uint32_t value, int width)
+    {
+        if (width == 2)
+            qToLittleEndian<quint16>(quint16(value), bytes.data() + at);
+        else
+            qToLittleEndian<quint32>(value, bytes.data() + at);
+    }
+    TiledSample()
+    {
+        set(entry(0x0111), 0x0144, 2);
+        set(entry(0x0117), 0x0145, 2);
+    }
+};
+
+TiffBlock::Picture pictureOf(const QByteArray& bytes)
+{
+    return TiffBlock(bytes, 0, bytes.size()).picture();
+}
+
+} // namespace
+
+TEST(TiffBlockPictureTest, StripsAndTilesAreFoundWhereTheirEntriesPlaceThem)
+{
+    const QByteArray strips = sampleBytes("goexif.tif");
+    const TiffBlock::Picture found = pictureOf(strips);
+    ASSERT_FALSE(found.isDamaged());
+    ASSERT_EQ(found.pieces.size(), 1u);
+    EXPECT_EQ(found.pieces[0].offset, 8);
+    EXPECT_EQ(found.pieces[0].size, 18112);
+
+    const TiledSample tiles;
+    const TiffBlock::Picture tiled = pictureOf(tiles.bytes);
+    ASSERT_FALSE(tiled.isDamaged());
+    ASSERT_EQ(tiled.pieces.size(), 1u);
+    EXPECT_EQ(tiled.pieces[0].offset, 8);
+    EXPECT_EQ(tiled.pieces[0].size, 18112);
+
+    // The same in big-endian order, a strip of 6,391 bytes.
+    const TiffBlock::Picture big = pictureOf(sampleBytes("npm-arbitro.tiff"));
+    ASSERT_FALSE(big.isDamaged());
+    ASSERT_EQ(big.pieces.size(), 1u);
+    EXPECT_EQ(big.pieces[0].size, 6391);
+}
+
+// Each damage leaves the place or the length of the tiles uncertain, and the
+// entry that does not tell is named.
+TEST(TiffBlockPictureTest, AnUncertainPlaceOrLengthNamesItsEntry)
+{
+    const struct {
+        const char* what;
+        std::function<void(TiledSample&)> damage;
+        uint16_t named;
+    } cases[] = {
+        {"lengths typed BYTE", [](TiledSample& s) { s.set(s.entry(0x0145) + 2, 1, 2); }, 0x0145},
+        {"lengths typed SSHORT", [](TiledSample& s) { s.set(s.entry(0x0145) + 2, 8, 2); }, 0x0145},
+        {"offsets typed SLONG", [](TiledSample& s) { s.set(s.entry(0x0144) + 2, 9, 2); }, 0x0144},
+        {"no lengths", [](TiledSample& s) { s.set(s.entry(0x0145) + 4, 0, 4); }, 0x0145},
+        {"a length of 0", [](TiledSample& s) { s.set(s.entry(0x0145) + 8, 0, 4); }, 0x0145},
+        {"two lengths for one offset", [](TiledSample& s) { s.set(s.entry(0x0145) + 4, 2, 4); }, 0x0145},
+        {"a length past the file", [](TiledSample& s) { s.set(s.entry(0x0145) + 8, 0x10000, 4); }, 0x0145},
+        {"an offset into the header", [](TiledSample& s) { s.set(s.entry(0x0144) + 8, 4, 4); }, 0x0144},
+        {"an offset into IFD0",
+            [](TiledSample& s) {
+                s.set(s.entry(0x0144) + 8, qFromLittleEndian<quint32>(s.bytes.constData() + 4), 4);
+                s.set(s.entry(0x0145) + 8, 20, 4);
+            },
+            0x0144},
+    };
+    for (const auto& damage : cases) {
+        SCOPED_TRACE(damage.what);
+        TiledSample sample;
+        damage.damage(sample);
+        const TiffBlock::Picture found = pictureOf(sample.bytes);
+        EXPECT_TRUE(found.isDamaged());
+        EXPECT_EQ(found.damagedTag, damage.named);
+        EXPECT_EQ(found.damagedGroup, "Image");
+    }
+}
