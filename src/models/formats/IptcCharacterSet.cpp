@@ -18,8 +18,6 @@ const std::string kUtf8Marker("\x1b%G");
 // ISO 2022's designations of Latin-1's upper half, as G1 and as G2.
 const std::string kLatin1Markers[] = {std::string("\x1b-A"), std::string("\x1b.A")};
 
-using IsEdited = std::function<bool(const Exiv2::Iptcdatum&)>;
-
 std::string declaredSet(const Exiv2::IptcData& iptc)
 {
     const auto found = iptc.findKey(Exiv2::IptcKey(kCharacterSetKey));
@@ -61,37 +59,127 @@ bool fitsLatin1(const std::string& utf8)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
-bool isAsciiLetter(unsigned char byte)
+bool isAsciiLetter(int byte)
 {
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
 
+bool isDigit(int byte)
+{
+    return byte >= '0' && byte <= '9';
+}
+
 // À to ÿ, without × and ÷.
-bool isLatin1Letter(unsigned char byte)
+bool isLatin1Letter(int byte)
 {
-    return byte >= 0xC0 && byte != 0xD7 && byte != 0xF7;
+    return byte >= 0xC0 && byte <= 0xFF && byte != 0xD7 && byte != 0xF7;
 }
 
-// Bytes no Latin-1 text holds: the C1 controls, where Windows-1252, Mac
-// Roman and Shift-JIS put letters and signs; and the signs where Latin-1 and
-// its sibling with the euro sign disagree (¤ or €, ¨ or š...).
-bool isDoubtful(unsigned char byte)
+bool isLatinLetter(int byte)
 {
-    static const std::string kSiblingSigns("\xA4\xA6\xA8\xB4\xB8\xBC\xBD\xBE");
-    return (byte >= 0x80 && byte <= 0x9F) || kSiblingSigns.find(char(byte)) != std::string::npos;
+    return isAsciiLetter(byte) || isLatin1Letter(byte);
 }
 
-// Whether an undeclared text can only be Latin-1. Read as Latin-1, a text of
-// a Cyrillic, Greek or Chinese code page is words of accented letters alone
-// ("Ìîñêâà") or signs run together; Latin-1 text puts accented letters into
-// words of ASCII letters ("Benalmádena", "ações"), has words of one accented
-// letter ("à") and stands its signs apart ("© Bjørn").
-bool onlyLatin1Holds(const std::string& text)
+// -1 stands for the text's start or end.
+bool isSpaceOrEdge(int byte)
 {
-    const auto inWord = [](unsigned char byte) { return byte >= 0x80 || std::isalnum(byte) != 0; };
+    return byte < 0 || byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
+}
+
+// Windows-1252's characters of the bytes 0x80 to 0x9F, where Latin-1 and
+// Latin-9 have control codes; 0 where it has none either.
+constexpr char16_t kWindows1252High[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+    0x0160, 0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122,
+    0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+
+// The signs where Latin-1 and Latin-9 disagree (¤ or €, ¦ or Š, ¨ or š, ´ or
+// Ž, ¸ or ž, ¼ or Œ, ½ or œ, ¾ or Ÿ); Windows-1252 reads them as Latin-1.
+bool isSiblingSign(int code)
+{
+    static const std::u16string kSiblingSigns(u"\u00A4\u00A6\u00A8\u00B4\u00B8\u00BC\u00BD\u00BE");
+    return kSiblingSigns.find(char16_t(code)) != std::u16string::npos;
+}
+
+// The Windows-1252 signs a Western text holds between its words: € … ‘ ’ “
+// ” – — ™. Its other bytes there are letters (Š, œ...) or none, which
+// Shift-JIS and the Cyrillic and Greek code pages hold as well.
+bool isWindowsSign(int byte)
+{
+    static const std::string kSigns("\x80\x85\x91\x92\x93\x94\x96\x97\x99");
+    return byte >= 0x80 && byte <= 0x9F && kSigns.find(char(byte)) != std::string::npos;
+}
+
+// Whether a Windows-1252 sign stands where Western text puts it: a quote
+// before or after its words, an apostrophe within or after a word, a dash
+// between words or numbers, € beside a number, ™ after a name. Beside it
+// stands ASCII, an accented letter or another such sign, never a byte of a
+// multi-byte set.
+bool standsAsPunctuation(int byte, int before, int after)
+{
+    const auto besideFits = [](int next) { return next < 0x80 || isLatin1Letter(next) || isWindowsSign(next); };
+    if (!besideFits(before) || !besideFits(after)) {
+        return false;
+    }
+    const auto isWordPart = [](int next) { return isLatinLetter(next) || isDigit(next); };
+    switch (byte) {
+    case 0x80: // €
+        return !isLatinLetter(before) && !isLatinLetter(after);
+    case 0x85: // …
+        return true;
+    case 0x91: // ‘
+    case 0x93: // “
+        return !isSpaceOrEdge(after);
+    case 0x92: // ’, also eliding a word's start ("’90s")
+        return !isSpaceOrEdge(before) || isWordPart(after);
+    case 0x94: // ”
+        return !isSpaceOrEdge(before);
+    case 0x96: // –
+    case 0x97: // —
+        return (isSpaceOrEdge(before) && isSpaceOrEdge(after)) || (isDigit(before) && isDigit(after))
+            || (byte == 0x97 && isLatinLetter(before) && isLatinLetter(after));
+    case 0x99: // ™
+        return isWordPart(before) && !isWordPart(after);
+    default:
+        return false;
+    }
+}
+
+// How an undeclared text reads as Western text, if it does.
+struct WesternReading {
+    bool holds = true;
+    // It holds Windows-1252's own signs, which settle the set.
+    bool windowsSigns = false;
+    // It holds a sign Latin-1 and Latin-9 read differently.
+    bool siblingSigns = false;
+};
+
+// Read as Western text, a text of a Cyrillic, Greek or Chinese code page is
+// words of accented letters alone ("Ìîñêâà") or signs run together; Western
+// text puts accented letters into words of ASCII letters ("Benalmádena",
+// "ações"), has words of one accented letter ("à"), stands its signs apart
+// ("© Bjørn", "1½") and Windows-1252's where punctuation goes ("it’s").
+WesternReading westernReading(const std::string& text)
+{
+    WesternReading reading;
+    const auto byteAt = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
+    for (size_t at = 0; at < text.size(); ++at) {
+        const int byte = byteAt(at);
+        if (byte < 0x80 || byte > 0x9F) {
+            continue;
+        }
+        const int before = at > 0 ? byteAt(at - 1) : -1;
+        const int after = at + 1 < text.size() ? byteAt(at + 1) : -1;
+        if (!isWindowsSign(byte) || !standsAsPunctuation(byte, before, after)) {
+            reading.holds = false;
+            return reading;
+        }
+        reading.windowsSigns = true;
+    }
+    // Windows-1252's signs stand between words, as spaces do.
+    const auto inWord = [](unsigned char byte) { return byte >= 0xA0 || std::isalnum(byte) != 0; };
     size_t at = 0;
     while (at < text.size()) {
-        if (!inWord(static_cast<unsigned char>(text[at]))) {
+        if (!inWord(byteAt(at))) {
             ++at;
             continue;
         }
@@ -99,28 +187,28 @@ bool onlyLatin1Holds(const std::string& text)
         int accentedLetters = 0;
         size_t run = 0;
         bool runHasSign = false;
-        for (; at < text.size() && inWord(static_cast<unsigned char>(text[at])); ++at) {
-            const auto byte = static_cast<unsigned char>(text[at]);
+        for (; at < text.size() && inWord(byteAt(at)); ++at) {
+            const int byte = byteAt(at);
             if (byte < 0x80) {
                 asciiLetter = asciiLetter || isAsciiLetter(byte);
                 run = 0;
                 runHasSign = false;
                 continue;
             }
-            if (isDoubtful(byte)) {
-                return false;
-            }
+            reading.siblingSigns = reading.siblingSigns || isSiblingSign(byte);
             accentedLetters += isLatin1Letter(byte) ? 1 : 0;
             runHasSign = runHasSign || !isLatin1Letter(byte);
             if (++run > 1 && runHasSign) {
-                return false;
+                reading.holds = false;
+                return reading;
             }
         }
         if (accentedLetters > 1 && !asciiLetter) {
-            return false;
+            reading.holds = false;
+            return reading;
         }
     }
-    return true;
+    return reading;
 }
 
 bool anyText(const Exiv2::IptcData& iptc, const std::function<bool(const std::string&)>& test)
@@ -153,28 +241,6 @@ void declareUtf8WhereItHolds(Exiv2::IptcData& iptc)
     }
 }
 
-void settleLatin1(Exiv2::IptcData& iptc, const IsEdited& edited)
-{
-    const bool fits = std::all_of(iptc.begin(), iptc.end(), [&edited](const Exiv2::Iptcdatum& datum) {
-        return !isText(datum) || !edited(datum) || fitsLatin1(datum.toString());
-    });
-    // Where every edited text fits, the edited texts turn Latin-1; else the
-    // file's own texts turn UTF-8 beside them.
-    for (Exiv2::Iptcdatum& datum : iptc) {
-        const bool turns = fits ? edited(datum) : !edited(datum);
-        const std::string bytes = isText(datum) && turns ? datum.toString() : std::string();
-        if (isAscii(bytes)) {
-            continue;
-        }
-        setText(datum,
-            fits ? QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).toLatin1()
-                 : QString::fromLatin1(bytes.data(), qsizetype(bytes.size())).toUtf8());
-    }
-    if (!fits) {
-        declareUtf8(iptc);
-    }
-}
-
 IptcCharacterSet::Kind kindOf(const Exiv2::IptcData& iptc)
 {
     using Kind = IptcCharacterSet::Kind;
@@ -191,15 +257,30 @@ IptcCharacterSet::Kind kindOf(const Exiv2::IptcData& iptc)
     if (!anyText(iptc, [](const std::string& text) { return !isValidUtf8(text); })) {
         return Kind::Utf8;
     }
-    return anyText(iptc, [](const std::string& text) { return !onlyLatin1Holds(text); }) ? Kind::Unknown : Kind::Latin1;
+    WesternReading block;
+    for (const Exiv2::Iptcdatum& datum : iptc) {
+        const WesternReading text = isText(datum) ? westernReading(datum.toString()) : WesternReading();
+        if (!text.holds) {
+            return Kind::Unknown;
+        }
+        block.windowsSigns = block.windowsSigns || text.windowsSigns;
+        block.siblingSigns = block.siblingSigns || text.siblingSigns;
+    }
+    return block.windowsSigns ? Kind::Windows1252 : block.siblingSigns ? Kind::Western : Kind::Latin1;
+}
+
+QString fromUtf8(const std::string& utf8)
+{
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
 }
 
 } // namespace
 
 IptcCharacterSet::IptcCharacterSet(const Exiv2::IptcData& asRead)
     : kind_(kindOf(asRead))
+    , declared_(!declaredSet(asRead).empty())
 {
-    if (kind_ != Kind::Unknown) {
+    if (kind_ == Kind::Utf8) {
         return;
     }
     for (const Exiv2::Iptcdatum& datum : asRead) {
@@ -216,42 +297,69 @@ bool IptcCharacterSet::showsAsLatin1(const Exiv2::IptcData& iptc)
         && anyText(iptc, [](const std::string& text) { return !isValidUtf8(text); });
 }
 
+std::optional<std::string> IptcCharacterSet::encoded(const std::string& utf8) const
+{
+    const QString text = fromUtf8(utf8);
+    std::string bytes;
+    bytes.reserve(size_t(text.size()));
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code < 0x80) {
+            bytes += char(code);
+            continue;
+        }
+        if (kind_ == Kind::Windows1252) {
+            const auto high = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), code);
+            if (high != std::end(kWindows1252High)) {
+                bytes += char(0x80 + (high - std::begin(kWindows1252High)));
+                continue;
+            }
+        }
+        // The file's own signs are shown read as Latin-1 (U+0092 for ’), so
+        // in a Windows-1252 block they go back as the bytes they were.
+        // Where the set is not settled, only what every Western set writes
+        // alike.
+        const bool settled = kind_ == Kind::Windows1252 || (kind_ == Kind::Latin1 && declared_);
+        const bool agreed = code >= 0xA0 && !isSiblingSign(code);
+        const bool known = kind_ != Kind::Unknown && (settled || agreed);
+        if (!known || code > 0xFF) {
+            return std::nullopt;
+        }
+        bytes += char(code);
+    }
+    return bytes;
+}
+
+std::string IptcCharacterSet::editedAsUtf8(const std::string& utf8) const
+{
+    if (kind_ != Kind::Windows1252) {
+        return utf8;
+    }
+    // The file's signs shown read as Latin-1 turn into what they are.
+    QString text = fromUtf8(utf8);
+    for (QChar& c : text) {
+        if (c.unicode() >= 0x80 && c.unicode() <= 0x9F && kWindows1252High[c.unicode() - 0x80] != 0) {
+            c = QChar(kWindows1252High[c.unicode() - 0x80]);
+        }
+    }
+    return text.toStdString();
+}
+
+std::string IptcCharacterSet::fileTextAsUtf8(const std::string& bytes) const
+{
+    QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    return editedAsUtf8(text.toStdString());
+}
+
 QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const
 {
-    const IsEdited edited = [&editedKeys](const Exiv2::Iptcdatum& datum) {
-        return editedKeys.contains(QString::fromStdString(datum.key()));
-    };
-    switch (kind_) {
-    case Kind::Utf8:
+    if (kind_ == Kind::Utf8) {
         declareUtf8WhereItHolds(iptc);
         return QString();
-    case Kind::Latin1:
-        settleLatin1(iptc, edited);
-        return QString();
-    case Kind::Unknown:
-        return settleUnknown(iptc, editedKeys);
     }
-    return QString();
-}
-
-std::optional<std::string> IptcCharacterSet::fileTextShownAs(const std::string& key, const std::string& utf8) const
-{
-    const auto read = asRead_.find(key);
-    if (read == asRead_.end() || !fitsLatin1(utf8)) {
-        return std::nullopt;
-    }
-    const std::string bytes = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toLatin1().toStdString();
-    return read->second.count(bytes) > 0 ? std::optional<std::string>(bytes) : std::nullopt;
-}
-
-// Plain ASCII reads alike in every set, so it goes in as it is; any other
-// edited text needs the block declared UTF-8, which would mislabel every
-// text of the file that is not plain ASCII.
-QString IptcCharacterSet::settleUnknown(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const
-{
     QStringList needing;
     bool othersPlain = true;
-    std::vector<std::pair<Exiv2::Iptcdatum*, std::string>> givenBack;
+    std::vector<std::pair<Exiv2::Iptcdatum*, std::string>> asBytes;
     for (Exiv2::Iptcdatum& datum : iptc) {
         const std::string bytes = isText(datum) ? datum.toString() : std::string();
         if (!editedKeys.contains(QString::fromStdString(datum.key()))) {
@@ -263,8 +371,12 @@ QString IptcCharacterSet::settleUnknown(Exiv2::IptcData& iptc, const QSet<QStrin
         }
         if (const auto fileBytes = fileTextShownAs(datum.key(), bytes)) {
             // One of the file's texts, which are not plain ASCII.
-            givenBack.emplace_back(&datum, *fileBytes);
+            asBytes.emplace_back(&datum, *fileBytes);
             othersPlain = false;
+            continue;
+        }
+        if (const auto blockBytes = encoded(bytes)) {
+            asBytes.emplace_back(&datum, *blockBytes);
             continue;
         }
         const QString field = QStringLiteral("IPTC %1 (%2)")
@@ -273,16 +385,49 @@ QString IptcCharacterSet::settleUnknown(Exiv2::IptcData& iptc, const QSet<QStrin
             needing.append(field);
         }
     }
-    if (!needing.isEmpty() && !othersPlain) {
-        return QStringLiteral("the character set of the file's IPTC block is not known, so the %1, which is not plain "
-                              "ASCII, cannot be written without re-encoding the block's other texts on a guess")
-            .arg(needing.join(QStringLiteral(", ")));
+    if (needing.isEmpty()) {
+        for (const auto& [datum, bytes] : asBytes) {
+            setText(*datum, QByteArray::fromStdString(bytes));
+        }
+        return QString();
     }
-    for (const auto& [datum, bytes] : givenBack) {
-        setText(*datum, QByteArray::fromStdString(bytes));
+    // Texts read with certainty turn UTF-8 beside the edit; others only
+    // where there are none but plain ASCII.
+    const bool certain = kind_ == Kind::Latin1 || kind_ == Kind::Windows1252;
+    if (!certain && !othersPlain) {
+        return refusal(needing);
     }
-    if (!needing.isEmpty()) {
-        declareUtf8(iptc);
+    for (Exiv2::Iptcdatum& datum : iptc) {
+        const std::string bytes = isText(datum) ? datum.toString() : std::string();
+        if (isAscii(bytes)) {
+            continue;
+        }
+        const bool edited = editedKeys.contains(QString::fromStdString(datum.key()));
+        setText(datum, QByteArray::fromStdString(edited ? editedAsUtf8(bytes) : fileTextAsUtf8(bytes)));
     }
+    declareUtf8(iptc);
     return QString();
+}
+
+QString IptcCharacterSet::refusal(const QStringList& fields) const
+{
+    if (kind_ == Kind::Western) {
+        return QStringLiteral("the file's IPTC block is in a Western code page whose bytes do not say whether it is "
+                              "Latin-1, Latin-9 or Windows-1252, so the %1, holding a character these write "
+                              "differently, cannot be written without a guess")
+            .arg(fields.join(QStringLiteral(", ")));
+    }
+    return QStringLiteral("the character set of the file's IPTC block is not known, so the %1, which is not plain "
+                          "ASCII, cannot be written without re-encoding the block's other texts on a guess")
+        .arg(fields.join(QStringLiteral(", ")));
+}
+
+std::optional<std::string> IptcCharacterSet::fileTextShownAs(const std::string& key, const std::string& utf8) const
+{
+    const auto read = asRead_.find(key);
+    if (read == asRead_.end() || !fitsLatin1(utf8)) {
+        return std::nullopt;
+    }
+    const std::string bytes = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toLatin1().toStdString();
+    return read->second.count(bytes) > 0 ? std::optional<std::string>(bytes) : std::nullopt;
 }

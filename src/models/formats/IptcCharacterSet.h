@@ -2,6 +2,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -14,21 +15,32 @@ class IptcData;
 
 // The character set of an IPTC block's texts. IPTC text carries no encoding
 // of its own: a block declares UTF-8 by its coded character set (ESC % G),
-// and older programs wrote the system's code page without saying so: Latin-1,
-// but also Windows-1251, Shift-JIS or GB2312. Other programs read a block in
-// one set, so a block holds one: UTF-8 text put into a Latin-1 block showed
-// "Fuzz title Ã©" everywhere else.
+// and older programs wrote the system's code page without saying so: a
+// Western one (Latin-1, Latin-9, Windows-1252), but also Windows-1251,
+// Shift-JIS or GB2312. Other programs read a block in one set, so a block
+// holds one: UTF-8 text put into a Latin-1 block showed "Fuzz title Ã©"
+// everywhere else.
 //
-// A block in an undeclared set is Latin-1 only where its bytes leave no
+// A block in an undeclared set is Western only where its bytes leave no
 // doubt; any other is of an unknown set, whose texts are kept byte for byte:
 // read as Latin-1 and turned UTF-8, a Windows-1251 "Москва" became "Ìîñêâà".
+// The three Western sets agree on ASCII and the accented letters À-ÿ and
+// differ on a few signs (€, ’, ½...): a character they write differently
+// goes in only where the block's own bytes settle which set it is.
 class IptcCharacterSet {
 public:
     enum class Kind {
         // Declared UTF-8, or every text is valid UTF-8 (plain ASCII included).
         Utf8,
-        // Declared Latin-1, or undeclared with bytes only Latin-1 text holds.
+        // Declared Latin-1, or undeclared with bytes that read the same in
+        // every Western set.
         Latin1,
+        // Undeclared, with Windows-1252's own signs (’ “ ” – — … € ™) standing
+        // as punctuation beside Latin words.
+        Windows1252,
+        // Undeclared Western text holding a sign on which Latin-1 and Latin-9
+        // disagree (¤ or €, ½ or œ), which does not say which it is.
+        Western,
         // Any other: the set the texts were written in is not known.
         Unknown,
     };
@@ -42,24 +54,33 @@ public:
     static bool showsAsLatin1(const Exiv2::IptcData& iptc);
 
     // Before a write, settles the block on one set. The datasets of
-    // `editedKeys` hold our texts, in UTF-8; the others the file's bytes. A
-    // Latin-1 block stays so where every edited character fits; otherwise
-    // the whole block turns UTF-8 and says so, as a block does whose texts
-    // need it and whose bytes are valid UTF-8. A block of an unknown set
-    // keeps the bytes of every text not edited: it takes edits in plain
-    // ASCII, and turns UTF-8 for others only where every other text is plain
-    // ASCII. Answers why the edit is refused (nothing changed then), or an
-    // empty text.
+    // `editedKeys` hold our texts, in UTF-8; the others the file's bytes. An
+    // edited text goes in as the block's bytes where the block's set is
+    // settled for each of its characters; a text the file holds, given back
+    // as it was shown (a keyword list), goes back as its bytes. Otherwise a
+    // block whose texts read with certainty turns UTF-8 and says so, as a
+    // block does whose texts need it and whose bytes are valid UTF-8. A block
+    // of a set not settled keeps the bytes of every text not edited, and
+    // turns UTF-8 only where every other text is plain ASCII. Answers why the
+    // edit is refused (nothing changed then), or an empty text.
     QString settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const;
 
 private:
-    QString settleUnknown(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const;
+    // The block's bytes for an edited text, where its set is settled for
+    // each of the text's characters.
+    std::optional<std::string> encoded(const std::string& utf8) const;
+    // The edited text as UTF-8 once the block turns UTF-8.
+    std::string editedAsUtf8(const std::string& utf8) const;
+    // A text the file holds as UTF-8.
+    std::string fileTextAsUtf8(const std::string& bytes) const;
     // The file's bytes of the key's text that shows as `utf8`, if any.
     std::optional<std::string> fileTextShownAs(const std::string& key, const std::string& utf8) const;
+    QString refusal(const QStringList& fields) const;
 
     Kind kind_ = Kind::Utf8;
-    // The file's texts that are not plain ASCII, by key. In a block of an
-    // unknown set they are shown read as Latin-1; an edit of a list (the
+    bool declared_ = false;
+    // The file's texts that are not plain ASCII, by key. In a block not
+    // declared UTF-8 they are shown read as Latin-1; an edit of a list (the
     // keywords) gives them back so, and they go back as the file's bytes.
     std::map<std::string, std::set<std::string>> asRead_;
 };

@@ -13,6 +13,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include <map>
+#include <span>
 
 using namespace DamagedSamples;
 
@@ -64,6 +65,20 @@ QByteArray storedText(const QString& path, char dataset)
             return bytes.mid(field + 2, qFromBigEndian<quint16>(bytes.constData() + field));
     }
     return QByteArray();
+}
+
+using KindCase = std::pair<QByteArray, IptcCharacterSet::Kind>;
+
+// Each text as a block's city, beside a country in ASCII, gives its kind.
+void expectKinds(std::span<const KindCase> cases)
+{
+    for (const auto& [text, kind] : cases) {
+        SCOPED_TRACE(text.toStdString());
+        Exiv2::IptcData iptc;
+        iptc["Iptc.Application2.City"] = text.toStdString();
+        iptc["Iptc.Application2.CountryName"] = std::string("Spain");
+        EXPECT_EQ(IptcCharacterSet(iptc).kind(), kind);
+    }
 }
 
 class IptcCodePagesTest : public DamagedFilesSaveTest {
@@ -196,20 +211,14 @@ TEST(IptcCharacterSetTest, AnUndeclaredBlockIsLatin1OnlyWhereItsBytesLeaveNoDoub
         {"Caf\xC3\xA9", Kind::Utf8}, {kMoscow1251, Kind::Unknown}, {"Moscow \xE2 " + kMoscow1251, Kind::Unknown},
         {"\xC1\xE8\xDE\xED\xE1", Kind::Unknown}, // Αθήνα in Windows-1253
         {kBeijingGb2312, Kind::Unknown}, {kTokyoShiftJis, Kind::Unknown},
-        {"it\x92s", Kind::Unknown}, // Windows-1252's apostrophe
+        {"it\x92s", Kind::Windows1252}, // Windows-1252's apostrophe
         {"\xE0 Paris", Kind::Latin1}, {"\xC5\xF8", Kind::Unknown},
         {"Caf\xC3\xA9 Benalm\xE1"
          "dena",
             Kind::Unknown}, // UTF-8 beside Latin-1
-        {"5 \xA4", Kind::Unknown}, // ¤ in Latin-1, € in its sibling
+        {"5 \xA4", Kind::Western}, // ¤ in Latin-1, € in its sibling
     };
-    for (const auto& [text, kind] : cases) {
-        SCOPED_TRACE(text.toStdString());
-        Exiv2::IptcData iptc;
-        iptc["Iptc.Application2.City"] = text.toStdString();
-        iptc["Iptc.Application2.CountryName"] = std::string("Spain");
-        EXPECT_EQ(IptcCharacterSet(iptc).kind(), kind);
-    }
+    expectKinds(cases);
     Exiv2::IptcData declared;
     declared["Iptc.Application2.City"] = kMoscow1251.toStdString();
     declared["Iptc.Envelope.CharacterSet"] = std::string("\x1b.A");
@@ -217,4 +226,127 @@ TEST(IptcCharacterSetTest, AnUndeclaredBlockIsLatin1OnlyWhereItsBytesLeaveNoDoub
     declared["Iptc.Envelope.CharacterSet"] = std::string("\x1b$B");
     declared["Iptc.Application2.City"] = std::string("Tokyo");
     EXPECT_EQ(IptcCharacterSet(declared).kind(), Kind::Unknown);
+}
+
+// Windows programs wrote their code page undeclared: Windows-1252's signs
+// standing as punctuation beside Latin words make a block Windows-1252, and
+// Latin-1's signs that Latin-9 reads as letters (´ ½ ¤) a Western block that
+// does not say which. The same signs beside Cyrillic or Greek words, which
+// Windows-1251 and 1253 hold at the same bytes, or run into other bytes as
+// Shift-JIS puts them, leave the set unknown.
+TEST(IptcCharacterSetTest, WindowsSignsBesideLatinWordsMakeAWesternBlock)
+{
+    using Kind = IptcCharacterSet::Kind;
+    const std::pair<QByteArray, Kind> cases[] = {
+        {"Photographer\x92s view \x96 sunset", Kind::Windows1252},
+        {"\x93Sunset\x94 at Caf\xE9 Ol\xE9\x85 5\x80 or \x80 5, 1990\x96"
+         "1995 Lumetta\x99, well\x97"
+         "done",
+            Kind::Windows1252},
+        {"it\xB4s 1\xBD hours, \xBC, 5 \xA4", Kind::Western}, {"it\x92s 1\xBD hours", Kind::Windows1252},
+        {"a \x92 b", Kind::Unknown}, {"x\x96y", Kind::Unknown}, {"Lumetta\x99s", Kind::Unknown},
+        {"\x93 quoted", Kind::Unknown}, {"quoted \x94", Kind::Unknown}, {"5\x80z", Kind::Unknown},
+        {"\x8A"
+         "koda",
+            Kind::Unknown}, // Windows-1252's Š, a letter of other sets too
+        {"\x81", Kind::Unknown}, {"\x93\x8C\x8B\x9E", Kind::Unknown}, // 東京 in Shift-JIS
+        {"\x93\xFA\x96{", Kind::Unknown}, // 日本 in Shift-JIS
+        // Москва – «Россия», “Москва”, it’s Москва in Windows-1251.
+        {kMoscow1251 + " \x96 \xAB" + kRussia1251 + "\xBB", Kind::Unknown},
+        {"\x93" + kMoscow1251 + "\x94", Kind::Unknown}, {"it\x92s " + kMoscow1251, Kind::Unknown},
+        {"\xC1\xE8\xDE\xED\xE1 \x96 \x93\xC1\xE8\xDE\xED\xE1\x94", Kind::Unknown}, // Αθήνα – “Αθήνα” in 1253
+    };
+    expectKinds(cases);
+    // One text in Windows-1251 makes the whole block unknown.
+    Exiv2::IptcData mixed;
+    mixed["Iptc.Application2.Caption"] = std::string("it\x92s");
+    mixed["Iptc.Application2.City"] = kMoscow1251.toStdString();
+    EXPECT_EQ(IptcCharacterSet(mixed).kind(), Kind::Unknown);
+}
+
+namespace {
+
+const char* const kCaption = "Iptc.Application2.Caption";
+const QStringList kWindows1252{QStringLiteral("-charset"), QStringLiteral("iptc=cp1252")};
+
+} // namespace
+
+// A caption a Windows program wrote ("Photographer’s view – sunset" in
+// Windows-1252) beside a euro sign: a title or photographer with accented
+// letters goes in as the block's bytes, as do Windows-1252's own signs, every
+// other text keeping its bytes; a title the code page cannot hold turns the
+// block UTF-8 with the caption read as Windows-1252. All were refused as of
+// a set not known.
+TEST_F(IptcCodePagesTest, AWindows1252BlockTakesAccentedLettersAndItsOwnSigns)
+{
+    const QByteArray caption("Photographer\x92s view \x96 sunset, 5\x80");
+    const QString shownCaption = QString::fromUtf8("Photographer’s view – sunset, 5€");
+    const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{kCaption, caption}});
+    ASSERT_EQ(ExifTool::read(user, kWindows1252).value("IPTC:Caption-Abstract").toString(), shownCaption);
+
+    const std::pair<const char*, QByteArray> titles[]
+        = {{"Café", "Caf\xE9"}, {"It’s “Ærø” – 5 €", "It\x92s \x93\xC6r\xF8\x94 \x96 5 \x80"}};
+    for (const auto& [title, bytes] : titles) {
+        SCOPED_TRACE(title);
+        ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8(title)));
+        EXPECT_EQ(storedText(user, 5), bytes);
+        EXPECT_EQ(storedText(user, 120), caption);
+        const QJsonObject tags = ExifTool::read(user, kWindows1252);
+        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8(title));
+        EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), shownCaption);
+        EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+    }
+    // The photographer reaches its By-line twin.
+    ASSERT_TRUE(savedWith(user, "Exif.Image.Artist", QString::fromUtf8("Jürgen")));
+    EXPECT_EQ(storedText(user, 80), QByteArray("J\xFCrgen"));
+    EXPECT_EQ(storedText(user, 120), caption);
+    EXPECT_EQ(ExifTool::read(user, kWindows1252).value("IPTC:By-line").toString(), QString::fromUtf8("Jürgen"));
+
+    ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("Москва")));
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:CodedCharacterSet").toString(), QStringLiteral("UTF8"));
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("Москва"));
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), shownCaption);
+    EXPECT_EQ(tags.value("IPTC:By-line").toString(), QString::fromUtf8("Jürgen"));
+}
+
+// Latin-1 text holding signs Latin-9 reads as letters (´ ½ ¤) does not say
+// which of the two it is: accented letters the Western sets agree on go in as
+// its bytes, the other texts' bytes kept; a sign they write differently is
+// refused, naming the field, the file untouched.
+TEST_F(IptcCodePagesTest, AWesternBlockNotSayingWhichTakesOnlyWhatItsSetsAgreeOn)
+{
+    const QByteArray caption("it\xB4s 1\xBD hours to Caf\xE9 Ol\xE9, 5 \xA4");
+    const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{kCaption, caption}});
+
+    ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("Café Ærø")));
+    EXPECT_EQ(storedText(user, 5), QByteArray("Caf\xE9 \xC6r\xF8"));
+    EXPECT_EQ(storedText(user, 120), caption);
+    const QJsonObject tags = ExifTool::read(user, kWindows1252);
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("Café Ærø"));
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString::fromUtf8("it´s 1½ hours to Café Olé, 5 ¤"));
+    EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+
+    for (const char* title : {"5 €", "It’s", "½", "Москва"}) {
+        SCOPED_TRACE(title);
+        expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
+            QStringLiteral("Latin-1, Latin-9 or Windows-1252, so the IPTC ObjectName (%1)").arg(kTitle),
+            QString::fromUtf8(title));
+    }
+}
+
+// A block whose bytes read the same in every Western set takes a sign they
+// write differently by turning UTF-8, its texts read with certainty; "½" went
+// in as the byte Latin-9 reads as "œ".
+TEST_F(IptcCodePagesTest, AnUndeclaredLatin1BlockTurnsUtf8ForASignItsSetsWriteDifferently)
+{
+    const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"),
+        {{kCity,
+            QByteArray("Benalm\xE1"
+                       "dena")}});
+    ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("½ kg")));
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:CodedCharacterSet").toString(), QStringLiteral("UTF8"));
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("½ kg"));
+    EXPECT_EQ(tags.value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
 }
