@@ -27,9 +27,34 @@ bool isDateOrTime(Exiv2::TypeId type)
     return type == Exiv2::date || type == Exiv2::time;
 }
 
-bool standsForDateOrTime(uint16_t record, uint16_t dataset)
+// Types the library reads into a value of its own, which a save encodes
+// anew: dates, times and numbers. Texts and binary data keep their bytes.
+bool isReadIntoValue(Exiv2::TypeId type)
 {
-    return isDateOrTime(Exiv2::IptcDataSets::dataSetType(dataset, record));
+    return type != Exiv2::string && type != Exiv2::undefined;
+}
+
+bool standsForValue(uint16_t record, uint16_t dataset)
+{
+    return isReadIntoValue(Exiv2::IptcDataSets::dataSetType(dataset, record));
+}
+
+// Whether `size` bytes fit the dataset's definition: a number of two bytes
+// the library reads from three ("SPO" of a supplemental category whose
+// record byte was damaged, read as the envelope's file format) and would
+// write as two.
+bool fitsItsDefinition(uint16_t record, uint16_t dataset, size_t size)
+{
+    const Exiv2::DataSet* list = record == Exiv2::IptcDataSets::envelope ? Exiv2::IptcDataSets::envelopeRecordList()
+        : record == Exiv2::IptcDataSets::application2                    ? Exiv2::IptcDataSets::application2RecordList()
+                                                                         : nullptr;
+    for (; list && list->number_ != 0xffff; ++list) {
+        if (list->number_ == dataset) {
+            const bool whole = list->type_ != Exiv2::unsignedShort || size % 2 == 0;
+            return whole && size >= list->minbytes_ && size <= list->maxbytes_;
+        }
+    }
+    return true;
 }
 
 // The IPTC resources of Photoshop image resources, joined as the library
@@ -106,11 +131,11 @@ std::optional<QByteArray> storedIptc(Exiv2::Image& image)
     return std::nullopt;
 }
 
-// The stored bytes of each date and time dataset, in the order the library
+// The stored bytes of each dataset read into a value, in the order the library
 // reads them: its walk is followed step by step (bytes before a marker
 // skipped, a dataset running past the end not read), so that the n-th
 // value here is the library's n-th of that dataset.
-std::map<DatasetId, std::vector<QByteArray>> storedDatesAndTimes(const QByteArray& iptc)
+std::map<DatasetId, std::vector<QByteArray>> storedValues(const QByteArray& iptc)
 {
     std::map<DatasetId, std::vector<QByteArray>> stored;
     const auto* at = reinterpret_cast<const uint8_t*>(iptc.constData());
@@ -138,7 +163,7 @@ std::map<DatasetId, std::vector<QByteArray>> storedDatesAndTimes(const QByteArra
         if (size > uint32_t(end - at)) {
             break;
         }
-        if (standsForDateOrTime(record, dataset)) {
+        if (standsForValue(record, dataset)) {
             stored[{record, dataset}].emplace_back(reinterpret_cast<const char*>(at), qsizetype(size));
         }
         at += size;
@@ -163,17 +188,18 @@ bool isInItsForm(const Exiv2::Value& value, const QByteArray& stored)
 void IptcStoredDates::keepDamaged(Exiv2::Image& image)
 {
     Exiv2::IptcData& iptc = image.iptcData();
-    // Only a value the library read as a date or time can have been read
-    // leniently; one it could not read is its string of stored bytes already.
+    // Only a value the library read as a date, time or number can have been
+    // read leniently; one it could not read is its string of stored bytes
+    // already.
     if (std::none_of(
-            iptc.begin(), iptc.end(), [](const Exiv2::Iptcdatum& datum) { return isDateOrTime(datum.typeId()); })) {
+            iptc.begin(), iptc.end(), [](const Exiv2::Iptcdatum& datum) { return isReadIntoValue(datum.typeId()); })) {
         return;
     }
     const std::optional<QByteArray> block = storedIptc(image);
     if (!block) {
         return;
     }
-    const std::map<DatasetId, std::vector<QByteArray>> stored = storedDatesAndTimes(*block);
+    const std::map<DatasetId, std::vector<QByteArray>> stored = storedValues(*block);
     std::map<DatasetId, size_t> read;
     for (const Exiv2::Iptcdatum& datum : iptc) {
         ++read[{datum.record(), datum.tag()}];
@@ -185,11 +211,14 @@ void IptcStoredDates::keepDamaged(Exiv2::Image& image)
         const auto found = stored.find(id);
         // Where the walk and the library disagree on the count, which bytes
         // are whose is not certain: the values stay as read.
-        if (!isDateOrTime(datum.typeId()) || found == stored.end() || found->second.size() != read[id]) {
+        if (!isReadIntoValue(datum.typeId()) || found == stored.end() || found->second.size() != read[id]) {
             continue;
         }
         const QByteArray& bytes = found->second[index];
-        if (!isInItsForm(datum.value(), bytes)) {
+        const bool damaged = isDateOrTime(datum.typeId())
+            ? !isInItsForm(datum.value(), bytes)
+            : !fitsItsDefinition(id.first, id.second, size_t(bytes.size()));
+        if (damaged) {
             const Exiv2::StringValue text(bytes.toStdString());
             datum.setValue(&text);
         }

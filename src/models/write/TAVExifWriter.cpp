@@ -499,9 +499,10 @@ bool TAVExifWriter::writeIptcVale(const QString& value, const QString& key, Exiv
             return true;
         }
         const auto found = iptcData.findKey(iptcKey);
-        const ValuePtr newValue = found == iptcData.end() || (row && found->typeId() != *newType)
-            ? newValueOfType(*newType)
-            : copyOfValue(*found);
+        // A damaged date kept as its stored bytes is text: the typed date
+        // goes in the dataset's own form, not cut into that text.
+        const ValuePtr newValue
+            = found == iptcData.end() || found->typeId() != *newType ? newValueOfType(*newType) : copyOfValue(*found);
         if (!readText(*newValue, withinIptcLength(value, iptcKey, newValue->typeId()))) {
             return false;
         }

@@ -196,7 +196,14 @@ QDateTime xmpMoment(const QString& text, bool* hasTime)
 QString iptcTimeText(const QDateTime& date, const QString& current, bool hasZone)
 {
     const QString clock = DateServices::getStringFromDate(date, QStringLiteral("HH:mm:ss"));
-    return hasZone ? clock + current.mid(8) : clock;
+    if (!hasZone) {
+        return clock;
+    }
+    // A damaged time has no zone to keep: it takes the dataset's standard
+    // form, with the zone the library gives a time typed without one.
+    static const QRegularExpression zone(QStringLiteral("^[+-]\\d{2}:\\d{2}$"));
+    const QString kept = current.mid(8);
+    return clock + (zone.match(kept).hasMatch() ? kept : QStringLiteral("+00:00"));
 }
 
 // Every date of the moment a photo was taken that a file may keep, in each

@@ -10,6 +10,8 @@
 
 #include "models/write/UnreadableBlocks.h"
 
+#include "models/tables/TAVKeyLists.h"
+
 #include <exiv2/exiv2.hpp>
 
 using namespace DamagedSamples;
@@ -249,4 +251,100 @@ TEST_F(DamagedIptcSaveTest, ADamagedIptcDateInATiffKeepsItsBytes)
     EXPECT_EQ(saved.count(damaged), 1);
     EXPECT_EQ(ExifTool::read(user).value("ExifIFD:FNumber").toDouble(), 4.0);
     EXPECT_EQ(ExifTool::read(user).value("IPTC:City").toString(), QStringLiteral("Oslo"));
+}
+
+namespace {
+
+// The sample with the IPTC dataset 2:`dataset`'s stored bytes replaced by
+// `damaged`, of the same size.
+void damageDataset(QByteArray& bytes, char dataset, const QByteArray& damaged)
+{
+    const qsizetype marker = datasetMarker(bytes, 2, dataset);
+    ASSERT_GT(marker, 0);
+    ASSERT_EQ(qFromBigEndian<quint16>(bytes.constData() + marker + 3), damaged.size());
+    bytes.replace(marker + 5, damaged.size(), damaged);
+}
+
+// The capture date and time typed, each where given, and saved.
+void typeCaptureDate(const TAVImageObjectPtr& image, const QString& date, const QString& time)
+{
+    for (const auto& [key, value] :
+        {std::pair{TAVKeyLists::createDateKey(), date}, {TAVKeyLists::createTimeKey(), time}}) {
+        if (!value.isEmpty())
+            image->exifData()->setValue(value, key, TAVKeyLists::categoryOfKey(key), false, false, true);
+    }
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+}
+
+} // namespace
+
+// A capture date typed over a damaged IPTC digitisation date and time goes
+// in the datasets' standard forms (CCYYMMDD, HHMMSS±HHMM): it went into the
+// kept text, cut to the dataset's length ("2021-05-") or with colons
+// ("07:08:09").
+TEST_F(DamagedIptcSaveTest, ATypedDateOverADamagedIptcDateGoesInTheDatasetsForm)
+{
+    const auto damaged = [this] {
+        return damagedSample("gowebp-pentax.jpg", [](QByteArray& bytes) {
+            damageDataset(bytes, char(62), QByteArray("2017102 "));
+            damageDataset(bytes, char(63), QByteArray("0838 2"));
+        });
+    };
+    const QString user = damaged();
+    typeCaptureDate(openWorkingCopy(user), QStringLiteral("2021-05-06"), QStringLiteral("07:08:09"));
+    const auto stored = storedDatasets(user);
+    EXPECT_TRUE(stored.contains(std::tuple{char(2), char(62), QByteArray("20210506")}));
+    EXPECT_TRUE(stored.contains(std::tuple{char(2), char(63), QByteArray("070809+0000")}));
+    const QJsonObject tags = tagsOf(user, "IPTC:");
+    EXPECT_EQ(tags.value("IPTC:DigitalCreationDate").toString(), QStringLiteral("2021:05:06"));
+    EXPECT_EQ(tags.value("IPTC:DigitalCreationTime").toString(), QStringLiteral("07:08:09+00:00"));
+
+    // The time typed alone takes the same form.
+    ASSERT_TRUE(QFile::remove(user));
+    ASSERT_TRUE(QFile::remove(tempPath("work/gowebp-pentax.jpg")));
+    typeCaptureDate(openWorkingCopy(damaged()), QString(), QStringLiteral("07:08:09"));
+    EXPECT_TRUE(storedDatasets(user).contains(std::tuple{char(2), char(63), QByteArray("070809+0000")}));
+}
+
+// A supplemental category whose record byte is damaged reads as the
+// envelope's file format, a number of two bytes, from its three: a date edit
+// wrote it as two ("SP"). It keeps its bytes, and the date goes in.
+TEST_F(DamagedIptcSaveTest, ADatasetWhoseSizeDoesNotFitItsDefinitionKeepsItsBytes)
+{
+    const QString user = ImageFixtures::copySample("gowebp-pentax.jpg", tempPath("user"));
+    {
+        auto image = Exiv2::ImageFactory::open(user.toStdString());
+        image->readMetadata();
+        image->iptcData()["Iptc.Application2.SuppCategory"] = std::string("SPO");
+        image->writeMetadata();
+    }
+    QByteArray bytes = WrittenFileProbe::bytes(user);
+    const qsizetype marker = datasetMarker(bytes, 2, char(20));
+    ASSERT_GT(marker, 0);
+    bytes[marker + 1] = 1;
+    ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
+    const QByteArray damaged("\x1C\x01\x14\x00\x03SPO", 8);
+
+    typeCaptureDate(openWorkingCopy(user), QStringLiteral("2021-05-06"), QStringLiteral("07:08:09"));
+    EXPECT_EQ(WrittenFileProbe::bytes(user).count(damaged), 1);
+    EXPECT_EQ(tagsOf(user, "IPTC:").value("IPTC:DigitalCreationDate").toString(), QStringLiteral("2021:05:06"));
+}
+
+// A photo whose XMP namespaces an earlier photo registered is read sharing
+// the toolkit with other readers: a damaged date is shown as stored there as
+// well, not as the day the library makes of it.
+TEST_F(DamagedIptcSaveTest, ADamagedIptcDateIsShownAsStoredAfterAPhotoWithTheSameNamespaces)
+{
+    ASSERT_TRUE(QDir().mkpath(tempPath("first")));
+    openWorkingCopy(ImageFixtures::copySample("gowebp-pentax.jpg", tempPath("first")));
+    ASSERT_TRUE(QFile::remove(tempPath("work/gowebp-pentax.jpg")));
+    const QString user = damagedSample(
+        "gowebp-pentax.jpg", [](QByteArray& bytes) { damageDataset(bytes, char(55), QByteArray("2017102\xFF")); });
+
+    const auto image = openWorkingCopy(user);
+    QString shown;
+    for (int32_t category = 0; category < 4 && shown.isEmpty(); ++category)
+        shown = image->getValueForKey(QStringLiteral("Iptc.Application2.DateCreated"), category);
+    EXPECT_TRUE(shown.startsWith(QLatin1String("2017102"))) << qPrintable(shown);
+    EXPECT_FALSE(shown.contains(QLatin1String("10-02"))) << qPrintable(shown);
 }
