@@ -5,6 +5,7 @@
 #include "app/TAVLogRules.h"
 #include "commlib/QtUiServices.h"
 #include "commlib/QtWorkspace.h"
+#include "commlib/VXWheelFocusRule.h"
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 #include "foundation/Workspace.h"
@@ -42,6 +43,7 @@ int main(int argc, char* argv[])
         return *exitCode;
     }
     QApplication::setWindowIcon(TAVApplicationIdentity::windowIcon());
+    VXWheelFocusRule::install();
 
     // Before the user defaults are first read.
     TAVFolderMigration::adoptOldFolders(TAVFolderMigration::standardFolders());

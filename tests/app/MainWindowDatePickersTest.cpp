@@ -15,9 +15,8 @@
 #include "support/ExifTool.h"
 #include "support/KeyboardTyping.h"
 #include "support/MouseWheel.h"
+#include "support/WheelCounter.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFontMetrics>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -26,23 +25,8 @@
 
 namespace {
 
-const char* const kTimeTags[] = {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate", "XMP-xmp:CreateDate",
+const QStringList kTimeTags = {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate", "XMP-xmp:CreateDate",
     "XMP-photoshop:DateCreated", "IPTC:TimeCreated"};
-
-// Counts the wheel turns that reach a widget (the form the pickers are in).
-class WheelCounter : public QObject {
-public:
-    explicit WheelCounter(QWidget* form) { form->installEventFilter(this); }
-    int turns = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Wheel)
-            ++turns;
-        return false;
-    }
-};
 
 class MainWindowDatePickersTest : public MainWindowTest {
 protected:
@@ -89,29 +73,8 @@ protected:
             rows.append(row);
         select(rows);
     }
-    QString copyOf(const QString& path, const QString& name)
-    {
-        const QString copy = tempPath(QStringLiteral("in/") + name);
-        EXPECT_TRUE(QFile::copy(path, copy));
-        return copy;
-    }
-    static QByteArray digestOf(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
-                                              : QByteArray();
-    }
     // Each date tag of the file that holds a time, as exiftool reads it.
-    static QMap<QString, QString> timesOf(const QString& path)
-    {
-        const QJsonObject tags = ExifTool::read(path);
-        QMap<QString, QString> times;
-        for (const char* tag : kTimeTags) {
-            if (tags.contains(QLatin1String(tag)))
-                times.insert(QLatin1String(tag), tags.value(QLatin1String(tag)).toString());
-        }
-        return times;
-    }
+    static QMap<QString, QString> timesOf(const QString& path) { return tagsOf(path, kTimeTags); }
 };
 
 } // namespace

@@ -6,14 +6,19 @@
 #include "commlib/TAVBaseTabViewCltr.h"
 #include "commlib/TAVSearchableTagTableModel.h"
 #include "commlib/VXProgressWindowController.h"
+#include "commlib/VXWheelFocusRule.h"
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
 #include "models/tables/TAVKeyLists.h"
+#include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -24,6 +29,8 @@
 void MainWindowTest::SetUp()
 {
     TempFolderTest::SetUp();
+    // As the application does at start-up.
+    VXWheelFocusRule::install();
     UiServices::setShared(&ui_);
     TAVKeyLists::loadExifTag();
     TAVPhotosViewCltr::setAnimationsEnabled(false);
@@ -61,6 +68,31 @@ QStringList MainWindowTest::samples(const QStringList& names)
     for (const QString& name : names)
         paths.append(ImageFixtures::copySample(name, tempPath(QStringLiteral("in"))));
     return paths;
+}
+
+QString MainWindowTest::copyOf(const QString& path, const QString& name)
+{
+    const QString copy = tempPath(QStringLiteral("in/") + name);
+    EXPECT_TRUE(QFile::copy(path, copy));
+    return copy;
+}
+
+QByteArray MainWindowTest::digestOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
+                                          : QByteArray();
+}
+
+QMap<QString, QString> MainWindowTest::tagsOf(const QString& path, const QStringList& names)
+{
+    const QJsonObject tags = ExifTool::read(path);
+    QMap<QString, QString> found;
+    for (const QString& name : names) {
+        if (tags.contains(name))
+            found.insert(name, tags.value(name).toVariant().toString());
+    }
+    return found;
 }
 
 QString MainWindowTest::photoWithTags(const QString& name, const std::vector<std::pair<QString, QString>>& tags)

@@ -5,6 +5,7 @@
 #include "support/FakeUiServices.h"
 #include "support/TempFolder.h"
 
+#include <QMap>
 #include <QModelIndex>
 #include <QStringList>
 
@@ -28,6 +29,12 @@ protected:
     bool importAndWait(const QStringList& paths);
     // Copies of committed samples in <temp>/in, under their own names.
     QStringList samples(const QStringList& names);
+    // A copy of `path` at <temp>/in/<name>.
+    QString copyOf(const QString& path, const QString& name);
+    // The SHA-1 of a file's bytes; empty when it cannot be read.
+    static QByteArray digestOf(const QString& path);
+    // Those of the named tags ("ExifIFD:Flash") the file holds, as exiftool reads them.
+    static QMap<QString, QString> tagsOf(const QString& path, const QStringList& names);
     // A picture with the given tags at <temp>/in/<name>.
     QString photoWithTags(const QString& name, const std::vector<std::pair<QString, QString>>& tags);
     // The row of the shown list holding the photo imported from `path`.
