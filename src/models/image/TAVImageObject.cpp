@@ -384,16 +384,18 @@ std::vector<bool> TAVImageObject::getVaildExposurePrgmSetting() const
 
 QString TAVImageObject::getImageForImageState() const
 {
-    switch (exifData_->enuModifyState()) {
-    case TAVExifData::StateModified:
+    const TAVExifData::ModifyState state = TAVExifData::ModifyState(exifData_->enuModifyState());
+    if (state == TAVExifData::StateModified)
         return QStringLiteral("modified.png");
-    case TAVExifData::StateSaved:
-        return QStringLiteral("finish.png");
-    case TAVExifData::StateSaveFailed:
+    if (state == TAVExifData::StateSaveFailed)
         return QStringLiteral("error.png");
-    default:
-        return QString();
-    }
+    // An edit that Apply To All left under an unchanged state is still owed:
+    // Save All writes it and quitting asks about it. A record a save is
+    // rewriting is not looked into; the save's end marks the row again.
+    const std::unique_lock<std::recursive_mutex> record(recordInSave_, std::try_to_lock);
+    if (record.owns_lock() && exifData_->hasUnsavedWork())
+        return QStringLiteral("modified.png");
+    return state == TAVExifData::StateSaved ? QStringLiteral("finish.png") : QString();
 }
 
 QString TAVImageObject::imageTitle() const

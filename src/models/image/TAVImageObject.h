@@ -96,8 +96,9 @@ public:
     std::vector<bool> getVaildExposurePrgmSetting() const;
 
     // --- Display and sorting ---
-    // The name of the state image resource ("modified.png", "finish.png",
-    // "error.png") for the record's modify state; null for the other states.
+    // The name of the state image resource: "error.png" after a failed save,
+    // "modified.png" while the record holds unsaved work (what Save All
+    // writes and quitting asks about), "finish.png" after a save; null else.
     QString getImageForImageState() const;
     // -1, 0 or 1; 0 for equal values and for unknown sort keys (case-insensitive).
     int64_t compareWithObj(const TAVImageObject& other, const QString& sortKey) const;
@@ -275,6 +276,9 @@ private:
     // The error of the last file operation of a save that failed (the save's worker only).
     QString fileError_;
     mutable std::mutex saveFailureMutex_;
+    // Held while a save reads and rewrites the record, on the loop's worker:
+    // the list's mark looks into the record only when it gets it at once.
+    mutable std::recursive_mutex recordInSave_;
     QString saveFailure_;
     bool shiftFoundNoDate_ = false;
     bool keptXmpOnClear_ = false;

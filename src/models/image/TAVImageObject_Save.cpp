@@ -67,6 +67,7 @@ QString TAVImageObject::keptXmpNotice(const QStringList& names)
 
 bool TAVImageObject::saveMetadataToImage()
 {
+    std::unique_lock<std::recursive_mutex> record(recordInSave_);
     bool written = false;
     bool success = false;
     noteSaveFailure(QString());
@@ -119,6 +120,7 @@ bool TAVImageObject::saveMetadataToImage()
             noteSaveFailure(QStringLiteral("The save failed"));
         exifData_->setEnuModifyState(TAVExifData::StateSaveFailed);
     }
+    record.unlock();
     tellDelegate(&TAVImageObjectProtocol::imageObjectFinishSave);
     return success;
 }
