@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -97,10 +98,13 @@ void TAVThumbnailLoader::setShownPaths(const QStringList& paths, int side)
             continue;
         }
         // Cells made smaller: the thumbnail shrinks with them at once rather
-        // than being decoded again.
+        // than being decoded again. Taken out first: a full cache that still
+        // held it would make room for the smaller one by pushing out another
+        // thumbnail, one this walk has yet to reach.
         const Entry* made = cache_.object(path);
-        if (made->side > side_) {
-            keep(path, new Entry{fitted(made->image, side_), side_});
+        if (made && made->side > side_) {
+            const std::unique_ptr<Entry> larger(cache_.take(path));
+            keep(path, new Entry{fitted(larger->image, side_), side_});
         }
     }
     for (const QString& path : pending_.keys()) {
