@@ -39,22 +39,13 @@ bool standsForValue(uint16_t record, uint16_t dataset)
     return isReadIntoValue(Exiv2::IptcDataSets::dataSetType(dataset, record));
 }
 
-// Whether `size` bytes fit the dataset's definition: a number of two bytes
-// the library reads from three ("SPO" of a supplemental category whose
-// record byte was damaged, read as the envelope's file format) and would
-// write as two.
-bool fitsItsDefinition(uint16_t record, uint16_t dataset, size_t size)
+// Whether a number's stored bytes are what the library holds of them: it
+// reads a number of two bytes from each pair and drops an odd byte, so
+// "SPO" of a supplemental category whose record byte was damaged, read as
+// the envelope's two-byte file format, would be written back as "SP".
+bool holdsWhole(Exiv2::TypeId type, size_t size)
 {
-    const Exiv2::DataSet* list = record == Exiv2::IptcDataSets::envelope ? Exiv2::IptcDataSets::envelopeRecordList()
-        : record == Exiv2::IptcDataSets::application2                    ? Exiv2::IptcDataSets::application2RecordList()
-                                                                         : nullptr;
-    for (; list && list->number_ != 0xffff; ++list) {
-        if (list->number_ == dataset) {
-            const bool whole = list->type_ != Exiv2::unsignedShort || size % 2 == 0;
-            return whole && size >= list->minbytes_ && size <= list->maxbytes_;
-        }
-    }
-    return true;
+    return type != Exiv2::unsignedShort || size % 2 == 0;
 }
 
 // The IPTC resources of Photoshop image resources, joined as the library
@@ -215,9 +206,8 @@ void IptcStoredDates::keepDamaged(Exiv2::Image& image)
             continue;
         }
         const QByteArray& bytes = found->second[index];
-        const bool damaged = isDateOrTime(datum.typeId())
-            ? !isInItsForm(datum.value(), bytes)
-            : !fitsItsDefinition(id.first, id.second, size_t(bytes.size()));
+        const bool damaged = isDateOrTime(datum.typeId()) ? !isInItsForm(datum.value(), bytes)
+                                                          : !holdsWhole(datum.typeId(), size_t(bytes.size()));
         if (damaged) {
             const Exiv2::StringValue text(bytes.toStdString());
             datum.setValue(&text);
