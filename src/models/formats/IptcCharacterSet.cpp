@@ -297,6 +297,20 @@ bool IptcCharacterSet::showsAsLatin1(const Exiv2::IptcData& iptc)
         && anyText(iptc, [](const std::string& text) { return !isValidUtf8(text); });
 }
 
+QString IptcCharacterSet::shown(const std::string& bytes) const
+{
+    QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    if (kind_ == Kind::Windows1252) {
+        for (QChar& c : text) {
+            const char16_t code = c.unicode();
+            if (code >= 0x80 && code <= 0x9F && kWindows1252High[code - 0x80] != 0) {
+                c = QChar(kWindows1252High[code - 0x80]);
+            }
+        }
+    }
+    return text;
+}
+
 std::optional<std::string> IptcCharacterSet::encoded(const std::string& utf8) const
 {
     const QString text = fromUtf8(utf8);
@@ -315,11 +329,9 @@ std::optional<std::string> IptcCharacterSet::encoded(const std::string& utf8) co
                 continue;
             }
         }
-        // The file's own signs are shown read as Latin-1 (U+0092 for ’), so
-        // in a Windows-1252 block they go back as the bytes they were.
         // Where the set is not settled, only what every Western set writes
         // alike.
-        const bool settled = kind_ == Kind::Windows1252 || (kind_ == Kind::Latin1 && declared_);
+        const bool settled = (kind_ == Kind::Windows1252 && code >= 0xA0) || (kind_ == Kind::Latin1 && declared_);
         const bool agreed = code >= 0xA0 && !isSiblingSign(code);
         const bool known = kind_ != Kind::Unknown && (settled || agreed);
         if (!known || code > 0xFF) {
@@ -328,27 +340,6 @@ std::optional<std::string> IptcCharacterSet::encoded(const std::string& utf8) co
         bytes += char(code);
     }
     return bytes;
-}
-
-std::string IptcCharacterSet::editedAsUtf8(const std::string& utf8) const
-{
-    if (kind_ != Kind::Windows1252) {
-        return utf8;
-    }
-    // The file's signs shown read as Latin-1 turn into what they are.
-    QString text = fromUtf8(utf8);
-    for (QChar& c : text) {
-        if (c.unicode() >= 0x80 && c.unicode() <= 0x9F && kWindows1252High[c.unicode() - 0x80] != 0) {
-            c = QChar(kWindows1252High[c.unicode() - 0x80]);
-        }
-    }
-    return text.toStdString();
-}
-
-std::string IptcCharacterSet::fileTextAsUtf8(const std::string& bytes) const
-{
-    QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-    return editedAsUtf8(text.toStdString());
 }
 
 QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const
@@ -403,7 +394,7 @@ QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& edi
             continue;
         }
         const bool edited = editedKeys.contains(QString::fromStdString(datum.key()));
-        setText(datum, QByteArray::fromStdString(edited ? editedAsUtf8(bytes) : fileTextAsUtf8(bytes)));
+        setText(datum, edited ? QByteArray::fromStdString(bytes) : shown(bytes).toUtf8());
     }
     declareUtf8(iptc);
     return QString();

@@ -52,6 +52,10 @@ public:
     // where it is not would show them empty): it does not declare UTF-8 and
     // a text's bytes are not valid UTF-8.
     static bool showsAsLatin1(const Exiv2::IptcData& iptc);
+    // A text of such a block as it is shown: read as Windows-1252 where the
+    // block's bytes settle that set (’ rather than the control code U+0092),
+    // else as Latin-1.
+    QString shown(const std::string& bytes) const;
 
     // Before a write, settles the block on one set. The datasets of
     // `editedKeys` hold our texts, in UTF-8; the others the file's bytes. An
@@ -69,10 +73,6 @@ private:
     // The block's bytes for an edited text, where its set is settled for
     // each of the text's characters.
     std::optional<std::string> encoded(const std::string& utf8) const;
-    // The edited text as UTF-8 once the block turns UTF-8.
-    std::string editedAsUtf8(const std::string& utf8) const;
-    // A text the file holds as UTF-8.
-    std::string fileTextAsUtf8(const std::string& bytes) const;
     // The file's bytes of the key's text that shows as `utf8`, if any.
     std::optional<std::string> fileTextShownAs(const std::string& key, const std::string& utf8) const;
     QString refusal(const QStringList& fields) const;
@@ -80,7 +80,8 @@ private:
     Kind kind_ = Kind::Utf8;
     bool declared_ = false;
     // The file's texts that are not plain ASCII, by key. In a block not
-    // declared UTF-8 they are shown read as Latin-1; an edit of a list (the
-    // keywords) gives them back so, and they go back as the file's bytes.
+    // declared UTF-8 they are shown read as Latin-1 (or Windows-1252); an
+    // edit of a list (the keywords) gives them back so, and they go back as
+    // the file's bytes.
     std::map<std::string, std::set<std::string>> asRead_;
 };

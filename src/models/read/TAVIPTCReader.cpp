@@ -4,6 +4,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <optional>
+
 namespace {
 
 const QString kKeywordsKey = QStringLiteral("Iptc.Application2.Keywords");
@@ -23,12 +25,15 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
         // A block read as UTF-8 where it is not would show its texts empty,
         // and so would a damaged date kept as the file holds it.
         const bool latin1 = IptcCharacterSet::showsAsLatin1(image.iptcData());
-        const auto textOf = [latin1](const Exiv2::Iptcdatum& datum) {
+        const std::optional<IptcCharacterSet> set
+            = latin1 ? std::optional<IptcCharacterSet>(image.iptcData()) : std::nullopt;
+        const auto textOf = [&set](const Exiv2::Iptcdatum& datum) {
             const std::string bytes = datum.toString();
-            const QString utf8 = latin1 ? QString() : decodeUtf8(bytes);
-            return latin1 || (utf8.isNull() && !bytes.empty())
-                ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size()))
-                : utf8;
+            if (set) {
+                return set->shown(bytes);
+            }
+            const QString utf8 = decodeUtf8(bytes);
+            return utf8.isNull() && !bytes.empty() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : utf8;
         };
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
             [&rows, &keywordsRow](const QString& key, const QString& value, int32_t typeId) {

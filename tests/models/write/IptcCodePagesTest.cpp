@@ -83,6 +83,19 @@ void expectKinds(std::span<const KindCase> cases)
 
 class IptcCodePagesTest : public DamagedFilesSaveTest {
 protected:
+    // The key's value as the photo's record shows it.
+    QString shownValue(const QString& user, const char* key)
+    {
+        QString shown;
+        {
+            const auto image = openWorkingCopy(user);
+            for (int32_t category = 0; category < 4 && shown.isEmpty(); ++category)
+                shown = image->getValueForKey(QLatin1String(key), category);
+        }
+        EXPECT_TRUE(QFile::remove(tempPath("work/") + QFileInfo(user).fileName()));
+        return shown;
+    }
+
     // The photo saved with one edit, made where the key's row is shown;
     // false with the reason printed.
     bool savedWith(const QString& user, const char* key, const QString& value)
@@ -175,13 +188,7 @@ TEST_F(IptcCodePagesTest, AKeywordListKeepsTheFileKeywordsBesideANewOne)
     const char* const keywords = "Iptc.Application2.Keywords";
     const QString user
         = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{kCity, kMoscow1251}, {keywords, kRussia1251}});
-    QString shown;
-    {
-        const auto image = openWorkingCopy(user);
-        for (int32_t category = 0; category < 4 && shown.isEmpty(); ++category)
-            shown = image->getValueForKey(QLatin1String(keywords), category);
-    }
-    ASSERT_TRUE(QFile::remove(tempPath("work/gowebp-pentax.jpg")));
+    const QString shown = shownValue(user, keywords);
     ASSERT_EQ(shown, QString::fromLatin1(kRussia1251) + QStringLiteral(", Torremolinos"));
     ASSERT_TRUE(savedWith(user, keywords, shown + QStringLiteral(", Kremlin")));
     EXPECT_EQ(storedText(user, 25), kRussia1251);
@@ -276,13 +283,16 @@ const QStringList kWindows1252{QStringLiteral("-charset"), QStringLiteral("iptc=
 // letters goes in as the block's bytes, as do Windows-1252's own signs, every
 // other text keeping its bytes; a title the code page cannot hold turns the
 // block UTF-8 with the caption read as Windows-1252. All were refused as of
-// a set not known.
+// a set not known. The caption is shown with its signs.
 TEST_F(IptcCodePagesTest, AWindows1252BlockTakesAccentedLettersAndItsOwnSigns)
 {
     const QByteArray caption("Photographer\x92s view \x96 sunset, 5\x80");
     const QString shownCaption = QString::fromUtf8("Photographer’s view – sunset, 5€");
     const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{kCaption, caption}});
     ASSERT_EQ(ExifTool::read(user, kWindows1252).value("IPTC:Caption-Abstract").toString(), shownCaption);
+    // Shown as Windows-1252 reads it, not with control codes for its signs,
+    // and an edit of it keeps their bytes.
+    EXPECT_EQ(shownValue(user, kCaption), shownCaption);
 
     const std::pair<const char*, QByteArray> titles[]
         = {{"Café", "Caf\xE9"}, {"It’s “Ærø” – 5 €", "It\x92s \x93\xC6r\xF8\x94 \x96 5 \x80"}};
@@ -296,6 +306,9 @@ TEST_F(IptcCodePagesTest, AWindows1252BlockTakesAccentedLettersAndItsOwnSigns)
         EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), shownCaption);
         EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
     }
+    ASSERT_TRUE(savedWith(user, kCaption, shownCaption + QStringLiteral(" again")));
+    EXPECT_EQ(storedText(user, 120), caption + " again");
+    ASSERT_TRUE(savedWith(user, kCaption, shownCaption));
     // The photographer reaches its By-line twin.
     ASSERT_TRUE(savedWith(user, "Exif.Image.Artist", QString::fromUtf8("Jürgen")));
     EXPECT_EQ(storedText(user, 80), QByteArray("J\xFCrgen"));
