@@ -152,15 +152,10 @@ TEST_F(MainWindowDateTwinsTest, ATimeWithoutADateIsRefusedSayingItNeedsADate)
 TEST_F(MainWindowDateTwinsTest, ARefusedTypedDateNamesTheCaptureDateOnce)
 {
     const QString path = samples({"gowebp-pentax.jpg"}).first();
+    ASSERT_FALSE(ImageFixtures::damageXmpSignature(path).isEmpty());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QByteArray bytes = file.readAll();
-    file.close();
-    const qsizetype at = bytes.indexOf(QByteArray("http://ns.adobe.com/xap/1.0/\0", 29));
-    ASSERT_GT(at, 0);
-    bytes.replace(at, 4, "ht\xffp");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
+    const QByteArray bytes = file.readAll();
     file.close();
     ASSERT_EQ(ExifTool::read(path).value("XMP-xmp:CreateDate").toString(), "2017:10:27 08:38:52");
     ASSERT_TRUE(importAndWait({path}));

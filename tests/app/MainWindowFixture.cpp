@@ -177,3 +177,16 @@ bool MainWindowTest::anyPhotoModified()
     }
     return false;
 }
+
+void MainWindowExifToolTest::SetUp()
+{
+    MainWindowTest::SetUp();
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+}
+
+bool MainWindowExifToolTest::saveSelected()
+{
+    window().clickSave();
+    return waitForLoop();
+}

@@ -58,3 +58,12 @@ protected:
     FakeUiServices ui_;
     std::unique_ptr<TAVMainWindowCtlr> ctlr_;
 };
+
+// The same, for tests that read the saved files back with exiftool: skipped
+// where it is missing.
+class MainWindowExifToolTest : public MainWindowTest {
+protected:
+    void SetUp() override;
+    // Saves the selected photos as the toolbar's Save does, to the loop's end.
+    bool saveSelected();
+};

@@ -155,6 +155,26 @@ bool giveUndecodableXmpPacket(const QString& path)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QByteArray damageXmpSignature(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    QByteArray bytes = file.readAll();
+    file.close();
+    const qsizetype at = bytes.indexOf(QByteArray("http://ns.adobe.com/xap/1.0/\0", 29));
+    if (at < 4) {
+        return QByteArray();
+    }
+    bytes.replace(at, 4, "ht\xffp");
+    const qsizetype length = (uchar(bytes.at(at - 2)) << 8) | uchar(bytes.at(at - 1));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        return QByteArray();
+    }
+    return bytes.mid(at - 4, length + 2);
+}
+
 bool giveTiffThumbnail(const QString& path, QSize size)
 {
     try {

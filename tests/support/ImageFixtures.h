@@ -46,6 +46,11 @@ bool writeXmpPacket(const QString& path, const std::string& packet);
 // phones write them; other readers still read it.
 bool giveUndecodableXmpPacket(const QString& path);
 
+// Damages the signature of the JPEG's XMP segment in place ("http" of the
+// namespace becomes "ht\xffp", as a bad sector left one) and returns the
+// damaged segment whole; empty when the file has no XMP segment.
+QByteArray damageXmpSignature(const QString& path);
+
 // A copy of the Windows photo tool's sample whose packet gives its
 // MicrosoftPhoto prefix the URI of the photoshop namespace, as some programs
 // misspell it: alone it reads cleanly, but its decode takes that URI's
