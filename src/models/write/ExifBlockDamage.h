@@ -14,8 +14,11 @@
 // pointer out of bounds, a known tag whose type field reads as no TIFF type,
 // an entry (or the thumbnail) whose bytes run past the block, a value whose
 // offset names the block's header or a directory (0, or a place in its own
-// directory), in the block's directories and in those of the maker notes the
-// library takes apart (Canon, Nikon, Sony).
+// directory), an IFD0 entry that names a thumbnail where no JPEG lies (another
+// tag's number damaged into 0x0201), in the block's directories and in those
+// of the maker notes the library takes apart (Canon, Nikon, Sony). An Exif,
+// GPS or Interoperability directory that ends the block without its next
+// pointer is whole: it has no successor to lose.
 // The library then reads the directory, or the entry, as absent and writes
 // the block back without it, while the bytes still hold it for other
 // programs and for a repair (a Canon JPEG with IFD0's entry count set to 0
@@ -37,7 +40,8 @@ public:
     // the entry"; an entry of an impossible size, "skipping entry") and the
     // directories it cannot read ("exceeds data buffer", "entries considered
     // invalid; not read", a next pointer out of bounds, a sub-IFD pointer to
-    // no directory), also in maker notes of any make. A tag of no TIFF type and a directory read before (a
-    // loop) lose nothing the walk does not see, and are not counted here.
+    // no directory), also in maker notes of any make. A tag of no TIFF type, a directory read before (a
+    // loop) and a next pointer missing after a directory with no successor
+    // lose nothing the walk does not see, and are not counted here.
     static QString fromLibraryMessages(const std::vector<std::string>& messages);
 };

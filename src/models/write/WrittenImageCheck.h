@@ -27,9 +27,12 @@
 // - the XMP holds the same properties, values, languages and array orders,
 //   compared as parsed properties (a packet the library cannot parse: byte for
 //   byte);
-// - a Sony JPEG's maker-note preview still names the same bytes;
+// - a Sony JPEG's maker-note preview still names the same bytes (one whose length runs past
+//   the file keeps that length);
 // - the image data is unchanged: a JPEG's tables, frame and scans, a PNG's image chunks, the
-//   strips or tiles of a TIFF-based file, and the size other formats decode to.
+//   strips or tiles of a TIFF-based file (as the library reads them and as the file's own
+//   bytes place them; a place or length those bytes do not tell with certainty refuses the
+//   save), and the size other formats decode to.
 class WrittenImageCheck {
 public:
     // What the save meant the file to hold.
