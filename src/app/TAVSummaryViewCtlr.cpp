@@ -272,6 +272,11 @@ void TAVSummaryViewCtlr::textDidChange(QPlainTextEdit* view)
 
 void TAVSummaryViewCtlr::commitTypedText()
 {
+    // A date or time being typed ends as Tab ends it (taken whole, or refused
+    // and put back) before anything rebuilds the tab or reads the pickers: a
+    // command never takes a mix of typed and earlier parts.
+    for (TFDatePicker* picker : {fldCreateDate_, fldCreateTime_})
+        picker->commitTyping();
     for (const Field& field : std::as_const(fields_))
         takeField(field);
     // These rebuild the tab in answer, so they come after the fields.

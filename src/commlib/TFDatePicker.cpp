@@ -2,7 +2,12 @@
 
 #include <QAction>
 #include <QCalendarWidget>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QStyle>
 #include <QTimeZone>
 #include <QWheelEvent>
@@ -204,6 +209,39 @@ void TFDatePicker::stepBy(int steps)
     }
 }
 
+void TFDatePicker::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The line edit's menu with the spin box's steps, as the spin box builds
+    // it, but its Paste pastes as typed.
+    const QPointer<QMenu> menu = lineEdit()->createStandardContextMenu();
+    if (!menu) {
+        return;
+    }
+    for (QAction* item : menu->actions()) {
+        // Qt connects the item by the slot's name; a later Qt may connect it
+        // by the slot's address.
+        if (disconnect(item, SIGNAL(triggered()), lineEdit(), SLOT(paste()))
+            || disconnect(item, &QAction::triggered, lineEdit(), &QLineEdit::paste)) {
+            connect(item, &QAction::triggered, this, [this] { pasteText(QGuiApplication::clipboard()->text()); });
+        }
+    }
+    menu->addSeparator();
+    QAction* up = menu->addAction(tr("&Step up"));
+    up->setEnabled(stepEnabled() & StepUpEnabled);
+    QAction* down = menu->addAction(tr("Step &down"));
+    down->setEnabled(stepEnabled() & StepDownEnabled);
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(rect().center());
+    const QPointer<TFDatePicker> self(this);
+    const QAction* chosen = menu->exec(at);
+    delete menu;
+    if (self && chosen == up) {
+        stepBy(1);
+    } else if (self && chosen == down) {
+        stepBy(-1);
+    }
+    event->accept();
+}
+
 QAbstractSpinBox::StepEnabled TFDatePicker::stepEnabled() const
 {
     if (isEmpty()) {
@@ -220,6 +258,15 @@ bool TFDatePicker::eventFilter(QObject* watched, QEvent* event)
             endTypedRun();
             typingRefused_ = false;
         });
+    }
+    // Text pasted with the middle button (X11's selection) goes through the
+    // checks of typing, as Ctrl+V does; the line edit would put it in
+    // unchecked. (The spin box takes no drops.)
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton
+        && QGuiApplication::clipboard()->supportsSelection()) {
+        pasteText(QGuiApplication::clipboard()->text(QClipboard::Selection));
+        return true;
     }
     // An empty field opens its calendar on this month, not on the marker's.
     if (event->type() == QEvent::Show && calendarPopup() && watched == calendarWidget() && isEmpty()) {

@@ -52,6 +52,15 @@ public:
     QString zoneText() const { return zoneText_; }
     void setZoneText(const QString& zone);
     bool isEmpty() const;
+    // Ends what is being typed as Tab does: taken whole, or refused with a
+    // beep and the earlier value back. A command that reads the value while
+    // the field keeps the focus (a shortcut, a menu) calls this first, so it
+    // never reads a mix of typed and earlier parts.
+    void commitTyping();
+    // Puts text in as if typed in one go and ended there: it goes through the
+    // same checks, and a date or time the field cannot take (31 April, hour
+    // 25) is refused whole with a beep, the earlier value kept.
+    void pasteText(const QString& text);
 
     // Room for the clear button beside the text.
     QSize sizeHint() const override;
@@ -68,6 +77,7 @@ protected:
     void stepBy(int steps) override;
     StepEnabled stepEnabled() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void applyElements();

@@ -1,11 +1,13 @@
-// TFDatePicker: the keys typed into the field, read part by part, and the
-// ends of typing (another key, a click, a step, the end of editing).
+// TFDatePicker: the keys typed into the field, read part by part, text
+// pasted as if typed, and the ends of typing (another key, a click, a step,
+// the end of editing, a command).
 #include "commlib/TFDatePicker.h"
 
 #include "foundation/DateServices.h"
 #include "foundation/UiServices.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimeZone>
@@ -79,7 +81,45 @@ void TFDatePicker::keyPressEvent(QKeyEvent* event)
         event->ignore();
         return;
     }
+    if (event->matches(QKeySequence::Paste)) {
+        pasteText(QGuiApplication::clipboard()->text());
+        return;
+    }
     changeAsUser([this, event] { typeKey(event); });
+}
+
+void TFDatePicker::commitTyping()
+{
+    changeAsUser([this] { endTypedRun(); });
+}
+
+void TFDatePicker::pasteText(const QString& text)
+{
+    changeAsUser([this, text] {
+        // A paste moves on, as another key does: typing before it ends.
+        endTypedRun();
+        typingRefused_ = false;
+        const QString pasted = text.trimmed();
+        if (pasted.isEmpty()) {
+            beep();
+            return;
+        }
+        startTyping();
+        for (const QChar character : pasted) {
+            // Text the field cannot hold whole (a letter, a part more than it
+            // has) is no value of the field: nothing of it is taken.
+            const bool typeable = isDigit(character) || isSeparator(character);
+            if (!typeable || typing_->type(character) != TFDateTyping::Result::Taken || !typedPartsMakeADate()) {
+                refuseTyped();
+                typingRefused_ = false;
+                return;
+            }
+        }
+        endTypedRun();
+        // Refused at its end (a month of 0, a year cut short), what was
+        // pasted is dropped whole; the user's next keys are typing anew.
+        typingRefused_ = false;
+    });
 }
 
 bool TFDatePicker::focusNextPrevChild(bool next)

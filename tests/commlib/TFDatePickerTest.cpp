@@ -6,17 +6,24 @@
 #include "support/KeyboardTyping.h"
 #include "support/MouseWheel.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -395,6 +402,72 @@ TEST(TFDatePicker, APartThePickerCannotTakeLeavesItsEarlierValueWhole)
     QTest::keyClick(form.picker, Qt::Key_Home);
     KeyboardTyping::type(form.picker, "23:30:01");
     EXPECT_EQ(form.picker->dateValue(), wallClock(2013, 5, 10, 23, 30, 1));
+}
+
+// Text pasted goes through the checks of typing, from Ctrl+V and from the
+// context menu's Paste: what the picker cannot take (31 April, 29 February of
+// a common year, hour 25, a letter, more parts than it has) is refused whole
+// with a beep and the earlier value kept, never moved to a day it can take; a
+// value it can take is taken as typed, into an empty picker too.
+TEST(TFDatePicker, APasteGoesThroughTheChecksOfTyping)
+{
+    using E = TFDatePicker::Elements;
+    struct Case {
+        E elements;
+        QDateTime over;
+        const char* pasted;
+        const char* taken; // null: refused
+    };
+    const QDateTime time = wallClock(2013, 5, 10, 15, 21, 35);
+    const Case cases[] = {
+        {E::Date, time, "2019-04-31", nullptr},
+        {E::Date, time, "2023-02-29", nullptr},
+        {E::Date, QDateTime(), "2019-04-31", nullptr},
+        {E::Date, time, "2019-04-30 10:00", nullptr},
+        {E::Date, time, " 2019-04-30\n", "2019-04-30"},
+        {E::Date, QDateTime(), "2024-02-29", "2024-02-29"},
+        {E::Time, time, "25:00:00", nullptr},
+        {E::Time, time, "10:11:1x", nullptr},
+        {E::Time, QDateTime(), "10:11:12", "10:11:12"},
+    };
+    for (const bool fromMenu : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.pasted) + (fromMenu ? " from the menu" : " with Ctrl+V"));
+            CountedBeeps beeps;
+            Form form(c.elements);
+            form.picker->setDateValue(c.over);
+            const QString before = form.picker->text();
+            QSignalSpy user(form.picker, &TFDatePicker::userDateChanged);
+            QGuiApplication::clipboard()->setText(QLatin1String(c.pasted));
+            placeCursor(form, "Ctrl+A", 1);
+            QLineEdit* edit = form.picker->findChild<QLineEdit*>();
+            if (fromMenu) {
+                QTimer::singleShot(0, [] {
+                    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                    ASSERT_NE(menu, nullptr);
+                    const QList<QAction*> items = menu->actions();
+                    const auto paste = std::find_if(items.cbegin(), items.cend(),
+                        [](const QAction* item) { return item->text().startsWith("&Paste"); });
+                    ASSERT_NE(paste, items.cend());
+                    menu->setActiveAction(*paste);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                });
+                const QPoint at(edit->width() / 2, edit->height() / 2);
+                QContextMenuEvent click(QContextMenuEvent::Mouse, at, edit->mapToGlobal(at));
+                QApplication::sendEvent(edit, &click);
+            } else {
+                QTest::keyClick(form.picker, Qt::Key_V, Qt::ControlModifier);
+            }
+            const QString shown = c.taken ? QString::fromLatin1(c.taken) : before;
+            EXPECT_EQ(form.picker->text(), shown);
+            EXPECT_EQ(beeps.count(), c.taken ? 0 : 1);
+            EXPECT_EQ(user.count(), c.taken ? 1 : 0);
+            QTest::keyClick(form.picker, Qt::Key_Tab);
+            const QDateTime value = form.picker->dateValue();
+            EXPECT_EQ(c.elements == E::Date ? value.toString("yyyy-MM-dd") : value.toString("HH:mm:ss"),
+                c.taken || c.over.isValid() ? shown : QString());
+        }
+    }
 }
 
 // Shift, Ctrl, AltGr and the others pressed and released alone type nothing,
