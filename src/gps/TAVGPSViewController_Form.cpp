@@ -16,14 +16,23 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
-QLineEdit* partField(QWidget* parent, int width)
+// A part is wide enough for the longest text it usually holds: cut on the
+// left, a file's decimal minutes "35.8465" would read as "5.8465", another
+// place.
+QLineEdit* partField(QWidget* parent, int width, const QString& longest)
 {
     auto* field = new QLineEdit(parent);
-    field->setFixedWidth(width);
+    const int frame = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+    // The line edit keeps two pixels of its own on each side of the text.
+    const int chrome = 2 * frame + 4 + 2;
+    field->setFixedWidth(std::max(width, field->fontMetrics().horizontalAdvance(longest) + chrome));
     field->setAlignment(Qt::AlignRight);
     return field;
 }
@@ -42,10 +51,12 @@ void TAVGPSViewController::buildAxis(Axis& a, bool latitude)
     a.latitude = latitude;
     a.valueLabel = new QLabel(latitude ? QStringLiteral("Latitude:") : QStringLiteral("Longitude:"), this);
     a.refLabel = new QLabel(QStringLiteral("Ref:"), this);
-    a.degree = partField(this, 44);
-    a.minute = partField(this, 44);
-    a.second = partField(this, 64);
-    a.decimal = partField(this, 96);
+    // Files store minutes with decimals too (36 35.8465 0), and seconds
+    // show to a ten-thousandth.
+    a.degree = partField(this, 44, QStringLiteral("000"));
+    a.minute = partField(this, 64, QStringLiteral("59.99999"));
+    a.second = partField(this, 64, QStringLiteral("59.9999"));
+    a.decimal = partField(this, 96, QStringLiteral("-000.000000"));
     a.popup = new QComboBox(this);
     a.popup->addItems({QString(), latitude ? QStringLiteral("North") : QStringLiteral("East"),
         latitude ? QStringLiteral("South") : QStringLiteral("West")});

@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QStandardItemModel>
+#include <QStyle>
 
 #include <cmath>
 
@@ -461,6 +462,33 @@ TEST_F(GpsTabTest, Gallery)
     EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab"));
     tab->didFailLoadingMap(tab->mapView(), MapError{});
     EXPECT_TRUE(Gallery::capture(tab.get(), "gps-tab-load-error"));
+}
+
+TEST_F(GpsTabTest, EveryPartOfAPlaceShowsWhole)
+{
+    // Files store minutes with decimals (36 35.8465 0, as a phone writes
+    // them), and seconds and decimals to their last digit. A part shown cut
+    // on the left reads as another place: "5.8465" minutes instead of 35.8465.
+    show(gpsRecord("36/1 358465/10000 0/1", "N", "179/1 304560/10000 0/1", "W"));
+    EXPECT_EQ(parts(true), (QStringList{"36", "35.8465", "0", "North"}));
+    tab->show();
+    settle();
+    const auto showsWhole = [](QLineEdit* field) {
+        const int frame = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+        const int room = field->width() - 2 * frame - 4;
+        return field->fontMetrics().horizontalAdvance(field->text()) <= room;
+    };
+    for (const bool latitude : {true, false}) {
+        for (QLineEdit* field : {tab->degreeField(latitude), tab->minuteField(latitude), tab->secondField(latitude),
+                 tab->decimalField(latitude)}) {
+            EXPECT_TRUE(showsWhole(field)) << field->text().toStdString() << " in " << field->width() << " px";
+        }
+    }
+    show(gpsRecord("89/1 59/1 599999/10000", "S", "179/1 59/1 599999/10000", "E"));
+    EXPECT_EQ(tab->secondField(true)->text(), "59.9999");
+    for (QLineEdit* field : {tab->secondField(true), tab->decimalField(true), tab->decimalField(false)}) {
+        EXPECT_TRUE(showsWhole(field)) << field->text().toStdString() << " in " << field->width() << " px";
+    }
 }
 
 TEST_F(GpsTabTest, APlaceIsSearchedOnlyWhenReturnIsPressed)
