@@ -175,3 +175,30 @@ TEST_F(MainWindowDateTwinsTest, ARefusedTypedDateNamesTheCaptureDateOnce)
 }
 
 } // namespace
+
+// A capture date typed after Clear > EXIF is the photo's new date: the clear
+// takes the rest of the file's EXIF, and the typed date stays in every EXIF
+// and XMP date the clear would have taken.
+TEST_F(MainWindowDateTwinsTest, ADateTypedAfterClearingExifIsThePhotosNewDate)
+{
+    const QString pentax = pentaxWithXmpExifDates();
+    const QString canon = samples({"npm-canon-s40.jpg"}).first();
+    ASSERT_TRUE(importAndWait({pentax, canon}));
+    for (const QString& path : {pentax, canon}) {
+        SCOPED_TRACE(path.toStdString());
+        select({rowOf(path)});
+        window().clickClearKind(1);
+        typeInto(picker("fldCreateDate"), "2024-03-28");
+        typeInto(picker("fldCreateTime"), "101500");
+        ASSERT_TRUE(saveSelected());
+        const QJsonObject tags = ExifTool::read(path);
+        for (const char* tag : {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate"})
+            EXPECT_EQ(tags.value(tag).toString(), "2024:03:28 10:15:00") << tag;
+        for (const char* gone : {"IFD0:Make", "IFD0:Model", "ExifIFD:FNumber"})
+            EXPECT_FALSE(tags.contains(gone)) << gone;
+    }
+    const QJsonObject tags = ExifTool::read(pentax);
+    for (const char* tag : {"XMP-exif:DateTimeOriginal", "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated"})
+        EXPECT_EQ(tags.value(tag).toString(), "2024:03:28 10:15:00") << tag;
+    EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), "2024:03:28");
+}

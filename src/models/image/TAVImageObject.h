@@ -260,6 +260,9 @@ private:
     void reread();
     // The keyword entity to write when new words are merged into the old ones.
     TAVEntityPtr mergedKeywords(const TAVEntityPtr& entity) const;
+    // Whether the save writes a capture date the user typed (its day and
+    // time, neither emptied).
+    bool capturesDateTyped() const;
     // The user's text of a creation date entry when modified, else the one read.
     QString willWriteText(const QString& key) const;
     double sortNumber(const QString& key, int32_t category) const;

@@ -447,8 +447,14 @@ QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category
     QList<TAVEntityPtr> entities;
     entities.reserve(10);
     TAVEntityPtr joined;
+    const bool datesTyped = capturesDateTyped();
     for (const auto& entity : exifData_->modifiedUserSetEntities(category)) {
         const QString& key = entity->key();
+        // A date typed after Clear > EXIF is the photo's new date: the
+        // clear's removal of every date it moves would take it away again
+        // and leave the photo without any.
+        if (datesTyped && entity->isClear() && TAVMetadataWritterMgr::isDateTwinKey(key))
+            continue;
         if (key == TAVKeyLists::createDateKey() || key == TAVKeyLists::createTimeKey()) {
             // Date and time travel together as one EXIF date, written once
             // (a refusal names it once); the later entry's clear stands, as
@@ -470,6 +476,20 @@ QList<TAVEntityPtr> TAVImageObject::getProcessedEntitiesForSave(int32_t category
         }
     }
     return entities;
+}
+
+bool TAVImageObject::capturesDateTyped() const
+{
+    bool typed = false;
+    for (const QString& key : {TAVKeyLists::createDateKey(), TAVKeyLists::createTimeKey()}) {
+        if (!exifData_->isModifiedForKey(key, TAVExifData::CategorySummary))
+            continue;
+        const TAVEntityPtr entity = exifData_->userSetEntity(key, TAVExifData::CategorySummary);
+        if (!entity || entity->isClear() || entity->value().trimmed().isEmpty())
+            return false;
+        typed = true;
+    }
+    return typed;
 }
 
 TAVEntityPtr TAVImageObject::mergedKeywords(const TAVEntityPtr& entity) const

@@ -38,6 +38,9 @@ public:
 
     // Whether `value` is acceptable for `key` (the editors' check).
     static bool testValueVaild(const QString& value, const QString& key);
+    // Whether the key is one of the dates a typed capture date moves, in any
+    // family (the capture dates and the modify dates that go with them).
+    static bool isDateTwinKey(const QString& key);
 
     // Writes or clears every entity (cleared ones by clearOneMetadata) and
     // returns the keys that failed. Entities without a key or value text are

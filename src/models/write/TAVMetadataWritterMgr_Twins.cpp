@@ -435,6 +435,12 @@ bool TAVMetadataWritterMgr::clearTextTwins(const QStringList& twins)
     return exifWriter_->clearMetadata(exifKeys) && (xmpKeys.isEmpty() || writeValues(xmpKeys));
 }
 
+bool TAVMetadataWritterMgr::isDateTwinKey(const QString& key)
+{
+    return std::any_of(dateTwins().begin(), dateTwins().end(),
+        [&key](const DateTwin& twin) { return twin.key == key || twin.timeKey == key; });
+}
+
 bool TAVMetadataWritterMgr::isIptcTwin(const QString& twin)
 {
     return twin == kIptcByline || twin == kIptcCopyrightNotice || twin == kIptcCaption;
