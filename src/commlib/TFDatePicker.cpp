@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QStyle>
 #include <QTimeZone>
-#include <QWheelEvent>
 
 namespace {
 
@@ -43,9 +42,6 @@ TFDatePicker::TFDatePicker(Elements elements, QWidget* parent)
     , elements_(elements)
 {
     setTimeSpec(Qt::UTC);
-    // Not the spin box's wheel focus: a wheel turn over a field the user has
-    // not chosen scrolls the form and leaves the field as it is.
-    setFocusPolicy(Qt::StrongFocus);
     lineEdit()->installEventFilter(this);
     clearAction_
         = lineEdit()->addAction(style()->standardIcon(QStyle::SP_LineEditClearButton), QLineEdit::TrailingPosition);
@@ -183,15 +179,6 @@ void TFDatePicker::emptySilently()
 int TFDatePicker::endOfParts() const
 {
     return int((elements_ == Elements::Date ? datePattern() : timePattern()).size());
-}
-
-void TFDatePicker::wheelEvent(QWheelEvent* event)
-{
-    if (!hasFocus()) {
-        event->ignore();
-        return;
-    }
-    QDateTimeEdit::wheelEvent(event);
 }
 
 void TFDatePicker::stepBy(int steps)

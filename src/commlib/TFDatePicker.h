@@ -73,7 +73,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
     void stepBy(int steps) override;
     StepEnabled stepEnabled() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,4 +1,5 @@
 #include "commlib/TFDatePicker.h"
+#include "commlib/VXWheelFocusRule.h"
 
 #include "foundation/UiServices.h"
 #include "support/FakeUiServices.h"
@@ -509,6 +510,8 @@ TEST(TFDatePicker, ModifierKeysAloneChangeNothing)
 // picker keeps its value or stays empty.
 TEST(TFDatePicker, TheWheelStepsOnlyAPickerThatHasTheFocus)
 {
+    // The application's rule for every value control, as it installs it.
+    VXWheelFocusRule::install();
     for (const QDateTime& over : {wallClock(2017, 8, 23), QDateTime()}) {
         SCOPED_TRACE(over.isValid() ? "holding a date" : "empty");
         Form form(TFDatePicker::Elements::Date);
