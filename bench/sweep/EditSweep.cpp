@@ -1,7 +1,7 @@
 // An edit of each metadata family through the engine's save road, on a copy of
 // every image file of a supported type under the folders given (by default
-// the shared camera files and /usr/share): saved, refused with its reason, or
-// crashed. Each refusal is printed beside exiftool's warnings about the
+// the project's own sample photos in tests/data): saved, refused with its
+// reason, or crashed. Each refusal is printed beside exiftool's warnings about the
 // original, so a refusal of a file no other reader finds damaged stands out.
 //
 //   edit_sweep [--jobs N] [folder...]
@@ -203,7 +203,7 @@ int main(int argc, char** argv)
         arguments = arguments.mid(2);
     }
     if (arguments.isEmpty())
-        arguments = {QStringLiteral("/work/shared/testdata"), QStringLiteral("/usr/share")};
+        arguments = {QStringLiteral(LUMETTA_SWEEP_DATA_DIR)};
     const QStringList files = imageFiles(arguments);
     std::fprintf(stderr, "%lld image files\n", static_cast<long long>(files.size()));
     std::vector<Row> rows;
