@@ -232,6 +232,12 @@ private:
     // working copy as it is. The user's file is replaced only while it is
     // still the one imported (or last saved), up to the replacement itself.
     Publication writeSavedContent(const std::optional<QDateTime>& fileDates);
+    // When the save would change no byte of the user's file (`bytes`, the
+    // writer's, or else the working copy's), the file stays, given
+    // `fileDates` in place when there are some; nothing when it is to be
+    // written.
+    std::optional<Publication> keepUnchangedUserFile(
+        const QByteArray* bytes, const std::optional<QDateTime>& fileDates);
     // Replaces the user's file by the working copy as it is, atomically.
     Publication copyToDestFolder();
     // What a replacement of the user's file means for the save; a new file

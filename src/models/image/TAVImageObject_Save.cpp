@@ -75,7 +75,9 @@ bool TAVImageObject::saveMetadataToImage()
     const bool unshiftable = shiftFindsNoDate();
     shiftFoundNoDate_ = false;
     keptXmpOnClear_ = false;
-    bool clears = exifData_->isClearAll();
+    // A saved clear of everything ends the record's flag: it is read here.
+    const bool clearsAll = exifData_->isClearAll();
+    bool clears = clearsAll;
     for (int32_t category = 0; category < 4 && !clears; ++category) {
         const TAVEntityList entities = exifData_->modifiedUserSetEntities(category);
         clears = std::any_of(
@@ -96,7 +98,6 @@ bool TAVImageObject::saveMetadataToImage()
         // takes the packet too, unless it is not XMP for certain (saveClearAll
         // tells). (The save lets the writer go once its bytes are written.)
         const bool xmpUndecodable = writerMgr_->isXmpUndecodable();
-        const bool clearsAll = exifData_->isClearAll();
         success = clearsAll ? saveClearAll() : saveChangedEntities(written);
         keptXmpOnClear_ = success && (clearsAll ? keptXmpOnClear_ : clears && xmpUndecodable);
         writerMgr_.reset();
@@ -106,7 +107,7 @@ bool TAVImageObject::saveMetadataToImage()
     }
 
     if (success) {
-        if (written || exifData_->isClearAll())
+        if (written || clearsAll)
             exifData_->setEnuModifyState(TAVExifData::StateSaved);
         else if (unshiftable)
             exifData_->setEnuModifyState(TAVExifData::StateUnchanged); // the shift was all it held
@@ -142,6 +143,9 @@ bool TAVImageObject::saveClearAll()
     }
     for (int32_t category = 0; category < 4; ++category)
         exifData_->resetEnityModifyFlag(category);
+    // The clear is in the file now: the photo holds no unsaved work, so its
+    // mark goes, Save All passes it by and quitting does not ask about it.
+    exifData_->setIsClearAll(false);
     return true;
 }
 
@@ -286,6 +290,27 @@ QString unreachableFileReason()
 {
     return QStringLiteral(
         "The file cannot be reached: you do not have permission to open its folder, so it was left as it was");
+}
+
+// Whether the file at `path`, of `size` bytes, holds exactly `bytes`; read
+// in small pieces, so a file that differs at its metadata, near its start,
+// is read no further.
+bool fileHolds(const QString& path, int64_t size, const QByteArray& bytes)
+{
+    if (size != bytes.size())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static constexpr qsizetype kPiece = 64 * 1024;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const QByteArray piece = file.read(std::min(kPiece, bytes.size() - at));
+        if (piece.isEmpty() || QByteArrayView(piece) != QByteArrayView(bytes).sliced(at, piece.size()))
+            return false;
+        at += piece.size();
+    }
+    return file.atEnd();
 }
 
 bool isReachRefused(const QString& path)
@@ -525,6 +550,8 @@ QString TAVImageObject::willWriteText(const QString& key) const
 TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optional<QDateTime>& fileDates)
 {
     auto written = writerMgr_ ? writerMgr_->writtenImage() : nullptr;
+    if (const std::optional<Publication> kept = keepUnchangedUserFile(written ? &written->bytes : nullptr, fileDates))
+        return *kept;
     if (!written || srcPath_.isEmpty()) {
         // Nothing new was written: the working copy as it is goes to the user.
         if (fileDates)
@@ -560,6 +587,36 @@ TAVImageObject::Publication TAVImageObject::writeSavedContent(const std::optiona
     workingCopyStale_ = !copied;
     if (!copied)
         prepareWorkingCopy();
+    return Published;
+}
+
+std::optional<TAVImageObject::Publication> TAVImageObject::keepUnchangedUserFile(
+    const QByteArray* bytes, const std::optional<QDateTime>& fileDates)
+{
+    // A save that changes no byte of the user's file leaves the file itself
+    // where it is: a copy of the same bytes would still be a new file, whose
+    // hard links part and whose other names keep the old one. A shift armed
+    // over photos without a date, or a Save All of files that are only to
+    // take their photo's date, met that on every such file.
+    if (srcPath_.isEmpty() || path_.isEmpty())
+        return std::nullopt;
+    if (FileServices::identityOf(srcPath_) != srcIdentity_)
+        return UserFileChanged;
+    if (!(bytes ? fileHolds(srcPath_, srcIdentity_.size, *bytes) : FileServices::contentsEqual(path_, srcPath_)))
+        return std::nullopt;
+    if (fileDates) {
+        // A file the user may write but does not own takes no dates of its
+        // own: it is replaced, as before, and the copy carries them.
+        if (!FileServices::setFileDates(srcPath_, *fileDates, *fileDates))
+            return std::nullopt;
+        const FileServices::Identity dated = FileServices::identityOf(srcPath_);
+        if (dated.device != srcIdentity_.device || dated.inode != srcIdentity_.inode || dated.size != srcIdentity_.size)
+            return UserFileChanged;
+        srcIdentity_ = dated;
+        FileServices::setFileDates(path_, *fileDates, *fileDates);
+    }
+    // The working copy holds the same bytes: the writer wrote none into it.
+    workingCopyStale_ = false;
     return Published;
 }
 
