@@ -18,6 +18,16 @@ TAVIPTCReader::TAVIPTCReader(const QString& path, SharedImagePtr shared)
     openImage();
 }
 
+QString TAVIPTCReader::textValue(const Exiv2::Iptcdatum& datum, const IptcCharacterSet* set)
+{
+    const std::string bytes = datum.toString();
+    if (set) {
+        return set->shown(bytes);
+    }
+    const QString utf8 = decodeUtf8(bytes);
+    return utf8.isNull() && !bytes.empty() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : utf8;
+}
+
 std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("IPTC"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
@@ -27,14 +37,7 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
         const bool latin1 = IptcCharacterSet::showsAsLatin1(image.iptcData());
         const std::optional<IptcCharacterSet> set
             = latin1 ? std::optional<IptcCharacterSet>(image.iptcData()) : std::nullopt;
-        const auto textOf = [&set](const Exiv2::Iptcdatum& datum) {
-            const std::string bytes = datum.toString();
-            if (set) {
-                return set->shown(bytes);
-            }
-            const QString utf8 = decodeUtf8(bytes);
-            return utf8.isNull() && !bytes.empty() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : utf8;
-        };
+        const auto textOf = [&set](const Exiv2::Iptcdatum& datum) { return textValue(datum, set ? &*set : nullptr); };
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
             [&rows, &keywordsRow](const QString& key, const QString& value, int32_t typeId) {
                 if (key == kKeywordsKey && keywordsRow) {

@@ -3,6 +3,9 @@
 #include "models/formats/ExivMemoryFile.h"
 #include "models/formats/ExivRuntime.h"
 #include "models/formats/IptcCharacterSet.h"
+#include "models/read/TAVExifReader.h"
+#include "models/read/TAVIPTCReader.h"
+#include "models/read/TAVXmpReader.h"
 #include "models/values/TAVDateTagForms.h"
 #include "models/write/ExifBlockDamage.h"
 #include "models/write/UnreadableBlocks.h"
@@ -727,6 +730,34 @@ QString TAVExifWriter::currentValue(const QString& key) const
     const Exiv2::XmpData& xmpData = image_->xmpData();
     const auto found = findXmp(xmpData, wanted);
     return found == xmpData.end() ? QString() : QString::fromStdString(found->toString());
+}
+
+QString TAVExifWriter::shownText(const QString& key) const
+{
+    if (!image_) {
+        return QString();
+    }
+    const std::string wanted = utf8(key);
+    if (key.startsWith(kExifPrefix)) {
+        const Exiv2::ExifData& exifData = image_->exifData();
+        const auto found = std::find_if(exifData.begin(), exifData.end(),
+            [&wanted](const Exiv2::Exifdatum& datum) { return datum.key() == wanted; });
+        return found == exifData.end() ? QString() : TAVExifReader::rowText(*found, exifData);
+    }
+    if (key.startsWith(kIptcPrefix)) {
+        const Exiv2::IptcData& iptcData = image_->iptcData();
+        const auto found = std::find_if(iptcData.begin(), iptcData.end(),
+            [&wanted](const Exiv2::Iptcdatum& datum) { return datum.key() == wanted; });
+        if (found == iptcData.end()) {
+            return QString();
+        }
+        const std::optional<IptcCharacterSet> set
+            = IptcCharacterSet::showsAsLatin1(iptcData) ? std::optional<IptcCharacterSet>(iptcData) : std::nullopt;
+        return TAVIPTCReader::textValue(*found, set ? &*set : nullptr);
+    }
+    const Exiv2::XmpData& xmpData = image_->xmpData();
+    const auto found = findXmp(xmpData, wanted);
+    return found == xmpData.end() ? QString() : TAVImageMetadatReaderBase::decodeUtf8(TAVXmpReader::textValue(*found));
 }
 
 bool TAVExifWriter::unreadableXmpMayHold(const QString& key) const

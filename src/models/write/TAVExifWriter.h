@@ -66,6 +66,10 @@ public:
     bool isKeyExistInCurrentImage(const QString& key);
     // The text of the key's first value in the current data; null when absent.
     QString currentValue(const QString& key) const;
+    // The text of the key's first value as the readers show it (IPTC in the
+    // block's own set, Windows' texts and XMP's default language decoded);
+    // null when the key is absent or its bytes read as no text.
+    QString shownText(const QString& key) const;
     // Whether the opened image holds any IPTC dataset, or an IPTC block the
     // library cannot read.
     bool holdsIptc() const;

@@ -97,6 +97,7 @@ TAVMetadataWritterMgr::~TAVMetadataWritterMgr() = default;
 QStringList TAVMetadataWritterMgr::batchWriteMetadata(const QList<TAVEntityPtr>& entities, bool igonreError)
 {
     QStringList failedKeys;
+    beginBatch(entities);
     for (const TAVEntityPtr& entity : entities) {
         if (!entity || entity->key().isNull() || entity->value().isNull()) {
             continue;
@@ -386,6 +387,8 @@ bool TAVMetadataWritterMgr::keptUnreadableXmp() const
 
 bool TAVMetadataWritterMgr::saveMetadataToImage()
 {
+    // A later batch compares with what this save wrote.
+    captionTextsAsRead_.reset();
     return exifWriter_->saveModifiedMetadata();
 }
 

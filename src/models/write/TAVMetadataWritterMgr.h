@@ -5,6 +5,8 @@
 #include "models/values/TAVTimeOffsetInfo.h"
 
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -120,14 +122,25 @@ private:
     // that the file already has (XMP properties, Windows' keywords, the IPTC
     // dates and times, the exposure bias in XMP), and
     // into the IPTC By-line, CopyrightNotice and Caption of a file that holds
-    // IPTC. The caption, the XMP description and the EXIF image description
-    // are one text. A title, caption or keyword longer than its IPTC dataset
-    // holds goes whole into XMP, created where the file type holds it.
+    // IPTC. The caption and the EXIF image description are two fields, each
+    // with its copies (copiesAmong). A title, caption or keyword longer than
+    // its IPTC dataset holds goes whole into XMP, created where the file type
+    // holds it.
     bool updateTwins(const QString& key, const QString& value);
+    // The twins of the caption or the description that are copies of the
+    // edited field's text: those that held the text it showed before the
+    // batch, or nothing. One holding another text (a credit in the
+    // description beside a caption) keeps it, and so does one the batch
+    // edits itself. Other keys' twins are all copies.
+    QStringList copiesAmong(const QString& key, const QStringList& twins) const;
+    // Notes the keys of a batch about to be written and, before the first
+    // edit of the caption or the description, their texts as read.
+    void beginBatch(const QList<TAVEntityPtr>& entities);
     // Whether the whole of a text IPTC cuts can be kept; false, with the
     // reason in refusal_, when only XMP could keep it and the library cannot
-    // decode the file's packet.
-    bool keepsWholeText(const QString& key, const QString& value);
+    // decode the file's packet, or when the caption's copies that would keep
+    // it hold another text.
+    bool keepsWholeText(const QString& key, const QString& value, const QStringList& twins);
     // Whether the edit reaches each XMP text twin; false, with the reason in
     // refusal_, when one may sit in a packet the library cannot decode.
     bool reachesTextTwins(const QStringList& twins);
@@ -204,6 +217,12 @@ private:
     std::unique_ptr<TAVExifWriter> exifWriter_;
     // Why an edit was refused before the save; lastError tells it first.
     QString refusal_;
+    // The caption's, the description's and XMP's description's texts as the
+    // readers showed them before this save's edits (nothing for bytes that
+    // read as no text), taken at the first batch.
+    std::optional<QMap<QString, std::optional<QString>>> captionTextsAsRead_;
+    // The keys of the batch being written: each decides its own text.
+    QSet<QString> batchKeys_;
     std::optional<TAVTimeOffsetInfo> dateShift_;
     bool datesShifted_ = false;
     QString handleFilePath_;

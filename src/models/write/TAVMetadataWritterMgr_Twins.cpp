@@ -30,6 +30,40 @@ const QString kXpSubject = QStringLiteral("Exif.Image.XPSubject");
 const QString kXpAuthor = QStringLiteral("Exif.Image.XPAuthor");
 const QString kXpComment = QStringLiteral("Exif.Image.XPComment");
 const QString kIptcDigitizationDate = QStringLiteral("Iptc.Application2.DigitizationDate");
+const QString kXmpDescription = QStringLiteral("Xmp.dc.description");
+
+// The caption and the description are two fields of the form; XMP's
+// description may be a copy of either. (Windows' subject and comments are
+// shown in neither field and follow both.)
+bool isCaptionText(const QString& key)
+{
+    return key == kIptcCaption || key == kImageDescription || key == kXmpDescription;
+}
+
+// Whether `cut` is what IPTC keeps of `whole`, a caption past the length of
+// its dataset: its start, up to the last whole character within it.
+bool isIptcCutOf(const QString& cut, const QString& whole)
+{
+    const qsizetype maxBytes = TAVExifWriter::iptcMaxBytes(kIptcCaption);
+    const qsizetype bytes = cut.toUtf8().size();
+    if (cut.isEmpty() || cut.size() >= whole.size() || bytes > maxBytes || !whole.startsWith(cut)) {
+        return false;
+    }
+    const qsizetype units = whole.at(cut.size()).isHighSurrogate() ? 2 : 1;
+    return bytes + whole.mid(cut.size(), units).toUtf8().size() > maxBytes;
+}
+
+// Whether a twin holding `held` is a copy of the text a field showed: the
+// same text, IPTC's cut of it, or nothing. Bytes that read as no text are
+// another text, kept as they are.
+bool isCopyOf(const std::optional<QString>& held, const QString& shown)
+{
+    if (!held) {
+        return false;
+    }
+    const QString text = held->trimmed();
+    return text.isEmpty() || text == shown.trimmed() || isIptcCutOf(*held, shown) || isIptcCutOf(shown, *held);
+}
 
 // The texts IPTC cuts to its dataset's length, with the XMP twin that keeps
 // the whole text. The EXIF image description keeps it too; its IPTC twin is
@@ -278,7 +312,7 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         // The capture date's twins moved, or went, with it (setDateAndTime).
         return true;
     }
-    const QStringList& keyTwins = twins.value(key);
+    const QStringList keyTwins = copiesAmong(key, twins.value(key));
     if (!reachesTextTwins(keyTwins)) {
         return false;
     }
@@ -288,7 +322,7 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         return clearTextTwins(wholeTextTwins().contains(key) ? keyTwins : windowsTwins(keyTwins))
             && updateIptcTwins(keyTwins, value);
     }
-    if (!keepsWholeText(key, value)) {
+    if (!keepsWholeText(key, value, keyTwins)) {
         return false;
     }
     QList<QPair<QString, QString>> pairs;
@@ -361,15 +395,70 @@ void TAVMetadataWritterMgr::clearGpsTwin(const QString& key)
     }
 }
 
-bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& value)
+QStringList TAVMetadataWritterMgr::copiesAmong(const QString& key, const QStringList& twins) const
 {
+    if (!isCaptionText(key) || !captionTextsAsRead_) {
+        return twins;
+    }
+    const QMap<QString, std::optional<QString>>& held = *captionTextsAsRead_;
+    // The text the field showed: the description field shows the caption,
+    // or XMP's description, where the file has no description of its own.
+    QString shown = held.value(key).value_or(QString());
+    if (key == kImageDescription) {
+        for (const QString& text : {kImageDescription, kIptcCaption, kXmpDescription}) {
+            if (!held.value(text).value_or(QString()).isEmpty()) {
+                shown = *held.value(text);
+                break;
+            }
+        }
+    }
+    QStringList copies;
+    std::copy_if(twins.begin(), twins.end(), std::back_inserter(copies), [&](const QString& twin) {
+        return !isCaptionText(twin) || (!batchKeys_.contains(twin) && isCopyOf(held.value(twin), shown));
+    });
+    return copies;
+}
+
+void TAVMetadataWritterMgr::beginBatch(const QList<TAVEntityPtr>& entities)
+{
+    batchKeys_.clear();
+    for (const TAVEntityPtr& entity : entities) {
+        if (entity) {
+            batchKeys_.insert(entity->key());
+        }
+    }
+    if (captionTextsAsRead_ || std::none_of(batchKeys_.begin(), batchKeys_.end(), isCaptionText)) {
+        return;
+    }
+    QMap<QString, std::optional<QString>> held;
+    for (const QString& key : {kIptcCaption, kImageDescription, kXmpDescription}) {
+        const QString text = exifWriter_->shownText(key);
+        held.insert(key,
+            text.isNull() && !exifWriter_->currentValue(key).isNull() ? std::nullopt : std::optional<QString>(text));
+    }
+    captionTextsAsRead_ = held;
+}
+
+bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& value, const QStringList& twins)
+{
+    if (!key.startsWith(QLatin1String("Iptc.")) || !iptcCuts(key, value)) {
+        return true;
+    }
+    if (key == kIptcCaption) {
+        // The caption is kept whole by its EXIF or XMP copy; where both hold
+        // another text (a credit), IPTC's cut would be all that is left of it.
+        if (twins.contains(kImageDescription) || (twins.contains(kXmpDescription) && exifWriter_->canHoldXmp())) {
+            return true;
+        }
+        refusal_ = QStringLiteral("IPTC cuts the caption to %1 bytes, and the description that would keep it whole "
+                                  "holds another text, so the whole caption could not be kept")
+                       .arg(TAVExifWriter::iptcMaxBytes(key));
+        return false;
+    }
     // A title or keyword only XMP keeps whole cannot go into a packet the
     // library cannot decode (a phone photo's packet with a repeated
     // property): cut to its IPTC dataset, its text would be kept nowhere.
-    // The caption is kept whole by the EXIF description.
-    const bool onlyXmpKeepsIt = key.startsWith(QLatin1String("Iptc.")) && key != kIptcCaption
-        && wholeTextTwins().value(key).startsWith(kXmpPrefix);
-    if (!onlyXmpKeepsIt || !exifWriter_->isXmpUndecodable() || !iptcCuts(key, value)) {
+    if (!wholeTextTwins().value(key).startsWith(kXmpPrefix) || !exifWriter_->isXmpUndecodable()) {
         return true;
     }
     refusal_ = QStringLiteral("the file's XMP cannot be read, so the whole text, which IPTC cuts to %1 bytes, "
@@ -407,7 +496,7 @@ bool TAVMetadataWritterMgr::reachesXmpTwins(const QStringList& twins, const QStr
 
 bool TAVMetadataWritterMgr::createsTwin(const QString& key, const QString& twin, const QString& value) const
 {
-    // The EXIF description is the caption whatever else the file holds.
+    // A file without a description takes the caption as its description.
     if (twin == kImageDescription) {
         return true;
     }

@@ -6,6 +6,7 @@
 #include "models/image/ImageImportTest.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
+#include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 
 #include <QJsonObject>
@@ -122,6 +123,60 @@ TEST_F(TextTwinsTest, CaptionAndDescriptionAreOneText)
     EXPECT_FALSE(tags.contains("XMP-dc:Description"));
     EXPECT_FALSE(tags.contains("IFD0:ImageDescription"));
     EXPECT_TRUE(shown(image, kDescription).isEmpty());
+}
+
+// A caption and a description holding two texts are two values. Typed in one
+// save over one text, each field takes its own; the caption emptied leaves
+// the credit in the description, and a long caption then goes whole into
+// XMP beside it, which the next caption replaces. Where XMP's description
+// holds the credit too, only IPTC's cut would keep a long caption: it is
+// refused, and a short one leaves both credits. A file whose IPTC lacks a
+// caption takes a typed description.
+TEST_F(TextTwinsTest, TwinsHoldingAnotherTextKeepItThroughEveryEdit)
+{
+    const QString credit = QStringLiteral("(c)2016 Someone 2033335");
+    const QString longCaption(2100, QLatin1Char('c'));
+    const auto image = importSample("npm-nikon-d90-photometric.jpg");
+    edit(image, kCaption, "Harbour");
+    edit(image, kDescription, credit);
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    QJsonObject tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Harbour");
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), credit);
+
+    edit(image, kCaption, "");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    tags = ExifTool::read(image->srcPath());
+    EXPECT_FALSE(tags.contains("IPTC:Caption-Abstract"));
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), credit);
+    edit(image, kCaption, longCaption);
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    tags = ExifTool::read(image->srcPath());
+    EXPECT_EQ(tags.value("XMP-dc:Description").toString(), longCaption);
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), credit);
+    // IPTC's cut of the long caption and its whole copy are one text.
+    edit(image, kCaption, "Harbour");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_EQ(ExifTool::read(image->srcPath()).value("XMP-dc:Description").toString(), "Harbour");
+
+    const QString user = ImageFixtures::copySample("npm-nikon-d90-photometric.jpg", tempPath("user"), "credits.jpg");
+    ASSERT_TRUE(ImageFixtures::writeTags(
+        user, {{kDescription, credit, std::nullopt}, {"Xmp.dc.description", credit, std::nullopt}}));
+    const auto credited = openWorkingCopy(user);
+    edit(credited, kCaption, longCaption);
+    EXPECT_FALSE(credited->saveMetadataToImage());
+    EXPECT_TRUE(credited->lastSaveFailure().contains("the whole caption could not be kept"));
+    edit(credited, kCaption, "Harbour");
+    ASSERT_TRUE(credited->saveMetadataToImage()) << qPrintable(credited->lastSaveFailure());
+    tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Harbour");
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), credit);
+    EXPECT_EQ(tags.value("XMP-dc:Description").toString(), credit);
+
+    const auto pentax = importSample("gowebp-pentax.jpg");
+    edit(pentax, kDescription, "Benalmadena beach");
+    ASSERT_TRUE(pentax->saveMetadataToImage());
+    EXPECT_EQ(ExifTool::read(pentax->srcPath()).value("IPTC:Caption-Abstract").toString(), "Benalmadena beach");
 }
 
 // Photoshop's digest of the IPTC block is written anew after an IPTC edit, so
