@@ -1,6 +1,7 @@
 #include "models/formats/ExivMemoryFile.h"
 
 #include "models/formats/PngExifChunk.h"
+#include "models/formats/PngKeptChunks.h"
 
 #include "foundation/FileServices.h"
 
@@ -113,9 +114,13 @@ ExivMemoryFile::ExivMemoryFile(const QString& path)
     if (!readWhole(file, bytes_)) {
         throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
     }
+    // A PNG's text chunks that the library would take for its own stay out
+    // of its sight; the save puts them back as they were.
+    libraryBytes_ = PngKeptChunks::forLibrary(bytes_).value_or(QByteArray());
+    const QByteArray& read = libraryBytes_.isEmpty() ? bytes_ : libraryBytes_;
     // The library hands out a deprecated owning pointer; take ownership at once.
     auto image = Exiv2::ImageFactory::open(
-        reinterpret_cast<const Exiv2::byte*>(bytes_.constData()), static_cast<long>(bytes_.size()));
+        reinterpret_cast<const Exiv2::byte*>(read.constData()), static_cast<long>(read.size()));
     image_.reset(image.release());
 }
 

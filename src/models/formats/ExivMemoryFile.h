@@ -29,7 +29,8 @@ public:
     static void endLoop();
 
     Exiv2::Image& image() { return *image_; }
-    // The file's bytes as they were read.
+    // The file's bytes as they were read. (The library may read a PNG
+    // without some of its text chunks: see PngKeptChunks.)
     const QByteArray& originalBytes() const { return bytes_; }
 
     // The bytes the image's memory holds (after `writeMetadata`), a PNG's EXIF
@@ -53,5 +54,7 @@ private:
     // The image reads from these bytes until its first write, so they are
     // declared first and outlive it.
     QByteArray bytes_;
+    // What the library reads when it is not `bytes_` (see PngKeptChunks).
+    QByteArray libraryBytes_;
     std::unique_ptr<Exiv2::Image> image_;
 };

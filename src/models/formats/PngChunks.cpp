@@ -1,5 +1,9 @@
 #include "models/formats/PngChunks.h"
 
+#include <zlib.h>
+
+#include <cctype>
+
 namespace {
 
 const QByteArray kSignature("\x89PNG\r\n\x1a\n", 8);
@@ -9,6 +13,27 @@ qsizetype bigEndian32(const QByteArray& bytes, qsizetype at)
 {
     const auto byte = [&](qsizetype i) { return qsizetype(uint8_t(bytes.at(at + i))); };
     return (byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
+}
+
+// A raw profile's length is a chunk's at most.
+constexpr qsizetype kMostProfileLength = 0x7fffffff;
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+std::nullopt_t fail(QString* error, const QString& reason)
+{
+    if (error) {
+        *error = reason;
+    }
+    return std::nullopt;
+}
+
+bool isText(const PngChunks::Chunk& chunk)
+{
+    return chunk.type == "tEXt" || chunk.type == "zTXt" || chunk.type == "iTXt";
 }
 
 } // namespace
@@ -36,4 +61,122 @@ PngChunks::Walk PngChunks::walk(const QByteArray& png)
     }
     walked.whole = true;
     return walked;
+}
+
+std::optional<QByteArrayView> PngChunks::keywordOf(const Chunk& chunk)
+{
+    if (!isText(chunk)) {
+        return std::nullopt;
+    }
+    const qsizetype end = chunk.data.indexOf('\0');
+    return end < 0 ? std::nullopt : std::optional(chunk.data.first(end));
+}
+
+std::optional<QByteArray> PngChunks::textOf(const Chunk& chunk, qsizetype mostBytes)
+{
+    const auto keyword = keywordOf(chunk);
+    if (!keyword) {
+        return std::nullopt;
+    }
+    QByteArrayView rest = chunk.data.sliced(keyword->size() + 1);
+    if (chunk.type == "tEXt") {
+        return rest.toByteArray();
+    }
+    bool compressed = true;
+    if (chunk.type == "iTXt") {
+        // A compression flag and method, then a language tag and a
+        // translated keyword, each ended by a zero byte.
+        if (rest.size() < 2) {
+            return std::nullopt;
+        }
+        compressed = rest.at(0) != 0;
+        rest = rest.sliced(1);
+        for (int field = 0; field < 2; ++field) {
+            const qsizetype end = rest.indexOf('\0', field == 0 ? 1 : 0);
+            if (end < 0) {
+                return std::nullopt;
+            }
+            rest = rest.sliced(end + 1);
+        }
+        if (!compressed) {
+            return rest.toByteArray();
+        }
+        // The method byte stands before the language tag; only zlib's is known.
+        if (chunk.data.at(keyword->size() + 2) != 0) {
+            return std::nullopt;
+        }
+        return PngChunks::inflated(rest, mostBytes);
+    }
+    // zTXt: a method byte (zlib's, 0), then the stream.
+    if (rest.isEmpty() || rest.front() != 0) {
+        return std::nullopt;
+    }
+    return PngChunks::inflated(rest.sliced(1), mostBytes);
+}
+
+std::optional<QByteArray> PngChunks::inflated(QByteArrayView compressed, qsizetype mostBytes)
+{
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        return std::nullopt;
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = uInt(compressed.size());
+    QByteArray text;
+    int status = Z_OK;
+    while (status == Z_OK && text.size() <= mostBytes) {
+        char buffer[16 * 1024];
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        status = inflate(&stream, Z_NO_FLUSH);
+        text.append(buffer, qsizetype(sizeof buffer - stream.avail_out));
+        // Input used up without the stream's end: the data is cut short.
+        if (status == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) {
+            status = Z_DATA_ERROR;
+        }
+    }
+    inflateEnd(&stream);
+    return status == Z_STREAM_END && text.size() <= mostBytes ? std::optional(text) : std::nullopt;
+}
+
+std::optional<QByteArray> PngChunks::rawProfileBytes(const QByteArray& text, const QString& what, QString* error)
+{
+    qsizetype at = 0;
+    while (at < text.size() && text[at] == '\n') {
+        ++at;
+    }
+    at = text.indexOf('\n', at); // past the profile's name
+    if (at < 0) {
+        return fail(error, QStringLiteral("The %1 has no length.").arg(what));
+    }
+    while (at < text.size() && isSpace(text[at])) {
+        ++at;
+    }
+    qsizetype declared = 0;
+    const qsizetype digitsStart = at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && declared <= kMostProfileLength) {
+        declared = declared * 10 + (text[at++] - '0');
+    }
+    if (at == digitsStart || declared > kMostProfileLength) {
+        return fail(error, QStringLiteral("The %1's length is missing or too large.").arg(what));
+    }
+    QByteArray hex;
+    hex.reserve(text.size() - at);
+    for (; at < text.size(); ++at) {
+        if (isSpace(text[at])) {
+            continue;
+        }
+        if (!std::isxdigit(uint8_t(text[at]))) {
+            return fail(error, QStringLiteral("The %1 holds a character that is not a hex digit.").arg(what));
+        }
+        hex.append(text[at]);
+    }
+    if (hex.size() != 2 * declared) {
+        return fail(error,
+            QStringLiteral("The %1 holds %2 hex digits where its header says %3 bytes.")
+                .arg(what)
+                .arg(hex.size())
+                .arg(declared));
+    }
+    return QByteArray::fromHex(hex);
 }

@@ -1,12 +1,12 @@
 #include "models/formats/PngExifChunk.h"
 
 #include "foundation/FileServices.h"
+#include "models/formats/PngChunks.h"
 
 #include <QFile>
 
 #include <zlib.h>
 
-#include <cctype>
 #include <cstdint>
 #include <vector>
 
@@ -98,31 +98,9 @@ bool isRawExifProfile(const QByteArray& data, const Chunk& chunk)
 
 std::optional<QByteArray> inflateText(QByteArrayView compressed, QString* error)
 {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) {
-        fail(error, QStringLiteral("The decompressor could not be started."));
-        return std::nullopt;
-    }
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
-    stream.avail_in = uInt(compressed.size());
-
-    QByteArray text;
-    int status = Z_OK;
-    while (status == Z_OK && text.size() <= kMaxProfileText) {
-        char buffer[64 * 1024];
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        status = inflate(&stream, Z_NO_FLUSH);
-        text.append(buffer, qsizetype(sizeof buffer - stream.avail_out));
-        // Input used up without the stream's end: the data is cut short.
-        if (status == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) {
-            status = Z_DATA_ERROR;
-        }
-    }
-    inflateEnd(&stream);
-    if (status != Z_STREAM_END) {
+    std::optional<QByteArray> text = PngChunks::inflated(compressed, kMaxProfileText);
+    if (!text) {
         fail(error, QStringLiteral("The EXIF profile's compressed data is damaged."));
-        return std::nullopt;
     }
     return text;
 }
@@ -148,57 +126,14 @@ std::optional<QByteArray> profileText(const QByteArray& data, const Chunk& chunk
     return inflateText(body.sliced(1), error);
 }
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
-
 // "\nexif\n<spaces><length>\n<hex lines>\n" -> the EXIF block without "Exif\0\0".
 std::optional<QByteArray> decodeProfile(const QByteArray& text, QString* error)
 {
-    qsizetype at = 0;
-    while (at < text.size() && text[at] == '\n') {
-        ++at;
-    }
-    at = text.indexOf('\n', at); // past the profile's name
-    if (at < 0) {
-        fail(error, QStringLiteral("The EXIF profile has no length."));
+    std::optional<QByteArray> decoded = PngChunks::rawProfileBytes(text, QStringLiteral("EXIF profile"), error);
+    if (!decoded) {
         return std::nullopt;
     }
-    while (at < text.size() && isSpace(text[at])) {
-        ++at;
-    }
-    qsizetype declared = 0;
-    const qsizetype digitsStart = at;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && declared <= kMaxChunkLength) {
-        declared = declared * 10 + (text[at++] - '0');
-    }
-    if (at == digitsStart || declared > kMaxChunkLength) {
-        fail(error, QStringLiteral("The EXIF profile's length is missing or too large."));
-        return std::nullopt;
-    }
-
-    QByteArray hex;
-    hex.reserve(text.size() - at);
-    for (; at < text.size(); ++at) {
-        if (isSpace(text[at])) {
-            continue;
-        }
-        if (!std::isxdigit(uint8_t(text[at]))) {
-            fail(error, QStringLiteral("The EXIF profile holds a character that is not a hex digit."));
-            return std::nullopt;
-        }
-        hex.append(text[at]);
-    }
-    if (hex.size() != 2 * declared) {
-        fail(error,
-            QStringLiteral("The EXIF profile holds %1 hex digits where its header says %2 bytes.")
-                .arg(hex.size())
-                .arg(declared));
-        return std::nullopt;
-    }
-
-    QByteArray block = QByteArray::fromHex(hex);
+    QByteArray block = *decoded;
     if (block.startsWith(kExifHeader)) {
         block.remove(0, kExifHeader.size());
     }

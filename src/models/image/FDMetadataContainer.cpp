@@ -2,6 +2,8 @@
 #include "models/formats/ExivRuntime.h"
 
 #include "models/formats/ExivMemoryFile.h"
+#include "models/formats/PngKeptChunks.h"
+#include "models/formats/PngPhotoshopChunk.h"
 #include "models/tables/TAVKeyLists.h"
 #include "models/write/ExifEntryCleaner.h"
 #include "models/write/UnreadableXmpPacket.h"
@@ -203,6 +205,14 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path, const Fi
         // Reading the target first keeps what is not metadata proper: its
         // colour profile, its comment and its own orientation.
         ExivMemoryFile target(path);
+        // The IPTC a PNG holds among its Photoshop resources would stay
+        // beside the cloned one.
+        if (PngPhotoshopChunk::holdsIptc(target.originalBytes())) {
+            qCWarning(lcMetadataContainer,
+                "Could not replace %s: its IPTC is held among its Photoshop resources, where it cannot be replaced",
+                qUtf8Printable(path));
+            return false;
+        }
         Exiv2::Image& image = target.image();
         ExivRuntime::readMetadata(image);
 
@@ -228,7 +238,11 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path, const Fi
 
         // The new bytes replace the target only once they read back whole.
         QString error;
-        const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(image, &error);
+        std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(image, &error);
+        if (written) {
+            // A PNG keeps its other chunks as they were.
+            *written = PngKeptChunks::withKeptChunks(*written, target.originalBytes());
+        }
         if (!written || !WrittenImageCheck::confirm(target.originalBytes(), *written, expected, &error)
             || !writeOver(path, *written, imported, &error)) {
             qCWarning(lcMetadataContainer, "Could not replace %s: %s", qUtf8Printable(path), qUtf8Printable(error));

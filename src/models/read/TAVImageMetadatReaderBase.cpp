@@ -2,6 +2,7 @@
 
 #include "foundation/BoundedMemo.h"
 #include "models/formats/ExivRuntime.h"
+#include "models/formats/PngKeptChunks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -188,6 +189,11 @@ void TAVImageMetadatReaderBase::openImage()
         }
         shared_->bytes = readParsedBytes(file);
         file.close();
+        // The library reads a PNG's EXIF, IPTC and XMP from the chunks that
+        // hold them, not from others whose keywords begin alike.
+        if (std::optional<QByteArray> view = PngKeptChunks::forLibrary(shared_->bytes)) {
+            shared_->bytes = std::move(*view);
+        }
         auto opened = Exiv2::ImageFactory::open(
             reinterpret_cast<const Exiv2::byte*>(shared_->bytes.constData()), static_cast<long>(shared_->bytes.size()));
         image_.reset(opened.release());

@@ -7,6 +7,8 @@
 #include "models/formats/ExivRuntime.h"
 #include "models/formats/IptcCharacterSet.h"
 #include "models/formats/JpegSegments.h"
+#include "models/formats/PngKeptChunks.h"
+#include "models/formats/PngPhotoshopChunk.h"
 #include "models/formats/PngProfileChunk.h"
 #include "models/formats/SonyPreviewImage.h"
 #include "models/write/ExifBlockDamage.h"
@@ -153,6 +155,13 @@ bool TAVExifWriter::saveModifiedMetadata()
 std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByteArray& original, QString* error)
 {
     const bool jpeg = image_->imageType() == Exiv2::ImageType::jpeg;
+    const bool iptcChanged = !iptcEditedKeys_.isEmpty() || iptcCleared_;
+    if (iptcChanged && image_->imageType() == Exiv2::ImageType::png && PngPhotoshopChunk::holdsIptc(original)) {
+        *error = QStringLiteral("the file's IPTC is held among its Photoshop resources (the PNG chunk \"Raw profile "
+                                "type 8bim\"), where it cannot be edited: the edit would be written as a second "
+                                "IPTC block beside it");
+        return std::nullopt;
+    }
     // A block the library cannot read goes back as the file holds it when
     // the save does not edit it; the check refuses any other outcome.
     KeptBlocks kept;
@@ -227,6 +236,11 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
     }
     if (written && PngProfileChunk::isDamaged(original)) {
         written = PngProfileChunk::withChunksOf(*written, original);
+    }
+    if (written) {
+        // A PNG's chunks go back as the file held them, bar the EXIF, IPTC
+        // and XMP the library wrote.
+        *written = PngKeptChunks::withKeptChunks(*written, original);
     }
     if (written && UnreadableBlocks::hasDamagedProfile(original)) {
         written = UnreadableBlocks::withProfileSegmentsOf(*written, original);

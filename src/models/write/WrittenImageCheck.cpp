@@ -4,6 +4,7 @@
 
 #include "models/formats/JpegSegments.h"
 #include "models/formats/MultiPictureIndex.h"
+#include "models/formats/PngKeptChunks.h"
 #include "models/formats/PngProfileChunk.h"
 #include "models/formats/SonyPreviewImage.h"
 #include "models/formats/TiffBlock.h"
@@ -577,6 +578,19 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
     return true;
 }
 
+// Every chunk of a PNG but its EXIF, IPTC and XMP comes back byte for byte
+// and in its place: the library drops text chunks whose keywords begin like
+// its own ("Descriptions", "XML:com.adobe.xmp.bak", "Raw") and writes its
+// comment in a chunk of its own.
+bool keepsPngChunks(const QByteArray& before, const QByteArray& after, int type, QString* why)
+{
+    if (type != Exiv2::ImageType::png) {
+        return true;
+    }
+    const QString change = PngKeptChunks::changeIn(before, after);
+    return change.isEmpty() || fail(why, change);
+}
+
 // Whether two lists of pieces hold the same bytes, piece by piece.
 bool samePieces(const std::vector<QByteArrayView>& first, const std::vector<QByteArrayView>& second)
 {
@@ -672,7 +686,9 @@ bool WrittenImageCheck::confirm(const QByteArray& before, const QByteArray& afte
     if (!check(before, after, expected, why, &read, std::nullopt)) {
         return false;
     }
-    *readBack = std::move(read.image);
+    // The check read a PNG without some of its text chunks from bytes of its
+    // own, which go now.
+    *readBack = read.parsedBytes.isEmpty() ? std::move(read.image) : openBytes(after);
     return true;
 }
 
@@ -694,9 +710,13 @@ bool WrittenImageCheck::check(const QByteArray& before, const QByteArray& after,
     if (Exiv2::ImageFactory::getType(data(after), static_cast<long>(after.size())) != type) {
         return fail(why, QStringLiteral("the written file is no longer of its image type"));
     }
+    // The library reads a PNG without the text chunks it would take for its
+    // own, as the save read it.
+    const std::optional<QByteArray> pngView
+        = !parsed && type == Exiv2::ImageType::png ? PngKeptChunks::forLibrary(after) : std::nullopt;
     ImagePtr newImage;
     try {
-        newImage = parsed ? openWithKeptXmp(*parsed, after, expected) : openBytes(after);
+        newImage = parsed ? openWithKeptXmp(*parsed, after, expected) : openBytes(pngView ? *pngView : after);
     } catch (const Exiv2::AnyError& error) {
         return fail(why, QStringLiteral("the written file does not read back: %1").arg(error.what()));
     } catch (const std::exception& error) {
@@ -724,11 +744,11 @@ bool WrittenImageCheck::check(const QByteArray& before, const QByteArray& after,
     // A lost picture is told before an unreadable block (a TIFF whose first
     // directory cannot be found has both).
     if (!sameImageData(before, after, type, *newImage, expected.beforePictureTags, why)
-        || !keepsUnreadableBlocks(before, after, type, expected, why)) {
+        || !keepsUnreadableBlocks(before, after, type, expected, why) || !keepsPngChunks(before, after, type, why)) {
         return false;
     }
     if (readBack) {
-        readBack->parsedBytes = parsed.value_or(QByteArray());
+        readBack->parsedBytes = parsed.value_or(pngView.value_or(QByteArray()));
         readBack->image = std::move(newImage);
     }
     return true;

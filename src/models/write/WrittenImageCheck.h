@@ -32,7 +32,9 @@
 // - the image data is unchanged: a JPEG's tables, frame and scans, a PNG's image chunks, the
 //   strips or tiles of a TIFF-based file (as the library reads them and as the file's own
 //   bytes place them; a place or length those bytes do not tell with certainty refuses the
-//   save), and the size other formats decode to.
+//   save), and the size other formats decode to;
+// - every chunk of a PNG but its EXIF, IPTC and XMP is there byte for byte and in its place,
+//   and none is added (see PngKeptChunks).
 class WrittenImageCheck {
 public:
     // What the save meant the file to hold.
@@ -64,8 +66,9 @@ public:
     struct ReadBack {
         // What the image reads from when it is not the written bytes: a JPEG's
         // segments that changed, without the XMP segments the save kept as
-        // they were (the image holds the XMP read from them before). Declared
-        // first, so they outlive the image.
+        // they were (the image holds the XMP read from them before); a PNG
+        // without the text chunks the library would take for its own (see
+        // PngKeptChunks). Declared first, so they outlive the image.
         QByteArray parsedBytes;
         std::unique_ptr<Exiv2::Image> image;
     };

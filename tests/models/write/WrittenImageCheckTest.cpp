@@ -6,6 +6,7 @@
 #include "models/write/WrittenImageCheck.h"
 
 #include "models/formats/JpegSegments.h"
+#include "models/formats/PngKeptChunks.h"
 #include "models/formats/SonyPreviewImage.h"
 
 #include "support/ImageFixtures.h"
@@ -170,6 +171,37 @@ TEST(WrittenImageCheckTest, AChangedPictureFails)
         EXPECT_FALSE(WrittenImageCheck::confirm(original, damaged, meant(original, same), &why)) << name;
         EXPECT_EQ(why, QString("the picture data changed")) << name;
     }
+}
+
+// A PNG's text chunk that the library dropped (its keyword begins like the
+// library's comment's) fails the check, and so does one renamed; put back
+// as the file held it, the save passes.
+TEST(WrittenImageCheckTest, APngChunkDroppedOrRenamedFails)
+{
+    QByteArray original = sampleBytes("png-nikon-d3.png");
+    const QByteArray text("Descriptions\0Harbour at dawn", 28);
+    QByteArray chunk(4, '\0');
+    chunk[3] = char(text.size());
+    chunk += "tEXt" + text + QByteArray(4, '\0');
+    fixPngChunkChecksum(chunk, 0);
+    original.insert(original.lastIndexOf("IEND") - 4, chunk);
+
+    const auto same = [](Exiv2::ExifData&) {};
+    const QByteArray dropped = written(original, same);
+    ASSERT_FALSE(dropped.contains(chunk));
+    QString why;
+    EXPECT_FALSE(WrittenImageCheck::confirm(original, dropped, meant(original, same), &why));
+    EXPECT_EQ(why, QString("the PNG chunk tEXt \"Descriptions\" would not be kept as the file holds it"));
+
+    const QByteArray kept = PngKeptChunks::withKeptChunks(dropped, original);
+    EXPECT_TRUE(WrittenImageCheck::confirm(original, kept, meant(original, same), &why)) << qPrintable(why);
+    QByteArray renamed = kept;
+    const qsizetype at = renamed.indexOf(chunk);
+    ASSERT_GT(at, 0);
+    renamed[at + 8 + 11] = 'z';
+    fixPngChunkChecksum(renamed, at);
+    EXPECT_FALSE(WrittenImageCheck::confirm(original, renamed, meant(original, same), &why));
+    EXPECT_EQ(why, QString("the PNG chunk tEXt \"Descriptions\" would not be kept as the file holds it"));
 }
 
 // Written as the save writes a packet no edit reached (from the packet as

@@ -1,0 +1,232 @@
+// Saves of a camera PNG given text chunks by the test: PNG keywords are free
+// text, and a save keeps every chunk but the EXIF, IPTC and XMP it writes,
+// byte for byte and in its place, whatever its keyword; an IPTC block held
+// among Photoshop resources is never doubled. exiftool reads back the saves.
+
+#include "models/write/DamagedSamples.h"
+
+#include <zlib.h>
+
+using namespace DamagedSamples;
+
+namespace {
+
+QByteArray chunk(const QByteArray& type, const QByteArray& data)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), bytes.data());
+    bytes += type + data;
+    const QByteArray body = type + data;
+    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()));
+    QByteArray sum(4, '\0');
+    qToBigEndian<quint32>(quint32(crc), sum.data());
+    return bytes + sum;
+}
+
+QByteArray deflated(const QByteArray& text)
+{
+    // qCompress puts the inflated size before the zlib stream.
+    return qCompress(text).mid(4);
+}
+
+// A text chunk of `type` (tEXt, zTXt or iTXt; an iTXt compressed when asked).
+QByteArray textChunk(const QByteArray& type, const QByteArray& keyword, const QByteArray& text, bool compressed = false)
+{
+    if (type == "tEXt")
+        return chunk(type, keyword + '\0' + text);
+    if (type == "zTXt")
+        return chunk(type, keyword + QByteArray(2, '\0') + deflated(text));
+    return chunk(type,
+        keyword + '\0' + (compressed ? QByteArray("\x01\x00", 2) : QByteArray(2, '\0')) + QByteArray(2, '\0')
+            + (compressed ? deflated(text) : text));
+}
+
+// The PNG with `chunks` before its end chunk.
+void insertBeforeEnd(QByteArray& png, const QByteArray& chunks)
+{
+    const qsizetype end = png.lastIndexOf("IEND") - 4;
+    ASSERT_GT(end, 8);
+    png.insert(end, chunks);
+}
+
+// The whole chunks of a PNG, walked by their lengths.
+QByteArrayList chunksOf(const QByteArray& png)
+{
+    QByteArrayList chunks;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const qsizetype size = 12 + qFromBigEndian<quint32>(png.constData() + at);
+        chunks << png.mid(at, size);
+        at += size;
+    }
+    return chunks;
+}
+
+// Every keyword that begins like one the metadata library reads or writes,
+// or with which one of those begins, as a file may hold them: each
+// beginning of the library's own, and longer ones.
+QByteArrayList lookalikeKeywords()
+{
+    QByteArrayList keywords;
+    for (const QByteArray own : {"Raw profile type exif", "Raw profile type APP1", "Raw profile type iptc",
+             "Raw profile type xmp", "XML:com.adobe.xmp", "Description"}) {
+        for (qsizetype length = 1; length < own.size(); ++length) {
+            if (!keywords.contains(own.first(length)))
+                keywords << own.first(length);
+        }
+    }
+    return keywords
+        + QByteArrayList{"Description", "XML:com.adobe.xmp.bak", "Raw profile type exif2", "Raw profile type APP12",
+            "Raw profile type iptc ", "Raw profile type xmpp", "Descriptions", "Description of scene",
+            "Raw profile type 8bim", "icc", "ICC Profile"};
+}
+
+} // namespace
+
+class PngChunkSavesTest : public DamagedFilesSaveTest { };
+
+// Every look-alike keyword in tEXt, zTXt and iTXt, together in one file: an
+// EXIF and an IPTC edit write those, and the 195 chunks come back byte for
+// byte and in their order, none renamed, as exiftool reads them.
+TEST_F(PngChunkSavesTest, TextChunksWhoseKeywordsBeginLikeTheLibrarysOwnAreKept)
+{
+    QByteArrayList added;
+    for (const QByteArray type : {"tEXt", "zTXt", "iTXt"}) {
+        for (const QByteArray& keyword : lookalikeKeywords())
+            added << textChunk(type, keyword, "kept text of " + keyword);
+    }
+    const QString user
+        = damagedSample("png-nikon-d3.png", [&](QByteArray& bytes) { insertBeforeEnd(bytes, added.join()); });
+    const QJsonObject textsBefore = tagsOf(user, "PNG:");
+    ASSERT_GE(textsBefore.size(), 60);
+    const QStringList warningsBefore = ExifTool::warnings(user);
+
+    const auto image = openWorkingCopy(user);
+    edit(image, "Exif.Image.Artist", "Lumetta Tester");
+    edit(image, "Iptc.Application2.ObjectName", "Harbour");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+
+    const QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
+    qsizetype after = 0;
+    for (const QByteArray& chunk : added) {
+        const qsizetype at = saved.indexOf(chunk, after);
+        EXPECT_GT(at, 0) << chunk.mid(4, 40).toStdString();
+        after = std::max(after, at + 1);
+    }
+    EXPECT_EQ(std::count_if(saved.begin(), saved.end(),
+                  [](const QByteArray& chunk) { return chunk.mid(8).startsWith(QByteArray("Description\0", 12)); }),
+        3);
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString("Harbour"));
+    EXPECT_EQ(tagsOf(user, "PNG:"), textsBefore);
+    EXPECT_EQ(ExifTool::warnings(user), warningsBefore);
+}
+
+// An XMP chunk whose keyword lost its end to one damaged byte
+// ("XML:com.adobe.xmp" runs on into the compression flag) is another text
+// to the library: an EXIF edit keeps it byte for byte, and the file's other
+// chunks with it.
+TEST_F(PngChunkSavesTest, AnXmpChunkWithADamagedKeywordIsKept)
+{
+    const QByteArray packet = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+                              "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
+                              "rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:title><rdf:Alt><rdf:li "
+                              "xml:lang='x-default'>Harbour at dawn</rdf:li></rdf:Alt></dc:title></rdf:Description>"
+                              "</rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
+    QByteArray xmp = textChunk("iTXt", "XML:com.adobe.xmp", packet);
+    xmp[8 + 17] = 'X';
+    xmp.chop(4);
+    xmp = chunk("iTXt", xmp.mid(8));
+    const QString user = damagedSample("png-sony-gps.png", [&](QByteArray& bytes) { insertBeforeEnd(bytes, xmp); });
+    const QByteArrayList before = chunksOf(WrittenFileProbe::bytes(user));
+
+    const auto image = openWorkingCopy(user);
+    edit(image, "Exif.Image.Artist", "Lumetta Tester");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
+    EXPECT_TRUE(saved.contains(xmp));
+    // Only the EXIF chunk moved (before the picture) and changed.
+    const auto isExif = [](const QByteArray& chunk) { return chunk.mid(4, 4) == "eXIf"; };
+    QByteArrayList kept = before;
+    kept.removeIf(isExif);
+    saved.removeIf(isExif);
+    EXPECT_EQ(saved, kept);
+    EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+}
+
+namespace {
+
+// A Photoshop resource (signature, number, empty name, size, data).
+QByteArray resource(quint16 id, const QByteArray& data)
+{
+    QByteArray bytes = "8BIM";
+    bytes += char(id >> 8);
+    bytes += char(id & 0xff);
+    bytes += QByteArray(2, '\0');
+    QByteArray size(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), size.data());
+    bytes += size + data;
+    if (data.size() % 2)
+        bytes += '\0';
+    return bytes;
+}
+
+QByteArray dataset(quint8 number, const QByteArray& value)
+{
+    QByteArray bytes("\x1c\x02", 2);
+    bytes += char(number);
+    bytes += char(value.size() >> 8);
+    bytes += char(value.size() & 0xff);
+    return bytes + value;
+}
+
+// Photoshop resources as an image converter keeps them in a PNG: the
+// profile's name, its length, and its bytes in lines of hex digits.
+QByteArray photoshopChunk(const QByteArray& resources)
+{
+    QByteArray text = "\n8bim\n" + QByteArray::number(resources.size()).rightJustified(8) + "\n";
+    const QByteArray hex = resources.toHex();
+    for (qsizetype at = 0; at < hex.size(); at += 72)
+        text += hex.mid(at, 72) + "\n";
+    return textChunk("zTXt", "Raw profile type 8bim", text);
+}
+
+} // namespace
+
+// IPTC held among a PNG's Photoshop resources, which exiftool reads and the
+// library does not: an IPTC edit (a title, a clear of the IPTC) is refused
+// with the reason and the file keeps every byte; an EXIF edit saves, and the
+// file still holds the one IPTC block. Resources without IPTC refuse nothing.
+TEST_F(PngChunkSavesTest, IptcHeldAmongPhotoshopResourcesIsNeverDoubled)
+{
+    const QByteArray iptc = dataset(5, "BUSH") + dataset(80, "Eric Draper") + dataset(120, "The president speaks");
+    const QByteArray resolution = resource(0x03ED, QByteArray::fromHex("00480000000100010048000000010001"));
+    const QString user = damagedSample("png-nikon-d3.png",
+        [&](QByteArray& bytes) { insertBeforeEnd(bytes, photoshopChunk(resolution + resource(0x0404, iptc))); });
+    const QJsonObject iptcBefore = tagsOf(user, "IPTC:");
+    ASSERT_EQ(iptcBefore.value("IPTC:ObjectName").toString(), QString("BUSH"));
+    const QByteArray before = WrittenFileProbe::bytes(user);
+
+    const char* const why = "IPTC is held among its Photoshop resources";
+    auto image = openWorkingCopy(user);
+    edit(image, "Iptc.Application2.ObjectName", "T");
+    expectRefused(image, before, why);
+    ASSERT_TRUE(QFile::remove(tempPath("work/png-nikon-d3.png")));
+    image = openWorkingCopy(user);
+    image->clear(TAVExifData::ClearIptc);
+    expectRefused(image, before, why);
+
+    ASSERT_TRUE(QFile::remove(tempPath("work/png-nikon-d3.png")));
+    image = openWorkingCopy(user);
+    edit(image, "Exif.Image.Artist", "Lumetta Tester");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_EQ(tagsOf(user, "IPTC:"), iptcBefore);
+    EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+
+    const QString plain = damagedSample(
+        "png-sony-gps.png", [&](QByteArray& bytes) { insertBeforeEnd(bytes, photoshopChunk(resolution)); });
+    const auto other = openWorkingCopy(plain);
+    edit(other, "Iptc.Application2.ObjectName", "Harbour");
+    ASSERT_TRUE(other->saveMetadataToImage()) << qPrintable(other->lastSaveFailure());
+    EXPECT_EQ(ExifTool::read(plain).value("IPTC:ObjectName").toString(), QString("Harbour"));
+}
