@@ -122,6 +122,39 @@ TEST_F(PngChunkSavesTest, TextChunksWhoseKeywordsBeginLikeTheLibrarysOwnAreKept)
     EXPECT_EQ(ExifTool::warnings(user), warningsBefore);
 }
 
+namespace {
+
+QByteArray titlePacket(const QByteArray& title)
+{
+    return "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+           "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
+           "rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:title><rdf:Alt><rdf:li "
+           "xml:lang='x-default'>"
+        + title + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
+}
+
+} // namespace
+
+// A backup of an older packet ("XML:com.adobe.xmp.bak") before the file's
+// XMP is no XMP of the file's, as exiftool reads it: an EXIF edit keeps the
+// file's own title, and the backup byte for byte.
+TEST_F(PngChunkSavesTest, TheXmpIsReadFromItsOwnChunkOnly)
+{
+    const QByteArray backup = textChunk("iTXt", "XML:com.adobe.xmp.bak", titlePacket("Old title"));
+    const QString user = damagedSample("png-sony-gps.png", [&](QByteArray& bytes) {
+        insertBeforeEnd(bytes, backup + textChunk("iTXt", "XML:com.adobe.xmp", titlePacket("Harbour at dawn")));
+    });
+    ASSERT_EQ(ExifTool::read(user).value("XMP-dc:Title").toString(), QString("Harbour at dawn"));
+
+    const auto image = openWorkingCopy(user);
+    edit(image, "Exif.Image.Artist", "Lumetta Tester");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Harbour at dawn"));
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+    EXPECT_TRUE(chunksOf(WrittenFileProbe::bytes(user)).contains(backup));
+}
+
 // An XMP chunk whose keyword lost its end to one damaged byte
 // ("XML:com.adobe.xmp" runs on into the compression flag) is another text
 // to the library: an EXIF edit keeps it byte for byte, and the file's other
