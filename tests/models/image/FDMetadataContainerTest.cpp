@@ -3,6 +3,7 @@
 #include "models/values/FDNumberDataBit.h"
 
 #include "foundation/FileServices.h"
+#include "models/write/PngChunkMaker.h"
 #include "models/write/WrittenFileProbe.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
@@ -118,6 +119,38 @@ TEST_F(FDMetadataContainerTest, CloneOntoAPngWritesTheStandardExifChunk)
     const QJsonObject tags = ExifTool::read(target);
     EXPECT_EQ(tags.value("IFD0:Model").toString(), "S40");
     EXPECT_EQ(tags.value("GPS:GPSLatitude").toString(), QString::fromUtf8("40 deg 0' 14.71\""));
+}
+
+// A camera PNG's text chunks whose keywords begin like the library's own
+// come through a clone byte for byte; onto a PNG whose IPTC is held among its
+// Photoshop resources, where the cloned IPTC would stand beside it, the clone
+// is refused and the file kept.
+TEST_F(FDMetadataContainerTest, CloneOntoAPngKeepsItsTextChunksOrLeavesItAlone)
+{
+    using namespace PngChunkMaker;
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(cameraSource());
+    ASSERT_NE(container, nullptr);
+    const QByteArrayList texts = {textChunk("tEXt", "Descriptions", "Harbour at dawn"),
+        textChunk("zTXt", "Raw profile type exif2", "kept"), textChunk("iTXt", "XML", "kept")};
+    const auto targetWith = [&](const QString& name, const QByteArray& chunks) {
+        const QString target = ImageFixtures::copySample("png-nikon-d3.png", tempFolder(), name);
+        QByteArray bytes = WrittenFileProbe::bytes(target);
+        insertBeforeEnd(bytes, chunks);
+        EXPECT_TRUE(FileServices::writeFileAtomically(target, bytes));
+        return target;
+    };
+
+    const QString target = targetWith("texts.png", texts.join());
+    ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
+    const QByteArray saved = WrittenFileProbe::bytes(target);
+    for (const QByteArray& chunk : texts)
+        EXPECT_TRUE(chunksOf(saved).contains(chunk)) << chunk.mid(8, 12).toStdString();
+    EXPECT_EQ(ExifTool::read(target).value("IFD0:Model").toString(), "S40");
+
+    const QString photoshop = targetWith("photoshop.png", photoshopChunk(resource(0x0404, dataset(5, "BUSH"))));
+    const QByteArray before = WrittenFileProbe::bytes(photoshop);
+    EXPECT_FALSE(container->saveMetadataToFileAtPath(photoshop));
+    EXPECT_EQ(WrittenFileProbe::bytes(photoshop), before);
 }
 
 TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation)

@@ -4,61 +4,20 @@
 // among Photoshop resources is never doubled. exiftool reads back the saves.
 
 #include "models/write/DamagedSamples.h"
-
-#include <zlib.h>
+#include "models/write/PngChunkMaker.h"
 
 using namespace DamagedSamples;
+using namespace PngChunkMaker;
 
 namespace {
 
-QByteArray chunk(const QByteArray& type, const QByteArray& data)
+QByteArray titlePacket(const QByteArray& title)
 {
-    QByteArray bytes(4, '\0');
-    qToBigEndian<quint32>(quint32(data.size()), bytes.data());
-    bytes += type + data;
-    const QByteArray body = type + data;
-    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()));
-    QByteArray sum(4, '\0');
-    qToBigEndian<quint32>(quint32(crc), sum.data());
-    return bytes + sum;
-}
-
-QByteArray deflated(const QByteArray& text)
-{
-    // qCompress puts the inflated size before the zlib stream.
-    return qCompress(text).mid(4);
-}
-
-// A text chunk of `type` (tEXt, zTXt or iTXt; an iTXt compressed when asked).
-QByteArray textChunk(const QByteArray& type, const QByteArray& keyword, const QByteArray& text, bool compressed = false)
-{
-    if (type == "tEXt")
-        return chunk(type, keyword + '\0' + text);
-    if (type == "zTXt")
-        return chunk(type, keyword + QByteArray(2, '\0') + deflated(text));
-    return chunk(type,
-        keyword + '\0' + (compressed ? QByteArray("\x01\x00", 2) : QByteArray(2, '\0')) + QByteArray(2, '\0')
-            + (compressed ? deflated(text) : text));
-}
-
-// The PNG with `chunks` before its end chunk.
-void insertBeforeEnd(QByteArray& png, const QByteArray& chunks)
-{
-    const qsizetype end = png.lastIndexOf("IEND") - 4;
-    ASSERT_GT(end, 8);
-    png.insert(end, chunks);
-}
-
-// The whole chunks of a PNG, walked by their lengths.
-QByteArrayList chunksOf(const QByteArray& png)
-{
-    QByteArrayList chunks;
-    for (qsizetype at = 8; at + 12 <= png.size();) {
-        const qsizetype size = 12 + qFromBigEndian<quint32>(png.constData() + at);
-        chunks << png.mid(at, size);
-        at += size;
-    }
-    return chunks;
+    return "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+           "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
+           "rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:title><rdf:Alt><rdf:li "
+           "xml:lang='x-default'>"
+        + title + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
 }
 
 // Every keyword that begins like one the metadata library reads or writes,
@@ -122,19 +81,6 @@ TEST_F(PngChunkSavesTest, TextChunksWhoseKeywordsBeginLikeTheLibrarysOwnAreKept)
     EXPECT_EQ(ExifTool::warnings(user), warningsBefore);
 }
 
-namespace {
-
-QByteArray titlePacket(const QByteArray& title)
-{
-    return "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
-           "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
-           "rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:title><rdf:Alt><rdf:li "
-           "xml:lang='x-default'>"
-        + title + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
-}
-
-} // namespace
-
 // A backup of an older packet ("XML:com.adobe.xmp.bak") before the file's
 // XMP is no XMP of the file's, as exiftool reads it: an EXIF edit keeps the
 // file's own title, and the backup byte for byte.
@@ -161,11 +107,7 @@ TEST_F(PngChunkSavesTest, TheXmpIsReadFromItsOwnChunkOnly)
 // chunks with it.
 TEST_F(PngChunkSavesTest, AnXmpChunkWithADamagedKeywordIsKept)
 {
-    const QByteArray packet = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
-                              "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
-                              "rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:title><rdf:Alt><rdf:li "
-                              "xml:lang='x-default'>Harbour at dawn</rdf:li></rdf:Alt></dc:title></rdf:Description>"
-                              "</rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
+    const QByteArray packet = titlePacket("Harbour at dawn");
     QByteArray xmp = textChunk("iTXt", "XML:com.adobe.xmp", packet);
     xmp[8 + 17] = 'X';
     xmp.chop(4);
@@ -186,45 +128,6 @@ TEST_F(PngChunkSavesTest, AnXmpChunkWithADamagedKeywordIsKept)
     EXPECT_EQ(saved, kept);
     EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
 }
-
-namespace {
-
-// A Photoshop resource (signature, number, empty name, size, data).
-QByteArray resource(quint16 id, const QByteArray& data)
-{
-    QByteArray bytes = "8BIM";
-    bytes += char(id >> 8);
-    bytes += char(id & 0xff);
-    bytes += QByteArray(2, '\0');
-    QByteArray size(4, '\0');
-    qToBigEndian<quint32>(quint32(data.size()), size.data());
-    bytes += size + data;
-    if (data.size() % 2)
-        bytes += '\0';
-    return bytes;
-}
-
-QByteArray dataset(quint8 number, const QByteArray& value)
-{
-    QByteArray bytes("\x1c\x02", 2);
-    bytes += char(number);
-    bytes += char(value.size() >> 8);
-    bytes += char(value.size() & 0xff);
-    return bytes + value;
-}
-
-// Photoshop resources as an image converter keeps them in a PNG: the
-// profile's name, its length, and its bytes in lines of hex digits.
-QByteArray photoshopChunk(const QByteArray& resources)
-{
-    QByteArray text = "\n8bim\n" + QByteArray::number(resources.size()).rightJustified(8) + "\n";
-    const QByteArray hex = resources.toHex();
-    for (qsizetype at = 0; at < hex.size(); at += 72)
-        text += hex.mid(at, 72) + "\n";
-    return textChunk("zTXt", "Raw profile type 8bim", text);
-}
-
-} // namespace
 
 // IPTC held among a PNG's Photoshop resources, which exiftool reads and the
 // library does not: an IPTC edit (a title, a clear of the IPTC) is refused

@@ -1,0 +1,103 @@
+#pragma once
+
+// PNG chunks made by a test: text chunks of every kind and Photoshop
+// resources as an image converter keeps them, put into a copy of a camera
+// PNG, and the chunks of a saved file walked by their lengths.
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+namespace PngChunkMaker {
+
+inline QByteArray chunk(const QByteArray& type, const QByteArray& data)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), bytes.data());
+    bytes += type + data;
+    const QByteArray body = type + data;
+    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()));
+    QByteArray sum(4, '\0');
+    qToBigEndian<quint32>(quint32(crc), sum.data());
+    return bytes + sum;
+}
+
+inline QByteArray deflated(const QByteArray& text)
+{
+    // qCompress puts the inflated size before the zlib stream.
+    return qCompress(text).mid(4);
+}
+
+// A text chunk of `type` (tEXt, zTXt or iTXt; an iTXt compressed when asked).
+inline QByteArray textChunk(
+    const QByteArray& type, const QByteArray& keyword, const QByteArray& text, bool compressed = false)
+{
+    if (type == "tEXt")
+        return chunk(type, keyword + '\0' + text);
+    if (type == "zTXt")
+        return chunk(type, keyword + QByteArray(2, '\0') + deflated(text));
+    return chunk(type,
+        keyword + '\0' + (compressed ? QByteArray("\x01\x00", 2) : QByteArray(2, '\0')) + QByteArray(2, '\0')
+            + (compressed ? deflated(text) : text));
+}
+
+// The PNG with `chunks` before its end chunk.
+inline void insertBeforeEnd(QByteArray& png, const QByteArray& chunks)
+{
+    const qsizetype end = png.lastIndexOf("IEND") - 4;
+    ASSERT_GT(end, 8);
+    png.insert(end, chunks);
+}
+
+// The whole chunks of a PNG, walked by their lengths.
+inline QByteArrayList chunksOf(const QByteArray& png)
+{
+    QByteArrayList chunks;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const qsizetype size = 12 + qFromBigEndian<quint32>(png.constData() + at);
+        chunks << png.mid(at, size);
+        at += size;
+    }
+    return chunks;
+}
+
+// A Photoshop resource (signature, number, empty name, size, data).
+inline QByteArray resource(quint16 id, const QByteArray& data)
+{
+    QByteArray bytes = "8BIM";
+    bytes += char(id >> 8);
+    bytes += char(id & 0xff);
+    bytes += QByteArray(2, '\0');
+    QByteArray size(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), size.data());
+    bytes += size + data;
+    if (data.size() % 2)
+        bytes += '\0';
+    return bytes;
+}
+
+inline QByteArray dataset(quint8 number, const QByteArray& value)
+{
+    QByteArray bytes("\x1c\x02", 2);
+    bytes += char(number);
+    bytes += char(value.size() >> 8);
+    bytes += char(value.size() & 0xff);
+    return bytes + value;
+}
+
+// Photoshop resources as an image converter keeps them in a PNG: the
+// profile's name, its length, and its bytes in lines of hex digits.
+inline QByteArray photoshopChunk(const QByteArray& resources)
+{
+    QByteArray text = "\n8bim\n" + QByteArray::number(resources.size()).rightJustified(8) + "\n";
+    const QByteArray hex = resources.toHex();
+    for (qsizetype at = 0; at < hex.size(); at += 72)
+        text += hex.mid(at, 72) + "\n";
+    return textChunk("zTXt", "Raw profile type 8bim", text);
+}
+
+} // namespace PngChunkMaker
