@@ -146,6 +146,7 @@ bool TAVImageObject::saveClearAll()
     // The clear is in the file now: the photo holds no unsaved work, so its
     // mark goes, Save All passes it by and quitting does not ask about it.
     exifData_->setIsClearAll(false);
+    exifData_->setIsClearExif(false);
     return true;
 }
 
@@ -154,6 +155,14 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     QStringList failedKeys;
     QList<int32_t> settled;
     pendingShift_.reset();
+    if (exifData_->isClearExif()) {
+        // Clear > EXIF takes the file's whole EXIF, also what the record
+        // does not list; the edits made after the clear are then written
+        // over it, and the clear of each key finds nothing left to stand
+        // in for.
+        writerMgr_->clearExifMetadata();
+        written = true;
+    }
     for (int32_t category = 0; category < 4; ++category) {
         const QList<TAVEntityPtr> entities = getProcessedEntitiesForSave(category);
         if (entities.isEmpty())
@@ -207,6 +216,7 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     // The edits count as saved only once they are in the user's file.
     for (int32_t category : settled)
         exifData_->resetEnityModifyFlag(category);
+    exifData_->setIsClearExif(false);
     return true;
 }
 

@@ -197,6 +197,7 @@ TAVExifDataPtr TAVExifData::copy() const
         record->mdicUserSetExifDataInfo_.insert(it.key(), copiedEntries(it.value()));
     record->isDefault_ = isDefault_;
     record->isClearAll_ = isClearAll_;
+    record->isClearExif_ = isClearExif_;
     record->accessImgObj_ = accessImgObj_;
     record->enuModifyState_ = enuModifyState_;
     record->isApplyToFileCreatedDateTime_ = isApplyToFileCreatedDateTime_;
@@ -449,8 +450,8 @@ void TAVExifData::clear(int32_t kind)
             bool chosen = true;
             // A family's twins in XMP go with it.
             if (kind == ClearExif)
-                chosen = getKeyType(key) == FamilyExif || key == TAVKeyLists::createTimeKey()
-                    || TAVKeyLists::isExifTwinInXmp(key);
+                chosen = (getKeyType(key) == FamilyExif && !TAVKeyLists::isOtherFamilyBlockKey(key))
+                    || key == TAVKeyLists::createTimeKey() || TAVKeyLists::isExifTwinInXmp(key);
             else if (kind == ClearGps)
                 chosen = TAVKeyLists::isLocationKey(key);
             else if (kind == ClearIptc)
@@ -467,6 +468,8 @@ void TAVExifData::clear(int32_t kind)
     // entry but keep the file's other tags.
     if (kind == ClearAll)
         isClearAll_ = true;
+    if (kind == ClearExif)
+        isClearExif_ = true;
 }
 
 void TAVExifData::clearGPS()
@@ -492,6 +495,7 @@ void TAVExifData::restore()
     enuModifyState_ = StateUnchanged;
     strName_ = QString();
     isClearAll_ = false;
+    isClearExif_ = false;
     // A shift armed and not yet saved is an edit too: left in place, the
     // next save would move the dates of a photo shown as unchanged.
     createdDateTimeOffset_.reset();
@@ -510,6 +514,7 @@ void TAVExifData::removeModifyFlag()
     }
     enuModifyState_ = StateUnchanged;
     isClearAll_ = false;
+    isClearExif_ = false;
 }
 
 void TAVExifData::resetEnityModifyFlag(int32_t category)

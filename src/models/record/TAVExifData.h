@@ -168,6 +168,12 @@ public:
 
     bool isClearAll() const { return isClearAll_; }
     void setIsClearAll(bool isClearAll) { isClearAll_ = isClearAll; }
+    // Whether the next save takes the whole EXIF of the file (Clear > EXIF),
+    // not only the keys the record lists; edits made after the clear are
+    // written over it. Stays through those edits, goes with a restore or
+    // once a save has done it.
+    bool isClearExif() const { return isClearExif_; }
+    void setIsClearExif(bool isClearExif) { isClearExif_ = isClearExif; }
 
     // The image the record belongs to (not owned); null once it is gone.
     TAVRecordOwner* accessImgObj() const { return accessImgObj_ ? *accessImgObj_ : nullptr; }
@@ -232,6 +238,7 @@ private:
     std::optional<TAVTimeOffsetInfo> createdDateTimeOffset_;
     bool handsOutTimeShift_ = true;
     bool isClearAll_ = false;
+    bool isClearExif_ = false;
     TAVRecordOwnerRef accessImgObj_;
     int32_t enuModifyState_ = StateNone;
     bool isDefault_ = false;

@@ -170,6 +170,12 @@ bool TAVKeyLists::isFileStructureKey(const QString& key)
     return names.count(std::string_view(name.constData(), size_t(name.size()))) > 0;
 }
 
+bool TAVKeyLists::isOtherFamilyBlockKey(const QString& key)
+{
+    return key == QLatin1String("Exif.Image.XMLPacket") || key == QLatin1String("Exif.Image.IPTCNAA")
+        || key == QLatin1String("Exif.Image.ImageResources");
+}
+
 bool TAVKeyLists::isLibraryTextKey(const QString& key)
 {
     try {

@@ -44,6 +44,11 @@ public:
     // blocks that embed other families, tags known only by number. A save
     // writes them as the file's layout needs, never as edited.
     static bool isFileStructureKey(const QString& key);
+    // Whether the key is one of the blocks the first directory of a TIFF
+    // carries for others than EXIF: the XMP packet, the IPTC block and
+    // Photoshop's resources (its settings, and on some files their own IPTC).
+    // Named like EXIF tags, they are none: a clear of EXIF leaves them.
+    static bool isOtherFamilyBlockKey(const QString& key);
     // Whether the metadata library keeps the key's value as text a user
     // reads (EXIF Ascii or Comment, IPTC strings, dates and times), and the
     // record's own keys that name no tag of a file. The file's structure

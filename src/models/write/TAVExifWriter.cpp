@@ -14,6 +14,7 @@
 
 #include "models/tables/TAVCVSParaser.h"
 #include "models/tables/TAVExifTag.h"
+#include "models/tables/TAVKeyLists.h"
 
 #include <QLoggingCategory>
 #include <QRegularExpression>
@@ -646,10 +647,42 @@ bool TAVExifWriter::clearAllMetadata()
     if (!checkImage()) {
         return false;
     }
+    if (!WrittenImageCheck::isTiffBased(image_->imageType())) {
+        return eraseExifBut([](const QString&) { return false; });
+    }
+    // A JPEG's Photoshop segment stays through the same clear (its IPTC
+    // goes): a TIFF's resources are kept alike.
+    return eraseExifBut([](const QString& key) { return key == QLatin1String("Exif.Image.ImageResources"); });
+}
+
+bool TAVExifWriter::clearExifMetadata()
+{
+    if (!checkImage()) {
+        return false;
+    }
+    return eraseExifBut(&TAVKeyLists::isOtherFamilyBlockKey);
+}
+
+bool TAVExifWriter::eraseExifBut(bool (*kept)(const QString& key))
+{
     exifEdited_ = true;
     exifCleared_ = true;
-    image_->exifData().clear();
+    Exiv2::ExifData& exifData = image_->exifData();
+    for (auto datum = exifData.begin(); datum != exifData.end();) {
+        datum = kept(QString::fromStdString(datum->key())) ? std::next(datum) : exifData.erase(datum);
+    }
     return true;
+}
+
+bool TAVExifWriter::holdsExifKey(const QString& key) const
+{
+    if (!image_) {
+        return false;
+    }
+    const std::string wanted = utf8(key);
+    const Exiv2::ExifData& exifData = image_->exifData();
+    return std::any_of(
+        exifData.begin(), exifData.end(), [&wanted](const Exiv2::Exifdatum& datum) { return datum.key() == wanted; });
 }
 
 bool TAVExifWriter::clearAllIPTCMetadata()

@@ -53,8 +53,17 @@ public:
     // Members of Canon's setting arrays are never erased (the library would
     // write 0 into them, a false setting).
     bool clearMetadata(const QStringList& keys);
-    // Erases all EXIF data.
+    // Erases all EXIF data, for a clear of everything. A TIFF keeps
+    // Photoshop's resources: they are no family's, and the library takes
+    // the IPTC they hold out with the rest of the IPTC.
     bool clearAllMetadata();
+    // Erases every EXIF entry, the maker note with them, but the blocks the
+    // first directory carries for the other families and for Photoshop
+    // (TAVKeyLists::isOtherFamilyBlockKey), for a clear of EXIF alone.
+    bool clearExifMetadata();
+    // Whether the current EXIF data holds the key; false for a key the
+    // library does not know, which no file can hold.
+    bool holdsExifKey(const QString& key) const;
     // Writes the in-memory EXIF, IPTC and XMP data into the file; false,
     // with the file as it was, when the library fails, the written bytes do
     // not pass the check or the file cannot be replaced.
@@ -150,6 +159,8 @@ private:
     void keepUntouchedXmpPacket();
     void keepUntouchedIptcTimes();
     void dropImage(const QString& why);
+    // Erases every EXIF entry but those `kept` names.
+    bool eraseExifBut(bool (*kept)(const QString& key));
 
     QString filePath_;
     QString lastError_;

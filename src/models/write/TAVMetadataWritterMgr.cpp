@@ -324,6 +324,24 @@ bool TAVMetadataWritterMgr::setGpsReference(const TAVEntityPtr& entity)
 
 bool TAVMetadataWritterMgr::replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys)
 {
+    // The "unknown" stands in for the key so that a maker-note value does
+    // not show through it. With neither in the file there is nothing to
+    // hide, and a clear adds no entry: only the standard tags that go with
+    // the key (the light source of a white balance) are erased.
+    const auto isMakerKey = [](const QString& makerKey) {
+        return !makerKey.startsWith(QLatin1String("Exif.Photo.")) && !makerKey.startsWith(QLatin1String("Exif.Image."));
+    };
+    QStringList held;
+    bool hidesMakerValue = false;
+    for (const QString& makerKey : makerKeys) {
+        if (exifWriter_->holdsExifKey(makerKey)) {
+            held.append(makerKey);
+            hidesMakerValue = hidesMakerValue || isMakerKey(makerKey);
+        }
+    }
+    if (!exifWriter_->holdsExifKey(key) && !hidesMakerValue) {
+        return held.isEmpty() || exifWriter_->clearMetadata(held);
+    }
     if (!writeValue(key, value)) {
         return exifWriter_->clearMetadata({key});
     }
@@ -349,7 +367,8 @@ bool TAVMetadataWritterMgr::clearOneMetadata(const QString& key)
 {
     if (isExifTag(key)) {
         if (key == kSensingMethod) {
-            return writeValue(kSensingMethod, QStringLiteral("1"));
+            // "Not defined" replaces a method the file holds; none is added.
+            return !exifWriter_->holdsExifKey(kSensingMethod) || writeValue(kSensingMethod, QStringLiteral("1"));
         }
         const auto unknown = unknownValues().constFind(key);
         if (unknown != unknownValues().constEnd()) {
@@ -365,6 +384,11 @@ bool TAVMetadataWritterMgr::clearOneMetadata(const QString& key)
         return exifWriter_->clearXMPMetadata({key});
     }
     return true;
+}
+
+bool TAVMetadataWritterMgr::clearExifMetadata()
+{
+    return exifWriter_->clearExifMetadata();
 }
 
 bool TAVMetadataWritterMgr::clearAllMetadata()

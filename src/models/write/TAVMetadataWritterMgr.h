@@ -83,8 +83,13 @@ public:
     QList<TAVEntityPtr> setKeysAndValues(const QList<TAVEntityPtr>& entities);
 
     // Erases a key and the tags that repeat its information (some keys are
-    // set to their "unknown" value instead).
+    // set to their "unknown" value instead, where the file holds the key or
+    // a maker-note value the "unknown" hides).
     bool clearOneMetadata(const QString& key);
+    // Erases the whole EXIF of the file, maker note included, for Clear >
+    // EXIF: only what a TIFF's picture needs and the blocks of the other
+    // families stay. Writes after it go in over the cleared data.
+    bool clearExifMetadata();
     // Erases all EXIF, IPTC and XMP data and saves the file. An XMP packet
     // the library cannot decode goes too, but a segment with a damaged XMP
     // signature that is not XMP for certain (see keptUnreadableXmp).
@@ -208,7 +213,8 @@ private:
     // the UTF-16LE bytes with a closing NUL pair that the reader decodes.
     bool setXpText(const TAVEntityPtr& entity);
     // Writes `value` into a key that has an "unknown" value; on success erases
-    // `makerKeys`, otherwise erases the key itself.
+    // `makerKeys`, otherwise erases the key itself. A file that holds neither
+    // the key nor a maker-note value among `makerKeys` gets no "unknown".
     bool replaceAndErase(const QString& key, const QString& value, const QStringList& makerKeys);
     bool setLabelledValue(
         const TAVEntityPtr& entity, const QString& key, const QStringList& labels, const QStringList& values);

@@ -6,6 +6,7 @@
 #include "foundation/FileServices.h"
 
 #include "models/write/CameraFileSaveTest.h"
+#include "models/write/TiffView.h"
 #include "models/write/WrittenFileProbe.h"
 #include "support/ExifTool.h"
 #include "support/QtPrinters.h"
@@ -29,6 +30,15 @@ QStringList tagsOf(const QJsonObject& tags, const QStringList& prefixes)
         }
     }
     return found;
+}
+
+// The tags of one group, by their names.
+QJsonObject groupOf(const QJsonObject& tags, const QString& prefix)
+{
+    QJsonObject group;
+    for (const QString& key : tagsOf(tags, {prefix}))
+        group.insert(key, tags.value(key));
+    return group;
 }
 
 } // namespace
@@ -103,4 +113,90 @@ TEST_F(CameraSavesTest, ClearingIptcTakesOnlyTheXmpThatRepeatsIt)
              "XMP-iptcCore:CountryCode", "XMP-dc:Subject", "XMP-dc:Creator"})
         EXPECT_FALSE(tags.contains(gone)) << gone;
     EXPECT_EQ(tags.value("IFD0:Make").toString(), QString("RICOH IMAGING COMPANY, LTD."));
+}
+
+namespace {
+
+// The EXIF tags exiftool reads, by group and name: the directories of the
+// file's TIFF structure and every maker note.
+QStringList exifTagNames(const QJsonObject& tags)
+{
+    return tagsOf(tags,
+        {"IFD0:", "IFD1:", "IFD2:", "SubIFD", "ExifIFD:", "GPS:", "InteropIFD:", "MakerNotes:", "Canon", "Nikon",
+            "Sony:", "Pentax:", "Apple:"});
+}
+
+} // namespace
+
+// Clear > EXIF leaves what Clear All leaves of EXIF: nothing in a JPEG or a
+// PNG, only what the picture needs in a TIFF. No clear writes the "unknown"
+// stand-ins of a contrast, white balance or program (four of which EXIF
+// does not define), whether the camera held those tags or not.
+TEST_F(CameraSavesTest, ClearingExifLeavesWhatClearingAllLeaves)
+{
+    for (const char* sample : {"npm-canon-s40.jpg", "1x1_exif_xmp.jpg", "png-nikon-d3.png", "goexif.tif"}) {
+        SCOPED_TRACE(sample);
+        const auto exif = importSample(QLatin1String(sample));
+        const auto all = openWorkingCopy(
+            ImageFixtures::copySample(QLatin1String(sample), tempPath("user"), QStringLiteral("all-") + sample));
+        exif->clear(TAVExifData::ClearExif);
+        all->clear(TAVExifData::ClearAll);
+        ASSERT_TRUE(exif->saveMetadataToImage()) << qPrintable(exif->lastSaveFailure());
+        ASSERT_TRUE(all->saveMetadataToImage()) << qPrintable(all->lastSaveFailure());
+
+        EXPECT_EQ(exifTagNames(ExifTool::read(exif->srcPath())), exifTagNames(ExifTool::read(all->srcPath())));
+    }
+}
+
+// Photoshop's resources in a TIFF's first directory are not EXIF: Clear >
+// EXIF keeps them byte for byte, as it keeps the IPTC and XMP blocks beside
+// them; Clear All takes those and keeps the resources as a JPEG's Photoshop
+// segment is kept, without their IPTC.
+TEST_F(CameraSavesTest, ClearingExifKeepsATiffsPhotoshopResources)
+{
+    // Resolution 300 dpi, grid and guides, and the IPTC copy: "8BIM", the
+    // resource's number, an empty name, the size and the data.
+    QStringList bytes;
+    for (const char byte : QByteArray::fromHex("3842494d03ed000000000010012c000000010001012c000000010001"
+                                               "3842494d040400000000000c1c02050007486172626f7572"
+                                               "3842494d040800000000001000000001000000010000000100000001"))
+        bytes.append(QString::number(uint8_t(byte)));
+    const auto tiffWithResources = [&](const QString& name) {
+        const QString path = ImageFixtures::copySample("npm-arbitro.tiff", tempPath("user"), name);
+        EXPECT_TRUE(ImageFixtures::writeTags(path,
+            {{"Exif.Image.ImageResources", bytes.join(' '), 7}, {"Exif.Image.Artist", "Ann", std::nullopt},
+                {"Iptc.Application2.ObjectName", "Harbour", std::nullopt}, {"Xmp.dc.title", "Boats", std::nullopt}}));
+        return openWorkingCopy(path);
+    };
+    // The resources' bytes as the file's own directory places them.
+    const auto resourcesOf = [](const QString& path) {
+        const QByteArray file = WrittenFileProbe::bytes(path);
+        const TiffView tiff(file);
+        const qsizetype entry = tiff.entry(tiff.ifd0(), 0x8649);
+        return entry == 0 ? QByteArray() : file.mid(tiff.read(entry + 8, 4), tiff.read(entry + 4, 4));
+    };
+    const auto exif = tiffWithResources("exif.tiff");
+    const QByteArray resources = resourcesOf(exif->srcPath());
+    ASSERT_TRUE(resources.contains("Harbour"));
+    const QJsonObject before = ExifTool::read(exif->srcPath());
+    const QJsonObject photoshop = groupOf(before, "Photoshop:");
+    ASSERT_EQ(photoshop.value("Photoshop:XResolution").toInt(), 300);
+    const QJsonObject iptc = groupOf(before, "IPTC");
+    ASSERT_FALSE(iptc.isEmpty());
+    exif->clear(TAVExifData::ClearExif);
+    ASSERT_TRUE(exif->saveMetadataToImage()) << qPrintable(exif->lastSaveFailure());
+    EXPECT_EQ(resourcesOf(exif->srcPath()), resources);
+    QJsonObject tags = ExifTool::read(exif->srcPath());
+    EXPECT_EQ(groupOf(tags, "Photoshop:"), photoshop);
+    EXPECT_FALSE(tags.contains("IFD0:Artist"));
+    EXPECT_EQ(groupOf(tags, "IPTC"), iptc);
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), QString("Boats"));
+
+    const auto all = tiffWithResources("all.tiff");
+    all->clear(TAVExifData::ClearAll);
+    ASSERT_TRUE(all->saveMetadataToImage()) << qPrintable(all->lastSaveFailure());
+    tags = ExifTool::read(all->srcPath());
+    EXPECT_EQ(groupOf(tags, "Photoshop:"), photoshop);
+    EXPECT_EQ(tagsOf(tags, {"IPTC", "XMP"}), QStringList());
+    EXPECT_FALSE(resourcesOf(all->srcPath()).contains("Harbour"));
 }

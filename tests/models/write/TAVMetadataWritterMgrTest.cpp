@@ -515,12 +515,12 @@ TEST_F(LabelRoundTripTest, MakerNoteLabelsComeBackOnTheCamerasThatOfferThem)
     EXPECT_EQ(canonTags.value("Canon:EasyMode").toInt(), 10);
     EXPECT_EQ(canonTags.value("Canon:FocusType").toInt(), 0);
 
-    // Without a maker note "Auto" focus has no tag to go to: only the clear's
-    // "unknown" distance range remains.
+    // Without a maker note "Auto" focus has no tag to go to, and a file that
+    // held no distance range gets no "unknown" one either.
     const QString plain = imageWith({});
     TAVMetadataWritterMgr plainManager(plain);
     EXPECT_TRUE(writeAndSave(plainManager, kFocus, "Auto"));
-    expectValues(plain, {{"Exif.Photo.SubjectDistanceRange", "0"}});
+    expectValues(plain, {{"Exif.Photo.SubjectDistanceRange", nullptr}});
 }
 
 } // namespace
@@ -551,4 +551,41 @@ TEST_F(TAVMetadataWritterMgrTest, HemisphereWordsGoInAsTheirLetters)
     EXPECT_TRUE(writeAndSave(manager, "Exif.GPSInfo.GPSLatitudeRef", "n"));
     EXPECT_TRUE(writeAndSave(manager, "Exif.GPSInfo.GPSLongitudeRef", "EAST"));
     expectValues(path, {{"Exif.GPSInfo.GPSLatitudeRef", "N"}, {"Exif.GPSInfo.GPSLongitudeRef", "E"}});
+}
+
+// A clear of one key writes its "unknown" stand-in only where it replaces
+// the file's value or hides a maker note's: a camera file that held none of
+// these tags gets none of them, a Fujifilm note's tone gets the contrast's
+// "unknown" and no sharpness.
+TEST_F(TAVMetadataWritterMgrTest, AClearAddsNoUnknownWhereItHidesNothing)
+{
+    const QStringList standIns
+        = {"Exif.Photo.SensingMethod", "Exif.Photo.SubjectDistanceRange", "Exif.Photo.ExposureProgram",
+            "Exif.Photo.WhiteBalance", "Exif.Photo.Contrast", "Exif.Photo.Saturation", "Exif.Photo.Sharpness"};
+    const auto exifOf = [](const QString& path) {
+        QJsonObject exif = ExifTool::read(path);
+        for (const QString& key : exif.keys()) {
+            if (!key.startsWith("IFD") && !key.startsWith("ExifIFD:") && !key.startsWith("GPS:"))
+                exif.remove(key);
+        }
+        return exif;
+    };
+    const QString camera = ImageFixtures::copySample("1x1_exif_xmp.jpg", tempFolder());
+    const QJsonObject before = exifOf(camera);
+    ASSERT_TRUE(before.contains("ExifIFD:ColorSpace"));
+    TAVMetadataWritterMgr manager(camera);
+    for (const QString& key : standIns)
+        EXPECT_TRUE(manager.clearOneMetadata(key)) << qPrintable(key);
+    EXPECT_TRUE(writeAndSave(manager, "Exif.Photo.Contrast", "Unknown"));
+    EXPECT_EQ(exifOf(camera), before);
+
+    const QString fujifilm = imageWith({tag("Exif.Image.Make", "FUJIFILM"), tag("Exif.Fujifilm.Tone", "256")});
+    ASSERT_TRUE(exifToolNumbers(fujifilm).contains("FujiFilm:Contrast"));
+    TAVMetadataWritterMgr fujifilmManager(fujifilm);
+    EXPECT_TRUE(fujifilmManager.clearOneMetadata("Exif.Photo.Contrast"));
+    EXPECT_TRUE(fujifilmManager.clearOneMetadata("Exif.Photo.Sharpness"));
+    ASSERT_TRUE(fujifilmManager.saveMetadataToImage());
+    const QJsonObject tags = exifToolNumbers(fujifilm);
+    EXPECT_EQ(tags.value("ExifIFD:Contrast").toInt(), 3);
+    EXPECT_FALSE(tags.contains("ExifIFD:Sharpness"));
 }
