@@ -64,8 +64,8 @@ TEST_F(MainWindowIptcCodePageTest, ACyrillicTitleForAWindows1251BlockIsRefusedNa
     ASSERT_GT(ui_.alerts().size(), alerts);
     EXPECT_EQ(ui_.alerts().last().title, QStringLiteral("An image could not be saved"));
     EXPECT_TRUE(ui_.alerts().last().message.startsWith(
-        QStringLiteral("gowebp-pentax.jpg: The new metadata could not be written: the character set of the file's "
-                       "IPTC block is not known, so the IPTC ObjectName (Iptc.Application2.ObjectName)")))
+        QStringLiteral("gowebp-pentax.jpg: The new metadata could not be written: the file's IPTC block does not "
+                       "declare its character set, so the IPTC ObjectName (Iptc.Application2.ObjectName)")))
         << ui_.alerts().last().message.toStdString();
     EXPECT_EQ(contentsOf(path), before);
     EXPECT_EQ(

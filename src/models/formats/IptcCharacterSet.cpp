@@ -299,19 +299,41 @@ bool IptcCharacterSet::showsAsLatin1(const Exiv2::IptcData& iptc)
 
 QString IptcCharacterSet::shown(const std::string& bytes) const
 {
-    QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-    if (kind_ == Kind::Windows1252) {
-        for (QChar& c : text) {
-            const char16_t code = c.unicode();
-            if (code >= 0x80 && code <= 0x9F && kWindows1252High[code - 0x80] != 0) {
-                c = QChar(kWindows1252High[code - 0x80]);
-            }
-        }
+    QString text;
+    text.reserve(qsizetype(bytes.size()));
+    for (const char byte : bytes) {
+        text += QChar(shownCode(static_cast<unsigned char>(byte)));
     }
     return text;
 }
 
-std::optional<std::string> IptcCharacterSet::encoded(const std::string& utf8) const
+char16_t IptcCharacterSet::shownCode(unsigned char byte) const
+{
+    if (kind_ == Kind::Windows1252 && byte >= 0x80 && byte <= 0x9F && kWindows1252High[byte - 0x80] != 0) {
+        return kWindows1252High[byte - 0x80];
+    }
+    return char16_t(byte);
+}
+
+std::optional<char> IptcCharacterSet::heldByte(const std::string& key, char16_t code) const
+{
+    // A single-byte Western reading gives each byte one character; a block
+    // of another set may hold a byte that is only half of one.
+    const auto read = asRead_.find(key);
+    if (kind_ == Kind::Unknown || read == asRead_.end()) {
+        return std::nullopt;
+    }
+    for (const std::string& bytes : read->second) {
+        for (const char byte : bytes) {
+            if (static_cast<unsigned char>(byte) >= 0x80 && shownCode(static_cast<unsigned char>(byte)) == code) {
+                return byte;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> IptcCharacterSet::encoded(const std::string& key, const std::string& utf8) const
 {
     const QString text = fromUtf8(utf8);
     std::string bytes;
@@ -320,6 +342,12 @@ std::optional<std::string> IptcCharacterSet::encoded(const std::string& utf8) co
         const char16_t code = c.unicode();
         if (code < 0x80) {
             bytes += char(code);
+            continue;
+        }
+        // A character the text already held goes back as the byte it was:
+        // a caption "Sise ½ inch" corrected for its typo keeps its ½.
+        if (const auto held = heldByte(key, code)) {
+            bytes += *held;
             continue;
         }
         if (kind_ == Kind::Windows1252) {
@@ -366,7 +394,7 @@ QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& edi
             othersPlain = false;
             continue;
         }
-        if (const auto blockBytes = encoded(bytes)) {
+        if (const auto blockBytes = encoded(datum.key(), bytes)) {
             asBytes.emplace_back(&datum, *blockBytes);
             continue;
         }
@@ -382,9 +410,13 @@ QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& edi
         }
         return QString();
     }
-    // Texts read with certainty turn UTF-8 beside the edit; others only
-    // where there are none but plain ASCII.
-    const bool certain = kind_ == Kind::Latin1 || kind_ == Kind::Windows1252;
+    // Only a block that declares its set turns UTF-8 beside the edit with
+    // its other texts re-encoded; an undeclared one only where it keeps
+    // nothing but plain ASCII. What its bytes settle for an edit does not
+    // settle its texts: Windows-1252's signs and Latin-1's letters stand on
+    // the same bytes in Windows-1250, 1254 and 1257, whose "İstanbul" a
+    // Western reading turns into "Ýstanbul".
+    const bool certain = kind_ == Kind::Latin1 && declared_;
     if (!certain && !othersPlain) {
         return refusal(needing);
     }
@@ -402,15 +434,19 @@ QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& edi
 
 QString IptcCharacterSet::refusal(const QStringList& fields) const
 {
-    if (kind_ == Kind::Western) {
-        return QStringLiteral("the file's IPTC block is in a Western code page whose bytes do not say whether it is "
-                              "Latin-1, Latin-9 or Windows-1252, so the %1, holding a character these write "
-                              "differently, cannot be written without a guess")
-            .arg(fields.join(QStringLiteral(", ")));
+    const QString named = fields.join(QStringLiteral(", "));
+    if (declared_) {
+        return QStringLiteral("the character set of the file's IPTC block is not known, so the %1, which is not "
+                              "plain ASCII, cannot be written without re-encoding the block's other texts on a guess")
+            .arg(named);
     }
-    return QStringLiteral("the character set of the file's IPTC block is not known, so the %1, which is not plain "
-                          "ASCII, cannot be written without re-encoding the block's other texts on a guess")
-        .arg(fields.join(QStringLiteral(", ")));
+    const QString western = kind_ == Kind::Western
+        ? QStringLiteral(", and its bytes do not say whether it is Latin-1, Latin-9 or Windows-1252")
+        : QString();
+    return QStringLiteral("the file's IPTC block does not declare its character set%1, so the %2 cannot be written "
+                          "in the block's own bytes with certainty, and turning the block UTF-8 would re-encode its "
+                          "other texts on a guess")
+        .arg(western, named);
 }
 
 std::optional<std::string> IptcCharacterSet::fileTextShownAs(const std::string& key, const std::string& utf8) const

@@ -26,7 +26,10 @@ class IptcData;
 // read as Latin-1 and turned UTF-8, a Windows-1251 "Москва" became "Ìîñêâà".
 // The three Western sets agree on ASCII and the accented letters À-ÿ and
 // differ on a few signs (€, ’, ½...): a character they write differently
-// goes in only where the block's own bytes settle which set it is.
+// goes in only where the block's own bytes settle which set it is. Bytes
+// that settle an edit do not settle the block's other texts: Windows-1250,
+// 1254 and 1257 put their letters on bytes Latin-1 reads as other accented
+// letters ("Jiří" as "Jiøí"), so an undeclared block is never re-encoded.
 class IptcCharacterSet {
 public:
     enum class Kind {
@@ -60,19 +63,25 @@ public:
     // Before a write, settles the block on one set. The datasets of
     // `editedKeys` hold our texts, in UTF-8; the others the file's bytes. An
     // edited text goes in as the block's bytes where the block's set is
-    // settled for each of its characters; a text the file holds, given back
-    // as it was shown (a keyword list), goes back as its bytes. Otherwise a
-    // block whose texts read with certainty turns UTF-8 and says so, as a
-    // block does whose texts need it and whose bytes are valid UTF-8. A block
-    // of a set not settled keeps the bytes of every text not edited, and
-    // turns UTF-8 only where every other text is plain ASCII. Answers why the
-    // edit is refused (nothing changed then), or an empty text.
+    // settled for each of its characters, or the character is one the
+    // field's text already held; a text the file holds, given back as it was
+    // shown (a keyword list), goes back as its bytes. Otherwise a block that
+    // declares Latin-1 turns UTF-8 and says so, as a block does whose texts
+    // need it and whose bytes are valid UTF-8. A block that does not declare
+    // its set keeps the bytes of every text not edited, whatever its bytes
+    // suggest, and turns UTF-8 only where every other text is plain ASCII.
+    // Answers why the edit is refused (nothing changed then), or an empty
+    // text.
     QString settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const;
 
 private:
-    // The block's bytes for an edited text, where its set is settled for
-    // each of the text's characters.
-    std::optional<std::string> encoded(const std::string& utf8) const;
+    // The character a byte of the block is shown as.
+    char16_t shownCode(unsigned char byte) const;
+    // The byte that stands for `code` in a text of the key the file holds.
+    std::optional<char> heldByte(const std::string& key, char16_t code) const;
+    // The block's bytes for an edited text of the key, where its set is
+    // settled for each of the text's characters or the key's text held it.
+    std::optional<std::string> encoded(const std::string& key, const std::string& utf8) const;
     // The file's bytes of the key's text that shows as `utf8`, if any.
     std::optional<std::string> fileTextShownAs(const std::string& key, const std::string& utf8) const;
     QString refusal(const QStringList& fields) const;

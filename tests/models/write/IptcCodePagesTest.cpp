@@ -21,7 +21,7 @@ namespace {
 
 const char* const kCity = "Iptc.Application2.City";
 const char* const kTitle = "Iptc.Application2.ObjectName";
-const char* const kUnknownSet = "the character set of the file's IPTC block is not known";
+const char* const kUndeclaredSet = "the file's IPTC block does not declare its character set";
 
 // Москва and Россия in Windows-1251, 東京 in Shift-JIS, 北京 in GB2312
 // (exiftool is told no such set for IPTC: their bytes are compared).
@@ -155,7 +155,7 @@ TEST_F(IptcCodePagesTest, AnUndeclaredCodePageKeepsItsTextsAndRefusesAnEditNeedi
         for (const char* title : {"Красная площадь", "Café"}) {
             SCOPED_TRACE(title);
             expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
-                QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUnknownSet), kTitle),
+                QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUndeclaredSet), kTitle),
                 QString::fromUtf8(title));
         }
         QFile::remove(user);
@@ -281,9 +281,8 @@ const QStringList kWindows1252{QStringLiteral("-charset"), QStringLiteral("iptc=
 // A caption a Windows program wrote ("Photographer’s view – sunset" in
 // Windows-1252) beside a euro sign: a title or photographer with accented
 // letters goes in as the block's bytes, as do Windows-1252's own signs, every
-// other text keeping its bytes; a title the code page cannot hold turns the
-// block UTF-8 with the caption read as Windows-1252. All were refused as of
-// a set not known. The caption is shown with its signs.
+// other text keeping its bytes; a title the code page cannot hold is refused,
+// the caption kept. The caption is shown with its signs.
 TEST_F(IptcCodePagesTest, AWindows1252BlockTakesAccentedLettersAndItsOwnSigns)
 {
     const QByteArray caption("Photographer\x92s view \x96 sunset, 5\x80");
@@ -315,12 +314,13 @@ TEST_F(IptcCodePagesTest, AWindows1252BlockTakesAccentedLettersAndItsOwnSigns)
     EXPECT_EQ(storedText(user, 120), caption);
     EXPECT_EQ(ExifTool::read(user, kWindows1252).value("IPTC:By-line").toString(), QString::fromUtf8("Jürgen"));
 
-    ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("Москва")));
-    const QJsonObject tags = ExifTool::read(user);
-    EXPECT_EQ(tags.value("IPTC:CodedCharacterSet").toString(), QStringLiteral("UTF8"));
-    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("Москва"));
-    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), shownCaption);
-    EXPECT_EQ(tags.value("IPTC:By-line").toString(), QString::fromUtf8("Jürgen"));
+    // Its signs stand on the same bytes in Windows-1250, 1254 and 1257: a
+    // title the block cannot hold would re-encode the others on a guess.
+    expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
+        QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUndeclaredSet), kTitle),
+        QString::fromUtf8("Москва"));
+    EXPECT_EQ(storedText(user, 120), caption);
+    EXPECT_EQ(storedText(user, 80), QByteArray("J\xFCrgen"));
 }
 
 // Latin-1 text holding signs Latin-9 reads as letters (´ ½ ¤) does not say
@@ -349,17 +349,127 @@ TEST_F(IptcCodePagesTest, AWesternBlockNotSayingWhichTakesOnlyWhatItsSetsAgreeOn
 }
 
 // A block whose bytes read the same in every Western set takes a sign they
-// write differently by turning UTF-8, its texts read with certainty; "½" went
-// in as the byte Latin-9 reads as "œ".
+// write differently only by turning UTF-8, which it does where every text it
+// keeps is plain ASCII; "½" went in as the byte Latin-9 reads as "œ". Beside
+// a text it keeps, the sign is refused.
 TEST_F(IptcCodePagesTest, AnUndeclaredLatin1BlockTurnsUtf8ForASignItsSetsWriteDifferently)
 {
     const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"),
         {{kCity,
             QByteArray("Benalm\xE1"
                        "dena")}});
-    ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("½ kg")));
+    expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
+        QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUndeclaredSet), kTitle),
+        QString::fromUtf8("½ kg"));
+    ASSERT_TRUE(savedWith(user, kCity, QString::fromUtf8("Benalmádena, ½ km")));
     const QJsonObject tags = ExifTool::read(user);
     EXPECT_EQ(tags.value("IPTC:CodedCharacterSet").toString(), QStringLiteral("UTF8"));
-    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("½ kg"));
-    EXPECT_EQ(tags.value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
+    EXPECT_EQ(tags.value("IPTC:City").toString(), QString::fromUtf8("Benalmádena, ½ km"));
+}
+
+namespace {
+
+QStringList charsetOption(const char* set)
+{
+    return {QStringLiteral("-charset"), QStringLiteral("iptc=%1").arg(QLatin1String(set))};
+}
+
+} // namespace
+
+// Turkish, Central European and Baltic Windows programs wrote their code page
+// undeclared too, with Windows-1252's ’ and – on the same bytes and their
+// letters on bytes Latin-1 reads as its own: a title outside the set the
+// bytes suggest is refused with every byte kept, where the block turned
+// UTF-8 with "İstanbul" made "Ýstanbul" and "Jiří" made "Jiøí". A title the
+// block's own bytes hold still goes in as them.
+TEST_F(IptcCodePagesTest, AnUndeclaredBlockIsNeverReEncodedFromWhatItsBytesSuggest)
+{
+    struct Case {
+        const char* key;
+        QByteArray bytes;
+        const char* exiftoolSet; // ISO 8859-2's ő stands where Windows-1250 puts it
+        const char* text;
+        const char* title;
+    };
+    const Case cases[] = {
+        {kCaption,
+            "\xDDstanbul\x92"
+            "da \x96 Bo\xF0"
+            "az",
+            "cp1254", "İstanbul’da – Boğaz", "Boğaziçi"},
+        {kCity,
+            "Eski\xFE"
+            "ehir",
+            "cp1254", "Eskişehir", "Boğaziçi"},
+        {"Iptc.Application2.Byline",
+            "Ji\xF8\xED \xC8"
+            "ern\xFD",
+            "cp1250", "Jiří Černý", "Karlův most"},
+        {kCaption, "Karl\xF9v most \x96 Praha\x92s bridge", "cp1250", "Karlův most – Praha’s bridge", "Győr"},
+        {kCity, "\xD0iauli\xF8", "cp1257", "Šiaulių", "Klaipėda"},
+        {kCaption, "Kry\xFEi\xF8 kalnas \x96 \xD0iauli\xF8", "cp1257", "Kryžių kalnas – Šiaulių", "Klaipėda"},
+        {kCity, "Gy\xF5r", "cp1250", "Győr", "Łódź"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{test.key, test.bytes}});
+        const char* const exifToolKey = test.key == kCaption ? "IPTC:Caption-Abstract"
+            : test.key == kCity                              ? "IPTC:City"
+                                                             : "IPTC:By-line";
+        ASSERT_EQ(ExifTool::read(user, charsetOption(test.exiftoolSet)).value(exifToolKey).toString(),
+            QString::fromUtf8(test.text));
+
+        expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
+            QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUndeclaredSet), kTitle),
+            QString::fromUtf8(test.title));
+
+        ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("Café")));
+        const char dataset = char(Exiv2::IptcKey(test.key).tag());
+        EXPECT_EQ(storedText(user, dataset), test.bytes);
+        EXPECT_EQ(storedText(user, 5), QByteArray("Caf\xE9"));
+        const QJsonObject tags = ExifTool::read(user, charsetOption(test.exiftoolSet));
+        EXPECT_EQ(tags.value(exifToolKey).toString(), QString::fromUtf8(test.text));
+        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("Café"));
+        EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+        QFile::remove(user);
+    }
+}
+
+// A text being edited keeps the characters it held in the file's own bytes,
+// whatever set they are: a Latin-1 caption corrected for a typo keeps its ½
+// as the byte it was, where it was refused as a character the Western sets
+// write differently.
+TEST_F(IptcCodePagesTest, AnEditedTextKeepsTheCharactersItHeldAsTheirBytes)
+{
+    const QByteArray caption("Sise \xBD inch, Caf\xE9 Ol\xE9");
+    const QByteArray city("M\xE1laga");
+    const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{kCaption, caption}, {kCity, city}});
+    ASSERT_TRUE(savedWith(user, kCaption, QString::fromUtf8("Size ½ inch, Café Olé")));
+    EXPECT_EQ(storedText(user, 120), QByteArray("Size \xBD inch, Caf\xE9 Ol\xE9"));
+    EXPECT_EQ(storedText(user, 90), city);
+    const QJsonObject tags = ExifTool::read(user, charsetOption("latin"));
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString::fromUtf8("Size ½ inch, Café Olé"));
+    EXPECT_EQ(tags.value("IPTC:City").toString(), QString::fromUtf8("Málaga"));
+    EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+}
+
+// A Shift-JIS name whose bytes hold Windows-1252's – and “ (本田 as 96 7B 93
+// 63, 藤田 as 93 A1 93 63) is not Western text: a Japanese title, or one
+// Windows-1252 would write as its own bytes, is refused and the block kept
+// (exiftool takes no multi-byte set for IPTC: the bytes are compared).
+TEST_F(IptcCodePagesTest, AShiftJisNameHoldingWindowsSignsKeepsItsBlock)
+{
+    for (const QByteArray& name : {QByteArray("\x96\x7B\x93\x63"), QByteArray("\x93\xA1\x93\x63")}) {
+        SCOPED_TRACE(name.toHex(' ').toStdString());
+        const QString user
+            = codePageSample("npm-canon-s40.jpg", tempPath("user"), {{"Iptc.Application2.Byline", name}});
+        for (const char* title : {"東京", "Café", "It’s"}) {
+            SCOPED_TRACE(title);
+            expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
+                QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUndeclaredSet), kTitle),
+                QString::fromUtf8(title));
+        }
+        EXPECT_EQ(storedText(user, 80), name);
+        QFile::remove(user);
+    }
 }
