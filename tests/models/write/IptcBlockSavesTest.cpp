@@ -118,8 +118,9 @@ TEST_F(IptcBlockSavesTest, TheDigestIsWrittenInPlaceWhenTheResourcesSpanTwoSegme
 namespace {
 
 // The sample's IPTC as older programs wrote it: Latin-1 texts, no coded
-// character set, and a copyright notice with a sign outside ASCII.
-QString latin1IptcSample(const QString& folder)
+// character set unless `declared` (ISO 2022's Latin-1 designation), and a
+// copyright notice with a sign outside ASCII.
+QString latin1IptcSample(const QString& folder, bool declared)
 {
     const QString user = ImageFixtures::copySample("gowebp-pentax.jpg", folder);
     auto image = Exiv2::ImageFactory::open(user.toStdString());
@@ -134,6 +135,8 @@ QString latin1IptcSample(const QString& folder)
             datum.setValue(QString::fromStdString(datum.toString()).toLatin1().toStdString());
     }
     iptc["Iptc.Application2.Copyright"] = std::string("\xA9 Bj\xF8rn");
+    if (declared)
+        iptc["Iptc.Envelope.CharacterSet"] = std::string("\x1b.A");
     image->writeMetadata();
     return user;
 }
@@ -142,8 +145,10 @@ QString latin1IptcSample(const QString& folder)
 
 // A Latin-1 block reads as Latin-1 (its city and copyright shown, not empty)
 // and holds one character set after an edit: a title whose letters fit goes
-// in as Latin-1, one whose letters do not turns the whole block UTF-8, marked
-// so. exiftool, which reads an unmarked block as Latin-1, shows every text.
+// in as Latin-1; one whose letters do not turns a block declaring Latin-1
+// UTF-8, marked so, and is refused for a block that does not declare its set,
+// whose texts would be re-encoded on a guess. exiftool, which reads an
+// unmarked block as Latin-1, shows every text.
 TEST_F(IptcBlockSavesTest, ALatin1BlockKeepsOneCharacterSet)
 {
     const auto shown = [](const TAVImageObjectPtr& image, const char* key) {
@@ -152,21 +157,36 @@ TEST_F(IptcBlockSavesTest, ALatin1BlockKeepsOneCharacterSet)
             text = image->getValueForKey(QLatin1String(key), category);
         return text;
     };
-    const QString user = latin1IptcSample(tempPath("user"));
-    ASSERT_EQ(ExifTool::read(user).value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
-    const auto image = openWorkingCopy(user);
-    EXPECT_EQ(shown(image, "Iptc.Application2.City"), QString::fromUtf8("Benalmádena"));
-    EXPECT_EQ(shown(image, "Iptc.Application2.Copyright"), QString::fromUtf8("© Bjørn"));
-
-    for (const char* title : {"Fuzz title é", "Αθήνα"}) {
-        SCOPED_TRACE(title);
-        edit(image, "Iptc.Application2.ObjectName", QString::fromUtf8(title));
-        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
-        const QJsonObject tags = ExifTool::read(user);
-        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8(title));
-        EXPECT_EQ(tags.value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
-        EXPECT_EQ(tags.value("IPTC:CopyrightNotice").toString(), QString::fromUtf8("© Bjørn"));
-        EXPECT_EQ(tags.contains("IPTC:CodedCharacterSet"), QString::fromUtf8(title) == "Αθήνα");
+    for (const bool declared : {false, true}) {
+        SCOPED_TRACE(declared ? "declared" : "undeclared");
+        const QString user = latin1IptcSample(tempPath("user"), declared);
+        ASSERT_EQ(ExifTool::read(user).value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
+        const auto image = openWorkingCopy(user);
         EXPECT_EQ(shown(image, "Iptc.Application2.City"), QString::fromUtf8("Benalmádena"));
+        EXPECT_EQ(shown(image, "Iptc.Application2.Copyright"), QString::fromUtf8("© Bjørn"));
+
+        for (const char* title : {"Fuzz title é", "Αθήνα"}) {
+            SCOPED_TRACE(title);
+            const bool utf8 = QString::fromUtf8(title) == "Αθήνα";
+            const QByteArray before = WrittenFileProbe::bytes(user);
+            edit(image, "Iptc.Application2.ObjectName", QString::fromUtf8(title));
+            if (utf8 && !declared) {
+                EXPECT_FALSE(image->saveMetadataToImage());
+                EXPECT_TRUE(image->lastSaveFailure().contains(
+                    QStringLiteral("the file's IPTC block does not declare its character set")))
+                    << qPrintable(image->lastSaveFailure());
+                EXPECT_EQ(WrittenFileProbe::bytes(user), before);
+                continue;
+            }
+            ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+            const QJsonObject tags = ExifTool::read(user);
+            EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8(title));
+            EXPECT_EQ(tags.value("IPTC:City").toString(), QString::fromUtf8("Benalmádena"));
+            EXPECT_EQ(tags.value("IPTC:CopyrightNotice").toString(), QString::fromUtf8("© Bjørn"));
+            EXPECT_EQ(tags.value("IPTC:CodedCharacterSet").toString() == "UTF8", utf8);
+            EXPECT_EQ(shown(image, "Iptc.Application2.City"), QString::fromUtf8("Benalmádena"));
+        }
+        EXPECT_TRUE(QFile::remove(user));
+        EXPECT_TRUE(QFile::remove(tempPath("work/") + QFileInfo(user).fileName()));
     }
 }
