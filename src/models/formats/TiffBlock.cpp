@@ -57,6 +57,16 @@ std::optional<uint32_t> TiffBlock::valueOf(std::optional<qsizetype> entry) const
 
 namespace {
 
+constexpr uint16_t kImageWidth = 0x0100;
+constexpr uint16_t kImageLength = 0x0101;
+constexpr uint16_t kBitsPerSample = 0x0102;
+constexpr uint16_t kCompression = 0x0103;
+constexpr uint16_t kPhotometric = 0x0106;
+constexpr uint16_t kSamplesPerPixel = 0x0115;
+constexpr uint16_t kRowsPerStrip = 0x0116;
+constexpr uint16_t kPlanarConfiguration = 0x011C;
+constexpr uint16_t kTileWidth = 0x0142;
+constexpr uint16_t kTileLength = 0x0143;
 constexpr uint16_t kStripOffsets = 0x0111;
 constexpr uint16_t kStripByteCounts = 0x0117;
 constexpr uint16_t kTileOffsets = 0x0144;
@@ -105,6 +115,98 @@ std::optional<std::vector<uint32_t>> numbersOf(const TiffBlock& tiff, qsizetype 
     return numbers;
 }
 
+// The single number of the entry of `tag`, or `absent` when the directory
+// has none; nothing when it cannot be read as one number.
+std::optional<uint32_t> numberOf(
+    const TiffBlock& tiff, uint32_t directory, uint16_t tag, std::optional<uint32_t> absent)
+{
+    const auto entry = tiff.entryOf(directory, tag);
+    if (!entry) {
+        return absent;
+    }
+    const auto numbers = numbersOf(tiff, *entry);
+    return numbers && numbers->size() == 1 ? std::optional<uint32_t>(numbers->front()) : std::nullopt;
+}
+
+uint64_t saturatingProduct(uint64_t first, uint64_t second)
+{
+    return first != 0 && second > UINT64_MAX / first ? UINT64_MAX : first * second;
+}
+
+// The bytes of one row of `width` pixels of `bits` bits each: every row
+// starts on a byte.
+uint64_t rowBytes(uint64_t width, uint64_t bits)
+{
+    const uint64_t rowBits = saturatingProduct(width, bits);
+    return rowBits == UINT64_MAX ? rowBits : rowBits / 8 + (rowBits % 8 != 0);
+}
+
+// The bytes each of `count` strips (or tiles) of an uncompressed picture
+// holds, as the directory's own tags fix them: its width, its rows per strip
+// (the last strip of a plane holds the rows left) or its tiles' size, its
+// samples and their bits, in one plane or a plane per sample. Such a length
+// is no choice of the writer's, while a compressed one is the compressor's
+// and cannot be checked so. Empty when the picture is compressed or the tags
+// do not settle the sizes (YCbCr, whose subsampled units are counted
+// otherwise, and raw formats' TIFF-like structures, which pack their data in
+// ways of their own); 0 for a piece past those the tags count.
+std::vector<uint64_t> uncompressedSizes(const TiffBlock& tiff, uint32_t directory, bool tiles, size_t count)
+{
+    constexpr uint32_t kYCbCr = 6;
+    const auto compression = numberOf(tiff, directory, kCompression, 1);
+    const auto photometric = numberOf(tiff, directory, kPhotometric, 0);
+    const auto width = numberOf(tiff, directory, kImageWidth, std::nullopt);
+    const auto height = numberOf(tiff, directory, kImageLength, std::nullopt);
+    const auto samples = numberOf(tiff, directory, kSamplesPerPixel, 1);
+    const auto planar = numberOf(tiff, directory, kPlanarConfiguration, 1);
+    if (tiff.read(2, 2) != 42u || compression != 1u || !photometric || *photometric == kYCbCr || !width || *width == 0
+        || !height || *height == 0 || !samples || *samples == 0 || (planar != 1u && planar != 2u)) {
+        return {};
+    }
+    std::vector<uint64_t> bits(*samples, 1);
+    if (const auto entry = tiff.entryOf(directory, kBitsPerSample)) {
+        const auto numbers = numbersOf(tiff, *entry);
+        if (!numbers || (numbers->size() != 1 && numbers->size() != *samples)) {
+            return {};
+        }
+        for (size_t i = 0; i < bits.size(); ++i) {
+            bits[i] = (*numbers)[numbers->size() == 1 ? 0 : i];
+        }
+    }
+    // The bits of a pixel in each plane.
+    std::vector<uint64_t> planes = bits;
+    if (*planar == 1) {
+        planes = {0};
+        for (uint64_t sampleBits : bits) {
+            planes[0] += sampleBits;
+        }
+    }
+    uint64_t pieceWidth = *width;
+    uint64_t pieceRows = numberOf(tiff, directory, kRowsPerStrip, UINT32_MAX).value_or(0);
+    uint64_t perPlane = 0;
+    if (tiles) {
+        pieceWidth = numberOf(tiff, directory, kTileWidth, std::nullopt).value_or(0);
+        pieceRows = numberOf(tiff, directory, kTileLength, std::nullopt).value_or(0);
+        if (pieceWidth == 0 || pieceRows == 0) {
+            return {};
+        }
+        perPlane = ((*width + pieceWidth - 1) / pieceWidth) * ((*height + pieceRows - 1) / pieceRows);
+    } else if (pieceRows == 0) {
+        return {};
+    } else {
+        perPlane = (*height + pieceRows - 1) / pieceRows;
+    }
+    std::vector<uint64_t> sizes(count, 0);
+    for (size_t i = 0; i < count && i / perPlane < planes.size(); ++i) {
+        // A tile is whole even where it passes the picture's edge; a strip
+        // holds the rows left.
+        const uint64_t firstRow = (i % perPlane) * pieceRows;
+        const uint64_t rows = tiles ? pieceRows : std::min(pieceRows, *height - firstRow);
+        sizes[i] = saturatingProduct(rowBytes(pieceWidth, planes[i / perPlane]), rows);
+    }
+    return sizes;
+}
+
 // Adds the strips (or tiles) the directory at `directory` names to `found`:
 // false, with the tag that does not tell, when their place or length is not
 // certain. A length is told by an entry of SHORT or LONG numbers, one per
@@ -129,6 +231,16 @@ bool addPieces(const TiffBlock& tiff, uint32_t directory, uint16_t offsetsTag, u
         || std::find(lengths->begin(), lengths->end(), 0u) != lengths->end()) {
         found.damagedTag = lengthsTag;
         return false;
+    }
+    // An uncompressed piece shorter than its tags make it is a damaged
+    // length: the library copies only that many bytes and the rest of the
+    // picture is lost. A longer one loses nothing (writers pad their strips).
+    const std::vector<uint64_t> sizes = uncompressedSizes(tiff, directory, offsetsTag == kTileOffsets, lengths->size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if ((*lengths)[i] < sizes[i]) {
+            found.damagedTag = lengthsTag;
+            return false;
+        }
     }
     const auto overlaps = [&](uint64_t start, uint64_t stop) {
         const auto inDirectory = [&](const Directory& other) {

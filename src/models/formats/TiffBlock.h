@@ -27,8 +27,9 @@ public:
     // The picture data of a TIFF file: the strips and tiles its directories
     // name (the chain from IFD0 and the SubIFDs of each), found in the bytes
     // alone. Where a directory says with no certainty where its picture lies
-    // or how long it is, the entry that does not tell is named instead, by
-    // its tag and the library's name of its directory.
+    // or how long it is (an uncompressed strip or tile shorter than the
+    // directory's own tags make it among them), the entry that does not tell
+    // is named instead, by its tag and the library's name of its directory.
     struct Picture {
         struct Piece {
             qsizetype offset = 0;

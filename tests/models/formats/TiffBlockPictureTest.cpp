@@ -113,3 +113,31 @@ TEST(TiffBlockPictureTest, AnUncertainPlaceOrLengthNamesItsEntry)
         EXPECT_EQ(found.damagedGroup, "Image");
     }
 }
+
+// Uncompressed tiles hold their whole size, fixed by the directory's tags:
+// goexif.tif's strip, as one tile, given Compression 1 and a tile size
+// (entries the test turns into TileWidth and TileLength).
+TEST(TiffBlockPictureTest, AnUncompressedTileShorterThanItsSizeNamesItsLength)
+{
+    const auto uncompressed = [](uint32_t tileWidth, uint32_t tileLength) {
+        TiledSample sample;
+        sample.set(sample.entry(0x0103) + 8, 1, 2);
+        const qsizetype width = sample.entry(0x010A);
+        const qsizetype length = sample.entry(0x0112);
+        sample.set(width, 0x0142, 2);
+        sample.set(width + 8, tileWidth, 2);
+        sample.set(length, 0x0143, 2);
+        sample.set(length + 8, tileLength, 2);
+        return sample;
+    };
+    // 1,728 pixels of 1 bit, 84 rows: 18,144 bytes, 32 more than the tile.
+    const TiffBlock::Picture shorter = pictureOf(uncompressed(1728, 84).bytes);
+    EXPECT_TRUE(shorter.isDamaged());
+    EXPECT_EQ(shorter.damagedTag, 0x0145);
+    EXPECT_FALSE(pictureOf(uncompressed(1728, 83).bytes).isDamaged());
+
+    // A picture of no width has no tiles to size.
+    TiledSample noWidth = uncompressed(1728, 84);
+    noWidth.set(noWidth.entry(0x0100) + 8, 0, 2);
+    EXPECT_FALSE(pictureOf(noWidth.bytes).isDamaged());
+}
