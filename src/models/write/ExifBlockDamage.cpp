@@ -277,6 +277,9 @@ private:
         if (group == "Image" && tag == kThumbnailStart && !namesJpeg(frame, entry)) {
             return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
         }
+        if (group == "Thumbnail" && (tag == kThumbnailStart || tag == kThumbnailLength) && !isOneNumber(frame, entry)) {
+            return QStringLiteral("EXIF entry %1").arg(keyOf(tag, group));
+        }
         // A tag the library does not know, of no type, is a leftover no
         // program reads (converters leave such entries in camera PNGs); a
         // known one is a value whose type field was damaged.
@@ -307,6 +310,22 @@ private:
             makerNote_ = bytes;
         }
         return QString();
+    }
+
+    // IFD1 places its thumbnail by two entries of one number each. The
+    // library reads one of another count as no thumbnail, and one of a type
+    // narrower than its number (BYTE, a SHORT whose other two bytes hold the
+    // rest) or of no number as part of it: a save then drops the thumbnail,
+    // or keeps a few bytes of it (a phone photo, which kept no other copy,
+    // lost it on an EXIF edit when its offset's count read 0 or 2).
+    static bool isOneNumber(const Frame& frame, qsizetype entry)
+    {
+        const auto type = frame.tiff.read(entry + 2, 2);
+        if (frame.tiff.countOf(entry) != 1u) {
+            return false;
+        }
+        // LONG, SLONG and IFD hold the number whole.
+        return type == 4u || type == 9u || type == 13u || (type == 3u && frame.tiff.read(entry + 10, 2) == 0u);
     }
 
     static bool namesJpeg(const Frame& frame, qsizetype entry)

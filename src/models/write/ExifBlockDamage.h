@@ -15,8 +15,10 @@
 // an entry (or the thumbnail) whose bytes run past the block, a value whose
 // offset names the block's header or a directory (0, or a place in its own
 // directory), an IFD0 entry that names a thumbnail where no JPEG lies (another
-// tag's number damaged into 0x0201), in the block's directories and in those
-// of the maker notes the library takes apart (Canon, Nikon, Sony). An Exif,
+// tag's number damaged into 0x0201), an IFD1 thumbnail offset or length the
+// library reads in part or not at all (a count other than 1, a type narrower
+// than its number), in the block's directories and in those of the maker
+// notes the library takes apart (Canon, Nikon, Sony). An Exif,
 // GPS or Interoperability directory that ends the block without its next
 // pointer is whole: it has no successor to lose.
 // The library then reads the directory, or the entry, as absent and writes

@@ -364,3 +364,70 @@ TEST_F(ExifBlockShapesSaveTest, ASonyPreviewLengthPastTheFileIsKept)
         offset = uint32_t(wasAt + after.size() - before.size() - tiff.start);
     }
 }
+
+// The check that an IFD0 thumbnail offset names a JPEG reads its start
+// marker whole: one naming bytes FF 00 (in the thumbnail's coded data)
+// names none, and an EXIF edit is refused.
+TEST_F(ExifBlockShapesSaveTest, AnIfd0ThumbnailOffsetNamingFF00IsDamage)
+{
+    const QString jpeg = damagedSample("npm-canon-s40.jpg", [](QByteArray& bytes) {
+        const TiffView tiff(bytes);
+        const qsizetype thumbnail = tiff.read(tiff.entry(tiff.ifd1(), 0x0201) + 8, 4);
+        const qsizetype stuffed = bytes.indexOf(QByteArray("\xFF\x00", 2), tiff.start + thumbnail + 2);
+        ASSERT_GT(stuffed, 0);
+        const qsizetype entry = tiff.entry(tiff.ifd0(), 0x010F);
+        bytes.replace(tiff.start + entry, 2, tiff.number(0x0201, 2));
+        bytes.replace(tiff.start + entry + 4, 8, tiff.number(1, 4) + tiff.number(uint32_t(stuffed - tiff.start), 4));
+    });
+    expectEditRefused(jpeg, "Exif.Image.Artist", TAVExifData::CategorySummary,
+        "EXIF entry Exif.Image.JPEGInterchangeFormat", "Lumetta Tester");
+}
+
+// IFD1's thumbnail offset with a count of 0 or 2, or its length typed BYTE:
+// the library reads no thumbnail, or 72 of its 5,448 bytes, and an EXIF edit
+// wrote the block without it (a phone photo kept no other copy). The EXIF
+// edit is refused naming the entry; a title edit keeps the block byte for
+// byte, and exiftool still finds the whole thumbnail where it was.
+TEST_F(ExifBlockShapesSaveTest, AThumbnailPlaceTheLibraryReadsInPartIsKeptOrRefused)
+{
+    const struct {
+        const char* sample;
+        uint16_t tag;
+        qsizetype field; // in the entry: 2 the type, 4 the count
+        uint32_t value;
+    } damages[] = {
+        {"npm-iphone6p.jpg", 0x0201, 4, 0},
+        {"npm-iphone6p.jpg", 0x0201, 4, 2},
+        {"npm-canon-s40.jpg", 0x0201, 4, 0},
+        {"npm-canon-s40.jpg", 0x0202, 2, 1},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(QStringLiteral("%1 0x%2 field %3 set to %4")
+                         .arg(damage.sample)
+                         .arg(damage.tag, 4, 16, QLatin1Char('0'))
+                         .arg(damage.field)
+                         .arg(damage.value)
+                         .toStdString());
+        const QByteArray thumbnail = ExifTool::binary(ImageFixtures::sample(damage.sample), "ThumbnailImage");
+        ASSERT_GT(thumbnail.size(), 1000);
+        const QString user = damagedSample(damage.sample, [&damage](QByteArray& bytes) {
+            const TiffView tiff(bytes);
+            const qsizetype at = tiff.start + tiff.entry(tiff.ifd1(), damage.tag) + damage.field;
+            const int width = damage.field == 2 ? 2 : 4;
+            bytes.replace(at, width, tiff.number(damage.value, width));
+        });
+        const QString key = damage.tag == 0x0201 ? "Exif.Thumbnail.JPEGInterchangeFormat"
+                                                 : "Exif.Thumbnail.JPEGInterchangeFormatLength";
+        expectEditRefused(
+            user, "Exif.Image.Artist", TAVExifData::CategorySummary, "EXIF entry " + key, "Lumetta Tester");
+        const auto exifSegment = [](const QByteArray& bytes) {
+            const qsizetype segment = segmentAt(bytes, 0xE1);
+            return bytes.mid(segment, 2 + qFromBigEndian<quint16>(bytes.constData() + segment + 2));
+        };
+        const QByteArray damaged = exifSegment(WrittenFileProbe::bytes(user));
+        ASSERT_TRUE(saved(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, "Harbour"));
+        EXPECT_EQ(exifSegment(WrittenFileProbe::bytes(user)), damaged);
+        EXPECT_EQ(ExifTool::read(user).value("IPTC:ObjectName").toString(), QString("Harbour"));
+        QFile::remove(user);
+    }
+}
