@@ -52,6 +52,48 @@ std::optional<JpegSegments::Header> JpegSegments::header(const QByteArray& bytes
     return std::nullopt;
 }
 
+std::optional<qsizetype> JpegSegments::pictureEnd(const QByteArray& bytes)
+{
+    const auto found = header(bytes);
+    if (!found || !found->hasScan) {
+        return std::nullopt;
+    }
+    const QByteArrayView view(bytes);
+    qsizetype at = found->scanStart;
+    while (at + 2 <= bytes.size() && uint8_t(bytes.at(at)) == 0xFF) {
+        const uint8_t marker = uint8_t(bytes.at(at + 1));
+        if (marker == 0xD9) {
+            return at + 2;
+        }
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (isStandalone(marker)) {
+            at += 2;
+        } else if (at + 4 > bytes.size()) {
+            return std::nullopt;
+        } else {
+            at += 2 + ((qsizetype(uint8_t(bytes.at(at + 2))) << 8) | uint8_t(bytes.at(at + 3)));
+        }
+        if (marker != 0xDA && !isStandalone(marker)) {
+            continue;
+        }
+        // Coded data up to the next marker: 0xFF in it is followed by a 0
+        // byte, or is a restart marker.
+        for (at = view.indexOf('\xFF', at); at >= 0 && at + 1 < bytes.size(); at = view.indexOf('\xFF', at + 1)) {
+            const uint8_t next = uint8_t(bytes.at(at + 1));
+            if (next != 0 && !(next >= 0xD0 && next <= 0xD7)) {
+                break;
+            }
+        }
+        if (at < 0) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<JpegSegments::Segment> JpegSegments::exifSegments(const QByteArray& bytes)
 {
     std::vector<Segment> found;

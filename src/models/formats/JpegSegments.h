@@ -27,6 +27,11 @@ public:
     };
     static std::optional<Header> header(const QByteArray& bytes);
 
+    // Where the first picture ends: just after the end marker that closes its
+    // scans (what follows, a preview a camera stored there, is the file's
+    // trailer). Nothing when the bytes hold no scan or no such marker.
+    static std::optional<qsizetype> pictureEnd(const QByteArray& bytes);
+
     // The APP1 segments that hold an EXIF block ("Exif\0\0" then a TIFF
     // header), in file order.
     static std::vector<Segment> exifSegments(const QByteArray& bytes);

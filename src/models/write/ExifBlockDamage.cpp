@@ -525,3 +525,20 @@ QString ExifBlockDamage::in(const QByteArray& file)
     }
     return Walk(file, *span).damage(span->detached);
 }
+
+bool ExifBlockDamage::namesBytesFrom(const QByteArray& jpeg, qsizetype from)
+{
+    const auto span = exifSpan(jpeg);
+    if (!span || PngChunks::isPng(jpeg) || !span->detached) {
+        return false;
+    }
+    const TiffBlock block(jpeg, span->start, span->end);
+    for (qsizetype at = 8; at + kEntrySize <= span->end - span->start; ++at) {
+        const uint64_t size = uint64_t(block.countOf(at).value_or(0)) * typeSize(block.read(at + 2, 2).value_or(0));
+        const qsizetype offset = span->start + qsizetype(block.valueOf(at).value_or(0));
+        if (size > 4 && offset >= from && uint64_t(offset) + size <= uint64_t(jpeg.size())) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -46,4 +46,14 @@ public:
     // loop) and a next pointer missing after a directory with no successor
     // lose nothing the walk does not see, and are not counted here.
     static QString fromLibraryMessages(const std::vector<std::string>& messages);
+
+    // Whether the EXIF block of a JPEG holds an entry whose value lies in the
+    // file at `from` or after it (a maker note's preview stored after the
+    // picture), wherever in the block it stands: a damaged block cannot be
+    // walked with certainty (a maker note whose header lost a byte is read by
+    // no one), but its entries still stand where its writer put them. Any
+    // twelve bytes that read as a tag, a TIFF type and a value of more than
+    // four bytes lying there, within the file, count (the bytes of a maker
+    // note's coded blobs that read so name values far past the file).
+    static bool namesBytesFrom(const QByteArray& jpeg, qsizetype from);
 };

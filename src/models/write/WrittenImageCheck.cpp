@@ -534,6 +534,29 @@ bool sameStoredPictures(const QByteArray& before, const QByteArray& after, int t
     return true;
 }
 
+// Whether the save moved the data a JPEG stores after its picture (a
+// camera's preview) that its damaged EXIF block, kept as it was, names by an
+// offset from its TIFF header (a Sony maker note whose header lost a byte
+// still named its preview, which a title edit moved). The picture and what
+// follows it come back unchanged (the picture check), so the distance from
+// the block to the first scan tells.
+bool movesWhatTheBlockNames(const QByteArray& before, const QByteArray& after)
+{
+    const auto end = JpegSegments::pictureEnd(before);
+    if (!end || *end == before.size() || !ExifBlockDamage::namesBytesFrom(before, *end)) {
+        return false;
+    }
+    const auto distance = [](const QByteArray& bytes) -> std::optional<qsizetype> {
+        const auto header = JpegSegments::header(bytes);
+        const auto segments = JpegSegments::exifSegments(bytes);
+        if (!header || segments.empty()) {
+            return std::nullopt;
+        }
+        return header->scanStart - JpegSegments::tiffStart(segments.front());
+    };
+    return distance(after) != distance(before);
+}
+
 // A block the library cannot read compares as absent on both sides; it must
 // come back byte for byte (see UnreadableBlocks). An EXIF block can be kept
 // so only in a JPEG, where it is a segment of its own.
@@ -573,6 +596,12 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
         return fail(why,
             QStringLiteral("the %1 of the file is damaged and cannot be read, so the EXIF data cannot be edited "
                            "without being lost")
+                .arg(damage));
+    }
+    if (movesWhatTheBlockNames(before, after)) {
+        return fail(why,
+            QStringLiteral("the %1 of the file is damaged and cannot be read; it is kept as it is, but it points "
+                           "at data stored after the picture, which the edit would move away from it")
                 .arg(damage));
     }
     return true;

@@ -28,7 +28,8 @@
 //   compared as parsed properties (a packet the library cannot parse: byte for
 //   byte);
 // - a Sony JPEG's maker-note preview still names the same bytes (one whose length runs past
-//   the file keeps that length);
+//   the file keeps that length), and a JPEG's damaged EXIF block, kept as it was, still
+//   lies as far from the data stored after the picture that it points at;
 // - the image data is unchanged: a JPEG's tables, frame and scans, a PNG's image chunks, the
 //   strips or tiles of a TIFF-based file (as the library reads them and as the file's own
 //   bytes place them; a place or length those bytes do not tell with certainty refuses the

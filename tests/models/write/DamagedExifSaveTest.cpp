@@ -239,10 +239,12 @@ TEST_F(DamagedExifSaveTest, ASonyPreviewThatADamagedExifBlockCannotFollowRefuses
 }
 
 // The same file's preview as its multi-picture index names it (its maker
-// note's header damaged too, so that no Sony entry names it): the index
-// counts its offsets across the bytes up to the picture, so the kept EXIF
-// segment goes back before it, where it lay, and a title edit saves with the
-// preview still found.
+// note's header damaged too, and its preview entry emptied, so that nothing
+// in the kept block names it: a damaged header alone leaves the entry naming
+// the preview, and such a save is refused): the index counts its offsets
+// across the bytes up to the picture, so the kept EXIF segment goes back
+// before it, where it lay, and a title edit saves with the preview still
+// found.
 TEST_F(DamagedExifSaveTest, APreviewNamedByAMultiPictureIndexIsFoundAfterADamagedExifBlockIsKept)
 {
     const QByteArray preview = ExifTool::binary(ImageFixtures::sample("npm-sony-a6000.jpg"), "MPF:PreviewImage");
@@ -253,6 +255,9 @@ TEST_F(DamagedExifSaveTest, APreviewNamedByAMultiPictureIndexIsFoundAfterADamage
     const qsizetype sony = bytes.indexOf("SONY DSC ");
     ASSERT_GT(sony, 0);
     bytes[sony] = 'Z';
+    const TiffView tiff(bytes);
+    const qsizetype entry = tiff.start + tiff.entry(sony - tiff.start + 12, 0x2001);
+    bytes.replace(entry + 4, 4, tiff.number(0, 4));
     ASSERT_TRUE(FileServices::writeFileAtomically(user, bytes));
 
     const auto image = openWorkingCopy(user);

@@ -431,3 +431,36 @@ TEST_F(ExifBlockShapesSaveTest, AThumbnailPlaceTheLibraryReadsInPartIsKeptOrRefu
         QFile::remove(user);
     }
 }
+
+// A Sony maker note whose header lost a byte ("SONY DSC!") is read by no
+// one, and the block is kept byte for byte; its preview entry still counts
+// from the block's TIFF header to the preview after the picture, which a
+// title edit would move. The edit is refused with the file untouched, so a
+// repaired header finds the preview again; the same edit of the file whose
+// preview after the picture is gone (cut off) is saved.
+TEST_F(ExifBlockShapesSaveTest, ADamagedBlockPointingPastThePictureKeepsWhatItPointsAt)
+{
+    qsizetype pictureEnd = 0;
+    const auto damageHeader = [&pictureEnd](QByteArray& bytes) {
+        const TiffView tiff(bytes);
+        const qsizetype note = tiff.start + tiff.makerNote();
+        ASSERT_EQ(bytes.mid(note, 9), QByteArray("SONY DSC "));
+        bytes[note + 8] = '!';
+        // The preview lies in the picture stored after the photo's own.
+        const qsizetype preview = tiff.start + tiff.read(tiff.entry(note - tiff.start + 12, 0x2001) + 8, 4);
+        const qsizetype stored = bytes.lastIndexOf(QByteArray("\xFF\xD8\xFF", 3), preview);
+        pictureEnd = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2), stored) + 2;
+    };
+    const QString user = damagedSample("npm-sony-a6000.jpg", damageHeader);
+    expectEditRefused(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary,
+        "points at data stored after the picture", "Harbour");
+
+    const QString cut = damagedSample("npm-sony-a6000.jpg", [&](QByteArray& bytes) {
+        damageHeader(bytes);
+        ASSERT_GT(pictureEnd, 1000);
+        ASSERT_LT(pictureEnd, bytes.size());
+        bytes.truncate(pictureEnd);
+    });
+    ASSERT_TRUE(saved(cut, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, "Harbour"));
+    EXPECT_EQ(ExifTool::read(cut).value("IPTC:ObjectName").toString(), QString("Harbour"));
+}
