@@ -49,7 +49,7 @@ protected:
         QTest::mouseClick(edit, Qt::LeftButton, Qt::NoModifier, QPoint(x, edit->height() / 2));
         EXPECT_TRUE(field->hasFocus());
     }
-    // What the walk did: a click on the field, a key to place the cursor
+    // What the user does: a click on the field, a key to place the cursor
     // (none, Ctrl+A or Home), the text typed as a keyboard sends it, Tab.
     void typeInto(TFDatePicker* field, const char* placing, const char* text)
     {
@@ -79,10 +79,10 @@ protected:
 
 } // namespace
 
-// The walk's faults: "10:11:12" typed with its colons over two photos showed
-// 10:18:11 and emptied on Tab; over one photo after Ctrl+A it saved
-// 00:11:12; "2024-05-07" after Home kept the old year. Each is now saved as
-// typed, in EXIF, XMP and IPTC; "24" in the hour writes nothing.
+// "10:11:12" typed with its colons over two photos showed 10:18:11 and
+// emptied on Tab; over one photo after Ctrl+A it saved 00:11:12; "2024-05-07"
+// after Home kept the old year. Each is now saved as typed, in EXIF, XMP and
+// IPTC; "24" in the hour writes nothing.
 TEST_F(MainWindowDatePickersTest, ADateOrTimeTypedWholeIsSavedExactlyAsTyped)
 {
     const QStringList cameras = samples({"npm-nikon-d90-photometric.jpg", "npm-canon-s40.jpg"});
@@ -141,9 +141,9 @@ TEST_F(MainWindowDatePickersTest, ADateOrTimeTypedWholeIsSavedExactlyAsTyped)
     EXPECT_EQ(digestOf(canon), before);
 }
 
-// The walk's fault: one notch over the Date of a photo dated 2017-08-23,
-// with the pointer only passing, gave 2016-08-23 and Save All wrote it. A
-// picker not chosen leaves the turn to the form, holding a date or empty.
+// One notch over the Date of a photo dated 2017-08-23, with the pointer only
+// passing, gave 2016-08-23 and Save All wrote it. A picker not chosen leaves
+// the turn to the form, holding a date or empty.
 TEST_F(MainWindowDatePickersTest, TheWheelChangesOnlyAPickerInUse)
 {
     const QStringList paths = samples({"npm-canon-s40.jpg", "npm-nikon-d90-photometric.jpg"});
@@ -184,7 +184,7 @@ TEST_F(MainWindowDatePickersTest, TheWheelChangesOnlyAPickerInUse)
     EXPECT_TRUE(isStyledModified(labelOf(window().summaryTab(), date())));
 }
 
-// The keyboard walk over 1,000 photos, all selected (their Date and Time
+// The user at the keyboard with 1,000 photos selected (their Date and Time
 // pickers empty): wheel turns write nothing, an hour of 24 writes nothing,
 // and "10:11:12" typed with its colons reaches every photo with a date. A
 // few photos of each dated kind are saved and read back.

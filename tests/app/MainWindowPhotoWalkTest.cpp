@@ -1,9 +1,9 @@
-// What two walks through real photos met, each driven in the real window and
-// read back by exiftool: the name Filename to Tags writes, the question
-// before a command changes every listed photo, clears that take their XMP
-// twins, dates typed as they are listed, tags of the file's structure, shift
-// counts, GPS places to 1e-7 degree, what a clone leaves the target, and
-// typed text that a close hands over first.
+// What users did to real photos in the real window, read back by exiftool:
+// the name Filename to Tags writes, the question before a command changes
+// every listed photo, clears that take their XMP twins, dates typed as they
+// are listed, tags of the file's structure, shift counts, GPS places to 1e-7
+// degree, what a clone leaves the target, and typed text that a close hands
+// over first.
 #include "MainWindowFixture.h"
 
 #include "app/ENTabBarView.h"
@@ -150,7 +150,7 @@ TEST_F(MainWindowPhotoWalkTest, FilenameToTagsAndTheSearchUseTheUsersFileName)
     EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), "harbour");
 }
 
-// The walk: "lumia" typed in the search, Clear All, Batch Save. The question
+// "lumia" typed in the search, then Clear All and Batch Save. The question
 // says how many photos change and how many the search hides; Cancel keeps
 // every file as it was, and the scope stays the whole list.
 TEST_F(MainWindowPhotoWalkTest, ClearAllAndApplyToAllAskFirstNamingThePhotosTheSearchHides)
@@ -222,7 +222,7 @@ TEST_F(MainWindowPhotoWalkTest, ClearsTakeTheXmpTwinsAndSayWhenAPacketWasKept)
     EXPECT_FALSE(ExifTool::read(path).contains("IFD0:Artist"));
     EXPECT_EQ(tagsOf(path, "XMP-"), QStringList{"XMP-xmp:Rating"});
 
-    // The walk's photo with a packet of a Windows tool: All leaves no XMP.
+    // A photo whose packet a Windows tool wrote: All leaves no XMP.
     const QString windows = samples({"npm-windows-xmp.jpg"}).first();
     ASSERT_FALSE(tagsOf(windows, "XMP-").isEmpty());
     const QString damaged = photoWithTags("damaged.jpg", {{"Exif.GPSInfo.GPSLatitudeRef", "N"}});
@@ -315,8 +315,8 @@ TEST_F(MainWindowPhotoWalkTest, StructureTagsOpenNoEditorInTheDetailsTab)
     EXPECT_TRUE(editorOpen(table));
 }
 
-// The walk: "-10" hours. A sign is refused in the field with an alert; a
-// forward shift goes on to the file.
+// "-10" typed as the hours of a shift. A sign is refused in the field with an
+// alert; a forward shift goes on to the file.
 TEST_F(MainWindowPhotoWalkTest, ANegativeShiftIsRefusedInTheFieldAndAPositiveOneIsSaved)
 {
     const QString path = photoWithTags("shift.jpg", {{kOriginal, "2014:09:01 15:03:47"}});

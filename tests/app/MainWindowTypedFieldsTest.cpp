@@ -94,9 +94,9 @@ protected:
     QWidget* summaryChild(const char* name) { return window().summaryTab()->findChild<QWidget*>(QLatin1String(name)); }
 };
 
-// The walk's fault: two photos with different titles show an empty Title;
-// a letter and Backspace there, and in every other kind of field, erased
-// the title of both on save.
+// Two photos with different titles show an empty Title; a letter typed
+// there and taken back with Backspace, and the same in every other kind of
+// field, erased the title of both on save.
 TEST_F(MainWindowTypedFieldsTest, AFieldTypedIntoAndBroughtBackIsNoEditForSeveralPhotosOrOne)
 {
     const QStringList paths = twoCameraPhotos();
@@ -210,8 +210,8 @@ TEST_F(MainWindowTypedFieldsTest, TypedTextReachesThePhotosOnceAndNothingTheWind
     EXPECT_EQ(second.value("ExifIFD:FNumber").toDouble(), 8.0);
 }
 
-// The walk typed "-10" hours: the sign is refused with a visible alert, the
-// field keeps what it held, and the save moves no date.
+// "-10" typed as the hours of a shift: the sign is refused with a visible
+// alert, the field keeps what it held, and the save moves no date.
 TEST_F(MainWindowTypedFieldsTest, ASignInAShiftCountIsRefusedWithAnAlertAndShiftsNothing)
 {
     const QString path = samples({"npm-canon-s40.jpg"}).first();

@@ -109,8 +109,9 @@ protected:
         QCoreApplication::sendEvent(widget, &wheel);
     }
     void leaveField() { window().photosViewCltr()->tableView()->setFocus(Qt::MouseFocusReason); }
-    // What a walk over the empty pickers does: a wheel turn and an arrow
-    // step; a digit typed and deleted; a part of a date typed and left.
+    // What a user passing through the empty pickers does: a wheel turn and
+    // an arrow step; a digit typed and deleted; a part of a date typed and
+    // left.
     void touchEmptyPickers()
     {
         activate();
@@ -177,8 +178,8 @@ protected:
 
 } // namespace
 
-// The walk's fault: "2", Backspace, Tab on the empty Date of photos with
-// different dates, or a notch of the wheel, wrote today into every one of
+// "2", Backspace, Tab typed into the empty Date of photos with different
+// dates, or a notch of the wheel over it, wrote today into every one of
 // them. The same for one photo without a date; a whole date typed is taken.
 TEST_F(MainWindowUnaskedChangesTest, AnEmptyDatePickerTakesOnlyAWholeTypedDate)
 {
@@ -311,7 +312,7 @@ TEST_F(MainWindowUnaskedChangesTest, RestoreAllAsksBeforeThrowingEditsAway)
     EXPECT_EQ(ExifTool::read(paths.at(2)).value("IFD0:Artist").toString(), "Ann");
 }
 
-// The keyboard walk over 1,000 photos, all selected: the empty pickers
+// The user at the keyboard with 1,000 photos selected: the empty pickers
 // touched, a shift armed and Restore All, text typed and Clear, Restore All
 // of 1,000 edits. The records are what a save writes; a few photos of each
 // kind are saved and read back.

@@ -32,9 +32,9 @@ protected:
 
 } // namespace
 
-// The walk's fault: after Apply To All from an unedited photo, a photo whose
-// Photographer was typed and not saved lost its edited mark, though quitting
-// asked about it and Save All wrote it. Its mark stays until the save.
+// After Apply To All from an unedited photo, a photo whose Photographer was
+// typed and not saved lost its edited mark, though quitting asked about it
+// and Save All wrote it. Its mark stays until the save.
 TEST_F(PhotoListUnsavedMarkTest, AnEditLeftByApplyToAllKeepsItsMarkUntilSaved)
 {
     const QStringList paths = samples({"npm-canon-s40.jpg", "npm-nikon-d90-photometric.jpg"});
