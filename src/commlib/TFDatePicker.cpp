@@ -18,6 +18,8 @@ namespace {
 const QDateTime noDateMarker(QDate(100, 1, 1), QTime(0, 0), QTimeZone::utc());
 const QDateTime latestDate(QDate(9999, 12, 31), QTime(23, 59, 59), QTimeZone::utc());
 
+TFDatePicker::SelectionReader selectionReader = nullptr;
+
 QString datePattern()
 {
     return QStringLiteral("yyyy-MM-dd");
@@ -229,6 +231,23 @@ void TFDatePicker::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
+void TFDatePicker::setSelectionReader(SelectionReader reader)
+{
+    selectionReader = reader;
+}
+
+std::optional<QString> TFDatePicker::middleButtonText()
+{
+    if (selectionReader) {
+        return selectionReader();
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection()) {
+        return std::nullopt;
+    }
+    return clipboard->text(QClipboard::Selection);
+}
+
 QAbstractSpinBox::StepEnabled TFDatePicker::stepEnabled() const
 {
     if (isEmpty()) {
@@ -250,10 +269,11 @@ bool TFDatePicker::eventFilter(QObject* watched, QEvent* event)
     // checks of typing, as Ctrl+V does; the line edit would put it in
     // unchecked. (The spin box takes no drops.)
     if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton
-        && QGuiApplication::clipboard()->supportsSelection()) {
-        pasteText(QGuiApplication::clipboard()->text(QClipboard::Selection));
-        return true;
+        && static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+        if (const std::optional<QString> selected = middleButtonText()) {
+            pasteText(*selected);
+            return true;
+        }
     }
     // An empty field opens its calendar on this month, not on the marker's.
     if (event->type() == QEvent::Show && calendarPopup() && watched == calendarWidget() && isEmpty()) {

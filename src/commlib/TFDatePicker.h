@@ -61,6 +61,11 @@ public:
     // same checks, and a date or time the field cannot take (31 April, hour
     // 25) is refused whole with a beep, the earlier value kept.
     void pasteText(const QString& text);
+    // Where the middle button's paste takes its text: X11's selection, on a
+    // platform that keeps one; none elsewhere. A test gives a selection of
+    // its own (nullptr puts the platform's back).
+    using SelectionReader = std::optional<QString> (*)();
+    static void setSelectionReader(SelectionReader reader);
 
     // Room for the clear button beside the text.
     QSize sizeHint() const override;
@@ -117,6 +122,7 @@ private:
     // Where the parts end in the text (a zone may follow).
     int endOfParts() const;
     void beep() const;
+    static std::optional<QString> middleButtonText();
     QSize withClearButton(QSize size) const;
 
     Elements elements_;

@@ -109,6 +109,17 @@ protected:
     }
 };
 
+// X11's selection, which the offscreen platform does not keep, as the test
+// sets it, for the test's life: what the middle button pastes.
+struct TestSelection {
+    TestSelection()
+    {
+        TFDatePicker::setSelectionReader([] { return std::optional<QString>(text); });
+    }
+    ~TestSelection() { TFDatePicker::setSelectionReader(nullptr); }
+    static inline QString text;
+};
+
 // Puts the cursor where a user would before typing: a click on a part, or
 // into an empty field; Ctrl+A; Home; End.
 void placeCursor(Form& form, const char* how, int clickedCharacter)
@@ -294,7 +305,7 @@ TEST(TFDatePicker, AnEmptiedFieldTakesATypedDateAsAnEmptyOneDoes)
 
 // A date or time typed whole, with its separators (":" typed with Shift, as
 // a keyboard sends it) or in digits only, is taken exactly as typed,
-// wherever the cursor stood: the walk's "10:11:12" gave 10:18:11 over an
+// wherever the cursor stood: "10:11:12" typed had given 10:18:11 over an
 // empty Time, 00:11:12 after Ctrl+A; after Home, "10:30:00" over 15:21:35
 // gave 15:30:00 and "2024-05-07" over 2013-05-10 gave 2013-05-07.
 TEST(TFDatePicker, ADateOrTimeTypedWholeIsTakenExactlyWhereverTheCursorStood)
@@ -405,13 +416,17 @@ TEST(TFDatePicker, APartThePickerCannotTakeLeavesItsEarlierValueWhole)
     EXPECT_EQ(form.picker->dateValue(), wallClock(2013, 5, 10, 23, 30, 1));
 }
 
-// Text pasted goes through the checks of typing, from Ctrl+V and from the
-// context menu's Paste: what the picker cannot take (31 April, 29 February of
-// a common year, hour 25, a letter, more parts than it has) is refused whole
-// with a beep and the earlier value kept, never moved to a day it can take; a
-// value it can take is taken as typed, into an empty picker too.
+// Text pasted goes through the checks of typing, from Ctrl+V, from the
+// context menu's Paste and from X11's selection by the middle button: what
+// the picker cannot take (31 April, 29 February of a common year, hour 25, a
+// letter, more parts than it has) is refused whole with a beep and the
+// earlier value kept, never moved to a day it can take; a value it can take
+// is taken as typed, into an empty picker too.
 TEST(TFDatePicker, APasteGoesThroughTheChecksOfTyping)
 {
+    const TestSelection selection;
+    enum class Way { CtrlV, Menu, MiddleButton };
+    const char* const wayNames[] = {" with Ctrl+V", " from the menu", " by the middle button"};
     using E = TFDatePicker::Elements;
     struct Case {
         E elements;
@@ -431,18 +446,24 @@ TEST(TFDatePicker, APasteGoesThroughTheChecksOfTyping)
         {E::Time, time, "10:11:1x", nullptr},
         {E::Time, QDateTime(), "10:11:12", "10:11:12"},
     };
-    for (const bool fromMenu : {false, true}) {
+    for (const Way way : {Way::CtrlV, Way::Menu, Way::MiddleButton}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.pasted) + (fromMenu ? " from the menu" : " with Ctrl+V"));
+            SCOPED_TRACE(std::string(c.pasted) + wayNames[int(way)]);
             CountedBeeps beeps;
             Form form(c.elements);
             form.picker->setDateValue(c.over);
             const QString before = form.picker->text();
             QSignalSpy user(form.picker, &TFDatePicker::userDateChanged);
-            QGuiApplication::clipboard()->setText(QLatin1String(c.pasted));
+            TestSelection::text = QLatin1String(c.pasted);
+            // The clipboard holds other text: the middle button pastes the selection.
+            QGuiApplication::clipboard()->setText(
+                way == Way::MiddleButton ? QStringLiteral("1999-01-01") : QLatin1String(c.pasted));
             placeCursor(form, "Ctrl+A", 1);
             QLineEdit* edit = form.picker->findChild<QLineEdit*>();
-            if (fromMenu) {
+            if (way == Way::MiddleButton) {
+                QTest::mouseClick(
+                    edit, Qt::MiddleButton, Qt::NoModifier, QPoint(edit->width() / 2, edit->height() / 2));
+            } else if (way == Way::Menu) {
                 QTimer::singleShot(0, [] {
                     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
                     ASSERT_NE(menu, nullptr);
