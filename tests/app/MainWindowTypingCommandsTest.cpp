@@ -9,12 +9,16 @@
 #include "app/TAVAppDelegate.h"
 #include "app/TAVSummaryViewCtlr.h"
 #include "commlib/TFDatePicker.h"
+#include "commlib/VXDropDownButton.h"
 #include "support/ExifTool.h"
 #include "support/KeyboardTyping.h"
+#include "tools/TAVClonWindowController.h"
+#include "tools/TAVRenameWindowController.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -23,6 +27,8 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <memory>
 
@@ -250,4 +256,101 @@ TEST_F(MainWindowTypingCommandsTest, AClickOnAnotherPartEndsTheTypingBeforeIt)
     delegate_.menuItem(QStringLiteral("Save"))->trigger();
     ASSERT_TRUE(waitForLoop());
     EXPECT_EQ(originalOf(lumia), "2013:05:10 01:21:05");
+}
+
+// Canon S40, taken 12:01:44. "10:3" typed into the time, then the Restore
+// button: the typing goes with the photo's other unsaved changes, and Save All
+// writes nothing; the time the user threw away had been written. "10:3" again,
+// then the Clear button: the clear takes the typed date with the rest, and
+// Save All leaves no capture date; it had been left in the file.
+TEST_F(MainWindowTypingCommandsTest, RestoreAndClearPressedWhileTypingTakeTheTypingWithThem)
+{
+    const QString canon = samples({"npm-canon-s40.jpg"}).first();
+    ASSERT_TRUE(importAndWait({canon}));
+    const QString before = digestOf(canon);
+
+    clickAt(time(), 0);
+    KeyboardTyping::type(time(), "10:3");
+    QTest::mouseClick(window().btnRestore(), Qt::LeftButton);
+    EXPECT_EQ(time()->text(), "12:01:44");
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(digestOf(canon), before);
+    EXPECT_EQ(originalOf(canon), "2003:12:14 12:01:44");
+
+    clickAt(time(), 0);
+    KeyboardTyping::type(time(), "10:3");
+    QTest::mouseClick(window().btnClearOne(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    EXPECT_TRUE(time()->isEmpty());
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    const QJsonObject saved = ExifTool::read(canon);
+    for (const char* tag : {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate", "IFD0:ModifyDate"})
+        EXPECT_FALSE(saved.contains(tag)) << tag << " " << saved.value(tag).toString().toStdString();
+}
+
+// Canon S40 shown, Lumia beside it: "10:3" typed into the Canon's time, then
+// Apply To All. The typed time goes to both photos, each keeping its day; the
+// Lumia had kept its own time, the typing reaching the Canon alone.
+TEST_F(MainWindowTypingCommandsTest, ApplyToAllPressedWhileTypingAppliesWhatTabTakes)
+{
+    const QStringList paths = samples({"npm-canon-s40.jpg", "npm-lumia.jpg"});
+    ASSERT_TRUE(importAndWait(paths));
+    select({rowOf(paths.at(0))});
+
+    clickAt(time(), 0);
+    KeyboardTyping::type(time(), "10:3");
+    ui_.answerAlerts({UiServices::FirstButton});
+    QTest::mouseClick(window().btnApplyToAll(), Qt::LeftButton);
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(originalOf(paths.at(0)), "2003:12:14 10:03:44");
+    EXPECT_EQ(originalOf(paths.at(1)), "2013:05:10 10:03:44");
+}
+
+// Canon S40: "10:3" typed into the time, then the toolbar's Rename and its
+// Apply. The rename asks that the typed time be saved first and copies
+// nothing; it had renamed the photo and imported it afresh, the typing
+// thrown away unasked. "11:4" typed, then the toolbar's Clone from the Nikon:
+// the clone asks before it discards the typed time. Save All writes it.
+TEST_F(MainWindowTypingCommandsTest, TheToolbarsToolsClickedWhileTypingSeeWhatTabTakes)
+{
+    const QStringList paths = samples({"npm-canon-s40.jpg", "npm-nikon-d90-photometric.jpg"});
+    const QString canon = paths.at(0);
+    ASSERT_TRUE(importAndWait({canon}));
+    const auto clickTool = [this](const char* tool) {
+        QTest::mouseClick(window().toolbar()->widgetForAction(window().toolbarAction(tool)), Qt::LeftButton);
+    };
+
+    clickAt(time(), 0);
+    KeyboardTyping::type(time(), "10:3");
+    clickTool("Rename");
+    TAVRenameWindowController* rename = window().renameWindowCtlr();
+    ASSERT_TRUE(rename && rename->isSheetUp());
+    const QString out = tempPath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    rename->outputPath()->setText(out);
+    const qsizetype asked = ui_.alerts().size();
+    rename->clickApply();
+    ASSERT_EQ(ui_.alerts().size(), asked + 1);
+    EXPECT_EQ(ui_.alerts().last().title, "Save the changes first");
+    EXPECT_TRUE(QDir(out).isEmpty());
+    window().endSheetWindow(rename->window());
+
+    clickAt(time(), 0);
+    KeyboardTyping::type(time(), "11:4");
+    clickTool("Clone");
+    TAVClonWindowController* clone = window().cloneWindowCtlr();
+    ASSERT_TRUE(clone && clone->isSheetUp());
+    ASSERT_TRUE(clone->doImportFile(QUrl::fromLocalFile(paths.at(1))));
+    ui_.answerAlerts({UiServices::FirstButton});
+    clone->clickClone();
+    ASSERT_EQ(ui_.alerts().size(), asked + 2);
+    EXPECT_EQ(ui_.alerts().last().title, "Discard the unsaved changes and clone?");
+    EXPECT_EQ(ui_.alerts().last().buttons.value(0), "Cancel");
+    window().endSheetWindow(clone->window());
+
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(originalOf(canon), "2003:12:14 11:04:44");
 }
