@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,9 +24,10 @@ struct Launch {
 
 // Runs the built application in a private home, with its main window closed
 // by the preloaded helper as soon as it shows. The kit's settings come from
-// `settingsEndpoint` when one is given.
+// `settingsEndpoint` when one is given; `alsoSet` names more variables the
+// helper reads, set to 1.
 Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey, const QByteArray& logRules = {},
-    int closeAfterMs = 0, const QString& settingsEndpoint = {})
+    int closeAfterMs = 0, const QString& settingsEndpoint = {}, const QStringList& alsoSet = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& name : environment.keys()) {
@@ -48,6 +50,9 @@ Launch launchAndCloseMainWindow(const TempFolder& home, const QByteArray& apiKey
     environment.insert(QStringLiteral("LUMETTA_CLOSE_AFTER_MS"), QString::number(closeAfterMs));
     if (!settingsEndpoint.isEmpty()) {
         environment.insert(QStringLiteral("SettingsEndpoint"), settingsEndpoint);
+    }
+    for (const QString& name : alsoSet) {
+        environment.insert(name, QStringLiteral("1"));
     }
     // Sanitizer builds: the helper is loaded ahead of the sanitizer runtime.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
@@ -143,4 +148,22 @@ TEST(AppLaunch, TheLoggingRulesOfTheEnvironmentTurnTheDebugAndInformationLinesOn
         << told.errors.toStdString();
     EXPECT_TRUE(told.errors.contains(QStringLiteral("Tab will active with title: Summary")))
         << told.errors.toStdString();
+}
+
+// The wheel rule for value controls is the application's own, put in place by
+// its start-up: the launched application's window, with nothing chosen, lets
+// a wheel turn over its pop-ups, spin boxes and sliders change none of them.
+TEST(AppLaunch, TheWheelTurnsNoValueControlTheUserHasNotChosen)
+{
+    TempFolder home;
+    const Launch launch
+        = launchAndCloseMainWindow(home, QByteArray(), {}, 0, {}, {QStringLiteral("LUMETTA_PROBE_WHEEL")});
+    const std::string output = launch.errors.toStdString();
+    EXPECT_EQ(launch.exitCode, 0) << output;
+    const QRegularExpressionMatch probe
+        = QRegularExpression(QStringLiteral("wheel over (\\d+) value controls not chosen: (\\d+) changed"))
+              .match(launch.errors);
+    ASSERT_TRUE(probe.hasMatch()) << output;
+    EXPECT_GE(probe.captured(1).toInt(), 2) << output;
+    EXPECT_EQ(probe.captured(2).toInt(), 0) << output;
 }

@@ -19,6 +19,7 @@
 #include "tools/TAVRenameWindowController.h"
 #include "tools/TAVReplaceWindowController.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -127,13 +128,12 @@ protected:
 
 } // namespace
 
-// The walk's faults: with the pointer passing over the Exposure tab one
-// notch turned Flash, White Balance and Contrast; over the GPS tab the
-// hemisphere boxes moved the photo to the other side of the world; with
-// "Shift by 2 Hours" armed the unit became Minutes. Every value control of
-// every tab and of the window's bars now leaves the wheel to the form: Save
-// All writes the armed shift and nothing else. A control the user clicked
-// still takes the wheel.
+// With the pointer passing over the Exposure tab one notch turned Flash,
+// White Balance and Contrast; over the GPS tab the hemisphere boxes moved the
+// photo to the other side of the world; with "Shift by 2 Hours" armed the
+// unit became Minutes. Every value control of every tab and of the window's
+// bars now leaves the wheel to the form: Save All writes the armed shift and
+// nothing else. A control the user clicked still takes the wheel.
 TEST_F(MainWindowWheelTest, NoValueControlOfTheWindowTakesAWheelTurnItWasNotChosenFor)
 {
     const QStringList paths = samples({"npm-iphone6p.jpg", "npm-sony-a6000.jpg"});
@@ -190,10 +190,9 @@ TEST_F(MainWindowWheelTest, NoValueControlOfTheWindowTakesAWheelTurnItWasNotChos
     EXPECT_NE(keptTagsOf(sony).value("ExifIFD:Saturation"), "Normal");
 }
 
-// The walk's fault: with 1,000 photos selected one notch over Saturation
-// wrote "Low" into all of them, most without such a tag. Over every value
-// control of the Exposure and GPS tabs nothing is edited and Save All
-// writes no file.
+// With 1,000 photos selected one notch over Saturation wrote "Low" into all
+// of them, most without such a tag. Over every value control of the Exposure
+// and GPS tabs nothing is edited and Save All writes no file.
 TEST_F(MainWindowWheelTest, AThousandSelectedPhotosTakeNoWheelTurn)
 {
     const QStringList kinds = samples({"npm-sony-a6000.jpg", "npm-canon-s40.jpg", "npm-iphone6p.jpg"});
@@ -253,5 +252,37 @@ TEST_F(MainWindowWheelTest, TheToolSheetsLeaveTheWheelToTheirForms)
     emit presets->activated(saveAs);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
     pass(window().newPresetWindowCtlr());
+    EXPECT_FALSE(anyPhotoModified());
+}
+
+// Lists and tables keep their wheel without the keyboard focus: a turn over
+// the Details tab's tags while the photo list has the focus scrolls the tags,
+// one over the photo list while the tags have it scrolls the list, and the
+// focus stays. Their scroll bars move the view, not a value of a photo.
+TEST_F(MainWindowWheelTest, ListsAndTablesScrollWithoutBeingChosen)
+{
+    const QString sony = samples({"npm-sony-a6000.jpg"}).first();
+    QStringList paths{sony};
+    const QString small = samples({"npm-canon-s40.jpg"}).first();
+    for (int i = 0; i < 60; ++i)
+        paths.append(copyOf(small, QStringLiteral("c%1.jpg").arg(i, 2, 10, QLatin1Char('0'))));
+    ASSERT_TRUE(importAndWait(paths));
+    activate();
+    select({rowOf(sony)});
+    showTab(TAVMainWindowCtlr::TabDetail);
+    auto* tags = window().tabSelectedView()->findChild<QAbstractItemView*>();
+    ASSERT_NE(tags, nullptr);
+    QAbstractItemView* list = window().photosViewCltr()->tableView();
+
+    for (auto [turned, focused] : {std::pair{tags, list}, std::pair{list, tags}}) {
+        SCOPED_TRACE(turned == tags ? "the tags" : "the photo list");
+        focused->setFocus(Qt::MouseFocusReason);
+        QScrollBar* bar = turned->verticalScrollBar();
+        bar->setValue(bar->minimum());
+        ASSERT_GT(bar->maximum(), bar->minimum()) << "room to scroll";
+        MouseWheel::turnOver(turned->viewport(), -1);
+        EXPECT_GT(bar->value(), bar->minimum());
+        EXPECT_TRUE(focused->hasFocus());
+    }
     EXPECT_FALSE(anyPhotoModified());
 }
