@@ -164,9 +164,11 @@ bool MainWindowTest::waitForLoop()
 
 void MainWindowTest::activate()
 {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !ctlr_->progressWindowController()->isSheetUp(); }, 5000));
+    // Generous bounds: on a loaded machine the end of a save loop and the
+    // window's activation can take seconds; a quiet one returns at once.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ctlr_->progressWindowController()->isSheetUp(); }, 30000));
     ctlr_->mainWindow()->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(ctlr_->mainWindow()));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(ctlr_->mainWindow(), 30000));
 }
 
 bool MainWindowTest::anyPhotoModified()
