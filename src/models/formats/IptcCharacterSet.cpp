@@ -109,8 +109,13 @@ bool isWindowsSign(int byte)
     return byte >= 0x80 && byte <= 0x9F && kSigns.find(char(byte)) != std::string::npos;
 }
 
+bool isWordPart(int byte)
+{
+    return isLatinLetter(byte) || isDigit(byte);
+}
+
 // Whether a Windows-1252 sign stands where Western text puts it: a quote
-// before or after its words, an apostrophe within or after a word, a dash
+// around its words, an apostrophe within or after a word, a dash
 // between words or numbers, € beside a number, ™ after a name. Beside it
 // stands ASCII, an accented letter or another such sign, never a byte of a
 // multi-byte set.
@@ -120,7 +125,6 @@ bool standsAsPunctuation(int byte, int before, int after)
     if (!besideFits(before) || !besideFits(after)) {
         return false;
     }
-    const auto isWordPart = [](int next) { return isLatinLetter(next) || isDigit(next); };
     switch (byte) {
     case 0x80: // €
         return !isLatinLetter(before) && !isLatinLetter(after);
@@ -128,7 +132,7 @@ bool standsAsPunctuation(int byte, int before, int after)
         return true;
     case 0x91: // ‘
     case 0x93: // “
-        return !isSpaceOrEdge(after);
+        return !isWordPart(before) && !isSpaceOrEdge(after);
     case 0x92: // ’, also eliding a word's start ("’90s")
         return !isSpaceOrEdge(before) || isWordPart(after);
     case 0x94: // ”
@@ -142,6 +146,52 @@ bool standsAsPunctuation(int byte, int before, int after)
     default:
         return false;
     }
+}
+
+// Whether the text reads as Japanese or Chinese in a code page of two-byte
+// characters: Shift-JIS, or GBK, whose ranges hold Big5's and the Korean
+// code page's. Each of its bytes 0x80 to 0x9F is half of a character there,
+// and no character stands against an ASCII letter, as a name never does:
+// Shift-JIS's 池谷 (92 72 92 4A) and GBK's 吳 (85 C7) read so, where
+// Windows-1252 reads ’r’J and …Ç; "it’s" would be "it" run into one, and
+// "rock ’n’ roll" leaves a ’ before a space alone.
+bool readsAsTwoByteText(const std::string& text, bool shiftJis)
+{
+    const auto isLead = [shiftJis](int byte) {
+        return shiftJis ? (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)
+                        : byte >= 0x81 && byte <= 0xFE;
+    };
+    const auto isTrail
+        = [shiftJis](int byte) { return byte >= 0x40 && byte != 0x7F && byte <= (shiftJis ? 0xFC : 0xFE); };
+    bool letterBefore = false;
+    bool characterBefore = false;
+    for (size_t at = 0; at < text.size();) {
+        const int byte = static_cast<unsigned char>(text[at]);
+        if (!isLead(byte)) {
+            // Beside ASCII, only Shift-JIS's half-width katakana stand alone.
+            const bool alone = byte < 0x80 || (shiftJis && byte >= 0xA1 && byte <= 0xDF);
+            if (!alone || (characterBefore && isAsciiLetter(byte))) {
+                return false;
+            }
+            letterBefore = isAsciiLetter(byte);
+            characterBefore = false;
+            ++at;
+            continue;
+        }
+        if (letterBefore) {
+            return false;
+        }
+        // A text cut at its length may end in a character's first byte.
+        if (at + 1 == text.size()) {
+            return characterBefore;
+        }
+        if (!isTrail(static_cast<unsigned char>(text[at + 1]))) {
+            return false;
+        }
+        characterBefore = true;
+        at += 2;
+    }
+    return true;
 }
 
 // How an undeclared text reads as Western text, if it does.
@@ -162,6 +212,7 @@ WesternReading westernReading(const std::string& text)
 {
     WesternReading reading;
     const auto byteAt = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
+    bool openingQuote = false;
     for (size_t at = 0; at < text.size(); ++at) {
         const int byte = byteAt(at);
         if (byte < 0x80 || byte > 0x9F) {
@@ -173,7 +224,22 @@ WesternReading westernReading(const std::string& text)
             reading.holds = false;
             return reading;
         }
-        reading.windowsSigns = true;
+        // An opening quote is no evidence of its own: Shift-JIS puts ‘ and “
+        // on first bytes before an ASCII byte, 田 as 93 63 ("“c") and 前田
+        // as 91 4F 93 63 ("‘O“c"). A quote counts by its closing partner,
+        // after a word; a ‘ before a number elides its century ("‘90s",
+        // typed the wrong way round), where no character's second byte is.
+        const bool opening = (byte == 0x91 && !isDigit(after)) || byte == 0x93;
+        openingQuote = openingQuote || opening;
+        reading.windowsSigns = reading.windowsSigns || !opening;
+    }
+    if (openingQuote && !reading.windowsSigns) {
+        reading.holds = false;
+        return reading;
+    }
+    if (reading.windowsSigns && (readsAsTwoByteText(text, true) || readsAsTwoByteText(text, false))) {
+        reading.holds = false;
+        return reading;
     }
     // Windows-1252's signs stand between words, as spaces do.
     const auto inWord = [](unsigned char byte) { return byte >= 0xA0 || std::isalnum(byte) != 0; };

@@ -38,8 +38,9 @@ public:
         // Declared Latin-1, or undeclared with bytes that read the same in
         // every Western set.
         Latin1,
-        // Undeclared, with Windows-1252's own signs (’ “ ” – — … € ™) standing
-        // as punctuation beside Latin words.
+        // Undeclared, with Windows-1252's own signs (’ ” – — … € ™, and the
+        // opening quotes beside them) standing as punctuation beside Latin
+        // words, in texts that do not read as Japanese or Chinese names.
         Windows1252,
         // Undeclared Western text holding a sign on which Latin-1 and Latin-9
         // disagree (¤ or €, ½ or œ), which does not say which it is.

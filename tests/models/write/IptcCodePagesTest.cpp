@@ -473,3 +473,105 @@ TEST_F(IptcCodePagesTest, AShiftJisNameHoldingWindowsSignsKeepsItsBlock)
         QFile::remove(user);
     }
 }
+
+// Japanese and Chinese names put their characters' first bytes on
+// Windows-1252's ‘ ’ “ ” … before an ASCII byte: Shift-JIS's 田 reads "“c",
+// 前田 "‘O“c", 池谷 "’r’J", 知念 "’m”O", GBK's 吳 "…Ç". An opening quote
+// counts only by its closing partner, and a text that reads whole as such
+// characters is no Western text, while Western quotes, apostrophes, dashes
+// and signs still settle the set.
+TEST(IptcCharacterSetTest, TwoByteNamesAreNotReadAsWindowsQuotes)
+{
+    using Kind = IptcCharacterSet::Kind;
+    const std::pair<QByteArray, Kind> cases[] = {
+        {"\x93\x63", Kind::Unknown}, // 田
+        {"\x91\x4F\x93\x63", Kind::Unknown}, // 前田
+        {"\x92\x72\x93\x63", Kind::Unknown}, // 池田
+        {"\x93\x79\x93\x63", Kind::Unknown}, // 土田
+        {"\x92\x72\x92\x4A", Kind::Unknown}, // 池谷
+        {"\x92\x6D\x94\x4F", Kind::Unknown}, // 知念
+        {"\x93\x73\x92\x7A", Kind::Unknown}, // 都築
+        {"\x92\x4A", Kind::Unknown}, // 谷
+        {"Photo: \x93\x63 \x92\x72\x92\x4A", Kind::Unknown}, // Photo: 田 池谷
+        {"\x92\x72\x92\x4A\x92", Kind::Unknown}, // 池谷 and a half, cut at a length
+        {"\x85\xC7", Kind::Unknown}, // 吳 in GBK
+        {"\x93Unclosed quote", Kind::Unknown},
+        {"x\x93y\x94", Kind::Unknown},
+        {"\x93quoted words\x94", Kind::Windows1252},
+        {"He said \x93no\x94.", Kind::Windows1252},
+        {"\x93Yes,\x94 she said", Kind::Windows1252},
+        {"\x91single\x92 quotes", Kind::Windows1252},
+        {"\x93He said \x91hi\x92\x94", Kind::Windows1252},
+        {"\x91He said \x93hi\x94\x92", Kind::Windows1252},
+        {"\x93"
+         "Caf\xE9\x94",
+            Kind::Windows1252},
+        {"the \x91"
+         "90s",
+            Kind::Windows1252},
+        {"\x91Tis the season \x96 it\x92s here", Kind::Windows1252},
+        {"it\x92s", Kind::Windows1252},
+        {"O\x92"
+         "Brien",
+            Kind::Windows1252},
+        {"rock \x92n\x92 roll", Kind::Windows1252},
+        {"5 \x80", Kind::Windows1252},
+        {"Brand\x99", Kind::Windows1252},
+        {"1990\x96"
+         "2000",
+            Kind::Windows1252},
+        {"a \x96 b", Kind::Windows1252},
+        {"Wait \x85", Kind::Windows1252},
+    };
+    expectKinds(cases);
+}
+
+// A By-line of a Shift-JIS or GBK name whose bytes read as Windows-1252's
+// quotes or apostrophes refuses a title the block's bytes cannot settle, and
+// every byte of the file is kept: "Café" went in as E9, which Shift-JIS
+// reads as the first byte of a character.
+TEST_F(IptcCodePagesTest, ATwoByteNameReadAsQuotesKeepsItsBlock)
+{
+    const QByteArray names[] = {
+        "\x93\x63", // 田
+        "\x91\x4F\x93\x63", // 前田
+        "\x92\x72\x93\x63", // 池田
+        "\x92\x72\x92\x4A", // 池谷
+        "\x92\x6D\x94\x4F", // 知念
+        "\x85\xC7", // 吳 in GBK
+    };
+    for (const QByteArray& name : names) {
+        SCOPED_TRACE(name.toHex(' ').toStdString());
+        const QString user
+            = codePageSample("npm-canon-s40.jpg", tempPath("user"), {{"Iptc.Application2.Byline", name}});
+        expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
+            QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUndeclaredSet), kTitle),
+            QStringLiteral("Café"));
+        EXPECT_EQ(storedText(user, 80), name);
+        QFile::remove(user);
+    }
+}
+
+// Captions a Windows program wrote with paired quotes and nothing else of
+// Windows-1252's own still settle the block: a title "Café" goes in as E9,
+// the caption's bytes kept, read back by exiftool as Windows-1252.
+TEST_F(IptcCodePagesTest, AWindows1252CaptionWithPairedQuotesTakesItsBytes)
+{
+    const std::pair<QByteArray, const char*> captions[] = {
+        {"The \x93Old Town\x94 at dusk", "The “Old Town” at dusk"},
+        {"A \x91quiet\x92 morning", "A ‘quiet’ morning"},
+        {"\x93He said \x91no\x92\x94", "“He said ‘no’”"},
+    };
+    for (const auto& [caption, shown] : captions) {
+        SCOPED_TRACE(shown);
+        const QString user = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{kCaption, caption}});
+        ASSERT_TRUE(savedWith(user, kTitle, QStringLiteral("Café")));
+        EXPECT_EQ(storedText(user, 5), QByteArray("Caf\xE9"));
+        EXPECT_EQ(storedText(user, 120), caption);
+        const QJsonObject tags = ExifTool::read(user, kWindows1252);
+        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QStringLiteral("Café"));
+        EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString::fromUtf8(shown));
+        EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+        QFile::remove(user);
+    }
+}
