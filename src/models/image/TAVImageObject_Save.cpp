@@ -160,7 +160,11 @@ bool TAVImageObject::saveChangedEntities(bool& written)
         // does not list; the edits made after the clear are then written
         // over it, and the clear of each key finds nothing left to stand
         // in for.
-        writerMgr_->clearExifMetadata();
+        if (!writerMgr_->clearExifMetadata()) {
+            reportSaveFailure(
+                failureWithDetail(QStringLiteral("The EXIF metadata could not be cleared"), writerMgr_->lastError()));
+            return false;
+        }
         written = true;
     }
     for (int32_t category = 0; category < 4; ++category) {
