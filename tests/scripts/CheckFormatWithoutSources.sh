@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/check-format where git cannot list the sources: on a machine without
-# git, and in a copy of the sources that is no clone. Either way it must say so
-# and fail, never pass having checked nothing.
+# git, in a copy of the sources that is no clone, and in a clone given a commit
+# it does not know. Each time it must say so and fail, never pass having
+# checked nothing.
 #   CheckFormatWithoutSources.sh <source dir>
 set -uo pipefail
 source_dir=$1
@@ -46,5 +47,17 @@ if [[ $status -ne 1 || "$output" != *bad.cpp* ]]; then
   failures=$((failures + 1))
 else
   echo "ok: in a clone: the badly formatted file fails the check"
+fi
+
+# A commit the clone does not know: nothing can be compared with it.
+git -C "$work/copy" -c user.name=check -c user.email=check@localhost commit -qm sources
+unknown=0123456789abcdef0123456789abcdef01234567
+output=$(bash "$work/copy/scripts/check-format" "$unknown" 2>&1)
+status=$?
+if [[ $status -ne 2 || "$output" != *"git could not list the sources changed since '$unknown'"* ]]; then
+  echo "FAIL: in a clone, given an unknown commit: exit $status, said: $output"
+  failures=$((failures + 1))
+else
+  echo "ok: in a clone, given an unknown commit: $output"
 fi
 exit $((failures > 0))
