@@ -15,6 +15,7 @@ using Chunks = std::vector<PngChunks::Chunk>;
 const QByteArray kEndType("IEND");
 const QByteArray kExifType("eXIf");
 const QByteArray kProfileType("iCCP");
+const QByteArray kPhotoshopKeyword("Raw profile type 8bim");
 // The library gives up on a profile that inflates past 16 MB.
 constexpr qsizetype kMostProfileBytes = qsizetype(16) * 1024 * 1024;
 
@@ -24,27 +25,85 @@ const std::array<QByteArrayView, 6> kLibraryKeywords = {"Raw profile type exif",
 // Of those, the ones a save writes anew from the edited metadata. The comment
 // is never edited: its chunk is the file's.
 constexpr size_t kMetadataKeywords = 5;
+const QByteArray kXmpKeyword("XML:com.adobe.xmp");
+// Every XMP packet declares the RDF namespace.
+const QByteArray kRdfNamespace("http://www.w3.org/1999/02/22-rdf-syntax-ns#");
+// Far beyond a real metadata block; keeps a chunk that inflates without end
+// from filling the memory.
+constexpr qsizetype kMostTextBytes = qsizetype(64) * 1024 * 1024;
 
-bool isMetadata(const PngChunks::Chunk& chunk)
+bool isTextChunk(const PngChunks::Chunk& chunk)
 {
-    if (chunk.type == kExifType) {
-        return true;
-    }
+    return chunk.type == "tEXt" || chunk.type == "zTXt" || chunk.type == "iTXt";
+}
+
+bool hasMetadataKeyword(const PngChunks::Chunk& chunk)
+{
     const auto keyword = PngChunks::keywordOf(chunk);
     return keyword
         && std::any_of(kLibraryKeywords.begin(), kLibraryKeywords.begin() + kMetadataKeywords,
             [&](QByteArrayView own) { return *keyword == own; });
 }
 
+// Whether a chunk keyed as the library's holds what the library reads there:
+// a raw profile ("\n<name>\n<length>\n<hex digits>"), or an XMP packet. Plain
+// text under such a keyword ("my notes about exif") is the file's own, which
+// the library would drop on a save as if it were the block it writes anew.
+bool holdsLibraryBlock(const PngChunks::Chunk& chunk)
+{
+    const auto text = PngChunks::textOf(chunk, kMostTextBytes);
+    if (!text) {
+        return false;
+    }
+    if (PngChunks::keywordOf(chunk) == QByteArrayView(kXmpKeyword)) {
+        return text->contains(kRdfNamespace);
+    }
+    return PngChunks::rawProfileBytes(*text, QString(), nullptr).has_value();
+}
+
+// A chunk the save writes anew: the EXIF chunk, and the text chunks the
+// library reads EXIF, IPTC and XMP from.
+bool isMetadata(const PngChunks::Chunk& chunk)
+{
+    return chunk.type == kExifType || (hasMetadataKeyword(chunk) && holdsLibraryBlock(chunk));
+}
+
 // A keyword the library takes for one of its own: it begins like one, or one
-// begins with it, and it is not that one.
+// begins with it, and it is not that one; or it is one, over text the library
+// cannot read as its block.
 bool isLookalike(const PngChunks::Chunk& chunk)
 {
     const auto keyword = PngChunks::keywordOf(chunk);
-    return keyword && !keyword->isEmpty()
-        && std::any_of(kLibraryKeywords.begin(), kLibraryKeywords.end(), [&](QByteArrayView own) {
-               return *keyword != own && (keyword->startsWith(own) || own.startsWith(*keyword));
-           });
+    if (!keyword || keyword->isEmpty()) {
+        return false;
+    }
+    if (hasMetadataKeyword(chunk)) {
+        return !holdsLibraryBlock(chunk);
+    }
+    return std::any_of(kLibraryKeywords.begin(), kLibraryKeywords.end(),
+        [&](QByteArrayView own) { return *keyword != own && (keyword->startsWith(own) || own.startsWith(*keyword)); });
+}
+
+// Whether a clear takes the chunk, beside the EXIF, IPTC and XMP the library
+// writes anew. Clear All takes every text chunk (a converter's copies of the
+// EXIF tags, dates, comments) and the modification time; the Photoshop
+// resources stay, as a JPEG's Photoshop segment does. Clear > EXIF takes
+// the text chunks a converter keeps the EXIF tags in ("exif:Artist",
+// "exif:MakerNote") and those keyed as the EXIF the library cannot read.
+bool isCleared(const PngChunks::Chunk& chunk, PngKeptChunks::Cleared cleared)
+{
+    const auto keyword = PngChunks::keywordOf(chunk);
+    switch (cleared) {
+    case PngKeptChunks::Cleared::Nothing:
+        return false;
+    case PngKeptChunks::Cleared::Exif:
+        return keyword
+            && (keyword->first(std::min<qsizetype>(5, keyword->size())).compare("exif:", Qt::CaseInsensitive) == 0
+                || *keyword == kLibraryKeywords[0] || *keyword == kLibraryKeywords[1]);
+    case PngKeptChunks::Cleared::All:
+        return chunk.type == "tIME" || (isTextChunk(chunk) && keyword != QByteArrayView(kPhotoshopKeyword));
+    }
+    return false;
 }
 
 // The chunks of a PNG up to and including its end chunk; nothing when the
@@ -115,7 +174,7 @@ std::optional<QByteArray> PngKeptChunks::forLibrary(const QByteArray& png)
     return view;
 }
 
-QByteArray PngKeptChunks::withKeptChunks(const QByteArray& written, const QByteArray& original)
+QByteArray PngKeptChunks::withKeptChunks(const QByteArray& written, const QByteArray& original, Cleared cleared)
 {
     const auto writtenChunks = chunksToEnd(written);
     const auto originalChunks = chunksToEnd(original);
@@ -131,7 +190,7 @@ QByteArray PngKeptChunks::withKeptChunks(const QByteArray& written, const QByteA
         }
     }
     for (auto chunk = originalChunks->begin() + 1; chunk != originalChunks->end(); ++chunk) {
-        if (!isMetadata(*chunk)) {
+        if (!isMetadata(*chunk) && !isCleared(*chunk, cleared)) {
             kept.append(whole(original, *chunk));
         }
     }
@@ -140,22 +199,24 @@ QByteArray PngKeptChunks::withKeptChunks(const QByteArray& written, const QByteA
     return kept;
 }
 
-QString PngKeptChunks::changeIn(const QByteArray& before, const QByteArray& after)
+QString PngKeptChunks::changeIn(const QByteArray& before, const QByteArray& after, Cleared cleared)
 {
     if (!PngChunks::isPng(before) || !PngChunks::isPng(after)) {
         return QString();
     }
-    const auto keptOf = [](const QByteArray& png) {
+    // What the clear takes is not looked for; left in the file, it counts
+    // as added.
+    const auto keptOf = [](const QByteArray& png, Cleared taken) {
         Chunks kept;
         for (const PngChunks::Chunk& chunk : PngChunks::walk(png).chunks) {
-            if (!isMetadata(chunk)) {
+            if (!isMetadata(chunk) && !isCleared(chunk, taken)) {
                 kept.push_back(chunk);
             }
         }
         return kept;
     };
-    const Chunks held = keptOf(before);
-    const Chunks saved = keptOf(after);
+    const Chunks held = keptOf(before, cleared);
+    const Chunks saved = keptOf(after, Cleared::Nothing);
     // Each held chunk is looked for after the one found for the chunk before
     // it: what is not found was dropped, renamed or changed; what is passed
     // over was added.

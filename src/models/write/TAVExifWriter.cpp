@@ -647,6 +647,7 @@ bool TAVExifWriter::clearAllMetadata()
     if (!checkImage()) {
         return false;
     }
+    pngCleared_ = PngKeptChunks::Cleared::All;
     if (!WrittenImageCheck::isTiffBased(image_->imageType())) {
         return eraseExifBut([](const QString&) { return false; });
     }
@@ -659,6 +660,9 @@ bool TAVExifWriter::clearExifMetadata()
 {
     if (!checkImage()) {
         return false;
+    }
+    if (pngCleared_ == PngKeptChunks::Cleared::Nothing) {
+        pngCleared_ = PngKeptChunks::Cleared::Exif;
     }
     return eraseExifBut(&TAVKeyLists::isOtherFamilyBlockKey);
 }

@@ -53,13 +53,15 @@ public:
     // Members of Canon's setting arrays are never erased (the library would
     // write 0 into them, a false setting).
     bool clearMetadata(const QStringList& keys);
-    // Erases all EXIF data, for a clear of everything. A TIFF keeps
+    // Erases all EXIF data, for a clear of everything; a PNG's save then
+    // takes its text chunks too (see PngKeptChunks::Cleared). A TIFF keeps
     // Photoshop's resources: they are no family's, and the library takes
     // the IPTC they hold out with the rest of the IPTC.
     bool clearAllMetadata();
     // Erases every EXIF entry, the maker note with them, but the blocks the
     // first directory carries for the other families and for Photoshop
-    // (TAVKeyLists::isOtherFamilyBlockKey), for a clear of EXIF alone.
+    // (TAVKeyLists::isOtherFamilyBlockKey), for a clear of EXIF alone, and
+    // a PNG's text chunks that copy the EXIF tags.
     bool clearExifMetadata();
     // Whether the current EXIF data holds the key; false for a key the
     // library does not know, which no file can hold.
@@ -197,6 +199,8 @@ private:
     bool exifEdited_ = false;
     // All EXIF data was cleared since the file was read.
     bool exifCleared_ = false;
+    // What the clears since the file was read take of a PNG's own chunks.
+    PngKeptChunks::Cleared pngCleared_ = PngKeptChunks::Cleared::Nothing;
     TAVImageMetadatReaderBase::SharedImagePtr written_;
     bool writesFile_ = true;
 };

@@ -204,7 +204,8 @@ bool TAVExifWriter::writeAndConfirm(QString* error)
     // The packet matters to the check only when it is kept as read; an
     // edited one would be encoded here only to be encoded again.
     const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(), xmpEdited_,
-        xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_, pictureTags_.get(), kept.exifDamage};
+        xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_, pictureTags_.get(), kept.exifDamage,
+        pngCleared_};
     if (!kept.iptc) {
         keepUntouchedIptcTimes();
     }
@@ -239,8 +240,8 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
     }
     if (written) {
         // A PNG's chunks go back as the file held them, bar the EXIF, IPTC
-        // and XMP the library wrote.
-        *written = PngKeptChunks::withKeptChunks(*written, original);
+        // and XMP the library wrote and what a clear takes.
+        *written = PngKeptChunks::withKeptChunks(*written, original, pngCleared_);
     }
     if (written && UnreadableBlocks::hasDamagedProfile(original)) {
         written = UnreadableBlocks::withProfileSegmentsOf(*written, original);

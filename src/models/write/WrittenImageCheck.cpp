@@ -610,13 +610,14 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
 // Every chunk of a PNG but its EXIF, IPTC and XMP comes back byte for byte
 // and in its place: the library drops text chunks whose keywords begin like
 // its own ("Descriptions", "XML:com.adobe.xmp.bak", "Raw") and writes its
-// comment in a chunk of its own.
-bool keepsPngChunks(const QByteArray& before, const QByteArray& after, int type, QString* why)
+// comment in a chunk of its own. A clear takes exactly the chunks it names.
+bool keepsPngChunks(
+    const QByteArray& before, const QByteArray& after, int type, PngKeptChunks::Cleared cleared, QString* why)
 {
     if (type != Exiv2::ImageType::png) {
         return true;
     }
-    const QString change = PngKeptChunks::changeIn(before, after);
+    const QString change = PngKeptChunks::changeIn(before, after, cleared);
     return change.isEmpty() || fail(why, change);
 }
 
@@ -773,7 +774,8 @@ bool WrittenImageCheck::check(const QByteArray& before, const QByteArray& after,
     // A lost picture is told before an unreadable block (a TIFF whose first
     // directory cannot be found has both).
     if (!sameImageData(before, after, type, *newImage, expected.beforePictureTags, why)
-        || !keepsUnreadableBlocks(before, after, type, expected, why) || !keepsPngChunks(before, after, type, why)) {
+        || !keepsUnreadableBlocks(before, after, type, expected, why)
+        || !keepsPngChunks(before, after, type, expected.pngCleared, why)) {
         return false;
     }
     if (readBack) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "models/formats/PngKeptChunks.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -35,7 +37,7 @@
 //   bytes place them; a place or length those bytes do not tell with certainty refuses the
 //   save), and the size other formats decode to;
 // - every chunk of a PNG but its EXIF, IPTC and XMP is there byte for byte and in its place,
-//   and none is added (see PngKeptChunks).
+//   and none is added, but for exactly those the save's clear takes (see PngKeptChunks).
 class WrittenImageCheck {
 public:
     // What the save meant the file to hold.
@@ -56,6 +58,9 @@ public:
         // the library's own reports included (see ExifBlockDamage); when
         // absent, the check walks `before`'s block itself.
         std::optional<QString> beforeExifDamage = std::nullopt;
+        // What the save's clear takes of a PNG's chunks besides its EXIF,
+        // IPTC and XMP.
+        PngKeptChunks::Cleared pngCleared = PngKeptChunks::Cleared::Nothing;
     };
 
     // The values that locate a TIFF structure's picture: every directory's

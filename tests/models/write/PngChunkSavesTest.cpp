@@ -39,6 +39,17 @@ QByteArrayList lookalikeKeywords()
             "Raw profile type 8bim", "icc", "ICC Profile"};
 }
 
+// Each of `added` is among `saved` byte for byte, in their order.
+void expectKeptInOrder(const QByteArrayList& saved, const QByteArrayList& added)
+{
+    qsizetype after = 0;
+    for (const QByteArray& chunk : added) {
+        const qsizetype at = saved.indexOf(chunk, after);
+        EXPECT_GT(at, 0) << chunk.mid(4, 40).toStdString();
+        after = std::max(after, at + 1);
+    }
+}
+
 } // namespace
 
 class PngChunkSavesTest : public DamagedFilesSaveTest { };
@@ -65,12 +76,7 @@ TEST_F(PngChunkSavesTest, TextChunksWhoseKeywordsBeginLikeTheLibrarysOwnAreKept)
     ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
 
     const QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
-    qsizetype after = 0;
-    for (const QByteArray& chunk : added) {
-        const qsizetype at = saved.indexOf(chunk, after);
-        EXPECT_GT(at, 0) << chunk.mid(4, 40).toStdString();
-        after = std::max(after, at + 1);
-    }
+    expectKeptInOrder(saved, added);
     EXPECT_EQ(std::count_if(saved.begin(), saved.end(),
                   [](const QByteArray& chunk) { return chunk.mid(8).startsWith(QByteArray("Description\0", 12)); }),
         3);
@@ -165,4 +171,107 @@ TEST_F(PngChunkSavesTest, IptcHeldAmongPhotoshopResourcesIsNeverDoubled)
     edit(other, "Iptc.Application2.ObjectName", "Harbour");
     ASSERT_TRUE(other->saveMetadataToImage()) << qPrintable(other->lastSaveFailure());
     EXPECT_EQ(ExifTool::read(plain).value("IPTC:ObjectName").toString(), QString("Harbour"));
+}
+
+namespace {
+
+QByteArray typeOf(const QByteArray& chunk)
+{
+    return chunk.mid(4, 4);
+}
+
+QByteArray keywordOf(const QByteArray& chunk)
+{
+    const QByteArray type = typeOf(chunk);
+    return type == "tEXt" || type == "zTXt" || type == "iTXt" ? chunk.mid(8).split('\0').first() : QByteArray();
+}
+
+// The PNG tags exiftool reads in a file of `chunks`.
+QJsonObject pngTagsOfChunks(const QString& path, const QByteArrayList& chunks)
+{
+    EXPECT_TRUE(FileServices::writeFileAtomically(path, QByteArray("\x89PNG\r\n\x1a\n", 8) + chunks.join()));
+    return tagsOf(path, "PNG:");
+}
+
+} // namespace
+
+// Clear All of a converter's PNG, which copies the EXIF tags, its dates and
+// its colour profile's names into some 60 text chunks and keeps a
+// modification time, given an XMP packet, a comment and plain text under
+// the library's EXIF keyword by the test: the saved file holds the
+// picture's chunks alone, byte for byte and in their order, and exiftool
+// reads no more of it than of those chunks. Clear > EXIF takes the EXIF
+// chunk and the "exif:" copies and keeps every other chunk byte for byte.
+TEST_F(PngChunkSavesTest, ClearAllTakesEveryTextChunkAndClearExifTheExifCopies)
+{
+    const QByteArrayList added = {textChunk("iTXt", "XML:com.adobe.xmp", titlePacket("Harbour at dawn")),
+        textChunk("zTXt", "Comment", "Taken from the pier"),
+        textChunk("iTXt", "Raw profile type exif", "my notes about exif, not hex", true)};
+    const QString user
+        = damagedSample("png-sony-gps.png", [&](QByteArray& bytes) { insertBeforeEnd(bytes, added.join()); });
+    const QByteArrayList before = chunksOf(WrittenFileProbe::bytes(user));
+    ASSERT_EQ(before.size(), 68);
+
+    auto image = openWorkingCopy(user);
+    image->clear(TAVExifData::ClearExif);
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    const auto isXmp = [](const QByteArray& chunk) { return keywordOf(chunk) == "XML:com.adobe.xmp"; };
+    QByteArrayList withoutExif = before;
+    withoutExif.removeIf([&](const QByteArray& chunk) {
+        return typeOf(chunk) == "eXIf" || keywordOf(chunk).startsWith("exif:")
+            || keywordOf(chunk) == "Raw profile type exif" || isXmp(chunk);
+    });
+    ASSERT_EQ(before.size() - withoutExif.size(), 51);
+    QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
+    saved.removeIf(isXmp);
+    EXPECT_EQ(saved, withoutExif);
+    const QJsonObject pngTags = tagsOf(user, "PNG:");
+    EXPECT_EQ(pngTags.value("PNG:Datecreate").toString(), QString("2023-01-26T08:38:40-00:00"));
+    EXPECT_EQ(pngTags.value("PNG:ModifyDate").toString(), QString("2023:01:26 08:38:40"));
+    EXPECT_FALSE(pngTags.contains("PNG:ExifArtist"));
+    EXPECT_TRUE(tagsOf(user, "IFD0:").isEmpty());
+
+    ASSERT_TRUE(QFile::remove(tempPath("work/png-sony-gps.png")));
+    ASSERT_TRUE(FileServices::writeFileAtomically(user, QByteArray("\x89PNG\r\n\x1a\n", 8) + before.join()));
+    image = openWorkingCopy(user);
+    image->clear(TAVExifData::ClearAll);
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    QByteArrayList picture = before;
+    picture.removeIf([](const QByteArray& chunk) {
+        return QByteArrayList{"tEXt", "zTXt", "iTXt", "eXIf", "tIME"}.contains(typeOf(chunk));
+    });
+    ASSERT_EQ(picture.size(), 8);
+    EXPECT_EQ(chunksOf(WrittenFileProbe::bytes(user)), picture);
+    const QJsonObject tags = ExifTool::read(user);
+    for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
+        const QString group = tag.key().section(':', 0, 0);
+        EXPECT_TRUE(QStringList({"SourceFile", "ExifTool", "System", "File", "Composite"}).contains(group)
+            || group.startsWith("PNG") || group.startsWith("ICC"))
+            << qPrintable(tag.key());
+    }
+    EXPECT_EQ(tagsOf(user, "PNG:"), pngTagsOfChunks(tempPath("picture.png"), picture));
+}
+
+// Plain text under a keyword the library reads its EXIF, IPTC or XMP from,
+// in tEXt, zTXt and iTXt, is the file's own: a title and an EXIF edit keep
+// each chunk byte for byte and in its place, and exiftool reads the edits.
+TEST_F(PngChunkSavesTest, PlainTextUnderTheLibrarysKeywordsIsKept)
+{
+    QByteArrayList added;
+    for (const QByteArray type : {"tEXt", "zTXt", "iTXt"}) {
+        for (const QByteArray keyword : {"Raw profile type exif", "Raw profile type iptc", "Raw profile type xmp",
+                 "Raw profile type APP1", "XML:com.adobe.xmp"})
+            added << textChunk(type, keyword, "my notes about " + keyword + ", not hex");
+    }
+    const QString user
+        = damagedSample("png-sony-gps.png", [&](QByteArray& bytes) { insertBeforeEnd(bytes, added.join()); });
+
+    const auto image = openWorkingCopy(user);
+    edit(image, "Iptc.Application2.ObjectName", "Harbour");
+    edit(image, "Exif.Image.Artist", "Lumetta Tester");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    expectKeptInOrder(chunksOf(WrittenFileProbe::bytes(user)), added);
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString("Harbour"));
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), QString("Lumetta Tester"));
 }

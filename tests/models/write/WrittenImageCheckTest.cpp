@@ -15,6 +15,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
 
@@ -202,6 +203,37 @@ TEST(WrittenImageCheckTest, APngChunkDroppedOrRenamedFails)
     fixPngChunkChecksum(renamed, at);
     EXPECT_FALSE(WrittenImageCheck::confirm(original, renamed, meant(original, same), &why));
     EXPECT_EQ(why, QString("the PNG chunk tEXt \"Descriptions\" would not be kept as the file holds it"));
+}
+
+// A clear of everything takes a PNG's text chunks and its modification time
+// and nothing else: the check passes the picture's chunks alone, and fails a
+// save that keeps a text chunk or the time, or that drops a picture chunk;
+// another save must keep the text chunks and the time.
+TEST(WrittenImageCheckTest, APngClearTakesExactlyItsTextChunks)
+{
+    const QByteArray original = sampleBytes("png-sony-gps.png");
+    const auto chunkAt = [&original](const QByteArray& type) {
+        const qsizetype at = original.indexOf(type) - 4;
+        return original.mid(at, 12 + qFromBigEndian<quint32>(original.constData() + at));
+    };
+    QByteArray picture = original.first(8);
+    for (const char* type : {"IHDR", "iCCP", "cHRM", "bKGD", "pHYs", "caNv", "IDAT", "IEND"})
+        picture += chunkAt(type);
+    using Cleared = PngKeptChunks::Cleared;
+    EXPECT_EQ(PngKeptChunks::changeIn(original, picture, Cleared::All), QString());
+    EXPECT_EQ(PngKeptChunks::changeIn(original, original, Cleared::All), QString("a PNG chunk tIME would be added"));
+    QByteArray withText = picture;
+    withText.insert(withText.indexOf("IEND") - 4, chunkAt("tEXt"));
+    EXPECT_EQ(PngKeptChunks::changeIn(original, withText, Cleared::All),
+        QString("a PNG chunk tEXt \"date:create\" would be added"));
+    QByteArray withoutBackground = picture;
+    withoutBackground.remove(withoutBackground.indexOf("bKGD") - 4, chunkAt("bKGD").size());
+    EXPECT_EQ(PngKeptChunks::changeIn(original, withoutBackground, Cleared::All),
+        QString("the PNG chunk bKGD would not be kept as the file holds it"));
+    EXPECT_EQ(PngKeptChunks::changeIn(original, picture, Cleared::Exif),
+        QString("the PNG chunk tIME would not be kept as the file holds it"));
+    EXPECT_EQ(PngKeptChunks::changeIn(original, picture),
+        QString("the PNG chunk tIME would not be kept as the file holds it"));
 }
 
 // Written as the save writes a packet no edit reached (from the packet as
