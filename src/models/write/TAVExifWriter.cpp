@@ -441,6 +441,16 @@ bool TAVExifWriter::writeExifVale(const QString& value, const QString& key, Exiv
         if (!newType) {
             return false;
         }
+        const auto isText = [](Exiv2::TypeId type) { return type == Exiv2::asciiString || type == Exiv2::comment; };
+        if (value.isEmpty() && (isText(*newType) || (found != exifData.end() && isText(found->typeId())))) {
+            // An emptied text is none: an empty tag would hold a lone NUL
+            // (or a comment's bare character-set header), and the form would
+            // show the text it falls back to as if it were this tag's.
+            if (found != exifData.end()) {
+                exifData.erase(found);
+            }
+            return true;
+        }
         const ValuePtr newValue = found == exifData.end() || (row && found->typeId() != *newType)
             ? newValueOfType(*newType)
             : copyOfValue(*found);
@@ -782,15 +792,18 @@ QString TAVExifWriter::shownText(const QString& key) const
         return found == exifData.end() ? QString() : TAVExifReader::rowText(*found, exifData);
     }
     if (key.startsWith(kIptcPrefix)) {
+        // A repeated dataset (the keywords, several By-lines) reads as its
+        // texts joined, as the keywords row shows them.
         const Exiv2::IptcData& iptcData = image_->iptcData();
-        const auto found = std::find_if(iptcData.begin(), iptcData.end(),
-            [&wanted](const Exiv2::Iptcdatum& datum) { return datum.key() == wanted; });
-        if (found == iptcData.end()) {
-            return QString();
-        }
         const std::optional<IptcCharacterSet> set
             = IptcCharacterSet::showsAsLatin1(iptcData) ? std::optional<IptcCharacterSet>(iptcData) : std::nullopt;
-        return TAVIPTCReader::textValue(*found, set ? &*set : nullptr);
+        QStringList texts;
+        for (const Exiv2::Iptcdatum& datum : iptcData) {
+            if (datum.key() == wanted) {
+                texts.append(TAVIPTCReader::textValue(datum, set ? &*set : nullptr));
+            }
+        }
+        return texts.isEmpty() ? QString() : texts.join(QStringLiteral(", "));
     }
     const Exiv2::XmpData& xmpData = image_->xmpData();
     const auto found = findXmp(xmpData, wanted);

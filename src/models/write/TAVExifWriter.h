@@ -78,8 +78,9 @@ public:
     // The text of the key's first value in the current data; null when absent.
     QString currentValue(const QString& key) const;
     // The text of the key's first value as the readers show it (IPTC in the
-    // block's own set, Windows' texts and XMP's default language decoded);
-    // null when the key is absent or its bytes read as no text.
+    // block's own set, every dataset of a repeated one joined with ", ",
+    // Windows' texts and XMP's default language decoded); null when the key
+    // is absent or its bytes read as no text.
     QString shownText(const QString& key) const;
     // Whether the opened image holds any IPTC dataset, or an IPTC block the
     // library cannot read.

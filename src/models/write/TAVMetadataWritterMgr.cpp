@@ -412,7 +412,7 @@ bool TAVMetadataWritterMgr::keptUnreadableXmp() const
 bool TAVMetadataWritterMgr::saveMetadataToImage()
 {
     // A later batch compares with what this save wrote.
-    captionTextsAsRead_.reset();
+    textsAsRead_.reset();
     return exifWriter_->saveModifiedMetadata();
 }
 

@@ -127,19 +127,21 @@ private:
     // that the file already has (XMP properties, Windows' keywords, the IPTC
     // dates and times, the exposure bias in XMP), and
     // into the IPTC By-line, CopyrightNotice and Caption of a file that holds
-    // IPTC. The caption and the EXIF image description are two fields, each
-    // with its copies (copiesAmong). A title, caption or keyword longer than
+    // IPTC, each only where it is a copy of the edited field's text
+    // (copiesAmong). The caption and the EXIF image description are two
+    // fields, each with its copies. A title, caption or keyword longer than
     // its IPTC dataset holds goes whole into XMP, created where the file type
     // holds it.
     bool updateTwins(const QString& key, const QString& value);
-    // The twins of the caption or the description that are copies of the
-    // edited field's text: those that held the text it showed before the
-    // batch, or nothing. One holding another text (a credit in the
-    // description beside a caption) keeps it, and so does one the batch
-    // edits itself. Other keys' twins are all copies.
+    // The twins of a text field (title, caption, description, photographer,
+    // copyright, keywords) that are copies of its text: those that held the
+    // text it showed before the batch, or nothing. One holding another text
+    // (a credit in the description beside a caption, Windows' own comments)
+    // keeps it, and so does one the batch edits itself. Other keys' twins
+    // are all copies.
     QStringList copiesAmong(const QString& key, const QStringList& twins) const;
     // Notes the keys of a batch about to be written and, before the first
-    // edit of the caption or the description, their texts as read.
+    // edit of a text field, the texts its twins held as read.
     void beginBatch(const QList<TAVEntityPtr>& entities);
     // Whether the whole of a text IPTC cuts can be kept; false, with the
     // reason in refusal_, when only XMP could keep it and the library cannot
@@ -223,10 +225,11 @@ private:
     std::unique_ptr<TAVExifWriter> exifWriter_;
     // Why an edit was refused before the save; lastError tells it first.
     QString refusal_;
-    // The caption's, the description's and XMP's description's texts as the
-    // readers showed them before this save's edits (nothing for bytes that
-    // read as no text), taken at the first batch.
-    std::optional<QMap<QString, std::optional<QString>>> captionTextsAsRead_;
+    // The texts of the form's text fields, of the tags they fall back to and
+    // of their twins, as the readers showed them before this save's edits
+    // (nothing for bytes that read as no text), taken at the first batch
+    // that edits such a field.
+    std::optional<QMap<QString, std::optional<QString>>> textsAsRead_;
     // The keys of the batch being written: each decides its own text.
     QSet<QString> batchKeys_;
     std::optional<TAVTimeOffsetInfo> dateShift_;

@@ -32,37 +32,118 @@ const QString kXpComment = QStringLiteral("Exif.Image.XPComment");
 const QString kIptcDigitizationDate = QStringLiteral("Iptc.Application2.DigitizationDate");
 const QString kXmpDescription = QStringLiteral("Xmp.dc.description");
 
-// The caption and the description are two fields of the form; XMP's
-// description may be a copy of either. (Windows' subject and comments are
-// shown in neither field and follow both.)
-bool isCaptionText(const QString& key)
+const QString kIptcObjectName = QStringLiteral("Iptc.Application2.ObjectName");
+const QString kArtist = QStringLiteral("Exif.Image.Artist");
+const QString kExifCopyright = QStringLiteral("Exif.Image.Copyright");
+
+// The tags each text field of the form shows, in the order the readers take
+// them: the field's own tag, then those it falls back to where the ones
+// before hold no text (the description shows the caption of a file without
+// one). The text a field showed is what its twins are compared with.
+const QMap<QString, QStringList>& shownThrough()
 {
-    return key == kIptcCaption || key == kImageDescription || key == kXmpDescription;
+    static const QMap<QString, QStringList> keys = {
+        {kIptcCaption, {kIptcCaption}},
+        {kImageDescription, {kImageDescription, kIptcCaption, kXmpDescription}},
+        {kIptcObjectName,
+            {kIptcObjectName, QStringLiteral("Xmp.dc.title"), kXpTitle,
+                QStringLiteral("Iptc.Application2.BylineTitle")}},
+        {kArtist, {kArtist}},
+        {kExifCopyright, {kExifCopyright, kIptcCopyrightNotice, QStringLiteral("Xmp.dc.copyright")}},
+        {kIptcKeywords, {kIptcKeywords, QStringLiteral("Xmp.dc.subject")}},
+    };
+    return keys;
 }
 
-// Whether `cut` is what IPTC keeps of `whole`, a caption past the length of
-// its dataset: its start, up to the last whole character within it.
-bool isIptcCutOf(const QString& cut, const QString& whole)
+bool isShownText(const QString& key)
 {
-    const qsizetype maxBytes = TAVExifWriter::iptcMaxBytes(kIptcCaption);
+    return shownThrough().contains(key);
+}
+
+// The names of a list (keywords, photographers), whichever separator its
+// tag uses (Windows' keywords are separated by ";", a repeated dataset or an
+// XMP list reads joined with ", "), in order.
+QStringList namesOf(const QString& list)
+{
+    static const QRegularExpression separators(QStringLiteral("[,;]"));
+    QStringList names;
+    for (const QString& name : list.split(separators)) {
+        if (!name.trimmed().isEmpty()) {
+            names.append(name.trimmed());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Whether `cut` is what IPTC keeps of `whole`, a text past the length of
+// the dataset `iptcKey`: its start, up to the last whole character within it.
+bool isIptcCutOf(const QString& cut, const QString& whole, const QString& iptcKey)
+{
+    const qsizetype maxBytes = TAVExifWriter::iptcMaxBytes(iptcKey);
     const qsizetype bytes = cut.toUtf8().size();
-    if (cut.isEmpty() || cut.size() >= whole.size() || bytes > maxBytes || !whole.startsWith(cut)) {
+    if (maxBytes <= 0 || cut.isEmpty() || cut.size() >= whole.size() || bytes > maxBytes || !whole.startsWith(cut)) {
         return false;
     }
     const qsizetype units = whole.at(cut.size()).isHighSurrogate() ? 2 : 1;
     return bytes + whole.mid(cut.size(), units).toUtf8().size() > maxBytes;
 }
 
-// Whether a twin holding `held` is a copy of the text a field showed: the
-// same text, IPTC's cut of it, or nothing. Bytes that read as no text are
+bool isSameText(const QString& held, const QString& shown, const QString& iptcKey)
+{
+    return held.trimmed() == shown.trimmed() || isIptcCutOf(held, shown, iptcKey) || isIptcCutOf(shown, held, iptcKey);
+}
+
+// Whether a twin holding `held` is a copy of the text the field `key`
+// showed: the same text, IPTC's cut of it, the same names in any order (the
+// keywords, the photographers), or nothing. Bytes that read as no text are
 // another text, kept as they are.
-bool isCopyOf(const std::optional<QString>& held, const QString& shown)
+bool isCopyOf(const std::optional<QString>& held, const QString& shown, const QString& key)
 {
     if (!held) {
         return false;
     }
-    const QString text = held->trimmed();
-    return text.isEmpty() || text == shown.trimmed() || isIptcCutOf(*held, shown) || isIptcCutOf(shown, *held);
+    if (held->trimmed().isEmpty()) {
+        return true;
+    }
+    // The IPTC dataset whose cut a copy may be.
+    const QString iptcKey = key == kImageDescription ? kIptcCaption : key;
+    if (key != kIptcKeywords && key != kArtist) {
+        return isSameText(*held, shown, iptcKey);
+    }
+    const QStringList heldNames = namesOf(*held);
+    const QStringList shownNames = namesOf(shown);
+    if (heldNames.size() != shownNames.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < heldNames.size(); ++i) {
+        if (!isSameText(heldNames.at(i), shownNames.at(i), iptcKey)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The same information kept in another family, which programs that read
+// that family first would otherwise show with its old value.
+const QMap<QString, QStringList>& textTwins()
+{
+    static const QMap<QString, QStringList> twins = {
+        // Windows keeps the keywords in an XP tag and in its own XMP
+        // schema, and shows those first.
+        {kIptcKeywords,
+            {QStringLiteral("Xmp.dc.subject"), kXpKeywords, QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordXMP"),
+                QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordIPTC")}},
+        // Its title and author likewise, where the file holds them, and the
+        // caption, which Windows shows as the subject and the comments.
+        {kIptcObjectName, {QStringLiteral("Xmp.dc.title"), kXpTitle}},
+        {kIptcCaption, {kXmpDescription, kImageDescription, kXpSubject, kXpComment}},
+        {kImageDescription, {kXmpDescription, kIptcCaption, kXpSubject, kXpComment}},
+        {kArtist, {QStringLiteral("Xmp.dc.creator"), kIptcByline, kXpAuthor}},
+        {kExifCopyright, {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
+        {kExposureBias, {QStringLiteral("Xmp.exif.ExposureBiasValue")}},
+    };
+    return twins;
 }
 
 // The texts IPTC cuts to its dataset's length, with the XMP twin that keeps
@@ -288,23 +369,7 @@ QStringList xmpDateTwins(bool captureOnly)
 
 bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value)
 {
-    // The same information kept in another family, which programs that read
-    // that family first would otherwise show with its old value.
-    static const QMap<QString, QStringList> twins = {
-        // Windows keeps the keywords in an XP tag and in its own XMP
-        // schema, and shows those first.
-        {kIptcKeywords,
-            {QStringLiteral("Xmp.dc.subject"), kXpKeywords, QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordXMP"),
-                QStringLiteral("Xmp.MicrosoftPhoto.LastKeywordIPTC")}},
-        // Its title and author likewise, where the file holds them, and the
-        // caption, which Windows shows as the subject and the comments.
-        {QStringLiteral("Iptc.Application2.ObjectName"), {QStringLiteral("Xmp.dc.title"), kXpTitle}},
-        {kIptcCaption, {QStringLiteral("Xmp.dc.description"), kImageDescription, kXpSubject, kXpComment}},
-        {kImageDescription, {QStringLiteral("Xmp.dc.description"), kIptcCaption, kXpSubject, kXpComment}},
-        {QStringLiteral("Exif.Image.Artist"), {QStringLiteral("Xmp.dc.creator"), kIptcByline, kXpAuthor}},
-        {QStringLiteral("Exif.Image.Copyright"), {QStringLiteral("Xmp.dc.rights"), kIptcCopyrightNotice}},
-        {kExposureBias, {QStringLiteral("Xmp.exif.ExposureBiasValue")}},
-    };
+    const QMap<QString, QStringList>& twins = textTwins();
     if (isPositionKey(key)) {
         return updatePositionTwin(key);
     }
@@ -397,25 +462,23 @@ void TAVMetadataWritterMgr::clearGpsTwin(const QString& key)
 
 QStringList TAVMetadataWritterMgr::copiesAmong(const QString& key, const QStringList& twins) const
 {
-    if (!isCaptionText(key) || !captionTextsAsRead_) {
+    if (!isShownText(key) || !textsAsRead_) {
         return twins;
     }
-    const QMap<QString, std::optional<QString>>& held = *captionTextsAsRead_;
-    // The text the field showed: the description field shows the caption,
-    // or XMP's description, where the file has no description of its own.
-    QString shown = held.value(key).value_or(QString());
-    if (key == kImageDescription) {
-        for (const QString& text : {kImageDescription, kIptcCaption, kXmpDescription}) {
-            if (!held.value(text).value_or(QString()).isEmpty()) {
-                shown = *held.value(text);
-                break;
-            }
+    const QMap<QString, std::optional<QString>>& held = *textsAsRead_;
+    // The text the field showed: its own tag's, or where that holds no text
+    // the first tag it falls back to that does.
+    QString shown;
+    for (const QString& shownKey : shownThrough().value(key)) {
+        const QString text = held.value(shownKey).value_or(QString());
+        if (!text.trimmed().isEmpty()) {
+            shown = text;
+            break;
         }
     }
     QStringList copies;
-    std::copy_if(twins.begin(), twins.end(), std::back_inserter(copies), [&](const QString& twin) {
-        return !isCaptionText(twin) || (!batchKeys_.contains(twin) && isCopyOf(held.value(twin), shown));
-    });
+    std::copy_if(twins.begin(), twins.end(), std::back_inserter(copies),
+        [&](const QString& twin) { return !batchKeys_.contains(twin) && isCopyOf(held.value(twin), shown, key); });
     return copies;
 }
 
@@ -427,16 +490,28 @@ void TAVMetadataWritterMgr::beginBatch(const QList<TAVEntityPtr>& entities)
             batchKeys_.insert(entity->key());
         }
     }
-    if (captionTextsAsRead_ || std::none_of(batchKeys_.begin(), batchKeys_.end(), isCaptionText)) {
+    if (textsAsRead_ || std::none_of(batchKeys_.begin(), batchKeys_.end(), isShownText)) {
         return;
     }
-    QMap<QString, std::optional<QString>> held;
-    for (const QString& key : {kIptcCaption, kImageDescription, kXmpDescription}) {
-        const QString text = exifWriter_->shownText(key);
-        held.insert(key,
-            text.isNull() && !exifWriter_->currentValue(key).isNull() ? std::nullopt : std::optional<QString>(text));
+    QSet<QString> keys;
+    for (auto field = shownThrough().begin(); field != shownThrough().end(); ++field) {
+        keys.insert(field.key());
+        for (const QString& key : field.value()) {
+            keys.insert(key);
+        }
+        for (const QString& twin : textTwins().value(field.key())) {
+            keys.insert(twin);
+        }
     }
-    captionTextsAsRead_ = held;
+    QMap<QString, std::optional<QString>> held;
+    for (const QString& key : std::as_const(keys)) {
+        // A tag whose stored value reads as no text (bytes of another set, an
+        // XMP text without a default language) holds another text.
+        const QString text = exifWriter_->shownText(key);
+        const bool unread = text.trimmed().isEmpty() && !exifWriter_->currentValue(key).trimmed().isEmpty();
+        held.insert(key, unread ? std::nullopt : std::optional<QString>(text));
+    }
+    textsAsRead_ = held;
 }
 
 bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& value, const QStringList& twins)

@@ -753,7 +753,9 @@ TEST_F(TAVImageObjectTest, EditsReachTheTwinsTheFileHasListsStayListsAndUntouche
             Tag{"Xmp.xmp.CreateDate", "2015-03-01T08:38:52", std::nullopt},
             Tag{"Xmp.photoshop.DateCreated", "2015-03-01T08:38:52", std::nullopt}}));
     ASSERT_TRUE(ImageFixtures::writeKeywords(user, {"sea", "sun"}));
+    // XMP's copy of the keywords, one item per keyword.
     ASSERT_TRUE(ImageFixtures::writeTags(user, {Tag{"Xmp.dc.subject", "sea", std::nullopt}}));
+    ASSERT_TRUE(ImageFixtures::writeTags(user, {Tag{"Xmp.dc.subject", "sun", std::nullopt}}));
     // A time without its zone, as some programs write it (as raw text: the
     // library itself would add a zone).
     ASSERT_TRUE(ImageFixtures::writeTags(user, {Tag{"Iptc.Application2.TimeCreated", "083852", 0x10000}}));

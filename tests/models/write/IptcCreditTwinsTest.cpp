@@ -45,12 +45,15 @@ protected:
 
 } // namespace
 
+// The By-lines and XMP's creators name the photographers of the Artist tag:
+// each is a copy of it, and the edit replaces every one.
 TEST_F(IptcCreditTwinsTest, PhotographerAndCopyrightReplaceEveryIptcByLineAndTheNotice)
 {
     const QString user = tempPath("user/two.jpg");
     ASSERT_TRUE(ImageFixtures::makeImageWithTags(user,
-        {{"Exif.Image.Artist", "Old One", std::nullopt}, {"Iptc.Application2.Byline", "Old One", std::nullopt},
+        {{"Exif.Image.Artist", "Old One; Old Two", std::nullopt}, {"Iptc.Application2.Byline", "Old One", std::nullopt},
             {"Iptc.Application2.Copyright", "(c) Old", std::nullopt}, {"Xmp.dc.creator", "Old One", std::nullopt}}));
+    ASSERT_TRUE(ImageFixtures::writeTags(user, {{"Xmp.dc.creator", "Old Two", std::nullopt}}));
     addByline(user, "Old Two");
     const auto image = openWorkingCopy(user);
 

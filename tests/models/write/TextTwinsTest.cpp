@@ -9,7 +9,10 @@
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 
+#include <QFile>
 #include <QJsonObject>
+
+#include <exiv2/exiv2.hpp>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +40,26 @@ protected:
     static QString shown(const TAVImageObjectPtr& image, const char* key)
     {
         return image->getValueForKey(QLatin1String(key), 0);
+    }
+
+    // Stores `bytes` as the key's value as they are (EXIF ASCII or IPTC
+    // text), or an XMP value in the library's text form.
+    static bool storeRaw(const QString& path, const char* key, const std::string& bytes)
+    {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        const std::string name(key);
+        if (name.rfind("Exif.", 0) == 0) {
+            Exiv2::AsciiValue value(bytes);
+            image->exifData()[name].setValue(&value);
+        } else if (name.rfind("Iptc.", 0) == 0) {
+            Exiv2::StringValue value(bytes);
+            image->iptcData()[name].setValue(&value);
+        } else {
+            image->xmpData()[name] = bytes;
+        }
+        image->writeMetadata();
+        return true;
     }
 };
 
@@ -194,4 +217,125 @@ TEST_F(TextTwinsTest, AnIptcEditWritesTheDigestOfTheNewBlock)
         EXPECT_EQ(tags.value("Photoshop:IPTCDigest"), tags.value("File:CurrentIPTCDigest")) << sample;
         EXPECT_EQ(ExifTool::warnings(image->srcPath()), QStringList()) << sample;
     }
+}
+
+// Windows' texts the form never shows (its comments and subject beside the
+// caption, its author beside no photographer) are other texts: a caption, a
+// description and a photographer typed leave them. The twins that held what
+// the edited field showed take the edit: Windows' title and keywords, XMP's
+// description and keywords. A By-line or copyright notice holding another
+// name keeps it too.
+TEST_F(TextTwinsTest, TwinsTheFormNeverShowsTakeAnEditOnlyWhereTheyHeldItsText)
+{
+    const QString user = ImageFixtures::copySample("npm-windows-xmp.jpg", tempPath("user"));
+    // "Old" in UTF-16LE with its closing NUL pair.
+    ASSERT_TRUE(ImageFixtures::writeTags(user, {{"Exif.Image.XPAuthor", "79 0 108 0 100 0 0 0", {}}}));
+    const auto image = openWorkingCopy(user);
+    edit(image, kCaption, "Boats leaving the quay");
+    edit(image, "Exif.Image.Artist", "Ann Lee");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Boats leaving the quay");
+    EXPECT_EQ(tags.value("IFD0:XPComment").toString(), "Comments");
+    EXPECT_EQ(tags.value("IFD0:XPSubject").toString(), "Subject");
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), "Title");
+    EXPECT_EQ(tags.value("XMP-dc:Description").toString(), "Title");
+    EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Ann Lee");
+    EXPECT_EQ(tags.value("IFD0:XPAuthor").toString(), "Old");
+
+    edit(image, kTitle, "Harbour at dusk");
+    edit(image, kDescription, "The quay");
+    edit(image, kKeywords, "tag1, tag2, boats");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IFD0:XPTitle").toString(), "Harbour at dusk");
+    EXPECT_EQ(tags.value("XMP-dc:Title").toString(), "Harbour at dusk");
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), "The quay");
+    EXPECT_EQ(tags.value("XMP-dc:Description").toString(), "The quay");
+    EXPECT_EQ(tags.value("IFD0:XPComment").toString(), "Comments");
+    EXPECT_EQ(tags.value("IFD0:XPSubject").toString(), "Subject");
+    // The caption held another text than the description showed.
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Boats leaving the quay");
+    EXPECT_EQ(tags.value("IFD0:XPKeywords").toString(), "tag1;tag2;boats");
+    EXPECT_EQ(tags.value("XMP-dc:Subject").toVariant().toStringList(), QStringList({"tag1", "tag2", "boats"}));
+    EXPECT_EQ(
+        tags.value("XMP-microsoft:LastKeywordXMP").toVariant().toStringList(), QStringList({"tag1", "tag2", "boats"}));
+
+    const auto credited = import("credits.jpg",
+        {{"Exif.Image.Copyright", "(c) Ann Lee"}, {"Iptc.Application2.Byline", "Studio North"},
+            {"Iptc.Application2.Copyright", "(c) Agency"}, {"Xmp.dc.rights", "(c) Ann Lee"}});
+    edit(credited, "Exif.Image.Artist", "Ann Lee");
+    edit(credited, "Exif.Image.Copyright", "(c) 2026 Ann Lee");
+    ASSERT_TRUE(credited->saveMetadataToImage()) << qPrintable(credited->lastSaveFailure());
+    tags = ExifTool::read(credited->srcPath());
+    EXPECT_EQ(tags.value("IPTC:By-line").toString(), "Studio North");
+    EXPECT_EQ(tags.value("IPTC:CopyrightNotice").toString(), "(c) Agency");
+    EXPECT_EQ(tags.value("XMP-dc:Rights").toString(), "(c) 2026 Ann Lee");
+}
+
+// A description and an XMP description whose stored values read as no text
+// (Latin-1 bytes in the ASCII tag, a description in English alone) are other
+// texts: a caption edit leaves their bytes.
+TEST_F(TextTwinsTest, TwinsWhoseBytesReadAsNoTextKeepThemUnderACaptionEdit)
+{
+    const QString user = tempPath("user/unread.jpg");
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(user, {{kCaption, "Harbour", std::nullopt}}));
+    ASSERT_TRUE(storeRaw(user, kDescription, "Caf\xe9 du port"));
+    ASSERT_TRUE(storeRaw(user, "Xmp.dc.description", "lang=\"en-US\" Harbour credit"));
+    const auto image = openWorkingCopy(user);
+    edit(image, kCaption, "Boats");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    EXPECT_EQ(ExifTool::binary(user, "IFD0:ImageDescription"), QByteArray("Caf\xe9 du port"));
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Boats");
+    EXPECT_EQ(tags.value("XMP-dc:Description-en-US").toString(), "Harbour credit");
+    EXPECT_FALSE(tags.contains("XMP-dc:Description"));
+}
+
+// A twin is compared whole: a description that begins with the caption's
+// text and goes on with a credit is another text, kept under a caption edit.
+// On a file without a description of its own, the description field shows
+// the caption, and the caption and XMP description that held it take a
+// typed description.
+TEST_F(TextTwinsTest, TwinsAreComparedWholeAndTheShownFallbackDecidesTheCopies)
+{
+    const auto credited = import("credit.jpg",
+        {{kCaption, "Harbour"}, {kDescription, "Harbour (c)2016 Someone"}, {"Xmp.dc.description", "Harbour"}});
+    edit(credited, kCaption, "Boats");
+    ASSERT_TRUE(credited->saveMetadataToImage()) << qPrintable(credited->lastSaveFailure());
+    QJsonObject tags = ExifTool::read(credited->srcPath());
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), "Harbour (c)2016 Someone");
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Boats");
+    EXPECT_EQ(tags.value("XMP-dc:Description").toString(), "Boats");
+
+    const auto undescribed = import("caption.jpg", {{kCaption, "Harbour"}, {"Xmp.dc.description", "Harbour"}});
+    ASSERT_EQ(shown(undescribed, kDescription), "Harbour");
+    edit(undescribed, kDescription, "Boats at dusk");
+    ASSERT_TRUE(undescribed->saveMetadataToImage()) << qPrintable(undescribed->lastSaveFailure());
+    tags = ExifTool::read(undescribed->srcPath());
+    EXPECT_EQ(tags.value("IFD0:ImageDescription").toString(), "Boats at dusk");
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Boats at dusk");
+    EXPECT_EQ(tags.value("XMP-dc:Description").toString(), "Boats at dusk");
+}
+
+// An emptied text field removes its tag (EXIF kept no empty tag of a lone
+// NUL), as an emptied caption does; a caption holding another text stays,
+// and the description field then shows it as it shows a caption of a file
+// without a description.
+TEST_F(TextTwinsTest, AnEmptiedTextFieldRemovesItsTag)
+{
+    const auto image = import("texts.jpg",
+        {{kDescription, "Harbour credit"}, {kCaption, "Boats"}, {"Exif.Image.Make", "Canon"},
+            {"Exif.Image.Model", "S40"}, {"Exif.Image.Software", "Firmware 1"}, {"Exif.Photo.LensMake", "Canon"},
+            {"Exif.Photo.LensModel", "Zoom"}, {"Exif.Image.Artist", "Ann"}, {"Exif.Image.Copyright", "(c) Ann"}});
+    for (const char* key : {kDescription, "Exif.Image.Make", "Exif.Image.Model", "Exif.Image.Software",
+             "Exif.Photo.LensMake", "Exif.Photo.LensModel", "Exif.Image.Artist", "Exif.Image.Copyright"})
+        edit(image, key, "");
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+    const QJsonObject tags = ExifTool::read(image->srcPath());
+    for (const char* tag : {"IFD0:ImageDescription", "IFD0:Make", "IFD0:Model", "IFD0:Software", "ExifIFD:LensMake",
+             "ExifIFD:LensModel", "IFD0:Artist", "IFD0:Copyright"})
+        EXPECT_FALSE(tags.contains(tag)) << tag;
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), "Boats");
+    EXPECT_EQ(shown(image, kDescription), "Boats");
 }
