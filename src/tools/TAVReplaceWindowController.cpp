@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -98,9 +99,21 @@ TAVEntityList TAVReplaceWindowController::replaceableRowsOfRecord(const TAVExifD
         return rows;
     }
     TAVCVSParaser::loadCanEditTags();
+    // A tab shows some tags through others where the file lacks them (the
+    // description shows the caption): such a value is the other tag's, and
+    // replaced there it would be written into a tag the file never held. (The
+    // capture date is the record's own, written to the file's dates.)
+    QSet<QString> held;
+    for (const TAVEntityPtr& row : record.maryOrgExifData()) {
+        if (row && !row->value().trimmed().isEmpty()) {
+            held.insert(row->key());
+        }
+    }
     for (const TAVEntityMap& category : record.mdicUserSetExifDataInfo()) {
         for (const TAVEntityPtr& entity : category) {
-            if (entity && entity->key() != QLatin1String("Summary.ImageSize")) {
+            if (entity && entity->key() != QLatin1String("Summary.ImageSize")
+                && (held.contains(entity->key()) || entity->isModified()
+                    || entity->key() == TAVKeyLists::createDateKey())) {
                 rows.append(entity);
             }
         }

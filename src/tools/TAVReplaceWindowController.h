@@ -46,7 +46,9 @@ public:
     const TAVExifDataPtr& imgExifData() const { return imgExifData_; }
 
     // The rows a record offers: its user-set values sorted by key, less those
-    // that are empty, of another family, or of a non-text type.
+    // that are empty, of another family, or of a non-text type, and less
+    // those a tab shows only through another tag (a description showing the
+    // caption of a file without one) that the user did not edit.
     static TAVEntityList replaceableRowsOfRecord(const TAVExifData& record);
     // An empty text always passes; anything else as the writer would take it.
     static bool testValueIsVaild(const QString& text, const QString& key);

@@ -22,6 +22,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <exiv2/exiv2.hpp>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -308,4 +310,43 @@ TEST_F(ReplaceSheetTest, TypedAfterValuesAreCheckedAndCancelLeavesTheRecord)
     EXPECT_FALSE(image->exifData()->isModifiedForKey(kArtist, TAVExifData::getLocalShowKeyType(kArtist)));
     EXPECT_FALSE(sheet.isSheetUp());
     EXPECT_FALSE(TAVBaseTabViewCltr::isPendingEdits());
+}
+
+// A photo from a Czech Windows program: its IPTC caption in Windows-1250,
+// undeclared, and no EXIF description, so the Summary tab's description shows
+// the caption. Replacing "Praha" changes the caption alone, in its own bytes:
+// the description's row stood for the caption, and no description is made of
+// its Western reading.
+TEST_F(ReplaceSheetTest, AValueShownThroughAnotherTagIsReplacedOnlyInThatTag)
+{
+    source_ = tempPath(QStringLiteral("praha.jpg"));
+    ASSERT_TRUE(ImageFixtures::makeImageWithTags(source_, {{kMake, QStringLiteral("Canon"), std::nullopt}}));
+    const std::string caption("P\xf8\xed\x62\xec\x68 \x96 Karl\xf9v most, Praha\x92s best");
+    {
+        auto file = Exiv2::ImageFactory::open(QFile::encodeName(source_).toStdString());
+        file->readMetadata();
+        Exiv2::StringValue value(caption);
+        file->iptcData().add(Exiv2::IptcKey("Iptc.Application2.Caption"), &value);
+        file->writeMetadata();
+    }
+    const QString working = tempPath(QStringLiteral("working.jpg"));
+    ASSERT_TRUE(QFile::copy(source_, working));
+    const TAVImageObjectPtr image = TAVImageObject::create(working);
+    image->setSrcPath(source_);
+    ASSERT_FALSE(valueOf(*image->exifData(), QStringLiteral("Exif.Image.ImageDescription")).isEmpty());
+
+    TAVReplaceWindowController& sheet = openSheet(image->exifData());
+    search(QStringLiteral("Praha"), false);
+    EXPECT_EQ(shownKeys(), QStringList{QStringLiteral("Iptc.Application2.Caption")});
+    sheet.replaceTextField()->setText(QString::fromUtf8("Prága"));
+    sheet.clickReplaceAll();
+    sheet.clickApply();
+    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+
+    EXPECT_FALSE(ExifTool::read(source_).contains(QStringLiteral("IFD0:ImageDescription")));
+    auto file = Exiv2::ImageFactory::open(QFile::encodeName(source_).toStdString());
+    file->readMetadata();
+    const auto found = file->iptcData().findKey(Exiv2::IptcKey("Iptc.Application2.Caption"));
+    ASSERT_NE(found, file->iptcData().end());
+    EXPECT_EQ(found->toString(), std::string("P\xf8\xed\x62\xec\x68 \x96 Karl\xf9v most, Pr\xe1ga\x92s best"));
 }

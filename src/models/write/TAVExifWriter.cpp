@@ -810,6 +810,17 @@ QString TAVExifWriter::shownText(const QString& key) const
     return found == xmpData.end() ? QString() : TAVImageMetadatReaderBase::decodeUtf8(TAVXmpReader::textValue(*found));
 }
 
+bool TAVExifWriter::readsIptcOnAGuess() const
+{
+    if (!image_ || image_->iptcData().empty()) {
+        return false;
+    }
+    const Exiv2::IptcData& iptcData = image_->iptcData();
+    const IptcCharacterSet::Kind kind = IptcCharacterSet(iptcData).kind();
+    const bool declared = iptcData.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet")) != iptcData.end();
+    return kind != IptcCharacterSet::Kind::Utf8 && !(kind == IptcCharacterSet::Kind::Latin1 && declared);
+}
+
 bool TAVExifWriter::unreadableXmpMayHold(const QString& key) const
 {
     if (!image_ || !xmpUndecodable_) {

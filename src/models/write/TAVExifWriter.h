@@ -82,6 +82,10 @@ public:
     // Windows' texts and XMP's default language decoded); null when the key
     // is absent or its bytes read as no text.
     QString shownText(const QString& key) const;
+    // Whether the texts of the opened image's IPTC block are read on a
+    // guess: the block declares no set the reading is sure of (UTF-8, or
+    // Latin-1 declared) and its bytes are not all UTF-8.
+    bool readsIptcOnAGuess() const;
     // Whether the opened image holds any IPTC dataset, or an IPTC block the
     // library cannot read.
     bool holdsIptc() const;

@@ -230,6 +230,9 @@ private:
     // (nothing for bytes that read as no text), taken at the first batch
     // that edits such a field.
     std::optional<QMap<QString, std::optional<QString>>> textsAsRead_;
+    // Whether the file's IPTC texts were read on a guess when textsAsRead_
+    // was taken (TAVExifWriter::readsIptcOnAGuess).
+    bool iptcReadOnAGuess_ = false;
     // The keys of the batch being written: each decides its own text.
     QSet<QString> batchKeys_;
     std::optional<TAVTimeOffsetInfo> dateShift_;

@@ -160,6 +160,11 @@ const QMap<QString, QString>& wholeTextTwins()
     return twins;
 }
 
+bool isAscii(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 QStringList wordsOf(const QString& keywords)
 {
     QStringList words;
@@ -377,7 +382,20 @@ bool TAVMetadataWritterMgr::updateTwins(const QString& key, const QString& value
         // The capture date's twins moved, or went, with it (setDateAndTime).
         return true;
     }
-    const QStringList keyTwins = copiesAmong(key, twins.value(key));
+    QStringList keyTwins = copiesAmong(key, twins.value(key));
+    if (key.startsWith(kIptcPrefix) && iptcReadOnAGuess_ && textsAsRead_ && !isAscii(value)) {
+        // A text of an IPTC block whose set is not known for certain was
+        // shown on a guess, and what the user made of it goes back into the
+        // block alone, in its own bytes: the twins of other families, which
+        // hold UTF-8 or UTF-16, would take the guess as the text. Only a twin
+        // already holding that reading takes it; none is made.
+        const QMap<QString, std::optional<QString>>& held = *textsAsRead_;
+        keyTwins.erase(std::remove_if(keyTwins.begin(), keyTwins.end(),
+                           [&held](const QString& twin) {
+                               return !isIptcTwin(twin) && held.value(twin).value_or(QString()).trimmed().isEmpty();
+                           }),
+            keyTwins.end());
+    }
     if (!reachesTextTwins(keyTwins)) {
         return false;
     }
@@ -512,6 +530,7 @@ void TAVMetadataWritterMgr::beginBatch(const QList<TAVEntityPtr>& entities)
         held.insert(key, unread ? std::nullopt : std::optional<QString>(text));
     }
     textsAsRead_ = held;
+    iptcReadOnAGuess_ = exifWriter_->readsIptcOnAGuess();
 }
 
 bool TAVMetadataWritterMgr::keepsWholeText(const QString& key, const QString& value, const QStringList& twins)
