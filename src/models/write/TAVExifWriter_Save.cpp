@@ -21,6 +21,8 @@
 
 #include "foundation/FileServices.h"
 
+#include <QFileInfo>
+
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
@@ -112,6 +114,49 @@ QString libraryFailure(const char* what, const QByteArray& original)
     return QString::fromUtf8(what);
 }
 
+// The name users know a file's format by; the file's suffix for a format
+// not named here.
+QString formatName(int type, const QString& path)
+{
+    switch (type) {
+    case Exiv2::ImageType::eps:
+        return QStringLiteral("EPS");
+    case Exiv2::ImageType::gif:
+        return QStringLiteral("GIF");
+    case Exiv2::ImageType::bmp:
+        return QStringLiteral("BMP");
+    case Exiv2::ImageType::tga:
+        return QStringLiteral("TGA");
+    case Exiv2::ImageType::psd:
+        return QStringLiteral("Photoshop");
+    case Exiv2::ImageType::jp2:
+        return QStringLiteral("JPEG 2000");
+    default:
+        return QFileInfo(path).suffix().toUpper();
+    }
+}
+
+// Why the library wrote nothing into a file it reads but cannot write (an
+// EPS file of an old Illustrator, a GIF, a BMP): its write gives only "Failed
+// to write image" or "Writing to ... images is not supported", and logs its
+// reason, if any, just before. Empty for any other failure.
+QString unwritableFormat(
+    const Exiv2::AnyError& caught, int type, const QString& path, const std::vector<std::string>& messages)
+{
+    if (caught.code() != Exiv2::kerImageWriteFailed && caught.code() != Exiv2::kerWritingImageFormatUnsupported) {
+        return QString();
+    }
+    const QString format = formatName(type, path);
+    QString reason = messages.empty() ? QString() : QString::fromStdString(messages.back()).trimmed();
+    while (reason.endsWith(QLatin1Char('.'))) {
+        reason.chop(1);
+    }
+    return QStringLiteral("the image library cannot write metadata into this %1file%2, so the file was left as it "
+                          "was")
+        .arg(format.isEmpty() ? QString() : format + QLatin1Char(' '),
+            reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
+}
+
 } // namespace
 
 bool TAVExifWriter::saveModifiedMetadata()
@@ -122,12 +167,16 @@ bool TAVExifWriter::saveModifiedMetadata()
     lastError_.clear();
     QString error;
     const ExivRuntime::FileScope scope(filePath_);
+    const ExivRuntime::MessageCapture messages;
     try {
         if (writeAndConfirm(&error)) {
             return true;
         }
     } catch (const Exiv2::AnyError& caught) {
-        error = libraryFailure(caught.what(), file_->originalBytes());
+        error = unwritableFormat(caught, image_->imageType(), filePath_, messages.messages());
+        if (error.isEmpty()) {
+            error = libraryFailure(caught.what(), file_->originalBytes());
+        }
     } catch (const std::exception& caught) {
         error = libraryFailure(caught.what(), file_->originalBytes());
     }

@@ -391,3 +391,40 @@ TEST_F(SavesOfRealFilesTest, EveryCameraFileTakesAnEditOfEachFamily)
     refused.removeDuplicates();
     EXPECT_EQ(refused, (QStringList{"huge_tag_exif.jpg", "infinite_loop_exif.jpg"}));
 }
+
+// Formats the library reads but cannot write: an EPS file of an old
+// Illustrator (the Tcl Powered logo, which other readers read without a
+// word) and a BMP. Every edit and the clears are refused, the message
+// naming the kind of file and, where the library gives one, its reason,
+// and the file keeps every byte.
+TEST_F(SavesOfRealFilesTest, AFileTheLibraryCannotWriteIsRefusedNamingItsKind)
+{
+    const QString bmp = tempPath("user/picture.bmp");
+    ASSERT_TRUE(ImageFixtures::makeImage(bmp));
+    const struct {
+        QString user;
+        QString why;
+    } files[] = {
+        {ImageFixtures::copySample("tk-pwrdLogo.eps", tempPath("user")),
+            "the image library cannot write metadata into this EPS file (Unable to write to EPS files created by "
+            "Adobe Illustrator 8.0 or older), so the file was left as it was"},
+        {bmp, "the image library cannot write metadata into this BMP file, so the file was left as it was"},
+    };
+    for (const auto& file : files) {
+        const QByteArray before = WrittenFileProbe::bytes(file.user);
+        for (const char* key : {"Exif.Image.Artist", "Iptc.Application2.ObjectName", "clear all", "clear EXIF"}) {
+            SCOPED_TRACE(qPrintable(file.user + " " + key));
+            const auto image = openWorkingCopy(file.user);
+            if (QString(key) == "clear all")
+                image->clear(TAVExifData::ClearAll);
+            else if (QString(key) == "clear EXIF")
+                image->clear(TAVExifData::ClearExif);
+            else
+                edit(image, key, TAVExifData::CategorySummary, "Harbour");
+            EXPECT_FALSE(image->saveMetadataToImage());
+            EXPECT_TRUE(image->lastSaveFailure().endsWith(": " + file.why)) << qPrintable(image->lastSaveFailure());
+            EXPECT_EQ(WrittenFileProbe::bytes(file.user), before);
+            QFile::remove(image->path());
+        }
+    }
+}
