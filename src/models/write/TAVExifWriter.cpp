@@ -26,6 +26,7 @@
 #include <iostream>
 #include <limits>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -584,6 +585,29 @@ bool TAVExifWriter::writeXmpVale(const QString& value, const QString& key, Exiv2
     }
 }
 
+namespace {
+
+// Whether the entry makes up the picture of a page of a TIFF structure: its
+// size, samples and their coding, its strips or tiles, its palette and
+// colour profile. The library keeps most of the first page's through a
+// clear of its EXIF, but none of the pages after it (a document's second
+// and third pages, which it names Thumbnail and Image2, and the SubIFDs'
+// images): Clear All and Clear > EXIF erased them, and those pages with
+// them.
+bool isPagePicture(const Exiv2::Exifdatum& datum)
+{
+    static const std::set<uint16_t> tags = {0x00FE, 0x00FF, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0107, 0x0108,
+        0x0109, 0x010A, 0x0111, 0x0115, 0x0116, 0x0117, 0x0118, 0x0119, 0x011A, 0x011B, 0x011C, 0x0122, 0x0123, 0x0124,
+        0x0125, 0x0128, 0x0129, 0x012D, 0x013D, 0x013E, 0x013F, 0x0140, 0x0141, 0x0142, 0x0143, 0x0144, 0x0145, 0x014C,
+        0x014D, 0x014E, 0x0150, 0x0152, 0x0153, 0x0154, 0x0155, 0x0156, 0x015B, 0x0200, 0x0201, 0x0202, 0x0203, 0x0205,
+        0x0206, 0x0207, 0x0208, 0x0209, 0x0211, 0x0212, 0x0213, 0x0214, 0x8773};
+    const std::string group = datum.groupName();
+    const bool page = group == "Thumbnail" || group.rfind("Image", 0) == 0 || group.rfind("SubImage", 0) == 0;
+    return page && tags.count(datum.tag()) > 0;
+}
+
+} // namespace
+
 bool TAVExifWriter::clearMetadata(const QStringList& keys)
 {
     if (!checkImage()) {
@@ -597,9 +621,12 @@ bool TAVExifWriter::clearMetadata(const QStringList& keys)
             erasable.append(key);
         }
     }
-    return eraseEachKey(erasable, [&exifData](const std::string& key) {
+    // A clear of every EXIF key the record lists reaches those of the
+    // pages' pictures too.
+    const bool tiffBased = WrittenImageCheck::isTiffBased(image_->imageType());
+    return eraseEachKey(erasable, [&exifData, tiffBased](const std::string& key) {
         const auto found = exifData.findKey(Exiv2::ExifKey(key));
-        if (found == exifData.end()) {
+        if (found == exifData.end() || (tiffBased && isPagePicture(*found))) {
             return;
         }
         exifData.erase(found);
@@ -681,9 +708,11 @@ bool TAVExifWriter::eraseExifBut(bool (*kept)(const QString& key))
 {
     exifEdited_ = true;
     exifCleared_ = true;
+    const bool tiffBased = WrittenImageCheck::isTiffBased(image_->imageType());
     Exiv2::ExifData& exifData = image_->exifData();
     for (auto datum = exifData.begin(); datum != exifData.end();) {
-        datum = kept(QString::fromStdString(datum->key())) ? std::next(datum) : exifData.erase(datum);
+        const bool keep = kept(QString::fromStdString(datum->key())) || (tiffBased && isPagePicture(*datum));
+        datum = keep ? std::next(datum) : exifData.erase(datum);
     }
     return true;
 }

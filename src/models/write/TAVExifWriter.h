@@ -51,12 +51,14 @@ public:
     // Erases the listed EXIF keys. A key the library rejects is skipped and
     // the rest are still erased; the answer is false when any key was rejected.
     // Members of Canon's setting arrays are never erased (the library would
-    // write 0 into them, a false setting).
+    // write 0 into them, a false setting), nor in a TIFF structure the
+    // entries that make up a page's picture.
     bool clearMetadata(const QStringList& keys);
     // Erases all EXIF data, for a clear of everything; a PNG's save then
     // takes its text chunks too (see PngKeptChunks::Cleared). A TIFF keeps
     // Photoshop's resources: they are no family's, and the library takes
-    // the IPTC they hold out with the rest of the IPTC.
+    // the IPTC they hold out with the rest of the IPTC. A TIFF keeps every
+    // page's picture too.
     bool clearAllMetadata();
     // Erases every EXIF entry, the maker note with them, but the blocks the
     // first directory carries for the other families and for Photoshop
@@ -166,7 +168,8 @@ private:
     void keepUntouchedXmpPacket();
     void keepUntouchedIptcTimes();
     void dropImage(const QString& why);
-    // Erases every EXIF entry but those `kept` names.
+    // Erases every EXIF entry but those `kept` names and, in a TIFF
+    // structure, those that make up a page's picture (see isPagePicture).
     bool eraseExifBut(bool (*kept)(const QString& key));
 
     QString filePath_;

@@ -5,16 +5,16 @@
 // still where exiftool finds it.
 
 #include "models/write/DamagedSamples.h"
+#include "models/write/TiffDocuments.h"
 #include "models/write/TiffView.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageWriter>
 
 #include <iostream>
 #include <set>
 
 using namespace DamagedSamples;
+using TiffDocuments::writtenTiff;
 
 namespace {
 
@@ -73,20 +73,6 @@ std::vector<ByteDamage> damagesOf(const TiffView& tiff, qsizetype entry)
             add(at, value);
     }
     return damages;
-}
-
-// The Canon S40's picture written by a real TIFF writer (the image formats
-// plugin's) without compression in `format`: 1, 8 or 16 bits a sample, grey
-// or colour, in one strip or many.
-QByteArray uncompressedTiff(QImage::Format format)
-{
-    const QImage picture = QImage(ImageFixtures::sample("npm-canon-s40.jpg")).scaled(157, 103);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "tiff");
-    writer.setCompression(0);
-    EXPECT_TRUE(writer.write(picture.convertToFormat(format))) << qPrintable(writer.errorString());
-    return buffer.data();
 }
 
 // Where the `index`th number of IFD0's entry `tag` (SHORT or LONG) lies.
@@ -280,12 +266,12 @@ TEST_F(TiffPictureDamageTest, AnUncompressedStripShorterThanItsRowsRefusesTheSav
         const char* what;
         QByteArray bytes;
     } files[] = {
-        {"1 bit", uncompressedTiff(QImage::Format_Mono)},
-        {"8-bit grey", uncompressedTiff(QImage::Format_Grayscale8)},
-        {"16-bit grey", uncompressedTiff(QImage::Format_Grayscale16)},
-        {"8-bit RGBA", uncompressedTiff(QImage::Format_ARGB32)},
-        {"16-bit RGBA in strips", uncompressedTiff(QImage::Format_RGBA64)},
-        {"8-bit RGB in planes", inPlanes(uncompressedTiff(QImage::Format_RGB888))},
+        {"1 bit", writtenTiff(QImage::Format_Mono)},
+        {"8-bit grey", writtenTiff(QImage::Format_Grayscale8)},
+        {"16-bit grey", writtenTiff(QImage::Format_Grayscale16)},
+        {"8-bit RGBA", writtenTiff(QImage::Format_ARGB32)},
+        {"16-bit RGBA in strips", writtenTiff(QImage::Format_RGBA64)},
+        {"8-bit RGB in planes", inPlanes(writtenTiff(QImage::Format_RGB888))},
     };
     const QString user = tempPath("user/damaged.tif");
     for (const auto& file : files) {
@@ -308,7 +294,7 @@ TEST_F(TiffPictureDamageTest, AnUncompressedStripShorterThanItsRowsRefusesTheSav
         }
     }
 
-    const QByteArray padded = withStripLength(uncompressedTiff(QImage::Format_RGBA64), 0, 8);
+    const QByteArray padded = withStripLength(writtenTiff(QImage::Format_RGBA64), 0, 8);
     ASSERT_TRUE(FileServices::writeFileAtomically(user, padded));
     const QByteArray picture = pictureOf(user);
     QString why;

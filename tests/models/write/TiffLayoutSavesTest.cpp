@@ -1,0 +1,197 @@
+// Saves of TIFFs as writers lay them out (strips uncompressed and LZW, tiles,
+// planes, 1 to 16 bits, a palette, pages chained into a document), read back
+// by exiftool: every page's picture is kept.
+
+#include "models/write/DamagedSamples.h"
+#include "models/write/TiffDocuments.h"
+
+#include "models/tables/TAVKeyLists.h"
+
+#include <functional>
+
+using namespace DamagedSamples;
+using namespace TiffDocuments;
+
+namespace {
+
+// The strips or tiles of every page as exiftool places them, each page's
+// pieces joined.
+QList<QByteArray> pagesOf(const QJsonObject& tags, const QByteArray& bytes)
+{
+    QList<QByteArray> pages;
+    for (int page = 0; tags.contains(QStringLiteral("IFD%1:ImageWidth").arg(page)); ++page) {
+        QByteArray picture;
+        for (const auto& [offsetsTag, lengthsTag] :
+            {std::pair{"StripOffsets", "StripByteCounts"}, {"TileOffsets", "TileByteCounts"}}) {
+            const auto numbers = [&](const char* tag) {
+                return tags.value(QStringLiteral("IFD%1:%2").arg(page).arg(tag))
+                    .toVariant()
+                    .toString()
+                    .split(' ', Qt::SkipEmptyParts);
+            };
+            const QStringList offsets = numbers(offsetsTag);
+            const QStringList lengths = numbers(lengthsTag);
+            if (offsets.size() != lengths.size())
+                return {"offsets and lengths do not pair up"};
+            for (qsizetype i = 0; i < offsets.size(); ++i)
+                picture += bytes.mid(offsets.at(i).toLongLong(), lengths.at(i).toLongLong());
+        }
+        pages << picture;
+    }
+    return pages;
+}
+
+// The tags that tell how each page's picture is to be decoded.
+QJsonObject codingOf(const QJsonObject& tags)
+{
+    static const QStringList names = {"ImageWidth", "ImageHeight", "BitsPerSample", "Compression",
+        "PhotometricInterpretation", "SamplesPerPixel", "RowsPerStrip", "PlanarConfiguration", "TileWidth",
+        "TileLength", "ColorMap", "ExtraSamples", "SampleFormat", "Predictor"};
+    QJsonObject coding;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().startsWith("IFD") && names.contains(it.key().section(':', 1)))
+            coding.insert(it.key(), it.value());
+    }
+    return coding;
+}
+
+// The tags exiftool reads, numbers as numbers and lists of strips in full.
+QJsonObject tagsOf(const QString& path)
+{
+    return ExifTool::read(path, {"-n", "-a", "-b"});
+}
+
+void editField(const TAVImageObjectPtr& image, const QString& key, const QString& value)
+{
+    image->exifData()->setValue(value, key, TAVKeyLists::categoryOfKey(key), false, false, true);
+}
+
+// An edit or a clear as the tabs and the Clear menu make it, and what the
+// saved file then reads.
+struct Action {
+    const char* what;
+    std::function<void(const TAVImageObjectPtr&)> apply;
+    std::function<void(const QJsonObject&)> expect;
+};
+
+const std::vector<Action>& actions()
+{
+    static const std::vector<Action> all = {
+        {"title", [](const auto& image) { editField(image, "Iptc.Application2.ObjectName", "Harbour"); },
+            [](const QJsonObject& tags) { EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), "Harbour"); }},
+        {"date",
+            [](const auto& image) {
+                editField(image, TAVKeyLists::createDateKey(), "2019-05-04");
+                editField(image, TAVKeyLists::createTimeKey(), "16:07:09");
+            },
+            [](const QJsonObject& tags) {
+                EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), "2019:05:04 16:07:09");
+            }},
+        {"FNumber",
+            [](const auto& image) {
+                image->exifData()->setValue(
+                    "4.0", "Exif.Photo.FNumber", TAVExifData::CategoryExposure, false, false, true);
+            },
+            [](const QJsonObject& tags) { EXPECT_EQ(tags.value("ExifIFD:FNumber").toDouble(), 4.0); }},
+        {"artist", [](const auto& image) { editField(image, "Exif.Image.Artist", "Ann"); },
+            [](const QJsonObject& tags) { EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Ann"); }},
+        {"Clear All", [](const auto& image) { image->clear(TAVExifData::ClearAll); },
+            [](const QJsonObject& tags) {
+                for (const char* gone : {"IFD0:Artist", "IPTC:ObjectName", "XMP-dc:Title", "GPS:GPSLatitude"})
+                    EXPECT_FALSE(tags.contains(gone)) << gone;
+            }},
+        {"Clear > EXIF", [](const auto& image) { image->clear(TAVExifData::ClearExif); },
+            [](const QJsonObject& tags) {
+                EXPECT_FALSE(tags.contains("IFD0:Artist"));
+                EXPECT_FALSE(tags.contains("GPS:GPSLatitude"));
+            }},
+        {"Clear > IPTC", [](const auto& image) { image->clear(TAVExifData::ClearIptc); },
+            [](const QJsonObject& tags) { EXPECT_FALSE(tags.contains("IPTC:ObjectName")); }},
+        {"Clear > GPS", [](const auto& image) { image->clear(TAVExifData::ClearGps); },
+            [](const QJsonObject& tags) { EXPECT_FALSE(tags.contains("GPS:GPSLatitude")); }},
+    };
+    return all;
+}
+
+class TiffLayoutSavesTest : public DamagedFilesSaveTest {
+protected:
+    // `bytes` as the user's file, given `apply`'s edit or clear and saved:
+    // true when saved, false when refused (then with the file untouched).
+    bool saveWith(const QByteArray& bytes, const std::function<void(const TAVImageObjectPtr&)>& apply, QString* why)
+    {
+        const QString user = tempPath("user/document.tif");
+        EXPECT_TRUE(FileServices::writeFileAtomically(user, bytes));
+        const auto image = openWorkingCopy(user);
+        apply(image);
+        const bool saved = image->saveMetadataToImage();
+        *why = image->lastSaveFailure();
+        if (!saved) {
+            EXPECT_EQ(WrittenFileProbe::bytes(user), bytes);
+        }
+        QFile::remove(image->path());
+        return saved;
+    }
+
+    // The file given an artist, a title in IPTC and XMP, and a position, as
+    // the library writes them.
+    QByteArray withMetadata(const QByteArray& bytes)
+    {
+        const QString path = tempPath("tagged.tif");
+        EXPECT_TRUE(FileServices::writeFileAtomically(path, bytes));
+        EXPECT_TRUE(ImageFixtures::writeTags(path,
+            {{"Exif.Image.Artist", "Ben", std::nullopt}, {"Iptc.Application2.ObjectName", "Boats", std::nullopt},
+                {"Xmp.dc.title", "Boats", std::nullopt}, {"Exif.GPSInfo.GPSLatitudeRef", "N", std::nullopt},
+                {"Exif.GPSInfo.GPSLatitude", "54/1 30/1 0/1", std::nullopt}}));
+        return WrittenFileProbe::bytes(path);
+    }
+};
+
+} // namespace
+
+// Every layout a writer makes takes every edit and every clear, each page's
+// picture kept byte for byte where exiftool finds it. A document's pages
+// after the first, which the library reads as Thumbnail, Image2 and Image3,
+// were erased with the rest of the EXIF by Clear All and Clear > EXIF, and
+// those clears were refused ("the picture data changed").
+TEST_F(TiffLayoutSavesTest, EveryLayoutTakesEveryEditAndClear)
+{
+    const QByteArray rgb = writtenTiff(QImage::Format_RGB888);
+    const QByteArray grey16 = writtenTiff(QImage::Format_Grayscale16);
+    const QByteArray mono = writtenTiff(QImage::Format_Mono);
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } layouts[] = {
+        {"8-bit RGB", withMetadata(rgb)},
+        {"8-bit RGB, LZW", withMetadata(writtenTiff(QImage::Format_RGB888, true))},
+        {"1 bit", withMetadata(mono)},
+        {"16-bit grey", withMetadata(grey16)},
+        {"16-bit RGBA in strips", withMetadata(writtenTiff(QImage::Format_RGBA64))},
+        {"8-bit palette", withMetadata(writtenTiff(QImage::Format_Indexed8))},
+        {"8-bit RGB in tiles", withMetadata(fileOf({inTiles(pageOf(rgb), 16)}))},
+        {"8-bit RGB in planes", withMetadata(fileOf({inPlanes(pageOf(rgb))}))},
+        {"three pages", withMetadata(fileOf({pageOf(rgb), pageOf(grey16), pageOf(mono)}))},
+        {"three pages, the second tiled", withMetadata(fileOf({pageOf(mono), inTiles(pageOf(rgb), 32), pageOf(rgb)}))},
+        {"two pages joined, no metadata", fileOf({withoutMetadata(pageOf(rgb)), withoutMetadata(pageOf(grey16))})},
+        {"goexif.tif", WrittenFileProbe::bytes(ImageFixtures::sample("goexif.tif"))},
+    };
+    const QString user = tempPath("user/document.tif");
+    for (const auto& layout : layouts) {
+        ASSERT_TRUE(FileServices::writeFileAtomically(user, layout.bytes));
+        const QJsonObject before = tagsOf(user);
+        const QList<QByteArray> pages = pagesOf(before, layout.bytes);
+        ASSERT_FALSE(pages.isEmpty()) << layout.what;
+        for (const Action& action : actions()) {
+            SCOPED_TRACE(QStringLiteral("%1, %2").arg(layout.what, action.what).toStdString());
+            QString why;
+            if (!saveWith(layout.bytes, action.apply, &why)) {
+                ADD_FAILURE() << "refused: " << qPrintable(why);
+                continue;
+            }
+            const QJsonObject tags = tagsOf(user);
+            EXPECT_EQ(pagesOf(tags, WrittenFileProbe::bytes(user)), pages);
+            EXPECT_EQ(codingOf(tags), codingOf(before));
+            action.expect(tags);
+        }
+    }
+}
