@@ -217,15 +217,18 @@ bool addPieces(const TiffBlock& tiff, uint32_t directory, uint16_t offsetsTag, u
     const std::vector<Directory>& directories, qsizetype end, TiffBlock::Picture& found)
 {
     const auto offsetsEntry = tiff.entryOf(directory, offsetsTag);
-    if (!offsetsEntry) {
+    const auto lengthsEntry = tiff.entryOf(directory, lengthsTag);
+    if (!offsetsEntry && !lengthsEntry) {
         return true;
     }
-    const auto offsets = numbersOf(tiff, *offsetsEntry);
+    // Lengths without offsets are a page whose offsets entry lost its tag
+    // (0x0111 damaged to 0x0110): the library reads the page as having no
+    // picture and writes it without its strips.
+    const auto offsets = offsetsEntry ? numbersOf(tiff, *offsetsEntry) : std::nullopt;
     if (!offsets) {
         found.damagedTag = offsetsTag;
         return false;
     }
-    const auto lengthsEntry = tiff.entryOf(directory, lengthsTag);
     const auto lengths = lengthsEntry ? numbersOf(tiff, *lengthsEntry) : std::nullopt;
     if (!lengths || lengths->size() != offsets->size()
         || std::find(lengths->begin(), lengths->end(), 0u) != lengths->end()) {

@@ -28,8 +28,9 @@ public:
     // name (the chain from IFD0 and the SubIFDs of each), found in the bytes
     // alone. Where a directory says with no certainty where its picture lies
     // or how long it is (an uncompressed strip or tile shorter than the
-    // directory's own tags make it among them), the entry that does not tell
-    // is named instead, by its tag and the library's name of its directory.
+    // directory's own tags make it, lengths without offsets among them), the
+    // entry that does not tell is named instead, by its tag and the
+    // library's name of its directory.
     struct Picture {
         struct Piece {
             qsizetype offset = 0;

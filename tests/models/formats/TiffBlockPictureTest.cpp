@@ -91,6 +91,7 @@ TEST(TiffBlockPictureTest, AnUncertainPlaceOrLengthNamesItsEntry)
         {"lengths typed BYTE", [](TiledSample& s) { s.set(s.entry(0x0145) + 2, 1, 2); }, 0x0145},
         {"lengths typed SSHORT", [](TiledSample& s) { s.set(s.entry(0x0145) + 2, 8, 2); }, 0x0145},
         {"offsets typed SLONG", [](TiledSample& s) { s.set(s.entry(0x0144) + 2, 9, 2); }, 0x0144},
+        {"lengths without offsets", [](TiledSample& s) { s.set(s.entry(0x0144), 0x0104, 2); }, 0x0144},
         {"no lengths", [](TiledSample& s) { s.set(s.entry(0x0145) + 4, 0, 4); }, 0x0145},
         {"a length of 0", [](TiledSample& s) { s.set(s.entry(0x0145) + 8, 0, 4); }, 0x0145},
         {"two lengths for one offset", [](TiledSample& s) { s.set(s.entry(0x0145) + 4, 2, 4); }, 0x0145},

@@ -1,9 +1,12 @@
 // Saves of TIFFs as writers lay them out (strips uncompressed and LZW, tiles,
-// planes, 1 to 16 bits, a palette, pages chained into a document), read back
-// by exiftool: every page's picture is kept.
+// planes, 1 to 16 bits, a palette, pages chained into a document) and of
+// TIFFs whose entries that place the picture were damaged, read back by
+// exiftool: every page's picture is kept, or the save is refused with the
+// file untouched.
 
 #include "models/write/DamagedSamples.h"
 #include "models/write/TiffDocuments.h"
+#include "models/write/TiffView.h"
 
 #include "models/tables/TAVKeyLists.h"
 
@@ -59,6 +62,15 @@ QJsonObject codingOf(const QJsonObject& tags)
 QJsonObject tagsOf(const QString& path)
 {
     return ExifTool::read(path, {"-n", "-a", "-b"});
+}
+
+// The directory of the `page`th page (from 0).
+qsizetype directoryOfPage(const TiffView& tiff, int page)
+{
+    qsizetype directory = tiff.ifd0();
+    for (int i = 0; i < page; ++i)
+        directory = tiff.read(directory + 2 + 12 * qsizetype(tiff.read(directory, 2)), 4);
+    return directory;
 }
 
 void editField(const TAVImageObjectPtr& image, const QString& key, const QString& value)
@@ -192,6 +204,43 @@ TEST_F(TiffLayoutSavesTest, EveryLayoutTakesEveryEditAndClear)
             EXPECT_EQ(pagesOf(tags, WrittenFileProbe::bytes(user)), pages);
             EXPECT_EQ(codingOf(tags), codingOf(before));
             action.expect(tags);
+        }
+    }
+}
+
+// A page's strip offsets entry whose tag lost a bit (0x0111 read as 0x0110,
+// a camera model, or as 0x0011) leaves the page's lengths without offsets:
+// the library reads the page as holding no picture, and a title or date save
+// of a document dropped that page's strips. On any page (its tiles alike),
+// the save is refused naming the entry, the file untouched.
+TEST_F(TiffLayoutSavesTest, AStripOrTileEntryDamagedOnAnyPageRefusesTheSave)
+{
+    const QByteArray rgb = writtenTiff(QImage::Format_RGB888);
+    const QByteArray document
+        = fileOf({pageOf(rgb), inTiles(pageOf(rgb), 16), pageOf(writtenTiff(QImage::Format_Grayscale8))});
+    const struct {
+        int page;
+        uint16_t tag;
+        uint16_t damaged;
+        const char* named;
+    } damages[] = {
+        {0, kStripOffsets, 0x0110, "Exif.Image.StripOffsets"},
+        {0, kStripOffsets, 0x0011, "Exif.Image.StripOffsets"},
+        {1, kTileOffsets, 0x0104, "Exif.Thumbnail.TileOffsets"},
+        {2, kStripOffsets, 0x0110, "Exif.Image2.StripOffsets"},
+        {2, kStripOffsets, 0x0011, "Exif.Image2.StripOffsets"},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.named);
+        QByteArray damaged = document;
+        const TiffView tiff(document);
+        const qsizetype directory = directoryOfPage(tiff, damage.page);
+        damaged.replace(tiff.entry(directory, damage.tag), 2, tiff.number(damage.damaged, 2));
+        for (const Action& action : {actions()[0], actions()[1]}) {
+            QString why;
+            EXPECT_FALSE(saveWith(damaged, action.apply, &why)) << action.what;
+            EXPECT_TRUE(why.contains(QStringLiteral("the EXIF entry %1 of the file is damaged").arg(damage.named)))
+                << qPrintable(why);
         }
     }
 }
