@@ -118,10 +118,27 @@ ExivMemoryFile::ExivMemoryFile(const QString& path)
     // of its sight; the save puts them back as they were.
     libraryBytes_ = PngKeptChunks::forLibrary(bytes_).value_or(QByteArray());
     const QByteArray& read = libraryBytes_.isEmpty() ? bytes_ : libraryBytes_;
+    const auto* data = reinterpret_cast<const Exiv2::byte*>(read.constData());
+    const long size = static_cast<long>(read.size());
+    const int type = Exiv2::ImageFactory::getType(data, size);
     // The library hands out a deprecated owning pointer; take ownership at once.
-    auto image = Exiv2::ImageFactory::open(
-        reinterpret_cast<const Exiv2::byte*>(read.constData()), static_cast<long>(read.size()));
-    image_.reset(image.release());
+    if (type == Exiv2::ImageType::none || type == Exiv2::ImageType::jpeg || type == Exiv2::ImageType::png) {
+        // These writers make the new file in memory of their own.
+        image_.reset(Exiv2::ImageFactory::open(data, size).release());
+        return;
+    }
+    // A TIFF's writer puts a changed value that fits where the old one lay
+    // into the memory it read: given the file's bytes, it changed the
+    // original the written file is checked against, and a value placed in
+    // the picture was written over it unseen. It reads a copy of its own.
+    Exiv2::BasicIo::AutoPtr own(new Exiv2::MemIo);
+    if (own->write(data, size) != size) {
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    }
+    image_.reset(Exiv2::ImageFactory::open(own).release());
+    if (!image_) {
+        throw Exiv2::Error(Exiv2::kerMemoryContainsUnknownImageType);
+    }
 }
 
 ExivMemoryFile::~ExivMemoryFile()

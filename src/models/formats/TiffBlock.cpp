@@ -72,6 +72,9 @@ constexpr uint16_t kStripByteCounts = 0x0117;
 constexpr uint16_t kTileOffsets = 0x0144;
 constexpr uint16_t kTileByteCounts = 0x0145;
 constexpr uint16_t kSubIfds = 0x014A;
+constexpr uint16_t kExifIfd = 0x8769;
+constexpr uint16_t kGpsIfd = 0x8825;
+constexpr uint16_t kInteroperabilityIfd = 0xA005;
 constexpr uint16_t kShort = 3;
 constexpr uint16_t kLong = 4;
 constexpr uint16_t kIfd = 13;
@@ -269,6 +272,83 @@ bool addPieces(const TiffBlock& tiff, uint32_t directory, uint16_t offsetsTag, u
     return true;
 }
 
+// The bytes a value of `type` takes; 0 for a number that is no TIFF type.
+uint64_t typeSize(uint32_t type)
+{
+    static const uint8_t sizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+    return type < sizeof(sizes) ? sizes[type] : 0;
+}
+
+// Adds to `directories` those whose entries hold values beside the pages',
+// with the library's names: the Exif and GPS directories of each of the
+// first `pages`, and the Interoperability directory of each Exif directory.
+void addValueDirectories(const TiffBlock& tiff, size_t pages, std::vector<Directory>& directories)
+{
+    const auto follow = [&](uint32_t directory, uint16_t tag, const char* group) {
+        const auto offset = tiff.valueOf(tiff.entryOf(directory, tag));
+        if (offset && *offset != 0 && tiff.read(*offset, 2)) {
+            directories.push_back(Directory{*offset, group});
+        }
+    };
+    const size_t first = directories.size();
+    for (size_t i = 0; i < pages; ++i) {
+        follow(directories[i].offset, kExifIfd, "Photo");
+        follow(directories[i].offset, kGpsIfd, "GPSInfo");
+    }
+    for (size_t i = first, last = directories.size(); i < last; ++i) {
+        if (directories[i].group == "Photo") {
+            follow(directories[i].offset, kInteroperabilityIfd, "Iop");
+        }
+    }
+}
+
+// Marks as damaged the first entry of `directories` whose value lies within
+// one of `found`'s strips or tiles: a save writes the entry's new value where
+// it lies, over the picture (an IPTC block's offset damaged into the first
+// strip had a title edit replace 488 bytes of the picture), and reads the
+// picture's bytes as the entry's value. A value that runs past the end is
+// another damage, not told here.
+void findValuesInPicture(
+    const TiffBlock& tiff, const std::vector<Directory>& directories, uint64_t end, TiffBlock::Picture& found)
+{
+    std::vector<std::pair<uint64_t, uint64_t>> pieces;
+    pieces.reserve(found.pieces.size());
+    for (const TiffBlock::Picture::Piece& piece : found.pieces) {
+        pieces.emplace_back(uint64_t(piece.offset), uint64_t(piece.offset) + uint64_t(piece.size));
+    }
+    std::sort(pieces.begin(), pieces.end());
+    // The longest piece bounds how far before a value a piece reaching into
+    // it may start.
+    uint64_t longest = 0;
+    for (const auto& [start, stop] : pieces) {
+        longest = std::max(longest, stop - start);
+    }
+    const auto inPicture = [&](uint64_t start, uint64_t stop) {
+        auto piece = std::lower_bound(
+            pieces.begin(), pieces.end(), std::pair<uint64_t, uint64_t>(start > longest ? start - longest : 0, 0));
+        for (; piece != pieces.end() && piece->first < stop; ++piece) {
+            if (start < piece->second) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (const Directory& directory : directories) {
+        const uint32_t count = tiff.read(directory.offset, 2).value_or(0);
+        for (uint32_t i = 0; i < count; ++i) {
+            const qsizetype entry = qsizetype(directory.offset) + 2 + qsizetype(i) * kEntrySize;
+            const uint64_t size = typeSize(tiff.read(entry + 2, 2).value_or(0)) * tiff.countOf(entry).value_or(0);
+            const uint64_t start = tiff.valueOf(entry).value_or(0);
+            if (size > 4 && start + size <= end && inPicture(start, start + size)) {
+                found.damagedTag = uint16_t(tiff.read(entry, 2).value_or(0));
+                found.damagedGroup = directory.group;
+                found.valueInPicture = true;
+                return;
+            }
+        }
+    }
+}
+
 } // namespace
 
 TiffBlock::Picture TiffBlock::picture() const
@@ -318,5 +398,7 @@ TiffBlock::Picture TiffBlock::picture() const
             }
         }
     }
+    addValueDirectories(*this, chain, directories);
+    findValuesInPicture(*this, directories, uint64_t(end_ - start_), found);
     return found;
 }

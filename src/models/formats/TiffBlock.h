@@ -30,7 +30,9 @@ public:
     // or how long it is (an uncompressed strip or tile shorter than the
     // directory's own tags make it, lengths without offsets among them), the
     // entry that does not tell is named instead, by its tag and the
-    // library's name of its directory.
+    // library's name of its directory; so is an entry whose value lies
+    // within a strip or tile (its directory a page's, or the Exif, GPS or
+    // Interoperability directory of one).
     struct Picture {
         struct Piece {
             qsizetype offset = 0;
@@ -39,7 +41,9 @@ public:
         std::vector<Piece> pieces;
         uint16_t damagedTag = 0;
         std::string damagedGroup;
-        bool isDamaged() const { return damagedTag != 0; }
+        // The damaged entry is one whose value lies within the picture.
+        bool valueInPicture = false;
+        bool isDamaged() const { return damagedTag != 0 || valueInPicture; }
     };
     Picture picture() const;
 

@@ -374,33 +374,46 @@ std::vector<QByteArrayView> piecesOf(const QByteArray& bytes, const TiffBlock::P
     return pieces;
 }
 
+// Whether the user's file tells with certainty where each strip and tile of
+// its TIFF structure lies and how long it is, and no entry's value lies
+// within them; false with the entry that does not, or that does.
+bool certainTiffPicture(const TiffBlock::Picture& held, QString* why)
+{
+    if (!held.isDamaged()) {
+        return true;
+    }
+    // A directory past the library's reach has no name of its own.
+    QString entry = QStringLiteral("0x%1 of %2")
+                        .arg(held.damagedTag, 4, 16, QLatin1Char('0'))
+                        .arg(QString::fromStdString(held.damagedGroup));
+    try {
+        entry = QString::fromStdString(Exiv2::ExifKey(held.damagedTag, held.damagedGroup).key());
+    } catch (const Exiv2::AnyError&) {
+    }
+    if (held.valueInPicture) {
+        return fail(why,
+            QStringLiteral("the EXIF entry %1 of the file is damaged: its value lies within the picture data, so "
+                           "the file cannot be saved without writing over its picture")
+                .arg(entry));
+    }
+    return fail(why,
+        QStringLiteral("the EXIF entry %1 of the file is damaged and cannot be read, so the file cannot be "
+                       "saved without losing its picture")
+            .arg(entry));
+}
+
 // The picture of a TIFF structure found in its bytes, apart from the
 // library's read, as a JPEG's scan is: a damaged byte count the library
 // reads as other bytes (a LONG typed BYTE reads as its lowest byte) makes it
 // keep a few bytes of the picture as all of it, and the comparison of its
-// own reads passed a file of 482 bytes that had held 18,382. A place or a
-// length the bytes do not tell with certainty refuses the save.
+// own reads passed a file of 482 bytes that had held 18,382. `held` is the
+// picture as `before` lays it out, found certain (certainTiffPicture).
 // The library's places (`read`, `written`), compared already, are not
 // compared again where the bytes name the same ones: a large TIFF's picture
 // would be read twice.
-bool sameTiffPicture(const QByteArray& before, const QByteArray& after, const std::vector<QByteArrayView>& read,
-    const std::vector<QByteArrayView>& written, QString* why)
+bool sameTiffPicture(const QByteArray& before, const QByteArray& after, const TiffBlock::Picture& held,
+    const std::vector<QByteArrayView>& read, const std::vector<QByteArrayView>& written, QString* why)
 {
-    const TiffBlock::Picture held = TiffBlock(before, 0, before.size()).picture();
-    if (held.isDamaged()) {
-        // A directory past the library's reach has no name of its own.
-        QString entry = QStringLiteral("0x%1 of %2")
-                            .arg(held.damagedTag, 4, 16, QLatin1Char('0'))
-                            .arg(QString::fromStdString(held.damagedGroup));
-        try {
-            entry = QString::fromStdString(Exiv2::ExifKey(held.damagedTag, held.damagedGroup).key());
-        } catch (const Exiv2::AnyError&) {
-        }
-        return fail(why,
-            QStringLiteral("the EXIF entry %1 of the file is damaged and cannot be read, so the file cannot be "
-                           "saved without losing its picture")
-                .arg(entry));
-    }
     const TiffBlock::Picture kept = TiffBlock(after, 0, after.size()).picture();
     if (kept.isDamaged()) {
         return fail(why, QStringLiteral("the picture data changed"));
@@ -435,6 +448,12 @@ bool sameImageData(const QByteArray& before, const QByteArray& after, int type, 
         return fail(why, QStringLiteral("the picture data changed"));
     }
     if (WrittenImageCheck::isTiffBased(type)) {
+        // An uncertain picture is named before the library's reads are
+        // compared: an entry's value within a strip changes the strip.
+        const TiffBlock::Picture held = TiffBlock(before, 0, before.size()).picture();
+        if (!certainTiffPicture(held, why)) {
+            return false;
+        }
         // The caller's read of `before` where it has one: a save has read it
         // once already.
         ImagePtr oldImage;
@@ -453,7 +472,7 @@ bool sameImageData(const QByteArray& before, const QByteArray& after, int type, 
         if (!kept || !sameJoinedBytes(*kept, *old)) {
             return fail(why, QStringLiteral("the picture data changed"));
         }
-        if (!sameTiffPicture(before, after, *old, *kept, why)) {
+        if (!sameTiffPicture(before, after, held, *old, *kept, why)) {
             return false;
         }
     }

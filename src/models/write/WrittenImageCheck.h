@@ -33,9 +33,10 @@
 //   the file keeps that length), and a JPEG's damaged EXIF block, kept as it was, still
 //   lies as far from the data stored after the picture that it points at;
 // - the image data is unchanged: a JPEG's tables, frame and scans, a PNG's image chunks, the
-//   strips or tiles of a TIFF-based file (as the library reads them and as the file's own
-//   bytes place them; a place or length those bytes do not tell with certainty refuses the
-//   save), and the size other formats decode to;
+//   strips or tiles of a TIFF-based file (as the library reads them and as the user's file's
+//   own bytes place them; a place or length those bytes do not tell with certainty, or an
+//   entry whose value lies within them, refuses the save), and the size other formats
+//   decode to;
 // - every chunk of a PNG but its EXIF, IPTC and XMP is there byte for byte and in its place,
 //   and none is added, but for exactly those the save's clear takes (see PngKeptChunks).
 class WrittenImageCheck {

@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <exiv2/exiv2.hpp>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,4 +66,30 @@ TEST(ExivMemoryFileTest, ALoopKeepsOneFilesMemory)
     const char* grown = memoryOf(large);
     EXPECT_EQ(memoryOf(small), grown);
     ExivMemoryFile::endLoop();
+}
+
+// The library writes a TIFF's changed value that fits where the old one lay
+// into the memory it read. The bytes read stay the file's, for the check of
+// what was written to compare against: given them to write into, it changed
+// them, and the check compared the written file with itself.
+TEST(ExivMemoryFileTest, AWriteLeavesTheBytesReadAsTheFileHoldsThem)
+{
+    const QString tiff = ImageFixtures::sample("goexif.tif");
+    const QByteArray held = fileBytes(tiff);
+    ExivMemoryFile file(tiff);
+    Exiv2::Image& image = file.image();
+    image.readMetadata();
+    Exiv2::ExifData& exif = image.exifData();
+    const auto description = exif.findKey(Exiv2::ExifKey("Exif.Image.ImageDescription"));
+    ASSERT_NE(description, exif.end());
+    ASSERT_EQ(description->toString(), "converted PBM file");
+    // The same length: written where the old text lies.
+    description->setValue("converted PGM file");
+    image.writeMetadata();
+    EXPECT_EQ(file.originalBytes(), held);
+    QString error;
+    const std::optional<QByteArray> written = ExivMemoryFile::writtenBytes(image, &error);
+    ASSERT_TRUE(written) << qPrintable(error);
+    EXPECT_NE(*written, held);
+    EXPECT_EQ(written->size(), held.size());
 }

@@ -21,9 +21,9 @@ QByteArray sampleBytes(const QString& name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// goexif.tif (little-endian, one strip) with its strip entries turned into
-// tile entries, and the offset of IFD0's entry of `tag` in it.
-struct TiledSample {
+// goexif.tif (little-endian, one strip), and the offset of IFD0's entry of
+// `tag` in it.
+struct Sample {
     QByteArray bytes = sampleBytes("goexif.tif");
     qsizetype entry(uint16_t tag) const
     {
@@ -42,6 +42,10 @@ struct TiledSample {
         else
             qToLittleEndian<quint32>(value, bytes.data() + at);
     }
+};
+
+// goexif.tif with its strip entries turned into tile entries.
+struct TiledSample : Sample {
     TiledSample()
     {
         set(entry(0x0111), 0x0144, 2);
@@ -141,4 +145,31 @@ TEST(TiffBlockPictureTest, AnUncompressedTileShorterThanItsSizeNamesItsLength)
     TiledSample noWidth = uncompressed(1728, 84);
     noWidth.set(noWidth.entry(0x0100) + 8, 0, 2);
     EXPECT_FALSE(pictureOf(noWidth.bytes).isDamaged());
+}
+
+// An entry whose value lies within a strip is named, by the first byte the
+// two share: goexif.tif's strip lies at 8 to 18,120, its description (19
+// bytes) moved by the test.
+TEST(TiffBlockPictureTest, AnEntryWhoseValueLiesInAStripIsNamed)
+{
+    const auto movedTo = [](uint32_t offset) {
+        Sample sample;
+        sample.set(sample.entry(0x010E) + 8, offset, 4);
+        return pictureOf(sample.bytes);
+    };
+    for (uint32_t offset : {8u, 108u, 18120u - 19u, 18119u}) {
+        const TiffBlock::Picture found = movedTo(offset);
+        EXPECT_TRUE(found.isDamaged()) << offset;
+        EXPECT_TRUE(found.valueInPicture) << offset;
+        EXPECT_EQ(found.damagedTag, 0x010E) << offset;
+        EXPECT_EQ(found.damagedGroup, "Image") << offset;
+    }
+    // Just past the strip, and a value running past the file's end (another
+    // damage): the picture is certain.
+    EXPECT_FALSE(movedTo(18120).isDamaged());
+    Sample pastTheEnd;
+    pastTheEnd.set(pastTheEnd.entry(0x010E) + 4, 0x10000, 4);
+    pastTheEnd.set(pastTheEnd.entry(0x010E) + 8, 100, 4);
+    EXPECT_FALSE(pictureOf(pastTheEnd.bytes).isDamaged());
+    EXPECT_FALSE(pictureOf(sampleBytes("goexif.tif")).isDamaged());
 }

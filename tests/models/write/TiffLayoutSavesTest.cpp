@@ -1,6 +1,6 @@
 // Saves of TIFFs as writers lay them out (strips uncompressed and LZW, tiles,
 // planes, 1 to 16 bits, a palette, pages chained into a document) and of
-// TIFFs whose entries that place the picture were damaged, read back by
+// TIFFs whose entries were damaged where they meet the picture, read back by
 // exiftool: every page's picture is kept, or the save is refused with the
 // file untouched.
 
@@ -240,6 +240,63 @@ TEST_F(TiffLayoutSavesTest, AStripOrTileEntryDamagedOnAnyPageRefusesTheSave)
             QString why;
             EXPECT_FALSE(saveWith(damaged, action.apply, &why)) << action.what;
             EXPECT_TRUE(why.contains(QStringLiteral("the EXIF entry %1 of the file is damaged").arg(damage.named)))
+                << qPrintable(why);
+        }
+    }
+}
+
+// An entry's value placed within a strip or a tile by one damaged offset
+// (an IPTC block's, a date's) made a save write the new value there, over
+// the picture, and report it saved. Such a save is refused naming the entry,
+// the file untouched, in the first strip and in the eleventh, in a tile and
+// on a later page.
+TEST_F(TiffLayoutSavesTest, AnEntryWhoseValueLiesInThePictureRefusesTheSave)
+{
+    const QByteArray rgb = writtenTiff(QImage::Format_RGB888);
+    const auto tagged = [this](const QByteArray& bytes) {
+        const QString path = tempPath("tagged.tif");
+        EXPECT_TRUE(FileServices::writeFileAtomically(path, bytes));
+        EXPECT_TRUE(ImageFixtures::writeTags(path,
+            {{"Exif.Image.DateTime", "2001:02:03 04:05:06", std::nullopt},
+                {"Exif.Photo.DateTimeOriginal", "2001:02:03 04:05:06", std::nullopt},
+                {"Iptc.Application2.ObjectName", "Boats", std::nullopt},
+                {"Iptc.Application2.Caption", QString(460, 'c'), std::nullopt}}));
+        return WrittenFileProbe::bytes(path);
+    };
+    const QByteArray strips = tagged(fileOf({inStrips(pageOf(rgb), 4)}));
+    const QByteArray tiles = tagged(fileOf({inTiles(pageOf(rgb), 16)}));
+    const QByteArray pages = tagged(fileOf({pageOf(rgb), pageOf(rgb), inStrips(pageOf(rgb), 8)}));
+    const struct {
+        const char* what;
+        const QByteArray& bytes;
+        uint16_t tag;
+        int page;
+        uint16_t piecesTag;
+        uint32_t piece;
+        const char* named;
+    } damages[] = {
+        {"IPTC in strip 1", strips, 0x83BB, 0, kStripOffsets, 0, "Exif.Image.IPTCNAA"},
+        {"IPTC in strip 11", strips, 0x83BB, 0, kStripOffsets, 10, "Exif.Image.IPTCNAA"},
+        {"date in strip 11", strips, 0x0132, 0, kStripOffsets, 10, "Exif.Image.DateTime"},
+        {"date in a tile", tiles, 0x0132, 0, kTileOffsets, 3, "Exif.Image.DateTime"},
+        {"capture date in page 3", pages, 0x9003, 2, kStripOffsets, 5, "Exif.Photo.DateTimeOriginal"},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        QByteArray damaged = damage.bytes;
+        const TiffView tiff(damage.bytes);
+        const qsizetype directory = directoryOfPage(tiff, damage.page);
+        const uint32_t piece
+            = tiff.read(tiff.read(tiff.entry(directory, damage.piecesTag) + 8, 4) + 4 * damage.piece, 4);
+        const qsizetype entry
+            = damage.tag == 0x9003 ? tiff.entry(tiff.exifDirectory(), damage.tag) : tiff.entry(tiff.ifd0(), damage.tag);
+        damaged.replace(entry + 8, 4, tiff.number(piece + 2, 4));
+        for (const Action& action : {actions()[0], actions()[1]}) {
+            QString why;
+            EXPECT_FALSE(saveWith(damaged, action.apply, &why)) << action.what;
+            EXPECT_TRUE(why.contains(QStringLiteral("the EXIF entry %1 of the file is damaged: its value lies "
+                                                    "within the picture data")
+                                         .arg(damage.named)))
                 << qPrintable(why);
         }
     }
