@@ -248,6 +248,29 @@ inline Page inTiles(const Page& strips, uint32_t size)
     return tiled;
 }
 
+// An uncompressed page of 8-bit grey made 4-bit, two pixels a byte, in one
+// strip.
+inline Page inFourBits(const Page& grey)
+{
+    Page packed = grey;
+    QByteArray picture;
+    for (const QByteArray& piece : grey.pieces)
+        picture += piece;
+    const uint32_t width = grey.number(0x0100);
+    QByteArray strip;
+    for (qsizetype row = 0; row < qsizetype(grey.number(0x0101)); ++row) {
+        for (uint32_t x = 0; x < width; x += 2) {
+            const uint8_t left = uint8_t(picture.at(row * width + x)) >> 4;
+            const uint8_t right = x + 1 < width ? uint8_t(picture.at(row * width + x + 1)) >> 4 : 0;
+            strip += char((left << 4) | right);
+        }
+    }
+    packed.pieces = {strip};
+    packed.set(0x0102, 3, {4});
+    packed.set(kRowsPerStrip, 4, {grey.number(0x0101)});
+    return packed;
+}
+
 // An uncompressed page of 8-bit samples in one plane per sample, each plane
 // one strip.
 inline Page inPlanes(const Page& chunky)

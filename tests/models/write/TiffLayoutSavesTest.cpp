@@ -170,13 +170,15 @@ TEST_F(TiffLayoutSavesTest, EveryLayoutTakesEveryEditAndClear)
     const QByteArray rgb = writtenTiff(QImage::Format_RGB888);
     const QByteArray grey16 = writtenTiff(QImage::Format_Grayscale16);
     const QByteArray mono = writtenTiff(QImage::Format_Mono);
+    const QByteArray lzw = writtenTiff(QImage::Format_RGB888, true);
     const struct {
         const char* what;
         QByteArray bytes;
     } layouts[] = {
         {"8-bit RGB", withMetadata(rgb)},
-        {"8-bit RGB, LZW", withMetadata(writtenTiff(QImage::Format_RGB888, true))},
+        {"8-bit RGB, LZW", withMetadata(lzw)},
         {"1 bit", withMetadata(mono)},
+        {"4-bit grey", withMetadata(fileOf({inFourBits(pageOf(writtenTiff(QImage::Format_Grayscale8)))}))},
         {"16-bit grey", withMetadata(grey16)},
         {"16-bit RGBA in strips", withMetadata(writtenTiff(QImage::Format_RGBA64))},
         {"8-bit palette", withMetadata(writtenTiff(QImage::Format_Indexed8))},
@@ -185,6 +187,8 @@ TEST_F(TiffLayoutSavesTest, EveryLayoutTakesEveryEditAndClear)
         {"three pages", withMetadata(fileOf({pageOf(rgb), pageOf(grey16), pageOf(mono)}))},
         {"three pages, the second tiled", withMetadata(fileOf({pageOf(mono), inTiles(pageOf(rgb), 32), pageOf(rgb)}))},
         {"two pages joined, no metadata", fileOf({withoutMetadata(pageOf(rgb)), withoutMetadata(pageOf(grey16))})},
+        {"four pages, LZW", withMetadata(fileOf({pageOf(lzw), pageOf(lzw), pageOf(lzw), pageOf(lzw)}))},
+        {"npm-arbitro.tiff, big-endian and LZW", WrittenFileProbe::bytes(ImageFixtures::sample("npm-arbitro.tiff"))},
         {"goexif.tif", WrittenFileProbe::bytes(ImageFixtures::sample("goexif.tif"))},
     };
     const QString user = tempPath("user/document.tif");
