@@ -154,8 +154,9 @@ bool standsAsPunctuation(int byte, int before, int after)
 // and no character stands against an ASCII letter, as a name never does:
 // Shift-JIS's 池谷 (92 72 92 4A) and GBK's 吳 (85 C7) read so, where
 // Windows-1252 reads ’r’J and …Ç; "it’s" would be "it" run into one, and
-// "rock ’n’ roll" leaves a ’ before a space alone.
-bool readsAsTwoByteText(const std::string& text, bool shiftJis)
+// "rock ’n’ roll" leaves a ’ before a space alone. `ofCharacters` asks for
+// one two-byte character at least, not Shift-JIS's half-width katakana alone.
+bool readsAsTwoByteText(const std::string& text, bool shiftJis, bool ofCharacters = false)
 {
     const auto isLead = [shiftJis](int byte) {
         return shiftJis ? (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)
@@ -165,6 +166,7 @@ bool readsAsTwoByteText(const std::string& text, bool shiftJis)
         = [shiftJis](int byte) { return byte >= 0x40 && byte != 0x7F && byte <= (shiftJis ? 0xFC : 0xFE); };
     bool letterBefore = false;
     bool characterBefore = false;
+    bool anyCharacter = false;
     for (size_t at = 0; at < text.size();) {
         const int byte = static_cast<unsigned char>(text[at]);
         if (!isLead(byte)) {
@@ -189,9 +191,10 @@ bool readsAsTwoByteText(const std::string& text, bool shiftJis)
             return false;
         }
         characterBefore = true;
+        anyCharacter = true;
         at += 2;
     }
-    return true;
+    return anyCharacter || !ofCharacters;
 }
 
 // How an undeclared text reads as Western text, if it does.
@@ -277,6 +280,16 @@ WesternReading westernReading(const std::string& text)
     return reading;
 }
 
+// Whether the bytes read as UTF-8 and as no other set's text: GBK's 一 (D2
+// BB) is UTF-8's "һ", and UTF-8's "Москва" reads whole as GBK characters;
+// UTF-8's "Café" reads as UTF-8 alone (Shift-JIS would make it half-width
+// katakana beside ASCII, which no text is).
+bool readsAsUtf8Alone(const std::string& text)
+{
+    return isValidUtf8(text) && !westernReading(text).holds && !readsAsTwoByteText(text, true, true)
+        && !readsAsTwoByteText(text, false, true);
+}
+
 bool anyText(const Exiv2::IptcData& iptc, const std::function<bool(const std::string&)>& test)
 {
     return std::any_of(iptc.begin(), iptc.end(),
@@ -292,19 +305,6 @@ void setText(Exiv2::Iptcdatum& datum, const QByteArray& bytes)
 void declareUtf8(Exiv2::IptcData& iptc)
 {
     iptc[kCharacterSetKey] = kUtf8Marker;
-}
-
-// A block of valid UTF-8 says so once a text needs it.
-void declareUtf8WhereItHolds(Exiv2::IptcData& iptc)
-{
-    if (iptc.empty() || declaredSet(iptc) == kUtf8Marker) {
-        return;
-    }
-    const bool needed = anyText(iptc, [](const std::string& text) { return !isAscii(text); });
-    const bool invalid = anyText(iptc, [](const std::string& text) { return !isValidUtf8(text); });
-    if (needed && !invalid) {
-        declareUtf8(iptc);
-    }
 }
 
 IptcCharacterSet::Kind kindOf(const Exiv2::IptcData& iptc)
@@ -346,9 +346,6 @@ IptcCharacterSet::IptcCharacterSet(const Exiv2::IptcData& asRead)
     : kind_(kindOf(asRead))
     , declared_(!declaredSet(asRead).empty())
 {
-    if (kind_ == Kind::Utf8) {
-        return;
-    }
     for (const Exiv2::Iptcdatum& datum : asRead) {
         const std::string bytes = datum.toString();
         if (isText(datum) && !isPlainAscii(bytes)) {
@@ -439,7 +436,7 @@ std::optional<std::string> IptcCharacterSet::encoded(const std::string& key, con
 QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const
 {
     if (kind_ == Kind::Utf8) {
-        declareUtf8WhereItHolds(iptc);
+        declareUtf8WhereCertain(iptc, editedKeys);
         return QString();
     }
     QStringList needing;
@@ -496,6 +493,31 @@ QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& edi
     }
     declareUtf8(iptc);
     return QString();
+}
+
+void IptcCharacterSet::declareUtf8WhereCertain(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const
+{
+    if (declaredSet(iptc) == kUtf8Marker) {
+        return;
+    }
+    bool needed = false;
+    bool certain = true;
+    for (const Exiv2::Iptcdatum& datum : iptc) {
+        const std::string bytes = isText(datum) ? datum.toString() : std::string();
+        if (isPlainAscii(bytes)) {
+            continue;
+        }
+        const auto read = asRead_.find(datum.key());
+        const bool fileText = read != asRead_.end() && read->second.count(bytes) > 0;
+        if (editedKeys.contains(QString::fromStdString(datum.key())) && !fileText) {
+            needed = needed || !isAscii(bytes);
+        } else {
+            certain = certain && readsAsUtf8Alone(bytes);
+        }
+    }
+    if (needed && certain) {
+        declareUtf8(iptc);
+    }
 }
 
 QString IptcCharacterSet::refusal(const QStringList& fields) const

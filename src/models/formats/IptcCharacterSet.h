@@ -67,10 +67,12 @@ public:
     // settled for each of its characters, or the character is one the
     // field's text already held; a text the file holds, given back as it was
     // shown (a keyword list), goes back as its bytes. Otherwise a block that
-    // declares Latin-1 turns UTF-8 and says so, as a block does whose texts
-    // need it and whose bytes are valid UTF-8. A block that does not declare
-    // its set keeps the bytes of every text not edited, whatever its bytes
-    // suggest, and turns UTF-8 only where every other text is plain ASCII.
+    // declares Latin-1 turns UTF-8 and says so. A block that does not
+    // declare its set keeps the bytes of every text not edited, whatever its
+    // bytes suggest, and turns UTF-8 only where every other text is plain
+    // ASCII; one read as UTF-8 takes an edit as UTF-8 and says so only where
+    // its other texts read so alone. A save that edits none of the block's
+    // texts leaves it as it was, its declaration (or none) included.
     // Answers why the edit is refused (nothing changed then), or an empty
     // text.
     QString settle(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const;
@@ -86,11 +88,17 @@ private:
     // The file's bytes of the key's text that shows as `utf8`, if any.
     std::optional<std::string> fileTextShownAs(const std::string& key, const std::string& utf8) const;
     QString refusal(const QStringList& fields) const;
+    // A block read as UTF-8 that does not say so declares it only where
+    // this save writes a text that needs it and every text it keeps that is
+    // not plain ASCII reads as UTF-8 alone: a block no edit changes keeps
+    // its bytes, and a By-line GBK and UTF-8 read alike is not declared
+    // either's on a guess.
+    void declareUtf8WhereCertain(Exiv2::IptcData& iptc, const QSet<QString>& editedKeys) const;
 
     Kind kind_ = Kind::Utf8;
     bool declared_ = false;
     // The file's texts that are not plain ASCII, by key. In a block not
-    // declared UTF-8 they are shown read as Latin-1 (or Windows-1252); an
+    // read as UTF-8 they are shown read as Latin-1 (or Windows-1252); an
     // edit of a list (the keywords) gives them back so, and they go back as
     // the file's bytes.
     std::map<std::string, std::set<std::string>> asRead_;

@@ -211,10 +211,13 @@ std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByt
                                 "IPTC block beside it");
         return std::nullopt;
     }
-    // A block the library cannot read goes back as the file holds it when
-    // the save does not edit it; the check refuses any other outcome.
+    // A JPEG's Photoshop segments go back as the file holds them when the
+    // save edits no IPTC: the library would encode the block anew, with its
+    // datasets sorted by record and the padding after them dropped, and
+    // would lose what it cannot read of a damaged one (the check refuses
+    // that outcome).
     KeptBlocks kept;
-    kept.iptc = jpeg && iptcEditedKeys_.isEmpty() && !iptcCleared_ && UnreadableBlocks::hasDamagedIptc(original);
+    kept.iptc = jpeg && !iptcChanged && UnreadableBlocks::photoshopBlock(original).has_value();
     // A JPEG's or PNG's EXIF block that is cleared goes whole, its damage
     // with it: nothing of it is left to lose. A TIFF keeps its first
     // directory, which describes the picture.

@@ -575,3 +575,115 @@ TEST_F(IptcCodePagesTest, AWindows1252CaptionWithPairedQuotesTakesItsBytes)
         QFile::remove(user);
     }
 }
+
+namespace {
+
+const char* const kByline = "Iptc.Application2.Byline";
+// 一 in GBK, which reads as UTF-8 too (as the Cyrillic "һ").
+const QByteArray kOneGbk("\xD2\xBB");
+
+// An IPTC dataset as the file stores it.
+QByteArray dataset(char record, char number, const QByteArray& value)
+{
+    QByteArray bytes{"\x1C"};
+    bytes += record;
+    bytes += number;
+    bytes.append(2, '\0');
+    qToBigEndian<quint16>(quint16(value.size()), bytes.data() + 3);
+    return bytes + value;
+}
+
+// A copy of the Canon file with a Photoshop segment after its EXIF holding
+// `iptc` as its IPTC resource.
+QString withIptcResource(const QString& folder, const QByteArray& iptc)
+{
+    const QString user = ImageFixtures::copySample(QStringLiteral("npm-canon-s40.jpg"), folder);
+    QByteArray jpeg = WrittenFileProbe::bytes(user);
+    QByteArray resources("8BIM\x04\x04\0\0\0\0\0\0", 12);
+    qToBigEndian<quint32>(quint32(iptc.size()), resources.data() + 8);
+    resources += iptc;
+    resources.append(iptc.size() % 2, '\0');
+    const QByteArray data = QByteArray("Photoshop 3.0\0", 14) + resources;
+    QByteArray segment("\xFF\xED\0\0", 4);
+    qToBigEndian<quint16>(quint16(2 + data.size()), segment.data() + 2);
+    const qsizetype exif = segmentAt(jpeg, 0xE1);
+    EXPECT_GT(exif, 0);
+    jpeg.insert(exif + 2 + qFromBigEndian<quint16>(jpeg.constData() + exif + 2), segment + data);
+    EXPECT_TRUE(FileServices::writeFileAtomically(user, jpeg));
+    return user;
+}
+
+} // namespace
+
+// A save that edits no IPTC leaves the block as the file holds it: a GBK
+// By-line 一, whose bytes read as UTF-8 too, gained a UTF-8 declaration from
+// a save setting the EXIF Software, and every reader then showed "һ"; a block
+// of undeclared UTF-8 was declared alike. In a JPEG, a TIFF and a PNG the
+// datasets keep every byte and no declaration is added.
+TEST_F(IptcCodePagesTest, ASaveEditingNoIptcKeepsTheBlockAsItWas)
+{
+    const Texts blocks[] = {
+        {{kByline, kOneGbk}},
+        {{kByline, kOneGbk}, {kCity, kMoscow1251}},
+        {{kCaption, QByteArray("Caf\xC3\xA9")}},
+    };
+    for (const char* sample : {"gowebp-pentax.jpg", "goexif.tif", "png-nikon-d3.png"}) {
+        for (const Texts& texts : blocks) {
+            SCOPED_TRACE(sample);
+            const QString user = codePageSample(sample, tempPath("user"), texts);
+            const QByteArray before = ExifTool::binary(user, QStringLiteral("IPTC"));
+            ASSERT_FALSE(before.isEmpty());
+            ASSERT_TRUE(savedWith(user, "Exif.Image.Software", QStringLiteral("Lumetta 2")));
+            EXPECT_EQ(ExifTool::binary(user, QStringLiteral("IPTC")), before);
+            const QJsonObject tags = ExifTool::read(user);
+            EXPECT_EQ(tags.value("IFD0:Software").toString(), QStringLiteral("Lumetta 2"));
+            EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+            QFile::remove(user);
+        }
+    }
+}
+
+// A JPEG's block that the library would write otherwise, its datasets out of
+// record order and zero bytes after them, keeps its bytes through an EXIF
+// edit: the datasets were sorted and the padding dropped.
+TEST_F(IptcCodePagesTest, AJpegBlockKeepsItsOrderAndPaddingThroughAnExifEdit)
+{
+    const QByteArray iptc = dataset(2, 80, "Someone") + dataset(1, 0, QByteArray("\0\x04", 2)) + dataset(2, 5, kOneGbk)
+        + QByteArray(3, '\0');
+    const QString user = withIptcResource(tempPath("user"), iptc);
+    ASSERT_EQ(ExifTool::binary(user, QStringLiteral("IPTC")), iptc);
+    ASSERT_TRUE(savedWith(user, "Exif.Image.Software", QStringLiteral("Lumetta 2")));
+    EXPECT_EQ(ExifTool::binary(user, QStringLiteral("IPTC")), iptc);
+    EXPECT_EQ(ExifTool::read(user).value("IFD0:Software").toString(), QStringLiteral("Lumetta 2"));
+}
+
+// An edit of an undeclared block whose texts read as UTF-8 and as another
+// set (GBK's 一, a Cyrillic city whose UTF-8 reads as GBK) goes in as UTF-8
+// beside them, their bytes kept, and the block declares nothing on that
+// guess. Texts that read as UTF-8 alone still make the block say so.
+TEST_F(IptcCodePagesTest, AnEditBesideTextsOtherSetsReadAlikeDeclaresNothing)
+{
+    const QByteArray moscowUtf8("Москва");
+    for (const Texts& texts : {Texts{{kByline, kOneGbk}}, Texts{{kCity, moscowUtf8}}}) {
+        SCOPED_TRACE(texts.begin()->second.toHex(' ').toStdString());
+        const QString user = codePageSample("npm-canon-s40.jpg", tempPath("user"), texts);
+        ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("Café")));
+        for (const auto& [key, bytes] : texts)
+            EXPECT_EQ(storedText(user, char(Exiv2::IptcKey(key).tag())), bytes);
+        EXPECT_EQ(storedText(user, 5), QByteArray("Caf\xC3\xA9"));
+        const QJsonObject tags = ExifTool::read(user, charsetOption("utf8"));
+        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("Café"));
+        EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+        QFile::remove(user);
+    }
+
+    const QByteArray caption("Caf\xC3\xA9 Ol\xC3\xA9");
+    const QString user = codePageSample("npm-canon-s40.jpg", tempPath("user"), {{kCaption, caption}});
+    ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8("Ærø")));
+    EXPECT_EQ(storedText(user, 120), caption);
+    const QJsonObject tags = ExifTool::read(user);
+    EXPECT_EQ(tags.value("IPTC:CodedCharacterSet").toString(), QStringLiteral("UTF8"));
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8("Ærø"));
+    EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString::fromUtf8("Café Olé"));
+}
+
