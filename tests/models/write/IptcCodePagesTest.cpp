@@ -687,3 +687,57 @@ TEST_F(IptcCodePagesTest, AnEditBesideTextsOtherSetsReadAlikeDeclaresNothing)
     EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString::fromUtf8("Café Olé"));
 }
 
+// A Japanese title whose kanji lead with E9, the byte Latin-1 reads as é, is
+// of a set the block does not say: retitled "Café", it lends none of its
+// bytes to the edit, which is refused with every byte kept, as is a block
+// whose only Windows-1252 sign is an opening quote that nothing closes (前 is
+// 91 4F, "‘O") or whose texts read whole as GBK characters (FD 92 and C1 92,
+// "ý’" and "Á’"). A caption opening with an elision, "’Tis the season", is
+// Windows-1252, and takes a Western title in its bytes.
+TEST_F(IptcCodePagesTest, ABlockOfAnUnknownSetLendsNoBytesToAWesternTitle)
+{
+    // The titles beside a By-line 田中 in Shift-JIS, which the block keeps:
+    // a block whose only text is the title turns UTF-8.
+    const QByteArray tanaka("\x93\x63\x92\x86");
+    const Texts blocks[] = {
+        {{kTitle, "\xE9\x4C\x8E\x71"}, {kByline, tanaka}}, // 餃子
+        {{kTitle, "\xE9\x44\x91\xBE"}, {kByline, tanaka}}, // 颯太
+        {{kTitle, "\xE9\xBD"}, {kByline, tanaka}}, // 鮨
+        {{kTitle, "Tokyo \xE9\x51\x8E\x71"}, {kByline, tanaka}}, // Tokyo 餡子
+        {{kByline, "\x91\x4F"}}, // 前
+        {{kCaption, "\x91Quiet morning at the harbour"}},
+        {{kByline, "\xFD\x92"}},
+        {{kByline, "\xC1\x92"}},
+    };
+    for (const Texts& texts : blocks) {
+        SCOPED_TRACE(texts.rbegin()->second.toHex(' ').toStdString());
+        const QString user = codePageSample("npm-canon-s40.jpg", tempPath("user"), texts);
+        const QByteArray before = WrittenFileProbe::bytes(user);
+        expectEditRefused(user, QLatin1String(kTitle), TAVExifData::CategorySummary,
+            QStringLiteral("%1, so the IPTC ObjectName (%2)").arg(QLatin1String(kUndeclaredSet), kTitle),
+            QStringLiteral("Café"));
+        EXPECT_EQ(WrittenFileProbe::bytes(user), before);
+        QFile::remove(user);
+    }
+
+    const QString titleOnly
+        = codePageSample("npm-canon-s40.jpg", tempPath("user"), {{kTitle, QByteArray("\xE9\x4C\x8E\x71")}});
+    ASSERT_TRUE(savedWith(titleOnly, kTitle, QStringLiteral("Café")));
+    EXPECT_EQ(storedText(titleOnly, 5), QByteArray("Caf\xC3\xA9"));
+    EXPECT_EQ(ExifTool::read(titleOnly).value("IPTC:CodedCharacterSet").toString(), QStringLiteral("UTF8"));
+
+    const QByteArray season("\x92Tis the season");
+    const QString user = codePageSample("npm-canon-s40.jpg", tempPath("user"), {{kCaption, season}});
+    const std::pair<const char*, QByteArray> titles[]
+        = {{"Café", "Caf\xE9"}, {"“Noël” – it’s here", "\x93No\xEBl\x94 \x96 it\x92s here"}};
+    for (const auto& [title, bytes] : titles) {
+        SCOPED_TRACE(title);
+        ASSERT_TRUE(savedWith(user, kTitle, QString::fromUtf8(title)));
+        EXPECT_EQ(storedText(user, 5), bytes);
+        EXPECT_EQ(storedText(user, 120), season);
+        const QJsonObject tags = ExifTool::read(user, kWindows1252);
+        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QString::fromUtf8(title));
+        EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString::fromUtf8("’Tis the season"));
+        EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
+    }
+}
