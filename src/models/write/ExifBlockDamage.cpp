@@ -112,6 +112,7 @@ constexpr uint16_t kThumbnailStart = 0x0201;
 constexpr uint16_t kThumbnailLength = 0x0202;
 constexpr uint16_t kMakerNote = 0x927C;
 constexpr uint16_t kMake = 0x010F;
+constexpr uint16_t kImageResources = 0x8649;
 
 // A TIFF structure the walk reads: the block's own, or a maker note's with a
 // header of its own (Nikon's), whose offsets count from that header.
@@ -198,6 +199,9 @@ public:
         }
         QString found = directory(block_, first, "Image");
         if (found.isEmpty()) {
+            found = detached ? droppedIfd0Entry(first) : photoshopResourcesDamage(first);
+        }
+        if (found.isEmpty()) {
             found = thumbnailDirectoryDamage(first);
         }
         if (found.isEmpty()) {
@@ -230,6 +234,126 @@ private:
     static bool isEntry(const Frame& frame, qsizetype at)
     {
         return frame.tiff.read(at, 2).value_or(0) != 0 && isTiffType(frame.tiff.read(at + 2, 2));
+    }
+
+    // An IFD0 entry the library leaves out of a block it writes apart from
+    // the picture (a JPEG's segment, a PNG's chunk), or writes as zeroes.
+    // Found by experiment: the Make (ASCII) and then the Orientation (one
+    // SHORT) entry of the Canon S40 and Lumia JPEGs and of the Sony PNG given
+    // each tag number the library names in IFD0, in turn, and written with
+    // no edit, an FNumber edit and a keyword edit: PhotometricInterpretation,
+    // StripOffsets, RowsPerStrip, StripByteCounts, SubIFDs, the thumbnail's
+    // offset and length, XMLPacket, IPTCNAA and ImageResources were gone in
+    // every case, TileOffsets came back as zeroes; every other tag came back
+    // as it was. Such a block describes no strips or tiles, so those entries
+    // are another tag's number damaged (an Orientation turned StripOffsets
+    // lost the photo's rotation on a keyword edit), or blocks kept nowhere
+    // else. SubIFDs and the thumbnail's offset are judged as pointers. A
+    // PhotometricInterpretation of one SHORT is the tag itself, which photo
+    // editors write (the Nikon D90 sample): the picture's own header tells
+    // its colours, and its loss is accepted (see WrittenImageCheck); so is the
+    // thumbnail's length beside an offset that names a JPEG.
+    QString droppedIfd0Entry(uint32_t first) const
+    {
+        const TiffBlock& tiff = block_.tiff;
+        const uint32_t count = *tiff.read(first, 2);
+        for (uint32_t i = 0; i < count; ++i) {
+            const qsizetype entry = first + 2 + qsizetype(i) * kEntrySize;
+            const uint32_t tag = *tiff.read(entry, 2);
+            bool dropped = false;
+            switch (tag) {
+            case 0x0111: // StripOffsets
+            case 0x0116: // RowsPerStrip
+            case 0x0117: // StripByteCounts
+            case 0x0144: // TileOffsets
+            case 0x02BC: // XMLPacket
+            case 0x83BB: // IPTCNAA
+            case 0x8649: // ImageResources
+                dropped = true;
+                break;
+            case 0x0106: // PhotometricInterpretation
+                dropped = tiff.read(entry + 2, 2) != 3u || tiff.countOf(entry) != 1u;
+                break;
+            case kThumbnailLength: {
+                const auto start = tiff.entryOf(first, kThumbnailStart);
+                dropped = !start || !namesJpeg(block_, *start);
+                break;
+            }
+            default:
+                break;
+            }
+            if (dropped) {
+                return QStringLiteral("EXIF entry %1").arg(keyOf(tag, "Image"));
+            }
+        }
+        return QString();
+    }
+
+    // A TIFF's Photoshop resources (IFD0's ImageResources) that do not read
+    // as whole resources up to their end: the library writes such a block as
+    // nothing. Found by experiment on a TIFF given resources by the test and
+    // written with no edit, an FNumber edit and a keyword edit: a block whose
+    // count lost one byte (46 read as 45), whose last resource's data or
+    // header runs past it, that holds a byte or bytes after its last
+    // resource (zeroes too), a resource signed "MeSa" or none at all, was
+    // gone each time; resources signed 8BIM, PHUT, AgHg or DCSR, with or
+    // without the padding byte after the last one's odd data, came back.
+    QString photoshopResourcesDamage(uint32_t first) const
+    {
+        const TiffBlock& tiff = block_.tiff;
+        const auto entry = tiff.entryOf(first, kImageResources);
+        const uint32_t size = tiff.countOf(entry).value_or(0);
+        // Resources are bytes (BYTE, UNDEFINED); a block of none holds
+        // nothing to lose.
+        if (!entry || size == 0 || typeSize(tiff.read(*entry + 2, 2).value_or(0)) != 1) {
+            return QString();
+        }
+        const qsizetype at = size <= 4 ? *entry + 8 : qsizetype(tiff.valueOf(entry).value_or(0));
+        if (isWholeResources(tiff, at, qsizetype(size))) {
+            return QString();
+        }
+        return QStringLiteral("EXIF entry %1").arg(keyOf(kImageResources, "Image"));
+    }
+
+    // Whether `size` bytes at `at` read as whole resources, one after the
+    // other: a signature, the resource's number, its name (a length byte and
+    // the name, padded to even), the data's size (all big-endian) and the
+    // data, padded to even.
+    static bool isWholeResources(const TiffBlock& tiff, qsizetype at, qsizetype size)
+    {
+        const auto big = [&tiff](qsizetype from, int width) -> std::optional<uint32_t> {
+            uint32_t value = 0;
+            for (int i = 0; i < width; ++i) {
+                const auto byte = tiff.read(from + i, 1);
+                if (!byte) {
+                    return std::nullopt;
+                }
+                value = (value << 8) | *byte;
+            }
+            return value;
+        };
+        const qsizetype end = at + size;
+        while (at < end) {
+            const auto signature = big(at, 4);
+            // "8BIM", "PHUT", "AgHg", "DCSR".
+            if (!signature
+                || (*signature != 0x3842494Du && *signature != 0x50485554u && *signature != 0x41674867u
+                    && *signature != 0x44435352u)) {
+                return false;
+            }
+            const auto nameLength = big(at + 6, 1);
+            const qsizetype sizeAt = at + 6 + ((qsizetype(nameLength.value_or(0)) + 2) & ~qsizetype(1));
+            const auto dataSize = sizeAt + 4 <= end ? big(sizeAt, 4) : std::nullopt;
+            if (!nameLength || !dataSize || qsizetype(*dataSize) > end - sizeAt - 4) {
+                return false;
+            }
+            at = sizeAt + 4 + qsizetype(*dataSize);
+            // The last resource's padding may be left out.
+            if (at < end) {
+                at += *dataSize & 1;
+            }
+        }
+        return at == end;
     }
 
     // IFD0's next pointer leads to IFD1, the thumbnail's directory.

@@ -17,7 +17,11 @@
 // directory), an IFD0 entry that names a thumbnail where no JPEG lies (another
 // tag's number damaged into 0x0201), an IFD1 thumbnail offset or length the
 // library reads in part or not at all (a count other than 1, a type narrower
-// than its number), in the block's directories and in those of the maker
+// than its number), an IFD0 entry the library leaves out of a JPEG's or PNG's
+// block (strips, tiles, rows per strip, the IPTC, XMP and Photoshop blocks: an
+// Orientation damaged into StripOffsets), a TIFF's Photoshop resources that do
+// not read as whole resources (the library writes them as nothing), in the
+// block's directories and in those of the maker
 // notes the library takes apart (Canon, Nikon, Sony). An Exif,
 // GPS or Interoperability directory that ends the block without its next
 // pointer is whole: it has no successor to lose.

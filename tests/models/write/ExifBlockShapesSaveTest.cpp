@@ -8,6 +8,7 @@
 #include "models/write/DamagedSamples.h"
 #include "models/write/TiffView.h"
 
+#include <QDir>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -464,3 +465,121 @@ TEST_F(ExifBlockShapesSaveTest, ADamagedBlockPointingPastThePictureKeepsWhatItPo
     ASSERT_TRUE(saved(cut, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, "Harbour"));
     EXPECT_EQ(ExifTool::read(cut).value("IPTC:ObjectName").toString(), QString("Harbour"));
 }
+
+// A JPEG's or PNG's EXIF block describes no strips or tiles: an IFD0 entry
+// that names them, or another tag the library leaves out of such a block,
+// is another tag's number damaged (an Orientation whose 0x12 became 0x11
+// reads as StripOffsets) or a block kept nowhere else, and a save wrote the
+// block without it. A JPEG keeps the block byte for byte on a keyword edit
+// (with the tag mended, exiftool reads the rotation again) and refuses an
+// EXIF edit naming the entry; a PNG, which cannot keep its block apart from
+// the library's, refuses both.
+TEST_F(ExifBlockShapesSaveTest, AnIfd0EntryDamagedIntoATagTheLibraryDropsIsKeptOrRefused)
+{
+    const struct {
+        const char* sample;
+        uint16_t was;
+        uint16_t now;
+        const char* key;
+    } damages[] = {
+        {"npm-canon-s40.jpg", 0x0112, 0x0111, "StripOffsets"},
+        {"npm-lumia.jpg", 0x0112, 0x0116, "RowsPerStrip"},
+        {"npm-iphone6p.jpg", 0x0112, 0x0117, "StripByteCounts"},
+        {"npm-lumia.jpg", 0x0112, 0x0144, "TileOffsets"},
+        {"npm-canon-s40.jpg", 0x010F, 0x0106, "PhotometricInterpretation"},
+        {"npm-canon-s40.jpg", 0x010F, 0x0202, "JPEGInterchangeFormatLength"},
+        {"npm-lumia.jpg", 0x010F, 0x83BB, "IPTCNAA"},
+        {"png-sony-gps.png", 0x0112, 0x0111, "StripOffsets"},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(damage.sample, damage.key).toStdString());
+        qsizetype tagAt = 0;
+        const QString user = damagedSample(damage.sample, [&](QByteArray& bytes) {
+            const TiffView tiff(bytes);
+            tagAt = tiff.start + tiff.entry(tiff.ifd0(), damage.was);
+            bytes.replace(tagAt, 2, tiff.number(damage.now, 2));
+        });
+        const QString why = QStringLiteral("EXIF entry Exif.Image.%1").arg(damage.key);
+        expectEditRefused(user, "Exif.Photo.FNumber", TAVExifData::CategoryExposure, why);
+        if (QString(damage.sample).endsWith(".png")) {
+            expectEditRefused(user, "Iptc.Application2.Keywords", TAVExifData::CategorySummary, why, "boat");
+            continue;
+        }
+        const QByteArray before = WrittenFileProbe::bytes(user);
+        const QByteArray segment = before.mid(segmentAt(before, 0xE1), tagAt + 2 - segmentAt(before, 0xE1));
+        ASSERT_TRUE(saved(user, "Iptc.Application2.Keywords", TAVExifData::CategorySummary, "boat"));
+        QByteArray after = WrittenFileProbe::bytes(user);
+        const qsizetype moved = segmentAt(after, 0xE1) - segmentAt(before, 0xE1);
+        ASSERT_EQ(after.mid(segmentAt(after, 0xE1), segment.size()), segment);
+        after.replace(tagAt + moved, 2, TiffView(after).number(damage.was, 2));
+        ASSERT_TRUE(FileServices::writeFileAtomically(user, after));
+        const QJsonObject tags = ExifTool::read(user);
+        EXPECT_EQ(tags.value("IPTC:Keywords").toString(), QString("boat"));
+        const QJsonObject held = ExifTool::read(ImageFixtures::sample(damage.sample));
+        for (const char* tag : {"IFD0:Orientation", "IFD0:Make"})
+            EXPECT_EQ(tags.value(tag), held.value(tag)) << tag;
+        QFile::remove(user);
+    }
+}
+
+// A TIFF's Photoshop resources (IFD0's ImageResources) that do not read as
+// whole resources up to their end, as a count that lost one byte (46 read
+// as 45) or a zero byte after the last resource leaves them: the library
+// wrote the file without them on an FNumber edit. Every save is refused,
+// naming the entry; whole resources come back byte for byte.
+TEST_F(ExifBlockShapesSaveTest, ATiffsDamagedPhotoshopResourcesAreRefused)
+{
+    // Resolution 300 dpi and a grid and guides resource of 6 bytes: 46 bytes.
+    const QByteArray resources = QByteArray::fromHex("3842494d03ed000000000010012c000000010001012c000000010001"
+                                                     "3842494d0408000000000006000000010000");
+    // The TIFF given `block`, then `change` made to the resources' bytes as
+    // the file holds them (at their offset, their count at -4).
+    const auto tiffWithResources
+        = [&](const QString& name, const QByteArray& block, const std::function<void(QByteArray&, qsizetype)>& change) {
+              QStringList numbers;
+              for (const char byte : block)
+                  numbers.append(QString::number(uint8_t(byte)));
+              EXPECT_TRUE(QDir().mkpath(tempPath("user/" + name)));
+              const QString path = ImageFixtures::copySample("npm-arbitro.tiff", tempPath("user/" + name));
+              EXPECT_TRUE(ImageFixtures::writeTags(path, {{"Exif.Image.ImageResources", numbers.join(' '), 7}}));
+              QByteArray file = WrittenFileProbe::bytes(path);
+              const TiffView tiff(file);
+              const qsizetype entry = tiff.entry(tiff.ifd0(), 0x8649);
+              change(file, entry + 4);
+              change(file, tiff.read(entry + 8, 4));
+              EXPECT_TRUE(FileServices::writeFileAtomically(path, file));
+              return path;
+          };
+    const auto resourcesOf = [](const QString& path) {
+        const QByteArray file = WrittenFileProbe::bytes(path);
+        const TiffView tiff(file);
+        const qsizetype entry = tiff.entry(tiff.ifd0(), 0x8649);
+        return file.mid(tiff.read(entry + 8, 4), tiff.read(entry + 4, 4));
+    };
+    const QString why = QStringLiteral("EXIF entry Exif.Image.ImageResources");
+    // The count 46 made 45; the last resource's size 7 made 6, its seventh
+    // byte (0) left after it.
+    const QString shortened = tiffWithResources("short", resources, [](QByteArray& file, qsizetype at) {
+        if (file.mid(at, 4) == QByteArray::fromHex("0000002e"))
+            file[at + 3] = 45;
+    });
+    const QString trailing = tiffWithResources(
+        "zero", resources.left(39) + QByteArray::fromHex("0700000001000000"), [](QByteArray& file, qsizetype at) {
+            if (file.mid(at, 4) == QByteArray("8BIM"))
+                file[at + 28 + 11] = 6;
+        });
+    for (const QString& user : {shortened, trailing}) {
+        SCOPED_TRACE(user.toStdString());
+        ASSERT_NE(WrittenFileProbe::bytes(user).indexOf(resources.left(39)), -1);
+        expectEditRefused(user, "Exif.Photo.FNumber", TAVExifData::CategoryExposure, why);
+        expectEditRefused(user, "Exif.Image.Artist", TAVExifData::CategorySummary, why, "Lumetta Tester");
+    }
+
+    const QString whole = tiffWithResources("whole", resources, [](QByteArray&, qsizetype) {});
+    ASSERT_TRUE(saved(whole, "Exif.Photo.FNumber", TAVExifData::CategoryExposure, "4.0"));
+    EXPECT_EQ(resourcesOf(whole), resources);
+    const QJsonObject tags = ExifTool::read(whole);
+    EXPECT_EQ(tags.value("ExifIFD:FNumber").toVariant().toString(), QString("4"));
+    EXPECT_EQ(tags.value("Photoshop:XResolution").toInt(), 300);
+}
+
