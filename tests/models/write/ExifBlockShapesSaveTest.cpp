@@ -583,3 +583,58 @@ TEST_F(ExifBlockShapesSaveTest, ATiffsDamagedPhotoshopResourcesAreRefused)
     EXPECT_EQ(tags.value("Photoshop:XResolution").toInt(), 300);
 }
 
+// IFD1's thumbnail offset typed SHORT: in the iPhone's big-endian block the
+// SHORT reads the offset's two high bytes (0), in the Canon's little-endian
+// one the whole offset. An Artist edit is refused naming the entry, or saved
+// with the thumbnail exiftool finds whole; never saved without it.
+TEST_F(ExifBlockShapesSaveTest, AThumbnailOffsetTypedShortIsRefusedOrKeepsTheThumbnail)
+{
+    for (const char* sample : {"npm-iphone6p.jpg", "npm-canon-s40.jpg"}) {
+        SCOPED_TRACE(sample);
+        const QByteArray thumbnail = ExifTool::binary(ImageFixtures::sample(sample), "ThumbnailImage");
+        ASSERT_GT(thumbnail.size(), 1000);
+        const QString user = damagedSample(sample, [](QByteArray& bytes) {
+            const TiffView tiff(bytes);
+            bytes.replace(tiff.start + tiff.entry(tiff.ifd1(), 0x0201) + 2, 2, tiff.number(3, 2));
+        });
+        const QByteArray before = WrittenFileProbe::bytes(user);
+        const auto image = openWorkingCopy(user);
+        image->exifData()->setValue("Lumetta Tester", "Exif.Image.Artist", 0, false, false, true);
+        if (image->saveMetadataToImage()) {
+            EXPECT_EQ(ExifTool::binary(user, "ThumbnailImage"), thumbnail);
+            EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+        } else {
+            EXPECT_TRUE(image->lastSaveFailure().contains("EXIF entry Exif.Thumbnail.JPEGInterchangeFormat"))
+                << qPrintable(image->lastSaveFailure());
+            EXPECT_EQ(WrittenFileProbe::bytes(user), before);
+        }
+        QFile::remove(image->path());
+    }
+}
+
+// A Sony maker note whose header lost a byte, kept as it is, with its
+// preview entry naming data that starts exactly where the picture ends, or
+// that runs to the file's last byte: the title edit, which would move that
+// data away from the block, is refused with the file untouched.
+TEST_F(ExifBlockShapesSaveTest, ADamagedBlockNamingDataAtThePicturesEndOrToTheFilesEndIsRefused)
+{
+    for (const bool toLastByte : {false, true}) {
+        SCOPED_TRACE(toLastByte ? "to the file's last byte" : "from the picture's end");
+        const QString user = damagedSample("npm-sony-a6000.jpg", [toLastByte](QByteArray& bytes) {
+            const TiffView tiff(bytes);
+            const qsizetype note = tiff.start + tiff.makerNote();
+            ASSERT_EQ(bytes.mid(note, 9), QByteArray("SONY DSC "));
+            bytes[note + 8] = '!';
+            const qsizetype entry = tiff.start + tiff.entry(note - tiff.start + 12, 0x2001);
+            const qsizetype preview = tiff.start + tiff.read(entry - tiff.start + 8, 4);
+            const qsizetype stored = bytes.lastIndexOf(QByteArray("\xFF\xD8\xFF", 3), preview);
+            const qsizetype pictureEnd = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2), stored) + 2;
+            ASSERT_LT(pictureEnd + 100, bytes.size());
+            // From the picture's end, 100 bytes; or the file's last 100.
+            const qsizetype from = toLastByte ? bytes.size() - 100 : pictureEnd;
+            bytes.replace(entry + 4, 8, tiff.number(100, 4) + tiff.number(uint32_t(from - tiff.start), 4));
+        });
+        expectEditRefused(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary,
+            "points at data stored after the picture", "Harbour");
+    }
+}

@@ -4,6 +4,7 @@
 
 #include "models/image/TAVImageObject.h"
 
+#include "foundation/DateServices.h"
 #include "foundation/FileServices.h"
 #include "foundation/UiServices.h"
 #include "foundation/UserDefaults.h"
@@ -421,6 +422,60 @@ TEST_F(SaveRoadSafetyTest, APhotoTheUserMayNotWriteIsRefusedAndLeftAsItWas)
     if (ExifTool::available()) {
         EXPECT_EQ(ExifTool::read(user).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
     }
+}
+
+// A save that only gives the file its photo's date sets the dates in place;
+// the next save, which finds the file as that save left it, is not refused
+// as changed by another program. A file the user may write but does not
+// own takes no dates from the user: in a folder the user may not write
+// either, where it cannot be replaced by a dated copy, the save fails with
+// its reason and the file keeps its bytes and its dates.
+TEST_F(SaveRoadSafetyTest, ADatesOnlySaveSetsTheDatesOrFailsAndTheNextSaveFollows)
+{
+    const auto owned = importSample("npm-canon-s40.jpg");
+    const QDateTime captured = DateServices::instantOfWallClock(DateServices::dateValue(
+        owned->getValueForKey("Exif.Image.CreateDate", 0) + " " + owned->getValueForKey("Summary.CreateTime", 0)));
+    ASSERT_TRUE(captured.isValid());
+    ASSERT_TRUE(QDir().mkpath(tempPath("user/closed")));
+    const auto foreign
+        = openWorkingCopy(ImageFixtures::copySample("npm-canon-s40.jpg", tempPath("user/closed"), "foreign.jpg"));
+    ASSERT_TRUE(StrictUmask::setMode(foreign->srcPath(), 0666));
+    ASSERT_TRUE(UnprivilegedStep::handOver(tempFolder()));
+    if (const QString closed = UnprivilegedStep::unreachable(tempFolder()); !closed.isEmpty())
+        GTEST_SKIP() << qPrintable(closed);
+    // Handed back to root: the unprivileged user may write the file, and
+    // neither owns it nor may write its folder.
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(::chown(QFile::encodeName(foreign->srcPath()).constData(), 0, 0), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(tempPath("user/closed")).constData(), 0, 0), 0);
+    }
+    const QByteArray foreignBytes = WrittenFileProbe::bytes(foreign->srcPath());
+    const FileServices::Identity foreignIdentity = FileServices::identityOf(foreign->srcPath());
+
+    const UnprivilegedStep step;
+    ASSERT_TRUE(step.isUnprivileged());
+    const FileServices::Identity identity = FileServices::identityOf(owned->srcPath());
+    owned->exifData()->setIsApplyToFileCreatedDateTime(true);
+    ASSERT_TRUE(owned->saveMetadataToImage()) << qPrintable(owned->lastSaveFailure());
+    EXPECT_EQ(FileServices::modificationDate(owned->srcPath()), captured);
+    EXPECT_EQ(FileServices::identityOf(owned->srcPath()).inode, identity.inode);
+    owned->exifData()->setIsApplyToFileCreatedDateTime(false);
+    editArtist(owned, "Lumetta Tester");
+    EXPECT_TRUE(owned->saveMetadataToImage()) << qPrintable(owned->lastSaveFailure());
+    if (ExifTool::available()) {
+        EXPECT_EQ(ExifTool::read(owned->srcPath()).value("IFD0:Artist").toString(), QString("Lumetta Tester"));
+    }
+
+    if (!asRoot)
+        return;
+    foreign->exifData()->setIsApplyToFileCreatedDateTime(true);
+    EXPECT_FALSE(foreign->saveMetadataToImage());
+    EXPECT_TRUE(foreign->lastSaveFailure().startsWith("The file could not be replaced"))
+        << qPrintable(foreign->lastSaveFailure());
+    EXPECT_EQ(foreign->exifData()->enuModifyState(), TAVExifData::StateSaveFailed);
+    EXPECT_EQ(WrittenFileProbe::bytes(foreign->srcPath()), foreignBytes);
+    EXPECT_EQ(FileServices::identityOf(foreign->srcPath()), foreignIdentity);
 }
 
 // Children save the same 50 photos in a loop and are killed at random moments;
