@@ -72,46 +72,69 @@ std::optional<QByteArrayView> PngChunks::keywordOf(const Chunk& chunk)
     return end < 0 ? std::nullopt : std::optional(chunk.data.first(end));
 }
 
-std::optional<QByteArray> PngChunks::textOf(const Chunk& chunk, qsizetype mostBytes)
+std::optional<PngChunks::TextPlace> PngChunks::textPlaceOf(const Chunk& chunk)
 {
     const auto keyword = keywordOf(chunk);
     if (!keyword) {
         return std::nullopt;
     }
-    QByteArrayView rest = chunk.data.sliced(keyword->size() + 1);
+    const qsizetype afterKeyword = keyword->size() + 1;
     if (chunk.type == "tEXt") {
-        return rest.toByteArray();
+        return TextPlace{afterKeyword, false};
     }
-    bool compressed = true;
-    if (chunk.type == "iTXt") {
-        // A compression flag and method, then a language tag and a
-        // translated keyword, each ended by a zero byte.
-        if (rest.size() < 2) {
+    if (chunk.type == "zTXt") {
+        // A method byte (zlib's, 0), then the stream.
+        if (chunk.data.size() <= afterKeyword || chunk.data.at(afterKeyword) != 0) {
             return std::nullopt;
         }
-        compressed = rest.at(0) != 0;
-        rest = rest.sliced(1);
-        for (int field = 0; field < 2; ++field) {
-            const qsizetype end = rest.indexOf('\0', field == 0 ? 1 : 0);
-            if (end < 0) {
-                return std::nullopt;
-            }
-            rest = rest.sliced(end + 1);
-        }
-        if (!compressed) {
-            return rest.toByteArray();
-        }
-        // The method byte stands before the language tag; only zlib's is known.
-        if (chunk.data.at(keyword->size() + 2) != 0) {
-            return std::nullopt;
-        }
-        return PngChunks::inflated(rest, mostBytes);
+        return TextPlace{afterKeyword + 1, true};
     }
-    // zTXt: a method byte (zlib's, 0), then the stream.
-    if (rest.isEmpty() || rest.front() != 0) {
+    // iTXt: a compression flag and method, then a language tag and a
+    // translated keyword, each ended by a zero byte.
+    if (chunk.data.size() < afterKeyword + 2) {
         return std::nullopt;
     }
-    return PngChunks::inflated(rest.sliced(1), mostBytes);
+    const bool compressed = chunk.data.at(afterKeyword) != 0;
+    // Only zlib's method is known.
+    if (compressed && chunk.data.at(afterKeyword + 1) != 0) {
+        return std::nullopt;
+    }
+    qsizetype at = afterKeyword + 2;
+    for (int field = 0; field < 2; ++field) {
+        const qsizetype end = chunk.data.indexOf('\0', at);
+        if (end < 0) {
+            return std::nullopt;
+        }
+        at = end + 1;
+    }
+    return TextPlace{at, compressed};
+}
+
+std::optional<QByteArray> PngChunks::textOf(const Chunk& chunk, qsizetype mostBytes)
+{
+    const auto place = textPlaceOf(chunk);
+    if (!place) {
+        return std::nullopt;
+    }
+    const QByteArrayView text = chunk.data.sliced(place->start);
+    return place->compressed ? PngChunks::inflated(text, mostBytes) : std::optional(text.toByteArray());
+}
+
+QByteArray PngChunks::made(QByteArrayView type, QByteArrayView data)
+{
+    QByteArray bytes;
+    bytes.reserve(data.size() + kChunkOverhead);
+    const auto append32 = [&bytes](uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            bytes.append(char((value >> shift) & 0xff));
+        }
+    };
+    append32(uint32_t(data.size()));
+    bytes.append(type);
+    bytes.append(data);
+    const uLong sum = crc32(0L, reinterpret_cast<const Bytef*>(bytes.constData() + 4), uInt(bytes.size() - 4));
+    append32(uint32_t(sum));
+    return bytes;
 }
 
 std::optional<QByteArray> PngChunks::inflated(QByteArrayView compressed, qsizetype mostBytes)

@@ -34,6 +34,16 @@ public:
     // another chunk, an unknown compression or data that does not inflate to
     // its end (within `mostBytes`).
     static std::optional<QByteArray> textOf(const Chunk& chunk, qsizetype mostBytes);
+    // Where a text chunk's text starts in its data, past its keyword and,
+    // in a zTXt or iTXt, the fields before the text, and whether the text
+    // is compressed; nothing for another chunk or fields that do not end.
+    struct TextPlace {
+        qsizetype start = 0;
+        bool compressed = false;
+    };
+    static std::optional<TextPlace> textPlaceOf(const Chunk& chunk);
+    // A whole chunk of `type` holding `data`, its length and checksum made.
+    static QByteArray made(QByteArrayView type, QByteArrayView data);
     // zlib data inflated to its stream's end; nothing when it does not get
     // there, or not within `mostBytes`.
     static std::optional<QByteArray> inflated(QByteArrayView compressed, qsizetype mostBytes);

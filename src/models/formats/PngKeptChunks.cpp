@@ -1,6 +1,7 @@
 #include "models/formats/PngKeptChunks.h"
 
 #include "models/formats/PngChunks.h"
+#include "models/formats/PngPhotoshopChunk.h"
 
 #include <QByteArrayView>
 
@@ -223,9 +224,24 @@ QString PngKeptChunks::changeIn(const QByteArray& before, const QByteArray& afte
     std::vector<bool> found(saved.size(), false);
     size_t next = 0;
     for (const PngChunks::Chunk& chunk : held) {
-        size_t at = next;
+        // Photoshop resources holding the same IPTC as the IPTC chunk follow
+        // the IPTC written; resources holding another stay as they are.
+        const auto resources = PngPhotoshopChunk::resourcesOf(chunk);
+        const auto inStep = resources ? PngPhotoshopChunk::resourcesInStep(*resources, after) : std::nullopt;
+        const bool follows = inStep && PngPhotoshopChunk::holdsIptcOf(*resources, before) == true
+            && PngPhotoshopChunk::holdsIptcOf(*resources, after) == false;
+        size_t at = follows ? saved.size() : next;
         while (at < saved.size() && !sameChunk(before, chunk, after, saved[at])) {
             ++at;
+        }
+        if (inStep && at == saved.size() && inStep->isEmpty()) {
+            continue;
+        }
+        if (inStep && at == saved.size()) {
+            at = next;
+            while (at < saved.size() && PngPhotoshopChunk::resourcesOf(saved[at]) != inStep) {
+                ++at;
+            }
         }
         if (at == saved.size()) {
             return QStringLiteral("the PNG chunk %1 would not be kept as the file holds it").arg(nameOf(chunk));

@@ -147,10 +147,14 @@ private:
     // Prints the missing-image failure and answers whether the image is there.
     bool checkImage() const;
     // The blocks a save puts back as the file holds them, because the library
-    // cannot read them and the save does not edit them (JPEG only).
+    // cannot read them and the save does not edit them (JPEG only), and
+    // those it keeps in step with what it writes.
     struct KeptBlocks {
         bool iptc = false;
         bool exif = false;
+        // A PNG's Photoshop resources that hold its IPTC follow the IPTC
+        // the library writes (see PngPhotoshopChunk).
+        bool photoshopIptc = false;
         // What is damaged in the file's EXIF block, found in its bytes or
         // reported by the library; empty when nothing is.
         QString exifDamage;

@@ -205,18 +205,21 @@ std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByt
 {
     const bool jpeg = image_->imageType() == Exiv2::ImageType::jpeg;
     const bool iptcChanged = !iptcEditedKeys_.isEmpty() || iptcCleared_;
+    // A converter's PNG holds its IPTC among its Photoshop resources too: a
+    // change is written there as well.
+    KeptBlocks kept;
     if (iptcChanged && image_->imageType() == Exiv2::ImageType::png && PngPhotoshopChunk::holdsIptc(original)) {
-        *error = QStringLiteral("the file's IPTC is held among its Photoshop resources (the PNG chunk \"Raw profile "
-                                "type 8bim\"), where it cannot be edited: the edit would be written as a second "
-                                "IPTC block beside it");
-        return std::nullopt;
+        *error = PngPhotoshopChunk::iptcChangeRefusal(original, iptcCleared_);
+        if (!error->isEmpty()) {
+            return std::nullopt;
+        }
+        kept.photoshopIptc = true;
     }
     // A JPEG's Photoshop segments go back as the file holds them when the
     // save edits no IPTC: the library would encode the block anew, with its
     // datasets sorted by record and the padding after them dropped, and
     // would lose what it cannot read of a damaged one (the check refuses
     // that outcome).
-    KeptBlocks kept;
     kept.iptc = jpeg && !iptcChanged && UnreadableBlocks::photoshopBlock(original).has_value();
     // A JPEG's or PNG's EXIF block that is cleared goes whole, its damage
     // with it: nothing of it is left to lose. A TIFF keeps its first
@@ -294,6 +297,9 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
         // A PNG's chunks go back as the file held them, bar the EXIF, IPTC
         // and XMP the library wrote and what a clear takes.
         *written = PngKeptChunks::withKeptChunks(*written, original, pngCleared_);
+    }
+    if (written && kept.photoshopIptc) {
+        written = PngPhotoshopChunk::withIptcInStep(*written);
     }
     if (written && UnreadableBlocks::hasDamagedProfile(original)) {
         written = UnreadableBlocks::withProfileSegmentsOf(*written, original);

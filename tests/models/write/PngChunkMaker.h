@@ -89,15 +89,31 @@ inline QByteArray dataset(quint8 number, const QByteArray& value)
     return bytes + value;
 }
 
-// Photoshop resources as an image converter keeps them in a PNG: the
-// profile's name, its length, and its bytes in lines of hex digits.
-inline QByteArray photoshopChunk(const QByteArray& resources)
+// A profile as an image converter keeps it in a PNG ("Raw profile type
+// <name>"): the profile's name, its length, and its bytes in lines of hex
+// digits; compressed when that text is 128 characters or more.
+inline QByteArray rawProfileChunk(const QByteArray& name, const QByteArray& bytes)
 {
-    QByteArray text = "\n8bim\n" + QByteArray::number(resources.size()).rightJustified(8) + "\n";
-    const QByteArray hex = resources.toHex();
+    QByteArray text = "\n" + name + "\n" + QByteArray::number(bytes.size()).rightJustified(8) + "\n";
+    const QByteArray hex = bytes.toHex();
     for (qsizetype at = 0; at < hex.size(); at += 72)
         text += hex.mid(at, 72) + "\n";
-    return textChunk("zTXt", "Raw profile type 8bim", text);
+    return textChunk(text.size() < 128 ? "tEXt" : "zTXt", "Raw profile type " + name, text);
+}
+
+// Photoshop resources as an image converter keeps them in a PNG.
+inline QByteArray photoshopChunk(const QByteArray& resources)
+{
+    return rawProfileChunk("8bim", resources);
+}
+
+// `chunks` before the PNG's first image data chunk, where a converter
+// writes its profiles.
+inline void insertBeforePicture(QByteArray& png, const QByteArray& chunks)
+{
+    const qsizetype picture = png.indexOf("IDAT") - 4;
+    ASSERT_GT(picture, 8);
+    png.insert(picture, chunks);
 }
 
 } // namespace PngChunkMaker

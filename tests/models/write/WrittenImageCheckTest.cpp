@@ -7,8 +7,10 @@
 
 #include "models/formats/JpegSegments.h"
 #include "models/formats/PngKeptChunks.h"
+#include "models/formats/PngPhotoshopChunk.h"
 #include "models/formats/SonyPreviewImage.h"
 
+#include "models/write/PngChunkMaker.h"
 #include "support/ImageFixtures.h"
 #include "support/QtPrinters.h"
 
@@ -234,6 +236,36 @@ TEST(WrittenImageCheckTest, APngClearTakesExactlyItsTextChunks)
         QString("the PNG chunk tIME would not be kept as the file holds it"));
     EXPECT_EQ(PngKeptChunks::changeIn(original, picture),
         QString("the PNG chunk tIME would not be kept as the file holds it"));
+}
+
+// A converter's PNG holds its IPTC among its Photoshop resources and in an
+// IPTC chunk: where the two were alike, resources left as they were beside a
+// changed IPTC chunk fail the check, and pass once they hold the new block;
+// resources that held another block pass as they were.
+TEST(WrittenImageCheckTest, PngPhotoshopResourcesFollowTheIptcTheyCopied)
+{
+    using namespace PngChunkMaker;
+    const QByteArray iptc = dataset(5, "BUSH") + dataset(120, "The president speaks");
+    const QByteArray edited = dataset(5, "Harbour") + dataset(120, "The president speaks");
+    const QByteArray resources = resource(0x03ED, QByteArray::fromHex("00480000000100010048000000010001"));
+    const auto withProfiles = [](const QByteArray& chunks) {
+        QByteArray png = sampleBytes("png-nikon-d3.png");
+        png.insert(png.indexOf("IDAT") - 4, chunks);
+        return png;
+    };
+    const QByteArray photoshop = photoshopChunk(resources + resource(0x0404, iptc));
+    const QByteArray before = withProfiles(photoshop + rawProfileChunk("iptc", iptc));
+    const QByteArray stale = withProfiles(photoshop + rawProfileChunk("iptc", edited));
+    EXPECT_EQ(PngKeptChunks::changeIn(before, stale),
+        QString("the PNG chunk zTXt \"Raw profile type 8bim\" would not be kept as the file holds it"));
+    const auto inStep = PngPhotoshopChunk::withIptcInStep(stale);
+    ASSERT_TRUE(inStep);
+    EXPECT_TRUE(inStep->contains(photoshopChunk(resources + resource(0x0404, edited))));
+    EXPECT_EQ(PngKeptChunks::changeIn(before, *inStep), QString());
+
+    const QByteArray differing = withProfiles(photoshop + rawProfileChunk("iptc", edited));
+    const QByteArray edit = withProfiles(photoshop + rawProfileChunk("iptc", iptc + dataset(80, "Eric Draper")));
+    EXPECT_EQ(PngKeptChunks::changeIn(differing, edit), QString());
 }
 
 // Written as the save writes a packet no edit reached (from the packet as
