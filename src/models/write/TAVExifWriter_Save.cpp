@@ -232,6 +232,14 @@ std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByt
         }
     }
     kept.exif = jpeg && !exifEdited_ && JpegSegments::exifSegments(original).size() == 1 && !kept.exifDamage.isEmpty();
+    if (!jpeg && !kept.exifDamage.isEmpty()) {
+        // The check refuses what the library would write; told before it
+        // writes, with the reason (an IPTC edit of a TIFF whose Photoshop
+        // resources are damaged was told only that its title did not read
+        // back).
+        *error = WrittenImageCheck::unkeptDamage(kept.exifDamage);
+        return std::nullopt;
+    }
     if (!kept.iptc) {
         *error = iptcCharacterSet_->settle(image_->iptcData(), iptcEditedKeys_);
         if (!error->isEmpty()) {

@@ -606,10 +606,7 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
         return segments.size() == 1 ? bytes.mid(segments.front().offset, segments.front().size) : QByteArray();
     };
     if (!jpeg) {
-        return fail(why,
-            QStringLiteral("the %1 of the file is damaged and cannot be read, so the file cannot be saved "
-                           "without losing it")
-                .arg(damage));
+        return fail(why, WrittenImageCheck::unkeptDamage(damage));
     }
     if (exifSegment(after).isEmpty() || exifSegment(after) != exifSegment(before)) {
         return fail(why,
@@ -717,6 +714,13 @@ Exiv2::ExifData WrittenImageCheck::pictureTagsOf(const Exiv2::ExifData& exifData
         }
     }
     return found;
+}
+
+QString WrittenImageCheck::unkeptDamage(const QString& damage)
+{
+    return QStringLiteral("the %1 of the file is damaged and cannot be read, so the file cannot be saved without "
+                          "losing it")
+        .arg(damage);
 }
 
 bool WrittenImageCheck::isTiffBased(int imageType)

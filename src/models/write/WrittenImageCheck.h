@@ -92,6 +92,11 @@ public:
     static bool confirm(const QByteArray& before, const QByteArray& after, const Expected& expected, QString* why,
         std::unique_ptr<Exiv2::Image>* readBack = nullptr);
 
+    // Why a file other than a JPEG whose EXIF block holds `damage` (see
+    // ExifBlockDamage) is not saved: only a JPEG's block, a segment of its
+    // own, can be kept as it is beside what the library writes.
+    static QString unkeptDamage(const QString& damage);
+
     // Whether the library reads the format as a TIFF structure (TIFF, DNG and
     // the TIFF-based raw formats), where lost metadata means lost image data.
     static bool isTiffBased(int imageType);

@@ -526,7 +526,8 @@ TEST_F(ExifBlockShapesSaveTest, AnIfd0EntryDamagedIntoATagTheLibraryDropsIsKeptO
 // whole resources up to their end, as a count that lost one byte (46 read
 // as 45) or a zero byte after the last resource leaves them: the library
 // wrote the file without them on an FNumber edit. Every save is refused,
-// naming the entry; whole resources come back byte for byte.
+// naming the entry (an IPTC edit too, which was told only that its title did
+// not read back); whole resources come back byte for byte.
 TEST_F(ExifBlockShapesSaveTest, ATiffsDamagedPhotoshopResourcesAreRefused)
 {
     // Resolution 300 dpi and a grid and guides resource of 6 bytes: 46 bytes.
@@ -573,6 +574,7 @@ TEST_F(ExifBlockShapesSaveTest, ATiffsDamagedPhotoshopResourcesAreRefused)
         ASSERT_NE(WrittenFileProbe::bytes(user).indexOf(resources.left(39)), -1);
         expectEditRefused(user, "Exif.Photo.FNumber", TAVExifData::CategoryExposure, why);
         expectEditRefused(user, "Exif.Image.Artist", TAVExifData::CategorySummary, why, "Lumetta Tester");
+        expectEditRefused(user, "Iptc.Application2.ObjectName", TAVExifData::CategorySummary, why, "Harbour");
     }
 
     const QString whole = tiffWithResources("whole", resources, [](QByteArray&, qsizetype) {});
