@@ -244,6 +244,21 @@ WesternReading westernReading(const std::string& text)
         reading.holds = false;
         return reading;
     }
+    // Shift-JIS's rarer kanji lead with the bytes of Latin-1's small
+    // accented letters, some before a capital or a sign: 颯 (E9 44) reads
+    // "éD", 餃 (E9 4C) "éL", where Western text never runs a small accented
+    // letter into either.
+    const auto smallLetterIntoCapital = [&byteAt, &text](size_t at) {
+        const int next = at + 1 < text.size() ? byteAt(at + 1) : 0;
+        return byteAt(at) >= 0xE0 && isLatin1Letter(byteAt(at)) && next >= 0x40 && next <= 0x7E
+            && !(next >= 'a' && next <= 'z');
+    };
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (smallLetterIntoCapital(at) && readsAsTwoByteText(text, true, true)) {
+            reading.holds = false;
+            return reading;
+        }
+    }
     // Windows-1252's signs stand between words, as spaces do.
     const auto inWord = [](unsigned char byte) { return byte >= 0xA0 || std::isalnum(byte) != 0; };
     size_t at = 0;

@@ -704,6 +704,8 @@ TEST_F(IptcCodePagesTest, ABlockOfAnUnknownSetLendsNoBytesToAWesternTitle)
         {{kTitle, "\xE9\x44\x91\xBE"}, {kByline, tanaka}}, // 颯太
         {{kTitle, "\xE9\xBD"}, {kByline, tanaka}}, // 鮨
         {{kTitle, "Tokyo \xE9\x51\x8E\x71"}, {kByline, tanaka}}, // Tokyo 餡子
+        {{kByline, "\xE9\x44"}}, // 颯, "éD"
+        {{kCaption, "Photo: \xE9\x4C \xE9\x61"}}, // Photo: 餃 饌
         {{kByline, "\x91\x4F"}}, // 前
         {{kCaption, "\x91Quiet morning at the harbour"}},
         {{kByline, "\xFD\x92"}},
@@ -740,4 +742,27 @@ TEST_F(IptcCodePagesTest, ABlockOfAnUnknownSetLendsNoBytesToAWesternTitle)
         EXPECT_EQ(tags.value("IPTC:Caption-Abstract").toString(), QString::fromUtf8("’Tis the season"));
         EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
     }
+}
+
+// Shift-JIS's rarer kanji lead with the bytes of Latin-1's small accented
+// letters and end in an ASCII byte: where one reads as a small accented
+// letter run into a capital or a sign ("éD"), the text is not Western, while
+// Western words that start with an accented letter still are.
+TEST(IptcCharacterSetTest, KanjiReadAsAnAccentRunIntoACapitalAreNotWestern)
+{
+    using Kind = IptcCharacterSet::Kind;
+    const std::pair<QByteArray, Kind> cases[] = {
+        {"\xE9\x44", Kind::Unknown}, // 颯
+        {"\xE9\x4C\xE0\x40", Kind::Unknown}, // 餃 and a kanji whose second byte is @
+        {"Photo: \xE9\x4C \xE9\x61", Kind::Unknown}, // Photo: 餃 饌
+        {"\xE7"
+         "a va",
+            Kind::Latin1},
+        {"\xE9t\xE9", Kind::Latin1},
+        {"\xE0 Paris", Kind::Latin1},
+        {"jos\xE9@example.com", Kind::Latin1},
+        {"[caf\xE9]", Kind::Latin1},
+        {"\xEEle Saint-Louis", Kind::Latin1},
+    };
+    expectKinds(cases);
 }
