@@ -349,6 +349,48 @@ void findValuesInPicture(
     }
 }
 
+// The index of a piece that overlaps another page's in part, if any
+// (`owners` names each piece's directory): a page's strip offset damaged
+// into another page's tiles has the library copy those tiles as the page's
+// strip, and the page's own strip is lost. Pieces that lie on exactly the
+// same bytes are one piece named twice, as a writer may name a blank tile it
+// repeats; a length running into the next strip of its own page loses
+// nothing.
+std::optional<size_t> overlappingAnotherPage(
+    const std::vector<TiffBlock::Picture::Piece>& pieces, const std::vector<const Directory*>& owners)
+{
+    std::vector<size_t> order(pieces.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::sort(order.begin(), order.end(), [&pieces](size_t a, size_t b) {
+        return std::pair(pieces[a].offset, pieces[a].size) < std::pair(pieces[b].offset, pieces[b].size);
+    });
+    const auto end = [&pieces](size_t index) { return pieces[index].offset + pieces[index].size; };
+    // Of the pieces before, the one that reaches furthest, and the one that
+    // reaches furthest of the other pages'.
+    std::optional<size_t> furthest;
+    std::optional<size_t> furthestElsewhere;
+    for (size_t index : order) {
+        const TiffBlock::Picture::Piece& piece = pieces[index];
+        const std::optional<size_t> other
+            = furthest && owners[*furthest] != owners[index] ? furthest : furthestElsewhere;
+        if (other && piece.offset < end(*other)
+            && (piece.offset != pieces[*other].offset || piece.size != pieces[*other].size)) {
+            return index;
+        }
+        if (!furthest || end(index) > end(*furthest)) {
+            if (furthest && owners[*furthest] != owners[index]) {
+                furthestElsewhere = furthest;
+            }
+            furthest = index;
+        } else if (owners[index] != owners[*furthest] && (!furthestElsewhere || end(index) > end(*furthestElsewhere))) {
+            furthestElsewhere = index;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 TiffBlock::Picture TiffBlock::picture() const
@@ -389,6 +431,9 @@ TiffBlock::Picture TiffBlock::picture() const
         }
     }
     Picture found;
+    // The directory and the offsets entry each piece was found by.
+    std::vector<const Directory*> owners;
+    std::vector<uint16_t> offsetsTags;
     for (const Directory& directory : directories) {
         for (const auto& [offsets, lengths] :
             {std::pair{kStripOffsets, kStripByteCounts}, {kTileOffsets, kTileByteCounts}}) {
@@ -396,7 +441,14 @@ TiffBlock::Picture TiffBlock::picture() const
                 found.damagedGroup = directory.group;
                 return found;
             }
+            owners.resize(found.pieces.size(), &directory);
+            offsetsTags.resize(found.pieces.size(), offsets);
         }
+    }
+    if (const auto overlapping = overlappingAnotherPage(found.pieces, owners)) {
+        found.damagedTag = offsetsTags[*overlapping];
+        found.damagedGroup = owners[*overlapping]->group;
+        return found;
     }
     addValueDirectories(*this, chain, directories);
     findValuesInPicture(*this, directories, uint64_t(end_ - start_), found);

@@ -305,3 +305,38 @@ TEST_F(TiffLayoutSavesTest, AnEntryWhoseValueLiesInThePictureRefusesTheSave)
         }
     }
 }
+
+// A page's strip offset damaged into another page's tiles had the library
+// copy those tiles as the page's strip, and the page's own strip was lost,
+// the picture check comparing what the damaged offset named. Pieces that
+// overlap in part refuse the save naming the entry; two pages naming the
+// very same strip, as a writer may repeat a blank one, are saved with both.
+TEST_F(TiffLayoutSavesTest, AStripOverlappingAnotherPagesPictureRefusesTheSave)
+{
+    const QByteArray rgb = writtenTiff(QImage::Format_RGB888);
+    const QByteArray document = fileOf({inTiles(pageOf(rgb), 16), pageOf(rgb)});
+    const TiffView tiff(document);
+    const qsizetype tiles = tiff.read(tiff.entry(tiff.ifd0(), kTileOffsets) + 8, 4);
+    const qsizetype strip = tiff.entry(directoryOfPage(tiff, 1), kStripOffsets) + 8;
+    QByteArray damaged = document;
+    damaged.replace(strip, 4, tiff.number(tiff.read(tiles, 4) + 100, 4));
+    for (const Action& action : {actions()[0], actions()[1]}) {
+        QString why;
+        EXPECT_FALSE(saveWith(damaged, action.apply, &why)) << action.what;
+        EXPECT_TRUE(why.contains("the EXIF entry Exif.Thumbnail.StripOffsets of the file is damaged"))
+            << qPrintable(why);
+    }
+
+    const QByteArray shared = fileOf({pageOf(rgb), pageOf(rgb)});
+    QByteArray repeated = shared;
+    const TiffView pages(shared);
+    repeated.replace(pages.entry(directoryOfPage(pages, 1), kStripOffsets) + 8, 4,
+        pages.number(pages.read(pages.entry(pages.ifd0(), kStripOffsets) + 8, 4), 4));
+    const QString user = tempPath("user/document.tif");
+    ASSERT_TRUE(FileServices::writeFileAtomically(user, repeated));
+    const QList<QByteArray> before = pagesOf(tagsOf(user), repeated);
+    ASSERT_EQ(before.size(), 2);
+    QString why;
+    ASSERT_TRUE(saveWith(repeated, actions()[0].apply, &why)) << qPrintable(why);
+    EXPECT_EQ(pagesOf(tagsOf(user), WrittenFileProbe::bytes(user)), before);
+}
