@@ -3,6 +3,7 @@
 // bounded time with an error, and no body file outlives its request.
 #include "kit/core/CWURLSessionTemporaries.h"
 #include "kit/core/SessionRecorder.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -133,10 +134,7 @@ TEST(CWURLSessionHostileServerTest, CancelledAndAbandonedDownloadsLeaveNoFile)
     auto session = sessionWith();
 
     auto awaitBytesIn = [](const std::string& path) {
-        for (int i = 0; i < 1000 && !(fs::exists(path) && fs::file_size(path) > 0); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return fs::exists(path) && fs::file_size(path) > 0;
+        return eventually([&] { return fs::exists(path) && fs::file_size(path) > 0; });
     };
     Awaited<Outcome> cancelled;
     auto task = session->downloadTaskWithRequest(
@@ -188,9 +186,7 @@ TEST(CWURLSessionHostileServerTest, ADownloadUnderWayAtExitLeavesNoFile)
             requestFor(std::string(url, static_cast<size_t>(urlLength))), [](auto, auto, auto) {});
         const std::string path = task->targetURL();
         task->resume();
-        for (int i = 0; i < 1000 && !(fs::exists(path) && fs::file_size(path) > 0); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        eventually([&] { return fs::exists(path) && fs::file_size(path) > 0; });
         const bool written = ::write(pathPipe[1], path.c_str(), path.size()) == static_cast<ssize_t>(path.size());
         ::close(pathPipe[1]);
         std::exit(written && fs::exists(path) ? 0 : 1);

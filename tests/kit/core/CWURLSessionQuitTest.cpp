@@ -1,5 +1,6 @@
 #include "kit/core/SessionRecorder.h"
 #include "kit/support/harness/ChildRequire.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/LoopbackServer.h"
 
 #include <gmock/gmock.h>
@@ -31,14 +32,6 @@ KBURLRequest requestFor(const std::string& url)
 bool endedAsCancelled(const std::optional<KBError>& error)
 {
     return error && error->domain == kb::kURLErrorDomain && error->code == kb::kURLErrorCancelled;
-}
-
-template <typename Condition> bool eventually(Condition condition)
-{
-    for (int tries = 0; tries < 1000 && !condition(); ++tries) {
-        std::this_thread::sleep_for(10ms);
-    }
-    return condition();
 }
 
 void workersInAHandshakeOrAWaitEndAndLaterWorkEndsAtOnce()

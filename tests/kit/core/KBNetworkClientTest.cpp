@@ -7,6 +7,7 @@
 #include "kit/support/KBLog.h"
 #include "kit/support/KBRandom.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -45,9 +46,7 @@ Classified classify(const std::optional<KBHTTPURLResponse>& response, const KBUR
 // Waits (real time, bounded) until the virtual clock holds a delayed retry.
 double nextDelay(KBVirtualClock& clock)
 {
-    for (int i = 0; i < 1000 && clock.pendingCount() == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    eventually([&] { return clock.pendingCount() != 0; });
     return clock.secondsUntilNext();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/core/CWURLSession.h"
+#include "kit/support/harness/Eventually.h"
 
 #include <condition_variable>
 #include <fstream>
@@ -54,7 +55,8 @@ public:
     bool waitForCompletions(int count)
     {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(15), [&] { return completions_ >= count; });
+        return changed_.wait_for(
+            lock, std::chrono::duration<double>(kPatientSeconds), [&] { return completions_ >= count; });
     }
     std::vector<std::string> events()
     {
@@ -97,7 +99,7 @@ public:
     Value get()
     {
         std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, std::chrono::seconds(15), [&] { return !values_.empty(); });
+        changed_.wait_for(lock, std::chrono::duration<double>(kPatientSeconds), [&] { return !values_.empty(); });
         return values_.empty() ? Value{} : values_.front();
     }
     size_t count()

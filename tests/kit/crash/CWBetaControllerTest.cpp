@@ -4,6 +4,7 @@
 #include "kit/support/KBClock.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/LoopbackServer.h"
 #include "kit/support/harness/ManualQueue.h"
 
@@ -54,7 +55,7 @@ public:
     bool waitUntilAnswering()
     {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return answering; });
+        return changed.wait_for(lock, std::chrono::duration<double>(kPatientSeconds), [&] { return answering; });
     }
 
     std::atomic<int> asked{0};
@@ -96,11 +97,7 @@ protected:
     }
     bool eventually(const std::function<bool()>& condition)
     {
-        for (int i = 0; i < 300 && !condition(); ++i) {
-            main_->pump();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return condition();
+        return ::eventually(condition, kPatientSeconds, [this] { main_->pump(); });
     }
     static std::string path() { return "/spi/v2/platforms/linux/apps/org.lumetta.tests.beta/beta_update_check"; }
     static LoopbackReply update()
@@ -166,7 +163,7 @@ TEST_F(CWBetaControllerTest, ADelegateLetGoIsAskedNothingMore)
     CountingSettings delegate;
     auto controller = make(std::string("token-1"), &delegate);
     controller->checkForUpdate();
-    ASSERT_TRUE(server_.waitForRequests(1, 30.0));
+    ASSERT_TRUE(server_.waitForRequests(1));
 
     // Letting go while the delegate answers returns only after its answer.
     delegate.hold(true);

@@ -12,23 +12,7 @@
 #include "kit/crash/crashpath/CWContext.h"
 #include "kit/support/KBClock.h"
 #include "kit/support/KBVirtualClock.h"
-
-namespace {
-
-// Polls for a condition that another thread makes true; fails after ten seconds.
-bool eventually(const std::function<bool()>& condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-} // namespace
+#include "kit/support/harness/Eventually.h"
 
 TEST(CWContextTest, SetUpFillsTheContextAndProtectsIt)
 {

@@ -7,6 +7,7 @@
 #include "kit/support/KBClock.h"
 #include "kit/support/KBMainQueue.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/LoopbackServer.h"
 #include "kit/support/harness/ManualQueue.h"
 
@@ -109,13 +110,10 @@ protected:
     // above what a busy machine needs).
     bool eventually(const std::function<bool()>& condition)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!condition() && std::chrono::steady_clock::now() < deadline) {
+        return ::eventually(condition, kPatientSeconds, [this] {
             controller_->operationQueue()->waitUntilAllOperationsAreFinished();
             main_.pump();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return condition();
+        });
     }
 
     ReportFixture::TemporaryFolder root_;
@@ -210,11 +208,8 @@ TEST_F(CWCrashReportingControllerTest, AReportSentWhileTheLaunchGoesOnIsNoLeftov
     earlierCrash("a-crash");
     // A slow launch, as on a busy machine: the work queue packages the report
     // and its upload fails before the launch looks at the other folders.
-    kit_.afterAnswer = [&] {
-        for (int i = 0; i < 3000 && !(server_.requestCount() == 1 && clock_->pendingCount() == 2); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    };
+    kit_.afterAnswer
+        = [&] { ::eventually([&] { return server_.requestCount() == 1 && clock_->pendingCount() == 2; }); };
     EXPECT_TRUE(start());
     ASSERT_EQ(server_.requestCount(), 1U);
     ASSERT_EQ(files_->preparedPathContents().size(), 1U);

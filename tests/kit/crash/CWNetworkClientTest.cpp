@@ -4,6 +4,7 @@
 #include "kit/support/KBClock.h"
 #include "kit/support/KBLog.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/LoopbackServer.h"
 #include "kit/support/harness/TestCertificates.h"
 
@@ -78,13 +79,6 @@ protected:
     }
 
     // Real time, bounded: the session reports on its own threads.
-    bool eventually(const std::function<bool()>& condition)
-    {
-        for (int i = 0; i < 500 && !condition(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return condition();
-    }
 
     static std::string reportsPath() { return "/sdk-api/v1/platforms/linux/apps/org.lumetta.tests.upload/reports"; }
 

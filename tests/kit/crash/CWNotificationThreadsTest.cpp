@@ -3,6 +3,7 @@
 // kit's own timer_create and mq_notify prepare them as any other thread.
 #include "kit/crash/CWNotificationThreads.h"
 #include "kit/crash/crashpath/CWContext.h"
+#include "kit/support/harness/Eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -44,11 +45,7 @@ void recordThread(sigval value)
 
 bool waitFor(const std::atomic<int>& calls, int count)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (calls.load() < count && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return calls.load() >= count;
+    return eventually([&] { return calls.load() >= count; });
 }
 
 sigevent onNewThread(Seen& seen)

@@ -15,6 +15,7 @@
 #include "CrashReportFolder.h"
 #include "kit/crash/crashpath/CWMachineContext.h"
 #include "kit/crash/crashpath/CWThreadSuspension.h"
+#include "kit/support/harness/Eventually.h"
 
 namespace {
 
@@ -29,10 +30,7 @@ struct Worker {
 // however busy the machine is.
 bool runsOnPast(const Worker& worker, uint64_t before)
 {
-    for (int waited = 0; waited < 10000 && worker.progress.load() == before; ++waited) {
-        usleep(1000);
-    }
-    return worker.progress.load() > before;
+    return eventually([&] { return worker.progress.load() > before; });
 }
 
 void started(Worker& worker)

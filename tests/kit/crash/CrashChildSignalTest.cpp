@@ -18,6 +18,7 @@
 #include "CrashReportFolder.h"
 #include "CrasherProcess.h"
 #include "kit/crash/CWRecordReader.h"
+#include "kit/support/harness/Eventually.h"
 
 namespace {
 
@@ -188,10 +189,7 @@ TEST(CrashChildSignalTest, ASignalSentByAnotherProcessIsRecordedAndStillEndsIt)
 {
     CrashReportFolder folder(false);
     const pid_t child = startCrasher("wait-for-signal", folder.path());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!folder.exists("crasher.txt") && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    eventually([&] { return folder.exists("crasher.txt"); });
     // Set-up is finished before the crasher writes its facts.
     kill(child, SIGSEGV);
     expectDeathBy(waitForCrasher(child, "wait-for-signal"), SIGSEGV);

@@ -4,6 +4,7 @@
 #include "kit/core/KBSettingsOnboardingManager.h"
 #include "kit/support/KBIdentifiers.h"
 #include "kit/support/KBVirtualClock.h"
+#include "kit/support/harness/Eventually.h"
 #include "kit/tally/TYCustomEvent.h"
 #include "kit/tally/TYLifecycleEvent.h"
 #include "kit/tally/Tally.h"
@@ -12,18 +13,6 @@
 #include <thread>
 
 namespace {
-
-bool eventually(const std::function<bool()>& condition)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 std::vector<std::string> requestLines(const LoopbackRequest& request)
 {

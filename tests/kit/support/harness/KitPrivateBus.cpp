@@ -1,4 +1,5 @@
 #include "kit/support/harness/KitPrivateBus.h"
+#include "kit/support/harness/Eventually.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -55,7 +56,8 @@ KitPrivateBus::KitPrivateBus()
     std::string line;
     pollfd readable{out[0], POLLIN, 0};
     char character = 0;
-    while (daemon_ > 0 && poll(&readable, 1, 5000) == 1 && read(out[0], &character, 1) == 1 && character != '\n') {
+    while (
+        daemon_ > 0 && poll(&readable, 1, kPatientMs) == 1 && read(out[0], &character, 1) == 1 && character != '\n') {
         line += character;
     }
     close(out[0]);

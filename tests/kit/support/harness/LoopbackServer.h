@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/support/harness/Eventually.h"
 #include "kit/support/harness/TestCertificates.h"
 
 #include <condition_variable>
@@ -89,7 +90,7 @@ public:
     std::vector<LoopbackRequest> requests() const;
     size_t requestCount() const;
     // Waits (real time, bounded) until at least that many requests arrived.
-    bool waitForRequests(size_t count, double timeoutSeconds = 10.0) const;
+    bool waitForRequests(size_t count, double timeoutSeconds = kPatientSeconds) const;
     // Shrinks the receive buffer of connections accepted from now on, so that
     // a slowly reading script holds its client back.
     void setReceiveBuffer(int bytes);
