@@ -457,11 +457,19 @@ TEST_F(TallyUploadTest, DroppedBatchesAreCountedInOneLinePerFlush)
     EXPECT_EQ(dropLines(), (std::vector<std::string>{dropLine(1), dropLine(4), dropLine(5)}));
 
     // The quit writes the total, also what was dropped since the last firing.
+    // A firing hops through the global queue, so on a busy machine the last
+    // one may run only after this drop and write the total before the quit
+    // writes it once more.
     flushABatch();
     KBNotificationCenter::defaultCenter().post("NSApplicationWillTerminateNotification");
-    EXPECT_TRUE(eventually([&] { return dropLines().size() == 4; }));
+    EXPECT_TRUE(eventually([&] { return dropLines().size() >= 4; }));
     controller->eventQueue()->waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(dropLines(), (std::vector<std::string>{dropLine(1), dropLine(4), dropLine(5), dropLine(6)}));
+    auto lines = dropLines();
+    if (lines.size() == 5) {
+        EXPECT_EQ(lines.back(), dropLine(6));
+        lines.pop_back();
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{dropLine(1), dropLine(4), dropLine(5), dropLine(6)}));
 }
 
 // The default settings have no flush timer: each drop writes the new total
