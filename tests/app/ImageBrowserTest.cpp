@@ -9,6 +9,7 @@
 #include "commlib/VXKeyPressTableView.h"
 #include "models/image/TAVImageCacheManager.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "support/SyntheticDrops.h"
 
 #include <QBuffer>
@@ -62,7 +63,7 @@ TEST_F(PhotoListTest, EveryStateImageIsPaintedInItsBadgePlace)
     TAVPhotoListModel* model = list_->listModel();
     const QModelIndex index = model->index(0, 0);
     model->data(index, TAVPhotoListModel::ThumbnailRole);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list_->thumbnailLoader()->cachedCount() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list_->thumbnailLoader()->cachedCount() == 1; }, kPatientMs));
     list_->selectionModel()->clearSelection();
 
     const struct {
@@ -112,7 +113,7 @@ TEST_F(PhotoListTest, ASlowThumbnailLeavesThePlaceholderWhileTheWindowRuns)
     EXPECT_EQ(model->data(index, TAVPhotoListModel::ThumbnailRole).value<QImage>(), TAVThumbnailLoader::placeholder());
     bool timerRan = false;
     QTimer::singleShot(10, [&timerRan] { timerRan = true; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return timerRan; }, 2000)) << "the GUI thread does not wait for the loader";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return timerRan; }, kPatientMs)) << "the GUI thread does not wait for the loader";
     EXPECT_EQ(model->data(index, TAVPhotoListModel::ThumbnailRole).value<QImage>(), TAVThumbnailLoader::placeholder());
 
     gate->release();
@@ -125,7 +126,7 @@ TEST_F(PhotoListTest, ASlowThumbnailLeavesThePlaceholderWhileTheWindowRuns)
             }
             return false;
         },
-        5000));
+        kPatientMs));
     const QImage thumbnail = model->data(index, TAVPhotoListModel::ThumbnailRole).value<QImage>();
     EXPECT_EQ(thumbnail.size(), QSize(90, 60));
     EXPECT_EQ(thumbnail.pixelColor(45, 30), QColor(0, 0, 255));
@@ -182,7 +183,7 @@ TEST_F(PhotoListTest, Gallery)
         list.maryDataSource().at(i)->exifData()->setEnuModifyState(states[i]);
         list.listModel()->data(list.listModel()->index(i, 0), TAVPhotoListModel::ThumbnailRole);
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list.thumbnailLoader()->cachedCount() == 6; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.thumbnailLoader()->cachedCount() == 6; }, kPatientMs));
     list.selectIndexes({1, 2});
     list.reloadViewByAutoDetectSegementSelected();
     EXPECT_TRUE(Gallery::capture(&list, "photo-list-browser"));
@@ -202,7 +203,7 @@ TEST_F(PhotoListTest, FilesDroppedOnTheTipsViewOrTheBrowserAreImported)
     std::unique_ptr<QMimeData> first(SyntheticDrop::files({photo("dropped/one.jpg"), tempPath("dropped/notes.txt")}));
     const SyntheticDrop onTips = SyntheticDrop::onto(list_->tipsView(), *first);
     EXPECT_TRUE(onTips.dropped);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes == 1; }, kPatientMs));
     EXPECT_EQ(shownNames(), QStringList({"one.jpg"}));
     EXPECT_TRUE(list_->tipsView()->isHidden());
 
@@ -212,7 +213,7 @@ TEST_F(PhotoListTest, FilesDroppedOnTheTipsViewOrTheBrowserAreImported)
     EXPECT_FALSE(SyntheticDrop::onto(viewport, *second).entered) << "refused while a search is shown";
     list_->typeInSearchField(QString());
     EXPECT_TRUE(SyntheticDrop::onto(viewport, *second).dropped);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes == 2; }, kPatientMs));
     EXPECT_EQ(list_->maryDataSource().size(), 2);
 }
 
@@ -225,7 +226,7 @@ TEST_F(PhotoListTest, TheModeSwitchSlidesTheOtherViewIn)
     list_->clickShowType(TAVPhotosViewCltr::ModeTable);
     QWidget* table = list_->tableView()->parentWidget();
     QWidget* browser = list_->imageBrowser()->parentWidget();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return browser->isHidden(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return browser->isHidden(); }, kPatientMs));
     EXPECT_EQ(table->geometry(), table->parentWidget()->rect());
     EXPECT_FALSE(list_->slideZoom()->isVisible()) << "zoom belongs to the thumbnails";
     TAVPhotosViewCltr::setAnimationsEnabled(false);
@@ -285,7 +286,7 @@ TEST_F(PhotoListTest, TheThumbnailsKeptAreThoseOfTheCellsInViewAtTheirSize)
         return rows;
     };
 
-    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, kPatientMs));
     const QList<int> atTop = keptRows();
     EXPECT_EQ(atTop.first(), 0);
     EXPECT_LT(atTop.size(), 40) << "a screenful and a few lines, not the whole list";
@@ -295,27 +296,27 @@ TEST_F(PhotoListTest, TheThumbnailsKeptAreThoseOfTheCellsInViewAtTheirSize)
     EXPECT_LE(loader->maxBytes(), qsizetype(atTop.size()) * browser->pictureSide() * browser->pictureSide() * 4);
 
     browser->scrollToBottom();
-    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, kPatientMs));
     EXPECT_TRUE(keptRows().contains(79));
     EXPECT_FALSE(keptRows().contains(0)) << "what scrolled out is freed";
     browser->scrollToTop();
-    EXPECT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000)) << "scrolling back shows them again";
+    EXPECT_TRUE(QTest::qWaitFor(onlyShownAreKept, kPatientMs)) << "scrolling back shows them again";
     EXPECT_EQ(keptRows(), atTop);
 
     list_->resize(700, 900);
-    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, kPatientMs));
     EXPECT_GT(keptRows().size(), atTop.size());
 
     // Smaller cells shrink the kept thumbnails at once; larger ones are made again.
     list_->zoomSliderDidChange(0.0);
-    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(onlyShownAreKept, kPatientMs));
     EXPECT_EQ(browser->pictureSide(), 64);
     const QImage small
         = list_->listModel()->data(list_->listModel()->index(0, 0), TAVPhotoListModel::ThumbnailRole).value<QImage>();
     EXPECT_EQ(small.size(), QSize(64, 48));
     list_->zoomSliderDidChange(1.0);
-    EXPECT_TRUE(QTest::qWaitFor(onlyShownAreKept, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(onlyShownAreKept, kPatientMs));
 
     list_->clickShowType(TAVPhotosViewCltr::ModeTable);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return loader->cachedCount() == 0; }, 5000)) << "the table shows none";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return loader->cachedCount() == 0; }, kPatientMs)) << "the table shows none";
 }

@@ -6,6 +6,7 @@
 
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "tools/TAVClonWindowController.h"
 
 #include <QAction>
@@ -92,7 +93,7 @@ TEST_F(MainWindowCloneUnreadableXmpTest, TheQuestionSaysTheSourcesXmpCannotBeRea
         EXPECT_EQ(ui_.alerts().last().message,
             QStringLiteral("The metadata was cloned to 1 file without the XMP metadata of %1, which cannot be read")
                 .arg(damage.name));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 1 && !window().isLoopRunning(); }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 1 && !window().isLoopRunning(); }, kPatientMs));
         const QJsonObject tags = ExifTool::read(target);
         EXPECT_EQ(tags.value("IFD0:Model").toString(), "PENTAX K-3 II");
         EXPECT_FALSE(tags.contains("XMP-dc:Creator"));

@@ -13,6 +13,7 @@
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -58,8 +59,8 @@ bool MainWindowTest::importAndWait(const QStringList& paths)
     if (!ctlr_->photosViewCltr()->addImagesFromDirectory(paths))
         return false;
     const bool listed
-        = QTest::qWaitFor([&] { return ctlr_->photosViewCltr()->maryDataSource().size() == expected; }, 20000);
-    return listed && QTest::qWaitFor([&] { return ctlr_->selectedImages().size() == 1; }, 5000);
+        = QTest::qWaitFor([&] { return ctlr_->photosViewCltr()->maryDataSource().size() == expected; }, kPatientMs);
+    return listed && QTest::qWaitFor([&] { return ctlr_->selectedImages().size() == 1; }, kPatientMs);
 }
 
 QStringList MainWindowTest::samples(const QStringList& names)
@@ -159,16 +160,16 @@ QList<TAVImageObjectPtr> MainWindowTest::images()
 
 bool MainWindowTest::waitForLoop()
 {
-    return QTest::qWaitFor([&] { return !ctlr_->isLoopRunning(); }, 20000);
+    return QTest::qWaitFor([&] { return !ctlr_->isLoopRunning(); }, kPatientMs);
 }
 
 void MainWindowTest::activate()
 {
     // Generous bounds: on a loaded machine the end of a save loop and the
     // window's activation can take seconds; a quiet one returns at once.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !ctlr_->progressWindowController()->isSheetUp(); }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ctlr_->progressWindowController()->isSheetUp(); }, kPatientMs));
     ctlr_->mainWindow()->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(ctlr_->mainWindow(), 30000));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(ctlr_->mainWindow(), kPatientMs));
 }
 
 bool MainWindowTest::anyPhotoModified()

@@ -8,6 +8,7 @@
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "webmapkit/MapTestSupport.h"
 
 #include <QBuffer>
@@ -213,6 +214,6 @@ TEST_F(MainWindowGpsTilesTest, GalleryOfTheRedPinOverLoopbackTilesAfterADrag)
     tab->didChangeDragState(tab->mapView(), view, TileAnnotationView::DragEnding, TileAnnotationView::DragDragging);
     EXPECT_EQ(tab->degreeField(true)->text(), "55");
     ASSERT_TRUE(server.waitForRequests(4));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab->mapView()->isLoading(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tab->mapView()->isLoading(); }, kPatientMs));
     EXPECT_TRUE(Gallery::capture(window().window(), "main-window-gps-loopback-tiles"));
 }

@@ -11,6 +11,7 @@
 #include "models/values/TAVDateTagForms.h"
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 
 #include <QJsonObject>
 #include <QLayout>
@@ -25,7 +26,7 @@ class MainWindowInputCheckTest : public MainWindowTest {
 protected:
     bool waitForLoop()
     {
-        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, kPatientMs);
     }
 
     QModelIndex detailCell(const QString& key)

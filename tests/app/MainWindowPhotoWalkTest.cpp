@@ -16,6 +16,7 @@
 #include "gps/TAVGPSViewController.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVReplaceWindowController.h"
 
@@ -48,7 +49,7 @@ protected:
 
     bool waitForLoop()
     {
-        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, kPatientMs);
     }
     bool saveAll()
     {
@@ -142,7 +143,8 @@ TEST_F(MainWindowPhotoWalkTest, FilenameToTagsAndTheSearchUseTheUsersFileName)
 
     ui_.answerAlerts({UiServices::SecondButton});
     window().clickFileNameToTag();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return image->exifData()->isModifiedForKey("Exif.Image.XPTitle", 3); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return image->exifData()->isModifiedForKey("Exif.Image.XPTitle", 3); }, kPatientMs));
     ASSERT_TRUE(waitForLoop());
     ASSERT_TRUE(saveAll());
     const QJsonObject tags = ExifTool::read(path);
@@ -378,7 +380,7 @@ TEST_F(MainWindowPhotoWalkTest, CloneLeavesTheTargetItsInteropSizeAndItsXmpOrien
     sheet->applyToAll()->setChecked(true);
     ui_.answerAlerts({UiServices::FirstButton, UiServices::FirstButton});
     sheet->clickClone();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 2 && !window().isLoopRunning(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 2 && !window().isLoopRunning(); }, kPatientMs));
 
     const QJsonObject tags = ExifTool::read(target, {"-n"});
     EXPECT_EQ(tags.value("IFD0:Make").toString(), "Canon");

@@ -8,6 +8,7 @@
 #include "support/ExifTool.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "tools/PresetsTestSupport.h"
 #include "tools/TAVManangePresetsWindowController.h"
@@ -69,7 +70,7 @@ protected:
     void saveTickedPreset(const QString& name, const QStringList& keys)
     {
         choose("Save Preset As...");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, kPatientMs));
         TAVNewPresetWindowCtlr* sheet = window().newPresetWindowCtlr();
         TAVSearchableTagTableModel* model = sheet->model();
         QStringList ticked;
@@ -211,7 +212,7 @@ TEST_F(MainWindowPresetsTest, AClearedKeyIsStoredAsAClearAndClearsWhereThePreset
     select({1});
     choose("Trip");
     window().clickSave();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isLoopRunning(); }, kPatientMs));
     const QJsonObject tags = ExifTool::read(paths.at(1));
     EXPECT_TRUE(tags.value("IFD0:Copyright").isUndefined()) << tags.value("IFD0:Copyright").toString().toStdString();
     EXPECT_EQ(tags.value("IFD0:Artist").toString(), "Me");
@@ -359,7 +360,7 @@ TEST_F(MainWindowPresetsTest, TheNewPresetSheetMarksOnlyEditedRows)
     emit artist->textEdited(QStringLiteral("Edited"));
     window().applyModifyToSelectedImages(true);
     choose("Save Preset As...");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, kPatientMs));
     TAVNewPresetWindowCtlr* sheet = window().newPresetWindowCtlr();
     QStringList edited;
     QAbstractItemModel* model = sheet->tableview()->model();
@@ -381,7 +382,7 @@ TEST_F(MainWindowPresetsTest, SaveAsAndEditOpenTheirSheetsOnceThePopUpIsDone)
 {
     ASSERT_TRUE(importAndWait({photoWithTags("a.jpg", {{kArtist, "Me"}})}));
     choose("Save Preset As...");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, kPatientMs));
     EXPECT_TRUE(window().newPresetWindowCtlr()->isSheetUp());
     window().didNewPresetWindowCltrFinished(true, nullptr);
     EXPECT_FALSE(window().newPresetWindowCtlr()->isSheetUp());
@@ -391,7 +392,7 @@ TEST_F(MainWindowPresetsTest, SaveAsAndEditOpenTheirSheetsOnceThePopUpIsDone)
     reloadWindowPresets();
     choose("Edit Presets...");
     ASSERT_NE(window().managePresetsWindowCtlr(), nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window().managePresetsWindowCtlr()->isSheetUp(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().managePresetsWindowCtlr()->isSheetUp(); }, kPatientMs));
     window().endSheetWindow(window().managePresetsWindowCtlr()->window());
 }
 

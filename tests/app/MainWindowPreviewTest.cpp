@@ -11,6 +11,7 @@
 #include "foundation/FileServices.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 
 #include <QDir>
 #include <QLabel>
@@ -101,17 +102,18 @@ TEST_F(MainWindowPreviewTest, AnEditedPhotoShowsItsOwnPictureNotTheStoredPreview
     QImage thumbnail;
     TAVThumbnailLoader* loader = window().photosViewCltr()->thumbnailLoader();
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !(thumbnail = loader->thumbnail(images().at(0)->path())).isNull(); }, 5000));
+        QTest::qWaitFor([&] { return !(thumbnail = loader->thumbnail(images().at(0)->path())).isNull(); }, kPatientMs));
     EXPECT_TRUE(isRed(thumbnail)) << "the list's thumbnail";
 
     auto* summaryPicture = window().summaryTab()->findChild<QLabel*>(QStringLiteral("imageView"));
     ASSERT_NE(summaryPicture, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(summaryPicture->pixmap().toImage()); }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(summaryPicture->pixmap().toImage()); }, kPatientMs))
         << "the Summary tab's picture";
 
     QTest::keyClick(window().photosViewCltr()->imageBrowser(), Qt::Key_Space);
     ASSERT_TRUE(preview()->isVisible());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(preview()->picture()); }, 5000)) << "the preview window's picture";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(preview()->picture()); }, kPatientMs))
+        << "the preview window's picture";
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
 #include "support/StrictUmask.h"
@@ -42,7 +43,7 @@ class MainWindowSaveTest : public MainWindowTest {
 protected:
     bool waitForLoop()
     {
-        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, kPatientMs);
     }
 
     static void edit(const TAVImageObjectPtr& image, const QString& key, const QString& value, int category = 0)
@@ -548,7 +549,7 @@ TEST_F(MainWindowSaveTest, FilenameToTagsFillsBothTitleKeysOnlyAfterOk)
     cancelAtNextProgress();
     ui_.answerAlerts({UiServices::SecondButton});
     window().clickFileNameToTag();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window().isLoopRunning(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().isLoopRunning(); }, kPatientMs));
     ASSERT_TRUE(waitForLoop());
     EXPECT_EQ(ui_.alerts().last().message, "Do you really want to apply the name of file(s) to the Title field?");
     const TAVExifDataPtr& first = images().at(0)->exifData();

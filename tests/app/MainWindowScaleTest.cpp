@@ -11,6 +11,7 @@
 #include "foundation/UserDefaults.h"
 #include "models/image/TAVImageObject.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 
 #include <QDir>
@@ -96,7 +97,7 @@ TEST_F(MainWindowScaleTest, ControlTabAndPageKeysSwitchTabsFromAnywhereInTheWind
 {
     ASSERT_TRUE(importAndWait(photos()));
     window().mainWindow()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window().mainWindow()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window().mainWindow(), kPatientMs));
     QWidget* listView = list()->imageBrowser();
     listView->setFocus();
     ASSERT_EQ(tabIndex(), 0);

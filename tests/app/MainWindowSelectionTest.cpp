@@ -10,6 +10,7 @@
 #include "foundation/NotificationHub.h"
 #include "gps/TAVGPSViewController.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 
 #include <QLineEdit>
 #include <QTableView>
@@ -132,7 +133,7 @@ TEST_F(MainWindowTest, OneImageIsEditedInPlaceAndOnlyAPendingModifyingNoticeAppl
         return !window().photosViewCltr()->listModel()->index(row, 0).data(Qt::DecorationRole).isNull();
     };
     EXPECT_EQ(TAVPhotosViewCltr::getStringFromModifyState(images.at(0)->exifData()->enuModifyState()), "M");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return badged(0); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return badged(0); }, kPatientMs));
     EXPECT_FALSE(badged(1));
 
     // With two selected, an edit reaches the images only when the notice says

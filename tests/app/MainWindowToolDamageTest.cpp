@@ -12,6 +12,7 @@
 #include "commlib/VXProgressWindowController.h"
 #include "support/ExifTool.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVExportWindowController.h"
 #include "tools/TAVReplaceWindowController.h"
@@ -35,7 +36,7 @@ class MainWindowToolDamageTest : public MainWindowTest {
 protected:
     bool waitForLoop()
     {
-        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, kPatientMs);
     }
 
     // A picture of its own size with an EXIF thumbnail of its own.
@@ -121,7 +122,7 @@ TEST_F(MainWindowToolDamageTest, CloneLeavesTheTargetTheTagsOfItsOwnPixelsAndIts
     ui_.answerAlerts({UiServices::FirstButton, UiServices::FirstButton});
     sheet->clickClone();
     EXPECT_EQ(ui_.alerts().last().message, "The metadata was successfully cloned to 1 file");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 1 && !window().isLoopRunning(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 1 && !window().isLoopRunning(); }, kPatientMs));
     QCoreApplication::processEvents();
 
     const QJsonObject after = ExifTool::read(target, {"-n"});
@@ -169,7 +170,7 @@ TEST_F(MainWindowToolDamageTest, CloneKeepsTheListsOrderAndSelection)
             return !images().contains(before) && images().size() == 3
                 && !window().progressWindowController()->isSheetUp();
         },
-        20000));
+        kPatientMs));
     QCoreApplication::processEvents();
     EXPECT_EQ(names(), (QStringList{"c.jpg", "b.jpg", "a.jpg"}));
     ASSERT_EQ(window().selectedImages().size(), 1);

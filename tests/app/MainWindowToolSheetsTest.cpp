@@ -4,6 +4,7 @@
 
 #include "app/TAVPhotosViewCltr.h"
 #include "commlib/VXProgressWindowController.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVRenameWindowController.h"
@@ -60,9 +61,9 @@ TEST_F(MainWindowToolSheetsTest, RenamingTheWholeListReimportsEveryImageUnderThe
     EXPECT_TRUE(progressSheetUp());
     const QString out = tempPath(QStringLiteral("out/"));
     const QStringList expected{out + "a.jpg", out + "b.jpg", out + "c.jpg"};
-    ASSERT_TRUE(QTest::qWaitFor([&] { return listedPaths() == expected; }, 20000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listedPaths() == expected; }, kPatientMs))
         << listedPaths().join(", ").toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !progressSheetUp(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !progressSheetUp(); }, kPatientMs));
     EXPECT_TRUE(ui_.alerts().isEmpty());
 }
 
@@ -103,10 +104,11 @@ TEST_F(MainWindowToolSheetsTest, CloneFromTheSheetReimportsItsTargetsWithTheClon
     sheet->clickClone();
     EXPECT_FALSE(sheet->isSheetUp());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return images().size() == 2 && !images().contains(old.at(0)) && !images().contains(old.at(1)); }, 20000));
+        [&] { return images().size() == 2 && !images().contains(old.at(0)) && !images().contains(old.at(1)); },
+        kPatientMs));
     for (const auto& image : images())
         EXPECT_EQ(image->getValueForKey(kArtist, 0), "Cloned") << image->srcPath().toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !progressSheetUp(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !progressSheetUp(); }, kPatientMs));
 }
 
 TEST_F(MainWindowToolSheetsTest, SaveAllNamesEveryFileChangedElsewhereInOneAlert)
@@ -119,7 +121,7 @@ TEST_F(MainWindowToolSheetsTest, SaveAllNamesEveryFileChangedElsewhereInOneAlert
     photoWithTags("c.jpg", {{kArtist, "Elsewhere"}});
 
     window().clickSaveAll();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window().isLoopRunning(); }, kPatientMs));
     ASSERT_EQ(ui_.alerts().size(), 1);
     const QString message = ui_.alerts().first().message;
     EXPECT_TRUE(message.contains("a.jpg") && message.contains("c.jpg")) << message.toStdString();

@@ -2,6 +2,7 @@
 #include "MainWindowFixture.h"
 
 #include "app/TAVPhotosViewCltr.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVExportWindowController.h"
@@ -69,7 +70,7 @@ TEST_F(MainWindowToolsTest, RenamingTheWholeListReimportsEveryImageUnderItsNewNa
     // The very list the photo list holds: none may be left behind.
     window().reloadedAllRenamedFiles(window().photosViewCltr()->maryDataSource());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return listedNames().size() == 3 && listedNames().first().startsWith("renamed"); }, 20000));
+        [&] { return listedNames().size() == 3 && listedNames().first().startsWith("renamed"); }, kPatientMs));
     EXPECT_EQ(listedNames(), (QStringList{"renamed-a.jpg", "renamed-b.jpg", "renamed-c.jpg"}));
     EXPECT_FALSE(window().reimportRenamedImages({}));
 }
@@ -80,7 +81,7 @@ TEST_F(MainWindowToolsTest, CloneFinishReimportsItsTargetsFromTheirFiles)
     const TAVImageObjectPtr target = images().at(0);
     target->exifData()->setValue("Unsaved", kArtist, 0, false, true, true);
     window().didCloneWindowControllerFinishClone({target});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 2 && !images().contains(target); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return images().size() == 2 && !images().contains(target); }, kPatientMs));
     for (const auto& image : images()) {
         if (QFileInfo(image->srcPath()).fileName() == "a.jpg") {
             EXPECT_EQ(image->getValueForKey(kArtist, 0), "OnDisk");

@@ -9,6 +9,7 @@
 #include "commlib/QtUiServices.h"
 #include "foundation/UserDefaults.h"
 #include "support/ExifTool.h"
+#include "support/Patience.h"
 
 #include <QAction>
 #include <QFile>
@@ -41,7 +42,7 @@ protected:
 
     bool waitForLoop()
     {
-        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, 20000);
+        return QTest::qWaitFor([&] { return !window().isLoopRunning(); }, kPatientMs);
     }
 
     static void edit(const TAVImageObjectPtr& image, const QString& key, const QString& value, int category = 0)
@@ -199,7 +200,7 @@ TEST_F(MainWindowUnsavedWorkTest, QuitInTheApplicationMenuAsksTheSameQuestion)
 
     const QStringList paths = photos({"a.jpg"});
     ASSERT_TRUE(main->photosViewCltr()->addImagesFromDirectory(paths));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return main->photosViewCltr()->maryDataSource().size() == 1; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->photosViewCltr()->maryDataSource().size() == 1; }, kPatientMs));
     edit(main->photosViewCltr()->maryDataSource().first(), kArtist, QStringLiteral("Kept"));
 
     const qsizetype before = ui_.alerts().size();
@@ -211,7 +212,7 @@ TEST_F(MainWindowUnsavedWorkTest, QuitInTheApplicationMenuAsksTheSameQuestion)
 
     ui_.answerAlerts({UiServices::FirstButton});
     quit->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !main->isLoopRunning(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !main->isLoopRunning(); }, kPatientMs));
     EXPECT_FALSE(main->mainWindow()->isVisible());
     EXPECT_EQ(artistOf(paths.first()), "Kept");
 }

@@ -12,6 +12,7 @@
 #include "commlib/VXKeyPressTableView.h"
 #include "support/ExifTool.h"
 #include "support/MouseWheel.h"
+#include "support/Patience.h"
 #include "support/WheelCounter.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVExportWindowController.h"
@@ -250,7 +251,7 @@ TEST_F(MainWindowWheelTest, TheToolSheetsLeaveTheWheelToTheirForms)
     ASSERT_GE(saveAs, 0);
     presets->setCurrentIndex(saveAs);
     emit presets->activated(saveAs);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, kPatientMs));
     pass(window().newPresetWindowCtlr());
     EXPECT_FALSE(anyPhotoModified());
 }

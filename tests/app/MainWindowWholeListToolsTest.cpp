@@ -10,6 +10,7 @@
 #include "commlib/QtUiServices.h"
 #include "commlib/VXProgressWindowController.h"
 #include "support/ExifTool.h"
+#include "support/Patience.h"
 #include "tools/TAVClonWindowController.h"
 #include "tools/TAVRenameWindowController.h"
 
@@ -67,7 +68,7 @@ protected:
     // The import a tool started (its progress sheet up) has ended.
     bool waitForImport()
     {
-        return QTest::qWaitFor([&] { return !window().progressWindowController()->isSheetUp(); }, 20000);
+        return QTest::qWaitFor([&] { return !window().progressWindowController()->isSheetUp(); }, kPatientMs);
     }
     bool waitForReimport(qsizetype count)
     {
@@ -76,7 +77,7 @@ protected:
                 return images().size() == count && !window().progressWindowController()->isSheetUp()
                     && !list()->isCancel();
             },
-            20000);
+            kPatientMs);
     }
 
     // What another program does to a file: a tag written in place.
@@ -186,7 +187,7 @@ TEST_F(MainWindowWholeListToolsTest, RenameRemovingTheOriginalsOfTheWholeListAsk
 
     ui_.answerAlerts({UiServices::FirstButton}); // Rename
     sheet->clickApply();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QDir(out).entryList(QDir::Files).size() == 5; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QDir(out).entryList(QDir::Files).size() == 5; }, kPatientMs));
     for (const QString& path : paths)
         EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
 }

@@ -6,6 +6,7 @@
 #include "kit/crash/CWRecordReader.h"
 #include "kit/support/KBSerialQueue.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/MapViewTestSupport.h"
@@ -93,9 +94,9 @@ function ask(url) {
     GMKMapView view(nullptr, page);
     ASSERT_TRUE(waitForLoad(view.host()));
     view.host()->callFunction(QStringLiteral("ask"), {server.url(QStringLiteral("/answer"))});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return exceptionRecords(reportPath).size() >= 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exceptionRecords(reportPath).size() >= 2; }, kPatientMs));
     view.host()->callFunction(QStringLiteral("ask"), {LoopbackHttpServer::refusedUrl(QStringLiteral("/none"))});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return exceptionRecords(reportPath).size() >= 3; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exceptionRecords(reportPath).size() >= 3; }, kPatientMs));
 
     const auto records = exceptionRecords(reportPath);
     ASSERT_EQ(records.size(), 3U);

@@ -2,6 +2,7 @@
 
 #include "foundation/UserDefaults.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -67,7 +68,7 @@ bool PhotoListTest::importAndWait(const QStringList& paths)
     if (!list_->addImagesFromDirectory(paths)) {
         return false;
     }
-    return QTest::qWaitFor([&] { return delegate_.finishes > before; }, 20000);
+    return QTest::qWaitFor([&] { return delegate_.finishes > before; }, kPatientMs);
 }
 
 QStringList PhotoListTest::importNumbered(int count, const QString& folder)

@@ -8,6 +8,7 @@
 #include "support/ExifTool.h"
 #include "support/FileSizeLimit.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -200,7 +201,7 @@ TEST_F(PhotoListTest, DropsOnTheListImportFilesAndAreRefusedDuringASearch)
 
     const int before = delegate_.finishes;
     EXPECT_TRUE(model->dropMimeData(&files, Qt::CopyAction, 0, 0, QModelIndex()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes > before; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.finishes > before; }, kPatientMs));
     EXPECT_TRUE(shownNames().contains("dropped.jpg"));
 }
 
@@ -214,7 +215,7 @@ TEST_F(PhotoListTest, AListClosedDuringAnImportStopsItWithoutWaitingForTheWindow
     ASSERT_TRUE(list_->addImagesFromDirectory(paths));
     list_.reset();
     // The worker ends although the GUI thread runs no events meanwhile.
-    EXPECT_TRUE(Dispatch::waitForWorkers(10000));
+    EXPECT_TRUE(Dispatch::waitForWorkers(kPatientMs));
     QTest::qWait(20); // hand-overs still queued find the list gone
     EXPECT_EQ(delegate_.finishes, 0);
 }

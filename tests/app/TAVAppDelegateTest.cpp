@@ -11,6 +11,7 @@
 #include "support/FakeUiServices.h"
 #include "support/FakeWorkspace.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -334,7 +335,7 @@ TEST_F(AppDelegateTest, RateOpensTheSoftwareCentreAndHelpSaysWhereItsPageIs)
     QWidget* window = delegate.mainWndCtlr()->window();
     window->show();
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window, kPatientMs));
     QTest::keyClick(window, Qt::Key_F1);
     ASSERT_EQ(workspace_.openedFiles(), QStringList{TAVAppDelegate::helpPagePath()}) << "F1 asked for the page";
     ASSERT_EQ(ui_.alerts().size(), 1);
@@ -378,7 +379,7 @@ TEST_F(AppDelegateTest, EveryMenuAndItemHasItsOwnAltLetterInTheRealWindow)
     QWidget* window = delegate.mainWndCtlr()->window();
     window->show();
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window, kPatientMs));
 
     const auto letterOf = [](const QString& title) {
         const qsizetype mark = title.indexOf(QLatin1Char('&'));
@@ -409,7 +410,7 @@ TEST_F(AppDelegateTest, EveryMenuAndItemHasItsOwnAltLetterInTheRealWindow)
     int imports = 0;
     QObject::connect(import, &QAction::triggered, [&imports] { ++imports; });
     QTest::keyClick(window, Qt::Key_F, Qt::AltModifier);
-    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, kPatientMs));
     auto* fileMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(fileMenu, nullptr);
     EXPECT_EQ(TAVAppDelegate::plainTitle(fileMenu->menuAction()), QStringLiteral("File"));

@@ -14,6 +14,7 @@
 #include "support/FakeUiServices.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
@@ -70,7 +71,7 @@ protected:
         tab.resize(760, 420);
         tab.show();
         QApplication::setActiveWindow(&tab);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&tab, kPatientMs));
     }
     void TearDown() override { UiServices::setShared(nullptr); }
 

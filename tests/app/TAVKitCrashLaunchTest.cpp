@@ -2,6 +2,7 @@
 // SIGSEGV leaves its report, and the next lumetta sends it to the report service.
 #include "support/LoopbackHttpServer.h"
 #include "support/MapServiceEnvironment.h"
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -58,9 +59,9 @@ TEST(TAVKitCrashLaunch, ALumettaKilledBySIGSEGVHasItsReportSentByTheNext)
     // Set up and past its first main turn: the report folder is there and the marker gone.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return entries(v3 + QStringLiteral("/active")).size() == 1 && !QFileInfo::exists(v3 + "/launchmarker"); },
-        20000));
+        kPatientMs));
     kill(static_cast<pid_t>(first.processId()), SIGSEGV);
-    ASSERT_TRUE(first.waitForFinished(10000));
+    ASSERT_TRUE(first.waitForFinished(kPatientMs));
     EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);
     const QString report = v3 + QStringLiteral("/active/") + entries(v3 + QStringLiteral("/active")).value(0);
     EXPECT_TRUE(QFileInfo::exists(report + QStringLiteral("/signal.cwrecord")));
@@ -69,10 +70,10 @@ TEST(TAVKitCrashLaunch, ALumettaKilledBySIGSEGVHasItsReportSentByTheNext)
     second.setProcessEnvironment(first.processEnvironment());
     second.start(QStringLiteral(LUMETTA_EXECUTABLE), {});
     ASSERT_TRUE(second.waitForStarted());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.requests().isEmpty(); }, 20000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return entries(v3 + QStringLiteral("/prepared")).isEmpty(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.requests().isEmpty(); }, kPatientMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return entries(v3 + QStringLiteral("/prepared")).isEmpty(); }, kPatientMs));
     second.terminate();
-    second.waitForFinished(10000);
+    second.waitForFinished(kPatientMs);
     ASSERT_EQ(server.requests().size(), 1);
     const LoopbackRequest request = server.requests().front();
     EXPECT_EQ(request.path(), QStringLiteral("/sdk-api/v1/platforms/linux/apps/org.lumetta.Lumetta/reports"));

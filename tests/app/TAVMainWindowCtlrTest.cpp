@@ -11,6 +11,7 @@
 #include "commlib/VXResizeCallbackView.h"
 #include "foundation/UserDefaults.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -163,7 +164,7 @@ TEST_F(MainWindowTest, IntroductionComesOnceAfterTheFirstActivationUnlessDecline
         EXPECT_FALSE(introShown()) << "not before the delay";
         // Shown, it may come late on a busy machine; declined, it has had
         // five times its delay to come all the same.
-        (void)QTest::qWaitFor(introShown, declined ? 100 : 10000);
+        (void)QTest::qWaitFor(introShown, declined ? 100 : kPatientMs);
         EXPECT_EQ(introShown(), !declined);
         if (introShown()) {
             EXPECT_EQ(window().introWindowController()->window()->windowTitle(), "Introduction");
@@ -277,7 +278,7 @@ TEST_F(MainWindowTest, DroppedFilesGoToThePhotoList)
     EXPECT_FALSE(window().dropView()->isVisible());
     const QString photo = photoWithTags("drop.jpg", {});
     EXPECT_TRUE(window().didWindowAccepteDragFiles(window().mainWindow(), {photo}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window().photosViewCltr()->maryDataSource().size() == 1; }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window().photosViewCltr()->maryDataSource().size() == 1; }, kPatientMs));
 }
 
 TEST_F(MainWindowTest, Gallery)

@@ -10,6 +10,7 @@
 
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 
 #include <QCheckBox>
@@ -157,7 +158,7 @@ TEST_F(SummaryTabTest, ACountIsStoredOnceWhenItsEditingEndsAndSurvivesARebuild)
     };
     tab.show();
     tab.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab, kPatientMs));
     child<QCheckBox>("btnTimeOffset")->click();
     QLineEdit* count = field("fldOffsetTimeValue");
     count->setFocus();
@@ -223,7 +224,7 @@ TEST_F(SummaryTabTest, PreviewShowsThePhotoOrTheApplicationIcon)
     const TAVExifDataPtr record = emptyImageRecord();
     record->setStrImagePath(photo);
     tab.setImgExifData(record);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !showsApplicationIcon(view); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !showsApplicationIcon(view); }, kPatientMs));
     EXPECT_EQ(view->pixmap().width(), TAVSummaryViewCtlr::kPreviewWidth);
 
     const QString broken = tempPath("broken.jpg");
@@ -234,7 +235,7 @@ TEST_F(SummaryTabTest, PreviewShowsThePhotoOrTheApplicationIcon)
     const TAVExifDataPtr unreadable = emptyImageRecord();
     unreadable->setStrImagePath(broken);
     tab.setImgExifData(unreadable);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return showsApplicationIcon(view); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return showsApplicationIcon(view); }, kPatientMs));
 }
 
 TEST_F(SummaryTabTest, GalleryWithAPhotoAndDisabled)
@@ -254,7 +255,7 @@ TEST_F(SummaryTabTest, GalleryWithAPhotoAndDisabled)
     record->setCreatedDateTimeOffset(shift);
     tab.resize(760, 560);
     tab.setImgExifData(record);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !showsApplicationIcon(child<QLabel>("imageView")); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !showsApplicationIcon(child<QLabel>("imageView")); }, kPatientMs));
     EXPECT_TRUE(Gallery::capture(&tab, "summary-tab"));
 
     tab.setEditEnable(false);
@@ -299,9 +300,9 @@ TEST_F(SummaryTabTest, SteppingFasterThanPicturesDecodeNeverShowsAnotherPhotosPi
             }
             EXPECT_TRUE(tab.shownPreviewPath().isEmpty() || showsPhoto(i)) << pauseMs << " ms, photo " << i;
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return showsPhoto(kPhotos - 1); }, 5000)) << pauseMs << " ms";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return showsPhoto(kPhotos - 1); }, kPatientMs)) << pauseMs << " ms";
         // The loads of the photos passed over end without a trace.
-        Dispatch::waitForWorkers(10000);
+        Dispatch::waitForWorkers(kPatientMs);
         QTest::qWait(20);
         EXPECT_TRUE(showsPhoto(kPhotos - 1)) << pauseMs << " ms";
         tab.setImgExifData(nullptr);

@@ -3,6 +3,7 @@
 
 #include "app/TAVImageBrowserView.h"
 #include "app/TAVThumbnailLoader.h"
+#include "support/Patience.h"
 
 #include <QSlider>
 #include <QTest>
@@ -31,14 +32,15 @@ TEST_F(PhotoListTest, TheZoomSliderShrinksEveryKeptThumbnailOfAFullCache)
                    return loader->cachedSide(list_->maryDataSource().at(row)->path()) == browser->pictureSide();
                });
     };
-    ASSERT_TRUE(QTest::qWaitFor(allKeptAtTheCellSide, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(allKeptAtTheCellSide, kPatientMs));
     ASSERT_GT(loader->cachedCount(), 1);
 
     QSlider* zoom = list_->slideZoom();
     for (int step = 0; step < 3; ++step) {
         const int side = browser->pictureSide();
         QTest::keyClick(zoom, Qt::Key_Left);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return browser->pictureSide() < side && allKeptAtTheCellSide(); }, 5000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return browser->pictureSide() < side && allKeptAtTheCellSide(); }, kPatientMs))
             << "step " << step;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "ModalHelpers.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
@@ -142,7 +143,7 @@ TEST(QtUiServices, OpenPanelMatchesExtensionsWithoutRegardToCase)
         auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
         ASSERT_NE(list, nullptr);
         // The folder is read in the background: wait until its files are listed.
-        EXPECT_TRUE(QTest::qWaitFor([list] { return list->model()->rowCount(list->rootIndex()) >= 2; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([list] { return list->model()->rowCount(list->rootIndex()) >= 2; }, kPatientMs));
         for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row) {
             listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
         }

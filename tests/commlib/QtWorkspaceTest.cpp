@@ -1,5 +1,6 @@
 #include "commlib/QtWorkspace.h"
 
+#include "support/Patience.h"
 #include "support/PrivateBus.h"
 #include "support/TempFolder.h"
 
@@ -81,7 +82,7 @@ TEST(QtWorkspace, RevealsThroughTheFileManagerOrOpensTheFolder)
     ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
     EXPECT_TRUE(workspace.revealFile(photo));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !fileManager.shown.isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fileManager.shown.isEmpty(); }, kPatientMs));
     ASSERT_EQ(fileManager.shown.size(), 1);
     EXPECT_TRUE(fileManager.shown.first().startsWith(QStringLiteral("file:///")));
     EXPECT_TRUE(
@@ -91,7 +92,7 @@ TEST(QtWorkspace, RevealsThroughTheFileManagerOrOpensTheFolder)
 
     server.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
     EXPECT_TRUE(workspace.revealFile(photo));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.opened.isEmpty(); }, kPatientMs));
     EXPECT_EQ(desktop.opened, QList<QUrl>({QUrl::fromLocalFile(photos)}));
     EXPECT_EQ(fileManager.shown.size(), 1);
 }

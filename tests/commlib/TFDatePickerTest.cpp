@@ -6,6 +6,7 @@
 #include "support/Gallery.h"
 #include "support/KeyboardTyping.h"
 #include "support/MouseWheel.h"
+#include "support/Patience.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -83,7 +84,7 @@ public:
         layout->addWidget(other);
         show();
         activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(this));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(this, kPatientMs));
     }
     // The user clicks into the picker's text: on the character `at`, or
     // beside the text when `at` is -1.

@@ -1,4 +1,5 @@
 #include "foundation/Dispatch.h"
+#include "support/Patience.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,7 +18,7 @@ bool pumpUntil(const std::atomic<bool>& done)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!done && timer.elapsed() < 10000) {
+    while (!done && timer.elapsed() < kPatientMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return done;
@@ -117,5 +118,5 @@ TEST(DispatchTest, WorkersRunWhileEveryThreadOfTheGlobalPoolIsTaken)
     global->waitForDone();
     global->setMaxThreadCount(before);
     EXPECT_TRUE(ran);
-    EXPECT_TRUE(Dispatch::waitForWorkers(10000));
+    EXPECT_TRUE(Dispatch::waitForWorkers(kPatientMs));
 }

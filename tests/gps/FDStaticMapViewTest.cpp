@@ -3,6 +3,7 @@
 #include "support/Gallery.h"
 #include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "webmapkit/MapNetwork.h"
 #include "webmapkit/MapTestSupport.h"
@@ -80,7 +81,7 @@ TEST_F(FDStaticMapViewTest, AsksForTheExactPictureAndShowsIt)
     server.setHandler([](const LoopbackRequest&) { return LoopbackResponse::png(mapPicture(QColor(170, 211, 223))); });
     const auto view = makeView(server.url());
     view->setMapViewCenter(QPointF(35.5125, 139.75), true);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return view->hasPicture(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return view->hasPicture(); }, kPatientMs));
     ASSERT_EQ(server.requestCount(), 1);
     EXPECT_EQ(server.requests()[0].target, kExpectedTarget.toLatin1());
     EXPECT_EQ(server.requests()[0].header("User-Agent"), QByteArray("Lumetta/") + AppInfo::version().toUtf8());
@@ -129,7 +130,7 @@ TEST_F(FDStaticMapViewTest, FailedLoadsLeaveTheViewEmptyAtFullStrength)
         const auto view = makeView(c.refused ? LoopbackHttpServer::refusedUrl() : server.url());
         view->setMapViewCenter(QPointF(10, 20), true);
         EXPECT_EQ(view->pictureOpacity(), 0.0) << c.name;
-        ASSERT_TRUE(QTest::qWaitFor([&]() { return view->pictureOpacity() == 1.0; }, 5000)) << c.name;
+        ASSERT_TRUE(QTest::qWaitFor([&]() { return view->pictureOpacity() == 1.0; }, kPatientMs)) << c.name;
         EXPECT_FALSE(view->hasPicture()) << c.name;
     }
     MapNetwork::shared()->setTransferTimeout(10000);
@@ -148,7 +149,7 @@ TEST_F(FDStaticMapViewTest, OnlyTheNewestRequestShowsAndHidingVoidsPendingOnes)
     view->setMapViewCenter(QPointF(2, 2), false);
     ASSERT_TRUE(server.waitForRequests(2));
     server.answerHeld(1, LoopbackResponse::png(mapPicture(QColor(0, 200, 0))));
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return view->hasPicture(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return view->hasPicture(); }, kPatientMs));
     server.answerHeld(0, LoopbackResponse::png(mapPicture(QColor(0, 0, 200))));
     turns();
     EXPECT_EQ(view->picture().pixelColor(5, 5), QColor(0, 200, 0)) << "the older answer came last and lost";
@@ -186,7 +187,7 @@ TEST_F(FDStaticMapViewTest, WithoutAStaticMapServiceThePictureIsComposedFromTile
     tiles->setAttribution(QStringLiteral("© OpenStreetMap contributors"));
     view->setTileSource(tiles);
     view->setMapViewCenter(QPointF(35.5125, 139.75), false);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return view->hasPicture(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return view->hasPicture(); }, kPatientMs));
     EXPECT_EQ(server.requestCount(), 0) << "no static map service is asked";
     // Zoom 10 around the centre, as the service would draw it.
     ASSERT_FALSE(tiles->requested().isEmpty());
@@ -208,6 +209,6 @@ TEST_F(FDStaticMapViewTest, WithoutAStaticMapServiceThePictureIsComposedFromTile
     const auto failing = makeView(QString());
     failing->setTileSource(new MemoryTileSource());
     failing->setMapViewCenter(QPointF(1, 2), true);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return failing->pictureOpacity() == 1.0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return failing->pictureOpacity() == 1.0; }, kPatientMs));
     EXPECT_FALSE(failing->hasPicture());
 }

@@ -2,6 +2,7 @@
 #include "gps/MapTestDelegate.h"
 #include "support/FakeLocationServices.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "support/PrivateBus.h"
 
 #include <QAbstractItemView>
@@ -28,7 +29,7 @@ protected:
     }
     LocationBuses buses() const { return LocationBuses{bus.address(), bus.address(), QStringLiteral("/nonexistent")}; }
     void chooseMyLocation() { emit tab->staticLocate()->activated(0); }
-    bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
+    bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kPatientMs); }
     void expectCentre(double latitude, double longitude) const
     {
         const MapCoordinate centre = tab->mapView()->centerCoordinate();

@@ -2,6 +2,7 @@
 
 #include "commlib/VXTipsView.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "webmapkit/HttpTileSource.h"
 
 #include <QPushButton>
@@ -21,7 +22,7 @@ protected:
         QSignalSpy loaded(tab->webMapView()->host(), &ScriptBridge::loadFinished);
         tab->resize(900, 620);
         tab->setEditEnable(true);
-        ASSERT_TRUE(loaded.wait(5000));
+        ASSERT_TRUE(loaded.wait(kPatientMs));
     }
     QString hint() const { return tab->tipsView() ? tab->tipsView()->text() : QString(); }
     bool hintBecomes(const QString& text)
@@ -67,7 +68,7 @@ TEST_F(GpsTabOfflineTest, APlaceSearchThatFailsSaysSo)
     qputenv("LUMETTA_GEOCODERURL", server.url(QStringLiteral("/geo")).toUtf8());
     tab = std::make_unique<TAVGPSViewController>(new MemoryTileSource());
     QSignalSpy loaded(tab->webMapView()->host(), &ScriptBridge::loadFinished);
-    ASSERT_TRUE(loaded.wait(5000));
+    ASSERT_TRUE(loaded.wait(kPatientMs));
     show(gpsRecord("", "", "", ""));
     search(QStringLiteral("Nowhereville"));
     ASSERT_TRUE(hintBecomes("No place found by that name.")) << hint().toStdString();

@@ -9,12 +9,14 @@
 #include "models/record/TAVEntity.h"
 #include "support/FakeUiServices.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/JsPageHost.h"
 #include "webmapkit/MapSearchPacing.h"
 #include "webmapkit/MemoryTileSource.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -68,7 +70,7 @@ protected:
         tab->setEditEnable(true);
         observer = NotificationHub::defaultHub().addObserver(
             this, TAVBaseTabViewCltr::kNotiFileMetadataHasChanged, [this](const Notification&) { ++posts; });
-        ASSERT_TRUE(loaded.wait(5000));
+        ASSERT_TRUE(loaded.wait(kPatientMs));
     }
     void TearDown() override
     {
@@ -81,11 +83,16 @@ protected:
         TAVBaseTabViewCltr::setPendingEdits(false);
     }
 
-    // Lets time pass on the manual clock (searches wait their turns) until `done`.
+    // Lets time pass on the manual clock (searches wait their turns) until
+    // `done`: at most 20 s of it, well within a request's deadline, and then
+    // real time alone, as the answers of a busy machine may come late.
     template <typename Done> bool pumpUntil(Done done)
     {
-        for (int step = 0; step < 200 && !done(); ++step) {
-            clock.advance(0.1);
+        const QDeadlineTimer patience(kPatientMs);
+        for (int step = 0; !done() && !patience.hasExpired(); ++step) {
+            if (step < 200) {
+                clock.advance(0.1);
+            }
             QTest::qWait(5);
         }
         return done();

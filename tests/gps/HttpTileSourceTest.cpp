@@ -6,6 +6,7 @@
 #include "support/Gallery.h"
 #include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
 #include "webmapkit/MapNetwork.h"
@@ -74,7 +75,7 @@ protected:
                 }
                 return count >= ends;
             },
-            5000);
+            kPatientMs);
     }
 
     LoopbackHttpServer server;

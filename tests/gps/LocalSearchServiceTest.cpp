@@ -1,6 +1,7 @@
 #include "gps/LocalSearchService.h"
 #include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "support/ProcessMemory.h"
 #include "webmapkit/MapClock.h"
 #include "webmapkit/MapSearchPacing.h"
@@ -29,7 +30,7 @@ Outcome searchFor(LocalSearchService& service, const QString& text, ManualMapClo
     });
     EXPECT_FALSE(outcome.answered) << "answers come on a later turn";
     clock.advance(MapSearchPacing::kSpacingSeconds);
-    EXPECT_TRUE(QTest::qWaitFor([&]() { return outcome.answered; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&]() { return outcome.answered; }, kPatientMs));
     return outcome;
 }
 

@@ -4,6 +4,7 @@
 #include "gps/VXMapView.h"
 #include "support/Gallery.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/HttpTileSource.h"
 #include "webmapkit/MapNetwork.h"
@@ -59,7 +60,7 @@ TEST(MapServicesTest, NoRequestOfATestLeavesLoopback)
     QObject context;
     MapNetwork::shared()->get(QUrl(QStringLiteral("http://192.0.2.7/tile.png")), QStringLiteral("test fetch"), &context,
         [&](const MapReply& reply) { answer = reply; });
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return answer.has_value(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return answer.has_value(); }, kPatientMs));
     EXPECT_FALSE(answer->ok);
     ASSERT_EQ(LoopbackOnlyEnvironment::refused(), QStringList{QStringLiteral("http://192.0.2.7/tile.png")});
     // Proven; the run itself must end with none.
@@ -99,7 +100,7 @@ TEST(MapServicesTest, SearchesTakeTurnsASecondApartCarryTheVersionAndAreAskedOnc
         ASSERT_TRUE(server.waitForRequests(2));
         clock.advance(1.0);
         ASSERT_TRUE(server.waitForRequests(3));
-        ASSERT_TRUE(QTest::qWaitFor([&]() { return answers == 3; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&]() { return answers == 3; }, kPatientMs));
         EXPECT_EQ(server.requests().at(0).header("User-Agent"), "Lumetta/" + AppInfo::version().toUtf8());
         EXPECT_EQ(
             server.requests().at(2).header("User-Agent"), "Lumetta AppleWebKit Lumetta/" + AppInfo::version().toUtf8());
@@ -110,7 +111,7 @@ TEST(MapServicesTest, SearchesTakeTurnsASecondApartCarryTheVersionAndAreAskedOnc
         page.showAddress(QStringLiteral("Nice"),
             [&](int code, const QString&, const MapCoordinate&) { answers += code == 0 ? 1 : 0; });
         clock.advance(0.0);
-        ASSERT_TRUE(QTest::qWaitFor([&]() { return answers == 5; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&]() { return answers == 5; }, kPatientMs));
         EXPECT_EQ(server.requestCount(), 3);
     }
     qputenv("LUMETTA_GEOCODERURL", "");
@@ -158,8 +159,9 @@ TEST(MapServicesTest, TheDefaultGpsTabDrawsTheConfiguredTilesWithTheirCredit)
         TAVGPSViewController tab;
         tab.resize(900, 620);
         tab.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
-        ASSERT_TRUE(QTest::qWaitFor([&]() { return server.requestCount() > 0 && !tab.mapView()->isLoading(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab, kPatientMs));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&]() { return server.requestCount() > 0 && !tab.mapView()->isLoading(); }, kPatientMs));
         EXPECT_EQ(tab.mapView()->tileSource()->attribution(), QStringLiteral("© OpenStreetMap contributors"));
         const QImage map = tab.mapView()->grab().toImage();
         EXPECT_EQ(map.pixelColor(map.width() / 3, map.height() / 3), sea);
@@ -191,7 +193,7 @@ TEST(MapServicesTest, TilesComeFromTheDiskOnlyWhileTheirExpiryAllows)
         options.useCache = true;
         MapNetwork::shared()->get(
             url, QStringLiteral("map tile"), &context, [&](const MapReply& reply) { answer = reply; }, options);
-        EXPECT_TRUE(QTest::qWaitFor([&]() { return answer.has_value(); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&]() { return answer.has_value(); }, kPatientMs));
         if (answer && answer->ok) {
             MapNetwork::shared()->storeInCache(url, *answer);
         }

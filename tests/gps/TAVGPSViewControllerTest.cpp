@@ -8,6 +8,7 @@
 #include "support/Gallery.h"
 #include "support/HostileAnswers.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 #include "webmapkit/MapTestSupport.h"
@@ -436,7 +437,12 @@ TEST_F(GpsTabTest, SearchTriesPlacesThenTheGeocoder)
         tab->clickSearch();
         ASSERT_TRUE(pumpUntil([&] { return log.count(QStringLiteral("answer longer than")) == 2; }));
         clock.advance(1.0);
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return log.count(QStringLiteral("network error: place search")) >= 1
+                    && log.count(QStringLiteral("network error: map page request")) >= 1;
+            },
+            kPatientMs));
         EXPECT_EQ(log.count(QStringLiteral("network error: place search")), 1);
         EXPECT_EQ(log.count(QStringLiteral("network error: map page request")), 1);
         EXPECT_NEAR(tab->mapView()->centerCoordinate().longitude, 2.0, 1e-6);

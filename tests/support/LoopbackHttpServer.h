@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Patience.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -80,7 +82,7 @@ public:
     QList<LoopbackRequest> requests() const { return requests_; }
     int requestCount() const { return static_cast<int>(requests_.size()); }
     // Spins the event loop until `count` requests arrived; false on timeout.
-    bool waitForRequests(int count, int timeoutMs = 5000);
+    bool waitForRequests(int count, int timeoutMs = kPatientMs);
 
     // Held requests, oldest first; answering one removes it from the list.
     int heldCount() const { return static_cast<int>(held_.size()); }

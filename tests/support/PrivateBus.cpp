@@ -1,4 +1,5 @@
 #include "support/PrivateBus.h"
+#include "support/Patience.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,7 +49,7 @@ PrivateBus::PrivateBus(const QStringList& activatable)
     }
     daemon_.start(QStringLiteral("dbus-daemon"),
         {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-    if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(5000)) {
+    if (daemon_.waitForStarted(kPatientMs) && daemon_.waitForReadyRead(kPatientMs)) {
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     }
 }

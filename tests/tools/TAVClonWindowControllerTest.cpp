@@ -17,6 +17,7 @@
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "support/SyntheticDrops.h"
 #include "support/TempFolder.h"
@@ -232,7 +233,7 @@ TEST_F(CloneSheetTest, PreviewLinesAndMapFollowTheSource)
                             .queryItemValue(QStringLiteral("center"))
                             .startsWith(QStringLiteral("-33.866665,-151.209991")))
                 << server_.requests().last().target.toStdString();
-            ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->mapView()->hasPicture(); }, 5000));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->mapView()->hasPicture(); }, kPatientMs));
         } else {
             QTest::qWait(20);
             EXPECT_EQ(server_.requestCount(), requestsBefore) << "no map asked for";
@@ -249,7 +250,7 @@ TEST_F(CloneSheetTest, PreviewLinesAndMapFollowTheSource)
     QtWorkspace desktop;
     Workspace::setShared(&desktop);
     ASSERT_TRUE(sheet_->doImportFile(QUrl::fromLocalFile(tempPath(QStringLiteral("full.jpg")))));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->mapView()->hasPicture(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->mapView()->hasPicture(); }, kPatientMs));
     EXPECT_TRUE(Gallery::capture(sheet_->window(), QStringLiteral("clone-sheet-source")));
 }
 

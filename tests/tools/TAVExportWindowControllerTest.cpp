@@ -17,6 +17,7 @@
 #include "support/FakeUiServices.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -110,7 +111,7 @@ protected:
     void open()
     {
         host.beginSheetWindow(sheet->window());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet->window()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet->window(), kPatientMs));
     }
     QStringList alertMessages() const
     {
@@ -271,7 +272,7 @@ protected:
         chooser.setApplyBlock([this](const QStringList& keys) { handedBack.append(keys); });
         chooser.setImgExifData(smallRecord(), {});
         host.showModeWindow(chooser.window());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(chooser.window()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(chooser.window(), kPatientMs));
     }
     Model& model() { return *chooser.model(); }
     QString tips() { return chooser.totalSelectTips()->text(); }
@@ -347,7 +348,7 @@ TEST(ExportFieldChooserGallery, ARealRecordWithTicksAndASearch)
     Chooser chooser;
     chooser.setImgExifData(image->exifData(), {"Exif.Image.Make", "Exif.Image.Model", "Iptc.Application2.City"});
     host.showModeWindow(chooser.window());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(chooser.window()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(chooser.window(), kPatientMs));
     EXPECT_TRUE(Gallery::capture(chooser.window(), "export-field-chooser"));
 
     // Headings are no fields: never ticked, answered as group rows.

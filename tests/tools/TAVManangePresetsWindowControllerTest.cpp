@@ -11,6 +11,7 @@
 
 #include "support/FakeUiServices.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>
@@ -61,7 +62,7 @@ protected:
         host.showNormalWindow();
         host.beginSheetWindow(sheet.window());
         QApplication::setActiveWindow(sheet.window());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.window()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.window(), kPatientMs));
     }
     void TearDown() override
     {

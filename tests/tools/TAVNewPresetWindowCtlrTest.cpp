@@ -14,6 +14,7 @@
 #include "support/FakeUiServices.h"
 #include "support/Gallery.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -60,7 +61,7 @@ protected:
         sheet->setDelegate(&delegate);
         host.showNormalWindow();
         host.beginSheetWindow(sheet->window());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet->window()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet->window(), kPatientMs));
     }
     void TearDown() override
     {

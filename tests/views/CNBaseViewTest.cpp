@@ -1,6 +1,7 @@
 #include "views/CNBaseView.h"
 
 #include "support/Gallery.h"
+#include "support/Patience.h"
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
@@ -48,7 +49,7 @@ struct BaseFixture {
     }
     bool waitUntilIdle()
     {
-        return QTest::qWaitFor([this] { return !view.isAnimating(); }, 2000);
+        return QTest::qWaitFor([this] { return !view.isAnimating(); }, kPatientMs);
     }
     bool iconDrawn() { return view.grab().toImage().pixelColor(200, 140) == iconColour; }
     CNBaseView view;
@@ -187,7 +188,7 @@ TEST(CNBaseViewTest, SettingTheSameTextAgainDoesNotRepaint)
 {
     BaseFixture f;
     f.view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.view));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.view, kPatientMs));
     PaintCounter counter;
     f.view.installEventFilter(&counter);
     f.view.setText(QStringLiteral("Nothing selected"));

@@ -5,6 +5,7 @@
 
 #include "foundation/NotificationHub.h"
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 
 #include <QApplication>
@@ -120,7 +121,7 @@ struct SplitFixture {
     }
     void waitForAnimation()
     {
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !split.animationIsRunning(); }, 2000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !split.animationIsRunning(); }, kPatientMs));
     }
     CNSplitView split;
     QWidget* first = new QWidget;

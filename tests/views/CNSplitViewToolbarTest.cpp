@@ -4,6 +4,7 @@
 #include "views/CNToolbarView.h"
 
 #include "support/Gallery.h"
+#include "support/Patience.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -184,7 +185,7 @@ TEST(CNSplitViewToolbarTest, InactiveWindowsTonedDownAndButtonImagesVisibleFromT
     active.resize(200, 24);
     active.show();
     active.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&active));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&active, kPatientMs));
 
     // Never shown, so never active: no window has changed activation for it.
     CNSplitViewToolbar inactive;

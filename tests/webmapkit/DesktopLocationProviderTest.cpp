@@ -1,5 +1,6 @@
 #include "foundation/AppInfo.h"
 #include "support/FakeLocationServices.h"
+#include "support/Patience.h"
 #include "support/PrivateBus.h"
 #include "support/TempFolder.h"
 #include "webmapkit/GeoClueLocationProvider.h"
@@ -33,7 +34,7 @@ struct Located {
 
 bool waitFor(const std::function<bool()>& condition)
 {
-    return QTest::qWaitFor(condition, 5000);
+    return QTest::qWaitFor(condition, kPatientMs);
 }
 
 class DesktopLocationTest : public ::testing::Test {
@@ -58,7 +59,7 @@ TEST_F(DesktopLocationTest, GeoClueIsAskedAsTheApplicationForExactFixesUntilStop
     ASSERT_NE(dynamic_cast<GeoClueLocationProvider*>(user.provider.get()), nullptr);
 
     user.provider->start();
-    ASSERT_TRUE(user.fixes.wait(5000));
+    ASSERT_TRUE(user.fixes.wait(kPatientMs));
     EXPECT_EQ(user.fix(0).coordinate, (MapCoordinate{48.8584, 2.2945}));
     EXPECT_EQ(user.fix(0).radius(), 25.0);
     EXPECT_EQ(service.desktopId, QVariant(QStringLiteral("org.lumetta.Lumetta")));
@@ -67,13 +68,13 @@ TEST_F(DesktopLocationTest, GeoClueIsAskedAsTheApplicationForExactFixesUntilStop
     EXPECT_EQ(service.calls, (QStringList{"GetClient", "Start"}));
 
     service.move(48.86, 2.30, 12.0);
-    ASSERT_TRUE(user.fixes.wait(5000));
+    ASSERT_TRUE(user.fixes.wait(kPatientMs));
     EXPECT_EQ(user.fix(1).coordinate, (MapCoordinate{48.86, 2.30}));
     EXPECT_EQ(user.fix(1).radius(), 12.0);
 
     // On again while on: the last fix again at once, no second start.
     user.provider->start();
-    ASSERT_TRUE(user.fixes.wait(5000));
+    ASSERT_TRUE(user.fixes.wait(kPatientMs));
     EXPECT_EQ(user.fix(2).coordinate, (MapCoordinate{48.86, 2.30}));
     EXPECT_EQ(service.calls.count("Start"), 1);
 
@@ -85,7 +86,7 @@ TEST_F(DesktopLocationTest, GeoClueIsAskedAsTheApplicationForExactFixesUntilStop
 
     // Started again and then gone with its map: the service still hears the stop.
     user.provider->start();
-    ASSERT_TRUE(user.fixes.wait(5000));
+    ASSERT_TRUE(user.fixes.wait(kPatientMs));
     EXPECT_EQ(user.fix(3).coordinate, (MapCoordinate{1, 2}));
     user.provider.reset();
     ASSERT_TRUE(waitFor([&] { return service.calls.count("Stop") == 2; }));
@@ -102,26 +103,26 @@ TEST_F(DesktopLocationTest, RefusedOrAbsentServicesFailAsRefusedWhileABadFixOnly
         service.refuses = true;
         Located user(buses());
         user.provider->start();
-        ASSERT_TRUE(user.failures.wait(5000));
+        ASSERT_TRUE(user.failures.wait(kPatientMs));
         EXPECT_EQ(user.failure(0), LocationProvider::kErrorDenied);
         EXPECT_EQ(log.count(QStringLiteral("user location refused")), 1);
         // Refused, the next start asks again.
         service.refuses = false;
         service.move(10, 20, 30);
         user.provider->start();
-        ASSERT_TRUE(user.fixes.wait(5000));
+        ASSERT_TRUE(user.fixes.wait(kPatientMs));
 
         // A fix out of range fails once, the next one arrives.
         service.move(95, 20, 30);
-        ASSERT_TRUE(user.failures.wait(5000));
+        ASSERT_TRUE(user.failures.wait(kPatientMs));
         EXPECT_EQ(user.failure(1), LocationProvider::kErrorUnknown);
         service.move(11, 21, 30);
-        ASSERT_TRUE(user.fixes.wait(5000));
+        ASSERT_TRUE(user.fixes.wait(kPatientMs));
         EXPECT_EQ(user.fix(1).coordinate, (MapCoordinate{11, 21}));
 
         // The service quits under a running client.
         service.quit();
-        ASSERT_TRUE(user.failures.wait(5000));
+        ASSERT_TRUE(user.failures.wait(kPatientMs));
         EXPECT_EQ(user.failure(2), LocationProvider::kErrorDenied);
     }
 
@@ -129,7 +130,7 @@ TEST_F(DesktopLocationTest, RefusedOrAbsentServicesFailAsRefusedWhileABadFixOnly
     Located nobody(buses());
     EXPECT_EQ(dynamic_cast<DesktopLocationProvider*>(nobody.provider.get()), nullptr);
     nobody.provider->start();
-    ASSERT_TRUE(nobody.failures.wait(5000));
+    ASSERT_TRUE(nobody.failures.wait(kPatientMs));
     EXPECT_EQ(nobody.failure(0), LocationProvider::kErrorDenied);
 
     // Installed (the bus could start it) but it does not start.
@@ -137,7 +138,7 @@ TEST_F(DesktopLocationTest, RefusedOrAbsentServicesFailAsRefusedWhileABadFixOnly
     Located user(LocationBuses{broken.address(), broken.address(), temp.filePath("no-marker")});
     ASSERT_NE(dynamic_cast<GeoClueLocationProvider*>(user.provider.get()), nullptr);
     user.provider->start();
-    ASSERT_TRUE(user.failures.wait(10000));
+    ASSERT_TRUE(user.failures.wait(kPatientMs));
     EXPECT_EQ(user.failure(0), LocationProvider::kErrorDenied);
 }
 
@@ -154,7 +155,7 @@ TEST_F(DesktopLocationTest, InASandboxThePortalSessionGivesTheFixesAndIsClosed)
     Located user(buses(marker));
     ASSERT_NE(dynamic_cast<PortalLocationProvider*>(user.provider.get()), nullptr);
     user.provider->start();
-    ASSERT_TRUE(user.fixes.wait(5000));
+    ASSERT_TRUE(user.fixes.wait(kPatientMs));
     EXPECT_EQ(user.fix(0).coordinate, (MapCoordinate{-33.8568, 151.2153}));
     EXPECT_EQ(user.fix(0).radius(), 40.0);
     EXPECT_EQ(portal.accuracy, QVariant(5u));
@@ -166,7 +167,7 @@ TEST_F(DesktopLocationTest, InASandboxThePortalSessionGivesTheFixesAndIsClosed)
     // The user says no in the portal's dialogue.
     portal.response = 1;
     user.provider->start();
-    ASSERT_TRUE(user.failures.wait(5000));
+    ASSERT_TRUE(user.failures.wait(kPatientMs));
     EXPECT_EQ(user.failure(0), LocationProvider::kErrorDenied);
     EXPECT_EQ(user.fixes.size(), 1);
 

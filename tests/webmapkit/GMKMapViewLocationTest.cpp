@@ -1,3 +1,4 @@
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 #include "webmapkit/MapViewTestSupport.h"
 
@@ -142,8 +143,7 @@ TEST_F(GMKMapViewLocationTest, DeniedAccessTurnsItOffWhileOtherFailuresOnlyHideT
             QStringLiteral("locate failed 1"), QStringLiteral("did stop")}));
     // The provider goes on a later turn, not inside its own signal.
     EXPECT_FALSE(provider.isNull());
-    QTest::qWait(10);
-    EXPECT_TRUE(provider.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return provider.isNull(); }, kPatientMs));
 }
 
 TEST_F(GMKMapViewLocationTest, AReloadReplaysTheKnownLocation)

@@ -1,6 +1,7 @@
 #include "foundation/AppInfo.h"
 #include "foundation/KeyedArchiver.h"
 #include "foundation/KeyedUnarchiver.h"
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 #include "webmapkit/GMKCircle.h"
 #include "webmapkit/GMKPointAnnotation.h"
@@ -115,7 +116,7 @@ TEST_F(GMKMapViewTest, PageFailuresReachTheDelegate)
     GMKMapView failing(nullptr, broken);
     failing.setDelegate(&delegate);
     QSignalSpy failed(failing.host(), &ScriptBridge::loadFailed);
-    ASSERT_TRUE(failed.wait(5000));
+    ASSERT_TRUE(failed.wait(kPatientMs));
     failing.host()->evaluate(QStringLiteral("GMKMapView.webviewReportingLoadFailure()"));
     ASSERT_EQ(delegate.errors.size(), 2);
     EXPECT_EQ(delegate.errors.at(1).domain, QStringLiteral("org.lumetta.webmapkit"));

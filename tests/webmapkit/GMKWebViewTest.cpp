@@ -1,4 +1,5 @@
 #include "support/Gallery.h"
+#include "support/Patience.h"
 #include "support/TempFolder.h"
 #include "webmapkit/GMKPinAnnotationView.h"
 #include "webmapkit/GMKPointAnnotation.h"
@@ -46,7 +47,7 @@ protected:
         // Zoom 10 exactly: whole tiles, unscaled.
         view->setRegion(MapRegion{kCentre, 0.2, 360.0 / 1024.0 * kViewSize.width() / 256.0});
         view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get(), kPatientMs));
     }
     void TearDown() override
     {
@@ -65,7 +66,7 @@ protected:
                 QCoreApplication::processEvents();
                 return !source->requested().isEmpty() && !web()->tileLayer()->isLoading();
             },
-            5000));
+            kPatientMs));
         return web()->grab().toImage();
     }
     std::shared_ptr<GMKPointAnnotation> addPin(const MapCoordinate& coordinate, bool draggable)
@@ -242,7 +243,7 @@ TEST_F(GMKWebViewTest, TilesThatFailReportALoadFailureAndTagsLoadLocalScripts)
 {
     source->setEveryTile(QImage());
     picture();
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return delegate.events.contains(QStringLiteral("load failed")); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return delegate.events.contains(QStringLiteral("load failed")); }, kPatientMs));
     ASSERT_EQ(delegate.errors.size(), 1);
     EXPECT_EQ(delegate.errors.first().domain, GMKMapView::errorDomain());
 
@@ -270,5 +271,5 @@ TEST_F(GMKWebViewTest, AHiddenMapAsksForNoTiles)
     }
     EXPECT_TRUE(unseen->requested().isEmpty()) << "only what is shown is loaded";
     view->show();
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return !unseen->requested().isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !unseen->requested().isEmpty(); }, kPatientMs));
 }

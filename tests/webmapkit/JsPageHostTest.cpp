@@ -1,5 +1,6 @@
 #include "webmapkit/JsPageHost.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 #include "webmapkit/MapTestSupport.h"
@@ -75,7 +76,7 @@ TEST_F(JsPageHostTest, LoadsOnLaterTurnsInOrderAndCallsAreSynchronous)
     QObject::connect(&host, &ScriptBridge::loadFinished, [&]() { events << "loadFinished"; });
     host.load(page);
     EXPECT_TRUE(events.isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return host.isLoaded(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return host.isLoaded(); }, kPatientMs));
     EXPECT_EQ(events, (QStringList{"willStartLoading", "windowObjectCleared:undefined", "loadFinished"}));
     EXPECT_EQ(host.evaluate(QStringLiteral("order.join()")).toString(), QStringLiteral("a,b"));
 
@@ -196,7 +197,8 @@ TEST_F(JsPageHostTest, PageRequestsCarryTheOwnersUserAgent)
     host.setUserAgent("Lumetta AppleWebKit");
     ASSERT_TRUE(loadScriptPage(host, page));
     host.callFunction(QStringLiteral("fetchIt"), {server.url(QStringLiteral("/geo?q=Main%20Street"))});
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return host.evaluate(QStringLiteral("window.result")).isValid(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&]() { return host.evaluate(QStringLiteral("window.result")).isValid(); }, kPatientMs));
     EXPECT_EQ(host.evaluate(QStringLiteral("window.result")).toString(), QStringLiteral("200:[1]"));
     ASSERT_EQ(server.requestCount(), 1);
     EXPECT_EQ(server.requests()[0].target, QByteArray("/geo?q=Main%20Street"));
@@ -217,7 +219,8 @@ TEST_F(JsPageHostTest, PageRequestsFollowRedirects)
     JsPageHost host;
     ASSERT_TRUE(loadScriptPage(host, page));
     host.callFunction(QStringLiteral("fetchIt"), {server.url(QStringLiteral("/old"))});
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return host.evaluate(QStringLiteral("window.result")).isValid(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&]() { return host.evaluate(QStringLiteral("window.result")).isValid(); }, kPatientMs));
     EXPECT_EQ(host.evaluate(QStringLiteral("window.result")).toString(), QStringLiteral("200:[2]"));
     ASSERT_EQ(server.requestCount(), 2);
     EXPECT_EQ(server.requests()[1].target, QByteArray("/geo?q=2"));

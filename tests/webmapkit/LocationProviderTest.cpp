@@ -1,5 +1,6 @@
 #include "webmapkit/LocationProvider.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "webmapkit/GMKUserLocation.h"
 #include "webmapkit/MapTestSupport.h"
 
@@ -21,7 +22,7 @@ TEST(LocationProviderTest, HttpProviderGivesOneFixPerStartOrFailsWithCodeZero)
     QSignalSpy failures(provider.get(), &LocationProvider::didFail);
 
     provider->start();
-    ASSERT_TRUE(fixes.wait(5000));
+    ASSERT_TRUE(fixes.wait(kPatientMs));
     const MapLocation fix = fixes.at(0).at(0).value<MapLocation>();
     EXPECT_EQ(fix.coordinate, (MapCoordinate{35.5, 139.7}));
     EXPECT_EQ(fix.radius(), 30.0);
@@ -35,7 +36,7 @@ TEST(LocationProviderTest, HttpProviderGivesOneFixPerStartOrFailsWithCodeZero)
         answer = bad;
         failures.clear();
         provider->start();
-        ASSERT_TRUE(failures.wait(5000));
+        ASSERT_TRUE(failures.wait(kPatientMs));
         EXPECT_EQ(failures.at(0).at(0).value<MapError>().code, LocationProvider::kErrorUnknown);
     }
 
@@ -55,7 +56,7 @@ TEST(LocationProviderTest, WithoutAnEndpointOrServiceEveryStartIsRefusedAndTheUs
     QSignalSpy failures(provider.get(), &LocationProvider::didFail);
     provider->start();
     EXPECT_EQ(failures.size(), 0);
-    ASSERT_TRUE(failures.wait(1000));
+    ASSERT_TRUE(failures.wait(kPatientMs));
     EXPECT_EQ(failures.at(0).at(0).value<MapError>().code, LocationProvider::kErrorDenied);
     EXPECT_EQ(log.count(QStringLiteral("network error")), 1);
 

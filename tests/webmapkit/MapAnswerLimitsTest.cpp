@@ -1,5 +1,6 @@
 #include "support/HostileAnswers.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "support/ProcessMemory.h"
 #include "webmapkit/EndlessHttp2Server.h"
 #include "webmapkit/GMKMapView.h"
@@ -72,7 +73,7 @@ protected:
         MapNetwork::shared()->get(
             QUrl(server.url(path)), QStringLiteral("test fetch"), &context,
             [&](const MapReply& reply) { result = reply; }, options);
-        (void)QTest::qWaitFor([&]() { return result.has_value(); }, 10000);
+        (void)QTest::qWaitFor([&]() { return result.has_value(); }, kPatientMs);
         return result;
     }
 
@@ -132,7 +133,7 @@ TEST_F(MapAnswerLimitsTest, ASlowAnswerEndsAtTheOverallDeadlineThoughItIsNeverId
     QTest::qWait(50);
     EXPECT_FALSE(result.has_value()) << "still within its deadline";
     clock.advance(2);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return result.has_value(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return result.has_value(); }, kPatientMs));
     EXPECT_FALSE(result->ok);
     EXPECT_EQ(log.count(QStringLiteral("no complete answer within 30 s")), 1);
 
@@ -144,7 +145,7 @@ TEST_F(MapAnswerLimitsTest, ASlowAnswerEndsAtTheOverallDeadlineThoughItIsNeverId
     MapNetwork::shared()->setAnswerDeadline(MapAccessManager::kDefaultDeadlineSeconds);
     ASSERT_TRUE(server.waitForRequests(2));
     clock.advance(2.5);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return result.has_value(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return result.has_value(); }, kPatientMs));
     EXPECT_EQ(log.count(QStringLiteral("no complete answer within 2 s")), 1);
 }
 
@@ -158,7 +159,7 @@ TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCod
         view.showAddress(
             QStringLiteral("Main Street"), [&](int found, const QString&, const MapCoordinate&) { code = found; });
         clock.advance(MapSearchPacing::kSpacingSeconds);
-        (void)QTest::qWaitFor([&]() { return code != -99; }, 10000);
+        (void)QTest::qWaitFor([&]() { return code != -99; }, kPatientMs);
         return code;
     };
     for (const LoopbackResponse& response : {endless(), huge(true), huge(false)}) {
@@ -176,7 +177,7 @@ TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCod
         QStringLiteral("Elm Road"), [&](int found, const QString&, const MapCoordinate&) { slow = found; });
     ASSERT_TRUE(server.waitForRequests(4));
     clock.advance(MapAccessManager::kDefaultDeadlineSeconds + 1);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return slow != -99; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return slow != -99; }, kPatientMs));
     EXPECT_EQ(slow, 2);
 
     // The reverse geocoder goes the same way and reports a failure.
@@ -185,7 +186,7 @@ TEST_F(MapAnswerLimitsTest, PageSearchesAndGeocodersFailWithTheServiceFailureCod
     GMKReverseGeocoder reverse(MapCoordinate{48.5, 9.25});
     reverse.setDelegate(&delegate);
     reverse.start();
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, kPatientMs));
     EXPECT_TRUE(delegate.placemarks.isEmpty());
 }
 
@@ -197,7 +198,7 @@ TEST_F(MapAnswerLimitsTest, TheUserLocationFailsOnAnEndlessAnswer)
     MapLogCapture log;
     startMeasuring();
     provider->start();
-    ASSERT_TRUE(failures.wait(10000));
+    ASSERT_TRUE(failures.wait(kPatientMs));
     EXPECT_EQ(log.count(QStringLiteral("network error: user location")), 1);
     EXPECT_LT(grownBy(), kMemoryBound);
 }
@@ -233,9 +234,9 @@ TEST_F(MapAnswerLimitsTest, EndlessAnswersStayBoundedWhileEveryCoreIsBusy)
     }
     // The GUI thread, late as on a busy machine, takes nothing for a while
     // once the answers flow.
-    EXPECT_TRUE(server.waitForRequests(6, 10000));
+    EXPECT_TRUE(server.waitForRequests(6));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const bool done = QTest::qWaitFor([&]() { return answered >= 10; }, 30000);
+    const bool done = QTest::qWaitFor([&]() { return answered >= 10; }, kPatientMs);
     const qint64 grown = grownBy();
     stop = true;
     for (std::thread& spinner : spinners) {
@@ -284,7 +285,7 @@ TEST_F(MapAnswerLimitsTest, EndlessAnswersBehindRedirectsStayBoundedWhileTheGuiT
     view.showAddress(
         QStringLiteral("Main Street"), [&](int found, const QString&, const MapCoordinate&) { code = found; });
     clock.advance(MapSearchPacing::kSpacingSeconds);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return code != -99; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return code != -99; }, kPatientMs));
     EXPECT_EQ(code, 2) << "the search fails as on any failed answer";
     EXPECT_EQ(server.requests().last().path(), QStringLiteral("/endless"));
     EXPECT_EQ(log.count(QStringLiteral("network error: map page request")), 1);
@@ -310,7 +311,7 @@ TEST_F(MapAnswerLimitsTest, MapRequestsSpeakHttp1WhoseTransferWaitsForABusyGuiTh
     // Busy once the answer flows.
     QObject::connect(
         reply, &QNetworkReply::metaDataChanged, []() { std::this_thread::sleep_for(std::chrono::milliseconds(500)); });
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return reply->isFinished(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return reply->isFinished(); }, kPatientMs));
     EXPECT_LT(grownBy(), kMemoryBound);
     EXPECT_EQ(reply->error(), QNetworkReply::OperationCanceledError);
     EXPECT_EQ(log.count(QStringLiteral("answer longer than the 1048576 bytes allowed")), 1);

@@ -1,4 +1,5 @@
 #include "webmapkit/MapClock.h"
+#include "support/Patience.h"
 
 #include <QObject>
 #include <QTest>
@@ -43,7 +44,7 @@ TEST(MapClockTest, SystemClockCallsLaterAndHonoursCancel)
     const auto handle = clock->callAfter(0.0, nullptr, [&]() { cancelledRan = true; });
     clock->cancel(handle);
     EXPECT_FALSE(ran) << "a delayed call never runs before callAfter returns";
-    EXPECT_TRUE(QTest::qWaitFor([&]() { return ran; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&]() { return ran; }, kPatientMs));
     QTest::qWait(20);
     EXPECT_FALSE(cancelledRan);
 

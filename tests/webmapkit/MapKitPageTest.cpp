@@ -1,5 +1,6 @@
 #include "foundation/AppInfo.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "webmapkit/GMKCircle.h"
 #include "webmapkit/GMKCircleView.h"
 #include "webmapkit/GMKGeocoder.h"
@@ -61,7 +62,7 @@ protected:
         });
         // The next search's turn comes a second later.
         clock.advance(MapSearchPacing::kSpacingSeconds);
-        (void)QTest::qWaitFor([&]() { return result.code != -99; }, 5000);
+        (void)QTest::qWaitFor([&]() { return result.code != -99; }, kPatientMs);
         return result;
     }
 
@@ -125,7 +126,7 @@ TEST_F(MapKitPageTest, GeocodersRunThroughThePage)
     GMKGeocoder geocoder(QStringLiteral("Main Street"), MapCoordinate{1.5, 2.5});
     geocoder.setDelegate(&delegate);
     geocoder.start();
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.found.isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.found.isEmpty(); }, kPatientMs));
     EXPECT_EQ(delegate.found.at(0), (MapCoordinate{48.5, 9.25}));
     EXPECT_EQ(server.requests().at(0).target, QByteArray("/search?q=Main%20Street&lat=1.5&lon=2.5"));
 
@@ -140,7 +141,7 @@ TEST_F(MapKitPageTest, GeocodersRunThroughThePage)
     answer = LoopbackResponse::json(kStuttgart);
     clock.advance(0.5);
     clock.advance(MapSearchPacing::kSpacingSeconds);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.placemarks.isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.placemarks.isEmpty(); }, kPatientMs));
     EXPECT_EQ(server.requestCount(), 3);
     EXPECT_EQ(server.requests().at(2).target, QByteArray("/reverse?lat=48.5&lon=9.25"));
     const GMKPlacemark& place = delegate.placemarks.at(0);
@@ -154,13 +155,13 @@ TEST_F(MapKitPageTest, GeocodersRunThroughThePage)
     answer = LoopbackResponse::json("[]");
     reverse.start();
     clock.advance(MapSearchPacing::kSpacingSeconds);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return delegate.placemarks.size() == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return delegate.placemarks.size() == 2; }, kPatientMs));
     EXPECT_EQ(server.requestCount(), 3);
     GMKReverseGeocoder elsewhere(MapCoordinate{10.5, 20.25});
     elsewhere.setDelegate(&delegate);
     elsewhere.start();
     clock.advance(MapSearchPacing::kSpacingSeconds);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return !delegate.failures.isEmpty(); }, kPatientMs));
     EXPECT_EQ(delegate.failures.at(0), QStringLiteral("nothing found"));
 }
 

@@ -2,6 +2,7 @@
 
 #include "foundation/AppInfo.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/Patience.h"
 #include "webmapkit/MapClock.h"
 #include "webmapkit/MapTestSupport.h"
 
@@ -21,7 +22,7 @@ std::optional<MapReply> fetch(const QUrl& url, const MapNetwork::Options& option
     QObject context;
     MapNetwork::shared()->get(
         url, QStringLiteral("test"), &context, [&](const MapReply& reply) { answer = reply; }, options);
-    (void)QTest::qWaitFor([&]() { return answer.has_value(); }, 5000);
+    (void)QTest::qWaitFor([&]() { return answer.has_value(); }, kPatientMs);
     return answer;
 }
 
@@ -87,7 +88,7 @@ TEST(MapNetworkTest, UnusableEndpointsFailOnALaterTurnWithOneLogLine)
               });
         EXPECT_EQ(reply, nullptr);
         EXPECT_FALSE(called) << "the failure is delivered on a later turn";
-        EXPECT_TRUE(QTest::qWaitFor([&]() { return called; }, 1000)) << endpoint.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&]() { return called; }, kPatientMs)) << endpoint.toStdString();
         EXPECT_FALSE(answer.ok);
         EXPECT_EQ(log.count(QStringLiteral("network error")), 1) << endpoint.toStdString();
     }
@@ -174,7 +175,8 @@ TEST(MapNetworkTest, NoThreadOfTheClientOutlivesTheApplication)
 {
     QProcess quitting;
     quitting.start(QStringLiteral(QUIT_WHILE_LOADING), {});
-    ASSERT_TRUE(quitting.waitForFinished(30000));
+    // The child waits as patiently as a test, twice at most.
+    ASSERT_TRUE(quitting.waitForFinished(3 * kPatientMs));
     EXPECT_EQ(quitting.exitStatus(), QProcess::NormalExit) << quitting.readAllStandardError().toStdString();
     EXPECT_EQ(quitting.exitCode(), 0);
     EXPECT_EQ(quitting.readAllStandardOutput().toStdString(),
@@ -238,7 +240,7 @@ TEST(MapNetworkTest, ARedirectRefusedAsTooLargeOrTooLateIsNotFollowed)
     // The redirect's headers reach the client; its body never comes.
     QTest::qWait(200);
     clock.advance(MapAccessManager::kDefaultDeadlineSeconds + 1);
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return late.has_value(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return late.has_value(); }, kPatientMs));
     EXPECT_FALSE(late->ok);
     EXPECT_TRUE(late->errorText.contains(QStringLiteral("no complete answer"))) << late->errorText.toStdString();
     QTest::qWait(100);

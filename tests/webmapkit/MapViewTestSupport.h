@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/Patience.h"
 #include "webmapkit/GMKGeocoder.h"
 #include "webmapkit/GMKMapView.h"
 #include "webmapkit/GMKReverseGeocoder.h"
@@ -67,7 +68,7 @@ inline QStringList pageCalls(ScriptBridge* page, bool clear = true)
 inline bool waitForLoad(ScriptBridge* page)
 {
     QSignalSpy finished(page, &ScriptBridge::loadFinished);
-    return finished.wait(5000);
+    return finished.wait(kPatientMs);
 }
 
 // A map delegate that writes down what it hears as short lines, answers only

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/Patience.h"
 #include "webmapkit/JsPageHost.h"
 
 #include <QFile>
@@ -39,6 +40,6 @@ inline bool loadScriptPage(JsPageHost& host, const QString& path)
     QSignalSpy finished(&host, &ScriptBridge::loadFinished);
     QSignalSpy failed(&host, &ScriptBridge::loadFailed);
     host.load(path);
-    (void)QTest::qWaitFor([&]() { return !finished.isEmpty() || !failed.isEmpty(); }, 5000);
+    (void)QTest::qWaitFor([&]() { return !finished.isEmpty() || !failed.isEmpty(); }, kPatientMs);
     return !finished.isEmpty();
 }

@@ -13,6 +13,7 @@
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
 #include "support/ImageFixtures.h"
+#include "support/Patience.h"
 #include "support/QtPrinters.h"
 #include "support/TempFolder.h"
 
@@ -623,7 +624,7 @@ TEST_F(TAVImageObjectTest, WorkerEditsAndSavesReachTheUserOnTheGuiThread)
     });
     QElapsedTimer timer;
     timer.start();
-    while (!done && timer.elapsed() < 20000)
+    while (!done && timer.elapsed() < kPatientMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_TRUE(done);
     EXPECT_EQ(ui_.alerts().size(), 1);
