@@ -9,6 +9,7 @@
 #include "kit/support/KBLog.h"
 #include "kit/support/KBNotificationCenter.h"
 #include "kit/support/harness/LoopbackServer.h"
+#include "support/Patience.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ protected:
         auto manager = std::make_shared<KBSettingsOnboardingManager>(model, managerEnvironment);
         manager->beginSettingsAndOnboardingOperations(
             "API-KEY", {{"org.lumetta.kit.core", "1.6.11"}, {"org.example.kit", "2.0"}});
-        EXPECT_TRUE(manager->waitUntilFinished(15));
+        EXPECT_TRUE(manager->waitUntilFinished(kPatientSeconds));
         return manager;
     }
 
@@ -205,7 +206,7 @@ TEST_F(KBSettingsOnboardingManagerTest, WithoutEndpointsStartReturnsAndOneFailur
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     auto manager = std::dynamic_pointer_cast<KBSettingsOnboardingManager>(kitbase.settingsAndOnboardingManager());
     ASSERT_TRUE(manager);
-    EXPECT_TRUE(manager->waitUntilFinished(10));
+    EXPECT_TRUE(manager->waitUntilFinished(kPatientSeconds));
     EXPECT_EQ(log.count("[Kitbase] failed to download settings"), 1u);
     EXPECT_EQ(server.requestCount(), 0u);
     EXPECT_EQ(kitbase.settings(), std::nullopt);
