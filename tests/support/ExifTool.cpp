@@ -36,6 +36,19 @@ QJsonObject read(const QString& path, const QStringList& extraArguments)
     return list.isEmpty() ? QJsonObject() : list.first().toObject();
 }
 
+QMap<QString, QString> dates(const QString& path)
+{
+    const QJsonObject tags = read(path, {QStringLiteral("-a"), QStringLiteral("-time:all")});
+    QMap<QString, QString> found;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().contains(QLatin1Char(':')) && !it.key().startsWith(QLatin1String("System:"))
+            && !it.key().startsWith(QLatin1String("Composite:"))) {
+            found.insert(it.key(), it.value().toVariant().toString());
+        }
+    }
+    return found;
+}
+
 QStringList warnings(const QString& path)
 {
     const QJsonObject tags = read(path, {QStringLiteral("-warning"), QStringLiteral("-error")});

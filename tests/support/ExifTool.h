@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,11 @@ bool available();
 // extra arguments (for example "-n" for numeric values). Keys look like
 // "IFD0:Make", "IPTC:Keywords", "XMP-dc:Title". Empty on failure.
 QJsonObject read(const QString& path, const QStringList& extraArguments = {});
+
+// Every date and time the file holds as exiftool lists them with `-a
+// -time:all` ("IFD0:ModifyDate", "IPTC:TimeCreated", "XMP-xmp:CreateDate"),
+// but the file system's and those it composes from others.
+QMap<QString, QString> dates(const QString& path);
 
 // The warnings and errors exiftool reports while reading the file (a damaged
 // directory, a maker note it cannot follow). Empty when it reads cleanly.

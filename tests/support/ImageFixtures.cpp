@@ -102,6 +102,36 @@ bool writeTags(const QString& path, const std::vector<Tag>& tags)
     return false;
 }
 
+bool eraseTags(const QString& path, const QStringList& keys)
+{
+    try {
+        auto image = openImage(path);
+        image->readMetadata();
+        const auto eraseAll = [](auto& data, const auto& key) {
+            for (auto it = data.findKey(key); it != data.end(); it = data.findKey(key)) {
+                data.erase(it);
+            }
+        };
+        for (const QString& key : keys) {
+            const std::string name = key.toStdString();
+            if (key.startsWith(QLatin1String("Exif."))) {
+                eraseAll(image->exifData(), Exiv2::ExifKey(name));
+            } else if (key.startsWith(QLatin1String("Iptc."))) {
+                eraseAll(image->iptcData(), Exiv2::IptcKey(name));
+            } else {
+                eraseAll(image->xmpData(), Exiv2::XmpKey(name));
+            }
+        }
+        image->writeMetadata();
+        return true;
+    } catch (const Exiv2::AnyError& error) {
+        std::cerr << "eraseTags: " << error.what() << '\n';
+    } catch (const std::exception& error) {
+        std::cerr << "eraseTags: " << error.what() << '\n';
+    }
+    return false;
+}
+
 bool writeKeywords(const QString& path, const QStringList& keywords)
 {
     std::vector<Tag> tags;

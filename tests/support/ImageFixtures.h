@@ -32,6 +32,9 @@ bool makeImage(const QString& path, QSize size = QSize(64, 48));
 // prints why) when the library refuses a key, a value or the write.
 bool writeTags(const QString& path, const std::vector<Tag>& tags);
 
+// Removes every EXIF entry, IPTC dataset and XMP property of the given keys.
+bool eraseTags(const QString& path, const QStringList& keys);
+
 // Adds one IPTC dataset per keyword (the way cameras and other programs do).
 bool writeKeywords(const QString& path, const QStringList& keywords);
 

@@ -2,6 +2,7 @@
 
 // Readable gtest output for Qt values: include in tests that compare them.
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -29,4 +30,14 @@ inline void PrintTo(const QStringList& list, std::ostream* out)
 inline void PrintTo(const QByteArray& bytes, std::ostream* out)
 {
     *out << "QByteArray(\"" << bytes.toStdString() << "\")";
+}
+
+inline void PrintTo(const QMap<QString, QString>& map, std::ostream* out)
+{
+    *out << '{';
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        *out << (it == map.begin() ? "" : ", ") << it.key().toStdString() << '=' << '"' << it.value().toStdString()
+             << '"';
+    }
+    *out << '}';
 }

@@ -139,6 +139,7 @@ void TAVImageObject::takeImageMetadata(const QString& path, std::unique_ptr<TAVM
     exifData_->initImageExifData(std::nullopt, TAVExifData::CategoryOther);
     exifData_->mutableOrgExifData().clear();
     exifData_->setCreatedDateTimeOffset(std::nullopt);
+    pendingShift_.reset();
     if (path.isEmpty() || !reader)
         return;
 

@@ -152,6 +152,11 @@ public:
     // Moves the creation date and time forward by the record's time shift
     // (once: the shift is used up).
     void applyTimeOffsetSettingToDatetimeEntity();
+    // The shift by which the writer moves the file's dates: the one applied
+    // to a date the user did not type, as long as the record holds what it
+    // gave (a save that failed leaves it there, and the retry starts again
+    // from the file's own dates).
+    std::optional<TAVTimeOffsetInfo> shiftOfUnsavedDate() const;
     // The creation date (YES) or time (NO) that a save would write.
     QDateTime getWillWriteDatetime(bool date) const;
     // The date a save gives the user's file and the working copy (as their
@@ -291,9 +296,16 @@ private:
     QString saveFailure_;
     bool shiftFoundNoDate_ = false;
     bool keptXmpOnClear_ = false;
-    // The time shift of the save under way when the user edited no date: the
-    // writer moves each date the file holds by it.
-    std::optional<TAVTimeOffsetInfo> pendingShift_;
+    // The time shift a save applied when the user had edited no date, with
+    // the date and time texts it gave the record: until a save puts it in
+    // the user's file, the writer moves each date the file holds by it,
+    // and the texts it gave are no date the user typed.
+    struct PendingShift {
+        TAVTimeOffsetInfo shift;
+        QString date;
+        QString time;
+    };
+    std::optional<PendingShift> pendingShift_;
     TAVImageObjectProtocol* delegate_ = nullptr;
     QString renamedPath_;
     QDateTime fileOrignalCreateDate_;

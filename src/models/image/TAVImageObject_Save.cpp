@@ -154,7 +154,6 @@ bool TAVImageObject::saveChangedEntities(bool& written)
 {
     QStringList failedKeys;
     QList<int32_t> settled;
-    pendingShift_.reset();
     if (exifData_->isClearExif()) {
         // Clear > EXIF takes the file's whole EXIF, also what the record
         // does not list; the edits made after the clear are then written
@@ -180,7 +179,7 @@ bool TAVImageObject::saveChangedEntities(bool& written)
         }
         written = true;
         if (category == TAVExifData::CategorySummary)
-            writerMgr_->setDateShift(std::exchange(pendingShift_, std::nullopt));
+            writerMgr_->setDateShift(shiftOfUnsavedDate());
         QStringList failed = writerMgr_->batchWriteMetadata(entities, true);
         // The date written under that key is the capture date the user
         // typed; the key only routes it.
@@ -218,6 +217,7 @@ bool TAVImageObject::saveChangedEntities(bool& written)
         return false;
     }
     // The edits count as saved only once they are in the user's file.
+    pendingShift_.reset();
     for (int32_t category : settled)
         exifData_->resetEnityModifyFlag(category);
     exifData_->setIsClearExif(false);

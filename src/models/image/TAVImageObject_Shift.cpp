@@ -44,12 +44,11 @@ void TAVImageObject::applyTimeOffsetSettingToDatetimeEntity()
     if (date.isValid() && time.isValid())
         moment = QDateTime(date.date(), time.time(), Qt::UTC);
     moment = shift->shifted(moment, date.isValid(), time.isValid());
-    // A date the user did not edit is shifted in the file too: each of its
-    // twins moves from its own value, none takes the capture date's.
+    // A date the user did not edit is shifted in the file too: each date the
+    // file holds moves from its own value, none takes the capture date's,
+    // and none the file lacks is made.
     const bool edited = exifData_->isModifiedForKey(TAVKeyLists::createDateKey(), TAVExifData::CategorySummary)
         || exifData_->isModifiedForKey(TAVKeyLists::createTimeKey(), TAVExifData::CategorySummary);
-    if (!edited)
-        pendingShift_ = *shift;
 
     if (date.isValid())
         exifData_->setValue(DateServices::getStringFromDate(moment, TAVMetadataHelper::getAppDatetimeFormateString(1)),
@@ -57,8 +56,21 @@ void TAVImageObject::applyTimeOffsetSettingToDatetimeEntity()
     if (time.isValid())
         exifData_->setValue(DateServices::getStringFromDate(moment, TAVMetadataHelper::getAppDatetimeFormateString(2)),
             TAVKeyLists::createTimeKey(), TAVExifData::CategorySummary, true, true, true);
+    if (edited)
+        pendingShift_.reset();
+    else
+        pendingShift_ = PendingShift{
+            *shift, willWriteText(TAVKeyLists::createDateKey()), willWriteText(TAVKeyLists::createTimeKey())};
     // Used up: a retry after a failed save must not shift the date again.
     exifData_->setCreatedDateTimeOffset(std::nullopt);
+}
+
+std::optional<TAVTimeOffsetInfo> TAVImageObject::shiftOfUnsavedDate() const
+{
+    if (!pendingShift_ || willWriteText(TAVKeyLists::createDateKey()) != pendingShift_->date
+        || willWriteText(TAVKeyLists::createTimeKey()) != pendingShift_->time)
+        return std::nullopt;
+    return pendingShift_->shift;
 }
 
 bool TAVImageObject::shiftFindsNoDate() const

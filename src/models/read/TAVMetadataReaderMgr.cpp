@@ -223,7 +223,7 @@ QString TAVMetadataReaderMgr::getCreateDateAndTime() const
         return iptc;
     }
     // XMP's copy of the EXIF capture date is the capture date, as EXIF's own
-    // is: a shift that adds EXIF dates takes them from here.
+    // is.
     for (const char* key : {kXmpDateTimeOriginal, kXmpPhotoshopDateCreated, kXmpCreateDate}) {
         const QString value = xmpDateTimeText(getOneValueForKey(QLatin1String(key)));
         if (dated(value)) {

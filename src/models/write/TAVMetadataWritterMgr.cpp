@@ -276,9 +276,9 @@ bool TAVMetadataWritterMgr::setDateAndTime(const TAVEntityPtr& entity)
         // The date and the time arrive as one date each: the shift moves
         // the file's dates once.
         const bool shifted = std::exchange(datesShifted_, true);
-        return shifted || moveDates({QDateTime(), dateShift_, date});
+        return shifted || moveDates({QDateTime(), dateShift_});
     }
-    return moveDates({date, std::nullopt, date});
+    return moveDates({date, std::nullopt});
 }
 
 bool TAVMetadataWritterMgr::setDateTimeTag(const TAVEntityPtr& entity)

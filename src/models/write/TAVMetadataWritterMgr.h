@@ -115,7 +115,7 @@ public:
     // then hands over is the shifted capture date, and every date the file
     // holds (EXIF, IPTC, XMP) is moved by the shift from its own value
     // instead, in its own form and zone, once however often the batch hands
-    // the date over.
+    // the date over. No date the file lacks is made.
     void setDateShift(const std::optional<TAVTimeOffsetInfo>& shift)
     {
         dateShift_ = shift;
@@ -169,21 +169,20 @@ private:
     // Whether the twin, absent from the file, is to be made for the text.
     bool createsTwin(const QString& key, const QString& twin, const QString& value) const;
     // How the dates of a batch move: every one to the moment typed, or each
-    // from its own value by the time shift, those with no value of their
-    // own to `missingCapture`.
+    // from its own value by the time shift, one with no date of its own
+    // (absent, blank or unreadable) staying as it is.
     struct DateMove {
         QDateTime typed;
         std::optional<TAVTimeOffsetInfo> shift;
-        QDateTime missingCapture;
         // The new moment of a date whose own is `current` (invalid when its
         // text names none); none leaves the date as it is.
         std::optional<QDateTime> of(const QDateTime& current, bool hasDay, bool hasTime) const;
     };
     // Moves the capture date and every twin of it the file holds (EXIF, XMP,
-    // IPTC), each in its own form; the EXIF capture dates are made where
-    // the file lacks them, no other twin is. False, with the reason in
-    // refusal_, when an XMP twin may sit in a packet the library cannot
-    // decode.
+    // IPTC), each in its own form; a typed date makes the EXIF capture dates
+    // where the file lacks them, no other twin, and a shift makes none.
+    // False, with the reason in refusal_, when an XMP twin may sit in a
+    // packet the library cannot decode.
     bool moveDates(const DateMove& move);
     // The IPTC day and time of one pair as `move` leaves them.
     QList<QPair<QString, QString>> movedIptcDate(

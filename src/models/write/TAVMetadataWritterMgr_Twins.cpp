@@ -351,6 +351,7 @@ const QList<DateTwin>& dateTwins()
         {DateTwin::Xmp, QStringLiteral("Xmp.exif.DateTimeOriginal"), {}},
         {DateTwin::Xmp, QStringLiteral("Xmp.exif.DateTimeDigitized"), {}},
         {DateTwin::Xmp, QStringLiteral("Xmp.xmp.ModifyDate"), {}, false},
+        {DateTwin::Xmp, QStringLiteral("Xmp.tiff.DateTime"), {}, false},
         {DateTwin::Iptc, QStringLiteral("Iptc.Application2.DateCreated"),
             QStringLiteral("Iptc.Application2.TimeCreated")},
         {DateTwin::Iptc, kIptcDigitizationDate, QStringLiteral("Iptc.Application2.DigitizationTime")},
@@ -673,17 +674,17 @@ bool TAVMetadataWritterMgr::moveDates(const DateMove& move)
         const QString current = exifWriter_->currentValue(twin.key);
         switch (twin.family) {
         case DateTwin::Exif: {
-            // Always a day and a time. The capture dates a file lacks (or
-            // holds blank) are made; a second one in the first directory
-            // only moves.
+            // Always a day and a time. A typed date makes the ones a file
+            // lacks (or holds blank), but for a second one in the first
+            // directory; a shift moves only those that hold a date.
             if (current.isNull() && twin.key == kImageDateTimeOriginal) {
                 break;
             }
             const QDateTime moment = DateServices::dateWithDateFormateString(current.trimmed(), kExifDateFormat);
-            const QDateTime moved
-                = move.of(moment.isValid() ? QDateTime(moment.date(), moment.time(), Qt::UTC) : QDateTime(), true, true)
-                      .value_or(move.missingCapture);
-            pairs.append({twin.key, DateServices::getStringFromDate(moved, kExifDateFormat)});
+            if (const auto moved = move.of(
+                    moment.isValid() ? QDateTime(moment.date(), moment.time(), Qt::UTC) : QDateTime(), true, true)) {
+                pairs.append({twin.key, DateServices::getStringFromDate(*moved, kExifDateFormat)});
+            }
             break;
         }
         case DateTwin::Xmp: {
@@ -719,12 +720,17 @@ QList<QPair<QString, QString>> TAVMetadataWritterMgr::movedIptcDate(
     const QDateTime current = day.isValid() || time.isValid()
         ? QDateTime(day.isValid() ? day : QDate(2000, 1, 1), time.isValid() ? time : QTime(0, 0), Qt::UTC)
         : QDateTime();
-    const auto moved = move.of(current, day.isValid(), time.isValid());
+    const bool typed = move.typed.isValid();
     QList<QPair<QString, QString>> pairs;
+    // A shift moves the pair only where each part the file holds reads: a
+    // time moved beside a day that does not read could need another day.
+    if (!typed && ((!dateText.isNull() && !day.isValid()) || (!timeText.isNull() && !time.isValid()))) {
+        return pairs;
+    }
+    const auto moved = move.of(current, day.isValid(), time.isValid());
     if (!moved) {
         return pairs;
     }
-    const bool typed = move.typed.isValid();
     if (!dateText.isNull() && (typed || day.isValid())) {
         pairs.append({dateKey, DateServices::getStringFromDate(*moved, QStringLiteral("yyyy-MM-dd"))});
     }

@@ -1,9 +1,9 @@
 #include "models/image/TAVImageObject.h"
 
-#include "models/formats/ExivRuntime.h"
 #include "models/image/ImageImportTest.h"
 #include "support/ExifTool.h"
 #include "support/FakeUiServices.h"
+#include "support/FileSizeLimit.h"
 #include "support/QtPrinters.h"
 
 #include <QFile>
@@ -38,11 +38,46 @@ protected:
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
 
+    static TAVTimeOffsetInfo days(int count, int hours = 0)
+    {
+        TAVTimeOffsetInfo shift = TimeShiftTest::hours(hours);
+        shift.setDateUnit(TAVTimeOffsetInfo::Day);
+        shift.setDateOffsetNum(count);
+        return shift;
+    }
+
+    // A copy of a camera sample in "user/" without the dates the test takes
+    // away and with those it gives.
+    QString sampleDatedBy(const QString& sample, const QString& name, const QStringList& erased,
+        const std::vector<ImageFixtures::Tag>& added = {})
+    {
+        const QString user = ImageFixtures::copySample(sample, tempPath("user"), name);
+        EXPECT_TRUE(ImageFixtures::eraseTags(user, erased));
+        if (!added.empty()) {
+            EXPECT_TRUE(ImageFixtures::writeTags(user, added));
+        }
+        return user;
+    }
+
+    // Shifts the photo at `user` and saves it: its dates as exiftool reads
+    // them, before and after.
+    std::pair<QMap<QString, QString>, QMap<QString, QString>> shiftAndSave(
+        const QString& user, const TAVTimeOffsetInfo& shift)
+    {
+        const QMap<QString, QString> before = ExifTool::dates(user);
+        const auto image = openWorkingCopy(user);
+        image->exifData()->setCreatedDateTimeOffset(shift);
+        EXPECT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        return {before, ExifTool::dates(user)};
+    }
+
     static QString shownDate(const TAVImageObjectPtr& image)
     {
         return image->getValueForKey("Exif.Image.CreateDate", 0) + " " + image->getValueForKey("Summary.CreateTime", 0);
     }
 };
+
+const QStringList kExifDates{"Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime"};
 
 } // namespace
 
@@ -61,7 +96,9 @@ TEST_F(TimeShiftTest, ANewsPhotoIsShiftedFromItsCaptureDateAndEachTwinKeepsItsFo
     image->exifData()->setCreatedDateTimeOffset(hours(2));
     ASSERT_TRUE(image->saveMetadataToImage());
     const QJsonObject tags = ExifTool::read(image->srcPath());
-    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2003:08:30 12:15:00"));
+    EXPECT_FALSE(tags.contains("ExifIFD:DateTimeOriginal"));
+    EXPECT_FALSE(tags.contains("ExifIFD:CreateDate"));
+    EXPECT_EQ(tags.value("IFD0:ModifyDate").toString(), QString("2008:05:10 16:00:00"));
     EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), QString("2003:08:30"));
     EXPECT_EQ(tags.value("IPTC:TimeCreated").toString(), QString("12:15:00-07:00"));
     EXPECT_EQ(tags.value("XMP-photoshop:DateCreated").toString(), QString("2003:08:30 12:15:00-07:00"));
@@ -244,36 +281,136 @@ TEST_F(TimeShiftTest, TheFileDateIsTheCaptureTimeReadAsLocalTime)
         << qPrintable(modified.toString(Qt::ISODate));
 }
 
-// A photo whose dates are only in XMP, where xmp:CreateDate (a later export)
-// disagrees with XMP's copy of the capture date: the capture date is the one
-// shown, and the EXIF dates a shift adds follow it, never contradicting it.
-TEST_F(TimeShiftTest, EXIFDatesAShiftAddsFollowTheCaptureDateOfTheXmp)
+// Camera photos holding some of EXIF's three dates: the shift moves those
+// each holds, sub-seconds, zones and GPS stamps staying as they stand, and
+// gives none the ones it lacks. A date that does not read (an hour 25, a
+// blanked one) is kept as it is.
+TEST_F(TimeShiftTest, AShiftMovesTheExifDatesAPhotoHoldsAndAddsNone)
 {
     if (!ExifTool::available())
         GTEST_SKIP() << "exiftool missing";
-    const QString user = ImageFixtures::copySample("npm-canon-s40.jpg", tempPath("user"));
-    {
-        const ExivRuntime::FileScope scope(user);
-        const auto file = Exiv2::ImageFactory::open(user.toStdString());
-        ExivRuntime::readMetadata(*file);
-        for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime"})
-            file->exifData().erase(file->exifData().findKey(Exiv2::ExifKey(key)));
-        ExivRuntime::writeMetadata(*file);
+    // A Nikon photo left with its capture date alone.
+    const QString nikon = sampleDatedBy("npm-nikon-d90-photometric.jpg", "nikon.jpg",
+        {"Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime", "Iptc.Application2.DateCreated",
+            "Iptc.Application2.TimeCreated", "Xmp.xmp.CreateDate", "Xmp.xmp.ModifyDate", "Xmp.xmp.MetadataDate",
+            "Xmp.photoshop.DateCreated"});
+    auto [before, after] = shiftAndSave(nikon, hours(2));
+    ASSERT_EQ(before.value("ExifIFD:DateTimeOriginal"), QString("2011:08:15 12:24:54"));
+    before.insert("ExifIFD:DateTimeOriginal", "2011:08:15 14:24:54");
+    EXPECT_EQ(after, before);
+
+    // An iPhone photo without its capture date.
+    const QString iphone = sampleDatedBy("npm-iphone6p.jpg", "iphone.jpg", {"Exif.Photo.DateTimeOriginal"});
+    std::tie(before, after) = shiftAndSave(iphone, days(1));
+    ASSERT_TRUE(before.contains("ExifIFD:SubSecTimeOriginal"));
+    ASSERT_TRUE(before.contains("GPS:GPSDateStamp"));
+    before.insert("ExifIFD:CreateDate", "2016:03:25 14:49:51");
+    before.insert("IFD0:ModifyDate", "2016:03:25 14:49:51");
+    EXPECT_EQ(after, before);
+
+    // A Canon photo whose digitized date does not read and whose modify
+    // date was blanked.
+    const QString canon = sampleDatedBy("npm-canon-s40.jpg", "canon.jpg", {},
+        {{"Exif.Photo.DateTimeDigitized", "2003:12:14 25:01:44", std::nullopt},
+            {"Exif.Image.DateTime", "    :  :     :  :  ", std::nullopt}});
+    std::tie(before, after) = shiftAndSave(canon, hours(2));
+    before.insert("ExifIFD:DateTimeOriginal", "2003:12:14 14:01:44");
+    EXPECT_EQ(after, before);
+}
+
+// A shifted photo whose save failed (a full disk) keeps its file as it was:
+// the retry moves the dates the file holds once and still adds none, while a
+// date the user types before it is a typed date, which every twin takes.
+TEST_F(TimeShiftTest, AShiftRetriedAfterAFailedSaveIsStillAShiftUntilADateIsTyped)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QStringList erased{"Exif.Photo.DateTimeDigitized", "Exif.Image.DateTime", "Iptc.Application2.DateCreated",
+        "Iptc.Application2.TimeCreated", "Xmp.xmp.CreateDate", "Xmp.xmp.ModifyDate", "Xmp.xmp.MetadataDate",
+        "Xmp.photoshop.DateCreated"};
+    const auto retried = openWorkingCopy(sampleDatedBy("npm-nikon-d90-photometric.jpg", "retried.jpg", erased));
+    const auto typed = openWorkingCopy(sampleDatedBy("npm-nikon-d90-photometric.jpg", "typed.jpg", erased));
+    for (const auto& image : {retried, typed}) {
+        image->exifData()->setCreatedDateTimeOffset(hours(2));
+        const FileSizeLimit fullDisk(4096);
+        ASSERT_TRUE(fullDisk.isActive());
+        EXPECT_FALSE(image->saveMetadataToImage());
     }
+    typed->exifData()->setValue("2012-01-02", "Exif.Image.CreateDate", 0, true, true, true);
+    for (const auto& image : {retried, typed})
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+
+    QMap<QString, QString> dates = ExifTool::dates(retried->srcPath());
+    EXPECT_EQ(dates.value("ExifIFD:DateTimeOriginal"), QString("2011:08:15 14:24:54"));
+    EXPECT_FALSE(dates.contains("ExifIFD:CreateDate"));
+    EXPECT_FALSE(dates.contains("IFD0:ModifyDate"));
+    dates = ExifTool::dates(typed->srcPath());
+    EXPECT_EQ(dates.value("ExifIFD:DateTimeOriginal"), QString("2012:01:02 14:24:54"));
+    EXPECT_EQ(dates.value("ExifIFD:CreateDate"), QString("2012:01:02 14:24:54"));
+}
+
+// A photo whose only capture date is IPTC's, at midnight, beside an XMP
+// creation date of another day: the IPTC times and the XMP date move, each
+// in its form, and EXIF gains no date. A day alone stays a day alone, and a
+// pair whose day does not read is kept as it is.
+TEST_F(TimeShiftTest, APhotoDatedInIptcAloneGainsNoExifDate)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString midnight = sampleDatedBy("npm-canon-s40.jpg", "midnight.jpg", kExifDates,
+        {{"Iptc.Application2.DateCreated", "2009-06-13", std::nullopt},
+            {"Iptc.Application2.TimeCreated", "00:00:00+00:00", std::nullopt},
+            {"Iptc.Application2.DigitizationDate", "2009-06-13", std::nullopt},
+            {"Iptc.Application2.DigitizationTime", "00:00:00+00:00", std::nullopt},
+            {"Xmp.xmp.CreateDate", "2009-06-12T16:30:00", std::nullopt}});
+    auto [before, after] = shiftAndSave(midnight, hours(2));
+    before.insert("IPTC:TimeCreated", "02:00:00+00:00");
+    before.insert("IPTC:DigitalCreationTime", "02:00:00+00:00");
+    before.insert("XMP-xmp:CreateDate", "2009:06:12 18:30:00");
+    EXPECT_EQ(after, before);
+
+    const QString day = sampleDatedBy("npm-canon-s40.jpg", "day.jpg", kExifDates,
+        {{"Iptc.Application2.DateCreated", "2009-06-13", std::nullopt},
+            {"Xmp.photoshop.DateCreated", "2009-06-13", std::nullopt}});
+    std::tie(before, after) = shiftAndSave(day, days(1, 2));
+    before.insert("IPTC:DateCreated", "2009:06:14");
+    before.insert("XMP-photoshop:DateCreated", "2009:06:14");
+    EXPECT_EQ(after, before);
+
+    const QString damaged = sampleDatedBy("npm-canon-s40.jpg", "damaged.jpg", kExifDates,
+        {{"Iptc.Application2.DateCreated", "2009-0613", int(Exiv2::string)},
+            {"Iptc.Application2.TimeCreated", "23:00:00+00:00", std::nullopt},
+            {"Iptc.Application2.DigitizationDate", "2009-06-13", std::nullopt},
+            {"Iptc.Application2.DigitizationTime", "23:00:00+00:00", std::nullopt},
+            {"Xmp.xmp.CreateDate", "2009-06-13T23:00:00", std::nullopt}});
+    std::tie(before, after) = shiftAndSave(damaged, hours(2));
+    before.insert("IPTC:DigitalCreationDate", "2009:06:14");
+    before.insert("IPTC:DigitalCreationTime", "01:00:00+00:00");
+    before.insert("XMP-xmp:CreateDate", "2009:06:14 01:00:00");
+    EXPECT_EQ(after, before);
+}
+
+// A photo whose dates are only in XMP, where xmp:CreateDate (a later export)
+// disagrees with XMP's copy of the capture date: the capture date is the one
+// shifted, each XMP date moves from its own value in its own form, and EXIF
+// gains no date.
+TEST_F(TimeShiftTest, APhotoDatedInXmpAloneGainsNoExifDate)
+{
+    if (!ExifTool::available())
+        GTEST_SKIP() << "exiftool missing";
+    const QString user = sampleDatedBy("npm-canon-s40.jpg", "xmp.jpg", kExifDates);
     ASSERT_TRUE(ImageFixtures::writeXmpPacket(user,
         "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
         "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
-        "xmlns:exif='http://ns.adobe.com/exif/1.0/' xmp:CreateDate='2008-07-02T11:30:00' "
-        "exif:DateTimeOriginal='2006-05-01T10:00:00'/></rdf:RDF></x:xmpmeta>"));
+        "xmlns:exif='http://ns.adobe.com/exif/1.0/' xmlns:tiff='http://ns.adobe.com/tiff/1.0/' "
+        "xmp:CreateDate='2008-07-02T11:30:00' xmp:ModifyDate='2008-07-03' "
+        "tiff:DateTime='2008-07-03T09:00:00+02:00' exif:DateTimeOriginal='2006-05-01T10:00:00'/>"
+        "</rdf:RDF></x:xmpmeta>"));
     ASSERT_FALSE(ExifTool::read(user).contains("ExifIFD:DateTimeOriginal"));
 
-    const auto image = openWorkingCopy(user);
-    EXPECT_EQ(shownDate(image), QString("2006-05-01 10:00:00"));
-    image->exifData()->setCreatedDateTimeOffset(hours(1));
-    ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
-    const QJsonObject tags = ExifTool::read(user);
-    EXPECT_EQ(tags.value("ExifIFD:DateTimeOriginal").toString(), QString("2006:05:01 11:00:00"));
-    EXPECT_EQ(tags.value("ExifIFD:CreateDate").toString(), QString("2006:05:01 11:00:00"));
-    EXPECT_EQ(tags.value("XMP-exif:DateTimeOriginal").toString(), QString("2006:05:01 11:00:00"));
-    EXPECT_EQ(tags.value("XMP-xmp:CreateDate").toString(), QString("2008:07:02 12:30:00"));
+    auto [before, after] = shiftAndSave(user, hours(1));
+    before.insert("XMP-exif:DateTimeOriginal", "2006:05:01 11:00:00");
+    before.insert("XMP-xmp:CreateDate", "2008:07:02 12:30:00");
+    before.insert("XMP-tiff:DateTime", "2008:07:03 10:00:00+02:00");
+    EXPECT_EQ(after, before);
 }
