@@ -205,13 +205,18 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path, const Fi
         // Reading the target first keeps what is not metadata proper: its
         // colour profile, its comment and its own orientation.
         ExivMemoryFile target(path);
-        // The IPTC a PNG holds among its Photoshop resources would stay
-        // beside the cloned one.
-        if (PngPhotoshopChunk::holdsIptc(target.originalBytes())) {
-            qCWarning(lcMetadataContainer,
-                "Could not replace %s: its IPTC is held among its Photoshop resources, where it cannot be replaced",
-                qUtf8Printable(path));
-            return false;
+        // A converter's PNG holds its IPTC among its Photoshop resources too:
+        // the cloned IPTC replaces both copies alike, as an edit's does, and
+        // is refused where that edit would be (copies that differ, or the
+        // resources alone holding the IPTC).
+        const bool photoshopIptc = PngPhotoshopChunk::holdsIptc(target.originalBytes());
+        if (photoshopIptc) {
+            const QString refusal = PngPhotoshopChunk::iptcChangeRefusal(target.originalBytes(), false);
+            if (!refusal.isEmpty()) {
+                qCWarning(
+                    lcMetadataContainer, "Could not replace %s: %s", qUtf8Printable(path), qUtf8Printable(refusal));
+                return false;
+            }
         }
         Exiv2::Image& image = target.image();
         ExivRuntime::readMetadata(image);
@@ -242,6 +247,12 @@ bool FDMetadataContainer::saveMetadataToFileAtPath(const QString& path, const Fi
         if (written) {
             // A PNG keeps its other chunks as they were.
             *written = PngKeptChunks::withKeptChunks(*written, target.originalBytes());
+        }
+        if (written && photoshopIptc) {
+            written = PngPhotoshopChunk::withIptcInStep(*written);
+            if (!written) {
+                error = QStringLiteral("its Photoshop resources could not take the cloned IPTC");
+            }
         }
         if (!written || !WrittenImageCheck::confirm(target.originalBytes(), *written, expected, &error)
             || !writeOver(path, *written, imported, &error)) {

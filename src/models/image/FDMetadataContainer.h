@@ -44,7 +44,9 @@ public:
     // pixels (dimensions, orientation, compression, strips, thumbnail, colour
     // space...) are the target's: it keeps its own and gets none of these. It
     // keeps its colour profile and comment too, and this container drops its
-    // "Exif.Image.Orientation" for good. The file is
+    // "Exif.Image.Orientation" for good. A PNG's Photoshop resources that
+    // copy its IPTC take the cloned IPTC too; where they hold another block,
+    // or the IPTC alone, the clone is refused (see PngPhotoshopChunk). The file is
     // replaced atomically; false leaves it untouched. With `imported` the
     // file is replaced only while it is still that file, up to the
     // replacement itself: what another program wrote is never written over.

@@ -1,4 +1,6 @@
 #include "models/image/FDMetadataContainer.h"
+#include "models/formats/PngChunks.h"
+#include "models/formats/PngPhotoshopChunk.h"
 #include "models/read/SidecarExporter.h"
 #include "models/values/FDNumberDataBit.h"
 
@@ -11,6 +13,7 @@
 #include "support/TempFolder.h"
 
 #include <QColorSpace>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -31,6 +34,16 @@ protected:
             {{"Exif.Image.Orientation", "6", {}}, {"Exif.GPSInfo.GPSLatitude", "40/1 0/1 1471/100", {}},
                 {"Xmp.dc.title", "Harbour", {}}}));
         return path;
+    }
+
+    // A copy of the Nikon PNG given `chunks` where `insert` puts them.
+    QString nikonPngWith(const QString& name, const QByteArray& chunks, void (*insert)(QByteArray&, const QByteArray&))
+    {
+        const QString target = ImageFixtures::copySample("png-nikon-d3.png", tempFolder(), name);
+        QByteArray bytes = WrittenFileProbe::bytes(target);
+        insert(bytes, chunks);
+        EXPECT_TRUE(FileServices::writeFileAtomically(target, bytes));
+        return target;
     }
 };
 
@@ -132,13 +145,8 @@ TEST_F(FDMetadataContainerTest, CloneOntoAPngKeepsItsTextChunksOrLeavesItAlone)
     ASSERT_NE(container, nullptr);
     const QByteArrayList texts = {textChunk("tEXt", "Descriptions", "Harbour at dawn"),
         textChunk("zTXt", "Raw profile type exif2", "kept"), textChunk("iTXt", "XML", "kept")};
-    const auto targetWith = [&](const QString& name, const QByteArray& chunks) {
-        const QString target = ImageFixtures::copySample("png-nikon-d3.png", tempFolder(), name);
-        QByteArray bytes = WrittenFileProbe::bytes(target);
-        insertBeforeEnd(bytes, chunks);
-        EXPECT_TRUE(FileServices::writeFileAtomically(target, bytes));
-        return target;
-    };
+    const auto targetWith
+        = [&](const QString& name, const QByteArray& chunks) { return nikonPngWith(name, chunks, insertBeforeEnd); };
 
     const QString target = targetWith("texts.png", texts.join());
     ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
@@ -151,6 +159,59 @@ TEST_F(FDMetadataContainerTest, CloneOntoAPngKeepsItsTextChunksOrLeavesItAlone)
     const QByteArray before = WrittenFileProbe::bytes(photoshop);
     EXPECT_FALSE(container->saveMetadataToFileAtPath(photoshop));
     EXPECT_EQ(WrittenFileProbe::bytes(photoshop), before);
+}
+
+// A clone onto a converter's PNG, which holds its IPTC among its Photoshop
+// resources and again in an IPTC chunk, writes the cloned IPTC into both
+// alike, as an edit does: the resolution beside the block kept byte for
+// byte, the digest made the new block's. A source without IPTC takes it
+// from both. Copies that differ refuse the clone, the file kept.
+TEST_F(FDMetadataContainerTest, CloneOntoAConvertersPngKeepsBothIptcCopiesInStep)
+{
+    using namespace PngChunkMaker;
+    const QString source = cameraSource();
+    ASSERT_TRUE(ImageFixtures::writeTags(
+        source, {{"Iptc.Application2.ObjectName", "Harbour", {}}, {"Iptc.Application2.Byline", "Lumetta Tester", {}}}));
+    const FDMetadataContainerPtr container = FDMetadataContainer::metadataForImageAtPath(source);
+    ASSERT_NE(container, nullptr);
+    const QByteArray iptc = iptcBlock("The president speaks");
+    const QByteArray resolution = resource(0x03ED, QByteArray::fromHex("00480000000100010048000000010001"));
+    const auto targetWith = [&](const QString& name, const QByteArray& chunks) {
+        return nikonPngWith(name, chunks, insertBeforePicture);
+    };
+
+    const QString target = targetWith("copies.png", convertersProfiles(photoshopResources(iptc), iptc));
+    ASSERT_TRUE(container->saveMetadataToFileAtPath(target));
+    const auto [first, second] = iptcCopiesOf(target);
+    EXPECT_EQ(first.value("ObjectName").toString(), QString("Harbour"));
+    EXPECT_EQ(first.value("By-line").toString(), QString("Lumetta Tester"));
+    EXPECT_FALSE(first.contains("Caption-Abstract"));
+    EXPECT_EQ(second, first);
+    const QJsonObject tags = ExifTool::read(target);
+    EXPECT_EQ(tags.value("IFD0:Model").toString(), "S40");
+    EXPECT_EQ(tags.value("Photoshop:IPTCDigest").toString(),
+        QCryptographicHash::hash(ExifTool::binary(target, "IPTC"), QCryptographicHash::Md5).toHex());
+    EXPECT_EQ(tags.value("Photoshop:XResolution").toInt(), 72);
+    const PngChunks::Walk walked = PngChunks::walk(WrittenFileProbe::bytes(target));
+    const auto resources = std::find_if(walked.chunks.begin(), walked.chunks.end(),
+        [](const PngChunks::Chunk& chunk) { return PngPhotoshopChunk::resourcesOf(chunk).has_value(); });
+    ASSERT_NE(resources, walked.chunks.end());
+    EXPECT_TRUE(PngPhotoshopChunk::resourcesOf(*resources)->startsWith(resolution));
+
+    const FDMetadataContainerPtr withoutIptc = FDMetadataContainer::metadataForImageAtPath(cameraSource());
+    ASSERT_NE(withoutIptc, nullptr);
+    const QString emptied = targetWith("emptied.png", convertersProfiles(photoshopResources(iptc), iptc));
+    ASSERT_TRUE(withoutIptc->saveMetadataToFileAtPath(emptied));
+    const QJsonObject left = ExifTool::read(emptied, {"-a"});
+    for (auto tag = left.begin(); tag != left.end(); ++tag)
+        EXPECT_FALSE(tag.key().startsWith("IPTC")) << qPrintable(tag.key());
+    EXPECT_EQ(left.value("Photoshop:XResolution").toInt(), 72);
+
+    const QString differing
+        = targetWith("differing.png", convertersProfiles(photoshopResources(iptc), iptcBlock("Another caption")));
+    const QByteArray before = WrittenFileProbe::bytes(differing);
+    EXPECT_FALSE(container->saveMetadataToFileAtPath(differing));
+    EXPECT_EQ(WrittenFileProbe::bytes(differing), before);
 }
 
 TEST_F(FDMetadataContainerTest, CloneKeepsTheTargetsProfileCommentAndOrientation)

@@ -2,15 +2,22 @@
 
 // PNG chunks made by a test: text chunks of every kind and Photoshop
 // resources as an image converter keeps them, put into a copy of a camera
-// PNG, and the chunks of a saved file walked by their lengths.
+// PNG, the chunks of a saved file walked by their lengths, and a converter's
+// two IPTC copies as exiftool reads them.
+
+#include "support/ExifTool.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QCryptographicHash>
+#include <QJsonObject>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
 #include <zlib.h>
+
+#include <utility>
 
 namespace PngChunkMaker {
 
@@ -114,6 +121,44 @@ inline void insertBeforePicture(QByteArray& png, const QByteArray& chunks)
     const qsizetype picture = png.indexOf("IDAT") - 4;
     ASSERT_GT(picture, 8);
     png.insert(picture, chunks);
+}
+
+// The datasets of an IPTC block of a caption, a title and a photographer,
+// the Nikon PNG's.
+inline QByteArray iptcBlock(const QByteArray& caption)
+{
+    return dataset(5, "BUSH") + dataset(80, "Patrick Shanahan") + dataset(120, caption);
+}
+
+// Photoshop resources as a converter copies them from a JPEG: a resolution,
+// the IPTC block and its digest.
+inline QByteArray photoshopResources(const QByteArray& iptc)
+{
+    return resource(0x03ED, QByteArray::fromHex("00480000000100010048000000010001")) + resource(0x0404, iptc)
+        + resource(0x0425, QCryptographicHash::hash(iptc, QCryptographicHash::Md5));
+}
+
+// A camera PNG as a converter makes it from a JPEG holding IPTC: the
+// Photoshop resources, then the IPTC block again, before the picture.
+inline QByteArray convertersProfiles(const QByteArray& resources, const QByteArray& iptc)
+{
+    return photoshopChunk(resources) + rawProfileChunk("iptc", iptc);
+}
+
+// The IPTC tags exiftool reads in the file's first copy and in its second,
+// named alike.
+inline std::pair<QJsonObject, QJsonObject> iptcCopiesOf(const QString& path)
+{
+    std::pair<QJsonObject, QJsonObject> copies;
+    const QJsonObject tags = ExifTool::read(path, {"-a"});
+    for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
+        const QString name = tag.key().section(':', 1);
+        if (tag.key().startsWith("IPTC:"))
+            copies.first.insert(name, tag.value());
+        else if (tag.key().startsWith("IPTC2:"))
+            copies.second.insert(name, tag.value());
+    }
+    return copies;
 }
 
 } // namespace PngChunkMaker

@@ -276,49 +276,11 @@ TEST_F(PngChunkSavesTest, PlainTextUnderTheLibrarysKeywordsIsKept)
 
 namespace {
 
-// The datasets of an IPTC block of a caption, a title and a photographer,
-// the Nikon PNG's.
-QByteArray iptcBlock(const QByteArray& caption)
-{
-    return dataset(5, "BUSH") + dataset(80, "Patrick Shanahan") + dataset(120, caption);
-}
-
-// Photoshop resources as a converter copies them from a JPEG: a resolution,
-// the IPTC block and its digest.
-QByteArray photoshopResources(const QByteArray& iptc)
-{
-    return resource(0x03ED, QByteArray::fromHex("00480000000100010048000000010001")) + resource(0x0404, iptc)
-        + resource(0x0425, QCryptographicHash::hash(iptc, QCryptographicHash::Md5));
-}
-
-// A camera PNG as a converter makes it from a JPEG holding IPTC: the
-// Photoshop resources, then the IPTC block again, before the picture.
-QByteArray convertersProfiles(const QByteArray& resources, const QByteArray& iptc)
-{
-    return photoshopChunk(resources) + rawProfileChunk("iptc", iptc);
-}
-
 // The text chunks among `chunks` whose keywords begin with `start`.
 QByteArrayList withKeyword(QByteArrayList chunks, const QByteArray& start)
 {
     chunks.removeIf([&](const QByteArray& chunk) { return !keywordOf(chunk).startsWith(start); });
     return chunks;
-}
-
-// The IPTC tags exiftool reads in the file's first copy and in its second,
-// named alike.
-std::pair<QJsonObject, QJsonObject> iptcCopiesOf(const QString& path)
-{
-    std::pair<QJsonObject, QJsonObject> copies;
-    const QJsonObject tags = ExifTool::read(path, {"-a"});
-    for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
-        const QString name = tag.key().section(':', 1);
-        if (tag.key().startsWith("IPTC:"))
-            copies.first.insert(name, tag.value());
-        else if (tag.key().startsWith("IPTC2:"))
-            copies.second.insert(name, tag.value());
-    }
-    return copies;
 }
 
 } // namespace
