@@ -2,8 +2,6 @@
 
 #include "models/tables/TAVCVSParaser.h"
 
-#include <QSet>
-
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
@@ -119,36 +117,21 @@ bool startsWithAny(const QString& key, std::initializer_list<const char*> prefix
 
 bool TAVKeyLists::isExifTwinInXmp(const QString& key)
 {
-    // The XMP schemas that restate EXIF, and the properties that hold the
-    // same dates, software and credits as its text tags.
-    return startsWithAny(key, {"Xmp.exif.", "Xmp.tiff.", "Xmp.exifEX.", "Xmp.aux."})
-        || startsWithAny(key,
-            {"Xmp.xmp.CreateDate", "Xmp.xmp.ModifyDate", "Xmp.xmp.CreatorTool", "Xmp.photoshop.DateCreated",
-                "Xmp.dc.description", "Xmp.dc.creator", "Xmp.dc.rights"});
+    // The XMP schemas that mirror EXIF tag by tag. The dates, credits,
+    // description and creator tool other schemas hold (xmp:CreateDate,
+    // photoshop:DateCreated, dc:creator, dc:rights...) are IPTC's and XMP's
+    // own too, and may be the only copy a photo has: they stay.
+    return startsWithAny(key, {"Xmp.exif.", "Xmp.tiff.", "Xmp.exifEX.", "Xmp.aux."});
 }
 
 bool TAVKeyLists::isIptcTwinInXmp(const QString& key)
 {
-    // The IPTC Core properties that repeat an IPTC dataset: title, caption,
-    // keywords, creator and copyright in Dublin Core, the credits, places
-    // and dates in Photoshop's schema, and the rest in IPTC Core's own.
-    // Photoshop's schema also describes the picture (ColorMode,
-    // ICCProfileName), and IPTC's extensions repeat no dataset: a clear of
-    // IPTC leaves those.
-    static const QSet<QString> twins = {QStringLiteral("Xmp.dc.title"), QStringLiteral("Xmp.dc.description"),
-        QStringLiteral("Xmp.dc.subject"), QStringLiteral("Xmp.dc.creator"), QStringLiteral("Xmp.dc.rights"),
-        QStringLiteral("Xmp.photoshop.Headline"), QStringLiteral("Xmp.photoshop.Credit"),
-        QStringLiteral("Xmp.photoshop.Source"), QStringLiteral("Xmp.photoshop.Instructions"),
-        QStringLiteral("Xmp.photoshop.AuthorsPosition"), QStringLiteral("Xmp.photoshop.CaptionWriter"),
-        QStringLiteral("Xmp.photoshop.City"), QStringLiteral("Xmp.photoshop.State"),
-        QStringLiteral("Xmp.photoshop.Country"), QStringLiteral("Xmp.photoshop.TransmissionReference"),
-        QStringLiteral("Xmp.photoshop.DateCreated"), QStringLiteral("Xmp.photoshop.Category"),
-        QStringLiteral("Xmp.photoshop.SupplementalCategories"), QStringLiteral("Xmp.photoshop.Urgency"),
-        QStringLiteral("Xmp.iptc.Location"), QStringLiteral("Xmp.iptc.CountryCode"),
-        QStringLiteral("Xmp.iptc.IntellectualGenre"), QStringLiteral("Xmp.iptc.SubjectCode")};
-    // An item of an array or of a language alternative belongs to its property.
-    const qsizetype item = key.indexOf(QLatin1Char('['));
-    return twins.contains(item < 0 ? key : key.left(item));
+    // The schemas IPTC keeps in XMP for itself, Core and Extension. Its
+    // texts in Dublin Core and Photoshop's schema (title, caption, creator,
+    // rights, city, date...) are read by programs that know no IPTC, EXIF
+    // repeats several of them, and Photoshop's schema also describes the
+    // picture: a clear of IPTC leaves those.
+    return startsWithAny(key, {"Xmp.iptc.", "Xmp.iptcExt."});
 }
 
 bool TAVKeyLists::isFileStructureKey(const QString& key)

@@ -35,8 +35,9 @@ public:
     // (time, date, speed, accuracy... beside the GPS tab's keys) and their
     // XMP twins. Clearing the location clears all of them.
     static bool isLocationKey(const QString& key);
-    // Whether an XMP key holds what EXIF (or IPTC) holds too: clearing that
-    // family clears these twins, or the data would stay in the file.
+    // Whether an XMP key belongs to EXIF (or IPTC) alone, in the schemas
+    // that mirror that family: clearing the family clears these twins, or
+    // the data would stay in the file. Properties other families share stay.
     static bool isExifTwinInXmp(const QString& key);
     static bool isIptcTwinInXmp(const QString& key);
     // Whether the key is part of the file's structure rather than a value:

@@ -116,8 +116,8 @@ TEST(TAVExifDataTest, ClearKindsChooseTheirFamiliesAndNeverTheImageSize)
     const std::vector<std::tuple<int, Chooser, bool>> cases = {
         {1, [](const QString& key) { return key.startsWith("Exif.") || key == "Summary.CreateTime"; }, false},
         {2, [](const QString& key) { return key.startsWith("Exif.GPSInfo."); }, false},
-        // The XMP title is the twin of the IPTC object name: it goes with IPTC.
-        {3, [](const QString& key) { return key.startsWith("Iptc.") || key == "Xmp.dc.title"; }, false},
+        // The XMP title is Dublin Core's, shared with other families: it stays.
+        {3, [](const QString& key) { return key.startsWith("Iptc."); }, false},
         {0, every, true},
         {7, every, false},
     };
