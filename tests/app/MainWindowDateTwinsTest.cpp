@@ -59,6 +59,17 @@ protected:
         QTest::keyClick(field, Qt::Key_Return);
     }
 
+    // Types a new title into the Summary tab and presses Return.
+    void retitle(const char* title)
+    {
+        QLineEdit* field = summaryField("fldTitle");
+        field->setFocus(Qt::MouseFocusReason);
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, QLatin1String(title));
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
     bool saveSelected()
     {
         window().clickSave();
@@ -196,9 +207,39 @@ TEST_F(MainWindowDateTwinsTest, ADateTypedAfterClearingExifIsThePhotosNewDate)
             EXPECT_EQ(tags.value(tag).toString(), "2024:03:28 10:15:00") << tag;
         for (const char* gone : {"IFD0:Make", "IFD0:Model", "ExifIFD:FNumber"})
             EXPECT_FALSE(tags.contains(gone)) << gone;
+
+        // The clear was saved with the date: a later save of a title edit
+        // clears nothing again.
+        retitle("Harbour");
+        ASSERT_TRUE(saveSelected());
+        const QJsonObject retitled = ExifTool::read(path);
+        for (const char* tag : {"ExifIFD:DateTimeOriginal", "ExifIFD:CreateDate"})
+            EXPECT_EQ(retitled.value(tag).toString(), "2024:03:28 10:15:00") << tag;
+        EXPECT_EQ(retitled.value("IPTC:ObjectName").toString(), "Harbour");
     }
     const QJsonObject tags = ExifTool::read(pentax);
     for (const char* tag : {"XMP-exif:DateTimeOriginal", "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated"})
         EXPECT_EQ(tags.value(tag).toString(), "2024:03:28 10:15:00") << tag;
     EXPECT_EQ(tags.value("IPTC:DateCreated").toString(), "2024:03:28");
+}
+
+// Clear > EXIF taken back by Restore clears nothing: a title edit saved next
+// keeps the camera, the aperture and every date.
+TEST_F(MainWindowDateTwinsTest, AClearOfExifTakenBackByRestoreClearsNothing)
+{
+    const QString canon = samples({"npm-canon-s40.jpg"}).first();
+    const char* const kept[] = {"IFD0:Make", "IFD0:Model", "ExifIFD:FNumber", "ExifIFD:DateTimeOriginal",
+        "ExifIFD:CreateDate", "IFD0:ModifyDate"};
+    const QJsonObject before = ExifTool::read(canon);
+    for (const char* tag : kept)
+        ASSERT_TRUE(before.contains(tag)) << tag;
+    ASSERT_TRUE(importAndWait({canon}));
+    window().clickClearKind(1);
+    window().clickRestore();
+    retitle("Harbour");
+    ASSERT_TRUE(saveSelected());
+    const QJsonObject tags = ExifTool::read(canon);
+    for (const char* tag : kept)
+        EXPECT_EQ(tags.value(tag).toVariant().toString(), before.value(tag).toVariant().toString()) << tag;
+    EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), "Harbour");
 }

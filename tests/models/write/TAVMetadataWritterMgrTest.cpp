@@ -588,4 +588,18 @@ TEST_F(TAVMetadataWritterMgrTest, AClearAddsNoUnknownWhereItHidesNothing)
     const QJsonObject tags = exifToolNumbers(fujifilm);
     EXPECT_EQ(tags.value("ExifIFD:Contrast").toInt(), 3);
     EXPECT_FALSE(tags.contains("ExifIFD:Sharpness"));
+
+    // A light source without a white balance is the balance the file
+    // shows: clearing the balance, or choosing "Unknown", takes it and
+    // writes no balance in its place.
+    const QString lightOnly = imageWith({tag("Exif.Photo.LightSource", "1")});
+    ASSERT_EQ(exifToolNumbers(lightOnly).value("ExifIFD:LightSource").toInt(), 1);
+    const QString chosen = imageWith({tag("Exif.Photo.LightSource", "1")});
+    TAVMetadataWritterMgr clearing(lightOnly);
+    EXPECT_TRUE(clearing.clearOneMetadata("Exif.Photo.WhiteBalance"));
+    ASSERT_TRUE(clearing.saveMetadataToImage());
+    TAVMetadataWritterMgr choosing(chosen);
+    EXPECT_TRUE(writeAndSave(choosing, "Exif.Photo.WhiteBalance", "Unknown"));
+    for (const QString& path : {lightOnly, chosen})
+        expectValues(path, {{"Exif.Photo.LightSource", nullptr}, {"Exif.Photo.WhiteBalance", nullptr}});
 }
