@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QStyle>
@@ -34,6 +35,21 @@ QLineEdit* partField(QWidget* parent, int width, const QString& longest)
     const int chrome = 2 * frame + 4 + 2;
     field->setFixedWidth(std::max(width, field->fontMetrics().horizontalAdvance(longest) + chrome));
     field->setAlignment(Qt::AlignRight);
+    return field;
+}
+
+// A value the tab shows and the save never writes (the version, the
+// altitude and its reference): it can be selected and copied, not typed
+// into, and lies on the form's own colour rather than an input's.
+QLineEdit* shownField(QWidget* parent)
+{
+    auto* field = new QLineEdit(parent);
+    field->setReadOnly(true);
+    QPalette palette = field->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+    }
+    field->setPalette(palette);
     return field;
 }
 
@@ -83,9 +99,9 @@ void TAVGPSViewController::buildForm()
     buildAxis(lat_, true);
     buildAxis(lon_, false);
 
-    fldGpsVersion_ = new QLineEdit(this);
-    fldGpsAltitudeRef_ = new QLineEdit(this);
-    fldGpsAltitude_ = new QLineEdit(this);
+    fldGpsVersion_ = shownField(this);
+    fldGpsAltitudeRef_ = shownField(this);
+    fldGpsAltitude_ = shownField(this);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
     grid->addWidget(new QLabel(QStringLiteral("Version:"), this), 0, 0, Qt::AlignRight);
@@ -157,9 +173,6 @@ void TAVGPSViewController::buildForm()
     connect(btnClearGPS_, &QPushButton::clicked, this, &TAVGPSViewController::clickClearGPS);
     connect(staitcLocate_, &QComboBox::activated, this, &TAVGPSViewController::clickPopBtnStaticLocate);
     connect(mapTypes_, &QButtonGroup::idClicked, this, &TAVGPSViewController::setMapType);
-    for (QLineEdit* field : {fldGpsVersion_, fldGpsAltitudeRef_, fldGpsAltitude_}) {
-        connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
-    }
     connectAxis(lat_);
     connectAxis(lon_);
 }

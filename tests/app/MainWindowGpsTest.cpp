@@ -11,6 +11,7 @@
 #include "support/Patience.h"
 #include "webmapkit/MapTestSupport.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QImage>
 #include <QJsonObject>
@@ -18,6 +19,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -162,6 +164,44 @@ TEST_F(MainWindowGpsTest, TheTabsEditsAndClearTakeTheXmpPlaceAlong)
     ASSERT_TRUE(waitForLoop());
     for (const QString& path : paths)
         EXPECT_EQ(gpsGroup(path).keys(), QStringList()) << path.toStdString();
+}
+
+// The version, the altitude and its reference, which no save writes, are
+// shown and not typed into: keys and wheel turns in the window leave their
+// text, the photo unmarked, and Save All writes nothing.
+TEST_F(MainWindowGpsTest, TheFieldsNoSaveWritesTakeNoTypingInTheWindow)
+{
+    const QString path = samples({"npm-lumia.jpg"}).value(0);
+    ASSERT_TRUE(ImageFixtures::writeTags(path, {{"Exif.GPSInfo.GPSAltitude", "58/10", {}}}));
+    const QByteArray digest = digestOf(path);
+    ASSERT_TRUE(importAndWait({path}));
+    activate();
+    TAVGPSViewController* tab = gps();
+    const QList<QLineEdit*> fields = {tab->versionField(), tab->altitudeRefField(), tab->altitudeField()};
+    QStringList shown;
+    for (QLineEdit* field : fields)
+        shown.append(field->text());
+    ASSERT_EQ(shown, (QStringList{"version 2.2.0.0", "0", "5.8"}));
+    for (QLineEdit* field : fields) {
+        QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, "1200");
+        QTest::keyClick(field, Qt::Key_Backspace);
+        const QPointF at = field->rect().center();
+        QWheelEvent wheel(
+            at, field->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(field, &wheel);
+        QTest::keyClick(field, Qt::Key_Tab);
+    }
+    EXPECT_TRUE(Gallery::capture(window().window(), "main-window-gps-shown-fields"));
+    QStringList after;
+    for (QLineEdit* field : fields)
+        after.append(field->text());
+    EXPECT_EQ(after, shown);
+    EXPECT_FALSE(anyPhotoModified());
+    window().clickSaveAll();
+    ASSERT_TRUE(waitForLoop());
+    EXPECT_EQ(digestOf(path), digest);
 }
 
 namespace {

@@ -13,10 +13,13 @@
 #include "support/TempFolder.h"
 #include "webmapkit/MapTestSupport.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QJsonObject>
 #include <QLabel>
 #include <QStandardItemModel>
 #include <QStyle>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -456,6 +459,60 @@ TEST_F(GpsTabTest, SearchTriesPlacesThenTheGeocoder)
     tab->clickSearch();
     ASSERT_TRUE(pumpUntil([&] { return qAbs(tab->mapView()->centerCoordinate().latitude - 48.5) < 1e-6; }));
     EXPECT_EQ(lat(), "");
+}
+
+// The version, the altitude and its reference show what the file holds and
+// no save writes them: none takes a key, a paste, a cut, an undo or a wheel
+// turn, so nothing is shown that would be dropped, nothing is marked or
+// posted and the record keeps its values. Their text still selects and copies.
+TEST_F(GpsTabTest, TheFieldsNoSaveWritesShowTheirValuesAndTakeNoInput)
+{
+    show(gpsRecord("35/1 30/1 4512/100", "N", "139/1 45/1 0/1", "E"));
+    tab->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tab.get()));
+    const struct {
+        QLineEdit* field;
+        const char* shown;
+        QString key;
+        const char* stored;
+    } fields[] = {
+        {tab->versionField(), "2 2 0 0", TAVGPSViewController::kVersionKey, "2 2 0 0"},
+        {tab->altitudeRefField(), "1", TAVGPSViewController::kAltitudeRefKey, "1"},
+        {tab->altitudeField(), "12.5", TAVGPSViewController::kAltitudeKey, "125/10"},
+    };
+    for (const auto& [field, shown, key, stored] : fields) {
+        SCOPED_TRACE(shown);
+        ASSERT_EQ(field->text(), shown);
+        QGuiApplication::clipboard()->setText("321");
+        QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
+        ASSERT_TRUE(field->hasFocus());
+        QTest::keyClick(field, Qt::Key_End);
+        QTest::keyClicks(field, "48");
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClick(field, Qt::Key_Home);
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+        for (const int delta : {120, -120}) {
+            const QPointF at = field->rect().center();
+            QWheelEvent wheel(
+                at, field->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(field, &wheel);
+        }
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(field->text(), shown);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "321");
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), shown);
+        field->clearFocus();
+        EXPECT_EQ(value(key), stored);
+    }
+    EXPECT_FALSE(TAVBaseTabViewCltr::isPendingEdits());
+    EXPECT_EQ(posts, 0);
+    EXPECT_FALSE(record->isGPSModified());
 }
 
 TEST_F(GpsTabTest, Gallery)
