@@ -201,9 +201,9 @@ TEST_F(MainWindowPhotoWalkTest, ClearAllAndApplyToAllAskFirstNamingThePhotosTheS
         EXPECT_EQ(image->exifData()->enuModifyState(), TAVExifData::StateModified);
 }
 
-// A clear of a family clears the XMP that mirrors it alone, and keeps what
-// other families share (Dublin Core's title and creator, Photoshop's
-// credit); All empties the packet; a packet the library cannot read is
+// A clear of a family clears the XMP that mirrors it alone (Photoshop's
+// credit goes with IPTC), and keeps what other families share (Dublin
+// Core's title and creator); All empties the packet; a packet the library cannot read is
 // kept, and the save says so.
 TEST_F(MainWindowPhotoWalkTest, ClearsTakeTheXmpTwinsAndSayWhenAPacketWasKept)
 {
@@ -220,8 +220,8 @@ TEST_F(MainWindowPhotoWalkTest, ClearsTakeTheXmpTwinsAndSayWhenAPacketWasKept)
     QStringList left = tagsOf(path, "XMP-");
     left.sort();
     EXPECT_EQ(left,
-        (QStringList{"XMP-aux:SerialNumber", "XMP-dc:Creator", "XMP-dc:Title", "XMP-exif:GPSLatitude",
-            "XMP-photoshop:Credit", "XMP-xmp:Rating"}));
+        (QStringList{
+            "XMP-aux:SerialNumber", "XMP-dc:Creator", "XMP-dc:Title", "XMP-exif:GPSLatitude", "XMP-xmp:Rating"}));
     EXPECT_EQ(ExifTool::read(path).value("IFD0:Artist").toString(), "Ann");
 
     window().clickClearKind(1);
@@ -230,7 +230,7 @@ TEST_F(MainWindowPhotoWalkTest, ClearsTakeTheXmpTwinsAndSayWhenAPacketWasKept)
     EXPECT_FALSE(ExifTool::read(path).contains("IFD0:Artist"));
     left = tagsOf(path, "XMP-");
     left.sort();
-    EXPECT_EQ(left, (QStringList{"XMP-dc:Creator", "XMP-dc:Title", "XMP-photoshop:Credit", "XMP-xmp:Rating"}));
+    EXPECT_EQ(left, (QStringList{"XMP-dc:Creator", "XMP-dc:Title", "XMP-xmp:Rating"}));
 
     // A photo whose packet a Windows tool wrote: All leaves no XMP.
     const QString windows = samples({"npm-windows-xmp.jpg"}).first();

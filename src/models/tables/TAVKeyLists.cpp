@@ -126,11 +126,22 @@ bool TAVKeyLists::isExifTwinInXmp(const QString& key)
 
 bool TAVKeyLists::isIptcTwinInXmp(const QString& key)
 {
-    // The schemas IPTC keeps in XMP for itself, Core and Extension. Its
-    // texts in Dublin Core and Photoshop's schema (title, caption, creator,
-    // rights, city, date...) are read by programs that know no IPTC, EXIF
-    // repeats several of them, and Photoshop's schema also describes the
-    // picture: a clear of IPTC leaves those.
+    // The schemas IPTC keeps in XMP for itself, Core and Extension, and the
+    // properties of Photoshop's schema that stand for IPTC datasets no other
+    // family holds (a city, a headline, a credit). Dublin Core's title,
+    // caption, keywords, creator and rights are EXIF's and Windows' texts
+    // too, Photoshop's creation date is EXIF's capture date, and the rest of
+    // Photoshop's schema describes the picture: a clear of IPTC leaves those.
+    static const std::unordered_set<std::string_view> photoshopIptcOnly
+        = {"AuthorsPosition", "CaptionWriter", "Category", "City", "Country", "Credit", "Headline", "Instructions",
+            "Source", "State", "SupplementalCategories", "TransmissionReference", "Urgency"};
+    if (key.startsWith(QLatin1String("Xmp.photoshop."))) {
+        const QByteArray name = key.mid(int(qstrlen("Xmp.photoshop.")))
+                                    .section(QLatin1Char('/'), 0, 0)
+                                    .section(QLatin1Char('['), 0, 0)
+                                    .toLatin1();
+        return photoshopIptcOnly.count(std::string_view(name.constData(), size_t(name.size()))) > 0;
+    }
     return startsWithAny(key, {"Xmp.iptc.", "Xmp.iptcExt."});
 }
 

@@ -107,7 +107,8 @@ QJsonObject xmpOf(const QString& path)
 // IPTC's Core and Extension schemas. A property other families share stays
 // as it was: the photographer, rights, title and description that a photo
 // may hold in XMP alone, the dates of the xmp: and Photoshop schemas, and
-// Photoshop's place names and its words on the picture itself.
+// Photoshop's words on the picture itself; Photoshop's place names, headline
+// and credit repeat IPTC alone and go with it.
 TEST_F(CameraSavesTest, AFamilyClearTakesOnlyTheXmpThatMirrorsIt)
 {
     const auto isExifMirror = [](const QString& tag) {
@@ -122,7 +123,13 @@ TEST_F(CameraSavesTest, AFamilyClearTakesOnlyTheXmpThatMirrorsIt)
         {TAVExifData::ClearExif, "IFD0:", isExifMirror},
         {TAVExifData::ClearGps, "GPS:", [](const QString& tag) { return tag.startsWith("XMP-exif:GPS"); }},
         {TAVExifData::ClearIptc, "IPTC:",
-            [](const QString& tag) { return tag.startsWith("XMP-iptcCore:") || tag.startsWith("XMP-iptcExt:"); }},
+            [](const QString& tag) {
+                // Photoshop's schema holds IPTC's places, headline and credit
+                // for IPTC alone; its creation date is EXIF's too.
+                static const QStringList iptcOnly = {"XMP-photoshop:City", "XMP-photoshop:State",
+                    "XMP-photoshop:Country", "XMP-photoshop:Headline", "XMP-photoshop:Credit"};
+                return tag.startsWith("XMP-iptcCore:") || tag.startsWith("XMP-iptcExt:") || iptcOnly.contains(tag);
+            }},
     };
     for (const auto& clear : clears) {
         SCOPED_TRACE(clear.family);
@@ -138,6 +145,7 @@ TEST_F(CameraSavesTest, AFamilyClearTakesOnlyTheXmpThatMirrorsIt)
                 {"Xmp.exif.DateTimeOriginal", "2017-10-27T08:38:52", {}}, {"Xmp.exif.GPSLatitude", "36,35.8465N", {}},
                 {"Xmp.exif.GPSLongitude", "4,30.5077W", {}}, {"Xmp.iptc.Location", "Puerto Marina", {}},
                 {"Xmp.iptcExt.PersonInImage", "Bo", {}}, {"Xmp.exif.Flash/exif:Fired", "True", {}},
+                {"Xmp.photoshop.Headline", "Dusk", {}}, {"Xmp.photoshop.Credit", "Ann Lee", {}},
                 {"Xmp.iptc.CreatorContactInfo/Iptc4xmpCore:CiAdrCity", "Malaga", {}}}));
         const QJsonObject before = xmpOf(path);
         QJsonObject kept = before;
@@ -147,8 +155,10 @@ TEST_F(CameraSavesTest, AFamilyClearTakesOnlyTheXmpThatMirrorsIt)
         }
         ASSERT_LT(kept.size(), before.size());
         for (const char* shared : {"XMP-dc:Creator", "XMP-dc:Rights", "XMP-dc:Description", "XMP-dc:Title",
-                 "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated", "XMP-photoshop:City", "XMP-xmpRights:UsageTerms"})
+                 "XMP-xmp:CreateDate", "XMP-photoshop:DateCreated", "XMP-xmpRights:UsageTerms"})
             ASSERT_TRUE(kept.contains(shared)) << shared;
+        // The place names stay unless IPTC, whose datasets they repeat, is cleared.
+        ASSERT_EQ(kept.contains("XMP-photoshop:City"), clear.kind != TAVExifData::ClearIptc);
         ASSERT_FALSE(tagsOf(ExifTool::read(path), {clear.family}).isEmpty());
 
         const auto image = openWorkingCopy(path);
