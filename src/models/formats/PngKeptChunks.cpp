@@ -27,6 +27,7 @@ const std::array<QByteArrayView, 6> kLibraryKeywords = {"Raw profile type exif",
 // is never edited: its chunk is the file's.
 constexpr size_t kMetadataKeywords = 5;
 const QByteArray kXmpKeyword("XML:com.adobe.xmp");
+const QByteArray kIptcKeyword("Raw profile type iptc");
 // Every XMP packet declares the RDF namespace.
 const QByteArray kRdfNamespace("http://www.w3.org/1999/02/22-rdf-syntax-ns#");
 // Far beyond a real metadata block; keeps a chunk that inflates without end
@@ -63,10 +64,17 @@ bool holdsLibraryBlock(const PngChunks::Chunk& chunk)
 }
 
 // A chunk the save writes anew: the EXIF chunk, and the text chunks the
-// library reads EXIF, IPTC and XMP from.
-bool isMetadata(const PngChunks::Chunk& chunk)
+// library reads EXIF, IPTC and XMP from; the IPTC chunk is the file's when
+// the save changes no IPTC (`keepIptc`).
+bool isMetadata(const PngChunks::Chunk& chunk, bool keepIptc = false)
 {
-    return chunk.type == kExifType || (hasMetadataKeyword(chunk) && holdsLibraryBlock(chunk));
+    if (chunk.type == kExifType) {
+        return true;
+    }
+    if (!hasMetadataKeyword(chunk) || !holdsLibraryBlock(chunk)) {
+        return false;
+    }
+    return !keepIptc || PngChunks::keywordOf(chunk) != QByteArrayView(kIptcKeyword);
 }
 
 // A keyword the library takes for one of its own: it begins like one, or one
@@ -175,7 +183,8 @@ std::optional<QByteArray> PngKeptChunks::forLibrary(const QByteArray& png)
     return view;
 }
 
-QByteArray PngKeptChunks::withKeptChunks(const QByteArray& written, const QByteArray& original, Cleared cleared)
+QByteArray PngKeptChunks::withKeptChunks(
+    const QByteArray& written, const QByteArray& original, Cleared cleared, bool keepIptc)
 {
     const auto writtenChunks = chunksToEnd(written);
     const auto originalChunks = chunksToEnd(original);
@@ -186,12 +195,12 @@ QByteArray PngKeptChunks::withKeptChunks(const QByteArray& written, const QByteA
     kept.reserve(original.size() + written.size() / 4);
     kept.append(whole(original, originalChunks->front()));
     for (const PngChunks::Chunk& chunk : *writtenChunks) {
-        if (isMetadata(chunk)) {
+        if (isMetadata(chunk, keepIptc)) {
             kept.append(whole(written, chunk));
         }
     }
     for (auto chunk = originalChunks->begin() + 1; chunk != originalChunks->end(); ++chunk) {
-        if (!isMetadata(*chunk) && !isCleared(*chunk, cleared)) {
+        if (!isMetadata(*chunk, keepIptc) && !isCleared(*chunk, cleared)) {
             kept.append(whole(original, *chunk));
         }
     }
@@ -200,17 +209,24 @@ QByteArray PngKeptChunks::withKeptChunks(const QByteArray& written, const QByteA
     return kept;
 }
 
-QString PngKeptChunks::changeIn(const QByteArray& before, const QByteArray& after, Cleared cleared)
+bool PngKeptChunks::holdsIptc(const QByteArray& png)
+{
+    const PngChunks::Walk walked = PngChunks::walk(png);
+    return std::any_of(walked.chunks.begin(), walked.chunks.end(),
+        [](const PngChunks::Chunk& chunk) { return isMetadata(chunk) && !isMetadata(chunk, true); });
+}
+
+QString PngKeptChunks::changeIn(const QByteArray& before, const QByteArray& after, Cleared cleared, bool keepIptc)
 {
     if (!PngChunks::isPng(before) || !PngChunks::isPng(after)) {
         return QString();
     }
     // What the clear takes is not looked for; left in the file, it counts
     // as added.
-    const auto keptOf = [](const QByteArray& png, Cleared taken) {
+    const auto keptOf = [keepIptc](const QByteArray& png, Cleared taken) {
         Chunks kept;
         for (const PngChunks::Chunk& chunk : PngChunks::walk(png).chunks) {
-            if (!isMetadata(chunk) && !isCleared(chunk, taken)) {
+            if (!isMetadata(chunk, keepIptc) && !isCleared(chunk, taken)) {
                 kept.push_back(chunk);
             }
         }

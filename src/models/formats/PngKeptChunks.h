@@ -38,14 +38,21 @@ public:
     // and XMP chunks and those `cleared` takes; the ones the library wrote
     // follow the header chunk. The bytes after the end chunk are the written
     // ones. `written` itself when either is no PNG or cannot be walked to its
-    // end chunk.
-    static QByteArray withKeptChunks(
-        const QByteArray& written, const QByteArray& original, Cleared cleared = Cleared::Nothing);
+    // end chunk. With `keepIptc` (a save that changes no IPTC dataset) the
+    // original's IPTC chunk is kept as the others are, in its place, and the
+    // library's is left out.
+    static QByteArray withKeptChunks(const QByteArray& written, const QByteArray& original,
+        Cleared cleared = Cleared::Nothing, bool keepIptc = false);
 
     // Why `after` does not keep the chunks of `before`: the first of them it
     // lacks in its place (dropped, renamed or changed), named by its type and
     // a text chunk's keyword, or else the first one it adds. Empty when it
     // keeps every one and adds none, bar EXIF, IPTC and XMP chunks, and
-    // holds none of those `cleared` takes (or when either is no PNG).
-    static QString changeIn(const QByteArray& before, const QByteArray& after, Cleared cleared = Cleared::Nothing);
+    // holds none of those `cleared` takes (or when either is no PNG). With
+    // `keepIptc` the IPTC chunks count among those kept.
+    static QString changeIn(
+        const QByteArray& before, const QByteArray& after, Cleared cleared = Cleared::Nothing, bool keepIptc = false);
+
+    // Whether a PNG holds an IPTC chunk the library reads.
+    static bool holdsIptc(const QByteArray& png);
 };

@@ -279,6 +279,25 @@ uint64_t typeSize(uint32_t type)
     return type < sizeof(sizes) ? sizes[type] : 0;
 }
 
+} // namespace
+
+std::optional<QByteArrayView> TiffBlock::valueBytesOf(qsizetype entry) const
+{
+    const auto type = read(entry + 2, 2);
+    const auto count = countOf(entry);
+    const uint64_t size = type && count ? typeSize(*type) * *count : 0;
+    if (size == 0 || size > uint64_t(end_ - start_)) {
+        return std::nullopt;
+    }
+    const qsizetype at = size <= 4 ? entry + 8 : qsizetype(valueOf(entry).value_or(0));
+    if (!read(at, 1) || !read(at + qsizetype(size) - 1, 1)) {
+        return std::nullopt;
+    }
+    return QByteArrayView(bytes_).sliced(start_ + at, qsizetype(size));
+}
+
+namespace {
+
 // Adds to `directories` those whose entries hold values beside the pages',
 // with the library's names: the Exif and GPS directories of each of the
 // first `pages`, and the Interoperability directory of each Exif directory.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 #include <optional>
 #include <string>
@@ -23,6 +24,10 @@ public:
     // An entry's count and its value field read as an offset.
     std::optional<uint32_t> countOf(std::optional<qsizetype> entry) const;
     std::optional<uint32_t> valueOf(std::optional<qsizetype> entry) const;
+    // An entry's value as the structure stores it: in the entry when it fits
+    // in four bytes, else at its offset. Nothing for a type that is no TIFF
+    // type or a value that runs past the end.
+    std::optional<QByteArrayView> valueBytesOf(qsizetype entry) const;
 
     // The picture data of a TIFF file: the strips and tiles its directories
     // name (the chain from IFD0 and the SubIFDs of each), found in the bytes

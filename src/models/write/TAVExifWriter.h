@@ -150,6 +150,8 @@ private:
     // cannot read them and the save does not edit them (JPEG only), and
     // those it keeps in step with what it writes.
     struct KeptBlocks {
+        // The file's IPTC block goes back as it was (the save changes no
+        // IPTC dataset).
         bool iptc = false;
         bool exif = false;
         // A PNG's Photoshop resources that hold its IPTC follow the IPTC

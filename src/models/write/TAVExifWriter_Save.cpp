@@ -11,6 +11,7 @@
 #include "models/formats/PngPhotoshopChunk.h"
 #include "models/formats/PngProfileChunk.h"
 #include "models/formats/SonyPreviewImage.h"
+#include "models/formats/TiffIptcEntries.h"
 #include "models/write/ExifBlockDamage.h"
 #include "models/write/ExifEntryCleaner.h"
 #include "models/write/FileXmpPacket.h"
@@ -203,28 +204,39 @@ bool TAVExifWriter::saveModifiedMetadata()
 
 std::optional<TAVExifWriter::KeptBlocks> TAVExifWriter::prepareBlocks(const QByteArray& original, QString* error)
 {
-    const bool jpeg = image_->imageType() == Exiv2::ImageType::jpeg;
+    const int type = image_->imageType();
+    const bool jpeg = type == Exiv2::ImageType::jpeg;
     const bool iptcChanged = !iptcEditedKeys_.isEmpty() || iptcCleared_;
     // A converter's PNG holds its IPTC among its Photoshop resources too: a
     // change is written there as well.
     KeptBlocks kept;
-    if (iptcChanged && image_->imageType() == Exiv2::ImageType::png && PngPhotoshopChunk::holdsIptc(original)) {
+    if (iptcChanged && type == Exiv2::ImageType::png && PngPhotoshopChunk::holdsIptc(original)) {
         *error = PngPhotoshopChunk::iptcChangeRefusal(original, iptcCleared_);
         if (!error->isEmpty()) {
             return std::nullopt;
         }
         kept.photoshopIptc = true;
     }
-    // A JPEG's Photoshop segments go back as the file holds them when the
-    // save edits no IPTC: the library would encode the block anew, with its
-    // datasets sorted by record and the padding after them dropped, and
-    // would lose what it cannot read of a damaged one (the check refuses
-    // that outcome).
-    kept.iptc = jpeg && !iptcChanged && UnreadableBlocks::photoshopBlock(original).has_value();
+    // The IPTC block goes back as the file holds it when the save edits no
+    // IPTC: the library would encode it anew, with its datasets sorted by
+    // record and the padding after them dropped, and would lose what it
+    // cannot read of a damaged one (the check refuses that outcome). Kept
+    // are a JPEG's Photoshop segments, a TIFF's IPTC entry and Photoshop
+    // resources (where the library read datasets, so it writes both
+    // entries) and a PNG's IPTC chunk, in its place.
+    if (!iptcChanged) {
+        if (jpeg) {
+            kept.iptc = UnreadableBlocks::photoshopBlock(original).has_value();
+        } else if (type == Exiv2::ImageType::png) {
+            kept.iptc = PngKeptChunks::holdsIptc(original);
+        } else if (WrittenImageCheck::isTiffBased(type) && !image_->iptcData().empty()) {
+            kept.iptc = !TiffIptcEntries::of(original).value_or(QByteArray()).isEmpty();
+        }
+    }
     // A JPEG's or PNG's EXIF block that is cleared goes whole, its damage
     // with it: nothing of it is left to lose. A TIFF keeps its first
     // directory, which describes the picture.
-    const bool exifGoesWhole = exifCleared_ && (jpeg || image_->imageType() == Exiv2::ImageType::png);
+    const bool exifGoesWhole = exifCleared_ && (jpeg || type == Exiv2::ImageType::png);
     if (!exifGoesWhole) {
         kept.exifDamage = ExifBlockDamage::in(original);
         if (kept.exifDamage.isEmpty()) {
@@ -268,7 +280,7 @@ bool TAVExifWriter::writeAndConfirm(QString* error)
     // edited one would be encoded here only to be encoded again.
     const WrittenImageCheck::Expected expected{image_->exifData(), image_->iptcData(), image_->xmpData(), xmpEdited_,
         xmpEdited_ ? std::string() : image_->xmpPacket(), iptcCleared_, pictureTags_.get(), kept.exifDamage,
-        pngCleared_};
+        pngCleared_, kept.iptc};
     if (!kept.iptc) {
         keepUntouchedIptcTimes();
     }
@@ -292,8 +304,11 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
         *written = RepeatedExifBlocks::withoutLaterBlocks(*written);
         PhotoshopIptcDigest::refresh(*written, original);
     }
-    if (written && kept.iptc) {
+    const int type = image_->imageType();
+    if (written && kept.iptc && type == Exiv2::ImageType::jpeg) {
         written = UnreadableBlocks::withPhotoshopSegmentsOf(*written, original);
+    } else if (written && kept.iptc && type != Exiv2::ImageType::png) {
+        written = TiffIptcEntries::withEntriesOf(*written, original);
     }
     if (written && kept.exif) {
         written = UnreadableBlocks::withExifSegmentOf(*written, original);
@@ -304,7 +319,7 @@ std::optional<QByteArray> TAVExifWriter::bytesToWrite(const QByteArray& original
     if (written) {
         // A PNG's chunks go back as the file held them, bar the EXIF, IPTC
         // and XMP the library wrote and what a clear takes.
-        *written = PngKeptChunks::withKeptChunks(*written, original, pngCleared_);
+        *written = PngKeptChunks::withKeptChunks(*written, original, pngCleared_, kept.iptc);
     }
     if (written && kept.photoshopIptc) {
         written = PngPhotoshopChunk::withIptcInStep(*written);

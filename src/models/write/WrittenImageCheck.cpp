@@ -8,6 +8,7 @@
 #include "models/formats/PngProfileChunk.h"
 #include "models/formats/SonyPreviewImage.h"
 #include "models/formats/TiffBlock.h"
+#include "models/formats/TiffIptcEntries.h"
 #include "models/write/ExifBlockDamage.h"
 #include "models/write/LikenessList.h"
 #include "models/write/RepeatedExifBlocks.h"
@@ -627,14 +628,33 @@ bool keepsUnreadableBlocks(const QByteArray& before, const QByteArray& after, in
 // and in its place: the library drops text chunks whose keywords begin like
 // its own ("Descriptions", "XML:com.adobe.xmp.bak", "Raw") and writes its
 // comment in a chunk of its own. A clear takes exactly the chunks it names.
-bool keepsPngChunks(
-    const QByteArray& before, const QByteArray& after, int type, PngKeptChunks::Cleared cleared, QString* why)
+// The IPTC chunk of a save that changes no IPTC is kept as the others are.
+bool keepsPngChunks(const QByteArray& before, const QByteArray& after, int type,
+    const WrittenImageCheck::Expected& expected, QString* why)
 {
     if (type != Exiv2::ImageType::png) {
         return true;
     }
-    const QString change = PngKeptChunks::changeIn(before, after, cleared);
+    const QString change = PngKeptChunks::changeIn(before, after, expected.pngCleared, expected.iptcKept);
     return change.isEmpty() || fail(why, change);
+}
+
+// An IPTC block that no edit changed comes back byte for byte: the library
+// would sort its datasets by record and drop the padding after them.
+bool keepsUneditedIptc(const QByteArray& before, const QByteArray& after, int type,
+    const WrittenImageCheck::Expected& expected, QString* why)
+{
+    if (!expected.iptcKept) {
+        return true;
+    }
+    bool kept = true;
+    if (type == Exiv2::ImageType::jpeg) {
+        kept = UnreadableBlocks::photoshopBlock(after) == UnreadableBlocks::photoshopBlock(before);
+    } else if (WrittenImageCheck::isTiffBased(type)) {
+        kept = TiffIptcEntries::of(after) == TiffIptcEntries::of(before);
+    }
+    return kept
+        || fail(why, QStringLiteral("the file's IPTC block, which no edit changed, would not be kept as it was"));
 }
 
 // Whether two lists of pieces hold the same bytes, piece by piece.
@@ -798,7 +818,8 @@ bool WrittenImageCheck::check(const QByteArray& before, const QByteArray& after,
     // directory cannot be found has both).
     if (!sameImageData(before, after, type, *newImage, expected.beforePictureTags, why)
         || !keepsUnreadableBlocks(before, after, type, expected, why)
-        || !keepsPngChunks(before, after, type, expected.pngCleared, why)) {
+        || !keepsPngChunks(before, after, type, expected, why)
+        || !keepsUneditedIptc(before, after, type, expected, why)) {
         return false;
     }
     if (readBack) {

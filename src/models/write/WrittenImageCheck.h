@@ -38,7 +38,8 @@
 //   entry whose value lies within them, refuses the save), and the size other formats
 //   decode to;
 // - every chunk of a PNG but its EXIF, IPTC and XMP is there byte for byte and in its place,
-//   and none is added, but for exactly those the save's clear takes (see PngKeptChunks).
+//   and none is added, but for exactly those the save's clear takes (see PngKeptChunks);
+// - an IPTC block that no edit changed is there byte for byte.
 class WrittenImageCheck {
 public:
     // What the save meant the file to hold.
@@ -62,6 +63,10 @@ public:
         // What the save's clear takes of a PNG's chunks besides its EXIF,
         // IPTC and XMP.
         PngKeptChunks::Cleared pngCleared = PngKeptChunks::Cleared::Nothing;
+        // The save changes no IPTC dataset: the file's IPTC block comes back
+        // byte for byte (a JPEG's Photoshop segments, a TIFF's IPTC entry and
+        // Photoshop resources, a PNG's IPTC chunk in its place).
+        bool iptcKept = false;
     };
 
     // The values that locate a TIFF structure's picture: every directory's

@@ -7,11 +7,14 @@
 
 #include "models/formats/IptcCharacterSet.h"
 #include "models/write/DamagedSamples.h"
+#include "models/write/PngChunkMaker.h"
+#include "models/write/TiffView.h"
 
 #include <QRegularExpression>
 
 #include <exiv2/exiv2.hpp>
 
+#include <functional>
 #include <map>
 #include <span>
 
@@ -109,6 +112,25 @@ protected:
         EXPECT_TRUE(saved) << qPrintable(image->lastSaveFailure());
         EXPECT_TRUE(QFile::remove(tempPath("work/") + QFileInfo(user).fileName()));
         return saved;
+    }
+
+    // A Software save leaves the IPTC block exiftool reads (which starts
+    // with `leading`) as it was, `keptInFile` checking the file's own bytes;
+    // a title save then writes the title beside the By-line "Someone".
+    void expectKeptThenTitled(const QString& user, const QByteArray& leading, const std::function<void()>& keptInFile)
+    {
+        const QByteArray before = ExifTool::binary(user, QStringLiteral("IPTC"));
+        ASSERT_TRUE(before.startsWith(leading));
+        ASSERT_TRUE(savedWith(user, "Exif.Image.Software", QStringLiteral("Lumetta 2")));
+        keptInFile();
+        EXPECT_EQ(ExifTool::binary(user, QStringLiteral("IPTC")), before);
+        EXPECT_EQ(ExifTool::read(user).value("IFD0:Software").toString(), QStringLiteral("Lumetta 2"));
+
+        ASSERT_TRUE(savedWith(user, kTitle, QStringLiteral("Harbour")));
+        const QJsonObject tags = ExifTool::read(user);
+        EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), QStringLiteral("Harbour"));
+        EXPECT_EQ(tags.value("IPTC:By-line").toString(), QStringLiteral("Someone"));
+        QFile::remove(user);
     }
 };
 
@@ -593,6 +615,10 @@ QByteArray dataset(char record, char number, const QByteArray& value)
     return bytes + value;
 }
 
+// A record-2 dataset before a record-1 one, which the library would sort.
+const QByteArray kUnsortedIptc
+    = dataset(2, 80, "Someone") + dataset(1, 0, QByteArray("\0\x04", 2)) + dataset(2, 5, kOneGbk);
+
 // A copy of the Canon file with a Photoshop segment after its EXIF holding
 // `iptc` as its IPTC resource.
 QString withIptcResource(const QString& folder, const QByteArray& iptc)
@@ -648,13 +674,110 @@ TEST_F(IptcCodePagesTest, ASaveEditingNoIptcKeepsTheBlockAsItWas)
 // edit: the datasets were sorted and the padding dropped.
 TEST_F(IptcCodePagesTest, AJpegBlockKeepsItsOrderAndPaddingThroughAnExifEdit)
 {
-    const QByteArray iptc = dataset(2, 80, "Someone") + dataset(1, 0, QByteArray("\0\x04", 2)) + dataset(2, 5, kOneGbk)
-        + QByteArray(3, '\0');
+    const QByteArray iptc = kUnsortedIptc + QByteArray(3, '\0');
     const QString user = withIptcResource(tempPath("user"), iptc);
     ASSERT_EQ(ExifTool::binary(user, QStringLiteral("IPTC")), iptc);
     ASSERT_TRUE(savedWith(user, "Exif.Image.Software", QStringLiteral("Lumetta 2")));
     EXPECT_EQ(ExifTool::binary(user, QStringLiteral("IPTC")), iptc);
     EXPECT_EQ(ExifTool::read(user).value("IFD0:Software").toString(), QStringLiteral("Lumetta 2"));
+}
+
+namespace {
+
+// The type, count and value bytes of IFD0's entry `tag` of a TIFF.
+QByteArray rawEntry(const QString& path, uint16_t tag)
+{
+    const QByteArray file = WrittenFileProbe::bytes(path);
+    const TiffView tiff(file);
+    const qsizetype entry = tiff.entry(tiff.ifd0(), tag);
+    const uint32_t size = tiff.read(entry + 4, 4) * (tiff.read(entry + 2, 2) == 4 ? 4 : 1);
+    return file.mid(entry + 2, 6) + (size <= 4 ? file.mid(entry + 8, 4) : file.mid(tiff.read(entry + 8, 4), size));
+}
+
+// A copy of a TIFF whose IPTC entry holds kUnsortedIptc and two zero bytes,
+// as bytes (UNDEFINED), and whose Photoshop resources hold a resolution and
+// kUnsortedIptc. The library writes the datasets sorted, then the test puts
+// them back in their order, in place.
+QString tiffWithUnsortedIptc(const QString& sample, const QString& folder)
+{
+    const QString user = ImageFixtures::copySample(sample, folder);
+    {
+        auto image = Exiv2::ImageFactory::open(user.toStdString());
+        image->readMetadata();
+        image->iptcData().clear();
+        image->iptcData()["Iptc.Envelope.ModelVersion"] = uint16_t(4);
+        image->iptcData()["Iptc.Application2.Byline"] = "Someone";
+        image->iptcData()["Iptc.Application2.ObjectName"] = kOneGbk.toStdString();
+        Exiv2::DataValue resources(Exiv2::undefined);
+        const QByteArray held = QByteArray::fromHex("3842494d03ed000000000010012c000000010001012c000000010001")
+            + QByteArray("8BIM\x04\x04\0\0\0\0\0\0", 12);
+        resources.read(reinterpret_cast<const Exiv2::byte*>(held.constData()), long(held.size()));
+        image->exifData()["Exif.Image.ImageResources"].setValue(&resources);
+        image->exifData()["Exif.Image.IPTCNAA"] = uint32_t(0);
+        image->writeMetadata();
+    }
+    QByteArray file = WrittenFileProbe::bytes(user);
+    const TiffView tiff(file);
+    const qsizetype entry = tiff.entry(tiff.ifd0(), 0x83BB);
+    EXPECT_EQ(tiff.read(entry + 4, 4), 7u);
+    const qsizetype value = tiff.read(entry + 8, 4);
+    EXPECT_NE(file.mid(value, kUnsortedIptc.size()), kUnsortedIptc);
+    file.replace(value, kUnsortedIptc.size(), kUnsortedIptc);
+    file.replace(entry + 2, 6, tiff.number(7, 2) + tiff.number(28, 4));
+    const qsizetype resources = tiff.read(tiff.entry(tiff.ifd0(), 0x8649) + 8, 4);
+    const qsizetype iptc = file.indexOf(QByteArray("8BIM\x04\x04", 6), resources) + 12;
+    EXPECT_GT(iptc, resources);
+    file.replace(iptc, kUnsortedIptc.size(), kUnsortedIptc);
+    EXPECT_TRUE(FileServices::writeFileAtomically(user, file));
+    return user;
+}
+
+} // namespace
+
+// A TIFF's IPTC entry and Photoshop resources keep their bytes through a
+// save that edits no IPTC: the library wrote the block anew, its datasets
+// sorted by record, the padding dropped and the entry made LONGs. An IPTC
+// edit still writes the block.
+TEST_F(IptcCodePagesTest, ATiffsIptcEntriesKeepTheirBytesThroughAnExifEdit)
+{
+    for (const char* sample : {"goexif.tif", "npm-arbitro.tiff"}) {
+        SCOPED_TRACE(sample);
+        const QString user = tiffWithUnsortedIptc(sample, tempPath("user"));
+        const QByteArray entry = rawEntry(user, 0x83BB);
+        const QByteArray resources = rawEntry(user, 0x8649);
+        ASSERT_EQ(entry.mid(6), kUnsortedIptc + QByteArray(2, '\0'));
+        ASSERT_TRUE(resources.contains(kUnsortedIptc));
+        expectKeptThenTitled(user, kUnsortedIptc, [&] {
+            EXPECT_EQ(rawEntry(user, 0x83BB), entry);
+            EXPECT_EQ(rawEntry(user, 0x8649), resources);
+            // No stale copy of the block as the library wrote it.
+            EXPECT_FALSE(WrittenFileProbe::bytes(user).contains(
+                dataset(1, 0, QByteArray("\0\x04", 2)) + dataset(2, 80, "Someone") + dataset(2, 5, kOneGbk)));
+        });
+    }
+}
+
+// A PNG's IPTC chunk, placed after other text chunks, keeps its bytes and
+// its place through a save that edits no IPTC: the library wrote a block of
+// its own, sorted, after the header chunk. An IPTC edit still writes it.
+TEST_F(IptcCodePagesTest, APngsIptcChunkKeepsItsBytesAndPlaceThroughAnExifEdit)
+{
+    using namespace PngChunkMaker;
+    const QByteArray iptcChunk = rawProfileChunk("iptc", kUnsortedIptc + QByteArray(3, '\0'));
+    for (const char* sample : {"png-nikon-d3.png", "png-sony-gps.png"}) {
+        SCOPED_TRACE(sample);
+        const QString user = ImageFixtures::copySample(sample, tempPath("user"));
+        QByteArray png = WrittenFileProbe::bytes(user);
+        insertBeforeEnd(png, textChunk("tEXt", "Comment", "A note") + iptcChunk);
+        ASSERT_TRUE(FileServices::writeFileAtomically(user, png));
+        const qsizetype place = chunksOf(png).indexOf(iptcChunk);
+        ASSERT_GT(place, 1);
+        expectKeptThenTitled(user, kUnsortedIptc, [&] {
+            const QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
+            EXPECT_EQ(saved.indexOf(iptcChunk), place);
+            EXPECT_EQ(saved.count(iptcChunk), 1);
+        });
+    }
 }
 
 // An edit of an undeclared block whose texts read as UTF-8 and as another

@@ -9,6 +9,7 @@
 #include "models/formats/PngKeptChunks.h"
 #include "models/formats/PngPhotoshopChunk.h"
 #include "models/formats/SonyPreviewImage.h"
+#include "models/formats/TiffIptcEntries.h"
 
 #include "models/write/PngChunkMaker.h"
 #include "support/ImageFixtures.h"
@@ -551,4 +552,45 @@ TEST(WrittenImageCheckTest, ATiffsPictureIsComparedFromTheSavesOwnRead)
     damaged[at] = char(damaged.at(at) ^ 0x55);
     EXPECT_FALSE(WrittenImageCheck::confirm(original, damaged, expected, &why));
     EXPECT_EQ(why, QString("the picture data changed"));
+}
+
+// A save that changes no IPTC dataset must keep the IPTC block byte for
+// byte: the library's own block, sorted in a TIFF and moved after the header
+// in a PNG, fails the check; the file's block in its place passes.
+TEST(WrittenImageCheckTest, AnUneditedIptcBlockMustComeBackAsItWas)
+{
+    const auto withIptc = [](Exiv2::Image& image) {
+        image.iptcData()["Iptc.Envelope.ModelVersion"] = uint16_t(4);
+        image.iptcData()["Iptc.Application2.ObjectName"] = "Harbour";
+    };
+    QByteArray tiff = writtenWith(sampleBytes("goexif.tif"), withIptc);
+    // The record-2 dataset first, where the library writes record 1 first.
+    qsizetype entry = qFromLittleEndian<quint32>(tiff.constData() + 4) + 2;
+    while (qFromLittleEndian<quint16>(tiff.constData() + entry) != 0x83BB)
+        entry += 12;
+    const QByteArray version = QByteArray::fromHex("1c010000020004");
+    const qsizetype value = qFromLittleEndian<quint32>(tiff.constData() + entry + 8);
+    ASSERT_EQ(tiff.mid(value, version.size()), version);
+    tiff.replace(value, 19, PngChunkMaker::dataset(5, "Harbour") + version);
+
+    QByteArray png = sampleBytes("png-nikon-d3.png");
+    PngChunkMaker::insertBeforeEnd(
+        png, PngChunkMaker::rawProfileChunk("iptc", PngChunkMaker::dataset(5, "Harbour") + QByteArray(2, '\0')));
+
+    for (const QByteArray& original : {tiff, png}) {
+        // The library writes a TIFF's values into the memory it reads.
+        const QByteArray library = writtenWith(QByteArray(original.constData(), original.size()), [](Exiv2::Image&) {});
+        const bool isPng = original == png;
+        WrittenImageCheck::Expected expected = meantWith(
+            original, [](Exiv2::Image&) {}, false);
+        const QByteArray own = isPng ? PngKeptChunks::withKeptChunks(library, original) : library;
+        EXPECT_EQ(whyRefused(original, own, expected), QString());
+        expected.iptcKept = true;
+        EXPECT_EQ(whyRefused(original, own, expected),
+            isPng ? QString("the PNG chunk tEXt \"Raw profile type iptc\" would not be kept as the file holds it")
+                  : QString("the file's IPTC block, which no edit changed, would not be kept as it was"));
+        const QByteArray kept = isPng ? PngKeptChunks::withKeptChunks(library, original, {}, true)
+                                      : *TiffIptcEntries::withEntriesOf(library, original);
+        EXPECT_EQ(whyRefused(original, kept, expected), QString());
+    }
 }
