@@ -98,17 +98,23 @@ bool isLookalike(const PngChunks::Chunk& chunk)
 // EXIF tags, dates, comments) and the modification time; the Photoshop
 // resources stay, as a JPEG's Photoshop segment does. Clear > EXIF takes
 // the text chunks a converter keeps the EXIF tags in ("exif:Artist",
-// "exif:MakerNote") and those keyed as the EXIF the library cannot read.
+// "exif:MakerNote", the GPS tags' among them) and those keyed as the EXIF
+// the library cannot read. Clear > GPS takes the GPS tags' alone
+// ("exif:GPSLatitude", "exif:GPSInfo").
 bool isCleared(const PngChunks::Chunk& chunk, PngKeptChunks::Cleared cleared)
 {
     const auto keyword = PngChunks::keywordOf(chunk);
+    const auto startsWith = [&keyword](QByteArrayView start) {
+        return keyword
+            && keyword->first(std::min(start.size(), keyword->size())).compare(start, Qt::CaseInsensitive) == 0;
+    };
     switch (cleared) {
     case PngKeptChunks::Cleared::Nothing:
         return false;
+    case PngKeptChunks::Cleared::Gps:
+        return startsWith("exif:GPS");
     case PngKeptChunks::Cleared::Exif:
-        return keyword
-            && (keyword->first(std::min<qsizetype>(5, keyword->size())).compare("exif:", Qt::CaseInsensitive) == 0
-                || *keyword == kLibraryKeywords[0] || *keyword == kLibraryKeywords[1]);
+        return startsWith("exif:") || (keyword && (*keyword == kLibraryKeywords[0] || *keyword == kLibraryKeywords[1]));
     case PngKeptChunks::Cleared::All:
         return chunk.type == "tIME" || (isTextChunk(chunk) && keyword != QByteArrayView(kPhotoshopKeyword));
     }

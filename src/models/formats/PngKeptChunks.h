@@ -22,11 +22,13 @@
 class PngKeptChunks {
 public:
     // What a clear takes of a PNG's chunks besides the EXIF, IPTC and XMP
-    // the library writes anew: nothing; the text chunks that copy the EXIF
-    // tags ("exif:Artist"), for a clear of the EXIF; every text chunk but
-    // the Photoshop resources, and the modification time, for a clear of
-    // everything.
-    enum class Cleared { Nothing, Exif, All };
+    // the library writes anew: nothing; the text chunks that copy the GPS
+    // tags ("exif:GPSLatitude"), for a clear of the GPS; those that copy
+    // the EXIF tags ("exif:Artist", the GPS tags' too), for a clear of the
+    // EXIF; every text chunk but the Photoshop resources, and the
+    // modification time, for a clear of everything. Each takes what the
+    // ones before it take.
+    enum class Cleared { Nothing, Gps, Exif, All };
 
     // The bytes the library is to read a PNG from: the PNG without the text
     // chunks it would take for others. Nothing when the bytes hold none (or

@@ -147,6 +147,8 @@ bool TAVImageObject::saveClearAll()
     // mark goes, Save All passes it by and quitting does not ask about it.
     exifData_->setIsClearAll(false);
     exifData_->setIsClearExif(false);
+    exifData_->setIsClearGps(false);
+    exifData_->setIsClearIptc(false);
     return true;
 }
 
@@ -166,6 +168,13 @@ bool TAVImageObject::saveChangedEntities(bool& written)
         }
         written = true;
     }
+    // Clear > GPS and Clear > IPTC take what the file keeps of the family
+    // apart from the keys the record lists (which the clear marks, so the
+    // save writes).
+    if (exifData_->isClearGps())
+        writerMgr_->clearGpsCopies();
+    if (exifData_->isClearIptc())
+        writerMgr_->clearIptcCopies();
     for (int32_t category = 0; category < 4; ++category) {
         const QList<TAVEntityPtr> entities = getProcessedEntitiesForSave(category);
         if (entities.isEmpty())
@@ -221,6 +230,8 @@ bool TAVImageObject::saveChangedEntities(bool& written)
     for (int32_t category : settled)
         exifData_->resetEnityModifyFlag(category);
     exifData_->setIsClearExif(false);
+    exifData_->setIsClearGps(false);
+    exifData_->setIsClearIptc(false);
     return true;
 }
 

@@ -198,6 +198,8 @@ TAVExifDataPtr TAVExifData::copy() const
     record->isDefault_ = isDefault_;
     record->isClearAll_ = isClearAll_;
     record->isClearExif_ = isClearExif_;
+    record->isClearGps_ = isClearGps_;
+    record->isClearIptc_ = isClearIptc_;
     record->accessImgObj_ = accessImgObj_;
     record->enuModifyState_ = enuModifyState_;
     record->isApplyToFileCreatedDateTime_ = isApplyToFileCreatedDateTime_;
@@ -470,6 +472,8 @@ void TAVExifData::clear(int32_t kind)
         isClearAll_ = true;
     if (kind == ClearExif)
         isClearExif_ = true;
+    isClearGps_ = isClearGps_ || kind == ClearGps;
+    isClearIptc_ = isClearIptc_ || kind == ClearIptc;
 }
 
 void TAVExifData::clearGPS()
@@ -496,6 +500,8 @@ void TAVExifData::restore()
     strName_ = QString();
     isClearAll_ = false;
     isClearExif_ = false;
+    isClearGps_ = false;
+    isClearIptc_ = false;
     // A shift armed and not yet saved is an edit too: left in place, the
     // next save would move the dates of a photo shown as unchanged.
     createdDateTimeOffset_.reset();
@@ -515,6 +521,8 @@ void TAVExifData::removeModifyFlag()
     enuModifyState_ = StateUnchanged;
     isClearAll_ = false;
     isClearExif_ = false;
+    isClearGps_ = false;
+    isClearIptc_ = false;
 }
 
 void TAVExifData::resetEnityModifyFlag(int32_t category)
@@ -669,6 +677,9 @@ void TAVExifData::applyChangeValueFromExifData(const TAVExifData& source)
             enuModifyState_ = StateModified;
         }
     }
+    // The GPS tab clears the shown record of several photos.
+    isClearGps_ = isClearGps_ || source.isClearGps_;
+    isClearIptc_ = isClearIptc_ || source.isClearIptc_;
     isClearAll_ = false;
 }
 

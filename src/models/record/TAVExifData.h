@@ -174,6 +174,15 @@ public:
     // once a save has done it.
     bool isClearExif() const { return isClearExif_; }
     void setIsClearExif(bool isClearExif) { isClearExif_ = isClearExif; }
+    // Whether the next save takes the whole GPS (Clear > GPS) or IPTC
+    // (Clear > IPTC) family, also what the file keeps of it apart from the
+    // keys the record lists (a PNG's text copies of the GPS tags, its IPTC
+    // among Photoshop resources). Carried to the photos an edit of the shown
+    // record reaches; ends as the Clear > EXIF flag does.
+    bool isClearGps() const { return isClearGps_; }
+    void setIsClearGps(bool isClearGps) { isClearGps_ = isClearGps; }
+    bool isClearIptc() const { return isClearIptc_; }
+    void setIsClearIptc(bool isClearIptc) { isClearIptc_ = isClearIptc; }
 
     // The image the record belongs to (not owned); null once it is gone.
     TAVRecordOwner* accessImgObj() const { return accessImgObj_ ? *accessImgObj_ : nullptr; }
@@ -239,6 +248,8 @@ private:
     bool handsOutTimeShift_ = true;
     bool isClearAll_ = false;
     bool isClearExif_ = false;
+    bool isClearGps_ = false;
+    bool isClearIptc_ = false;
     TAVRecordOwnerRef accessImgObj_;
     int32_t enuModifyState_ = StateNone;
     bool isDefault_ = false;

@@ -698,10 +698,20 @@ bool TAVExifWriter::clearExifMetadata()
     if (!checkImage()) {
         return false;
     }
-    if (pngCleared_ == PngKeptChunks::Cleared::Nothing) {
-        pngCleared_ = PngKeptChunks::Cleared::Exif;
-    }
+    pngCleared_ = std::max(pngCleared_, PngKeptChunks::Cleared::Exif);
     return eraseExifBut(&TAVKeyLists::isOtherFamilyBlockKey);
+}
+
+void TAVExifWriter::clearGpsCopies()
+{
+    pngCleared_ = std::max(pngCleared_, PngKeptChunks::Cleared::Gps);
+}
+
+void TAVExifWriter::clearIptcCopies()
+{
+    if (image_ && image_->imageType() == Exiv2::ImageType::png) {
+        clearAllIPTCMetadata();
+    }
 }
 
 bool TAVExifWriter::eraseExifBut(bool (*kept)(const QString& key))

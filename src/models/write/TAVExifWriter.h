@@ -65,6 +65,12 @@ public:
     // (TAVKeyLists::isOtherFamilyBlockKey), for a clear of EXIF alone, and
     // a PNG's text chunks that copy the EXIF tags.
     bool clearExifMetadata();
+    // For a clear of the GPS family: a PNG's save takes the text chunks that
+    // copy the GPS tags ("exif:GPSLatitude").
+    void clearGpsCopies();
+    // For a clear of the IPTC family: a PNG's IPTC goes whole, from its
+    // Photoshop resources too, also where they alone hold it.
+    void clearIptcCopies();
     // Whether the current EXIF data holds the key; false for a key the
     // library does not know, which no file can hold.
     bool holdsExifKey(const QString& key) const;

@@ -391,6 +391,16 @@ bool TAVMetadataWritterMgr::clearExifMetadata()
     return exifWriter_->clearExifMetadata();
 }
 
+void TAVMetadataWritterMgr::clearGpsCopies()
+{
+    exifWriter_->clearGpsCopies();
+}
+
+void TAVMetadataWritterMgr::clearIptcCopies()
+{
+    exifWriter_->clearIptcCopies();
+}
+
 bool TAVMetadataWritterMgr::clearAllMetadata()
 {
     exifWriter_->clearAllMetadata();

@@ -90,6 +90,12 @@ public:
     // EXIF: only what a TIFF's picture needs and the blocks of the other
     // families stay. Writes after it go in over the cleared data.
     bool clearExifMetadata();
+    // For Clear > GPS and Clear > IPTC, beside the clears of the keys the
+    // record lists: what the file keeps of the family apart from them goes
+    // too (a PNG's text copies of the GPS tags; its IPTC, also where its
+    // Photoshop resources alone hold it).
+    void clearGpsCopies();
+    void clearIptcCopies();
     // Erases all EXIF, IPTC and XMP data and saves the file. An XMP packet
     // the library cannot decode goes too, but a segment with a damaged XMP
     // signature that is not XMP for certain (see keptUnreadableXmp).

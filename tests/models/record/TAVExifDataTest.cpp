@@ -154,6 +154,34 @@ TEST(TAVExifDataTest, ClearKindsChooseTheirFamiliesAndNeverTheImageSize)
     EXPECT_TRUE(record->isClearAll());
 }
 
+// Clear > GPS and Clear > IPTC are marked for the save as the family's
+// whole clear, each its own; the mark reaches the photos an edit of the
+// shown record reaches (the GPS tab's Clear of several photos) and a copy,
+// and a restore or a settled save ends it.
+TEST(TAVExifDataTest, FamilyClearsAreMarkedForTheSave)
+{
+    const auto gps = readRecord();
+    gps->clear(TAVExifData::ClearGps);
+    EXPECT_TRUE(gps->isClearGps());
+    EXPECT_FALSE(gps->isClearIptc() || gps->isClearExif());
+    const auto iptc = readRecord();
+    iptc->clear(TAVExifData::ClearIptc);
+    EXPECT_TRUE(iptc->isClearIptc());
+    EXPECT_FALSE(iptc->isClearGps() || iptc->isClearExif());
+    EXPECT_TRUE(iptc->copy()->isClearIptc());
+
+    const auto shown = readRecord();
+    shown->clearGPS();
+    const auto photo = readRecord();
+    photo->applyChangeValueFromExifData(*shown);
+    EXPECT_TRUE(photo->isClearGps());
+    EXPECT_EQ(photo->getValueForKey("Exif.GPSInfo.GPSLatitude", 2), QString(""));
+    photo->restore();
+    EXPECT_FALSE(photo->isClearGps());
+    iptc->removeModifyFlag();
+    EXPECT_FALSE(iptc->isClearIptc());
+}
+
 TEST(TAVExifDataTest, RestoreAndRemoveModifyFlagReturnToUnchanged)
 {
     const auto record = readRecord();

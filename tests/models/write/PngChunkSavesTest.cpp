@@ -250,6 +250,50 @@ TEST_F(PngChunkSavesTest, ClearAllTakesEveryTextChunkAndClearExifTheExifCopies)
     EXPECT_EQ(tagsOf(user, "PNG:"), pngTagsOfChunks(tempPath("picture.png"), picture));
 }
 
+// Clear > GPS of a converter's PNG, which copies the GPS tags into text
+// chunks ("exif:GPSInfo", "exif:GPSMapDatum"; the test adds a position in
+// tEXt, zTXt and iTXt): the saved file holds every chunk as it was but the
+// EXIF chunk and those copies, and exiftool reads no GPS tag and no copy of
+// one, the other EXIF copies staying. So too where the PNG holds the copies
+// alone, without an EXIF chunk.
+TEST_F(PngChunkSavesTest, ClearGpsTakesTheGpsCopiesAlone)
+{
+    const QByteArrayList position = {textChunk("tEXt", "exif:GPSLatitude", "40/1, 0/1, 1471/100"),
+        textChunk("zTXt", "exif:GPSLongitude", "3/1, 42/1, 1234/100"),
+        textChunk("iTXt", "exif:GPSAltitude", "650/10", true)};
+    for (const bool withExif : {true, false}) {
+        SCOPED_TRACE(withExif ? "with its EXIF chunk" : "without an EXIF chunk");
+        const QString user = damagedSample("png-sony-gps.png", [&](QByteArray& bytes) {
+            insertBeforeEnd(bytes, position.join());
+            if (!withExif) {
+                const qsizetype exif = bytes.indexOf("eXIf") - 4;
+                bytes.remove(exif, 12 + qFromBigEndian<quint32>(bytes.constData() + exif));
+            }
+        });
+        const QByteArrayList before = chunksOf(WrittenFileProbe::bytes(user));
+        ASSERT_EQ(tagsOf(user, "GPS:").isEmpty(), !withExif);
+
+        const auto image = openWorkingCopy(user);
+        image->clear(TAVExifData::ClearGps);
+        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+        const auto isExif = [](const QByteArray& chunk) { return typeOf(chunk) == "eXIf"; };
+        QByteArrayList withoutGps = before;
+        withoutGps.removeIf([&](const QByteArray& chunk) { return keywordOf(chunk).startsWith("exif:GPS"); });
+        ASSERT_EQ(before.size() - withoutGps.size(), 7);
+        withoutGps.removeIf(isExif);
+        QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
+        EXPECT_EQ(saved.count() - saved.removeIf(isExif), withoutGps.size());
+        EXPECT_EQ(saved, withoutGps);
+        const QJsonObject tags = ExifTool::read(user);
+        for (auto tag = tags.begin(); tag != tags.end(); ++tag)
+            EXPECT_FALSE(tag.key().startsWith("GPS") || tag.key().startsWith("PNG:ExifGPS")) << qPrintable(tag.key());
+        EXPECT_EQ(tags.value("PNG:ExifArtist").toString(), QString("Nick Kitzmiller"));
+        EXPECT_EQ(tags.value("IFD0:Artist").toString(), withExif ? QString("Nick Kitzmiller") : QString());
+        ASSERT_TRUE(QFile::remove(tempPath("work/png-sony-gps.png")));
+        ASSERT_TRUE(QFile::remove(user));
+    }
+}
+
 // Plain text under a keyword the library reads its EXIF, IPTC or XMP from,
 // in tEXt, zTXt and iTXt, is the file's own: a title and an EXIF edit keep
 // each chunk byte for byte and in its place, and exiftool reads the edits.
@@ -346,11 +390,12 @@ TEST_F(PngChunkSavesTest, AConvertersTwoIptcCopiesAreKeptInStep)
     EXPECT_EQ(withKeyword(chunksOf(WrittenFileProbe::bytes(differing)), "Raw profile type"), profiles);
 }
 
-// Clear All of a PNG whose IPTC sits among its Photoshop resources, alone or
-// with a converter's second copy, or with differing copies: exiftool reads
-// no IPTC after it. The resources keep their resolution, as a JPEG's
-// Photoshop segment does; resources of nothing but the IPTC block go whole.
-TEST_F(PngChunkSavesTest, ClearAllLeavesNoIptcAmongPhotoshopResources)
+// Clear All and Clear > IPTC of a PNG whose IPTC sits among its Photoshop
+// resources, alone or with a converter's second copy, or with differing
+// copies: exiftool reads no IPTC after either. The resources keep their
+// resolution, as a JPEG's Photoshop segment does; resources of nothing but
+// the IPTC block go whole.
+TEST_F(PngChunkSavesTest, ClearsLeaveNoIptcAmongPhotoshopResources)
 {
     const QByteArray iptc = iptcBlock("The president speaks");
     const struct {
@@ -363,22 +408,24 @@ TEST_F(PngChunkSavesTest, ClearAllLeavesNoIptcAmongPhotoshopResources)
         {"a converter's copies", convertersProfiles(photoshopResources(iptc), iptc), true},
         {"differing copies", convertersProfiles(photoshopResources(iptc), iptcBlock("Another caption")), true},
     };
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.name);
-        const QString user
-            = damagedSample("png-sony-gps.png", [&](QByteArray& bytes) { insertBeforePicture(bytes, file.chunks); });
-        ASSERT_FALSE(tagsOf(user, "IPTC:").isEmpty());
-        const auto image = openWorkingCopy(user);
-        image->clear(TAVExifData::ClearAll);
-        ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
-        const QJsonObject tags = ExifTool::read(user, {"-a"});
-        for (auto tag = tags.begin(); tag != tags.end(); ++tag)
-            EXPECT_FALSE(tag.key().startsWith("IPTC")) << qPrintable(tag.key());
-        EXPECT_EQ(tags.value("Photoshop:XResolution").toInt(), file.resourcesStay ? 72 : 0);
-        const QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
-        EXPECT_EQ(withKeyword(saved, "Raw profile type 8bim").size(), file.resourcesStay ? 1 : 0);
-        EXPECT_TRUE(withKeyword(saved, "Raw profile type iptc").isEmpty());
-        ASSERT_TRUE(QFile::remove(tempPath("work/png-sony-gps.png")));
-        ASSERT_TRUE(QFile::remove(user));
+    for (const int32_t kind : {TAVExifData::ClearAll, TAVExifData::ClearIptc}) {
+        for (const auto& file : files) {
+            SCOPED_TRACE(std::string(file.name) + (kind == TAVExifData::ClearAll ? ", Clear All" : ", Clear > IPTC"));
+            const QString user = damagedSample(
+                "png-sony-gps.png", [&](QByteArray& bytes) { insertBeforePicture(bytes, file.chunks); });
+            ASSERT_FALSE(tagsOf(user, "IPTC:").isEmpty());
+            const auto image = openWorkingCopy(user);
+            image->clear(kind);
+            ASSERT_TRUE(image->saveMetadataToImage()) << qPrintable(image->lastSaveFailure());
+            const QJsonObject tags = ExifTool::read(user, {"-a"});
+            for (auto tag = tags.begin(); tag != tags.end(); ++tag)
+                EXPECT_FALSE(tag.key().startsWith("IPTC")) << qPrintable(tag.key());
+            EXPECT_EQ(tags.value("Photoshop:XResolution").toInt(), file.resourcesStay ? 72 : 0);
+            const QByteArrayList saved = chunksOf(WrittenFileProbe::bytes(user));
+            EXPECT_EQ(withKeyword(saved, "Raw profile type 8bim").size(), file.resourcesStay ? 1 : 0);
+            EXPECT_TRUE(withKeyword(saved, "Raw profile type iptc").isEmpty());
+            ASSERT_TRUE(QFile::remove(tempPath("work/png-sony-gps.png")));
+            ASSERT_TRUE(QFile::remove(user));
+        }
     }
 }

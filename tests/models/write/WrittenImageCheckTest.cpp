@@ -211,7 +211,8 @@ TEST(WrittenImageCheckTest, APngChunkDroppedOrRenamedFails)
 // A clear of everything takes a PNG's text chunks and its modification time
 // and nothing else: the check passes the picture's chunks alone, and fails a
 // save that keeps a text chunk or the time, or that drops a picture chunk;
-// another save must keep the text chunks and the time.
+// another save must keep the text chunks and the time. A clear of the GPS
+// takes the copies of the GPS tags and no other.
 TEST(WrittenImageCheckTest, APngClearTakesExactlyItsTextChunks)
 {
     const QByteArray original = sampleBytes("png-sony-gps.png");
@@ -233,6 +234,25 @@ TEST(WrittenImageCheckTest, APngClearTakesExactlyItsTextChunks)
     withoutBackground.remove(withoutBackground.indexOf("bKGD") - 4, chunkAt("bKGD").size());
     EXPECT_EQ(PngKeptChunks::changeIn(original, withoutBackground, Cleared::All),
         QString("the PNG chunk bKGD would not be kept as the file holds it"));
+    // Clear > GPS takes the copies of the GPS tags alone.
+    const auto without = [](QByteArray png, const QByteArray& keyword) {
+        const qsizetype at = png.indexOf(QByteArray("tEXt") + keyword + '\0') - 4;
+        png.remove(at, 12 + qFromBigEndian<quint32>(png.constData() + at));
+        return png;
+    };
+    QByteArray withoutGps = original;
+    for (const char* keyword : {"exif:GPSDifferential", "exif:GPSInfo", "exif:GPSMapDatum", "exif:GPSStatus"})
+        withoutGps = without(withoutGps, keyword);
+    EXPECT_EQ(PngKeptChunks::changeIn(original, withoutGps, Cleared::Gps), QString());
+    EXPECT_EQ(PngKeptChunks::changeIn(original, original, Cleared::Gps),
+        QString("a PNG chunk tEXt \"exif:GPSDifferential\" would be added"));
+    EXPECT_EQ(PngKeptChunks::changeIn(original, withoutGps),
+        QString("the PNG chunk tEXt \"exif:GPSDifferential\" would not be kept as the file holds it"));
+    const QByteArray withoutArtist = without(withoutGps, "exif:Artist");
+    EXPECT_EQ(PngKeptChunks::changeIn(original, withoutArtist, Cleared::Gps),
+        QString("the PNG chunk tEXt \"exif:Artist\" would not be kept as the file holds it"));
+    EXPECT_EQ(PngKeptChunks::changeIn(original, withoutArtist, Cleared::Exif),
+        QString("a PNG chunk tEXt \"exif:BrightnessValue\" would be added"));
     EXPECT_EQ(PngKeptChunks::changeIn(original, picture, Cleared::Exif),
         QString("the PNG chunk tIME would not be kept as the file holds it"));
     EXPECT_EQ(PngKeptChunks::changeIn(original, picture),
