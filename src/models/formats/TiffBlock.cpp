@@ -412,10 +412,34 @@ std::optional<size_t> overlappingAnotherPage(
 
 } // namespace
 
+std::vector<uint32_t> TiffBlock::chain() const
+{
+    std::vector<uint32_t> chained;
+    uint32_t at = firstDirectory().value_or(0);
+    while (chained.size() < size_t(kMostDirectories) && at != 0
+        && std::find(chained.begin(), chained.end(), at) == chained.end()) {
+        const auto count = read(at, 2);
+        if (!count) {
+            break;
+        }
+        chained.push_back(at);
+        at = read(at + 2 + qsizetype(*count) * kEntrySize, 4).value_or(0);
+    }
+    return chained;
+}
+
+int TiffBlock::pageCount() const
+{
+    return int(chain().size());
+}
+
 TiffBlock::Picture TiffBlock::picture() const
 {
     std::vector<Directory> directories;
-    std::vector<uint32_t> seen;
+    std::vector<uint32_t> seen = chain();
+    for (size_t i = 0; i < seen.size(); ++i) {
+        directories.push_back(Directory{seen[i], chainGroup(int(i))});
+    }
     const auto isNew = [&seen](uint32_t offset) {
         if (offset == 0 || std::find(seen.begin(), seen.end(), offset) != seen.end()) {
             return false;
@@ -423,15 +447,6 @@ TiffBlock::Picture TiffBlock::picture() const
         seen.push_back(offset);
         return true;
     };
-    uint32_t at = firstDirectory().value_or(0);
-    for (int i = 0; i < kMostDirectories && isNew(at); ++i) {
-        const auto count = read(at, 2);
-        if (!count) {
-            break;
-        }
-        directories.push_back(Directory{at, chainGroup(i)});
-        at = read(at + 2 + qsizetype(*count) * kEntrySize, 4).value_or(0);
-    }
     const size_t chain = directories.size();
     int subImages = 0;
     for (size_t i = 0; i < chain && directories.size() < size_t(kMostDirectories); ++i) {

@@ -29,6 +29,11 @@ public:
     // type or a value that runs past the end.
     std::optional<QByteArrayView> valueBytesOf(qsizetype entry) const;
 
+    // The number of directories chained from IFD0, a document's pages, each
+    // counted once: a chain that comes back to a directory it passed ends
+    // there, and a longer one than any writer makes is counted no further.
+    int pageCount() const;
+
     // The picture data of a TIFF file: the strips and tiles its directories
     // name (the chain from IFD0 and the SubIFDs of each), found in the bytes
     // alone. Where a directory says with no certainty where its picture lies
@@ -56,6 +61,9 @@ public:
     bool littleEndian() const { return little_; }
 
 private:
+    // The offsets of the directories chained from IFD0 (see pageCount).
+    std::vector<uint32_t> chain() const;
+
     const QByteArray& bytes_;
     qsizetype start_;
     qsizetype end_;

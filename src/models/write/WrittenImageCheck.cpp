@@ -375,6 +375,24 @@ std::vector<QByteArrayView> piecesOf(const QByteArray& bytes, const TiffBlock::P
     return pieces;
 }
 
+// Whether the written TIFF structure chains as many pages as `before`, where
+// `before` has more than the library keeps: it reads a document's first four
+// pages alone, and a write that lays the file out anew (one that does not
+// only put values of the same size in place) drops the others. False with a
+// reason the user can act on, rather than that the picture changed.
+bool keepsEveryPage(const QByteArray& before, const QByteArray& after, QString* why)
+{
+    constexpr int kKeptPages = 4;
+    const int pages = TiffBlock(before, 0, before.size()).pageCount();
+    if (pages <= kKeptPages || TiffBlock(after, 0, after.size()).pageCount() >= pages) {
+        return true;
+    }
+    return fail(why,
+        QStringLiteral("the document has %1 pages, and Lumetta cannot write this change into a document of more "
+                       "than four pages without losing its pages after the fourth, so the file was left as it was")
+            .arg(pages));
+}
+
 // Whether the user's file tells with certainty where each strip and tile of
 // its TIFF structure lies and how long it is, and no entry's value lies
 // within them; false with the entry that does not, or that does.
@@ -449,6 +467,9 @@ bool sameImageData(const QByteArray& before, const QByteArray& after, int type, 
         return fail(why, QStringLiteral("the picture data changed"));
     }
     if (WrittenImageCheck::isTiffBased(type)) {
+        if (!keepsEveryPage(before, after, why)) {
+            return false;
+        }
         // An uncertain picture is named before the library's reads are
         // compared: an entry's value within a strip changes the strip.
         const TiffBlock::Picture held = TiffBlock(before, 0, before.size()).picture();

@@ -36,7 +36,7 @@
 //   strips or tiles of a TIFF-based file (as the library reads them and as the user's file's
 //   own bytes place them; a place or length those bytes do not tell with certainty, or an
 //   entry whose value lies within them, refuses the save), and the size other formats
-//   decode to;
+//   decode to; a TIFF document of more pages than the library keeps (four) keeps them all;
 // - every chunk of a PNG but its EXIF, IPTC and XMP is there byte for byte and in its place,
 //   and none is added, but for exactly those the save's clear takes (see PngKeptChunks);
 // - an IPTC block that no edit changed is there byte for byte.

@@ -131,11 +131,11 @@ inline Page pageOf(const QByteArray& file)
     return page;
 }
 
-// The pages laid out as one file, each page's pieces, then the values its
-// entries do not hold in place, then its directory, chained in order.
-inline QByteArray fileOf(const std::vector<Page>& pages)
+// The pages laid out after the little-endian TIFF `document`, each page's
+// pieces, then the values its entries do not hold in place, then its
+// directory, chained in order after the document's last page.
+inline QByteArray withPagesAfter(QByteArray file, const std::vector<Page>& pages)
 {
-    QByteArray file("II*\0\0\0\0\0", 8);
     const auto number = [](uint32_t value, int width) {
         QByteArray bytes(width, '\0');
         if (width == 2)
@@ -145,7 +145,12 @@ inline QByteArray fileOf(const std::vector<Page>& pages)
         return bytes;
     };
     const auto align = [&file] { file += QByteArray(file.size() % 2, '\0'); };
+    align();
     qsizetype nextPointer = 4;
+    for (uint32_t at = qFromLittleEndian<quint32>(file.constData() + 4); at != 0;
+         at = qFromLittleEndian<quint32>(file.constData() + nextPointer)) {
+        nextPointer = at + 2 + 12 * qsizetype(qFromLittleEndian<quint16>(file.constData() + at));
+    }
     for (Page page : pages) {
         std::vector<uint32_t> offsets;
         std::vector<uint32_t> lengths;
@@ -175,6 +180,12 @@ inline QByteArray fileOf(const std::vector<Page>& pages)
         file += directory + number(0, 4);
     }
     return file;
+}
+
+// The pages laid out as one file (see withPagesAfter).
+inline QByteArray fileOf(const std::vector<Page>& pages)
+{
+    return withPagesAfter(QByteArray("II*\0\0\0\0\0", 8), pages);
 }
 
 // A picture of the Canon S40 written by the image formats plugin in

@@ -144,16 +144,35 @@ protected:
         return saved;
     }
 
+    // `bytes`, a document of `pages` pages, as the user's file saved with
+    // `apply`'s change: every page's picture comes back where exiftool finds
+    // it. The tags exiftool then reads.
+    QJsonObject savedWithEveryPage(
+        const QByteArray& bytes, const std::function<void(const TAVImageObjectPtr&)>& apply, qsizetype pages)
+    {
+        const QString user = tempPath("user/document.tif");
+        EXPECT_TRUE(FileServices::writeFileAtomically(user, bytes));
+        const QList<QByteArray> before = pagesOf(tagsOf(user), bytes);
+        EXPECT_EQ(before.size(), pages);
+        QString why;
+        EXPECT_TRUE(saveWith(bytes, apply, &why)) << qPrintable(why);
+        const QJsonObject tags = tagsOf(user);
+        EXPECT_EQ(pagesOf(tags, WrittenFileProbe::bytes(user)), before);
+        return tags;
+    }
+
     // The file given an artist, a title in IPTC and XMP, and a position, as
-    // the library writes them.
-    QByteArray withMetadata(const QByteArray& bytes)
+    // the library writes them, and `more`.
+    QByteArray withMetadata(const QByteArray& bytes, const std::vector<ImageFixtures::Tag>& more = {})
     {
         const QString path = tempPath("tagged.tif");
         EXPECT_TRUE(FileServices::writeFileAtomically(path, bytes));
-        EXPECT_TRUE(ImageFixtures::writeTags(path,
-            {{"Exif.Image.Artist", "Ben", std::nullopt}, {"Iptc.Application2.ObjectName", "Boats", std::nullopt},
+        std::vector<ImageFixtures::Tag> tags
+            = {{"Exif.Image.Artist", "Ben", std::nullopt}, {"Iptc.Application2.ObjectName", "Boats", std::nullopt},
                 {"Xmp.dc.title", "Boats", std::nullopt}, {"Exif.GPSInfo.GPSLatitudeRef", "N", std::nullopt},
-                {"Exif.GPSInfo.GPSLatitude", "54/1 30/1 0/1", std::nullopt}}));
+                {"Exif.GPSInfo.GPSLatitude", "54/1 30/1 0/1", std::nullopt}};
+        tags.insert(tags.end(), more.begin(), more.end());
+        EXPECT_TRUE(ImageFixtures::writeTags(path, tags));
         return WrittenFileProbe::bytes(path);
     }
 };
@@ -332,11 +351,51 @@ TEST_F(TiffLayoutSavesTest, AStripOverlappingAnotherPagesPictureRefusesTheSave)
     const TiffView pages(shared);
     repeated.replace(pages.entry(directoryOfPage(pages, 1), kStripOffsets) + 8, 4,
         pages.number(pages.read(pages.entry(pages.ifd0(), kStripOffsets) + 8, 4), 4));
-    const QString user = tempPath("user/document.tif");
-    ASSERT_TRUE(FileServices::writeFileAtomically(user, repeated));
-    const QList<QByteArray> before = pagesOf(tagsOf(user), repeated);
-    ASSERT_EQ(before.size(), 2);
-    QString why;
-    ASSERT_TRUE(saveWith(repeated, actions()[0].apply, &why)) << qPrintable(why);
-    EXPECT_EQ(pagesOf(tagsOf(user), WrittenFileProbe::bytes(user)), before);
+    savedWithEveryPage(repeated, actions()[0].apply, 2);
+}
+
+// The library reads a document's first four pages alone, and a save that
+// lays the file out anew drops the others: every edit and clear of a
+// document of five or six pages was refused as "the picture data changed".
+// It is refused saying how many pages the document has, the file untouched.
+// A change the library puts in place of the old value (an FNumber, a title
+// of the same length) keeps every page and is saved, and a document whose
+// last page chains back to its first has the pages it names once.
+TEST_F(TiffLayoutSavesTest, ADocumentOfMorePagesThanTheLibraryKeepsIsRefusedByItsPageCount)
+{
+    const QByteArray rgb = writtenTiff(QImage::Format_RGB888);
+    const QByteArray lzw = writtenTiff(QImage::Format_RGB888, true);
+    const std::vector<Page> first = {pageOf(rgb), pageOf(lzw), pageOf(rgb), pageOf(lzw)};
+    for (const std::vector<Page>& after : {std::vector<Page>{pageOf(rgb)}, {pageOf(rgb), pageOf(lzw)}}) {
+        const QByteArray document = withPagesAfter(withMetadata(fileOf(first)), after);
+        const qsizetype pages = 4 + qsizetype(after.size());
+        for (const Action& action : actions()) {
+            SCOPED_TRACE(QStringLiteral("%1 pages, %2").arg(pages).arg(action.what).toStdString());
+            QString why;
+            EXPECT_FALSE(saveWith(document, action.apply, &why));
+            EXPECT_TRUE(why.contains(QStringLiteral("the document has %1 pages, and Lumetta cannot write this change "
+                                                    "into a document of more than four pages")
+                                         .arg(pages)))
+                << qPrintable(why);
+        }
+    }
+
+    const QByteArray five
+        = withPagesAfter(withMetadata(fileOf(first), {{"Exif.Photo.FNumber", "28/10", std::nullopt}}), {pageOf(rgb)});
+    const std::vector<Action> inPlace = {
+        {"FNumber", actions()[2].apply, actions()[2].expect},
+        {"title of the same length",
+            [](const auto& image) { editField(image, "Iptc.Application2.ObjectName", "Ships"); },
+            [](const QJsonObject& tags) { EXPECT_EQ(tags.value("IPTC:ObjectName").toString(), "Ships"); }},
+    };
+    for (const Action& action : inPlace) {
+        SCOPED_TRACE(action.what);
+        action.expect(savedWithEveryPage(five, action.apply, 5));
+    }
+
+    QByteArray looped = fileOf({pageOf(rgb), pageOf(lzw), pageOf(rgb)});
+    const TiffView chain(looped);
+    const qsizetype last = directoryOfPage(chain, 2);
+    looped.replace(last + 2 + 12 * qsizetype(chain.read(last, 2)), 4, chain.number(uint32_t(chain.ifd0()), 4));
+    savedWithEveryPage(looped, actions()[0].apply, 3);
 }
