@@ -210,14 +210,17 @@ std::vector<uint64_t> uncompressedSizes(const TiffBlock& tiff, uint32_t director
     return sizes;
 }
 
-// Adds the strips (or tiles) the directory at `directory` names to `found`:
-// false, with the tag that does not tell, when their place or length is not
-// certain. A length is told by an entry of SHORT or LONG numbers, one per
-// piece, none of them 0, each piece lying within the bytes and clear of the
-// header and of every directory (a damaged type or count reads other bytes
-// as the picture's place, and a save would copy those instead).
+// Adds the strips (or tiles) the directory at `directory` names to `found`,
+// and to `fixedSizes` the size the directory's tags fix for each (0 where
+// they fix none, see uncompressedSizes): false, with the tag that does not
+// tell, when their place or length is not certain. A length is told by an
+// entry of SHORT or LONG numbers, one per piece, none of them 0, each piece
+// lying within the bytes and clear of the header and of every directory (a
+// damaged type or count reads other bytes as the picture's place, and a
+// save would copy those instead).
 bool addPieces(const TiffBlock& tiff, uint32_t directory, uint16_t offsetsTag, uint16_t lengthsTag,
-    const std::vector<Directory>& directories, qsizetype end, TiffBlock::Picture& found)
+    const std::vector<Directory>& directories, qsizetype end, TiffBlock::Picture& found,
+    std::vector<uint64_t>& fixedSizes)
 {
     const auto offsetsEntry = tiff.entryOf(directory, offsetsTag);
     const auto lengthsEntry = tiff.entryOf(directory, lengthsTag);
@@ -268,6 +271,7 @@ bool addPieces(const TiffBlock& tiff, uint32_t directory, uint16_t offsetsTag, u
             return false;
         }
         found.pieces.push_back(TiffBlock::Picture::Piece{qsizetype(start), qsizetype((*lengths)[i])});
+        fixedSizes.push_back(i < sizes.size() ? sizes[i] : 0);
     }
     return true;
 }
@@ -368,15 +372,64 @@ void findValuesInPicture(
     }
 }
 
-// The index of a piece that overlaps another page's in part, if any
-// (`owners` names each piece's directory): a page's strip offset damaged
-// into another page's tiles has the library copy those tiles as the page's
-// strip, and the page's own strip is lost. Pieces that lie on exactly the
-// same bytes are one piece named twice, as a writer may name a blank tile it
-// repeats; a length running into the next strip of its own page loses
-// nothing.
-std::optional<size_t> overlappingAnotherPage(
-    const std::vector<TiffBlock::Picture::Piece>& pieces, const std::vector<const Directory*>& owners)
+// Where each piece was found: its directory, its offsets entry, the index
+// of that entry's first piece among all pieces, the size the directory's
+// tags fix for it (0 where they fix none), and the first piece of the run of
+// its entry's pieces up to it that start each after the one before.
+struct Found {
+    std::vector<const Directory*> owners;
+    std::vector<uint16_t> offsetsTags;
+    std::vector<size_t> firsts;
+    std::vector<uint64_t> fixedSizes;
+    std::vector<size_t> runStarts;
+
+    void findRuns(const std::vector<TiffBlock::Picture::Piece>& pieces)
+    {
+        runStarts.resize(pieces.size());
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const bool follows = i != firsts[i] && pieces[i].offset > pieces[i - 1].offset;
+            runStarts[i] = follows ? runStarts[i - 1] : i;
+        }
+    }
+};
+
+// Whether piece `later`, which starts within piece `earlier` of the same
+// offsets entry, does so because `earlier`'s length runs on into the pieces
+// after it: `later` comes after `earlier` in the entry, the pieces from one
+// to the other start in their order, and the bytes the tags fix for
+// `earlier` (where they fix them) end before the next piece starts. Such a
+// length loses nothing; an offset moved into another piece loses the bytes
+// the piece held, and reads the other's as its own.
+bool runsOnInto(const std::vector<TiffBlock::Picture::Piece>& pieces, const Found& found, size_t earlier, size_t later)
+{
+    if (later <= earlier || found.firsts[earlier] != found.firsts[later] || found.runStarts[later] > earlier) {
+        return false;
+    }
+    const uint64_t fixed = found.fixedSizes[earlier];
+    return fixed == 0 || uint64_t(pieces[earlier].offset) + fixed <= uint64_t(pieces[earlier + 1].offset);
+}
+
+// Whether piece `shorter`, which starts where the longer piece `longer`
+// does, is an uncompressed picture's last strip naming the start of a blank
+// strip of its page, as a writer names a blank strip twice: both are of one
+// entry, and `shorter` is its last piece and as long as the tags fix it.
+bool namesBlankStart(const Found& found, size_t shorter, size_t longer)
+{
+    const bool last = shorter + 1 == found.firsts.size() || found.firsts[shorter + 1] != found.firsts[shorter];
+    return found.firsts[shorter] == found.firsts[longer] && last && found.fixedSizes[shorter] != 0;
+}
+
+// The index of a piece that overlaps another in part, if any: a page's strip
+// offset damaged into another page's tiles, or into another strip of its own
+// page, has the library copy those bytes as the piece, and the piece's own
+// bytes are lost. Pieces that lie on exactly the same bytes are one piece
+// named twice, as a writer may name a blank tile it repeats (and a shorter
+// last strip a blank strip's start, see namesBlankStart); a length running
+// on into the next strips of its own page loses nothing (runsOnInto). Where
+// the tags fix no size (a compressed piece), an offset moved into the piece
+// before it by index looks the same as that piece's longer length, and is
+// not told.
+std::optional<size_t> overlappingInPart(const std::vector<TiffBlock::Picture::Piece>& pieces, const Found& found)
 {
     std::vector<size_t> order(pieces.size());
     for (size_t i = 0; i < order.size(); ++i) {
@@ -386,26 +439,29 @@ std::optional<size_t> overlappingAnotherPage(
         return std::pair(pieces[a].offset, pieces[a].size) < std::pair(pieces[b].offset, pieces[b].size);
     });
     const auto end = [&pieces](size_t index) { return pieces[index].offset + pieces[index].size; };
-    // Of the pieces before, the one that reaches furthest, and the one that
-    // reaches furthest of the other pages'.
-    std::optional<size_t> furthest;
-    std::optional<size_t> furthestElsewhere;
-    for (size_t index : order) {
-        const TiffBlock::Picture::Piece& piece = pieces[index];
-        const std::optional<size_t> other
-            = furthest && owners[*furthest] != owners[index] ? furthest : furthestElsewhere;
-        if (other && piece.offset < end(*other)
-            && (piece.offset != pieces[*other].offset || piece.size != pieces[*other].size)) {
-            return index;
+    const auto same = [&pieces](size_t a, size_t b) {
+        return pieces[a].offset == pieces[b].offset && pieces[a].size == pieces[b].size;
+    };
+    // The pieces before that reach past the current one's start, each place
+    // once.
+    std::vector<size_t> open;
+    for (size_t position = 0; position < order.size(); ++position) {
+        const size_t index = order[position];
+        if (position > 0 && same(order[position - 1], index)) {
+            continue;
         }
-        if (!furthest || end(index) > end(*furthest)) {
-            if (furthest && owners[*furthest] != owners[index]) {
-                furthestElsewhere = furthest;
+        open.erase(
+            std::remove_if(open.begin(), open.end(), [&](size_t other) { return end(other) <= pieces[index].offset; }),
+            open.end());
+        for (size_t other : open) {
+            const bool explained = pieces[other].offset == pieces[index].offset
+                ? namesBlankStart(found, other, index)
+                : runsOnInto(pieces, found, other, index);
+            if (!explained) {
+                return index;
             }
-            furthest = index;
-        } else if (owners[index] != owners[*furthest] && (!furthestElsewhere || end(index) > end(*furthestElsewhere))) {
-            furthestElsewhere = index;
         }
+        open.push_back(index);
     }
     return std::nullopt;
 }
@@ -465,23 +521,25 @@ TiffBlock::Picture TiffBlock::picture() const
         }
     }
     Picture found;
-    // The directory and the offsets entry each piece was found by.
-    std::vector<const Directory*> owners;
-    std::vector<uint16_t> offsetsTags;
+    Found where;
     for (const Directory& directory : directories) {
         for (const auto& [offsets, lengths] :
             {std::pair{kStripOffsets, kStripByteCounts}, {kTileOffsets, kTileByteCounts}}) {
-            if (!addPieces(*this, directory.offset, offsets, lengths, directories, end_ - start_, found)) {
+            const size_t first = found.pieces.size();
+            if (!addPieces(
+                    *this, directory.offset, offsets, lengths, directories, end_ - start_, found, where.fixedSizes)) {
                 found.damagedGroup = directory.group;
                 return found;
             }
-            owners.resize(found.pieces.size(), &directory);
-            offsetsTags.resize(found.pieces.size(), offsets);
+            where.owners.resize(found.pieces.size(), &directory);
+            where.offsetsTags.resize(found.pieces.size(), offsets);
+            where.firsts.resize(found.pieces.size(), first);
         }
     }
-    if (const auto overlapping = overlappingAnotherPage(found.pieces, owners)) {
-        found.damagedTag = offsetsTags[*overlapping];
-        found.damagedGroup = owners[*overlapping]->group;
+    where.findRuns(found.pieces);
+    if (const auto overlapping = overlappingInPart(found.pieces, where)) {
+        found.damagedTag = where.offsetsTags[*overlapping];
+        found.damagedGroup = where.owners[*overlapping]->group;
         return found;
     }
     addValueDirectories(*this, chain, directories);

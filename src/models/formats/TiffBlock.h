@@ -39,10 +39,11 @@ public:
     // alone. Where a directory says with no certainty where its picture lies
     // or how long it is (an uncompressed strip or tile shorter than the
     // directory's own tags make it, lengths without offsets, pieces that
-    // overlap in part among them), the entry that does not tell is named
-    // instead, by its tag and the library's name of its directory; so is an
-    // entry whose value lies within a strip or tile (its directory a page's,
-    // or the Exif, GPS or Interoperability directory of one).
+    // overlap in part, on one page or two, among them), the entry that does
+    // not tell is named instead, by its tag and the library's name of its
+    // directory; so is an entry whose value lies within a strip or tile (its
+    // directory a page's, or the Exif, GPS or Interoperability directory of
+    // one).
     struct Picture {
         struct Piece {
             qsizetype offset = 0;

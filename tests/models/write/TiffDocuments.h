@@ -282,6 +282,27 @@ inline Page inFourBits(const Page& grey)
     return packed;
 }
 
+// An uncompressed page cut into strips of `rows` rows, each row compressed
+// by PackBits into runs of up to 128 bytes written as they are: strips of
+// lengths the page's tags do not fix.
+inline Page inPackBitsStrips(const Page& page, uint32_t rows)
+{
+    Page packed = inStrips(page, rows);
+    const qsizetype row = rowBytes(page);
+    for (QByteArray& strip : packed.pieces) {
+        QByteArray runs;
+        for (qsizetype at = 0; at < strip.size(); at += row) {
+            for (qsizetype run = at; run < at + row; run += 128) {
+                const qsizetype size = std::min<qsizetype>(128, at + row - run);
+                runs += char(size - 1) + strip.mid(run, size);
+            }
+        }
+        strip = runs;
+    }
+    packed.set(0x0103, 3, {32773});
+    return packed;
+}
+
 // An uncompressed page of 8-bit samples in one plane per sample, each plane
 // one strip.
 inline Page inPlanes(const Page& chunky)

@@ -399,3 +399,71 @@ TEST_F(TiffLayoutSavesTest, ADocumentOfMorePagesThanTheLibraryKeepsIsRefusedByIt
     looped.replace(last + 2 + 12 * qsizetype(chain.read(last, 2)), 4, chain.number(uint32_t(chain.ifd0()), 4));
     savedWithEveryPage(looped, actions()[0].apply, 3);
 }
+
+// A strip's offset damaged into another strip of its own page had the
+// library copy those bytes as the strip, and the strip's own bytes were
+// lost, the save passing (the picture check compared what the damaged offset
+// named). Such a save is refused naming the entry, the file untouched: an
+// offset moved 10 bytes into the strip before or after it, into a strip two
+// away, a tile's into another tile, a compressed strip's into a strip two
+// away. A length running on into the next strip, or over it into the one
+// after, loses nothing and is saved with every strip as it was; so is a
+// shorter last strip named at the first one's start, as a writer names a
+// blank strip twice.
+TEST_F(TiffLayoutSavesTest, AStripOverlappingAnotherOfItsOwnPageRefusesTheSave)
+{
+    const QByteArray rgb = writtenTiff(QImage::Format_RGB888);
+    const QByteArray strips = fileOf({inStrips(pageOf(rgb), 4)});
+    const QByteArray tiles = fileOf({inTiles(pageOf(rgb), 16)});
+    const QByteArray packed = fileOf({inPackBitsStrips(pageOf(rgb), 4)});
+    // The file with the `index`th number of the first page's entry of `tag`
+    // made the `to`th one's and `by` more.
+    const auto damaged = [](const QByteArray& bytes, uint16_t tag, uint32_t index, uint32_t to, int64_t by) {
+        const TiffView tiff(bytes);
+        const qsizetype numbers = tiff.read(tiff.entry(tiff.ifd0(), tag) + 8, 4);
+        QByteArray changed = bytes;
+        changed.replace(numbers + 4 * index, 4, tiff.number(uint32_t(tiff.read(numbers + 4 * to, 4) + by), 4));
+        return changed;
+    };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        const char* named;
+    } refused[] = {
+        {"strip 11 moved into strip 10", damaged(strips, kStripOffsets, 10, 10, -10), "Exif.Image.StripOffsets"},
+        {"strip 11 moved into strip 12", damaged(strips, kStripOffsets, 10, 10, 10), "Exif.Image.StripOffsets"},
+        {"strip 11 moved into strip 13", damaged(strips, kStripOffsets, 10, 12, 100), "Exif.Image.StripOffsets"},
+        {"strip 11 moved into strip 9", damaged(strips, kStripOffsets, 10, 8, 100), "Exif.Image.StripOffsets"},
+        {"tile 21 moved into tile 23", damaged(tiles, kTileOffsets, 20, 22, 100), "Exif.Image.TileOffsets"},
+        {"compressed strip 11 moved into strip 13", damaged(packed, kStripOffsets, 10, 12, 100),
+            "Exif.Image.StripOffsets"},
+        {"compressed strip 11 moved into strip 9", damaged(packed, kStripOffsets, 10, 8, 100),
+            "Exif.Image.StripOffsets"},
+    };
+    for (const auto& damage : refused) {
+        for (const Action& action : {actions()[0], actions()[1]}) {
+            SCOPED_TRACE(QStringLiteral("%1, %2").arg(damage.what, action.what).toStdString());
+            QString why;
+            EXPECT_FALSE(saveWith(damage.bytes, action.apply, &why));
+            EXPECT_TRUE(why.contains(QStringLiteral("the EXIF entry %1 of the file is damaged").arg(damage.named)))
+                << qPrintable(why);
+        }
+    }
+
+    const TiffView view(strips);
+    const qsizetype lengths = view.read(view.entry(view.ifd0(), kStripByteCounts) + 8, 4);
+    const uint32_t strip11 = view.read(lengths + 4 * 10, 4);
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } saved[] = {
+        {"strip 11 running into strip 12", damaged(strips, kStripByteCounts, 10, 10, 10)},
+        {"strip 11 running over strip 12", damaged(strips, kStripByteCounts, 10, 11, strip11 + 10)},
+        {"compressed strip 11 running into strip 12", damaged(packed, kStripByteCounts, 10, 10, 10)},
+        {"the shorter last strip named at the first one's start", damaged(strips, kStripOffsets, 25, 0, 0)},
+    };
+    for (const auto& layout : saved) {
+        SCOPED_TRACE(layout.what);
+        savedWithEveryPage(layout.bytes, actions()[0].apply, 1);
+    }
+}
