@@ -256,12 +256,24 @@ void TAVExportOperation::exportXmpSidecar(
     const TAVImageObject& image, const Selection& selection, const QString& target)
 {
     QString error;
-    if (SidecarExporter::exportXmpSidecar(image.srcPath(), target, selection, &error)) {
+    QStringList leftOut;
+    if (SidecarExporter::exportXmpSidecar(image.srcPath(), target, selection, &error, &leftOut)) {
         noteWritten(target);
+        noteGuessesLeftOut(target, leftOut);
         return;
     }
     outcome_.failures.append({target, QStringLiteral("The XMP sidecar could not be written: %1").arg(error)});
     qCWarning(lcExport, "Cannot write %s: %s", qUtf8Printable(target), qUtf8Printable(error));
+}
+
+void TAVExportOperation::noteGuessesLeftOut(const QString& file, const QStringList& keys)
+{
+    if (!keys.isEmpty()) {
+        outcome_.failures.append({file,
+            QStringLiteral("The file does not declare the character set of these texts, so they were left out "
+                           "rather than written as a guess: %1")
+                .arg(keys.join(QStringLiteral(", ")))});
+    }
 }
 
 void TAVExportOperation::exportThumbnail(const TAVImageObject& image, const QString& stemPath)
@@ -294,7 +306,9 @@ void TAVExportOperation::exportCVS(const TAVImageObject& image, uint64_t type, b
     const QString file = QDir(path).filePath(csvName(stemOf(image)));
     const QStringList keys = chosenKeys(customSelectedKeys);
     CSVWriter writer(file, true);
-    const TAVEntityList rows = csvRows(image, type, Selection::forExportType(type, customSelectedKeys), keys);
+    QStringList leftOut;
+    const TAVEntityList rows = csvRows(image, type, Selection::forExportType(type, customSelectedKeys), keys, &leftOut);
+    noteGuessesLeftOut(file, leftOut);
     if (!keys.isEmpty()) {
         writeHeader(writer, oneLineOneFileMode, keys);
     }
@@ -325,7 +339,9 @@ void TAVExportOperation::exportCVSMerge(const QList<TAVImageObjectPtr>& images, 
         if (!image) {
             continue;
         }
-        const TAVEntityList rows = csvRows(*image, type, selection, keys);
+        QStringList leftOut;
+        const TAVEntityList rows = csvRows(*image, type, selection, keys, &leftOut);
+        noteGuessesLeftOut(file, leftOut);
         if (keys.isEmpty()) {
             writer.writeLineWithFields({QStringLiteral(""), QStringLiteral(""), QStringLiteral("")});
             writer.writeCommentLine(QStringLiteral("############### %1 ##############").arg(baseName(*image)));
@@ -339,14 +355,20 @@ void TAVExportOperation::exportCVSMerge(const QList<TAVImageObjectPtr>& images, 
     finish(writer, file);
 }
 
-TAVEntityList TAVExportOperation::csvRows(
-    const TAVImageObject& image, uint64_t type, const Selection& selection, const QStringList& keys)
+TAVEntityList TAVExportOperation::csvRows(const TAVImageObject& image, uint64_t type, const Selection& selection,
+    const QStringList& keys, QStringList* leftOut)
 {
     TAVEntityList rows;
     for (const TAVEntityPtr& row : image.readAllMetadata(type)) {
-        if (row && !row->isGroup() && selection.keeps(row->key())) {
-            rows.append(row);
+        if (!row || row->isGroup() || !selection.keeps(row->key())) {
+            continue;
         }
+        // A reading taken on a guess would go out as if it were the text.
+        if (row->isReadOnAGuess()) {
+            leftOut->append(row->key());
+            continue;
+        }
+        rows.append(row);
     }
     if (!keys.isEmpty()) {
         std::stable_sort(rows.begin(), rows.end(), [](const TAVEntityPtr& a, const TAVEntityPtr& b) {

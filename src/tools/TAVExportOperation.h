@@ -43,6 +43,10 @@ class CSVWriter;
 // - Beside the ".exv" sidecar, the XMP box (or all) writes "<base>.xmp" and
 //   the Thumbnail box (or all) "<base>_thumb.jpg"; an image without a
 //   thumbnail is noted in failures with nothing written for it.
+// - A text whose character set the file does not declare for certain (an
+//   undeclared IPTC block's text that is not plain ASCII) goes out only in
+//   the ".exv" sidecar, as its bytes; the XMP sidecar and the CSV tables
+//   leave it out, and the failures name it.
 // - Runs synchronously on the calling thread, image after image.
 class TAVExportOperation {
 public:
@@ -106,9 +110,13 @@ private:
     QString freeStem(const QString& base, const QSet<QString>& taken) const;
     QString stemOf(const TAVImageObject& image) const;
 
-    // Non-heading rows of an image the selection keeps, sorted by key when keys were chosen.
-    static TAVEntityList csvRows(
-        const TAVImageObject& image, uint64_t type, const Selection& selection, const QStringList& keys);
+    // Non-heading rows of an image the selection keeps, sorted by key when
+    // keys were chosen; a row read on a guess (TAVEntity::isReadOnAGuess) is
+    // left out, its key noted in `leftOut`.
+    static TAVEntityList csvRows(const TAVImageObject& image, uint64_t type, const Selection& selection,
+        const QStringList& keys, QStringList* leftOut);
+    // Tells, in the failures, which texts a file left out as read on a guess.
+    void noteGuessesLeftOut(const QString& file, const QStringList& keys);
     static void writeHeader(CSVWriter& writer, bool oneLine, const QStringList& keys);
     static void writeOneLine(
         CSVWriter& writer, const QString& name, const TAVEntityList& rows, const QStringList& keys);

@@ -309,3 +309,52 @@ TEST_F(ExportOperationTest, FilesThatCannotBeWrittenAreReportedAndNothingStandin
 }
 
 } // namespace
+
+// A photo from a Czech Windows program: its IPTC caption in Windows-1250,
+// undeclared, beside a city in ASCII and an EXIF description in Latin-1
+// bytes. The ".exv" sidecar keeps the caption's bytes; the XMP sidecar and
+// the table, which would turn them into UTF-8 on a guess (the library wrote
+// U+0092 and U+0096 for ’ and –), leave the caption and the description out
+// and say so, and hold the city.
+TEST_F(ExportOperationTest, TextsReadOnAGuessGoOutOnlyAsTheirBytes)
+{
+    const std::string caption("P\xf8\xed\x62\xec\x68 \x96 Karl\xf9v most, Praha\x92s best");
+    const TAVImageObjectPtr photo = image(
+        "praha.jpg", {{"Exif.Image.Make", "UserCam", std::nullopt}, {"Iptc.Application2.City", "Praha", std::nullopt}});
+    for (const QString& path : {photo->srcPath(), photo->path()}) {
+        auto file = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        file->readMetadata();
+        Exiv2::StringValue text(caption);
+        file->iptcData().add(Exiv2::IptcKey("Iptc.Application2.Caption"), &text);
+        Exiv2::AsciiValue description("Caf\xe9");
+        file->exifData()["Exif.Image.ImageDescription"].setValue(&description);
+        file->writeMetadata();
+    }
+    const TAVImageObjectPtr reread = TAVImageObject::create(photo->path());
+    reread->setSrcPath(photo->srcPath());
+
+    TAVExportOperation operation({reread});
+    ASSERT_TRUE(operation.exportExif(1, true, out(), false, false, std::nullopt));
+    const auto sidecar = Exiv2::ImageFactory::open((out() + "/praha.exv").toStdString());
+    sidecar->readMetadata();
+    const auto kept = sidecar->iptcData().findKey(Exiv2::IptcKey("Iptc.Application2.Caption"));
+    ASSERT_NE(kept, sidecar->iptcData().end());
+    EXPECT_EQ(kept->toString(), caption);
+
+    const QByteArray xmp = contents(out() + "/praha.xmp");
+    EXPECT_TRUE(xmp.contains("Praha</photoshop:City>") || xmp.contains("photoshop:City=\"Praha\"")) << xmp.constData();
+    EXPECT_FALSE(xmp.contains("Karl")) << xmp.constData();
+    EXPECT_FALSE(xmp.contains("\xc2\x92") || xmp.contains("\xc2\x96")) << xmp.constData();
+    EXPECT_FALSE(xmp.contains("Caf")) << xmp.constData();
+    const QByteArray table = contents(out() + "/praha.csv");
+    EXPECT_TRUE(table.contains("Iptc.Application2.City")) << table.constData();
+    EXPECT_FALSE(table.contains("Iptc.Application2.Caption")) << table.constData();
+
+    QStringList told;
+    for (const auto& failure : operation.failures())
+        told.append(failure.reason);
+    const QString notes = told.join(QLatin1Char('\n'));
+    EXPECT_TRUE(notes.contains("does not declare the character set")) << qPrintable(notes);
+    EXPECT_TRUE(notes.contains("Iptc.Application2.Caption")) << qPrintable(notes);
+    EXPECT_TRUE(notes.contains("Exif.Image.ImageDescription")) << qPrintable(notes);
+}

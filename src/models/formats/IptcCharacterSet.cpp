@@ -14,6 +14,8 @@
 namespace {
 
 const char* const kCharacterSetKey = "Iptc.Envelope.CharacterSet";
+// The replacement character, shown for a byte whose character is not known.
+constexpr char16_t kUnknownByte = 0xFFFD;
 const std::string kUtf8Marker("\x1b%G");
 // ISO 2022's designations of Latin-1's upper half, as G1 and as G2.
 const std::string kLatin1Markers[] = {std::string("\x1b-A"), std::string("\x1b.A")};
@@ -51,12 +53,6 @@ bool isPlainAscii(const std::string& text)
 bool isValidUtf8(const std::string& text)
 {
     return QUtf8StringView(text.data(), qsizetype(text.size())).isValidUtf8();
-}
-
-bool fitsLatin1(const std::string& utf8)
-{
-    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
 bool isAsciiLetter(int byte)
@@ -387,18 +383,23 @@ QString IptcCharacterSet::shown(const std::string& bytes) const
 
 char16_t IptcCharacterSet::shownCode(unsigned char byte) const
 {
-    if (kind_ == Kind::Windows1252 && byte >= 0x80 && byte <= 0x9F && kWindows1252High[byte - 0x80] != 0) {
-        return kWindows1252High[byte - 0x80];
+    if (byte < 0x80 || byte > 0x9F) {
+        return char16_t(byte);
     }
-    return char16_t(byte);
+    // Latin-1 has control codes there, which no text holds: Windows-1252's
+    // sign where the block's bytes settle that set, else a character that
+    // says the byte is not known.
+    return kind_ == Kind::Windows1252 && kWindows1252High[byte - 0x80] != 0 ? kWindows1252High[byte - 0x80]
+                                                                            : kUnknownByte;
 }
 
 std::optional<char> IptcCharacterSet::heldByte(const std::string& key, char16_t code) const
 {
     // A single-byte Western reading gives each byte one character; a block
-    // of another set may hold a byte that is only half of one.
+    // of another set may hold a byte that is only half of one. A byte shown
+    // as not known may be any of several.
     const auto read = asRead_.find(key);
-    if (kind_ == Kind::Unknown || read == asRead_.end()) {
+    if (kind_ == Kind::Unknown || read == asRead_.end() || code == kUnknownByte) {
         return std::nullopt;
     }
     for (const std::string& bytes : read->second) {
@@ -503,8 +504,13 @@ QString IptcCharacterSet::settle(Exiv2::IptcData& iptc, const QSet<QString>& edi
         if (isAscii(bytes)) {
             continue;
         }
+        // A block that turns UTF-8 declares Latin-1 (or keeps no other
+        // text but ASCII): its bytes are Latin-1's characters, control codes
+        // included.
         const bool edited = editedKeys.contains(QString::fromStdString(datum.key()));
-        setText(datum, edited ? QByteArray::fromStdString(bytes) : shown(bytes).toUtf8());
+        setText(datum,
+            edited ? QByteArray::fromStdString(bytes)
+                   : QString::fromLatin1(bytes.data(), qsizetype(bytes.size())).toUtf8());
     }
     declareUtf8(iptc);
     return QString();
@@ -555,9 +561,14 @@ QString IptcCharacterSet::refusal(const QStringList& fields) const
 std::optional<std::string> IptcCharacterSet::fileTextShownAs(const std::string& key, const std::string& utf8) const
 {
     const auto read = asRead_.find(key);
-    if (read == asRead_.end() || !fitsLatin1(utf8)) {
+    if (read == asRead_.end()) {
         return std::nullopt;
     }
-    const std::string bytes = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toLatin1().toStdString();
-    return read->second.count(bytes) > 0 ? std::optional<std::string>(bytes) : std::nullopt;
+    const QString text = fromUtf8(utf8);
+    for (const std::string& bytes : read->second) {
+        if (shown(bytes) == text) {
+            return bytes;
+        }
+    }
+    return std::nullopt;
 }

@@ -58,7 +58,8 @@ public:
     static bool showsAsLatin1(const Exiv2::IptcData& iptc);
     // A text of such a block as it is shown: read as Windows-1252 where the
     // block's bytes settle that set (’ rather than the control code U+0092),
-    // else as Latin-1.
+    // else as Latin-1, with the replacement character U+FFFD for the bytes
+    // 0x80 to 0x9F, where Latin-1 has control codes that no text holds.
     QString shown(const std::string& bytes) const;
 
     // Before a write, settles the block on one set. The datasets of

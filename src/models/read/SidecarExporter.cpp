@@ -2,6 +2,8 @@
 #include "models/formats/ExivRuntime.h"
 
 #include "models/formats/ExivMemoryFile.h"
+#include "models/formats/IptcCharacterSet.h"
+#include "models/read/TAVIPTCReader.h"
 
 #include "foundation/FileServices.h"
 
@@ -13,6 +15,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <iostream>
 
 Q_LOGGING_CATEGORY(lcSidecarExport, "lumetta.models.export")
@@ -95,19 +98,65 @@ template <typename Data> Data keptOf(const Data& data, const SidecarExporter::Se
     return kept;
 }
 
+bool isAscii(const std::string& bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// What an XMP sidecar would turn into UTF-8 on a guess is left out of it,
+// its key noted in `leftOut`: the texts of an IPTC block read on a guess
+// that are not plain ASCII (the library reads them as Latin-1, its control
+// codes U+0092 and U+0096 where Windows wrote ’ and –), and EXIF texts whose
+// bytes are not UTF-8 (which it would put into the packet as they are).
+void leaveOutGuesses(Exiv2::ExifData& exif, Exiv2::IptcData& iptc, QStringList* leftOut)
+{
+    const auto note = [leftOut](const std::string& key) {
+        if (!leftOut->contains(QString::fromStdString(key))) {
+            leftOut->append(QString::fromStdString(key));
+        }
+    };
+    if (IptcCharacterSet::showsAsLatin1(iptc) && TAVIPTCReader::readsOnAGuess(iptc, IptcCharacterSet(iptc))) {
+        for (auto datum = iptc.begin(); datum != iptc.end();) {
+            if (datum->typeId() == Exiv2::string && !isAscii(datum->toString())) {
+                note(datum->key());
+                datum = iptc.erase(datum);
+            } else {
+                ++datum;
+            }
+        }
+    }
+    for (auto datum = exif.begin(); datum != exif.end();) {
+        if (datum->typeId() == Exiv2::asciiString
+            && TAVImageMetadatReaderBase::decodeUtf8(datum->toString()).isNull()) {
+            note(datum->key());
+            datum = exif.erase(datum);
+        } else {
+            ++datum;
+        }
+    }
+}
+
 // Writes a sidecar of the image type `type` (the metadata sidecar or an XMP
 // sidecar, which turns the EXIF and IPTC it is given into XMP as it writes)
 // of what `selection` keeps of `srcPath`. It is built in memory and renamed
-// into place, so an older file at `target` is replaced only by a complete new one.
+// into place, so an older file at `target` is replaced only by a complete new
+// one. The metadata sidecar keeps every byte as the file holds it; an XMP
+// sidecar leaves out what it would read on a guess (leaveOutGuesses).
 bool writeSidecarOf(const QString& srcPath, const QString& target, int type,
-    const SidecarExporter::Selection& selection, QString* error)
+    const SidecarExporter::Selection& selection, QString* error, QStringList* leftOut = nullptr)
 {
     const ExivRuntime::FileScope scope(srcPath);
     try {
         const auto source = openSource(srcPath);
         const auto sidecar = Exiv2::ImageFactory::create(type);
-        sidecar->setExifData(keptOf(source->exifData(), selection));
-        sidecar->setIptcData(keptOf(source->iptcData(), selection));
+        Exiv2::ExifData exif = keptOf(source->exifData(), selection);
+        Exiv2::IptcData iptc = keptOf(source->iptcData(), selection);
+        if (type == Exiv2::ImageType::xmp) {
+            QStringList unused;
+            leaveOutGuesses(exif, iptc, leftOut ? leftOut : &unused);
+        }
+        sidecar->setExifData(exif);
+        sidecar->setIptcData(iptc);
         sidecar->setXmpData(keptOf(source->xmpData(), selection));
         if (type == Exiv2::ImageType::exv && selection.keepsComment() && !source->comment().empty()) {
             sidecar->setComment(source->comment());
@@ -224,9 +273,9 @@ bool SidecarExporter::exportXmpSidecar(const QString& srcPath, const QString& fo
 }
 
 bool SidecarExporter::exportXmpSidecar(
-    const QString& srcPath, const QString& target, const Selection& selection, QString* error)
+    const QString& srcPath, const QString& target, const Selection& selection, QString* error, QStringList* leftOut)
 {
-    return writeSidecarOf(srcPath, target, Exiv2::ImageType::xmp, selection, error);
+    return writeSidecarOf(srcPath, target, Exiv2::ImageType::xmp, selection, error, leftOut);
 }
 
 SidecarExporter::ThumbnailExport SidecarExporter::exportThumbnail(

@@ -55,9 +55,12 @@ public:
     static bool exportXmpSidecar(const QString& srcPath, const QString& folder, QString* error);
     static QString xmpSidecarPath(const QString& srcPath, const QString& folder);
     // The same at `target`, of what `selection` keeps (EXIF not chosen is
-    // not turned into XMP either).
-    static bool exportXmpSidecar(
-        const QString& srcPath, const QString& target, const Selection& selection, QString* error);
+    // not turned into XMP either). Texts whose character set the file does
+    // not declare for certain (an undeclared IPTC block's texts that are not
+    // plain ASCII, EXIF texts that are not UTF-8) would be turned into XMP on
+    // a guess: they are left out, their keys listed in `leftOut`.
+    static bool exportXmpSidecar(const QString& srcPath, const QString& target, const Selection& selection,
+        QString* error, QStringList* leftOut = nullptr);
 
     // Writes the image's embedded EXIF thumbnail as "<stem path>_thumb.jpg"
     // (".tif" for an uncompressed one), the path written in `written`. An

@@ -4,6 +4,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -25,7 +26,24 @@ QString TAVIPTCReader::textValue(const Exiv2::Iptcdatum& datum, const IptcCharac
         return set->shown(bytes);
     }
     const QString utf8 = decodeUtf8(bytes);
-    return utf8.isNull() && !bytes.empty() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : utf8;
+    if (!utf8.isNull() || bytes.empty()) {
+        return utf8;
+    }
+    // Bytes that are not the UTF-8 the block declares: read as Latin-1, less
+    // its control codes, which no text holds.
+    QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    for (QChar& c : text) {
+        if (c.unicode() >= 0x80 && c.unicode() <= 0x9F) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
+    return text;
+}
+
+bool TAVIPTCReader::readsOnAGuess(const Exiv2::IptcData& iptc, const IptcCharacterSet& set)
+{
+    const bool declared = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet")) != iptc.end();
+    return set.kind() != IptcCharacterSet::Kind::Utf8 && !(set.kind() == IptcCharacterSet::Kind::Latin1 && declared);
 }
 
 std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
@@ -38,16 +56,21 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
         const std::optional<IptcCharacterSet> set
             = latin1 ? std::optional<IptcCharacterSet>(image.iptcData()) : std::nullopt;
         const auto textOf = [&set](const Exiv2::Iptcdatum& datum) { return textValue(datum, set ? &*set : nullptr); };
+        const bool guessed = set && readsOnAGuess(image.iptcData(), *set);
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
-            [&rows, &keywordsRow](const QString& key, const QString& value, int32_t typeId) {
+            [&rows, &keywordsRow, guessed](const QString& key, const QString& value, int32_t typeId) {
+                const bool notAscii
+                    = guessed && std::any_of(value.begin(), value.end(), [](QChar c) { return c.unicode() >= 0x80; });
                 if (key == kKeywordsKey && keywordsRow) {
                     // Cameras and programs store one dataset per keyword;
                     // the editor shows and edits them as one list.
                     keywordsRow->setValue(QStringLiteral("%1, %2").arg(keywordsRow->value(), value));
                     keywordsRow->setDataType(typeId);
+                    keywordsRow->setIsReadOnAGuess(keywordsRow->isReadOnAGuess() || notAscii);
                     return;
                 }
                 rows.append(makeRow(2, typeId, key, value));
+                rows.last()->setIsReadOnAGuess(notAscii);
                 if (key == kKeywordsKey) {
                     keywordsRow = rows.last();
                 }

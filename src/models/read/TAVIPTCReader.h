@@ -4,7 +4,8 @@
 
 namespace Exiv2 {
 class Iptcdatum;
-}
+class IptcData;
+} // namespace Exiv2
 class IptcCharacterSet;
 
 // Reads the IPTC rows of one file. All keyword datasets make one row.
@@ -19,6 +20,12 @@ public:
 
     // The text shown for a dataset: in `set`, the block's own set, where the
     // block is shown as Latin-1 (IptcCharacterSet::showsAsLatin1), else as
-    // UTF-8, or as Latin-1 where its bytes are not UTF-8.
+    // UTF-8, or as Latin-1 where its bytes are not UTF-8 (U+FFFD for the
+    // bytes 0x80 to 0x9F, where Latin-1 has control codes).
     static QString textValue(const Exiv2::Iptcdatum& datum, const IptcCharacterSet* set);
+    // Whether the texts of the block `iptc`, of the set `set`, are read on a
+    // guess: it declares no set the reading is sure of (UTF-8, or Latin-1
+    // declared) and its bytes are not all UTF-8. Its rows that are not plain
+    // ASCII are marked so (TAVEntity::isReadOnAGuess).
+    static bool readsOnAGuess(const Exiv2::IptcData& iptc, const IptcCharacterSet& set);
 };

@@ -32,6 +32,7 @@ TAVEntity& TAVEntity::operator=(const TAVEntity& other)
     isGroup_ = other.isGroup_;
     isClear_ = other.isClear_;
     isChecked_ = other.isChecked_;
+    isReadOnAGuess_ = other.isReadOnAGuess_;
     dispKeyFromKey_ = other.dispKeyFromKey_;
     return *this;
 }
@@ -286,6 +287,7 @@ void TAVEntity::copyValueFromEntity(const TAVEntity& other)
     }
     isOverwrite_ = other.isOverwrite_;
     isChecked_ = other.isChecked_;
+    isReadOnAGuess_ = other.isReadOnAGuess_;
 }
 
 TAVEntityPtr TAVEntity::copy() const

@@ -111,6 +111,12 @@ public:
     bool isChecked() const { return isChecked_; }
     void setIsChecked(bool isChecked) { isChecked_ = isChecked; }
 
+    // Whether the value is the reading of bytes whose character set the file
+    // does not declare for certain (an undeclared IPTC block's text that is
+    // not plain ASCII): shown as read, but never taken as the text itself.
+    bool isReadOnAGuess() const { return isReadOnAGuess_; }
+    void setIsReadOnAGuess(bool guessed) { isReadOnAGuess_ = guessed; }
+
 private:
     // The texts few rows carry: a display key other than the key's own form,
     // and the replace tool's new value. Rows are counted in hundreds per
@@ -143,6 +149,7 @@ private:
     bool isGroup_ : 1 = false;
     bool isClear_ : 1 = false;
     bool isChecked_ : 1 = false;
+    bool isReadOnAGuess_ : 1 = false;
     // The display key is derived from the key when asked for; only rows
     // shown with their display key pay for it.
     bool dispKeyFromKey_ : 1 = false;

@@ -430,6 +430,8 @@ bool TAVExifData::setValue(const QString& value, const QString& key, int32_t cat
             entity->setValue(value.isNull() ? QStringLiteral("") : value);
             entity->setIsModified(true);
             entity->setIsClear(false);
+            // The user's text, no longer a reading.
+            entity->setIsReadOnAGuess(false);
             enuModifyState_ = StateModified;
         }
         if (isForceUseModifiedState)

@@ -854,10 +854,7 @@ bool TAVExifWriter::readsIptcOnAGuess() const
     if (!image_ || image_->iptcData().empty()) {
         return false;
     }
-    const Exiv2::IptcData& iptcData = image_->iptcData();
-    const IptcCharacterSet::Kind kind = IptcCharacterSet(iptcData).kind();
-    const bool declared = iptcData.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet")) != iptcData.end();
-    return kind != IptcCharacterSet::Kind::Utf8 && !(kind == IptcCharacterSet::Kind::Latin1 && declared);
+    return TAVIPTCReader::readsOnAGuess(image_->iptcData(), IptcCharacterSet(image_->iptcData()));
 }
 
 bool TAVExifWriter::unreadableXmpMayHold(const QString& key) const

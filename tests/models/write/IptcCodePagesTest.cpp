@@ -221,6 +221,27 @@ TEST_F(IptcCodePagesTest, AKeywordListKeepsTheFileKeywordsBesideANewOne)
     EXPECT_FALSE(tags.contains("IPTC:CodedCharacterSet"));
 }
 
+// The bytes 0x80 to 0x9F of a block whose set is not known are Latin-1's
+// control codes, which no text holds: the Shift-JIS city 東京 (93 8C 8B 9E)
+// shows U+FFFD for them rather than invisible controls, and a keyword list
+// holding such a keyword, given back as shown beside a new keyword, keeps
+// the keyword's bytes.
+TEST_F(IptcCodePagesTest, NoReadingShowsControlCodesAndTheShownTextGoesBackAsItsBytes)
+{
+    const char* const keywords = "Iptc.Application2.Keywords";
+    const QString user
+        = codePageSample("gowebp-pentax.jpg", tempPath("user"), {{kCity, kTokyoShiftJis}, {keywords, kTokyoShiftJis}});
+    const QString city = shownValue(user, kCity);
+    EXPECT_EQ(city, QString(4, QChar::ReplacementCharacter));
+    const QString shown = shownValue(user, keywords);
+    EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](QChar c) {
+        return c.unicode() >= 0x80 && c.unicode() <= 0x9F;
+    })) << qPrintable(shown);
+    ASSERT_TRUE(savedWith(user, keywords, shown + QStringLiteral(", Kremlin")));
+    EXPECT_EQ(storedText(user, 25), kTokyoShiftJis);
+    EXPECT_EQ(storedText(user, 90), kTokyoShiftJis);
+}
+
 // Only bytes no other code page would hold make an undeclared block Latin-1:
 // accented letters within words of ASCII letters and signs standing apart.
 // A word of accented letters alone is Cyrillic, Greek or Chinese as likely
