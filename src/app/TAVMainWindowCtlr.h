@@ -315,6 +315,10 @@ private:
     void restoreWindowPlace();
     void rememberWindowPlace(const QEvent* event);
     void openNewPresetSheet();
+    // Takes out of a preset about to be made from the selected photos the
+    // values they show as read on a guess (TAVEntity::isReadOnAGuess), which
+    // the user did not edit, and tells the user which.
+    void leaveGuessesOutOfPreset(TAVExifData& setting);
     // Names the photos whose XMP packet a saved clear could not change.
     // The photos whose unreadable XMP a clear kept, and those of them whose
     // position was cleared.

@@ -13,6 +13,7 @@
 #include "tools/TAVPrestManager.h"
 
 #include <QComboBox>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QTimer>
 
@@ -135,6 +136,45 @@ TAVExifDataPtr TAVMainWindowCtlr::presetUpdateFromShownRecord() const
     return updated;
 }
 
+void TAVMainWindowCtlr::leaveGuessesOutOfPreset(TAVExifData& setting)
+{
+    // The texts the selected photos show as read on a guess; a tab shows
+    // them under their own key or through another (the description shows
+    // the caption of a photo without one), so they are known by their text.
+    QSet<QString> guessed;
+    for (const TAVImageObjectPtr& image : std::as_const(marySelectedImgs_)) {
+        for (const TAVEntityPtr& row : image ? image->exifData()->maryOrgExifData() : TAVEntityList()) {
+            if (row && row->isReadOnAGuess())
+                guessed.insert(row->value());
+        }
+    }
+    QStringList leftOut;
+    for (int32_t category = TAVExifData::CategorySummary; category <= TAVExifData::CategoryOther; ++category) {
+        TAVEntityMap map = setting.mdicUserSetExifDataInfo().value(TAVExifData::getKeyStrForType(category));
+        for (auto entry = map.begin(); entry != map.end();) {
+            const TAVEntityPtr& entity = entry.value();
+            const bool isGuess = entity && !entity->isModified() && !entity->value().isEmpty()
+                && (entity->isReadOnAGuess() || guessed.contains(entity->value()));
+            if (isGuess) {
+                leftOut.append(entity->key());
+                entry = map.erase(entry);
+            } else {
+                ++entry;
+            }
+        }
+        setting.setImageExifData(map, category);
+    }
+    if (leftOut.isEmpty())
+        return;
+    if (UiServices* ui = UiServices::shared()) {
+        ui->showTipsAlert(QStringLiteral("Tips"),
+            QStringLiteral("The photo does not declare the character set of these texts, so they are shown as read on "
+                           "a guess and are left out of the preset: %1")
+                .arg(leftOut.join(QStringLiteral(", "))),
+            QStringLiteral("OK"), QString(), mainWindow_);
+    }
+}
+
 void TAVMainWindowCtlr::openNewPresetSheet()
 {
     newPresetWndCltr_.reset();
@@ -149,6 +189,7 @@ void TAVMainWindowCtlr::openNewPresetSheet()
                 entity->setIsModified(curExifData_ && curExifData_->isModifiedForKey(entity->key(), category));
         }
     }
+    leaveGuessesOutOfPreset(*setting);
     newPresetWndCltr_ = std::make_unique<TAVNewPresetWindowCtlr>(setting);
     newPresetWndCltr_->setDelegate(this);
     beginSheetWindow(newPresetWndCltr_->window());

@@ -24,6 +24,8 @@
 #include <QStandardItemModel>
 #include <QTest>
 
+#include <exiv2/exiv2.hpp>
+
 namespace {
 
 const QString kMake = QStringLiteral("Exif.Image.Make");
@@ -397,3 +399,37 @@ TEST_F(MainWindowPresetsTest, SaveAsAndEditOpenTheirSheetsOnceThePopUpIsDone)
 }
 
 } // namespace
+
+// A photo from a Czech Windows program: its IPTC caption in Windows-1250,
+// undeclared, read as a Western misreading, which the description shows too.
+// A preset taken from it would carry that reading into other photos as
+// their text: the new-preset sheet offers neither, says so, and offers the
+// rest.
+TEST_F(MainWindowPresetsTest, TextsReadOnAGuessAreLeftOutOfANewPreset)
+{
+    const QString path = photoWithTags("praha.jpg", {{kMake, "Canon"}, {"Iptc.Application2.City", "Praha"}});
+    {
+        auto file = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        file->readMetadata();
+        Exiv2::StringValue caption("P\xf8\xed\x62\xec\x68 \x96 Karl\xf9v most, Praha\x92s best");
+        file->iptcData().add(Exiv2::IptcKey("Iptc.Application2.Caption"), &caption);
+        file->writeMetadata();
+    }
+    ASSERT_TRUE(importAndWait({path}));
+    choose("Save Preset As...");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window().newPresetWindowCtlr() != nullptr; }, 2000));
+    TAVSearchableTagTableModel* model = window().newPresetWindowCtlr()->model();
+    QStringList keys;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (const auto* shown = model->table().shownRow(row))
+            keys.append(shown->entity->key());
+    }
+    EXPECT_FALSE(keys.contains("Iptc.Application2.Caption")) << keys.join(' ').toStdString();
+    EXPECT_FALSE(keys.contains("Exif.Image.ImageDescription")) << keys.join(' ').toStdString();
+    EXPECT_TRUE(keys.contains(kMake)) << keys.join(' ').toStdString();
+    ASSERT_FALSE(ui_.alerts().isEmpty());
+    const QString told = ui_.alerts().last().message;
+    EXPECT_TRUE(told.contains("Iptc.Application2.Caption") && told.contains("Exif.Image.ImageDescription"))
+        << qPrintable(told);
+    window().didNewPresetWindowCltrFinished(true, nullptr);
+}
