@@ -25,6 +25,7 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -818,40 +819,83 @@ QString TAVExifWriter::currentValue(const QString& key) const
     return found == xmpData.end() ? QString() : QString::fromStdString(found->toString());
 }
 
-QString TAVExifWriter::shownText(const QString& key) const
+QMap<QString, std::optional<QString>> TAVExifWriter::shownTexts(const QSet<QString>& keys) const
 {
+    QMap<QString, std::optional<QString>> texts;
+    for (const QString& key : keys) {
+        texts.insert(key, QString());
+    }
     if (!image_) {
-        return QString();
+        return texts;
     }
-    const std::string wanted = utf8(key);
-    if (key.startsWith(kExifPrefix)) {
-        const Exiv2::ExifData& exifData = image_->exifData();
-        const auto found = std::find_if(exifData.begin(), exifData.end(),
-            [&wanted](const Exiv2::Exifdatum& datum) { return datum.key() == wanted; });
-        return found == exifData.end() ? QString() : TAVExifReader::rowText(*found, exifData);
+    // The texts found for each key, and their stored values.
+    QMap<QString, QStringList> shown;
+    QMap<QString, QString> stored;
+    const auto note = [&shown, &stored](const QString& key, const QString& text, const std::string& value) {
+        shown[key].append(text);
+        stored[key] += QString::fromStdString(value);
+    };
+    // EXIF and IPTC entries are matched by their numbers: spelling each
+    // entry's key would cost more than the rest of the look-up.
+    std::map<std::pair<int, uint16_t>, QString> exifKeys;
+    std::map<std::pair<uint16_t, uint16_t>, QString> iptcKeys;
+    std::set<std::string> xmpKeys;
+    for (const QString& key : keys) {
+        try {
+            if (key.startsWith(kExifPrefix)) {
+                const Exiv2::ExifKey exifKey(utf8(key));
+                exifKeys.emplace(std::make_pair(int(exifKey.ifdId()), exifKey.tag()), key);
+            } else if (key.startsWith(kIptcPrefix)) {
+                const Exiv2::IptcKey iptcKey(utf8(key));
+                iptcKeys.emplace(std::make_pair(iptcKey.record(), iptcKey.tag()), key);
+            } else if (key.startsWith(kXmpPrefix)) {
+                xmpKeys.insert(utf8(key));
+            }
+        } catch (const Exiv2::AnyError&) {
+        } catch (const std::exception&) {
+        }
     }
-    if (key.startsWith(kIptcPrefix)) {
-        // A repeated dataset (the keywords, several By-lines) reads as its
-        // texts joined, as the keywords row shows them.
-        const Exiv2::IptcData& iptcData = image_->iptcData();
+    const Exiv2::ExifData& exifData = image_->exifData();
+    for (const Exiv2::Exifdatum& datum : exifData) {
+        const auto found = exifKeys.find({int(datum.ifdId()), datum.tag()});
+        if (found != exifKeys.end() && !shown.contains(found->second)) {
+            note(found->second, TAVExifReader::rowText(datum, exifData), datum.toString());
+        }
+    }
+    const Exiv2::IptcData& iptcData = image_->iptcData();
+    if (!iptcKeys.empty() && !iptcData.empty()) {
         const std::optional<IptcCharacterSet> set
             = IptcCharacterSet::showsAsLatin1(iptcData) ? std::optional<IptcCharacterSet>(iptcData) : std::nullopt;
-        QStringList texts;
         for (const Exiv2::Iptcdatum& datum : iptcData) {
-            if (datum.key() == wanted) {
-                texts.append(TAVIPTCReader::textValue(datum, set ? &*set : nullptr));
+            const auto found = iptcKeys.find({datum.record(), datum.tag()});
+            if (found != iptcKeys.end()) {
+                note(found->second, TAVIPTCReader::textValue(datum, set ? &*set : nullptr), datum.toString());
             }
         }
-        return texts.isEmpty() ? QString() : texts.join(QStringLiteral(", "));
     }
-    const Exiv2::XmpData& xmpData = image_->xmpData();
-    const auto found = findXmp(xmpData, wanted);
-    return found == xmpData.end() ? QString() : TAVImageMetadatReaderBase::decodeUtf8(TAVXmpReader::textValue(*found));
+    if (!xmpKeys.empty()) {
+        for (const Exiv2::Xmpdatum& datum : image_->xmpData()) {
+            const std::string key = "Xmp." + datum.groupName() + "." + datum.tagName();
+            const QString name = QString::fromStdString(key);
+            if (xmpKeys.count(key) > 0 && !shown.contains(name)) {
+                note(name, TAVImageMetadatReaderBase::decodeUtf8(TAVXmpReader::textValue(datum)), datum.toString());
+            }
+        }
+    }
+    for (auto text = shown.cbegin(); text != shown.cend(); ++text) {
+        // A repeated dataset reads as its texts joined, as the keywords row
+        // shows them.
+        const QString joined = text.value().join(QStringLiteral(", "));
+        const bool unread = joined.trimmed().isEmpty() && !stored.value(text.key()).trimmed().isEmpty();
+        texts.insert(text.key(), unread ? std::nullopt : std::optional<QString>(joined));
+    }
+    return texts;
 }
 
 bool TAVExifWriter::readsIptcOnAGuess() const
 {
-    if (!image_ || image_->iptcData().empty()) {
+    // A block not shown as Latin-1 reads as UTF-8, as it declares or throughout.
+    if (!image_ || !IptcCharacterSet::showsAsLatin1(image_->iptcData())) {
         return false;
     }
     return TAVIPTCReader::readsOnAGuess(image_->iptcData(), IptcCharacterSet(image_->iptcData()));

@@ -6,6 +6,7 @@
 #include "models/write/WrittenImageCheck.h"
 
 #include <QList>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -85,11 +86,13 @@ public:
     bool isKeyExistInCurrentImage(const QString& key);
     // The text of the key's first value in the current data; null when absent.
     QString currentValue(const QString& key) const;
-    // The text of the key's first value as the readers show it (IPTC in the
-    // block's own set, every dataset of a repeated one joined with ", ",
-    // Windows' texts and XMP's default language decoded); null when the key
-    // is absent or its bytes read as no text.
-    QString shownText(const QString& key) const;
+    // The texts of `keys` as the readers show them (IPTC in the block's own
+    // set, every dataset of a repeated one joined with ", ", Windows' texts
+    // and XMP's default language decoded), read in one pass over each
+    // family: a null text for a key the image does not hold, nothing for one
+    // whose stored value reads as no text (bytes of another set, an XMP text
+    // without a default language).
+    QMap<QString, std::optional<QString>> shownTexts(const QSet<QString>& keys) const;
     // Whether the texts of the opened image's IPTC block are read on a
     // guess: the block declares no set the reading is sure of (UTF-8, or
     // Latin-1 declared) and its bytes are not all UTF-8.

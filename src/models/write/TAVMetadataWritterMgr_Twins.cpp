@@ -522,15 +522,7 @@ void TAVMetadataWritterMgr::beginBatch(const QList<TAVEntityPtr>& entities)
             keys.insert(twin);
         }
     }
-    QMap<QString, std::optional<QString>> held;
-    for (const QString& key : std::as_const(keys)) {
-        // A tag whose stored value reads as no text (bytes of another set, an
-        // XMP text without a default language) holds another text.
-        const QString text = exifWriter_->shownText(key);
-        const bool unread = text.trimmed().isEmpty() && !exifWriter_->currentValue(key).trimmed().isEmpty();
-        held.insert(key, unread ? std::nullopt : std::optional<QString>(text));
-    }
-    textsAsRead_ = held;
+    textsAsRead_ = exifWriter_->shownTexts(keys);
     iptcReadOnAGuess_ = exifWriter_->readsIptcOnAGuess();
 }
 
