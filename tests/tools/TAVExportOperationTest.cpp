@@ -358,3 +358,39 @@ TEST_F(ExportOperationTest, TextsReadOnAGuessGoOutOnlyAsTheirBytes)
     EXPECT_TRUE(notes.contains("Iptc.Application2.Caption")) << qPrintable(notes);
     EXPECT_TRUE(notes.contains("Exif.Image.ImageDescription")) << qPrintable(notes);
 }
+
+// An undeclared block whose bytes are all UTF-8 reads so on a guess where
+// another set reads a text too: a Chinese Windows program's By-line 一 in
+// GBK (D2 BB) is UTF-8's "һ". The XMP sidecar and the table leave it out and
+// say so; a caption only UTF-8 reads ("Café au lait") goes out as its text.
+TEST_F(ExportOperationTest, AReadingOtherSetsShareIsAGuessToo)
+{
+    const TAVImageObjectPtr photo = image("gbk.jpg", {{"Exif.Image.Make", "UserCam", std::nullopt}});
+    for (const QString& path : {photo->srcPath(), photo->path()}) {
+        auto file = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        file->readMetadata();
+        Exiv2::StringValue byline(std::string("\xd2\xbb"));
+        file->iptcData().add(Exiv2::IptcKey("Iptc.Application2.Byline"), &byline);
+        Exiv2::StringValue caption(std::string("Caf\xc3\xa9 au lait"));
+        file->iptcData().add(Exiv2::IptcKey("Iptc.Application2.Caption"), &caption);
+        file->writeMetadata();
+    }
+    const TAVImageObjectPtr reread = TAVImageObject::create(photo->path());
+    reread->setSrcPath(photo->srcPath());
+
+    TAVExportOperation operation({reread});
+    ASSERT_TRUE(operation.exportExif(1, true, out(), false, false, std::nullopt));
+    const QByteArray xmp = contents(out() + "/gbk.xmp");
+    EXPECT_FALSE(xmp.contains("\xd2\xbb")) << xmp.constData();
+    EXPECT_TRUE(xmp.contains("Caf\xc3\xa9 au lait")) << xmp.constData();
+    const QByteArray table = contents(out() + "/gbk.csv");
+    EXPECT_FALSE(table.contains("Iptc.Application2.Byline")) << table.constData();
+    EXPECT_TRUE(table.contains("Caf\xc3\xa9 au lait")) << table.constData();
+
+    QStringList told;
+    for (const auto& failure : operation.failures())
+        told.append(failure.reason);
+    const QString notes = told.join(QLatin1Char('\n'));
+    EXPECT_TRUE(notes.contains("Iptc.Application2.Byline")) << qPrintable(notes);
+    EXPECT_FALSE(notes.contains("Iptc.Application2.Caption")) << qPrintable(notes);
+}

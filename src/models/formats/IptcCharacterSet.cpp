@@ -295,7 +295,7 @@ WesternReading westernReading(const std::string& text)
 // BB) is UTF-8's "һ", and UTF-8's "Москва" reads whole as GBK characters;
 // UTF-8's "Café" reads as UTF-8 alone (Shift-JIS would make it half-width
 // katakana beside ASCII, which no text is).
-bool readsAsUtf8Alone(const std::string& text)
+bool readsAsUtf8AloneText(const std::string& text)
 {
     return isValidUtf8(text) && !westernReading(text).holds && !readsAsTwoByteText(text, true, true)
         && !readsAsTwoByteText(text, false, true);
@@ -363,6 +363,11 @@ IptcCharacterSet::IptcCharacterSet(const Exiv2::IptcData& asRead)
             asRead_[datum.key()].insert(bytes);
         }
     }
+}
+
+bool IptcCharacterSet::readsAsUtf8Alone(const std::string& bytes)
+{
+    return readsAsUtf8AloneText(bytes);
 }
 
 bool IptcCharacterSet::showsAsLatin1(const Exiv2::IptcData& iptc)
@@ -533,7 +538,7 @@ void IptcCharacterSet::declareUtf8WhereCertain(Exiv2::IptcData& iptc, const QSet
         if (editedKeys.contains(QString::fromStdString(datum.key())) && !fileText) {
             needed = needed || !isAscii(bytes);
         } else {
-            certain = certain && readsAsUtf8Alone(bytes);
+            certain = certain && readsAsUtf8AloneText(bytes);
         }
     }
     if (needed && certain) {

@@ -61,6 +61,10 @@ public:
     // else as Latin-1, with the replacement character U+FFFD for the bytes
     // 0x80 to 0x9F, where Latin-1 has control codes that no text holds.
     QString shown(const std::string& bytes) const;
+    // Whether the bytes read as UTF-8 and as no other set's text. In a block
+    // that does not declare UTF-8, a text other sets read too is UTF-8 only
+    // on a guess: GBK's 一 (D2 BB) is UTF-8's "һ".
+    static bool readsAsUtf8Alone(const std::string& bytes);
 
     // Before a write, settles the block on one set. The datasets of
     // `editedKeys` hold our texts, in UTF-8; the others the file's bytes. An

@@ -106,7 +106,9 @@ bool isAscii(const std::string& bytes)
 // What an XMP sidecar would turn into UTF-8 on a guess is left out of it,
 // its key noted in `leftOut`: the texts of an IPTC block read on a guess
 // that are not plain ASCII (the library reads them as Latin-1, its control
-// codes U+0092 and U+0096 where Windows wrote ’ and –), and EXIF texts whose
+// codes U+0092 and U+0096 where Windows wrote ’ and –), those of an
+// undeclared block read as UTF-8 that another set reads too (GBK's 一 is
+// UTF-8's "һ"), and EXIF texts whose
 // bytes are not UTF-8 (which it would put into the packet as they are).
 void leaveOutGuesses(Exiv2::ExifData& exif, Exiv2::IptcData& iptc, QStringList* leftOut)
 {
@@ -115,9 +117,13 @@ void leaveOutGuesses(Exiv2::ExifData& exif, Exiv2::IptcData& iptc, QStringList* 
             leftOut->append(QString::fromStdString(key));
         }
     };
-    if (IptcCharacterSet::showsAsLatin1(iptc) && TAVIPTCReader::readsOnAGuess(iptc, IptcCharacterSet(iptc))) {
+    const bool latin1Guess
+        = IptcCharacterSet::showsAsLatin1(iptc) && TAVIPTCReader::readsOnAGuess(iptc, IptcCharacterSet(iptc));
+    const bool utf8Undeclared = TAVIPTCReader::readsAsUtf8Undeclared(iptc);
+    if (latin1Guess || utf8Undeclared) {
         for (auto datum = iptc.begin(); datum != iptc.end();) {
-            if (datum->typeId() == Exiv2::string && !isAscii(datum->toString())) {
+            const std::string bytes = datum->typeId() == Exiv2::string ? datum->toString() : std::string();
+            if (!isAscii(bytes) && (latin1Guess || !IptcCharacterSet::readsAsUtf8Alone(bytes))) {
                 note(datum->key());
                 datum = iptc.erase(datum);
             } else {

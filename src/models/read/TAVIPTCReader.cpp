@@ -46,6 +46,12 @@ bool TAVIPTCReader::readsOnAGuess(const Exiv2::IptcData& iptc, const IptcCharact
     return set.kind() != IptcCharacterSet::Kind::Utf8 && !(set.kind() == IptcCharacterSet::Kind::Latin1 && declared);
 }
 
+bool TAVIPTCReader::readsAsUtf8Undeclared(const Exiv2::IptcData& iptc)
+{
+    return !IptcCharacterSet::showsAsLatin1(iptc)
+        && iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet")) == iptc.end();
+}
+
 std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("IPTC"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
@@ -57,10 +63,13 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
             = latin1 ? std::optional<IptcCharacterSet>(image.iptcData()) : std::nullopt;
         const auto textOf = [&set](const Exiv2::Iptcdatum& datum) { return textValue(datum, set ? &*set : nullptr); };
         const bool guessed = set && readsOnAGuess(image.iptcData(), *set);
+        const bool utf8Undeclared = !set && readsAsUtf8Undeclared(image.iptcData());
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
-            [&rows, &keywordsRow, guessed](const QString& key, const QString& value, int32_t typeId) {
-                const bool notAscii
-                    = guessed && std::any_of(value.begin(), value.end(), [](QChar c) { return c.unicode() >= 0x80; });
+            [&rows, &keywordsRow, guessed, utf8Undeclared](const QString& key, const QString& value, int32_t typeId) {
+                // A text read as UTF-8 is its UTF-8 bytes.
+                const bool notAscii = (guessed || utf8Undeclared)
+                    && std::any_of(value.begin(), value.end(), [](QChar c) { return c.unicode() >= 0x80; })
+                    && (guessed || !IptcCharacterSet::readsAsUtf8Alone(value.toStdString()));
                 if (key == kKeywordsKey && keywordsRow) {
                     // Cameras and programs store one dataset per keyword;
                     // the editor shows and edits them as one list.

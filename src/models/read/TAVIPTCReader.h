@@ -28,4 +28,8 @@ public:
     // declared) and its bytes are not all UTF-8. Its rows that are not plain
     // ASCII are marked so (TAVEntity::isReadOnAGuess).
     static bool readsOnAGuess(const Exiv2::IptcData& iptc, const IptcCharacterSet& set);
+    // Whether a block read as UTF-8 is so only on the strength of its bytes:
+    // it declares no set. Its texts that are not plain ASCII and that other
+    // sets read too (IptcCharacterSet::readsAsUtf8Alone) are read on a guess.
+    static bool readsAsUtf8Undeclared(const Exiv2::IptcData& iptc);
 };

@@ -894,8 +894,22 @@ QMap<QString, std::optional<QString>> TAVExifWriter::shownTexts(const QSet<QStri
 
 bool TAVExifWriter::readsIptcOnAGuess() const
 {
-    // A block not shown as Latin-1 reads as UTF-8, as it declares or throughout.
-    if (!image_ || !IptcCharacterSet::showsAsLatin1(image_->iptcData())) {
+    if (!image_) {
+        return false;
+    }
+    // A block not shown as Latin-1 reads as UTF-8, as it declares or
+    // throughout; undeclared, its texts that other sets read too are UTF-8
+    // only on a guess.
+    const Exiv2::IptcData& iptc = image_->iptcData();
+    if (TAVIPTCReader::readsAsUtf8Undeclared(iptc)) {
+        return std::any_of(iptc.begin(), iptc.end(), [](const Exiv2::Iptcdatum& datum) {
+            const std::string bytes = datum.typeId() == Exiv2::string ? datum.toString() : std::string();
+            const bool ascii
+                = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+            return !ascii && !IptcCharacterSet::readsAsUtf8Alone(bytes);
+        });
+    }
+    if (!IptcCharacterSet::showsAsLatin1(iptc)) {
         return false;
     }
     return TAVIPTCReader::readsOnAGuess(image_->iptcData(), IptcCharacterSet(image_->iptcData()));
