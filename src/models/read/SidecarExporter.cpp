@@ -98,11 +98,6 @@ template <typename Data> Data keptOf(const Data& data, const SidecarExporter::Se
     return kept;
 }
 
-bool isAscii(const std::string& bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // What an XMP sidecar would turn into UTF-8 on a guess is left out of it,
 // its key noted in `leftOut`: the texts of an IPTC block read on a guess
 // that are not plain ASCII (the library reads them as Latin-1, its control
@@ -123,7 +118,7 @@ void leaveOutGuesses(Exiv2::ExifData& exif, Exiv2::IptcData& iptc, QStringList* 
     if (latin1Guess || utf8Undeclared) {
         for (auto datum = iptc.begin(); datum != iptc.end();) {
             const std::string bytes = datum->typeId() == Exiv2::string ? datum->toString() : std::string();
-            if (!isAscii(bytes) && (latin1Guess || !IptcCharacterSet::readsAsUtf8Alone(bytes))) {
+            if (TAVIPTCReader::isTextOnAGuess(bytes, latin1Guess, utf8Undeclared)) {
                 note(datum->key());
                 datum = iptc.erase(datum);
             } else {

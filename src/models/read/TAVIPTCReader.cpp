@@ -52,6 +52,13 @@ bool TAVIPTCReader::readsAsUtf8Undeclared(const Exiv2::IptcData& iptc)
         && iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet")) == iptc.end();
 }
 
+bool TAVIPTCReader::isTextOnAGuess(const std::string& bytes, bool latin1Guess, bool utf8Undeclared)
+{
+    const bool ascii
+        = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !ascii && (latin1Guess || (utf8Undeclared && !IptcCharacterSet::readsAsUtf8Alone(bytes)));
+}
+
 std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
 {
     return readFamily(QStringLiteral("IPTC"), [this](Exiv2::Image& image, QList<TAVEntityPtr>& rows) {
@@ -66,20 +73,17 @@ std::optional<QList<TAVEntityPtr>> TAVIPTCReader::doReadImageMeatadata()
         const bool utf8Undeclared = !set && readsAsUtf8Undeclared(image.iptcData());
         forEachTextDatum(image.iptcData(), "IPTC", textOf,
             [&rows, &keywordsRow, guessed, utf8Undeclared](const QString& key, const QString& value, int32_t typeId) {
-                // A text read as UTF-8 is its UTF-8 bytes.
-                const bool notAscii = (guessed || utf8Undeclared)
-                    && std::any_of(value.begin(), value.end(), [](QChar c) { return c.unicode() >= 0x80; })
-                    && (guessed || !IptcCharacterSet::readsAsUtf8Alone(value.toStdString()));
+                const bool onAGuess = isTextOnAGuess(value.toStdString(), guessed, utf8Undeclared);
                 if (key == kKeywordsKey && keywordsRow) {
                     // Cameras and programs store one dataset per keyword;
                     // the editor shows and edits them as one list.
                     keywordsRow->setValue(QStringLiteral("%1, %2").arg(keywordsRow->value(), value));
                     keywordsRow->setDataType(typeId);
-                    keywordsRow->setIsReadOnAGuess(keywordsRow->isReadOnAGuess() || notAscii);
+                    keywordsRow->setIsReadOnAGuess(keywordsRow->isReadOnAGuess() || onAGuess);
                     return;
                 }
                 rows.append(makeRow(2, typeId, key, value));
-                rows.last()->setIsReadOnAGuess(notAscii);
+                rows.last()->setIsReadOnAGuess(onAGuess);
                 if (key == kKeywordsKey) {
                     keywordsRow = rows.last();
                 }

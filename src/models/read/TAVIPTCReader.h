@@ -32,4 +32,10 @@ public:
     // it declares no set. Its texts that are not plain ASCII and that other
     // sets read too (IptcCharacterSet::readsAsUtf8Alone) are read on a guess.
     static bool readsAsUtf8Undeclared(const Exiv2::IptcData& iptc);
+    // Whether a text of a block is read on a guess, its bytes (or its
+    // reading's UTF-8, which is as plain ASCII as they are) given: any text
+    // but plain ASCII of a block read on a guess (`latin1Guess`), and one
+    // that other sets read too of a block read as UTF-8 undeclared
+    // (`utf8Undeclared`).
+    static bool isTextOnAGuess(const std::string& bytes, bool latin1Guess, bool utf8Undeclared);
 };

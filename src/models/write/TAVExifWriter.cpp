@@ -904,9 +904,7 @@ bool TAVExifWriter::readsIptcOnAGuess() const
     if (TAVIPTCReader::readsAsUtf8Undeclared(iptc)) {
         return std::any_of(iptc.begin(), iptc.end(), [](const Exiv2::Iptcdatum& datum) {
             const std::string bytes = datum.typeId() == Exiv2::string ? datum.toString() : std::string();
-            const bool ascii
-                = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-            return !ascii && !IptcCharacterSet::readsAsUtf8Alone(bytes);
+            return TAVIPTCReader::isTextOnAGuess(bytes, false, true);
         });
     }
     if (!IptcCharacterSet::showsAsLatin1(iptc)) {
