@@ -201,6 +201,15 @@ inline QByteArray writtenTiff(QImage::Format format, bool lzw = false, QSize siz
     return buffer.data();
 }
 
+// A page's picture, its pieces one after another.
+inline QByteArray pictureOf(const Page& page)
+{
+    QByteArray picture;
+    for (const QByteArray& piece : page.pieces)
+        picture += piece;
+    return picture;
+}
+
 // The bytes of one row of an uncompressed page's picture, in one plane.
 inline qsizetype rowBytes(const Page& page)
 {
@@ -216,9 +225,7 @@ inline qsizetype rowBytes(const Page& page)
 inline Page inStrips(const Page& page, uint32_t rows)
 {
     Page cut = page;
-    QByteArray picture;
-    for (const QByteArray& piece : page.pieces)
-        picture += piece;
+    const QByteArray picture = pictureOf(page);
     const qsizetype strip = rowBytes(page) * rows;
     cut.pieces.clear();
     for (qsizetype at = 0; at < picture.size(); at += strip)
@@ -232,9 +239,7 @@ inline Page inStrips(const Page& page, uint32_t rows)
 inline Page inTiles(const Page& strips, uint32_t size)
 {
     Page tiled = strips;
-    QByteArray picture;
-    for (const QByteArray& piece : strips.pieces)
-        picture += piece;
+    const QByteArray picture = pictureOf(strips);
     const qsizetype row = rowBytes(strips);
     const qsizetype pixel = row / strips.number(0x0100);
     EXPECT_EQ(pixel * strips.number(0x0100), row);
@@ -264,9 +269,7 @@ inline Page inTiles(const Page& strips, uint32_t size)
 inline Page inFourBits(const Page& grey)
 {
     Page packed = grey;
-    QByteArray picture;
-    for (const QByteArray& piece : grey.pieces)
-        picture += piece;
+    const QByteArray picture = pictureOf(grey);
     const uint32_t width = grey.number(0x0100);
     QByteArray strip;
     for (qsizetype row = 0; row < qsizetype(grey.number(0x0101)); ++row) {
@@ -308,9 +311,7 @@ inline Page inPackBitsStrips(const Page& page, uint32_t rows)
 inline Page inPlanes(const Page& chunky)
 {
     Page planar = chunky;
-    QByteArray picture;
-    for (const QByteArray& piece : chunky.pieces)
-        picture += piece;
+    const QByteArray picture = pictureOf(chunky);
     const uint32_t samples = chunky.number(0x0115);
     planar.pieces.assign(samples, QByteArray());
     for (qsizetype i = 0; i < picture.size(); ++i)
