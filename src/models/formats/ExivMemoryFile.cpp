@@ -131,14 +131,8 @@ ExivMemoryFile::ExivMemoryFile(const QString& path)
     // into the memory it read: given the file's bytes, it changed the
     // original the written file is checked against, and a value placed in
     // the picture was written over it unseen. It reads a copy of its own.
-    Exiv2::BasicIo::AutoPtr own(new Exiv2::MemIo);
-    if (own->write(data, size) != size) {
-        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
-    }
-    image_.reset(Exiv2::ImageFactory::open(own).release());
-    if (!image_) {
-        throw Exiv2::Error(Exiv2::kerMemoryContainsUnknownImageType);
-    }
+    libraryBytes_ = QByteArray(read.constData(), read.size());
+    image_.reset(Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(libraryBytes_.data()), size).release());
 }
 
 ExivMemoryFile::~ExivMemoryFile()

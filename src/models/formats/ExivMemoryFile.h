@@ -54,7 +54,9 @@ private:
     // The image reads from these bytes until its first write, so they are
     // declared first and outlive it.
     QByteArray bytes_;
-    // What the library reads when it is not `bytes_` (see PngKeptChunks).
+    // What the library reads when it is not `bytes_`: a PNG without the
+    // chunks it would mistake (see PngKeptChunks), or a copy of its own where
+    // its writer changes the bytes it read in place.
     QByteArray libraryBytes_;
     std::unique_ptr<Exiv2::Image> image_;
 };
